@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and UBSan, runs the suite headless.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+build="$root/build/test"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON
+cmake --build "$build" -j"$(nproc)"
+export LOOM_ASSERT=continue SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null
+export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" --timeout 300
