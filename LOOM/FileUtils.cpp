@@ -51,6 +51,8 @@ std::string ResolvePath(const std::string& path)
 {
     std::string unixPath = path;
     std::replace(unixPath.begin(), unixPath.end(), '\\', '/');
+    unixPath.erase(std::unique(unixPath.begin(), unixPath.end(), [](char a, char b) { return a == '/' && b == '/'; }),
+                   unixPath.end());
     std::error_code ec;
     if (unixPath.empty() || fs::exists(unixPath, ec))
         return unixPath;
