@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "LOOM/Console.h"
 #include "platform/PlatformWindow.h"
 
 extern char** environ;
@@ -97,6 +98,7 @@ bool ShowErrorMessage(const std::string& message)
 
 void ShowMessageBox(const std::string& caption, const std::string& text)
 {
+    Console::Instance().Log(caption + ": " + text, LogError);
     WriteToStderr(caption, text);
     if (!CanShowDialogs())
         return;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "LOOM/AssertHandler.h"
+#include "LOOM/Console.h"
 #include "LOOM/StringUtils.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemInfoReader.h"
@@ -17,8 +18,10 @@ namespace
 {
 const char* const kSplashImage = "InvaderLoading.bmp";
 
-void LogError(const std::string& text)
+// Window failures happen before the run-time log file is open, so they go to standard error too.
+void ReportError(const std::string& text)
 {
+    Console::Instance().Log(text, LogError);
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
@@ -124,7 +127,7 @@ bool PlatformWindow::Open()
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     {
-        LogError(std::string("PlatformWindow: the video system could not start: ") + SDL_GetError());
+        ReportError(std::string("PlatformWindow: the video system could not start: ") + SDL_GetError());
         return false;
     }
     mVideoStarted = true;
@@ -139,7 +142,7 @@ bool PlatformWindow::Open()
     }
     else
     {
-        LogError(std::string("PlatformWindow: the screen size is unknown: ") + SDL_GetError());
+        ReportError(std::string("PlatformWindow: the screen size is unknown: ") + SDL_GetError());
         mScreenWidth = kMainWidth;
         mScreenHeight = kMainHeight;
     }
@@ -149,12 +152,12 @@ bool PlatformWindow::Open()
     mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, kMainWidth, kMainHeight, mainFlags | SDL_WINDOW_OPENGL);
     if (!mMainWindow)
     {
-        LogError(std::string("PlatformWindow: no OpenGL window: ") + SDL_GetError());
+        ReportError(std::string("PlatformWindow: no OpenGL window: ") + SDL_GetError());
         mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, kMainWidth, kMainHeight, mainFlags);
     }
     if (!mMainWindow)
     {
-        LogError(std::string("PlatformWindow: the main window could not be created: ") + SDL_GetError());
+        ReportError(std::string("PlatformWindow: the main window could not be created: ") + SDL_GetError());
         return false;
     }
 
@@ -162,7 +165,7 @@ bool PlatformWindow::Open()
     mSplashWindow = SDL_CreateWindow("LOOM ENGINE", splash.mX, splash.mY, kSplashWidth, kSplashHeight,
                                      SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (!mSplashWindow)
-        LogError(std::string("PlatformWindow: the splash window could not be created: ") + SDL_GetError());
+        ReportError(std::string("PlatformWindow: the splash window could not be created: ") + SDL_GetError());
 
     // A missing image leaves the splash blank.
     mSplashImage = SDL_LoadBMP(kSplashImage);
@@ -363,7 +366,7 @@ void PlatformWindow::ResizeAndCenter(int32_t width, int32_t height)
 {
     if (width < 1 || height < 1)
     {
-        LogError("PlatformWindow: cannot resize the window to " + std::to_string(width) + " by " +
+        ReportError("PlatformWindow: cannot resize the window to " + std::to_string(width) + " by " +
                  std::to_string(height));
         return;
     }

@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include "WindowFixture.h"
+#include "LOOM/AssertHandler.h"
+#include "LOOM/Console.h"
 #include "platform/Dialogs.h"
 
 namespace
@@ -89,6 +91,8 @@ TEST(Dialogs, MessageBoxWithoutDisplayGoesToStderr)
     testing::internal::CaptureStderr();
     ShowMessageBox("Fx Compile Error", "0:12(3): error: syntax error");
     const std::string text = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mText, "Fx Compile Error: 0:12(3): error: syntax error");
+    EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mCategory, LogError);
     EXPECT_NE(text.find("Fx Compile Error"), std::string::npos);
     EXPECT_NE(text.find("0:12(3): error: syntax error"), std::string::npos);
 }
@@ -129,4 +133,40 @@ TEST(OpenFileDialog, WindowUsesTheSameDialog)
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->OpenFileDialog(), "/data/Config/Game.lmf");
     PlatformWindow::Destroy();
+}
+
+namespace
+{
+// Lets the assertion handler ask the dialog for the life of the object.
+class AssertDialogsOn
+{
+public:
+    AssertDialogsOn() : mOld(std::getenv("LOOM_ASSERT") ? std::getenv("LOOM_ASSERT") : "") { unsetenv("LOOM_ASSERT"); }
+    ~AssertDialogsOn()
+    {
+        if (!mOld.empty())
+            setenv("LOOM_ASSERT", mOld.c_str(), 1);
+    }
+
+private:
+    std::string mOld;
+};
+} // namespace
+
+TEST(Dialogs, WindowRegistersTheErrorDialogForAssertions)
+{
+    AssertDialogsOn dialogs;
+    CreateTestWindow();
+    testing::internal::CaptureStderr();
+    const bool debug = AssertFailed("count > 0", "QTree", 41, "No nodes");
+    const std::string text = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(debug);
+    EXPECT_NE(text.find(FormatErrorText("count > 0", "QTree Line Number 41", "No nodes")), std::string::npos) << text;
+    PlatformWindow::Destroy();
+
+    // Without the window the handler carries on without a dialog.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(AssertFailed("count > 0", "QTree", 42, "No nodes"));
+    const std::string after = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(after.find("Error Information"), std::string::npos) << after;
 }

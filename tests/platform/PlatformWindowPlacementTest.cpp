@@ -1,5 +1,7 @@
 #include "WindowFixture.h"
 
+#include "LOOM/Console.h"
+
 TEST(PlatformWindowCenterOn, UsesIntegerHalves)
 {
     const struct
@@ -91,7 +93,10 @@ TEST_F(PlatformWindowPlacement, ResizeToNothingIsRefused)
     } table[] = {{0, 480}, {640, 0}, {-5, 480}, {0, 0}};
     for (const auto& row : table)
     {
+        const uint32_t before = Console::Instance().GetEntryCounter();
         mWindow->ResizeAndCenter(row.width, row.height);
+        ASSERT_EQ(Console::Instance().GetEntryCounter(), before + 1);
+        EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mCategory, LogError);
         int w = 0, h = 0;
         SDL_GetWindowSize(mWindow->GetMainWindow(), &w, &h);
         EXPECT_EQ(w, 800);
