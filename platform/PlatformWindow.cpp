@@ -183,8 +183,21 @@ bool PlatformWindow::Open()
     return true;
 }
 
+namespace {
+PlatformWindow::InputObserver gInputObserver = nullptr;
+void* gInputObserverData = nullptr;
+} // namespace
+
+void PlatformWindow::SetInputObserver(InputObserver observer, void* userdata)
+{
+    gInputObserver = observer;
+    gInputObserverData = userdata;
+}
+
 int PlatformWindow::FilterEvent(void*, SDL_Event* event)
 {
+    if (gInputObserver)
+        gInputObserver(*event, gInputObserverData);
     switch (event->type)
     {
     case SDL_QUIT:

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "LOOM/SystemInfo.h"
-#include "platform/KeyListener.h"
+#include "LOOM/KeyListener.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -36,6 +36,10 @@ public:
     static void Destroy();
     // The main window of the global window object; null when there is none.
     static SDL_Window* GetHandle();
+    // Sees every event as SDL raises it, before the window's filter drops what it does not queue:
+    // the input layer keeps its per-frame state from this, so nothing inside a frame is lost.
+    using InputObserver = void (*)(const SDL_Event& event, void* userdata);
+    static void SetInputObserver(InputObserver observer, void* userdata);
 
     static WindowPlacement CenterOn(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height);
 
