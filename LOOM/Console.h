@@ -53,28 +53,28 @@ private:
     size_t mCount = 0;
 };
 
-// Key codes the platform window hands to Console::OnKey besides typed characters.
-enum ConsoleKey : uint32_t
-{
-    KeyUp = 1,
-    KeyDown = 2,
-    KeyRight = 3,
-    KeyLeft = 4,
-    KeyDelete = 5,
-    KeyPageUp = 6,
-    KeyPageDown = 7,
-    KeyBackspace = 8,
-    KeyEnter = 13,
-    KeyBackquote = 96,
-    KeyF11 = 211,
-    KeyF12 = 212,
-};
-
 // The engine's log and command registry: every subsystem registers its commands here, scripts
 // call them through it and typed lines run them. One instance, created on first use.
 class Console
 {
 public:
+    // Key codes the platform window hands to Console::OnKey besides typed characters.
+    enum Key : uint32_t
+    {
+        KeyUp = 1,
+        KeyDown = 2,
+        KeyRight = 3,
+        KeyLeft = 4,
+        KeyDelete = 5,
+        KeyPageUp = 6,
+        KeyPageDown = 7,
+        KeyBackspace = 8,
+        KeyEnter = 13,
+        KeyBackquote = 96,
+        KeyF11 = 211,
+        KeyF12 = 212,
+    };
+
     struct CommandEntry
     {
         std::unique_ptr<ConsoleCommand> mCommand;

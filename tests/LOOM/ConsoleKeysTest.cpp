@@ -18,15 +18,15 @@ TEST(ConsoleKeys, EnterTogglesInputAndRunsTheLine)
     EXPECT_FALSE(console.GetInputActive());
     Type(console, "ab");
     EXPECT_EQ(console.GetInputLine(), ""); // keys are ignored while input is off
-    console.OnKey(KeyEnter);
+    console.OnKey(Console::KeyEnter);
     EXPECT_TRUE(console.GetInputActive());
-    console.OnKey(KeyEnter);
+    console.OnKey(Console::KeyEnter);
     EXPECT_FALSE(console.GetInputActive());
-    console.OnKey(KeyEnter);
+    console.OnKey(Console::KeyEnter);
     Type(console, "Mes hi");
     EXPECT_EQ(console.GetInputLine(), "Mes hi");
     EXPECT_EQ(console.GetCursor(), 6);
-    console.OnKey(KeyEnter);
+    console.OnKey(Console::KeyEnter);
     EXPECT_EQ(console.Last().mText, "hi");
     EXPECT_EQ(console.GetInputLine(), "");
     EXPECT_FALSE(console.GetInputActive());
@@ -35,25 +35,25 @@ TEST(ConsoleKeys, EnterTogglesInputAndRunsTheLine)
 TEST(ConsoleKeys, EditingMovesTheCursor)
 {
     TestConsole console;
-    console.OnKey(KeyEnter);
+    console.OnKey(Console::KeyEnter);
     Type(console, "abc");
-    console.OnKey(KeyLeft);
-    console.OnKey(KeyLeft);
+    console.OnKey(Console::KeyLeft);
+    console.OnKey(Console::KeyLeft);
     console.OnKey('X');
     EXPECT_EQ(console.GetInputLine(), "aXbc");
-    console.OnKey(KeyDelete);
+    console.OnKey(Console::KeyDelete);
     EXPECT_EQ(console.GetInputLine(), "aXc");
-    console.OnKey(KeyBackspace);
+    console.OnKey(Console::KeyBackspace);
     EXPECT_EQ(console.GetInputLine(), "ac");
     EXPECT_EQ(console.GetCursor(), 1);
     for (int i = 0; i < 5; ++i)
-        console.OnKey(KeyRight);
+        console.OnKey(Console::KeyRight);
     EXPECT_EQ(console.GetCursor(), 2);
-    console.OnKey(KeyDelete); // at the end: nothing to erase
+    console.OnKey(Console::KeyDelete); // at the end: nothing to erase
     EXPECT_EQ(console.GetInputLine(), "ac");
     for (int i = 0; i < 5; ++i)
-        console.OnKey(KeyLeft);
-    console.OnKey(KeyBackspace); // at the start: nothing to erase
+        console.OnKey(Console::KeyLeft);
+    console.OnKey(Console::KeyBackspace); // at the start: nothing to erase
     EXPECT_EQ(console.GetInputLine(), "ac");
     EXPECT_EQ(console.GetCursor(), 0);
 }
@@ -61,11 +61,11 @@ TEST(ConsoleKeys, EditingMovesTheCursor)
 TEST(ConsoleKeys, NonPrintableCodesAreNotInserted)
 {
     TestConsole console;
-    console.OnKey(KeyEnter);
+    console.OnKey(Console::KeyEnter);
     for (uint32_t code : {0u, 6u, 7u, 9u, 27u, 127u, 200u, 211u, 212u, 300u})
         console.OnKey(code);
     EXPECT_EQ(console.GetInputLine(), "");
-    console.OnKey(KeyBackquote);
+    console.OnKey(Console::KeyBackquote);
     EXPECT_TRUE(console.GetShowConsole());
     EXPECT_EQ(console.GetInputLine(), "`");
 }
@@ -73,9 +73,9 @@ TEST(ConsoleKeys, NonPrintableCodesAreNotInserted)
 TEST(ConsoleKeys, BackquoteTogglesTheConsoleWhateverTheInputState)
 {
     TestConsole console;
-    console.OnKey(KeyBackquote);
+    console.OnKey(Console::KeyBackquote);
     EXPECT_TRUE(console.GetShowConsole());
-    console.OnKey(KeyBackquote);
+    console.OnKey(Console::KeyBackquote);
     EXPECT_FALSE(console.GetShowConsole());
     EXPECT_EQ(console.GetInputLine(), "");
 }
@@ -86,17 +86,17 @@ TEST(ConsoleKeys, ScrollStopsAtTheOldestEntry)
     // Fewer entries than the display shows: no scrolling at all.
     for (int i = 0; i < 5; ++i)
         console.Log("line");
-    console.OnKey(KeyPageUp);
+    console.OnKey(Console::KeyPageUp);
     EXPECT_EQ(console.GetScroll(), 0);
-    console.OnKey(KeyPageDown);
+    console.OnKey(Console::KeyPageDown);
     EXPECT_EQ(console.GetScroll(), 0);
 
     for (int i = 0; i < 25; ++i)
         console.Log("line");
     for (int i = 0; i < 40; ++i)
-        console.OnKey(KeyPageUp);
+        console.OnKey(Console::KeyPageUp);
     EXPECT_EQ(console.GetScroll(), 30 - 18);
-    console.OnKey(KeyPageDown);
+    console.OnKey(Console::KeyPageDown);
     EXPECT_EQ(console.GetScroll(), 11);
     console.Log("new");
     EXPECT_EQ(console.GetScroll(), 0);
@@ -107,11 +107,11 @@ TEST(ConsoleKeys, FunctionKeysReachTheEngine)
     TestConsole console;
     int stops = 0;
     int restarts = 0;
-    console.OnKey(KeyF12); // nothing installed yet
+    console.OnKey(Console::KeyF12); // nothing installed yet
     console.SetEngineKeys([&] { ++stops; }, [&] { ++restarts; });
-    console.OnKey(KeyF12);
-    console.OnKey(KeyF11);
-    console.OnKey(KeyF11);
+    console.OnKey(Console::KeyF12);
+    console.OnKey(Console::KeyF11);
+    console.OnKey(Console::KeyF11);
     EXPECT_EQ(stops, 1);
     EXPECT_EQ(restarts, 2);
 }
@@ -121,24 +121,24 @@ TEST(ConsoleKeys, ArrowsRecallLinesEvenUnknownOnes)
     TestConsole console;
     console.ExecuteLine("Mes one");
     console.ExecuteLine("NoSuchCommand two");
-    console.OnKey(KeyEnter);
-    console.OnKey(KeyUp);
+    console.OnKey(Console::KeyEnter);
+    console.OnKey(Console::KeyUp);
     EXPECT_EQ(console.GetInputLine(), "NoSuchCommand two");
     EXPECT_EQ(console.GetCursor(), 17);
-    console.OnKey(KeyUp);
+    console.OnKey(Console::KeyUp);
     EXPECT_EQ(console.GetInputLine(), "Mes one");
-    console.OnKey(KeyUp); // wraps to the newest
+    console.OnKey(Console::KeyUp); // wraps to the newest
     EXPECT_EQ(console.GetInputLine(), "NoSuchCommand two");
-    console.OnKey(KeyDown);
+    console.OnKey(Console::KeyDown);
     EXPECT_EQ(console.GetInputLine(), "Mes one");
 }
 
 TEST(ConsoleKeys, ArrowsWithNoHistoryLeaveTheLine)
 {
     TestConsole console;
-    console.OnKey(KeyEnter);
+    console.OnKey(Console::KeyEnter);
     Type(console, "x");
-    console.OnKey(KeyUp);
-    console.OnKey(KeyDown);
+    console.OnKey(Console::KeyUp);
+    console.OnKey(Console::KeyDown);
     EXPECT_EQ(console.GetInputLine(), "x");
 }
