@@ -363,7 +363,7 @@ void Console::SetEngineKeys(std::function<void()> stop, std::function<void()> re
     mRestartEngine = std::move(restart);
 }
 
-void Console::OnKey(uint32_t code)
+void Console::OnKey(int code)
 {
     if (code == KeyEnter)
     {
@@ -412,7 +412,7 @@ void Console::OnKey(uint32_t code)
         EditInputLine(code);
 }
 
-void Console::EditInputLine(uint32_t code)
+void Console::EditInputLine(int code)
 {
     const int length = static_cast<int>(mInputLine.size());
     mCursor = std::clamp(mCursor, 0, length);

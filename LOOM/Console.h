@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "LOOM/Clocks.h"
+#include "LOOM/KeyListener.h"
 #include "LOOM/ConsoleHistory.h"
 #include "LOOM/SystemInfo.h"
 
@@ -55,24 +56,24 @@ private:
 
 // The engine's log and command registry: every subsystem registers its commands here, scripts
 // call them through it and typed lines run them. One instance, created on first use.
-class Console
+class Console : public KeyListener
 {
 public:
     // Key codes the platform window hands to Console::OnKey besides typed characters.
-    enum Key : uint32_t
+    enum Key : int
     {
-        KeyUp = 1,
-        KeyDown = 2,
-        KeyRight = 3,
-        KeyLeft = 4,
-        KeyDelete = 5,
-        KeyPageUp = 6,
-        KeyPageDown = 7,
-        KeyBackspace = 8,
-        KeyEnter = 13,
-        KeyBackquote = 96,
-        KeyF11 = 211,
-        KeyF12 = 212,
+        KeyUp = kKeyUp,
+        KeyDown = kKeyDown,
+        KeyRight = kKeyRight,
+        KeyLeft = kKeyLeft,
+        KeyDelete = kKeyDelete,
+        KeyPageUp = kKeyPageUp,
+        KeyPageDown = kKeyPageDown,
+        KeyBackspace = kCharBackspace,
+        KeyEnter = kCharEnter,
+        KeyBackquote = '`',
+        KeyF11 = kKeyF11,
+        KeyF12 = kKeyF12,
     };
 
     struct CommandEntry
@@ -85,7 +86,7 @@ public:
 
     static Console& Instance();
 
-    virtual void OnKey(uint32_t code);
+    void OnKey(int code) override;
     virtual void Print(const std::string&) {}
     virtual ~Console();
 
@@ -158,7 +159,7 @@ protected:
 
 private:
     void ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens);
-    void EditInputLine(uint32_t code);
+    void EditInputLine(int code);
 
     std::string mUserName;
     std::string mConfigFolder;
