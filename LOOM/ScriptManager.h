@@ -1,0 +1,100 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+struct lua_State;
+class Cog;
+class ConsoleCommand;
+class ParamBuffer;
+class PreciseTimer;
+class GameClock;
+struct Vector3;
+struct Quat;
+struct Color;
+
+// The engine's one bridge to Lua: owns the script state, runs script files and the per-frame
+// GUpdate, publishes engine values as globals and converts parameter blocks to script values
+// and back. Main thread only.
+class ScriptManager
+{
+public:
+    static ScriptManager& Instance();
+
+    // Builds a fresh state: libraries, value types, "G", "ErrorFunc", "GUpdate", one Frame,
+    // then "Scripts/Init.lua". An existing state is closed first.
+    void Init();
+    // After Close the state is null and every setter and call does nothing but log.
+    void Close();
+    void Reset();
+    // Sets "CoreTimeDiff", "CoreTime", "GameTimeDiff", "GameTime", then calls GUpdate.
+    void Frame();
+    // Clocks read by Frame; null reads as time 0 (the core engine installs its own).
+    void SetClocks(const PreciseTimer* core, const GameClock* game);
+
+    void RunScript(std::string path);
+    // Calls the global function with the buffer's parameters; true when it ran without error.
+    bool CallFunction(const std::string& name, ParamBuffer& params);
+    // A second command under the same name is logged and destroyed.
+    void Bind(std::string name, std::unique_ptr<ConsoleCommand> command);
+    const ConsoleCommand* FindBound(const std::string& name) const;
+
+    void SetGlobalInt(const std::string& name, int value);
+    void SetGlobalFloat(const std::string& name, float value);
+    void SetGlobalBool(const std::string& name, bool value);
+    void SetGlobalString(const std::string& name, const std::string& value);
+    void SetGlobalColor(const std::string& name, const Color& value);
+    void SetGlobalVector(const std::string& name, const Vector3& value);
+    void SetGlobalQuat(const std::string& name, const Quat& value);
+    void SetGlobalCog(const std::string& name, Cog* cog);
+    void SetGlobalNil(const std::string& name);
+
+    // Reads script argument position into slot by type code; returns the bytes written, or
+    // kFetchTypeError when a value type was expected and something else was given (the caller
+    // raises the script error once its own objects are gone).
+    static constexpr int kFetchTypeError = -1;
+    static int FetchValue(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room);
+    // Pushes one parameter; returns the bytes consumed, 0 for a code with no script form.
+    static size_t PushValue(lua_State* L, uint8_t code, const uint8_t* slot, size_t room);
+    static void PushCog(lua_State* L, Cog* cog);
+    // Fills params from the call's arguments 1 to 4 by signature. False with badPosition set
+    // when an argument has the wrong value type.
+    static bool FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& params, int& badPosition);
+    // Returns the number of values pushed.
+    static int PushParams(lua_State* L, ParamBuffer& params);
+    // The script type name an argument of this code must have ("rVector3" ...), or null.
+    static const char* ExpectedTypeName(uint8_t code);
+    // 32-bit integer from a script number: truncated toward zero through 64 bits, NaN as 0.
+    static uint32_t NumberToBits32(double number);
+
+    // "StartCoroutine": scripts run coroutines through the standard library; nothing to do.
+    void StartCoroutine(std::string, std::string) {}
+
+    lua_State* GetState() const { return mState; }
+    // True while a script file, a function called by name or GUpdate is running.
+    bool IsRunning() const;
+
+    ScriptManager(const ScriptManager&) = delete;
+    ScriptManager& operator=(const ScriptManager&) = delete;
+
+private:
+    ScriptManager();
+    ~ScriptManager();
+
+    // Pushes the global's name unless there is no state (then logs); EndSetGlobal stores the
+    // value pushed after it, raw, so no script metatable on the globals can raise.
+    bool BeginSetGlobal(const std::string& name);
+    void EndSetGlobal();
+    void LogNoState(const char* what, const std::string& name) const;
+    // Calls the function below the top nargs values under the handler below it; pops all.
+    bool ProtectedCall(int nargs);
+
+    lua_State* mState = nullptr;
+    std::map<std::string, std::unique_ptr<ConsoleCommand>> mBound;
+    const PreciseTimer* mCoreClock = nullptr;
+    const GameClock* mGameClock = nullptr;
+    int mRunDepth = 0;
+    bool mFrameWarned = false;
+};

@@ -1,0 +1,5 @@
+Frames = 0
+function GUpdate()
+    Frames = Frames + 1
+    error("boom " .. Frames)
+end
