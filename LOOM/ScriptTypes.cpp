@@ -441,22 +441,17 @@ int RunEngineCommand(lua_State* L)
     return results;
 }
 
-// The closure for a key is made once (its name lower-cased then) and kept in a weak cache, so
-// a call through G allocates nothing after the first.
-int LoomIndex(lua_State* L)
+// G's __index is a table of closures, one per key, made on first use with the name lower-cased
+// then; a call through G is a plain table read after the first. Weak values keep it small.
+int MakeEngineClosure(lua_State* L)
 {
+    // (cache, key)
     const int type = lua_type(L, 2);
     if (type != LUA_TSTRING && type != LUA_TNUMBER)
     {
         lua_pushnil(L);
         return 1;
     }
-    lua_pushvalue(L, 2);
-    lua_rawget(L, lua_upvalueindex(1));
-    if (!lua_isnil(L, -1))
-        return 1;
-    lua_pop(L, 1);
-
     size_t length = 0;
     const char* key = lua_tolstring(L, 2, &length);
     luaL_Buffer lowered;
@@ -470,7 +465,7 @@ int LoomIndex(lua_State* L)
     lua_pushcclosure(L, &RunEngineCommand, 1);
     lua_pushvalue(L, 2);
     lua_pushvalue(L, -2);
-    lua_rawset(L, lua_upvalueindex(1));
+    lua_rawset(L, 1);
     return 1;
 }
 
@@ -575,13 +570,13 @@ void ScriptTypes::RegisterEngineTables(lua_State* L)
     lua_pop(L, 1);
 
     luaL_newmetatable(L, kLoomMeta);
-    // __index keeps its closures in a table with weak values.
-    lua_newtable(L);
+    lua_newtable(L); // the closure cache
     lua_newtable(L);
     lua_pushliteral(L, "v");
     lua_setfield(L, -2, "__mode");
+    lua_pushcfunction(L, &MakeEngineClosure);
+    lua_setfield(L, -2, "__index");
     lua_setmetatable(L, -2);
-    lua_pushcclosure(L, &LoomIndex, 1);
     lua_setfield(L, -2, "__index");
     lua_pushcfunction(L, &IgnoreNewIndex);
     lua_setfield(L, -2, "__newindex");

@@ -169,5 +169,4 @@ TEST_F(ScriptValueTypesTest, Metamethods_RejectForeignUserdata)
               std::string::npos);
     EXPECT_NE(ErrorOf("getmetatable(Color()).__newindex(GameConfig(), 'r', 1)").find("rColor expected"),
               std::string::npos);
-    EXPECT_EQ(TypeOf("getmetatable(G).__index(Vector3(), true)"), "nil");
 }
