@@ -205,6 +205,18 @@ TEST_F(CompositionFile, TruncatedBinaryImageKeepsTheCogWhole)
     }
 }
 
+TEST_F(CompositionFile, ComponentNameAndIdInACogFileAreIgnoredOnLoading)
+{
+    mCogs.file("invader.xml");
+    std::string text = TempDir::Read(CogData("big_invader.xml"));
+    text.replace(text.find("name=\"Health\" CompID=\"900\""), 26, "name=\"Bogus\" CompID=\"77\"");
+    TempDir dir;
+    Cog* cog = mCogs.Create("Invader");
+    ASSERT_TRUE(LoadArchetypeXml(*cog, dir.Write("renamed.xml", text)));
+    EXPECT_EQ(static_cast<HealthComp*>(cog->GetComponent(kHealthId))->mHealth, 250);
+    EXPECT_EQ(cog->GetComponent(kHealthId)->GetTypeName(), "Health");
+}
+
 TEST_F(CompositionFile, SavedCompositionMatchesTheFileItWasReadFrom)
 {
     FileComposition record;
