@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+class Serializer;
+
+// Engine-wide settings read once from "config.xml" before the engine starts.
+struct EngineConfig
+{
+    static EngineConfig& Instance();
+
+    void Serialize(Serializer& s);
+
+    std::string mMotD;
+    std::string mUserName;
+    std::string mStartupScript;
+    int32_t mConsoleFlags = 0;
+    int32_t mWindowX = 0;
+    int32_t mWindowY = 0;
+    bool mShowDebugInfo = false;
+    bool mRunEditor = false;
+    bool mPreExport = false;
+    bool mProcessCompFolder = false;
+    bool mCacheBinaryArchetypes = false;
+    bool mExportDocs = false;
+    std::string mLogFile;
+    std::string mConfigFolder;
+};
+
+// Reads the file into the program's EngineConfig. A missing or malformed file keeps every
+// setting as it was and says so on standard error (the log file is not open yet).
+bool LoadEngineConfig(const std::string& fileName);
+// The same into a given object (tests, tools).
+bool LoadEngineConfig(const std::string& fileName, EngineConfig& config);
