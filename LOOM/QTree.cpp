@@ -1,5 +1,6 @@
 #include "LOOM/QTree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -16,6 +17,10 @@ QTree* gInstance = nullptr;
 // Node regions are grown by this share of a cell so float rounding in filing never leaves an
 // object poking out of the region that stands for it.
 constexpr float kRegionSlack = 1.0f / 1024.0f;
+
+// Lists start at four entries and shrink by half when a quarter full, so a node whose count
+// wobbles around a power of two does not swap blocks every frame.
+constexpr uint32_t kMinListClass = 2;
 } // namespace
 
 QTree::QTree()
@@ -152,14 +157,17 @@ void QTree::DetachAll()
 {
     for (QTreeNode& node : mNodes)
     {
-        for (Spatial* obj : node.objects)
+        for (Spatial* obj : node.Objects())
         {
             obj->mTree = nullptr;
             obj->mInTree = false;
             obj->mListIndex = -1;
             obj->mNode = 0;
         }
-        node.objects.clear();
+        if (node.objects)
+            mListPool.Give(node.objects, node.sizeClass);
+        node.objects = nullptr;
+        node.count = 0;
         node.childrenobjects = 0;
     }
 }
@@ -221,6 +229,41 @@ void QTree::GrowHeightRange(const Spatial* obj)
         mHighY = high;
 }
 
+void QTree::MoveList(QTreeNode& node, uint32_t sizeClass)
+{
+    Spatial** block = mListPool.Take(sizeClass);
+    if (node.objects)
+    {
+        std::copy(node.objects, node.objects + node.count, block);
+        mListPool.Give(node.objects, node.sizeClass);
+    }
+    node.objects = block;
+    node.sizeClass = sizeClass;
+}
+
+void QTree::PushObject(QTreeNode& node, Spatial* obj)
+{
+    if (!node.objects)
+        MoveList(node, kMinListClass);
+    else if (node.count == BlockPool<Spatial*>::Capacity(node.sizeClass))
+        MoveList(node, node.sizeClass + 1);
+    node.objects[node.count++] = obj;
+}
+
+void QTree::PopObject(QTreeNode& node)
+{
+    --node.count;
+    if (node.count == 0)
+    {
+        mListPool.Give(node.objects, node.sizeClass);
+        node.objects = nullptr;
+    }
+    else if (node.sizeClass > kMinListClass && node.count <= BlockPool<Spatial*>::Capacity(node.sizeClass) / 4)
+    {
+        MoveList(node, node.sizeClass - 1);
+    }
+}
+
 bool QTree::Insert(Spatial* obj)
 {
     if (!obj || !mBuilt)
@@ -241,9 +284,9 @@ bool QTree::Insert(Spatial* obj)
     }
     obj->mLevel = level;
     const uint32_t index = NodeIndex(level, cellX, cellZ);
-    std::vector<Spatial*>& list = mNodes[index].objects;
-    obj->mListIndex = static_cast<int32_t>(list.size());
-    list.push_back(obj);
+    QTreeNode& node = mNodes[index];
+    obj->mListIndex = static_cast<int32_t>(node.count);
+    PushObject(node, obj);
     obj->mNode = index;
     obj->mTree = this;
     obj->mInTree = true;
@@ -257,14 +300,15 @@ void QTree::Remove(Spatial* obj)
 {
     if (!obj || obj->mTree != this || !obj->mInTree)
         return;
-    std::vector<Spatial*>& list = mNodes[obj->mNode].objects;
+    QTreeNode& node = mNodes[obj->mNode];
     const int32_t index = obj->mListIndex;
-    if (index >= 0 && static_cast<size_t>(index) < list.size() && list[static_cast<size_t>(index)] == obj)
+    if (index >= 0 && static_cast<uint32_t>(index) < node.count && node.objects[index] == obj)
     {
-        Spatial* last = list.back();
-        list[static_cast<size_t>(index)] = last;
+        // The last entry takes the freed slot.
+        Spatial* last = node.objects[node.count - 1];
+        node.objects[index] = last;
         last->mListIndex = index;
-        list.pop_back();
+        PopObject(node);
         AddToAncestors(obj->mLevel, obj->mCellX, obj->mCellZ, -1);
     }
     else
@@ -340,11 +384,11 @@ void QTree::MarkChildren(uint32_t level, uint32_t x, uint32_t z, std::span<const
             const uint32_t cx = 2 * x + i;
             const uint32_t cz = 2 * z + j;
             QTreeNode& node = mNodes[NodeIndex(child, cx, cz)];
-            if (node.objects.empty() && node.childrenobjects == 0)
+            if (node.count == 0 && node.childrenobjects == 0)
                 continue;
             if (!RegionInFrustum(NodeRegion(child, cx, cz), frustum))
                 continue;
-            for (Spatial* obj : node.objects)
+            for (Spatial* obj : node.Objects())
                 obj->mSeen = true;
             if (node.childrenobjects != 0 && child < mDepth)
                 MarkChildren(child, cx, cz, frustum);
@@ -377,7 +421,7 @@ void QTree::MarkVisible(std::span<const Plane, 6> frustum)
     if (!mBuilt)
         return;
     // The root holds what is too big to test.
-    for (Spatial* obj : mNodes[0].objects)
+    for (Spatial* obj : mNodes[0].Objects())
         obj->mSeen = true;
     if (mNodes[0].childrenobjects == 0)
         return;
@@ -397,7 +441,10 @@ void QTree::CollectVisibleNode(uint32_t node, std::span<const Plane, 6> frustum,
     const uint32_t z = offset >> level;
     const std::array<Plane, 6> folded = FoldHeight(frustum, mLowY, mHighY);
     if (level == 0 || RegionInFrustum(NodeRegion(level, x, z), folded))
-        out.insert(out.end(), mNodes[node].objects.begin(), mNodes[node].objects.end());
+    {
+        const std::span<Spatial* const> objects = mNodes[node].Objects();
+        out.insert(out.end(), objects.begin(), objects.end());
+    }
 }
 
 void QTree::OverlapChildren(uint32_t level, uint32_t x, uint32_t z, const Spatial* obj, float reach,
@@ -413,13 +460,13 @@ void QTree::OverlapChildren(uint32_t level, uint32_t x, uint32_t z, const Spatia
             const uint32_t cx = 2 * x + i;
             const uint32_t cz = 2 * z + j;
             const QTreeNode& node = mNodes[NodeIndex(child, cx, cz)];
-            if (node.objects.empty() && node.childrenobjects == 0)
+            if (node.count == 0 && node.childrenobjects == 0)
                 continue;
             const Region region = NodeRegion(child, cx, cz);
             if (!(region.minX <= px + reach && region.maxX >= px - reach && region.minZ <= pz + reach &&
                   region.maxZ >= pz - reach))
                 continue;
-            for (Spatial* other : node.objects)
+            for (Spatial* other : node.Objects())
             {
                 if (obj->Intersects(*other))
                     out.push_back(other);
@@ -435,7 +482,7 @@ void QTree::QueryOverlaps(const Spatial* obj, std::vector<Spatial*>& out) const
     out.clear();
     if (!obj || !mBuilt)
         return;
-    for (Spatial* other : mNodes[0].objects)
+    for (Spatial* other : mNodes[0].Objects())
     {
         if (obj->Intersects(*other))
             out.push_back(other);

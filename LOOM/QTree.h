@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "LOOM/BlockPool.h"
 #include "LOOM/Plane.h"
 #include "LOOM/Spatial.h"
 
@@ -16,7 +17,11 @@ struct QTreeNode
     float centerX = 0.0f;
     float centerZ = 0.0f;
     int32_t childrenobjects = 0; // objects filed in the descendants, not in this node
-    std::vector<Spatial*> objects; // not owned
+    uint32_t count = 0;          // objects filed in this node
+    uint32_t sizeClass = 0;      // the block holds 2^sizeClass entries
+    Spatial** objects = nullptr; // a block of the tree's pool; the objects are not owned
+
+    std::span<Spatial* const> Objects() const { return {objects, count}; }
 };
 
 // Loose quadtree over the ground plane (x and z from 0 to the world size). Objects are filed at
@@ -74,6 +79,8 @@ public:
     uint32_t NodeCount() const { return static_cast<uint32_t>(mNodes.size()); }
     const QTreeNode& GetNode(uint32_t index) const { return mNodes[index]; }
     float CellSize(uint32_t level) const { return mCellSize[level]; }
+    // List blocks made so far; steady motion makes no new ones.
+    size_t ListBlocks() const { return mListPool.AllocatedBlocks(); }
 
     // Level and cell of an object as filing would compute them; false when outside the world.
     bool ComputeFiling(const Spatial* obj, uint32_t& level, uint32_t& cellX, uint32_t& cellZ) const;
@@ -93,6 +100,9 @@ private:
                          std::vector<Spatial*>& out) const;
     void AddToAncestors(uint32_t level, uint32_t x, uint32_t z, int32_t delta);
     void GrowHeightRange(const Spatial* obj);
+    void PushObject(QTreeNode& node, Spatial* obj);
+    void PopObject(QTreeNode& node);
+    void MoveList(QTreeNode& node, uint32_t sizeClass);
     void DetachAll();
     void LoadSettings();
 
@@ -100,6 +110,7 @@ private:
     bool mAllocated = false;
     float mWorldSize = 0.0f;
     uint32_t mDepth = 0;
+    BlockPool<Spatial*> mListPool;
     std::vector<QTreeNode> mNodes;
     std::array<float, kMaxDepth + 1> mCellSize{};
     // Height range of everything filed below the root: the view query tests nodes as boxes.

@@ -68,8 +68,8 @@ TEST_F(QTreeFiling, LevelAndCellFollowRadiusAndPosition)
             EXPECT_EQ(obj.GetCellX(), c.cellX);
             EXPECT_EQ(obj.GetCellZ(), c.cellZ);
             const QTreeNode& node = mTree.GetNode(QTree::NodeIndex(c.level, c.cellX, c.cellZ));
-            ASSERT_EQ(node.objects.size(), 1u);
-            EXPECT_EQ(node.objects[0], &obj);
+            ASSERT_EQ(node.count, 1u);
+            EXPECT_EQ(node.Objects()[0], &obj);
         }
         mTree.Remove(&obj);
     }
@@ -94,7 +94,7 @@ TEST_F(QTreeFiling, NanInfiniteAndHugePositionsAreRejectedWithoutConversion)
         }
     }
     EXPECT_EQ(mTree.GetNode(0).childrenobjects, 0);
-    EXPECT_TRUE(mTree.GetNode(0).objects.empty());
+    EXPECT_TRUE(mTree.GetNode(0).count == 0u);
 }
 
 TEST_F(QTreeFiling, OffsetBoundsFileBySizeAroundThePosition)
@@ -131,7 +131,7 @@ TEST_F(QTreeFiling, AncestorCountsFollowInsertAndRemove)
     for (uint32_t i = 0; i < mTree.NodeCount(); ++i)
     {
         EXPECT_EQ(mTree.GetNode(i).childrenobjects, 0) << "node " << i;
-        EXPECT_TRUE(mTree.GetNode(i).objects.empty()) << "node " << i;
+        EXPECT_TRUE(mTree.GetNode(i).count == 0u) << "node " << i;
     }
 }
 
@@ -162,15 +162,57 @@ TEST_F(QTreeFiling, RemovingAMiddleEntryMovesTheLastIntoItsSlot)
         mTree.Insert(&obj);
     }
     mTree.Remove(&objs[1]);
-    const std::vector<Spatial*>& list = mTree.GetNode(QTree::NodeIndex(4, 0, 0)).objects;
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[1], &objs[3]);
+    auto list = [&] { return mTree.GetNode(QTree::NodeIndex(4, 0, 0)).Objects(); };
+    ASSERT_EQ(list().size(), 3u);
+    EXPECT_EQ(list()[1], &objs[3]);
     EXPECT_EQ(objs[3].GetListIndex(), 1);
-    for (size_t i = 0; i < list.size(); ++i)
-        EXPECT_EQ(list[i]->GetListIndex(), static_cast<int32_t>(i));
+    for (size_t i = 0; i < list().size(); ++i)
+        EXPECT_EQ(list()[i]->GetListIndex(), static_cast<int32_t>(i));
     mTree.Remove(&objs[0]); // first slot
-    for (size_t i = 0; i < list.size(); ++i)
-        EXPECT_EQ(list[i]->GetListIndex(), static_cast<int32_t>(i));
+    ASSERT_EQ(list().size(), 2u);
+    for (size_t i = 0; i < list().size(); ++i)
+        EXPECT_EQ(list()[i]->GetListIndex(), static_cast<int32_t>(i));
+}
+
+TEST_F(QTreeFiling, IndicesStayRightWhileAListGrowsAndShrinks)
+{
+    std::vector<Spatial> objs(100);
+    for (Spatial& obj : objs)
+    {
+        Place(obj, 5, 5, 1);
+        mTree.Insert(&obj);
+    }
+    // Remove from the front, the back and the middle in turn, checking every index.
+    for (size_t round = 0; round < 97; ++round)
+    {
+        const std::span<Spatial* const> before = mTree.GetNode(QTree::NodeIndex(4, 0, 0)).Objects();
+        const size_t pick = round % 3 == 0 ? 0 : round % 3 == 1 ? before.size() - 1 : before.size() / 2;
+        mTree.Remove(before[pick]);
+        const std::span<Spatial* const> after = mTree.GetNode(QTree::NodeIndex(4, 0, 0)).Objects();
+        ASSERT_EQ(after.size(), 99u - round);
+        for (size_t i = 0; i < after.size(); ++i)
+            ASSERT_EQ(after[i]->GetListIndex(), static_cast<int32_t>(i)) << "round " << round;
+    }
+    EXPECT_EQ(mTree.GetNode(0).childrenobjects, 3);
+}
+
+TEST_F(QTreeFiling, RefilingReusesListMemory)
+{
+    std::vector<Spatial> objs(500);
+    for (size_t i = 0; i < objs.size(); ++i)
+    {
+        Place(objs[i], static_cast<float>(i % 50) * 5.0f, static_cast<float>(i / 50) * 25.0f, 1);
+        mTree.UpdateObject(&objs[i]);
+    }
+    const size_t blocks = mTree.ListBlocks();
+    for (int round = 0; round < 3; ++round)
+    {
+        for (Spatial& obj : objs)
+            mTree.Remove(&obj);
+        for (Spatial& obj : objs)
+            mTree.UpdateObject(&obj);
+    }
+    EXPECT_EQ(mTree.ListBlocks(), blocks);
 }
 
 TEST_F(QTreeFiling, MovingWithinTheCellTouchesNoList)
@@ -191,7 +233,7 @@ TEST_F(QTreeFiling, MovingWithinTheCellTouchesNoList)
     mTree.UpdateObject(&a);
     EXPECT_EQ(a.GetCellX(), 2u);
     EXPECT_EQ(b.GetListIndex(), 0);
-    EXPECT_EQ(mTree.GetNode(QTree::NodeIndex(4, 1, 1)).objects.size(), 1u);
+    EXPECT_EQ(mTree.GetNode(QTree::NodeIndex(4, 1, 1)).count, 1u);
 
     a.GetLocalSphere().radius = 40; // growing changes the level
     EXPECT_FALSE(mTree.StillFits(&a));
@@ -220,7 +262,7 @@ TEST_F(QTreeFiling, InsertingTwiceKeepsOneEntry)
     Place(a, 20, 20, 1);
     mTree.Insert(&a);
     mTree.Insert(&a);
-    EXPECT_EQ(mTree.GetNode(QTree::NodeIndex(4, 1, 1)).objects.size(), 1u);
+    EXPECT_EQ(mTree.GetNode(QTree::NodeIndex(4, 1, 1)).count, 1u);
     EXPECT_EQ(mTree.GetNode(0).childrenobjects, 1);
 }
 
@@ -234,7 +276,7 @@ TEST_F(QTreeFiling, DestroyedObjectLeavesTheTree)
         mTree.Insert(gone.get());
         mTree.Insert(&keep);
     }
-    const std::vector<Spatial*>& list = mTree.GetNode(QTree::NodeIndex(4, 1, 1)).objects;
+    const std::span<Spatial* const> list = mTree.GetNode(QTree::NodeIndex(4, 1, 1)).Objects();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0], &keep);
     EXPECT_EQ(keep.GetListIndex(), 0);
