@@ -1,5 +1,9 @@
 #include "LOOM/Serializer.h"
 
+#include "LOOM/Color.h"
+#include "LOOM/Quat.h"
+#include "LOOM/Vector3.h"
+
 namespace {
 template <typename T>
 void SingleField(Serializer& s, const char* typeName, uint32_t code, const char* name, T& value)
@@ -54,4 +58,36 @@ void Serializer::SerializeStringList(std::vector<std::string>& texts)
     SerializeListHead(texts, "string");
     for (std::string& text : texts)
         SerializeStringItem(text);
+}
+
+void Serializer::SerializeVector(const char* name, Vector3& vector)
+{
+    if (BeginField("vector", name, false, TypeVector, &vector))
+    {
+        SerializeVector3(vector);
+        EndField("vector", false);
+    }
+}
+
+void Serializer::SerializeVector3(Vector3& vector)
+{
+    SerializeRealMember("x", vector.x);
+    SerializeRealMember("y", vector.y);
+    SerializeRealMember("z", vector.z);
+}
+
+void Serializer::SerializeQuat(Quat& quat)
+{
+    SerializeRealMember("x", quat.x);
+    SerializeRealMember("y", quat.y);
+    SerializeRealMember("z", quat.z);
+    SerializeRealMember("w", quat.w);
+}
+
+void Serializer::SerializeColor(Color& color)
+{
+    SerializeRealMember("Red", color.r);
+    SerializeRealMember("Green", color.g);
+    SerializeRealMember("Blue", color.b);
+    SerializeRealMember("Alpha", color.a);
 }

@@ -5,6 +5,10 @@
 
 #include "LOOM/TypeCode.h"
 
+struct Color;
+struct Quat;
+struct Vector3;
+
 // One Serialize body per persistent class describes its fields; the concrete serializer
 // decides whether they are read, written or recorded.
 //
@@ -66,41 +70,13 @@ public:
     void SerializeEnum(const char* name, int32_t& value, const char* enumTypeName);
     void SerializeUintEnum(const char* name, uint32_t& value, const char* enumTypeName);
 
-    // Works on any value with float members x, y, z (Vector3).
-    template <typename V>
-    void SerializeVector(const char* name, V& vector)
-    {
-        if (BeginField("vector", name, false, TypeVector, &vector))
-        {
-            SerializeVector3(vector);
-            EndField("vector", false);
-        }
-    }
-    template <typename V>
-    void SerializeVector3(V& vector)
-    {
-        SerializeRealMember("x", vector.x);
-        SerializeRealMember("y", vector.y);
-        SerializeRealMember("z", vector.z);
-    }
-    // Body of a "quat" field: a quaternion is held w first but written x, y, z, w.
-    template <typename Q>
-    void SerializeQuat(Q& quat)
-    {
-        SerializeRealMember("x", quat.x);
-        SerializeRealMember("y", quat.y);
-        SerializeRealMember("z", quat.z);
-        SerializeRealMember("w", quat.w);
-    }
-    // Body of a "color" field (code 110).
-    template <typename C>
-    void SerializeColor(C& color)
-    {
-        SerializeRealMember("Red", color.r);
-        SerializeRealMember("Green", color.g);
-        SerializeRealMember("Blue", color.b);
-        SerializeRealMember("Alpha", color.a);
-    }
+    void SerializeVector(const char* name, Vector3& vector);
+    // Bodies of compound fields; each member whose element is missing is skipped alone.
+    void SerializeVector3(Vector3& vector);
+    // A quaternion is held w first but written x, y, z, w; the caller wraps it in a "quat" field.
+    void SerializeQuat(Quat& quat);
+    // The body of a "color" field (code 110).
+    void SerializeColor(Color& color);
 
     // List bodies; the caller wraps them in the "list" field.
     void SerializeFileList(std::vector<std::string>& files);
@@ -133,6 +109,5 @@ public:
     virtual uint32_t CapListCount(uint32_t count) { return count; }
 
 private:
-    // A vector or quat member: a member whose element is missing is skipped alone.
     void SerializeRealMember(const char* name, float& value);
 };

@@ -92,10 +92,9 @@ void XMLLoader::Truncated()
 void XMLLoader::Mismatch(const char* which, const char* expected)
 {
     mValid = false;
-    std::string found;
+    std::string found = mReader->ElementName();
     if (mReader->Kind() == XMLReader::KindEnd && !mReader->IsSelfClosing())
-        found = "/";
-    found += mReader->ElementName();
+        found += " (end tag)";
     Raise("Reader->ElementName() == nametype", std::string("XML File is not correct: ") + which +
                                                    "!=ExpectedTag " + found + " != " + (expected ? expected : "") +
                                                    "\nIn file " + mFileName);

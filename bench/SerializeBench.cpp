@@ -1,0 +1,173 @@
+// Loading speed of the stream formats: our XML loader (which also fills the objects), our
+// binary loader, and pugixml parsing the same XML text as the reference.
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "LOOM/BinaryLoader.h"
+#include "LOOM/BinarySaver.h"
+#include "LOOM/FileUtils.h"
+#include "LOOM/Quat.h"
+#include "LOOM/Vector3.h"
+#include "LOOM/XMLLoader.h"
+#include "LOOM/XMLSaver.h"
+
+namespace {
+// Records per document; items/s compares the loaders on the same content.
+constexpr int kItems = 16000;
+
+struct Item
+{
+    std::string mName;
+    int32_t mCount = 0;
+    float mWeight = 0.0f;
+    bool mActive = false;
+    Vector3 mPosition;
+    Quat mRotation;
+    std::vector<std::string> mFiles;
+
+    void Serialize(Serializer& s)
+    {
+        s.SerializeString("Name", mName);
+        s.SerializeInt("Count", mCount);
+        s.SerializeRealField("Weight", mWeight);
+        s.SerializeBoolField("Active", mActive);
+        s.SerializeVector("Position", mPosition);
+        if (s.BeginField("quat", "Rotation", false, TypeQuat, &mRotation))
+        {
+            s.SerializeQuat(mRotation);
+            s.EndField("quat", false);
+        }
+        if (s.BeginField("list", "Files", false, TypeElement, &mFiles))
+        {
+            s.SerializeFileList(mFiles);
+            s.EndField("list", false);
+        }
+    }
+};
+
+struct Level
+{
+    std::string mTitle;
+    std::vector<Item> mItems;
+
+    void Serialize(Serializer& s)
+    {
+        s.SerializeString("Title", mTitle);
+        if (s.BeginField("list", "Items", false, TypeElement, &mItems))
+        {
+            s.SerializeListHead(mItems, "serializable");
+            for (Item& item : mItems)
+                s.SerializeObject(item);
+            s.EndField("list", false);
+        }
+    }
+};
+
+struct Documents
+{
+    std::string mXml;
+    std::string mBinary;
+};
+
+const Documents& GetDocuments()
+{
+    static const Documents documents = [] {
+        Level level;
+        level.mTitle = "Benchmark level with a few thousand items";
+        for (int i = 0; i < kItems; ++i)
+        {
+            Item item;
+            item.mName = "Item number " + std::to_string(i);
+            item.mCount = i * 37 - 5000;
+            item.mWeight = static_cast<float>(i) * 0.731f;
+            item.mActive = (i % 3) == 0;
+            item.mPosition = {static_cast<float>(i) * 1.5f, -2.25f, static_cast<float>(i % 100) / 7.0f};
+            item.mRotation.x = 0.1f;
+            item.mRotation.y = 0.2f;
+            item.mRotation.z = 0.3f;
+            for (int f = 0; f < i % 4; ++f)
+                item.mFiles.push_back("Art\\Models\\model" + std::to_string(f) + ".xml");
+            level.mItems.push_back(std::move(item));
+        }
+        const std::string path = (std::filesystem::temp_directory_path() / "loom_serialize_bench.xml").string();
+        {
+            XMLSaver saver(path);
+            saver.BeginField("Level", nullptr, false, TypeElement, &level);
+            level.Serialize(saver);
+            saver.EndField("Level", false);
+        }
+        Documents docs;
+        ReadWholeFile(path, docs.mXml);
+        std::filesystem::remove(path);
+        BinarySaver binary;
+        binary.OpenMemory();
+        level.Serialize(binary);
+        binary.Close();
+        docs.mBinary = binary.Bytes();
+        return docs;
+    }();
+    return documents;
+}
+
+void XmlLoader(benchmark::State& state)
+{
+    const std::string& text = GetDocuments().mXml;
+    for (auto _ : state)
+    {
+        Level level;
+        XMLLoader loader;
+        loader.OpenText(text, "bench.xml");
+        if (loader.BeginField("Level", nullptr, false, TypeElement, &level))
+        {
+            level.Serialize(loader);
+            loader.EndField("Level", false);
+        }
+        if (!loader.IsGood() || level.mItems.size() != kItems)
+            state.SkipWithError("XML load failed");
+        benchmark::DoNotOptimize(level.mItems.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
+    state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
+}
+BENCHMARK(XmlLoader)->Unit(benchmark::kMillisecond);
+
+void BinaryLoaderBench(benchmark::State& state)
+{
+    const std::string& bytes = GetDocuments().mBinary;
+    for (auto _ : state)
+    {
+        Level level;
+        BinaryLoader loader;
+        loader.OpenFromBuffer(bytes, "bench.bin");
+        level.Serialize(loader);
+        if (!loader.IsGood() || level.mItems.size() != kItems)
+            state.SkipWithError("binary load failed");
+        benchmark::DoNotOptimize(level.mItems.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
+    state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
+}
+BENCHMARK(BinaryLoaderBench)->Name("BinaryLoader")->Unit(benchmark::kMillisecond);
+
+void PugixmlParse(benchmark::State& state)
+{
+    const std::string& text = GetDocuments().mXml;
+    for (auto _ : state)
+    {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size());
+        if (!result)
+            state.SkipWithError("pugixml parse failed");
+        benchmark::DoNotOptimize(doc.first_child());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
+}
+BENCHMARK(PugixmlParse)->Unit(benchmark::kMillisecond);
+} // namespace

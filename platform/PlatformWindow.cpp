@@ -1,0 +1,406 @@
+#include "platform/PlatformWindow.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "LOOM/AssertHandler.h"
+#include "LOOM/Console.h"
+#include "LOOM/StringUtils.h"
+#include "platform/Dialogs.h"
+#include "platform/SystemInfoReader.h"
+
+PlatformWindow* gPlatformWindow = nullptr;
+
+namespace
+{
+const char* const kSplashImage = "InvaderLoading.bmp";
+
+// Window failures happen before the run-time log file is open, so they go to standard error too.
+void ReportError(const std::string& text)
+{
+    Console::Instance().Log(text, LogError);
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// Codes of the keys passed on as keys; 0 for every other key.
+int KeyCodeFor(SDL_Keycode key)
+{
+    switch (key)
+    {
+    case SDLK_UP: return kKeyUp;
+    case SDLK_DOWN: return kKeyDown;
+    case SDLK_RIGHT: return kKeyRight;
+    case SDLK_LEFT: return kKeyLeft;
+    case SDLK_DELETE: return kKeyDelete;
+    case SDLK_PAGEUP: return kKeyPageUp;
+    case SDLK_PAGEDOWN: return kKeyPageDown;
+    case SDLK_F11: return kKeyF11;
+    case SDLK_F12: return kKeyF12;
+    default: return 0;
+    }
+}
+
+// Keys that type a control character; SDL's text input never reports these.
+int CharCodeFor(SDL_Keycode key)
+{
+    switch (key)
+    {
+    case SDLK_BACKSPACE: return kCharBackspace;
+    case SDLK_TAB: return kCharTab;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return kCharEnter;
+    case SDLK_ESCAPE: return kCharEscape;
+    default: return 0;
+    }
+}
+
+bool IsTrackedButton(Uint8 button)
+{
+    return button == SDL_BUTTON_LEFT || button == SDL_BUTTON_RIGHT;
+}
+} // namespace
+
+PlatformWindow* PlatformWindow::Create()
+{
+    if (gPlatformWindow)
+        return gPlatformWindow;
+    gPlatformWindow = new (std::nothrow) PlatformWindow();
+    if (!gPlatformWindow)
+        return nullptr;
+    gPlatformWindow->Open();
+    SetAssertDialog(&ShowErrorDialog);
+    return gPlatformWindow;
+}
+
+void PlatformWindow::Destroy()
+{
+    PlatformWindow* window = gPlatformWindow;
+    gPlatformWindow = nullptr;
+    delete window;
+}
+
+SDL_Window* PlatformWindow::GetHandle()
+{
+    return gPlatformWindow ? gPlatformWindow->mMainWindow : nullptr;
+}
+
+WindowPlacement PlatformWindow::CenterOn(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height)
+{
+    WindowPlacement placement;
+    placement.mX = screenWidth / 2 - width / 2;
+    placement.mY = screenHeight / 2 - height / 2;
+    return placement;
+}
+
+PlatformWindow::PlatformWindow() = default;
+
+PlatformWindow::~PlatformWindow()
+{
+    if (gPlatformWindow == this)
+        gPlatformWindow = nullptr;
+    SetAssertDialog(nullptr);
+    if (!mVideoStarted)
+        return;
+
+    SDL_EventFilter filter = nullptr;
+    void* userdata = nullptr;
+    if (SDL_GetEventFilter(&filter, &userdata) && filter == &PlatformWindow::FilterEvent && userdata == this)
+        SDL_SetEventFilter(nullptr, nullptr);
+    SDL_StopTextInput();
+    SDL_ShowCursor(SDL_ENABLE);
+    if (mSplashImage)
+        SDL_FreeSurface(mSplashImage);
+    if (mSplashWindow)
+        SDL_DestroyWindow(mSplashWindow);
+    if (mMainWindow)
+        SDL_DestroyWindow(mMainWindow);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The last one out also lets SDL release what it keeps beside its subsystems.
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+        SDL_Quit();
+}
+
+bool PlatformWindow::Open()
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    {
+        ReportError(std::string("PlatformWindow: the video system could not start: ") + SDL_GetError());
+        return false;
+    }
+    mVideoStarted = true;
+    // Set before any window exists, so nothing we do not handle is ever queued.
+    SDL_SetEventFilter(&PlatformWindow::FilterEvent, this);
+
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(0, &bounds) == 0 && bounds.w > 0 && bounds.h > 0)
+    {
+        mScreenWidth = bounds.w;
+        mScreenHeight = bounds.h;
+    }
+    else
+    {
+        ReportError(std::string("PlatformWindow: the screen size is unknown: ") + SDL_GetError());
+        mScreenWidth = kMainWidth;
+        mScreenHeight = kMainHeight;
+    }
+
+    // The graphics device makes its OpenGL context in the main window.
+    const Uint32 mainFlags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+    mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, kMainWidth, kMainHeight, mainFlags | SDL_WINDOW_OPENGL);
+    if (!mMainWindow)
+    {
+        ReportError(std::string("PlatformWindow: no OpenGL window: ") + SDL_GetError());
+        mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, kMainWidth, kMainHeight, mainFlags);
+    }
+    if (!mMainWindow)
+    {
+        ReportError(std::string("PlatformWindow: the main window could not be created: ") + SDL_GetError());
+        return false;
+    }
+
+    const WindowPlacement splash = CenterOn(mScreenWidth, mScreenHeight, kSplashWidth, kSplashHeight);
+    mSplashWindow = SDL_CreateWindow("LOOM ENGINE", splash.mX, splash.mY, kSplashWidth, kSplashHeight,
+                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    if (!mSplashWindow)
+        ReportError(std::string("PlatformWindow: the splash window could not be created: ") + SDL_GetError());
+
+    // A missing image leaves the splash blank.
+    mSplashImage = SDL_LoadBMP(kSplashImage);
+
+    SDL_StartTextInput();
+    if (mSplashWindow)
+        SDL_ShowWindow(mSplashWindow);
+    SDL_ShowCursor(SDL_DISABLE);
+
+    mAlive = true;
+    mButtonDown[0] = false;
+    mButtonDown[1] = false;
+    mSplashShowing = true;
+    PaintSplash();
+    return true;
+}
+
+namespace {
+PlatformWindow::InputObserver gInputObserver = nullptr;
+void* gInputObserverData = nullptr;
+} // namespace
+
+void PlatformWindow::SetInputObserver(InputObserver observer, void* userdata)
+{
+    gInputObserver = observer;
+    gInputObserverData = userdata;
+}
+
+int PlatformWindow::FilterEvent(void*, SDL_Event* event)
+{
+    if (gInputObserver)
+        gInputObserver(*event, gInputObserverData);
+    switch (event->type)
+    {
+    case SDL_QUIT:
+    case SDL_TEXTINPUT:
+        return 1;
+    case SDL_WINDOWEVENT:
+        return event->window.event == SDL_WINDOWEVENT_CLOSE || event->window.event == SDL_WINDOWEVENT_EXPOSED;
+    case SDL_KEYDOWN:
+        return KeyCodeFor(event->key.keysym.sym) != 0 || CharCodeFor(event->key.keysym.sym) != 0;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        return IsTrackedButton(event->button.button);
+    default:
+        return 0;
+    }
+}
+
+bool PlatformWindow::PumpMessages()
+{
+    SDL_Event event;
+    if (mVideoStarted && SDL_PollEvent(&event))
+        HandleEvent(event);
+    return mAlive;
+}
+
+void PlatformWindow::HandleEvent(const SDL_Event& event)
+{
+    switch (event.type)
+    {
+    case SDL_QUIT:
+        mAlive = false;
+        break;
+    case SDL_WINDOWEVENT:
+        // Closing ends the frame loop; the window itself stays until the destructor.
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+            mAlive = false;
+        else if (event.window.event == SDL_WINDOWEVENT_EXPOSED && mSplashWindow &&
+                 event.window.windowID == SDL_GetWindowID(mSplashWindow))
+            PaintSplash();
+        break;
+    case SDL_KEYDOWN:
+        HandleKeyDown(event.key.keysym.sym);
+        break;
+    case SDL_TEXTINPUT:
+        HandleText(event.text.text);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (IsTrackedButton(event.button.button))
+            mButtonDown[event.button.button == SDL_BUTTON_LEFT ? 0 : 1] = event.type == SDL_MOUSEBUTTONDOWN;
+        break;
+    default:
+        break;
+    }
+}
+
+void PlatformWindow::HandleKeyDown(int32_t keycode)
+{
+    const int key = KeyCodeFor(keycode);
+    if (key != 0)
+    {
+        Notify(key);
+        return;
+    }
+    const int character = CharCodeFor(keycode);
+    if (character != 0)
+        Notify(character);
+}
+
+void PlatformWindow::HandleText(const char* text)
+{
+    // Characters reach listeners as single signed bytes: ASCII and Latin-1 pass,
+    // anything wider has no byte to stand for it and is dropped.
+    const size_t length = strnlen(text, sizeof(SDL_TextInputEvent::text));
+    size_t i = 0;
+    while (i < length)
+    {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80)
+        {
+            Notify(static_cast<signed char>(lead));
+            ++i;
+            continue;
+        }
+        size_t width = 0;
+        if ((lead & 0xE0) == 0xC0)
+            width = 2;
+        else if ((lead & 0xF0) == 0xE0)
+            width = 3;
+        else if ((lead & 0xF8) == 0xF0)
+            width = 4;
+        bool valid = width != 0 && i + width <= length;
+        for (size_t k = 1; valid && k < width; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (!valid)
+        {
+            ++i;
+            continue;
+        }
+        if (width == 2)
+        {
+            const unsigned next = static_cast<unsigned char>(text[i + 1]);
+            const unsigned codePoint = ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
+            if (codePoint >= 0x80 && codePoint <= 0xFF)
+                Notify(static_cast<signed char>(static_cast<unsigned char>(codePoint)));
+        }
+        i += width;
+    }
+}
+
+void PlatformWindow::Notify(int code)
+{
+    // By index: a listener may add another while it is told.
+    for (size_t i = 0; i < mListeners.size(); ++i)
+        mListeners[i]->OnKey(code);
+}
+
+void PlatformWindow::PaintSplash()
+{
+    if (!mSplashShowing || !mSplashWindow)
+        return;
+    SDL_Surface* target = SDL_GetWindowSurface(mSplashWindow);
+    if (!target)
+        return;
+    SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    if (mSplashImage)
+    {
+        SDL_Rect where{0, 0, mSplashImage->w, mSplashImage->h};
+        SDL_BlitSurface(mSplashImage, nullptr, target, &where);
+    }
+    SDL_UpdateWindowSurface(mSplashWindow);
+}
+
+void PlatformWindow::SetText(const std::string&)
+{
+}
+
+void PlatformWindow::ShowError(const std::string& message)
+{
+    ShowErrorMessage(message);
+}
+
+bool PlatformWindow::AskError(const std::string& expression, const std::string& location, const std::string& message)
+{
+    return ShowErrorDialog(expression, location, message);
+}
+
+std::string PlatformWindow::GetOSName()
+{
+    return SystemInfoReader::OperatingSystemName();
+}
+
+void PlatformWindow::ShowMainWindow()
+{
+    if (mSplashWindow)
+        SDL_HideWindow(mSplashWindow);
+    if (mMainWindow)
+    {
+        SDL_ShowWindow(mMainWindow);
+        SDL_RaiseWindow(mMainWindow);
+    }
+    mSplashShowing = false;
+    if (mVideoStarted)
+        SDL_ShowCursor(SDL_DISABLE);
+}
+
+void PlatformWindow::AddListener(KeyListener* listener)
+{
+    if (listener)
+        mListeners.push_back(listener);
+}
+
+void PlatformWindow::RemoveListener(KeyListener* listener)
+{
+    EraseUnordered(mListeners, listener);
+}
+
+void PlatformWindow::ResizeAndCenter(int32_t width, int32_t height)
+{
+    if (width < 1 || height < 1)
+    {
+        ReportError("PlatformWindow: cannot resize the window to " + std::to_string(width) + " by " +
+                 std::to_string(height));
+        return;
+    }
+    if (!mMainWindow)
+        return;
+    const WindowPlacement placement = CenterOn(mScreenWidth, mScreenHeight, width, height);
+    SDL_SetWindowSize(mMainWindow, width, height);
+    SDL_SetWindowPosition(mMainWindow, placement.mX, placement.mY);
+}
+
+std::string PlatformWindow::OpenFileDialog()
+{
+    return ShowOpenFileDialog();
+}
+
+void PlatformWindow::ReportSystemInfo(SystemInfo& info)
+{
+    SystemInfoReader::Read(info);
+}
+
+bool PlatformWindow::IsMouseButtonDown(int index) const
+{
+    return index >= 0 && index < 2 && mButtonDown[index];
+}

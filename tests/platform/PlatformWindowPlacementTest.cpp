@@ -1,0 +1,203 @@
+#include "WindowFixture.h"
+
+#include "LOOM/Console.h"
+
+TEST(PlatformWindowCenterOn, UsesIntegerHalves)
+{
+    const struct
+    {
+        int32_t screenWidth, screenHeight, width, height, x, y;
+    } table[] = {
+        {1280, 1024, 1024, 768, 128, 128},
+        {1280, 1024, 256, 265, 512, 380},
+        {1024, 768, 801, 601, 112, 84},
+        {800, 600, 800, 600, 0, 0},
+        {800, 600, 1024, 768, -112, -84},
+        {1281, 1025, 3, 3, 639, 511},
+    };
+    for (const auto& row : table)
+    {
+        const WindowPlacement placement =
+            PlatformWindow::CenterOn(row.screenWidth, row.screenHeight, row.width, row.height);
+        EXPECT_EQ(placement.mX, row.x) << row.screenWidth << "x" << row.screenHeight << " " << row.width;
+        EXPECT_EQ(placement.mY, row.y) << row.screenWidth << "x" << row.screenHeight << " " << row.height;
+    }
+}
+
+using PlatformWindowPlacement = WindowFixture;
+
+TEST_F(PlatformWindowPlacement, MainWindowStartsHiddenAtItsPlace)
+{
+    SDL_Window* main = mWindow->GetMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(PlatformWindow::GetHandle(), main);
+    EXPECT_STREQ(SDL_GetWindowTitle(main), "Kestrane");
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(main, &x, &y);
+    SDL_GetWindowSize(main, &w, &h);
+    EXPECT_EQ(x, 50);
+    EXPECT_EQ(y, 50);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    const Uint32 flags = SDL_GetWindowFlags(main);
+    EXPECT_TRUE(flags & SDL_WINDOW_BORDERLESS);
+    EXPECT_TRUE(flags & SDL_WINDOW_HIDDEN);
+}
+
+TEST_F(PlatformWindowPlacement, SplashIsCentredAndShowing)
+{
+    SDL_Window* splash = mWindow->GetSplashWindow();
+    ASSERT_NE(splash, nullptr);
+    EXPECT_TRUE(mWindow->IsSplashShowing());
+    EXPECT_STREQ(SDL_GetWindowTitle(splash), "LOOM ENGINE");
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(splash, &x, &y);
+    SDL_GetWindowSize(splash, &w, &h);
+    EXPECT_EQ(w, 256);
+    EXPECT_EQ(h, 265);
+    EXPECT_EQ(x, mWindow->GetScreenWidth() / 2 - 128);
+    EXPECT_EQ(y, mWindow->GetScreenHeight() / 2 - 132);
+    EXPECT_TRUE(SDL_GetWindowFlags(splash) & SDL_WINDOW_SHOWN);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+}
+
+TEST_F(PlatformWindowPlacement, ShowMainWindowHidesSplashAndCursor)
+{
+    mWindow->ShowMainWindow();
+    EXPECT_FALSE(mWindow->IsSplashShowing());
+    EXPECT_TRUE(SDL_GetWindowFlags(mWindow->GetMainWindow()) & SDL_WINDOW_SHOWN);
+    EXPECT_TRUE(SDL_GetWindowFlags(mWindow->GetSplashWindow()) & SDL_WINDOW_HIDDEN);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    EXPECT_TRUE(mWindow->PumpMessages());
+}
+
+TEST_F(PlatformWindowPlacement, ResizeAndCenterPlacesOnTheScreen)
+{
+    mWindow->ResizeAndCenter(640, 480);
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(mWindow->GetMainWindow(), &x, &y);
+    SDL_GetWindowSize(mWindow->GetMainWindow(), &w, &h);
+    const WindowPlacement expected =
+        PlatformWindow::CenterOn(mWindow->GetScreenWidth(), mWindow->GetScreenHeight(), 640, 480);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_EQ(x, expected.mX);
+    EXPECT_EQ(y, expected.mY);
+}
+
+TEST_F(PlatformWindowPlacement, ResizeToNothingIsRefused)
+{
+    const struct
+    {
+        int32_t width, height;
+    } table[] = {{0, 480}, {640, 0}, {-5, 480}, {0, 0}};
+    for (const auto& row : table)
+    {
+        const uint32_t before = Console::Instance().GetEntryCounter();
+        mWindow->ResizeAndCenter(row.width, row.height);
+        ASSERT_EQ(Console::Instance().GetEntryCounter(), before + 1);
+        EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mCategory, LogError);
+        int w = 0, h = 0;
+        SDL_GetWindowSize(mWindow->GetMainWindow(), &w, &h);
+        EXPECT_EQ(w, 800);
+        EXPECT_EQ(h, 600);
+    }
+}
+
+TEST(PlatformWindowLifetime, CreateTwiceKeepsOneWindow)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    PlatformWindow* first = CreateTestWindow();
+    PlatformWindow* second = PlatformWindow::Create();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(gPlatformWindow, first);
+    PlatformWindow::Destroy();
+    EXPECT_EQ(gPlatformWindow, nullptr);
+    EXPECT_EQ(PlatformWindow::GetHandle(), nullptr);
+    PlatformWindow::Destroy(); // nothing left: harmless
+}
+
+TEST(PlatformWindowLifetime, DestroyRestoresCursorAndFilter)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    CreateTestWindow();
+    PlatformWindow::Destroy();
+    SDL_EventFilter filter = nullptr;
+    void* userdata = nullptr;
+    EXPECT_FALSE(SDL_GetEventFilter(&filter, &userdata));
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+namespace
+{
+// The colour of one pixel of the splash window's surface.
+SDL_Color SplashPixel(SDL_Window* splash, int x, int y)
+{
+    SDL_Surface* surface = SDL_GetWindowSurface(splash);
+    SDL_Color colour{};
+    if (!surface || SDL_LockSurface(surface) != 0)
+        return colour;
+    const Uint8* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+    Uint32 pixel = 0;
+    std::memcpy(&pixel, row + x * surface->format->BytesPerPixel, surface->format->BytesPerPixel);
+    SDL_GetRGB(pixel, surface->format, &colour.r, &colour.g, &colour.b);
+    SDL_UnlockSurface(surface);
+    return colour;
+}
+} // namespace
+
+TEST(PlatformWindowSplash, ShowsTheBitmapOfTheWorkingDirectory)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ScratchFolder folder("splash");
+    SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, 256, 265, 24, SDL_PIXELFORMAT_RGB24);
+    ASSERT_NE(image, nullptr);
+    SDL_FillRect(image, nullptr, SDL_MapRGB(image->format, 200, 40, 10));
+    ASSERT_EQ(SDL_SaveBMP(image, (folder.Path() / "InvaderLoading.bmp").c_str()), 0);
+    SDL_FreeSurface(image);
+
+    WorkingDirectory cwd(folder.Path());
+    PlatformWindow* window = CreateTestWindow();
+    ASSERT_NE(window, nullptr);
+    const SDL_Color colour = SplashPixel(window->GetSplashWindow(), 100, 200);
+    EXPECT_EQ(colour.r, 200);
+    EXPECT_EQ(colour.g, 40);
+    EXPECT_EQ(colour.b, 10);
+    PlatformWindow::Destroy();
+}
+
+TEST(PlatformWindowSplash, MissingBitmapLeavesSplashBlank)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ScratchFolder folder("nosplash");
+    WorkingDirectory cwd(folder.Path());
+    PlatformWindow* window = CreateTestWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->IsAlive());
+    EXPECT_TRUE(window->IsSplashShowing());
+    const SDL_Color colour = SplashPixel(window->GetSplashWindow(), 100, 200);
+    EXPECT_EQ(colour.r, 0);
+    EXPECT_EQ(colour.g, 0);
+    EXPECT_EQ(colour.b, 0);
+    PlatformWindow::Destroy();
+}
+
+TEST(PlatformWindowSplash, TruncatedBitmapLeavesSplashBlank)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ScratchFolder folder("badsplash");
+    {
+        std::FILE* file = std::fopen((folder.Path() / "InvaderLoading.bmp").c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("BM\x10\x00", file);
+        std::fclose(file);
+    }
+    WorkingDirectory cwd(folder.Path());
+    PlatformWindow* window = CreateTestWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->IsAlive());
+    EXPECT_EQ(SplashPixel(window->GetSplashWindow(), 10, 10).r, 0);
+    PlatformWindow::Destroy();
+}
