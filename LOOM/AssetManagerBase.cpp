@@ -1,5 +1,7 @@
 #include "LOOM/AssetManagerBase.h"
 
+#include "LOOM/ResourceManager.h"
+
 namespace {
 // Managers are numbered in the order they are made; 0 marks an asset no manager stamped.
 uint16_t gNextManagerId = 0;
@@ -10,9 +12,10 @@ AssetManagerBase::AssetManagerBase()
     if (++gNextManagerId == 0)
         ++gNextManagerId;
     mManagerId = gNextManagerId;
+    ResourceManager::Instance().Register(this);
 }
 
-AssetManagerBase::~AssetManagerBase() = default;
+AssetManagerBase::~AssetManagerBase() { ResourceManager::Instance().Unregister(this); }
 
 void AssetManagerBase::ForEachAssetA()
 {

@@ -13,6 +13,7 @@ class AssetManagerBase
 public:
     using AssetMap = std::map<std::string, RefCounted*>;
 
+    // Joins the resource manager's list until destroyed.
     AssetManagerBase();
     AssetManagerBase(const AssetManagerBase&) = delete;
     AssetManagerBase& operator=(const AssetManagerBase&) = delete;
@@ -24,7 +25,7 @@ public:
     virtual void ReleaseAll() = 0;
     // Drop every asset that only the manager holds.
     virtual void PurgeUnused() = 0;
-    // Forgets the map; the derived manager has released the assets.
+    // Forgets the map (the derived manager has released the assets) and leaves the list.
     virtual ~AssetManagerBase();
 
     // Adds the caller's reference and stamps the asset with the next serial and this id.
