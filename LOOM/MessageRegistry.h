@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+class ParamBuffer;
+
+// Named messages and the cogs listening to them. Subscribers are held by cog ID, so a
+// destroyed cog is never reached; its ID is dropped at the next broadcast.
+class MessageRegistry
+{
+public:
+    using Subscribers = std::set<uint32_t>;
+
+    // A second subscription of the same cog has no effect.
+    void Subscribe(const std::string& message, uint32_t cogId);
+    void Unsubscribe(const std::string& message, uint32_t cogId);
+    void UnsubscribeEverywhere(uint32_t cogId);
+    // Empties the message's subscribers; the message stays known.
+    void ClearMessage(const std::string& message);
+    // Null when the message is unknown.
+    const Subscribers* GetSubscribers(const std::string& message) const;
+
+    // Calls the named function of every live subscriber, in ascending ID order. Each one gets
+    // its own copy of params, which the caller keeps unchanged.
+    void Broadcast(const std::string& message, const std::string& function, const ParamBuffer& params);
+
+private:
+    std::map<std::string, Subscribers, std::less<>> mSubscriptions;
+};

@@ -1,0 +1,104 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "LOOM/Loom.h"
+
+union SDL_Event;
+struct KeyName;
+
+// Keyboard and mouse state for the frame. The window shows us every input event as SDL raises
+// it, so presses, releases, motion and wheel turns between two updates all count even though the
+// window takes only one event off its queue per frame; Update turns what was seen into this
+// frame's state, which stays the same until the next Update.
+class IOLoom : public Loom
+{
+public:
+    // Mouse buttons: 0 left, 1 right, 2 middle.
+    static constexpr int kMouseButtons = 3;
+    // Key numbers are USB HID usage numbers (what SDL calls scancodes).
+    static constexpr int kKeyCount = 512;
+    // One wheel notch.
+    static constexpr int kWheelNotch = 120;
+
+    static IOLoom* Create();
+    static IOLoom* Instance();
+
+    ~IOLoom() override;
+
+    void Init() override;
+    void Shutdown() override;
+    void RegisterTypes() override;
+    void Update() override;
+    void Unload() override;
+    std::string GetName() override;
+    std::string GetTypeName() override;
+
+    // Went down this frame or is held.
+    bool MousePressed(int button) const;
+    // Went down this frame.
+    bool MouseTriggered(int button) const;
+    // Went up this frame.
+    bool MouseReleased(int button) const;
+    int GetMouseX() const { return mMouseX; }
+    int GetMouseY() const { return mMouseY; }
+    int GetPrevMouseX() const { return mPrevMouseX; }
+    int GetPrevMouseY() const { return mPrevMouseY; }
+    void GetMousePosition(int& x, int& y) const { x = mMouseX; y = mMouseY; }
+    // Sum of this frame's wheel turns, kWheelNotch per notch, positive away from the user.
+    int GetMouseWheel() const { return mWheel; }
+
+    // The key of that character (letters in either case, digits, space, punctuation).
+    bool IsKeyPressedChar(char c) const;
+    bool IsKeyPressedByName(const std::string& name) const;
+    bool IsKeyTriggeredByName(const std::string& name) const;
+    bool IsKeyPressed(int key) const;
+    bool IsKeyTriggered(int key) const;
+
+    // The mouse position is clamped to 0..width and 0..height; the graphics loom sets them.
+    void SetScreenSize(int width, int height);
+    int GetScreenWidth() const { return mScreenWidth; }
+    int GetScreenHeight() const { return mScreenHeight; }
+    void SetRelativeMouse(bool relative);
+
+    // Takes one input event into the state of the next update.
+    void HandleEvent(const SDL_Event& event);
+    // The window's input observer.
+    static void ObserveEvent(const SDL_Event& event, void* userdata);
+
+private:
+    IOLoom() = default;
+    void ResetState();
+    // The table entry of a key name; null for an unknown name, which is reported once.
+    const KeyName* LookUpKey(const std::string& name) const;
+
+    // Seen since the last update.
+    std::array<bool, kMouseButtons> mButtonHeld{};
+    std::array<bool, kMouseButtons> mButtonWentDown{};
+    std::array<bool, kMouseButtons> mButtonWentUp{};
+    std::array<bool, kKeyCount> mKeyHeld{};
+    std::array<bool, kKeyCount> mKeyWentDown{};
+    int mSeenX = 0;
+    int mSeenY = 0;
+    int mWheelSeen = 0;
+
+    // This frame's state.
+    std::array<bool, kMouseButtons> mButtonPressed{};
+    std::array<bool, kMouseButtons> mButtonTriggered{};
+    std::array<bool, kMouseButtons> mButtonReleased{};
+    std::array<bool, kKeyCount> mKeyPressed{};
+    std::array<bool, kKeyCount> mKeyTriggered{};
+    int mMouseX = 0;
+    int mMouseY = 0;
+    int mPrevMouseX = 0;
+    int mPrevMouseY = 0;
+    int mWheel = 0;
+
+    int mScreenWidth = 0;
+    int mScreenHeight = 0;
+
+    bool mActive = false;
+    mutable std::vector<std::string> mReportedNames;
+};

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+#include <epoxy/gl.h>
+
+#include <memory>
+
+#include "tests/input/LogProbe.h"
+#include "graphics/GraphicsLoom.h"
+#include "input/IOLoom.h"
+#include "tests/platform/WindowFixture.h"
+
+// The suite runs with SDL_VIDEODRIVER=offscreen; Mesa's software renderer normally gives a 3.3
+// core context there. Where it cannot, the loom must say so in one line and stay inert.
+class GraphicsLoomWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mWindow = CreateTestWindow();
+        ASSERT_NE(mWindow, nullptr);
+        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
+        mLoom.reset(GraphicsLoom::Create());
+        ASSERT_NE(mLoom, nullptr);
+    }
+
+    void TearDown() override
+    {
+        mLoom.reset();
+        PinLoadedLibraries();
+        PlatformWindow::Destroy();
+    }
+
+    void ExpectContextOrOneLine(const LogProbe& log)
+    {
+        if (mLoom->HasContext())
+        {
+            EXPECT_EQ(log.Count("GraphicsLoom:"), 0);
+            EXPECT_GE(epoxy_gl_version(), 33);
+        }
+        else
+        {
+            EXPECT_EQ(log.Count("GraphicsLoom: no OpenGL 3.3 context"), 1);
+        }
+    }
+
+    PlatformWindow* mWindow = nullptr;
+    std::unique_ptr<GraphicsLoom> mLoom;
+};
+
+TEST_F(GraphicsLoomWindow, InitMakesAContextOrSaysWhyNot)
+{
+    LogProbe log;
+    mLoom->RegisterTypes();
+    mLoom->Init();
+    ExpectContextOrOneLine(log);
+}
+
+TEST_F(GraphicsLoomWindow, ScreenSizeIsTheMainWindowsSize)
+{
+    mLoom->Init();
+    EXPECT_EQ(mLoom->GetScreenWidth(), PlatformWindow::kMainWidth);
+    EXPECT_EQ(mLoom->GetScreenHeight(), PlatformWindow::kMainHeight);
+}
+
+TEST_F(GraphicsLoomWindow, InitHandsTheScreenSizeToTheInputLoom)
+{
+    std::unique_ptr<IOLoom> io(IOLoom::Create());
+    io->Init();
+    mLoom->Init();
+    EXPECT_EQ(io->GetScreenWidth(), mLoom->GetScreenWidth());
+    EXPECT_EQ(io->GetScreenHeight(), mLoom->GetScreenHeight());
+    EXPECT_GT(io->GetScreenWidth(), 0);
+}
+
+TEST_F(GraphicsLoomWindow, ClearAndPresentEveryFrame)
+{
+    mLoom->Init();
+    for (int frame = 0; frame < 5; ++frame)
+        mLoom->Update();
+    if (mLoom->HasContext())
+    {
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+}
+
+TEST_F(GraphicsLoomWindow, InitAgainAfterShutdownGivesTheSameResult)
+{
+    mLoom->Init();
+    const bool first = mLoom->HasContext();
+    mLoom->Shutdown();
+    EXPECT_FALSE(mLoom->HasContext());
+    EXPECT_EQ(mLoom->GetScreenWidth(), 0);
+    mLoom->Update();
+
+    LogProbe log;
+    mLoom->Init();
+    EXPECT_EQ(mLoom->HasContext(), first);
+    ExpectContextOrOneLine(log);
+    mLoom->Update();
+}
+
+TEST_F(GraphicsLoomWindow, InitTwiceInARowKeepsOneContext)
+{
+    mLoom->Init();
+    const bool first = mLoom->HasContext();
+    mLoom->Init();
+    EXPECT_EQ(mLoom->HasContext(), first);
+    mLoom->Update();
+}
+
+TEST_F(GraphicsLoomWindow, LoadingScreenUntilDoneLoading)
+{
+    mLoom->Init();
+    EXPECT_FALSE(mLoom->IsLoading());
+    mLoom->RenderLoading();
+    EXPECT_TRUE(mLoom->IsLoading());
+    mLoom->Update();
+    mLoom->RenderLoading();
+    mLoom->RenderLoading();
+    EXPECT_TRUE(mLoom->IsLoading());
+
+    LogProbe log;
+    mLoom->DoneLoading();
+    EXPECT_FALSE(mLoom->IsLoading());
+    EXPECT_EQ(log.Count("Loading Time: "), 1);
+    EXPECT_EQ(log.Count(" secs"), 1);
+    mLoom->Update();
+}
+
+TEST(GraphicsLoom, NamesAndInstance)
+{
+    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
+    ASSERT_NE(loom, nullptr);
+    EXPECT_EQ(GraphicsLoom::Instance(), loom.get());
+    EXPECT_EQ(loom->GetName(), "Graphics Loom");
+    EXPECT_EQ(loom->GetTypeName(), "Graphics");
+    loom.reset();
+    EXPECT_EQ(GraphicsLoom::Instance(), nullptr);
+}
+
+TEST(GraphicsLoom, WithoutWindowInitLogsAndStaysInert)
+{
+    ASSERT_EQ(PlatformWindow::GetHandle(), nullptr);
+    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
+    LogProbe log;
+    loom->Init();
+    EXPECT_EQ(log.Count("GraphicsLoom: no main window"), 1);
+    EXPECT_FALSE(loom->HasContext());
+    EXPECT_EQ(loom->GetScreenWidth(), 0);
+    EXPECT_EQ(loom->GetScreenHeight(), 0);
+    loom->Update();
+    loom->RenderLoading();
+    loom->DoneLoading();
+    loom->Shutdown();
+    loom->Init();
+    EXPECT_FALSE(loom->HasContext());
+}
+
+TEST(GraphicsLoom, DoneLoadingLogsTheLoadingTimeInSeconds)
+{
+    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
+    loom->RenderLoading();
+    LogProbe log;
+    loom->DoneLoading();
+    ASSERT_EQ(log.Written(), 1u);
+    const std::string text = Console::Instance().GetEntries().FromNewest(0).mText;
+    ASSERT_EQ(text.rfind("Loading Time: ", 0), 0u) << text;
+    ASSERT_GE(text.size(), 5u);
+    EXPECT_EQ(text.substr(text.size() - 5), " secs") << text;
+    const std::string number = text.substr(14, text.size() - 14 - 5);
+    EXPECT_GE(std::stod(number), 0.0) << text;
+}

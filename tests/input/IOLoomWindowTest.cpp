@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "InputEvents.h"
+#include "LOOM/Console.h"
+#include "input/IOLoom.h"
+#include "tests/platform/WindowFixture.h"
+
+using namespace InputEvents;
+
+// Events reach the loom through the real window, which queues none of the motion, wheel and key
+// releases and takes at most one event per frame off its queue.
+class IOLoomWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mWindow = CreateTestWindow();
+        ASSERT_NE(mWindow, nullptr);
+        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
+        mLoom.reset(IOLoom::Create());
+        mLoom->Init();
+        mLoom->SetScreenSize(800, 600);
+    }
+
+    void TearDown() override
+    {
+        mLoom.reset();
+        PlatformWindow::Destroy();
+    }
+
+    static void Push(SDL_Event event) { SDL_PushEvent(&event); }
+
+    PlatformWindow* mWindow = nullptr;
+    std::unique_ptr<IOLoom> mLoom;
+};
+
+TEST_F(IOLoomWindow, EverythingInsideOneFrameArrives)
+{
+    Push(Motion(10, 10));
+    Push(Motion(400, 300));
+    Push(Wheel(1));
+    Push(Wheel(2));
+    Push(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 400, 300));
+    Push(Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 400, 300));
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_PAGEUP));
+    Push(Key(SDL_KEYUP, SDL_SCANCODE_PAGEUP));
+    mWindow->PumpMessages();
+    mLoom->Update();
+
+    EXPECT_EQ(mLoom->GetMouseX(), 400);
+    EXPECT_EQ(mLoom->GetMouseY(), 300);
+    EXPECT_EQ(mLoom->GetMouseWheel(), 3 * IOLoom::kWheelNotch);
+    EXPECT_TRUE(mLoom->MouseTriggered(0));
+    EXPECT_TRUE(mLoom->MouseReleased(0));
+    EXPECT_TRUE(mLoom->IsKeyTriggeredByName("PageUp"));
+}
+
+TEST_F(IOLoomWindow, ShutDownLoomSeesNothing)
+{
+    mLoom->Shutdown();
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_W));
+    Push(Motion(50, 50));
+    mLoom->Update();
+    EXPECT_FALSE(mLoom->IsKeyPressedChar('W'));
+    EXPECT_EQ(mLoom->GetMouseX(), 0);
+
+    mLoom->Init();
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_W));
+    mLoom->Update();
+    EXPECT_TRUE(mLoom->IsKeyTriggeredByName("W")) << "Init after Shutdown listens again";
+}
+
+TEST_F(IOLoomWindow, DeletedLoomStopsListening)
+{
+    mLoom.reset();
+    EXPECT_EQ(IOLoom::Instance(), nullptr);
+    // Would reach freed memory if the window still called the deleted loom.
+    Push(Motion(20, 20));
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_A));
+    mWindow->PumpMessages();
+}
+
+TEST(IOLoomLifetime, CreateStoresTheInstanceAndDeleteClearsIt)
+{
+    IOLoom* loom = IOLoom::Create();
+    ASSERT_NE(loom, nullptr);
+    EXPECT_EQ(IOLoom::Instance(), loom);
+    EXPECT_EQ(loom->GetName(), "IO Loom");
+    EXPECT_EQ(loom->GetTypeName(), "IOLoom");
+    loom->RegisterTypes();
+    loom->Init();
+    loom->Init();
+    loom->Update();
+    loom->Unload();
+    delete loom;
+    EXPECT_EQ(IOLoom::Instance(), nullptr);
+}
+
+TEST_F(IOLoomWindow, RelativeMouseModeSwitchesOrSaysWhyNot)
+{
+    const uint32_t before = Console::Instance().GetEntryCounter();
+    mLoom->SetRelativeMouse(true);
+    const bool logged = Console::Instance().GetEntryCounter() != before;
+    EXPECT_TRUE(SDL_GetRelativeMouseMode() == SDL_TRUE || logged);
+    mLoom->SetRelativeMouse(false);
+    EXPECT_EQ(SDL_GetRelativeMouseMode(), SDL_FALSE);
+}
