@@ -16,6 +16,7 @@
 #include "LOOM/FileUtils.h"
 #include "LOOM/ParamBuffer.h"
 #include "LOOM/XMLReader.h"
+#include "LOOM/Positional.h"
 
 namespace {
 // Reads a stream file's third element (after the declaration and the stream element).
@@ -83,6 +84,8 @@ void CogFactory::RegisterCommands()
     console.RegisterCommand("Composer", MakeConsoleCommand(this, &CogFactory::Composer), "Creates a Cog Composer");
     console.RegisterCommand("destroygroup", MakeConsoleCommand(this, &CogFactory::destroygroup), "Destroys given Group");
     console.RegisterCommand("Create", MakeConsoleCommand(this, &CogFactory::Create), "Creates a Cog (Filename or Archetype)");
+    console.RegisterCommand("CreateAt", MakeConsoleCommand(this, &CogFactory::CreateAt),
+                            "Creates a Cog at a given position (Filename or Archetype)");
     console.RegisterCommand("dis", MakeConsoleCommand(this, &CogFactory::dis), "Displays all Cogs");
     console.RegisterCommand("des", MakeConsoleCommand(this, &CogFactory::des), "Destroys a Cog by ID");
     console.RegisterCommand("Export", MakeConsoleCommand(this, &CogFactory::Export), "Exports all Component Defs");
@@ -179,6 +182,11 @@ Cog* CogFactory::Allocate(std::string name)
     LoadArchetypeXml(*cog, name);
     Console::Instance().Log("Creating Cog From File File: \"" + name + "\" ID: " + std::to_string(cog->GetID()), LogEngine);
     return cog;
+}
+
+Cog* CogFactory::CreateAt(std::string name, Vector3 position)
+{
+    return ::CreateAt(*this, std::move(name), position);
 }
 
 Cog* CogFactory::Create(std::string name)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LOOM/CogDirectory.h"
+#include "LOOM/Vector3.h"
 
 class Cog;
 class CogType;
@@ -59,6 +60,8 @@ public:
     // A cog of a type or archetype name, or of a cog file ("xml"); not initialised.
     Cog* Allocate(std::string name);
     Cog* Create(std::string name);
+    // Creates, places and attaches: the console's "CreateAt".
+    Cog* CreateAt(std::string name, Vector3 position);
 
     // Destruction happens at the end of the frame, in queue order; queuing a cog again does nothing.
     void Destroy(Cog* cog);

@@ -2,6 +2,7 @@
 
 #include "LOOM/Cog.h"
 #include "LOOM/CompTypes.h"
+#include "LOOM/Positional.h"
 #include "LOOM/Serializer.h"
 
 DataMember Object::FindDataMember(std::string)
@@ -13,10 +14,9 @@ void Comp::SetOwner(Cog* owner)
 {
     mOwner = owner;
     Comp* positional = owner->GetComponent(CompPositional);
-    // Positional derives from Comp alone, so the component's address is the Positional's; the
-    // type id check keeps a stray component registered under id 1 from being taken for one.
+    // The type id check keeps a stray component registered under id 1 from being taken for one.
     mOwnerPositional = positional && positional->GetTypeId() == CompPositional
-                           ? reinterpret_cast<Positional*>(positional)
+                           ? static_cast<Positional*>(positional)
                            : nullptr;
     Initialize();
 }

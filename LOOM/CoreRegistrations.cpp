@@ -4,6 +4,7 @@
 #include "LOOM/CogFunctor.h"
 #include "LOOM/Console.h"
 #include "LOOM/TimedCallList.h"
+#include "LOOM/Positional.h"
 
 namespace {
 void Death(Cog* cog)
@@ -29,6 +30,7 @@ void TestDestroy(Cog*)
 
 void RegisterCoreFunctions(CogFactory& cogs, TimedCallList& timedCalls)
 {
+    RegisterPositional(cogs);
     cogs.RegisterFunction("Death", MakeCogFunctor(&Death));
     // One entry per cog: the entry itself calls "AutoFire" again every frame.
     cogs.RegisterFunction("AutoFire", MakeCogFunctor([&timedCalls](Cog* cog) {
