@@ -6,7 +6,9 @@
 #include <lua.hpp>
 
 #include "LOOM/Clocks.h"
+#include "LOOM/Cog.h"
 #include "LOOM/CogDirectory.h"
+#include "LOOM/CogScriptGlobals.h"
 #include "LOOM/Color.h"
 #include "LOOM/Console.h"
 #include "LOOM/ConsoleCommand.h"
@@ -91,9 +93,7 @@ void OpenLibrary(lua_State* L, lua_CFunction open, const char* name)
     }
 }
 
-uint32_t CogIdOf(Cog*) { return 0; } // PRE-MERGE
-
-[[maybe_unused]] void CogGlobal(const std::string& name, Cog* cog)
+void CogGlobal(const std::string& name, Cog* cog)
 {
     if (cog)
         ScriptManager::Instance().SetGlobalCog(name, cog);
@@ -166,10 +166,12 @@ ScriptManager::ScriptManager()
 {
     Console::Instance().RegisterCommand("StartCoroutine", MakeConsoleCommand(this, &ScriptManager::StartCoroutine),
                                         "Starts a Coroutine");
+    SetCogGlobalSetter(&CogGlobal);
 }
 
 ScriptManager::~ScriptManager()
 {
+    SetCogGlobalSetter(nullptr);
     if (mState)
         lua_close(mState);
     mState = nullptr;
@@ -641,5 +643,5 @@ int ScriptManager::PushParams(lua_State* L, ParamBuffer& params)
 
 void ScriptManager::PushCog(lua_State* L, Cog* cog)
 {
-    ScriptTypes::PushCogId(L, cog ? CogIdOf(cog) : 0);
+    ScriptTypes::PushCogId(L, cog ? cog->GetID() : 0);
 }

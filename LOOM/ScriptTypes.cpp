@@ -7,6 +7,7 @@
 
 #include <lua.hpp>
 
+#include "LOOM/Cog.h"
 #include "LOOM/CogDirectory.h"
 #include "LOOM/Color.h"
 #include "LOOM/Console.h"
@@ -404,17 +405,17 @@ const char* ExpectedAt(uint32_t signature, int position)
     return name ? name : "value";
 }
 
-// Fills a pooled block from the arguments, runs the command, pushes what it left.
-int RunWithParams(lua_State* L, ConsoleCommand& command, ArgumentFailure& failure)
+// Fills a pooled block from the arguments by signature, runs the call, pushes what it left.
+template <typename Execute>
+int RunWithParams(lua_State* L, uint32_t signature, ArgumentFailure& failure, Execute&& execute)
 {
-    const uint32_t signature = command.Signature();
     ParamBuffer params;
     if (!ScriptManager::FetchArgs(signature, L, params, failure.mPosition))
     {
         failure.mExpected = ExpectedAt(signature, failure.mPosition);
         return 0;
     }
-    command.Execute(params);
+    execute(params);
     if (params.GetSignature() == 0)
         return 0;
     return ScriptManager::PushParams(L, params);
@@ -428,7 +429,8 @@ int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
     const auto it = commands.find(std::string(key, length));
     if (it == commands.end() || !it->second.mCommand)
         return 0;
-    return RunWithParams(L, *it->second.mCommand, failure);
+    ConsoleCommand& command = *it->second.mCommand;
+    return RunWithParams(L, command.Signature(), failure, [&command](ParamBuffer& params) { command.Execute(params); });
 }
 
 // A field of G called from a script: the console command of that name (any case).
@@ -490,8 +492,10 @@ struct CogValue
 int CogMethodBody(lua_State* L, ArgumentFailure& failure)
 {
     const uint32_t id = ScriptManager::NumberToBits32(lua_tonumber(L, lua_upvalueindex(1)));
-    const char* key = lua_tostring(L, lua_upvalueindex(2));
+    size_t length = 0;
+    const char* key = lua_tolstring(L, lua_upvalueindex(2), &length);
     CogDirectory* directory = CogDirectory::Get();
+    // The ID is resolved on every call: a value outliving its cog touches nothing.
     Cog* cog = id != 0 && directory ? directory->FindCogById(id) : nullptr;
     if (std::strcmp(key, "IsValid") == 0)
     {
@@ -500,8 +504,15 @@ int CogMethodBody(lua_State* L, ArgumentFailure& failure)
     }
     if (!cog)
         return 0;
-    (void)failure;
-    return 0;
+    if (std::strcmp(key, "Destroy") == 0)
+        cog->Destroy();
+    else if (std::strcmp(key, "Init") == 0)
+        cog->Initialize();
+    CommandFunctor* function = cog->FindCogFunction(std::string(key, length));
+    if (!function)
+        return 0;
+    return RunWithParams(L, function->Signature(), failure,
+                         [function, cog](ParamBuffer& params) { function->Invoke(cog, params); });
 }
 
 // A field of a cog value called from a script: runs on the cog the value names, if it lives.
