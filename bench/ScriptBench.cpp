@@ -1,10 +1,14 @@
-// Cost of calling into the engine from Lua: a console command through G against a bare Lua C
-// function as the reference. Each benchmark iteration runs a Lua loop of kCallsPerRun calls, so
+// Cost of calling into the engine from Lua: a console command through G and a named cog
+// function through a cog value, against a bare Lua C function as the reference. Each benchmark iteration runs a Lua loop of kCallsPerRun calls, so
 // the figures are per call (items per second, or time / kCallsPerRun).
 #include <benchmark/benchmark.h>
 
 #include <lua.hpp>
 
+#include "LOOM/Cog.h"
+#include "LOOM/CogFactory.h"
+#include "LOOM/CogFunctor.h"
+#include "LOOM/Composer.h"
 #include "LOOM/Console.h"
 #include "LOOM/ConsoleCommand.h"
 #include "LOOM/FileUtils.h"
@@ -37,6 +41,15 @@ lua_State* StartScripts()
         Console::Instance().AddCommand("BenchAdd", MakeConsoleCommand(&gAdder, &Adder::Add));
         scripts.Init();
         lua_register(scripts.GetState(), "BareAdd", &BareAdd);
+
+        // One named cog with an "Add" function, published as the global "Bench".
+        static CogFactory cogs;
+        auto type = std::make_shared<Composer>(cogs, "BenchThing", "");
+        type->BindMessage("Add", MakeCogFunctor([](Cog*, int32_t a, int32_t b) -> int32_t { return a + b; }));
+        cogs.RegisterType("BenchThing", type);
+        Cog* cog = cogs.Allocate("BenchThing");
+        cog->SetName("Bench");
+        cog->Initialize();
     }
     return scripts.GetState();
 }
@@ -92,5 +105,11 @@ void BM_ConsoleCommandThroughGCachedField(benchmark::State& state)
     RunLoop(state, "add(i, 1)", "local add = G.BenchAdd");
 }
 BENCHMARK(BM_ConsoleCommandThroughGCachedField);
+
+void BM_CogFunctionThroughCogValue(benchmark::State& state)
+{
+    RunLoop(state, "Bench.Add(i, 1)");
+}
+BENCHMARK(BM_CogFunctionThroughCogValue);
 
 } // namespace
