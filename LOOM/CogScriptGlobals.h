@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+class Cog;
+
+// Named cogs are published to scripts as globals of their names. The script manager installs
+// the setter when it starts and removes it (null) when it goes; until then publishing does
+// nothing. The setter must accept being called before any script state exists.
+// A null cog clears the global (sets it to nil).
+using CogGlobalSetter = void (*)(const std::string& name, Cog* cog);
+
+void SetCogGlobalSetter(CogGlobalSetter setter);
+void SetCogGlobal(const std::string& name, Cog* cog);

@@ -1,0 +1,105 @@
+#include "LOOM/Positional.h"
+
+#include "LOOM/Cog.h"
+#include "LOOM/CogFactory.h"
+#include "LOOM/CogFunctor.h"
+#include "LOOM/CompFactory.h"
+#include "LOOM/Composer.h"
+#include "LOOM/QTree.h"
+#include "LOOM/Serializer.h"
+#include "LOOM/TypeCode.h"
+
+namespace {
+class PositionalFactory : public CompFactoryOf<Positional>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("ResetPosition", MakeCompFunctor(1, &Positional::ResetPosition));
+        composer.BindMessage("SetPosition", MakeCompFunctor(1, &Positional::SetPosition));
+        composer.BindMessage("GetPosition", MakeCompFunctor(1, &Positional::GetPositionValue));
+        composer.BindMessage("SetOrientation", MakeCompFunctor(1, &Positional::SetOrientation));
+        composer.BindMessage("GetOrientation", MakeCompFunctor(1, &Positional::GetOrientationValue));
+        composer.BindMessage("SetVelocity", MakeCompFunctor(1, &Positional::SetVelocity));
+        composer.BindMessage("SetDirection", MakeCompFunctor(1, &Positional::SetDirection));
+        composer.BindMessage("GetDirection", MakeCompFunctor(1, &Positional::GetDirection));
+    }
+};
+
+PositionalFactory gPositionalFactory;
+} // namespace
+
+Positional::Positional()
+{
+    ResetPosition();
+}
+
+void Positional::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    Vector3 position = GetPosition();
+    s.SerializeVector("Position", position);
+    if (!s.IsSaving())
+        StorePosition(position);
+    s.SerializeVector("Velocity", mVelocity);
+    if (s.BeginField("quat", "Orientation", false, TypeQuat, &mOrientation))
+    {
+        s.SerializeQuat(mOrientation);
+        s.EndField("quat", false);
+    }
+    uint32_t boundingType = GetBoundingType();
+    s.SerializeUintEnum("BoundingType", boundingType, "BoundingType");
+    SetBoundingType(boundingType);
+    s.SerializeBoolField("Visible", mVisible);
+}
+
+void Positional::ResetPosition()
+{
+    StorePosition(Vector3(0.0f, 0.0f, 0.0f));
+    mVelocity = Vector3(0.0f, 0.0f, 0.0f);
+    mOrientation = Quat();
+    UpdateQuadTree();
+}
+
+void Positional::SetPosition(Vector3 position)
+{
+    StorePosition(position);
+    UpdateQuadTree();
+}
+
+void Positional::SetDirection(Vector3 direction)
+{
+    mOrientation = Quat::FromDirection(direction);
+}
+
+Vector3 Positional::GetDirection() const
+{
+    return mOrientation.GetForward();
+}
+
+void Positional::UpdateQuadTree()
+{
+    if (QTree* tree = QTree::Instance())
+        tree->UpdateObject(this);
+}
+
+void RegisterPositional(CogFactory& cogs)
+{
+    cogs.RegisterComponent(1, &gPositionalFactory);
+}
+
+Cog* CreateAt(CogFactory& cogs, std::string name, Vector3 position)
+{
+    Cog* cog = cogs.Allocate(std::move(name));
+    if (!cog)
+        return nullptr;
+    if (Comp* comp = cog->GetComponent(1); comp && comp->GetTypeId() == 1)
+    {
+        Positional* positional = static_cast<Positional*>(comp);
+        positional->StorePosition(position);
+        // Filed now, so overlap queries find the new cog at once.
+        positional->UpdateQuadTree();
+    }
+    cog->Initialize();
+    return cog;
+}
