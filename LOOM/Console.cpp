@@ -169,6 +169,17 @@ void Console::RegisterCommand(std::string name, std::unique_ptr<ConsoleCommand> 
     entry.mDescription = std::move(description);
 }
 
+void Console::RemoveCommand(std::string name)
+{
+    ToLower(name);
+    auto it = mCommands.find(name);
+    if (it == mCommands.end())
+        return;
+    if (mExecuteDepth > 0 && it->second.mCommand)
+        mRetired.push_back(std::move(it->second.mCommand));
+    mCommands.erase(it);
+}
+
 void Console::AddCommand(std::string name, std::unique_ptr<ConsoleCommand> command)
 {
     RegisterCommand(std::move(name), std::move(command), std::string());

@@ -116,6 +116,8 @@ public:
     // the earlier command.
     void RegisterCommand(std::string name, std::unique_ptr<ConsoleCommand> command, std::string description);
     void AddCommand(std::string name, std::unique_ptr<ConsoleCommand> command);
+    // For owners that go before the console: their commands must not outlive them.
+    void RemoveCommand(std::string name);
     // Null when no command has the name (any case).
     ConsoleCommand* FindCommand(std::string name) const;
     const CommandMap& GetCommands() const { return mCommands; }

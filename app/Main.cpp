@@ -1,27 +1,22 @@
-#include <chrono>
-#include <thread>
-
+#include "LOOM/CoreEngine.h"
+#include "audio/AudioLoom.h"
+#include "graphics/GraphicsLoom.h"
+#include "input/IOLoom.h"
+#include "network/NetworkLoom.h"
+#include "physics/PhysicsLoom.h"
 #include "platform/PlatformWindow.h"
 
-// Brings up the window, shows the splash for a moment, then runs until the window closes.
+// The program's entry: the window first (it shows the splash), then the engine in it.
 int main()
 {
     PlatformWindow* window = PlatformWindow::Create();
-    if (!window)
-        return 1;
-
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point splashEnd = Clock::now() + std::chrono::milliseconds(1500);
-    while (window->IsAlive() && Clock::now() < splashEnd)
-    {
-        window->PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-
-    window->ShowMainWindow();
-    while (window->PumpMessages())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-
+    LoomFactories looms;
+    looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
+    looms.mIO = []() -> Loom* { return IOLoom::Create(); };
+    looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
+    looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
+    looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
+    const int status = EngineMain(window, looms);
     PlatformWindow::Destroy();
-    return 0;
+    return status;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "LOOM/SystemInfo.h"
+#include "LOOM/EngineWindow.h"
 #include "LOOM/KeyListener.h"
 
 struct SDL_Window;
@@ -19,7 +20,7 @@ struct WindowPlacement
 
 // The engine's main window and splash screen, its one-event-per-frame pump, and what the
 // machine says about itself. One instance, made by the program entry before the engine.
-class PlatformWindow
+class PlatformWindow : public EngineWindow
 {
 public:
     static constexpr int32_t kMainX = 50;
@@ -54,16 +55,16 @@ public:
     // The error dialog with all three texts; true for "Debug", false for "Exit".
     virtual bool AskError(const std::string& expression, const std::string& location, const std::string& message);
     // Handles at most one waiting event; returns whether the window is still alive.
-    virtual bool PumpMessages();
+    bool PumpMessages() override;
     virtual std::string GetOSName();
     // Hides the splash, shows the main window and hides the mouse cursor.
-    virtual void ShowMainWindow();
-    virtual void AddListener(KeyListener* listener);
-    virtual void RemoveListener(KeyListener* listener);
-    virtual void ResizeAndCenter(int32_t width, int32_t height);
+    void ShowMainWindow() override;
+    void AddListener(KeyListener* listener) override;
+    void RemoveListener(KeyListener* listener) override;
+    void ResizeAndCenter(int width, int height) override;
     // The chosen path, or empty when cancelled or when no dialog program is installed.
     virtual std::string OpenFileDialog();
-    virtual void ReportSystemInfo(SystemInfo& info);
+    void ReportSystemInfo(SystemInfo& info) override;
     // Button 0 is the left, 1 the right; any other index reads as up.
     virtual bool IsMouseButtonDown(int index) const;
 
