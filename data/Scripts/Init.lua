@@ -1,0 +1,3 @@
+-- Runs with every fresh script state, before the start script.
+Game = Game or {}
+Game.Title = "Invaders"
