@@ -13,6 +13,7 @@
 #include "LOOM/MessageRegistry.h"
 #include "LOOM/ParamBuffer.h"
 #include "LOOM/QTree.h"
+#include "LOOM/ResourceManager.h"
 #include "LOOM/ScriptManager.h"
 #include "LOOM/TimedCallList.h"
 
@@ -106,6 +107,7 @@ void CoreEngine::Start()
     console.SetConfigFolder(config.mConfigFolder + "\\");
     console.Log(config.mMotD, LogGeneral);
 
+    ResourceManager::Instance().ResourceInfo();
     RegisterCoreFunctions(cogs, *mTimedCalls);
 
     const LoomFactories::Make makers[] = {mFactories.mAudio, mFactories.mIO, mFactories.mNetwork,
