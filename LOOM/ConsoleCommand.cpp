@@ -9,6 +9,17 @@ void LogSignatureMismatch(uint32_t expected, uint32_t given)
                             LogError);
 }
 
+namespace {
+// A call whose buffer does not match the bound function never reaches it.
+bool SignatureMatches(uint32_t expected, const ParamBuffer& params)
+{
+    if (expected == params.GetSignature())
+        return true;
+    LogSignatureMismatch(expected, params.GetSignature());
+    return false;
+}
+} // namespace
+
 MemberCommand::MemberCommand(void* target, std::unique_ptr<CommandFunctor> functor)
     : mTarget(target), mFunctor(std::move(functor))
 {
@@ -21,15 +32,8 @@ uint32_t MemberCommand::Signature() const
 
 void MemberCommand::Execute(ParamBuffer& params)
 {
-    if (!mFunctor)
-        return;
-    const uint32_t expected = mFunctor->Signature();
-    if (expected != params.GetSignature())
-    {
-        LogSignatureMismatch(expected, params.GetSignature());
-        return;
-    }
-    mFunctor->Invoke(mTarget, params);
+    if (mFunctor && SignatureMatches(mFunctor->Signature(), params))
+        mFunctor->Invoke(mTarget, params);
 }
 
 void MemberCommand::Execute()
@@ -49,15 +53,8 @@ uint32_t FunctionCommand::Signature() const
 
 void FunctionCommand::Execute(ParamBuffer& params)
 {
-    if (!mFunctor)
-        return;
-    const uint32_t expected = mFunctor->Signature();
-    if (expected != params.GetSignature())
-    {
-        LogSignatureMismatch(expected, params.GetSignature());
-        return;
-    }
-    mFunctor->Invoke(params);
+    if (mFunctor && SignatureMatches(mFunctor->Signature(), params))
+        mFunctor->Invoke(params);
 }
 
 void FunctionCommand::Execute()
