@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "LOOM/CoreEngine.h"
 #include "audio/AudioLoom.h"
 #include "graphics/GraphicsLoom.h"
@@ -10,6 +12,12 @@
 int main()
 {
     PlatformWindow* window = PlatformWindow::Create();
+    if (!window || !PlatformWindow::GetHandle())
+    {
+        std::fprintf(stderr, "The window could not be created; is a display available?\n");
+        PlatformWindow::Destroy();
+        return 1;
+    }
     LoomFactories looms;
     looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
     looms.mIO = []() -> Loom* { return IOLoom::Create(); };
