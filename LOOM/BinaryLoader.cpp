@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "LOOM/AssertHandler.h"
 #include "LOOM/BinarySaver.h"
@@ -20,7 +21,9 @@ bool BinaryLoader::Open(std::string fileName)
     mBytes.clear();
     mPos = mEnd = 0;
     mFailed = false;
-    mOpen = ReadWholeFile(mFileName, mBytes);
+    // A folder or device opens as a stream but has no sane size: only plain files are read.
+    std::error_code error;
+    mOpen = std::filesystem::is_regular_file(ResolvePath(mFileName), error) && ReadWholeFile(mFileName, mBytes);
     if (!mOpen)
     {
         Console::Instance().Log("Error Opening Binary File, Filename: " + mFileName, LogError);
@@ -50,7 +53,8 @@ bool BinaryLoader::Start()
     if (std::memcmp(mBytes.data(), kTag, sizeof(kTag)) != 0)
     {
         // The data may still be usable: reading goes on after the report.
-        if (AssertFailedString("tag == readvalue", __FILE__, __LINE__, "Binary File Error, Filename: " + mFileName))
+        Console::Instance().Log("Binary File has no opening tag, Filename: " + mFileName, LogError);
+        if (AssertFailed("tag == readvalue", __FILE__, __LINE__, "Binary File Error"))
             DebugBreakIfAttached();
     }
     mPos = sizeof(kTag);

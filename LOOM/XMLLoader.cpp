@@ -92,9 +92,15 @@ void XMLLoader::Truncated()
 void XMLLoader::Mismatch(const char* which, const char* expected)
 {
     mValid = false;
+    // The kind is named only when it is the wrong one, so a plain name mismatch reads as
+    // "found != expected".
     std::string found = mReader->ElementName();
-    if (mReader->Kind() == XMLReader::KindEnd && !mReader->IsSelfClosing())
+    const bool endTag = mReader->Kind() == XMLReader::KindEnd && !mReader->IsSelfClosing();
+    const bool wantEnd = std::string_view(which) == "EndFileTag";
+    if (endTag && !wantEnd)
         found += " (end tag)";
+    else if (!endTag && wantEnd)
+        found += " (start tag)";
     Raise("Reader->ElementName() == nametype", std::string("XML File is not correct: ") + which +
                                                    "!=ExpectedTag " + found + " != " + (expected ? expected : "") +
                                                    "\nIn file " + mFileName);

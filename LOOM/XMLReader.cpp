@@ -1,6 +1,7 @@
 #include "LOOM/XMLReader.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "LOOM/Console.h"
 #include "LOOM/FileUtils.h"
@@ -26,7 +27,10 @@ std::string_view TrimFront(std::string_view text)
 bool XMLReader::Open(const std::string& fileName)
 {
     std::string text;
-    if (!ReadWholeFile(DataFilePath(fileName), text))
+    const std::string path = DataFilePath(fileName);
+    // A folder or device opens as a stream but has no sane size: only plain files are read.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || !ReadWholeFile(path, text))
     {
         Close();
         mFileName = fileName;

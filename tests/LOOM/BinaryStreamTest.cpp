@@ -151,6 +151,18 @@ TEST(BinaryStream, ValuesNeverReadIntoTheClosingTag)
     EXPECT_EQ(loaded.mFiles, std::vector<std::string>{"keep"});
 }
 
+TEST(BinaryStream, FolderInsteadOfAFileIsAnOpenError)
+{
+    const std::string folder = TempPath("a_folder.bin");
+    std::filesystem::create_directories(folder);
+    BinaryLoader loader;
+    EXPECT_FALSE(loader.Open(folder));
+    EXPECT_FALSE(loader.IsGood());
+    BinarySaver saver;
+    EXPECT_FALSE(saver.Open(folder));
+    EXPECT_FALSE(saver.IsGood());
+}
+
 TEST(BinaryStream, WrongTagRaisesTheAssertionAndReadingGoesOn)
 {
     Mixed record{2.5f, "t", 5, false, 0.0, {}};
@@ -161,7 +173,12 @@ TEST(BinaryStream, WrongTagRaisesTheAssertionAndReadingGoesOn)
     BinaryLoader loader;
     loader.OpenFromBuffer(bytes, "badtag.bin");
     EXPECT_EQ(AssertFailureCount(), before + 1);
-    EXPECT_NE(NewestLog().find("Binary File Error"), std::string::npos);
+    // The assertion carries its own text; the file is named in the line before it.
+    const std::string assertion = NewestLog();
+    const std::string text = " Binary File Error";
+    ASSERT_GE(assertion.size(), text.size());
+    EXPECT_EQ(assertion.substr(assertion.size() - text.size()), text);
+    EXPECT_NE(Console::Instance().GetEntries().FromNewest(1).mText.find("badtag.bin"), std::string::npos);
     loaded.Serialize(loader);
     EXPECT_EQ(loaded.mInt, 5);
 }

@@ -192,9 +192,19 @@ TEST(XMLLoader, WrongEndTagRaisesTheEndTagAssertion)
     const int before = AssertFailureCount();
     EXPECT_FALSE(LoadRecord("<Record><int>1</uint><int>2</int></Record>", pair));
     EXPECT_EQ(AssertFailureCount(), before + 1);
-    EXPECT_NE(NewestLog().find("EndFileTag!=ExpectedTag uint (end tag) != int"), std::string::npos);
+    EXPECT_NE(NewestLog().find("XML File is not correct: EndFileTag!=ExpectedTag uint != int\nIn file record.xml"),
+              std::string::npos);
     EXPECT_EQ(pair.mA, 1);
     EXPECT_EQ(pair.mB, -1);
+}
+
+TEST(XMLLoader, StartTagWhereAnEndTagBelongsIsNamedAsSuch)
+{
+    Pair pair;
+    const int before = AssertFailureCount();
+    EXPECT_FALSE(LoadRecord("<Record><int>1<int>2</int></Record>", pair));
+    EXPECT_EQ(AssertFailureCount(), before + 1);
+    EXPECT_NE(NewestLog().find("EndFileTag!=ExpectedTag int (start tag) != int"), std::string::npos);
 }
 
 TEST(XMLLoader, TruncatedFileIsReportedWithItsNameAndLeavesTheRestUntouched)
@@ -234,6 +244,16 @@ TEST(XMLLoader, MissingFileRaisesIsValidAndReadsNothing)
     Pair pair;
     EXPECT_FALSE(loader.BeginField("Record", nullptr, false, TypeElement, &pair));
     EXPECT_EQ(pair.mA, -1);
+}
+
+TEST(XMLLoader, FolderInsteadOfAFileIsAnOpenError)
+{
+    const std::string folder = TempPath("a_folder.xml");
+    std::filesystem::create_directories(folder);
+    const int before = AssertFailureCount();
+    XMLLoader loader(folder);
+    EXPECT_FALSE(loader.IsGood());
+    EXPECT_EQ(AssertFailureCount(), before + 1);
 }
 
 TEST(XMLLoader, LoadsFromAFileThroughTheDataPath)
