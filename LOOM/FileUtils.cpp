@@ -122,7 +122,12 @@ bool ReadWholeFile(const std::string& path, std::string& out)
 {
     if (path.empty())
         return false;
-    std::ifstream in(ResolvePath(path), std::ios::binary);
+    const std::string resolved = ResolvePath(path);
+    // A folder or device opens as a stream too, with a size that means nothing.
+    std::error_code ec;
+    if (!fs::is_regular_file(resolved, ec))
+        return false;
+    std::ifstream in(resolved, std::ios::binary);
     if (!in)
         return false;
     in.seekg(0, std::ios::end);

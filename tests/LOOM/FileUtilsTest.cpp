@@ -64,5 +64,6 @@ TEST(FileUtils, DataPathJoinsRelativePathsOnly)
     EXPECT_TRUE(ReadWholeFile(DataFilePath("scripts/init.lua"), content));
     EXPECT_EQ(content, "x = 1");
     EXPECT_FALSE(ReadWholeFile(DataFilePath("Scripts/None.lua"), content));
+    EXPECT_FALSE(ReadWholeFile(DataFilePath("Scripts"), content)) << "a folder is not a file";
     SetDataPath(saved);
 }
