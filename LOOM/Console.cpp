@@ -87,6 +87,12 @@ void Console::OpenLogFile(const std::string& fileName)
     std::string path = fileName;
     std::replace(path.begin(), path.end(), '\\', '/');
     mLogStream = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
+    if (!*mLogStream)
+    {
+        // Entries still reach the on-screen ring; say where the file went missing.
+        mLogStream.reset();
+        Log("Could not create the log file " + path, LogError);
+    }
 }
 
 void Console::OpenLog(const SystemInfo& info)

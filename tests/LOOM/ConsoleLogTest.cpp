@@ -114,3 +114,18 @@ TEST(ConsoleLog, RingKeepsTheLast256)
     EXPECT_EQ(ring.FromNewest(0).mNumber, 299u);
     EXPECT_EQ(ring.FromNewest(255).mNumber, 44u);
 }
+
+TEST(ConsoleLog, LogFileThatCannotBeCreatedIsReportedAndLeftClosed)
+{
+    Console& console = Console::Instance();
+    ASSERT_FALSE(console.IsLogOpen());
+    console.OpenLogFile("/nonexistent_loom_folder/Log.xml");
+    EXPECT_FALSE(console.IsLogOpen());
+    const LogEntry& last = console.GetEntries().FromNewest(0);
+    EXPECT_EQ(last.mCategory, LogError);
+    EXPECT_NE(last.mText.find("nonexistent_loom_folder"), std::string::npos);
+    console.OpenLog(SystemInfo());
+    console.Log("still reaches the ring", LogGeneral);
+    EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "still reaches the ring");
+    console.CloseLog();
+}
