@@ -37,18 +37,26 @@ void PushErrorText(lua_State* L, int index)
         lua_pushvalue(L, index);
         lua_tostring(L, -1);
         return;
+    case LUA_TNONE:
     case LUA_TNIL: lua_pushliteral(L, "nil"); return;
     case LUA_TBOOLEAN: lua_pushstring(L, lua_toboolean(L, index) ? "true" : "false"); return;
     default: break;
     }
-    if (luaL_callmeta(L, index, "__tostring") && lua_isstring(L, -1))
-        return;
+    // A raising __tostring must not swallow the error being reported.
+    if (luaL_getmetafield(L, index, "__tostring"))
+    {
+        lua_pushvalue(L, index);
+        if (lua_pcall(L, 1, 1, 0) == 0 && lua_isstring(L, -1))
+            return;
+        lua_pop(L, 1);
+    }
     lua_pushfstring(L, "(error object is a %s value)", luaL_typename(L, index));
 }
 
 int ErrorFunc(lua_State* L)
 {
-    PushErrorText(L, -1);
+    // Called by a script with no argument there is no top value to read.
+    PushErrorText(L, lua_gettop(L) > 0 ? lua_gettop(L) : 1);
     size_t length = 0;
     const char* text = lua_tolstring(L, -1, &length);
     Console::Instance().Log("Lua Error: " + std::string(text ? text : "", length), LogError);
@@ -614,6 +622,9 @@ bool ScriptManager::FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& par
             aligned = false;
         offset += size_t(written);
     }
+    // A reused block may carry a longer signature: the list ends where this one does.
+    for (uint32_t i = count; i < ParamBlock::kMaxParams; ++i)
+        block->mSignature[i] = 0;
     block->mCount = count;
     return true;
 }

@@ -525,18 +525,20 @@ int RunCogMethod(lua_State* L)
     return results;
 }
 
-// The closure carries its cog and key, so nested calls each run on their own cog.
+// The closure carries its cog and key, so nested calls each run on their own cog. A number
+// key is taken as its text, as G does; keys with no text give nil.
 int CogIndex(lua_State* L)
 {
     uint32_t id = 0;
     const int type = lua_type(L, 2);
-    if (!ScriptTypes::ToCogId(L, 1, id) || type != LUA_TSTRING)
+    if (!ScriptTypes::ToCogId(L, 1, id) || (type != LUA_TSTRING && type != LUA_TNUMBER))
     {
         lua_pushnil(L);
         return 1;
     }
     lua_pushnumber(L, id);
     lua_pushvalue(L, 2);
+    lua_tostring(L, -1);
     lua_pushcclosure(L, &RunCogMethod, 2);
     return 1;
 }

@@ -173,6 +173,11 @@ TEST_F(ScriptCogTest, CogValue_IgnoresAssignmentsCallsAndOddKeys)
     EXPECT_EQ(TypeOf("Hero.Add"), "function");
     EXPECT_EQ(TypeOf("Hero[true]"), "nil");
     EXPECT_EQ(TypeOf("Hero[nil]"), "nil");
+    // A number key names a function by its text, like any other unknown name.
+    EXPECT_EQ(TypeOf("Hero[7]"), "function");
+    const uint32_t mark = LogMark();
+    EXPECT_EQ(Number("select('#', Hero[7](1))"), 0.0);
+    EXPECT_TRUE(LoggedSince(mark).empty());
     EXPECT_EQ(TypeOf("getmetatable(Hero).__index(Vector3(), 'Add')"), "nil");
 }
 

@@ -125,6 +125,9 @@ TEST_F(ScriptManagerTest, ErrorFunc_ReportsAnyErrorValueAsText)
         {"error({})", "Lua Error: (error object is a table value)"},
         {"error(setmetatable({}, {__tostring = function() return 'custom' end}))", "Lua Error: custom"},
         {"error(Vector3())", "Lua Error: (error object is a userdata value)"},
+        // A __tostring that raises still leaves the error reported.
+        {"error(setmetatable({}, {__tostring = function() error('worse') end}))",
+         "Lua Error: (error object is a table value)"},
     };
     for (const Case& c : cases)
     {
@@ -135,6 +138,15 @@ TEST_F(ScriptManagerTest, ErrorFunc_ReportsAnyErrorValueAsText)
         EXPECT_EQ(logged[0], c.mLogged);
         EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mCategory, uint32_t(LogError));
     }
+}
+
+TEST_F(ScriptManagerTest, ErrorFunc_CalledWithoutArgumentLogsNil)
+{
+    const uint32_t mark = LogMark();
+    EXPECT_TRUE(Run("ErrorFunc()"));
+    const std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], "Lua Error: nil");
 }
 
 TEST_F(ScriptManagerTest, ErrorFunc_ReplacedByNilStillReportsErrors)
@@ -202,6 +214,21 @@ TEST_F(ScriptManagerTest, CallFunction_HandsTypedParametersInOrder)
     ParamBuffer none;
     EXPECT_TRUE(Scripts().CallFunction("Take", none));
     EXPECT_EQ(TypeOf("A"), "nil");
+}
+
+TEST_F(ScriptManagerTest, FetchArgs_ReusedBufferTakesTheNewSignatureWhole)
+{
+    ParamBuffer params;
+    params.PushFloat(1.0f);
+    params.PushFloat(2.0f);
+    params.PushFloat(3.0f);
+    const int top = lua_gettop(L());
+    lua_pushliteral(L(), "word");
+    int bad = 0;
+    ASSERT_TRUE(ScriptManager::FetchArgs(ParamString, L(), params, bad));
+    lua_settop(L(), top);
+    EXPECT_EQ(params.GetSignature(), uint32_t(ParamString));
+    EXPECT_EQ(params.GetCount(), 1u);
 }
 
 TEST_F(ScriptManagerTest, Reset_DropsScriptGlobalsAndRerunsInitScript)
