@@ -74,6 +74,7 @@ CogFactory::~CogFactory()
     // Types before functors: a type's cogs are gone, and its registry functors are not its own.
     mTypes.clear();
     mFunctions.clear();
+    mRetiredFunctions.clear();
     if (CogDirectory::Get() == this)
         CogDirectory::Install(mPreviousDirectory);
 }
@@ -291,7 +292,11 @@ CompFactory* CogFactory::GetComponentFactory(uint32_t typeId) const
 
 void CogFactory::RegisterFunction(const std::string& name, std::unique_ptr<CommandFunctor> functor)
 {
-    mFunctions[name] = std::move(functor);
+    std::unique_ptr<CommandFunctor>& entry = mFunctions[name];
+    // Cog types hold registry functors by plain pointer, so the earlier one must not die here.
+    if (entry)
+        mRetiredFunctions.push_back(std::move(entry));
+    entry = std::move(functor);
 }
 
 CommandFunctor* CogFactory::FindFunction(const std::string& name) const

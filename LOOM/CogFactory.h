@@ -133,6 +133,8 @@ private:
     std::vector<Cog*> mDestroyQueue;
     std::unordered_set<const Cog*> mQueued;
     std::map<std::string, std::unique_ptr<CommandFunctor>> mFunctions;
+    // Functors replaced in the registry: types built before the replacement still call them.
+    std::vector<std::unique_ptr<CommandFunctor>> mRetiredFunctions;
     std::map<std::string, std::shared_ptr<CogType>> mTypes;
     std::map<uint32_t, CompFactory*> mFactories;
     // Owns the living cogs; ordered so every walk over the cogs goes by ascending ID.

@@ -5,6 +5,7 @@
 #include "LOOM/CogFunctor.h"
 #include "LOOM/CompFactory.h"
 #include "LOOM/Composer.h"
+#include "LOOM/Console.h"
 #include "LOOM/QTree.h"
 #include "LOOM/Serializer.h"
 #include "LOOM/TypeCode.h"
@@ -51,6 +52,9 @@ void Positional::Serialize(Serializer& s)
     s.SerializeUintEnum("BoundingType", boundingType, "BoundingType");
     SetBoundingType(boundingType);
     s.SerializeBoolField("Visible", mVisible);
+    // A cog read from a file is filed where it stands, not where it was constructed.
+    if (!s.IsSaving())
+        UpdateQuadTree();
 }
 
 void Positional::ResetPosition()
@@ -90,9 +94,12 @@ void RegisterPositional(CogFactory& cogs)
 
 Cog* CreateAt(CogFactory& cogs, std::string name, Vector3 position)
 {
-    Cog* cog = cogs.Allocate(std::move(name));
+    Cog* cog = cogs.Allocate(name);
     if (!cog)
+    {
+        Console::Instance().Log("Failed to Create: " + name, LogError);
         return nullptr;
+    }
     if (Comp* comp = cog->GetComponent(1); comp && comp->GetTypeId() == 1)
     {
         Positional* positional = static_cast<Positional*>(comp);

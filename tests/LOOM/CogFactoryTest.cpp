@@ -171,6 +171,23 @@ TEST_F(CogFactoryTest, RegisteringAFunctionAgainReplacesIt)
     EXPECT_EQ(second, 1);
 }
 
+TEST_F(CogFactoryTest, TypeBuiltBeforeAFunctionIsReplacedKeepsCallingTheEarlierOne)
+{
+    int first = 0;
+    int second = 0;
+    mCogs.RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++first; }));
+    auto early = MakeType("Early", {});
+    early->BindFunction("F", mCogs.FindFunction("F"));
+    mCogs.RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++second; }));
+    auto late = MakeType("Late", {});
+    late->BindFunction("F", mCogs.FindFunction("F"));
+
+    mCogs.Create("Early")->CallFunctionByName("F");
+    mCogs.Create("Late")->CallFunctionByName("F");
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 1);
+}
+
 TEST_F(CogFactoryTest, CallsByNameReachTheNewestManager)
 {
     MakeType("Plain", {kMarkerId});

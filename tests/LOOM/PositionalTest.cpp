@@ -130,3 +130,39 @@ TEST_F(PositionalTest, StoredFormRoundTripsThroughBinary)
     EXPECT_EQ(copy.GetBoundingType(), 1u);
     EXPECT_FALSE(copy.IsVisible());
 }
+
+TEST_F(PositionalTest, CogLoadedFarFromTheOriginIsFiledWhereItStands)
+{
+    Cog* probeCog = mCogs.Create("Crate");
+    Positional& probe = Place(*probeCog);
+    probe.GetLocalSphere().radius = 2.0f;
+    probe.SetPosition(Vector3(200.0f, 0.0f, 180.0f));
+
+    Cog* source = mCogs.Create("Crate");
+    Place(*source).SetPosition(Vector3(201.0f, 0.0f, 180.0f));
+    BinarySaver saver;
+    saver.OpenMemory();
+    source->Serialize(saver);
+    saver.Close();
+    mCogs.Destroy(source);
+    mCogs.ProcessDestroyList();
+
+    Cog* loaded = mCogs.Allocate("Crate");
+    ASSERT_NE(loaded, nullptr);
+    BinaryLoader loader;
+    ASSERT_TRUE(loader.OpenFromBuffer(saver.Bytes()));
+    loaded->Serialize(loader);
+    EXPECT_EQ(Place(*loaded).GetPosition(), Vector3(201.0f, 0.0f, 180.0f));
+
+    std::vector<Spatial*> found;
+    mTree.QueryOverlaps(&probe, found);
+    EXPECT_NE(std::find(found.begin(), found.end(), static_cast<Spatial*>(&Place(*loaded))), found.end());
+}
+
+TEST_F(PositionalTest, CreateAtOfAnUnknownNameLogsAndGivesNull)
+{
+    const uint32_t before = LogMark();
+    EXPECT_EQ(CreateAt(mCogs, "NoSuchThing", Vector3(1.0f, 2.0f, 3.0f)), nullptr);
+    EXPECT_EQ(CountLogSince(before, "Failed to Create: NoSuchThing"), 1);
+    EXPECT_EQ(mCogs.GetCogCount(), 0u);
+}
