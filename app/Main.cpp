@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "LOOM/CoreEngine.h"
+#include "LOOM/engine/CoreEngine.h"
 #include "audio/AudioLoom.h"
 #include "graphics/GraphicsLoom.h"
 #include "input/IOLoom.h"

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "LOOM/Console.h"
+#include "LOOM/console/Console.h"
 
 namespace {
 AudioLoom* sInstance = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "LOOM/Loom.h"
+#include "LOOM/engine/Loom.h"
 
 // The audio subsystem on OpenAL. Init opens the default sound device; a machine without one runs
 // silent. Its sound components come later.

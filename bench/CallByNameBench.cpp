@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "LOOM/CommandFunctor.h"
-#include "LOOM/DamageInfo.h"
-#include "LOOM/ParamBuffer.h"
+#include "LOOM/calls/CommandFunctor.h"
+#include "LOOM/calls/DamageInfo.h"
+#include "LOOM/calls/ParamBuffer.h"
 
 namespace {
 std::atomic<long> gAllocations{0};

@@ -2,13 +2,13 @@
 // create/destroy cycle of short-lived cogs.
 #include <benchmark/benchmark.h>
 
-#include "LOOM/Cog.h"
-#include "LOOM/CogFactory.h"
-#include "LOOM/CogFunctor.h"
-#include "LOOM/CompFactory.h"
-#include "LOOM/Composer.h"
-#include "LOOM/ParamBuffer.h"
-#include "LOOM/Serializer.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/serial/Serializer.h"
 
 namespace {
 class Counter : public Comp

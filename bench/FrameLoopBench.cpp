@@ -4,14 +4,14 @@
 
 #include <vector>
 
-#include "LOOM/CogFactory.h"
-#include "LOOM/CogFunctor.h"
-#include "LOOM/CompFactory.h"
-#include "LOOM/Composer.h"
-#include "LOOM/CoreEngine.h"
-#include "LOOM/EngineConfig.h"
-#include "LOOM/Positional.h"
-#include "LOOM/Serializer.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "LOOM/engine/EngineConfig.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/serial/Serializer.h"
 
 namespace {
 constexpr int kCogs = 10000;

@@ -11,8 +11,8 @@
 #include <random>
 #include <vector>
 
-#include "LOOM/Matrix4.h"
-#include "LOOM/QTree.h"
+#include "LOOM/math/Matrix4.h"
+#include "LOOM/space/QTree.h"
 
 namespace {
 std::atomic<long> gAllocations{0};

@@ -5,15 +5,15 @@
 
 #include <lua.hpp>
 
-#include "LOOM/Cog.h"
-#include "LOOM/CogFactory.h"
-#include "LOOM/CogFunctor.h"
-#include "LOOM/Composer.h"
-#include "LOOM/Console.h"
-#include "LOOM/ConsoleCommand.h"
-#include "LOOM/FileUtils.h"
-#include "LOOM/ParamBuffer.h"
-#include "LOOM/ScriptManager.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/script/ScriptManager.h"
 
 namespace {
 

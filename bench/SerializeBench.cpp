@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/BinaryLoader.h"
-#include "LOOM/BinarySaver.h"
-#include "LOOM/FileUtils.h"
-#include "LOOM/Quat.h"
-#include "LOOM/Vector3.h"
-#include "LOOM/XMLLoader.h"
-#include "LOOM/XMLSaver.h"
+#include "LOOM/serial/BinaryLoader.h"
+#include "LOOM/serial/BinarySaver.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/math/Quat.h"
+#include "LOOM/math/Vector3.h"
+#include "LOOM/serial/XMLLoader.h"
+#include "LOOM/serial/XMLSaver.h"
 
 namespace {
 // Records per document; items/s compares the loaders on the same content.

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <new>
 
-#include "LOOM/Console.h"
+#include "LOOM/console/Console.h"
 #include "input/IOLoom.h"
 #include "platform/PlatformWindow.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "LOOM/Clocks.h"
-#include "LOOM/Loom.h"
+#include "LOOM/base/Clocks.h"
+#include "LOOM/engine/Loom.h"
 
 struct SDL_Window;
 

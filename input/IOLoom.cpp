@@ -6,7 +6,7 @@
 #include <cmath>
 #include <new>
 
-#include "LOOM/Console.h"
+#include "LOOM/console/Console.h"
 #include "input/KeyNames.h"
 #include "platform/PlatformWindow.h"
 

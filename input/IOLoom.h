@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/Loom.h"
+#include "LOOM/engine/Loom.h"
 
 union SDL_Event;
 struct KeyName;

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "LOOM/Loom.h"
+#include "LOOM/engine/Loom.h"
 
 // The network subsystem. Its sockets and game controller come later. The engine never shuts it
 // down, only deletes it, and initialises it again on a hard restart, so Init may run twice in a

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "LOOM/Loom.h"
-#include "LOOM/Vector3.h"
+#include "LOOM/engine/Loom.h"
+#include "LOOM/math/Vector3.h"
 
 // The physics subsystem. Its components and the step that moves them come later; for now it is
 // the loom object the engine creates, starts, updates and shuts down last.

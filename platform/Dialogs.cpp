@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "LOOM/Console.h"
+#include "LOOM/console/Console.h"
 #include "platform/PlatformWindow.h"
 
 extern char** environ;

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <new>
 
-#include "LOOM/AssertHandler.h"
-#include "LOOM/Console.h"
-#include "LOOM/StringUtils.h"
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/base/StringUtils.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemInfoReader.h"
 

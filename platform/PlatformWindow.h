@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/SystemInfo.h"
-#include "LOOM/EngineWindow.h"
-#include "LOOM/KeyListener.h"
+#include "LOOM/base/SystemInfo.h"
+#include "LOOM/engine/EngineWindow.h"
+#include "LOOM/console/KeyListener.h"
 
 struct SDL_Window;
 struct SDL_Surface;

@@ -2,7 +2,7 @@
 #include <ctime>
 #include <string>
 
-#include "LOOM/SystemInfo.h"
+#include "LOOM/base/SystemInfo.h"
 
 // Gathers what heads the run-time log from uname, /proc and the password database.
 // A value that cannot be read becomes "Error" (its source is missing) or "N/A" (the

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../LOOM/TempDir.h"
+#include "tests/LOOM/support/TempDir.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "InputEvents.h"
-#include "LOOM/Console.h"
+#include "LOOM/console/Console.h"
 #include "input/IOLoom.h"
 #include "tests/platform/WindowFixture.h"
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <string>
 
-#include "LOOM/Console.h"
+#include "LOOM/console/Console.h"
 
 // Counts the log entries written since it was made whose text contains a piece.
 class LogProbe

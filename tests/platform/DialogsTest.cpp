@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "WindowFixture.h"
-#include "LOOM/AssertHandler.h"
-#include "LOOM/Console.h"
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/console/Console.h"
 #include "platform/Dialogs.h"
 
 namespace

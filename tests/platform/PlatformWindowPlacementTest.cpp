@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "LOOM/Console.h"
+#include "LOOM/console/Console.h"
 
 TEST(PlatformWindowCenterOn, UsesIntegerHalves)
 {

@@ -1,0 +1,157 @@
+#include "LOOM/calls/ParamBuffer.h"
+
+#include <cstring>
+#include <new>
+
+#include "LOOM/console/Console.h"
+
+namespace {
+// Nested calls (script -> command -> script) can outrun the start-up blocks; grow by this many.
+constexpr int kGrowBy = 8;
+} // namespace
+
+std::string SignatureText(uint32_t signature)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    do
+    {
+        text.insert(text.begin(), kDigits[signature & 0xF]);
+        signature >>= 4;
+    } while (signature != 0);
+    return "0x" + text;
+}
+
+ParamBuffer& ParamBuffer::operator=(ParamBuffer&& other) noexcept
+{
+    if (this != &other)
+    {
+        Release();
+        mCursor = other.mCursor;
+        mBlock = other.mBlock;
+        other.mCursor = nullptr;
+        other.mBlock = nullptr;
+    }
+    return *this;
+}
+
+ParamBuffer ParamBuffer::FromString(std::string text)
+{
+    ParamBuffer params;
+    params.PushStdString(text);
+    return params;
+}
+
+ParamBuffer ParamBuffer::Copy() const
+{
+    ParamBuffer copy;
+    if (mBlock && copy.mBlock)
+    {
+        copy.mBlock->mCount = mBlock->mCount;
+        std::memcpy(copy.mBlock->mSignature, mBlock->mSignature, sizeof(mBlock->mSignature));
+        std::memcpy(copy.mBlock->mData, mBlock->mData, sizeof(mBlock->mData));
+    }
+    return copy;
+}
+
+ParamBlock* ParamBuffer::Grow()
+{
+    AllocatePool(kGrowBy);
+    return sFreeList;
+}
+
+void ParamBuffer::AllocatePool(int count)
+{
+    for (int i = 0; i < count; ++i)
+    {
+        auto* block = new (std::nothrow) ParamBlock;
+        if (block)
+            ReleaseBlock(block);
+    }
+}
+
+void ParamBuffer::FreePool()
+{
+    while (sFreeList)
+    {
+        ParamBlock* next = sFreeList->mNext;
+        delete sFreeList;
+        sFreeList = next;
+    }
+}
+
+size_t ParamBuffer::FreeCount()
+{
+    size_t count = 0;
+    for (const ParamBlock* block = sFreeList; block; block = block->mNext)
+        ++count;
+    return count;
+}
+
+bool ParamBuffer::Refuse(size_t size) const
+{
+    if (!mBlock)
+        Console::Instance().Log("ParamBuffer: push on a released buffer refused", LogError);
+    else if (mBlock->mCount >= ParamBlock::kMaxParams)
+        Console::Instance().Log("ParamBuffer: a fifth parameter was refused", LogError);
+    else
+        Console::Instance().Log("ParamBuffer: a value of " + std::to_string(size) +
+                                    " bytes would pass the 512 data bytes and was refused",
+                                LogError);
+    return false;
+}
+
+bool ParamBuffer::PushString(const char* text)
+{
+    if (!text)
+        text = "";
+    if (!HasRoom(ParamBlock::kStringSlot))
+        return Refuse(ParamBlock::kStringSlot);
+    size_t length = strnlen(text, ParamBlock::kStringSlot);
+    if (length >= ParamBlock::kStringSlot)
+    {
+        length = ParamBlock::kStringSlot - 1;
+        Console::Instance().Log("ParamBuffer: a string of " + std::to_string(std::strlen(text)) +
+                                    " characters was cut to 127",
+                                LogError);
+    }
+    // The whole slot is written so no earlier bytes show through after the terminator.
+    std::memcpy(mCursor, text, length);
+    std::memset(mCursor + length, 0, ParamBlock::kStringSlot - length);
+    mCursor += ParamBlock::kStringSlot;
+    mBlock->mSignature[mBlock->mCount++] = ParamString;
+    return true;
+}
+
+bool ParamBuffer::PushStdString(const std::string& text) { return PushString(text.c_str()); }
+
+void ParamBuffer::PopString(std::string& out)
+{
+    if (!mBlock)
+    {
+        out.clear();
+        return;
+    }
+    const size_t left = Left();
+    const size_t slot = left < ParamBlock::kStringSlot ? left : ParamBlock::kStringSlot;
+    const char* text = reinterpret_cast<const char*>(mCursor);
+    out.assign(text, strnlen(text, slot));
+    mCursor += slot;
+}
+
+void ParamBuffer::SetTag(uint32_t index, uint8_t code)
+{
+    if (mBlock && index < ParamBlock::kMaxParams)
+        mBlock->mSignature[index] = code;
+}
+
+uint8_t ParamBuffer::GetTag(uint32_t index) const
+{
+    return mBlock && index < ParamBlock::kMaxParams ? mBlock->mSignature[index] : 0;
+}
+
+void ParamBuffer::SetCount(uint32_t count)
+{
+    if (mBlock)
+        mBlock->mCount = count < ParamBlock::kMaxParams ? count : ParamBlock::kMaxParams;
+}

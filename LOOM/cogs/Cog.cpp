@@ -1,0 +1,129 @@
+#include "LOOM/cogs/Cog.h"
+
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/serial/Serializer.h"
+
+void FunctionHost::CallFunctionByName(std::string name)
+{
+    ParamBuffer params;
+    CallFunction(std::move(name), params);
+}
+
+Cog::Cog(std::shared_ptr<Composer> composer, uint32_t id)
+    : mComposer(std::move(composer)), mId(id), mComponentCount(static_cast<uint32_t>(mComposer->GetFactories().size())),
+      mComponents(std::make_unique<std::unique_ptr<Comp>[]>(mComponentCount))
+{
+}
+
+Cog::~Cog()
+{
+    CogFactory& factory = mComposer->GetCogFactory();
+    if (mComposer->HasUpdates())
+        factory.RemoveActive(this);
+    if (!mName.empty())
+        factory.UnregisterName(*this);
+    // In index order: a component may still look at the ones after it.
+    for (uint32_t i = 0; i < mComponentCount; ++i)
+        mComponents[i].reset();
+}
+
+void Cog::Serialize(Serializer& s)
+{
+    const std::string typeName = GetTypeName();
+    const char* typeText = typeName.c_str();
+    s.SerializeNamed("CogID", typeText);
+    if (s.IsExtended())
+    {
+        const uint32_t id = mId;
+        s.SerializeNamed("ID", id);
+    }
+    if (s.BeginField("string", "cogname", true, TypeString, &mName))
+    {
+        s.Serialize(mName);
+        s.EndField("string", true);
+    }
+    for (uint32_t i = 0; i < mComponentCount; ++i)
+    {
+        Comp* comp = mComponents[i].get();
+        if (comp && s.BeginField("comp", nullptr, false, TypeComp, comp))
+        {
+            comp->Serialize(s);
+            s.EndField("comp", false);
+        }
+    }
+}
+
+DataMember Cog::FindDataMember(std::string name)
+{
+    const auto& maps = mComposer->GetFieldMaps();
+    for (uint32_t i = 0; i < mComponentCount && i < maps.size(); ++i)
+    {
+        if (!maps[i] || !mComponents[i])
+            continue;
+        auto it = maps[i]->find(name);
+        if (it != maps[i]->end())
+            return {reinterpret_cast<char*>(mComponents[i].get()) + it->second.mOffset, it->second.mCode};
+    }
+    return {};
+}
+
+std::string Cog::GetTypeName() const
+{
+    return mComposer->GetTypeName();
+}
+
+std::string Cog::GetComposerName() const
+{
+    return mComposer->GetTypeName();
+}
+
+void Cog::Initialize()
+{
+    for (uint32_t i = 0; i < mComponentCount; ++i)
+    {
+        if (mComponents[i])
+            mComponents[i]->SetOwner(this);
+    }
+    OnCreated();
+}
+
+void Cog::Destroy()
+{
+    mComposer->GetCogFactory().Destroy(this);
+}
+
+Comp* Cog::GetComponent(uint32_t typeId)
+{
+    const int32_t index = mComposer->ComponentIndex(typeId);
+    return index >= 0 ? GetComponentAt(static_cast<uint32_t>(index)) : nullptr;
+}
+
+void Cog::Update()
+{
+    mComposer->RunUpdate(*this);
+}
+
+void Cog::OnCreated()
+{
+    if (!mName.empty())
+        mComposer->GetCogFactory().RegisterName(*this);
+    CallFunctionByName("Construct");
+}
+
+void Cog::CallFunction(std::string name, ParamBuffer& params)
+{
+    mComposer->CallFunction(*this, std::move(name), params);
+}
+
+void Cog::CallFunctionByName(std::string name)
+{
+    ParamBuffer params;
+    CallFunction(std::move(name), params);
+}
+
+CommandFunctor* Cog::FindCogFunction(std::string name)
+{
+    return mComposer->FindFunction(name);
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "LOOM/cogs/Comp.h"
+#include "LOOM/cogs/FunctionHost.h"
+#include "LOOM/cogs/Object.h"
+
+class Composer;
+
+// The element code of one component inside a stored cog.
+constexpr uint32_t TypeComp = 201;
+
+// A game object: an ID, a name and the components of its Composer, in composition order.
+// Built by Composer::CreateInstance, deleted only by the cog manager.
+class Cog : public Object, public FunctionHost
+{
+public:
+    Cog(std::shared_ptr<Composer> composer, uint32_t id);
+
+    // "CogID" (the type name), "cogname", then one "comp" element per component in order.
+    void Serialize(Serializer& s) override;
+    // The first recorded field of that name among the components, or {null, 0}.
+    DataMember FindDataMember(std::string name) override;
+    virtual uint32_t GetID() const { return mId; }
+    virtual std::string GetTypeName() const;
+    virtual std::string GetComposerName() const;
+    virtual std::string GetName() const { return mName; }
+    // Attaches the components in order, then publishes the name and calls "Construct".
+    virtual void Initialize();
+    // Queues the cog for destruction at the end of the frame.
+    virtual void Destroy();
+    // The component of that type id (the last one when the type names an id twice), or null.
+    virtual Comp* GetComponent(uint32_t typeId);
+    // Runs the type's per-frame functors once.
+    virtual void Update();
+    virtual ~Cog();
+    virtual void OnCreated();
+    // Changes the reported number only; the cog manager keeps the cog under the ID it was given.
+    virtual void SetID(uint32_t id) { mId = id; }
+
+    void CallFunction(std::string name, ParamBuffer& params) override;
+    void CallFunctionByName(std::string name) override;
+    CommandFunctor* FindCogFunction(std::string name) override;
+
+    // Set by callers before the cog is initialised, or by loading.
+    void SetName(std::string name) { mName = std::move(name); }
+    const std::string& Name() const { return mName; }
+    Composer& GetComposer() const { return *mComposer; }
+    uint32_t GetComponentCount() const { return mComponentCount; }
+    Comp* GetComponentAt(uint32_t index) const { return index < mComponentCount ? mComponents[index].get() : nullptr; }
+
+private:
+    friend class Composer;
+
+    // Shared with the type table, so a Composer replaced by a later file outlives its cogs.
+    std::shared_ptr<Composer> mComposer;
+    uint32_t mId = 0;
+    std::string mName;
+    uint32_t mComponentCount = 0;
+    std::unique_ptr<std::unique_ptr<Comp>[]> mComponents;
+};

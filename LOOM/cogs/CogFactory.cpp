@@ -1,0 +1,523 @@
+#include "LOOM/cogs/CogFactory.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "LOOM/cogs/Archetype.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogScriptGlobals.h"
+#include "LOOM/calls/CommandFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/ComponentExport.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/serial/XMLReader.h"
+#include "LOOM/cogs/Positional.h"
+
+namespace {
+// Reads a stream file's third element (after the declaration and the stream element).
+bool ReadThirdElement(const std::string& fileName, XMLReader& reader)
+{
+    if (!reader.Open(fileName))
+        return false;
+    for (int i = 0; i < 3; ++i)
+    {
+        if (!reader.ParseElement())
+            return false;
+    }
+    return reader.Kind() == XMLReader::KindStart || reader.IsSelfClosing();
+}
+
+// One spelling per file, so a list naming itself is recognised however the name is written.
+std::string FileKey(const std::string& fileName)
+{
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::weakly_canonical(DataFilePath(fileName), ec);
+    return ec ? fileName : path.string();
+}
+} // namespace
+
+uint32_t StringHash(const std::string& name)
+{
+    uint32_t hash = 0xDEADBEEF;
+    const uint32_t length = static_cast<uint32_t>(name.size());
+    const uint32_t step = length / 16 + 1;
+    for (uint32_t i = 0; i + step <= length; i += step)
+        hash += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(name[i])));
+    return hash;
+}
+
+CogFactory& CogFactory::Instance()
+{
+    static CogFactory* instance = [] {
+        // The console first, so it outlives the manager whose cogs may log while they go.
+        Console::Instance();
+        static CogFactory factory;
+        factory.RegisterCommands();
+        return &factory;
+    }();
+    return *instance;
+}
+
+CogFactory::CogFactory() : mPreviousDirectory(CogDirectory::Get())
+{
+    CogDirectory::Install(this);
+}
+
+CogFactory::~CogFactory()
+{
+    DestroyAll();
+    // Types before functors: a type's cogs are gone, and its registry functors are not its own.
+    mTypes.clear();
+    mFunctions.clear();
+    mRetiredFunctions.clear();
+    if (CogDirectory::Get() == this)
+        CogDirectory::Install(mPreviousDirectory);
+}
+
+void CogFactory::RegisterCommands()
+{
+    Console& console = Console::Instance();
+    console.RegisterCommand("Composer", MakeConsoleCommand(this, &CogFactory::Composer), "Creates a Cog Composer");
+    console.RegisterCommand("destroygroup", MakeConsoleCommand(this, &CogFactory::destroygroup), "Destroys given Group");
+    console.RegisterCommand("Create", MakeConsoleCommand(this, &CogFactory::Create), "Creates a Cog (Filename or Archetype)");
+    console.RegisterCommand("CreateAt", MakeConsoleCommand(this, &CogFactory::CreateAt),
+                            "Creates a Cog at a given position (Filename or Archetype)");
+    console.RegisterCommand("dis", MakeConsoleCommand(this, &CogFactory::dis), "Displays all Cogs");
+    console.RegisterCommand("des", MakeConsoleCommand(this, &CogFactory::des), "Destroys a Cog by ID");
+    console.RegisterCommand("Export", MakeConsoleCommand(this, &CogFactory::Export), "Exports all Component Defs");
+    console.RegisterCommand("dg", MakeConsoleCommand(this, &CogFactory::destroygroup), "Destroys given Group");
+    console.RegisterCommand("file", MakeConsoleCommand(this, &CogFactory::file), "Loads a File");
+    console.RegisterCommand("Allocate", MakeConsoleCommand(this, &CogFactory::Allocate), "Allocates a Cog");
+    console.AddCommand("GetCogName", MakeConsoleCommand(this, &CogFactory::GetCogName));
+}
+
+// ---- queries
+
+Cog* CogFactory::GetCog(uint32_t id) const
+{
+    auto it = mCogs.find(id);
+    return it == mCogs.end() ? nullptr : it->second;
+}
+
+Cog* CogFactory::FindCogByName(const std::string& name)
+{
+    auto it = mNames.find(name);
+    return it == mNames.end() ? nullptr : it->second;
+}
+
+std::vector<Cog*> CogFactory::GetGroupCogs(const std::string& group)
+{
+    std::vector<uint32_t>& ids = mGroups[group];
+    std::vector<Cog*> cogs;
+    std::erase_if(ids, [&](uint32_t id) {
+        Cog* cog = GetCog(id);
+        if (cog)
+            cogs.push_back(cog);
+        return cog == nullptr;
+    });
+    return cogs;
+}
+
+uint32_t CogFactory::LiveId(const Cog* cog) const
+{
+    if (!cog)
+        return 0;
+    auto it = mCogs.find(cog->GetID());
+    if (it != mCogs.end() && it->second == cog)
+        return it->first;
+    // The cog's reported ID was changed after it was made.
+    for (const auto& [id, living] : mCogs)
+    {
+        if (living == cog)
+            return id;
+    }
+    return 0;
+}
+
+// ---- creation
+
+Cog* CogFactory::CreateFromType(const std::string& typeName, uint32_t id)
+{
+    auto it = mTypes.find(typeName);
+    if (it == mTypes.end())
+        return nullptr;
+    // The type stays alive through the build even if building replaces it in the table.
+    std::shared_ptr<CogType> type = it->second;
+    return type->CreateInstance(id);
+}
+
+Cog* CogFactory::Instantiate(const std::string& typeName)
+{
+    const uint32_t id = mNextId;
+    Cog* cog = CreateFromType(typeName, id);
+    if (!cog)
+        return nullptr;
+    mCogs[id] = cog;
+    ++mNextId;
+    return cog;
+}
+
+Cog* CogFactory::Allocate(std::string name)
+{
+    if (Cog* cog = Instantiate(name))
+    {
+        Console::Instance().Log("Creating Cog From Archetype TypeName: \"" + name + "\" ID: " + std::to_string(cog->GetID()),
+                                LogEngine);
+        return cog;
+    }
+    if (!FileExists(name) || GetFileExtension(name) != "xml")
+        return nullptr;
+    XMLReader reader;
+    if (!ReadThirdElement(name, reader) || reader.ElementName() != "cog")
+        return nullptr;
+    const std::string typeName = reader.GetAttribute("CogID");
+    reader.Close();
+    Cog* cog = Instantiate(typeName);
+    if (!cog)
+        return nullptr;
+    LoadArchetypeXml(*cog, name);
+    Console::Instance().Log("Creating Cog From File File: \"" + name + "\" ID: " + std::to_string(cog->GetID()), LogEngine);
+    return cog;
+}
+
+Cog* CogFactory::CreateAt(std::string name, Vector3 position)
+{
+    return ::CreateAt(*this, std::move(name), position);
+}
+
+Cog* CogFactory::Create(std::string name)
+{
+    Cog* cog = Allocate(name);
+    if (!cog)
+    {
+        Console::Instance().Log("Failed to Create: " + name, LogError);
+        return nullptr;
+    }
+    cog->Initialize();
+    return cog;
+}
+
+// ---- destruction
+
+void CogFactory::Destroy(Cog* cog)
+{
+    if (!cog || mQueued.count(cog))
+        return;
+    // Only living cogs: a cog already deleted (or being deleted) cannot be queued again.
+    if (LiveId(cog) == 0)
+        return;
+    mQueued.insert(cog);
+    mDestroyQueue.push_back(cog);
+}
+
+void CogFactory::des(uint32_t id)
+{
+    if (Cog* cog = GetCog(id))
+        Destroy(cog);
+}
+
+void CogFactory::destroygroup(std::string group)
+{
+    std::vector<uint32_t>& ids = mGroups[group];
+    // Queuing runs no cog code, so the list cannot change under the walk.
+    for (uint32_t id : ids)
+    {
+        if (Cog* cog = GetCog(id))
+            Destroy(cog);
+    }
+    mGroups[group].clear();
+}
+
+void CogFactory::ProcessDestroyList()
+{
+    if (mDestroying)
+        return;
+    mDestroying = true;
+    // Destructors may queue further cogs; they are appended and destroyed in this same pass.
+    for (size_t i = 0; i < mDestroyQueue.size(); ++i)
+    {
+        Cog* cog = mDestroyQueue[i];
+        mQueued.erase(cog);
+        const uint32_t id = LiveId(cog);
+        if (id == 0)
+            continue;
+        // Out of the ID table first, so nothing finds the cog while it is torn down.
+        mCogs.erase(id);
+        if (mEditor)
+            mEditor->CogDestroyed(*cog);
+        delete cog;
+    }
+    mDestroyQueue.clear();
+    mQueued.clear();
+    mDestroying = false;
+}
+
+void CogFactory::DestroyAll()
+{
+    mDestroying = true;
+    // Each cog leaves the table before it is deleted; destructors may make or queue others.
+    while (!mCogs.empty())
+    {
+        auto first = mCogs.begin();
+        Cog* cog = first->second;
+        mCogs.erase(first);
+        delete cog;
+    }
+    mDestroyQueue.clear();
+    mQueued.clear();
+    mNames.clear();
+    mGroups.clear();
+    mActive.clear();
+    mNextId = 1;
+    mDestroying = false;
+}
+
+// ---- registries
+
+void CogFactory::RegisterComponent(uint32_t typeId, CompFactory* factory)
+{
+    mFactories[typeId] = factory;
+}
+
+CompFactory* CogFactory::GetComponentFactory(uint32_t typeId) const
+{
+    auto it = mFactories.find(typeId);
+    return it == mFactories.end() ? nullptr : it->second;
+}
+
+void CogFactory::RegisterFunction(const std::string& name, std::unique_ptr<CommandFunctor> functor)
+{
+    std::unique_ptr<CommandFunctor>& entry = mFunctions[name];
+    // Cog types hold registry functors by plain pointer, so the earlier one must not die here.
+    if (entry)
+        mRetiredFunctions.push_back(std::move(entry));
+    entry = std::move(functor);
+}
+
+CommandFunctor* CogFactory::FindFunction(const std::string& name) const
+{
+    auto it = mFunctions.find(name);
+    return it == mFunctions.end() ? nullptr : it->second.get();
+}
+
+void CogFactory::RegisterType(const std::string& typeName, std::shared_ptr<CogType> type)
+{
+    mTypes[typeName] = std::move(type);
+}
+
+CogType* CogFactory::FindType(const std::string& typeName) const
+{
+    auto it = mTypes.find(typeName);
+    return it == mTypes.end() ? nullptr : it->second.get();
+}
+
+void CogFactory::RegisterName(Cog& cog)
+{
+    const std::string& name = cog.Name();
+    SetCogGlobal(name, &cog);
+    mNames.emplace(name, &cog);
+}
+
+void CogFactory::UnregisterName(Cog& cog)
+{
+    const std::string& name = cog.Name();
+    auto it = mNames.find(name);
+    if (it == mNames.end())
+    {
+        SetCogGlobal(name, nullptr);
+        return;
+    }
+    if (it->second == &cog)
+    {
+        mNames.erase(it);
+        SetCogGlobal(name, nullptr);
+        return;
+    }
+    // Another living cog holds the name: the global goes back to it rather than to nothing.
+    SetCogGlobal(name, it->second);
+}
+
+// ---- per frame
+
+void CogFactory::UpdateAll()
+{
+    // Cogs made during the pass are appended and updated in it too.
+    for (size_t i = 0; i < mActive.size(); ++i)
+        mActive[i]->Update();
+}
+
+void CogFactory::CallOnAllCogs(const std::string& function)
+{
+    // By ID, so cogs made or deleted by the calls cannot break the walk.
+    std::vector<uint32_t> ids;
+    ids.reserve(mCogs.size());
+    for (const auto& entry : mCogs)
+        ids.push_back(entry.first);
+    for (uint32_t id : ids)
+    {
+        if (Cog* cog = GetCog(id))
+            cog->CallFunctionByName(function);
+    }
+}
+
+void CogFactory::AddToGroup(const std::string& group, uint32_t id)
+{
+    mGroups[group].push_back(id);
+}
+
+void CogFactory::AddActive(Cog* cog)
+{
+    mActive.push_back(cog);
+}
+
+void CogFactory::RemoveActive(Cog* cog)
+{
+    auto it = std::find(mActive.begin(), mActive.end(), cog);
+    if (it == mActive.end())
+        return;
+    *it = mActive.back();
+    mActive.pop_back();
+}
+
+void CogFactory::CallFunction(Cog& cog, const std::string& function, ParamBuffer& params)
+{
+    cog.CallFunction(function, params);
+}
+
+// ---- files
+
+void CogFactory::Composer(std::string fileName)
+{
+    FileComposition record;
+    if (!LoadFileComposition(record, fileName))
+        return;
+    auto composer = std::make_shared<::Composer>(*this, record.mCogName, record.mGroupName);
+    for (uint32_t id : record.mComponents)
+    {
+        CompFactory* factory = GetComponentFactory(id);
+        if (!factory)
+        {
+            Console::Instance().Log("Bad Component ID in File: " + fileName, LogError);
+            return;
+        }
+        composer->AddComponent(id, factory);
+    }
+    for (const Funcmapping& mapping : record.mFunctions)
+    {
+        if (CommandFunctor* functor = FindFunction(mapping.mFunc))
+            composer->BindFunction(mapping.mMappedName, functor);
+        else
+            Console::Instance().Log("Function: " + mapping.mFunc + " Not Found", LogError);
+    }
+    for (const std::string& name : record.mUpdateList)
+    {
+        if (CommandFunctor* functor = FindFunction(name))
+            composer->AddUpdate(functor);
+        else
+            Console::Instance().Log("Update Function: " + name + " Not Found", LogError);
+    }
+    for (const ArchetypeRef& ref : record.mArchetypes)
+    {
+        if (!mTypes.count(ref.mName))
+            mTypes[ref.mName] = std::make_shared<Archetype>(*this, record.mCogName, ref.mFile);
+    }
+    composer->WriteAutoDoc();
+    Console::Instance().Log("Loaded Cog File >  File: " + fileName + " Name: " + record.mCogName, LogEngine);
+    mTypes[record.mCogName] = std::move(composer);
+}
+
+void CogFactory::file(std::string fileName)
+{
+    std::vector<std::string> listsOpen;
+    LoadFile(fileName, listsOpen);
+}
+
+void CogFactory::LoadFile(const std::string& fileName, std::vector<std::string>& listsOpen)
+{
+    if (!FileExists(fileName))
+    {
+        Console::Instance().Log("File Not Found: " + fileName, LogEngine);
+        return;
+    }
+    XMLReader reader;
+    if (!ReadThirdElement(fileName, reader))
+        return;
+    const std::string element = reader.ElementName();
+    if (element == "cog")
+    {
+        const std::string typeName = reader.GetAttribute("CogID");
+        reader.Close();
+        Cog* cog = Allocate(typeName);
+        if (!cog)
+            return;
+        LoadArchetypeXml(*cog, fileName);
+        cog->Initialize();
+    }
+    else if (element == "list")
+    {
+        if (reader.GetAttribute("type") != "file")
+            return;
+        reader.Close();
+        const std::string key = FileKey(fileName);
+        if (std::find(listsOpen.begin(), listsOpen.end(), key) != listsOpen.end())
+        {
+            Console::Instance().Log("Cog List File names itself, skipped: " + fileName, LogError);
+            return;
+        }
+        Console::Instance().Log("Reading Cog List File >  File: " + fileName, LogEngine);
+        std::vector<std::string> files;
+        LoadCogListFile(fileName, files);
+        listsOpen.push_back(key);
+        for (const std::string& listed : files)
+            LoadFile(listed, listsOpen);
+        listsOpen.pop_back();
+    }
+    else if (element == "FileComposition")
+    {
+        reader.Close();
+        Composer(fileName);
+    }
+}
+
+void CogFactory::dis()
+{
+    Console& console = Console::Instance();
+    if (mCogs.empty())
+    {
+        console.Log("No Cogs Active", LogGeneral);
+        return;
+    }
+    for (const auto& [id, cog] : mCogs)
+        console.Log("cog: " + std::to_string(id) + " Type: " + cog->GetComposerName() + " Name: " + cog->GetName(), LogEngine);
+}
+
+void CogFactory::Export()
+{
+    Console& console = Console::Instance();
+    console.Log("Exporting...", LogGeneral);
+    std::error_code ec;
+    std::filesystem::create_directories("Components", ec);
+    for (const auto& [id, factory] : mFactories)
+    {
+        std::unique_ptr<Comp> component(factory->Create());
+        if (!component)
+            continue;
+        const std::string typeName = component->GetTypeName();
+        if (!IsSafeFileStem(typeName))
+        {
+            console.Log("Export: refused component type name " + typeName, LogError);
+            continue;
+        }
+        SaveComponentFile(*component, "Components/" + typeName + ".xml");
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : mFunctions)
+        names.push_back(entry.first);
+    SaveStringList(names, "FileFunctions.xml");
+    console.Log("Done", LogGeneral);
+}

@@ -1,0 +1,37 @@
+#include "LOOM/cogs/ComponentExport.h"
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Comp.h"
+#include "LOOM/serial/XMLSaver.h"
+
+void SaveComponentFile(Comp& component, const std::string& fileName)
+{
+    XMLSaver saver;
+    if (!saver.Open(fileName))
+        return;
+    if (saver.BeginField("comp", nullptr, false, TypeComp, &component))
+    {
+        component.Serialize(saver);
+        saver.EndField("comp", false);
+    }
+    saver.Close();
+}
+
+void SaveStringList(std::vector<std::string>& list, const std::string& fileName)
+{
+    XMLSaver saver;
+    if (!saver.Open(fileName))
+        return;
+    if (saver.BeginField("list", nullptr, false, TypeElement, &list))
+    {
+        saver.SerializeStringList(list);
+        saver.EndField("list", false);
+    }
+    saver.Close();
+}
+
+bool IsSafeFileStem(const std::string& name)
+{
+    return !name.empty() && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos &&
+           name.find("..") == std::string::npos;
+}

@@ -1,0 +1,210 @@
+#include "LOOM/cogs/Composer.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/calls/CommandFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/ComponentExport.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/MulticastFunctor.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/base/TypeCode.h"
+#include "LOOM/console/XmlWriter.h"
+
+Composer::Composer(CogFactory& factory, std::string typeName, std::string groupName)
+    : mCogFactory(factory), mGroupName(std::move(groupName)), mTypeName(std::move(typeName))
+{
+}
+
+Composer::~Composer()
+{
+    mFunctions.clear();
+    mUpdates.clear();
+    // Owned functors go in the order they were added.
+    for (auto& functor : mOwned)
+        functor.reset();
+}
+
+void Composer::AddComponent(uint32_t typeId, CompFactory* factory)
+{
+    const uint32_t index = static_cast<uint32_t>(mFactories.size());
+    mFactories.push_back(factory);
+    mFieldMaps.emplace_back();
+    factory->RegisterMessages(*this);
+    mComponentIndex[typeId] = index;
+}
+
+Cog* Composer::CreateInstance(uint32_t id)
+{
+    mCogFactory.AddToGroup(mGroupName, id);
+    auto* cog = new Cog(shared_from_this(), id);
+    for (uint32_t i = 0; i < cog->mComponentCount; ++i)
+        cog->mComponents[i].reset(mFactories[i]->Create());
+    if (!mUpdates.empty())
+        mCogFactory.AddActive(cog);
+    return cog;
+}
+
+std::unique_ptr<CommandFunctor> Composer::ReleaseOwned(CommandFunctor* functor)
+{
+    auto it = std::find_if(mOwned.begin(), mOwned.end(), [functor](const auto& owned) { return owned.get() == functor; });
+    if (it == mOwned.end())
+        return nullptr;
+    std::unique_ptr<CommandFunctor> released = std::move(*it);
+    mOwned.erase(it);
+    return released;
+}
+
+void Composer::BindMessage(const std::string& name, std::unique_ptr<CommandFunctor> functor)
+{
+    if (!functor)
+        return;
+    auto it = mFunctions.find(name);
+    if (it == mFunctions.end())
+    {
+        mFunctions.emplace(name, functor.get());
+        mOwned.push_back(std::move(functor));
+        return;
+    }
+    // Another handler of ours under this name already multicasts: the new one joins at the end.
+    if (auto* multicast = dynamic_cast<MulticastFunctor*>(it->second))
+    {
+        if (std::any_of(mOwned.begin(), mOwned.end(), [multicast](const auto& owned) { return owned.get() == multicast; }))
+        {
+            multicast->Add(std::move(functor));
+            return;
+        }
+    }
+    std::unique_ptr<CommandFunctor> previous = ReleaseOwned(it->second);
+    if (!previous)
+    {
+        // A registry function is not ours to combine; it keeps the name.
+        Console::Instance().Log("Message " + name + " of " + mTypeName + " is taken by a named function", LogError);
+        return;
+    }
+    std::unique_ptr<MulticastFunctor> multicast = MakeMulticast(std::move(previous), std::move(functor));
+    it->second = multicast.get();
+    mOwned.push_back(std::move(multicast));
+}
+
+void Composer::BindFunction(const std::string& name, CommandFunctor* functor)
+{
+    if (functor)
+        mFunctions.emplace(name, functor);
+}
+
+void Composer::AddOwnedUpdate(std::unique_ptr<CommandFunctor> functor)
+{
+    if (!functor)
+        return;
+    mUpdates.push_back(functor.get());
+    mOwned.push_back(std::move(functor));
+}
+
+void Composer::AddUpdate(CommandFunctor* functor)
+{
+    if (functor)
+        mUpdates.push_back(functor);
+}
+
+void Composer::RunUpdate(Cog& cog)
+{
+    ParamBuffer params;
+    void* target = &cog;
+    for (CommandFunctor* functor : mUpdates)
+        functor->Invoke(target, params);
+}
+
+void Composer::CallFunction(Cog& cog, std::string name, ParamBuffer& params)
+{
+    auto it = mFunctions.find(name);
+    if (it == mFunctions.end())
+        return;
+    CommandFunctor* functor = it->second;
+    if (functor->Signature() != params.GetSignature())
+    {
+        Console::Instance().Log("Simulated Virtual Function Paramater Hash Failure", LogError);
+        return;
+    }
+    functor->Invoke(&cog, params);
+}
+
+CommandFunctor* Composer::FindFunction(const std::string& name) const
+{
+    auto it = mFunctions.find(name);
+    return it == mFunctions.end() ? nullptr : it->second;
+}
+
+int32_t Composer::ComponentIndex(uint32_t typeId) const
+{
+    auto it = mComponentIndex.find(typeId);
+    return it == mComponentIndex.end() ? -1 : static_cast<int32_t>(it->second);
+}
+
+std::string Composer::AutoDocText() const
+{
+    std::ostringstream out;
+    out << "<?xml version=\"1.0\" ?> \n";
+    out << "<?xml-stylesheet type=\"text/xsl\" href=\"DocXSLT.xsl\" ?>\n";
+    WriteXmlOpenTagWithAttribute(out, "CogDoc", "name", mTypeName);
+    WriteXmlOpenTag(out, "MappedData");
+    for (const auto& map : mFieldMaps)
+    {
+        if (!map)
+            continue;
+        for (const auto& [field, entry] : *map)
+        {
+            WriteXmlOpenTag(out, "DataMember");
+            WriteXmlElement(out, "Datatype", TypeName(entry.mCode));
+            WriteXmlElement(out, "Name", field);
+            WriteXmlCloseTag(out, "DataMember");
+        }
+    }
+    WriteXmlCloseTag(out, "MappedData");
+    WriteXmlOpenTag(out, "MappedFuncs");
+    for (const auto& [name, functor] : mFunctions)
+    {
+        WriteXmlOpenTag(out, "Func");
+        WriteXmlElement(out, "Name", name);
+        out << "<Params> (";
+        const uint32_t signature = functor->Signature();
+        for (uint32_t i = 0; i < 4; ++i)
+        {
+            const uint32_t code = (signature >> (8 * i)) & 0xFF;
+            if (code == 0)
+                break;
+            out << (i ? "," : "") << TypeName(code);
+        }
+        out << ") </Params></Func>\n";
+    }
+    WriteXmlCloseTag(out, "MappedFuncs");
+    WriteXmlCloseTag(out, "CogDoc");
+    return out.str();
+}
+
+void Composer::WriteAutoDoc()
+{
+    if (!mCogFactory.GetExportDocs())
+        return;
+    if (!IsSafeFileStem(mTypeName))
+    {
+        Console::Instance().Log("AutoDoc: refused type name " + mTypeName, LogError);
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories("AutoDoc", ec);
+    const std::string fileName = "AutoDoc/" + mTypeName + ".xml";
+    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
+    if (!file)
+    {
+        Console::Instance().Log("AutoDoc: cannot write " + fileName, LogError);
+        return;
+    }
+    file << AutoDocText();
+}

@@ -1,0 +1,152 @@
+#include "LOOM/cogs/FileComposition.h"
+
+#include "LOOM/serial/BinaryLoader.h"
+#include "LOOM/serial/BinarySaver.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/serial/XMLLoader.h"
+#include "LOOM/serial/XMLSaver.h"
+
+namespace {
+template <typename T, typename Item>
+void SerializeList(Serializer& s, const char* name, std::vector<T>& items, const char* itemType, Item item)
+{
+    if (s.BeginField("list", name, false, TypeElement, &items))
+    {
+        s.SerializeListHead(items, itemType);
+        for (T& value : items)
+            item(value);
+        s.EndField("list", false);
+    }
+}
+
+template <typename T>
+void SingleItem(Serializer& s, const char* typeName, const char* fieldName, uint32_t code, T& value)
+{
+    if (s.BeginField(typeName, fieldName, true, code, &value))
+    {
+        s.Serialize(value);
+        s.EndField(typeName, true);
+    }
+}
+
+// A record as the top element of a stream file.
+template <typename T>
+bool LoadRecord(const std::string& fileName, const char* element, uint32_t code, T& record)
+{
+    XMLLoader loader;
+    if (!loader.Open(fileName))
+        return false;
+    if (loader.BeginField(element, nullptr, false, code, &record))
+    {
+        record.Serialize(loader);
+        loader.EndField(element, false);
+    }
+    const bool good = loader.IsGood();
+    loader.Close();
+    return good;
+}
+
+template <typename T>
+bool SaveRecord(Serializer& saver, const char* element, uint32_t code, T& record)
+{
+    if (saver.BeginField(element, nullptr, false, code, &record))
+    {
+        record.Serialize(saver);
+        saver.EndField(element, false);
+    }
+    const bool good = saver.IsGood();
+    saver.Close();
+    return good;
+}
+} // namespace
+
+void Funcmapping::Serialize(Serializer& s)
+{
+    SingleItem(s, "func", "func", TypeElement, mFunc);
+    s.SerializeString("MappedName", mMappedName);
+}
+
+void ArchetypeRef::Serialize(Serializer& s)
+{
+    s.SerializeString("Name", mName);
+    s.SerializeFile("File", mFile);
+}
+
+void FileComposition::Serialize(Serializer& s)
+{
+    s.SerializeString("CogName", mCogName);
+    s.SerializeString("GroupName", mGroupName);
+    SerializeList(s, "Components", mComponents, "CompID",
+                  [&s](uint32_t& id) { SingleItem(s, "CompID", nullptr, TypeElement, id); });
+    SerializeList(s, "Functions", mFunctions, "Funcmapping", [&s](Funcmapping& mapping) {
+        if (s.BeginField("Funcmapping", nullptr, false, TypeElement, &mapping))
+        {
+            mapping.Serialize(s);
+            s.EndField("Funcmapping", false);
+        }
+    });
+    SerializeList(s, "UpdateList", mUpdateList, "func",
+                  [&s](std::string& func) { SingleItem(s, "func", nullptr, TypeElement, func); });
+    SerializeList(s, "Archetypes", mArchetypes, "Archetype", [&s](ArchetypeRef& ref) {
+        if (s.BeginField("Archetype", nullptr, false, TypeElement, &ref))
+        {
+            ref.Serialize(s);
+            s.EndField("Archetype", false);
+        }
+    });
+}
+
+bool LoadFileComposition(FileComposition& record, const std::string& fileName)
+{
+    return LoadRecord(fileName, "FileComposition", TypeElement, record);
+}
+
+bool SaveFileComposition(FileComposition& record, const std::string& fileName)
+{
+    XMLSaver saver;
+    return saver.Open(fileName) && SaveRecord(saver, "FileComposition", TypeElement, record);
+}
+
+bool LoadCogListFile(const std::string& fileName, std::vector<std::string>& files)
+{
+    struct FileList
+    {
+        std::vector<std::string>& mFiles;
+        void Serialize(Serializer& s) { s.SerializeFileList(mFiles); }
+    } list{files};
+    return LoadRecord(fileName, "list", TypeElement, list);
+}
+
+bool LoadArchetypeXml(Cog& cog, const std::string& fileName)
+{
+    return LoadRecord(fileName, "cog", TypeConfig, cog);
+}
+
+bool SaveArchetypeXml(Cog& cog, const std::string& fileName)
+{
+    XMLSaver saver;
+    return saver.Open(fileName) && SaveRecord(saver, "cog", TypeConfig, cog);
+}
+
+std::string SaveArchetypeBinary(Cog& cog)
+{
+    BinarySaver saver;
+    saver.OpenMemory();
+    SaveRecord(saver, "cog", TypeConfig, cog);
+    return saver.Bytes();
+}
+
+bool LoadArchetypeBinary(Cog& cog, const std::string& bytes)
+{
+    BinaryLoader loader;
+    if (!loader.OpenFromBuffer(bytes, "archetype " + cog.GetTypeName()))
+        return false;
+    if (loader.BeginField("cog", nullptr, false, TypeConfig, &cog))
+    {
+        cog.Serialize(loader);
+        loader.EndField("cog", false);
+    }
+    const bool good = loader.IsGood();
+    loader.Close();
+    return good;
+}

@@ -1,0 +1,471 @@
+#include "LOOM/console/Console.h"
+
+#include <algorithm>
+
+#include "LOOM/calls/CogDirectory.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/base/StringUtils.h"
+#include "LOOM/console/XmlWriter.h"
+
+namespace {
+const char* const kLineDelimiters = " ,\"()";
+// Lines the console display shows at once; scrolling stops when the oldest is in view.
+constexpr int64_t kShownEntries = 18;
+} // namespace
+
+void EntryRing::Push(LogEntry entry)
+{
+    mEntries[mNext] = std::move(entry);
+    mNext = (mNext + 1) % kCapacity;
+    if (mCount < kCapacity)
+        ++mCount;
+}
+
+const LogEntry& EntryRing::FromNewest(size_t index) const
+{
+    return mEntries[(mNext + kCapacity - 1 - (index % kCapacity)) % kCapacity];
+}
+
+Console& Console::Instance()
+{
+    static Console instance;
+    return instance;
+}
+
+Console::Console()
+{
+    RegisterCommand("Mes", MakeConsoleCommand(this, &Console::Mes), "Message the console");
+    RegisterCommand("Script", MakeConsoleCommand(this, &Console::Script), "Run a console script");
+    RegisterCommand("console", MakeConsoleCommand(this, &Console::ShowConsole), "Shows the console");
+    RegisterCommand("DebugValue", MakeConsoleCommand(this, &Console::DebugValue), "Maps a debug value to the console");
+    RegisterCommand("RemoveDebugValue", MakeConsoleCommand(this, &Console::RemoveDebugValue), "Removes a debug value");
+    RegisterCommand("List", MakeConsoleCommand(this, &Console::List), "List console commands");
+}
+
+Console::~Console()
+{
+    mCommands.clear();
+    mRetired.clear();
+    CloseLog();
+}
+
+void Console::FixSlashes(std::string& text)
+{
+    std::replace(text.begin(), text.end(), '/', '\\');
+}
+
+const char* Console::CategoryText(uint32_t category)
+{
+    switch (category)
+    {
+    case LogGeneral: return "General";
+    case LogEngine: return "Engine";
+    case LogLoading: return "Loading";
+    case LogError: return "Error";
+    case LogFunctional: return "Functional";
+    case LogScripting: return "Scripting";
+    case LogCommands: return "Commands";
+    case LogInit: return "Init";
+    default: return "None";
+    }
+}
+
+std::string Console::TimeText(int32_t ms)
+{
+    const int32_t minutes = ms / 60000;
+    const int32_t seconds = (ms / 1000) % 60;
+    const int32_t rest = ms % 1000;
+    return std::to_string(minutes / 10) + std::to_string(minutes % 10) + ":" + std::to_string(seconds / 10) +
+           std::to_string(seconds % 10) + ":" + std::to_string(rest);
+}
+
+void Console::OpenLogFile(const std::string& fileName)
+{
+    std::lock_guard<std::recursive_mutex> lock(mLogMutex);
+    std::string path = fileName;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    mLogStream = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
+    if (!*mLogStream)
+    {
+        // Entries still reach the on-screen ring; say where the file went missing.
+        mLogStream.reset();
+        Log("Could not create the log file " + path, LogError);
+    }
+}
+
+void Console::OpenLog(const SystemInfo& info)
+{
+    std::lock_guard<std::recursive_mutex> lock(mLogMutex);
+    if (!mLogStream)
+        return;
+    std::ostream& out = *mLogStream;
+    out << "<?xml version=\"1.0\" ?> \n";
+    out << "<?xml-stylesheet type=\"text/xsl\" href=\"LogXSLT.xsl\" ?>\n";
+    WriteXmlOpenTag(out, "LoomRunTimeLog");
+    WriteXmlOpenTag(out, "LogHeader");
+    WriteXmlElement(out, "UserName", info.mUserName);
+    WriteXmlElement(out, "StartTime", info.mTime);
+    WriteXmlElement(out, "OutputLevel", "Debug");
+    WriteXmlOpenTag(out, "Configuration");
+    WriteXmlElement(out, "OperatingSystem", info.mOperatingSystem);
+    WriteXmlOpenTag(out, "Memory");
+    WriteXmlElement(out, "Available", info.mAvailableMemory);
+    WriteXmlElement(out, "Total", info.mTotalMemory);
+    WriteXmlCloseTag(out, "Memory");
+    WriteXmlOpenTag(out, "Processor");
+    WriteXmlElement(out, "Name", info.mProcessorName);
+    WriteXmlElement(out, "Vendor", info.mProcessorVendor);
+    WriteXmlElement(out, "Architecture", info.mProcessorIdentifier);
+    WriteXmlElement(out, "ClockSpeed", info.mClockSpeed);
+    WriteXmlCloseTag(out, "Processor");
+    WriteXmlCloseTag(out, "Configuration");
+    WriteXmlCloseTag(out, "LogHeader");
+    out.flush();
+}
+
+void Console::Log(std::string text, uint32_t category)
+{
+    std::lock_guard<std::recursive_mutex> lock(mLogMutex);
+    FixSlashes(text);
+    const uint32_t number = mEntryCounter++;
+    const int32_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
+    mScroll = 0;
+    if (mLogStream)
+    {
+        std::ostream& out = *mLogStream;
+        WriteXmlOpenTagWithAttribute(out, "Entry", "ID", std::to_string(number));
+        WriteXmlElement(out, "Type", CategoryText(category));
+        WriteXmlElement(out, "Time", TimeText(ms));
+        WriteXmlElement(out, "Message", text);
+        WriteXmlCloseTag(out, "Entry");
+        out.flush();
+    }
+    mEntries.Push(LogEntry{number, category, std::move(text), ms});
+}
+
+void Console::LogText(const char* text)
+{
+    Log(text ? std::string(text) : std::string(), LogGeneral);
+}
+
+void Console::LogWithPrefix(const std::string& first, const std::string& second, uint32_t category)
+{
+    Log(first + " " + second, category);
+}
+
+void Console::CloseLog()
+{
+    std::lock_guard<std::recursive_mutex> lock(mLogMutex);
+    if (!mLogStream)
+        return;
+    WriteXmlCloseTag(*mLogStream, "LoomRunTimeLog");
+    mLogStream->flush();
+    mLogStream.reset();
+}
+
+void Console::RegisterCommand(std::string name, std::unique_ptr<ConsoleCommand> command, std::string description)
+{
+    ToLower(name);
+    CommandEntry& entry = mCommands[name];
+    if (mExecuteDepth > 0 && entry.mCommand)
+        mRetired.push_back(std::move(entry.mCommand));
+    entry.mCommand = std::move(command);
+    entry.mDescription = std::move(description);
+}
+
+void Console::RemoveCommand(std::string name)
+{
+    ToLower(name);
+    auto it = mCommands.find(name);
+    if (it == mCommands.end())
+        return;
+    if (mExecuteDepth > 0 && it->second.mCommand)
+        mRetired.push_back(std::move(it->second.mCommand));
+    mCommands.erase(it);
+}
+
+void Console::AddCommand(std::string name, std::unique_ptr<ConsoleCommand> command)
+{
+    RegisterCommand(std::move(name), std::move(command), std::string());
+}
+
+ConsoleCommand* Console::FindCommand(std::string name) const
+{
+    ToLower(name);
+    auto it = mCommands.find(name);
+    return it == mCommands.end() ? nullptr : it->second.mCommand.get();
+}
+
+std::vector<std::string> Console::Tokenize(const std::string& line, const char* delimiters)
+{
+    std::vector<std::string> tokens;
+    size_t start = line.find_first_not_of(delimiters);
+    while (start != std::string::npos)
+    {
+        // A token opened by a double quote runs to the closing quote and keeps the opening one.
+        const bool quoted = !tokens.empty() && line[start - 1] == '"';
+        size_t end = quoted ? line.find('"', start) : line.find_first_of(delimiters, start);
+        if (end == std::string::npos)
+            end = line.size();
+        if (quoted)
+            tokens.push_back(line.substr(start - 1, end - start + 1));
+        else
+            tokens.push_back(line.substr(start, end - start));
+        start = line.find_first_not_of(delimiters, end);
+    }
+    return tokens;
+}
+
+bool Console::ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params)
+{
+    for (uint32_t count = 0; first != end; ++count)
+    {
+        // The buffer holds four parameters; a fifth is refused rather than dropped unseen.
+        if (count == ParamBlock::kMaxParams || !ParseArg(first, end, params))
+            return false;
+    }
+    return true;
+}
+
+bool Console::ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params)
+{
+    if (pos == end)
+        return false;
+    const std::string& token = *pos++;
+    if (token.empty())
+        return params.PushStdString(token);
+    if (token == "true" || token == "on")
+        return params.PushBool(true);
+    if (token == "false" || token == "off")
+        return params.PushBool(false);
+    if (token[0] == '"')
+        return params.PushStdString(token.substr(1));
+    if (token == "vector" || token == "v")
+    {
+        float xyz[3] = {0.0f, 0.0f, 0.0f};
+        for (float& value : xyz)
+            if (pos != end)
+                value = StringToFloat(*pos++);
+        return params.PushVector(Vector3(xyz[0], xyz[1], xyz[2]));
+    }
+    if (token == "color")
+    {
+        float rgba[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        for (float& value : rgba)
+            if (pos != end)
+                value = StringToFloat(*pos++);
+        return params.PushColor(Color(rgba[0], rgba[1], rgba[2], rgba[3]));
+    }
+    const std::string head = token.substr(0, token.size() - 1);
+    if (token.back() == 'u')
+        return IsRealNumber(head) ? params.PushUInt(StringToUInt(head)) : params.PushStdString(token);
+    if (token.back() == 'd')
+        return IsRealNumber(head) ? params.PushDouble(StringToDouble(head)) : params.PushStdString(token);
+    if (IsRealNumber(token))
+        return IsInteger(token) ? params.PushInt(StringToInt(token)) : params.PushFloat(StringToFloat(token));
+    return params.PushStdString(token);
+}
+
+void Console::ExecuteLine(std::string line)
+{
+    if (line.empty())
+        return;
+    mHistory.SetBrowse(0);
+    mCursor = 0;
+    mScroll = 0;
+    const std::vector<std::string> tokens = Tokenize(line, kLineDelimiters);
+    mHistory.Push(line);
+
+    std::string name = tokens.empty() ? std::string() : tokens.front();
+    ToLower(name);
+    ++mExecuteDepth;
+    auto it = mCommands.find(name);
+    if (it != mCommands.end() && it->second.mCommand)
+    {
+        ParamBuffer params;
+        if (ParseArgs(tokens.begin() + 1, tokens.end(), params))
+        {
+            Log("]" + line, LogCommands);
+            it->second.mCommand->Execute(params);
+        }
+        else
+        {
+            Log("Invalid Command: Bad Parameters", LogGeneral);
+        }
+    }
+    else if (name == "c" || name == "cog")
+    {
+        ExecuteCogLine(line, tokens);
+    }
+    else
+    {
+        Log("Invalid Command: " + name, LogError);
+    }
+    if (--mExecuteDepth == 0)
+        mRetired.clear();
+}
+
+void Console::ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens)
+{
+    if (tokens.size() < 2)
+    {
+        Log("Invalid Command: No Cog ID ", LogError);
+        return;
+    }
+    CogDirectory* directory = CogDirectory::Get();
+    Cog* cog = nullptr;
+    if (directory)
+        cog = IsInteger(tokens[1]) ? directory->FindCogById(StringToUInt(tokens[1]))
+                                   : directory->FindCogByName(tokens[1]);
+    if (!cog)
+    {
+        Log("Invalid Command: No Cog with given ID", LogError);
+        return;
+    }
+    if (tokens.size() < 3)
+    {
+        Log("Invalid Command: No Command Given", LogError);
+        return;
+    }
+    ParamBuffer params;
+    if (!ParseArgs(tokens.begin() + 3, tokens.end(), params))
+    {
+        Log("Invalid Command: Bad Parameters", LogError);
+        return;
+    }
+    Log("]" + line, LogCommands);
+    directory->CallFunction(*cog, tokens[2], params);
+}
+
+void Console::Mes(std::string text)
+{
+    Log(std::move(text), LogGeneral);
+}
+
+void Console::Script(std::string)
+{
+    // Console scripts are not run; the command stays so lines naming it are not errors.
+}
+
+void Console::DebugValue(std::string name, std::string value)
+{
+    mDebugValues[std::move(name)] = std::move(value);
+}
+
+void Console::RemoveDebugValue(std::string name)
+{
+    mDebugValues.erase(name);
+}
+
+void Console::List()
+{
+    const std::string path = DataFilePath("Commands.txt");
+    std::ofstream out(path, std::ios::out | std::ios::trunc);
+    if (!out)
+        Log("Could not write the command list to " + path, LogError);
+    for (const auto& [name, entry] : mCommands)
+    {
+        const std::string text = "] " + name + " : " + entry.mDescription;
+        Log(text, LogGeneral);
+        if (out)
+            out << text << '\n';
+    }
+}
+
+void Console::SetEngineKeys(std::function<void()> stop, std::function<void()> restart)
+{
+    mStopEngine = std::move(stop);
+    mRestartEngine = std::move(restart);
+}
+
+void Console::OnKey(int code)
+{
+    if (code == KeyEnter)
+    {
+        if (mInputLine.empty())
+        {
+            mInputActive = !mInputActive;
+        }
+        else if (mInputActive)
+        {
+            const std::string line = mInputLine;
+            mInputLine.clear();
+            mInputActive = false;
+            ExecuteLine(line);
+        }
+        else
+        {
+            mInputActive = true;
+        }
+        return;
+    }
+    switch (code)
+    {
+    case KeyPageUp:
+        if (mScroll < static_cast<int64_t>(mEntries.Size()) - kShownEntries)
+            ++mScroll;
+        break;
+    case KeyPageDown:
+        if (mScroll > 0)
+            --mScroll;
+        break;
+    case KeyF12:
+        if (mStopEngine)
+            mStopEngine();
+        break;
+    case KeyF11:
+        if (mRestartEngine)
+            mRestartEngine();
+        break;
+    case KeyBackquote:
+        mShowConsole = !mShowConsole;
+        break;
+    default:
+        break;
+    }
+    if (mInputActive)
+        EditInputLine(code);
+}
+
+void Console::EditInputLine(int code)
+{
+    const int length = static_cast<int>(mInputLine.size());
+    mCursor = std::clamp(mCursor, 0, length);
+    switch (code)
+    {
+    case KeyDelete:
+        if (mCursor < length)
+            mInputLine.erase(static_cast<size_t>(mCursor), 1);
+        return;
+    case KeyBackspace:
+        if (mCursor > 0)
+            mInputLine.erase(static_cast<size_t>(--mCursor), 1);
+        return;
+    case KeyUp:
+    case KeyDown:
+        if (const std::string* line = code == KeyUp ? mHistory.Back() : mHistory.Forward())
+        {
+            mInputLine = *line;
+            mCursor = static_cast<int>(mInputLine.size());
+        }
+        return;
+    case KeyRight:
+        if (mCursor < length)
+            ++mCursor;
+        return;
+    case KeyLeft:
+        if (mCursor > 0)
+            --mCursor;
+        return;
+    default:
+        break;
+    }
+    // Only printable characters reach the line; control and function-key codes do not.
+    if (code >= 32 && code <= 126)
+    {
+        mInputLine.insert(static_cast<size_t>(mCursor), 1, static_cast<char>(code));
+        ++mCursor;
+    }
+}

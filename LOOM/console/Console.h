@@ -1,0 +1,189 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "LOOM/base/Clocks.h"
+#include "LOOM/console/KeyListener.h"
+#include "LOOM/console/ConsoleHistory.h"
+#include "LOOM/base/SystemInfo.h"
+
+class ConsoleCommand;
+class ParamBuffer;
+
+enum LogCategory : uint32_t
+{
+    LogGeneral = 0,
+    LogEngine = 1,
+    LogLoading = 2,
+    LogError = 3,
+    LogFunctional = 4,
+    LogScripting = 5,
+    LogCommands = 6,
+    LogNone = 7,
+    LogInit = 8,
+};
+
+struct LogEntry
+{
+    uint32_t mNumber = 0;
+    uint32_t mCategory = 0;
+    std::string mText;
+    int32_t mTimeMs = 0;
+};
+
+// The last 256 log entries, for the on-screen console.
+class EntryRing
+{
+public:
+    static constexpr size_t kCapacity = 256;
+    void Push(LogEntry entry);
+    size_t Size() const { return mCount; }
+    // 0 is the newest entry.
+    const LogEntry& FromNewest(size_t index) const;
+
+private:
+    std::array<LogEntry, kCapacity> mEntries;
+    size_t mNext = 0;
+    size_t mCount = 0;
+};
+
+// The engine's log and command registry: every subsystem registers its commands here, scripts
+// call them through it and typed lines run them. One instance, created on first use.
+class Console : public KeyListener
+{
+public:
+    // Key codes the platform window hands to Console::OnKey besides typed characters.
+    enum Key : int
+    {
+        KeyUp = kKeyUp,
+        KeyDown = kKeyDown,
+        KeyRight = kKeyRight,
+        KeyLeft = kKeyLeft,
+        KeyDelete = kKeyDelete,
+        KeyPageUp = kKeyPageUp,
+        KeyPageDown = kKeyPageDown,
+        KeyBackspace = kCharBackspace,
+        KeyEnter = kCharEnter,
+        KeyBackquote = '`',
+        KeyF11 = kKeyF11,
+        KeyF12 = kKeyF12,
+    };
+
+    struct CommandEntry
+    {
+        std::unique_ptr<ConsoleCommand> mCommand;
+        std::string mDescription;
+    };
+    using CommandMap = std::map<std::string, CommandEntry>;
+    using TokenIterator = std::vector<std::string>::const_iterator;
+
+    static Console& Instance();
+
+    void OnKey(int code) override;
+    virtual void Print(const std::string&) {}
+    virtual ~Console();
+
+    // Run-time log.
+    void OpenLogFile(const std::string& fileName);
+    void OpenLog(const SystemInfo& info);
+    void Log(std::string text, uint32_t category = LogGeneral);
+    void LogString(std::string text) { Log(std::move(text), LogGeneral); }
+    void LogText(const char* text);
+    void LogWithPrefix(const std::string& first, const std::string& second, uint32_t category);
+    void CloseLog();
+    bool IsLogOpen() const { return mLogStream != nullptr; }
+
+    // The entries are stamped with this clock (the core engine's); until set, the console's own.
+    void SetLogClock(const PreciseTimer* clock) { mLogClock = clock; }
+
+    const EntryRing& GetEntries() const { return mEntries; }
+    uint32_t GetEntryCounter() const { return mEntryCounter; }
+    int GetScroll() const { return mScroll; }
+
+    static void FixSlashes(std::string& text);
+    static const char* CategoryText(uint32_t category);
+    // mm:ss:ms as the log writes it.
+    static std::string TimeText(int32_t ms);
+
+    // Commands. Names are matched in lower case; registering a name again replaces (and frees)
+    // the earlier command.
+    void RegisterCommand(std::string name, std::unique_ptr<ConsoleCommand> command, std::string description);
+    void AddCommand(std::string name, std::unique_ptr<ConsoleCommand> command);
+    // For owners that go before the console: their commands must not outlive them.
+    void RemoveCommand(std::string name);
+    // Null when no command has the name (any case).
+    ConsoleCommand* FindCommand(std::string name) const;
+    const CommandMap& GetCommands() const { return mCommands; }
+
+    void ExecuteLine(std::string line);
+    static std::vector<std::string> Tokenize(const std::string& line, const char* delimiters);
+    // Converts up to four arguments into params; false when a token cannot be pushed or more
+    // than four arguments are given.
+    static bool ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params);
+    // Converts the argument starting at pos by the look of its text and moves pos past the
+    // tokens it used.
+    static bool ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params);
+
+    // Built-in commands.
+    void Mes(std::string text);
+    void Script(std::string fileName);
+    void ShowConsole(bool show) { mShowConsole = show; }
+    void DebugValue(std::string name, std::string value);
+    void RemoveDebugValue(std::string name);
+    // Logs every command with its description and writes the same lines to "Commands.txt".
+    void List();
+
+    // Input line and display state.
+    std::string GetInputLine() const { return mInputLine; }
+    int GetCursor() const { return mCursor; }
+    bool GetInputActive() const { return mInputActive; }
+    bool GetShowConsole() const { return mShowConsole; }
+    const std::map<std::string, std::string>& GetDebugValues() const { return mDebugValues; }
+    const ConsoleHistory& GetHistory() const { return mHistory; }
+
+    // F12 stops the engine and F11 restarts it; the core engine installs what that means.
+    void SetEngineKeys(std::function<void()> stop, std::function<void()> restart);
+
+    void SetUserName(std::string name) { mUserName = std::move(name); }
+    const std::string& GetUserName() const { return mUserName; }
+    void SetConfigFolder(std::string folder) { mConfigFolder = std::move(folder); }
+    const std::string& GetConfigFolder() const { return mConfigFolder; }
+
+protected:
+    Console();
+
+private:
+    void ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens);
+    void EditInputLine(int code);
+
+    std::string mUserName;
+    std::string mConfigFolder;
+    bool mInputActive = false;
+    uint32_t mEntryCounter = 0;
+    int mCursor = 0;
+    std::map<std::string, std::string> mDebugValues;
+    bool mShowConsole = false;
+    int mScroll = 0;
+    EntryRing mEntries;
+    CommandMap mCommands;
+    std::unique_ptr<std::ofstream> mLogStream;
+    std::string mInputLine;
+    ConsoleHistory mHistory;
+
+    // Commands replaced while a line runs are freed once it has finished.
+    int mExecuteDepth = 0;
+    std::vector<std::unique_ptr<ConsoleCommand>> mRetired;
+
+    std::function<void()> mStopEngine;
+    std::function<void()> mRestartEngine;
+    PreciseTimer mOwnClock;
+    const PreciseTimer* mLogClock = nullptr;
+    std::recursive_mutex mLogMutex;
+};

@@ -1,0 +1,316 @@
+#include "LOOM/engine/CoreEngine.h"
+
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/engine/CoreRegistrations.h"
+#include "LOOM/engine/EngineConfig.h"
+#include "LOOM/engine/EngineWindow.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/engine/Loom.h"
+#include "LOOM/calls/MessageRegistry.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/space/QTree.h"
+#include "LOOM/assets/ResourceManager.h"
+#include "LOOM/script/ScriptManager.h"
+#include "LOOM/engine/TimedCallList.h"
+
+CoreEngine* gCoreEngine = nullptr;
+
+namespace {
+void Init(const std::string& text)
+{
+    Console::Instance().Log(text, LogInit);
+}
+
+// Per-loom timing reads the timer without ticking it, so measuring never disturbs the frame dt.
+void TimedUpdate(Loom* loom, const PreciseTimer& timer, RunningAverage& average)
+{
+    if (!loom)
+        return;
+    const double before = timer.CurrentSeconds();
+    loom->Update();
+    average.Add(static_cast<float>(timer.CurrentSeconds() - before));
+}
+} // namespace
+
+CoreEngine::CoreEngine(EngineWindow* window, LoomFactories factories)
+    : mMessages(std::make_unique<MessageRegistry>()),
+      mWindow(window),
+      mTimedCalls(std::make_unique<TimedCallList>(CogFactory::Instance(), mGameClock)),
+      mFactories(factories)
+{
+    Console& console = Console::Instance();
+    console.RegisterCommand("exit", MakeConsoleCommand(this, &CoreEngine::Exit), "Exits the Engine");
+    console.RegisterCommand("pause", MakeConsoleCommand(this, &CoreEngine::TogglePause), "Pauses the Engine");
+    console.RegisterCommand("restart", MakeConsoleCommand(this, &CoreEngine::RequestRestart), "Restarts the Engine");
+    console.RegisterCommand("SoftRestart", MakeConsoleCommand(this, &CoreEngine::RequestSoftRestart),
+                            "Soft Restarts the Engine");
+    console.RegisterCommand("SetPause", MakeConsoleCommand(this, &CoreEngine::SetPause), "Pauses the Engine");
+    console.SetEngineKeys([this] { Exit(); }, [this] { RequestSoftRestart(); });
+    console.SetLogClock(&mCoreTimer);
+    SetAssertGameClock(&mGameClock);
+}
+
+CoreEngine::~CoreEngine()
+{
+    ParamBuffer::FreePool();
+    ShutdownLooms();
+    for (Slot slot : {SlotGraphics, SlotIO, SlotNetwork, SlotPhysics, SlotAudio, SlotExtra, SlotLogic})
+    {
+        delete mLooms[slot];
+        mLooms[slot] = nullptr;
+    }
+    mQTree.reset();
+    mTimedCalls.reset();
+    mMessages.reset();
+
+    Console& console = Console::Instance();
+    for (const char* name : {"exit", "pause", "restart", "SoftRestart", "SetPause"})
+        console.RemoveCommand(name);
+    console.SetEngineKeys(nullptr, nullptr);
+    console.SetLogClock(nullptr);
+    if (mWindow)
+        mWindow->RemoveListener(&console);
+    SetAssertGameClock(nullptr);
+}
+
+ScriptManager& CoreEngine::GetScriptManager()
+{
+    return ScriptManager::Instance();
+}
+
+void CoreEngine::Start()
+{
+    const EngineConfig& config = EngineConfig::Instance();
+    Console& console = Console::Instance();
+    CogFactory& cogs = CogFactory::Instance();
+
+    if (!config.mLogFile.empty())
+        console.OpenLogFile(config.mLogFile);
+    SystemInfo info;
+    if (mWindow)
+        mWindow->ReportSystemInfo(info);
+    console.OpenLog(info);
+    Init("Starting Core Engine");
+    mRunning = true;
+    cogs.SetExportDocs(config.mExportDocs);
+    if (mWindow)
+        mWindow->AddListener(&console);
+    ParamBuffer::AllocatePool(8);
+    mFrameDt = 0.0f;
+    if (mWindow && config.mWindowX != 0)
+        mWindow->ResizeAndCenter(config.mWindowX, config.mWindowY);
+    console.SetUserName(config.mUserName);
+    console.SetConfigFolder(config.mConfigFolder + "\\");
+    console.Log(config.mMotD, LogGeneral);
+
+    ResourceManager::Instance().ResourceInfo();
+    RegisterCoreFunctions(cogs, *mTimedCalls);
+
+    const LoomFactories::Make makers[] = {mFactories.mAudio, mFactories.mIO, mFactories.mNetwork,
+                                          mFactories.mPhysics, mFactories.mGraphics, mFactories.mLogic};
+    const Slot slots[] = {SlotAudio, SlotIO, SlotNetwork, SlotPhysics, SlotGraphics, SlotLogic};
+    for (size_t i = 0; i < std::size(slots); ++i)
+        mLooms[slots[i]] = makers[i] ? makers[i]() : nullptr;
+
+    RegisterTypes();
+    // Hands the called cog to the editor; there is no editor in this program, so nothing happens.
+    cogs.RegisterFunction("AutoSelectEditor", MakeCogFunctor([](Cog*) {}));
+
+    Init("Initializing Quad Tree");
+    mQTree = std::make_unique<QTree>();
+    mQTree->Init();
+
+    ScriptManager& scripts = ScriptManager::Instance();
+    scripts.SetClocks(&mCoreTimer, &mGameClock);
+    scripts.Init();
+    StartLooms();
+
+    if (config.mPreExport)
+        cogs.Export();
+    cogs.SetCacheArchetypes(config.mCacheBinaryArchetypes);
+    cogs.SetEditorListener(nullptr);
+
+    if (config.mProcessCompFolder)
+    {
+        Init("Reading Compositions");
+        std::vector<std::string> files;
+        ListFolderFiles(DataFilePath("Compositions"), "xml", files);
+        for (const std::string& name : files)
+            cogs.file("Compositions\\" + name);
+        Init("Reading Compositions Complete");
+    }
+    Init("Running Start Scripts");
+    RunStartupScript();
+}
+
+void CoreEngine::RunStartupScript()
+{
+    const std::string& script = EngineConfig::Instance().mStartupScript;
+    if (!script.empty())
+        ScriptManager::Instance().RunScript(script);
+}
+
+void CoreEngine::RegisterTypes()
+{
+    Init("Registering Types");
+    for (Slot slot : {SlotAudio, SlotIO, SlotGraphics, SlotLogic, SlotPhysics, SlotNetwork, SlotExtra})
+        if (mLooms[slot])
+            mLooms[slot]->RegisterTypes();
+    Init("Registering Complete");
+}
+
+void CoreEngine::StartLoom(Loom* loom, const char* text)
+{
+    if (!loom)
+        return;
+    loom->Init();
+    Init(text);
+}
+
+void CoreEngine::StartLooms()
+{
+    Init("Starting Looms");
+    StartLoom(mLooms[SlotAudio], "Audio Active");
+    StartLoom(mLooms[SlotNetwork], "Network Active");
+    StartLoom(mLooms[SlotPhysics], "Physics Active");
+    StartLoom(mLooms[SlotIO], "IO Active");
+    StartLoom(mLooms[SlotGraphics], "Graphics Active");
+    StartLoom(mLooms[SlotLogic], "Logic Active");
+    Init("Looms Started");
+}
+
+void CoreEngine::ShutdownLooms()
+{
+    Init("Destroying All Cogs");
+    CogFactory::Instance().DestroyAll();
+    ScriptManager::Instance().Close();
+    Init("Shutting Down Looms");
+    // The network loom is never shut down, only deleted.
+    for (Slot slot : {SlotAudio, SlotLogic, SlotGraphics, SlotIO, SlotExtra, SlotPhysics})
+        if (mLooms[slot])
+            mLooms[slot]->Shutdown();
+}
+
+void CoreEngine::Run()
+{
+    Init("Starting Core Engine Loop");
+    if (mWindow)
+        mWindow->ShowMainWindow();
+    mCoreTimer.Tick();
+    while (mRunning && (!mWindow || mWindow->PumpMessages()))
+        Frame();
+    Init("Control Loop Terminated");
+}
+
+void CoreEngine::Frame()
+{
+    CogFactory& cogs = CogFactory::Instance();
+    mInFrame = true;
+    mGameClock.Tick();
+    UpdateLooms();
+    mTimedCalls->Update();
+    cogs.UpdateAll();
+    ScriptManager::Instance().Frame();
+    cogs.ProcessDestroyList();
+    mInFrame = false;
+    CarryOutRestarts();
+
+    mCoreTimer.Tick();
+    mFrameDt = static_cast<float>(mCoreTimer.GetDt());
+    // A frame too short to measure says nothing about the rate.
+    if (mFrameDt > 0.0f)
+        mFrameRateAverage.Add(1.0f / mFrameDt);
+    mFrameRate = mFrameRateAverage.mMean;
+    mCogCount = static_cast<int>(cogs.GetCogCount());
+    mGraphicsTime = mGraphicsAverage.mMean;
+    mPhysicsTime = mPhysicsAverage.mMean;
+    mExtraTime = mExtraAverage.mMean;
+    mRunTime = mCoreTimer.GetMs();
+}
+
+void CoreEngine::UpdateLooms()
+{
+    TimedUpdate(mLooms[SlotGraphics], mCoreTimer, mGraphicsAverage);
+    TimedUpdate(mLooms[SlotPhysics], mCoreTimer, mPhysicsAverage);
+    TimedUpdate(mLooms[SlotExtra], mCoreTimer, mExtraAverage);
+    const double before = mCoreTimer.CurrentSeconds();
+    for (Slot slot : {SlotLogic, SlotAudio, SlotIO, SlotNetwork})
+        if (mLooms[slot])
+            mLooms[slot]->Update();
+    mOtherLoomsTime = static_cast<float>(mCoreTimer.CurrentSeconds() - before);
+}
+
+void CoreEngine::TogglePause()
+{
+    mGameClock.TogglePause();
+    Console::Instance().Log(mGameClock.IsPaused() ? "Game Paused" : "Game Unpaused", LogGeneral);
+}
+
+void CoreEngine::SetPause(bool paused)
+{
+    mGameClock.SetPaused(paused);
+}
+
+void CoreEngine::RequestSoftRestart()
+{
+    if (mInFrame)
+        mSoftRestartPending = true;
+    else
+        SoftRestart();
+}
+
+void CoreEngine::RequestRestart()
+{
+    if (mInFrame)
+        mHardRestartPending = true;
+    else
+        restart();
+}
+
+void CoreEngine::CarryOutRestarts()
+{
+    const bool hard = mHardRestartPending;
+    const bool soft = mSoftRestartPending;
+    mHardRestartPending = mSoftRestartPending = false;
+    // A hard restart does all a soft one does.
+    if (hard)
+        restart();
+    else if (soft)
+        SoftRestart();
+}
+
+void CoreEngine::SoftRestart()
+{
+    Init("Soft Restarting");
+    CogFactory::Instance().DestroyAll();
+    ScriptManager& scripts = ScriptManager::Instance();
+    scripts.Close();
+    scripts.Init();
+    RunStartupScript();
+}
+
+void CoreEngine::restart()
+{
+    ShutdownLooms();
+    Init("Hard Restarting");
+    // A fresh state before the looms start, so globals they set in Init land in it.
+    ScriptManager::Instance().Init();
+    StartLooms();
+    RunStartupScript();
+}
+
+int EngineMain(EngineWindow* window, const LoomFactories& factories)
+{
+    SetDataPathFromCwd();
+    gCoreEngine = new CoreEngine(window, factories);
+    LoadEngineConfig("config.xml");
+    gCoreEngine->Start();
+    gCoreEngine->Run();
+    delete gCoreEngine;
+    gCoreEngine = nullptr;
+    return 0;
+}

@@ -1,0 +1,127 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "LOOM/base/Clocks.h"
+#include "LOOM/base/StringUtils.h"
+
+class EngineWindow;
+class Loom;
+class MessageRegistry;
+class QTree;
+class TimedCallList;
+class ScriptManager;
+
+// How the program makes each loom; the core knows nothing above itself, so the program entry
+// hands these in. A null entry (or a null result) leaves that slot empty.
+struct LoomFactories
+{
+    using Make = Loom* (*)();
+    Make mAudio = nullptr;
+    Make mIO = nullptr;
+    Make mNetwork = nullptr;
+    Make mPhysics = nullptr;
+    Make mGraphics = nullptr;
+    Make mLogic = nullptr;
+};
+
+// Owns one run of the engine: creates the looms, drives the frame loop, keeps the frame
+// statistics, answers the restart and pause commands and tears down in a fixed order.
+class CoreEngine
+{
+public:
+    enum Slot
+    {
+        SlotGraphics,
+        SlotNetwork,
+        SlotPhysics,
+        SlotAudio,
+        SlotExtra,
+        SlotIO,
+        SlotLogic,
+        SlotCount,
+    };
+
+    CoreEngine(EngineWindow* window, LoomFactories factories);
+    ~CoreEngine();
+    CoreEngine(const CoreEngine&) = delete;
+    CoreEngine& operator=(const CoreEngine&) = delete;
+
+    void Start();
+    void Run();
+    // One pass of the frame loop's body (Run calls it while running and the window lives).
+    void Frame();
+
+    void UpdateLooms();
+    void RegisterTypes();
+    void StartLooms();
+    void StartLoom(Loom* loom, const char* text);
+    void ShutdownLooms();
+    void SoftRestart();
+    void restart();
+
+    // Console commands.
+    void Exit() { mRunning = false; }
+    void TogglePause();
+    void SetPause(bool paused);
+    void RequestSoftRestart();
+    void RequestRestart();
+
+    bool IsRunning() const { return mRunning; }
+    Loom* GetLoom(Slot slot) const { return mLooms[slot]; }
+    GameClock& GetGameClock() { return mGameClock; }
+    PreciseTimer& GetCoreTimer() { return mCoreTimer; }
+    MessageRegistry& GetMessageRegistry() { return *mMessages; }
+    TimedCallList& GetTimedCalls() { return *mTimedCalls; }
+    ScriptManager& GetScriptManager();
+
+    // Statistics, copied once per frame.
+    float GetFrameRate() const { return mFrameRate; }
+    int GetCogCount() const { return mCogCount; }
+    int GetRunTime() const { return mRunTime; }
+    float GetGraphicsTime() const { return mGraphicsTime; }
+    float GetPhysicsTime() const { return mPhysicsTime; }
+    float GetExtraTime() const { return mExtraTime; }
+    float GetOtherLoomsTime() const { return mOtherLoomsTime; }
+    float GetFrameDt() const { return mFrameDt; }
+
+private:
+    void RunStartupScript();
+    void CarryOutRestarts();
+
+    std::unique_ptr<MessageRegistry> mMessages;
+    EngineWindow* mWindow = nullptr;
+    PreciseTimer mCoreTimer;
+    GameClock mGameClock;
+    std::unique_ptr<TimedCallList> mTimedCalls;
+    float mFrameRate = 0.0f;
+    int mCogCount = 0;
+    int mRunTime = 0;
+    float mGraphicsTime = 0.0f;
+    float mPhysicsTime = 0.0f;
+    float mExtraTime = 0.0f;
+    float mOtherLoomsTime = 0.0f;
+    float mFrameDt = 0.0f;
+    bool mRunning = false;
+    Loom* mLooms[SlotCount] = {};
+    LoomFactories mFactories;
+    std::unique_ptr<QTree> mQTree;
+
+    RunningAverage mFrameRateAverage;
+    RunningAverage mGraphicsAverage;
+    RunningAverage mPhysicsAverage;
+    RunningAverage mExtraAverage;
+
+    // Restarts asked for inside a frame wait for its end, so no script state is closed under
+    // a running script and no cog is deleted under its own update.
+    bool mInFrame = false;
+    bool mSoftRestartPending = false;
+    bool mHardRestartPending = false;
+};
+
+// The one core engine; null before the engine main makes it and after it is deleted.
+extern CoreEngine* gCoreEngine;
+
+// Sets the data path, makes the core, reads "config.xml", starts, runs and tears down.
+int EngineMain(EngineWindow* window, const LoomFactories& factories);

@@ -1,0 +1,43 @@
+#include "LOOM/engine/CoreRegistrations.h"
+
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/engine/TimedCallList.h"
+#include "LOOM/cogs/Positional.h"
+
+namespace {
+void Death(Cog* cog)
+{
+    cog->Destroy();
+}
+
+void TestFunc(Cog*)
+{
+    Console::Instance().Log("Test Func Fired", LogGeneral);
+}
+
+void TestConstruct(Cog*)
+{
+    Console::Instance().Log("Constructed", LogGeneral);
+}
+
+void TestDestroy(Cog*)
+{
+    Console::Instance().Log("Destroyed", LogGeneral);
+}
+} // namespace
+
+void RegisterCoreFunctions(CogFactory& cogs, TimedCallList& timedCalls)
+{
+    RegisterPositional(cogs);
+    cogs.RegisterFunction("Death", MakeCogFunctor(&Death));
+    // One entry per cog: the entry itself calls "AutoFire" again every frame.
+    cogs.RegisterFunction("AutoFire", MakeCogFunctor([&timedCalls](Cog* cog) {
+                              if (!timedCalls.Has(cog->GetID(), "AutoFire"))
+                                  timedCalls.Add(*cog, 0, "AutoFire", 0);
+                          }));
+    cogs.RegisterFunction("TestFunc", MakeCogFunctor(&TestFunc));
+    cogs.RegisterFunction("TestConstruct", MakeCogFunctor(&TestConstruct));
+    cogs.RegisterFunction("TestDestroy", MakeCogFunctor(&TestDestroy));
+}

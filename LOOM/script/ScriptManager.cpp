@@ -1,0 +1,658 @@
+#include "LOOM/script/ScriptManager.h"
+
+#include <cstring>
+#include <limits>
+
+#include <lua.hpp>
+
+#include "LOOM/base/Clocks.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/calls/CogDirectory.h"
+#include "LOOM/cogs/CogScriptGlobals.h"
+#include "LOOM/math/Color.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/calls/DisplaySettings.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/math/Quat.h"
+#include "LOOM/script/ScriptTypes.h"
+#include "LOOM/math/Vector3.h"
+
+// Lua is C and raises errors by longjmp: no function here raises while a C++ object with a
+// destructor is alive in its frame. Script calls go through lua_pcall, engine writes to the
+// globals are raw.
+
+namespace {
+
+constexpr const char* kInitScript = "Scripts/Init.lua";
+
+// The text of any error value: scripts may raise tables, nil or booleans as well as strings.
+void PushErrorText(lua_State* L, int index)
+{
+    switch (lua_type(L, index))
+    {
+    case LUA_TSTRING:
+    case LUA_TNUMBER:
+        lua_pushvalue(L, index);
+        lua_tostring(L, -1);
+        return;
+    case LUA_TNONE:
+    case LUA_TNIL: lua_pushliteral(L, "nil"); return;
+    case LUA_TBOOLEAN: lua_pushstring(L, lua_toboolean(L, index) ? "true" : "false"); return;
+    default: break;
+    }
+    // A raising __tostring must not swallow the error being reported.
+    if (luaL_getmetafield(L, index, "__tostring"))
+    {
+        lua_pushvalue(L, index);
+        if (lua_pcall(L, 1, 1, 0) == 0 && lua_isstring(L, -1))
+            return;
+        lua_pop(L, 1);
+    }
+    lua_pushfstring(L, "(error object is a %s value)", luaL_typename(L, index));
+}
+
+int ErrorFunc(lua_State* L)
+{
+    // Called by a script with no argument there is no top value to read.
+    PushErrorText(L, lua_gettop(L) > 0 ? lua_gettop(L) : 1);
+    size_t length = 0;
+    const char* text = lua_tolstring(L, -1, &length);
+    Console::Instance().Log("Lua Error: " + std::string(text ? text : "", length), LogError);
+    return 0;
+}
+
+// The global "ErrorFunc" (scripts may install their own); the engine's own when it is not a
+// function, so errors are never lost. Kept in the registry to avoid a closure per call.
+int gErrorFuncRef = LUA_NOREF;
+
+void PushHandler(lua_State* L)
+{
+    lua_pushliteral(L, "ErrorFunc");
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (lua_isfunction(L, -1))
+        return;
+    lua_pop(L, 1);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, gErrorFuncRef);
+}
+
+int EmptyUpdate(lua_State*)
+{
+    return 0;
+}
+
+int Panic(lua_State* L)
+{
+    const char* text = lua_tostring(L, -1);
+    Console::Instance().Log(std::string("Lua Panic: ") + (text ? text : "unknown error"), LogError);
+    return 0;
+}
+
+void OpenLibrary(lua_State* L, lua_CFunction open, const char* name)
+{
+    // Lua 5.1 wants its openers called as Lua functions.
+    lua_pushcfunction(L, open);
+    lua_pushstring(L, name);
+    if (lua_pcall(L, 1, 0, 0) != 0)
+    {
+        Console::Instance().Log(std::string("Lua library failed to open: ") + name, LogError);
+        lua_pop(L, 1);
+    }
+}
+
+void CogGlobal(const std::string& name, Cog* cog)
+{
+    if (cog)
+        ScriptManager::Instance().SetGlobalCog(name, cog);
+    else
+        ScriptManager::Instance().SetGlobalNil(name);
+}
+
+// Keeps the count of running script calls so the state is not closed under them.
+class RunGuard
+{
+public:
+    explicit RunGuard(int& depth) : mDepth(depth) { ++mDepth; }
+    ~RunGuard() { --mDepth; }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+
+private:
+    int& mDepth;
+};
+
+template <typename T>
+T ReadSlot(const uint8_t* slot)
+{
+    T value;
+    std::memcpy(&value, slot, sizeof(T));
+    return value;
+}
+
+template <typename T>
+void WriteSlot(uint8_t* slot, const T& value)
+{
+    std::memcpy(slot, &value, sizeof(T));
+}
+
+size_t CodeWidth(uint8_t code)
+{
+    switch (code)
+    {
+    case TypeInt:
+    case TypeUInt:
+    case TypeFloat: return 4;
+    case TypeDouble: return 8;
+    case TypeByte:
+    case TypeBool: return 1;
+    case TypeString: return ParamBlock::kStringSlot;
+    case TypeCog: return ParamTraits<Cog*>::kSize;
+    case TypeVector: return sizeof(Vector3);
+    case TypeQuat: return sizeof(Quat);
+    case TypeColor: return sizeof(Color);
+    case TypeConfig: return sizeof(DisplaySettings);
+    default: return 0;
+    }
+}
+
+} // namespace
+
+ScriptManager& ScriptManager::Instance()
+{
+    static ScriptManager instance;
+    return instance;
+}
+
+// The "StartCoroutine" command exists from static initialisation on, as every command should
+// before the first script runs.
+namespace {
+[[maybe_unused]] ScriptManager& gForceCreate = ScriptManager::Instance();
+}
+
+ScriptManager::ScriptManager()
+{
+    Console::Instance().RegisterCommand("StartCoroutine", MakeConsoleCommand(this, &ScriptManager::StartCoroutine),
+                                        "Starts a Coroutine");
+    SetCogGlobalSetter(&CogGlobal);
+}
+
+ScriptManager::~ScriptManager()
+{
+    SetCogGlobalSetter(nullptr);
+    if (mState)
+        lua_close(mState);
+    mState = nullptr;
+}
+
+bool ScriptManager::IsRunning() const
+{
+    // Any active call level counts, however the script was entered.
+    lua_Debug level;
+    return mRunDepth > 0 || (mState && lua_getstack(mState, 0, &level) != 0);
+}
+
+void ScriptManager::Init()
+{
+    if (IsRunning())
+    {
+        Console::Instance().Log("Lua state is running a script; Init refused", LogError);
+        return;
+    }
+    if (mState)
+        Close();
+
+    lua_State* L = luaL_newstate();
+    if (!L)
+    {
+        Console::Instance().Log("Lua state could not be created", LogError);
+        return;
+    }
+    lua_atpanic(L, &Panic);
+    mState = L;
+    mFrameWarned = false;
+
+    OpenLibrary(L, luaopen_base, ""); // with coroutine
+    OpenLibrary(L, luaopen_package, LUA_LOADLIBNAME);
+    OpenLibrary(L, luaopen_table, LUA_TABLIBNAME);
+    OpenLibrary(L, luaopen_io, LUA_IOLIBNAME);
+    OpenLibrary(L, luaopen_os, LUA_OSLIBNAME);
+    OpenLibrary(L, luaopen_string, LUA_STRLIBNAME);
+    OpenLibrary(L, luaopen_math, LUA_MATHLIBNAME);
+
+    ScriptTypes::RegisterValueTypes(L);
+    ScriptTypes::RegisterEngineTables(L);
+
+    lua_pushcfunction(L, &ErrorFunc);
+    lua_pushvalue(L, -1);
+    gErrorFuncRef = luaL_ref(L, LUA_REGISTRYINDEX);
+    lua_setfield(L, LUA_GLOBALSINDEX, "ErrorFunc");
+    lua_pushliteral(L, "GUpdate");
+    lua_pushcfunction(L, &EmptyUpdate);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+    lua_settop(L, 0);
+
+    Console::Instance().Log("Lua State Initialized", LogInit);
+    Frame();
+    RunScript(kInitScript);
+}
+
+void ScriptManager::Close()
+{
+    if (!mState)
+        return;
+    if (IsRunning())
+    {
+        // Closing under a running C function would pull the stack from under it.
+        Console::Instance().Log("Lua state is running a script; Close refused", LogError);
+        return;
+    }
+    lua_close(mState);
+    mState = nullptr;
+}
+
+void ScriptManager::Reset()
+{
+    if (IsRunning())
+    {
+        Console::Instance().Log("Lua state is running a script; Reset refused", LogError);
+        return;
+    }
+    Close();
+    Init();
+}
+
+void ScriptManager::SetClocks(const PreciseTimer* core, const GameClock* game)
+{
+    mCoreClock = core;
+    mGameClock = game;
+}
+
+bool ScriptManager::ProtectedCall(int nargs)
+{
+    lua_State* L = mState;
+    const int handler = lua_gettop(L) - nargs - 1;
+    RunGuard guard(mRunDepth);
+    const bool ok = lua_pcall(L, nargs, 0, handler) == 0;
+    return ok;
+}
+
+void ScriptManager::Frame()
+{
+    lua_State* L = mState;
+    if (!L)
+    {
+        // Once per closed period: this runs every frame.
+        if (!mFrameWarned)
+            Console::Instance().Log("No Lua state: frame step skipped", LogError);
+        mFrameWarned = true;
+        return;
+    }
+    const double coreDt = mCoreClock ? mCoreClock->GetDt() : 0.0;
+    const uint32_t coreMs = mCoreClock ? uint32_t(mCoreClock->GetMs()) : 0u;
+    const double gameDt = mGameClock && !mGameClock->IsPaused() ? mGameClock->GetDt() : 0.0;
+    const uint32_t gameMs = mGameClock ? uint32_t(mGameClock->GetTotalMs()) : 0u;
+
+    const int top = lua_gettop(L);
+    lua_pushliteral(L, "CoreTimeDiff");
+    lua_pushnumber(L, coreDt);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+    lua_pushliteral(L, "CoreTime");
+    lua_pushnumber(L, coreMs * 0.001);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+    lua_pushliteral(L, "GameTimeDiff");
+    lua_pushnumber(L, gameDt);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+    lua_pushliteral(L, "GameTime");
+    lua_pushnumber(L, gameMs * 0.001);
+    lua_rawset(L, LUA_GLOBALSINDEX);
+
+    PushHandler(L);
+    lua_pushliteral(L, "GUpdate");
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    ProtectedCall(0);
+    lua_settop(L, top);
+}
+
+void ScriptManager::RunScript(std::string path)
+{
+    lua_State* L = mState;
+    if (!L)
+    {
+        LogNoState("script", path);
+        return;
+    }
+    const int top = lua_gettop(L);
+    PushHandler(L);
+    const std::string file = DataFilePath(path);
+    if (luaL_loadfile(L, file.c_str()) == 0)
+    {
+        ProtectedCall(0);
+    }
+    else
+    {
+        // The handler reports the loader's message as it would a run-time error.
+        lua_pushvalue(L, top + 1);
+        lua_insert(L, -2);
+        RunGuard guard(mRunDepth);
+        lua_pcall(L, 1, 0, 0);
+    }
+    lua_settop(L, top);
+}
+
+bool ScriptManager::CallFunction(const std::string& name, ParamBuffer& params)
+{
+    lua_State* L = mState;
+    if (!L)
+    {
+        LogNoState("function", name);
+        return false;
+    }
+    const int top = lua_gettop(L);
+    PushHandler(L);
+    lua_pushlstring(L, name.data(), name.size());
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (lua_isnil(L, -1))
+    {
+        lua_settop(L, top);
+        Console::Instance().Log("Function Not Found: " + name, LogError);
+        return false;
+    }
+    const int count = PushParams(L, params);
+    const bool ok = ProtectedCall(count);
+    lua_settop(L, top);
+    return ok;
+}
+
+void ScriptManager::Bind(std::string name, std::unique_ptr<ConsoleCommand> command)
+{
+    if (mBound.count(name))
+    {
+        Console::Instance().Log("Function Already Bound: " + name, LogError);
+        return; // the new command goes with its unique_ptr
+    }
+    mBound.emplace(std::move(name), std::move(command));
+}
+
+const ConsoleCommand* ScriptManager::FindBound(const std::string& name) const
+{
+    auto it = mBound.find(name);
+    return it == mBound.end() ? nullptr : it->second.get();
+}
+
+void ScriptManager::LogNoState(const char* what, const std::string& name) const
+{
+    Console::Instance().Log(std::string("No Lua state: ") + what + " " + name + " ignored", LogScripting);
+}
+
+bool ScriptManager::BeginSetGlobal(const std::string& name)
+{
+    if (!mState)
+    {
+        LogNoState("global", name);
+        return false;
+    }
+    lua_pushlstring(mState, name.data(), name.size());
+    return true;
+}
+
+void ScriptManager::EndSetGlobal()
+{
+    lua_rawset(mState, LUA_GLOBALSINDEX);
+}
+
+void ScriptManager::SetGlobalInt(const std::string& name, int value)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    lua_pushnumber(mState, value);
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalFloat(const std::string& name, float value)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    lua_pushnumber(mState, value);
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalBool(const std::string& name, bool value)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    lua_pushboolean(mState, value);
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalString(const std::string& name, const std::string& value)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    lua_pushlstring(mState, value.data(), value.size());
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalColor(const std::string& name, const Color& value)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    ScriptTypes::PushColor(mState, value);
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalVector(const std::string& name, const Vector3& value)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    ScriptTypes::PushVector(mState, value);
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalQuat(const std::string& name, const Quat& value)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    ScriptTypes::PushQuat(mState, value);
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalCog(const std::string& name, Cog* cog)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    PushCog(mState, cog);
+    EndSetGlobal();
+}
+
+void ScriptManager::SetGlobalNil(const std::string& name)
+{
+    if (!BeginSetGlobal(name))
+        return;
+    lua_pushnil(mState);
+    EndSetGlobal();
+}
+
+uint32_t ScriptManager::NumberToBits32(double number)
+{
+    // A double outside the 64-bit range has no defined conversion: saturate first.
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    int64_t wide = 0;
+    if (number != number)
+        wide = 0;
+    else if (number >= kTwoTo63)
+        wide = std::numeric_limits<int64_t>::max();
+    else if (number < -kTwoTo63)
+        wide = std::numeric_limits<int64_t>::min();
+    else
+        wide = static_cast<int64_t>(number);
+    return static_cast<uint32_t>(static_cast<uint64_t>(wide));
+}
+
+const char* ScriptManager::ExpectedTypeName(uint8_t code)
+{
+    switch (code)
+    {
+    case TypeVector: return ScriptTypes::kVectorMeta;
+    case TypeQuat: return ScriptTypes::kQuatMeta;
+    case TypeColor: return ScriptTypes::kColorMeta;
+    case TypeConfig: return ScriptTypes::kConfigMeta;
+    default: return nullptr;
+    }
+}
+
+int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room)
+{
+    const size_t width = CodeWidth(code);
+    if (width == 0 || width > room)
+        return 0;
+    switch (code)
+    {
+    case TypeInt:
+    case TypeUInt:
+        WriteSlot(slot, NumberToBits32(lua_tonumber(L, position)));
+        return 4;
+    case TypeFloat:
+        WriteSlot(slot, static_cast<float>(lua_tonumber(L, position)));
+        return 4;
+    case TypeDouble:
+        WriteSlot(slot, static_cast<double>(lua_tonumber(L, position)));
+        return 8;
+    case TypeByte:
+        slot[0] = static_cast<uint8_t>(NumberToBits32(lua_tonumber(L, position)));
+        return 1;
+    case TypeBool:
+        slot[0] = lua_toboolean(L, position) ? 1 : 0;
+        return 1;
+    case TypeString:
+    {
+        size_t length = 0;
+        const int type = lua_type(L, position);
+        const char* text = type == LUA_TSTRING || type == LUA_TNUMBER ? lua_tolstring(L, position, &length) : nullptr;
+        if (!text)
+            length = 0;
+        if (length > ParamBlock::kStringSlot - 1)
+            length = ParamBlock::kStringSlot - 1;
+        if (length)
+            std::memcpy(slot, text, length);
+        std::memset(slot + length, 0, ParamBlock::kStringSlot - length);
+        return int(ParamBlock::kStringSlot);
+    }
+    case TypeCog:
+    {
+        // Anything but a cog value, or a cog that is gone, arrives as no cog.
+        uint32_t id = 0;
+        Cog* cog = nullptr;
+        if (ScriptTypes::ToCogId(L, position, id) && id != 0 && CogDirectory::Get())
+            cog = CogDirectory::Get()->FindCogById(id);
+        WriteSlot(slot, cog);
+        return int(width);
+    }
+    case TypeVector:
+    case TypeQuat:
+    case TypeColor:
+    case TypeConfig:
+    {
+        const void* value = ScriptTypes::TestUserdata(L, position, ExpectedTypeName(code));
+        if (!value)
+            return kFetchTypeError;
+        std::memcpy(slot, value, width);
+        return int(width);
+    }
+    default: return 0;
+    }
+}
+
+size_t ScriptManager::PushValue(lua_State* L, uint8_t code, const uint8_t* slot, size_t room)
+{
+    const size_t width = CodeWidth(code);
+    if (width == 0 || width > room)
+        return 0;
+    switch (code)
+    {
+    // Each integer code goes out with the signedness its C++ type has in a buffer: a bound
+    // function returning -1 gives the script -1, not 4294967295.
+    case ParamInt: lua_pushnumber(L, ReadSlot<int32_t>(slot)); break;
+    case ParamUInt: lua_pushnumber(L, ReadSlot<uint32_t>(slot)); break;
+    case TypeFloat: lua_pushnumber(L, ReadSlot<float>(slot)); break;
+    case TypeDouble: lua_pushnumber(L, ReadSlot<double>(slot)); break;
+    case TypeByte: lua_pushnumber(L, slot[0]); break;
+    case TypeBool: lua_pushboolean(L, slot[0] != 0); break;
+    case TypeString:
+    {
+        const char* text = reinterpret_cast<const char*>(slot);
+        lua_pushlstring(L, text, strnlen(text, ParamBlock::kStringSlot));
+        break;
+    }
+    case TypeCog: PushCog(L, ReadSlot<Cog*>(slot)); break;
+    case TypeVector: ScriptTypes::PushVector(L, ReadSlot<Vector3>(slot)); break;
+    case TypeQuat: ScriptTypes::PushQuat(L, ReadSlot<Quat>(slot)); break;
+    case TypeColor: ScriptTypes::PushColor(L, ReadSlot<Color>(slot)); break;
+    case TypeConfig: ScriptTypes::PushConfig(L, ReadSlot<DisplaySettings>(slot)); break;
+    default: return 0;
+    }
+    return width;
+}
+
+bool ScriptManager::FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& params, int& badPosition)
+{
+    ParamBlock* block = params.GetBlock();
+    if (!block)
+        return true;
+    badPosition = 0;
+    uint32_t count = 0;
+    size_t offset = 0;
+    bool aligned = true;
+    for (; count < ParamBlock::kMaxParams; ++count)
+    {
+        const uint8_t code = uint8_t(signature >> (8 * count));
+        if (code == 0)
+            break;
+        block->mSignature[count] = code;
+        // After a code with no script form the later offsets are unknown: those stay zero.
+        if (!aligned)
+            continue;
+        const int written = FetchValue(L, code, int(count) + 1, block->mData + offset, ParamBlock::kDataSize - offset);
+        if (written == kFetchTypeError)
+        {
+            badPosition = int(count) + 1;
+            return false;
+        }
+        if (written == 0)
+            aligned = false;
+        offset += size_t(written);
+    }
+    // A reused block may carry a longer signature: the list ends where this one does.
+    for (uint32_t i = count; i < ParamBlock::kMaxParams; ++i)
+        block->mSignature[i] = 0;
+    block->mCount = count;
+    return true;
+}
+
+int ScriptManager::PushParams(lua_State* L, ParamBuffer& params)
+{
+    params.Rewind();
+    const ParamBlock* block = params.GetBlock();
+    if (!block)
+        return 0;
+    const uint32_t count = block->mCount < ParamBlock::kMaxParams ? block->mCount : ParamBlock::kMaxParams;
+    if (!lua_checkstack(L, int(count)))
+        return 0;
+    int pushed = 0;
+    size_t offset = 0;
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const size_t used = PushValue(L, block->mSignature[i], block->mData + offset, ParamBlock::kDataSize - offset);
+        // A value the script cannot hold ends the list: the later ones sit at unknown offsets.
+        if (used == 0)
+            break;
+        offset += used;
+        ++pushed;
+    }
+    return pushed;
+}
+
+void ScriptManager::PushCog(lua_State* L, Cog* cog)
+{
+    ScriptTypes::PushCogId(L, cog ? cog->GetID() : 0);
+}

@@ -1,0 +1,649 @@
+#include "LOOM/script/ScriptTypes.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include <lua.hpp>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/calls/CogDirectory.h"
+#include "LOOM/math/Color.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/calls/DisplaySettings.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/math/Quat.h"
+#include "LOOM/math/Random.h"
+#include "LOOM/script/ScriptManager.h"
+#include "LOOM/math/Vector3.h"
+
+// Metamethods raise script errors (longjmp), so those that raise keep no C++ object with a
+// destructor alive; the calls into engine code do their C++ work in a helper first.
+
+namespace {
+
+template <typename T>
+T* NewUserdata(lua_State* L, const char* meta, const T& value)
+{
+    void* memory = lua_newuserdata(L, sizeof(T));
+    T* object = new (memory) T(value);
+    luaL_getmetatable(L, meta);
+    lua_setmetatable(L, -2);
+    return object;
+}
+
+template <typename T>
+T* Check(lua_State* L, int index, const char* meta)
+{
+    return static_cast<T*>(luaL_checkudata(L, index, meta));
+}
+
+// The first character of a string or number key; 0 for any other key (nil, booleans, tables).
+char KeyChar(lua_State* L, int index)
+{
+    const int type = lua_type(L, index);
+    if (type != LUA_TSTRING && type != LUA_TNUMBER)
+        return 0;
+    const char* text = lua_tostring(L, index);
+    return text ? text[0] : 0;
+}
+
+bool KeyIs(lua_State* L, int index, const char* name)
+{
+    if (lua_type(L, index) != LUA_TSTRING)
+        return false;
+    return std::strcmp(lua_tostring(L, index), name) == 0;
+}
+
+// Component i of a value by key character: letters[i] or the digit i; -1 when none.
+int ComponentIndex(char key, const char* letters)
+{
+    for (int i = 0; letters[i]; ++i)
+        if (key == letters[i] || key == '0' + i)
+            return i;
+    return -1;
+}
+
+// ---- rVector3 ----
+
+float* VectorComponent(Vector3& v, int index)
+{
+    switch (index)
+    {
+    case 0: return &v.x;
+    case 1: return &v.y;
+    case 2: return &v.z;
+    default: return nullptr;
+    }
+}
+
+int VectorNorm(lua_State* L)
+{
+    Check<Vector3>(L, 1, ScriptTypes::kVectorMeta)->Normalize();
+    return 0;
+}
+
+int VectorIndex(lua_State* L)
+{
+    Vector3* v = Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    if (float* component = VectorComponent(*v, ComponentIndex(KeyChar(L, 2), "xyz")))
+    {
+        lua_pushnumber(L, *component);
+        return 1;
+    }
+    if (KeyIs(L, 2, "Mag"))
+    {
+        const double x = v->x, y = v->y, z = v->z;
+        lua_pushnumber(L, std::sqrt(x * x + y * y + z * z));
+        return 1;
+    }
+    if (KeyIs(L, 2, "Norm"))
+    {
+        lua_pushcfunction(L, &VectorNorm);
+        return 1;
+    }
+    lua_pushnil(L);
+    return 1;
+}
+
+int VectorNewIndex(lua_State* L)
+{
+    Vector3* v = Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    if (float* component = VectorComponent(*v, ComponentIndex(KeyChar(L, 2), "xyz")))
+        *component = static_cast<float>(luaL_checknumber(L, 3));
+    return 0;
+}
+
+int VectorAdd(lua_State* L)
+{
+    const Vector3 a = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    const Vector3 b = *Check<Vector3>(L, 2, ScriptTypes::kVectorMeta);
+    ScriptTypes::PushVector(L, a + b);
+    return 1;
+}
+
+int VectorSub(lua_State* L)
+{
+    const Vector3 a = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    const Vector3 b = *Check<Vector3>(L, 2, ScriptTypes::kVectorMeta);
+    ScriptTypes::PushVector(L, a - b);
+    return 1;
+}
+
+int VectorMul(lua_State* L)
+{
+    const Vector3 v = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    const float s = static_cast<float>(luaL_optnumber(L, 2, 0.0));
+    ScriptTypes::PushVector(L, v * s);
+    return 1;
+}
+
+int VectorDiv(lua_State* L)
+{
+    const Vector3 v = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    const float s = static_cast<float>(luaL_optnumber(L, 2, 0.0));
+    ScriptTypes::PushVector(L, v * (1.0f / s));
+    return 1;
+}
+
+int NewVector(lua_State* L)
+{
+    const Vector3 v(static_cast<float>(luaL_optnumber(L, 1, 0.0)), static_cast<float>(luaL_optnumber(L, 2, 0.0)),
+                    static_cast<float>(luaL_optnumber(L, 3, 0.0)));
+    ScriptTypes::PushVector(L, v);
+    return 1;
+}
+
+const luaL_Reg kVectorMethods[] = {
+    {"__index", &VectorIndex}, {"__newindex", &VectorNewIndex}, {"__add", &VectorAdd},
+    {"__sub", &VectorSub},     {"__mul", &VectorMul},           {"__div", &VectorDiv},
+    {nullptr, nullptr},
+};
+
+// ---- rColor ----
+
+int ColorIndex(lua_State* L)
+{
+    const Color* c = Check<Color>(L, 1, ScriptTypes::kColorMeta);
+    const int index = ComponentIndex(KeyChar(L, 2), "rgba");
+    if (index < 0)
+        lua_pushnil(L);
+    else
+        lua_pushnumber(L, (*c)[index]);
+    return 1;
+}
+
+int ColorNewIndex(lua_State* L)
+{
+    Color* c = Check<Color>(L, 1, ScriptTypes::kColorMeta);
+    const int index = ComponentIndex(KeyChar(L, 2), "rgba");
+    if (index >= 0)
+        (*c)[index] = static_cast<float>(luaL_checknumber(L, 3));
+    return 0;
+}
+
+int NewColor(lua_State* L)
+{
+    const Color c(static_cast<float>(luaL_optnumber(L, 1, 0.0)), static_cast<float>(luaL_optnumber(L, 2, 0.0)),
+                  static_cast<float>(luaL_optnumber(L, 3, 0.0)), static_cast<float>(luaL_optnumber(L, 4, 0.0)));
+    ScriptTypes::PushColor(L, c);
+    return 1;
+}
+
+const luaL_Reg kColorMethods[] = {
+    {"__index", &ColorIndex},
+    {"__newindex", &ColorNewIndex},
+    {nullptr, nullptr},
+};
+
+// ---- rQuat ----
+// One order throughout: "Quat"(w, x, y, z) as the engine stores it; the digits 0-3 follow
+// that order and the letters name their own component.
+
+float* QuatComponent(Quat& q, lua_State* L, int keyIndex)
+{
+    switch (KeyChar(L, keyIndex))
+    {
+    case 'w':
+    case '0': return &q.w;
+    case 'x':
+    case '1': return &q.x;
+    case 'y':
+    case '2': return &q.y;
+    case 'z':
+    case '3': return &q.z;
+    default: return nullptr;
+    }
+}
+
+int QuatIndex(lua_State* L)
+{
+    Quat* q = Check<Quat>(L, 1, ScriptTypes::kQuatMeta);
+    if (const float* component = QuatComponent(*q, L, 2))
+        lua_pushnumber(L, *component);
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
+int QuatNewIndex(lua_State* L)
+{
+    Quat* q = Check<Quat>(L, 1, ScriptTypes::kQuatMeta);
+    if (float* component = QuatComponent(*q, L, 2))
+        *component = static_cast<float>(luaL_checknumber(L, 3));
+    return 0;
+}
+
+int NewQuat(lua_State* L)
+{
+    const Quat q(static_cast<float>(luaL_optnumber(L, 1, 0.0)), static_cast<float>(luaL_optnumber(L, 2, 0.0)),
+                 static_cast<float>(luaL_optnumber(L, 3, 0.0)), static_cast<float>(luaL_optnumber(L, 4, 0.0)));
+    ScriptTypes::PushQuat(L, q);
+    return 1;
+}
+
+const luaL_Reg kQuatMethods[] = {
+    {"__index", &QuatIndex},
+    {"__newindex", &QuatNewIndex},
+    {nullptr, nullptr},
+};
+
+// ---- rConfig ----
+
+enum class ConfigField
+{
+    None,
+    ScreenWidth,
+    ScreenHeight,
+    Quality,
+    Vsync,
+    Fullscreen,
+    AntiAliasing,
+    InvaderSpeech,
+    Shadows,
+};
+
+ConfigField FindConfigField(const char* key)
+{
+    static const struct
+    {
+        const char* mName;
+        ConfigField mField;
+    } kFields[] = {
+        {"ScreenWidth", ConfigField::ScreenWidth},   {"ScreenHeight", ConfigField::ScreenHeight},
+        {"Quality", ConfigField::Quality},           {"Vsync", ConfigField::Vsync},
+        {"Fullscreen", ConfigField::Fullscreen},     {"AntiAliasing", ConfigField::AntiAliasing},
+        {"InvaderSpeech", ConfigField::InvaderSpeech}, {"Shadows", ConfigField::Shadows},
+    };
+    for (const auto& entry : kFields)
+        if (std::strcmp(key, entry.mName) == 0)
+            return entry.mField;
+    return ConfigField::None;
+}
+
+int32_t* ConfigInt(DisplaySettings& c, ConfigField field)
+{
+    switch (field)
+    {
+    case ConfigField::ScreenWidth: return &c.mScreenWidth;
+    case ConfigField::ScreenHeight: return &c.mScreenHeight;
+    case ConfigField::Quality: return &c.mQuality;
+    default: return nullptr;
+    }
+}
+
+bool* ConfigFlag(DisplaySettings& c, ConfigField field)
+{
+    switch (field)
+    {
+    case ConfigField::Vsync: return &c.mVsync;
+    case ConfigField::Fullscreen: return &c.mFullscreen;
+    case ConfigField::AntiAliasing: return &c.mAntiAliasing;
+    case ConfigField::InvaderSpeech: return &c.mInvaderSpeech;
+    case ConfigField::Shadows: return &c.mShadows;
+    default: return nullptr;
+    }
+}
+
+int ConfigIndex(lua_State* L)
+{
+    DisplaySettings* c = Check<DisplaySettings>(L, 1, ScriptTypes::kConfigMeta);
+    const ConfigField field = FindConfigField(luaL_checkstring(L, 2));
+    if (const int32_t* value = ConfigInt(*c, field))
+        lua_pushnumber(L, *value);
+    else if (const bool* flag = ConfigFlag(*c, field))
+        lua_pushboolean(L, *flag);
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
+int ConfigNewIndex(lua_State* L)
+{
+    DisplaySettings* c = Check<DisplaySettings>(L, 1, ScriptTypes::kConfigMeta);
+    const ConfigField field = FindConfigField(luaL_checkstring(L, 2));
+    if (int32_t* value = ConfigInt(*c, field))
+        *value = static_cast<int32_t>(ScriptManager::NumberToBits32(luaL_checknumber(L, 3)));
+    else if (bool* flag = ConfigFlag(*c, field))
+        *flag = lua_toboolean(L, 3) != 0;
+    return 0;
+}
+
+int NewConfig(lua_State* L)
+{
+    ScriptTypes::PushConfig(L, DisplaySettings{});
+    return 1;
+}
+
+int InitConfigCopy(lua_State* L)
+{
+    const DisplaySettings copy = *Check<DisplaySettings>(L, 1, ScriptTypes::kConfigMeta);
+    ScriptTypes::PushConfig(L, copy);
+    return 1;
+}
+
+const luaL_Reg kConfigMethods[] = {
+    {"__newindex", &ConfigNewIndex},
+    {"__index", &ConfigIndex},
+    {nullptr, nullptr},
+};
+
+// ---- math globals ----
+
+int RandVector(lua_State* L)
+{
+    const float pi = 2.0f * std::asin(1.0f);
+    ScriptTypes::PushVector(L, RandomVectorInConeRange(Vector3(0.0f, 1.0f, 0.0f), 0.3f * pi, 0.6f * pi));
+    return 1;
+}
+
+int AxisAngle(lua_State* L)
+{
+    const Vector3 axis = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    const float angle = static_cast<float>(luaL_optnumber(L, 2, 0.0));
+    ScriptTypes::PushQuat(L, Quat::FromAxisAngle(axis, angle));
+    return 1;
+}
+
+int FromDirection(lua_State* L)
+{
+    const Vector3 direction = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
+    ScriptTypes::PushQuat(L, Quat::FromDirection(direction));
+    return 1;
+}
+
+void RegisterType(lua_State* L, const char* meta, const luaL_Reg* methods, const char* constructor,
+                  lua_CFunction create)
+{
+    luaL_newmetatable(L, meta);
+    luaL_register(L, nullptr, methods);
+    lua_pop(L, 1);
+    lua_pushcfunction(L, create);
+    lua_setfield(L, LUA_GLOBALSINDEX, constructor);
+}
+
+void SetGlobalFunction(lua_State* L, const char* name, lua_CFunction function)
+{
+    lua_pushcfunction(L, function);
+    lua_setfield(L, LUA_GLOBALSINDEX, name);
+}
+
+// ---- calls into the engine ----
+
+// Where an argument had the wrong value type; raised once the C++ work is over.
+struct ArgumentFailure
+{
+    int mPosition = 0;
+    const char* mExpected = nullptr;
+};
+
+const char* ExpectedAt(uint32_t signature, int position)
+{
+    const char* name = ScriptManager::ExpectedTypeName(uint8_t(signature >> (8 * (position - 1))));
+    return name ? name : "value";
+}
+
+// Fills a pooled block from the arguments by signature, runs the call, pushes what it left.
+template <typename Execute>
+int RunWithParams(lua_State* L, uint32_t signature, ArgumentFailure& failure, Execute&& execute)
+{
+    ParamBuffer params;
+    if (!ScriptManager::FetchArgs(signature, L, params, failure.mPosition))
+    {
+        failure.mExpected = ExpectedAt(signature, failure.mPosition);
+        return 0;
+    }
+    execute(params);
+    if (params.GetSignature() == 0)
+        return 0;
+    return ScriptManager::PushParams(L, params);
+}
+
+int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
+{
+    size_t length = 0;
+    const char* key = lua_tolstring(L, lua_upvalueindex(1), &length);
+    const Console::CommandMap& commands = Console::Instance().GetCommands();
+    const auto it = commands.find(std::string(key, length));
+    if (it == commands.end() || !it->second.mCommand)
+        return 0;
+    ConsoleCommand& command = *it->second.mCommand;
+    return RunWithParams(L, command.Signature(), failure, [&command](ParamBuffer& params) { command.Execute(params); });
+}
+
+// A field of G called from a script: the console command of that name (any case).
+int RunEngineCommand(lua_State* L)
+{
+    ArgumentFailure failure;
+    const int results = EngineCommandBody(L, failure);
+    if (failure.mPosition != 0)
+        return luaL_typerror(L, failure.mPosition, failure.mExpected);
+    return results;
+}
+
+// G's __index is a table of closures, one per key, made on first use with the name lower-cased
+// then; a call through G is a plain table read after the first. Weak values keep it small.
+int MakeEngineClosure(lua_State* L)
+{
+    // (cache, key)
+    const int type = lua_type(L, 2);
+    if (type != LUA_TSTRING && type != LUA_TNUMBER)
+    {
+        lua_pushnil(L);
+        return 1;
+    }
+    size_t length = 0;
+    const char* key = lua_tolstring(L, 2, &length);
+    luaL_Buffer lowered;
+    luaL_buffinit(L, &lowered);
+    for (size_t i = 0; i < length; ++i)
+    {
+        const char c = key[i];
+        luaL_addchar(&lowered, c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
+    }
+    luaL_pushresult(&lowered);
+    lua_pushcclosure(L, &RunEngineCommand, 1);
+    lua_pushvalue(L, 2);
+    lua_pushvalue(L, -2);
+    lua_rawset(L, 1);
+    return 1;
+}
+
+int IgnoreNewIndex(lua_State*)
+{
+    return 0;
+}
+
+int LoomToString(lua_State* L)
+{
+    lua_pushliteral(L, "Loom Engine");
+    return 1;
+}
+
+// ---- cog values ----
+
+struct CogValue
+{
+    uint32_t mId;
+};
+
+int CogMethodBody(lua_State* L, ArgumentFailure& failure)
+{
+    const uint32_t id = ScriptManager::NumberToBits32(lua_tonumber(L, lua_upvalueindex(1)));
+    size_t length = 0;
+    const char* key = lua_tolstring(L, lua_upvalueindex(2), &length);
+    CogDirectory* directory = CogDirectory::Get();
+    // The ID is resolved on every call: a value outliving its cog touches nothing.
+    Cog* cog = id != 0 && directory ? directory->FindCogById(id) : nullptr;
+    if (std::strcmp(key, "IsValid") == 0)
+    {
+        lua_pushboolean(L, cog != nullptr);
+        return 1;
+    }
+    if (!cog)
+        return 0;
+    if (std::strcmp(key, "Destroy") == 0)
+        cog->Destroy();
+    else if (std::strcmp(key, "Init") == 0)
+        cog->Initialize();
+    CommandFunctor* function = cog->FindCogFunction(std::string(key, length));
+    if (!function)
+        return 0;
+    return RunWithParams(L, function->Signature(), failure,
+                         [function, cog](ParamBuffer& params) { function->Invoke(cog, params); });
+}
+
+// A field of a cog value called from a script: runs on the cog the value names, if it lives.
+int RunCogMethod(lua_State* L)
+{
+    ArgumentFailure failure;
+    const int results = CogMethodBody(L, failure);
+    if (failure.mPosition != 0)
+        return luaL_typerror(L, failure.mPosition, failure.mExpected);
+    return results;
+}
+
+// The closure carries its cog and key, so nested calls each run on their own cog. A number
+// key is taken as its text, as G does; keys with no text give nil.
+int CogIndex(lua_State* L)
+{
+    uint32_t id = 0;
+    const int type = lua_type(L, 2);
+    if (!ScriptTypes::ToCogId(L, 1, id) || (type != LUA_TSTRING && type != LUA_TNUMBER))
+    {
+        lua_pushnil(L);
+        return 1;
+    }
+    lua_pushnumber(L, id);
+    lua_pushvalue(L, 2);
+    lua_tostring(L, -1);
+    lua_pushcclosure(L, &RunCogMethod, 2);
+    return 1;
+}
+
+int CogToString(lua_State* L)
+{
+    lua_pushliteral(L, "Loom Cog");
+    return 1;
+}
+
+int CogCall(lua_State*)
+{
+    return 0;
+}
+
+const luaL_Reg kCogMethods[] = {
+    {"__index", &CogIndex},
+    {"__newindex", &IgnoreNewIndex},
+    {"__tostring", &CogToString},
+    {"__call", &CogCall},
+    {nullptr, nullptr},
+};
+
+} // namespace
+
+void ScriptTypes::RegisterValueTypes(lua_State* L)
+{
+    RegisterType(L, kVectorMeta, kVectorMethods, "Vector3", &NewVector);
+    RegisterType(L, kColorMeta, kColorMethods, "Color", &NewColor);
+    RegisterType(L, kQuatMeta, kQuatMethods, "Quat", &NewQuat);
+    RegisterType(L, kConfigMeta, kConfigMethods, "GameConfig", &NewConfig);
+    SetGlobalFunction(L, "InitConfigCopy", &InitConfigCopy);
+    SetGlobalFunction(L, "RandVector", &RandVector);
+    SetGlobalFunction(L, "AxisAngle", &AxisAngle);
+    SetGlobalFunction(L, "FromDirection", &FromDirection);
+}
+
+void ScriptTypes::RegisterEngineTables(lua_State* L)
+{
+    luaL_newmetatable(L, kCogMeta);
+    luaL_register(L, nullptr, kCogMethods);
+    lua_pop(L, 1);
+
+    luaL_newmetatable(L, kLoomMeta);
+    lua_newtable(L); // the closure cache
+    lua_newtable(L);
+    lua_pushliteral(L, "v");
+    lua_setfield(L, -2, "__mode");
+    lua_pushcfunction(L, &MakeEngineClosure);
+    lua_setfield(L, -2, "__index");
+    lua_setmetatable(L, -2);
+    lua_setfield(L, -2, "__index");
+    lua_pushcfunction(L, &IgnoreNewIndex);
+    lua_setfield(L, -2, "__newindex");
+    lua_pushcfunction(L, &LoomToString);
+    lua_setfield(L, -2, "__tostring");
+    lua_pop(L, 1);
+
+    lua_newtable(L);
+    luaL_getmetatable(L, kLoomMeta);
+    lua_setmetatable(L, -2);
+    lua_setfield(L, LUA_GLOBALSINDEX, "G");
+}
+
+void* ScriptTypes::TestUserdata(lua_State* L, int index, const char* meta)
+{
+    void* data = lua_touserdata(L, index);
+    if (!data || lua_type(L, index) != LUA_TUSERDATA || !lua_getmetatable(L, index))
+        return nullptr;
+    luaL_getmetatable(L, meta);
+    const bool same = lua_rawequal(L, -1, -2) != 0;
+    lua_pop(L, 2);
+    return same ? data : nullptr;
+}
+
+void ScriptTypes::PushVector(lua_State* L, const Vector3& value)
+{
+    NewUserdata(L, kVectorMeta, value);
+}
+
+void ScriptTypes::PushQuat(lua_State* L, const Quat& value)
+{
+    NewUserdata(L, kQuatMeta, value);
+}
+
+void ScriptTypes::PushColor(lua_State* L, const Color& value)
+{
+    NewUserdata(L, kColorMeta, value);
+}
+
+void ScriptTypes::PushConfig(lua_State* L, const DisplaySettings& value)
+{
+    NewUserdata(L, kConfigMeta, value);
+}
+
+void ScriptTypes::PushCogId(lua_State* L, uint32_t id)
+{
+    NewUserdata(L, kCogMeta, CogValue{id});
+}
+
+bool ScriptTypes::ToCogId(lua_State* L, int index, uint32_t& id)
+{
+    const auto* value = static_cast<const CogValue*>(TestUserdata(L, index, kCogMeta));
+    if (!value)
+        return false;
+    id = value->mId;
+    return true;
+}

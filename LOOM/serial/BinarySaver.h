@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "LOOM/serial/Serializer.h"
+
+// The compact form of a record: the tag "loom", the plain values in Serialize order
+// (little-endian, texts as bytes and a 0 byte), the tag "loom" again. No names, no structure.
+// Bytes are collected in memory; a file is written when it is closed.
+class BinarySaver : public Serializer
+{
+public:
+    // Longest text written; the loader accepts no more.
+    static constexpr size_t kMaxText = 1u << 20;
+
+    BinarySaver() = default;
+    explicit BinarySaver(const std::string& fileName);
+    ~BinarySaver() override;
+
+    // False (and logged) when the file cannot be opened for writing.
+    bool Open(std::string fileName) override;
+    // Saves into memory; Bytes() holds the result once Close has written the closing tag.
+    void OpenMemory();
+    void Close() override;
+    bool IsGood() override;
+    bool IsSaving() override { return true; }
+    const std::string& Bytes() const { return mBytes; }
+
+    bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;
+    void EndField(const char* typeName, bool single) override;
+
+    void Serialize(const int32_t& value) override;
+    void Serialize(const uint32_t& value) override;
+    void Serialize(const std::string& value) override;
+    void Serialize(std::string& value) override;
+    void Serialize(char& value) override;
+    void Serialize(unsigned char& value) override;
+    void Serialize(bool& value) override;
+    void Serialize(uint32_t& value) override;
+    void Serialize(double& value) override;
+    void Serialize(int32_t& value) override;
+    void Serialize(float& value) override;
+
+    void SerializeNamed(const std::string& name, const float& value) override;
+    void SerializeNamed(const std::string& name, const uint32_t& value) override;
+    void SerializeNamed(const std::string& name, const char* const& value) override;
+    void SerializeNamed(const std::string& name, std::string& value) override;
+    void SerializeNamed(const std::string& name, uint32_t& value) override;
+    void SerializeNamed(const std::string& name, bool& value) override;
+
+private:
+    void WriteU32(uint32_t value);
+    void WriteText(const std::string& text);
+
+    enum class Target
+    {
+        None,
+        File,
+        Memory,
+    };
+    Target mTarget = Target::None;
+    bool mClosed = false;
+    std::ofstream mFile;
+    std::string mFileName;
+    std::string mBytes;
+};

@@ -1,0 +1,113 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "LOOM/base/TypeCode.h"
+
+struct Color;
+struct Quat;
+struct Vector3;
+
+// One Serialize body per persistent class describes its fields; the concrete serializer
+// decides whether they are read, written or recorded.
+//
+// Field protocol: BeginField; when it answers true, describe the value (one Serialize
+// overload for a single field, member fields or SerializeNamed attributes then items for a
+// compound one) and call EndField with the same type name and single flag. Attributes follow
+// their BeginField directly. Readers match fields by order and type name, never by name.
+class Serializer
+{
+public:
+    virtual ~Serializer() = default;
+
+    virtual bool Open(std::string fileName) = 0;
+    virtual void Close() = 0;
+    virtual bool IsGood() = 0;
+    virtual bool IsSaving() { return false; }
+    virtual bool IsExtended() { return false; }
+
+    virtual bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) = 0;
+    virtual void EndField(const char* typeName, bool single) = 0;
+
+    // The const overloads are write-only: savers write them, loaders never store through them.
+    virtual void Serialize(const int32_t& value) = 0;
+    virtual void Serialize(const uint32_t& value) = 0;
+    virtual void Serialize(const std::string& value) = 0;
+    virtual void Serialize(std::string& value) = 0;
+    virtual void Serialize(char& value) = 0;
+    virtual void Serialize(unsigned char& value) = 0;
+    virtual void Serialize(bool& value) = 0;
+    virtual void Serialize(uint32_t& value) = 0;
+    virtual void Serialize(double& value) = 0;
+    virtual void Serialize(int32_t& value) = 0;
+    virtual void Serialize(float& value) = 0;
+
+    virtual void SerializeNamed(const std::string& name, const float& value) = 0;
+    virtual void SerializeNamed(const std::string& name, const uint32_t& value) = 0;
+    virtual void SerializeNamed(const std::string& name, const char* const& value) = 0;
+    virtual void SerializeNamed(const std::string& name, std::string& value) = 0;
+    virtual void SerializeNamed(const std::string& name, uint32_t& value) = 0;
+    virtual void SerializeNamed(const std::string& name, bool& value) = 0;
+
+    // A nested object, wrapped in a "serializable" element.
+    template <typename T>
+    void SerializeObject(T& object)
+    {
+        if (BeginField("serializable", nullptr, false, TypeObject, &object))
+        {
+            object.Serialize(*this);
+            EndField("serializable", false);
+        }
+    }
+
+    // Field operations shared by every Serialize body.
+    void SerializeString(const char* name, std::string& value);
+    void SerializeFile(const char* name, std::string& value);
+    void SerializeInt(const char* name, int32_t& value);
+    void SerializeRealField(const char* name, float& value);
+    void SerializeBoolField(const char* name, bool& value);
+    void SerializeEnum(const char* name, int32_t& value, const char* enumTypeName);
+    void SerializeUintEnum(const char* name, uint32_t& value, const char* enumTypeName);
+
+    void SerializeVector(const char* name, Vector3& vector);
+    // Bodies of compound fields; each member whose element is missing is skipped alone.
+    void SerializeVector3(Vector3& vector);
+    // A quaternion is held w first but written x, y, z, w; the caller wraps it in a "quat" field.
+    void SerializeQuat(Quat& quat);
+    // The body of a "color" field (code 110).
+    void SerializeColor(Color& color);
+
+    // List bodies; the caller wraps them in the "list" field.
+    void SerializeFileList(std::vector<std::string>& files);
+    void SerializeStringList(std::vector<std::string>& texts);
+    void SerializeFileItem(std::string& file);
+    void SerializeStringItem(std::string& text);
+
+    // Steps 2 and 3 of the list protocol: saving writes "size" and "type"; loading reads
+    // "size" and resizes the container, never beyond what the input can still hold.
+    template <typename T>
+    void SerializeListHead(std::vector<T>& items, const char* itemTypeName)
+    {
+        uint32_t count = static_cast<uint32_t>(items.size());
+        if (IsSaving())
+        {
+            SerializeNamed("size", count);
+            SerializeNamed("type", itemTypeName);
+            return;
+        }
+        count = 0;
+        SerializeNamed("size", count);
+        const uint32_t allowed = CapListCount(count);
+        // A loader that has stopped leaves the container as it is.
+        if (IsGood())
+            items.resize(allowed);
+    }
+
+    // A list size read from a file, capped by the items the rest of the input could hold.
+    // Loaders log when they have to cap.
+    virtual uint32_t CapListCount(uint32_t count) { return count; }
+
+private:
+    void SerializeRealMember(const char* name, float& value);
+};

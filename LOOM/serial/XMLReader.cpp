@@ -1,0 +1,280 @@
+#include "LOOM/serial/XMLReader.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "LOOM/console/Console.h"
+#include "LOOM/base/FileUtils.h"
+
+namespace {
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view TrimBack(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string_view TrimFront(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    return text;
+}
+} // namespace
+
+bool XMLReader::Open(const std::string& fileName)
+{
+    std::string text;
+    const std::string path = DataFilePath(fileName);
+    // A folder or device opens as a stream but has no sane size: only plain files are read.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || !ReadWholeFile(path, text))
+    {
+        Close();
+        mFileName = fileName;
+        return false;
+    }
+    return OpenText(std::move(text), fileName);
+}
+
+bool XMLReader::OpenText(std::string text, const std::string& name)
+{
+    mText = std::move(text);
+    mFileName = name;
+    mOpen = true;
+    mFailed = false;
+    mKind = KindText;
+    mName.clear();
+    mValue.clear();
+    mAttributes.clear();
+    mEmpty = false;
+    mSelfClosing = false;
+    // Whatever precedes the first tag (a byte-order mark) is not part of the stream.
+    const size_t first = mText.find('<');
+    mPos = first == std::string::npos ? mText.size() : first;
+    mTokenStart = mPos;
+    return true;
+}
+
+void XMLReader::Close()
+{
+    mOpen = false;
+    mText.clear();
+    mText.shrink_to_fit();
+    mPos = 0;
+    mAttributes.clear();
+}
+
+bool XMLReader::Fail(const char* what)
+{
+    mFailed = true;
+    Console::Instance().Log("XML File is not correct: " + std::string(what) + " at byte " + std::to_string(mTokenStart) +
+                                "\nIn file " + mFileName,
+                            LogError);
+    return false;
+}
+
+void XMLReader::SkipBlanks()
+{
+    while (mPos < mText.size() && IsBlank(mText[mPos]))
+        ++mPos;
+}
+
+bool XMLReader::AtEnd()
+{
+    SkipBlanks();
+    return mPos >= mText.size();
+}
+
+bool XMLReader::ParseElement()
+{
+    mEmpty = false;
+    mSelfClosing = false;
+    mAttributes.clear();
+    if (!mOpen || mFailed)
+        return false;
+    SkipBlanks();
+    mTokenStart = mPos;
+    if (mPos >= mText.size())
+        return false;
+
+    const char* data = mText.data();
+    if (data[mPos] != '<')
+    {
+        const void* lt = std::memchr(data + mPos, '<', mText.size() - mPos);
+        const size_t end = lt ? static_cast<size_t>(static_cast<const char*>(lt) - data) : mText.size();
+        DecodeEntities(std::string_view(data + mPos, end - mPos), mValue);
+        mPos = end;
+        mKind = KindText;
+        return true;
+    }
+
+    const char* begin = data + mPos + 1;
+    const char* close = static_cast<const char*>(std::memchr(begin, '>', mText.size() - mPos - 1));
+    if (!close)
+        return Fail("unterminated tag");
+    std::string_view tag = TrimBack(std::string_view(begin, static_cast<size_t>(close - begin)));
+    mPos = static_cast<size_t>(close - data) + 1;
+
+    // Only a leading slash makes an end tag and only a trailing one a self-closing tag: a
+    // slash inside an attribute value is text.
+    if (!tag.empty() && tag.front() == '/')
+    {
+        mKind = KindEnd;
+        tag.remove_prefix(1);
+    }
+    else if (!tag.empty() && tag.back() == '/')
+    {
+        mKind = KindEnd;
+        mSelfClosing = true;
+        mEmpty = true;
+        tag.remove_suffix(1);
+    }
+    else
+    {
+        mKind = KindStart;
+    }
+
+    tag = TrimFront(tag);
+    size_t nameEnd = 0;
+    while (nameEnd < tag.size() && !IsBlank(tag[nameEnd]))
+        ++nameEnd;
+    mName.assign(tag.data(), nameEnd);
+
+    if (mKind == KindStart && mPos + 1 < mText.size() && data[mPos] == '<' && data[mPos + 1] == '/')
+    {
+        // The end tag follows at once: the element has no content; its end tag goes with it.
+        const char* endClose = static_cast<const char*>(std::memchr(data + mPos, '>', mText.size() - mPos));
+        if (!endClose)
+        {
+            mTokenStart = mPos;
+            return Fail("unterminated tag");
+        }
+        mPos = static_cast<size_t>(endClose - data) + 1;
+        mEmpty = true;
+    }
+
+    if (mKind == KindStart || mSelfClosing)
+        ParseAttributes(tag.substr(nameEnd));
+    return true;
+}
+
+bool XMLReader::ReadText(std::string_view& raw)
+{
+    if (!mOpen || mFailed)
+        return false;
+    SkipBlanks();
+    if (mPos >= mText.size() || mText[mPos] == '<')
+        return false;
+    mTokenStart = mPos;
+    const char* data = mText.data();
+    const void* lt = std::memchr(data + mPos, '<', mText.size() - mPos);
+    const size_t end = lt ? static_cast<size_t>(static_cast<const char*>(lt) - data) : mText.size();
+    raw = std::string_view(data + mPos, end - mPos);
+    mPos = end;
+    mKind = KindText;
+    mAttributes.clear();
+    return true;
+}
+
+void XMLReader::ParseAttributes(std::string_view rest)
+{
+    for (;;)
+    {
+        rest = TrimFront(rest);
+        const size_t eq = rest.find('=');
+        if (rest.empty() || eq == std::string_view::npos)
+            return;
+        const std::string_view name = TrimBack(rest.substr(0, eq));
+        rest = TrimFront(rest.substr(eq + 1));
+        if (rest.empty() || (rest.front() != '"' && rest.front() != '\''))
+            return;
+        const char quote = rest.front();
+        const size_t closeQuote = rest.find(quote, 1);
+        if (closeQuote == std::string_view::npos)
+            return;
+        mAttributes.emplace_back(name, rest.substr(1, closeQuote - 1));
+        rest.remove_prefix(closeQuote + 1);
+    }
+}
+
+bool XMLReader::FindAttribute(std::string_view name, std::string_view& raw) const
+{
+    // A later attribute of the same name wins.
+    for (auto it = mAttributes.rbegin(); it != mAttributes.rend(); ++it)
+    {
+        if (it->first == name)
+        {
+            raw = it->second;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string XMLReader::GetAttribute(const std::string& name) const
+{
+    std::string_view raw;
+    std::string text;
+    if (FindAttribute(name, raw))
+        DecodeEntities(raw, text);
+    return text;
+}
+
+std::istringstream& XMLReader::GetAttributeStream(const std::string& name)
+{
+    mAttributeStream.clear();
+    mAttributeStream.str(GetAttribute(name));
+    return mAttributeStream;
+}
+
+bool XMLReader::FindElement(const std::string& name)
+{
+    while (ParseElement())
+    {
+        std::string_view raw;
+        if (FindAttribute("name", raw) && GetAttribute("name") == name)
+            return true;
+    }
+    return false;
+}
+
+void XMLReader::DecodeEntities(std::string_view raw, std::string& out)
+{
+    const size_t amp = raw.find('&');
+    if (amp == std::string_view::npos)
+    {
+        out.assign(raw.data(), raw.size());
+        return;
+    }
+    static constexpr struct
+    {
+        std::string_view entity;
+        char character;
+    } kEntities[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+
+    out.assign(raw.data(), amp);
+    for (size_t i = amp; i < raw.size();)
+    {
+        if (raw[i] == '&')
+        {
+            bool decoded = false;
+            for (const auto& e : kEntities)
+            {
+                if (raw.substr(i, e.entity.size()) == e.entity)
+                {
+                    out.push_back(e.character);
+                    i += e.entity.size();
+                    decoded = true;
+                    break;
+                }
+            }
+            if (decoded)
+                continue;
+        }
+        out.push_back(raw[i]);
+        ++i;
+    }
+}

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Fails when a file includes from a layer above its own; prints each offending include.
+set -uo pipefail
+set -f  # "*" in the allow lists is a word, not a glob
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+# Which of our folders a source folder may include from ("*" = any).
+allowed_top() {
+  case "$1" in
+    LOOM) echo "LOOM" ;;
+    platform) echo "LOOM platform" ;;
+    graphics) echo "LOOM platform input physics audio graphics" ;;
+    *) echo "*" ;;
+  esac
+}
+# Inside the core, an area sees only the areas below it.
+allowed_core() {
+  local low="math base calls console"
+  case "$1" in
+    math) echo "math" ;;
+    base|calls|console) echo "$low" ;;
+    serial) echo "$low serial" ;;
+    space) echo "$low serial space" ;;
+    cogs) echo "$low serial space cogs" ;;
+    assets) echo "$low assets" ;;
+    script) echo "$low serial space cogs script" ;;
+    *) echo "*" ;;
+  esac
+}
+# Only the graphics device layer talks to OpenGL.
+gl_allowed() {
+  case "$1" in
+    graphics/device/*|tests/graphics/device/*) return 0 ;;
+    # The loom still owns its context until the device layer takes it over.
+    graphics/GraphicsLoom.cpp|tests/graphics/GraphicsLoomTest.cpp) return 0 ;;
+  esac
+  return 1
+}
+
+contains() { local w; for w in $2; do [ "$w" = "*" ] || [ "$w" = "$1" ] && return 0; done; return 1; }
+
+bad=0
+while IFS= read -r file; do
+  top=${file%%/*}
+  [ "$top" = tests ] || [ "$top" = bench ] || [ "$top" = fuzz ] || [ "$top" = tools ] && scope=test || scope=src
+  while IFS= read -r line; do
+    num=${line%%:*}
+    text=${line#*:}
+    if [[ $text =~ \#[[:space:]]*include[[:space:]]*\<(GL/|GLES|epoxy/|SDL_opengl) ]] && ! gl_allowed "$file"; then
+      echo "$file:$num: OpenGL outside the graphics device layer: $text"; bad=1
+    fi
+    [[ $text =~ \#[[:space:]]*include[[:space:]]*\"([A-Za-z_]+)/([^\"]*)\" ]] || continue
+    inc_top=${BASH_REMATCH[1]}
+    inc_rest=${BASH_REMATCH[2]}
+    [ "$inc_top" = app ] && { echo "$file:$num: includes the program entry: $text"; bad=1; continue; }
+    [ "$scope" = test ] && continue
+    if ! contains "$inc_top" "$(allowed_top "$top")"; then
+      echo "$file:$num: $top/ may not include from $inc_top/: $text"; bad=1; continue
+    fi
+    if [ "$top" = LOOM ] && [ "$inc_top" = LOOM ]; then
+      area=$(echo "$file" | cut -d/ -f2)
+      inc_area=${inc_rest%%/*}
+      if ! contains "$inc_area" "$(allowed_core "$area")"; then
+        echo "$file:$num: LOOM/$area/ may not include from LOOM/$inc_area/: $text"; bad=1
+      fi
+    fi
+  done < <(grep -n '#[[:space:]]*include' "$file")
+done < <(git ls-files '*.h' '*.hpp' '*.cpp' '*.c' '*.inl'; git ls-files --others --exclude-standard '*.h' '*.cpp')
+
+if [ $bad -ne 0 ]; then
+  echo "include check failed"
+  exit 1
+fi
+echo "include check passed"

@@ -1,0 +1,312 @@
+#include "tests/LOOM/support/CogTestSupport.h"
+#include "LOOM/cogs/Archetype.h"
+#include "LOOM/cogs/FileComposition.h"
+#include "tests/LOOM/support/SerialTestUtil.h"
+#include "tests/LOOM/support/TempDir.h"
+
+namespace {
+class CompositionFile : public CogFixture
+{
+protected:
+    void SetUp() override
+    {
+        CogFixture::SetUp();
+        mCogs.RegisterFunction("Death", MakeCogFunctor([](Cog* cog) { cog->Destroy(); }));
+        mCogs.RegisterFunction("TestFunc", MakeCogFunctor([](Cog*) { Trace().push_back("TestFunc"); }));
+        mCogs.RegisterFunction("TestConstruct", MakeCogFunctor([](Cog* cog) { Trace().push_back("Construct " + cog->GetName()); }));
+    }
+
+    // The cog's stored form as XML text.
+    static std::string Stored(Cog& cog)
+    {
+        TempDir dir;
+        const std::string path = dir.Path("cog.xml");
+        EXPECT_TRUE(SaveArchetypeXml(cog, path));
+        return TempDir::Read(path);
+    }
+
+    ScopedCwd mCwd{CogData("")};
+};
+
+TEST_F(CompositionFile, CompositionBuildsAComposerAndItsArchetypes)
+{
+    const uint32_t mark = LogMark();
+    mCogs.file("invader.xml");
+    EXPECT_EQ(CountLogSince(mark, "Function: NoSuchFunction Not Found"), 1);
+    EXPECT_EQ(CountLogSince(mark, "Update Function: NoSuchUpdate Not Found"), 1);
+    EXPECT_EQ(NewestLogText(), "Loaded Cog File >  File: invader.xml Name: Invader");
+
+    auto* composer = dynamic_cast<Composer*>(mCogs.FindType("Invader"));
+    ASSERT_NE(composer, nullptr);
+    EXPECT_EQ(composer->GetGroupName(), "Invaders");
+    EXPECT_EQ(composer->GetFactories(), (std::vector<CompFactory*>{&gHealthFactory, &gMarkerFactory}));
+    EXPECT_NE(composer->FindFunction("Die"), nullptr);
+    EXPECT_NE(composer->FindFunction("Ping"), nullptr);
+    EXPECT_EQ(composer->FindFunction("Nope"), nullptr);
+    EXPECT_NE(dynamic_cast<Archetype*>(mCogs.FindType("BigInvader")), nullptr);
+
+    Cog* cog = mCogs.Create("Invader");
+    Trace().clear();
+    mCogs.UpdateAll();
+    // The component's per-frame functor first, then the composition's.
+    EXPECT_EQ(static_cast<HealthComp*>(cog->GetComponent(kHealthId))->mTicks, 1);
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"TestFunc"}));
+    cog->CallFunctionByName("Die");
+    mCogs.ProcessDestroyList();
+    EXPECT_EQ(mCogs.GetCogCount(), 0u);
+}
+
+TEST_F(CompositionFile, UnregisteredComponentIdRejectsTheWholeFile)
+{
+    mCogs.Composer("bad_component.xml");
+    EXPECT_EQ(NewestLogText(), "Bad Component ID in File: bad_component.xml");
+    EXPECT_EQ(mCogs.FindType("Broken"), nullptr);
+    EXPECT_EQ(mCogs.FindType("BrokenVariant"), nullptr);
+}
+
+TEST_F(CompositionFile, EmptyComponentListMakesCogsWithoutComponents)
+{
+    mCogs.file("scenery.xml");
+    Cog* cog = mCogs.Create("Scenery");
+    ASSERT_NE(cog, nullptr);
+    EXPECT_EQ(cog->GetComponentCount(), 0u);
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"Construct "}));
+}
+
+TEST_F(CompositionFile, CachedBinaryArchetypeBuildsTheSameCogAsItsXml)
+{
+    mCogs.file("invader.xml");
+    auto* archetype = dynamic_cast<Archetype*>(mCogs.FindType("BigInvader"));
+    ASSERT_NE(archetype, nullptr);
+    EXPECT_FALSE(archetype->IsCached());
+
+    const uint32_t mark = LogMark();
+    Cog* fromXml = mCogs.Create("BigInvader");
+    ASSERT_NE(fromXml, nullptr);
+    EXPECT_EQ(CountLogSince(mark, "Saving Archetype: Invader"), 1);
+    EXPECT_TRUE(archetype->IsCached());
+    EXPECT_EQ(archetype->GetData().compare(0, 4, "loom"), 0);
+
+    Cog* fromBinary = mCogs.Create("BigInvader");
+    ASSERT_NE(fromBinary, nullptr);
+    EXPECT_EQ(CountLogSince(mark, "Saving Archetype: Invader"), 1);
+    EXPECT_EQ(fromXml->GetTypeName(), "Invader");
+    EXPECT_EQ(fromBinary->GetName(), "Big");
+    const auto* health = static_cast<HealthComp*>(fromBinary->GetComponent(kHealthId));
+    EXPECT_EQ(health->mHealth, 250);
+    EXPECT_FLOAT_EQ(health->mSpeed, 0.25f);
+    EXPECT_EQ(health->mLabel, "big & slow");
+    EXPECT_TRUE(health->mArmoured);
+    EXPECT_FLOAT_EQ(health->mOffset.y, -2.5f);
+    EXPECT_EQ(static_cast<MarkerComp*>(fromBinary->GetComponent(kMarkerId))->mTag, "big");
+    EXPECT_EQ(Stored(*fromXml), Stored(*fromBinary));
+    EXPECT_EQ(Stored(*fromXml), TempDir::Read(CogData("big_invader.xml")));
+}
+
+TEST_F(CompositionFile, ArchetypeWithoutCachingReadsItsFileOnEveryBuild)
+{
+    TempDir dir;
+    dir.Write("invader.xml", TempDir::Read(CogData("invader.xml")));
+    const std::string data = TempDir::Read(CogData("big_invader.xml"));
+    dir.Write("big_invader.xml", data);
+    ScopedCwd cwd(dir.Path());
+    mCogs.SetCacheArchetypes(false);
+    mCogs.file("invader.xml");
+    Cog* first = mCogs.Create("BigInvader");
+    std::string edited = data;
+    edited.replace(edited.find("250"), 3, "999");
+    dir.Write("big_invader.xml", edited);
+    Cog* second = mCogs.Create("BigInvader");
+    EXPECT_EQ(static_cast<HealthComp*>(first->GetComponent(kHealthId))->mHealth, 250);
+    EXPECT_EQ(static_cast<HealthComp*>(second->GetComponent(kHealthId))->mHealth, 999);
+    EXPECT_FALSE(dynamic_cast<Archetype*>(mCogs.FindType("BigInvader"))->IsCached());
+}
+
+TEST_F(CompositionFile, CachedArchetypeIgnoresLaterEditsOfItsFile)
+{
+    TempDir dir;
+    dir.Write("invader.xml", TempDir::Read(CogData("invader.xml")));
+    const std::string data = TempDir::Read(CogData("big_invader.xml"));
+    dir.Write("big_invader.xml", data);
+    ScopedCwd cwd(dir.Path());
+    mCogs.file("invader.xml");
+    mCogs.Create("BigInvader");
+    std::string edited = data;
+    edited.replace(edited.find("250"), 3, "999");
+    dir.Write("big_invader.xml", edited);
+    EXPECT_EQ(static_cast<HealthComp*>(mCogs.Create("BigInvader")->GetComponent(kHealthId))->mHealth, 250);
+}
+
+TEST_F(CompositionFile, ArchetypeOfAMissingCompositionBuildsNothing)
+{
+    mCogs.RegisterType("Orphan", std::make_shared<Archetype>(mCogs, "NotLoaded", "big_invader.xml"));
+    EXPECT_EQ(mCogs.Allocate("Orphan"), nullptr);
+    mCogs.RegisterType("RingA", std::make_shared<Archetype>(mCogs, "RingB", "big_invader.xml"));
+    mCogs.RegisterType("RingB", std::make_shared<Archetype>(mCogs, "RingA", "big_invader.xml"));
+    EXPECT_EQ(mCogs.Allocate("RingA"), nullptr);
+    EXPECT_EQ(mCogs.GetCogCount(), 0u);
+}
+
+TEST_F(CompositionFile, BrokenArchetypeFileIsNotCached)
+{
+    TempDir dir;
+    dir.Write("invader.xml", TempDir::Read(CogData("invader.xml")));
+    dir.Write("big_invader.xml", "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n\t<cog CogID=\"Invader\">\n\t\t<string name=\"cogn");
+    ScopedCwd cwd(dir.Path());
+    mCogs.file("invader.xml");
+    Cog* cog = mCogs.Create("BigInvader");
+    ASSERT_NE(cog, nullptr);
+    EXPECT_EQ(static_cast<HealthComp*>(cog->GetComponent(kHealthId))->mHealth, 10);
+    EXPECT_FALSE(dynamic_cast<Archetype*>(mCogs.FindType("BigInvader"))->IsCached());
+}
+
+TEST_F(CompositionFile, CogRoundTripsThroughXmlAndBinary)
+{
+    mCogs.file("invader.xml");
+    Cog* original = mCogs.Create("Invader");
+    original->SetName("Edited <one>");
+    auto* health = static_cast<HealthComp*>(original->GetComponent(kHealthId));
+    health->mHealth = -7;
+    health->mSpeed = 3.125f;
+    health->mLabel = "a \"quoted\" & <tagged> label";
+    health->mOffset = Vector3(0.5f, 100.0f, -0.25f);
+    static_cast<MarkerComp*>(original->GetComponent(kMarkerId))->mTag = "two words";
+
+    TempDir dir;
+    ASSERT_TRUE(SaveArchetypeXml(*original, dir.Path("round.xml")));
+    Cog* fromXml = mCogs.Create("Invader");
+    ASSERT_TRUE(LoadArchetypeXml(*fromXml, dir.Path("round.xml")));
+    Cog* fromBinary = mCogs.Create("Invader");
+    ASSERT_TRUE(LoadArchetypeBinary(*fromBinary, SaveArchetypeBinary(*original)));
+
+    for (Cog* copy : {fromXml, fromBinary})
+    {
+        EXPECT_EQ(copy->GetName(), "Edited <one>");
+        const auto* h = static_cast<HealthComp*>(copy->GetComponent(kHealthId));
+        EXPECT_EQ(h->mHealth, -7);
+        EXPECT_FLOAT_EQ(h->mSpeed, 3.125f);
+        EXPECT_EQ(h->mLabel, health->mLabel);
+        EXPECT_FLOAT_EQ(h->mOffset.y, 100.0f);
+        EXPECT_EQ(static_cast<MarkerComp*>(copy->GetComponent(kMarkerId))->mTag, "two words");
+        EXPECT_EQ(Stored(*copy), Stored(*original));
+    }
+}
+
+TEST_F(CompositionFile, TruncatedBinaryImageKeepsTheCogWhole)
+{
+    mCogs.file("invader.xml");
+    Cog* original = mCogs.Create("BigInvader");
+    const std::string image = SaveArchetypeBinary(*original);
+    // Cut inside the values: the closing tag alone would still leave every value readable.
+    for (size_t cut : {size_t(0), size_t(3), image.size() / 2, image.size() - 5})
+    {
+        Cog* cog = mCogs.Create("Invader");
+        EXPECT_FALSE(LoadArchetypeBinary(*cog, image.substr(0, cut)));
+    }
+}
+
+TEST_F(CompositionFile, ComponentNameAndIdInACogFileAreIgnoredOnLoading)
+{
+    mCogs.file("invader.xml");
+    std::string text = TempDir::Read(CogData("big_invader.xml"));
+    text.replace(text.find("name=\"Health\" CompID=\"900\""), 26, "name=\"Bogus\" CompID=\"77\"");
+    TempDir dir;
+    Cog* cog = mCogs.Create("Invader");
+    ASSERT_TRUE(LoadArchetypeXml(*cog, dir.Write("renamed.xml", text)));
+    EXPECT_EQ(static_cast<HealthComp*>(cog->GetComponent(kHealthId))->mHealth, 250);
+    EXPECT_EQ(cog->GetComponent(kHealthId)->GetTypeName(), "Health");
+}
+
+TEST_F(CompositionFile, SavedCompositionMatchesTheFileItWasReadFrom)
+{
+    FileComposition record;
+    ASSERT_TRUE(LoadFileComposition(record, "invader.xml"));
+    EXPECT_EQ(record.mComponents, (std::vector<uint32_t>{900, 901}));
+    ASSERT_EQ(record.mArchetypes.size(), 2u);
+    EXPECT_EQ(record.mArchetypes[0].mFile, "big_invader.xml");
+    TempDir dir;
+    ASSERT_TRUE(SaveFileComposition(record, dir.Path("saved.xml")));
+    EXPECT_EQ(TempDir::Read(dir.Path("saved.xml")), TempDir::Read(CogData("invader.xml")));
+}
+
+TEST_F(CompositionFile, ReplacedComposerStaysAliveWhileItsCogsExist)
+{
+    mCogs.file("invader.xml");
+    Cog* old = mCogs.Create("Invader");
+    CogType* firstType = mCogs.FindType("Invader");
+    CogType* firstArchetype = mCogs.FindType("BigInvader");
+    mCogs.file("invader.xml");
+    EXPECT_NE(mCogs.FindType("Invader"), firstType);
+    // Archetypes already known keep their entry.
+    EXPECT_EQ(mCogs.FindType("BigInvader"), firstArchetype);
+    EXPECT_EQ(&old->GetComposer(), firstType);
+    Trace().clear();
+    old->CallFunctionByName("Hit");
+    mCogs.UpdateAll();
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"Hit Health", "Hit Marker", "TestFunc"}));
+    EXPECT_EQ(old->GetTypeName(), "Invader");
+    old->Destroy();
+    mCogs.ProcessDestroyList();
+}
+
+TEST_F(CompositionFile, CogListLoadsItsFilesInOrderRecursively)
+{
+    const uint32_t mark = LogMark();
+    mCogs.file("list_main.xml");
+    EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_main.xml"), 1);
+    EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_nested.xml"), 1);
+    EXPECT_NE(mCogs.FindType("Scenery"), nullptr);
+    EXPECT_NE(mCogs.FindType("Invader"), nullptr);
+    // The cog file's cog is initialised: its name is published and "Construct" ran.
+    Cog* level = mCogs.FindCogByName("Level");
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"Construct Level"}));
+    EXPECT_EQ(mCogs.GetCogCount(), 1u);
+}
+
+TEST_F(CompositionFile, CogListNamingItselfIsRefused)
+{
+    const uint32_t mark = LogMark();
+    mCogs.file("list_self.xml");
+    EXPECT_EQ(CountLogSince(mark, "Cog List File names itself, skipped: list_self.xml"), 1);
+    EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_self.xml"), 1);
+    // The rest of the list still loads, once.
+    EXPECT_EQ(mCogs.GetCogCount(), 1u);
+    EXPECT_NE(mCogs.FindCogByName("Level"), nullptr);
+}
+
+TEST_F(CompositionFile, CogListsNamingEachOtherAreRefused)
+{
+    const uint32_t mark = LogMark();
+    mCogs.file("list_a.xml");
+    std::string refused = "Cog List File names itself, skipped: ./list_a.xml";
+    Console::FixSlashes(refused);
+    EXPECT_EQ(CountLogSince(mark, refused), 1);
+    EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_a.xml"), 1);
+    EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_b.xml"), 1);
+    EXPECT_EQ(mCogs.GetCogCount(), 0u);
+    EXPECT_NE(mCogs.FindType("Scenery"), nullptr);
+}
+
+TEST_F(CompositionFile, ListOfAnotherTypeIsIgnoredSilently)
+{
+    const uint32_t mark = LogMark();
+    mCogs.file("list_strings.xml");
+    EXPECT_EQ(LogMark(), mark);
+    EXPECT_EQ(mCogs.FindType("Scenery"), nullptr);
+}
+
+TEST_F(CompositionFile, MissingAndMalformedFilesAreReportedWithoutHarm)
+{
+    mCogs.file("nothing_here.xml");
+    EXPECT_EQ(NewestLogText(), "File Not Found: nothing_here.xml");
+    TempDir dir;
+    mCogs.file(dir.Write("cut.xml", "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<FileComposition>\n<string name=\"CogName\">Cut"));
+    mCogs.file(dir.Write("empty.xml", ""));
+    mCogs.Composer(dir.Write("wrong.xml", StreamText("<cog CogID=\"x\"></cog>")));
+    mCogs.Composer(dir.Path("absent.xml"));
+    EXPECT_EQ(mCogs.FindType("Cut"), nullptr);
+    EXPECT_EQ(mCogs.FindType(""), nullptr);
+    EXPECT_EQ(mCogs.GetCogCount(), 0u);
+}
+} // namespace

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/LOOM/support/ConsoleTestSupport.h"
+
+namespace {
+void Type(Console& console, const std::string& text)
+{
+    for (char c : text)
+        console.OnKey(static_cast<unsigned char>(c));
+}
+} // namespace
+
+TEST(ConsoleKeys, EnterTogglesInputAndRunsTheLine)
+{
+    TestConsole console;
+    EXPECT_FALSE(console.GetInputActive());
+    Type(console, "ab");
+    EXPECT_EQ(console.GetInputLine(), ""); // keys are ignored while input is off
+    console.OnKey(Console::KeyEnter);
+    EXPECT_TRUE(console.GetInputActive());
+    console.OnKey(Console::KeyEnter);
+    EXPECT_FALSE(console.GetInputActive());
+    console.OnKey(Console::KeyEnter);
+    Type(console, "Mes hi");
+    EXPECT_EQ(console.GetInputLine(), "Mes hi");
+    EXPECT_EQ(console.GetCursor(), 6);
+    console.OnKey(Console::KeyEnter);
+    EXPECT_EQ(console.Last().mText, "hi");
+    EXPECT_EQ(console.GetInputLine(), "");
+    EXPECT_FALSE(console.GetInputActive());
+}
+
+TEST(ConsoleKeys, EditingMovesTheCursor)
+{
+    TestConsole console;
+    console.OnKey(Console::KeyEnter);
+    Type(console, "abc");
+    console.OnKey(Console::KeyLeft);
+    console.OnKey(Console::KeyLeft);
+    console.OnKey('X');
+    EXPECT_EQ(console.GetInputLine(), "aXbc");
+    console.OnKey(Console::KeyDelete);
+    EXPECT_EQ(console.GetInputLine(), "aXc");
+    console.OnKey(Console::KeyBackspace);
+    EXPECT_EQ(console.GetInputLine(), "ac");
+    EXPECT_EQ(console.GetCursor(), 1);
+    for (int i = 0; i < 5; ++i)
+        console.OnKey(Console::KeyRight);
+    EXPECT_EQ(console.GetCursor(), 2);
+    console.OnKey(Console::KeyDelete); // at the end: nothing to erase
+    EXPECT_EQ(console.GetInputLine(), "ac");
+    for (int i = 0; i < 5; ++i)
+        console.OnKey(Console::KeyLeft);
+    console.OnKey(Console::KeyBackspace); // at the start: nothing to erase
+    EXPECT_EQ(console.GetInputLine(), "ac");
+    EXPECT_EQ(console.GetCursor(), 0);
+}
+
+TEST(ConsoleKeys, NonPrintableCodesAreNotInserted)
+{
+    TestConsole console;
+    console.OnKey(Console::KeyEnter);
+    for (uint32_t code : {0u, 6u, 7u, 9u, 27u, 127u, 200u, 211u, 212u, 300u})
+        console.OnKey(code);
+    EXPECT_EQ(console.GetInputLine(), "");
+    console.OnKey(Console::KeyBackquote);
+    EXPECT_TRUE(console.GetShowConsole());
+    EXPECT_EQ(console.GetInputLine(), "`");
+}
+
+TEST(ConsoleKeys, BackquoteTogglesTheConsoleWhateverTheInputState)
+{
+    TestConsole console;
+    console.OnKey(Console::KeyBackquote);
+    EXPECT_TRUE(console.GetShowConsole());
+    console.OnKey(Console::KeyBackquote);
+    EXPECT_FALSE(console.GetShowConsole());
+    EXPECT_EQ(console.GetInputLine(), "");
+}
+
+TEST(ConsoleKeys, ScrollStopsAtTheOldestEntry)
+{
+    TestConsole console;
+    // Fewer entries than the display shows: no scrolling at all.
+    for (int i = 0; i < 5; ++i)
+        console.Log("line");
+    console.OnKey(Console::KeyPageUp);
+    EXPECT_EQ(console.GetScroll(), 0);
+    console.OnKey(Console::KeyPageDown);
+    EXPECT_EQ(console.GetScroll(), 0);
+
+    for (int i = 0; i < 25; ++i)
+        console.Log("line");
+    for (int i = 0; i < 40; ++i)
+        console.OnKey(Console::KeyPageUp);
+    EXPECT_EQ(console.GetScroll(), 30 - 18);
+    console.OnKey(Console::KeyPageDown);
+    EXPECT_EQ(console.GetScroll(), 11);
+    console.Log("new");
+    EXPECT_EQ(console.GetScroll(), 0);
+}
+
+TEST(ConsoleKeys, FunctionKeysReachTheEngine)
+{
+    TestConsole console;
+    int stops = 0;
+    int restarts = 0;
+    console.OnKey(Console::KeyF12); // nothing installed yet
+    console.SetEngineKeys([&] { ++stops; }, [&] { ++restarts; });
+    console.OnKey(Console::KeyF12);
+    console.OnKey(Console::KeyF11);
+    console.OnKey(Console::KeyF11);
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(restarts, 2);
+}
+
+TEST(ConsoleKeys, ArrowsRecallLinesEvenUnknownOnes)
+{
+    TestConsole console;
+    console.ExecuteLine("Mes one");
+    console.ExecuteLine("NoSuchCommand two");
+    console.OnKey(Console::KeyEnter);
+    console.OnKey(Console::KeyUp);
+    EXPECT_EQ(console.GetInputLine(), "NoSuchCommand two");
+    EXPECT_EQ(console.GetCursor(), 17);
+    console.OnKey(Console::KeyUp);
+    EXPECT_EQ(console.GetInputLine(), "Mes one");
+    console.OnKey(Console::KeyUp); // wraps to the newest
+    EXPECT_EQ(console.GetInputLine(), "NoSuchCommand two");
+    console.OnKey(Console::KeyDown);
+    EXPECT_EQ(console.GetInputLine(), "Mes one");
+}
+
+TEST(ConsoleKeys, ArrowsWithNoHistoryLeaveTheLine)
+{
+    TestConsole console;
+    console.OnKey(Console::KeyEnter);
+    Type(console, "x");
+    console.OnKey(Console::KeyUp);
+    console.OnKey(Console::KeyDown);
+    EXPECT_EQ(console.GetInputLine(), "x");
+}

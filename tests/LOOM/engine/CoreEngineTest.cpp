@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/LOOM/support/FakeClock.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "LOOM/engine/EngineConfig.h"
+#include "LOOM/engine/Loom.h"
+
+namespace {
+std::vector<std::string> gEvents;
+std::string gUpdateLine; // a console line one loom runs from inside its update
+
+class FakeLoom : public Loom
+{
+public:
+    explicit FakeLoom(std::string name) : mName(std::move(name)) { gEvents.push_back("create " + mName); }
+    ~FakeLoom() override { gEvents.push_back("delete " + mName); }
+    void Init() override { gEvents.push_back("init " + mName); }
+    void Shutdown() override { gEvents.push_back("shutdown " + mName); }
+    void RegisterTypes() override { gEvents.push_back("register " + mName); }
+    void Update() override
+    {
+        gEvents.push_back("update " + mName);
+        if (mName == "Logic" && !gUpdateLine.empty())
+        {
+            const std::string line = gUpdateLine;
+            gUpdateLine.clear();
+            Console::Instance().ExecuteLine(line);
+        }
+    }
+    void Unload() override {}
+    std::string GetName() override { return mName + " Loom"; }
+    std::string GetTypeName() override { return mName + "Loom"; }
+
+private:
+    std::string mName;
+};
+
+LoomFactories FakeFactories()
+{
+    LoomFactories f;
+    f.mAudio = []() -> Loom* { return new FakeLoom("Audio"); };
+    f.mIO = []() -> Loom* { return new FakeLoom("IO"); };
+    f.mNetwork = []() -> Loom* { return new FakeLoom("Network"); };
+    f.mPhysics = []() -> Loom* { return new FakeLoom("Physics"); };
+    f.mGraphics = []() -> Loom* { return new FakeLoom("Graphics"); };
+    f.mLogic = []() -> Loom* { return new FakeLoom("Logic"); };
+    return f;
+}
+
+// The events of one kind, in order.
+std::vector<std::string> Only(const std::string& kind)
+{
+    std::vector<std::string> out;
+    for (const std::string& e : gEvents)
+        if (e.rfind(kind + " ", 0) == 0)
+            out.push_back(e.substr(kind.size() + 1));
+    return out;
+}
+
+using Names = std::vector<std::string>;
+
+bool Logged(const std::string& text, uint32_t since)
+{
+    const Console& console = Console::Instance();
+    const uint32_t count = console.GetEntryCounter() - since;
+    for (uint32_t i = 0; i < count && i < console.GetEntries().Size(); ++i)
+        if (console.GetEntries().FromNewest(i).mText == text)
+            return true;
+    return false;
+}
+} // namespace
+
+TEST(CoreEngine, LoomsRunInTheirFixedOrders)
+{
+    gEvents.clear();
+    EngineConfig::Instance() = EngineConfig();
+    {
+        CoreEngine engine(nullptr, FakeFactories());
+        engine.Start();
+        EXPECT_EQ(Only("create"), (Names{"Audio", "IO", "Network", "Physics", "Graphics", "Logic"}));
+        EXPECT_EQ(Only("register"), (Names{"Audio", "IO", "Graphics", "Logic", "Physics", "Network"}));
+        EXPECT_EQ(Only("init"), (Names{"Audio", "Network", "Physics", "IO", "Graphics", "Logic"}));
+        gEvents.clear();
+        engine.Frame();
+        EXPECT_EQ(Only("update"), (Names{"Graphics", "Physics", "Logic", "Audio", "IO", "Network"}));
+        gEvents.clear();
+    }
+    EXPECT_EQ(Only("shutdown"), (Names{"Audio", "Logic", "Graphics", "IO", "Physics"}));
+    EXPECT_EQ(Only("delete"), (Names{"Graphics", "IO", "Network", "Physics", "Audio", "Logic"}));
+}
+
+TEST(CoreEngine, HardRestartFromInsideAFrameWaitsForItsEnd)
+{
+    gEvents.clear();
+    EngineConfig::Instance() = EngineConfig();
+    CoreEngine engine(nullptr, FakeFactories());
+    engine.Start();
+    gEvents.clear();
+    gUpdateLine = "restart";
+    engine.Frame();
+    // Every update of the frame ran before any loom went down.
+    EXPECT_EQ(Only("update"), (Names{"Graphics", "Physics", "Logic", "Audio", "IO", "Network"}));
+    EXPECT_EQ(gEvents[6], "shutdown Audio");
+    EXPECT_EQ(Only("shutdown"), (Names{"Audio", "Logic", "Graphics", "IO", "Physics"}));
+    EXPECT_EQ(Only("init"), (Names{"Audio", "Network", "Physics", "IO", "Graphics", "Logic"}));
+    EXPECT_TRUE(Only("register").empty()) << "types are registered once";
+    EXPECT_TRUE(Only("create").empty());
+}
+
+TEST(CoreEngine, SoftRestartKeepsTheLoomsAndDestroysTheCogs)
+{
+    gEvents.clear();
+    EngineConfig::Instance() = EngineConfig();
+    CoreEngine engine(nullptr, FakeFactories());
+    engine.Start();
+    gEvents.clear();
+    const uint32_t since = Console::Instance().GetEntryCounter();
+    Console::Instance().ExecuteLine("SoftRestart");
+    EXPECT_TRUE(Logged("Soft Restarting", since));
+    EXPECT_TRUE(Only("shutdown").empty());
+    EXPECT_TRUE(Only("init").empty());
+    EXPECT_EQ(CogFactory::Instance().GetCogCount(), 0u);
+}
+
+TEST(CoreEngine, PauseCommandsFreezeGameTimeOnly)
+{
+    FakeClock fake;
+    EngineConfig::Instance() = EngineConfig();
+    CoreEngine engine(nullptr, LoomFactories{});
+    engine.Start();
+    engine.Frame();
+    const uint32_t since = Console::Instance().GetEntryCounter();
+    fake.Advance(0.5);
+    engine.Frame();
+    const double before = engine.GetGameClock().GetTime();
+    EXPECT_NEAR(before, 0.5, 1e-6);
+
+    Console::Instance().ExecuteLine("pause");
+    EXPECT_TRUE(Logged("Game Paused", since));
+    fake.Advance(2.0);
+    engine.Frame();
+    EXPECT_DOUBLE_EQ(engine.GetGameClock().GetTime(), before);
+    Console::Instance().ExecuteLine("pause");
+    EXPECT_TRUE(Logged("Game Unpaused", since));
+
+    Console::Instance().ExecuteLine("SetPause true");
+    EXPECT_TRUE(engine.GetGameClock().IsPaused());
+    fake.Advance(1.0);
+    Console::Instance().ExecuteLine("SetPause false");
+    fake.Advance(0.25);
+    engine.Frame();
+    EXPECT_NEAR(engine.GetGameClock().GetTime(), before + 0.25, 1e-6);
+    EXPECT_GT(engine.GetRunTime(), 3000) << "core time runs on while paused";
+}
+
+TEST(CoreEngine, FrameStatisticsSkipZeroLengthFrames)
+{
+    FakeClock fake;
+    EngineConfig::Instance() = EngineConfig();
+    CoreEngine engine(nullptr, LoomFactories{});
+    engine.Start();
+    engine.Frame(); // zero seconds: no sample
+    EXPECT_FLOAT_EQ(engine.GetFrameRate(), 0.0f);
+    fake.Advance(0.02);
+    engine.Frame();
+    EXPECT_NEAR(engine.GetFrameRate(), 50.0f, 0.01f);
+    EXPECT_NEAR(engine.GetFrameDt(), 0.02f, 1e-6f);
+}
+
+TEST(CoreEngine, ExitEndsTheLoopAfterTheFrame)
+{
+    EngineConfig::Instance() = EngineConfig();
+    CoreEngine engine(nullptr, LoomFactories{});
+    engine.Start();
+    EXPECT_TRUE(engine.IsRunning());
+    const uint32_t since = Console::Instance().GetEntryCounter();
+    Console::Instance().ExecuteLine("exit");
+    EXPECT_FALSE(engine.IsRunning());
+    engine.Run();
+    EXPECT_TRUE(Logged("Control Loop Terminated", since));
+}

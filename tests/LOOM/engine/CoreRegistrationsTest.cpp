@@ -1,0 +1,55 @@
+#include "tests/LOOM/support/CogTestSupport.h"
+#include "LOOM/base/Clocks.h"
+#include "LOOM/engine/CoreRegistrations.h"
+#include "LOOM/engine/TimedCallList.h"
+
+namespace {
+class CoreRegistrations : public CogFixture
+{
+protected:
+    void SetUp() override
+    {
+        CogFixture::SetUp();
+        RegisterCoreFunctions(mCogs, mList);
+        mType = MakeType("Core", {kMarkerId});
+        for (const char* name : {"Death", "AutoFire", "TestFunc", "TestConstruct", "TestDestroy"})
+            mType->BindFunction(name, mCogs.FindFunction(name));
+    }
+
+    GameClock mClock;
+    TimedCallList mList{mCogs, mClock};
+    std::shared_ptr<Composer> mType;
+};
+
+TEST_F(CoreRegistrations, AllFiveTakeNoParameters)
+{
+    for (const char* name : {"Death", "AutoFire", "TestFunc", "TestConstruct", "TestDestroy"})
+    {
+        ASSERT_NE(mCogs.FindFunction(name), nullptr) << name;
+        EXPECT_EQ(mCogs.FindFunction(name)->Signature(), 0u) << name;
+    }
+}
+
+TEST_F(CoreRegistrations, DeathRemovesTheCogAtTheEndOfTheFrame)
+{
+    Cog* cog = mCogs.Create("Core");
+    const uint32_t id = cog->GetID();
+    cog->CallFunctionByName("Death");
+    EXPECT_EQ(mCogs.GetCog(id), cog);
+    mCogs.ProcessDestroyList();
+    EXPECT_EQ(mCogs.GetCog(id), nullptr);
+}
+
+TEST_F(CoreRegistrations, TestFunctionsLogTheirLines)
+{
+    Cog* cog = mCogs.Create("Core");
+    const uint32_t mark = LogMark();
+    cog->CallFunctionByName("TestFunc");
+    cog->CallFunctionByName("TestFunc");
+    EXPECT_EQ(CountLogSince(mark, "Test Func Fired"), 2);
+    cog->CallFunctionByName("TestConstruct");
+    EXPECT_EQ(NewestLogText(), "Constructed");
+    cog->CallFunctionByName("TestDestroy");
+    EXPECT_EQ(NewestLogText(), "Destroyed");
+}
+} // namespace

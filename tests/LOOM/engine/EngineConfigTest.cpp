@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "LOOM/engine/EngineConfig.h"
+#include "LOOM/serial/XMLSaver.h"
+#include "tests/LOOM/support/SerialTestUtil.h"
+
+namespace {
+const std::string kConfig = std::string(LOOM_TEST_DATA) + "/config.xml";
+}
+
+TEST(EngineConfig, ExampleLoadsEveryField)
+{
+    EngineConfig config;
+    ASSERT_TRUE(LoadEngineConfig(kConfig, config));
+    EXPECT_EQ(config.mMotD, "Welcome to the Loom engine");
+    EXPECT_EQ(config.mUserName, "Builder");
+    EXPECT_EQ(config.mConfigFolder, "Config");
+    EXPECT_EQ(config.mStartupScript, "Scripts\\Start.lua");
+    EXPECT_EQ(config.mConsoleFlags, 3);
+    EXPECT_EQ(config.mWindowX, 1024);
+    EXPECT_EQ(config.mWindowY, 768);
+    EXPECT_TRUE(config.mShowDebugInfo);
+    EXPECT_FALSE(config.mRunEditor);
+    EXPECT_FALSE(config.mPreExport);
+    EXPECT_TRUE(config.mCacheBinaryArchetypes);
+    EXPECT_FALSE(config.mExportDocs);
+    EXPECT_EQ(config.mLogFile, "Log.xml");
+    EXPECT_TRUE(config.mProcessCompFolder);
+}
+
+TEST(EngineConfig, ExampleSavesBackByteForByte)
+{
+    EngineConfig config;
+    ASSERT_TRUE(LoadEngineConfig(kConfig, config));
+    const std::string path = TempPath("config_saved.xml");
+    {
+        XMLSaver saver(path);
+        saver.BeginField("EngineConfig", nullptr, false, TypeElement, &config);
+        config.Serialize(saver);
+        saver.EndField("EngineConfig", false);
+    }
+    EXPECT_EQ(ReadTextFile(path), ReadTextFile(kConfig));
+}
+
+TEST(EngineConfig, DefaultsAreEmptyZeroAndFalse)
+{
+    const EngineConfig config;
+    EXPECT_TRUE(config.mMotD.empty() && config.mStartupScript.empty() && config.mLogFile.empty());
+    EXPECT_EQ(config.mWindowX, 0);
+    EXPECT_FALSE(config.mProcessCompFolder);
+}
+
+TEST(EngineConfig, MissingFileKeepsTheDefaultsWithoutAnAssertion)
+{
+    EngineConfig config;
+    config.mWindowX = 640;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadEngineConfig(TempPath("config_missing.xml"), config));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("config_missing.xml"), std::string::npos);
+    EXPECT_EQ(config.mWindowX, 640);
+}
+
+TEST(EngineConfig, MalformedFileKeepsTheDefaultsAndSaysSo)
+{
+    std::string text = ReadTextFile(kConfig);
+    // Broken after the window size: nothing of it may be taken.
+    text = text.substr(0, text.find("<bool name=\"ShowDebugInfo\">")) + "<bool name=\"ShowDebugInfo\">tr";
+    const std::string path = TempPath("config_broken.xml");
+    WriteTextFile(path, text);
+    EngineConfig config;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadEngineConfig(path, config));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("config_broken.xml"), std::string::npos);
+    EXPECT_EQ(config.mWindowX, 0);
+    EXPECT_TRUE(config.mMotD.empty());
+}
+
+TEST(EngineConfig, OnlyTheStartupScriptSet)
+{
+    std::string text = ReadTextFile(kConfig);
+    const auto blank = [&text](const std::string& from, const std::string& to) {
+        const size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    blank(">Welcome to the Loom engine<", "><");
+    blank(">Builder<", "><");
+    blank(">Config<", "><");
+    blank(">Scripts\\Start.lua<", ">Init.lua<");
+    blank(">3<", ">0<");
+    blank(">1024<", ">0<");
+    blank(">768<", ">0<");
+    for (int i = 0; i < 3; ++i)
+        blank(">true<", ">false<");
+    blank(">Log.xml<", "><");
+    const std::string path = TempPath("config_script.xml");
+    WriteTextFile(path, text);
+
+    EngineConfig config;
+    ASSERT_TRUE(LoadEngineConfig(path, config));
+    EXPECT_EQ(config.mStartupScript, "Init.lua");
+    EXPECT_TRUE(config.mLogFile.empty());
+    EXPECT_EQ(config.mWindowX, 0);
+    EXPECT_FALSE(config.mProcessCompFolder);
+}

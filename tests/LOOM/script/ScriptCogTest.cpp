@@ -1,0 +1,195 @@
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "tests/LOOM/support/ScriptTestSupport.h"
+
+namespace {
+
+// Which cog ran which function with which number, in order.
+struct CogCall
+{
+    uint32_t mCog;
+    std::string mFunction;
+    int32_t mValue;
+};
+
+std::vector<CogCall>& Calls()
+{
+    static std::vector<CogCall> calls;
+    return calls;
+}
+
+struct CogCommands
+{
+    std::string NameOf(Cog* cog) { return cog ? cog->GetName() : std::string("<none>"); }
+    Cog* Find(std::string name) { return mCogs->FindCogByName(name); }
+    CogFactory* mCogs = nullptr;
+};
+
+class ScriptCogTest : public ScriptTest
+{
+protected:
+    void SetUp() override
+    {
+        ScriptTest::SetUp();
+        Calls().clear();
+        mType = std::make_shared<Composer>(mCogs, "ScriptedThing", "");
+        mType->BindMessage("Add", MakeCogFunctor([](Cog* cog, int32_t a, int32_t b) -> int32_t {
+                               Calls().push_back({cog->GetID(), "Add", a + b});
+                               return a + b;
+                           }));
+        mType->BindMessage("Id", MakeCogFunctor([](Cog* cog) -> int32_t { return int32_t(cog->GetID()); }));
+        mType->BindMessage("Take", MakeCogFunctor([](Cog* cog, int32_t value) {
+                               Calls().push_back({cog->GetID(), "Take", value});
+                           }));
+        mType->BindMessage("Destroy", MakeCogFunctor([](Cog* cog) { Calls().push_back({cog->GetID(), "Destroy", 0}); }));
+        mType->BindMessage("Pos", MakeCogFunctor([](Cog*, Vector3 v) -> Vector3 { return v * 2.0f; }));
+        mCogs.RegisterType("ScriptedThing", mType);
+
+        mCommands.mCogs = &mCogs;
+        Console::Instance().AddCommand("TestCogName", MakeConsoleCommand(&mCommands, &CogCommands::NameOf));
+        Console::Instance().AddCommand("TestFindCog", MakeConsoleCommand(&mCommands, &CogCommands::Find));
+    }
+    void TearDown() override
+    {
+        mCogs.DestroyAll();
+        ScriptTest::TearDown();
+    }
+
+    Cog* Make(const std::string& name)
+    {
+        Cog* cog = mCogs.Allocate("ScriptedThing");
+        EXPECT_NE(cog, nullptr);
+        if (!cog)
+            return nullptr;
+        cog->SetName(name);
+        cog->Initialize();
+        return cog;
+    }
+
+    CogFactory mCogs;
+    std::shared_ptr<Composer> mType;
+    CogCommands mCommands;
+};
+
+} // namespace
+
+TEST_F(ScriptCogTest, NamedCog_PublishedAsGlobalWhileItLives)
+{
+    Cog* hero = Make("Hero");
+    ASSERT_NE(hero, nullptr);
+    EXPECT_EQ(String("tostring(Hero)"), "Loom Cog");
+    EXPECT_TRUE(True("Hero.IsValid()"));
+    EXPECT_EQ(Number("Hero.Id()"), double(hero->GetID()));
+
+    mCogs.Destroy(hero);
+    mCogs.ProcessDestroyList();
+    EXPECT_EQ(TypeOf("Hero"), "nil");
+}
+
+TEST_F(ScriptCogTest, DestroyedCog_ValueReportsInvalidAndCallsThroughItAreHarmless)
+{
+    Cog* hero = Make("Hero");
+    ASSERT_TRUE(Run("Kept = Hero KeptAdd = Hero.Add"));
+    mCogs.Destroy(hero);
+    mCogs.ProcessDestroyList();
+    Calls().clear();
+
+    const uint32_t mark = LogMark();
+    EXPECT_TRUE(True("Kept.IsValid() == false"));
+    EXPECT_EQ(Number("select('#', Kept.Add(1, 2))"), 0.0);
+    EXPECT_EQ(Number("select('#', KeptAdd(1, 2))"), 0.0); // a closure taken while it lived
+    EXPECT_TRUE(Run("Kept.Destroy() Kept.Init() Kept.Take(Kept)"));
+    EXPECT_EQ(String("G.TestCogName(Kept)"), "<none>");
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_TRUE(LoggedSince(mark).empty());
+}
+
+TEST_F(ScriptCogTest, CogFunction_TakesTypedArgumentsAndReturnsItsResult)
+{
+    Make("Hero");
+    EXPECT_EQ(Number("Hero.Add(2, 3)"), 5.0);
+    EXPECT_EQ(Number("Hero.Pos(Vector3(1, 2, 3)).z"), 6.0);
+    EXPECT_EQ(Number("select('#', Hero.NoSuchFunction(1))"), 0.0);
+    EXPECT_NE(String("select(2, pcall(Hero.Pos, 5))").find("rVector3 expected"), std::string::npos);
+}
+
+TEST_F(ScriptCogTest, NestedCalls_EachRunOnItsOwnCog)
+{
+    Cog* a = Make("A");
+    Cog* b = Make("B");
+    ASSERT_TRUE(Run("A.Take(B.Id())"));
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].mCog, a->GetID());
+    EXPECT_EQ(Calls()[0].mValue, int32_t(b->GetID()));
+}
+
+TEST_F(ScriptCogTest, CogArguments_PassedToCommandsAndReturnedFromThem)
+{
+    Make("Hero");
+    EXPECT_EQ(String("G.TestCogName(Hero)"), "Hero");
+    // Anything but a cog value arrives as no cog.
+    EXPECT_EQ(String("G.TestCogName(Vector3())"), "<none>");
+    EXPECT_EQ(String("G.TestCogName('Hero')"), "<none>");
+    EXPECT_EQ(String("G.TestCogName()"), "<none>");
+    EXPECT_EQ(String("G.TestCogName(setmetatable({}, getmetatable(G)))"), "<none>");
+
+    EXPECT_EQ(String("tostring(G.TestFindCog('Hero'))"), "Loom Cog");
+    EXPECT_EQ(Number("G.TestFindCog('Hero').Add(1, 1)"), 2.0);
+    EXPECT_TRUE(True("G.TestFindCog('Nobody').IsValid() == false"));
+}
+
+TEST_F(ScriptCogTest, CallFunction_HandsCogParametersAsCogValues)
+{
+    Cog* hero = Make("Hero");
+    ASSERT_TRUE(Run("function Receive(c) Received = c.Id() end"));
+    ParamBuffer params;
+    params.PushCog(hero);
+    EXPECT_TRUE(Scripts().CallFunction("Receive", params));
+    EXPECT_EQ(Number("Received"), double(hero->GetID()));
+}
+
+TEST_F(ScriptCogTest, Destroy_QueuesTheCogAndRunsItsDestroyFunction)
+{
+    Cog* hero = Make("Hero");
+    ASSERT_TRUE(Run("Hero.Destroy()"));
+    EXPECT_TRUE(mCogs.IsQueued(hero));
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].mFunction, "Destroy");
+    // Still there until the end of the frame.
+    EXPECT_TRUE(True("Hero.IsValid()"));
+}
+
+TEST_F(ScriptCogTest, CogValue_IgnoresAssignmentsCallsAndOddKeys)
+{
+    Make("Hero");
+    ASSERT_TRUE(Run("Hero.Add = 5 Hero()"));
+    EXPECT_EQ(TypeOf("Hero.Add"), "function");
+    EXPECT_EQ(TypeOf("Hero[true]"), "nil");
+    EXPECT_EQ(TypeOf("Hero[nil]"), "nil");
+    // A number key names a function by its text, like any other unknown name.
+    EXPECT_EQ(TypeOf("Hero[7]"), "function");
+    const uint32_t mark = LogMark();
+    EXPECT_EQ(Number("select('#', Hero[7](1))"), 0.0);
+    EXPECT_TRUE(LoggedSince(mark).empty());
+    EXPECT_EQ(TypeOf("getmetatable(Hero).__index(Vector3(), 'Add')"), "nil");
+}
+
+TEST_F(ScriptCogTest, NamedCog_NotPublishedWithoutAState)
+{
+    Scripts().Close();
+    const uint32_t mark = LogMark();
+    Cog* ghost = Make("Ghost");
+    ASSERT_NE(ghost, nullptr);
+    EXPECT_EQ(CountStartingWith(LoggedSince(mark), "No Lua state: global Ghost ignored"), 1u);
+    mCogs.Destroy(ghost);
+    mCogs.ProcessDestroyList();
+    Scripts().Init();
+    EXPECT_EQ(TypeOf("Ghost"), "nil");
+}

@@ -1,0 +1,209 @@
+#include <string>
+
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/calls/DisplaySettings.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "tests/LOOM/support/ScriptTestSupport.h"
+
+namespace {
+
+// Console commands of every argument and result kind a script may use.
+struct Calculator
+{
+    int32_t Add(int32_t a, int32_t b) { return a + b; }
+    std::string Greet(std::string name) { return "Hello " + name; }
+    std::string Echo(std::string text) { return text; }
+    Vector3 Scale(Vector3 v, float s) { return v * s; }
+    bool Not(bool value) { return !value; }
+    uint32_t UMax() { return 0xFFFFFFFFu; }
+    double Half(double value) { return value / 2.0; }
+    DisplaySettings Widen(DisplaySettings settings)
+    {
+        settings.mScreenWidth *= 2;
+        settings.mVsync = false;
+        return settings;
+    }
+    Quat Same(Quat q) { return q; }
+    Color Invert(Color c)
+    {
+        c.Invert();
+        return c;
+    }
+    void Count() { ++mCount; }
+    void Take4(int32_t, float, std::string, bool last) { mLast = last; }
+    int mCount = 0;
+    bool mLast = false;
+};
+
+class ScriptEngineTableTest : public ScriptTest
+{
+protected:
+    void SetUp() override
+    {
+        ScriptTest::SetUp();
+        Register("TestAdd", &Calculator::Add);
+        Register("TestGreet", &Calculator::Greet);
+        Register("TestEcho", &Calculator::Echo);
+        Register("TestScale", &Calculator::Scale);
+        Register("TestNot", &Calculator::Not);
+        Register("TestUMax", &Calculator::UMax);
+        Register("TestHalf", &Calculator::Half);
+        Register("TestWiden", &Calculator::Widen);
+        Register("TestSame", &Calculator::Same);
+        Register("TestInvert", &Calculator::Invert);
+        Register("TestCount", &Calculator::Count);
+        Register("TestTake4", &Calculator::Take4);
+    }
+
+    template <typename Method>
+    void Register(const char* name, Method method)
+    {
+        Console::Instance().AddCommand(name, MakeConsoleCommand(&mCalculator, method));
+    }
+
+    Calculator mCalculator;
+};
+
+} // namespace
+
+TEST_F(ScriptEngineTableTest, StartScript_CallsCommandsWithTypedArgumentsAndReadsResults)
+{
+    const uint32_t mark = LogMark();
+    Scripts().RunScript("Scripts/Start.lua");
+    EXPECT_EQ(CountStartingWith(LoggedSince(mark), "Lua Error"), 0u);
+    EXPECT_TRUE(True("StartDone"));
+    EXPECT_EQ(Number("Sum"), 42.0);
+    EXPECT_EQ(Number("Negative"), -42.0);
+    EXPECT_EQ(String("Greeting"), "Hello Loom");
+    EXPECT_EQ(Number("ScaledY"), 4.0);
+    EXPECT_TRUE(True("Flipped == true"));
+    EXPECT_EQ(Number("Big"), 4294967295.0);
+    EXPECT_EQ(Number("Half"), 2.5);
+    EXPECT_EQ(Number("WiderWidth"), 1280.0);
+    EXPECT_TRUE(True("WiderVsync == false"));
+    EXPECT_EQ(mCalculator.mCount, 2);
+}
+
+TEST_F(ScriptEngineTableTest, Field_FoundWhateverTheCase)
+{
+    EXPECT_EQ(Number("G.testadd(1, 2)"), 3.0);
+    EXPECT_EQ(Number("G.TESTADD(1, 2)"), 3.0);
+    EXPECT_EQ(Number("G.tEsTaDd(1, 2)"), 3.0);
+    EXPECT_EQ(Number("G['TestAdd'](1, 2)"), 3.0);
+}
+
+TEST_F(ScriptEngineTableTest, Field_UnknownCommandReturnsNothingAndLogsNothing)
+{
+    const uint32_t mark = LogMark();
+    EXPECT_EQ(Number("select('#', G.NoSuchCommand(1, 'a'))"), 0.0);
+    EXPECT_TRUE(LoggedSince(mark).empty());
+}
+
+TEST_F(ScriptEngineTableTest, Field_NilAndBooleanKeysGiveNil)
+{
+    EXPECT_EQ(TypeOf("G[true]"), "nil");
+    EXPECT_EQ(TypeOf("G[nil]"), "nil");
+    EXPECT_EQ(TypeOf("G[G]"), "nil");
+    EXPECT_EQ(TypeOf("G[12]"), "function");
+}
+
+TEST_F(ScriptEngineTableTest, Table_ConvertsToLoomEngineAndDropsAssignments)
+{
+    EXPECT_EQ(String("tostring(G)"), "Loom Engine");
+    EXPECT_TRUE(Run("G.TestAdd = 5 G.Custom = 'x'"));
+    EXPECT_EQ(TypeOf("G.TestAdd"), "function");
+    EXPECT_EQ(TypeOf("G.Custom"), "function");
+    EXPECT_EQ(Number("G.TestAdd(2, 3)"), 5.0);
+    EXPECT_EQ(TypeOf("next(G)"), "nil");
+}
+
+TEST_F(ScriptEngineTableTest, Arguments_MissingAndExtraReadAsDefaults)
+{
+    EXPECT_EQ(Number("G.TestAdd()"), 0.0);
+    EXPECT_EQ(Number("G.TestAdd(1)"), 1.0);
+    EXPECT_EQ(Number("G.TestAdd(1, 2, 3, 4, 5)"), 3.0);
+    EXPECT_EQ(String("G.TestEcho()"), "");
+    EXPECT_EQ(String("G.TestEcho({})"), "");
+    EXPECT_EQ(String("G.TestEcho(12)"), "12");
+    EXPECT_TRUE(True("G.TestNot() == true"));
+    EXPECT_TRUE(True("G.TestNot(0) == false")); // 0 is true in scripts
+    EXPECT_TRUE(Run("G.TestTake4(1, 2, 'three', true)"));
+    EXPECT_TRUE(mCalculator.mLast);
+}
+
+TEST_F(ScriptEngineTableTest, Arguments_NumbersTruncateTowardZeroThrough64Bits)
+{
+    EXPECT_EQ(Number("G.TestAdd(2.9, 0)"), 2.0);
+    EXPECT_EQ(Number("G.TestAdd(-2.9, 0)"), -2.0);
+    EXPECT_EQ(Number("G.TestAdd(4294967295, 0)"), -1.0);  // the low 32 bits
+    EXPECT_EQ(Number("G.TestAdd(0/0, 0)"), 0.0);          // NaN
+    EXPECT_EQ(Number("G.TestAdd(1e300, 0)"), -1.0);       // saturates at 64 bits first
+    EXPECT_EQ(Number("G.TestAdd(-1e300, 0)"), 0.0);
+    EXPECT_EQ(Number("G.TestAdd('7', 1)"), 8.0);          // numeric text is a number
+}
+
+TEST_F(ScriptEngineTableTest, Arguments_LongStringArrivesCutTo127)
+{
+    EXPECT_EQ(Number("#G.TestEcho(string.rep('a', 200))"), 127.0);
+    EXPECT_EQ(Number("#G.TestEcho(string.rep('a', 127))"), 127.0);
+    EXPECT_EQ(Number("#G.TestEcho(string.rep('a', 126))"), 126.0);
+}
+
+TEST_F(ScriptEngineTableTest, Arguments_ValueTypesRoundTrip)
+{
+    EXPECT_EQ(Number("G.TestSame(Quat(1, 2, 3, 4)).z"), 4.0);
+    EXPECT_EQ(Number("G.TestSame(Quat(1, 2, 3, 4)).w"), 1.0);
+    EXPECT_EQ(Number("G.TestInvert(Color(0, 0.25, 0.5, 1)).g"), 0.75);
+    EXPECT_EQ(Number("G.TestInvert(Color(0, 0.25, 0.5, 1)).a"), 0.0);
+}
+
+TEST_F(ScriptEngineTableTest, Arguments_WrongValueTypeRaisesNamingTheTypeAndLeaksNoBlock)
+{
+    struct Case
+    {
+        const char* mCall;
+        const char* mExpected;
+    };
+    const Case cases[] = {
+        {"G.TestScale(5, 2)", "rVector3 expected"},
+        {"G.TestScale(Color(), 2)", "rVector3 expected"},
+        {"G.TestScale()", "rVector3 expected"},
+        {"G.TestSame(Vector3())", "rQuat expected"},
+        {"G.TestInvert('red')", "rColor expected"},
+        {"G.TestWiden({})", "rConfig expected"},
+    };
+    const size_t freeBlocks = ParamBuffer::FreeCount();
+    for (const Case& c : cases)
+    {
+        const uint32_t mark = LogMark();
+        EXPECT_FALSE(Run(c.mCall)) << c.mCall;
+        const std::vector<std::string> logged = LoggedSince(mark);
+        ASSERT_EQ(logged.size(), 1u) << c.mCall;
+        EXPECT_NE(logged[0].find(c.mExpected), std::string::npos) << logged[0];
+        EXPECT_EQ(ParamBuffer::FreeCount(), freeBlocks) << c.mCall;
+    }
+}
+
+TEST_F(ScriptEngineTableTest, Calls_ReturnEveryPooledBlock)
+{
+    const size_t freeBlocks = ParamBuffer::FreeCount();
+    ASSERT_TRUE(Run("for i = 1, 100 do G.TestAdd(i, i) G.TestEcho('x') G.NoSuch() end"));
+    EXPECT_EQ(ParamBuffer::FreeCount(), freeBlocks);
+}
+
+TEST_F(ScriptEngineTableTest, Calls_WorkFromInsideACoroutine)
+{
+    ASSERT_TRUE(Run("local co = coroutine.create(function(a) local s = G.TestAdd(a, 1) coroutine.yield(s) "
+                    "return G.TestAdd(s, 1) end) "
+                    "local _, first = coroutine.resume(co, 10) local _, second = coroutine.resume(co) "
+                    "First, Second = first, second"));
+    EXPECT_EQ(Number("First"), 11.0);
+    EXPECT_EQ(Number("Second"), 12.0);
+}
+
+TEST_F(ScriptEngineTableTest, Calls_ReachCommandsRegisteredAfterTheFirstLookup)
+{
+    EXPECT_EQ(Number("select('#', G.LateCommand())"), 0.0);
+    Console::Instance().AddCommand("LateCommand", MakeConsoleCommand(&mCalculator, &Calculator::UMax));
+    EXPECT_EQ(Number("G.LateCommand()"), 4294967295.0);
+}

@@ -1,0 +1,361 @@
+#include <memory>
+
+#include "LOOM/base/Clocks.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "tests/LOOM/support/ConsoleTestSupport.h"
+#include "tests/LOOM/support/FakeClock.h"
+#include "tests/LOOM/support/ScriptTestSupport.h"
+
+using ScriptManagerTest = ScriptTest;
+
+TEST_F(ScriptManagerTest, Init_LogsStateAndRunsInitScriptAfterOneFrame)
+{
+    EXPECT_EQ(Number("InitRuns"), 1.0);
+    // The time globals existed and GUpdate was the engine's empty function before Init.lua ran.
+    EXPECT_TRUE(True("InitSawTimes"));
+    EXPECT_TRUE(True("InitSawUpdate"));
+    EXPECT_EQ(String("tostring(G)"), "Loom Engine");
+    EXPECT_EQ(TypeOf("ErrorFunc"), "function");
+
+    const uint32_t mark = LogMark();
+    Scripts().Init();
+    const uint32_t logged = Console::Instance().GetEntryCounter() - mark;
+    int found = 0;
+    for (uint32_t i = 0; i < logged; ++i)
+    {
+        const LogEntry& entry = Console::Instance().GetEntries().FromNewest(i);
+        if (entry.mText == "Lua State Initialized")
+        {
+            ++found;
+            EXPECT_EQ(entry.mCategory, uint32_t(LogInit));
+        }
+    }
+    EXPECT_EQ(found, 1);
+}
+
+TEST_F(ScriptManagerTest, Init_OpensStandardLibrariesIncludingOsAndPackage)
+{
+    for (const char* library : {"coroutine", "table", "io", "os", "string", "math", "package"})
+        EXPECT_EQ(TypeOf(library), "table") << library;
+    EXPECT_EQ(TypeOf("require"), "function");
+    EXPECT_EQ(TypeOf("debug"), "nil");
+}
+
+TEST_F(ScriptManagerTest, Frame_ErroringUpdateLogsOncePerFrameAndKeepsStackHeight)
+{
+    Scripts().RunScript("Scripts/ErrorEveryFrame.lua");
+    const int top = lua_gettop(L());
+    for (int frame = 1; frame <= 1000; ++frame)
+    {
+        const uint32_t mark = LogMark();
+        Scripts().Frame();
+        const std::vector<std::string> logged = LoggedSince(mark);
+        ASSERT_EQ(logged.size(), 1u) << "frame " << frame;
+        ASSERT_EQ(logged[0].rfind("Lua Error: ", 0), 0u) << logged[0];
+        ASSERT_NE(logged[0].find("boom " + std::to_string(frame)), std::string::npos) << logged[0];
+        ASSERT_EQ(lua_gettop(L()), top) << "frame " << frame;
+    }
+    EXPECT_EQ(Number("Frames"), 1000.0);
+}
+
+TEST_F(ScriptManagerTest, Frame_SetsFourTimeGlobalsAndGameTimeStandsWhilePaused)
+{
+    FakeClock clock;
+    PreciseTimer core;
+    GameClock game;
+    Scripts().SetClocks(&core, &game);
+    Scripts().RunScript("Scripts/CountFrames.lua");
+
+    clock.Advance(0.25);
+    core.Tick();
+    game.Tick();
+    Scripts().Frame();
+    EXPECT_EQ(Number("Frames"), 1.0);
+    EXPECT_NEAR(Number("LastCoreTime"), 0.25, 1e-9);
+    EXPECT_NEAR(Number("LastCoreTimeDiff"), 0.25, 1e-9);
+    EXPECT_NEAR(Number("LastGameTime"), 0.25, 1e-9);
+    EXPECT_NEAR(Number("LastGameTimeDiff"), 0.25, 1e-9);
+
+    game.SetPaused(true);
+    for (int i = 0; i < 3; ++i)
+    {
+        clock.Advance(0.5);
+        core.Tick();
+        game.Tick();
+        Scripts().Frame();
+        EXPECT_EQ(Number("LastGameTimeDiff"), 0.0);
+        EXPECT_NEAR(Number("LastGameTime"), 0.25, 1e-9);
+        EXPECT_NEAR(Number("LastCoreTimeDiff"), 0.5, 1e-9);
+    }
+    EXPECT_NEAR(Number("LastCoreTime"), 1.75, 1e-9);
+}
+
+TEST_F(ScriptManagerTest, RunScript_MissingOrBrokenFileLogsLuaErrorAndRunsNothing)
+{
+    const int top = lua_gettop(L());
+    uint32_t mark = LogMark();
+    Scripts().RunScript("Scripts/NoSuchFile.lua");
+    std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].rfind("Lua Error: cannot open", 0), 0u) << logged[0];
+
+    mark = LogMark();
+    Scripts().RunScript("Scripts\\Broken.lua"); // data paths may use backslashes
+    logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].rfind("Lua Error: ", 0), 0u);
+    EXPECT_NE(logged[0].find("Broken.lua"), std::string::npos) << logged[0];
+    EXPECT_EQ(TypeOf("x"), "nil");
+    EXPECT_EQ(lua_gettop(L()), top);
+}
+
+TEST_F(ScriptManagerTest, ErrorFunc_ReportsAnyErrorValueAsText)
+{
+    struct Case
+    {
+        const char* mRaise;
+        const char* mLogged;
+    };
+    const Case cases[] = {
+        {"error('plain', 0)", "Lua Error: plain"},
+        {"error(42, 0)", "Lua Error: 42"},
+        {"error(nil)", "Lua Error: nil"},
+        {"error(false)", "Lua Error: false"},
+        {"error({})", "Lua Error: (error object is a table value)"},
+        {"error(setmetatable({}, {__tostring = function() return 'custom' end}))", "Lua Error: custom"},
+        {"error(Vector3())", "Lua Error: (error object is a userdata value)"},
+        // A __tostring that raises still leaves the error reported.
+        {"error(setmetatable({}, {__tostring = function() error('worse') end}))",
+         "Lua Error: (error object is a table value)"},
+    };
+    for (const Case& c : cases)
+    {
+        const uint32_t mark = LogMark();
+        EXPECT_FALSE(Run(c.mRaise));
+        const std::vector<std::string> logged = LoggedSince(mark);
+        ASSERT_EQ(logged.size(), 1u) << c.mRaise;
+        EXPECT_EQ(logged[0], c.mLogged);
+        EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mCategory, uint32_t(LogError));
+    }
+}
+
+TEST_F(ScriptManagerTest, ErrorFunc_CalledWithoutArgumentLogsNil)
+{
+    const uint32_t mark = LogMark();
+    EXPECT_TRUE(Run("ErrorFunc()"));
+    const std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], "Lua Error: nil");
+}
+
+TEST_F(ScriptManagerTest, ErrorFunc_ReplacedByNilStillReportsErrors)
+{
+    ASSERT_TRUE(Run("ErrorFunc = nil function GUpdate() error('still seen', 0) end"));
+    const uint32_t mark = LogMark();
+    Scripts().Frame();
+    const std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], "Lua Error: still seen");
+}
+
+TEST_F(ScriptManagerTest, CallFunction_MissingAndNonFunctionGlobalsFail)
+{
+    const int top = lua_gettop(L());
+    ParamBuffer params;
+    uint32_t mark = LogMark();
+    EXPECT_FALSE(Scripts().CallFunction("NoSuchFunction", params));
+    std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], "Function Not Found: NoSuchFunction");
+    EXPECT_EQ(lua_gettop(L()), top);
+
+    ASSERT_TRUE(Run("NotAFunction = 5"));
+    mark = LogMark();
+    EXPECT_FALSE(Scripts().CallFunction("NotAFunction", params));
+    logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].rfind("Lua Error: ", 0), 0u);
+    EXPECT_EQ(lua_gettop(L()), top);
+
+    ASSERT_TRUE(Run("function Fails() error('inside', 0) end"));
+    EXPECT_FALSE(Scripts().CallFunction("Fails", params));
+    EXPECT_EQ(lua_gettop(L()), top);
+}
+
+TEST_F(ScriptManagerTest, CallFunction_HandsTypedParametersInOrder)
+{
+    ASSERT_TRUE(Run("function Take(a, b, c, d) A, B, C, D = a, b, c, d return 'ignored' end"));
+    ParamBuffer params;
+    params.PushInt(-5);
+    params.PushStdString("hello");
+    params.PushVector(Vector3(1.0f, 2.0f, 3.0f));
+    params.PushBool(true);
+    const int top = lua_gettop(L());
+    EXPECT_TRUE(Scripts().CallFunction("Take", params));
+    EXPECT_EQ(lua_gettop(L()), top);
+    EXPECT_EQ(Number("A"), -5.0);
+    EXPECT_EQ(String("B"), "hello");
+    EXPECT_EQ(Number("C.z"), 3.0);
+    EXPECT_TRUE(True("D == true"));
+
+    ParamBuffer more;
+    more.PushUInt(4000000000u);
+    more.PushDouble(0.125);
+    more.PushColor(Color(0.1f, 0.2f, 0.3f, 0.5f));
+    more.PushQuat(Quat(1.0f, 2.0f, 3.0f, 4.0f));
+    EXPECT_TRUE(Scripts().CallFunction("Take", more));
+    EXPECT_EQ(Number("A"), 4000000000.0);
+    EXPECT_EQ(Number("B"), 0.125);
+    EXPECT_EQ(Number("C.a"), 0.5);
+    EXPECT_EQ(Number("D.w"), 1.0);
+    EXPECT_EQ(Number("D.z"), 4.0);
+
+    ParamBuffer none;
+    EXPECT_TRUE(Scripts().CallFunction("Take", none));
+    EXPECT_EQ(TypeOf("A"), "nil");
+}
+
+TEST_F(ScriptManagerTest, FetchArgs_ReusedBufferTakesTheNewSignatureWhole)
+{
+    ParamBuffer params;
+    params.PushFloat(1.0f);
+    params.PushFloat(2.0f);
+    params.PushFloat(3.0f);
+    const int top = lua_gettop(L());
+    lua_pushliteral(L(), "word");
+    int bad = 0;
+    ASSERT_TRUE(ScriptManager::FetchArgs(ParamString, L(), params, bad));
+    lua_settop(L(), top);
+    EXPECT_EQ(params.GetSignature(), uint32_t(ParamString));
+    EXPECT_EQ(params.GetCount(), 1u);
+}
+
+TEST_F(ScriptManagerTest, Reset_DropsScriptGlobalsAndRerunsInitScript)
+{
+    ASSERT_TRUE(Run("LeftOver = 1"));
+    Scripts().SetGlobalInt("Published", 3);
+    Scripts().Reset();
+    ASSERT_NE(L(), nullptr);
+    EXPECT_EQ(TypeOf("LeftOver"), "nil");
+    EXPECT_EQ(TypeOf("Published"), "nil");
+    EXPECT_EQ(Number("InitRuns"), 1.0);
+}
+
+TEST_F(ScriptManagerTest, Setters_StoreEachKindOfGlobal)
+{
+    Scripts().SetGlobalInt("I", -7);
+    Scripts().SetGlobalFloat("F", 0.5f);
+    Scripts().SetGlobalBool("B", true);
+    Scripts().SetGlobalString("S", std::string("with\0zero", 9));
+    Scripts().SetGlobalColor("C", Color(0.0f, 0.25f, 0.5f, 1.0f));
+    Scripts().SetGlobalVector("V", Vector3(4.0f, 5.0f, 6.0f));
+    Scripts().SetGlobalQuat("Q", Quat(0.5f, 0.0f, 1.0f, 0.0f));
+    EXPECT_EQ(Number("I"), -7.0);
+    EXPECT_EQ(Number("F"), 0.5);
+    EXPECT_TRUE(True("B == true"));
+    EXPECT_EQ(Number("#S"), 9.0);
+    EXPECT_EQ(Number("C.b"), 0.5);
+    EXPECT_EQ(Number("V.y"), 5.0);
+    EXPECT_EQ(Number("Q.w"), 0.5);
+    EXPECT_EQ(Number("Q.y"), 1.0);
+    Scripts().SetGlobalNil("I");
+    EXPECT_EQ(TypeOf("I"), "nil");
+}
+
+TEST_F(ScriptManagerTest, Setters_IgnoreScriptMetatableOnGlobals)
+{
+    // A strict-mode script may make writes to undeclared globals raise; engine writes are raw.
+    ASSERT_TRUE(Run("setmetatable(_G, {__newindex = function() error('strict') end})"));
+    const uint32_t mark = LogMark();
+    Scripts().SetGlobalInt("Declared", 1);
+    Scripts().Frame();
+    EXPECT_EQ(CountStartingWith(LoggedSince(mark), "Lua Error"), 0u);
+    lua_pushliteral(L(), "Declared");
+    lua_rawget(L(), LUA_GLOBALSINDEX);
+    EXPECT_EQ(lua_tonumber(L(), -1), 1.0);
+    lua_pop(L(), 1);
+}
+
+TEST_F(ScriptManagerTest, Close_MakesEveryCallANoOpThatLogs)
+{
+    Scripts().Close();
+    EXPECT_EQ(L(), nullptr);
+    uint32_t mark = LogMark();
+    Scripts().SetGlobalInt("X", 1);
+    Scripts().SetGlobalCog("Cog", nullptr);
+    Scripts().SetGlobalNil("X");
+    Scripts().SetGlobalVector("V", Vector3());
+    ParamBuffer params;
+    EXPECT_FALSE(Scripts().CallFunction("GUpdate", params));
+    Scripts().RunScript("Scripts/Init.lua");
+    std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 6u);
+    EXPECT_EQ(logged[0], "No Lua state: global X ignored");
+    EXPECT_EQ(logged[4], "No Lua state: function GUpdate ignored");
+
+    // The frame step runs every frame: one line for the whole closed stretch.
+    mark = LogMark();
+    Scripts().Frame();
+    Scripts().Frame();
+    EXPECT_EQ(LoggedSince(mark).size(), 1u);
+    Scripts().Close(); // twice is harmless
+}
+
+namespace {
+struct Closer
+{
+    void CloseScripts() { ScriptManager::Instance().Close(); }
+    void ResetScripts() { ScriptManager::Instance().Reset(); }
+};
+} // namespace
+
+TEST_F(ScriptManagerTest, Close_FromInsideARunningScriptIsRefused)
+{
+    Closer closer;
+    Console::Instance().RegisterCommand("TestCloseScripts", MakeConsoleCommand(&closer, &Closer::CloseScripts), "");
+    Console::Instance().RegisterCommand("TestResetScripts", MakeConsoleCommand(&closer, &Closer::ResetScripts), "");
+    lua_State* before = L();
+    const uint32_t mark = LogMark();
+    EXPECT_TRUE(Run("G.TestCloseScripts() G.TestResetScripts() StillHere = true"));
+    EXPECT_EQ(L(), before);
+    EXPECT_EQ(CountStartingWith(LoggedSince(mark), "Lua state is running a script"), 2u);
+    EXPECT_TRUE(True("StillHere"));
+
+    // The same through a call by name and from GUpdate.
+    ASSERT_TRUE(Run("function CloseInside() G.TestCloseScripts() end GUpdate = CloseInside"));
+    ParamBuffer params;
+    EXPECT_TRUE(Scripts().CallFunction("CloseInside", params));
+    Scripts().Frame();
+    EXPECT_EQ(L(), before);
+    EXPECT_EQ(CountStartingWith(LoggedSince(mark), "Lua state is running a script"), 4u);
+}
+
+TEST_F(ScriptManagerTest, Bind_SecondCommandUnderANameIsLoggedAndDestroyed)
+{
+    int deleted = 0;
+    auto first = std::make_unique<RecordingCommand>(&deleted);
+    const ConsoleCommand* firstPtr = first.get();
+    const std::string name = "Bound" + std::to_string(reinterpret_cast<uintptr_t>(this));
+    Scripts().Bind(name, std::move(first));
+    const uint32_t mark = LogMark();
+    Scripts().Bind(name, std::make_unique<RecordingCommand>(&deleted));
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(Scripts().FindBound(name), firstPtr);
+    const std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], "Function Already Bound: " + name);
+}
+
+TEST_F(ScriptManagerTest, StartCoroutine_TakesTwoWordsAndChangesNothing)
+{
+    ASSERT_NE(Console::Instance().FindCommand("StartCoroutine"), nullptr);
+    EXPECT_EQ(Console::Instance().GetCommands().at("startcoroutine").mDescription, "Starts a Coroutine");
+    const uint32_t mark = LogMark();
+    Console::Instance().ExecuteLine("StartCoroutine one two");
+    EXPECT_TRUE(Run("assert(select('#', G.StartCoroutine('a', 'b')) == 0)"));
+    for (const std::string& text : LoggedSince(mark))
+        EXPECT_EQ(text.find("Mismatch"), std::string::npos) << text;
+    // Script coroutines are the standard library's.
+    EXPECT_EQ(Number("select(2, coroutine.resume(coroutine.create(function(x) return x * 2 end), 21))"), 42.0);
+}

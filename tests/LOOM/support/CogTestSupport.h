@@ -1,0 +1,182 @@
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/serial/Serializer.h"
+#include "LOOM/math/Vector3.h"
+
+#ifndef LOOM_TEST_DATA
+#define LOOM_TEST_DATA "tests/data"
+#endif
+
+inline std::string CogData(const std::string& name)
+{
+    return std::string(LOOM_TEST_DATA) + "/cogs/" + name;
+}
+
+// What the test components did, in order.
+inline std::vector<std::string>& Trace()
+{
+    static std::vector<std::string> trace;
+    return trace;
+}
+
+constexpr uint32_t kHealthId = 900;
+constexpr uint32_t kMarkerId = 901;
+
+// A component with a field of each common kind, a "Damage" (float) handler, a "Hit" handler
+// and a per-frame functor.
+class HealthComp : public Comp
+{
+public:
+    void Serialize(Serializer& s) override
+    {
+        SerializeHeader(s);
+        s.SerializeInt("Health", mHealth);
+        s.SerializeRealField("Speed", mSpeed);
+        s.SerializeString("Label", mLabel);
+        s.SerializeBoolField("Armoured", mArmoured);
+        s.SerializeVector("Offset", mOffset);
+    }
+    void Initialize() override { Trace().push_back("init Health"); }
+    std::string GetTypeName() override { return "Health"; }
+    uint32_t GetTypeId() override { return kHealthId; }
+
+    void Damage(float amount) { mHealth += static_cast<int32_t>(amount); Trace().push_back("Damage Health"); }
+    void Hit() { Trace().push_back("Hit Health"); }
+    void Tick() { ++mTicks; }
+
+    int32_t mHealth = 10;
+    float mSpeed = 1.5f;
+    std::string mLabel = "none";
+    bool mArmoured = false;
+    Vector3 mOffset;
+    int mTicks = 0;
+};
+
+class HealthFactory : public CompFactoryOf<HealthComp>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("Damage", MakeCompFunctor(kHealthId, &HealthComp::Damage));
+        composer.BindMessage("Hit", MakeCompFunctor(kHealthId, &HealthComp::Hit));
+        composer.AddOwnedUpdate(MakeCompFunctor(kHealthId, &HealthComp::Tick));
+    }
+};
+
+// A component whose destructor runs a hook, for tests of destruction that reaches other cogs.
+class MarkerComp : public Comp
+{
+public:
+    ~MarkerComp() override
+    {
+        Trace().push_back("destroy Marker " + mTag);
+        if (OnDestroy())
+            OnDestroy()(*this);
+    }
+    void Serialize(Serializer& s) override
+    {
+        SerializeHeader(s);
+        s.SerializeString("Tag", mTag);
+    }
+    void Initialize() override { Trace().push_back("init Marker"); }
+    std::string GetTypeName() override { return "Marker"; }
+    uint32_t GetTypeId() override { return kMarkerId; }
+    void Hit() { Trace().push_back("Hit Marker"); }
+
+    static std::function<void(MarkerComp&)>& OnDestroy()
+    {
+        static std::function<void(MarkerComp&)> hook;
+        return hook;
+    }
+
+    std::string mTag = "m";
+};
+
+class MarkerFactory : public CompFactoryOf<MarkerComp>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("Hit", MakeCompFunctor(kMarkerId, &MarkerComp::Hit));
+    }
+};
+
+inline HealthFactory gHealthFactory;
+inline MarkerFactory gMarkerFactory;
+
+inline std::string NewestLogText()
+{
+    const EntryRing& ring = Console::Instance().GetEntries();
+    return ring.Size() ? ring.FromNewest(0).mText : std::string();
+}
+
+// How many of the newest entries since the counter value before have this text.
+inline int CountLogSince(uint32_t before, const std::string& text)
+{
+    const EntryRing& ring = Console::Instance().GetEntries();
+    const uint32_t added = Console::Instance().GetEntryCounter() - before;
+    int count = 0;
+    for (size_t i = 0; i < added && i < ring.Size(); ++i)
+        count += ring.FromNewest(i).mText == text;
+    return count;
+}
+
+// A cog manager of its own with the test component types registered.
+class CogFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Trace().clear();
+        MarkerComp::OnDestroy() = nullptr;
+        mCogs.RegisterComponent(kHealthId, &gHealthFactory);
+        mCogs.RegisterComponent(kMarkerId, &gMarkerFactory);
+    }
+    void TearDown() override
+    {
+        mCogs.DestroyAll();
+        MarkerComp::OnDestroy() = nullptr;
+    }
+
+    // A cog type made in code, registered under its name.
+    std::shared_ptr<Composer> MakeType(const std::string& name, std::vector<uint32_t> components,
+                                       const std::string& group = "")
+    {
+        auto composer = std::make_shared<Composer>(mCogs, name, group);
+        for (uint32_t id : components)
+            composer->AddComponent(id, mCogs.GetComponentFactory(id));
+        mCogs.RegisterType(name, composer);
+        return composer;
+    }
+
+    uint32_t LogMark() const { return Console::Instance().GetEntryCounter(); }
+
+    CogFactory mCogs;
+};
+
+// Runs the test in another working folder; the engine's relative paths resolve there.
+class ScopedCwd
+{
+public:
+    explicit ScopedCwd(const std::string& folder) : mPrevious(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(folder);
+    }
+    ~ScopedCwd() { std::filesystem::current_path(mPrevious); }
+
+private:
+    std::filesystem::path mPrevious;
+};
