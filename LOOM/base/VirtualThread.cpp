@@ -69,6 +69,7 @@ void VirtualThread::Stop()
         return;
     while (mControl->mState.load() == THREAD_SPAWNED)
         std::this_thread::yield();
+    Wake();
     PreciseTimer timer;
     while (mControl->mState.load() != THREAD_STOPPED && timer.CurrentSeconds() < mStopTimeout)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -21,6 +21,9 @@ public:
     virtual ~VirtualThread();
     virtual std::string Describe() const;
     virtual void Run() = 0;
+    // Called by Stop() once KeepRunning() is false: unblock Run() (shut the socket down, notify the
+    // condition variable) so that it returns within the stop time-out.
+    virtual void Wake() {}
 
     void Spawn();
     void Stop();
