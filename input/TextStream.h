@@ -36,6 +36,8 @@ public:
     const std::string& GetText() const { return mText; }
     bool IsActive() const { return mActive; }
     int32_t GetMaxLength() const { return mMaxLength; }
+    // Checked at Initialize, as a loaded value is.
+    void SetMaxLength(int32_t length) { mMaxLength = length; }
     // The stream that receives typing; null when none does.
     static TextStream* Focus();
 
