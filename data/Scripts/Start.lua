@@ -2,6 +2,8 @@
 G.Mes(Game.Title .. ": the tower stands")
 
 Tower = G.CreateAt("Tower", Vector3(256, 0, 256))
+-- The key bindings of Config/Controls.xml.
+Controls = G.CreateAt("Controls", Vector3(0, 0, 0))
 
 function GUpdate()
 end
