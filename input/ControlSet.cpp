@@ -132,6 +132,10 @@ std::unique_ptr<ControlSet> ReadControlSet(const std::string& fileName)
 
 std::shared_ptr<const ControlSet> FindControlSet(const std::string& name)
 {
+    // No file named: a map without bindings, which is no error.
+    static const std::shared_ptr<const ControlSet> none = std::make_shared<ControlSet>();
+    if (name.empty())
+        return none;
     auto& sets = SharedSets();
     if (auto it = sets.find(name); it != sets.end())
         return it->second;

@@ -38,7 +38,7 @@ struct ControlSet
 std::unique_ptr<ControlSet> ReadControlSet(const std::string& fileName);
 
 // The bindings of a file in the config folder (an absolute name is taken as it is), read once
-// and shared by everyone who names the same file.
+// and shared by everyone who names the same file. An empty name gives no bindings.
 std::shared_ptr<const ControlSet> FindControlSet(const std::string& name);
 // Drops every shared set, so the files are read again.
 void ForgetControlSets();

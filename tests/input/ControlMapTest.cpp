@@ -190,6 +190,8 @@ TEST_F(ControlMapBindings, FilesAreReadOnceAndShared)
     EXPECT_EQ(Map(first).GetBindingCount(), 0u);
     EXPECT_EQ(Map(second).GetBindingCount(), 0u);
     EXPECT_EQ(probe.Count("control file not found"), 1);
+    EXPECT_EQ(Map(MakeCog("", "Third")).GetBindingCount(), 0u);
+    EXPECT_EQ(probe.Written(), 1u) << "an empty ControlFile is no error";
     EXPECT_EQ(FindControlSet("Bindings.xml"), FindControlSet("Bindings.xml"));
     Frame(first);
 }
