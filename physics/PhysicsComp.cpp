@@ -39,7 +39,7 @@ void PhysicsComp::Initialize()
 {
     if (!(std::isfinite(mMass) && mMass > 0.0f))
     {
-        Refuse("Mass");
+        Refuse("a Mass that is not a positive number (1 is used)");
         mMass = 1.0f;
     }
     if (mJoined)
@@ -57,22 +57,22 @@ void PhysicsComp::Refuse(const char* what)
         return;
     mRefusalLogged = true;
     const std::string cog = mOwner ? mOwner->GetName() + " (" + std::to_string(mOwner->GetID()) + ")" : "a cog";
-    Console::Instance().Log(std::string("PhysicsComp of ") + cog + ": refused a " + what +
-                                " that is not a finite number (or a mass not above 0)",
+    Console::Instance().Log(std::string("PhysicsComp of ") + cog + ": refused " + what +
+                                "; later refusals for this cog are not logged",
                             LogError);
 }
 
 void PhysicsComp::SetMass(float mass)
 {
     if (!(std::isfinite(mass) && mass > 0.0f))
-        return Refuse("Mass");
+        return Refuse("a mass that is not a positive number");
     mMass = mass;
 }
 
 void PhysicsComp::SetImpulse(const Vector3& impulse)
 {
     if (!Finite(impulse))
-        return Refuse("impulse");
+        return Refuse("an impulse that is not finite");
     mImpulse = impulse;
 }
 
@@ -80,7 +80,7 @@ void PhysicsComp::AddVelocity(const Vector3& velocity)
 {
     const Vector3 change = velocity * mMass;
     if (!Finite(change))
-        return Refuse("velocity");
+        return Refuse("a velocity that is not finite");
     mImpulse += change;
 }
 
@@ -90,7 +90,7 @@ void PhysicsComp::AddForce(const Vector3& direction, float magnitude)
     const float dt = loom ? loom->GetFrameTime() : 0.0f;
     const Vector3 change = direction.Normalized() * (magnitude * dt);
     if (!Finite(direction) || !std::isfinite(magnitude) || !Finite(change))
-        return Refuse("force");
+        return Refuse("a force that is not finite");
     mImpulse += change;
 }
 
@@ -100,7 +100,7 @@ void PhysicsComp::SetSpinFromDirection(const Vector3& direction, float rate)
     CrossProduct(direction, Vector3(0.0f, 1.0f, 0.0f), axis);
     const Vector3 spin = axis.Normalized() * rate;
     if (!Finite(spin))
-        return Refuse("spin");
+        return Refuse("a spin that is not finite");
     mSpin = spin;
 }
 

@@ -322,7 +322,7 @@ void PhysicsLoom::Integrate(float h, bool first)
         Vector3 velocity = positional.GetVelocity();
         if (!Finite(velocity))
         {
-            physics.Refuse("velocity");
+            physics.Refuse("a velocity that is not finite (the body is stopped)");
             velocity = Vector3();
         }
         if (first)
@@ -336,7 +336,7 @@ void PhysicsLoom::Integrate(float h, bool first)
                 // Implicit, so a strong drag slows the body to rest and never turns it round.
                 velocity /= 1.0f + c * h / physics.GetMass();
             else
-                physics.Refuse("DragCoefficient");
+                physics.Refuse("a DragCoefficient below 0 or not finite (no drag)");
         }
         positional.SetVelocity(velocity);
         positional.StorePosition(positional.GetPosition() + velocity * h);
