@@ -91,13 +91,16 @@ inline std::vector<float> ToneSamples(double frequency, double seconds, int rate
     return out;
 }
 
-// A sound file written through libsndfile (WAV 16-bit or Ogg Vorbis).
-inline bool WriteSound(const std::string& path, const std::vector<float>& samples, int rate, int channels, bool ogg)
+// A sound file written through libsndfile: Ogg Vorbis, FLAC or 16-bit WAV by the file's extension.
+inline bool WriteSound(const std::string& path, const std::vector<float>& samples, int rate, int channels)
 {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = ogg ? (SF_FORMAT_OGG | SF_FORMAT_VORBIS) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const std::string extension = GetFileExtension(path);
+    info.format = extension == "ogg"    ? (SF_FORMAT_OGG | SF_FORMAT_VORBIS)
+                  : extension == "flac" ? (SF_FORMAT_FLAC | SF_FORMAT_PCM_16)
+                                        : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file)
         return false;
@@ -167,10 +170,10 @@ protected:
     void WriteConfig(const ConfigFields& fields = ConfigFields()) { mDir.Write("Config/AudioConfig.xml", ConfigXml(fields)); }
     void WriteBank(const std::vector<BankRecord>& records) { mDir.Write("Config/SoundBank.xml", BankXml(records)); }
     void WriteTone(const std::string& file, double frequency, double seconds, int channels = 1, float amplitude = 0.5f,
-                   bool ogg = false, int rate = 22050)
+                   int rate = 22050)
     {
         ASSERT_TRUE(WriteSound(mDir.Path(file), ToneSamples(frequency, seconds, rate, channels, amplitude), rate,
-                               channels, ogg))
+                               channels))
             << file;
     }
 

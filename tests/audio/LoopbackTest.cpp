@@ -92,7 +92,7 @@ TEST_F(LoopbackTest, StreamedMusicPlaysWithoutDropoutsLoopsAndResumesAfterAStall
     std::vector<float> tone = ToneSamples(330.0, 3.0, 22050, 2, 0.4f);
     for (float& s : tone)
         s += 0.2f;
-    ASSERT_TRUE(WriteSound(mDir.Path("music.ogg"), tone, 22050, 2, true));
+    ASSERT_TRUE(WriteSound(mDir.Path("music.ogg"), tone, 22050, 2));
     AudioLoom& loom = StartLoopback(kRate);
     LogProbe log;
     loom.PlayMusic("music.ogg");

@@ -1,4 +1,6 @@
 #include "LOOM/math/RandomGenerator.h"
+#include "LOOM/serial/XMLLoader.h"
+#include "LOOM/serial/XMLSaver.h"
 #include "audio/SoundDecoder.h"
 #include "tests/audio/AudioTestSupport.h"
 
@@ -16,8 +18,8 @@ std::string Bytes(const TempDir& dir, const std::string& name)
 TEST_F(SoundDataTest, WholeFilesDecodeToSixteenBitAndStereoMixesToMono)
 {
     WriteTone("mono.wav", 440.0, 0.5);
-    WriteTone("stereo.ogg", 440.0, 0.5, 2, 0.5f, true);
-    WriteTone("stereo.flac", 440.0, 0.5, 2, 0.5f, false);
+    WriteTone("stereo.ogg", 440.0, 0.5, 2, 0.5f);
+    WriteTone("stereo.flac", 440.0, 0.5, 2, 0.5f);
     DecodedSound mono;
     std::string error;
     ASSERT_TRUE(DecodeSound(Bytes(mDir, "mono.wav"), true, mono, error)) << error;
@@ -35,13 +37,21 @@ TEST_F(SoundDataTest, WholeFilesDecodeToSixteenBitAndStereoMixesToMono)
     ASSERT_EQ(mixed.mSamples.size() * 2, kept.mSamples.size());
     for (size_t i = 0; i < mixed.mSamples.size(); i += 997)
         EXPECT_EQ(mixed.mSamples[i], (kept.mSamples[i * 2] + kept.mSamples[i * 2 + 1]) / 2) << i;
+
+    DecodedSound lossless;
+    ASSERT_TRUE(DecodeSound(Bytes(mDir, "stereo.flac"), false, lossless, error)) << error;
+    EXPECT_EQ(lossless.mChannels, 2);
+    ASSERT_EQ(lossless.mSamples.size(), 2u * 11025u);
+    // The second channel was written at half the level of the first.
+    EXPECT_NEAR(lossless.mSamples[20], lossless.mSamples[21] * 2, 2);
 }
 
 TEST_F(SoundDataTest, CutOrDamagedFilesAreRefusedWithAReasonAndNeverCrash)
 {
     WriteTone("tone.wav", 440.0, 0.3);
-    WriteTone("tone.ogg", 440.0, 0.3, 1, 0.5f, true);
-    for (const char* name : {"tone.wav", "tone.ogg"})
+    WriteTone("tone.ogg", 440.0, 0.3, 1, 0.5f);
+    WriteTone("tone.flac", 440.0, 0.3, 1, 0.5f);
+    for (const char* name : {"tone.wav", "tone.ogg", "tone.flac"})
     {
         const std::string whole = Bytes(mDir, name);
         ASSERT_GT(whole.size(), 200u);
@@ -168,4 +178,34 @@ TEST_F(SoundDataTest, TheShippedSettingsAndBankLoadWithoutAFault)
     DecodedSound decoded;
     std::string error;
     EXPECT_TRUE(DecodeSound(music, false, decoded, error)) << error;
+}
+
+TEST_F(SoundDataTest, TheShippedSettingsSaveBackByteForByteAndThePlayersGroupRoundTrips)
+{
+    const std::string shipped = std::string(LOOM_TEST_DATA) + "/../../data/Config/AudioConfig.xml";
+    SetDataPath("");
+    AudioConfig config;
+    LoadAudioConfig(shipped, config);
+    {
+        XMLSaver saver(mDir.Path("saved.xml"));
+        saver.BeginField("AudioConfig", nullptr, false, TypeElement, &config);
+        config.Serialize(saver);
+        saver.EndField("AudioConfig", false);
+    }
+    EXPECT_EQ(TempDir::Read(mDir.Path("saved.xml")), TempDir::Read(shipped));
+
+    SoundPlayer3D player;
+    player.SetSoundGroup("Goblin");
+    {
+        XMLSaver saver(mDir.Path("player.xml"));
+        saver.SerializeObject(player);
+    }
+    EXPECT_NE(TempDir::Read(mDir.Path("player.xml")).find("<string name=\"SoundGroup\">Goblin</string>"),
+              std::string::npos);
+    SoundPlayer3D loaded;
+    XMLLoader loader;
+    ASSERT_TRUE(loader.Open(mDir.Path("player.xml")));
+    loader.SerializeObject(loaded);
+    EXPECT_TRUE(loader.IsGood());
+    EXPECT_EQ(loaded.GetSoundGroup(), "Goblin");
 }
