@@ -88,10 +88,11 @@ TEST_F(LoopbackTest, MasterVolumeScalesTheMixAndStopSoundSilencesItWithinOneBloc
 TEST_F(LoopbackTest, StreamedMusicPlaysWithoutDropoutsLoopsAndResumesAfterAStall)
 {
     WriteConfig();
-    // Three seconds of a steady tone that never crosses zero for long.
-    std::vector<float> tone = ToneSamples(330.0, 3.0, 22050, 2, 0.4f);
-    for (float& s : tone)
-        s += 0.2f;
+    // Three seconds of a tone that swells as the file goes on, over an offset that keeps it
+    // from resting at zero: its level tells where in the file the stream is.
+    std::vector<float> tone = ToneSamples(330.0, 3.0, 22050, 2, 1.0f);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.2f + tone[i] * (0.1f + 0.3f * float(i / 2) / (3.0f * 22050.0f));
     ASSERT_TRUE(WriteSound(mDir.Path("music.ogg"), tone, 22050, 2));
     AudioLoom& loom = StartLoopback(kRate);
     LogProbe log;
@@ -113,12 +114,21 @@ TEST_F(LoopbackTest, StreamedMusicPlaysWithoutDropoutsLoopsAndResumesAfterAStall
     const std::vector<float> tail(all.end() - kBlock * 2 * 30, all.end());
     EXPECT_GT(Rms(tail, 0), 0.05f);
 
-    // A stall of 1.5 s drains the queue; the next Update starts it again.
-    loom.RenderLoopback(kRate * 3 / 2);
+    // A stall of 1.5 s drains the queue; the next Update goes on from where the sound stopped.
+    const std::vector<float> stalled = loom.RenderLoopback(kRate * 3 / 2);
+    size_t heard = stalled.size() / 2;
+    while (heard > 0 && std::fabs(stalled[heard * 2 - 2]) < 1e-6f)
+        --heard;
+    ASSERT_GT(heard, size_t(kBlock));
+    ASSERT_LT(heard, stalled.size() / 2) << "the queue ran dry";
+    const std::vector<float> before(stalled.begin() + std::ptrdiff_t((heard - kBlock) * 2),
+                                    stalled.begin() + std::ptrdiff_t(heard * 2));
     loom.Update();
-    const std::vector<float> resumed = loom.RenderLoopback(kBlock * 6);
+    const std::vector<float> resumed = loom.RenderLoopback(kBlock);
     EXPECT_LE(LongestSilence(resumed), limit);
-    EXPECT_GT(Rms(resumed, 0), 0.05f);
+    EXPECT_NEAR(Rms(resumed, 0) / Rms(before, 0), 1.0f, 0.1f);
+    const std::vector<float> opening(all.begin(), all.begin() + kBlock * 2);
+    EXPECT_GT(Rms(resumed, 0), 1.3f * Rms(opening, 0)) << "not back at the start of the file";
 
     loom.StopMusic();
     loom.Update();
