@@ -121,25 +121,6 @@ Vector3 TileMap::TileToWorldAligned(int32_t x, int32_t z, int32_t alignX, int32_
                    fz * mWorldTileScale.z + mWorldOffset.z);
 }
 
-TileIndex TileMap::WorldToTile(const Vector3& position, int32_t alignX, int32_t alignZ) const
-{
-    float fx = (position.x - mWorldOffset.x) / mWorldTileScale.x;
-    float fz = (position.z - mWorldOffset.z) / mWorldTileScale.z;
-    if (!(alignX & 1))
-        fx += 0.5f;
-    if (!(alignZ & 1))
-        fz += 0.5f;
-    // Clamped before the conversion, so NaN and huge values never reach the integer cast.
-    auto clampIndex = [](float f, int32_t limit) -> int32_t {
-        if (!(f >= 0.0f))
-            return 0;
-        if (f >= static_cast<float>(limit))
-            return limit;
-        return Trunc(f);
-    };
-    return {clampIndex(fx, mGridWidth), clampIndex(fz, mGridDepth)};
-}
-
 void TileMap::SetTileOccupant(int32_t x, int32_t z, float subHeight, TileComp* occupant)
 {
     if (!InBounds(x, z))
@@ -153,24 +134,6 @@ TileComp* TileMap::GetOccupantAt(const Vector3& position)
 {
     const TileIndex t = WorldToTile(position, 1, 1);
     return GetTile(t.first, t.second).occupant;
-}
-
-bool TileMap::IsAreaFree(int32_t centreX, int32_t centreZ, int32_t width, int32_t depth)
-{
-    for (int32_t dx = -(width / 2); dx <= (width - 1) / 2; ++dx)
-    {
-        for (int32_t dz = -(depth / 2); dz <= (depth - 1) / 2; ++dz)
-        {
-            const int32_t x = centreX + dx;
-            const int32_t z = centreZ + dz;
-            if (!InBounds(x, z))
-                return false;
-            const Tile& tile = GetTile(x, z);
-            if (tile.occupant || !tile.buildable)
-                return false;
-        }
-    }
-    return true;
 }
 
 void TileMap::GetTilesOnLine(const Vector3& from, const Vector3& to, std::vector<TileIndex>& out) const

@@ -80,6 +80,44 @@ private:
     Tile mOutside;
 };
 
+// Inline: both run for every cursor move and every placement test.
+inline TileIndex TileMap::WorldToTile(const Vector3& position, int32_t alignX, int32_t alignZ) const
+{
+    float fx = (position.x - mWorldOffset.x) / mWorldTileScale.x;
+    float fz = (position.z - mWorldOffset.z) / mWorldTileScale.z;
+    if (!(alignX & 1))
+        fx += 0.5f;
+    if (!(alignZ & 1))
+        fz += 0.5f;
+    // Clamped before the conversion, so NaN and huge values never reach the integer cast.
+    auto clampIndex = [](float f, int32_t limit) -> int32_t {
+        if (!(f >= 0.0f))
+            return 0;
+        if (f >= static_cast<float>(limit))
+            return limit;
+        return static_cast<int32_t>(f);
+    };
+    return {clampIndex(fx, mGridWidth), clampIndex(fz, mGridDepth)};
+}
+
+inline bool TileMap::IsAreaFree(int32_t centreX, int32_t centreZ, int32_t width, int32_t depth)
+{
+    for (int32_t dx = -(width / 2); dx <= (width - 1) / 2; ++dx)
+    {
+        for (int32_t dz = -(depth / 2); dz <= (depth - 1) / 2; ++dz)
+        {
+            const int32_t x = centreX + dx;
+            const int32_t z = centreZ + dz;
+            if (!InBounds(x, z))
+                return false;
+            const Tile& tile = mTiles[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)];
+            if (tile.occupant || !tile.buildable)
+                return false;
+        }
+    }
+    return true;
+}
+
 void RegisterTileMap(CogFactory& cogs);
 
 // Writes the cog as an XML stream file: one unnamed "cog" field.

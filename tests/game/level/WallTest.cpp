@@ -69,3 +69,21 @@ TEST(Wall, DestroyAllWallsTakesEveryWallOnTheNextUpdate)
     EXPECT_TRUE(sim.Cogs().GetGroupCogs("walls").empty());
     EXPECT_TRUE(sim.Data().mWalls.empty());
 }
+
+TEST(Wall, WallsBuiltWithoutADataControllerStandAlone)
+{
+    {
+        wall loose; // no logic loom at all
+        loose.Damage({0, -20.0f, 2});
+        loose.Damage({0, -5.0f, 5});
+        EXPECT_EQ(loose.mFatalDamage.mType, 2);
+    }
+    GameSim sim;
+    sim.Logic().Shutdown(); // as documentation export meets it: a loom without its data
+    {
+        wall early;
+        EXPECT_FLOAT_EQ(early.CurHP, 10.0f);
+    }
+    sim.Logic().Init();
+    EXPECT_TRUE(sim.Data().mWalls.empty());
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <lua.hpp>
 #include <string>
@@ -75,6 +76,11 @@ TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonOnTheSurvivalTimer)
     EXPECT_TRUE(static_cast<TileComp*>(tower->GetComponent(TileComp::kTypeId))->IsPlaced());
     EXPECT_EQ(sim.Cogs().GetGroupCogs("walls").size(), 52u);
     EXPECT_EQ(sim.Cogs().GetGroupCogs("spawners").size(), 3u);
+    for (Cog* spawner : sim.Cogs().GetGroupCogs("spawners"))
+    {
+        const std::vector<Cog*>& active = sim.Cogs().GetActiveCogs();
+        EXPECT_EQ(std::find(active.begin(), active.end(), spawner), active.end()) << "spawners take no frame time";
+    }
     EXPECT_FALSE(map->GetTile(10, 2).buildable);
     EXPECT_FALSE(map->GetTile(36, 80).passable) << "a superwall";
     EXPECT_TRUE(map->GetTile(63, 80).passable) << "the gap";
