@@ -267,3 +267,18 @@ TEST(TileComp, FootprintsOutliveTheirMapSafely)
     EXPECT_FALSE(a.IsPlaced());
     EXPECT_FALSE(a.PlaceAt({55, 0, 55})) << "no map, no placement";
 }
+
+TEST(TileComp, AClearRingFootprintMakesItsSurroundingsUnbuildable)
+{
+    GameSim sim;
+    GridMaker grid{sim};
+    TileMap& map = grid.Map(10, 10);
+    TileComp& corner = grid.Footprint(2, 2, {51, 0, 51});
+    ASSERT_TRUE(corner.IsPlaced());
+    corner.ReleaseTiles();
+    corner.clearRing = true;
+    ASSERT_TRUE(corner.PlaceAt({51, 0, 51})); // tiles 0..1: the ring is cut by the grid's edge
+    for (int32_t z = 0; z < 4; ++z)
+        for (int32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(map.GetTile(x, z).buildable, !(x <= 2 && z <= 2 && (x == 2 || z == 2))) << x << "," << z;
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <lua.hpp>
 #include <string>
 #include <vector>
@@ -181,4 +182,15 @@ TEST(LogicLoom, GameClockTextIsHoursMinutesSeconds)
     };
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(FormatGameClock(seconds), text) << seconds;
+}
+
+TEST(LogicLoom, ARunningScriptCanCreateTheLevel)
+{
+    GameSim sim;
+    std::ofstream(sim.Path("Scripts/Go.lua")) << "G.LogicCreateLevel(\"Scripts\\\\Levels\\\\L1.lua\")\nStarted = 1\n";
+    ScriptManager::Instance().RunScript("Scripts/Go.lua");
+    EXPECT_EQ(GlobalNumber("Started"), 1);
+    EXPECT_NE(sim.Logic().mTileMap, nullptr);
+    EXPECT_EQ(sim.Data().mGameState, StateInLevel);
+    EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
 }
