@@ -49,6 +49,7 @@ void TileComp::Initialize()
     box.min.z = -2.0f * static_cast<float>(depthSize);
     box.max.x = 2.0f * static_cast<float>(widthSize);
     box.max.z = 2.0f * static_cast<float>(depthSize);
+    positional->UpdateQuadTree();
     PlaceAt(positional->GetPosition());
 }
 
@@ -151,6 +152,14 @@ void TileComp::ReleaseTiles()
     mClaimed.clear();
     mClaimedPassable.clear();
     mMapCogId = 0;
+}
+
+bool TileComp::GetUnderlyingPassable(int32_t x, int32_t z) const
+{
+    for (size_t i = 0; i < mClaimed.size(); ++i)
+        if (mClaimed[i] == TileIndex{x, z})
+            return mClaimedPassable[i];
+    return true;
 }
 
 void TileComp::SetPassable(bool value)
