@@ -113,11 +113,12 @@ private:
     RunningAverage mPhysicsAverage;
     RunningAverage mExtraAverage;
 
-    // Restarts asked for inside a frame wait for its end, so no script state is closed under
-    // a running script and no cog is deleted under its own update.
-    bool mInFrame = false;
+    // Restarts asked for while a script, cog function, message or console command runs wait
+    // until the outermost of them returns, so no script state is closed under a running
+    // script and no cog is deleted under its own call.
     bool mSoftRestartPending = false;
     bool mHardRestartPending = false;
+    bool mRestarting = false;
 };
 
 // The one core engine; null before the engine main makes it and after it is deleted.

@@ -5,6 +5,7 @@
 
 #include <lua.hpp>
 
+#include "LOOM/calls/CallScope.h"
 #include "LOOM/base/Clocks.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/calls/CogDirectory.h"
@@ -272,6 +273,7 @@ bool ScriptManager::ProtectedCall(int nargs)
 {
     lua_State* L = mState;
     const int handler = lua_gettop(L) - nargs - 1;
+    CallScope scope;
     RunGuard guard(mRunDepth);
     const bool ok = lua_pcall(L, nargs, 0, handler) == 0;
     return ok;
