@@ -20,6 +20,11 @@ public:
         return count;
     }
     bool Contains(const std::string& part) const { return Count(part) > 0; }
+    static std::string NewestLog()
+    {
+        const EntryRing& ring = Console::Instance().GetEntries();
+        return ring.Size() ? ring.FromNewest(0).mText : std::string();
+    }
 
 private:
     uint32_t mStart;
