@@ -92,6 +92,8 @@ ScriptManager& CoreEngine::GetScriptManager()
 
 void CoreEngine::Start()
 {
+    // Compositions and the start script may ask for a restart: it runs once the start is done.
+    CallScope scope;
     const EngineConfig& config = EngineConfig::Instance();
     Console& console = Console::Instance();
     CogFactory& cogs = CogFactory::Instance();

@@ -273,7 +273,6 @@ bool ScriptManager::ProtectedCall(int nargs)
 {
     lua_State* L = mState;
     const int handler = lua_gettop(L) - nargs - 1;
-    CallScope scope;
     RunGuard guard(mRunDepth);
     const bool ok = lua_pcall(L, nargs, 0, handler) == 0;
     return ok;
@@ -281,6 +280,8 @@ bool ScriptManager::ProtectedCall(int nargs)
 
 void ScriptManager::Frame()
 {
+    // First in, last out: a restart asked for by the script runs after the state is let go.
+    CallScope scope;
     lua_State* L = mState;
     if (!L)
     {
@@ -318,6 +319,8 @@ void ScriptManager::Frame()
 
 void ScriptManager::RunScript(std::string path)
 {
+    // First in, last out: a restart asked for by the script runs after the state is let go.
+    CallScope scope;
     lua_State* L = mState;
     if (!L)
     {
@@ -344,6 +347,8 @@ void ScriptManager::RunScript(std::string path)
 
 bool ScriptManager::CallFunction(const std::string& name, ParamBuffer& params)
 {
+    // First in, last out: a restart asked for by the script runs after the state is let go.
+    CallScope scope;
     lua_State* L = mState;
     if (!L)
     {
