@@ -34,7 +34,9 @@ int CallScope::Depth()
     return gDepth;
 }
 
-void CallScope::SetOutermostReturnHook(std::function<void()> hook)
+std::function<void()> CallScope::SetOutermostReturnHook(std::function<void()> hook)
 {
+    std::function<void()> previous = std::move(Hook());
     Hook() = std::move(hook);
+    return previous;
 }

@@ -13,7 +13,7 @@ public:
     CallScope& operator=(const CallScope&) = delete;
 
     static int Depth();
-    // Runs each time the depth falls back to 0; one hook, a later one replaces it. Calls made
-    // by the hook itself do not run it again.
-    static void SetOutermostReturnHook(std::function<void()> hook);
+    // Runs each time the depth falls back to 0; one hook, a later one replaces it (and is
+    // returned). Calls made by the hook itself do not run it again.
+    static std::function<void()> SetOutermostReturnHook(std::function<void()> hook);
 };
