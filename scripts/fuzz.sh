@@ -9,7 +9,7 @@ shift || true
 build="$root/build/fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DLOOM_FUZZ=ON -DLOOM_BUILD_TESTS=OFF -DLOOM_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_all -j"$(nproc)"
+cmake --build "$build" --target fuzz_all -j"${LOOM_JOBS:-$(nproc)}"
 
 run="$build/run"
 rm -rf "$run"

@@ -54,13 +54,13 @@ CoreEngine::CoreEngine(EngineWindow* window, LoomFactories factories)
     console.SetLogClock(&mCoreTimer);
     SetAssertGameClock(&mGameClock);
     CogFactory::Instance().AddIdListener(mMessages.get());
-    CallScope::SetOutermostReturnHook([this] { CarryOutRestarts(); });
+    mPreviousReturnHook = CallScope::SetOutermostReturnHook([this] { CarryOutRestarts(); });
 }
 
 CoreEngine::~CoreEngine()
 {
     // Nothing torn down below may start a restart.
-    CallScope::SetOutermostReturnHook(nullptr);
+    CallScope::SetOutermostReturnHook(std::move(mPreviousReturnHook));
     mSoftRestartPending = mHardRestartPending = false;
     ShutdownLooms();
     for (Slot slot : {SlotGraphics, SlotIO, SlotNetwork, SlotPhysics, SlotAudio, SlotExtra, SlotLogic})

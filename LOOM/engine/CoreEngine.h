@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -119,6 +120,7 @@ private:
     bool mSoftRestartPending = false;
     bool mHardRestartPending = false;
     bool mRestarting = false;
+    std::function<void()> mPreviousReturnHook;
 };
 
 // The one core engine; null before the engine main makes it and after it is deleted.
