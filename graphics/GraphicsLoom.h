@@ -201,4 +201,5 @@ private:
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;
+    bool mCommandsRegistered = false;
 };

@@ -6,6 +6,8 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/resource/ResourceContext.h"
+#include "input/IOLoom.h"
 #include "tests/graphics/resource/ResourceFixture.h"
 #include "tests/input/LogProbe.h"
 #include "tests/platform/WindowFixture.h"
@@ -198,4 +200,54 @@ TEST(GraphicsSettings, MultiSampleAndMissingFields)
         EXPECT_EQ(some.mRefreshRate, 60u);
     }
     SetDataPath(old);
+}
+
+TEST_F(LoomFrame, RefusedSettingsChangeLogsAndKeepsTheOld)
+{
+    DisplaySettings settings;
+    mLoom->GetDisplaySettings(settings);
+    settings.mScreenWidth = 0;
+    LogProbe log;
+    mLoom->ChangeSettings(settings);
+    EXPECT_EQ(log.Count("Setting Change Failed"), 1);
+    EXPECT_EQ(mLoom->GetScreenWidth(), 800);
+    EXPECT_EQ(mLoom->GetDevice()->GetWidth(), 800);
+    mLoom->Update();
+    EXPECT_EQ(Pixel(799, 1), 0xFF808080u);
+}
+
+TEST_F(LoomFrame, ScriptMouseIsInClipSpace)
+{
+    mLoom->RegisterTypes();
+    std::unique_ptr<IOLoom> io(IOLoom::Create());
+    io->Init();
+    mLoom->Update(); // the stand-in GUI reads the input loom's mouse (0, 0): the top-left corner
+    EXPECT_NE(Console::Instance().FindCommand("GetMouseX"), nullptr);
+    EXPECT_NE(Console::Instance().FindCommand("GetMouseY"), nullptr);
+    EXPECT_NE(Console::Instance().FindCommand("SetResolution"), nullptr);
+    ASSERT_TRUE(mLoom->GetGui()->HasMouse());
+    float x = 0.0f, y = 0.0f;
+    mLoom->GetGui()->ScreenToClip(mLoom->GetGui()->GetMouseX(), mLoom->GetGui()->GetMouseY(), x, y);
+    EXPECT_FLOAT_EQ(x, -1.0f);
+    EXPECT_FLOAT_EQ(y, 1.0f);
+    mLoom->GetGui()->ScreenToClip(400.0f, 150.0f, x, y);
+    EXPECT_FLOAT_EQ(x, 0.0f);
+    EXPECT_FLOAT_EQ(y, 0.5f);
+    // The commands leave with the loom that answers them.
+    mLoom.reset();
+    EXPECT_EQ(Console::Instance().FindCommand("SetResolution"), nullptr);
+}
+
+TEST_F(LoomFrame, RenderTargetTextureOutsideTheStore)
+{
+    ResourceContext::Scope scope(mLoom->GetDevice(), &mLoom->GetTextures(), false);
+    Texture* target = Texture::CreateRenderTarget(32, 16);
+    ASSERT_NE(target->GetDeviceTexture(), nullptr);
+    EXPECT_TRUE(target->GetDeviceTexture()->GetDesc().mRenderTarget);
+    EXPECT_EQ(target->GetMemorySize(), 4u * 32 * 16);
+    target->Release();
+    Texture* argb = Texture::CreateFromFileArgb("Textures/CheckerAlpha.dds");
+    ASSERT_NE(argb->GetDeviceTexture(), nullptr);
+    EXPECT_EQ(argb->GetDeviceTexture()->GetDesc().mFormat, TextureFormat::RGBA8);
+    argb->Release();
 }
