@@ -181,6 +181,7 @@ void GraphicsLoom::Init()
         ResourceContext::Set(mDevice.get(), &mTextures, mScene->mTextureFormat == TextureFormat::DXT5);
         if (!mSettings.mConsoleBackground.empty())
             mScene->mConsoleBackground.SetFile(mSettings.mConsoleBackground);
+        mQuads = std::make_unique<QuadBatcher>(*mDevice);
         mShaders.Frame() = FrameMatrices{};
         mShaders.Load(*mDevice, mPixelShader20);
         mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
@@ -213,6 +214,7 @@ void GraphicsLoom::Shutdown()
     mTextures.ReleaseAll();
     mShaders.Clear();
     mVertexDeclarations.clear();
+    mQuads.reset();
     mSavedTarget = nullptr;
     if (ResourceContext::Device() == mDevice.get() && mDevice)
         ResourceContext::Set(nullptr, nullptr, false);

@@ -57,6 +57,7 @@ TEST_F(LoomFrame, AFrameIsGreyAndTheLibraryIsLoaded)
     EXPECT_NE(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
     EXPECT_FALSE(mLoom->GetShaderControl().GetShader("Trans")->CastsShadow());
     EXPECT_NE(mLoom->GetVertexDeclaration(7), nullptr);
+    EXPECT_NE(mLoom->GetQuadBatcher(), nullptr);
     mLoom->Update();
     EXPECT_EQ(Pixel(0, 0), 0xFF808080u);
     EXPECT_EQ(Pixel(799, 599), 0xFF808080u);
