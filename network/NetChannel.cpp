@@ -13,7 +13,7 @@ int32_t Distance(uint32_t from, uint32_t to)
 
 NetChannel::NetChannel() : mOut(std::make_unique<OutSlot[]>(kWindow)), mIn(std::make_unique<InSlot[]>(kWindow)) {}
 
-void NetChannel::Reset(uint32_t token, uint64_t now)
+void NetChannel::Reset(uint32_t token, uint64_t now, uint32_t firstSequence)
 {
     for (uint32_t i = 0; i < kWindow; ++i)
     {
@@ -22,7 +22,7 @@ void NetChannel::Reset(uint32_t token, uint64_t now)
     }
     mPending.clear();
     mToken = token;
-    mNextSequence = mOldestUnacked = mReceiveNext = 1;
+    mNextSequence = mOldestUnacked = mReceiveNext = firstSequence;
     mHaveRtt = false;
     mSrtt = mRttVar = 0;
     mRto = 100'000;
@@ -55,10 +55,10 @@ void NetChannel::StampAcks(uint8_t* datagram)
     mAckPending = false;
 }
 
-void NetChannel::Transmit(OutSlot& slot, uint64_t now, const SendHook& send)
+void NetChannel::Transmit(OutSlot& slot, uint64_t now, const SendHook& send, bool first)
 {
     StampAcks(slot.mBytes);
-    if (slot.mLastSent == 0 && !slot.mResent)
+    if (first)
     {
         slot.mFirstSent = now;
         slot.mTimeout = mRto;
@@ -182,10 +182,9 @@ void NetChannel::Pump(uint64_t now, const SendHook& send)
         slot.mResent = false;
         slot.mSize = uint16_t(kNetHeaderSize + payload.size());
         slot.mSequence = mNextSequence;
-        slot.mLastSent = 0;
         ++mNextSequence;
         mPending.pop_front();
-        Transmit(slot, now, send);
+        Transmit(slot, now, send, true);
     }
     for (uint32_t s = mOldestUnacked; s != mNextSequence; ++s)
     {
@@ -194,7 +193,7 @@ void NetChannel::Pump(uint64_t now, const SendHook& send)
         {
             slot.mResent = true;
             slot.mTimeout = std::min(slot.mTimeout * 2, kMaxRto);
-            Transmit(slot, now, send);
+            Transmit(slot, now, send, false);
         }
     }
     if (mAckPending && now >= mAckDue)

@@ -24,7 +24,8 @@ public:
     using DeliverHook = std::function<void(const uint8_t* payload, size_t size)>;
 
     NetChannel();
-    void Reset(uint32_t token, uint64_t now);
+    // Both ends of a connection start their sequences at the same number.
+    void Reset(uint32_t token, uint64_t now, uint32_t firstSequence = 1);
     void SetLossTimeout(uint64_t micros) { mLossTimeout = micros; }
 
     // Queued payloads all go out in order; none is dropped while the connection lives.
@@ -67,7 +68,7 @@ private:
     };
 
     void Acknowledge(uint32_t sequence, uint64_t now);
-    void Transmit(OutSlot& slot, uint64_t now, const SendHook& send);
+    void Transmit(OutSlot& slot, uint64_t now, const SendHook& send, bool first);
     void StampAcks(uint8_t* datagram);
     void FillHeader(NetHeader& header) const;
 
