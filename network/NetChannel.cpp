@@ -27,6 +27,9 @@ void NetChannel::Reset(uint32_t token, uint64_t now, uint32_t firstSequence)
     mSrtt = mRttVar = 0;
     mRto = 100'000;
     mAckPending = false;
+    mHeld = 0;
+    mLastGapAck = 0;
+    mLastArrived = firstSequence - 1;
     mLastSend = mLastReceive = now;
 }
 
@@ -74,6 +77,8 @@ void NetChannel::SendControl(NetKind kind, const uint8_t* payload, size_t size, 
     NetHeader header;
     header.mKind = kind;
     FillHeader(header);
+    if (kind == NetKind::Ack)
+        header.mSequence = mLastArrived;
     size = std::min(size, kNetMaxPayload);
     header.mLength = uint16_t(size);
     WriteNetHeader(header, datagram);
@@ -84,15 +89,18 @@ void NetChannel::SendControl(NetKind kind, const uint8_t* payload, size_t size, 
     send(datagram, kNetHeaderSize + size);
 }
 
-void NetChannel::Acknowledge(uint32_t sequence, uint64_t now)
+void NetChannel::Acknowledge(uint32_t sequence)
 {
     OutSlot& slot = mOut[sequence % kWindow];
-    if (!slot.mUsed || slot.mSequence != sequence)
-        return;
-    slot.mUsed = false;
-    if (slot.mResent)
-        return; // an ambiguous sample would skew the estimate
-    const uint64_t rtt = now - slot.mLastSent;
+    if (slot.mUsed && slot.mSequence == sequence)
+        slot.mUsed = false;
+}
+
+void NetChannel::SampleRtt(uint64_t rtt)
+{
+    // One late ack (its predecessor lost) must not throw the estimate far off.
+    if (mHaveRtt)
+        rtt = std::min(rtt, 4 * mSrtt + kMinRto);
     if (!mHaveRtt)
     {
         mSrtt = rtt;
@@ -126,16 +134,37 @@ bool NetChannel::Receive(const NetHeader& header, const uint8_t* payload, uint64
     }
     mLastReceive = now;
 
+    // A bare ack names in its sequence field the data packet that prompted it; only that one
+    // times the round trip (an older one may have waited for an ack that was lost).
+    const OutSlot& timed = mOut[header.mSequence % kWindow];
+    const bool timeable = header.mKind == NetKind::Ack && timed.mUsed && timed.mSequence == header.mSequence &&
+                          !timed.mResent && now >= timed.mLastSent;
+    const uint64_t sample = timeable ? now - timed.mLastSent : 0;
     for (uint32_t s = mOldestUnacked; Distance(s, header.mAck) >= 0 && s != mNextSequence; ++s)
-        Acknowledge(s, now);
+        Acknowledge(s);
     for (uint32_t i = 0; i < 32; ++i)
     {
         const uint32_t s = header.mAck + 2 + i;
         if ((header.mAckBits >> i & 1) && Distance(mOldestUnacked, s) >= 0 && Distance(s, mNextSequence) > 0)
-            Acknowledge(s, now);
+            Acknowledge(s);
     }
+    if (timeable)
+        SampleRtt(sample);
     while (mOldestUnacked != mNextSequence && !mOut[mOldestUnacked % kWindow].mUsed)
         ++mOldestUnacked;
+    // Holes below a packet the peer holds were most likely lost: send them again without
+    // waiting out the timer, once per round trip.
+    if (header.mAckBits)
+    {
+        const uint32_t top = header.mAck + 2 + (31 - uint32_t(__builtin_clz(header.mAckBits)));
+        const uint64_t spacing = std::max(mSrtt, kMinRto);
+        for (uint32_t s = mOldestUnacked; Distance(s, top) > 0 && s != mNextSequence; ++s)
+        {
+            OutSlot& slot = mOut[s % kWindow];
+            if (slot.mUsed && now >= slot.mLastSent + spacing)
+                slot.mFast = true;
+        }
+    }
 
     if (!isData)
         return true;
@@ -147,8 +176,10 @@ bool NetChannel::Receive(const NetHeader& header, const uint8_t* payload, uint64
     if (ahead < 0)
         return true; // a duplicate of something delivered: acknowledged again, not delivered
     InSlot& slot = mIn[header.mSequence % kWindow];
+    mLastArrived = header.mSequence;
     if (!slot.mUsed)
     {
+        ++mHeld;
         slot.mUsed = true;
         slot.mSize = header.mLength;
         if (header.mLength)
@@ -158,6 +189,7 @@ bool NetChannel::Receive(const NetHeader& header, const uint8_t* payload, uint64
     {
         InSlot& next = mIn[mReceiveNext % kWindow];
         next.mUsed = false;
+        --mHeld;
         ++mReceiveNext;
         deliver(next.mBytes, next.mSize);
     }
@@ -180,6 +212,7 @@ void NetChannel::Pump(uint64_t now, const SendHook& send)
             std::memcpy(slot.mBytes + kNetHeaderSize, payload.data(), payload.size());
         slot.mUsed = true;
         slot.mResent = false;
+        slot.mFast = false;
         slot.mSize = uint16_t(kNetHeaderSize + payload.size());
         slot.mSequence = mNextSequence;
         ++mNextSequence;
@@ -189,12 +222,23 @@ void NetChannel::Pump(uint64_t now, const SendHook& send)
     for (uint32_t s = mOldestUnacked; s != mNextSequence; ++s)
     {
         OutSlot& slot = mOut[s % kWindow];
-        if (slot.mUsed && now >= slot.mLastSent + slot.mTimeout)
+        if (slot.mUsed && (slot.mFast || now >= slot.mLastSent + slot.mTimeout))
         {
+            // Back off while the peer is silent; while it answers, the loss was the packet's own.
+            if (!slot.mFast)
+                slot.mTimeout = mLastReceive < slot.mLastSent ? std::min(slot.mTimeout * 2, kMaxRto) : mRto;
+            slot.mFast = false;
             slot.mResent = true;
-            slot.mTimeout = std::min(slot.mTimeout * 2, kMaxRto);
             Transmit(slot, now, send, false);
         }
+    }
+    // While a gap holds data back, the sender hears of it every round trip even when its
+    // retransmission timer has backed off.
+    if (mHeld > 0 && now >= mLastGapAck + std::max(2 * mSrtt, kGapAck))
+    {
+        mLastGapAck = now;
+        mAckPending = true;
+        mAckDue = now;
     }
     if (mAckPending && now >= mAckDue)
         SendControl(NetKind::Ack, nullptr, 0, now, send);
@@ -217,13 +261,15 @@ uint64_t NetChannel::NextDeadline() const
     if (!mPending.empty() && InFlight() < kWindow)
         return 0;
     uint64_t deadline = mLastSend + kHeartbeat;
+    if (mHeld > 0)
+        deadline = std::min(deadline, mLastGapAck + std::max(2 * mSrtt, kGapAck));
     if (mAckPending)
         deadline = std::min(deadline, mAckDue);
     for (uint32_t s = mOldestUnacked; s != mNextSequence; ++s)
     {
         const OutSlot& slot = mOut[s % kWindow];
         if (slot.mUsed)
-            deadline = std::min(deadline, slot.mLastSent + slot.mTimeout);
+            deadline = std::min(deadline, slot.mFast ? 0 : slot.mLastSent + slot.mTimeout);
     }
     return deadline;
 }

@@ -19,6 +19,7 @@ public:
     static constexpr uint64_t kMaxRto = 1'000'000;
     static constexpr uint64_t kAckDelay = 5'000;
     static constexpr uint64_t kHeartbeat = 250'000;
+    static constexpr uint64_t kGapAck = 20'000;
 
     using SendHook = std::function<void(const uint8_t* bytes, size_t size)>;
     using DeliverHook = std::function<void(const uint8_t* payload, size_t size)>;
@@ -53,6 +54,7 @@ private:
     {
         bool mUsed = false;
         bool mResent = false;
+        bool mFast = false;
         uint16_t mSize = 0;
         uint32_t mSequence = 0;
         uint64_t mFirstSent = 0;
@@ -67,7 +69,8 @@ private:
         uint8_t mBytes[kNetMaxPayload];
     };
 
-    void Acknowledge(uint32_t sequence, uint64_t now);
+    void Acknowledge(uint32_t sequence);
+    void SampleRtt(uint64_t rtt);
     void Transmit(OutSlot& slot, uint64_t now, const SendHook& send, bool first);
     void StampAcks(uint8_t* datagram);
     void FillHeader(NetHeader& header) const;
@@ -86,6 +89,9 @@ private:
     uint64_t mAckDue = 0;
     bool mAckPending = false;
     uint64_t mLastSend = 0;
+    uint64_t mLastGapAck = 0;
+    uint32_t mHeld = 0;
+    uint32_t mLastArrived = 0;
     uint64_t mLastReceive = 0;
     uint64_t mLossTimeout = 5'000'000;
 };
