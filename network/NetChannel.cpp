@@ -20,7 +20,6 @@ void NetChannel::Reset(uint32_t token, uint64_t now, uint32_t firstSequence)
         mOut[i].mUsed = false;
         mIn[i].mUsed = false;
     }
-    mPending.clear();
     mToken = token;
     mNextSequence = mOldestUnacked = mReceiveNext = firstSequence;
     mHaveRtt = false;

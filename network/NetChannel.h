@@ -25,7 +25,8 @@ public:
     using DeliverHook = std::function<void(const uint8_t* payload, size_t size)>;
 
     NetChannel();
-    // Both ends of a connection start their sequences at the same number.
+    // Both ends of a connection start their sequences at the same number. Queued payloads stay:
+    // a client may send before it is accepted.
     void Reset(uint32_t token, uint64_t now, uint32_t firstSequence = 1);
     void SetLossTimeout(uint64_t micros) { mLossTimeout = micros; }
 
