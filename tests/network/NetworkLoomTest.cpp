@@ -84,14 +84,15 @@ TEST(NetworkLoom, BundledSettingsLoadAndBrokenOnesKeepDefaults)
 // Commands from the console; a hard restart's second Init leaves the game and the peer hears.
 TEST(NetworkLoom, ConsoleCommandsAndInitAgainLeaveTheGame)
 {
+    std::unique_ptr<NetworkLoom> loom(NetworkLoom::Create());
+    loom->RegisterTypes();
+    // After the engine's cog manager exists, so calls by name come here while the test runs.
     RecordingDirectory cogs;
     cogs.Add(1, "Listener");
     MessageRegistry hostMessages, clientMessages;
     clientMessages.Subscribe("Game", 1);
     clientMessages.Subscribe("Chat", 1);
 
-    std::unique_ptr<NetworkLoom> loom(NetworkLoom::Create());
-    loom->RegisterTypes();
     loom->SetMessageRegistry(&hostMessages);
     loom->Init();
     loom->GetController().GetSettings().mGamePort = 0;
