@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "network/NetEndpoint.h"
+#include "network/NetTcpEndpoint.h"
+#include "network/NetUdpEndpoint.h"
 
 namespace {
 constexpr uint32_t kLoopback = 0x7F000001;

@@ -7,6 +7,8 @@
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "network/NetTcpEndpoint.h"
+#include "network/NetUdpEndpoint.h"
 #include "network/NetUpdateComp.h"
 
 namespace {

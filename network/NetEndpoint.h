@@ -106,7 +106,7 @@ protected:
     void CountDrop(NetDrop reason) { mDrops[size_t(reason)].fetch_add(1); }
     void DrainWake();
     void CloseSockets();
-    // Waits on the socket(s) and the wake signal at most the given time.
+    // Microseconds on the steady clock.
     static uint64_t NowMicros();
 
     Settings mSettings;
@@ -124,26 +124,4 @@ private:
     std::atomic<uint64_t> mDrops[size_t(NetDrop::Count)] = {};
     uint64_t mReported[size_t(NetDrop::Count)] = {};
     double mLastReport[size_t(NetDrop::Count)] = {};
-};
-
-// Reliable ordered named messages over UDP, and discovery.
-class NetUdpEndpoint final : public NetEndpoint
-{
-public:
-    ~NetUdpEndpoint() override;
-    void Run() override;
-
-private:
-    bool OpenSocket() override;
-};
-
-// Framed messages over TCP: the same header before every payload.
-class NetTcpEndpoint final : public NetEndpoint
-{
-public:
-    ~NetTcpEndpoint() override;
-    void Run() override;
-
-private:
-    bool OpenSocket() override;
 };

@@ -9,6 +9,8 @@
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
+#include "network/NetTcpEndpoint.h"
+#include "network/NetUdpEndpoint.h"
 
 NetSocketComp::~NetSocketComp() = default;
 

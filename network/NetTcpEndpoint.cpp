@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "LOOM/console/Console.h"
-#include "network/NetEndpoint.h"
+#include "network/NetTcpEndpoint.h"
 
 namespace {
 constexpr int kMaxPollMs = 20;

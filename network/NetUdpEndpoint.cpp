@@ -12,7 +12,7 @@
 
 #include "LOOM/console/Console.h"
 #include "network/NetChannel.h"
-#include "network/NetEndpoint.h"
+#include "network/NetUdpEndpoint.h"
 
 namespace {
 constexpr uint64_t kConnectRetry = 200'000;

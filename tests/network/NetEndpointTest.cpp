@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "network/NetEndpoint.h"
+#include "network/NetTcpEndpoint.h"
+#include "network/NetUdpEndpoint.h"
 #include "tests/network/NetTestSupport.h"
 
 namespace {
