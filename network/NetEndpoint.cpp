@@ -98,6 +98,16 @@ void NetEndpoint::CloseSockets()
     mSocket = mWakeFd = -1;
 }
 
+void NetEndpoint::Signal()
+{
+    // One write per batch of posts: the worker clears the flag after it drained, before it takes.
+    if (mWakeFd >= 0 && !mWakePending.exchange(true))
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(mWakeFd, &one, sizeof(one));
+    }
+}
+
 void NetEndpoint::Wake()
 {
     if (mWakeFd >= 0)
@@ -116,6 +126,8 @@ void NetEndpoint::DrainWake()
     while (read(mWakeFd, &value, sizeof(value)) > 0)
     {
     }
+    // Cleared after the read: a post racing with it then either is taken this round or writes again.
+    mWakePending = false;
 }
 
 void NetEndpoint::Post(Op op)
@@ -124,11 +136,7 @@ void NetEndpoint::Post(Op op)
         NamedMutexLock lock(SendMutexName());
         mOps.push_back(std::move(op));
     }
-    const uint64_t one = 1;
-    if (mWakeFd >= 0)
-    {
-        [[maybe_unused]] ssize_t n = write(mWakeFd, &one, sizeof(one));
-    }
+    Signal();
 }
 
 void NetEndpoint::Send(uint32_t peer, std::vector<uint8_t> payload)
@@ -165,9 +173,18 @@ void NetEndpoint::TakeOps(std::vector<Op>& out)
 
 void NetEndpoint::PushEvent(NetEvent event)
 {
+    mOutbox.push_back(std::move(event));
+}
+
+void NetEndpoint::FlushEvents()
+{
+    if (mOutbox.empty())
+        return;
     NamedMutexLock lock(RecvMutexName());
-    mEvents.push_back(std::move(event));
+    for (NetEvent& event : mOutbox)
+        mEvents.push_back(std::move(event));
     mEventCount = mEvents.size();
+    mOutbox.clear();
 }
 
 void NetEndpoint::TakeEvents(std::vector<NetEvent>& out)
@@ -179,11 +196,8 @@ void NetEndpoint::TakeEvents(std::vector<NetEvent>& out)
         mEventCount = 0;
     }
     // The worker may have stopped reading on a full queue.
-    if (!out.empty() && mWakeFd >= 0)
-    {
-        const uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(mWakeFd, &one, sizeof(one));
-    }
+    if (out.size() >= mSettings.mMaxEvents)
+        Signal();
 }
 
 void NetEndpoint::ReportDrops(const std::string& owner, double nowSeconds)

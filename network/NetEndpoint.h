@@ -99,9 +99,10 @@ protected:
 
     virtual bool OpenSocket() = 0;
 
-    // Worker side.
+    // Worker side. Events gather in the worker and go to the queue once per round.
     void PushEvent(NetEvent event);
-    bool EventsFull() const { return mEventCount.load() >= mSettings.mMaxEvents; }
+    void FlushEvents();
+    bool EventsFull() const { return mEventCount.load() + mOutbox.size() >= mSettings.mMaxEvents; }
     void TakeOps(std::vector<Op>& out);
     void CountDrop(NetDrop reason) { mDrops[size_t(reason)].fetch_add(1); }
     void DrainWake();
@@ -117,10 +118,13 @@ protected:
 
 private:
     void Post(Op op);
+    void Signal();
 
     std::vector<Op> mOps;
     std::vector<NetEvent> mEvents;
+    std::vector<NetEvent> mOutbox;
     std::atomic<size_t> mEventCount{0};
+    std::atomic<bool> mWakePending{false};
     std::atomic<uint64_t> mDrops[size_t(NetDrop::Count)] = {};
     uint64_t mReported[size_t(NetDrop::Count)] = {};
     double mLastReport[size_t(NetDrop::Count)] = {};

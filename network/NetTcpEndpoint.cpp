@@ -128,6 +128,7 @@ void NetTcpEndpoint::Run()
 
     while (KeepRunning() && !failed)
     {
+        FlushEvents();
         fds.clear();
         fds.push_back({mWakeFd, POLLIN, 0});
         if (host)
@@ -284,6 +285,7 @@ void NetTcpEndpoint::Run()
             }
         }
     }
+    FlushEvents();
     for (Connection& c : conns)
     {
         if (connected || host)

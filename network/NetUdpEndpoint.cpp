@@ -157,6 +157,7 @@ void NetUdpEndpoint::Run()
 
     while (KeepRunning())
     {
+        FlushEvents();
         uint64_t now = NowMicros();
         // Client handshake: ask again until accepted or the loss time-out passes.
         if (role == Role::Client && !w.mConnected && !w.mGaveUp)
@@ -387,6 +388,7 @@ void NetUdpEndpoint::Run()
             peer.mChannel.Pump(now, w.HookFor(peer));
         }
     }
+    FlushEvents();
     // Leaving says so, so peers need not wait out the time-out.
     const uint64_t now = NowMicros();
     if (role == Role::Host || w.mConnected)
