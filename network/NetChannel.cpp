@@ -27,6 +27,7 @@ void NetChannel::Reset(uint32_t token, uint64_t now, uint32_t firstSequence)
     mRto = 100'000;
     mAckPending = false;
     mHeld = 0;
+    mArrivalsSinceAck = 0;
     mLastGapAck = 0;
     mLastArrived = firstSequence - 1;
     mLastSend = mLastReceive = now;
@@ -55,6 +56,7 @@ void NetChannel::StampAcks(uint8_t* datagram)
     w.U32(header.mAck);
     w.U32(header.mAckBits);
     mAckPending = false;
+    mArrivalsSinceAck = 0;
 }
 
 void NetChannel::Transmit(OutSlot& slot, uint64_t now, const SendHook& send, bool first)
@@ -84,6 +86,7 @@ void NetChannel::SendControl(NetKind kind, const uint8_t* payload, size_t size, 
     if (size)
         std::memcpy(datagram + kNetHeaderSize, payload, size);
     mAckPending = false;
+    mArrivalsSinceAck = 0;
     mLastSend = now;
     send(datagram, kNetHeaderSize + size);
 }
@@ -172,6 +175,9 @@ bool NetChannel::Receive(const NetHeader& header, const uint8_t* payload, uint64
         mAckPending = true;
         mAckDue = now + kAckDelay;
     }
+    // A burst is acked without the delay, so a full window never waits on it.
+    if (++mArrivalsSinceAck >= kAckEvery)
+        mAckDue = now;
     if (ahead < 0)
         return true; // a duplicate of something delivered: acknowledged again, not delivered
     InSlot& slot = mIn[header.mSequence % kWindow];

@@ -20,6 +20,7 @@ public:
     static constexpr uint64_t kAckDelay = 5'000;
     static constexpr uint64_t kHeartbeat = 250'000;
     static constexpr uint64_t kGapAck = 20'000;
+    static constexpr uint32_t kAckEvery = 16;
 
     using SendHook = std::function<void(const uint8_t* bytes, size_t size)>;
     using DeliverHook = std::function<void(const uint8_t* payload, size_t size)>;
@@ -92,6 +93,7 @@ private:
     uint64_t mLastSend = 0;
     uint64_t mLastGapAck = 0;
     uint32_t mHeld = 0;
+    uint32_t mArrivalsSinceAck = 0;
     uint32_t mLastArrived = 0;
     uint64_t mLastReceive = 0;
     uint64_t mLossTimeout = 5'000'000;

@@ -190,6 +190,9 @@ void NetEndpoint::FlushEvents()
 void NetEndpoint::TakeEvents(std::vector<NetEvent>& out)
 {
     out.clear();
+    // Most frames bring nothing: no lock then.
+    if (mEventCount.load() == 0)
+        return;
     {
         NamedMutexLock lock(RecvMutexName());
         out.swap(mEvents);

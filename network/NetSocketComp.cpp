@@ -78,9 +78,19 @@ void NetSocketComp::Update()
         const char* error = nullptr;
         if (DecodeNetMessage(event.mBytes.data(), event.mBytes.size(), message, error))
             cogs->CallFunction(*mOwner, message.mFunction, message.mParams);
+        else
+            ++mBadMessages;
     }
     const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
     mEndpoint->ReportDrops(GetTypeName(), now);
+    if (mBadMessages != mBadReported && now - mBadReportTime >= 1.0)
+    {
+        Console::Instance().Log(GetTypeName() + ": dropped " + std::to_string(mBadMessages - mBadReported) +
+                                    " malformed messages",
+                                LogError);
+        mBadReported = mBadMessages;
+        mBadReportTime = now;
+    }
 }
 
 template <typename T, uint32_t Id>

@@ -38,6 +38,9 @@ private:
     bool mTcp;
     std::unique_ptr<NetEndpoint> mEndpoint;
     std::vector<NetEvent> mEvents;
+    uint64_t mBadMessages = 0;
+    uint64_t mBadReported = 0;
+    double mBadReportTime = -1e9;
 };
 
 class UdpSocketComp : public NetSocketComp
