@@ -16,6 +16,7 @@
 namespace {
 constexpr int kMaxPollMs = 20;
 constexpr size_t kMaxConnections = 64;
+constexpr uint64_t kHeartbeat = 250'000;
 
 struct Connection
 {
@@ -25,6 +26,8 @@ struct Connection
     std::vector<uint8_t> mIn;
     std::vector<uint8_t> mOut;
     size_t mOutSent = 0;
+    uint64_t mLastHeard = 0;
+    uint64_t mLastQueued = 0;
 };
 
 void AppendFrame(Connection& c, NetKind kind, const uint8_t* payload, size_t size)
@@ -106,6 +109,7 @@ void NetTcpEndpoint::Run()
         Connection c;
         c.mFd = mSocket;
         c.mAddress = mSettings.mRemote;
+        c.mLastHeard = c.mLastQueued = NowMicros();
         conns.push_back(std::move(c));
     }
     std::vector<Op> ops;
@@ -168,6 +172,7 @@ void NetTcpEndpoint::Run()
                     Connection c;
                     c.mFd = fd;
                     c.mId = nextId++;
+                    c.mLastHeard = c.mLastQueued = NowMicros();
                     c.mAddress = NetAddress{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
                     uint8_t id[4];
                     NetWriter out{id, 4};
@@ -193,6 +198,7 @@ void NetTcpEndpoint::Run()
                 if (op.mKind == Op::Send)
                 {
                     AppendFrame(conns[i], NetKind::Data, op.mBytes.data(), op.mBytes.size());
+                    conns[i].mLastQueued = NowMicros();
                 }
                 else if (op.mKind == Op::Disconnect)
                 {
@@ -217,7 +223,10 @@ void NetTcpEndpoint::Run()
                 if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
                     lost = true;
                 else if (n > 0)
+                {
                     c.mIn.insert(c.mIn.end(), chunk, chunk + n);
+                    c.mLastHeard = NowMicros();
+                }
             }
             // Whole frames only; a frame that claims more than the maximum ends the connection.
             size_t pos = 0;
@@ -276,6 +285,18 @@ void NetTcpEndpoint::Run()
                 {
                     c.mOut.clear();
                     c.mOutSent = 0;
+                }
+            }
+            // A peer that keeps the connection open but says nothing is as good as gone.
+            const uint64_t now = NowMicros();
+            if (!lost)
+            {
+                if (now > c.mLastHeard + mSettings.mLossTimeout)
+                    lost = true;
+                else if ((host || connected) && now > c.mLastQueued + kHeartbeat)
+                {
+                    AppendFrame(c, NetKind::Heartbeat, nullptr, 0);
+                    c.mLastQueued = now;
                 }
             }
             if (lost)

@@ -33,6 +33,8 @@ std::string Text(const ParamBuffer& params, int index)
     return text;
 }
 
+void HostFindJoinSendLeave(const char* transport);
+
 struct TwoGames
 {
     RecordingDirectory mCogs;
@@ -73,7 +75,33 @@ struct TwoGames
 
 TEST(NetController, HostFindJoinSendLeave_EventsArriveInOrder)
 {
+    for (const char* transport : {"UDP", "TCP"})
+    {
+        SCOPED_TRACE(transport);
+        HostFindJoinSendLeave(transport);
+    }
+}
+
+TEST(NetController, SilentTcpPeerIsLost)
+{
     TwoGames g;
+    UseLoopback(g.mHost, 0.4f);
+    g.mHost.GetSettings().mTransport = "TCP";
+    ASSERT_TRUE(g.mHost.HostGame(""));
+    const int mute = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in host = Loopback(g.mHost.GetGamePort());
+    ASSERT_EQ(connect(mute, reinterpret_cast<const sockaddr*>(&host), sizeof(host)), 0);
+    ASSERT_TRUE(g.WaitFor(kHostCog, 2));
+    EXPECT_EQ(g.mCogs.Functions(kHostCog), (std::vector<std::string>{"NewConnection", "RemovePlayer"}));
+    close(mute);
+}
+
+namespace {
+void HostFindJoinSendLeave(const char* transport)
+{
+    TwoGames g;
+    g.mHost.GetSettings().mTransport = transport;
+    g.mClient.GetSettings().mTransport = transport;
     ASSERT_TRUE(g.mHost.HostGame("Duel"));
     ASSERT_NE(g.mHost.GetGamePort(), 0);
     ASSERT_NE(g.mHost.GetDiscoveryPort(), 0);
@@ -123,6 +151,7 @@ TEST(NetController, HostFindJoinSendLeave_EventsArriveInOrder)
               (std::vector<std::string>{"GotConnectionInfo", "NowConnected", "NowConnected", "NetDisconnect"}));
     EXPECT_FALSE(g.mClient.IsConnected());
 }
+} // namespace
 
 TEST(NetController, SilentPeersAreLost)
 {
