@@ -79,6 +79,17 @@ TEST(NetworkLoom, BundledSettingsLoadAndBrokenOnesKeepDefaults)
     missing.mGamePort = 1;
     EXPECT_FALSE(missing.Load("Data/Nothing.xml"));
     EXPECT_EQ(missing.mGamePort, 1);
+
+    SetDataPath(std::string(LOOM_TEST_DATA) + "/");
+    for (const char* broken : {"net/NetAdBadPort.xml", "net/NetAdTruncated.xml"})
+    {
+        NetSettings kept;
+        const uint32_t before = Console::Instance().GetEntryCounter();
+        EXPECT_FALSE(kept.Load(broken)) << broken;
+        EXPECT_EQ(kept.mGameName, "Loom Game") << broken;
+        EXPECT_EQ(kept.mGamePort, 27500) << broken;
+        EXPECT_GE(Console::Instance().GetEntryCounter(), before + 1) << broken;
+    }
 }
 
 // Commands from the console; a hard restart's second Init leaves the game and the peer hears.
@@ -127,6 +138,15 @@ TEST(NetworkLoom, ConsoleCommandsAndInitAgainLeaveTheGame)
     EXPECT_FALSE(loom->GetController().IsHosting());
     ASSERT_TRUE(calls(4));
     EXPECT_EQ(cogs.Functions(1), (std::vector<std::string>{"NowConnected", "Say", "Wave", "NetDisconnect"}));
+
+    // The other way round: the address is one text on the command line.
+    client.GetSettings().mGamePort = 0;
+    client.GetSettings().mDiscoveryPort = 0;
+    ASSERT_TRUE(client.HostGame("Back"));
+    console.ExecuteLine("JoinGame 127.0.0.1:" + std::to_string(client.GetGamePort()));
+    EXPECT_TRUE(WaitUntil([&] { return loom->GetController().IsConnected(); }, update, 5.0));
+    console.ExecuteLine("LeaveGame");
+    EXPECT_FALSE(loom->GetController().IsConnected());
 
     loom.reset();
     EXPECT_EQ(console.FindCommand("hostgame"), nullptr);
