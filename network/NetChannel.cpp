@@ -38,6 +38,13 @@ void NetChannel::Queue(const uint8_t* payload, size_t size)
     mPending.emplace_back(payload, payload + std::min(size, kNetMaxPayload));
 }
 
+void NetChannel::Queue(std::vector<uint8_t>&& payload)
+{
+    if (payload.size() > kNetMaxPayload)
+        payload.resize(kNetMaxPayload);
+    mPending.push_back(std::move(payload));
+}
+
 void NetChannel::FillHeader(NetHeader& header) const
 {
     header.mToken = mToken;

@@ -33,6 +33,7 @@ public:
 
     // Queued payloads all go out in order; none is dropped while the connection lives.
     void Queue(const uint8_t* payload, size_t size);
+    void Queue(std::vector<uint8_t>&& payload);
     // A datagram whose header was read and whose token matched. False with the reason when the
     // channel drops it; duplicates are acknowledged again but not delivered.
     bool Receive(const NetHeader& header, const uint8_t* payload, uint64_t now, const DeliverHook& deliver,

@@ -207,7 +207,12 @@ void NetUdpEndpoint::Run()
                     continue;
                 if (op.mKind == Op::Send)
                 {
-                    peer.mChannel.Queue(op.mBytes.data(), op.mBytes.size());
+                    // The last receiver takes the bytes; the others copy them.
+                    const bool last = role != Role::Host || op.mPeer != kAllPeers || i + 1 == w.mPeers.size();
+                    if (last)
+                        peer.mChannel.Queue(std::move(op.mBytes));
+                    else
+                        peer.mChannel.Queue(op.mBytes.data(), op.mBytes.size());
                 }
                 else if (role == Role::Host || w.mConnected)
                 {
