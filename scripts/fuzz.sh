@@ -42,8 +42,9 @@ mkdir -p "$run/corpus/BinaryLoaderFuzz"
 
 harnesses=("$@")
 if [ ${#harnesses[@]} -eq 0 ]; then
-    harnesses=(XmlLoaderFuzz XmlReaderFuzz BinaryLoaderFuzz CogFileFuzz QTreeSettingsFuzz EngineConfigFuzz
-               ConsoleLineFuzz LuaGFuzz)
+    for program in "$build"/fuzz/*Fuzz; do
+        harnesses+=("$(basename "$program")")
+    done
 fi
 failed=0
 for harness in "${harnesses[@]}"; do
