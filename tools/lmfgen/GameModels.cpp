@@ -17,14 +17,6 @@ Quat Turn(const Vector3& axis, float degrees)
     return Quat::FromAxisAngle(axis, degrees * kPi / 180.0f);
 }
 
-std::string SinglePart(LmfPart part)
-{
-    LmfMesh mesh;
-    mesh.parts.push_back(std::move(part));
-    FitBounds(mesh);
-    return LmfWriter().Header().Mesh(mesh).End().Bytes();
-}
-
 // Appends from's faces and vertices to into.
 void Append(LmfPart& into, const LmfPart& from)
 {
@@ -114,29 +106,67 @@ const ClipRow kInvaderClips[] = {
 };
 } // namespace
 
+LmfMesh SinglePartMesh(LmfPart part)
+{
+    LmfMesh mesh;
+    mesh.parts.push_back(std::move(part));
+    FitBounds(mesh);
+    return mesh;
+}
+
+LmfMesh UnitCubeMesh()
+{
+    return SinglePartMesh(MakeBox({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}));
+}
+
+LmfMesh UnitSphereMesh()
+{
+    return SinglePartMesh(MakeSphere(1.0f, 12, 16));
+}
+
+LmfMesh PlaneMesh()
+{
+    return SinglePartMesh(MakeGrid(1.0f, 1));
+}
+
+LmfMesh SkydomeMesh()
+{
+    return SinglePartMesh(MakeDome(1.0f, 8, 24));
+}
+
+LmfMesh WaterMesh()
+{
+    return SinglePartMesh(MakeGrid(1.0f, 8));
+}
+
+std::string MeshFile(const LmfMesh& mesh)
+{
+    return LmfWriter().Header().Mesh(mesh).End().Bytes();
+}
+
 std::string UnitCubeFile()
 {
-    return SinglePart(MakeBox({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}));
+    return MeshFile(UnitCubeMesh());
 }
 
 std::string UnitSphereFile()
 {
-    return SinglePart(MakeSphere(1.0f, 12, 16));
+    return MeshFile(UnitSphereMesh());
 }
 
 std::string PlaneFile()
 {
-    return SinglePart(MakeGrid(1.0f, 1));
+    return MeshFile(PlaneMesh());
 }
 
 std::string SkydomeFile()
 {
-    return SinglePart(MakeDome(1.0f, 8, 24));
+    return MeshFile(SkydomeMesh());
 }
 
 std::string WaterFile()
 {
-    return SinglePart(MakeGrid(1.0f, 8));
+    return MeshFile(WaterMesh());
 }
 
 LmfMesh TurretMesh()
@@ -299,7 +329,7 @@ std::string InvaderDistanceMapFile()
     return LmfWriter().Header().DistancePoints(points).End().Bytes();
 }
 
-std::string TubeFile()
+LmfMesh TubeMesh()
 {
     LmfPart tube = MakeTube(0.2f, 2.0f, 8, 12);
     for (const FileVertex& v : tube.vertices)
@@ -313,16 +343,26 @@ std::string TubeFile()
     mesh.kind = 2;
     mesh.parts.push_back(std::move(tube));
     FitBounds(mesh);
+    return mesh;
+}
+
+std::vector<LmfBone> TubeBones()
+{
     std::vector<LmfBone> bones(2);
     bones[0].parent = -1;
     bones[1].parent = 0;
     bones[1].matrix = Matrix4::Translation({0.0f, -1.0f, 0.0f});
+    return bones;
+}
+
+std::string TubeFile()
+{
     LmfClip bend;
     bend.name = "Bend";
     bend.length = 2.0f;
     bend.tracks.push_back({Key(0.0f, {})});
     bend.tracks.push_back({Key(0.0f, {0, 1, 0}), Key(1.0f, {0, 1, 0}, Turn({0, 0, 1}, 90.0f)), Key(2.0f, {0, 1, 0})});
-    return LmfWriter().Header().Mesh(mesh).Bones(bones).Clips({bend}).End().Bytes();
+    return LmfWriter().Header().Mesh(TubeMesh()).Bones(TubeBones()).Clips({bend}).End().Bytes();
 }
 
 std::string SevenTexFile()

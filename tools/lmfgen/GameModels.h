@@ -25,7 +25,14 @@ std::string SevenTexFile();
 // Aims the turret's gun: yaw at part 3, pitch at part 4, the muzzle as end effector.
 ConstraintInfo TurretConstraints();
 
-// The turret's parts and clips, for tests that build variants.
+// What the files hold, for tests that compare or build variants.
+LmfMesh UnitCubeMesh();
+LmfMesh UnitSphereMesh();
+LmfMesh PlaneMesh();
+LmfMesh SkydomeMesh();
+LmfMesh WaterMesh();
+LmfMesh TubeMesh();
+std::vector<LmfBone> TubeBones();
 LmfMesh TurretMesh();
 std::vector<LmfClip> TurretClips();
 LmfMesh InvaderMesh();
