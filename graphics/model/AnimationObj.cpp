@@ -7,7 +7,6 @@
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/ParamBuffer.h"
-#include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
 #include "graphics/model/Animation.h"
 #include "graphics/model/AnimationSet.h"
@@ -87,13 +86,13 @@ void AnimationObj::SendCallback(const std::string& animationName)
     if (!cog)
         return;
     ParamBuffer params = ParamBuffer::FromString(animationName);
-    cog->CallFunction(mCallbackMessage, params);
+    directory->CallFunction(*cog, mCallbackMessage, params);
 }
 
-void AnimationObj::SetCallbackTarget(const Cog* cog)
+void AnimationObj::SetCallbackTarget(uint32_t cogId)
 {
-    mHasCallbackTarget = cog != nullptr;
-    mCallbackTarget = cog ? cog->GetID() : 0;
+    mHasCallbackTarget = true;
+    mCallbackTarget = cogId;
 }
 
 void AnimationObj::PlayAnimation(Animation* animation, bool loop)

@@ -9,7 +9,6 @@
 
 class Animation;
 class AnimationSet;
-class Cog;
 class Skeleton;
 
 // The keyframe controller of one object: plays one loaded animation at a time, blends,
@@ -42,7 +41,7 @@ public:
     void Reset();
     void SetCallbackMessage(const std::string& name) { mCallbackMessage = name; }
     // Held by ID: a cog that dies is simply not found when the callback comes.
-    void SetCallbackTarget(const Cog* cog);
+    void SetCallbackTarget(uint32_t cogId);
     void ResizeKeyCursors(uint32_t tracks);
     void LoadAnimationFile(const std::string& fileName);
     void LoadAnimationFiles();
