@@ -319,8 +319,16 @@ void Mesh::GenerateAdjacencyAndNormals()
             const Vector3& p2 = part.mVertices[part.mIndices[3 * f + 2]].position;
             Vector3 normal;
             CrossProduct(p1 - p0, p2 - p1, normal);
+            normal.Normalize();
+            // Weighted by the corner's angle, so how a face is split into triangles does not
+            // lean the normal.
+            const Vector3* corners[3] = {&p0, &p1, &p2};
             for (uint32_t c = 0; c < 3; ++c)
-                sums[w[c]] += normal;
+            {
+                const Vector3 a = (*corners[(c + 1) % 3] - *corners[c]).Normalized();
+                const Vector3 b = (*corners[(c + 2) % 3] - *corners[c]).Normalized();
+                sums[w[c]] += normal * std::acos(std::clamp(DotProduct(a, b), -1.0f, 1.0f));
+            }
         }
         for (uint32_t v = 0; v < part.mVertexCount; ++v)
             part.mVertices[v].normal = sums[weld[v]].Normalized();
