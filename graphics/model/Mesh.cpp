@@ -117,14 +117,23 @@ struct CellHash
 {
     size_t operator()(const CellKey& k) const
     {
-        return std::hash<int64_t>()(k.x * 73856093 ^ k.y * 19349663 ^ k.z * 83492791);
+        const uint64_t h = uint64_t(k.x) * 73856093u ^ uint64_t(k.y) * 19349663u ^ uint64_t(k.z) * 83492791u;
+        return std::hash<uint64_t>()(h);
     }
 };
 
+// Far or broken coordinates share the outermost cells rather than overflow.
+int64_t CellCoordinate(float value)
+{
+    const double cell = std::floor(double(value) / kWeldEpsilon);
+    if (!(cell > -1e15))
+        return cell != cell ? 0 : int64_t(-1e15);
+    return cell < 1e15 ? static_cast<int64_t>(cell) : int64_t(1e15);
+}
+
 CellKey CellOf(const Vector3& p)
 {
-    return {static_cast<int64_t>(std::floor(p.x / kWeldEpsilon)), static_cast<int64_t>(std::floor(p.y / kWeldEpsilon)),
-            static_cast<int64_t>(std::floor(p.z / kWeldEpsilon))};
+    return {CellCoordinate(p.x), CellCoordinate(p.y), CellCoordinate(p.z)};
 }
 
 // Welds the part's positions within the epsilon: weld[v] = the first vertex at that place.
