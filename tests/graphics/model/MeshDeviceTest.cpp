@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "LOOM/base/FileUtils.h"
 #include "graphics/effect/ShaderControl.h"
 #include "graphics/model/LMLoader.h"
 #include "graphics/model/ModelStoreSet.h"
@@ -138,4 +139,42 @@ TEST_F(SkinnedStrip, BoneOneTurnedAQuarterBendsTheRightHalf)
     EXPECT_NE(PixelAt(bx, by), kGrey);
     EXPECT_EQ(PixelAt(tx, ty), kGrey);
     EXPECT_NE(PixelAt(lx, ly), kGrey);
+}
+
+TEST(ModelStoresTest, NamesBelowTheDataFolderAndSkeletonsFromTheStore)
+{
+    const std::string oldDataPath = GetDataPath();
+    SetDataPath(RepoDataPath(""));
+    {
+        ModelStoreSet stores(nullptr);
+        Mesh* forward = stores.mMeshes.Get("Models/Turret.lmf");
+        Mesh* back = stores.mMeshes.Get("Models\\Turret.lmf");
+        // The slash direction makes another entry, loaded again.
+        EXPECT_NE(forward, back);
+        EXPECT_EQ(stores.mMeshes.Count(), 2u);
+        EXPECT_EQ(forward->GetPartCount(), 9u);
+        EXPECT_EQ(forward->mBones.size(), 9u);
+        EXPECT_EQ(forward->mBones[8].mParent, 7);
+        EXPECT_EQ(forward->GetNodeCount(), 18u);
+        EXPECT_EQ(forward->GetVertexBuffer(), nullptr);
+        // The part hierarchy: part 8 (the muzzle) hangs under the gun.
+        ASSERT_NE(forward->GetSkeleton(), nullptr);
+        EXPECT_EQ(forward->GetSkeleton()->GetBone(8), forward->GetPart(8));
+        EXPECT_EQ(forward->GetSkeleton()->GetRoots().size(), 1u);
+
+        Mesh* invader = stores.mMeshes.Get("Models/Invader.lmf");
+        EXPECT_EQ(invader->GetSkeleton(), nullptr);
+        invader->SetSkeleton("Models/Invader.lmf");
+        ASSERT_NE(invader->GetSkeleton(), nullptr);
+        EXPECT_EQ(invader->GetSkeleton()->GetBoneCount(), InvaderBones().size());
+        EXPECT_EQ(stores.mSkeletons.Find("Models/Invader.lmf")->GetRefCount(), 2u);
+        forward->Release();
+        back->Release();
+        invader->Release();
+        stores.mMeshes.PurgeUnused();
+        EXPECT_EQ(stores.mMeshes.Count(), 0u);
+        // The mesh gave its skeleton back when it went.
+        EXPECT_EQ(stores.mSkeletons.Find("Models/Invader.lmf")->GetRefCount(), 1u);
+    }
+    SetDataPath(oldDataPath);
 }
