@@ -4,10 +4,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <new>
 
+#include "LOOM/cogs/CogFactory.h"
 #include "LOOM/console/Console.h"
+#include "input/ControlMap.h"
+#include "input/ControlSet.h"
+#include "input/IOConfig.h"
 #include "input/KeyNames.h"
+#include "input/TextStream.h"
 #include "platform/PlatformWindow.h"
 
 namespace {
@@ -38,6 +45,12 @@ IOLoom* IOLoom::Instance()
     return sInstance;
 }
 
+IOLoom::IOLoom()
+{
+    mTextSeen.reserve(kTextQueueLimit);
+    mText.reserve(kTextQueueLimit);
+}
+
 IOLoom::~IOLoom()
 {
     Shutdown();
@@ -50,6 +63,10 @@ void IOLoom::Init()
     ResetState();
     // Start where the pointer is, if SDL knows.
     SDL_GetMouseState(&mSeenX, &mSeenY);
+    const IOConfig config = LoadIOConfig(Console::Instance().GetConfigFolder() + "IOConfig.xml");
+    mSensitivity = config.mMouseSensitivity;
+    if (config.mRelativeMouse)
+        SetRelativeMouse(true);
     PlatformWindow::SetInputObserver(&IOLoom::ObserveEvent, this);
     mActive = true;
 }
@@ -60,10 +77,13 @@ void IOLoom::Shutdown()
         PlatformWindow::SetInputObserver(nullptr, nullptr);
     mActive = false;
     ResetState();
+    // A hard restart reads the binding files again.
+    ForgetControlSets();
 }
 
 void IOLoom::RegisterTypes()
 {
+    RegisterInputComponents(CogFactory::Instance());
 }
 
 void IOLoom::Update()
@@ -86,9 +106,14 @@ void IOLoom::Update()
     for (int i = 0; i < kKeyCount; ++i)
     {
         mKeyTriggered[i] = mKeyWentDown[i];
+        mKeyReleased[i] = mKeyWentUp[i];
         mKeyPressed[i] = mKeyWentDown[i] || mKeyHeld[i];
         mKeyWentDown[i] = false;
+        mKeyWentUp[i] = false;
     }
+    // Both strings keep their capacity, so this never allocates.
+    mText.swap(mTextSeen);
+    mTextSeen.clear();
 }
 
 void IOLoom::Unload()
@@ -118,6 +143,22 @@ bool IOLoom::MouseTriggered(int button) const
 bool IOLoom::MouseReleased(int button) const
 {
     return button >= 0 && button < kMouseButtons && mButtonReleased[button];
+}
+
+int IOLoom::GetMouseButtonState(int button) const
+{
+    if (MouseTriggered(button))
+        return 1;
+    if (MousePressed(button))
+        return 2;
+    if (MouseReleased(button))
+        return 3;
+    return 0;
+}
+
+bool IOLoom::IsKeyReleased(int key) const
+{
+    return key >= 0 && key < kKeyCount && mKeyReleased[key];
 }
 
 bool IOLoom::IsKeyPressed(int key) const
@@ -167,8 +208,21 @@ void IOLoom::SetScreenSize(int width, int height)
     mScreenHeight = std::max(height, 0);
 }
 
+void IOLoom::SetMouseSensitivity(float sensitivity)
+{
+    if (std::isfinite(sensitivity) && sensitivity > 0.0f)
+        mSensitivity = sensitivity;
+}
+
 void IOLoom::SetRelativeMouse(bool relative)
 {
+    if (relative && !mRelative)
+    {
+        mCursorX = static_cast<float>(std::clamp(mSeenX, 0, mScreenWidth));
+        mCursorY = static_cast<float>(std::clamp(mSeenY, 0, mScreenHeight));
+    }
+    // Our cursor follows the motion whether or not SDL can capture the pointer.
+    mRelative = relative;
     if (SDL_SetRelativeMouseMode(relative ? SDL_TRUE : SDL_FALSE) != 0)
         Console::Instance().Log(std::string("IOLoom: relative mouse mode unavailable: ") + SDL_GetError(),
                                 LogError);
@@ -186,6 +240,16 @@ void IOLoom::HandleEvent(const SDL_Event& event)
             break;
         if (event.type == SDL_KEYDOWN)
         {
+            // Editing keys repeat while held, as typing does.
+            char edit = 0;
+            if (key == SDL_SCANCODE_BACKSPACE)
+                edit = kTextBackspace;
+            else if (key == SDL_SCANCODE_RETURN || key == SDL_SCANCODE_KP_ENTER)
+                edit = kTextEnter;
+            else if (key == SDL_SCANCODE_ESCAPE)
+                edit = kTextEscape;
+            if (edit && mTextSeen.size() < kTextQueueLimit)
+                mTextSeen.push_back(edit);
             // Auto-repeat is the same press going on.
             if (!mKeyHeld[key] && event.key.repeat == 0)
                 mKeyWentDown[key] = true;
@@ -193,16 +257,24 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         }
         else
         {
+            if (mKeyHeld[key])
+                mKeyWentUp[key] = true;
             mKeyHeld[key] = false;
         }
         break;
     }
+    case SDL_TEXTINPUT:
+        QueueText(event.text.text, strnlen(event.text.text, sizeof(event.text.text)));
+        break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
     {
         const int button = ButtonIndex(event.button.button);
-        mSeenX = event.button.x;
-        mSeenY = event.button.y;
+        if (!mRelative)
+        {
+            mSeenX = event.button.x;
+            mSeenY = event.button.y;
+        }
         if (button < 0)
             break;
         if (event.type == SDL_MOUSEBUTTONDOWN)
@@ -220,8 +292,20 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         break;
     }
     case SDL_MOUSEMOTION:
-        mSeenX = event.motion.x;
-        mSeenY = event.motion.y;
+        if (mRelative)
+        {
+            mCursorX = std::clamp(mCursorX + static_cast<float>(event.motion.xrel) * mSensitivity, 0.0f,
+                                  static_cast<float>(mScreenWidth));
+            mCursorY = std::clamp(mCursorY + static_cast<float>(event.motion.yrel) * mSensitivity, 0.0f,
+                                  static_cast<float>(mScreenHeight));
+            mSeenX = static_cast<int>(std::lround(mCursorX));
+            mSeenY = static_cast<int>(std::lround(mCursorY));
+        }
+        else
+        {
+            mSeenX = event.motion.x;
+            mSeenY = event.motion.y;
+        }
         break;
     case SDL_MOUSEWHEEL:
     {
@@ -233,6 +317,17 @@ void IOLoom::HandleEvent(const SDL_Event& event)
     default:
         break;
     }
+}
+
+void IOLoom::QueueText(const char* text, size_t size)
+{
+    // Control bytes would read as editing keys; a piece that does not fit whole is dropped, so
+    // no code point is split.
+    const auto typable = [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f; };
+    const size_t kept = static_cast<size_t>(std::count_if(text, text + size, typable));
+    if (kept == 0 || mTextSeen.size() + kept > kTextQueueLimit)
+        return;
+    std::copy_if(text, text + size, std::back_inserter(mTextSeen), typable);
 }
 
 void IOLoom::ObserveEvent(const SDL_Event& event, void* userdata)
@@ -249,6 +344,10 @@ void IOLoom::ResetState()
     mButtonWentUp.fill(false);
     mKeyHeld.fill(false);
     mKeyWentDown.fill(false);
+    mKeyWentUp.fill(false);
+    mKeyReleased.fill(false);
+    mTextSeen.clear();
+    mText.clear();
     mButtonPressed.fill(false);
     mButtonTriggered.fill(false);
     mButtonReleased.fill(false);
@@ -257,6 +356,7 @@ void IOLoom::ResetState()
     mWheelSeen = 0;
     mWheel = 0;
     mSeenX = mSeenY = 0;
+    mCursorX = mCursorY = 0.0f;
     mMouseX = mMouseY = 0;
     mPrevMouseX = mPrevMouseY = 0;
 }

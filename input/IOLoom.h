@@ -42,6 +42,9 @@ public:
     bool MouseTriggered(int button) const;
     // Went up this frame.
     bool MouseReleased(int button) const;
+    // The button's state word: 0 up, 1 went down this frame (also when it went up again inside
+    // the frame), 2 held, 3 went up this frame.
+    int GetMouseButtonState(int button) const;
     int GetMouseX() const { return mMouseX; }
     int GetMouseY() const { return mMouseY; }
     int GetPrevMouseX() const { return mPrevMouseX; }
@@ -56,12 +59,26 @@ public:
     bool IsKeyTriggeredByName(const std::string& name) const;
     bool IsKeyPressed(int key) const;
     bool IsKeyTriggered(int key) const;
+    // Went up this frame.
+    bool IsKeyReleased(int key) const;
+
+    // This frame's typed text (UTF-8) and editing keys, in the order they came: Backspace, Enter
+    // and Esc appear as the bytes below; typed text never holds them.
+    static constexpr char kTextBackspace = '\b';
+    static constexpr char kTextEnter = '\r';
+    static constexpr char kTextEscape = '\x1b';
+    const std::string& GetTextQueue() const { return mText; }
 
     // The mouse position is clamped to 0..width and 0..height; the graphics loom sets them.
     void SetScreenSize(int width, int height);
     int GetScreenWidth() const { return mScreenWidth; }
     int GetScreenHeight() const { return mScreenHeight; }
+    // In relative mode the position is a cursor of our own, moved by the motion times the
+    // mouse sensitivity, so it still means something when the pointer is captured.
     void SetRelativeMouse(bool relative);
+    bool IsRelativeMouse() const { return mRelative; }
+    float GetMouseSensitivity() const { return mSensitivity; }
+    void SetMouseSensitivity(float sensitivity);
 
     // Takes one input event into the state of the next update.
     void HandleEvent(const SDL_Event& event);
@@ -69,7 +86,11 @@ public:
     static void ObserveEvent(const SDL_Event& event, void* userdata);
 
 private:
-    IOLoom() = default;
+    // A frame's text beyond this is dropped; room for it is taken once, not per frame.
+    static constexpr size_t kTextQueueLimit = 4096;
+
+    IOLoom();
+    void QueueText(const char* text, size_t size);
     void ResetState();
     // The table entry of a key name; null for an unknown name, which is reported once.
     const KeyName* LookUpKey(const std::string& name) const;
@@ -80,6 +101,8 @@ private:
     std::array<bool, kMouseButtons> mButtonWentUp{};
     std::array<bool, kKeyCount> mKeyHeld{};
     std::array<bool, kKeyCount> mKeyWentDown{};
+    std::array<bool, kKeyCount> mKeyWentUp{};
+    std::string mTextSeen;
     int mSeenX = 0;
     int mSeenY = 0;
     int mWheelSeen = 0;
@@ -90,6 +113,8 @@ private:
     std::array<bool, kMouseButtons> mButtonReleased{};
     std::array<bool, kKeyCount> mKeyPressed{};
     std::array<bool, kKeyCount> mKeyTriggered{};
+    std::array<bool, kKeyCount> mKeyReleased{};
+    std::string mText;
     int mMouseX = 0;
     int mMouseY = 0;
     int mPrevMouseX = 0;
@@ -98,6 +123,12 @@ private:
 
     int mScreenWidth = 0;
     int mScreenHeight = 0;
+
+    bool mRelative = false;
+    float mSensitivity = 1.0f;
+    // The relative-mode cursor, kept in fractions so slow motion is not lost to rounding.
+    float mCursorX = 0.0f;
+    float mCursorY = 0.0f;
 
     bool mActive = false;
     mutable std::vector<std::string> mReportedNames;

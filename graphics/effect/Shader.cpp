@@ -11,7 +11,7 @@ const char* const kValueNames[] = {"World",    "View",    "Projection", "WorldVi
 
 } // namespace
 
-Shader::Shader(const ShaderRecord& record, std::unique_ptr<Effect> effect, const FrameMatrices* frame, bool pixelShader20)
+Shader::Shader(const ShaderRecord& record, std::unique_ptr<FxEffect> effect, const FrameMatrices* frame, bool pixelShader20)
     : mIndex(record.mIndex), mStages(uint8_t(record.mStages)), mAdvanced(record.mAdvanced),
       mCastsShadow(record.mSpecialFX != "NoShadow"), mEffect(std::move(effect)), mFrame(frame)
 {

@@ -5,7 +5,7 @@
 
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Vector3.h"
-#include "graphics/effect/Effect.h"
+#include "graphics/effect/FxEffect.h"
 
 class Material;
 struct FrameMatrices;
@@ -33,7 +33,7 @@ public:
         Param, ValueSlots
     };
 
-    Shader(const ShaderRecord& record, std::unique_ptr<Effect> effect, const FrameMatrices* frame, bool pixelShader20);
+    Shader(const ShaderRecord& record, std::unique_ptr<FxEffect> effect, const FrameMatrices* frame, bool pixelShader20);
 
     uint32_t Begin() { return mPasses = mEffect->Begin(); }
     uint32_t GetPassCount() const { return mPasses; }
@@ -67,9 +67,9 @@ public:
     bool CastsShadow() const { return mCastsShadow; }
     uint8_t GetStages() const { return mStages; }
     bool IsAdvanced() const { return mAdvanced; }
-    Effect& GetEffect() { return *mEffect; }
-    Effect::Handle GetTechniqueHandle(int slot) const { return mTechniques[slot]; }
-    Effect::Handle GetValueHandle(int slot) const { return mValues[slot]; }
+    FxEffect& GetEffect() { return *mEffect; }
+    FxEffect::Handle GetTechniqueHandle(int slot) const { return mTechniques[slot]; }
+    FxEffect::Handle GetValueHandle(int slot) const { return mValues[slot]; }
 
 private:
     uint16_t mIndex = 0;
@@ -77,10 +77,10 @@ private:
     bool mAdvanced = false;
     uint32_t mPasses = 0;
     bool mCastsShadow = true;
-    Effect::Handle mTextures[TextureSlots];
-    Effect::Handle mTechniques[TechniqueSlots];
-    Effect::Handle mValues[ValueSlots];
-    Effect::Handle mBones;
-    std::unique_ptr<Effect> mEffect;
+    FxEffect::Handle mTextures[TextureSlots];
+    FxEffect::Handle mTechniques[TechniqueSlots];
+    FxEffect::Handle mValues[ValueSlots];
+    FxEffect::Handle mBones;
+    std::unique_ptr<FxEffect> mEffect;
     const FrameMatrices* mFrame;
 };

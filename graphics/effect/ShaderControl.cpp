@@ -73,7 +73,7 @@ void ShaderControl::LoadFrom(GraphicsDevice& device, const std::string& methodsF
         ShaderRecord& record = mRecords[i];
         record.mIndex = uint16_t(i);
         std::string errors;
-        std::unique_ptr<Effect> effect = Effect::FromFile(device, record.mFileName, mPool.get(), errors);
+        std::unique_ptr<FxEffect> effect = FxEffect::FromFile(device, record.mFileName, mPool.get(), errors);
         if (!effect)
         {
             Console::Instance().Log("Fx Compile Error: " + errors, LogError);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "InputEvents.h"
@@ -106,4 +107,23 @@ TEST_F(IOLoomWindow, RelativeMouseModeSwitchesOrSaysWhyNot)
     EXPECT_TRUE(SDL_GetRelativeMouseMode() == SDL_TRUE || logged);
     mLoom->SetRelativeMouse(false);
     EXPECT_EQ(SDL_GetRelativeMouseMode(), SDL_FALSE);
+}
+
+TEST_F(IOLoomWindow, TypedTextAndEditingKeysArriveInOrder)
+{
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    std::strcpy(text.text.text, "ab");
+    Push(text);
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE));
+    std::strcpy(text.text.text, "\xC3\xA9");
+    Push(text);
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN));
+    Push(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 10, 10));
+    mWindow->PumpMessages();
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetTextQueue(), "ab\b\xC3\xA9\r");
+    EXPECT_EQ(mLoom->GetMouseButtonState(1), 1);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseButtonState(1), 2);
 }

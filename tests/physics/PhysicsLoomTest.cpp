@@ -30,11 +30,11 @@ TEST(PhysicsLoom, InitShutdownInitAgain)
     loom->Unload();
 }
 
-TEST(PhysicsLoom, GravityIsZeroUntilConfigured)
+TEST(PhysicsLoom, GravityHasItsDefaultBeforeInit)
 {
     std::unique_ptr<PhysicsLoom> loom(PhysicsLoom::Create());
     EXPECT_EQ(loom->GetGravity().x, 0.0f);
-    EXPECT_EQ(loom->GetGravity().y, 0.0f);
+    EXPECT_EQ(loom->GetGravity().y, -40.0f);
     EXPECT_EQ(loom->GetGravity().z, 0.0f);
 }
 

@@ -23,7 +23,7 @@ TEST(MeshDevice, BuffersHoldTheBuildAndPartsDrawByRange)
 {
     auto device = GraphicsDevice::CreateNull(DeviceDesc());
     ResourceContext::Scope scope(device.get(), nullptr, false);
-    ModelStoreSet stores(device.get());
+    ModelStoreSet stores({});
     Mesh* invader = stores.mMeshes.Get(RepoDataPath("Models/Invader.lmf"));
     Mesh* again = stores.mMeshes.Get(RepoDataPath("Models/Invader.lmf"));
     EXPECT_EQ(invader, again);
@@ -92,7 +92,15 @@ TEST_F(SkinnedStrip, BoneOneTurnedAQuarterBendsTheRightHalf)
     mesh.parts.push_back(strip);
     const std::string file = WriteScratch("Strip.lmf", LmfWriter().Header().Mesh(mesh).End().Bytes());
 
-    ModelStoreSet stores(mDevice.get());
+    // The loom's skinned declaration, number 1.
+    static const VertexElement skin[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
+                                         {12, VertexType::Float3, VertexSemantic::Normal, 0},
+                                         {24, VertexType::Float2, VertexSemantic::TexCoord, 0},
+                                         {32, VertexType::Float4, VertexSemantic::BlendWeight, 0},
+                                         {48, VertexType::UByte4, VertexSemantic::BlendIndices, 0}};
+    std::vector<std::unique_ptr<VertexLayout>> declarations(2);
+    declarations[1] = mDevice->CreateVertexLayout(skin);
+    ModelStoreSet stores(declarations);
     Mesh* loaded = nullptr;
     ASSERT_TRUE(LMLoader::LoadMesh(loaded, file));
     Held<Mesh> held(loaded);
@@ -146,7 +154,7 @@ TEST(ModelStoresTest, NamesBelowTheDataFolderAndSkeletonsFromTheStore)
     const std::string oldDataPath = GetDataPath();
     SetDataPath(RepoDataPath(""));
     {
-        ModelStoreSet stores(nullptr);
+        ModelStoreSet stores({});
         Mesh* forward = stores.mMeshes.Get("Models/Turret.lmf");
         Mesh* back = stores.mMeshes.Get("Models\\Turret.lmf");
         // The slash direction makes another entry, loaded again.

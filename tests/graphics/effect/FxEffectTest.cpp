@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "LOOM/base/FileUtils.h"
-#include "graphics/effect/Effect.h"
+#include "graphics/effect/FxEffect.h"
 #include "graphics/effect/ShaderControl.h"
 #include "tests/graphics/device/DeviceFixture.h"
 #include "tests/graphics/resource/ResourceFixture.h"
@@ -32,7 +32,7 @@ std::string TestData() { return std::string(LOOM_TEST_DATA) + "/"; }
 
 } // namespace
 
-class EffectTest : public DeviceFixture
+class FxEffectTest : public DeviceFixture
 {
 protected:
     void SetUp() override
@@ -50,16 +50,16 @@ protected:
         DeviceFixture::TearDown();
     }
 
-    std::unique_ptr<Effect> Load(const std::string& name, EffectPool* pool)
+    std::unique_ptr<FxEffect> Load(const std::string& name, EffectPool* pool)
     {
         std::string errors;
-        auto effect = Effect::FromFile(*mDevice, name, pool, errors);
+        auto effect = FxEffect::FromFile(*mDevice, name, pool, errors);
         EXPECT_NE(effect, nullptr) << errors;
         return effect;
     }
 
     // A quad over the clip-space square [x0, x1] x [y0, y1] (y up) with the effect.
-    void DrawQuad(Effect& effect, float x0, float y0, float x1, float y1, uint32_t color = 0xFFFFFFFF)
+    void DrawQuad(FxEffect& effect, float x0, float y0, float x1, float y1, uint32_t color = 0xFFFFFFFF)
     {
         const ClipVertex v[4] = {{x0, y1, 0.5f, color}, {x1, y1, 0.5f, color}, {x0, y0, 0.5f, color}, {x1, y0, 0.5f, color}};
         mDevice->SetVertexLayout(mClipLayout.get());
@@ -76,7 +76,7 @@ protected:
     std::unique_ptr<VertexLayout> mClipLayout;
 };
 
-TEST_F(EffectTest, SharedParameterSetOnceReachesBothEffects)
+TEST_F(FxEffectTest, SharedParameterSetOnceReachesBothEffects)
 {
     DataPath data(TestData());
     EffectPool pool;
@@ -86,7 +86,7 @@ TEST_F(EffectTest, SharedParameterSetOnceReachesBothEffects)
     const float red[4] = {1.0f, 0.0f, 0.0f, 1.0f};
     a->SetVector(a->GetParameterByName("Tint"), red);
     EXPECT_EQ(a->GetValue(a->GetParameterByName("Tint")), b->GetValue(b->GetParameterByName("Tint")));
-    EXPECT_EQ(b->GetParameterByName("OwnA"), Effect::kNull);
+    EXPECT_EQ(b->GetParameterByName("OwnA"), FxEffect::kNull);
     mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
     DrawQuad(*a, -1, 0, 0, 1);  // top-left quarter
     DrawQuad(*b, 0, -1, 1, 0);  // bottom-right quarter
@@ -100,7 +100,7 @@ TEST_F(EffectTest, SharedParameterSetOnceReachesBothEffects)
     EXPECT_EQ(PixelAt(8, 8), 0xFF00FF00u);
 }
 
-TEST_F(EffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
+TEST_F(FxEffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
 {
     DataPath data(TestData());
     auto effect = Load("Effects/TintA.fx", nullptr);
@@ -118,22 +118,22 @@ TEST_F(EffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
     EXPECT_TRUE(mDevice->States() == states);
     EXPECT_EQ(mDevice->GetProgram(), before);
 
-    const Effect::Handle missing = effect->GetParameterByName("NotThere");
-    EXPECT_EQ(missing, Effect::kNull);
+    const FxEffect::Handle missing = effect->GetParameterByName("NotThere");
+    EXPECT_EQ(missing, FxEffect::kNull);
     const float values[4] = {1, 2, 3, 4};
     effect->SetFloatArray(missing, values, 4);
     effect->SetTexture(missing, nullptr);
     EXPECT_EQ(effect->GetValue(missing), nullptr);
     EXPECT_FALSE(effect->SetTechnique(effect->GetTechniqueByName("Nope")));
     // Lenient: two floats into a four-component parameter change only the first two.
-    const Effect::Handle own = effect->GetParameterByName("OwnA");
+    const FxEffect::Handle own = effect->GetParameterByName("OwnA");
     effect->SetFloatArray(own, values, 2);
     EXPECT_EQ(effect->GetValue(own)->mFloats, (std::vector<float>{1, 2, 0, 0}));
     effect->SetFloatArray(own, values, 9);
     EXPECT_EQ(effect->GetValue(own)->mFloats, (std::vector<float>{1, 2, 3, 4}));
 }
 
-TEST_F(EffectTest, BrokenFilesReportTheirReason)
+TEST_F(FxEffectTest, BrokenFilesReportTheirReason)
 {
     DataPath data(TestData());
     struct Case
@@ -145,7 +145,7 @@ TEST_F(EffectTest, BrokenFilesReportTheirReason)
     for (const Case& c : cases)
     {
         std::string errors;
-        EXPECT_EQ(Effect::FromFile(*mDevice, c.mFile, nullptr, errors), nullptr);
+        EXPECT_EQ(FxEffect::FromFile(*mDevice, c.mFile, nullptr, errors), nullptr);
         EXPECT_NE(errors.find(c.mPiece), std::string::npos) << errors;
     }
     ScratchFolder scratch("effects");
@@ -168,12 +168,12 @@ TEST_F(EffectTest, BrokenFilesReportTheirReason)
         std::fputs(text, file);
         std::fclose(file);
         std::string errors;
-        EXPECT_EQ(Effect::FromFile(*mDevice, path, nullptr, errors), nullptr) << text;
+        EXPECT_EQ(FxEffect::FromFile(*mDevice, path, nullptr, errors), nullptr) << text;
         EXPECT_NE(errors.find(piece), std::string::npos) << errors;
     }
 }
 
-TEST_F(EffectTest, ThirtyOneRecordsDuplicatesAndNoShadow)
+TEST_F(FxEffectTest, ThirtyOneRecordsDuplicatesAndNoShadow)
 {
     DataPath data(TestData());
     ShaderControl control;
@@ -196,7 +196,7 @@ TEST_F(EffectTest, ThirtyOneRecordsDuplicatesAndNoShadow)
     EXPECT_EQ(control.GetShader("S1"), nullptr);
 }
 
-TEST_F(EffectTest, BrokenEffectEndsTheProgramWithItsLog)
+TEST_F(FxEffectTest, BrokenEffectEndsTheProgramWithItsLog)
 {
     DataPath data(TestData());
     GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -31,16 +31,16 @@ private:
 // An effect file of ours: a header of parameters, then techniques of passes, each pass with
 // its GLSL files, render states and samplers. Handles are indices, -1 for a name the effect
 // does not declare; every setter ignores -1.
-class Effect
+class FxEffect
 {
 public:
     using Handle = int32_t;
     static constexpr Handle kNull = -1;
 
     // Null with the reason (parse error, or the compile and link log) in errors.
-    static std::unique_ptr<Effect> FromFile(GraphicsDevice& device, const std::string& fileName, EffectPool* pool,
+    static std::unique_ptr<FxEffect> FromFile(GraphicsDevice& device, const std::string& fileName, EffectPool* pool,
                                             std::string& errors);
-    ~Effect();
+    ~FxEffect();
 
     Handle GetParameterByName(const std::string& name) const;
     Handle GetTechniqueByName(const std::string& name) const;
@@ -77,7 +77,7 @@ public:
     struct Technique;
 
 private:
-    Effect() = default;
+    FxEffect() = default;
     bool Parse(const std::string& fileName, EffectPool* pool, std::string& errors);
     bool BuildPass(Pass& pass, std::string& errors);
     void Upload(Pass& pass, bool all);

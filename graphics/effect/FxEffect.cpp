@@ -1,4 +1,4 @@
-#include "graphics/effect/Effect.h"
+#include "graphics/effect/FxEffect.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -153,7 +153,7 @@ void ApplyState(RenderStates& s, StateId id, float v)
 
 } // namespace
 
-struct Effect::Parameter
+struct FxEffect::Parameter
 {
     std::string mName;
     const TypeInfo* mType = nullptr;
@@ -161,7 +161,7 @@ struct Effect::Parameter
     EffectValue* mValue = nullptr;
 };
 
-struct Effect::Pass
+struct FxEffect::Pass
 {
     struct UniformBinding
     {
@@ -189,7 +189,7 @@ struct Effect::Pass
     bool mUnitsSet = false;
 };
 
-struct Effect::Technique
+struct FxEffect::Technique
 {
     std::string mName;
     std::vector<Pass> mPasses;
@@ -208,12 +208,12 @@ EffectValue* EffectPool::Get(const std::string& name, size_t floats)
     return value.get();
 }
 
-Effect::~Effect() = default;
+FxEffect::~FxEffect() = default;
 
-std::unique_ptr<Effect> Effect::FromFile(GraphicsDevice& device, const std::string& fileName, EffectPool* pool,
+std::unique_ptr<FxEffect> FxEffect::FromFile(GraphicsDevice& device, const std::string& fileName, EffectPool* pool,
                                          std::string& errors)
 {
-    std::unique_ptr<Effect> effect(new Effect());
+    std::unique_ptr<FxEffect> effect(new FxEffect());
     effect->mDevice = &device;
     effect->mFileName = fileName;
     if (!effect->Parse(fileName, pool, errors))
@@ -227,7 +227,7 @@ std::unique_ptr<Effect> Effect::FromFile(GraphicsDevice& device, const std::stri
     return effect;
 }
 
-bool Effect::Parse(const std::string& fileName, EffectPool* pool, std::string& errors)
+bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string& errors)
 {
     XMLReader reader;
     if (!reader.Open(fileName))
@@ -361,7 +361,7 @@ bool Effect::Parse(const std::string& fileName, EffectPool* pool, std::string& e
     return true;
 }
 
-bool Effect::BuildPass(Pass& pass, std::string& errors)
+bool FxEffect::BuildPass(Pass& pass, std::string& errors)
 {
     std::string vertexText, fragmentText;
     if (!ReadWholeFile(DataFilePath(pass.mVertexFile), vertexText))
@@ -377,10 +377,10 @@ bool Effect::BuildPass(Pass& pass, std::string& errors)
     std::string declarations;
     for (const auto& parameter : mParameters)
     {
-        declarations += "uniform " + std::string(parameter->mType->mGlsl) + " " + parameter->mName;
+        declarations.append("uniform ").append(parameter->mType->mGlsl).append(" ").append(parameter->mName);
         if (parameter->mCount > 1)
-            declarations += "[" + std::to_string(parameter->mCount) + "]";
-        declarations += ";\n";
+            declarations.append("[").append(std::to_string(parameter->mCount)).append("]");
+        declarations.append(";\n");
     }
     std::string log;
     pass.mProgram = mDevice->CreateProgram(VertexPrelude() + declarations + "#line 1\n" + vertexText,
@@ -429,7 +429,7 @@ bool Effect::BuildPass(Pass& pass, std::string& errors)
     return true;
 }
 
-Effect::Handle Effect::GetParameterByName(const std::string& name) const
+FxEffect::Handle FxEffect::GetParameterByName(const std::string& name) const
 {
     for (size_t i = 0; i < mParameters.size(); ++i)
         if (mParameters[i]->mName == name)
@@ -437,7 +437,7 @@ Effect::Handle Effect::GetParameterByName(const std::string& name) const
     return kNull;
 }
 
-Effect::Handle Effect::GetTechniqueByName(const std::string& name) const
+FxEffect::Handle FxEffect::GetTechniqueByName(const std::string& name) const
 {
     for (size_t i = 0; i < mTechniques.size(); ++i)
         if (mTechniques[i].mName == name)
@@ -445,7 +445,7 @@ Effect::Handle Effect::GetTechniqueByName(const std::string& name) const
     return kNull;
 }
 
-bool Effect::SetTechnique(Handle technique)
+bool FxEffect::SetTechnique(Handle technique)
 {
     if (technique < 0 || size_t(technique) >= mTechniques.size())
         return false;
@@ -453,7 +453,7 @@ bool Effect::SetTechnique(Handle technique)
     return true;
 }
 
-void Effect::SetFloatArray(Handle parameter, const float* values, uint32_t count)
+void FxEffect::SetFloatArray(Handle parameter, const float* values, uint32_t count)
 {
     if (parameter < 0 || size_t(parameter) >= mParameters.size() || !values)
         return;
@@ -463,13 +463,13 @@ void Effect::SetFloatArray(Handle parameter, const float* values, uint32_t count
     value->mVersion = gNextVersion++;
 }
 
-void Effect::SetMatrixArray(Handle parameter, const Matrix4* matrices, uint32_t count)
+void FxEffect::SetMatrixArray(Handle parameter, const Matrix4* matrices, uint32_t count)
 {
     if (matrices)
         SetFloatArray(parameter, matrices[0].m, count * 16);
 }
 
-void Effect::SetTexture(Handle parameter, GpuTexture* texture)
+void FxEffect::SetTexture(Handle parameter, GpuTexture* texture)
 {
     if (parameter < 0 || size_t(parameter) >= mParameters.size())
         return;
@@ -478,19 +478,19 @@ void Effect::SetTexture(Handle parameter, GpuTexture* texture)
     value->mVersion = gNextVersion++;
 }
 
-const EffectValue* Effect::GetValue(Handle parameter) const
+const EffectValue* FxEffect::GetValue(Handle parameter) const
 {
     if (parameter < 0 || size_t(parameter) >= mParameters.size())
         return nullptr;
     return mParameters[size_t(parameter)]->mValue;
 }
 
-uint32_t Effect::GetPassCount() const
+uint32_t FxEffect::GetPassCount() const
 {
     return mTechnique == kNull ? 0 : uint32_t(mTechniques[size_t(mTechnique)].mPasses.size());
 }
 
-uint32_t Effect::Begin()
+uint32_t FxEffect::Begin()
 {
     mSavedStates = mDevice->Capture();
     mSavedProgram = mDevice->GetProgram();
@@ -503,7 +503,7 @@ uint32_t Effect::Begin()
     return GetPassCount();
 }
 
-void Effect::BeginPass(uint32_t index)
+void FxEffect::BeginPass(uint32_t index)
 {
     if (!mBegun || index >= GetPassCount())
         return;
@@ -525,14 +525,14 @@ void Effect::BeginPass(uint32_t index)
     Upload(pass, false);
 }
 
-void Effect::CommitChanges()
+void FxEffect::CommitChanges()
 {
     if (mActivePass < 0)
         return;
     Upload(mTechniques[size_t(mTechnique)].mPasses[size_t(mActivePass)], false);
 }
 
-void Effect::Upload(Pass& pass, bool)
+void FxEffect::Upload(Pass& pass, bool)
 {
     for (const Pass::SamplerBinding& sampler : pass.mSamplers)
         mDevice->SetTexture(sampler.mUnit, sampler.mValue->mTexture);
@@ -553,9 +553,9 @@ void Effect::Upload(Pass& pass, bool)
     }
 }
 
-void Effect::EndPass() { mActivePass = -1; }
+void FxEffect::EndPass() { mActivePass = -1; }
 
-void Effect::End()
+void FxEffect::End()
 {
     if (!mBegun)
         return;

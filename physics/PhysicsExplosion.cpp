@@ -1,0 +1,40 @@
+#include "physics/PhysicsExplosion.h"
+
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/serial/Serializer.h"
+#include "physics/PhysicsLoom.h"
+
+namespace {
+CompFactoryOf<PhysicsExplosion> gPhysicsExplosionFactory;
+}
+
+PhysicsExplosion::~PhysicsExplosion()
+{
+    if (mJoined)
+        if (PhysicsLoom* loom = PhysicsLoom::Instance())
+            loom->Leave(*this);
+}
+
+void PhysicsExplosion::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    s.SerializeRealField("Strength", mStrength);
+    s.SerializeRealField("Radius", mRadius);
+}
+
+void PhysicsExplosion::Initialize()
+{
+    if (mJoined)
+        return;
+    if (PhysicsLoom* loom = PhysicsLoom::Instance())
+    {
+        loom->Join(*this);
+        mJoined = true;
+    }
+}
+
+void RegisterPhysicsExplosion(CogFactory& cogs)
+{
+    cogs.RegisterComponent(PhysicsExplosion::kTypeId, &gPhysicsExplosionFactory);
+}
