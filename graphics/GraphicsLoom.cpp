@@ -15,6 +15,7 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "graphics/Renderable.h"
+#include "graphics/model/ModelStoreSet.h"
 #include "graphics/resource/ResourceContext.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
@@ -191,6 +192,7 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     HandScreenToInput();
 }
 
@@ -210,6 +212,7 @@ void GraphicsLoom::Shutdown()
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
     mShaders.Clear();

@@ -19,6 +19,7 @@
 
 struct SDL_Window;
 class Renderable;
+class ModelStoreSet;
 class CompFactory;
 // Built by later work; the loom holds them and checks them for null.
 class Camera;
@@ -192,6 +193,8 @@ private:
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
+    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
