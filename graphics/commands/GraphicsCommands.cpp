@@ -5,9 +5,9 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/math/Plane.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/Renderable.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/font/FontList.h"
-#include "input/IOLoom.h"
 
 namespace {
 
@@ -59,52 +59,97 @@ GraphicsCommands::~GraphicsCommands()
     Shutdown();
 }
 
-void GraphicsCommands::Init(GraphicsDevice* device, const std::string& guiConfig, const std::string& consoleBackground)
+void GraphicsCommands::Init(GraphicsDevice* device, const std::string& guiConfig)
 {
     mDevice = device;
     mOverlay.SetDevice(device);
-    mLineLayout.reset();
-    if (device)
-    {
-        static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                                 {12, VertexType::Color, VertexSemantic::Color, 0}};
-        mLineLayout = device->CreateVertexLayout(elements);
-    }
     mFonts->Clear();
     if (device)
         mFonts->Load(guiConfig, device);
-    if (!consoleBackground.empty())
-        ConsoleBack(consoleBackground);
 }
 
 void GraphicsCommands::Shutdown()
 {
     mFonts->Clear();
-    mOverlay.SetBackground("");
     mOverlay.SetDevice(nullptr);
-    mLineLayout.reset();
     mDevice = nullptr;
-    mLines.clear();
 }
 
 void GraphicsCommands::RenderStats(float dt, bool loading, const FrameStats& stats)
 {
-    mOverlay.Render(mFonts->Get(0), dt, loading, stats);
+    GraphicsScene* scene = mLoom.GetScene();
+    if (!scene)
+        return;
+    mOverlay.Render(mFonts->Get(0), dt, loading, mLoom.GetToggles().mShowStats, stats,
+                    {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture()});
 }
 
-void GraphicsCommands::DrawLines()
+void GraphicsCommands::Wire()
 {
-    if (!mDevice || !mLineLayout || mLines.empty())
-        return;
-    mLineVertices.clear();
-    for (const Vector3& p : mLines)
-        mLineVertices.push_back({p.x, p.y, p.z, 0xFFFFFFFF});
-    mDevice->SetTransform(TransformKind::World, Matrix4());
-    mDevice->SetTexture(0, nullptr);
-    mDevice->SetVertexLayout(mLineLayout.get());
-    mDevice->UseBuiltin(GraphicsDevice::Builtin::Lines);
-    mDevice->DrawUser(PrimitiveType::LineList, static_cast<uint32_t>(mLineVertices.size() / 2), mLineVertices.data(),
-                      sizeof(GraphicsDevice::ColorVertex));
+    mLoom.GetToggles().mWireframe = !mLoom.GetToggles().mWireframe;
+}
+
+void GraphicsCommands::Shadow()
+{
+    mLoom.GetToggles().mShadows = !mLoom.GetToggles().mShadows;
+}
+
+void GraphicsCommands::FPS()
+{
+    mLoom.GetToggles().mShowStats = !mLoom.GetToggles().mShowStats;
+}
+
+void GraphicsCommands::HUD()
+{
+    if (GuiSeam* gui = mLoom.GetGui())
+        gui->ToggleVisible();
+}
+
+void GraphicsCommands::Particles()
+{
+    mLoom.GetToggles().mParticles = !mLoom.GetToggles().mParticles;
+}
+
+void GraphicsCommands::Bounding()
+{
+    mLoom.GetToggles().mBounding = !mLoom.GetToggles().mBounding;
+}
+
+void GraphicsCommands::Objs()
+{
+    mLoom.GetToggles().mObjects = !mLoom.GetToggles().mObjects;
+}
+
+void GraphicsCommands::Tera()
+{
+    mLoom.GetToggles().mTerrain = !mLoom.GetToggles().mTerrain;
+}
+
+void GraphicsCommands::Anim()
+{
+    mLoom.GetToggles().mAnimations = !mLoom.GetToggles().mAnimations;
+}
+
+void GraphicsCommands::SetLOD(float limit)
+{
+    mLoom.SetLodLimit(limit);
+}
+
+void GraphicsCommands::SetShadows(bool on)
+{
+    mLoom.GetToggles().mShadows = on;
+}
+
+void GraphicsCommands::ConsoleTrans(float transparency)
+{
+    if (GraphicsScene* scene = mLoom.GetScene())
+        scene->mConsoleTransparency = transparency;
+}
+
+void GraphicsCommands::ConsoleBack(std::string file)
+{
+    if (GraphicsScene* scene = mLoom.GetScene())
+        scene->mConsoleBackground.SetFile(file);
 }
 
 void GraphicsCommands::RenderLoading()
@@ -119,7 +164,21 @@ void GraphicsCommands::DoneLoading()
 
 Cog* GraphicsCommands::ScreenPick()
 {
-    // Nothing is pickable until the scene holds renderables that answer a ray.
+    // The scene's renderables are asked in list order; the first hit names the cog.
+    GraphicsScene* scene = mLoom.GetScene();
+    if (!scene)
+        return nullptr;
+    float x = float(mLoom.GetScreenWidth()) * 0.5f;
+    float y = float(mLoom.GetScreenHeight()) * 0.5f;
+    if (const GuiSeam* gui = mLoom.GetGui(); gui && gui->HasMouse())
+    {
+        x = gui->GetMouseX();
+        y = gui->GetMouseY();
+    }
+    const Ray ray = mLoom.ScreenToWorldRay(x, y);
+    for (Renderable* model : scene->mModels)
+        if (model && model->Intersect(ray.origin, ray.direction))
+            return model->GetOwner();
     return nullptr;
 }
 
@@ -150,8 +209,7 @@ void GraphicsCommands::ScreenCap()
 
 void GraphicsCommands::AddLine(Vector3 from, Vector3 to)
 {
-    mLines.push_back(from);
-    mLines.push_back(to);
+    mLoom.AddLine(from, to);
 }
 
 void GraphicsCommands::SaveInfo(std::string file)
@@ -169,10 +227,13 @@ Vector3 GraphicsCommands::GetTerrainHeight(Vector3 position)
 
 Vector3 GraphicsCommands::GetTerrainIntersection()
 {
-    int32_t x = mLoom.GetScreenWidth() / 2;
-    int32_t y = mLoom.GetScreenHeight() / 2;
-    if (const IOLoom* io = IOLoom::Instance())
-        io->GetMousePosition(x, y);
+    float x = float(mLoom.GetScreenWidth()) * 0.5f;
+    float y = float(mLoom.GetScreenHeight()) * 0.5f;
+    if (const GuiSeam* gui = mLoom.GetGui())
+    {
+        x = gui->GetMouseX();
+        y = gui->GetMouseY();
+    }
     const Ray ray = mLoom.ScreenToWorldRay(x, y);
     Vector3 point;
     if (!Plane(0.0f, 1.0f, 0.0f, 0.0f).IntersectRay(ray, &point))

@@ -9,7 +9,6 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/BitmapFont.h"
 #include "graphics/font/FontList.h"
-#include "graphics/resource/ResourceContext.h"
 #include "tests/graphics/font/FontFixture.h"
 #include "tests/input/LogProbe.h"
 
@@ -17,31 +16,26 @@ namespace {
 
 constexpr uint32_t kBlack = 0xFF000000;
 
-// A 640x480 GL device, the game's data folder, a texture store, and the graphics commands of a
-// loom that has no window of its own.
+// The loom on the headless window (800x600) with the game's data folder, Graphics.xml and
+// GUI configuration; frames of the overlay alone are drawn with a chosen core-timer step.
 class OverlayTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        DeviceDesc desc;
-        desc.mWidth = 640;
-        desc.mHeight = 480;
-        desc.mVSync = false;
-        std::string error;
-        mDevice = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, error);
-        ASSERT_NE(mDevice, nullptr) << error;
-        mOldDataPath = GetDataPath();
-        SetDataPath((std::filesystem::path(GameData("")).lexically_normal()).string() + "/");
-        mStore = std::make_unique<TextureStore>();
-        mStore->SetFolder("Textures");
-        mScope = std::make_unique<ResourceContext::Scope>(mDevice.get(), mStore.get(), false);
+        ASSERT_TRUE(mWindow && mWindow->IsAlive());
+        mOldData = GetDataPath();
+        mOldConfig = Console::Instance().GetConfigFolder();
+        SetDataPath((std::filesystem::path(GameData("")).lexically_normal()).string());
+        Console::Instance().SetConfigFolder("Config\\");
         mLoom.reset(GraphicsLoom::Create());
-        mCommands = std::make_unique<GraphicsCommands>(*mLoom);
-        mCommands->Init(mDevice.get(), "Config/GuiConfig.xml", "Textures/ConsoleBack.png");
+        mLoom->Init();
+        ASSERT_TRUE(mLoom->HasContext());
+        mCommands = mLoom->GetCommands();
+        ASSERT_NE(mCommands, nullptr);
         ASSERT_EQ(mCommands->Fonts().Size(), 2u);
+        mDevice = mLoom->GetDevice();
     }
 
     void TearDown() override
@@ -50,15 +44,14 @@ protected:
         console.ShowConsole(false);
         if (console.GetInputActive())
             console.OnKey(13);
-        mCommands.reset();
         mLoom.reset();
-        mScope.reset();
-        mStore.reset();
-        SetDataPath(mOldDataPath);
-        mDevice.reset();
+        SetDataPath(mOldData);
+        Console::Instance().SetConfigFolder(mOldConfig);
         PinLoadedLibraries();
         PlatformWindow::Destroy();
     }
+
+    float Position() const { return mLoom->GetScene()->mConsolePosition; }
 
     // One frame: black, then the overlay after dt seconds of the core timer.
     Image Frame(float dt, const FrameStats& stats = FrameStats())
@@ -70,7 +63,7 @@ protected:
         return image;
     }
 
-    // Pixels of the band brighter than a grey level in any channel.
+    // Pixels of the band brighter than a grey level in red and green.
     static int Lit(const Image& image, int left, int top, int right, int bottom, int level = 150)
     {
         int lit = 0;
@@ -84,31 +77,29 @@ protected:
     }
 
     PlatformWindow* mWindow = nullptr;
-    std::unique_ptr<GraphicsDevice> mDevice;
-    std::string mOldDataPath;
-    std::unique_ptr<TextureStore> mStore;
-    std::unique_ptr<ResourceContext::Scope> mScope;
     std::unique_ptr<GraphicsLoom> mLoom;
-    std::unique_ptr<GraphicsCommands> mCommands;
+    GraphicsCommands* mCommands = nullptr;
+    GraphicsDevice* mDevice = nullptr;
+    std::string mOldData;
+    std::string mOldConfig;
 };
 
 } // namespace
 
 TEST_F(OverlayTest, BackquoteSlidesThePanelDownAndBackUp)
 {
-    ConsoleOverlay& overlay = mCommands->Overlay();
-    EXPECT_EQ(overlay.GetPosition(), ConsoleOverlay::kHidden);
+    EXPECT_EQ(Position(), ConsoleOverlay::kHidden);
     Console::Instance().OnKey(96);
     ASSERT_TRUE(Console::Instance().GetShowConsole());
     Frame(0.5f);
-    EXPECT_FLOAT_EQ(overlay.GetPosition(), -240.0f + 175.0f);
+    EXPECT_FLOAT_EQ(Position(), -240.0f + 175.0f);
     Frame(240.0f / 350.0f);
-    EXPECT_FLOAT_EQ(overlay.GetPosition(), 0.0f);
+    EXPECT_FLOAT_EQ(Position(), 0.0f);
 
     // Open: the background covers the screen; its bottom-right corner is the panel's blue.
     Console::Instance().Log("NEWEST LINE", LogGeneral);
     const Image open = Frame(0.0f);
-    const uint32_t corner = open.GetARGB(639, 479);
+    const uint32_t corner = open.GetARGB(799, 599);
     EXPECT_GT(corner & 0xFF, (corner >> 16) & 0xFF);
     EXPECT_GT(corner & 0xFF, 40u);
     // The newest line sits in the last of the 18 bands.
@@ -117,11 +108,11 @@ TEST_F(OverlayTest, BackquoteSlidesThePanelDownAndBackUp)
 
     Console::Instance().OnKey(96);
     Frame(0.5f);
-    EXPECT_FLOAT_EQ(overlay.GetPosition(), -175.0f);
+    EXPECT_FLOAT_EQ(Position(), -175.0f);
     const Image closed = Frame(1.0f);
-    EXPECT_FLOAT_EQ(overlay.GetPosition(), -240.0f);
-    EXPECT_EQ(Lit(closed, 0, 0, 640, 480, 20), 0);
-    EXPECT_EQ(closed.GetARGB(639, 479), kBlack);
+    EXPECT_FLOAT_EQ(Position(), -240.0f);
+    EXPECT_EQ(Lit(closed, 0, 0, 800, 600, 20), 0);
+    EXPECT_EQ(closed.GetARGB(799, 599), kBlack);
 }
 
 TEST_F(OverlayTest, TypedLineShowsAndRuns)
@@ -147,7 +138,7 @@ TEST_F(OverlayTest, FpsShowsStatisticsAtFourHundred)
     const Image before = Frame(0.0f);
     EXPECT_EQ(Lit(before, 400, 0, 640, 120), 0);
     Console::Instance().ExecuteLine("FPS");
-    EXPECT_TRUE(mCommands->Overlay().IsStatsShown());
+    EXPECT_TRUE(mLoom->GetToggles().mShowStats);
     Console::Instance().DebugValue("Zeta", "7");
     FrameStats stats;
     stats.mTriangles = 1000;
@@ -166,21 +157,28 @@ TEST_F(OverlayTest, ConsoleSettingsCommands)
 {
     Console& console = Console::Instance();
     console.ExecuteLine("ConsoleTrans 0.5");
-    EXPECT_FLOAT_EQ(mCommands->Overlay().GetTransparency(), 0.5f);
+    EXPECT_FLOAT_EQ(mLoom->GetScene()->mConsoleTransparency, 0.5f);
     console.ExecuteLine("TextColor color 1 0 0 1");
     EXPECT_EQ(mCommands->Overlay().GetTextColor().g, 0.0f);
     console.ExecuteLine("ConsoleBack \"Textures/White.bmp");
-    EXPECT_EQ(mCommands->Overlay().GetBackground().GetFile(), "Textures/White.bmp");
+    EXPECT_EQ(mLoom->GetScene()->mConsoleBackground.GetFile(), "Textures/White.bmp");
     LogProbe log;
     console.ExecuteLine("ConvertFile \"a.x \"b.x");
     EXPECT_EQ(log.Count(".x meshes are not supported"), 1);
     console.ExecuteLine("SetShadows false");
-    EXPECT_FALSE(mCommands->Toggles().mShadows);
+    EXPECT_FALSE(mLoom->GetToggles().mShadows);
     console.ExecuteLine("Shadow");
-    EXPECT_TRUE(mCommands->Toggles().mShadows);
-    const bool wire = mCommands->Toggles().mWireframe;
+    EXPECT_TRUE(mLoom->GetToggles().mShadows);
+    const bool wire = mLoom->GetToggles().mWireframe;
     console.ExecuteLine("Simple");
-    EXPECT_EQ(mCommands->Toggles().mWireframe, wire);
+    EXPECT_EQ(mLoom->GetToggles().mWireframe, wire);
+    console.ExecuteLine("HUD");
+    EXPECT_FALSE(mLoom->GetGui()->IsVisible());
+    console.ExecuteLine("HUD");
+    console.ExecuteLine("SetLOD 12.5");
+    EXPECT_FLOAT_EQ(mLoom->GetLodLimit(), 12.5f);
+    console.ExecuteLine("AddLine v 0 0 0 v 1 1 1");
+    EXPECT_EQ(mLoom->GetDebugLines().size(), 2u);
 }
 
 TEST(GraphicsCommandsLifetime, CommandsLeaveWithTheirOwner)
@@ -189,6 +187,8 @@ TEST(GraphicsCommandsLifetime, CommandsLeaveWithTheirOwner)
     {
         GraphicsCommands commands(*loom);
         EXPECT_TRUE(Console::Instance().GetCommands().count("screencap"));
+        EXPECT_EQ(commands.ScreenPick(), nullptr);
+        EXPECT_EQ(commands.GetTerrainHeight(Vector3(3.0f, 4.0f, 5.0f)), Vector3());
     }
     EXPECT_FALSE(Console::Instance().GetCommands().count("screencap"));
 }
