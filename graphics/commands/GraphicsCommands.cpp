@@ -82,7 +82,8 @@ void GraphicsCommands::RenderStats(float dt, bool loading, const FrameStats& sta
     if (!scene)
         return;
     mOverlay.Render(mFonts->Get(0), dt, loading, mLoom.GetToggles().mShowStats, stats,
-                    {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture()});
+                    {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture(),
+                     mLoom.GetQuadBatcher()});
 }
 
 void GraphicsCommands::Wire()

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -43,20 +46,49 @@ TEST_F(OverlayTest, BackquoteSlidesThePanelDownAndBackUp)
     EXPECT_EQ(closed.GetARGB(799, 599), kBlack);
 }
 
+namespace {
+SDL_Event Text(const char* text)
+{
+    SDL_Event event{};
+    event.type = SDL_TEXTINPUT;
+    std::snprintf(event.text.text, sizeof(event.text.text), "%s", text);
+    return event;
+}
+
+SDL_Event Enter()
+{
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    event.key.keysym.sym = SDLK_RETURN;
+    return event;
+}
+} // namespace
+
+// Typed through the window as SDL events, the way a player types.
 TEST_F(OverlayTest, TypedLineShowsAndRuns)
 {
     Console& console = Console::Instance();
-    console.OnKey(96);
+    mWindow->AddListener(&console);
+    auto deliver = [this](SDL_Event event) {
+        SDL_PushEvent(&event);
+        for (int i = 0; i < 8; ++i)
+            mWindow->PumpMessages();
+    };
+    deliver(Text("`"));
+    EXPECT_TRUE(console.GetShowConsole());
     Frame(1.0f);
     LogProbe log;
-    console.OnKey(13);
+    deliver(Enter());
     ASSERT_TRUE(console.GetInputActive());
-    for (char c : std::string("Mes hello"))
-        console.OnKey(c);
+    deliver(Text("Mes hello"));
+    EXPECT_EQ(console.GetInputLine(), "Mes hello");
     const Image typing = Frame(0.0f);
     // The input line sits under the 18 history lines: prompt at 10, text from 15.
     EXPECT_GT(Lit(typing, 15, 216, 90, 228), 10);
-    console.OnKey(13);
+    deliver(Enter());
+    mWindow->RemoveListener(&console);
     EXPECT_EQ(log.Count("hello"), 2);
     EXPECT_FALSE(console.GetInputActive());
 }
