@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "LOOM/base/FileUtils.h"
@@ -151,4 +152,24 @@ TEST(GraphicsCommandsLifetime, CommandsLeaveWithTheirOwner)
         EXPECT_EQ(commands.GetTerrainHeight(Vector3(3.0f, 4.0f, 5.0f)), Vector3());
     }
     EXPECT_FALSE(Console::Instance().GetCommands().count("screencap"));
+}
+
+TEST(GraphicsCommandsScreenCap, GivesUpWithOneLineWhenAllHundredNamesExist)
+{
+    ScratchFolder scratch("screencap");
+    const std::string oldData = GetDataPath();
+    SetDataPath(scratch.Path().string() + "/");
+    for (int i = 0; i < GraphicsCommands::kMaxScreenshots; ++i)
+        std::ofstream(scratch.Path() / ("screenshot" + std::to_string(i) + ".bmp")) << "x";
+    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
+    {
+        GraphicsCommands commands(*loom);
+        LogProbe log;
+        commands.ScreenCap();
+        commands.ScreenCap();
+        EXPECT_EQ(log.Count("all exist, nothing saved"), 2);
+        EXPECT_EQ(commands.GetScreenshotCounter(), GraphicsCommands::kMaxScreenshots);
+        EXPECT_FALSE(std::filesystem::exists(scratch.Path() / "screenshot100.bmp"));
+    }
+    SetDataPath(oldData);
 }
