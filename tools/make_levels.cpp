@@ -8,6 +8,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "game/logic/LogicLoom.h"
 #include "tools/LevelBuilder.h"
+#include "tools/LevelTwo.h"
 
 int main(int argc, char** argv)
 {
@@ -24,12 +25,15 @@ int main(int argc, char** argv)
         return 1;
     }
     SetDataPathFromCwd();
+    std::filesystem::create_directories("Levels", ec);
     CogFactory& cogs = CogFactory::Instance();
     RegisterPositional(cogs);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
     logic->RegisterTypes();
     logic->Init();
-    const bool built = BuildLevelOne(cogs);
+    bool built = BuildLevelOne(cogs);
+    cogs.DestroyAll();
+    built = built && BuildLevelTwo(cogs);
     cogs.DestroyAll();
     logic.reset();
     if (!built)
@@ -37,6 +41,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make_levels: the level could not be built\n");
         return 1;
     }
-    std::printf("make_levels: wrote Levels/L1.xml and Levels/L1.bin\n");
+    std::printf("make_levels: wrote Levels/L1 and Levels/L2 (.xml and .bin)\n");
     return 0;
 }

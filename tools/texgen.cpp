@@ -10,6 +10,7 @@
 #include "graphics/device/Image.h"
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/TextureData.h"
+#include "tools/ContentTextures.h"
 
 namespace {
 
@@ -147,6 +148,8 @@ int main(int argc, char** argv)
               },
               &png, 64, 64, 4, back.data(), 64 * 4) != 0;
     ok &= WriteFile(folder / "ConsoleBack.png", png.data(), png.size());
+
+    ok &= content::WriteContentTextures(argv[1]);
 
     if (!ok)
     {

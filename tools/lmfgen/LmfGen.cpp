@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <string>
 
+#include "tools/lmfgen/ContentModels.h"
 #include "tools/lmfgen/GameModels.h"
 
 int main(int argc, char** argv)
 {
     const std::string folder = argc > 1 ? argv[1] : "data";
-    if (!WriteAllModels(folder))
+    if (!WriteAllModels(folder) || !WriteContentModels(folder))
     {
         std::fprintf(stderr, "lmfgen: could not write the models under %s\n", folder.c_str());
         return 1;
