@@ -343,6 +343,9 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
 
     // The menu's status looks: the plain hide, blind (dimmed), dumb (washed out) and metallic.
     ok = SaveMaterial(m / "Metallic.xml", "Textures/Traps/Metal.dds", {0.8f, 0.85f, 0.9f}, 64) && ok;
+    // The invader component's own looks for the dumb (and poisoned) and blind effects.
+    ok = SaveMaterial(m / "DumbMat.xml", "Textures/Traps/Slime.dds", {1.0f, 0.85f, 1.0f}, 2, 0.9f) && ok;
+    ok = SaveMaterial(m / "BlindMat.xml", "Textures/Props/Bomb.dds", {0.35f, 0.35f, 0.4f}, 8, 0.2f) && ok;
     for (const InvaderLook& look : InvaderLooks())
     {
         const std::string skin = std::string("Invaders/") + look.file + ".dds";
