@@ -269,6 +269,8 @@ inline const std::vector<InvaderLook>& InvaderLooks()
         {"stacker", "Stacker", {0.3f, 0.45f, 0.85f}, 1.5f, 0.8f, 1.3f},
         {"squad", "Squad", {0.6f, 0.35f, 0.75f}, 0.95f, 0.9f, 0.9f},
         {"kamikaze", "Kamikaze", {0.9f, 0.8f, 0.2f}, 0.8f, 1.35f, 0.8f},
+        // The viewer's first invader before the player browses.
+        {"Normal", "Normal", {0.55f, 0.6f, 0.5f}, 1.0f, 1.0f, 1.0f},
     };
     return looks;
 }
@@ -394,6 +396,17 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
     };
     for (const IconRow& row : icons)
         ok = SaveDds(t / "Icons" / (std::string(row.file) + ".dds"), Icon(row.panel, row.glyph)) && ok;
+
+    // The trap buttons' frames: plain and under the mouse.
+    for (const auto& [file, glow] : {std::pair<const char*, float>{"Normal", 0.0f}, {"Highlight", 1.0f}})
+    {
+        Canvas frame(64);
+        frame.Fill([&](uint32_t x, uint32_t y) {
+            const bool edge = x < 4 || y < 4 || x > 59 || y > 59;
+            return edge ? Mix(Rgb{0.35f, 0.35f, 0.4f}, Rgb{1.0f, 0.9f, 0.3f}, glow) : Rgb{0.12f, 0.12f, 0.16f};
+        });
+        ok = SavePng(t / "TrapIcons" / (std::string(file) + ".png"), frame) && ok;
+    }
 
     // The invader viewer's status icons, named as the menu asks for them.
     struct StatusRow
