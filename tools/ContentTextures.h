@@ -397,6 +397,38 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
     for (const IconRow& row : icons)
         ok = SaveDds(t / "Icons" / (std::string(row.file) + ".dds"), Icon(row.panel, row.glyph)) && ok;
 
+    // The invader viewer's icon sheet: four columns, two rows, one cell per invader index.
+    {
+        Canvas sheet(256);
+        sheet.Fill([](uint32_t, uint32_t) { return Rgb{0.1f, 0.1f, 0.15f}; });
+        for (const InvaderLook& look : InvaderLooks())
+        {
+            static const std::vector<std::string> order = {"grunt", "stacker", "bomber", "squad", "kamikaze"};
+            const auto at = std::find(order.begin(), order.end(), std::string(look.name));
+            if (at == order.end())
+                continue;
+            const int index = int(at - order.begin());
+            const float cu = (float(index % 4) + 0.5f) / 4.0f, cv = (float(index / 4) + 0.5f) / 2.0f;
+            sheet.Shape([&](float u, float v) { return InCircle(u, v, cu, cv - 0.04f, 0.05f * look.head); }, look.hide);
+            sheet.Shape([&](float u, float v) {
+                const float du = (u - cu) / (0.05f * look.width * look.belly), dv = (v - cv - 0.05f) / 0.06f;
+                return du * du + dv * dv < 1.0f;
+            }, look.hide);
+        }
+        ok = SaveDds(t / "Icons" / "Invaders.dds", sheet) && ok;
+    }
+    // The mini-map's ground and its icons: invaders red, traps yellow, walls brown, the camera,
+    // cursor and tower white, in four columns.
+    ok = SaveDds(t / "MiniMap.dds", Mottled(128, {0.2f, 0.4f, 0.15f}, {0.35f, 0.6f, 0.25f}, 12)) && ok;
+    {
+        Canvas icons(64);
+        const Rgb colours[4] = {{0.9f, 0.2f, 0.2f}, {1.0f, 0.9f, 0.2f}, {0.55f, 0.35f, 0.2f}, {1.0f, 1.0f, 1.0f}};
+        for (int k = 0; k < 4; ++k)
+            icons.Shape([&](float u, float v) { return v < 0.25f && InCircle(u, v, (float(k) + 0.5f) / 4.0f, 0.125f, 0.1f); },
+                        colours[k]);
+        ok = SavePng(t / "MapIcons.png", icons) && ok;
+    }
+
     // The trap buttons' frames: plain and under the mouse.
     for (const auto& [file, glow] : {std::pair<const char*, float>{"Normal", 0.0f}, {"Highlight", 1.0f}})
     {
