@@ -49,6 +49,9 @@ void TileComp::Initialize()
     box.min.z = -2.0f * static_cast<float>(depthSize);
     box.max.x = 2.0f * static_cast<float>(widthSize);
     box.max.z = 2.0f * static_cast<float>(depthSize);
+    // Until a model gives it a height, the object stands as high as it is on the grid.
+    if (box.max.y <= box.min.y)
+        box.max.y = box.min.y + objectSub_Height;
     PlaceAt(positional->GetPosition());
 }
 
