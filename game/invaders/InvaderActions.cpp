@@ -1,5 +1,6 @@
 #include "game/invaders/InvaderActions.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "LOOM/calls/ParamBuffer.h"
@@ -47,6 +48,9 @@ void SteerCogToward(Cog& cog, const Vector3& target, float speed)
     d.y = (GroundHeight(target.x, target.z) - GroundHeight(from.x, from.z)) / flat + 0.1f;
     d.Normalize();
     Vector3 velocity = d * speed;
+    // The slope only bounds the climb: gravity keeps a physical body on the ground, where an
+    // upward push every frame would float it off.
+    velocity.y = std::min(velocity.y, at->GetVelocity().y);
     at->SetVelocity(velocity);
     FaceToward(cog, target);
 }

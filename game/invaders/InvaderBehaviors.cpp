@@ -463,17 +463,26 @@ void BasicInvader::Detour(Kestrane& k)
         k.phase = 1;
     if (k.phase == 1)
     {
-        if (free(sides.first))
+        // The shorter way round decides the side; the invader then faces along it, so the
+        // obstacle stays on the side the walk keeps it on.
+        const int32_t one = WallFollowLength(map, k, ahead, false, towerTile);
+        const int32_t two = WallFollowLength(map, k, ahead, true, towerTile);
+        k.detourSide = two <= one;
+        TileIndex travel = k.detourSide ? sides.first : sides.second;
+        const TileIndex other = k.detourSide ? sides.second : sides.first;
+        if (!free(travel) && free(other))
         {
-            k.targetTile = free(sides.second) ? sides.second : sides.first;
+            travel = other;
+            k.detourSide = !k.detourSide;
+        }
+        if (free(travel))
+        {
+            k.targetTile = travel;
             FaceTarget(map, k);
         }
         k.detourTowerDistance = TileDistanceSquared(k.currentTile, towerTile);
         k.targetTile = k.lastTile = k.startTile = k.currentTile;
         k.phase = 2;
-        const int32_t one = WallFollowLength(map, k, ahead, false, towerTile);
-        const int32_t two = WallFollowLength(map, k, ahead, true, towerTile);
-        k.detourSide = two <= one;
         return;
     }
     if (k.phase == 3)

@@ -40,6 +40,7 @@ public:
 KestraneFactory gKestraneFactory;
 
 constexpr Color kHitTint{1.0f, 0.25f, 0.25f, 1.0f};
+constexpr float kDefaultRadius = 1.0f;
 
 DataController* Controller()
 {
@@ -175,6 +176,12 @@ void Kestrane::Initialize()
     placeTiles();
     if (!GetOwnerPositional())
         return;
+    // A skinned model sizes the invader when it loads; until then it is a body of one unit.
+    if (!(Pos().GetLocalSphere().radius > 0.0f))
+    {
+        Pos().GetLocalSphere().radius = kDefaultRadius;
+        Pos().UpdateQuadTree();
+    }
     SetBehavior(BehaviorName);
     SetPathing(PathingName);
     if (DataController* data = Controller())
