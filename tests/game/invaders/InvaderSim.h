@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "game/behaviors/BehaviorRegistry.h"
+#include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/SceneSeam.h"
 #include "game/tower/BaseTower.h"
