@@ -89,18 +89,20 @@ Kestrane::Kestrane()
 
 Kestrane::~Kestrane()
 {
+    // The group is unlinked whether or not the loom still lists it: no member may keep a
+    // pointer to this invader.
     if (group)
     {
-        if (InvaderGroupList* list = CurrentGroupList())
+        if (group->GetLeader() == this)
         {
-            if (group->GetLeader() == this)
-            {
-                group->Scatter();
+            group->Scatter();
+            if (InvaderGroupList* list = CurrentGroupList())
                 list->RemoveGroupOf(this);
-            }
             else
-                group->RemoveMember(this);
+                group->Clear();
         }
+        else
+            group->RemoveMember(this);
         group = nullptr;
     }
     if (Name == "stacker" && state == StateSpecial)
