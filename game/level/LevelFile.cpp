@@ -34,6 +34,8 @@ constexpr NamedGroup kSavedGroups[] = {
     {"doodads", 131, "spawnName", nullptr},
     {"walls", wall::kTypeId, nullptr, "wall"},
 };
+// A super wall is saved under its own archetype, so it blocks again when the level loads.
+constexpr const char* kSuperWallName = "superwall";
 constexpr const char* kClearedGroups[] = {"walls", "tower", "invaders", "traps"};
 
 Positional* PositionalOf(Cog& cog)
@@ -138,14 +140,27 @@ void TileMap::SaveLevelFile(std::string path)
         for (Cog* cog : cogs.GetGroupCogs(group.mGroup))
         {
             std::string name = group.mFixedName ? group.mFixedName : "";
-            if (ReadNameField(*cog, group.mTypeId, group.mField, name))
-                objects.push_back(RecordOf(*cog, std::move(name)));
+            if (!ReadNameField(*cog, group.mTypeId, group.mField, name))
+                continue;
+            if (group.mTypeId == wall::kTypeId && static_cast<wall*>(cog->GetComponent(wall::kTypeId))->SuperWall)
+                name = kSuperWallName;
+            objects.push_back(RecordOf(*cog, std::move(name)));
         }
     }
 
+    // The level's own walk flags: under a footprint, the flag it found, since the object saved
+    // with it blocks again by itself and must not leave a blocked tile behind when it goes.
     std::vector<uint32_t> flags(mTiles.size());
-    for (size_t i = 0; i < mTiles.size(); ++i)
-        flags[i] = (mTiles[i].buildable ? kTileBuildable : 0u) | (mTiles[i].passable ? kTilePassable : 0u);
+    for (int32_t z = 0; z < mGridDepth; ++z)
+    {
+        for (int32_t x = 0; x < mGridWidth; ++x)
+        {
+            const Tile& tile = GetTile(x, z);
+            const bool passable = tile.occupant ? tile.occupant->GetUnderlyingPassable(x, z) : tile.passable;
+            flags[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)] =
+                (tile.buildable ? kTileBuildable : 0u) | (passable ? kTilePassable : 0u);
+        }
+    }
 
     MainLevelFile = path + ".bin";
     if (mOwner)

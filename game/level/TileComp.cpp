@@ -56,6 +56,7 @@ void TileComp::Initialize()
         box.min.y = -objectSub_Height;
         box.max.y = objectSub_Height;
     }
+    positional->UpdateQuadTree();
     PlaceAt(positional->GetPosition());
 }
 
@@ -158,6 +159,14 @@ void TileComp::ReleaseTiles()
     mClaimed.clear();
     mClaimedPassable.clear();
     mMapCogId = 0;
+}
+
+bool TileComp::GetUnderlyingPassable(int32_t x, int32_t z) const
+{
+    for (size_t i = 0; i < mClaimed.size(); ++i)
+        if (mClaimed[i] == TileIndex{x, z})
+            return mClaimedPassable[i];
+    return true;
 }
 
 void TileComp::SetPassable(bool value)

@@ -35,6 +35,8 @@ public:
     TileIndex GetCenterTile() const { return {tileX + widthSize / 2, tileZ + depthSize / 2}; }
     bool IsPlaced() const { return placed; }
     const std::vector<TileIndex>& GetClaimedTiles() const { return mClaimed; }
+    // The walk flag a claimed tile had before the claim; true for a tile it does not hold.
+    bool GetUnderlyingPassable(int32_t x, int32_t z) const;
 
     int32_t widthSize = 2;
     int32_t depthSize = 2;

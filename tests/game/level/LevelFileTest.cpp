@@ -6,6 +6,7 @@
 #include "LOOM/serial/BinarySaver.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/level/LevelFile.h"
+#include "game/level/Wall.h"
 #include "tests/game/GameSim.h"
 #include "tools/LevelBuilder.h"
 
@@ -107,6 +108,13 @@ TEST(LevelFile, RoundTripRestoresFlagsTowerWallsAndPlaces)
             EXPECT_EQ(FlagsOf(map.GetTile(x, z)), saved[size_t(10 * z + x)]) << x << "," << z;
     EXPECT_FALSE(map.GetTile(2, 8).passable) << "the superwall's tiles still block";
     EXPECT_TRUE(map.GetTile(1, 8).passable);
+    EXPECT_TRUE(static_cast<wall*>(walls[1]->GetComponent(wall::kTypeId))->SuperWall);
+    EXPECT_FALSE(map.GetTile(8, 0).passable) << "the level's own block stays";
+
+    // Gone, the reloaded super wall leaves no blocked tile behind.
+    sim.Cogs().Destroy(walls[1]);
+    sim.Step();
+    EXPECT_TRUE(map.GetTile(2, 8).passable);
 }
 
 TEST(LevelFile, SavingWithoutATowerWritesNoTowerRecord)
@@ -172,6 +180,12 @@ TEST(LevelFile, TheFirstLevelRebuildsToTheSameBytes)
     std::filesystem::remove(sim.Path("Levels/L1.xml"));
     ASSERT_TRUE(BuildLevelOne(sim.Cogs()));
     const std::string repo = GameDataFolder() + "/Levels/";
-    EXPECT_EQ(TempDir::Read(sim.Path("Levels/L1.bin")), TempDir::Read(repo + "L1.bin"));
-    EXPECT_EQ(TempDir::Read(sim.Path("Levels/L1.xml")), TempDir::Read(repo + "L1.xml"));
+    for (const char* file : {"L1.bin", "L1.xml"})
+    {
+        const std::string rebuilt = TempDir::Read(sim.Path(std::string("Levels/") + file));
+        const std::string kept = TempDir::Read(repo + file);
+        EXPECT_FALSE(rebuilt.empty()) << file;
+        EXPECT_TRUE(rebuilt == kept) << file << ": " << rebuilt.size() << " bytes rebuilt, " << kept.size()
+                                     << " kept; run make_levels on the data folder";
+    }
 }
