@@ -300,7 +300,7 @@ void BasicInvader::FollowTarget(Kestrane& k)
     if (!map)
         return;
     const float s = (!k.group || k.IsLeader()) ? k.MoveSpeed : k.currentSpeed;
-    SteerCogToward(Owner(k), TileCentre(*map, k.targetTile), SpeedFactor() * s);
+    SteerToward(k.Pos(), TileCentre(*map, k.targetTile), SpeedFactor() * s);
 }
 
 void BasicInvader::Attack(Kestrane& k)
@@ -321,7 +321,7 @@ void BasicInvader::Attack(Kestrane& k)
         return;
     }
     const Vector3 centre = TileCentre(*map, k.targetTile);
-    FaceToward(self, centre);
+    FaceToward(k.Pos(), centre);
     const Vector3 v = FlatTo(k, centre);
     const float distance = v.Length();
     Tile& tile = map->GetTile(k.targetTile.first, k.targetTile.second);

@@ -108,7 +108,9 @@ void StandardPathing::Step(Kestrane& k)
             k.ChangeState(StateNoTower);
         return;
     }
-    const TileIndex a = TileAhead(map, k, 1.0f);
+    const Vector3 position = k.Pos().GetPosition();
+    const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
+    const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
     const Tile& ahead = map.GetTile(a.first, a.second);
     if (a != k.currentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
     {
@@ -119,7 +121,7 @@ void StandardPathing::Step(Kestrane& k)
         return;
     }
     const float scale = here.subHeight == 1 ? 1.0f : 0.65f;
-    const TileIndex b = TileAhead(map, k, scale);
+    const TileIndex b = TileAheadAlong(map, position, forward, scale);
     if (HeightDiff(map, k.currentTile, b) == 1 && k.state != StateSpecial)
     {
         k.highJump = true;
