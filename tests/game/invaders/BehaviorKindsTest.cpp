@@ -112,3 +112,31 @@ TEST(InvaderKinds, PathingEdgeCases)
     b.pathing->Step(b);
     EXPECT_EQ(b.GetState(), StateSpecial);
 }
+
+// A Driller digs under a line of super walls and comes up to attack the tower.
+TEST(InvaderKinds, DrillerTunnelsToTheTower)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    Cog* tower = field.Tower(32, 50);
+    ASSERT_NE(tower, nullptr);
+    for (int32_t x = 20; x < 44; ++x)
+        field.Make("superwall", field.Centre(x, 36));
+    Cog* cog = sim.Cogs().Allocate("grunt");
+    Kestrane& k = InvaderField::K(cog);
+    k.BehaviorName = "Driller";
+    k.PathingName = "Driller";
+    InvaderField::P(cog).SetPosition(field.Centre(32, 24) + Vector3(0, 1, 0));
+    cog->Initialize();
+    bool dug = false;
+    const float hp = InvaderField::B(tower).hitPoints;
+    ASSERT_TRUE(sim.StepUntil(
+        [&] {
+            dug = dug || (k.GetState() == StateSpecial && k.Pos().GetPosition().y < -10.0f);
+            return InvaderField::B(tower).hitPoints < hp;
+        },
+        60 * 60));
+    EXPECT_TRUE(dug) << "it went under the walls";
+    EXPECT_EQ(k.GetState(), StateAttack);
+    EXPECT_GT(k.currentTile.second, 36) << "it came up on the tower's side";
+}
