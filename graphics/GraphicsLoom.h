@@ -19,7 +19,13 @@
 
 struct SDL_Window;
 class Renderable;
+class ModelStoreSet;
 class CompFactory;
+class DeferredRenderer;
+class GraphicsCommands;
+class LibraryShaders;
+class PostProcessor;
+class RenderQueue;
 // Built by later work; the loom holds them and checks them for null.
 class Camera;
 class ParticleComp;
@@ -94,6 +100,8 @@ public:
     void AddEffect(Effect* effect);
     void RemoveEffect(Effect* effect);
     Camera* GetActiveCamera() const { return mCamera; }
+    // Clears the previous camera's active flag and sets the new one's; null for none.
+    void SetActiveCamera(Camera* camera);
 
     void SetVertexDeclaration(uint32_t index);
     VertexLayout* GetVertexDeclaration(uint32_t index) const
@@ -156,6 +164,15 @@ public:
     };
     Toggles& GetToggles() { return mToggles; }
     float GetLodLimit() const { return mLodLimit; }
+    void SetLodLimit(float limit) { mLodLimit = limit; }
+    // The console overlay and statistics, after the GUI.
+    void RenderStats();
+    RenderQueue* GetRenderQueue() const { return mQueue.get(); }
+    PostProcessor* GetPostProcessor() const { return mPost.get(); }
+    GraphicsCommands* GetCommands() const { return mCommands.get(); }
+    // Deferred shading on or off (the geometry into three buffers, one lighting pass).
+    void DoDeferred(bool on);
+    DeferredRenderer* GetDeferred() const { return mDeferred.get(); }
     bool SupportsPixelShader20() const { return mPixelShader20; }
     bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
 
@@ -174,6 +191,7 @@ private:
     GraphicsLoom() = default;
     void CreateVertexDeclarations();
     void RenderScene();
+    void RenderDeferred();
     void ClearFrame();
     bool PresentFrame();
     // A reset with the stored parameters; on failure the previous ones are restored and reset
@@ -181,6 +199,8 @@ private:
     void ResetWith(const DeviceDesc& desc, const char* failText);
     void HandScreenToInput();
     void StopOnFailure(const std::string& text);
+    // The active camera's step: aspect, matrices, device transforms, culling.
+    void UpdateCamera();
 
     Toggles mToggles;
     float mLodLimit = 50.0f;
@@ -192,6 +212,8 @@ private:
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
+    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
@@ -205,5 +227,10 @@ private:
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;
+    std::unique_ptr<RenderQueue> mQueue;
+    std::unique_ptr<LibraryShaders> mQueueShaders;
+    std::unique_ptr<PostProcessor> mPost;
+    std::unique_ptr<GraphicsCommands> mCommands;
+    std::unique_ptr<DeferredRenderer> mDeferred;
     bool mCommandsRegistered = false;
 };
