@@ -51,6 +51,10 @@ inline bool BuildLevelTwo(CogFactory& cogs)
         if (!CreateAt(cogs, kind, map.TileToWorld(x, 84)))
             return false;
     }
+    // Spikes behind both gaps.
+    if (!CreateAt(cogs, "spikes", map.TileToWorldAligned(62, 66, 2, 2)) ||
+        !CreateAt(cogs, "spikes", map.TileToWorldAligned(72, 86, 2, 2)))
+        return false;
     map.SaveLevelFile("Levels/L2");
     return true;
 }
