@@ -1,0 +1,18 @@
+#pragma once
+
+template <typename T>
+class AssetManager;
+class Mesh;
+class Skeleton;
+class AnimationSet;
+class DistanceMap;
+
+// The stores that model resources reach each other through. The graphics loom points these
+// at its own stores while it runs; tests point them at theirs. Null: nothing is shared.
+struct ModelStores
+{
+    static AssetManager<Mesh>* sMeshes;
+    static AssetManager<Skeleton>* sSkeletons;
+    static AssetManager<AnimationSet>* sAnimations;
+    static AssetManager<DistanceMap>* sDistanceMaps;
+};
