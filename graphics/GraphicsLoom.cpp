@@ -6,6 +6,9 @@
 #include <new>
 
 #include "LOOM/console/Console.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/space/QTree.h"
+#include "graphics/camera/Camera.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "input/IOLoom.h"
 #include "platform/PlatformWindow.h"
@@ -79,10 +82,44 @@ void GraphicsLoom::Shutdown()
 
 void GraphicsLoom::RegisterTypes()
 {
+    RegisterCamera(CogFactory::Instance());
+}
+
+void GraphicsLoom::SetActiveCamera(Camera* camera)
+{
+    if (mActiveCamera)
+        mActiveCamera->SetActiveFlag(false);
+    mActiveCamera = camera;
+    if (mActiveCamera)
+        mActiveCamera->SetActiveFlag(true);
+}
+
+void GraphicsLoom::UpdateCamera()
+{
+    if (!mActiveCamera)
+        return;
+    if (mWidth > 0 && mHeight > 0)
+        mActiveCamera->SetAspectRatio(static_cast<float>(mWidth), static_cast<float>(mHeight));
+    mActiveCamera->UpdateFromOwner();
+    if (mDevice)
+    {
+        mDevice->SetTransform(TransformKind::View, mActiveCamera->GetView());
+        mDevice->SetTransform(TransformKind::Projection, mActiveCamera->GetProjection());
+    }
+    if (QTree* tree = QTree::Instance())
+        tree->MarkVisible(mActiveCamera->GetFrustumPlanes());
+}
+
+Ray GraphicsLoom::ScreenToWorldRay(int32_t x, int32_t y) const
+{
+    if (!mActiveCamera)
+        return Ray();
+    return mActiveCamera->ScreenRay(x, y, mWidth, mHeight);
 }
 
 void GraphicsLoom::Update()
 {
+    UpdateCamera();
     ClearAndPresent();
 }
 

@@ -4,8 +4,10 @@
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/engine/Loom.h"
+#include "LOOM/math/Ray.h"
 
 struct SDL_Window;
+class Camera;
 class GraphicsDevice;
 
 // The graphics subsystem: an OpenGL 3.3 core context in the main window, cleared and presented
@@ -37,12 +39,20 @@ public:
     void DoneLoading();
     bool IsLoading() const { return mLoading; }
 
+    // The camera the frame is drawn from; clears the old one's flag and sets the new one's.
+    void SetActiveCamera(Camera* camera);
+    Camera* GetActiveCamera() const { return mActiveCamera; }
+    // The world ray through a back-buffer pixel, from the active camera.
+    Ray ScreenToWorldRay(int32_t x, int32_t y) const;
+
     bool HasContext() const { return mDevice != nullptr; }
     GraphicsDevice* GetDevice() const { return mDevice.get(); }
 
 private:
     GraphicsLoom() = default;
     void ClearAndPresent();
+    // The active camera's per-frame step: aspect, matrices, device transforms, culling.
+    void UpdateCamera();
 
     SDL_Window* mWindow = nullptr;
     std::unique_ptr<GraphicsDevice> mDevice;
@@ -50,4 +60,5 @@ private:
     int mHeight = 0;
     bool mLoading = false;
     PreciseTimer mLoadingTimer;
+    Camera* mActiveCamera = nullptr;
 };
