@@ -10,6 +10,7 @@
 #include "LOOM/space/QTree.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/device/GraphicsDevice.h"
+#include "graphics/model/ModelStoreSet.h"
 #include "input/IOLoom.h"
 #include "platform/PlatformWindow.h"
 
@@ -51,6 +52,7 @@ void GraphicsLoom::Init()
     if (!mWindow)
     {
         Console::Instance().Log("GraphicsLoom: no main window, nothing will be drawn", LogError);
+        mModelStores = std::make_unique<ModelStoreSet>(nullptr);
         return;
     }
     SDL_GetWindowSize(mWindow, &mWidth, &mHeight);
@@ -67,12 +69,14 @@ void GraphicsLoom::Init()
         SDL_GetWindowSize(mWindow, &mWidth, &mHeight);
     }
 
+    mModelStores = std::make_unique<ModelStoreSet>(mDevice.get());
     if (IOLoom* io = IOLoom::Instance())
         io->SetScreenSize(mWidth, mHeight);
 }
 
 void GraphicsLoom::Shutdown()
 {
+    mModelStores.reset();
     mDevice.reset();
     mWindow = nullptr;
     mWidth = 0;

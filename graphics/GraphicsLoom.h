@@ -9,6 +9,7 @@
 struct SDL_Window;
 class Camera;
 class GraphicsDevice;
+class ModelStoreSet;
 
 // The graphics subsystem: an OpenGL 3.3 core context in the main window, cleared and presented
 // every frame, and the loading screen. Without a window or a context it stays inert: the engine
@@ -56,6 +57,8 @@ private:
 
     SDL_Window* mWindow = nullptr;
     std::unique_ptr<GraphicsDevice> mDevice;
+    // Meshes, skeletons, animation sets and distance maps; made after the device, gone before it.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     int mWidth = 0;
     int mHeight = 0;
     bool mLoading = false;

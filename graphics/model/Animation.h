@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/assets/RefCounted.h"
+#include "graphics/resource/Resource.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
@@ -34,14 +34,14 @@ struct AnimationPose
 };
 
 // Tracks of timed keys, one per bone or mesh part.
-class Animation : public RefCounted
+class Animation : public Resource
 {
 public:
     Animation() = default;
     ~Animation() override = default;
 
-    virtual uint32_t GetMemorySize() const { return 0; }
-    virtual std::string GetTypeName() const { return {}; }
+    // Animations come from their set's file or from the copies below, never on their own.
+    void Load(const std::string&) override {}
 
     void ResizeTracks() { mTracks.resize(NumPaths); }
 

@@ -4,20 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/assets/RefCounted.h"
+#include "graphics/resource/Resource.h"
 #include "graphics/model/Animation.h"
 
 // The animations of one file, owned together; the animation store caches sets by file name.
-class AnimationSet : public RefCounted
+class AnimationSet : public Resource
 {
 public:
     AnimationSet() = default;
     // Deletes its animations whatever their counts: holders keep the set, not the animation.
     ~AnimationSet() override;
 
-    virtual uint32_t GetMemorySize() const { return 0; }
-    virtual std::string GetTypeName() const { return {}; }
-    virtual void Load(const std::string& fileName);
+    void Load(const std::string& fileName) override;
 
     Animation* AddAnimation();
     Animation* GetLast() const { return Animations.empty() ? nullptr : Animations.back(); }

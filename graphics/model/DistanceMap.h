@@ -3,16 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/assets/RefCounted.h"
+#include "graphics/resource/Resource.h"
 #include "LOOM/math/Vector3.h"
 
 // Points that particle emitters spread over.
-class DistanceMap : public RefCounted
+class DistanceMap : public Resource
 {
 public:
-    virtual uint32_t GetMemorySize() const { return static_cast<uint32_t>(12 * mPoints.size()); }
-    virtual std::string GetTypeName() const { return {}; }
-    virtual void Load(const std::string& fileName);
+    uint32_t GetMemorySize() const override { return static_cast<uint32_t>(12 * mPoints.size()); }
+    void Load(const std::string& fileName) override;
 
     std::vector<Vector3> mPoints;
 };

@@ -15,11 +15,13 @@
 #include "graphics/model/Model3DS.h"
 #include "graphics/model/ModelStores.h"
 #include "graphics/model/Skeleton.h"
+#include "graphics/resource/ResourceContext.h"
 
 AssetManager<Mesh>* ModelStores::sMeshes = nullptr;
 AssetManager<Skeleton>* ModelStores::sSkeletons = nullptr;
 AssetManager<AnimationSet>* ModelStores::sAnimations = nullptr;
 AssetManager<DistanceMap>* ModelStores::sDistanceMaps = nullptr;
+VertexLayout* ModelStores::sLayouts[8] = {};
 
 namespace {
 constexpr float kWeldEpsilon = 0.01f;
@@ -217,6 +219,10 @@ void Mesh::Clear()
     mAdjacency.clear();
     mGeometry.Clear();
     mShadow.Clear();
+    mVertexBuffer.reset();
+    mIndexBuffer.reset();
+    mShadowVertexBuffer.reset();
+    mShadowIndexBuffer.reset();
     mVertexCount = 0;
     mFaceCount = 0;
     mBuilt = false;
@@ -287,7 +293,83 @@ bool Mesh::Build()
         return false;
     }
     mBuilt = true;
+    Upload(mGeometry, mVertexBuffer, mIndexBuffer);
     return true;
+}
+
+bool Mesh::Upload(const MeshGeometry& geometry, std::unique_ptr<GpuBuffer>& vertices,
+                  std::unique_ptr<GpuBuffer>& indices)
+{
+    vertices.reset();
+    indices.reset();
+    GraphicsDevice* device = ResourceContext::Device();
+    if (!device || geometry.vertices.empty() || geometry.indices.empty())
+        return false;
+    const uint32_t vertexBytes = static_cast<uint32_t>(geometry.vertices.size());
+    const uint32_t indexBytes = static_cast<uint32_t>(geometry.indices.size() * geometry.indexSize);
+    vertices = device->CreateVertexBuffer(vertexBytes, false);
+    indices = device->CreateIndexBuffer(indexBytes, false, geometry.indexSize == 4);
+    bool ok = vertices && indices && vertices->Write(0, geometry.vertices.data(), vertexBytes);
+    if (ok && geometry.indexSize == 4)
+    {
+        ok = indices->Write(0, geometry.indices.data(), indexBytes);
+    }
+    else if (ok)
+    {
+        std::vector<uint16_t> narrow(geometry.indices.begin(), geometry.indices.end());
+        ok = indices->Write(0, narrow.data(), indexBytes);
+    }
+    if (!ok)
+    {
+        vertices.reset();
+        indices.reset();
+        Console::Instance().Log("Mesh " + mName + ": Failed to Create Mesh Vertex Buffers", LogError);
+    }
+    return ok;
+}
+
+void Mesh::BindBuffers(GraphicsDevice& device) const
+{
+    device.SetStreamSource(mVertexBuffer.get(), 0, mGeometry.stride);
+    device.SetIndices(mIndexBuffer.get());
+    device.SetVertexLayout(ModelStores::sLayouts[mGeometry.layout]);
+}
+
+void Mesh::BindBuffersAlt(GraphicsDevice& device) const
+{
+    device.SetStreamSource(mShadowVertexBuffer.get(), 0, mShadow.stride);
+    device.SetIndices(mShadowIndexBuffer.get());
+    device.SetVertexLayout(ModelStores::sLayouts[mShadow.layout]);
+}
+
+void Mesh::DrawPart(GraphicsDevice& device, uint32_t part) const
+{
+    if (part < mParts.size() && mVertexBuffer && mParts[part]->mFaceCount > 0)
+        device.DrawIndexed(PrimitiveType::TriangleList, 0, 3 * mParts[part]->mFirstFace, mParts[part]->mFaceCount);
+}
+
+void Mesh::DrawPartLod(GraphicsDevice& device, uint32_t part) const
+{
+    if (part < mParts.size() && mVertexBuffer && mParts[part]->mLodFaceCount > 0)
+        device.DrawIndexed(PrimitiveType::TriangleList, 0, 3 * mParts[part]->mLodFirstFace,
+                           mParts[part]->mLodFaceCount);
+}
+
+void Mesh::DrawPartAlt(GraphicsDevice& device, uint32_t part) const
+{
+    if (part < mParts.size() && mShadowVertexBuffer && mParts[part]->mShadowFaceCount > 0)
+        device.DrawIndexed(PrimitiveType::TriangleList, 0, 3 * mParts[part]->mFirstShadowFace,
+                           mParts[part]->mShadowFaceCount);
+}
+
+void Mesh::Draw(GraphicsDevice& device) const
+{
+    if (!mVertexBuffer)
+        return;
+    // The mesh's own layout and stride: a skinned mesh is not read as a static one.
+    BindBuffers(device);
+    for (uint32_t part = 0; part < mParts.size(); ++part)
+        DrawPart(device, part);
 }
 
 void Mesh::GenerateAdjacencyAndNormals()
@@ -492,4 +574,5 @@ void Mesh::BuildEdges()
                 PutInfluences(out, *part, vertex.source);
         }
     }
+    Upload(mShadow, mShadowVertexBuffer, mShadowIndexBuffer);
 }

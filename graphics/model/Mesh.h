@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/assets/RefCounted.h"
+#include "graphics/device/GraphicsDevice.h"
+#include "graphics/resource/Resource.h"
 #include "LOOM/math/Vector3.h"
 #include "graphics/model/Bone.h"
 #include "graphics/model/MeshGeometry.h"
@@ -14,16 +15,14 @@ class Skeleton;
 
 // The geometry of a model: parts drawn by ranges of one vertex and one index buffer, a
 // simplified range per part, and on demand a shadow mesh from the edge adjacency.
-class Mesh : public RefCounted
+class Mesh : public Resource
 {
 public:
     Mesh() = default;
     ~Mesh() override;
 
-    virtual uint32_t GetMemorySize() const { return 0; }
-    virtual std::string GetTypeName() const { return {}; }
     // LMF by its extension ("lmf" or "LMF"), anything else as 3DS; below the data folder.
-    virtual void Load(const std::string& fileName);
+    void Load(const std::string& fileName) override;
 
     MeshPart* AddPart();
     MeshPart* GetLastPart() const { return mParts.empty() ? nullptr : mParts.back().get(); }
@@ -35,6 +34,20 @@ public:
     void ComputeFaceNormals();
     void FreePartArrays();
     void SetSkeleton(const std::string& name);
+
+    // Stream 0, indices and the vertex layout of the mesh's own declaration.
+    void BindBuffers(GraphicsDevice& device) const;
+    void BindBuffersAlt(GraphicsDevice& device) const;
+    void DrawPart(GraphicsDevice& device, uint32_t part) const;
+    // The part's simplified range.
+    void DrawPartLod(GraphicsDevice& device, uint32_t part) const;
+    void DrawPartAlt(GraphicsDevice& device, uint32_t part) const;
+    // Binds and draws every part.
+    void Draw(GraphicsDevice& device) const;
+    GpuBuffer* GetVertexBuffer() const { return mVertexBuffer.get(); }
+    GpuBuffer* GetIndexBuffer() const { return mIndexBuffer.get(); }
+    GpuBuffer* GetShadowVertexBuffer() const { return mShadowVertexBuffer.get(); }
+    GpuBuffer* GetShadowIndexBuffer() const { return mShadowIndexBuffer.get(); }
     // Everything goes: an unusable file leaves an empty mesh that draws nothing.
     void Clear();
 
@@ -66,6 +79,8 @@ private:
     bool SimplifyAndOrder(std::vector<uint32_t>& lodIndices);
     void WriteVertices();
     bool BuildPartHierarchy();
+    // The only device step: the CPU geometry into buffers of the resource context's device.
+    bool Upload(const MeshGeometry& geometry, std::unique_ptr<GpuBuffer>& vertices, std::unique_ptr<GpuBuffer>& indices);
 
     // One reference.
     Skeleton* mSkeleton = nullptr;
@@ -73,4 +88,8 @@ private:
     std::vector<uint32_t> mAdjacency;
     MeshGeometry mGeometry;
     MeshGeometry mShadow;
+    std::unique_ptr<GpuBuffer> mVertexBuffer;
+    std::unique_ptr<GpuBuffer> mIndexBuffer;
+    std::unique_ptr<GpuBuffer> mShadowVertexBuffer;
+    std::unique_ptr<GpuBuffer> mShadowIndexBuffer;
 };

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/assets/RefCounted.h"
+#include "graphics/resource/Resource.h"
 #include "LOOM/math/Matrix4.h"
 #include "graphics/model/Bone.h"
 
@@ -13,16 +13,14 @@ class Animation;
 class AnimationObj;
 
 // A forest of bones that turns per-track poses into one matrix per bone.
-class Skeleton : public RefCounted
+class Skeleton : public Resource
 {
 public:
     Skeleton() = default;
     ~Skeleton() override = default;
 
-    virtual uint32_t GetMemorySize() const { return 0; }
-    virtual std::string GetTypeName() const { return {}; }
     // Reads the file below the data folder.
-    virtual void Load(const std::string& fileName);
+    void Load(const std::string& fileName) override;
 
     // Owned bones: the loader fills them, then calls BuildIndexTable and LinkBones.
     std::vector<std::unique_ptr<Bone>>& GetBones() { return mBones; }
