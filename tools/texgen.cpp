@@ -143,6 +143,19 @@ int main(int argc, char** argv)
     ok &= WritePng(folder / "NewBar.png", kBarWidth, kBarHeight, bar);
     ok &= WritePng(folder / "BarEdge.png", kBarWidth, kBarHeight, edge);
 
+    // The console panel: dark blue, lighter towards the top, mostly opaque.
+    std::vector<uint8_t> back(64 * 64 * 4);
+    for (uint32_t y = 0; y < 64; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+        {
+            uint8_t* t = &back[(y * 64 + x) * 4];
+            t[0] = uint8_t(20 + (63 - y) / 4);
+            t[1] = uint8_t(30 + (63 - y) / 4);
+            t[2] = uint8_t(70 + (63 - y) / 2);
+            t[3] = 224;
+        }
+    ok &= WritePng(folder / "ConsoleBack.png", 64, 64, back);
+
     if (!ok)
     {
         std::fprintf(stderr, "texgen: could not write into %s\n", folder.string().c_str());

@@ -13,8 +13,6 @@
 
 namespace {
 
-CompFactoryOf<Camera> gCameraFactory;
-
 Vector3 Cross(const Vector3& a, const Vector3& b)
 {
     Vector3 out;
@@ -202,21 +200,17 @@ Ray& Camera::GetPickRay(Ray& out, int32_t x, int32_t y)
 {
     out = Ray();
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        out = loom->ScreenToWorldRay(x, y);
+        out = loom->ScreenToWorldRay(static_cast<float>(x), static_cast<float>(y));
     return out;
 }
 
-Ray Camera::ScreenRay(int32_t x, int32_t y, int32_t width, int32_t height) const
+CompFactory* CameraFactory()
 {
-    if (width <= 0 || height <= 0 || mProjection[0] == 0.0f || mProjection[5] == 0.0f)
-        return Ray(mPosition, mForward);
-    const float nx = 2.0f * static_cast<float>(x) / static_cast<float>(width) - 1.0f;
-    const float ny = 1.0f - 2.0f * static_cast<float>(y) / static_cast<float>(height);
-    const Vector3 viewDir(nx / mProjection[0], ny / mProjection[5], 1.0f);
-    return Ray(mPosition, mViewInverse.RotateVector(viewDir).Normalized());
+    static CompFactoryOf<Camera> factory;
+    return &factory;
 }
 
 void RegisterCamera(CogFactory& cogs)
 {
-    cogs.RegisterComponent(Camera::kTypeId, &gCameraFactory);
+    cogs.RegisterComponent(Camera::kTypeId, CameraFactory());
 }

@@ -10,6 +10,7 @@
 #include "LOOM/math/Vector3.h"
 
 class CogFactory;
+class CompFactory;
 
 // Turns its cog's place into the frame's view and projection and the six inward-facing frustum
 // planes the culling uses (type id 5). The camera attached last is the loom's active one.
@@ -54,8 +55,6 @@ public:
 
     // The world ray through a pixel, from the active camera.
     static Ray& GetPickRay(Ray& out, int32_t x, int32_t y);
-    // The world ray from the eye through pixel (x, y) of a width x height screen.
-    Ray ScreenRay(int32_t x, int32_t y, int32_t width, int32_t height) const;
 
     const Matrix4& GetView() const { return mView; }
     const Matrix4& GetProjection() const { return mProjection; }
@@ -95,5 +94,7 @@ private:
     bool mWarnedUp = false;
 };
 
-// Registers the Camera type (id 5) with the cog manager.
+// The Camera type's factory (id 5), for the loom's component table.
+CompFactory* CameraFactory();
+// Registers the Camera type with a cog manager.
 void RegisterCamera(CogFactory& cogs);

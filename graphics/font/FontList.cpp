@@ -13,14 +13,15 @@ FontList::~FontList() = default;
 std::vector<FontList::FontFiles> FontList::ReadFontFiles(const std::string& configFile)
 {
     std::vector<FontFiles> fonts;
-    if (!FileExists(DataFilePath(configFile)))
+    const std::string path = DataFilePath(configFile);
+    if (!FileExists(path))
     {
         Console::Instance().Log("FontList: cannot open " + configFile + ", no fonts", LogError);
         return fonts;
     }
     size_t complete = 0;
     XMLLoader loader;
-    if (loader.Open(configFile) && loader.BeginField("GuiConfig", nullptr, false, TypeElement, &fonts))
+    if (loader.Open(path) && loader.BeginField("GuiConfig", nullptr, false, TypeElement, &fonts))
     {
         if (loader.BeginField("list", "Fonts", false, TypeElement, &fonts))
         {

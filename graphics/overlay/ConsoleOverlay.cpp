@@ -43,20 +43,8 @@ void ConsoleOverlay::SetDevice(GraphicsDevice* device)
     mLayout = mDevice->CreateVertexLayout(elements);
 }
 
-void ConsoleOverlay::SetBackground(const std::string& file)
+void ConsoleOverlay::DrawBackground(GpuTexture* texture, float transparency)
 {
-    if (file.empty())
-    {
-        mBackground.Release();
-        mBackground.File().clear();
-        return;
-    }
-    mBackground.SetFile(file);
-}
-
-void ConsoleOverlay::DrawBackground()
-{
-    GpuTexture* texture = mBackground.GetTexture();
     if (!texture || !mLayout)
         return;
     RenderStates states;
@@ -69,7 +57,7 @@ void ConsoleOverlay::DrawBackground()
     mDevice->Apply(states);
     const float w = static_cast<float>(mDevice->GetWidth());
     const float h = static_cast<float>(mDevice->GetHeight());
-    const uint32_t color = Color(1.0f, 1.0f, 1.0f, mTransparency).ToARGB();
+    const uint32_t color = Color(1.0f, 1.0f, 1.0f, transparency).ToARGB();
     using V = GraphicsDevice::TexturedVertex;
     const V quad[6] = {{0, 0, 0.9f, color, 0, 0}, {w, 0, 0.9f, color, 1, 0}, {0, h, 0.9f, color, 0, 1},
                        {w, 0, 0.9f, color, 1, 0}, {w, h, 0.9f, color, 1, 1}, {0, h, 0.9f, color, 0, 1}};
@@ -82,28 +70,29 @@ void ConsoleOverlay::DrawBackground()
     mDevice->DrawUser(PrimitiveType::TriangleList, 2, quad, sizeof(V));
 }
 
-void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, const FrameStats& stats)
+void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showStats, const FrameStats& stats, Look look)
 {
     const Console& console = Console::Instance();
+    float& position = look.mPosition;
     if (loading)
-        mPosition = static_cast<float>(mDevice ? mDevice->GetHeight() : 0) - 230.0f;
+        position = static_cast<float>(mDevice ? mDevice->GetHeight() : 0) - 230.0f;
     else if (console.GetShowConsole())
-        mPosition = std::min(0.0f, mPosition + kSlideSpeed * dt);
+        position = std::min(0.0f, position + kSlideSpeed * dt);
     else
-        mPosition = std::max(kHidden, mPosition - kSlideSpeed * dt);
+        position = std::max(kHidden, position - kSlideSpeed * dt);
     mLinesDrawn = 0;
     if (!mDevice)
         return;
     mDevice->SetTransform(TransformKind::View, Matrix4());
     mDevice->SetTransform(TransformKind::Projection, Matrix4());
 
-    if (mPosition > kHidden)
-        DrawBackground();
+    if (position > kHidden)
+        DrawBackground(look.mBackground, look.mTransparency);
     if (!font)
         return;
     font->Begin();
     const uint32_t textColor = mTextColor.ToARGB();
-    if (mPosition > kHidden)
+    if (position > kHidden)
     {
         // Eighteen lines ending at the newest one, moved back by the scroll offset; slots the
         // log has not filled yet stay blank.
@@ -114,21 +103,21 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, const Fram
             const size_t fromNewest = scroll + static_cast<size_t>(kMaxLines - 1 - k);
             if (fromNewest < ring.Size())
                 Text(*font, ring.FromNewest(fromNewest).mText.c_str(), kTextX,
-                     mPosition + static_cast<float>(kLinePitch * k), textColor);
+                     position + static_cast<float>(kLinePitch * k), textColor);
             ++mLinesDrawn;
         }
     }
-    if (mShowStats)
+    if (showStats)
         DrawStats(*font, stats, textColor);
     if (console.GetInputActive())
     {
-        const float y = (console.GetShowConsole() ? mPosition : 0.0f) + static_cast<float>(kLinePitch * mLinesDrawn);
+        const float y = (console.GetShowConsole() ? position : 0.0f) + static_cast<float>(kLinePitch * mLinesDrawn);
         Text(*font, ">", kTextX, y, textColor);
         Text(*font, console.GetInputLine().c_str(), 15.0f, y, textColor);
         if ((stats.mRunTimeMs / 500) % 2 == 0)
             Text(*font, "|", static_cast<float>(8 * console.GetCursor() + 12), y, textColor);
     }
-    if (mShowStats)
+    if (showStats)
     {
         char line[256];
         float y = 0.0f;

@@ -1,12 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <string>
 
 #include "LOOM/math/Color.h"
-#include "graphics/resource/Texture.h"
 
 class BitmapFont;
+class GpuTexture;
 class GraphicsDevice;
 class VertexLayout;
 
@@ -36,39 +35,33 @@ public:
     static constexpr int32_t kLinePitch = 12;
     static constexpr int32_t kMaxLines = 18;
 
+    // Where the panel is and how it looks; the loom's scene keeps these.
+    struct Look
+    {
+        float& mPosition;
+        float mTransparency;
+        GpuTexture* mBackground;
+    };
+
     ConsoleOverlay();
     ~ConsoleOverlay();
 
     void SetDevice(GraphicsDevice* device);
-    // "ConsoleBack": the background texture; an empty name clears it.
-    void SetBackground(const std::string& file);
-    void SetTransparency(float transparency) { mTransparency = transparency; }
     void SetTextColor(const Color& color) { mTextColor = color; }
-    float GetPosition() const { return mPosition; }
-    void SetPosition(float position) { mPosition = position; }
-    float GetTransparency() const { return mTransparency; }
     const Color& GetTextColor() const { return mTextColor; }
-    const TextureRef& GetBackground() const { return mBackground; }
-    bool IsStatsShown() const { return mShowStats; }
-    void SetStatsShown(bool shown) { mShowStats = shown; }
-    void ToggleStats() { mShowStats = !mShowStats; }
 
     // One frame of the overlay: dt in seconds of the core timer; while loading the panel sits
     // near the bottom of the screen.
-    void Render(BitmapFont* font, float dt, bool loading, const FrameStats& stats);
+    void Render(BitmapFont* font, float dt, bool loading, bool showStats, const FrameStats& stats, Look look);
     // History lines drawn by the last Render.
     int32_t GetLinesDrawn() const { return mLinesDrawn; }
 
 private:
-    void DrawBackground();
+    void DrawBackground(GpuTexture* texture, float transparency);
     void DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color);
 
     GraphicsDevice* mDevice = nullptr;
     std::unique_ptr<VertexLayout> mLayout;
-    float mPosition = kHidden;
     Color mTextColor{1.0f, 1.0f, 1.0f, 1.0f};
-    float mTransparency = 1.0f;
-    TextureRef mBackground;
-    bool mShowStats = false;
     int32_t mLinesDrawn = 0;
 };

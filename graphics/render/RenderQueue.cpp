@@ -5,7 +5,7 @@
 
 #include "LOOM/console/Console.h"
 #include "graphics/device/GraphicsDevice.h"
-#include "graphics/render/Renderable.h"
+#include "graphics/Renderable.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Color.h"
 #include "graphics/model/AnimationObj.h"
-#include "graphics/render/Renderable.h"
+#include "graphics/Renderable.h"
 
 class Material;
 class Mesh;

@@ -1,5 +1,8 @@
 #include "graphics/scene/SceneComponents.h"
 
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "graphics/GraphicsLoom.h"
@@ -8,6 +11,7 @@
 #include "graphics/scene/PathController.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/scene/Sprite.h"
+#include "input/IOLoom.h"
 
 namespace {
 
@@ -46,4 +50,20 @@ void InstallSceneFactories()
     for (size_t i = 0; i < count; ++i)
         if (CompFactory* factory = SceneComponentFactory(types[i].mTypeId))
             types[i].mFactory = factory;
+}
+
+void CycleAnimations(Cog* cog)
+{
+    IOLoom* io = IOLoom::Instance();
+    if (!cog || !io || !io->MouseTriggered(0))
+        return;
+    if (auto* skin = static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId)))
+        skin->CycleAnimation();
+    if (auto* model = static_cast<Model*>(cog->GetComponent(Model::kTypeId)))
+        model->CycleAnimation();
+}
+
+void RegisterSceneFunctions(CogFactory& cogs)
+{
+    cogs.RegisterFunction("CycleAnimations", MakeCogFunctor([](Cog* cog) { CycleAnimations(cog); }));
 }

@@ -8,3 +8,7 @@ class CompFactory;
 CompFactory* SceneComponentFactory(uint32_t typeId);
 // Puts those factories into the loom's component table, which registers them.
 void InstallSceneFactories();
+// The named cog function "CycleAnimations": on a fresh press of the left mouse button, the
+// cog's SkinModel and Model each start their next animation.
+void RegisterSceneFunctions(class CogFactory& cogs);
+void CycleAnimations(class Cog* cog);

@@ -7,7 +7,7 @@
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Matrix4.h"
 #include "graphics/model/AnimationObj.h"
-#include "graphics/render/Renderable.h"
+#include "graphics/Renderable.h"
 
 class Material;
 class Mesh;

@@ -6,7 +6,7 @@
 
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/render/RenderQueue.h"
-#include "graphics/render/Renderable.h"
+#include "graphics/Renderable.h"
 
 // Shader handles for the queue tests: addresses of these tags are the shaders.
 struct ShaderTag
