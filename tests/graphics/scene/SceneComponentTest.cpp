@@ -356,3 +356,30 @@ TEST(HudBar, QuadsFollowTheSizeAndTheClampedPercent)
             EXPECT_EQ(vertex(i)[2], 0.0f);
     }
 }
+
+TEST_F(SceneComponents, BlobShadowLiesOnTheGroundWithoutAHeightMap)
+{
+    MakeType("SceneModel", {Model::kTypeId});
+    Cog* cog = Make("SceneModel", {256, 3, 256});
+    Model& model = Get<Model>(cog);
+    model.ModelFileName = "Models/UnitCube.lmf";
+    model.FileShader = "Basic";
+    model.Materials = {"Materials/Red.xml"};
+    model.ShadowType = 2;
+    cog->Initialize();
+    MakeEye({256, 8, 266}, {256, 0, 256});
+    const Image image = Frame();
+    const Vector3 ground = ToScreen({256, 0.2f, 256});
+    const Vector3 below = ToScreen({256, -0.5f, 256});
+    const uint32_t blob = image.GetARGB(uint32_t(ground.x), uint32_t(ground.y));
+    EXPECT_LT(Brightness(blob), Brightness(kClear));
+    EXPECT_EQ(Channel(blob), -1);
+    // Nothing of the model lies there, and nothing below the ground.
+    EXPECT_EQ(image.GetARGB(uint32_t(below.x), uint32_t(below.y) + 20), kClear);
+    const Vector3 cube = ToScreen({256, 3, 256});
+    EXPECT_EQ(Channel(image.GetARGB(uint32_t(cube.x), uint32_t(cube.y))), 0);
+
+    mLoom->GetToggles().mShadows = false;
+    const Image none = Frame();
+    EXPECT_EQ(none.GetARGB(uint32_t(ground.x), uint32_t(ground.y)), kClear);
+}

@@ -146,6 +146,12 @@ protected:
         return {int(l) - margin, int(t) - margin, int(r) + margin, int(b) + margin};
     }
 
+    // Which of red, green and blue leads in a pixel; -1 for none (greys).
+    static int Channel(uint32_t argb)
+    {
+        const int r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+        return r > g && r > b ? 0 : (g > r && g > b ? 1 : (b > r && b > g ? 2 : -1));
+    }
     static int Brightness(uint32_t argb) { return int((argb >> 16) & 0xFF) + int((argb >> 8) & 0xFF) + int(argb & 0xFF); }
 
     PlatformWindow* mWindow = nullptr;

@@ -68,13 +68,6 @@ protected:
     Cog* mBar = nullptr;
 };
 
-// Which of red, green and blue leads in a pixel.
-int Channel(uint32_t argb)
-{
-    const int r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
-    return r > g && r > b ? 0 : (g > r && g > b ? 1 : (b > r && b > g ? 2 : -1));
-}
-
 } // namespace
 
 TEST_F(SceneRender, OnlyTheDrawnObjectsLeaveTheClearColour)
