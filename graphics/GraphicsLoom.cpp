@@ -20,6 +20,7 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/ModelStoreSet.h"
+#include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
@@ -64,6 +65,29 @@ const std::vector<VertexElement> kDeclarations[8] = {
      {40, T::UByte4, S::BlendIndices, 0}},
 };
 
+// The GUI mouse in clip space, for scripts.
+float ScriptMouseX()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    GuiSeam* gui = loom ? loom->GetGui() : nullptr;
+    if (!gui)
+        return 0.0f;
+    float x = 0.0f, y = 0.0f;
+    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
+    return x;
+}
+
+float ScriptMouseY()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    GuiSeam* gui = loom ? loom->GetGui() : nullptr;
+    if (!gui)
+        return 0.0f;
+    float x = 0.0f, y = 0.0f;
+    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
+    return y * 0.75f;
+}
+
 GameClock* GetGameClock() { return gCoreEngine ? &gCoreEngine->GetGameClock() : nullptr; }
 
 template <typename P>
@@ -95,6 +119,10 @@ GraphicsComponentType* GraphicsLoom::ComponentTypes(size_t& count)
 GraphicsLoom::~GraphicsLoom()
 {
     Shutdown();
+    // Those commands call this object.
+    for (const char* name : {"Fullscreen", "SetFullScreen", "VSync", "SetVSync", "SetResolution"})
+        if (mCommandsRegistered)
+            Console::Instance().RemoveCommand(name);
     if (sInstance == this)
         sInstance = nullptr;
 }
@@ -164,6 +192,7 @@ void GraphicsLoom::Init()
         ResourceContext::Set(mDevice.get(), &mTextures, mScene->mTextureFormat == TextureFormat::DXT5);
         if (!mSettings.mConsoleBackground.empty())
             mScene->mConsoleBackground.SetFile(mSettings.mConsoleBackground);
+        mQuads = std::make_unique<QuadBatcher>(*mDevice);
         mShaders.Frame() = FrameMatrices{};
         mShaders.Load(*mDevice, mPixelShader20);
         mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
@@ -178,6 +207,7 @@ void GraphicsLoom::Init()
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
     mModelStores = std::make_unique<ModelStoreSet>(mDevice.get());
+    mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
     mQueue->Init(mDevice.get(), mQueueShaders.get());
@@ -207,6 +237,7 @@ void GraphicsLoom::Shutdown()
     mQueue.reset();
     mQueueShaders.reset();
     mModelStores.reset();
+    mDeferred.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
@@ -215,6 +246,7 @@ void GraphicsLoom::Shutdown()
     mTextures.ReleaseAll();
     mShaders.Clear();
     mVertexDeclarations.clear();
+    mQuads.reset();
     mSavedTarget = nullptr;
     if (ResourceContext::Device() == mDevice.get() && mDevice)
         ResourceContext::Set(nullptr, nullptr, false);
@@ -230,6 +262,8 @@ void GraphicsLoom::Shutdown()
 void GraphicsLoom::RegisterTypes()
 {
     Console& console = Console::Instance();
+    console.AddCommand("GetMouseX", MakeFunctionCommand(&ScriptMouseX));
+    console.AddCommand("GetMouseY", MakeFunctionCommand(&ScriptMouseY));
     console.RegisterCommand("Fullscreen", MakeConsoleCommand(this, &GraphicsLoom::Fullscreen), "Toggles full screen");
     console.RegisterCommand("SetFullScreen", MakeConsoleCommand(this, &GraphicsLoom::SetFullScreen),
                             "Sets full screen on or off");
@@ -239,6 +273,7 @@ void GraphicsLoom::RegisterTypes()
                             "Sets the back-buffer size");
     InstallSceneFactories();
     RegisterSceneFunctions(CogFactory::Instance());
+    mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
             CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);
@@ -270,7 +305,10 @@ void GraphicsLoom::Update()
     if (mCamera)
         SceneFrame::UpdateComponents(*this, mFrameTime);
     SetEffectGlobals();
-    RenderScene();
+    if (mToggles.mDeferred && mDeferred && mDeferred->IsEnabled())
+        RenderDeferred();
+    else
+        RenderScene();
 }
 
 void GraphicsLoom::ClearFrame()
@@ -329,6 +367,24 @@ void GraphicsLoom::RenderScene()
         mPost->EndFrame();
     if (mGui)
         mGui->Render();
+    RenderStats();
+    PresentFrame();
+}
+
+void GraphicsLoom::DoDeferred(bool on)
+{
+    if (!mDeferred)
+        return;
+    mDeferred->Enable(mDevice.get(), on);
+    mToggles.mDeferred = on && mDeferred->IsEnabled();
+}
+
+void GraphicsLoom::RenderDeferred()
+{
+    GameClock* clock = GetGameClock();
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mFrameTime, clock ? float(clock->GetTime()) : 0.0f,
+                      GetScreenWidth(), GetScreenHeight());
+    mPost->EndFrame();
     RenderStats();
     PresentFrame();
 }
@@ -540,6 +596,8 @@ void GraphicsLoom::OnDeviceLost()
     SceneFrame::ReleaseDeviceObjects();
     if (mPost)
         mPost->OnLostDevice();
+    if (mDeferred)
+        mDeferred->OnLostDevice();
     if (mCommands)
         mCommands->Fonts().InvalidateDeviceObjects();
     if (mGui)
@@ -554,6 +612,8 @@ void GraphicsLoom::OnDeviceReset()
     mShaders.OnResetDevice();
     if (mPost)
         mPost->OnResetDevice();
+    if (mDeferred)
+        mDeferred->OnResetDevice(mDevice.get());
     if (mCommands)
         mCommands->Fonts().RestoreDeviceObjects();
     SceneFrame::CreateDeviceObjects(*this);

@@ -11,6 +11,7 @@
 #include "LOOM/math/Ray.h"
 #include "graphics/GraphicsSettings.h"
 #include "graphics/GuiSeam.h"
+#include "graphics/QuadBatcher.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/ShaderControl.h"
 #include "graphics/resource/Material.h"
@@ -19,6 +20,7 @@
 struct SDL_Window;
 class Renderable;
 class CompFactory;
+class DeferredRenderer;
 class GraphicsCommands;
 class LibraryShaders;
 class ModelStoreSet;
@@ -140,6 +142,8 @@ public:
     AssetManager<Material>& GetMaterials() { return mMaterials; }
     GraphicsScene* GetScene() const { return mScene.get(); }
     GuiSeam* GetGui() const { return mGui.get(); }
+    // The 2-D quads of the GUI and the console overlay; null without a device.
+    QuadBatcher* GetQuadBatcher() const { return mQuads.get(); }
     const GraphicsSettings& GetSettings() const { return mSettings; }
 
     struct Toggles
@@ -166,6 +170,9 @@ public:
     RenderQueue* GetRenderQueue() const { return mQueue.get(); }
     PostProcessor* GetPostProcessor() const { return mPost.get(); }
     GraphicsCommands* GetCommands() const { return mCommands.get(); }
+    // Deferred shading on or off (the geometry into three buffers, one lighting pass).
+    void DoDeferred(bool on);
+    DeferredRenderer* GetDeferred() const { return mDeferred.get(); }
     bool SupportsPixelShader20() const { return mPixelShader20; }
     bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
 
@@ -184,6 +191,7 @@ private:
     GraphicsLoom() = default;
     void CreateVertexDeclarations();
     void RenderScene();
+    void RenderDeferred();
     void ClearFrame();
     bool PresentFrame();
     // A reset with the stored parameters; on failure the previous ones are restored and reset
@@ -207,6 +215,7 @@ private:
     std::unique_ptr<GraphicsDevice> mDevice;
     // Meshes, skeletons, animation sets and distance maps; made after the device, gone before it.
     std::unique_ptr<ModelStoreSet> mModelStores;
+    std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
     bool mDeviceLost = false;
     // The stores in their order; meshes, skeletons, animations, paths and distance maps join
@@ -222,4 +231,6 @@ private:
     std::unique_ptr<LibraryShaders> mQueueShaders;
     std::unique_ptr<PostProcessor> mPost;
     std::unique_ptr<GraphicsCommands> mCommands;
+    std::unique_ptr<DeferredRenderer> mDeferred;
+    bool mCommandsRegistered = false;
 };
