@@ -206,7 +206,7 @@ void GraphicsLoom::Init()
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
-    mModelStores = std::make_unique<ModelStoreSet>(mDevice.get());
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
@@ -236,12 +236,12 @@ void GraphicsLoom::Shutdown()
     SceneFrame::ReleaseDeviceObjects();
     mQueue.reset();
     mQueueShaders.reset();
-    mModelStores.reset();
     mDeferred.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
     mShaders.Clear();

@@ -19,11 +19,11 @@
 
 struct SDL_Window;
 class Renderable;
+class ModelStoreSet;
 class CompFactory;
 class DeferredRenderer;
 class GraphicsCommands;
 class LibraryShaders;
-class ModelStoreSet;
 class PostProcessor;
 class RenderQueue;
 // Built by later work; the loom holds them and checks them for null.
@@ -212,9 +212,9 @@ private:
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
-    std::unique_ptr<GraphicsDevice> mDevice;
-    // Meshes, skeletons, animation sets and distance maps; made after the device, gone before it.
+    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
     std::unique_ptr<ModelStoreSet> mModelStores;
+    std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
     bool mDeviceLost = false;
