@@ -383,3 +383,27 @@ TEST_F(SceneComponents, BlobShadowLiesOnTheGroundWithoutAHeightMap)
     const Image none = Frame();
     EXPECT_EQ(none.GetARGB(uint32_t(ground.x), uint32_t(ground.y)), kClear);
 }
+
+TEST_F(SceneComponents, HudBarsTakeTheirTexturesAgainAfterARestart)
+{
+    MakeType("SceneHud", {HudDisplay::kTypeId});
+    for (int run = 0; run < 2; ++run)
+    {
+        if (run == 1)
+        {
+            // Cogs go before the loom, as at an engine restart.
+            mCogs->DestroyAll();
+            mLoom->Shutdown();
+            mLoom->Init();
+        }
+        Cog* cog = Make("SceneHud", {256, 1, 256});
+        HudDisplay& hud = Get<HudDisplay>(cog);
+        hud.Offset = Vector3();
+        hud.mShowBar = true;
+        hud.SetPercent(1.0f);
+        cog->Initialize();
+        MakeEye({256, 1, 266}, {256, 1, 256});
+        const Image image = Frame();
+        EXPECT_EQ(image.GetARGB(400, 300), 0xFF00FF00u) << "run " << run;
+    }
+}
