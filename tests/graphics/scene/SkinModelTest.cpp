@@ -162,3 +162,23 @@ TEST_F(SkinModelTest, NothingPlayingSkinsInTheBindPose)
         EXPECT_TRUE(SkinModel::GetPalette()[i] == Matrix4::Identity()) << i;
     EXPECT_GT(Drawn(bind), 1000);
 }
+
+TEST_F(SkinModelTest, WithAnimationsOffThePaletteKeepsItsPose)
+{
+    Cog* cog = MakeInvader({256, 0, 256});
+    MakeEye({256, 1, 266}, {256, 1, 256});
+    AnimationObj& animation = Get<SkinModel>(cog).GetAnimation();
+    animation.SetAnimationByName("Attack", true);
+    animation.Update(0.1f);
+    const Image posed = Frame();
+    const std::array<Matrix4, SkinModel::kMaxBones> before = SkinModel::GetPalette();
+    mLoom->GetToggles().mAnimations = false;
+    animation.Update(0.2f);
+    const Image held = Frame();
+    EXPECT_TRUE(SkinModel::GetPalette() == before);
+    EXPECT_EQ(held.mPixels, posed.mPixels);
+    mLoom->GetToggles().mAnimations = true;
+    const Image moved = Frame();
+    EXPECT_FALSE(SkinModel::GetPalette() == before);
+    EXPECT_NE(moved.mPixels, posed.mPixels);
+}
