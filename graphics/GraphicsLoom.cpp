@@ -25,6 +25,7 @@
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
+#include "graphics/scene/Path.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/SceneFrame.h"
 #include "input/IOLoom.h"
@@ -108,6 +109,10 @@ GraphicsLoom* GraphicsLoom::Create()
 
 GraphicsLoom* GraphicsLoom::Instance() { return sInstance; }
 
+GraphicsLoom::GraphicsLoom() : mPaths(std::make_unique<AssetManager<Path>>()) {}
+
+AssetManager<Path>& GraphicsLoom::GetPaths() { return *mPaths; }
+
 void GraphicsLoom::SetGuiMaker(GuiSeam::Maker maker) { sGuiMaker = maker; }
 
 GraphicsComponentType* GraphicsLoom::ComponentTypes(size_t& count)
@@ -168,6 +173,7 @@ void GraphicsLoom::Init()
 
     mTextures.SetFolder("Textures");
     mMaterials.SetFolder("Materials");
+    mPaths->SetFolder("Paths");
 
     mToggles = Toggles{};
     mToggles.mShowStats = mSettings.mShowFPS;
