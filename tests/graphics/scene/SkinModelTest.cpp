@@ -182,3 +182,20 @@ TEST_F(SkinModelTest, WithAnimationsOffThePaletteKeepsItsPose)
     EXPECT_FALSE(SkinModel::GetPalette() == before);
     EXPECT_NE(moved.mPixels, posed.mPixels);
 }
+
+TEST_F(SkinModelTest, RenderWithWorldDrawsOutsideTheQueue)
+{
+    Cog* cog = MakeInvader({256, 0, 256});
+    // The model view's own view-projection: the invader's 2.2 units fill most of the height.
+    Matrix4 viewProjection;
+    viewProjection.FromPosScale(Vector3(0.0f, -0.9f, 0.5f), Vector3(0.6f, 0.8f, 0.1f));
+    mLoom->GetShaderControl().Frame().mViewProjectionAlt = viewProjection;
+    GraphicsDevice& device = *mLoom->GetDevice();
+    device.Clear(ClearTarget | ClearZBuffer | ClearStencil, kClear, 1.0f, 0);
+    Get<SkinModel>(cog).RenderWithWorld(device);
+    Image image;
+    ASSERT_TRUE(device.ReadBack(nullptr, image));
+    EXPECT_GT(Drawn(image), 1000);
+    EXPECT_EQ(Channel(image.GetARGB(400, 120)), 1);
+    EXPECT_EQ(image.GetARGB(20, 20), kClear);
+}
