@@ -8,6 +8,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "audio/SoundComponents.h"
 #include "game/logic/LogicLoom.h"
+#include "graphics/scene/SceneComponents.h"
 #include "physics/PhysicsLoom.h"
 #include "tools/LevelBuilder.h"
 #include "tools/LevelTwo.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
     RegisterPositional(cogs);
     PhysicsLoom::RegisterComponents(cogs);
     RegisterAudioComponents(cogs);
+    RegisterSceneComponents(cogs);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
     logic->RegisterTypes();
     logic->Init();

@@ -52,6 +52,13 @@ void InstallSceneFactories()
             types[i].mFactory = factory;
 }
 
+void RegisterSceneComponents(CogFactory& cogs)
+{
+    for (uint32_t id : {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
+        if (CompFactory* factory = SceneComponentFactory(id))
+            cogs.RegisterComponent(id, factory);
+}
+
 void CycleAnimations(Cog* cog)
 {
     IOLoom* io = IOLoom::Instance();

@@ -21,6 +21,7 @@
 #include "game/level/TileMap.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "graphics/scene/SceneComponents.h"
 #include "tests/LOOM/support/FakeClock.h"
 #include "tests/LOOM/support/TempDir.h"
 
@@ -56,6 +57,8 @@ public:
         // Flat ground under the whole world until the scene has a terrain.
         mGround.ComputeNormals();
         Ground::SetCurrent(&mGround);
+        // The data folder's cogs carry models; they load without a device and draw nothing.
+        RegisterSceneComponents(CogFactory::Instance());
         mEngine = std::make_unique<CoreEngine>(nullptr, looms);
         gCoreEngine = mEngine.get();
         mEngine->Start();
