@@ -1,12 +1,12 @@
 #include "graphics/GraphicsLoom.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
 #include <cstdio>
 #include <new>
 
 #include "LOOM/console/Console.h"
+#include "graphics/device/GraphicsDevice.h"
 #include "input/IOLoom.h"
 #include "platform/PlatformWindow.h"
 
@@ -14,11 +14,8 @@ namespace {
 
 GraphicsLoom* sInstance = nullptr;
 
-constexpr int kGlMajor = 3;
-constexpr int kGlMinor = 3;
-// The frame's background, 0xFF808080.
-constexpr float kClearGrey = 128.0f / 255.0f;
-constexpr int kClearStencil = 128;
+constexpr uint32_t kClearColor = 0xFF808080;
+constexpr uint32_t kClearStencil = 128;
 
 } // namespace
 
@@ -42,7 +39,7 @@ GraphicsLoom::~GraphicsLoom()
 
 void GraphicsLoom::Init()
 {
-    if (mWindow || mContext)
+    if (mWindow || mDevice)
         Shutdown();
     mLoading = false;
     mLoadingTimer.Reset();
@@ -55,32 +52,16 @@ void GraphicsLoom::Init()
     }
     SDL_GetWindowSize(mWindow, &mWidth, &mHeight);
 
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, kGlMajor);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, kGlMinor);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GLContext context = SDL_GL_CreateContext(mWindow);
-    if (!context)
+    DeviceDesc desc;
+    desc.mWidth = mWidth;
+    desc.mHeight = mHeight;
+    std::string error;
+    mDevice = GraphicsDevice::CreateGl(mWindow, desc, error);
+    if (!mDevice)
     {
-        Console::Instance().Log(std::string("GraphicsLoom: no OpenGL 3.3 context, nothing will be drawn: ") +
-                                    SDL_GetError(),
-                                LogError);
-    }
-    else if (epoxy_gl_version() < kGlMajor * 10 + kGlMinor)
-    {
-        Console::Instance().Log("GraphicsLoom: OpenGL " + std::to_string(epoxy_gl_version() / 10) + "." +
-                                    std::to_string(epoxy_gl_version() % 10) +
-                                    " is older than 3.3, nothing will be drawn",
-                                LogError);
-        SDL_GL_DeleteContext(context);
-    }
-    else
-    {
-        mContext = context;
-        SDL_GL_GetDrawableSize(mWindow, &mWidth, &mHeight);
-        glViewport(0, 0, mWidth, mHeight);
+        Console::Instance().Log("GraphicsLoom: " + error + ", nothing will be drawn", LogError);
+        mWidth = mHeight = 0;
+        SDL_GetWindowSize(mWindow, &mWidth, &mHeight);
     }
 
     if (IOLoom* io = IOLoom::Instance())
@@ -89,13 +70,7 @@ void GraphicsLoom::Init()
 
 void GraphicsLoom::Shutdown()
 {
-    if (mContext)
-    {
-        if (SDL_GL_GetCurrentContext() == mContext)
-            SDL_GL_MakeCurrent(mWindow, nullptr);
-        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(mContext));
-        mContext = nullptr;
-    }
+    mDevice.reset();
     mWindow = nullptr;
     mWidth = 0;
     mHeight = 0;
@@ -146,17 +121,8 @@ void GraphicsLoom::DoneLoading()
 
 void GraphicsLoom::ClearAndPresent()
 {
-    if (!mContext)
+    if (!mDevice)
         return;
-    SDL_GL_MakeCurrent(mWindow, static_cast<SDL_GLContext>(mContext));
-    // A clear touches only what the masks let through.
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
-    glStencilMask(0xFF);
-    glDisable(GL_SCISSOR_TEST);
-    glClearColor(kClearGrey, kClearGrey, kClearGrey, 1.0f);
-    glClearDepth(1.0);
-    glClearStencil(kClearStencil);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    SDL_GL_SwapWindow(mWindow);
+    mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, kClearColor, 1.0f, kClearStencil);
+    mDevice->Present();
 }

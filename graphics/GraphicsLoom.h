@@ -1,10 +1,12 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/engine/Loom.h"
 
 struct SDL_Window;
+class GraphicsDevice;
 
 // The graphics subsystem: an OpenGL 3.3 core context in the main window, cleared and presented
 // every frame, and the loading screen. Without a window or a context it stays inert: the engine
@@ -35,15 +37,15 @@ public:
     void DoneLoading();
     bool IsLoading() const { return mLoading; }
 
-    bool HasContext() const { return mContext != nullptr; }
+    bool HasContext() const { return mDevice != nullptr; }
+    GraphicsDevice* GetDevice() const { return mDevice.get(); }
 
 private:
     GraphicsLoom() = default;
     void ClearAndPresent();
 
     SDL_Window* mWindow = nullptr;
-    // SDL_GLContext.
-    void* mContext = nullptr;
+    std::unique_ptr<GraphicsDevice> mDevice;
     int mWidth = 0;
     int mHeight = 0;
     bool mLoading = false;
