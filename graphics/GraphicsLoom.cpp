@@ -16,6 +16,13 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "graphics/Renderable.h"
 #include "graphics/resource/ResourceContext.h"
+#include "graphics/scenery/SceneryCommands.h"
+#include "graphics/scenery/SkyDome.h"
+#include "graphics/scenery/Terrain.h"
+#include "graphics/scenery/Water.h"
+#include "graphics/sky/Light.h"
+#include "graphics/sky/Sun.h"
+#include "graphics/terrain/HeightMap.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
 #include "platform/PlatformWindow.h"
@@ -32,9 +39,9 @@ constexpr uint32_t kDebugLineColor = 0xFF3232FF;
 constexpr int32_t kChangeSamples = 2;
 
 GraphicsComponentType sComponentTypes[] = {
-    {8, "Terrain", nullptr},   {10, "Light", nullptr},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
+    {8, "Terrain", TerrainFactory()},   {10, "Light", LightFactory()},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
     {5, "Camera", nullptr},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
-    {7, "HeightMap", nullptr}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
+    {7, "HeightMap", HeightMapFactory()}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
 };
 
 using E = VertexElement;
@@ -158,6 +165,13 @@ void GraphicsLoom::Init()
         mShaders.Load(*mDevice, mPixelShader20);
         mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
         CreateVertexDeclarations();
+        mWater = std::make_unique<Water>();
+        mSky = std::make_unique<SkyDome>();
+        mSun = std::make_unique<Sun>();
+        mWater->Init();
+        mWater->OnResetDevice();
+        mSun->Init();
+        mSky->Init();
     }
     else
     {
@@ -178,10 +192,15 @@ void GraphicsLoom::StopOnFailure(const std::string& text)
 void GraphicsLoom::Shutdown()
 {
     // Every device object goes before the device and its context.
+    if (mSky)
+        mSky->Release();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mWater.reset();
+    mSky.reset();
+    mSun.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
     mShaders.Clear();
@@ -208,6 +227,7 @@ void GraphicsLoom::RegisterTypes()
     console.RegisterCommand("SetVSync", MakeConsoleCommand(this, &GraphicsLoom::SetVSync), "Sets vertical sync");
     console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
                             "Sets the back-buffer size");
+    RegisterSceneryCommands();
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
             CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);
@@ -233,6 +253,8 @@ void GraphicsLoom::Update()
     }
     if (mGui)
         mGui->Update();
+    if (mSun)
+        mSun->Update(mFrameTime);
     SetEffectGlobals();
     RenderScene();
 }
@@ -258,8 +280,9 @@ void GraphicsLoom::RenderScene()
     if (mCamera)
     {
         ApplyFillMode();
-        // The scene passes (sky, water, terrain, queue, shadows, bounds, HUD, effects,
-        // particles) join here as their objects arrive; debug lines are drawn now.
+        RenderScenery(mShaders.Frame().mViewProjection);
+        // The scene passes (queue, shadows, bounds, HUD, effects, particles) join here as
+        // their objects arrive; debug lines are drawn now.
         if (!mDebugLines.empty())
         {
             GraphicsDevice::ColorVertex line[2];
@@ -413,6 +436,8 @@ void GraphicsLoom::SetEffectGlobals()
     const float time = clock ? float(clock->GetTime()) : 0.0f;
     FxEffect& effect = basic->GetEffect();
     effect.SetFloat(effect.GetParameterByName("Time"), time);
+    if (mSun)
+        mSun->SetLightParameters(effect, frame.mView);
 }
 
 void GraphicsLoom::HandScreenToInput()
@@ -429,6 +454,10 @@ void GraphicsLoom::OnDeviceLost()
 {
     Console::Instance().Log("Graphics Device Lost", LogInit);
     mVertexDeclarations.clear();
+    if (Terrain* terrain = GetTerrain())
+        terrain->OnDeviceLost();
+    if (mWater)
+        mWater->OnLostDevice();
     mShaders.OnLostDevice();
     if (mGui)
         mGui->OnDeviceLost();
@@ -442,7 +471,40 @@ void GraphicsLoom::OnDeviceReset()
     mShaders.OnResetDevice();
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
+    if (mWater)
+        mWater->OnResetDevice();
+    if (Terrain* terrain = GetTerrain())
+        terrain->OnDeviceReset();
     HandScreenToInput();
+}
+
+void GraphicsLoom::RenderScenery(const Matrix4& viewProjection)
+{
+    if (!mDevice)
+        return;
+    const std::array<Plane, 6> frustum = Terrain::FrustumPlanes(viewProjection);
+    Terrain* terrain = GetTerrain();
+    if (mSky)
+        mSky->Render(*this, mSun.get());
+    if (mWater && mWater->IsActive())
+    {
+        mWater->BeginReflection(*this);
+        if (mSky)
+            mSky->Render(*this, mSun.get());
+        if (terrain)
+        {
+            // The mirrored camera sees its own frustum; culling against the real one would
+            // drop what only the mirror shows.
+            const Matrix4 mirrored = mDevice->GetTransform(TransformKind::View) *
+                                     mDevice->GetTransform(TransformKind::Projection);
+            terrain->RenderClipped(Terrain::FrustumPlanes(mirrored), Plane(0.0f, 1.0f, 0.0f, -Water::kGridHeight), 1.0f);
+        }
+        mWater->EndReflection(*this);
+    }
+    if (terrain && mToggles.mTerrain)
+        terrain->Render(frustum, mFrameTime);
+    if (mWater && mWater->IsActive())
+        mWater->Render(*this);
 }
 
 void GraphicsLoom::ResetDevice()

@@ -24,6 +24,9 @@ class Camera;
 class ParticleComp;
 class Effect;
 class Terrain;
+class Sun;
+class Water;
+class SkyDome;
 
 // The scene lists components register in, and what the device was made with.
 struct GraphicsScene
@@ -93,6 +96,11 @@ public:
     void AddEffect(Effect* effect);
     void RemoveEffect(Effect* effect);
     Camera* GetActiveCamera() const { return mCamera; }
+    Sun* GetSun() const { return mSun.get(); }
+    Water* GetWater() const { return mWater.get(); }
+    SkyDome* GetSky() const { return mSky.get(); }
+    // Sky, water reflection, terrain and water surface, seen through the given view-projection.
+    void RenderScenery(const Matrix4& viewProjection);
 
     void SetVertexDeclaration(uint32_t index);
     VertexLayout* GetVertexDeclaration(uint32_t index) const
@@ -198,6 +206,9 @@ private:
     AssetManager<Material> mMaterials;
     std::vector<Vector3> mDebugLines;
     std::unique_ptr<GraphicsScene> mScene;
+    std::unique_ptr<Sun> mSun;
+    std::unique_ptr<Water> mWater;
+    std::unique_ptr<SkyDome> mSky;
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;

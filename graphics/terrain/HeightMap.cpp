@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "LOOM/base/FileUtils.h"
-#include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/CompFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
@@ -492,7 +491,7 @@ void HeightMap::AddDecal(const Vector3& p, float size, int32_t kind, float lifet
         mTerrain->GetDeform()->AddDecal(p.x, p.y, p.z, size, kind, lifetime);
 }
 
-void RegisterHeightMap(CogFactory& cogs)
+CompFactory* HeightMapFactory()
 {
-    cogs.RegisterComponent(HeightMap::kTypeId, &gHeightMapFactory);
+    return &gHeightMapFactory;
 }

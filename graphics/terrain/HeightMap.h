@@ -8,7 +8,7 @@
 #include "graphics/terrain/RequiredFields.h"
 #include "physics/Ground.h"
 
-class CogFactory;
+class CompFactory;
 class Serializer;
 class TerrainSurface;
 
@@ -120,4 +120,4 @@ private:
     TerrainSurface* mTerrain = nullptr;
 };
 
-void RegisterHeightMap(CogFactory& cogs);
+CompFactory* HeightMapFactory();
