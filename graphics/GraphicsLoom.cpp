@@ -61,6 +61,29 @@ const std::vector<VertexElement> kDeclarations[8] = {
      {40, T::UByte4, S::BlendIndices, 0}},
 };
 
+// The GUI mouse in clip space, for scripts.
+float ScriptMouseX()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    GuiSeam* gui = loom ? loom->GetGui() : nullptr;
+    if (!gui)
+        return 0.0f;
+    float x = 0.0f, y = 0.0f;
+    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
+    return x;
+}
+
+float ScriptMouseY()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    GuiSeam* gui = loom ? loom->GetGui() : nullptr;
+    if (!gui)
+        return 0.0f;
+    float x = 0.0f, y = 0.0f;
+    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
+    return y * 0.75f;
+}
+
 GameClock* GetGameClock() { return gCoreEngine ? &gCoreEngine->GetGameClock() : nullptr; }
 
 template <typename P>
@@ -92,6 +115,10 @@ GraphicsComponentType* GraphicsLoom::ComponentTypes(size_t& count)
 GraphicsLoom::~GraphicsLoom()
 {
     Shutdown();
+    // Those commands call this object.
+    for (const char* name : {"Fullscreen", "SetFullScreen", "VSync", "SetVSync", "SetResolution"})
+        if (mCommandsRegistered)
+            Console::Instance().RemoveCommand(name);
     if (sInstance == this)
         sInstance = nullptr;
 }
@@ -161,6 +188,7 @@ void GraphicsLoom::Init()
         ResourceContext::Set(mDevice.get(), &mTextures, mScene->mTextureFormat == TextureFormat::DXT5);
         if (!mSettings.mConsoleBackground.empty())
             mScene->mConsoleBackground.SetFile(mSettings.mConsoleBackground);
+        mQuads = std::make_unique<QuadBatcher>(*mDevice);
         mShaders.Frame() = FrameMatrices{};
         mShaders.Load(*mDevice, mPixelShader20);
         mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
@@ -205,6 +233,7 @@ void GraphicsLoom::Shutdown()
     mTextures.ReleaseAll();
     mShaders.Clear();
     mVertexDeclarations.clear();
+    mQuads.reset();
     mSavedTarget = nullptr;
     if (ResourceContext::Device() == mDevice.get() && mDevice)
         ResourceContext::Set(nullptr, nullptr, false);
@@ -220,6 +249,8 @@ void GraphicsLoom::Shutdown()
 void GraphicsLoom::RegisterTypes()
 {
     Console& console = Console::Instance();
+    console.AddCommand("GetMouseX", MakeFunctionCommand(&ScriptMouseX));
+    console.AddCommand("GetMouseY", MakeFunctionCommand(&ScriptMouseY));
     console.RegisterCommand("Fullscreen", MakeConsoleCommand(this, &GraphicsLoom::Fullscreen), "Toggles full screen");
     console.RegisterCommand("SetFullScreen", MakeConsoleCommand(this, &GraphicsLoom::SetFullScreen),
                             "Sets full screen on or off");
@@ -228,6 +259,7 @@ void GraphicsLoom::RegisterTypes()
     console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
                             "Sets the back-buffer size");
     RegisterSceneryCommands();
+    mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
             CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);

@@ -11,6 +11,7 @@
 #include "LOOM/math/Ray.h"
 #include "graphics/GraphicsSettings.h"
 #include "graphics/GuiSeam.h"
+#include "graphics/QuadBatcher.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/ShaderControl.h"
 #include "graphics/resource/Material.h"
@@ -141,6 +142,8 @@ public:
     AssetManager<Material>& GetMaterials() { return mMaterials; }
     GraphicsScene* GetScene() const { return mScene.get(); }
     GuiSeam* GetGui() const { return mGui.get(); }
+    // The 2-D quads of the GUI and the console overlay; null without a device.
+    QuadBatcher* GetQuadBatcher() const { return mQuads.get(); }
     const GraphicsSettings& GetSettings() const { return mSettings; }
 
     struct Toggles
@@ -198,6 +201,7 @@ private:
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
     std::unique_ptr<GraphicsDevice> mDevice;
+    std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
     bool mDeviceLost = false;
     // The stores in their order; meshes, skeletons, animations, paths and distance maps join
@@ -212,4 +216,5 @@ private:
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;
+    bool mCommandsRegistered = false;
 };

@@ -237,7 +237,8 @@ public:
     int32_t mSentAlphaFunc = -1;
     float mSentAlphaRef = -1.0f;
     float mSentPointSize = -1.0f;
-    uint64_t mSentClipGeneration = ~0ull;
+    uint64_t mSentClipGeneration = 0;
+    uint32_t mSentClipMask = ~0u;
 };
 
 GLuint Compile(GLenum kind, const std::string& source, std::string& log)
@@ -1000,8 +1001,17 @@ private:
             glUniform1f(p->mPointSize, mStates.mPointSize);
             p->mSentPointSize = mStates.mPointSize;
         }
-        if (p->mClipPlanes >= 0 && mStates.mClipPlaneMask != 0)
-            glUniform4fv(p->mClipPlanes, 6, mClipPlanes[0].data());
+        // Planes that are off go up as zero: some drivers clip by the distances alone.
+        if (p->mClipPlanes >= 0 && (p->mSentClipGeneration != mClipGeneration || p->mSentClipMask != mStates.mClipPlaneMask))
+        {
+            float planes[6][4] = {};
+            for (uint32_t i = 0; i < 6; ++i)
+                if ((mStates.mClipPlaneMask >> i) & 1)
+                    std::copy(mClipPlanes[i].begin(), mClipPlanes[i].end(), planes[i]);
+            glUniform4fv(p->mClipPlanes, 6, planes[0]);
+            p->mSentClipGeneration = mClipGeneration;
+            p->mSentClipMask = mStates.mClipPlaneMask;
+        }
         if (p->mWorld >= 0)
             glUniformMatrix4fv(p->mWorld, 1, GL_FALSE, GetTransform(TransformKind::World).m);
         if (p->mViewProjection >= 0)

@@ -127,7 +127,10 @@ CooperativeLevel GraphicsDevice::TestCooperativeLevel()
 void GraphicsDevice::SetClipPlane(uint32_t index, const float plane[4])
 {
     if (index < mClipPlanes.size())
+    {
         std::copy(plane, plane + 4, mClipPlanes[index].begin());
+        ++mClipGeneration;
+    }
 }
 
 std::unique_ptr<VertexLayout> GraphicsDevice::CreateVertexLayout(std::span<const VertexElement> elements)

@@ -372,6 +372,7 @@ protected:
     RenderStates mStates;
     std::array<Matrix4, static_cast<int>(TransformKind::Count)> mTransforms{};
     std::array<std::array<float, 4>, 6> mClipPlanes{};
+    uint64_t mClipGeneration = 1;
     std::array<SamplerState, kStages> mSamplers{};
     std::array<GpuTexture*, kStages> mTextures{};
     std::array<GpuTexture*, kTargets> mTargets{};

@@ -377,10 +377,10 @@ bool FxEffect::BuildPass(Pass& pass, std::string& errors)
     std::string declarations;
     for (const auto& parameter : mParameters)
     {
-        declarations += "uniform " + std::string(parameter->mType->mGlsl) + " " + parameter->mName;
+        declarations.append("uniform ").append(parameter->mType->mGlsl).append(" ").append(parameter->mName);
         if (parameter->mCount > 1)
-            declarations += "[" + std::to_string(parameter->mCount) + "]";
-        declarations += ";\n";
+            declarations.append("[").append(std::to_string(parameter->mCount)).append("]");
+        declarations.append(";\n");
     }
     std::string log;
     pass.mProgram = mDevice->CreateProgram(VertexPrelude() + declarations + "#line 1\n" + vertexText,

@@ -58,6 +58,44 @@ GpuTexture* AnimTex::NextFrame()
 
 Texture::~Texture() = default;
 
+Texture* Texture::CreateRenderTarget(uint32_t width, uint32_t height)
+{
+    Console::Instance().Log("Loading Render Target " + std::to_string(width) + "x" + std::to_string(height), LogLoading);
+    auto* texture = new Texture();
+    GraphicsDevice* device = ResourceContext::Device();
+    TextureDesc desc;
+    desc.mWidth = width;
+    desc.mHeight = height;
+    desc.mRenderTarget = true;
+    if (device)
+        texture->mTexture = device->CreateTexture(desc);
+    if (!texture->mTexture)
+    {
+        texture->Fail("Render Target", "");
+        return texture;
+    }
+    texture->mWidth = width;
+    texture->mHeight = height;
+    texture->mLevels = 1;
+    texture->mMemory = 4 * width * height;
+    return texture;
+}
+
+Texture* Texture::CreateFromFileArgb(const std::string& fileName)
+{
+    auto* texture = new Texture();
+    texture->mUncompressed = true;
+    texture->Load(fileName);
+    return texture;
+}
+
+Texture* Texture::CreateFromFileUnfiltered(const std::string& fileName)
+{
+    auto* texture = new Texture();
+    texture->Load(fileName);
+    return texture;
+}
+
 void Texture::AddFrameRefs()
 {
     if (!mAnim)
@@ -192,7 +230,7 @@ void Texture::LoadImage(const std::string& fileName)
         stbi_image_free(pixels);
         BuildMipChain(texture);
     }
-    ConvertTextureData(texture, ResourceContext::Compressed() && device->GetCaps().mCompressedTextures);
+    ConvertTextureData(texture, !mUncompressed && ResourceContext::Compressed() && device->GetCaps().mCompressedTextures);
 
     TextureDesc desc;
     desc.mKind = texture.mKind;

@@ -34,6 +34,12 @@ public:
     void Load(const std::string& fileName) override;
     uint32_t GetMemorySize() const override { return mMemory; }
 
+    // Textures made outside the store (count 1, the caller's): a one-level RGBA8 render
+    // target; a file loaded uncompressed; a file loaded in the loom's format.
+    static Texture* CreateRenderTarget(uint32_t width, uint32_t height);
+    static Texture* CreateFromFileArgb(const std::string& fileName);
+    static Texture* CreateFromFileUnfiltered(const std::string& fileName);
+
     // The device texture to bind: the frame step's result when animated.
     GpuTexture* GetTexture();
     // A holder's reference: one on this texture and, first, one on every frame (recursively).
@@ -64,6 +70,7 @@ private:
     std::unique_ptr<GpuTexture> mTexture;
     std::unique_ptr<AnimTex> mAnim;
     bool mLoading = false;
+    bool mUncompressed = false;
 };
 
 // The texture store: every reference it hands out carries the frame references too.

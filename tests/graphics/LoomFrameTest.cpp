@@ -5,7 +5,10 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/engine/CoreEngine.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/resource/ResourceContext.h"
+#include "input/IOLoom.h"
 #include "tests/graphics/resource/ResourceFixture.h"
 #include "tests/input/LogProbe.h"
 #include "tests/platform/WindowFixture.h"
@@ -55,6 +58,7 @@ TEST_F(LoomFrame, AFrameIsGreyAndTheLibraryIsLoaded)
     EXPECT_NE(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
     EXPECT_FALSE(mLoom->GetShaderControl().GetShader("Trans")->CastsShadow());
     EXPECT_NE(mLoom->GetVertexDeclaration(7), nullptr);
+    EXPECT_NE(mLoom->GetQuadBatcher(), nullptr);
     mLoom->Update();
     EXPECT_EQ(Pixel(0, 0), 0xFF808080u);
     EXPECT_EQ(Pixel(799, 599), 0xFF808080u);
@@ -63,12 +67,23 @@ TEST_F(LoomFrame, AFrameIsGreyAndTheLibraryIsLoaded)
 
 TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
 {
+    // The loom pauses the engine's game clock; an engine of its own stands in for the program's.
+    CoreEngine engine(nullptr, LoomFactories{});
+    CoreEngine* oldEngine = gCoreEngine;
+    gCoreEngine = &engine;
+    struct Restore
+    {
+        CoreEngine* mOld;
+        ~Restore() { gCoreEngine = mOld; }
+    } restore{oldEngine};
     mLoom->Update();
+    EXPECT_FALSE(engine.GetGameClock().IsPaused());
     GraphicsDevice* device = mLoom->GetDevice();
     device->SimulateLoss(1);
     LogProbe log;
     mLoom->Update();
     EXPECT_TRUE(mLoom->IsDeviceLost());
+    EXPECT_TRUE(engine.GetGameClock().IsPaused());
     const uint64_t clears = device->Counters().mClears;
     mLoom->Update(); // still lost: nothing drawn, no reset yet
     EXPECT_TRUE(mLoom->IsDeviceLost());
@@ -80,6 +95,8 @@ TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
     EXPECT_EQ(log.Count("Graphics Device Reset"), 1);
     mLoom->Update();
     EXPECT_EQ(device->Counters().mClears, clears + 1);
+    // Only the game resumes the clock.
+    EXPECT_TRUE(engine.GetGameClock().IsPaused());
     EXPECT_EQ(Pixel(5, 5), 0xFF808080u);
 }
 
@@ -198,4 +215,54 @@ TEST(GraphicsSettings, MultiSampleAndMissingFields)
         EXPECT_EQ(some.mRefreshRate, 60u);
     }
     SetDataPath(old);
+}
+
+TEST_F(LoomFrame, RefusedSettingsChangeLogsAndKeepsTheOld)
+{
+    DisplaySettings settings;
+    mLoom->GetDisplaySettings(settings);
+    settings.mScreenWidth = 0;
+    LogProbe log;
+    mLoom->ChangeSettings(settings);
+    EXPECT_EQ(log.Count("Setting Change Failed"), 1);
+    EXPECT_EQ(mLoom->GetScreenWidth(), 800);
+    EXPECT_EQ(mLoom->GetDevice()->GetWidth(), 800);
+    mLoom->Update();
+    EXPECT_EQ(Pixel(799, 1), 0xFF808080u);
+}
+
+TEST_F(LoomFrame, ScriptMouseIsInClipSpace)
+{
+    mLoom->RegisterTypes();
+    std::unique_ptr<IOLoom> io(IOLoom::Create());
+    io->Init();
+    mLoom->Update(); // the stand-in GUI reads the input loom's mouse (0, 0): the top-left corner
+    EXPECT_NE(Console::Instance().FindCommand("GetMouseX"), nullptr);
+    EXPECT_NE(Console::Instance().FindCommand("GetMouseY"), nullptr);
+    EXPECT_NE(Console::Instance().FindCommand("SetResolution"), nullptr);
+    ASSERT_TRUE(mLoom->GetGui()->HasMouse());
+    float x = 0.0f, y = 0.0f;
+    mLoom->GetGui()->ScreenToClip(mLoom->GetGui()->GetMouseX(), mLoom->GetGui()->GetMouseY(), x, y);
+    EXPECT_FLOAT_EQ(x, -1.0f);
+    EXPECT_FLOAT_EQ(y, 1.0f);
+    mLoom->GetGui()->ScreenToClip(400.0f, 150.0f, x, y);
+    EXPECT_FLOAT_EQ(x, 0.0f);
+    EXPECT_FLOAT_EQ(y, 0.5f);
+    // The commands leave with the loom that answers them.
+    mLoom.reset();
+    EXPECT_EQ(Console::Instance().FindCommand("SetResolution"), nullptr);
+}
+
+TEST_F(LoomFrame, RenderTargetTextureOutsideTheStore)
+{
+    ResourceContext::Scope scope(mLoom->GetDevice(), &mLoom->GetTextures(), false);
+    Texture* target = Texture::CreateRenderTarget(32, 16);
+    ASSERT_NE(target->GetDeviceTexture(), nullptr);
+    EXPECT_TRUE(target->GetDeviceTexture()->GetDesc().mRenderTarget);
+    EXPECT_EQ(target->GetMemorySize(), 4u * 32 * 16);
+    target->Release();
+    Texture* argb = Texture::CreateFromFileArgb("Textures/CheckerAlpha.dds");
+    ASSERT_NE(argb->GetDeviceTexture(), nullptr);
+    EXPECT_EQ(argb->GetDeviceTexture()->GetDesc().mFormat, TextureFormat::RGBA8);
+    argb->Release();
 }
