@@ -276,13 +276,12 @@ void HeightMap::Cell(float x, float z, int32_t& ix, int32_t& iz, float& fx, floa
 
 float HeightMap::GetHeight(float x, float z) const
 {
-    if (mTiles.empty() || !(x >= 0.0f && z >= 0.0f) || x * mInvTileScale > float(mMapWidthSize - 2) ||
-        z * mInvTileScale > float(mMapDepthSize - 2))
+    const float u = x * mInvTileScale, w = z * mInvTileScale;
+    if (!(u >= 0.0f && w >= 0.0f && u <= float(mMapWidthSize - 2) && w <= float(mMapDepthSize - 2)) || mTiles.empty())
         return 0.0f;
-    int32_t ix, iz;
-    float fx, fz;
-    Cell(x, z, ix, iz, fx, fz);
-    const HeightTile* row0 = GetTileRow(iz) + ix;
+    const int32_t ix = int32_t(u), iz = int32_t(w);
+    const float fx = u - float(ix), fz = w - float(iz);
+    const HeightTile* row0 = &mTiles[size_t(iz) * size_t(mMapWidthSize) + size_t(ix)];
     const HeightTile* row1 = row0 + mMapWidthSize;
     return fz * ((1.0f - fx) * row1[0].y + fx * row1[1].y) + (1.0f - fz) * ((1.0f - fx) * row0[0].y + fx * row0[1].y);
 }
