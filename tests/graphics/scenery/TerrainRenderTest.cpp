@@ -103,3 +103,24 @@ TEST_F(TerrainRender, OddMapsAreNotDrawnButAnswerQueries)
     EXPECT_EQ(mLoom->GetTerrain(), nullptr);
     EXPECT_EQ(mMap->GetTerrain(), nullptr);
 }
+
+TEST_F(TerrainRender, DecalsDarkenTheGroundAndFadeAway)
+{
+    MakeTerrain(3.0f);
+    SetCamera(LookAt(Vector3(32.0f, 103.0f, 32.0f), Vector3(32.0f, 3.0f, 32.0f), Vector3(0.0f, 0.0f, 1.0f)));
+    Clear();
+    mTerrain->Render(Frustum(), 0.0f);
+    const uint32_t plain = Frame().GetARGB(400, 300);
+    mMap->AddDecal(Vector3(32.0f, 3.0f, 32.0f), 8.0f, 0, 10.0f);
+    Clear();
+    mTerrain->Render(Frustum(), 0.0f);
+    const uint32_t marked = Frame().GetARGB(400, 300);
+    EXPECT_LT(Green(marked) + 60, Green(plain)) << std::hex << marked << " " << plain;
+    // Near the end of its life the mark has almost faded.
+    Clear();
+    mTerrain->Render(Frustum(), 9.9f);
+    const uint32_t faded = Frame().GetARGB(400, 300);
+    EXPECT_GT(Green(faded) + 10, Green(plain)) << std::hex << faded;
+    mTerrain->Render(Frustum(), 1.0f);
+    EXPECT_EQ(mTerrain->GetDeform()->GetDecals()[0].kind, TerrainDecal::kFree);
+}
