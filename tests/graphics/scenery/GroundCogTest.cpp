@@ -4,7 +4,9 @@
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/space/QTree.h"
+#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/FileComposition.h"
 #include "graphics/sky/Light.h"
 #include "graphics/sky/Sun.h"
 #include "tests/LOOM/support/CogTestSupport.h"
@@ -72,4 +74,45 @@ TEST_F(GroundCog, LightsOnCogsJoinTheLoomsSun)
     EXPECT_EQ(sun->mLights[0]->GetPosition(), Vector3(3.0f, 4.0f, 5.0f));
     cogs.DestroyAll();
     EXPECT_TRUE(sun->mLights.empty());
+}
+
+TEST_F(GroundCog, FieldsAreWrittenInTheirOrderAndReadBack)
+{
+    CogFactory cogs;
+    RegisterPositional(cogs);
+    cogs.RegisterComponent(HeightMap::kTypeId, HeightMapFactory());
+    cogs.RegisterComponent(Light::kTypeId, LightFactory());
+    auto composer = std::make_shared<Composer>(cogs, "Field", "");
+    composer->AddComponent(HeightMap::kTypeId, cogs.GetComponentFactory(HeightMap::kTypeId));
+    composer->AddComponent(Light::kTypeId, cogs.GetComponentFactory(Light::kTypeId));
+    cogs.RegisterType("Field", composer);
+    TempDir dir;
+    ScopedCwd cwd(dir.Path());
+    Cog* cog = cogs.Create("Field");
+    ASSERT_NE(cog, nullptr);
+    auto* map = static_cast<HeightMap*>(cog->GetComponent(HeightMap::kTypeId));
+    auto* light = static_cast<Light*>(cog->GetComponent(Light::kTypeId));
+    map->mMapFile = "Hills.bmp";
+    map->mTileScale = 2.0f;
+    light->mRange = 7.5f;
+    light->mDiffuse = Color(0.5f, 0.25f, 1.0f, 1.0f);
+    ASSERT_TRUE(SaveArchetypeXml(*cog, "field.xml"));
+    const std::string text = TempDir::Read(dir.Path("field.xml"));
+    size_t at = 0;
+    for (const char* field : {"\"Map\">Hills.bmp", "\"MapWidthSize\"", "\"MapDepthSize\"", "\"TileScale\">2",
+                              "\"HeightScale\"", "\"AutoBuildTerrain\"", "\"BaseHeight\"", "\"LightType\">Point",
+                              "\"Active\"", "\"Attenuation0\"", "\"Attenuation1\"", "\"Attenuation2\"", "\"Falloff\"",
+                              "\"Range\">7.5", "\"Theta\"", "\"Phi\"", "\"Direction\"", "\"Diffuse\"", "\"Specular\""})
+    {
+        const size_t found = text.find(field, at);
+        ASSERT_NE(found, std::string::npos) << field << " after " << at << "\n" << text;
+        at = found;
+    }
+    // Messages reach the light by name.
+    ParamBuffer params;
+    params.PushFloat(1.0f);
+    params.PushFloat(2.0f);
+    params.PushFloat(3.0f);
+    cog->CallFunction("SetAtt", params);
+    EXPECT_EQ(light->mAttenuation1, 2.0f);
 }
