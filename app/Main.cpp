@@ -2,6 +2,7 @@
 
 #include "LOOM/engine/CoreEngine.h"
 #include "audio/AudioLoom.h"
+#include "game/logic/LogicLoom.h"
 #include "graphics/GraphicsLoom.h"
 #include "input/IOLoom.h"
 #include "network/NetworkLoom.h"
@@ -24,6 +25,7 @@ int main()
     looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
     looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
     looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
+    looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
     const int status = EngineMain(window, looms);
     PlatformWindow::Destroy();
     return status;

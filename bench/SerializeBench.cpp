@@ -1,5 +1,6 @@
-// Loading speed of the stream formats: our XML loader (which also fills the objects), our
-// binary loader, and pugixml parsing the same XML text as the reference.
+// Loading speed of the stream formats. Our XML and binary loaders parse and fill the objects
+// (bytes/s and items/s); pugixml, the reference, only parses the same XML text into its tree
+// (bytes/s only), so its line is an upper bound for parsing, not a like-for-like load.
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
@@ -132,6 +133,7 @@ void XmlLoader(benchmark::State& state)
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
+    state.SetLabel("parse and fill the objects");
     state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
 }
 BENCHMARK(XmlLoader)->Unit(benchmark::kMillisecond);
@@ -151,6 +153,7 @@ void BinaryLoaderBench(benchmark::State& state)
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
+    state.SetLabel("read and fill the objects");
     state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
 }
 BENCHMARK(BinaryLoaderBench)->Name("BinaryLoader")->Unit(benchmark::kMillisecond);
@@ -166,8 +169,9 @@ void PugixmlParse(benchmark::State& state)
             state.SkipWithError("pugixml parse failed");
         benchmark::DoNotOptimize(doc.first_child());
     }
+    // It builds a tree and fills no object: bytes per second only, not items.
+    state.SetLabel("reference: parse into a DOM, no objects filled");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
 }
 BENCHMARK(PugixmlParse)->Unit(benchmark::kMillisecond);
 } // namespace

@@ -14,7 +14,16 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/space/QTree.h"
 #include "graphics/Renderable.h"
+#include "graphics/camera/Camera.h"
+#include "graphics/commands/GraphicsCommands.h"
+#include "graphics/font/FontList.h"
+#include "graphics/model/ModelStoreSet.h"
+#include "graphics/render/DeferredRenderer.h"
+#include "graphics/render/LibraryShaders.h"
+#include "graphics/render/PostProcessor.h"
+#include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/scenery/SceneryCommands.h"
 #include "graphics/scenery/SkyDome.h"
@@ -40,7 +49,7 @@ constexpr int32_t kChangeSamples = 2;
 
 GraphicsComponentType sComponentTypes[] = {
     {8, "Terrain", TerrainFactory()},   {10, "Light", LightFactory()},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
-    {5, "Camera", nullptr},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
+    {5, "Camera", CameraFactory()},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
     {7, "HeightMap", HeightMapFactory()}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
 };
 
@@ -205,6 +214,17 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
+    if (!mCommands)
+        mCommands = std::make_unique<GraphicsCommands>(*this);
+    if (!mPost)
+        mPost = std::make_unique<PostProcessor>();
+    mDeferred = std::make_unique<DeferredRenderer>();
+    mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
+    mQueue = std::make_unique<RenderQueue>();
+    mQueue->Init(mDevice.get(), mQueueShaders.get());
+    mPost->SetDevice(mDevice.get(), &mShaders);
+    mCommands->Init(mDevice.get(), Console::Instance().GetConfigFolder() + "GuiConfig.xml");
     HandScreenToInput();
 }
 
@@ -222,6 +242,13 @@ void GraphicsLoom::Shutdown()
     // Every device object goes before the device and its context.
     if (mSky)
         mSky->Release();
+    if (mCommands)
+        mCommands->Shutdown();
+    if (mPost)
+        mPost->SetDevice(nullptr, nullptr);
+    mQueue.reset();
+    mQueueShaders.reset();
+    mDeferred.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
@@ -229,6 +256,7 @@ void GraphicsLoom::Shutdown()
     mWater.reset();
     mSky.reset();
     mSun.reset();
+    mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
     mShaders.Clear();
@@ -285,10 +313,16 @@ void GraphicsLoom::Update()
     }
     if (mGui)
         mGui->Update();
+    UpdateCamera();
+    if (mQueue)
+        mQueue->Reset();
     if (mSun)
         mSun->Update(mFrameTime);
     SetEffectGlobals();
-    RenderScene();
+    if (mToggles.mDeferred && mDeferred && mDeferred->IsEnabled())
+        RenderDeferred();
+    else
+        RenderScene();
 }
 
 void GraphicsLoom::ClearFrame()
@@ -308,13 +342,26 @@ bool GraphicsLoom::PresentFrame()
 
 void GraphicsLoom::RenderScene()
 {
+    if (mPost)
+        mPost->BeginFrame();
     ClearFrame();
     if (mCamera)
     {
         ApplyFillMode();
-        RenderScenery(mShaders.Frame().mViewProjection);
-        // The scene passes (queue, shadows, bounds, HUD, effects, particles) join here as
-        // their objects arrive; debug lines are drawn now.
+        RenderScenery(mCamera->GetFrustumPlanes());
+        if (mQueue && mToggles.mObjects)
+            mQueue->Flush(mFrameTime, 0);
+        if (mToggles.mShadows)
+        {
+            if (mQueue)
+                mQueue->RenderShadows();
+            if (mPost)
+                mPost->RenderShadow();
+        }
+        if (mWater && mWater->IsActive())
+            mWater->Render(*this);
+        // The scene passes (bounds, HUD, effects, particles) join here as their objects
+        // arrive; debug lines are drawn now.
         if (!mDebugLines.empty())
         {
             GraphicsDevice::ColorVertex line[2];
@@ -329,9 +376,84 @@ void GraphicsLoom::RenderScene()
             }
         }
     }
+    if (mPost)
+        mPost->EndFrame();
     if (mGui)
         mGui->Render();
+    RenderStats();
     PresentFrame();
+}
+
+void GraphicsLoom::DoDeferred(bool on)
+{
+    if (!mDeferred)
+        return;
+    mDeferred->Enable(mDevice.get(), on);
+    mToggles.mDeferred = on && mDeferred->IsEnabled();
+}
+
+void GraphicsLoom::RenderDeferred()
+{
+    GameClock* clock = GetGameClock();
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mFrameTime, clock ? float(clock->GetTime()) : 0.0f,
+                      GetScreenWidth(), GetScreenHeight());
+    mPost->EndFrame();
+    RenderStats();
+    PresentFrame();
+}
+
+void GraphicsLoom::SetActiveCamera(Camera* camera)
+{
+    if (mCamera)
+        mCamera->SetActiveFlag(false);
+    mCamera = camera;
+    if (mCamera)
+        mCamera->SetActiveFlag(true);
+}
+
+void GraphicsLoom::UpdateCamera()
+{
+    if (!mCamera)
+        return;
+    const int width = GetScreenWidth();
+    const int height = GetScreenHeight();
+    if (width > 0 && height > 0)
+        mCamera->SetAspectRatio(float(width), float(height));
+    mCamera->UpdateFromOwner();
+    if (mDevice)
+    {
+        mDevice->SetTransform(TransformKind::View, mCamera->GetView());
+        mDevice->SetTransform(TransformKind::Projection, mCamera->GetProjection());
+    }
+    if (QTree* tree = QTree::Instance())
+        tree->MarkVisible(mCamera->GetFrustumPlanes());
+}
+
+void GraphicsLoom::RenderStats()
+{
+    if (!mCommands || !mDevice || !mScene)
+        return;
+    FrameStats stats;
+    float dt = 0.0f;
+    if (gCoreEngine)
+    {
+        dt = float(gCoreEngine->GetCoreTimer().GetDt());
+        stats.mCogs = gCoreEngine->GetCogCount();
+        stats.mRunTimeMs = gCoreEngine->GetCoreTimer().GetMs();
+        stats.mFrameRate = gCoreEngine->GetFrameRate();
+        stats.mGraphicsTime = gCoreEngine->GetGraphicsTime();
+        stats.mPhysicsTime = gCoreEngine->GetPhysicsTime();
+        stats.mLogicTime = gCoreEngine->GetOtherLoomsTime();
+        stats.mFrameTime = gCoreEngine->GetFrameDt();
+    }
+    stats.mTriangles = mCounters.mTriangles;
+    stats.mParticles = mCounters.mParticles;
+    if (const Terrain* terrain = GetTerrain())
+    {
+        stats.mHasTerrain = true;
+        stats.mPatches = terrain->GetPatchesDrawn();
+    }
+    mCommands->RenderStats(dt, mToggles.mLoading, stats);
 }
 
 void GraphicsLoom::Unload() {}
@@ -349,19 +471,23 @@ void GraphicsLoom::RenderLoading()
     }
     if (!mDevice || mDeviceLost)
         return;
-    if (mScene)
-        mScene->mConsolePosition = float(GetScreenHeight());
     ClearFrame();
+    RenderStats();
     PresentFrame();
 }
 
 void GraphicsLoom::DoneLoading()
 {
     mToggles.mLoading = false;
+    Console::Instance().ShowConsole(false);
+    // The core timer's interval covers the loading steps; a second tick keeps it out of the
+    // next frame's time.
+    PreciseTimer& timer = gCoreEngine ? gCoreEngine->GetCoreTimer() : mLoadingTimer;
+    timer.Tick();
     char seconds[32];
-    std::snprintf(seconds, sizeof(seconds), "%.3f", mLoadingTimer.TickAndGetElapsed());
+    std::snprintf(seconds, sizeof(seconds), "%.3f", timer.GetDt());
     Console::Instance().Log(std::string("Loading Time: ") + seconds + " secs", LogLoading);
-    mLoadingTimer.Reset();
+    timer.Tick();
 }
 
 void GraphicsLoom::GetDisplaySettings(DisplaySettings& out) const
@@ -491,6 +617,12 @@ void GraphicsLoom::OnDeviceLost()
     if (mWater)
         mWater->OnLostDevice();
     mShaders.OnLostDevice();
+    if (mPost)
+        mPost->OnLostDevice();
+    if (mDeferred)
+        mDeferred->OnLostDevice();
+    if (mCommands)
+        mCommands->Fonts().InvalidateDeviceObjects();
     if (mGui)
         mGui->OnDeviceLost();
 }
@@ -501,6 +633,12 @@ void GraphicsLoom::OnDeviceReset()
     if (mDevice)
         CreateVertexDeclarations();
     mShaders.OnResetDevice();
+    if (mPost)
+        mPost->OnResetDevice();
+    if (mDeferred)
+        mDeferred->OnResetDevice(mDevice.get());
+    if (mCommands)
+        mCommands->Fonts().RestoreDeviceObjects();
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
     if (mWater)
@@ -510,11 +648,10 @@ void GraphicsLoom::OnDeviceReset()
     HandScreenToInput();
 }
 
-void GraphicsLoom::RenderScenery(const Matrix4& viewProjection)
+void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
 {
     if (!mDevice)
         return;
-    const std::array<Plane, 6> frustum = Terrain::FrustumPlanes(viewProjection);
     Terrain* terrain = GetTerrain();
     if (mSky)
         mSky->Render(*this, mSun.get());
@@ -534,9 +671,10 @@ void GraphicsLoom::RenderScenery(const Matrix4& viewProjection)
         mWater->EndReflection(*this);
     }
     if (terrain && mToggles.mTerrain)
+    {
         terrain->Render(frustum, mFrameTime);
-    if (mWater && mWater->IsActive())
-        mWater->Render(*this);
+        mCounters.mTriangles += terrain->GetTrianglesDrawn();
+    }
 }
 
 void GraphicsLoom::ResetDevice()

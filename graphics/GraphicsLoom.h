@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/engine/Loom.h"
 #include "LOOM/math/Matrix4.h"
+#include "LOOM/math/Plane.h"
 #include "LOOM/math/Ray.h"
 #include "graphics/GraphicsSettings.h"
 #include "graphics/GuiSeam.h"
@@ -19,7 +21,13 @@
 
 struct SDL_Window;
 class Renderable;
+class ModelStoreSet;
 class CompFactory;
+class DeferredRenderer;
+class GraphicsCommands;
+class LibraryShaders;
+class PostProcessor;
+class RenderQueue;
 // Built by later work; the loom holds them and checks them for null.
 class Camera;
 class ParticleComp;
@@ -100,8 +108,10 @@ public:
     Sun* GetSun() const { return mSun.get(); }
     Water* GetWater() const { return mWater.get(); }
     SkyDome* GetSky() const { return mSky.get(); }
-    // Sky, water reflection, terrain and water surface, seen through the given view-projection.
-    void RenderScenery(const Matrix4& viewProjection);
+    // Sky, the water's reflection and the terrain, culled by the camera's six inward planes.
+    void RenderScenery(std::span<const Plane, 6> frustum);
+    // Clears the previous camera's active flag and sets the new one's; null for none.
+    void SetActiveCamera(Camera* camera);
 
     void SetVertexDeclaration(uint32_t index);
     VertexLayout* GetVertexDeclaration(uint32_t index) const
@@ -164,6 +174,15 @@ public:
     };
     Toggles& GetToggles() { return mToggles; }
     float GetLodLimit() const { return mLodLimit; }
+    void SetLodLimit(float limit) { mLodLimit = limit; }
+    // The console overlay and statistics, after the GUI.
+    void RenderStats();
+    RenderQueue* GetRenderQueue() const { return mQueue.get(); }
+    PostProcessor* GetPostProcessor() const { return mPost.get(); }
+    GraphicsCommands* GetCommands() const { return mCommands.get(); }
+    // Deferred shading on or off (the geometry into three buffers, one lighting pass).
+    void DoDeferred(bool on);
+    DeferredRenderer* GetDeferred() const { return mDeferred.get(); }
     bool SupportsPixelShader20() const { return mPixelShader20; }
     bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
 
@@ -182,6 +201,7 @@ private:
     GraphicsLoom() = default;
     void CreateVertexDeclarations();
     void RenderScene();
+    void RenderDeferred();
     void ClearFrame();
     bool PresentFrame();
     // A reset with the stored parameters; on failure the previous ones are restored and reset
@@ -189,6 +209,8 @@ private:
     void ResetWith(const DeviceDesc& desc, const char* failText);
     void HandScreenToInput();
     void StopOnFailure(const std::string& text);
+    // The active camera's step: aspect, matrices, device transforms, culling.
+    void UpdateCamera();
 
     Toggles mToggles;
     float mLodLimit = 50.0f;
@@ -200,6 +222,8 @@ private:
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
+    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
@@ -216,5 +240,10 @@ private:
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;
+    std::unique_ptr<RenderQueue> mQueue;
+    std::unique_ptr<LibraryShaders> mQueueShaders;
+    std::unique_ptr<PostProcessor> mPost;
+    std::unique_ptr<GraphicsCommands> mCommands;
+    std::unique_ptr<DeferredRenderer> mDeferred;
     bool mCommandsRegistered = false;
 };

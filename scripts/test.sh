@@ -12,3 +12,16 @@ export LP_NUM_THREADS=0 LOOM_ASSERT=continue SDL_VIDEODRIVER=offscreen SDL_AUDIO
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" --timeout 300
+
+# Every test program once more as one process in shuffled order: a test that leans on another's
+# leftovers or leaves a global changed fails here.
+for program in "$build"/tests/test_*; do
+    [ -x "$program" ] || continue
+    for seed in 1 7 31; do
+        echo "== $(basename "$program") as one process, shuffled, seed $seed"
+        "$program" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1
+    done
+done
+
+# Coverage-guided fuzzing of every reader of outside data, about 20 seconds per harness.
+"$root/scripts/fuzz.sh" "${LOOM_FUZZ_SECONDS:-20}"

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "LOOM/console/Console.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -118,7 +120,7 @@ void ListFolderFiles(const std::string& folder, const std::string& extension, st
     out.insert(out.end(), names.begin(), names.end());
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out)
+bool ReadWholeFile(const std::string& path, std::string& out, size_t maxBytes)
 {
     if (path.empty())
         return false;
@@ -134,6 +136,13 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     const std::streamoff size = in.tellg();
     if (size < 0)
         return false;
+    if (static_cast<uint64_t>(size) > maxBytes)
+    {
+        Console::Instance().Log("File too large to read: " + path + " (" + std::to_string(size) + " bytes, limit " +
+                                    std::to_string(maxBytes) + ")",
+                                LogError);
+        return false;
+    }
     in.seekg(0, std::ios::beg);
     out.resize(static_cast<size_t>(size));
     if (size > 0 && !in.read(out.data(), size))

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,8 @@ bool FileExists(const std::string& path);
 bool DoesFileExist(const std::string& path);
 // Appends the names (without folder) of the files in folder ending in "." + extension, sorted.
 void ListFolderFiles(const std::string& folder, const std::string& extension, std::vector<std::string>& out);
-// Whole file into memory; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& out);
+// No data file of ours comes near this; a name pointing at a huge file must not ask for gigabytes.
+constexpr size_t kMaxDataFileBytes = size_t(256) << 20;
+// Whole file into memory; false when it cannot be read. A file above maxBytes is refused with
+// one logged error naming it.
+bool ReadWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes);

@@ -17,7 +17,7 @@ namespace {
 std::atomic<uint32_t> gNextThreadId{1};
 }
 
-VirtualThread::VirtualThread() : mControl(std::make_shared<Control>()), mThread(std::make_unique<ThreadHolder>()) {}
+VirtualThread::VirtualThread() : mThread(std::make_unique<ThreadHolder>()) {}
 
 VirtualThread::~VirtualThread()
 {
@@ -31,68 +31,65 @@ std::string VirtualThread::Describe() const
 
 void VirtualThread::Spawn()
 {
-    if (mControl->mState.load() != THREAD_STOPPED)
+    if (mState.load() != THREAD_STOPPED)
     {
         if (AssertFailed("mState != THREAD_RUNNING", "VirtualThread", 35, "The thread task is already spawned"))
             DebugBreakIfAttached();
         return;
     }
-    // A thread left behind by an earlier time-out may still hold the old control block.
+    // A Run() that returned on its own leaves its thread to be joined; it has finished.
     if (mThread->mThread.joinable())
         mThread->mThread.join();
-    mControl = std::make_shared<Control>();
-    mControl->mState = THREAD_SPAWNED;
-    mControl->mKeepRunning = true;
+    mState = THREAD_SPAWNED;
+    mKeepRunning = true;
     mThreadId = gNextThreadId++;
-    std::shared_ptr<Control> control = mControl;
     try
     {
-        mThread->mThread = std::thread([this, control] {
-            control->mState = THREAD_RUNNING;
+        mThread->mThread = std::thread([this] {
+            mState = THREAD_RUNNING;
             Run();
-            control->mKeepRunning = false;
-            control->mState = THREAD_STOPPED;
+            mKeepRunning = false;
+            mState = THREAD_STOPPED;
         });
-        mHasThread = true;
     }
     catch (const std::system_error&)
     {
-        mControl->mState = THREAD_STOPPED;
-        mControl->mKeepRunning = false;
+        mState = THREAD_STOPPED;
+        mKeepRunning = false;
     }
 }
 
 void VirtualThread::Stop()
 {
-    mControl->mKeepRunning = false;
-    if (!mHasThread)
+    mKeepRunning = false;
+    std::thread& thread = mThread->mThread;
+    if (!thread.joinable())
         return;
-    while (mControl->mState.load() == THREAD_SPAWNED)
+    // Run() asking for its own end: the owner joins later.
+    if (thread.get_id() == std::this_thread::get_id())
+        return;
+    while (mState.load() == THREAD_SPAWNED)
         std::this_thread::yield();
     Wake();
     PreciseTimer timer;
-    while (mControl->mState.load() != THREAD_STOPPED && timer.CurrentSeconds() < mStopTimeout)
+    while (mState.load() != THREAD_STOPPED && timer.CurrentSeconds() < mStopTimeout)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-    if (mControl->mState.load() != THREAD_STOPPED)
-    {
-        // Never let a stuck worker end the process: let it go and say so.
-        Console::Instance().Log(Describe() + " did not stop within its time-out and was detached", LogError);
-        mThread->mThread.detach();
-        mControl = std::make_shared<Control>();
-    }
-    else if (mThread->mThread.joinable())
-    {
-        mThread->mThread.join();
-    }
-    mHasThread = false;
+    if (mState.load() != THREAD_STOPPED)
+        Console::Instance().Log(Describe() + " did not stop within its time-out; still waiting for it", LogError);
+    thread.join();
 }
+
+struct NamedMutexLock::Named
+{
+    std::mutex mMutex;
+    std::thread::id mOwner; // guarded by gNamesMutex
+};
 
 namespace {
 std::mutex gNamesMutex;
-std::map<std::string, std::unique_ptr<std::timed_mutex>>& NamedMutexes()
+std::map<std::string, std::unique_ptr<NamedMutexLock::Named>>& NamedMutexes()
 {
-    static std::map<std::string, std::unique_ptr<std::timed_mutex>> mutexes;
+    static std::map<std::string, std::unique_ptr<NamedMutexLock::Named>> mutexes;
     return mutexes;
 }
 } // namespace
@@ -110,22 +107,37 @@ NamedMutexLock::~NamedMutexLock()
 void NamedMutexLock::Lock(const std::string& name)
 {
     Release();
-    std::timed_mutex* mutex = nullptr;
+    Named* named = nullptr;
     {
         std::lock_guard<std::mutex> guard(gNamesMutex);
         auto& slot = NamedMutexes()[name];
         if (!slot)
-            slot = std::make_unique<std::timed_mutex>();
-        mutex = slot.get();
+            slot = std::make_unique<Named>();
+        named = slot.get();
+        if (named->mOwner == std::this_thread::get_id())
+            named = nullptr;
     }
-    mutex->lock();
-    mMutex = mutex;
+    if (!named)
+    {
+        const std::string message = "The named mutex " + name + " is already held by this thread";
+        if (AssertFailed("mOwner != this thread", "VirtualThread", __LINE__, message.c_str()))
+            DebugBreakIfAttached();
+        return;
+    }
+    named->mMutex.lock();
+    std::lock_guard<std::mutex> guard(gNamesMutex);
+    named->mOwner = std::this_thread::get_id();
+    mMutex = named;
 }
 
 void NamedMutexLock::Release()
 {
     if (!mMutex)
         return;
-    mMutex->unlock();
+    {
+        std::lock_guard<std::mutex> guard(gNamesMutex);
+        mMutex->mOwner = std::thread::id();
+    }
+    mMutex->mMutex.unlock();
     mMutex = nullptr;
 }

@@ -13,7 +13,8 @@ enum ThreadState : int32_t
 };
 
 // A worker task on a thread of its own, stopped cooperatively with a time-out.
-// Derived classes call Stop() in their own destructor, before their members go.
+// Derived classes call Stop() in their own destructor, before their members go: Stop() always
+// joins the thread, so no worker outlives the object it runs on.
 class VirtualThread
 {
 public:
@@ -25,30 +26,29 @@ public:
     // condition variable) so that it returns within the stop time-out.
     virtual void Wake() {}
 
+    // Refused (assertion) while an earlier Run() has not returned.
     void Spawn();
+    // Asks Run() to end, wakes it and joins it. Past the time-out it logs once and keeps waiting:
+    // a thread cannot be ended safely from outside.
     void Stop();
 
-    bool KeepRunning() const { return mControl->mKeepRunning.load(); }
-    int32_t GetState() const { return mControl->mState.load(); }
+    bool KeepRunning() const { return mKeepRunning.load(); }
+    // Running until Run() has really returned.
+    int32_t GetState() const { return mState.load(); }
     void SetStopTimeout(float seconds) { mStopTimeout = seconds; }
 
 private:
-    // Shared with the thread, so a worker that outlives its time-out never writes freed memory.
-    struct Control
-    {
-        std::atomic<bool> mKeepRunning{false};
-        std::atomic<int32_t> mState{THREAD_STOPPED};
-    };
-
     float mStopTimeout = 4.0f;
-    std::shared_ptr<Control> mControl;
+    std::atomic<bool> mKeepRunning{false};
+    std::atomic<int32_t> mState{THREAD_STOPPED};
     uint32_t mThreadId = 0;
-    bool mHasThread = false;
     struct ThreadHolder;
     std::unique_ptr<ThreadHolder> mThread;
 };
 
-// Scoped lock on a mutex shared by name within the process.
+// Scoped lock on a mutex shared by name within the process. The mutexes are not recursive:
+// a thread that asks again for a name it already holds is refused (assertion, nothing held)
+// instead of locking itself out.
 class NamedMutexLock
 {
 public:
@@ -62,6 +62,8 @@ public:
     void Release();
     bool IsHeld() const { return mMutex != nullptr; }
 
+    struct Named;
+
 private:
-    std::timed_mutex* mMutex = nullptr;
+    Named* mMutex = nullptr;
 };

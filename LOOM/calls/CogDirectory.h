@@ -5,6 +5,18 @@
 class Cog;
 class ParamBuffer;
 
+// A store that keeps cog IDs beyond a call: IDs are handed out again after every cog is
+// destroyed, so it must forget them when their cogs die.
+class CogIdListener
+{
+public:
+    virtual void ForgetCog(uint32_t id) = 0;
+    virtual void ForgetAllCogs() = 0;
+
+protected:
+    ~CogIdListener() = default;
+};
+
 // What calls by name need of the cog manager: finding a live cog and calling one of its
 // named functions. The cog manager installs itself when it is created and removes itself
 // when it goes; while none is installed no cog can be found.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "LOOM/calls/CallScope.h"
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/ParamBuffer.h"
 
@@ -41,6 +42,7 @@ void MessageRegistry::Broadcast(const std::string& message, const std::string& f
     auto it = mSubscriptions.find(message);
     if (it == mSubscriptions.end() || it->second.empty())
         return;
+    CallScope scope;
     // A subscriber may subscribe, unsubscribe or broadcast while it runs; walk a copy.
     const std::vector<uint32_t> ids(it->second.begin(), it->second.end());
     std::vector<uint32_t> vanished;
@@ -64,4 +66,10 @@ void MessageRegistry::Broadcast(const std::string& message, const std::string& f
         return;
     for (uint32_t id : vanished)
         it->second.erase(id);
+}
+
+void MessageRegistry::ForgetAllCogs()
+{
+    for (auto& [message, subscribers] : mSubscriptions)
+        subscribers.clear();
 }

@@ -4,11 +4,13 @@
 #include <set>
 #include <string>
 
+#include "LOOM/calls/CogDirectory.h"
+
 class ParamBuffer;
 
 // Named messages and the cogs listening to them. Subscribers are held by cog ID, so a
 // destroyed cog is never reached; its ID is dropped at the next broadcast.
-class MessageRegistry
+class MessageRegistry final : public CogIdListener
 {
 public:
     using Subscribers = std::set<uint32_t>;
@@ -25,6 +27,10 @@ public:
     // Calls the named function of every live subscriber, in ascending ID order. Each one gets
     // its own copy of params, which the caller keeps unchanged.
     void Broadcast(const std::string& message, const std::string& function, const ParamBuffer& params);
+
+    // Told by the cog manager: a dead cog's ID may be handed to a new cog.
+    void ForgetCog(uint32_t id) override { UnsubscribeEverywhere(id); }
+    void ForgetAllCogs() override;
 
 private:
     std::map<std::string, Subscribers, std::less<>> mSubscriptions;

@@ -251,6 +251,9 @@ void CogFactory::ProcessDestroyList()
         if (mEditor)
             mEditor->CogDestroyed(*cog);
         delete cog;
+        // By index: a listener may leave the list while it is told.
+        for (size_t l = 0; l < mIdListeners.size(); ++l)
+            mIdListeners[l]->ForgetCog(id);
     }
     mDestroyQueue.clear();
     mQueued.clear();
@@ -275,6 +278,20 @@ void CogFactory::DestroyAll()
     mActive.clear();
     mNextId = 1;
     mDestroying = false;
+    // The IDs are handed out again from 1: nothing may still point at them.
+    for (size_t l = 0; l < mIdListeners.size(); ++l)
+        mIdListeners[l]->ForgetAllCogs();
+}
+
+void CogFactory::AddIdListener(CogIdListener* listener)
+{
+    if (listener && std::find(mIdListeners.begin(), mIdListeners.end(), listener) == mIdListeners.end())
+        mIdListeners.push_back(listener);
+}
+
+void CogFactory::RemoveIdListener(CogIdListener* listener)
+{
+    std::erase(mIdListeners, listener);
 }
 
 // ---- registries

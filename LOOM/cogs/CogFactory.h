@@ -102,6 +102,9 @@ public:
     void SetExportDocs(bool exportDocs) { mExportDocs = exportDocs; }
     bool GetExportDocs() const { return mExportDocs; }
     void SetEditorListener(EditorListener* listener) { mEditor = listener; }
+    // Told of every cog destroyed, after it is deleted, and of DestroyAll.
+    void AddIdListener(CogIdListener* listener);
+    void RemoveIdListener(CogIdListener* listener);
 
     // Services of cogs and their types.
     void AddToGroup(const std::string& group, uint32_t id);
@@ -127,6 +130,7 @@ private:
     std::vector<Cog*> mActive;
     std::unordered_map<std::string, Cog*, NameHash> mNames;
     EditorListener* mEditor = nullptr;
+    std::vector<CogIdListener*> mIdListeners;
     bool mCacheArchetypes = true;
     bool mExportDocs = false;
     std::map<std::string, std::vector<uint32_t>> mGroups;

@@ -9,6 +9,10 @@
 
 // Functors called with a cog as their target.
 
+// The cog's component of that type id, or null; a component whose own type id differs (a
+// factory registered under the wrong id) is logged and not handed out.
+Comp* FindTypedComponent(Cog& cog, uint32_t typeId);
+
 // A component's message handler: bound once per cog type, it finds the called cog's
 // component of its type id and runs the member function on it.
 template <typename Method, typename Shape = typename MethodTraits<Method>::Shape>
@@ -26,7 +30,7 @@ public:
     void Invoke(void* target, ParamBuffer& params) override
     {
         Cog* cog = static_cast<Cog*>(target);
-        Target* component = static_cast<Target*>(cog->GetComponent(mTypeId));
+        Target* component = static_cast<Target*>(FindTypedComponent(*cog, mTypeId));
         CallWithParams<R, Args...>(params, [this, component](auto&... args) -> R {
             if constexpr (std::is_void_v<R>)
             {

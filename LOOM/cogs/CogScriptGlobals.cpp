@@ -4,9 +4,11 @@ namespace {
 CogGlobalSetter gSetter = nullptr;
 }
 
-void SetCogGlobalSetter(CogGlobalSetter setter)
+CogGlobalSetter SetCogGlobalSetter(CogGlobalSetter setter)
 {
+    const CogGlobalSetter previous = gSetter;
     gSetter = setter;
+    return previous;
 }
 
 void SetCogGlobal(const std::string& name, Cog* cog)

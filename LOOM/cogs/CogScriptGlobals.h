@@ -9,5 +9,6 @@ class Cog;
 // A null cog clears the global (sets it to nil).
 using CogGlobalSetter = void (*)(const std::string& name, Cog* cog);
 
-void SetCogGlobalSetter(CogGlobalSetter setter);
+// Returns the setter it replaces, so a temporary one can put it back.
+CogGlobalSetter SetCogGlobalSetter(CogGlobalSetter setter);
 void SetCogGlobal(const std::string& name, Cog* cog);

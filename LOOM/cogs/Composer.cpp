@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "LOOM/calls/CallScope.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/calls/CommandFunctor.h"
@@ -132,6 +133,7 @@ void Composer::CallFunction(Cog& cog, std::string name, ParamBuffer& params)
         Console::Instance().Log("Simulated Virtual Function Paramater Hash Failure", LogError);
         return;
     }
+    CallScope scope;
     functor->Invoke(&cog, params);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "LOOM/calls/CallScope.h"
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/base/FileUtils.h"
@@ -280,6 +281,7 @@ void Console::ExecuteLine(std::string line)
 
     std::string name = tokens.empty() ? std::string() : tokens.front();
     ToLower(name);
+    CallScope scope;
     ++mExecuteDepth;
     auto it = mCommands.find(name);
     if (it != mCommands.end() && it->second.mCommand)

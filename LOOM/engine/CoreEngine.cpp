@@ -1,6 +1,7 @@
 #include "LOOM/engine/CoreEngine.h"
 
 #include "LOOM/base/AssertHandler.h"
+#include "LOOM/calls/CallScope.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/Console.h"
@@ -52,11 +53,15 @@ CoreEngine::CoreEngine(EngineWindow* window, LoomFactories factories)
     console.SetEngineKeys([this] { Exit(); }, [this] { RequestSoftRestart(); });
     console.SetLogClock(&mCoreTimer);
     SetAssertGameClock(&mGameClock);
+    CogFactory::Instance().AddIdListener(mMessages.get());
+    mPreviousReturnHook = CallScope::SetOutermostReturnHook([this] { CarryOutRestarts(); });
 }
 
 CoreEngine::~CoreEngine()
 {
-    ParamBuffer::FreePool();
+    // Nothing torn down below may start a restart.
+    CallScope::SetOutermostReturnHook(std::move(mPreviousReturnHook));
+    mSoftRestartPending = mHardRestartPending = false;
     ShutdownLooms();
     for (Slot slot : {SlotGraphics, SlotIO, SlotNetwork, SlotPhysics, SlotAudio, SlotExtra, SlotLogic})
     {
@@ -65,7 +70,10 @@ CoreEngine::~CoreEngine()
     }
     mQTree.reset();
     mTimedCalls.reset();
+    CogFactory::Instance().RemoveIdListener(mMessages.get());
     mMessages.reset();
+    // Last: the looms' teardown still passes parameters, which would refill the pool.
+    ParamBuffer::FreePool();
 
     Console& console = Console::Instance();
     for (const char* name : {"exit", "pause", "restart", "SoftRestart", "SetPause"})
@@ -84,6 +92,8 @@ ScriptManager& CoreEngine::GetScriptManager()
 
 void CoreEngine::Start()
 {
+    // Compositions and the start script may ask for a restart: it runs once the start is done.
+    CallScope scope;
     const EngineConfig& config = EngineConfig::Instance();
     Console& console = Console::Instance();
     CogFactory& cogs = CogFactory::Instance();
@@ -108,7 +118,7 @@ void CoreEngine::Start()
     console.Log(config.mMotD, LogGeneral);
 
     ResourceManager::Instance().ResourceInfo();
-    RegisterCoreFunctions(cogs, *mTimedCalls);
+    RegisterCoreFunctions(cogs);
 
     const LoomFactories::Make makers[] = {mFactories.mAudio, mFactories.mIO, mFactories.mNetwork,
                                           mFactories.mPhysics, mFactories.mGraphics, mFactories.mLogic};
@@ -209,14 +219,16 @@ void CoreEngine::Run()
 void CoreEngine::Frame()
 {
     CogFactory& cogs = CogFactory::Instance();
-    mInFrame = true;
-    mGameClock.Tick();
-    UpdateLooms();
-    mTimedCalls->Update();
-    cogs.UpdateAll();
-    ScriptManager::Instance().Frame();
-    cogs.ProcessDestroyList();
-    mInFrame = false;
+    {
+        // A restart asked for during the frame runs when this scope ends.
+        CallScope frame;
+        mGameClock.Tick();
+        UpdateLooms();
+        mTimedCalls->Update();
+        cogs.UpdateAll();
+        ScriptManager::Instance().Frame();
+        cogs.ProcessDestroyList();
+    }
     CarryOutRestarts();
 
     mCoreTimer.Tick();
@@ -257,30 +269,36 @@ void CoreEngine::SetPause(bool paused)
 
 void CoreEngine::RequestSoftRestart()
 {
-    if (mInFrame)
-        mSoftRestartPending = true;
-    else
-        SoftRestart();
+    mSoftRestartPending = true;
+    if (CallScope::Depth() == 0)
+        CarryOutRestarts();
 }
 
 void CoreEngine::RequestRestart()
 {
-    if (mInFrame)
-        mHardRestartPending = true;
-    else
-        restart();
+    mHardRestartPending = true;
+    if (CallScope::Depth() == 0)
+        CarryOutRestarts();
 }
 
 void CoreEngine::CarryOutRestarts()
 {
-    const bool hard = mHardRestartPending;
-    const bool soft = mSoftRestartPending;
-    mHardRestartPending = mSoftRestartPending = false;
-    // A hard restart does all a soft one does.
-    if (hard)
-        restart();
-    else if (soft)
-        SoftRestart();
+    // Only from the outermost level, and once at a time: the start script a restart runs
+    // may ask for the next one, which this loop then carries out.
+    if (mRestarting || CallScope::Depth() != 0)
+        return;
+    mRestarting = true;
+    while (mHardRestartPending || mSoftRestartPending)
+    {
+        const bool hard = mHardRestartPending;
+        mHardRestartPending = mSoftRestartPending = false;
+        // A hard restart does all a soft one does.
+        if (hard)
+            restart();
+        else
+            SoftRestart();
+    }
+    mRestarting = false;
 }
 
 void CoreEngine::SoftRestart()

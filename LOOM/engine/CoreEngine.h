@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -113,11 +114,13 @@ private:
     RunningAverage mPhysicsAverage;
     RunningAverage mExtraAverage;
 
-    // Restarts asked for inside a frame wait for its end, so no script state is closed under
-    // a running script and no cog is deleted under its own update.
-    bool mInFrame = false;
+    // Restarts asked for while a script, cog function, message or console command runs wait
+    // until the outermost of them returns, so no script state is closed under a running
+    // script and no cog is deleted under its own call.
     bool mSoftRestartPending = false;
     bool mHardRestartPending = false;
+    bool mRestarting = false;
+    std::function<void()> mPreviousReturnHook;
 };
 
 // The one core engine; null before the engine main makes it and after it is deleted.

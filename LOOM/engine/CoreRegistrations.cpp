@@ -3,6 +3,7 @@
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/TimedCallList.h"
 #include "LOOM/cogs/Positional.h"
 
@@ -28,16 +29,22 @@ void TestDestroy(Cog*)
 }
 } // namespace
 
-void RegisterCoreFunctions(CogFactory& cogs, TimedCallList& timedCalls)
+void RegisterCoreFunctions(CogFactory& cogs, std::function<TimedCallList*()> timedCalls)
 {
     RegisterPositional(cogs);
     cogs.RegisterFunction("Death", MakeCogFunctor(&Death));
     // One entry per cog: the entry itself calls "AutoFire" again every frame.
-    cogs.RegisterFunction("AutoFire", MakeCogFunctor([&timedCalls](Cog* cog) {
-                              if (!timedCalls.Has(cog->GetID(), "AutoFire"))
-                                  timedCalls.Add(*cog, 0, "AutoFire", 0);
+    cogs.RegisterFunction("AutoFire", MakeCogFunctor([timedCalls = std::move(timedCalls)](Cog* cog) {
+                              TimedCallList* list = timedCalls ? timedCalls() : nullptr;
+                              if (list && !list->Has(cog->GetID(), "AutoFire"))
+                                  list->Add(*cog, 0, "AutoFire", 0);
                           }));
     cogs.RegisterFunction("TestFunc", MakeCogFunctor(&TestFunc));
     cogs.RegisterFunction("TestConstruct", MakeCogFunctor(&TestConstruct));
     cogs.RegisterFunction("TestDestroy", MakeCogFunctor(&TestDestroy));
+}
+
+void RegisterCoreFunctions(CogFactory& cogs)
+{
+    RegisterCoreFunctions(cogs, [] { return gCoreEngine ? &gCoreEngine->GetTimedCalls() : nullptr; });
 }

@@ -7,7 +7,24 @@
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFactory.h"
 
-TimedCallList::TimedCallList(CogFactory& cogs, const GameClock& clock) : mCogs(cogs), mClock(clock) {}
+TimedCallList::TimedCallList(CogFactory& cogs, const GameClock& clock) : mCogs(cogs), mClock(clock)
+{
+    mCogs.AddIdListener(this);
+}
+
+TimedCallList::~TimedCallList()
+{
+    mCogs.RemoveIdListener(this);
+}
+
+void TimedCallList::ForgetCog(uint32_t id)
+{
+    for (Entry& entry : mEntries)
+        if (entry.mCogId == id)
+            entry.mRemoved = true;
+    if (!mUpdating)
+        mEntries.remove_if([](const Entry& entry) { return entry.mRemoved; });
+}
 
 void TimedCallList::Add(Cog& cog, uint32_t intervalMs, const std::string& function, int32_t repeat)
 {

@@ -3,13 +3,15 @@
 #include <list>
 #include <string>
 
+#include "LOOM/calls/CogDirectory.h"
+
 class Cog;
 class CogFactory;
 class GameClock;
 
 // Named cog functions called on a cog every so many milliseconds of game time, a number of
 // times or without end. Entries hold the cog by ID: a cog that is gone drops its entries.
-class TimedCallList
+class TimedCallList final : public CogIdListener
 {
 public:
     struct Entry
@@ -23,6 +25,9 @@ public:
     };
 
     TimedCallList(CogFactory& cogs, const GameClock& clock);
+    ~TimedCallList();
+    TimedCallList(const TimedCallList&) = delete;
+    TimedCallList& operator=(const TimedCallList&) = delete;
 
     void Add(Cog& cog, uint32_t intervalMs, const std::string& function, int32_t repeat);
     // Removes the first entry of the cog.
@@ -33,6 +38,10 @@ public:
     void Update();
     void Clear();
     size_t Size() const;
+
+    // The cog manager tells the list when cogs die, so an ID given out again is not called.
+    void ForgetCog(uint32_t id) override;
+    void ForgetAllCogs() override { Clear(); }
 
 private:
     CogFactory& mCogs;

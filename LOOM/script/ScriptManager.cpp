@@ -5,6 +5,7 @@
 
 #include <lua.hpp>
 
+#include "LOOM/calls/CallScope.h"
 #include "LOOM/base/Clocks.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/calls/CogDirectory.h"
@@ -279,6 +280,8 @@ bool ScriptManager::ProtectedCall(int nargs)
 
 void ScriptManager::Frame()
 {
+    // First in, last out: a restart asked for by the script runs after the state is let go.
+    CallScope scope;
     lua_State* L = mState;
     if (!L)
     {
@@ -316,6 +319,8 @@ void ScriptManager::Frame()
 
 void ScriptManager::RunScript(std::string path)
 {
+    // First in, last out: a restart asked for by the script runs after the state is let go.
+    CallScope scope;
     lua_State* L = mState;
     if (!L)
     {
@@ -342,6 +347,8 @@ void ScriptManager::RunScript(std::string path)
 
 bool ScriptManager::CallFunction(const std::string& name, ParamBuffer& params)
 {
+    // First in, last out: a restart asked for by the script runs after the state is let go.
+    CallScope scope;
     lua_State* L = mState;
     if (!L)
     {

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "LOOM/base/FileUtils.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/TempDir.h"
 
 TEST(FileUtils, FileNameAndExtension)
@@ -66,4 +67,25 @@ TEST(FileUtils, DataPathJoinsRelativePathsOnly)
     EXPECT_FALSE(ReadWholeFile(DataFilePath("Scripts/None.lua"), content));
     EXPECT_FALSE(ReadWholeFile(DataFilePath("Scripts"), content)) << "a folder is not a file";
     SetDataPath(saved);
+}
+
+TEST(FileUtils, FilesAboveTheCapAreRefusedWithOneLineNamingThem)
+{
+    TempDir dir;
+    const std::string huge = dir.Write("Huge.xml", "");
+    // Sparse: the size is there, the disk blocks are not.
+    std::filesystem::resize_file(huge, kMaxDataFileBytes + 1);
+    const std::string small = dir.Write("Small.xml", "<a/>");
+    std::string content = "untouched";
+    LogCapture log;
+    EXPECT_FALSE(ReadWholeFile(huge, content));
+    EXPECT_EQ(content, "untouched");
+    EXPECT_EQ(log.Count("File too large to read: "), 1);
+    EXPECT_EQ(log.Count("Huge.xml (268435457 bytes, limit 268435456)"), 1);
+
+    // The cap is a parameter; exactly at it still reads.
+    EXPECT_TRUE(ReadWholeFile(small, content, 4));
+    EXPECT_EQ(content, "<a/>");
+    EXPECT_FALSE(ReadWholeFile(small, content, 3));
+    EXPECT_EQ(log.Count("File too large"), 2);
 }

@@ -4,8 +4,12 @@
 #include <chrono>
 #include <thread>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/VirtualThread.h"
+#include "tests/LOOM/support/LogCapture.h"
 
 namespace {
 class CountingTask : public VirtualThread
@@ -25,17 +29,22 @@ public:
     std::atomic<int> mRounds{0};
 };
 
+// Ignores KeepRunning: only the test lets it go.
 class StubbornTask : public VirtualThread
 {
 public:
-    explicit StubbornTask(std::shared_ptr<std::atomic<bool>> release) : mRelease(std::move(release)) {}
+    explicit StubbornTask(std::atomic<bool>& release) : mRelease(release) {}
+    ~StubbornTask() override { Stop(); }
     void Run() override
     {
-        std::shared_ptr<std::atomic<bool>> release = mRelease;
-        while (!*release)
+        ++mRuns;
+        while (!mRelease)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        mFinished = true;
     }
-    std::shared_ptr<std::atomic<bool>> mRelease;
+    std::atomic<bool>& mRelease;
+    std::atomic<int> mRuns{0};
+    std::atomic<bool> mFinished{false};
 };
 } // namespace
 
@@ -70,21 +79,113 @@ TEST(VirtualThread, SpawnRefusesARunningTask)
     task.Stop();
 }
 
-TEST(VirtualThread, TaskIgnoringStopIsDetachedAfterTimeout)
+TEST(VirtualThread, TaskIgnoringStopIsWaitedForPastTheTimeoutAndLogged)
 {
-    auto release = std::make_shared<std::atomic<bool>>(false);
+    LogCapture capture;
+    std::atomic<bool> release{false};
+    StubbornTask task(release);
+    task.SetStopTimeout(0.05f);
+    task.Spawn();
+    std::atomic<bool> stopReturned{false};
+    std::atomic<bool> stillWaiting{false};
+    std::thread releaser([&] {
+        // Far past the time-out, Stop must still be waiting and the state must not say stopped.
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        stillWaiting = !stopReturned && task.GetState() != THREAD_STOPPED;
+        release = true;
+    });
+    task.Stop();
+    stopReturned = true;
+    releaser.join();
+    EXPECT_TRUE(stillWaiting);
+    EXPECT_TRUE(task.mFinished);
+    EXPECT_EQ(task.GetState(), THREAD_STOPPED);
+    EXPECT_EQ(capture.Count("did not stop within its time-out"), 1);
+}
+
+namespace {
+// A worker blocked in recv on a socket nobody writes to; Wake shuts the socket down.
+class SocketTask : public VirtualThread
+{
+public:
+    SocketTask() { mOk = socketpair(AF_UNIX, SOCK_STREAM, 0, mSockets) == 0; }
+    ~SocketTask() override
     {
-        StubbornTask task(release);
-        task.SetStopTimeout(0.2f);
-        task.Spawn();
-        const auto start = std::chrono::steady_clock::now();
-        task.Stop();
-        const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_GE(waited, 0.19);
-        EXPECT_EQ(task.GetState(), THREAD_STOPPED);
+        Stop();
+        close(mSockets[0]);
+        close(mSockets[1]);
     }
-    *release = true; // the detached worker ends on its own
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    void Run() override
+    {
+        char byte = 0;
+        mEntered = true;
+        while (KeepRunning())
+        {
+            if (recv(mSockets[0], &byte, 1, 0) <= 0)
+                break;
+        }
+        mReturned = true;
+    }
+    void Wake() override { shutdown(mSockets[0], SHUT_RDWR); }
+    int mSockets[2] = {-1, -1};
+    bool mOk = false;
+    std::atomic<bool> mEntered{false};
+    std::atomic<bool> mReturned{false};
+};
+} // namespace
+
+TEST(VirtualThread, WorkerBlockedInRecvIsWokenAndJoinedWithinItsTimeout)
+{
+    LogCapture capture;
+    SocketTask task;
+    ASSERT_TRUE(task.mOk);
+    task.SetStopTimeout(30.0f);
+    task.Spawn();
+    while (!task.mEntered)
+        std::this_thread::yield();
+    task.Stop();
+    EXPECT_TRUE(task.mReturned);
+    EXPECT_EQ(task.GetState(), THREAD_STOPPED);
+    EXPECT_EQ(capture.Count("did not stop"), 0);
+}
+
+TEST(VirtualThread, SpawnIsRefusedUntilTheEarlierRunReturned)
+{
+    std::atomic<bool> release{false};
+    StubbornTask task(release);
+    task.Spawn();
+    while (task.GetState() != THREAD_RUNNING)
+        std::this_thread::yield();
+    const int before = AssertFailureCount();
+    task.Spawn();
+    EXPECT_EQ(AssertFailureCount(), before + 1);
+    EXPECT_EQ(task.mRuns, 1);
+    release = true;
+    task.Stop();
+    // Ended on its own: a new run may start.
+    release = false;
+    task.Spawn();
+    while (task.mRuns < 2)
+        std::this_thread::yield();
+    release = true;
+    task.Stop();
+    EXPECT_EQ(task.mRuns, 2);
+    EXPECT_EQ(AssertFailureCount(), before + 1);
+}
+
+TEST(NamedMutexLock, SameThreadSecondLockIsRefusedNotDeadlocked)
+{
+    LogCapture capture;
+    const int before = AssertFailureCount();
+    NamedMutexLock first("NetMessageSendMutex");
+    NamedMutexLock second("NetMessageSendMutex");
+    EXPECT_TRUE(first.IsHeld());
+    EXPECT_FALSE(second.IsHeld());
+    EXPECT_EQ(AssertFailureCount(), before + 1);
+    EXPECT_TRUE(capture.Contains("NetMessageSendMutex is already held by this thread"));
+    first.Release();
+    second.Lock("NetMessageSendMutex");
+    EXPECT_TRUE(second.IsHeld());
 }
 
 TEST(NamedMutexLock, SecondLockerWaitsForTheFirst)

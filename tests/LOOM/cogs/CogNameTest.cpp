@@ -23,14 +23,17 @@ protected:
     {
         CogFixture::SetUp();
         Globals().clear();
-        SetCogGlobalSetter(&RecordGlobal);
+        mPreviousSetter = SetCogGlobalSetter(&RecordGlobal);
         MakeType("Scenery", {kMarkerId});
     }
     void TearDown() override
     {
         CogFixture::TearDown();
-        SetCogGlobalSetter(nullptr);
+        // The script manager installed its setter at static start; it must find it again.
+        SetCogGlobalSetter(mPreviousSetter);
     }
+
+    CogGlobalSetter mPreviousSetter = nullptr;
 
     Cog* Named(const std::string& name)
     {

@@ -10,7 +10,7 @@ protected:
     void SetUp() override
     {
         CogFixture::SetUp();
-        RegisterCoreFunctions(mCogs, mList);
+        RegisterCoreFunctions(mCogs, [this] { return &mList; });
         mType = MakeType("Core", {kMarkerId});
         for (const char* name : {"Death", "AutoFire", "TestFunc", "TestConstruct", "TestDestroy"})
             mType->BindFunction(name, mCogs.FindFunction(name));

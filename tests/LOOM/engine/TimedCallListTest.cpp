@@ -123,7 +123,7 @@ TEST_F(TimedCalls, RemoveTakesTheFirstEntryOfTheCog)
 
 TEST_F(TimedCalls, AutoFireKeepsOneEntryPerCog)
 {
-    RegisterCoreFunctions(mCogs, mList);
+    RegisterCoreFunctions(mCogs, [this] { return &mList; });
     mType->BindFunction("AutoFire", mCogs.FindFunction("AutoFire"));
     Cog* cog = mCogs.Create("Timed");
     cog->CallFunctionByName("AutoFire");

@@ -152,10 +152,11 @@ TEST(Random, RandomVectorInConeRange_UnitAndWithinAngleAboutUp)
         const Vector3 v = RandomVectorInConeRange(up, minAngle, maxAngle);
         ASSERT_NEAR(v.Length(), 1.0f, 1e-5f);
         ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
-        // The deviation splits into two spherical-angle offsets, so the angle from the axis is
-        // at most the deviation and at least a little below it.
+        // About this axis the deviation splits into offsets a and b with cos(angle) =
+        // cos(a) cos(b): at most the deviation, and least when a = b = deviation / sqrt(2).
         const float angle = ClampedAcos(DotProduct(v, up));
-        ASSERT_GE(angle, 0.9f * minAngle);
+        const float least = std::acos(std::pow(std::cos(minAngle / std::sqrt(2.0f)), 2.0f));
+        ASSERT_GE(angle, least - 1e-4f);
         ASSERT_LE(angle, maxAngle + 1e-4f);
     }
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "tests/LOOM/support/AllFieldsRecord.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"
 #include "LOOM/base/FileUtils.h"
@@ -26,8 +27,16 @@ void LoadXmlText(const std::string& text)
     }
 }
 
-void LoadBinary(const std::string& bytes)
+struct BinaryOutcome
 {
+    bool mGood = false;
+    int mErrors = 0; // logged lines naming the input
+    bool mSaysCut = false; // one of them says the input ends too soon
+};
+
+BinaryOutcome LoadBinary(const std::string& bytes)
+{
+    LogCapture log;
     AllFields record;
     BinaryLoader loader;
     loader.OpenFromBuffer(bytes, "fuzz.bin");
@@ -36,6 +45,10 @@ void LoadBinary(const std::string& bytes)
         record.Serialize(loader);
         loader.EndField("AllFields", false);
     }
+    const bool cut = log.Contains("cut short?), Filename: fuzz.bin") ||
+                     log.Contains("it ends before all its values, Filename: fuzz.bin") ||
+                     log.Contains("it is shorter than its tag, Filename: fuzz.bin");
+    return {loader.IsGood(), log.Count("Filename: fuzz.bin"), cut};
 }
 
 std::string ValidBinary()
@@ -95,8 +108,16 @@ TEST(SerializeFuzz, EveryTruncationOfAValidXmlFileLoadsSafely)
 TEST(SerializeFuzz, EveryTruncationOfAValidBinaryFileLoadsSafely)
 {
     const std::string bytes = ValidBinary();
-    for (size_t size = 0; size <= bytes.size(); ++size)
-        LoadBinary(bytes.substr(0, size));
+    for (size_t size = 0; size < bytes.size(); ++size)
+    {
+        const BinaryOutcome outcome = LoadBinary(bytes.substr(0, size));
+        // Cut at or inside the closing tag, every value is still there to read.
+        if (size + 4 < bytes.size())
+            ASSERT_FALSE(outcome.mGood) << "cut at " << size << " of " << bytes.size();
+        ASSERT_TRUE(outcome.mSaysCut) << "cut at " << size;
+        // The missing closing tag, then the value that ran out: never a flood.
+        ASSERT_LE(outcome.mErrors, 2) << "cut at " << size;
+    }
 }
 
 TEST(SerializeFuzz, CorruptedAndRandomXmlLoadsSafely)
@@ -114,10 +135,25 @@ TEST(SerializeFuzz, CorruptedAndRandomBinaryLoadsSafely)
 {
     const std::string bytes = ValidBinary();
     std::mt19937 rng(5678);
+    // A corruption inside a value may still read; whatever is refused says so, briefly.
+    int refused = 0;
     for (int i = 0; i < 3000; ++i)
-        LoadBinary(Corrupt(bytes, rng));
+    {
+        const BinaryOutcome outcome = LoadBinary(Corrupt(bytes, rng));
+        if (!outcome.mGood)
+            ASSERT_GE(outcome.mErrors, 1) << "input " << i;
+        // A bad opening tag, a missing closing tag, one bad value: never a flood.
+        ASSERT_LE(outcome.mErrors, 3) << "input " << i;
+        refused += !outcome.mGood;
+    }
+    EXPECT_GT(refused, 0);
     for (int i = 0; i < 1500; ++i)
-        LoadBinary("loom" + RandomText(rng, i % 2 == 0));
+    {
+        const BinaryOutcome outcome = LoadBinary("loom" + RandomText(rng, i % 2 == 0));
+        ASSERT_FALSE(outcome.mGood) << "input " << i;
+        ASSERT_GE(outcome.mErrors, 1) << "input " << i;
+        ASSERT_LE(outcome.mErrors, 3) << "input " << i;
+    }
 }
 
 TEST(SerializeFuzz, ValidInputsStillLoadCleanly)

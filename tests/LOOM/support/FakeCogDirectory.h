@@ -35,8 +35,9 @@ inline FakeCog* AsFake(Cog* cog) { return reinterpret_cast<FakeCog*>(cog); }
 class FakeCogDirectory : public CogDirectory
 {
 public:
-    FakeCogDirectory() { Install(this); }
-    ~FakeCogDirectory() override { Install(nullptr); }
+    FakeCogDirectory() : mPrevious(Get()) { Install(this); }
+    // The engine's cog manager may have been installed before: it must find itself again.
+    ~FakeCogDirectory() override { Install(mPrevious); }
 
     FakeCog& Add(uint32_t id, std::string name)
     {
@@ -77,4 +78,7 @@ public:
 
     std::map<uint32_t, std::unique_ptr<FakeCog>> mCogs;
     std::function<void(FakeCog&)> mOnCall;
+
+private:
+    CogDirectory* mPrevious = nullptr;
 };

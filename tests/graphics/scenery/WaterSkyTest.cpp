@@ -141,7 +141,8 @@ TEST_F(WaterSky, TheSameFrameAfterADeviceLoss)
     SetCamera(LookAt(Vector3(32.0f, 60.0f, -30.0f), Vector3(32.0f, 3.0f, 32.0f), Vector3(0.0f, 1.0f, 0.0f)));
     auto frame = [this]() {
         Clear();
-        mLoom->RenderScenery(mView * mProjection);
+        mLoom->RenderScenery(Frustum());
+        mLoom->GetWater()->Render(*mLoom);
         return Frame();
     };
     const Image before = frame();

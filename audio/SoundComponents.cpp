@@ -1,0 +1,121 @@
+#include "audio/SoundComponents.h"
+
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/serial/Serializer.h"
+#include "audio/AudioLoom.h"
+
+namespace {
+class SoundPlayer3DFactory : public CompFactoryOf<SoundPlayer3D>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("PlaySound3D", MakeCompFunctor(21, &SoundPlayer3D::PlaySound3D));
+        composer.BindMessage("StopSound", MakeCompFunctor(21, &SoundPlayer3D::StopSound));
+    }
+};
+
+class SoundPlayer2DFactory : public CompFactoryOf<SoundPlayer2D>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("PlaySound2D", MakeCompFunctor(20, &SoundPlayer2D::PlaySound2D));
+        composer.BindMessage("StopSound", MakeCompFunctor(20, &SoundPlayer2D::StopSound));
+    }
+};
+
+SoundPlayer3DFactory gSoundPlayer3DFactory;
+SoundPlayer2DFactory gSoundPlayer2DFactory;
+CompFactoryOf<Listener> gListenerFactory;
+} // namespace
+
+SoundPlayer3D::~SoundPlayer3D()
+{
+    if (AudioLoom* loom = AudioLoom::Instance())
+        loom->ReleaseOwner(this);
+}
+
+void SoundPlayer3D::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    s.SerializeString("SoundGroup", mSoundGroup);
+}
+
+void SoundPlayer3D::PlaySound3D(std::string name)
+{
+    AudioLoom* loom = AudioLoom::Instance();
+    if (!loom)
+        return;
+    const int32_t sound = loom->FindSound(mSoundGroup, name);
+    if (sound >= 0)
+        loom->PlaySound(this, sound, true, GetOwnerPositional());
+}
+
+void SoundPlayer3D::StopSound(std::string name)
+{
+    AudioLoom* loom = AudioLoom::Instance();
+    if (!loom)
+        return;
+    const int32_t sound = loom->FindSound(mSoundGroup, name);
+    if (sound >= 0)
+        loom->StopSound(this, sound);
+}
+
+SoundPlayer2D::~SoundPlayer2D()
+{
+    if (AudioLoom* loom = AudioLoom::Instance())
+        loom->ReleaseOwner(this);
+}
+
+void SoundPlayer2D::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+}
+
+void SoundPlayer2D::PlaySound2D(std::string name)
+{
+    AudioLoom* loom = AudioLoom::Instance();
+    if (!loom)
+        return;
+    const int32_t sound = loom->FindSound(std::string(), name);
+    if (sound >= 0)
+        loom->PlaySound(this, sound, false, nullptr);
+}
+
+void SoundPlayer2D::StopSound(std::string name)
+{
+    AudioLoom* loom = AudioLoom::Instance();
+    if (!loom)
+        return;
+    const int32_t sound = loom->FindSound(std::string(), name);
+    if (sound >= 0)
+        loom->StopSound(this, sound);
+}
+
+Listener::~Listener()
+{
+    if (AudioLoom* loom = AudioLoom::Instance())
+        loom->RemoveListener(this);
+}
+
+void Listener::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+}
+
+void Listener::Initialize()
+{
+    if (AudioLoom* loom = AudioLoom::Instance())
+        loom->AddListener(this);
+}
+
+void RegisterAudioComponents(CogFactory& cogs)
+{
+    cogs.RegisterComponent(22, &gListenerFactory);
+    cogs.RegisterComponent(20, &gSoundPlayer2DFactory);
+    cogs.RegisterComponent(21, &gSoundPlayer3DFactory);
+}

@@ -1,0 +1,16 @@
+// BinaryLoader filling a record with every kind of field.
+#include "LOOM/serial/BinaryLoader.h"
+#include "tests/LOOM/support/AllFieldsRecord.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    AllFields record;
+    BinaryLoader loader;
+    loader.OpenFromBuffer(std::string(reinterpret_cast<const char*>(data), size), "fuzz.bin");
+    if (loader.BeginField("AllFields", nullptr, false, TypeElement, &record))
+    {
+        record.Serialize(loader);
+        loader.EndField("AllFields", false);
+    }
+    return 0;
+}

@@ -1,0 +1,16 @@
+// XMLLoader filling a record with every kind of field.
+#include "LOOM/serial/XMLLoader.h"
+#include "tests/LOOM/support/AllFieldsRecord.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    AllFields record;
+    XMLLoader loader;
+    loader.OpenText(std::string(reinterpret_cast<const char*>(data), size), "fuzz.xml");
+    if (loader.BeginField("AllFields", nullptr, false, TypeElement, &record))
+    {
+        record.Serialize(loader);
+        loader.EndField("AllFields", false);
+    }
+    return 0;
+}

@@ -1,0 +1,278 @@
+#include "game/level/LevelFile.h"
+
+#include <vector>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/base/TypeCode.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/serial/BinaryLoader.h"
+#include "LOOM/serial/BinarySaver.h"
+#include "LOOM/serial/Serializer.h"
+#include "game/level/TileComp.h"
+#include "game/level/TileMap.h"
+#include "game/level/Wall.h"
+
+namespace {
+constexpr int32_t kLevelVersion = 1;
+
+// Where each group's objects keep the name they are recreated from.
+struct NamedGroup
+{
+    const char* mGroup;
+    uint32_t mTypeId;
+    const char* mField; // null: the name is the fixed text below
+    const char* mFixedName;
+};
+constexpr NamedGroup kSavedGroups[] = {
+    {"invaders", 100, "Name", nullptr},
+    {"traps", 101, "Name", nullptr},
+    {"doodads", 131, "spawnName", nullptr},
+    {"walls", wall::kTypeId, nullptr, "wall"},
+};
+// A super wall is saved under its own archetype, so it blocks again when the level loads.
+constexpr const char* kSuperWallName = "superwall";
+constexpr const char* kClearedGroups[] = {"walls", "tower", "invaders", "traps"};
+
+Positional* PositionalOf(Cog& cog)
+{
+    Comp* comp = cog.GetComponent(1);
+    return comp && comp->GetTypeId() == 1 ? static_cast<Positional*>(comp) : nullptr;
+}
+
+// The component's recorded string field, read through the cog type's field map; false when
+// the cog has no such component or field.
+bool ReadNameField(Cog& cog, uint32_t typeId, const char* field, std::string& out)
+{
+    const Composer& composer = cog.GetComposer();
+    const int32_t index = composer.ComponentIndex(typeId);
+    if (index < 0)
+        return false;
+    Comp* comp = cog.GetComponentAt(static_cast<uint32_t>(index));
+    if (!comp)
+        return false;
+    if (!field)
+        return true;
+    const auto& maps = composer.GetFieldMaps();
+    if (static_cast<size_t>(index) >= maps.size() || !maps[index])
+        return false;
+    auto it = maps[index]->find(field);
+    if (it == maps[index]->end() || it->second.mCode != TypeString)
+        return false;
+    out = *reinterpret_cast<const std::string*>(reinterpret_cast<const char*>(comp) + it->second.mOffset);
+    return true;
+}
+
+LevelObjectRecord RecordOf(Cog& cog, std::string name)
+{
+    LevelObjectRecord record;
+    record.ObjName = std::move(name);
+    if (Positional* positional = PositionalOf(cog))
+    {
+        record.Position = positional->GetPosition();
+        record.Orient = positional->GetOrientation();
+    }
+    return record;
+}
+
+template <typename T, typename Item>
+void SerializeList(Serializer& s, std::vector<T>& items, const char* itemType, Item item)
+{
+    if (!s.BeginField("list", nullptr, false, TypeElement, &items))
+        return;
+    s.SerializeListHead(items, itemType);
+    for (T& value : items)
+    {
+        if (!s.IsGood())
+            break;
+        item(value);
+    }
+    s.EndField("list", false);
+}
+
+template <typename T>
+void SerializeSingle(Serializer& s, const char* typeName, uint32_t code, T& value)
+{
+    if (s.BeginField(typeName, nullptr, true, code, &value))
+    {
+        s.Serialize(value);
+        s.EndField(typeName, true);
+    }
+}
+
+// Both lists of a level's data file, in file order.
+void SerializeLevelLists(Serializer& s, std::vector<LevelObjectRecord>& objects, std::vector<uint32_t>& flags)
+{
+    SerializeList(s, objects, "serializable", [&s](LevelObjectRecord& r) { s.SerializeObject(r); });
+    SerializeList(s, flags, "uint", [&s](uint32_t& f) { SerializeSingle(s, "uint", TypeUInt, f); });
+}
+} // namespace
+
+void LevelObjectRecord::Serialize(Serializer& s)
+{
+    s.SerializeString("ObjName", ObjName);
+    s.SerializeVector("Position", Position);
+    if (s.BeginField("quat", "Orient", false, TypeQuat, &Orient))
+    {
+        s.SerializeQuat(Orient);
+        s.EndField("quat", false);
+    }
+    s.SerializeRealField("ScaleMod", ScaleMod);
+}
+
+bool SaveCogXML(const std::string& path, Cog& cog)
+{
+    return SaveArchetypeXml(cog, path);
+}
+
+void TileMap::SaveLevelFile(std::string path)
+{
+    CogFactory& cogs = CogFactory::Instance();
+    std::vector<LevelObjectRecord> objects;
+    if (Cog* tower = cogs.FindCogByName("Tower"))
+        objects.push_back(RecordOf(*tower, "tower"));
+    for (const NamedGroup& group : kSavedGroups)
+    {
+        for (Cog* cog : cogs.GetGroupCogs(group.mGroup))
+        {
+            std::string name = group.mFixedName ? group.mFixedName : "";
+            if (!ReadNameField(*cog, group.mTypeId, group.mField, name))
+                continue;
+            if (group.mTypeId == wall::kTypeId && static_cast<wall*>(cog->GetComponent(wall::kTypeId))->SuperWall)
+                name = kSuperWallName;
+            objects.push_back(RecordOf(*cog, std::move(name)));
+        }
+    }
+
+    // The level's own walk flags: under a footprint, the flag it found, since the object saved
+    // with it blocks again by itself and must not leave a blocked tile behind when it goes.
+    std::vector<uint32_t> flags(mTiles.size());
+    for (int32_t z = 0; z < mGridDepth; ++z)
+    {
+        for (int32_t x = 0; x < mGridWidth; ++x)
+        {
+            const Tile& tile = GetTile(x, z);
+            const bool passable = tile.occupant ? tile.occupant->GetUnderlyingPassable(x, z) : tile.passable;
+            flags[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)] =
+                (tile.buildable ? kTileBuildable : 0u) | (passable ? kTilePassable : 0u);
+        }
+    }
+
+    MainLevelFile = path + ".bin";
+    if (mOwner)
+        SaveCogXML(DataFilePath(path + ".xml"), *mOwner);
+
+    BinarySaver saver;
+    if (!saver.Open(DataFilePath(path + ".bin")))
+        return;
+    int32_t version = kLevelVersion;
+    uint32_t width = static_cast<uint32_t>(mGridWidth);
+    uint32_t depth = static_cast<uint32_t>(mGridDepth);
+    SerializeSingle(saver, "int", TypeInt, version);
+    SerializeSingle(saver, "uint", TypeUInt, width);
+    SerializeSingle(saver, "uint", TypeUInt, depth);
+    SerializeLevelLists(saver, objects, flags);
+    saver.Close();
+}
+
+void TileMap::LoadLevelFile(std::string path)
+{
+    // Read first: a file that cannot be read whole changes nothing on the level. A saved file
+    // starts and ends with the stream tag; one cut short is refused with a single report.
+    std::string bytes;
+    if (!ReadWholeFile(DataFilePath(path), bytes))
+    {
+        Console::Instance().Log("TileMap: cannot read level file " + path, LogError);
+        return;
+    }
+    constexpr char kTag[] = {'l', 'o', 'o', 'm'};
+    if (bytes.size() < 2 * sizeof(kTag) || bytes.compare(0, sizeof(kTag), kTag, sizeof(kTag)) != 0 ||
+        bytes.compare(bytes.size() - sizeof(kTag), sizeof(kTag), kTag, sizeof(kTag)) != 0)
+    {
+        Console::Instance().Log("TileMap: level file " + path + " is cut short or not a level file", LogError);
+        return;
+    }
+    BinaryLoader loader;
+    if (!loader.OpenFromBuffer(std::move(bytes), path))
+        return;
+    int32_t version = 0;
+    uint32_t fileWidth = 0;
+    uint32_t fileDepth = 0;
+    std::vector<LevelObjectRecord> objects;
+    std::vector<uint32_t> flags;
+    SerializeSingle(loader, "int", TypeInt, version);
+    if (version != 0)
+    {
+        SerializeSingle(loader, "uint", TypeUInt, fileWidth);
+        SerializeSingle(loader, "uint", TypeUInt, fileDepth);
+    }
+    SerializeLevelLists(loader, objects, flags);
+    const bool good = loader.IsGood();
+    loader.Close();
+    if (!good)
+        return;
+
+    // The old objects go at the end of the frame; their tiles and names are given up now, so
+    // the new objects can stand where they stood and take their names.
+    CogFactory& cogs = CogFactory::Instance();
+    for (const char* group : kClearedGroups)
+    {
+        for (Cog* cog : cogs.GetGroupCogs(group))
+        {
+            Comp* comp = cog->GetComponent(TileComp::kTypeId);
+            if (comp && comp->GetTypeId() == TileComp::kTypeId)
+                static_cast<TileComp*>(comp)->ReleaseTiles();
+            if (!cog->Name().empty())
+                cogs.UnregisterName(*cog);
+        }
+        cogs.destroygroup(group);
+    }
+
+    auto apply = [](Tile& tile, uint32_t flag) {
+        tile.buildable = (flag & kTileBuildable) != 0;
+        tile.passable = (flag & kTilePassable) != 0;
+    };
+    if (version == 0)
+    {
+        for (size_t i = 0; i < flags.size() && i < mTiles.size(); ++i)
+            apply(mTiles[i], flags[i]);
+    }
+    else
+    {
+        for (uint32_t x = 0; x < fileWidth && x < static_cast<uint32_t>(mGridWidth); ++x)
+        {
+            for (uint32_t z = 0; z < fileDepth && z < static_cast<uint32_t>(mGridDepth); ++z)
+            {
+                const uint64_t index = static_cast<uint64_t>(fileWidth) * z + x;
+                if (index < flags.size())
+                    apply(GetTile(static_cast<int32_t>(x), static_cast<int32_t>(z)), flags[index]);
+            }
+        }
+    }
+
+    for (const LevelObjectRecord& record : objects)
+    {
+        Cog* cog = cogs.Allocate(record.ObjName);
+        if (!cog)
+        {
+            Console::Instance().Log("TileMap: no object \"" + record.ObjName + "\" for the level", LogError);
+            continue;
+        }
+        if (Positional* positional = PositionalOf(*cog))
+        {
+            positional->SetPosition(record.Position);
+            positional->SetOrientation(record.Orient);
+        }
+        cog->Initialize();
+    }
+}
+
+void TileMap::LoadLevelData()
+{
+    if (!MainLevelFile.empty() && DoesFileExist(DataFilePath(MainLevelFile)))
+        LoadLevelFile(MainLevelFile);
+}

@@ -1,0 +1,83 @@
+#include "game/level/Wall.h"
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/serial/Serializer.h"
+#include "game/level/TileComp.h"
+#include "game/logic/DataController.h"
+#include "game/logic/LogicLoom.h"
+
+namespace {
+class WallFactory : public CompFactoryOf<wall>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("Damage", MakeCompFunctor(wall::kTypeId, &wall::Damage));
+        composer.AddOwnedUpdate(MakeCompFunctor(wall::kTypeId, &wall::Update));
+    }
+};
+
+WallFactory gWallFactory;
+
+// Components are also built before the logic loom starts (documentation export), when there
+// is no data controller to join.
+DataController* Controller()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mDataController.get() : nullptr;
+}
+} // namespace
+
+void RegisterWall(CogFactory& cogs)
+{
+    cogs.RegisterComponent(wall::kTypeId, &gWallFactory);
+}
+
+wall::wall()
+{
+    if (DataController* data = Controller())
+        data->AddWall(this);
+}
+
+wall::~wall()
+{
+    if (DataController* data = Controller())
+        data->RemoveWall(this);
+}
+
+void wall::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    s.SerializeRealField("CurHP", CurHP);
+    s.SerializeBoolField("SuperWall", SuperWall);
+    s.SerializeRealField("ReflectDamage", ReflectDamage);
+}
+
+void wall::Initialize()
+{
+    if (!SuperWall || !mOwner)
+        return;
+    Comp* comp = mOwner->GetComponent(TileComp::kTypeId);
+    if (comp && comp->GetTypeId() == TileComp::kTypeId)
+        static_cast<TileComp*>(comp)->SetPassable(false);
+}
+
+void wall::Damage(DamageInfo d)
+{
+    CurHP += d.mAmount;
+    if (CurHP <= 0.0f && !mFatal)
+    {
+        mFatalDamage = d;
+        mFatal = true;
+    }
+}
+
+void wall::Update()
+{
+    if (CurHP <= 0.0f && mOwner)
+        CogFactory::Instance().Destroy(mOwner);
+}

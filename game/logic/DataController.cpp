@@ -1,0 +1,301 @@
+#include "game/logic/DataController.h"
+
+#include <algorithm>
+
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/calls/DamageInfo.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "LOOM/serial/Serializer.h"
+#include "LOOM/serial/XMLLoader.h"
+#include "game/level/Wall.h"
+
+namespace {
+// The four lookups share one shape: the record, or an assertion and a fallback.
+template <typename Record>
+Record& LookUp(std::map<std::string, Record>& map, const std::string& name, int line, const char* message)
+{
+    auto it = map.find(name);
+    if (it != map.end())
+        return it->second;
+    if (AssertFailedString("false", "DataController", line, message))
+        DebugBreakIfAttached();
+    if (!map.empty())
+        return map.begin()->second;
+    // Nothing to fall back on; a scratch record keeps the caller working.
+    static Record scratch;
+    scratch = Record();
+    Console::Instance().Log(std::string(message) + ": \"" + name + "\" (no records loaded)", LogError);
+    return scratch;
+}
+
+template <typename T>
+void RemoveByValue(std::vector<T*>& list, T* item)
+{
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end())
+        return;
+    *it = list.back();
+    list.pop_back();
+}
+
+void SendDamage(Cog& cog, const DamageInfo& damage)
+{
+    ParamBuffer params;
+    ParamTraits<DamageInfo>::Push(params, damage);
+    cog.CallFunction("Damage", params);
+}
+
+// Component cogs are called by ID, so a cog that dies from an earlier call is skipped.
+void DamageAll(const std::vector<Comp*>& comps, const DamageInfo& damage)
+{
+    std::vector<uint32_t> ids;
+    ids.reserve(comps.size());
+    for (Comp* comp : comps)
+        if (Cog* owner = comp->GetOwner())
+            ids.push_back(owner->GetID());
+    CogFactory& cogs = CogFactory::Instance();
+    for (uint32_t id : ids)
+        if (Cog* cog = cogs.GetCog(id))
+            SendDamage(*cog, damage);
+}
+
+constexpr DamageInfo kCommandKill{0, -10000.0f, KillNoCredit};
+} // namespace
+
+const char* ExitReasonText(int32_t gameState)
+{
+    switch (gameState)
+    {
+    case StateInLevel: return "YOU ARE STILL PLAYING!";
+    case StateQuit: return "YOU QUIT!";
+    case StateWon: return "YOU WON!";
+    case StateLost: return "YOU LOST!";
+    case StateDisconnected: return "YOU WERE DISCONNECTED!";
+    default: return "ERROR Invalid Exit";
+    }
+}
+
+DataController::DataController()
+{
+    ResetLevel();
+    mCommands.Register("EnableTrap", MakeConsoleCommand(this, &DataController::EnableTrap),
+                       "Enables dropping of the given trap");
+    mCommands.Register("DisableTrap", MakeConsoleCommand(this, &DataController::DisableTrap),
+                       "Disables dropping of the given trap");
+    mCommands.Register("DisableTrapAll", MakeConsoleCommand(this, &DataController::DisableTrapAll),
+                       "Disables dropping of all traps");
+    mCommands.Register("SetInvSpeed", MakeConsoleCommand(this, &DataController::SetInvSpeed),
+                       "Sets the base speed of invaders");
+    mCommands.Register("ActivateTrapDrop", MakeConsoleCommand(this, &DataController::ActivateTrapDrop),
+                       "Allow trap dropping");
+    mCommands.Register("DeactivateTrapDrop", MakeConsoleCommand(this, &DataController::DeactivateTrapDrop),
+                       "Disallow trap dropping");
+    mCommands.Register("DisableTrapAll", MakeConsoleCommand(this, &DataController::DisableTrapAll),
+                       "Disallow ALL trap dropping");
+    mCommands.Register("SetMaxKills", MakeConsoleCommand(this, &DataController::SetMaxKills),
+                       "Sets max kills displayed at top");
+    mCommands.Register("KillAllInvaders", MakeConsoleCommand(this, &DataController::KillAllInvaders),
+                       "Kills all invaders (unknown means)");
+    mCommands.Register("DestroyAllTraps", MakeConsoleCommand(this, &DataController::DestroyAllTraps),
+                       "Destroys all traps");
+    mCommands.Register("DestroyAllWalls", MakeConsoleCommand(this, &DataController::DestroyAllWalls),
+                       "Destroys all walls");
+    mCommands.Register("EarnPoints", MakeConsoleCommand(this, &DataController::EarnPoints),
+                       "Earn a number of points");
+}
+
+DataController::~DataController()
+{
+    mCommands.RemoveAll();
+}
+
+void DataController::LoadGameData(const std::string& fileName)
+{
+    XMLLoader loader;
+    if (!loader.Open(fileName))
+        return;
+    loader.SerializeObject(*this);
+    loader.Close();
+}
+
+void DataController::Serialize(Serializer& s)
+{
+    SerializeInfoMap(s, "trapInfoMap", mTrapInfo);
+    if (s.BeginField("list", "trapOrder", false, TypeElement, &mTrapOrder))
+    {
+        s.SerializeStringList(mTrapOrder);
+        s.EndField("list", false);
+    }
+    SerializeInfoMap(s, "invaderInfoMap", mInvaderInfo);
+    SerializeInfoMap(s, "spawnInfoMap", mSpawnInfo);
+    SerializeInfoMap(s, "spawnerInfoMap", mSpawnerInfo);
+}
+
+TrapInfo& DataController::GetTrapInfo(const std::string& name)
+{
+    return LookUp(mTrapInfo, name, 317, "Request for data on unknown trapName");
+}
+
+InvaderInfo& DataController::GetInvaderInfo(const std::string& name)
+{
+    return LookUp(mInvaderInfo, name, 328, "Request for data on unknown invaderName");
+}
+
+SpawnBehaviorInfo& DataController::GetSpawnInfo(const std::string& name)
+{
+    return LookUp(mSpawnInfo, name, 339, "Request for data on unknown spawnBehavior");
+}
+
+SpawnerInfo& DataController::GetSpawnerInfo(const std::string& name)
+{
+    return LookUp(mSpawnerInfo, name, 350, "Request for data on unknown spawner");
+}
+
+bool DataController::IsTrapEnabled(const std::string& name) const
+{
+    auto it = mTrapInfo.find(name);
+    return it != mTrapInfo.end() && it->second.enabled;
+}
+
+void DataController::RemoveTrap(Comp* trap) { RemoveByValue(mTraps, trap); }
+void DataController::RemoveWall(wall* w) { RemoveByValue(mWalls, w); }
+void DataController::RemoveInvader(Comp* invader) { RemoveByValue(mInvaders, invader); }
+
+void DataController::EarnPoints(int32_t n)
+{
+    mPoints += n;
+    mStats.pointsEarned += n;
+}
+
+void DataController::SpendPoints(int32_t n)
+{
+    mStats.pointsUsed += n;
+    mPoints -= n;
+    if (mPoints < 0)
+        mPoints = 0;
+}
+
+void DataController::SetPoints(int32_t n)
+{
+    mPoints = n;
+    if (mGameState == StateInLevel)
+        RebuildTrapButtons();
+}
+
+void DataController::RecordKill(std::string invaderName, int32_t kind, int32_t points)
+{
+    mLiveInvaders -= 1;
+    mKills += 1;
+    switch (kind)
+    {
+    case KillNoCredit: return;
+    case KillSuicide: mStats.suicides += 1; return;
+    case KillPhysics: mStats.physicsKills += 1; break;
+    case KillTrap: mStats.trapKills += 1; break;
+    case KillStatus: mStats.statusKills += 1; break;
+    case KillExplosion: mStats.explosionKills += 1; break;
+    default: break;
+    }
+    mStats.killsByInvader[invaderName] += 1;
+    EarnPoints(points);
+}
+
+void DataController::RecordTrapLost(std::string trapName, int32_t)
+{
+    mStats.trapsLost[trapName] += 1;
+}
+
+void DataController::ResetStats()
+{
+    mStats = LevelStats();
+}
+
+void DataController::ResetLevel()
+{
+    mMaxKills = 0;
+    ResetStats();
+    mInvaderBaseSpeed = 10.0f;
+    mLiveInvaders = 0;
+    mKills = 0;
+    mPoints = 100;
+    mCursorActive = false;
+    mGameState = StateQuit;
+    mLevelStartTime = 0.0f;
+    if (gCoreEngine)
+    {
+        gCoreEngine->GetGameClock().Reset();
+        mLevelStartTime = static_cast<float>(gCoreEngine->GetGameClock().GetTime());
+    }
+    mEditMode = false;
+    for (auto& entry : mTrapInfo)
+        entry.second.enabled = true;
+    ++mLevelGeneration;
+}
+
+std::string DataController::ExitReasonText() const
+{
+    return ::ExitReasonText(mGameState);
+}
+
+void DataController::SelectTrap(std::string)
+{
+    // The cursor component takes the selection once it exists; with no cursor there is nothing to do.
+}
+
+void DataController::RebuildTrapButtons()
+{
+    if (Cog* hud = CogFactory::Instance().FindCogByName("HUD"))
+        hud->CallFunctionByName("CreateTrapButtons");
+}
+
+void DataController::EnableTrap(std::string name)
+{
+    mDropPreview.mAllowed = true;
+    auto it = mTrapInfo.find(name);
+    if (it == mTrapInfo.end() || it->second.enabled)
+        return;
+    it->second.enabled = true;
+    if (mGameState == StateInLevel)
+        RebuildTrapButtons();
+}
+
+void DataController::DisableTrap(std::string name)
+{
+    auto it = mTrapInfo.find(name);
+    if (it == mTrapInfo.end() || !it->second.enabled)
+        return;
+    it->second.enabled = false;
+    if (mGameState == StateInLevel)
+        RebuildTrapButtons();
+    if (mDropPreview.mTrapName == name)
+        mDropPreview.Clear();
+}
+
+void DataController::DisableTrapAll()
+{
+    for (auto& entry : mTrapInfo)
+        entry.second.enabled = false;
+    RebuildTrapButtons();
+}
+
+void DataController::KillAllInvaders()
+{
+    DamageAll(mInvaders, kCommandKill);
+}
+
+void DataController::DestroyAllTraps()
+{
+    DamageAll(mTraps, kCommandKill);
+}
+
+void DataController::DestroyAllWalls()
+{
+    // Damage does not remove a wall from the list; each one goes on its next update.
+    for (wall* w : mWalls)
+        w->Damage(kCommandKill);
+}

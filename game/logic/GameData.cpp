@@ -1,0 +1,108 @@
+#include "game/logic/GameData.h"
+
+#include <utility>
+
+#include "LOOM/serial/Serializer.h"
+
+void TrapInfo::Serialize(Serializer& s)
+{
+    if (s.BeginField("char", "trapKey", true, TypeChar, &trapKey))
+    {
+        s.Serialize(trapKey);
+        s.EndField("char", true);
+    }
+    s.SerializeFile("trapModelFile", trapModelFile);
+    s.SerializeFile("trapImageFile", trapImageFile);
+    s.SerializeBoolField("MustOrient", MustOrient);
+    s.SerializeInt("widthTileSize", widthTileSize);
+    s.SerializeInt("depthTileSize", depthTileSize);
+    s.SerializeInt("creditCost", creditCost);
+    s.SerializeInt("MaxUses", MaxUses);
+    s.SerializeRealField("MaxDuration", MaxDuration);
+    s.SerializeString("trapDescription", trapDescription);
+}
+
+void InvaderInfo::Serialize(Serializer& s)
+{
+    s.SerializeInt("invaderIndex", invaderIndex);
+    s.SerializeFile("invaderModelFile", invaderModelFile);
+    s.SerializeFile("invaderTextureFile", invaderTextureFile);
+    s.SerializeFile("invaderConceptArtFile", invaderConceptArtFile);
+    s.SerializeString("invaderDescription", invaderDescription);
+}
+
+void SpawnBehaviorInfo::Serialize(Serializer& s)
+{
+    s.SerializeFile("spawnBehaviorFile", spawnBehaviorFile);
+    s.SerializeString("behaviorDescription", behaviorDescription);
+}
+
+void SpawnerInfo::Serialize(Serializer& s)
+{
+    s.SerializeFile("spawnerFile", spawnerFile);
+    s.SerializeString("spawnerDescription", spawnerDescription);
+}
+
+void PhraseRecord::Serialize(Serializer& s)
+{
+    s.SerializeString("invaderName", invaderName);
+    s.SerializeEnum("situation", situation, "PhraseSituation");
+    s.SerializeEnum("statusEffect", statusEffect, "EffectState");
+    s.SerializeRealField("percentChance", percentChance);
+    s.SerializeString("phraseText", phraseText);
+    s.SerializeBoolField("UseThoughtBubble", UseThoughtBubble);
+}
+
+namespace {
+template <typename Record>
+void SerializePair(Serializer& s, std::string& key, Record& record)
+{
+    if (!s.BeginField("pair", nullptr, false, TypeElement, &record))
+        return;
+    if (s.BeginField("string", nullptr, true, TypeString, &key))
+    {
+        s.Serialize(key);
+        s.EndField("string", true);
+    }
+    s.SerializeObject(record);
+    s.EndField("pair", false);
+}
+} // namespace
+
+template <typename Record>
+void SerializeInfoMap(Serializer& s, const char* name, std::map<std::string, Record>& map)
+{
+    if (!s.BeginField("list", name, false, TypeElement, &map))
+        return;
+    if (s.IsSaving())
+    {
+        uint32_t size = static_cast<uint32_t>(map.size());
+        s.SerializeNamed("size", size);
+        s.SerializeNamed("type", "pair");
+        for (auto& [key, record] : map)
+        {
+            std::string keyCopy = key;
+            SerializePair(s, keyCopy, record);
+        }
+    }
+    else
+    {
+        uint32_t size = 0;
+        s.SerializeNamed("size", size);
+        size = s.CapListCount(size);
+        map.clear();
+        std::pair<std::string, Record> working;
+        for (uint32_t i = 0; i < size && s.IsGood(); ++i)
+        {
+            SerializePair(s, working.first, working.second);
+            if (s.IsGood())
+                map.insert(working);
+        }
+    }
+    s.EndField("list", false);
+}
+
+template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, TrapInfo>&);
+template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, InvaderInfo>&);
+template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, SpawnBehaviorInfo>&);
+template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, SpawnerInfo>&);

@@ -1,0 +1,208 @@
+#include "game/logic/LogicLoom.h"
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "LOOM/script/ScriptManager.h"
+#include "game/level/Spawner.h"
+#include "game/level/TileComp.h"
+#include "game/level/TileMap.h"
+#include "game/level/Wall.h"
+#include "game/logic/DataController.h"
+#include "game/logic/PhraseBank.h"
+#include "graphics/GraphicsLoom.h"
+
+namespace {
+LogicLoom* sInstance = nullptr;
+
+// The loading screen shows only where there is a graphics loom.
+void RenderLoading()
+{
+    if (GraphicsLoom* graphics = GraphicsLoom::Instance())
+        graphics->RenderLoading();
+}
+} // namespace
+
+LogicLoom* LogicLoom::Create()
+{
+    sInstance = new (std::nothrow) LogicLoom();
+    return sInstance;
+}
+
+LogicLoom* LogicLoom::Instance()
+{
+    return sInstance;
+}
+
+LogicLoom::LogicLoom() = default;
+
+LogicLoom::~LogicLoom()
+{
+    Shutdown();
+    mCommands.RemoveAll();
+    if (sInstance == this)
+        sInstance = nullptr;
+}
+
+void LogicLoom::Init()
+{
+    mDataController = std::make_unique<DataController>();
+    mPhraseBank = std::make_unique<PhraseBank>();
+    mDataController->LoadGameData("Config/LogicData.xml");
+    LoadPhraseBank(*mPhraseBank, "Config/PhraseBank.xml");
+    ScriptManager& scripts = ScriptManager::Instance();
+    scripts.SetGlobalInt("InLevel", StateInLevel);
+    scripts.SetGlobalInt("QuitLevel", StateQuit);
+    scripts.SetGlobalInt("Victory", StateWon);
+    scripts.SetGlobalInt("Defeat", StateLost);
+}
+
+void LogicLoom::Shutdown()
+{
+    mDataController.reset();
+    mPhraseBank.reset();
+}
+
+void LogicLoom::RegisterTypes()
+{
+    CogFactory& cogs = CogFactory::Instance();
+    RegisterTileMap(cogs);
+    RegisterTileComp(cogs);
+    RegisterWall(cogs);
+    RegisterSpawner(cogs);
+
+    mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
+    mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
+    mCommands.Add("SetGameState", MakeConsoleCommand(this, &LogicLoom::SetGameState));
+    mCommands.Add("SetPoints", MakeConsoleCommand(this, &LogicLoom::SetPoints));
+    mCommands.Add("UpdateGameOverStats", MakeConsoleCommand(this, &LogicLoom::UpdateGameOverStats));
+    mCommands.Add("ResetGameClock", MakeConsoleCommand(this, &LogicLoom::ResetGameClock));
+    mCommands.Add("ChangeSettings", MakeConsoleCommand(this, &LogicLoom::ChangeSettings));
+    mCommands.Add("GetSettings", MakeConsoleCommand(this, &LogicLoom::GetSettings));
+    mCommands.Add("GenMap", MakeConsoleCommand(this, &LogicLoom::GenMap));
+
+    mCommands.Register("LogicCreateLevel", MakeConsoleCommand(this, &LogicLoom::LogicCreateLevel),
+                       "Creates the level by running the script");
+    mCommands.Register("SaveLevel", MakeConsoleCommand(this, &LogicLoom::SaveLevel),
+                       "Save current Level to Data Files (string)");
+}
+
+void LogicLoom::Update()
+{
+    if (!mDataController)
+        return;
+    // Named once: the per-frame publishing builds no strings.
+    static const std::string kNumInvaders = "NumInvaders";
+    static const std::string kKills = "Kills";
+    static const std::string kPoints = "Points";
+    static const std::string kLevelActive = "LevelActive";
+    static const std::string kGameState = "GameState";
+    ScriptManager& scripts = ScriptManager::Instance();
+    scripts.SetGlobalInt(kNumInvaders, mDataController->mLiveInvaders);
+    scripts.SetGlobalInt(kKills, mDataController->mKills);
+    scripts.SetGlobalInt(kPoints, mDataController->mPoints);
+    scripts.SetGlobalBool(kLevelActive, mDataController->mGameState == StateInLevel);
+    scripts.SetGlobalInt(kGameState, mDataController->mGameState);
+}
+
+void LogicLoom::SetCursorActive(bool active)
+{
+    if (mDataController)
+        mDataController->mCursorActive = active;
+}
+
+void LogicLoom::InvaderSpeech(bool on)
+{
+    if (mPhraseBank)
+        mPhraseBank->mEnabled = on;
+}
+
+void LogicLoom::SetGameState(int32_t state)
+{
+    if (mDataController)
+        mDataController->mGameState = state;
+}
+
+void LogicLoom::SetPoints(int32_t points)
+{
+    if (mDataController)
+        mDataController->SetPoints(points);
+}
+
+void LogicLoom::UpdateGameOverStats()
+{
+    if (Cog* menu = CogFactory::Instance().FindCogByName("MainMenu"))
+        menu->CallFunctionByName("UpdateGameOver");
+}
+
+void LogicLoom::ResetGameClock()
+{
+    if (gCoreEngine)
+        gCoreEngine->GetGameClock().Reset();
+}
+
+void LogicLoom::ChangeSettings(DisplaySettings settings)
+{
+    // The graphics loom has no display-mode change to hand the rest to yet.
+    if (mPhraseBank)
+        mPhraseBank->mEnabled = settings.mInvaderSpeech;
+}
+
+DisplaySettings LogicLoom::GetSettings()
+{
+    DisplaySettings settings;
+    if (GraphicsLoom* graphics = GraphicsLoom::Instance(); graphics && graphics->GetScreenWidth() > 0)
+    {
+        settings.mScreenWidth = graphics->GetScreenWidth();
+        settings.mScreenHeight = graphics->GetScreenHeight();
+    }
+    settings.mInvaderSpeech = mPhraseBank ? mPhraseBank->mEnabled : true;
+    return settings;
+}
+
+void LogicLoom::GenMap()
+{
+    // Map generation works on the scene's height map; without one there is nothing to generate.
+}
+
+void LogicLoom::LogicCreateLevel(std::string scriptFile)
+{
+    Console& console = Console::Instance();
+    console.Log("Starting Level: " + scriptFile, LogLoading);
+    RenderLoading();
+    console.Log("Reseting Level Data", LogLoading);
+    if (mDataController)
+        mDataController->ResetLevel();
+    console.Log("Loading Level Data", LogGeneral);
+    RenderLoading();
+    ScriptManager::Instance().RunScript(scriptFile);
+    RenderLoading();
+    console.Log("Done Loading", LogLoading);
+    if (GraphicsLoom* graphics = GraphicsLoom::Instance())
+        graphics->DoneLoading();
+}
+
+void LogicLoom::SaveLevel(std::string path)
+{
+    if (mTileMap)
+        mTileMap->SaveLevelFile(path);
+}
+
+std::string FormatGameClock(double seconds)
+{
+    const long long total = std::isfinite(seconds) && seconds > 0.0 && seconds < 9.0e18 ? static_cast<long long>(seconds) : 0;
+    char text[48];
+    std::snprintf(text, sizeof(text), "%lld:%02lld:%02lld", total / 3600, (total / 60) % 60, total % 60);
+    return text;
+}
+
+std::string FormatGameClock()
+{
+    return FormatGameClock(gCoreEngine ? gCoreEngine->GetGameClock().GetTime() : 0.0);
+}

@@ -1,0 +1,61 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "LOOM/calls/DisplaySettings.h"
+#include "LOOM/engine/Loom.h"
+#include "game/logic/OwnedCommands.h"
+
+class DataController;
+class PhraseBank;
+class TileMap;
+
+// The game-logic subsystem: owns the data controller and the phrase bank, registers the game's
+// component types, script functions and console commands, and publishes the game's counters
+// to the scripts every frame. Game components reach it through Instance.
+class LogicLoom : public Loom
+{
+public:
+    static LogicLoom* Create();
+    // Null before Create.
+    static LogicLoom* Instance();
+
+    ~LogicLoom() override;
+
+    void Init() override;
+    void Shutdown() override;
+    void RegisterTypes() override;
+    void Update() override;
+    void Unload() override {}
+    std::string GetName() override { return "Logic Loom"; }
+    std::string GetTypeName() override { return "LogicLoom"; }
+
+    // Script functions.
+    void SetCursorActive(bool active);
+    void InvaderSpeech(bool on);
+    void SetGameState(int32_t state);
+    void SetPoints(int32_t points);
+    void UpdateGameOverStats();
+    void ResetGameClock();
+    void ChangeSettings(DisplaySettings settings);
+    DisplaySettings GetSettings();
+    void GenMap();
+
+    // Console commands.
+    void LogicCreateLevel(std::string scriptFile);
+    void SaveLevel(std::string path);
+
+    std::unique_ptr<DataController> mDataController;
+    // The level's map; it sets and clears this itself. Null while no level exists.
+    TileMap* mTileMap = nullptr;
+    std::unique_ptr<PhraseBank> mPhraseBank;
+
+private:
+    LogicLoom();
+
+    OwnedCommands mCommands;
+};
+
+// The game clock's total time as h:mm:ss.
+std::string FormatGameClock();
+std::string FormatGameClock(double seconds);

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (fuzz/) with clang and runs each for a bounded time, starting
+# from seeds taken from the test data. Any crash, leak, sanitizer report or time-out fails.
+# Usage: scripts/fuzz.sh [seconds per harness, default 20] [harness ...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-20}
+shift || true
+build="$root/build/fuzz"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DLOOM_FUZZ=ON -DLOOM_BUILD_TESTS=OFF -DLOOM_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target fuzz_all -j"${LOOM_JOBS:-$(nproc)}"
+
+run="$build/run"
+rm -rf "$run"
+mkdir -p "$run/artifacts"
+export LOOM_ASSERT=continue ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+# The harnesses work in a scratch folder under the temp folder: keep it inside the run folder.
+export TMPDIR="$run/tmp"
+mkdir -p "$TMPDIR"
+
+seed()
+{
+    local harness=$1
+    shift
+    mkdir -p "$run/corpus/$harness"
+    for file in "$@"; do
+        [ -f "$file" ] && cp "$file" "$run/corpus/$harness/"
+    done
+    return 0
+}
+data="$root/tests/data"
+seed XmlLoaderFuzz "$data/all_fields.xml"
+seed XmlReaderFuzz "$data"/*.xml "$data"/cogs/*.xml "$root"/data/*.xml "$root"/data/Config/*.xml "$root"/data/Compositions/*.xml
+seed CogFileFuzz "$data"/cogs/*.xml "$root"/data/Compositions/*.xml
+seed QTreeSettingsFuzz "$root/data/Config/QTree.xml"
+seed EngineConfigFuzz "$root/data/config.xml" "$data/config.xml"
+seed ConsoleLineFuzz "$root"/fuzz/corpus/console_line/*
+seed LuaGFuzz "$root"/fuzz/corpus/lua_g/*
+mkdir -p "$run/corpus/BinaryLoaderFuzz"
+"$build/fuzz/BinarySeed" "$run/corpus/BinaryLoaderFuzz/all_fields.bin"
+
+harnesses=("$@")
+if [ ${#harnesses[@]} -eq 0 ]; then
+    for program in "$build"/fuzz/*Fuzz; do
+        harnesses+=("$(basename "$program")")
+    done
+fi
+failed=0
+for harness in "${harnesses[@]}"; do
+    log="$run/$harness.log"
+    mkdir -p "$run/corpus/$harness"  # a harness without seeds starts from nothing
+    if "$build/fuzz/$harness" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+        -print_final_stats=1 -artifact_prefix="$run/artifacts/$harness-" "$run/corpus/$harness" >"$log" 2>&1; then
+        echo "$harness: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') inputs, no fault"
+    else
+        echo "$harness: FAILED (log: $log)"
+        tail -n 40 "$log"
+        failed=1
+    fi
+done
+exit $failed

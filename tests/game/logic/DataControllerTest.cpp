@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/serial/XMLSaver.h"
+#include "game/logic/DataController.h"
+#include "game/logic/PhraseBank.h"
+#include "tests/game/GameSim.h"
+
+namespace {
+const std::string kTestData = std::string(LOOM_TEST_DATA) + "/game/";
+
+template <typename T>
+std::string SavedText(T& object, const TempDir& dir)
+{
+    XMLSaver saver;
+    EXPECT_TRUE(saver.Open(dir.Path("saved.xml")));
+    saver.SerializeObject(object);
+    saver.Close();
+    return TempDir::Read(dir.Path("saved.xml"));
+}
+
+int gTrapButtonCalls = 0;
+
+// A cog named "HUD" that counts its "CreateTrapButtons" calls.
+Cog* MakeRecordingHud(GameSim& sim)
+{
+    gTrapButtonCalls = 0;
+    sim.Cogs().RegisterFunction("RecordTrapButtons", MakeCogFunctor([](Cog*) { ++gTrapButtonCalls; }));
+    sim.Cogs().file(kTestData + "HUD.xml");
+    Cog* hud = sim.Cogs().Allocate("RecordingHud");
+    EXPECT_NE(hud, nullptr);
+    hud->SetName("HUD");
+    hud->Initialize();
+    return hud;
+}
+} // namespace
+
+TEST(GameData, DataFilesSaveBackByteForByte)
+{
+    TempDir dir;
+    const std::string data = GameDataFolder() + "/Config/";
+    DataController controller;
+    controller.LoadGameData(data + "LogicData.xml");
+    EXPECT_EQ(controller.mTrapInfo.size(), 6u);
+    EXPECT_EQ(controller.mTrapOrder, (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall"}));
+    EXPECT_EQ(controller.mInvaderInfo.size(), 5u);
+    EXPECT_EQ(controller.GetTrapInfo("poison").widthTileSize, 3);
+    EXPECT_EQ(SavedText(controller, dir), TempDir::Read(data + "LogicData.xml"));
+
+    PhraseBank bank;
+    LoadPhraseBank(bank, data + "PhraseBank.xml");
+    for (int32_t situation = 0; situation < PhraseBank::kSituationCount; ++situation)
+        EXPECT_FALSE(bank.GetSituation(situation).empty()) << situation;
+    EXPECT_EQ(SavedText(bank, dir), TempDir::Read(data + "PhraseBank.xml"));
+}
+
+TEST(GameData, EmptyElementsCarryTheEntryBeforeAndRepeatedKeysKeepTheFirst)
+{
+    DataController controller;
+    controller.LoadGameData(kTestData + "CarryOver.xml");
+    ASSERT_EQ(controller.mTrapInfo.size(), 3u);
+    const TrapInfo& zap = controller.mTrapInfo.at("zap");
+    const TrapInfo& bolt = controller.mTrapInfo.at("bolt");
+    const TrapInfo& net = controller.mTrapInfo.at("net");
+    EXPECT_EQ(zap.trapKey, 'Z');
+    EXPECT_EQ(zap.creditCost, 5) << "the first entry starts from the defaults";
+    EXPECT_FALSE(zap.MustOrient);
+    EXPECT_FLOAT_EQ(zap.MaxDuration, -1.0f);
+    EXPECT_EQ(zap.trapDescription, "First");
+    EXPECT_EQ(bolt.widthTileSize, 3);
+    EXPECT_EQ(bolt.MaxUses, 4);
+    EXPECT_EQ(bolt.creditCost, 12);
+    EXPECT_EQ(net.trapKey, 'B');
+    EXPECT_EQ(net.trapModelFile, "Models\\Bolt.lmf");
+    EXPECT_TRUE(net.MustOrient);
+    EXPECT_EQ(net.creditCost, 12);
+    EXPECT_EQ(net.depthTileSize, 1);
+    EXPECT_FLOAT_EQ(net.MaxDuration, 2.5f);
+    EXPECT_EQ(net.trapDescription, "Second");
+    EXPECT_TRUE(zap.enabled && bolt.enabled && net.enabled);
+}
+
+TEST(GameData, PhraseListsStartFromDefaultRecords)
+{
+    PhraseBank bank;
+    EXPECT_TRUE(bank.mEnabled);
+    LoadPhraseBank(bank, kTestData + "ThreePhrases.xml");
+    ASSERT_EQ(bank.mPhrases.size(), 3u);
+    const PhraseRecord& blank = bank.mPhrases[1];
+    EXPECT_EQ(blank.invaderName, "All");
+    EXPECT_EQ(blank.situation, 0);
+    EXPECT_EQ(blank.statusEffect, 0);
+    EXPECT_FLOAT_EQ(blank.percentChance, 0.25f);
+    EXPECT_EQ(blank.phraseText, "I am a banana!");
+    EXPECT_FALSE(blank.UseThoughtBubble);
+    EXPECT_EQ(bank.mPhrases[0].statusEffect, 2);
+    EXPECT_TRUE(bank.mPhrases[0].UseThoughtBubble);
+    EXPECT_EQ(bank.GetSituation(8), (std::vector<uint32_t>{0, 2}));
+    EXPECT_EQ(bank.GetSituation(0), (std::vector<uint32_t>{1}));
+    EXPECT_TRUE(bank.GetSituation(10).empty());
+}
+
+TEST(GameData, UnknownNamesAssertAndFallBack)
+{
+    DataController controller;
+    const int before = AssertFailureCount();
+    const uint32_t since = Console::Instance().GetEntryCounter();
+    // Nothing loaded: a scratch default record, and a log line naming the request.
+    TrapInfo& scratch = controller.GetTrapInfo("laser");
+    EXPECT_EQ(scratch.creditCost, 5);
+    EXPECT_EQ(controller.GetInvaderInfo("ghost").invaderIndex, 0);
+    EXPECT_EQ(controller.GetSpawnInfo("x").behaviorDescription, "A spawning behavior");
+    EXPECT_EQ(controller.GetSpawnerInfo("y").spawnerDescription, "An invader spawner");
+    EXPECT_EQ(AssertFailureCount() - before, 4);
+    EXPECT_GE(Console::Instance().GetEntryCounter() - since, 4u);
+
+    controller.LoadGameData(GameDataFolder() + "/Config/LogicData.xml");
+    EXPECT_EQ(&controller.GetTrapInfo("laser"), &controller.mTrapInfo.at("fan")) << "the smallest key answers";
+    EXPECT_EQ(&controller.GetInvaderInfo("ghost"), &controller.mInvaderInfo.at("bomber"));
+    EXPECT_TRUE(controller.HasTrapInfo("wall"));
+    EXPECT_FALSE(controller.HasTrapInfo("Wall"));
+    EXPECT_TRUE(controller.HasSpawnerInfo("spawner"));
+}
+
+TEST(DataController, RecordKillCountsByKind)
+{
+    struct Case
+    {
+        int32_t kind;
+        int32_t LevelStats::*counter; // null: no counter moves
+        bool credited;
+    } cases[] = {
+        {0, nullptr, false},
+        {1, &LevelStats::physicsKills, true},
+        {2, &LevelStats::trapKills, true},
+        {3, &LevelStats::statusKills, true},
+        {4, &LevelStats::explosionKills, true},
+        {5, &LevelStats::suicides, false},
+        {6, nullptr, true},
+        {7, nullptr, true},
+    };
+    for (const Case& c : cases)
+    {
+        DataController data;
+        data.mLiveInvaders = 3;
+        data.RecordKill("grunt", c.kind, 7);
+        data.RecordKill("grunt", c.kind, 7);
+        EXPECT_EQ(data.mKills, 2) << c.kind;
+        EXPECT_EQ(data.mLiveInvaders, 1) << c.kind;
+        const LevelStats& s = data.mStats;
+        for (int32_t LevelStats::*counter : {&LevelStats::physicsKills, &LevelStats::trapKills, &LevelStats::statusKills,
+                                             &LevelStats::explosionKills, &LevelStats::suicides})
+            EXPECT_EQ(s.*counter, counter == c.counter ? 2 : 0) << c.kind;
+        EXPECT_EQ(data.GetPoints(), c.credited ? 114 : 100) << c.kind;
+        EXPECT_EQ(s.pointsEarned, c.credited ? 14 : 0) << c.kind;
+        EXPECT_EQ(s.killsByInvader.count("grunt") ? s.killsByInvader.at("grunt") : 0, c.credited ? 2 : 0) << c.kind;
+    }
+}
+
+TEST(DataController, PointsStatisticsAndExitTexts)
+{
+    DataController data;
+    data.SpendPoints(30);
+    data.SetPoints(20);
+    data.SpendPoints(30);
+    EXPECT_EQ(data.GetPoints(), 0);
+    EXPECT_EQ(data.mStats.pointsUsed, 60);
+    data.EarnPoints(-5);
+    EXPECT_EQ(data.GetPoints(), -5);
+    EXPECT_EQ(data.mStats.pointsEarned, -5);
+    data.RecordTrapLost("fan", 4);
+    data.RecordTrapLost("fan", 2);
+    EXPECT_EQ(data.mStats.trapsLost.at("fan"), 2);
+
+    const uint32_t generation = data.mLevelGeneration;
+    data.mMaxKills = 9;
+    data.mEditMode = true;
+    data.mGameState = StateInLevel;
+    data.ResetLevel();
+    EXPECT_EQ(data.GetPoints(), 100);
+    EXPECT_EQ(data.mMaxKills, 0);
+    EXPECT_FALSE(data.mEditMode);
+    EXPECT_TRUE(data.mStats.trapsLost.empty());
+    EXPECT_EQ(data.mGameState, StateQuit);
+    EXPECT_EQ(data.mLevelGeneration, generation + 1);
+
+    const std::pair<int32_t, const char*> texts[] = {
+        {0, "YOU ARE STILL PLAYING!"}, {1, "YOU QUIT!"}, {2, "YOU WON!"}, {3, "YOU LOST!"},
+        {4, "YOU WERE DISCONNECTED!"}, {7, "ERROR Invalid Exit"}, {-1, "ERROR Invalid Exit"}};
+    for (const auto& [state, text] : texts)
+    {
+        data.mGameState = state;
+        EXPECT_EQ(data.ExitReasonText(), text);
+    }
+}
+
+TEST(DataController, TrapCommandsTellTheHudAndThePreview)
+{
+    GameSim sim;
+    MakeRecordingHud(sim);
+    DataController& data = sim.Data();
+    auto enabled = [&](const char* name) { return data.mTrapInfo.at(name).enabled; };
+
+    sim.Run("DisableTrap spikes"); // not in a level: the HUD is not told
+    EXPECT_FALSE(enabled("spikes"));
+    EXPECT_EQ(gTrapButtonCalls, 0);
+
+    sim.Run("SetGameState 0");
+    struct Step
+    {
+        const char* line;
+        int hudCalls;
+    } steps[] = {
+        {"DisableTrap hammer", 1}, {"DisableTrap hammer", 1}, {"DisableTrap nothing", 1},
+        {"EnableTrap hammer", 2},  {"EnableTrap hammer", 2},  {"EnableTrap nothing", 2},
+        {"SetPoints 40", 3},
+    };
+    for (const Step& step : steps)
+    {
+        data.mDropPreview.mAllowed = false;
+        sim.Run(step.line);
+        EXPECT_EQ(gTrapButtonCalls, step.hudCalls) << step.line;
+        if (std::string(step.line).rfind("EnableTrap", 0) == 0)
+        {
+            EXPECT_TRUE(data.mDropPreview.mAllowed) << step.line;
+        }
+    }
+    EXPECT_TRUE(enabled("hammer"));
+    EXPECT_EQ(data.GetPoints(), 40);
+
+    data.mDropPreview.mTrapName = "spring";
+    data.mDropPreview.mMode = DropPreview::ModeTrap;
+    sim.Run("DisableTrap fan");
+    EXPECT_EQ(data.mDropPreview.mMode, DropPreview::ModeTrap);
+    sim.Run("DisableTrap spring");
+    EXPECT_EQ(data.mDropPreview.mMode, DropPreview::ModeNone);
+
+    data.mDropPreview.mMode = DropPreview::ModeTrap;
+    sim.Run("SetGameState 1");
+    const int before = gTrapButtonCalls;
+    sim.Run("DisableTrapAll");
+    EXPECT_EQ(gTrapButtonCalls, before + 1) << "told whatever the state";
+    EXPECT_EQ(data.mDropPreview.mMode, DropPreview::ModeTrap);
+    for (const auto& [name, info] : data.mTrapInfo)
+        EXPECT_FALSE(info.enabled) << name;
+
+    sim.Run("DeactivateTrapDrop");
+    EXPECT_FALSE(data.mDropPreview.mAllowed);
+    EXPECT_EQ(data.mDropPreview.mMode, DropPreview::ModeNone);
+    sim.Run("ActivateTrapDrop");
+    EXPECT_TRUE(data.mDropPreview.mAllowed);
+    sim.Run("SetInvSpeed 2.5");
+    sim.Run("SetMaxKills 12");
+    sim.Run("EarnPoints 5");
+    sim.Run("KillAllInvaders");
+    sim.Run("DestroyAllTraps");
+    EXPECT_FLOAT_EQ(data.mInvaderBaseSpeed, 2.5f);
+    EXPECT_EQ(data.mMaxKills, 12);
+    EXPECT_EQ(data.GetPoints(), 45);
+}

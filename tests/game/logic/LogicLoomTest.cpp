@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <lua.hpp>
+#include <string>
+#include <vector>
+
+#include "LOOM/script/ScriptManager.h"
+#include "game/logic/PhraseBank.h"
+#include "tests/game/GameSim.h"
+
+namespace {
+double GlobalNumber(const char* name)
+{
+    lua_State* L = ScriptManager::Instance().GetState();
+    lua_getglobal(L, name);
+    const double value = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : std::nan("");
+    lua_pop(L, 1);
+    return value;
+}
+
+int GlobalType(const char* name)
+{
+    lua_State* L = ScriptManager::Instance().GetState();
+    lua_getglobal(L, name);
+    const int type = lua_type(L, -1);
+    const bool truth = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 1);
+    return type == LUA_TBOOLEAN ? (truth ? 100 : 101) : type;
+}
+
+std::vector<std::string> LoggedSince(uint32_t mark)
+{
+    std::vector<std::string> texts;
+    const Console& console = Console::Instance();
+    for (uint32_t i = console.GetEntryCounter() - mark; i > 0; --i)
+        texts.push_back(console.GetEntries().FromNewest(i - 1).mText);
+    return texts;
+}
+
+void StartLevelOne(GameSim& sim)
+{
+    sim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua");
+}
+} // namespace
+
+TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonOnTheSurvivalTimer)
+{
+    GameSim sim;
+    EXPECT_EQ(GlobalNumber("InLevel"), 0);
+    EXPECT_EQ(GlobalNumber("QuitLevel"), 1);
+    EXPECT_EQ(GlobalNumber("Victory"), 2);
+    EXPECT_EQ(GlobalNumber("Defeat"), 3);
+    sim.Step();
+    EXPECT_EQ(GlobalType("LevelActive"), 101) << "state 1 after the reset";
+
+    const uint32_t mark = Console::Instance().GetEntryCounter();
+    StartLevelOne(sim);
+    const std::vector<std::string> logged = LoggedSince(mark);
+    std::vector<std::string> steps;
+    for (const std::string& text : logged)
+        if (text.rfind("Starting Level", 0) == 0 || text == "Reseting Level Data" || text == "Loading Level Data" ||
+            text == "Done Loading")
+            steps.push_back(text);
+    EXPECT_EQ(steps, (std::vector<std::string>{"Starting Level: Scripts\\Levels\\L1.lua", "Reseting Level Data",
+                                               "Loading Level Data", "Done Loading"}));
+
+    DataController& data = sim.Data();
+    TileMap* map = sim.Logic().mTileMap;
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->GetGridWidth(), 128);
+    EXPECT_EQ(map->GetTileScale(), 4.0f);
+    Cog* tower = sim.Cogs().FindCogByName("Tower");
+    ASSERT_NE(tower, nullptr);
+    EXPECT_TRUE(static_cast<TileComp*>(tower->GetComponent(TileComp::kTypeId))->IsPlaced());
+    EXPECT_EQ(sim.Cogs().GetGroupCogs("walls").size(), 52u);
+    EXPECT_EQ(sim.Cogs().GetGroupCogs("spawners").size(), 3u);
+    for (Cog* spawner : sim.Cogs().GetGroupCogs("spawners"))
+    {
+        const std::vector<Cog*>& active = sim.Cogs().GetActiveCogs();
+        EXPECT_EQ(std::find(active.begin(), active.end(), spawner), active.end()) << "spawners take no frame time";
+    }
+    EXPECT_FALSE(map->GetTile(10, 2).buildable);
+    EXPECT_FALSE(map->GetTile(36, 80).passable) << "a superwall";
+    EXPECT_TRUE(map->GetTile(63, 80).passable) << "the gap";
+    EXPECT_EQ(data.GetPoints(), 150);
+    EXPECT_EQ(data.mMaxKills, 40);
+    EXPECT_EQ(data.mGameState, StateInLevel);
+
+    sim.Step();
+    EXPECT_EQ(GlobalType("LevelActive"), 100);
+    EXPECT_EQ(GlobalNumber("Points"), 150);
+    EXPECT_EQ(GlobalNumber("GameState"), 0);
+    EXPECT_EQ(GlobalNumber("Kills"), 0);
+    EXPECT_EQ(GlobalNumber("NumInvaders"), 0);
+    EXPECT_EQ(data.ExitReasonText(), "YOU ARE STILL PLAYING!");
+
+    ASSERT_TRUE(sim.StepUntil([&] { return data.mGameState != StateInLevel; }, 125 * 60));
+    EXPECT_EQ(data.mGameState, StateWon);
+    EXPECT_GE(sim.Engine().GetGameClock().GetTime(), 119.9);
+    EXPECT_EQ(FormatGameClock(), "0:02:00");
+    sim.Step();
+    EXPECT_EQ(GlobalType("LevelActive"), 101);
+    EXPECT_EQ(GlobalNumber("GameState"), 2);
+    EXPECT_EQ(data.ExitReasonText(), "YOU WON!");
+}
+
+TEST(LogicLoom, LevelOneIsLostWhenTheTowerGoes)
+{
+    GameSim sim;
+    StartLevelOne(sim);
+    sim.Step(30);
+    ASSERT_EQ(sim.Data().mGameState, StateInLevel);
+    Cog* tower = sim.Cogs().FindCogByName("Tower");
+    ASSERT_NE(tower, nullptr);
+    EXPECT_EQ(GlobalType("Tower"), LUA_TUSERDATA);
+    sim.Cogs().Destroy(tower);
+    sim.Step(2);
+    EXPECT_EQ(GlobalType("Tower"), LUA_TNIL);
+    EXPECT_EQ(sim.Data().mGameState, StateLost);
+    EXPECT_EQ(sim.Data().ExitReasonText(), "YOU LOST!");
+    sim.Step(); // the loom publishes before the scripts run, so the global follows a frame later
+    EXPECT_EQ(GlobalNumber("GameState"), 3);
+}
+
+TEST(LogicLoom, HardRestartsLeaveNoCommandOnFreedMemory)
+{
+    {
+        GameSim sim;
+        StartLevelOne(sim);
+        for (int i = 0; i < 2; ++i)
+        {
+            sim.Run("restart");
+            sim.Step();
+        }
+        EXPECT_EQ(sim.Logic().mTileMap, nullptr);
+        sim.Run("EarnPoints 5");
+        sim.Run("DisableTrap fan");
+        sim.Run("InvaderSpeech false");
+        EXPECT_EQ(sim.Data().GetPoints(), 105);
+        EXPECT_FALSE(sim.Data().mTrapInfo.at("fan").enabled);
+        EXPECT_FALSE(sim.Logic().mPhraseBank->mEnabled);
+        StartLevelOne(sim);
+        EXPECT_NE(sim.Logic().mTileMap, nullptr);
+    }
+    for (const char* name : {"EnableTrap", "EarnPoints", "SayPhrase", "LogicCreateLevel", "SetGameState", "GetSettings"})
+        EXPECT_EQ(Console::Instance().FindCommand(name), nullptr) << name;
+    Console::Instance().ExecuteLine("EarnPoints 5");
+    EXPECT_EQ(LogicLoom::Instance(), nullptr);
+}
+
+TEST(LogicLoom, SettingsCarryTheSpeechFlagAndSaveLevelNeedsALevel)
+{
+    GameSim sim;
+    LogicLoom& logic = sim.Logic();
+    logic.InvaderSpeech(false);
+    EXPECT_FALSE(logic.GetSettings().mInvaderSpeech);
+    DisplaySettings settings;
+    settings.mInvaderSpeech = true;
+    logic.ChangeSettings(settings);
+    EXPECT_TRUE(logic.mPhraseBank->mEnabled);
+    settings.mInvaderSpeech = false;
+    logic.ChangeSettings(settings);
+    EXPECT_FALSE(logic.GetSettings().mInvaderSpeech);
+
+    sim.Run("UpdateGameOverStats"); // no menu: nothing happens
+    sim.Run("SaveLevel Levels/Early");
+    EXPECT_FALSE(std::filesystem::exists(sim.Path("Levels/Early.bin")));
+    StartLevelOne(sim);
+    sim.Run("SaveLevel Levels/Later");
+    EXPECT_TRUE(std::filesystem::exists(sim.Path("Levels/Later.bin")));
+    EXPECT_TRUE(std::filesystem::exists(sim.Path("Levels/Later.xml")));
+}
+
+TEST(LogicLoom, GameClockTextIsHoursMinutesSeconds)
+{
+    const std::pair<double, const char*> cases[] = {
+        {3725.9, "1:02:05"}, {59.0, "0:00:59"}, {0.0, "0:00:00"}, {36000.0, "10:00:00"}, {-3.0, "0:00:00"},
+        {std::nan(""), "0:00:00"},
+    };
+    for (const auto& [seconds, text] : cases)
+        EXPECT_EQ(FormatGameClock(seconds), text) << seconds;
+}
+
+TEST(LogicLoom, ARunningScriptCanCreateTheLevel)
+{
+    GameSim sim;
+    std::ofstream(sim.Path("Scripts/Go.lua")) << "G.LogicCreateLevel(\"Scripts\\\\Levels\\\\L1.lua\")\nStarted = 1\n";
+    ScriptManager::Instance().RunScript("Scripts/Go.lua");
+    EXPECT_EQ(GlobalNumber("Started"), 1);
+    EXPECT_NE(sim.Logic().mTileMap, nullptr);
+    EXPECT_EQ(sim.Data().mGameState, StateInLevel);
+    EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
+}

@@ -1,0 +1,42 @@
+// Writes the game's level files into a data folder: make_levels <data folder>.
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Positional.h"
+#include "game/logic/LogicLoom.h"
+#include "tools/LevelBuilder.h"
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "usage: make_levels <data folder>\n");
+        return 2;
+    }
+    std::error_code ec;
+    std::filesystem::current_path(argv[1], ec);
+    if (ec)
+    {
+        std::fprintf(stderr, "make_levels: cannot enter %s\n", argv[1]);
+        return 1;
+    }
+    SetDataPathFromCwd();
+    CogFactory& cogs = CogFactory::Instance();
+    RegisterPositional(cogs);
+    std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
+    logic->RegisterTypes();
+    logic->Init();
+    const bool built = BuildLevelOne(cogs);
+    cogs.DestroyAll();
+    logic.reset();
+    if (!built)
+    {
+        std::fprintf(stderr, "make_levels: the level could not be built\n");
+        return 1;
+    }
+    std::printf("make_levels: wrote Levels/L1.xml and Levels/L1.bin\n");
+    return 0;
+}
