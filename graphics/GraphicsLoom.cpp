@@ -20,6 +20,7 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/ModelStoreSet.h"
+#include "graphics/model/ModelStores.h"
 #include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
@@ -202,6 +203,15 @@ void GraphicsLoom::Init()
         mShaders.Load(*mDevice, mPixelShader20);
         mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
         CreateVertexDeclarations();
+    }
+    else
+    {
+        mGui->Init(nullptr, present.mWidth, present.mHeight);
+    }
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
+    if (mDevice)
+    {
+        // The water and the sky hold meshes from the stores.
         mWater = std::make_unique<Water>();
         mSky = std::make_unique<SkyDome>();
         mSun = std::make_unique<Sun>();
@@ -210,11 +220,6 @@ void GraphicsLoom::Init()
         mSun->Init();
         mSky->Init();
     }
-    else
-    {
-        mGui->Init(nullptr, present.mWidth, present.mHeight);
-    }
-    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     if (!mCommands)
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
@@ -514,6 +519,10 @@ void GraphicsLoom::CreateVertexDeclarations()
     mVertexDeclarations.clear();
     for (const auto& elements : kDeclarations)
         mVertexDeclarations.push_back(mDevice->CreateVertexLayout(elements));
+    // Meshes draw with these: after a reset they must not keep the old ones.
+    if (mModelStores)
+        for (size_t i = 0; i < std::size(ModelStores::sLayouts); ++i)
+            ModelStores::sLayouts[i] = i < mVertexDeclarations.size() ? mVertexDeclarations[i].get() : nullptr;
 }
 
 void GraphicsLoom::SetVertexDeclaration(uint32_t index)
@@ -612,6 +621,9 @@ void GraphicsLoom::OnDeviceLost()
 {
     Console::Instance().Log("Graphics Device Lost", LogInit);
     mVertexDeclarations.clear();
+    if (mModelStores)
+        for (VertexLayout*& layout : ModelStores::sLayouts)
+            layout = nullptr;
     if (Terrain* terrain = GetTerrain())
         terrain->OnDeviceLost();
     if (mWater)

@@ -1,19 +1,14 @@
 #include "graphics/scenery/SkyDome.h"
 
-#include <cmath>
-#include <vector>
-
+#include "LOOM/assets/AssetManager.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/effect/Shader.h"
+#include "graphics/model/Mesh.h"
+#include "graphics/model/ModelStores.h"
 #include "graphics/sky/Sun.h"
 
-namespace {
-constexpr int kRings = 12;
-constexpr int kSegments = 24;
-constexpr float kPi = 3.14159265358979f;
-} // namespace
 
 SkyDome::SkyDome()
 {
@@ -29,56 +24,15 @@ SkyDome::~SkyDome()
 
 void SkyDome::Init()
 {
-    GraphicsLoom* loom = GraphicsLoom::Instance();
-    if (!mDomeVertices && loom && loom->GetDevice())
-        BuildDome(*loom->GetDevice());
+    if (!mDome && ModelStores::sMeshes)
+    {
+        mDome = ModelStores::sMeshes->Get("Models\\skydome.lmf");
+        ++mDomeLoads;
+    }
     mCloudTexture.SetFile("Textures/cloudsbump.dds");
     mCubeActive = false;
     mSkyActive = true;
     mCloudsActive = true;
-}
-
-// A unit sphere around the eye; radius 1 sits inside the sky projection's far plane of 2.
-void SkyDome::BuildDome(GraphicsDevice& device)
-{
-    static const VertexElement kElements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                              {12, VertexType::Float2, VertexSemantic::TexCoord, 0}};
-    mLayout = device.CreateVertexLayout(kElements);
-    std::vector<float> vertices;
-    for (int r = 0; r <= kRings; ++r)
-    {
-        const float theta = kPi * float(r) / float(kRings);
-        for (int s = 0; s <= kSegments; ++s)
-        {
-            const float phi = 2.0f * kPi * float(s) / float(kSegments);
-            const float x = std::sin(theta) * std::cos(phi), y = std::cos(theta), z = std::sin(theta) * std::sin(phi);
-            for (float v : {x, y, z, float(s) / float(kSegments), float(r) / float(kRings)})
-                vertices.push_back(v);
-        }
-    }
-    std::vector<uint16_t> indices;
-    for (int r = 0; r < kRings; ++r)
-    {
-        for (int s = 0; s < kSegments; ++s)
-        {
-            const uint16_t a = uint16_t(r * (kSegments + 1) + s), b = uint16_t(a + kSegments + 1);
-            for (uint16_t i : {a, b, uint16_t(a + 1), uint16_t(a + 1), b, uint16_t(b + 1)})
-                indices.push_back(i);
-        }
-    }
-    const uint32_t vertexBytes = uint32_t(vertices.size() * sizeof(float));
-    const uint32_t indexBytes = uint32_t(indices.size() * sizeof(uint16_t));
-    mDomeVertices = device.CreateVertexBuffer(vertexBytes, false);
-    mDomeIndices = device.CreateIndexBuffer(indexBytes, false, false);
-    if (!mDomeVertices || !mDomeIndices || !mDomeVertices->Write(0, vertices.data(), vertexBytes) ||
-        !mDomeIndices->Write(0, indices.data(), indexBytes))
-    {
-        mDomeVertices.reset();
-        mDomeIndices.reset();
-        return;
-    }
-    mDomeTriangles = uint32_t(indices.size() / 3);
-    ++mDomeBuilds;
 }
 
 void SkyDome::LoadCubeMap(std::string file)
@@ -105,13 +59,11 @@ void SkyDome::LoadCubeMap(std::string file)
 void SkyDome::DrawDome(GraphicsDevice& device, Shader& shader)
 {
     const uint32_t passes = shader.Begin();
-    device.SetVertexLayout(mLayout.get());
+    mDome->BindBuffers(device);
     for (uint32_t pass = 0; pass < passes; ++pass)
     {
         shader.BeginPass(pass);
-        device.SetStreamSource(mDomeVertices.get(), 0, 5 * sizeof(float));
-        device.SetIndices(mDomeIndices.get());
-        device.DrawIndexed(PrimitiveType::TriangleList, 0, 0, mDomeTriangles);
+        mDome->DrawPart(device, 0);
         shader.EndPass();
     }
     shader.End();
@@ -121,7 +73,7 @@ void SkyDome::Render(GraphicsLoom& loom, Sun* sun)
 {
     mLayersDrawn = 0;
     GraphicsDevice* device = loom.GetDevice();
-    if (!device || !mDomeVertices)
+    if (!device || !mDome || mDome->GetPartCount() == 0)
         return;
     const Matrix4 skyProjection = Matrix4::PerspectiveFovLH(0.6283185f, 1.0f, 0.01f, 2.0f);
     Matrix4 view = device->GetTransform(TransformKind::View);
@@ -176,9 +128,9 @@ void SkyDome::OnLostDevice() {}
 
 void SkyDome::Release()
 {
-    mDomeVertices.reset();
-    mDomeIndices.reset();
-    mLayout.reset();
+    if (mDome)
+        mDome->Release();
+    mDome = nullptr;
     mCubeTexture.Release();
     mCloudTexture.Release();
 }

@@ -7,6 +7,7 @@
 #include "graphics/resource/Texture.h"
 
 class GraphicsLoom;
+class Mesh;
 class Shader;
 class Sun;
 
@@ -33,16 +34,14 @@ public:
     TextureRef mCubeTexture;
     // The layers the last Render drew.
     uint32_t GetLayersDrawn() const { return mLayersDrawn; }
-    uint32_t GetDomeBuilds() const { return mDomeBuilds; }
+    uint32_t GetDomeLoads() const { return mDomeLoads; }
+    const Mesh* GetDome() const { return mDome; }
 
 private:
-    void BuildDome(GraphicsDevice& device);
     void DrawDome(GraphicsDevice& device, Shader& shader);
 
-    std::unique_ptr<GpuBuffer> mDomeVertices;
-    std::unique_ptr<GpuBuffer> mDomeIndices;
-    std::unique_ptr<VertexLayout> mLayout;
-    uint32_t mDomeTriangles = 0;
-    uint32_t mDomeBuilds = 0;
+    // Held from the mesh store: "Models\skydome.lmf", radius 1.
+    Mesh* mDome = nullptr;
+    uint32_t mDomeLoads = 0;
     uint32_t mLayersDrawn = 0;
 };

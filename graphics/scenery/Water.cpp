@@ -2,11 +2,14 @@
 
 #include <vector>
 
+#include "LOOM/assets/AssetManager.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/math/Plane.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/effect/Shader.h"
+#include "graphics/model/Mesh.h"
+#include "graphics/model/ModelStores.h"
 
 namespace {
 struct GridVertex
@@ -28,6 +31,8 @@ Water::~Water()
 
 void Water::Init()
 {
+    if (!mModel && ModelStores::sMeshes)
+        mModel = ModelStores::sMeshes->Get("Models/Water.LMF");
     mBump.SetFile("Textures/water.png");
     mWaveScale = 0.045f;
     mActive = false;
@@ -102,6 +107,9 @@ void Water::OnLostDevice()
 void Water::Release()
 {
     OnLostDevice();
+    if (mModel)
+        mModel->Release();
+    mModel = nullptr;
     mBump.Release();
     if (mCommands)
     {

@@ -7,6 +7,7 @@
 #include "graphics/resource/Texture.h"
 
 class GraphicsLoom;
+class Mesh;
 
 // The reflective water plane: the loom draws the scene mirrored about it into a target, then
 // the water surface samples that target through a wavy bump texture. Off until "WaterActive".
@@ -36,10 +37,13 @@ public:
     GpuTexture* GetReflection() const { return mReflection.get(); }
     uint32_t GetGridTriangles() const { return (mGridWidth - 1) * (mGridDepth - 1) * 2; }
     bool HasGrid() const { return mGrid != nullptr; }
+    const Mesh* GetModel() const { return mModel; }
 
 private:
     void BuildGrid(GraphicsDevice& device);
 
+    // Held while the water lives; the surface itself is the grid.
+    Mesh* mModel = nullptr;
     TextureRef mBump;
     std::unique_ptr<GpuTexture> mReflection;
     std::unique_ptr<GpuBuffer> mGrid;
