@@ -30,4 +30,5 @@ fi
 "$(tool make_sounds)" "$out"
 "$(tool make_splash)" "$out/InvaderLoading.bmp"
 "$(tool fontgen)" /usr/share/fonts/truetype/dejavu "$out"
+"$(tool terragen)" "$out"
 "$(tool make_levels)" "$out" > /dev/null
