@@ -429,6 +429,29 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
         ok = SavePng(t / "MapIcons.png", icons) && ok;
     }
 
+    // The levels' ground: 257 x 257 heights (grey / 255 x the height scale) spread over the
+    // 512-unit field, nearly flat so the tiles' objects stand on it, with low swells for the eye.
+    {
+        constexpr int kSize = 257;
+        std::vector<uint8_t> grey(size_t(kSize) * kSize * 3);
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x)
+            {
+                const float n = Fractal(uint32_t(x), uint32_t(y), 256, 30);
+                const auto v = uint8_t(std::lround(std::max(0.0f, n - 0.35f) * 24.0f));
+                uint8_t* p = &grey[(size_t(y) * kSize + size_t(x)) * 3];
+                p[0] = p[1] = p[2] = v;
+            }
+        std::vector<uint8_t> bmp;
+        ok = stbi_write_bmp_to_func(
+                 [](void* context, void* data, int n) {
+                     auto* out = static_cast<std::vector<uint8_t>*>(context);
+                     out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
+                 },
+                 &bmp, kSize, kSize, 3, grey.data()) != 0 &&
+             WriteBytes(data / "Data" / "LevelHeight.bmp", bmp.data(), bmp.size()) && ok;
+    }
+
     // The trap buttons' frames: plain and under the mouse.
     for (const auto& [file, glow] : {std::pair<const char*, float>{"Normal", 0.0f}, {"Highlight", 1.0f}})
     {
