@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "LOOM/engine/CoreEngine.h"
+#include "app/TestInput.h"
 #include "audio/AudioLoom.h"
 #include "game/logic/LogicLoom.h"
 #include "graphics/GraphicsLoom.h"
@@ -19,6 +20,7 @@ int main()
         PlatformWindow::Destroy();
         return 1;
     }
+    RegisterTestInput();
     LoomFactories looms;
     looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
     looms.mIO = []() -> Loom* { return IOLoom::Create(); };

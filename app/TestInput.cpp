@@ -1,0 +1,88 @@
+#include "app/TestInput.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+
+namespace {
+
+// Events go through SDL's queue, so the window and the input loom see them as they would a
+// person's: the window takes one per frame.
+void Push(SDL_Event& event)
+{
+    if (SDL_PushEvent(&event) < 0)
+        Console::Instance().Log(std::string("TestInput: event not queued: ") + SDL_GetError(), LogError);
+}
+
+uint32_t WindowId()
+{
+    SDL_Window* window = SDL_GetMouseFocus();
+    if (!window)
+        window = SDL_GetKeyboardFocus();
+    return window ? SDL_GetWindowID(window) : 0;
+}
+
+void PushMouseMove(int32_t x, int32_t y)
+{
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = WindowId();
+    event.motion.x = x;
+    event.motion.y = y;
+    Push(event);
+}
+
+// Button 0 left, 1 right, 2 middle, at the last pushed position.
+void PushMouseButton(int32_t button, bool down, int32_t x, int32_t y)
+{
+    if (button < 0 || button > 2)
+    {
+        Console::Instance().Log("TestInput: no mouse button " + std::to_string(button), LogError);
+        return;
+    }
+    static const uint8_t kButtons[3] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE};
+    SDL_Event event{};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.windowID = WindowId();
+    event.button.button = kButtons[button];
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    Push(event);
+}
+
+void PushKey(std::string name, bool down)
+{
+    const SDL_Scancode code = SDL_GetScancodeFromName(name.c_str());
+    if (code == SDL_SCANCODE_UNKNOWN)
+    {
+        Console::Instance().Log("TestInput: no key named " + name, LogError);
+        return;
+    }
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.windowID = WindowId();
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = code;
+    event.key.keysym.sym = SDL_GetKeyFromScancode(code);
+    Push(event);
+}
+
+} // namespace
+
+void RegisterTestInput()
+{
+    const char* wanted = std::getenv("LOOM_TEST_INPUT");
+    if (!wanted || std::string(wanted) != "1")
+        return;
+    Console& console = Console::Instance();
+    console.RegisterCommand("PushMouseMove", MakeFunctionCommand(&PushMouseMove), "Test input: mouse to (x, y)");
+    console.RegisterCommand("PushMouseButton", MakeFunctionCommand(&PushMouseButton),
+                            "Test input: button (0 left, 1 right, 2 middle) down or up at (x, y)");
+    console.RegisterCommand("PushKey", MakeFunctionCommand(&PushKey), "Test input: key by SDL name down or up");
+}
