@@ -1,7 +1,6 @@
 #include <cstdio>
 
 #include "LOOM/engine/CoreEngine.h"
-#include "app/TestInput.h"
 #include "audio/AudioLoom.h"
 #include "game/logic/LogicLoom.h"
 #include "graphics/GraphicsLoom.h"
@@ -9,6 +8,9 @@
 #include "network/NetworkLoom.h"
 #include "physics/PhysicsLoom.h"
 #include "platform/PlatformWindow.h"
+
+// Test-only console commands that queue input events (TestInput.cpp); only with LOOM_TEST_INPUT=1.
+void RegisterTestInput();
 
 // The program's entry: the window first (it shows the splash), then the engine in it.
 int main()
