@@ -1,11 +1,13 @@
 // Scripted end-to-end runs drive the program through these console commands ("PushMouseMove",
 // "PushMouseButton", "PushKey"), which queue window events as a person's mouse and keyboard
-// would. They exist only when the environment sets LOOM_TEST_INPUT=1.
+// would. They exist only when the environment sets LOOM_TEST_INPUT=1; LOOM_TEST_STEPPED_CLOCK=1
+// also puts the clocks on a counter that only "TestTick" moves.
 #include <SDL.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "LOOM/base/Clocks.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 
@@ -74,6 +76,23 @@ void PushKey(std::string name, bool down)
     Push(event);
 }
 
+// A clock that moves only when told: with it every frame of a scripted run lasts 1/60 s of game
+// time, whatever the machine's speed, so the run plays the same way every time.
+class SteppedClock : public ClockSource
+{
+public:
+    uint64_t Counter() override { return mNow; }
+    uint64_t Frequency() override { return 1000000; }
+    uint64_t mNow = 1000000;
+};
+
+SteppedClock gSteppedClock;
+
+void TestTick()
+{
+    gSteppedClock.mNow += 16667;
+}
+
 } // namespace
 
 void RegisterTestInput()
@@ -86,4 +105,10 @@ void RegisterTestInput()
     console.RegisterCommand("PushMouseButton", MakeFunctionCommand(&PushMouseButton),
                             "Test input: button (0 left, 1 right, 2 middle) down or up at (x, y)");
     console.RegisterCommand("PushKey", MakeFunctionCommand(&PushKey), "Test input: key by SDL name down or up");
+    const char* stepped = std::getenv("LOOM_TEST_STEPPED_CLOCK");
+    if (stepped && std::string(stepped) == "1")
+    {
+        SetClockSource(&gSteppedClock);
+        console.RegisterCommand("TestTick", MakeFunctionCommand(&TestTick), "Test clock: one sixtieth of a second on");
+    }
 }
