@@ -1,24 +1,91 @@
 #include "graphics/GraphicsLoom.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
+#include <thread>
 
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/cogs/CogFactory.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "graphics/Renderable.h"
+#include "graphics/resource/ResourceContext.h"
 #include "input/IOLoom.h"
+#include "platform/Dialogs.h"
 #include "platform/PlatformWindow.h"
 
 namespace {
 
 GraphicsLoom* sInstance = nullptr;
+GuiSeam::Maker sGuiMaker = nullptr;
 
-constexpr int kGlMajor = 3;
-constexpr int kGlMinor = 3;
-// The frame's background, 0xFF808080.
-constexpr float kClearGrey = 128.0f / 255.0f;
-constexpr int kClearStencil = 128;
+constexpr uint32_t kClearColor = 0xFF808080;
+constexpr uint32_t kClearStencil = 128;
+constexpr uint32_t kDebugLineColor = 0xFF3232FF;
+// Samples a settings change asks for when multisampling is on.
+constexpr int32_t kChangeSamples = 2;
+
+GraphicsComponentType sComponentTypes[] = {
+    {8, "Terrain", nullptr},   {10, "Light", nullptr},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
+    {5, "Camera", nullptr},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
+    {7, "HeightMap", nullptr}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
+};
+
+using E = VertexElement;
+using T = VertexType;
+using S = VertexSemantic;
+const std::vector<VertexElement> kDeclarations[8] = {
+    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0},
+     {32, T::Float3, S::Tangent, 0}, {44, T::Float3, S::Binormal, 0}},
+    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0},
+     {32, T::Float4, S::BlendWeight, 0}, {48, T::UByte4, S::BlendIndices, 0}},
+    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}},
+    {{0, T::Float3, S::Position, 0}, {12, T::Color, S::Color, 0}, {16, T::Float2, S::TexCoord, 0}},
+    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0}},
+    {{0, T::Float3, S::Position, 0}, {12, T::Float2, S::TexCoord, 0}},
+    {{0, T::Float3, S::Position, 0}, {12, T::Float2, S::TexCoord, 0}},
+    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float4, S::BlendWeight, 0},
+     {40, T::UByte4, S::BlendIndices, 0}},
+};
+
+// The GUI mouse in clip space, for scripts.
+float ScriptMouseX()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    GuiSeam* gui = loom ? loom->GetGui() : nullptr;
+    if (!gui)
+        return 0.0f;
+    float x = 0.0f, y = 0.0f;
+    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
+    return x;
+}
+
+float ScriptMouseY()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    GuiSeam* gui = loom ? loom->GetGui() : nullptr;
+    if (!gui)
+        return 0.0f;
+    float x = 0.0f, y = 0.0f;
+    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
+    return y * 0.75f;
+}
+
+GameClock* GetGameClock() { return gCoreEngine ? &gCoreEngine->GetGameClock() : nullptr; }
+
+template <typename P>
+void EraseFirst(std::vector<P*>& list, P* item)
+{
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it != list.end())
+        list.erase(it);
+}
 
 } // namespace
 
@@ -28,135 +95,470 @@ GraphicsLoom* GraphicsLoom::Create()
     return sInstance;
 }
 
-GraphicsLoom* GraphicsLoom::Instance()
+GraphicsLoom* GraphicsLoom::Instance() { return sInstance; }
+
+void GraphicsLoom::SetGuiMaker(GuiSeam::Maker maker) { sGuiMaker = maker; }
+
+GraphicsComponentType* GraphicsLoom::ComponentTypes(size_t& count)
 {
-    return sInstance;
+    count = std::size(sComponentTypes);
+    return sComponentTypes;
 }
 
 GraphicsLoom::~GraphicsLoom()
 {
     Shutdown();
+    // Those commands call this object.
+    for (const char* name : {"Fullscreen", "SetFullScreen", "VSync", "SetVSync", "SetResolution"})
+        if (mCommandsRegistered)
+            Console::Instance().RemoveCommand(name);
     if (sInstance == this)
         sInstance = nullptr;
 }
 
 void GraphicsLoom::Init()
 {
-    if (mWindow || mContext)
+    if (mScene || mDevice)
         Shutdown();
-    mLoading = false;
-    mLoadingTimer.Reset();
+
+    mScene = std::make_unique<GraphicsScene>();
+    mGui = sGuiMaker ? sGuiMaker() : nullptr;
+    if (!mGui)
+        mGui = std::make_unique<InputGuiStandIn>();
 
     mWindow = PlatformWindow::GetHandle();
+    int windowWidth = 0, windowHeight = 0;
+    if (mWindow)
+        SDL_GetWindowSize(mWindow, &windowWidth, &windowHeight);
+    mSettings = GraphicsSettings::Load("Graphics.xml", uint32_t(windowWidth), uint32_t(windowHeight));
+
+    DeviceDesc& present = mScene->mPresent;
+    present.mWidth = int32_t(mSettings.mResolutionWidth);
+    present.mHeight = int32_t(mSettings.mResolutionHeight);
+    present.mWindowed = !mSettings.mFullscreen;
+    present.mVSync = mSettings.mVSync;
+    present.mSamples = int32_t(mSettings.Samples());
+
     if (!mWindow)
     {
         Console::Instance().Log("GraphicsLoom: no main window, nothing will be drawn", LogError);
-        return;
-    }
-    SDL_GetWindowSize(mWindow, &mWidth, &mHeight);
-
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, kGlMajor);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, kGlMinor);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GLContext context = SDL_GL_CreateContext(mWindow);
-    if (!context)
-    {
-        Console::Instance().Log(std::string("GraphicsLoom: no OpenGL 3.3 context, nothing will be drawn: ") +
-                                    SDL_GetError(),
-                                LogError);
-    }
-    else if (epoxy_gl_version() < kGlMajor * 10 + kGlMinor)
-    {
-        Console::Instance().Log("GraphicsLoom: OpenGL " + std::to_string(epoxy_gl_version() / 10) + "." +
-                                    std::to_string(epoxy_gl_version() % 10) +
-                                    " is older than 3.3, nothing will be drawn",
-                                LogError);
-        SDL_GL_DeleteContext(context);
+        present.mWidth = present.mHeight = 0;
     }
     else
     {
-        mContext = context;
-        SDL_GL_GetDrawableSize(mWindow, &mWidth, &mHeight);
-        glViewport(0, 0, mWidth, mHeight);
+        std::string error;
+        mDevice = GraphicsDevice::CreateGl(mWindow, present, error);
+        if (!mDevice)
+        {
+            Console::Instance().Log("GraphicsLoom: " + error + ", nothing will be drawn", LogError);
+            present.mWidth = present.mHeight = 0;
+        }
     }
 
-    if (IOLoom* io = IOLoom::Instance())
-        io->SetScreenSize(mWidth, mHeight);
+    mTextures.SetFolder("Textures");
+    mMaterials.SetFolder("Materials");
+
+    mToggles = Toggles{};
+    mToggles.mShowStats = mSettings.mShowFPS;
+    mToggles.mVSync = mSettings.mVSync;
+    mDeviceLost = false;
+    mScene->mConsolePosition = -240.0f;
+    mLoadingTimer.Reset();
+
+    if (mDevice)
+    {
+        const DeviceCaps& caps = mDevice->GetCaps();
+        mScene->mTextureFormat = TextureFormat::RGBA8;
+        if (mSettings.mCompressTextures)
+        {
+            if (caps.mCompressedTextures)
+                mScene->mTextureFormat = TextureFormat::DXT5;
+            else if (mSettings.mStopOnFailure)
+                return StopOnFailure("Device Does not Support Compressed Textures");
+        }
+        mPixelShader20 = caps.mPixelShader20;
+        mTwoSidedStencil = caps.mTwoSidedStencil;
+        ResourceContext::Set(mDevice.get(), &mTextures, mScene->mTextureFormat == TextureFormat::DXT5);
+        if (!mSettings.mConsoleBackground.empty())
+            mScene->mConsoleBackground.SetFile(mSettings.mConsoleBackground);
+        mQuads = std::make_unique<QuadBatcher>(*mDevice);
+        mShaders.Frame() = FrameMatrices{};
+        mShaders.Load(*mDevice, mPixelShader20);
+        mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
+        CreateVertexDeclarations();
+    }
+    else
+    {
+        mGui->Init(nullptr, present.mWidth, present.mHeight);
+    }
+    HandScreenToInput();
+}
+
+void GraphicsLoom::StopOnFailure(const std::string& text)
+{
+    Console::Instance().Log(text, LogError);
+    ShowMessageBox("Graphics", text);
+    if (gCoreEngine)
+        gCoreEngine->ShutdownLooms();
+    std::exit(1);
 }
 
 void GraphicsLoom::Shutdown()
 {
-    if (mContext)
-    {
-        if (SDL_GL_GetCurrentContext() == mContext)
-            SDL_GL_MakeCurrent(mWindow, nullptr);
-        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(mContext));
-        mContext = nullptr;
-    }
+    // Every device object goes before the device and its context.
+    if (mGui)
+        mGui->Shutdown();
+    if (mScene)
+        mScene->mConsoleBackground.Release();
+    mMaterials.ReleaseAll();
+    mTextures.ReleaseAll();
+    mShaders.Clear();
+    mVertexDeclarations.clear();
+    mQuads.reset();
+    mSavedTarget = nullptr;
+    if (ResourceContext::Device() == mDevice.get() && mDevice)
+        ResourceContext::Set(nullptr, nullptr, false);
+    mDevice.reset();
+    mGui.reset();
+    mScene.reset();
+    mCamera = nullptr;
     mWindow = nullptr;
-    mWidth = 0;
-    mHeight = 0;
-    mLoading = false;
+    mDeviceLost = false;
+    mToggles.mLoading = false;
 }
 
 void GraphicsLoom::RegisterTypes()
 {
+    Console& console = Console::Instance();
+    console.AddCommand("GetMouseX", MakeFunctionCommand(&ScriptMouseX));
+    console.AddCommand("GetMouseY", MakeFunctionCommand(&ScriptMouseY));
+    console.RegisterCommand("Fullscreen", MakeConsoleCommand(this, &GraphicsLoom::Fullscreen), "Toggles full screen");
+    console.RegisterCommand("SetFullScreen", MakeConsoleCommand(this, &GraphicsLoom::SetFullScreen),
+                            "Sets full screen on or off");
+    console.RegisterCommand("VSync", MakeConsoleCommand(this, &GraphicsLoom::VSync), "Toggles vertical sync");
+    console.RegisterCommand("SetVSync", MakeConsoleCommand(this, &GraphicsLoom::SetVSync), "Sets vertical sync");
+    console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
+                            "Sets the back-buffer size");
+    mCommandsRegistered = true;
+    for (const GraphicsComponentType& type : sComponentTypes)
+        if (type.mFactory)
+            CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);
 }
 
 void GraphicsLoom::Update()
 {
-    ClearAndPresent();
+    if (mToggles.mLoading)
+    {
+        RenderLoading();
+        return;
+    }
+    GameClock* clock = GetGameClock();
+    mFrameTime = clock ? float(clock->GetDt()) : 0.0f;
+    mCounters = Counters{};
+    if (!mDevice)
+        return;
+    if (mDeviceLost)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ResetDevice();
+        return;
+    }
+    if (mGui)
+        mGui->Update();
+    SetEffectGlobals();
+    RenderScene();
 }
 
-void GraphicsLoom::Unload()
+void GraphicsLoom::ClearFrame()
 {
+    mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, kClearColor, 1.0f, kClearStencil);
 }
 
-std::string GraphicsLoom::GetName()
+bool GraphicsLoom::PresentFrame()
 {
-    return "Graphics Loom";
+    if (mDevice->Present())
+        return true;
+    mDeviceLost = true;
+    if (GameClock* clock = GetGameClock())
+        clock->SetPaused(true);
+    return false;
 }
 
-std::string GraphicsLoom::GetTypeName()
+void GraphicsLoom::RenderScene()
 {
-    return "Graphics";
+    ClearFrame();
+    if (mCamera)
+    {
+        ApplyFillMode();
+        // The scene passes (sky, water, terrain, queue, shadows, bounds, HUD, effects,
+        // particles) join here as their objects arrive; debug lines are drawn now.
+        if (!mDebugLines.empty())
+        {
+            GraphicsDevice::ColorVertex line[2];
+            SetVertexDeclaration(3);
+            mDevice->UseBuiltin(GraphicsDevice::Builtin::Lines);
+            mDevice->SetTransform(TransformKind::World, Matrix4::Identity());
+            for (size_t i = 0; i + 1 < mDebugLines.size(); i += 2)
+            {
+                line[0] = {mDebugLines[i].x, mDebugLines[i].y, mDebugLines[i].z, kDebugLineColor};
+                line[1] = {mDebugLines[i + 1].x, mDebugLines[i + 1].y, mDebugLines[i + 1].z, kDebugLineColor};
+                mDevice->DrawUser(PrimitiveType::LineStrip, 1, line, sizeof(line[0]));
+            }
+        }
+    }
+    if (mGui)
+        mGui->Render();
+    PresentFrame();
 }
+
+void GraphicsLoom::Unload() {}
+
+std::string GraphicsLoom::GetName() { return "Graphics Loom"; }
+
+std::string GraphicsLoom::GetTypeName() { return "Graphics"; }
 
 void GraphicsLoom::RenderLoading()
 {
-    if (!mLoading)
+    if (!mToggles.mLoading)
     {
-        mLoading = true;
+        mToggles.mLoading = true;
         mLoadingTimer.Reset();
     }
-    ClearAndPresent();
+    if (!mDevice || mDeviceLost)
+        return;
+    if (mScene)
+        mScene->mConsolePosition = float(GetScreenHeight());
+    ClearFrame();
+    PresentFrame();
 }
 
 void GraphicsLoom::DoneLoading()
 {
-    mLoading = false;
+    mToggles.mLoading = false;
     char seconds[32];
     std::snprintf(seconds, sizeof(seconds), "%.3f", mLoadingTimer.TickAndGetElapsed());
     Console::Instance().Log(std::string("Loading Time: ") + seconds + " secs", LogLoading);
     mLoadingTimer.Reset();
 }
 
-void GraphicsLoom::ClearAndPresent()
+void GraphicsLoom::GetDisplaySettings(DisplaySettings& out) const
 {
-    if (!mContext)
+    if (!mScene)
         return;
-    SDL_GL_MakeCurrent(mWindow, static_cast<SDL_GLContext>(mContext));
-    // A clear touches only what the masks let through.
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
-    glStencilMask(0xFF);
-    glDisable(GL_SCISSOR_TEST);
-    glClearColor(kClearGrey, kClearGrey, kClearGrey, 1.0f);
-    glClearDepth(1.0);
-    glClearStencil(kClearStencil);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    SDL_GL_SwapWindow(mWindow);
+    out.mScreenWidth = mScene->mPresent.mWidth;
+    out.mScreenHeight = mScene->mPresent.mHeight;
+    out.mVsync = mScene->mPresent.mVSync;
+    out.mFullscreen = !mScene->mPresent.mWindowed;
+    out.mAntiAliasing = mScene->mPresent.mSamples > 1;
+    out.mShadows = mToggles.mShadows;
+}
+
+void GraphicsLoom::AddModel(Renderable* model) { mScene ? mScene->mModels.push_back(model) : void(); }
+void GraphicsLoom::RemoveModel(Renderable* model) { mScene ? EraseFirst(mScene->mModels, model) : void(); }
+void GraphicsLoom::AddParticleComp(ParticleComp* comp) { mScene ? mScene->mParticleComps.push_back(comp) : void(); }
+void GraphicsLoom::RemoveParticleComp(ParticleComp* comp) { mScene ? EraseFirst(mScene->mParticleComps, comp) : void(); }
+void GraphicsLoom::AddEffect(Effect* effect) { mScene ? mScene->mEffects.push_back(effect) : void(); }
+void GraphicsLoom::RemoveEffect(Effect* effect) { mScene ? EraseFirst(mScene->mEffects, effect) : void(); }
+
+void GraphicsLoom::CreateVertexDeclarations()
+{
+    mVertexDeclarations.clear();
+    for (const auto& elements : kDeclarations)
+        mVertexDeclarations.push_back(mDevice->CreateVertexLayout(elements));
+}
+
+void GraphicsLoom::SetVertexDeclaration(uint32_t index)
+{
+    if (mDevice && index < mVertexDeclarations.size())
+        mDevice->SetVertexLayout(mVertexDeclarations[index].get());
+}
+
+void GraphicsLoom::SetRenderTarget(GpuTexture* target)
+{
+    if (!mDevice)
+        return;
+    mSavedTarget = mDevice->GetRenderTarget(0);
+    if (!mDevice->SetRenderTarget(0, target) &&
+        AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Failed to Set Render Target Level"))
+        DebugBreakIfAttached();
+}
+
+void GraphicsLoom::RestoreRenderTarget()
+{
+    if (!mDevice)
+        return;
+    mDevice->SetRenderTarget(0, mSavedTarget);
+    mSavedTarget = nullptr;
+}
+
+void GraphicsLoom::ApplyFillMode()
+{
+    if (mDevice)
+        mDevice->States().mFill = mToggles.mWireframe ? FillMode::Wireframe : FillMode::Solid;
+}
+
+Ray GraphicsLoom::ScreenToWorldRay(float x, float y)
+{
+    if (!mDevice)
+        return Ray();
+    const Matrix4& projection = mDevice->GetTransform(TransformKind::Projection);
+    const float px = (2.0f * x / float(GetScreenWidth()) - 1.0f) / projection.m[0];
+    const float py = -(2.0f * y / float(GetScreenHeight()) - 1.0f) / projection.m[5];
+    Matrix4 m;
+    mDevice->GetTransform(TransformKind::View).Inverse(m);
+    return Ray(Vector3(m.m[12], m.m[13], m.m[14]),
+               Vector3(px * m.m[0] + py * m.m[4] + m.m[8], px * m.m[1] + py * m.m[5] + m.m[9],
+                       px * m.m[2] + py * m.m[6] + m.m[10]));
+}
+
+Vector3 GraphicsLoom::WorldToScreen(const Vector3& point)
+{
+    if (!mDevice)
+        return Vector3();
+    Matrix4 viewProjection;
+    mDevice->GetTransform(TransformKind::View).Multiply(mDevice->GetTransform(TransformKind::Projection), viewProjection);
+    const Vector3 p = viewProjection.TransformCoord(point);
+    return Vector3((p.x + 1.0f) / 2.0f * float(GetScreenWidth()), (1.0f - p.y) / 2.0f * float(GetScreenHeight()), p.z);
+}
+
+void GraphicsLoom::AddLine(const Vector3& from, const Vector3& to)
+{
+    mDebugLines.push_back(from);
+    mDebugLines.push_back(to);
+}
+
+void GraphicsLoom::SetEffectGlobals()
+{
+    if (!mDevice)
+        return;
+    FrameMatrices& frame = mShaders.Frame();
+    frame.mView = mDevice->GetTransform(TransformKind::View);
+    frame.mProjection = mDevice->GetTransform(TransformKind::Projection);
+    frame.mView.Multiply(frame.mProjection, frame.mViewProjection);
+    Shader* basic = mShaders.GetShader("Basic");
+    if (!basic)
+        return;
+    basic->SetMatrix(Shader::View, frame.mView);
+    basic->SetMatrix(Shader::Projection, frame.mProjection);
+    basic->SetMatrixByName("ViewProjection", frame.mViewProjection);
+    GameClock* clock = GetGameClock();
+    const float time = clock ? float(clock->GetTime()) : 0.0f;
+    FxEffect& effect = basic->GetEffect();
+    effect.SetFloat(effect.GetParameterByName("Time"), time);
+}
+
+void GraphicsLoom::HandScreenToInput()
+{
+    if (IOLoom* io = IOLoom::Instance())
+    {
+        io->SetScreenSize(GetScreenWidth(), GetScreenHeight());
+        if (mDevice)
+            io->SetRelativeMouse(IsFullscreen());
+    }
+}
+
+void GraphicsLoom::OnDeviceLost()
+{
+    Console::Instance().Log("Graphics Device Lost", LogInit);
+    mVertexDeclarations.clear();
+    mShaders.OnLostDevice();
+    if (mGui)
+        mGui->OnDeviceLost();
+}
+
+void GraphicsLoom::OnDeviceReset()
+{
+    Console::Instance().Log("Graphics Device Reset", LogInit);
+    if (mDevice)
+        CreateVertexDeclarations();
+    mShaders.OnResetDevice();
+    if (mGui)
+        mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
+    HandScreenToInput();
+}
+
+void GraphicsLoom::ResetDevice()
+{
+    if (!mDevice || mDevice->TestCooperativeLevel() != CooperativeLevel::NotReset)
+        return;
+    OnDeviceLost();
+    mDevice->Reset(mScene->mPresent);
+    OnDeviceReset();
+    mDeviceLost = false;
+}
+
+void GraphicsLoom::ResetWith(const DeviceDesc& previous, const char* failText)
+{
+    OnDeviceLost();
+    if (!mDevice->Reset(mScene->mPresent))
+    {
+        Console::Instance().Log(failText, LogGeneral);
+        mScene->mPresent = previous;
+        mToggles.mVSync = previous.mVSync;
+        if (!mDevice->Reset(mScene->mPresent) &&
+            AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Device Failure"))
+            DebugBreakIfAttached();
+    }
+    OnDeviceReset();
+}
+
+void GraphicsLoom::SetFullScreen(bool fullscreen)
+{
+    if (!mDevice)
+        return;
+    const DeviceDesc previous = mScene->mPresent;
+    mScene->mPresent.mWindowed = !fullscreen;
+    ResetWith(previous, "Setting Change Failed");
+}
+
+void GraphicsLoom::Fullscreen()
+{
+    if (mScene)
+        SetFullScreen(mScene->mPresent.mWindowed);
+}
+
+void GraphicsLoom::SetVSync(bool vsync)
+{
+    if (!mDevice)
+        return;
+    const DeviceDesc previous = mScene->mPresent;
+    mScene->mPresent.mVSync = vsync;
+    mToggles.mVSync = vsync;
+    ResetWith(previous, "Setting Change Failed");
+}
+
+void GraphicsLoom::VSync()
+{
+    if (mScene)
+        SetVSync(!mScene->mPresent.mVSync);
+}
+
+void GraphicsLoom::SetResolution(uint32_t width, uint32_t height)
+{
+    if (!mDevice)
+        return;
+    const DeviceDesc previous = mScene->mPresent;
+    mScene->mPresent.mWidth = int32_t(std::min<uint32_t>(width, INT32_MAX));
+    mScene->mPresent.mHeight = int32_t(std::min<uint32_t>(height, INT32_MAX));
+    ResetWith(previous, "Resolution Change Failed");
+    if (mScene->mPresent.mWindowed && gPlatformWindow)
+        gPlatformWindow->ResizeAndCenter(mScene->mPresent.mWidth, mScene->mPresent.mHeight);
+}
+
+void GraphicsLoom::ChangeSettings(const DisplaySettings& settings)
+{
+    if (!mDevice)
+        return;
+    const DeviceDesc previous = mScene->mPresent;
+    DeviceDesc& present = mScene->mPresent;
+    present.mWidth = settings.mScreenWidth;
+    present.mHeight = settings.mScreenHeight;
+    present.mWindowed = !settings.mFullscreen;
+    present.mVSync = settings.mVsync;
+    present.mSamples = settings.mAntiAliasing ? kChangeSamples : 0;
+    mToggles.mShadows = settings.mShadows;
+    mToggles.mVSync = settings.mVsync;
+    ResetWith(previous, "Setting Change Failed");
+    if (present.mWindowed && gPlatformWindow)
+        gPlatformWindow->ResizeAndCenter(present.mWidth, present.mHeight);
 }

@@ -1,19 +1,67 @@
 #pragma once
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "LOOM/base/Clocks.h"
+#include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/engine/Loom.h"
+#include "LOOM/math/Matrix4.h"
+#include "LOOM/math/Ray.h"
+#include "graphics/GraphicsSettings.h"
+#include "graphics/GuiSeam.h"
+#include "graphics/QuadBatcher.h"
+#include "graphics/device/GraphicsDevice.h"
+#include "graphics/effect/ShaderControl.h"
+#include "graphics/resource/Material.h"
+#include "graphics/resource/Texture.h"
 
 struct SDL_Window;
+class Renderable;
+class CompFactory;
+// Built by later work; the loom holds them and checks them for null.
+class Camera;
+class ParticleComp;
+class Effect;
+class Terrain;
 
-// The graphics subsystem: an OpenGL 3.3 core context in the main window, cleared and presented
-// every frame, and the loading screen. Without a window or a context it stays inert: the engine
-// runs on, nothing is drawn.
+// The scene lists components register in, and what the device was made with.
+struct GraphicsScene
+{
+    std::vector<Renderable*> mModels;
+    std::vector<ParticleComp*> mParticleComps;
+    std::vector<Effect*> mEffects;
+    Terrain* mTerrain = nullptr;
+    TextureFormat mTextureFormat = TextureFormat::RGBA8;
+    DeviceDesc mPresent;
+    // The console overlay's place and looks; its commands come with the overlay.
+    float mConsolePosition = -240.0f;
+    float mConsoleTransparency = 1.0f;
+    TextureRef mConsoleBackground;
+};
+
+// One of the graphics component types the loom registers, in registration order; the
+// factory is filled in by the work that builds the component.
+struct GraphicsComponentType
+{
+    uint32_t mTypeId;
+    const char* mTypeName;
+    CompFactory* mFactory;
+};
+
+// The graphics subsystem: reads Graphics.xml, makes the device on the main window, owns the
+// shader library and the asset stores, keeps the scene lists and draws each frame. Without a
+// window or a context it stays inert: the engine runs on, nothing is drawn.
 class GraphicsLoom : public Loom
 {
 public:
     static GraphicsLoom* Create();
     static GraphicsLoom* Instance();
+    // How the GUI is made at Init; null gives the stand-in that reads the input loom.
+    static void SetGuiMaker(GuiSeam::Maker maker);
+    // The twelve component types in registration order.
+    static GraphicsComponentType* ComponentTypes(size_t& count);
 
     ~GraphicsLoom() override;
 
@@ -25,27 +73,137 @@ public:
     std::string GetName() override;
     std::string GetTypeName() override;
 
-    // Back-buffer size in pixels; 0 without a window.
-    int GetScreenWidth() const { return mWidth; }
-    int GetScreenHeight() const { return mHeight; }
+    // Back-buffer size in pixels; 0 without a device.
+    int GetScreenWidth() const { return mScene ? mScene->mPresent.mWidth : 0; }
+    int GetScreenHeight() const { return mScene ? mScene->mPresent.mHeight : 0; }
+    TextureFormat GetTextureFormat() const { return mScene ? mScene->mTextureFormat : TextureFormat::RGBA8; }
+    bool IsFullscreen() const { return mScene && !mScene->mPresent.mWindowed; }
+    Terrain* GetTerrain() const { return mScene ? mScene->mTerrain : nullptr; }
+    void SetTerrain(Terrain* terrain)
+    {
+        if (mScene)
+            mScene->mTerrain = terrain;
+    }
+    void GetDisplaySettings(DisplaySettings& out) const;
+    void ChangeSettings(const DisplaySettings& settings);
+
+    void AddModel(Renderable* model);
+    void RemoveModel(Renderable* model);
+    void AddParticleComp(ParticleComp* comp);
+    void RemoveParticleComp(ParticleComp* comp);
+    void AddEffect(Effect* effect);
+    void RemoveEffect(Effect* effect);
+    Camera* GetActiveCamera() const { return mCamera; }
+
+    void SetVertexDeclaration(uint32_t index);
+    VertexLayout* GetVertexDeclaration(uint32_t index) const
+    {
+        return index < mVertexDeclarations.size() ? mVertexDeclarations[index].get() : nullptr;
+    }
+    void SetRenderTarget(GpuTexture* target);
+    void RestoreRenderTarget();
+    void ApplyFillMode();
+    // Pick ray through a back-buffer pixel and the pixel of a world point, from the device's
+    // view and projection transforms.
+    Ray ScreenToWorldRay(float x, float y);
+    Vector3 WorldToScreen(const Vector3& point);
+    void AddLine(const Vector3& from, const Vector3& to);
+    void SetEffectGlobals();
+
+    // Device loss and display settings.
+    void OnDeviceLost();
+    void OnDeviceReset();
+    void ResetDevice();
+    void SetFullScreen(bool fullscreen);
+    void Fullscreen();
+    void SetVSync(bool vsync);
+    void VSync();
+    void SetResolution(uint32_t width, uint32_t height);
+    bool IsDeviceLost() const { return mDeviceLost; }
 
     // Draws and presents the loading screen once; until DoneLoading, Update draws only that.
     void RenderLoading();
     // Ends the loading screen and logs how long loading took.
     void DoneLoading();
-    bool IsLoading() const { return mLoading; }
+    bool IsLoading() const { return mToggles.mLoading; }
 
-    bool HasContext() const { return mContext != nullptr; }
+    bool HasContext() const { return mDevice != nullptr; }
+    GraphicsDevice* GetDevice() const { return mDevice.get(); }
+    ShaderControl& GetShaderControl() { return mShaders; }
+    TextureStore& GetTextures() { return mTextures; }
+    AssetManager<Material>& GetMaterials() { return mMaterials; }
+    GraphicsScene* GetScene() const { return mScene.get(); }
+    GuiSeam* GetGui() const { return mGui.get(); }
+    // The 2-D quads of the GUI and the console overlay; null without a device.
+    QuadBatcher* GetQuadBatcher() const { return mQuads.get(); }
+    const GraphicsSettings& GetSettings() const { return mSettings; }
+
+    struct Toggles
+    {
+        bool mShowStats = false;
+        bool mWireframe = false;
+        bool mLoading = false;
+        bool mBounding = false;
+        bool mShadows = true;
+        bool mObjects = true;
+        bool mTerrain = true;
+        bool mParticles = true;
+        bool mAnimations = true;
+        bool mVSync = true;
+        bool mEffects = true;
+        bool mHudDisplays = true;
+        bool mDeferred = false;
+    };
+    Toggles& GetToggles() { return mToggles; }
+    float GetLodLimit() const { return mLodLimit; }
+    bool SupportsPixelShader20() const { return mPixelShader20; }
+    bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
+
+    struct Counters
+    {
+        uint32_t mTriangles = 0;
+        uint32_t mParticles = 0;
+        uint32_t mExtraA = 0;
+        uint32_t mExtraB = 0;
+    };
+    Counters& GetCounters() { return mCounters; }
+    float GetFrameTime() const { return mFrameTime; }
+    const std::vector<Vector3>& GetDebugLines() const { return mDebugLines; }
 
 private:
     GraphicsLoom() = default;
-    void ClearAndPresent();
+    void CreateVertexDeclarations();
+    void RenderScene();
+    void ClearFrame();
+    bool PresentFrame();
+    // A reset with the stored parameters; on failure the previous ones are restored and reset
+    // again, logging failText.
+    void ResetWith(const DeviceDesc& desc, const char* failText);
+    void HandScreenToInput();
+    void StopOnFailure(const std::string& text);
 
+    Toggles mToggles;
+    float mLodLimit = 50.0f;
+    bool mPixelShader20 = true;
+    bool mTwoSidedStencil = true;
+    Counters mCounters;
+    std::unique_ptr<GuiSeam> mGui;
+    Camera* mCamera = nullptr;
+    ShaderControl mShaders;
+    float mFrameTime = 0.0f;
+    std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
+    std::unique_ptr<GraphicsDevice> mDevice;
+    std::unique_ptr<QuadBatcher> mQuads;
+    GpuTexture* mSavedTarget = nullptr;
+    bool mDeviceLost = false;
+    // The stores in their order; meshes, skeletons, animations, paths and distance maps join
+    // here with their resource types.
+    TextureStore mTextures;
+    AssetManager<Material> mMaterials;
+    std::vector<Vector3> mDebugLines;
+    std::unique_ptr<GraphicsScene> mScene;
+    GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
-    // SDL_GLContext.
-    void* mContext = nullptr;
-    int mWidth = 0;
-    int mHeight = 0;
-    bool mLoading = false;
     PreciseTimer mLoadingTimer;
+    bool mCommandsRegistered = false;
 };

@@ -32,8 +32,8 @@ allowed_core() {
 gl_allowed() {
   case "$1" in
     graphics/device/*|tests/graphics/device/*) return 0 ;;
-    # The loom still owns its context until the device layer takes it over.
-    graphics/GraphicsLoom.cpp|tests/graphics/GraphicsLoomTest.cpp) return 0 ;;
+    # The frame benchmark's reference is raw OpenGL.
+    bench/GraphicsFrameBench.cpp) return 0 ;;
   esac
   return 1
 }

@@ -32,7 +32,22 @@ void AssetManagerBase::ForEachAssetB()
 void AssetManagerBase::IssueHandle(RefCounted* asset)
 {
     asset->AddRef();
-    asset->SetStamp(NextSerial(), mManagerId);
+    uint16_t serial = NextSerial();
+    if (serial == 0)
+        mWrapped = true;
+    // Once the counter has wrapped, a serial still stamped on another live asset is skipped.
+    if (mWrapped)
+    {
+        auto held = [&](uint16_t s) {
+            for (auto& entry : mAssets)
+                if (entry.second != asset && entry.second->GetManagerId() == mManagerId && entry.second->GetSerial() == s)
+                    return true;
+            return false;
+        };
+        for (uint32_t tries = 0; (serial == 0 || held(serial)) && tries < 0x10000; ++tries)
+            serial = NextSerial();
+    }
+    asset->SetStamp(serial, mManagerId);
 }
 
 RefCounted* AssetManagerBase::Find(const std::string& name) const

@@ -47,4 +47,5 @@ private:
     std::string mFolder;
     uint16_t mSerial = 0;
     uint16_t mManagerId = 0;
+    bool mWrapped = false;
 };

@@ -1,0 +1,97 @@
+#include "graphics/device/GlslPrelude.h"
+
+const std::string& VertexPrelude()
+{
+    static const std::string text = R"(#version 330 core
+layout(location = 0) in vec4 aPosition;
+layout(location = 1) in vec3 aNormal;
+layout(location = 2) in vec4 aColor0;
+layout(location = 3) in vec4 aColor1;
+layout(location = 4) in vec4 aTexCoord0;
+layout(location = 5) in vec4 aTexCoord1;
+layout(location = 6) in vec4 aTexCoord2;
+layout(location = 7) in vec4 aTexCoord3;
+layout(location = 8) in vec3 aTangent;
+layout(location = 9) in vec3 aBinormal;
+layout(location = 10) in vec4 aBlendWeight;
+layout(location = 11) in uvec4 aBlendIndices;
+uniform vec4 uClipPlanes[6];
+uniform float uPointSize;
+out float gl_ClipDistance[6];
+// Engine clip space (depth 0..1, y up) to GL's; clip planes are given in engine clip space.
+vec4 toClip(vec4 p)
+{
+    for (int i = 0; i < 6; ++i)
+        gl_ClipDistance[i] = dot(p, uClipPlanes[i]);
+    return vec4(p.x, -p.y, 2.0 * p.z - p.w, p.w);
+}
+)";
+    return text;
+}
+
+const std::string& FragmentPrelude()
+{
+    static const std::string text = R"(#version 330 core
+uniform int uAlphaFunc;
+uniform float uAlphaRef;
+layout(location = 0) out vec4 oColor;
+layout(location = 1) out vec4 oColor1;
+layout(location = 2) out vec4 oColor2;
+layout(location = 3) out vec4 oColor3;
+// The fixed-function alpha test: 0 off, else the compare function + 1.
+void alphaTest(float a)
+{
+    bool pass = true;
+    if (uAlphaFunc == 1) pass = false;
+    else if (uAlphaFunc == 2) pass = a < uAlphaRef;
+    else if (uAlphaFunc == 3) pass = a == uAlphaRef;
+    else if (uAlphaFunc == 4) pass = a <= uAlphaRef;
+    else if (uAlphaFunc == 5) pass = a > uAlphaRef;
+    else if (uAlphaFunc == 6) pass = a != uAlphaRef;
+    else if (uAlphaFunc == 7) pass = a >= uAlphaRef;
+    if (!pass) discard;
+}
+)";
+    return text;
+}
+
+std::string BuiltinVertexSource(int which)
+{
+    std::string body = VertexPrelude() + R"(uniform mat4 uWorld;
+uniform mat4 uViewProjection;
+uniform vec2 uScreenSize;
+out vec4 vColor;
+out vec2 vTexCoord;
+void main()
+{
+    vColor = aColor0;
+    vTexCoord = aTexCoord0.xy;
+)";
+    if (which == 0)
+        body += R"(    vec2 p = aPosition.xy / uScreenSize * 2.0 - 1.0;
+    gl_Position = toClip(vec4(p.x, -p.y, aPosition.z, 1.0));
+}
+)";
+    else
+        body += R"(    gl_Position = toClip(uViewProjection * (uWorld * vec4(aPosition.xyz, 1.0)));
+    gl_PointSize = uPointSize;
+}
+)";
+    return body;
+}
+
+std::string BuiltinFragmentSource(int which)
+{
+    return FragmentPrelude() + R"(uniform sampler2D uTexture;
+uniform int uUseTexture;
+in vec4 vColor;
+in vec2 vTexCoord;
+void main()
+{
+    vec2 uv = )" + std::string(which == 3 ? "gl_PointCoord" : "vTexCoord") + R"(;
+    vec4 c = vColor * (uUseTexture != 0 ? texture(uTexture, uv) : vec4(1.0));
+    alphaTest(c.a);
+    oColor = c;
+}
+)";
+}

@@ -1,0 +1,386 @@
+#include "graphics/resource/Texture.h"
+
+#include <stb_image.h>
+
+#include <algorithm>
+
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/serial/XMLLoader.h"
+#include "graphics/resource/DdsReader.h"
+#include "graphics/resource/ResourceContext.h"
+#include "graphics/resource/TextureData.h"
+
+namespace {
+
+// The largest side a texture file may claim; larger claims are refused before decoding.
+constexpr int kMaxSide = 16384;
+// Lookups per frame of an animated texture (the first frame shows one lookup less).
+constexpr uint32_t kTicksPerFrame = 8;
+
+} // namespace
+
+AnimTex::~AnimTex() { ReleaseFrames(); }
+
+void AnimTex::ReleaseFrames()
+{
+    std::vector<Texture*> frames;
+    frames.swap(mFrames);
+    for (Texture* frame : frames)
+        frame->Release();
+    mCurrent = 0;
+}
+
+GpuTexture* AnimTex::NextFrame()
+{
+    AnimTex* list = this;
+    // Loading refuses cycles, so this descent ends.
+    while (list)
+    {
+        if (++list->mTick > kTicksPerFrame)
+        {
+            list->mTick = 0;
+            if (++list->mCurrent >= list->mFrames.size())
+                list->mCurrent = 0;
+        }
+        if (list->mFrames.empty())
+            return nullptr;
+        if (list->mCurrent >= list->mFrames.size())
+            list->mCurrent = 0;
+        Texture* frame = list->mFrames[list->mCurrent];
+        if (!frame->GetAnimTex())
+            return frame->GetDeviceTexture();
+        list = frame->GetAnimTex();
+    }
+    return nullptr;
+}
+
+Texture::~Texture() = default;
+
+Texture* Texture::CreateRenderTarget(uint32_t width, uint32_t height)
+{
+    Console::Instance().Log("Loading Render Target " + std::to_string(width) + "x" + std::to_string(height), LogLoading);
+    auto* texture = new Texture();
+    GraphicsDevice* device = ResourceContext::Device();
+    TextureDesc desc;
+    desc.mWidth = width;
+    desc.mHeight = height;
+    desc.mRenderTarget = true;
+    if (device)
+        texture->mTexture = device->CreateTexture(desc);
+    if (!texture->mTexture)
+    {
+        texture->Fail("Render Target", "");
+        return texture;
+    }
+    texture->mWidth = width;
+    texture->mHeight = height;
+    texture->mLevels = 1;
+    texture->mMemory = 4 * width * height;
+    return texture;
+}
+
+Texture* Texture::CreateFromFileArgb(const std::string& fileName)
+{
+    auto* texture = new Texture();
+    texture->mUncompressed = true;
+    texture->Load(fileName);
+    return texture;
+}
+
+Texture* Texture::CreateFromFileUnfiltered(const std::string& fileName)
+{
+    auto* texture = new Texture();
+    texture->Load(fileName);
+    return texture;
+}
+
+void Texture::AddFrameRefs()
+{
+    if (!mAnim)
+        return;
+    for (Texture* frame : mAnim->mFrames)
+        if (frame)
+            frame->AddRef();
+}
+
+void Texture::ReleaseFrameRefs()
+{
+    if (!mAnim)
+        return;
+    for (Texture* frame : mAnim->mFrames)
+        if (frame)
+            frame->Release();
+}
+
+void Texture::AddRef()
+{
+    AddFrameRefs();
+    RefCounted::AddRef();
+}
+
+uint32_t Texture::Release()
+{
+    ReleaseFrameRefs();
+    return RefCounted::Release();
+}
+
+GpuTexture* Texture::GetTexture()
+{
+    return mAnim ? mAnim->NextFrame() : mTexture.get();
+}
+
+void Texture::Load(const std::string& fileName)
+{
+    mAnim.reset();
+    mTexture.reset();
+    mWidth = mHeight = mLevels = mMemory = 0;
+    if (GetFileExtension(fileName) == "xml")
+        LoadAnimated(fileName);
+    else
+        LoadImage(fileName);
+}
+
+void Texture::LoadAnimated(const std::string& fileName)
+{
+    uint32_t delay = 0;
+    std::vector<std::string> files;
+    XMLLoader loader;
+    if (loader.Open(fileName) && loader.BeginField("AnimTex", nullptr, false, TypeElement, this))
+    {
+        if (loader.BeginField("uint", "FrameDelay", true, TypeUInt, &delay))
+        {
+            loader.Serialize(delay);
+            loader.EndField("uint", true);
+        }
+        if (loader.BeginField("list", "Textures", false, TypeElement, &files))
+        {
+            loader.SerializeFileList(files);
+            loader.EndField("list", false);
+        }
+        loader.EndField("AnimTex", false);
+    }
+    loader.Close();
+
+    mAnim = std::make_unique<AnimTex>();
+    mAnim->mFrameDelay = delay;
+    TextureStore* store = ResourceContext::Textures();
+    if (!store)
+        return;
+    mLoading = true;
+    mAnim->mFrames.assign(files.size(), nullptr);
+    for (size_t i = 0; i < files.size(); ++i)
+    {
+        Texture* frame = store->Get(files[i]);
+        // A frame that is this list or still loading would make the frame step loop forever.
+        if (frame == this || frame->IsLoading())
+        {
+            Console::Instance().Log("Animated texture " + fileName + " refuses frame " + files[i] +
+                                        ": it leads back to itself",
+                                    LogError);
+            frame->Release();
+            continue;
+        }
+        mAnim->mFrames[i] = frame;
+    }
+    std::erase(mAnim->mFrames, nullptr);
+    mLoading = false;
+}
+
+void Texture::LoadImage(const std::string& fileName)
+{
+    GraphicsDevice* device = ResourceContext::Device();
+    std::string bytes;
+    if (!device || !ReadWholeFile(DataFilePath(fileName), bytes))
+    {
+        Fail(fileName, "");
+        return;
+    }
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    TextureData texture;
+    std::string error;
+    if (DdsReader::IsDds(data, bytes.size()))
+    {
+        if (!DdsReader::Read(data, bytes.size(), texture, error))
+        {
+            Fail(fileName, error);
+            return;
+        }
+    }
+    else
+    {
+        int w = 0, h = 0, n = 0;
+        if (bytes.size() > size_t(INT32_MAX) || !stbi_info_from_memory(data, int(bytes.size()), &w, &h, &n) || w <= 0 ||
+            h <= 0 || w > kMaxSide || h > kMaxSide)
+        {
+            Fail(fileName, "");
+            return;
+        }
+        stbi_uc* pixels = stbi_load_from_memory(data, int(bytes.size()), &w, &h, &n, 4);
+        if (!pixels)
+        {
+            Fail(fileName, "");
+            return;
+        }
+        texture.mWidth = uint32_t(w);
+        texture.mHeight = uint32_t(h);
+        texture.mLevels = 1;
+        texture.mLevelData.emplace_back(pixels, pixels + size_t(w) * size_t(h) * 4);
+        stbi_image_free(pixels);
+        BuildMipChain(texture);
+    }
+    ConvertTextureData(texture, !mUncompressed && ResourceContext::Compressed() && device->GetCaps().mCompressedTextures);
+
+    TextureDesc desc;
+    desc.mKind = texture.mKind;
+    desc.mFormat = texture.mFormat;
+    desc.mWidth = texture.mWidth;
+    desc.mHeight = texture.mHeight;
+    desc.mLevels = texture.mLevels;
+    std::unique_ptr<GpuTexture> gpu = device->CreateTexture(desc);
+    if (!gpu)
+    {
+        Fail(fileName, "");
+        return;
+    }
+    for (uint32_t face = 0; face < texture.Faces(); ++face)
+        for (uint32_t level = 0; level < texture.mLevels; ++level)
+        {
+            const std::vector<uint8_t>& level_bytes = texture.Level(face, level);
+            if (!gpu->Upload(face, level, level_bytes.data(), level_bytes.size()))
+            {
+                Fail(fileName, "");
+                return;
+            }
+        }
+    mTexture = std::move(gpu);
+    mWidth = texture.mWidth;
+    mHeight = texture.mHeight;
+    mLevels = texture.mLevels;
+    for (uint32_t level = 0; level < mLevels; ++level)
+        mMemory += 4 * std::max(mWidth >> level, 1u) * std::max(mHeight >> level, 1u);
+}
+
+void Texture::Fail(const std::string& fileName, const std::string&)
+{
+    mTexture.reset();
+    mWidth = mHeight = mLevels = mMemory = 0;
+    if (AssertFailedString("!FAILED( HR )", "Texture", __LINE__, "Failed to Load Texture " + fileName))
+        DebugBreakIfAttached();
+}
+
+Texture* TextureStore::Get(const std::string& name)
+{
+    Texture* texture = Find(name);
+    if (!texture)
+    {
+        Console::Instance().Log("Loading Texture " + name, LogLoading);
+        texture = new Texture();
+        mAssets.emplace(name, texture);
+        texture->Load(name);
+    }
+    IssueHandle(texture);
+    texture->AddFrameRefs();
+    return texture;
+}
+
+void TextureStore::ReleaseAll()
+{
+    // A list goes before the lists of its frames: releasing a frame gives back the frame
+    // references of that frame's own list, which must still be there.
+    auto listed = [this](const Texture* texture) {
+        for (auto& entry : mAssets)
+            if (AnimTex* anim = static_cast<Texture*>(entry.second)->GetAnimTex())
+                if (std::find(anim->mFrames.begin(), anim->mFrames.end(), texture) != anim->mFrames.end())
+                    return true;
+        return false;
+    };
+    for (bool progress = true; progress;)
+    {
+        progress = false;
+        for (auto& entry : mAssets)
+        {
+            auto* texture = static_cast<Texture*>(entry.second);
+            if (texture->GetAnimTex() && !texture->GetAnimTex()->mFrames.empty() && !listed(texture))
+            {
+                texture->GetAnimTex()->ReleaseFrames();
+                progress = true;
+            }
+        }
+    }
+    AssetManager<Texture>::ReleaseAll();
+}
+
+TextureRef::TextureRef(const TextureRef& other) : mFile(other.mFile), mTexture(other.mTexture)
+{
+    if (mTexture)
+        mTexture->AddRef();
+}
+
+TextureRef& TextureRef::operator=(const TextureRef& other)
+{
+    if (this != &other)
+    {
+        mFile = other.mFile;
+        Assign(other);
+    }
+    return *this;
+}
+
+TextureRef::~TextureRef() { Release(); }
+
+void TextureRef::SetFile(const std::string& name)
+{
+    Release();
+    mFile = name;
+    Reload();
+}
+
+void TextureRef::Reload()
+{
+    Release();
+    if (mFile.empty())
+        return;
+    if (TextureStore* store = ResourceContext::Textures())
+        mTexture = store->Get(mFile);
+}
+
+void TextureRef::ReloadFromFile()
+{
+    Reload();
+    if (!mTexture)
+        return;
+    // The holder's frame references go with the old frame list.
+    mTexture->ReleaseFrameRefs();
+    mTexture->ReleaseDeviceTexture();
+    mTexture->Load(mFile);
+    mTexture->AddFrameRefs();
+}
+
+void TextureRef::Assign(const TextureRef& other)
+{
+    Texture* texture = other.mTexture;
+    if (texture)
+        texture->AddRef();
+    Release();
+    mTexture = texture;
+}
+
+void TextureRef::Release()
+{
+    if (mTexture)
+    {
+        Texture* texture = mTexture;
+        mTexture = nullptr;
+        texture->Release();
+    }
+}
+
+GpuTexture* TextureRef::GetTexture() const { return mTexture ? mTexture->GetTexture() : nullptr; }
+
+void TextureRef::Bind(uint32_t stage, GraphicsDevice& device) const { device.SetTexture(stage, GetTexture()); }
+
+uint32_t TextureRef::GetWidth() const { return mTexture ? mTexture->GetWidth() : 1; }
+
+uint32_t TextureRef::GetHeight() const { return mTexture ? mTexture->GetHeight() : 1; }

@@ -1,0 +1,6 @@
+in vec4 vColor;
+
+void main()
+{
+    oColor = vColor * Tint;
+}

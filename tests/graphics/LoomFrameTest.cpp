@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/resource/ResourceContext.h"
+#include "input/IOLoom.h"
+#include "tests/graphics/resource/ResourceFixture.h"
+#include "tests/input/LogProbe.h"
+#include "tests/platform/WindowFixture.h"
+
+// The loom on the headless window with the repository's data folder and effect list.
+class LoomFrame : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mWindow = CreateTestWindow();
+        ASSERT_TRUE(mWindow && mWindow->IsAlive());
+        mOldData = GetDataPath();
+        mOldConfig = Console::Instance().GetConfigFolder();
+        SetDataPath(RepoDataFolder());
+        Console::Instance().SetConfigFolder("Config\\");
+        mLoom.reset(GraphicsLoom::Create());
+        mLoom->Init();
+        ASSERT_TRUE(mLoom->HasContext());
+    }
+
+    void TearDown() override
+    {
+        mLoom.reset();
+        SetDataPath(mOldData);
+        Console::Instance().SetConfigFolder(mOldConfig);
+        PinLoadedLibraries();
+        PlatformWindow::Destroy();
+    }
+
+    uint32_t Pixel(int x, int y)
+    {
+        Image image;
+        EXPECT_TRUE(mLoom->GetDevice()->ReadBack(nullptr, image));
+        return image.IsEmpty() ? 0 : image.GetARGB(uint32_t(x), uint32_t(y));
+    }
+
+    PlatformWindow* mWindow = nullptr;
+    std::unique_ptr<GraphicsLoom> mLoom;
+    std::string mOldData;
+    std::string mOldConfig;
+};
+
+TEST_F(LoomFrame, AFrameIsGreyAndTheLibraryIsLoaded)
+{
+    EXPECT_EQ(mLoom->GetScreenWidth(), 800);
+    EXPECT_NE(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
+    EXPECT_FALSE(mLoom->GetShaderControl().GetShader("Trans")->CastsShadow());
+    EXPECT_NE(mLoom->GetVertexDeclaration(7), nullptr);
+    EXPECT_NE(mLoom->GetQuadBatcher(), nullptr);
+    mLoom->Update();
+    EXPECT_EQ(Pixel(0, 0), 0xFF808080u);
+    EXPECT_EQ(Pixel(799, 599), 0xFF808080u);
+    EXPECT_EQ(mLoom->GetDevice()->Counters().mPresents, 1u);
+}
+
+TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
+{
+    mLoom->Update();
+    GraphicsDevice* device = mLoom->GetDevice();
+    device->SimulateLoss(1);
+    LogProbe log;
+    mLoom->Update();
+    EXPECT_TRUE(mLoom->IsDeviceLost());
+    const uint64_t clears = device->Counters().mClears;
+    mLoom->Update(); // still lost: nothing drawn, no reset yet
+    EXPECT_TRUE(mLoom->IsDeviceLost());
+    EXPECT_EQ(device->Counters().mClears, clears);
+    mLoom->Update(); // not reset: the reset happens, still nothing drawn this frame
+    EXPECT_FALSE(mLoom->IsDeviceLost());
+    EXPECT_EQ(device->Counters().mClears, clears);
+    EXPECT_EQ(log.Count("Graphics Device Lost"), 1);
+    EXPECT_EQ(log.Count("Graphics Device Reset"), 1);
+    mLoom->Update();
+    EXPECT_EQ(device->Counters().mClears, clears + 1);
+    EXPECT_EQ(Pixel(5, 5), 0xFF808080u);
+}
+
+TEST_F(LoomFrame, ResolutionChangesAndARefusedOneRestoresTheOld)
+{
+    mLoom->SetResolution(640, 480);
+    EXPECT_EQ(mLoom->GetScreenWidth(), 640);
+    EXPECT_EQ(mLoom->GetDevice()->GetWidth(), 640);
+    LogProbe log;
+    mLoom->SetResolution(0, 0);
+    EXPECT_EQ(log.Count("Resolution Change Failed"), 1);
+    EXPECT_EQ(mLoom->GetScreenWidth(), 640);
+    EXPECT_EQ(mLoom->GetScreenHeight(), 480);
+    mLoom->Update();
+    EXPECT_EQ(Pixel(639, 479), 0xFF808080u);
+}
+
+TEST_F(LoomFrame, SettingsChangesAskTwoSamplesAndVSyncTogglesBack)
+{
+    DisplaySettings settings;
+    mLoom->GetDisplaySettings(settings);
+    EXPECT_FALSE(settings.mAntiAliasing);
+    settings.mAntiAliasing = true;
+    settings.mShadows = false;
+    mLoom->ChangeSettings(settings);
+    EXPECT_EQ(mLoom->GetDevice()->GetDesc().mSamples, 2);
+    EXPECT_FALSE(mLoom->GetToggles().mShadows);
+    mLoom->GetDisplaySettings(settings);
+    EXPECT_TRUE(settings.mAntiAliasing);
+    const bool vsync = mLoom->GetDevice()->GetDesc().mVSync;
+    mLoom->VSync();
+    EXPECT_NE(mLoom->GetDevice()->GetDesc().mVSync, vsync);
+    mLoom->VSync();
+    EXPECT_EQ(mLoom->GetDevice()->GetDesc().mVSync, vsync);
+    mLoom->Update();
+    EXPECT_EQ(Pixel(1, 1), 0xFF808080u);
+}
+
+TEST_F(LoomFrame, WorldToScreenLiesOnThePickRay)
+{
+    GraphicsDevice* device = mLoom->GetDevice();
+    Matrix4 view;
+    view.FromYawPitchRoll(0.3f, 0.2f, 0.0f);
+    view.Translate(Vector3(1.0f, -2.0f, 10.0f));
+    device->SetTransform(TransformKind::View, view);
+    device->SetTransform(TransformKind::Projection, Matrix4::PerspectiveFovLH(0.8f, 800.0f / 600.0f, 1.0f, 100.0f));
+    for (const Vector3& point : {Vector3(0, 0, 0), Vector3(2, 1, -3), Vector3(-4, 2, 5)})
+    {
+        const Vector3 screen = mLoom->WorldToScreen(point);
+        const Ray ray = mLoom->ScreenToWorldRay(screen.x, screen.y);
+        const Vector3 to(point.x - ray.origin.x, point.y - ray.origin.y, point.z - ray.origin.z);
+        const Vector3 d = ray.direction;
+        const Vector3 cross(to.y * d.z - to.z * d.y, to.z * d.x - to.x * d.z, to.x * d.y - to.y * d.x);
+        const float scale = std::sqrt(to.x * to.x + to.y * to.y + to.z * to.z) * std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+        EXPECT_LT(std::sqrt(cross.x * cross.x + cross.y * cross.y + cross.z * cross.z) / scale, 1e-4f);
+        EXPECT_GT(to.x * d.x + to.y * d.y + to.z * d.z, 0.0f);
+    }
+}
+
+TEST_F(LoomFrame, ShutdownThenInitAgain)
+{
+    mLoom->GetTextures().Get("Textures/White.bmp")->Release();
+    mLoom->Shutdown();
+    EXPECT_FALSE(mLoom->HasContext());
+    EXPECT_EQ(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
+    mLoom->Init();
+    ASSERT_TRUE(mLoom->HasContext());
+    EXPECT_NE(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
+    Texture* white = mLoom->GetTextures().Get("Textures/White.bmp");
+    EXPECT_NE(white->GetDeviceTexture(), nullptr);
+    white->Release();
+    mLoom->Update();
+    EXPECT_EQ(Pixel(3, 3), 0xFF808080u);
+}
+
+TEST(GraphicsSettings, MultiSampleAndMissingFields)
+{
+    struct Case
+    {
+        uint32_t mValue;
+        uint32_t mSamples;
+    };
+    for (Case c : {Case{0, 0}, Case{2, 2}, Case{3, 0}, Case{4, 4}, Case{8, 0}})
+    {
+        GraphicsSettings settings;
+        settings.mMultiSample = c.mValue;
+        EXPECT_EQ(settings.Samples(), c.mSamples) << c.mValue;
+    }
+    ScratchFolder scratch("settings");
+    const std::string old = GetDataPath();
+    SetDataPath(scratch.Path().string() + "/");
+    {
+        LogProbe log;
+        const GraphicsSettings none = GraphicsSettings::Load("Graphics.xml", 1024, 768);
+        EXPECT_EQ(log.Written(), 1u);
+        EXPECT_FALSE(none.mFullscreen);
+        EXPECT_TRUE(none.mVSync);
+        EXPECT_EQ(none.mResolutionWidth, 1024u);
+        EXPECT_EQ(none.mRefreshRate, 60u);
+        EXPECT_EQ(none.Samples(), 0u);
+        EXPECT_FALSE(none.mCompressTextures);
+    }
+    std::FILE* file = std::fopen((scratch.Path() / "Graphics.xml").string().c_str(), "wb");
+    std::fputs("<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<serializable>\n<bool name=\"Fullscreen\">false</bool>\n"
+               "<bool name=\"VSync\">false</bool>\n<uint name=\"ResolutionWidth\">640</uint>\n"
+               "<uint name=\"ResolutionHeight\">480</uint>\n</serializable>\n</Stream>\n",
+               file);
+    std::fclose(file);
+    {
+        LogProbe log;
+        const GraphicsSettings some = GraphicsSettings::Load("Graphics.xml", 1024, 768);
+        EXPECT_EQ(log.Count("lacks"), 1);
+        EXPECT_EQ(log.Count("MultiSample"), 1);
+        EXPECT_FALSE(some.mVSync);
+        EXPECT_EQ(some.mResolutionWidth, 640u);
+        EXPECT_EQ(some.mRefreshRate, 60u);
+    }
+    SetDataPath(old);
+}
+
+TEST_F(LoomFrame, RefusedSettingsChangeLogsAndKeepsTheOld)
+{
+    DisplaySettings settings;
+    mLoom->GetDisplaySettings(settings);
+    settings.mScreenWidth = 0;
+    LogProbe log;
+    mLoom->ChangeSettings(settings);
+    EXPECT_EQ(log.Count("Setting Change Failed"), 1);
+    EXPECT_EQ(mLoom->GetScreenWidth(), 800);
+    EXPECT_EQ(mLoom->GetDevice()->GetWidth(), 800);
+    mLoom->Update();
+    EXPECT_EQ(Pixel(799, 1), 0xFF808080u);
+}
+
+TEST_F(LoomFrame, ScriptMouseIsInClipSpace)
+{
+    mLoom->RegisterTypes();
+    std::unique_ptr<IOLoom> io(IOLoom::Create());
+    io->Init();
+    mLoom->Update(); // the stand-in GUI reads the input loom's mouse (0, 0): the top-left corner
+    EXPECT_NE(Console::Instance().FindCommand("GetMouseX"), nullptr);
+    EXPECT_NE(Console::Instance().FindCommand("GetMouseY"), nullptr);
+    EXPECT_NE(Console::Instance().FindCommand("SetResolution"), nullptr);
+    ASSERT_TRUE(mLoom->GetGui()->HasMouse());
+    float x = 0.0f, y = 0.0f;
+    mLoom->GetGui()->ScreenToClip(mLoom->GetGui()->GetMouseX(), mLoom->GetGui()->GetMouseY(), x, y);
+    EXPECT_FLOAT_EQ(x, -1.0f);
+    EXPECT_FLOAT_EQ(y, 1.0f);
+    mLoom->GetGui()->ScreenToClip(400.0f, 150.0f, x, y);
+    EXPECT_FLOAT_EQ(x, 0.0f);
+    EXPECT_FLOAT_EQ(y, 0.5f);
+    // The commands leave with the loom that answers them.
+    mLoom.reset();
+    EXPECT_EQ(Console::Instance().FindCommand("SetResolution"), nullptr);
+}
+
+TEST_F(LoomFrame, RenderTargetTextureOutsideTheStore)
+{
+    ResourceContext::Scope scope(mLoom->GetDevice(), &mLoom->GetTextures(), false);
+    Texture* target = Texture::CreateRenderTarget(32, 16);
+    ASSERT_NE(target->GetDeviceTexture(), nullptr);
+    EXPECT_TRUE(target->GetDeviceTexture()->GetDesc().mRenderTarget);
+    EXPECT_EQ(target->GetMemorySize(), 4u * 32 * 16);
+    target->Release();
+    Texture* argb = Texture::CreateFromFileArgb("Textures/CheckerAlpha.dds");
+    ASSERT_NE(argb->GetDeviceTexture(), nullptr);
+    EXPECT_EQ(argb->GetDeviceTexture()->GetDesc().mFormat, TextureFormat::RGBA8);
+    argb->Release();
+}

@@ -1,0 +1,67 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "graphics/device/GraphicsDevice.h"
+#include "tests/platform/WindowFixture.h"
+
+// A GL device on the headless window, 64x64 unless a test asks otherwise.
+class DeviceFixture : public ::testing::Test
+{
+protected:
+    static constexpr uint32_t kGrey = 0xFF808080;
+
+    void SetUp() override
+    {
+        mWindow = CreateTestWindow();
+        ASSERT_NE(mWindow, nullptr);
+        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
+        DeviceDesc desc;
+        desc.mWidth = 64;
+        desc.mHeight = 64;
+        desc.mVSync = false;
+        std::string error;
+        mDevice = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, error);
+        ASSERT_NE(mDevice, nullptr) << error;
+        static const VertexElement textured[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
+                                                 {12, VertexType::Color, VertexSemantic::Color, 0},
+                                                 {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
+        mTexturedLayout = mDevice->CreateVertexLayout(textured);
+    }
+
+    void TearDown() override
+    {
+        mTexturedLayout.reset();
+        mDevice.reset();
+        PinLoadedLibraries();
+        PlatformWindow::Destroy();
+    }
+
+    // A screen-space rectangle in pixels, drawn with the text program.
+    void DrawRect(float left, float top, float right, float bottom, uint32_t argb, float z = 0.5f,
+                  GpuTexture* texture = nullptr)
+    {
+        using V = GraphicsDevice::TexturedVertex;
+        const V v[6] = {{left, top, z, argb, 0, 0},     {right, top, z, argb, 1, 0},   {left, bottom, z, argb, 0, 1},
+                        {right, top, z, argb, 1, 0},    {right, bottom, z, argb, 1, 1}, {left, bottom, z, argb, 0, 1}};
+        mDevice->SetTexture(0, texture);
+        mDevice->SetVertexLayout(mTexturedLayout.get());
+        mDevice->UseBuiltin(GraphicsDevice::Builtin::ScreenText);
+        mDevice->DrawUser(PrimitiveType::TriangleList, 2, v, sizeof(V));
+    }
+
+    uint32_t PixelAt(int x, int y, GpuTexture* source = nullptr)
+    {
+        Image image;
+        EXPECT_TRUE(mDevice->ReadBack(source, image));
+        if (image.IsEmpty())
+            return 0;
+        return image.GetARGB(uint32_t(x), uint32_t(y));
+    }
+
+    PlatformWindow* mWindow = nullptr;
+    std::unique_ptr<GraphicsDevice> mDevice;
+    std::unique_ptr<VertexLayout> mTexturedLayout;
+};

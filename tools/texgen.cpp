@@ -1,0 +1,137 @@
+// Writes the textures the game and the tests use into <data folder>/Textures, byte for byte
+// the same on every run.
+#include <stb_image_write.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "graphics/device/Image.h"
+#include "graphics/resource/DdsReader.h"
+#include "graphics/resource/TextureData.h"
+
+namespace {
+
+constexpr uint32_t kCheckerSize = 64;
+constexpr uint32_t kCell = 8;
+
+bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
+{
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    if (!file)
+        return false;
+    const bool ok = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && ok;
+}
+
+// White and black cells, white in the top-left one; alpha 0 on the black cells when asked.
+std::vector<uint8_t> Checker(uint32_t size, bool alpha)
+{
+    std::vector<uint8_t> rgba(size_t(size) * size * 4);
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            const bool white = ((x / kCell) + (y / kCell)) % 2 == 0;
+            uint8_t* p = &rgba[(size_t(y) * size + x) * 4];
+            p[0] = p[1] = p[2] = white ? 255 : 0;
+            p[3] = alpha && !white ? 0 : 255;
+        }
+    return rgba;
+}
+
+TextureData Compressed(const std::vector<uint8_t>& rgba, uint32_t size, TextureFormat format)
+{
+    TextureData data;
+    data.mWidth = data.mHeight = size;
+    data.mLevels = 1;
+    data.mLevelData.push_back(rgba);
+    BuildMipChain(data);
+    for (uint32_t level = 0; level < data.mLevels; ++level)
+    {
+        const uint32_t s = std::max(size >> level, 1u);
+        data.Level(0, level) = Dxt::EncodeLevel(format, data.Level(0, level).data(), s, s);
+    }
+    data.mFormat = format;
+    return data;
+}
+
+bool WriteDds(const std::filesystem::path& path, const TextureData& data, bool noAlpha = false)
+{
+    const std::string bytes = DdsWriter::Write(data, noAlpha);
+    return WriteFile(path, bytes.data(), bytes.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "usage: texgen <data folder>\n");
+        return 2;
+    }
+    const std::filesystem::path folder = std::filesystem::path(argv[1]) / "Textures";
+    std::filesystem::create_directories(folder);
+    bool ok = true;
+
+    Image white;
+    white.Allocate(8, 8, Image::Format::BGR8);
+    std::fill(white.mPixels.begin(), white.mPixels.end(), uint8_t(255));
+    ok &= white.SaveBmp((folder / "White.bmp").string());
+
+    const std::vector<uint8_t> checker = Checker(kCheckerSize, false);
+    std::vector<uint8_t> png;
+    ok &= stbi_write_png_to_func(
+              [](void* context, void* data, int size) {
+                  auto* out = static_cast<std::vector<uint8_t>*>(context);
+                  out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+              },
+              &png, int(kCheckerSize), int(kCheckerSize), 4, checker.data(), int(kCheckerSize * 4)) != 0;
+    ok &= WriteFile(folder / "Checker.png", png.data(), png.size());
+
+    ok &= WriteDds(folder / "Checker.dds", Compressed(checker, kCheckerSize, TextureFormat::DXT1));
+    ok &= WriteDds(folder / "CheckerAlpha.dds", Compressed(Checker(kCheckerSize, true), kCheckerSize, TextureFormat::DXT5));
+
+    // A soft round blob shadow: black, alpha falling off from the centre.
+    TextureData dot;
+    dot.mWidth = dot.mHeight = 32;
+    dot.mLevels = 1;
+    dot.mLevelData.emplace_back(32 * 32 * 4, uint8_t(0));
+    for (uint32_t y = 0; y < 32; ++y)
+        for (uint32_t x = 0; x < 32; ++x)
+        {
+            const float dx = (x + 0.5f - 16.0f) / 16.0f, dy = (y + 0.5f - 16.0f) / 16.0f;
+            const float a = std::max(0.0f, 1.0f - std::sqrt(dx * dx + dy * dy));
+            dot.Level(0, 0)[(y * 32 + x) * 4 + 3] = uint8_t(std::lround(a * 200.0f));
+        }
+    BuildMipChain(dot);
+    ok &= WriteDds(folder / "ShadowDot.dds", dot);
+
+    // One solid colour per face: +x red, -x green, +y blue, -y yellow, +z magenta, -z cyan.
+    static const uint8_t faces[6][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {255, 0, 255}, {0, 255, 255}};
+    TextureData cube;
+    cube.mKind = TextureKind::Cube;
+    cube.mWidth = cube.mHeight = 16;
+    cube.mLevels = 1;
+    for (const auto& face : faces)
+    {
+        std::vector<uint8_t> texels(16 * 16 * 4);
+        for (size_t i = 0; i < texels.size(); i += 4)
+        {
+            texels[i] = face[0];
+            texels[i + 1] = face[1];
+            texels[i + 2] = face[2];
+            texels[i + 3] = 255;
+        }
+        cube.mLevelData.push_back(std::move(texels));
+    }
+    ok &= WriteDds(folder / "Cube.dds", cube, true);
+
+    if (!ok)
+    {
+        std::fprintf(stderr, "texgen: could not write into %s\n", folder.string().c_str());
+        return 1;
+    }
+    return 0;
+}
