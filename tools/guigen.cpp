@@ -1,12 +1,15 @@
-// Writes the widget files of the GUI tests into <repo>/tests/data/gui, the same bytes on every
-// run: a file with every widget type, a window with a button and a text box, overlapping
-// windows, a tool bar and its item.
+// Writes the widget files of the GUI tests into <repo>/tests/data/gui (a file with every widget
+// type, a window with a button and a text box, overlapping windows, a tool bar and its item)
+// and the GUI's pointer and menu background into <repo>/data/Textures, the same bytes on every
+// run.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "LOOM/base/FileUtils.h"
+#include "graphics/resource/DdsReader.h"
+#include "graphics/resource/TextureData.h"
 #include "gui/Widget.h"
 #include "gui/WidgetFile.h"
 #include "gui/widgets/Widgets.h"
@@ -132,6 +135,43 @@ std::unique_ptr<Widget> Item()
     return Make<Widget>("TrapDropButton", "TrapButton", 0.0f, 0.0f, 0.1f, 0.1f);
 }
 
+// An RGBA8 texture from a texel function (x, y) -> RGBA.
+template <typename F>
+bool WriteTexture(const std::filesystem::path& path, uint32_t size, F texel)
+{
+    TextureData data;
+    data.mWidth = data.mHeight = size;
+    data.mLevels = 1;
+    data.mLevelData.emplace_back(size_t(size) * size * 4);
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+            texel(x, y, &data.Level(0, 0)[(size_t(y) * size + x) * 4]);
+    const std::string bytes = DdsWriter::Write(data);
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    if (!file)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+// The pointer: a white arrow with a dark rim, its tip in the top-left texel.
+void PointerTexel(uint32_t x, uint32_t y, uint8_t* t)
+{
+    const bool inside = x <= y && x + y / 2 < 24 && y < 28;
+    const bool rim = inside && (x == 0 || x == y || x + y / 2 >= 22 || y >= 26);
+    t[0] = t[1] = t[2] = rim ? 20 : 255;
+    t[3] = inside ? 255 : 0;
+}
+
+// The menu background: dark blue to black from top to bottom, opaque.
+void MenuBackTexel(uint32_t, uint32_t y, uint8_t* t)
+{
+    t[0] = uint8_t(10);
+    t[1] = uint8_t(20 + (63 - y) / 2);
+    t[2] = uint8_t(40 + (63 - y) * 2);
+    t[3] = 255;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -154,5 +194,9 @@ int main(int argc, char** argv)
     ok &= SaveWidgetFile("Overlap.xml", *Overlap());
     ok &= SaveWidgetFile("Bar.xml", *Bar());
     ok &= SaveWidgetFile("Item.xml", *Item());
+    const std::filesystem::path textures = std::filesystem::path(argv[1]) / "data" / "Textures";
+    std::filesystem::create_directories(textures);
+    ok &= WriteTexture(textures / "Pointer.dds", 32, PointerTexel);
+    ok &= WriteTexture(textures / "MenuBack.dds", 64, MenuBackTexel);
     return ok ? 0 : 1;
 }

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/math/Color.h"
-#include "LOOM/serial/XMLLoader.h"
+#include "LOOM/serial/XMLReader.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/BitmapFont.h"
@@ -82,47 +83,63 @@ void GuiSystem::Init(GraphicsDevice* device, int width, int height)
     RegisterCommands();
 }
 
+namespace {
+
+// The text of the first element whose "name" is that name, or empty. The configuration is
+// walked with the tokenizer so that a section it lacks keeps its default quietly.
+std::string NamedText(const std::string& path, const std::string& name)
+{
+    XMLReader reader;
+    std::string_view raw;
+    std::string text;
+    if (reader.Open(path) && reader.FindElement(name) && !reader.IsEmpty() && reader.ReadText(raw))
+        XMLReader::DecodeEntities(raw, text);
+    return text;
+}
+
+// The "file" items of the named list.
+std::vector<std::string> NamedFiles(const std::string& path, const std::string& name)
+{
+    std::vector<std::string> files;
+    XMLReader reader;
+    if (!reader.Open(path) || !reader.FindElement(name) || reader.IsEmpty())
+        return files;
+    std::string_view raw;
+    while (reader.ParseElement() && files.size() < 256)
+    {
+        if (reader.Kind() == XMLReader::KindEnd && !reader.IsSelfClosing() && reader.ElementName() == "list")
+            break;
+        if (reader.Kind() == XMLReader::KindStart && reader.ElementName() == "file" && !reader.IsEmpty() &&
+            reader.ReadText(raw))
+        {
+            files.emplace_back();
+            XMLReader::DecodeEntities(raw, files.back());
+        }
+    }
+    return files;
+}
+
+} // namespace
+
 void GuiSystem::ReadConfig()
 {
     mBackgrounds.clear();
     mPointer.Release();
-    mPointer.File() = "Textures/Pointer.png";
+    mPointer.File() = "Textures/Pointer.dds";
     mPointerSize = 24.0f;
     std::vector<std::string> backgrounds;
     const std::string path = DataFilePath(mConfigFile);
     if (FileExists(path))
     {
-        XMLLoader loader;
-        std::vector<FontList::FontFiles> fonts;
-        if (loader.Open(path) && loader.BeginField("GuiConfig", nullptr, false, TypeElement, this))
-        {
-            // The fonts belong to the font list; they are read here only to reach what follows.
-            if (loader.BeginField("list", "Fonts", false, TypeElement, &fonts))
-            {
-                loader.SerializeListHead(fonts, "Font");
-                for (FontList::FontFiles& font : fonts)
-                {
-                    if (!loader.BeginField("Font", nullptr, false, TypeElement, &font))
-                        break;
-                    loader.SerializeFile("Texture", font.mTexture);
-                    loader.SerializeFile("Widths", font.mWidths);
-                    loader.EndField("Font", false);
-                }
-                loader.EndField("list", false);
-            }
-            if (loader.BeginField("list", "Backgrounds", false, TypeElement, &backgrounds))
-            {
-                loader.SerializeListHead(backgrounds, "file");
-                loader.SerializeFileList(backgrounds);
-                loader.EndField("list", false);
-            }
-            loader.SerializeFile("Pointer", mPointer.File());
-            loader.SerializeRealField("PointerSize", mPointerSize);
-            loader.EndField("GuiConfig", false);
-        }
-        if (!loader.IsGood())
-            backgrounds.clear();
-        loader.Close();
+        backgrounds = NamedFiles(mConfigFile, "Backgrounds");
+        const std::string pointer = NamedText(mConfigFile, "Pointer");
+        if (!pointer.empty())
+            mPointer.File() = pointer;
+        const std::string size = NamedText(mConfigFile, "PointerSize");
+        char* end = nullptr;
+        const float value = size.empty() ? 0.0f : std::strtof(size.c_str(), &end);
+        if (end && end != size.c_str() && value > 0.0f && value < 1024.0f)
+            mPointerSize = value;
     }
     for (const std::string& file : backgrounds)
     {
@@ -130,8 +147,6 @@ void GuiSystem::ReadConfig()
         mBackgrounds.back().SetFile(file);
     }
     mPointer.Reload();
-    if (!(mPointerSize > 0.0f && mPointerSize < 4096.0f))
-        mPointerSize = 24.0f;
     if (mBackground >= int32_t(mBackgrounds.size()))
         mBackground = -1;
 }

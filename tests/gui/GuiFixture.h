@@ -144,7 +144,8 @@ protected:
         mGui->SetLayer(WidgetLayer::Make());
         mGui->SetConfigFile("Config/GuiConfig.xml");
         mGui->Init(device, kWidth, kHeight);
-        mGui->LoadFonts("Config/GuiConfig.xml");
+        if (device)
+            mGui->LoadFonts("Config/GuiConfig.xml");
     }
 
     void TearDown() override
