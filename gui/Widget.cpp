@@ -175,6 +175,26 @@ void Widget::DrawImage(GuiSystem& gui, const Color& tint) const
     gui.DrawQuad(mTexRect);
 }
 
+void Widget::DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint) const
+{
+    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
+    gui.SetTexture(mImage);
+    gui.SetWidgetTransform(part);
+    Rect texels = mTexRect;
+    if (texels.mRight == texels.mLeft || texels.mBottom == texels.mTop)
+        texels = Rect{0, 0, int32_t(mImage.GetWidth()), int32_t(mImage.GetHeight())};
+    if (mBox.mWidth > 0.0f && mBox.mHeight > 0.0f)
+    {
+        const float w = float(texels.mRight - texels.mLeft), h = float(texels.mBottom - texels.mTop);
+        const float fx0 = (part.mX - mBox.mX) / mBox.mWidth, fx1 = (part.mX + part.mWidth - mBox.mX) / mBox.mWidth;
+        const float fy0 = (mBox.mY - part.mY) / mBox.mHeight;
+        const float fy1 = (mBox.mY - part.mY + part.mHeight) / mBox.mHeight;
+        texels = Rect{texels.mLeft + int32_t(w * fx0), texels.mTop + int32_t(h * fy0), texels.mLeft + int32_t(w * fx1),
+                      texels.mTop + int32_t(h * fy1)};
+    }
+    gui.DrawQuad(texels);
+}
+
 bool Widget::Message(const std::string& message, const std::string& argument)
 {
     if (message == "Show" || message == "Hide")

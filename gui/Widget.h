@@ -115,6 +115,9 @@ public:
 protected:
     // The image through the texture rectangle in the box, tinted with the colour.
     void DrawImage(GuiSystem& gui, const Color& tint) const;
+    // A part of the widget's box (GUI units) with the matching part of the texture
+    // rectangle, so fills and marks share the widget's texture and its batch.
+    void DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint) const;
     void RenderChildren(GuiSystem& gui);
     void SerializeImage(Serializer& s);
 

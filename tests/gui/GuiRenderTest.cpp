@@ -130,3 +130,15 @@ TEST_F(GuiRenderTest, BackgroundsAndPointerFollowTheScriptFunctions)
     ExpectColor(RenderFrame(), 302, 406, {255, 255, 255});
     mGui->OnlyShowMouseOnGui(false);
 }
+
+TEST_F(GuiRenderTest, TextWaitingInTheBatchStaysUnderALaterWidget)
+{
+    // A second tree on a higher layer, its window over the first one's text box.
+    Cog* over = MakePanel(GuiData("Render.xml"), 1, "Over");
+    Widgets(over).Find("MainWindow")->SetGuiPosition(-0.1f, 0.45f);
+    const Image image = RenderFrame();
+    EXPECT_EQ(BrightPixels(image, 400, 140, 560, 160), 0);
+    ExpectColor(image, 540, 150, {0, 0, 255});
+    // Its own text box still shows its glyphs.
+    EXPECT_GT(BrightPixels(image, 560, 160, 720, 240), 20);
+}
