@@ -142,12 +142,18 @@ void GuiSystem::ReadConfig()
         if (end && end != size.c_str() && value > 0.0f && value < 1024.0f)
             mPointerSize = value;
     }
+    // The texture store treats a missing file as a failure that stops the game clock: files
+    // are checked first. A missing pointer (the default one included) draws none.
     for (const std::string& file : backgrounds)
     {
         mBackgrounds.emplace_back();
-        mBackgrounds.back().SetFile(file);
+        if (FileExists(DataFilePath(file)))
+            mBackgrounds.back().SetFile(file);
+        else
+            Console::Instance().Log("GuiSystem: no background " + file, LogError);
     }
-    mPointer.Reload();
+    if (FileExists(DataFilePath(mPointer.GetFile())))
+        mPointer.Reload();
     if (mBackground >= int32_t(mBackgrounds.size()))
         mBackground = -1;
 }
@@ -176,11 +182,18 @@ BitmapFont* GuiSystem::GetFont(int32_t index) const
 void GuiSystem::Update()
 {
     IOLoom* io = IOLoom::Instance();
-    mHasMouse = io != nullptr;
     if (io)
     {
         mMouseX = float(io->GetMouseX());
         mMouseY = float(io->GetMouseY());
+        // The mouse counts as present once it has moved or pressed a button: a pointer is
+        // not drawn in the corner of a screen no mouse has touched.
+        if (!mHasMouse)
+            mHasMouse = mMouseX != 0.0f || mMouseY != 0.0f || io->MousePressed(0) || io->MousePressed(1);
+    }
+    else
+    {
+        mHasMouse = false;
     }
     if (!mVisible)
     {
@@ -227,7 +240,7 @@ void GuiSystem::Render()
             EndText();
         }
     }
-    if (mHasMouse && (!mOnlyOnGui || mMouseOver))
+    if (mHasMouse && mPointer.Get() && (!mOnlyOnGui || mMouseOver))
     {
         SetColorArgb(0xFFFFFFFF);
         SetTexture(mPointer);
