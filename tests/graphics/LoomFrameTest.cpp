@@ -5,6 +5,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/engine/CoreEngine.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/resource/ResourceContext.h"
 #include "input/IOLoom.h"
@@ -66,12 +67,23 @@ TEST_F(LoomFrame, AFrameIsGreyAndTheLibraryIsLoaded)
 
 TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
 {
+    // The loom pauses the engine's game clock; an engine of its own stands in for the program's.
+    CoreEngine engine(nullptr, LoomFactories{});
+    CoreEngine* oldEngine = gCoreEngine;
+    gCoreEngine = &engine;
+    struct Restore
+    {
+        CoreEngine* mOld;
+        ~Restore() { gCoreEngine = mOld; }
+    } restore{oldEngine};
     mLoom->Update();
+    EXPECT_FALSE(engine.GetGameClock().IsPaused());
     GraphicsDevice* device = mLoom->GetDevice();
     device->SimulateLoss(1);
     LogProbe log;
     mLoom->Update();
     EXPECT_TRUE(mLoom->IsDeviceLost());
+    EXPECT_TRUE(engine.GetGameClock().IsPaused());
     const uint64_t clears = device->Counters().mClears;
     mLoom->Update(); // still lost: nothing drawn, no reset yet
     EXPECT_TRUE(mLoom->IsDeviceLost());
@@ -83,6 +95,8 @@ TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
     EXPECT_EQ(log.Count("Graphics Device Reset"), 1);
     mLoom->Update();
     EXPECT_EQ(device->Counters().mClears, clears + 1);
+    // Only the game resumes the clock.
+    EXPECT_TRUE(engine.GetGameClock().IsPaused());
     EXPECT_EQ(Pixel(5, 5), 0xFF808080u);
 }
 
