@@ -19,6 +19,7 @@
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
+#include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
@@ -202,6 +203,7 @@ void GraphicsLoom::Init()
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
+    mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
     mQueue->Init(mDevice.get(), mQueueShaders.get());
@@ -228,6 +230,7 @@ void GraphicsLoom::Shutdown()
         mPost->SetDevice(nullptr, nullptr);
     mQueue.reset();
     mQueueShaders.reset();
+    mDeferred.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
@@ -291,7 +294,10 @@ void GraphicsLoom::Update()
     if (mQueue)
         mQueue->Reset();
     SetEffectGlobals();
-    RenderScene();
+    if (mToggles.mDeferred && mDeferred && mDeferred->IsEnabled())
+        RenderDeferred();
+    else
+        RenderScene();
 }
 
 void GraphicsLoom::ClearFrame()
@@ -346,6 +352,24 @@ void GraphicsLoom::RenderScene()
         mPost->EndFrame();
     if (mGui)
         mGui->Render();
+    RenderStats();
+    PresentFrame();
+}
+
+void GraphicsLoom::DoDeferred(bool on)
+{
+    if (!mDeferred)
+        return;
+    mDeferred->Enable(mDevice.get(), on);
+    mToggles.mDeferred = on && mDeferred->IsEnabled();
+}
+
+void GraphicsLoom::RenderDeferred()
+{
+    GameClock* clock = GetGameClock();
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mFrameTime, clock ? float(clock->GetTime()) : 0.0f,
+                      GetScreenWidth(), GetScreenHeight());
+    mPost->EndFrame();
     RenderStats();
     PresentFrame();
 }
@@ -556,6 +580,8 @@ void GraphicsLoom::OnDeviceLost()
     mShaders.OnLostDevice();
     if (mPost)
         mPost->OnLostDevice();
+    if (mDeferred)
+        mDeferred->OnLostDevice();
     if (mCommands)
         mCommands->Fonts().InvalidateDeviceObjects();
     if (mGui)
@@ -570,6 +596,8 @@ void GraphicsLoom::OnDeviceReset()
     mShaders.OnResetDevice();
     if (mPost)
         mPost->OnResetDevice();
+    if (mDeferred)
+        mDeferred->OnResetDevice(mDevice.get());
     if (mCommands)
         mCommands->Fonts().RestoreDeviceObjects();
     if (mGui)
