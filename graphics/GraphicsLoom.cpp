@@ -19,6 +19,7 @@
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
+#include "graphics/model/ModelStoreSet.h"
 #include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
@@ -199,6 +200,7 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     if (!mCommands)
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
@@ -235,6 +237,7 @@ void GraphicsLoom::Shutdown()
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
     mShaders.Clear();

@@ -19,6 +19,7 @@
 
 struct SDL_Window;
 class Renderable;
+class ModelStoreSet;
 class CompFactory;
 class DeferredRenderer;
 class GraphicsCommands;
@@ -211,6 +212,8 @@ private:
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
+    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
