@@ -12,6 +12,7 @@
 #include "graphics/resource/TextureData.h"
 #include "gui/Widget.h"
 #include "gui/WidgetFile.h"
+#include "gui/widgets/ModelView.h"
 #include "gui/widgets/Widgets.h"
 #include "tools/lmfgen/LmfWriter.h"
 
@@ -75,6 +76,9 @@ std::unique_ptr<Widget> AllTypes()
     auto bar = Make<ToolBar>("ToolBar", "TrapDropToolBar", -0.9f, -0.5f, 1.0f, 0.1f);
     bar->AddItem(Make<Button>("Button", "BarItem", 0.0f, 0.0f, 0.1f, 0.1f));
     root->AddChild(std::move(bar));
+    auto model = Make<ModelView>("ModelView", "InvaderModel", -0.2f, 0.4f, 0.3f, 0.5f);
+    model->SetModelFile("Models/Invader.lmf");
+    root->AddChild(std::move(model));
     return root;
 }
 

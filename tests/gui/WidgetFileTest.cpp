@@ -50,7 +50,8 @@ TEST_F(WidgetFileTest, LoadedTreeHoldsEveryTypeWithItsFields)
         {"Plain", "Widget"},       {"Text", "TextBox"},        {"Start", "Button"},
         {"Sound", "CheckBox"},     {"Loading", "ProgressBar"}, {"TowerHealth", "HealthBar"},
         {"Volume", "Slider"},      {"TrapDropComboBox", "ComboBox"}, {"InvaderIcon", "ImageBox"},
-        {"MiniMapImageBox", "MapImageBox"}, {"TrapDropToolBar", "ToolBar"}, {"BarItem", "Button"}};
+        {"MiniMapImageBox", "MapImageBox"}, {"TrapDropToolBar", "ToolBar"}, {"BarItem", "Button"},
+        {"InvaderModel", "ModelView"}};
     for (const auto& [name, type] : expected)
     {
         Widget* w = root->FindWidget(name);
@@ -98,7 +99,7 @@ TEST_F(WidgetFileTest, TruncatedAndCorruptFilesLogOnceAndNeverCrash)
     swapped.replace(swapped.find("<real name=\"Rotation\">"), 6, "<bool ");
     cases.emplace_back("wrong element", swapped);
     std::string huge = xml;
-    huge.replace(huge.find("size=\"11\""), 9, "size=\"4000000000\"");
+    huge.replace(huge.find("size=\"12\""), 9, "size=\"4000000000\"");
     cases.emplace_back("huge list", huge);
     std::string flipped = bin;
     for (size_t i = 8; i < flipped.size(); i += 37)
