@@ -162,3 +162,31 @@ TEST_F(WidgetFileTest, ComponentMessagesReachWidgetsAndUnknownNamesLogOnce)
     EXPECT_EQ(log.Count("Nobody"), 1);
     EXPECT_EQ(log.Count("Explode"), 1);
 }
+
+TEST_F(WidgetFileTest, GameWidgetFilesHoldWhatTheHudAndMenuLookFor)
+{
+    const std::pair<const char*, std::vector<std::string>> files[] = {
+        {"MenuData/HUD.xml",
+         {"MiniMapImageBox", "TowerHealth", "CreditsNum", "KillsNum", "TimeNum", "TrapDropToolBar", "TrapDropToolBar2",
+          "TrapDropComboBox", "LevelVictoryConditionWindow"}},
+        {"MenuData/MainMenu.xml",
+         {"OptionsWindow", "CreditsWindow", "BonusWindow", "InvaderViewerWindow", "InGameWindow", "LevelChoiceWindow",
+          "GameOverWindow", "InGameExitWindow", "StartWindow", "InvaderConceptArt", "InvaderIcon", "InvaderModel",
+          "InvaderStatus", "InvaderName", "InvaderDesc", "AnimationName", "TraitorImage", "MenuWindow", "TimePlayed",
+          "PointsEarned", "PointsUsed", "TrapKills", "SuicideKills", "ExplosionKills", "PhysicsKills", "StatusKills",
+          "TotalKills"}}};
+    for (const auto& [file, names] : files)
+    {
+        SCOPED_TRACE(file);
+        LogProbe log;
+        std::unique_ptr<Widget> root = LoadWidgetFile(file, nullptr);
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(log.Written(), 0u);
+        for (const std::string& name : names)
+            EXPECT_NE(root->FindWidget(name), nullptr) << name;
+    }
+    std::unique_ptr<Widget> menu = LoadWidgetFile("MenuData/MainMenu.xml", nullptr);
+    EXPECT_TRUE(menu->Message("Show", "") && menu->FindWidget("TraitorImage")->Message("setanimation", "talk"));
+    EXPECT_EQ(LoadWidgetFile("MenuData/HUD.xml", nullptr)->FindWidget("TrapDropComboBox")->Action().mMessage,
+              "TrapSelect");
+}
