@@ -31,4 +31,13 @@ fi
 "$(tool make_splash)" "$out/InvaderLoading.bmp"
 "$(tool fontgen)" /usr/share/fonts/truetype/dejavu "$out"
 "$(tool terragen)" "$out"
+# The widget writer works on a repository folder (data/ and the GUI's test files).
+if [ "$out" = "$root/data" ]; then
+    "$(tool guigen)" "$root"
+else
+    gui=$(mktemp -d)
+    "$(tool guigen)" "$gui"
+    cp -r "$gui/data/." "$out/"
+    rm -rf "$gui"
+fi
 "$(tool make_levels)" "$out" > /dev/null
