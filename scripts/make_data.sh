@@ -36,6 +36,7 @@ if [ "$out" = "$root/data" ]; then
     "$(tool guigen)" "$root"
 else
     gui=$(mktemp -d)
+    mkdir -p "$gui/data/Models"
     "$(tool guigen)" "$gui"
     cp -r "$gui/data/." "$out/"
     rm -rf "$gui"
