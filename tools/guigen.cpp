@@ -271,6 +271,7 @@ std::unique_ptr<Widget> MainMenu()
     MenuButton(*viewer, "ViewerBack", "Back", "", "OpenStart", -0.25f, -0.45f);
     auto* levels = MenuPanel(*menu, "LevelChoiceWindow");
     MenuButton(*levels, "Level1", "Level 1", "", "StartLevelOne", -0.25f, 0.4f);
+    MenuButton(*levels, "Level2", "Level 2", "", "StartLevelTwo", -0.25f, 0.25f);
     MenuButton(*levels, "LevelsBack", "Back", "", "OpenStart", -0.25f, -0.4f);
     auto* inGame = MenuPanel(*menu, "InGameWindow");
     MenuButton(*inGame, "ResumeButton", "Resume", "", "ResumeGame", -0.25f, 0.2f);
