@@ -18,6 +18,11 @@
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/PhraseBank.h"
+#include "game/player/CursorComp.h"
+#include "game/player/GameCamera.h"
+#include "game/player/HUDComp.h"
+#include "game/player/LogicCommands.h"
+#include "game/player/MenuComp.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
 #include "graphics/GraphicsLoom.h"
@@ -85,6 +90,10 @@ void LogicLoom::RegisterTypes()
     RegisterKestrane(cogs);
     RegisterTrapData(cogs);
     RegisterBaseTower(cogs);
+    RegisterCursorComp(cogs);
+    RegisterMenuComp(cogs);
+    RegisterHUDComp(cogs);
+    RegisterGameCamera(cogs);
 
     mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
     mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
@@ -96,6 +105,7 @@ void LogicLoom::RegisterTypes()
     mCommands.Add("GetSettings", MakeConsoleCommand(this, &LogicLoom::GetSettings));
     mCommands.Add("GenMap", MakeConsoleCommand(this, &LogicLoom::GenMap));
 
+    RegisterLogicCommands(mCommands);
     mCommands.Register("LogicCreateLevel", MakeConsoleCommand(this, &LogicLoom::LogicCreateLevel),
                        "Creates the level by running the script");
     mCommands.Register("SaveLevel", MakeConsoleCommand(this, &LogicLoom::SaveLevel),

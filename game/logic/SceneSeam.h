@@ -3,6 +3,7 @@
 #include <string>
 
 #include "LOOM/math/Color.h"
+#include "LOOM/math/Vector3.h"
 
 class Cog;
 
@@ -33,14 +34,30 @@ public:
     virtual void SetMaterial(Cog&, const std::string&) {}
     virtual void SetSubMeshVisible(Cog&, int32_t, bool) {}
     virtual void SetBoundingRadius(Cog&, float) {}
+    virtual void SetModelScale(Cog&, float) {}
+    // Starts the next loaded animation, looping, after the last the first.
+    virtual void CycleAnimation(Cog&) {}
 
     // The level's height map (type 7); its heights reach game logic through the physics ground.
     virtual bool HasHeightMap() { return false; }
+    // The height map's extent in world units (tiles x tile scale); false without one.
+    virtual bool GetMapExtent(float&, float&) { return false; }
+    // The "Level" cog's terrain info texture, and a deformation request of the height map.
+    virtual void PaintTerrain(const Vector3&, float, float, int32_t) {}
+    virtual void DeformTerrain(int32_t, const Vector3&, float, float, float) {}
 
     // HudDisplay (type 14).
     virtual void ShowBar(Cog&, bool) {}
     virtual void SetBarPercent(Cog&, float) {}
     virtual void SetHudAlpha(Cog&, float) {}
+    // The HUD display's number: shown flag, text, colour and height offset. HasHudDisplay
+    // answers whether the cog carries one.
+    virtual bool HasHudDisplay(Cog&) { return false; }
+    virtual bool IsNumberShown(Cog&) { return false; }
+    virtual void ShowNumber(Cog&, bool) {}
+    virtual void SetHudText(Cog&, const std::string&) {}
+    virtual void SetHudColor(Cog&, const Color&) {}
+    virtual void SetHudOffsetHeight(Cog&, float) {}
 };
 
 // Never null: a do-nothing seam stands in while none is installed.
