@@ -148,12 +148,12 @@ void CursorComp::UpdateFloatingNumber()
     scene.SetHudOffsetHeight(*mOwner, t * FloatHeight);
     const float a = 0.2f * TotalFloatTime;
     float alpha;
-    if (t < a)
+    if (a >= 1.0f)
+        alpha = t >= 1.0f ? -1.0f : t / a; // no fade-out to divide by: gone at the end of the time
+    else if (t < a)
         alpha = t / a;
-    else if (a < 1.0f)
-        alpha = 1.0f - (t - a) / (1.0f - a);
     else
-        alpha = t >= 1.0f ? -1.0f : 1.0f; // a fade-in that never ends: gone at the end of the time
+        alpha = 1.0f - (t - a) / (1.0f - a);
     scene.SetHudAlpha(*mOwner, alpha);
     if (alpha < 0.0f)
         scene.ShowNumber(*mOwner, false);
@@ -267,7 +267,7 @@ void CursorComp::TryGrab()
             Cog* camera = FindCog("Camera");
             if (Comp* follower = CompOf<Comp>(camera, kFollowerTypeId); Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
             {
-                DataMember field = follower->FindDataMember("followedObjID");
+                DataMember field = camera->FindDataMember("followedObjID");
                 if (field.mAddress && (field.mCode == 100 || field.mCode == 101))
                     *static_cast<int32_t*>(field.mAddress) = static_cast<int32_t>(id);
             }

@@ -34,7 +34,9 @@ class GameSim
 public:
     static constexpr double kStep = 1.0 / 60.0;
 
-    explicit GameSim(const std::string& dataFolder = GameDataFolder(), uint32_t seed = 7)
+    // addLooms may add looms (input, graphics) to the logic, physics and audio ones.
+    explicit GameSim(const std::string& dataFolder = GameDataFolder(), uint32_t seed = 7,
+                     void (*addLooms)(LoomFactories&) = nullptr)
     {
         std::filesystem::copy(dataFolder, mDir.Path("data"), std::filesystem::copy_options::recursive);
         mOldCwd = std::filesystem::current_path();
@@ -52,6 +54,8 @@ public:
         looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
         looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
         looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
+        if (addLooms)
+            addLooms(looms);
         mEngine = std::make_unique<CoreEngine>(nullptr, looms);
         gCoreEngine = mEngine.get();
         mEngine->Start();
