@@ -253,6 +253,7 @@ int main(int argc, char** argv)
     ok &= SaveCog(cogs, "CameraBase", "Camera", {1, Camera::kTypeId, GameCamera::kTypeId, PhysicsComp::kTypeId},
                   "Data/PlayerCamera.xml", [&](Cog& cog) {
                       noGravity(cog);
+                      static_cast<Camera*>(cog.GetComponent(Camera::kTypeId))->SetView({}, {0.0f, 0.0f, -1.0f}, {0.0f, 1.0f, 0.0f});
                       static_cast<Positional*>(cog.GetComponent(1))->StorePosition(Vector3(64.0f, 60.0f, 128.0f));
                       // Looking ahead along -z and down at the ground.
                       static_cast<Positional*>(cog.GetComponent(1))->SetOrientation(Quat::FromDirection(0.0f, -1.0f, -1.0f));

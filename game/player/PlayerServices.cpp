@@ -127,12 +127,21 @@ bool ActiveView(Vector3& position, Vector3& direction)
 
 bool PickRay(int x, int y, Vector3& origin, Vector3& direction)
 {
-    if (!ActiveCamera())
+    const Camera* camera = ActiveCamera();
+    const int width = ScreenWidth();
+    const int height = ScreenHeight();
+    if (!camera || width <= 0 || height <= 0)
         return false;
-    Ray ray;
-    Camera::GetPickRay(ray, x, y);
-    origin = ray.origin;
-    direction = ray.direction;
+    // From the camera's own matrices: they are this frame's whatever the device last drew.
+    const Matrix4& projection = camera->GetProjection();
+    if (projection.m[0] == 0.0f || projection.m[5] == 0.0f)
+        return false;
+    const float px = (2.0f * static_cast<float>(x) / static_cast<float>(width) - 1.0f) / projection.m[0];
+    const float py = -(2.0f * static_cast<float>(y) / static_cast<float>(height) - 1.0f) / projection.m[5];
+    const Matrix4& m = camera->GetViewInverse();
+    origin = Vector3(m.m[12], m.m[13], m.m[14]);
+    direction = Vector3(px * m.m[0] + py * m.m[4] + m.m[8], px * m.m[1] + py * m.m[5] + m.m[9],
+                        px * m.m[2] + py * m.m[6] + m.m[10]);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "game/player/LogicCommands.h"
 #include "game/player/MenuComp.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/camera/Camera.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "gui/GuiInstall.h"
 #include "gui/Widget.h"
@@ -150,6 +151,8 @@ public:
         EXPECT_NE(mCamera, nullptr);
         EXPECT_NE(mCursor, nullptr);
         EXPECT_NE(mHud, nullptr);
+        // The mouse rests mid-screen: on an edge it would scroll the view.
+        MoveTo(Width() / 2, Height() / 2);
     }
 
     GameSim& Sim() { return mSim; }
@@ -206,8 +209,13 @@ public:
     // The pixel over a world point, from the graphics loom's last frame.
     void MoveToWorld(const Vector3& point)
     {
-        const Vector3 screen = GraphicsLoom::Instance()->WorldToScreen(point);
-        MoveTo(static_cast<int>(std::lround(screen.x)), static_cast<int>(std::lround(screen.y)));
+        const Camera* camera = GraphicsLoom::Instance()->GetActiveCamera();
+        ASSERT_NE(camera, nullptr);
+        Matrix4 viewProjection;
+        camera->GetView().Multiply(camera->GetProjection(), viewProjection);
+        const Vector3 p = viewProjection.TransformCoord(point);
+        MoveTo(static_cast<int>(std::lround((p.x + 1.0f) * 0.5f * static_cast<float>(Width()))),
+               static_cast<int>(std::lround((1.0f - p.y) * 0.5f * static_cast<float>(Height()))));
     }
 
     static uint8_t SdlButton(int button)
