@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/base/FileUtils.h"
+#include "audio/AudioLoom.h"
+#include "physics/PhysicsLoom.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
@@ -48,6 +50,8 @@ public:
         config.mConfigFolder = "Config";
         LoomFactories looms;
         looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
+        looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
+        looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
         mEngine = std::make_unique<CoreEngine>(nullptr, looms);
         gCoreEngine = mEngine.get();
         mEngine->Start();

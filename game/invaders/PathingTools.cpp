@@ -1,0 +1,56 @@
+#include "game/invaders/PathingTools.h"
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Positional.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
+#include "game/level/TileComp.h"
+#include "game/level/Wall.h"
+#include "game/tower/BaseTower.h"
+
+TileIndex TileAhead(const TileMap& map, Kestrane& invader, float scale)
+{
+    Positional& at = invader.Pos();
+    Vector3 forward = at.GetOrientation().GetForward();
+    forward.Normalize();
+    return map.WorldToTile(at.GetPosition() + forward * (scale * map.GetTileScale()), 1, 1);
+}
+
+int32_t HeightDiff(TileMap& map, TileIndex a, TileIndex b)
+{
+    return map.GetTile(b.first, b.second).subHeight - map.GetTile(a.first, a.second).subHeight;
+}
+
+bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* reason)
+{
+    const Tile& t = map.GetTile(tile.first, tile.second);
+    int32_t why = 0;
+    if (!t.passable)
+    {
+        invader.AvoidWall = false;
+        why = 1;
+    }
+    else if (invader.AvoidWall && IsWallCog(OccupantCog(t)))
+        why = 2;
+    if (reason)
+        *reason = why;
+    return why != 0;
+}
+
+TileIndex TowerTile(const TileMap& map, Cog& tower)
+{
+    if (CogHas(&tower, TileComp::kTypeId))
+        return static_cast<TileComp*>(tower.GetComponent(TileComp::kTypeId))->GetCenterTile();
+    Positional* at = static_cast<Positional*>(tower.GetComponent(1));
+    return at ? map.WorldToTile(at->GetPosition(), 1, 1) : TileIndex{0, 0};
+}
+
+bool IsWallCog(Cog* cog)
+{
+    return CogHas(cog, wall::kTypeId);
+}
+
+bool IsTowerCog(Cog* cog)
+{
+    return CogHas(cog, BaseTower::kTypeId);
+}
