@@ -10,6 +10,7 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
+#include "game/components/GameComponents.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/Spawner.h"
@@ -85,6 +86,7 @@ void LogicLoom::RegisterTypes()
     RegisterKestrane(cogs);
     RegisterTrapData(cogs);
     RegisterBaseTower(cogs);
+    RegisterGameComponents(cogs);
 
     mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
     mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
