@@ -16,6 +16,7 @@
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
 #include "game/level/Wall.h"
+#include "game/components/GameComponents.h"
 
 namespace {
 constexpr int32_t kLevelVersion = 1;
@@ -44,6 +45,15 @@ Positional* PositionalOf(Cog& cog)
     return comp && comp->GetTypeId() == 1 ? static_cast<Positional*>(comp) : nullptr;
 }
 
+// A doodad's name, read from the component itself where the cog type recorded no field map.
+bool ReadKnownName(Comp& comp, uint32_t typeId, std::string& out)
+{
+    if (typeId != Damagable::kTypeId)
+        return false;
+    out = static_cast<Damagable&>(comp).spawnName;
+    return true;
+}
+
 // The component's recorded string field, read through the cog type's field map; false when
 // the cog has no such component or field.
 bool ReadNameField(Cog& cog, uint32_t typeId, const char* field, std::string& out)
@@ -59,7 +69,7 @@ bool ReadNameField(Cog& cog, uint32_t typeId, const char* field, std::string& ou
         return true;
     const auto& maps = composer.GetFieldMaps();
     if (static_cast<size_t>(index) >= maps.size() || !maps[index])
-        return false;
+        return ReadKnownName(*comp, typeId, out);
     auto it = maps[index]->find(field);
     if (it == maps[index]->end() || it->second.mCode != TypeString)
         return false;
