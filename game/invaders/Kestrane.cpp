@@ -280,7 +280,8 @@ void Kestrane::UncountTile()
 
 void Kestrane::SyncTileCount()
 {
-    const bool stacked = state == StateSpecial && BehaviorName == "Stacker";
+    // A stacked Stacker is part of the ground and a digging Driller is under it.
+    const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
     const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
     if (standing)
         CountOnTile(currentTile);

@@ -12,11 +12,11 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"
+#include "LOOM/serial/FieldRecorder.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
 #include "game/level/Wall.h"
-#include "game/components/GameComponents.h"
 
 namespace {
 constexpr int32_t kLevelVersion = 1;
@@ -45,15 +45,6 @@ Positional* PositionalOf(Cog& cog)
     return comp && comp->GetTypeId() == 1 ? static_cast<Positional*>(comp) : nullptr;
 }
 
-// A doodad's name, read from the component itself where the cog type recorded no field map.
-bool ReadKnownName(Comp& comp, uint32_t typeId, std::string& out)
-{
-    if (typeId != Damagable::kTypeId)
-        return false;
-    out = static_cast<Damagable&>(comp).spawnName;
-    return true;
-}
-
 // The component's recorded string field, read through the cog type's field map; false when
 // the cog has no such component or field.
 bool ReadNameField(Cog& cog, uint32_t typeId, const char* field, std::string& out)
@@ -68,10 +59,20 @@ bool ReadNameField(Cog& cog, uint32_t typeId, const char* field, std::string& ou
     if (!field)
         return true;
     const auto& maps = composer.GetFieldMaps();
-    if (static_cast<size_t>(index) >= maps.size() || !maps[index])
-        return ReadKnownName(*comp, typeId, out);
-    auto it = maps[index]->find(field);
-    if (it == maps[index]->end() || it->second.mCode != TypeString)
+    if (static_cast<size_t>(index) < maps.size() && maps[index])
+    {
+        auto it = maps[index]->find(field);
+        if (it == maps[index]->end() || it->second.mCode != TypeString)
+            return false;
+        out = *reinterpret_cast<const std::string*>(reinterpret_cast<const char*>(comp) + it->second.mOffset);
+        return true;
+    }
+    // No recorded map for this type: record the component's own fields now.
+    FieldRecorder recorder;
+    recorder.SetBase(comp);
+    comp->Serialize(recorder);
+    auto it = recorder.GetFields().find(field);
+    if (it == recorder.GetFields().end() || it->second.mCode != TypeString)
         return false;
     out = *reinterpret_cast<const std::string*>(reinterpret_cast<const char*>(comp) + it->second.mOffset);
     return true;

@@ -8,6 +8,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "audio/AudioLoom.h"
+#include "physics/GridGround.h"
 #include "physics/PhysicsLoom.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/console/Console.h"
@@ -52,6 +53,9 @@ public:
         looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
         looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
         looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
+        // Flat ground under the whole world until the scene has a terrain.
+        mGround.ComputeNormals();
+        Ground::SetCurrent(&mGround);
         mEngine = std::make_unique<CoreEngine>(nullptr, looms);
         gCoreEngine = mEngine.get();
         mEngine->Start();
@@ -61,6 +65,7 @@ public:
     {
         mEngine.reset();
         gCoreEngine = nullptr;
+        Ground::ClearCurrent(&mGround);
         EngineConfig::Instance() = mOldConfig;
         std::filesystem::current_path(mOldCwd);
         SetDataPath(mOldDataPath);
@@ -103,6 +108,7 @@ private:
     std::filesystem::path mOldCwd;
     std::string mOldDataPath;
     EngineConfig mOldConfig;
+    GridGround mGround{129, 129, 4.0f};
     std::unique_ptr<CoreEngine> mEngine;
 };
 
