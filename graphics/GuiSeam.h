@@ -2,6 +2,7 @@
 #include <memory>
 
 class GraphicsDevice;
+class GuiSystem;
 
 // What the loom needs of the GUI system: its frame hooks, the mouse, the flags and the
 // screen-to-clip conversion. The program entry hands the loom a maker for the real GUI; until
@@ -20,8 +21,12 @@ public:
     virtual float GetMouseY() const = 0;
     virtual bool HasMouse() const = 0;
     virtual bool IsVisible() const = 0;
+    // The "HUD" command.
+    virtual void ToggleVisible() = 0;
     // (2x / width - 1, 1 - 2y / height) with the GUI's screen size.
     virtual void ScreenToClip(float x, float y, float& clipX, float& clipY) const = 0;
+    // The full GUI system behind this seam, or null for a stand-in.
+    virtual GuiSystem* AsGuiSystem() { return nullptr; }
 
     using Maker = std::unique_ptr<GuiSeam> (*)();
 };
@@ -39,7 +44,8 @@ public:
     float GetMouseX() const override { return mMouseX; }
     float GetMouseY() const override { return mMouseY; }
     bool HasMouse() const override { return mHasMouse; }
-    bool IsVisible() const override { return true; }
+    bool IsVisible() const override { return mVisible; }
+    void ToggleVisible() override { mVisible = !mVisible; }
     void ScreenToClip(float x, float y, float& clipX, float& clipY) const override;
 
 private:
@@ -51,6 +57,7 @@ private:
     float mMouseX = 0.0f;
     float mMouseY = 0.0f;
     bool mHasMouse = false;
+    bool mVisible = true;
     int mWidth = 1;
     int mHeight = 1;
 };

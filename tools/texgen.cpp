@@ -192,6 +192,26 @@ int main(int argc, char** argv)
     for (const auto& kind : kinds)
         ok &= WritePng(icons / (std::string(kind.name) + ".png"), Disc(kIcon, kind.colour, kind.radius), kIcon);
 
+    // The console panel: dark blue, lighter towards the top, mostly opaque.
+    std::vector<uint8_t> back(64 * 64 * 4);
+    for (uint32_t y = 0; y < 64; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+        {
+            uint8_t* t = &back[(y * 64 + x) * 4];
+            t[0] = uint8_t(20 + (63 - y) / 4);
+            t[1] = uint8_t(30 + (63 - y) / 4);
+            t[2] = uint8_t(70 + (63 - y) / 2);
+            t[3] = 224;
+        }
+    png.clear();
+    ok &= stbi_write_png_to_func(
+              [](void* context, void* data, int size) {
+                  auto* out = static_cast<std::vector<uint8_t>*>(context);
+                  out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+              },
+              &png, 64, 64, 4, back.data(), 64 * 4) != 0;
+    ok &= WriteFile(folder / "ConsoleBack.png", png.data(), png.size());
+
     if (!ok)
     {
         std::fprintf(stderr, "texgen: could not write into %s\n", folder.string().c_str());
