@@ -21,6 +21,7 @@
 #include "game/logic/PhraseBank.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
+#include "game/widgets/TrapDropButton.h"
 #include "graphics/GraphicsLoom.h"
 
 namespace {
@@ -87,6 +88,7 @@ void LogicLoom::RegisterTypes()
     RegisterTrapData(cogs);
     RegisterBaseTower(cogs);
     RegisterGameComponents(cogs);
+    RegisterTrapDropButton();
 
     mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
     mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
