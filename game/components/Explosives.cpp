@@ -212,13 +212,13 @@ void RegionExplosionDamage::ApplyDamage()
         float amount = -DamageAmount;
         if (ContinuousDamage)
             amount *= GameDt();
-        Positional* where = PosOf(target);
-        if (DropoffRate > 0.00001f && where && own)
-        {
-            amount += (where->GetPosition() - own->GetPosition()).Length() * DropoffRate;
-            if (amount > 0.0f)
-                amount = 0.0f;
-        }
+        if (DropoffRate > 0.00001f && own)
+            if (Positional* where = PosOf(target))
+            {
+                amount += (where->GetPosition() - own->GetPosition()).Length() * DropoffRate;
+                if (amount > 0.0f)
+                    amount = 0.0f;
+            }
         SendDamage(*target, DamageInfo{static_cast<int32_t>(ownId), amount, 4});
     }
     SceneSeam& scene = Scene();
