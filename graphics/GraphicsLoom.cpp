@@ -19,6 +19,8 @@
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
+#include "graphics/model/ModelStoreSet.h"
+#include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
@@ -198,10 +200,12 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     if (!mCommands)
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
+    mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
     mQueue->Init(mDevice.get(), mQueueShaders.get());
@@ -228,10 +232,12 @@ void GraphicsLoom::Shutdown()
         mPost->SetDevice(nullptr, nullptr);
     mQueue.reset();
     mQueueShaders.reset();
+    mDeferred.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
     mShaders.Clear();
@@ -291,7 +297,10 @@ void GraphicsLoom::Update()
     if (mQueue)
         mQueue->Reset();
     SetEffectGlobals();
-    RenderScene();
+    if (mToggles.mDeferred && mDeferred && mDeferred->IsEnabled())
+        RenderDeferred();
+    else
+        RenderScene();
 }
 
 void GraphicsLoom::ClearFrame()
@@ -346,6 +355,24 @@ void GraphicsLoom::RenderScene()
         mPost->EndFrame();
     if (mGui)
         mGui->Render();
+    RenderStats();
+    PresentFrame();
+}
+
+void GraphicsLoom::DoDeferred(bool on)
+{
+    if (!mDeferred)
+        return;
+    mDeferred->Enable(mDevice.get(), on);
+    mToggles.mDeferred = on && mDeferred->IsEnabled();
+}
+
+void GraphicsLoom::RenderDeferred()
+{
+    GameClock* clock = GetGameClock();
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mFrameTime, clock ? float(clock->GetTime()) : 0.0f,
+                      GetScreenWidth(), GetScreenHeight());
+    mPost->EndFrame();
     RenderStats();
     PresentFrame();
 }
@@ -556,6 +583,8 @@ void GraphicsLoom::OnDeviceLost()
     mShaders.OnLostDevice();
     if (mPost)
         mPost->OnLostDevice();
+    if (mDeferred)
+        mDeferred->OnLostDevice();
     if (mCommands)
         mCommands->Fonts().InvalidateDeviceObjects();
     if (mGui)
@@ -570,6 +599,8 @@ void GraphicsLoom::OnDeviceReset()
     mShaders.OnResetDevice();
     if (mPost)
         mPost->OnResetDevice();
+    if (mDeferred)
+        mDeferred->OnResetDevice(mDevice.get());
     if (mCommands)
         mCommands->Fonts().RestoreDeviceObjects();
     if (mGui)

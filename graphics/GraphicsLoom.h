@@ -19,7 +19,9 @@
 
 struct SDL_Window;
 class Renderable;
+class ModelStoreSet;
 class CompFactory;
+class DeferredRenderer;
 class GraphicsCommands;
 class LibraryShaders;
 class PostProcessor;
@@ -168,6 +170,9 @@ public:
     RenderQueue* GetRenderQueue() const { return mQueue.get(); }
     PostProcessor* GetPostProcessor() const { return mPost.get(); }
     GraphicsCommands* GetCommands() const { return mCommands.get(); }
+    // Deferred shading on or off (the geometry into three buffers, one lighting pass).
+    void DoDeferred(bool on);
+    DeferredRenderer* GetDeferred() const { return mDeferred.get(); }
     bool SupportsPixelShader20() const { return mPixelShader20; }
     bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
 
@@ -186,6 +191,7 @@ private:
     GraphicsLoom() = default;
     void CreateVertexDeclarations();
     void RenderScene();
+    void RenderDeferred();
     void ClearFrame();
     bool PresentFrame();
     // A reset with the stored parameters; on failure the previous ones are restored and reset
@@ -206,6 +212,8 @@ private:
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
+    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
@@ -219,9 +227,10 @@ private:
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;
-    bool mCommandsRegistered = false;
     std::unique_ptr<RenderQueue> mQueue;
     std::unique_ptr<LibraryShaders> mQueueShaders;
     std::unique_ptr<PostProcessor> mPost;
     std::unique_ptr<GraphicsCommands> mCommands;
+    std::unique_ptr<DeferredRenderer> mDeferred;
+    bool mCommandsRegistered = false;
 };

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/serial/Serializer.h"
 #include "game/invaders/Pathings.h"
+#include "game/level/TileComp.h"
 #include "tests/game/invaders/InvaderSim.h"
 
 TEST(InvaderKinds, RegistryNamesAndSharedPathings)
@@ -139,4 +144,120 @@ TEST(InvaderKinds, DrillerTunnelsToTheTower)
     EXPECT_TRUE(dug) << "it went under the walls";
     EXPECT_EQ(k.GetState(), StateAttack);
     EXPECT_GT(k.currentTile.second, 36) << "it came up on the tower's side";
+}
+
+namespace {
+constexpr uint32_t kCursorProbeId = 960;
+
+// Stands in for the player's cursor: counts the releases it is asked for.
+class CursorProbe : public Comp
+{
+public:
+    void Serialize(Serializer& s) override { SerializeHeader(s); }
+    std::string GetTypeName() override { return "CursorProbe"; }
+    uint32_t GetTypeId() override { return kCursorProbeId; }
+    void ReleaseGrabbed(bool thrown)
+    {
+        ++mReleases;
+        mThrown = thrown;
+    }
+    int mReleases = 0;
+    bool mThrown = false;
+};
+
+class CursorProbeFactory : public CompFactoryOf<CursorProbe>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("ReleaseGrabbed", MakeCompFunctor(kCursorProbeId, &CursorProbe::ReleaseGrabbed));
+    }
+};
+
+CursorProbeFactory gCursorProbeFactory;
+
+CursorProbe& MakeCursor(GameSim& sim, const Vector3& at)
+{
+    CogFactory& cogs = sim.Cogs();
+    cogs.RegisterComponent(kCursorProbeId, &gCursorProbeFactory);
+    auto composer = std::make_shared<Composer>(cogs, "TestCursor", "");
+    for (uint32_t id : {1u, kCursorProbeId})
+        composer->AddComponent(id, cogs.GetComponentFactory(id));
+    cogs.RegisterType("TestCursor", composer);
+    Cog* cog = cogs.Allocate("TestCursor");
+    cog->SetName("Cursor");
+    static_cast<Positional*>(cog->GetComponent(1))->SetPosition(at);
+    cog->Initialize();
+    return *static_cast<CursorProbe*>(cog->GetComponent(kCursorProbeId));
+}
+} // namespace
+
+TEST(InvaderKinds, GrabbedSpikerAndAntiGrabberFreeThemselves)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    ASSERT_NE(field.Tower(50, 50), nullptr);
+    CursorProbe& cursor = MakeCursor(sim, field.Centre(5, 5));
+    Cog* spiker = sim.Cogs().Allocate("grunt");
+    InvaderField::K(spiker).BehaviorName = "Spiker";
+    InvaderField::P(spiker).SetPosition(field.Centre(20, 20) + Vector3(0, 1, 0));
+    spiker->Initialize();
+    Cog* anti = sim.Cogs().Allocate("grunt");
+    InvaderField::K(anti).BehaviorName = "AntiGrabber";
+    InvaderField::P(anti).SetPosition(field.Centre(30, 20) + Vector3(0, 1, 0));
+    anti->Initialize();
+    ASSERT_TRUE(sim.StepUntil([&] { return InvaderField::K(anti).GetState() == StateAdvance; }, 5 * 60)) << "it lands";
+
+    InvaderField::K(spiker).ChangeState(StateGrabbed);
+    sim.Step();
+    EXPECT_EQ(cursor.mReleases, 1) << "released in the first frame";
+    EXPECT_TRUE(cursor.mThrown);
+    // Held on past 2 s, it stands up again instead of freezing.
+    sim.Step(2 * 60 + 5);
+    EXPECT_NE(InvaderField::K(spiker).GetState(), StateGrabbed);
+
+    cursor.mReleases = 0;
+    InvaderField::K(anti).ChangeState(StateGrabbed);
+    sim.Step(2 * 60 - 5);
+    EXPECT_EQ(cursor.mReleases, 0);
+    sim.Step(10);
+    EXPECT_GT(cursor.mReleases, 0) << "after 2 s";
+}
+
+TEST(InvaderKinds, KamikazeWithoutATargetDoesNotExplode)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    ASSERT_NE(field.Tower(50, 50), nullptr);
+    Cog* cog = field.Invader("kamikaze", 20, 20);
+    Kestrane& k = InvaderField::K(cog);
+    k.pathing = FindPathingBehavior("NoPathing");
+    sim.Step(5);
+    k.targetTile = {21, 20};
+    k.ChangeState(StateAttack);
+    k.behavior->Attack(k);
+    EXPECT_EQ(k.GetState(), StateAdvance);
+    sim.Step(30);
+    EXPECT_GT(k.CurHP, 0.0f);
+    EXPECT_EQ(sim.Data().mStats.suicides, 0);
+}
+
+TEST(InvaderKinds, PsychicMovesTheObstacleAside)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    ASSERT_NE(field.Tower(32, 50), nullptr);
+    Cog* wallCog = field.Make("wall", field.Centre(32, 30));
+    TileComp& footprint = *static_cast<TileComp*>(wallCog->GetComponent(TileComp::kTypeId));
+    Cog* cog = sim.Cogs().Allocate("grunt");
+    InvaderField::K(cog).BehaviorName = "Psychic";
+    InvaderField::K(cog).PathingName = "Psychic";
+    InvaderField::P(cog).SetPosition(field.Centre(32, 26) + Vector3(0, 1, 0));
+    cog->Initialize();
+    const TileIndex before{footprint.tileX, footprint.tileZ};
+    ASSERT_TRUE(sim.StepUntil([&] { return TileIndex{footprint.tileX, footprint.tileZ} != before; }, 20 * 60));
+    EXPECT_EQ(field.Map().GetTile(32, 30).occupant, nullptr) << "the way is clear";
+    EXPECT_EQ(field.Map().GetTile(footprint.tileX, footprint.tileZ).occupant, &footprint);
+    EXPECT_LE(std::abs(footprint.tileX - 32), 2);
+    EXPECT_LE(std::abs(footprint.tileZ - 30), 2);
 }
