@@ -20,6 +20,7 @@
 struct SDL_Window;
 class Renderable;
 class ModelStoreSet;
+class Path;
 class CompFactory;
 class DeferredRenderer;
 class GraphicsCommands;
@@ -140,6 +141,8 @@ public:
     ShaderControl& GetShaderControl() { return mShaders; }
     TextureStore& GetTextures() { return mTextures; }
     AssetManager<Material>& GetMaterials() { return mMaterials; }
+    // The path curves; kept from construction to destruction, not emptied at Shutdown.
+    AssetManager<Path>& GetPaths();
     GraphicsScene* GetScene() const { return mScene.get(); }
     GuiSeam* GetGui() const { return mGui.get(); }
     // The 2-D quads of the GUI and the console overlay; null without a device.
@@ -188,7 +191,7 @@ public:
     const std::vector<Vector3>& GetDebugLines() const { return mDebugLines; }
 
 private:
-    GraphicsLoom() = default;
+    GraphicsLoom();
     void CreateVertexDeclarations();
     void RenderScene();
     void RenderDeferred();
@@ -222,6 +225,7 @@ private:
     // here with their resource types.
     TextureStore mTextures;
     AssetManager<Material> mMaterials;
+    std::unique_ptr<AssetManager<Path>> mPaths;
     std::vector<Vector3> mDebugLines;
     std::unique_ptr<GraphicsScene> mScene;
     GraphicsSettings mSettings;

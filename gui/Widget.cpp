@@ -1,6 +1,7 @@
 #include "gui/Widget.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/CogDirectory.h"
@@ -10,6 +11,7 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
+#include "graphics/model/AnimationSet.h"
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
 
@@ -120,6 +122,17 @@ Widget* Widget::HitTestName(float x, float y)
 
 void Widget::Update(float dt)
 {
+    if (mPlaying)
+    {
+        mAnimationTime += dt;
+        const bool done = mAnimationTime >= mPlaying->mLength;
+        const float time = done ? mPlaying->mLength : mAnimationTime;
+        const Matrix4 m = mPlaying->SampleMatrix(uint32_t(mPathIndex), time, mAnimationCursor);
+        SetGuiPosition(mBaseX + m.m[12], mBaseY + m.m[13]);
+        mBox.mRotation = mBaseRotation + std::atan2(m.m[1], m.m[0]);
+        if (done)
+            mPlaying = nullptr;
+    }
     for (size_t i = 0; i < mChildren.size(); ++i)
         if (mChildren[i]->IsActive())
             mChildren[i]->Update(dt);
@@ -127,6 +140,8 @@ void Widget::Update(float dt)
 
 bool Widget::LoadAnimation()
 {
+    if (mAnimations)
+        return !mAnimations->Animations.empty();
     if (mAnimationFile.empty())
         return false;
     if (!FileExists(DataFilePath(mAnimationFile)))
@@ -136,15 +151,40 @@ bool Widget::LoadAnimation()
         mWarnedAnimation = true;
         return false;
     }
-    return true;
+    mAnimations = std::make_unique<AnimationSet>();
+    mAnimations->Load(DataFilePath(mAnimationFile));
+    return !mAnimations->Animations.empty();
 }
 
 void Widget::PlayAnimation(const std::string& name)
 {
-    // Key-frame tracks need the animation resources; until they are here the call is logged once.
-    if (!mWarnedAnimation)
-        Console::Instance().Log("Widget " + mName + ": animation " + name + " is not available", LogError);
-    mWarnedAnimation = true;
+    if (!LoadAnimation())
+        return;
+    const Animation* found = nullptr;
+    for (const Animation* animation : mAnimations->Animations)
+        if (animation && animation->mName == name)
+            found = animation;
+    if (!found || mPathIndex < 0 || uint32_t(mPathIndex) >= found->mTracks.size())
+    {
+        if (!mWarnedAnimation)
+            Console::Instance().Log("Widget " + mName + ": no animation " + name + " on track " +
+                                        std::to_string(mPathIndex) + " in " + mAnimationFile,
+                                    LogError);
+        mWarnedAnimation = true;
+        return;
+    }
+    // A replay starts from where the first play started.
+    if (mPlaying)
+    {
+        SetGuiPosition(mBaseX, mBaseY);
+        mBox.mRotation = mBaseRotation;
+    }
+    mBaseX = mBox.mX;
+    mBaseY = mBox.mY;
+    mBaseRotation = mBox.mRotation;
+    mPlaying = found;
+    mAnimationTime = 0.0f;
+    mAnimationCursor = 0;
 }
 
 void Widget::SaveWidgets()

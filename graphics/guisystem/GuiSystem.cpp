@@ -77,7 +77,7 @@ void GuiSystem::Init(GraphicsDevice* device, int width, int height)
 {
     mDevice = device;
     SetSize(width, height);
-    mBatcher = device ? std::make_unique<QuadBatcher>(*device) : nullptr;
+    mBatcher = device ? std::make_unique<GuiQuads>(*device) : nullptr;
     if (mConfigFile.empty())
         mConfigFile = Console::Instance().GetConfigFolder() + "GuiConfig.xml";
     ReadConfig();
@@ -262,6 +262,8 @@ void GuiSystem::Shutdown()
 void GuiSystem::OnDeviceLost()
 {
     EndDraw();
+    if (mBatcher)
+        mBatcher->OnDeviceLost();
     if (mOwnFonts)
         mOwnFonts->InvalidateDeviceObjects();
 }
@@ -269,6 +271,8 @@ void GuiSystem::OnDeviceLost()
 void GuiSystem::OnDeviceReset(int width, int height)
 {
     SetSize(width, height);
+    if (mBatcher)
+        mBatcher->OnDeviceReset();
     if (mOwnFonts)
         mOwnFonts->RestoreDeviceObjects();
 }
@@ -296,9 +300,25 @@ void GuiSystem::BeginDraw()
     mDrawing = true;
     mDraws = 0;
     mTexture = nullptr;
-    mBatcher->Begin();
-    mQuadStates = mDevice->Capture();
+    mBatcher->ResetDrawCount();
+    mBatcher->BeginFrame();
     mBatcher->SetTexture(nullptr);
+    mSavedStates = mDevice->Capture();
+    RenderStates& s = mDevice->States();
+    s.mDepthEnable = false;
+    s.mDepthWrite = false;
+    s.mCull = CullMode::None;
+    s.mBlendEnable = true;
+    s.mSrcBlend = BlendFactor::SrcAlpha;
+    s.mDestBlend = BlendFactor::InvSrcAlpha;
+    s.mBlendOp = BlendOp::Add;
+    s.mFill = FillMode::Solid;
+    mQuadStates = mDevice->Capture();
+    // Widgets are drawn near their texture's size: one level, bilinear, clamped at the edges.
+    SamplerState sampler;
+    sampler.mMipEnable = false;
+    sampler.mU = sampler.mV = TextureAddress::Clamp;
+    mDevice->SetSamplerState(0, sampler);
 }
 
 void GuiSystem::EndDraw()
@@ -307,8 +327,9 @@ void GuiSystem::EndDraw()
         return;
     mTextOpen = false;
     FlushAll();
-    mBatcher->End();
     mDraws += mBatcher->GetDrawCount();
+    mDevice->Apply(mSavedStates);
+    mDevice->SetTexture(0, nullptr);
     mDrawing = false;
 }
 
@@ -394,7 +415,7 @@ void GuiSystem::SetTexture(GpuTexture* texture, uint32_t width, uint32_t height)
 void GuiSystem::AddQuad(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1)
 {
     BeforeQuad(left, top, right, bottom);
-    mBatcher->AddQuad(left, top, right, bottom, u0, v0, u1, v1);
+    mBatcher->Add(left, top, right, bottom, u0, v0, u1, v1);
 }
 
 void GuiSystem::DrawQuad(const Rect& texels)
@@ -430,7 +451,7 @@ void GuiSystem::DrawQuad(const Rect& texels)
         maxY = std::max(maxY, xy[i * 2 + 1]);
     }
     BeforeQuad(minX, minY, maxX, maxY);
-    mBatcher->AddQuadCorners(xy, u0, v0, u1, v1);
+    mBatcher->AddCorners(xy, u0, v0, u1, v1);
 }
 
 void GuiSystem::DrawPixelQuad(float left, float top, float right, float bottom)

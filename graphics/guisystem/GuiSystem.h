@@ -6,7 +6,7 @@
 
 #include "LOOM/math/Vector3.h"
 #include "graphics/GuiSeam.h"
-#include "graphics/QuadBatcher.h"
+#include "graphics/guisystem/GuiQuads.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/resource/Texture.h"
 
@@ -157,7 +157,7 @@ private:
     void AddQuad(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1);
 
     GraphicsDevice* mDevice = nullptr;
-    std::unique_ptr<QuadBatcher> mBatcher;
+    std::unique_ptr<GuiQuads> mBatcher;
     std::unique_ptr<FontList> mOwnFonts;
     std::unique_ptr<GuiWidgetLayer> mLayer;
     std::string mConfigFile;
@@ -188,6 +188,7 @@ private:
     bool mTextOpen = false;
     uint32_t mDraws = 0;
     RenderStates mQuadStates;
+    RenderStates mSavedStates;
     // Fonts with glyphs waiting, and the pixels those glyphs may cover.
     std::vector<BitmapFont*> mOpenFonts;
     bool mTextPending = false;

@@ -151,3 +151,69 @@ TEST_F(WidgetLooksTest, MapDrawsItsIconsInOneBatch)
     map->ClearIcons();
     EXPECT_TRUE(map->Icons().empty());
 }
+
+using WidgetAnimationTest = GuiFixture;
+
+TEST_F(WidgetAnimationTest, KeyFrameTrackMovesTheSubtreeByCoreTimeAndStopsAtItsEnd)
+{
+    auto window = std::make_unique<Window>();
+    window->SetName("MenuWindow");
+    window->SetAnimationFile("Models/WidgetAnimations.lmf", 0);
+    window->SetGuiPosition(0.2f, 0.3f);
+    auto child = std::make_unique<Widget>();
+    child->SetName("Inside");
+    child->SetGuiPosition(0.3f, 0.2f);
+    window->AddChild(std::move(child));
+    Cog* cog = MakePanel("");
+    WidgetComp& comp = Widgets(cog);
+    comp.SetRoot(std::move(window));
+    Widget* w = comp.Find("MenuWindow");
+
+    comp.PlayWidgetAnimation("MenuWindow", "A");
+    struct Step
+    {
+        float dt, x, childX;
+        bool turned;
+    };
+    const Step steps[] = {{0.0f, -0.8f, -0.7f, true}, {0.5f, -0.3f, -0.2f, true}, {0.6f, 0.2f, 0.3f, false},
+                          {1.0f, 0.2f, 0.3f, false}};
+    for (const Step& step : steps)
+    {
+        w->Update(step.dt);
+        EXPECT_NEAR(w->GetBox().mX, step.x, 1e-4f) << step.dt;
+        EXPECT_NEAR(comp.Find("Inside")->GetBox().mX, step.childX, 1e-4f) << step.dt;
+        EXPECT_FLOAT_EQ(w->GetBox().mY, 0.3f);
+        if (step.turned)
+            EXPECT_GT(std::fabs(w->GetBox().mRotation), 0.01f);
+        else
+            EXPECT_NEAR(w->GetBox().mRotation, 0.0f, 1e-5f);
+    }
+    // Played again: from where it started the first time.
+    comp.PlayWidgetAnimation("MenuWindow", "A");
+    w->Update(0.25f);
+    comp.PlayWidgetAnimation("MenuWindow", "A");
+    w->Update(0.0f);
+    EXPECT_NEAR(w->GetBox().mX, -0.8f, 1e-4f);
+
+    LogProbe log;
+    comp.PlayWidgetAnimation("MenuWindow", "Z");
+    comp.PlayWidgetAnimation("MenuWindow", "Z");
+    comp.PlayWidgetAnimation("Nobody", "A");
+    EXPECT_EQ(log.Written(), 2u);
+    EXPECT_EQ(log.Count("Z"), 1);
+    EXPECT_EQ(log.Count("Nobody"), 1);
+}
+
+TEST_F(WidgetAnimationTest, MissingAnimationFileIsOneLogLine)
+{
+    Widget widget;
+    widget.SetName("W");
+    widget.SetAnimationFile("Models/NoSuchClips.lmf", 0);
+    LogProbe log;
+    widget.PlayAnimation("A");
+    widget.PlayAnimation("A");
+    widget.Update(1.0f);
+    EXPECT_EQ(log.Written(), 1u);
+    EXPECT_EQ(log.Count("NoSuchClips"), 1);
+    EXPECT_FLOAT_EQ(widget.GetBox().mX, 0.0f);
+}
