@@ -74,7 +74,6 @@ bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height
     return encoded && WriteFile(path, png.data(), png.size());
 }
 
-
 // A trap button face: a filled square with a border of another colour.
 std::vector<uint8_t> Framed(uint32_t size, const uint8_t fill[4], const uint8_t border[4], uint32_t width)
 {
