@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "game/level/Wall.h"
+#include "game/logic/PhraseBank.h"
 #include "tests/game/components/GameTestSeam.h"
 
 namespace {
@@ -40,6 +41,7 @@ TEST(GameComponents, RegisteredUnderTheirIdsAndNames)
         EXPECT_EQ(comp->GetTypeName(), type.mName);
         EXPECT_EQ(comp->GetTypeId(), type.mId);
     }
+    EXPECT_EQ(sim.Logic().mPhraseBank->BubbleCount(), 0u) << "a phrase component that was never attached is no bubble";
 }
 
 TEST(GameComponents, TimedDeathCountsGameTimeAndObeysPauseAndReset)

@@ -137,7 +137,8 @@ TEST(TrapKinds, FanBlowsForFreeInTheOpenAndItsBoxStopsAtTheFirstBlockedTile)
     } cases[] = {{0, Vector3(1, 0, 0), 5, "0.500000"},
                  {2, Vector3(1, 0, 0), 1, "0.100000"},
                  {1, Vector3(-1, 0, 0), 0, "0.000000"},
-                 {3, Vector3(0, 0, 1), 2, "0.200000"}};
+                 {3, Vector3(0, 0, 1), 2, "0.200000"},
+                 {0, Vector3(0, 0, -1), 5, "0.500000"}}; // its own tiles lie ahead: they do not block
     for (const auto& c : cases)
     {
         KindScene s;
