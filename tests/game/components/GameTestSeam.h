@@ -1,5 +1,7 @@
 #pragma once
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "game/components/Explosives.h"
@@ -59,6 +61,19 @@ public:
     void SetNumber(Cog& cog, int32_t n) override { mCalls.push_back({cog.GetID(), "Number", std::to_string(n), true}); }
     void SetModelFile(Cog& cog, const std::string& file) override { mCalls.push_back({cog.GetID(), "ModelFile", file, true}); }
 
+    bool GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out) override
+    {
+        auto it = mEmitterVectors.find({cog.GetID(), emitter, name});
+        out = it == mEmitterVectors.end() ? Vector3(0, 0, -2) : it->second;
+        return true;
+    }
+    void SetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, const Vector3& v) override
+    {
+        mEmitterVectors[{cog.GetID(), emitter, name}] = v;
+        mCalls.push_back({cog.GetID(), "Emitter", name, true});
+    }
+
+    std::map<std::tuple<uint32_t, int32_t, std::string>, Vector3> mEmitterVectors;
     bool mHeightMap = false;
     bool mEffects = true;
     std::vector<Decal> mDents; // radius in mSize, depth x 1000 in mKind, duration in mLife

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -164,6 +165,13 @@ TEST(TrapKinds, FanBlowsForFreeInTheOpenAndItsBoxStopsAtTheFirstBlockedTile)
         const float depth = c.mFacing.x != 0.0f ? box.max.x - box.min.x : box.max.z - box.min.z;
         EXPECT_NEAR(depth, c.mDepth * s.field.Map().GetTileScale(), 1e-3f) << c.mBlocked;
         EXPECT_EQ(s.seam.Calls(fan->GetID(), "PartLifeTime").back(), c.mLife);
+        // The emitter's offset was turned once, when placed, and stays as placed.
+        const std::vector<std::string> emitter = s.seam.Calls(fan->GetID(), "Emitter");
+        EXPECT_EQ(std::count(emitter.begin(), emitter.end(), "EPosition"), 1);
+        Vector3 offset(0, 0, -2);
+        PosOf(fan)->GetOrientation().RotateVector(offset);
+        const Vector3 placed = s.seam.mEmitterVectors[{fan->GetID(), 0, "EPosition"}];
+        EXPECT_NEAR((placed - offset).Length(), 0.0f, 1e-4f);
     }
 }
 
