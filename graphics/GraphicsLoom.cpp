@@ -16,14 +16,18 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/space/QTree.h"
 #include "graphics/Renderable.h"
-#include "graphics/model/ModelStoreSet.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
+#include "graphics/model/ModelStoreSet.h"
+#include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
+#include "graphics/scene/Path.h"
+#include "graphics/scene/SceneComponents.h"
+#include "graphics/scene/SceneFrame.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
 #include "platform/PlatformWindow.h"
@@ -105,6 +109,10 @@ GraphicsLoom* GraphicsLoom::Create()
 
 GraphicsLoom* GraphicsLoom::Instance() { return sInstance; }
 
+GraphicsLoom::GraphicsLoom() : mPaths(std::make_unique<AssetManager<Path>>()) {}
+
+AssetManager<Path>& GraphicsLoom::GetPaths() { return *mPaths; }
+
 void GraphicsLoom::SetGuiMaker(GuiSeam::Maker maker) { sGuiMaker = maker; }
 
 GraphicsComponentType* GraphicsLoom::ComponentTypes(size_t& count)
@@ -165,6 +173,7 @@ void GraphicsLoom::Init()
 
     mTextures.SetFolder("Textures");
     mMaterials.SetFolder("Materials");
+    mPaths->SetFolder("Paths");
 
     mToggles = Toggles{};
     mToggles.mShowStats = mSettings.mShowFPS;
@@ -199,16 +208,18 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
-    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     if (!mCommands)
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
+    mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
     mQueue->Init(mDevice.get(), mQueueShaders.get());
     mPost->SetDevice(mDevice.get(), &mShaders);
     mCommands->Init(mDevice.get(), Console::Instance().GetConfigFolder() + "GuiConfig.xml");
+    SceneFrame::CreateDeviceObjects(*this);
     HandScreenToInput();
 }
 
@@ -228,8 +239,10 @@ void GraphicsLoom::Shutdown()
         mCommands->Shutdown();
     if (mPost)
         mPost->SetDevice(nullptr, nullptr);
+    SceneFrame::ReleaseDeviceObjects();
     mQueue.reset();
     mQueueShaders.reset();
+    mDeferred.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
@@ -264,6 +277,8 @@ void GraphicsLoom::RegisterTypes()
     console.RegisterCommand("SetVSync", MakeConsoleCommand(this, &GraphicsLoom::SetVSync), "Sets vertical sync");
     console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
                             "Sets the back-buffer size");
+    InstallSceneFactories();
+    RegisterSceneFunctions(CogFactory::Instance());
     mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
@@ -293,8 +308,13 @@ void GraphicsLoom::Update()
     UpdateCamera();
     if (mQueue)
         mQueue->Reset();
+    if (mCamera)
+        SceneFrame::UpdateComponents(*this, mFrameTime);
     SetEffectGlobals();
-    RenderScene();
+    if (mToggles.mDeferred && mDeferred && mDeferred->IsEnabled())
+        RenderDeferred();
+    else
+        RenderScene();
 }
 
 void GraphicsLoom::ClearFrame()
@@ -326,9 +346,13 @@ void GraphicsLoom::RenderScene()
         {
             if (mQueue)
                 mQueue->RenderShadows();
-            if (mPost)
-                mPost->RenderShadow();
         }
+        if (mToggles.mBounding)
+            SceneFrame::RenderBounds(*this);
+        if (mToggles.mShadows && mPost)
+            mPost->RenderShadow();
+        if (mToggles.mHudDisplays)
+            SceneFrame::RenderHudDisplays(*this);
         // The scene passes (sky, water, terrain, queue, shadows, bounds, HUD, effects,
         // particles) join here as their objects arrive; debug lines are drawn now.
         if (!mDebugLines.empty())
@@ -349,6 +373,24 @@ void GraphicsLoom::RenderScene()
         mPost->EndFrame();
     if (mGui)
         mGui->Render();
+    RenderStats();
+    PresentFrame();
+}
+
+void GraphicsLoom::DoDeferred(bool on)
+{
+    if (!mDeferred)
+        return;
+    mDeferred->Enable(mDevice.get(), on);
+    mToggles.mDeferred = on && mDeferred->IsEnabled();
+}
+
+void GraphicsLoom::RenderDeferred()
+{
+    GameClock* clock = GetGameClock();
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mFrameTime, clock ? float(clock->GetTime()) : 0.0f,
+                      GetScreenWidth(), GetScreenHeight());
+    mPost->EndFrame();
     RenderStats();
     PresentFrame();
 }
@@ -557,8 +599,11 @@ void GraphicsLoom::OnDeviceLost()
     Console::Instance().Log("Graphics Device Lost", LogInit);
     mVertexDeclarations.clear();
     mShaders.OnLostDevice();
+    SceneFrame::ReleaseDeviceObjects();
     if (mPost)
         mPost->OnLostDevice();
+    if (mDeferred)
+        mDeferred->OnLostDevice();
     if (mCommands)
         mCommands->Fonts().InvalidateDeviceObjects();
     if (mGui)
@@ -573,8 +618,11 @@ void GraphicsLoom::OnDeviceReset()
     mShaders.OnResetDevice();
     if (mPost)
         mPost->OnResetDevice();
+    if (mDeferred)
+        mDeferred->OnResetDevice(mDevice.get());
     if (mCommands)
         mCommands->Fonts().RestoreDeviceObjects();
+    SceneFrame::CreateDeviceObjects(*this);
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
     HandScreenToInput();

@@ -44,17 +44,6 @@ void QuadBatcher::AddQuad(float left, float top, float right, float bottom, floa
     mVertices.insert(mVertices.end(), quad, quad + 6);
 }
 
-void QuadBatcher::AddQuadCorners(const float xy[8], float u0, float v0, float u1, float v1)
-{
-    if (mVertices.size() + 6 > kBatchQuads * 6)
-        Flush();
-    const uint32_t c = mColor;
-    const GraphicsDevice::TexturedVertex tl{xy[0], xy[1], 0.0f, c, u0, v0}, tr{xy[2], xy[3], 0.0f, c, u1, v0},
-        bl{xy[4], xy[5], 0.0f, c, u0, v1}, br{xy[6], xy[7], 0.0f, c, u1, v1};
-    const GraphicsDevice::TexturedVertex quad[6] = {tl, tr, bl, tr, br, bl};
-    mVertices.insert(mVertices.end(), quad, quad + 6);
-}
-
 void QuadBatcher::Flush()
 {
     if (mVertices.empty() || !mBegun)

@@ -20,8 +20,6 @@ public:
     // A quad from (left, top) to (right, bottom) with texture coordinates (u0, v0)-(u1, v1).
     void AddQuad(float left, float top, float right, float bottom, float u0 = 0.0f, float v0 = 0.0f, float u1 = 1.0f,
                  float v1 = 1.0f);
-    // A quad from four corners (x, y pairs: top-left, top-right, bottom-left, bottom-right).
-    void AddQuadCorners(const float xy[8], float u0 = 0.0f, float v0 = 0.0f, float u1 = 1.0f, float v1 = 1.0f);
     void Flush();
     void End();
     uint32_t GetDrawCount() const { return mDraws; }

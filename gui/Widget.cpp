@@ -1,6 +1,7 @@
 #include "gui/Widget.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/CogDirectory.h"
@@ -10,6 +11,7 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
+#include "graphics/model/AnimationSet.h"
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
 
@@ -120,6 +122,17 @@ Widget* Widget::HitTestName(float x, float y)
 
 void Widget::Update(float dt)
 {
+    if (mPlaying)
+    {
+        mAnimationTime += dt;
+        const bool done = mAnimationTime >= mPlaying->mLength;
+        const float time = done ? mPlaying->mLength : mAnimationTime;
+        const Matrix4 m = mPlaying->SampleMatrix(uint32_t(mPathIndex), time, mAnimationCursor);
+        SetGuiPosition(mBaseX + m.m[12], mBaseY + m.m[13]);
+        mBox.mRotation = mBaseRotation + std::atan2(m.m[1], m.m[0]);
+        if (done)
+            mPlaying = nullptr;
+    }
     for (size_t i = 0; i < mChildren.size(); ++i)
         if (mChildren[i]->IsActive())
             mChildren[i]->Update(dt);
@@ -127,6 +140,8 @@ void Widget::Update(float dt)
 
 bool Widget::LoadAnimation()
 {
+    if (mAnimations)
+        return !mAnimations->Animations.empty();
     if (mAnimationFile.empty())
         return false;
     if (!FileExists(DataFilePath(mAnimationFile)))
@@ -136,15 +151,40 @@ bool Widget::LoadAnimation()
         mWarnedAnimation = true;
         return false;
     }
-    return true;
+    mAnimations = std::make_unique<AnimationSet>();
+    mAnimations->Load(DataFilePath(mAnimationFile));
+    return !mAnimations->Animations.empty();
 }
 
 void Widget::PlayAnimation(const std::string& name)
 {
-    // Key-frame tracks need the animation resources; until they are here the call is logged once.
-    if (!mWarnedAnimation)
-        Console::Instance().Log("Widget " + mName + ": animation " + name + " is not available", LogError);
-    mWarnedAnimation = true;
+    if (!LoadAnimation())
+        return;
+    const Animation* found = nullptr;
+    for (const Animation* animation : mAnimations->Animations)
+        if (animation && animation->mName == name)
+            found = animation;
+    if (!found || mPathIndex < 0 || uint32_t(mPathIndex) >= found->mTracks.size())
+    {
+        if (!mWarnedAnimation)
+            Console::Instance().Log("Widget " + mName + ": no animation " + name + " on track " +
+                                        std::to_string(mPathIndex) + " in " + mAnimationFile,
+                                    LogError);
+        mWarnedAnimation = true;
+        return;
+    }
+    // A replay starts from where the first play started.
+    if (mPlaying)
+    {
+        SetGuiPosition(mBaseX, mBaseY);
+        mBox.mRotation = mBaseRotation;
+    }
+    mBaseX = mBox.mX;
+    mBaseY = mBox.mY;
+    mBaseRotation = mBox.mRotation;
+    mPlaying = found;
+    mAnimationTime = 0.0f;
+    mAnimationCursor = 0;
 }
 
 void Widget::SaveWidgets()
@@ -173,6 +213,26 @@ void Widget::DrawImage(GuiSystem& gui, const Color& tint) const
     gui.SetTexture(mImage);
     gui.SetWidgetTransform(mBox);
     gui.DrawQuad(mTexRect);
+}
+
+void Widget::DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint) const
+{
+    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
+    gui.SetTexture(mImage);
+    gui.SetWidgetTransform(part);
+    Rect texels = mTexRect;
+    if (texels.mRight == texels.mLeft || texels.mBottom == texels.mTop)
+        texels = Rect{0, 0, int32_t(mImage.GetWidth()), int32_t(mImage.GetHeight())};
+    if (mBox.mWidth > 0.0f && mBox.mHeight > 0.0f)
+    {
+        const float w = float(texels.mRight - texels.mLeft), h = float(texels.mBottom - texels.mTop);
+        const float fx0 = (part.mX - mBox.mX) / mBox.mWidth, fx1 = (part.mX + part.mWidth - mBox.mX) / mBox.mWidth;
+        const float fy0 = (mBox.mY - part.mY) / mBox.mHeight;
+        const float fy1 = (mBox.mY - part.mY + part.mHeight) / mBox.mHeight;
+        texels = Rect{texels.mLeft + int32_t(w * fx0), texels.mTop + int32_t(h * fy0), texels.mLeft + int32_t(w * fx1),
+                      texels.mTop + int32_t(h * fy1)};
+    }
+    gui.DrawQuad(texels);
 }
 
 bool Widget::Message(const std::string& message, const std::string& argument)

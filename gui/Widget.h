@@ -9,6 +9,8 @@
 #include "graphics/guisystem/GuiSystem.h"
 #include "graphics/resource/Texture.h"
 
+class Animation;
+class AnimationSet;
 class Cog;
 class ParamBuffer;
 class Serializer;
@@ -115,6 +117,9 @@ public:
 protected:
     // The image through the texture rectangle in the box, tinted with the colour.
     void DrawImage(GuiSystem& gui, const Color& tint) const;
+    // A part of the widget's box (GUI units) with the matching part of the texture
+    // rectangle, so fills and marks share the widget's texture and its batch.
+    void DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint) const;
     void RenderChildren(GuiSystem& gui);
     void SerializeImage(Serializer& s);
 
@@ -137,6 +142,15 @@ private:
     Widget* mParent = nullptr;
     std::vector<std::unique_ptr<Widget>> mChildren;
     bool mWarnedAnimation = false;
+    // The key-frame track being played: it moves and turns the widget from where it stood
+    // when the animation started.
+    std::unique_ptr<AnimationSet> mAnimations;
+    const Animation* mPlaying = nullptr;
+    float mAnimationTime = 0.0f;
+    uint32_t mAnimationCursor = 0;
+    float mBaseX = 0.0f;
+    float mBaseY = 0.0f;
+    float mBaseRotation = 0.0f;
 };
 
 // The "texture" field (code 0): the texture by its file name.

@@ -1,7 +1,7 @@
 // Writes the widget files of the GUI tests into <repo>/tests/data/gui (a file with every widget
 // type, a window with a button and a text box, overlapping windows, a tool bar and its item)
-// and the GUI's pointer and menu background into <repo>/data/Textures, the same bytes on every
-// run.
+// the GUI's pointer and menu background into <repo>/data/Textures and the widget key-frame
+// clips into <repo>/data/Models, the same bytes on every run.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -13,6 +13,7 @@
 #include "gui/Widget.h"
 #include "gui/WidgetFile.h"
 #include "gui/widgets/Widgets.h"
+#include "tools/lmfgen/LmfWriter.h"
 
 namespace {
 
@@ -172,6 +173,25 @@ void MenuBackTexel(uint32_t, uint32_t y, uint8_t* t)
     t[3] = 255;
 }
 
+// The widget key-frame clip "A": track 0 slides in from half a screen to the left and turns a
+// quarter back to straight over one second; track 1 stays put.
+std::string WidgetAnimations()
+{
+    LmfClip slide;
+    slide.name = "A";
+    slide.length = 1.0f;
+    const Quat quarter(0.92388f, 0.0f, 0.0f, 0.38268f);
+    AnimationKey from, to;
+    from.time = 0.0f;
+    from.position = Vector3(-1.0f, 0.0f, 0.0f);
+    from.rotation = quarter;
+    to.time = 1.0f;
+    slide.tracks.push_back({from, to});
+    AnimationKey still;
+    slide.tracks.push_back({still});
+    return LmfWriter().Header().Clips({slide}).End().Bytes();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -198,5 +218,10 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(textures);
     ok &= WriteTexture(textures / "Pointer.dds", 32, PointerTexel);
     ok &= WriteTexture(textures / "MenuBack.dds", 64, MenuBackTexel);
+    const std::filesystem::path models = std::filesystem::path(argv[1]) / "data" / "Models";
+    const std::string animations = WidgetAnimations();
+    std::FILE* file = std::fopen((models / "WidgetAnimations.lmf").string().c_str(), "wb");
+    ok &= file && std::fwrite(animations.data(), 1, animations.size(), file) == animations.size();
+    ok &= file && std::fclose(file) == 0;
     return ok ? 0 : 1;
 }

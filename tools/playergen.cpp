@@ -1,5 +1,5 @@
-// Writes the player-side test data into <repo>/tests/data/game/player: the HUD, menu and trap
-// button widget files, the Camera, Cursor, HUD and MainMenu compositions with their cog files,
+// Writes the player-side test data into <repo>/tests/data/game/player: the HUD and menu widget
+// files, the status icons, the Camera, Cursor, HUD and MainMenu compositions with their cog files,
 // the same bytes on every run.
 #include <stb_image_write.h>
 
@@ -29,19 +29,6 @@
 #include "physics/RegionComp.h"
 
 namespace {
-
-// The trap button's stored form: the widget, its texture rectangle and its font.
-class TrapButtonForm : public Widget
-{
-public:
-    void Serialize(Serializer& s) override
-    {
-        Widget::Serialize(s);
-        SerializeRect(s, "TextureRect", mTexRect);
-        s.SerializeInt("Font", mFont);
-    }
-    int32_t mFont = 0;
-};
 
 template <typename T>
 std::unique_ptr<T> Make(const char* type, const char* name, float x, float y, float w, float h)
@@ -131,13 +118,6 @@ std::unique_ptr<Widget> Menu()
     return root;
 }
 
-std::unique_ptr<Widget> TrapButton()
-{
-    auto button = Make<TrapButtonForm>("TrapDropButton", "TrapButton", 0.0f, 0.0f, 0.1f, 0.1f);
-    button->TextureRect() = Rect{0, 0, 64, 64};
-    return button;
-}
-
 // A cog type of the given components, saved as a cog file with its fields as set by edit.
 template <typename Edit>
 bool SaveCog(CogFactory& cogs, const char* type, const char* cogName, std::initializer_list<uint32_t> components,
@@ -219,9 +199,8 @@ int main(int argc, char** argv)
         return 2;
     }
     RegisterGuiWidgetTypes();
-    RegisterWidgetType("TrapDropButton", [] { return std::make_unique<TrapButtonForm>(); });
     const std::filesystem::path folder = std::filesystem::path(argv[1]) / "tests" / "data" / "game" / "player";
-    for (const char* sub : {"MenuData", "Compositions", "Data", "Textures/StatusIcons", "Textures/TrapIcons"})
+    for (const char* sub : {"MenuData", "Compositions", "Data", "Textures/StatusIcons"})
         std::filesystem::create_directories(folder / sub);
     SetDataPath(folder.string() + "/");
     bool ok = true;
@@ -229,11 +208,8 @@ int main(int argc, char** argv)
     ok &= WriteIcon(folder / "Textures/StatusIcons/BLIND.png", 40, 40, 40);
     ok &= WriteIcon(folder / "Textures/StatusIcons/DUMB.png", 200, 120, 220);
     ok &= WriteIcon(folder / "Textures/StatusIcons/METAL.png", 170, 180, 190);
-    ok &= WriteIcon(folder / "Textures/TrapIcons/Normal.png", 60, 90, 60);
-    ok &= WriteIcon(folder / "Textures/TrapIcons/Highlight.png", 120, 220, 120);
     ok &= SaveWidgetFile("MenuData/HUD.xml", *Hud());
     ok &= SaveWidgetFile("MenuData/Menu.xml", *Menu());
-    ok &= SaveWidgetFile("MenuData/TrapDropButton.xml", *TrapButton());
 
     CogFactory cogs;
     RegisterPositional(cogs);

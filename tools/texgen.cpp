@@ -62,6 +62,52 @@ bool WriteDds(const std::filesystem::path& path, const TextureData& data, bool n
     return WriteFile(path, bytes.data(), bytes.size());
 }
 
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& rgba)
+{
+    std::vector<uint8_t> png;
+    const bool encoded = stbi_write_png_to_func(
+                             [](void* context, void* data, int size) {
+                                 auto* out = static_cast<std::vector<uint8_t>*>(context);
+                                 out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+                             },
+                             &png, int(width), int(height), 4, rgba.data(), int(width * 4)) != 0;
+    return encoded && WriteFile(path, png.data(), png.size());
+}
+
+// A trap button face: a filled square with a border of another colour.
+std::vector<uint8_t> Framed(uint32_t size, const uint8_t fill[4], const uint8_t border[4], uint32_t width)
+{
+    std::vector<uint8_t> rgba(size_t(size) * size * 4);
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            const bool edge = x < width || y < width || x >= size - width || y >= size - width;
+            const uint8_t* c = edge ? border : fill;
+            std::copy(c, c + 4, &rgba[(size_t(y) * size + x) * 4]);
+        }
+    return rgba;
+}
+
+// A trap icon: a coloured disc on a clear ground, its radius telling the kinds apart too.
+std::vector<uint8_t> Disc(uint32_t size, const uint8_t colour[3], float radius)
+{
+    std::vector<uint8_t> rgba(size_t(size) * size * 4, uint8_t(0));
+    const float half = float(size) * 0.5f;
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            const float dx = (float(x) + 0.5f - half) / half, dy = (float(y) + 0.5f - half) / half;
+            if (std::sqrt(dx * dx + dy * dy) > radius)
+                continue;
+            uint8_t* p = &rgba[(size_t(y) * size + x) * 4];
+            p[0] = colour[0];
+            p[1] = colour[1];
+            p[2] = colour[2];
+            p[3] = 255;
+        }
+    return rgba;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -81,14 +127,7 @@ int main(int argc, char** argv)
     ok &= white.SaveBmp((folder / "White.bmp").string());
 
     const std::vector<uint8_t> checker = Checker(kCheckerSize, false);
-    std::vector<uint8_t> png;
-    ok &= stbi_write_png_to_func(
-              [](void* context, void* data, int size) {
-                  auto* out = static_cast<std::vector<uint8_t>*>(context);
-                  out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-              },
-              &png, int(kCheckerSize), int(kCheckerSize), 4, checker.data(), int(kCheckerSize * 4)) != 0;
-    ok &= WriteFile(folder / "Checker.png", png.data(), png.size());
+    ok &= WritePng(folder / "Checker.png", kCheckerSize, kCheckerSize, checker);
 
     ok &= WriteDds(folder / "Checker.dds", Compressed(checker, kCheckerSize, TextureFormat::DXT1));
     ok &= WriteDds(folder / "CheckerAlpha.dds", Compressed(Checker(kCheckerSize, true), kCheckerSize, TextureFormat::DXT5));
@@ -128,6 +167,34 @@ int main(int argc, char** argv)
     }
     ok &= WriteDds(folder / "Cube.dds", cube, true);
 
+    // The trap tool bar: button faces and one icon per trap kind.
+    const std::filesystem::path icons = folder / "TrapIcons";
+    std::filesystem::create_directories(icons);
+    constexpr uint32_t kIcon = 32;
+    static const uint8_t grey[4] = {64, 64, 64, 255}, light[4] = {160, 160, 160, 255};
+    static const uint8_t gold[4] = {96, 96, 64, 255}, yellow[4] = {255, 220, 0, 255};
+    ok &= WritePng(icons / "Normal.png", kIcon, kIcon, Framed(kIcon, grey, light, 2));
+    ok &= WritePng(icons / "Highlight.png", kIcon, kIcon, Framed(kIcon, gold, yellow, 3));
+    static const struct
+    {
+        const char* name;
+        uint8_t colour[3];
+        float radius;
+    } kinds[] = {{"Spikes", {200, 200, 200}, 0.6f}, {"Hammer", {150, 90, 40}, 0.8f}, {"Spring", {40, 200, 40}, 0.7f},
+                 {"Poison", {140, 40, 200}, 0.75f}, {"Fan", {60, 140, 255}, 0.85f}, {"Wall", {180, 60, 40}, 0.9f}};
+    for (const auto& kind : kinds)
+        ok &= WritePng(icons / (std::string(kind.name) + ".png"), kIcon, kIcon, Disc(kIcon, kind.colour, kind.radius));
+
+    // HUD bars: a plain white fill (tinted by the display) and a frame open in the middle.
+    constexpr uint32_t kBarWidth = 64, kBarHeight = 16, kEdge = 2;
+    std::vector<uint8_t> bar(kBarWidth * kBarHeight * 4, uint8_t(255));
+    std::vector<uint8_t> edge(bar.size(), uint8_t(255));
+    for (uint32_t y = kEdge; y < kBarHeight - kEdge; ++y)
+        for (uint32_t x = kEdge; x < kBarWidth - kEdge; ++x)
+            edge[(y * kBarWidth + x) * 4 + 3] = 0;
+    ok &= WritePng(folder / "NewBar.png", kBarWidth, kBarHeight, bar);
+    ok &= WritePng(folder / "BarEdge.png", kBarWidth, kBarHeight, edge);
+
     // The console panel: dark blue, lighter towards the top, mostly opaque.
     std::vector<uint8_t> back(64 * 64 * 4);
     for (uint32_t y = 0; y < 64; ++y)
@@ -139,14 +206,7 @@ int main(int argc, char** argv)
             t[2] = uint8_t(70 + (63 - y) / 2);
             t[3] = 224;
         }
-    png.clear();
-    ok &= stbi_write_png_to_func(
-              [](void* context, void* data, int size) {
-                  auto* out = static_cast<std::vector<uint8_t>*>(context);
-                  out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-              },
-              &png, 64, 64, 4, back.data(), 64 * 4) != 0;
-    ok &= WriteFile(folder / "ConsoleBack.png", png.data(), png.size());
+    ok &= WritePng(folder / "ConsoleBack.png", 64, 64, back);
 
     if (!ok)
     {

@@ -22,37 +22,63 @@ Positional* PositionalOf(Cog& cog)
 }
 } // namespace
 
+Quat FacingQuat(float dx, float dz)
+{
+    // The yaw of Quat::FromDirection for a level direction, from the half-angle identities
+    // instead of an arc tangent: walkers turn every frame.
+    const float h = std::sqrt(dx * dx + dz * dz);
+    const float c = -dz / h; // cosine of the yaw
+    const float s = dx / h;  // its sine
+    // The larger half-angle term comes from its root, the other from sin = 2 sin/2 cos/2, so
+    // neither loses its digits near a half turn.
+    if (c >= 0.0f)
+    {
+        const float cosHalf = std::sqrt((1.0f + c) * 0.5f);
+        return Quat(cosHalf, 0.0f, s / (2.0f * cosHalf), 0.0f);
+    }
+    float sinHalf = std::sqrt((1.0f - c) * 0.5f);
+    if (std::signbit(dx))
+        sinHalf = -sinHalf;
+    return Quat(s / (2.0f * sinHalf), 0.0f, sinHalf, 0.0f);
+}
+
+void FaceToward(Positional& at, const Vector3& target)
+{
+    const float dx = target.x - at.GetPosition().x;
+    const float dz = target.z - at.GetPosition().z;
+    if (dx * dx + dz * dz > 1e-8f)
+        at.SetOrientation(FacingQuat(dx, dz));
+}
+
 void FaceToward(Cog& cog, const Vector3& target)
 {
-    Positional* at = PositionalOf(cog);
-    if (!at)
+    if (Positional* at = PositionalOf(cog))
+        FaceToward(*at, target);
+}
+
+void SteerToward(Positional& at, const Vector3& target, float speed)
+{
+    const Vector3& from = at.GetPosition();
+    const float dx = target.x - from.x;
+    const float dz = target.z - from.z;
+    const float flat = std::sqrt(dx * dx + dz * dz);
+    if (!(flat > 1e-6f))
         return;
-    Vector3 d = target - at->GetPosition();
-    d.y = 0.0f;
-    if (d.x * d.x + d.z * d.z > 1e-8f)
-        at->SetOrientation(Quat::FromDirection(d));
+    // Follows the terrain: the slope toward the target, lifted slightly so it never digs in.
+    const float dy = (GroundHeight(target.x, target.z) - GroundHeight(from.x, from.z)) / flat + 0.1f;
+    const float scale = speed / std::sqrt(1.0f + dy * dy);
+    Vector3 velocity(dx / flat * scale, dy * scale, dz / flat * scale);
+    // The slope only bounds the climb: gravity keeps a physical body on the ground, where an
+    // upward push every frame would float it off.
+    velocity.y = std::min(velocity.y, at.GetVelocity().y);
+    at.SetVelocity(velocity);
+    at.SetOrientation(FacingQuat(dx, dz));
 }
 
 void SteerCogToward(Cog& cog, const Vector3& target, float speed)
 {
-    Positional* at = PositionalOf(cog);
-    if (!at)
-        return;
-    const Vector3 from = at->GetPosition();
-    Vector3 d(target.x - from.x, 0.0f, target.z - from.z);
-    const float flat = std::sqrt(d.x * d.x + d.z * d.z);
-    if (!(flat > 1e-6f))
-        return;
-    d /= flat;
-    // Follows the terrain: the slope toward the target, lifted slightly so it never digs in.
-    d.y = (GroundHeight(target.x, target.z) - GroundHeight(from.x, from.z)) / flat + 0.1f;
-    d.Normalize();
-    Vector3 velocity = d * speed;
-    // The slope only bounds the climb: gravity keeps a physical body on the ground, where an
-    // upward push every frame would float it off.
-    velocity.y = std::min(velocity.y, at->GetVelocity().y);
-    at->SetVelocity(velocity);
-    FaceToward(cog, target);
+    if (Positional* at = PositionalOf(cog))
+        SteerToward(*at, target, speed);
 }
 
 void HopInvader(Kestrane& invader, const Vector3& direction, float forward, float up, float spin)
@@ -84,6 +110,13 @@ void SendSound(Cog& cog, const std::string& message, const std::string& sound)
     ParamBuffer params;
     params.PushStdString(sound);
     cog.CallFunction(message, params);
+}
+
+void SendFollow(Cog& follower, const Cog& followed)
+{
+    ParamBuffer params;
+    params.PushInt(static_cast<int32_t>(followed.GetID()));
+    follower.CallFunction("SetFollowedObj", params);
 }
 
 void SayPhrase(Kestrane& invader, int32_t situation)

@@ -25,6 +25,9 @@ public:
 protected:
     ~BasicInvader() = default;
     void Dispatch(Kestrane& k);
+    // The attack cycle on a target tile within the squared tile distance; the sound comes with
+    // the blow or, for diggers, at the end of the wind-up.
+    void AttackCycle(Kestrane& k, float reach, bool soundAtWindUp);
     // The random hop of the no-tower shout and the Jumper's special, by phase.
     void RandomHop(Kestrane& k, bool speak);
 };

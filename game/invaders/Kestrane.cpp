@@ -280,7 +280,8 @@ void Kestrane::UncountTile()
 
 void Kestrane::SyncTileCount()
 {
-    const bool stacked = state == StateSpecial && BehaviorName == "Stacker";
+    // A stacked Stacker is part of the ground and a digging Driller is under it.
+    const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
     const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
     if (standing)
         CountOnTile(currentTile);
@@ -499,6 +500,7 @@ void Kestrane::SpawnEffectCog(const char* file)
     if (!cog)
         return;
     effectCogId = cog->GetID();
+    SendFollow(*cog, *mOwner);
     if (Positional* at = static_cast<Positional*>(cog->GetComponent(1)))
         at->SetPosition(Pos().GetPosition());
 }

@@ -1,5 +1,7 @@
 #include "game/invaders/PathingTools.h"
 
+#include <cmath>
+
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Positional.h"
 #include "game/invaders/InvaderActions.h"
@@ -8,12 +10,27 @@
 #include "game/level/Wall.h"
 #include "game/tower/BaseTower.h"
 
+Vector3 ForwardOf(const Quat& q)
+{
+    // The third row of the rotation, negated: what turning (0, 0, -1) gives.
+    Vector3 f(-2.0f * (q.x * q.z - q.w * q.y), -2.0f * (q.w * q.x + q.y * q.z),
+              -(q.w * q.w - q.x * q.x - q.y * q.y + q.z * q.z));
+    const float lengthSquared = f.x * f.x + f.y * f.y + f.z * f.z;
+    // A unit quaternion gives a unit facing; only a drifted one needs the root.
+    if (std::fabs(lengthSquared - 1.0f) > 1e-4f && lengthSquared > 0.0f)
+        f *= 1.0f / std::sqrt(lengthSquared);
+    return f;
+}
+
+TileIndex TileAheadAlong(const TileMap& map, const Vector3& position, const Vector3& forward, float scale)
+{
+    return map.WorldToTile(position + forward * (scale * map.GetTileScale()), 1, 1);
+}
+
 TileIndex TileAhead(const TileMap& map, Kestrane& invader, float scale)
 {
     Positional& at = invader.Pos();
-    Vector3 forward = at.GetOrientation().GetForward();
-    forward.Normalize();
-    return map.WorldToTile(at.GetPosition() + forward * (scale * map.GetTileScale()), 1, 1);
+    return TileAheadAlong(map, at.GetPosition(), ForwardOf(at.GetOrientation()), scale);
 }
 
 int32_t HeightDiff(TileMap& map, TileIndex a, TileIndex b)

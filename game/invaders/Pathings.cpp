@@ -108,7 +108,9 @@ void StandardPathing::Step(Kestrane& k)
             k.ChangeState(StateNoTower);
         return;
     }
-    const TileIndex a = TileAhead(map, k, 1.0f);
+    const Vector3 position = k.Pos().GetPosition();
+    const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
+    const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
     const Tile& ahead = map.GetTile(a.first, a.second);
     if (a != k.currentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
     {
@@ -119,7 +121,7 @@ void StandardPathing::Step(Kestrane& k)
         return;
     }
     const float scale = here.subHeight == 1 ? 1.0f : 0.65f;
-    const TileIndex b = TileAhead(map, k, scale);
+    const TileIndex b = TileAheadAlong(map, position, forward, scale);
     if (HeightDiff(map, k.currentTile, b) == 1 && k.state != StateSpecial)
     {
         k.highJump = true;
@@ -387,6 +389,109 @@ public:
     }
 };
 
+// Digs under what it cannot cross and surfaces beside the tower.
+class DrillerPathing final : public StandardPathing
+{
+public:
+    void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map)
+            return;
+        if (k.state == StateSpecial)
+        {
+            result = StateSpecial;
+            return;
+        }
+        const Tile& t = map->GetTile(tile.first, tile.second);
+        if (IsTowerCog(OccupantCog(t)))
+        {
+            result = StateAttack;
+            k.targetTile = tile;
+            return;
+        }
+        const bool raised = map->GetTile(k.currentTile.first, k.currentTile.second).subHeight > 0;
+        if (t.passable && (!t.occupant || raised))
+        {
+            result = StateFollowTarget;
+            return;
+        }
+        k.targetTile = k.startTile = tile;
+        FaceToward(k.Pos(), TileCentre(*map, tile));
+        result = StateSpecial;
+    }
+
+    void Step(Kestrane& k) override
+    {
+        if (k.state == StateAirborne || k.state == StateGrabbed)
+        {
+            StandardPathing::Step(k);
+            return;
+        }
+        TileMap* mapPtr = CurrentTileMap();
+        if (!mapPtr)
+            return;
+        TileMap& map = *mapPtr;
+        Tile& here = map.GetTile(k.currentTile.first, k.currentTile.second);
+        // Digging, it survives under any tile.
+        if (!here.passable && k.state != StateSpecial)
+            SendDamage(*k.GetOwner(), DamageInfo{0, -k.CurHP, 5});
+        if (!::FindTower())
+        {
+            if (k.state != StateNoTower)
+                k.ChangeState(StateNoTower);
+            return;
+        }
+        const TileIndex b = TileAhead(map, k, 1.0f);
+        if (HeightDiff(map, k.currentTile, b) == 1 && k.state != StateSpecial)
+        {
+            k.highJump = true;
+            k.ChangeState(StateJump);
+            return;
+        }
+        if (!here.occupant && here.subHeight > 1)
+            here.subHeight = 0;
+        int32_t result = k.state;
+        Evaluate(k, b, result);
+        const bool entered = k.currentTile != k.lastTile;
+        if (entered)
+            OnEnterTile(k, result);
+        k.lastTile = k.currentTile;
+        if (result == StateDetour)
+        {
+            if (k.state != StateDetour)
+                k.ChangeState(StateDetour);
+            return;
+        }
+        if (result == StateFollowTarget)
+        {
+            int32_t side = StateFollowTarget;
+            ProbeSides(k, b, side);
+            if (side != StateSpecial)
+                result = side;
+        }
+        if (result != k.state)
+            k.ChangeState(result);
+        if (result == StateFollowTarget)
+            Retarget(k, map);
+    }
+
+private:
+    static void Retarget(Kestrane& k, TileMap& map)
+    {
+        k.currentTile = map.WorldToTile(k.Pos().GetPosition(), 1, 1);
+        Cog* tower = ::FindTower();
+        if (!tower)
+        {
+            k.ChangeState(StateSpecial);
+            return;
+        }
+        k.lastTile = k.currentTile;
+        if (k.currentTile == k.targetTile)
+            k.targetTile = TowerTile(map, *tower);
+    }
+};
+
 class SquadPathing final : public StandardPathing
 {
 public:
@@ -422,6 +527,7 @@ SpikerPathing gSpiker;
 PsychicPathing gPsychic;
 BomberPathing gBomber;
 NinjaPathing gNinja;
+DrillerPathing gDriller;
 SquadPathing gSquad;
 } // namespace
 
@@ -438,5 +544,6 @@ void RegisterPathingKinds(std::map<std::string, PathingBehavior*>& map)
     map["Psychic"] = &gPsychic;
     map["Bomber"] = &gBomber;
     map["Ninja"] = &gNinja;
+    map["Driller"] = &gDriller;
     map["Squad"] = &gSquad;
 }

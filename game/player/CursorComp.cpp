@@ -36,7 +36,6 @@ public:
 
 CursorFactory gCursorFactory;
 
-constexpr uint32_t kFollowerTypeId = 126;
 constexpr uint32_t kMissingModel = 1;
 constexpr uint32_t kMissingRegion = 2;
 constexpr uint32_t kMissingHud = 4;
@@ -265,12 +264,8 @@ void CursorComp::TryGrab()
         if (CharHeld('I'))
         {
             Cog* camera = FindCog("Camera");
-            if (Comp* follower = CompOf<Comp>(camera, kFollowerTypeId); Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
-            {
-                DataMember field = camera->FindDataMember("followedObjID");
-                if (field.mAddress && (field.mCode == 100 || field.mCode == 101))
-                    *static_cast<int32_t*>(field.mAddress) = static_cast<int32_t>(id);
-            }
+            if (FollowerComp* follower = CompOf<FollowerComp>(camera, FollowerComp::kTypeId); Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
+                follower->SetFollowedObj(static_cast<int32_t>(id));
             if (GameCamera* view = CompOf<GameCamera>(camera, GameCamera::kTypeId); Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
                 view->mZoomEnabled = false;
             if (Positional* place = PosOf(contact))

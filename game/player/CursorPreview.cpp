@@ -1,18 +1,9 @@
 #include "game/player/CursorPreview.h"
 
-#include <vector>
-
-#include "game/level/TileMap.h"
 #include "game/logic/DataController.h"
-#include "game/logic/LogicLoom.h"
-#include "game/player/LogicCommands.h"
 #include "game/player/PlayerServices.h"
 
 namespace {
-// Where the preview last followed the cursor, and where a line drag began.
-Vector3 gFollowed;
-Vector3 gLineStart;
-
 DropPreview* Preview()
 {
     DataController* data = Data();
@@ -23,65 +14,44 @@ DropPreview* Preview()
 void PreviewHide()
 {
     if (DropPreview* preview = Preview())
-        preview->Clear();
+        preview->HideAll();
 }
 
 void PreviewDestroy()
 {
     if (DropPreview* preview = Preview())
-        preview->Reset();
+        preview->Clear();
 }
 
 bool PreviewSelect(const std::string& kind)
 {
     DropPreview* preview = Preview();
-    DataController* data = Data();
-    if (!preview || !preview->mAllowed || !data->IsTrapEnabled(kind))
-        return false;
-    preview->mTrapName = kind;
-    if (preview->mMode == DropPreview::ModeNone)
-        preview->mMode = DropPreview::ModeTrap;
-    return true;
+    return preview && preview->SelectTrap(kind);
 }
 
 void PreviewFollow(const Vector3& position)
 {
-    gFollowed = position;
+    if (DropPreview* preview = Preview())
+        preview->Update(position);
 }
 
 bool PreviewPlace()
 {
     DropPreview* preview = Preview();
-    if (!preview || !preview->mAllowed || preview->mMode == DropPreview::ModeNone)
-        return false;
-    return AttemptTrapDrop(preview->mTrapName, gFollowed, Vector3(1.0f, 0.0f, 0.0f));
+    return preview && preview->TryDrop();
 }
 
-bool PreviewLineStep(const Vector3& position)
+bool PreviewLineStep(const Vector3&)
 {
+    // The preview drags from and to the positions it followed.
     DropPreview* preview = Preview();
     if (!preview)
         return false;
-    if (preview->mMode != DropPreview::ModeWallLine)
-    {
-        gLineStart = position;
-        preview->mMode = DropPreview::ModeWallLine;
-        return true;
-    }
-    LogicLoom* logic = LogicLoom::Instance();
-    if (logic && logic->mTileMap)
-    {
-        std::vector<TileIndex> tiles;
-        logic->mTileMap->GetTilesOnLine(gLineStart, position, tiles);
-        for (const TileIndex& tile : tiles)
-            AttemptTrapDrop(preview->mTrapName, logic->mTileMap->TileToWorld(tile.first, tile.second), Vector3(1.0f, 0.0f, 0.0f));
-    }
-    preview->mMode = DropPreview::ModeTrap;
-    return false;
+    return preview->mMode == DropPreview::ModeLine ? preview->CommitLine() : preview->BeginLine();
 }
 
 bool PreviewDraggingLine()
 {
     const DropPreview* preview = Preview();
-    return preview && preview->mMode == DropPreview::ModeWallLine;
+    return preview && preview->mMode == DropPreview::ModeLine;
 }

@@ -18,6 +18,7 @@
 #include "game/player/GameCamera.h"
 #include "game/player/PlayerServices.h"
 #include "game/tower/BaseTower.h"
+#include "game/widgets/TrapDropButton.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "gui/Widget.h"
 #include "gui/WidgetComp.h"
@@ -41,7 +42,6 @@ public:
 };
 
 HUDFactory gHUDFactory;
-HUDComp::TrapButtonSetter gTrapButtonSetter;
 // Shared by every HUD: set on each frame the middle button is up.
 bool gToolBarMayClose = true;
 
@@ -56,11 +56,6 @@ T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 void RegisterHUDComp(CogFactory& cogs)
 {
     cogs.RegisterComponent(HUDComp::kTypeId, &gHUDFactory);
-}
-
-void HUDComp::SetTrapButtonSetter(TrapButtonSetter setter)
-{
-    gTrapButtonSetter = std::move(setter);
 }
 
 void HUDComp::Serialize(Serializer& s)
@@ -239,11 +234,12 @@ void HUDComp::CreateTrapButtons()
             if (!data->IsTrapEnabled(kind))
                 continue;
             std::unique_ptr<Widget> button = LoadWidgetFile("MenuData/TrapDropButton.xml", mOwner);
-            if (!button || button->GetTypeName() != "TrapDropButton" || !gTrapButtonSetter || !gTrapButtonSetter(*button, kind))
+            if (!button || button->GetTypeName() != "TrapDropButton")
             {
                 Console::Instance().Log("HUDComp: \"MenuData/TrapDropButton.xml\" gives no trap button; \"" + kind + "\" is skipped", LogError);
                 continue;
             }
+            static_cast<TrapDropButton&>(*button).SetTrap(kind);
             bar->AddItem(std::move(button));
             mWidgets->Message("TrapDropComboBox", "AddData", kind);
         }

@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "LOOM/cogs/Comp.h"
@@ -31,10 +30,6 @@ public:
     void CreateTrapButtons();
     void MiniMapMove(Vector3 at);
     void ZoomToTower();
-
-    // Hands a trap kind to a trap button the HUD made; the trap button type installs it.
-    using TrapButtonSetter = std::function<bool(Widget&, const std::string&)>;
-    static void SetTrapButtonSetter(TrapButtonSetter setter);
 
     // The map angle of a view direction: 0 along +z, growing clockwise seen from above.
     static float MapAngle(const Vector3& view);

@@ -678,62 +678,6 @@ bool AttemptTowerDrop(Vector3 position)
     return true;
 }
 
-bool CanDropAt(const std::string& name, const Vector3& position)
-{
-    DataController* data = Data();
-    TileMap* map = Map();
-    if (!data)
-        return false;
-    const TrapInfo& info = data->GetTrapInfo(name);
-    if (!map)
-        return false;
-    if (!data->IsEditMode() && info.creditCost > data->GetPoints())
-        return false;
-    if (!map->IsInWorld(position))
-        return false;
-    const TileIndex at = map->WorldToTile(position, info.widthTileSize, info.depthTileSize);
-    return map->IsAreaFree(at.first, at.second, info.widthTileSize, info.depthTileSize);
-}
-
-Vector3 SnapTrapDropPosition(const std::string& name, const Vector3& position)
-{
-    DataController* data = Data();
-    TileMap* map = Map();
-    if (!data || !map)
-        return Vector3();
-    const TrapInfo& info = data->GetTrapInfo(name);
-    const TileIndex at = map->WorldToTile(position, info.widthTileSize, info.depthTileSize);
-    return map->TileToWorldAligned(at.first, at.second, info.widthTileSize, info.depthTileSize);
-}
-
-bool AttemptTrapDrop(std::string name, Vector3 position, Vector3 direction)
-{
-    if (!CanDropAt(name, position))
-        return false;
-    DataController* data = Data();
-    const TrapInfo info = data->GetTrapInfo(name);
-    CogFactory& cogs = CogFactory::Instance();
-    Cog* trap = cogs.Allocate(name);
-    if (!trap)
-        return false;
-    TileComp* tiles = CompOf<TileComp>(trap, TileComp::kTypeId);
-    Positional* place = PosOf(trap);
-    if (!tiles || !place)
-    {
-        Console::Instance().Log("AttemptTrapDrop: the trap \"" + name + "\" has no TileComp or Positional; not dropped", LogError);
-        cogs.Destroy(trap);
-        return false;
-    }
-    place->SetOrientation(Quat::FromDirection(direction));
-    if (!data->IsEditMode())
-        data->SpendPoints(info.creditCost);
-    place->StorePosition(position);
-    tiles->widthSize = info.widthTileSize;
-    tiles->depthSize = info.depthTileSize;
-    trap->Initialize();
-    return true;
-}
-
 void DropBomb(Vector3 position)
 {
     Cog* bomb = CogFactory::Instance().Allocate("bomb");

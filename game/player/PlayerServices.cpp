@@ -188,11 +188,6 @@ float TerrainHeight(float x, float z)
     return GroundHeight(x, z);
 }
 
-Positional* PosOf(Cog* cog)
-{
-    return CompOf<Positional>(cog, 1);
-}
-
 Cog* FindCog(const std::string& name)
 {
     return CogFactory::Instance().FindCogByName(name);

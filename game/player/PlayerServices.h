@@ -4,6 +4,7 @@
 
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/math/Vector3.h"
+#include "game/components/GameComponents.h"
 
 class Camera;
 class DataController;
@@ -65,6 +66,5 @@ T* CompOf(Cog* cog, uint32_t typeId)
     Comp* comp = cog->GetComponent(typeId);
     return comp && comp->GetTypeId() == typeId ? static_cast<T*>(comp) : nullptr;
 }
-Positional* PosOf(Cog* cog);
 Cog* FindCog(const std::string& name);
 Cog* CogById(int32_t id);

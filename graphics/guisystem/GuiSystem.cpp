@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
@@ -76,7 +77,7 @@ void GuiSystem::Init(GraphicsDevice* device, int width, int height)
 {
     mDevice = device;
     SetSize(width, height);
-    mBatcher = device ? std::make_unique<QuadBatcher>(*device) : nullptr;
+    mBatcher = device ? std::make_unique<GuiQuads>(*device) : nullptr;
     if (mConfigFile.empty())
         mConfigFile = Console::Instance().GetConfigFolder() + "GuiConfig.xml";
     ReadConfig();
@@ -141,12 +142,18 @@ void GuiSystem::ReadConfig()
         if (end && end != size.c_str() && value > 0.0f && value < 1024.0f)
             mPointerSize = value;
     }
+    // The texture store treats a missing file as a failure that stops the game clock: files
+    // are checked first. A missing pointer (the default one included) draws none.
     for (const std::string& file : backgrounds)
     {
         mBackgrounds.emplace_back();
-        mBackgrounds.back().SetFile(file);
+        if (FileExists(DataFilePath(file)))
+            mBackgrounds.back().SetFile(file);
+        else
+            Console::Instance().Log("GuiSystem: no background " + file, LogError);
     }
-    mPointer.Reload();
+    if (FileExists(DataFilePath(mPointer.GetFile())))
+        mPointer.Reload();
     if (mBackground >= int32_t(mBackgrounds.size()))
         mBackground = -1;
 }
@@ -175,11 +182,18 @@ BitmapFont* GuiSystem::GetFont(int32_t index) const
 void GuiSystem::Update()
 {
     IOLoom* io = IOLoom::Instance();
-    mHasMouse = io != nullptr;
     if (io)
     {
         mMouseX = float(io->GetMouseX());
         mMouseY = float(io->GetMouseY());
+        // The mouse counts as present once it has moved or pressed a button: a pointer is
+        // not drawn in the corner of a screen no mouse has touched.
+        if (!mHasMouse)
+            mHasMouse = mMouseX != 0.0f || mMouseY != 0.0f || io->MousePressed(0) || io->MousePressed(1);
+    }
+    else
+    {
+        mHasMouse = false;
     }
     if (!mVisible)
     {
@@ -226,7 +240,7 @@ void GuiSystem::Render()
             EndText();
         }
     }
-    if (mHasMouse && (!mOnlyOnGui || mMouseOver))
+    if (mHasMouse && mPointer.Get() && (!mOnlyOnGui || mMouseOver))
     {
         SetColorArgb(0xFFFFFFFF);
         SetTexture(mPointer);
@@ -248,6 +262,8 @@ void GuiSystem::Shutdown()
 void GuiSystem::OnDeviceLost()
 {
     EndDraw();
+    if (mBatcher)
+        mBatcher->OnDeviceLost();
     if (mOwnFonts)
         mOwnFonts->InvalidateDeviceObjects();
 }
@@ -255,6 +271,8 @@ void GuiSystem::OnDeviceLost()
 void GuiSystem::OnDeviceReset(int width, int height)
 {
     SetSize(width, height);
+    if (mBatcher)
+        mBatcher->OnDeviceReset();
     if (mOwnFonts)
         mOwnFonts->RestoreDeviceObjects();
 }
@@ -282,28 +300,93 @@ void GuiSystem::BeginDraw()
     mDrawing = true;
     mDraws = 0;
     mTexture = nullptr;
-    mBatcher->Begin();
+    mBatcher->ResetDrawCount();
+    mBatcher->BeginFrame();
     mBatcher->SetTexture(nullptr);
+    mSavedStates = mDevice->Capture();
+    RenderStates& s = mDevice->States();
+    s.mDepthEnable = false;
+    s.mDepthWrite = false;
+    s.mCull = CullMode::None;
+    s.mBlendEnable = true;
+    s.mSrcBlend = BlendFactor::SrcAlpha;
+    s.mDestBlend = BlendFactor::InvSrcAlpha;
+    s.mBlendOp = BlendOp::Add;
+    s.mFill = FillMode::Solid;
+    mQuadStates = mDevice->Capture();
+    // Widgets are drawn near their texture's size: one level, bilinear, clamped at the edges.
+    SamplerState sampler;
+    sampler.mMipEnable = false;
+    sampler.mU = sampler.mV = TextureAddress::Clamp;
+    mDevice->SetSamplerState(0, sampler);
 }
 
 void GuiSystem::EndDraw()
 {
     if (!mDrawing)
         return;
-    EndText();
-    mBatcher->End();
+    mTextOpen = false;
+    FlushAll();
     mDraws += mBatcher->GetDrawCount();
+    mDevice->Apply(mSavedStates);
+    mDevice->SetTexture(0, nullptr);
     mDrawing = false;
 }
 
 void GuiSystem::RestoreRenderStates()
 {
+    if (mDrawing)
+        mDevice->Apply(mQuadStates);
+}
+
+void GuiSystem::FlushAll()
+{
     if (!mDrawing)
         return;
-    mDraws += mBatcher->GetDrawCount();
-    mBatcher->End();
-    mBatcher->Begin();
-    mBatcher->SetTexture(mTexture);
+    mBatcher->Flush();
+    for (BitmapFont* font : mOpenFonts)
+    {
+        if (font->GetBatchGlyphs() > 0)
+            ++mDraws;
+        font->ApplyStates(false);
+        font->Flush();
+    }
+    if (!mOpenFonts.empty())
+        mDevice->Apply(mQuadStates);
+    mOpenFonts.clear();
+    mTextPending = false;
+    // Text still open goes on in a new batch.
+    if (mTextOpen && mTextFont)
+    {
+        mTextFont->Begin();
+        mDevice->Apply(mQuadStates);
+        mOpenFonts.push_back(mTextFont);
+    }
+}
+
+void GuiSystem::BeforeQuad(float left, float top, float right, float bottom)
+{
+    if (mTextPending && left < mTextRight && right > mTextLeft && top < mTextBottom && bottom > mTextTop)
+        FlushAll();
+}
+
+void GuiSystem::AddTextBounds(const Rect& rect)
+{
+    const float left = float(std::min(rect.mLeft, rect.mRight)), right = float(std::max(rect.mLeft, rect.mRight));
+    const float top = float(std::min(rect.mTop, rect.mBottom)), bottom = float(std::max(rect.mTop, rect.mBottom));
+    if (!mTextPending)
+    {
+        mTextLeft = left;
+        mTextTop = top;
+        mTextRight = right;
+        mTextBottom = bottom;
+        mTextPending = true;
+        return;
+    }
+    mTextLeft = std::min(mTextLeft, left);
+    mTextTop = std::min(mTextTop, top);
+    mTextRight = std::max(mTextRight, right);
+    mTextBottom = std::max(mTextBottom, bottom);
 }
 
 void GuiSystem::SetColor(float r, float g, float b, float a) { SetColorArgb(Color(r, g, b, a).ToARGB()); }
@@ -329,6 +412,12 @@ void GuiSystem::SetTexture(GpuTexture* texture, uint32_t width, uint32_t height)
         mBatcher->SetTexture(texture);
 }
 
+void GuiSystem::AddQuad(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1)
+{
+    BeforeQuad(left, top, right, bottom);
+    mBatcher->Add(left, top, right, bottom, u0, v0, u1, v1);
+}
+
 void GuiSystem::DrawQuad(const Rect& texels)
 {
     if (!mDrawing)
@@ -344,35 +433,38 @@ void GuiSystem::DrawQuad(const Rect& texels)
     const float left = GuiToPixelX(mBox.mX), right = GuiToPixelX(mBox.mX + mBox.mWidth);
     const float top = GuiToPixelY(mBox.mY), bottom = GuiToPixelY(mBox.mY - mBox.mHeight);
     if (mBox.mRotation == 0.0f)
-    {
-        mBatcher->AddQuad(left, top, right, bottom, u0, v0, u1, v1);
-        return;
-    }
+        return AddQuad(left, top, right, bottom, u0, v0, u1, v1);
     // Turned about the centre, in pixels so the quad keeps its shape on a wide screen.
     const float cx = (left + right) * 0.5f, cy = (top + bottom) * 0.5f;
     const float hx = (right - left) * 0.5f, hy = (bottom - top) * 0.5f;
     const float c = std::cos(mBox.mRotation), s = std::sin(mBox.mRotation);
     const float corners[4][2] = {{-hx, -hy}, {hx, -hy}, {-hx, hy}, {hx, hy}};
     float xy[8];
+    float minX = cx, minY = cy, maxX = cx, maxY = cy;
     for (int i = 0; i < 4; ++i)
     {
         xy[i * 2] = cx + corners[i][0] * c - corners[i][1] * s;
         xy[i * 2 + 1] = cy + corners[i][0] * s + corners[i][1] * c;
+        minX = std::min(minX, xy[i * 2]);
+        maxX = std::max(maxX, xy[i * 2]);
+        minY = std::min(minY, xy[i * 2 + 1]);
+        maxY = std::max(maxY, xy[i * 2 + 1]);
     }
-    mBatcher->AddQuadCorners(xy, u0, v0, u1, v1);
+    BeforeQuad(minX, minY, maxX, maxY);
+    mBatcher->AddCorners(xy, u0, v0, u1, v1);
 }
 
 void GuiSystem::DrawPixelQuad(float left, float top, float right, float bottom)
 {
     if (mDrawing)
-        mBatcher->AddQuad(left, top, right, bottom);
+        AddQuad(left, top, right, bottom, 0.0f, 0.0f, 1.0f, 1.0f);
 }
 
 void GuiSystem::DrawFullScreenQuad() { DrawPixelQuad(0.0f, 0.0f, float(mWidth), float(mHeight)); }
 
 void GuiSystem::SetFont(int32_t index)
 {
-    if (index == mFontIndex && (mTextFont || !mTextOpen))
+    if (index == mFontIndex)
         return;
     if (!GetFont(index))
     {
@@ -394,48 +486,86 @@ void GuiSystem::BeginText()
 {
     if (!mDrawing || mTextOpen)
         return;
-    // Quads drawn so far stay under the text.
-    mDraws += mBatcher->GetDrawCount();
-    mBatcher->End();
     mTextOpen = true;
     mTextFont = GetFont(mFontIndex);
-    if (mTextFont)
-        mTextFont->Begin();
-}
-
-void GuiSystem::FlushText()
-{
-    if (mTextFont)
-    {
-        if (mTextFont->GetBatchGlyphs() > 0)
-            ++mDraws;
-        mTextFont->Flush();
-        mTextFont->ClearTextEffect();
-    }
-    mTextFont = nullptr;
+    if (!mTextFont || std::find(mOpenFonts.begin(), mOpenFonts.end(), mTextFont) != mOpenFonts.end())
+        return;
+    // The font's batch stays open beside the quads'; Begin sets text states, the quads get
+    // theirs back at once.
+    mTextFont->Begin();
+    mDevice->Apply(mQuadStates);
+    mOpenFonts.push_back(mTextFont);
 }
 
 void GuiSystem::EndText()
 {
     if (!mTextOpen)
         return;
-    FlushText();
+    if (mTextFont)
+        mTextFont->ClearTextEffect();
     mTextOpen = false;
-    mBatcher->Begin();
-    mBatcher->SetColor(mColor);
-    mBatcher->SetTexture(mTexture);
+    mTextFont = nullptr;
 }
+
+namespace {
+
+// Room for the glyphs of one more text in the font's open batch.
+bool Fits(const BitmapFont& font, const char* text)
+{
+    return (font.GetBatchGlyphs() + std::strlen(text)) * 6 <= BitmapFont::kScreenVertices;
+}
+
+// The pixels aligned text may cover, as BitmapFont::DrawTextAligned places it.
+Rect TextBounds(const BitmapFont& font, const char* text, const Rect& rect, int32_t alignment)
+{
+    const float scale = font.GetTextScale();
+    const auto width = int32_t(std::ceil(font.GetLineWidth(text, scale, 0)));
+    auto height = int32_t(std::ceil(font.GetTextHeight(text, scale)));
+    const int32_t lineHeight = font.GetCellHeight() * 2;
+    switch (alignment)
+    {
+    case 0:
+    {
+        const int32_t cx = (rect.mLeft + rect.mRight) / 2, cy = (rect.mTop + rect.mBottom) / 2;
+        return Rect{cx - width / 2 - 1, cy - height / 2 - 1, cx + width / 2 + 1, cy + height / 2 + 1};
+    }
+    case 1:
+    {
+        // Wrapped at the rectangle's width: a line per width, and one more for a broken word.
+        const int32_t rectWidth = std::max(rect.mRight - rect.mLeft, 1);
+        height += (width / rectWidth + 1) * lineHeight;
+        return Rect{rect.mLeft, rect.mTop, std::max(rect.mRight, rect.mLeft + width), rect.mTop + height};
+    }
+    case 3:
+    {
+        const int32_t cy = (rect.mTop + rect.mBottom) / 2;
+        return Rect{rect.mRight - width - 1, cy - height / 2 - 1, rect.mRight, cy + height / 2 + 1};
+    }
+    default:
+        return Rect{};
+    }
+}
+
+} // namespace
 
 void GuiSystem::DrawText(float x, float y, const char* text)
 {
-    if (mTextOpen && mTextFont)
-        mTextFont->DrawTextScreen(text, x, y, mColor, 1.0f, true, false, 0.0f);
+    if (!mTextOpen || !mTextFont || !text)
+        return;
+    if (!Fits(*mTextFont, text))
+        FlushAll();
+    mTextFont->DrawTextScreen(text, x, y, mColor, 1.0f, true, false, 0.0f);
+    AddTextBounds(mTextFont->MeasureRect(text, int32_t(x), int32_t(y), mTextFont->GetTextScale()));
 }
 
 void GuiSystem::DrawTextInRect(const char* text, const Rect& rect, int32_t alignment)
 {
-    if (mTextOpen && mTextFont)
-        mTextFont->DrawTextAligned(text, rect, mColor, 1.0f, alignment);
+    if (!mTextOpen || !mTextFont || !text)
+        return;
+    if (!Fits(*mTextFont, text))
+        FlushAll();
+    mTextFont->DrawTextAligned(text, rect, mColor, 1.0f, alignment);
+    AddTextBounds(TextBounds(*mTextFont, text, rect, alignment));
 }
 
 void GuiSystem::SetTextEffect(int32_t mode, float time, const Vector3& values)

@@ -6,7 +6,7 @@
 
 #include "LOOM/math/Vector3.h"
 #include "graphics/GuiSeam.h"
-#include "graphics/QuadBatcher.h"
+#include "graphics/guisystem/GuiQuads.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/resource/Texture.h"
 
@@ -44,8 +44,9 @@ public:
 
 // The GUI system: the mouse, the visibility flag, the fonts, the full-screen backgrounds and
 // the pointer, the mouse-over state, and the 2-D batcher widgets and the overlay draw with.
-// Quads go through one batcher (one draw per texture change); text goes through the current
-// bitmap font's own buffer between BeginText and EndText.
+// Quads go through one batcher (one draw per texture change); text goes through each bitmap
+// font's own buffer and is drawn over the quads when the batch ends, or earlier when a later
+// quad would cover it, so a HUD costs one draw per texture and one per font.
 class GuiSystem : public GuiSeam
 {
 public:
@@ -148,10 +149,15 @@ private:
     void ReadConfig();
     void SetSize(int width, int height);
     void RegisterCommands();
-    void FlushText();
+    // Draws what is pending: the quads, then the text over them.
+    void FlushAll();
+    // Text waits for the end of the batch unless a later quad lands on it.
+    void BeforeQuad(float left, float top, float right, float bottom);
+    void AddTextBounds(const Rect& rect);
+    void AddQuad(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1);
 
     GraphicsDevice* mDevice = nullptr;
-    std::unique_ptr<QuadBatcher> mBatcher;
+    std::unique_ptr<GuiQuads> mBatcher;
     std::unique_ptr<FontList> mOwnFonts;
     std::unique_ptr<GuiWidgetLayer> mLayer;
     std::string mConfigFile;
@@ -181,5 +187,14 @@ private:
     BitmapFont* mTextFont = nullptr;
     bool mTextOpen = false;
     uint32_t mDraws = 0;
+    RenderStates mQuadStates;
+    RenderStates mSavedStates;
+    // Fonts with glyphs waiting, and the pixels those glyphs may cover.
+    std::vector<BitmapFont*> mOpenFonts;
+    bool mTextPending = false;
+    float mTextLeft = 0.0f;
+    float mTextTop = 0.0f;
+    float mTextRight = 0.0f;
+    float mTextBottom = 0.0f;
     std::vector<int32_t> mWarnedFonts;
 };

@@ -21,14 +21,6 @@ namespace {
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-void DrawBox(GuiSystem& gui, const GuiBox& box, const Color& color)
-{
-    gui.SetColor(color.r, color.g, color.b, color.a);
-    gui.SetTexture(nullptr, 1, 1);
-    gui.SetWidgetTransform(box);
-    gui.DrawQuad(Rect{});
-}
-
 } // namespace
 
 // Window
@@ -131,7 +123,7 @@ void CheckBox::Render(GuiSystem& gui)
         inner.mY -= mBox.mHeight * 0.25f;
         inner.mWidth *= 0.5f;
         inner.mHeight *= 0.5f;
-        DrawBox(gui, inner, mCheckColor);
+        DrawImagePart(gui, inner, mCheckColor);
     }
     RenderChildren(gui);
 }
@@ -165,7 +157,7 @@ void ProgressBar::Render(GuiSystem& gui)
     {
         GuiBox fill = mBox;
         fill.mWidth *= mValue;
-        DrawBox(gui, fill, FillColor());
+        DrawImagePart(gui, fill, FillColor());
     }
     RenderChildren(gui);
 }
@@ -197,7 +189,7 @@ void Slider::Render(GuiSystem& gui)
     GuiBox knob = mBox;
     knob.mWidth = mBox.mHeight * 0.5f;
     knob.mX = mBox.mX + mBox.mWidth * mValue - knob.mWidth * 0.5f;
-    DrawBox(gui, knob, Color(1.0f, 1.0f, 1.0f, 1.0f));
+    DrawImagePart(gui, knob, Color(1.0f, 1.0f, 1.0f, 1.0f));
 }
 
 void Slider::Track()
@@ -306,7 +298,7 @@ void ComboBox::Render(GuiSystem& gui)
     for (const std::string& entry : mEntries)
     {
         row.mY -= mBox.mHeight;
-        DrawBox(gui, row, mListColor);
+        DrawImagePart(gui, row, mListColor);
         gui.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a);
         gui.SetFont(mFont);
         gui.BeginText();

@@ -99,6 +99,7 @@ protected:
 class HealthBar : public ProgressBar
 {
 public:
+    HealthBar() { mFillColor = Color(0.0f, 1.0f, 0.0f, 1.0f); }
     void Serialize(Serializer& s) override;
 
 protected:

@@ -8,6 +8,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "audio/AudioLoom.h"
+#include "physics/GridGround.h"
 #include "physics/PhysicsLoom.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/console/Console.h"
@@ -54,6 +55,9 @@ public:
         looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
         looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
         looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
+        // Flat ground under the whole world until the scene has a terrain.
+        mGround.ComputeNormals();
+        Ground::SetCurrent(&mGround);
         if (addLooms)
             addLooms(looms);
         mEngine = std::make_unique<CoreEngine>(nullptr, looms);
@@ -65,6 +69,7 @@ public:
     {
         mEngine.reset();
         gCoreEngine = nullptr;
+        Ground::ClearCurrent(&mGround);
         EngineConfig::Instance() = mOldConfig;
         std::filesystem::current_path(mOldCwd);
         SetDataPath(mOldDataPath);
@@ -107,6 +112,7 @@ private:
     std::filesystem::path mOldCwd;
     std::string mOldDataPath;
     EngineConfig mOldConfig;
+    GridGround mGround{129, 129, 4.0f};
     std::unique_ptr<CoreEngine> mEngine;
 };
 

@@ -365,6 +365,24 @@ std::string TubeFile()
     return LmfWriter().Header().Mesh(TubeMesh()).Bones(TubeBones()).Clips({bend}).End().Bytes();
 }
 
+LmfMesh FiveCubesMesh()
+{
+    LmfMesh mesh;
+    for (int i = 0; i < 5; ++i)
+    {
+        LmfPart cube = MakeBox({-0.4f, -0.4f, -0.4f}, {0.4f, 0.4f, 0.4f});
+        Offset(cube, {float(i) - 2.0f, 0.0f, 0.0f});
+        mesh.parts.push_back(std::move(cube));
+    }
+    FitBounds(mesh);
+    return mesh;
+}
+
+std::string FiveCubesFile()
+{
+    return MeshFile(FiveCubesMesh());
+}
+
 std::string SevenTexFile()
 {
     Writer3DS out;
@@ -410,6 +428,7 @@ bool WriteAllModels(const std::string& dataFolder)
     ok = save("Models/InvaderDM.lmf", InvaderDistanceMapFile()) && ok;
     ok = save("Models/Tube.lmf", TubeFile()) && ok;
     ok = save("Models/SevenTex.3ds", SevenTexFile()) && ok;
+    ok = save("Models/FiveCubes.lmf", FiveCubesFile()) && ok;
     ConstraintInfo constraints = TurretConstraints();
     ok = SaveConstraintInfo(constraints, (fs::path(dataFolder) / "Data/Constraints.xml").string()) && ok;
     return ok;

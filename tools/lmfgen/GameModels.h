@@ -20,6 +20,9 @@ std::string InvaderFile();
 std::string InvaderDistanceMapFile();
 // Skinned tube on two bones with a "Bend" clip.
 std::string TubeFile();
+// A row of five cubes along x, one part each (kind 0).
+std::string FiveCubesFile();
+LmfMesh FiveCubesMesh();
 // Seven boxes as seven 3D Studio objects.
 std::string SevenTexFile();
 // Aims the turret's gun: yaw at part 3, pitch at part 4, the muzzle as end effector.

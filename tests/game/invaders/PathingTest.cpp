@@ -69,5 +69,8 @@ TEST_P(PathingWalls, TheGruntReachesWhatItMayAttack)
 
 INSTANTIATE_TEST_SUITE_P(Walls, PathingWalls,
                          ::testing::Values(WallCase{"wall", true, true}, WallCase{"superwall", false, true},
-                                           WallCase{"wall", false, false}));
+                                           WallCase{"wall", false, false}),
+                         [](const ::testing::TestParamInfo<WallCase>& info) {
+                             return std::string(info.param.mWall) + (info.param.mAvoidWall ? "Avoided" : "Met");
+                         });
 } // namespace

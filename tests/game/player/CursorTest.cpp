@@ -76,7 +76,7 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     ASSERT_NE(bar, nullptr);
     ASSERT_FALSE(bar->Children().empty());
     Widget& spikes = *bar->Children()[0];
-    ASSERT_EQ(static_cast<TestTrapButton&>(spikes).mKind, "spikes");
+    ASSERT_EQ(static_cast<TrapDropButton&>(spikes).GetTrapType(), "spikes");
     const int32_t cost = play.Data().GetTrapInfo("spikes").creditCost;
     const size_t traps = play.Sim().Cogs().GetGroupCogs("traps").size();
 

@@ -19,7 +19,7 @@ std::vector<std::string> Kinds(WidgetComp& widgets, const char* bar)
     std::vector<std::string> kinds;
     if (Widget* w = widgets.Find(bar))
         for (const auto& child : w->Children())
-            kinds.push_back(static_cast<TestTrapButton&>(*child).mKind);
+            kinds.push_back(static_cast<TrapDropButton&>(*child).GetTrapType());
     return kinds;
 }
 

@@ -128,9 +128,10 @@ TEST(LogicCommands, ADropWhoseCogCannotBeMadeSpendsNothing)
 {
     GameSim sim;
     InvaderField field(sim);
-    // "hammer" is a trap kind of the data without a cog type.
-    ASSERT_TRUE(CanDropAt("hammer", field.Centre(10, 10)));
-    EXPECT_FALSE(AttemptTrapDrop("hammer", field.Centre(10, 10), Vector3(1, 0, 0)));
+    // A trap kind of the data without a cog type.
+    sim.Data().mTrapInfo["ghost"] = TrapInfo();
+    ASSERT_TRUE(CanDropAt("ghost", field.Centre(10, 10)));
+    EXPECT_FALSE(AttemptTrapDrop("ghost", field.Centre(10, 10), Vector3(1, 0, 0)));
     EXPECT_EQ(sim.Data().GetPoints(), 100);
     EXPECT_EQ(sim.Data().mStats.pointsUsed, 0);
 }

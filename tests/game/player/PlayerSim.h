@@ -19,6 +19,7 @@
 #include "gui/WidgetComp.h"
 #include "gui/WidgetFile.h"
 #include "gui/widgets/Widgets.h"
+#include "game/widgets/TrapDropButton.h"
 #include "input/IOLoom.h"
 #include "tests/game/invaders/InvaderSim.h"
 #include "tests/input/InputEvents.h"
@@ -28,34 +29,6 @@ inline std::string PlayerData()
 {
     return (std::filesystem::path(LOOM_TEST_DATA) / "game" / "player").lexically_normal().string();
 }
-
-// Stands in for the game's trap button: the stored form of the real one, the kind it is given,
-// and "TrapSelect" to its owner on the frame a mouse button goes down over it.
-class TestTrapButton : public Widget
-{
-public:
-    void Serialize(Serializer& s) override
-    {
-        Widget::Serialize(s);
-        SerializeRect(s, "TextureRect", mTexRect);
-        s.SerializeInt("Font", mFont);
-    }
-    void OnMouseEnter() override { mHover = true; }
-    void OnMouseLeave() override { mHover = false; }
-    void Update(float dt) override
-    {
-        Widget::Update(dt);
-        const IOLoom* io = IOLoom::Instance();
-        if (mHover && io && (io->GetMouseButtonState(0) == 1 || io->GetMouseButtonState(1) == 1))
-        {
-            ParamBuffer params = ParamBuffer::FromString(mKind);
-            HandleCommand("TrapSelect", params);
-        }
-    }
-    std::string mKind;
-    int32_t mFont = 0;
-    bool mHover = false;
-};
 
 // The recording scene with the level's extent and a HUD display per cog.
 class PlayerSeam : public RecordingSeam
@@ -91,23 +64,17 @@ public:
     std::map<uint32_t, Hud> mHuds;
 };
 
-// What must stand before the engine starts: the offscreen window and the GUI with the
-// stand-in trap button; taken back when the game goes.
+// What must stand before the engine starts: the offscreen window and the GUI; taken back
+// when the game goes.
 struct PlayerWorld
 {
     PlayerWorld()
     {
         mWindow = CreateTestWindow();
         InstallGui();
-        RegisterWidgetType("TrapDropButton", [] { return std::make_unique<TestTrapButton>(); });
-        HUDComp::SetTrapButtonSetter([](Widget& widget, const std::string& kind) {
-            static_cast<TestTrapButton&>(widget).mKind = kind;
-            return true;
-        });
     }
     ~PlayerWorld()
     {
-        HUDComp::SetTrapButtonSetter(nullptr);
         GraphicsLoom::SetGuiMaker(nullptr);
         GuiSystem::SetLayerMaker(nullptr);
         size_t count = 0;
