@@ -178,3 +178,32 @@ TEST(Cursor, BombModeTintsAndARightClickEndsIt)
     play.Seam().GetModelColor(*play.mCursor, tint);
     EXPECT_FLOAT_EQ(tint.b, 1.0f);
 }
+
+TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(300);
+    const auto press = [&](SDL_Scancode key) {
+        play.Key(key, true);
+        play.Step();
+        play.Key(key, false);
+        play.Step();
+    };
+    press(SDL_SCANCODE_S);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
+    press(SDL_SCANCODE_F);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes") << "within a quarter second of the last selection";
+    play.Step(20);
+    press(SDL_SCANCODE_F);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+
+    // A new level resets the clock: the stamp from before counts as long past.
+    play.Step(300);
+    press(SDL_SCANCODE_S);
+    ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
+    play.Sim().Run("ResetGameClock");
+    play.Step(30);
+    press(SDL_SCANCODE_F);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+}

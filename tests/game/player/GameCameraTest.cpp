@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "LOOM/math/Plane.h"
+#include "LOOM/cogs/Composer.h"
 #include "tests/game/player/PlayerSim.h"
+#include "tests/input/LogProbe.h"
 
 namespace {
 
@@ -152,4 +154,22 @@ TEST(GameCamera, ZoomStopsAtTheBandAndTheFlagsGateTheSteps)
     view.EnableCamera(false, true, false);
     play.Step();
     EXPECT_NEAR(place.GetVelocity().x, 5.0f * 0.85f, 1e-4f);
+}
+
+TEST(GameCamera, WithoutACameraItDoesNothingAndSaysSoOnce)
+{
+    PlayerSim play(false);
+    CogFactory& cogs = play.Sim().Cogs();
+    auto type = std::make_shared<Composer>(cogs, "Blind", "");
+    type->AddComponent(1, cogs.GetComponentFactory(1));
+    type->AddComponent(GameCamera::kTypeId, cogs.GetComponentFactory(GameCamera::kTypeId));
+    cogs.RegisterType("Blind", type);
+    LogProbe log;
+    Cog* blind = CreateAt(cogs, "Blind", Vector3(10, 50, 10));
+    ASSERT_NE(blind, nullptr);
+    play.Key(SDL_SCANCODE_W, true);
+    play.Step(3);
+    play.Key(SDL_SCANCODE_W, false);
+    EXPECT_EQ(InvaderField::P(blind).GetVelocity(), Vector3());
+    EXPECT_EQ(log.Count("GameCamera: its cog has no Camera"), 1);
 }
