@@ -97,7 +97,7 @@ std::unique_ptr<Widget> Menu()
     auto viewer = Window("InvaderViewerWindow");
     for (const char* name : {"InvaderConceptArt", "InvaderIcon", "InvaderStatus"})
         viewer->AddChild(Make<ImageBox>("ImageBox", name, -0.5f, 0.5f, 0.2f, 0.2f));
-    viewer->AddChild(Make<Widget>("Widget", "InvaderModel", 0.0f, 0.5f, 0.4f, 0.4f));
+    viewer->AddChild(Make<Widget>("ModelView", "InvaderModel", 0.0f, 0.5f, 0.4f, 0.4f));
     for (const char* name : {"InvaderName", "InvaderDesc", "AnimationName"})
         viewer->AddChild(Text(name, -0.5f, 0.0f));
     root->AddChild(std::move(viewer));

@@ -20,6 +20,7 @@
 #include "graphics/guisystem/GuiSystem.h"
 #include "gui/Widget.h"
 #include "gui/WidgetComp.h"
+#include "gui/widgets/ModelView.h"
 #include "input/IOLoom.h"
 
 namespace {
@@ -40,7 +41,6 @@ public:
 };
 
 MenuFactory gMenuFactory;
-MenuComp::ModelViewLookup gModelViewLookup;
 
 constexpr const char* kClosedAtStart[] = {"OptionsWindow", "CreditsWindow", "BonusWindow", "InvaderViewerWindow",
                                           "InGameWindow", "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow"};
@@ -49,11 +49,6 @@ constexpr const char* kClosedAtStart[] = {"OptionsWindow", "CreditsWindow", "Bon
 void RegisterMenuComp(CogFactory& cogs)
 {
     cogs.RegisterComponent(MenuComp::kTypeId, &gMenuFactory);
-}
-
-void MenuComp::SetModelViewLookup(ModelViewLookup lookup)
-{
-    gModelViewLookup = std::move(lookup);
 }
 
 std::string MenuComp::LookMaterial(const std::string& look, const std::string& invader)
@@ -159,7 +154,7 @@ void MenuComp::InvaderTextureSelect(std::string look)
 Cog* MenuComp::ModelCog()
 {
     Widget* view = mWidgets ? mWidgets->Find("InvaderModel") : nullptr;
-    return view && gModelViewLookup ? gModelViewLookup(*view) : nullptr;
+    return view && view->GetTypeName() == "ModelView" ? static_cast<ModelView*>(view)->GetModelCog() : nullptr;
 }
 
 void MenuComp::ChangeAnimation()

@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "LOOM/cogs/Comp.h"
@@ -34,10 +33,6 @@ public:
     void UpdateGameOver();
 
     const std::string& GetViewedInvader() const { return mViewedInvader; }
-
-    // The cog a model-view widget shows; the model-view widget type installs it.
-    using ModelViewLookup = std::function<Cog*(Widget&)>;
-    static void SetModelViewLookup(ModelViewLookup lookup);
 
     // The material file and status icon of a status look for an invader kind.
     static std::string LookMaterial(const std::string& look, const std::string& invader);
