@@ -16,11 +16,14 @@
 #include "LOOM/cogs/FileComposition.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/serial/Serializer.h"
+#include "game/components/GameComponents.h"
 #include "game/player/CursorComp.h"
 #include "game/player/GameCamera.h"
 #include "game/player/HUDComp.h"
 #include "game/player/MenuComp.h"
 #include "graphics/camera/Camera.h"
+#include "graphics/scene/HudDisplay.h"
+#include "graphics/scene/SceneComponents.h"
 #include "gui/Widget.h"
 #include "gui/WidgetComp.h"
 #include "gui/WidgetFile.h"
@@ -220,21 +223,25 @@ int main(int argc, char** argv)
     RegisterGameCamera(cogs);
     RegisterHUDComp(cogs);
     RegisterMenuComp(cogs);
+    RegisterGameComponents(cogs);
+    cogs.RegisterComponent(HudDisplay::kTypeId, SceneComponentFactory(HudDisplay::kTypeId));
     cogs.RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
     const auto noGravity = [](Cog& cog) {
         auto* physics = static_cast<PhysicsComp*>(cog.GetComponent(PhysicsComp::kTypeId));
         physics->mUseGravity = false;
         physics->mDisableRotation = true;
     };
-    ok &= SaveCog(cogs, "CameraBase", "Camera", {1, Camera::kTypeId, GameCamera::kTypeId, PhysicsComp::kTypeId},
+    ok &= SaveCog(cogs, "CameraBase", "Camera", {1, Camera::kTypeId, GameCamera::kTypeId, FollowerComp::kTypeId, PhysicsComp::kTypeId},
                   "Data/PlayerCamera.xml", [&](Cog& cog) {
                       noGravity(cog);
+                      // The ride-along view follows a cog only while one is named.
+                      static_cast<FollowerComp*>(cog.GetComponent(FollowerComp::kTypeId))->DestroyWhenNoFollow = false;
                       static_cast<Camera*>(cog.GetComponent(Camera::kTypeId))->SetView({}, {0.0f, 0.0f, -1.0f}, {0.0f, 1.0f, 0.0f});
                       static_cast<Positional*>(cog.GetComponent(1))->StorePosition(Vector3(64.0f, 60.0f, 128.0f));
                       // Looking ahead along -z and down at the ground.
                       static_cast<Positional*>(cog.GetComponent(1))->SetOrientation(Quat::FromDirection(0.0f, -1.0f, -1.0f));
                   });
-    ok &= SaveCog(cogs, "CursorBase", "Cursor", {1, RegionComp::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
+    ok &= SaveCog(cogs, "CursorBase", "Cursor", {1, RegionComp::kTypeId, HudDisplay::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
                   "Data/PlayerCursor.xml", noGravity);
     ok &= SetRadius(GetDataPath() + "Data/PlayerCursor.xml", "6");
     ok &= SaveCog(cogs, "HUDBase", "HUD", {WidgetComp::kTypeId, HUDComp::kTypeId}, "Data/PlayerHUD.xml", [](Cog& cog) {
@@ -247,9 +254,9 @@ int main(int argc, char** argv)
         static_cast<WidgetComp*>(cog.GetComponent(WidgetComp::kTypeId))->SetLayer(2);
     });
     cogs.DestroyAll();
-    ok &= SaveComposition("Camera", {1, Camera::kTypeId, GameCamera::kTypeId, PhysicsComp::kTypeId}, {}, "PlayerCamera",
+    ok &= SaveComposition("Camera", {1, Camera::kTypeId, GameCamera::kTypeId, FollowerComp::kTypeId, PhysicsComp::kTypeId}, {}, "PlayerCamera",
                           "Data\\PlayerCamera.xml");
-    ok &= SaveComposition("Cursor", {1, RegionComp::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
+    ok &= SaveComposition("Cursor", {1, RegionComp::kTypeId, HudDisplay::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
                           {"MouseProjectPosition", "TrapDrop"}, "PlayerCursor", "Data\\PlayerCursor.xml");
     ok &= SaveComposition("HUD", {WidgetComp::kTypeId, HUDComp::kTypeId}, {}, "PlayerHUD", "Data\\PlayerHUD.xml");
     ok &= SaveComposition("MainMenu", {WidgetComp::kTypeId, MenuComp::kTypeId}, {}, "PlayerMenu", "Data\\PlayerMenu.xml");
