@@ -7,6 +7,7 @@
 #include "graphics/scene/Model.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/terrain/HeightMap.h"
+#include "graphics/terrain/TerrainSurface.h"
 
 namespace {
 // The cog's animation controller: its skinned model's, else its model's.
@@ -135,6 +136,18 @@ bool SceneBinding::GetMapExtent(float& width, float& depth)
     width = static_cast<float>(map->mMapWidthSize) * map->mTileScale;
     depth = static_cast<float>(map->mMapDepthSize) * map->mTileScale;
     return true;
+}
+
+void SceneBinding::PaintTerrain(const Vector3& centre, float inner, float outer, int32_t layer)
+{
+    if (HeightMap* map = HeightMap::Current(); map && map->GetTerrain())
+        map->GetTerrain()->PaintInfoTexture(centre, inner, outer, layer);
+}
+
+void SceneBinding::DeformTerrain(int32_t kind, const Vector3& at, float a, float b, float c)
+{
+    if (HeightMap* map = HeightMap::Current())
+        map->DeformTerrain(kind, at.x, at.y, at.z, a, b, c);
 }
 
 bool SceneBinding::HasHudDisplay(Cog& cog)

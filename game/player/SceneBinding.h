@@ -26,6 +26,8 @@ public:
 
     bool HasHeightMap() override;
     bool GetMapExtent(float& width, float& depth) override;
+    void PaintTerrain(const Vector3& centre, float inner, float outer, int32_t layer) override;
+    void DeformTerrain(int32_t kind, const Vector3& at, float a, float b, float c) override;
 
     bool HasHudDisplay(Cog& cog) override;
     bool IsNumberShown(Cog& cog) override;
