@@ -20,6 +20,7 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/ModelStoreSet.h"
+#include "graphics/model/ModelStores.h"
 #include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
@@ -28,6 +29,13 @@
 #include "graphics/scene/Path.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/SceneFrame.h"
+#include "graphics/scenery/SceneryCommands.h"
+#include "graphics/scenery/SkyDome.h"
+#include "graphics/scenery/Terrain.h"
+#include "graphics/scenery/Water.h"
+#include "graphics/sky/Light.h"
+#include "graphics/sky/Sun.h"
+#include "graphics/terrain/HeightMap.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
 #include "platform/PlatformWindow.h"
@@ -44,9 +52,9 @@ constexpr uint32_t kDebugLineColor = 0xFF3232FF;
 constexpr int32_t kChangeSamples = 2;
 
 GraphicsComponentType sComponentTypes[] = {
-    {8, "Terrain", nullptr},   {10, "Light", nullptr},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
+    {8, "Terrain", TerrainFactory()},   {10, "Light", LightFactory()},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
     {5, "Camera", CameraFactory()},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
-    {7, "HeightMap", nullptr}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
+    {7, "HeightMap", HeightMapFactory()}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
 };
 
 using E = VertexElement;
@@ -208,11 +216,22 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
+    if (mDevice)
+    {
+        // The water and the sky hold meshes from the stores.
+        mWater = std::make_unique<Water>();
+        mSky = std::make_unique<SkyDome>();
+        mSun = std::make_unique<Sun>();
+        mWater->Init();
+        mWater->OnResetDevice();
+        mSun->Init();
+        mSky->Init();
+    }
     if (!mCommands)
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
-    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
@@ -235,6 +254,8 @@ void GraphicsLoom::StopOnFailure(const std::string& text)
 void GraphicsLoom::Shutdown()
 {
     // Every device object goes before the device and its context.
+    if (mSky)
+        mSky->Release();
     if (mCommands)
         mCommands->Shutdown();
     if (mPost)
@@ -247,6 +268,9 @@ void GraphicsLoom::Shutdown()
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mWater.reset();
+    mSky.reset();
+    mSun.reset();
     mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
@@ -279,6 +303,7 @@ void GraphicsLoom::RegisterTypes()
                             "Sets the back-buffer size");
     InstallSceneFactories();
     RegisterSceneFunctions(CogFactory::Instance());
+    RegisterSceneryCommands();
     mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
@@ -308,6 +333,8 @@ void GraphicsLoom::Update()
     UpdateCamera();
     if (mQueue)
         mQueue->Reset();
+    if (mSun)
+        mSun->Update(mFrameTime);
     if (mCamera)
         SceneFrame::UpdateComponents(*this, mFrameTime);
     SetEffectGlobals();
@@ -340,6 +367,7 @@ void GraphicsLoom::RenderScene()
     if (mCamera)
     {
         ApplyFillMode();
+        RenderScenery(mCamera->GetFrustumPlanes());
         if (mQueue && mToggles.mObjects)
             mQueue->Flush(mFrameTime, 0);
         if (mToggles.mShadows)
@@ -347,14 +375,16 @@ void GraphicsLoom::RenderScene()
             if (mQueue)
                 mQueue->RenderShadows();
         }
+        if (mWater && mWater->IsActive())
+            mWater->Render(*this);
         if (mToggles.mBounding)
             SceneFrame::RenderBounds(*this);
         if (mToggles.mShadows && mPost)
             mPost->RenderShadow();
         if (mToggles.mHudDisplays)
             SceneFrame::RenderHudDisplays(*this);
-        // The scene passes (sky, water, terrain, queue, shadows, bounds, HUD, effects,
-        // particles) join here as their objects arrive; debug lines are drawn now.
+        // The scene passes (effects, particles) join here as their objects arrive; debug
+        // lines are drawn now.
         if (!mDebugLines.empty())
         {
             GraphicsDevice::ColorVertex line[2];
@@ -441,6 +471,11 @@ void GraphicsLoom::RenderStats()
     }
     stats.mTriangles = mCounters.mTriangles;
     stats.mParticles = mCounters.mParticles;
+    if (const Terrain* terrain = GetTerrain())
+    {
+        stats.mHasTerrain = true;
+        stats.mPatches = terrain->GetPatchesDrawn();
+    }
     mCommands->RenderStats(dt, mToggles.mLoading, stats);
 }
 
@@ -502,6 +537,10 @@ void GraphicsLoom::CreateVertexDeclarations()
     mVertexDeclarations.clear();
     for (const auto& elements : kDeclarations)
         mVertexDeclarations.push_back(mDevice->CreateVertexLayout(elements));
+    // Meshes draw with these: after a reset they must not keep the old ones.
+    if (mModelStores)
+        for (size_t i = 0; i < std::size(ModelStores::sLayouts); ++i)
+            ModelStores::sLayouts[i] = i < mVertexDeclarations.size() ? mVertexDeclarations[i].get() : nullptr;
 }
 
 void GraphicsLoom::SetVertexDeclaration(uint32_t index)
@@ -582,6 +621,8 @@ void GraphicsLoom::SetEffectGlobals()
     const float time = clock ? float(clock->GetTime()) : 0.0f;
     FxEffect& effect = basic->GetEffect();
     effect.SetFloat(effect.GetParameterByName("Time"), time);
+    if (mSun)
+        mSun->SetLightParameters(effect, frame.mView);
 }
 
 void GraphicsLoom::HandScreenToInput()
@@ -598,6 +639,13 @@ void GraphicsLoom::OnDeviceLost()
 {
     Console::Instance().Log("Graphics Device Lost", LogInit);
     mVertexDeclarations.clear();
+    if (mModelStores)
+        for (VertexLayout*& layout : ModelStores::sLayouts)
+            layout = nullptr;
+    if (Terrain* terrain = GetTerrain())
+        terrain->OnDeviceLost();
+    if (mWater)
+        mWater->OnLostDevice();
     mShaders.OnLostDevice();
     SceneFrame::ReleaseDeviceObjects();
     if (mPost)
@@ -625,7 +673,40 @@ void GraphicsLoom::OnDeviceReset()
     SceneFrame::CreateDeviceObjects(*this);
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
+    if (mWater)
+        mWater->OnResetDevice();
+    if (Terrain* terrain = GetTerrain())
+        terrain->OnDeviceReset();
     HandScreenToInput();
+}
+
+void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
+{
+    if (!mDevice)
+        return;
+    Terrain* terrain = GetTerrain();
+    if (mSky)
+        mSky->Render(*this, mSun.get());
+    if (mWater && mWater->IsActive())
+    {
+        mWater->BeginReflection(*this);
+        if (mSky)
+            mSky->Render(*this, mSun.get());
+        if (terrain)
+        {
+            // The mirrored camera sees its own frustum; culling against the real one would
+            // drop what only the mirror shows.
+            const Matrix4 mirrored = mDevice->GetTransform(TransformKind::View) *
+                                     mDevice->GetTransform(TransformKind::Projection);
+            terrain->RenderClipped(Terrain::FrustumPlanes(mirrored), Plane(0.0f, 1.0f, 0.0f, -Water::kGridHeight), 1.0f);
+        }
+        mWater->EndReflection(*this);
+    }
+    if (terrain && mToggles.mTerrain)
+    {
+        terrain->Render(frustum, mFrameTime);
+        mCounters.mTriangles += terrain->GetTrianglesDrawn();
+    }
 }
 
 void GraphicsLoom::ResetDevice()

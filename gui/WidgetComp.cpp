@@ -71,10 +71,12 @@ void WidgetComp::SetRoot(std::unique_ptr<Widget> root)
         mRoot->SetOwner(mOwner->GetID());
 }
 
-void WidgetComp::WarnOnce(const std::string& what)
+void WidgetComp::WarnOnce(std::set<std::string>& seen, const std::string& key, const char* what)
 {
-    if (mWarned.insert(what).second)
-        Console::Instance().Log("WidgetComp " + (mOwner ? mOwner->GetName() : std::string()) + ": " + what, LogError);
+    if (seen.count(key))
+        return;
+    seen.insert(key);
+    Console::Instance().Log("WidgetComp " + (mOwner ? mOwner->GetName() : std::string()) + ": " + what + key, LogError);
 }
 
 Widget* WidgetComp::Find(const std::string& name) { return mRoot ? mRoot->FindWidget(name) : nullptr; }
@@ -89,9 +91,9 @@ void WidgetComp::Message(std::string widget, std::string message, std::string ar
 {
     Widget* target = Find(widget);
     if (!target)
-        return WarnOnce("no widget " + widget);
+        return WarnOnce(mMissingWidgets, widget, "no widget ");
     if (!target->Message(message, argument))
-        WarnOnce("widget " + widget + " does not know " + message);
+        WarnOnce(mRefusedMessages, message, "a widget does not know the message ");
 }
 
 void WidgetComp::SetGuiFloat(std::string widget, float value)
@@ -99,14 +101,14 @@ void WidgetComp::SetGuiFloat(std::string widget, float value)
     if (Widget* target = Find(widget))
         target->SetGuiFloat(value);
     else
-        WarnOnce("no widget " + widget);
+        WarnOnce(mMissingWidgets, widget, "no widget ");
 }
 
 void WidgetComp::OpenWindow(std::string name, bool closeCurrent)
 {
     Widget* window = Find(name);
     if (!window)
-        return WarnOnce("no window " + name);
+        return WarnOnce(mMissingWidgets, name, "no window ");
     if (closeCurrent && !mCurrentWindow.empty() && mCurrentWindow != name)
         if (Widget* current = Find(mCurrentWindow))
             current->Message("Hide", std::string());
@@ -119,7 +121,7 @@ void WidgetComp::CloseWindow(std::string name)
     if (Widget* window = Find(name))
         window->Message("Hide", std::string());
     else
-        WarnOnce("no window " + name);
+        WarnOnce(mMissingWidgets, name, "no window ");
 }
 
 void WidgetComp::PlayWidgetAnimation(std::string widget, std::string animation)
@@ -127,5 +129,5 @@ void WidgetComp::PlayWidgetAnimation(std::string widget, std::string animation)
     if (Widget* target = Find(widget))
         target->PlayAnimation(animation);
     else
-        WarnOnce("no widget " + widget);
+        WarnOnce(mMissingWidgets, widget, "no widget ");
 }

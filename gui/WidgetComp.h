@@ -48,7 +48,8 @@ public:
     const std::string& GetCurrentWindow() const { return mCurrentWindow; }
 
 private:
-    void WarnOnce(const std::string& what);
+    // Each missing widget and each refused message is logged once; a repeat costs a lookup.
+    void WarnOnce(std::set<std::string>& seen, const std::string& key, const char* what);
 
     std::string mWidgetFile;
     std::string mScriptFile;
@@ -57,5 +58,6 @@ private:
     std::unique_ptr<Widget> mRoot;
     uint64_t mOrder = 0;
     std::string mCurrentWindow;
-    std::set<std::string> mWarned;
+    std::set<std::string> mMissingWidgets;
+    std::set<std::string> mRefusedMessages;
 };

@@ -103,6 +103,8 @@ public:
     // 2-D drawing. BeginDraw opens a batch; EndDraw flushes it and restores the device states.
     void BeginDraw();
     void EndDraw();
+    // Draws what is waiting (quads, then text) so that someone else can draw over it.
+    void Flush() { FlushAll(); }
     // Puts the batch's states back after someone else drew in between.
     void RestoreRenderStates();
     void SetColor(float r, float g, float b, float a);

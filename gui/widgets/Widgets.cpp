@@ -7,6 +7,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
+#include "gui/widgets/ModelView.h"
 
 void SerializeColorField(Serializer& s, const char* name, Color& color)
 {
@@ -519,4 +520,5 @@ void RegisterGuiWidgetTypes()
     RegisterWidgetType("ImageBox", [] { return std::make_unique<ImageBox>(); });
     RegisterWidgetType("MapImageBox", [] { return std::make_unique<MapImageBox>(); });
     RegisterWidgetType("ToolBar", [] { return std::make_unique<ToolBar>(); });
+    RegisterWidgetType("ModelView", [] { return std::make_unique<ModelView>(); });
 }

@@ -50,7 +50,8 @@ TEST_F(WidgetFileTest, LoadedTreeHoldsEveryTypeWithItsFields)
         {"Plain", "Widget"},       {"Text", "TextBox"},        {"Start", "Button"},
         {"Sound", "CheckBox"},     {"Loading", "ProgressBar"}, {"TowerHealth", "HealthBar"},
         {"Volume", "Slider"},      {"TrapDropComboBox", "ComboBox"}, {"InvaderIcon", "ImageBox"},
-        {"MiniMapImageBox", "MapImageBox"}, {"TrapDropToolBar", "ToolBar"}, {"BarItem", "Button"}};
+        {"MiniMapImageBox", "MapImageBox"}, {"TrapDropToolBar", "ToolBar"}, {"BarItem", "Button"},
+        {"InvaderModel", "ModelView"}};
     for (const auto& [name, type] : expected)
     {
         Widget* w = root->FindWidget(name);
@@ -98,7 +99,7 @@ TEST_F(WidgetFileTest, TruncatedAndCorruptFilesLogOnceAndNeverCrash)
     swapped.replace(swapped.find("<real name=\"Rotation\">"), 6, "<bool ");
     cases.emplace_back("wrong element", swapped);
     std::string huge = xml;
-    huge.replace(huge.find("size=\"11\""), 9, "size=\"4000000000\"");
+    huge.replace(huge.find("size=\"12\""), 9, "size=\"4000000000\"");
     cases.emplace_back("huge list", huge);
     std::string flipped = bin;
     for (size_t i = 8; i < flipped.size(); i += 37)
@@ -160,4 +161,32 @@ TEST_F(WidgetFileTest, ComponentMessagesReachWidgetsAndUnknownNamesLogOnce)
     EXPECT_EQ(log.Written(), 2u);
     EXPECT_EQ(log.Count("Nobody"), 1);
     EXPECT_EQ(log.Count("Explode"), 1);
+}
+
+TEST_F(WidgetFileTest, GameWidgetFilesHoldWhatTheHudAndMenuLookFor)
+{
+    const std::pair<const char*, std::vector<std::string>> files[] = {
+        {"MenuData/HUD.xml",
+         {"MiniMapImageBox", "TowerHealth", "CreditsNum", "KillsNum", "TimeNum", "TrapDropToolBar", "TrapDropToolBar2",
+          "TrapDropComboBox", "LevelVictoryConditionWindow"}},
+        {"MenuData/MainMenu.xml",
+         {"OptionsWindow", "CreditsWindow", "BonusWindow", "InvaderViewerWindow", "InGameWindow", "LevelChoiceWindow",
+          "GameOverWindow", "InGameExitWindow", "StartWindow", "InvaderConceptArt", "InvaderIcon", "InvaderModel",
+          "InvaderStatus", "InvaderName", "InvaderDesc", "AnimationName", "TraitorImage", "MenuWindow", "TimePlayed",
+          "PointsEarned", "PointsUsed", "TrapKills", "SuicideKills", "ExplosionKills", "PhysicsKills", "StatusKills",
+          "TotalKills"}}};
+    for (const auto& [file, names] : files)
+    {
+        SCOPED_TRACE(file);
+        LogProbe log;
+        std::unique_ptr<Widget> root = LoadWidgetFile(file, nullptr);
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(log.Written(), 0u);
+        for (const std::string& name : names)
+            EXPECT_NE(root->FindWidget(name), nullptr) << name;
+    }
+    std::unique_ptr<Widget> menu = LoadWidgetFile("MenuData/MainMenu.xml", nullptr);
+    EXPECT_TRUE(menu->Message("Show", "") && menu->FindWidget("TraitorImage")->Message("setanimation", "talk"));
+    EXPECT_EQ(LoadWidgetFile("MenuData/HUD.xml", nullptr)->FindWidget("TrapDropComboBox")->Action().mMessage,
+              "TrapSelect");
 }
