@@ -62,8 +62,8 @@ const std::vector<uint32_t>& Contacts(TrapData& trap)
 }
 
 // Walks the contact set. With stopAtGone, the walk ends at the first vanished cog; else such
-// entries are skipped. The visitor gets each live cog. Handlers never change the set (the
-// physics loom refreshes it), but a copy keeps the walk safe from any handler that asks.
+// entries are skipped. The visitor gets each live cog. The walk goes by index, so a handler
+// that makes the region drop a dead contact cannot leave it reading past the end.
 template <typename Visit>
 void ForContacts(TrapData& trap, bool stopAtGone, Visit visit)
 {

@@ -114,7 +114,9 @@ TEST(GameComponents, FollowerRidesItsTargetAndGoesWithIt)
         sim.Step(2);
         EXPECT_EQ(Gone(sim, riderId), destroyWhenGone);
         if (!destroyWhenGone)
+        {
             EXPECT_NEAR((PosOf(sim.Cogs().GetCog(riderId))->GetPosition() - last).Length(), 0.0f, 0.5f);
+        }
     }
 }
 
@@ -168,9 +170,13 @@ TEST(GameComponents, StatusRegionHandsOutPastAnEmptyCountThenGoes)
             EXPECT_EQ(InvaderField::K(grunt).GetStatusEffect(), EffectPoisoned) << c.mUses;
         sim.Step();
         if (c.mUsesLeft < 0)
+        {
             EXPECT_TRUE(Gone(sim, id));
+        }
         else
+        {
             EXPECT_EQ(region.MaxUses, c.mUsesLeft) << "an invader that has the effect costs nothing";
+        }
     }
 }
 
