@@ -14,8 +14,18 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/space/QTree.h"
 #include "graphics/Renderable.h"
+#include "graphics/camera/Camera.h"
+#include "graphics/commands/GraphicsCommands.h"
+#include "graphics/font/FontList.h"
+#include "graphics/model/ModelStoreSet.h"
+#include "graphics/render/LibraryShaders.h"
+#include "graphics/render/PostProcessor.h"
+#include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
+#include "graphics/scene/SceneComponents.h"
+#include "graphics/scene/SceneFrame.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
 #include "platform/PlatformWindow.h"
@@ -33,7 +43,7 @@ constexpr int32_t kChangeSamples = 2;
 
 GraphicsComponentType sComponentTypes[] = {
     {8, "Terrain", nullptr},   {10, "Light", nullptr},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
-    {5, "Camera", nullptr},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
+    {5, "Camera", CameraFactory()},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
     {7, "HeightMap", nullptr}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
 };
 
@@ -191,6 +201,17 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
+    if (!mCommands)
+        mCommands = std::make_unique<GraphicsCommands>(*this);
+    if (!mPost)
+        mPost = std::make_unique<PostProcessor>();
+    mModelStores = std::make_unique<ModelStoreSet>(mDevice.get());
+    mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
+    mQueue = std::make_unique<RenderQueue>();
+    mQueue->Init(mDevice.get(), mQueueShaders.get());
+    mPost->SetDevice(mDevice.get(), &mShaders);
+    mCommands->Init(mDevice.get(), Console::Instance().GetConfigFolder() + "GuiConfig.xml");
+    SceneFrame::CreateDeviceObjects(*this);
     HandScreenToInput();
 }
 
@@ -206,6 +227,14 @@ void GraphicsLoom::StopOnFailure(const std::string& text)
 void GraphicsLoom::Shutdown()
 {
     // Every device object goes before the device and its context.
+    if (mCommands)
+        mCommands->Shutdown();
+    if (mPost)
+        mPost->SetDevice(nullptr, nullptr);
+    SceneFrame::ReleaseDeviceObjects();
+    mQueue.reset();
+    mQueueShaders.reset();
+    mModelStores.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
@@ -240,6 +269,8 @@ void GraphicsLoom::RegisterTypes()
     console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
                             "Sets the back-buffer size");
     mCommandsRegistered = true;
+    InstallSceneFactories();
+    RegisterSceneFunctions(CogFactory::Instance());
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
             CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);
@@ -265,6 +296,11 @@ void GraphicsLoom::Update()
     }
     if (mGui)
         mGui->Update();
+    UpdateCamera();
+    if (mQueue)
+        mQueue->Reset();
+    if (mCamera)
+        SceneFrame::UpdateComponents(*this, mFrameTime);
     SetEffectGlobals();
     RenderScene();
 }
@@ -286,10 +322,25 @@ bool GraphicsLoom::PresentFrame()
 
 void GraphicsLoom::RenderScene()
 {
+    if (mPost)
+        mPost->BeginFrame();
     ClearFrame();
     if (mCamera)
     {
         ApplyFillMode();
+        if (mQueue && mToggles.mObjects)
+            mQueue->Flush(mFrameTime, 0);
+        if (mToggles.mShadows)
+        {
+            if (mQueue)
+                mQueue->RenderShadows();
+        }
+        if (mToggles.mBounding)
+            SceneFrame::RenderBounds(*this);
+        if (mToggles.mShadows && mPost)
+            mPost->RenderShadow();
+        if (mToggles.mHudDisplays)
+            SceneFrame::RenderHudDisplays(*this);
         // The scene passes (sky, water, terrain, queue, shadows, bounds, HUD, effects,
         // particles) join here as their objects arrive; debug lines are drawn now.
         if (!mDebugLines.empty())
@@ -306,9 +357,61 @@ void GraphicsLoom::RenderScene()
             }
         }
     }
+    if (mPost)
+        mPost->EndFrame();
     if (mGui)
         mGui->Render();
+    RenderStats();
     PresentFrame();
+}
+
+void GraphicsLoom::SetActiveCamera(Camera* camera)
+{
+    if (mCamera)
+        mCamera->SetActiveFlag(false);
+    mCamera = camera;
+    if (mCamera)
+        mCamera->SetActiveFlag(true);
+}
+
+void GraphicsLoom::UpdateCamera()
+{
+    if (!mCamera)
+        return;
+    const int width = GetScreenWidth();
+    const int height = GetScreenHeight();
+    if (width > 0 && height > 0)
+        mCamera->SetAspectRatio(float(width), float(height));
+    mCamera->UpdateFromOwner();
+    if (mDevice)
+    {
+        mDevice->SetTransform(TransformKind::View, mCamera->GetView());
+        mDevice->SetTransform(TransformKind::Projection, mCamera->GetProjection());
+    }
+    if (QTree* tree = QTree::Instance())
+        tree->MarkVisible(mCamera->GetFrustumPlanes());
+}
+
+void GraphicsLoom::RenderStats()
+{
+    if (!mCommands || !mDevice || !mScene)
+        return;
+    FrameStats stats;
+    float dt = 0.0f;
+    if (gCoreEngine)
+    {
+        dt = float(gCoreEngine->GetCoreTimer().GetDt());
+        stats.mCogs = gCoreEngine->GetCogCount();
+        stats.mRunTimeMs = gCoreEngine->GetCoreTimer().GetMs();
+        stats.mFrameRate = gCoreEngine->GetFrameRate();
+        stats.mGraphicsTime = gCoreEngine->GetGraphicsTime();
+        stats.mPhysicsTime = gCoreEngine->GetPhysicsTime();
+        stats.mLogicTime = gCoreEngine->GetOtherLoomsTime();
+        stats.mFrameTime = gCoreEngine->GetFrameDt();
+    }
+    stats.mTriangles = mCounters.mTriangles;
+    stats.mParticles = mCounters.mParticles;
+    mCommands->RenderStats(dt, mToggles.mLoading, stats);
 }
 
 void GraphicsLoom::Unload() {}
@@ -326,19 +429,23 @@ void GraphicsLoom::RenderLoading()
     }
     if (!mDevice || mDeviceLost)
         return;
-    if (mScene)
-        mScene->mConsolePosition = float(GetScreenHeight());
     ClearFrame();
+    RenderStats();
     PresentFrame();
 }
 
 void GraphicsLoom::DoneLoading()
 {
     mToggles.mLoading = false;
+    Console::Instance().ShowConsole(false);
+    // The core timer's interval covers the loading steps; a second tick keeps it out of the
+    // next frame's time.
+    PreciseTimer& timer = gCoreEngine ? gCoreEngine->GetCoreTimer() : mLoadingTimer;
+    timer.Tick();
     char seconds[32];
-    std::snprintf(seconds, sizeof(seconds), "%.3f", mLoadingTimer.TickAndGetElapsed());
+    std::snprintf(seconds, sizeof(seconds), "%.3f", timer.GetDt());
     Console::Instance().Log(std::string("Loading Time: ") + seconds + " secs", LogLoading);
-    mLoadingTimer.Reset();
+    timer.Tick();
 }
 
 void GraphicsLoom::GetDisplaySettings(DisplaySettings& out) const
@@ -462,6 +569,11 @@ void GraphicsLoom::OnDeviceLost()
     Console::Instance().Log("Graphics Device Lost", LogInit);
     mVertexDeclarations.clear();
     mShaders.OnLostDevice();
+    SceneFrame::ReleaseDeviceObjects();
+    if (mPost)
+        mPost->OnLostDevice();
+    if (mCommands)
+        mCommands->Fonts().InvalidateDeviceObjects();
     if (mGui)
         mGui->OnDeviceLost();
 }
@@ -472,6 +584,11 @@ void GraphicsLoom::OnDeviceReset()
     if (mDevice)
         CreateVertexDeclarations();
     mShaders.OnResetDevice();
+    if (mPost)
+        mPost->OnResetDevice();
+    if (mCommands)
+        mCommands->Fonts().RestoreDeviceObjects();
+    SceneFrame::CreateDeviceObjects(*this);
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
     HandScreenToInput();

@@ -20,6 +20,11 @@
 struct SDL_Window;
 class Renderable;
 class CompFactory;
+class GraphicsCommands;
+class LibraryShaders;
+class ModelStoreSet;
+class PostProcessor;
+class RenderQueue;
 // Built by later work; the loom holds them and checks them for null.
 class Camera;
 class ParticleComp;
@@ -94,6 +99,8 @@ public:
     void AddEffect(Effect* effect);
     void RemoveEffect(Effect* effect);
     Camera* GetActiveCamera() const { return mCamera; }
+    // Clears the previous camera's active flag and sets the new one's; null for none.
+    void SetActiveCamera(Camera* camera);
 
     void SetVertexDeclaration(uint32_t index);
     VertexLayout* GetVertexDeclaration(uint32_t index) const
@@ -156,6 +163,12 @@ public:
     };
     Toggles& GetToggles() { return mToggles; }
     float GetLodLimit() const { return mLodLimit; }
+    void SetLodLimit(float limit) { mLodLimit = limit; }
+    // The console overlay and statistics, after the GUI.
+    void RenderStats();
+    RenderQueue* GetRenderQueue() const { return mQueue.get(); }
+    PostProcessor* GetPostProcessor() const { return mPost.get(); }
+    GraphicsCommands* GetCommands() const { return mCommands.get(); }
     bool SupportsPixelShader20() const { return mPixelShader20; }
     bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
 
@@ -181,6 +194,8 @@ private:
     void ResetWith(const DeviceDesc& desc, const char* failText);
     void HandScreenToInput();
     void StopOnFailure(const std::string& text);
+    // The active camera's step: aspect, matrices, device transforms, culling.
+    void UpdateCamera();
 
     Toggles mToggles;
     float mLodLimit = 50.0f;
@@ -194,6 +209,8 @@ private:
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
+    // Meshes, skeletons, animation sets and distance maps; made after the device, gone before it.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     GpuTexture* mSavedTarget = nullptr;
     bool mDeviceLost = false;
     // The stores in their order; meshes, skeletons, animations, paths and distance maps join
@@ -206,4 +223,8 @@ private:
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;
     bool mCommandsRegistered = false;
+    std::unique_ptr<RenderQueue> mQueue;
+    std::unique_ptr<LibraryShaders> mQueueShaders;
+    std::unique_ptr<PostProcessor> mPost;
+    std::unique_ptr<GraphicsCommands> mCommands;
 };

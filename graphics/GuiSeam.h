@@ -20,6 +20,8 @@ public:
     virtual float GetMouseY() const = 0;
     virtual bool HasMouse() const = 0;
     virtual bool IsVisible() const = 0;
+    // The "HUD" command.
+    virtual void ToggleVisible() = 0;
     // (2x / width - 1, 1 - 2y / height) with the GUI's screen size.
     virtual void ScreenToClip(float x, float y, float& clipX, float& clipY) const = 0;
 
@@ -39,7 +41,8 @@ public:
     float GetMouseX() const override { return mMouseX; }
     float GetMouseY() const override { return mMouseY; }
     bool HasMouse() const override { return mHasMouse; }
-    bool IsVisible() const override { return true; }
+    bool IsVisible() const override { return mVisible; }
+    void ToggleVisible() override { mVisible = !mVisible; }
     void ScreenToClip(float x, float y, float& clipX, float& clipY) const override;
 
 private:
@@ -51,6 +54,7 @@ private:
     float mMouseX = 0.0f;
     float mMouseY = 0.0f;
     bool mHasMouse = false;
+    bool mVisible = true;
     int mWidth = 1;
     int mHeight = 1;
 };

@@ -62,6 +62,18 @@ bool WriteDds(const std::filesystem::path& path, const TextureData& data, bool n
     return WriteFile(path, bytes.data(), bytes.size());
 }
 
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& rgba)
+{
+    std::vector<uint8_t> png;
+    const bool encoded = stbi_write_png_to_func(
+                             [](void* context, void* data, int size) {
+                                 auto* out = static_cast<std::vector<uint8_t>*>(context);
+                                 out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+                             },
+                             &png, int(width), int(height), 4, rgba.data(), int(width * 4)) != 0;
+    return encoded && WriteFile(path, png.data(), png.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -81,14 +93,7 @@ int main(int argc, char** argv)
     ok &= white.SaveBmp((folder / "White.bmp").string());
 
     const std::vector<uint8_t> checker = Checker(kCheckerSize, false);
-    std::vector<uint8_t> png;
-    ok &= stbi_write_png_to_func(
-              [](void* context, void* data, int size) {
-                  auto* out = static_cast<std::vector<uint8_t>*>(context);
-                  out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-              },
-              &png, int(kCheckerSize), int(kCheckerSize), 4, checker.data(), int(kCheckerSize * 4)) != 0;
-    ok &= WriteFile(folder / "Checker.png", png.data(), png.size());
+    ok &= WritePng(folder / "Checker.png", kCheckerSize, kCheckerSize, checker);
 
     ok &= WriteDds(folder / "Checker.dds", Compressed(checker, kCheckerSize, TextureFormat::DXT1));
     ok &= WriteDds(folder / "CheckerAlpha.dds", Compressed(Checker(kCheckerSize, true), kCheckerSize, TextureFormat::DXT5));
@@ -127,6 +132,29 @@ int main(int argc, char** argv)
         cube.mLevelData.push_back(std::move(texels));
     }
     ok &= WriteDds(folder / "Cube.dds", cube, true);
+
+    // HUD bars: a plain white fill (tinted by the display) and a frame open in the middle.
+    constexpr uint32_t kBarWidth = 64, kBarHeight = 16, kEdge = 2;
+    std::vector<uint8_t> bar(kBarWidth * kBarHeight * 4, uint8_t(255));
+    std::vector<uint8_t> edge(bar.size(), uint8_t(255));
+    for (uint32_t y = kEdge; y < kBarHeight - kEdge; ++y)
+        for (uint32_t x = kEdge; x < kBarWidth - kEdge; ++x)
+            edge[(y * kBarWidth + x) * 4 + 3] = 0;
+    ok &= WritePng(folder / "NewBar.png", kBarWidth, kBarHeight, bar);
+    ok &= WritePng(folder / "BarEdge.png", kBarWidth, kBarHeight, edge);
+
+    // The console panel: dark blue, lighter towards the top, mostly opaque.
+    std::vector<uint8_t> back(64 * 64 * 4);
+    for (uint32_t y = 0; y < 64; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+        {
+            uint8_t* t = &back[(y * 64 + x) * 4];
+            t[0] = uint8_t(20 + (63 - y) / 4);
+            t[1] = uint8_t(30 + (63 - y) / 4);
+            t[2] = uint8_t(70 + (63 - y) / 2);
+            t[3] = 224;
+        }
+    ok &= WritePng(folder / "ConsoleBack.png", 64, 64, back);
 
     if (!ok)
     {

@@ -91,3 +91,25 @@ void Serializer::SerializeColor(Color& color)
     SerializeRealMember("Blue", color.b);
     SerializeRealMember("Alpha", color.a);
 }
+
+void Serializer::SerializeRangedReal(const char* name, float& value, float min, float max, float inc)
+{
+    if (BeginField("real", name, true, TypeFloat, &value))
+    {
+        SerializeNamed("min", min);
+        SerializeNamed("max", max);
+        SerializeNamed("inc", inc);
+        Serialize(value);
+        EndField("real", true);
+    }
+}
+
+void Serializer::SerializeTypedString(const char* name, std::string& value, const char* typeName)
+{
+    if (BeginField("string", name, true, TypeString, &value))
+    {
+        SerializeNamed("type", typeName);
+        Serialize(value);
+        EndField("string", true);
+    }
+}

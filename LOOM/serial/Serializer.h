@@ -77,6 +77,10 @@ public:
     void SerializeQuat(Quat& quat);
     // The body of a "color" field (code 110).
     void SerializeColor(Color& color);
+    // A "real" field carrying the editor's range as the named floats "min", "max", "inc".
+    void SerializeRangedReal(const char* name, float& value, float min, float max, float inc);
+    // A "string" field carrying what it names (a shader, ...) as the named text "type".
+    void SerializeTypedString(const char* name, std::string& value, const char* typeName);
 
     // List bodies; the caller wraps them in the "list" field.
     void SerializeFileList(std::vector<std::string>& files);

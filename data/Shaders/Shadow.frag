@@ -1,0 +1,5 @@
+// Only the stencil counts; colour writes are off.
+void main()
+{
+    oColor = vec4(0.0);
+}

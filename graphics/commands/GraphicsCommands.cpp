@@ -1,0 +1,254 @@
+#include "graphics/commands/GraphicsCommands.h"
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/math/Plane.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/Renderable.h"
+#include "graphics/device/GraphicsDevice.h"
+#include "graphics/font/FontList.h"
+
+namespace {
+
+template <typename Method>
+void Register(std::vector<std::string>& names, GraphicsCommands* target, const char* name, Method method,
+              const char* description)
+{
+    Console::Instance().RegisterCommand(name, MakeConsoleCommand(target, method), description);
+    names.emplace_back(name);
+}
+
+} // namespace
+
+GraphicsCommands::GraphicsCommands(GraphicsLoom& loom) : mLoom(loom), mFonts(std::make_unique<FontList>())
+{
+    using G = GraphicsCommands;
+    Register(mNames, this, "Wire", &G::Wire, "Toggles Wireframe");
+    Register(mNames, this, "Simple", &G::Simple, "Toggles Overall Simple Graphics");
+    Register(mNames, this, "Shadow", &G::Shadow, "Toggles Shadows");
+    Register(mNames, this, "FPS", &G::FPS, "Toggles FPS");
+    Register(mNames, this, "HUD", &G::HUD, "Toggles HUD");
+    Register(mNames, this, "Particles", &G::Particles, "Toggles Particles");
+    Register(mNames, this, "Bounding", &G::Bounding, "Show Bounding Volumes");
+    Register(mNames, this, "Objs", &G::Objs, "Show Model Objects");
+    Register(mNames, this, "Tera", &G::Tera, "Show Model Terrain");
+    Register(mNames, this, "Anim", &G::Anim, "Process Animations");
+    Register(mNames, this, "RenderLoading", &G::RenderLoading, "Render Loading Screen");
+    Register(mNames, this, "DoneLoading", &G::DoneLoading, "End Loading Process");
+    Register(mNames, this, "ScreenPick", &G::ScreenPick, "Pick an Object On Screen");
+    Register(mNames, this, "GenIK", &G::GenIK, "IK");
+    Register(mNames, this, "ScreenCap", &G::ScreenCap, "Screen Capture");
+    Register(mNames, this, "AddLine", &G::AddLine, "Add Line");
+    Register(mNames, this, "SetLOD", &G::SetLOD, "Set LOD Limit");
+    Register(mNames, this, "SaveInfo", &G::SaveInfo, "Save Current Terrain Info Map");
+    Register(mNames, this, "SetShadows", &G::SetShadows, "Set Shadows");
+    Register(mNames, this, "GetTerrainHeight", &G::GetTerrainHeight, "Gets the height of the terrain");
+    Register(mNames, this, "GetTerrainIntersection", &G::GetTerrainIntersection, "GetTerrainIntersection");
+    Register(mNames, this, "ConsoleTrans", &G::ConsoleTrans, "Sets the Console Transparency");
+    Register(mNames, this, "TextColor", &G::TextColor, "Sets the Console Text Color");
+    Register(mNames, this, "ConsoleBack", &G::ConsoleBack, "Sets the Console Background");
+    Register(mNames, this, "ConvertFile", &G::ConvertFile, "Converts a File");
+    Register(mNames, this, "TerraInfo", &G::TerraInfo, "Generates Terra Info");
+}
+
+GraphicsCommands::~GraphicsCommands()
+{
+    for (const std::string& name : mNames)
+        Console::Instance().RemoveCommand(name);
+    Shutdown();
+}
+
+void GraphicsCommands::Init(GraphicsDevice* device, const std::string& guiConfig)
+{
+    mDevice = device;
+    mOverlay.SetDevice(device);
+    mFonts->Clear();
+    if (device)
+        mFonts->Load(guiConfig, device);
+}
+
+void GraphicsCommands::Shutdown()
+{
+    mFonts->Clear();
+    mOverlay.SetDevice(nullptr);
+    mDevice = nullptr;
+}
+
+void GraphicsCommands::RenderStats(float dt, bool loading, const FrameStats& stats)
+{
+    GraphicsScene* scene = mLoom.GetScene();
+    if (!scene)
+        return;
+    mOverlay.Render(mFonts->Get(0), dt, loading, mLoom.GetToggles().mShowStats, stats,
+                    {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture()});
+}
+
+void GraphicsCommands::Wire()
+{
+    mLoom.GetToggles().mWireframe = !mLoom.GetToggles().mWireframe;
+}
+
+void GraphicsCommands::Shadow()
+{
+    mLoom.GetToggles().mShadows = !mLoom.GetToggles().mShadows;
+}
+
+void GraphicsCommands::FPS()
+{
+    mLoom.GetToggles().mShowStats = !mLoom.GetToggles().mShowStats;
+}
+
+void GraphicsCommands::HUD()
+{
+    if (GuiSeam* gui = mLoom.GetGui())
+        gui->ToggleVisible();
+}
+
+void GraphicsCommands::Particles()
+{
+    mLoom.GetToggles().mParticles = !mLoom.GetToggles().mParticles;
+}
+
+void GraphicsCommands::Bounding()
+{
+    mLoom.GetToggles().mBounding = !mLoom.GetToggles().mBounding;
+}
+
+void GraphicsCommands::Objs()
+{
+    mLoom.GetToggles().mObjects = !mLoom.GetToggles().mObjects;
+}
+
+void GraphicsCommands::Tera()
+{
+    mLoom.GetToggles().mTerrain = !mLoom.GetToggles().mTerrain;
+}
+
+void GraphicsCommands::Anim()
+{
+    mLoom.GetToggles().mAnimations = !mLoom.GetToggles().mAnimations;
+}
+
+void GraphicsCommands::SetLOD(float limit)
+{
+    mLoom.SetLodLimit(limit);
+}
+
+void GraphicsCommands::SetShadows(bool on)
+{
+    mLoom.GetToggles().mShadows = on;
+}
+
+void GraphicsCommands::ConsoleTrans(float transparency)
+{
+    if (GraphicsScene* scene = mLoom.GetScene())
+        scene->mConsoleTransparency = transparency;
+}
+
+void GraphicsCommands::ConsoleBack(std::string file)
+{
+    if (GraphicsScene* scene = mLoom.GetScene())
+        scene->mConsoleBackground.SetFile(file);
+}
+
+void GraphicsCommands::RenderLoading()
+{
+    mLoom.RenderLoading();
+}
+
+void GraphicsCommands::DoneLoading()
+{
+    mLoom.DoneLoading();
+}
+
+Cog* GraphicsCommands::ScreenPick()
+{
+    // The scene's renderables are asked in list order; the first hit names the cog.
+    GraphicsScene* scene = mLoom.GetScene();
+    if (!scene)
+        return nullptr;
+    float x = float(mLoom.GetScreenWidth()) * 0.5f;
+    float y = float(mLoom.GetScreenHeight()) * 0.5f;
+    if (const GuiSeam* gui = mLoom.GetGui(); gui && gui->HasMouse())
+    {
+        x = gui->GetMouseX();
+        y = gui->GetMouseY();
+    }
+    const Ray ray = mLoom.ScreenToWorldRay(x, y);
+    for (Renderable* model : scene->mModels)
+        if (model && model->Intersect(ray.origin, ray.direction))
+            return model->GetOwner();
+    return nullptr;
+}
+
+void GraphicsCommands::GenIK(Cog* cog, Vector3 target)
+{
+    // Needs a Model with a skeleton; none exists yet.
+    (void)cog;
+    (void)target;
+}
+
+void GraphicsCommands::ScreenCap()
+{
+    while (mScreenshotCounter < kMaxScreenshots)
+    {
+        const std::string name = "screenshot" + std::to_string(mScreenshotCounter) + ".bmp";
+        if (FileExists(DataFilePath(name)))
+        {
+            ++mScreenshotCounter;
+            continue;
+        }
+        Image image;
+        if (!mDevice || !mDevice->ReadBack(nullptr, image) || !image.SaveBmp(DataFilePath(name)))
+            Console::Instance().Log("ScreenCap: could not save " + name, LogError);
+        return;
+    }
+    Console::Instance().Log("ScreenCap: screenshot0.bmp to screenshot99.bmp all exist, nothing saved", LogError);
+}
+
+void GraphicsCommands::AddLine(Vector3 from, Vector3 to)
+{
+    mLoom.AddLine(from, to);
+}
+
+void GraphicsCommands::SaveInfo(std::string file)
+{
+    // Saves the terrain's info texture once a terrain exists; without one there is nothing.
+    (void)file;
+}
+
+Vector3 GraphicsCommands::GetTerrainHeight(Vector3 position)
+{
+    // Without a height map the answer is the origin.
+    (void)position;
+    return Vector3();
+}
+
+Vector3 GraphicsCommands::GetTerrainIntersection()
+{
+    float x = float(mLoom.GetScreenWidth()) * 0.5f;
+    float y = float(mLoom.GetScreenHeight()) * 0.5f;
+    if (const GuiSeam* gui = mLoom.GetGui())
+    {
+        x = gui->GetMouseX();
+        y = gui->GetMouseY();
+    }
+    const Ray ray = mLoom.ScreenToWorldRay(x, y);
+    Vector3 point;
+    if (!Plane(0.0f, 1.0f, 0.0f, 0.0f).IntersectRay(ray, &point))
+        return Vector3();
+    return point;
+}
+
+void GraphicsCommands::ConvertFile(std::string in, std::string out)
+{
+    (void)out;
+    Console::Instance().Log("ConvertFile: " + in + ": .x meshes are not supported", LogError);
+}
+
+void GraphicsCommands::TerraInfo(std::string file)
+{
+    // The terrain texture generator reads the file once it exists.
+    (void)file;
+}

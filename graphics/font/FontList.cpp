@@ -1,0 +1,81 @@
+#include "graphics/font/FontList.h"
+
+#include <algorithm>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/serial/XMLLoader.h"
+#include "graphics/font/BitmapFont.h"
+
+FontList::FontList() = default;
+FontList::~FontList() = default;
+
+std::vector<FontList::FontFiles> FontList::ReadFontFiles(const std::string& configFile)
+{
+    std::vector<FontFiles> fonts;
+    const std::string path = DataFilePath(configFile);
+    if (!FileExists(path))
+    {
+        Console::Instance().Log("FontList: cannot open " + configFile + ", no fonts", LogError);
+        return fonts;
+    }
+    size_t complete = 0;
+    XMLLoader loader;
+    if (loader.Open(path) && loader.BeginField("GuiConfig", nullptr, false, TypeElement, &fonts))
+    {
+        if (loader.BeginField("list", "Fonts", false, TypeElement, &fonts))
+        {
+            loader.SerializeListHead(fonts, "Font");
+            for (FontFiles& font : fonts)
+            {
+                if (!loader.BeginField("Font", nullptr, false, TypeElement, &font))
+                    break;
+                loader.SerializeFile("Texture", font.mTexture);
+                loader.SerializeFile("Widths", font.mWidths);
+                loader.EndField("Font", false);
+                if (!loader.IsGood())
+                    break;
+                ++complete;
+            }
+            loader.EndField("list", false);
+        }
+        loader.EndField("GuiConfig", false);
+    }
+    loader.Close();
+    fonts.resize(std::min(complete, fonts.size()));
+    return fonts;
+}
+
+size_t FontList::Load(const std::string& configFile, GraphicsDevice* device)
+{
+    Clear();
+    for (const FontFiles& files : ReadFontFiles(configFile))
+    {
+        auto font = std::make_unique<BitmapFont>(device);
+        font->Load(files.mTexture, files.mWidths);
+        mFonts.push_back(std::move(font));
+    }
+    return mFonts.size();
+}
+
+void FontList::Clear()
+{
+    mFonts.clear();
+}
+
+BitmapFont* FontList::Get(size_t index) const
+{
+    return index < mFonts.size() ? mFonts[index].get() : nullptr;
+}
+
+void FontList::InvalidateDeviceObjects()
+{
+    for (auto& font : mFonts)
+        font->InvalidateDeviceObjects();
+}
+
+void FontList::RestoreDeviceObjects()
+{
+    for (auto& font : mFonts)
+        font->RestoreDeviceObjects();
+}

@@ -1,0 +1,29 @@
+#include "graphics/model/AnimationSet.h"
+
+#include "graphics/model/LMLoader.h"
+
+AnimationSet::~AnimationSet()
+{
+    Clear();
+}
+
+void AnimationSet::Load(const std::string& fileName)
+{
+    AnimationSet* self = this;
+    LMLoader::LoadAnimations(self, fileName);
+}
+
+Animation* AnimationSet::AddAnimation()
+{
+    ++mCount;
+    Animations.push_back(new Animation());
+    return Animations.back();
+}
+
+void AnimationSet::Clear()
+{
+    for (Animation* animation : Animations)
+        delete animation;
+    Animations.clear();
+    mCount = 0;
+}

@@ -1,0 +1,10 @@
+#include "graphics/model/DistanceMap.h"
+
+#include "LOOM/base/FileUtils.h"
+#include "graphics/model/LMLoader.h"
+
+void DistanceMap::Load(const std::string& fileName)
+{
+    DistanceMap* self = this;
+    LMLoader::LoadDistanceMapMesh(self, DataFilePath(fileName));
+}

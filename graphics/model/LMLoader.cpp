@@ -1,0 +1,393 @@
+#include "graphics/model/LMLoader.h"
+
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/console/Console.h"
+#include "graphics/model/AnimationSet.h"
+#include "graphics/model/ChunkReader.h"
+#include "graphics/model/DistanceMap.h"
+#include "graphics/model/Mesh.h"
+#include "graphics/model/Skeleton.h"
+
+namespace {
+enum : uint32_t
+{
+    kHeader = 0x01,
+    kMeshInfo = 0x02,
+    kPart = 0x03,
+    kIndices = 0x04,
+    kAdjacency = 0x05,
+    kVertices = 0x06,
+    kAnimationCount = 0x07,
+    kAnimation = 0x08,
+    kBones = 0x09,
+    kInfluences = 0x0A,
+    kBounds = 0x0B,
+    kPartBones = 0x0D,
+    kNamedBones = 0x10,
+    kDistancePoints = 0xA0,
+    kKeepApart = 0xAA,
+};
+constexpr uint32_t kNoParent = 0xFFFFFFFFu;
+constexpr uint16_t kNoNeighbour16 = 0xFFFF;
+// The smallest a part can be on disk: chunks 0x03 to 0x06 with empty lists.
+constexpr size_t kMinPartBytes = 8 + 16 + 3 * (8 + 4);
+
+bool ReadHeader(ChunkReader& reader)
+{
+    Chunk chunk;
+    uint32_t first = 0;
+    uint32_t second = 0;
+    if (!reader.ReadChunk(kHeader, chunk) || !reader.Read(first) || !reader.Read(second))
+        return false;
+    reader.EndChunk();
+    return true;
+}
+
+int32_t ParentOf(uint32_t raw)
+{
+    return raw == kNoParent ? -1 : static_cast<int32_t>(raw);
+}
+
+bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
+{
+    Chunk chunk;
+    if (!reader.FindChunk(kPart, chunk))
+    {
+        reader.Fail("part " + std::to_string(number) + " missing");
+        return false;
+    }
+    uint32_t index = 0, parent = 0;
+    if (!reader.Read(index) || !reader.Read(parent) || !reader.Read(part.mSimplifyTarget) ||
+        !reader.Read(part.mFaceCount))
+        return false;
+    part.mIndex = index;
+    part.mParent = ParentOf(parent);
+    reader.EndChunk();
+    const uint64_t indexCount = 3 * uint64_t(part.mFaceCount);
+
+    uint32_t n = 0;
+    if (!reader.ReadChunk(kIndices, chunk) || !reader.ReadCount(n, 2))
+        return false;
+    if (n != indexCount)
+    {
+        reader.Fail("index count " + std::to_string(n) + " is not three per face");
+        return false;
+    }
+    part.mIndices.resize(n);
+    for (uint16_t& value : part.mIndices)
+        reader.Read(value);
+    part.mIndexCount = n;
+    reader.EndChunk();
+
+    if (!reader.ReadChunk(kAdjacency, chunk) || !reader.ReadCount(n, 2))
+        return false;
+    if (n != indexCount)
+    {
+        reader.Fail("adjacency count " + std::to_string(n) + " is not three per face");
+        return false;
+    }
+    part.mAdjacency.resize(n);
+    for (uint32_t& value : part.mAdjacency)
+    {
+        uint16_t raw = 0;
+        reader.Read(raw);
+        if (raw != kNoNeighbour16 && raw >= part.mFaceCount)
+        {
+            reader.Fail("neighbour " + std::to_string(raw) + " past the faces");
+            return false;
+        }
+        value = raw == kNoNeighbour16 ? kNoNeighbour : raw;
+    }
+    reader.EndChunk();
+
+    if (!reader.ReadChunk(kVertices, chunk) || !reader.ReadCount(part.mVertexCount, 32))
+        return false;
+    part.mVertices.resize(part.mVertexCount);
+    for (FileVertex& v : part.mVertices)
+        reader.Read(v.position) && reader.Read(v.u) && reader.Read(v.v) && reader.Read(v.normal);
+    reader.EndChunk();
+    for (uint16_t value : part.mIndices)
+    {
+        if (value >= part.mVertexCount)
+        {
+            reader.Fail("vertex index " + std::to_string(value) + " past the vertices");
+            return false;
+        }
+    }
+
+    if (reader.PeekMark() == kInfluences)
+    {
+        uint32_t ignored = 0, w = 0;
+        if (!reader.ReadChunk(kInfluences, chunk) || !reader.Read(ignored) || !reader.Read(w))
+            return false;
+        if (part.mVertexCount > 0 && uint64_t(w) * part.mVertexCount * 8 > reader.Remaining())
+        {
+            reader.Fail("influences do not fit in the bytes left");
+            return false;
+        }
+        part.mInfluencesPerVertex = part.mVertexCount > 0 ? w : 0;
+        part.mInfluences.resize(size_t(part.mVertexCount) * part.mInfluencesPerVertex);
+        for (Influence& influence : part.mInfluences)
+            reader.Read(influence.weight) && reader.Read(influence.bone);
+        reader.EndChunk();
+    }
+    if (reader.PeekMark() == kKeepApart)
+    {
+        if (!reader.ReadChunk(kKeepApart, chunk) || !reader.Read(part.mKeepApart))
+            return false;
+        reader.EndChunk();
+    }
+    return !reader.Failed();
+}
+
+template <typename T>
+bool Refuse(ChunkReader& reader, T& target)
+{
+    reader.Fail("unusable file");
+    target.Clear();
+    return false;
+}
+} // namespace
+
+namespace LMLoader {
+
+bool ReadMesh(ChunkReader& reader, Mesh& mesh)
+{
+    Chunk chunk;
+    uint32_t parts = 0, kind = 0;
+    bool ok = ReadHeader(reader) && reader.ReadChunk(kBounds, chunk) && reader.Read(mesh.mRadius) &&
+              reader.Read(mesh.mBoxCorner1) && reader.Read(mesh.mBoxCorner2);
+    reader.EndChunk();
+    ok = ok && reader.ReadChunk(kMeshInfo, chunk) && reader.Read(parts) && reader.Read(kind);
+    reader.EndChunk();
+    if (!ok)
+        return Refuse(reader, mesh);
+    if (parts > reader.Remaining() / kMinPartBytes)
+    {
+        reader.Fail("part count " + std::to_string(parts) + " does not fit in the file");
+        return Refuse(reader, mesh);
+    }
+    mesh.mPartHierarchy = kind == 1;
+    mesh.mSkinned = kind == 2;
+    mesh.mFromLmf = true;
+    for (uint32_t p = 0; p < parts; ++p)
+    {
+        if (!ReadPart(reader, *mesh.AddPart(), p))
+            return Refuse(reader, mesh);
+    }
+    if (kind == 1 && reader.PeekMark() == kPartBones)
+    {
+        uint32_t n = 0;
+        if (!reader.ReadChunk(kPartBones, chunk) || !reader.ReadCount(n, 12))
+            return Refuse(reader, mesh);
+        mesh.mBones.resize(n);
+        for (Bone& bone : mesh.mBones)
+        {
+            uint32_t parent = 0;
+            reader.Read(bone.mIndex) && reader.Read(parent) && reader.Read(bone.mFlags);
+            bone.mParent = ParentOf(parent);
+        }
+        reader.EndChunk();
+    }
+    if (reader.Failed())
+        return Refuse(reader, mesh);
+    if (!mesh.Build())
+    {
+        mesh.Clear();
+        return false;
+    }
+    return true;
+}
+
+bool LoadMesh(Mesh*& mesh, const std::string& fileName)
+{
+    Console::Instance().Log("Loading Mesh " + fileName, LogLoading);
+    if (!mesh)
+        mesh = new Mesh();
+    mesh->Clear();
+    mesh->mName = fileName;
+    ChunkReader reader;
+    if (!reader.Open(fileName))
+        return false;
+    return ReadMesh(reader, *mesh);
+}
+
+bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton)
+{
+    skeleton.Clear();
+    if (!ReadHeader(reader))
+        return Refuse(reader, skeleton);
+    const size_t afterHeader = reader.Tell();
+    Chunk chunk;
+    uint32_t n = 0;
+    auto& bones = skeleton.GetBones();
+    if (reader.FindChunk(kBones, chunk))
+    {
+        if (!reader.ReadCount(n, 68))
+            return Refuse(reader, skeleton);
+        bones.reserve(n);
+        for (uint32_t i = 0; i < n; ++i)
+        {
+            auto bone = std::make_unique<Bone>();
+            bone->mIndex = i;
+            bone->mBindMatrix = std::make_unique<Matrix4>();
+            reader.Read(bone->mParent) && reader.Read(*bone->mBindMatrix);
+            bones.push_back(std::move(bone));
+        }
+    }
+    else if (!reader.Failed() && (reader.Seek(afterHeader), reader.FindChunk(kNamedBones, chunk)))
+    {
+        // A name and its end plus a parent: five bytes at least.
+        if (!reader.ReadCount(n, 5))
+            return Refuse(reader, skeleton);
+        bones.reserve(n);
+        for (uint32_t i = 0; i < n; ++i)
+        {
+            auto bone = std::make_unique<Bone>();
+            bone->mIndex = i;
+            uint32_t parent = 0;
+            reader.ReadString(bone->mName) && reader.Read(parent);
+            bone->mParent = ParentOf(parent);
+            bones.push_back(std::move(bone));
+        }
+    }
+    else
+    {
+        if (!reader.Failed() && AssertFailed("Bone.Mark!=0", "LMLoader", __LINE__, "Could not find skeleton"))
+            DebugBreakIfAttached();
+        return Refuse(reader, skeleton);
+    }
+    reader.EndChunk();
+    if (reader.Failed())
+        return Refuse(reader, skeleton);
+    skeleton.BuildIndexTable();
+    if (!skeleton.LinkBones())
+    {
+        reader.Fail("bone parents out of range or not a forest");
+        return Refuse(reader, skeleton);
+    }
+    return true;
+}
+
+bool LoadSkeleton(Skeleton*& skeleton, const std::string& fileName)
+{
+    Console::Instance().Log("Loading Skeleton " + fileName, LogLoading);
+    if (!skeleton)
+        skeleton = new Skeleton();
+    skeleton->Clear();
+    ChunkReader reader;
+    if (!reader.Open(fileName))
+        return false;
+    return ReadSkeleton(reader, *skeleton);
+}
+
+bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
+{
+    set.Clear();
+    Chunk chunk;
+    if (!ReadHeader(reader))
+        return Refuse(reader, set);
+    if (!reader.FindChunk(kAnimationCount, chunk))
+    {
+        if (!reader.Failed() &&
+            AssertFailed("Animations.Mark!=0", "LMLoader", __LINE__, "could not find animation"))
+            DebugBreakIfAttached();
+        return Refuse(reader, set);
+    }
+    uint32_t count = 0;
+    if (!reader.Read(count))
+        return Refuse(reader, set);
+    reader.EndChunk();
+    // Each animation is at least a header, an empty name and three values.
+    if (count > reader.Remaining() / (8 + 1 + 12))
+    {
+        reader.Fail("animation count " + std::to_string(count) + " does not fit in the file");
+        return Refuse(reader, set);
+    }
+    for (uint32_t a = 0; a < count; ++a)
+    {
+        Animation& animation = *set.AddAnimation();
+        float ignored = 0.0f;
+        if (!reader.ReadChunk(kAnimation, chunk) || !reader.ReadString(animation.mName) ||
+            !reader.Read(animation.mLength) || !reader.Read(ignored) || !reader.ReadCount(animation.NumPaths, 4))
+            return Refuse(reader, set);
+        animation.mSecond = 1.0f;
+        animation.ResizeTracks();
+        for (AnimationTrack& track : animation.mTracks)
+        {
+            uint32_t keys = 0;
+            if (!reader.ReadCount(keys, 44))
+                return Refuse(reader, set);
+            track.keys.resize(keys);
+            for (uint32_t k = 0; k < keys; ++k)
+            {
+                AnimationKey& key = track.keys[k];
+                reader.Read(key.time) && reader.Read(key.position) && reader.Read(key.rotation) &&
+                    reader.Read(key.scale);
+                if (k > 0 && !(key.time >= track.keys[k - 1].time))
+                {
+                    reader.Fail("key times of animation " + animation.mName + " go backwards");
+                    return Refuse(reader, set);
+                }
+            }
+        }
+        reader.EndChunk();
+    }
+    if (reader.Failed())
+        return Refuse(reader, set);
+    return true;
+}
+
+bool LoadAnimations(AnimationSet*& set, const std::string& fileName)
+{
+    Console::Instance().Log("Loading Animation File " + fileName, LogLoading);
+    if (!set)
+        set = new AnimationSet();
+    set->Clear();
+    ChunkReader reader;
+    if (!reader.Open(fileName))
+        return false;
+    return ReadAnimations(reader, *set);
+}
+
+bool ReadDistanceMap(ChunkReader& reader, DistanceMap& map)
+{
+    map.mPoints.clear();
+    Chunk chunk;
+    if (!ReadHeader(reader))
+        return false;
+    if (!reader.FindChunk(kDistancePoints, chunk))
+    {
+        reader.Fail("no distance points");
+        return false;
+    }
+    uint32_t n = 0;
+    if (!reader.ReadCount(n, 12))
+        return false;
+    map.mPoints.resize(n);
+    for (Vector3& point : map.mPoints)
+        reader.Read(point);
+    reader.EndChunk();
+    if (reader.Failed())
+    {
+        map.mPoints.clear();
+        return false;
+    }
+    return true;
+}
+
+bool LoadDistanceMapMesh(DistanceMap*& map, const std::string& fileName)
+{
+    Console::Instance().Log("Loading Distance Map Mesh File File " + fileName, LogLoading);
+    if (!map)
+        map = new DistanceMap();
+    ChunkReader reader;
+    if (!reader.Open(fileName))
+    {
+        map->mPoints.clear();
+        return false;
+    }
+    return ReadDistanceMap(reader, *map);
+}
+
+} // namespace LMLoader

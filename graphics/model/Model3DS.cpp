@@ -1,0 +1,334 @@
+#include "graphics/model/Model3DS.h"
+
+#include <cstring>
+#include <fstream>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "graphics/model/Mesh.h"
+
+namespace {
+constexpr size_t kHeaderSize = 6;
+
+enum : uint16_t
+{
+    kVersion = 0x0002,
+    kEditor = 0x3D3D,
+    kMeshVersion = 0x3D3E,
+    kObject = 0x4000,
+    kTriMesh = 0x4100,
+    kVertexList = 0x4110,
+    kFaceList = 0x4120,
+    kFaceMaterials = 0x4130,
+    kMapCoords = 0x4140,
+    kSmoothing = 0x4150,
+    kLocalCoords = 0x4160,
+    kKeyFramer = 0xB000,
+};
+} // namespace
+
+bool Model3DS::ReadMainChunk(Mesh*& mesh, const std::string& fileName)
+{
+    Console::Instance().Log("Loading Mesh " + fileName, LogLoading);
+    if (!mesh)
+        mesh = new Mesh();
+    mesh->Clear();
+    mesh->mName = fileName;
+    std::string bytes;
+    if (!ReadWholeFile(fileName, bytes))
+    {
+        Console::Instance().Log("3DS file " + fileName + ": cannot be opened", LogError);
+        return false;
+    }
+    std::ofstream trace("output.txt", std::ios::trunc);
+    Model3DS reader;
+    return reader.Read(bytes, fileName, *mesh, trace ? &trace : nullptr);
+}
+
+bool Model3DS::Read(const std::string& bytes, const std::string& name, Mesh& mesh, std::ostream* trace)
+{
+    mData = &bytes;
+    mName = name;
+    mPos = 0;
+    mFailed = false;
+    mMesh = &mesh;
+    mPart = nullptr;
+    mTrace = trace;
+    mCoords.clear();
+    mesh.Clear();
+    mesh.mName = name;
+
+    Chunk3 main;
+    if (ReadChunkHeader(main, bytes.size()))
+    {
+        Trace("Main Chunk");
+        while (!mFailed && mPos < main.end)
+        {
+            Chunk3 chunk;
+            if (!ReadChunkHeader(chunk, main.end))
+                break;
+            if (chunk.id == kVersion)
+                Trace("Version");
+            else if (chunk.id == kEditor)
+            {
+                Trace("Editor Info");
+                ReadEditor(chunk);
+            }
+            else if (chunk.id == kKeyFramer)
+                Trace("Key Framer");
+            SkipChunk(chunk);
+        }
+    }
+    return Finish();
+}
+
+bool Model3DS::Finish()
+{
+    uint32_t faces = 0;
+    for (uint32_t p = 0; p < mMesh->GetPartCount() && !mFailed; ++p)
+    {
+        MeshPart& part = *mMesh->GetPart(p);
+        for (uint16_t index : part.mIndices)
+        {
+            if (index >= part.mVertexCount)
+            {
+                Fail("face index " + std::to_string(index) + " past the vertices");
+                break;
+            }
+        }
+        // Surplus coordinates are dropped; missing ones stay zero.
+        const std::vector<float>& coords = mCoords[p];
+        for (uint32_t v = 0; v < part.mVertexCount && 2 * size_t(v) + 1 < coords.size(); ++v)
+        {
+            part.mVertices[v].u = coords[2 * v];
+            part.mVertices[v].v = coords[2 * v + 1];
+        }
+        part.mAdjacency.assign(part.mIndices.size(), kNoNeighbour);
+        faces += part.mFaceCount;
+    }
+    if (!mFailed && faces == 0)
+        Fail("no faces");
+    if (mFailed || !mMesh->Build())
+    {
+        mMesh->Clear();
+        return false;
+    }
+    return true;
+}
+
+void Model3DS::Fail(const std::string& what)
+{
+    if (mFailed)
+        return;
+    mFailed = true;
+    Console::Instance().Log("3DS file " + mName + ": " + what + " (offset " + std::to_string(mPos) + ")", LogError);
+}
+
+void Model3DS::Trace(const std::string& line)
+{
+    if (mTrace)
+        *mTrace << line << '\n';
+}
+
+bool Model3DS::ReadChunkHeader(Chunk3& chunk, size_t parentEnd)
+{
+    if (mFailed)
+        return false;
+    if (parentEnd - mPos < kHeaderSize)
+    {
+        Fail("chunk header cut short");
+        return false;
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(mData->data() + mPos);
+    chunk.id = static_cast<uint16_t>(b[0] | b[1] << 8);
+    chunk.length = uint32_t(b[2]) | uint32_t(b[3]) << 8 | uint32_t(b[4]) << 16 | uint32_t(b[5]) << 24;
+    if (chunk.length < kHeaderSize || chunk.length > parentEnd - mPos)
+    {
+        Fail("chunk 0x" + std::to_string(chunk.id) + " of length " + std::to_string(chunk.length) +
+             " does not fit in its parent");
+        return false;
+    }
+    chunk.start = mPos;
+    chunk.end = mPos + chunk.length;
+    mPos += kHeaderSize;
+    return true;
+}
+
+bool Model3DS::ReadU16(uint16_t& value, size_t end)
+{
+    if (mFailed || end - mPos < 2)
+    {
+        Fail("chunk cut short");
+        return false;
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(mData->data() + mPos);
+    value = static_cast<uint16_t>(b[0] | b[1] << 8);
+    mPos += 2;
+    return true;
+}
+
+bool Model3DS::ReadFloat(float& value, size_t end)
+{
+    if (mFailed || end - mPos < 4)
+    {
+        Fail("chunk cut short");
+        return false;
+    }
+    std::memcpy(&value, mData->data() + mPos, 4);
+    mPos += 4;
+    return true;
+}
+
+bool Model3DS::ReadString(std::string& out, size_t end)
+{
+    const void* nul = std::memchr(mData->data() + mPos, 0, end - mPos);
+    if (!nul)
+    {
+        Fail("name without its end");
+        return false;
+    }
+    const size_t length = static_cast<const char*>(nul) - (mData->data() + mPos);
+    out.assign(mData->data() + mPos, length);
+    mPos += length + 1;
+    return true;
+}
+
+void Model3DS::ReadEditor(const Chunk3& parent)
+{
+    while (!mFailed && mPos < parent.end)
+    {
+        Chunk3 chunk;
+        if (!ReadChunkHeader(chunk, parent.end))
+            return;
+        if (chunk.id == kMeshVersion)
+            Trace("Mesh Version");
+        else if (chunk.id == kObject)
+            ReadObject(chunk);
+        SkipChunk(chunk);
+    }
+}
+
+void Model3DS::ReadObject(const Chunk3& chunk)
+{
+    Trace("Object Chunk");
+    std::string name;
+    if (ReadString(name, chunk.end))
+        ReadObjectBody(chunk);
+}
+
+void Model3DS::ReadObjectBody(const Chunk3& parent)
+{
+    while (!mFailed && mPos < parent.end)
+    {
+        Chunk3 chunk;
+        if (!ReadChunkHeader(chunk, parent.end))
+            return;
+        if (chunk.id == kTriMesh)
+        {
+            Trace("Mesh");
+            mPart = mMesh->AddPart();
+            mCoords.emplace_back();
+            ReadMesh(chunk);
+            mPart = nullptr;
+        }
+        SkipChunk(chunk);
+    }
+}
+
+void Model3DS::ReadMesh(const Chunk3& parent)
+{
+    while (!mFailed && mPos < parent.end)
+    {
+        Chunk3 chunk;
+        if (!ReadChunkHeader(chunk, parent.end))
+            return;
+        switch (chunk.id)
+        {
+        case kVertexList: ReadVertices(chunk); break;
+        case kFaceList: ReadFaces(chunk); break;
+        case kMapCoords: ReadTexCoords(chunk); break;
+        case kLocalCoords: Trace("Coord System"); break;
+        case kSmoothing: break;
+        default: break;
+        }
+        SkipChunk(chunk);
+    }
+}
+
+void Model3DS::ReadVertices(const Chunk3& chunk)
+{
+    Trace("Mesh Vertices");
+    uint16_t count = 0;
+    if (!ReadU16(count, chunk.end))
+        return;
+    if (size_t(count) * 12 > chunk.end - mPos)
+    {
+        Fail("vertex list cut short");
+        return;
+    }
+    mPart->mVertices.resize(count);
+    for (FileVertex& vertex : mPart->mVertices)
+        ReadFloat(vertex.position.x, chunk.end) && ReadFloat(vertex.position.y, chunk.end) &&
+            ReadFloat(vertex.position.z, chunk.end);
+    mPart->mVertexCount = count;
+}
+
+void Model3DS::ReadFaces(const Chunk3& chunk)
+{
+    Trace("Mesh Faces");
+    uint16_t count = 0;
+    if (!ReadU16(count, chunk.end))
+        return;
+    if (size_t(count) * 8 > chunk.end - mPos)
+    {
+        Fail("face list cut short");
+        return;
+    }
+    Trace(" Num Faces " + std::to_string(count));
+    mPart->mIndices.resize(3 * size_t(count));
+    for (uint16_t f = 0; f < count; ++f)
+    {
+        uint16_t flags = 0;
+        ReadU16(mPart->mIndices[3 * f], chunk.end);
+        ReadU16(mPart->mIndices[3 * f + 1], chunk.end);
+        ReadU16(mPart->mIndices[3 * f + 2], chunk.end);
+        ReadU16(flags, chunk.end);
+    }
+    mPart->mFaceCount = count;
+    mPart->mIndexCount = 3 * count;
+    while (!mFailed && mPos < chunk.end)
+    {
+        Chunk3 sub;
+        if (!ReadChunkHeader(sub, chunk.end))
+            return;
+        if (sub.id == kFaceMaterials)
+            ReadFaceMaterials(sub);
+        SkipChunk(sub);
+    }
+}
+
+void Model3DS::ReadTexCoords(const Chunk3& chunk)
+{
+    Trace("Mesh Coords");
+    uint16_t count = 0;
+    if (!ReadU16(count, chunk.end))
+        return;
+    if (size_t(count) * 8 > chunk.end - mPos)
+    {
+        Fail("mapping coordinates cut short");
+        return;
+    }
+    std::vector<float>& coords = mCoords.back();
+    coords.resize(2 * size_t(count));
+    for (float& value : coords)
+        ReadFloat(value, chunk.end);
+}
+
+void Model3DS::ReadFaceMaterials(const Chunk3& chunk)
+{
+    Trace("Face Materials");
+    std::string material;
+    uint16_t count = 0;
+    if (ReadString(material, chunk.end))
+        ReadU16(count, chunk.end);
+}

@@ -1,0 +1,167 @@
+#include "graphics/overlay/ConsoleOverlay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "LOOM/console/Console.h"
+#include "LOOM/math/Matrix4.h"
+#include "graphics/device/GraphicsDevice.h"
+#include "graphics/font/BitmapFont.h"
+
+namespace {
+
+constexpr float kStatsX = 400.0f;
+constexpr float kDebugX = 600.0f;
+constexpr float kTextX = 10.0f;
+
+void Text(BitmapFont& font, const char* text, float x, float y, uint32_t color)
+{
+    font.DrawTextScreen(text, x, y, color, 1.0f, true, true, 0.0f);
+}
+
+// A share of the frame as a whole percentage; nothing measured shows 0.
+int32_t Percent(float part, float whole)
+{
+    return whole > 0.0f ? static_cast<int32_t>(std::floor(part / whole * 100.0f)) : 0;
+}
+
+} // namespace
+
+ConsoleOverlay::ConsoleOverlay() = default;
+ConsoleOverlay::~ConsoleOverlay() = default;
+
+void ConsoleOverlay::SetDevice(GraphicsDevice* device)
+{
+    mDevice = device;
+    mLayout.reset();
+    if (!mDevice)
+        return;
+    static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
+                                             {12, VertexType::Color, VertexSemantic::Color, 0},
+                                             {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
+    mLayout = mDevice->CreateVertexLayout(elements);
+}
+
+void ConsoleOverlay::DrawBackground(GpuTexture* texture, float transparency)
+{
+    if (!texture || !mLayout)
+        return;
+    RenderStates states;
+    states.mBlendEnable = true;
+    states.mSrcBlend = BlendFactor::SrcAlpha;
+    states.mDestBlend = BlendFactor::InvSrcAlpha;
+    states.mDepthEnable = false;
+    states.mDepthWrite = false;
+    states.mCull = CullMode::None;
+    mDevice->Apply(states);
+    const float w = static_cast<float>(mDevice->GetWidth());
+    const float h = static_cast<float>(mDevice->GetHeight());
+    const uint32_t color = Color(1.0f, 1.0f, 1.0f, transparency).ToARGB();
+    using V = GraphicsDevice::TexturedVertex;
+    const V quad[6] = {{0, 0, 0.9f, color, 0, 0}, {w, 0, 0.9f, color, 1, 0}, {0, h, 0.9f, color, 0, 1},
+                       {w, 0, 0.9f, color, 1, 0}, {w, h, 0.9f, color, 1, 1}, {0, h, 0.9f, color, 0, 1}};
+    SamplerState sampler;
+    sampler.mMipEnable = false;
+    mDevice->SetSamplerState(0, sampler);
+    mDevice->SetTexture(0, texture);
+    mDevice->SetVertexLayout(mLayout.get());
+    mDevice->UseBuiltin(GraphicsDevice::Builtin::ScreenText);
+    mDevice->DrawUser(PrimitiveType::TriangleList, 2, quad, sizeof(V));
+}
+
+void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showStats, const FrameStats& stats, Look look)
+{
+    const Console& console = Console::Instance();
+    float& position = look.mPosition;
+    if (loading)
+        position = static_cast<float>(mDevice ? mDevice->GetHeight() : 0) - 230.0f;
+    else if (console.GetShowConsole())
+        position = std::min(0.0f, position + kSlideSpeed * dt);
+    else
+        position = std::max(kHidden, position - kSlideSpeed * dt);
+    mLinesDrawn = 0;
+    if (!mDevice)
+        return;
+    mDevice->SetTransform(TransformKind::View, Matrix4());
+    mDevice->SetTransform(TransformKind::Projection, Matrix4());
+
+    if (position > kHidden)
+        DrawBackground(look.mBackground, look.mTransparency);
+    if (!font)
+        return;
+    font->Begin();
+    const uint32_t textColor = mTextColor.ToARGB();
+    if (position > kHidden)
+    {
+        // Eighteen lines ending at the newest one, moved back by the scroll offset; slots the
+        // log has not filled yet stay blank.
+        const EntryRing& ring = console.GetEntries();
+        const size_t scroll = static_cast<size_t>(std::max(0, console.GetScroll()));
+        for (int32_t k = 0; k < kMaxLines; ++k)
+        {
+            const size_t fromNewest = scroll + static_cast<size_t>(kMaxLines - 1 - k);
+            if (fromNewest < ring.Size())
+                Text(*font, ring.FromNewest(fromNewest).mText.c_str(), kTextX,
+                     position + static_cast<float>(kLinePitch * k), textColor);
+            ++mLinesDrawn;
+        }
+    }
+    if (showStats)
+        DrawStats(*font, stats, textColor);
+    if (console.GetInputActive())
+    {
+        const float y = (console.GetShowConsole() ? position : 0.0f) + static_cast<float>(kLinePitch * mLinesDrawn);
+        Text(*font, ">", kTextX, y, textColor);
+        Text(*font, console.GetInputLine().c_str(), 15.0f, y, textColor);
+        if ((stats.mRunTimeMs / 500) % 2 == 0)
+            Text(*font, "|", static_cast<float>(8 * console.GetCursor() + 12), y, textColor);
+    }
+    if (showStats)
+    {
+        char line[256];
+        float y = 0.0f;
+        for (const auto& [name, value] : console.GetDebugValues())
+        {
+            std::snprintf(line, sizeof(line), "%s: %s", name.c_str(), value.c_str());
+            Text(*font, line, kDebugX, y, textColor);
+            y += kLinePitch;
+        }
+    }
+    font->Flush();
+}
+
+void ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color)
+{
+    char line[96];
+    float y = 0.0f;
+    auto put = [&]() {
+        Text(font, line, kStatsX, y, color);
+        y += kLinePitch;
+    };
+    std::snprintf(line, sizeof(line), "Compositions: %d ", stats.mCogs);
+    put();
+    const int32_t seconds = stats.mRunTimeMs / 1000;
+    std::snprintf(line, sizeof(line), "Run Time: %02d:%02d", seconds / 60, seconds % 60);
+    put();
+    std::snprintf(line, sizeof(line), "Frame Rate: %ld ", std::lround(stats.mFrameRate));
+    put();
+    std::snprintf(line, sizeof(line), "Triangles: %u", stats.mTriangles);
+    put();
+    const double tps = stats.mGraphicsTime > 0.0f ? std::floor(stats.mTriangles / double(stats.mGraphicsTime)) : 0.0;
+    std::snprintf(line, sizeof(line), "TPS: %.0f", tps);
+    put();
+    std::snprintf(line, sizeof(line), "Particles: %u", stats.mParticles);
+    put();
+    std::snprintf(line, sizeof(line), "Graphics Time: %d%% ", Percent(stats.mGraphicsTime, stats.mFrameTime));
+    put();
+    std::snprintf(line, sizeof(line), "Physics Time: %d%% ", Percent(stats.mPhysicsTime, stats.mFrameTime));
+    put();
+    std::snprintf(line, sizeof(line), "Logic Time: %d%% ", Percent(stats.mLogicTime, stats.mFrameTime));
+    put();
+    if (stats.mHasTerrain)
+    {
+        std::snprintf(line, sizeof(line), "Tiles : %u", stats.mPatches);
+        put();
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "LOOM/math/Color.h"
+
+class BitmapFont;
+class GpuTexture;
+class GraphicsDevice;
+class VertexLayout;
+
+// What the statistics lines show; the loom fills it from the core engine and its counters.
+struct FrameStats
+{
+    int32_t mCogs = 0;
+    int32_t mRunTimeMs = 0;
+    float mFrameRate = 0.0f;
+    float mGraphicsTime = 0.0f;
+    float mPhysicsTime = 0.0f;
+    float mLogicTime = 0.0f;
+    float mFrameTime = 0.0f;
+    uint32_t mTriangles = 0;
+    uint32_t mParticles = 0;
+    bool mHasTerrain = false;
+    uint32_t mPatches = 0;
+};
+
+// The console panel that slides down over the frame, its input line, and the statistics and
+// debug values. Text is drawn at absolute scale 1: the layout assumes an 8-pixel monospace font.
+class ConsoleOverlay
+{
+public:
+    static constexpr float kHidden = -240.0f;
+    static constexpr float kSlideSpeed = 350.0f;
+    static constexpr int32_t kLinePitch = 12;
+    static constexpr int32_t kMaxLines = 18;
+
+    // Where the panel is and how it looks; the loom's scene keeps these.
+    struct Look
+    {
+        float& mPosition;
+        float mTransparency;
+        GpuTexture* mBackground;
+    };
+
+    ConsoleOverlay();
+    ~ConsoleOverlay();
+
+    void SetDevice(GraphicsDevice* device);
+    void SetTextColor(const Color& color) { mTextColor = color; }
+    const Color& GetTextColor() const { return mTextColor; }
+
+    // One frame of the overlay: dt in seconds of the core timer; while loading the panel sits
+    // near the bottom of the screen.
+    void Render(BitmapFont* font, float dt, bool loading, bool showStats, const FrameStats& stats, Look look);
+    // History lines drawn by the last Render.
+    int32_t GetLinesDrawn() const { return mLinesDrawn; }
+
+private:
+    void DrawBackground(GpuTexture* texture, float transparency);
+    void DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color);
+
+    GraphicsDevice* mDevice = nullptr;
+    std::unique_ptr<VertexLayout> mLayout;
+    Color mTextColor{1.0f, 1.0f, 1.0f, 1.0f};
+    int32_t mLinesDrawn = 0;
+};

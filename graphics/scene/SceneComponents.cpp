@@ -1,0 +1,69 @@
+#include "graphics/scene/SceneComponents.h"
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/scene/HudDisplay.h"
+#include "graphics/scene/Model.h"
+#include "graphics/scene/PathController.h"
+#include "graphics/scene/SkinModel.h"
+#include "graphics/scene/Sprite.h"
+#include "input/IOLoom.h"
+
+namespace {
+
+template <typename T, void (*Bind)(Composer&)>
+class MessageFactory : public CompFactoryOf<T>
+{
+public:
+    void RegisterMessages(Composer& composer) override { Bind(composer); }
+};
+
+MessageFactory<Model, RegisterModelMessages> gModelFactory;
+MessageFactory<SkinModel, RegisterSkinModelMessages> gSkinModelFactory;
+MessageFactory<HudDisplay, RegisterHudDisplayMessages> gHudDisplayFactory;
+CompFactoryOf<PathController> gPathControllerFactory;
+CompFactoryOf<Sprite> gSpriteFactory;
+
+} // namespace
+
+CompFactory* SceneComponentFactory(uint32_t typeId)
+{
+    switch (typeId)
+    {
+    case Model::kTypeId: return &gModelFactory;
+    case SkinModel::kTypeId: return &gSkinModelFactory;
+    case PathController::kTypeId: return &gPathControllerFactory;
+    case Sprite::kTypeId: return &gSpriteFactory;
+    case HudDisplay::kTypeId: return &gHudDisplayFactory;
+    default: return nullptr;
+    }
+}
+
+void InstallSceneFactories()
+{
+    size_t count = 0;
+    GraphicsComponentType* types = GraphicsLoom::ComponentTypes(count);
+    for (size_t i = 0; i < count; ++i)
+        if (CompFactory* factory = SceneComponentFactory(types[i].mTypeId))
+            types[i].mFactory = factory;
+}
+
+void CycleAnimations(Cog* cog)
+{
+    IOLoom* io = IOLoom::Instance();
+    if (!cog || !io || !io->MouseTriggered(0))
+        return;
+    if (auto* skin = static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId)))
+        skin->CycleAnimation();
+    if (auto* model = static_cast<Model*>(cog->GetComponent(Model::kTypeId)))
+        model->CycleAnimation();
+}
+
+void RegisterSceneFunctions(CogFactory& cogs)
+{
+    cogs.RegisterFunction("CycleAnimations", MakeCogFunctor([](Cog* cog) { CycleAnimations(cog); }));
+}

@@ -1,0 +1,54 @@
+#include "graphics/scene/SceneFields.h"
+
+#include "LOOM/math/Color.h"
+#include "LOOM/serial/Serializer.h"
+#include "graphics/resource/Texture.h"
+
+namespace SceneFields {
+
+namespace {
+template <typename T>
+void Single(Serializer& s, const char* tag, uint32_t code, const char* name, T& value, const char* enumType = nullptr)
+{
+    if (s.BeginField(tag, name, true, code, &value))
+    {
+        if (enumType)
+            s.SerializeNamed("type", enumType);
+        s.Serialize(value);
+        s.EndField(tag, true);
+    }
+}
+} // namespace
+
+void Int(Serializer& s, const char* name, int32_t& value) { Single(s, "int", 101, name, value); }
+void Uint(Serializer& s, const char* name, uint32_t& value) { Single(s, "uint", 100, name, value); }
+void Enum(Serializer& s, const char* name, int32_t& value, const char* enumType) { Single(s, "int", 101, name, value, enumType); }
+
+void ColorField(Serializer& s, const char* name, Color& color)
+{
+    if (s.BeginField("color", name, false, TypeColor, &color))
+    {
+        s.SerializeColor(color);
+        s.EndField("color", false);
+    }
+}
+
+void Texture(Serializer& s, const char* name, TextureRef& texture)
+{
+    if (s.BeginField("texture", name, true, TypeTexture, &texture))
+    {
+        s.Serialize(texture.File());
+        s.EndField("texture", true);
+    }
+}
+
+void FileList(Serializer& s, const char* name, std::vector<std::string>& files)
+{
+    if (s.BeginField("list", name, false, TypeElement, &files))
+    {
+        s.SerializeFileList(files);
+        s.EndField("list", false);
+    }
+}
+
+} // namespace SceneFields

@@ -1,0 +1,144 @@
+#include "graphics/scene/SceneModel.h"
+
+#include <cmath>
+
+#include "LOOM/assets/AssetManager.h"
+#include "LOOM/cogs/Positional.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/effect/Shader.h"
+#include "graphics/model/Mesh.h"
+#include "graphics/model/ModelStores.h"
+#include "graphics/resource/Material.h"
+
+namespace SceneModel {
+
+namespace {
+constexpr float kPickRadius = 5.0f;
+constexpr float kBlobLift = 0.2f;
+
+void DrawVolume(GraphicsDevice& device, Shader& shader, const char* meshName, const Matrix4& world)
+{
+    Mesh* mesh = GetMesh(meshName);
+    if (!mesh)
+        return;
+    shader.SetWorldMatrices(world);
+    shader.CommitChanges();
+    const uint32_t passes = shader.GetPassCount();
+    for (uint32_t pass = 0; pass < passes; ++pass)
+    {
+        shader.BeginPass(pass);
+        mesh->Draw(device);
+        shader.EndPass();
+    }
+    Release(mesh);
+}
+} // namespace
+
+Mesh* GetMesh(const std::string& name)
+{
+    return ModelStores::sMeshes ? ModelStores::sMeshes->Get(name) : nullptr;
+}
+
+Material* GetMaterial(const std::string& name)
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    return loom && loom->HasContext() ? loom->GetMaterials().Get(name) : nullptr;
+}
+
+Shader* GetShader(const std::string& name)
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    return loom ? loom->GetShaderControl().GetShader(name) : nullptr;
+}
+
+void Release(Mesh*& mesh)
+{
+    if (mesh)
+        mesh->Release();
+    mesh = nullptr;
+}
+
+void Release(Material*& material)
+{
+    if (material)
+        material->Release();
+    material = nullptr;
+}
+
+float UpdateBounds(Positional* positional, const Mesh* mesh, float scale)
+{
+    const float radius = mesh->mRadius * scale;
+    if (positional)
+    {
+        positional->GetLocalSphere() = {Vector3(), radius};
+        positional->GetLocalBox() = {mesh->mBoxCorner1 * scale, mesh->mBoxCorner2 * scale};
+        positional->UpdateQuadTree();
+    }
+    return radius;
+}
+
+bool IntersectSphere(const Vector3& centre, const Vector3& origin, const Vector3& direction)
+{
+    const Vector3 toOrigin = origin - centre;
+    const float a = DotProduct(direction, direction);
+    const float b = 2.0f * DotProduct(direction, toOrigin);
+    const float c = DotProduct(toOrigin, toOrigin) - kPickRadius * kPickRadius;
+    if (a <= 0.0f)
+        return c <= 0.0f;
+    const float disc = b * b - 4.0f * a * c;
+    if (disc < 0.0f)
+        return false;
+    // The far crossing ahead of the origin: the sphere lies ahead or around it.
+    return (-b + std::sqrt(disc)) >= 0.0f;
+}
+
+void DrawBlobShadow(GraphicsDevice& device, Shader& shader, const Mesh* shadowMesh, const Vector3& position,
+                    float scaledRadius)
+{
+    if (!shadowMesh)
+        return;
+    // No terrain yet: the ground is y = 0.
+    const Vector3 ground(position.x, kBlobLift, position.z);
+    const float size = 2.0f * scaledRadius;
+    Matrix4 world;
+    world.FromPosScale(ground, Vector3(size, size, size));
+    shader.SetWorldMatrices(world);
+    shader.CommitChanges();
+    const uint32_t passes = shader.GetPassCount();
+    for (uint32_t pass = 0; pass < passes; ++pass)
+    {
+        shader.BeginPass(pass);
+        shadowMesh->DrawPart(device, 0);
+        shader.EndPass();
+    }
+}
+
+void DrawBounds(GraphicsDevice& device, Shader& shader, Positional* positional, const float color[4])
+{
+    shader.SetColor(Shader::ModelColor, color);
+    Matrix4 world;
+    if (!positional->UsesBox())
+    {
+        const float r = positional->GetRadius();
+        world.FromPosScale(positional->GetWorldSphereCenter(), Vector3(r, r, r));
+        DrawVolume(device, shader, "Models/UnitSphere.lmf", world);
+    }
+    else
+    {
+        world.FromPosScale(positional->GetWorldBoxCenter(), positional->GetBoxExtents());
+        DrawVolume(device, shader, "Models/UnitCube.lmf", world);
+    }
+}
+
+void Count(uint32_t counter, uint32_t amount)
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    if (!loom)
+        return;
+    GraphicsLoom::Counters& c = loom->GetCounters();
+    uint32_t* slots[] = {&c.mTriangles, &c.mParticles, &c.mExtraA, &c.mExtraB};
+    if (counter < 4)
+        *slots[counter] += amount;
+}
+
+} // namespace SceneModel

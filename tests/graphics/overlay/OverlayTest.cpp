@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/commands/GraphicsCommands.h"
+#include "graphics/font/BitmapFont.h"
+#include "graphics/font/FontList.h"
+#include "tests/graphics/font/FontFixture.h"
+#include "tests/input/LogProbe.h"
+
+namespace {
+
+constexpr uint32_t kBlack = 0xFF000000;
+
+// The loom on the headless window (800x600) with the game's data folder, Graphics.xml and
+// GUI configuration; frames of the overlay alone are drawn with a chosen core-timer step.
+class OverlayTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        mWindow = CreateTestWindow();
+        ASSERT_TRUE(mWindow && mWindow->IsAlive());
+        mOldData = GetDataPath();
+        mOldConfig = Console::Instance().GetConfigFolder();
+        SetDataPath((std::filesystem::path(GameData("")).lexically_normal()).string());
+        Console::Instance().SetConfigFolder("Config\\");
+        mLoom.reset(GraphicsLoom::Create());
+        mLoom->Init();
+        ASSERT_TRUE(mLoom->HasContext());
+        mCommands = mLoom->GetCommands();
+        ASSERT_NE(mCommands, nullptr);
+        ASSERT_EQ(mCommands->Fonts().Size(), 2u);
+        mDevice = mLoom->GetDevice();
+    }
+
+    void TearDown() override
+    {
+        Console& console = Console::Instance();
+        console.ShowConsole(false);
+        if (console.GetInputActive())
+            console.OnKey(13);
+        mLoom.reset();
+        SetDataPath(mOldData);
+        Console::Instance().SetConfigFolder(mOldConfig);
+        PinLoadedLibraries();
+        PlatformWindow::Destroy();
+    }
+
+    float Position() const { return mLoom->GetScene()->mConsolePosition; }
+
+    // One frame: black, then the overlay after dt seconds of the core timer.
+    Image Frame(float dt, const FrameStats& stats = FrameStats())
+    {
+        mDevice->Clear(ClearTarget | ClearZBuffer, kBlack, 1.0f, 0);
+        mCommands->RenderStats(dt, false, stats);
+        Image image;
+        EXPECT_TRUE(mDevice->ReadBack(nullptr, image));
+        return image;
+    }
+
+    // Pixels of the band brighter than a grey level in red and green.
+    static int Lit(const Image& image, int left, int top, int right, int bottom, int level = 150)
+    {
+        int lit = 0;
+        for (int y = std::max(top, 0); y < bottom && y < int(image.mHeight); ++y)
+            for (int x = std::max(left, 0); x < right && x < int(image.mWidth); ++x)
+            {
+                const uint32_t c = image.GetARGB(x, y);
+                lit += (int((c >> 16) & 0xFF) > level && int((c >> 8) & 0xFF) > level) ? 1 : 0;
+            }
+        return lit;
+    }
+
+    PlatformWindow* mWindow = nullptr;
+    std::unique_ptr<GraphicsLoom> mLoom;
+    GraphicsCommands* mCommands = nullptr;
+    GraphicsDevice* mDevice = nullptr;
+    std::string mOldData;
+    std::string mOldConfig;
+};
+
+} // namespace
+
+TEST_F(OverlayTest, BackquoteSlidesThePanelDownAndBackUp)
+{
+    EXPECT_EQ(Position(), ConsoleOverlay::kHidden);
+    Console::Instance().OnKey(96);
+    ASSERT_TRUE(Console::Instance().GetShowConsole());
+    Frame(0.5f);
+    EXPECT_FLOAT_EQ(Position(), -240.0f + 175.0f);
+    Frame(240.0f / 350.0f);
+    EXPECT_FLOAT_EQ(Position(), 0.0f);
+
+    // Open: the background covers the screen; its bottom-right corner is the panel's blue.
+    Console::Instance().Log("NEWEST LINE", LogGeneral);
+    const Image open = Frame(0.0f);
+    const uint32_t corner = open.GetARGB(799, 599);
+    EXPECT_GT(corner & 0xFF, (corner >> 16) & 0xFF);
+    EXPECT_GT(corner & 0xFF, 40u);
+    // The newest line sits in the last of the 18 bands.
+    EXPECT_GT(Lit(open, 10, 12 * 17, 110, 12 * 18), 10);
+    EXPECT_EQ(mCommands->Overlay().GetLinesDrawn(), 18);
+
+    Console::Instance().OnKey(96);
+    Frame(0.5f);
+    EXPECT_FLOAT_EQ(Position(), -175.0f);
+    const Image closed = Frame(1.0f);
+    EXPECT_FLOAT_EQ(Position(), -240.0f);
+    EXPECT_EQ(Lit(closed, 0, 0, 800, 600, 20), 0);
+    EXPECT_EQ(closed.GetARGB(799, 599), kBlack);
+}
+
+TEST_F(OverlayTest, TypedLineShowsAndRuns)
+{
+    Console& console = Console::Instance();
+    console.OnKey(96);
+    Frame(1.0f);
+    LogProbe log;
+    console.OnKey(13);
+    ASSERT_TRUE(console.GetInputActive());
+    for (char c : std::string("Mes hello"))
+        console.OnKey(c);
+    const Image typing = Frame(0.0f);
+    // The input line sits under the 18 history lines: prompt at 10, text from 15.
+    EXPECT_GT(Lit(typing, 15, 216, 90, 228), 10);
+    console.OnKey(13);
+    EXPECT_EQ(log.Count("hello"), 2);
+    EXPECT_FALSE(console.GetInputActive());
+}
+
+TEST_F(OverlayTest, FpsShowsStatisticsAtFourHundred)
+{
+    const Image before = Frame(0.0f);
+    EXPECT_EQ(Lit(before, 400, 0, 640, 120), 0);
+    Console::Instance().ExecuteLine("FPS");
+    EXPECT_TRUE(mLoom->GetToggles().mShowStats);
+    Console::Instance().DebugValue("Zeta", "7");
+    FrameStats stats;
+    stats.mTriangles = 1000;
+    const Image after = Frame(0.0f, stats);
+    EXPECT_GT(Lit(after, 400, 0, 600, 12), 10);
+    EXPECT_EQ(Lit(after, 0, 0, 399, 120), 0);
+    // Nine lines without a terrain, with the debug values at 600.
+    EXPECT_GT(Lit(after, 400, 96, 600, 108), 5);
+    EXPECT_EQ(Lit(after, 400, 113, 600, 130), 0);
+    EXPECT_GT(Lit(after, 600, 0, 640, 12), 5);
+    Console::Instance().RemoveDebugValue("Zeta");
+    Console::Instance().ExecuteLine("FPS");
+}
+
+TEST_F(OverlayTest, ConsoleSettingsCommands)
+{
+    Console& console = Console::Instance();
+    console.ExecuteLine("ConsoleTrans 0.5");
+    EXPECT_FLOAT_EQ(mLoom->GetScene()->mConsoleTransparency, 0.5f);
+    console.ExecuteLine("TextColor color 1 0 0 1");
+    EXPECT_EQ(mCommands->Overlay().GetTextColor().g, 0.0f);
+    console.ExecuteLine("ConsoleBack \"Textures/White.bmp");
+    EXPECT_EQ(mLoom->GetScene()->mConsoleBackground.GetFile(), "Textures/White.bmp");
+    LogProbe log;
+    console.ExecuteLine("ConvertFile \"a.x \"b.x");
+    EXPECT_EQ(log.Count(".x meshes are not supported"), 1);
+    console.ExecuteLine("SetShadows false");
+    EXPECT_FALSE(mLoom->GetToggles().mShadows);
+    console.ExecuteLine("Shadow");
+    EXPECT_TRUE(mLoom->GetToggles().mShadows);
+    const bool wire = mLoom->GetToggles().mWireframe;
+    console.ExecuteLine("Simple");
+    EXPECT_EQ(mLoom->GetToggles().mWireframe, wire);
+    console.ExecuteLine("HUD");
+    EXPECT_FALSE(mLoom->GetGui()->IsVisible());
+    console.ExecuteLine("HUD");
+    console.ExecuteLine("SetLOD 12.5");
+    EXPECT_FLOAT_EQ(mLoom->GetLodLimit(), 12.5f);
+    console.ExecuteLine("AddLine v 0 0 0 v 1 1 1");
+    EXPECT_EQ(mLoom->GetDebugLines().size(), 2u);
+}
+
+TEST(GraphicsCommandsLifetime, CommandsLeaveWithTheirOwner)
+{
+    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
+    {
+        GraphicsCommands commands(*loom);
+        EXPECT_TRUE(Console::Instance().GetCommands().count("screencap"));
+        EXPECT_EQ(commands.ScreenPick(), nullptr);
+        EXPECT_EQ(commands.GetTerrainHeight(Vector3(3.0f, 4.0f, 5.0f)), Vector3());
+    }
+    EXPECT_FALSE(Console::Instance().GetCommands().count("screencap"));
+}
