@@ -25,6 +25,7 @@
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/scene/SceneComponents.h"
+#include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/SceneFrame.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
@@ -212,6 +213,7 @@ void GraphicsLoom::Init()
     mPost->SetDevice(mDevice.get(), &mShaders);
     mCommands->Init(mDevice.get(), Console::Instance().GetConfigFolder() + "GuiConfig.xml");
     SceneFrame::CreateDeviceObjects(*this);
+    ParticleFrame::CreateDeviceObjects(*this);
     HandScreenToInput();
 }
 
@@ -232,6 +234,7 @@ void GraphicsLoom::Shutdown()
     if (mPost)
         mPost->SetDevice(nullptr, nullptr);
     SceneFrame::ReleaseDeviceObjects();
+    ParticleFrame::ReleaseDeviceObjects();
     mQueue.reset();
     mQueueShaders.reset();
     mModelStores.reset();
@@ -248,6 +251,7 @@ void GraphicsLoom::Shutdown()
     if (ResourceContext::Device() == mDevice.get() && mDevice)
         ResourceContext::Set(nullptr, nullptr, false);
     mDevice.reset();
+    ParticleFrame::Shutdown();
     mGui.reset();
     mScene.reset();
     mCamera = nullptr;
@@ -270,6 +274,7 @@ void GraphicsLoom::RegisterTypes()
                             "Sets the back-buffer size");
     mCommandsRegistered = true;
     InstallSceneFactories();
+    ParticleFrame::InstallFactories();
     RegisterSceneFunctions(CogFactory::Instance());
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
@@ -300,7 +305,10 @@ void GraphicsLoom::Update()
     if (mQueue)
         mQueue->Reset();
     if (mCamera)
+    {
         SceneFrame::UpdateComponents(*this, mFrameTime);
+        ParticleFrame::UpdateComponents(*this, mFrameTime);
+    }
     SetEffectGlobals();
     RenderScene();
 }
@@ -341,6 +349,11 @@ void GraphicsLoom::RenderScene()
             mPost->RenderShadow();
         if (mToggles.mHudDisplays)
             SceneFrame::RenderHudDisplays(*this);
+        if (mToggles.mEffects)
+            ParticleFrame::RenderEffects(*this, mFrameTime);
+        if (mToggles.mParticles)
+            ParticleFrame::RenderParticles(*this);
+        ParticleFrame::RenderBeams(*this);
         // The scene passes (sky, water, terrain, queue, shadows, bounds, HUD, effects,
         // particles) join here as their objects arrive; debug lines are drawn now.
         if (!mDebugLines.empty())
@@ -570,6 +583,7 @@ void GraphicsLoom::OnDeviceLost()
     mVertexDeclarations.clear();
     mShaders.OnLostDevice();
     SceneFrame::ReleaseDeviceObjects();
+    ParticleFrame::ReleaseDeviceObjects();
     if (mPost)
         mPost->OnLostDevice();
     if (mCommands)
@@ -589,6 +603,7 @@ void GraphicsLoom::OnDeviceReset()
     if (mCommands)
         mCommands->Fonts().RestoreDeviceObjects();
     SceneFrame::CreateDeviceObjects(*this);
+    ParticleFrame::CreateDeviceObjects(*this);
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
     HandScreenToInput();

@@ -1,0 +1,108 @@
+#include "graphics/particles/ParticleFrame.h"
+
+#include <memory>
+
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/camera/Camera.h"
+#include "graphics/particles/BeamRenderer.h"
+#include "graphics/particles/Effect.h"
+#include "graphics/particles/ParticleComp.h"
+#include "graphics/particles/ParticlePool.h"
+
+namespace {
+
+CompFactoryOf<ParticleComp> gParticleCompFactory;
+CompFactoryOf<Effect> gEffectFactory;
+std::unique_ptr<BeamRenderer> gBeams;
+
+} // namespace
+
+namespace ParticleFrame {
+
+void InstallFactories()
+{
+    size_t count = 0;
+    GraphicsComponentType* types = GraphicsLoom::ComponentTypes(count);
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (types[i].mTypeId == ParticleComp::kTypeId)
+            types[i].mFactory = &gParticleCompFactory;
+        else if (types[i].mTypeId == Effect::kTypeId)
+            types[i].mFactory = &gEffectFactory;
+    }
+}
+
+void CreateDeviceObjects(GraphicsLoom& loom)
+{
+    GraphicsDevice* device = loom.GetDevice();
+    if (!gBeams)
+        gBeams = std::make_unique<BeamRenderer>();
+    if (!device)
+        return;
+    ParticlePool::CreateDeviceObjects(*device);
+    gBeams->CreateVertexBuffer(*device);
+}
+
+void ReleaseDeviceObjects()
+{
+    ParticlePool::OnLostDevice();
+    if (gBeams)
+        gBeams->ReleaseVertexBuffer();
+}
+
+void Shutdown()
+{
+    gBeams.reset();
+    ParticlePool::Destroy();
+}
+
+void UpdateComponents(GraphicsLoom& loom, float frameTime)
+{
+    if (GraphicsScene* scene = loom.GetScene())
+        for (size_t i = 0; i < scene->mParticleComps.size(); ++i)
+            scene->mParticleComps[i]->Update(frameTime);
+}
+
+void RenderEffects(GraphicsLoom& loom, float frameTime)
+{
+    GraphicsScene* scene = loom.GetScene();
+    GraphicsDevice* device = loom.GetDevice();
+    if (!scene || !device)
+        return;
+    Effect::BindPlaneMesh();
+    for (size_t i = 0; i < scene->mEffects.size(); ++i)
+    {
+        scene->mEffects[i]->Update(frameTime);
+        scene->mEffects[i]->Render(*device);
+    }
+}
+
+void RenderParticles(GraphicsLoom& loom)
+{
+    GraphicsScene* scene = loom.GetScene();
+    GraphicsDevice* device = loom.GetDevice();
+    if (!scene || !device)
+        return;
+    ParticlePool::BeginRender(*device);
+    for (ParticleComp* comp : scene->mParticleComps)
+        comp->Render(*device);
+    for (Effect* effect : scene->mEffects)
+        effect->RenderParticles(*device);
+    ParticlePool::EndRender(*device);
+}
+
+void RenderBeams(GraphicsLoom& loom)
+{
+    GraphicsDevice* device = loom.GetDevice();
+    Camera* camera = loom.GetActiveCamera();
+    if (!gBeams || !device || !camera)
+        return;
+    const float dt = gCoreEngine ? float(gCoreEngine->GetCoreTimer().GetDt()) : 0.0f;
+    gBeams->Render(*device, dt, camera->GetPosition(), loom.GetShaderControl().GetShader("Quad"));
+}
+
+BeamRenderer* GetBeamRenderer() { return gBeams.get(); }
+
+} // namespace ParticleFrame
