@@ -114,6 +114,11 @@ void BeamRenderer::BuildPoints(const BeamRecord& beam)
     mPoints.push_back(beam.mEnd);
 }
 
+float BeamRenderer::JointHalfWidth(float width, const Vector3& jointSide, const Vector3& side)
+{
+    return width / std::max(kMinJointDot, DotProduct(jointSide, side));
+}
+
 void BeamRenderer::WriteQuad(const Vector3& a0, const Vector3& a1, const Vector3& b0, const Vector3& b1)
 {
     auto* v = static_cast<Vertex*>(mBuffer->Lock(0, 4 * sizeof(Vertex), LockFlag::Discard));
@@ -171,8 +176,8 @@ void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3
         {
             const Vector3 startSide = j == 0 ? mSides[j] : (mSides[j - 1] + mSides[j]) * 0.5f;
             const Vector3 endSide = j + 1 == segments ? mSides[j] : (mSides[j] + mSides[j + 1]) * 0.5f;
-            const float w0 = beam.mWidth / std::max(kMinJointDot, DotProduct(startSide, mSides[j]));
-            const float w1 = beam.mWidth / std::max(kMinJointDot, DotProduct(endSide, mSides[j]));
+            const float w0 = JointHalfWidth(beam.mWidth, startSide, mSides[j]);
+            const float w1 = JointHalfWidth(beam.mWidth, endSide, mSides[j]);
             WriteQuad(mPoints[j] - startSide * w0, mPoints[j] + startSide * w0, mPoints[j + 1] - endSide * w1,
                       mPoints[j + 1] + endSide * w1);
             Texture* texture = textures->Get(SegmentTexture(beam.mKind, j + 1 == segments));

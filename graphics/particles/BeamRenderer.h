@@ -67,7 +67,8 @@ public:
     // The value noise that bends kinds 1 and 2.
     static void SetNoise(NoiseFunction noise) { sNoise = noise; }
 
-    // Joint half-widths are capped at this many widths.
+    // Half-width at a joint: a mitre whose stretch is capped at 5 widths.
+    static float JointHalfWidth(float width, const Vector3& jointSide, const Vector3& side);
     static constexpr float kMinJointDot = 0.2f;
 
 private:

@@ -127,7 +127,7 @@ void Effect::Initialize()
         mSkeleton = ModelStores::sSkeletons->Get(ModelFile);
         mAnimation.ResizeKeyCursors(mSkeleton->GetBoneCount());
         if (!AnimationFile.empty())
-            mAnimation.LoadAnimationFile(AnimationFile);
+            mAnimation.LoadAnimationFile(DataFilePath(AnimationFile));
     }
     for (EffectSprite& sprite : EffectSprites)
     {
@@ -203,14 +203,29 @@ const Matrix4* Effect::Bone(int32_t index, bool& warned, const char* what)
 
 void Effect::Render(GraphicsDevice& device)
 {
-    Positional* positional = GetOwnerPositional();
     GraphicsLoom* loom = GraphicsLoom::Instance();
-    if (!positional || !positional->IsSeen() || !loom)
+    if (!loom)
         return;
-    Camera* camera = loom->GetActiveCamera();
+    EffectView view;
+    view.mQuad = loom->GetShaderControl().GetShader("Quad");
+    if (Camera* camera = loom->GetActiveCamera())
+    {
+        view.mEye = camera->GetPosition();
+        view.mViewRotationInverse = camera->GetViewRotationInverse();
+    }
+    GraphicsCommands* commands = loom->GetCommands();
+    view.mFonts = commands ? &commands->Fonts() : nullptr;
+    Render(device, view);
+}
+
+void Effect::Render(GraphicsDevice& device, const EffectView& view)
+{
+    Positional* positional = GetOwnerPositional();
+    if (!positional || !positional->IsSeen())
+        return;
     const Vector3 position = positional->GetPosition();
-    const Vector3 d = position - (camera ? camera->GetPosition() : Vector3());
-    Shader* shader = loom->GetShaderControl().GetShader("Quad");
+    const Vector3 d = position - view.mEye;
+    Shader* shader = view.mQuad;
     positional->mWorldMatrix = Matrix4::Translation(position);
     if (shader)
         shader->SetWorldMatrices(positional->mWorldMatrix);
@@ -241,10 +256,9 @@ void Effect::Render(GraphicsDevice& device)
         shader->End();
     }
 
-    GraphicsCommands* commands = loom->GetCommands();
     for (FontEffect& text : FontEffects)
     {
-        BitmapFont* font = commands && text.FontIndex >= 0 ? commands->Fonts().Get(size_t(text.FontIndex)) : nullptr;
+        BitmapFont* font = view.mFonts && text.FontIndex >= 0 ? view.mFonts->Get(size_t(text.FontIndex)) : nullptr;
         if (!font)
         {
             if (!text.mWarned)
@@ -264,7 +278,7 @@ void Effect::Render(GraphicsDevice& device)
             scale *= (*bone)[0];
         }
         const Color c = text.stream.Evaluate(mElapsed, 0);
-        Matrix4 world = camera ? camera->GetViewRotationInverse() : Matrix4::Identity();
+        Matrix4 world = view.mViewRotationInverse;
         world[12] = position.x;
         world[13] = position.y;
         world[14] = position.z;

@@ -12,8 +12,10 @@
 #include "graphics/resource/Texture.h"
 #include "graphics/scene/ColorStream.h"
 
+class FontList;
 class GraphicsDevice;
 class Mesh;
+class Shader;
 class Skeleton;
 
 // A textured quad on a bone of the effect's skeleton.
@@ -56,6 +58,15 @@ struct LocalLight
     void Serialize(Serializer& s);
 };
 
+// What sprites and texts are drawn with: the loom's "Quad" shader, the camera and the fonts.
+struct EffectView
+{
+    Shader* mQuad = nullptr;
+    Vector3 mEye;
+    Matrix4 mViewRotationInverse;
+    FontList* mFonts = nullptr;
+};
+
 // A short-lived visual effect: sprites and texts on an animated skeleton, particle emitters
 // and systems. It ends its own cog after its lifetime or when its particles are all gone.
 class Effect : public Comp
@@ -73,9 +84,12 @@ public:
     void SetAnimation(int32_t index, bool loop);
     void Update(float dt);
     void Render(GraphicsDevice& device);
+    void Render(GraphicsDevice& device, const EffectView& view);
     void RenderParticles(GraphicsDevice& device);
     // The shared quad of every effect's sprites, bound once per frame.
     static void BindPlaneMesh();
+    // Tests hand in a quad of their own.
+    static void SetPlaneMesh(const Mesh* mesh) { sPlane = mesh; }
     static const Mesh* GetPlaneMesh() { return sPlane; }
 
     float GetElapsed() const { return mElapsed; }

@@ -21,17 +21,23 @@ std::unique_ptr<BeamRenderer> gBeams;
 
 namespace ParticleFrame {
 
+CompFactory* Factory(uint32_t typeId)
+{
+    switch (typeId)
+    {
+    case ParticleComp::kTypeId: return &gParticleCompFactory;
+    case Effect::kTypeId: return &gEffectFactory;
+    default: return nullptr;
+    }
+}
+
 void InstallFactories()
 {
     size_t count = 0;
     GraphicsComponentType* types = GraphicsLoom::ComponentTypes(count);
     for (size_t i = 0; i < count; ++i)
-    {
-        if (types[i].mTypeId == ParticleComp::kTypeId)
-            types[i].mFactory = &gParticleCompFactory;
-        else if (types[i].mTypeId == Effect::kTypeId)
-            types[i].mFactory = &gEffectFactory;
-    }
+        if (CompFactory* factory = Factory(types[i].mTypeId))
+            types[i].mFactory = factory;
 }
 
 void CreateDeviceObjects(GraphicsLoom& loom)
