@@ -3,7 +3,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "LOOM/cogs/FileComposition.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "graphics/model/DistanceMap.h"
 #include "LOOM/serial/XMLSaver.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleComp.h"
@@ -255,4 +257,57 @@ TEST_F(EffectTest, ParticleCompTransformCarriesTheCloud)
         cog->Destroy();
         mCogs.ProcessDestroyList();
     }
+}
+
+TEST_F(EffectTest, GameEffectFilesLoadAndRun)
+{
+    const std::filesystem::path folder = std::filesystem::path(GetDataPath()) / "Data/Effects";
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    {
+        const std::string name = entry.path().filename().string();
+        const std::string path = "Data/Effects/" + name;
+        bool good = true;
+        if (name.ends_with(".System.xml"))
+            good = ParticleSystem().Load(path);
+        else if (name.ends_with(".Emitter.xml"))
+            good = Emitter().Load(path);
+        else if (name.ends_with(".Color.xml"))
+        {
+            ColorStream stream;
+            good = stream.Load(path) && !stream.ColorKeys.empty();
+        }
+        else
+            continue;
+        EXPECT_TRUE(good) << name;
+        ++files;
+    }
+    EXPECT_EQ(files, 14u);
+
+    Emitter cloud;
+    ASSERT_TRUE(cloud.Load("Data/Effects/DeathCloud.Emitter.xml"));
+    cloud.Init(1);
+    ASSERT_NE(cloud.GetDistanceMap(), nullptr);
+    EXPECT_EQ(size_t(cloud.DMNumber), cloud.GetDistanceMap()->mPoints.size() - 1);
+
+    // The flash: sparks at once, gone after its second.
+    Cog* cog = nullptr;
+    Effect& flash = Make<Effect>("Fx", cog);
+    ASSERT_TRUE(LoadArchetypeXml(*cog, "Data/Effects/FlashEffect.xml"));
+    const uint32_t id = cog->GetID();
+    cog->Initialize();
+    EXPECT_EQ(flash.TTL, 1.0f);
+    ASSERT_EQ(flash.Systems().size(), 1u);
+    EXPECT_GT(flash.Animation().GetLoadedCount(), 0u);
+    flash.Update(kFrame);
+    EXPECT_GT(flash.Systems()[0]->GetCount(), 0);
+    int frames = 1;
+    while (Alive(id) && frames < 100)
+    {
+        flash.Update(kFrame);
+        ++frames;
+    }
+    // Thirty frames of 1/30 s pass one second (float sums may need one more).
+    EXPECT_GE(frames, 30);
+    EXPECT_LE(frames, 31);
 }
