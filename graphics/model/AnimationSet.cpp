@@ -1,5 +1,6 @@
 #include "graphics/model/AnimationSet.h"
 
+#include "LOOM/base/FileUtils.h"
 #include "graphics/model/LMLoader.h"
 
 AnimationSet::~AnimationSet()
@@ -10,7 +11,7 @@ AnimationSet::~AnimationSet()
 void AnimationSet::Load(const std::string& fileName)
 {
     AnimationSet* self = this;
-    LMLoader::LoadAnimations(self, fileName);
+    LMLoader::LoadAnimations(self, DataFilePath(fileName));
 }
 
 Animation* AnimationSet::AddAnimation()

@@ -77,7 +77,7 @@ TEST(PathTest, CircleHasFortyOnePointsAndChordLength)
         for (const PathPoint& p : points)
         {
             EXPECT_NEAR(p.mTangent.x, 0.0f, 1e-5f);
-            EXPECT_NEAR(DotProduct(p.mTangent, p.mPosition), 0.0f, 0.05f);
+            EXPECT_NEAR(DotProduct(p.mTangent.Normalized(), p.mPosition) / 10.0f, 0.0f, 0.05f);
         }
         // Halfway round is the opposite side.
         ExpectNear(path.PointAtFraction(0.5f), first * -1.0f, 0.01f);
@@ -186,7 +186,8 @@ TEST_F(CurveFiles, PointFilesLoadWholeOrNotAtAll)
         const char* file;
         const char* line;
     };
-    for (const Case& c : {Case{"short.pth", "shorter than its point count"}, Case{"stub.pth", "shorter than its point count"},
+    for (const Case& c : {Case{"short.pth", "the file is shorter than its point count"},
+                          Case{"stub.pth", "the file is shorter than its point count"},
                           Case{"missing.pth", "cannot read"}})
     {
         LogProbe log;

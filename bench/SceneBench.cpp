@@ -1,0 +1,202 @@
+// Frames at 1024x768 through the graphics loom: an empty frame, 200 walking invaders as
+// SkinModels drawn by the loom's frame (queue, sort, skin pass, draw), and as the reference
+// the same 200 meshes and palettes drawn in a plain loop on the device and effect layers.
+// The last one reports the ratios loom/plain and loom/empty.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/math/Quat.h"
+#include "LOOM/space/QTree.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/camera/Camera.h"
+#include "graphics/effect/Shader.h"
+#include "graphics/model/Mesh.h"
+#include "graphics/model/Skeleton.h"
+#include "graphics/resource/Material.h"
+#include "graphics/scene/SceneComponents.h"
+#include "graphics/scene/SkinModel.h"
+#include "platform/PlatformWindow.h"
+
+namespace {
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+constexpr int kInvaders = 200;
+constexpr float kStep = 1.0f / 60.0f;
+
+struct Setup
+{
+    PlatformWindow* mWindow = nullptr;
+    QTree mTree;
+    std::unique_ptr<CogFactory> mCogs;
+    std::unique_ptr<GraphicsLoom> mLoom;
+    std::vector<SkinModel*> mModels;
+    double mEmptyMs = 0, mLoomMs = 0;
+    std::string mError;
+};
+
+Setup& Get()
+{
+    static Setup* setup = [] {
+        auto* s = new Setup();
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        s->mWindow = PlatformWindow::Create();
+        SetDataPath(std::string(LOOM_DATA) + "/");
+        Console::Instance().SetConfigFolder("Config\\");
+        s->mTree.Allocate(5);
+        s->mTree.BuildTree(512.0f);
+        s->mCogs = std::make_unique<CogFactory>();
+        RegisterPositional(*s->mCogs);
+        RegisterCamera(*s->mCogs);
+        s->mCogs->RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
+        s->mLoom.reset(GraphicsLoom::Create());
+        s->mLoom->Init();
+        if (!s->mLoom->HasContext())
+        {
+            s->mError = "no GL context";
+            return s;
+        }
+        s->mLoom->SetResolution(kWidth, kHeight);
+        for (const auto& [name, id] : {std::pair{"Eye", Camera::kTypeId}, std::pair{"Invader", SkinModel::kTypeId}})
+        {
+            auto type = std::make_shared<Composer>(*s->mCogs, name, "");
+            type->AddComponent(1, s->mCogs->GetComponentFactory(1));
+            type->AddComponent(id, s->mCogs->GetComponentFactory(id));
+            s->mCogs->RegisterType(name, type);
+        }
+        Cog* eye = s->mCogs->Instantiate("Eye");
+        auto& place = *static_cast<Positional*>(eye->GetComponent(1));
+        place.StorePosition({256, 25, 290});
+        place.SetOrientation(Quat::FromDirection(Vector3(0, -25, -34).Normalized()));
+        static_cast<Camera*>(eye->GetComponent(Camera::kTypeId))->SetView({}, {0, 0, 1}, {0, 1, 0});
+        eye->Initialize();
+        return s;
+    }();
+    return *setup;
+}
+
+void MakeInvaders(Setup& s)
+{
+    if (!s.mModels.empty())
+        return;
+    for (int i = 0; i < kInvaders; ++i)
+    {
+        Cog* cog = s.mCogs->Instantiate("Invader");
+        static_cast<Positional*>(cog->GetComponent(1))
+            ->StorePosition({236.0f + 2.0f * float(i % 20), 0.0f, 246.0f + 2.0f * float(i / 20)});
+        auto* skin = static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId));
+        skin->MeshFileName = skin->SkelFileName = "Models/Invader.lmf";
+        skin->FileShader = "BasicSkin";
+        skin->FileMaterial = "Materials/Green.xml";
+        skin->GetAnimation().FileAnimations = {"Models/Invader.lmf"};
+        cog->Initialize();
+        skin->GetAnimation().SetAnimationByName("Walk", true);
+        skin->GetAnimation().Update(0.01f * float(i));
+        s.mModels.push_back(skin);
+    }
+}
+
+double MsPerIteration(benchmark::State& state, double ms)
+{
+    return ms / double(state.iterations() ? state.iterations() : 1);
+}
+
+void BM_EmptyFrame(benchmark::State& state)
+{
+    Setup& s = Get();
+    if (!s.mError.empty())
+        return state.SkipWithError(s.mError.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        s.mLoom->Update();
+    s.mEmptyMs = MsPerIteration(state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+void BM_LoomSkinModels(benchmark::State& state)
+{
+    Setup& s = Get();
+    if (!s.mError.empty())
+        return state.SkipWithError(s.mError.c_str());
+    MakeInvaders(s);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+    {
+        for (SkinModel* model : s.mModels)
+            model->GetAnimation().Update(kStep);
+        s.mLoom->Update();
+    }
+    s.mLoomMs = MsPerIteration(state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    state.counters["triangles"] = double(s.mLoom->GetCounters().mTriangles);
+}
+BENCHMARK(BM_LoomSkinModels)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same draws without the loom: clear, then per model advance, skin into a palette, set
+// the effect's values and draw the mesh's part, then present.
+void BM_PlainSkinLoop(benchmark::State& state)
+{
+    Setup& s = Get();
+    if (!s.mError.empty())
+        return state.SkipWithError(s.mError.c_str());
+    MakeInvaders(s);
+    GraphicsDevice& device = *s.mLoom->GetDevice();
+    Shader* shader = s.mLoom->GetShaderControl().GetShader("BasicSkin");
+    Mesh* mesh = s.mModels[0]->GetMesh();
+    Material* material = s.mModels[0]->GetMaterialPtr();
+    Skeleton* skeleton = mesh->GetSkeleton();
+    const uint32_t bones = skeleton->GetBoneCount();
+    std::vector<Matrix4> palette(bones);
+    std::vector<Matrix4> worlds;
+    for (SkinModel* model : s.mModels)
+    {
+        Matrix4 world;
+        world.FromPosQuatUniformScale(model->GetOwnerPositional()->GetPositionValue(), Quat(), 1.0f);
+        worlds.push_back(world);
+    }
+    const float color[4] = {1, 1, 1, 1};
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+    {
+        device.Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 128);
+        shader->SetTechnique(Shader::Technique0);
+        shader->ApplyMaterial(*material);
+        mesh->BindBuffers(device);
+        shader->Begin();
+        for (size_t i = 0; i < s.mModels.size(); ++i)
+        {
+            AnimationObj& animation = s.mModels[i]->GetAnimation();
+            animation.Update(kStep);
+            skeleton->UpdateBones(std::span<Matrix4>(palette), animation, Matrix4::Identity());
+            shader->SetColor(Shader::ModelColor, color);
+            shader->SetWorldMatrices(worlds[i]);
+            shader->SetBones(bones, palette.data());
+            shader->BeginPass(0);
+            mesh->DrawPart(device, 0);
+            shader->EndPass();
+        }
+        shader->End();
+        device.Present();
+    }
+    const double plainMs =
+        MsPerIteration(state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    state.counters["loom_ms"] = s.mLoomMs;
+    state.counters["plain_ms"] = plainMs;
+    state.counters["empty_ms"] = s.mEmptyMs;
+    state.counters["loom_over_plain"] = s.mLoomMs / plainMs;
+    state.counters["loom_over_empty"] = s.mLoomMs / s.mEmptyMs;
+}
+BENCHMARK(BM_PlainSkinLoop)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
