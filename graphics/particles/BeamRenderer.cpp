@@ -47,18 +47,14 @@ BeamRenderer::~BeamRenderer() = default;
 
 void BeamRenderer::CreateVertexBuffer(GraphicsDevice& device)
 {
-    mBuffer = device.CreateVertexBuffer(4 * sizeof(Vertex), true);
-    // The loom's declaration 6: position and texture coordinates.
+    // The loom's declaration 6: position and texture coordinates. Quads go through the
+    // device's streaming buffer.
     static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
                                              {12, VertexType::Float2, VertexSemantic::TexCoord, 0}};
     mLayout = device.CreateVertexLayout(elements);
 }
 
-void BeamRenderer::ReleaseVertexBuffer()
-{
-    mBuffer.reset();
-    mLayout.reset();
-}
+void BeamRenderer::ReleaseVertexBuffer() { mLayout.reset(); }
 
 BeamRecord* BeamRenderer::AddBeam(uint32_t source, float lifetime, const Vector3& start, const Vector3& end, float width,
                                   float amplitude, int32_t segments, float noiseSpeed, int32_t kind)
@@ -121,14 +117,10 @@ float BeamRenderer::JointHalfWidth(float width, const Vector3& jointSide, const 
 
 void BeamRenderer::WriteQuad(const Vector3& a0, const Vector3& a1, const Vector3& b0, const Vector3& b1)
 {
-    auto* v = static_cast<Vertex*>(mBuffer->Lock(0, 4 * sizeof(Vertex), LockFlag::Discard));
-    if (!v)
-        return;
-    v[0] = {a0.x, a0.y, a0.z, 0.0f, 1.0f};
-    v[1] = {a1.x, a1.y, a1.z, 0.0f, 0.0f};
-    v[2] = {b0.x, b0.y, b0.z, 1.0f, 1.0f};
-    v[3] = {b1.x, b1.y, b1.z, 1.0f, 0.0f};
-    mBuffer->Unlock();
+    mQuad[0] = {a0.x, a0.y, a0.z, 0.0f, 1.0f};
+    mQuad[1] = {a1.x, a1.y, a1.z, 0.0f, 0.0f};
+    mQuad[2] = {b0.x, b0.y, b0.z, 1.0f, 1.0f};
+    mQuad[3] = {b1.x, b1.y, b1.z, 1.0f, 0.0f};
 }
 
 void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3& eye, Shader* shader)
@@ -136,7 +128,7 @@ void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3
     GraphicsLoom* loom = GraphicsLoom::Instance();
     TextureStore* textures = ResourceContext::Textures();
     Texture* glow = textures ? textures->Get(kBlueGlow) : nullptr;
-    const bool draw = shader && mBuffer && textures;
+    const bool draw = shader && mLayout && textures;
     uint32_t passes = 0;
     if (draw)
     {
@@ -189,8 +181,7 @@ void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3
                 if (loom)
                     loom->GetCounters().mTriangles += 2;
                 shader->BeginPass(pass);
-                device.SetStreamSource(mBuffer.get(), 0, sizeof(Vertex));
-                device.Draw(PrimitiveType::TriangleStrip, 0, 2);
+                device.DrawUser(PrimitiveType::TriangleStrip, 2, mQuad, sizeof(Vertex));
                 shader->EndPass();
             }
             if (texture)

@@ -6,7 +6,6 @@
 #include "LOOM/math/Vector3.h"
 
 class GraphicsDevice;
-class GpuBuffer;
 class Shader;
 class VertexLayout;
 
@@ -32,8 +31,8 @@ struct BeamRecord
     int32_t mKind = 0;
 };
 
-// Lasers, bolts and blasts: chains of camera-facing quads, each written into one small
-// buffer and drawn at once. Beams die when their time is over or their source cog is gone.
+// Lasers, bolts and blasts: chains of camera-facing quads, each drawn at once from memory
+// through the device's streaming buffer. Beams die when their time is over or their source cog is gone.
 class BeamRenderer
 {
 public:
@@ -58,12 +57,11 @@ public:
     void AddMovingBeam(uint32_t source, float lifetime, const Vector3& start, const Vector3& end, float width,
                        float amplitude, int32_t segments, float noiseSpeed, float moving, int32_t kind);
     // Draws and ages every beam, seen from the eye, with the "Quad" shader; without a shader
-    // or buffer the beams still age and die.
+    // or device objects the beams still age and die.
     void Render(GraphicsDevice& device, float frameTime, const Vector3& eye, Shader* shader);
 
     size_t GetBeamCount() const { return mBeams.size(); }
     const BeamRecord& GetBeam(size_t i) const { return *mBeams[i]; }
-    GpuBuffer* GetBuffer() const { return mBuffer.get(); }
     // The value noise that bends kinds 1 and 2.
     static void SetNoise(NoiseFunction noise) { sNoise = noise; }
 
@@ -75,8 +73,8 @@ private:
     void BuildPoints(const BeamRecord& beam);
     void WriteQuad(const Vector3& a0, const Vector3& a1, const Vector3& b0, const Vector3& b1);
 
-    std::unique_ptr<GpuBuffer> mBuffer;
     std::unique_ptr<VertexLayout> mLayout;
+    Vertex mQuad[4] = {};
     std::vector<std::unique_ptr<BeamRecord>> mBeams;
     // Reused across beams within a frame.
     std::vector<Vector3> mPoints;

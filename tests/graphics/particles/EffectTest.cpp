@@ -5,6 +5,7 @@
 
 #include "LOOM/cogs/FileComposition.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "graphics/font/FontList.h"
 #include "graphics/model/DistanceMap.h"
 #include "LOOM/serial/XMLSaver.h"
 #include "graphics/particles/Effect.h"
@@ -310,4 +311,50 @@ TEST_F(EffectTest, GameEffectFilesLoadAndRun)
     // Thirty frames of 1/30 s pass one second (float sums may need one more).
     EXPECT_GE(frames, 30);
     EXPECT_LE(frames, 31);
+}
+
+TEST_F(EffectTest, TextsFaceTheCameraAtTheOwner)
+{
+    FontList fonts;
+    ASSERT_GT(fonts.Load("Config/GuiConfig.xml", &mDevice), 0u);
+    Cog* cog = nullptr;
+    Effect& effect = Make<Effect>("Fx", cog, Vector3(5, 6, 7));
+    effect.FontEffects.resize(2);
+    for (int i = 0; i < 2; ++i)
+    {
+        effect.FontEffects[size_t(i)].FontIndex = 0;
+        effect.FontEffects[size_t(i)].Scale = float(i + 1);
+        effect.FontEffects[size_t(i)].Text = "Hi";
+    }
+    cog->Initialize();
+    static_cast<Positional*>(cog->GetComponent(1))->SetSeen(true);
+    EffectView view;
+    view.mEye = Vector3(100, 0, 0);
+    view.mFonts = &fonts;
+    MakeRotationY(view.mViewRotationInverse, 0.5f);
+    mDevice.ClearLog();
+    effect.Render(mDevice, view);
+    ASSERT_EQ(mDevice.mDraws.size(), 2u);
+    float width[2] = {};
+    for (size_t d = 0; d < 2; ++d)
+    {
+        const auto& draw = mDevice.mDraws[d];
+        Matrix4 expected = view.mViewRotationInverse;
+        expected[12] = 5;
+        expected[13] = 6;
+        expected[14] = 7;
+        EXPECT_EQ(draw.mWorld, expected);
+        float lo = 1e9f, hi = -1e9f;
+        for (size_t v = 0; v < draw.mVertices.size() / sizeof(GraphicsDevice::TexturedVertex); ++v)
+        {
+            const auto vertex = mDevice.VertexAt<GraphicsDevice::TexturedVertex>(draw, v);
+            lo = std::min(lo, vertex.mX);
+            hi = std::max(hi, vertex.mX);
+            // No colour stream: white.
+            EXPECT_EQ(vertex.mColor, 0xFFFFFFFFu);
+        }
+        width[d] = hi - lo;
+    }
+    EXPECT_GT(width[0], 0.0f);
+    EXPECT_NEAR(width[1], 2.0f * width[0], 1e-3f);
 }

@@ -124,9 +124,11 @@ public:
     {
         mDraws.push_back({type, start, count, mTextures[0], mStates, GetTransform(TransformKind::World), {}});
     }
-    void DrawUser(PrimitiveType type, uint32_t count, const void*, uint32_t) override
+    void DrawUser(PrimitiveType type, uint32_t count, const void* vertices, uint32_t stride) override
     {
-        mDraws.push_back({type, 0, count, mTextures[0], mStates, GetTransform(TransformKind::World), {}});
+        const auto* bytes = static_cast<const uint8_t*>(vertices);
+        mDraws.push_back({type, 0, count, mTextures[0], mStates, GetTransform(TransformKind::World),
+                          std::vector<uint8_t>(bytes, bytes + size_t(VertexCount(type, count)) * stride)});
     }
     void DrawIndexedUser(PrimitiveType type, uint32_t, uint32_t count, const uint16_t*, const void*, uint32_t) override
     {
