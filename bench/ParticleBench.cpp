@@ -24,6 +24,9 @@ namespace {
 std::atomic<uint64_t> gAllocations{0};
 } // namespace
 
+// These are the replacements themselves: malloc and free are their matching pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 namespace {
 void* Counted(std::size_t size)
 {

@@ -5,15 +5,6 @@
 #include "LOOM/base/AssertHandler.h"
 #include "graphics/device/GraphicsDevice.h"
 
-void ParticlePool::Alloc()
-{
-    if (sInUse == sAllocated)
-        ++sAllocated;
-    ++sInUse;
-}
-
-void ParticlePool::Free(uint32_t count) { sInUse -= std::min(count, sInUse); }
-
 void ParticlePool::CreateDeviceObjects(GraphicsDevice& device)
 {
     // Sizes come from the layout's own program; nothing reads a per-vertex size.

@@ -38,8 +38,13 @@ public:
     static constexpr uint32_t kCapacity = 2048;
 
     // A record handed out: from the free ones first.
-    static void Alloc();
-    static void Free(uint32_t count = 1);
+    static void Alloc()
+    {
+        if (sInUse == sAllocated)
+            ++sAllocated;
+        ++sInUse;
+    }
+    static void Free(uint32_t count = 1) { sInUse -= count < sInUse ? count : sInUse; }
     static uint32_t Allocated() { return sAllocated; }
     static uint32_t InUse() { return sInUse; }
     static uint32_t FreeCount() { return sAllocated - sInUse; }

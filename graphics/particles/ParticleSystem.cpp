@@ -81,49 +81,60 @@ void ParticleSystem::ColorByKeys(Particle& p, float dt) const
     }
 }
 
-int32_t ParticleSystem::Update(float dt)
+template <int32_t Type>
+size_t ParticleSystem::Step(float dt)
 {
-    if (UpdateTypes < 0 || UpdateTypes > 4)
-        return 0;
     // Survivors move down over the dead in one pass; order (oldest first) is kept.
     Particle* out = mLive.data();
     const Particle* end = mLive.data() + mLive.size();
-    const bool strict = UpdateTypes == 2;
     for (Particle* p = mLive.data(); p != end; ++p)
     {
         const float age = p->mAge + dt;
-        if (strict ? !(age < p->mLifetime) : !(age <= p->mLifetime))
+        if (Type == 2 ? !(age < p->mLifetime) : !(age <= p->mLifetime))
             continue;
-        Particle& q = *out;
-        if (out != p)
-            q = *p;
+        // Worked on a copy and stored once: the compiler keeps it out of memory meanwhile.
+        Particle q = *p;
         q.mAge = age;
-        switch (UpdateTypes)
+        if constexpr (Type == 0)
         {
-        case 0:
             q.mColor += q.mColorRate.Scaled(dt);
             q.mPosition += q.mVelocity * dt;
-            break;
-        case 1:
+        }
+        else if constexpr (Type == 1)
+        {
             q.mColor += q.mColorRate.Scaled(dt);
-            break;
-        case 2:
-        case 3:
+        }
+        else if constexpr (Type == 2 || Type == 3)
+        {
             ColorByKeys(q, dt);
             q.mPosition += q.mVelocity * dt;
             q.mVelocity += Force;
-            if (UpdateTypes == 3 && DotProduct(q.mVelocity, q.mVelocity) > 1.0f)
+            if (Type == 3 && DotProduct(q.mVelocity, q.mVelocity) > 1.0f)
                 q.mVelocity -= q.mVelocity * dt;
-            break;
-        default:
+        }
+        else
+        {
             ColorByKeys(q, dt);
             q.mPosition = mEmitPosition + q.mVelocity * (q.mLifetime - q.mAge);
             q.mVelocity += Vector3(q.mVelocity.z, 0.0f, -q.mVelocity.x) * (dt * 8.0f);
-            break;
         }
-        ++out;
+        *out++ = q;
     }
-    const size_t live = size_t(out - mLive.data());
+    return size_t(out - mLive.data());
+}
+
+int32_t ParticleSystem::Update(float dt)
+{
+    size_t live = 0;
+    switch (UpdateTypes)
+    {
+    case 0: live = Step<0>(dt); break;
+    case 1: live = Step<1>(dt); break;
+    case 2: live = Step<2>(dt); break;
+    case 3: live = Step<3>(dt); break;
+    case 4: live = Step<4>(dt); break;
+    default: return 0;
+    }
     ParticlePool::Free(static_cast<uint32_t>(mLive.size() - live));
     mLive.resize(live);
     return static_cast<int32_t>(live);

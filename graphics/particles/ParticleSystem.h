@@ -55,6 +55,9 @@ public:
 
 private:
     void ColorByKeys(Particle& p, float dt) const;
+    // One updater's pass; the new live count.
+    template <int32_t Type>
+    size_t Step(float dt);
 
     std::vector<Particle> mLive;
     Vector3 mEmitPosition;
