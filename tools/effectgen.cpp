@@ -81,10 +81,10 @@ void WriteParticles()
     e.InitColor = {0.5f, 0.5f, 0.5f, 0.6f};
     Save("Exhaust.Emitter.xml", "Emitter", e);
     }
-    // Sixty bursts in the first frame, then silence.
+    // Sixty bursts in the first frame at 30 frames a second, then silence.
     {
     Emitter e;
-    e.EmitRate = 3000.0f;
+    e.EmitRate = 1770.0f;
     e.TotalToRelease = 60;
     e.EmitType = 1;
     e.EmitPhi = 0.5f;
