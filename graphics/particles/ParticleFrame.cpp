@@ -60,6 +60,8 @@ void ReleaseDeviceObjects()
 
 void Shutdown()
 {
+    // The shared quad belongs to the loom's mesh store, which goes with the loom.
+    Effect::SetPlaneMesh(nullptr);
     gBeams.reset();
     ParticlePool::Destroy();
 }
