@@ -125,6 +125,9 @@ void BeamRenderer::WriteQuad(const Vector3& a0, const Vector3& a1, const Vector3
 
 void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3& eye, Shader* shader)
 {
+    // Nothing to draw: nothing is fetched or begun.
+    if (mBeams.empty())
+        return;
     GraphicsLoom* loom = GraphicsLoom::Instance();
     TextureStore* textures = ResourceContext::Textures();
     Texture* glow = textures ? textures->Get(kBlueGlow) : nullptr;
