@@ -20,10 +20,12 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/ModelStoreSet.h"
+#include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
+#include "graphics/scene/Path.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/SceneFrame.h"
@@ -108,6 +110,10 @@ GraphicsLoom* GraphicsLoom::Create()
 
 GraphicsLoom* GraphicsLoom::Instance() { return sInstance; }
 
+GraphicsLoom::GraphicsLoom() : mPaths(std::make_unique<AssetManager<Path>>()) {}
+
+AssetManager<Path>& GraphicsLoom::GetPaths() { return *mPaths; }
+
 void GraphicsLoom::SetGuiMaker(GuiSeam::Maker maker) { sGuiMaker = maker; }
 
 GraphicsComponentType* GraphicsLoom::ComponentTypes(size_t& count)
@@ -168,6 +174,7 @@ void GraphicsLoom::Init()
 
     mTextures.SetFolder("Textures");
     mMaterials.SetFolder("Materials");
+    mPaths->SetFolder("Paths");
 
     mToggles = Toggles{};
     mToggles.mShowStats = mSettings.mShowFPS;
@@ -206,7 +213,8 @@ void GraphicsLoom::Init()
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
-    mModelStores = std::make_unique<ModelStoreSet>(mDevice.get());
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
+    mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
     mQueue->Init(mDevice.get(), mQueueShaders.get());
@@ -237,11 +245,12 @@ void GraphicsLoom::Shutdown()
     ParticleFrame::ReleaseDeviceObjects();
     mQueue.reset();
     mQueueShaders.reset();
-    mModelStores.reset();
+    mDeferred.reset();
     if (mGui)
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
     mShaders.Clear();
@@ -272,10 +281,10 @@ void GraphicsLoom::RegisterTypes()
     console.RegisterCommand("SetVSync", MakeConsoleCommand(this, &GraphicsLoom::SetVSync), "Sets vertical sync");
     console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
                             "Sets the back-buffer size");
-    mCommandsRegistered = true;
     InstallSceneFactories();
     ParticleFrame::InstallFactories();
     RegisterSceneFunctions(CogFactory::Instance());
+    mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
             CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);
@@ -310,7 +319,10 @@ void GraphicsLoom::Update()
         ParticleFrame::UpdateComponents(*this, mFrameTime);
     }
     SetEffectGlobals();
-    RenderScene();
+    if (mToggles.mDeferred && mDeferred && mDeferred->IsEnabled())
+        RenderDeferred();
+    else
+        RenderScene();
 }
 
 void GraphicsLoom::ClearFrame()
@@ -374,6 +386,24 @@ void GraphicsLoom::RenderScene()
         mPost->EndFrame();
     if (mGui)
         mGui->Render();
+    RenderStats();
+    PresentFrame();
+}
+
+void GraphicsLoom::DoDeferred(bool on)
+{
+    if (!mDeferred)
+        return;
+    mDeferred->Enable(mDevice.get(), on);
+    mToggles.mDeferred = on && mDeferred->IsEnabled();
+}
+
+void GraphicsLoom::RenderDeferred()
+{
+    GameClock* clock = GetGameClock();
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mFrameTime, clock ? float(clock->GetTime()) : 0.0f,
+                      GetScreenWidth(), GetScreenHeight());
+    mPost->EndFrame();
     RenderStats();
     PresentFrame();
 }
@@ -586,6 +616,8 @@ void GraphicsLoom::OnDeviceLost()
     ParticleFrame::ReleaseDeviceObjects();
     if (mPost)
         mPost->OnLostDevice();
+    if (mDeferred)
+        mDeferred->OnLostDevice();
     if (mCommands)
         mCommands->Fonts().InvalidateDeviceObjects();
     if (mGui)
@@ -600,6 +632,8 @@ void GraphicsLoom::OnDeviceReset()
     mShaders.OnResetDevice();
     if (mPost)
         mPost->OnResetDevice();
+    if (mDeferred)
+        mDeferred->OnResetDevice(mDevice.get());
     if (mCommands)
         mCommands->Fonts().RestoreDeviceObjects();
     SceneFrame::CreateDeviceObjects(*this);

@@ -19,10 +19,12 @@
 
 struct SDL_Window;
 class Renderable;
+class ModelStoreSet;
+class Path;
 class CompFactory;
+class DeferredRenderer;
 class GraphicsCommands;
 class LibraryShaders;
-class ModelStoreSet;
 class PostProcessor;
 class RenderQueue;
 // Built by later work; the loom holds them and checks them for null.
@@ -139,6 +141,8 @@ public:
     ShaderControl& GetShaderControl() { return mShaders; }
     TextureStore& GetTextures() { return mTextures; }
     AssetManager<Material>& GetMaterials() { return mMaterials; }
+    // The path curves; kept from construction to destruction, not emptied at Shutdown.
+    AssetManager<Path>& GetPaths();
     GraphicsScene* GetScene() const { return mScene.get(); }
     GuiSeam* GetGui() const { return mGui.get(); }
     // The 2-D quads of the GUI and the console overlay; null without a device.
@@ -169,6 +173,9 @@ public:
     RenderQueue* GetRenderQueue() const { return mQueue.get(); }
     PostProcessor* GetPostProcessor() const { return mPost.get(); }
     GraphicsCommands* GetCommands() const { return mCommands.get(); }
+    // Deferred shading on or off (the geometry into three buffers, one lighting pass).
+    void DoDeferred(bool on);
+    DeferredRenderer* GetDeferred() const { return mDeferred.get(); }
     bool SupportsPixelShader20() const { return mPixelShader20; }
     bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
 
@@ -184,9 +191,10 @@ public:
     const std::vector<Vector3>& GetDebugLines() const { return mDebugLines; }
 
 private:
-    GraphicsLoom() = default;
+    GraphicsLoom();
     void CreateVertexDeclarations();
     void RenderScene();
+    void RenderDeferred();
     void ClearFrame();
     bool PresentFrame();
     // A reset with the stored parameters; on failure the previous ones are restored and reset
@@ -207,24 +215,26 @@ private:
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
     std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
+    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
+    std::unique_ptr<ModelStoreSet> mModelStores;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
-    // Meshes, skeletons, animation sets and distance maps; made after the device, gone before it.
-    std::unique_ptr<ModelStoreSet> mModelStores;
     GpuTexture* mSavedTarget = nullptr;
     bool mDeviceLost = false;
     // The stores in their order; meshes, skeletons, animations, paths and distance maps join
     // here with their resource types.
     TextureStore mTextures;
     AssetManager<Material> mMaterials;
+    std::unique_ptr<AssetManager<Path>> mPaths;
     std::vector<Vector3> mDebugLines;
     std::unique_ptr<GraphicsScene> mScene;
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;
-    bool mCommandsRegistered = false;
     std::unique_ptr<RenderQueue> mQueue;
     std::unique_ptr<LibraryShaders> mQueueShaders;
     std::unique_ptr<PostProcessor> mPost;
     std::unique_ptr<GraphicsCommands> mCommands;
+    std::unique_ptr<DeferredRenderer> mDeferred;
+    bool mCommandsRegistered = false;
 };

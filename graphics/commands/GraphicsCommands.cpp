@@ -38,6 +38,7 @@ GraphicsCommands::GraphicsCommands(GraphicsLoom& loom) : mLoom(loom), mFonts(std
     Register(mNames, this, "DoneLoading", &G::DoneLoading, "End Loading Process");
     Register(mNames, this, "ScreenPick", &G::ScreenPick, "Pick an Object On Screen");
     Register(mNames, this, "GenIK", &G::GenIK, "IK");
+    Register(mNames, this, "DoDeferred", &G::DoDeferred, "Actives Deferred Shading (DO NOT USE)");
     Register(mNames, this, "ScreenCap", &G::ScreenCap, "Screen Capture");
     Register(mNames, this, "AddLine", &G::AddLine, "Add Line");
     Register(mNames, this, "SetLOD", &G::SetLOD, "Set LOD Limit");
@@ -81,7 +82,8 @@ void GraphicsCommands::RenderStats(float dt, bool loading, const FrameStats& sta
     if (!scene)
         return;
     mOverlay.Render(mFonts->Get(0), dt, loading, mLoom.GetToggles().mShowStats, stats,
-                    {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture()});
+                    {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture(),
+                     mLoom.GetQuadBatcher()});
 }
 
 void GraphicsCommands::Wire()
@@ -205,6 +207,11 @@ void GraphicsCommands::ScreenCap()
         return;
     }
     Console::Instance().Log("ScreenCap: screenshot0.bmp to screenshot99.bmp all exist, nothing saved", LogError);
+}
+
+void GraphicsCommands::DoDeferred(bool on)
+{
+    mLoom.DoDeferred(on);
 }
 
 void GraphicsCommands::AddLine(Vector3 from, Vector3 to)

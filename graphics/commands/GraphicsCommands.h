@@ -47,6 +47,7 @@ public:
     Cog* ScreenPick();
     void GenIK(Cog* cog, Vector3 target);
     void ScreenCap();
+    void DoDeferred(bool on);
     void AddLine(Vector3 from, Vector3 to);
     void SetLOD(float limit);
     void SaveInfo(std::string file);

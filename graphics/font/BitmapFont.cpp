@@ -186,6 +186,8 @@ void BitmapFont::Begin()
     mBatchOpen = true;
     if (!mDevice || !mScreenBuffer)
         return;
+    // Text states last until Flush; the device gets its own back then.
+    mSavedStates = mDevice->Capture();
     ApplyStates(false);
     mDevice->SetTexture(0, mTexture.get());
     mLocked = static_cast<Vertex*>(mScreenBuffer->Lock(0, mScreenBuffer->GetSize(), LockFlag::Discard));
@@ -196,17 +198,22 @@ void BitmapFont::Flush()
     if (!mBatchOpen)
         return;
     mBatchOpen = false;
-    if (!mDevice || !mScreenBuffer || !mLocked)
+    if (!mDevice || !mScreenBuffer)
         return;
-    mScreenBuffer->Unlock();
-    mLocked = nullptr;
-    if (mBatchGlyphs == 0)
-        return;
-    mDevice->SetTexture(0, mTexture.get());
-    mDevice->SetVertexLayout(mLayout.get());
-    mDevice->SetStreamSource(mScreenBuffer.get(), 0, sizeof(Vertex));
-    mDevice->UseBuiltin(GraphicsDevice::Builtin::ScreenText);
-    mDevice->Draw(PrimitiveType::TriangleList, 0, 2 * mBatchGlyphs);
+    if (mLocked)
+    {
+        mScreenBuffer->Unlock();
+        mLocked = nullptr;
+        if (mBatchGlyphs != 0)
+        {
+            mDevice->SetTexture(0, mTexture.get());
+            mDevice->SetVertexLayout(mLayout.get());
+            mDevice->SetStreamSource(mScreenBuffer.get(), 0, sizeof(Vertex));
+            mDevice->UseBuiltin(GraphicsDevice::Builtin::ScreenText);
+            mDevice->Draw(PrimitiveType::TriangleList, 0, 2 * mBatchGlyphs);
+        }
+    }
+    mDevice->Apply(mSavedStates);
 }
 
 BitmapFont::GlyphRect BitmapFont::Glyph(uint32_t index) const
@@ -324,10 +331,14 @@ void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, 
     if (!mDevice || !mWorldBuffer || !mTexture || !text || text[0] == '\0' || mCellHeight == 0)
         return;
     const float scale = height / static_cast<float>(mCellHeight);
+    const RenderStates saved = mDevice->Capture();
     ApplyStates(true);
     Vertex* start = static_cast<Vertex*>(mWorldBuffer->Lock(0, mWorldBuffer->GetSize(), LockFlag::Discard));
     if (!start)
+    {
+        mDevice->Apply(saved);
         return;
+    }
     const float originX = x;
     if (!topLeft)
     {
@@ -358,7 +369,10 @@ void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, 
             inBatch = 0;
             start = static_cast<Vertex*>(mWorldBuffer->Lock(0, mWorldBuffer->GetSize(), LockFlag::Discard));
             if (!start)
+            {
+                mDevice->Apply(saved);
                 return;
+            }
         }
         const uint32_t index = GlyphIndex(c);
         const float advance = static_cast<float>(mGlyphWidths[index]) * scale;
@@ -373,6 +387,7 @@ void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, 
         penX += advance;
     }
     DrawWorldGlyphs(inBatch);
+    mDevice->Apply(saved);
 }
 
 void BitmapFont::DrawWorldGlyphs(uint32_t glyphs)

@@ -89,6 +89,7 @@ private:
     std::array<int8_t, 256> mGlyphWidths{};
     RenderStates mTextStates;
     RenderStates mText3DStates;
+    RenderStates mSavedStates;
     uint32_t mBatchGlyphs = 0;
     bool mBatchOpen = false;
     float mTextScale = 1.0f;

@@ -159,6 +159,20 @@ bool ChunkReader::Take(void* out, size_t bytes)
     return true;
 }
 
+const unsigned char* ChunkReader::View(size_t bytes)
+{
+    if (mFailed)
+        return nullptr;
+    if (Limit() - mPos < bytes)
+    {
+        Fail(mInChunk ? "chunk payload cut short" : "file cut short");
+        return nullptr;
+    }
+    const auto* at = reinterpret_cast<const unsigned char*>(mData.data() + mPos);
+    mPos += bytes;
+    return at;
+}
+
 bool ChunkReader::Read(uint16_t& value)
 {
     unsigned char b[2];

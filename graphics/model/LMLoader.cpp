@@ -1,5 +1,10 @@
 #include "graphics/model/LMLoader.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <type_traits>
+
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
 #include "graphics/model/AnimationSet.h"
@@ -31,6 +36,10 @@ constexpr uint32_t kNoParent = 0xFFFFFFFFu;
 constexpr uint16_t kNoNeighbour16 = 0xFFFF;
 // The smallest a part can be on disk: chunks 0x03 to 0x06 with empty lists.
 constexpr size_t kMinPartBytes = 8 + 16 + 3 * (8 + 4);
+// Vertices, indices and keys are copied whole where memory already has the file's layout.
+constexpr bool kFileLayout = std::endian::native == std::endian::little && sizeof(FileVertex) == 32 &&
+                             sizeof(AnimationKey) == 44;
+static_assert(std::is_trivially_copyable_v<FileVertex> && std::is_trivially_copyable_v<AnimationKey>);
 
 bool ReadHeader(ChunkReader& reader)
 {
@@ -41,6 +50,24 @@ bool ReadHeader(ChunkReader& reader)
         return false;
     reader.EndChunk();
     return true;
+}
+
+// 0xFFFF widens to 0xFFFFFFFF, whose successor wraps to 0 and so never counts as the worst;
+// worst is one past the largest neighbour. One pass without branches, checked after.
+void WidenAdjacency(const unsigned char* __restrict in, uint32_t* __restrict out, uint32_t n, uint32_t& worst)
+{
+    uint32_t highest = 0;
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        uint16_t raw;
+        std::memcpy(&raw, in + 2 * i, 2);
+        if constexpr (std::endian::native != std::endian::little)
+            raw = static_cast<uint16_t>(raw >> 8 | raw << 8);
+        const uint32_t value = raw | (0u - uint32_t(raw == kNoNeighbour16)) << 16;
+        highest = std::max(highest, value + 1);
+        out[i] = value;
+    }
+    worst = highest;
 }
 
 int32_t ParentOf(uint32_t raw)
@@ -74,8 +101,11 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
         return false;
     }
     part.mIndices.resize(n);
-    for (uint16_t& value : part.mIndices)
-        reader.Read(value);
+    if constexpr (kFileLayout)
+        reader.ReadBytes(part.mIndices.data(), 2 * size_t(n));
+    else
+        for (uint16_t& value : part.mIndices)
+            reader.Read(value);
     part.mIndexCount = n;
     reader.EndChunk();
 
@@ -86,33 +116,35 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
         reader.Fail("adjacency count " + std::to_string(n) + " is not three per face");
         return false;
     }
+    const unsigned char* entries = reader.View(2 * size_t(n));
+    if (!entries)
+        return false;
     part.mAdjacency.resize(n);
-    for (uint32_t& value : part.mAdjacency)
+    uint32_t worst = 0;
+    WidenAdjacency(entries, part.mAdjacency.data(), n, worst);
+    if (worst > part.mFaceCount)
     {
-        uint16_t raw = 0;
-        reader.Read(raw);
-        if (raw != kNoNeighbour16 && raw >= part.mFaceCount)
-        {
-            reader.Fail("neighbour " + std::to_string(raw) + " past the faces");
-            return false;
-        }
-        value = raw == kNoNeighbour16 ? kNoNeighbour : raw;
+        reader.Fail("neighbour " + std::to_string(worst - 1) + " past the faces");
+        return false;
     }
     reader.EndChunk();
 
     if (!reader.ReadChunk(kVertices, chunk) || !reader.ReadCount(part.mVertexCount, 32))
         return false;
     part.mVertices.resize(part.mVertexCount);
-    for (FileVertex& v : part.mVertices)
-        reader.Read(v.position) && reader.Read(v.u) && reader.Read(v.v) && reader.Read(v.normal);
+    if constexpr (kFileLayout)
+        reader.ReadBytes(part.mVertices.data(), 32 * size_t(part.mVertexCount));
+    else
+        for (FileVertex& v : part.mVertices)
+            reader.Read(v.position) && reader.Read(v.u) && reader.Read(v.v) && reader.Read(v.normal);
     reader.EndChunk();
+    uint32_t highest = 0;
     for (uint16_t value : part.mIndices)
+        highest = std::max<uint32_t>(highest, value);
+    if (!part.mIndices.empty() && highest >= part.mVertexCount)
     {
-        if (value >= part.mVertexCount)
-        {
-            reader.Fail("vertex index " + std::to_string(value) + " past the vertices");
-            return false;
-        }
+        reader.Fail("vertex index " + std::to_string(highest) + " past the vertices");
+        return false;
     }
 
     if (reader.PeekMark() == kInfluences)
@@ -151,7 +183,7 @@ bool Refuse(ChunkReader& reader, T& target)
 
 namespace LMLoader {
 
-bool ReadMesh(ChunkReader& reader, Mesh& mesh)
+bool ReadMeshParts(ChunkReader& reader, Mesh& mesh)
 {
     Chunk chunk;
     uint32_t parts = 0, kind = 0;
@@ -191,6 +223,13 @@ bool ReadMesh(ChunkReader& reader, Mesh& mesh)
     }
     if (reader.Failed())
         return Refuse(reader, mesh);
+    return true;
+}
+
+bool ReadMesh(ChunkReader& reader, Mesh& mesh)
+{
+    if (!ReadMeshParts(reader, mesh))
+        return false;
     if (!mesh.Build())
     {
         mesh.Clear();
@@ -319,11 +358,14 @@ bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
             if (!reader.ReadCount(keys, 44))
                 return Refuse(reader, set);
             track.keys.resize(keys);
+            if constexpr (kFileLayout)
+                reader.ReadBytes(track.keys.data(), 44 * size_t(keys));
             for (uint32_t k = 0; k < keys; ++k)
             {
                 AnimationKey& key = track.keys[k];
-                reader.Read(key.time) && reader.Read(key.position) && reader.Read(key.rotation) &&
-                    reader.Read(key.scale);
+                if constexpr (!kFileLayout)
+                    reader.Read(key.time) && reader.Read(key.position) && reader.Read(key.rotation) &&
+                        reader.Read(key.scale);
                 if (k > 0 && !(key.time >= track.keys[k - 1].time))
                 {
                     reader.Fail("key times of animation " + animation.mName + " go backwards");

@@ -17,6 +17,8 @@ bool LoadDistanceMapMesh(DistanceMap*& map, const std::string& fileName);
 
 // The same walks over a reader already opened (tests and fuzzing feed bytes directly).
 bool ReadMesh(ChunkReader& reader, Mesh& mesh);
+// The parts as the file gives them, without the build.
+bool ReadMeshParts(ChunkReader& reader, Mesh& mesh);
 bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton);
 bool ReadAnimations(ChunkReader& reader, AnimationSet& set);
 bool ReadDistanceMap(ChunkReader& reader, DistanceMap& map);

@@ -426,7 +426,7 @@ void Mesh::GenerateAdjacencyAndNormals()
     }
 }
 
-bool Mesh::SimplifyAndOrder(std::vector<uint32_t>& lodIndices)
+void Mesh::SimplifyAndOrder(std::vector<uint32_t>& lodIndices)
 {
     std::vector<uint32_t> order;
     std::vector<uint32_t> newToOld;
@@ -480,7 +480,6 @@ bool Mesh::SimplifyAndOrder(std::vector<uint32_t>& lodIndices)
         for (uint32_t index : simple)
             lodIndices.push_back(index + part.mFirstVertex);
     }
-    return true;
 }
 
 void Mesh::WriteVertices()

@@ -76,7 +76,8 @@ public:
 
 private:
     void GenerateAdjacencyAndNormals();
-    bool SimplifyAndOrder(std::vector<uint32_t>& lodIndices);
+    // Faces of each part in vertex-cache order (adjacency follows); simplified ranges appended.
+    void SimplifyAndOrder(std::vector<uint32_t>& lodIndices);
     void WriteVertices();
     bool BuildPartHierarchy();
     // The only device step: the CPU geometry into buffers of the resource context's device.

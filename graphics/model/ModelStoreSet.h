@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <vector>
 
 #include "LOOM/assets/AssetManager.h"
 #include "graphics/model/AnimationSet.h"
@@ -7,16 +8,15 @@
 #include "graphics/model/Mesh.h"
 #include "graphics/model/Skeleton.h"
 
-class GraphicsDevice;
 class VertexLayout;
 
-// The graphics loom's stores of model resources and the mesh vertex layouts of its device,
-// installed as the ModelStores while this object lives.
+// The graphics loom's stores of model resources, installed as the ModelStores while this
+// object lives, with the loom's vertex declarations for meshes to bind.
 class ModelStoreSet
 {
 public:
-    // Without a device the stores still load; meshes stay on the CPU.
-    explicit ModelStoreSet(GraphicsDevice* device);
+    // declarations: the loom's, by declaration number; empty without a device.
+    explicit ModelStoreSet(const std::vector<std::unique_ptr<VertexLayout>>& declarations);
     ~ModelStoreSet();
     ModelStoreSet(const ModelStoreSet&) = delete;
     ModelStoreSet& operator=(const ModelStoreSet&) = delete;
@@ -26,10 +26,4 @@ public:
     AssetManager<Mesh> mMeshes;
     AssetManager<AnimationSet> mAnimations;
     AssetManager<DistanceMap> mDistanceMaps;
-
-private:
-    std::unique_ptr<VertexLayout> mLayouts[8];
 };
-
-// Stream-0 elements of a mesh layout (LayoutStatic ... LayoutSkinnedShadow); empty for others.
-std::vector<VertexElement> MeshLayoutElements(uint32_t layout);

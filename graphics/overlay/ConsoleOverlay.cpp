@@ -6,6 +6,7 @@
 
 #include "LOOM/console/Console.h"
 #include "LOOM/math/Matrix4.h"
+#include "graphics/QuadBatcher.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/font/BitmapFont.h"
 
@@ -34,40 +35,17 @@ ConsoleOverlay::~ConsoleOverlay() = default;
 void ConsoleOverlay::SetDevice(GraphicsDevice* device)
 {
     mDevice = device;
-    mLayout.reset();
-    if (!mDevice)
-        return;
-    static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                             {12, VertexType::Color, VertexSemantic::Color, 0},
-                                             {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
-    mLayout = mDevice->CreateVertexLayout(elements);
 }
 
-void ConsoleOverlay::DrawBackground(GpuTexture* texture, float transparency)
+void ConsoleOverlay::DrawBackground(QuadBatcher& quads, GpuTexture* texture, float transparency)
 {
-    if (!texture || !mLayout)
+    if (!texture)
         return;
-    RenderStates states;
-    states.mBlendEnable = true;
-    states.mSrcBlend = BlendFactor::SrcAlpha;
-    states.mDestBlend = BlendFactor::InvSrcAlpha;
-    states.mDepthEnable = false;
-    states.mDepthWrite = false;
-    states.mCull = CullMode::None;
-    mDevice->Apply(states);
-    const float w = static_cast<float>(mDevice->GetWidth());
-    const float h = static_cast<float>(mDevice->GetHeight());
-    const uint32_t color = Color(1.0f, 1.0f, 1.0f, transparency).ToARGB();
-    using V = GraphicsDevice::TexturedVertex;
-    const V quad[6] = {{0, 0, 0.9f, color, 0, 0}, {w, 0, 0.9f, color, 1, 0}, {0, h, 0.9f, color, 0, 1},
-                       {w, 0, 0.9f, color, 1, 0}, {w, h, 0.9f, color, 1, 1}, {0, h, 0.9f, color, 0, 1}};
-    SamplerState sampler;
-    sampler.mMipEnable = false;
-    mDevice->SetSamplerState(0, sampler);
-    mDevice->SetTexture(0, texture);
-    mDevice->SetVertexLayout(mLayout.get());
-    mDevice->UseBuiltin(GraphicsDevice::Builtin::ScreenText);
-    mDevice->DrawUser(PrimitiveType::TriangleList, 2, quad, sizeof(V));
+    quads.Begin();
+    quads.SetTexture(texture);
+    quads.SetColor(Color(1.0f, 1.0f, 1.0f, transparency).ToARGB());
+    quads.AddQuad(0.0f, 0.0f, static_cast<float>(mDevice->GetWidth()), static_cast<float>(mDevice->GetHeight()));
+    quads.End();
 }
 
 void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showStats, const FrameStats& stats, Look look)
@@ -86,8 +64,8 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
     mDevice->SetTransform(TransformKind::View, Matrix4());
     mDevice->SetTransform(TransformKind::Projection, Matrix4());
 
-    if (position > kHidden)
-        DrawBackground(look.mBackground, look.mTransparency);
+    if (position > kHidden && look.mQuads)
+        DrawBackground(*look.mQuads, look.mBackground, look.mTransparency);
     if (!font)
         return;
     font->Begin();

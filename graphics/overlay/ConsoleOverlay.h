@@ -6,8 +6,8 @@
 
 class BitmapFont;
 class GpuTexture;
+class QuadBatcher;
 class GraphicsDevice;
-class VertexLayout;
 
 // What the statistics lines show; the loom fills it from the core engine and its counters.
 struct FrameStats
@@ -41,6 +41,8 @@ public:
         float& mPosition;
         float mTransparency;
         GpuTexture* mBackground;
+        // The 2-D batcher the background quad goes through; none, no background.
+        QuadBatcher* mQuads;
     };
 
     ConsoleOverlay();
@@ -57,11 +59,10 @@ public:
     int32_t GetLinesDrawn() const { return mLinesDrawn; }
 
 private:
-    void DrawBackground(GpuTexture* texture, float transparency);
+    void DrawBackground(QuadBatcher& quads, GpuTexture* texture, float transparency);
     void DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color);
 
     GraphicsDevice* mDevice = nullptr;
-    std::unique_ptr<VertexLayout> mLayout;
     Color mTextColor{1.0f, 1.0f, 1.0f, 1.0f};
     int32_t mLinesDrawn = 0;
 };

@@ -8,6 +8,7 @@
 #include "LOOM/math/Random.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "graphics/GraphicsLoom.h"
 #include "graphics/model/DistanceMap.h"
 #include "graphics/model/ModelStores.h"
 #include "graphics/particles/ParticleFiles.h"
@@ -28,6 +29,16 @@ DistanceMap* TakeDistanceMap(const std::string& name)
     auto* map = new DistanceMap();
     map->Load(name);
     return map;
+}
+
+// From the loom's path store while it runs; a private copy otherwise.
+Path* TakePath(const std::string& name)
+{
+    if (GraphicsLoom* loom = GraphicsLoom::Instance())
+        return loom->GetPaths().Get(name);
+    auto* path = new Path();
+    path->Load(name);
+    return path;
 }
 
 } // namespace
@@ -133,10 +144,7 @@ bool Emitter::Load(const std::string& fileName)
 void Emitter::Init(size_t systemCount)
 {
     if (!PathFile.empty() && !mPath)
-    {
-        mPath = new Path();
-        mPath->Load(PathFile);
-    }
+        mPath = TakePath(PathFile);
     if (!DisMapFile.empty() && !mDistanceMap)
         mDistanceMap = TakeDistanceMap(DisMapFile);
     EDirection.Normalize();

@@ -166,19 +166,24 @@ void PostProcessor::EndFrame()
 
 void PostProcessor::DrawQuadPasses()
 {
-    Shader* post = mShaders ? mShaders->GetShader("Post") : nullptr;
-    if (!post || !mQuad)
+    if (Shader* post = mShaders ? mShaders->GetShader("Post") : nullptr)
+        DrawQuad(*post);
+}
+
+void PostProcessor::DrawQuad(Shader& shader)
+{
+    if (!mQuad || !mDevice)
         return;
-    const uint32_t passes = post->Begin();
+    const uint32_t passes = shader.Begin();
     for (uint32_t pass = 0; pass < passes; ++pass)
     {
-        post->BeginPass(pass);
+        shader.BeginPass(pass);
         mDevice->SetVertexLayout(mLayout.get());
         mDevice->SetStreamSource(mQuad.get(), 0, sizeof(QuadVertex));
         mDevice->Draw(PrimitiveType::TriangleStrip, 0, 2);
-        post->EndPass();
+        shader.EndPass();
     }
-    post->End();
+    shader.End();
 }
 
 void PostProcessor::DoPostPass(std::string technique, uint32_t a, uint32_t b, uint32_t destination)

@@ -7,6 +7,7 @@
 class GpuBuffer;
 class GpuTexture;
 class GraphicsDevice;
+class Shader;
 class ShaderControl;
 class VertexLayout;
 
@@ -49,6 +50,9 @@ public:
     void PostP(std::string name);
     void DoPostPass(std::string technique, uint32_t a, uint32_t b, uint32_t destination);
     void BlurBuffer(uint32_t index, uint32_t iterations);
+
+    // Every pass of the shader's current technique over the full-screen quad.
+    void DrawQuad(Shader& shader);
 
     bool IsActive() const { return mActive; }
     const std::string& GetEffectName() const { return mEffectName; }

@@ -94,7 +94,12 @@ Shader* RenderQueue::Lookup(uint16_t index)
 
 void RenderQueue::Flush(float frameTime, uint32_t technique)
 {
-    DrawList(frameTime, technique, nullptr);
+    DrawList(frameTime, technique, nullptr, true);
+}
+
+void RenderQueue::FlushInFilingOrder(float frameTime, uint32_t technique)
+{
+    DrawList(frameTime, technique, nullptr, false);
 }
 
 void RenderQueue::RenderDeferredGeometry(float frameTime)
@@ -102,15 +107,16 @@ void RenderQueue::RenderDeferredGeometry(float frameTime)
     if (!mShaders)
         return;
     if (Shader* deferred = mShaders->DeferredShader())
-        DrawList(frameTime, 0, deferred);
+        DrawList(frameTime, 0, deferred, true);
 }
 
-void RenderQueue::DrawList(float frameTime, uint32_t technique, Shader* only)
+void RenderQueue::DrawList(float frameTime, uint32_t technique, Shader* only, bool sort)
 {
     mCounters = QueueCounters();
     if (mMain.empty() || !mDevice || !mShaders)
         return;
-    Sort(mMain);
+    if (sort)
+        Sort(mMain);
     Shader* shader = nullptr;
     const RenderQueueEntry* previous = nullptr;
     for (RenderQueueEntry* entry : mMain)

@@ -74,6 +74,8 @@ public:
     void AddShadow(RenderQueueEntry* entry) { mShadows.push_back(entry); }
 
     void Flush(float frameTime, uint32_t technique);
+    // The same walk over the entries as filed, unsorted: what sorting is measured against.
+    void FlushInFilingOrder(float frameTime, uint32_t technique);
     void RenderShadows();
     void RenderDeferredGeometry(float frameTime);
 
@@ -89,7 +91,7 @@ private:
     using Block = std::array<RenderQueueEntry, kBlockSize>;
     // Shader for the entry's index, logging a missing one once.
     Shader* Lookup(uint16_t index);
-    void DrawList(float frameTime, uint32_t technique, Shader* only);
+    void DrawList(float frameTime, uint32_t technique, Shader* only, bool sort);
 
     GraphicsDevice* mDevice = nullptr;
     QueueShaders* mShaders = nullptr;

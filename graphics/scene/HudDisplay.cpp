@@ -155,7 +155,8 @@ void HudDisplay::Render(GraphicsDevice& device)
 
     if (!shader->SetTechniqueByName("TechniqueHUD"))
         return;
-    if (shared.mBar.GetFile().empty())
+    // Taken at the first bar after each start-up; the store keeps them until shutdown.
+    if (!shared.mBar.Get())
     {
         shared.mBar.SetFile("Textures/NewBar.png");
         shared.mEdge.SetFile("Textures/BarEdge.png");

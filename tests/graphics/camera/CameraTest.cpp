@@ -31,6 +31,7 @@ protected:
         type->AddComponent(1, mCogs.GetComponentFactory(1));
         type->AddComponent(Camera::kTypeId, mCogs.GetComponentFactory(Camera::kTypeId));
         mCogs.RegisterType("Eye", type);
+        mCogs.RegisterType("Camera", type);
     }
     void TearDown() override
     {
@@ -211,4 +212,23 @@ TEST_F(CameraTest, MarkVisibleMissesNothingTheCameraSees)
         }
     }
     EXPECT_GT(seen, 10);
+}
+
+TEST_F(CameraTest, TheGamesCameraCogLooksUp)
+{
+    Cog* cog = mCogs.Allocate(std::string(LOOM_TEST_DATA) + "/../../data/Cogs/Camera.xml");
+    ASSERT_NE(cog, nullptr);
+    cog->Initialize();
+    Camera& cam = Cam(cog);
+    Vector3 up;
+    cam.GetUpVector(up);
+    EXPECT_EQ(up, Vector3(0.0f, 1.0f, 0.0f));
+    EXPECT_FLOAT_EQ(cam.GetFarPlane(), 1000.0f);
+    EXPECT_EQ(mLoom->GetActiveCamera(), &cam);
+    // Unturned, it looks down -z with y up.
+    cam.UpdateFromOwner();
+    Vector3 forward;
+    cam.GetForward(forward);
+    EXPECT_NEAR(forward.z, -1.0f, 1e-6f);
+    EXPECT_NEAR(cam.GetView()[5], 1.0f, 1e-6f);
 }

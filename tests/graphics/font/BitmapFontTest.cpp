@@ -186,3 +186,16 @@ TEST(BitmapFontFiles, MissingFilesLogAndKeepWorking)
     EXPECT_EQ(shortLog.Count("half.dat is missing or short"), 1);
     EXPECT_EQ(font.GetGlyphWidth('A'), 16);
 }
+
+TEST_F(FontFixture, DrawingLeavesTheDeviceStatesAsItFoundThem)
+{
+    RenderStates scene;
+    scene.mDepthEnable = true;
+    scene.mBlendEnable = false;
+    scene.mCull = CullMode::CW;
+    mDevice->Apply(scene);
+    mFont->DrawTextScreen("states", 0.0f, 0.0f, kWhite, 1.0f, true, true, 0.0f);
+    EXPECT_EQ(mDevice->States(), scene);
+    mFont->DrawText3D("states", 0.0f, 0.0f, kWhite, 1.0f, true);
+    EXPECT_EQ(mDevice->States(), scene);
+}

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "LOOM/base/FileUtils.h"
@@ -9,82 +13,10 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/BitmapFont.h"
 #include "graphics/font/FontList.h"
-#include "tests/graphics/font/FontFixture.h"
+#include "tests/graphics/overlay/GameLoomFixture.h"
 #include "tests/input/LogProbe.h"
 
-namespace {
-
-constexpr uint32_t kBlack = 0xFF000000;
-
-// The loom on the headless window (800x600) with the game's data folder, Graphics.xml and
-// GUI configuration; frames of the overlay alone are drawn with a chosen core-timer step.
-class OverlayTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        mWindow = CreateTestWindow();
-        ASSERT_TRUE(mWindow && mWindow->IsAlive());
-        mOldData = GetDataPath();
-        mOldConfig = Console::Instance().GetConfigFolder();
-        SetDataPath((std::filesystem::path(GameData("")).lexically_normal()).string());
-        Console::Instance().SetConfigFolder("Config\\");
-        mLoom.reset(GraphicsLoom::Create());
-        mLoom->Init();
-        ASSERT_TRUE(mLoom->HasContext());
-        mCommands = mLoom->GetCommands();
-        ASSERT_NE(mCommands, nullptr);
-        ASSERT_EQ(mCommands->Fonts().Size(), 2u);
-        mDevice = mLoom->GetDevice();
-    }
-
-    void TearDown() override
-    {
-        Console& console = Console::Instance();
-        console.ShowConsole(false);
-        if (console.GetInputActive())
-            console.OnKey(13);
-        mLoom.reset();
-        SetDataPath(mOldData);
-        Console::Instance().SetConfigFolder(mOldConfig);
-        PinLoadedLibraries();
-        PlatformWindow::Destroy();
-    }
-
-    float Position() const { return mLoom->GetScene()->mConsolePosition; }
-
-    // One frame: black, then the overlay after dt seconds of the core timer.
-    Image Frame(float dt, const FrameStats& stats = FrameStats())
-    {
-        mDevice->Clear(ClearTarget | ClearZBuffer, kBlack, 1.0f, 0);
-        mCommands->RenderStats(dt, false, stats);
-        Image image;
-        EXPECT_TRUE(mDevice->ReadBack(nullptr, image));
-        return image;
-    }
-
-    // Pixels of the band brighter than a grey level in red and green.
-    static int Lit(const Image& image, int left, int top, int right, int bottom, int level = 150)
-    {
-        int lit = 0;
-        for (int y = std::max(top, 0); y < bottom && y < int(image.mHeight); ++y)
-            for (int x = std::max(left, 0); x < right && x < int(image.mWidth); ++x)
-            {
-                const uint32_t c = image.GetARGB(x, y);
-                lit += (int((c >> 16) & 0xFF) > level && int((c >> 8) & 0xFF) > level) ? 1 : 0;
-            }
-        return lit;
-    }
-
-    PlatformWindow* mWindow = nullptr;
-    std::unique_ptr<GraphicsLoom> mLoom;
-    GraphicsCommands* mCommands = nullptr;
-    GraphicsDevice* mDevice = nullptr;
-    std::string mOldData;
-    std::string mOldConfig;
-};
-
-} // namespace
+using OverlayTest = GameLoomFixture;
 
 TEST_F(OverlayTest, BackquoteSlidesThePanelDownAndBackUp)
 {
@@ -115,20 +47,49 @@ TEST_F(OverlayTest, BackquoteSlidesThePanelDownAndBackUp)
     EXPECT_EQ(closed.GetARGB(799, 599), kBlack);
 }
 
+namespace {
+SDL_Event Text(const char* text)
+{
+    SDL_Event event{};
+    event.type = SDL_TEXTINPUT;
+    std::snprintf(event.text.text, sizeof(event.text.text), "%s", text);
+    return event;
+}
+
+SDL_Event Enter()
+{
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    event.key.keysym.sym = SDLK_RETURN;
+    return event;
+}
+} // namespace
+
+// Typed through the window as SDL events, the way a player types.
 TEST_F(OverlayTest, TypedLineShowsAndRuns)
 {
     Console& console = Console::Instance();
-    console.OnKey(96);
+    mWindow->AddListener(&console);
+    auto deliver = [this](SDL_Event event) {
+        SDL_PushEvent(&event);
+        for (int i = 0; i < 8; ++i)
+            mWindow->PumpMessages();
+    };
+    deliver(Text("`"));
+    EXPECT_TRUE(console.GetShowConsole());
     Frame(1.0f);
     LogProbe log;
-    console.OnKey(13);
+    deliver(Enter());
     ASSERT_TRUE(console.GetInputActive());
-    for (char c : std::string("Mes hello"))
-        console.OnKey(c);
+    deliver(Text("Mes hello"));
+    EXPECT_EQ(console.GetInputLine(), "Mes hello");
     const Image typing = Frame(0.0f);
     // The input line sits under the 18 history lines: prompt at 10, text from 15.
     EXPECT_GT(Lit(typing, 15, 216, 90, 228), 10);
-    console.OnKey(13);
+    deliver(Enter());
+    mWindow->RemoveListener(&console);
     EXPECT_EQ(log.Count("hello"), 2);
     EXPECT_FALSE(console.GetInputActive());
 }
@@ -191,4 +152,24 @@ TEST(GraphicsCommandsLifetime, CommandsLeaveWithTheirOwner)
         EXPECT_EQ(commands.GetTerrainHeight(Vector3(3.0f, 4.0f, 5.0f)), Vector3());
     }
     EXPECT_FALSE(Console::Instance().GetCommands().count("screencap"));
+}
+
+TEST(GraphicsCommandsScreenCap, GivesUpWithOneLineWhenAllHundredNamesExist)
+{
+    ScratchFolder scratch("screencap");
+    const std::string oldData = GetDataPath();
+    SetDataPath(scratch.Path().string() + "/");
+    for (int i = 0; i < GraphicsCommands::kMaxScreenshots; ++i)
+        std::ofstream(scratch.Path() / ("screenshot" + std::to_string(i) + ".bmp")) << "x";
+    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
+    {
+        GraphicsCommands commands(*loom);
+        LogProbe log;
+        commands.ScreenCap();
+        commands.ScreenCap();
+        EXPECT_EQ(log.Count("all exist, nothing saved"), 2);
+        EXPECT_EQ(commands.GetScreenshotCounter(), GraphicsCommands::kMaxScreenshots);
+        EXPECT_FALSE(std::filesystem::exists(scratch.Path() / "screenshot100.bmp"));
+    }
+    SetDataPath(oldData);
 }

@@ -79,6 +79,11 @@ TEST_F(PostProcessorTest, BuffersFollowTheScreen)
         EXPECT_EQ(mPost->GetBuffer(i).mHeight, sizes[i]) << i;
         EXPECT_EQ(mPost->GetBuffer(i).mTexture != nullptr, i != 0) << i;
     }
+    // Another effect while one runs: a fresh set of five, not a second set beside the first.
+    mPost->PostP("Glow");
+    EXPECT_EQ(mPost->GetEffectName(), "Glow");
+    EXPECT_EQ(mPost->GetBufferCount(), 5u);
+    EXPECT_NE(mPost->GetBuffer(2).mTexture, nullptr);
     // Lost and reset: the buffers come back.
     mPost->OnLostDevice();
     EXPECT_EQ(mPost->GetBuffer(1).mTexture, nullptr);

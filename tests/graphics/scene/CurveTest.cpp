@@ -2,11 +2,14 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
+#include "graphics/GraphicsLoom.h"
 #include "graphics/scene/ColorStream.h"
 #include "graphics/scene/Path.h"
 #include "tests/LOOM/support/TempDir.h"
@@ -293,4 +296,23 @@ TEST_F(CurveFiles, ColorStreamEdgesStayFinite)
     EXPECT_FALSE(broken.Load(mDir.Path("nothing.xml")));
     EXPECT_GE(log.Count("broken.xml"), 1);
     EXPECT_GE(log.Count("nothing.xml"), 1);
+}
+
+TEST(PathStoreTest, TheLoomsStoreSharesBuiltInCircles)
+{
+    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
+    Path* circle = loom->GetPaths().Get("circle");
+    Path* again = loom->GetPaths().Get("circle");
+    Path* back = loom->GetPaths().Get("circleback");
+    EXPECT_EQ(circle, again);
+    EXPECT_NE(circle, back);
+    EXPECT_EQ(circle->GetRefCount(), 3u);
+    EXPECT_EQ(circle->GetPointCount(), 41u);
+    ExpectNear(back->PointAtDistance(0.0f), Vector3(0, -10, 0), 1e-4f);
+    const int asserts = AssertFailureCount();
+    circle->Release();
+    again->Release();
+    back->Release();
+    loom.reset();
+    EXPECT_EQ(AssertFailureCount(), asserts);
 }

@@ -4,6 +4,8 @@
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/ComponentExport.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "graphics/commands/GraphicsCommands.h"
+#include "graphics/font/FontList.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/resource/Material.h"
 #include "tests/LOOM/support/TempDir.h"
@@ -382,4 +384,52 @@ TEST_F(SceneComponents, BlobShadowLiesOnTheGroundWithoutAHeightMap)
     mLoom->GetToggles().mShadows = false;
     const Image none = Frame();
     EXPECT_EQ(none.GetARGB(uint32_t(ground.x), uint32_t(ground.y)), kClear);
+}
+
+TEST_F(SceneComponents, HudBarsTakeTheirTexturesAgainAfterARestart)
+{
+    MakeType("SceneHud", {HudDisplay::kTypeId});
+    for (int run = 0; run < 2; ++run)
+    {
+        if (run == 1)
+        {
+            // Cogs go before the loom, as at an engine restart.
+            mCogs->DestroyAll();
+            mLoom->Shutdown();
+            mLoom->Init();
+        }
+        Cog* cog = Make("SceneHud", {256, 1, 256});
+        HudDisplay& hud = Get<HudDisplay>(cog);
+        hud.Offset = Vector3();
+        hud.mShowBar = true;
+        hud.SetPercent(1.0f);
+        cog->Initialize();
+        MakeEye({256, 1, 266}, {256, 1, 256});
+        const Image image = Frame();
+        EXPECT_EQ(image.GetARGB(400, 300), 0xFF00FF00u) << "run " << run;
+    }
+}
+
+TEST_F(SceneComponents, HudNumbersAreDrawnInTheGuisFirstFont)
+{
+    MakeType("SceneHud", {HudDisplay::kTypeId});
+    Cog* cog = Make("SceneHud", {256, 0, 256});
+    HudDisplay& hud = Get<HudDisplay>(cog);
+    hud.Offset = Vector3(0, 1, 0);
+    cog->Initialize();
+    hud.SetNumber(88);
+    hud.ShowNumber(true);
+    MakeEye({256, 1, 276}, {256, 1, 256});
+    auto drawn = [](const Image& image) {
+        int count = 0;
+        for (uint32_t y = 0; y < image.mHeight; ++y)
+            for (uint32_t x = 0; x < image.mWidth; ++x)
+                count += image.GetARGB(x, y) != kClear;
+        return count;
+    };
+    const int withText = drawn(Frame());
+    ASSERT_TRUE(mLoom->GetCommands() && mLoom->GetCommands()->Fonts().Get(0));
+    EXPECT_GT(withText, 50);
+    hud.ShowNumber(false);
+    EXPECT_EQ(drawn(Frame()), 0);
 }

@@ -162,3 +162,40 @@ TEST_F(SkinModelTest, NothingPlayingSkinsInTheBindPose)
         EXPECT_TRUE(SkinModel::GetPalette()[i] == Matrix4::Identity()) << i;
     EXPECT_GT(Drawn(bind), 1000);
 }
+
+TEST_F(SkinModelTest, WithAnimationsOffThePaletteKeepsItsPose)
+{
+    Cog* cog = MakeInvader({256, 0, 256});
+    MakeEye({256, 1, 266}, {256, 1, 256});
+    AnimationObj& animation = Get<SkinModel>(cog).GetAnimation();
+    animation.SetAnimationByName("Attack", true);
+    animation.Update(0.1f);
+    const Image posed = Frame();
+    const std::array<Matrix4, SkinModel::kMaxBones> before = SkinModel::GetPalette();
+    mLoom->GetToggles().mAnimations = false;
+    animation.Update(0.2f);
+    const Image held = Frame();
+    EXPECT_TRUE(SkinModel::GetPalette() == before);
+    EXPECT_EQ(held.mPixels, posed.mPixels);
+    mLoom->GetToggles().mAnimations = true;
+    const Image moved = Frame();
+    EXPECT_FALSE(SkinModel::GetPalette() == before);
+    EXPECT_NE(moved.mPixels, posed.mPixels);
+}
+
+TEST_F(SkinModelTest, RenderWithWorldDrawsOutsideTheQueue)
+{
+    Cog* cog = MakeInvader({256, 0, 256});
+    // The model view's own view-projection: the invader's 2.2 units fill most of the height.
+    Matrix4 viewProjection;
+    viewProjection.FromPosScale(Vector3(0.0f, -0.9f, 0.5f), Vector3(0.6f, 0.8f, 0.1f));
+    mLoom->GetShaderControl().Frame().mViewProjectionAlt = viewProjection;
+    GraphicsDevice& device = *mLoom->GetDevice();
+    device.Clear(ClearTarget | ClearZBuffer | ClearStencil, kClear, 1.0f, 0);
+    Get<SkinModel>(cog).RenderWithWorld(device);
+    Image image;
+    ASSERT_TRUE(device.ReadBack(nullptr, image));
+    EXPECT_GT(Drawn(image), 1000);
+    EXPECT_EQ(Channel(image.GetARGB(400, 120)), 1);
+    EXPECT_EQ(image.GetARGB(20, 20), kClear);
+}
