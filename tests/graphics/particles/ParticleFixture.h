@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
@@ -32,7 +33,7 @@ protected:
         SetDataPath((std::filesystem::path(LOOM_TEST_DATA) / ".." / ".." / "data").lexically_normal().string() + "/");
         mTextures = std::make_unique<TextureStore>();
         mScope = std::make_unique<ResourceContext::Scope>(&mDevice, mTextures.get(), false);
-        mStores = std::make_unique<ModelStoreSet>(&mDevice);
+        mStores = std::make_unique<ModelStoreSet>(mDeclarations);
         mShaders = std::make_unique<ShaderControl>();
         mShaders->LoadFrom(mDevice, "Config/Methods.xml");
         ParticlePool::CreateDeviceObjects(mDevice);
@@ -83,6 +84,7 @@ protected:
     std::string mOldDataPath;
     std::unique_ptr<TextureStore> mTextures;
     std::unique_ptr<ResourceContext::Scope> mScope;
+    std::vector<std::unique_ptr<VertexLayout>> mDeclarations;
     std::unique_ptr<ModelStoreSet> mStores;
     std::unique_ptr<ShaderControl> mShaders;
     std::unique_ptr<ScratchFolder> mScratch;
