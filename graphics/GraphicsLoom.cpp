@@ -20,6 +20,7 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/ModelStoreSet.h"
+#include "graphics/model/ModelStores.h"
 #include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
@@ -29,6 +30,13 @@
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/SceneFrame.h"
+#include "graphics/scenery/SceneryCommands.h"
+#include "graphics/scenery/SkyDome.h"
+#include "graphics/scenery/Terrain.h"
+#include "graphics/scenery/Water.h"
+#include "graphics/sky/Light.h"
+#include "graphics/sky/Sun.h"
+#include "graphics/terrain/HeightMap.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
 #include "platform/PlatformWindow.h"
@@ -45,9 +53,9 @@ constexpr uint32_t kDebugLineColor = 0xFF3232FF;
 constexpr int32_t kChangeSamples = 2;
 
 GraphicsComponentType sComponentTypes[] = {
-    {8, "Terrain", nullptr},   {10, "Light", nullptr},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
+    {8, "Terrain", TerrainFactory()},   {10, "Light", LightFactory()},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
     {5, "Camera", CameraFactory()},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
-    {7, "HeightMap", nullptr}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
+    {7, "HeightMap", HeightMapFactory()}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
 };
 
 using E = VertexElement;
@@ -209,11 +217,22 @@ void GraphicsLoom::Init()
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
+    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
+    if (mDevice)
+    {
+        // The water and the sky hold meshes from the stores.
+        mWater = std::make_unique<Water>();
+        mSky = std::make_unique<SkyDome>();
+        mSun = std::make_unique<Sun>();
+        mWater->Init();
+        mWater->OnResetDevice();
+        mSun->Init();
+        mSky->Init();
+    }
     if (!mCommands)
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
-    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
     mDeferred = std::make_unique<DeferredRenderer>();
     mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
     mQueue = std::make_unique<RenderQueue>();
@@ -237,6 +256,8 @@ void GraphicsLoom::StopOnFailure(const std::string& text)
 void GraphicsLoom::Shutdown()
 {
     // Every device object goes before the device and its context.
+    if (mSky)
+        mSky->Release();
     if (mCommands)
         mCommands->Shutdown();
     if (mPost)
@@ -250,6 +271,9 @@ void GraphicsLoom::Shutdown()
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Release();
+    mWater.reset();
+    mSky.reset();
+    mSun.reset();
     mModelStores.reset();
     mMaterials.ReleaseAll();
     mTextures.ReleaseAll();
@@ -284,6 +308,7 @@ void GraphicsLoom::RegisterTypes()
     InstallSceneFactories();
     ParticleFrame::InstallFactories();
     RegisterSceneFunctions(CogFactory::Instance());
+    RegisterSceneryCommands();
     mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
@@ -313,6 +338,8 @@ void GraphicsLoom::Update()
     UpdateCamera();
     if (mQueue)
         mQueue->Reset();
+    if (mSun)
+        mSun->Update(mFrameTime);
     if (mCamera)
     {
         SceneFrame::UpdateComponents(*this, mFrameTime);
@@ -348,6 +375,7 @@ void GraphicsLoom::RenderScene()
     if (mCamera)
     {
         ApplyFillMode();
+        RenderScenery(mCamera->GetFrustumPlanes());
         if (mQueue && mToggles.mObjects)
             mQueue->Flush(mFrameTime, 0);
         if (mToggles.mShadows)
@@ -355,6 +383,8 @@ void GraphicsLoom::RenderScene()
             if (mQueue)
                 mQueue->RenderShadows();
         }
+        if (mWater && mWater->IsActive())
+            mWater->Render(*this);
         if (mToggles.mBounding)
             SceneFrame::RenderBounds(*this);
         if (mToggles.mShadows && mPost)
@@ -366,8 +396,7 @@ void GraphicsLoom::RenderScene()
         if (mToggles.mParticles)
             ParticleFrame::RenderParticles(*this);
         ParticleFrame::RenderBeams(*this);
-        // The scene passes (sky, water, terrain, queue, shadows, bounds, HUD, effects,
-        // particles) join here as their objects arrive; debug lines are drawn now.
+        // Debug lines are drawn now.
         if (!mDebugLines.empty())
         {
             GraphicsDevice::ColorVertex line[2];
@@ -454,6 +483,11 @@ void GraphicsLoom::RenderStats()
     }
     stats.mTriangles = mCounters.mTriangles;
     stats.mParticles = mCounters.mParticles;
+    if (const Terrain* terrain = GetTerrain())
+    {
+        stats.mHasTerrain = true;
+        stats.mPatches = terrain->GetPatchesDrawn();
+    }
     mCommands->RenderStats(dt, mToggles.mLoading, stats);
 }
 
@@ -515,6 +549,10 @@ void GraphicsLoom::CreateVertexDeclarations()
     mVertexDeclarations.clear();
     for (const auto& elements : kDeclarations)
         mVertexDeclarations.push_back(mDevice->CreateVertexLayout(elements));
+    // Meshes draw with these: after a reset they must not keep the old ones.
+    if (mModelStores)
+        for (size_t i = 0; i < std::size(ModelStores::sLayouts); ++i)
+            ModelStores::sLayouts[i] = i < mVertexDeclarations.size() ? mVertexDeclarations[i].get() : nullptr;
 }
 
 void GraphicsLoom::SetVertexDeclaration(uint32_t index)
@@ -595,6 +633,8 @@ void GraphicsLoom::SetEffectGlobals()
     const float time = clock ? float(clock->GetTime()) : 0.0f;
     FxEffect& effect = basic->GetEffect();
     effect.SetFloat(effect.GetParameterByName("Time"), time);
+    if (mSun)
+        mSun->SetLightParameters(effect, frame.mView);
 }
 
 void GraphicsLoom::HandScreenToInput()
@@ -611,6 +651,13 @@ void GraphicsLoom::OnDeviceLost()
 {
     Console::Instance().Log("Graphics Device Lost", LogInit);
     mVertexDeclarations.clear();
+    if (mModelStores)
+        for (VertexLayout*& layout : ModelStores::sLayouts)
+            layout = nullptr;
+    if (Terrain* terrain = GetTerrain())
+        terrain->OnDeviceLost();
+    if (mWater)
+        mWater->OnLostDevice();
     mShaders.OnLostDevice();
     SceneFrame::ReleaseDeviceObjects();
     ParticleFrame::ReleaseDeviceObjects();
@@ -640,7 +687,40 @@ void GraphicsLoom::OnDeviceReset()
     ParticleFrame::CreateDeviceObjects(*this);
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
+    if (mWater)
+        mWater->OnResetDevice();
+    if (Terrain* terrain = GetTerrain())
+        terrain->OnDeviceReset();
     HandScreenToInput();
+}
+
+void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
+{
+    if (!mDevice)
+        return;
+    Terrain* terrain = GetTerrain();
+    if (mSky)
+        mSky->Render(*this, mSun.get());
+    if (mWater && mWater->IsActive())
+    {
+        mWater->BeginReflection(*this);
+        if (mSky)
+            mSky->Render(*this, mSun.get());
+        if (terrain)
+        {
+            // The mirrored camera sees its own frustum; culling against the real one would
+            // drop what only the mirror shows.
+            const Matrix4 mirrored = mDevice->GetTransform(TransformKind::View) *
+                                     mDevice->GetTransform(TransformKind::Projection);
+            terrain->RenderClipped(Terrain::FrustumPlanes(mirrored), Plane(0.0f, 1.0f, 0.0f, -Water::kGridHeight), 1.0f);
+        }
+        mWater->EndReflection(*this);
+    }
+    if (terrain && mToggles.mTerrain)
+    {
+        terrain->Render(frustum, mFrameTime);
+        mCounters.mTriangles += terrain->GetTrianglesDrawn();
+    }
 }
 
 void GraphicsLoom::ResetDevice()

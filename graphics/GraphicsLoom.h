@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/engine/Loom.h"
 #include "LOOM/math/Matrix4.h"
+#include "LOOM/math/Plane.h"
 #include "LOOM/math/Ray.h"
 #include "graphics/GraphicsSettings.h"
 #include "graphics/GuiSeam.h"
@@ -32,6 +34,9 @@ class Camera;
 class ParticleComp;
 class Effect;
 class Terrain;
+class Sun;
+class Water;
+class SkyDome;
 
 // The scene lists components register in, and what the device was made with.
 struct GraphicsScene
@@ -101,6 +106,11 @@ public:
     void AddEffect(Effect* effect);
     void RemoveEffect(Effect* effect);
     Camera* GetActiveCamera() const { return mCamera; }
+    Sun* GetSun() const { return mSun.get(); }
+    Water* GetWater() const { return mWater.get(); }
+    SkyDome* GetSky() const { return mSky.get(); }
+    // Sky, the water's reflection and the terrain, culled by the camera's six inward planes.
+    void RenderScenery(std::span<const Plane, 6> frustum);
     // Clears the previous camera's active flag and sets the new one's; null for none.
     void SetActiveCamera(Camera* camera);
 
@@ -228,6 +238,9 @@ private:
     std::unique_ptr<AssetManager<Path>> mPaths;
     std::vector<Vector3> mDebugLines;
     std::unique_ptr<GraphicsScene> mScene;
+    std::unique_ptr<Sun> mSun;
+    std::unique_ptr<Water> mWater;
+    std::unique_ptr<SkyDome> mSky;
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     PreciseTimer mLoadingTimer;

@@ -32,8 +32,8 @@ allowed_core() {
 gl_allowed() {
   case "$1" in
     graphics/device/*|tests/graphics/device/*) return 0 ;;
-    # The frame benchmark's reference is raw OpenGL.
-    bench/GraphicsFrameBench.cpp) return 0 ;;
+    # The frame benchmarks' references are raw OpenGL.
+    bench/GraphicsFrameBench.cpp|bench/TerrainBench.cpp) return 0 ;;
   esac
   return 1
 }

@@ -42,12 +42,14 @@ mkdir -p "$run/corpus/BinaryLoaderFuzz"
 
 harnesses=("$@")
 if [ ${#harnesses[@]} -eq 0 ]; then
-    harnesses=(XmlLoaderFuzz XmlReaderFuzz BinaryLoaderFuzz CogFileFuzz QTreeSettingsFuzz EngineConfigFuzz
-               ConsoleLineFuzz LuaGFuzz)
+    for program in "$build"/fuzz/*Fuzz; do
+        harnesses+=("$(basename "$program")")
+    done
 fi
 failed=0
 for harness in "${harnesses[@]}"; do
     log="$run/$harness.log"
+    mkdir -p "$run/corpus/$harness"  # a harness without seeds starts from nothing
     if "$build/fuzz/$harness" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
         -print_final_stats=1 -artifact_prefix="$run/artifacts/$harness-" "$run/corpus/$harness" >"$log" 2>&1; then
         echo "$harness: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') inputs, no fault"

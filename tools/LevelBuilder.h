@@ -11,7 +11,8 @@
 // "Levels/L1.xml" and "Levels/L1.bin". Needs a started logic loom. False when a piece is missing.
 inline bool BuildLevelOne(CogFactory& cogs)
 {
-    for (const char* composition : {"Compositions\\Level.xml", "Compositions\\Tower.xml", "Compositions\\Wall.xml"})
+    for (const char* composition : {"Compositions\\Level.xml", "Compositions\\Tower.xml", "Compositions\\Wall.xml",
+                                    "Compositions\\Trap.xml"})
         cogs.file(composition);
     Cog* level = cogs.Allocate("Level");
     if (!level)
@@ -45,6 +46,9 @@ inline bool BuildLevelOne(CogFactory& cogs)
         if (!CreateAt(cogs, kind, map.TileToWorld(x, 80)))
             return false;
     }
+    // Spikes just behind the gap, where the invaders squeeze through.
+    if (!CreateAt(cogs, "spikes", map.TileToWorldAligned(64, 84, 2, 2)))
+        return false;
     map.SaveLevelFile("Levels/L1");
     return true;
 }

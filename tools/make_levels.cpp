@@ -6,7 +6,9 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "audio/SoundComponents.h"
 #include "game/logic/LogicLoom.h"
+#include "physics/PhysicsLoom.h"
 #include "tools/LevelBuilder.h"
 
 int main(int argc, char** argv)
@@ -26,6 +28,8 @@ int main(int argc, char** argv)
     SetDataPathFromCwd();
     CogFactory& cogs = CogFactory::Instance();
     RegisterPositional(cogs);
+    PhysicsLoom::RegisterComponents(cogs);
+    RegisterAudioComponents(cogs);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
     logic->RegisterTypes();
     logic->Init();

@@ -1,14 +1,10 @@
 #include "game/behaviors/BehaviorRegistry.h"
 
+#include "game/invaders/InvaderBehaviors.h"
+#include "game/invaders/Pathings.h"
+#include "game/traps/TrapBehaviors.h"
+
 namespace {
-class BasicInvader final : public InvaderBehavior {};
-class BasicPathing final : public PathingBehavior {};
-class BasicTrap final : public TrapBehavior {};
-
-BasicInvader gBasicInvader;
-BasicPathing gBasicPathing;
-BasicTrap gBasicTrap;
-
 template <typename T>
 T* Find(const std::map<std::string, T*>& map, const std::string& name)
 {
@@ -41,17 +37,17 @@ BehaviorRegistry::~BehaviorRegistry()
 
 void BehaviorRegistry::RegisterPathingBehaviors()
 {
-    mPathingBehaviors["Basic"] = &gBasicPathing;
+    RegisterPathingKinds(mPathingBehaviors);
 }
 
 void BehaviorRegistry::RegisterInvaderBehaviors()
 {
-    mInvaderBehaviors["Basic"] = &gBasicInvader;
+    RegisterInvaderKinds(mInvaderBehaviors);
 }
 
 void BehaviorRegistry::RegisterTrapBehaviors()
 {
-    mTrapBehaviors["Basic"] = &gBasicTrap;
+    RegisterTrapKinds(mTrapBehaviors);
 }
 
 InvaderBehavior* FindInvaderBehavior(const std::string& name)

@@ -12,6 +12,7 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"
+#include "LOOM/serial/FieldRecorder.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
@@ -58,10 +59,20 @@ bool ReadNameField(Cog& cog, uint32_t typeId, const char* field, std::string& ou
     if (!field)
         return true;
     const auto& maps = composer.GetFieldMaps();
-    if (static_cast<size_t>(index) >= maps.size() || !maps[index])
-        return false;
-    auto it = maps[index]->find(field);
-    if (it == maps[index]->end() || it->second.mCode != TypeString)
+    if (static_cast<size_t>(index) < maps.size() && maps[index])
+    {
+        auto it = maps[index]->find(field);
+        if (it == maps[index]->end() || it->second.mCode != TypeString)
+            return false;
+        out = *reinterpret_cast<const std::string*>(reinterpret_cast<const char*>(comp) + it->second.mOffset);
+        return true;
+    }
+    // No recorded map for this type: record the component's own fields now.
+    FieldRecorder recorder;
+    recorder.SetBase(comp);
+    comp->Serialize(recorder);
+    auto it = recorder.GetFields().find(field);
+    if (it == recorder.GetFields().end() || it->second.mCode != TypeString)
         return false;
     out = *reinterpret_cast<const std::string*>(reinterpret_cast<const char*>(comp) + it->second.mOffset);
     return true;

@@ -49,6 +49,13 @@ void TileComp::Initialize()
     box.min.z = -2.0f * static_cast<float>(depthSize);
     box.max.x = 2.0f * static_cast<float>(widthSize);
     box.max.z = 2.0f * static_cast<float>(depthSize);
+    // Until a model sizes it, the object reaches its grid height above and below where it
+    // stands, so it meets the ground whatever the tile centre's height.
+    if (box.max.y <= box.min.y)
+    {
+        box.min.y = -objectSub_Height;
+        box.max.y = objectSub_Height;
+    }
     positional->UpdateQuadTree();
     PlaceAt(positional->GetPosition());
 }

@@ -10,12 +10,16 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
+#include "game/invaders/InvaderGroup.h"
+#include "game/invaders/Kestrane.h"
 #include "game/level/Spawner.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/PhraseBank.h"
+#include "game/tower/BaseTower.h"
+#include "game/traps/TrapData.h"
 #include "graphics/GraphicsLoom.h"
 
 namespace {
@@ -54,6 +58,7 @@ void LogicLoom::Init()
 {
     mDataController = std::make_unique<DataController>();
     mPhraseBank = std::make_unique<PhraseBank>();
+    mGroups = std::make_unique<InvaderGroupList>();
     mDataController->LoadGameData("Config/LogicData.xml");
     LoadPhraseBank(*mPhraseBank, "Config/PhraseBank.xml");
     ScriptManager& scripts = ScriptManager::Instance();
@@ -65,6 +70,7 @@ void LogicLoom::Init()
 
 void LogicLoom::Shutdown()
 {
+    mGroups.reset();
     mDataController.reset();
     mPhraseBank.reset();
 }
@@ -76,6 +82,9 @@ void LogicLoom::RegisterTypes()
     RegisterTileComp(cogs);
     RegisterWall(cogs);
     RegisterSpawner(cogs);
+    RegisterKestrane(cogs);
+    RegisterTrapData(cogs);
+    RegisterBaseTower(cogs);
 
     mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
     mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
@@ -95,6 +104,8 @@ void LogicLoom::RegisterTypes()
 
 void LogicLoom::Update()
 {
+    if (mGroups)
+        mGroups->Update();
     if (!mDataController)
         return;
     // Named once: the per-frame publishing builds no strings.

@@ -7,6 +7,7 @@
 #include "game/logic/OwnedCommands.h"
 
 class DataController;
+class InvaderGroupList;
 class PhraseBank;
 class TileMap;
 
@@ -49,6 +50,7 @@ public:
     // The level's map; it sets and clears this itself. Null while no level exists.
     TileMap* mTileMap = nullptr;
     std::unique_ptr<PhraseBank> mPhraseBank;
+    std::unique_ptr<InvaderGroupList> mGroups;
 
 private:
     LogicLoom();

@@ -8,6 +8,9 @@
 #include "graphics/Renderable.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/font/FontList.h"
+#include "graphics/scenery/Terrain.h"
+#include "graphics/terrain/HeightMap.h"
+#include "graphics/terrain/TerraTex.h"
 
 namespace {
 
@@ -221,15 +224,15 @@ void GraphicsCommands::AddLine(Vector3 from, Vector3 to)
 
 void GraphicsCommands::SaveInfo(std::string file)
 {
-    // Saves the terrain's info texture once a terrain exists; without one there is nothing.
-    (void)file;
+    if (Terrain* terrain = mLoom.GetTerrain())
+        terrain->SaveInfoTexture(file);
 }
 
 Vector3 GraphicsCommands::GetTerrainHeight(Vector3 position)
 {
     // Without a height map the answer is the origin.
-    (void)position;
-    return Vector3();
+    const HeightMap* map = HeightMap::Current();
+    return map ? Vector3(position.x, map->GetHeight(position.x, position.z), position.z) : Vector3();
 }
 
 Vector3 GraphicsCommands::GetTerrainIntersection()
@@ -245,6 +248,8 @@ Vector3 GraphicsCommands::GetTerrainIntersection()
     Vector3 point;
     if (!Plane(0.0f, 1.0f, 0.0f, 0.0f).IntersectRay(ray, &point))
         return Vector3();
+    if (const HeightMap* map = HeightMap::Current())
+        point.y = map->GetHeight(point.x, point.z);
     return point;
 }
 
@@ -256,6 +261,7 @@ void GraphicsCommands::ConvertFile(std::string in, std::string out)
 
 void GraphicsCommands::TerraInfo(std::string file)
 {
-    // The terrain texture generator reads the file once it exists.
-    (void)file;
+    TerraTex generator;
+    if (generator.Load(file))
+        generator.GenerateMap();
 }

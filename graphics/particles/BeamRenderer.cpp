@@ -12,6 +12,7 @@
 #include "graphics/particles/ParticleMath.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
+#include "graphics/terrain/Noise.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ Vector3 Cross(const Vector3& a, const Vector3& b)
 }
 
 } // namespace
+
+BeamRenderer::NoiseFunction BeamRenderer::sNoise = &Noise1D;
 
 BeamRenderer::BeamRenderer()
 {

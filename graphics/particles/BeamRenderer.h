@@ -62,8 +62,9 @@ public:
 
     size_t GetBeamCount() const { return mBeams.size(); }
     const BeamRecord& GetBeam(size_t i) const { return *mBeams[i]; }
-    // The value noise that bends kinds 1 and 2.
+    // The value noise that bends kinds 1 and 2 (Noise1D unless set).
     static void SetNoise(NoiseFunction noise) { sNoise = noise; }
+    static NoiseFunction GetNoise() { return sNoise; }
 
     // Half-width at a joint: a mitre whose stretch is capped at 5 widths.
     static float JointHalfWidth(float width, const Vector3& jointSide, const Vector3& side);
@@ -79,5 +80,5 @@ private:
     // Reused across beams within a frame.
     std::vector<Vector3> mPoints;
     std::vector<Vector3> mSides;
-    static inline NoiseFunction sNoise = nullptr;
+    static NoiseFunction sNoise;
 };

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/base/FileUtils.h"
+#include "audio/AudioLoom.h"
+#include "physics/GridGround.h"
+#include "physics/PhysicsLoom.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
@@ -48,6 +51,11 @@ public:
         config.mConfigFolder = "Config";
         LoomFactories looms;
         looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
+        looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
+        looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
+        // Flat ground under the whole world until the scene has a terrain.
+        mGround.ComputeNormals();
+        Ground::SetCurrent(&mGround);
         mEngine = std::make_unique<CoreEngine>(nullptr, looms);
         gCoreEngine = mEngine.get();
         mEngine->Start();
@@ -57,6 +65,7 @@ public:
     {
         mEngine.reset();
         gCoreEngine = nullptr;
+        Ground::ClearCurrent(&mGround);
         EngineConfig::Instance() = mOldConfig;
         std::filesystem::current_path(mOldCwd);
         SetDataPath(mOldDataPath);
@@ -99,6 +108,7 @@ private:
     std::filesystem::path mOldCwd;
     std::string mOldDataPath;
     EngineConfig mOldConfig;
+    GridGround mGround{129, 129, 4.0f};
     std::unique_ptr<CoreEngine> mEngine;
 };
 

@@ -1,11 +1,20 @@
--- The first level: the field with its tower and wall line, the starting points, the kill
--- target and the invaders' ways in. LevelUpdate runs from GUpdate every frame.
+-- The first level: the field with its tower, wall line and spikes, the starting points, the
+-- kill target and the waves of invaders. LevelUpdate runs from GUpdate every frame.
 
 LevelOne = {
-    SurvivalTime = 120, -- seconds of game time the tower must stand
-    KillTarget = 40,
+    KillTarget = 6,
     StartPoints = 150,
-    SpawnerPositions = { Vector3(40, 0, 8), Vector3(256, 0, 8), Vector3(472, 0, 8) },
+    -- In front of the gap in the wall line, so every wave meets the spikes behind it.
+    SpawnerPositions = { Vector3(252, 2, 8), Vector3(258, 2, 8), Vector3(262, 2, 8) },
+    -- Game time at which each wave comes out, and what it brings.
+    Waves = {
+        { Time = 2, Kind = "grunt", Count = 1 },
+        { Time = 8, Kind = "grunt", Count = 1 },
+        { Time = 14, Kind = "grunt", Count = 1 },
+        { Time = 20, Kind = "grunt", Count = 1 },
+        { Time = 26, Kind = "grunt", Count = 1 },
+        { Time = 32, Kind = "grunt", Count = 1 },
+    },
     Spawners = {},
     Wave = 0,
     Over = false,
@@ -25,19 +34,28 @@ local function EndLevel(state)
     G.UpdateGameOverStats()
 end
 
+-- Each wave comes out of the spawners in turn.
+local function SendWave(index)
+    local wave = LevelOne.Waves[index]
+    for n = 1, wave.Count do
+        local spawner = LevelOne.SpawnerPositions[math.mod(index + n - 2, table.getn(LevelOne.SpawnerPositions)) + 1]
+        G.CreateAt(wave.Kind, spawner)
+    end
+end
+
 function LevelUpdate()
     if LevelOne.Over or GameState ~= InLevel then
         return
     end
-    -- One wave every 20 seconds; the spawners fill them once invaders march.
-    local wave = math.floor(GameTime / 20) + 1
-    if wave > LevelOne.Wave then
-        LevelOne.Wave = wave
+    local nextWave = LevelOne.Waves[LevelOne.Wave + 1]
+    if nextWave and GameTime >= nextWave.Time then
+        LevelOne.Wave = LevelOne.Wave + 1
+        SendWave(LevelOne.Wave)
     end
     -- "Tower" names the tower cog while it stands and is nil once it is gone.
     if Tower == nil then
         EndLevel(Defeat)
-    elseif GameTime >= LevelOne.SurvivalTime then
+    elseif LevelOne.Wave == table.getn(LevelOne.Waves) and Kills >= LevelOne.KillTarget and NumInvaders == 0 then
         EndLevel(Victory)
     end
 end

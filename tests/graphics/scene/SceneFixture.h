@@ -17,6 +17,7 @@
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/device/Image.h"
+#include "graphics/scenery/SkyDome.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
 #include "graphics/scene/PathController.h"
@@ -52,6 +53,9 @@ protected:
         mLoom.reset(GraphicsLoom::Create());
         mLoom->Init();
         ASSERT_TRUE(mLoom->HasContext());
+        // These scenes are judged against the clear colour: no sky behind them.
+        if (SkyDome* sky = mLoom->GetSky())
+            sky->mSkyActive = sky->mCloudsActive = false;
     }
 
     void TearDown() override

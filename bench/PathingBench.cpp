@@ -1,0 +1,250 @@
+// 500 invaders on a 64 x 64 map with wall lines: each frame every invader runs its pathing
+// step and its behaviour's think, and the bench moves them by their velocities. The reference
+// is a breadth-first flow field from the tower's tile, rebuilt every frame, with a next-tile
+// lookup per invader. Reports our time over the reference's ("ratio", goal <= 5) and the
+// allocations per frame (goal 0); both run in the same benchmark run.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Random.h"
+#include "game/behaviors/Behaviors.h"
+#include "game/invaders/Kestrane.h"
+#include "game/level/TileComp.h"
+#include "game/level/TileMap.h"
+#include "game/logic/LogicLoom.h"
+
+namespace {
+std::atomic<long> gAllocations{0};
+}
+
+// Counts every allocation so the frames can show they make none.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size)
+{
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+constexpr int kSide = 64;
+constexpr int kInvaders = 500;
+constexpr float kScale = 4.0f;
+constexpr float kDt = 1.0f / 60.0f;
+
+// The reference: distances from the tower tile over the walkable tiles, then the neighbour
+// with the smallest distance for each invader.
+struct FlowField
+{
+    std::vector<int32_t> mDistance = std::vector<int32_t>(kSide * kSide, -1);
+    std::vector<int32_t> mQueue = std::vector<int32_t>(kSide * kSide, 0);
+
+    void Build(const std::vector<uint8_t>& blocked, int32_t goal)
+    {
+        std::fill(mDistance.begin(), mDistance.end(), -1);
+        int32_t head = 0;
+        int32_t tail = 0;
+        mDistance[size_t(goal)] = 0;
+        mQueue[size_t(tail++)] = goal;
+        constexpr int32_t kDx[4] = {1, -1, 0, 0};
+        constexpr int32_t kDz[4] = {0, 0, 1, -1};
+        while (head < tail)
+        {
+            const int32_t at = mQueue[size_t(head++)];
+            const int32_t x = at % kSide;
+            const int32_t z = at / kSide;
+            for (int d = 0; d < 4; ++d)
+            {
+                const int32_t nx = x + kDx[d];
+                const int32_t nz = z + kDz[d];
+                if (nx < 0 || nz < 0 || nx >= kSide || nz >= kSide)
+                    continue;
+                const int32_t next = nz * kSide + nx;
+                if (blocked[size_t(next)] || mDistance[size_t(next)] >= 0)
+                    continue;
+                mDistance[size_t(next)] = mDistance[size_t(at)] + 1;
+                mQueue[size_t(tail++)] = next;
+            }
+        }
+    }
+    int32_t Next(int32_t x, int32_t z) const
+    {
+        int32_t best = z * kSide + x;
+        int32_t bestDistance = mDistance[size_t(best)] < 0 ? 1 << 30 : mDistance[size_t(best)];
+        constexpr int32_t kDx[4] = {1, -1, 0, 0};
+        constexpr int32_t kDz[4] = {0, 0, 1, -1};
+        for (int d = 0; d < 4; ++d)
+        {
+            const int32_t nx = x + kDx[d];
+            const int32_t nz = z + kDz[d];
+            if (nx < 0 || nz < 0 || nx >= kSide || nz >= kSide)
+                continue;
+            const int32_t i = nz * kSide + nx;
+            if (mDistance[size_t(i)] >= 0 && mDistance[size_t(i)] < bestDistance)
+            {
+                best = i;
+                bestDistance = mDistance[size_t(i)];
+            }
+        }
+        return best;
+    }
+};
+
+void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> components)
+{
+    auto composer = std::make_shared<Composer>(cogs, name, "");
+    for (uint32_t id : components)
+        composer->AddComponent(id, cogs.GetComponentFactory(id));
+    cogs.RegisterType(name, composer);
+}
+
+Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position, const char* name = nullptr)
+{
+    Cog* cog = cogs.Allocate(type);
+    if (!cog)
+        return nullptr;
+    if (name)
+        cog->SetName(name);
+    static_cast<Positional*>(cog->GetComponent(1))->SetPosition(position);
+    cog->Initialize();
+    return cog;
+}
+
+void BM_InvaderPathing(benchmark::State& state)
+{
+    CogFactory& cogs = CogFactory::Instance();
+    RegisterPositional(cogs);
+    std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
+    logic->RegisterTypes();
+    MakeType(cogs, "BenchLevel", {1, TileMap::kTypeId});
+    MakeType(cogs, "BenchTower", {1, TileComp::kTypeId, 405});
+    MakeType(cogs, "BenchWall", {1, TileComp::kTypeId, 104});
+    MakeType(cogs, "BenchInvader", {1, Kestrane::kTypeId});
+
+    Cog* level = cogs.Allocate("BenchLevel");
+    TileMap& map = *static_cast<TileMap*>(level->GetComponent(TileMap::kTypeId));
+    map.widthSize = kSide;
+    map.depthSize = kSide;
+    map.mWorldOffset = Vector3(0.0f, 0.0f, 0.0f);
+    map.mWorldTileScale = Vector3(kScale, kScale, kScale);
+    level->Initialize();
+    Place(cogs, "BenchTower", map.TileToWorldAligned(32, 60, 4, 4), "Tower");
+    std::vector<uint8_t> blocked(kSide * kSide, 0);
+    for (int32_t line = 0; line < 3; ++line)
+        for (int32_t x = 8 + line * 6; x < 40 + line * 6; ++x)
+        {
+            const int32_t z = 20 + line * 12;
+            Place(cogs, "BenchWall", map.TileToWorld(x, z));
+            blocked[size_t(z * kSide + x)] = 1;
+        }
+    for (int32_t x = 30; x < 34; ++x)
+        for (int32_t z = 58; z < 62; ++z)
+            blocked[size_t(z * kSide + x)] = 1;
+
+    RandomSeed(5);
+    std::vector<Kestrane*> invaders;
+    for (int i = 0; i < kInvaders; ++i)
+    {
+        const Vector3 at = map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) + Vector3(0.0f, 1.0f, 0.0f);
+        Cog* cog = Place(cogs, "BenchInvader", at);
+        Kestrane* k = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
+        k->AvoidWall = i % 2 == 0;
+        k->ChangeState(StateAdvance);
+        invaders.push_back(k);
+    }
+    FlowField field;
+    const int32_t goal = 60 * kSide + 32;
+
+    // One frame first, so pools and tables reach their size before anything is counted.
+    std::vector<int32_t> airborne(invaders.size(), 0);
+    // The bench's part, not timed: move each invader by its velocity and land a hop half a
+    // second later (there is no physics here).
+    auto move = [&]() {
+        for (size_t i = 0; i < invaders.size(); ++i)
+        {
+            Kestrane* k = invaders[i];
+            Positional& at = k->Pos();
+            Vector3 p = at.GetPosition() + at.GetVelocity() * kDt;
+            p.y = 1.0f;
+            at.SetPosition(p);
+            k->currentTile = map.WorldToTile(p, 1, 1);
+            if (k->GetState() == StateAirborne && ++airborne[i] >= 30)
+            {
+                airborne[i] = 0;
+                at.SetVelocity(Vector3());
+                k->ChangeState(StateAdvance);
+            }
+        }
+    };
+    // The timed part: what the invader component runs for each invader every frame.
+    auto frame = [&]() {
+        for (Kestrane* k : invaders)
+        {
+            if (k->GetState() != StateParachute)
+                k->pathing->Step(*k);
+            k->behavior->Think(*k);
+            k->SyncTileCount();
+        }
+    };
+    // Every ten seconds the crowd starts over at the far side, so the frames keep a mix of
+    // walking, detouring, jumping and attacking rather than a heap at the tower.
+    auto restart = [&]() {
+        for (size_t i = 0; i < invaders.size(); ++i)
+        {
+            Kestrane* k = invaders[i];
+            k->Pos().SetPosition(map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) + Vector3(0.0f, 1.0f, 0.0f));
+            k->Pos().SetVelocity(Vector3());
+            k->currentTile = map.WorldToTile(k->Pos().GetPosition(), 1, 1);
+            k->ChangeState(StateAdvance);
+            airborne[i] = 0;
+        }
+    };
+    move();
+    frame();
+    double ours = 0.0;
+    double reference = 0.0;
+    long allocations = 0;
+    long frames = 0;
+    for (auto _ : state)
+    {
+        if (frames % 600 == 0)
+            restart();
+        move();
+        const long before = gAllocations.load();
+        auto start = std::chrono::steady_clock::now();
+        frame();
+        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        allocations += gAllocations.load() - before;
+
+        start = std::chrono::steady_clock::now();
+        field.Build(blocked, goal);
+        int32_t sum = 0;
+        for (Kestrane* k : invaders)
+            sum += field.Next(k->currentTile.first % kSide, k->currentTile.second % kSide);
+        reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        benchmark::DoNotOptimize(sum);
+        ++frames;
+    }
+    state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
+    state.counters["ours_us"] = ours / double(frames ? frames : 1) * 1e6;
+    state.counters["flowfield_us"] = reference / double(frames ? frames : 1) * 1e6;
+    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / double(frames ? frames : 1);
+    cogs.DestroyAll();
+    logic.reset();
+}
+BENCHMARK(BM_InvaderPathing)->Unit(benchmark::kMicrosecond);
+} // namespace

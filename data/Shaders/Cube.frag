@@ -1,0 +1,6 @@
+in vec3 vDirection;
+
+void main()
+{
+    oColor = vec4(texture(Environment, vDirection).rgb, 1.0);
+}

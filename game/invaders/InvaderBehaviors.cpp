@@ -1,0 +1,517 @@
+#include "game/invaders/InvaderBehaviors.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Random.h"
+#include "game/invaders/BehaviorSteps.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/InvaderGroup.h"
+#include "game/invaders/Kestrane.h"
+#include "game/invaders/PathingTools.h"
+#include "game/level/TileComp.h"
+#include "game/logic/SceneSeam.h"
+#include "game/traps/TrapData.h"
+#include "physics/CollisionComp.h"
+#include "physics/PhysicsComp.h"
+
+namespace {
+// Headless, an attack animation lasts this long.
+constexpr float kHeadlessAttackLength = 1.0f;
+
+// Directions of the detour walk by index, as (dx, dz); turning one way runs 0, 3, 1, 2.
+constexpr TileIndex kDirs[4] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};
+constexpr int32_t kTurnOne[4] = {3, 2, 0, 1};
+constexpr int32_t kTurnOther[4] = {2, 3, 1, 0};
+
+TileIndex Add(TileIndex a, TileIndex d)
+{
+    return {a.first + d.first, a.second + d.second};
+}
+
+int32_t Sign(int32_t v)
+{
+    return (v > 0) - (v < 0);
+}
+
+// Two neighbours of `from` beside the step toward `to`.
+std::pair<TileIndex, TileIndex> SideTiles(TileIndex from, TileIndex to)
+{
+    const int32_t dx = Sign(to.first - from.first);
+    const int32_t dz = Sign(to.second - from.second);
+    if (dx != 0 && dz != 0)
+        return {{from.first + dx, from.second}, {from.first, from.second + dz}};
+    if (dx == 0 && dz == 0)
+        return {{from.first - 1, from.second}, {from.first + 1, from.second}};
+    // Right-hand side first, turning with the step.
+    return {{from.first + dz, from.second - dx}, {from.first - dz, from.second + dx}};
+}
+
+int32_t HeadingToward(TileIndex from, TileIndex to)
+{
+    const int32_t dx = to.first - from.first;
+    const int32_t dz = to.second - from.second;
+    if (std::abs(dx) >= std::abs(dz) && dx != 0)
+        return dx > 0 ? 3 : 2;
+    return dz >= 0 ? 0 : 1;
+}
+
+// Steps along the obstacle from the current tile until nearer the tower than at the start.
+int32_t WallFollowLength(TileMap& map, Kestrane& k, TileIndex first, bool side, TileIndex tower)
+{
+    constexpr int32_t kMaxSteps = 20;
+    TileIndex at = k.currentTile;
+    int32_t heading = HeadingToward(at, first);
+    const int32_t start = TileDistanceSquared(at, tower);
+    const bool keepAvoid = k.AvoidWall;
+    int32_t count = 0;
+    while (count < kMaxSteps)
+    {
+        int32_t turns = 0;
+        while (IsBlocked(map, Add(at, kDirs[heading]), k))
+        {
+            heading = side ? kTurnOne[heading] : kTurnOther[heading];
+            if (++turns > 8)
+            {
+                k.AvoidWall = keepAvoid;
+                return kMaxSteps + 1;
+            }
+        }
+        at = Add(at, kDirs[heading]);
+        ++count;
+        heading = side ? kTurnOther[heading] : kTurnOne[heading];
+        if (TileDistanceSquared(at, tower) < start)
+            break;
+    }
+    // Only a measurement: the walk may not change what the invader avoids.
+    k.AvoidWall = keepAvoid;
+    return count < kMaxSteps ? count : kMaxSteps + 1;
+}
+
+bool PassesAttackTest(TileMap& map, TileIndex tile, Kestrane& k)
+{
+    Cog* occupant = OccupantCog(map.GetTile(tile.first, tile.second));
+    if (!occupant)
+        return false;
+    return IsTowerCog(occupant) || (IsWallCog(occupant) && !k.AvoidWall) ||
+           (CogHas(occupant, CollisionComp::kTypeId) && CogHas(occupant, TrapData::kTypeId));
+}
+
+void FaceTarget(TileMap& map, Kestrane& k)
+{
+    k.detourCount += 2;
+    FaceToward(Owner(k), TileCentre(map, k.targetTile));
+}
+} // namespace
+
+// ---- the standard behaviour
+
+void BasicInvader::Think(Kestrane& k)
+{
+    if (HasLanded(k))
+    {
+        k.ChangeState(StateAdvance);
+        return;
+    }
+    if (k.group && !k.IsLeader() && k.state != StateFollowTarget && k.state != StateGrabbed && k.state != StateAirborne)
+        k.ChangeState(StateFollowTarget);
+    Dispatch(k);
+}
+
+void BasicInvader::Dispatch(Kestrane& k)
+{
+    switch (k.state)
+    {
+    case StateFollowTarget: FollowTarget(k); break;
+    case StateAttack: Attack(k); break;
+    case StateGrabbed:
+        if (k.group)
+            k.group->RemoveMember(&k);
+        break;
+    case StateSpecial: Special(k); break;
+    case StateNoTower: Introduce(k); break;
+    case StateJump: Jump(k); break;
+    case StateDetour: Detour(k); break;
+    default: break;
+    }
+}
+
+bool BasicInvader::HasLanded(Kestrane& k)
+{
+    if (k.state != StateParachute)
+        return false;
+    const Vector3& p = k.Pos().GetPosition();
+    return p.y - GroundHeight(p.x, p.z) < 1.5f * k.Pos().GetRadius();
+}
+
+void BasicInvader::OnLanded(Kestrane& k)
+{
+    if (k.parachuteCogId != Kestrane::kNoCog)
+        CogFactory::Instance().des(k.parachuteCogId);
+    k.parachuteCogId = Kestrane::kNoCog;
+    if (PhysicsComp* physics = k.Physics())
+    {
+        physics->mUseDrag = false;
+        physics->mDragCoefficient = 0.0f;
+    }
+}
+
+void BasicInvader::Spawn(Kestrane& k)
+{
+    SceneSeam& scene = Scene();
+    scene.SetAnimationActive(Owner(k), true);
+    Animate(k, "Stand", true);
+    scene.SetAnimationRate(Owner(k), 1.0f);
+    if (scene.HasHeightMap())
+        StandOnGround(k, 50.0f);
+    if (PhysicsComp* physics = k.Physics())
+    {
+        physics->mUseDrag = true;
+        physics->mDragCoefficient = 250.0f;
+    }
+    if (Cog* parachute = CogFactory::Instance().Create("Parachute"))
+    {
+        if (Positional* at = static_cast<Positional*>(parachute->GetComponent(1)))
+        {
+            at->SetPosition(k.Pos().GetPosition() + Vector3(0.0f, 1.0f, 0.0f));
+            at->SetOrientation(k.Pos().GetOrientation());
+        }
+        k.parachuteCogId = parachute->GetID();
+    }
+    if (Cog* tower = FindTower())
+    {
+        if (Positional* at = static_cast<Positional*>(tower->GetComponent(1)))
+            SteerCogToward(Owner(k), at->GetPosition(), 10.0f);
+    }
+    else
+    {
+        Vector3 d = RandomUnitVector();
+        d.y = 0.0f;
+        if (!d.IsZero())
+            k.Pos().SetOrientation(Quat::FromDirection(d.Normalized()));
+    }
+}
+
+void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
+{
+    SceneSeam& scene = Scene();
+    scene.SetAnimationActive(Owner(k), true);
+    if (!CurrentTileMap())
+        return;
+    switch (k.state)
+    {
+    case StateAdvance:
+    case StateGrabbed:
+        k.targetTile = k.currentTile;
+        k.jumping = false;
+        Animate(k, "Walk", true);
+        break;
+    case StateFollowTarget:
+    case StateAttack:
+    case StateNoTower:
+    case StateDetour:
+        k.jumping = false;
+        Animate(k, "Walk", true);
+        break;
+    case StateAirborne:
+    case StateSpecial:
+        Animate(k, "Walk", true);
+        break;
+    case StateParachute:
+        OnLanded(k);
+        break;
+    default:
+        break;
+    }
+    scene.SetAnimationActive(Owner(k), true);
+    k.stateTime = GameNow();
+    k.phase = 0;
+    switch (newState)
+    {
+    case StateAdvance: SayPhrase(k, 6); Animate(k, "Walk", true); break;
+    case StateFollowTarget: SayPhrase(k, 7); Animate(k, "Walk", true); break;
+    case StateAttack: k.phase = 1; Animate(k, "Attack", false); break;
+    case StateGrabbed: SayPhrase(k, 2); Animate(k, "Struggle", true); break;
+    case StateAirborne: Animate(k, "Walk", true); break;
+    case StateSpecial: SayPhrase(k, 4); Animate(k, "Special", false); break;
+    case StateNoTower: SayPhrase(k, 5); Animate(k, "Special", false); break;
+    default: break;
+    }
+}
+
+void BasicInvader::FollowTarget(Kestrane& k)
+{
+    TileMap* map = CurrentTileMap();
+    if (!map)
+        return;
+    const float s = (!k.group || k.IsLeader()) ? k.MoveSpeed : k.currentSpeed;
+    SteerToward(k.Pos(), TileCentre(*map, k.targetTile), SpeedFactor() * s);
+}
+
+void BasicInvader::Attack(Kestrane& k)
+{
+    TileMap* map = CurrentTileMap();
+    if (map)
+        AttackCycle(k, map->GetTileScale(), false);
+}
+
+void BasicInvader::AttackCycle(Kestrane& k, float reach, bool soundAtWindUp)
+{
+    TileMap* map = CurrentTileMap();
+    if (!map)
+        return;
+    Cog& self = Owner(k);
+    if (k.hitTime < 0.0f)
+    {
+        const float length = Scene().AnimationLength(self, "Attack");
+        k.attackDuration = length >= 0.0f ? length : kHeadlessAttackLength;
+        k.hitTime = k.attackDuration * 0.5f;
+    }
+    if (static_cast<float>(TileDistanceSquared(k.currentTile, k.targetTile)) > reach)
+    {
+        k.ChangeState(StateAdvance);
+        return;
+    }
+    const Vector3 centre = TileCentre(*map, k.targetTile);
+    FaceToward(k.Pos(), centre);
+    const Vector3 v = FlatTo(k, centre);
+    const float distance = v.Length();
+    Tile& tile = map->GetTile(k.targetTile.first, k.targetTile.second);
+    const float elapsed = GameNow() - k.stateTime;
+    const float walk = SpeedFactor() * k.MoveSpeed;
+    switch (k.phase)
+    {
+    case 1:
+        SetVelocity(k, distance > 1.0f ? v.Normalized() * walk : Vector3());
+        if (elapsed > k.hitTime)
+        {
+            k.phase = 2;
+            if (soundAtWindUp)
+                SendSound(self, "PlaySound3D", "Attack");
+        }
+        break;
+    case 2:
+    {
+        SetVelocity(k, Vector3());
+        k.phase = 3;
+        if (Cog* occupant = OccupantCog(tile))
+        {
+            if (CogHas(occupant, TrapData::kTypeId))
+            {
+                TrapData* trap = static_cast<TrapData*>(occupant->GetComponent(TrapData::kTypeId));
+                if (trap->curHP - k.AttackStrength <= 0.0f)
+                {
+                    k.targetTile = tile.occupant->GetCenterTile();
+                    k.ChangeState(StateFollowTarget);
+                }
+            }
+            SendDamage(*occupant, DamageInfo{static_cast<int32_t>(self.GetID()), -k.AttackStrength, 6});
+        }
+        if (!soundAtWindUp)
+            SendSound(self, "PlaySound3D", "Attack");
+        break;
+    }
+    case 3:
+        SetVelocity(k, distance < k.AttackDistance && distance > 1.0f ? v.Normalized() * walk : Vector3());
+        if (elapsed > k.attackDuration)
+        {
+            SetVelocity(k, Vector3());
+            if (map->GetTile(k.targetTile.first, k.targetTile.second).occupant)
+                k.ChangeState(StateAttack);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void BasicInvader::Special(Kestrane& k)
+{
+    SendSound(Owner(k), "PlaySound3D", "Special");
+}
+
+void BasicInvader::RandomHop(Kestrane& k, bool speak)
+{
+    SceneSeam& scene = Scene();
+    Cog& self = Owner(k);
+    switch (k.phase)
+    {
+    case 0:
+        scene.SetAnimationActive(self, false);
+        if (GameNow() - k.stateTime > 0.5f)
+            k.phase = 2;
+        break;
+    case 2:
+    {
+        // One hop in five comes with a shout; the speech bubble that shows it belongs to the
+        // phrase bank, so only the draw is kept here.
+        if (speak)
+            RandomInt(0, 4);
+        const Vector3 f(RandomFloat(-100.0f, 100.0f), RandomFloat(500.0f, 550.0f), RandomFloat(-100.0f, 100.0f));
+        if (PhysicsComp* physics = k.Physics())
+        {
+            physics->AddForce(f, f.Length());
+            physics->SetSpinFromDirection(f.Normalized(), 10.0f);
+            physics->mUseGravity = true;
+            physics->mDisableRotation = false;
+        }
+        if (k.Speed() <= 1.0f)
+            SetVelocity(k, k.Pos().GetVelocity() + f * 0.1f);
+        k.phase = 3;
+        break;
+    }
+    case 3:
+        scene.SetAnimationActive(self, true);
+        k.ChangeState(StateAirborne);
+        break;
+    default:
+        break;
+    }
+}
+
+void BasicInvader::Introduce(Kestrane& k)
+{
+    RandomHop(k, true);
+}
+
+void BasicInvader::Jump(Kestrane& k)
+{
+    SetVelocity(k, Vector3());
+    k.jumping = true;
+    k.targetTile = k.currentTile;
+    HopInvader(k, k.Pos().GetOrientation().GetForward(), 0.0f, k.highJump ? 30.0f : 25.0f, 0.0f);
+}
+
+void BasicInvader::Die(Kestrane& k)
+{
+    if (!CurrentTileMap())
+        return;
+    Cog* death = CogFactory::Instance().Create("InvaderDeath");
+    k.UncountTile();
+    if (!death)
+        return;
+    if (Positional* at = static_cast<Positional*>(death->GetComponent(1)))
+    {
+        at->SetPosition(k.Pos().GetPosition());
+        at->SetOrientation(k.Pos().GetOrientation());
+    }
+    if (k.deathSound == 1)
+        SendSound(*death, "PlaySound3D", "Death");
+}
+
+void BasicInvader::Detour(Kestrane& k)
+{
+    Cog* tower = FindTower();
+    if (!tower)
+    {
+        k.ChangeState(StateAdvance);
+        return;
+    }
+    TileMap* mapPtr = CurrentTileMap();
+    if (!mapPtr)
+        return;
+    TileMap& map = *mapPtr;
+    k.towerId = tower->GetID();
+    const TileIndex towerTile = TowerTile(map, *tower);
+    TileIndex ahead = TileAhead(map, k, 1.0f);
+    auto sides = SideTiles(k.currentTile, ahead);
+    auto free = [&](TileIndex t) { return !IsBlocked(map, t, k); };
+    if (k.phase == 0)
+        k.phase = 1;
+    if (k.phase == 1)
+    {
+        // The shorter way round decides the side; the invader then faces along it, so the
+        // obstacle stays on the side the walk keeps it on.
+        const int32_t one = WallFollowLength(map, k, ahead, false, towerTile);
+        const int32_t two = WallFollowLength(map, k, ahead, true, towerTile);
+        k.detourSide = two <= one;
+        TileIndex travel = k.detourSide ? sides.first : sides.second;
+        const TileIndex other = k.detourSide ? sides.second : sides.first;
+        if (!free(travel) && free(other))
+        {
+            travel = other;
+            k.detourSide = !k.detourSide;
+        }
+        if (free(travel))
+        {
+            k.targetTile = travel;
+            FaceTarget(map, k);
+        }
+        k.detourTowerDistance = TileDistanceSquared(k.currentTile, towerTile);
+        k.targetTile = k.lastTile = k.startTile = k.currentTile;
+        k.phase = 2;
+        return;
+    }
+    if (k.phase == 3)
+    {
+        k.phase = 0;
+        k.ChangeState(StateAdvance);
+        return;
+    }
+    if (k.detourCount > 30)
+    {
+        k.AvoidWall = false;
+        k.AvoidTrap = false;
+    }
+    if (PassesAttackTest(map, k.targetTile, k))
+    {
+        k.phase = 0;
+        k.ChangeState(StateAttack);
+        return;
+    }
+    bool anyBlocked = false;
+    for (int32_t dx = -1; dx <= 1 && !anyBlocked; ++dx)
+        for (int32_t dz = -1; dz <= 1 && !anyBlocked; ++dz)
+            anyBlocked = !free({k.currentTile.first + dx, k.currentTile.second + dz});
+    if (!anyBlocked)
+    {
+        k.phase = 3;
+        return;
+    }
+    const bool targetBlocked = !free(k.targetTile);
+    if (k.currentTile != k.targetTile && !targetBlocked)
+    {
+        FollowTarget(k);
+        for (TileIndex side : {sides.first, sides.second})
+        {
+            if (IsTowerCog(OccupantCog(map.GetTile(side.first, side.second))))
+            {
+                k.targetTile = side;
+                k.ChangeState(StateAttack);
+                return;
+            }
+        }
+        return;
+    }
+    TileIndex s = k.detourSide ? sides.second : sides.first;
+    const TileIndex toward{k.currentTile.first + Sign(towerTile.first - k.currentTile.first),
+                           k.currentTile.second + Sign(towerTile.second - k.currentTile.second)};
+    if (TileDistanceSquared(k.currentTile, towerTile) < k.detourTowerDistance && free(s) && free(toward))
+    {
+        k.phase = 3;
+        return;
+    }
+    int32_t turns = 0;
+    while (!free(ahead))
+    {
+        k.targetTile = s;
+        FaceTarget(map, k);
+        // Turned on the spot: the next tile ahead is the one the new facing points at.
+        ahead = Add(k.currentTile, {Sign(s.first - k.currentTile.first), Sign(s.second - k.currentTile.second)});
+        sides = SideTiles(k.currentTile, ahead);
+        s = k.detourSide ? sides.second : sides.first;
+        if (++turns > 5)
+        {
+            k.ChangeState(StateAdvance);
+            k.AvoidWall = false;
+            k.AvoidTrap = false;
+            k.detourCount = 30;
+            return;
+        }
+    }
+    k.targetTile = free(s) ? s : ahead;
+}

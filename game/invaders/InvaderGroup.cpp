@@ -1,0 +1,173 @@
+#include "game/invaders/InvaderGroup.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Random.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
+#include "game/logic/LogicLoom.h"
+
+namespace {
+constexpr float kReleasedSpeed = 10.0f;
+
+void Release(Kestrane& invader)
+{
+    invader.group = nullptr;
+    invader.currentSpeed = kReleasedSpeed;
+}
+
+template <typename T>
+void SwapRemove(std::vector<T>& list, size_t index)
+{
+    list[index] = std::move(list.back());
+    list.pop_back();
+}
+} // namespace
+
+void InvaderGroup::AddMember(Kestrane* invader)
+{
+    if (!invader || mMembers.size() >= kMaxMembers || invader == mLeader)
+        return;
+    if (std::find(mMembers.begin(), mMembers.end(), invader) != mMembers.end())
+        return;
+    invader->group = this;
+    invader->currentSpeed = kReleasedSpeed;
+    mMembers.push_back(invader);
+}
+
+void InvaderGroup::RemoveMember(Kestrane* invader)
+{
+    if (!invader || invader == mLeader)
+        return;
+    auto it = std::find(mMembers.begin(), mMembers.end(), invader);
+    Release(*invader);
+    if (it != mMembers.end())
+        SwapRemove(mMembers, static_cast<size_t>(it - mMembers.begin()));
+}
+
+void InvaderGroup::Scatter()
+{
+    if (!mLeader)
+        return;
+    for (Kestrane* m : mMembers)
+    {
+        const bool a = mLeader->currentTile.first - m->currentTile.first >= 1;
+        const bool b = mLeader->currentTile.second - m->currentTile.second >= 1;
+        int32_t ox = RandomInt(3, 5);
+        if (RandomInt(0, 1) == 0)
+            ox = -ox;
+        int32_t oz;
+        if (ox > 0 && a)
+            oz = b ? RandomInt(-5, -3) : RandomInt(3, 5);
+        else
+        {
+            oz = RandomInt(3, 5);
+            if (RandomInt(0, 1) == 0)
+                oz = -oz;
+        }
+        m->targetTile = {m->currentTile.first + ox, m->currentTile.second + oz};
+    }
+}
+
+void InvaderGroup::Disband()
+{
+    for (Kestrane* m : mMembers)
+    {
+        Release(*m);
+        m->targetTile = m->currentTile;
+    }
+    std::vector<Kestrane*>().swap(mMembers);
+}
+
+void InvaderGroup::Clear()
+{
+    for (Kestrane* m : mMembers)
+        Release(*m);
+    std::vector<Kestrane*>().swap(mMembers);
+    if (mLeader)
+        Release(*mLeader);
+    mLeader = nullptr;
+}
+
+void InvaderGroup::Step()
+{
+    if (mMembers.empty() || !mLeader)
+        return;
+    for (Kestrane* m : mMembers)
+    {
+        const int32_t d = std::max(std::abs(mLeader->currentTile.first - m->currentTile.first),
+                                   std::abs(mLeader->currentTile.second - m->currentTile.second));
+        float speed = mLeader->MoveSpeed + 0.1f * static_cast<float>(d - 1);
+        if (m->MoveSpeed <= speed)
+            speed = m->MoveSpeed;
+        m->currentSpeed = speed;
+        m->targetTile = mLeader->currentTile;
+    }
+    static const std::string kCursor = "Cursor";
+    Cog* cursor = CogFactory::Instance().FindCogByName(kCursor);
+    TileMap* map = CurrentTileMap();
+    if (!cursor || !map)
+        return;
+    Positional* at = static_cast<Positional*>(cursor->GetComponent(1));
+    if (!at)
+        return;
+    const TileIndex tile = map->WorldToTile(at->GetPosition(), 1, 1);
+    const int32_t ex = tile.first - mLeader->currentTile.first;
+    const int32_t ez = tile.second - mLeader->currentTile.second;
+    if (ex * ex + ez * ez >= 2)
+        return;
+    Kestrane& first = *mMembers.front();
+    const Vector3 v = mLeader->Pos().GetPosition() - first.Pos().GetPosition();
+    const float length = v.Length();
+    if (length < 10.0f && length > 0.0f)
+        HopInvader(first, v.Normalized(), 0.2f * length, 30.0f, 0.0f);
+}
+
+InvaderGroupList::~InvaderGroupList()
+{
+    for (auto& group : mGroups)
+        group->Clear();
+}
+
+InvaderGroup* InvaderGroupList::CreateGroup(Kestrane* leader)
+{
+    mGroups.push_back(std::make_unique<InvaderGroup>(leader));
+    return mGroups.back().get();
+}
+
+void InvaderGroupList::RemoveGroupOf(Kestrane* invader)
+{
+    if (!invader || !invader->group)
+        return;
+    for (size_t i = 0; i < mGroups.size(); ++i)
+    {
+        if (mGroups[i].get() != invader->group)
+            continue;
+        mGroups[i]->Clear();
+        SwapRemove(mGroups, i);
+        return;
+    }
+}
+
+void InvaderGroupList::Update()
+{
+    for (size_t i = 0; i < mGroups.size(); ++i)
+    {
+        if (!mGroups[i]->GetLeader())
+        {
+            SwapRemove(mGroups, i);
+            continue;
+        }
+        mGroups[i]->Step();
+    }
+}
+
+InvaderGroupList* CurrentGroupList()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mGroups.get() : nullptr;
+}

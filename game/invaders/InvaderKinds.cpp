@@ -1,0 +1,519 @@
+#include "game/invaders/InvaderBehaviors.h"
+
+#include <vector>
+
+#include "LOOM/math/Random.h"
+#include "game/invaders/BehaviorSteps.h"
+#include "game/invaders/InvaderGroup.h"
+#include "game/invaders/PathingTools.h"
+#include "game/level/TileComp.h"
+#include "physics/PhysicsComp.h"
+
+// The kinds: each replaces some operations of the standard behaviour.
+namespace {
+class BasicKind final : public BasicInvader {};
+
+class NoBehaviorKind final : public BasicInvader
+{
+public:
+    void ChangeState(Kestrane& k, int32_t newState) override
+    {
+        BasicInvader::ChangeState(k, newState);
+        Scene().SetAnimationActive(Owner(k), true);
+        if (newState == StateGrabbed)
+        {
+            SayPhrase(k, 2);
+            Animate(k, "Struggle", true);
+        }
+        else if (newState == StateAirborne)
+            Animate(k, "Walk", true);
+        else
+        {
+            SayPhrase(k, 6);
+            Animate(k, "Stand", true);
+        }
+    }
+};
+
+class JumperKind final : public BasicInvader
+{
+public:
+    void Special(Kestrane& k) override { RandomHop(k, false); }
+};
+
+class AntiGrabberKind final : public BasicInvader
+{
+public:
+    void Think(Kestrane& k) override
+    {
+        // Lands first, so a parachuting AntiGrabber does not hang in state 9.
+        if (HasLanded(k))
+        {
+            k.ChangeState(StateAdvance);
+            return;
+        }
+        switch (k.state)
+        {
+        case StateFollowTarget: FollowTarget(k); break;
+        case StateAttack: Attack(k); break;
+        case StateSpecial: Special(k); break;
+        case StateGrabbed:
+            if (GameNow() - k.stateTime > 2.0f)
+                ReleaseFromCursor();
+            break;
+        default: break;
+        }
+    }
+};
+
+class SpikerKind final : public BasicInvader
+{
+public:
+    void Think(Kestrane& k) override
+    {
+        if (k.state != StateGrabbed)
+        {
+            BasicInvader::Think(k);
+            return;
+        }
+        SetVelocity(k, Vector3());
+        if (GameNow() - k.stateTime <= 2.0f)
+            ReleaseFromCursor();
+        else
+            k.ChangeState(StateAdvance); // stored, so it does not freeze in state 3
+    }
+};
+
+class KamikazeKind final : public BasicInvader
+{
+public:
+    void Spawn(Kestrane& k) override { k.ChangeState(StateAdvance); }
+    void OnLanded(Kestrane&) override {}
+    void ChangeState(Kestrane& k, int32_t newState) override
+    {
+        BasicInvader::ChangeState(k, newState);
+        if (newState == StateAttack)
+            Animate(k, "Special", false);
+    }
+    void Attack(Kestrane& k) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map)
+            return;
+        if (TileDistanceSquared(k.currentTile, k.targetTile) > 2 ||
+            !map->GetTile(k.targetTile.first, k.targetTile.second).occupant)
+        {
+            k.ChangeState(StateAdvance);
+            return;
+        }
+        const Vector3 centre = TileCentre(*map, k.targetTile);
+        FaceToward(Owner(k), centre);
+        if (k.phase == 1)
+        {
+            const Vector3 v = FlatTo(k, centre);
+            SetVelocity(k, v.Length() > 1.0f ? v.Normalized() * (SpeedFactor() * k.MoveSpeed) : Vector3());
+            k.phase = 2;
+        }
+        else if (k.phase == 2)
+        {
+            SetVelocity(k, Vector3());
+            k.phase = 3;
+            SendDamage(Owner(k), DamageInfo{0, k.CurHP * -2.0f, 5});
+        }
+    }
+    void Die(Kestrane& k) override
+    {
+        CogFactory& cogs = CogFactory::Instance();
+        if (Cog* blast = cogs.Allocate("KamikazeExplosion"))
+        {
+            if (Positional* at = static_cast<Positional*>(blast->GetComponent(1)))
+                at->SetPosition(k.Pos().GetPosition());
+            blast->Initialize();
+        }
+        BasicInvader::Die(k);
+    }
+};
+
+class NinjaKind final : public BasicInvader
+{
+public:
+    void OnLanded(Kestrane&) override {}
+    void Spawn(Kestrane& k) override
+    {
+        StandOnGround(k, 0.5f);
+        Animate(k, "Stand", true);
+        Scene().SetAnimationRate(Owner(k), 1.0f);
+        if (Cog* smoke = CreateAtInvader("NinjaSmoke", k))
+            SendSound(*smoke, "PlaySound3D", "Poof");
+    }
+    void Special(Kestrane& k) override
+    {
+        SceneSeam& scene = Scene();
+        const Vector3 forward = k.Pos().GetOrientation().GetForward();
+        switch (k.phase)
+        {
+        case 0:
+            k.hitTime = 2.0f;
+            SetVelocity(k, Vector3());
+            k.phase = 1;
+            break;
+        case 1:
+            SetVelocity(k, forward * -2.0f);
+            if (GameNow() - k.stateTime > 2.0f)
+            {
+                scene.SetAnimationActive(Owner(k), false);
+                SetVelocity(k, Vector3());
+                k.phase = 2;
+            }
+            break;
+        case 2:
+            k.jumping = true;
+            k.phase = 3;
+            HopInvader(k, forward, 15.0f, 35.0f, 5.0f);
+            break;
+        case 3:
+            scene.SetAnimationActive(Owner(k), true);
+            k.ChangeState(StateAirborne);
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+class StackerKind final : public BasicInvader
+{
+public:
+    void Spawn(Kestrane& k) override
+    {
+        StandOnGround(k, 100.0f);
+        SetVelocity(k, RandomUnitVector() * 5.0f);
+        Animate(k, "Stand", true);
+        Scene().SetAnimationRate(Owner(k), 1.0f);
+        k.settled = false;
+    }
+    void OnLanded(Kestrane& k) override
+    {
+        if (PhysicsComp* physics = k.Physics())
+            physics->SetImpulse(Vector3());
+        SetVelocity(k, Vector3());
+        k.settled = true;
+    }
+    void Special(Kestrane& k) override { SetVelocity(k, Vector3()); }
+    void ChangeState(Kestrane& k, int32_t newState) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (k.state == StateSpecial && newState != StateSpecial)
+        {
+            if (CollisionComp* collision = CollisionOf(k))
+                collision->SetActive(true);
+            k.Pos().SetBoundingType(0);
+            if (map)
+                map->GetTile(k.currentTile.first, k.currentTile.second).subHeight -= 1;
+        }
+        BasicInvader::ChangeState(k, newState);
+        if (newState == StateSpecial && k.state != StateSpecial)
+        {
+            if (CollisionComp* collision = CollisionOf(k))
+                collision->SetActive(false);
+            k.Pos().SetBoundingType(1);
+            if (map)
+            {
+                FaceToward(Owner(k), TileCentre(*map, k.targetTile));
+                k.Pos().SetPosition(TileCentre(*map, k.currentTile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f));
+                map->GetTile(k.currentTile.first, k.currentTile.second).subHeight += 1;
+            }
+            SetVelocity(k, Vector3());
+            Animate(k, "Special", false);
+        }
+    }
+};
+
+class PsychicKind final : public BasicInvader
+{
+public:
+    void OnLanded(Kestrane&) override {}
+    void Spawn(Kestrane& k) override
+    {
+        StandOnGround(k, 0.5f);
+        Animate(k, "Stand", true);
+        Scene().SetAnimationRate(Owner(k), 1.0f);
+        if (Cog* sphere = CreateAtInvader("PsychicSphere", k))
+            if (Positional* at = static_cast<Positional*>(sphere->GetComponent(1)))
+                at->GetLocalSphere().radius = 1.1f;
+    }
+    void Special(Kestrane& k) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map)
+            return;
+        FaceToward(Owner(k), TileCentre(*map, k.targetTile));
+        Tile& tile = map->GetTile(k.targetTile.first, k.targetTile.second);
+        if (!tile.occupant)
+        {
+            k.ChangeState(StateAdvance);
+            return;
+        }
+        switch (k.phase)
+        {
+        case 0: k.phase = 1; break;
+        case 1:
+            SetVelocity(k, Vector3());
+            if (GameNow() - k.stateTime > 2.5f)
+                k.phase = 2;
+            break;
+        case 2: Throw(k, *map, *tile.occupant); break;
+        default: break;
+        }
+    }
+
+private:
+    static void Throw(Kestrane& k, TileMap& map, TileComp& footprint)
+    {
+        SetVelocity(k, Vector3());
+        k.phase = 3;
+        const int32_t w = footprint.widthSize;
+        const int32_t d = footprint.depthSize;
+        std::vector<TileIndex> places;
+        for (int32_t dx = -2 * w; dx <= 2 * w; ++dx)
+            for (int32_t dz = -2 * d; dz <= 2 * d; ++dz)
+            {
+                const TileIndex origin{footprint.tileX + dx, footprint.tileZ + dz};
+                if (map.IsAreaFree(origin.first + w / 2, origin.second + d / 2, w, d))
+                    places.push_back(origin);
+            }
+        if (places.empty())
+        {
+            k.ChangeState(StateAttack);
+            return;
+        }
+        const TileIndex place = places[static_cast<size_t>(RandomInt(0, static_cast<int>(places.size()) - 1))];
+        Positional* at = footprint.GetOwnerPositional();
+        if (at)
+            CogFactory::Instance().CreateAt("PsychicSphere", at->GetPosition());
+        footprint.MoveTo(map.TileToWorldAligned(place.first + w / 2, place.second + d / 2, w, d));
+        if (k.currentTile.first >= footprint.tileX && k.currentTile.first < footprint.tileX + w &&
+            k.currentTile.second >= footprint.tileZ && k.currentTile.second < footprint.tileZ + d)
+            SendDamage(Owner(k), DamageInfo{0, k.CurHP * -2.0f, 5});
+        SendSound(Owner(k), "PlaySound3D", "Special");
+        k.ChangeState(StateAdvance);
+    }
+};
+
+class BomberKind final : public BasicInvader
+{
+public:
+    void Spawn(Kestrane& k) override
+    {
+        if (k.fuse < 0.0f)
+            k.fuse = RandomFloat(20.0f, 90.0f);
+        BasicInvader::Spawn(k);
+    }
+    void Think(Kestrane& k) override
+    {
+        if (k.state != StateGrabbed && k.state != StateAirborne)
+        {
+            const float old = k.fuse;
+            k.fuse -= GameDt();
+            for (int32_t mark = 0; mark <= 50; mark += 10)
+            {
+                const float t = static_cast<float>(mark);
+                if (k.fuse < t && t < old)
+                {
+                    k.fuseMark = mark / 10;
+                    if (mark == 0)
+                        k.ChangeState(StateSpecial);
+                    break;
+                }
+            }
+        }
+        BasicInvader::Think(k);
+    }
+    void Attack(Kestrane& k) override { Special(k); }
+    void Special(Kestrane& k) override
+    {
+        SceneSeam& scene = Scene();
+        switch (k.phase)
+        {
+        case 0:
+            k.hitTime = 3.0f;
+            k.phase = 1;
+            break;
+        case 1:
+            if (GameNow() - k.stateTime > 3.0f)
+            {
+                scene.SetAnimationActive(Owner(k), false);
+                k.phase = 2;
+            }
+            break;
+        case 2:
+            k.phase = 3;
+            SendDamage(Owner(k), DamageInfo{0, -k.CurHP, 5});
+            break;
+        case 3:
+            scene.SetAnimationActive(Owner(k), true);
+            k.ChangeState(StateAirborne);
+            break;
+        default:
+            break;
+        }
+    }
+    void ChangeState(Kestrane& k, int32_t newState) override
+    {
+        BasicInvader::ChangeState(k, newState);
+        if (newState == StateAttack)
+        {
+            k.phase = 0;
+            Animate(k, "Special", false);
+        }
+    }
+    void Introduce(Kestrane&) override {}
+    void Die(Kestrane& k) override
+    {
+        CreateAtInvader("BomberExplosion", k);
+        BasicInvader::Die(k);
+    }
+};
+
+class DrillerKind final : public BasicInvader
+{
+public:
+    void Spawn(Kestrane& k) override
+    {
+        StandOnGround(k, 0.5f);
+        Animate(k, "Special2", false);
+    }
+    // It has landed once its digging-out animation has played; headless, at once.
+    bool HasLanded(Kestrane& k) override
+    {
+        return k.state == StateParachute && !Scene().IsAnimationActive(Owner(k));
+    }
+    void OnLanded(Kestrane&) override {}
+    void Attack(Kestrane& k) override { AttackCycle(k, 2.0f, true); }
+    void ChangeState(Kestrane& k, int32_t newState) override
+    {
+        if (k.state == StateAttack)
+            SendSound(Owner(k), "StopSound", "Attack");
+        BasicInvader::ChangeState(k, newState);
+    }
+    void Special(Kestrane& k) override
+    {
+        TileMap* map = CurrentTileMap();
+        Cog* tower = FindTower();
+        if (!map || !tower)
+            return;
+        Cog& self = Owner(k);
+        Positional& at = k.Pos();
+        const float elapsed = GameNow() - k.stateTime;
+        switch (k.phase)
+        {
+        case 0:
+            Animate(k, "Special1", false);
+            SendSound(self, "PlaySound3D", "Special1");
+            SetVelocity(k, Vector3());
+            k.phase = 1;
+            break;
+        case 1:
+            if (elapsed > 1.5f)
+            {
+                if (PhysicsComp* physics = k.Physics())
+                    physics->SetImpulse(Vector3());
+                if (CollisionComp* collision = CollisionOf(k))
+                    collision->SetActive(false);
+                k.phase = 2;
+            }
+            break;
+        case 2:
+        {
+            // Underground: sunk below the terrain, heading for the tower's tile.
+            Vector3 p = at.GetPosition();
+            p.y = GroundHeight(p.x, p.z) - 20.0f;
+            at.SetPosition(p);
+            const TileIndex goal = TowerTile(*map, *tower);
+            SteerToward(at, TileCentre(*map, goal), SpeedFactor() * k.MoveSpeed);
+            Vector3 v = at.GetVelocity();
+            v.y = 0.0f;
+            at.SetVelocity(v);
+            const TileIndex ahead = TileAhead(*map, k, 1.0f);
+            if (IsTowerCog(OccupantCog(map->GetTile(ahead.first, ahead.second))))
+                Surface(k, *map);
+            break;
+        }
+        case 3:
+            if (elapsed > k.hitTime)
+                k.ChangeState(StateFollowTarget);
+            break;
+        default:
+            break;
+        }
+    }
+
+private:
+    static void Surface(Kestrane& k, TileMap& map)
+    {
+        Cog& self = Owner(k);
+        Positional& at = k.Pos();
+        at.SetPosition(TileCentre(map, k.currentTile) + Vector3(0.0f, at.GetRadius(), 0.0f));
+        if (CollisionComp* collision = CollisionOf(k))
+            collision->SetActive(true);
+        // Coming up inside an object is fatal; on open ground it walks on.
+        if (map.GetTile(k.currentTile.first, k.currentTile.second).occupant)
+            SendDamage(self, DamageInfo{0, k.CurHP * -10.0f, 5});
+        // The dig was for the tower: it walks on toward it.
+        if (Cog* tower = FindTower())
+            k.targetTile = TowerTile(map, *tower);
+        SteerToward(at, TileCentre(map, k.targetTile), SpeedFactor() * k.MoveSpeed);
+        Animate(k, "Special2", false);
+        SendSound(self, "PlaySound3D", "Special2");
+        // Walks on for 1.5 s after surfacing.
+        k.hitTime = GameNow() - k.stateTime + 1.5f;
+        k.phase = 3;
+    }
+};
+
+class SquadKind final : public BasicInvader
+{
+public:
+    void Spawn(Kestrane& k) override
+    {
+        if (InvaderGroupList* list = CurrentGroupList())
+            k.group = list->CreateGroup(&k);
+        BasicInvader::Spawn(k);
+    }
+    void Think(Kestrane& k) override
+    {
+        BasicInvader::Think(k);
+        if ((k.state == StateAttack || k.state == StateGrabbed || k.state == StateNoTower) && k.group)
+            k.group->Disband();
+    }
+};
+
+BasicKind gBasic;
+DrillerKind gDriller;
+NoBehaviorKind gNoBehavior;
+JumperKind gJumper;
+AntiGrabberKind gAntiGrabber;
+SpikerKind gSpiker;
+KamikazeKind gKamikaze;
+NinjaKind gNinja;
+StackerKind gStacker;
+PsychicKind gPsychic;
+BomberKind gBomber;
+SquadKind gSquad;
+} // namespace
+
+void RegisterInvaderKinds(std::map<std::string, InvaderBehavior*>& map)
+{
+    map["Jumper"] = &gJumper;
+    map["AntiGrabber"] = &gAntiGrabber;
+    map["NoBehavior"] = &gNoBehavior;
+    map["Basic"] = &gBasic;
+    map["Stacker"] = &gStacker;
+    map["Kamikaze"] = &gKamikaze;
+    map["Ninja"] = &gNinja;
+    map["Spiker"] = &gSpiker;
+    map["Psychic"] = &gPsychic;
+    map["Driller"] = &gDriller;
+    map["Squad"] = &gSquad;
+    map["Bomber"] = &gBomber;
+}

@@ -1,0 +1,604 @@
+#include "game/invaders/Kestrane.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "LOOM/serial/Serializer.h"
+#include "game/behaviors/BehaviorRegistry.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/InvaderGroup.h"
+#include "game/level/TileComp.h"
+#include "game/logic/DataController.h"
+#include "game/logic/LogicLoom.h"
+#include "game/logic/SceneSeam.h"
+#include "physics/Ground.h"
+#include "physics/PhysicsComp.h"
+
+namespace {
+class KestraneFactory : public CompFactoryOf<Kestrane>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("Damage", MakeCompFunctor(Kestrane::kTypeId, &Kestrane::Damage));
+        composer.BindMessage("CollideObj", MakeCompFunctor(Kestrane::kTypeId, &Kestrane::CollideObj));
+        composer.BindMessage("CollideMap", MakeCompFunctor(Kestrane::kTypeId, &Kestrane::CollideMap));
+        composer.BindMessage("Hop", MakeCompFunctor(Kestrane::kTypeId, &Kestrane::Hop));
+        composer.BindMessage("ChangeState", MakeCompFunctor(Kestrane::kTypeId, &Kestrane::ChangeState));
+        composer.BindMessage("ChangeEffect", MakeCompFunctor(Kestrane::kTypeId, &Kestrane::ChangeEffect));
+        composer.AddOwnedUpdate(MakeCompFunctor(Kestrane::kTypeId, &Kestrane::Update));
+    }
+};
+
+KestraneFactory gKestraneFactory;
+
+constexpr Color kHitTint{1.0f, 0.25f, 0.25f, 1.0f};
+constexpr float kDefaultRadius = 1.0f;
+
+DataController* Controller()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mDataController.get() : nullptr;
+}
+
+uint32_t MapCogId(TileMap& map)
+{
+    return map.GetOwner() ? map.GetOwner()->GetID() : 0;
+}
+} // namespace
+
+void RegisterKestrane(CogFactory& cogs)
+{
+    cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory);
+}
+
+TileMap* CurrentTileMap()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mTileMap : nullptr;
+}
+
+float GameNow()
+{
+    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
+}
+
+float GameDt()
+{
+    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f;
+}
+
+float GroundHeight(float x, float z)
+{
+    const Ground* ground = Ground::Current();
+    return ground ? ground->GetHeight(x, z) : 0.0f;
+}
+
+Kestrane::Kestrane()
+{
+    if (DataController* data = Controller())
+        data->AddInvader(this);
+}
+
+Kestrane::~Kestrane()
+{
+    // The group is unlinked whether or not the loom still lists it: no member may keep a
+    // pointer to this invader.
+    if (group)
+    {
+        if (group->GetLeader() == this)
+        {
+            group->Scatter();
+            if (InvaderGroupList* list = CurrentGroupList())
+                list->RemoveGroupOf(this);
+            else
+                group->Clear();
+        }
+        else
+            group->RemoveMember(this);
+        group = nullptr;
+    }
+    if (Name == "stacker" && state == StateSpecial)
+    {
+        if (TileMap* map = CurrentTileMap())
+        {
+            Tile& tile = map->GetTile(currentTile.first, currentTile.second);
+            if (tile.subHeight == 1)
+                tile.subHeight = 0;
+        }
+    }
+    // Only what the effect changed on this invader and its effect cog; no strategy runs here.
+    CogFactory& cogs = CogFactory::Instance();
+    switch (statusEffect)
+    {
+    case EffectMetallic:
+        if (PhysicsComp* physics = Physics())
+            physics->SetMass(physics->GetMass() * 0.2f);
+        break;
+    case EffectPoisoned:
+        MoveSpeed *= 3.0f;
+        break;
+    default:
+        break;
+    }
+    if (effectCogId != kNoCog)
+        cogs.des(effectCogId);
+    UncountTile();
+    if (DataController* data = Controller())
+    {
+        data->RemoveInvader(this);
+        // Only this level's invaders report; a reset level has already zeroed its counters.
+        if (mCounted && mGeneration == data->mLevelGeneration)
+        {
+            if (IsDead())
+                data->RecordKill(Name, fatalDamage.mType, static_cast<int32_t>(CreditWorth));
+            else
+                data->mLiveInvaders -= 1;
+            data->mLiveInvaders = std::max(data->mLiveInvaders, 0);
+        }
+    }
+    if (parachuteCogId != kNoCog && parachuteCogId > 1)
+        cogs.des(parachuteCogId);
+}
+
+void Kestrane::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    s.SerializeString("Name", Name);
+    s.SerializeRealField("CurHP", CurHP);
+    s.SerializeRealField("MaxHP", MaxHP);
+    s.SerializeRealField("MoveHeight", MoveHeight);
+    s.SerializeRealField("MoveSpeed", MoveSpeed);
+    s.SerializeRealField("AttackStrength", AttackStrength);
+    s.SerializeRealField("AttackSpeed", AttackSpeed);
+    s.SerializeRealField("AttackDistance", AttackDistance);
+    s.SerializeRealField("CreditWorth", CreditWorth);
+    s.SerializeString("PathingName", PathingName);
+    s.SerializeString("BehaviorName", BehaviorName);
+    s.SerializeRealField("RotationResetRate", RotationResetRate);
+    s.SerializeBoolField("PermanentStatusEffect", PermanentStatusEffect);
+    s.SerializeBoolField("AvoidWall", AvoidWall);
+    s.SerializeBoolField("AvoidTrap", AvoidTrap);
+}
+
+void Kestrane::Initialize()
+{
+    TileMap* map = CurrentTileMap();
+    auto placeTiles = [this, map]() {
+        currentTile = map && GetOwnerPositional() ? map->WorldToTile(Pos().GetPosition(), 1, 1) : TileIndex{-1, -1};
+        targetTile = lastTile = startTile = currentTile;
+    };
+    placeTiles();
+    if (!GetOwnerPositional())
+        return;
+    // A skinned model sizes the invader when it loads; until then it is a body of one unit.
+    if (!(Pos().GetLocalSphere().radius > 0.0f))
+    {
+        Pos().GetLocalSphere().radius = kDefaultRadius;
+        Pos().UpdateQuadTree();
+    }
+    SetBehavior(BehaviorName);
+    SetPathing(PathingName);
+    if (DataController* data = Controller())
+    {
+        data->mLiveInvaders += 1;
+        mCounted = true;
+        mGeneration = data->mLevelGeneration;
+    }
+    // The spawn may have moved it.
+    placeTiles();
+    SyncTileCount();
+    SayPhrase(*this, 0);
+}
+
+void Kestrane::SetBehavior(const std::string& name)
+{
+    behavior = FindInvaderBehavior(name);
+    behavior->Spawn(*this);
+}
+
+void Kestrane::SetPathing(const std::string& name)
+{
+    pathing = FindPathingBehavior(name);
+    if (state != StateParachute)
+    {
+        ChangeState(StateAdvance);
+        pathing->FindTower(*this);
+    }
+}
+
+PhysicsComp* Kestrane::Physics() const
+{
+    if (!mOwner)
+        return nullptr;
+    Comp* comp = mOwner->GetComponent(PhysicsComp::kTypeId);
+    return comp && comp->GetTypeId() == PhysicsComp::kTypeId ? static_cast<PhysicsComp*>(comp) : nullptr;
+}
+
+float Kestrane::Speed() const
+{
+    return GetOwnerPositional() ? Pos().GetVelocity().Length() : 0.0f;
+}
+
+bool Kestrane::IsLeader() const
+{
+    return group && group->GetLeader() == this;
+}
+
+float Kestrane::Now() const
+{
+    return GameNow();
+}
+
+void Kestrane::ChangeState(int32_t newState)
+{
+    stateTime = Now();
+    if (behavior)
+        behavior->ChangeState(*this, newState);
+    state = newState;
+    SyncTileCount();
+}
+
+void Kestrane::CountOnTile(TileIndex tile)
+{
+    TileMap* map = CurrentTileMap();
+    if (!map || !map->InBounds(tile.first, tile.second))
+    {
+        UncountTile();
+        return;
+    }
+    const uint32_t mapId = MapCogId(*map);
+    if (mCountedMapId == mapId && mCountedTile == tile)
+        return;
+    UncountTile();
+    map->GetTile(tile.first, tile.second).invaderCount += 1;
+    mCountedMapId = mapId;
+    mCountedTile = tile;
+}
+
+void Kestrane::UncountTile()
+{
+    if (mCountedMapId == 0)
+        return;
+    TileMap* map = CurrentTileMap();
+    // A count on a map that has gone went with it.
+    if (map && MapCogId(*map) == mCountedMapId)
+    {
+        int32_t& count = map->GetTile(mCountedTile.first, mCountedTile.second).invaderCount;
+        count = std::max(count - 1, 0);
+    }
+    mCountedMapId = 0;
+    mCountedTile = {-1, -1};
+}
+
+void Kestrane::SyncTileCount()
+{
+    // A stacked Stacker is part of the ground and a digging Driller is under it.
+    const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
+    const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
+    if (standing)
+        CountOnTile(currentTile);
+    else
+        UncountTile();
+}
+
+void Kestrane::Update()
+{
+    if (!gCoreEngine || gCoreEngine->GetGameClock().IsPaused() || !GetOwnerPositional())
+        return;
+    if (TileMap* map = CurrentTileMap())
+        currentTile = map->WorldToTile(Pos().GetPosition(), 1, 1);
+    UpdateStatusEffect();
+    UpdateDamageTint();
+    if (IsDead())
+    {
+        if (CogFactory::Instance().IsQueued(mOwner))
+            return;
+        behavior->Die(*this);
+        UncountTile();
+        CogFactory::Instance().Destroy(mOwner);
+        return;
+    }
+    if (state == StateAirborne)
+    {
+        UpdateTumble();
+        pathing->Step(*this);
+        SyncTileCount();
+        return;
+    }
+    rotationResetActive = false;
+    if (state != StateParachute)
+        pathing->Step(*this);
+    behavior->Think(*this);
+    SyncTileCount();
+}
+
+void Kestrane::Damage(DamageInfo d)
+{
+    const bool wasAlive = CurHP > 0.0f;
+    CurHP += d.mAmount;
+    if (CurHP <= 0.0f)
+    {
+        // The hit that crossed 0 is the one that counts.
+        if (wasAlive)
+            fatalDamage = d;
+        return;
+    }
+    if (!mOwner)
+        return;
+    SceneSeam& scene = Scene();
+    if (!scene.HasModel(*mOwner))
+        return;
+    if (!damageTinted)
+        scene.GetModelColor(*mOwner, savedColor);
+    scene.SetModelColor(*mOwner, kHitTint);
+    damageTintTime = Now();
+    damageTinted = true;
+}
+
+void Kestrane::UpdateDamageTint()
+{
+    if (!damageTinted)
+        return;
+    float t = (Now() - damageTintTime) * 2.0f;
+    if (t > 1.0f)
+    {
+        damageTinted = false;
+        t = 1.0f;
+    }
+    const Color c(t * savedColor.r + (1.0f - t) * kHitTint.r, t * savedColor.g + (1.0f - t) * kHitTint.g,
+                  t * savedColor.b + (1.0f - t) * kHitTint.b, t * savedColor.a + (1.0f - t) * kHitTint.a);
+    Scene().SetModelColor(*mOwner, c);
+}
+
+void Kestrane::EnterTumbleFromArrival()
+{
+    stateTime = Now();
+    behavior->ChangeState(*this, StateAirborne);
+    state = StateAirborne;
+    SyncTileCount();
+}
+
+void Kestrane::CollideMap(CollisionData data)
+{
+    lastGroundContact = Now();
+    if (!reactsToCollisions || !GetOwnerPositional())
+        return;
+    if (state == StateParachute)
+        EnterTumbleFromArrival();
+    CheckHitSound(data);
+    const float speed = Speed();
+    if (speed > 100.0f)
+        Damage(DamageInfo{0, -speed, 1});
+}
+
+void Kestrane::CollideObj(int32_t otherId, CollisionData data)
+{
+    if (!reactsToCollisions || !GetOwnerPositional())
+        return;
+    CheckHitSound(data);
+    Cog* other = CogFactory::Instance().GetCog(static_cast<uint32_t>(otherId));
+    Kestrane* invader = nullptr;
+    if (other && CogHas(other, kTypeId))
+        invader = static_cast<Kestrane*>(other->GetComponent(kTypeId));
+    if (invader)
+    {
+        SayPhrase(*this, 9);
+        if (statusEffect == EffectOnFire && invader->statusEffect != EffectOnFire)
+            invader->ChangeEffect(EffectOnFire, effectDuration);
+        if (state == StateParachute && invader->state != StateParachute)
+            ChangeState(StateAirborne);
+    }
+    else
+    {
+        if (state == StateParachute)
+            EnterTumbleFromArrival();
+        const float speed = Speed();
+        if (speed > 100.0f)
+            Damage(DamageInfo{0, -speed, 1});
+    }
+    if (data.mNormal.y > 0.95f && Speed() < 10.0f)
+    {
+        if (invader && invader->Name == "stacker")
+        {
+            if (state == StateAirborne)
+                ChangeState(StateAdvance);
+            return;
+        }
+        if (CogHas(other, TileComp::kTypeId))
+        {
+            // Standing on a tiled object stops it whole: a kept z drift would slide it off.
+            Pos().SetVelocity(Vector3());
+            lastGroundContact = Now();
+        }
+    }
+}
+
+void Kestrane::CheckHitSound(const CollisionData& data)
+{
+    const float speed = Speed();
+    if (speed <= 25.0f || state != StateAirborne)
+        return;
+    const Vector3 v = Pos().GetVelocity().Normalized();
+    if (std::fabs(DotProduct(v, data.mNormal)) > 0.25f)
+        SendSound(*mOwner, "PlaySound3D", "Hit");
+}
+
+void Kestrane::UpdateTumble()
+{
+    PhysicsComp* physics = Physics();
+    const float impulse = physics ? physics->GetImpulse().Length() : 0.0f;
+    if (Speed() <= 0.75f && impulse <= 75.0f && Now() - lastGroundContact <= 0.06f)
+    {
+        if (physics)
+            physics->mDisableRotation = true;
+        if (ResetRotation())
+        {
+            ChangeState(StateAdvance);
+            rotationResetActive = false;
+        }
+        return;
+    }
+    rotationResetActive = false;
+}
+
+bool Kestrane::ResetRotation()
+{
+    Positional& at = Pos();
+    const float now = Now();
+    if (!rotationResetActive)
+    {
+        rotationStartTime = now;
+        rotationFrom = at.GetOrientation();
+        Vector3 forward = rotationFrom.GetForward();
+        forward.y = 0.0f;
+        if (forward.IsZero())
+            forward = Vector3(0.0f, 0.0f, -1.0f);
+        rotationTo = Quat::FromDirection(forward.Normalized());
+        rotationResetActive = true;
+    }
+    const float t = RotationResetRate > 0.0f ? (now - rotationStartTime) / RotationResetRate : 1.0f;
+    if (t < 1.0f)
+    {
+        Vector3 upNow(0.0f, 1.0f, 0.0f), upTo(0.0f, 1.0f, 0.0f);
+        at.GetOrientation().RotateVector(upNow);
+        rotationTo.RotateVector(upTo);
+        const Vector3 forwardNow = at.GetOrientation().GetForward().Normalized();
+        const Vector3 forwardTo = rotationTo.GetForward().Normalized();
+        if (DotProduct(upNow.Normalized(), upTo.Normalized()) > 0.95f && DotProduct(forwardNow, forwardTo) > 0.95f)
+        {
+            at.SetOrientation(rotationTo);
+            return true;
+        }
+        Quat q;
+        Quat::Slerp(q, t, rotationFrom, rotationTo);
+        at.SetOrientation(q);
+        return false;
+    }
+    at.SetOrientation(rotationTo);
+    return true;
+}
+
+void Kestrane::Hop(float strength)
+{
+    if (!GetOwnerPositional())
+        return;
+    // Straight up: a zero direction would hop nowhere.
+    HopInvader(*this, Pos().GetOrientation().GetForward(), 0.0f, strength, 0.0f);
+}
+
+void Kestrane::SpawnEffectCog(const char* file)
+{
+    Cog* cog = CogFactory::Instance().Create(file);
+    if (!cog)
+        return;
+    effectCogId = cog->GetID();
+    if (Positional* at = static_cast<Positional*>(cog->GetComponent(1)))
+        at->SetPosition(Pos().GetPosition());
+}
+
+void Kestrane::RestoreMaterial()
+{
+    Scene().SetMaterial(*mOwner, "Materials\\" + Name + "Mat.xml");
+}
+
+void Kestrane::ClearEffect(bool restoreMaterial)
+{
+    CogFactory& cogs = CogFactory::Instance();
+    auto dropEffectCog = [this, &cogs]() {
+        if (effectCogId != kNoCog)
+            cogs.des(effectCogId);
+        effectCogId = kNoCog;
+    };
+    switch (statusEffect)
+    {
+    case EffectDumb:
+    case EffectBlind:
+        if (restoreMaterial)
+            RestoreMaterial();
+        // Cleared first, so the pathing change below sees no effect left.
+        statusEffect = EffectNone;
+        SetPathing(PathingName);
+        dropEffectCog();
+        break;
+    case EffectMetallic:
+        if (restoreMaterial)
+            RestoreMaterial();
+        reactsToCollisions = true;
+        if (PhysicsComp* physics = Physics())
+            physics->SetMass(physics->GetMass() * 0.2f);
+        break;
+    case EffectOnFire:
+        dropEffectCog();
+        break;
+    case EffectPoisoned:
+        dropEffectCog();
+        if (restoreMaterial)
+            RestoreMaterial();
+        MoveSpeed *= 3.0f;
+        break;
+    default:
+        break;
+    }
+}
+
+void Kestrane::ChangeEffect(int32_t effect, float duration)
+{
+    if (PermanentStatusEffect || effect == statusEffect || !mOwner || !GetOwnerPositional())
+        return;
+    ClearEffect(true);
+    effectStartTime = Now();
+    effectDuration = duration;
+    statusEffect = effect;
+    SceneSeam& scene = Scene();
+    switch (effect)
+    {
+    case EffectDumb:
+        scene.SetMaterial(*mOwner, "Materials\\DumbMat.xml");
+        SpawnEffectCog("Data/DumbCog.xml");
+        SetPathing("SeekDanger");
+        break;
+    case EffectBlind:
+        scene.SetMaterial(*mOwner, "Materials\\BlindMat.xml");
+        SpawnEffectCog("Data/BlindCog.xml");
+        SetPathing("Random");
+        break;
+    case EffectMetallic:
+        scene.SetMaterial(*mOwner, "Materials\\Metallic.xml");
+        reactsToCollisions = false;
+        if (PhysicsComp* physics = Physics())
+            physics->SetMass(physics->GetMass() * 5.0f);
+        break;
+    case EffectOnFire:
+        SpawnEffectCog("Data/OnFireCog.xml");
+        break;
+    case EffectPoisoned:
+        scene.SetMaterial(*mOwner, "Materials\\DumbMat.xml");
+        SpawnEffectCog("Data/PoisonedCog.xml");
+        MoveSpeed *= 0.33333334f;
+        break;
+    default:
+        break;
+    }
+    SayPhrase(*this, 8);
+}
+
+void Kestrane::UpdateStatusEffect()
+{
+    if (statusEffect == EffectNone)
+        return;
+    if (Now() - effectStartTime > effectDuration)
+    {
+        ChangeEffect(EffectNone, 0.0f);
+        return;
+    }
+    if (statusEffect == EffectOnFire || statusEffect == EffectPoisoned)
+        Damage(DamageInfo{0, GameDt() * -12.0f, 3});
+}

@@ -1,0 +1,549 @@
+#include "game/invaders/Pathings.h"
+
+#include <cstdlib>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Random.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/InvaderGroup.h"
+#include "game/invaders/Kestrane.h"
+#include "game/invaders/PathingTools.h"
+#include "game/level/TileComp.h"
+#include "physics/CollisionComp.h"
+#include "physics/RegionComp.h"
+
+bool StandardPathing::DetourFirst(Kestrane& k, TileMap& map, TileIndex tile, int32_t& result)
+{
+    if (k.state == StateDetour || IsBlocked(map, tile, k))
+    {
+        result = StateDetour;
+        return true;
+    }
+    return false;
+}
+
+void StandardPathing::Evaluate(Kestrane& k, TileIndex tile, int32_t& result)
+{
+    TileMap* map = CurrentTileMap();
+    if (!map || DetourFirst(k, *map, tile, result))
+        return;
+    if (map->GetTile(tile.first, tile.second).occupant && HeightDiff(*map, k.currentTile, tile) > 1)
+    {
+        result = StateAttack;
+        k.targetTile = tile;
+        return;
+    }
+    result = StateFollowTarget;
+}
+
+void StandardPathing::ProbeSides(Kestrane& k, TileIndex tile, int32_t& result)
+{
+    const int32_t dx = tile.first - k.currentTile.first;
+    const int32_t dz = tile.second - k.currentTile.second;
+    TileIndex a, b;
+    if (dx != 0 && dz != 0)
+    {
+        a = {tile.first, k.currentTile.second};
+        b = {k.currentTile.first, tile.second};
+    }
+    else if (dx != 0)
+    {
+        a = {tile.first, tile.second - 1};
+        b = {tile.first, tile.second + 1};
+    }
+    else
+    {
+        a = {tile.first - 1, tile.second};
+        b = {tile.first + 1, tile.second};
+    }
+    if (result == StateFollowTarget)
+        Evaluate(k, a, result);
+    if (result == StateFollowTarget)
+        Evaluate(k, b, result);
+}
+
+void StandardPathing::FindTower(Kestrane& k)
+{
+    TileMap* map = CurrentTileMap();
+    if (map)
+        k.currentTile = map->WorldToTile(k.Pos().GetPosition(), 1, 1);
+    Cog* tower = ::FindTower();
+    if (!tower)
+    {
+        k.ChangeState(StateNoTower);
+        return;
+    }
+    if (map)
+        k.targetTile = TowerTile(*map, *tower);
+}
+
+void StandardPathing::Step(Kestrane& k)
+{
+    if (k.state == StateAirborne || k.state == StateGrabbed)
+    {
+        // The jump's forward push lasts only while the jumper is off the ground.
+        if (k.jumping && GameNow() - k.lastGroundContact > 0.06f)
+            HopInvader(k, k.Pos().GetOrientation().GetForward(), 0.15f, 0.0f, 0.0f);
+        if (k.group)
+        {
+            if (k.IsLeader())
+                k.group->Disband();
+            else
+                k.group->RemoveMember(&k);
+        }
+        return;
+    }
+    TileMap* mapPtr = CurrentTileMap();
+    if (!mapPtr)
+        return;
+    TileMap& map = *mapPtr;
+    Tile& here = map.GetTile(k.currentTile.first, k.currentTile.second);
+    if (!here.passable)
+        SendDamage(*k.GetOwner(), DamageInfo{0, -k.CurHP, 5});
+    if (!::FindTower())
+    {
+        if (k.state != StateNoTower)
+            k.ChangeState(StateNoTower);
+        return;
+    }
+    const Vector3 position = k.Pos().GetPosition();
+    const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
+    const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
+    const Tile& ahead = map.GetTile(a.first, a.second);
+    if (a != k.currentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
+    {
+        if (k.state == StateDetour)
+            k.detourCount = 30;
+        k.highJump = false;
+        k.ChangeState(StateJump);
+        return;
+    }
+    const float scale = here.subHeight == 1 ? 1.0f : 0.65f;
+    const TileIndex b = TileAheadAlong(map, position, forward, scale);
+    if (HeightDiff(map, k.currentTile, b) == 1 && k.state != StateSpecial)
+    {
+        k.highJump = true;
+        k.ChangeState(StateJump);
+        return;
+    }
+    if (!here.occupant && here.subHeight > 1)
+        here.subHeight = 0;
+    int32_t result = k.state;
+    Evaluate(k, b, result);
+    const bool entered = k.currentTile != k.lastTile;
+    if (entered)
+    {
+        // The invader's own count moves with it; the component keeps it on one tile.
+        k.CountOnTile(k.currentTile);
+        if (k.state == StateDetour)
+            k.detourCount += 1;
+    }
+    k.lastTile = k.currentTile;
+    if (result == StateDetour)
+    {
+        if (k.state != StateDetour)
+            k.ChangeState(StateDetour);
+        return;
+    }
+    if (result == StateFollowTarget)
+    {
+        const TileIndex remembered = k.targetTile;
+        int32_t side = StateFollowTarget;
+        ProbeSides(k, b, side);
+        if (side != StateSpecial && here.subHeight != 1)
+            result = side;
+        else
+            k.targetTile = remembered;
+    }
+    if (entered)
+        OnEnterTile(k, result);
+    if (result != k.state)
+        k.ChangeState(result);
+    if (result == StateFollowTarget)
+    {
+        if (k.currentTile == k.targetTile)
+            FindTower(k);
+        if (TileDistanceSquared(k.targetTile, k.currentTile) > 25)
+            FindTower(k);
+    }
+}
+
+namespace {
+class BasicPathing final : public StandardPathing {};
+
+class IdlePathing final : public StandardPathing
+{
+public:
+    void Step(Kestrane& k) override
+    {
+        switch (k.state)
+        {
+        case StateFollowTarget:
+        case StateAttack:
+        case StateSpecial:
+        case StateJump:
+        case StateDetour:
+            k.ChangeState(StateAdvance);
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+class SeekNearbyPathing final : public StandardPathing
+{
+public:
+    void OnEnterTile(Kestrane& k, int32_t&) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map || k.state == StateAttack)
+            return;
+        float best = 99.9f;
+        for (int32_t dx = -3; dx <= 3; ++dx)
+            for (int32_t dz = -3; dz <= 3; ++dz)
+            {
+                const TileIndex t{k.currentTile.first + dx, k.currentTile.second + dz};
+                const Tile& tile = map->GetTile(t.first, t.second);
+                if (!tile.occupant || HeightDiff(*map, k.currentTile, k.targetTile) <= 1)
+                    continue;
+                if (IsTowerCog(OccupantCog(tile)))
+                {
+                    k.targetTile = t;
+                    return;
+                }
+                const float d = static_cast<float>(dx * dx + dz * dz);
+                if (tile.subHeight != 0 && d < best)
+                {
+                    best = d;
+                    k.targetTile = t;
+                }
+            }
+    }
+};
+
+class RandomPathing final : public StandardPathing
+{
+public:
+    explicit RandomPathing(bool attacks) : mAttacks(attacks) {}
+    void Step(Kestrane& k) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map || !(k.state == StateAdvance || k.currentTile == k.targetTile))
+            return;
+        static const std::string kLevel = "Level";
+        if (!CogFactory::Instance().FindCogByName(kLevel))
+        {
+            k.ChangeState(StateSpecial);
+            return;
+        }
+        constexpr TileIndex kSteps[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        bool tried[4] = {false, false, false, false};
+        for (int32_t picks = 0; picks < 4;)
+        {
+            const int32_t i = RandomInt(0, 3);
+            if (tried[i])
+                continue;
+            tried[i] = true;
+            ++picks;
+            const TileIndex c{k.currentTile.first + kSteps[i].first, k.currentTile.second + kSteps[i].second};
+            if (map->IsAreaFree(c.first, c.second, 1, 1))
+            {
+                k.lastTile = k.currentTile;
+                k.targetTile = c;
+                k.ChangeState(StateFollowTarget);
+                return;
+            }
+            if (mAttacks && map->GetTile(c.first, c.second).occupant)
+            {
+                k.lastTile = k.currentTile;
+                k.targetTile = c;
+                k.ChangeState(StateAttack);
+                return;
+            }
+        }
+        k.ChangeState(StateSpecial);
+    }
+
+private:
+    bool mAttacks;
+};
+
+class StackerPathing final : public StandardPathing
+{
+public:
+    void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map || DetourFirst(k, *map, tile, result))
+            return;
+        if (!map->GetTile(tile.first, tile.second).occupant)
+        {
+            result = StateFollowTarget;
+            return;
+        }
+        if (k.state == StateSpecial)
+        {
+            result = StateSpecial;
+            return;
+        }
+        const int32_t diff = HeightDiff(*map, k.currentTile, tile);
+        if (diff == 2)
+        {
+            result = StateSpecial;
+            // It becomes the step beside the obstacle: the tile it stands on, facing it.
+            k.targetTile = tile;
+        }
+        else if (diff < 2)
+            result = StateFollowTarget;
+        else
+        {
+            result = StateAttack;
+            k.targetTile = tile;
+        }
+    }
+};
+
+class BomberPathing final : public StandardPathing
+{
+public:
+    void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
+    {
+        if (k.state == StateSpecial)
+        {
+            result = StateSpecial;
+            return;
+        }
+        StandardPathing::Evaluate(k, tile, result);
+    }
+};
+
+class NinjaPathing final : public StandardPathing
+{
+public:
+    void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (k.state == StateSpecial)
+        {
+            result = StateSpecial;
+            return;
+        }
+        StandardPathing::Evaluate(k, tile, result);
+        if (map && k.state != StateDetour && map->GetTile(tile.first, tile.second).occupant &&
+            HeightDiff(*map, k.currentTile, tile) == 2)
+            result = StateSpecial;
+    }
+};
+
+class SpikerPathing final : public StandardPathing
+{
+public:
+    void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
+    {
+        static const std::string kCursor = "Cursor";
+        if (Cog* cursor = CogFactory::Instance().FindCogByName(kCursor))
+        {
+            if (Positional* at = static_cast<Positional*>(cursor->GetComponent(1)))
+            {
+                Vector3 d = at->GetPosition() - k.Pos().GetPosition();
+                if (d.x * d.x + d.z * d.z < 50.0f)
+                {
+                    k.Pos().SetVelocity(Vector3());
+                    result = StateSpecial;
+                    return;
+                }
+            }
+        }
+        StandardPathing::Evaluate(k, tile, result);
+    }
+};
+
+class PsychicPathing final : public StandardPathing
+{
+public:
+    void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map || DetourFirst(k, *map, tile, result))
+            return;
+        Cog* occupant = OccupantCog(map->GetTile(tile.first, tile.second));
+        if (!occupant || HeightDiff(*map, k.currentTile, tile) <= 1)
+        {
+            result = StateFollowTarget;
+            return;
+        }
+        k.targetTile = tile;
+        if (IsTowerCog(occupant))
+            result = StateAttack;
+        else if (!CogHas(occupant, CollisionComp::kTypeId))
+            result = StateFollowTarget;
+        else
+        {
+            result = StateSpecial;
+            if (k.state != StateSpecial)
+                k.phase = 1;
+        }
+    }
+};
+
+// Digs under what it cannot cross and surfaces beside the tower.
+class DrillerPathing final : public StandardPathing
+{
+public:
+    void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
+    {
+        TileMap* map = CurrentTileMap();
+        if (!map)
+            return;
+        if (k.state == StateSpecial)
+        {
+            result = StateSpecial;
+            return;
+        }
+        const Tile& t = map->GetTile(tile.first, tile.second);
+        if (IsTowerCog(OccupantCog(t)))
+        {
+            result = StateAttack;
+            k.targetTile = tile;
+            return;
+        }
+        const bool raised = map->GetTile(k.currentTile.first, k.currentTile.second).subHeight > 0;
+        if (t.passable && (!t.occupant || raised))
+        {
+            result = StateFollowTarget;
+            return;
+        }
+        k.targetTile = k.startTile = tile;
+        FaceToward(k.Pos(), TileCentre(*map, tile));
+        result = StateSpecial;
+    }
+
+    void Step(Kestrane& k) override
+    {
+        if (k.state == StateAirborne || k.state == StateGrabbed)
+        {
+            StandardPathing::Step(k);
+            return;
+        }
+        TileMap* mapPtr = CurrentTileMap();
+        if (!mapPtr)
+            return;
+        TileMap& map = *mapPtr;
+        Tile& here = map.GetTile(k.currentTile.first, k.currentTile.second);
+        // Digging, it survives under any tile.
+        if (!here.passable && k.state != StateSpecial)
+            SendDamage(*k.GetOwner(), DamageInfo{0, -k.CurHP, 5});
+        if (!::FindTower())
+        {
+            if (k.state != StateNoTower)
+                k.ChangeState(StateNoTower);
+            return;
+        }
+        const TileIndex b = TileAhead(map, k, 1.0f);
+        if (HeightDiff(map, k.currentTile, b) == 1 && k.state != StateSpecial)
+        {
+            k.highJump = true;
+            k.ChangeState(StateJump);
+            return;
+        }
+        if (!here.occupant && here.subHeight > 1)
+            here.subHeight = 0;
+        int32_t result = k.state;
+        Evaluate(k, b, result);
+        const bool entered = k.currentTile != k.lastTile;
+        if (entered)
+            OnEnterTile(k, result);
+        k.lastTile = k.currentTile;
+        if (result == StateDetour)
+        {
+            if (k.state != StateDetour)
+                k.ChangeState(StateDetour);
+            return;
+        }
+        if (result == StateFollowTarget)
+        {
+            int32_t side = StateFollowTarget;
+            ProbeSides(k, b, side);
+            if (side != StateSpecial)
+                result = side;
+        }
+        if (result != k.state)
+            k.ChangeState(result);
+        if (result == StateFollowTarget)
+            Retarget(k, map);
+    }
+
+private:
+    static void Retarget(Kestrane& k, TileMap& map)
+    {
+        k.currentTile = map.WorldToTile(k.Pos().GetPosition(), 1, 1);
+        Cog* tower = ::FindTower();
+        if (!tower)
+        {
+            k.ChangeState(StateSpecial);
+            return;
+        }
+        k.lastTile = k.currentTile;
+        if (k.currentTile == k.targetTile)
+            k.targetTile = TowerTile(map, *tower);
+    }
+};
+
+class SquadPathing final : public StandardPathing
+{
+public:
+    void OnEnterTile(Kestrane& k, int32_t&) override
+    {
+        if (k.state != StateFollowTarget || !k.group)
+            return;
+        Cog& self = *k.GetOwner();
+        if (!CogHas(&self, RegionComp::kTypeId))
+            return;
+        RegionComp* region = static_cast<RegionComp*>(self.GetComponent(RegionComp::kTypeId));
+        CogFactory& cogs = CogFactory::Instance();
+        for (uint32_t id : region->GetContacts())
+        {
+            Cog* cog = cogs.GetCog(id);
+            if (!CogHas(cog, Kestrane::kTypeId))
+                continue;
+            Kestrane* other = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
+            if (!other->group)
+                k.group->AddMember(other);
+        }
+    }
+};
+
+BasicPathing gBasic;
+BasicPathing gKamikaze;
+IdlePathing gIdle;
+SeekNearbyPathing gSeekNearby;
+RandomPathing gRandom(false);
+RandomPathing gRandomAttack(true);
+StackerPathing gStacker;
+SpikerPathing gSpiker;
+PsychicPathing gPsychic;
+BomberPathing gBomber;
+NinjaPathing gNinja;
+DrillerPathing gDriller;
+SquadPathing gSquad;
+} // namespace
+
+void RegisterPathingKinds(std::map<std::string, PathingBehavior*>& map)
+{
+    map["NoPathing"] = map["SeekWalls"] = map["FollowGroup"] = &gIdle;
+    map["Simple"] = map["Miner"] = &gSeekNearby;
+    map["Random"] = &gRandom;
+    map["RandomAttack"] = map["SeekDanger"] = &gRandomAttack;
+    map["Basic"] = &gBasic;
+    map["Kamikaze"] = &gKamikaze;
+    map["Stacker"] = &gStacker;
+    map["Spiker"] = &gSpiker;
+    map["Psychic"] = &gPsychic;
+    map["Bomber"] = &gBomber;
+    map["Ninja"] = &gNinja;
+    map["Driller"] = &gDriller;
+    map["Squad"] = &gSquad;
+}

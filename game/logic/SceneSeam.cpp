@@ -1,0 +1,16 @@
+#include "game/logic/SceneSeam.h"
+
+namespace {
+SceneSeam gHeadless;
+SceneSeam* gSeam = &gHeadless;
+} // namespace
+
+SceneSeam& Scene()
+{
+    return *gSeam;
+}
+
+void SetSceneSeam(SceneSeam* seam)
+{
+    gSeam = seam ? seam : &gHeadless;
+}

@@ -1,0 +1,183 @@
+#include "game/traps/TrapBehaviors.h"
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Color.h"
+#include "LOOM/math/Quat.h"
+#include "LOOM/math/Random.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
+#include "game/logic/SceneSeam.h"
+#include "game/traps/TrapData.h"
+#include "physics/RegionComp.h"
+
+namespace {
+constexpr Color kRed{1.0f, 0.0f, 0.0f, 1.0f};
+constexpr Color kOrange{1.0f, 0.4f, 0.0f, 1.0f};
+constexpr Color kGreen{0.0f, 1.0f, 0.0f, 1.0f};
+
+class BasicTrapKind final : public BasicTrap {};
+BasicTrapKind gBasicTrap;
+
+RegionComp* RegionOf(TrapData& trap)
+{
+    Cog* owner = trap.GetOwner();
+    return owner && CogHas(owner, RegionComp::kTypeId) ? static_cast<RegionComp*>(owner->GetComponent(RegionComp::kTypeId))
+                                                       : nullptr;
+}
+
+Kestrane* InvaderOf(Cog* cog)
+{
+    return CogHas(cog, Kestrane::kTypeId) ? static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId)) : nullptr;
+}
+} // namespace
+
+void RegisterTrapKinds(std::map<std::string, TrapBehavior*>& map)
+{
+    map["Basic"] = &gBasicTrap;
+}
+
+void TrapCycle::Update(TrapData& trap)
+{
+    Inactive(trap);
+    if (trap.state == TrapReady)
+    {
+        if (ShouldActivate(trap))
+            Activate(trap);
+    }
+    else
+        ActiveUpdate(trap);
+}
+
+void TrapCycle::Activate(TrapData& trap)
+{
+    Cog& cog = *trap.GetOwner();
+    SendSound(cog, "PlaySound3D", "Activate");
+    SceneSeam& scene = Scene();
+    scene.SetAnimationActive(cog, true);
+    scene.PlayAnimation(cog, "Activate", false);
+    scene.SetModelColor(cog, kRed);
+    trap.stateTime = GameNow();
+    trap.state = TrapActivating;
+}
+
+void TrapCycle::ActiveUpdate(TrapData& trap)
+{
+    Cog& cog = *trap.GetOwner();
+    const float elapsed = GameNow() - trap.stateTime;
+    switch (trap.state)
+    {
+    case TrapActivating:
+        if (elapsed > trap.ActivatingTime)
+        {
+            Scene().SetModelColor(cog, kOrange);
+            trap.state = TrapFiring;
+        }
+        break;
+    case TrapFiring:
+        Effect(trap);
+        if (trap.state == TrapResetting)
+            trap.UseCharge(1.0f);
+        break;
+    case TrapResetting:
+        if (elapsed > trap.ResetingTime)
+        {
+            SceneSeam& scene = Scene();
+            scene.SetModelColor(cog, kGreen);
+            trap.state = TrapReady;
+            scene.SetAnimationActive(cog, true);
+            scene.PlayAnimationIndex(cog, 0, true);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TrapCycle::Destroyed(TrapData& trap)
+{
+    Positional* at = trap.GetOwnerPositional();
+    if (!at)
+        return;
+    CogFactory& cogs = CogFactory::Instance();
+    const int n = RandomInt(3, 7);
+    for (int i = 0; i < n; ++i)
+    {
+        Cog* chunk = cogs.Create("ExplosionChunk");
+        if (!chunk)
+            return;
+        Positional* piece = static_cast<Positional*>(chunk->GetComponent(1));
+        if (!piece)
+            continue;
+        const Vector3 velocity = RandomVectorInCone(Vector3(0.0f, 1.0f, 0.0f), 0.78f);
+        piece->SetOrientation(Quat::FromDirection(RandomUnitVector()));
+        piece->SetPosition(at->GetPosition() + velocity);
+        piece->SetVelocity(velocity * 50.0f);
+    }
+}
+
+void TrapCycle::Inactive(TrapData& trap)
+{
+    Cog& cog = *trap.GetOwner();
+    SceneSeam& scene = Scene();
+    std::string current;
+    // Headless, the trap recharges as though its idle animation played.
+    if (!scene.CurrentAnimation(cog, current) || current == "Inactive")
+    {
+        trap.charge += GameDt() * trap.RechargeRate;
+        if (trap.charge > trap.MaxCharge)
+            trap.charge = trap.MaxCharge;
+    }
+    float t = (GameNow() - trap.GetLastUseTime() - 5.0f) * 0.4f;
+    if (t > 1.0f)
+    {
+        scene.ShowBar(cog, false);
+        return;
+    }
+    scene.ShowBar(cog, true);
+    scene.SetBarPercent(cog, trap.GetChargeFraction());
+    if (t < 0.0f)
+        t = 0.0f;
+    scene.SetHudAlpha(cog, 1.0f - t);
+}
+
+bool BasicTrap::ShouldActivate(TrapData& trap)
+{
+    if (trap.charge < 1.0f)
+        return false;
+    RegionComp* region = RegionOf(trap);
+    if (!region)
+        return false;
+    CogFactory& cogs = CogFactory::Instance();
+    for (uint32_t id : region->GetContacts())
+    {
+        Cog* cog = cogs.GetCog(id);
+        if (!cog)
+            return false;
+        if (InvaderOf(cog))
+        {
+            trap.state = TrapTriggered;
+            return true;
+        }
+    }
+    return false;
+}
+
+void BasicTrap::Effect(TrapData& trap)
+{
+    Cog& owner = *trap.GetOwner();
+    const DamageInfo hit{static_cast<int32_t>(owner.GetID()), -trap.EffectMagnitude, 2};
+    if (RegionComp* region = RegionOf(trap))
+    {
+        CogFactory& cogs = CogFactory::Instance();
+        // Damage changes no contacts, so the list holds still during the walk.
+        for (uint32_t id : region->GetContacts())
+            if (Kestrane* invader = InvaderOf(cogs.GetCog(id)))
+                invader->Damage(hit);
+    }
+    SceneSeam& scene = Scene();
+    scene.SetAnimationActive(owner, true);
+    scene.PlayAnimation(owner, "Deactivate", false);
+    trap.state = TrapResetting;
+}

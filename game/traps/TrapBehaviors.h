@@ -1,0 +1,32 @@
+#pragma once
+#include <map>
+#include <string>
+
+#include "game/behaviors/Behaviors.h"
+
+// The firing cycle every trap kind starts from: recharge, trigger, activate, fire, reset.
+class TrapCycle : public TrapBehavior
+{
+public:
+    void Update(TrapData& trap) override;
+    void Activate(TrapData& trap) override;
+    void ActiveUpdate(TrapData& trap) override;
+    void Destroyed(TrapData& trap) override;
+    void Inactive(TrapData& trap) override;
+
+protected:
+    ~TrapCycle() = default;
+};
+
+// Fires at the first invader in its region and damages every invader there.
+class BasicTrap : public TrapCycle
+{
+public:
+    bool ShouldActivate(TrapData& trap) override;
+    void Effect(TrapData& trap) override;
+
+protected:
+    ~BasicTrap() = default;
+};
+
+void RegisterTrapKinds(std::map<std::string, TrapBehavior*>& map);

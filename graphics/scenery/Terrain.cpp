@@ -1,0 +1,532 @@
+#include "graphics/scenery/Terrain.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/serial/Serializer.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/effect/Shader.h"
+#include "graphics/terrain/HeightMap.h"
+#include "graphics/terrain/ImageFile.h"
+
+namespace {
+CompFactoryOf<Terrain> gTerrainFactory;
+
+const char* const kBlastFiles[3] = {"Textures/Blast0.dds", "Textures/Blast2.dds", "Textures/Cracked.dds"};
+constexpr uint32_t kDefaultInfoSide = 256;
+constexpr float kDecalDepthBias = -9.999999747378752e-06f;
+
+void SerializeTextureField(Serializer& s, const char* name, TextureRef& texture)
+{
+    if (s.BeginField("texture", name, true, TypeTexture, &texture))
+    {
+        s.Serialize(texture.File());
+        s.EndField("texture", true);
+    }
+}
+
+bool IsBoxOutside(std::span<const Plane, 6> frustum, const Vector3& centre, const Vector3& half)
+{
+    for (const Plane& plane : frustum)
+    {
+        const float reach = std::fabs(plane.a * half.x) + std::fabs(plane.b * half.y) + std::fabs(plane.c * half.z);
+        if (plane.DotCoord(centre) <= -reach)
+            return true;
+    }
+    return false;
+}
+
+GraphicsDevice* Device()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    return loom ? loom->GetDevice() : nullptr;
+}
+
+Shader* TerraShader()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    return loom && loom->GetDevice() ? loom->GetShaderControl().GetShader("Terra") : nullptr;
+}
+} // namespace
+
+CompFactory* TerrainFactory()
+{
+    return &gTerrainFactory;
+}
+
+Terrain::Terrain() = default;
+
+Terrain::~Terrain()
+{
+    mDeform.reset();
+    ReleaseDeviceObjects();
+    if (GraphicsLoom* loom = GraphicsLoom::Instance(); loom && loom->GetTerrain() == this)
+        loom->SetTerrain(nullptr);
+    if (mMap && HeightMap::Current() == mMap && mMap->GetTerrain() == this)
+        mMap->SetTerrain(nullptr);
+}
+
+void Terrain::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    s.SerializeBoolField("GenerateInfo", mGenerateInfo);
+    SerializeTextureField(s, "DirtTexture", mDirtTexture);
+    SerializeTextureField(s, "GrassTexture", mGrassTexture);
+    SerializeTextureField(s, "RockTexture", mRockTexture);
+    SerializeTextureField(s, "InfoTexture", mInfoTexture);
+}
+
+void Terrain::Initialize()
+{
+    Comp* map = mOwner ? mOwner->GetComponent(HeightMap::kTypeId) : nullptr;
+    Build(static_cast<HeightMap*>(map));
+}
+
+void Terrain::Build(HeightMap* map)
+{
+    if (map)
+    {
+        mMap = map;
+        mTileScale = map->mTileScale;
+        mHeightScale = map->mHeightScale;
+        mWidth = map->mMapWidthSize;
+        mDepth = map->mMapDepthSize;
+        const int32_t n = (mDepth - 1) / kPatchCells;
+        // Patches need a square map of side 16 n + 1; other maps still answer every query.
+        if (mWidth != mDepth || n < 1 || n * kPatchCells + 1 != mDepth)
+        {
+            Console::Instance().Log("Terrain: a map of " + std::to_string(mWidth) + " x " + std::to_string(mDepth) +
+                                        " is not square of side 16 n + 1; it is not drawn",
+                                    LogError);
+            mPatches = 0;
+        }
+        else
+            mPatches = n;
+        mPatchTable.clear();
+        mPatchTable.resize(size_t(mPatches) * size_t(mPatches));
+        CreateDeviceObjects();
+        int32_t side = 1;
+        while (side < mPatches)
+            side *= 2;
+        mRoot = mPatches > 0 ? BuildNode(0, 0, side) : nullptr;
+        mBoundsDirty = true;
+        for (TextureRef* layer : {&mDirtTexture, &mGrassTexture, &mRockTexture})
+            if (!layer->GetFile().empty())
+                layer->SetFile(layer->GetFile());
+        for (int i = 0; i < 3; ++i)
+            mBlastTextures[i].SetFile(kBlastFiles[i]);
+        LoadInfoTexture();
+        map->SetTerrain(this);
+        if (GraphicsLoom* loom = GraphicsLoom::Instance())
+            loom->SetTerrain(this);
+    }
+    if (!mDeform)
+    {
+        mDeform = std::make_unique<TerraDeform>();
+        mDeform->Init(HeightMap::Current());
+    }
+    else
+        mDeform->Reset();
+}
+
+std::unique_ptr<Terrain::Node> Terrain::BuildNode(int32_t x, int32_t z, int32_t size)
+{
+    auto node = std::make_unique<Node>();
+    if (size == 1)
+    {
+        if (x < mPatches && z < mPatches)
+            node->mPatch = z * mPatches + x;
+        return node;
+    }
+    const int32_t h = size / 2;
+    node->mChildren[0] = BuildNode(x, z, h);
+    node->mChildren[1] = BuildNode(x, z + h, h);
+    node->mChildren[2] = BuildNode(x + h, z, h);
+    node->mChildren[3] = BuildNode(x + h, z + h, h);
+    return node;
+}
+
+// Boxes enclose what their patches hold, from the real heights; an empty node has no box.
+void Terrain::RefreshBounds(Node& node)
+{
+    Vector3 low(1e30f, 1e30f, 1e30f), high(-1e30f, -1e30f, -1e30f);
+    auto grow = [&](const Vector3& c, const Vector3& h) {
+        low = Vector3(std::min(low.x, c.x - h.x), std::min(low.y, c.y - h.y), std::min(low.z, c.z - h.z));
+        high = Vector3(std::max(high.x, c.x + h.x), std::max(high.y, c.y + h.y), std::max(high.z, c.z + h.z));
+    };
+    if (node.mPatch >= 0)
+    {
+        const Patch& patch = mPatchTable[size_t(node.mPatch)];
+        const int32_t px = node.mPatch % mPatches, pz = node.mPatch / mPatches;
+        const float side = kPatchCells * mTileScale;
+        const float midY = (patch.mMinY + patch.mMaxY) * 0.5f;
+        grow(Vector3((float(px) + 0.5f) * side, midY, (float(pz) + 0.5f) * side),
+             Vector3(side * 0.5f, (patch.mMaxY - patch.mMinY) * 0.5f, side * 0.5f));
+    }
+    for (auto& child : node.mChildren)
+    {
+        if (!child)
+            continue;
+        RefreshBounds(*child);
+        if (child->mHalf.x >= 0.0f)
+            grow(child->mCentre, child->mHalf);
+    }
+    if (high.x < low.x)
+    {
+        node.mCentre = Vector3();
+        node.mHalf = Vector3(-1.0f, -1.0f, -1.0f);
+        return;
+    }
+    node.mCentre = Vector3((low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f);
+    node.mHalf = Vector3((high.x - low.x) * 0.5f, (high.y - low.y) * 0.5f, (high.z - low.z) * 0.5f);
+}
+
+void Terrain::CreateDeviceObjects()
+{
+    GraphicsDevice* device = Device();
+    if (!device || !mMap)
+        return;
+    static const VertexElement kTile[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
+                                          {12, VertexType::Float3, VertexSemantic::Normal, 0},
+                                          {24, VertexType::Float2, VertexSemantic::TexCoord, 0}};
+    mLayout = device->CreateVertexLayout(kTile);
+    for (Patch& patch : mPatchTable)
+        patch.mBuffer = device->CreateVertexBuffer(kPatchVertices * sizeof(HeightTile), true);
+    for (int32_t pz = 0; pz < mPatches; ++pz)
+        for (int32_t px = 0; px < mPatches; ++px)
+            RebuildPatch(px, pz);
+    uint16_t indices[kPatchIndices];
+    uint32_t i = 0;
+    for (int32_t r = 0; r < kPatchCells; ++r)
+    {
+        for (int32_t c = 0; c < kPatchCells; ++c)
+        {
+            const uint16_t a = uint16_t(kPatchSide * r + c);
+            const uint16_t tri[6] = {a, uint16_t(a + 1), uint16_t(a + kPatchSide),
+                                     uint16_t(a + kPatchSide), uint16_t(a + 1), uint16_t(a + kPatchSide + 1)};
+            for (uint16_t index : tri)
+                indices[i++] = index;
+        }
+    }
+    mIndexBuffer = device->CreateIndexBuffer(sizeof(indices), false, false);
+    if (mIndexBuffer && !mIndexBuffer->Write(0, indices, sizeof(indices)))
+        mIndexBuffer.reset();
+    mCreated = true;
+}
+
+void Terrain::ReleaseDeviceObjects()
+{
+    for (Patch& patch : mPatchTable)
+        patch.mBuffer.reset();
+    for (DecalBuffers& decal : mDecalBuffers)
+        decal = DecalBuffers();
+    mIndexBuffer.reset();
+    mInfoGpu.reset();
+    mLayout.reset();
+    mCreated = false;
+}
+
+void Terrain::OnDeviceLost()
+{
+    ReleaseDeviceObjects();
+}
+
+void Terrain::OnDeviceReset()
+{
+    CreateDeviceObjects();
+    mInfoDirty = true;
+    if (mDeform)
+    {
+        // Running dents end first, so the new snapshot holds no ripple.
+        mDeform->Reset();
+        mDeform->Init(mMap);
+    }
+}
+
+void Terrain::RebuildPatch(int px, int pz)
+{
+    if (!mMap || px < 0 || pz < 0 || px >= mPatches || pz >= mPatches)
+        return;
+    Patch& patch = mPatchTable[size_t(pz) * size_t(mPatches) + size_t(px)];
+    HeightTile vertices[kPatchVertices];
+    float low = 1e30f, high = -1e30f;
+    for (int32_t i = 0; i < kPatchSide; ++i)
+    {
+        for (int32_t j = 0; j < kPatchSide; ++j)
+        {
+            const HeightTile& tile = mMap->Tile(px * kPatchCells + i, pz * kPatchCells + j);
+            vertices[kPatchSide * i + j] = tile;
+            low = std::min(low, tile.y);
+            high = std::max(high, tile.y);
+        }
+    }
+    patch.mCentre = Vector3(vertices[kPatchSide * 8 + 8].x, vertices[kPatchSide * 8 + 8].y, vertices[kPatchSide * 8 + 8].z);
+    patch.mMinY = low;
+    patch.mMaxY = high;
+    mBoundsDirty = true;
+    if (patch.mBuffer && !patch.mBuffer->Write(0, vertices, sizeof(vertices), LockFlag::Discard))
+        patch.mBuffer.reset();
+}
+
+void Terrain::RebuildAllPatches()
+{
+    for (int32_t pz = 0; pz < mPatches; ++pz)
+        for (int32_t px = 0; px < mPatches; ++px)
+            RebuildPatch(px, pz);
+    if (mDeform)
+        mDeform->Init(mMap);
+}
+
+void Terrain::RebuildArea(const Vector3& p, float r)
+{
+    if (mPatches == 0 || !std::isfinite(p.x) || !std::isfinite(p.z) || !std::isfinite(r))
+        return;
+    const float s = kPatchCells * mTileScale;
+    auto index = [this](float v) { return int32_t(std::clamp(v, -1.0f, float(mPatches))); };
+    const int32_t x0 = index((p.x - r) / s), x1 = index((p.x + r) / s);
+    const int32_t z0 = index((p.z - r) / s), z1 = index((p.z + r) / s);
+    for (int32_t pz = z0; pz <= z1; ++pz)
+        for (int32_t px = x0; px <= x1; ++px)
+            RebuildPatch(px, pz);
+}
+
+void Terrain::LoadInfoTexture()
+{
+    Image image;
+    std::string error;
+    const std::string& file = mInfoTexture.GetFile();
+    if (!file.empty() && LoadImageFile(file, image, error, 4096))
+        mInfo = image.Converted(Image::Format::RGBA8);
+    else
+    {
+        Console::Instance().Log("Terrain: info texture \"" + file + "\" " + (file.empty() ? "is not named" : error) +
+                                    "; the ground is all grass",
+                                LogError);
+        mInfo.Allocate(kDefaultInfoSide, kDefaultInfoSide, Image::Format::RGBA8);
+        for (uint32_t i = 0; i < kDefaultInfoSide * kDefaultInfoSide; ++i)
+        {
+            mInfo.mPixels[i * 4 + 1] = 255;
+            mInfo.mPixels[i * 4 + 3] = 255;
+        }
+    }
+    mInfoGpu.reset();
+    mInfoDirty = true;
+}
+
+void Terrain::UploadInfo()
+{
+    if (!mInfoDirty || mInfo.IsEmpty())
+        return;
+    GraphicsDevice* device = Device();
+    if (!device)
+        return;
+    if (!mInfoGpu)
+    {
+        TextureDesc desc;
+        desc.mWidth = mInfo.mWidth;
+        desc.mHeight = mInfo.mHeight;
+        mInfoGpu = device->CreateTexture(desc);
+    }
+    if (mInfoGpu)
+        mInfoGpu->Upload(0, 0, mInfo.mPixels.data(), mInfo.mPixels.size());
+    mInfoDirty = false;
+}
+
+void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
+{
+    if (mPatches == 0 || mInfo.IsEmpty() || layer < -1 || layer > 2 ||
+        !(std::isfinite(p.x) && std::isfinite(p.z) && std::isfinite(r1) && std::isfinite(r2)))
+        return;
+    const float worldSize = float(mPatches * kPatchCells) * mTileScale;
+    const float width = float(mInfo.mWidth);
+    const float u = p.x / worldSize * (width - 1.0f);
+    const float v = (1.0f - p.z / worldSize) * (width - 1.0f);
+    const float scale = width / worldSize;
+    const float inner = r1 * scale, outer = r2 * scale;
+    const float maxX = float(mInfo.mWidth - 1), maxY = float(mInfo.mHeight - 1);
+    const int32_t x0 = int32_t(std::clamp(u - outer, 0.0f, maxX)), x1 = int32_t(std::clamp(u + outer, 0.0f, maxX));
+    const int32_t y0 = int32_t(std::clamp(v - outer, 0.0f, maxY)), y1 = int32_t(std::clamp(v + outer, 0.0f, maxY));
+    // Our copy is RGBA: layer 0 (blue) is byte 2, layer 2 (red) byte 0.
+    for (int32_t y = y0; y <= y1; ++y)
+    {
+        for (int32_t x = x0; x <= x1; ++x)
+        {
+            uint8_t* texel = mInfo.Pixel(uint32_t(x), uint32_t(y));
+            if (layer >= 0)
+            {
+                texel[0] = layer == 2 ? 255 : 0;
+                texel[1] = layer == 1 ? 255 : 0;
+                texel[2] = layer == 0 ? 255 : 0;
+                continue;
+            }
+            const float dx = float(x) - u, dy = float(y) - v;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            if (!(d < outer))
+                continue;
+            const float f = d <= inner ? 0.0f : std::min(1.0f, (d - inner) / (outer - inner));
+            if (f < float(texel[1]) / 255.0f)
+            {
+                texel[2] = 0;
+                texel[1] = uint8_t(255.0f * f);
+                texel[0] = uint8_t(255.0f * (1.0f - f));
+            }
+        }
+    }
+    mInfoDirty = true;
+}
+
+bool Terrain::SaveInfoTexture(const std::string& fileName) const
+{
+    if (mInfo.IsEmpty() || !mInfo.SaveBmp(DataFilePath(fileName)))
+    {
+        Console::Instance().Log("Terrain: cannot write the info texture to \"" + fileName + "\"", LogError);
+        return false;
+    }
+    return true;
+}
+
+std::array<Plane, 6> Terrain::FrustumPlanes(const Matrix4& m)
+{
+    auto column = [&m](int c) { return std::array<float, 4>{m.m[c], m.m[4 + c], m.m[8 + c], m.m[12 + c]}; };
+    const auto x = column(0), y = column(1), z = column(2), w = column(3);
+    auto plane = [](const std::array<float, 4>& a, const std::array<float, 4>& b, float sign) {
+        return Plane(a[0] + sign * b[0], a[1] + sign * b[1], a[2] + sign * b[2], a[3] + sign * b[3]).Normalized();
+    };
+    const std::array<float, 4> none{};
+    return {plane(w, x, 1.0f), plane(w, x, -1.0f), plane(w, y, 1.0f),
+            plane(w, y, -1.0f), plane(w, z, -1.0f), plane(z, none, 0.0f)};
+}
+
+void Terrain::DrawNode(const Node& node, std::span<const Plane, 6> frustum)
+{
+    if (node.mHalf.x < 0.0f || IsBoxOutside(frustum, node.mCentre, node.mHalf))
+        return;
+    if (node.mPatch >= 0)
+    {
+        const Patch& patch = mPatchTable[size_t(node.mPatch)];
+        if (!patch.mBuffer)
+            return;
+        GraphicsDevice* device = Device();
+        device->SetStreamSource(patch.mBuffer.get(), 0, sizeof(HeightTile));
+        device->DrawIndexed(PrimitiveType::TriangleList, 0, 0, kPatchTriangles);
+        mTrianglesDrawn += kPatchTriangles;
+        ++mPatchesDrawn;
+        return;
+    }
+    for (const auto& child : node.mChildren)
+        if (child)
+            DrawNode(*child, frustum);
+}
+
+void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
+{
+    UploadInfo();
+    if (mBoundsDirty && mRoot)
+    {
+        RefreshBounds(*mRoot);
+        mBoundsDirty = false;
+    }
+    GraphicsDevice* device = Device();
+    FxEffect& effect = shader.GetEffect();
+    effect.SetTexture(effect.GetParameterByName("DirtLayer"), mDirtTexture.GetTexture());
+    effect.SetTexture(effect.GetParameterByName("GrassLayer"), mGrassTexture.GetTexture());
+    effect.SetTexture(effect.GetParameterByName("RockLayer"), mRockTexture.GetTexture());
+    effect.SetTexture(effect.GetParameterByName("InfoLayer"), mInfoGpu.get());
+    const uint32_t passes = shader.Begin();
+    device->SetVertexLayout(mLayout.get());
+    device->SetIndices(mIndexBuffer.get());
+    for (uint32_t pass = 0; pass < passes; ++pass)
+    {
+        shader.BeginPass(pass);
+        if (mRoot && mIndexBuffer)
+            DrawNode(*mRoot, frustum);
+        shader.EndPass();
+    }
+    shader.End();
+}
+
+void Terrain::Render(std::span<const Plane, 6> frustum, float dt)
+{
+    mPatchesDrawn = 0;
+    mTrianglesDrawn = 0;
+    if (mDeform)
+        mDeform->Update(dt);
+    Shader* shader = TerraShader();
+    if (!shader || !mCreated)
+        return;
+    if (!shader->SetTechniqueByName("Technique0"))
+        return;
+    DrawPatches(*shader, frustum);
+    DrawDecals(*shader);
+}
+
+void Terrain::RenderClipped(std::span<const Plane, 6> frustum, const Plane& clip, float side)
+{
+    mPatchesDrawn = 0;
+    mTrianglesDrawn = 0;
+    Shader* shader = TerraShader();
+    if (!shader || !mCreated || !shader->SetTechniqueByName("TechniqueC"))
+        return;
+    FxEffect& effect = shader->GetEffect();
+    const float plane[4] = {clip.a, clip.b, clip.c, clip.d};
+    effect.SetVector(effect.GetParameterByName("ClipPlane"), plane);
+    effect.SetFloat(effect.GetParameterByName("ClipSide"), side);
+    DrawPatches(*shader, frustum);
+}
+
+void Terrain::DrawDecals(Shader& shader)
+{
+    if (!mDeform || !shader.SetTechniqueByName("Decal"))
+        return;
+    GraphicsDevice* device = Device();
+    const auto& decals = mDeform->GetDecals();
+    FxEffect& effect = shader.GetEffect();
+    const float offset[3] = {0.0f, 0.0f, 1.0f};
+    effect.SetFloatArray(effect.GetParameterByName("TextureOffset"), offset, 3);
+    const uint32_t passes = shader.Begin();
+    device->SetVertexLayout(mLayout.get());
+    for (uint32_t pass = 0; pass < passes; ++pass)
+    {
+        shader.BeginPass(pass);
+        device->States().mDepthBias = kDecalDepthBias;
+        for (size_t i = 0; i < decals.size(); ++i)
+        {
+            const TerrainDecal& decal = decals[i];
+            if (decal.kind == TerrainDecal::kFree)
+                continue;
+            DecalBuffers& gpu = mDecalBuffers[i];
+            if (gpu.mVersion != decal.version)
+            {
+                const uint32_t vertexBytes = uint32_t(decal.vertices.size() * sizeof(HeightTile));
+                const uint32_t indexBytes = uint32_t(decal.indices.size() * sizeof(uint16_t));
+                if (!gpu.mVertices || gpu.mVertices->GetSize() < vertexBytes)
+                    gpu.mVertices = device->CreateVertexBuffer(vertexBytes, true);
+                if (!gpu.mIndices || gpu.mIndices->GetSize() < indexBytes)
+                    gpu.mIndices = device->CreateIndexBuffer(indexBytes, true, false);
+                if (!gpu.mVertices || !gpu.mIndices ||
+                    !gpu.mVertices->Write(0, decal.vertices.data(), vertexBytes, LockFlag::Discard) ||
+                    !gpu.mIndices->Write(0, decal.indices.data(), indexBytes, LockFlag::Discard))
+                {
+                    gpu = DecalBuffers();
+                    continue;
+                }
+                gpu.mVersion = decal.version;
+            }
+            const float fade = 1.0f - decal.elapsed / decal.lifetime;
+            const float colour[4] = {fade, fade, fade, fade};
+            shader.SetColor(Shader::ModelColor, colour);
+            shader.SetTexture(Shader::DiffuseMap, mBlastTextures[size_t(decal.kind)].GetTexture());
+            device->SetStreamSource(gpu.mVertices.get(), 0, sizeof(HeightTile));
+            device->SetIndices(gpu.mIndices.get());
+            shader.CommitChanges();
+            device->DrawIndexed(PrimitiveType::TriangleList, 0, 0, uint32_t(decal.triangleCount));
+        }
+        device->States().mDepthBias = 0.0f;
+        shader.EndPass();
+    }
+    shader.End();
+}

@@ -1,0 +1,131 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "LOOM/base/VirtualThread.h"
+#include "network/NetWire.h"
+
+// A numeric IPv4 address and port, host byte order.
+struct NetAddress
+{
+    uint32_t mIp = 0;
+    uint16_t mPort = 0;
+
+    std::string Text() const;     // "a.b.c.d:port"
+    std::string IpText() const;   // "a.b.c.d"
+    // Numeric only: no name lookup ever runs on the frame.
+    static bool ParseIp(const std::string& text, uint32_t& ip);
+    static bool Parse(const std::string& text, NetAddress& out);
+    bool operator==(const NetAddress& other) const { return mIp == other.mIp && mPort == other.mPort; }
+};
+
+enum class NetEventType : uint8_t
+{
+    Message,      // mPeer sent mBytes (a message payload)
+    Joined,       // a peer connected to this host: mPeer, mAddress
+    Left,         // a peer went: mPeer (mValue 1 when it fell silent)
+    Connected,    // this client was accepted: mValue is its player id
+    Refused,      // this client was refused or heard nothing back
+    Disconnected, // this client lost its host
+    Offer,        // a host answered discovery: mAddress (its game port), mName, mValue players
+};
+
+struct NetEvent
+{
+    NetEventType mType = NetEventType::Message;
+    uint32_t mPeer = 0;
+    uint32_t mValue = 0;
+    NetAddress mAddress;
+    std::string mName;
+    std::vector<uint8_t> mBytes;
+};
+
+// One socket and its worker thread. The main thread only posts to the send queue and takes from
+// the receive queue; everything about connections lives in the worker. Workers never log:
+// drops are counted and the main thread reports them.
+class NetEndpoint : public VirtualThread
+{
+public:
+    enum class Role
+    {
+        Host,      // accepts connections
+        Client,    // connects to mRemote
+        Responder, // answers discovery with an offer
+        Finder,    // sends discovery, reports offers
+    };
+    struct Settings
+    {
+        Role mRole = Role::Client;
+        NetAddress mLocal;
+        NetAddress mRemote;
+        uint32_t mMaxPeers = 8;
+        uint64_t mLossTimeout = 5'000'000; // microseconds
+        std::string mGameName;
+        uint16_t mGamePort = 0;
+        // Events waiting for the main thread beyond this stop the worker reading.
+        size_t mMaxEvents = 8192;
+    };
+    static constexpr uint32_t kAllPeers = 0xFFFFFFFF;
+
+    ~NetEndpoint() override;
+
+    // Opens the socket and starts the worker; false after one logged error.
+    bool Open(const Settings& settings);
+    NetAddress GetLocalAddress() const { return mBound; }
+    const Settings& GetSettings() const { return mSettings; }
+
+    // Main thread. A host sends to one peer or kAllPeers; a client to its host whatever the peer.
+    void Send(uint32_t peer, std::vector<uint8_t> payload);
+    void Discover(const NetAddress& to);
+    void Disconnect(uint32_t peer);
+    void TakeEvents(std::vector<NetEvent>& out);
+    void SetPlayers(uint32_t players) { mPlayers = players; }
+    // One line per reason and second at most.
+    void ReportDrops(const std::string& owner, double nowSeconds);
+    uint64_t DropCount(NetDrop reason) const { return mDrops[size_t(reason)].load(); }
+
+    void Wake() override;
+
+protected:
+    struct Op
+    {
+        enum Kind : uint8_t { Send, Discover, Disconnect } mKind = Send;
+        uint32_t mPeer = 0;
+        NetAddress mAddress;
+        std::vector<uint8_t> mBytes;
+    };
+
+    virtual bool OpenSocket() = 0;
+
+    // Worker side. Events gather in the worker and go to the queue once per round.
+    void PushEvent(NetEvent event);
+    void FlushEvents();
+    bool EventsFull() const { return mEventCount.load() + mOutbox.size() >= mSettings.mMaxEvents; }
+    void TakeOps(std::vector<Op>& out);
+    void CountDrop(NetDrop reason) { mDrops[size_t(reason)].fetch_add(1); }
+    void DrainWake();
+    void CloseSockets();
+    // Microseconds on the steady clock.
+    static uint64_t NowMicros();
+
+    Settings mSettings;
+    NetAddress mBound;
+    int mSocket = -1;
+    int mWakeFd = -1;
+    std::atomic<uint32_t> mPlayers{0};
+
+private:
+    void Post(Op op);
+    void Signal();
+
+    std::vector<Op> mOps;
+    std::vector<NetEvent> mEvents;
+    std::vector<NetEvent> mOutbox;
+    std::atomic<size_t> mEventCount{0};
+    std::atomic<bool> mWakePending{false};
+    std::atomic<uint64_t> mDrops[size_t(NetDrop::Count)] = {};
+    uint64_t mReported[size_t(NetDrop::Count)] = {};
+    double mLastReport[size_t(NetDrop::Count)] = {};
+};

@@ -1,0 +1,13 @@
+#pragma once
+#include "network/NetEndpoint.h"
+
+// Reliable ordered named messages over UDP, and discovery.
+class NetUdpEndpoint final : public NetEndpoint
+{
+public:
+    ~NetUdpEndpoint() override;
+    void Run() override;
+
+private:
+    bool OpenSocket() override;
+};

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "game/invaders/InvaderGroup.h"
+#include "tests/game/invaders/InvaderSim.h"
+
+namespace {
+// Invaders that are only records: no cog, no engine.
+std::vector<std::unique_ptr<Kestrane>> Records(size_t n)
+{
+    std::vector<std::unique_ptr<Kestrane>> out;
+    for (size_t i = 0; i < n; ++i)
+        out.push_back(std::make_unique<Kestrane>());
+    return out;
+}
+
+struct SpeedCase
+{
+    TileIndex mMember;
+    float mOwnSpeed;
+    float mExpected;
+};
+} // namespace
+
+TEST(InvaderGroup, MembershipRules)
+{
+    auto invaders = Records(7);
+    InvaderGroupList list;
+    Kestrane* leader = invaders[0].get();
+    InvaderGroup* group = list.CreateGroup(leader);
+    leader->group = group;
+    for (size_t i = 1; i <= 5; ++i)
+        group->AddMember(invaders[i].get());
+    Kestrane& sixth = *invaders[6];
+    sixth.currentSpeed = 3.0f;
+    group->AddMember(&sixth);
+    EXPECT_EQ(group->GetMembers().size(), 5u);
+    EXPECT_EQ(sixth.group, nullptr);
+    EXPECT_FLOAT_EQ(sixth.currentSpeed, 3.0f) << "a refused member keeps its speed";
+
+    group->RemoveMember(leader);
+    EXPECT_EQ(leader->group, group) << "the leader cannot be removed";
+    invaders[2]->currentSpeed = 1.0f;
+    group->RemoveMember(invaders[2].get());
+    EXPECT_EQ(invaders[2]->group, nullptr);
+    EXPECT_FLOAT_EQ(invaders[2]->currentSpeed, 10.0f);
+    EXPECT_EQ(group->GetMembers().size(), 4u);
+
+    // A destroyed member leaves; a destroyed leader takes the group with it.
+    invaders[3].reset();
+    EXPECT_EQ(group->GetMembers().size(), 3u);
+    invaders[4]->currentTile = {5, 5};
+    group->Disband();
+    EXPECT_TRUE(group->GetMembers().empty());
+    EXPECT_EQ(invaders[4]->targetTile, (TileIndex{5, 5}));
+    EXPECT_EQ(leader->group, group) << "the leader keeps its group";
+    group->AddMember(invaders[4].get());
+    {
+        InvaderGroupList gone;
+        InvaderGroup* other = gone.CreateGroup(invaders[5].get());
+        invaders[5]->group = other;
+        other->AddMember(invaders[1].get());
+    }
+    EXPECT_EQ(invaders[5]->group, nullptr) << "a list that goes clears its invaders";
+    EXPECT_EQ(invaders[1]->group, nullptr);
+}
+
+TEST(InvaderGroup, MembersCatchUpByTheirDistance)
+{
+    const SpeedCase cases[] = {
+        {{13, 10}, 5.0f, 2.2f}, {{10, 7}, 2.1f, 2.1f}, {{11, 11}, 5.0f, 2.0f}, {{11, 10}, 1.5f, 1.5f},
+    };
+    for (const SpeedCase& c : cases)
+    {
+        auto invaders = Records(2);
+        InvaderGroupList list;
+        invaders[0]->MoveSpeed = 2.0f;
+        invaders[0]->currentTile = {10, 10};
+        InvaderGroup* group = list.CreateGroup(invaders[0].get());
+        invaders[0]->group = group;
+        invaders[1]->MoveSpeed = c.mOwnSpeed;
+        invaders[1]->currentTile = c.mMember;
+        group->AddMember(invaders[1].get());
+        // No "Cursor" cog exists: the step only sets speeds and targets.
+        list.Update();
+        EXPECT_NEAR(invaders[1]->currentSpeed, c.mExpected, 1e-5f);
+        EXPECT_EQ(invaders[1]->targetTile, (TileIndex{10, 10}));
+    }
+}
+
+TEST(InvaderGroup, CursorBesideTheLeaderThrowsTheFirstMember)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    ASSERT_NE(field.Tower(50, 50), nullptr);
+    Cog* leaderCog = field.Invader("squad", 20, 20);
+    Cog* memberCog = field.Invader("grunt", 21, 20);
+    Kestrane& leader = InvaderField::K(leaderCog);
+    Kestrane& member = InvaderField::K(memberCog);
+    leader.pathing = FindPathingBehavior("NoPathing");
+    ASSERT_NE(leader.group, nullptr) << "a squad leads a group";
+    leader.group->AddMember(&member);
+    sim.Step(30);
+    ASSERT_EQ(member.group, leader.group);
+    const TileIndex at = leader.currentTile;
+    Cog* cursor = field.Make("Parachute", field.Centre(at.first + 1, at.second + 1));
+    cursor->SetName("Cursor");
+    sim.Cogs().RegisterName(*cursor);
+    sim.Step();
+    EXPECT_NE(member.GetState(), StateAirborne) << "diagonal: nobody is thrown";
+    ASSERT_LT((InvaderField::P(leaderCog).GetPosition() - InvaderField::P(memberCog).GetPosition()).Length(), 10.0f);
+    InvaderField::P(cursor).SetPosition(field.Centre(leader.currentTile.first, leader.currentTile.second + 1));
+    sim.Step();
+    EXPECT_EQ(member.GetState(), StateAirborne);
+    EXPECT_GT(InvaderField::P(memberCog).GetVelocity().y, 20.0f);
+    sim.Step();
+    EXPECT_EQ(member.group, nullptr) << "thrown, it leaves the group";
+    // The leader goes: its group goes with it.
+    const size_t groups = sim.Logic().mGroups->Size();
+    sim.Cogs().Destroy(leaderCog);
+    sim.Step();
+    EXPECT_EQ(sim.Logic().mGroups->Size(), groups - 1);
+}

@@ -1,0 +1,124 @@
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+#include "game/behaviors/BehaviorRegistry.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
+#include "game/logic/SceneSeam.h"
+#include "game/tower/BaseTower.h"
+#include "game/traps/TrapData.h"
+#include "physics/GridGround.h"
+#include "tests/game/GameSim.h"
+
+// A game with physics on a flat ground and an empty grid, for the invader, trap and tower tests.
+struct InvaderField
+{
+    GameSim& mSim;
+    TileMap* mMap = nullptr;
+    GridGround mGround;
+
+    InvaderField(GameSim& sim, uint32_t side = 64, float scale = 4.0f)
+        : mSim(sim), mGround(side + 1, side + 1, scale)
+    {
+        mGround.ComputeNormals();
+        Ground::SetCurrent(&mGround);
+        GridMaker grid{sim};
+        mMap = &grid.Map(side, side, Vector3(0, 0, 0), Vector3(scale, scale, scale));
+    }
+    ~InvaderField() { Ground::ClearCurrent(&mGround); }
+    InvaderField(const InvaderField&) = delete;
+    InvaderField& operator=(const InvaderField&) = delete;
+
+    TileMap& Map() { return *mMap; }
+    Vector3 Centre(int32_t x, int32_t z) const { return mMap->TileToWorld(x, z); }
+
+    Cog* Make(const std::string& archetype, Vector3 position)
+    {
+        Cog* cog = CreateAt(mSim.Cogs(), archetype, position);
+        EXPECT_NE(cog, nullptr) << archetype;
+        return cog;
+    }
+    Cog* Tower(int32_t x, int32_t z) { return Make("tower", mMap->TileToWorldAligned(x, z, 4, 4)); }
+    Cog* Invader(const std::string& kind, int32_t x, int32_t z) { return Make(kind, Centre(x, z) + Vector3(0, 1, 0)); }
+    Cog* Trap(int32_t x, int32_t z) { return Make("spikes", mMap->TileToWorldAligned(x, z, 2, 2)); }
+
+    static Kestrane& K(Cog* cog) { return *static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId)); }
+    static TrapData& T(Cog* cog) { return *static_cast<TrapData*>(cog->GetComponent(TrapData::kTypeId)); }
+    static BaseTower& B(Cog* cog) { return *static_cast<BaseTower*>(cog->GetComponent(BaseTower::kTypeId)); }
+    static Positional& P(Cog* cog) { return *static_cast<Positional*>(cog->GetComponent(1)); }
+};
+
+// Stands in for the scene components: records what game logic asks of models and displays,
+// and answers with a model of fixed animation lengths.
+class RecordingSeam : public SceneSeam
+{
+public:
+    struct Call
+    {
+        uint32_t mCog;
+        std::string mWhat;
+        std::string mName;
+        bool mFlag;
+    };
+
+    RecordingSeam() { SetSceneSeam(this); }
+    ~RecordingSeam() override { SetSceneSeam(nullptr); }
+    RecordingSeam(const RecordingSeam&) = delete;
+    RecordingSeam& operator=(const RecordingSeam&) = delete;
+
+    bool HasModel(Cog&) override { return true; }
+    bool PlayAnimation(Cog& cog, const std::string& name, bool loop) override
+    {
+        mCalls.push_back({cog.GetID(), "Play", name, loop});
+        mCurrent[cog.GetID()] = name;
+        return true;
+    }
+    void PlayAnimationIndex(Cog& cog, int32_t index, bool loop) override
+    {
+        mCalls.push_back({cog.GetID(), "PlayIndex", std::to_string(index), loop});
+        mCurrent[cog.GetID()] = mIndexZero;
+    }
+    float AnimationLength(Cog&, const std::string& name) override { return name == "Attack" ? mAttackLength : -1.0f; }
+    bool CurrentAnimation(Cog& cog, std::string& out) override
+    {
+        out = mCurrent[cog.GetID()];
+        return true;
+    }
+    bool GetModelColor(Cog& cog, Color& out) override
+    {
+        auto it = mColors.find(cog.GetID());
+        out = it == mColors.end() ? Color(1, 1, 1, 1) : it->second;
+        return true;
+    }
+    void SetModelColor(Cog& cog, const Color& c) override { mColors[cog.GetID()] = c; }
+    void SetMaterial(Cog& cog, const std::string& file) override { mCalls.push_back({cog.GetID(), "Material", file, false}); }
+    void SetSubMeshVisible(Cog& cog, int32_t index, bool visible) override
+    {
+        mCalls.push_back({cog.GetID(), "SubMesh", std::to_string(index), visible});
+    }
+
+    std::vector<std::string> Played(uint32_t cog) const
+    {
+        std::vector<std::string> out;
+        for (const Call& c : mCalls)
+            if (c.mCog == cog && c.mWhat == "Play")
+                out.push_back(c.mName);
+        return out;
+    }
+    std::vector<std::string> Calls(uint32_t cog, const std::string& what) const
+    {
+        std::vector<std::string> out;
+        for (const Call& c : mCalls)
+            if (c.mCog == cog && c.mWhat == what)
+                out.push_back(c.mName);
+        return out;
+    }
+
+    std::vector<Call> mCalls;
+    std::map<uint32_t, std::string> mCurrent;
+    std::map<uint32_t, Color> mColors;
+    std::string mIndexZero = "Inactive";
+    float mAttackLength = 1.0f;
+};

@@ -1,0 +1,284 @@
+#pragma once
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/Console.h"
+#include "network/NetEndpoint.h"
+#include "tests/LOOM/support/FakeCogDirectory.h"
+
+inline double TestSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Polls until done() or the limit; each round runs pump() first. True when done.
+inline bool WaitUntil(const std::function<bool()>& done, const std::function<void()>& pump, double limitSeconds)
+{
+    const double end = TestSeconds() + limitSeconds;
+    while (TestSeconds() < end)
+    {
+        if (pump)
+            pump();
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (pump)
+        pump();
+    return done();
+}
+
+// Fake cogs that remember every call by name with a copy of its parameters. Installed as the
+// directory for its lifetime; the one before comes back after.
+class RecordingDirectory : public CogDirectory
+{
+public:
+    struct Call
+    {
+        uint32_t mCog;
+        std::string mFunction;
+        ParamBuffer mParams;
+    };
+    RecordingDirectory() : mPrevious(CogDirectory::Get()) { Install(this); }
+    ~RecordingDirectory() override { Install(mPrevious); }
+
+    FakeCog& Add(uint32_t id, std::string name)
+    {
+        auto cog = std::make_unique<FakeCog>();
+        cog->mId = id;
+        cog->mName = std::move(name);
+        FakeCog& ref = *cog;
+        mCogs[id] = std::move(cog);
+        return ref;
+    }
+    Cog* FindCogById(uint32_t id) override
+    {
+        auto it = mCogs.find(id);
+        return it == mCogs.end() ? nullptr : AsCog(it->second.get());
+    }
+    Cog* FindCogByName(const std::string& name) override
+    {
+        for (auto& [id, cog] : mCogs)
+            if (cog->mName == name)
+                return AsCog(cog.get());
+        return nullptr;
+    }
+    void CallFunction(Cog& cog, const std::string& function, ParamBuffer& params) override
+    {
+        mCalls.push_back({AsFake(&cog)->mId, function, params.Copy()});
+    }
+    std::vector<std::string> Functions(uint32_t cog) const
+    {
+        std::vector<std::string> names;
+        for (const Call& call : mCalls)
+            if (call.mCog == cog)
+                names.push_back(call.mFunction);
+        return names;
+    }
+
+    std::vector<Call> mCalls;
+
+private:
+    CogDirectory* mPrevious;
+    std::map<uint32_t, std::unique_ptr<FakeCog>> mCogs;
+};
+
+inline int LoopbackSocket(int type, uint16_t port = 0)
+{
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    return fd;
+}
+
+inline uint16_t BoundPort(int fd)
+{
+    sockaddr_in addr{};
+    socklen_t length = sizeof(addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+    return ntohs(addr.sin_port);
+}
+
+inline sockaddr_in Loopback(uint16_t port)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    return addr;
+}
+
+// Stands between one client and a host on loopback: drops, duplicates and holds datagrams back
+// (which reorders them), from a fixed seed.
+class LossyUdpProxy
+{
+public:
+    LossyUdpProxy(uint16_t hostPort, double drop, double duplicate, int maxHoldMicros, uint32_t seed)
+        : mHost(Loopback(hostPort)), mDrop(drop), mDuplicate(duplicate), mMaxHold(maxHoldMicros), mRandom(seed)
+    {
+        mFront = LoopbackSocket(SOCK_DGRAM);
+        mBack = LoopbackSocket(SOCK_DGRAM);
+        mThread = std::thread([this] { Run(); });
+    }
+    ~LossyUdpProxy()
+    {
+        mStop = true;
+        mThread.join();
+        close(mFront);
+        close(mBack);
+    }
+    uint16_t Port() const { return BoundPort(mFront); }
+
+private:
+    struct Held
+    {
+        bool mToHost;
+        std::vector<uint8_t> mBytes;
+    };
+    void Run()
+    {
+        std::multimap<double, Held> held;
+        uint8_t buffer[2048];
+        std::uniform_real_distribution<double> chance(0.0, 1.0);
+        while (!mStop)
+        {
+            pollfd fds[2] = {{mFront, POLLIN, 0}, {mBack, POLLIN, 0}};
+            poll(fds, 2, 1);
+            for (int side = 0; side < 2; ++side)
+            {
+                if (!(fds[side].revents & POLLIN))
+                    continue;
+                for (;;)
+                {
+                sockaddr_in from{};
+                socklen_t length = sizeof(from);
+                const ssize_t n = recvfrom(fds[side].fd, buffer, sizeof(buffer), MSG_DONTWAIT,
+                                           reinterpret_cast<sockaddr*>(&from), &length);
+                if (n <= 0)
+                    break;
+                if (side == 0)
+                {
+                    mClient = from;
+                    mHaveClient = true;
+                }
+                if (chance(mRandom) < mDrop)
+                    continue; // the next datagram
+                const int copies = chance(mRandom) < mDuplicate ? 2 : 1;
+                for (int c = 0; c < copies; ++c)
+                {
+                    const double at = TestSeconds() + double(mRandom() % (mMaxHold + 1)) * 1e-6;
+                    held.emplace(at, Held{side == 0, std::vector<uint8_t>(buffer, buffer + n)});
+                }
+                }
+            }
+            const double now = TestSeconds();
+            while (!held.empty() && held.begin()->first <= now)
+            {
+                const Held& h = held.begin()->second;
+                if (h.mToHost)
+                    sendto(mBack, h.mBytes.data(), h.mBytes.size(), 0, reinterpret_cast<const sockaddr*>(&mHost),
+                           sizeof(mHost));
+                else if (mHaveClient)
+                    sendto(mFront, h.mBytes.data(), h.mBytes.size(), 0, reinterpret_cast<const sockaddr*>(&mClient),
+                           sizeof(mClient));
+                held.erase(held.begin());
+            }
+        }
+    }
+
+    sockaddr_in mHost;
+    sockaddr_in mClient{};
+    bool mHaveClient = false;
+    double mDrop, mDuplicate;
+    int mMaxHold;
+    std::mt19937 mRandom;
+    int mFront = -1, mBack = -1;
+    std::atomic<bool> mStop{false};
+    std::thread mThread;
+};
+
+// Forwards one TCP connection, cutting the byte stream at random places and gluing pieces.
+class SplittingTcpProxy
+{
+public:
+    SplittingTcpProxy(uint16_t hostPort, uint32_t seed) : mHostPort(hostPort), mRandom(seed)
+    {
+        mListen = LoopbackSocket(SOCK_STREAM);
+        listen(mListen, 1);
+        mThread = std::thread([this] { Run(); });
+    }
+    ~SplittingTcpProxy()
+    {
+        mStop = true;
+        mThread.join();
+        close(mListen);
+    }
+    uint16_t Port() const { return BoundPort(mListen); }
+
+private:
+    void Run()
+    {
+        pollfd wait{mListen, POLLIN, 0};
+        while (!mStop && poll(&wait, 1, 5) <= 0)
+        {
+        }
+        if (mStop)
+            return;
+        const int client = accept(mListen, nullptr, nullptr);
+        const int host = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in to = Loopback(mHostPort);
+        connect(host, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+        std::vector<uint8_t> pending[2];
+        const int fds[2] = {client, host};
+        uint8_t buffer[4096];
+        while (!mStop)
+        {
+            pollfd p[2] = {{client, POLLIN, 0}, {host, POLLIN, 0}};
+            poll(p, 2, 1);
+            for (int side = 0; side < 2; ++side)
+            {
+                if (p[side].revents & POLLIN)
+                {
+                    const ssize_t n = recv(fds[side], buffer, sizeof(buffer), MSG_DONTWAIT);
+                    if (n > 0)
+                        pending[side].insert(pending[side].end(), buffer, buffer + n);
+                }
+                // Pieces from 1 byte up to several frames at once.
+                while (!pending[side].empty())
+                {
+                    const size_t piece = std::min(pending[side].size(), size_t(1 + mRandom() % 300));
+                    const ssize_t sent = send(fds[1 - side], pending[side].data(), piece, MSG_NOSIGNAL);
+                    if (sent <= 0)
+                        break;
+                    pending[side].erase(pending[side].begin(), pending[side].begin() + sent);
+                    if (mRandom() % 4 == 0)
+                        break; // let more arrive so later reads join
+                }
+            }
+        }
+        close(client);
+        close(host);
+    }
+
+    uint16_t mHostPort;
+    std::mt19937 mRandom;
+    int mListen = -1;
+    std::atomic<bool> mStop{false};
+    std::thread mThread;
+};
