@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/console/Console.h"
@@ -16,15 +17,19 @@
 
 namespace {
 
-const char* const kBlueGlow = "Textures/BlueGlow.dds";
+// Names built once: a frame looks textures up without making strings.
+const std::string kBlueGlow = "Textures/BlueGlow.dds";
+const std::string kSpike = "Textures/spike.dds";
+const std::string kLaserBlast = "Textures/LaserBlast.dds";
+const std::string kRedBeam = "Textures/RedBeam.dds";
 
-const char* SegmentTexture(int32_t kind, bool last)
+const std::string& SegmentTexture(int32_t kind, bool last)
 {
     switch (kind)
     {
-    case 2: return last ? "Textures/spike.dds" : kBlueGlow;
-    case 3: return "Textures/LaserBlast.dds";
-    case 4: return "Textures/RedBeam.dds";
+    case 2: return last ? kSpike : kBlueGlow;
+    case 3: return kLaserBlast;
+    case 4: return kRedBeam;
     default: return kBlueGlow;
     }
 }

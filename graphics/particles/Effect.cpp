@@ -302,7 +302,8 @@ void Effect::BindPlaneMesh()
     sPlane = nullptr;
     if (!ModelStores::sMeshes)
         return;
-    Mesh* mesh = ModelStores::sMeshes->Get("Models\\Plane.lmf");
+    static const std::string kPlane = "Models\\Plane.lmf";
+    Mesh* mesh = ModelStores::sMeshes->Get(kPlane);
     GraphicsLoom* loom = GraphicsLoom::Instance();
     if (mesh && loom && loom->GetDevice())
         mesh->BindBuffers(*loom->GetDevice());
