@@ -4,6 +4,7 @@
 #include "audio/AudioLoom.h"
 #include "game/logic/LogicLoom.h"
 #include "graphics/GraphicsLoom.h"
+#include "gui/GuiInstall.h"
 #include "input/IOLoom.h"
 #include "network/NetworkLoom.h"
 #include "physics/PhysicsLoom.h"
@@ -19,6 +20,7 @@ int main()
         PlatformWindow::Destroy();
         return 1;
     }
+    InstallGui();
     LoomFactories looms;
     looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
     looms.mIO = []() -> Loom* { return IOLoom::Create(); };

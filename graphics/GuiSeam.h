@@ -2,6 +2,7 @@
 #include <memory>
 
 class GraphicsDevice;
+class GuiSystem;
 
 // What the loom needs of the GUI system: its frame hooks, the mouse, the flags and the
 // screen-to-clip conversion. The program entry hands the loom a maker for the real GUI; until
@@ -24,6 +25,8 @@ public:
     virtual void ToggleVisible() = 0;
     // (2x / width - 1, 1 - 2y / height) with the GUI's screen size.
     virtual void ScreenToClip(float x, float y, float& clipX, float& clipY) const = 0;
+    // The full GUI system behind this seam, or null for a stand-in.
+    virtual GuiSystem* AsGuiSystem() { return nullptr; }
 
     using Maker = std::unique_ptr<GuiSeam> (*)();
 };

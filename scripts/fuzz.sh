@@ -37,6 +37,7 @@ seed QTreeSettingsFuzz "$root/data/Config/QTree.xml"
 seed EngineConfigFuzz "$root/data/config.xml" "$data/config.xml"
 seed ConsoleLineFuzz "$root"/fuzz/corpus/console_line/*
 seed LuaGFuzz "$root"/fuzz/corpus/lua_g/*
+seed WidgetFileFuzz "$data"/gui/*.xml "$data"/gui/*.bin
 mkdir -p "$run/corpus/BinaryLoaderFuzz"
 "$build/fuzz/BinarySeed" "$run/corpus/BinaryLoaderFuzz/all_fields.bin"
 

@@ -39,7 +39,7 @@ std::vector<FontList::FontFiles> FontList::ReadFontFiles(const std::string& conf
             }
             loader.EndField("list", false);
         }
-        loader.EndField("GuiConfig", false);
+        // The GUI system's own sections follow the fonts; they are not read here.
     }
     loader.Close();
     fonts.resize(std::min(complete, fonts.size()));

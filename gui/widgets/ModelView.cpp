@@ -1,0 +1,198 @@
+#include "gui/widgets/ModelView.h"
+
+#include <memory>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/math/Quat.h"
+#include "LOOM/serial/Serializer.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/scene/SkinModel.h"
+#include "gui/WidgetLayer.h"
+#include "gui/widgets/Widgets.h"
+
+namespace {
+
+constexpr const char* kTypeName = "GuiModelView";
+// Radians a drag across the whole screen width turns the model.
+constexpr float kTurnPerUnit = 3.14159265f;
+
+} // namespace
+
+ModelView::~ModelView()
+{
+    if (!mFactory)
+        return;
+    mFactory->RemoveIdListener(this);
+    if (Cog* cog = mCogId ? mFactory->GetCog(mCogId) : nullptr)
+        mFactory->Destroy(cog);
+}
+
+void ModelView::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeImage(s);
+    SerializeColorField(s, "Color", mColor);
+    s.SerializeFile("ModelFile", mModelFile);
+    s.SerializeFile("MaterialFile", mMaterialFile);
+    s.SerializeString("Shader", mShader);
+    s.SerializeRealField("ModelHeight", mModelHeight);
+    if (!(mModelHeight > 0.0f))
+        mModelHeight = 2.5f;
+}
+
+void ModelView::ForgetCog(uint32_t id)
+{
+    if (id == mCogId)
+        mCogId = 0;
+}
+
+void ModelView::ForgetAllCogs() { mCogId = 0; }
+
+Cog* ModelView::GetModelCog()
+{
+    if (mFactory && mCogId)
+        if (Cog* cog = mFactory->GetCog(mCogId))
+            return cog;
+    mCogId = 0;
+    Cog* owner = GetOwner();
+    if (!owner || mModelFile.empty())
+        return nullptr;
+    CogFactory& factory = owner->GetComposer().GetCogFactory();
+    if (mFactory != &factory)
+    {
+        if (mFactory)
+            mFactory->RemoveIdListener(this);
+        mFactory = &factory;
+        mFactory->AddIdListener(this);
+    }
+    CompFactory* positional = factory.GetComponentFactory(1);
+    CompFactory* skin = factory.GetComponentFactory(SkinModel::kTypeId);
+    if (!positional || !skin)
+    {
+        if (!mWarned)
+            Console::Instance().Log("ModelView " + mName + ": no Positional or SkinModel type to show a model with",
+                                    LogError);
+        mWarned = true;
+        return nullptr;
+    }
+    if (!factory.FindType(kTypeName))
+    {
+        auto type = std::make_shared<Composer>(factory, kTypeName, "");
+        type->AddComponent(1, positional);
+        type->AddComponent(SkinModel::kTypeId, skin);
+        factory.RegisterType(kTypeName, type);
+    }
+    Cog* cog = factory.Instantiate(kTypeName);
+    if (!cog)
+        return nullptr;
+    auto* model = static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId));
+    model->MeshFileName = mModelFile;
+    model->SkelFileName = mModelFile;
+    model->GetAnimation().FileAnimations = {mModelFile};
+    model->FileMaterial = mMaterialFile;
+    model->FileShader = mShader;
+    cog->Initialize();
+    // Drawn by this widget only, never by the scene.
+    if (GraphicsLoom* loom = GraphicsLoom::Instance())
+        loom->RemoveModel(model);
+    static_cast<Positional*>(cog->GetComponent(1))->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
+    mCogId = cog->GetID();
+    return cog;
+}
+
+SkinModel* ModelView::GetSkinModel()
+{
+    Cog* cog = GetModelCog();
+    return cog ? static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId)) : nullptr;
+}
+
+bool ModelView::Message(const std::string& message, const std::string& argument)
+{
+    if (message == "SetModel")
+    {
+        mModelFile = argument;
+        if (SkinModel* model = GetSkinModel())
+            if (model->MeshFileName != argument)
+                model->SetModelFile(argument);
+        return true;
+    }
+    if (message == "SetModelMaterial")
+    {
+        mMaterialFile = argument;
+        if (SkinModel* model = GetSkinModel())
+            model->SetMaterial(argument);
+        return true;
+    }
+    return Widget::Message(message, argument);
+}
+
+void ModelView::Update(float dt)
+{
+    // Out of the scene there is no queue to animate it: the view does, camera or not.
+    if (SkinModel* model = GetSkinModel())
+        model->GetAnimation().Update(dt);
+    Widget::Update(dt);
+}
+
+void ModelView::OnMouseDown()
+{
+    float y = 0.0f;
+    WidgetLayer::MousePosition(mLastX, y);
+    mDragging = true;
+}
+
+void ModelView::OnMouseMove()
+{
+    if (mDragging)
+        Turn();
+}
+
+void ModelView::Turn()
+{
+    float x = 0.0f, y = 0.0f;
+    WidgetLayer::MousePosition(x, y);
+    mYaw += (x - mLastX) * kTurnPerUnit;
+    mLastX = x;
+    if (Cog* cog = GetModelCog())
+        static_cast<Positional*>(cog->GetComponent(1))->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
+}
+
+void ModelView::Render(GuiSystem& gui)
+{
+    DrawImage(gui, mColor);
+    GraphicsDevice* device = gui.GetDevice();
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    SkinModel* model = GetSkinModel();
+    if (device && loom && model && mBox.mHeight > 0.0f)
+    {
+        // The quads and text so far go first; the model is drawn over them in the box.
+        gui.Flush();
+        const float height = float(gui.GetHeight()), width = float(gui.GetWidth());
+        float left = 0.0f, top = 0.0f;
+        gui.ScreenToClip(gui.GuiToPixelX(mBox.mX), gui.GuiToPixelY(mBox.mY), left, top);
+        float right = 0.0f, bottom = 0.0f;
+        gui.ScreenToClip(gui.GuiToPixelX(mBox.mX + mBox.mWidth), gui.GuiToPixelY(mBox.mY - mBox.mHeight), right,
+                         bottom);
+        const float scaleY = (top - bottom) / mModelHeight;
+        const float scaleX = scaleY * height / width;
+        Matrix4 viewProjection;
+        viewProjection.FromPosScale(Vector3((left + right) * 0.5f, bottom, 0.5f), Vector3(scaleX, scaleY, 0.1f));
+        FrameMatrices& frame = loom->GetShaderControl().Frame();
+        const Matrix4 saved = frame.mViewProjectionAlt;
+        frame.mViewProjectionAlt = viewProjection;
+        device->Clear(ClearZBuffer, 0, 1.0f, 0);
+        // A solid model with depth, not a blended quad.
+        RenderStates& states = device->States();
+        states.mBlendEnable = false;
+        states.mDepthEnable = true;
+        states.mDepthWrite = true;
+        model->RenderWithWorld(*device);
+        frame.mViewProjectionAlt = saved;
+        gui.RestoreRenderStates();
+    }
+    RenderChildren(gui);
+}

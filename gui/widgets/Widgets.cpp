@@ -1,0 +1,524 @@
+#include "gui/widgets/Widgets.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/serial/Serializer.h"
+#include "gui/WidgetFile.h"
+#include "gui/WidgetLayer.h"
+#include "gui/widgets/ModelView.h"
+
+void SerializeColorField(Serializer& s, const char* name, Color& color)
+{
+    if (s.BeginField("color", name, false, TypeColor, &color))
+    {
+        s.SerializeColor(color);
+        s.EndField("color", false);
+    }
+}
+
+namespace {
+
+float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+
+} // namespace
+
+// Window
+
+void Window::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeImage(s);
+    SerializeColorField(s, "Color", mColor);
+}
+
+void Window::Render(GuiSystem& gui)
+{
+    DrawImage(gui, mColor);
+    RenderChildren(gui);
+}
+
+// TextBox
+
+void TextBox::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeImage(s);
+    SerializeColorField(s, "Color", mColor);
+    s.SerializeString("Text", mText);
+    s.SerializeInt("Font", mFont);
+    SerializeColorField(s, "TextColor", mTextColor);
+    s.SerializeInt("EffectMode", mEffectMode);
+    s.SerializeVector("EffectValues", mEffectValues);
+}
+
+void TextBox::Update(float dt)
+{
+    mEffectTime += dt;
+    Widget::Update(dt);
+}
+
+void TextBox::DrawLabel(GuiSystem& gui, int32_t effectMode) const
+{
+    if (mText.empty())
+        return;
+    gui.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a);
+    gui.SetFont(mFont);
+    gui.BeginText();
+    if (effectMode != 0)
+        gui.SetTextEffect(effectMode, mEffectTime, mEffectValues);
+    gui.DrawTextInRect(mText.c_str(), ScreenRect(gui), mAlignment);
+    gui.EndText();
+}
+
+void TextBox::Render(GuiSystem& gui)
+{
+    if (mColor.a > 0.0f)
+        DrawImage(gui, mColor);
+    DrawLabel(gui, mEffectMode);
+    RenderChildren(gui);
+}
+
+// Button
+
+void Button::Serialize(Serializer& s)
+{
+    TextBox::Serialize(s);
+    SerializeColorField(s, "HoverColor", mHoverColor);
+    mAction.Serialize(s);
+}
+
+void Button::Render(GuiSystem& gui)
+{
+    DrawImage(gui, mHover ? mHoverColor : mColor);
+    DrawLabel(gui, mHover ? 1 : mEffectMode);
+    RenderChildren(gui);
+}
+
+void Button::OnClick()
+{
+    ParamBuffer params;
+    Fire(mAction, params);
+}
+
+// CheckBox
+
+void CheckBox::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeImage(s);
+    SerializeColorField(s, "Color", mColor);
+    SerializeColorField(s, "CheckColor", mCheckColor);
+    s.SerializeBoolField("Checked", mChecked);
+    mAction.Serialize(s);
+}
+
+void CheckBox::Render(GuiSystem& gui)
+{
+    DrawImage(gui, mColor);
+    if (mChecked)
+    {
+        GuiBox inner = mBox;
+        inner.mX += mBox.mWidth * 0.25f;
+        inner.mY -= mBox.mHeight * 0.25f;
+        inner.mWidth *= 0.5f;
+        inner.mHeight *= 0.5f;
+        DrawImagePart(gui, inner, mCheckColor);
+    }
+    RenderChildren(gui);
+}
+
+void CheckBox::OnClick()
+{
+    mChecked = !mChecked;
+    ParamBuffer params;
+    params.PushBool(mChecked);
+    Fire(mAction, params);
+}
+
+// ProgressBar and HealthBar
+
+void ProgressBar::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeImage(s);
+    SerializeColorField(s, "Color", mColor);
+    SerializeColorField(s, "FillColor", mFillColor);
+    s.SerializeRealField("Value", mValue);
+    mValue = Clamp01(mValue);
+}
+
+void ProgressBar::SetGuiFloat(float value) { mValue = std::isfinite(value) ? Clamp01(value) : 0.0f; }
+
+void ProgressBar::Render(GuiSystem& gui)
+{
+    DrawImage(gui, mColor);
+    if (mValue > 0.0f)
+    {
+        GuiBox fill = mBox;
+        fill.mWidth *= mValue;
+        DrawImagePart(gui, fill, FillColor());
+    }
+    RenderChildren(gui);
+}
+
+void HealthBar::Serialize(Serializer& s)
+{
+    ProgressBar::Serialize(s);
+    SerializeColorField(s, "EmptyColor", mEmptyColor);
+}
+
+Color HealthBar::FillColor() const
+{
+    const float t = mValue;
+    return Color(mEmptyColor.r + (mFillColor.r - mEmptyColor.r) * t, mEmptyColor.g + (mFillColor.g - mEmptyColor.g) * t,
+                 mEmptyColor.b + (mFillColor.b - mEmptyColor.b) * t, mEmptyColor.a + (mFillColor.a - mEmptyColor.a) * t);
+}
+
+// Slider
+
+void Slider::Serialize(Serializer& s)
+{
+    ProgressBar::Serialize(s);
+    mAction.Serialize(s);
+}
+
+void Slider::Render(GuiSystem& gui)
+{
+    ProgressBar::Render(gui);
+    GuiBox knob = mBox;
+    knob.mWidth = mBox.mHeight * 0.5f;
+    knob.mX = mBox.mX + mBox.mWidth * mValue - knob.mWidth * 0.5f;
+    DrawImagePart(gui, knob, Color(1.0f, 1.0f, 1.0f, 1.0f));
+}
+
+void Slider::Track()
+{
+    float x = 0.0f, y = 0.0f;
+    WidgetLayer::MousePosition(x, y);
+    if (mBox.mWidth > 0.0f)
+        SetGuiFloat((x - mBox.mX) / mBox.mWidth);
+}
+
+void Slider::OnMouseDown()
+{
+    mDragging = true;
+    Track();
+}
+
+void Slider::OnMouseMove()
+{
+    if (mDragging)
+        Track();
+}
+
+void Slider::OnMouseUp()
+{
+    if (!mDragging)
+        return;
+    mDragging = false;
+    ParamBuffer params;
+    params.PushFloat(mValue);
+    Fire(mAction, params);
+}
+
+// ComboBox
+
+void ComboBox::Serialize(Serializer& s)
+{
+    TextBox::Serialize(s);
+    SerializeColorField(s, "ListColor", mListColor);
+    mAction.Serialize(s);
+}
+
+int32_t ComboBox::EntryAt(float x, float y) const
+{
+    if (!mOpen || mBox.mHeight <= 0.0f || x < mBox.mX || x >= mBox.mX + mBox.mWidth)
+        return -1;
+    const float below = (mBox.mY - mBox.mHeight) - y;
+    if (below < 0.0f)
+        return -1;
+    const auto row = int32_t(below / mBox.mHeight);
+    return row < int32_t(mEntries.size()) ? row : -1;
+}
+
+Widget* ComboBox::HitTestName(float x, float y)
+{
+    if (!mActive)
+        return nullptr;
+    if (EntryAt(x, y) >= 0)
+        return this;
+    return Widget::HitTestName(x, y);
+}
+
+void ComboBox::OnClick()
+{
+    float x = 0.0f, y = 0.0f;
+    WidgetLayer::MousePosition(x, y);
+    const int32_t entry = EntryAt(x, y);
+    if (entry < 0)
+    {
+        mOpen = !mOpen;
+        return;
+    }
+    mOpen = false;
+    mSelected = entry;
+    mText = mEntries[size_t(entry)];
+    ParamBuffer params;
+    params.PushStdString(mText);
+    Fire(mAction, params);
+}
+
+bool ComboBox::Message(const std::string& message, const std::string& argument)
+{
+    if (message == "ClearData")
+    {
+        mEntries.clear();
+        mSelected = -1;
+        mText.clear();
+        mOpen = false;
+        return true;
+    }
+    if (message == "AddData")
+    {
+        mEntries.push_back(argument);
+        return true;
+    }
+    return TextBox::Message(message, argument);
+}
+
+std::string ComboBox::QueryText() { return mText; }
+
+void ComboBox::Render(GuiSystem& gui)
+{
+    TextBox::Render(gui);
+    if (!mOpen)
+        return;
+    GuiBox row = mBox;
+    for (const std::string& entry : mEntries)
+    {
+        row.mY -= mBox.mHeight;
+        DrawImagePart(gui, row, mListColor);
+        gui.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a);
+        gui.SetFont(mFont);
+        gui.BeginText();
+        gui.DrawTextInRect(entry.c_str(), gui.BoxToPixels(row), mAlignment);
+        gui.EndText();
+    }
+}
+
+// ImageBox
+
+void ImageBox::NamedTexture::Serialize(Serializer& s)
+{
+    s.SerializeString("Name", mName);
+    s.SerializeFile("Texture", mFile);
+}
+
+void ImageBox::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeImage(s);
+    SerializeColorField(s, "Color", mColor);
+    s.SerializeInt("IconColumns", mColumns);
+    s.SerializeInt("IconRows", mRows);
+    s.SerializeInt("Index", mIndex);
+    if (s.BeginField("list", "Animations", false, TypeElement, &mAnimations))
+    {
+        s.SerializeListHead(mAnimations, "NamedTexture");
+        for (NamedTexture& named : mAnimations)
+            if (s.BeginField("NamedTexture", nullptr, false, TypeElement, &named))
+            {
+                named.Serialize(s);
+                s.EndField("NamedTexture", false);
+            }
+        s.EndField("list", false);
+    }
+    if (!s.IsSaving() && mColumns > 0 && mRows > 0)
+        SetIndex(mIndex);
+}
+
+void ImageBox::SetIndex(int32_t index)
+{
+    mIndex = index;
+    if (mColumns <= 0 || mRows <= 0 || index < 0 || index >= mColumns * mRows)
+        return;
+    const auto cellW = int32_t(mImage.GetWidth()) / mColumns, cellH = int32_t(mImage.GetHeight()) / mRows;
+    mTexRect.mLeft = (index % mColumns) * cellW;
+    mTexRect.mTop = (index / mColumns) * cellH;
+    mTexRect.mRight = mTexRect.mLeft + cellW;
+    mTexRect.mBottom = mTexRect.mTop + cellH;
+}
+
+void ImageBox::SetFrameAnimation(const std::string& name)
+{
+    for (const NamedTexture& named : mAnimations)
+        if (named.mName == name)
+        {
+            mImage.SetFile(named.mFile);
+            return;
+        }
+}
+
+bool ImageBox::Message(const std::string& message, const std::string& argument)
+{
+    if (message == "SetImage")
+    {
+        mImage.SetFile(argument);
+        mTexRect = Rect{};
+        if (mColumns > 0 && mRows > 0)
+            SetIndex(mIndex);
+        return true;
+    }
+    if (message == "SetIndex")
+    {
+        char* end = nullptr;
+        const long index = std::strtol(argument.c_str(), &end, 10);
+        if (end == argument.c_str() || index < 0 || index > 1 << 20)
+            return false;
+        SetIndex(int32_t(index));
+        return true;
+    }
+    if (message == "setanimation")
+    {
+        for (const NamedTexture& named : mAnimations)
+            if (named.mName == argument)
+            {
+                SetFrameAnimation(argument);
+                return true;
+            }
+        return false;
+    }
+    return Widget::Message(message, argument);
+}
+
+void ImageBox::Render(GuiSystem& gui)
+{
+    DrawImage(gui, mColor);
+    RenderChildren(gui);
+}
+
+// MapImageBox
+
+MapImageBox::MapImageBox() { mIcons.reserve(kReservedIcons); }
+
+void MapImageBox::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeImage(s);
+    SerializeColorField(s, "Color", mColor);
+    SerializeTexture(s, "IconTexture", mIconTexture);
+    s.SerializeInt("IconColumns", mIconColumns);
+    s.SerializeRealField("IconSize", mIconSize);
+    mAction.Serialize(s);
+}
+
+void MapImageBox::AddIcon(int32_t kind, float x, float z) { mIcons.push_back(Icon{kind, x, z}); }
+
+bool MapImageBox::MapToGui(float mapX, float mapZ, float& x, float& y) const
+{
+    const float dx = mapX - mCenterX, dz = mapZ - mCenterZ;
+    if (dx * dx + dz * dz > 0.25f)
+        return false;
+    const float c = std::cos(mAngle), s = std::sin(mAngle);
+    const float rx = dx * c - dz * s, rz = dx * s + dz * c;
+    x = mBox.mX + mBox.mWidth * (0.5f + rx);
+    y = mBox.mY - mBox.mHeight * (0.5f - rz);
+    return true;
+}
+
+void MapImageBox::GuiToMap(float x, float y, float& mapX, float& mapZ) const
+{
+    const float rx = mBox.mWidth > 0.0f ? (x - mBox.mX) / mBox.mWidth - 0.5f : 0.0f;
+    const float rz = mBox.mHeight > 0.0f ? 0.5f - (mBox.mY - y) / mBox.mHeight : 0.0f;
+    const float c = std::cos(mAngle), s = std::sin(mAngle);
+    mapX = mCenterX + rx * c + rz * s;
+    mapZ = mCenterZ - rx * s + rz * c;
+}
+
+void MapImageBox::Render(GuiSystem& gui)
+{
+    DrawImage(gui, mColor);
+    gui.SetColor(1.0f, 1.0f, 1.0f, 1.0f);
+    gui.SetTexture(mIconTexture);
+    const int32_t columns = mIconColumns > 0 ? mIconColumns : 1;
+    const auto cell = int32_t(mIconTexture.GetWidth()) / columns;
+    GuiBox icon;
+    icon.mWidth = mIconSize;
+    icon.mHeight = mIconSize;
+    for (const Icon& i : mIcons)
+    {
+        float x = 0.0f, y = 0.0f;
+        if (!MapToGui(i.mX, i.mZ, x, y))
+            continue;
+        icon.mX = x - mIconSize * 0.5f;
+        icon.mY = y + mIconSize * 0.5f;
+        gui.SetWidgetTransform(icon);
+        const int32_t kind = i.mKind < 0 ? 0 : i.mKind;
+        Rect texels{(kind % columns) * cell, 0, (kind % columns) * cell + cell, int32_t(mIconTexture.GetHeight())};
+        gui.DrawQuad(texels);
+    }
+    RenderChildren(gui);
+}
+
+void MapImageBox::OnClick()
+{
+    float x = 0.0f, y = 0.0f, mapX = 0.0f, mapZ = 0.0f;
+    WidgetLayer::MousePosition(x, y);
+    GuiToMap(x, y, mapX, mapZ);
+    ParamBuffer params;
+    params.PushVector(Vector3(mapX, 1.0f - mapZ, 0.0f));
+    Fire(mAction, params);
+}
+
+// ToolBar
+
+void ToolBar::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    s.SerializeRealField("Spacing", mSpacing);
+}
+
+void ToolBar::AddItem(std::unique_ptr<Widget> item)
+{
+    if (!item)
+        return;
+    item->SetOwner(GetOwnerId());
+    AddChild(std::move(item));
+    Layout();
+}
+
+void ToolBar::SetGuiPosition(float x, float y)
+{
+    mBox.mX = x;
+    mBox.mY = y;
+    Layout();
+}
+
+void ToolBar::Layout()
+{
+    float x = mBox.mX;
+    for (auto& item : Children())
+    {
+        item->SetGuiPosition(x, mBox.mY);
+        x += item->GetBox().mWidth + mSpacing;
+    }
+}
+
+void RegisterGuiWidgetTypes()
+{
+    RegisterWidgetType("Widget", [] { return std::make_unique<Widget>(); });
+    RegisterWidgetType("Window", [] { return std::make_unique<Window>(); });
+    RegisterWidgetType("TextBox", [] { return std::make_unique<TextBox>(); });
+    RegisterWidgetType("Button", [] { return std::make_unique<Button>(); });
+    RegisterWidgetType("CheckBox", [] { return std::make_unique<CheckBox>(); });
+    RegisterWidgetType("ProgressBar", [] { return std::make_unique<ProgressBar>(); });
+    RegisterWidgetType("HealthBar", [] { return std::make_unique<HealthBar>(); });
+    RegisterWidgetType("Slider", [] { return std::make_unique<Slider>(); });
+    RegisterWidgetType("ComboBox", [] { return std::make_unique<ComboBox>(); });
+    RegisterWidgetType("ImageBox", [] { return std::make_unique<ImageBox>(); });
+    RegisterWidgetType("MapImageBox", [] { return std::make_unique<MapImageBox>(); });
+    RegisterWidgetType("ToolBar", [] { return std::make_unique<ToolBar>(); });
+    RegisterWidgetType("ModelView", [] { return std::make_unique<ModelView>(); });
+}

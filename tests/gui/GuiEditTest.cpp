@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "LOOM/console/Console.h"
+#include "tests/gui/GuiFixture.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+using GuiEditTest = GuiFixture;
+
+TEST_F(GuiEditTest, DragInEditModeMovesTheWidgetAndGuiSaveWritesOnlyThat)
+{
+    StartGui(nullptr);
+    const std::string file = Scratch("Render.xml");
+    std::filesystem::copy_file(GuiData("Render.xml"), file);
+    Cog* cog = MakePanel(file);
+    Widget* button = Widgets(cog).Find("OkButton");
+    ASSERT_NE(button, nullptr);
+
+    Console::Instance().ExecuteLine("GuiEdit true");
+    ASSERT_TRUE(WidgetLayer::Current()->IsEditMode());
+    // Down on the button, 40 pixels to the right (of 800), up: no click reaches the owner.
+    Press(300, 180);
+    MoveTo(320, 180);
+    MoveTo(340, 180);
+    Release(340, 180);
+    // A drag of the background does not move the button.
+    Press(100, 50);
+    MoveTo(140, 50);
+    Release(140, 50);
+    Console::Instance().ExecuteLine("GuiEdit false");
+    EXPECT_TRUE(Heard(cog).mHeard.empty());
+    EXPECT_NEAR(button->GetBox().mX, -0.3f, 1e-5f);
+    EXPECT_NEAR(button->GetBox().mY, 0.4f, 1e-5f);
+    EXPECT_NEAR(Widgets(cog).Find("MainWindow")->GetBox().mX, -0.5f, 1e-6f);
+
+    Console::Instance().ExecuteLine("GuiSave");
+    const std::vector<std::string> before = Lines(GuiData("Render.xml"));
+    const std::vector<std::string> after = Lines(file);
+    ASSERT_EQ(before.size(), after.size());
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < before.size(); ++i)
+        if (before[i] != after[i])
+            changed.push_back(i);
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_NE(after[changed[0]].find(">-0.3<"), std::string::npos) << after[changed[0]];
+
+    // Reloaded, the button stands where it was dropped.
+    std::unique_ptr<Widget> reloaded = LoadWidgetFile(file, nullptr);
+    ASSERT_NE(reloaded, nullptr);
+    EXPECT_NEAR(reloaded->FindWidget("OkButton")->GetBox().mX, -0.3f, 1e-5f);
+}
+
+TEST_F(GuiEditTest, DraggingAWindowMovesItsSubtree)
+{
+    StartGui(nullptr);
+    Cog* cog = MakePanel(GuiData("Render.xml"));
+    Console::Instance().ExecuteLine("GuiEdit true");
+    // The window around its children, dragged 80 pixels down.
+    Press(300, 400);
+    MoveTo(300, 480);
+    Release(300, 480);
+    Console::Instance().ExecuteLine("GuiEdit false");
+    EXPECT_NEAR(Widgets(cog).Find("MainWindow")->GetBox().mY, 0.3f, 1e-5f);
+    EXPECT_NEAR(Widgets(cog).Find("OkButton")->GetBox().mY, 0.2f, 1e-5f);
+    EXPECT_NEAR(Widgets(cog).Find("Label")->GetBox().mY, 0.2f, 1e-5f);
+    EXPECT_NEAR(Widgets(cog).Find("Label")->GetBox().mX, 0.0f, 1e-6f);
+}
