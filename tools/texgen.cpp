@@ -99,6 +99,40 @@ TextureData BeamTexture(uint8_t r, uint8_t g, uint8_t b, bool spike)
     return data;
 }
 
+// A trap button face: a filled square with a border of another colour.
+std::vector<uint8_t> Framed(uint32_t size, const uint8_t fill[4], const uint8_t border[4], uint32_t width)
+{
+    std::vector<uint8_t> rgba(size_t(size) * size * 4);
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            const bool edge = x < width || y < width || x >= size - width || y >= size - width;
+            const uint8_t* c = edge ? border : fill;
+            std::copy(c, c + 4, &rgba[(size_t(y) * size + x) * 4]);
+        }
+    return rgba;
+}
+
+// A trap icon: a coloured disc on a clear ground, its radius telling the kinds apart too.
+std::vector<uint8_t> Disc(uint32_t size, const uint8_t colour[3], float radius)
+{
+    std::vector<uint8_t> rgba(size_t(size) * size * 4, uint8_t(0));
+    const float half = float(size) * 0.5f;
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            const float dx = (float(x) + 0.5f - half) / half, dy = (float(y) + 0.5f - half) / half;
+            if (std::sqrt(dx * dx + dy * dy) > radius)
+                continue;
+            uint8_t* p = &rgba[(size_t(y) * size + x) * 4];
+            p[0] = colour[0];
+            p[1] = colour[1];
+            p[2] = colour[2];
+            p[3] = 255;
+        }
+    return rgba;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -157,6 +191,24 @@ int main(int argc, char** argv)
         cube.mLevelData.push_back(std::move(texels));
     }
     ok &= WriteDds(folder / "Cube.dds", cube, true);
+
+    // The trap tool bar: button faces and one icon per trap kind.
+    const std::filesystem::path icons = folder / "TrapIcons";
+    std::filesystem::create_directories(icons);
+    constexpr uint32_t kIcon = 32;
+    static const uint8_t grey[4] = {64, 64, 64, 255}, light[4] = {160, 160, 160, 255};
+    static const uint8_t gold[4] = {96, 96, 64, 255}, yellow[4] = {255, 220, 0, 255};
+    ok &= WritePng(icons / "Normal.png", kIcon, kIcon, Framed(kIcon, grey, light, 2));
+    ok &= WritePng(icons / "Highlight.png", kIcon, kIcon, Framed(kIcon, gold, yellow, 3));
+    static const struct
+    {
+        const char* name;
+        uint8_t colour[3];
+        float radius;
+    } kinds[] = {{"Spikes", {200, 200, 200}, 0.6f}, {"Hammer", {150, 90, 40}, 0.8f}, {"Spring", {40, 200, 40}, 0.7f},
+                 {"Poison", {140, 40, 200}, 0.75f}, {"Fan", {60, 140, 255}, 0.85f}, {"Wall", {180, 60, 40}, 0.9f}};
+    for (const auto& kind : kinds)
+        ok &= WritePng(icons / (std::string(kind.name) + ".png"), kIcon, kIcon, Disc(kIcon, kind.colour, kind.radius));
 
     // HUD bars: a plain white fill (tinted by the display) and a frame open in the middle.
     constexpr uint32_t kBarWidth = 64, kBarHeight = 16, kEdge = 2;

@@ -255,7 +255,7 @@ void DataController::RebuildTrapButtons()
 
 void DataController::EnableTrap(std::string name)
 {
-    mDropPreview.mAllowed = true;
+    mDropPreview.Enable();
     auto it = mTrapInfo.find(name);
     if (it == mTrapInfo.end() || it->second.enabled)
         return;
@@ -273,7 +273,7 @@ void DataController::DisableTrap(std::string name)
     if (mGameState == StateInLevel)
         RebuildTrapButtons();
     if (mDropPreview.mTrapName == name)
-        mDropPreview.Clear();
+        mDropPreview.HideAll();
 }
 
 void DataController::DisableTrapAll()

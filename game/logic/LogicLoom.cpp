@@ -10,6 +10,7 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
+#include "game/components/GameComponents.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/Spawner.h"
@@ -20,6 +21,7 @@
 #include "game/logic/PhraseBank.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
+#include "game/widgets/TrapDropButton.h"
 #include "graphics/GraphicsLoom.h"
 
 namespace {
@@ -85,6 +87,8 @@ void LogicLoom::RegisterTypes()
     RegisterKestrane(cogs);
     RegisterTrapData(cogs);
     RegisterBaseTower(cogs);
+    RegisterGameComponents(cogs);
+    RegisterTrapDropButton();
 
     mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
     mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
