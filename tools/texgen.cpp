@@ -74,6 +74,31 @@ bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height
     return encoded && WriteFile(path, png.data(), png.size());
 }
 
+// A beam texture: bright along the middle row, fading to the top and bottom edges; a spike
+// also narrows toward its right end. Alpha follows the brightness.
+TextureData BeamTexture(uint8_t r, uint8_t g, uint8_t b, bool spike)
+{
+    constexpr uint32_t kSize = 32;
+    TextureData data;
+    data.mWidth = data.mHeight = kSize;
+    data.mLevels = 1;
+    data.mLevelData.emplace_back(kSize * kSize * 4, uint8_t(0));
+    for (uint32_t y = 0; y < kSize; ++y)
+        for (uint32_t x = 0; x < kSize; ++x)
+        {
+            const float across = std::fabs((y + 0.5f) / kSize * 2.0f - 1.0f);
+            const float width = spike ? 1.0f - (x + 0.5f) / kSize : 1.0f;
+            const float a = std::max(0.0f, 1.0f - across / std::max(width, 1e-3f));
+            uint8_t* t = &data.Level(0, 0)[(y * kSize + x) * 4];
+            t[0] = uint8_t(std::lround(r * a));
+            t[1] = uint8_t(std::lround(g * a));
+            t[2] = uint8_t(std::lround(b * a));
+            t[3] = uint8_t(std::lround(255.0f * a));
+        }
+    BuildMipChain(data);
+    return data;
+}
+
 // A trap button face: a filled square with a border of another colour.
 std::vector<uint8_t> Framed(uint32_t size, const uint8_t fill[4], const uint8_t border[4], uint32_t width)
 {
@@ -207,6 +232,26 @@ int main(int argc, char** argv)
             t[3] = 224;
         }
     ok &= WritePng(folder / "ConsoleBack.png", 64, 64, back);
+
+    // Particles: a soft round blob, written where systems name it by default and in Textures.
+    Image particle;
+    particle.Allocate(32, 32, Image::Format::BGR8);
+    for (uint32_t y = 0; y < 32; ++y)
+        for (uint32_t x = 0; x < 32; ++x)
+        {
+            const float dx = (x + 0.5f - 16.0f) / 16.0f, dy = (y + 0.5f - 16.0f) / 16.0f;
+            const float a = std::max(0.0f, 1.0f - std::sqrt(dx * dx + dy * dy));
+            const uint8_t v = uint8_t(std::lround(a * 255.0f));
+            std::fill_n(&particle.mPixels[(y * 32 + x) * 3], 3, v);
+        }
+    ok &= particle.SaveBmp((folder / "particle.bmp").string());
+    ok &= particle.SaveBmp((std::filesystem::path(argv[1]) / "particle.bmp").string());
+
+    // Beams.
+    ok &= WriteDds(folder / "BlueGlow.dds", BeamTexture(80, 140, 255, false));
+    ok &= WriteDds(folder / "spike.dds", BeamTexture(160, 200, 255, true));
+    ok &= WriteDds(folder / "LaserBlast.dds", BeamTexture(255, 200, 80, false));
+    ok &= WriteDds(folder / "RedBeam.dds", BeamTexture(255, 40, 30, false));
 
     if (!ok)
     {
