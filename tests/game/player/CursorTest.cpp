@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "game/components/GameComponents.h"
 #include "tests/game/player/PlayerSim.h"
 #include "tests/input/LogProbe.h"
 
@@ -206,4 +207,28 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
     play.Step(30);
     press(SDL_SCANCODE_F);
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+}
+
+TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(2);
+    Cog* invader = play.Field().Invader("grunt", 16, 17);
+    Kestrane& k = InvaderField::K(invader);
+    ASSERT_TRUE(play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
+    k.SetBehavior("NoBehavior");
+    k.SetPathing("NoPathing");
+    play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(0, 15, 0));
+    play.Step(30);
+    play.Key(SDL_SCANCODE_I, true);
+    play.Down(0);
+    auto& follower = *static_cast<FollowerComp*>(play.mCamera->GetComponent(FollowerComp::kTypeId));
+    ASSERT_TRUE(play.Sim().StepUntil([&] { return follower.followedObjID == invader->GetID(); }, 120));
+    EXPECT_EQ(play.Cursor().GetGrabbedID(), -1) << "nothing is grabbed";
+    EXPECT_FALSE(play.View().mZoomEnabled);
+    EXPECT_FALSE(InvaderField::P(invader).IsVisible());
+    play.Up(0);
+    play.Key(SDL_SCANCODE_I, false);
+    play.Step();
 }
