@@ -108,7 +108,7 @@ void WriteParticles()
     }
 }
 
-// Effect cogs: a Positional and an Effect, saved as archetypes.
+// Effect-only cogs: a Positional and an Effect, saved as archetypes.
 void WriteEffects()
 {
     CogFactory cogs;
@@ -123,22 +123,7 @@ void WriteEffects()
         fill(*static_cast<Effect*>(cog->GetComponent(Effect::kTypeId)));
         gOk &= SaveArchetypeXml(*cog, (std::filesystem::path(gFolder) / "Data/Effects" / (std::string(name) + ".xml")).string());
     };
-    auto bubble = [](float ttl, const char* stream) {
-        return [=](Effect& fx) {
-            fx.TTL = ttl;
-            fx.ModelFile = "Models/FlashEffect.lmf";
-            fx.AnimationFile = "Models/FlashEffect.lmf";
-            fx.FontEffects.resize(1);
-            FontEffect& text = fx.FontEffects[0];
-            text.FontIndex = 0;
-            text.AnimIndex = -1;
-            text.Scale = 1.5f;
-            text.Postion = {0.0f, 6.0f, 0.0f};
-            text.fileStream = std::string("Data/Effects/") + stream;
-        };
-    };
-    save("SpeechBubble", bubble(3.0f, "Bubble.Color.xml"));
-    save("DeathSpeechBubble", bubble(5.0f, "DeathBubble.Color.xml"));
+    // The speech bubbles are the game's own cogs (follower, phrase, timed death), written by hand.
     save("FlashEffect", [](Effect& fx) {
         fx.TTL = 1.0f;
         fx.ModelFile = "Models/FlashEffect.lmf";
