@@ -3,6 +3,8 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "audio/AudioLoom.h"
 #include "game/logic/LogicLoom.h"
+#include "game/logic/SceneSeam.h"
+#include "game/player/SceneBinding.h"
 #include "graphics/GraphicsLoom.h"
 #include "gui/GuiInstall.h"
 #include "input/IOLoom.h"
@@ -25,6 +27,9 @@ int main()
     }
     InstallGui();
     RegisterTestInput();
+    // The game's calls on models, HUD displays and the height map reach the scene components.
+    SceneBinding scene;
+    SetSceneSeam(&scene);
     LoomFactories looms;
     looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
     looms.mIO = []() -> Loom* { return IOLoom::Create(); };
@@ -33,6 +38,7 @@ int main()
     looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
     looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
     const int status = EngineMain(window, looms);
+    SetSceneSeam(nullptr);
     PlatformWindow::Destroy();
     return status;
 }

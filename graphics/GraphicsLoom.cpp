@@ -28,6 +28,7 @@
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/scene/Path.h"
 #include "graphics/scene/SceneComponents.h"
+#include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/SceneFrame.h"
 #include "graphics/scenery/SceneryCommands.h"
 #include "graphics/scenery/SkyDome.h"
@@ -239,6 +240,7 @@ void GraphicsLoom::Init()
     mPost->SetDevice(mDevice.get(), &mShaders);
     mCommands->Init(mDevice.get(), Console::Instance().GetConfigFolder() + "GuiConfig.xml");
     SceneFrame::CreateDeviceObjects(*this);
+    ParticleFrame::CreateDeviceObjects(*this);
     HandScreenToInput();
 }
 
@@ -261,6 +263,7 @@ void GraphicsLoom::Shutdown()
     if (mPost)
         mPost->SetDevice(nullptr, nullptr);
     SceneFrame::ReleaseDeviceObjects();
+    ParticleFrame::ReleaseDeviceObjects();
     mQueue.reset();
     mQueueShaders.reset();
     mDeferred.reset();
@@ -281,6 +284,7 @@ void GraphicsLoom::Shutdown()
     if (ResourceContext::Device() == mDevice.get() && mDevice)
         ResourceContext::Set(nullptr, nullptr, false);
     mDevice.reset();
+    ParticleFrame::Shutdown();
     mGui.reset();
     mScene.reset();
     mCamera = nullptr;
@@ -302,6 +306,7 @@ void GraphicsLoom::RegisterTypes()
     console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
                             "Sets the back-buffer size");
     InstallSceneFactories();
+    ParticleFrame::InstallFactories();
     RegisterSceneFunctions(CogFactory::Instance());
     RegisterSceneryCommands();
     mCommandsRegistered = true;
@@ -336,7 +341,10 @@ void GraphicsLoom::Update()
     if (mSun)
         mSun->Update(mFrameTime);
     if (mCamera)
+    {
         SceneFrame::UpdateComponents(*this, mFrameTime);
+        ParticleFrame::UpdateComponents(*this, mFrameTime);
+    }
     SetEffectGlobals();
     if (mToggles.mDeferred && mDeferred && mDeferred->IsEnabled())
         RenderDeferred();
@@ -383,8 +391,12 @@ void GraphicsLoom::RenderScene()
             mPost->RenderShadow();
         if (mToggles.mHudDisplays)
             SceneFrame::RenderHudDisplays(*this);
-        // The scene passes (effects, particles) join here as their objects arrive; debug
-        // lines are drawn now.
+        if (mToggles.mEffects)
+            ParticleFrame::RenderEffects(*this, mFrameTime);
+        if (mToggles.mParticles)
+            ParticleFrame::RenderParticles(*this);
+        ParticleFrame::RenderBeams(*this);
+        // Debug lines are drawn now.
         if (!mDebugLines.empty())
         {
             GraphicsDevice::ColorVertex line[2];
@@ -648,6 +660,7 @@ void GraphicsLoom::OnDeviceLost()
         mWater->OnLostDevice();
     mShaders.OnLostDevice();
     SceneFrame::ReleaseDeviceObjects();
+    ParticleFrame::ReleaseDeviceObjects();
     if (mPost)
         mPost->OnLostDevice();
     if (mDeferred)
@@ -671,6 +684,7 @@ void GraphicsLoom::OnDeviceReset()
     if (mCommands)
         mCommands->Fonts().RestoreDeviceObjects();
     SceneFrame::CreateDeviceObjects(*this);
+    ParticleFrame::CreateDeviceObjects(*this);
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
     if (mWater)

@@ -452,17 +452,6 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
              WriteBytes(data / "Data" / "LevelHeight.bmp", bmp.data(), bmp.size()) && ok;
     }
 
-    // The trap buttons' frames: plain and under the mouse.
-    for (const auto& [file, glow] : {std::pair<const char*, float>{"Normal", 0.0f}, {"Highlight", 1.0f}})
-    {
-        Canvas frame(64);
-        frame.Fill([&](uint32_t x, uint32_t y) {
-            const bool edge = x < 4 || y < 4 || x > 59 || y > 59;
-            return edge ? Mix(Rgb{0.35f, 0.35f, 0.4f}, Rgb{1.0f, 0.9f, 0.3f}, glow) : Rgb{0.12f, 0.12f, 0.16f};
-        });
-        ok = SavePng(t / "TrapIcons" / (std::string(file) + ".png"), frame) && ok;
-    }
-
     // The invader viewer's status icons, named as the menu asks for them.
     struct StatusRow
     {

@@ -112,6 +112,13 @@ void SendSound(Cog& cog, const std::string& message, const std::string& sound)
     cog.CallFunction(message, params);
 }
 
+void SendFollow(Cog& follower, const Cog& followed)
+{
+    ParamBuffer params;
+    params.PushInt(static_cast<int32_t>(followed.GetID()));
+    follower.CallFunction("SetFollowedObj", params);
+}
+
 void SayPhrase(Kestrane& invader, int32_t situation)
 {
     LogicLoom* logic = LogicLoom::Instance();

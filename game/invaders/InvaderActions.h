@@ -28,6 +28,8 @@ void HopInvader(Kestrane& invader, const Vector3& direction, float forward, floa
 void SendDamage(Cog& cog, const DamageInfo& damage);
 void SendSound(Cog& cog, const std::string& message, const std::string& sound);
 void SayPhrase(Kestrane& invader, int32_t situation);
+// Tells a cog's follower which cog to ride on.
+void SendFollow(Cog& follower, const Cog& followed);
 
 // The data controller's invader speed factor (10 without one).
 float SpeedFactor();

@@ -181,6 +181,7 @@ void BasicInvader::Spawn(Kestrane& k)
             at->SetOrientation(k.Pos().GetOrientation());
         }
         k.parachuteCogId = parachute->GetID();
+        SendFollow(*parachute, Owner(k));
     }
     if (Cog* tower = FindTower())
     {

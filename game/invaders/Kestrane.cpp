@@ -500,6 +500,7 @@ void Kestrane::SpawnEffectCog(const char* file)
     if (!cog)
         return;
     effectCogId = cog->GetID();
+    SendFollow(*cog, *mOwner);
     if (Positional* at = static_cast<Positional*>(cog->GetComponent(1)))
         at->SetPosition(Pos().GetPosition());
 }

@@ -13,6 +13,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "game/level/Wall.h"
+#include "game/player/CursorComp.h"
 
 namespace {
 // The four lookups share one shape: the record, or an assertion and a fallback.
@@ -170,6 +171,8 @@ void DataController::EarnPoints(int32_t n)
 {
     mPoints += n;
     mStats.pointsEarned += n;
+    if (CursorComp* cursor = FindCursor())
+        cursor->ShowFloatingNumber(n);
 }
 
 void DataController::SpendPoints(int32_t n)
@@ -242,9 +245,10 @@ std::string DataController::ExitReasonText() const
     return ::ExitReasonText(mGameState);
 }
 
-void DataController::SelectTrap(std::string)
+void DataController::SelectTrap(std::string trapName)
 {
-    // The cursor component takes the selection once it exists; with no cursor there is nothing to do.
+    if (CursorComp* cursor = FindCursor())
+        cursor->SelectTrap(trapName);
 }
 
 void DataController::RebuildTrapButtons()
@@ -255,7 +259,7 @@ void DataController::RebuildTrapButtons()
 
 void DataController::EnableTrap(std::string name)
 {
-    mDropPreview.mAllowed = true;
+    mDropPreview.Enable();
     auto it = mTrapInfo.find(name);
     if (it == mTrapInfo.end() || it->second.enabled)
         return;
@@ -273,7 +277,7 @@ void DataController::DisableTrap(std::string name)
     if (mGameState == StateInLevel)
         RebuildTrapButtons();
     if (mDropPreview.mTrapName == name)
-        mDropPreview.Clear();
+        mDropPreview.HideAll();
 }
 
 void DataController::DisableTrapAll()

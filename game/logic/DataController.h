@@ -89,8 +89,8 @@ public:
     void DisableTrap(std::string name);
     void DisableTrapAll();
     void SetInvSpeed(float speed) { mInvaderBaseSpeed = speed; }
-    void ActivateTrapDrop() { mDropPreview.Activate(); }
-    void DeactivateTrapDrop() { mDropPreview.Deactivate(); }
+    void ActivateTrapDrop() { mDropPreview.Enable(); }
+    void DeactivateTrapDrop() { mDropPreview.Disable(); }
     void SetMaxKills(int32_t n) { mMaxKills = n; }
     void KillAllInvaders();
     void DestroyAllTraps();

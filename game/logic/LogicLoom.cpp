@@ -10,6 +10,7 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
+#include "game/components/GameComponents.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/Spawner.h"
@@ -18,8 +19,14 @@
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/PhraseBank.h"
+#include "game/player/CursorComp.h"
+#include "game/player/GameCamera.h"
+#include "game/player/HUDComp.h"
+#include "game/player/LogicCommands.h"
+#include "game/player/MenuComp.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
+#include "game/widgets/TrapDropButton.h"
 #include "graphics/GraphicsLoom.h"
 
 namespace {
@@ -85,6 +92,12 @@ void LogicLoom::RegisterTypes()
     RegisterKestrane(cogs);
     RegisterTrapData(cogs);
     RegisterBaseTower(cogs);
+    RegisterGameComponents(cogs);
+    RegisterTrapDropButton();
+    RegisterCursorComp(cogs);
+    RegisterMenuComp(cogs);
+    RegisterHUDComp(cogs);
+    RegisterGameCamera(cogs);
 
     mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
     mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
@@ -96,6 +109,7 @@ void LogicLoom::RegisterTypes()
     mCommands.Add("GetSettings", MakeConsoleCommand(this, &LogicLoom::GetSettings));
     mCommands.Add("GenMap", MakeConsoleCommand(this, &LogicLoom::GenMap));
 
+    RegisterLogicCommands(mCommands);
     mCommands.Register("LogicCreateLevel", MakeConsoleCommand(this, &LogicLoom::LogicCreateLevel),
                        "Creates the level by running the script");
     mCommands.Register("SaveLevel", MakeConsoleCommand(this, &LogicLoom::SaveLevel),

@@ -1,12 +1,21 @@
 #include "game/logic/PhraseBank.h"
 
+#include <algorithm>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Positional.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/math/Random.h"
+#include "game/components/GameComponents.h"
+#include "game/invaders/Kestrane.h"
+#include "game/logic/SceneSeam.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 
 PhraseBank::PhraseBank()
 {
-    mCommands.Add("SayPhrase", MakeConsoleCommand(this, &PhraseBank::SayPhrase));
+    mCommands.Add("SayPhrase", MakeConsoleCommand(this, &PhraseBank::ShowBubble));
 }
 
 PhraseBank::~PhraseBank() = default;
@@ -26,13 +35,21 @@ void PhraseBank::Serialize(Serializer& s)
 
 void PhraseBank::BuildSituations()
 {
+    // Rebuilt whole, so a second call does not say every phrase twice as often.
     for (std::vector<uint32_t>& list : mSituations)
         list.clear();
+    mByInvader.clear();
+    mByStatusEffect.clear();
     for (uint32_t i = 0; i < mPhrases.size(); ++i)
     {
-        const int32_t situation = mPhrases[i].situation;
+        const PhraseRecord& phrase = mPhrases[i];
+        const int32_t situation = phrase.situation;
         if (situation >= 0 && situation < kSituationCount)
             mSituations[situation].push_back(i);
+        if (situation != kStatusSituation)
+            mByInvader[phrase.invaderName][situation].push_back(i);
+        else
+            mByStatusEffect[phrase.statusEffect].push_back(i);
     }
 }
 
@@ -42,9 +59,119 @@ const std::vector<uint32_t>& PhraseBank::GetSituation(int32_t situation) const
     return situation >= 0 && situation < kSituationCount ? mSituations[situation] : kNone;
 }
 
-void PhraseBank::SayPhrase(int32_t, Cog*)
+std::string PhraseBank::Draw(const std::vector<uint32_t>& list) const
 {
-    // Speech bubbles need the speaking invader's presentation, which this bank does not own yet.
+    for (uint32_t index : list)
+        if (RandomFloat(0.0f, 1.0f) < mPhrases[index].percentChance)
+            return mPhrases[index].phraseText;
+    return std::string();
+}
+
+std::string PhraseBank::PickPhrase(int32_t situation, const Kestrane& invader) const
+{
+    if (situation == kStatusSituation)
+    {
+        auto it = mByStatusEffect.find(invader.GetStatusEffect());
+        return it == mByStatusEffect.end() ? std::string() : Draw(it->second);
+    }
+    auto lookUp = [&](const std::string& name) -> const std::vector<uint32_t>* {
+        auto byName = mByInvader.find(name);
+        if (byName == mByInvader.end())
+            return nullptr;
+        auto bySituation = byName->second.find(situation);
+        return bySituation == byName->second.end() ? nullptr : &bySituation->second;
+    };
+    if (const std::vector<uint32_t>* own = lookUp(invader.Name))
+    {
+        std::string text = Draw(*own);
+        if (!text.empty())
+            return text;
+    }
+    const std::vector<uint32_t>* all = lookUp("All");
+    return all ? Draw(*all) : std::string();
+}
+
+void PhraseBank::SayPhrase(int32_t situation, Cog* invader)
+{
+    Kestrane* speaker = CompOf<Kestrane>(invader);
+    if (!speaker)
+        return;
+    std::string text = PickPhrase(situation, *speaker);
+    if (!text.empty())
+        ShowBubble("Data/Effects/SpeechBubble.xml", static_cast<int32_t>(invader->GetID()), std::move(text));
+}
+
+void PhraseBank::SayText(const std::string& text, Cog* cog)
+{
+    if (cog)
+        ShowBubble("Data/Effects/SpeechBubble.xml", static_cast<int32_t>(cog->GetID()), text);
+}
+
+PhraseComp* PhraseBank::FindBubble(int32_t speakerId) const
+{
+    CogFactory& cogs = CogFactory::Instance();
+    for (uint32_t id : mLiveBubbles)
+    {
+        PhraseComp* bubble = CompOf<PhraseComp>(cogs.GetCog(id));
+        if (bubble && bubble->speakerId == speakerId)
+            return bubble;
+    }
+    return nullptr;
+}
+
+void PhraseBank::ShowBubble(std::string archetype, int32_t speakerId, std::string text)
+{
+    if (!mEnabled || FindBubble(speakerId))
+        return;
+    if (static_cast<int64_t>(mLiveBubbles.size()) >= mMaxBubbles)
+        return;
+    CogFactory& cogs = CogFactory::Instance();
+    Positional* speaker = PosOf(cogs.GetCog(static_cast<uint32_t>(speakerId)));
+    if (!speaker || speakerId < 0)
+        return;
+    const Vector3 at = speaker->GetPosition();
+    for (uint32_t id : mLiveBubbles)
+    {
+        Positional* bubble = PosOf(cogs.GetCog(id));
+        if (!bubble)
+            continue;
+        const Vector3 d = bubble->GetPosition() - at;
+        if (d.x * d.x + d.y * d.y + d.z * d.z < kMinBubbleDistanceSquared)
+            return;
+    }
+    Cog* cog = cogs.Create(archetype);
+    if (!cog)
+        return;
+    FollowerComp* follower = CompOf<FollowerComp>(cog);
+    PhraseComp* phrase = CompOf<PhraseComp>(cog);
+    if (!follower || !phrase)
+    {
+        // Half a bubble would follow no one or never leave the list.
+        RemoveBubble(cog->GetID());
+        cogs.Destroy(cog);
+        return;
+    }
+    follower->followedObjID = static_cast<uint32_t>(speakerId);
+    phrase->speakerId = speakerId;
+    SceneSeam& scene = Scene();
+    if (scene.HasEffect(*cog))
+    {
+        scene.ClearEffectLoop(*cog);
+        scene.SetEffectText(*cog, text);
+    }
+}
+
+void PhraseBank::AddBubble(uint32_t cogId)
+{
+    if (std::find(mLiveBubbles.begin(), mLiveBubbles.end(), cogId) == mLiveBubbles.end())
+        mLiveBubbles.push_back(cogId);
+}
+
+void PhraseBank::RemoveBubble(uint32_t cogId)
+{
+    auto it = std::find(mLiveBubbles.begin(), mLiveBubbles.end(), cogId);
+    if (it != mLiveBubbles.end())
+        mLiveBubbles.erase(it);
 }
 
 void LoadPhraseBank(PhraseBank& bank, const std::string& fileName)

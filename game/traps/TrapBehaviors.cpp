@@ -10,6 +10,7 @@
 #include "game/invaders/Kestrane.h"
 #include "game/logic/SceneSeam.h"
 #include "game/traps/TrapData.h"
+#include "game/traps/TrapKinds.h"
 #include "physics/RegionComp.h"
 
 namespace {
@@ -35,7 +36,9 @@ Kestrane* InvaderOf(Cog* cog)
 
 void RegisterTrapKinds(std::map<std::string, TrapBehavior*>& map)
 {
+    RegisterMoreTrapKinds(map);
     map["Basic"] = &gBasicTrap;
+    RegisterStatusTrapKind(map);
 }
 
 void TrapCycle::Update(TrapData& trap)

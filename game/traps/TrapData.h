@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/cogs/Comp.h"
@@ -65,6 +66,10 @@ public:
     TrapBehavior* behavior = nullptr;
     bool landingFlag = false;
     uint32_t attachedCogId = 0;
+    // Kept per trap, so two traps of a kind never share them.
+    bool shotPending = false;
+    float pointsAccumulator = 0.0f;
+    std::vector<uint32_t> heldCogs; // invaders whose collision a pit switched off
 };
 
 void RegisterTrapData(CogFactory& cogs);

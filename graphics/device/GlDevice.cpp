@@ -215,6 +215,10 @@ public:
                 mWorld = info.mLocation;
             else if (text == "uViewProjection")
                 mViewProjection = info.mLocation;
+            else if (text == "uView")
+                mView = info.mLocation;
+            else if (text == "uPointScale")
+                mPointScale = info.mLocation;
             else if (text == "uScreenSize")
                 mScreenSize = info.mLocation;
             else if (text == "uUseTexture")
@@ -231,6 +235,8 @@ public:
     GLint mPointSize = -1;
     GLint mWorld = -1;
     GLint mViewProjection = -1;
+    GLint mView = -1;
+    GLint mPointScale = -1;
     GLint mScreenSize = -1;
     GLint mUseTexture = -1;
     // What the device last uploaded of its own values into this program.
@@ -310,6 +316,9 @@ public:
         mCaps.mMaxTextureSize = value;
         glGetIntegerv(GL_MAX_SAMPLES, &value);
         mCaps.mMaxSamples = value;
+        GLfloat pointRange[2] = {1.0f, 1.0f};
+        glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
+        mCaps.mMaxPointSize = pointRange[1];
         mCaps.mCompressedTextures = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
         glGenVertexArrays(1, &mVao);
         glBindVertexArray(mVao);
@@ -1022,6 +1031,11 @@ private:
         }
         if (p->mScreenSize >= 0)
             glUniform2f(p->mScreenSize, float(mViewWidth), float(mViewHeight));
+        if (p->mView >= 0)
+            glUniformMatrix4fv(p->mView, 1, GL_FALSE, GetTransform(TransformKind::View).m);
+        if (p->mPointScale >= 0)
+            glUniform4f(p->mPointScale, mStates.mPointScaleEnable ? 1.0f : 0.0f, float(mViewHeight), mStates.mPointSizeMin,
+                        std::min(mStates.mPointSizeMax, mCaps.mMaxPointSize));
         if (p->mUseTexture >= 0)
             glUniform1i(p->mUseTexture, mTextures[0] ? 1 : 0);
     }

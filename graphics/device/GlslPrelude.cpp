@@ -59,6 +59,8 @@ std::string BuiltinVertexSource(int which)
 {
     std::string body = VertexPrelude() + R"(uniform mat4 uWorld;
 uniform mat4 uViewProjection;
+uniform mat4 uView;
+uniform vec4 uPointScale;
 uniform vec2 uScreenSize;
 out vec4 vColor;
 out vec2 vTexCoord;
@@ -73,8 +75,12 @@ void main()
 }
 )";
     else
-        body += R"(    gl_Position = toClip(uViewProjection * (uWorld * vec4(aPosition.xyz, 1.0)));
+        body += R"(    vec4 world = uWorld * vec4(aPosition.xyz, 1.0);
+    gl_Position = toClip(uViewProjection * world);
     gl_PointSize = uPointSize;
+    // x: scale on, y: viewport height, z and w: the size clamp.
+    if (uPointScale.x > 0.0)
+        gl_PointSize = clamp(uPointScale.y * uPointSize / max(length((uView * world).xyz), 1e-6), uPointScale.z, uPointScale.w);
 }
 )";
     return body;

@@ -35,6 +35,8 @@ struct DeviceCaps
     // Shader model checks of the old design always pass here.
     bool mPixelShader20 = true;
     bool mTwoSidedStencil = true;
+    // Largest point-sprite size in pixels.
+    float mMaxPointSize = 1000.0f;
 };
 
 enum ClearFlag : uint32_t
@@ -95,6 +97,11 @@ struct RenderStates
     float mDepthBias = 0.0f;
     float mSlopeScaleDepthBias = 0.0f;
     float mPointSize = 1.0f;
+    // Point sprites sized by distance: viewport height x point size / eye distance, clamped
+    // to [min, max] pixels.
+    bool mPointScaleEnable = false;
+    float mPointSizeMin = 1.0f;
+    float mPointSizeMax = 64.0f;
 
     bool operator==(const RenderStates&) const = default;
 };

@@ -36,7 +36,9 @@ class GameSim
 public:
     static constexpr double kStep = 1.0 / 60.0;
 
-    explicit GameSim(const std::string& dataFolder = GameDataFolder(), uint32_t seed = 7)
+    // addLooms may add looms (input, graphics) to the logic, physics and audio ones.
+    explicit GameSim(const std::string& dataFolder = GameDataFolder(), uint32_t seed = 7,
+                     void (*addLooms)(LoomFactories&) = nullptr)
     {
         std::filesystem::copy(dataFolder, mDir.Path("data"), std::filesystem::copy_options::recursive);
         mOldCwd = std::filesystem::current_path();
@@ -59,6 +61,8 @@ public:
         Ground::SetCurrent(&mGround);
         // The data folder's cogs carry models; they load without a device and draw nothing.
         RegisterSceneComponents(CogFactory::Instance());
+        if (addLooms)
+            addLooms(looms);
         mEngine = std::make_unique<CoreEngine>(nullptr, looms);
         gCoreEngine = mEngine.get();
         mEngine->Start();

@@ -365,6 +365,22 @@ std::string TubeFile()
     return LmfWriter().Header().Mesh(TubeMesh()).Bones(TubeBones()).Clips({bend}).End().Bytes();
 }
 
+std::string FlashEffectFile()
+{
+    // One bone that swells to twice its size and back each second: effect sprites and bubble
+    // texts sit on it and pulse with it.
+    LmfClip pulse;
+    pulse.name = "Pulse";
+    pulse.length = 1.0f;
+    AnimationKey small = Key(0.0f, {});
+    AnimationKey large = Key(0.5f, {});
+    large.scale = {2.0f, 2.0f, 2.0f};
+    AnimationKey back = Key(1.0f, {});
+    pulse.tracks.push_back({small, large, back});
+    std::vector<LmfBone> bones(1);
+    return LmfWriter().Header().Bones(bones).Clips({pulse}).End().Bytes();
+}
+
 LmfMesh FiveCubesMesh()
 {
     LmfMesh mesh;
@@ -429,6 +445,7 @@ bool WriteAllModels(const std::string& dataFolder)
     ok = save("Models/Tube.lmf", TubeFile()) && ok;
     ok = save("Models/SevenTex.3ds", SevenTexFile()) && ok;
     ok = save("Models/FiveCubes.lmf", FiveCubesFile()) && ok;
+    ok = save("Models/FlashEffect.lmf", FlashEffectFile()) && ok;
     ConstraintInfo constraints = TurretConstraints();
     ok = SaveConstraintInfo(constraints, (fs::path(dataFolder) / "Data/Constraints.xml").string()) && ok;
     return ok;

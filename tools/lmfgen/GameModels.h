@@ -23,6 +23,8 @@ std::string TubeFile();
 // A row of five cubes along x, one part each (kind 0).
 std::string FiveCubesFile();
 LmfMesh FiveCubesMesh();
+// One pulsing bone ("Pulse") for effect sprites and texts.
+std::string FlashEffectFile();
 // Seven boxes as seven 3D Studio objects.
 std::string SevenTexFile();
 // Aims the turret's gun: yaw at part 3, pitch at part 4, the muzzle as end effector.

@@ -104,7 +104,7 @@ TEST(InvaderGroup, CursorBesideTheLeaderThrowsTheFirstMember)
     sim.Step(30);
     ASSERT_EQ(member.group, leader.group);
     const TileIndex at = leader.currentTile;
-    Cog* cursor = field.Make("Parachute", field.Centre(at.first + 1, at.second + 1));
+    Cog* cursor = field.Make("NinjaSmoke", field.Centre(at.first + 1, at.second + 1));
     cursor->SetName("Cursor");
     sim.Cogs().RegisterName(*cursor);
     sim.Step();

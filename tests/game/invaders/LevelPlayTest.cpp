@@ -70,7 +70,8 @@ TEST(LevelPlay, TilesCountTheirGroundedInvaders)
                               !(k.state == StateSpecial && k.BehaviorName == "Stacker") && !k.IsDead();
         EXPECT_EQ(k.IsCounted(), grounded && map.InBounds(k.currentTile.first, k.currentTile.second)) << k.Name;
     }
-    EXPECT_GT(counted, 20);
+    // Kamikaze and bomber blasts now hurt their neighbours too, so fewer are left standing.
+    EXPECT_GT(counted, 10);
     EXPECT_LT(sim.Data().mInvaders.size(), 200u) << "some died";
     for (int32_t z = 0; z < map.GetGridDepth(); ++z)
         for (int32_t x = 0; x < map.GetGridWidth(); ++x)

@@ -221,12 +221,12 @@ TEST(DataController, TrapCommandsTellTheHudAndThePreview)
     };
     for (const Step& step : steps)
     {
-        data.mDropPreview.mAllowed = false;
+        data.mDropPreview.mEnabled = false;
         sim.Run(step.line);
         EXPECT_EQ(gTrapButtonCalls, step.hudCalls) << step.line;
         if (std::string(step.line).rfind("EnableTrap", 0) == 0)
         {
-            EXPECT_TRUE(data.mDropPreview.mAllowed) << step.line;
+            EXPECT_TRUE(data.mDropPreview.mEnabled) << step.line;
         }
     }
     EXPECT_TRUE(enabled("hammer"));
@@ -249,10 +249,10 @@ TEST(DataController, TrapCommandsTellTheHudAndThePreview)
         EXPECT_FALSE(info.enabled) << name;
 
     sim.Run("DeactivateTrapDrop");
-    EXPECT_FALSE(data.mDropPreview.mAllowed);
+    EXPECT_FALSE(data.mDropPreview.mEnabled);
     EXPECT_EQ(data.mDropPreview.mMode, DropPreview::ModeNone);
     sim.Run("ActivateTrapDrop");
-    EXPECT_TRUE(data.mDropPreview.mAllowed);
+    EXPECT_TRUE(data.mDropPreview.mEnabled);
     sim.Run("SetInvSpeed 2.5");
     sim.Run("SetMaxKills 12");
     sim.Run("EarnPoints 5");

@@ -1,0 +1,147 @@
+// 20 continuous explosions over 500 invaders: each frame every explosion damages every invader
+// in its region through the "Damage" message, as the game does. The reference walks the same
+// contacts and calls the invader component's damage directly. Reports our time over the
+// reference's ("ratio", goal <= 3) and the allocations per frame (goal 0).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Random.h"
+#include "LOOM/space/QTree.h"
+#include "game/components/Explosives.h"
+#include "game/components/GameComponents.h"
+#include "game/invaders/Kestrane.h"
+#include "game/logic/LogicLoom.h"
+#include "physics/RegionComp.h"
+
+namespace {
+std::atomic<long> gAllocations{0};
+}
+
+// Counts every allocation so the frames can show they make none.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size)
+{
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+constexpr int kInvaders = 500;
+constexpr int kBlasts = 20;
+
+void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> components)
+{
+    auto composer = std::make_shared<Composer>(cogs, name, "");
+    for (uint32_t id : components)
+        composer->AddComponent(id, cogs.GetComponentFactory(id));
+    cogs.RegisterType(name, composer);
+}
+
+Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position)
+{
+    Cog* cog = cogs.Allocate(type);
+    if (!cog)
+        return nullptr;
+    static_cast<Positional*>(cog->GetComponent(1))->SetPosition(position);
+    cog->Initialize();
+    return cog;
+}
+
+void BM_AreaDamage(benchmark::State& state)
+{
+    QTree tree;
+    tree.Init();
+    CogFactory& cogs = CogFactory::Instance();
+    RegisterPositional(cogs);
+    RegisterRegionComp(cogs);
+    std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
+    logic->RegisterTypes();
+    MakeType(cogs, "BenchInvader", {1, Kestrane::kTypeId});
+    MakeType(cogs, "BenchBlast", {1, RegionComp::kTypeId, RegionExplosionDamage::kTypeId});
+
+    RandomSeed(9);
+    for (int i = 0; i < kInvaders; ++i)
+    {
+        Cog* cog = Place(cogs, "BenchInvader", Vector3(RandomFloat(60.0f, 140.0f), 1.0f, RandomFloat(60.0f, 140.0f)));
+        Kestrane* k = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
+        k->CurHP = k->MaxHP = 1e9f;
+    }
+    std::vector<RegionExplosionDamage*> blasts;
+    std::vector<Spatial*> scratch;
+    for (int i = 0; i < kBlasts; ++i)
+    {
+        Cog* cog = cogs.Allocate("BenchBlast");
+        RegionComp* region = static_cast<RegionComp*>(cog->GetComponent(RegionComp::kTypeId));
+        region->mRegionType = 0;
+        static_cast<Positional*>(cog->GetComponent(1))->SetPosition(Vector3(100.0f, 1.0f, 100.0f));
+        cog->Initialize();
+        region->GetLocalSphere().radius = 80.0f;
+        region->Refresh(scratch);
+        auto* blast = static_cast<RegionExplosionDamage*>(cog->GetComponent(RegionExplosionDamage::kTypeId));
+        blast->ContinuousDamage = true;
+        blast->DamageTerrain = false;
+        blasts.push_back(blast);
+    }
+    size_t contacts = 0;
+    for (RegionExplosionDamage* blast : blasts)
+        contacts += static_cast<RegionComp*>(blast->GetOwner()->GetComponent(RegionComp::kTypeId))->GetContacts().size();
+
+    // The reference: the same contacts, the invader's damage called directly.
+    auto direct = [&]() {
+        for (RegionExplosionDamage* blast : blasts)
+        {
+            Cog* owner = blast->GetOwner();
+            const DamageInfo hit{static_cast<int32_t>(owner->GetID()), -blast->DamageAmount, 4};
+            auto* region = static_cast<RegionComp*>(owner->GetComponent(RegionComp::kTypeId));
+            for (uint32_t id : region->GetContacts())
+                if (Kestrane* k = CompOf<Kestrane>(cogs.GetCog(id)))
+                    k->Damage(hit);
+        }
+    };
+    for (RegionExplosionDamage* blast : blasts)
+        blast->ApplyDamage();
+    direct();
+
+    double ours = 0.0;
+    double reference = 0.0;
+    long allocations = 0;
+    long frames = 0;
+    for (auto _ : state)
+    {
+        const long before = gAllocations.load();
+        auto start = std::chrono::steady_clock::now();
+        for (RegionExplosionDamage* blast : blasts)
+            blast->ApplyDamage();
+        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        allocations += gAllocations.load() - before;
+
+        start = std::chrono::steady_clock::now();
+        direct();
+        reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ++frames;
+    }
+    state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
+    state.counters["ours_us"] = ours / double(frames ? frames : 1) * 1e6;
+    state.counters["direct_us"] = reference / double(frames ? frames : 1) * 1e6;
+    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / double(frames ? frames : 1);
+    state.counters["contacts"] = static_cast<double>(contacts);
+    cogs.DestroyAll();
+    logic.reset();
+}
+BENCHMARK(BM_AreaDamage)->Unit(benchmark::kMicrosecond);
+} // namespace

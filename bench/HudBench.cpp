@@ -1,0 +1,171 @@
+// The HUD's frame with 1,000 invaders, 200 traps and 300 walls on the mini-map, against a plain
+// loop that copies the same positions into map coordinates. Reports our time over the
+// reference's ("ratio", goal <= 3) and the allocations per frame after the first (goal 0).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Random.h"
+#include "LOOM/space/QTree.h"
+#include "game/invaders/Kestrane.h"
+#include "game/level/Wall.h"
+#include "game/logic/DataController.h"
+#include "game/logic/LogicLoom.h"
+#include "game/logic/SceneSeam.h"
+#include "game/player/HUDComp.h"
+#include "game/traps/TrapData.h"
+#include "gui/WidgetComp.h"
+#include "gui/WidgetFile.h"
+#include "gui/widgets/Widgets.h"
+
+namespace {
+std::atomic<long> gAllocations{0};
+}
+
+// Counts every allocation so the frames can show they make none.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size)
+{
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+constexpr float kSide = 256.0f;
+
+class ExtentSeam : public SceneSeam
+{
+public:
+    bool GetMapExtent(float& width, float& depth) override
+    {
+        width = depth = kSide;
+        return true;
+    }
+};
+
+void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> components)
+{
+    auto composer = std::make_shared<Composer>(cogs, name, "");
+    for (uint32_t id : components)
+        composer->AddComponent(id, cogs.GetComponentFactory(id));
+    cogs.RegisterType(name, composer);
+}
+
+void Scatter(CogFactory& cogs, const std::string& type, int count)
+{
+    for (int i = 0; i < count; ++i)
+    {
+        Cog* cog = cogs.Allocate(type);
+        static_cast<Positional*>(cog->GetComponent(1))->SetPosition(Vector3(RandomFloat(0.0f, kSide), 1.0f, RandomFloat(0.0f, kSide)));
+        cog->Initialize();
+    }
+}
+
+template <typename T>
+std::unique_ptr<Widget> Make(const char* type, const char* name)
+{
+    std::unique_ptr<Widget> widget = CreateWidget(type);
+    widget->SetName(name);
+    return widget;
+}
+
+void BM_HudFrame(benchmark::State& state)
+{
+    QTree tree;
+    tree.Init();
+    ExtentSeam seam;
+    SetSceneSeam(&seam);
+    RegisterGuiWidgetTypes();
+    CogFactory& cogs = CogFactory::Instance();
+    RegisterPositional(cogs);
+    cogs.RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+    std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
+    logic->RegisterTypes();
+    logic->Init();
+    DataController& data = *logic->mDataController;
+    data.mGameState = StateInLevel;
+    MakeType(cogs, "BenchInvader", {1, Kestrane::kTypeId});
+    MakeType(cogs, "BenchTrap", {1, TrapData::kTypeId});
+    MakeType(cogs, "BenchWall", {1, wall::kTypeId});
+    MakeType(cogs, "BenchHud", {WidgetComp::kTypeId, HUDComp::kTypeId});
+    RandomSeed(11);
+    Scatter(cogs, "BenchInvader", 1000);
+    Scatter(cogs, "BenchTrap", 200);
+    Scatter(cogs, "BenchWall", 300);
+
+    Cog* hudCog = cogs.Allocate("BenchHud");
+    hudCog->Initialize();
+    auto root = Make<Widget>("Widget", "Root");
+    root->AddChild(Make<MapImageBox>("MapImageBox", "MiniMapImageBox"));
+    root->AddChild(Make<HealthBar>("HealthBar", "TowerHealth"));
+    for (const char* name : {"CreditsNum", "KillsNum", "TimeNum"})
+        root->AddChild(Make<TextBox>("TextBox", name));
+    root->AddChild(Make<ToolBar>("ToolBar", "TrapDropToolBar"));
+    static_cast<WidgetComp*>(hudCog->GetComponent(WidgetComp::kTypeId))->SetRoot(std::move(root));
+    HUDComp& hud = *static_cast<HUDComp*>(hudCog->GetComponent(HUDComp::kTypeId));
+
+    // The reference: the same lists, each position copied into map coordinates.
+    std::vector<float> copied;
+    copied.reserve(2 * (data.mInvaders.size() + data.mTraps.size() + data.mWalls.size()));
+    auto plain = [&]() {
+        copied.clear();
+        auto add = [&](const Positional* p) {
+            if (!p)
+                return;
+            copied.push_back(p->GetPosition().x / kSide);
+            copied.push_back(p->GetPosition().z / kSide);
+        };
+        for (Comp* c : data.mInvaders)
+            add(c->GetOwnerPositional());
+        for (Comp* c : data.mTraps)
+            add(c->GetOwnerPositional());
+        for (wall* w : data.mWalls)
+            add(w->GetOwnerPositional());
+        benchmark::DoNotOptimize(copied.data());
+    };
+    hud.Update();
+    plain();
+
+    double ours = 0.0;
+    double reference = 0.0;
+    long allocations = 0;
+    long frames = 0;
+    for (auto _ : state)
+    {
+        const long before = gAllocations.load();
+        auto start = std::chrono::steady_clock::now();
+        hud.Update();
+        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        allocations += gAllocations.load() - before;
+
+        start = std::chrono::steady_clock::now();
+        plain();
+        reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ++frames;
+    }
+    const auto* map = static_cast<MapImageBox*>(static_cast<WidgetComp*>(hudCog->GetComponent(WidgetComp::kTypeId))->Find("MiniMapImageBox"));
+    state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
+    state.counters["ours_us"] = ours / double(frames ? frames : 1) * 1e6;
+    state.counters["plain_us"] = reference / double(frames ? frames : 1) * 1e6;
+    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / double(frames ? frames : 1);
+    state.counters["icons"] = static_cast<double>(map ? map->Icons().size() : 0);
+    cogs.DestroyAll();
+    logic.reset();
+    SetSceneSeam(nullptr);
+}
+BENCHMARK(BM_HudFrame)->Unit(benchmark::kMicrosecond);
+} // namespace

@@ -1,0 +1,85 @@
+#include "game/logic/TrapDrop.h"
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/math/Quat.h"
+#include "game/components/GameComponents.h"
+#include "game/level/TileComp.h"
+#include "game/level/TileMap.h"
+#include "game/logic/DataController.h"
+#include "game/logic/LogicLoom.h"
+
+namespace {
+DataController* Controller()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mDataController.get() : nullptr;
+}
+
+TileMap* Map()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mTileMap : nullptr;
+}
+} // namespace
+
+bool CanDropAt(const std::string& name, const Vector3& position)
+{
+    DataController* data = Controller();
+    if (!data)
+        return false;
+    const TrapInfo& info = data->GetTrapInfo(name);
+    TileMap* map = Map();
+    if (!map)
+        return false;
+    if (!data->IsEditMode() && info.creditCost > data->GetPoints())
+        return false;
+    if (!map->IsInWorld(position))
+        return false;
+    const TileIndex tile = map->WorldToTile(position, info.widthTileSize, info.depthTileSize);
+    return map->IsAreaFree(tile.first, tile.second, info.widthTileSize, info.depthTileSize);
+}
+
+Vector3 SnapTrapDropPosition(const std::string& name, const Vector3& position)
+{
+    DataController* data = Controller();
+    TileMap* map = Map();
+    if (!data || !map)
+        return Vector3();
+    const TrapInfo& info = data->GetTrapInfo(name);
+    const TileIndex tile = map->WorldToTile(position, info.widthTileSize, info.depthTileSize);
+    return map->TileToWorldAligned(tile.first, tile.second, info.widthTileSize, info.depthTileSize);
+}
+
+bool AttemptTrapDrop(std::string name, Vector3 position, Vector3 direction)
+{
+    if (!CanDropAt(name, position))
+        return false;
+    DataController& data = *Controller();
+    const TrapInfo info = data.GetTrapInfo(name);
+    CogFactory& cogs = CogFactory::Instance();
+    Cog* trap = cogs.Allocate(name);
+    if (!trap)
+        return false;
+    TileComp* tiles = CompOf<TileComp>(trap);
+    Positional* at = PosOf(trap);
+    if (!tiles || !at)
+    {
+        cogs.Destroy(trap);
+        return false;
+    }
+    at->SetOrientation(Quat::FromDirection(direction));
+    at->SetPosition(position);
+    tiles->widthSize = info.widthTileSize;
+    tiles->depthSize = info.depthTileSize;
+    trap->Initialize();
+    if (!tiles->IsPlaced())
+    {
+        cogs.Destroy(trap);
+        return false;
+    }
+    if (!data.IsEditMode())
+        data.SpendPoints(info.creditCost);
+    return true;
+}

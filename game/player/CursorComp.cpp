@@ -1,0 +1,449 @@
+#include "game/player/CursorComp.h"
+
+#include <cstdio>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/math/Color.h"
+#include "LOOM/math/Random.h"
+#include "LOOM/serial/Serializer.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
+#include "game/logic/DataController.h"
+#include "game/logic/SceneSeam.h"
+#include "game/player/CursorPreview.h"
+#include "game/player/GameCamera.h"
+#include "game/player/LogicCommands.h"
+#include "game/player/PlayerServices.h"
+#include "physics/PhysicsComp.h"
+#include "physics/RegionComp.h"
+
+namespace {
+class CursorFactory : public CompFactoryOf<CursorComp>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.BindMessage("AnimationCallback", MakeCompFunctor(CursorComp::kTypeId, &CursorComp::AnimationCallback));
+        composer.AddOwnedUpdate(MakeCompFunctor(CursorComp::kTypeId, &CursorComp::Update));
+    }
+};
+
+CursorFactory gCursorFactory;
+
+constexpr uint32_t kMissingModel = 1;
+constexpr uint32_t kMissingRegion = 2;
+constexpr uint32_t kMissingHud = 4;
+constexpr uint32_t kMissingFollower = 8;
+constexpr uint32_t kMissingGameCamera = 16;
+
+bool CursorActive()
+{
+    const DataController* data = Data();
+    return data && data->mCursorActive;
+}
+} // namespace
+
+void RegisterCursorComp(CogFactory& cogs)
+{
+    cogs.RegisterComponent(CursorComp::kTypeId, &gCursorFactory);
+}
+
+CursorComp* FindCursor()
+{
+    return CompOf<CursorComp>(FindCog("Cursor"), CursorComp::kTypeId);
+}
+
+CursorComp::~CursorComp()
+{
+    PreviewDestroy();
+}
+
+void CursorComp::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    s.SerializeRealField("regularHoverHeight", regularHoverHeight);
+    s.SerializeRealField("minGrabHeight", minGrabHeight);
+    s.SerializeRealField("dropRate", dropRate);
+    s.SerializeRealField("recoveryRate", recoveryRate);
+    s.SerializeRealField("upThrowVal", upThrowVal);
+    s.SerializeRealField("TotalFloatTime", TotalFloatTime);
+    s.SerializeRealField("FloatHeight", FloatHeight);
+}
+
+bool CursorComp::Need(bool present, uint32_t bit, const char* what)
+{
+    if (!present && !(mMissingLogged & bit))
+    {
+        mMissingLogged |= bit;
+        Console::Instance().Log(std::string("CursorComp: the cursor has no ") + what + ", skipping what needs it", LogError);
+    }
+    return present;
+}
+
+void CursorComp::Initialize()
+{
+    if (mOwner && Need(Scene().HasModel(*mOwner), kMissingModel, "SkinModel"))
+    {
+        Scene().PlayAnimation(*mOwner, "Idle", false);
+        Scene().SetCallbackMessage(*mOwner, "AnimationCallback");
+    }
+    ScheduleIdle();
+}
+
+Vector3 CursorComp::Position() const
+{
+    return GetOwnerPositional() ? GetOwnerPositional()->GetPosition() : Vector3();
+}
+
+Vector3 CursorComp::Velocity() const
+{
+    return GetOwnerPositional() ? GetOwnerPositional()->GetVelocity() : Vector3();
+}
+
+void CursorComp::ScheduleIdle()
+{
+    mIdleReference = GameTime() + RandomFloat(-mIdleJitter, mIdleJitter);
+}
+
+void CursorComp::Play(const std::string& name, bool loop, float rate)
+{
+    if (!mOwner || !Scene().HasModel(*mOwner))
+        return;
+    if (rate > 0.0f)
+        Scene().SetAnimationRate(*mOwner, rate);
+    Scene().PlayAnimation(*mOwner, name, loop);
+}
+
+void CursorComp::SetTint(float greenBlue)
+{
+    if (!mOwner)
+        return;
+    Color color(1.0f, 1.0f, 1.0f, 1.0f);
+    if (!Scene().GetModelColor(*mOwner, color))
+        return;
+    color.g = greenBlue;
+    color.b = greenBlue;
+    Scene().SetModelColor(*mOwner, color);
+}
+
+void CursorComp::UpdateFloatingNumber()
+{
+    SceneSeam& scene = Scene();
+    if (!scene.HasHudDisplay(*mOwner) || !scene.IsNumberShown(*mOwner))
+        return;
+    // A float time of 0 or less has nothing to show.
+    if (!(TotalFloatTime > 0.0f))
+    {
+        scene.ShowNumber(*mOwner, false);
+        return;
+    }
+    const float t = (GameTime() - mFloatStart) / TotalFloatTime;
+    scene.SetHudOffsetHeight(*mOwner, t * FloatHeight);
+    const float a = 0.2f * TotalFloatTime;
+    float alpha;
+    if (a >= 1.0f)
+        alpha = t >= 1.0f ? -1.0f : t / a; // no fade-out to divide by: gone at the end of the time
+    else if (t < a)
+        alpha = t / a;
+    else
+        alpha = 1.0f - (t - a) / (1.0f - a);
+    scene.SetHudAlpha(*mOwner, alpha);
+    if (alpha < 0.0f)
+        scene.ShowNumber(*mOwner, false);
+}
+
+void CursorComp::Recharge()
+{
+    if (!mRecharging)
+        return;
+    mGrabEnergy += FrameTime() * recoveryRate;
+    if (mGrabEnergy >= 1.0f)
+    {
+        mGrabEnergy = 1.0f;
+        mRecharging = false;
+    }
+}
+
+void CursorComp::Update()
+{
+    if (!mOwner)
+        return;
+    UpdateFloatingNumber();
+    if (mStunned)
+    {
+        Recharge();
+        return;
+    }
+    if (GameTime() - mIdleReference > mIdleInterval)
+    {
+        if (Scene().HasModel(*mOwner))
+        {
+            Scene().SetAnimationRate(*mOwner, 2.0f);
+            Scene().SetAnimationActive(*mOwner, true);
+            Scene().PlayAnimation(*mOwner, RandomInt(0, 4) != 0 ? "Idle" : "Idle2", false);
+        }
+        ScheduleIdle();
+    }
+    Recharge();
+    if (mBombMode)
+    {
+        if (CursorActive())
+            BombStep();
+        return;
+    }
+    if (!mTrapDropMode)
+        GrabStep();
+    else if (CursorActive())
+        TrapDropStep();
+}
+
+void CursorComp::GrabStep()
+{
+    if (!MousePressed(0))
+    {
+        if (!CursorActive())
+            return;
+        mGrabArmed = true;
+        ReleaseGrabbed(false);
+        mRecharging = true;
+    }
+    else if (!HoldStep() && !mRecharging && !MouseOverMiniMap())
+    {
+        TryGrab();
+        ScheduleIdle();
+    }
+    mLastVelocity = Velocity();
+}
+
+bool CursorComp::HoldStep()
+{
+    Cog* held = CogById(mGrabbed);
+    Positional* place = PosOf(held);
+    if (!place)
+        return false;
+    ScheduleIdle();
+    place->SetPosition(Position());
+    place->SetVelocity(Velocity());
+    const Vector3 forward = GetOwnerPositional() ? GetOwnerPositional()->GetOrientation().GetForward() : Vector3(0, 0, -1);
+    place->SetOrientation(Quat::FromDirection(forward));
+    if (Kestrane* invader = CompOf<Kestrane>(held, Kestrane::kTypeId); invader && invader->GetState() != StateGrabbed)
+        invader->ChangeState(StateGrabbed);
+    return true;
+}
+
+void CursorComp::TryGrab()
+{
+    if (!CursorActive() || !mGrabArmed)
+        return;
+    mGrabEnergy -= FrameTime() * dropRate;
+    if (mGrabEnergy <= 0.0f)
+    {
+        mGrabEnergy = 0.0f;
+        mRecharging = true;
+    }
+    Play("Grab", false, 2.0f);
+    RegionComp* region = CompOf<RegionComp>(mOwner, RegionComp::kTypeId);
+    if (!Need(region != nullptr, kMissingRegion, "RegionComp"))
+        return;
+    CogFactory& cogs = CogFactory::Instance();
+    for (uint32_t id : region->GetContacts())
+    {
+        Cog* contact = cogs.GetCog(id);
+        if (!contact)
+            return;
+        PhysicsComp* physics = CompOf<PhysicsComp>(contact, PhysicsComp::kTypeId);
+        if (!physics)
+            continue;
+        Kestrane* invader = CompOf<Kestrane>(contact, Kestrane::kTypeId);
+        if (CharHeld('I'))
+        {
+            Cog* camera = FindCog("Camera");
+            if (FollowerComp* follower = CompOf<FollowerComp>(camera, FollowerComp::kTypeId); Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
+                follower->SetFollowedObj(static_cast<int32_t>(id));
+            if (GameCamera* view = CompOf<GameCamera>(camera, GameCamera::kTypeId); Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
+                view->mZoomEnabled = false;
+            if (Positional* place = PosOf(contact))
+                place->SetVisible(false);
+            return;
+        }
+        mGrabbed = static_cast<int32_t>(id);
+        physics->mUseGravity = false;
+        physics->mDisableRotation = true;
+        mRecharging = true;
+        if (invader)
+        {
+            invader->ChangeState(StateGrabbed);
+            SendSound(*contact, "PlaySound3D", "Hit");
+            mSavedGround = invader->reactsToCollisions;
+            invader->reactsToCollisions = false;
+        }
+        Play("Hold", true, 0.5f);
+        return;
+    }
+}
+
+void CursorComp::ReleaseGrabbed(bool stunned)
+{
+    Cog* held = CogById(mGrabbed);
+    if (held)
+    {
+        Kestrane* invader = CompOf<Kestrane>(held, Kestrane::kTypeId);
+        if (PhysicsComp* physics = CompOf<PhysicsComp>(held, PhysicsComp::kTypeId))
+        {
+            physics->mUseGravity = true;
+            physics->mDisableRotation = false;
+            if (!stunned)
+            {
+                Vector3 velocity = (Velocity() + mLastVelocity) * 0.5f;
+                velocity.y += upThrowVal;
+                if (Positional* place = PosOf(held))
+                    place->SetVelocity(velocity);
+                physics->SetSpinFromDirection(velocity, velocity.Length() * 0.2f);
+                if (invader)
+                    SayPhrase(*invader, 3);
+            }
+        }
+        mGrabbed = -1;
+        if (invader)
+        {
+            invader->reactsToCollisions = mSavedGround;
+            invader->ChangeState(StateAirborne);
+        }
+        SendSound(*held, "PlaySound3D", "Throw");
+        if (stunned)
+        {
+            Play("Stun", false, 0.0f);
+            mStunned = true;
+        }
+        else
+        {
+            Play("Release", false, 0.0f);
+        }
+    }
+    mRecharging = true;
+}
+
+void CursorComp::AnimationCallback(std::string name)
+{
+    if (name == "Grab")
+    {
+        if (HoldStep())
+            Play("Hold", true, 0.5f);
+        else
+            Play("Release", false, 0.0f);
+    }
+    else if (name == "Stun")
+    {
+        mStunned = false;
+        ScheduleIdle();
+    }
+    else if (name == "Idle" || name == "Idle2")
+    {
+        ScheduleIdle();
+    }
+}
+
+void CursorComp::TrapDropStep()
+{
+    const Vector3 at = Position();
+    PreviewFollow(at);
+    if (MouseTriggered(1))
+    {
+        LeaveTrapDrop();
+        return;
+    }
+    if (PreviewDraggingLine() && MouseReleased(0))
+    {
+        if (PreviewLineStep(at))
+        {
+            ScheduleIdle();
+            return;
+        }
+    }
+    // The click that chose the kind on a button does not drop it as well.
+    if (!mGrabArmed)
+    {
+        mGrabArmed = !MousePressed(0);
+        return;
+    }
+    if (!MouseTriggered(0) || MouseOverMiniMap())
+        return;
+    const DataController* data = Data();
+    const std::string kind = data ? data->mDropPreview.mTrapName : std::string();
+    if (kind == "wall")
+    {
+        if (PreviewLineStep(at))
+            ScheduleIdle();
+        return;
+    }
+    if (!PreviewPlace())
+        return;
+    if (kind == "satellite")
+        LeaveTrapDrop();
+    if (mOwner && Scene().HasModel(*mOwner))
+    {
+        Scene().SetAnimationActive(*mOwner, true);
+        Play("TrapDrop", false, 2.0f);
+    }
+    ScheduleIdle();
+}
+
+void CursorComp::BombStep()
+{
+    if (!mGrabArmed)
+        mGrabArmed = !MousePressed(0);
+    else if (MouseTriggered(0) && !MouseOverMiniMap())
+        DropBomb(Position());
+    if (MouseTriggered(1) && mBombMode)
+    {
+        mBombMode = false;
+        SetTint(1.0f);
+    }
+}
+
+void CursorComp::LeaveTrapDrop()
+{
+    mTrapDropMode = false;
+    mGrabArmed = false;
+    PreviewHide();
+}
+
+void CursorComp::SelectTrap(std::string name)
+{
+    ReleaseGrabbed(false);
+    if (name == "bomb")
+    {
+        if (mTrapDropMode)
+            LeaveTrapDrop();
+        mGrabArmed = false;
+        mBombMode = true;
+        SetTint(0.25f);
+        return;
+    }
+    LeaveTrapDrop();
+    mTrapDropMode = true;
+    if (mBombMode)
+    {
+        mBombMode = false;
+        SetTint(1.0f);
+    }
+    PreviewSelect(name);
+}
+
+void CursorComp::ShowFloatingNumber(int32_t amount)
+{
+    if (!mOwner || !Need(Scene().HasHudDisplay(*mOwner), kMissingHud, "HudDisplay"))
+        return;
+    SceneSeam& scene = Scene();
+    scene.ShowNumber(*mOwner, true);
+    scene.SetHudText(*mOwner, "$" + std::to_string(amount));
+    scene.SetHudColor(*mOwner, Color(0.9f, 0.9f, 0.0f, 1.0f));
+    scene.SetHudOffsetHeight(*mOwner, 0.0f);
+    mFloatStart = GameTime();
+}

@@ -1,0 +1,238 @@
+#include "game/player/GameCamera.h"
+
+#include <cmath>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/math/Matrix4.h"
+#include "LOOM/math/Plane.h"
+#include "LOOM/math/Quat.h"
+#include "LOOM/serial/Serializer.h"
+#include "game/player/PlayerServices.h"
+#include "graphics/camera/Camera.h"
+
+namespace {
+class GameCameraFactory : public CompFactoryOf<GameCamera>
+{
+public:
+    void RegisterMessages(Composer& composer) override
+    {
+        composer.AddOwnedUpdate(MakeCompFunctor(GameCamera::kTypeId, &GameCamera::Update));
+        composer.BindMessage("SetEnableCamera", MakeCompFunctor(GameCamera::kTypeId, &GameCamera::SetEnableCamera));
+        composer.BindMessage("EnableCamera", MakeCompFunctor(GameCamera::kTypeId, &GameCamera::EnableCamera));
+        composer.BindMessage("LookAtPosition", MakeCompFunctor(GameCamera::kTypeId, &GameCamera::LookAtPosition));
+    }
+};
+
+GameCameraFactory gGameCameraFactory;
+
+// Each source counts once per frame; two held together count twice.
+float Count(bool a, bool b, bool c)
+{
+    return static_cast<float>(int(a) + int(b) + int(c));
+}
+} // namespace
+
+void RegisterGameCamera(CogFactory& cogs)
+{
+    cogs.RegisterComponent(GameCamera::kTypeId, &gGameCameraFactory);
+}
+
+void GameCamera::Serialize(Serializer& s)
+{
+    SerializeHeader(s);
+    s.SerializeRealField("minZoom", minZoom);
+    s.SerializeRealField("maxZoom", maxZoom);
+    s.SerializeRealField("ZoomRate", ZoomRate);
+    s.SerializeRealField("edgeScrollValue", edgeScrollValue);
+    s.SerializeRealField("MoveSpeed", MoveSpeed);
+    s.SerializeRealField("maxSpeed", maxSpeed);
+    s.SerializeRealField("RotateRate", RotateRate);
+    s.SerializeRealField("slowRate", slowRate);
+}
+
+void GameCamera::Initialize()
+{
+    mCamera = CompOf<Camera>(mOwner, Camera::kTypeId);
+}
+
+Vector3 GameCamera::ViewDirection() const
+{
+    return GetOwnerPositional() ? GetOwnerPositional()->GetOrientation().GetForward() : Vector3(0, 0, -1);
+}
+
+void GameCamera::SetEnableCamera(bool on)
+{
+    mRotateEnabled = mMoveEnabled = mZoomEnabled = on;
+}
+
+void GameCamera::EnableCamera(bool rotate, bool move, bool zoom)
+{
+    mRotateEnabled = rotate;
+    mMoveEnabled = move;
+    mZoomEnabled = zoom;
+}
+
+void GameCamera::Update()
+{
+    Positional* place = GetOwnerPositional();
+    if (!mCamera || !place)
+    {
+        if (!mMissingLogged)
+        {
+            mMissingLogged = true;
+            Console::Instance().Log("GameCamera: its cog has no Camera, the view stays where it is", LogError);
+        }
+        return;
+    }
+    bool input = false;
+    if (mRotateEnabled)
+    {
+        float angle = 0.0f;
+        if (MousePressed(1) && RotateRate != 0.0f)
+            angle += static_cast<float>(PrevMouseX() - MouseX()) / RotateRate;
+        if (RotateRate != 0.0f)
+        {
+            if (CharHeld('Q') || KeyHeld("Delete"))
+                angle -= 10.0f / RotateRate;
+            if (CharHeld('E') || KeyHeld("End"))
+                angle += 10.0f / RotateRate;
+        }
+        Rotate(angle);
+    }
+    if (mMoveEnabled)
+    {
+        const int x = MouseX();
+        const int y = MouseY();
+        const float forward = Count(CharHeld('W'), KeyHeld("Up"), y < 1) - Count(CharHeld('S'), KeyHeld("Down"), y > ScreenHeight() - 1);
+        const float sideways = Count(CharHeld('A'), KeyHeld("Left"), x < 1) - Count(CharHeld('D'), KeyHeld("Right"), x > ScreenWidth() - 1);
+        if (forward != 0.0f || sideways != 0.0f)
+        {
+            Move(sideways, forward);
+            input = true;
+        }
+        ClampToMap();
+    }
+    if (mZoomEnabled)
+    {
+        const float ceiling = maxZoom;
+        if (IsEditMode())
+            maxZoom = 200.0f;
+        float amount = static_cast<float>(MouseWheel());
+        if (KeyHeld("R") || KeyHeld("PageUp"))
+            amount += 1.0f;
+        if (KeyHeld("F") || KeyHeld("PageDown"))
+            amount -= 1.0f;
+        input = Zoom(amount) || input;
+        maxZoom = ceiling;
+    }
+    if (mMoveEnabled || mZoomEnabled)
+    {
+        Vector3 velocity = place->GetVelocity();
+        if (!input)
+            velocity *= slowRate;
+        if (velocity.Length() > maxSpeed)
+            velocity = velocity.Normalized() * maxSpeed;
+        place->SetVelocity(velocity);
+        if (IsEditMode())
+            place->StorePosition(place->GetPosition() + velocity.Divided(60.0f));
+    }
+    place->SetPosition(place->GetPosition());
+}
+
+void GameCamera::Rotate(float angle)
+{
+    Positional* place = GetOwnerPositional();
+    if (!place || std::fabs(angle) < 0.001f)
+        return;
+    const Plane ground(0.0f, 1.0f, 0.0f, 0.0f);
+    Vector3 hit;
+    if (!ground.IntersectRay(Ray(place->GetPosition(), ViewDirection()), &hit))
+        return;
+    Matrix4 turn;
+    MakeRotationY(turn, angle);
+    place->StorePosition(turn.RotateVector(place->GetPosition() - hit) + hit);
+    place->SetOrientation(place->GetOrientation().Multiply(Quat::FromMatrix(turn)));
+}
+
+void GameCamera::Move(float sideways, float forward)
+{
+    Positional* place = GetOwnerPositional();
+    if (!place)
+        return;
+    Vector3 d = ViewDirection();
+    d.y = 0.0f;
+    d.Normalize();
+    const Vector3 side = Vector3(-d.z, 0.0f, d.x).Normalized();
+    place->SetVelocity(place->GetVelocity() + side * (sideways * MoveSpeed) + d * (forward * MoveSpeed));
+}
+
+void GameCamera::ClampToMap()
+{
+    Positional* place = GetOwnerPositional();
+    float width = 0.0f;
+    float depth = 0.0f;
+    if (!place || !MapExtent(width, depth))
+        return;
+    Vector3 p = place->GetPosition();
+    p.x = std::fmin(std::fmax(p.x, 0.0f), width);
+    p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
+    place->StorePosition(p);
+}
+
+bool GameCamera::Zoom(float amount)
+{
+    Positional* place = GetOwnerPositional();
+    if (!place)
+        return false;
+    Vector3 p = place->GetPosition();
+    Vector3 velocity = place->GetVelocity();
+    const Vector3 view = ViewDirection();
+    const float h = p.y;
+    if (amount > 0.0f && h - 0.5f > minZoom)
+        velocity += view * (h * ZoomRate);
+    else if (amount < 0.0f && h + 0.5f < maxZoom)
+        velocity -= view * (h * ZoomRate);
+    if (p.y < minZoom)
+    {
+        p.y = minZoom;
+        velocity.y = 0.0f;
+    }
+    if (p.y > maxZoom)
+    {
+        p.y = maxZoom;
+        velocity.y = 0.0f;
+    }
+    float width = 0.0f;
+    float depth = 0.0f;
+    if (MapExtent(width, depth))
+    {
+        const float floor = TerrainHeight(p.x, p.z) + 1.0f;
+        if (p.y < floor)
+        {
+            p.y = floor;
+            velocity.y = 0.0f;
+        }
+    }
+    place->StorePosition(p);
+    place->SetVelocity(velocity);
+    return amount != 0.0f;
+}
+
+void GameCamera::LookAtPosition(Vector3 target)
+{
+    Positional* place = GetOwnerPositional();
+    if (!place)
+        return;
+    const Vector3 d = place->GetDirection();
+    const float dy = target.y - place->GetPosition().y;
+    if (d.y == 0.0f || ((d.y < 0.0f) != (dy < 0.0f)))
+        return;
+    Vector3 p = target - d * (dy / d.y);
+    place->SetPosition(p);
+}

@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "LOOM/cogs/Comp.h"
+#include "LOOM/math/Vector3.h"
+
+class Camera;
+class CogFactory;
+
+// Steers the player's view (type id 501, on the cog "Camera"): orbits the ground point in the
+// middle of the view, slides over the level and zooms along the view, by keys, mouse edges,
+// wheel and right-button drags. Accelerations and damping are per frame; the cog's physics
+// integrates the velocity, except in edit mode where the game clock stands still.
+class GameCamera : public Comp
+{
+public:
+    static constexpr uint32_t kTypeId = 501;
+
+    void Serialize(Serializer& s) override;
+    void Initialize() override;
+    std::string GetTypeName() override { return "GameCamera"; }
+    uint32_t GetTypeId() override { return kTypeId; }
+
+    void Update();
+    void SetEnableCamera(bool on);
+    void EnableCamera(bool rotate, bool move, bool zoom);
+    void LookAtPosition(Vector3 target);
+
+    // Each step on its own, for the frame and for tests.
+    void Rotate(float angle);
+    void Move(float sideways, float forward);
+    void ClampToMap();
+    bool Zoom(float amount);
+    // The camera's view direction: forward (0, 0, -1) turned by the cog's orientation.
+    Vector3 ViewDirection() const;
+
+    float minZoom = 20.0f;
+    float maxZoom = 100.0f;
+    float ZoomRate = 7.5f;
+    float edgeScrollValue = 0.0f;
+    float MoveSpeed = 12.5f;
+    float maxSpeed = 250.0f;
+    float RotateRate = 100.0f;
+    float slowRate = 0.85f;
+
+    bool mRotateEnabled = true;
+    bool mMoveEnabled = true;
+    bool mZoomEnabled = true;
+
+private:
+    Camera* mCamera = nullptr;
+    bool mMissingLogged = false;
+};
+
+void RegisterGameCamera(CogFactory& cogs);

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "LOOM/cogs/Comp.h"
+#include "LOOM/math/Vector3.h"
+
+class CogFactory;
+class Widget;
+class WidgetComp;
+
+// The in-game head-up display (type id 121, on the cog "HUD" beside its WidgetComp): the
+// mini-map, tower health, credits, kills and time every frame, one trap button per enabled
+// trap kind, the trap tool bar under the mouse while the middle button is held, and the
+// handlers of the HUD widgets' messages.
+class HUDComp : public Comp
+{
+public:
+    static constexpr uint32_t kTypeId = 121;
+
+    void Serialize(Serializer& s) override;
+    void Initialize() override;
+    std::string GetTypeName() override { return "HUDComp"; }
+    uint32_t GetTypeId() override { return kTypeId; }
+
+    void Update();
+    void TrapSelect(std::string kind);
+    void EnterLevel();
+    void HideLevelVictoryWindow();
+    void CreateTrapButtons();
+    void MiniMapMove(Vector3 at);
+    void ZoomToTower();
+
+    // The map angle of a view direction: 0 along +z, growing clockwise seen from above.
+    static float MapAngle(const Vector3& view);
+    // "7" or "7 / 25".
+    static std::string KillsText(int32_t kills, int32_t maxKills);
+
+private:
+    void RefreshMiniMap();
+    void RefreshTowerHealth();
+    void RefreshCounters();
+    void UpdateToolBar();
+    void SetText(const char* widget, const std::string& text);
+
+    WidgetComp* mWidgets = nullptr;
+    float mMapAngle = 0.0f;
+    // Texts last sent, so an unchanged counter costs no message.
+    std::string mCredits;
+    std::string mKills;
+    std::string mTime;
+};
+
+void RegisterHUDComp(CogFactory& cogs);

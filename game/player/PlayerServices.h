@@ -1,0 +1,70 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/math/Vector3.h"
+#include "game/components/GameComponents.h"
+
+class Camera;
+class DataController;
+class GuiSystem;
+class IOLoom;
+class Positional;
+
+// What the player's components ask of the engine's other parts, each answering "absent" when
+// that part does not run (a headless game has no graphics loom, a tool no input loom).
+
+// Null without an IO loom; the input helpers below then answer "not pressed".
+IOLoom* Input();
+bool MousePressed(int button);
+bool MouseTriggered(int button);
+bool MouseReleased(int button);
+bool CharHeld(char c);
+bool KeyHeld(const std::string& name);
+int MouseX();
+int MouseY();
+int PrevMouseX();
+int PrevMouseY();
+int MouseWheel();
+// The screen size the input loom clamps the mouse to.
+int ScreenWidth();
+int ScreenHeight();
+
+// The graphics loom's full GUI system, or null.
+GuiSystem* PlayerGui();
+// The mouse is over the mini-map widget.
+bool MouseOverMiniMap();
+// The graphics loom's active camera, or null.
+Camera* ActiveCamera();
+// The active camera's view direction and position; false without an active camera.
+bool ActiveView(Vector3& position, Vector3& direction);
+// The world ray through the pixel from the active camera; false without one.
+bool PickRay(int x, int y, Vector3& origin, Vector3& direction);
+
+// The logic loom's data controller, or null.
+DataController* Data();
+bool IsEditMode();
+int32_t CurrentGameState();
+
+// The game clock: total time and this frame's time (0 while paused), 0 without an engine.
+float GameTime();
+float FrameTime();
+bool GamePaused();
+
+// The height map's extent in world units; false without one.
+bool MapExtent(float& width, float& depth);
+// The terrain's height under (x, z); 0 without terrain.
+float TerrainHeight(float x, float z);
+
+// The cog's component of that type, null when absent (or of another class under the id).
+template <typename T>
+T* CompOf(Cog* cog, uint32_t typeId)
+{
+    if (!cog)
+        return nullptr;
+    Comp* comp = cog->GetComponent(typeId);
+    return comp && comp->GetTypeId() == typeId ? static_cast<T*>(comp) : nullptr;
+}
+Cog* FindCog(const std::string& name);
+Cog* CogById(int32_t id);

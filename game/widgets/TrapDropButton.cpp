@@ -1,0 +1,89 @@
+#include "game/widgets/TrapDropButton.h"
+
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/serial/Serializer.h"
+#include "game/logic/DataController.h"
+#include "game/logic/LogicLoom.h"
+#include "gui/WidgetFile.h"
+#include "input/IOLoom.h"
+
+namespace {
+DataController* Controller()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mDataController.get() : nullptr;
+}
+} // namespace
+
+void RegisterTrapDropButton()
+{
+    RegisterWidgetType("TrapDropButton", [] { return std::make_unique<TrapDropButton>(); });
+}
+
+void TrapDropButton::Serialize(Serializer& s)
+{
+    Widget::Serialize(s);
+    SerializeRect(s, "TextureRect", mTexRect);
+    s.SerializeInt("Font", mFont);
+}
+
+void TrapDropButton::SetTrap(const std::string& name)
+{
+    mTrapType = name;
+    DataController* data = Controller();
+    if (!data || !data->HasTrapInfo(name))
+        return;
+    const TrapInfo& info = data->GetTrapInfo(name);
+    LoadAnimation();
+    mIconTexture.SetFile(info.trapImageFile);
+    mTexRect = Rect{0, 0, static_cast<int32_t>(mIconTexture.GetWidth()), static_cast<int32_t>(mIconTexture.GetHeight())};
+    mKeyText = std::string(1, info.trapKey);
+    mTooltip = name + "\nCost: " + std::to_string(info.creditCost) + "\nDescription: " + info.trapDescription;
+    mNormalTexture.SetFile(kNormalFile);
+    mHighlightTexture.SetFile(kHighlightFile);
+    mCost = info.creditCost;
+}
+
+void TrapDropButton::Update(float dt)
+{
+    Widget::Update(dt);
+    IOLoom* io = IOLoom::Instance();
+    if (!mHover || !io)
+        return;
+    if (io->GetMouseButtonState(0) != 1 && io->GetMouseButtonState(1) != 1)
+        return;
+    ParamBuffer params;
+    params.PushStdString(mTrapType);
+    HandleCommand("TrapSelect", params);
+}
+
+Color TrapDropButton::TintFor(int32_t points) const
+{
+    return mCost > points ? Color(1.0f, 0.0f, 1.0f, 1.0f) : Color(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+void TrapDropButton::Render(GuiSystem& gui)
+{
+    DataController* data = Controller();
+    const Color tint = TintFor(data ? data->GetPoints() : 0);
+    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
+    gui.SetWidgetTransform(mBox);
+    const TextureRef& face = mHover ? mHighlightTexture : mNormalTexture;
+    gui.SetTexture(face);
+    gui.DrawQuad(Rect{0, 0, static_cast<int32_t>(face.GetWidth()), static_cast<int32_t>(face.GetHeight())});
+    gui.SetTexture(mIconTexture);
+    gui.DrawQuad(mTexRect);
+    gui.SetFont(mFont);
+    gui.BeginText();
+    Rect text = ScreenRect(gui);
+    text.mLeft += 25;
+    text.mTop += 30;
+    gui.DrawTextInRect(mKeyText.c_str(), text);
+    gui.EndText();
+    RenderChildren(gui);
+}
+
+std::string TrapDropButton::GetDescription(const std::string& name)
+{
+    return name == mName ? mTooltip : std::string();
+}

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "game/components/GameComponents.h"
+#include "tests/game/player/PlayerSim.h"
+#include "tests/input/LogProbe.h"
+
+namespace {
+
+void ExpectNear(const Vector3& a, const Vector3& b, float tolerance, const char* what)
+{
+    EXPECT_NEAR(a.x, b.x, tolerance) << what;
+    EXPECT_NEAR(a.y, b.y, tolerance) << what;
+    EXPECT_NEAR(a.z, b.z, tolerance) << what;
+}
+
+} // namespace
+
+TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(2);
+    Cog* invader = play.Field().Invader("grunt", 16, 17);
+    Kestrane& k = InvaderField::K(invader);
+    // Landed and standing.
+    ASSERT_TRUE(play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
+    // It stays where it landed.
+    k.SetBehavior("NoBehavior");
+    k.SetPathing("NoPathing");
+    play.Step(30);
+    // The cursor hovers 15 above the ground under the mouse: aim at that height.
+    play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(0, 15, 0));
+    play.Step(30);
+
+    // The button goes down; the cursor sinks until the invader is in its region.
+    play.Down(0);
+    ASSERT_TRUE(play.Sim().StepUntil([&] { return play.Cursor().GetGrabbedID() == int32_t(invader->GetID()); }, 120));
+    play.Step();
+    EXPECT_EQ(k.GetState(), StateGrabbed);
+    EXPECT_FALSE(k.reactsToCollisions);
+
+    // Carried along: once the cursor has come to rest, it stands where the cursor stands.
+    play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(20, 15, 0));
+    play.Step(60);
+    ExpectNear(InvaderField::P(invader).GetPosition(), play.CursorPlace().GetPosition(), 1e-3f, "held");
+    EXPECT_EQ(k.GetState(), StateGrabbed);
+    // Thrown while moving.
+    play.MoveToWorld(play.CursorPlace().GetPosition() + Vector3(-15, 0, 5));
+    std::vector<Vector3> velocities;
+    for (int i = 0; i < 2; ++i)
+    {
+        play.Step();
+        velocities.push_back(play.CursorPlace().GetVelocity());
+    }
+    ASSERT_GT(velocities[1].Length(), 1.0f) << "still moving";
+    const float energy = play.Cursor().GetGrabEnergy();
+    play.Up(0);
+    play.Step();
+    EXPECT_EQ(play.Cursor().GetGrabbedID(), -1);
+    EXPECT_EQ(k.GetState(), StateAirborne);
+    // The cursor updates before it is moved, so the throw sees the two frames before this one.
+    const Vector3 expected = (velocities[1] + velocities[0]).Divided(2.0f) + Vector3(0, 10, 0);
+    ExpectNear(InvaderField::P(invader).GetVelocity(), expected, 1e-3f, "thrown");
+    EXPECT_TRUE(play.Cursor().IsRecharging());
+    play.Step(60);
+    EXPECT_NEAR(play.Cursor().GetGrabEnergy(), std::fmin(1.0f, energy + 0.5f), 0.02f);
+}
+
+TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(2);
+    Widget* bar = play.HudWidgets().Find("TrapDropToolBar2");
+    ASSERT_NE(bar, nullptr);
+    ASSERT_FALSE(bar->Children().empty());
+    Widget& spikes = *bar->Children()[0];
+    ASSERT_EQ(static_cast<TrapDropButton&>(spikes).GetTrapType(), "spikes");
+    const int32_t cost = play.Data().GetTrapInfo("spikes").creditCost;
+    const size_t traps = play.Sim().Cogs().GetGroupCogs("traps").size();
+
+    play.MoveToWidget(spikes);
+    play.Step(2);
+    play.Click(0);
+    play.Step(2);
+    EXPECT_TRUE(play.Cursor().IsTrapDropMode());
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
+    EXPECT_EQ(play.Sim().Cogs().GetGroupCogs("traps").size(), traps) << "the selecting click drops nothing";
+    EXPECT_EQ(play.Data().GetPoints(), 100);
+
+    const Vector3 spot = play.Field().Centre(12, 16);
+    play.MoveToWorld(spot + Vector3(0, 15, 0));
+    play.Step(30);
+    play.Click(0);
+    ASSERT_EQ(play.Sim().Cogs().GetGroupCogs("traps").size(), traps + 1);
+    EXPECT_EQ(play.Data().GetPoints(), 100 - cost);
+    Cog* trap = play.Sim().Cogs().GetGroupCogs("traps").back();
+    const Vector3 at = InvaderField::P(trap).GetPosition();
+    const Vector3 snapped = SnapTrapDropPosition("spikes", play.CursorPlace().GetPosition());
+    EXPECT_NEAR(at.x, snapped.x, 1e-3f);
+    EXPECT_NEAR(at.z, snapped.z, 1e-3f);
+
+    // The same tile again: refused, nothing spent.
+    const size_t cogs = play.Sim().Cogs().GetCogCount();
+    play.Click(0);
+    EXPECT_EQ(play.Sim().Cogs().GetCogCount(), cogs);
+    EXPECT_EQ(play.Data().GetPoints(), 100 - cost);
+    EXPECT_TRUE(play.Cursor().IsTrapDropMode());
+
+    play.Click(1);
+    EXPECT_FALSE(play.Cursor().IsTrapDropMode());
+}
+
+TEST(Cursor, FloatingNumberFadesAndHidesByItsTime)
+{
+    PlayerSim play;
+    Cog& cursor = *play.mCursor;
+    auto& hud = play.Seam().mHuds[cursor.GetID()];
+    struct Case
+    {
+        float total;
+        int shownAfter; // frames after showing at which it still shows (-1: none)
+        int hiddenAfter;
+    };
+    // 2.5 s: gone once the fade-out passes 0; 0 s: at once; 10 s (fade-in longer than the
+    // time): at its end.
+    for (const Case c : {Case{2.5f, 148, 153}, Case{0.0f, -1, 1}, Case{10.0f, 597, 603}})
+    {
+        play.Cursor().TotalFloatTime = c.total;
+        play.Cursor().ShowFloatingNumber(-25);
+        EXPECT_EQ(hud.mText, "$-25");
+        EXPECT_TRUE(hud.mShown);
+        int stepped = 0;
+        if (c.shownAfter > 0)
+        {
+            play.Step(c.shownAfter);
+            stepped = c.shownAfter;
+            EXPECT_TRUE(hud.mShown) << c.total;
+            EXPECT_GE(hud.mColor.a, 0.0f) << c.total;
+        }
+        play.Step(c.hiddenAfter - stepped);
+        EXPECT_FALSE(hud.mShown) << c.total;
+    }
+    // Earning points shows the amount.
+    play.Cursor().TotalFloatTime = 2.5f;
+    play.Data().EarnPoints(15);
+    EXPECT_EQ(hud.mText, "$15");
+    play.Step(15);
+    EXPECT_NEAR(hud.mColor.a, (15.0f / 60.0f / 2.5f) / 0.5f, 0.02f) << "fading in";
+    EXPECT_NEAR(hud.mOffset, 15.0f / 60.0f / 2.5f * 5.0f, 0.05f);
+}
+
+TEST(Cursor, AMissingDisplayIsLoggedOnceAndSkipped)
+{
+    PlayerSim play;
+    play.Seam().mHasHud = false;
+    LogProbe log;
+    play.Cursor().ShowFloatingNumber(5);
+    play.Cursor().ShowFloatingNumber(6);
+    EXPECT_EQ(log.Count("CursorComp: the cursor has no HudDisplay"), 1);
+}
+
+TEST(Cursor, BombModeTintsAndARightClickEndsIt)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(2);
+    play.Data().SelectTrap("bomb");
+    EXPECT_TRUE(play.Cursor().IsBombMode());
+    Color tint;
+    ASSERT_TRUE(play.Seam().GetModelColor(*play.mCursor, tint));
+    EXPECT_FLOAT_EQ(tint.g, 0.25f);
+    EXPECT_FLOAT_EQ(tint.r, 1.0f);
+    play.Step();
+    play.Click(1);
+    EXPECT_FALSE(play.Cursor().IsBombMode());
+    play.Seam().GetModelColor(*play.mCursor, tint);
+    EXPECT_FLOAT_EQ(tint.b, 1.0f);
+}
+
+TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(300);
+    const auto press = [&](SDL_Scancode key) {
+        play.Key(key, true);
+        play.Step();
+        play.Key(key, false);
+        play.Step();
+    };
+    press(SDL_SCANCODE_S);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
+    press(SDL_SCANCODE_F);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes") << "within a quarter second of the last selection";
+    play.Step(20);
+    press(SDL_SCANCODE_F);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+
+    // A new level resets the clock: the stamp from before counts as long past.
+    play.Step(300);
+    press(SDL_SCANCODE_S);
+    ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
+    play.Sim().Run("ResetGameClock");
+    play.Step(30);
+    press(SDL_SCANCODE_F);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+}
+
+TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(2);
+    Cog* invader = play.Field().Invader("grunt", 16, 17);
+    Kestrane& k = InvaderField::K(invader);
+    ASSERT_TRUE(play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
+    k.SetBehavior("NoBehavior");
+    k.SetPathing("NoPathing");
+    play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(0, 15, 0));
+    play.Step(30);
+    play.Key(SDL_SCANCODE_I, true);
+    play.Down(0);
+    auto& follower = *static_cast<FollowerComp*>(play.mCamera->GetComponent(FollowerComp::kTypeId));
+    ASSERT_TRUE(play.Sim().StepUntil([&] { return follower.followedObjID == invader->GetID(); }, 120));
+    EXPECT_EQ(play.Cursor().GetGrabbedID(), -1) << "nothing is grabbed";
+    EXPECT_FALSE(play.View().mZoomEnabled);
+    EXPECT_FALSE(InvaderField::P(invader).IsVisible());
+    play.Up(0);
+    play.Key(SDL_SCANCODE_I, false);
+    play.Step();
+}

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "LOOM/math/Plane.h"
+#include "LOOM/cogs/Composer.h"
+#include "tests/game/player/PlayerSim.h"
+#include "tests/input/LogProbe.h"
+
+namespace {
+
+// The ground point in the middle of the view.
+Vector3 LookedAt(PlayerSim& play)
+{
+    Vector3 hit;
+    EXPECT_TRUE(Plane(0, 1, 0, 0).IntersectRay(Ray(play.CameraPlace().GetPosition(), play.View().ViewDirection()), &hit));
+    return hit;
+}
+
+float Heading(const Vector3& v)
+{
+    return std::atan2(v.x, v.z);
+}
+
+// Mouse in the middle, camera still.
+void Settle(PlayerSim& play)
+{
+    play.MoveTo(play.Width() / 2, play.Height() / 2);
+    play.Step();
+    play.CameraPlace().SetVelocity(Vector3());
+}
+
+} // namespace
+
+TEST(GameCamera, InputTable)
+{
+    PlayerSim play(false);
+    Settle(play);
+    GameCamera& view = play.View();
+    Positional& place = play.CameraPlace();
+
+    // W with Up: twice MoveSpeed along the flat view.
+    play.Key(SDL_SCANCODE_W, true);
+    play.Key(SDL_SCANCODE_UP, true);
+    play.Step();
+    Vector3 v = place.GetVelocity();
+    EXPECT_NEAR(std::sqrt(v.x * v.x + v.z * v.z), 2.0f * view.MoveSpeed, 1e-3f);
+    play.Key(SDL_SCANCODE_W, false);
+    play.Key(SDL_SCANCODE_UP, false);
+
+    // No input: the velocity decays by slowRate a frame.
+    play.Step();
+    place.SetVelocity(Vector3(10, 0, 0));
+    play.Step();
+    EXPECT_NEAR(place.GetVelocity().x, 10.0f * 0.85f, 1e-4f);
+
+    // A right drag of 100 pixels to the left turns by +1 radian about the viewed ground point.
+    place.SetVelocity(Vector3());
+    play.Step();
+    place.SetVelocity(Vector3());
+    const Vector3 ground = LookedAt(play);
+    const float heading = Heading(view.ViewDirection());
+    play.Down(1);
+    play.Step();
+    play.MoveTo(play.Width() / 2 - 100, play.Height() / 2);
+    play.Step();
+    play.Up(1);
+    float turned = Heading(view.ViewDirection()) - heading;
+    turned = std::remainder(turned, 6.2831853f);
+    EXPECT_NEAR(std::fabs(turned), 1.0f, 1e-3f);
+    const Vector3 after = LookedAt(play);
+    EXPECT_NEAR(after.x, ground.x, 0.05f);
+    EXPECT_NEAR(after.z, ground.z, 0.05f);
+}
+
+TEST(GameCamera, SixHundredFramesStayInTheMapAndTheHeightBand)
+{
+    PlayerSim play(false);
+    Settle(play);
+    const GameCamera& view = play.View();
+    int x = play.Width() / 2;
+    for (int frame = 0; frame < 600; ++frame)
+    {
+        const int phase = frame / 50;
+        switch (phase % 6)
+        {
+        case 0: play.Key(SDL_SCANCODE_W, true); play.Key(SDL_SCANCODE_UP, true); break;
+        case 1: play.Key(SDL_SCANCODE_W, false); play.Key(SDL_SCANCODE_UP, false); play.MoveTo(0, play.Height() / 2); break;
+        case 2: play.MoveTo(play.Width() / 2, play.Height()); play.Send(InputEvents::Wheel(frame % 2 ? 1.0f : -1.0f)); break;
+        case 3:
+            if (frame % 50 == 0)
+            {
+                play.MoveTo(x, play.Height() / 2);
+                play.Down(1);
+            }
+            x = (x + 37) % play.Width();
+            play.MoveTo(x, play.Height() / 2);
+            break;
+        case 4: play.Up(1); play.Send(InputEvents::Wheel(-3.0f)); play.MoveTo(play.Width(), 0); break;
+        default: play.Send(InputEvents::Wheel(4.0f)); play.MoveTo(play.Width() / 3, play.Height() / 3); break;
+        }
+        play.Step();
+        const Vector3 p = play.CameraPlace().GetPosition();
+        ASSERT_GE(p.x, 0.0f) << frame;
+        ASSERT_LE(p.x, 256.0f) << frame;
+        ASSERT_GE(p.z, 0.0f) << frame;
+        ASSERT_LE(p.z, 256.0f) << frame;
+        ASSERT_GE(p.y, view.minZoom) << frame;
+        ASSERT_LE(p.y, view.maxZoom) << frame;
+        ASSERT_GE(p.y, GroundHeight(p.x, p.z) + 1.0f) << frame;
+    }
+}
+
+TEST(GameCamera, LookAtKeepsTheHeightAndPutsTheTargetOnTheFacingLine)
+{
+    PlayerSim play(false);
+    Settle(play);
+    Positional& place = play.CameraPlace();
+    const float height = place.GetPosition().y;
+    const Vector3 target(100, 0, 40);
+    play.View().LookAtPosition(target);
+    const Vector3 p = place.GetPosition();
+    EXPECT_NEAR(p.y, height, 1e-3f);
+    const Vector3 d = place.GetDirection();
+    const Vector3 onLine = p + d * ((target.y - p.y) / d.y);
+    EXPECT_NEAR(onLine.x, target.x, 1e-3f);
+    EXPECT_NEAR(onLine.z, target.z, 1e-3f);
+    // A target above a camera that looks down: nothing moves.
+    play.View().LookAtPosition(Vector3(5, height + 10, 5));
+    EXPECT_EQ(place.GetPosition(), p);
+}
+
+TEST(GameCamera, ZoomStopsAtTheBandAndTheFlagsGateTheSteps)
+{
+    PlayerSim play(false);
+    Settle(play);
+    GameCamera& view = play.View();
+    Positional& place = play.CameraPlace();
+    place.StorePosition(Vector3(128, view.minZoom + 0.4f, 128));
+    place.SetVelocity(Vector3());
+    EXPECT_TRUE(view.Zoom(1.0f));
+    EXPECT_EQ(place.GetVelocity(), Vector3()) << "within 0.5 of minZoom no speed is added";
+    place.StorePosition(Vector3(128, view.maxZoom - 0.4f, 128));
+    EXPECT_TRUE(view.Zoom(-1.0f));
+    EXPECT_EQ(place.GetVelocity(), Vector3());
+    place.StorePosition(Vector3(128, 500, 128));
+    EXPECT_FALSE(view.Zoom(0.0f));
+    EXPECT_EQ(place.GetPosition().y, view.maxZoom);
+
+    view.SetEnableCamera(false);
+    place.SetVelocity(Vector3(5, 0, 0));
+    play.Step();
+    EXPECT_EQ(place.GetVelocity().x, 5.0f) << "no damping while move and zoom are off";
+    view.EnableCamera(false, true, false);
+    play.Step();
+    EXPECT_NEAR(place.GetVelocity().x, 5.0f * 0.85f, 1e-4f);
+}
+
+TEST(GameCamera, WithoutACameraItDoesNothingAndSaysSoOnce)
+{
+    PlayerSim play(false);
+    CogFactory& cogs = play.Sim().Cogs();
+    auto type = std::make_shared<Composer>(cogs, "Blind", "");
+    type->AddComponent(1, cogs.GetComponentFactory(1));
+    type->AddComponent(GameCamera::kTypeId, cogs.GetComponentFactory(GameCamera::kTypeId));
+    cogs.RegisterType("Blind", type);
+    LogProbe log;
+    Cog* blind = CreateAt(cogs, "Blind", Vector3(10, 50, 10));
+    ASSERT_NE(blind, nullptr);
+    play.Key(SDL_SCANCODE_W, true);
+    play.Step(3);
+    play.Key(SDL_SCANCODE_W, false);
+    EXPECT_EQ(InvaderField::P(blind).GetVelocity(), Vector3());
+    EXPECT_EQ(log.Count("GameCamera: its cog has no Camera"), 1);
+}

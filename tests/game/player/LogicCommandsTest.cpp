@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+extern "C" {
+#include <lua.h>
+}
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/script/ScriptManager.h"
+#include "game/player/LogicCommands.h"
+#include "tests/input/LogProbe.h"
+#include "tests/game/invaders/InvaderSim.h"
+
+namespace {
+
+double LuaNumber(const char* name)
+{
+    lua_State* L = ScriptManager::Instance().GetState();
+    lua_getglobal(L, name);
+    const double value = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : -1.0;
+    lua_pop(L, 1);
+    return value;
+}
+
+size_t TrapCount(GameSim& sim)
+{
+    return sim.Cogs().GetGroupCogs("traps").size();
+}
+
+} // namespace
+
+TEST(LogicCommands, RegistersTheSeventeenFunctionsAndTheTwelveCommands)
+{
+    GameSim sim;
+    for (const char* name : {"RotateWithMouse", "MouseFPS", "WASDMove", "GameCameraRotate", "GameCameraMove",
+                             "GameCameraZoom", "MouseGrabInvader", "AttractRegion", "SmoothMistMotion", "FollowCursor",
+                             "MouseProjectPosition", "OutputCogPosition", "CursorTileEdit", "Gunify", "TrapDrop",
+                             "DisplayQuadTreeNode", "OutputPlayerStats"})
+        EXPECT_NE(sim.Cogs().FindFunction(name), nullptr) << name;
+    const std::pair<const char*, uint32_t> commands[] = {
+        {"AttemptTowerDrop", MakeSignature<Vector3>()},
+        {"AttemptTrapDrop", MakeSignature<std::string, Vector3, Vector3>()},
+        {"DropBomb", MakeSignature<Vector3>()},
+        {"Money", MakeSignature<>()},
+        {"SetCameraPosition", MakeSignature<float, float, float>()},
+        {"SaveObject", MakeSignature<std::string, std::string>()},
+        {"ConvertFolder", MakeSignature<std::string, std::string>()},
+        {"edit", MakeSignature<bool>()},
+        {"GetTrapCost", MakeSignature<std::string>()},
+        {"Spawn", MakeSignature<std::string>()},
+        {"Win", MakeSignature<>()},
+        {"Lose", MakeSignature<>()},
+    };
+    for (const auto& [name, signature] : commands)
+    {
+        const ConsoleCommand* command = Console::Instance().FindCommand(name);
+        ASSERT_NE(command, nullptr) << name;
+        EXPECT_EQ(command->Signature(), signature) << name;
+    }
+}
+
+TEST(LogicCommands, MoneySetsTheCreditsEditPausesOnceAndWinLoseSetTheState)
+{
+    GameSim sim;
+    sim.Run("Money");
+    sim.Run("Money");
+    EXPECT_EQ(sim.Data().GetPoints(), 10000);
+
+    GameClock& clock = sim.Engine().GetGameClock();
+    sim.Run("edit on");
+    sim.Run("edit on");
+    EXPECT_TRUE(clock.IsPaused());
+    EXPECT_TRUE(sim.Data().IsEditMode());
+    sim.Run("edit off");
+    EXPECT_FALSE(clock.IsPaused());
+    EXPECT_FALSE(sim.Data().IsEditMode());
+
+    sim.Run("Win");
+    EXPECT_EQ(sim.Data().mGameState, StateWon);
+    sim.Run("Lose");
+    EXPECT_EQ(sim.Data().mGameState, StateLost);
+}
+
+TEST(LogicCommands, GetTrapCostAnswersAScript)
+{
+    GameSim sim;
+    {
+        std::ofstream script(sim.Path("Scripts/Cost.lua"));
+        script << "SpikeCost = G.GetTrapCost(\"spikes\")\nFanCost = G.GetTrapCost(\"fan\")\n";
+    }
+    ScriptManager::Instance().RunScript("Scripts/Cost.lua");
+    EXPECT_EQ(LuaNumber("SpikeCost"), sim.Data().GetTrapInfo("spikes").creditCost);
+    EXPECT_EQ(LuaNumber("FanCost"), sim.Data().GetTrapInfo("fan").creditCost);
+}
+
+TEST(LogicCommands, TrapDropsTakeTheCostOnceAndRefuseATakenTile)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    const int32_t cost = sim.Data().GetTrapInfo("spikes").creditCost;
+    const Vector3 spot = field.Centre(20, 20);
+    const size_t traps = TrapCount(sim);
+
+    EXPECT_TRUE(AttemptTrapDrop("spikes", spot, Vector3(0, 0, 1)));
+    EXPECT_EQ(sim.Data().GetPoints(), 100 - cost);
+    EXPECT_EQ(TrapCount(sim), traps + 1);
+    EXPECT_EQ(SnapTrapDropPosition("spikes", spot), field.Map().TileToWorldAligned(field.Map().WorldToTile(spot, 2, 2).first, field.Map().WorldToTile(spot, 2, 2).second, 2, 2));
+
+    // The same tile again: refused, nothing spent, no cog made.
+    const size_t cogs = sim.Cogs().GetCogCount();
+    EXPECT_FALSE(AttemptTrapDrop("spikes", spot, Vector3(0, 0, 1)));
+    EXPECT_EQ(sim.Data().GetPoints(), 100 - cost);
+    EXPECT_EQ(sim.Cogs().GetCogCount(), cogs);
+
+    // Beyond the credits: refused; in edit mode: free.
+    sim.Data().SetPoints(cost - 1);
+    EXPECT_FALSE(CanDropAt("spikes", field.Centre(30, 30)));
+    sim.Run("edit on");
+    EXPECT_TRUE(AttemptTrapDrop("spikes", field.Centre(30, 30), Vector3(1, 0, 0)));
+    EXPECT_EQ(sim.Data().GetPoints(), cost - 1);
+    sim.Run("edit off");
+}
+
+TEST(LogicCommands, ADropWhoseCogCannotBeMadeSpendsNothing)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    // A trap kind of the data without a cog type.
+    sim.Data().mTrapInfo["ghost"] = TrapInfo();
+    ASSERT_TRUE(CanDropAt("ghost", field.Centre(10, 10)));
+    EXPECT_FALSE(AttemptTrapDrop("ghost", field.Centre(10, 10), Vector3(1, 0, 0)));
+    EXPECT_EQ(sim.Data().GetPoints(), 100);
+    EXPECT_EQ(sim.Data().mStats.pointsUsed, 0);
+}
+
+TEST(LogicCommands, TowerDropNeedsAFreeFourByFourBlock)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    EXPECT_TRUE(AttemptTowerDrop(field.Centre(40, 40)));
+    EXPECT_FALSE(AttemptTowerDrop(field.Centre(41, 41)));
+    EXPECT_TRUE(AttemptTowerDrop(field.Centre(10, 50))) << "a second tower may be dropped";
+}
+
+TEST(LogicCommands, ConvertFolderWritesOneBinaryCogPerXmlFile)
+{
+    GameSim sim;
+    std::filesystem::create_directories(sim.Path("Convert/In"));
+    std::filesystem::create_directories(sim.Path("Convert/Out"));
+    std::filesystem::copy_file(sim.Path("Data/Wall.xml"), sim.Path("Convert/In/One.xml"));
+    std::filesystem::copy_file(sim.Path("Data/SuperWall.xml"), sim.Path("Convert/In/Two.xml"));
+    const size_t cogs = sim.Cogs().GetCogCount();
+    sim.Run("ConvertFolder \"" + sim.Path("Convert/In") + "\" \"" + sim.Path("Convert/Out") + "\"");
+    EXPECT_EQ(sim.Cogs().GetCogCount(), cogs + 2);
+    for (const char* name : {"One.xml", "Two.xml"})
+    {
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(sim.Path(std::string("Convert/Out/") + name), bytes)) << name;
+        ASSERT_GT(bytes.size(), 8u);
+        EXPECT_EQ(bytes.substr(0, 4), "loom");
+        EXPECT_EQ(bytes.substr(bytes.size() - 4), "loom");
+    }
+}
+
+TEST(LogicCommands, SpawnWorksOnlyInEditModeAtTheCursor)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    Cog* cursor = field.Make("spikes", field.Centre(12, 12));
+    cursor->SetName("Cursor");
+    sim.Cogs().RegisterName(*cursor);
+    const size_t spawners = sim.Cogs().GetGroupCogs("spawners").size();
+    sim.Run("Spawn spawner");
+    EXPECT_EQ(sim.Cogs().GetGroupCogs("spawners").size(), spawners);
+    sim.Run("edit on");
+    sim.Run("Spawn nosuchkind");
+    sim.Run("Spawn spawner");
+    ASSERT_EQ(sim.Cogs().GetGroupCogs("spawners").size(), spawners + 1);
+    Cog* spawner = sim.Cogs().GetGroupCogs("spawners").back();
+    EXPECT_EQ(InvaderField::P(spawner).GetPosition(), InvaderField::P(cursor).GetPosition());
+    sim.Run("edit off");
+}

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "LOOM/cogs/Composer.h"
+#include "game/player/SceneBinding.h"
+#include "graphics/scene/HudDisplay.h"
+#include "graphics/scene/Model.h"
+#include "tests/game/player/PlayerSim.h"
+
+TEST(SceneBinding, ReachesTheModelAndTheHudDisplayOfACog)
+{
+    PlayerSim play(false);
+    CogFactory& cogs = play.Sim().Cogs();
+    auto type = std::make_shared<Composer>(cogs, "Shown", "");
+    for (uint32_t id : {1u, Model::kTypeId, HudDisplay::kTypeId})
+        type->AddComponent(id, cogs.GetComponentFactory(id));
+    cogs.RegisterType("Shown", type);
+    Cog* cog = CreateAt(cogs, "Shown", Vector3(5, 0, 5));
+    ASSERT_NE(cog, nullptr);
+    auto& model = *static_cast<Model*>(cog->GetComponent(Model::kTypeId));
+    auto& hud = *static_cast<HudDisplay*>(cog->GetComponent(HudDisplay::kTypeId));
+
+    SceneBinding scene;
+    EXPECT_TRUE(scene.HasModel(*cog));
+    EXPECT_FALSE(scene.PlayAnimation(*cog, "NoSuch", false)) << "a model without that animation";
+    scene.SetModelColor(*cog, Color(1, 0.25f, 0.25f, 1));
+    Color read;
+    ASSERT_TRUE(scene.GetModelColor(*cog, read));
+    EXPECT_EQ(read.g, 0.25f);
+    EXPECT_EQ(model.ModelColor.b, 0.25f);
+
+    ASSERT_TRUE(scene.HasHudDisplay(*cog));
+    scene.ShowNumber(*cog, true);
+    scene.SetHudText(*cog, "$15");
+    scene.SetHudColor(*cog, Color(0.9f, 0.9f, 0.0f, 1.0f));
+    scene.SetHudAlpha(*cog, 0.5f);
+    scene.SetHudOffsetHeight(*cog, 2.5f);
+    EXPECT_TRUE(scene.IsNumberShown(*cog));
+    EXPECT_EQ(hud.Text, "$15");
+    EXPECT_EQ(hud.mColor.a, 0.5f);
+    EXPECT_EQ(hud.mColor.r, 0.9f);
+    EXPECT_EQ(hud.Offset.y, 2.5f);
+
+    // A cog with neither: every call is a no-op.
+    Cog* bare = play.mHud;
+    EXPECT_FALSE(scene.HasModel(*bare));
+    EXPECT_FALSE(scene.HasHudDisplay(*bare));
+    EXPECT_FALSE(scene.GetModelColor(*bare, read));
+    scene.ShowNumber(*bare, true);
+    float width = 0.0f;
+    float depth = 0.0f;
+    EXPECT_FALSE(scene.GetMapExtent(width, depth)) << "no height map in this level";
+}
