@@ -199,8 +199,8 @@ std::unique_ptr<Widget> Hud()
 {
     auto root = Make<Widget>("Widget", "HUDRoot", -1.0f, 0.75f, 0.0f, 0.0f);
     auto* map = Put<MapImageBox>(*root, "MapImageBox", "MiniMapImageBox", 0.55f, -0.27f, 0.44f, 0.46f);
-    map->Image().File() = "Textures/Checker.png";
-    map->SetIcons("Textures/White.bmp", 4, 0.02f);
+    map->Image().File() = "Textures/MiniMap.dds";
+    map->SetIcons("Textures/MapIcons.png", 4, 0.02f);
     map->SetColor(Color(1.0f, 1.0f, 1.0f, 0.6f));
     map->Action().mMessage = "MiniMapMove";
     auto* health = Put<HealthBar>(*root, "HealthBar", "TowerHealth", -0.95f, 0.72f, 0.5f, 0.04f);
@@ -240,8 +240,8 @@ std::unique_ptr<Widget> MainMenu()
     MenuButton(*start, "BonusButton", "Bonus", "", "OpenBonus", -0.25f, -0.2f);
     MenuButton(*start, "ExitButton", "Exit", "", "ExitGame", -0.25f, -0.35f);
     auto* traitor = Put<ImageBox>(*start, "ImageBox", "TraitorImage", 0.3f, 0.5f, 0.25f, 0.25f);
-    traitor->AddAnimation("talk", "Textures/CheckerAlpha.dds");
-    traitor->AddAnimation("idle", "Textures/Checker.dds");
+    traitor->AddAnimation("talk", "Textures/Art/Grunt.dds");
+    traitor->AddAnimation("idle", "Textures/Art/Squad.dds");
     auto* options = MenuPanel(*menu, "OptionsWindow");
     auto* shadows = Put<CheckBox>(*options, "CheckBox", "ShadowsCheck", -0.4f, 0.4f, 0.06f, 0.08f);
     shadows->Action().mScript = "SetShadowsOption";

@@ -81,6 +81,12 @@ TEST(Program, ScreenCapWritesTheFinishedFrames)
     fs::copy(LOOM_TEST_DATA "/../../data", dir.Path(), fs::copy_options::recursive);
     fs::copy(LOOM_TEST_DATA "/screencap/Scripts/Start.lua", dir.Path("Scripts/Start.lua"),
              fs::copy_options::overwrite_existing);
+    // The capture script runs in place of the game's own start script.
+    std::string config = TempDir::Read(dir.Path("config.xml"));
+    const size_t start = config.find("Scripts\\Game.lua");
+    ASSERT_NE(start, std::string::npos);
+    config.replace(start, 16, "Scripts\\Start.lua");
+    dir.Write("config.xml", config);
     const std::string command = "cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
                                 "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
                                 "ASAN_OPTIONS=detect_leaks=0 timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";

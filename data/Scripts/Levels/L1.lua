@@ -27,11 +27,20 @@ for i, position in ipairs(LevelOne.SpawnerPositions) do
     LevelOne.Spawners[i] = G.CreateAt("spawner", position)
 end
 G.SetGameState(InLevel)
+-- With the menus around, the level gets its ground, camera, cursor and HUD and waits for the
+-- player to read its goal.
+if EnterLevel then
+    EnterLevel("Level 1: The Gap", "kill " .. LevelOne.KillTarget .. " invaders and clear the last wave before the tower falls.", "LevelCamera")
+end
 
 local function EndLevel(state)
     LevelOne.Over = true
-    G.SetGameState(state)
-    G.UpdateGameOverStats()
+    if FinishLevel then
+        FinishLevel(state)
+    else
+        G.SetGameState(state)
+        G.UpdateGameOverStats()
+    end
 end
 
 -- Each wave comes out of the spawners in turn.

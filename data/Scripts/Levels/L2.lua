@@ -27,11 +27,20 @@ for i, position in ipairs(LevelTwo.SpawnerPositions) do
     LevelTwo.Spawners[i] = G.CreateAt("spawner", position)
 end
 G.SetGameState(InLevel)
+-- With the menus around, the level gets its ground, camera, cursor and HUD and waits for the
+-- player to read its goal.
+if EnterLevel then
+    EnterLevel("Level 2: The Corner", "kill " .. LevelTwo.KillTarget .. " invaders and clear the last wave before the tower falls.", "LevelCameraWest")
+end
 
 local function EndLevel(state)
     LevelTwo.Over = true
-    G.SetGameState(state)
-    G.UpdateGameOverStats()
+    if FinishLevel then
+        FinishLevel(state)
+    else
+        G.SetGameState(state)
+        G.UpdateGameOverStats()
+    end
 end
 
 local function SendWave(index)

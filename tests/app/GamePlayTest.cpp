@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/LOOM/support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+// The real program on a copy of the game's own data folder, started by a play script of
+// tests/data/play that stands in for the player: it runs the same script functions as the menu
+// buttons, queues mouse events and steps a clock of 1/60 s per frame.
+struct Played
+{
+    int status = -1;
+    std::string log;
+    std::string stderrText;
+    std::string dir;
+};
+
+Played Play(const TempDir& temp, const std::string& script)
+{
+    Played run;
+    const fs::path game = temp.Path("game");
+    fs::copy(LOOM_TEST_DATA "/../../data", game, fs::copy_options::recursive);
+    for (const auto& entry : fs::directory_iterator(LOOM_TEST_DATA "/play/Scripts"))
+        fs::copy_file(entry.path(), game / "Scripts" / entry.path().filename(), fs::copy_options::overwrite_existing);
+    // A 400 x 300 window keeps the software renderer's share of the run small.
+    std::string graphics = TempDir::Read((game / "Graphics.xml").string());
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{">800<", ">400<"}, {">600<", ">300<"}})
+        if (const size_t at = graphics.find(from); at != std::string::npos)
+            graphics.replace(at, from.size(), to);
+    WriteText((game / "Graphics.xml").string(), graphics);
+    WriteText((game / "Scripts" / "PlayRun.lua").string(),
+              "Play = { W = 400, H = 300 }\ndofile(\"Scripts/" + script + "\")\n");
+    std::string config = TempDir::Read((game / "config.xml").string());
+    const std::string start = "Scripts\\Game.lua";
+    const size_t at = config.find(start);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos)
+        config.replace(at, start.size(), "Scripts\\PlayRun.lua");
+    WriteText((game / "config.xml").string(), config);
+    const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+                                "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
+                                "LOOM_TEST_STEPPED_CLOCK=1 ASAN_OPTIONS=detect_leaks=0 timeout 170 '" LOOM_PROGRAM "' " +
+                                "> stdout.txt 2> stderr.txt";
+    const int status = std::system(command.c_str());
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.log = TempDir::Read((game / "Log.xml").string());
+    run.stderrText = TempDir::Read((game / "stderr.txt").string());
+    run.dir = game.string();
+    return run;
+}
+
+std::vector<std::string> Errors(const std::string& log)
+{
+    std::vector<std::string> errors;
+    const std::regex entry("<Type>Error</Type>\\s*<Time>[^<]*</Time>\\s*<Message>([^<]*)</Message>");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), entry); it != std::sregex_iterator(); ++it)
+        errors.push_back((*it)[1]);
+    return errors;
+}
+
+// "name=value" pairs of the play script's "PLAY <what>:" log lines, the last of each kind.
+std::map<std::string, std::string> Report(const std::string& log, const std::string& what)
+{
+    std::map<std::string, std::string> values;
+    const std::regex line("<Message>PLAY " + what + ":([^<]*)</Message>");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+    {
+        const std::string body = (*it)[1];
+        const std::regex pair("([A-Za-z]+)=([^ ]*)");
+        for (auto p = std::sregex_iterator(body.begin(), body.end(), pair); p != std::sregex_iterator(); ++p)
+            values[(*p)[1]] = (*p)[2];
+    }
+    return values;
+}
+
+int Int(const std::map<std::string, std::string>& values, const std::string& key)
+{
+    auto it = values.find(key);
+    return it == values.end() ? -1 : std::atoi(it->second.c_str());
+}
+
+struct Bmp
+{
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+    uint32_t At(int x, int y) const
+    {
+        const size_t i = (size_t(y) * size_t(width) + size_t(x)) * 3;
+        return (uint32_t(rgb[i]) << 16) | (uint32_t(rgb[i + 1]) << 8) | rgb[i + 2];
+    }
+};
+
+// The program's screenshots: 24-bit, bottom-up rows padded to four bytes.
+Bmp ReadBmp(const std::string& path)
+{
+    Bmp bmp;
+    const std::string bytes = TempDir::Read(path);
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M')
+        return bmp;
+    auto u32 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
+               uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+    };
+    const uint32_t offset = u32(10);
+    const int width = int(u32(18)), height = int(u32(22));
+    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
+    if (width <= 0 || height <= 0 || offset + stride * size_t(height) > bytes.size())
+        return bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.rgb.resize(size_t(width) * size_t(height) * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+        {
+            const size_t from = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
+            const size_t to = (size_t(y) * size_t(width) + size_t(x)) * 3;
+            bmp.rgb[to] = uint8_t(bytes[from + 2]);
+            bmp.rgb[to + 1] = uint8_t(bytes[from + 1]);
+            bmp.rgb[to + 2] = uint8_t(bytes[from]);
+        }
+    return bmp;
+}
+
+// Distinct colours in a rectangle, counted to a cap.
+size_t Colours(const Bmp& bmp, int x0, int y0, int x1, int y1)
+{
+    std::map<uint32_t, int> seen;
+    for (int y = std::max(0, y0); y < std::min(bmp.height, y1); ++y)
+        for (int x = std::max(0, x0); x < std::min(bmp.width, x1); ++x)
+            if (seen.size() < 4096)
+                seen[bmp.At(x, y) & 0xF0F0F0u] += 1;
+    return seen.size();
+}
+
+size_t Differing(const Bmp& a, const Bmp& b, int x0, int y0, int x1, int y1)
+{
+    size_t count = 0;
+    if (a.width != b.width || a.height != b.height)
+        return 0;
+    for (int y = std::max(0, y0); y < std::min(a.height, y1); ++y)
+        for (int x = std::max(0, x0); x < std::min(a.width, x1); ++x)
+            count += a.At(x, y) != b.At(x, y) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+// From the start window through the level choice into the first level: spikes bought and dropped
+// by mouse on a chosen tile, invaders grabbed and thrown by mouse, the waves cleared, the
+// game-over statistics filled and the program closed by the exit button's function.
+TEST(GamePlay, FirstLevelIsWonThroughTheMenusAndTheMouse)
+{
+    TempDir temp;
+    const Played run = Play(temp, "PlayWin.lua");
+    ASSERT_EQ(run.status, 0) << run.stderrText;
+    EXPECT_EQ(Errors(run.log), std::vector<std::string>{});
+
+    const auto menu = Report(run.log, "menu");
+    EXPECT_EQ(Int(menu, "start"), 1) << "the start window was open";
+    const auto bought = Report(run.log, "bought");
+    EXPECT_GT(Int(bought, "before"), Int(bought, "after")) << "the drop spent credits";
+    auto end = Report(run.log, "over");
+    EXPECT_EQ(end["state"], "2") << "victory";
+    EXPECT_GE(Int(end, "kills"), 6);
+    EXPECT_EQ(Int(end, "alive"), 0);
+    // The game-over window's texts as the menu filled them, saved by the GUI's own saver.
+    const std::string menuFile = TempDir::Read(run.dir + "/MenuData/MainMenu.xml");
+    EXPECT_NE(menuFile.find("Total Kills: " + end["kills"]), std::string::npos);
+    const std::smatch used = [&] {
+        std::smatch m;
+        std::regex_search(menuFile, m, std::regex("Points Used: ([0-9]+)"));
+        return m;
+    }();
+    ASSERT_FALSE(used.empty());
+    EXPECT_GE(std::atoi(used[1].str().c_str()), Int(bought, "before") - Int(bought, "after"));
+    EXPECT_NE(menuFile.find("Time Played: 0:0"), std::string::npos);
+
+    // What a person sees: a busy terrain, the tower where the camera projects it, and the
+    // credits on the HUD changing with the purchase.
+    const Bmp field = ReadBmp(run.dir + "/screenshot1.bmp");
+    const Bmp after = ReadBmp(run.dir + "/screenshot2.bmp");
+    ASSERT_GT(field.width, 0);
+    ASSERT_EQ(after.width, field.width);
+    EXPECT_GT(Colours(field, 0, field.height / 2, field.width, field.height), 20u) << "the ground is not one colour";
+    const auto tower = Report(run.log, "tower");
+    const int tx = Int(tower, "x"), ty = Int(tower, "y");
+    ASSERT_GT(tx, 0);
+    ASSERT_GT(ty, 0);
+    EXPECT_GT(Colours(field, tx - 12, ty - 40, tx + 12, ty), 6u) << "stone and banner above the tower's foot";
+    // The HUD's credits row, top right.
+    EXPECT_GT(Differing(field, after, field.width * 78 / 100, field.height / 100, field.width, field.height * 65 / 1000), 5u)
+        << "the credits number changed";
+}
+
+// The same start, nothing placed and the level's own spikes gone: the waves reach the tower and
+// the level is lost.
+TEST(GamePlay, FirstLevelIsLostWithoutTraps)
+{
+    TempDir temp;
+    const Played run = Play(temp, "PlayLose.lua");
+    ASSERT_EQ(run.status, 0) << run.stderrText;
+    EXPECT_EQ(Errors(run.log), std::vector<std::string>{});
+    auto end = Report(run.log, "over");
+    EXPECT_EQ(end["state"], "3") << "defeat";
+    EXPECT_EQ(Int(end, "tower"), 0) << "the tower fell";
+    const std::string menuFile = TempDir::Read(run.dir + "/MenuData/MainMenu.xml");
+    EXPECT_NE(menuFile.find("Kills by Traps: 0"), std::string::npos);
+    EXPECT_NE(menuFile.find("Points Used: 0"), std::string::npos);
+}
+
+// A data folder with one file broken: the program names it in one error line and goes on or
+// leaves cleanly, and never crashes.
+TEST(GamePlay, ABrokenDataFileIsNamedAndNothingCrashes)
+{
+    struct Case
+    {
+        const char* file;
+        bool remove;
+    };
+    const Case cases[] = {
+        {"Models/Tower.lmf", true},
+        {"Textures/Tower/Stone.dds", false},
+        {"Levels/L1.bin", false},
+        {"Scripts/Levels/L1.lua", false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.file);
+        TempDir temp;
+        const fs::path game = temp.Path("game");
+        fs::copy(LOOM_TEST_DATA "/../../data", game, fs::copy_options::recursive);
+        if (c.remove)
+            fs::remove(game / c.file);
+        else
+            WriteText((game / c.file).string(), "broken \x01\x02 not what it should be");
+        for (const auto& entry : fs::directory_iterator(LOOM_TEST_DATA "/play/Scripts"))
+            fs::copy_file(entry.path(), game / "Scripts" / entry.path().filename(), fs::copy_options::overwrite_existing);
+        std::string config = TempDir::Read((game / "config.xml").string());
+        config.replace(config.find("Scripts\\Game.lua"), 16, "Scripts\\PlayBroken.lua");
+        WriteText((game / "config.xml").string(), config);
+        const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+                                    "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
+                                    "LOOM_TEST_STEPPED_CLOCK=1 ASAN_OPTIONS=detect_leaks=0 timeout 120 '" LOOM_PROGRAM
+                                    "' > stdout.txt 2> stderr.txt";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by a signal";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << TempDir::Read((game / "stderr.txt").string());
+        const std::string log = TempDir::Read((game / "Log.xml").string());
+        const std::vector<std::string> errors = Errors(log);
+        ASSERT_FALSE(errors.empty());
+        const std::string name = fs::path(c.file).filename().string();
+        bool named = false;
+        for (const std::string& error : errors)
+            named = named || error.find(name) != std::string::npos;
+        EXPECT_TRUE(named) << errors.front();
+        EXPECT_NE(log.find("PLAY ran:"), std::string::npos) << "the play script kept running";
+    }
+}

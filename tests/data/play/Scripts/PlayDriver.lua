@@ -1,0 +1,95 @@
+-- Stands in for the player in scripted runs of the real program: steps queued on frame numbers,
+-- the clock moved one sixtieth of a second per frame, and screen points of world positions as
+-- the level camera sees them.
+-- A run may set Play.W and Play.H (the window's size) before it starts.
+Play = Play or {}
+Play.W, Play.H = Play.W or 800, Play.H or 600
+Play.Frame, Play.Steps, Play.Every = 0, {}, {}
+
+function Play.At(frame, step)
+    local before = Play.Steps[frame]
+    Play.Steps[frame] = before and function() before() step() end or step
+end
+
+-- A step run every frame until it returns true.
+function Play.Each(step)
+    table.insert(Play.Every, step)
+end
+
+-- The first level's camera ("PlayerCamera") as it starts: at (236, 95, 505), facing -z, pitched
+-- 40 degrees down, a vertical field of view of 0.785.
+function Play.Screen(x, y, z)
+    local dx, dy, dz = x - 236, y - 95, z - 505
+    local s, c = 0.6428, 0.7660
+    local upY, upZ = c, -s
+    local fwdY, fwdZ = -s, -c
+    local vx = dx
+    local vy = dy * upY + dz * upZ
+    local vz = dy * fwdY + dz * fwdZ
+    local t = 0.41421
+    local hw, hh = Play.W / 2, Play.H / 2
+    -- World +x runs to the left of the screen for a camera facing -z.
+    return math.floor(hw - vx / vz / t * hh + 0.5), math.floor(hh - vy / vz / t * hh + 0.5)
+end
+
+function Play.Mouse(x, y)
+    G.PushMouseMove(x, y)
+end
+
+function Play.Button(button, down, x, y)
+    G.PushMouseButton(button, down, x, y)
+end
+
+-- The pointer starts in the middle of the window: on an edge the camera would scroll.
+Play.Steps[1] = function() Play.Mouse(Play.W / 2, Play.H / 2) end
+
+local GameUpdate = GUpdate
+function GUpdate()
+    Play.Frame = Play.Frame + 1
+    if GameUpdate then
+        GameUpdate()
+    end
+    local step = Play.Steps[Play.Frame]
+    if step then
+        step()
+    end
+    local i = 1
+    while i <= table.getn(Play.Every) do
+        if Play.Every[i]() then
+            table.remove(Play.Every, i)
+        else
+            i = i + 1
+        end
+    end
+    G.TestTick()
+end
+
+-- Ends the run: the game-over texts saved by the GUI's saver, the facts logged, the program
+-- closed by the exit button's own function.
+function Play.Finish(outcome)
+    G.GuiSave()
+    G.Mes("PLAY over: state=" .. outcome .. " kills=" .. Kills .. " alive=" .. NumInvaders .. " points=" .. Points ..
+          " tower=" .. (Tower and 1 or 0))
+    ExitGame()
+end
+
+-- Watches for the end of the level, or gives up after the given number of frames.
+function Play.WaitForEnd(limit)
+    local started, ended = false, nil
+    Play.Each(function()
+        started = started or GameState == InLevel
+        if started and ended == nil and GameState ~= InLevel then
+            ended = Play.Frame
+        end
+        if ended and Play.Frame == ended + 30 then
+            G.ScreenCap()
+        elseif ended and Play.Frame == ended + 32 then
+            Play.Finish(GameState)
+            return true
+        elseif Play.Frame > limit then
+            Play.Finish("timeout")
+            return true
+        end
+        return false
+    end)
+end
