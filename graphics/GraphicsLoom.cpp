@@ -589,11 +589,15 @@ Ray GraphicsLoom::ScreenToWorldRay(float x, float y)
 {
     if (!mDevice)
         return Ray();
-    const Matrix4& projection = mDevice->GetTransform(TransformKind::Projection);
+    // The active camera's matrices: the device's transforms end a frame as the last pass left them.
+    const Matrix4& projection = mCamera ? mCamera->GetProjection() : mDevice->GetTransform(TransformKind::Projection);
     const float px = (2.0f * x / float(GetScreenWidth()) - 1.0f) / projection.m[0];
     const float py = -(2.0f * y / float(GetScreenHeight()) - 1.0f) / projection.m[5];
     Matrix4 m;
-    mDevice->GetTransform(TransformKind::View).Inverse(m);
+    if (mCamera)
+        m = mCamera->GetViewInverse();
+    else
+        mDevice->GetTransform(TransformKind::View).Inverse(m);
     return Ray(Vector3(m.m[12], m.m[13], m.m[14]),
                Vector3(px * m.m[0] + py * m.m[4] + m.m[8], px * m.m[1] + py * m.m[5] + m.m[9],
                        px * m.m[2] + py * m.m[6] + m.m[10]));
@@ -603,8 +607,10 @@ Vector3 GraphicsLoom::WorldToScreen(const Vector3& point)
 {
     if (!mDevice)
         return Vector3();
+    const Matrix4& view = mCamera ? mCamera->GetView() : mDevice->GetTransform(TransformKind::View);
+    const Matrix4& projection = mCamera ? mCamera->GetProjection() : mDevice->GetTransform(TransformKind::Projection);
     Matrix4 viewProjection;
-    mDevice->GetTransform(TransformKind::View).Multiply(mDevice->GetTransform(TransformKind::Projection), viewProjection);
+    view.Multiply(projection, viewProjection);
     const Vector3 p = viewProjection.TransformCoord(point);
     return Vector3((p.x + 1.0f) / 2.0f * float(GetScreenWidth()), (1.0f - p.y) / 2.0f * float(GetScreenHeight()), p.z);
 }

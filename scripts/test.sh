@@ -11,7 +11,9 @@ cmake --build "$build" -j"$(nproc)"
 export LP_NUM_THREADS=0 LOOM_ASSERT=continue SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 cd "$build"
+echo "== built in ${SECONDS}s"
 ctest --output-on-failure -j"$(nproc)" --timeout 300
+echo "== suite passed at ${SECONDS}s"
 
 # Every test program once more as one process in shuffled order: a test that leans on another's
 # leftovers or leaves a global changed fails here. Programs run side by side, seeds one after another.
@@ -30,5 +32,6 @@ shuffled()
 export -f shuffled
 ls "$build"/tests/test_* | grep -v '\.' | xargs -P "$(nproc)" -I{} bash -c 'shuffled "$@"' _ {}
 
-# Coverage-guided fuzzing of every reader of outside data, about 10 seconds per harness.
-"$root/scripts/fuzz.sh" "${LOOM_FUZZ_SECONDS:-10}"
+# Coverage-guided fuzzing of every reader of outside data, about 8 seconds per harness.
+"$root/scripts/fuzz.sh" "${LOOM_FUZZ_SECONDS:-8}"
+echo "== done in ${SECONDS}s"

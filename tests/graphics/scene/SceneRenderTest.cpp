@@ -256,3 +256,28 @@ TEST_F(SceneRender, InverseKinematicsAimsTheTurretThroughItsModel)
             }
     EXPECT_GT(changed, 50);
 }
+
+// Picking after a frame: the passes leave the device's transforms as they like; screen and ray
+// still come from the active camera, so a point projects to where the camera shows it.
+TEST_F(SceneRender, ScreenAndRayFollowTheActiveCameraAfterAFrame)
+{
+    Cog* eye = MakeEye({256, 20, 200}, {256, 0, 256});
+    Frame();
+    const Camera& camera = Get<Camera>(eye);
+    Matrix4 viewProjection;
+    camera.GetView().Multiply(camera.GetProjection(), viewProjection);
+    for (const Vector3& point : {Vector3(256, 0, 256), Vector3(250, 2, 240), Vector3(262, 5, 270)})
+    {
+        const Vector3 clip = viewProjection.TransformCoord(point);
+        const Vector3 screen = mLoom->WorldToScreen(point);
+        EXPECT_NEAR(screen.x, (clip.x + 1.0f) / 2.0f * float(mLoom->GetScreenWidth()), 0.01f);
+        EXPECT_NEAR(screen.y, (1.0f - clip.y) / 2.0f * float(mLoom->GetScreenHeight()), 0.01f);
+        const Ray ray = mLoom->ScreenToWorldRay(screen.x, screen.y);
+        const Vector3 to = point - ray.origin;
+        const Vector3 d = ray.direction.Normalized();
+        const float along = to.x * d.x + to.y * d.y + to.z * d.z;
+        const Vector3 off = to - d * along;
+        EXPECT_GT(along, 0.0f);
+        EXPECT_LT(off.Length(), 0.01f * to.Length());
+    }
+}
