@@ -74,7 +74,7 @@ public:
         header.mToken = token;
         header.mLength = uint16_t(std::min(size, kNetMaxPayload));
         WriteNetHeader(header, datagram);
-        if (header.mLength)
+        if (header.mLength && payload)
             std::memcpy(datagram + kNetHeaderSize, payload, header.mLength);
         SendTo(to, datagram, kNetHeaderSize + header.mLength);
     }
