@@ -19,9 +19,12 @@ echo "== suite passed at ${SECONDS}s"
 # leftovers or leaves a global changed fails here. Programs run side by side, seeds one after another.
 shuffled()
 {
-    local program=$1 seed
+    local program=$1 seed filter=""
+    # The play-throughs run the whole program in a child process: order cannot touch them, and
+    # they take minutes under the sanitizers, so ctest's one run of them is enough.
+    [ "$(basename "$program")" = test_app ] && filter="--gtest_filter=-GamePlay.*"
     for seed in 1 7 31; do
-        if ! "$program" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1 >"$program.shuffled.log" 2>&1; then
+        if ! "$program" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1 $filter >"$program.shuffled.log" 2>&1; then
             echo "== $(basename "$program") failed as one shuffled process, seed $seed"
             grep -v '^LOOM Error' "$program.shuffled.log" | tail -n 60
             return 1
