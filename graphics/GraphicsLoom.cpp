@@ -430,8 +430,9 @@ void GraphicsLoom::DoDeferred(bool on)
 void GraphicsLoom::RenderDeferred()
 {
     GameClock* clock = GetGameClock();
-    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mFrameTime, clock ? float(clock->GetTime()) : 0.0f,
-                      GetScreenWidth(), GetScreenHeight());
+    static const std::vector<Light*> kNoLights;
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mSun ? mSun->mLights : kNoLights, mFrameTime,
+                      clock ? float(clock->GetTime()) : 0.0f, GetScreenWidth(), GetScreenHeight());
     mPost->EndFrame();
     RenderStats();
     PresentFrame();

@@ -2,16 +2,23 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "graphics/effect/FxEffect.h"
+
+struct FrameMatrices;
 class GpuTexture;
 class GraphicsDevice;
+class Light;
 class PostProcessor;
 class RenderQueue;
+class Shader;
 class ShaderControl;
 
 // The deferred path: the queued geometry goes into three floating-point buffers (colour,
-// normal, position) that one full-screen pass lights. Light volumes need the unit-sphere
-// mesh and scene lights; without them the combine pass alone lights the frame.
+// normal, position); one full-screen pass lights them with the ambient light and the sun,
+// then a unit sphere scaled to each light's range adds that light where it reaches.
 class DeferredRenderer
 {
 public:
@@ -29,12 +36,37 @@ public:
     void OnLostDevice();
     void OnResetDevice(GraphicsDevice* device);
 
-    // The frame's scene: geometry pass, then the combine pass into the target the frame ends in.
-    void Render(GraphicsDevice& device, RenderQueue& queue, PostProcessor& post, ShaderControl& shaders, float frameTime,
-                float gameTime, int32_t screenWidth, int32_t screenHeight);
+    // The light volumes' mesh, from the mesh store.
+    static const std::string kVolumeMesh;
+
+    // The frame's scene: geometry pass, then the combine pass and the lights' volumes into the
+    // target the frame ends in.
+    void Render(GraphicsDevice& device, RenderQueue& queue, PostProcessor& post, ShaderControl& shaders,
+                const std::vector<Light*>& lights, float frameTime, float gameTime, int32_t screenWidth,
+                int32_t screenHeight);
 
 private:
+    // The lighting effect's handles, looked up again only when the effect changes.
+    struct Handles
+    {
+        const FxEffect* mEffect = nullptr;
+        FxEffect::Handle mDeferred = FxEffect::kNull;
+        FxEffect::Handle mLightVolume = FxEffect::kNull;
+        FxEffect::Handle mFrameTime = FxEffect::kNull;
+        FxEffect::Handle mQuadScreenSize = FxEffect::kNull;
+        FxEffect::Handle mDestScreenSize = FxEffect::kNull;
+        FxEffect::Handle mSources[kBuffers] = {FxEffect::kNull, FxEffect::kNull, FxEffect::kNull};
+        FxEffect::Handle mTextureMatrix = FxEffect::kNull;
+        FxEffect::Handle mLightPosition = FxEffect::kNull;
+        FxEffect::Handle mAtt[3] = {FxEffect::kNull, FxEffect::kNull, FxEffect::kNull};
+        FxEffect::Handle mLightColor = FxEffect::kNull;
+    };
+
     void Create(GraphicsDevice& device);
+    void Resolve(const FxEffect& effect);
+    void DrawLightVolumes(GraphicsDevice& device, Shader& lighting, const FrameMatrices& frame,
+                          const std::vector<Light*>& lights);
+    Handles mHandles;
     std::array<std::unique_ptr<GpuTexture>, kBuffers> mTextures;
     bool mWanted = false;
 };

@@ -1,29 +1,39 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
 #include "graphics/Renderable.h"
 #include "graphics/effect/Shader.h"
 #include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/RenderQueue.h"
+#include "graphics/sky/Light.h"
+#include "graphics/sky/Sun.h"
 #include "tests/graphics/overlay/GameLoomFixture.h"
 
 namespace {
 
-// A red quad over the left half of the screen, facing the viewer, in clip space.
-class HalfScreenQuad : public Renderable
+// A flat-coloured quad facing the viewer (normal -z): corners left, right, bottom, top and
+// depth z, either in clip space or in world space seen through the frame's camera.
+class FacingQuad : public Renderable
 {
 public:
-    explicit HalfScreenQuad(GraphicsDevice& device)
+    FacingQuad(GraphicsDevice& device, float left, float right, float bottom, float top, float z, Color color,
+               bool inWorld)
+        : mColor(color), mInWorld(inWorld)
     {
         struct V
         {
             float p[3], n[3], uv[2];
         };
-        const V quad[4] = {{{-1, 1, 0.5f}, {0, 0, -1}, {0, 0}},
-                           {{0, 1, 0.5f}, {0, 0, -1}, {1, 0}},
-                           {{-1, -1, 0.5f}, {0, 0, -1}, {0, 1}},
-                           {{0, -1, 0.5f}, {0, 0, -1}, {1, 1}}};
+        const V quad[4] = {{{left, top, z}, {0, 0, -1}, {0, 0}},
+                           {{right, top, z}, {0, 0, -1}, {1, 0}},
+                           {{left, bottom, z}, {0, 0, -1}, {0, 1}},
+                           {{right, bottom, z}, {0, 0, -1}, {1, 1}}};
         mVertices = device.CreateVertexBuffer(sizeof(quad), false);
         mVertices->Write(0, quad, sizeof(quad));
         static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
@@ -40,10 +50,17 @@ public:
     }
     void Draw(GraphicsDevice& device, float, Shader* shader, RenderQueueEntry*) override
     {
-        static const float red[4] = {1, 0, 0, 1};
-        shader->SetMatrix(Shader::World, Matrix4());
-        shader->SetMatrix(Shader::WorldViewProjection, Matrix4());
-        shader->SetColor(Shader::Diffuse, red);
+        const float color[4] = {mColor.r, mColor.g, mColor.b, mColor.a};
+        if (mInWorld)
+        {
+            shader->SetWorldMatrices(Matrix4());
+        }
+        else
+        {
+            shader->SetMatrix(Shader::World, Matrix4());
+            shader->SetMatrix(Shader::WorldViewProjection, Matrix4());
+        }
+        shader->SetColor(Shader::Diffuse, color);
         FxEffect& fx = shader->GetEffect();
         fx.SetInt(fx.GetParameterByName("UseTexture"), 0);
         for (uint32_t pass = 0; pass < shader->GetPassCount(); ++pass)
@@ -60,6 +77,8 @@ public:
     int mDraws = 0;
 
 private:
+    Color mColor;
+    bool mInWorld;
     std::unique_ptr<GpuBuffer> mVertices;
     std::unique_ptr<VertexLayout> mLayout;
 };
@@ -81,7 +100,8 @@ TEST_F(DeferredTest, QueuedGeometryIsLitFromTheThreeBuffers)
     }
 
     // The queue is filled between the loom's reset and its render, as models do in their update.
-    HalfScreenQuad quad(*mDevice);
+    // Red over the left half of the screen.
+    FacingQuad quad(*mDevice, -1.0f, 0.0f, -1.0f, 1.0f, 0.5f, Color(1, 0, 0, 1), false);
     RenderQueue& queue = *mLoom->GetRenderQueue();
     queue.Reset();
     RenderQueueEntry* entry = queue.NextEntry();
@@ -90,8 +110,9 @@ TEST_F(DeferredTest, QueuedGeometryIsLitFromTheThreeBuffers)
     queue.RenderDeferredGeometry(0.0f);
     EXPECT_EQ(quad.mDraws, 1);
 
-    mLoom->GetDeferred()->Render(*mDevice, queue, *mLoom->GetPostProcessor(), mLoom->GetShaderControl(), 0.0f, 0.0f,
-                                 800, 600);
+    const std::vector<Light*> noLights;
+    mLoom->GetDeferred()->Render(*mDevice, queue, *mLoom->GetPostProcessor(), mLoom->GetShaderControl(), noLights,
+                                 0.0f, 0.0f, 800, 600);
     Image frame;
     ASSERT_TRUE(mDevice->ReadBack(nullptr, frame));
     // Red lit by the ambient light only (the sun shines down on a quad facing the viewer).
@@ -111,4 +132,195 @@ TEST_F(DeferredTest, QueuedGeometryIsLitFromTheThreeBuffers)
     Console::Instance().ExecuteLine("DoDeferred false");
     EXPECT_FALSE(mLoom->GetDeferred()->IsEnabled());
     EXPECT_FALSE(mLoom->GetToggles().mDeferred);
+}
+
+namespace {
+
+// A grey wall across the view at z = 10 (30 pixels to the unit at 800x600 through a 90-degree
+// camera at the origin), lit by lamp cogs whose Light joins the loom's sun.
+class LightVolumeTest : public GameLoomFixture
+{
+protected:
+    static constexpr float kWallZ = 10.0f;
+    static constexpr int kAmbientGrey = 38; // 0.5 grey under the 0.3 ambient light
+
+    void SetUp() override
+    {
+        GameLoomFixture::SetUp();
+        Console::Instance().ExecuteLine("DoDeferred true");
+        ASSERT_TRUE(mLoom->GetDeferred()->IsEnabled());
+        FrameMatrices& frame = mLoom->GetShaderControl().Frame();
+        frame.mView = Matrix4();
+        frame.mProjection = Matrix4::PerspectiveFovLH(1.5707964f, 800.0f / 600.0f, 1.0f, 100.0f);
+        frame.mView.Multiply(frame.mProjection, frame.mViewProjection);
+        RegisterPositional(mCogs);
+        mCogs.RegisterComponent(Light::kTypeId, LightFactory());
+        auto composer = std::make_shared<Composer>(mCogs, "Lamp", "");
+        composer->AddComponent(1, mCogs.GetComponentFactory(1));
+        composer->AddComponent(Light::kTypeId, mCogs.GetComponentFactory(Light::kTypeId));
+        mCogs.RegisterType("Lamp", composer);
+        mWall = std::make_unique<FacingQuad>(*mDevice, -20.0f, 20.0f, -20.0f, 20.0f, kWallZ, Color(0.5f, 0.5f, 0.5f, 1),
+                                             true);
+    }
+
+    void TearDown() override
+    {
+        mCogs.DestroyAll();
+        mWall.reset();
+        GameLoomFixture::TearDown();
+    }
+
+    Light* Lamp(Vector3 at, float range, float a0, float a1, float a2, Color color, bool active = true)
+    {
+        Cog* cog = mCogs.CreateAt("Lamp", at);
+        EXPECT_NE(cog, nullptr);
+        auto* light = static_cast<Light*>(cog->GetComponent(Light::kTypeId));
+        light->SetRange(range);
+        light->SetAtt(a0, a1, a2);
+        light->SetColor(color);
+        light->mActive = active;
+        return light;
+    }
+
+    // The wall through the deferred path with the sun's lights.
+    Image Frame()
+    {
+        RenderQueue& queue = *mLoom->GetRenderQueue();
+        queue.Reset();
+        RenderQueueEntry* entry = queue.NextEntry();
+        entry->mRenderable = mWall.get();
+        queue.Add(entry);
+        mLoom->GetDeferred()->Render(*mDevice, queue, *mLoom->GetPostProcessor(), mLoom->GetShaderControl(),
+                                     mLoom->GetSun()->mLights, 0.0f, 0.0f, 800, 600);
+        Image image;
+        EXPECT_TRUE(mDevice->ReadBack(nullptr, image));
+        return image;
+    }
+
+    // The wall point a pixel's centre shows.
+    static Vector3 WallPoint(int x, int y)
+    {
+        return Vector3((float(x) + 0.5f - 400.0f) / 30.0f, (300.0f - (float(y) + 0.5f)) / 30.0f, kWallZ);
+    }
+
+    static int Channel(uint32_t argb, int shift) { return int((argb >> shift) & 0xFF); }
+
+    CogFactory mCogs;
+    std::unique_ptr<FacingQuad> mWall;
+};
+
+struct PixelValue
+{
+    int x, y;
+    int r, g, b;
+};
+
+struct LightCase
+{
+    const char* name;
+    Vector3 at;
+    float range;
+    float att[3];
+    Color color;
+    bool active;
+    std::vector<PixelValue> pixels;
+};
+
+} // namespace
+
+TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
+{
+    const Image unlit = Frame();
+    ASSERT_EQ(unlit.GetARGB(400, 300), 0xFF262626u);
+
+    constexpr int A = kAmbientGrey;
+    const Color white(1, 1, 1, 1);
+    const LightCase cases[] = {
+        // Off-centre, so a flipped axis would light the wrong quarter; (550, 270) is inside the
+        // sphere's outline but beyond the range.
+        {"near the wall", Vector3(2, 1, 9), 3.0f, {1, 0, 0}, white, true,
+         {{460, 270, 166, 166, 166}, {460, 330, 95, 95, 95}, {340, 270, A, A, A}, {550, 270, A, A, A}}},
+        // The camera stands inside this volume: its far side still lights, once.
+        {"around the camera", Vector3(0, 0, 2), 12.0f, {1, 0, 0}, white, true,
+         {{400, 300, 166, 166, 166}, {640, 300, 128, 128, 128}, {700, 300, A, A, A}}},
+        {"green, fading with the squared distance", Vector3(0, 0, 8), 5.0f, {0, 0, 0.25f}, Color(0, 1, 0, 1), true,
+         {{400, 300, A, 166, A}, {430, 300, A, 129, A}}},
+        {"switched off", Vector3(0, 0, 9), 3.0f, {1, 0, 0}, white, false, {{400, 300, A, A, A}}},
+    };
+    for (const LightCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        Lamp(c.at, c.range, c.att[0], c.att[1], c.att[2], c.color, c.active);
+        const Image lit = Frame();
+        for (const PixelValue& p : c.pixels)
+        {
+            const uint32_t argb = lit.GetARGB(p.x, p.y);
+            EXPECT_NEAR(Channel(argb, 16), p.r, 3) << p.x << "," << p.y;
+            EXPECT_NEAR(Channel(argb, 8), p.g, 3) << p.x << "," << p.y;
+            EXPECT_NEAR(Channel(argb, 0), p.b, 3) << p.x << "," << p.y;
+        }
+        // Every pixel: beyond the range exactly as unlit, well inside it brighter.
+        int brighter = 0;
+        int wrong = 0;
+        for (int y = 0; y < 600; y += 4)
+            for (int x = 0; x < 800; x += 4)
+            {
+                const float d = (WallPoint(x, y) - c.at).Length();
+                const uint32_t before = unlit.GetARGB(x, y);
+                const uint32_t after = lit.GetARGB(x, y);
+                if (d > c.range + 0.05f || !c.active)
+                    wrong += after != before ? 1 : 0;
+                else if (d < c.range - 0.05f)
+                {
+                    const bool up = Channel(after, 8) > Channel(before, 8);
+                    brighter += up ? 1 : 0;
+                    wrong += up ? 0 : 1;
+                }
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(brighter > 0, c.active);
+        mCogs.DestroyAll();
+        ASSERT_TRUE(mLoom->GetSun()->mLights.empty());
+    }
+
+    // No light left: the frame is the unlit one again.
+    const Image again = Frame();
+    EXPECT_EQ(again.GetARGB(400, 300), unlit.GetARGB(400, 300));
+    EXPECT_EQ(again.GetARGB(460, 270), unlit.GetARGB(460, 270));
+}
+
+TEST_F(LightVolumeTest, TwoLightsAddUpWhereTheyOverlap)
+{
+    Lamp(Vector3(-1, 0, 9), 3.0f, 1, 0, 0, Color(1, 0, 0, 1));
+    Lamp(Vector3(1, 0, 9), 3.0f, 1, 0, 0, Color(0, 0, 1, 1));
+    const Image lit = Frame();
+    // Midway both reach at the same distance: red and blue alike, green untouched.
+    const uint32_t mid = lit.GetARGB(400, 300);
+    EXPECT_NEAR(Channel(mid, 16), 38 + 90, 3);
+    EXPECT_NEAR(Channel(mid, 0), 38 + 90, 3);
+    EXPECT_EQ(Channel(mid, 8), kAmbientGrey);
+    // Beyond the blue light's range only the red is added.
+    const uint32_t left = lit.GetARGB(340, 300);
+    EXPECT_NEAR(Channel(left, 16), 38 + 90, 3);
+    EXPECT_EQ(Channel(left, 0), kAmbientGrey);
+    EXPECT_EQ(Channel(left, 8), kAmbientGrey);
+}
+
+TEST_F(LightVolumeTest, AWholeLoomFrameLightsNothingWhereNoGeometryWasDrawn)
+{
+    // Identity camera: the lamp's volume covers the upper right of the screen, where the cleared
+    // buffers hold a grey "normal" that faces it and a "position" within its range.
+    auto draws = [this] {
+        const uint64_t before = mDevice->Counters().mDraws;
+        mLoom->Update();
+        return mDevice->Counters().mDraws - before;
+    };
+    const uint64_t unlit = draws();
+    // The loom hands its sun's lights over: one volume drawn per lamp.
+    Lamp(Vector3(0.9f, 0.9f, 0.0f), 1.0f, 1, 0, 0, Color(1, 1, 1, 1));
+    EXPECT_EQ(draws(), unlit + 1);
+    Image frame;
+    ASSERT_TRUE(mDevice->ReadBack(nullptr, frame));
+    for (const auto& [x, y] : {std::pair{700, 100}, std::pair{500, 200}, std::pair{780, 20}, std::pair{10, 590}})
+        EXPECT_EQ(frame.GetARGB(x, y), 0xFF808080u) << x << "," << y;
 }
