@@ -102,7 +102,8 @@ void DeferredRenderer::Render(GraphicsDevice& device, RenderQueue& queue, PostPr
     device.SetRenderTarget(0, saved);
     device.Clear(ClearTarget | ClearStencil, 0xFF000000, 1.0f, 0);
 
-    Shader* lighting = shaders.GetShader("DeferredLighting");
+    static const std::string kLighting = "DeferredLighting";
+    Shader* lighting = shaders.GetShader(kLighting);
     if (!lighting)
         return;
     FxEffect& effect = lighting->GetEffect();
@@ -137,8 +138,9 @@ void DeferredRenderer::DrawLightVolumes(GraphicsDevice& device, Shader& lighting
         sphere->BindBuffers(device);
         for (Light* light : lights)
         {
-            // A switched-off light adds nothing.
-            if (!light->mActive)
+            // A switched-off light adds nothing; nor does one without a range, whose flipped
+            // sphere would be drawn inside out.
+            if (!light->mActive || !(light->mRange > 0.0f))
                 continue;
             const Vector3 position = light->GetPosition();
             Matrix4 world;

@@ -246,6 +246,7 @@ TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
         {"green, fading with the squared distance", Vector3(0, 0, 8), 5.0f, {0, 0, 0.25f}, Color(0, 1, 0, 1), true,
          {{400, 300, A, 166, A}, {430, 300, A, 129, A}}},
         {"switched off", Vector3(0, 0, 9), 3.0f, {1, 0, 0}, white, false, {{400, 300, A, A, A}}},
+        {"negative range", Vector3(0, 0, 9), -3.0f, {1, 0, 0}, white, true, {{400, 300, A, A, A}}},
     };
     for (const LightCase& c : cases)
     {
@@ -278,7 +279,7 @@ TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
                 }
             }
         EXPECT_EQ(wrong, 0);
-        EXPECT_EQ(brighter > 0, c.active);
+        EXPECT_EQ(brighter > 0, c.active && c.range > 0.0f);
         mCogs.DestroyAll();
         ASSERT_TRUE(mLoom->GetSun()->mLights.empty());
     }
