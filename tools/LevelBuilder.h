@@ -109,7 +109,13 @@ inline LevelPlan LevelOnePlan()
     plan.spikes.push_back({"spikes", 64, 84, 0.0f});
     // Out at both sides, clear of the march from the landing strip to the gap and the tower,
     // and of the way round either end of the wall line.
-    plan.scenery = {};
+    plan.scenery = {{"tree", 10, 92, 0.0f},   {"tree", 16, 104, 70.0f}, {"bush", 21, 96, 20.0f},
+                    {"rock", 8, 62, 45.0f},   {"tree", 14, 40, 130.0f}, {"bush", 22, 22, 200.0f},
+                    {"rock", 18, 114, 10.0f}, {"tree", 112, 94, 250.0f}, {"tree", 118, 106, 160.0f},
+                    {"bush", 106, 100, 90.0f}, {"rock", 110, 60, 300.0f}, {"tree", 116, 30, 40.0f},
+                    {"rock", 120, 16, 220.0f}};
+    // A few where the camera starts, well to the sides of the way from the gap to the tower.
+    plan.scenery.insert(plan.scenery.end(), {{"tree", 46, 98, 300.0f}, {"bush", 50, 108, 60.0f}, {"rock", 78, 96, 120.0f}});
     return plan;
 }
 
@@ -126,7 +132,12 @@ inline LevelPlan LevelTwoPlan()
     plan.spikes.push_back({"spikes", 72, 86, 0.0f});
     // The south-west corner, south of the landing spawners' march to the outer gap, and the
     // north-east corner, north of the way round the outer line.
-    plan.scenery = {};
+    plan.scenery = {{"tree", 14, 110, 30.0f},  {"tree", 24, 120, 150.0f}, {"bush", 30, 108, 80.0f},
+                    {"rock", 40, 118, 200.0f}, {"tree", 46, 110, 260.0f}, {"rock", 12, 122, 330.0f},
+                    {"tree", 100, 14, 110.0f}, {"bush", 110, 24, 10.0f},  {"rock", 118, 36, 60.0f},
+                    {"tree", 120, 10, 240.0f}};
+    // A few in the starting view, south of the way from the inner gap to the tower.
+    plan.scenery.insert(plan.scenery.end(), {{"tree", 82, 118, 190.0f}, {"bush", 88, 112, 330.0f}, {"rock", 92, 124, 75.0f}});
     return plan;
 }
 
