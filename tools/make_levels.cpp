@@ -11,7 +11,6 @@
 #include "graphics/scene/SceneComponents.h"
 #include "physics/PhysicsLoom.h"
 #include "tools/LevelBuilder.h"
-#include "tools/LevelTwo.h"
 
 int main(int argc, char** argv)
 {

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "LOOM/base/FileUtils.h"
+#include "game/components/GameComponents.h"
+#include "graphics/model/LMLoader.h"
+#include "graphics/model/Mesh.h"
+#include "graphics/scene/Model.h"
+#include "tests/game/invaders/InvaderSim.h"
+
+namespace {
+// The mesh a model names is read by the engine's reader and has one material per part.
+void ExpectDrawable(Cog& cog)
+{
+    Comp* comp = cog.GetComponent(Model::kTypeId);
+    ASSERT_TRUE(comp && comp->GetTypeId() == Model::kTypeId) << cog.GetName();
+    const Model& model = *static_cast<Model*>(comp);
+    Mesh* loaded = nullptr;
+    ASSERT_TRUE(LMLoader::LoadMesh(loaded, DataFilePath(model.ModelFileName))) << model.ModelFileName;
+    EXPECT_EQ(loaded->GetPartCount(), model.Materials.size()) << model.ModelFileName;
+    loaded->Release();
+    for (const std::string& material : model.Materials)
+        EXPECT_TRUE(DoesFileExist(DataFilePath(material))) << material;
+}
+
+float Flat(const Vector3& a, const Vector3& b)
+{
+    return std::hypot(a.x - b.x, a.z - b.z);
+}
+} // namespace
+
+// Each level's script puts up its scenery from the level file, every piece drawable; with the
+// traps gone the waves march past all of it to the tower and never come near a piece.
+TEST(LevelScenery, WavesMarchPastTheSceneryToTheTower)
+{
+    for (const char* level : {"L1", "L2"})
+    {
+        SCOPED_TRACE(level);
+        GameSim sim;
+        sim.Run(std::string("LogicCreateLevel Scripts\\Levels\\") + level + ".lua");
+        ASSERT_EQ(sim.Data().mGameState, StateInLevel);
+        std::vector<Vector3> scenery;
+        std::set<std::string> kinds;
+        for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
+        {
+            ExpectDrawable(*doodad);
+            scenery.push_back(InvaderField::P(doodad).GetPosition());
+            Comp* damagable = doodad->GetComponent(Damagable::kTypeId);
+            ASSERT_TRUE(damagable && damagable->GetTypeId() == Damagable::kTypeId);
+            kinds.insert(static_cast<Damagable*>(damagable)->spawnName);
+        }
+        EXPECT_GE(scenery.size(), 8u);
+        EXPECT_EQ(kinds, (std::set<std::string>{"bush", "rock", "tree"}));
+
+        for (Cog* trap : sim.Cogs().GetGroupCogs("traps"))
+            sim.Cogs().Destroy(trap);
+        Cog* tower = sim.Cogs().FindCogByName("Tower");
+        ASSERT_NE(tower, nullptr);
+        InvaderField::B(tower).hitPoints = 100.0f;
+        float nearest = 1e9f;
+        int32_t seen = 0;
+        const bool over = sim.StepUntil(
+            [&] {
+                for (Comp* comp : sim.Data().mInvaders)
+                {
+                    const Vector3 at = static_cast<Kestrane*>(comp)->Pos().GetPosition();
+                    for (const Vector3& piece : scenery)
+                        nearest = std::min(nearest, Flat(at, piece));
+                }
+                seen = std::max(seen, static_cast<int32_t>(sim.Data().mInvaders.size()));
+                return sim.Data().mGameState != StateInLevel;
+            },
+            150 * 60);
+        ASSERT_TRUE(over);
+        EXPECT_EQ(sim.Data().mGameState, StateLost) << "the waves reached the tower";
+        EXPECT_GT(seen, 0);
+        EXPECT_GT(nearest, 16.0f) << "four tiles clear of every piece";
+    }
+}
+
+// A new invader comes down under the parachute model, which rides just above it and goes once
+// the invader lands.
+TEST(LevelScenery, FallingInvaderShowsTheParachuteUntilItLands)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    Cog* cog = field.Make("grunt", field.Centre(10, 10) + Vector3(0, 30, 0));
+    ASSERT_NE(cog, nullptr);
+    Kestrane& k = InvaderField::K(cog);
+    ASSERT_EQ(k.state, StateParachute);
+    const uint32_t id = k.parachuteCogId;
+    Cog* chute = sim.Cogs().GetCog(id);
+    ASSERT_NE(chute, nullptr);
+    ExpectDrawable(*chute);
+    EXPECT_EQ(static_cast<Model*>(chute->GetComponent(Model::kTypeId))->ModelFileName, "Models/Parachute.lmf");
+    sim.Step(10);
+    ASSERT_EQ(k.state, StateParachute);
+    EXPECT_NEAR(InvaderField::P(chute).GetPosition().y - k.Pos().GetPosition().y, 1.0f, 1e-3f);
+    ASSERT_TRUE(sim.StepUntil([&] { return k.state != StateParachute; }, 600));
+    sim.Step();
+    EXPECT_EQ(sim.Cogs().GetCog(id), nullptr);
+}
