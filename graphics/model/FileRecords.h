@@ -1,5 +1,6 @@
 #pragma once
 #include <bit>
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -94,6 +95,8 @@ T Load(const unsigned char* p)
 
 // Records of Size bytes walked in place, each read by Read: a vector assigned from a pair of
 // these is filled in one pass, without first zeroing its elements.
+// Values rather than references, like vector<bool>'s iterator: the category tells the vector
+// it can size itself up front.
 template <typename T, size_t Size, T (*Read)(const unsigned char*)>
 class Cursor
 {

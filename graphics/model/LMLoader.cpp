@@ -47,16 +47,23 @@ bool ReadHeader(ChunkReader& reader)
 
 using namespace FileRecords;
 
-// The whole array in one pass from the file bytes; fails when they are not all there.
+// Count records of that size in place, moving past them; null (and failed) when they are not
+// all there.
+const unsigned char* ViewRecords(ChunkReader& reader, size_t count, size_t size)
+{
+    if (count > reader.Remaining() / size)
+    {
+        reader.Fail("chunk payload cut short");
+        return nullptr;
+    }
+    return reader.View(count * size);
+}
+
+// The whole array in one pass from the file bytes.
 template <typename T, size_t Size, T (*Read)(const unsigned char*)>
 bool ReadRecords(ChunkReader& reader, std::vector<T>& out, size_t count)
 {
-    if (count > reader.Remaining() / Size)
-    {
-        reader.Fail("chunk payload cut short");
-        return false;
-    }
-    const unsigned char* bytes = reader.View(count * Size);
+    const unsigned char* bytes = ViewRecords(reader, count, Size);
     if (!bytes)
         return false;
     Assign<T, Size, Read>(out, bytes, count);
@@ -112,7 +119,7 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
         reader.Fail("index count " + std::to_string(n) + " is not three per face");
         return false;
     }
-    const unsigned char* indices = reader.View(2 * size_t(n));
+    const unsigned char* indices = ViewRecords(reader, n, 2);
     if (!indices)
         return false;
     const uint32_t highest = Highest16(indices, n, 0);
@@ -127,7 +134,7 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
         reader.Fail("adjacency count " + std::to_string(n) + " is not three per face");
         return false;
     }
-    const unsigned char* entries = reader.View(2 * size_t(n));
+    const unsigned char* entries = ViewRecords(reader, n, 2);
     if (!entries)
         return false;
     // One past the largest neighbour: no neighbour (0xFFFF) wraps to 0 and never counts.
