@@ -48,6 +48,33 @@ uint64_t PackedTriangle(const uint32_t* t)
     return uint64_t(c[0]) << 32 | uint64_t(c[1]) << 16 | c[2];
 }
 
+using KeyedTriangle = std::pair<uint64_t, uint32_t>;
+
+// Sorts by triangle, then by the number beside it: one counting pass on the first corner, then
+// each run (a handful of faces around one vertex, as a rule) on its own.
+void SortByTriangle(std::vector<KeyedTriangle>& items, std::vector<KeyedTriangle>& scratch,
+                    std::vector<uint32_t>& ends)
+{
+    uint32_t runs = 0;
+    for (const KeyedTriangle& item : items)
+        runs = std::max(runs, uint32_t(item.first >> 32) + 1);
+    ends.assign(size_t(runs) + 1, 0);
+    for (const KeyedTriangle& item : items)
+        ++ends[(item.first >> 32) + 1];
+    for (uint32_t r = 0; r < runs; ++r)
+        ends[r + 1] += ends[r];
+    scratch.resize(items.size());
+    for (const KeyedTriangle& item : items)
+        scratch[ends[item.first >> 32]++] = item;
+    uint32_t start = 0;
+    for (uint32_t r = 0; r < runs; ++r)
+    {
+        std::sort(scratch.begin() + start, scratch.begin() + ends[r]);
+        start = ends[r];
+    }
+    items.swap(scratch);
+}
+
 // Orders faces [begin, end) of the part for the vertex cache; order receives the old face
 // number of each new position. The triangles themselves keep their corner order. The cache
 // order comes back as triangles only: both lists sorted by triangle pair up, the k-th copy of a
@@ -61,15 +88,17 @@ void CacheOrder(const MeshPart& part, uint32_t begin, uint32_t end, std::vector<
     std::vector<uint32_t> out(in.size());
     meshopt_optimizeVertexCache(out.data(), in.data(), in.size(), part.mVertexCount);
 
-    std::vector<std::pair<uint64_t, uint32_t>> before(count);
-    std::vector<std::pair<uint64_t, uint32_t>> after(count);
+    std::vector<KeyedTriangle> before(count);
+    std::vector<KeyedTriangle> after(count);
     for (uint32_t f = 0; f < count; ++f)
     {
         before[f] = {PackedTriangle(&in[3 * size_t(f)]), begin + f};
         after[f] = {PackedTriangle(&out[3 * size_t(f)]), f};
     }
-    std::sort(before.begin(), before.end());
-    std::sort(after.begin(), after.end());
+    std::vector<KeyedTriangle> scratch;
+    std::vector<uint32_t> ends;
+    SortByTriangle(before, scratch, ends);
+    SortByTriangle(after, scratch, ends);
     const size_t first = order.size();
     order.resize(first + count);
     for (uint32_t i = 0; i < count; ++i)
