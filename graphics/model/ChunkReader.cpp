@@ -6,14 +6,14 @@
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
+#include "graphics/model/FileRecords.h"
 
 namespace {
 constexpr size_t kHeaderSize = 8;
 
 uint32_t LoadU32(const char* p)
 {
-    const auto* b = reinterpret_cast<const unsigned char*>(p);
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return FileRecords::LoadU32(reinterpret_cast<const unsigned char*>(p));
 }
 } // namespace
 
@@ -178,7 +178,7 @@ bool ChunkReader::Read(uint16_t& value)
     unsigned char b[2];
     if (!Take(b, 2))
         return false;
-    value = static_cast<uint16_t>(b[0] | b[1] << 8);
+    value = FileRecords::LoadU16(b);
     return true;
 }
 

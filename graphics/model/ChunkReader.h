@@ -49,9 +49,6 @@ public:
     bool Read(Matrix4& value);
     // Up to a NUL, which must lie inside the chunk.
     bool ReadString(std::string& out);
-    // Bytes as they lie in the file: for records whose in-memory layout is the file's on a
-    // little-endian machine.
-    bool ReadBytes(void* out, size_t bytes) { return Take(out, bytes); }
     // The next bytes in place, moving past them; null (and failed) when they are not there.
     const unsigned char* View(size_t bytes);
     // A count of records of that size; fails when they cannot all fit in what is left.

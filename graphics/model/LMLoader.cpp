@@ -1,15 +1,13 @@
 #include "graphics/model/LMLoader.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
-#include <type_traits>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
 #include "graphics/model/AnimationSet.h"
 #include "graphics/model/ChunkReader.h"
 #include "graphics/model/DistanceMap.h"
+#include "graphics/model/FileRecords.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/Skeleton.h"
 
@@ -33,13 +31,8 @@ enum : uint32_t
     kKeepApart = 0xAA,
 };
 constexpr uint32_t kNoParent = 0xFFFFFFFFu;
-constexpr uint16_t kNoNeighbour16 = 0xFFFF;
 // The smallest a part can be on disk: chunks 0x03 to 0x06 with empty lists.
 constexpr size_t kMinPartBytes = 8 + 16 + 3 * (8 + 4);
-// Vertices, indices and keys are copied whole where memory already has the file's layout.
-constexpr bool kFileLayout = std::endian::native == std::endian::little && sizeof(FileVertex) == 32 &&
-                             sizeof(AnimationKey) == 44;
-static_assert(std::is_trivially_copyable_v<FileVertex> && std::is_trivially_copyable_v<AnimationKey>);
 
 bool ReadHeader(ChunkReader& reader)
 {
@@ -52,22 +45,48 @@ bool ReadHeader(ChunkReader& reader)
     return true;
 }
 
-// 0xFFFF widens to 0xFFFFFFFF, whose successor wraps to 0 and so never counts as the worst;
-// worst is one past the largest neighbour. One pass without branches, checked after.
-void WidenAdjacency(const unsigned char* __restrict in, uint32_t* __restrict out, uint32_t n, uint32_t& worst)
+using namespace FileRecords;
+
+// Count records of that size in place, moving past them; null (and failed) when they are not
+// all there.
+const unsigned char* ViewRecords(ChunkReader& reader, size_t count, size_t size)
 {
-    uint32_t highest = 0;
-    for (uint32_t i = 0; i < n; ++i)
+    if (count > reader.Remaining() / size)
     {
-        uint16_t raw;
-        std::memcpy(&raw, in + 2 * i, 2);
-        if constexpr (std::endian::native != std::endian::little)
-            raw = static_cast<uint16_t>(raw >> 8 | raw << 8);
-        const uint32_t value = raw | (0u - uint32_t(raw == kNoNeighbour16)) << 16;
-        highest = std::max(highest, value + 1);
-        out[i] = value;
+        reader.Fail("chunk payload cut short");
+        return nullptr;
     }
-    worst = highest;
+    return reader.View(count * size);
+}
+
+// The whole array in one pass from the file bytes.
+template <typename T, size_t Size, T (*Read)(const unsigned char*)>
+bool ReadRecords(ChunkReader& reader, std::vector<T>& out, size_t count)
+{
+    const unsigned char* bytes = ViewRecords(reader, count, Size);
+    if (!bytes)
+        return false;
+    Assign<T, Size, Read>(out, bytes, count);
+    return true;
+}
+
+// 0xFFFF (no neighbour) widens to 0xFFFFFFFF; branch-free so the copy stays one tight loop.
+uint32_t WidenNeighbour(const unsigned char* p)
+{
+    return ((LoadU16(p) + 1u) & 0xFFFFu) - 1u;
+}
+
+// The largest of n file values plus add (mod 2^16). Compared through the signed range, which
+// plain SSE2 can vectorise.
+uint16_t Highest16(const unsigned char* bytes, size_t n, uint16_t add)
+{
+    int16_t highest = INT16_MIN;
+    for (size_t i = 0; i < n; ++i)
+    {
+        const auto value = static_cast<uint16_t>(Load<uint16_t, 2, LoadU16>(bytes + 2 * i) + add);
+        highest = std::max(highest, static_cast<int16_t>(value ^ 0x8000));
+    }
+    return static_cast<uint16_t>(highest ^ 0x8000);
 }
 
 int32_t ParentOf(uint32_t raw)
@@ -100,12 +119,11 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
         reader.Fail("index count " + std::to_string(n) + " is not three per face");
         return false;
     }
-    part.mIndices.resize(n);
-    if constexpr (kFileLayout)
-        reader.ReadBytes(part.mIndices.data(), 2 * size_t(n));
-    else
-        for (uint16_t& value : part.mIndices)
-            reader.Read(value);
+    const unsigned char* indices = ViewRecords(reader, n, 2);
+    if (!indices)
+        return false;
+    const uint32_t highest = Highest16(indices, n, 0);
+    Assign<uint16_t, 2, Load<uint16_t, 2, LoadU16>>(part.mIndices, indices, n);
     part.mIndexCount = n;
     reader.EndChunk();
 
@@ -116,12 +134,12 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
         reader.Fail("adjacency count " + std::to_string(n) + " is not three per face");
         return false;
     }
-    const unsigned char* entries = reader.View(2 * size_t(n));
+    const unsigned char* entries = ViewRecords(reader, n, 2);
     if (!entries)
         return false;
-    part.mAdjacency.resize(n);
-    uint32_t worst = 0;
-    WidenAdjacency(entries, part.mAdjacency.data(), n, worst);
+    // One past the largest neighbour: no neighbour (0xFFFF) wraps to 0 and never counts.
+    const uint32_t worst = Highest16(entries, n, 1);
+    Assign<uint32_t, 2, WidenNeighbour>(part.mAdjacency, entries, n);
     if (worst > part.mFaceCount)
     {
         reader.Fail("neighbour " + std::to_string(worst - 1) + " past the faces");
@@ -131,17 +149,10 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
 
     if (!reader.ReadChunk(kVertices, chunk) || !reader.ReadCount(part.mVertexCount, 32))
         return false;
-    part.mVertices.resize(part.mVertexCount);
-    if constexpr (kFileLayout)
-        reader.ReadBytes(part.mVertices.data(), 32 * size_t(part.mVertexCount));
-    else
-        for (FileVertex& v : part.mVertices)
-            reader.Read(v.position) && reader.Read(v.u) && reader.Read(v.v) && reader.Read(v.normal);
+    if (!ReadRecords<FileVertex, 32, Load<FileVertex, 32, DecodeVertex>>(reader, part.mVertices, part.mVertexCount))
+        return false;
     reader.EndChunk();
-    uint32_t highest = 0;
-    for (uint16_t value : part.mIndices)
-        highest = std::max<uint32_t>(highest, value);
-    if (!part.mIndices.empty() && highest >= part.mVertexCount)
+    if (part.mIndexCount > 0 && highest >= part.mVertexCount)
     {
         reader.Fail("vertex index " + std::to_string(highest) + " past the vertices");
         return false;
@@ -158,9 +169,9 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
             return false;
         }
         part.mInfluencesPerVertex = part.mVertexCount > 0 ? w : 0;
-        part.mInfluences.resize(size_t(part.mVertexCount) * part.mInfluencesPerVertex);
-        for (Influence& influence : part.mInfluences)
-            reader.Read(influence.weight) && reader.Read(influence.bone);
+        if (!ReadRecords<Influence, 8, Load<Influence, 8, DecodeInfluence>>(
+                reader, part.mInfluences, size_t(part.mVertexCount) * part.mInfluencesPerVertex))
+            return false;
         reader.EndChunk();
     }
     if (reader.PeekMark() == kKeepApart)
@@ -357,16 +368,11 @@ bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
             uint32_t keys = 0;
             if (!reader.ReadCount(keys, 44))
                 return Refuse(reader, set);
-            track.keys.resize(keys);
-            if constexpr (kFileLayout)
-                reader.ReadBytes(track.keys.data(), 44 * size_t(keys));
-            for (uint32_t k = 0; k < keys; ++k)
+            if (!ReadRecords<AnimationKey, 44, Load<AnimationKey, 44, DecodeKey>>(reader, track.keys, keys))
+                return Refuse(reader, set);
+            for (uint32_t k = 1; k < keys; ++k)
             {
-                AnimationKey& key = track.keys[k];
-                if constexpr (!kFileLayout)
-                    reader.Read(key.time) && reader.Read(key.position) && reader.Read(key.rotation) &&
-                        reader.Read(key.scale);
-                if (k > 0 && !(key.time >= track.keys[k - 1].time))
+                if (!(track.keys[k].time >= track.keys[k - 1].time))
                 {
                     reader.Fail("key times of animation " + animation.mName + " go backwards");
                     return Refuse(reader, set);
@@ -406,9 +412,7 @@ bool ReadDistanceMap(ChunkReader& reader, DistanceMap& map)
     uint32_t n = 0;
     if (!reader.ReadCount(n, 12))
         return false;
-    map.mPoints.resize(n);
-    for (Vector3& point : map.mPoints)
-        reader.Read(point);
+    ReadRecords<Vector3, 12, Load<Vector3, 12, DecodeVector3>>(reader, map.mPoints, n);
     reader.EndChunk();
     if (reader.Failed())
     {

@@ -41,41 +41,76 @@ Triple Canonical(const uint32_t* t)
     return {t[first], t[(first + 1) % 3], t[(first + 2) % 3]};
 }
 
+// Part indices are 16-bit: one integer per triangle, ordered as its canonical corners are.
+uint64_t PackedTriangle(const uint32_t* t)
+{
+    const Triple c = Canonical(t);
+    return uint64_t(c[0]) << 32 | uint64_t(c[1]) << 16 | c[2];
+}
+
+using KeyedTriangle = std::pair<uint64_t, uint32_t>;
+
+// Sorts by triangle, then by the number beside it: one counting pass on the first corner, then
+// each run (a handful of faces around one vertex, as a rule) on its own.
+void SortByTriangle(std::vector<KeyedTriangle>& items, std::vector<KeyedTriangle>& scratch,
+                    std::vector<uint32_t>& ends)
+{
+    uint32_t runs = 0;
+    for (const KeyedTriangle& item : items)
+        runs = std::max(runs, uint32_t(item.first >> 32) + 1);
+    ends.assign(size_t(runs) + 1, 0);
+    for (const KeyedTriangle& item : items)
+        ++ends[(item.first >> 32) + 1];
+    for (uint32_t r = 0; r < runs; ++r)
+        ends[r + 1] += ends[r];
+    scratch.resize(items.size());
+    for (const KeyedTriangle& item : items)
+        scratch[ends[item.first >> 32]++] = item;
+    uint32_t start = 0;
+    for (uint32_t r = 0; r < runs; ++r)
+    {
+        std::sort(scratch.begin() + start, scratch.begin() + ends[r]);
+        start = ends[r];
+    }
+    items.swap(scratch);
+}
+
 // Orders faces [begin, end) of the part for the vertex cache; order receives the old face
-// number of each new position. The triangles themselves keep their corner order.
+// number of each new position. The triangles themselves keep their corner order. The cache
+// order comes back as triangles only: both lists sorted by triangle pair up, the k-th copy of a
+// repeated triangle in the new order taking the k-th lowest old face.
 void CacheOrder(const MeshPart& part, uint32_t begin, uint32_t end, std::vector<uint32_t>& order)
 {
     const uint32_t count = end - begin;
     if (count == 0)
         return;
-    std::vector<uint32_t> in(3 * size_t(count));
-    for (size_t i = 0; i < in.size(); ++i)
-        in[i] = part.mIndices[3 * size_t(begin) + i];
+    std::vector<uint32_t> in(part.mIndices.begin() + 3 * size_t(begin), part.mIndices.begin() + 3 * size_t(end));
     std::vector<uint32_t> out(in.size());
     meshopt_optimizeVertexCache(out.data(), in.data(), in.size(), part.mVertexCount);
 
-    std::vector<std::pair<Triple, uint32_t>> byTriangle(count);
-    for (uint32_t f = 0; f < count; ++f)
-        byTriangle[f] = {Canonical(&in[3 * size_t(f)]), begin + f};
-    std::sort(byTriangle.begin(), byTriangle.end());
-    std::vector<bool> used(count, false);
+    std::vector<KeyedTriangle> before(count);
+    std::vector<KeyedTriangle> after(count);
     for (uint32_t f = 0; f < count; ++f)
     {
-        const Triple key = Canonical(&out[3 * size_t(f)]);
-        auto it = std::lower_bound(byTriangle.begin(), byTriangle.end(), std::make_pair(key, 0u));
-        size_t at = it - byTriangle.begin();
-        while (at < count && used[at] && byTriangle[at].first == key)
-            ++at;
-        if (at >= count || byTriangle[at].first != key)
+        before[f] = {PackedTriangle(&in[3 * size_t(f)]), begin + f};
+        after[f] = {PackedTriangle(&out[3 * size_t(f)]), f};
+    }
+    std::vector<KeyedTriangle> scratch;
+    std::vector<uint32_t> ends;
+    SortByTriangle(before, scratch, ends);
+    SortByTriangle(after, scratch, ends);
+    const size_t first = order.size();
+    order.resize(first + count);
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        if (before[i].first != after[i].first)
         {
             // Not a permutation after all: keep the file order for this group.
-            order.resize(begin);
-            for (uint32_t g = begin; g < end; ++g)
-                order.push_back(g);
+            for (uint32_t f = 0; f < count; ++f)
+                order[first + f] = begin + f;
             return;
         }
-        used[at] = true;
-        order.push_back(byTriangle[at].second);
+        order[first + after[i].second] = before[i].second;
     }
 }
 

@@ -156,6 +156,61 @@ TEST(LmfFiles, TwoPartsShareOneBufferWithOffsetIndicesAndAdjacency)
     }
 }
 
+// The cache order reorders faces; each keeps its own neighbours, and of two equal triangles
+// the one first in the new order is the one first in the file.
+TEST(LmfFiles, CacheOrderKeepsNeighboursWithTheirFacesAlsoForRepeatedTriangles)
+{
+    LmfMesh doubled = UnitCubeMesh();
+    LmfPart& part = doubled.parts[0];
+    const size_t faces = part.indices.size() / 3;
+    ASSERT_EQ(std::count(part.adjacency.begin(), part.adjacency.end(), 0xFFFF), 0);
+    for (size_t i = 0; i < 3 * faces; ++i)
+    {
+        part.indices.push_back(part.indices[i]);
+        part.adjacency.push_back(0xFFFF);
+    }
+    ChunkReader reader;
+    reader.OpenBuffer(LmfWriter().Header().Mesh(doubled).End().Bytes(), "doubled");
+    Mesh mesh;
+    ASSERT_TRUE(LMLoader::ReadMesh(reader, mesh));
+    const auto& indices = mesh.GetGeometry().indices;
+    const auto& adjacency = mesh.GetAdjacency();
+    ASSERT_EQ(adjacency.size(), 6 * faces);
+    auto corners = [&](uint32_t f) {
+        std::array<uint32_t, 3> t{indices[3 * f], indices[3 * f + 1], indices[3 * f + 2]};
+        std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
+        return t;
+    };
+    std::set<std::array<uint32_t, 3>> seen;
+    for (uint32_t f = 0; f < 2 * faces; ++f)
+    {
+        SCOPED_TRACE(f);
+        const bool first = seen.insert(corners(f)).second;
+        for (uint32_t e = 0; e < 3; ++e)
+        {
+            const uint32_t g = adjacency[3 * f + e];
+            if (!first)
+            {
+                EXPECT_EQ(g, kNoNeighbour);
+                continue;
+            }
+            ASSERT_LT(g, 2 * faces);
+            // The neighbour has corners where the edge's two ends are.
+            const auto& vertices = mesh.GetPart(0)->mVertices;
+            auto hasCornerAt = [&](uint32_t face, uint32_t vertex) {
+                for (uint32_t c : corners(face))
+                    if (vertices[c].position == vertices[vertex].position)
+                        return true;
+                return false;
+            };
+            EXPECT_TRUE(hasCornerAt(g, indices[3 * f + e]));
+            EXPECT_TRUE(hasCornerAt(g, indices[3 * f + (e + 1) % 3]));
+            EXPECT_NE(corners(f), corners(g));
+        }
+    }
+    EXPECT_EQ(seen.size(), faces);
+}
+
 TEST(LmfFiles, SeventyThousandVerticesTakeThirtyTwoBitIndicesReachingTheLast)
 {
     LmfMesh big;
