@@ -6,8 +6,8 @@
 
 // The scene seam answered by the real scene components: the Model's and SkinModel's animations,
 // colour and material, the HudDisplay's number, the Effect's animation, particles and text, and
-// the current height map's extent. What it
-// does not cover keeps the seam's do-nothing answers. The program installs it.
+// the current height map's extent. What it does not cover keeps the seam's do-nothing answers.
+// The program installs it.
 class SceneBinding : public SceneSeam
 {
 public:
