@@ -417,9 +417,8 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
         }
         ok = SaveDds(t / "Icons" / "Invaders.dds", sheet) && ok;
     }
-    // The mini-map's ground and its icons: invaders red, traps yellow, walls brown, the camera,
-    // cursor and tower white, in four columns.
-    ok = SaveDds(t / "MiniMap.dds", Mottled(128, {0.2f, 0.4f, 0.15f}, {0.35f, 0.6f, 0.25f}, 12)) && ok;
+    // The mini-map's icons (its ground comes from the terrain writer): invaders red, traps
+    // yellow, walls brown, the camera, cursor and tower white, in four columns.
     {
         Canvas icons(64);
         const Rgb colours[4] = {{0.9f, 0.2f, 0.2f}, {1.0f, 0.9f, 0.2f}, {0.55f, 0.35f, 0.2f}, {1.0f, 1.0f, 1.0f}};

@@ -1,5 +1,6 @@
 // Writes the terrain's, water's and sky's data into <data folder>: decal, layer, water, cloud
-// and star textures, the height image and the info texture made from it. Same bytes every run.
+// and star textures, the height image, the info texture made from it and the mini-map's picture
+// of the ground. Same bytes every run.
 #include <stb_image_write.h>
 
 #include <cmath>
@@ -13,8 +14,10 @@
 #include "graphics/device/Image.h"
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/TextureData.h"
+#include "graphics/terrain/ImageFile.h"
 #include "graphics/terrain/Noise.h"
 #include "graphics/terrain/TerraTex.h"
+#include "tools/ContentTextures.h"
 
 namespace {
 using Texel = std::function<void(float u, float v, uint8_t rgba[4])>;
@@ -109,6 +112,39 @@ Texel Blast(float reach, int seed, bool cracks)
         p[3] = Byte(std::fmin(1.0f, a * 1.6f));
     };
 }
+// The levels' ground seen from above for the mini-map: the three layers mixed by the info
+// texture's weights (red dirt, green grass, blue rock) as the terrain shader mixes them, at the
+// layers' own repeat (every eight of the map's 256 tiles), lit as the sun lights flat ground.
+// Rows run from the far edge (+z) down and columns along +x, as the map's icons do.
+bool WriteMiniMap(const std::filesystem::path& path, const Image& info, const Texel layers[3])
+{
+    constexpr uint32_t kSize = 256;
+    constexpr float kRepeats = 256.0f / 8.0f;
+    constexpr float kLight = 1.25f;
+    if (info.IsEmpty())
+        return false;
+    content::Canvas map(kSize);
+    for (uint32_t y = 0; y < kSize; ++y)
+        for (uint32_t x = 0; x < kSize; ++x)
+        {
+            // BGR, top row first.
+            const uint8_t* w = info.Pixel(x * info.mWidth / kSize, y * info.mHeight / kSize);
+            const float weight[3] = {float(w[2]) / 255.0f, float(w[1]) / 255.0f, float(w[0]) / 255.0f};
+            const float u = std::fmod((float(x) + 0.5f) / kSize * kRepeats, 1.0f);
+            const float v = std::fmod((float(y) + 0.5f) / kSize * kRepeats, 1.0f);
+            content::Rgb c{0.0f, 0.0f, 0.0f};
+            for (int layer = 0; layer < 3; ++layer)
+            {
+                uint8_t texel[4];
+                layers[layer](u, v, texel);
+                c.r += float(texel[0]) / 255.0f * weight[layer] * kLight;
+                c.g += float(texel[1]) / 255.0f * weight[layer] * kLight;
+                c.b += float(texel[2]) / 255.0f * weight[layer] * kLight;
+            }
+            map.Set(x, y, c);
+        }
+    return content::SaveDds(path, map);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -128,9 +164,10 @@ int main(int argc, char** argv)
     ok &= WriteDds(textures / "Blast0.dds", 64, Blast(0.95f, 11, false));
     ok &= WriteDds(textures / "Blast2.dds", 64, Blast(0.7f, 23, false));
     ok &= WriteDds(textures / "Cracked.dds", 64, Blast(0.9f, 37, true));
-    ok &= WritePng(textures / "TerrainDirt.png", 64, Layer(0.45f, 0.32f, 0.2f, 3));
-    ok &= WritePng(textures / "TerrainGrass.png", 64, Layer(0.25f, 0.5f, 0.18f, 5));
-    ok &= WritePng(textures / "TerrainRock.png", 64, Layer(0.45f, 0.45f, 0.47f, 7));
+    const Texel layers[3] = {Layer(0.45f, 0.32f, 0.2f, 3), Layer(0.25f, 0.5f, 0.18f, 5), Layer(0.45f, 0.45f, 0.47f, 7)};
+    ok &= WritePng(textures / "TerrainDirt.png", 64, layers[0]);
+    ok &= WritePng(textures / "TerrainGrass.png", 64, layers[1]);
+    ok &= WritePng(textures / "TerrainRock.png", 64, layers[2]);
     // Bump: two slopes of tiling noise in red and green around the middle grey.
     ok &= WritePng(textures / "water.png", 64, [](float u, float v, uint8_t p[4]) {
         p[0] = Byte(Octaves(u, v, 41));
@@ -171,6 +208,11 @@ int main(int argc, char** argv)
     SetDataPath(root.string() + "/");
     TerraTex info;
     ok &= info.Load("Data/TerraInfo.xml") && info.GenerateMap();
+    Image weights;
+    std::string error;
+    if (!LoadImageFile("Textures/TerrainInfo.bmp", weights, error))
+        std::fprintf(stderr, "terragen: %s\n", error.c_str());
+    ok &= WriteMiniMap(textures / "MiniMap.dds", weights, layers);
 
     if (!ok)
     {

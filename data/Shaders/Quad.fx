@@ -8,10 +8,14 @@
 	<Parameter type="float4x4" name="Effect"/>
 	<Parameter type="float4" name="Diffuse" default="1 1 1 1"/>
 	<Parameter type="float" name="Scale" default="1"/>
+	<!-- Blob shadows: the round shadow dot blended onto the ground, hidden behind what stands before it. -->
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Quad.vert" fragment="Shaders/Quad.frag">
-			<State name="ZEnable" value="false"/>
 			<State name="CullMode" value="None"/>
+			<State name="ZWriteEnable" value="false"/>
+			<State name="AlphaBlendEnable" value="true"/>
+			<State name="SrcBlend" value="SrcAlpha"/>
+			<State name="DestBlend" value="InvSrcAlpha"/>
 			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="None" u="Clamp" v="Clamp"/>
 		</Pass>
 	</Technique>

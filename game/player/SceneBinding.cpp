@@ -3,6 +3,7 @@
 #include "LOOM/cogs/Cog.h"
 #include "game/player/PlayerServices.h"
 #include "graphics/model/AnimationObj.h"
+#include "graphics/particles/Effect.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
 #include "graphics/scene/SkinModel.h"
@@ -24,7 +25,44 @@ HudDisplay* Hud(Cog& cog)
 {
     return CompOf<HudDisplay>(&cog, HudDisplay::kTypeId);
 }
+
+Effect* EffectOf(Cog& cog)
+{
+    return CompOf<Effect>(&cog, Effect::kTypeId);
+}
 } // namespace
+
+bool SceneBinding::HasEffect(Cog& cog)
+{
+    return EffectOf(cog) != nullptr;
+}
+
+void SceneBinding::SetEffectParticlesDrawn(Cog& cog, bool drawn)
+{
+    if (Effect* effect = EffectOf(cog))
+        effect->SetParticleDrawing(drawn);
+}
+
+void SceneBinding::SetEffectAnimation(Cog& cog, int32_t index, bool loop)
+{
+    if (Effect* effect = EffectOf(cog))
+        effect->SetAnimation(index, loop);
+}
+
+void SceneBinding::ClearEffectLoop(Cog& cog)
+{
+    if (Effect* effect = EffectOf(cog))
+        effect->Animation().LoopAnimation = false;
+}
+
+bool SceneBinding::SetEffectText(Cog& cog, const std::string& text)
+{
+    Effect* effect = EffectOf(cog);
+    if (!effect || effect->FontEffects.empty())
+        return false;
+    effect->FontEffects.front().Text = text;
+    return true;
+}
 
 bool SceneBinding::HasModel(Cog& cog)
 {

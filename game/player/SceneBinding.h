@@ -5,8 +5,9 @@
 #include "game/logic/SceneSeam.h"
 
 // The scene seam answered by the real scene components: the Model's and SkinModel's animations,
-// colour and material, the HudDisplay's number, and the current height map's extent. What it
-// does not cover keeps the seam's do-nothing answers. The program installs it.
+// colour and material, the HudDisplay's number, the Effect's animation, particles and text, and
+// the current height map's extent. What it does not cover keeps the seam's do-nothing answers.
+// The program installs it.
 class SceneBinding : public SceneSeam
 {
 public:
@@ -23,6 +24,12 @@ public:
     void SetModelColor(Cog& cog, const Color& color) override;
     void SetMaterial(Cog& cog, const std::string& file) override;
     void SetModelScale(Cog& cog, float scale) override;
+
+    bool HasEffect(Cog& cog) override;
+    void SetEffectParticlesDrawn(Cog& cog, bool drawn) override;
+    void SetEffectAnimation(Cog& cog, int32_t index, bool loop) override;
+    void ClearEffectLoop(Cog& cog) override;
+    bool SetEffectText(Cog& cog, const std::string& text) override;
 
     bool HasHeightMap() override;
     bool GetMapExtent(float& width, float& depth) override;

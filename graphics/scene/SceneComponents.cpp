@@ -6,6 +6,8 @@
 #include "LOOM/cogs/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/particles/Effect.h"
+#include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
 #include "graphics/scene/PathController.h"
@@ -57,6 +59,9 @@ void RegisterSceneComponents(CogFactory& cogs)
     for (uint32_t id : {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
         if (CompFactory* factory = SceneComponentFactory(id))
             cogs.RegisterComponent(id, factory);
+    // Effects too: speech bubbles and explosions are effect cogs.
+    if (CompFactory* factory = ParticleFrame::Factory(Effect::kTypeId))
+        cogs.RegisterComponent(Effect::kTypeId, factory);
 }
 
 void CycleAnimations(Cog* cog)

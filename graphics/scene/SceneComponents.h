@@ -8,8 +8,8 @@ class CompFactory;
 CompFactory* SceneComponentFactory(uint32_t typeId);
 // Puts those factories into the loom's component table, which registers them.
 void InstallSceneFactories();
-// Registers the scene factories straight with the cog factory, for programs that read cog
-// files without a graphics loom (the level writer, headless game runs).
+// Registers the scene factories and the Effect's (12) straight with the cog factory, for
+// programs that read cog files without a graphics loom (the level writer, headless game runs).
 void RegisterSceneComponents(class CogFactory& cogs);
 // The named cog function "CycleAnimations": on a fresh press of the left mouse button, the
 // cog's SkinModel and Model each start their next animation.

@@ -9,6 +9,7 @@
 #include "graphics/model/Mesh.h"
 #include "graphics/model/ModelStores.h"
 #include "graphics/resource/Material.h"
+#include "graphics/terrain/HeightMap.h"
 
 namespace SceneModel {
 
@@ -97,8 +98,10 @@ void DrawBlobShadow(GraphicsDevice& device, Shader& shader, const Mesh* shadowMe
 {
     if (!shadowMesh)
         return;
-    // No terrain yet: the ground is y = 0.
-    const Vector3 ground(position.x, kBlobLift, position.z);
+    // Without a height map the ground is y = 0.
+    const HeightMap* map = HeightMap::Current();
+    const float height = map ? map->GetHeightAt(position) : 0.0f;
+    const Vector3 ground(position.x, height + kBlobLift, position.z);
     const float size = 2.0f * scaledRadius;
     Matrix4 world;
     world.FromPosScale(ground, Vector3(size, size, size));

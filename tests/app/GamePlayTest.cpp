@@ -212,6 +212,34 @@ TEST(GamePlay, FirstLevelIsWonThroughTheMenusAndTheMouse)
     // The HUD's credits row, top right.
     EXPECT_GT(Differing(field, after, field.width * 78 / 100, field.height / 100, field.width, field.height * 65 / 1000), 5u)
         << "the credits number changed";
+
+    // No stand-in pictures: the start window's portrait (top right of the window) and the
+    // mini-map's ground (bottom right of the HUD) are pictures, not two-colour checkerboards,
+    // whose white cells (the portrait's place) or dark cells (the half-clear map) would show.
+    const Bmp menuShot = ReadBmp(run.dir + "/screenshot0.bmp");
+    ASSERT_EQ(menuShot.width, field.width);
+    const int w = field.width, h = field.height;
+    const struct
+    {
+        const Bmp* shot;
+        int x0, y0, x1, y1;
+        int darkest;
+        const char* what;
+    } pictures[] = {{&menuShot, w * 66 / 100, h * 18 / 100, w * 77 / 100, h * 32 / 100, 0, "the portrait"},
+                    {&field, w * 79 / 100, h * 70 / 100, w * 99 / 100, h * 98 / 100, 170, "the mini-map"}};
+    for (const auto& p : pictures)
+    {
+        EXPECT_GT(Colours(*p.shot, p.x0, p.y0, p.x1, p.y1), 12u) << p.what;
+        size_t cells = 0, total = 0;
+        for (int y = p.y0; y < p.y1; ++y)
+            for (int x = p.x0; x < p.x1; ++x, ++total)
+            {
+                const uint32_t c = p.shot->At(x, y);
+                const int sum = int(c >> 16) + int((c >> 8) & 0xFF) + int(c & 0xFF);
+                cells += (c & 0xE0E0E0u) == 0xE0E0E0u || sum < p.darkest ? 1 : 0;
+            }
+        EXPECT_LT(cells * 20, total) << p.what << ": checker cells";
+    }
 }
 
 // The same start, nothing placed and the level's own spikes gone: the waves reach the tower and

@@ -5,6 +5,8 @@
 
 #include "LOOM/console/Console.h"
 #include "game/logic/PhraseBank.h"
+#include "game/player/SceneBinding.h"
+#include "graphics/particles/Effect.h"
 #include "tests/game/components/GameTestSeam.h"
 
 namespace {
@@ -158,4 +160,45 @@ TEST(SpeechBubble, PickingFallsBackToAllExceptForStatusPhrases)
     ASSERT_NE(bubble, nullptr);
     EXPECT_EQ(CompOf<FollowerComp>(bubble->GetOwner())->followedObjID, grunt->GetID());
     EXPECT_EQ(s.seam.mTexts.back().second, "mine");
+}
+
+// The game's bubble files, through the real scene: the phrase becomes the text of the bubble
+// effect's first font effect, drawn in the GUI's first font and fading with its colour stream.
+TEST(SpeechBubble, TheGamesBubblesShowTheirPhraseInTheirEffect)
+{
+    SceneBinding scene;
+    BubbleScene s;
+    SetSceneSeam(&scene);
+    const struct
+    {
+        const char* mFile;
+        const char* mText;
+        float mRed;
+        float mGreen;
+    } cases[] = {{"Data/Effects/SpeechBubble.xml", "Charge!", 1.0f, 1.0f},
+                 {"Data/Effects/DeathSpeechBubble.xml", "Avenge me", 1.0f, 0.4f}};
+    float x = 0.0f;
+    for (const auto& c : cases)
+    {
+        Cog* speaker = s.Speaker(x += 100.0f, 0.0f);
+        s.Bank().ShowBubble(c.mFile, static_cast<int32_t>(speaker->GetID()), c.mText);
+        s.sim.Step();
+        PhraseComp* bubble = s.Bank().FindBubble(static_cast<int32_t>(speaker->GetID()));
+        ASSERT_NE(bubble, nullptr) << c.mFile;
+        Effect* effect = CompOf<Effect>(bubble->GetOwner());
+        ASSERT_NE(effect, nullptr) << c.mFile;
+        ASSERT_FALSE(effect->FontEffects.empty()) << c.mFile;
+        const FontEffect& text = effect->FontEffects.front();
+        EXPECT_EQ(text.Text, c.mText);
+        EXPECT_EQ(text.FontIndex, 0);
+        EXPECT_GT(text.Scale, 0.0f);
+        const Color start = text.stream.Evaluate(0.0f, 0);
+        EXPECT_EQ(start.r, c.mRed) << c.mFile;
+        EXPECT_EQ(start.g, c.mGreen) << c.mFile;
+        EXPECT_EQ(start.a, 1.0f) << c.mFile;
+        EXPECT_FALSE(effect->Animation().LoopAnimation);
+    }
+    // The effect does not outlive the bubble's own timed death, nor the other way round.
+    s.sim.Step(6 * 60);
+    EXPECT_EQ(s.Bank().BubbleCount(), 0u);
 }

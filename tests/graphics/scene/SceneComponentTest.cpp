@@ -8,6 +8,7 @@
 #include "graphics/font/FontList.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/resource/Material.h"
+#include "graphics/terrain/HeightMap.h"
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/graphics/scene/SceneFixture.h"
 #include "tests/input/LogProbe.h"
@@ -384,6 +385,61 @@ TEST_F(SceneComponents, BlobShadowLiesOnTheGroundWithoutAHeightMap)
     mLoom->GetToggles().mShadows = false;
     const Image none = Frame();
     EXPECT_EQ(none.GetARGB(uint32_t(ground.x), uint32_t(ground.y)), kClear);
+}
+
+// The blob is the round shadow dot blended onto the ground (y = 0 without a height map, else the
+// map's height): darkest in the middle, lighter half-way out, and nothing in its square's corners.
+TEST_F(SceneComponents, BlobShadowIsARoundSoftDotOnTheGround)
+{
+    MakeType("SceneModel", {Model::kTypeId});
+    Cog* cog = Make("SceneModel", {256, 12, 256});
+    Model& model = Get<Model>(cog);
+    model.ModelFileName = "Models/UnitCube.lmf";
+    model.FileShader = "Basic";
+    model.Materials = {"Materials/Red.xml"};
+    model.ShadowType = 2;
+    model.Scale = 3.0f;
+    cog->Initialize();
+    MakeEye({256, 20, 268}, {256, 0, 256});
+    const float r = model.mScaledRadius;
+    ASSERT_GT(r, 0.5f);
+    for (const float height : {0.0f, 4.0f})
+    {
+        std::unique_ptr<HeightMap> map;
+        if (height > 0.0f)
+        {
+            map = std::make_unique<HeightMap>();
+            map->mMapWidthSize = map->mMapDepthSize = 257;
+            map->mTileScale = 2.0f;
+            map->mAutoBuildTerrain = false;
+            map->Initialize();
+            for (int32_t z = 0; z < 257; ++z)
+                for (int32_t x = 0; x < 257; ++x)
+                    map->Tile(x, z).y = height;
+            map->RefreshHeightRange();
+        }
+        const Image image = Frame();
+        auto at = [&](float dx, float y, float dz) {
+            const Vector3 p = ToScreen({256 + dx, y, 256 + dz});
+            return image.GetARGB(uint32_t(p.x), uint32_t(p.y));
+        };
+        const float y = height + 0.2f;
+        const int clear = Brightness(kClear);
+        const int centre = Brightness(at(0, y, 0));
+        const int half = Brightness(at(0.5f * r, y, 0));
+        EXPECT_LT(centre, clear - 200) << height;
+        EXPECT_LT(centre, half) << height;
+        EXPECT_LT(half, clear) << height;
+        for (const float sx : {-1.0f, 1.0f})
+        {
+            for (const float sz : {-1.0f, 1.0f})
+                EXPECT_EQ(at(sx * 0.85f * r, y, sz * 0.85f * r), kClear) << height << ": " << sx << " " << sz;
+        }
+        if (height > 0.0f)
+        {
+            EXPECT_GT(Brightness(at(0, 0.2f, 0)), centre + 200) << "the blob left y = 0";
+        }
+    }
 }
 
 TEST_F(SceneComponents, HudBarsTakeTheirTexturesAgainAfterARestart)
