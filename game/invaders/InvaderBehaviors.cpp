@@ -250,7 +250,7 @@ void BasicInvader::FollowTarget(Kestrane& k)
     if (!map)
         return;
     const float s = (!k.group || k.IsLeader()) ? k.MoveSpeed : k.currentSpeed;
-    SteerToward(k.Pos(), TileCentre(*map, k.targetTile), SpeedFactor() * s);
+    SteerToTile(k.Pos(), *map, k.targetTile, SpeedFactor() * s);
 }
 
 void BasicInvader::Attack(Kestrane& k)

@@ -59,12 +59,6 @@ void RegisterKestrane(CogFactory& cogs)
     cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory);
 }
 
-TileMap* CurrentTileMap()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mTileMap : nullptr;
-}
-
 float GameNow()
 {
     return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
@@ -254,9 +248,10 @@ void Kestrane::CountOnTile(TileIndex tile)
         UncountTile();
         return;
     }
-    const uint32_t mapId = MapCogId(*map);
-    if (mCountedMapId == mapId && mCountedTile == tile)
+    // Most frames the invader stays on its tile: the tile test first spares the map's ID.
+    if (mCountedTile == tile && mCountedMapId != 0 && mCountedMapId == MapCogId(*map))
         return;
+    const uint32_t mapId = MapCogId(*map);
     UncountTile();
     map->GetTile(tile.first, tile.second).invaderCount += 1;
     mCountedMapId = mapId;
@@ -285,7 +280,7 @@ void Kestrane::SyncTileCount()
     const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
     if (standing)
         CountOnTile(currentTile);
-    else
+    else if (mCountedMapId != 0)
         UncountTile();
 }
 

@@ -8,6 +8,7 @@
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
 #include "game/level/TileMap.h"
+#include "game/logic/LogicLoom.h"
 #include "physics/CollisionData.h"
 
 class CogFactory;
@@ -168,7 +169,11 @@ private:
 void RegisterKestrane(CogFactory& cogs);
 
 // The level's tile map, or null.
-TileMap* CurrentTileMap();
+inline TileMap* CurrentTileMap()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mTileMap : nullptr;
+}
 // The game clock's time and frame time, 0 without an engine.
 float GameNow();
 float GameDt();
