@@ -153,12 +153,6 @@ float SpeedFactor()
     return logic && logic->mDataController ? logic->mDataController->mInvaderBaseSpeed : 10.0f;
 }
 
-Cog* FindTower()
-{
-    static const std::string kTower = "Tower";
-    return CogFactory::Instance().FindCogByName(kTower);
-}
-
 Vector3 TileCentre(const TileMap& map, TileIndex tile)
 {
     Vector3 c = map.TileToWorld(tile.first, tile.second);

@@ -6,6 +6,7 @@
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
 #include "game/level/TileMap.h"
+#include "game/level/TowerLookup.h"
 
 class Cog;
 class Kestrane;
@@ -36,7 +37,10 @@ void SendFollow(Cog& follower, const Cog& followed);
 // The data controller's invader speed factor (10 without one).
 float SpeedFactor();
 // The living "Tower" cog, or null.
-Cog* FindTower();
+inline Cog* FindTower()
+{
+    return tower_lookup::Find();
+}
 // The tile's centre in the world, on the ground.
 Vector3 TileCentre(const TileMap& map, TileIndex tile);
 inline int32_t TileDistanceSquared(TileIndex a, TileIndex b)

@@ -89,8 +89,28 @@ public:
     bool IsCounted() const { return mCountedMapId != 0; }
     TileIndex CountedTile() const { return mCountedTile; }
 
-    // Serialized.
-    std::string Name;
+    // Run-time state every frame reads, kept together at the front of the object.
+    int32_t state = StateParachute;
+    int32_t phase = 0;
+    InvaderBehavior* behavior = nullptr;
+    PathingBehavior* pathing = nullptr;
+    InvaderGroup* group = nullptr;
+    TileIndex currentTile{-1, -1};
+    TileIndex targetTile{-1, -1};
+    TileIndex lastTile{-1, -1};
+    float stateTime = 0.0f;
+    float lastGroundContact = 0.0f;
+    int32_t detourCount = 0;
+    bool jumping = false;
+    bool highJump = false;
+
+private:
+    // Here rather than below: the tile count is synced every frame.
+    uint32_t mCountedMapId = 0;  // the map cog the tile count is on; 0 when not counted
+    TileIndex mCountedTile{-1, -1};
+
+public:
+    // Serialized (numbers first: the frame reads them).
     float CurHP = 10.0f;
     float MaxHP = 10.0f;
     float MoveHeight = 5.0f;
@@ -99,24 +119,17 @@ public:
     float AttackSpeed = 10.0f;
     float AttackDistance = 10.0f;
     float CreditWorth = 5.0f;
-    std::string PathingName = "Basic";
-    std::string BehaviorName = "Basic";
     float RotationResetRate = 1.0f;
     bool PermanentStatusEffect = false;
     bool AvoidWall = false;
     bool AvoidTrap = false;
+    std::string Name;
+    std::string PathingName = "Basic";
+    std::string BehaviorName = "Basic";
 
-    // Run-time state.
-    int32_t state = StateParachute;
-    float stateTime = 0.0f;
-    int32_t phase = 0;
+    // Other run-time state.
     float hitTime = -0.25f;
     float attackDuration = -1.0f;
-    InvaderBehavior* behavior = nullptr;
-    PathingBehavior* pathing = nullptr;
-    TileIndex currentTile{-1, -1};
-    TileIndex targetTile{-1, -1};
-    TileIndex lastTile{-1, -1};
     TileIndex startTile{-1, -1};
     float currentSpeed = 10.0f;
     DamageInfo fatalDamage;
@@ -128,17 +141,12 @@ public:
     float effectDuration = 0.0f;
     uint32_t effectCogId = kNoCog;
     bool reactsToCollisions = true;
-    float lastGroundContact = 0.0f;
     bool rotationResetActive = false;
     float rotationStartTime = 0.0f;
     Quat rotationFrom;
     Quat rotationTo;
     uint32_t parachuteCogId = kNoCog;
-    InvaderGroup* group = nullptr;
-    bool jumping = false;
-    bool highJump = false;
     bool settled = true;
-    int32_t detourCount = 0;
     bool detourSide = false;
     uint32_t towerId = 0; // the "Tower" cog the last detour step saw, by ID
     float fuse = -1.0f;
@@ -162,8 +170,6 @@ private:
     bool mFatal = false;
     bool mCounted = false;       // counted in the live invaders of mGeneration
     uint32_t mGeneration = 0;
-    uint32_t mCountedMapId = 0;  // the map cog the tile count is on; 0 when not counted
-    TileIndex mCountedTile{-1, -1};
 };
 
 void RegisterKestrane(CogFactory& cogs);

@@ -4,10 +4,11 @@
 
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
 #include "game/level/TileMap.h"
 
 class Cog;
-class Kestrane;
 
 // Grid questions the pathings and the detour walk share.
 
@@ -37,8 +38,24 @@ inline int32_t HeightDiff(TileMap& map, TileIndex a, TileIndex b)
 }
 // Not walkable (the invader stops avoiding walls: reason 1), or a wall while it avoids them
 // (reason 2).
-bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* reason = nullptr);
+inline bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* reason = nullptr);
 // The centre tile of the tower's footprint, or the tile under it without one.
 TileIndex TowerTile(const TileMap& map, Cog& tower);
 bool IsWallCog(Cog* cog);
 bool IsTowerCog(Cog* cog);
+
+inline bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* reason)
+{
+    const Tile& t = map.GetTile(tile.first, tile.second);
+    int32_t why = 0;
+    if (!t.passable)
+    {
+        invader.AvoidWall = false;
+        why = 1;
+    }
+    else if (invader.AvoidWall && t.occupant && IsWallCog(OccupantCog(t)))
+        why = 2;
+    if (reason)
+        *reason = why;
+    return why != 0;
+}
