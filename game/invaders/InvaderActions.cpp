@@ -13,6 +13,7 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/PhraseBank.h"
+#include "physics/Ground.h"
 #include "physics/PhysicsComp.h"
 
 namespace {
@@ -20,6 +21,9 @@ Positional* PositionalOf(Cog& cog)
 {
     return static_cast<Positional*>(cog.GetComponent(1));
 }
+
+// How much steering lifts the direction above the slope.
+constexpr float kLift = 0.1f;
 
 // FacingQuat with the direction's length h already taken.
 Quat FacingOfLength(float dx, float dz, float h)
@@ -62,8 +66,13 @@ void FaceToward(Cog& cog, const Vector3& target)
 }
 
 namespace {
-// SteerToward with the ground height under the target already known.
-void SteerOverGround(Positional& at, const Vector3& target, float targetGround, float speed)
+float HeightOn(const Ground* ground, float x, float z)
+{
+    return ground ? ground->GetHeight(x, z) : 0.0f;
+}
+
+// SteerToward over that ground, with the height under the target already known.
+void SteerOverGround(Positional& at, const Ground* ground, const Vector3& target, float targetGround, float speed)
 {
     const Vector3& from = at.GetPosition();
     const float dx = target.x - from.x;
@@ -72,8 +81,12 @@ void SteerOverGround(Positional& at, const Vector3& target, float targetGround, 
     if (!(flat > 1e-6f))
         return;
     // Follows the terrain: the slope toward the target, lifted slightly so it never digs in.
-    const float dy = (targetGround - GroundHeight(from.x, from.z)) / flat + 0.1f;
-    const float scale = speed / std::sqrt(1.0f + dy * dy);
+    const float rise = targetGround - HeightOn(ground, from.x, from.z);
+    // On level ground the slope is the lift alone and its length a constant: the same numbers
+    // without a division and a root waiting on the distance.
+    static const float kLevelLength = std::sqrt(1.0f + kLift * kLift);
+    const float dy = rise == 0.0f ? kLift : rise / flat + kLift;
+    const float scale = speed / (rise == 0.0f ? kLevelLength : std::sqrt(1.0f + dy * dy));
     Vector3 velocity(dx / flat * scale, dy * scale, dz / flat * scale);
     // The slope only bounds the climb: gravity keeps a physical body on the ground, where an
     // upward push every frame would float it off.
@@ -86,14 +99,17 @@ void SteerOverGround(Positional& at, const Vector3& target, float targetGround, 
 
 void SteerToward(Positional& at, const Vector3& target, float speed)
 {
-    SteerOverGround(at, target, GroundHeight(target.x, target.z), speed);
+    const Ground* ground = Ground::Current();
+    SteerOverGround(at, ground, target, HeightOn(ground, target.x, target.z), speed);
 }
 
 void SteerToTile(Positional& at, const TileMap& map, TileIndex tile, float speed)
 {
     // The centre's height is the ground under it: asked once, not again by the steering.
-    const Vector3 centre = TileCentre(map, tile);
-    SteerOverGround(at, centre, centre.y, speed);
+    const Ground* ground = Ground::Current();
+    Vector3 centre = map.TileToWorld(tile.first, tile.second);
+    centre.y = HeightOn(ground, centre.x, centre.z);
+    SteerOverGround(at, ground, centre, centre.y, speed);
 }
 
 void SteerCogToward(Cog& cog, const Vector3& target, float speed)

@@ -59,16 +59,6 @@ void RegisterKestrane(CogFactory& cogs)
     cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory);
 }
 
-float GameNow()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
-}
-
-float GameDt()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f;
-}
-
 float GroundHeight(float x, float z)
 {
     const Ground* ground = Ground::Current();
@@ -271,17 +261,6 @@ void Kestrane::UncountTile()
     }
     mCountedMapId = 0;
     mCountedTile = {-1, -1};
-}
-
-void Kestrane::SyncTileCount()
-{
-    // A stacked Stacker is part of the ground and a digging Driller is under it.
-    const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
-    const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
-    if (standing)
-        CountOnTile(currentTile);
-    else if (mCountedMapId != 0)
-        UncountTile();
 }
 
 void Kestrane::Update()

@@ -4,6 +4,7 @@
 
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/cogs/Comp.h"
+#include "LOOM/engine/CoreEngine.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
@@ -84,8 +85,17 @@ public:
     void CountOnTile(TileIndex tile);
     void UncountTile();
     // Counts on the current tile while it stands there (not grabbed, airborne, parachuting or
-    // stacked), else uncounts.
-    void SyncTileCount();
+    // stacked), else uncounts. Inline: every invader runs it every frame.
+    void SyncTileCount()
+    {
+        // A stacked Stacker is part of the ground and a digging Driller is under it.
+        const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
+        const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
+        if (standing)
+            CountOnTile(currentTile);
+        else if (mCountedMapId != 0)
+            UncountTile();
+    }
     bool IsCounted() const { return mCountedMapId != 0; }
     TileIndex CountedTile() const { return mCountedTile; }
 
@@ -181,7 +191,13 @@ inline TileMap* CurrentTileMap()
     return logic ? logic->mTileMap : nullptr;
 }
 // The game clock's time and frame time, 0 without an engine.
-float GameNow();
-float GameDt();
+inline float GameNow()
+{
+    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
+}
+inline float GameDt()
+{
+    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f;
+}
 // The ground height under a point: the current physics ground, else 0.
 float GroundHeight(float x, float z);

@@ -9,6 +9,8 @@
 
 namespace tower_lookup {
 Cog* gRemembered = nullptr;
+TileComp* gFootprint = nullptr;
+bool gFootprintKnown = false;
 } // namespace tower_lookup
 
 namespace {
@@ -40,8 +42,6 @@ private:
 };
 
 TowerForgetter gForgetter;
-TileComp* gFootprint = nullptr;
-bool gFootprintKnown = false;
 } // namespace
 
 namespace tower_lookup {
@@ -54,7 +54,7 @@ Cog* LookUp()
     return gRemembered;
 }
 
-TileComp* Footprint(Cog& tower)
+TileComp* LookUpFootprint(Cog& tower)
 {
     if (&tower != gRemembered)
         return FootprintOf(tower);

@@ -17,8 +17,16 @@ inline Cog* Find()
 {
     return gRemembered ? gRemembered : LookUp();
 }
+extern TileComp* gFootprint;
+extern bool gFootprintKnown;
+// Looks the cog's footprint up, remembering it when the cog is the remembered tower.
+TileComp* LookUpFootprint(Cog& tower);
+
 // The tower's footprint component, or null; remembered for the cog Find gave.
-TileComp* Footprint(Cog& tower);
+inline TileComp* Footprint(Cog& tower)
+{
+    return &tower == gRemembered && gFootprintKnown ? gFootprint : LookUpFootprint(tower);
+}
 // For code that unregisters names without destroying the cogs (the level loader).
 void Forget();
 } // namespace tower_lookup
