@@ -239,7 +239,7 @@ void Kestrane::CountOnTile(TileIndex tile)
         return;
     }
     // Most frames the invader stays on its tile: the tile test first spares the map's ID.
-    if (mCountedTile == tile && mCountedMapId != 0 && mCountedMapId == MapCogId(*map))
+    if (mCountedTile == tile && mCountedMapId == MapCogId(*map))
         return;
     const uint32_t mapId = MapCogId(*map);
     UncountTile();
