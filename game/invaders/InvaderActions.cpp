@@ -13,6 +13,7 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/PhraseBank.h"
+#include "physics/Ground.h"
 #include "physics/PhysicsComp.h"
 
 namespace {
@@ -20,13 +21,13 @@ Positional* PositionalOf(Cog& cog)
 {
     return static_cast<Positional*>(cog.GetComponent(1));
 }
-} // namespace
 
-Quat FacingQuat(float dx, float dz)
+// How much steering lifts the direction above the slope.
+constexpr float kLift = 0.1f;
+
+// FacingQuat with the direction's length h already taken.
+Quat FacingOfLength(float dx, float dz, float h)
 {
-    // The yaw of Quat::FromDirection for a level direction, from the half-angle identities
-    // instead of an arc tangent: walkers turn every frame.
-    const float h = std::sqrt(dx * dx + dz * dz);
     const float c = -dz / h; // cosine of the yaw
     const float s = dx / h;  // its sine
     // The larger half-angle term comes from its root, the other from sin = 2 sin/2 cos/2, so
@@ -40,6 +41,14 @@ Quat FacingQuat(float dx, float dz)
     if (std::signbit(dx))
         sinHalf = -sinHalf;
     return Quat(s / (2.0f * sinHalf), 0.0f, sinHalf, 0.0f);
+}
+} // namespace
+
+Quat FacingQuat(float dx, float dz)
+{
+    // The yaw of Quat::FromDirection for a level direction, from the half-angle identities
+    // instead of an arc tangent: walkers turn every frame.
+    return FacingOfLength(dx, dz, std::sqrt(dx * dx + dz * dz));
 }
 
 void FaceToward(Positional& at, const Vector3& target)
@@ -56,7 +65,14 @@ void FaceToward(Cog& cog, const Vector3& target)
         FaceToward(*at, target);
 }
 
-void SteerToward(Positional& at, const Vector3& target, float speed)
+namespace {
+float HeightOn(const Ground* ground, float x, float z)
+{
+    return ground ? ground->GetHeight(x, z) : 0.0f;
+}
+
+// SteerToward over that ground, with the height under the target already known.
+void SteerOverGround(Positional& at, const Ground* ground, const Vector3& target, float targetGround, float speed)
 {
     const Vector3& from = at.GetPosition();
     const float dx = target.x - from.x;
@@ -65,14 +81,35 @@ void SteerToward(Positional& at, const Vector3& target, float speed)
     if (!(flat > 1e-6f))
         return;
     // Follows the terrain: the slope toward the target, lifted slightly so it never digs in.
-    const float dy = (GroundHeight(target.x, target.z) - GroundHeight(from.x, from.z)) / flat + 0.1f;
-    const float scale = speed / std::sqrt(1.0f + dy * dy);
+    const float rise = targetGround - HeightOn(ground, from.x, from.z);
+    // On level ground the slope is the lift alone and its length a constant: the same numbers
+    // without a division and a root waiting on the distance.
+    static const float kLevelLength = std::sqrt(1.0f + kLift * kLift);
+    const float dy = rise == 0.0f ? kLift : rise / flat + kLift;
+    const float scale = speed / (rise == 0.0f ? kLevelLength : std::sqrt(1.0f + dy * dy));
     Vector3 velocity(dx / flat * scale, dy * scale, dz / flat * scale);
     // The slope only bounds the climb: gravity keeps a physical body on the ground, where an
     // upward push every frame would float it off.
     velocity.y = std::min(velocity.y, at.GetVelocity().y);
     at.SetVelocity(velocity);
-    at.SetOrientation(FacingQuat(dx, dz));
+    // The same length the facing would take again.
+    at.SetOrientation(FacingOfLength(dx, dz, flat));
+}
+} // namespace
+
+void SteerToward(Positional& at, const Vector3& target, float speed)
+{
+    const Ground* ground = Ground::Current();
+    SteerOverGround(at, ground, target, HeightOn(ground, target.x, target.z), speed);
+}
+
+void SteerToTile(Positional& at, const TileMap& map, TileIndex tile, float speed)
+{
+    // The centre's height is the ground under it: asked once, not again by the steering.
+    const Ground* ground = Ground::Current();
+    Vector3 centre = map.TileToWorld(tile.first, tile.second);
+    centre.y = HeightOn(ground, centre.x, centre.z);
+    SteerOverGround(at, ground, centre, centre.y, speed);
 }
 
 void SteerCogToward(Cog& cog, const Vector3& target, float speed)
@@ -132,24 +169,11 @@ float SpeedFactor()
     return logic && logic->mDataController ? logic->mDataController->mInvaderBaseSpeed : 10.0f;
 }
 
-Cog* FindTower()
-{
-    static const std::string kTower = "Tower";
-    return CogFactory::Instance().FindCogByName(kTower);
-}
-
 Vector3 TileCentre(const TileMap& map, TileIndex tile)
 {
     Vector3 c = map.TileToWorld(tile.first, tile.second);
     c.y = GroundHeight(c.x, c.z);
     return c;
-}
-
-int32_t TileDistanceSquared(TileIndex a, TileIndex b)
-{
-    const int32_t dx = a.first - b.first;
-    const int32_t dz = a.second - b.second;
-    return dx * dx + dz * dz;
 }
 
 Cog* OccupantCog(const Tile& tile)

@@ -6,6 +6,7 @@
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
 #include "game/level/TileMap.h"
+#include "game/level/TowerLookup.h"
 
 class Cog;
 class Kestrane;
@@ -16,6 +17,8 @@ class TileComp;
 // height difference + 0.1) and turns it to face the point.
 void SteerCogToward(Cog& cog, const Vector3& target, float speed);
 void SteerToward(Positional& at, const Vector3& target, float speed);
+// SteerToward the tile's centre on the ground.
+void SteerToTile(Positional& at, const TileMap& map, TileIndex tile, float speed);
 // The orientation that faces the level direction (dx, dz), as Quat::FromDirection gives it.
 Quat FacingQuat(float dx, float dz);
 // Turns the cog to face the point horizontally.
@@ -34,10 +37,18 @@ void SendFollow(Cog& follower, const Cog& followed);
 // The data controller's invader speed factor (10 without one).
 float SpeedFactor();
 // The living "Tower" cog, or null.
-Cog* FindTower();
+inline Cog* FindTower()
+{
+    return tower_lookup::Find();
+}
 // The tile's centre in the world, on the ground.
 Vector3 TileCentre(const TileMap& map, TileIndex tile);
-int32_t TileDistanceSquared(TileIndex a, TileIndex b);
+inline int32_t TileDistanceSquared(TileIndex a, TileIndex b)
+{
+    const int32_t dx = a.first - b.first;
+    const int32_t dz = a.second - b.second;
+    return dx * dx + dz * dz;
+}
 // The cog that owns the footprint, or null.
 Cog* OccupantCog(const Tile& tile);
 bool CogHas(Cog* cog, uint32_t typeId);

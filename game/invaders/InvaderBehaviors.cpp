@@ -199,8 +199,15 @@ void BasicInvader::Spawn(Kestrane& k)
 
 void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
 {
+    // Jumps and landings change states many times a frame: the seam, the cog and the
+    // animation names are fetched and made once.
+    static const std::string kWalk = "Walk";
+    static const std::string kAttack = "Attack";
+    static const std::string kStruggle = "Struggle";
+    static const std::string kSpecial = "Special";
     SceneSeam& scene = Scene();
-    scene.SetAnimationActive(Owner(k), true);
+    Cog& self = Owner(k);
+    scene.SetAnimationActive(self, true);
     if (!CurrentTileMap())
         return;
     switch (k.state)
@@ -209,18 +216,18 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     case StateGrabbed:
         k.targetTile = k.currentTile;
         k.jumping = false;
-        Animate(k, "Walk", true);
+        scene.PlayAnimation(self, kWalk, true);
         break;
     case StateFollowTarget:
     case StateAttack:
     case StateNoTower:
     case StateDetour:
         k.jumping = false;
-        Animate(k, "Walk", true);
+        scene.PlayAnimation(self, kWalk, true);
         break;
     case StateAirborne:
     case StateSpecial:
-        Animate(k, "Walk", true);
+        scene.PlayAnimation(self, kWalk, true);
         break;
     case StateParachute:
         OnLanded(k);
@@ -228,18 +235,18 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     default:
         break;
     }
-    scene.SetAnimationActive(Owner(k), true);
+    scene.SetAnimationActive(self, true);
     k.stateTime = GameNow();
     k.phase = 0;
     switch (newState)
     {
-    case StateAdvance: SayPhrase(k, 6); Animate(k, "Walk", true); break;
-    case StateFollowTarget: SayPhrase(k, 7); Animate(k, "Walk", true); break;
-    case StateAttack: k.phase = 1; Animate(k, "Attack", false); break;
-    case StateGrabbed: SayPhrase(k, 2); Animate(k, "Struggle", true); break;
-    case StateAirborne: Animate(k, "Walk", true); break;
-    case StateSpecial: SayPhrase(k, 4); Animate(k, "Special", false); break;
-    case StateNoTower: SayPhrase(k, 5); Animate(k, "Special", false); break;
+    case StateAdvance: SayPhrase(k, 6); scene.PlayAnimation(self, kWalk, true); break;
+    case StateFollowTarget: SayPhrase(k, 7); scene.PlayAnimation(self, kWalk, true); break;
+    case StateAttack: k.phase = 1; scene.PlayAnimation(self, kAttack, false); break;
+    case StateGrabbed: SayPhrase(k, 2); scene.PlayAnimation(self, kStruggle, true); break;
+    case StateAirborne: scene.PlayAnimation(self, kWalk, true); break;
+    case StateSpecial: SayPhrase(k, 4); scene.PlayAnimation(self, kSpecial, false); break;
+    case StateNoTower: SayPhrase(k, 5); scene.PlayAnimation(self, kSpecial, false); break;
     default: break;
     }
 }
@@ -250,7 +257,7 @@ void BasicInvader::FollowTarget(Kestrane& k)
     if (!map)
         return;
     const float s = (!k.group || k.IsLeader()) ? k.MoveSpeed : k.currentSpeed;
-    SteerToward(k.Pos(), TileCentre(*map, k.targetTile), SpeedFactor() * s);
+    SteerToTile(k.Pos(), *map, k.targetTile, SpeedFactor() * s);
 }
 
 void BasicInvader::Attack(Kestrane& k)

@@ -59,22 +59,6 @@ void RegisterKestrane(CogFactory& cogs)
     cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory);
 }
 
-TileMap* CurrentTileMap()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mTileMap : nullptr;
-}
-
-float GameNow()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
-}
-
-float GameDt()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f;
-}
-
 float GroundHeight(float x, float z)
 {
     const Ground* ground = Ground::Current();
@@ -254,9 +238,10 @@ void Kestrane::CountOnTile(TileIndex tile)
         UncountTile();
         return;
     }
-    const uint32_t mapId = MapCogId(*map);
-    if (mCountedMapId == mapId && mCountedTile == tile)
+    // Most frames the invader stays on its tile: the tile test first spares the map's ID.
+    if (mCountedTile == tile && mCountedMapId == MapCogId(*map))
         return;
+    const uint32_t mapId = MapCogId(*map);
     UncountTile();
     map->GetTile(tile.first, tile.second).invaderCount += 1;
     mCountedMapId = mapId;
@@ -276,17 +261,6 @@ void Kestrane::UncountTile()
     }
     mCountedMapId = 0;
     mCountedTile = {-1, -1};
-}
-
-void Kestrane::SyncTileCount()
-{
-    // A stacked Stacker is part of the ground and a digging Driller is under it.
-    const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
-    const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
-    if (standing)
-        CountOnTile(currentTile);
-    else
-        UncountTile();
 }
 
 void Kestrane::Update()

@@ -4,10 +4,12 @@
 
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/cogs/Comp.h"
+#include "LOOM/engine/CoreEngine.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
 #include "game/level/TileMap.h"
+#include "game/logic/LogicLoom.h"
 #include "physics/CollisionData.h"
 
 class CogFactory;
@@ -83,13 +85,42 @@ public:
     void CountOnTile(TileIndex tile);
     void UncountTile();
     // Counts on the current tile while it stands there (not grabbed, airborne, parachuting or
-    // stacked), else uncounts.
-    void SyncTileCount();
+    // stacked), else uncounts. Inline: every invader runs it every frame.
+    void SyncTileCount()
+    {
+        // A stacked Stacker is part of the ground and a digging Driller is under it.
+        const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
+        const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
+        if (standing)
+            CountOnTile(currentTile);
+        else if (mCountedMapId != 0)
+            UncountTile();
+    }
     bool IsCounted() const { return mCountedMapId != 0; }
     TileIndex CountedTile() const { return mCountedTile; }
 
-    // Serialized.
-    std::string Name;
+    // Run-time state every frame reads, kept together at the front of the object.
+    int32_t state = StateParachute;
+    int32_t phase = 0;
+    InvaderBehavior* behavior = nullptr;
+    PathingBehavior* pathing = nullptr;
+    InvaderGroup* group = nullptr;
+    TileIndex currentTile{-1, -1};
+    TileIndex targetTile{-1, -1};
+    TileIndex lastTile{-1, -1};
+    float stateTime = 0.0f;
+    float lastGroundContact = 0.0f;
+    int32_t detourCount = 0;
+    bool jumping = false;
+    bool highJump = false;
+
+private:
+    // Here rather than below: the tile count is synced every frame.
+    uint32_t mCountedMapId = 0;  // the map cog the tile count is on; 0 when not counted
+    TileIndex mCountedTile{-1, -1};
+
+public:
+    // Serialized (numbers first: the frame reads them).
     float CurHP = 10.0f;
     float MaxHP = 10.0f;
     float MoveHeight = 5.0f;
@@ -98,24 +129,17 @@ public:
     float AttackSpeed = 10.0f;
     float AttackDistance = 10.0f;
     float CreditWorth = 5.0f;
-    std::string PathingName = "Basic";
-    std::string BehaviorName = "Basic";
     float RotationResetRate = 1.0f;
     bool PermanentStatusEffect = false;
     bool AvoidWall = false;
     bool AvoidTrap = false;
+    std::string Name;
+    std::string PathingName = "Basic";
+    std::string BehaviorName = "Basic";
 
-    // Run-time state.
-    int32_t state = StateParachute;
-    float stateTime = 0.0f;
-    int32_t phase = 0;
+    // Other run-time state.
     float hitTime = -0.25f;
     float attackDuration = -1.0f;
-    InvaderBehavior* behavior = nullptr;
-    PathingBehavior* pathing = nullptr;
-    TileIndex currentTile{-1, -1};
-    TileIndex targetTile{-1, -1};
-    TileIndex lastTile{-1, -1};
     TileIndex startTile{-1, -1};
     float currentSpeed = 10.0f;
     DamageInfo fatalDamage;
@@ -127,17 +151,12 @@ public:
     float effectDuration = 0.0f;
     uint32_t effectCogId = kNoCog;
     bool reactsToCollisions = true;
-    float lastGroundContact = 0.0f;
     bool rotationResetActive = false;
     float rotationStartTime = 0.0f;
     Quat rotationFrom;
     Quat rotationTo;
     uint32_t parachuteCogId = kNoCog;
-    InvaderGroup* group = nullptr;
-    bool jumping = false;
-    bool highJump = false;
     bool settled = true;
-    int32_t detourCount = 0;
     bool detourSide = false;
     uint32_t towerId = 0; // the "Tower" cog the last detour step saw, by ID
     float fuse = -1.0f;
@@ -161,16 +180,24 @@ private:
     bool mFatal = false;
     bool mCounted = false;       // counted in the live invaders of mGeneration
     uint32_t mGeneration = 0;
-    uint32_t mCountedMapId = 0;  // the map cog the tile count is on; 0 when not counted
-    TileIndex mCountedTile{-1, -1};
 };
 
 void RegisterKestrane(CogFactory& cogs);
 
 // The level's tile map, or null.
-TileMap* CurrentTileMap();
+inline TileMap* CurrentTileMap()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mTileMap : nullptr;
+}
 // The game clock's time and frame time, 0 without an engine.
-float GameNow();
-float GameDt();
+inline float GameNow()
+{
+    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
+}
+inline float GameDt()
+{
+    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f;
+}
 // The ground height under a point: the current physics ground, else 0.
 float GroundHeight(float x, float z);

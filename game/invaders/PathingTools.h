@@ -1,26 +1,61 @@
 #pragma once
+#include <cmath>
 #include <cstdint>
 
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
 #include "game/level/TileMap.h"
 
 class Cog;
-class Kestrane;
 
 // Grid questions the pathings and the detour walk share.
 
 // The unit facing of an orientation: (0, 0, -1) turned by it, without building a matrix.
-Vector3 ForwardOf(const Quat& q);
+// Inline, with the other small grid questions: every invader asks them every frame.
+inline Vector3 ForwardOf(const Quat& q)
+{
+    // The third row of the rotation, negated: what turning (0, 0, -1) gives.
+    Vector3 f(-2.0f * (q.x * q.z - q.w * q.y), -2.0f * (q.w * q.x + q.y * q.z),
+              -(q.w * q.w - q.x * q.x - q.y * q.y + q.z * q.z));
+    const float lengthSquared = f.x * f.x + f.y * f.y + f.z * f.z;
+    // A unit quaternion gives a unit facing; only a drifted one needs the root.
+    if (std::fabs(lengthSquared - 1.0f) > 1e-4f && lengthSquared > 0.0f)
+        f *= 1.0f / std::sqrt(lengthSquared);
+    return f;
+}
 // The tile scale x tile-lengths ahead of the invader's facing.
 TileIndex TileAhead(const TileMap& map, Kestrane& invader, float scale);
 // The same from a facing already at hand (unit length).
-TileIndex TileAheadAlong(const TileMap& map, const Vector3& position, const Vector3& forward, float scale);
-int32_t HeightDiff(TileMap& map, TileIndex a, TileIndex b);
+inline TileIndex TileAheadAlong(const TileMap& map, const Vector3& position, const Vector3& forward, float scale)
+{
+    return map.WorldToTile(position + forward * (scale * map.GetTileScale()), 1, 1);
+}
+inline int32_t HeightDiff(TileMap& map, TileIndex a, TileIndex b)
+{
+    return map.GetTile(b.first, b.second).subHeight - map.GetTile(a.first, a.second).subHeight;
+}
 // Not walkable (the invader stops avoiding walls: reason 1), or a wall while it avoids them
 // (reason 2).
-bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* reason = nullptr);
+inline bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* reason = nullptr);
 // The centre tile of the tower's footprint, or the tile under it without one.
 TileIndex TowerTile(const TileMap& map, Cog& tower);
 bool IsWallCog(Cog* cog);
 bool IsTowerCog(Cog* cog);
+
+inline bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* reason)
+{
+    const Tile& t = map.GetTile(tile.first, tile.second);
+    int32_t why = 0;
+    if (!t.passable)
+    {
+        invader.AvoidWall = false;
+        why = 1;
+    }
+    else if (invader.AvoidWall && t.occupant && IsWallCog(OccupantCog(t)))
+        why = 2;
+    if (reason)
+        *reason = why;
+    return why != 0;
+}

@@ -66,10 +66,13 @@ void StandardPathing::ProbeSides(Kestrane& k, TileIndex tile, int32_t& result)
 
 void StandardPathing::FindTower(Kestrane& k)
 {
-    TileMap* map = CurrentTileMap();
+    AimAtTower(k, CurrentTileMap(), ::FindTower());
+}
+
+void StandardPathing::AimAtTower(Kestrane& k, TileMap* map, Cog* tower)
+{
     if (map)
         k.currentTile = map->WorldToTile(k.Pos().GetPosition(), 1, 1);
-    Cog* tower = ::FindTower();
     if (!tower)
     {
         k.ChangeState(StateNoTower);
@@ -102,7 +105,10 @@ void StandardPathing::Step(Kestrane& k)
     Tile& here = map.GetTile(k.currentTile.first, k.currentTile.second);
     if (!here.passable)
         SendDamage(*k.GetOwner(), DamageInfo{0, -k.CurHP, 5});
-    if (!::FindTower())
+    // Looked up once: nothing in the step renames or deletes cogs, so the retargeting below
+    // sees the same tower.
+    Cog* tower = ::FindTower();
+    if (!tower)
     {
         if (k.state != StateNoTower)
             k.ChangeState(StateNoTower);
@@ -161,13 +167,10 @@ void StandardPathing::Step(Kestrane& k)
         OnEnterTile(k, result);
     if (result != k.state)
         k.ChangeState(result);
-    if (result == StateFollowTarget)
-    {
-        if (k.currentTile == k.targetTile)
-            FindTower(k);
-        if (TileDistanceSquared(k.targetTile, k.currentTile) > 25)
-            FindTower(k);
-    }
+    // Aiming twice in a row gives the same tiles, so one aim serves both reasons.
+    if (result == StateFollowTarget &&
+        (k.currentTile == k.targetTile || TileDistanceSquared(k.targetTile, k.currentTile) > 25))
+        AimAtTower(k, &map, tower);
 }
 
 namespace {

@@ -16,6 +16,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
+#include "game/level/TowerLookup.h"
 #include "game/level/Wall.h"
 
 namespace {
@@ -242,6 +243,8 @@ void TileMap::LoadLevelFile(std::string path)
         }
         cogs.destroygroup(group);
     }
+    // The tower may have given up its name with them.
+    tower_lookup::Forget();
 
     auto apply = [](Tile& tile, uint32_t flag) {
         tile.buildable = (flag & kTileBuildable) != 0;

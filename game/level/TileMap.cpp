@@ -97,30 +97,6 @@ bool TileMap::IsInWorld(const Vector3& position) const
            position.z >= mWorldOffset.z && position.z < mWorldOffset.z + mGridDepth * mWorldTileScale.z;
 }
 
-Tile& TileMap::GetTile(int32_t x, int32_t z)
-{
-    if (InBounds(x, z))
-        return mTiles[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)];
-    mOutside = Tile();
-    mOutside.buildable = false;
-    return mOutside;
-}
-
-Vector3 TileMap::TileToWorld(int32_t x, int32_t z) const
-{
-    return TileToWorldAligned(x, z, 1, 1);
-}
-
-Vector3 TileMap::TileToWorldAligned(int32_t x, int32_t z, int32_t alignX, int32_t alignZ) const
-{
-    if (!InBounds(x, z))
-        return Vector3(0.0f, 0.0f, 0.0f);
-    const float fx = static_cast<float>(x) + ((alignX & 1) ? 0.5f : 0.0f);
-    const float fz = static_cast<float>(z) + ((alignZ & 1) ? 0.5f : 0.0f);
-    return Vector3(fx * mWorldTileScale.x + mWorldOffset.x, 0.5f * mWorldTileScale.y + mWorldOffset.y,
-                   fz * mWorldTileScale.z + mWorldOffset.z);
-}
-
 void TileMap::SetTileOccupant(int32_t x, int32_t z, float subHeight, TileComp* occupant)
 {
     if (!InBounds(x, z))

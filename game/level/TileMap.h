@@ -80,7 +80,7 @@ private:
     Tile mOutside;
 };
 
-// Inline: both run for every cursor move and every placement test.
+// Inline: it runs for every cursor move, placement test and invader step.
 inline TileIndex TileMap::WorldToTile(const Vector3& position, int32_t alignX, int32_t alignZ) const
 {
     float fx = (position.x - mWorldOffset.x) / mWorldTileScale.x;
@@ -98,6 +98,31 @@ inline TileIndex TileMap::WorldToTile(const Vector3& position, int32_t alignX, i
         return static_cast<int32_t>(f);
     };
     return {clampIndex(fx, mGridWidth), clampIndex(fz, mGridDepth)};
+}
+
+inline Vector3 TileMap::TileToWorld(int32_t x, int32_t z) const
+{
+    return TileToWorldAligned(x, z, 1, 1);
+}
+
+inline Vector3 TileMap::TileToWorldAligned(int32_t x, int32_t z, int32_t alignX, int32_t alignZ) const
+{
+    if (!InBounds(x, z))
+        return Vector3(0.0f, 0.0f, 0.0f);
+    const float fx = static_cast<float>(x) + ((alignX & 1) ? 0.5f : 0.0f);
+    const float fz = static_cast<float>(z) + ((alignZ & 1) ? 0.5f : 0.0f);
+    return Vector3(fx * mWorldTileScale.x + mWorldOffset.x, 0.5f * mWorldTileScale.y + mWorldOffset.y,
+                   fz * mWorldTileScale.z + mWorldOffset.z);
+}
+
+// Inline: the invaders read several tiles each every frame.
+inline Tile& TileMap::GetTile(int32_t x, int32_t z)
+{
+    if (InBounds(x, z))
+        return mTiles[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)];
+    mOutside = Tile();
+    mOutside.buildable = false;
+    return mOutside;
 }
 
 inline bool TileMap::IsAreaFree(int32_t centreX, int32_t centreZ, int32_t width, int32_t depth)

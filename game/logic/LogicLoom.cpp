@@ -30,8 +30,6 @@
 #include "graphics/GraphicsLoom.h"
 
 namespace {
-LogicLoom* sInstance = nullptr;
-
 // The loading screen shows only where there is a graphics loom.
 void RenderLoading()
 {
@@ -43,11 +41,6 @@ void RenderLoading()
 LogicLoom* LogicLoom::Create()
 {
     sInstance = new (std::nothrow) LogicLoom();
-    return sInstance;
-}
-
-LogicLoom* LogicLoom::Instance()
-{
     return sInstance;
 }
 

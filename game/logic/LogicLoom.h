@@ -18,8 +18,8 @@ class LogicLoom : public Loom
 {
 public:
     static LogicLoom* Create();
-    // Null before Create.
-    static LogicLoom* Instance();
+    // Null before Create. Inline: invaders ask for it many times a frame.
+    static LogicLoom* Instance() { return sInstance; }
 
     ~LogicLoom() override;
 
@@ -54,6 +54,8 @@ public:
 
 private:
     LogicLoom();
+
+    static inline LogicLoom* sInstance = nullptr;
 
     OwnedCommands mCommands;
 };
