@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -6,8 +7,10 @@
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/math/MathUtil.h"
+#include "LOOM/serial/XMLLoader.h"
 #include "game/level/TileMap.h"
 #include "game/logic/LogicLoom.h"
+#include "graphics/terrain/HeightMap.h"
 
 // What one level is made of, in tiles of a 128 x 128 map of 4-unit tiles.
 struct LevelPlan
@@ -40,6 +43,39 @@ struct LevelPlan
     std::vector<Piece> spikes;  // 2 x 2 traps
     std::vector<Piece> scenery; // doodads, off the invaders' paths
 };
+
+// The ground every level stands on, read from the first component of the file the game creates
+// it from, so scenery is set on the heights the player will see. Null when it cannot be read.
+inline std::unique_ptr<HeightMap> LoadLevelGround()
+{
+    auto ground = std::make_unique<HeightMap>();
+    XMLLoader loader;
+    if (!loader.Open("Data/LevelGround.xml"))
+        return nullptr;
+    bool read = false;
+    if (loader.BeginField("cog", nullptr, false, TypeConfig, ground.get()))
+    {
+        std::string name;
+        if (loader.BeginField("string", "cogname", true, TypeString, &name))
+        {
+            loader.Serialize(name);
+            loader.EndField("string", true);
+        }
+        if (loader.BeginField("comp", nullptr, false, TypeComp, ground.get()))
+        {
+            ground->Serialize(loader);
+            loader.EndField("comp", false);
+            read = loader.IsGood();
+        }
+        // The terrain's own component follows; nothing here needs it.
+    }
+    loader.Close();
+    if (!read)
+        return nullptr;
+    ground->mAutoBuildTerrain = false;
+    ground->Initialize();
+    return ground;
+}
 
 // Builds a level on the current data folder (the working directory) and saves it. Needs a
 // started logic loom. False when a piece is missing.
@@ -86,10 +122,13 @@ inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
         if (!CreateAt(cogs, spikes.kind, map.TileToWorldAligned(spikes.x, spikes.z, 2, 2)))
             return false;
     // Scenery stands on the ground, turned so that no two look alike.
+    const std::unique_ptr<HeightMap> ground = plan.scenery.empty() ? nullptr : LoadLevelGround();
+    if (!plan.scenery.empty() && !ground)
+        return false;
     for (const LevelPlan::Piece& piece : plan.scenery)
     {
         Vector3 at = map.TileToWorld(piece.x, piece.z);
-        at.y = 0.0f;
+        ground->SnapToTerrain(at);
         Cog* doodad = CreateAt(cogs, piece.kind, at);
         if (!doodad)
             return false;
