@@ -51,13 +51,17 @@ void GuiQuads::Add(float left, float top, float right, float bottom, float u0, f
 
 void GuiQuads::AddCorners(const float xy[8], float u0, float v0, float u1, float v1)
 {
+    const float uv[8] = {u0, v0, u1, v0, u0, v1, u1, v1};
+    AddCorners(xy, uv);
+}
+
+void GuiQuads::AddCorners(const float xy[8], const float uv[8])
+{
     if (mPending.size() + 4 > size_t(kQuads) * 4)
         Flush();
     const uint32_t c = mColor;
-    mPending.push_back({xy[0], xy[1], 0.0f, c, u0, v0});
-    mPending.push_back({xy[2], xy[3], 0.0f, c, u1, v0});
-    mPending.push_back({xy[4], xy[5], 0.0f, c, u0, v1});
-    mPending.push_back({xy[6], xy[7], 0.0f, c, u1, v1});
+    for (int i = 0; i < 8; i += 2)
+        mPending.push_back({xy[i], xy[i + 1], 0.0f, c, uv[i], uv[i + 1]});
 }
 
 void GuiQuads::Flush()

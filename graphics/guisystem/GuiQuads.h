@@ -22,6 +22,8 @@ public:
     void Add(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1);
     // Corners as x, y pairs: top-left, top-right, bottom-left, bottom-right.
     void AddCorners(const float xy[8], float u0, float v0, float u1, float v1);
+    // The same corners, each with its own u, v pair.
+    void AddCorners(const float xy[8], const float uv[8]);
     void Flush();
     uint32_t GetDrawCount() const { return mDraws; }
     void ResetDrawCount() { mDraws = 0; }

@@ -440,18 +440,40 @@ void GuiSystem::DrawQuad(const Rect& texels)
     const float c = std::cos(mBox.mRotation), s = std::sin(mBox.mRotation);
     const float corners[4][2] = {{-hx, -hy}, {hx, -hy}, {-hx, hy}, {hx, hy}};
     float xy[8];
-    float minX = cx, minY = cy, maxX = cx, maxY = cy;
     for (int i = 0; i < 4; ++i)
     {
         xy[i * 2] = cx + corners[i][0] * c - corners[i][1] * s;
         xy[i * 2 + 1] = cy + corners[i][0] * s + corners[i][1] * c;
-        minX = std::min(minX, xy[i * 2]);
-        maxX = std::max(maxX, xy[i * 2]);
-        minY = std::min(minY, xy[i * 2 + 1]);
-        maxY = std::max(maxY, xy[i * 2 + 1]);
+    }
+    const float uv[8] = {u0, v0, u1, v0, u0, v1, u1, v1};
+    AddCornerQuad(xy, uv);
+}
+
+void GuiSystem::DrawMappedQuad(const float corners[8], const float uv[8])
+{
+    if (!mDrawing)
+        return;
+    float xy[8];
+    for (int i = 0; i < 8; i += 2)
+    {
+        xy[i] = GuiToPixelX(corners[i]);
+        xy[i + 1] = GuiToPixelY(corners[i + 1]);
+    }
+    AddCornerQuad(xy, uv);
+}
+
+void GuiSystem::AddCornerQuad(const float xy[8], const float uv[8])
+{
+    float minX = xy[0], minY = xy[1], maxX = xy[0], maxY = xy[1];
+    for (int i = 2; i < 8; i += 2)
+    {
+        minX = std::min(minX, xy[i]);
+        maxX = std::max(maxX, xy[i]);
+        minY = std::min(minY, xy[i + 1]);
+        maxY = std::max(maxY, xy[i + 1]);
     }
     BeforeQuad(minX, minY, maxX, maxY);
-    mBatcher->AddCorners(xy, u0, v0, u1, v1);
+    mBatcher->AddCorners(xy, uv);
 }
 
 void GuiSystem::DrawPixelQuad(float left, float top, float right, float bottom)

@@ -118,6 +118,10 @@ public:
     // The current box, sampling the texel rectangle of the current texture; an empty
     // rectangle samples the whole texture.
     void DrawQuad(const Rect& texels);
+    // A quad by its corners in GUI units (top-left, top-right, bottom-left, bottom-right),
+    // each with its own texture coordinates (u, v pairs, 0..1), for pictures their caller
+    // turns or cuts; the widget transform is not used.
+    void DrawMappedQuad(const float corners[8], const float uv[8]);
     // A quad in back-buffer pixels, whole texture.
     void DrawPixelQuad(float left, float top, float right, float bottom);
     void DrawFullScreenQuad();
@@ -157,6 +161,8 @@ private:
     void BeforeQuad(float left, float top, float right, float bottom);
     void AddTextBounds(const Rect& rect);
     void AddQuad(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1);
+    // Corners in pixels, in the batcher's order.
+    void AddCornerQuad(const float xy[8], const float uv[8]);
 
     GraphicsDevice* mDevice = nullptr;
     std::unique_ptr<GuiQuads> mBatcher;

@@ -416,30 +416,180 @@ void MapImageBox::Serialize(Serializer& s)
 
 void MapImageBox::AddIcon(int32_t kind, float x, float z) { mIcons.push_back(Icon{kind, x, z}); }
 
+// Clockwise by the angle, so that the heading (-sin, cos) of the angle points up.
+void MapImageBox::MapToView(float mapX, float mapZ, float& vx, float& vy) const
+{
+    const float dx = mapX - mCenterX, dz = mapZ - mCenterZ;
+    const float c = std::cos(mAngle), s = std::sin(mAngle);
+    vx = dx * c + dz * s;
+    vy = dz * c - dx * s;
+}
+
+void MapImageBox::ViewToMap(float vx, float vy, float& mapX, float& mapZ) const
+{
+    const float c = std::cos(mAngle), s = std::sin(mAngle);
+    mapX = mCenterX + vx * c - vy * s;
+    mapZ = mCenterZ + vx * s + vy * c;
+}
+
+void MapImageBox::ViewToGui(float vx, float vy, float& x, float& y) const
+{
+    x = mBox.mX + mBox.mWidth * (0.5f + vx);
+    y = mBox.mY - mBox.mHeight * (0.5f - vy);
+}
+
 bool MapImageBox::MapToGui(float mapX, float mapZ, float& x, float& y) const
 {
     const float dx = mapX - mCenterX, dz = mapZ - mCenterZ;
     if (dx * dx + dz * dz > 0.25f)
         return false;
-    const float c = std::cos(mAngle), s = std::sin(mAngle);
-    const float rx = dx * c - dz * s, rz = dx * s + dz * c;
-    x = mBox.mX + mBox.mWidth * (0.5f + rx);
-    y = mBox.mY - mBox.mHeight * (0.5f - rz);
+    float vx = 0.0f, vy = 0.0f;
+    MapToView(mapX, mapZ, vx, vy);
+    ViewToGui(vx, vy, x, y);
     return true;
 }
 
 void MapImageBox::GuiToMap(float x, float y, float& mapX, float& mapZ) const
 {
-    const float rx = mBox.mWidth > 0.0f ? (x - mBox.mX) / mBox.mWidth - 0.5f : 0.0f;
-    const float rz = mBox.mHeight > 0.0f ? 0.5f - (mBox.mY - y) / mBox.mHeight : 0.0f;
-    const float c = std::cos(mAngle), s = std::sin(mAngle);
-    mapX = mCenterX + rx * c + rz * s;
-    mapZ = mCenterZ - rx * s + rz * c;
+    const float vx = mBox.mWidth > 0.0f ? (x - mBox.mX) / mBox.mWidth - 0.5f : 0.0f;
+    const float vy = mBox.mHeight > 0.0f ? 0.5f - (mBox.mY - y) / mBox.mHeight : 0.0f;
+    ViewToMap(vx, vy, mapX, mapZ);
 }
 
-void MapImageBox::Render(GuiSystem& gui)
+namespace {
+
+struct MapPoint
 {
-    DrawImage(gui, mColor);
+    float x;
+    float z;
+};
+
+// A convex polygon in map coordinates. A cut adds at most one corner to a convex polygon; the
+// room beyond covers rounding on nearly parallel edges.
+struct MapPolygon
+{
+    static constexpr int kMax = 16;
+    MapPoint p[kMax];
+    int n = 0;
+
+    void Add(const MapPoint& q)
+    {
+        if (n < kMax)
+            p[n++] = q;
+    }
+};
+
+// The part of the polygon where sign x (coordinate - bound) >= 0; axis 0 is x, 1 is z.
+MapPolygon Cut(const MapPolygon& in, int axis, float bound, float sign)
+{
+    MapPolygon out;
+    auto side = [&](const MapPoint& q) { return sign * ((axis == 0 ? q.x : q.z) - bound); };
+    for (int i = 0; i < in.n; ++i)
+    {
+        const MapPoint& a = in.p[i];
+        const MapPoint& b = in.p[(i + 1) % in.n];
+        const float sa = side(a), sb = side(b);
+        if (sa >= 0.0f)
+            out.Add(a);
+        if ((sa >= 0.0f) != (sb >= 0.0f))
+        {
+            const float t = sa / (sa - sb);
+            out.Add({a.x + (b.x - a.x) * t, a.z + (b.z - a.z) * t});
+        }
+    }
+    return out;
+}
+
+float Area(const MapPolygon& poly)
+{
+    float twice = 0.0f;
+    for (int i = 0; i < poly.n; ++i)
+    {
+        const MapPoint& a = poly.p[i];
+        const MapPoint& b = poly.p[(i + 1) % poly.n];
+        twice += a.x * b.z - b.x * a.z;
+    }
+    return std::fabs(twice) * 0.5f;
+}
+
+} // namespace
+
+void MapImageBox::DrawPicture(GuiSystem& gui) const
+{
+    // The box's corners, in order around it, taken into the map.
+    const float view[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
+    MapPolygon window;
+    for (const auto& v : view)
+    {
+        MapPoint q{};
+        ViewToMap(v[0], v[1], q.x, q.z);
+        window.Add(q);
+    }
+    // Texture coordinates of map points through the texture rectangle.
+    Rect texels = mTexRect;
+    const float texW = float(mImage.GetWidth()), texH = float(mImage.GetHeight());
+    if (texels.mRight == texels.mLeft || texels.mBottom == texels.mTop)
+        texels = Rect{0, 0, int32_t(texW), int32_t(texH)};
+    const float u0 = float(texels.mLeft) / texW, du = float(texels.mRight - texels.mLeft) / texW;
+    const float v0 = float(texels.mTop) / texH, dv = float(texels.mBottom - texels.mTop) / texH;
+    // Convex: a fan of quads from the first corner, a last odd triangle as a folded quad.
+    auto draw = [&](const MapPolygon& poly) {
+        float xy[MapPolygon::kMax * 2];
+        float uv[MapPolygon::kMax * 2];
+        for (int i = 0; i < poly.n; ++i)
+        {
+            float vx = 0.0f, vy = 0.0f;
+            MapToView(poly.p[i].x, poly.p[i].z, vx, vy);
+            ViewToGui(vx, vy, xy[i * 2], xy[i * 2 + 1]);
+            uv[i * 2] = u0 + poly.p[i].x * du;
+            uv[i * 2 + 1] = v0 + (1.0f - poly.p[i].z) * dv;
+        }
+        for (int i = 1; i + 1 < poly.n; i += 2)
+        {
+            const int corner[4] = {0, i, std::min(i + 2, poly.n - 1), i + 1};
+            float quadXy[8], quadUv[8];
+            for (int k = 0; k < 4; ++k)
+            {
+                quadXy[k * 2] = xy[corner[k] * 2];
+                quadXy[k * 2 + 1] = xy[corner[k] * 2 + 1];
+                quadUv[k * 2] = uv[corner[k] * 2];
+                quadUv[k * 2 + 1] = uv[corner[k] * 2 + 1];
+            }
+            gui.DrawMappedQuad(quadXy, quadUv);
+        }
+    };
+    // The window beyond each edge of the map is cut off in black, the rest is the picture.
+    const struct
+    {
+        int axis;
+        float bound, sign;
+    } edges[4] = {{0, 0.0f, 1.0f}, {0, 1.0f, -1.0f}, {1, 0.0f, 1.0f}, {1, 1.0f, -1.0f}};
+    bool black = false;
+    for (const auto& e : edges)
+    {
+        const MapPolygon beyond = Cut(window, e.axis, e.bound, -e.sign);
+        // Rounding leaves slivers along an edge the window only touches.
+        if (Area(beyond) > 1e-6f)
+        {
+            if (!black)
+            {
+                gui.SetColor(0.0f, 0.0f, 0.0f, mColor.a);
+                gui.SetTexture(nullptr, 1, 1);
+                black = true;
+            }
+            draw(beyond);
+        }
+        window = Cut(window, e.axis, e.bound, e.sign);
+    }
+    if (Area(window) <= 1e-6f)
+        return;
+    gui.SetColor(mColor.r, mColor.g, mColor.b, mColor.a);
+    gui.SetTexture(mImage);
+    draw(window);
+}
+
+void MapImageBox::DrawIcons(GuiSystem& gui) const
+{
     gui.SetColor(1.0f, 1.0f, 1.0f, 1.0f);
     gui.SetTexture(mIconTexture);
     const int32_t columns = mIconColumns > 0 ? mIconColumns : 1;
@@ -459,6 +609,12 @@ void MapImageBox::Render(GuiSystem& gui)
         Rect texels{(kind % columns) * cell, 0, (kind % columns) * cell + cell, int32_t(mIconTexture.GetHeight())};
         gui.DrawQuad(texels);
     }
+}
+
+void MapImageBox::Render(GuiSystem& gui)
+{
+    DrawPicture(gui);
+    DrawIcons(gui);
     RenderChildren(gui);
 }
 

@@ -183,8 +183,10 @@ private:
     std::vector<NamedTexture> mAnimations;
 };
 
-// The mini-map: a map image and icons around a centre, turned by an angle; icons farther than
-// 0.5 from the centre are hidden. A click is mapped back through centre and angle and sent as
+// The mini-map: the map image (rows from the far edge, +z, down) and icons in map coordinates
+// 0..1. The box shows the map's unit window around the centre, turned so that the angle's
+// heading points up; picture, icons and clicks share that one transform. Icons farther than 0.5
+// from the centre are hidden; the window beyond the map is black. A click is sent as
 // Vector3(x, 1 - z, 0).
 class MapImageBox : public Widget
 {
@@ -225,6 +227,13 @@ public:
     bool MapToGui(float mapX, float mapZ, float& x, float& y) const;
 
 private:
+    // Offsets from the box's centre in box sizes (x right, y up) of a map point, and back.
+    void MapToView(float mapX, float mapZ, float& vx, float& vy) const;
+    void ViewToMap(float vx, float vy, float& mapX, float& mapZ) const;
+    void ViewToGui(float vx, float vy, float& x, float& y) const;
+    void DrawPicture(GuiSystem& gui) const;
+    void DrawIcons(GuiSystem& gui) const;
+
     TextureRef mIconTexture;
     int32_t mIconColumns = 4;
     float mIconSize = 0.02f;

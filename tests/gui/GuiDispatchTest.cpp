@@ -125,7 +125,8 @@ TEST_F(GuiDispatchTest, ClickableWidgetsSendTheirValues)
     };
     const Case cases[] = {{0.5f, 0.5f, 0.0f, 680, 460, 0.5f, 0.5f},
                           {0.25f, 0.75f, 0.0f, 680, 400, 0.25f, -0.125f},
-                          {0.25f, 0.75f, 1.5707964f, 680, 400, 0.625f, 0.25f}};
+                          // Heading -x: the point above the centre lies west of it.
+                          {0.25f, 0.75f, 1.5707964f, 680, 400, -0.125f, 0.25f}};
     for (const Case& c : cases)
     {
         map->SetCenter(c.cx, c.cz);

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "graphics/device/Image.h"
+#include "gui/widgets/Widgets.h"
+#include "tests/gui/GuiFixture.h"
+
+namespace {
+
+struct Rgb
+{
+    int r, g, b;
+};
+
+constexpr uint32_t kGrey = 0xFF808080;
+constexpr uint32_t kPictureSide = 64;
+// Quadrant colours by [x >= 0.5][z >= 0.5]; none is white, the icon's colour.
+constexpr Rgb kQuadrants[2][2] = {{{255, 0, 0}, {0, 0, 255}}, {{0, 255, 0}, {255, 255, 0}}};
+constexpr Rgb kBlack{0, 0, 0};
+
+// The mini-map of Overlap.xml: 0.4 x 0.4 GUI units at (0.5, -0.2), 160 x 160 pixels.
+constexpr int kLeft = 600, kTop = 380, kSide = 160;
+
+Rgb At(const Image& image, int x, int y)
+{
+    const uint32_t c = image.GetARGB(uint32_t(x), uint32_t(y));
+    return {int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
+}
+
+bool Same(const Rgb& a, const Rgb& b)
+{
+    return std::abs(a.r - b.r) <= 3 && std::abs(a.g - b.g) <= 3 && std::abs(a.b - b.b) <= 3;
+}
+
+// What the map shows at a map point: its quadrant's colour, black beyond the map. False when
+// the point lies too near an edge for a pixel to tell.
+bool Expected(float x, float z, Rgb& out)
+{
+    constexpr float kMargin = 0.03f;
+    for (float edge : {0.0f, 0.5f, 1.0f})
+        if (std::fabs(x - edge) < kMargin || std::fabs(z - edge) < kMargin)
+            return false;
+    out = x < 0.0f || x > 1.0f || z < 0.0f || z > 1.0f ? kBlack : kQuadrants[x >= 0.5f][z >= 0.5f];
+    return true;
+}
+
+// The ground under a point of the box (offsets from its centre in box sizes, y up): the
+// heading (-sin, cos) of the angle points up and its right, (cos, sin), to the right.
+void Ground(float cx, float cz, float angle, float vx, float vy, float& x, float& z)
+{
+    const float c = std::cos(angle), s = std::sin(angle);
+    x = cx + vx * c - vy * s;
+    z = cz + vx * s + vy * c;
+}
+
+} // namespace
+
+class MapImageBoxRenderTest : public GuiFixture
+{
+protected:
+    void SetUp() override
+    {
+        GuiFixture::SetUp();
+        StartGraphics();
+        if (HasFatalFailure())
+            return;
+        mPanel = MakePanel(GuiData("Overlap.xml"));
+        mMap = static_cast<MapImageBox*>(Widgets(mPanel).Find("MiniMapImageBox"));
+        ASSERT_NE(mMap, nullptr);
+        // Rows from the far edge (+z) down, as the game's map picture runs.
+        Image picture;
+        picture.Allocate(kPictureSide, kPictureSide, Image::Format::BGR8);
+        for (uint32_t y = 0; y < kPictureSide; ++y)
+            for (uint32_t x = 0; x < kPictureSide; ++x)
+            {
+                const Rgb& c = kQuadrants[x >= kPictureSide / 2][y < kPictureSide / 2];
+                uint8_t* p = picture.Pixel(x, y);
+                p[0] = uint8_t(c.b);
+                p[1] = uint8_t(c.g);
+                p[2] = uint8_t(c.r);
+            }
+        ASSERT_TRUE(picture.SaveBmp(Scratch("Quadrants.bmp")));
+        Image dot;
+        dot.Allocate(8, 8, Image::Format::BGR8);
+        std::fill(dot.mPixels.begin(), dot.mPixels.end(), uint8_t(255));
+        ASSERT_TRUE(dot.SaveBmp(Scratch("Dot.bmp")));
+        mMap->Image().SetFile(Scratch("Quadrants.bmp"));
+        mMap->SetIcons(Scratch("Dot.bmp"), 1, 0.02f);
+        ASSERT_EQ(mMap->Image().GetWidth(), kPictureSide);
+    }
+
+    // The map alone over a grey screen.
+    Image Draw()
+    {
+        mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
+        mGui->BeginDraw();
+        mMap->Render(*mGui);
+        mGui->EndDraw();
+        Image image;
+        EXPECT_TRUE(mDevice->ReadBack(nullptr, image));
+        return image;
+    }
+
+    Cog* mPanel = nullptr;
+    MapImageBox* mMap = nullptr;
+};
+
+// For several centres and headings: the picture under the box is the ground the transform puts
+// there (black beyond the map), the icon is drawn over its own quadrant, and a click on the
+// icon sends the icon's map point.
+TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
+{
+    struct Case
+    {
+        float cx, cz, angle, x, z;
+    };
+    const Case cases[] = {
+        {0.5f, 0.5f, 0.0f, 0.3f, 0.7f},        {0.5f, 0.5f, 1.5707964f, 0.7f, 0.3f},
+        {0.3f, 0.6f, 1.0f, 0.15f, 0.8f},       {0.8f, 0.2f, 4.0f, 0.65f, 0.35f},
+        {0.2f, 0.8f, 6.0f, 0.35f, 0.6f},       {0.5f, 0.5f, 3.1415927f, 0.8f, 0.8f},
+        {0.1f, 0.9f, 5.5f, 0.25f, 0.7f},
+    };
+    int blackSeen = 0;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << "centre " << c.cx << "," << c.cz << " angle " << c.angle);
+        mMap->SetCenter(c.cx, c.cz);
+        mMap->SetAngle(c.angle);
+        mMap->ClearIcons();
+        mMap->AddIcon(0, c.x, c.z);
+        const Image withIcon = Draw();
+        ASSERT_FALSE(withIcon.IsEmpty());
+        double sumX = 0.0, sumY = 0.0;
+        int dots = 0;
+        for (int y = kTop; y < kTop + kSide; ++y)
+            for (int x = kLeft; x < kLeft + kSide; ++x)
+                if (const Rgb p = At(withIcon, x, y); p.r > 200 && p.g > 200 && p.b > 200)
+                {
+                    sumX += x;
+                    sumY += y;
+                    ++dots;
+                }
+        ASSERT_GT(dots, 30) << "the icon is drawn";
+        const int iconX = int(std::lround(sumX / dots)), iconY = int(std::lround(sumY / dots));
+
+        mMap->ClearIcons();
+        const Image picture = Draw();
+        Rgb want{};
+        ASSERT_TRUE(Expected(c.x, c.z, want));
+        EXPECT_TRUE(Same(At(picture, iconX, iconY), want)) << "the icon at " << iconX << "," << iconY;
+        // A grid over the box.
+        int checked = 0;
+        for (int gy = 5; gy < kSide; gy += 17)
+            for (int gx = 5; gx < kSide; gx += 17)
+            {
+                float x = 0.0f, z = 0.0f;
+                Ground(c.cx, c.cz, c.angle, (float(gx) + 0.5f) / kSide - 0.5f, 0.5f - (float(gy) + 0.5f) / kSide, x, z);
+                if (!Expected(x, z, want))
+                    continue;
+                ++checked;
+                blackSeen += Same(want, kBlack) ? 1 : 0;
+                const Rgb got = At(picture, kLeft + gx, kTop + gy);
+                EXPECT_TRUE(Same(got, want)) << "pixel " << gx << "," << gy << " over " << x << "," << z << " is " << got.r
+                                             << "," << got.g << "," << got.b;
+            }
+        EXPECT_GT(checked, 40);
+
+        Click(iconX, iconY);
+        const auto& sent = GuiFixture::Heard(mPanel).mMaps;
+        ASSERT_FALSE(sent.empty());
+        EXPECT_NEAR(sent.back().x, c.x, 0.01f);
+        EXPECT_NEAR(1.0f - sent.back().y, c.z, 0.01f);
+        GuiFixture::Heard(mPanel).mMaps.clear();
+    }
+    EXPECT_GT(blackSeen, 10) << "windows reaching beyond the map";
+}
