@@ -21,22 +21,7 @@
 #include "graphics/model/ModelStores.h"
 #include "graphics/model/Skeleton.h"
 #include "tools/lmfgen/GameModels.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-// Counts every allocation so the frame can show it makes none.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "bench/CountingNew.h"
 
 namespace {
 constexpr int kCharacters = 200;

@@ -25,30 +25,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "audio/AudioLoom.h"
 #include "audio/SoundComponents.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-// Counts every allocation; the replaced operators use malloc and free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    ++gAllocations;
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "bench/CountingNew.h"
 
 namespace {
 constexpr int kSources = 32;

@@ -13,23 +13,7 @@
 #include "LOOM/calls/CommandFunctor.h"
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/calls/ParamBuffer.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-// Counts every allocation so the named call can show it makes none. The replaced pair uses
-// malloc and free on purpose, which GCC cannot see through.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "bench/CountingNew.h"
 
 namespace {
 class Damageable

@@ -23,26 +23,7 @@
 #include "input/ControlMap.h"
 #include "input/IOLoom.h"
 #include "input/KeyNames.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "bench/CountingNew.h"
 
 namespace {
 

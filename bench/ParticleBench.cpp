@@ -19,42 +19,7 @@
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/particles/ParticleSystem.h"
 #include "platform/PlatformWindow.h"
-
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-} // namespace
-
-// These are the replacements themselves: malloc and free are their matching pair.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-void* Counted(std::size_t size)
-{
-    ++gAllocations;
-    return std::malloc(size ? size : 1);
-}
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (void* p = Counted(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    if (void* p = Counted(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Counted(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Counted(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "bench/CountingNew.h"
 
 namespace {
 

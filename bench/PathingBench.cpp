@@ -23,22 +23,7 @@
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
 #include "game/logic/LogicLoom.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-// Counts every allocation so the frames can show they make none.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "bench/CountingNew.h"
 
 namespace {
 constexpr int kSide = 64;

@@ -19,21 +19,7 @@
 #include "physics/GridGround.h"
 #include "physics/PhysicsComp.h"
 #include "physics/PhysicsLoom.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "bench/CountingNew.h"
 
 namespace {
 constexpr float kFrame = 1.0f / 60.0f;

@@ -17,10 +17,9 @@
 
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/space/QTree.h"
+#include "bench/CountingNew.h"
 
 namespace {
-std::atomic<long> gAllocations{0};
-
 constexpr size_t kObjects = 10000;
 constexpr float kWorld = 512.0f;
 constexpr float kDt = 1.0f / 60.0f;
@@ -215,14 +214,3 @@ void BM_BruteForceFrame(benchmark::State& state)
 BENCHMARK(BM_BruteForceFrame)->Unit(benchmark::kMillisecond)->Iterations(kBruteFrames);
 } // namespace
 
-// Counts every allocation so the benchmark can show that steady frames make none.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
-    ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
