@@ -12,20 +12,6 @@
 namespace {
 constexpr float kPi = 3.14159265358979f;
 
-Quat Turn(const Vector3& axis, float degrees)
-{
-    return Quat::FromAxisAngle(axis, degrees * kPi / 180.0f);
-}
-
-// Appends from's faces and vertices to into.
-void Append(LmfPart& into, const LmfPart& from)
-{
-    const auto base = static_cast<uint16_t>(into.vertices.size());
-    into.vertices.insert(into.vertices.end(), from.vertices.begin(), from.vertices.end());
-    for (uint16_t index : from.indices)
-        into.indices.push_back(static_cast<uint16_t>(index + base));
-}
-
 struct TurretPiece
 {
     uint32_t parent;

@@ -181,3 +181,16 @@ AnimationKey Key(float time, const Vector3& position, const Quat& rotation)
     key.rotation = rotation;
     return key;
 }
+
+Quat Turn(const Vector3& axis, float degrees)
+{
+    return Quat::FromAxisAngle(axis, degrees * kPi / 180.0f);
+}
+
+void Append(LmfPart& into, const LmfPart& from)
+{
+    const auto base = static_cast<uint16_t>(into.vertices.size());
+    into.vertices.insert(into.vertices.end(), from.vertices.begin(), from.vertices.end());
+    for (uint16_t index : from.indices)
+        into.indices.push_back(static_cast<uint16_t>(index + base));
+}

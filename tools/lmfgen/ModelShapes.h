@@ -22,3 +22,7 @@ void Offset(LmfPart& part, const Vector3& by);
 void FitBounds(LmfMesh& mesh);
 // A key at a time.
 AnimationKey Key(float time, const Vector3& position, const Quat& rotation = Quat());
+// A turn about an axis by degrees.
+Quat Turn(const Vector3& axis, float degrees);
+// Appends from's faces and vertices to into.
+void Append(LmfPart& into, const LmfPart& from);
