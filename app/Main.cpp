@@ -4,6 +4,7 @@
 #include "audio/AudioLoom.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/SceneSeam.h"
+#include "game/player/PlayerBinding.h"
 #include "game/player/SceneBinding.h"
 #include "graphics/GraphicsLoom.h"
 #include "gui/GuiInstall.h"
@@ -30,6 +31,8 @@ int main()
     // The game's calls on models, HUD displays and the height map reach the scene components.
     SceneBinding scene;
     SetSceneSeam(&scene);
+    PlayerBinding player;
+    SetPlayerSide(&player);
     LoomFactories looms;
     looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
     looms.mIO = []() -> Loom* { return IOLoom::Create(); };
@@ -38,6 +41,7 @@ int main()
     looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
     looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
     const int status = EngineMain(window, looms);
+    SetPlayerSide(nullptr);
     SetSceneSeam(nullptr);
     PlatformWindow::Destroy();
     return status;

@@ -22,6 +22,7 @@
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/PlayerBinding.h"
 #include "physics/RegionComp.h"
 #include "bench/CountingNew.h"
 
@@ -54,6 +55,8 @@ void BM_AreaDamage(benchmark::State& state)
     CogFactory& cogs = CogFactory::Instance();
     RegisterPositional(cogs);
     RegisterRegionComp(cogs);
+    static PlayerBinding player;
+    SetPlayerSide(&player);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
     logic->RegisterTypes();
     MakeType(cogs, "BenchInvader", {1, Kestrane::kTypeId});

@@ -19,6 +19,7 @@
 #include "audio/AudioLoom.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/PlayerBinding.h"
 #include "graphics/GraphicsLoom.h"
 #include "input/IOLoom.h"
 #include "network/NetworkLoom.h"
@@ -113,6 +114,8 @@ Game& Get()
         looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
         looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
         looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
+        static PlayerBinding player;
+        SetPlayerSide(&player);
         looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
         gCoreEngine = new CoreEngine(g->mWindow, looms);
         LoadEngineConfig("config.xml");

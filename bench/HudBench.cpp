@@ -21,6 +21,7 @@
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/PlayerBinding.h"
 #include "game/logic/SceneSeam.h"
 #include "game/player/HUDComp.h"
 #include "game/traps/TrapData.h"
@@ -78,6 +79,8 @@ void BM_HudFrame(benchmark::State& state)
     CogFactory& cogs = CogFactory::Instance();
     RegisterPositional(cogs);
     cogs.RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+    static PlayerBinding player;
+    SetPlayerSide(&player);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
     logic->RegisterTypes();
     logic->Init();

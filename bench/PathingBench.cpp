@@ -23,6 +23,7 @@
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/PlayerBinding.h"
 #include "bench/CountingNew.h"
 
 namespace {
@@ -113,6 +114,8 @@ void BM_InvaderPathing(benchmark::State& state)
 {
     CogFactory& cogs = CogFactory::Instance();
     RegisterPositional(cogs);
+    static PlayerBinding player;
+    SetPlayerSide(&player);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
     logic->RegisterTypes();
     MakeType(cogs, "BenchLevel", {1, TileMap::kTypeId});

@@ -11,6 +11,9 @@ allowed_top() {
     LOOM) echo "LOOM" ;;
     platform) echo "LOOM platform" ;;
     graphics) echo "LOOM platform input physics audio graphics" ;;
+    # The game logic reaches the scene and the player's side only through its seams.
+    game/logic|game/level|game/behaviors|game/invaders|game/traps|game/tower|game/components)
+      echo "LOOM physics input game" ;;
     *) echo "*" ;;
   esac
 }
@@ -43,6 +46,7 @@ contains() { local w; for w in $2; do [ "$w" = "*" ] || [ "$w" = "$1" ] && retur
 bad=0
 while IFS= read -r file; do
   top=${file%%/*}
+  [ "$top" = game ] && top=$(echo "$file" | cut -d/ -f1-2)
   [ "$top" = tests ] || [ "$top" = bench ] || [ "$top" = fuzz ] || [ "$top" = tools ] && scope=test || scope=src
   while IFS= read -r line; do
     num=${line%%:*}
@@ -58,6 +62,13 @@ while IFS= read -r file; do
     if ! contains "$inc_top" "$(allowed_top "$top")"; then
       echo "$file:$num: $top/ may not include from $inc_top/: $text"; bad=1; continue
     fi
+    case "$top" in
+      game/player|game/widgets|game/*.*) ;;
+      game/*)
+        if [[ $inc_rest =~ ^(player|widgets)/ ]] && [ "$inc_top" = game ]; then
+          echo "$file:$num: $top/ may not include the player's side: $text"; bad=1; continue
+        fi ;;
+    esac
     if [ "$top" = LOOM ] && [ "$inc_top" = LOOM ]; then
       area=$(echo "$file" | cut -d/ -f2)
       inc_area=${inc_rest%%/*}

@@ -8,6 +8,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "audio/SoundComponents.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/PlayerBinding.h"
 #include "graphics/scene/SceneComponents.h"
 #include "physics/PhysicsLoom.h"
 #include "tools/LevelBuilder.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv)
     PhysicsLoom::RegisterComponents(cogs);
     RegisterAudioComponents(cogs);
     RegisterSceneComponents(cogs);
+    static PlayerBinding player;
+    SetPlayerSide(&player);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
     logic->RegisterTypes();
     logic->Init();

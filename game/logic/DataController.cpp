@@ -13,7 +13,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "game/level/Wall.h"
-#include "game/player/CursorComp.h"
+#include "game/logic/PlayerSide.h"
 
 namespace {
 // The four lookups share one shape: the record, or an assertion and a fallback.
@@ -171,8 +171,8 @@ void DataController::EarnPoints(int32_t n)
 {
     mPoints += n;
     mStats.pointsEarned += n;
-    if (CursorComp* cursor = FindCursor())
-        cursor->ShowFloatingNumber(n);
+    if (PlayerSide* player = GetPlayerSide())
+        player->ShowPointsEarned(n);
 }
 
 void DataController::SpendPoints(int32_t n)
@@ -247,8 +247,8 @@ std::string DataController::ExitReasonText() const
 
 void DataController::SelectTrap(std::string trapName)
 {
-    if (CursorComp* cursor = FindCursor())
-        cursor->SelectTrap(trapName);
+    if (PlayerSide* player = GetPlayerSide())
+        player->SelectTrap(trapName);
 }
 
 void DataController::RebuildTrapButtons()

@@ -19,24 +19,10 @@
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/PhraseBank.h"
-#include "game/player/CursorComp.h"
-#include "game/player/GameCamera.h"
-#include "game/player/HUDComp.h"
-#include "game/player/LogicCommands.h"
-#include "game/player/MenuComp.h"
+#include "game/logic/PlayerSide.h"
+#include "game/logic/SceneSeam.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
-#include "game/widgets/TrapDropButton.h"
-#include "graphics/GraphicsLoom.h"
-
-namespace {
-// The loading screen shows only where there is a graphics loom.
-void RenderLoading()
-{
-    if (GraphicsLoom* graphics = GraphicsLoom::Instance())
-        graphics->RenderLoading();
-}
-} // namespace
 
 LogicLoom* LogicLoom::Create()
 {
@@ -86,11 +72,6 @@ void LogicLoom::RegisterTypes()
     RegisterTrapData(cogs);
     RegisterBaseTower(cogs);
     RegisterGameComponents(cogs);
-    RegisterTrapDropButton();
-    RegisterCursorComp(cogs);
-    RegisterMenuComp(cogs);
-    RegisterHUDComp(cogs);
-    RegisterGameCamera(cogs);
 
     mCommands.Add("SetCursorActive", MakeConsoleCommand(this, &LogicLoom::SetCursorActive));
     mCommands.Add("InvaderSpeech", MakeConsoleCommand(this, &LogicLoom::InvaderSpeech));
@@ -102,7 +83,8 @@ void LogicLoom::RegisterTypes()
     mCommands.Add("GetSettings", MakeConsoleCommand(this, &LogicLoom::GetSettings));
     mCommands.Add("GenMap", MakeConsoleCommand(this, &LogicLoom::GenMap));
 
-    RegisterLogicCommands(mCommands);
+    if (PlayerSide* player = GetPlayerSide())
+        player->RegisterTypes(cogs, mCommands);
     mCommands.Register("LogicCreateLevel", MakeConsoleCommand(this, &LogicLoom::LogicCreateLevel),
                        "Creates the level by running the script");
     mCommands.Register("SaveLevel", MakeConsoleCommand(this, &LogicLoom::SaveLevel),
@@ -175,10 +157,12 @@ void LogicLoom::ChangeSettings(DisplaySettings settings)
 DisplaySettings LogicLoom::GetSettings()
 {
     DisplaySettings settings;
-    if (GraphicsLoom* graphics = GraphicsLoom::Instance(); graphics && graphics->GetScreenWidth() > 0)
+    int32_t width = 0;
+    int32_t height = 0;
+    if (Scene().GetScreenSize(width, height))
     {
-        settings.mScreenWidth = graphics->GetScreenWidth();
-        settings.mScreenHeight = graphics->GetScreenHeight();
+        settings.mScreenWidth = width;
+        settings.mScreenHeight = height;
     }
     settings.mInvaderSpeech = mPhraseBank ? mPhraseBank->mEnabled : true;
     return settings;
@@ -193,17 +177,16 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
 {
     Console& console = Console::Instance();
     console.Log("Starting Level: " + scriptFile, LogLoading);
-    RenderLoading();
+    Scene().RenderLoading();
     console.Log("Reseting Level Data", LogLoading);
     if (mDataController)
         mDataController->ResetLevel();
     console.Log("Loading Level Data", LogGeneral);
-    RenderLoading();
+    Scene().RenderLoading();
     ScriptManager::Instance().RunScript(scriptFile);
-    RenderLoading();
+    Scene().RenderLoading();
     console.Log("Done Loading", LogLoading);
-    if (GraphicsLoom* graphics = GraphicsLoom::Instance())
-        graphics->DoneLoading();
+    Scene().DoneLoading();
 }
 
 void LogicLoom::SaveLevel(std::string path)
@@ -223,4 +206,18 @@ std::string FormatGameClock(double seconds)
 std::string FormatGameClock()
 {
     return FormatGameClock(gCoreEngine ? gCoreEngine->GetGameClock().GetTime() : 0.0);
+}
+
+namespace {
+PlayerSide* gPlayerSide = nullptr;
+} // namespace
+
+PlayerSide* GetPlayerSide()
+{
+    return gPlayerSide;
+}
+
+void SetPlayerSide(PlayerSide* side)
+{
+    gPlayerSide = side;
 }

@@ -1,7 +1,7 @@
 #include "game/logic/SceneSeam.h"
 
 namespace {
-SceneSeam gHeadless;
+HeadlessScene gHeadless;
 SceneSeam* gSeam = &gHeadless;
 } // namespace
 

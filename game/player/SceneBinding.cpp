@@ -1,8 +1,18 @@
 #include "game/player/SceneBinding.h"
 
+#include <set>
+
 #include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/console/Console.h"
 #include "game/player/PlayerServices.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/model/Animation.h"
 #include "graphics/model/AnimationObj.h"
+#include "graphics/model/Mesh.h"
+#include "graphics/particles/BeamRenderer.h"
+#include "graphics/particles/ParticleComp.h"
+#include "graphics/particles/ParticleFrame.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
@@ -29,6 +39,51 @@ HudDisplay* Hud(Cog& cog)
 Effect* EffectOf(Cog& cog)
 {
     return CompOf<Effect>(&cog, Effect::kTypeId);
+}
+
+// A request the scene cannot serve is a fault in the data or the game; it is said once, not
+// every frame it recurs.
+void Unserved(const std::string& what)
+{
+    static std::set<std::string> said;
+    if (said.insert(what).second)
+        Console::Instance().Log("Scene: " + what, LogError);
+}
+
+Emitter* EmitterOf(Cog& cog, int32_t index, const char* request)
+{
+    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    if (!particles)
+    {
+        Unserved(std::string(request) + ": cog " + cog.GetName() + " has no ParticleComp");
+        return nullptr;
+    }
+    if (index < 0 || static_cast<size_t>(index) >= particles->Emitters().size())
+    {
+        Unserved(std::string(request) + ": cog " + cog.GetName() + " has no emitter " + std::to_string(index));
+        return nullptr;
+    }
+    return particles->Emitters()[static_cast<size_t>(index)].get();
+}
+
+Vector3* EmitterVector(Emitter& emitter, const std::string& name)
+{
+    if (name == "EPosition" || name == "Position")
+        return &emitter.EPosition;
+    if (name == "EDirection")
+        return &emitter.EDirection;
+    if (name == "EmitDirection")
+        return &emitter.EmitDirection;
+    Unserved("emitter " + emitter.GetFileName() + " has no vector \"" + name + "\"");
+    return nullptr;
+}
+
+HeightMap* CurrentMap(const char* request)
+{
+    HeightMap* map = HeightMap::Current();
+    if (!map)
+        Unserved(std::string(request) + ": no height map in the level");
+    return map;
 }
 } // namespace
 
@@ -243,4 +298,237 @@ void SceneBinding::SetBarPercent(Cog& cog, float percent)
 {
     if (HudDisplay* hud = Hud(cog))
         hud->SetPercent(percent);
+}
+
+void SceneBinding::SetNumber(Cog& cog, int32_t number)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->SetNumber(number);
+}
+
+float SceneBinding::AnimationLength(Cog& cog, const std::string& name)
+{
+    AnimationObj* animation = ControllerOf(cog);
+    const Animation* clip = animation ? animation->FindAnimation(name) : nullptr;
+    return clip ? clip->mLength : -1.0f;
+}
+
+void SceneBinding::SetSubMeshVisible(Cog& cog, int32_t index, bool visible)
+{
+    Model* model = CompOf<Model>(&cog, Model::kTypeId);
+    if (!model || index < 0)
+    {
+        Unserved("SetSubMeshVisible: cog " + cog.GetName() + " has no Model with submeshes");
+        return;
+    }
+    model->SetSubMeshVisible(static_cast<uint32_t>(index), visible);
+}
+
+void SceneBinding::SetBoundingRadius(Cog& cog, float radius)
+{
+    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+        skin->mScaledRadius = radius;
+    else if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+        model->mScaledRadius = radius;
+}
+
+void SceneBinding::SetModelFile(Cog& cog, const std::string& file)
+{
+    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+        skin->SetModelFile(file);
+    else if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+        model->SetModel(file);
+    else
+        Unserved("SetModelFile: cog " + cog.GetName() + " has no model for " + file);
+}
+
+bool SceneBinding::GetPartMatrix(Cog& cog, int32_t part, Matrix4& out)
+{
+    // The parts' world matrices are the model's track matrices, posed when it was last drawn.
+    Model* model = CompOf<Model>(&cog, Model::kTypeId);
+    if (!model)
+        return false;
+    std::vector<Matrix4>& tracks = model->GetAnimation().GetTrackMatrices();
+    if (part < 0 || static_cast<size_t>(part) >= tracks.size())
+        return false;
+    out = tracks[static_cast<size_t>(part)];
+    return true;
+}
+
+void SceneBinding::BlendToAnimation(Cog& cog, const std::string& name, int32_t track, float turnRate, bool loop)
+{
+    AnimationObj* animation = ControllerOf(cog);
+    Animation* target = animation ? animation->FindAnimation(name) : nullptr;
+    if (!target || track < 0)
+    {
+        Unserved("BlendToAnimation: cog " + cog.GetName() + " has no animation \"" + name + "\"");
+        return;
+    }
+    animation->BlendToAnimation(target, static_cast<uint32_t>(track), turnRate, loop);
+}
+
+const ConstraintInfo* SceneBinding::Constraints(const std::string& file)
+{
+    auto it = mConstraints.find(file);
+    if (it == mConstraints.end())
+    {
+        auto info = std::make_unique<ConstraintInfo>();
+        if (!LoadConstraintInfo(*info, file))
+            info.reset();
+        it = mConstraints.emplace(file, std::move(info)).first;
+    }
+    return it->second.get();
+}
+
+bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target,
+                                       float turnRate)
+{
+    Model* model = CompOf<Model>(&cog, Model::kTypeId);
+    const Skeleton* skeleton = model && model->GetMesh() ? model->GetMesh()->GetSkeleton() : nullptr;
+    if (!skeleton)
+    {
+        Unserved("GenerateIKAnimation: cog " + cog.GetName() + " has no model with a skeleton");
+        return false;
+    }
+    const ConstraintInfo* info = Constraints(constraints);
+    if (!info)
+    {
+        Unserved("GenerateIKAnimation: constraints " + constraints + " did not load");
+        return false;
+    }
+    IKPlacement placement;
+    if (Positional* at = PosOf(&cog))
+    {
+        placement.position = at->GetPosition();
+        placement.orientation = at->GetOrientation();
+    }
+    placement.scale = model->Scale;
+    return ::GenerateIKAnimation(skeleton, model->GetAnimation(), placement, *info, target, turnRate);
+}
+
+bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out)
+{
+    Emitter* e = EmitterOf(cog, emitter, "GetEmitterVector");
+    const Vector3* v = e ? EmitterVector(*e, name) : nullptr;
+    if (!v)
+        return false;
+    out = *v;
+    return true;
+}
+
+void SceneBinding::SetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, const Vector3& value)
+{
+    Emitter* e = EmitterOf(cog, emitter, "SetEmitterVector");
+    if (Vector3* v = e ? EmitterVector(*e, name) : nullptr)
+        *v = value;
+}
+
+void SceneBinding::SetEmitterFloat(Cog& cog, int32_t emitter, const std::string& name, float value)
+{
+    Emitter* e = EmitterOf(cog, emitter, "SetEmitterFloat");
+    if (!e)
+        return;
+    if (name == "EmitRate")
+        e->EmitRate = value;
+    else if (name == "EmitPhi")
+        e->EmitPhi = value;
+    else if (name == "LifeTime")
+        e->LifeTime = value;
+    else if (name == "Speed")
+        e->Speed = value;
+    else if (name == "Friction")
+        e->Friction = value;
+    else if (name == "Distance")
+        e->Distance = value;
+    else if (name == "DMScale")
+        e->DMScale = value;
+    else
+        Unserved("emitter " + e->GetFileName() + " has no number \"" + name + "\"");
+}
+
+void SceneBinding::SetEmitterRange(Cog& cog, int32_t emitter, const std::string& name, float low, float high)
+{
+    Emitter* e = EmitterOf(cog, emitter, "SetEmitterRange");
+    if (!e)
+        return;
+    MinMax* range = name == "PartLifeTime" ? &e->PartLifeTime : name == "PartSpeed" ? &e->PartSpeed : nullptr;
+    if (!range)
+    {
+        Unserved("emitter " + e->GetFileName() + " has no range \"" + name + "\"");
+        return;
+    }
+    range->Min = low;
+    range->Max = high;
+    range->mRange = low != high;
+}
+
+void SceneBinding::SetEmitterActive(Cog& cog, int32_t emitter, bool active)
+{
+    if (Emitter* e = EmitterOf(cog, emitter, "SetEmitterActive"))
+        e->SetActive(active);
+}
+
+void SceneBinding::AddParticle(Cog& cog, int32_t system, const Vector3& at, const Vector3& velocity, float life)
+{
+    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    if (!particles || system < 0 || static_cast<size_t>(system) >= particles->Systems().size())
+    {
+        Unserved("AddParticle: cog " + cog.GetName() + " has no particle system " + std::to_string(system));
+        return;
+    }
+    Particle particle;
+    particle.mPosition = at;
+    particle.mVelocity = velocity;
+    particle.mLifetime = life;
+    particles->Systems()[static_cast<size_t>(system)]->AddParticle(particle);
+}
+
+void SceneBinding::AddBeam(const Beam& beam)
+{
+    BeamRenderer* beams = ParticleFrame::GetBeamRenderer();
+    if (!beams)
+    {
+        Unserved("AddBeam: no beam renderer");
+        return;
+    }
+    if (beam.moving > 0.0f)
+        beams->AddMovingBeam(beam.source, beam.lifetime, beam.from, beam.to, beam.width, beam.noise, beam.segments,
+                             beam.noiseSpeed, beam.moving, beam.kind);
+    else
+        beams->AddBeam(beam.source, beam.lifetime, beam.from, beam.to, beam.width, beam.noise, beam.segments,
+                       beam.noiseSpeed, beam.kind);
+}
+
+void SceneBinding::AddDeformation(const Vector3& at, float radius, float depth, float duration)
+{
+    if (HeightMap* map = CurrentMap("AddDeformation"))
+        map->AddDeformation(at, radius, depth, duration);
+}
+
+void SceneBinding::AddDecal(const Vector3& at, float size, int32_t kind, float life)
+{
+    if (HeightMap* map = CurrentMap("AddDecal"))
+        map->AddDecal(at, size, kind, life);
+}
+
+void SceneBinding::RenderLoading()
+{
+    if (GraphicsLoom* graphics = GraphicsLoom::Instance())
+        graphics->RenderLoading();
+}
+
+void SceneBinding::DoneLoading()
+{
+    if (GraphicsLoom* graphics = GraphicsLoom::Instance())
+        graphics->DoneLoading();
+}
+
+bool SceneBinding::GetScreenSize(int32_t& width, int32_t& height)
+{
+    GraphicsLoom* graphics = GraphicsLoom::Instance();
+    if (!graphics || graphics->GetScreenWidth() <= 0)
+        return false;
+    width = graphics->GetScreenWidth();
+    height = graphics->GetScreenHeight();
+    return true;
 }

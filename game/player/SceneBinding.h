@@ -1,13 +1,16 @@
 #pragma once
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "game/logic/SceneSeam.h"
+#include "graphics/model/InverseKinematics.h"
 
 // The scene seam answered by the real scene components: the Model's and SkinModel's animations,
-// colour and material, the HudDisplay's number, the Effect's animation, particles and text, and
-// the current height map's extent. What it does not cover keeps the seam's do-nothing answers.
-// The program installs it.
+// parts and files, the ParticleComp's emitters and systems, the HudDisplay, the Effect, the beam
+// renderer and the current height map. A request the scene cannot serve is logged once per kind
+// of request. The program installs it.
 class SceneBinding : public SceneSeam
 {
 public:
@@ -24,6 +27,25 @@ public:
     void SetModelColor(Cog& cog, const Color& color) override;
     void SetMaterial(Cog& cog, const std::string& file) override;
     void SetModelScale(Cog& cog, float scale) override;
+    float AnimationLength(Cog& cog, const std::string& name) override;
+    void SetSubMeshVisible(Cog& cog, int32_t index, bool visible) override;
+    void SetBoundingRadius(Cog& cog, float radius) override;
+    void SetModelFile(Cog& cog, const std::string& file) override;
+    bool GetPartMatrix(Cog& cog, int32_t part, Matrix4& out) override;
+    void BlendToAnimation(Cog& cog, const std::string& name, int32_t track, float turnRate, bool loop) override;
+    bool GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target,
+                             float turnRate) override;
+
+    bool GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out) override;
+    void SetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, const Vector3& value) override;
+    void SetEmitterFloat(Cog& cog, int32_t emitter, const std::string& name, float value) override;
+    void SetEmitterRange(Cog& cog, int32_t emitter, const std::string& name, float low, float high) override;
+    void SetEmitterActive(Cog& cog, int32_t emitter, bool active) override;
+    void AddParticle(Cog& cog, int32_t system, const Vector3& at, const Vector3& velocity, float life) override;
+
+    void AddBeam(const Beam& beam) override;
+    void AddDeformation(const Vector3& at, float radius, float depth, float duration) override;
+    void AddDecal(const Vector3& at, float size, int32_t kind, float life) override;
 
     bool HasEffect(Cog& cog) override;
     void SetEffectParticlesDrawn(Cog& cog, bool drawn) override;
@@ -45,4 +67,15 @@ public:
     void SetHudOffsetHeight(Cog& cog, float height) override;
     void ShowBar(Cog& cog, bool show) override;
     void SetBarPercent(Cog& cog, float percent) override;
+    void SetNumber(Cog& cog, int32_t number) override;
+
+    void RenderLoading() override;
+    void DoneLoading() override;
+    bool GetScreenSize(int32_t& width, int32_t& height) override;
+
+private:
+    // Constraint files read once; null for one that failed to load.
+    const ConstraintInfo* Constraints(const std::string& file);
+
+    std::map<std::string, std::unique_ptr<ConstraintInfo>> mConstraints;
 };

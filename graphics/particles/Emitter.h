@@ -52,6 +52,8 @@ public:
     void SetDistanceMap(const std::string& fileName);
 
     bool IsActive() const { return mActive; }
+    // Game logic stops and restarts an emitter; one whose system does not exist stays silent.
+    void SetActive(bool active) { mActive = active; }
     float GetAccumulator() const { return mAccumulator; }
     const Vector3& GetPosition() const { return mPosition; }
     const DistanceMap* GetDistanceMap() const { return mDistanceMap; }

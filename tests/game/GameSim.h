@@ -21,6 +21,7 @@
 #include "game/level/TileMap.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/PlayerBinding.h"
 #include "graphics/scene/SceneComponents.h"
 #include "tests/LOOM/support/FakeClock.h"
 #include "tests/LOOM/support/TempDir.h"
@@ -52,6 +53,7 @@ public:
         config.mProcessCompFolder = true;
         config.mStartupScript = "Scripts\\Start.lua";
         config.mConfigFolder = "Config";
+        SetPlayerSide(&mPlayer);
         LoomFactories looms;
         looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
         looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
@@ -71,6 +73,7 @@ public:
     ~GameSim()
     {
         mEngine.reset();
+        SetPlayerSide(nullptr);
         gCoreEngine = nullptr;
         Ground::ClearCurrent(&mGround);
         EngineConfig::Instance() = mOldConfig;
@@ -116,6 +119,7 @@ private:
     std::string mOldDataPath;
     EngineConfig mOldConfig;
     GridGround mGround{129, 129, 4.0f};
+    PlayerBinding mPlayer;
     std::unique_ptr<CoreEngine> mEngine;
 };
 

@@ -52,7 +52,7 @@ struct InvaderField
 
 // Stands in for the scene components: records what game logic asks of models and displays,
 // and answers with a model of fixed animation lengths.
-class RecordingSeam : public SceneSeam
+class RecordingSeam : public HeadlessScene
 {
 public:
     struct Call

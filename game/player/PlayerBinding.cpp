@@ -1,0 +1,30 @@
+#include "game/player/PlayerBinding.h"
+
+#include "game/player/CursorComp.h"
+#include "game/player/GameCamera.h"
+#include "game/player/HUDComp.h"
+#include "game/player/LogicCommands.h"
+#include "game/player/MenuComp.h"
+#include "game/widgets/TrapDropButton.h"
+
+void PlayerBinding::RegisterTypes(CogFactory& cogs, OwnedCommands& commands)
+{
+    RegisterTrapDropButton();
+    RegisterCursorComp(cogs);
+    RegisterMenuComp(cogs);
+    RegisterHUDComp(cogs);
+    RegisterGameCamera(cogs);
+    RegisterLogicCommands(commands);
+}
+
+void PlayerBinding::ShowPointsEarned(int32_t points)
+{
+    if (CursorComp* cursor = FindCursor())
+        cursor->ShowFloatingNumber(points);
+}
+
+void PlayerBinding::SelectTrap(const std::string& name)
+{
+    if (CursorComp* cursor = FindCursor())
+        cursor->SelectTrap(name);
+}
