@@ -243,7 +243,7 @@ void NetController::HandleGameEvent(NetEvent& event)
         mPlayers.push_back(event.mPeer);
         if (mResponder)
             mResponder->SetPlayers(uint32_t(mPlayers.size() + 1));
-        Log("player " + std::to_string(event.mPeer) + " joined from " + event.mAddress.Text());
+        LogConnection("player " + std::to_string(event.mPeer) + " joined from " + event.mAddress.Text());
         params.PushInt(int32_t(event.mPeer));
         params.PushStdString(event.mAddress.Text());
         Broadcast("NewConnection", params);
@@ -252,7 +252,7 @@ void NetController::HandleGameEvent(NetEvent& event)
         std::erase(mPlayers, event.mPeer);
         if (mResponder)
             mResponder->SetPlayers(uint32_t(mPlayers.size() + 1));
-        Log("player " + std::to_string(event.mPeer) + (event.mValue ? " fell silent" : " left"));
+        LogConnection("player " + std::to_string(event.mPeer) + (event.mValue ? " fell silent" : " left"));
         params.PushInt(int32_t(event.mPeer));
         Broadcast("RemovePlayer", params);
         return;
@@ -275,8 +275,29 @@ void NetController::HandleGameEvent(NetEvent& event)
     }
 }
 
+void NetController::LogConnection(const std::string& text)
+{
+    if (mNow - mConnectionLogged < 1.0)
+    {
+        ++mConnectionsUnlogged;
+        return;
+    }
+    Log(text);
+    mConnectionLogged = mNow;
+}
+
+void NetController::ReportConnections()
+{
+    if (mConnectionsUnlogged == 0 || mNow - mConnectionLogged < 1.0)
+        return;
+    Log(std::to_string(mConnectionsUnlogged) + " more players joined or left");
+    mConnectionsUnlogged = 0;
+    mConnectionLogged = mNow;
+}
+
 void NetController::Update(double nowSeconds)
 {
+    mNow = nowSeconds;
     if (mGame)
     {
         mGame->TakeEvents(mEvents);
@@ -322,6 +343,7 @@ void NetController::Update(double nowSeconds)
             }
         }
     }
+    ReportConnections();
     if (mBadPayloads != mBadPayloadsReported && nowSeconds - mBadPayloadReport >= 1.0)
     {
         Log("dropped " + std::to_string(mBadPayloads - mBadPayloadsReported) + " malformed messages", LogError);

@@ -66,6 +66,9 @@ private:
     void HandleGameEvent(NetEvent& event);
     void Deliver(const NetEvent& event);
     uint64_t LossMicros() const;
+    // Players joining and leaving log one line a second at most; the rest are counted.
+    void LogConnection(const std::string& text);
+    void ReportConnections();
 
     NetSettings mSettings;
     MessageRegistry* mRegistry = nullptr;
@@ -84,4 +87,7 @@ private:
     uint64_t mBadPayloads = 0;
     uint64_t mBadPayloadsReported = 0;
     double mBadPayloadReport = -1e9;
+    double mNow = 0.0;
+    uint64_t mConnectionsUnlogged = 0;
+    double mConnectionLogged = -1e9;
 };

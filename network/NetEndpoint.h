@@ -62,6 +62,12 @@ public:
         NetAddress mRemote;
         uint32_t mMaxPeers = 8;
         uint64_t mLossTimeout = 5'000'000; // microseconds
+        // TCP host: a connection must send its connect frame this soon, and a player that sends
+        // nothing but heartbeats this long is dropped, so no idle socket holds a slot for ever.
+        uint64_t mJoinTimeout = 3'000'000;
+        uint64_t mIdleTimeout = 60'000'000;
+        // Responder: offers per second to one source address.
+        uint32_t mOffersPerSecond = 4;
         std::string mGameName;
         uint16_t mGamePort = 0;
         // Events waiting for the main thread beyond this stop the worker reading.

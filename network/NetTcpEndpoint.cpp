@@ -28,6 +28,10 @@ struct Connection
     size_t mOutSent = 0;
     uint64_t mLastHeard = 0;
     uint64_t mLastQueued = 0;
+    // Host side: accepted sockets are players only once they send their connect frame.
+    bool mJoined = false;
+    uint64_t mOpened = 0;
+    uint64_t mLastData = 0;
 };
 
 void AppendFrame(Connection& c, NetKind kind, const uint8_t* payload, size_t size)
@@ -110,13 +114,25 @@ void NetTcpEndpoint::Run()
         c.mFd = mSocket;
         c.mAddress = mSettings.mRemote;
         c.mLastHeard = c.mLastQueued = NowMicros();
+        // The host counts us as a player once this arrives.
+        AppendFrame(c, NetKind::Connect, nullptr, 0);
         conns.push_back(std::move(c));
     }
     std::vector<Op> ops;
+    auto players = [&] {
+        return size_t(std::count_if(conns.begin(), conns.end(), [](const Connection& c) { return c.mJoined; }));
+    };
     std::vector<pollfd> fds;
     uint8_t chunk[4096];
 
     auto drop = [&](size_t index, uint32_t silent) {
+        if (host && !conns[index].mJoined)
+        {
+            // Never a player: nothing to tell the game.
+            close(conns[index].mFd);
+            conns.erase(conns.begin() + ptrdiff_t(index));
+            return;
+        }
         NetEvent event;
         event.mType = host ? NetEventType::Left : (connected ? NetEventType::Disconnected : NetEventType::Refused);
         event.mPeer = conns[index].mId;
@@ -158,7 +174,7 @@ void NetTcpEndpoint::Run()
             const int fd = accept4(mSocket, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
             if (fd >= 0)
             {
-                if (conns.size() >= std::min<size_t>(mSettings.mMaxPeers, kMaxConnections))
+                if (conns.size() >= kMaxConnections)
                 {
                     Connection refused;
                     refused.mFd = fd;
@@ -171,18 +187,8 @@ void NetTcpEndpoint::Run()
                     SetNonBlocking(fd);
                     Connection c;
                     c.mFd = fd;
-                    c.mId = nextId++;
-                    c.mLastHeard = c.mLastQueued = NowMicros();
+                    c.mOpened = c.mLastHeard = c.mLastQueued = NowMicros();
                     c.mAddress = NetAddress{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-                    uint8_t id[4];
-                    NetWriter out{id, 4};
-                    out.U32(c.mId);
-                    AppendFrame(c, NetKind::Accept, id, 4);
-                    NetEvent event;
-                    event.mType = NetEventType::Joined;
-                    event.mPeer = c.mId;
-                    event.mAddress = c.mAddress;
-                    PushEvent(std::move(event));
                     conns.push_back(std::move(c));
                 }
             }
@@ -193,7 +199,7 @@ void NetTcpEndpoint::Run()
         {
             for (size_t i = 0; i < conns.size(); ++i)
             {
-                if (host && op.mPeer != kAllPeers && op.mPeer != conns[i].mId)
+                if (host && (!conns[i].mJoined || (op.mPeer != kAllPeers && op.mPeer != conns[i].mId)))
                     continue;
                 if (op.mKind == Op::Send)
                 {
@@ -244,8 +250,44 @@ void NetTcpEndpoint::Run()
                     break;
                 const uint8_t* payload = c.mIn.data() + pos + kNetHeaderSize;
                 pos += kNetHeaderSize + header.mLength;
+                if (host && !c.mJoined)
+                {
+                    if (header.mKind == NetKind::Connect && header.mLength == 0)
+                    {
+                        if (players() >= mSettings.mMaxPeers)
+                        {
+                            AppendFrame(c, NetKind::Refuse, nullptr, 0);
+                            [[maybe_unused]] ssize_t n =
+                                send(c.mFd, c.mOut.data(), c.mOut.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                            lost = true;
+                            break;
+                        }
+                        c.mJoined = true;
+                        c.mId = nextId++;
+                        c.mLastData = NowMicros();
+                        uint8_t id[4];
+                        NetWriter out{id, 4};
+                        out.U32(c.mId);
+                        AppendFrame(c, NetKind::Accept, id, 4);
+                        NetEvent event;
+                        event.mType = NetEventType::Joined;
+                        event.mPeer = c.mId;
+                        event.mAddress = c.mAddress;
+                        PushEvent(std::move(event));
+                    }
+                    else if (header.mKind == NetKind::Disconnect)
+                    {
+                        lost = true;
+                    }
+                    else if (header.mKind != NetKind::Heartbeat)
+                    {
+                        CountDrop(NetDrop::Source);
+                    }
+                    continue;
+                }
                 if (header.mKind == NetKind::Data)
                 {
+                    c.mLastData = NowMicros();
                     NetEvent event;
                     event.mType = NetEventType::Message;
                     event.mPeer = c.mId;
@@ -289,11 +331,18 @@ void NetTcpEndpoint::Run()
             }
             // A peer that keeps the connection open but says nothing is as good as gone.
             const uint64_t now = NowMicros();
+            bool timedOut = false;
+            if (!lost && host && !c.mJoined && now > c.mOpened + mSettings.mJoinTimeout)
+            {
+                CountDrop(NetDrop::Join);
+                lost = timedOut = true;
+            }
             if (!lost)
             {
-                if (now > c.mLastHeard + mSettings.mLossTimeout)
-                    lost = true;
-                else if ((host || connected) && now > c.mLastQueued + kHeartbeat)
+                if (now > c.mLastHeard + mSettings.mLossTimeout ||
+                    (host && c.mJoined && now > c.mLastData + mSettings.mIdleTimeout))
+                    lost = timedOut = true;
+                else if ((host ? c.mJoined : connected) && now > c.mLastQueued + kHeartbeat)
                 {
                     AppendFrame(c, NetKind::Heartbeat, nullptr, 0);
                     c.mLastQueued = now;
@@ -301,7 +350,7 @@ void NetTcpEndpoint::Run()
             }
             if (lost)
             {
-                drop(i, (revents & POLLIN) ? 0 : 1);
+                drop(i, (timedOut || !(revents & POLLIN)) ? 1 : 0);
                 break; // the poll slots no longer line up
             }
         }
@@ -309,7 +358,7 @@ void NetTcpEndpoint::Run()
     FlushEvents();
     for (Connection& c : conns)
     {
-        if (connected || host)
+        if (connected || c.mJoined)
         {
             AppendFrame(c, NetKind::Disconnect, nullptr, 0);
             [[maybe_unused]] ssize_t n =

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <unordered_map>
 
 #include "LOOM/console/Console.h"
 #include "network/NetChannel.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr uint64_t kConnectRetry = 200'000;
 constexpr int kMaxPollMs = 20;
 constexpr int kReadsPerRound = 256;
+constexpr size_t kMaxRateSources = 1024;
 
 sockaddr_in ToSockaddr(const NetAddress& address)
 {
@@ -144,6 +146,23 @@ void NetUdpEndpoint::Run()
     }
     std::vector<Op> ops;
     uint8_t datagram[2048];
+    // Responder: offers sent per source address in its current one-second window.
+    struct Window
+    {
+        uint64_t mStart = 0;
+        uint32_t mCount = 0;
+    };
+    std::unordered_map<uint32_t, Window> offered;
+    auto allowOffer = [&](uint32_t ip, uint64_t now) {
+        if (offered.size() >= kMaxRateSources && !offered.contains(ip))
+            std::erase_if(offered, [&](const auto& entry) { return now >= entry.second.mStart + 1'000'000; });
+        if (offered.size() >= kMaxRateSources && !offered.contains(ip))
+            return false;
+        Window& window = offered[ip];
+        if (window.mCount == 0 || now >= window.mStart + 1'000'000)
+            window = Window{now, 0};
+        return ++window.mCount <= mSettings.mOffersPerSecond;
+    };
 
     auto removePeer = [&](size_t index, NetEventType type, uint32_t silent) {
         NetEvent event;
@@ -197,7 +216,8 @@ void NetUdpEndpoint::Run()
             if (op.mKind == Op::Discover)
             {
                 const sockaddr_in to = ToSockaddr(op.mAddress);
-                w.SendBare(to, NetKind::Discover, 0, nullptr, 0);
+                const uint8_t padding[kNetDiscoverPadding] = {};
+                w.SendBare(to, NetKind::Discover, 0, padding, sizeof(padding));
                 continue;
             }
             for (size_t i = 0; i < w.mPeers.size(); ++i)
@@ -255,7 +275,13 @@ void NetUdpEndpoint::Run()
                     out.Text(mSettings.mGameName.substr(0, kNetMaxName));
                     out.U16(mSettings.mGamePort);
                     out.U8(uint8_t(std::min<uint32_t>(mPlayers.load(), 255)));
-                    w.SendBare(from, NetKind::Offer, 0, offer, out.mSize);
+                    // No amplifier for a forged source: never more bytes out than in, never many.
+                    if (kNetHeaderSize + out.mSize > size_t(size))
+                        CountDrop(NetDrop::Length);
+                    else if (!allowOffer(source.mIp, now))
+                        CountDrop(NetDrop::Rate);
+                    else
+                        w.SendBare(from, NetKind::Offer, 0, offer, out.mSize);
                 }
                 else if (role == Role::Finder && header.mKind == NetKind::Offer)
                 {

@@ -53,6 +53,8 @@ const char* NetDropText(NetDrop reason)
     case NetDrop::Window: return "sequence outside the window";
     case NetDrop::Oversize: return "frame over the maximum";
     case NetDrop::Payload: return "malformed payload";
+    case NetDrop::Join: return "join not completed in time";
+    case NetDrop::Rate: return "over the rate limit";
     default: return "unknown";
     }
 }

@@ -27,6 +27,9 @@ constexpr size_t kNetHeaderSize = 22;
 constexpr size_t kNetMaxDatagram = 1200;
 constexpr size_t kNetMaxPayload = kNetMaxDatagram - kNetHeaderSize;
 constexpr size_t kNetMaxName = 127;
+// A discovery request carries this many padding bytes: the largest offer (name, port, players)
+// fits, so a responder never sends more than it was sent.
+constexpr size_t kNetDiscoverPadding = 1 + kNetMaxName + 2 + 1;
 
 struct NetHeader
 {
@@ -52,6 +55,8 @@ enum class NetDrop : uint8_t
     Window,
     Oversize,
     Payload,
+    Join,
+    Rate,
     Count,
 };
 const char* NetDropText(NetDrop reason);

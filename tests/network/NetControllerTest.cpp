@@ -35,6 +35,35 @@ std::string Text(const ParamBuffer& params, int index)
 
 void HostFindJoinSendLeave(const char* transport);
 
+void SendConnectFrame(int fd)
+{
+    uint8_t frame[kNetHeaderSize];
+    NetHeader h;
+    h.mKind = NetKind::Connect;
+    WriteNetHeader(h, frame);
+    send(fd, frame, sizeof(frame), MSG_NOSIGNAL);
+}
+
+// Log lines numbered from start on that contain any of the texts.
+size_t LinesWith(uint32_t start, std::initializer_list<const char*> texts)
+{
+    const auto& entries = Console::Instance().GetEntries();
+    size_t lines = 0;
+    for (size_t i = 0; i < entries.Size(); ++i)
+    {
+        const LogEntry& e = entries.FromNewest(i);
+        if (e.mNumber < start)
+            break;
+        for (const char* text : texts)
+            if (e.mText.find(text) != std::string::npos)
+            {
+                ++lines;
+                break;
+            }
+    }
+    return lines;
+}
+
 struct TwoGames
 {
     RecordingDirectory mCogs;
@@ -88,12 +117,21 @@ TEST(NetController, SilentTcpPeerIsLost)
     UseLoopback(g.mHost, 0.4f);
     g.mHost.GetSettings().mTransport = "TCP";
     ASSERT_TRUE(g.mHost.HostGame(""));
-    const int mute = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // One never joins and is no player; one joins, then says nothing more.
     const sockaddr_in host = Loopback(g.mHost.GetGamePort());
-    ASSERT_EQ(connect(mute, reinterpret_cast<const sockaddr*>(&host), sizeof(host)), 0);
+    int mute[2];
+    for (int& fd : mute)
+    {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&host), sizeof(host)), 0);
+    }
+    SendConnectFrame(mute[1]);
     ASSERT_TRUE(g.WaitFor(kHostCog, 2));
     EXPECT_EQ(g.mCogs.Functions(kHostCog), (std::vector<std::string>{"NewConnection", "RemovePlayer"}));
-    close(mute);
+    uint8_t bytes[256];
+    EXPECT_TRUE(WaitUntil([&] { return recv(mute[0], bytes, sizeof(bytes), MSG_DONTWAIT) == 0; }, nullptr, 3.0));
+    for (int fd : mute)
+        close(fd);
 }
 
 namespace {
@@ -288,4 +326,33 @@ TEST(NetController, HostilePacketsAtALiveHostAreDroppedAndReported)
     EXPECT_GT(dropLines, 0u);
     EXPECT_LE(dropLines, size_t(NetDrop::Count) * 12);
     close(attacker);
+}
+
+// Twenty players that come and go within a second write one line then, and one count after.
+TEST(NetController, ConnectionLinesAreLimitedToOneASecond)
+{
+    TwoGames g;
+    g.mHost.GetSettings().mTransport = "TCP";
+    ASSERT_TRUE(g.mHost.HostGame(""));
+    const uint32_t logStart = Console::Instance().GetEntryCounter();
+    const sockaddr_in host = Loopback(g.mHost.GetGamePort());
+    for (int i = 0; i < 20; ++i)
+    {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&host), sizeof(host)), 0);
+        SendConnectFrame(fd);
+        // Gone once the host has seen it join.
+        uint8_t accept[64];
+        pollfd wait{fd, POLLIN, 0};
+        ASSERT_EQ(poll(&wait, 1, 3000), 1);
+        ASSERT_GT(recv(fd, accept, sizeof(accept), 0), 0);
+        close(fd);
+    }
+    // A clock that stands still: all of it happens within one second.
+    ASSERT_TRUE(WaitUntil([&] { return g.mCogs.Functions(kHostCog).size() >= 40; },
+                          [&] { g.mHost.Update(100.0); }, 5.0));
+    EXPECT_EQ(LinesWith(logStart, {"joined from", " left", "fell silent", "more players"}), 1u);
+    g.mHost.Update(101.5);
+    EXPECT_EQ(LinesWith(logStart, {"joined from", " left", "fell silent", "more players"}), 2u);
+    EXPECT_EQ(LinesWith(logStart, {"39 more players joined or left"}), 1u);
 }
