@@ -1,5 +1,6 @@
 #include "game/level/LevelFile.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "LOOM/base/FileUtils.h"
@@ -145,6 +146,8 @@ void TileMap::SaveLevelFile(std::string path)
 {
     CogFactory& cogs = CogFactory::Instance();
     std::vector<LevelObjectRecord> objects;
+    // Footprints the load makes block again by themselves.
+    std::unordered_set<const TileComp*> reblocking;
     if (Cog* tower = cogs.FindCogByName("Tower"))
         objects.push_back(RecordOf(*tower, "tower"));
     for (const NamedGroup& group : kSavedGroups)
@@ -155,20 +158,27 @@ void TileMap::SaveLevelFile(std::string path)
             if (!ReadNameField(*cog, group.mTypeId, group.mField, name))
                 continue;
             if (group.mTypeId == wall::kTypeId && static_cast<wall*>(cog->GetComponent(wall::kTypeId))->SuperWall)
+            {
                 name = kSuperWallName;
+                Comp* comp = cog->GetComponent(TileComp::kTypeId);
+                if (comp && comp->GetTypeId() == TileComp::kTypeId)
+                    reblocking.insert(static_cast<TileComp*>(comp));
+            }
             objects.push_back(RecordOf(*cog, std::move(name)));
         }
     }
 
-    // The level's own walk flags: under a footprint, the flag it found, since the object saved
-    // with it blocks again by itself and must not leave a blocked tile behind when it goes.
+    // The walk flags as the player sees them. Only under a super wall, which blocks again by
+    // itself when loaded, the flag it found, so its tile frees when it goes; any other blocker
+    // (a doodad, a plain wall) comes back passable and would open its tiles.
     std::vector<uint32_t> flags(mTiles.size());
     for (int32_t z = 0; z < mGridDepth; ++z)
     {
         for (int32_t x = 0; x < mGridWidth; ++x)
         {
             const Tile& tile = GetTile(x, z);
-            const bool passable = tile.occupant ? tile.occupant->GetUnderlyingPassable(x, z) : tile.passable;
+            const bool passable =
+                reblocking.contains(tile.occupant) ? tile.occupant->GetUnderlyingPassable(x, z) : tile.passable;
             flags[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)] =
                 (tile.buildable ? kTileBuildable : 0u) | (passable ? kTilePassable : 0u);
         }

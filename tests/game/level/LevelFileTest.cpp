@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "LOOM/serial/BinarySaver.h"
@@ -44,6 +45,14 @@ void WriteFlagsFile(const std::string& path, int32_t version, uint32_t width, ui
         Single(saver, "uint", TypeUInt, f);
     saver.EndField("list", false);
     saver.Close();
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
 }
 
 uint32_t FlagsOf(const Tile& t) { return (t.buildable ? kTileBuildable : 0u) | (t.passable ? kTilePassable : 0u); }
@@ -115,6 +124,64 @@ TEST(LevelFile, RoundTripRestoresFlagsTowerWallsAndPlaces)
     sim.Cogs().Destroy(walls[1]);
     sim.Step();
     EXPECT_TRUE(map.GetTile(2, 8).passable);
+}
+
+// Blockers the load does not make block again by themselves: a plain wall made impassable, and
+// a doodad of a composition with a blocking footprint that comes back as the plain rock its
+// spawn name gives. Their tiles still block after the round trip.
+TEST(LevelFile, RoundTripKeepsBlockersThatComeBackPassableBlocking)
+{
+    GameSim sim;
+    TileMap& map = GridMaker{sim}.Map(10, 10);
+    auto replace = [](std::string& text, const std::string& from, const std::string& to) {
+        const size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    std::string rock = TempDir::Read(sim.Path("Data/Doodads/Rock.xml"));
+    replace(rock, "<comp name=\"CollisionComp\"",
+            "<comp name=\"TileComp\" CompID=\"103\"><int name=\"widthSize\">1</int><int name=\"depthSize\">1</int>"
+            "<real name=\"objectSub_Height\">4</real><bool name=\"IsPassable\">false</bool></comp>"
+            "<comp name=\"CollisionComp\"");
+    std::string composition = TempDir::Read(sim.Path("Compositions/Doodad.xml"));
+    replace(composition, ">Doodad<", ">Boulder<");
+    replace(composition, "size=\"4\"", "size=\"5\"");
+    replace(composition, "<CompID>131</CompID>", "<CompID>131</CompID><CompID>103</CompID>");
+    replace(composition, ">rock<", ">boulder<");
+    replace(composition, "Doodads\\Rock.xml", "Doodads\\Boulder.xml");
+    WriteText(sim.Path("Data/Doodads/Boulder.xml"), rock);
+    WriteText(sim.Path("Compositions/Boulder.xml"), composition);
+    sim.Cogs().Composer("Compositions/Boulder.xml");
+
+    struct Case
+    {
+        const char* mName;
+        Vector3 mAt;
+        TileIndex mTile;
+    };
+    const Case cases[] = {{"wall", {53.5f, 0, 55.5f}, {3, 5}}, {"boulder", {55.5f, 0, 55.5f}, {5, 5}}};
+    for (const Case& c : cases)
+    {
+        Cog* cog = CreateAt(sim.Cogs(), c.mName, c.mAt);
+        ASSERT_NE(cog, nullptr) << c.mName;
+        auto* tiles = static_cast<TileComp*>(cog->GetComponent(TileComp::kTypeId));
+        ASSERT_TRUE(tiles && tiles->IsPlaced()) << c.mName;
+        tiles->SetPassable(false);
+        ASSERT_FALSE(map.GetTile(c.mTile.first, c.mTile.second).passable) << c.mName;
+    }
+    map.SaveLevelFile("Levels/Blockers");
+    // The load clears walls but not doodads: the boulder goes first, opening its tile.
+    sim.Cogs().Destroy(sim.Cogs().GetGroupCogs("doodads")[0]);
+    sim.Step();
+    ASSERT_TRUE(map.GetTile(5, 5).passable);
+    map.LoadLevelFile("Levels/Blockers.bin");
+    sim.Step();
+    ASSERT_EQ(sim.Cogs().GetGroupCogs("walls").size(), 1u);
+    ASSERT_EQ(sim.Cogs().GetGroupCogs("doodads").size(), 1u);
+    EXPECT_EQ(sim.Cogs().GetGroupCogs("doodads")[0]->GetComponent(TileComp::kTypeId), nullptr) << "came back a rock";
+    for (const Case& c : cases)
+        EXPECT_FALSE(map.GetTile(c.mTile.first, c.mTile.second).passable) << c.mName << " lets invaders through";
+    EXPECT_TRUE(map.GetTile(4, 5).passable);
 }
 
 TEST(LevelFile, SavingWithoutATowerWritesNoTowerRecord)
