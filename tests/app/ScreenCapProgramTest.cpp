@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
+#include "tests/app/LeakCheck.h"
 
 namespace fs = std::filesystem;
 
@@ -89,7 +90,7 @@ TEST(Program, ScreenCapWritesTheFinishedFrames)
     dir.Write("config.xml", config);
     const std::string command = "cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
                                 "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
-                                "ASAN_OPTIONS=detect_leaks=0 timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
+                                LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDir::Read(dir.Path("stderr.txt"));
 
