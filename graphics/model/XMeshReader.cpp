@@ -836,7 +836,8 @@ bool XMeshReader::ReadMaterial(XMaterial& material, int depth)
         }
         if (token != Token::Name)
             return mFailed ? false
-                           : Fail(token == Token::End ? "file ends inside a Material" : "more data than a Material holds");
+                           : Fail(token == Token::End ? "file ends inside a Material"
+                                                      : "more data than a Material holds");
         if (mText == "TextureFilename")
         {
             if (!OpenObject("TextureFilename") || !ReadString(material.texture, "TextureFilename") || !SkipObject())

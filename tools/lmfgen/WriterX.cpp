@@ -76,7 +76,10 @@ std::string WriteXText(const LmfPart& part, const Matrix4& frame, const std::str
 
     x += "  MeshTextureCoords {\n  " + std::to_string(part.vertices.size()) + ";\n";
     for (size_t v = 0; v < part.vertices.size(); ++v)
-        x += "  " + Num(part.vertices[v].u) + ";" + Num(part.vertices[v].v) + (v + 1 < part.vertices.size() ? ";,\n" : ";;\n");
+    {
+        const FileVertex& vertex = part.vertices[v];
+        x += "  " + Num(vertex.u) + ";" + Num(vertex.v) + (v + 1 < part.vertices.size() ? ";,\n" : ";;\n");
+    }
     x += "  }\n  MeshMaterialList {\n  1;\n  " + std::to_string(faces) + ";\n";
     for (size_t f = 0; f < faces; ++f)
         x += f + 1 < faces ? "  0,\n" : "  0;\n";

@@ -94,7 +94,9 @@ TEST_F(ConvertFileTest, MalformedFilesAreRefusedWithOneLine)
     const std::string box = WriteXText(MakeBox(Vector3(-1, -1, -1), Vector3(1, 1, 1)), Matrix4(), "Box.png");
     const std::string bin = "xof 0303bin 0032";
     auto word = [](uint16_t w) { return std::string{char(w & 0xFF), char(w >> 8)}; };
-    auto dword = [](uint32_t d) { return std::string{char(d & 0xFF), char(d >> 8 & 0xFF), char(d >> 16 & 0xFF), char(d >> 24)}; };
+    auto dword = [](uint32_t d) {
+        return std::string{char(d & 0xFF), char(d >> 8 & 0xFF), char(d >> 16 & 0xFF), char(d >> 24)};
+    };
     struct Case
     {
         const char* name;
