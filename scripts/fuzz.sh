@@ -37,6 +37,8 @@ seed QTreeSettingsFuzz "$root/data/Config/QTree.xml"
 seed EngineConfigFuzz "$root/data/config.xml" "$data/config.xml"
 seed ConsoleLineFuzz "$root"/fuzz/corpus/console_line/*
 seed LuaGFuzz "$root"/fuzz/corpus/lua_g/*
+# Written by our model tool: lmfgen --x fuzz/corpus/x_mesh
+seed XMeshFuzz "$root"/fuzz/corpus/x_mesh/*
 seed WidgetFileFuzz "$data"/gui/*.xml "$data"/gui/*.bin
 mkdir -p "$run/corpus/BinaryLoaderFuzz"
 "$build/fuzz/BinarySeed" "$run/corpus/BinaryLoaderFuzz/all_fields.bin"

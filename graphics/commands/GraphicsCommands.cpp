@@ -8,6 +8,8 @@
 #include "graphics/Renderable.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/font/FontList.h"
+#include "graphics/model/XMeshReader.h"
+#include "graphics/model/XMeshWriter.h"
 #include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/TerraTex.h"
@@ -255,8 +257,12 @@ Vector3 GraphicsCommands::GetTerrainIntersection()
 
 void GraphicsCommands::ConvertFile(std::string in, std::string out)
 {
-    (void)out;
-    Console::Instance().Log("ConvertFile: " + in + ": .x meshes are not supported", LogError);
+    // The reader logs what is wrong with a file it refuses.
+    XMesh mesh;
+    if (!XMeshReader::ReadFile(DataFilePath(in), mesh))
+        return;
+    if (!XMeshWriter::SaveBinary(mesh, DataFilePath(out)))
+        Console::Instance().Log("ConvertFile: " + out + " cannot be written", LogError);
 }
 
 void GraphicsCommands::TerraInfo(std::string file)

@@ -1,0 +1,126 @@
+#include "graphics/model/XMeshWriter.h"
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+
+#include "graphics/model/XMeshReader.h"
+
+namespace {
+enum : uint16_t
+{
+    kTokName = 1,
+    kTokIntegerList = 6,
+    kTokFloatList = 7,
+    kTokOpenBrace = 10,
+    kTokCloseBrace = 11,
+};
+
+class BinaryOut
+{
+public:
+    void Word(uint16_t value)
+    {
+        mBytes.push_back(static_cast<char>(value & 0xFF));
+        mBytes.push_back(static_cast<char>(value >> 8));
+    }
+    void Dword(uint32_t value)
+    {
+        for (int shift = 0; shift < 32; shift += 8)
+            mBytes.push_back(static_cast<char>((value >> shift) & 0xFF));
+    }
+    void Float(float value)
+    {
+        uint32_t raw;
+        std::memcpy(&raw, &value, 4);
+        Dword(raw);
+    }
+    void Open(const std::string& name)
+    {
+        Word(kTokName);
+        Dword(static_cast<uint32_t>(name.size()));
+        mBytes += name;
+        Word(kTokOpenBrace);
+    }
+    void Close() { Word(kTokCloseBrace); }
+    void Count(size_t value)
+    {
+        Word(kTokIntegerList);
+        Dword(1);
+        Dword(static_cast<uint32_t>(value));
+    }
+    void FloatList(size_t count)
+    {
+        Word(kTokFloatList);
+        Dword(static_cast<uint32_t>(count));
+    }
+    // Face count, then corner count and corners of each triangle.
+    void Faces(const std::vector<std::array<uint32_t, 3>>& faces)
+    {
+        Word(kTokIntegerList);
+        Dword(static_cast<uint32_t>(1 + 4 * faces.size()));
+        Dword(static_cast<uint32_t>(faces.size()));
+        for (const std::array<uint32_t, 3>& face : faces)
+        {
+            Dword(3);
+            for (uint32_t index : face)
+                Dword(index);
+        }
+    }
+
+    std::string mBytes;
+};
+} // namespace
+
+std::string XMeshWriter::WriteBinary(const XMesh& mesh)
+{
+    BinaryOut out;
+    out.mBytes = "xof 0303bin 0032";
+    out.Open("Mesh");
+    out.Count(mesh.positions.size());
+    out.FloatList(3 * mesh.positions.size());
+    for (const Vector3& p : mesh.positions)
+    {
+        out.Float(p.x);
+        out.Float(p.y);
+        out.Float(p.z);
+    }
+    out.Faces(mesh.faces);
+    if (!mesh.normals.empty())
+    {
+        // One normal per vertex: the normal faces are the faces.
+        out.Open("MeshNormals");
+        out.Count(mesh.normals.size());
+        out.FloatList(3 * mesh.normals.size());
+        for (const Vector3& n : mesh.normals)
+        {
+            out.Float(n.x);
+            out.Float(n.y);
+            out.Float(n.z);
+        }
+        out.Faces(mesh.faces);
+        out.Close();
+    }
+    if (!mesh.texCoords.empty())
+    {
+        out.Open("MeshTextureCoords");
+        out.Count(mesh.texCoords.size());
+        out.FloatList(2 * mesh.texCoords.size());
+        for (const std::array<float, 2>& uv : mesh.texCoords)
+        {
+            out.Float(uv[0]);
+            out.Float(uv[1]);
+        }
+        out.Close();
+    }
+    out.Close();
+    return out.mBytes;
+}
+
+bool XMeshWriter::SaveBinary(const XMesh& mesh, const std::string& path)
+{
+    const std::string bytes = WriteBinary(mesh);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
