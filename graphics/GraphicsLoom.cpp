@@ -18,6 +18,7 @@
 #include "graphics/Renderable.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
+#include "graphics/device/ImageDecode.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/ModelStoreSet.h"
 #include "graphics/model/ModelStores.h"
@@ -156,6 +157,7 @@ void GraphicsLoom::Init()
     if (mWindow)
         SDL_GetWindowSize(mWindow, &windowWidth, &windowHeight);
     mSettings = GraphicsSettings::Load("Graphics.xml", uint32_t(windowWidth), uint32_t(windowHeight));
+    SetMaxImageBytes(uint64_t(mSettings.mMaxTextureMegabytes) << 20);
 
     DeviceDesc& present = mScene->mPresent;
     present.mWidth = int32_t(mSettings.mResolutionWidth);

@@ -47,6 +47,7 @@ GraphicsSettings GraphicsSettings::Load(const std::string& fileName, uint32_t wi
             loader.Serialize(loaded.mConsoleBackground);
             loader.EndField("string", true);
         }
+        field("uint", "MaxTextureMegabytes", TypeUInt, loaded.mMaxTextureMegabytes);
         loader.EndField("serializable", false);
     }
     loader.Close();
@@ -61,6 +62,11 @@ GraphicsSettings GraphicsSettings::Load(const std::string& fileName, uint32_t wi
         loaded.mResolutionWidth = settings.mResolutionWidth;
         loaded.mResolutionHeight = settings.mResolutionHeight;
         missing += std::string(missing.empty() ? "" : ", ") + "a usable resolution";
+    }
+    if (loaded.mMaxTextureMegabytes == 0)
+    {
+        loaded.mMaxTextureMegabytes = settings.mMaxTextureMegabytes;
+        missing += std::string(missing.empty() ? "" : ", ") + "a usable MaxTextureMegabytes";
     }
     if (!missing.empty())
         Console::Instance().Log(fileName + " lacks " + missing + ": defaults used for them", LogInit);

@@ -16,6 +16,8 @@ struct GraphicsSettings
     bool mShowFPS = false;
     bool mStopOnFailure = false;
     std::string mConsoleBackground;
+    // A texture or image file whose decoded size (mip levels included) is above this is refused.
+    uint32_t mMaxTextureMegabytes = 64;
 
     // Reads the file; a missing file or missing fields keep the defaults above (the window's
     // size for the resolution) and log one line naming what was missing.

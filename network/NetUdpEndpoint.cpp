@@ -285,13 +285,14 @@ void NetUdpEndpoint::Run()
                 }
                 else if (role == Role::Finder && header.mKind == NetKind::Offer)
                 {
-                    NetReader in{payload, header.mLength};
                     NetEvent event;
                     event.mType = NetEventType::Offer;
-                    in.Text(event.mName);
-                    event.mAddress = NetAddress{source.mIp, in.U16()};
-                    event.mValue = in.U8();
-                    if (in.mFailed || in.Left() != 0 || event.mAddress.mPort == 0)
+                    uint16_t port = 0;
+                    uint8_t players = 0;
+                    const bool good = ReadNetOffer(payload, header.mLength, event.mName, port, players);
+                    event.mAddress = NetAddress{source.mIp, port};
+                    event.mValue = players;
+                    if (!good)
                         CountDrop(NetDrop::Payload);
                     else
                         PushEvent(std::move(event));

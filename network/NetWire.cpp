@@ -346,3 +346,12 @@ bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const c
     out.mParams.Rewind();
     return true;
 }
+
+bool ReadNetOffer(const uint8_t* payload, size_t size, std::string& name, uint16_t& port, uint8_t& players)
+{
+    NetReader in{payload, size};
+    in.Text(name);
+    port = in.U16();
+    players = in.U8();
+    return !in.mFailed && in.Left() == 0 && port != 0;
+}

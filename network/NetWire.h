@@ -109,6 +109,10 @@ struct NetMessage
     ParamBuffer mParams;
 };
 
+// A discovery offer's payload: the host's game name, its game port and player count. False when
+// it is malformed, has bytes left over or names port 0.
+bool ReadNetOffer(const uint8_t* payload, size_t size, std::string& name, uint16_t& port, uint8_t& players);
+
 // Bytes one parameter of this code takes on the wire, or 0 when the code cannot travel.
 size_t NetParamWireSize(uint8_t code);
 

@@ -40,8 +40,25 @@ seed LuaGFuzz "$root"/fuzz/corpus/lua_g/*
 # Written by our model tool: lmfgen --x fuzz/corpus/x_mesh
 seed XMeshFuzz "$root"/fuzz/corpus/x_mesh/*
 seed WidgetFileFuzz "$data"/gui/*.xml "$data"/gui/*.bin
-mkdir -p "$run/corpus/BinaryLoaderFuzz"
+shopt -s globstar nullglob
+shipped="$root/data"
+seed DdsFileFuzz "$shipped"/**/*.dds
+seed ImageFileFuzz "$shipped"/**/*.png "$shipped"/**/*.bmp
+seed FontWidthFuzz "$shipped"/Fonts/*.dat
+seed SoundFileFuzz "$shipped"/Sounds/*.wav "$shipped"/Music/*.ogg
+seed EffectFileFuzz "$shipped"/Shaders/*.fx
+seed ParticleFileFuzz "$shipped"/Data/Effects/*.xml
+seed MaterialFileFuzz "$shipped"/Materials/*.xml
+seed AnimTexFileFuzz "$root"/fuzz/corpus/anim_tex/*
+seed PathFileFuzz "$root"/fuzz/corpus/path/*
+seed LevelFileFuzz "$shipped"/Levels/*
+seed SettingsFileFuzz "$shipped"/Config/*.xml "$shipped"/Graphics.xml "$shipped"/Data/MapGeneration.xml \
+    "$shipped"/Data/NetAd.xml "$shipped"/Data/TerraInfo.xml "$shipped"/Data/Constraints.xml
+seed ScriptTextFuzz "$shipped"/Scripts/**/*.lua
+seed ChunkReaderFuzz "$shipped"/Models/**/*.lmf "$shipped"/Models/**/*.LMF "$shipped"/Models/**/*.3ds
+mkdir -p "$run/corpus/BinaryLoaderFuzz" "$run/corpus/NetMessageFuzz" "$run/corpus/NetChannelFuzz"
 "$build/fuzz/BinarySeed" "$run/corpus/BinaryLoaderFuzz/all_fields.bin"
+"$build/fuzz/NetSeed" "$run/corpus/NetMessageFuzz/message.bin" "$run/corpus/NetChannelFuzz/conversation.bin"
 
 harnesses=("$@")
 if [ ${#harnesses[@]} -eq 0 ]; then

@@ -19,17 +19,32 @@
 #include "LOOM/cogs/Positional.h"
 
 namespace {
-// Reads a stream file's third element (after the declaration and the stream element).
-bool ReadThirdElement(const std::string& fileName, XMLReader& reader)
+// Reads a stream file's third element (after the declaration and the stream element); false
+// with why when the file has none.
+bool ReadThirdElement(const std::string& fileName, XMLReader& reader, std::string& why)
 {
-    if (!reader.Open(fileName))
+    std::error_code ec;
+    const std::string path = ResolvePath(DataFilePath(fileName));
+    if (std::filesystem::is_directory(path, ec))
+        why = "is a folder, not a file";
+    else if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0)
+        why = "is empty";
+    else if (!reader.Open(fileName))
+        why = "cannot be read";
+    if (!why.empty())
         return false;
     for (int i = 0; i < 3; ++i)
     {
         if (!reader.ParseElement())
+        {
+            why = reader.HasFailed() ? "is not correct XML" : "ends before its cog, list or composition element";
             return false;
+        }
     }
-    return reader.Kind() == XMLReader::KindStart || reader.IsSelfClosing();
+    if (reader.Kind() == XMLReader::KindStart || reader.IsSelfClosing())
+        return true;
+    why = "has no cog, list or composition element";
+    return false;
 }
 
 // One spelling per file, so a list naming itself is recognised however the name is written.
@@ -173,7 +188,13 @@ Cog* CogFactory::Allocate(std::string name)
     if (!FileExists(name) || GetFileExtension(name) != "xml")
         return nullptr;
     XMLReader reader;
-    if (!ReadThirdElement(name, reader) || reader.ElementName() != "cog")
+    std::string why;
+    if (!ReadThirdElement(name, reader, why))
+    {
+        Console::Instance().Log("Cog file " + name + " " + why, LogError);
+        return nullptr;
+    }
+    if (reader.ElementName() != "cog")
         return nullptr;
     const std::string typeName = reader.GetAttribute("CogID");
     reader.Close();
@@ -462,8 +483,12 @@ void CogFactory::LoadFile(const std::string& fileName, std::vector<std::string>&
         return;
     }
     XMLReader reader;
-    if (!ReadThirdElement(fileName, reader))
+    std::string why;
+    if (!ReadThirdElement(fileName, reader, why))
+    {
+        Console::Instance().Log("Cog file " + fileName + " " + why + ": nothing is loaded from it", LogError);
         return;
+    }
     const std::string element = reader.ElementName();
     if (element == "cog")
     {

@@ -1,5 +1,6 @@
 #include "LOOM/script/ScriptManager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -330,7 +331,11 @@ void ScriptManager::RunScript(std::string path)
     const int top = lua_gettop(L);
     PushHandler(L);
     const std::string file = DataFilePath(path);
-    if (luaL_loadfile(L, file.c_str()) == 0)
+    std::string text, why;
+    const bool read = ReadScript(path, text, why);
+    if (!read)
+        lua_pushlstring(L, why.data(), why.size());
+    if (read && luaL_loadbuffer(L, text.data(), text.size(), ("@" + file).c_str()) == 0)
     {
         ProtectedCall(0);
     }
@@ -343,6 +348,25 @@ void ScriptManager::RunScript(std::string path)
         lua_pcall(L, 1, 0, 0);
     }
     lua_settop(L, top);
+}
+
+bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::string& why)
+{
+    const std::string file = DataFilePath(path);
+    if (!ReadWholeFile(file, text))
+    {
+        why = "cannot open " + file;
+        return false;
+    }
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+    {
+        why = file + " is empty";
+        return false;
+    }
+    // As the file loader does: a first line starting with '#' is not Lua; its newline keeps line numbers.
+    if (text[0] == '#')
+        text.erase(0, std::min(text.find('\n'), text.size()));
+    return true;
 }
 
 bool ScriptManager::CallFunction(const std::string& name, ParamBuffer& params)

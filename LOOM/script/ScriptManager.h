@@ -35,6 +35,9 @@ public:
     void SetClocks(const PreciseTimer* core, const GameClock* game);
 
     void RunScript(std::string path);
+    // A script file's text through the capped file reader. False, with why naming the file,
+    // when it cannot be read or holds nothing but blanks.
+    static bool ReadScript(const std::string& path, std::string& text, std::string& why);
     // Calls the global function with the buffer's parameters; true when it ran without error.
     bool CallFunction(const std::string& name, ParamBuffer& params);
     // A second command under the same name is logged and destroyed.

@@ -143,6 +143,8 @@ void XMLLoader::EndField(const char* typeName, bool /*single*/)
     const bool isEnd = mReader->Kind() == XMLReader::KindEnd && !mReader->IsSelfClosing();
     if (!isEnd || (typeName && mReader->ElementName() != typeName))
         Mismatch("EndFileTag", typeName);
+    else if (mReader->Depth() <= 1 && !mReader->CheckRest()) // the record is read: only the stream's end is left
+        mValid = false;
 }
 
 bool XMLLoader::ReadValue(std::string_view& raw)

@@ -1,5 +1,6 @@
 #include "LOOM/serial/XMLReader.h"
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 
@@ -21,6 +22,21 @@ std::string_view TrimFront(std::string_view text)
     while (!text.empty() && IsBlank(text.front()))
         text.remove_prefix(1);
     return text;
+}
+// The quoted value after "encoding" in a declaration; empty when none is given.
+std::string DeclaredEncoding(std::string_view declaration)
+{
+    const size_t at = declaration.find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    const std::string_view rest = declaration.substr(at);
+    const size_t quote = rest.find_first_of("\"'");
+    if (quote == std::string_view::npos)
+        return "?";
+    const size_t endQuote = rest.find(rest[quote], quote + 1);
+    if (endQuote == std::string_view::npos || endQuote == quote + 1)
+        return "?";
+    return std::string(rest.substr(quote + 1, endQuote - quote - 1));
 }
 } // namespace
 
@@ -55,6 +71,66 @@ bool XMLReader::OpenText(std::string text, const std::string& name)
     const size_t first = mText.find('<');
     mPos = first == std::string::npos ? mText.size() : first;
     mTokenStart = mPos;
+    mElements.clear();
+    return CheckEncoding();
+}
+
+bool XMLReader::CheckEncoding()
+{
+    const size_t declaration = mText.find("<?xml", mPos);
+    if (declaration != mPos)
+        return true;
+    const size_t close = mText.find('>', mPos);
+    const std::string encoding =
+        DeclaredEncoding(std::string_view(mText).substr(mPos, close == std::string::npos ? std::string::npos : close - mPos));
+    std::string lower = encoding;
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.empty() || lower == "utf-8" || lower == "us-ascii" || lower == "iso-8859-1")
+        return true;
+    return Fail(("unknown encoding \"" + encoding + "\"").c_str());
+}
+
+bool XMLReader::CheckRest()
+{
+    if (!mOpen || mFailed)
+        return false;
+    // A file cut short is left to the tokenizer, which names where it ends.
+    const std::string_view text(mText);
+    std::vector<std::string_view> open(mElements.begin(), mElements.end());
+    for (size_t pos = text.find('<', mPos); pos != std::string_view::npos; pos = text.find('<', pos))
+    {
+        mTokenStart = pos;
+        if (text.compare(pos, 4, "<!--") == 0)
+        {
+            const size_t end = text.find("-->", pos + 4);
+            pos = end == std::string_view::npos ? text.size() : end + 3;
+            continue;
+        }
+        const size_t close = text.find('>', pos);
+        if (close == std::string_view::npos)
+            break;
+        std::string_view tag = TrimFront(TrimBack(text.substr(pos + 1, close - pos - 1)));
+        pos = close + 1;
+        if (tag.starts_with('?') || tag.starts_with('!') || tag.ends_with('/'))
+            continue;
+        const bool end = tag.starts_with('/');
+        if (end)
+            tag = TrimFront(tag.substr(1));
+        size_t nameEnd = 0;
+        while (nameEnd < tag.size() && !IsBlank(tag[nameEnd]))
+            ++nameEnd;
+        const std::string_view name = tag.substr(0, nameEnd);
+        if (!end)
+            open.push_back(name);
+        else if (open.empty())
+            return Fail(("end tag </" + std::string(name) + "> closes nothing").c_str());
+        else if (open.back() != name)
+            return Fail(("end tag </" + std::string(name) + "> does not close <" + std::string(open.back()) + ">").c_str());
+        else
+            open.pop_back();
+    }
+    mTokenStart = mPos;
     return true;
 }
 
@@ -65,6 +141,7 @@ void XMLReader::Close()
     mText.shrink_to_fit();
     mPos = 0;
     mAttributes.clear();
+    mElements.clear();
 }
 
 bool XMLReader::Fail(const char* what)
@@ -156,6 +233,10 @@ bool XMLReader::ParseElement()
         mEmpty = true;
     }
 
+    if (mKind == KindStart && !mEmpty && !mName.starts_with('?') && !mName.starts_with('!'))
+        mElements.push_back(mName);
+    else if (mKind == KindEnd && !mSelfClosing && !mElements.empty())
+        mElements.pop_back();
     if (mKind == KindStart || mSelfClosing)
         ParseAttributes(tag.substr(nameEnd));
     return true;

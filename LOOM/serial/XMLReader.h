@@ -34,6 +34,12 @@ public:
     bool ReadText(std::string_view& raw);
     // True when nothing but blanks is left.
     bool AtEnd();
+    // Reading may stop at the last field a caller wants: this checks that what is left closes
+    // the open elements in order, so a mangled end tag past them is not taken for a good file.
+    // Logged, naming the file, and the reader failed when it does not.
+    bool CheckRest();
+    // Elements opened and not yet closed.
+    size_t Depth() const { return mElements.size(); }
 
     const std::string& ElementName() const { return mName; }
     bool IsEmpty() const { return mEmpty; }
@@ -61,6 +67,8 @@ public:
 
 private:
     bool Fail(const char* what);
+    // A declared encoding must be one this reader reads.
+    bool CheckEncoding();
     void SkipBlanks();
     void ParseAttributes(std::string_view rest);
 
@@ -79,4 +87,5 @@ private:
     // Raw views into mText, valid until the next token.
     std::vector<std::pair<std::string_view, std::string_view>> mAttributes;
     std::istringstream mAttributeStream;
+    std::vector<std::string> mElements;
 };

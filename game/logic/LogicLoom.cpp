@@ -176,6 +176,13 @@ void LogicLoom::GenMap()
 void LogicLoom::LogicCreateLevel(std::string scriptFile)
 {
     Console& console = Console::Instance();
+    // A level script that cannot be read would leave a field with no waves: the menu stays.
+    std::string text, why;
+    if (!ScriptManager::ReadScript(scriptFile, text, why))
+    {
+        console.Log("Level not started: " + why, LogError);
+        return;
+    }
     console.Log("Starting Level: " + scriptFile, LogLoading);
     Scene().RenderLoading();
     console.Log("Reseting Level Data", LogLoading);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "graphics/device/ImageDecode.h"
+
 namespace {
 
 constexpr uint32_t kMagic = 0x20534444; // "DDS "
@@ -122,25 +124,41 @@ bool DdsReader::Read(const uint8_t* bytes, size_t size, TextureData& out, std::s
         error = "a cube map needs six square faces";
         return false;
     }
+    const uint32_t faces = cube ? 6 : 1;
+    const std::string tooLarge = ImageCapError(width, height, DecodedImageBytes(width, height, 4, levels > 1, faces));
+    if (!tooLarge.empty())
+    {
+        error = tooLarge;
+        return false;
+    }
+    size_t dataBytes = 0;
+    for (uint32_t level = 0; level < levels; ++level)
+        dataBytes += TextureLevelSize(format, std::max(width >> level, 1u), std::max(height >> level, 1u));
+    dataBytes *= faces;
+    if (size - c.mPos < dataBytes)
+    {
+        error = "the data is cut short: " + std::to_string(dataBytes) + " bytes named, " +
+                std::to_string(size - c.mPos) + " there";
+        return false;
+    }
+    if (size - c.mPos > dataBytes)
+    {
+        // Trailing bytes are no part of any level: the file is not what its header says.
+        error = std::to_string(size - c.mPos - dataBytes) + " bytes follow the data its header names";
+        return false;
+    }
     out = TextureData{};
     out.mKind = cube ? TextureKind::Cube : TextureKind::Tex2D;
     out.mFormat = format;
     out.mWidth = width;
     out.mHeight = height;
     out.mLevels = levels;
-    const uint32_t faces = cube ? 6 : 1;
     out.mLevelData.resize(size_t(faces) * levels);
     for (uint32_t face = 0; face < faces; ++face)
         for (uint32_t level = 0; level < levels; ++level)
         {
             const uint32_t w = std::max(width >> level, 1u), h = std::max(height >> level, 1u);
             const size_t bytesNeeded = TextureLevelSize(format, w, h);
-            if (size - c.mPos < bytesNeeded)
-            {
-                error = "the data is cut short";
-                out = TextureData{};
-                return false;
-            }
             std::vector<uint8_t>& dst = out.Level(face, level);
             dst.assign(bytes + c.mPos, bytes + c.mPos + bytesNeeded);
             c.mPos += bytesNeeded;

@@ -1,21 +1,18 @@
 #include "graphics/resource/Texture.h"
 
-#include <stb_image.h>
-
 #include <algorithm>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "graphics/device/ImageDecode.h"
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/TextureData.h"
 
 namespace {
 
-// The largest side a texture file may claim; larger claims are refused before decoding.
-constexpr int kMaxSide = 16384;
 // Lookups per frame of an animated texture (the first frame shows one lookup less).
 constexpr uint32_t kTicksPerFrame = 8;
 
@@ -71,7 +68,8 @@ Texture* Texture::CreateRenderTarget(uint32_t width, uint32_t height)
         texture->mTexture = device->CreateTexture(desc);
     if (!texture->mTexture)
     {
-        texture->Fail("Render Target", "");
+        texture->Fail("Render Target", "the device refused a " + std::to_string(width) + "x" + std::to_string(height) +
+                                           " render target");
         return texture;
     }
     texture->mWidth = width;
@@ -192,9 +190,14 @@ void Texture::LoadImage(const std::string& fileName)
 {
     GraphicsDevice* device = ResourceContext::Device();
     std::string bytes;
-    if (!device || !ReadWholeFile(DataFilePath(fileName), bytes))
+    if (!device)
     {
-        Fail(fileName, "");
+        Fail(fileName, "there is no graphics device");
+        return;
+    }
+    if (!ReadWholeFile(DataFilePath(fileName), bytes))
+    {
+        Fail(fileName, "the file cannot be read");
         return;
     }
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -210,24 +213,13 @@ void Texture::LoadImage(const std::string& fileName)
     }
     else
     {
-        int w = 0, h = 0, n = 0;
-        if (bytes.size() > size_t(INT32_MAX) || !stbi_info_from_memory(data, int(bytes.size()), &w, &h, &n) || w <= 0 ||
-            h <= 0 || w > kMaxSide || h > kMaxSide)
-        {
-            Fail(fileName, "");
-            return;
-        }
-        stbi_uc* pixels = stbi_load_from_memory(data, int(bytes.size()), &w, &h, &n, 4);
-        if (!pixels)
-        {
-            Fail(fileName, "");
-            return;
-        }
-        texture.mWidth = uint32_t(w);
-        texture.mHeight = uint32_t(h);
         texture.mLevels = 1;
-        texture.mLevelData.emplace_back(pixels, pixels + size_t(w) * size_t(h) * 4);
-        stbi_image_free(pixels);
+        texture.mLevelData.resize(1);
+        if (!DecodeImage(bytes, 4, true, texture.mWidth, texture.mHeight, texture.mLevelData[0], error))
+        {
+            Fail(fileName, error);
+            return;
+        }
         BuildMipChain(texture);
     }
     ConvertTextureData(texture, !mUncompressed && ResourceContext::Compressed() && device->GetCaps().mCompressedTextures);
@@ -241,7 +233,8 @@ void Texture::LoadImage(const std::string& fileName)
     std::unique_ptr<GpuTexture> gpu = device->CreateTexture(desc);
     if (!gpu)
     {
-        Fail(fileName, "");
+        Fail(fileName, "the device refused a " + std::to_string(desc.mWidth) + "x" + std::to_string(desc.mHeight) +
+                           " texture");
         return;
     }
     for (uint32_t face = 0; face < texture.Faces(); ++face)
@@ -250,7 +243,7 @@ void Texture::LoadImage(const std::string& fileName)
             const std::vector<uint8_t>& level_bytes = texture.Level(face, level);
             if (!gpu->Upload(face, level, level_bytes.data(), level_bytes.size()))
             {
-                Fail(fileName, "");
+                Fail(fileName, "the device refused level " + std::to_string(level));
                 return;
             }
         }
@@ -262,11 +255,11 @@ void Texture::LoadImage(const std::string& fileName)
         mMemory += 4 * std::max(mWidth >> level, 1u) * std::max(mHeight >> level, 1u);
 }
 
-void Texture::Fail(const std::string& fileName, const std::string&)
+void Texture::Fail(const std::string& fileName, const std::string& why)
 {
     mTexture.reset();
     mWidth = mHeight = mLevels = mMemory = 0;
-    if (AssertFailedString("!FAILED( HR )", "Texture", __LINE__, "Failed to Load Texture " + fileName))
+    if (AssertFailedString("!FAILED( HR )", "Texture", __LINE__, "Failed to Load Texture " + fileName + ": " + why))
         DebugBreakIfAttached();
 }
 

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "LOOM/script/ScriptManager.h"
+#include "LOOM/space/QTree.h"
+#include "graphics/device/GraphicsDevice.h"
+#include "graphics/resource/ResourceContext.h"
+#include "graphics/resource/Texture.h"
+#include "tests/game/GameSim.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The first half of a file, written over it.
+void CutInHalf(const std::string& path)
+{
+    const std::string bytes = ReadFile(path);
+    WriteFile(path, bytes.substr(0, bytes.size() / 2));
+}
+
+void Replace(const std::string& path, const std::string& from, const std::string& to)
+{
+    std::string text = ReadFile(path);
+    const size_t at = text.rfind(from);
+    ASSERT_NE(at, std::string::npos) << path;
+    WriteFile(path, text.replace(at, from.size(), to));
+}
+
+// A PNG of a few hundred bytes whose header declares 16384 x 16384 RGBA pixels (1 GiB decoded).
+std::string BombPng()
+{
+    auto u32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    std::string png = "\x89PNG\r\n\x1a\n";
+    png += u32(13) + "IHDR" + u32(16384) + u32(16384) + std::string{8, 6, 0, 0, 0} + u32(0);
+    png += u32(256) + "IDAT" + std::string(256, '\x55') + u32(0);
+    png += u32(0) + "IEND" + u32(0);
+    return png;
+}
+
+std::vector<std::string> ErrorsSince(uint32_t mark)
+{
+    std::vector<std::string> errors;
+    const Console& console = Console::Instance();
+    const uint32_t written = console.GetEntryCounter() - mark;
+    for (size_t i = 0; i < written && i < console.GetEntries().Size(); ++i)
+        if (console.GetEntries().FromNewest(i).mCategory == LogError)
+            errors.push_back(console.GetEntries().FromNewest(i).mText);
+    return errors;
+}
+
+bool HoldsAll(const std::string& line, const std::vector<std::string>& pieces)
+{
+    for (const std::string& piece : pieces)
+        if (line.find(piece) == std::string::npos)
+            return false;
+    return true;
+}
+
+} // namespace
+
+// Each reader, given a broken file through the loader the game uses, refuses it with an Error
+// line naming the file and what is wrong with it.
+TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
+{
+    GameSim sim;
+    std::unique_ptr<GraphicsDevice> device = GraphicsDevice::CreateNull(DeviceDesc());
+    TextureStore textures;
+    ResourceContext::Scope scope(device.get(), &textures, false);
+    auto loadTexture = [&](const std::string& name) {
+        return [&textures, name](GameSim&) {
+            Texture* texture = textures.Get(name);
+            EXPECT_EQ(texture->GetDeviceTexture(), nullptr) << name;
+            texture->Release();
+        };
+    };
+
+    struct Case
+    {
+        const char* mName;
+        std::function<void(GameSim&)> mBreak;
+        std::function<void(GameSim&)> mLoad;
+        std::vector<std::string> mLine;
+    };
+    const std::vector<Case> cases = {
+        {"a texture cut in half",
+         [](GameSim& s) {
+             fs::copy_file(s.Path("Textures/stars.bmp"), s.Path("Textures/Cut.bmp"));
+             CutInHalf(s.Path("Textures/Cut.bmp"));
+         },
+         loadTexture("Textures/Cut.bmp"), {"Cut.bmp", "the BMP is cut short"}},
+        {"a small PNG declaring 16384x16384",
+         [](GameSim& s) { WriteFile(s.Path("Textures/Bomb.png"), BombPng()); }, loadTexture("Textures/Bomb.png"),
+         {"Bomb.png", "16384x16384 decodes to 1366 MiB, above the 64 MiB cap"}},
+        {"a DDS with trailing bytes",
+         [](GameSim& s) {
+             WriteFile(s.Path("Textures/Tail.dds"),
+                       ReadFile(s.Path("Textures/Checker.dds")) + std::string(size_t(1) << 20, '\0'));
+         },
+         loadTexture("Textures/Tail.dds"), {"Tail.dds", "1048576 bytes follow the data"}},
+        {"an empty composition file",
+         [](GameSim& s) { WriteFile(s.Path("Compositions/Empty.xml"), ""); },
+         [](GameSim& s) { s.Cogs().file("Compositions\\Empty.xml"); }, {"Empty.xml", "is empty"}},
+        {"a folder as composition file",
+         [](GameSim& s) { fs::create_directory(s.Path("Compositions/Folder.xml")); },
+         [](GameSim& s) { s.Cogs().file("Compositions\\Folder.xml"); },
+         {"Folder.xml", "is a folder"}},
+        {"QTree.xml with a corrupted closing tag",
+         [](GameSim& s) { Replace(s.Path("Config/QTree.xml"), "</Stream>", "</StreXm>"); },
+         [](GameSim&) { QTree().Init(); }, {"QTree.xml", "StreXm> does not close <Stream>"}},
+        {"QTree.xml with a corrupted encoding name",
+         [](GameSim& s) { Replace(s.Path("Config/QTree.xml"), "UTF-8", "UTF-\x98"); },
+         [](GameSim&) { QTree().Init(); }, {"QTree.xml", "unknown encoding \"UTF-\x98\""}},
+        {"an empty level script",
+         [](GameSim& s) { WriteFile(s.Path("Scripts/Levels/Empty.lua"), ""); },
+         [](GameSim& s) {
+             s.Run("LogicCreateLevel Scripts\\Levels\\Empty.lua");
+             EXPECT_NE(s.Data().mGameState, StateInLevel) << "no level without waves";
+         },
+         {"Level not started", "Empty.lua is empty"}},
+        {"a script over the read cap",
+         [](GameSim& s) {
+             WriteFile(s.Path("Scripts/Huge.lua"), "x=1\n");
+             fs::resize_file(s.Path("Scripts/Huge.lua"), kMaxDataFileBytes + 1); // sparse
+         },
+         [](GameSim&) { ScriptManager::Instance().RunScript("Scripts/Huge.lua"); },
+         {"File too large to read", "Huge.lua"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        c.mBreak(sim);
+        const uint32_t mark = Console::Instance().GetEntryCounter();
+        const auto start = std::chrono::steady_clock::now();
+        c.mLoad(sim);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "refused before decoding";
+        const std::vector<std::string> errors = ErrorsSince(mark);
+        EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [&](const std::string& e) { return HoldsAll(e, c.mLine); }))
+            << ::testing::PrintToString(errors);
+    }
+}
