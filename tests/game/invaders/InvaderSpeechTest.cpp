@@ -1,0 +1,145 @@
+#include <filesystem>
+#include <algorithm>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "LOOM/console/Console.h"
+#include "game/logic/PhraseBank.h"
+#include "game/player/SceneBinding.h"
+#include "tests/game/invaders/InvaderSim.h"
+
+namespace {
+// The program's scene binding, noting the texts it puts into effects and the death clouds' maps.
+class WatchedBinding : public SceneBinding
+{
+public:
+    WatchedBinding() { SetSceneSeam(this); }
+    ~WatchedBinding() override { SetSceneSeam(nullptr); }
+    bool SetEffectText(Cog& cog, const std::string& text) override
+    {
+        const bool shown = SceneBinding::SetEffectText(cog, text);
+        if (shown)
+            mTexts.push_back(text);
+        return shown;
+    }
+    void SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::string& file) override
+    {
+        SceneBinding::SetEmitterDistanceMap(cog, emitter, file);
+        mMaps.push_back(file);
+    }
+    bool Said(const std::string& text) const { return std::find(mTexts.begin(), mTexts.end(), text) != mTexts.end(); }
+
+    std::vector<std::string> mTexts;
+    std::vector<std::string> mMaps;
+};
+} // namespace
+
+// What invaders say over their heads and leave behind, in the game's data through the real binding.
+TEST(InvaderSpeech, IntroductionCountdownAndDeathShowTheirBubbles)
+{
+    const struct
+    {
+        const char* mKind;
+        std::function<void(GameSim&, Kestrane&)> mSetUp;
+        const char* mText;
+        const char* mMap; // the death cloud's distance map; empty when the invader lives
+    } cases[] = {
+        // No tower: it hops and, one hop in five, introduces itself.
+        {"grunt", [](GameSim&, Kestrane& k) { k.pathing = FindPathingBehavior("Basic"); }, "I'm a grunt!", ""},
+        // Ten seconds left on the fuse: the countdown shows 1.
+        {"bomber", [](GameSim&, Kestrane& k) { k.fuse = 10.2f; }, "1", ""},
+        // Killed: its last words over the death cloud, shaped by the shared death model.
+        {"grunt", [](GameSim&, Kestrane& k) { k.CurHP = 0.0f; }, "Avenge me", "Models/InvaderDM.lmf"},
+        // A kind that ships its own death model gets it.
+        {"stacker",
+         [](GameSim& sim, Kestrane& k) {
+             std::filesystem::copy_file(sim.Path("Models/InvaderDM.lmf"), sim.Path("Models/stackerDM.lmf"));
+             k.CurHP = 0.0f;
+         },
+         "Avenge me", "Models/stackerDM.lmf"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.mKind) + " " + c.mText);
+        GameSim sim;
+        InvaderField field(sim);
+        WatchedBinding scene;
+        PhraseBank& bank = *sim.Logic().mPhraseBank;
+        bank.mPhrases.clear();
+        PhraseRecord last;
+        last.invaderName = "All";
+        last.situation = 1;
+        last.percentChance = 1.0f;
+        last.phraseText = "Avenge me";
+        bank.mPhrases.push_back(last);
+        bank.BuildSituations();
+        Cog* cog = field.Invader(c.mKind, 10, 10);
+        ASSERT_NE(cog, nullptr);
+        Kestrane& k = InvaderField::K(cog);
+        k.pathing = FindPathingBehavior("NoPathing");
+        ASSERT_TRUE(sim.StepUntil([&] { return k.GetState() == StateAdvance; }, 30 * 60)) << "it lands";
+        c.mSetUp(sim, k);
+        EXPECT_TRUE(sim.StepUntil([&] { return scene.Said(c.mText); }, 60 * 60));
+        if (*c.mMap)
+            EXPECT_EQ(scene.mMaps, std::vector<std::string>{c.mMap});
+        else
+            EXPECT_TRUE(scene.mMaps.empty());
+    }
+}
+
+// Objects placed on a level with a height map flatten the ground under them and stand on its base.
+TEST(TilePlacement, FlattensTheGroundAndStandsOnTheBaseHeight)
+{
+    class BaseSeam : public RecordingSeam
+    {
+    public:
+        bool HasHeightMap() override { return mHas; }
+        bool GetBaseHeight(float& h) override
+        {
+            h = 3.0f;
+            return mHas;
+        }
+        void DeformTerrain(int32_t kind, const Vector3& at, float a, float b, float c) override
+        {
+            mDeforms.push_back({kind, at, a, b, c});
+        }
+        struct Deform
+        {
+            int32_t mKind;
+            Vector3 mAt;
+            float mA, mB, mC;
+        };
+        bool mHas = false;
+        std::vector<Deform> mDeforms;
+    };
+    for (const bool withMap : {false, true})
+    {
+        GameSim sim;
+        InvaderField field(sim);
+        BaseSeam seam;
+        seam.mHas = withMap;
+        Cog* trap = field.Trap(20, 20);
+        ASSERT_NE(trap, nullptr);
+        const Vector3 at = InvaderField::P(trap).GetPosition();
+        const Vector3 snapped = field.Map().TileToWorldAligned(20, 20, 2, 2);
+        EXPECT_FLOAT_EQ(at.x, snapped.x);
+        EXPECT_FLOAT_EQ(at.z, snapped.z);
+        if (!withMap)
+        {
+            EXPECT_TRUE(seam.mDeforms.empty());
+            EXPECT_FLOAT_EQ(at.y, snapped.y);
+            continue;
+        }
+        ASSERT_EQ(seam.mDeforms.size(), 1u);
+        const auto& d = seam.mDeforms.front();
+        EXPECT_EQ(d.mKind, 6);
+        EXPECT_FLOAT_EQ(d.mAt.x, snapped.x);
+        EXPECT_FLOAT_EQ(d.mAt.y, 3.0f);
+        EXPECT_FLOAT_EQ(d.mAt.z, snapped.z);
+        EXPECT_EQ(d.mA, 3.0f);
+        EXPECT_EQ(d.mB, 12.0f);
+        EXPECT_EQ(d.mC, 3.0f);
+        EXPECT_FLOAT_EQ(at.y, 3.05f);
+    }
+}
