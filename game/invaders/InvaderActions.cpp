@@ -8,11 +8,13 @@
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/math/Quat.h"
+#include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/PhraseBank.h"
+#include "game/logic/SceneSeam.h"
 #include "physics/Ground.h"
 #include "physics/PhysicsComp.h"
 
@@ -154,6 +156,26 @@ void SendFollow(Cog& follower, const Cog& followed)
     ParamBuffer params;
     params.PushInt(static_cast<int32_t>(followed.GetID()));
     follower.CallFunction("SetFollowedObj", params);
+}
+
+Cog* ShowSpeech(Kestrane& invader, const std::string& text)
+{
+    Cog* self = invader.GetOwner();
+    if (!self)
+        return nullptr;
+    Cog* bubble = CogFactory::Instance().Create("Data/Effects/SpeechBubble.xml");
+    if (!bubble)
+        return nullptr;
+    if (Positional* at = static_cast<Positional*>(bubble->GetComponent(1)))
+        at->SetPosition(invader.Pos().GetPosition());
+    SendFollow(*bubble, *self);
+    // The phrase bank sees it as this invader's bubble and puts no second one over it.
+    if (PhraseComp* phrase = static_cast<PhraseComp*>(bubble->GetComponent(PhraseComp::kTypeId)))
+        phrase->speakerId = static_cast<int32_t>(self->GetID());
+    SceneSeam& scene = Scene();
+    scene.ClearEffectLoop(*bubble);
+    scene.SetEffectText(*bubble, text);
+    return bubble;
 }
 
 void SayPhrase(Kestrane& invader, int32_t situation)

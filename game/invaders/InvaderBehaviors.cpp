@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFactory.h"
@@ -14,12 +15,16 @@
 #include "game/invaders/Kestrane.h"
 #include "game/invaders/PathingTools.h"
 #include "game/level/TileComp.h"
+#include "game/logic/LogicLoom.h"
+#include "game/logic/PhraseBank.h"
 #include "game/logic/SceneSeam.h"
 #include "game/traps/TrapData.h"
 #include "physics/CollisionComp.h"
 #include "physics/PhysicsComp.h"
 
 namespace {
+constexpr const char* kSharedDeathMap = "Models/InvaderDM.lmf";
+
 // Headless, an attack animation lasts this long.
 constexpr float kHeadlessAttackLength = 1.0f;
 
@@ -355,10 +360,9 @@ void BasicInvader::RandomHop(Kestrane& k, bool speak)
         break;
     case 2:
     {
-        // One hop in five comes with a shout; the speech bubble that shows it belongs to the
-        // phrase bank, so only the draw is kept here.
-        if (speak)
-            RandomInt(0, 4);
+        // One hop in five comes with a shout.
+        if (speak && RandomInt(0, 4) == 0)
+            ShowSpeech(k, "I'm a " + k.Name + "!");
         const Vector3 f(RandomFloat(-100.0f, 100.0f), RandomFloat(500.0f, 550.0f), RandomFloat(-100.0f, 100.0f));
         if (PhysicsComp* physics = k.Physics())
         {
@@ -402,6 +406,9 @@ void BasicInvader::Die(Kestrane& k)
     k.UncountTile();
     if (!death)
         return;
+    // The cloud takes the shape of the kind's own death model when it ships one.
+    const std::string own = "Models/" + k.Name + "DM.lmf";
+    Scene().SetEmitterDistanceMap(*death, 0, FileExists(DataFilePath(own)) ? own : std::string(kSharedDeathMap));
     if (Positional* at = static_cast<Positional*>(death->GetComponent(1)))
     {
         at->SetPosition(k.Pos().GetPosition());
@@ -409,6 +416,13 @@ void BasicInvader::Die(Kestrane& k)
     }
     if (k.deathSound == 1)
         SendSound(*death, "PlaySound3D", "Death");
+    LogicLoom* logic = LogicLoom::Instance();
+    if (!logic || !logic->mPhraseBank)
+        return;
+    std::string phrase = logic->mPhraseBank->PickPhrase(1, k);
+    if (!phrase.empty())
+        logic->mPhraseBank->ShowBubble("Data/Effects/DeathSpeechBubble.xml", static_cast<int32_t>(death->GetID()),
+                                       std::move(phrase));
 }
 
 void BasicInvader::Detour(Kestrane& k)

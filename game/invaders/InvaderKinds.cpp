@@ -321,6 +321,7 @@ public:
                 if (k.fuse < t && t < old)
                 {
                     k.fuseMark = mark / 10;
+                    ShowSpeech(k, std::to_string(k.fuseMark));
                     if (mark == 0)
                         k.ChangeState(StateSpecial);
                     break;

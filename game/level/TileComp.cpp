@@ -8,6 +8,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/LogicLoom.h"
+#include "game/logic/SceneSeam.h"
 
 namespace {
 CompFactoryOf<TileComp> gTileCompFactory;
@@ -96,8 +97,18 @@ bool TileComp::PlaceAt(Vector3 position)
     }
     mMapCogId = map->GetOwner()->GetID();
     const Vector3 snapped = map->TileToWorldAligned(centre.first, centre.second, widthSize, depthSize);
-    if (Positional* positional = GetOwnerPositional())
+    Positional* positional = GetOwnerPositional();
+    if (positional)
         positional->SetPosition(snapped);
+    // The ground is flattened under a placed object, which then stands just above it.
+    SceneSeam& scene = Scene();
+    float base = 0.0f;
+    if (scene.HasHeightMap() && scene.GetBaseHeight(base))
+    {
+        scene.DeformTerrain(6, Vector3(snapped.x, base, snapped.z), 3.0f, 12.0f, base);
+        if (positional)
+            positional->SetPosition(Vector3(snapped.x, base + 0.05f, snapped.z));
+    }
     placed = true;
     if (!IsPassable)
         ApplyPassable(*map);

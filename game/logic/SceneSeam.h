@@ -42,6 +42,8 @@ public:
     virtual bool HasHeightMap() = 0;
     // The height map's extent in world units (tiles x tile scale); false without one.
     virtual bool GetMapExtent(float&, float&) = 0;
+    // The height map's "BaseHeight", the ground level placed objects stand on; false without one.
+    virtual bool GetBaseHeight(float&) = 0;
     // The "Level" cog's terrain info texture, and a deformation request of the height map.
     virtual void PaintTerrain(const Vector3&, float, float, int32_t) = 0;
     virtual void DeformTerrain(int32_t, const Vector3&, float, float, float) = 0;
@@ -76,6 +78,8 @@ public:
     virtual void SetEmitterRange(Cog&, int32_t, const std::string&, float, float) = 0;
     virtual void SetEmitterActive(Cog&, int32_t, bool) = 0;
     virtual void AddParticle(Cog&, int32_t, const Vector3&, const Vector3&, float) = 0;
+    // The emitter's distance map (the shape its particles take) from that model file.
+    virtual void SetEmitterDistanceMap(Cog&, int32_t, const std::string&) = 0;
 
     // Effect (type 12).
     virtual bool HasEffect(Cog&) = 0;
@@ -134,6 +138,7 @@ public:
     void CycleAnimation(Cog&) override {}
     bool HasHeightMap() override { return false; }
     bool GetMapExtent(float&, float&) override { return false; }
+    bool GetBaseHeight(float&) override { return false; }
     void PaintTerrain(const Vector3&, float, float, int32_t) override {}
     void DeformTerrain(int32_t, const Vector3&, float, float, float) override {}
     void ShowBar(Cog&, bool) override {}
@@ -157,6 +162,7 @@ public:
     void SetEmitterRange(Cog&, int32_t, const std::string&, float, float) override {}
     void SetEmitterActive(Cog&, int32_t, bool) override {}
     void AddParticle(Cog&, int32_t, const Vector3&, const Vector3&, float) override {}
+    void SetEmitterDistanceMap(Cog&, int32_t, const std::string&) override {}
     bool HasEffect(Cog&) override { return false; }
     void SetEffectParticlesDrawn(Cog&, bool) override {}
     void SetEffectAnimation(Cog&, int32_t, bool) override {}

@@ -119,6 +119,13 @@ bool SceneBinding::SetEffectText(Cog& cog, const std::string& text)
     return true;
 }
 
+void SceneBinding::SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::string& file)
+{
+    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    if (particles && emitter >= 0 && static_cast<size_t>(emitter) < particles->Emitters().size())
+        particles->Emitters()[static_cast<size_t>(emitter)]->SetDistanceMap(file);
+}
+
 bool SceneBinding::HasModel(Cog& cog)
 {
     return ControllerOf(cog) != nullptr;
@@ -235,6 +242,15 @@ void SceneBinding::PaintTerrain(const Vector3& centre, float inner, float outer,
 {
     if (HeightMap* map = HeightMap::Current(); map && map->GetTerrain())
         map->GetTerrain()->PaintInfoTexture(centre, inner, outer, layer);
+}
+
+bool SceneBinding::GetBaseHeight(float& height)
+{
+    const HeightMap* map = HeightMap::Current();
+    if (!map)
+        return false;
+    height = map->mBaseHeight;
+    return true;
 }
 
 void SceneBinding::DeformTerrain(int32_t kind, const Vector3& at, float a, float b, float c)

@@ -52,9 +52,11 @@ public:
     void SetEffectAnimation(Cog& cog, int32_t index, bool loop) override;
     void ClearEffectLoop(Cog& cog) override;
     bool SetEffectText(Cog& cog, const std::string& text) override;
+    void SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::string& file) override;
 
     bool HasHeightMap() override;
     bool GetMapExtent(float& width, float& depth) override;
+    bool GetBaseHeight(float& height) override;
     void PaintTerrain(const Vector3& centre, float inner, float outer, int32_t layer) override;
     void DeformTerrain(int32_t kind, const Vector3& at, float a, float b, float c) override;
 

@@ -7,6 +7,7 @@
 #include "LOOM/cogs/Composer.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/particles/Effect.h"
+#include "graphics/particles/ParticleComp.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
@@ -59,9 +60,10 @@ void RegisterSceneComponents(CogFactory& cogs)
     for (uint32_t id : {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
         if (CompFactory* factory = SceneComponentFactory(id))
             cogs.RegisterComponent(id, factory);
-    // Effects too: speech bubbles and explosions are effect cogs.
-    if (CompFactory* factory = ParticleFrame::Factory(Effect::kTypeId))
-        cogs.RegisterComponent(Effect::kTypeId, factory);
+    // Effects and particles too: speech bubbles, explosions and death clouds are effect cogs.
+    for (uint32_t id : {Effect::kTypeId, ParticleComp::kTypeId})
+        if (CompFactory* factory = ParticleFrame::Factory(id))
+            cogs.RegisterComponent(id, factory);
 }
 
 void CycleAnimations(Cog* cog)
