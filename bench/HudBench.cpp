@@ -33,7 +33,7 @@
 namespace {
 constexpr float kSide = 256.0f;
 
-class ExtentSeam : public SceneSeam
+class ExtentSeam : public HeadlessScene
 {
 public:
     bool GetMapExtent(float& width, float& depth) override
