@@ -642,6 +642,13 @@ void GraphicsLoom::SetEffectGlobals()
     const float time = clock ? float(clock->GetTime()) : 0.0f;
     FxEffect& effect = basic->GetEffect();
     effect.SetFloat(effect.GetParameterByName("Time"), time);
+    if (mCamera)
+    {
+        effect.SetMatrix(effect.GetParameterByName("ViewInverse"), mCamera->GetViewInverse());
+        const Vector3 eye = mCamera->GetPosition();
+        const float eyePosition[4] = {eye.x, eye.y, eye.z, 1.0f};
+        effect.SetVector(effect.GetParameterByName("WorldEyePosition"), eyePosition);
+    }
     if (mSun)
         mSun->SetLightParameters(effect, frame.mView);
 }

@@ -8,9 +8,9 @@
 	<Parameter type="float4x4" name="ViewInverse" shared="true"/>
 	<Parameter type="float4" name="WorldEyePosition" shared="true"/>
 	<Parameter type="float" name="Time" shared="true"/>
-	<Parameter type="float3" name="LightDirection" shared="true" default="0 -1 0"/>
+	<Parameter type="float4" name="LightDir" shared="true" default="0 1 0 1"/>
 	<Parameter type="float4" name="LightColor" shared="true" default="1 1 1 1"/>
-	<Parameter type="float4" name="AmbientLight" shared="true" default="0.3 0.3 0.3 1"/>
+	<Parameter type="float4" name="Ambient" shared="true" default="0.5 0.6 0.5 0"/>
 	<Parameter type="float4x4" name="Bones" count="30"/>
 	<Parameter type="float4" name="Diffuse" default="1 1 1 1"/>
 	<Parameter type="float4" name="ModelColor" default="1 1 1 1"/>

@@ -11,7 +11,7 @@ void main()
         oColor = vec4(albedo.rgb, 1.0);
         return;
     }
-    float sun = max(dot(normalize(normal), -normalize(LightDirection)), 0.0);
-    vec3 light = AmbientLight.rgb + LightColor.rgb * sun;
+    float sun = max(dot(normalize(normal), normalize(LightDir.zyx)), 0.0);
+    vec3 light = Ambient.rgb + LightColor.rgb * sun;
     oColor = vec4(albedo.rgb * min(light, vec3(1.0)), 1.0);
 }

@@ -3,9 +3,9 @@
 	<Parameter type="float" name="FrameTime"/>
 	<Parameter type="float4" name="QuadScreenSize"/>
 	<Parameter type="float2" name="DestScreenSize"/>
-	<Parameter type="float3" name="LightDirection" shared="true" default="0 -1 0"/>
+	<Parameter type="float4" name="LightDir" shared="true" default="0 1 0 1"/>
 	<Parameter type="float4" name="LightColor" shared="true" default="1 1 1 1"/>
-	<Parameter type="float4" name="AmbientLight" shared="true" default="0.3 0.3 0.3 1"/>
+	<Parameter type="float4" name="Ambient" shared="true" default="0.5 0.6 0.5 0"/>
 	<Parameter type="float4x4" name="World"/>
 	<Parameter type="float4x4" name="WorldViewProjection"/>
 	<Parameter type="float4x4" name="WorldView"/>

@@ -4,6 +4,9 @@
 	<Parameter type="float4x4" name="Mprojtex"/>
 	<Parameter type="float" name="WaveScale" default="0.045"/>
 	<Parameter type="float" name="Time" shared="true"/>
+	<Parameter type="float4" name="LightDir" shared="true" default="0 1 0 1"/>
+	<Parameter type="float4" name="LightColor" shared="true" default="1 1 1 1"/>
+	<Parameter type="float4" name="Ambient" shared="true" default="0.5 0.6 0.5 0"/>
 	<Parameter type="texture" name="WBumpMap"/>
 	<Parameter type="texture" name="ReflectMap"/>
 	<Technique name="Technique0">

@@ -3,7 +3,7 @@
 	<Parameter type="float4x4" name="World"/>
 	<Parameter type="float4x4" name="WorldViewProjection"/>
 	<Parameter type="float4x4" name="ViewProjection" shared="true"/>
-	<Parameter type="float3" name="LightDirection" shared="true" default="0 -1 0"/>
+	<Parameter type="float4" name="LightDir" shared="true" default="0 1 0 1"/>
 	<Parameter type="float" name="ShadowExtrude" default="200"/>
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Shadow.vert" fragment="Shaders/Shadow.frag">

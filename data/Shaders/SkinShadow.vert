@@ -10,7 +10,7 @@ void main()
         skinned += aBlendWeight[i] * (bone * p);
         normal += aBlendWeight[i] * (mat3(bone) * aNormal);
     }
-    vec3 light = normalize(LightDirection);
+    vec3 light = -normalize(LightDir.zyx);
     vec4 world = World * vec4(skinned.xyz, 1.0);
     vec3 n = normalize(mat3(World) * normal + vec3(0.0, 0.0, 1e-6));
     float away = dot(n, light) > 0.0 ? ShadowExtrude : 0.05;

@@ -149,7 +149,7 @@ void LogicLoom::ResetGameClock()
 
 void LogicLoom::ChangeSettings(DisplaySettings settings)
 {
-    // The graphics loom has no display-mode change to hand the rest to yet.
+    Scene().ChangeDisplaySettings(settings);
     if (mPhraseBank)
         mPhraseBank->mEnabled = settings.mInvaderSpeech;
 }
@@ -157,20 +157,15 @@ void LogicLoom::ChangeSettings(DisplaySettings settings)
 DisplaySettings LogicLoom::GetSettings()
 {
     DisplaySettings settings;
-    int32_t width = 0;
-    int32_t height = 0;
-    if (Scene().GetScreenSize(width, height))
-    {
-        settings.mScreenWidth = width;
-        settings.mScreenHeight = height;
-    }
+    Scene().GetDisplaySettings(settings);
     settings.mInvaderSpeech = mPhraseBank ? mPhraseBank->mEnabled : true;
     return settings;
 }
 
 void LogicLoom::GenMap()
 {
-    // Map generation works on the scene's height map; without one there is nothing to generate.
+    if (!Scene().GenerateMap())
+        Console::Instance().Log("GenMap: there is no height map to generate", LogGeneral);
 }
 
 void LogicLoom::LogicCreateLevel(std::string scriptFile)

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Vector3.h"
@@ -112,8 +113,14 @@ public:
     // The loading screen while a level is built, and its end.
     virtual void RenderLoading() = 0;
     virtual void DoneLoading() = 0;
-    // The window's size in pixels; false when nothing is drawn.
-    virtual bool GetScreenSize(int32_t&, int32_t&) = 0;
+    // The display's settings as the graphics run them (speech byte untouched); false, leaving
+    // the record as it was, when nothing is drawn.
+    virtual bool GetDisplaySettings(DisplaySettings&) = 0;
+    // A new display mode, size, sync, multisampling and shadows.
+    virtual void ChangeDisplaySettings(const DisplaySettings&) = 0;
+    // New heights for the current height map from the map-generation file, then its normals,
+    // terrain and "HMapOutput.bmp"; false when there is no height map.
+    virtual bool GenerateMap() = 0;
 };
 
 // No scene at all (the headless game and its tests): every call does nothing and every query
@@ -173,7 +180,9 @@ public:
     void AddDecal(const Vector3&, float, int32_t, float) override {}
     void RenderLoading() override {}
     void DoneLoading() override {}
-    bool GetScreenSize(int32_t&, int32_t&) override { return false; }
+    bool GetDisplaySettings(DisplaySettings&) override { return false; }
+    void ChangeDisplaySettings(const DisplaySettings&) override {}
+    bool GenerateMap() override { return false; }
 };
 
 // Never null: a HeadlessScene stands in while none is installed.

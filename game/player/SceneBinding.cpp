@@ -16,6 +16,7 @@
 #include "graphics/particles/Effect.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
+#include "graphics/scene/ModelIK.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/TerrainSurface.h"
@@ -383,43 +384,13 @@ void SceneBinding::BlendToAnimation(Cog& cog, const std::string& name, int32_t t
     animation->BlendToAnimation(target, static_cast<uint32_t>(track), turnRate, loop);
 }
 
-const ConstraintInfo* SceneBinding::Constraints(const std::string& file)
-{
-    auto it = mConstraints.find(file);
-    if (it == mConstraints.end())
-    {
-        auto info = std::make_unique<ConstraintInfo>();
-        if (!LoadConstraintInfo(*info, file))
-            info.reset();
-        it = mConstraints.emplace(file, std::move(info)).first;
-    }
-    return it->second.get();
-}
-
 bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target,
                                        float turnRate)
 {
-    Model* model = CompOf<Model>(&cog, Model::kTypeId);
-    const Skeleton* skeleton = model && model->GetMesh() ? model->GetMesh()->GetSkeleton() : nullptr;
-    if (!skeleton)
-    {
-        Unserved("GenerateIKAnimation: cog " + cog.GetName() + " has no model with a skeleton");
-        return false;
-    }
-    const ConstraintInfo* info = Constraints(constraints);
-    if (!info)
-    {
-        Unserved("GenerateIKAnimation: constraints " + constraints + " did not load");
-        return false;
-    }
-    IKPlacement placement;
-    if (Positional* at = PosOf(&cog))
-    {
-        placement.position = at->GetPosition();
-        placement.orientation = at->GetOrientation();
-    }
-    placement.scale = model->Scale;
-    return ::GenerateIKAnimation(skeleton, model->GetAnimation(), placement, *info, target, turnRate);
+    if (::GenerateIKAnimation(&cog, constraints, target, turnRate))
+        return true;
+    Unserved("GenerateIKAnimation: cog " + cog.GetName() + " could not aim with " + constraints);
+    return false;
 }
 
 bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out)
@@ -539,12 +510,32 @@ void SceneBinding::DoneLoading()
         graphics->DoneLoading();
 }
 
-bool SceneBinding::GetScreenSize(int32_t& width, int32_t& height)
+bool SceneBinding::GetDisplaySettings(DisplaySettings& settings)
 {
     GraphicsLoom* graphics = GraphicsLoom::Instance();
     if (!graphics || graphics->GetScreenWidth() <= 0)
         return false;
-    width = graphics->GetScreenWidth();
-    height = graphics->GetScreenHeight();
+    graphics->GetDisplaySettings(settings);
+    return true;
+}
+
+void SceneBinding::ChangeDisplaySettings(const DisplaySettings& settings)
+{
+    if (GraphicsLoom* graphics = GraphicsLoom::Instance())
+        graphics->ChangeSettings(settings);
+}
+
+bool SceneBinding::GenerateMap()
+{
+    HeightMap* map = HeightMap::Current();
+    if (!map)
+        return false;
+    // A failed generation has said why and kept the heights: nothing new to show or save.
+    if (map->GenerateMap())
+    {
+        map->ComputeAllNormals();
+        map->RebuildTerrain();
+        map->SaveHeightImage("HMapOutput.bmp");
+    }
     return true;
 }

@@ -1,11 +1,8 @@
 #pragma once
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
 
 #include "game/logic/SceneSeam.h"
-#include "graphics/model/InverseKinematics.h"
 
 // The scene seam answered by the real scene components: the Model's and SkinModel's animations,
 // parts and files, the ParticleComp's emitters and systems, the HudDisplay, the Effect, the beam
@@ -73,11 +70,7 @@ public:
 
     void RenderLoading() override;
     void DoneLoading() override;
-    bool GetScreenSize(int32_t& width, int32_t& height) override;
-
-private:
-    // Constraint files read once; null for one that failed to load.
-    const ConstraintInfo* Constraints(const std::string& file);
-
-    std::map<std::string, std::unique_ptr<ConstraintInfo>> mConstraints;
+    bool GetDisplaySettings(DisplaySettings& settings) override;
+    void ChangeDisplaySettings(const DisplaySettings& settings) override;
+    bool GenerateMap() override;
 };

@@ -10,6 +10,7 @@
 #include "graphics/font/FontList.h"
 #include "graphics/model/XMeshReader.h"
 #include "graphics/model/XMeshWriter.h"
+#include "graphics/scene/ModelIK.h"
 #include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/TerraTex.h"
@@ -191,9 +192,7 @@ Cog* GraphicsCommands::ScreenPick()
 
 void GraphicsCommands::GenIK(Cog* cog, Vector3 target)
 {
-    // Needs a Model with a skeleton; none exists yet.
-    (void)cog;
-    (void)target;
+    GenerateIKAnimation(cog, "Data/Constraints.xml", target, kGenIKTurnRate);
 }
 
 void GraphicsCommands::ScreenCap()

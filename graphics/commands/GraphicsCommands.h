@@ -19,6 +19,8 @@ class GraphicsCommands
 {
 public:
     static constexpr int32_t kMaxScreenshots = 100;
+    // Radians per second the console's IK aim turns at.
+    static constexpr float kGenIKTurnRate = 2.0f;
 
     explicit GraphicsCommands(GraphicsLoom& loom);
     ~GraphicsCommands();

@@ -326,7 +326,7 @@ void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry*
 void Model::DrawBounds(GraphicsDevice& device, Shader* shader)
 {
     if (shader && mOwnerPositional && mOwnerPositional->IsVisible())
-        SceneModel::DrawBounds(device, *shader, mOwnerPositional, &ModelColor.r);
+        SceneModel::DrawBounds(device, *shader, GetOwner(), mOwnerPositional, &ModelColor.r);
 }
 
 void RegisterModelMessages(Composer& composer)

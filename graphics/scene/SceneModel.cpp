@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "LOOM/assets/AssetManager.h"
+#include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Positional.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/effect/Shader.h"
@@ -10,6 +11,7 @@
 #include "graphics/model/ModelStores.h"
 #include "graphics/resource/Material.h"
 #include "graphics/terrain/HeightMap.h"
+#include "physics/RegionComp.h"
 
 namespace SceneModel {
 
@@ -32,6 +34,24 @@ void DrawVolume(GraphicsDevice& device, Shader& shader, const char* meshName, co
         shader.EndPass();
     }
     Release(mesh);
+}
+
+// The unit sphere or cube over a volume's bounds placed at a position.
+void DrawVolume(GraphicsDevice& device, Shader& shader, const Spatial& volume, const Vector3& position)
+{
+    Matrix4 world;
+    if (!volume.UsesBox())
+    {
+        const BoundingSphere& sphere = volume.GetLocalSphere();
+        world.FromPosScale(sphere.center + position, Vector3(sphere.radius, sphere.radius, sphere.radius));
+        DrawVolume(device, shader, "Models/UnitSphere.lmf", world);
+    }
+    else
+    {
+        const BoundingBox& box = volume.GetLocalBox();
+        world.FromPosScale((box.min + box.max) * 0.5f + position, box.max - box.min);
+        DrawVolume(device, shader, "Models/UnitCube.lmf", world);
+    }
 }
 } // namespace
 
@@ -116,21 +136,13 @@ void DrawBlobShadow(GraphicsDevice& device, Shader& shader, const Mesh* shadowMe
     }
 }
 
-void DrawBounds(GraphicsDevice& device, Shader& shader, Positional* positional, const float color[4])
+void DrawBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positional* positional, const float color[4])
 {
     shader.SetColor(Shader::ModelColor, color);
-    Matrix4 world;
-    if (!positional->UsesBox())
-    {
-        const float r = positional->GetRadius();
-        world.FromPosScale(positional->GetWorldSphereCenter(), Vector3(r, r, r));
-        DrawVolume(device, shader, "Models/UnitSphere.lmf", world);
-    }
-    else
-    {
-        world.FromPosScale(positional->GetWorldBoxCenter(), positional->GetBoxExtents());
-        DrawVolume(device, shader, "Models/UnitCube.lmf", world);
-    }
+    DrawVolume(device, shader, *positional, positional->GetPosition());
+    // The region follows its cog only when the physics loom refreshes it: draw it where the cog is.
+    if (auto* region = owner ? static_cast<RegionComp*>(owner->GetComponent(RegionComp::kTypeId)) : nullptr)
+        DrawVolume(device, shader, region->GetVolume(), positional->GetPosition());
 }
 
 void Count(uint32_t counter, uint32_t amount)

@@ -5,6 +5,7 @@
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Vector3.h"
 
+class Cog;
 class Comp;
 class GraphicsDevice;
 class GraphicsLoom;
@@ -32,8 +33,9 @@ bool IntersectSphere(const Vector3& centre, const Vector3& origin, const Vector3
 // The blob: the shadow mesh on the ground under the position, twice the radius across.
 void DrawBlobShadow(GraphicsDevice& device, Shader& shader, const Mesh* shadowMesh, const Vector3& position,
                     float scaledRadius);
-// The unit sphere or cube of the owner's bounds, in the model colour.
-void DrawBounds(GraphicsDevice& device, Shader& shader, Positional* positional, const float color[4]);
+// The unit sphere or cube of the owner's bounds, then of its region's volume when it has one,
+// in the model colour.
+void DrawBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positional* positional, const float color[4]);
 // Adds to one of the loom's per-frame counters (0 triangles, 1 particles, 2 shadows, 3 objects).
 void Count(uint32_t counter, uint32_t amount);
 

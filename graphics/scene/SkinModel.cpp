@@ -338,7 +338,7 @@ void SkinModel::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEn
 void SkinModel::DrawBounds(GraphicsDevice& device, Shader* shader)
 {
     if (shader && mOwnerPositional && mOwnerPositional->IsVisible())
-        SceneModel::DrawBounds(device, *shader, mOwnerPositional, &ModelColor.r);
+        SceneModel::DrawBounds(device, *shader, GetOwner(), mOwnerPositional, &ModelColor.r);
 }
 
 void SkinModel::RenderWithWorld(GraphicsDevice& device)

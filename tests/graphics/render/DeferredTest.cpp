@@ -115,9 +115,9 @@ TEST_F(DeferredTest, QueuedGeometryIsLitFromTheThreeBuffers)
                                  0.0f, 0.0f, 800, 600);
     Image frame;
     ASSERT_TRUE(mDevice->ReadBack(nullptr, frame));
-    // Red lit by the ambient light only (the sun shines down on a quad facing the viewer).
+    // Red lit by the sun's ambient 0.5 only (the sun shines down on a quad facing the viewer).
     const uint32_t lit = frame.GetARGB(200, 300);
-    EXPECT_NEAR(int((lit >> 16) & 0xFF), 77, 3);
+    EXPECT_NEAR(int((lit >> 16) & 0xFF), 128, 3);
     EXPECT_EQ(lit & 0xFFFF, 0u);
     // Where nothing was drawn the cleared colour shows.
     EXPECT_EQ(frame.GetARGB(600, 300), 0xFF808080u);
@@ -142,13 +142,16 @@ class LightVolumeTest : public GameLoomFixture
 {
 protected:
     static constexpr float kWallZ = 10.0f;
-    static constexpr int kAmbientGrey = 38; // 0.5 grey under the 0.3 ambient light
+    static constexpr int kAmbientGrey = 64; // 0.5 grey under the 0.5 ambient light of light time 2
 
     void SetUp() override
     {
         GameLoomFixture::SetUp();
         Console::Instance().ExecuteLine("DoDeferred true");
         ASSERT_TRUE(mLoom->GetDeferred()->IsEnabled());
+        // A grey ambient; the sun stands overhead and adds nothing to the upright wall.
+        Console::Instance().ExecuteLine("SetLightTime 2");
+        mLoom->SetEffectGlobals();
         FrameMatrices& frame = mLoom->GetShaderControl().Frame();
         frame.mView = Matrix4();
         frame.mProjection = Matrix4::PerspectiveFovLH(1.5707964f, 800.0f / 600.0f, 1.0f, 100.0f);
@@ -231,7 +234,7 @@ struct LightCase
 TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
 {
     const Image unlit = Frame();
-    ASSERT_EQ(unlit.GetARGB(400, 300), 0xFF262626u);
+    ASSERT_EQ(unlit.GetARGB(400, 300), 0xFF404040u);
 
     constexpr int A = kAmbientGrey;
     const Color white(1, 1, 1, 1);
@@ -239,12 +242,12 @@ TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
         // Off-centre, so a flipped axis would light the wrong quarter; (550, 270) is inside the
         // sphere's outline but beyond the range.
         {"near the wall", Vector3(2, 1, 9), 3.0f, {1, 0, 0}, white, true,
-         {{460, 270, 166, 166, 166}, {460, 330, 95, 95, 95}, {340, 270, A, A, A}, {550, 270, A, A, A}}},
+         {{460, 270, A + 128, A + 128, A + 128}, {460, 330, A + 57, A + 57, A + 57}, {340, 270, A, A, A}, {550, 270, A, A, A}}},
         // The camera stands inside this volume: its far side still lights, once.
         {"around the camera", Vector3(0, 0, 2), 12.0f, {1, 0, 0}, white, true,
-         {{400, 300, 166, 166, 166}, {640, 300, 128, 128, 128}, {700, 300, A, A, A}}},
+         {{400, 300, A + 128, A + 128, A + 128}, {640, 300, A + 90, A + 90, A + 90}, {700, 300, A, A, A}}},
         {"green, fading with the squared distance", Vector3(0, 0, 8), 5.0f, {0, 0, 0.25f}, Color(0, 1, 0, 1), true,
-         {{400, 300, A, 166, A}, {430, 300, A, 129, A}}},
+         {{400, 300, A, A + 128, A}, {430, 300, A, A + 91, A}}},
         {"switched off", Vector3(0, 0, 9), 3.0f, {1, 0, 0}, white, false, {{400, 300, A, A, A}}},
         {"negative range", Vector3(0, 0, 9), -3.0f, {1, 0, 0}, white, true, {{400, 300, A, A, A}}},
     };
@@ -297,12 +300,12 @@ TEST_F(LightVolumeTest, TwoLightsAddUpWhereTheyOverlap)
     const Image lit = Frame();
     // Midway both reach at the same distance: red and blue alike, green untouched.
     const uint32_t mid = lit.GetARGB(400, 300);
-    EXPECT_NEAR(Channel(mid, 16), 38 + 90, 3);
-    EXPECT_NEAR(Channel(mid, 0), 38 + 90, 3);
+    EXPECT_NEAR(Channel(mid, 16), kAmbientGrey + 90, 3);
+    EXPECT_NEAR(Channel(mid, 0), kAmbientGrey + 90, 3);
     EXPECT_EQ(Channel(mid, 8), kAmbientGrey);
     // Beyond the blue light's range only the red is added.
     const uint32_t left = lit.GetARGB(340, 300);
-    EXPECT_NEAR(Channel(left, 16), 38 + 90, 3);
+    EXPECT_NEAR(Channel(left, 16), kAmbientGrey + 90, 3);
     EXPECT_EQ(Channel(left, 0), kAmbientGrey);
     EXPECT_EQ(Channel(left, 8), kAmbientGrey);
 }

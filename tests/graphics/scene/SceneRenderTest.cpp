@@ -2,12 +2,14 @@
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/ConsoleCommand.h"
 #include "graphics/model/Animation.h"
 #include "graphics/model/Mesh.h"
 #include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/graphics/scene/SceneFixture.h"
 #include "graphics/model/InverseKinematics.h"
 #include "input/IOLoom.h"
+#include "physics/RegionComp.h"
 #include "tests/input/InputEvents.h"
 #include "tests/input/LogProbe.h"
 
@@ -229,32 +231,91 @@ TEST_F(SceneRender, CycleAnimationsFollowsAFreshClick)
     EXPECT_EQ(turret.GetAnimationName(), "Activate");
 }
 
-TEST_F(SceneRender, InverseKinematicsAimsTheTurretThroughItsModel)
+// The console's "GenIK" on the turret cog: the gun ends up pointing at the target, whichever
+// side it lies on, and only the turret's pixels change.
+TEST_F(SceneRender, GenIKTurnsTheTurretsGunTowardTheTarget)
 {
     Model& model = Get<Model>(mTurret);
     AnimationObj& controller = model.GetAnimation();
     ConstraintInfo info;
     ASSERT_TRUE(LoadConstraintInfo(info, DataFilePath("Data/Constraints.xml")));
-    IKPlacement placement{Place(mTurret).GetPositionValue(), Place(mTurret).GetOrientation(), model.Scale};
-    const Vector3 target = Place(mTurret).GetPositionValue() + Vector3(10.0f, 1.6f, 0.0f);
+    ConsoleCommand* genIK = Console::Instance().FindCommand("GenIK");
+    ASSERT_NE(genIK, nullptr);
+    const Vector3 base = Place(mTurret).GetPositionValue();
+    // The gun's direction on the ground plane: from the turning joint to the muzzle.
+    auto aim = [&]() {
+        const std::vector<Matrix4>& bones = controller.GetTrackMatrices();
+        Vector3 d = bones[uint32_t(info.EndEffector)].GetTranslation() - bones[3].GetTranslation();
+        d.y = 0.0f;
+        return d.Normalized();
+    };
     At(0.0f);
     const Image before = Frame();
-    ASSERT_TRUE(GenerateIKAnimation(model.GetMesh()->GetSkeleton(), controller, placement, info, target, 100.0f));
-    controller.Update(10.0f);
-    controller.Update(0.0f);
-    EXPECT_EQ(controller.GetAnimationName(), "IKGenerated");
-    const Image after = Frame();
-    // The gun turned: only the turret's pixels changed.
-    const ScreenBox box = TurretBox();
-    int changed = 0;
-    for (uint32_t y = 0; y < before.mHeight; ++y)
-        for (uint32_t x = 0; x < before.mWidth; ++x)
-            if (before.GetARGB(x, y) != after.GetARGB(x, y))
-            {
-                ASSERT_TRUE(box.Contains(int(x), int(y)));
-                ++changed;
-            }
-    EXPECT_GT(changed, 50);
+    for (const Vector3 offset : {Vector3(10.0f, 1.6f, 0.0f), Vector3(-10.0f, 1.6f, 2.0f)})
+    {
+        Vector3 toTarget = offset;
+        toTarget.y = 0.0f;
+        toTarget = toTarget.Normalized();
+        EXPECT_LT(DotProduct(aim(), toTarget), 0.9f) << "already aimed";
+        ParamBuffer params;
+        params.PushCog(mTurret);
+        params.PushVector(base + offset);
+        genIK->Execute(params);
+        // The blend lasts the turn at 2 radians per second; then the pose holds.
+        controller.Update(10.0f);
+        EXPECT_EQ(controller.GetAnimationName(), "IKGenerated");
+        const Image after = Frame();
+        EXPECT_GT(DotProduct(aim(), toTarget), 0.98f) << offset.x;
+        int changed = 0;
+        for (uint32_t y = 0; y < before.mHeight; ++y)
+            for (uint32_t x = 0; x < before.mWidth; ++x)
+                if (before.GetARGB(x, y) != after.GetARGB(x, y))
+                {
+                    ASSERT_TRUE(TurretBox().Contains(int(x), int(y)));
+                    ++changed;
+                }
+        EXPECT_GT(changed, 50);
+        // Back to the base pose for the next target.
+        controller.SetAnimationByName(info.BaseAnimation, false);
+        controller.Update(0.0f);
+        Frame();
+    }
+    // A cog without a skinned model is left alone.
+    ParamBuffer params;
+    params.PushCog(mCubes);
+    params.PushVector(base);
+    genIK->Execute(params);
+    EXPECT_NE(Get<Model>(mCubes).GetAnimation().GetAnimationName(), "IKGenerated");
+}
+
+// The sun on the "Basic" effect: the red cube's top face follows the sun's height and the
+// light-time table's light and ambient colours (red material 1, 0.15, 0.15 on white).
+TEST_F(SceneRender, TheSunAndTheLightTimeLightTheModels)
+{
+    const float kHalfPi = 1.5707964f;
+    const struct
+    {
+        float timeOfDay;
+        int lightTime;
+        int red, green, blue;
+    } rows[] = {
+        {0.0f, 3, 255, 38, 38},        // white sun overhead, no ambient
+        {kHalfPi / 1.5f, 3, 128, 19, 19}, // the sun 60 degrees down: half the light
+        {kHalfPi, 3, 0, 0, 0},         // on the horizon: the face is dark
+        {kHalfPi, 0, 128, 23, 19},     // ambient 0.5, 0.6, 0.5
+        {kHalfPi, 1, 51, 8, 11},       // ambient 0.2, 0.2, 0.3
+        {0.0f, 2, 255, 19, 19},        // red sun over ambient 0.5
+    };
+    At(0.0f);
+    for (const auto& row : rows)
+    {
+        Console::Instance().ExecuteLine("SetTimeOfDay " + std::to_string(row.timeOfDay));
+        Console::Instance().ExecuteLine("SetLightTime " + std::to_string(row.lightTime));
+        const uint32_t top = PixelOf(Frame(), {254.0f, 3.4f, 256.1f});
+        EXPECT_NEAR(int((top >> 16) & 0xFF), row.red, 3) << row.timeOfDay << " " << row.lightTime;
+        EXPECT_NEAR(int((top >> 8) & 0xFF), row.green, 3) << row.timeOfDay << " " << row.lightTime;
+        EXPECT_NEAR(int(top & 0xFF), row.blue, 3) << row.timeOfDay << " " << row.lightTime;
+    }
 }
 
 // Picking after a frame: the passes leave the device's transforms as they like; screen and ray
@@ -279,5 +340,48 @@ TEST_F(SceneRender, ScreenAndRayFollowTheActiveCameraAfterAFrame)
         const Vector3 off = to - d * along;
         EXPECT_GT(along, 0.0f);
         EXPECT_LT(off.Length(), 0.01f * to.Length());
+    }
+}
+
+using BoundsRender = SceneFixture;
+
+// "Bounding" draws a model's own volume and its region's: just inside the region's edge the
+// clear colour is covered, just outside it stays.
+TEST_F(BoundsRender, BoundingDrawsTheRegionVolumeToItsEdges)
+{
+    RegisterRegionComp(*mCogs);
+    MakeType("Fenced", {Model::kTypeId, RegionComp::kTypeId});
+    const Vector3 centre(256.0f, 5.0f, 256.0f);
+    const struct
+    {
+        int32_t regionType;
+        float edge; // half-width of the region along x
+    } rows[] = {{0, 3.0f}, {1, 4.0f}};
+    for (const auto& row : rows)
+    {
+        MakeEye({256.0f, 5.0f, 230.0f}, centre);
+        Cog* cog = Make("Fenced", centre);
+        Model& model = Get<Model>(cog);
+        model.ModelFileName = "Models/UnitCube.lmf";
+        model.FileShader = "Basic";
+        RegionComp& region = Get<RegionComp>(cog);
+        region.mRegionType = row.regionType;
+        cog->Initialize();
+        region.GetLocalSphere() = BoundingSphere{Vector3(), 3.0f};
+        region.GetLocalBox() = BoundingBox{Vector3(-4.0f, -1.0f, -1.0f), Vector3(4.0f, 1.0f, 1.0f)};
+        const Vector3 inside = centre + Vector3(row.edge - 0.3f, 0.0f, 0.0f);
+        const Vector3 outside = centre + Vector3(row.edge + 0.5f, 0.0f, 0.0f);
+        const Image plain = Frame();
+        Console::Instance().ExecuteLine("Bounding");
+        const Image bounded = Frame();
+        Console::Instance().ExecuteLine("Bounding");
+        for (const Image* image : {&plain, &bounded})
+        {
+            const Vector3 in = ToScreen(inside), out = ToScreen(outside);
+            const bool drawn = image == &bounded;
+            EXPECT_EQ(image->GetARGB(uint32_t(in.x), uint32_t(in.y)) != kClear, drawn) << row.regionType;
+            EXPECT_EQ(image->GetARGB(uint32_t(out.x), uint32_t(out.y)), kClear) << row.regionType;
+        }
+        mCogs->DestroyAll();
     }
 }

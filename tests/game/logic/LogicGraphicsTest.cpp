@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "LOOM/script/ScriptManager.h"
+#include "game/player/SceneBinding.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/device/GraphicsDevice.h"
+#include "graphics/device/Image.h"
+#include "graphics/scenery/Terrain.h"
+#include "graphics/terrain/HeightMap.h"
+#include "graphics/terrain/ImageFile.h"
+#include "tests/game/GameSim.h"
+#include "tests/input/LogProbe.h"
+#include "tests/platform/WindowFixture.h"
+
+namespace {
+
+// The data folder with vertical sync switched off in Graphics.xml.
+std::string DataWithoutVSync(const TempDir& dir)
+{
+    const std::string folder = dir.Path("data");
+    std::filesystem::copy(GameDataFolder(), folder, std::filesystem::copy_options::recursive);
+    std::string xml = TempDir::Read(folder + "/Graphics.xml");
+    const std::string on = "<bool name=\"VSync\">true</bool>";
+    const size_t at = xml.find(on);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos)
+        xml.replace(at, on.size(), "<bool name=\"VSync\">false</bool>");
+    dir.Write("data/Graphics.xml", xml);
+    return folder;
+}
+
+// The window stands before the engine starts and goes after it.
+struct OffscreenWindow
+{
+    OffscreenWindow() : mWindow(CreateTestWindow()) {}
+    ~OffscreenWindow()
+    {
+        if (!mWindow)
+            return;
+        PinLoadedLibraries();
+        PlatformWindow::Destroy();
+    }
+    PlatformWindow* mWindow;
+};
+
+// The program's scene binding, installed while the game runs.
+struct InstalledScene
+{
+    InstalledScene() { SetSceneSeam(&mBinding); }
+    ~InstalledScene() { SetSceneSeam(nullptr); }
+    SceneBinding mBinding;
+};
+
+// The game's engine with the graphics loom on the offscreen window and the program's scene
+// binding, on a copy of the data folder.
+class LogicOnGraphics : public ::testing::Test
+{
+protected:
+    static void AddGraphics(LoomFactories& looms)
+    {
+        looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
+    }
+
+    GraphicsLoom& Graphics() { return *GraphicsLoom::Instance(); }
+
+    void Script(const std::string& text)
+    {
+        std::ofstream(mSim.Path("Scripts/Probe.lua"), std::ios::binary) << text;
+        ScriptManager::Instance().RunScript("Scripts/Probe.lua");
+    }
+
+    static Image Load(const std::string& path)
+    {
+        Image image;
+        std::string error;
+        EXPECT_TRUE(LoadImageFile(path, image, error)) << error;
+        return image;
+    }
+
+    TempDir mDir;
+    OffscreenWindow mWindow;
+    InstalledScene mScene;
+    GameSim mSim{DataWithoutVSync(mDir), 7, &AddGraphics};
+};
+
+} // namespace
+
+// A script's settings record reaches the graphics loom and comes back from it; screenshots
+// take the new size.
+TEST_F(LogicOnGraphics, ScriptSettingsChangeTheDisplayAndReadItBack)
+{
+    ASSERT_TRUE(Graphics().HasContext());
+    DisplaySettings start = mSim.Logic().GetSettings();
+    EXPECT_EQ(start.mScreenWidth, 800);
+    EXPECT_EQ(start.mScreenHeight, 600);
+    EXPECT_FALSE(start.mVsync) << "as Graphics.xml says";
+    const struct
+    {
+        int width, height;
+        bool vsync, shadows;
+    } rows[] = {{640, 480, true, false}, {1024, 768, false, true}};
+    int shot = 0;
+    for (const auto& row : rows)
+    {
+        Script("local c = G.GetSettings()\nc.ScreenWidth = " + std::to_string(row.width) +
+               "\nc.ScreenHeight = " + std::to_string(row.height) + "\nc.Vsync = " + (row.vsync ? "true" : "false") +
+               "\nc.Shadows = " + (row.shadows ? "true" : "false") + "\nG.ChangeSettings(c)\n");
+        const DisplaySettings now = mSim.Logic().GetSettings();
+        EXPECT_EQ(now.mScreenWidth, row.width);
+        EXPECT_EQ(now.mScreenHeight, row.height);
+        EXPECT_EQ(now.mVsync, row.vsync);
+        EXPECT_EQ(now.mShadows, row.shadows);
+        EXPECT_EQ(Graphics().GetScreenWidth(), row.width);
+        mSim.Step();
+        mSim.Run("ScreenCap");
+        const Image image = Load(mSim.Path("screenshot" + std::to_string(shot++) + ".bmp"));
+        EXPECT_EQ(image.mWidth, uint32_t(row.width));
+        EXPECT_EQ(image.mHeight, uint32_t(row.height));
+    }
+}
+
+// "GenMap" without a height map says so; on the ground's map it replaces a flat field by the
+// generated one, saves it as an image and the terrain shows it.
+TEST_F(LogicOnGraphics, GenMapGeneratesSavesAndRebuildsTheTerrain)
+{
+    const std::string output = mSim.Path("HMapOutput.bmp");
+    if (HeightMap* started = HeightMap::Current())
+    {
+        mSim.Cogs().Destroy(started->GetOwner());
+        mSim.Step();
+    }
+    ASSERT_EQ(HeightMap::Current(), nullptr);
+    {
+        LogProbe log;
+        mSim.Run("GenMap");
+        EXPECT_EQ(log.Count("GenMap: there is no height map"), 1);
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
+
+    Cog* ground = mSim.Cogs().Create("Ground");
+    ASSERT_NE(ground, nullptr);
+    HeightMap* map = HeightMap::Current();
+    Terrain* terrain = Graphics().GetTerrain();
+    ASSERT_TRUE(map && terrain);
+    for (int32_t z = 0; z < map->mMapDepthSize; ++z)
+        for (int32_t x = 0; x < map->mMapWidthSize; ++x)
+            map->Tile(x, z).y = 10.0f;
+    map->ComputeAllNormals();
+    map->RebuildTerrain();
+
+    // The ground from above, drawn by the terrain alone.
+    GraphicsDevice& device = *Graphics().GetDevice();
+    const Vector3 eye(128.0f, 150.0f, -60.0f), at(128.0f, 10.0f, 128.0f);
+    const Vector3 z = (at - eye).Normalized();
+    Vector3 x, y;
+    CrossProduct(Vector3(0.0f, 1.0f, 0.0f), z, x);
+    x = x.Normalized();
+    CrossProduct(z, x, y);
+    const Matrix4 view(x.x, y.x, z.x, 0.0f, x.y, y.y, z.y, 0.0f, x.z, y.z, z.z, 0.0f, -DotProduct(x, eye),
+                       -DotProduct(y, eye), -DotProduct(z, eye), 1.0f);
+    const Matrix4 projection = Matrix4::PerspectiveFovLH(0.8f, 800.0f / 600.0f, 1.0f, 1000.0f);
+    auto draw = [&]() {
+        device.SetTransform(TransformKind::View, view);
+        device.SetTransform(TransformKind::Projection, projection);
+        Graphics().SetEffectGlobals();
+        device.Clear(ClearTarget | ClearZBuffer, 0xFF808080, 1.0f, 0);
+        terrain->Render(Terrain::FrustumPlanes(view * projection), 0.0f);
+        Image image;
+        EXPECT_TRUE(device.ReadBack(nullptr, image));
+        return image;
+    };
+    const Image flat = draw();
+
+    mSim.Run("GenMap");
+    ASSERT_TRUE(std::filesystem::exists(output));
+    const Image saved = Load(output);
+    std::set<uint32_t> greys;
+    for (int32_t row = 0; row < map->mMapDepthSize; ++row)
+        for (int32_t column = 0; column < map->mMapWidthSize; ++column)
+            greys.insert(saved.GetARGB(uint32_t(column), uint32_t(row)) & 0xFF);
+    EXPECT_GT(greys.size(), 20u) << "a flat map is one grey";
+    EXPECT_NE(map->GetHeight(20.0f, 20.0f), 10.0f);
+
+    const Image generated = draw();
+    int changed = 0;
+    for (uint32_t py = 0; py < flat.mHeight; ++py)
+        for (uint32_t px = 0; px < flat.mWidth; ++px)
+            changed += flat.GetARGB(px, py) != generated.GetARGB(px, py);
+    EXPECT_GT(changed, int(flat.mWidth * flat.mHeight / 10));
+}
