@@ -14,6 +14,7 @@
 #include "LOOM/engine/EngineConfig.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/serial/Serializer.h"
+#include "bench/ThreadClock.h"
 
 namespace {
 constexpr int kCogs = 10000;
@@ -72,12 +73,12 @@ void BM_FrameLoop(benchmark::State& state)
     double reference = 0.0;
     for (auto _ : state)
     {
-        auto start = std::chrono::steady_clock::now();
+        double start = ThreadSeconds();
         engine.Frame();
-        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        start = std::chrono::steady_clock::now();
+        ours += (ThreadSeconds() - start);
+        start = ThreadSeconds();
         PlainPass(objects);
-        reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        reference += (ThreadSeconds() - start);
     }
     const double frames = double(state.iterations() ? state.iterations() : 1);
     state.counters["ns_per_cog"] = ours / frames / kCogs * 1e9;

@@ -18,6 +18,7 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/script/ScriptManager.h"
+#include "bench/ThreadClock.h"
 
 namespace {
 
@@ -94,12 +95,12 @@ void RunLoop(benchmark::State& state, const char* call, const char* setup = "")
     std::string error;
     for (auto _ : state)
     {
-        auto start = std::chrono::steady_clock::now();
+        double start = ThreadSeconds();
         const bool ok = CallLoop(L, loop, error);
-        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        start = std::chrono::steady_clock::now();
+        ours += (ThreadSeconds() - start);
+        start = ThreadSeconds();
         const bool bareOk = CallLoop(L, bare, error);
-        reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        reference += (ThreadSeconds() - start);
         if (!ok || !bareOk)
         {
             state.SkipWithError(error.c_str());
