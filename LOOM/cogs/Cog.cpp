@@ -105,11 +105,6 @@ void Cog::Update()
     mComposer->RunUpdate(*this);
 }
 
-void Cog::Update(ParamBuffer& params)
-{
-    mComposer->RunUpdate(*this, params);
-}
-
 void Cog::OnCreated()
 {
     if (!mName.empty())

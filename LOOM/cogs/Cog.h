@@ -35,8 +35,6 @@ public:
     virtual Comp* GetComponent(uint32_t typeId);
     // Runs the type's per-frame functors once.
     virtual void Update();
-    // The same, the functors sharing the caller's buffer.
-    void Update(ParamBuffer& params);
     virtual ~Cog();
     virtual void OnCreated();
     // Changes the reported number only; the cog manager keeps the cog under the ID it was given.

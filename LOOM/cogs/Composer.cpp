@@ -133,8 +133,11 @@ void Composer::RunUpdate(Cog& cog, ParamBuffer& params)
     void* target = &cog;
     for (CommandFunctor* functor : mUpdates)
     {
-        params.Clear();
         functor->Invoke(target, params);
+        // A functor that left something behind gets the next one a zeroed block, as a block of
+        // its own would be.
+        if (params.GetCount() != 0 || params.GetOffset() != 0)
+            params = ParamBuffer();
     }
 }
 
