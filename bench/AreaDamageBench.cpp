@@ -25,6 +25,7 @@
 #include "game/player/PlayerBinding.h"
 #include "physics/RegionComp.h"
 #include "bench/CountingNew.h"
+#include "bench/ThreadClock.h"
 
 namespace {
 constexpr int kInvaders = 500;
@@ -112,15 +113,15 @@ void BM_AreaDamage(benchmark::State& state)
     for (auto _ : state)
     {
         const long before = gAllocations.load();
-        auto start = std::chrono::steady_clock::now();
+        double start = ThreadSeconds();
         for (RegionExplosionDamage* blast : blasts)
             blast->ApplyDamage();
-        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ours += (ThreadSeconds() - start);
         allocations += gAllocations.load() - before;
 
-        start = std::chrono::steady_clock::now();
+        start = ThreadSeconds();
         direct();
-        reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        reference += (ThreadSeconds() - start);
         ++frames;
     }
     state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;

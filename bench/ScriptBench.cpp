@@ -1,9 +1,13 @@
 // Cost of calling into the engine from Lua: a console command through G and a named cog
-// function through a cog value, against a bare Lua C function as the reference. Each benchmark iteration runs a Lua loop of kCallsPerRun calls, so
-// the figures are per call (items per second, or time / kCallsPerRun).
+// function through a cog value, against a bare Lua C function as the reference. Each benchmark
+// iteration runs a Lua loop of kCallsPerRun calls, so the figures are per call (items per second,
+// or time / kCallsPerRun); every benchmark also runs the bare loop in the same run ("ratio").
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+
 #include <lua.hpp>
+#include <string>
 
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFactory.h"
@@ -14,6 +18,7 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/script/ScriptManager.h"
+#include "bench/ThreadClock.h"
 
 namespace {
 
@@ -63,28 +68,52 @@ int MakeLoop(lua_State* L, const char* setup, const char* call)
     return luaL_ref(L, LUA_REGISTRYINDEX);
 }
 
+// Runs the loop once; false (and the error popped) when it raised one.
+bool CallLoop(lua_State* L, int loop, std::string& error)
+{
+    lua_rawgeti(L, LUA_REGISTRYINDEX, loop);
+    lua_pushnumber(L, kCallsPerRun);
+    if (lua_pcall(L, 1, 0, 0) == 0)
+        return true;
+    error = lua_tostring(L, -1) ? lua_tostring(L, -1) : "error";
+    lua_pop(L, 1);
+    return false;
+}
+
 void RunLoop(benchmark::State& state, const char* call, const char* setup = "")
 {
     lua_State* L = StartScripts();
     const int loop = MakeLoop(L, setup, call);
-    if (loop == LUA_NOREF)
+    const int bare = MakeLoop(L, "", "BareAdd(i, 1)");
+    if (loop == LUA_NOREF || bare == LUA_NOREF)
     {
         state.SkipWithError("loop did not compile");
         return;
     }
+    double ours = 0.0;
+    double reference = 0.0;
+    std::string error;
     for (auto _ : state)
     {
-        lua_rawgeti(L, LUA_REGISTRYINDEX, loop);
-        lua_pushnumber(L, kCallsPerRun);
-        if (lua_pcall(L, 1, 0, 0) != 0)
+        double start = ThreadSeconds();
+        const bool ok = CallLoop(L, loop, error);
+        ours += (ThreadSeconds() - start);
+        start = ThreadSeconds();
+        const bool bareOk = CallLoop(L, bare, error);
+        reference += (ThreadSeconds() - start);
+        if (!ok || !bareOk)
         {
-            state.SkipWithError(lua_tostring(L, -1));
-            lua_pop(L, 1);
+            state.SkipWithError(error.c_str());
             break;
         }
     }
     luaL_unref(L, LUA_REGISTRYINDEX, loop);
+    luaL_unref(L, LUA_REGISTRYINDEX, bare);
     state.SetItemsProcessed(state.iterations() * kCallsPerRun);
+    const double calls = double(state.iterations() ? state.iterations() : 1) * kCallsPerRun;
+    state.counters["ns_per_call"] = ours / calls * 1e9;
+    state.counters["bare_ns"] = reference / calls * 1e9;
+    state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
 }
 
 void BM_BareCFunctionCall(benchmark::State& state)

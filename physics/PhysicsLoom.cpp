@@ -207,6 +207,15 @@ void PhysicsLoom::RebuildBodies()
     }
     std::sort(mBodies.begin(), mBodies.end(), [](const Body& a, const Body& b) { return a.mId < b.mId; });
     mBodyOf.reserve(mBodies.size());
+    // Room for a ground touch and a few pairs a body up front: growing these in a busy step
+    // allocated now and then.
+    const size_t room = mBodies.size() * 4;
+    if (mContacts.capacity() < room)
+        mContacts.reserve(room);
+    if (mSentKeys.capacity() < room)
+        mSentKeys.reserve(room);
+    if (mCandidates.capacity() < mBodies.size())
+        mCandidates.reserve(mBodies.size());
     for (uint32_t i = 0; i < mBodies.size(); ++i)
     {
         Body& body = mBodies[i];

@@ -384,9 +384,14 @@ void CogFactory::UnregisterName(Cog& cog)
 
 void CogFactory::UpdateAll()
 {
-    // Cogs made during the pass are appended and updated in it too.
+    // Cogs made during the pass are appended and updated in it too. One buffer for the pass:
+    // taking a cleared block per cog cost more than the update itself.
+    ParamBuffer params;
     for (size_t i = 0; i < mActive.size(); ++i)
-        mActive[i]->Update();
+    {
+        Cog& cog = *mActive[i];
+        cog.GetComposer().RunUpdate(cog, params);
+    }
 }
 
 void CogFactory::CallOnAllCogs(const std::string& function)

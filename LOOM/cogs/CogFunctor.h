@@ -5,13 +5,25 @@
 #include <utility>
 
 #include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Composer.h"
 #include "LOOM/calls/CommandFunctor.h"
 
 // Functors called with a cog as their target.
 
+// Logs the mismatch and returns null.
+Comp* RefuseMistypedComponent(Cog& cog, Comp& component, uint32_t typeId);
+
 // The cog's component of that type id, or null; a component whose own type id differs (a
 // factory registered under the wrong id) is logged and not handed out.
-Comp* FindTypedComponent(Cog& cog, uint32_t typeId);
+// Inline: every update and message handler of a component passes here.
+inline Comp* FindTypedComponent(Cog& cog, uint32_t typeId)
+{
+    const int32_t index = cog.GetComposer().ComponentIndex(typeId);
+    Comp* component = index >= 0 ? cog.GetComponentAt(static_cast<uint32_t>(index)) : nullptr;
+    if (!component || component->GetTypeId() == typeId)
+        return component;
+    return RefuseMistypedComponent(cog, *component, typeId);
+}
 
 // A component's message handler: bound once per cog type, it finds the called cog's
 // component of its type id and runs the member function on it.

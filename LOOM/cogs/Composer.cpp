@@ -38,7 +38,15 @@ void Composer::AddComponent(uint32_t typeId, CompFactory* factory)
     mFactories.push_back(factory);
     mFieldMaps.emplace_back();
     factory->RegisterMessages(*this);
-    mComponentIndex[typeId] = index;
+    for (auto& entry : mComponentIndex)
+    {
+        if (entry.first == typeId)
+        {
+            entry.second = index;
+            return;
+        }
+    }
+    mComponentIndex.emplace_back(typeId, index);
 }
 
 Cog* Composer::CreateInstance(uint32_t id)
@@ -117,9 +125,20 @@ void Composer::AddUpdate(CommandFunctor* functor)
 void Composer::RunUpdate(Cog& cog)
 {
     ParamBuffer params;
+    RunUpdate(cog, params);
+}
+
+void Composer::RunUpdate(Cog& cog, ParamBuffer& params)
+{
     void* target = &cog;
     for (CommandFunctor* functor : mUpdates)
+    {
         functor->Invoke(target, params);
+        // A functor that left something behind gets the next one a zeroed block, as a block of
+        // its own would be.
+        if (params.GetCount() != 0 || params.GetOffset() != 0)
+            params = ParamBuffer();
+    }
 }
 
 void Composer::CallFunction(Cog& cog, std::string name, ParamBuffer& params)
@@ -141,12 +160,6 @@ CommandFunctor* Composer::FindFunction(const std::string& name) const
 {
     auto it = mFunctions.find(name);
     return it == mFunctions.end() ? nullptr : it->second;
-}
-
-int32_t Composer::ComponentIndex(uint32_t typeId) const
-{
-    auto it = mComponentIndex.find(typeId);
-    return it == mComponentIndex.end() ? -1 : static_cast<int32_t>(it->second);
 }
 
 std::string Composer::AutoDocText() const

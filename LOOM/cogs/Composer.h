@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "LOOM/cogs/CogType.h"
@@ -45,12 +45,20 @@ public:
     void WriteAutoDoc() override;
 
     void RunUpdate(Cog& cog);
+    // The same with a caller's buffer, so a pass over many cogs takes one block, not one each.
+    void RunUpdate(Cog& cog, ParamBuffer& params);
     // Unknown names are ignored; a call whose signature differs from the functor's is dropped and logged.
     void CallFunction(Cog& cog, std::string name, ParamBuffer& params);
 
     CommandFunctor* FindFunction(const std::string& name) const;
-    // The component index of a type id, or -1.
-    int32_t ComponentIndex(uint32_t typeId) const;
+    // The component index of a type id, or -1. A short scan: a type has a handful of components.
+    int32_t ComponentIndex(uint32_t typeId) const
+    {
+        for (const auto& [id, index] : mComponentIndex)
+            if (id == typeId)
+                return static_cast<int32_t>(index);
+        return -1;
+    }
     bool HasUpdates() const { return !mUpdates.empty(); }
     const std::string& GetGroupName() const { return mGroupName; }
     const std::vector<CompFactory*>& GetFactories() const { return mFactories; }
@@ -73,6 +81,7 @@ private:
     std::vector<CommandFunctor*> mUpdates;
     std::vector<CompFactory*> mFactories;
     std::string mTypeName;
-    std::unordered_map<uint32_t, uint32_t> mComponentIndex;
+    // Type id to component index; a repeated id maps to its last component.
+    std::vector<std::pair<uint32_t, uint32_t>> mComponentIndex;
     FunctionMap mFunctions;
 };

@@ -48,6 +48,7 @@ Console::Console()
 Console::~Console()
 {
     mCommands.clear();
+    ++sCommandsVersion;
     mRetired.clear();
     CloseLog();
 }
@@ -169,6 +170,7 @@ void Console::CloseLog()
 void Console::RegisterCommand(std::string name, std::unique_ptr<ConsoleCommand> command, std::string description)
 {
     ToLower(name);
+    ++sCommandsVersion;
     CommandEntry& entry = mCommands[name];
     if (mExecuteDepth > 0 && entry.mCommand)
         mRetired.push_back(std::move(entry.mCommand));
@@ -185,6 +187,7 @@ void Console::RemoveCommand(std::string name)
     if (mExecuteDepth > 0 && it->second.mCommand)
         mRetired.push_back(std::move(it->second.mCommand));
     mCommands.erase(it);
+    ++sCommandsVersion;
 }
 
 void Console::AddCommand(std::string name, std::unique_ptr<ConsoleCommand> command)

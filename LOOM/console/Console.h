@@ -121,6 +121,8 @@ public:
     // Null when no command has the name (any case).
     ConsoleCommand* FindCommand(std::string name) const;
     const CommandMap& GetCommands() const { return mCommands; }
+    // Changes whenever a command is added, replaced or removed: lets callers keep a found command.
+    static uint64_t CommandsVersion() { return sCommandsVersion; }
 
     void ExecuteLine(std::string line);
     static std::vector<std::string> Tokenize(const std::string& line, const char* delimiters);
@@ -173,6 +175,8 @@ private:
     int mScroll = 0;
     EntryRing mEntries;
     CommandMap mCommands;
+    // Shared by every console, so a cache made against one never matches another.
+    static inline uint64_t sCommandsVersion = 1;
     std::unique_ptr<std::ofstream> mLogStream;
     std::string mInputLine;
     ConsoleHistory mHistory;

@@ -423,13 +423,25 @@ int RunWithParams(lua_State* L, uint32_t signature, ArgumentFailure& failure, Ex
 
 int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
 {
-    size_t length = 0;
-    const char* key = lua_tolstring(L, lua_upvalueindex(1), &length);
-    const Console::CommandMap& commands = Console::Instance().GetCommands();
-    const auto it = commands.find(std::string(key, length));
-    if (it == commands.end() || !it->second.mCommand)
+    // The closure keeps the command it found and the console's command version then; the name
+    // is looked up again only after the commands changed.
+    auto* found = static_cast<ConsoleCommand*>(lua_touserdata(L, lua_upvalueindex(2)));
+    const lua_Number version = lua_Number(Console::CommandsVersion());
+    if (lua_tonumber(L, lua_upvalueindex(3)) != version)
+    {
+        size_t length = 0;
+        const char* key = lua_tolstring(L, lua_upvalueindex(1), &length);
+        const Console::CommandMap& commands = Console::Instance().GetCommands();
+        const auto it = commands.find(std::string(key, length));
+        found = it == commands.end() ? nullptr : it->second.mCommand.get();
+        lua_pushlightuserdata(L, found);
+        lua_replace(L, lua_upvalueindex(2));
+        lua_pushnumber(L, version);
+        lua_replace(L, lua_upvalueindex(3));
+    }
+    if (!found)
         return 0;
-    ConsoleCommand& command = *it->second.mCommand;
+    ConsoleCommand& command = *found;
     return RunWithParams(L, command.Signature(), failure, [&command](ParamBuffer& params) { command.Execute(params); });
 }
 
@@ -464,7 +476,9 @@ int MakeEngineClosure(lua_State* L)
         luaL_addchar(&lowered, c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
     }
     luaL_pushresult(&lowered);
-    lua_pushcclosure(L, &RunEngineCommand, 1);
+    lua_pushlightuserdata(L, nullptr);
+    lua_pushnumber(L, 0);
+    lua_pushcclosure(L, &RunEngineCommand, 3);
     lua_pushvalue(L, 2);
     lua_pushvalue(L, -2);
     lua_rawset(L, 1);
