@@ -1,12 +1,10 @@
 out vec3 vNormal;
-out vec2 vDetail;
-out vec2 vInfo;
+out vec2 vGround;
 
 void main()
 {
     gl_Position = toClip(ViewProjection * vec4(aPosition.xyz, 1.0));
     vNormal = aNormal;
-    // Layer textures repeat every eight tiles; the info texture spans the map, rows from +z down.
-    vDetail = aPosition.xz * 0.125;
-    vInfo = vec2(aTexCoord0.y, 1.0 - aTexCoord0.x);
+    // The patch's baked ground spans the patch: PatchOrigin holds its corner and 1 / its side.
+    vGround = (aPosition.xz - PatchOrigin.xy) * PatchOrigin.z;
 }

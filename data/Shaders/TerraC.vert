@@ -1,6 +1,5 @@
 out vec3 vNormal;
-out vec2 vDetail;
-out vec2 vInfo;
+out vec2 vGround;
 
 void main()
 {
@@ -8,6 +7,6 @@ void main()
     // Only the side of the water plane the reflection shows.
     gl_ClipDistance[0] = dot(vec4(aPosition.xyz, 1.0), ClipPlane) * ClipSide;
     vNormal = aNormal;
-    vDetail = aPosition.xz * 0.125;
-    vInfo = vec2(aTexCoord0.y, 1.0 - aTexCoord0.x);
+    // The patch's baked ground spans the patch: PatchOrigin holds its corner and 1 / its side.
+    vGround = (aPosition.xz - PatchOrigin.xy) * PatchOrigin.z;
 }
