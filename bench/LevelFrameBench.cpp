@@ -27,6 +27,7 @@
 #include "game/logic/SceneSeam.h"
 #include "game/player/SceneBinding.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/scenery/Terrain.h"
 #include "gui/GuiInstall.h"
 #include "input/IOLoom.h"
 #include "network/NetworkLoom.h"
@@ -241,6 +242,11 @@ void BM_LevelFrame(benchmark::State& state)
     state.counters["invaders"] = double(LogicLoom::Instance()->mDataController->mLiveInvaders);
     state.counters["most_alive"] = double(l.mMostAlive);
     state.counters["fps"] = l.mLevelMs > 0.0 ? 1000.0 / l.mLevelMs : 0.0;
+    if (const Terrain* terrain = GraphicsLoom::Instance()->GetTerrain())
+    {
+        state.counters["patches_drawn"] = double(terrain->GetPatchesDrawn());
+        state.counters["ground_mb"] = double(terrain->GetGroundBytes()) / double(1 << 20);
+    }
     state.counters["empty_ms"] = l.mEmptyMs;
     state.counters["terrain_off_ms"] = l.mNoTerrainMs;
     state.counters["ratio_to_empty"] = l.mEmptyMs > 0.0 ? l.mLevelMs / l.mEmptyMs : 0.0;

@@ -18,14 +18,14 @@
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Terra.vert" fragment="Shaders/Terra.frag">
 			<State name="CullMode" value="None"/>
-			<Sampler texture="GroundMap" min="Linear" mag="Linear" mip="Linear" u="Clamp" v="Clamp"/>
+			<Sampler texture="GroundMap" min="Linear" mag="Linear" mip="Point" u="Clamp" v="Clamp"/>
 		</Pass>
 	</Technique>
 	<Technique name="TechniqueC">
 		<Pass vertex="Shaders/TerraC.vert" fragment="Shaders/Terra.frag">
 			<State name="CullMode" value="None"/>
 			<State name="ClipPlaneEnable" value="1"/>
-			<Sampler texture="GroundMap" min="Linear" mag="Linear" mip="Linear" u="Clamp" v="Clamp"/>
+			<Sampler texture="GroundMap" min="Linear" mag="Linear" mip="Point" u="Clamp" v="Clamp"/>
 		</Pass>
 	</Technique>
 	<Technique name="Decal">

@@ -1,4 +1,4 @@
-out vec3 vNormal;
+out vec3 vLight;
 out vec2 vGround;
 
 void main()
@@ -6,7 +6,9 @@ void main()
     gl_Position = toClip(ViewProjection * vec4(aPosition.xyz, 1.0));
     // Only the side of the water plane the reflection shows.
     gl_ClipDistance[0] = dot(vec4(aPosition.xyz, 1.0), ClipPlane) * ClipSide;
-    vNormal = aNormal;
+    // Lit per vertex, as the plain pass; the light direction arrives with x and z exchanged.
+    float light = max(dot(normalize(aNormal + vec3(0.0, 1e-6, 0.0)), LightDir.zyx), 0.0);
+    vLight = Ambient.rgb + LightColor.rgb * light;
     // The patch's baked ground spans the patch: PatchOrigin holds its corner and 1 / its side.
     vGround = (aPosition.xz - PatchOrigin.xy) * PatchOrigin.z;
 }

@@ -384,6 +384,14 @@ void Terrain::MarkGroundDirty(float x0, float z0, float x1, float z1)
             mPatchTable[size_t(pz) * size_t(mPatches) + size_t(px)].mGroundDirty = true;
 }
 
+size_t Terrain::GroundBytesPerPatch() const
+{
+    size_t bytes = 0;
+    for (size_t side = mGroundSide; side > 0; side /= 2)
+        bytes += side * side * 4;
+    return bytes;
+}
+
 // One texel per layer texel: the info weights read bilinearly where the shader read them, the
 // layers blended, and a box-filtered mip chain for the distance.
 void Terrain::BakeGround(int32_t index)
@@ -437,11 +445,13 @@ void Terrain::BakeGround(int32_t index)
     if (!patch.mGround)
     {
         // Over the budget, the patch drawn longest ago gives its texture up; it bakes again when seen.
-        if (mGroundBaked >= kMaxBakedPatches)
+        // One drawn this frame is kept, or the view would rebake its own ground every frame.
+        if (GetGroundBytes() + GroundBytesPerPatch() > kMaxGroundBytes)
         {
             Patch* oldest = nullptr;
             for (Patch& other : mPatchTable)
-                if (other.mGround && (!oldest || other.mLastDrawn < oldest->mLastDrawn))
+                if (other.mGround && other.mLastDrawn != mDrawFrame &&
+                    (!oldest || other.mLastDrawn < oldest->mLastDrawn))
                     oldest = &other;
             if (oldest)
             {

@@ -60,9 +60,11 @@ public:
     uint32_t GetPatchesDrawn() const { return mPatchesDrawn; }
     uint32_t GetTrianglesDrawn() const { return mTrianglesDrawn; }
     const Image& GetInfoImage() const { return mInfo; }
-    // Patches whose baked ground is on the device (at most kMaxBakedPatches).
+    // Patches whose baked ground is on the device, and the bytes they hold with their mip chains.
     uint32_t GetGroundsBaked() const { return mGroundBaked; }
-    static constexpr uint32_t kMaxBakedPatches = 1024;
+    size_t GetGroundBytes() const { return size_t(mGroundBaked) * GroundBytesPerPatch(); }
+    // What the baked grounds may hold; the patches of the frame being drawn stay even over it.
+    static constexpr size_t kMaxGroundBytes = size_t(48) << 20;
     // Six inward planes of a view-projection (points as row vectors, depth 0..1).
     static std::array<Plane, 6> FrustumPlanes(const Matrix4& viewProjection);
 
@@ -108,6 +110,7 @@ private:
     void BakeGround(int32_t patch);
     void MarkGroundDirty(float x0, float z0, float x1, float z1);
     void MarkAllGroundDirty();
+    size_t GroundBytesPerPatch() const;
     // Binds the layer textures and draws the visible patches with the current technique.
     void DrawPatches(Shader& shader, std::span<const Plane, 6> frustum);
     void DrawDecals(Shader& shader);
