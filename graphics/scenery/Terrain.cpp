@@ -355,7 +355,8 @@ void Terrain::LoadLayerImages()
             continue;
         if (!LoadImageFile(file, image, error, 4096))
         {
-            Console::Instance().Log("Terrain: layer texture \"" + file + "\" " + error + "; that layer is black", LogError);
+            Console::Instance().Log("Terrain: layer texture \"" + file + "\" " + error + "; that layer is black",
+                                    LogError);
             continue;
         }
         mLayerImages[i] = image.Converted(Image::Format::RGBA8);
