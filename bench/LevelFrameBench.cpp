@@ -25,6 +25,7 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/SceneSeam.h"
+#include "game/player/PlayerBinding.h"
 #include "game/player/SceneBinding.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/scenery/Terrain.h"
@@ -159,6 +160,8 @@ Level& Get()
         InstallGui();
         static SceneBinding sScene;
         SetSceneSeam(&sScene);
+        static PlayerBinding sPlayer;
+        SetPlayerSide(&sPlayer);
         LoomFactories looms;
         looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
         looms.mIO = []() -> Loom* { return IOLoom::Create(); };
