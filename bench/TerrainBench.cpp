@@ -271,9 +271,10 @@ void BM_BareGlWholeMap(benchmark::State& state)
     if (!s.ok)
         return state.SkipWithError("no GL device");
     const std::string uniforms = "uniform mat4 ViewProjection; uniform vec4 LightDir; uniform vec4 LightColor;\n"
-                                 "uniform vec4 Ambient;\n";
+                                 "uniform vec4 Ambient; uniform vec4 PatchOrigin;\n";
     const std::string samplers = "uniform sampler2D DirtLayer; uniform sampler2D GrassLayer;\n"
-                                 "uniform sampler2D RockLayer; uniform sampler2D InfoLayer;\n";
+                                 "uniform sampler2D RockLayer; uniform sampler2D InfoLayer;\n"
+                                 "uniform sampler2D GroundMap;\n";
     auto compile = [](GLenum kind, const std::string& text) {
         GLuint shader = glCreateShader(kind);
         const char* p = text.c_str();
@@ -360,6 +361,9 @@ void BM_BareGlWholeMap(benchmark::State& state)
         glBindSampler(GLuint(i), 0);
         glUniform1i(glGetUniformLocation(program, names[i]), i);
     }
+    // One mipmapped texture stands for every patch's baked ground.
+    glUniform1i(glGetUniformLocation(program, "GroundMap"), 0);
+    const GLint patchOrigin = glGetUniformLocation(program, "PatchOrigin");
     glGenFramebuffers(1, &fbo);
     glGenRenderbuffers(2, rbs);
     glBindRenderbuffer(GL_RENDERBUFFER, rbs[0]);
@@ -380,9 +384,10 @@ void BM_BareGlWholeMap(benchmark::State& state)
         glBindFramebuffer(GL_FRAMEBUFFER, fbo);
         glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        for (GLuint vao : vaos)
+        for (size_t k = 0; k < vaos.size(); ++k)
         {
-            glBindVertexArray(vao);
+            glUniform4f(patchOrigin, float(k % size_t(n)) * 16.0f, float(k / size_t(n)) * 16.0f, 1.0f / 16.0f, 0.0f);
+            glBindVertexArray(vaos[k]);
             glDrawElements(GL_TRIANGLES, GLsizei(indices.size()), GL_UNSIGNED_SHORT, nullptr);
         }
         glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);

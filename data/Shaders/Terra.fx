@@ -12,24 +12,20 @@
 	<Parameter type="texture" name="GrassLayer"/>
 	<Parameter type="texture" name="RockLayer"/>
 	<Parameter type="texture" name="InfoLayer"/>
+	<Parameter type="float4" name="PatchOrigin" default="0 0 1 0"/>
+	<Parameter type="texture" name="GroundMap"/>
 	<Parameter type="texture" name="DiffuseMap"/>
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Terra.vert" fragment="Shaders/Terra.frag">
 			<State name="CullMode" value="None"/>
-			<Sampler texture="DirtLayer" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
-			<Sampler texture="GrassLayer" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
-			<Sampler texture="RockLayer" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
-			<Sampler texture="InfoLayer" min="Linear" mag="Linear" mip="Point" u="Clamp" v="Clamp"/>
+			<Sampler texture="GroundMap" min="Linear" mag="Linear" mip="Point" u="Clamp" v="Clamp"/>
 		</Pass>
 	</Technique>
 	<Technique name="TechniqueC">
 		<Pass vertex="Shaders/TerraC.vert" fragment="Shaders/Terra.frag">
 			<State name="CullMode" value="None"/>
 			<State name="ClipPlaneEnable" value="1"/>
-			<Sampler texture="DirtLayer" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
-			<Sampler texture="GrassLayer" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
-			<Sampler texture="RockLayer" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
-			<Sampler texture="InfoLayer" min="Linear" mag="Linear" mip="Point" u="Clamp" v="Clamp"/>
+			<Sampler texture="GroundMap" min="Linear" mag="Linear" mip="Point" u="Clamp" v="Clamp"/>
 		</Pass>
 	</Technique>
 	<Technique name="Decal">

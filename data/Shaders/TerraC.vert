@@ -1,13 +1,14 @@
-out vec3 vNormal;
-out vec2 vDetail;
-out vec2 vInfo;
+out vec3 vLight;
+out vec2 vGround;
 
 void main()
 {
     gl_Position = toClip(ViewProjection * vec4(aPosition.xyz, 1.0));
     // Only the side of the water plane the reflection shows.
     gl_ClipDistance[0] = dot(vec4(aPosition.xyz, 1.0), ClipPlane) * ClipSide;
-    vNormal = aNormal;
-    vDetail = aPosition.xz * 0.125;
-    vInfo = vec2(aTexCoord0.y, 1.0 - aTexCoord0.x);
+    // Lit per vertex, as the plain pass; the light direction arrives with x and z exchanged.
+    float light = max(dot(normalize(aNormal + vec3(0.0, 1e-6, 0.0)), LightDir.zyx), 0.0);
+    vLight = Ambient.rgb + LightColor.rgb * light;
+    // The patch's baked ground spans the patch: PatchOrigin holds its corner and 1 / its side.
+    vGround = (aPosition.xz - PatchOrigin.xy) * PatchOrigin.z;
 }

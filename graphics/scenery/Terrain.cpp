@@ -10,6 +10,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/effect/Shader.h"
+#include "graphics/resource/TextureData.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/ImageFile.h"
 
@@ -19,6 +20,25 @@ CompFactoryOf<Terrain> gTerrainFactory;
 const char* const kBlastFiles[3] = {"Textures/Blast0.dds", "Textures/Blast2.dds", "Textures/Cracked.dds"};
 constexpr uint32_t kDefaultInfoSide = 256;
 constexpr float kDecalDepthBias = -9.999999747378752e-06f;
+// The layer textures repeat every eight world units.
+constexpr float kDetailRepeat = 0.125f;
+
+// Bilinear read of an RGBA8 image at texel coordinates (centres at half texels), wrapping or clamped.
+void Bilinear(const Image& image, float x, float y, bool wrap, float out[3])
+{
+    const int32_t w = int32_t(image.mWidth), h = int32_t(image.mHeight);
+    const float fx0 = std::floor(x), fy0 = std::floor(y);
+    const float fx = x - fx0, fy = y - fy0;
+    int32_t x0 = int32_t(fx0), y0 = int32_t(fy0), x1 = x0 + 1, y1 = y0 + 1;
+    auto fix = [wrap](int32_t v, int32_t n) { return wrap ? ((v % n) + n) % n : std::clamp(v, 0, n - 1); };
+    x0 = fix(x0, w), x1 = fix(x1, w), y0 = fix(y0, h), y1 = fix(y1, h);
+    const uint8_t* a = image.Pixel(uint32_t(x0), uint32_t(y0));
+    const uint8_t* b = image.Pixel(uint32_t(x1), uint32_t(y0));
+    const uint8_t* c = image.Pixel(uint32_t(x0), uint32_t(y1));
+    const uint8_t* d = image.Pixel(uint32_t(x1), uint32_t(y1));
+    for (int k = 0; k < 3; ++k)
+        out[k] = (1.0f - fy) * ((1.0f - fx) * a[k] + fx * b[k]) + fy * ((1.0f - fx) * c[k] + fx * d[k]);
+}
 
 void SerializeTextureField(Serializer& s, const char* name, TextureRef& texture)
 {
@@ -119,6 +139,7 @@ void Terrain::Build(HeightMap* map)
                 layer->SetFile(layer->GetFile());
         for (int i = 0; i < 3; ++i)
             mBlastTextures[i].SetFile(kBlastFiles[i]);
+        LoadLayerImages();
         LoadInfoTexture();
         map->SetTerrain(this);
         if (GraphicsLoom* loom = GraphicsLoom::Instance())
@@ -221,11 +242,15 @@ void Terrain::CreateDeviceObjects()
 void Terrain::ReleaseDeviceObjects()
 {
     for (Patch& patch : mPatchTable)
+    {
         patch.mBuffer.reset();
+        patch.mGround.reset();
+        patch.mGroundDirty = true;
+    }
+    mGroundBaked = 0;
     for (DecalBuffers& decal : mDecalBuffers)
         decal = DecalBuffers();
     mIndexBuffer.reset();
-    mInfoGpu.reset();
     mLayout.reset();
     mCreated = false;
 }
@@ -238,7 +263,6 @@ void Terrain::OnDeviceLost()
 void Terrain::OnDeviceReset()
 {
     CreateDeviceObjects();
-    mInfoDirty = true;
     if (mDeform)
     {
         // Running dents end first, so the new snapshot holds no ripple.
@@ -313,27 +337,142 @@ void Terrain::LoadInfoTexture()
             mInfo.mPixels[i * 4 + 3] = 255;
         }
     }
-    mInfoGpu.reset();
-    mInfoDirty = true;
+    MarkAllGroundDirty();
 }
 
-void Terrain::UploadInfo()
+// The layers are blended on the CPU, so their pixels are read here as well as by the texture manager.
+void Terrain::LoadLayerImages()
 {
-    if (!mInfoDirty || mInfo.IsEmpty())
-        return;
-    GraphicsDevice* device = Device();
-    if (!device)
-        return;
-    if (!mInfoGpu)
+    const TextureRef* layers[3] = {&mDirtTexture, &mGrassTexture, &mRockTexture};
+    uint32_t widest = 0;
+    for (size_t i = 0; i < 3; ++i)
     {
-        TextureDesc desc;
-        desc.mWidth = mInfo.mWidth;
-        desc.mHeight = mInfo.mHeight;
-        mInfoGpu = device->CreateTexture(desc);
+        Image image;
+        std::string error;
+        const std::string& file = layers[i]->GetFile();
+        mLayerImages[i] = Image();
+        if (file.empty())
+            continue;
+        if (!LoadImageFile(file, image, error, 4096))
+        {
+            Console::Instance().Log("Terrain: layer texture \"" + file + "\" " + error + "; that layer is black",
+                                    LogError);
+            continue;
+        }
+        mLayerImages[i] = image.Converted(Image::Format::RGBA8);
+        widest = std::max(widest, mLayerImages[i].mWidth);
     }
-    if (mInfoGpu)
-        mInfoGpu->Upload(0, 0, mInfo.mPixels.data(), mInfo.mPixels.size());
-    mInfoDirty = false;
+    // As many texels as the layers show over a patch, so close up nothing blurs.
+    const float texels = float(kPatchCells) * mTileScale * kDetailRepeat * float(widest);
+    mGroundSide = uint32_t(std::clamp(std::lround(texels), 16L, 512L));
+    MarkAllGroundDirty();
+}
+
+void Terrain::MarkAllGroundDirty()
+{
+    for (Patch& patch : mPatchTable)
+        patch.mGroundDirty = true;
+}
+
+void Terrain::MarkGroundDirty(float x0, float z0, float x1, float z1)
+{
+    if (mPatches == 0)
+        return;
+    const float s = kPatchCells * mTileScale;
+    auto index = [this, s](float v) { return int32_t(std::clamp(std::floor(v / s), 0.0f, float(mPatches - 1))); };
+    for (int32_t pz = index(z0); pz <= index(z1); ++pz)
+        for (int32_t px = index(x0); px <= index(x1); ++px)
+            mPatchTable[size_t(pz) * size_t(mPatches) + size_t(px)].mGroundDirty = true;
+}
+
+size_t Terrain::GroundBytesPerPatch() const
+{
+    size_t bytes = 0;
+    for (size_t side = mGroundSide; side > 0; side /= 2)
+        bytes += side * side * 4;
+    return bytes;
+}
+
+// One texel per layer texel: the info weights read bilinearly where the shader read them, the
+// layers blended, and a box-filtered mip chain for the distance.
+void Terrain::BakeGround(int32_t index)
+{
+    GraphicsDevice* device = Device();
+    Patch& patch = mPatchTable[size_t(index)];
+    if (!device || !mMap)
+        return;
+    const uint32_t side = mGroundSide;
+    const int32_t px = index % mPatches, pz = index / mPatches;
+    const float patchWorld = kPatchCells * mTileScale;
+    const float step = patchWorld / float(side);
+    const float uvScale = 1.0f / (float(mWidth - 1) * mTileScale);
+    TextureData data;
+    data.mWidth = side;
+    data.mHeight = side;
+    data.mLevels = 1;
+    data.mLevelData.resize(1);
+    std::vector<uint8_t>& texels = data.mLevelData[0];
+    texels.resize(size_t(side) * side * 4);
+    for (uint32_t j = 0; j < side; ++j)
+    {
+        const float z = float(pz) * patchWorld + (float(j) + 0.5f) * step;
+        for (uint32_t i = 0; i < side; ++i)
+        {
+            const float x = float(px) * patchWorld + (float(i) + 0.5f) * step;
+            float weight[3] = {0.0f, 1.0f, 0.0f};
+            if (!mInfo.IsEmpty())
+                Bilinear(mInfo, x * uvScale * float(mInfo.mWidth) - 0.5f,
+                         (1.0f - z * uvScale) * float(mInfo.mHeight) - 0.5f, false, weight);
+            // Info red weighs dirt, green grass, blue rock.
+            float colour[3] = {0.0f, 0.0f, 0.0f};
+            for (size_t k = 0; k < 3; ++k)
+            {
+                const Image& layer = mLayerImages[k];
+                if (layer.IsEmpty() || weight[k] <= 0.0f)
+                    continue;
+                float texel[3];
+                Bilinear(layer, x * kDetailRepeat * float(layer.mWidth) - 0.5f,
+                         z * kDetailRepeat * float(layer.mHeight) - 0.5f, true, texel);
+                for (int c = 0; c < 3; ++c)
+                    colour[c] += texel[c] * weight[k] / 255.0f;
+            }
+            uint8_t* out = &texels[(size_t(j) * side + i) * 4];
+            for (int c = 0; c < 3; ++c)
+                out[c] = uint8_t(std::min(colour[c], 255.0f) + 0.5f);
+            out[3] = 255;
+        }
+    }
+    BuildMipChain(data);
+    if (!patch.mGround)
+    {
+        // Over the budget, the patch drawn longest ago gives its texture up; it bakes again when seen.
+        // One drawn this frame is kept, or the view would rebake its own ground every frame.
+        if (GetGroundBytes() + GroundBytesPerPatch() > kMaxGroundBytes)
+        {
+            Patch* oldest = nullptr;
+            for (Patch& other : mPatchTable)
+                if (other.mGround && other.mLastDrawn != mDrawFrame &&
+                    (!oldest || other.mLastDrawn < oldest->mLastDrawn))
+                    oldest = &other;
+            if (oldest)
+            {
+                oldest->mGround.reset();
+                oldest->mGroundDirty = true;
+                --mGroundBaked;
+            }
+        }
+        TextureDesc desc;
+        desc.mWidth = side;
+        desc.mHeight = side;
+        desc.mLevels = data.mLevels;
+        patch.mGround = device->CreateTexture(desc);
+        if (!patch.mGround)
+            return;
+        ++mGroundBaked;
+    }
+    for (uint32_t level = 0; level < data.mLevels; ++level)
+        patch.mGround->Upload(0, level, data.Level(0, level).data(), data.Level(0, level).size());
+    patch.mGroundDirty = false;
 }
 
 void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
@@ -376,7 +515,13 @@ void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
             }
         }
     }
-    mInfoDirty = true;
+    // The texels changed, and one more on each side for their bilinear reach.
+    const float texelWorld = 2.0f * worldSize / width;
+    const float lowX = (float(x0) - 1.0f) / (width - 1.0f) * worldSize - texelWorld;
+    const float highX = (float(x1) + 1.0f) / (width - 1.0f) * worldSize + texelWorld;
+    const float lowZ = (1.0f - (float(y1) + 1.0f) / (width - 1.0f)) * worldSize - texelWorld;
+    const float highZ = (1.0f - (float(y0) - 1.0f) / (width - 1.0f)) * worldSize + texelWorld;
+    MarkGroundDirty(lowX, lowZ, highX, highZ);
 }
 
 bool Terrain::SaveInfoTexture(const std::string& fileName) const
@@ -401,52 +546,74 @@ std::array<Plane, 6> Terrain::FrustumPlanes(const Matrix4& m)
             plane(w, y, -1.0f), plane(w, z, -1.0f), plane(z, none, 0.0f)};
 }
 
-void Terrain::DrawNode(const Node& node, std::span<const Plane, 6> frustum)
+void Terrain::CollectVisible(const Node& node, std::span<const Plane, 6> frustum)
 {
     if (node.mHalf.x < 0.0f || IsBoxOutside(frustum, node.mCentre, node.mHalf))
         return;
     if (node.mPatch >= 0)
     {
-        const Patch& patch = mPatchTable[size_t(node.mPatch)];
-        if (!patch.mBuffer)
-            return;
-        GraphicsDevice* device = Device();
-        device->SetStreamSource(patch.mBuffer.get(), 0, sizeof(HeightTile));
-        device->DrawIndexed(PrimitiveType::TriangleList, 0, 0, kPatchTriangles);
-        mTrianglesDrawn += kPatchTriangles;
-        ++mPatchesDrawn;
+        if (mPatchTable[size_t(node.mPatch)].mBuffer)
+            mVisible.push_back(node.mPatch);
         return;
     }
     for (const auto& child : node.mChildren)
         if (child)
-            DrawNode(*child, frustum);
+            CollectVisible(*child, frustum);
 }
 
 void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
 {
-    UploadInfo();
     if (mBoundsDirty && mRoot)
     {
         RefreshBounds(*mRoot);
         mBoundsDirty = false;
     }
+    ++mDrawFrame;
+    mVisible.clear();
+    if (mRoot && mIndexBuffer)
+        CollectVisible(*mRoot, frustum);
+    // Nearest first, so hidden ground fails the depth test before it is shaded.
+    const Plane& near = frustum[5];
+    std::sort(mVisible.begin(), mVisible.end(), [this, &near](int32_t a, int32_t b) {
+        return near.DotCoord(mPatchTable[size_t(a)].mCentre) < near.DotCoord(mPatchTable[size_t(b)].mCentre);
+    });
+    for (int32_t index : mVisible)
+    {
+        Patch& patch = mPatchTable[size_t(index)];
+        patch.mLastDrawn = mDrawFrame;
+        if (patch.mGroundDirty || !patch.mGround)
+            BakeGround(index);
+    }
     GraphicsDevice* device = Device();
     FxEffect& effect = shader.GetEffect();
-    effect.SetTexture(effect.GetParameterByName("DirtLayer"), mDirtTexture.GetTexture());
-    effect.SetTexture(effect.GetParameterByName("GrassLayer"), mGrassTexture.GetTexture());
-    effect.SetTexture(effect.GetParameterByName("RockLayer"), mRockTexture.GetTexture());
-    effect.SetTexture(effect.GetParameterByName("InfoLayer"), mInfoGpu.get());
+    const FxEffect::Handle ground = effect.GetParameterByName("GroundMap");
+    const FxEffect::Handle origin = effect.GetParameterByName("PatchOrigin");
+    const float patchWorld = kPatchCells * mTileScale;
+    // The effect keeps what it was last given; a patch texture may be gone since.
+    effect.SetTexture(ground, nullptr);
     const uint32_t passes = shader.Begin();
     device->SetVertexLayout(mLayout.get());
     device->SetIndices(mIndexBuffer.get());
     for (uint32_t pass = 0; pass < passes; ++pass)
     {
         shader.BeginPass(pass);
-        if (mRoot && mIndexBuffer)
-            DrawNode(*mRoot, frustum);
+        for (int32_t index : mVisible)
+        {
+            const Patch& patch = mPatchTable[size_t(index)];
+            const float place[4] = {float(index % mPatches) * patchWorld, float(index / mPatches) * patchWorld,
+                                    1.0f / patchWorld, 0.0f};
+            effect.SetTexture(ground, patch.mGround.get());
+            effect.SetVector(origin, place);
+            effect.CommitChanges();
+            device->SetStreamSource(patch.mBuffer.get(), 0, sizeof(HeightTile));
+            device->DrawIndexed(PrimitiveType::TriangleList, 0, 0, kPatchTriangles);
+            mTrianglesDrawn += kPatchTriangles;
+            ++mPatchesDrawn;
+        }
         shader.EndPass();
     }
     shader.End();
+    effect.SetTexture(ground, nullptr);
 }
 
 void Terrain::Render(std::span<const Plane, 6> frustum, float dt)

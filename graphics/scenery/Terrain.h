@@ -60,6 +60,11 @@ public:
     uint32_t GetPatchesDrawn() const { return mPatchesDrawn; }
     uint32_t GetTrianglesDrawn() const { return mTrianglesDrawn; }
     const Image& GetInfoImage() const { return mInfo; }
+    // Patches whose baked ground is on the device, and the bytes they hold with their mip chains.
+    uint32_t GetGroundsBaked() const { return mGroundBaked; }
+    size_t GetGroundBytes() const { return size_t(mGroundBaked) * GroundBytesPerPatch(); }
+    // What the baked grounds may hold; the patches of the frame being drawn stay even over it.
+    static constexpr size_t kMaxGroundBytes = size_t(48) << 20;
     // Six inward planes of a view-projection (points as row vectors, depth 0..1).
     static std::array<Plane, 6> FrustumPlanes(const Matrix4& viewProjection);
 
@@ -83,6 +88,10 @@ private:
         Vector3 mCentre;
         float mMinY = 0.0f;
         float mMaxY = 0.0f;
+        // The layers blended by the info weights, baked when first drawn and after painting.
+        std::unique_ptr<GpuTexture> mGround;
+        bool mGroundDirty = true;
+        uint32_t mLastDrawn = 0;
     };
     struct DecalBuffers
     {
@@ -95,9 +104,13 @@ private:
     void ReleaseDeviceObjects();
     std::unique_ptr<Node> BuildNode(int32_t x, int32_t z, int32_t size);
     void RefreshBounds(Node& node);
-    void DrawNode(const Node& node, std::span<const Plane, 6> frustum);
+    void CollectVisible(const Node& node, std::span<const Plane, 6> frustum);
     void LoadInfoTexture();
-    void UploadInfo();
+    void LoadLayerImages();
+    void BakeGround(int32_t patch);
+    void MarkGroundDirty(float x0, float z0, float x1, float z1);
+    void MarkAllGroundDirty();
+    size_t GroundBytesPerPatch() const;
     // Binds the layer textures and draws the visible patches with the current technique.
     void DrawPatches(Shader& shader, std::span<const Plane, 6> frustum);
     void DrawDecals(Shader& shader);
@@ -117,8 +130,12 @@ private:
     std::array<DecalBuffers, TerraDeform::kDecals> mDecalBuffers;
     std::array<TextureRef, 3> mBlastTextures;
     Image mInfo;
-    std::unique_ptr<GpuTexture> mInfoGpu;
-    bool mInfoDirty = false;
+    std::array<Image, 3> mLayerImages;
+    // Texels a side of a patch's baked ground.
+    uint32_t mGroundSide = 16;
+    uint32_t mGroundBaked = 0;
+    uint32_t mDrawFrame = 0;
+    std::vector<int32_t> mVisible;
     uint32_t mPatchesDrawn = 0;
     uint32_t mTrianglesDrawn = 0;
     std::unique_ptr<TerraDeform> mDeform;

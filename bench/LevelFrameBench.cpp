@@ -1,0 +1,260 @@
+// The first level as the player meets it, frame by frame at 1024x768 on the GL device: the whole
+// engine with every loom runs the game's own start script on a copy of data/, the level is
+// started as the menu's button starts it (its camera, HUD and waves), the goal window is closed
+// and the waves are let out until the most invaders are alive at once. In the same run it times
+// the empty frame (clear and present) and the same level with the terrain switched off, and the
+// last benchmark reports the level's frame against both. The level's picture is saved as
+// "level_frame_bench.bmp" in the temporary folder to check that it is the game's.
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "LOOM/base/Clocks.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "LOOM/engine/EngineConfig.h"
+#include "audio/AudioLoom.h"
+#include "game/logic/DataController.h"
+#include "game/logic/LogicLoom.h"
+#include "game/logic/SceneSeam.h"
+#include "game/player/PlayerBinding.h"
+#include "game/player/SceneBinding.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/scenery/Terrain.h"
+#include "gui/GuiInstall.h"
+#include "input/IOLoom.h"
+#include "network/NetworkLoom.h"
+#include "physics/PhysicsLoom.h"
+#include "platform/PlatformWindow.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+// Game time let pass per set-up frame, so the waves come out in a few hundred frames.
+constexpr uint64_t kSetupStepMicros = 100000;
+// The last wave of the first level comes out at 32 s; the crowd is largest a little after.
+constexpr int kMaxSetupFrames = 500;
+
+// The steady clock moved on by hand while the level is being set up; later it runs as the
+// steady clock does.
+class BenchClock : public ClockSource
+{
+public:
+    uint64_t Counter() override
+    {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) + mOffset;
+    }
+    uint64_t Frequency() override { return 1000000; }
+    uint64_t mOffset = 0;
+};
+
+struct Level
+{
+    fs::path mDir;
+    PlatformWindow* mWindow = nullptr;
+    std::string mError;
+    BenchClock mClock;
+    int mMostAlive = 0;
+    double mEmptyMs = 0.0, mLevelMs = 0.0, mNoTerrainMs = 0.0;
+};
+
+bool WriteFile(const fs::path& path, const std::string& text)
+{
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    if (!file)
+        return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+// A private copy of the data folder whose start script is the game's own, with a few steps the
+// player would take: the level chosen from the menu and its goal window closed.
+bool PrepareData(Level& level)
+{
+    level.mDir = fs::temp_directory_path() / ("level_frame_bench_" + std::to_string(::getpid()));
+    std::error_code ec;
+    fs::remove_all(level.mDir, ec);
+    fs::copy(LOOM_DATA_FOLDER, level.mDir, fs::copy_options::recursive, ec);
+    if (ec)
+    {
+        level.mError = "cannot copy the data folder: " + ec.message();
+        return false;
+    }
+    const std::string script = "dofile(\"Scripts/Game.lua\")\n"
+                               "BenchFrame = 0\n"
+                               "local GameUpdate = GUpdate\n"
+                               "function GUpdate()\n"
+                               "    BenchFrame = BenchFrame + 1\n"
+                               "    if GameUpdate then GameUpdate() end\n"
+                               "    if BenchFrame == 6 then OpenLevelChoice() end\n"
+                               "    if BenchFrame == 10 then StartLevelOne() end\n"
+                               "    if BenchFrame == 20 then HUD.HideLevelVictoryWindow() end\n"
+                               "end\n";
+    if (!WriteFile(level.mDir / "Scripts" / "Bench.lua", script))
+    {
+        level.mError = "cannot write the start script";
+        return false;
+    }
+    fs::current_path(level.mDir);
+    static fs::path sCopy = level.mDir;
+    std::atexit([] {
+        std::error_code ignored;
+        fs::remove_all(sCopy, ignored);
+    });
+    return true;
+}
+
+// The pointer in the middle of the window, as a person's would be: on an edge the camera scrolls.
+void CentrePointer()
+{
+    SDL_Window* window = SDL_GetMouseFocus() ? SDL_GetMouseFocus() : SDL_GetKeyboardFocus();
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = window ? SDL_GetWindowID(window) : 0;
+    event.motion.x = kWidth / 2;
+    event.motion.y = kHeight / 2;
+    SDL_PushEvent(&event);
+}
+
+void SaveCapture(Level& level)
+{
+    std::error_code ec;
+    fs::remove(level.mDir / "screenshot0.bmp", ec);
+    Console::Instance().ExecuteLine("ScreenCap");
+    const fs::path kept = fs::temp_directory_path() / "level_frame_bench.bmp";
+    fs::copy_file(level.mDir / "screenshot0.bmp", kept, fs::copy_options::overwrite_existing, ec);
+    std::fprintf(stderr, "%s %s\n", ec ? "LevelFrameBench: no capture:" : "LevelFrameBench: capture in",
+                 ec ? ec.message().c_str() : kept.string().c_str());
+}
+
+Level& Get()
+{
+    static Level* level = [] {
+        auto* l = new Level();
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        setenv("ALSOFT_DRIVERS", "null", 0);
+        if (!PrepareData(*l))
+            return l;
+        SetClockSource(&l->mClock);
+        l->mWindow = PlatformWindow::Create();
+        if (!l->mWindow || !PlatformWindow::GetHandle())
+        {
+            l->mError = "no window";
+            return l;
+        }
+        SetDataPathFromCwd();
+        // As the program's entry sets them up: the GUI and the game's calls on the scene.
+        InstallGui();
+        static SceneBinding sScene;
+        SetSceneSeam(&sScene);
+        static PlayerBinding sPlayer;
+        SetPlayerSide(&sPlayer);
+        LoomFactories looms;
+        looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
+        looms.mIO = []() -> Loom* { return IOLoom::Create(); };
+        looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
+        looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
+        looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
+        looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
+        gCoreEngine = new CoreEngine(l->mWindow, looms);
+        LoadEngineConfig("config.xml");
+        EngineConfig::Instance().mStartupScript = "Scripts\\Bench.lua";
+        gCoreEngine->Start();
+        GraphicsLoom* graphics = GraphicsLoom::Instance();
+        if (!graphics || !graphics->GetDevice() || !LogicLoom::Instance())
+        {
+            l->mError = "no graphics device";
+            return l;
+        }
+        graphics->SetResolution(kWidth, kHeight);
+        CentrePointer();
+        // Out until the crowd thins again after its largest, or the frames run out.
+        const int32_t& alive = LogicLoom::Instance()->mDataController->mLiveInvaders;
+        for (int frame = 0; frame < kMaxSetupFrames && !(l->mMostAlive >= 3 && alive < l->mMostAlive); ++frame)
+        {
+            l->mClock.mOffset += kSetupStepMicros;
+            gCoreEngine->Frame();
+            l->mMostAlive = std::max(l->mMostAlive, int(alive));
+        }
+        gCoreEngine->Frame();
+        SaveCapture(*l);
+        return l;
+    }();
+    return *level;
+}
+
+double MsPerIteration(const benchmark::State& state, std::chrono::steady_clock::time_point start)
+{
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return ms / double(state.iterations() ? state.iterations() : 1);
+}
+
+void BM_EmptyFrame(benchmark::State& state)
+{
+    Level& l = Get();
+    GraphicsLoom* graphics = GraphicsLoom::Instance();
+    if (!l.mError.empty() || !graphics || !graphics->GetDevice())
+        return state.SkipWithError(l.mError.c_str());
+    GraphicsDevice& device = *graphics->GetDevice();
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+    {
+        device.Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
+        device.Present();
+    }
+    l.mEmptyMs = MsPerIteration(state, start);
+}
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+void BM_LevelFrameTerrainOff(benchmark::State& state)
+{
+    Level& l = Get();
+    if (!l.mError.empty() || !gCoreEngine)
+        return state.SkipWithError(l.mError.c_str());
+    GraphicsLoom::Instance()->GetToggles().mTerrain = false;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        gCoreEngine->Frame();
+    l.mNoTerrainMs = MsPerIteration(state, start);
+    GraphicsLoom::Instance()->GetToggles().mTerrain = true;
+}
+BENCHMARK(BM_LevelFrameTerrainOff)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_LevelFrame(benchmark::State& state)
+{
+    Level& l = Get();
+    if (!l.mError.empty() || !gCoreEngine)
+        return state.SkipWithError(l.mError.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        gCoreEngine->Frame();
+    l.mLevelMs = MsPerIteration(state, start);
+    state.counters["invaders"] = double(LogicLoom::Instance()->mDataController->mLiveInvaders);
+    state.counters["most_alive"] = double(l.mMostAlive);
+    state.counters["fps"] = l.mLevelMs > 0.0 ? 1000.0 / l.mLevelMs : 0.0;
+    if (const Terrain* terrain = GraphicsLoom::Instance()->GetTerrain())
+    {
+        state.counters["patches_drawn"] = double(terrain->GetPatchesDrawn());
+        state.counters["ground_mb"] = double(terrain->GetGroundBytes()) / double(1 << 20);
+    }
+    state.counters["empty_ms"] = l.mEmptyMs;
+    state.counters["terrain_off_ms"] = l.mNoTerrainMs;
+    state.counters["ratio_to_empty"] = l.mEmptyMs > 0.0 ? l.mLevelMs / l.mEmptyMs : 0.0;
+    state.counters["ratio_to_terrain_off"] = l.mNoTerrainMs > 0.0 ? l.mLevelMs / l.mNoTerrainMs : 0.0;
+}
+BENCHMARK(BM_LevelFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+} // namespace
