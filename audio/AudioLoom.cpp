@@ -105,7 +105,7 @@ void AudioLoom::Init()
     if (mOpenTask->GetState() == THREAD_STOPPED && !mOpenTask->IsDone())
     {
         mOpenTask.reset();
-        Log("AudioLoom: no sound device, running silent", LogError);
+        Log("AudioLoom: no sound device, running silent", LogInit);
         return;
     }
     if (mOpenTask->WaitDone(mConfig.mOpenTimeout))
@@ -121,7 +121,7 @@ void AudioLoom::CollectOpenTask()
     mOpenTask.reset();
     if (!device)
     {
-        Log("AudioLoom: no sound device, running silent", LogError);
+        Log("AudioLoom: no sound device, running silent", LogInit);
         return;
     }
     Adopt(device, nullptr);

@@ -482,7 +482,8 @@ void GraphicsLoom::RenderStats()
         stats.mGraphicsTime = gCoreEngine->GetGraphicsTime();
         stats.mPhysicsTime = gCoreEngine->GetPhysicsTime();
         stats.mLogicTime = gCoreEngine->GetOtherLoomsTime();
-        stats.mFrameTime = gCoreEngine->GetFrameDt();
+        stats.mFrameTime = gCoreEngine->GetFrameTime();
+        stats.mPaused = gCoreEngine->IsPausedByPlayer();
     }
     stats.mTriangles = mCounters.mTriangles;
     stats.mParticles = mCounters.mParticles;

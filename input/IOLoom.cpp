@@ -103,17 +103,22 @@ void IOLoom::Update()
         mButtonWentDown[i] = false;
         mButtonWentUp[i] = false;
     }
+    // Keys typed into the console are its own: the game sees none of them, even those the
+    // window passed on before the console had taken the key that opened its input line.
+    const bool console = Console::Instance().GetInputActive();
     for (int i = 0; i < kKeyCount; ++i)
     {
-        mKeyTriggered[i] = mKeyWentDown[i];
+        mKeyTriggered[i] = mKeyWentDown[i] && !console;
         mKeyReleased[i] = mKeyWentUp[i];
-        mKeyPressed[i] = mKeyWentDown[i] || mKeyHeld[i];
+        mKeyPressed[i] = (mKeyWentDown[i] || mKeyHeld[i]) && !console;
         mKeyWentDown[i] = false;
         mKeyWentUp[i] = false;
     }
     // Both strings keep their capacity, so this never allocates.
     mText.swap(mTextSeen);
     mTextSeen.clear();
+    if (console)
+        mText.clear();
 }
 
 void IOLoom::Unload()
@@ -238,6 +243,8 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         const int key = event.key.keysym.scancode;
         if (key < 0 || key >= kKeyCount)
             break;
+        if (event.type == SDL_KEYDOWN && Console::Instance().GetInputActive())
+            break;
         if (event.type == SDL_KEYDOWN)
         {
             // Editing keys repeat while held, as typing does.
@@ -264,7 +271,8 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         break;
     }
     case SDL_TEXTINPUT:
-        QueueText(event.text.text, strnlen(event.text.text, sizeof(event.text.text)));
+        if (!Console::Instance().GetInputActive())
+            QueueText(event.text.text, strnlen(event.text.text, sizeof(event.text.text)));
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:

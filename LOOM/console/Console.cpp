@@ -425,8 +425,9 @@ void Console::OnKey(int code)
             mRestartEngine();
         break;
     case KeyBackquote:
+        // The key that opens and closes the console is never typed into it.
         mShowConsole = !mShowConsole;
-        break;
+        return;
     default:
         break;
     }

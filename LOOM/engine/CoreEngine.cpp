@@ -237,6 +237,8 @@ void CoreEngine::Frame()
     if (mFrameDt > 0.0f)
         mFrameRateAverage.Add(1.0f / mFrameDt);
     mFrameRate = mFrameRateAverage.mMean;
+    mFrameTimeAverage.Add(mFrameDt);
+    mFrameTime = mFrameTimeAverage.mMean;
     mCogCount = static_cast<int>(cogs.GetCogCount());
     mGraphicsTime = mGraphicsAverage.mMean;
     mPhysicsTime = mPhysicsAverage.mMean;
@@ -253,18 +255,22 @@ void CoreEngine::UpdateLooms()
     for (Slot slot : {SlotLogic, SlotAudio, SlotIO, SlotNetwork})
         if (mLooms[slot])
             mLooms[slot]->Update();
-    mOtherLoomsTime = static_cast<float>(mCoreTimer.CurrentSeconds() - before);
+    mOtherAverage.Add(static_cast<float>(mCoreTimer.CurrentSeconds() - before));
+    mOtherLoomsTime = mOtherAverage.mMean;
 }
 
 void CoreEngine::TogglePause()
 {
     mGameClock.TogglePause();
+    mPausedByPlayer = mGameClock.IsPaused();
     Console::Instance().Log(mGameClock.IsPaused() ? "Game Paused" : "Game Unpaused", LogGeneral);
 }
 
 void CoreEngine::SetPause(bool paused)
 {
     mGameClock.SetPaused(paused);
+    // A script pauses for its menus, which show themselves.
+    mPausedByPlayer = false;
 }
 
 void CoreEngine::RequestSoftRestart()

@@ -72,6 +72,8 @@ public:
     bool IsRunning() const { return mRunning; }
     Loom* GetLoom(Slot slot) const { return mLooms[slot]; }
     GameClock& GetGameClock() { return mGameClock; }
+    // Paused by the "pause" command (the player's key), not by a script's menu.
+    bool IsPausedByPlayer() const { return mPausedByPlayer && mGameClock.IsPaused(); }
     PreciseTimer& GetCoreTimer() { return mCoreTimer; }
     MessageRegistry& GetMessageRegistry() { return *mMessages; }
     TimedCallList& GetTimedCalls() { return *mTimedCalls; }
@@ -86,6 +88,8 @@ public:
     float GetExtraTime() const { return mExtraTime; }
     float GetOtherLoomsTime() const { return mOtherLoomsTime; }
     float GetFrameDt() const { return mFrameDt; }
+    // The frame time averaged over the same frames as the loom times, so each is a share of it.
+    float GetFrameTime() const { return mFrameTime; }
 
 private:
     void RunStartupScript();
@@ -104,7 +108,9 @@ private:
     float mExtraTime = 0.0f;
     float mOtherLoomsTime = 0.0f;
     float mFrameDt = 0.0f;
+    float mFrameTime = 0.0f;
     bool mRunning = false;
+    bool mPausedByPlayer = false;
     Loom* mLooms[SlotCount] = {};
     LoomFactories mFactories;
     std::unique_ptr<QTree> mQTree;
@@ -113,6 +119,8 @@ private:
     RunningAverage mGraphicsAverage;
     RunningAverage mPhysicsAverage;
     RunningAverage mExtraAverage;
+    RunningAverage mOtherAverage;
+    RunningAverage mFrameTimeAverage;
 
     // Restarts asked for while a script, cog function, message or console command runs wait
     // until the outermost of them returns, so no script state is closed under a running

@@ -235,6 +235,10 @@ void ScriptManager::Init()
     lua_settop(L, 0);
 
     Console::Instance().Log("Lua State Initialized", LogInit);
+    // By copy: a publisher may add or remove publishers.
+    const std::vector<std::pair<const void*, Publisher>> publishers = mPublishers;
+    for (const auto& [owner, publish] : publishers)
+        publish(*this);
     Frame();
     RunScript(kInitScript);
 }
@@ -409,6 +413,20 @@ const ConsoleCommand* ScriptManager::FindBound(const std::string& name) const
 {
     auto it = mBound.find(name);
     return it == mBound.end() ? nullptr : it->second.get();
+}
+
+void ScriptManager::AddPublisher(const void* owner, Publisher publish)
+{
+    if (!publish)
+        return;
+    mPublishers.emplace_back(owner, publish);
+    if (mState)
+        publish(*this);
+}
+
+void ScriptManager::RemovePublishers(const void* owner)
+{
+    std::erase_if(mPublishers, [owner](const auto& entry) { return entry.first == owner; });
 }
 
 void ScriptManager::LogNoState(const char* what, const std::string& name) const

@@ -1,9 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct lua_State;
 class Cog;
@@ -43,6 +46,12 @@ public:
     // A second command under the same name is logged and destroyed.
     void Bind(std::string name, std::unique_ptr<ConsoleCommand> command);
     const ConsoleCommand* FindBound(const std::string& name) const;
+
+    // What a subsystem gives the scripts as globals. Every new state gets it (start, soft and
+    // hard restart alike) before "Scripts/Init.lua" runs; a state already open gets it at once.
+    using Publisher = std::function<void(ScriptManager&)>;
+    void AddPublisher(const void* owner, Publisher publish);
+    void RemovePublishers(const void* owner);
 
     void SetGlobalInt(const std::string& name, int value);
     void SetGlobalFloat(const std::string& name, float value);
@@ -96,6 +105,7 @@ private:
 
     lua_State* mState = nullptr;
     std::map<std::string, std::unique_ptr<ConsoleCommand>> mBound;
+    std::vector<std::pair<const void*, Publisher>> mPublishers;
     const PreciseTimer* mCoreClock = nullptr;
     const GameClock* mGameClock = nullptr;
     int mRunDepth = 0;

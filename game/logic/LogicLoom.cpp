@@ -35,6 +35,7 @@ LogicLoom::LogicLoom() = default;
 LogicLoom::~LogicLoom()
 {
     Shutdown();
+    ScriptManager::Instance().RemovePublishers(this);
     mCommands.RemoveAll();
     if (sInstance == this)
         sInstance = nullptr;
@@ -47,11 +48,33 @@ void LogicLoom::Init()
     mGroups = std::make_unique<InvaderGroupList>();
     mDataController->LoadGameData("Config/LogicData.xml");
     LoadPhraseBank(*mPhraseBank, "Config/PhraseBank.xml");
-    ScriptManager& scripts = ScriptManager::Instance();
+    PublishCounts(ScriptManager::Instance());
+}
+
+void LogicLoom::PublishConstants(ScriptManager& scripts)
+{
     scripts.SetGlobalInt("InLevel", StateInLevel);
     scripts.SetGlobalInt("QuitLevel", StateQuit);
     scripts.SetGlobalInt("Victory", StateWon);
     scripts.SetGlobalInt("Defeat", StateLost);
+    PublishCounts(scripts);
+}
+
+void LogicLoom::PublishCounts(ScriptManager& scripts)
+{
+    if (!mDataController)
+        return;
+    // Named once: the per-frame publishing builds no strings.
+    static const std::string kNumInvaders = "NumInvaders";
+    static const std::string kKills = "Kills";
+    static const std::string kPoints = "Points";
+    static const std::string kLevelActive = "LevelActive";
+    static const std::string kGameState = "GameState";
+    scripts.SetGlobalInt(kNumInvaders, mDataController->mLiveInvaders);
+    scripts.SetGlobalInt(kKills, mDataController->mKills);
+    scripts.SetGlobalInt(kPoints, mDataController->mPoints);
+    scripts.SetGlobalBool(kLevelActive, mDataController->mGameState == StateInLevel);
+    scripts.SetGlobalInt(kGameState, mDataController->mGameState);
 }
 
 void LogicLoom::Shutdown()
@@ -63,6 +86,8 @@ void LogicLoom::Shutdown()
 
 void LogicLoom::RegisterTypes()
 {
+    // Every new script state finds the names again, whichever restart made it.
+    ScriptManager::Instance().AddPublisher(this, [this](ScriptManager& scripts) { PublishConstants(scripts); });
     CogFactory& cogs = CogFactory::Instance();
     RegisterTileMap(cogs);
     RegisterTileComp(cogs);
@@ -95,20 +120,7 @@ void LogicLoom::Update()
 {
     if (mGroups)
         mGroups->Update();
-    if (!mDataController)
-        return;
-    // Named once: the per-frame publishing builds no strings.
-    static const std::string kNumInvaders = "NumInvaders";
-    static const std::string kKills = "Kills";
-    static const std::string kPoints = "Points";
-    static const std::string kLevelActive = "LevelActive";
-    static const std::string kGameState = "GameState";
-    ScriptManager& scripts = ScriptManager::Instance();
-    scripts.SetGlobalInt(kNumInvaders, mDataController->mLiveInvaders);
-    scripts.SetGlobalInt(kKills, mDataController->mKills);
-    scripts.SetGlobalInt(kPoints, mDataController->mPoints);
-    scripts.SetGlobalBool(kLevelActive, mDataController->mGameState == StateInLevel);
-    scripts.SetGlobalInt(kGameState, mDataController->mGameState);
+    PublishCounts(ScriptManager::Instance());
 }
 
 void LogicLoom::SetCursorActive(bool active)

@@ -9,6 +9,7 @@
 class DataController;
 class InvaderGroupList;
 class PhraseBank;
+class ScriptManager;
 class TileMap;
 
 // The game-logic subsystem: owns the data controller and the phrase bank, registers the game's
@@ -54,6 +55,9 @@ public:
 
 private:
     LogicLoom();
+    // The game-state names and the level's counts, as the scripts read them.
+    void PublishConstants(ScriptManager& scripts);
+    void PublishCounts(ScriptManager& scripts);
 
     static inline LogicLoom* sInstance = nullptr;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "LOOM/console/Console.h"
 #include "LOOM/math/Matrix4.h"
@@ -12,19 +13,23 @@
 
 namespace {
 
-constexpr float kStatsX = 400.0f;
-constexpr float kDebugX = 600.0f;
+// The statistics and debug values take the top of the screen between the HUD's health bar and
+// trap box on the left and its counters on the right, as shares of the width.
+constexpr float kStatsLeft = 0.3f;
 constexpr float kTextX = 10.0f;
+constexpr float kPausedScale = 2.0f;
+constexpr float kGlyphWidth = 8.0f;
 
 void Text(BitmapFont& font, const char* text, float x, float y, uint32_t color)
 {
     font.DrawTextScreen(text, x, y, color, 1.0f, true, true, 0.0f);
 }
 
-// A share of the frame as a whole percentage; nothing measured shows 0.
+// A share of the frame as a whole percentage; nothing measured shows 0. Part and whole are
+// measured apart, so rounding may put the part a little over the whole: a share stops at 100.
 int32_t Percent(float part, float whole)
 {
-    return whole > 0.0f ? static_cast<int32_t>(std::floor(part / whole * 100.0f)) : 0;
+    return whole > 0.0f ? std::clamp(static_cast<int32_t>(std::floor(part / whole * 100.0f)), 0, 100) : 0;
 }
 
 } // namespace
@@ -85,8 +90,18 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
             ++mLinesDrawn;
         }
     }
+    float statsEnd = 0.0f;
     if (showStats)
-        DrawStats(*font, stats, textColor);
+        statsEnd = DrawStats(*font, stats, textColor);
+    if (stats.mPaused)
+    {
+        // Centred: nothing else on the screen says the game stands still.
+        const char* paused = "PAUSED";
+        const float width = kGlyphWidth * kPausedScale * static_cast<float>(std::strlen(paused));
+        font->DrawTextScreen(paused, (static_cast<float>(mDevice->GetWidth()) - width) * 0.5f,
+                             static_cast<float>(mDevice->GetHeight() - kLinePitch) * 0.5f, textColor,
+                             kPausedScale, true, true, 0.0f);
+    }
     if (console.GetInputActive())
     {
         const float y = (console.GetShowConsole() ? position : 0.0f) + static_cast<float>(kLinePitch * mLinesDrawn);
@@ -97,24 +112,31 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
     }
     if (showStats)
     {
+        // Under the statistics, in their column.
         char line[256];
-        float y = 0.0f;
+        float y = statsEnd;
         for (const auto& [name, value] : console.GetDebugValues())
         {
             std::snprintf(line, sizeof(line), "%s: %s", name.c_str(), value.c_str());
-            Text(*font, line, kDebugX, y, textColor);
+            Text(*font, line, StatsX(), y, textColor);
             y += kLinePitch;
         }
     }
     font->Flush();
 }
 
-void ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color)
+float ConsoleOverlay::StatsX() const
+{
+    return std::floor(static_cast<float>(mDevice->GetWidth()) * kStatsLeft);
+}
+
+float ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color)
 {
     char line[96];
     float y = 0.0f;
+    const float x = StatsX();
     auto put = [&]() {
-        Text(font, line, kStatsX, y, color);
+        Text(font, line, x, y, color);
         y += kLinePitch;
     };
     std::snprintf(line, sizeof(line), "Compositions: %d ", stats.mCogs);
@@ -142,4 +164,5 @@ void ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint32
         std::snprintf(line, sizeof(line), "Tiles : %u", stats.mPatches);
         put();
     }
+    return y;
 }

@@ -23,6 +23,8 @@ struct FrameStats
     uint32_t mParticles = 0;
     bool mHasTerrain = false;
     uint32_t mPatches = 0;
+    // The player paused the game.
+    bool mPaused = false;
 };
 
 // The console panel that slides down over the frame, its input line, and the statistics and
@@ -60,7 +62,9 @@ public:
 
 private:
     void DrawBackground(QuadBatcher& quads, GpuTexture* texture, float transparency);
-    void DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color);
+    // Returns the height the lines took.
+    float DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color);
+    float StatsX() const;
 
     GraphicsDevice* mDevice = nullptr;
     Color mTextColor{1.0f, 1.0f, 1.0f, 1.0f};

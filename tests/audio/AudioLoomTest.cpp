@@ -201,7 +201,13 @@ TEST(AudioLoomDeathTest, NoSoundDeviceLogsOneLineAndEveryCallIsANoOp)
             loom->PlayMusic("Music/none.ogg");
             loom->Update();
             const bool silent = !loom->HasDevice() && loom->GetChannels().empty();
-            const bool oneLine = log.Count("AudioLoom: no sound device") == 1;
+            // The game runs as designed without sound: a start-up note, not an error.
+            bool noted = false;
+            const EntryRing& entries = Console::Instance().GetEntries();
+            for (size_t i = 0; i < entries.Size(); ++i)
+                if (entries.FromNewest(i).mText.find("AudioLoom: no sound device") != std::string::npos)
+                    noted = entries.FromNewest(i).mCategory == LogInit;
+            const bool oneLine = log.Count("AudioLoom: no sound device") == 1 && noted;
             loom->Shutdown();
             loom->Init();
             const bool stillSilent = !loom->HasDevice();

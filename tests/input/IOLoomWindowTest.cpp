@@ -127,3 +127,48 @@ TEST_F(IOLoomWindow, TypedTextAndEditingKeysArriveInOrder)
     mLoom->Update();
     EXPECT_EQ(mLoom->GetMouseButtonState(1), 2);
 }
+
+// Typed as a player types, through the window: while the console's input line is open, keys go
+// into it and nowhere else; closing and opening the console types nothing into the line.
+TEST_F(IOLoomWindow, KeysTypedIntoTheConsoleReachNothingElse)
+{
+    Console& console = Console::Instance();
+    mWindow->AddListener(&console);
+    auto frame = [this](std::initializer_list<SDL_Event> events) {
+        for (const SDL_Event& event : events)
+            Push(event);
+        for (size_t i = 0; i < events.size(); ++i)
+            mWindow->PumpMessages();
+        mLoom->Update();
+    };
+    auto text = [](const char* typed) {
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        std::strcpy(event.text.text, typed);
+        return event;
+    };
+    frame({text("`")});
+    ASSERT_TRUE(console.GetShowConsole());
+    frame({Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
+    ASSERT_TRUE(console.GetInputActive());
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_RETURN), Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
+    EXPECT_FALSE(mLoom->IsKeyPressedByName("W")) << "the camera would move";
+    EXPECT_EQ(mLoom->GetTextQueue(), "");
+    frame({});
+    EXPECT_FALSE(mLoom->IsKeyPressedByName("W")) << "held while typing";
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_W), text("`"), text("`"), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE)});
+    EXPECT_TRUE(console.GetShowConsole());
+    EXPECT_EQ(console.GetInputLine(), "");
+    frame({text("Mes typed"), Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
+    EXPECT_FALSE(console.GetInputActive());
+    EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "typed");
+    EXPECT_EQ(mLoom->GetTextQueue(), "");
+
+    // The line closed: keys reach the game again.
+    frame({Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
+    EXPECT_TRUE(mLoom->IsKeyTriggeredByName("W"));
+    EXPECT_EQ(mLoom->GetTextQueue(), "w");
+    frame({text("`")});
+    mWindow->RemoveListener(&console);
+    EXPECT_FALSE(console.GetShowConsole());
+}

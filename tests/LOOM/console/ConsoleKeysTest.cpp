@@ -65,9 +65,16 @@ TEST(ConsoleKeys, NonPrintableCodesAreNotInserted)
     for (uint32_t code : {0u, 6u, 7u, 9u, 27u, 127u, 200u, 211u, 212u, 300u})
         console.OnKey(code);
     EXPECT_EQ(console.GetInputLine(), "");
+    // Closing and opening the console types nothing: the next command runs as typed.
     console.OnKey(Console::KeyBackquote);
     EXPECT_TRUE(console.GetShowConsole());
-    EXPECT_EQ(console.GetInputLine(), "`");
+    console.OnKey(Console::KeyBackquote);
+    console.OnKey(Console::KeyBackquote);
+    EXPECT_EQ(console.GetInputLine(), "");
+    Type(console, "Mes hi");
+    console.OnKey(Console::KeyEnter);
+    EXPECT_EQ(console.Last().mText, "hi");
+    console.ShowConsole(false);
 }
 
 TEST(ConsoleKeys, BackquoteTogglesTheConsoleWhateverTheInputState)

@@ -13,6 +13,8 @@
 namespace {
 std::vector<std::string> gEvents;
 std::string gUpdateLine; // a console line one loom runs from inside its update
+FakeClock* gClock = nullptr; // the graphics loom's update takes gGraphicsWork seconds of it
+double gGraphicsWork = 0.0;
 
 class FakeLoom : public Loom
 {
@@ -25,6 +27,8 @@ public:
     void Update() override
     {
         gEvents.push_back("update " + mName);
+        if (mName == "Graphics" && gClock)
+            gClock->Advance(gGraphicsWork);
         if (mName == "Logic" && !gUpdateLine.empty())
         {
             const std::string line = gUpdateLine;
@@ -170,6 +174,30 @@ TEST(CoreEngine, FrameStatisticsSkipZeroLengthFrames)
     engine.Frame();
     EXPECT_NEAR(engine.GetFrameRate(), 50.0f, 0.01f);
     EXPECT_NEAR(engine.GetFrameDt(), 0.02f, 1e-6f);
+}
+
+// Slow frames, then quick ones: the graphics time never passes the frame time it is a share of.
+TEST(CoreEngine, LoomTimesAreSharesOfTheSameFrames)
+{
+    FakeClock fake;
+    EngineConfig::Instance() = EngineConfig();
+    CoreEngine engine(nullptr, FakeFactories());
+    engine.Start();
+    gClock = &fake;
+    const struct
+    {
+        double work, frame;
+    } frames[] = {{0.05, 0.06}, {0.05, 0.06}, {0.001, 0.002}, {0.001, 0.002}, {0.0, 0.001}};
+    for (const auto& f : frames)
+    {
+        gGraphicsWork = f.work;
+        fake.Advance(f.frame - f.work);
+        engine.Frame();
+        EXPECT_GT(engine.GetFrameTime(), 0.0f);
+        EXPECT_LE(engine.GetGraphicsTime(), engine.GetFrameTime() * 1.0001f) << f.work << " of " << f.frame;
+    }
+    gClock = nullptr;
+    gGraphicsWork = 0.0;
 }
 
 TEST(CoreEngine, ExitEndsTheLoopAfterTheFrame)

@@ -76,6 +76,16 @@ protected:
         return lit;
     }
 
+    // Pixels of the band that differ between two frames.
+    static int Differing(const Image& a, const Image& b, int left, int top, int right, int bottom)
+    {
+        int differing = 0;
+        for (int y = std::max(top, 0); y < bottom && y < int(a.mHeight); ++y)
+            for (int x = std::max(left, 0); x < right && x < int(a.mWidth); ++x)
+                differing += a.GetARGB(x, y) != b.GetARGB(x, y) ? 1 : 0;
+        return differing;
+    }
+
     PlatformWindow* mWindow = nullptr;
     std::unique_ptr<GraphicsLoom> mLoom;
     GraphicsCommands* mCommands = nullptr;

@@ -94,24 +94,51 @@ TEST_F(OverlayTest, TypedLineShowsAndRuns)
     EXPECT_FALSE(console.GetInputActive());
 }
 
-TEST_F(OverlayTest, FpsShowsStatisticsAtFourHundred)
+// The statistics keep clear of the HUD: its health bar and trap box take the top left (to 220 at
+// 800 wide), its counters the top right (from 540); they sit between, the debug values under them.
+TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
 {
     const Image before = Frame(0.0f);
-    EXPECT_EQ(Lit(before, 400, 0, 640, 120), 0);
+    EXPECT_EQ(Lit(before, 0, 0, 800, 160), 0);
     Console::Instance().ExecuteLine("FPS");
     EXPECT_TRUE(mLoom->GetToggles().mShowStats);
     Console::Instance().DebugValue("Zeta", "7");
     FrameStats stats;
     stats.mTriangles = 1000;
     const Image after = Frame(0.0f, stats);
-    EXPECT_GT(Lit(after, 400, 0, 600, 12), 10);
-    EXPECT_EQ(Lit(after, 0, 0, 399, 120), 0);
-    // Nine lines without a terrain, with the debug values at 600.
-    EXPECT_GT(Lit(after, 400, 96, 600, 108), 5);
-    EXPECT_EQ(Lit(after, 400, 113, 600, 130), 0);
-    EXPECT_GT(Lit(after, 600, 0, 640, 12), 5);
+    EXPECT_GT(Lit(after, 240, 0, 400, 12), 10);
+    EXPECT_EQ(Lit(after, 0, 0, 239, 160), 0);
+    EXPECT_EQ(Lit(after, 530, 0, 800, 160), 0);
+    // Nine lines without a terrain, then the debug values.
+    EXPECT_GT(Lit(after, 240, 96, 400, 108), 5);
+    EXPECT_GT(Lit(after, 240, 108, 400, 120), 5);
+
+    // A share of the frame stops at the whole: a graphics time over the frame time reads as 100%.
+    const auto share = [&](float graphics) {
+        FrameStats timed;
+        timed.mGraphicsTime = graphics;
+        timed.mFrameTime = 1.0f;
+        return Frame(0.0f, timed);
+    };
+    const Image whole = share(1.0f);
+    const Image over = share(1.21f);
+    const Image part = share(0.5f);
+    EXPECT_EQ(Differing(whole, over, 240, 72, 400, 84), 0);
+    EXPECT_GT(Differing(whole, part, 240, 72, 400, 84), 5) << "the line is where the test looks";
     Console::Instance().RemoveDebugValue("Zeta");
     Console::Instance().ExecuteLine("FPS");
+}
+
+// The player's pause says so in the middle of the screen, and only while it lasts.
+TEST_F(OverlayTest, PausedGameSaysSo)
+{
+    FrameStats stats;
+    const Image running = Frame(0.0f, stats);
+    stats.mPaused = true;
+    const Image paused = Frame(0.0f, stats);
+    EXPECT_EQ(Lit(running, 300, 260, 500, 340), 0);
+    EXPECT_GT(Lit(paused, 300, 260, 500, 340), 50);
+    EXPECT_EQ(Lit(paused, 0, 0, 800, 250), 0);
 }
 
 TEST_F(OverlayTest, ConsoleSettingsCommands)
