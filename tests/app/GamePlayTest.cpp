@@ -61,7 +61,7 @@ Played Play(const TempDir& temp, const std::string& script)
     WriteText((game / "config.xml").string(), config);
     const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
                                 "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
-                                "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 280 '" LOOM_PROGRAM "' " +
+                                "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 500 '" LOOM_PROGRAM "' " +
                                 "> stdout.txt 2> stderr.txt";
     const int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
