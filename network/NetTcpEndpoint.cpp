@@ -39,10 +39,12 @@ void AppendFrame(Connection& c, NetKind kind, const uint8_t* payload, size_t siz
     uint8_t header[kNetHeaderSize];
     NetHeader h;
     h.mKind = kind;
-    h.mLength = uint16_t(std::min(size, kNetMaxPayload));
+    // Control frames pass no payload; the header must not promise bytes that never follow.
+    h.mLength = payload ? uint16_t(std::min(size, kNetMaxPayload)) : 0;
     WriteNetHeader(h, header);
     c.mOut.insert(c.mOut.end(), header, header + kNetHeaderSize);
-    c.mOut.insert(c.mOut.end(), payload, payload + h.mLength);
+    if (h.mLength > 0)
+        c.mOut.insert(c.mOut.end(), payload, payload + h.mLength);
 }
 
 void SetNonBlocking(int fd)

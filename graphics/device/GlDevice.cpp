@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/device/GraphicsDevice.h"
+#include "graphics/device/GlErrors.h"
 #include "graphics/device/GlslPrelude.h"
 
 namespace {
@@ -363,7 +364,13 @@ public:
         }
         BindFramebuffer();
         ForceStates();
-        return glGetError() == GL_NO_ERROR || true;
+        std::string names;
+        if (!TakeGlErrors(names))
+        {
+            error = "OpenGL reported " + names + " while setting up";
+            return false;
+        }
+        return true;
     }
 
     bool Reset(const DeviceDesc& desc) override
@@ -1110,6 +1117,28 @@ void GlBuffer::Unlock()
 }
 
 } // namespace
+
+bool TakeGlErrors(std::string& names)
+{
+    names.clear();
+    // A lost context reports its error on every call: a bound keeps this from spinning.
+    for (int i = 0; i < 16; ++i)
+    {
+        const GLenum e = glGetError();
+        if (e == GL_NO_ERROR)
+            break;
+        const char* name = e == GL_INVALID_ENUM                    ? "GL_INVALID_ENUM"
+                           : e == GL_INVALID_VALUE                 ? "GL_INVALID_VALUE"
+                           : e == GL_INVALID_OPERATION             ? "GL_INVALID_OPERATION"
+                           : e == GL_INVALID_FRAMEBUFFER_OPERATION ? "GL_INVALID_FRAMEBUFFER_OPERATION"
+                           : e == GL_OUT_OF_MEMORY                 ? "GL_OUT_OF_MEMORY"
+                                                                   : "an unknown GL error";
+        if (!names.empty())
+            names += ' ';
+        names += name;
+    }
+    return names.empty();
+}
 
 
 // Sanitized builds keep the GL driver mapped to the end: the leak report then names it, so the

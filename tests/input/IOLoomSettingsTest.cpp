@@ -43,7 +43,9 @@ TEST(IOConfigFile, BadFilesGiveDefaultsAndOneLine)
         EXPECT_EQ(config.mRelativeMouse, c.mRelative);
         EXPECT_EQ(probe.Written(), uint32_t(c.mLines));
         if (c.mLines)
+        {
             EXPECT_EQ(probe.Count("IOConfig.xml"), 1);
+        }
     }
 }
 

@@ -105,6 +105,35 @@ TEST(NetEndpoint, TcpThroughASplittingProxyChangesNothing)
     SendThrough(*client, *host, 3000, 20.0);
 }
 
+// Empty frames are the ones built from no payload at all: they must keep the stream in step.
+TEST(NetEndpoint, TcpEmptyMessagesArriveEmptyAndInOrder)
+{
+    auto host = OpenHost<NetTcpEndpoint>();
+    auto client = OpenClient<NetTcpEndpoint>(host->GetLocalAddress().mPort);
+    std::vector<NetEvent> events;
+    bool connected = false;
+    ASSERT_TRUE(WaitUntil([&] { return connected; },
+                          [&] {
+                              client->TakeEvents(events);
+                              for (const NetEvent& e : events)
+                                  connected |= e.mType == NetEventType::Connected;
+                          },
+                          5.0));
+    const std::vector<std::vector<uint8_t>> sent = {{}, {1, 2, 3}, {}, {}, {4}};
+    for (const std::vector<uint8_t>& bytes : sent)
+        client->Send(0, bytes);
+    std::vector<std::vector<uint8_t>> received;
+    EXPECT_TRUE(WaitUntil([&] { return received.size() >= sent.size(); },
+                          [&] {
+                              host->TakeEvents(events);
+                              for (const NetEvent& e : events)
+                                  if (e.mType == NetEventType::Message)
+                                      received.push_back(e.mBytes);
+                          },
+                          5.0));
+    EXPECT_EQ(received, sent);
+}
+
 TEST(NetEndpoint, OversizeTcpFrameClosesItsConnection)
 {
     auto host = OpenHost<NetTcpEndpoint>();

@@ -173,7 +173,8 @@ TEST_F(PhysicsStep, BadNumbersAreRefusedAndLoggedOncePerCog)
     physics->SetMass(-3.0f);
     EXPECT_EQ(ErrorsSince(mark), 1);
     const std::string line = Console::Instance().GetEntries().FromNewest(0).mText;
-    EXPECT_NE(line.find("(" + std::to_string(ball->GetID()) + ")"), std::string::npos) << line;
+    const std::string id = std::to_string(ball->GetID());
+    EXPECT_NE(line.find('(' + id + ')'), std::string::npos) << line;
     EXPECT_NE(line.find("a force that is not finite"), std::string::npos) << line;
     EXPECT_EQ(physics->GetImpulse(), Vector3());
     EXPECT_EQ(physics->GetMass(), 1.0f);

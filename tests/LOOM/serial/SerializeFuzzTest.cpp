@@ -113,7 +113,9 @@ TEST(SerializeFuzz, EveryTruncationOfAValidBinaryFileLoadsSafely)
         const BinaryOutcome outcome = LoadBinary(bytes.substr(0, size));
         // Cut at or inside the closing tag, every value is still there to read.
         if (size + 4 < bytes.size())
+        {
             ASSERT_FALSE(outcome.mGood) << "cut at " << size << " of " << bytes.size();
+        }
         ASSERT_TRUE(outcome.mSaysCut) << "cut at " << size;
         // The missing closing tag, then the value that ran out: never a flood.
         ASSERT_LE(outcome.mErrors, 2) << "cut at " << size;
@@ -141,7 +143,9 @@ TEST(SerializeFuzz, CorruptedAndRandomBinaryLoadsSafely)
     {
         const BinaryOutcome outcome = LoadBinary(Corrupt(bytes, rng));
         if (!outcome.mGood)
+        {
             ASSERT_GE(outcome.mErrors, 1) << "input " << i;
+        }
         // A bad opening tag, a missing closing tag, one bad value: never a flood.
         ASSERT_LE(outcome.mErrors, 3) << "input " << i;
         refused += !outcome.mGood;

@@ -1,9 +1,11 @@
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
 #include <cstdio>
 #include <filesystem>
 
+#include "graphics/device/GlErrors.h"
 #include "tests/graphics/device/DeviceFixture.h"
 
 namespace {
@@ -184,6 +186,19 @@ TEST_F(DeviceFixture, ResetRefusesImpossibleSettingsAndKeepsTheOld)
     Image image;
     ASSERT_TRUE(mDevice->ReadBack(nullptr, image));
     EXPECT_EQ(image.mWidth, 32u);
+}
+
+// The set-up check once ignored what it found: the fixture's device started clean, and a check
+// after a faulty call must report it, by name, and only once.
+TEST_F(DeviceFixture, GlErrorsAreReportedByNameAndTakenOnce)
+{
+    std::string names = "stale";
+    EXPECT_TRUE(TakeGlErrors(names));
+    EXPECT_EQ(names, "");
+    glEnable(0x7FFF);
+    EXPECT_FALSE(TakeGlErrors(names));
+    EXPECT_EQ(names, "GL_INVALID_ENUM");
+    EXPECT_TRUE(TakeGlErrors(names));
 }
 
 TEST_F(DeviceFixture, SimulatedLossRefusesPresentUntilReset)
