@@ -180,6 +180,7 @@ std::vector<Draw> Draws(int count)
 {
     std::mt19937 random(1234);
     std::vector<Draw> draws;
+    draws.reserve(size_t(count));
     for (int i = 0; i < count; ++i)
         draws.push_back({uint16_t(random() % kShaders), uint16_t(random() % kMeshes), uint16_t(random() % kMaterials),
                          uint16_t(i)});

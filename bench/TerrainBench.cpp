@@ -317,7 +317,7 @@ void BM_BareGlWholeMap(benchmark::State& state)
             for (int i = 0; i < 17; ++i)
                 for (int j = 0; j < 17; ++j)
                     vertices[17 * i + j] = s.map->Tile(px * 16 + i, pz * 16 + j);
-            const size_t k = size_t(pz * n + px);
+            const size_t k = size_t(pz) * size_t(n) + size_t(px);
             glBindVertexArray(vaos[k]);
             glBindBuffer(GL_ARRAY_BUFFER, buffers[k]);
             glBufferData(GL_ARRAY_BUFFER, sizeof(vertices), vertices, GL_STATIC_DRAW);

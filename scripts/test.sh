@@ -10,6 +10,8 @@ build="$root/build/test"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON -DLOOM_BUILD_BENCH=OFF \
     -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1
 cmake --build "$build" -j"$(nproc)"
+# clang-tidy on what the last commit changed (the whole tree takes far too long for every run).
+"$root/scripts/tidy.sh" "$build"
 export LP_NUM_THREADS=0 LOOM_ASSERT=continue SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null
 # The leak checker's guess at glibc's dynamic-TLS block header reads a wild range and crashes
 # when a block happens to start 16 bytes into a page; with the hook off it never guesses.

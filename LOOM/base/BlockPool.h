@@ -12,6 +12,7 @@
 template <typename T>
 class BlockPool
 {
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): T may well be a pointer; its size is what counts.
     static_assert(std::is_trivially_copyable_v<T> && sizeof(T) >= sizeof(void*),
                   "a free block keeps its link in its first slot");
 

@@ -127,7 +127,7 @@ public:
     bool PushString(const char* text);
     bool PushStdString(const std::string& text);
     // A cog lives only in memory, so its slot is as wide as a pointer.
-    bool PushCog(Cog* cog) { return PushBytes(ParamCog, &cog, sizeof(cog)); }
+    bool PushCog(Cog* cog) { return PushBytes(ParamCog, &cog, sizeof(void*)); }
     bool PushVector(const Vector3& value) { return PushBytes(ParamVector, &value, sizeof(value)); }
     bool PushQuat(const Quat& value) { return PushBytes(ParamQuat, &value, sizeof(value)); }
     bool PushColor(const Color& value) { return PushBytes(ParamColor, &value, sizeof(value)); }

@@ -29,6 +29,7 @@ int RunProgram(const TempDir& dir)
 std::vector<size_t> Find(const std::string& log, const std::vector<std::string>& texts)
 {
     std::vector<size_t> at;
+    at.reserve(texts.size());
     for (const std::string& text : texts)
         at.push_back(log.find("<Message>" + text + "</Message>"));
     return at;

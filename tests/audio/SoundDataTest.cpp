@@ -137,7 +137,8 @@ TEST_F(SoundDataTest, BadBankEntriesAreLoggedOneLineEachAndTheRestLoad)
 {
     WriteTone("good.wav", 440.0, 0.2);
     WriteTone("other.wav", 300.0, 0.2);
-    mDir.Write("broken.wav", "RIFF\x10\0\0\0WAVEjunk");
+    // The whole header, zeros and all: a bare literal would end at the first zero.
+    mDir.Write("broken.wav", std::string("RIFF\x10\0\0\0WAVEjunk", 16));
     WriteBank({{"Good", {"good.wav"}},
                {"Partly", {"missing.wav", "other.wav"}},
                {"Broken", {"broken.wav"}},

@@ -1,4 +1,6 @@
 #pragma once
+#include <cmath>
+
 #include "LOOM/base/Clocks.h"
 
 // Installs a manual counter (1 tick = 1 microsecond) for the life of the object.
@@ -9,6 +11,6 @@ public:
     ~FakeClock() override { SetClockSource(nullptr); }
     uint64_t Counter() override { return mNow; }
     uint64_t Frequency() override { return 1000000; }
-    void Advance(double seconds) { mNow += static_cast<uint64_t>(seconds * 1e6 + 0.5); }
+    void Advance(double seconds) { mNow += static_cast<uint64_t>(std::llround(seconds * 1e6)); }
     uint64_t mNow = 1000000;
 };

@@ -130,6 +130,7 @@ TEST(Kestrane, ReloadingWithLiveInvadersKeepsTheCounters)
     GameSim sim;
     InvaderField field(sim);
     std::vector<uint32_t> old;
+    old.reserve(5);
     for (int32_t i = 0; i < 5; ++i)
         old.push_back(Standing(field, "grunt", 10 + 2 * i, 10)->GetID());
     ASSERT_EQ(sim.Data().mLiveInvaders, 5);

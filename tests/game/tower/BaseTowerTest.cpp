@@ -10,7 +10,7 @@ std::string GlobalText(const char* name)
 {
     lua_State* L = ScriptManager::Instance().GetState();
     lua_getglobal(L, name);
-    const std::string value = lua_isstring(L, -1) ? lua_tostring(L, -1) : "";
+    std::string value = lua_isstring(L, -1) ? lua_tostring(L, -1) : "";
     lua_pop(L, 1);
     return value;
 }

@@ -48,7 +48,7 @@ protected:
     // Writes a scratch file and returns its absolute path (the store key).
     std::string WriteScratch(const std::string& name, const std::string& bytes)
     {
-        const std::string path = (mScratch->Path() / name).string();
+        std::string path = (mScratch->Path() / name).string();
         std::FILE* file = std::fopen(path.c_str(), "wb");
         EXPECT_NE(file, nullptr);
         if (file)
