@@ -82,6 +82,7 @@ void TrapCycle::ActiveUpdate(TrapData& trap)
         Effect(trap);
         if (trap.state == TrapResetting)
             trap.UseCharge(1.0f);
+        Firing(trap);
         break;
     case TrapResetting:
         if (elapsed > trap.ResetingTime)
@@ -89,8 +90,11 @@ void TrapCycle::ActiveUpdate(TrapData& trap)
             SceneSeam& scene = Scene();
             scene.SetModelColor(cog, kGreen);
             trap.state = TrapReady;
-            scene.SetAnimationActive(cog, true);
-            scene.PlayAnimationIndex(cog, 0, true);
+            if (RestartsAnimationWhenReady())
+            {
+                scene.SetAnimationActive(cog, true);
+                scene.PlayAnimationIndex(cog, 0, true);
+            }
         }
         break;
     default:

@@ -16,6 +16,10 @@ public:
 
 protected:
     ~TrapCycle() = default;
+    // Runs on every firing frame after the cycle's own step: a kind adds to the cycle here.
+    virtual void Firing(TrapData&) {}
+    // Whether the idle animation starts over once the trap is ready again.
+    virtual bool RestartsAnimationWhenReady() const { return true; }
 };
 
 // Fires at the first invader in its region and damages every invader there.

@@ -434,31 +434,12 @@ class AxeTrap final : public Kind
 {
 public:
     bool ShouldActivate(TrapData& trap) override { return trap.GetCharge() >= 1.0f && BasicTrap::ShouldActivate(trap); }
-    void ActiveUpdate(TrapData& trap) override
+    // The swing slows as the charge runs down, and the axe keeps its pose while it waits.
+    void Firing(TrapData& trap) override
     {
-        Cog& cog = Own(trap);
-        switch (trap.state)
-        {
-        case TrapActivating:
-            if (Elapsed(trap) > trap.ActivatingTime)
-            {
-                Scene().SetModelColor(cog, kOrange);
-                trap.state = TrapFiring;
-            }
-            break;
-        case TrapFiring:
-            Effect(trap);
-            if (trap.state == TrapResetting)
-                trap.UseCharge(1.0f);
-            Scene().SetAnimationRate(cog, (trap.GetChargeFraction() + 1.0f) * 0.5f);
-            break;
-        case TrapResetting:
-            if (Elapsed(trap) > trap.ResetingTime)
-                BackToReady(trap, false);
-            break;
-        default: break;
-        }
+        Scene().SetAnimationRate(Own(trap), (trap.GetChargeFraction() + 1.0f) * 0.5f);
     }
+    bool RestartsAnimationWhenReady() const override { return false; }
     void Effect(TrapData& trap) override
     {
         const float s = trap.GetChargeFraction() * trap.EffectMagnitude;

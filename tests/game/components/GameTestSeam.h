@@ -31,6 +31,7 @@ public:
     }
     void AddDecal(const Vector3& at, float size, int32_t kind, float life) override { mDecals.push_back({at, size, kind, life}); }
     void AddBeam(const Beam& beam) override { mBeams.push_back(beam); }
+    void SetAnimationRate(Cog& cog, float rate) override { mRates[cog.GetID()].push_back(rate); }
     bool GetPartMatrix(Cog& cog, int32_t, Matrix4& out) override
     {
         out = Matrix4();
@@ -78,6 +79,7 @@ public:
     bool mEffects = true;
     std::vector<Decal> mDents; // radius in mSize, depth x 1000 in mKind, duration in mLife
     std::vector<Decal> mDecals;
+    std::map<uint32_t, std::vector<float>> mRates;
     std::vector<Beam> mBeams;
     std::vector<std::pair<uint32_t, std::string>> mTexts;
 };

@@ -82,6 +82,38 @@ TEST(TrapKinds, HammerFiresItsThreeUsesThenDestroysItself)
     EXPECT_TRUE(counted) << "the uses counter shows the charge left";
 }
 
+// The axe adds to the common cycle through its hooks: its swing slows with the charge left, and
+// once ready again it keeps its pose where every other trap starts its idle animation over.
+TEST(TrapKinds, AxeSlowsWithItsChargeAndKeepsItsPoseWhenReady)
+{
+    for (const std::string kind : {"Basic", "Axe"})
+    {
+        KindScene s;
+        s.Grunt(20, 20);
+        Cog* trap = s.Trap("hammer", kind, 20, 20);
+        const uint32_t id = trap->GetID();
+        bool fired = false;
+        ASSERT_TRUE(s.sim.StepUntil(
+            [&] {
+                const TrapData& t = InvaderField::T(trap);
+                fired |= t.state == TrapResetting;
+                return fired && t.state == TrapReady;
+            },
+            60 * 20))
+            << kind;
+        const bool axe = kind == "Axe";
+        EXPECT_EQ(s.seam.Calls(id, "PlayIndex").size(), axe ? 0u : 1u) << kind;
+        const std::vector<float>& rates = s.seam.mRates[id];
+        ASSERT_EQ(rates.size(), axe ? 1u : 0u) << kind;
+        // Half speed when empty, full when charged: the blow just spent a charge.
+        if (axe)
+        {
+            EXPECT_GE(rates[0], 0.5f);
+            EXPECT_LT(rates[0], 1.0f);
+        }
+    }
+}
+
 TEST(TrapKinds, MissileFiresOnceAndLeavesItsExplosion)
 {
     KindScene s;
