@@ -12,6 +12,8 @@
 #include <string>
 
 #include "LOOM/base/FileUtils.h"
+#include "bench/BenchDevice.h"
+#include "bench/BenchGl.h"
 #include "graphics/device/GlslPrelude.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/ShaderControl.h"
@@ -46,11 +48,7 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        SDL_Init(SDL_INIT_VIDEO);
-        s->mWindow = SDL_CreateWindow("bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        DeviceDesc desc{kWidth, kHeight, true, false, 0};
-        s->mDevice = GraphicsDevice::CreateGl(s->mWindow, desc, s->mError);
+        s->mDevice = OpenBenchDevice(kWidth, kHeight, s->mWindow, s->mError);
         if (!s->mDevice)
             return s;
         SetDataPath(std::string(LOOM_TEST_DATA) + "/");
@@ -73,16 +71,13 @@ Setup& Get()
         s->mLayout = s->mDevice->CreateVertexLayout(layout);
         s->mEffect = FxEffect::FromFile(*s->mDevice, "Effects/Quads4.fx", &s->mPool, s->mError);
         for (int i = 0; i < kQuads; ++i)
-            s->mWorlds[i] = Matrix4::Translation(Vector3(-0.95f + 0.06f * (i % 32), -0.95f + 0.06f * (i / 32), 0.0f));
+        {
+            const int column = i % 32, row = i / 32;
+            s->mWorlds[i] = Matrix4::Translation(Vector3(-0.95f + 0.06f * column, -0.95f + 0.06f * row, 0.0f));
+        }
         return s;
     }();
     return *setup;
-}
-
-double MsPerIteration(const benchmark::State& state, std::chrono::steady_clock::time_point start)
-{
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return ms / double(state.iterations() ? state.iterations() : 1);
 }
 
 void BM_EmptyFrame(benchmark::State& state)
@@ -90,14 +85,8 @@ void BM_EmptyFrame(benchmark::State& state)
     Setup& s = Get();
     if (!s.mDevice)
         return state.SkipWithError(s.mError.c_str());
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-    {
-        s.mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
-        s.mDevice->Present();
-    }
+    s.mEmptyMs = RunEmptyFrames(state, *s.mDevice);
     glFinish();
-    s.mEmptyMs = MsPerIteration(state, start);
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
@@ -154,26 +143,14 @@ void BM_RawGlQuads(benchmark::State& state)
                      "in vec2 vTexCoord;\n"
                      "void main() { oColor = texture(T0, vTexCoord) * texture(T1, vTexCoord) * texture(T2, vTexCoord)"
                      " * texture(T3, vTexCoord); }\n";
-    auto compile = [](GLenum kind, const std::string& text) {
-        GLuint shader = glCreateShader(kind);
-        const char* p = text.c_str();
-        glShaderSource(shader, 1, &p, nullptr);
-        glCompileShader(shader);
-        return shader;
-    };
-    GLuint program = glCreateProgram();
-    GLuint v = compile(GL_VERTEX_SHADER, VertexPrelude() + vs), f = compile(GL_FRAGMENT_SHADER, FragmentPrelude() + fs);
-    glAttachShader(program, v);
-    glAttachShader(program, f);
-    glLinkProgram(program);
-    glUseProgram(program);
-    const GLint uWorld = glGetUniformLocation(program, "World");
-    const GLint uWorldView = glGetUniformLocation(program, "WorldView");
-    const GLint uWvp = glGetUniformLocation(program, "WorldViewProjection");
+    const BenchGlProgram program(VertexPrelude() + vs, FragmentPrelude() + fs);
+    const GLint uWorld = program.Uniform("World");
+    const GLint uWorldView = program.Uniform("WorldView");
+    const GLint uWvp = program.Uniform("WorldViewProjection");
     const Vertex quad[4] = {{-0.01f, 0.01f, 0.5f, 0, 0}, {0.01f, 0.01f, 0.5f, 1, 0}, {-0.01f, -0.01f, 0.5f, 0, 1},
                             {0.01f, -0.01f, 0.5f, 1, 1}};
     const uint16_t indices[6] = {0, 1, 2, 1, 3, 2};
-    GLuint vao = 0, buffers[2] = {}, textures[4] = {}, fbo = 0, rbs[2] = {};
+    GLuint vao = 0, buffers[2] = {}, textures[4] = {};
     glGenVertexArrays(1, &vao);
     glBindVertexArray(vao);
     glGenBuffers(2, buffers);
@@ -195,26 +172,18 @@ void BM_RawGlQuads(benchmark::State& state)
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glBindSampler(GLuint(i), 0);
-        glUniform1i(glGetUniformLocation(program, ("T" + std::to_string(i)).c_str()), i);
+        const char sampler[] = {'T', char('0' + i), '\0'};
+        glUniform1i(program.Uniform(sampler), i);
     }
-    glGenFramebuffers(1, &fbo);
-    glGenRenderbuffers(2, rbs);
-    glBindRenderbuffer(GL_RENDERBUFFER, rbs[0]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, kWidth, kHeight);
-    glBindRenderbuffer(GL_RENDERBUFFER, rbs[1]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kWidth, kHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rbs[0]);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, rbs[1]);
+    const BenchGlTarget target(kWidth, kHeight);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glViewport(0, 0, kWidth, kHeight);
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
     {
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        target.Bind();
         glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         for (const Matrix4& m : s.mWorlds)
@@ -224,9 +193,7 @@ void BM_RawGlQuads(benchmark::State& state)
             glUniformMatrix4fv(uWvp, 1, GL_FALSE, m.m);
             glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, nullptr);
         }
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, kWidth, kHeight, 0, kHeight, kWidth, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        target.Show();
         SDL_GL_SwapWindow(s.mWindow);
     }
     glFinish();
@@ -237,14 +204,9 @@ void BM_RawGlQuads(benchmark::State& state)
     state.counters["effect_over_raw"] = benchmark::Counter(s.mEffectMs / rawMs);
     state.counters["effect_over_empty"] = benchmark::Counter(s.mEffectMs / s.mEmptyMs);
     state.counters["raw_over_empty"] = benchmark::Counter(rawMs / s.mEmptyMs);
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteRenderbuffers(2, rbs);
     glDeleteTextures(4, textures);
     glDeleteBuffers(2, buffers);
     glDeleteVertexArrays(1, &vao);
-    glDeleteProgram(program);
-    glDeleteShader(v);
-    glDeleteShader(f);
 }
 BENCHMARK(BM_RawGlQuads)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

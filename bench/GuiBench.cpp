@@ -14,6 +14,7 @@
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "bench/BenchDevice.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
@@ -85,11 +86,7 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        SDL_Init(SDL_INIT_VIDEO);
-        s->mWindow = SDL_CreateWindow("bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        DeviceDesc desc{kWidth, kHeight, true, false, 0};
-        s->mDevice = GraphicsDevice::CreateGl(s->mWindow, desc, s->mError);
+        s->mDevice = OpenBenchDevice(kWidth, kHeight, s->mWindow, s->mError);
         if (!s->mDevice)
             return s;
         SetDataPath(std::string(LOOM_TEST_DATA) + "/../../data/");
@@ -117,24 +114,12 @@ Setup& Get()
     return *setup;
 }
 
-double MsPerIteration(const benchmark::State& state, std::chrono::steady_clock::time_point start)
-{
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return ms / double(state.iterations() ? state.iterations() : 1);
-}
-
 void BM_EmptyFrame(benchmark::State& state)
 {
     Setup& s = Get();
     if (!s.mDevice)
         return state.SkipWithError(s.mError.c_str());
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-    {
-        s.mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
-        s.mDevice->Present();
-    }
-    s.mEmptyMs = MsPerIteration(state, start);
+    s.mEmptyMs = RunEmptyFrames(state, *s.mDevice);
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LOOM/base/FileUtils.h"
+#include "bench/BenchDevice.h"
 #include "graphics/Renderable.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/Shader.h"
@@ -114,11 +115,7 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        SDL_Init(SDL_INIT_VIDEO);
-        s->mWindow = SDL_CreateWindow("bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        DeviceDesc desc{kWidth, kHeight, true, false, 0};
-        s->mDevice = GraphicsDevice::CreateGl(s->mWindow, desc, s->mError);
+        s->mDevice = OpenBenchDevice(kWidth, kHeight, s->mWindow, s->mError);
         if (!s->mDevice)
             return s;
         SetDataPath(std::string(LOOM_TEST_DATA) + "/");
@@ -203,12 +200,6 @@ void File(Setup& s, const std::vector<Draw>& draws)
     }
 }
 
-double Ms(std::chrono::steady_clock::time_point start, const benchmark::State& state)
-{
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return ms / double(state.iterations() ? state.iterations() : 1);
-}
-
 void Frame(Setup& s, const std::vector<Draw>& draws, bool sorted)
 {
     s.mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
@@ -257,7 +248,7 @@ void BM_FilingOrder(benchmark::State& state)
     for (auto _ : state)
         Frame(s, draws, false);
     Finish(s);
-    s.mFilingMs[slot] = Ms(start, state);
+    s.mFilingMs[slot] = MsPerIteration(state, start);
     s.mFiling[slot] = s.mQueue.GetCounters();
     state.counters["changes"] = Changes(s.mFiling[slot]);
 }
@@ -285,7 +276,7 @@ void BM_Sorted(benchmark::State& state)
     for (auto _ : state)
         Frame(s, draws, true);
     Finish(s);
-    s.mSortedMs[slot] = Ms(start, state);
+    s.mSortedMs[slot] = MsPerIteration(state, start);
     s.mSorted[slot] = s.mQueue.GetCounters();
     Report(state, s, slot);
 }

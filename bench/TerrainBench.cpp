@@ -144,6 +144,7 @@ BENCHMARK(BM_IntersectRay)->Unit(benchmark::kMillisecond);
 #include "graphics/device/GlslPrelude.h"
 #include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/ImageFile.h"
+#include "bench/BenchGl.h"
 #include "platform/PlatformWindow.h"
 
 namespace {
@@ -275,30 +276,18 @@ void BM_BareGlWholeMap(benchmark::State& state)
     const std::string samplers = "uniform sampler2D DirtLayer; uniform sampler2D GrassLayer;\n"
                                  "uniform sampler2D RockLayer; uniform sampler2D InfoLayer;\n"
                                  "uniform sampler2D GroundMap;\n";
-    auto compile = [](GLenum kind, const std::string& text) {
-        GLuint shader = glCreateShader(kind);
-        const char* p = text.c_str();
-        glShaderSource(shader, 1, &p, nullptr);
-        glCompileShader(shader);
-        return shader;
-    };
-    const GLuint v = compile(GL_VERTEX_SHADER, VertexPrelude() + uniforms + ReadText("Shaders/Terra.vert"));
-    const GLuint f = compile(GL_FRAGMENT_SHADER, FragmentPrelude() + uniforms + samplers + ReadText("Shaders/Terra.frag"));
-    const GLuint program = glCreateProgram();
-    glAttachShader(program, v);
-    glAttachShader(program, f);
-    glLinkProgram(program);
-    glUseProgram(program);
+    const BenchGlProgram program(VertexPrelude() + uniforms + ReadText("Shaders/Terra.vert"),
+                                 FragmentPrelude() + uniforms + samplers + ReadText("Shaders/Terra.frag"));
     const Matrix4 viewProjection = LookDown(128.0f, 128.0f, 330.0f) * s.projection;
-    glUniformMatrix4fv(glGetUniformLocation(program, "ViewProjection"), 1, GL_FALSE, viewProjection.m);
+    glUniformMatrix4fv(program.Uniform("ViewProjection"), 1, GL_FALSE, viewProjection.m);
     const float up[4] = {0, 1, 0, 1}, white[4] = {1, 1, 1, 1}, ambient[4] = {0.5f, 0.6f, 0.5f, 0};
-    glUniform4fv(glGetUniformLocation(program, "LightDir"), 1, up);
-    glUniform4fv(glGetUniformLocation(program, "LightColor"), 1, white);
-    glUniform4fv(glGetUniformLocation(program, "Ambient"), 1, ambient);
+    glUniform4fv(program.Uniform("LightDir"), 1, up);
+    glUniform4fv(program.Uniform("LightColor"), 1, white);
+    glUniform4fv(program.Uniform("Ambient"), 1, ambient);
     // The same patch vertices and indices as the terrain's.
     const int32_t n = 16;
     std::vector<GLuint> vaos(size_t(n * n)), buffers(size_t(n * n));
-    GLuint indexBuffer = 0, textures[4] = {}, fbo = 0, rbs[2] = {};
+    GLuint indexBuffer = 0, textures[4] = {};
     std::vector<uint16_t> indices;
     for (int r = 0; r < 16; ++r)
         for (int c = 0; c < 16; ++c)
@@ -359,29 +348,20 @@ void BM_BareGlWholeMap(benchmark::State& state)
         }
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glBindSampler(GLuint(i), 0);
-        glUniform1i(glGetUniformLocation(program, names[i]), i);
+        glUniform1i(program.Uniform(names[i]), i);
     }
     // One mipmapped texture stands for every patch's baked ground.
-    glUniform1i(glGetUniformLocation(program, "GroundMap"), 0);
-    const GLint patchOrigin = glGetUniformLocation(program, "PatchOrigin");
-    glGenFramebuffers(1, &fbo);
-    glGenRenderbuffers(2, rbs);
-    glBindRenderbuffer(GL_RENDERBUFFER, rbs[0]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, kWidth, kHeight);
-    glBindRenderbuffer(GL_RENDERBUFFER, rbs[1]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kWidth, kHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rbs[0]);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, rbs[1]);
+    glUniform1i(program.Uniform("GroundMap"), 0);
+    const GLint patchOrigin = program.Uniform("PatchOrigin");
+    const BenchGlTarget target(kWidth, kHeight);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
-    glViewport(0, 0, kWidth, kHeight);
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
     {
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        target.Bind();
         glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         for (size_t k = 0; k < vaos.size(); ++k)
@@ -390,9 +370,7 @@ void BM_BareGlWholeMap(benchmark::State& state)
             glBindVertexArray(vaos[k]);
             glDrawElements(GL_TRIANGLES, GLsizei(indices.size()), GL_UNSIGNED_SHORT, nullptr);
         }
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, kWidth, kHeight, 0, kHeight, kWidth, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        target.Show();
         SDL_GL_SwapWindow(PlatformWindow::GetHandle());
     }
     glFinish();
@@ -401,15 +379,10 @@ void BM_BareGlWholeMap(benchmark::State& state)
     state.counters["whole_over_empty"] = s.wholeMs / s.emptyMs;
     state.counters["bare_over_empty"] = bareMs / s.emptyMs;
     state.counters["quarter_over_whole"] = s.quarterMs / s.wholeMs;
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteRenderbuffers(2, rbs);
     glDeleteTextures(4, textures);
     glDeleteBuffers(GLsizei(buffers.size()), buffers.data());
     glDeleteBuffers(1, &indexBuffer);
     glDeleteVertexArrays(GLsizei(vaos.size()), vaos.data());
-    glDeleteProgram(program);
-    glDeleteShader(v);
-    glDeleteShader(f);
 }
 BENCHMARK(BM_BareGlWholeMap)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 } // namespace

@@ -1,0 +1,41 @@
+#pragma once
+// What the drawing benchmarks share: a GL device on a hidden offscreen window, and the time of a run.
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "graphics/device/GraphicsDevice.h"
+
+// A hidden window of this size with a GL device on it, without the platform layer; null and `error`
+// set when the device cannot start.
+inline std::unique_ptr<GraphicsDevice> OpenBenchDevice(int width, int height, SDL_Window*& window, std::string& error)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    SDL_Init(SDL_INIT_VIDEO);
+    window = SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    DeviceDesc desc{width, height, true, false, 0};
+    return GraphicsDevice::CreateGl(window, desc, error);
+}
+
+inline double MsPerIteration(const benchmark::State& state, std::chrono::steady_clock::time_point start)
+{
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return ms / double(state.iterations() ? state.iterations() : 1);
+}
+
+// Clears and presents until the run ends: the frame every drawing benchmark compares against.
+// Milliseconds per frame.
+inline double RunEmptyFrames(benchmark::State& state, GraphicsDevice& device)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+    {
+        device.Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
+        device.Present();
+    }
+    return MsPerIteration(state, start);
+}
