@@ -9,35 +9,22 @@
 #include "graphics/GraphicsLoom.h"
 #include "graphics/resource/ResourceContext.h"
 #include "input/IOLoom.h"
+#include "tests/graphics/LoomWindowFixture.h"
 #include "tests/graphics/resource/ResourceFixture.h"
 #include "tests/input/LogProbe.h"
 #include "tests/platform/WindowFixture.h"
 
 // The loom on the headless window with the repository's data folder and effect list.
-class LoomFrame : public ::testing::Test
+class LoomFrame : public LoomWindowFixture
 {
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_TRUE(mWindow && mWindow->IsAlive());
-        mOldData = GetDataPath();
-        mOldConfig = Console::Instance().GetConfigFolder();
-        SetDataPath(RepoDataFolder());
-        Console::Instance().SetConfigFolder("Config\\");
-        mLoom.reset(GraphicsLoom::Create());
-        mLoom->Init();
-        ASSERT_TRUE(mLoom->HasContext());
+        ASSERT_NO_FATAL_FAILURE(OpenWindow(RepoDataFolder()));
+        ASSERT_NO_FATAL_FAILURE(StartLoom());
     }
 
-    void TearDown() override
-    {
-        mLoom.reset();
-        SetDataPath(mOldData);
-        Console::Instance().SetConfigFolder(mOldConfig);
-        PinLoadedLibraries();
-        PlatformWindow::Destroy();
-    }
+    void TearDown() override { CloseWindow(); }
 
     uint32_t Pixel(int x, int y)
     {
@@ -45,11 +32,6 @@ protected:
         EXPECT_TRUE(mLoom->GetDevice()->ReadBack(nullptr, image));
         return image.IsEmpty() ? 0 : image.GetARGB(uint32_t(x), uint32_t(y));
     }
-
-    PlatformWindow* mWindow = nullptr;
-    std::unique_ptr<GraphicsLoom> mLoom;
-    std::string mOldData;
-    std::string mOldConfig;
 };
 
 TEST_F(LoomFrame, AFrameIsGreyAndTheLibraryIsLoaded)

@@ -11,6 +11,7 @@
 #include "graphics/GraphicsLoom.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
+#include "tests/graphics/LoomWindowFixture.h"
 #include "tests/graphics/font/FontFixture.h"
 
 
@@ -18,20 +19,13 @@ inline constexpr uint32_t kBlack = 0xFF000000;
 
 // The loom on the headless window (800x600) with the game's data folder, Graphics.xml and
 // GUI configuration; frames of the overlay alone are drawn with a chosen core-timer step.
-class GameLoomFixture : public ::testing::Test
+class GameLoomFixture : public LoomWindowFixture
 {
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_TRUE(mWindow && mWindow->IsAlive());
-        mOldData = GetDataPath();
-        mOldConfig = Console::Instance().GetConfigFolder();
-        SetDataPath((std::filesystem::path(GameData("")).lexically_normal()).string());
-        Console::Instance().SetConfigFolder("Config\\");
-        mLoom.reset(GraphicsLoom::Create());
-        mLoom->Init();
-        ASSERT_TRUE(mLoom->HasContext());
+        ASSERT_NO_FATAL_FAILURE(OpenWindow((std::filesystem::path(GameData("")).lexically_normal()).string()));
+        ASSERT_NO_FATAL_FAILURE(StartLoom());
         mCommands = mLoom->GetCommands();
         ASSERT_NE(mCommands, nullptr);
         ASSERT_EQ(mCommands->Fonts().Size(), 2u);
@@ -44,11 +38,7 @@ protected:
         console.ShowConsole(false);
         if (console.GetInputActive())
             console.OnKey(13);
-        mLoom.reset();
-        SetDataPath(mOldData);
-        Console::Instance().SetConfigFolder(mOldConfig);
-        PinLoadedLibraries();
-        PlatformWindow::Destroy();
+        CloseWindow();
     }
 
     float Position() const { return mLoom->GetScene()->mConsolePosition; }
@@ -86,11 +76,7 @@ protected:
         return differing;
     }
 
-    PlatformWindow* mWindow = nullptr;
-    std::unique_ptr<GraphicsLoom> mLoom;
     GraphicsCommands* mCommands = nullptr;
     GraphicsDevice* mDevice = nullptr;
-    std::string mOldData;
-    std::string mOldConfig;
 };
 

@@ -20,6 +20,7 @@
 #include "graphics/scenery/SkyDome.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
+#include "tests/graphics/LoomWindowFixture.h"
 #include "graphics/scene/PathController.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/SkinModel.h"
@@ -29,19 +30,14 @@
 
 // The loom on the headless window with the repository's data, a quadtree over the 512-unit
 // world, and a cog manager of its own with the scene component types.
-class SceneFixture : public ::testing::Test
+class SceneFixture : public LoomWindowFixture
 {
 protected:
     static constexpr uint32_t kClear = 0xFF808080;
 
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_TRUE(mWindow && mWindow->IsAlive());
-        mOldData = GetDataPath();
-        mOldConfig = Console::Instance().GetConfigFolder();
-        SetDataPath(RepoDataFolder());
-        Console::Instance().SetConfigFolder("Config\\");
+        ASSERT_NO_FATAL_FAILURE(OpenWindow(RepoDataFolder()));
         ASSERT_TRUE(mTree.Allocate(5));
         ASSERT_TRUE(mTree.BuildTree(512.0f));
         mCogs = std::make_unique<CogFactory>();
@@ -50,9 +46,7 @@ protected:
         for (uint32_t id : {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
             mCogs->RegisterComponent(id, SceneComponentFactory(id));
         RegisterSceneFunctions(*mCogs);
-        mLoom.reset(GraphicsLoom::Create());
-        mLoom->Init();
-        ASSERT_TRUE(mLoom->HasContext());
+        ASSERT_NO_FATAL_FAILURE(StartLoom());
         // These scenes are judged against the clear colour: no sky behind them.
         if (SkyDome* sky = mLoom->GetSky())
             sky->mSkyActive = sky->mCloudsActive = false;
@@ -64,11 +58,7 @@ protected:
         if (mCogs)
             mCogs->DestroyAll();
         mCogs.reset();
-        mLoom.reset();
-        SetDataPath(mOldData);
-        Console::Instance().SetConfigFolder(mOldConfig);
-        PinLoadedLibraries();
-        PlatformWindow::Destroy();
+        CloseWindow();
     }
 
     // A cog type in code: a Positional and the given components.
@@ -158,11 +148,7 @@ protected:
     }
     static int Brightness(uint32_t argb) { return int((argb >> 16) & 0xFF) + int((argb >> 8) & 0xFF) + int(argb & 0xFF); }
 
-    PlatformWindow* mWindow = nullptr;
     QTree mTree;
     std::unique_ptr<CogFactory> mCogs;
-    std::unique_ptr<GraphicsLoom> mLoom;
-    std::string mOldData;
-    std::string mOldConfig;
     bool mEyeType = false;
 };

@@ -10,35 +10,25 @@
 #include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/HeightMap.h"
 #include "tests/LOOM/support/TempDir.h"
+#include "tests/graphics/LoomWindowFixture.h"
 #include "tests/graphics/resource/ResourceFixture.h"
 #include "tests/platform/WindowFixture.h"
 
 // The loom on the headless window with the repository's data, and a camera of our own.
-class SceneryFixture : public ::testing::Test
+class SceneryFixture : public LoomWindowFixture
 {
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_TRUE(mWindow && mWindow->IsAlive());
-        mOldData = GetDataPath();
-        mOldConfig = Console::Instance().GetConfigFolder();
-        SetDataPath(RepoDataFolder());
-        Console::Instance().SetConfigFolder("Config\\");
-        mLoom.reset(GraphicsLoom::Create());
-        mLoom->Init();
-        ASSERT_TRUE(mLoom->HasContext());
+        ASSERT_NO_FATAL_FAILURE(OpenWindow(RepoDataFolder()));
+        ASSERT_NO_FATAL_FAILURE(StartLoom());
     }
 
     void TearDown() override
     {
         mTerrain.reset();
         mMap.reset();
-        mLoom.reset();
-        SetDataPath(mOldData);
-        Console::Instance().SetConfigFolder(mOldConfig);
-        PinLoadedLibraries();
-        PlatformWindow::Destroy();
+        CloseWindow();
     }
 
     static Matrix4 LookAt(const Vector3& eye, const Vector3& at, const Vector3& up)
@@ -111,13 +101,9 @@ protected:
 
     void Clear() { mLoom->GetDevice()->Clear(ClearTarget | ClearZBuffer, 0xFF808080, 1.0f, 0); }
 
-    PlatformWindow* mWindow = nullptr;
-    std::unique_ptr<GraphicsLoom> mLoom;
     std::unique_ptr<HeightMap> mMap;
     std::unique_ptr<Terrain> mTerrain;
     Matrix4 mView;
     Matrix4 mProjection;
-    std::string mOldData;
-    std::string mOldConfig;
     TempDir mTextures;
 };

@@ -10,23 +10,19 @@
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/SkinModel.h"
 #include "gui/widgets/ModelView.h"
+#include "tests/graphics/LoomWindowFixture.h"
 #include "tests/gui/GuiFixture.h"
 
 // The graphics loom with the GUI system and its widget layer, the scene's component types and
 // a widget component whose root is a model view of the invader.
-class ModelViewTest : public ::testing::Test
+class ModelViewTest : public LoomWindowFixture
 {
 protected:
     static constexpr uint32_t kGrey = 0xFF808080;
 
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_TRUE(mWindow && mWindow->IsAlive());
-        mOldData = GetDataPath();
-        mOldConfig = Console::Instance().GetConfigFolder();
-        SetDataPath(GuiRepoData());
-        Console::Instance().SetConfigFolder("Config\\");
+        ASSERT_NO_FATAL_FAILURE(OpenWindow(GuiRepoData()));
         ASSERT_TRUE(mTree.Allocate(5));
         ASSERT_TRUE(mTree.BuildTree(512.0f));
         mIo.reset(IOLoom::Create());
@@ -41,9 +37,7 @@ protected:
         RegisterGuiWidgetTypes();
         GraphicsLoom::SetGuiMaker(&GuiSystem::Make);
         GuiSystem::SetLayerMaker(&WidgetLayer::Make);
-        mLoom.reset(GraphicsLoom::Create());
-        mLoom->Init();
-        ASSERT_TRUE(mLoom->HasContext());
+        ASSERT_NO_FATAL_FAILURE(StartLoom());
         mIo->SetScreenSize(mLoom->GetScreenWidth(), mLoom->GetScreenHeight());
 
         mMenu = mCogs->Instantiate("Menu");
@@ -68,10 +62,7 @@ protected:
         GraphicsLoom::SetGuiMaker(nullptr);
         GuiSystem::SetLayerMaker(nullptr);
         mIo.reset();
-        SetDataPath(mOldData);
-        Console::Instance().SetConfigFolder(mOldConfig);
-        PinLoadedLibraries();
-        PlatformWindow::Destroy();
+        CloseWindow();
     }
 
     WidgetComp& Widgets() { return *static_cast<WidgetComp*>(mMenu->GetComponent(WidgetComp::kTypeId)); }
@@ -99,13 +90,9 @@ protected:
         return {inside, outside};
     }
 
-    PlatformWindow* mWindow = nullptr;
-    std::string mOldData;
-    std::string mOldConfig;
     QTree mTree;
     std::unique_ptr<IOLoom> mIo;
     std::unique_ptr<CogFactory> mCogs;
-    std::unique_ptr<GraphicsLoom> mLoom;
     Cog* mMenu = nullptr;
     ModelView* mView = nullptr;
 };
