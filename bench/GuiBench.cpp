@@ -59,7 +59,9 @@ std::unique_ptr<Widget> MakeHud()
     for (int i = 0; i < 20; ++i)
     {
         auto* b = Add<Button>(*root, "Button", -0.98f + 0.098f * float(i), -0.6f, 0.09f, 0.1f);
-        b->SetGuiText("T" + std::to_string(i));
+        std::string text = "T";
+        text += std::to_string(i);
+        b->SetGuiText(text);
         b->SetColor(Color(0.3f, 0.3f, 0.3f, 1.0f));
     }
     for (int i = 0; i < 10; ++i)

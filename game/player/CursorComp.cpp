@@ -442,7 +442,10 @@ void CursorComp::ShowFloatingNumber(int32_t amount)
         return;
     SceneSeam& scene = Scene();
     scene.ShowNumber(*mOwner, true);
-    scene.SetHudText(*mOwner, "$" + std::to_string(amount));
+    // Appended rather than "$" + text: g++ 12 warns of an overlap that cannot happen in the latter.
+    std::string text = "$";
+    text += std::to_string(amount);
+    scene.SetHudText(*mOwner, text);
     scene.SetHudColor(*mOwner, Color(0.9f, 0.9f, 0.0f, 1.0f));
     scene.SetHudOffsetHeight(*mOwner, 0.0f);
     mFloatStart = GameTime();

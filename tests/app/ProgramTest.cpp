@@ -64,7 +64,9 @@ TEST(Program, StartScriptDrivesPauseRestartsAndExit)
     {
         ASSERT_NE(start[i], std::string::npos) << "start text " << i << " missing";
         if (i > 0)
+        {
             EXPECT_LT(start[i - 1], start[i]) << "start text " << i << " out of order";
+        }
     }
 
     const std::vector<size_t> run = Find(log, {"Game Paused", "Game Unpaused", "Soft Restarting", "Hard Restarting",
@@ -73,7 +75,9 @@ TEST(Program, StartScriptDrivesPauseRestartsAndExit)
     {
         ASSERT_NE(run[i], std::string::npos) << "run text " << i << " missing";
         if (i > 0)
+        {
             EXPECT_LT(run[i - 1], run[i]);
+        }
     }
     EXPECT_EQ(Count(log, "<Message>Registering Types</Message>"), 1u) << "types are registered once";
     EXPECT_EQ(Count(log, "<Message>Audio Active</Message>"), 2u) << "started, then started again by restart";

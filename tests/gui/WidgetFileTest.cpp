@@ -17,11 +17,6 @@ std::string ReadBytes(const std::string& path)
     return out.str();
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 } // namespace
 
 using WidgetFileTest = GuiFixture;

@@ -111,7 +111,7 @@ TEST(InvaderKinds, PathingEdgeCases)
     Kestrane& b = InvaderField::K(boxed);
     b.pathing = FindPathingBehavior("NoPathing");
     ASSERT_TRUE(sim.StepUntil([&] { return b.GetState() == StateAdvance; }, 120));
-    for (const TileIndex side : {TileIndex{31, 30}, TileIndex{29, 30}, TileIndex{30, 31}, TileIndex{30, 29}})
+    for (const TileIndex& side : {TileIndex{31, 30}, TileIndex{29, 30}, TileIndex{30, 31}, TileIndex{30, 29}})
         map.GetTile(side.first, side.second).buildable = false;
     b.pathing = FindPathingBehavior("Random");
     b.pathing->Step(b);

@@ -109,11 +109,15 @@ TEST_P(KillCauses, GiveTheirStatisticsAndPoints)
     const int32_t counted = stats.trapKills + stats.physicsKills + stats.statusKills + stats.suicides + stats.explosionKills;
     EXPECT_EQ(counted, c.mCounter ? 1 : 0);
     if (c.mCounter)
+    {
         EXPECT_EQ(stats.*(c.mCounter), 1);
+    }
     EXPECT_EQ(sim.Data().mPoints - points, c.mPaid ? 7 : 0) << "points, as the kill pays";
     EXPECT_EQ(stats.killsByInvader.count(c.mKind), c.mPaid ? 1u : 0u);
     if (cause == "kamikaze")
+    {
         EXPECT_EQ(sim.Cogs().GetGroupCogs("effects").size(), 2u) << "its explosion and its death cog";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, KillCauses,

@@ -86,7 +86,9 @@ TEST_F(SceneRender, OnlyTheDrawnObjectsLeaveTheClearColour)
                 inside |= box.Contains(int(x), int(y));
             const uint32_t pixel = image.GetARGB(x, y);
             if (!inside)
+            {
                 ASSERT_EQ(pixel, kClear) << x << ", " << y;
+            }
             drawn += pixel != kClear;
         }
     EXPECT_GT(drawn, 5000);

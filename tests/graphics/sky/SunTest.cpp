@@ -37,8 +37,10 @@ TEST_F(SunTest, TimeOfDayMovesDirectionColourAndIntensity)
         mSun.SetTimeOfDay(c.t);
         EXPECT_NEAR(mSun.mIntensity, c.intensity, 1e-3) << c.t;
         if (c.horizonColour)
+        {
             for (int i = 0; i < 4; ++i)
                 EXPECT_NEAR(mSun.mSunColor[i], mSun.mHorizonColor[i], 1e-5) << c.t;
+        }
     }
     EXPECT_NEAR(100.0f * (1.0f + 5.0f * std::cos(kPi / 2.0f + 0.1f)), 50.0f, 0.2f) << "half faded";
     // Low sun is redder than high sun; colours are unit length with 100 carried along.

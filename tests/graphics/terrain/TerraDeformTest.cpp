@@ -82,7 +82,9 @@ TEST_F(TerraDeformTest, PermanentKindsBumpFlattenAndLevel)
     for (int32_t z = 37; z <= 43; ++z)
         for (int32_t x = 37; x <= 43; ++x)
             if ((x - 40) * (x - 40) + (z - 40) * (z - 40) <= 9)
+            {
                 EXPECT_EQ(mMap->Tile(x, z).y, centre) << x << ", " << z;
+            }
     EXPECT_NEAR(centre, 10.0f + 4.0f + 2.0f, 0.05f) << "the average of a plane is its middle";
 
     // Kind 6 levels a square to h0; with r2 = r1 the ramp neither divides by 0 nor overshoots.
