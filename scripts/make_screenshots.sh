@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Plays the first level with the end-to-end play script and keeps three of its screenshots
-# (the program's own "ScreenCap", converted to PNG by bmp2png) for the README.
+# (the program's own "ScreenCap", converted to indexed PNGs by bmp2png) for the README. Nothing
+# else writes docs/screenshots: run it only when the pictures are meant to change.
 #   scripts/make_screenshots.sh [build folder]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
