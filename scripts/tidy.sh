@@ -11,6 +11,9 @@ shift
 cd "$root"
 if [ $# -gt 0 ]; then
     files=("$@")
+elif ! git rev-parse -q --verify HEAD~1 >/dev/null; then
+    echo "tidy: no earlier commit to compare with (a shallow clone): nothing checked"
+    exit 0
 else
     mapfile -t files < <(git diff --name-only --diff-filter=d HEAD~1 HEAD -- '*.cpp' '*.h')
 fi
