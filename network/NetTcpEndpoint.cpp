@@ -18,23 +18,80 @@ constexpr int kMaxPollMs = 20;
 constexpr size_t kMaxConnections = 64;
 constexpr uint64_t kHeartbeat = 250'000;
 
-struct Connection
+void SetNonBlocking(int fd)
 {
-    int mFd = -1;
-    uint32_t mId = 0;
-    NetAddress mAddress;
-    std::vector<uint8_t> mIn;
-    std::vector<uint8_t> mOut;
-    size_t mOutSent = 0;
-    uint64_t mLastHeard = 0;
-    uint64_t mLastQueued = 0;
-    // Host side: accepted sockets are players only once they send their connect frame.
-    bool mJoined = false;
-    uint64_t mOpened = 0;
-    uint64_t mLastData = 0;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+}
+} // namespace
+
+// The worker's own state, one handler per thing that can happen to it; nothing here is touched by
+// the main thread.
+class NetTcpEndpoint::Worker
+{
+public:
+    explicit Worker(NetTcpEndpoint& owner) : mOwner(owner), mHost(owner.mSettings.mRole == Role::Host) {}
+    void Run();
+
+private:
+    struct Connection
+    {
+        int mFd = -1;
+        uint32_t mId = 0;
+        NetAddress mAddress;
+        std::vector<uint8_t> mIn;
+        std::vector<uint8_t> mOut;
+        size_t mOutSent = 0;
+        uint64_t mLastHeard = 0;
+        uint64_t mLastQueued = 0;
+        // Host side: accepted sockets are players only once they send their connect frame.
+        bool mJoined = false;
+        uint64_t mOpened = 0;
+        uint64_t mLastData = 0;
+        // What the last poll said; connections accepted since wait a round.
+        bool mPolled = false;
+        short mRevents = 0;
+    };
+
+    static void AppendFrame(Connection& c, NetKind kind, const uint8_t* payload, size_t size);
+    static void SendNow(const Connection& c, int flags);
+    void StartClient();
+    void Poll();
+    void OnIncoming();
+    void OnOp(const Op& op);
+    void OnSendOp(const Op& op);
+    void OnDisconnectOp(const Op& op);
+    // Each returns false once the connection must end.
+    bool OnReadable(Connection& c);
+    bool ReadFrames(Connection& c);
+    bool OnJoinFrame(Connection& c, const NetHeader& header);
+    bool OnConnectFrame(Connection& c);
+    bool OnFrame(Connection& c, const NetHeader& header, const uint8_t* payload);
+    void OnDataFrame(Connection& c, const NetHeader& header, const uint8_t* payload);
+    void OnAcceptFrame(Connection& c, const uint8_t* payload);
+    bool OnWritable(Connection& c);
+    bool TimedOut(const Connection& c, uint64_t now);
+    // True when the connection was dropped.
+    bool Service(size_t index);
+    void Drop(size_t index, uint32_t silent);
+    void Shutdown();
+    bool Targets(const Connection& c, const Op& op) const;
+    size_t Players() const;
+
+    NetTcpEndpoint& mOwner;
+    const bool mHost;
+    std::vector<Connection> mConns;
+    uint32_t mNextId = 1;
+    // Client state.
+    bool mConnected = false;
+    bool mFailed = false;
+    std::vector<Op> mOps;
+    std::vector<pollfd> mFds;
+    uint8_t mChunk[4096];
 };
 
-void AppendFrame(Connection& c, NetKind kind, const uint8_t* payload, size_t size)
+void NetTcpEndpoint::Worker::AppendFrame(Connection& c, NetKind kind, const uint8_t* payload, size_t size)
 {
     uint8_t header[kNetHeaderSize];
     NetHeader h;
@@ -47,13 +104,11 @@ void AppendFrame(Connection& c, NetKind kind, const uint8_t* payload, size_t siz
         c.mOut.insert(c.mOut.end(), payload, payload + h.mLength);
 }
 
-void SetNonBlocking(int fd)
+// Last words before a close: whatever fits in the socket now, no waiting.
+void NetTcpEndpoint::Worker::SendNow(const Connection& c, int flags)
 {
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+    [[maybe_unused]] ssize_t n = send(c.mFd, c.mOut.data() + c.mOutSent, c.mOut.size() - c.mOutSent, flags);
 }
-} // namespace
 
 NetTcpEndpoint::~NetTcpEndpoint()
 {
@@ -104,269 +159,336 @@ bool NetTcpEndpoint::OpenSocket()
 
 void NetTcpEndpoint::Run()
 {
-    const bool host = mSettings.mRole == Role::Host;
-    std::vector<Connection> conns;
-    uint32_t nextId = 1;
-    bool connected = false;
-    bool failed = false;
-    if (!host)
-    {
-        // The client's one connection is the socket itself; the host is peer 0.
-        Connection c;
-        c.mFd = mSocket;
-        c.mAddress = mSettings.mRemote;
-        c.mLastHeard = c.mLastQueued = NowMicros();
-        // The host counts us as a player once this arrives.
-        AppendFrame(c, NetKind::Connect, nullptr, 0);
-        conns.push_back(std::move(c));
-    }
-    std::vector<Op> ops;
-    auto players = [&] {
-        return size_t(std::count_if(conns.begin(), conns.end(), [](const Connection& c) { return c.mJoined; }));
-    };
-    std::vector<pollfd> fds;
-    uint8_t chunk[4096];
+    Worker(*this).Run();
+}
 
-    auto drop = [&](size_t index, uint32_t silent) {
-        if (host && !conns[index].mJoined)
-        {
-            // Never a player: nothing to tell the game.
-            close(conns[index].mFd);
-            conns.erase(conns.begin() + ptrdiff_t(index));
-            return;
-        }
-        NetEvent event;
-        event.mType = host ? NetEventType::Left : (connected ? NetEventType::Disconnected : NetEventType::Refused);
-        event.mPeer = conns[index].mId;
-        event.mValue = silent;
-        event.mAddress = conns[index].mAddress;
-        if (!host)
-            failed = true;
-        PushEvent(std::move(event));
-        if (conns[index].mFd != mSocket)
-            close(conns[index].mFd);
-        conns.erase(conns.begin() + ptrdiff_t(index));
-    };
-
-    while (KeepRunning() && !failed)
+void NetTcpEndpoint::Worker::Run()
+{
+    if (!mHost)
+        StartClient();
+    while (mOwner.KeepRunning() && !mFailed)
     {
-        FlushEvents();
-        fds.clear();
-        fds.push_back({mWakeFd, POLLIN, 0});
-        if (host)
-            fds.push_back({mSocket, POLLIN, 0});
-        for (Connection& c : conns)
-        {
-            short events = EventsFull() ? 0 : POLLIN;
-            if (c.mOutSent < c.mOut.size() || (!host && !connected))
-                events |= POLLOUT;
-            fds.push_back({c.mFd, events, 0});
-        }
-        poll(fds.data(), fds.size(), kMaxPollMs);
-        if (!KeepRunning())
+        mOwner.FlushEvents();
+        Poll();
+        if (!mOwner.KeepRunning())
             break;
-        if (fds[0].revents & POLLIN)
-            DrainWake();
-        const size_t first = host ? 2 : 1;
+        if (mFds[0].revents & POLLIN)
+            mOwner.DrainWake();
+        if (mHost && (mFds[1].revents & POLLIN))
+            OnIncoming();
+        mOwner.TakeOps(mOps);
+        for (const Op& op : mOps)
+            OnOp(op);
+        for (size_t i = 0; i < mConns.size() && !mFailed; ++i)
+            if (mConns[i].mPolled && Service(i))
+                --i;
+    }
+    Shutdown();
+}
 
-        if (host && (fds[1].revents & POLLIN))
-        {
-            sockaddr_in from{};
-            socklen_t length = sizeof(from);
-            const int fd = accept4(mSocket, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
-            if (fd >= 0)
-            {
-                if (conns.size() >= kMaxConnections)
-                {
-                    Connection refused;
-                    refused.mFd = fd;
-                    AppendFrame(refused, NetKind::Refuse, nullptr, 0);
-                    [[maybe_unused]] ssize_t n = send(fd, refused.mOut.data(), refused.mOut.size(), MSG_NOSIGNAL);
-                    close(fd);
-                }
-                else
-                {
-                    SetNonBlocking(fd);
-                    Connection c;
-                    c.mFd = fd;
-                    c.mOpened = c.mLastHeard = c.mLastQueued = NowMicros();
-                    c.mAddress = NetAddress{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-                    conns.push_back(std::move(c));
-                }
-            }
-        }
+void NetTcpEndpoint::Worker::StartClient()
+{
+    // The client's one connection is the socket itself; the host is peer 0.
+    Connection c;
+    c.mFd = mOwner.mSocket;
+    c.mAddress = mOwner.mSettings.mRemote;
+    c.mLastHeard = c.mLastQueued = NowMicros();
+    // The host counts us as a player once this arrives.
+    AppendFrame(c, NetKind::Connect, nullptr, 0);
+    mConns.push_back(std::move(c));
+}
 
-        TakeOps(ops);
-        for (Op& op : ops)
-        {
-            for (size_t i = 0; i < conns.size(); ++i)
-            {
-                if (host && (!conns[i].mJoined || (op.mPeer != kAllPeers && op.mPeer != conns[i].mId)))
-                    continue;
-                if (op.mKind == Op::Send)
-                {
-                    AppendFrame(conns[i], NetKind::Data, op.mBytes.data(), op.mBytes.size());
-                    conns[i].mLastQueued = NowMicros();
-                }
-                else if (op.mKind == Op::Disconnect)
-                {
-                    AppendFrame(conns[i], NetKind::Disconnect, nullptr, 0);
-                    [[maybe_unused]] ssize_t n = send(conns[i].mFd, conns[i].mOut.data() + conns[i].mOutSent,
-                                                      conns[i].mOut.size() - conns[i].mOutSent, MSG_NOSIGNAL);
-                    drop(i--, 0);
-                }
-            }
-        }
+void NetTcpEndpoint::Worker::Poll()
+{
+    mFds.clear();
+    mFds.push_back({mOwner.mWakeFd, POLLIN, 0});
+    if (mHost)
+        mFds.push_back({mOwner.mSocket, POLLIN, 0});
+    const size_t first = mFds.size();
+    for (const Connection& c : mConns)
+    {
+        short events = mOwner.EventsFull() ? 0 : POLLIN;
+        if (c.mOutSent < c.mOut.size() || (!mHost && !mConnected))
+            events |= POLLOUT;
+        mFds.push_back({c.mFd, events, 0});
+    }
+    poll(mFds.data(), mFds.size(), kMaxPollMs);
+    // Kept with the connection so that drops before servicing cannot shift the slots.
+    for (size_t i = 0; i < mConns.size(); ++i)
+    {
+        mConns[i].mPolled = true;
+        mConns[i].mRevents = mFds[first + i].revents;
+    }
+}
 
-        // Connections polled this round are the first ones of the list; new ones wait a round.
-        const size_t polled = fds.size() - first;
-        for (size_t i = 0; i < conns.size() && i < polled && !failed; ++i)
+void NetTcpEndpoint::Worker::OnIncoming()
+{
+    sockaddr_in from{};
+    socklen_t length = sizeof(from);
+    const int fd = accept4(mOwner.mSocket, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (mConns.size() >= kMaxConnections)
+    {
+        Connection refused;
+        refused.mFd = fd;
+        AppendFrame(refused, NetKind::Refuse, nullptr, 0);
+        SendNow(refused, MSG_NOSIGNAL);
+        close(fd);
+        return;
+    }
+    SetNonBlocking(fd);
+    Connection c;
+    c.mFd = fd;
+    c.mOpened = c.mLastHeard = c.mLastQueued = NowMicros();
+    c.mAddress = NetAddress{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+    mConns.push_back(std::move(c));
+}
+
+bool NetTcpEndpoint::Worker::Targets(const Connection& c, const Op& op) const
+{
+    return !mHost || (c.mJoined && (op.mPeer == kAllPeers || op.mPeer == c.mId));
+}
+
+size_t NetTcpEndpoint::Worker::Players() const
+{
+    return size_t(std::count_if(mConns.begin(), mConns.end(), [](const Connection& c) { return c.mJoined; }));
+}
+
+void NetTcpEndpoint::Worker::OnOp(const Op& op)
+{
+    switch (op.mKind)
+    {
+    case Op::Send:
+        OnSendOp(op);
+        break;
+    case Op::Disconnect:
+        OnDisconnectOp(op);
+        break;
+    case Op::Discover: // discovery runs over UDP only
+        break;
+    }
+}
+
+void NetTcpEndpoint::Worker::OnSendOp(const Op& op)
+{
+    for (Connection& c : mConns)
+    {
+        if (!Targets(c, op))
+            continue;
+        AppendFrame(c, NetKind::Data, op.mBytes.data(), op.mBytes.size());
+        c.mLastQueued = NowMicros();
+    }
+}
+
+void NetTcpEndpoint::Worker::OnDisconnectOp(const Op& op)
+{
+    for (size_t i = 0; i < mConns.size(); ++i)
+    {
+        if (!Targets(mConns[i], op))
+            continue;
+        AppendFrame(mConns[i], NetKind::Disconnect, nullptr, 0);
+        SendNow(mConns[i], MSG_NOSIGNAL);
+        Drop(i--, 0);
+    }
+}
+
+bool NetTcpEndpoint::Worker::Service(size_t index)
+{
+    Connection& c = mConns[index];
+    const short revents = c.mRevents;
+    bool lost = (revents & (POLLERR | POLLHUP)) && !(revents & POLLIN);
+    if (!lost && (revents & POLLIN))
+        lost = !OnReadable(c);
+    if (!lost)
+        lost = !ReadFrames(c);
+    if (!lost && (revents & POLLOUT) && c.mOutSent < c.mOut.size())
+        lost = !OnWritable(c);
+    bool timedOut = false;
+    if (!lost)
+    {
+        const uint64_t now = NowMicros();
+        lost = timedOut = TimedOut(c, now);
+        if (!lost && (mHost ? c.mJoined : mConnected) && now > c.mLastQueued + kHeartbeat)
         {
-            Connection& c = conns[i];
-            const short revents = fds[first + i].revents;
-            bool lost = (revents & (POLLERR | POLLHUP)) && !(revents & POLLIN);
-            if (!lost && (revents & POLLIN))
-            {
-                const ssize_t n = recv(c.mFd, chunk, sizeof(chunk), MSG_DONTWAIT);
-                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-                    lost = true;
-                else if (n > 0)
-                {
-                    c.mIn.insert(c.mIn.end(), chunk, chunk + n);
-                    c.mLastHeard = NowMicros();
-                }
-            }
-            // Whole frames only; a frame that claims more than the maximum ends the connection.
-            size_t pos = 0;
-            while (!lost && c.mIn.size() - pos >= kNetHeaderSize)
-            {
-                NetHeader header;
-                NetDrop reason;
-                if (!ReadNetHeader(c.mIn.data() + pos, c.mIn.size() - pos, false, header, reason))
-                {
-                    CountDrop(reason);
-                    lost = true;
-                    break;
-                }
-                if (c.mIn.size() - pos < kNetHeaderSize + header.mLength)
-                    break;
-                const uint8_t* payload = c.mIn.data() + pos + kNetHeaderSize;
-                pos += kNetHeaderSize + header.mLength;
-                if (host && !c.mJoined)
-                {
-                    if (header.mKind == NetKind::Connect && header.mLength == 0)
-                    {
-                        if (players() >= mSettings.mMaxPeers)
-                        {
-                            AppendFrame(c, NetKind::Refuse, nullptr, 0);
-                            [[maybe_unused]] ssize_t n =
-                                send(c.mFd, c.mOut.data(), c.mOut.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-                            lost = true;
-                            break;
-                        }
-                        c.mJoined = true;
-                        c.mId = nextId++;
-                        c.mLastData = NowMicros();
-                        uint8_t id[4];
-                        NetWriter out{id, 4};
-                        out.U32(c.mId);
-                        AppendFrame(c, NetKind::Accept, id, 4);
-                        NetEvent event;
-                        event.mType = NetEventType::Joined;
-                        event.mPeer = c.mId;
-                        event.mAddress = c.mAddress;
-                        PushEvent(std::move(event));
-                    }
-                    else if (header.mKind == NetKind::Disconnect)
-                    {
-                        lost = true;
-                    }
-                    else if (header.mKind != NetKind::Heartbeat)
-                    {
-                        CountDrop(NetDrop::Source);
-                    }
-                    continue;
-                }
-                if (header.mKind == NetKind::Data)
-                {
-                    c.mLastData = NowMicros();
-                    NetEvent event;
-                    event.mType = NetEventType::Message;
-                    event.mPeer = c.mId;
-                    event.mBytes.assign(payload, payload + header.mLength);
-                    PushEvent(std::move(event));
-                }
-                else if (!host && !connected && header.mKind == NetKind::Accept && header.mLength == 4)
-                {
-                    NetReader in{payload, 4};
-                    connected = true;
-                    NetEvent event;
-                    event.mType = NetEventType::Connected;
-                    event.mValue = in.U32();
-                    event.mAddress = c.mAddress;
-                    PushEvent(std::move(event));
-                }
-                else if (header.mKind == NetKind::Disconnect || header.mKind == NetKind::Refuse)
-                {
-                    lost = true;
-                }
-                else if (header.mKind != NetKind::Heartbeat)
-                {
-                    CountDrop(NetDrop::Kind);
-                }
-            }
-            if (pos)
-                c.mIn.erase(c.mIn.begin(), c.mIn.begin() + ptrdiff_t(pos));
-            if (!lost && (revents & POLLOUT) && c.mOutSent < c.mOut.size())
-            {
-                const ssize_t n = send(c.mFd, c.mOut.data() + c.mOutSent, c.mOut.size() - c.mOutSent,
-                                       MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (n > 0)
-                    c.mOutSent += size_t(n);
-                else if (n < 0 && errno != EAGAIN && errno != EINTR)
-                    lost = true;
-                if (c.mOutSent == c.mOut.size())
-                {
-                    c.mOut.clear();
-                    c.mOutSent = 0;
-                }
-            }
-            // A peer that keeps the connection open but says nothing is as good as gone.
-            const uint64_t now = NowMicros();
-            bool timedOut = false;
-            if (!lost && host && !c.mJoined && now > c.mOpened + mSettings.mJoinTimeout)
-            {
-                CountDrop(NetDrop::Join);
-                lost = timedOut = true;
-            }
-            if (!lost)
-            {
-                if (now > c.mLastHeard + mSettings.mLossTimeout ||
-                    (host && c.mJoined && now > c.mLastData + mSettings.mIdleTimeout))
-                    lost = timedOut = true;
-                else if ((host ? c.mJoined : connected) && now > c.mLastQueued + kHeartbeat)
-                {
-                    AppendFrame(c, NetKind::Heartbeat, nullptr, 0);
-                    c.mLastQueued = now;
-                }
-            }
-            if (lost)
-            {
-                drop(i, (timedOut || !(revents & POLLIN)) ? 1 : 0);
-                break; // the poll slots no longer line up
-            }
+            AppendFrame(c, NetKind::Heartbeat, nullptr, 0);
+            c.mLastQueued = now;
         }
     }
-    FlushEvents();
-    for (Connection& c : conns)
+    if (!lost)
+        return false;
+    Drop(index, (timedOut || !(revents & POLLIN)) ? 1 : 0);
+    return true;
+}
+
+bool NetTcpEndpoint::Worker::OnReadable(Connection& c)
+{
+    const ssize_t n = recv(c.mFd, mChunk, sizeof(mChunk), MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+        return false;
+    if (n > 0)
     {
-        if (connected || c.mJoined)
+        c.mIn.insert(c.mIn.end(), mChunk, mChunk + n);
+        c.mLastHeard = NowMicros();
+    }
+    return true;
+}
+
+// Whole frames only; a frame that claims more than the maximum ends the connection.
+bool NetTcpEndpoint::Worker::ReadFrames(Connection& c)
+{
+    size_t pos = 0;
+    bool keep = true;
+    while (keep && c.mIn.size() - pos >= kNetHeaderSize)
+    {
+        NetHeader header;
+        NetDrop reason;
+        if (!ReadNetHeader(c.mIn.data() + pos, c.mIn.size() - pos, false, header, reason))
+        {
+            mOwner.CountDrop(reason);
+            keep = false;
+            break;
+        }
+        if (c.mIn.size() - pos < kNetHeaderSize + header.mLength)
+            break;
+        const uint8_t* payload = c.mIn.data() + pos + kNetHeaderSize;
+        pos += kNetHeaderSize + header.mLength;
+        keep = (mHost && !c.mJoined) ? OnJoinFrame(c, header) : OnFrame(c, header, payload);
+    }
+    if (pos)
+        c.mIn.erase(c.mIn.begin(), c.mIn.begin() + ptrdiff_t(pos));
+    return keep;
+}
+
+bool NetTcpEndpoint::Worker::OnJoinFrame(Connection& c, const NetHeader& header)
+{
+    if (header.mKind == NetKind::Connect && header.mLength == 0)
+        return OnConnectFrame(c);
+    if (header.mKind == NetKind::Disconnect)
+        return false;
+    if (header.mKind != NetKind::Heartbeat)
+        mOwner.CountDrop(NetDrop::Source);
+    return true;
+}
+
+bool NetTcpEndpoint::Worker::OnConnectFrame(Connection& c)
+{
+    if (Players() >= mOwner.mSettings.mMaxPeers)
+    {
+        AppendFrame(c, NetKind::Refuse, nullptr, 0);
+        SendNow(c, MSG_NOSIGNAL | MSG_DONTWAIT);
+        return false;
+    }
+    c.mJoined = true;
+    c.mId = mNextId++;
+    c.mLastData = NowMicros();
+    uint8_t id[4];
+    NetWriter out{id, 4};
+    out.U32(c.mId);
+    AppendFrame(c, NetKind::Accept, id, 4);
+    NetEvent event;
+    event.mType = NetEventType::Joined;
+    event.mPeer = c.mId;
+    event.mAddress = c.mAddress;
+    mOwner.PushEvent(std::move(event));
+    return true;
+}
+
+bool NetTcpEndpoint::Worker::OnFrame(Connection& c, const NetHeader& header, const uint8_t* payload)
+{
+    if (header.mKind == NetKind::Data)
+        OnDataFrame(c, header, payload);
+    else if (!mHost && !mConnected && header.mKind == NetKind::Accept && header.mLength == 4)
+        OnAcceptFrame(c, payload);
+    else if (header.mKind == NetKind::Disconnect || header.mKind == NetKind::Refuse)
+        return false;
+    else if (header.mKind != NetKind::Heartbeat)
+        mOwner.CountDrop(NetDrop::Kind);
+    return true;
+}
+
+void NetTcpEndpoint::Worker::OnDataFrame(Connection& c, const NetHeader& header, const uint8_t* payload)
+{
+    c.mLastData = NowMicros();
+    NetEvent event;
+    event.mType = NetEventType::Message;
+    event.mPeer = c.mId;
+    event.mBytes.assign(payload, payload + header.mLength);
+    mOwner.PushEvent(std::move(event));
+}
+
+void NetTcpEndpoint::Worker::OnAcceptFrame(Connection& c, const uint8_t* payload)
+{
+    NetReader in{payload, 4};
+    mConnected = true;
+    NetEvent event;
+    event.mType = NetEventType::Connected;
+    event.mValue = in.U32();
+    event.mAddress = c.mAddress;
+    mOwner.PushEvent(std::move(event));
+}
+
+bool NetTcpEndpoint::Worker::OnWritable(Connection& c)
+{
+    const ssize_t n =
+        send(c.mFd, c.mOut.data() + c.mOutSent, c.mOut.size() - c.mOutSent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0)
+        c.mOutSent += size_t(n);
+    if (c.mOutSent == c.mOut.size())
+    {
+        c.mOut.clear();
+        c.mOutSent = 0;
+    }
+    return !(n < 0 && errno != EAGAIN && errno != EINTR);
+}
+
+// A peer that keeps the connection open but says nothing is as good as gone.
+bool NetTcpEndpoint::Worker::TimedOut(const Connection& c, uint64_t now)
+{
+    const Settings& settings = mOwner.mSettings;
+    if (mHost && !c.mJoined && now > c.mOpened + settings.mJoinTimeout)
+    {
+        mOwner.CountDrop(NetDrop::Join);
+        return true;
+    }
+    return now > c.mLastHeard + settings.mLossTimeout ||
+           (mHost && c.mJoined && now > c.mLastData + settings.mIdleTimeout);
+}
+
+void NetTcpEndpoint::Worker::Drop(size_t index, uint32_t silent)
+{
+    Connection& c = mConns[index];
+    if (mHost && !c.mJoined)
+    {
+        // Never a player: nothing to tell the game.
+        close(c.mFd);
+        mConns.erase(mConns.begin() + ptrdiff_t(index));
+        return;
+    }
+    NetEvent event;
+    event.mType = mHost ? NetEventType::Left : (mConnected ? NetEventType::Disconnected : NetEventType::Refused);
+    event.mPeer = c.mId;
+    event.mValue = silent;
+    event.mAddress = c.mAddress;
+    if (!mHost)
+        mFailed = true;
+    mOwner.PushEvent(std::move(event));
+    if (c.mFd != mOwner.mSocket)
+        close(c.mFd);
+    mConns.erase(mConns.begin() + ptrdiff_t(index));
+}
+
+void NetTcpEndpoint::Worker::Shutdown()
+{
+    mOwner.FlushEvents();
+    for (Connection& c : mConns)
+    {
+        if (mConnected || c.mJoined)
         {
             AppendFrame(c, NetKind::Disconnect, nullptr, 0);
-            [[maybe_unused]] ssize_t n =
-                send(c.mFd, c.mOut.data() + c.mOutSent, c.mOut.size() - c.mOutSent, MSG_NOSIGNAL | MSG_DONTWAIT);
+            SendNow(c, MSG_NOSIGNAL | MSG_DONTWAIT);
         }
-        if (c.mFd != mSocket)
+        if (c.mFd != mOwner.mSocket)
             close(c.mFd);
     }
 }

@@ -35,26 +35,64 @@ NetAddress FromSockaddr(const sockaddr_in& addr)
     return NetAddress{ntohl(addr.sin_addr.s_addr), ntohs(addr.sin_port)};
 }
 
-struct Peer
-{
-    uint32_t mId = 0;
-    NetAddress mAddress;
-    sockaddr_in mSockaddr{};
-    NetChannel mChannel;
-};
+} // namespace
 
-// The worker's own state; nothing here is touched by the main thread.
-class UdpWorker
+// The worker's own state, one handler per thing that can happen to it; nothing here is touched by
+// the main thread.
+class NetUdpEndpoint::Worker
 {
 public:
-    UdpWorker(int socket, const NetEndpoint::Settings& settings) : mSocket(socket), mSettings(settings)
-    {
-        std::random_device seed;
-        mRandom.seed(seed());
-    }
+    explicit Worker(NetUdpEndpoint& owner);
+    void Run();
 
-    int mSocket;
-    const NetEndpoint::Settings& mSettings;
+private:
+    struct Peer
+    {
+        uint32_t mId = 0;
+        NetAddress mAddress;
+        sockaddr_in mSockaddr{};
+        NetChannel mChannel;
+    };
+    // Responder: offers sent per source address in its current one-second window.
+    struct Window
+    {
+        uint64_t mStart = 0;
+        uint32_t mCount = 0;
+    };
+
+    void SendTo(const sockaddr_in& to, const uint8_t* bytes, size_t size);
+    void SendBare(const sockaddr_in& to, NetKind kind, uint32_t token, const uint8_t* payload, size_t size);
+    Peer* FindPeer(const NetAddress& address);
+    NetChannel::SendHook HookFor(Peer& peer);
+    NetEventType GoneEvent() const;
+    void StartClient();
+    void OnHandshakeTimer(uint64_t now);
+    int PollTimeout(uint64_t now) const;
+    void OnOp(Op& op, uint64_t now);
+    void OnDiscoverOp(const Op& op);
+    void OnSendOp(Op& op);
+    void OnDisconnectOp(const Op& op, uint64_t now);
+    void ReadDatagrams(uint64_t now);
+    void OnDatagram(NetHeader& header, const sockaddr_in& from, size_t size, uint64_t now);
+    void OnDiscovery(const NetHeader& header, const sockaddr_in& from, size_t size, uint64_t now);
+    void OnDiscoverRequest(const sockaddr_in& from, size_t size, uint64_t now);
+    void OnOffer(const NetHeader& header, const NetAddress& source, const uint8_t* payload);
+    bool AllowOffer(uint32_t ip, uint64_t now);
+    Peer* OnNewPeer(const NetHeader& header, const sockaddr_in& from, uint64_t now);
+    void OnConnectRequest(Peer& peer, uint64_t now);
+    void OnHandshakeReply(Peer& peer, const NetHeader& header, const NetAddress& source, const uint8_t* payload,
+                          uint64_t now);
+    void OnChannelFrame(Peer& peer, const NetHeader& header, const uint8_t* payload, uint64_t now);
+    void OnPeerLeft(const Peer& peer);
+    void PumpPeers(uint64_t now);
+    void RemovePeer(size_t index, uint32_t silent);
+    void GiveUp(const NetAddress& address);
+    void Shutdown();
+
+    NetUdpEndpoint& mOwner;
+    const Settings& mSettings;
+    const Role mRole;
+    const sockaddr_in mRemote;
     std::mt19937 mRandom;
     std::vector<std::unique_ptr<Peer>> mPeers;
     uint32_t mNextId = 1;
@@ -63,36 +101,55 @@ public:
     bool mGaveUp = false;
     uint64_t mConnectStart = 0;
     uint64_t mLastConnect = 0;
-
-    void SendTo(const sockaddr_in& to, const uint8_t* bytes, size_t size)
-    {
-        sendto(mSocket, bytes, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
-    }
-    void SendBare(const sockaddr_in& to, NetKind kind, uint32_t token, const uint8_t* payload, size_t size)
-    {
-        uint8_t datagram[kNetMaxDatagram];
-        NetHeader header;
-        header.mKind = kind;
-        header.mToken = token;
-        header.mLength = uint16_t(std::min(size, kNetMaxPayload));
-        WriteNetHeader(header, datagram);
-        if (header.mLength && payload)
-            std::memcpy(datagram + kNetHeaderSize, payload, header.mLength);
-        SendTo(to, datagram, kNetHeaderSize + header.mLength);
-    }
-    Peer* FindPeer(const NetAddress& address)
-    {
-        for (auto& peer : mPeers)
-            if (peer->mAddress == address)
-                return peer.get();
-        return nullptr;
-    }
-    NetChannel::SendHook HookFor(Peer& peer)
-    {
-        return [this, &peer](const uint8_t* bytes, size_t size) { SendTo(peer.mSockaddr, bytes, size); };
-    }
+    std::unordered_map<uint32_t, Window> mOffered;
+    std::vector<Op> mOps;
+    uint8_t mDatagram[2048];
 };
-} // namespace
+
+NetUdpEndpoint::Worker::Worker(NetUdpEndpoint& owner)
+    : mOwner(owner), mSettings(owner.mSettings), mRole(owner.mSettings.mRole),
+      mRemote(ToSockaddr(owner.mSettings.mRemote))
+{
+    std::random_device seed;
+    mRandom.seed(seed());
+}
+
+void NetUdpEndpoint::Worker::SendTo(const sockaddr_in& to, const uint8_t* bytes, size_t size)
+{
+    sendto(mOwner.mSocket, bytes, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+}
+
+void NetUdpEndpoint::Worker::SendBare(const sockaddr_in& to, NetKind kind, uint32_t token, const uint8_t* payload,
+                                      size_t size)
+{
+    uint8_t datagram[kNetMaxDatagram];
+    NetHeader header;
+    header.mKind = kind;
+    header.mToken = token;
+    header.mLength = uint16_t(std::min(size, kNetMaxPayload));
+    WriteNetHeader(header, datagram);
+    if (header.mLength && payload)
+        std::memcpy(datagram + kNetHeaderSize, payload, header.mLength);
+    SendTo(to, datagram, kNetHeaderSize + header.mLength);
+}
+
+NetUdpEndpoint::Worker::Peer* NetUdpEndpoint::Worker::FindPeer(const NetAddress& address)
+{
+    for (auto& peer : mPeers)
+        if (peer->mAddress == address)
+            return peer.get();
+    return nullptr;
+}
+
+NetChannel::SendHook NetUdpEndpoint::Worker::HookFor(Peer& peer)
+{
+    return [this, &peer](const uint8_t* bytes, size_t size) { SendTo(peer.mSockaddr, bytes, size); };
+}
+
+NetEventType NetUdpEndpoint::Worker::GoneEvent() const
+{
+    return mRole == Role::Host ? NetEventType::Left : NetEventType::Disconnected;
+}
 
 NetUdpEndpoint::~NetUdpEndpoint()
 {
@@ -132,298 +189,372 @@ bool NetUdpEndpoint::OpenSocket()
 
 void NetUdpEndpoint::Run()
 {
-    UdpWorker w(mSocket, mSettings);
-    const Role role = mSettings.mRole;
-    const sockaddr_in remote = ToSockaddr(mSettings.mRemote);
-    if (role == Role::Client)
-    {
-        auto peer = std::make_unique<Peer>();
-        peer->mAddress = mSettings.mRemote;
-        peer->mSockaddr = remote;
-        peer->mChannel.SetLossTimeout(mSettings.mLossTimeout);
-        w.mPeers.push_back(std::move(peer));
-        w.mConnectStart = NowMicros();
-    }
-    std::vector<Op> ops;
-    uint8_t datagram[2048];
-    // Responder: offers sent per source address in its current one-second window.
-    struct Window
-    {
-        uint64_t mStart = 0;
-        uint32_t mCount = 0;
-    };
-    std::unordered_map<uint32_t, Window> offered;
-    auto allowOffer = [&](uint32_t ip, uint64_t now) {
-        if (offered.size() >= kMaxRateSources && !offered.contains(ip))
-            std::erase_if(offered, [&](const auto& entry) { return now >= entry.second.mStart + 1'000'000; });
-        if (offered.size() >= kMaxRateSources && !offered.contains(ip))
-            return false;
-        Window& window = offered[ip];
-        if (window.mCount == 0 || now >= window.mStart + 1'000'000)
-            window = Window{now, 0};
-        return ++window.mCount <= mSettings.mOffersPerSecond;
-    };
+    Worker(*this).Run();
+}
 
-    auto removePeer = [&](size_t index, NetEventType type, uint32_t silent) {
-        NetEvent event;
-        event.mType = type;
-        event.mPeer = w.mPeers[index]->mId;
-        event.mValue = silent;
-        event.mAddress = w.mPeers[index]->mAddress;
-        PushEvent(std::move(event));
-        w.mPeers.erase(w.mPeers.begin() + ptrdiff_t(index));
-    };
-
-    while (KeepRunning())
+void NetUdpEndpoint::Worker::Run()
+{
+    if (mRole == Role::Client)
+        StartClient();
+    while (mOwner.KeepRunning())
     {
-        FlushEvents();
+        mOwner.FlushEvents();
         uint64_t now = NowMicros();
-        // Client handshake: ask again until accepted or the loss time-out passes.
-        if (role == Role::Client && !w.mConnected && !w.mGaveUp)
-        {
-            if (now > w.mConnectStart + mSettings.mLossTimeout)
-            {
-                w.mGaveUp = true;
-                w.mPeers.clear();
-                PushEvent(NetEvent{NetEventType::Refused, 0, 0, mSettings.mRemote, {}, {}});
-            }
-            else if (w.mLastConnect == 0 || now >= w.mLastConnect + kConnectRetry)
-            {
-                w.mLastConnect = now;
-                w.SendBare(remote, NetKind::Connect, 0, nullptr, 0);
-            }
-        }
-
-        int timeoutMs = kMaxPollMs;
-        for (auto& peer : w.mPeers)
-        {
-            if (role == Role::Client && !w.mConnected)
-                break;
-            const uint64_t deadline = peer->mChannel.NextDeadline();
-            const int ms = deadline <= now ? 0 : int((deadline - now + 999) / 1000);
-            timeoutMs = std::min(timeoutMs, ms);
-        }
-        pollfd fds[2] = {{mSocket, short(EventsFull() ? 0 : POLLIN), 0}, {mWakeFd, POLLIN, 0}};
-        poll(fds, 2, timeoutMs);
-        if (!KeepRunning())
+        if (mRole == Role::Client && !mConnected && !mGaveUp)
+            OnHandshakeTimer(now);
+        pollfd fds[2] = {{mOwner.mSocket, short(mOwner.EventsFull() ? 0 : POLLIN), 0}, {mOwner.mWakeFd, POLLIN, 0}};
+        poll(fds, 2, PollTimeout(now));
+        if (!mOwner.KeepRunning())
             break;
         if (fds[1].revents & POLLIN)
-            DrainWake();
+            mOwner.DrainWake();
+        mOwner.TakeOps(mOps);
+        for (Op& op : mOps)
+            OnOp(op, now);
+        ReadDatagrams(NowMicros());
+        PumpPeers(NowMicros());
+    }
+    Shutdown();
+}
 
-        TakeOps(ops);
-        for (Op& op : ops)
+void NetUdpEndpoint::Worker::StartClient()
+{
+    auto peer = std::make_unique<Peer>();
+    peer->mAddress = mSettings.mRemote;
+    peer->mSockaddr = mRemote;
+    peer->mChannel.SetLossTimeout(mSettings.mLossTimeout);
+    mPeers.push_back(std::move(peer));
+    mConnectStart = NowMicros();
+}
+
+// Client handshake: ask again until accepted or the loss time-out passes.
+void NetUdpEndpoint::Worker::OnHandshakeTimer(uint64_t now)
+{
+    if (now > mConnectStart + mSettings.mLossTimeout)
+    {
+        GiveUp(mSettings.mRemote);
+    }
+    else if (mLastConnect == 0 || now >= mLastConnect + kConnectRetry)
+    {
+        mLastConnect = now;
+        SendBare(mRemote, NetKind::Connect, 0, nullptr, 0);
+    }
+}
+
+void NetUdpEndpoint::Worker::GiveUp(const NetAddress& address)
+{
+    mGaveUp = true;
+    mPeers.clear();
+    mOwner.PushEvent(NetEvent{NetEventType::Refused, 0, 0, address, {}, {}});
+}
+
+int NetUdpEndpoint::Worker::PollTimeout(uint64_t now) const
+{
+    int timeoutMs = kMaxPollMs;
+    if (mRole == Role::Client && !mConnected)
+        return timeoutMs;
+    for (const auto& peer : mPeers)
+    {
+        const uint64_t deadline = peer->mChannel.NextDeadline();
+        const int ms = deadline <= now ? 0 : int((deadline - now + 999) / 1000);
+        timeoutMs = std::min(timeoutMs, ms);
+    }
+    return timeoutMs;
+}
+
+void NetUdpEndpoint::Worker::OnOp(Op& op, uint64_t now)
+{
+    switch (op.mKind)
+    {
+    case Op::Discover:
+        OnDiscoverOp(op);
+        break;
+    case Op::Send:
+        OnSendOp(op);
+        break;
+    case Op::Disconnect:
+        OnDisconnectOp(op, now);
+        break;
+    }
+}
+
+void NetUdpEndpoint::Worker::OnDiscoverOp(const Op& op)
+{
+    const sockaddr_in to = ToSockaddr(op.mAddress);
+    const uint8_t padding[kNetDiscoverPadding] = {};
+    SendBare(to, NetKind::Discover, 0, padding, sizeof(padding));
+}
+
+void NetUdpEndpoint::Worker::OnSendOp(Op& op)
+{
+    for (size_t i = 0; i < mPeers.size(); ++i)
+    {
+        Peer& peer = *mPeers[i];
+        if (mRole == Role::Host && op.mPeer != kAllPeers && op.mPeer != peer.mId)
+            continue;
+        // The last receiver takes the bytes; the others copy them.
+        const bool last = mRole != Role::Host || op.mPeer != kAllPeers || i + 1 == mPeers.size();
+        if (last)
+            peer.mChannel.Queue(std::move(op.mBytes));
+        else
+            peer.mChannel.Queue(op.mBytes.data(), op.mBytes.size());
+    }
+}
+
+void NetUdpEndpoint::Worker::OnDisconnectOp(const Op& op, uint64_t now)
+{
+    if (mRole != Role::Host && !mConnected)
+        return;
+    for (size_t i = 0; i < mPeers.size(); ++i)
+    {
+        Peer& peer = *mPeers[i];
+        if (mRole == Role::Host && op.mPeer != kAllPeers && op.mPeer != peer.mId)
+            continue;
+        peer.mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, HookFor(peer));
+        RemovePeer(i--, 0);
+    }
+}
+
+void NetUdpEndpoint::Worker::ReadDatagrams(uint64_t now)
+{
+    for (int read = 0; read < kReadsPerRound && !mOwner.EventsFull(); ++read)
+    {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof(from);
+        const ssize_t size = recvfrom(mOwner.mSocket, mDatagram, sizeof(mDatagram), MSG_DONTWAIT | MSG_TRUNC,
+                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (size <= 0)
+            break;
+        if (size_t(size) > sizeof(mDatagram))
         {
-            if (op.mKind == Op::Discover)
-            {
-                const sockaddr_in to = ToSockaddr(op.mAddress);
-                const uint8_t padding[kNetDiscoverPadding] = {};
-                w.SendBare(to, NetKind::Discover, 0, padding, sizeof(padding));
-                continue;
-            }
-            for (size_t i = 0; i < w.mPeers.size(); ++i)
-            {
-                Peer& peer = *w.mPeers[i];
-                if (role == Role::Host && op.mPeer != kAllPeers && op.mPeer != peer.mId)
-                    continue;
-                if (op.mKind == Op::Send)
-                {
-                    // The last receiver takes the bytes; the others copy them.
-                    const bool last = role != Role::Host || op.mPeer != kAllPeers || i + 1 == w.mPeers.size();
-                    if (last)
-                        peer.mChannel.Queue(std::move(op.mBytes));
-                    else
-                        peer.mChannel.Queue(op.mBytes.data(), op.mBytes.size());
-                }
-                else if (role == Role::Host || w.mConnected)
-                {
-                    peer.mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, w.HookFor(peer));
-                    removePeer(i--, role == Role::Host ? NetEventType::Left : NetEventType::Disconnected, 0);
-                }
-            }
+            mOwner.CountDrop(NetDrop::Length);
+            continue;
         }
-
-        now = NowMicros();
-        for (int read = 0; read < kReadsPerRound && !EventsFull(); ++read)
+        NetHeader header;
+        NetDrop reason;
+        if (!ReadNetHeader(mDatagram, size_t(size), true, header, reason))
         {
-            sockaddr_in from{};
-            socklen_t fromLength = sizeof(from);
-            const ssize_t size = recvfrom(mSocket, datagram, sizeof(datagram), MSG_DONTWAIT | MSG_TRUNC,
-                                          reinterpret_cast<sockaddr*>(&from), &fromLength);
-            if (size <= 0)
-                break;
-            if (size_t(size) > sizeof(datagram))
-            {
-                CountDrop(NetDrop::Length);
-                continue;
-            }
-            NetHeader header;
-            NetDrop reason;
-            if (!ReadNetHeader(datagram, size_t(size), true, header, reason))
-            {
-                CountDrop(reason);
-                continue;
-            }
-            const NetAddress source = FromSockaddr(from);
-            const uint8_t* payload = datagram + kNetHeaderSize;
-
-            if (role == Role::Responder || role == Role::Finder)
-            {
-                if (role == Role::Responder && header.mKind == NetKind::Discover)
-                {
-                    uint8_t offer[kNetMaxName + 8];
-                    NetWriter out{offer, sizeof(offer)};
-                    out.Text(mSettings.mGameName.substr(0, kNetMaxName));
-                    out.U16(mSettings.mGamePort);
-                    out.U8(uint8_t(std::min<uint32_t>(mPlayers.load(), 255)));
-                    // No amplifier for a forged source: never more bytes out than in, never many.
-                    if (kNetHeaderSize + out.mSize > size_t(size))
-                        CountDrop(NetDrop::Length);
-                    else if (!allowOffer(source.mIp, now))
-                        CountDrop(NetDrop::Rate);
-                    else
-                        w.SendBare(from, NetKind::Offer, 0, offer, out.mSize);
-                }
-                else if (role == Role::Finder && header.mKind == NetKind::Offer)
-                {
-                    NetEvent event;
-                    event.mType = NetEventType::Offer;
-                    uint16_t port = 0;
-                    uint8_t players = 0;
-                    const bool good = ReadNetOffer(payload, header.mLength, event.mName, port, players);
-                    event.mAddress = NetAddress{source.mIp, port};
-                    event.mValue = players;
-                    if (!good)
-                        CountDrop(NetDrop::Payload);
-                    else
-                        PushEvent(std::move(event));
-                }
-                else
-                {
-                    CountDrop(NetDrop::Kind);
-                }
-                continue;
-            }
-
-            Peer* peer = w.FindPeer(source);
-            if (role == Role::Host && !peer)
-            {
-                if (header.mKind != NetKind::Connect || header.mToken != 0 || header.mLength != 0)
-                {
-                    CountDrop(NetDrop::Source);
-                    continue;
-                }
-                if (w.mPeers.size() >= mSettings.mMaxPeers)
-                {
-                    w.SendBare(from, NetKind::Refuse, 0, nullptr, 0);
-                    continue;
-                }
-                auto fresh = std::make_unique<Peer>();
-                fresh->mId = w.mNextId++;
-                fresh->mAddress = source;
-                fresh->mSockaddr = from;
-                fresh->mChannel.SetLossTimeout(mSettings.mLossTimeout);
-                uint32_t token = 0;
-                while (token == 0)
-                    token = w.mRandom();
-                fresh->mChannel.Reset(token, now);
-                peer = fresh.get();
-                w.mPeers.push_back(std::move(fresh));
-                header.mKind = NetKind::Connect; // answered with an accept below
-                NetEvent event;
-                event.mType = NetEventType::Joined;
-                event.mPeer = peer->mId;
-                event.mAddress = source;
-                PushEvent(std::move(event));
-            }
-            if (!peer)
-            {
-                CountDrop(NetDrop::Source);
-                continue;
-            }
-            if (role == Role::Host && header.mKind == NetKind::Connect)
-            {
-                // A lost accept is asked for again; the peer keeps its token and id.
-                uint8_t id[4];
-                NetWriter out{id, 4};
-                out.U32(peer->mId);
-                peer->mChannel.SendControl(NetKind::Accept, id, 4, now, w.HookFor(*peer));
-                continue;
-            }
-            if (role == Role::Client && !w.mConnected)
-            {
-                if (header.mKind == NetKind::Accept && header.mToken != 0 && header.mLength == 4)
-                {
-                    NetReader in{payload, 4};
-                    const uint32_t id = in.U32();
-                    peer->mChannel.Reset(header.mToken, now);
-                    w.mConnected = true;
-                    NetEvent event;
-                    event.mType = NetEventType::Connected;
-                    event.mValue = id;
-                    event.mAddress = source;
-                    PushEvent(std::move(event));
-                }
-                else if (header.mKind == NetKind::Refuse)
-                {
-                    w.mGaveUp = true;
-                    w.mPeers.clear();
-                    PushEvent(NetEvent{NetEventType::Refused, 0, 0, source, {}, {}});
-                }
-                else
-                {
-                    CountDrop(NetDrop::Source);
-                }
-                continue;
-            }
-            if (header.mToken != peer->mChannel.GetToken())
-            {
-                CountDrop(NetDrop::Token);
-                continue;
-            }
-            if (header.mKind == NetKind::Disconnect)
-            {
-                for (size_t i = 0; i < w.mPeers.size(); ++i)
-                    if (w.mPeers[i].get() == peer)
-                        removePeer(i, role == Role::Host ? NetEventType::Left : NetEventType::Disconnected, 0);
-                continue;
-            }
-            if (header.mKind != NetKind::Data && header.mKind != NetKind::Ack && header.mKind != NetKind::Heartbeat)
-            {
-                if (header.mKind != NetKind::Accept)
-                    CountDrop(NetDrop::Kind);
-                continue;
-            }
-            const uint32_t peerId = peer->mId;
-            if (!peer->mChannel.Receive(header, payload, now,
-                                        [&](const uint8_t* bytes, size_t size) {
-                                            NetEvent event;
-                                            event.mType = NetEventType::Message;
-                                            event.mPeer = peerId;
-                                            event.mBytes.assign(bytes, bytes + size);
-                                            PushEvent(std::move(event));
-                                        },
-                                        reason))
-                CountDrop(reason);
+            mOwner.CountDrop(reason);
+            continue;
         }
+        OnDatagram(header, from, size_t(size), now);
+    }
+}
 
-        now = NowMicros();
-        for (size_t i = 0; i < w.mPeers.size(); ++i)
+void NetUdpEndpoint::Worker::OnDatagram(NetHeader& header, const sockaddr_in& from, size_t size, uint64_t now)
+{
+    if (mRole == Role::Responder || mRole == Role::Finder)
+    {
+        OnDiscovery(header, from, size, now);
+        return;
+    }
+    const NetAddress source = FromSockaddr(from);
+    const uint8_t* payload = mDatagram + kNetHeaderSize;
+    Peer* peer = FindPeer(source);
+    if (mRole == Role::Host && !peer)
+    {
+        peer = OnNewPeer(header, from, now);
+        if (!peer)
+            return;
+        header.mKind = NetKind::Connect; // answered with an accept below
+    }
+    if (!peer)
+        mOwner.CountDrop(NetDrop::Source);
+    else if (mRole == Role::Host && header.mKind == NetKind::Connect)
+        OnConnectRequest(*peer, now);
+    else if (mRole == Role::Client && !mConnected)
+        OnHandshakeReply(*peer, header, source, payload, now);
+    else if (header.mToken != peer->mChannel.GetToken())
+        mOwner.CountDrop(NetDrop::Token);
+    else if (header.mKind == NetKind::Disconnect)
+        OnPeerLeft(*peer);
+    else if (header.mKind == NetKind::Data || header.mKind == NetKind::Ack || header.mKind == NetKind::Heartbeat)
+        OnChannelFrame(*peer, header, payload, now);
+    else if (header.mKind != NetKind::Accept)
+        mOwner.CountDrop(NetDrop::Kind);
+}
+
+void NetUdpEndpoint::Worker::OnDiscovery(const NetHeader& header, const sockaddr_in& from, size_t size, uint64_t now)
+{
+    if (mRole == Role::Responder && header.mKind == NetKind::Discover)
+        OnDiscoverRequest(from, size, now);
+    else if (mRole == Role::Finder && header.mKind == NetKind::Offer)
+        OnOffer(header, FromSockaddr(from), mDatagram + kNetHeaderSize);
+    else
+        mOwner.CountDrop(NetDrop::Kind);
+}
+
+void NetUdpEndpoint::Worker::OnDiscoverRequest(const sockaddr_in& from, size_t size, uint64_t now)
+{
+    uint8_t offer[kNetMaxName + 8];
+    NetWriter out{offer, sizeof(offer)};
+    out.Text(mSettings.mGameName.substr(0, kNetMaxName));
+    out.U16(mSettings.mGamePort);
+    out.U8(uint8_t(std::min<uint32_t>(mOwner.mPlayers.load(), 255)));
+    // No amplifier for a forged source: never more bytes out than in, never many.
+    if (kNetHeaderSize + out.mSize > size)
+        mOwner.CountDrop(NetDrop::Length);
+    else if (!AllowOffer(FromSockaddr(from).mIp, now))
+        mOwner.CountDrop(NetDrop::Rate);
+    else
+        SendBare(from, NetKind::Offer, 0, offer, out.mSize);
+}
+
+bool NetUdpEndpoint::Worker::AllowOffer(uint32_t ip, uint64_t now)
+{
+    if (mOffered.size() >= kMaxRateSources && !mOffered.contains(ip))
+        std::erase_if(mOffered, [&](const auto& entry) { return now >= entry.second.mStart + 1'000'000; });
+    if (mOffered.size() >= kMaxRateSources && !mOffered.contains(ip))
+        return false;
+    Window& window = mOffered[ip];
+    if (window.mCount == 0 || now >= window.mStart + 1'000'000)
+        window = Window{now, 0};
+    return ++window.mCount <= mSettings.mOffersPerSecond;
+}
+
+void NetUdpEndpoint::Worker::OnOffer(const NetHeader& header, const NetAddress& source, const uint8_t* payload)
+{
+    NetEvent event;
+    event.mType = NetEventType::Offer;
+    uint16_t port = 0;
+    uint8_t players = 0;
+    const bool good = ReadNetOffer(payload, header.mLength, event.mName, port, players);
+    event.mAddress = NetAddress{source.mIp, port};
+    event.mValue = players;
+    if (!good)
+        mOwner.CountDrop(NetDrop::Payload);
+    else
+        mOwner.PushEvent(std::move(event));
+}
+
+NetUdpEndpoint::Worker::Peer* NetUdpEndpoint::Worker::OnNewPeer(const NetHeader& header, const sockaddr_in& from,
+                                                                uint64_t now)
+{
+    if (header.mKind != NetKind::Connect || header.mToken != 0 || header.mLength != 0)
+    {
+        mOwner.CountDrop(NetDrop::Source);
+        return nullptr;
+    }
+    if (mPeers.size() >= mSettings.mMaxPeers)
+    {
+        SendBare(from, NetKind::Refuse, 0, nullptr, 0);
+        return nullptr;
+    }
+    auto fresh = std::make_unique<Peer>();
+    fresh->mId = mNextId++;
+    fresh->mAddress = FromSockaddr(from);
+    fresh->mSockaddr = from;
+    fresh->mChannel.SetLossTimeout(mSettings.mLossTimeout);
+    uint32_t token = 0;
+    while (token == 0)
+        token = mRandom();
+    fresh->mChannel.Reset(token, now);
+    Peer* peer = fresh.get();
+    mPeers.push_back(std::move(fresh));
+    NetEvent event;
+    event.mType = NetEventType::Joined;
+    event.mPeer = peer->mId;
+    event.mAddress = peer->mAddress;
+    mOwner.PushEvent(std::move(event));
+    return peer;
+}
+
+// A lost accept is asked for again; the peer keeps its token and id.
+void NetUdpEndpoint::Worker::OnConnectRequest(Peer& peer, uint64_t now)
+{
+    uint8_t id[4];
+    NetWriter out{id, 4};
+    out.U32(peer.mId);
+    peer.mChannel.SendControl(NetKind::Accept, id, 4, now, HookFor(peer));
+}
+
+void NetUdpEndpoint::Worker::OnHandshakeReply(Peer& peer, const NetHeader& header, const NetAddress& source,
+                                              const uint8_t* payload, uint64_t now)
+{
+    if (header.mKind == NetKind::Accept && header.mToken != 0 && header.mLength == 4)
+    {
+        NetReader in{payload, 4};
+        const uint32_t id = in.U32();
+        peer.mChannel.Reset(header.mToken, now);
+        mConnected = true;
+        NetEvent event;
+        event.mType = NetEventType::Connected;
+        event.mValue = id;
+        event.mAddress = source;
+        mOwner.PushEvent(std::move(event));
+    }
+    else if (header.mKind == NetKind::Refuse)
+    {
+        GiveUp(source);
+    }
+    else
+    {
+        mOwner.CountDrop(NetDrop::Source);
+    }
+}
+
+void NetUdpEndpoint::Worker::OnPeerLeft(const Peer& peer)
+{
+    for (size_t i = 0; i < mPeers.size(); ++i)
+    {
+        if (mPeers[i].get() == &peer)
         {
-            Peer& peer = *w.mPeers[i];
-            if (role == Role::Client && !w.mConnected)
-                break;
-            if (peer.mChannel.IsLost(now))
-            {
-                removePeer(i--, role == Role::Host ? NetEventType::Left : NetEventType::Disconnected, 1);
-                continue;
-            }
-            peer.mChannel.Pump(now, w.HookFor(peer));
+            RemovePeer(i, 0);
+            return;
         }
     }
-    FlushEvents();
-    // Leaving says so, so peers need not wait out the time-out.
+}
+
+void NetUdpEndpoint::Worker::OnChannelFrame(Peer& peer, const NetHeader& header, const uint8_t* payload,
+                                            uint64_t now)
+{
+    const uint32_t peerId = peer.mId;
+    NetDrop reason;
+    if (!peer.mChannel.Receive(header, payload, now,
+                               [&](const uint8_t* bytes, size_t size) {
+                                   NetEvent event;
+                                   event.mType = NetEventType::Message;
+                                   event.mPeer = peerId;
+                                   event.mBytes.assign(bytes, bytes + size);
+                                   mOwner.PushEvent(std::move(event));
+                               },
+                               reason))
+        mOwner.CountDrop(reason);
+}
+
+void NetUdpEndpoint::Worker::PumpPeers(uint64_t now)
+{
+    if (mRole == Role::Client && !mConnected)
+        return;
+    for (size_t i = 0; i < mPeers.size(); ++i)
+    {
+        Peer& peer = *mPeers[i];
+        if (peer.mChannel.IsLost(now))
+        {
+            RemovePeer(i--, 1);
+            continue;
+        }
+        peer.mChannel.Pump(now, HookFor(peer));
+    }
+}
+
+void NetUdpEndpoint::Worker::RemovePeer(size_t index, uint32_t silent)
+{
+    NetEvent event;
+    event.mType = GoneEvent();
+    event.mPeer = mPeers[index]->mId;
+    event.mValue = silent;
+    event.mAddress = mPeers[index]->mAddress;
+    mOwner.PushEvent(std::move(event));
+    mPeers.erase(mPeers.begin() + ptrdiff_t(index));
+}
+
+// Leaving says so, so peers need not wait out the time-out.
+void NetUdpEndpoint::Worker::Shutdown()
+{
+    mOwner.FlushEvents();
     const uint64_t now = NowMicros();
-    if (role == Role::Host || w.mConnected)
-        for (auto& peer : w.mPeers)
-            peer->mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, w.HookFor(*peer));
+    if (mRole == Role::Host || mConnected)
+        for (auto& peer : mPeers)
+            peer->mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, HookFor(*peer));
 }

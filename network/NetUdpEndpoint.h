@@ -9,5 +9,7 @@ public:
     void Run() override;
 
 private:
+    class Worker;
+
     bool OpenSocket() override;
 };
