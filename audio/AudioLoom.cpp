@@ -78,7 +78,7 @@ AudioLoom::~AudioLoom()
     mRetiredOpeners.clear();
     // The commands call this loom; they must not outlive it.
     if (mCommandsRegistered)
-        for (const char* name : {"PlayMusic", "StopMusic", "OpenCDTray"})
+        for (const char* name : {"PlayMusic", "StopMusic", "OpenCDTray", "SetVolume"})
             Console::Instance().RemoveCommand(name);
     if (sInstance == this)
         sInstance = nullptr;
@@ -224,6 +224,7 @@ void AudioLoom::RegisterTypes()
     console.RegisterCommand("PlayMusic", MakeConsoleCommand(this, &AudioLoom::PlayMusic), "Plays a music file, looping");
     console.RegisterCommand("StopMusic", MakeConsoleCommand(this, &AudioLoom::StopMusic), "Stops the music");
     console.RegisterCommand("OpenCDTray", MakeConsoleCommand(this, &AudioLoom::OpenCDTray), "Opens the CD tray");
+    console.RegisterCommand("SetVolume", MakeConsoleCommand(this, &AudioLoom::SetVolume), "Sets the volume (0 to 1)");
     mCommandsRegistered = true;
 }
 
@@ -343,6 +344,9 @@ const std::vector<float>& AudioLoom::RenderLoopback(uint32_t frames)
 
 void AudioLoom::PlayMusic(std::string file)
 {
+    // The menus ask for the theme again after every restart; it plays on rather than starting over.
+    if (mMusic.IsPlaying() && mMusic.GetFile() == file)
+        return;
     std::string error;
     if (!mMusic.Play(file, error))
         Log("PlayMusic: " + file + " " + error, LogError);
@@ -351,6 +355,18 @@ void AudioLoom::PlayMusic(std::string file)
 void AudioLoom::StopMusic()
 {
     mMusic.Stop();
+}
+
+void AudioLoom::SetVolume(float volume)
+{
+    if (!std::isfinite(volume) || volume < 0.0f || volume > 1.0f)
+    {
+        Log("SetVolume: " + std::to_string(volume) + " is not between 0 and 1; the volume stays", LogError);
+        return;
+    }
+    mConfig.mMasterVolume = volume;
+    if (mContext)
+        alListenerf(AL_GAIN, volume);
 }
 
 void AudioLoom::OpenCDTray()

@@ -78,6 +78,9 @@ public:
     void PlayMusic(std::string file);
     void StopMusic();
     void OpenCDTray();
+    // The player's volume, 0 to 1: the listener's gain over every sound and the music.
+    void SetVolume(float volume);
+    float GetVolume() const { return mConfig.mMasterVolume; }
 
     // For the sound components. FindSound logs an unknown name once and answers -1.
     int32_t FindSound(const std::string& group, const std::string& name);

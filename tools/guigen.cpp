@@ -277,6 +277,8 @@ std::unique_ptr<Widget> MainMenu()
     MenuButton(*inGame, "ResumeButton", "Resume", "", "ResumeGame", -0.25f, 0.2f);
     MenuButton(*inGame, "QuitButton", "Quit", "", "OpenInGameExit", -0.25f, 0.05f);
     auto* over = MenuPanel(*menu, "GameOverWindow");
+    // Won or lost, above the statistics.
+    Label(*over, "ExitReason", "", -0.5f, 0.585f, 1.0f)->SetTextColor(Color(1.0f, 0.85f, 0.2f, 1.0f));
     const char* stats[] = {"TimePlayed", "PointsEarned", "PointsUsed", "TrapKills", "SuicideKills",
                            "ExplosionKills", "PhysicsKills", "StatusKills", "TotalKills"};
     for (int i = 0; i < 9; ++i)

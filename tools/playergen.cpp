@@ -108,6 +108,7 @@ std::unique_ptr<Widget> Menu()
     inGame->AddChild(ScriptButton("ResumeButton", "ResumeGame", -0.2f, 0.3f));
     root->AddChild(std::move(inGame));
     auto over = Window("GameOverWindow");
+    over->AddChild(Text("ExitReason", -0.5f, 0.65f));
     float y = 0.55f;
     for (const char* name : {"TimePlayed", "PointsEarned", "PointsUsed", "TrapKills", "SuicideKills", "ExplosionKills",
                              "PhysicsKills", "StatusKills", "TotalKills"})

@@ -13,6 +13,12 @@ Levels = {
     { Script = "Scripts/Levels/L2.lua", Title = "Level 2: The Corner" },
 }
 
+-- The Options window shows the options the game started with.
+if OptionShadows ~= nil then
+    MainMenu.SetGuiFloat("ShadowsCheck", OptionShadows and 1 or 0)
+    MainMenu.SetGuiFloat("VolumeSlider", OptionVolume)
+end
+
 local ExitTexts = { [0] = "YOU ARE STILL PLAYING!", [1] = "YOU QUIT!", [2] = "YOU WON!", [3] = "YOU LOST!", [4] = "YOU WERE DISCONNECTED!" }
 
 function ShowWindow(name)
@@ -38,8 +44,6 @@ function OpenOptions() ShowWindow("OptionsWindow") end
 function OpenCredits() ShowWindow("CreditsWindow") end
 function OpenBonus() ShowWindow("BonusWindow") end
 function ExitGame() G.Exit() end
-function SetShadowsOption(on) ShadowsOn = on end
-function SetVolumeOption(volume) Volume = volume end
 
 -- Starts a level: the menu steps aside, the ground goes down and the level script builds the
 -- field, its camera and its HUD.

@@ -18,6 +18,7 @@
 #include "game/level/TileMap.h"
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
+#include "game/logic/GameOptions.h"
 #include "game/logic/PhraseBank.h"
 #include "game/logic/PlayerSide.h"
 #include "game/logic/SceneSeam.h"
@@ -107,6 +108,8 @@ void LogicLoom::RegisterTypes()
     mCommands.Add("ChangeSettings", MakeConsoleCommand(this, &LogicLoom::ChangeSettings));
     mCommands.Add("GetSettings", MakeConsoleCommand(this, &LogicLoom::GetSettings));
     mCommands.Add("GenMap", MakeConsoleCommand(this, &LogicLoom::GenMap));
+    mCommands.Add("LoadOptions", MakeConsoleCommand(this, &LogicLoom::LoadOptions));
+    mCommands.Add("SaveOptions", MakeConsoleCommand(this, &LogicLoom::SaveOptions));
 
     if (PlayerSide* player = GetPlayerSide())
         player->RegisterTypes(cogs, mCommands);
@@ -178,6 +181,23 @@ void LogicLoom::GenMap()
 {
     if (!Scene().GenerateMap())
         Console::Instance().Log("GenMap: there is no height map to generate", LogGeneral);
+}
+
+void LogicLoom::LoadOptions()
+{
+    const GameOptions options = LoadGameOptions(GameOptions::kFileName);
+    ScriptManager& scripts = ScriptManager::Instance();
+    scripts.SetGlobalBool("OptionShadows", options.mShadows);
+    scripts.SetGlobalFloat("OptionVolume", options.mVolume);
+}
+
+void LogicLoom::SaveOptions(bool shadows, float volume)
+{
+    GameOptions options;
+    options.mShadows = shadows;
+    // The slider's end can land a hair outside its range; a file the next start refuses is worse.
+    options.mVolume = std::isfinite(volume) ? std::fmin(std::fmax(volume, 0.0f), 1.0f) : options.mVolume;
+    SaveGameOptions(GameOptions::kFileName, options);
 }
 
 void LogicLoom::LogicCreateLevel(std::string scriptFile)

@@ -42,6 +42,9 @@ public:
     void ChangeSettings(DisplaySettings settings);
     DisplaySettings GetSettings();
     void GenMap();
+    // The options file into the script globals "OptionShadows" and "OptionVolume", and back.
+    void LoadOptions();
+    void SaveOptions(bool shadows, float volume);
 
     // Console commands.
     void LogicCreateLevel(std::string scriptFile);

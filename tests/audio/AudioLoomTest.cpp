@@ -33,10 +33,10 @@ TEST(AudioLoom, RegisterTypesAddsTheComponentsAndCommandsAndDeleteTakesTheComman
         std::unique_ptr<Comp> comp(cogs.GetComponentFactory(id)->Create());
         EXPECT_EQ(comp->GetTypeId(), id);
     }
-    for (const char* name : {"PlayMusic", "StopMusic", "OpenCDTray"})
+    for (const char* name : {"PlayMusic", "StopMusic", "OpenCDTray", "SetVolume"})
         EXPECT_NE(Console::Instance().FindCommand(name), nullptr) << name;
     loom.reset();
-    for (const char* name : {"PlayMusic", "StopMusic", "OpenCDTray"})
+    for (const char* name : {"PlayMusic", "StopMusic", "OpenCDTray", "SetVolume"})
         EXPECT_EQ(Console::Instance().FindCommand(name), nullptr) << name;
 }
 

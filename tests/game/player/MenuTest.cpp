@@ -68,7 +68,7 @@ TEST(Menu, StartLevelChoiceLevelAndGameOver)
     play.Step();
     EXPECT_EQ(ShownWindows(menu), std::vector<std::string>{"GameOverWindow"});
     const std::pair<const char*, const char*> texts[] = {
-        {"TimePlayed", "Time Played: 0:00:05"}, {"PointsEarned", "Points Earned: 40"}, {"PointsUsed", "Points Used: 0"},
+        {"ExitReason", "YOU LOST!"}, {"TimePlayed", "Time Played: 0:00:05"}, {"PointsEarned", "Points Earned: 40"}, {"PointsUsed", "Points Used: 0"},
         {"TrapKills", "Kills by Traps: 3"}, {"SuicideKills", "Invader Suicides: 0"}, {"ExplosionKills", "Explosion Kills: 0"},
         {"PhysicsKills", "Physics Kills: 0"}, {"StatusKills", "Kills by Status Effects: 0"}, {"TotalKills", "Total Kills: 4"},
     };
