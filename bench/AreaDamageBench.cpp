@@ -68,7 +68,7 @@ void BM_AreaDamage(benchmark::State& state)
     {
         Cog* cog = Place(cogs, "BenchInvader", Vector3(RandomFloat(60.0f, 140.0f), 1.0f, RandomFloat(60.0f, 140.0f)));
         Kestrane* k = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
-        k->CurHP = k->MaxHP = 1e9f;
+        k->mCurHP = k->mMaxHP = 1e9f;
     }
     std::vector<RegionExplosionDamage*> blasts;
     std::vector<Spatial*> scratch;

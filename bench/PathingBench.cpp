@@ -164,7 +164,7 @@ void BM_InvaderPathing(benchmark::State& state)
         const Vector3 at = map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) + Vector3(0.0f, 1.0f, 0.0f);
         Cog* cog = Place(cogs, "BenchInvader", at);
         Kestrane* k = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
-        k->AvoidWall = i % 2 == 0;
+        k->mAvoidWall = i % 2 == 0;
         k->ChangeState(StateAdvance);
         invaders.push_back(k);
     }
@@ -190,7 +190,7 @@ void BM_InvaderPathing(benchmark::State& state)
             Vector3 p = at.GetPosition() + at.GetVelocity() * kDt;
             p.y = 1.0f;
             at.SetPosition(p);
-            k->currentTile = map.WorldToTile(p, 1, 1);
+            k->mRun.mCurrentTile = map.WorldToTile(p, 1, 1);
             if (k->GetState() == StateAirborne && ++airborne[i] >= 30)
             {
                 airborne[i] = 0;
@@ -212,7 +212,7 @@ void BM_InvaderPathing(benchmark::State& state)
             Kestrane* k = invaders[i];
             k->Pos().SetPosition(map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) + Vector3(0.0f, 1.0f, 0.0f));
             k->Pos().SetVelocity(Vector3());
-            k->currentTile = map.WorldToTile(k->Pos().GetPosition(), 1, 1);
+            k->mRun.mCurrentTile = map.WorldToTile(k->Pos().GetPosition(), 1, 1);
             k->ChangeState(StateAdvance);
             airborne[i] = 0;
         }
@@ -238,7 +238,7 @@ void BM_InvaderPathing(benchmark::State& state)
         reached = field.Build(blocked, goals);
         int32_t sum = 0;
         for (Kestrane* k : invaders)
-            sum += field.Next(k->currentTile.first % kSide, k->currentTile.second % kSide);
+            sum += field.Next(k->mRun.mCurrentTile.first % kSide, k->mRun.mCurrentTile.second % kSide);
         reference += (ThreadSeconds() - start);
         benchmark::DoNotOptimize(sum);
         ++frames;

@@ -69,10 +69,10 @@ int32_t HeadingToward(TileIndex from, TileIndex to)
 int32_t WallFollowLength(TileMap& map, Kestrane& k, TileIndex first, bool side, TileIndex tower)
 {
     constexpr int32_t kMaxSteps = 20;
-    TileIndex at = k.currentTile;
+    TileIndex at = k.mRun.mCurrentTile;
     int32_t heading = HeadingToward(at, first);
     const int32_t start = TileDistanceSquared(at, tower);
-    const bool keepAvoid = k.AvoidWall;
+    const bool keepAvoid = k.mAvoidWall;
     int32_t count = 0;
     while (count < kMaxSteps)
     {
@@ -82,7 +82,7 @@ int32_t WallFollowLength(TileMap& map, Kestrane& k, TileIndex first, bool side, 
             heading = side ? kTurnOne[heading] : kTurnOther[heading];
             if (++turns > 8)
             {
-                k.AvoidWall = keepAvoid;
+                k.mAvoidWall = keepAvoid;
                 return kMaxSteps + 1;
             }
         }
@@ -93,7 +93,7 @@ int32_t WallFollowLength(TileMap& map, Kestrane& k, TileIndex first, bool side, 
             break;
     }
     // Only a measurement: the walk may not change what the invader avoids.
-    k.AvoidWall = keepAvoid;
+    k.mAvoidWall = keepAvoid;
     return count < kMaxSteps ? count : kMaxSteps + 1;
 }
 
@@ -102,14 +102,14 @@ bool PassesAttackTest(TileMap& map, TileIndex tile, Kestrane& k)
     Cog* occupant = OccupantCog(map.GetTile(tile.first, tile.second));
     if (!occupant)
         return false;
-    return IsTowerCog(occupant) || (IsWallCog(occupant) && !k.AvoidWall) ||
+    return IsTowerCog(occupant) || (IsWallCog(occupant) && !k.mAvoidWall) ||
            (CogHas(occupant, CollisionComp::kTypeId) && CogHas(occupant, TrapData::kTypeId));
 }
 
 void FaceTarget(TileMap& map, Kestrane& k)
 {
-    k.detourCount += 2;
-    FaceToward(Owner(k), TileCentre(map, k.targetTile));
+    k.mRun.mDetourCount += 2;
+    FaceToward(Owner(k), TileCentre(map, k.mRun.mTargetTile));
 }
 } // namespace
 
@@ -122,20 +122,21 @@ void BasicInvader::Think(Kestrane& k)
         k.ChangeState(StateAdvance);
         return;
     }
-    if (k.group && !k.IsLeader() && k.state != StateFollowTarget && k.state != StateGrabbed && k.state != StateAirborne)
+    if (k.mRun.mGroup && !k.IsLeader() && k.mRun.mState != StateFollowTarget && k.mRun.mState != StateGrabbed &&
+        k.mRun.mState != StateAirborne)
         k.ChangeState(StateFollowTarget);
     Dispatch(k);
 }
 
 void BasicInvader::Dispatch(Kestrane& k)
 {
-    switch (k.state)
+    switch (k.mRun.mState)
     {
     case StateFollowTarget: FollowTarget(k); break;
     case StateAttack: Attack(k); break;
     case StateGrabbed:
-        if (k.group)
-            k.group->RemoveMember(&k);
+        if (k.mRun.mGroup)
+            k.mRun.mGroup->RemoveMember(&k);
         break;
     case StateSpecial: Special(k); break;
     case StateNoTower: Introduce(k); break;
@@ -147,7 +148,7 @@ void BasicInvader::Dispatch(Kestrane& k)
 
 bool BasicInvader::HasLanded(Kestrane& k)
 {
-    if (k.state != StateParachute)
+    if (k.mRun.mState != StateParachute)
         return false;
     const Vector3& p = k.Pos().GetPosition();
     return p.y - GroundHeight(p.x, p.z) < 1.5f * k.Pos().GetRadius();
@@ -155,9 +156,9 @@ bool BasicInvader::HasLanded(Kestrane& k)
 
 void BasicInvader::OnLanded(Kestrane& k)
 {
-    if (k.parachuteCogId != Kestrane::kNoCog)
-        CogFactory::Instance().des(k.parachuteCogId);
-    k.parachuteCogId = Kestrane::kNoCog;
+    if (k.mRun.mParachuteCogId != Kestrane::kNoCog)
+        CogFactory::Instance().des(k.mRun.mParachuteCogId);
+    k.mRun.mParachuteCogId = Kestrane::kNoCog;
     if (PhysicsComp* physics = k.Physics())
     {
         physics->mUseDrag = false;
@@ -185,7 +186,7 @@ void BasicInvader::Spawn(Kestrane& k)
             at->SetPosition(k.Pos().GetPosition() + Vector3(0.0f, 1.0f, 0.0f));
             at->SetOrientation(k.Pos().GetOrientation());
         }
-        k.parachuteCogId = parachute->GetID();
+        k.mRun.mParachuteCogId = parachute->GetID();
         SendFollow(*parachute, Owner(k));
     }
     if (Cog* tower = FindTower())
@@ -215,19 +216,19 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     scene.SetAnimationActive(self, true);
     if (!CurrentTileMap())
         return;
-    switch (k.state)
+    switch (k.mRun.mState)
     {
     case StateAdvance:
     case StateGrabbed:
-        k.targetTile = k.currentTile;
-        k.jumping = false;
+        k.mRun.mTargetTile = k.mRun.mCurrentTile;
+        k.mRun.mJumping = false;
         scene.PlayAnimation(self, kWalk, true);
         break;
     case StateFollowTarget:
     case StateAttack:
     case StateNoTower:
     case StateDetour:
-        k.jumping = false;
+        k.mRun.mJumping = false;
         scene.PlayAnimation(self, kWalk, true);
         break;
     case StateAirborne:
@@ -241,13 +242,13 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
         break;
     }
     scene.SetAnimationActive(self, true);
-    k.stateTime = GameNow();
-    k.phase = 0;
+    k.mRun.mStateTime = GameNow();
+    k.mRun.mPhase = 0;
     switch (newState)
     {
     case StateAdvance: SayPhrase(k, 6); scene.PlayAnimation(self, kWalk, true); break;
     case StateFollowTarget: SayPhrase(k, 7); scene.PlayAnimation(self, kWalk, true); break;
-    case StateAttack: k.phase = 1; scene.PlayAnimation(self, kAttack, false); break;
+    case StateAttack: k.mRun.mPhase = 1; scene.PlayAnimation(self, kAttack, false); break;
     case StateGrabbed: SayPhrase(k, 2); scene.PlayAnimation(self, kStruggle, true); break;
     case StateAirborne: scene.PlayAnimation(self, kWalk, true); break;
     case StateSpecial: SayPhrase(k, 4); scene.PlayAnimation(self, kSpecial, false); break;
@@ -261,8 +262,8 @@ void BasicInvader::FollowTarget(Kestrane& k)
     TileMap* map = CurrentTileMap();
     if (!map)
         return;
-    const float s = (!k.group || k.IsLeader()) ? k.MoveSpeed : k.currentSpeed;
-    SteerToTile(k.Pos(), *map, k.targetTile, SpeedFactor() * s);
+    const float s = (!k.mRun.mGroup || k.IsLeader()) ? k.mMoveSpeed : k.mRun.mCurrentSpeed;
+    SteerToTile(k.Pos(), *map, k.mRun.mTargetTile, SpeedFactor() * s);
 }
 
 void BasicInvader::Attack(Kestrane& k)
@@ -278,31 +279,31 @@ void BasicInvader::AttackCycle(Kestrane& k, float reach, bool soundAtWindUp)
     if (!map)
         return;
     Cog& self = Owner(k);
-    if (k.hitTime < 0.0f)
+    if (k.mRun.mHitTime < 0.0f)
     {
         const float length = Scene().AnimationLength(self, "Attack");
-        k.attackDuration = length >= 0.0f ? length : kHeadlessAttackLength;
-        k.hitTime = k.attackDuration * 0.5f;
+        k.mRun.mAttackDuration = length >= 0.0f ? length : kHeadlessAttackLength;
+        k.mRun.mHitTime = k.mRun.mAttackDuration * 0.5f;
     }
-    if (static_cast<float>(TileDistanceSquared(k.currentTile, k.targetTile)) > reach)
+    if (static_cast<float>(TileDistanceSquared(k.mRun.mCurrentTile, k.mRun.mTargetTile)) > reach)
     {
         k.ChangeState(StateAdvance);
         return;
     }
-    const Vector3 centre = TileCentre(*map, k.targetTile);
+    const Vector3 centre = TileCentre(*map, k.mRun.mTargetTile);
     FaceToward(k.Pos(), centre);
     const Vector3 v = FlatTo(k, centre);
     const float distance = v.Length();
-    Tile& tile = map->GetTile(k.targetTile.first, k.targetTile.second);
-    const float elapsed = GameNow() - k.stateTime;
-    const float walk = SpeedFactor() * k.MoveSpeed;
-    switch (k.phase)
+    Tile& tile = map->GetTile(k.mRun.mTargetTile.first, k.mRun.mTargetTile.second);
+    const float elapsed = GameNow() - k.mRun.mStateTime;
+    const float walk = SpeedFactor() * k.mMoveSpeed;
+    switch (k.mRun.mPhase)
     {
     case 1:
         SetVelocity(k, distance > 1.0f ? v.Normalized() * walk : Vector3());
-        if (elapsed > k.hitTime)
+        if (elapsed > k.mRun.mHitTime)
         {
-            k.phase = 2;
+            k.mRun.mPhase = 2;
             if (soundAtWindUp)
                 SendSound(self, "PlaySound3D", "Attack");
         }
@@ -310,30 +311,30 @@ void BasicInvader::AttackCycle(Kestrane& k, float reach, bool soundAtWindUp)
     case 2:
     {
         SetVelocity(k, Vector3());
-        k.phase = 3;
+        k.mRun.mPhase = 3;
         if (Cog* occupant = OccupantCog(tile))
         {
             if (CogHas(occupant, TrapData::kTypeId))
             {
                 TrapData* trap = static_cast<TrapData*>(occupant->GetComponent(TrapData::kTypeId));
-                if (trap->curHP - k.AttackStrength <= 0.0f)
+                if (trap->curHP - k.mAttackStrength <= 0.0f)
                 {
-                    k.targetTile = tile.occupant->GetCenterTile();
+                    k.mRun.mTargetTile = tile.occupant->GetCenterTile();
                     k.ChangeState(StateFollowTarget);
                 }
             }
-            SendDamage(*occupant, DamageInfo{static_cast<int32_t>(self.GetID()), -k.AttackStrength, 6});
+            SendDamage(*occupant, DamageInfo{static_cast<int32_t>(self.GetID()), -k.mAttackStrength, 6});
         }
         if (!soundAtWindUp)
             SendSound(self, "PlaySound3D", "Attack");
         break;
     }
     case 3:
-        SetVelocity(k, distance < k.AttackDistance && distance > 1.0f ? v.Normalized() * walk : Vector3());
-        if (elapsed > k.attackDuration)
+        SetVelocity(k, distance < k.mAttackDistance && distance > 1.0f ? v.Normalized() * walk : Vector3());
+        if (elapsed > k.mRun.mAttackDuration)
         {
             SetVelocity(k, Vector3());
-            if (map->GetTile(k.targetTile.first, k.targetTile.second).occupant)
+            if (map->GetTile(k.mRun.mTargetTile.first, k.mRun.mTargetTile.second).occupant)
                 k.ChangeState(StateAttack);
         }
         break;
@@ -351,18 +352,18 @@ void BasicInvader::RandomHop(Kestrane& k, bool speak)
 {
     SceneSeam& scene = Scene();
     Cog& self = Owner(k);
-    switch (k.phase)
+    switch (k.mRun.mPhase)
     {
     case 0:
         scene.SetAnimationActive(self, false);
-        if (GameNow() - k.stateTime > 0.5f)
-            k.phase = 2;
+        if (GameNow() - k.mRun.mStateTime > 0.5f)
+            k.mRun.mPhase = 2;
         break;
     case 2:
     {
         // One hop in five comes with a shout.
         if (speak && RandomInt(0, 4) == 0)
-            ShowSpeech(k, "I'm a " + k.Name + "!");
+            ShowSpeech(k, "I'm a " + k.mName + "!");
         const Vector3 f(RandomFloat(-100.0f, 100.0f), RandomFloat(500.0f, 550.0f), RandomFloat(-100.0f, 100.0f));
         if (PhysicsComp* physics = k.Physics())
         {
@@ -373,7 +374,7 @@ void BasicInvader::RandomHop(Kestrane& k, bool speak)
         }
         if (k.Speed() <= 1.0f)
             SetVelocity(k, k.Pos().GetVelocity() + f * 0.1f);
-        k.phase = 3;
+        k.mRun.mPhase = 3;
         break;
     }
     case 3:
@@ -393,9 +394,9 @@ void BasicInvader::Introduce(Kestrane& k)
 void BasicInvader::Jump(Kestrane& k)
 {
     SetVelocity(k, Vector3());
-    k.jumping = true;
-    k.targetTile = k.currentTile;
-    HopInvader(k, k.Pos().GetOrientation().GetForward(), 0.0f, k.highJump ? 30.0f : 25.0f, 0.0f);
+    k.mRun.mJumping = true;
+    k.mRun.mTargetTile = k.mRun.mCurrentTile;
+    HopInvader(k, k.Pos().GetOrientation().GetForward(), 0.0f, k.mRun.mHighJump ? 30.0f : 25.0f, 0.0f);
 }
 
 void BasicInvader::Die(Kestrane& k)
@@ -407,14 +408,14 @@ void BasicInvader::Die(Kestrane& k)
     if (!death)
         return;
     // The cloud takes the shape of the kind's own death model when it ships one.
-    const std::string own = "Models/" + k.Name + "DM.lmf";
+    const std::string own = "Models/" + k.mName + "DM.lmf";
     Scene().SetEmitterDistanceMap(*death, 0, FileExists(DataFilePath(own)) ? own : std::string(kSharedDeathMap));
     if (Positional* at = static_cast<Positional*>(death->GetComponent(1)))
     {
         at->SetPosition(k.Pos().GetPosition());
         at->SetOrientation(k.Pos().GetOrientation());
     }
-    if (k.deathSound == 1)
+    if (k.mRun.mDeathSound == 1)
         SendSound(*death, "PlaySound3D", "Death");
     LogicLoom* logic = LogicLoom::Instance();
     if (!logic || !logic->mPhraseBank)
@@ -437,103 +438,104 @@ void BasicInvader::Detour(Kestrane& k)
     if (!mapPtr)
         return;
     TileMap& map = *mapPtr;
-    k.towerId = tower->GetID();
+    k.mRun.mTowerId = tower->GetID();
     const TileIndex towerTile = TowerTile(map, *tower);
     TileIndex ahead = TileAhead(map, k, 1.0f);
-    auto sides = SideTiles(k.currentTile, ahead);
+    auto sides = SideTiles(k.mRun.mCurrentTile, ahead);
     auto free = [&](TileIndex t) { return !IsBlocked(map, t, k); };
-    if (k.phase == 0)
-        k.phase = 1;
-    if (k.phase == 1)
+    if (k.mRun.mPhase == 0)
+        k.mRun.mPhase = 1;
+    if (k.mRun.mPhase == 1)
     {
         // The shorter way round decides the side; the invader then faces along it, so the
         // obstacle stays on the side the walk keeps it on.
         const int32_t one = WallFollowLength(map, k, ahead, false, towerTile);
         const int32_t two = WallFollowLength(map, k, ahead, true, towerTile);
-        k.detourSide = two <= one;
-        TileIndex travel = k.detourSide ? sides.first : sides.second;
-        const TileIndex other = k.detourSide ? sides.second : sides.first;
+        k.mRun.mDetourSide = two <= one;
+        TileIndex travel = k.mRun.mDetourSide ? sides.first : sides.second;
+        const TileIndex other = k.mRun.mDetourSide ? sides.second : sides.first;
         if (!free(travel) && free(other))
         {
             travel = other;
-            k.detourSide = !k.detourSide;
+            k.mRun.mDetourSide = !k.mRun.mDetourSide;
         }
         if (free(travel))
         {
-            k.targetTile = travel;
+            k.mRun.mTargetTile = travel;
             FaceTarget(map, k);
         }
-        k.detourTowerDistance = TileDistanceSquared(k.currentTile, towerTile);
-        k.targetTile = k.lastTile = k.startTile = k.currentTile;
-        k.phase = 2;
+        k.mRun.mDetourTowerDistance = TileDistanceSquared(k.mRun.mCurrentTile, towerTile);
+        k.mRun.mTargetTile = k.mRun.mLastTile = k.mRun.mStartTile = k.mRun.mCurrentTile;
+        k.mRun.mPhase = 2;
         return;
     }
-    if (k.phase == 3)
+    if (k.mRun.mPhase == 3)
     {
-        k.phase = 0;
+        k.mRun.mPhase = 0;
         k.ChangeState(StateAdvance);
         return;
     }
-    if (k.detourCount > 30)
+    if (k.mRun.mDetourCount > 30)
     {
-        k.AvoidWall = false;
-        k.AvoidTrap = false;
+        k.mAvoidWall = false;
+        k.mAvoidTrap = false;
     }
-    if (PassesAttackTest(map, k.targetTile, k))
+    if (PassesAttackTest(map, k.mRun.mTargetTile, k))
     {
-        k.phase = 0;
+        k.mRun.mPhase = 0;
         k.ChangeState(StateAttack);
         return;
     }
     bool anyBlocked = false;
     for (int32_t dx = -1; dx <= 1 && !anyBlocked; ++dx)
         for (int32_t dz = -1; dz <= 1 && !anyBlocked; ++dz)
-            anyBlocked = !free({k.currentTile.first + dx, k.currentTile.second + dz});
+            anyBlocked = !free({k.mRun.mCurrentTile.first + dx, k.mRun.mCurrentTile.second + dz});
     if (!anyBlocked)
     {
-        k.phase = 3;
+        k.mRun.mPhase = 3;
         return;
     }
-    const bool targetBlocked = !free(k.targetTile);
-    if (k.currentTile != k.targetTile && !targetBlocked)
+    const bool targetBlocked = !free(k.mRun.mTargetTile);
+    if (k.mRun.mCurrentTile != k.mRun.mTargetTile && !targetBlocked)
     {
         FollowTarget(k);
         for (TileIndex side : {sides.first, sides.second})
         {
             if (IsTowerCog(OccupantCog(map.GetTile(side.first, side.second))))
             {
-                k.targetTile = side;
+                k.mRun.mTargetTile = side;
                 k.ChangeState(StateAttack);
                 return;
             }
         }
         return;
     }
-    TileIndex s = k.detourSide ? sides.second : sides.first;
-    const TileIndex toward{k.currentTile.first + Sign(towerTile.first - k.currentTile.first),
-                           k.currentTile.second + Sign(towerTile.second - k.currentTile.second)};
-    if (TileDistanceSquared(k.currentTile, towerTile) < k.detourTowerDistance && free(s) && free(toward))
+    TileIndex s = k.mRun.mDetourSide ? sides.second : sides.first;
+    const TileIndex toward{k.mRun.mCurrentTile.first + Sign(towerTile.first - k.mRun.mCurrentTile.first),
+                           k.mRun.mCurrentTile.second + Sign(towerTile.second - k.mRun.mCurrentTile.second)};
+    if (TileDistanceSquared(k.mRun.mCurrentTile, towerTile) < k.mRun.mDetourTowerDistance && free(s) && free(toward))
     {
-        k.phase = 3;
+        k.mRun.mPhase = 3;
         return;
     }
     int32_t turns = 0;
     while (!free(ahead))
     {
-        k.targetTile = s;
+        k.mRun.mTargetTile = s;
         FaceTarget(map, k);
         // Turned on the spot: the next tile ahead is the one the new facing points at.
-        ahead = Add(k.currentTile, {Sign(s.first - k.currentTile.first), Sign(s.second - k.currentTile.second)});
-        sides = SideTiles(k.currentTile, ahead);
-        s = k.detourSide ? sides.second : sides.first;
+        ahead = Add(k.mRun.mCurrentTile,
+                    {Sign(s.first - k.mRun.mCurrentTile.first), Sign(s.second - k.mRun.mCurrentTile.second)});
+        sides = SideTiles(k.mRun.mCurrentTile, ahead);
+        s = k.mRun.mDetourSide ? sides.second : sides.first;
         if (++turns > 5)
         {
             k.ChangeState(StateAdvance);
-            k.AvoidWall = false;
-            k.AvoidTrap = false;
-            k.detourCount = 30;
+            k.mAvoidWall = false;
+            k.mAvoidTrap = false;
+            k.mRun.mDetourCount = 30;
             return;
         }
     }
-    k.targetTile = free(s) ? s : ahead;
+    k.mRun.mTargetTile = free(s) ? s : ahead;
 }

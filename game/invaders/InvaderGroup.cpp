@@ -16,8 +16,8 @@ constexpr float kReleasedSpeed = 10.0f;
 
 void Release(Kestrane& invader)
 {
-    invader.group = nullptr;
-    invader.currentSpeed = kReleasedSpeed;
+    invader.mRun.mGroup = nullptr;
+    invader.mRun.mCurrentSpeed = kReleasedSpeed;
 }
 
 template <typename T>
@@ -34,8 +34,8 @@ void InvaderGroup::AddMember(Kestrane* invader)
         return;
     if (std::find(mMembers.begin(), mMembers.end(), invader) != mMembers.end())
         return;
-    invader->group = this;
-    invader->currentSpeed = kReleasedSpeed;
+    invader->mRun.mGroup = this;
+    invader->mRun.mCurrentSpeed = kReleasedSpeed;
     mMembers.push_back(invader);
 }
 
@@ -55,8 +55,8 @@ void InvaderGroup::Scatter()
         return;
     for (Kestrane* m : mMembers)
     {
-        const bool a = mLeader->currentTile.first - m->currentTile.first >= 1;
-        const bool b = mLeader->currentTile.second - m->currentTile.second >= 1;
+        const bool a = mLeader->mRun.mCurrentTile.first - m->mRun.mCurrentTile.first >= 1;
+        const bool b = mLeader->mRun.mCurrentTile.second - m->mRun.mCurrentTile.second >= 1;
         int32_t ox = RandomInt(3, 5);
         if (RandomInt(0, 1) == 0)
             ox = -ox;
@@ -69,7 +69,7 @@ void InvaderGroup::Scatter()
             if (RandomInt(0, 1) == 0)
                 oz = -oz;
         }
-        m->targetTile = {m->currentTile.first + ox, m->currentTile.second + oz};
+        m->mRun.mTargetTile = {m->mRun.mCurrentTile.first + ox, m->mRun.mCurrentTile.second + oz};
     }
 }
 
@@ -78,7 +78,7 @@ void InvaderGroup::Disband()
     for (Kestrane* m : mMembers)
     {
         Release(*m);
-        m->targetTile = m->currentTile;
+        m->mRun.mTargetTile = m->mRun.mCurrentTile;
     }
     std::vector<Kestrane*>().swap(mMembers);
 }
@@ -99,13 +99,13 @@ void InvaderGroup::Step()
         return;
     for (Kestrane* m : mMembers)
     {
-        const int32_t d = std::max(std::abs(mLeader->currentTile.first - m->currentTile.first),
-                                   std::abs(mLeader->currentTile.second - m->currentTile.second));
-        float speed = mLeader->MoveSpeed + 0.1f * static_cast<float>(d - 1);
-        if (m->MoveSpeed <= speed)
-            speed = m->MoveSpeed;
-        m->currentSpeed = speed;
-        m->targetTile = mLeader->currentTile;
+        const int32_t d = std::max(std::abs(mLeader->mRun.mCurrentTile.first - m->mRun.mCurrentTile.first),
+                                   std::abs(mLeader->mRun.mCurrentTile.second - m->mRun.mCurrentTile.second));
+        float speed = mLeader->mMoveSpeed + 0.1f * static_cast<float>(d - 1);
+        if (m->mMoveSpeed <= speed)
+            speed = m->mMoveSpeed;
+        m->mRun.mCurrentSpeed = speed;
+        m->mRun.mTargetTile = mLeader->mRun.mCurrentTile;
     }
     static const std::string kCursor = "Cursor";
     Cog* cursor = CogFactory::Instance().FindCogByName(kCursor);
@@ -116,8 +116,8 @@ void InvaderGroup::Step()
     if (!at)
         return;
     const TileIndex tile = map->WorldToTile(at->GetPosition(), 1, 1);
-    const int32_t ex = tile.first - mLeader->currentTile.first;
-    const int32_t ez = tile.second - mLeader->currentTile.second;
+    const int32_t ex = tile.first - mLeader->mRun.mCurrentTile.first;
+    const int32_t ez = tile.second - mLeader->mRun.mCurrentTile.second;
     if (ex * ex + ez * ez >= 2)
         return;
     Kestrane& first = *mMembers.front();
@@ -141,11 +141,11 @@ InvaderGroup* InvaderGroupList::CreateGroup(Kestrane* leader)
 
 void InvaderGroupList::RemoveGroupOf(Kestrane* invader)
 {
-    if (!invader || !invader->group)
+    if (!invader || !invader->mRun.mGroup)
         return;
     for (size_t i = 0; i < mGroups.size(); ++i)
     {
-        if (mGroups[i].get() != invader->group)
+        if (mGroups[i].get() != invader->mRun.mGroup)
             continue;
         mGroups[i]->Clear();
         SwapRemove(mGroups, i);

@@ -52,13 +52,13 @@ public:
             k.ChangeState(StateAdvance);
             return;
         }
-        switch (k.state)
+        switch (k.mRun.mState)
         {
         case StateFollowTarget: FollowTarget(k); break;
         case StateAttack: Attack(k); break;
         case StateSpecial: Special(k); break;
         case StateGrabbed:
-            if (GameNow() - k.stateTime > 2.0f)
+            if (GameNow() - k.mRun.mStateTime > 2.0f)
                 ReleaseFromCursor();
             break;
         default: break;
@@ -71,13 +71,13 @@ class SpikerKind final : public BasicInvader
 public:
     void Think(Kestrane& k) override
     {
-        if (k.state != StateGrabbed)
+        if (k.mRun.mState != StateGrabbed)
         {
             BasicInvader::Think(k);
             return;
         }
         SetVelocity(k, Vector3());
-        if (GameNow() - k.stateTime <= 2.0f)
+        if (GameNow() - k.mRun.mStateTime <= 2.0f)
             ReleaseFromCursor();
         else
             k.ChangeState(StateAdvance); // stored, so it does not freeze in state 3
@@ -100,25 +100,25 @@ public:
         TileMap* map = CurrentTileMap();
         if (!map)
             return;
-        if (TileDistanceSquared(k.currentTile, k.targetTile) > 2 ||
-            !map->GetTile(k.targetTile.first, k.targetTile.second).occupant)
+        if (TileDistanceSquared(k.mRun.mCurrentTile, k.mRun.mTargetTile) > 2 ||
+            !map->GetTile(k.mRun.mTargetTile.first, k.mRun.mTargetTile.second).occupant)
         {
             k.ChangeState(StateAdvance);
             return;
         }
-        const Vector3 centre = TileCentre(*map, k.targetTile);
+        const Vector3 centre = TileCentre(*map, k.mRun.mTargetTile);
         FaceToward(Owner(k), centre);
-        if (k.phase == 1)
+        if (k.mRun.mPhase == 1)
         {
             const Vector3 v = FlatTo(k, centre);
-            SetVelocity(k, v.Length() > 1.0f ? v.Normalized() * (SpeedFactor() * k.MoveSpeed) : Vector3());
-            k.phase = 2;
+            SetVelocity(k, v.Length() > 1.0f ? v.Normalized() * (SpeedFactor() * k.mMoveSpeed) : Vector3());
+            k.mRun.mPhase = 2;
         }
-        else if (k.phase == 2)
+        else if (k.mRun.mPhase == 2)
         {
             SetVelocity(k, Vector3());
-            k.phase = 3;
-            SendDamage(Owner(k), DamageInfo{0, k.CurHP * -2.0f, 5});
+            k.mRun.mPhase = 3;
+            SendDamage(Owner(k), DamageInfo{0, k.mCurHP * -2.0f, 5});
         }
     }
     void Die(Kestrane& k) override
@@ -150,25 +150,25 @@ public:
     {
         SceneSeam& scene = Scene();
         const Vector3 forward = k.Pos().GetOrientation().GetForward();
-        switch (k.phase)
+        switch (k.mRun.mPhase)
         {
         case 0:
-            k.hitTime = 2.0f;
+            k.mRun.mHitTime = 2.0f;
             SetVelocity(k, Vector3());
-            k.phase = 1;
+            k.mRun.mPhase = 1;
             break;
         case 1:
             SetVelocity(k, forward * -2.0f);
-            if (GameNow() - k.stateTime > 2.0f)
+            if (GameNow() - k.mRun.mStateTime > 2.0f)
             {
                 scene.SetAnimationActive(Owner(k), false);
                 SetVelocity(k, Vector3());
-                k.phase = 2;
+                k.mRun.mPhase = 2;
             }
             break;
         case 2:
-            k.jumping = true;
-            k.phase = 3;
+            k.mRun.mJumping = true;
+            k.mRun.mPhase = 3;
             HopInvader(k, forward, 15.0f, 35.0f, 5.0f);
             break;
         case 3:
@@ -190,38 +190,38 @@ public:
         SetVelocity(k, RandomUnitVector() * 5.0f);
         Animate(k, "Stand", true);
         Scene().SetAnimationRate(Owner(k), 1.0f);
-        k.settled = false;
+        k.mRun.mSettled = false;
     }
     void OnLanded(Kestrane& k) override
     {
         if (PhysicsComp* physics = k.Physics())
             physics->SetImpulse(Vector3());
         SetVelocity(k, Vector3());
-        k.settled = true;
+        k.mRun.mSettled = true;
     }
     void Special(Kestrane& k) override { SetVelocity(k, Vector3()); }
     void ChangeState(Kestrane& k, int32_t newState) override
     {
         TileMap* map = CurrentTileMap();
-        if (k.state == StateSpecial && newState != StateSpecial)
+        if (k.mRun.mState == StateSpecial && newState != StateSpecial)
         {
             if (CollisionComp* collision = CollisionOf(k))
                 collision->SetActive(true);
             k.Pos().SetBoundingType(0);
             if (map)
-                map->GetTile(k.currentTile.first, k.currentTile.second).subHeight -= 1;
+                map->GetTile(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second).subHeight -= 1;
         }
         BasicInvader::ChangeState(k, newState);
-        if (newState == StateSpecial && k.state != StateSpecial)
+        if (newState == StateSpecial && k.mRun.mState != StateSpecial)
         {
             if (CollisionComp* collision = CollisionOf(k))
                 collision->SetActive(false);
             k.Pos().SetBoundingType(1);
             if (map)
             {
-                FaceToward(Owner(k), TileCentre(*map, k.targetTile));
-                k.Pos().SetPosition(TileCentre(*map, k.currentTile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f));
-                map->GetTile(k.currentTile.first, k.currentTile.second).subHeight += 1;
+                FaceToward(Owner(k), TileCentre(*map, k.mRun.mTargetTile));
+                k.Pos().SetPosition(TileCentre(*map, k.mRun.mCurrentTile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f));
+                map->GetTile(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second).subHeight += 1;
             }
             SetVelocity(k, Vector3());
             Animate(k, "Special", false);
@@ -247,20 +247,20 @@ public:
         TileMap* map = CurrentTileMap();
         if (!map)
             return;
-        FaceToward(Owner(k), TileCentre(*map, k.targetTile));
-        Tile& tile = map->GetTile(k.targetTile.first, k.targetTile.second);
+        FaceToward(Owner(k), TileCentre(*map, k.mRun.mTargetTile));
+        Tile& tile = map->GetTile(k.mRun.mTargetTile.first, k.mRun.mTargetTile.second);
         if (!tile.occupant)
         {
             k.ChangeState(StateAdvance);
             return;
         }
-        switch (k.phase)
+        switch (k.mRun.mPhase)
         {
-        case 0: k.phase = 1; break;
+        case 0: k.mRun.mPhase = 1; break;
         case 1:
             SetVelocity(k, Vector3());
-            if (GameNow() - k.stateTime > 2.5f)
-                k.phase = 2;
+            if (GameNow() - k.mRun.mStateTime > 2.5f)
+                k.mRun.mPhase = 2;
             break;
         case 2: Throw(k, *map, *tile.occupant); break;
         default: break;
@@ -271,7 +271,7 @@ private:
     static void Throw(Kestrane& k, TileMap& map, TileComp& footprint)
     {
         SetVelocity(k, Vector3());
-        k.phase = 3;
+        k.mRun.mPhase = 3;
         const int32_t w = footprint.widthSize;
         const int32_t d = footprint.depthSize;
         std::vector<TileIndex> places;
@@ -292,9 +292,9 @@ private:
         if (at)
             CogFactory::Instance().CreateAt("PsychicSphere", at->GetPosition());
         footprint.MoveTo(map.TileToWorldAligned(place.first + w / 2, place.second + d / 2, w, d));
-        if (k.currentTile.first >= footprint.tileX && k.currentTile.first < footprint.tileX + w &&
-            k.currentTile.second >= footprint.tileZ && k.currentTile.second < footprint.tileZ + d)
-            SendDamage(Owner(k), DamageInfo{0, k.CurHP * -2.0f, 5});
+        if (k.mRun.mCurrentTile.first >= footprint.tileX && k.mRun.mCurrentTile.first < footprint.tileX + w &&
+            k.mRun.mCurrentTile.second >= footprint.tileZ && k.mRun.mCurrentTile.second < footprint.tileZ + d)
+            SendDamage(Owner(k), DamageInfo{0, k.mCurHP * -2.0f, 5});
         SendSound(Owner(k), "PlaySound3D", "Special");
         k.ChangeState(StateAdvance);
     }
@@ -305,23 +305,23 @@ class BomberKind final : public BasicInvader
 public:
     void Spawn(Kestrane& k) override
     {
-        if (k.fuse < 0.0f)
-            k.fuse = RandomFloat(20.0f, 90.0f);
+        if (k.mRun.mFuse < 0.0f)
+            k.mRun.mFuse = RandomFloat(20.0f, 90.0f);
         BasicInvader::Spawn(k);
     }
     void Think(Kestrane& k) override
     {
-        if (k.state != StateGrabbed && k.state != StateAirborne)
+        if (k.mRun.mState != StateGrabbed && k.mRun.mState != StateAirborne)
         {
-            const float old = k.fuse;
-            k.fuse -= GameDt();
+            const float old = k.mRun.mFuse;
+            k.mRun.mFuse -= GameDt();
             for (int32_t mark = 0; mark <= 50; mark += 10)
             {
                 const float t = static_cast<float>(mark);
-                if (k.fuse < t && t < old)
+                if (k.mRun.mFuse < t && t < old)
                 {
-                    k.fuseMark = mark / 10;
-                    ShowSpeech(k, std::to_string(k.fuseMark));
+                    k.mRun.mFuseMark = mark / 10;
+                    ShowSpeech(k, std::to_string(k.mRun.mFuseMark));
                     if (mark == 0)
                         k.ChangeState(StateSpecial);
                     break;
@@ -334,22 +334,22 @@ public:
     void Special(Kestrane& k) override
     {
         SceneSeam& scene = Scene();
-        switch (k.phase)
+        switch (k.mRun.mPhase)
         {
         case 0:
-            k.hitTime = 3.0f;
-            k.phase = 1;
+            k.mRun.mHitTime = 3.0f;
+            k.mRun.mPhase = 1;
             break;
         case 1:
-            if (GameNow() - k.stateTime > 3.0f)
+            if (GameNow() - k.mRun.mStateTime > 3.0f)
             {
                 scene.SetAnimationActive(Owner(k), false);
-                k.phase = 2;
+                k.mRun.mPhase = 2;
             }
             break;
         case 2:
-            k.phase = 3;
-            SendDamage(Owner(k), DamageInfo{0, -k.CurHP, 5});
+            k.mRun.mPhase = 3;
+            SendDamage(Owner(k), DamageInfo{0, -k.mCurHP, 5});
             break;
         case 3:
             scene.SetAnimationActive(Owner(k), true);
@@ -364,7 +364,7 @@ public:
         BasicInvader::ChangeState(k, newState);
         if (newState == StateAttack)
         {
-            k.phase = 0;
+            k.mRun.mPhase = 0;
             Animate(k, "Special", false);
         }
     }
@@ -387,13 +387,13 @@ public:
     // It has landed once its digging-out animation has played; headless, at once.
     bool HasLanded(Kestrane& k) override
     {
-        return k.state == StateParachute && !Scene().IsAnimationActive(Owner(k));
+        return k.mRun.mState == StateParachute && !Scene().IsAnimationActive(Owner(k));
     }
     void OnLanded(Kestrane&) override {}
     void Attack(Kestrane& k) override { AttackCycle(k, 2.0f, true); }
     void ChangeState(Kestrane& k, int32_t newState) override
     {
-        if (k.state == StateAttack)
+        if (k.mRun.mState == StateAttack)
             SendSound(Owner(k), "StopSound", "Attack");
         BasicInvader::ChangeState(k, newState);
     }
@@ -405,14 +405,14 @@ public:
             return;
         Cog& self = Owner(k);
         Positional& at = k.Pos();
-        const float elapsed = GameNow() - k.stateTime;
-        switch (k.phase)
+        const float elapsed = GameNow() - k.mRun.mStateTime;
+        switch (k.mRun.mPhase)
         {
         case 0:
             Animate(k, "Special1", false);
             SendSound(self, "PlaySound3D", "Special1");
             SetVelocity(k, Vector3());
-            k.phase = 1;
+            k.mRun.mPhase = 1;
             break;
         case 1:
             if (elapsed > 1.5f)
@@ -421,7 +421,7 @@ public:
                     physics->SetImpulse(Vector3());
                 if (CollisionComp* collision = CollisionOf(k))
                     collision->SetActive(false);
-                k.phase = 2;
+                k.mRun.mPhase = 2;
             }
             break;
         case 2:
@@ -431,7 +431,7 @@ public:
             p.y = GroundHeight(p.x, p.z) - 20.0f;
             at.SetPosition(p);
             const TileIndex goal = TowerTile(*map, *tower);
-            SteerToward(at, TileCentre(*map, goal), SpeedFactor() * k.MoveSpeed);
+            SteerToward(at, TileCentre(*map, goal), SpeedFactor() * k.mMoveSpeed);
             Vector3 v = at.GetVelocity();
             v.y = 0.0f;
             at.SetVelocity(v);
@@ -441,7 +441,7 @@ public:
             break;
         }
         case 3:
-            if (elapsed > k.hitTime)
+            if (elapsed > k.mRun.mHitTime)
                 k.ChangeState(StateFollowTarget);
             break;
         default:
@@ -454,21 +454,21 @@ private:
     {
         Cog& self = Owner(k);
         Positional& at = k.Pos();
-        at.SetPosition(TileCentre(map, k.currentTile) + Vector3(0.0f, at.GetRadius(), 0.0f));
+        at.SetPosition(TileCentre(map, k.mRun.mCurrentTile) + Vector3(0.0f, at.GetRadius(), 0.0f));
         if (CollisionComp* collision = CollisionOf(k))
             collision->SetActive(true);
         // Coming up inside an object is fatal; on open ground it walks on.
-        if (map.GetTile(k.currentTile.first, k.currentTile.second).occupant)
-            SendDamage(self, DamageInfo{0, k.CurHP * -10.0f, 5});
+        if (map.GetTile(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second).occupant)
+            SendDamage(self, DamageInfo{0, k.mCurHP * -10.0f, 5});
         // The dig was for the tower: it walks on toward it.
         if (Cog* tower = FindTower())
-            k.targetTile = TowerTile(map, *tower);
-        SteerToward(at, TileCentre(map, k.targetTile), SpeedFactor() * k.MoveSpeed);
+            k.mRun.mTargetTile = TowerTile(map, *tower);
+        SteerToward(at, TileCentre(map, k.mRun.mTargetTile), SpeedFactor() * k.mMoveSpeed);
         Animate(k, "Special2", false);
         SendSound(self, "PlaySound3D", "Special2");
         // Walks on for 1.5 s after surfacing.
-        k.hitTime = GameNow() - k.stateTime + 1.5f;
-        k.phase = 3;
+        k.mRun.mHitTime = GameNow() - k.mRun.mStateTime + 1.5f;
+        k.mRun.mPhase = 3;
     }
 };
 
@@ -478,14 +478,15 @@ public:
     void Spawn(Kestrane& k) override
     {
         if (InvaderGroupList* list = CurrentGroupList())
-            k.group = list->CreateGroup(&k);
+            k.mRun.mGroup = list->CreateGroup(&k);
         BasicInvader::Spawn(k);
     }
     void Think(Kestrane& k) override
     {
         BasicInvader::Think(k);
-        if ((k.state == StateAttack || k.state == StateGrabbed || k.state == StateNoTower) && k.group)
-            k.group->Disband();
+        if ((k.mRun.mState == StateAttack || k.mRun.mState == StateGrabbed || k.mRun.mState == StateNoTower) &&
+            k.mRun.mGroup)
+            k.mRun.mGroup->Disband();
     }
 };
 

@@ -75,45 +75,45 @@ Kestrane::~Kestrane()
 {
     // The group is unlinked whether or not the loom still lists it: no member may keep a
     // pointer to this invader.
-    if (group)
+    if (mRun.mGroup)
     {
-        if (group->GetLeader() == this)
+        if (mRun.mGroup->GetLeader() == this)
         {
-            group->Scatter();
+            mRun.mGroup->Scatter();
             if (InvaderGroupList* list = CurrentGroupList())
                 list->RemoveGroupOf(this);
             else
-                group->Clear();
+                mRun.mGroup->Clear();
         }
         else
-            group->RemoveMember(this);
-        group = nullptr;
+            mRun.mGroup->RemoveMember(this);
+        mRun.mGroup = nullptr;
     }
-    if (Name == "stacker" && state == StateSpecial)
+    if (mName == "stacker" && mRun.mState == StateSpecial)
     {
         if (TileMap* map = CurrentTileMap())
         {
-            Tile& tile = map->GetTile(currentTile.first, currentTile.second);
+            Tile& tile = map->GetTile(mRun.mCurrentTile.first, mRun.mCurrentTile.second);
             if (tile.subHeight == 1)
                 tile.subHeight = 0;
         }
     }
     // Only what the effect changed on this invader and its effect cog; no strategy runs here.
     CogFactory& cogs = CogFactory::Instance();
-    switch (statusEffect)
+    switch (mRun.mStatusEffect)
     {
     case EffectMetallic:
         if (PhysicsComp* physics = Physics())
             physics->SetMass(physics->GetMass() * 0.2f);
         break;
     case EffectPoisoned:
-        MoveSpeed *= 3.0f;
+        mMoveSpeed *= 3.0f;
         break;
     default:
         break;
     }
-    if (effectCogId != kNoCog)
-        cogs.des(effectCogId);
+    if (mRun.mEffectCogId != kNoCog)
+        cogs.des(mRun.mEffectCogId);
     UncountTile();
     if (DataController* data = Controller())
     {
@@ -122,42 +122,44 @@ Kestrane::~Kestrane()
         if (mCounted && mGeneration == data->mLevelGeneration)
         {
             if (IsDead())
-                data->RecordKill(Name, fatalDamage.mType, static_cast<int32_t>(CreditWorth));
+                data->RecordKill(mName, mRun.mFatalDamage.mType, static_cast<int32_t>(mCreditWorth));
             else
                 data->mLiveInvaders -= 1;
             data->mLiveInvaders = std::max(data->mLiveInvaders, 0);
         }
     }
-    if (parachuteCogId != kNoCog && parachuteCogId > 1)
-        cogs.des(parachuteCogId);
+    if (mRun.mParachuteCogId != kNoCog && mRun.mParachuteCogId > 1)
+        cogs.des(mRun.mParachuteCogId);
 }
 
 void Kestrane::Serialize(Serializer& s)
 {
     SerializeHeader(s);
-    s.SerializeString("Name", Name);
-    s.SerializeRealField("CurHP", CurHP);
-    s.SerializeRealField("MaxHP", MaxHP);
-    s.SerializeRealField("MoveHeight", MoveHeight);
-    s.SerializeRealField("MoveSpeed", MoveSpeed);
-    s.SerializeRealField("AttackStrength", AttackStrength);
-    s.SerializeRealField("AttackSpeed", AttackSpeed);
-    s.SerializeRealField("AttackDistance", AttackDistance);
-    s.SerializeRealField("CreditWorth", CreditWorth);
-    s.SerializeString("PathingName", PathingName);
-    s.SerializeString("BehaviorName", BehaviorName);
-    s.SerializeRealField("RotationResetRate", RotationResetRate);
-    s.SerializeBoolField("PermanentStatusEffect", PermanentStatusEffect);
-    s.SerializeBoolField("AvoidWall", AvoidWall);
-    s.SerializeBoolField("AvoidTrap", AvoidTrap);
+    s.SerializeString("Name", mName);
+    s.SerializeRealField("CurHP", mCurHP);
+    s.SerializeRealField("MaxHP", mMaxHP);
+    s.SerializeRealField("MoveHeight", mMoveHeight);
+    s.SerializeRealField("MoveSpeed", mMoveSpeed);
+    s.SerializeRealField("AttackStrength", mAttackStrength);
+    s.SerializeRealField("AttackSpeed", mAttackSpeed);
+    s.SerializeRealField("AttackDistance", mAttackDistance);
+    s.SerializeRealField("CreditWorth", mCreditWorth);
+    s.SerializeString("PathingName", mPathingName);
+    s.SerializeString("BehaviorName", mBehaviorName);
+    s.SerializeRealField("RotationResetRate", mRotationResetRate);
+    s.SerializeBoolField("PermanentStatusEffect", mPermanentStatusEffect);
+    s.SerializeBoolField("AvoidWall", mAvoidWall);
+    s.SerializeBoolField("AvoidTrap", mAvoidTrap);
 }
 
 void Kestrane::Initialize()
 {
     TileMap* map = CurrentTileMap();
-    auto placeTiles = [this, map]() {
-        currentTile = map && GetOwnerPositional() ? map->WorldToTile(Pos().GetPosition(), 1, 1) : TileIndex{-1, -1};
-        targetTile = lastTile = startTile = currentTile;
+    auto placeTiles = [this, map]()
+    {
+        mRun.mCurrentTile =
+            map && GetOwnerPositional() ? map->WorldToTile(Pos().GetPosition(), 1, 1) : TileIndex{-1, -1};
+        mRun.mTargetTile = mRun.mLastTile = mRun.mStartTile = mRun.mCurrentTile;
     };
     placeTiles();
     if (!GetOwnerPositional())
@@ -168,8 +170,8 @@ void Kestrane::Initialize()
         Pos().GetLocalSphere().radius = kDefaultRadius;
         Pos().UpdateQuadTree();
     }
-    SetBehavior(BehaviorName);
-    SetPathing(PathingName);
+    SetBehavior(mBehaviorName);
+    SetPathing(mPathingName);
     if (DataController* data = Controller())
     {
         data->mLiveInvaders += 1;
@@ -184,17 +186,17 @@ void Kestrane::Initialize()
 
 void Kestrane::SetBehavior(const std::string& name)
 {
-    behavior = FindInvaderBehavior(name);
-    behavior->Spawn(*this);
+    mRun.mBehavior = FindInvaderBehavior(name);
+    mRun.mBehavior->Spawn(*this);
 }
 
 void Kestrane::SetPathing(const std::string& name)
 {
-    pathing = FindPathingBehavior(name);
-    if (state != StateParachute)
+    mRun.mPathing = FindPathingBehavior(name);
+    if (mRun.mState != StateParachute)
     {
         ChangeState(StateAdvance);
-        pathing->FindTower(*this);
+        mRun.mPathing->FindTower(*this);
     }
 }
 
@@ -213,7 +215,7 @@ float Kestrane::Speed() const
 
 bool Kestrane::IsLeader() const
 {
-    return group && group->GetLeader() == this;
+    return mRun.mGroup && mRun.mGroup->GetLeader() == this;
 }
 
 float Kestrane::Now() const
@@ -223,10 +225,10 @@ float Kestrane::Now() const
 
 void Kestrane::ChangeState(int32_t newState)
 {
-    stateTime = Now();
-    if (behavior)
-        behavior->ChangeState(*this, newState);
-    state = newState;
+    mRun.mStateTime = Now();
+    if (mRun.mBehavior)
+        mRun.mBehavior->ChangeState(*this, newState);
+    mRun.mState = newState;
     SyncTileCount();
 }
 
@@ -268,41 +270,41 @@ void Kestrane::Update()
     if (!gCoreEngine || gCoreEngine->GetGameClock().IsPaused() || !GetOwnerPositional())
         return;
     if (TileMap* map = CurrentTileMap())
-        currentTile = map->WorldToTile(Pos().GetPosition(), 1, 1);
+        mRun.mCurrentTile = map->WorldToTile(Pos().GetPosition(), 1, 1);
     UpdateStatusEffect();
     UpdateDamageTint();
     if (IsDead())
     {
         if (CogFactory::Instance().IsQueued(mOwner))
             return;
-        behavior->Die(*this);
+        mRun.mBehavior->Die(*this);
         UncountTile();
         CogFactory::Instance().Destroy(mOwner);
         return;
     }
-    if (state == StateAirborne)
+    if (mRun.mState == StateAirborne)
     {
         UpdateTumble();
-        pathing->Step(*this);
+        mRun.mPathing->Step(*this);
         SyncTileCount();
         return;
     }
-    rotationResetActive = false;
-    if (state != StateParachute)
-        pathing->Step(*this);
-    behavior->Think(*this);
+    mRun.mRotationResetActive = false;
+    if (mRun.mState != StateParachute)
+        mRun.mPathing->Step(*this);
+    mRun.mBehavior->Think(*this);
     SyncTileCount();
 }
 
 void Kestrane::Damage(DamageInfo d)
 {
-    const bool wasAlive = CurHP > 0.0f;
-    CurHP += d.mAmount;
-    if (CurHP <= 0.0f)
+    const bool wasAlive = mCurHP > 0.0f;
+    mCurHP += d.mAmount;
+    if (mCurHP <= 0.0f)
     {
         // The hit that crossed 0 is the one that counts.
         if (wasAlive)
-            fatalDamage = d;
+            mRun.mFatalDamage = d;
         return;
     }
     if (!mOwner)
@@ -310,42 +312,42 @@ void Kestrane::Damage(DamageInfo d)
     SceneSeam& scene = Scene();
     if (!scene.HasModel(*mOwner))
         return;
-    if (!damageTinted)
-        scene.GetModelColor(*mOwner, savedColor);
+    if (!mRun.mDamageTinted)
+        scene.GetModelColor(*mOwner, mRun.mSavedColor);
     scene.SetModelColor(*mOwner, kHitTint);
-    damageTintTime = Now();
-    damageTinted = true;
+    mRun.mDamageTintTime = Now();
+    mRun.mDamageTinted = true;
 }
 
 void Kestrane::UpdateDamageTint()
 {
-    if (!damageTinted)
+    if (!mRun.mDamageTinted)
         return;
-    float t = (Now() - damageTintTime) * 2.0f;
+    float t = (Now() - mRun.mDamageTintTime) * 2.0f;
     if (t > 1.0f)
     {
-        damageTinted = false;
+        mRun.mDamageTinted = false;
         t = 1.0f;
     }
-    const Color c(t * savedColor.r + (1.0f - t) * kHitTint.r, t * savedColor.g + (1.0f - t) * kHitTint.g,
-                  t * savedColor.b + (1.0f - t) * kHitTint.b, t * savedColor.a + (1.0f - t) * kHitTint.a);
+    const Color c(t * mRun.mSavedColor.r + (1.0f - t) * kHitTint.r, t * mRun.mSavedColor.g + (1.0f - t) * kHitTint.g,
+                  t * mRun.mSavedColor.b + (1.0f - t) * kHitTint.b, t * mRun.mSavedColor.a + (1.0f - t) * kHitTint.a);
     Scene().SetModelColor(*mOwner, c);
 }
 
 void Kestrane::EnterTumbleFromArrival()
 {
-    stateTime = Now();
-    behavior->ChangeState(*this, StateAirborne);
-    state = StateAirborne;
+    mRun.mStateTime = Now();
+    mRun.mBehavior->ChangeState(*this, StateAirborne);
+    mRun.mState = StateAirborne;
     SyncTileCount();
 }
 
 void Kestrane::CollideMap(CollisionData data)
 {
-    lastGroundContact = Now();
-    if (!reactsToCollisions || !GetOwnerPositional())
+    mRun.mLastGroundContact = Now();
+    if (!mRun.mReactsToCollisions || !GetOwnerPositional())
         return;
-    if (state == StateParachute)
+    if (mRun.mState == StateParachute)
         EnterTumbleFromArrival();
     CheckHitSound(data);
     const float speed = Speed();
@@ -355,7 +357,7 @@ void Kestrane::CollideMap(CollisionData data)
 
 void Kestrane::CollideObj(int32_t otherId, CollisionData data)
 {
-    if (!reactsToCollisions || !GetOwnerPositional())
+    if (!mRun.mReactsToCollisions || !GetOwnerPositional())
         return;
     CheckHitSound(data);
     Cog* other = CogFactory::Instance().GetCog(static_cast<uint32_t>(otherId));
@@ -365,14 +367,14 @@ void Kestrane::CollideObj(int32_t otherId, CollisionData data)
     if (invader)
     {
         SayPhrase(*this, 9);
-        if (statusEffect == EffectOnFire && invader->statusEffect != EffectOnFire)
-            invader->ChangeEffect(EffectOnFire, effectDuration);
-        if (state == StateParachute && invader->state != StateParachute)
+        if (mRun.mStatusEffect == EffectOnFire && invader->mRun.mStatusEffect != EffectOnFire)
+            invader->ChangeEffect(EffectOnFire, mRun.mEffectDuration);
+        if (mRun.mState == StateParachute && invader->mRun.mState != StateParachute)
             ChangeState(StateAirborne);
     }
     else
     {
-        if (state == StateParachute)
+        if (mRun.mState == StateParachute)
             EnterTumbleFromArrival();
         const float speed = Speed();
         if (speed > 100.0f)
@@ -380,9 +382,9 @@ void Kestrane::CollideObj(int32_t otherId, CollisionData data)
     }
     if (data.mNormal.y > 0.95f && Speed() < 10.0f)
     {
-        if (invader && invader->Name == "stacker")
+        if (invader && invader->mName == "stacker")
         {
-            if (state == StateAirborne)
+            if (mRun.mState == StateAirborne)
                 ChangeState(StateAdvance);
             return;
         }
@@ -390,7 +392,7 @@ void Kestrane::CollideObj(int32_t otherId, CollisionData data)
         {
             // Standing on a tiled object stops it whole: a kept z drift would slide it off.
             Pos().SetVelocity(Vector3());
-            lastGroundContact = Now();
+            mRun.mLastGroundContact = Now();
         }
     }
 }
@@ -398,7 +400,7 @@ void Kestrane::CollideObj(int32_t otherId, CollisionData data)
 void Kestrane::CheckHitSound(const CollisionData& data)
 {
     const float speed = Speed();
-    if (speed <= 25.0f || state != StateAirborne)
+    if (speed <= 25.0f || mRun.mState != StateAirborne)
         return;
     const Vector3 v = Pos().GetVelocity().Normalized();
     if (std::fabs(DotProduct(v, data.mNormal)) > 0.25f)
@@ -409,54 +411,54 @@ void Kestrane::UpdateTumble()
 {
     PhysicsComp* physics = Physics();
     const float impulse = physics ? physics->GetImpulse().Length() : 0.0f;
-    if (Speed() <= 0.75f && impulse <= 75.0f && Now() - lastGroundContact <= 0.06f)
+    if (Speed() <= 0.75f && impulse <= 75.0f && Now() - mRun.mLastGroundContact <= 0.06f)
     {
         if (physics)
             physics->mDisableRotation = true;
         if (ResetRotation())
         {
             ChangeState(StateAdvance);
-            rotationResetActive = false;
+            mRun.mRotationResetActive = false;
         }
         return;
     }
-    rotationResetActive = false;
+    mRun.mRotationResetActive = false;
 }
 
 bool Kestrane::ResetRotation()
 {
     Positional& at = Pos();
     const float now = Now();
-    if (!rotationResetActive)
+    if (!mRun.mRotationResetActive)
     {
-        rotationStartTime = now;
-        rotationFrom = at.GetOrientation();
-        Vector3 forward = rotationFrom.GetForward();
+        mRun.mRotationStartTime = now;
+        mRun.mRotationFrom = at.GetOrientation();
+        Vector3 forward = mRun.mRotationFrom.GetForward();
         forward.y = 0.0f;
         if (forward.IsZero())
             forward = Vector3(0.0f, 0.0f, -1.0f);
-        rotationTo = Quat::FromDirection(forward.Normalized());
-        rotationResetActive = true;
+        mRun.mRotationTo = Quat::FromDirection(forward.Normalized());
+        mRun.mRotationResetActive = true;
     }
-    const float t = RotationResetRate > 0.0f ? (now - rotationStartTime) / RotationResetRate : 1.0f;
+    const float t = mRotationResetRate > 0.0f ? (now - mRun.mRotationStartTime) / mRotationResetRate : 1.0f;
     if (t < 1.0f)
     {
         Vector3 upNow(0.0f, 1.0f, 0.0f), upTo(0.0f, 1.0f, 0.0f);
         at.GetOrientation().RotateVector(upNow);
-        rotationTo.RotateVector(upTo);
+        mRun.mRotationTo.RotateVector(upTo);
         const Vector3 forwardNow = at.GetOrientation().GetForward().Normalized();
-        const Vector3 forwardTo = rotationTo.GetForward().Normalized();
+        const Vector3 forwardTo = mRun.mRotationTo.GetForward().Normalized();
         if (DotProduct(upNow.Normalized(), upTo.Normalized()) > 0.95f && DotProduct(forwardNow, forwardTo) > 0.95f)
         {
-            at.SetOrientation(rotationTo);
+            at.SetOrientation(mRun.mRotationTo);
             return true;
         }
         Quat q;
-        Quat::Slerp(q, t, rotationFrom, rotationTo);
+        Quat::Slerp(q, t, mRun.mRotationFrom, mRun.mRotationTo);
         at.SetOrientation(q);
         return false;
     }
-    at.SetOrientation(rotationTo);
+    at.SetOrientation(mRun.mRotationTo);
     return true;
 }
 
@@ -473,7 +475,7 @@ void Kestrane::SpawnEffectCog(const char* file)
     Cog* cog = CogFactory::Instance().Create(file);
     if (!cog)
         return;
-    effectCogId = cog->GetID();
+    mRun.mEffectCogId = cog->GetID();
     SendFollow(*cog, *mOwner);
     if (Positional* at = static_cast<Positional*>(cog->GetComponent(1)))
         at->SetPosition(Pos().GetPosition());
@@ -481,32 +483,32 @@ void Kestrane::SpawnEffectCog(const char* file)
 
 void Kestrane::RestoreMaterial()
 {
-    Scene().SetMaterial(*mOwner, "Materials\\" + Name + "Mat.xml");
+    Scene().SetMaterial(*mOwner, "Materials\\" + mName + "Mat.xml");
 }
 
 void Kestrane::ClearEffect(bool restoreMaterial)
 {
     CogFactory& cogs = CogFactory::Instance();
     auto dropEffectCog = [this, &cogs]() {
-        if (effectCogId != kNoCog)
-            cogs.des(effectCogId);
-        effectCogId = kNoCog;
+        if (mRun.mEffectCogId != kNoCog)
+            cogs.des(mRun.mEffectCogId);
+        mRun.mEffectCogId = kNoCog;
     };
-    switch (statusEffect)
+    switch (mRun.mStatusEffect)
     {
     case EffectDumb:
     case EffectBlind:
         if (restoreMaterial)
             RestoreMaterial();
         // Cleared first, so the pathing change below sees no effect left.
-        statusEffect = EffectNone;
-        SetPathing(PathingName);
+        mRun.mStatusEffect = EffectNone;
+        SetPathing(mPathingName);
         dropEffectCog();
         break;
     case EffectMetallic:
         if (restoreMaterial)
             RestoreMaterial();
-        reactsToCollisions = true;
+        mRun.mReactsToCollisions = true;
         if (PhysicsComp* physics = Physics())
             physics->SetMass(physics->GetMass() * 0.2f);
         break;
@@ -517,7 +519,7 @@ void Kestrane::ClearEffect(bool restoreMaterial)
         dropEffectCog();
         if (restoreMaterial)
             RestoreMaterial();
-        MoveSpeed *= 3.0f;
+        mMoveSpeed *= 3.0f;
         break;
     default:
         break;
@@ -526,12 +528,12 @@ void Kestrane::ClearEffect(bool restoreMaterial)
 
 void Kestrane::ChangeEffect(int32_t effect, float duration)
 {
-    if (PermanentStatusEffect || effect == statusEffect || !mOwner || !GetOwnerPositional())
+    if (mPermanentStatusEffect || effect == mRun.mStatusEffect || !mOwner || !GetOwnerPositional())
         return;
     ClearEffect(true);
-    effectStartTime = Now();
-    effectDuration = duration;
-    statusEffect = effect;
+    mRun.mEffectStartTime = Now();
+    mRun.mEffectDuration = duration;
+    mRun.mStatusEffect = effect;
     SceneSeam& scene = Scene();
     switch (effect)
     {
@@ -547,7 +549,7 @@ void Kestrane::ChangeEffect(int32_t effect, float duration)
         break;
     case EffectMetallic:
         scene.SetMaterial(*mOwner, "Materials\\Metallic.xml");
-        reactsToCollisions = false;
+        mRun.mReactsToCollisions = false;
         if (PhysicsComp* physics = Physics())
             physics->SetMass(physics->GetMass() * 5.0f);
         break;
@@ -557,7 +559,7 @@ void Kestrane::ChangeEffect(int32_t effect, float duration)
     case EffectPoisoned:
         scene.SetMaterial(*mOwner, "Materials\\DumbMat.xml");
         SpawnEffectCog("Data/PoisonedCog.xml");
-        MoveSpeed *= 0.33333334f;
+        mMoveSpeed *= 0.33333334f;
         break;
     default:
         break;
@@ -567,13 +569,13 @@ void Kestrane::ChangeEffect(int32_t effect, float duration)
 
 void Kestrane::UpdateStatusEffect()
 {
-    if (statusEffect == EffectNone)
+    if (mRun.mStatusEffect == EffectNone)
         return;
-    if (Now() - effectStartTime > effectDuration)
+    if (Now() - mRun.mEffectStartTime > mRun.mEffectDuration)
     {
         ChangeEffect(EffectNone, 0.0f);
         return;
     }
-    if (statusEffect == EffectOnFire || statusEffect == EffectPoisoned)
+    if (mRun.mStatusEffect == EffectOnFire || mRun.mStatusEffect == EffectPoisoned)
         Damage(DamageInfo{0, GameDt() * -12.0f, 3});
 }

@@ -71,14 +71,14 @@ public:
     void ChangeState(int32_t newState);
     void ChangeEffect(int32_t effect, float duration);
 
-    int32_t GetState() const { return state; }
-    int32_t GetStatusEffect() const { return statusEffect; }
+    int32_t GetState() const { return mRun.mState; }
+    int32_t GetStatusEffect() const { return mRun.mStatusEffect; }
     void SetBehavior(const std::string& name);
     void SetPathing(const std::string& name);
     PhysicsComp* Physics() const;
     Positional& Pos() const { return *GetOwnerPositional(); }
     float Speed() const;
-    bool IsDead() const { return CurHP <= 0.0f; }
+    bool IsDead() const { return mCurHP <= 0.0f; }
     bool IsLeader() const;
 
     // The invader counts on at most one tile; the helpers move or drop that count.
@@ -89,81 +89,81 @@ public:
     void SyncTileCount()
     {
         // A stacked Stacker is part of the ground and a digging Driller is under it.
-        const bool stacked = state == StateSpecial && (BehaviorName == "Stacker" || BehaviorName == "Driller");
-        const bool standing = !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
+        const int32_t state = mRun.mState;
+        const bool stacked = state == StateSpecial && (mBehaviorName == "Stacker" || mBehaviorName == "Driller");
+        const bool standing =
+            !IsDead() && state != StateGrabbed && state != StateAirborne && state != StateParachute && !stacked;
         if (standing)
-            CountOnTile(currentTile);
+            CountOnTile(mRun.mCurrentTile);
         else if (mCountedMapId != 0)
             UncountTile();
     }
     bool IsCounted() const { return mCountedMapId != 0; }
     TileIndex CountedTile() const { return mCountedTile; }
 
-    // Run-time state every frame reads, kept together at the front of the object.
-    int32_t state = StateParachute;
-    int32_t phase = 0;
-    InvaderBehavior* behavior = nullptr;
-    PathingBehavior* pathing = nullptr;
-    InvaderGroup* group = nullptr;
-    TileIndex currentTile{-1, -1};
-    TileIndex targetTile{-1, -1};
-    TileIndex lastTile{-1, -1};
-    float stateTime = 0.0f;
-    float lastGroundContact = 0.0f;
-    int32_t detourCount = 0;
-    bool jumping = false;
-    bool highJump = false;
+    // Run-time state: set by the frame, the messages and the behaviours, never serialized.
+    struct RunState
+    {
+        // What every frame reads first, kept together.
+        int32_t mState = StateParachute;
+        int32_t mPhase = 0;
+        InvaderBehavior* mBehavior = nullptr;
+        PathingBehavior* mPathing = nullptr;
+        InvaderGroup* mGroup = nullptr;
+        TileIndex mCurrentTile{-1, -1};
+        TileIndex mTargetTile{-1, -1};
+        TileIndex mLastTile{-1, -1};
+        float mStateTime = 0.0f;
+        float mLastGroundContact = 0.0f;
+        int32_t mDetourCount = 0;
+        bool mJumping = false;
+        bool mHighJump = false;
 
-private:
-    // Here rather than below: the tile count is synced every frame.
-    uint32_t mCountedMapId = 0;  // the map cog the tile count is on; 0 when not counted
-    TileIndex mCountedTile{-1, -1};
+        float mHitTime = -0.25f;
+        float mAttackDuration = -1.0f;
+        TileIndex mStartTile{-1, -1};
+        float mCurrentSpeed = 10.0f;
+        DamageInfo mFatalDamage;
+        bool mDamageTinted = false;
+        float mDamageTintTime = 0.0f;
+        Color mSavedColor{1.0f, 1.0f, 1.0f, 1.0f};
+        int32_t mStatusEffect = EffectNone;
+        float mEffectStartTime = 0.0f;
+        float mEffectDuration = 0.0f;
+        uint32_t mEffectCogId = kNoCog;
+        bool mReactsToCollisions = true;
+        bool mRotationResetActive = false;
+        float mRotationStartTime = 0.0f;
+        Quat mRotationFrom;
+        Quat mRotationTo;
+        uint32_t mParachuteCogId = kNoCog;
+        bool mSettled = true;
+        bool mDetourSide = false;
+        uint32_t mTowerId = 0; // the "Tower" cog the last detour step saw, by ID
+        float mFuse = -1.0f;
+        int32_t mFuseMark = -1; // the Bomber's last count-down mark shown
+        int32_t mSearchRadius = 0;
+        int32_t mDeathSound = 0;
+        int32_t mDetourTowerDistance = 0;
+    };
+    RunState mRun;
 
-public:
-    // Serialized (numbers first: the frame reads them).
-    float CurHP = 10.0f;
-    float MaxHP = 10.0f;
-    float MoveHeight = 5.0f;
-    float MoveSpeed = 10.0f;
-    float AttackStrength = 10.0f;
-    float AttackSpeed = 10.0f;
-    float AttackDistance = 10.0f;
-    float CreditWorth = 5.0f;
-    float RotationResetRate = 1.0f;
-    bool PermanentStatusEffect = false;
-    bool AvoidWall = false;
-    bool AvoidTrap = false;
-    std::string Name;
-    std::string PathingName = "Basic";
-    std::string BehaviorName = "Basic";
-
-    // Other run-time state.
-    float hitTime = -0.25f;
-    float attackDuration = -1.0f;
-    TileIndex startTile{-1, -1};
-    float currentSpeed = 10.0f;
-    DamageInfo fatalDamage;
-    bool damageTinted = false;
-    float damageTintTime = 0.0f;
-    Color savedColor{1.0f, 1.0f, 1.0f, 1.0f};
-    int32_t statusEffect = EffectNone;
-    float effectStartTime = 0.0f;
-    float effectDuration = 0.0f;
-    uint32_t effectCogId = kNoCog;
-    bool reactsToCollisions = true;
-    bool rotationResetActive = false;
-    float rotationStartTime = 0.0f;
-    Quat rotationFrom;
-    Quat rotationTo;
-    uint32_t parachuteCogId = kNoCog;
-    bool settled = true;
-    bool detourSide = false;
-    uint32_t towerId = 0; // the "Tower" cog the last detour step saw, by ID
-    float fuse = -1.0f;
-    int32_t fuseMark = -1; // the Bomber's last count-down mark shown
-    int32_t searchRadius = 0;
-    int32_t deathSound = 0;
-    int32_t detourTowerDistance = 0;
+    // Serialized under the names of their fields.
+    float mCurHP = 10.0f;
+    float mMaxHP = 10.0f;
+    float mMoveHeight = 5.0f;
+    float mMoveSpeed = 10.0f;
+    float mAttackStrength = 10.0f;
+    float mAttackSpeed = 10.0f;
+    float mAttackDistance = 10.0f;
+    float mCreditWorth = 5.0f;
+    float mRotationResetRate = 1.0f;
+    bool mPermanentStatusEffect = false;
+    bool mAvoidWall = false;
+    bool mAvoidTrap = false;
+    std::string mName;
+    std::string mPathingName = "Basic";
+    std::string mBehaviorName = "Basic";
 
 private:
     void UpdateStatusEffect();
@@ -177,8 +177,9 @@ private:
     void SpawnEffectCog(const char* file);
     float Now() const;
 
-    bool mFatal = false;
-    bool mCounted = false;       // counted in the live invaders of mGeneration
+    uint32_t mCountedMapId = 0; // the map cog the tile count is on; 0 when not counted
+    TileIndex mCountedTile{-1, -1};
+    bool mCounted = false;      // counted in the live invaders of mGeneration
     uint32_t mGeneration = 0;
 };
 

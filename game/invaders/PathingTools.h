@@ -50,10 +50,10 @@ inline bool IsBlocked(TileMap& map, TileIndex tile, Kestrane& invader, int32_t* 
     int32_t why = 0;
     if (!t.passable)
     {
-        invader.AvoidWall = false;
+        invader.mAvoidWall = false;
         why = 1;
     }
-    else if (invader.AvoidWall && t.occupant && IsWallCog(OccupantCog(t)))
+    else if (invader.mAvoidWall && t.occupant && IsWallCog(OccupantCog(t)))
         why = 2;
     if (reason)
         *reason = why;

@@ -16,7 +16,7 @@
 
 bool StandardPathing::DetourFirst(Kestrane& k, TileMap& map, TileIndex tile, int32_t& result)
 {
-    if (k.state == StateDetour || IsBlocked(map, tile, k))
+    if (k.mRun.mState == StateDetour || IsBlocked(map, tile, k))
     {
         result = StateDetour;
         return true;
@@ -29,10 +29,10 @@ void StandardPathing::Evaluate(Kestrane& k, TileIndex tile, int32_t& result)
     TileMap* map = CurrentTileMap();
     if (!map || DetourFirst(k, *map, tile, result))
         return;
-    if (map->GetTile(tile.first, tile.second).occupant && HeightDiff(*map, k.currentTile, tile) > 1)
+    if (map->GetTile(tile.first, tile.second).occupant && HeightDiff(*map, k.mRun.mCurrentTile, tile) > 1)
     {
         result = StateAttack;
-        k.targetTile = tile;
+        k.mRun.mTargetTile = tile;
         return;
     }
     result = StateFollowTarget;
@@ -40,13 +40,13 @@ void StandardPathing::Evaluate(Kestrane& k, TileIndex tile, int32_t& result)
 
 void StandardPathing::ProbeSides(Kestrane& k, TileIndex tile, int32_t& result)
 {
-    const int32_t dx = tile.first - k.currentTile.first;
-    const int32_t dz = tile.second - k.currentTile.second;
+    const int32_t dx = tile.first - k.mRun.mCurrentTile.first;
+    const int32_t dz = tile.second - k.mRun.mCurrentTile.second;
     TileIndex a, b;
     if (dx != 0 && dz != 0)
     {
-        a = {tile.first, k.currentTile.second};
-        b = {k.currentTile.first, tile.second};
+        a = {tile.first, k.mRun.mCurrentTile.second};
+        b = {k.mRun.mCurrentTile.first, tile.second};
     }
     else if (dx != 0)
     {
@@ -72,29 +72,29 @@ void StandardPathing::FindTower(Kestrane& k)
 void StandardPathing::AimAtTower(Kestrane& k, TileMap* map, Cog* tower)
 {
     if (map)
-        k.currentTile = map->WorldToTile(k.Pos().GetPosition(), 1, 1);
+        k.mRun.mCurrentTile = map->WorldToTile(k.Pos().GetPosition(), 1, 1);
     if (!tower)
     {
         k.ChangeState(StateNoTower);
         return;
     }
     if (map)
-        k.targetTile = TowerTile(*map, *tower);
+        k.mRun.mTargetTile = TowerTile(*map, *tower);
 }
 
 void StandardPathing::Step(Kestrane& k)
 {
-    if (k.state == StateAirborne || k.state == StateGrabbed)
+    if (k.mRun.mState == StateAirborne || k.mRun.mState == StateGrabbed)
     {
         // The jump's forward push lasts only while the jumper is off the ground.
-        if (k.jumping && GameNow() - k.lastGroundContact > 0.06f)
+        if (k.mRun.mJumping && GameNow() - k.mRun.mLastGroundContact > 0.06f)
             HopInvader(k, k.Pos().GetOrientation().GetForward(), 0.15f, 0.0f, 0.0f);
-        if (k.group)
+        if (k.mRun.mGroup)
         {
             if (k.IsLeader())
-                k.group->Disband();
+                k.mRun.mGroup->Disband();
             else
-                k.group->RemoveMember(&k);
+                k.mRun.mGroup->RemoveMember(&k);
         }
         return;
     }
@@ -102,15 +102,15 @@ void StandardPathing::Step(Kestrane& k)
     if (!mapPtr)
         return;
     TileMap& map = *mapPtr;
-    Tile& here = map.GetTile(k.currentTile.first, k.currentTile.second);
+    Tile& here = map.GetTile(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second);
     if (!here.passable)
-        SendDamage(*k.GetOwner(), DamageInfo{0, -k.CurHP, 5});
+        SendDamage(*k.GetOwner(), DamageInfo{0, -k.mCurHP, 5});
     // Looked up once: nothing in the step renames or deletes cogs, so the retargeting below
     // sees the same tower.
     Cog* tower = ::FindTower();
     if (!tower)
     {
-        if (k.state != StateNoTower)
+        if (k.mRun.mState != StateNoTower)
             k.ChangeState(StateNoTower);
         return;
     }
@@ -118,58 +118,59 @@ void StandardPathing::Step(Kestrane& k)
     const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
     const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
     const Tile& ahead = map.GetTile(a.first, a.second);
-    if (a != k.currentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
+    if (a != k.mRun.mCurrentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
     {
-        if (k.state == StateDetour)
-            k.detourCount = 30;
-        k.highJump = false;
+        if (k.mRun.mState == StateDetour)
+            k.mRun.mDetourCount = 30;
+        k.mRun.mHighJump = false;
         k.ChangeState(StateJump);
         return;
     }
     const float scale = here.subHeight == 1 ? 1.0f : 0.65f;
     const TileIndex b = TileAheadAlong(map, position, forward, scale);
-    if (HeightDiff(map, k.currentTile, b) == 1 && k.state != StateSpecial)
+    if (HeightDiff(map, k.mRun.mCurrentTile, b) == 1 && k.mRun.mState != StateSpecial)
     {
-        k.highJump = true;
+        k.mRun.mHighJump = true;
         k.ChangeState(StateJump);
         return;
     }
     if (!here.occupant && here.subHeight > 1)
         here.subHeight = 0;
-    int32_t result = k.state;
+    int32_t result = k.mRun.mState;
     Evaluate(k, b, result);
-    const bool entered = k.currentTile != k.lastTile;
+    const bool entered = k.mRun.mCurrentTile != k.mRun.mLastTile;
     if (entered)
     {
         // The invader's own count moves with it; the component keeps it on one tile.
-        k.CountOnTile(k.currentTile);
-        if (k.state == StateDetour)
-            k.detourCount += 1;
+        k.CountOnTile(k.mRun.mCurrentTile);
+        if (k.mRun.mState == StateDetour)
+            k.mRun.mDetourCount += 1;
     }
-    k.lastTile = k.currentTile;
+    k.mRun.mLastTile = k.mRun.mCurrentTile;
     if (result == StateDetour)
     {
-        if (k.state != StateDetour)
+        if (k.mRun.mState != StateDetour)
             k.ChangeState(StateDetour);
         return;
     }
     if (result == StateFollowTarget)
     {
-        const TileIndex remembered = k.targetTile;
+        const TileIndex remembered = k.mRun.mTargetTile;
         int32_t side = StateFollowTarget;
         ProbeSides(k, b, side);
         if (side != StateSpecial && here.subHeight != 1)
             result = side;
         else
-            k.targetTile = remembered;
+            k.mRun.mTargetTile = remembered;
     }
     if (entered)
         OnEnterTile(k, result);
-    if (result != k.state)
+    if (result != k.mRun.mState)
         k.ChangeState(result);
     // Aiming twice in a row gives the same tiles, so one aim serves both reasons.
     if (result == StateFollowTarget &&
-        (k.currentTile == k.targetTile || TileDistanceSquared(k.targetTile, k.currentTile) > 25))
+        (k.mRun.mCurrentTile == k.mRun.mTargetTile ||
+         TileDistanceSquared(k.mRun.mTargetTile, k.mRun.mCurrentTile) > 25))
         AimAtTower(k, &map, tower);
 }
 
@@ -181,7 +182,7 @@ class IdlePathing final : public StandardPathing
 public:
     void Step(Kestrane& k) override
     {
-        switch (k.state)
+        switch (k.mRun.mState)
         {
         case StateFollowTarget:
         case StateAttack:
@@ -202,26 +203,26 @@ public:
     void OnEnterTile(Kestrane& k, int32_t&) override
     {
         TileMap* map = CurrentTileMap();
-        if (!map || k.state == StateAttack)
+        if (!map || k.mRun.mState == StateAttack)
             return;
         float best = 99.9f;
         for (int32_t dx = -3; dx <= 3; ++dx)
             for (int32_t dz = -3; dz <= 3; ++dz)
             {
-                const TileIndex t{k.currentTile.first + dx, k.currentTile.second + dz};
+                const TileIndex t{k.mRun.mCurrentTile.first + dx, k.mRun.mCurrentTile.second + dz};
                 const Tile& tile = map->GetTile(t.first, t.second);
-                if (!tile.occupant || HeightDiff(*map, k.currentTile, k.targetTile) <= 1)
+                if (!tile.occupant || HeightDiff(*map, k.mRun.mCurrentTile, k.mRun.mTargetTile) <= 1)
                     continue;
                 if (IsTowerCog(OccupantCog(tile)))
                 {
-                    k.targetTile = t;
+                    k.mRun.mTargetTile = t;
                     return;
                 }
                 const float d = static_cast<float>(dx * dx + dz * dz);
                 if (tile.subHeight != 0 && d < best)
                 {
                     best = d;
-                    k.targetTile = t;
+                    k.mRun.mTargetTile = t;
                 }
             }
     }
@@ -234,7 +235,7 @@ public:
     void Step(Kestrane& k) override
     {
         TileMap* map = CurrentTileMap();
-        if (!map || !(k.state == StateAdvance || k.currentTile == k.targetTile))
+        if (!map || !(k.mRun.mState == StateAdvance || k.mRun.mCurrentTile == k.mRun.mTargetTile))
             return;
         static const std::string kLevel = "Level";
         if (!CogFactory::Instance().FindCogByName(kLevel))
@@ -251,18 +252,19 @@ public:
                 continue;
             tried[i] = true;
             ++picks;
-            const TileIndex c{k.currentTile.first + kSteps[i].first, k.currentTile.second + kSteps[i].second};
+            const TileIndex c{k.mRun.mCurrentTile.first + kSteps[i].first,
+                              k.mRun.mCurrentTile.second + kSteps[i].second};
             if (map->IsAreaFree(c.first, c.second, 1, 1))
             {
-                k.lastTile = k.currentTile;
-                k.targetTile = c;
+                k.mRun.mLastTile = k.mRun.mCurrentTile;
+                k.mRun.mTargetTile = c;
                 k.ChangeState(StateFollowTarget);
                 return;
             }
             if (mAttacks && map->GetTile(c.first, c.second).occupant)
             {
-                k.lastTile = k.currentTile;
-                k.targetTile = c;
+                k.mRun.mLastTile = k.mRun.mCurrentTile;
+                k.mRun.mTargetTile = c;
                 k.ChangeState(StateAttack);
                 return;
             }
@@ -287,24 +289,24 @@ public:
             result = StateFollowTarget;
             return;
         }
-        if (k.state == StateSpecial)
+        if (k.mRun.mState == StateSpecial)
         {
             result = StateSpecial;
             return;
         }
-        const int32_t diff = HeightDiff(*map, k.currentTile, tile);
+        const int32_t diff = HeightDiff(*map, k.mRun.mCurrentTile, tile);
         if (diff == 2)
         {
             result = StateSpecial;
             // It becomes the step beside the obstacle: the tile it stands on, facing it.
-            k.targetTile = tile;
+            k.mRun.mTargetTile = tile;
         }
         else if (diff < 2)
             result = StateFollowTarget;
         else
         {
             result = StateAttack;
-            k.targetTile = tile;
+            k.mRun.mTargetTile = tile;
         }
     }
 };
@@ -314,7 +316,7 @@ class BomberPathing final : public StandardPathing
 public:
     void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
     {
-        if (k.state == StateSpecial)
+        if (k.mRun.mState == StateSpecial)
         {
             result = StateSpecial;
             return;
@@ -329,14 +331,14 @@ public:
     void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
     {
         TileMap* map = CurrentTileMap();
-        if (k.state == StateSpecial)
+        if (k.mRun.mState == StateSpecial)
         {
             result = StateSpecial;
             return;
         }
         StandardPathing::Evaluate(k, tile, result);
-        if (map && k.state != StateDetour && map->GetTile(tile.first, tile.second).occupant &&
-            HeightDiff(*map, k.currentTile, tile) == 2)
+        if (map && k.mRun.mState != StateDetour && map->GetTile(tile.first, tile.second).occupant &&
+            HeightDiff(*map, k.mRun.mCurrentTile, tile) == 2)
             result = StateSpecial;
     }
 };
@@ -373,12 +375,12 @@ public:
         if (!map || DetourFirst(k, *map, tile, result))
             return;
         Cog* occupant = OccupantCog(map->GetTile(tile.first, tile.second));
-        if (!occupant || HeightDiff(*map, k.currentTile, tile) <= 1)
+        if (!occupant || HeightDiff(*map, k.mRun.mCurrentTile, tile) <= 1)
         {
             result = StateFollowTarget;
             return;
         }
-        k.targetTile = tile;
+        k.mRun.mTargetTile = tile;
         if (IsTowerCog(occupant))
             result = StateAttack;
         else if (!CogHas(occupant, CollisionComp::kTypeId))
@@ -386,8 +388,8 @@ public:
         else
         {
             result = StateSpecial;
-            if (k.state != StateSpecial)
-                k.phase = 1;
+            if (k.mRun.mState != StateSpecial)
+                k.mRun.mPhase = 1;
         }
     }
 };
@@ -401,7 +403,7 @@ public:
         TileMap* map = CurrentTileMap();
         if (!map)
             return;
-        if (k.state == StateSpecial)
+        if (k.mRun.mState == StateSpecial)
         {
             result = StateSpecial;
             return;
@@ -410,23 +412,23 @@ public:
         if (IsTowerCog(OccupantCog(t)))
         {
             result = StateAttack;
-            k.targetTile = tile;
+            k.mRun.mTargetTile = tile;
             return;
         }
-        const bool raised = map->GetTile(k.currentTile.first, k.currentTile.second).subHeight > 0;
+        const bool raised = map->GetTile(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second).subHeight > 0;
         if (t.passable && (!t.occupant || raised))
         {
             result = StateFollowTarget;
             return;
         }
-        k.targetTile = k.startTile = tile;
+        k.mRun.mTargetTile = k.mRun.mStartTile = tile;
         FaceToward(k.Pos(), TileCentre(*map, tile));
         result = StateSpecial;
     }
 
     void Step(Kestrane& k) override
     {
-        if (k.state == StateAirborne || k.state == StateGrabbed)
+        if (k.mRun.mState == StateAirborne || k.mRun.mState == StateGrabbed)
         {
             StandardPathing::Step(k);
             return;
@@ -435,34 +437,34 @@ public:
         if (!mapPtr)
             return;
         TileMap& map = *mapPtr;
-        Tile& here = map.GetTile(k.currentTile.first, k.currentTile.second);
+        Tile& here = map.GetTile(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second);
         // Digging, it survives under any tile.
-        if (!here.passable && k.state != StateSpecial)
-            SendDamage(*k.GetOwner(), DamageInfo{0, -k.CurHP, 5});
+        if (!here.passable && k.mRun.mState != StateSpecial)
+            SendDamage(*k.GetOwner(), DamageInfo{0, -k.mCurHP, 5});
         if (!::FindTower())
         {
-            if (k.state != StateNoTower)
+            if (k.mRun.mState != StateNoTower)
                 k.ChangeState(StateNoTower);
             return;
         }
         const TileIndex b = TileAhead(map, k, 1.0f);
-        if (HeightDiff(map, k.currentTile, b) == 1 && k.state != StateSpecial)
+        if (HeightDiff(map, k.mRun.mCurrentTile, b) == 1 && k.mRun.mState != StateSpecial)
         {
-            k.highJump = true;
+            k.mRun.mHighJump = true;
             k.ChangeState(StateJump);
             return;
         }
         if (!here.occupant && here.subHeight > 1)
             here.subHeight = 0;
-        int32_t result = k.state;
+        int32_t result = k.mRun.mState;
         Evaluate(k, b, result);
-        const bool entered = k.currentTile != k.lastTile;
+        const bool entered = k.mRun.mCurrentTile != k.mRun.mLastTile;
         if (entered)
             OnEnterTile(k, result);
-        k.lastTile = k.currentTile;
+        k.mRun.mLastTile = k.mRun.mCurrentTile;
         if (result == StateDetour)
         {
-            if (k.state != StateDetour)
+            if (k.mRun.mState != StateDetour)
                 k.ChangeState(StateDetour);
             return;
         }
@@ -473,7 +475,7 @@ public:
             if (side != StateSpecial)
                 result = side;
         }
-        if (result != k.state)
+        if (result != k.mRun.mState)
             k.ChangeState(result);
         if (result == StateFollowTarget)
             Retarget(k, map);
@@ -482,16 +484,16 @@ public:
 private:
     static void Retarget(Kestrane& k, TileMap& map)
     {
-        k.currentTile = map.WorldToTile(k.Pos().GetPosition(), 1, 1);
+        k.mRun.mCurrentTile = map.WorldToTile(k.Pos().GetPosition(), 1, 1);
         Cog* tower = ::FindTower();
         if (!tower)
         {
             k.ChangeState(StateSpecial);
             return;
         }
-        k.lastTile = k.currentTile;
-        if (k.currentTile == k.targetTile)
-            k.targetTile = TowerTile(map, *tower);
+        k.mRun.mLastTile = k.mRun.mCurrentTile;
+        if (k.mRun.mCurrentTile == k.mRun.mTargetTile)
+            k.mRun.mTargetTile = TowerTile(map, *tower);
     }
 };
 
@@ -500,7 +502,7 @@ class SquadPathing final : public StandardPathing
 public:
     void OnEnterTile(Kestrane& k, int32_t&) override
     {
-        if (k.state != StateFollowTarget || !k.group)
+        if (k.mRun.mState != StateFollowTarget || !k.mRun.mGroup)
             return;
         Cog& self = *k.GetOwner();
         if (!CogHas(&self, RegionComp::kTypeId))
@@ -513,8 +515,8 @@ public:
             if (!CogHas(cog, Kestrane::kTypeId))
                 continue;
             Kestrane* other = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
-            if (!other->group)
-                k.group->AddMember(other);
+            if (!other->mRun.mGroup)
+                k.mRun.mGroup->AddMember(other);
         }
     }
 };

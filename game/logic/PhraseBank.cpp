@@ -81,7 +81,7 @@ std::string PhraseBank::PickPhrase(int32_t situation, const Kestrane& invader) c
         auto bySituation = byName->second.find(situation);
         return bySituation == byName->second.end() ? nullptr : &bySituation->second;
     };
-    if (const std::vector<uint32_t>* own = lookUp(invader.Name))
+    if (const std::vector<uint32_t>* own = lookUp(invader.mName))
     {
         std::string text = Draw(*own);
         if (!text.empty())

@@ -280,8 +280,8 @@ void CursorComp::TryGrab()
         {
             invader->ChangeState(StateGrabbed);
             SendSound(*contact, "PlaySound3D", "Hit");
-            mSavedGround = invader->reactsToCollisions;
-            invader->reactsToCollisions = false;
+            mSavedGround = invader->mRun.mReactsToCollisions;
+            invader->mRun.mReactsToCollisions = false;
         }
         Play("Hold", true, 0.5f);
         return;
@@ -312,7 +312,7 @@ void CursorComp::ReleaseGrabbed(bool stunned)
         mGrabbed = -1;
         if (invader)
         {
-            invader->reactsToCollisions = mSavedGround;
+            invader->mRun.mReactsToCollisions = mSavedGround;
             invader->ChangeState(StateAirborne);
         }
         SendSound(*held, "PlaySound3D", "Throw");

@@ -681,7 +681,7 @@ public:
             const float s = trap.GetChargeFraction() * trap.EffectMagnitude;
             physics->AddForce(f, s * 60.0f);
             Kestrane* invader = CompOf<Kestrane>(&cog);
-            if (!invader || invader->Name == "stacker")
+            if (!invader || invader->mName == "stacker")
                 return;
             if (Speed(cog) <= 1.0f)
                 AddVelocity(cog, f * s);
@@ -768,7 +768,7 @@ public:
             if (!invader)
                 return;
             anyInvader = true;
-            if (invader->Name == "psychic")
+            if (invader->mName == "psychic")
                 return;
             if (pull)
             {

@@ -154,7 +154,7 @@ TEST(GameComponents, StatusRegionHandsOutPastAnEmptyCountThenGoes)
         for (int32_t i = 0; i < 3; ++i)
         {
             grunts.push_back(field.Invader("grunt", 20 + i, 20));
-            InvaderField::K(grunts.back()).pathing = FindPathingBehavior("NoPathing");
+            InvaderField::K(grunts.back()).mRun.mPathing = FindPathingBehavior("NoPathing");
         }
         sim.Step(3);
         Cog* mist = CreateAt(sim.Cogs(), "MobilePoisonMist", field.Centre(21, 20) + Vector3(0, 1, 0));
@@ -187,8 +187,8 @@ TEST(Explosion, DamagesInvadersAndWallsOnceAfterItsDelay)
     KindSeam seam;
     Cog* grunt = field.Invader("grunt", 20, 20);
     Kestrane& k = InvaderField::K(grunt);
-    k.pathing = FindPathingBehavior("NoPathing");
-    k.CurHP = k.MaxHP = 1000.0f;
+    k.mRun.mPathing = FindPathingBehavior("NoPathing");
+    k.mCurHP = k.mMaxHP = 1000.0f;
     Cog* block = CreateAt(sim.Cogs(), "wall", field.Centre(21, 20));
     ASSERT_NE(block, nullptr);
     wall& w = C<wall>(block);
@@ -204,7 +204,7 @@ TEST(Explosion, DamagesInvadersAndWallsOnceAfterItsDelay)
     for (int i = 0; i < 120 && hitAt < 0.0f; ++i)
     {
         sim.Step();
-        if (k.CurHP < 1000.0f)
+        if (k.mCurHP < 1000.0f)
             hitAt = SimNow(sim);
         else
             EXPECT_FLOAT_EQ(w.CurHP, 1000.0f);
@@ -213,7 +213,7 @@ TEST(Explosion, DamagesInvadersAndWallsOnceAfterItsDelay)
     EXPECT_GT(hitAt - start, 1.0f);
     EXPECT_LE(hitAt - start, 1.0f + 2.5f * static_cast<float>(GameSim::kStep));
     sim.Step(30);
-    EXPECT_FLOAT_EQ(k.CurHP, 900.0f);
+    EXPECT_FLOAT_EQ(k.mCurHP, 900.0f);
     EXPECT_FLOAT_EQ(w.CurHP, 900.0f);
     EXPECT_FLOAT_EQ(C<Damagable>(rock).HP, C<Damagable>(rock).MaxHP) << "not of the damageable types";
     ASSERT_EQ(seam.mDecals.size(), 1u);
@@ -276,7 +276,7 @@ TEST(Explosion, KillsCountAsExplosionKills)
     GameSim sim;
     InvaderField field(sim);
     Cog* grunt = field.Invader("grunt", 20, 20);
-    InvaderField::K(grunt).pathing = FindPathingBehavior("NoPathing");
+    InvaderField::K(grunt).mRun.mPathing = FindPathingBehavior("NoPathing");
     sim.Step(3);
     const int32_t before = sim.Data().mStats.explosionKills;
     CreateAt(sim.Cogs(), "Explosion", field.Centre(20, 20));

@@ -27,30 +27,30 @@ TEST(InvaderKinds, BomberFuseCountsDownOneMarkAFrame)
     GameSim sim;
     InvaderField field(sim);
     Cog* drawn = field.Invader("bomber", 10, 10);
-    EXPECT_GE(InvaderField::K(drawn).fuse, 20.0f);
-    EXPECT_LE(InvaderField::K(drawn).fuse, 90.0f);
+    EXPECT_GE(InvaderField::K(drawn).mRun.mFuse, 20.0f);
+    EXPECT_LE(InvaderField::K(drawn).mRun.mFuse, 90.0f);
 
     Cog* cog = sim.Cogs().Allocate("bomber");
     Kestrane& k = InvaderField::K(cog);
-    k.fuse = 30.5f;
+    k.mRun.mFuse = 30.5f;
     InvaderField::P(cog).SetPosition(field.Centre(20, 10) + Vector3(0, 1, 0));
     cog->Initialize();
-    EXPECT_FLOAT_EQ(k.fuse, 30.5f) << "a preset fuse is kept";
-    k.pathing = FindPathingBehavior("NoPathing");
+    EXPECT_FLOAT_EQ(k.mRun.mFuse, 30.5f) << "a preset fuse is kept";
+    k.mRun.mPathing = FindPathingBehavior("NoPathing");
     sim.Step(3);
     // Past 30 and 20 in one frame (a frame of 11.7 s): only the lower mark shows.
-    k.fuse = 30.001f;
+    k.mRun.mFuse = 30.001f;
     sim.Engine().GetGameClock().SetScale(700.0);
     sim.Step();
     sim.Engine().GetGameClock().SetScale(1.0);
-    EXPECT_EQ(k.fuseMark, 2);
+    EXPECT_EQ(k.mRun.mFuseMark, 2);
     // Down to 0: it goes into its special, waits, and blows itself up.
     ASSERT_NE(field.Tower(50, 50), nullptr);
-    k.pathing = FindPathingBehavior("Bomber");
-    k.fuse = 0.01f;
+    k.mRun.mPathing = FindPathingBehavior("Bomber");
+    k.mRun.mFuse = 0.01f;
     const uint32_t id = cog->GetID();
     sim.Step(2);
-    EXPECT_EQ(k.fuseMark, 0);
+    EXPECT_EQ(k.mRun.mFuseMark, 0);
     EXPECT_EQ(k.GetState(), StateSpecial);
     ASSERT_TRUE(sim.StepUntil([&] { return sim.Cogs().GetCog(id) == nullptr; }, 5 * 60));
     EXPECT_EQ(sim.Data().mStats.suicides, 1);
@@ -62,10 +62,10 @@ TEST(InvaderKinds, StackerBecomesAStepAndGivesItBack)
     InvaderField field(sim);
     Cog* cog = field.Invader("stacker", 10, 10);
     Kestrane& k = InvaderField::K(cog);
-    k.pathing = FindPathingBehavior("NoPathing");
+    k.mRun.mPathing = FindPathingBehavior("NoPathing");
     ASSERT_TRUE(sim.StepUntil([&] { return k.GetState() == StateAdvance; }, 20 * 60)) << "it lands";
     TileMap& map = field.Map();
-    const TileIndex tile = k.currentTile;
+    const TileIndex tile = k.mRun.mCurrentTile;
     ASSERT_EQ(map.GetTile(tile.first, tile.second).invaderCount, 1);
     InvaderField::P(cog).SetPosition(InvaderField::P(cog).GetPosition() + Vector3(0.7f, 0, 0.7f));
     k.ChangeState(StateSpecial);
@@ -100,7 +100,7 @@ TEST(InvaderKinds, PathingEdgeCases)
     Cog* doomed = field.Invader("grunt", 20, 10);
     const uint32_t doomedId = doomed->GetID();
     ASSERT_TRUE(sim.StepUntil([&] { return InvaderField::K(doomed).GetState() != StateParachute; }, 120));
-    const TileIndex under = InvaderField::K(doomed).currentTile;
+    const TileIndex under = InvaderField::K(doomed).mRun.mCurrentTile;
     map.GetTile(under.first, under.second).passable = false;
     ASSERT_TRUE(sim.StepUntil([&] { return sim.Cogs().GetCog(doomedId) == nullptr; }, 10));
     EXPECT_EQ(sim.Data().mStats.suicides, 1);
@@ -109,12 +109,12 @@ TEST(InvaderKinds, PathingEdgeCases)
     // Random walking with every way closed: four distinct picks, then its special.
     Cog* boxed = field.Invader("grunt", 30, 30);
     Kestrane& b = InvaderField::K(boxed);
-    b.pathing = FindPathingBehavior("NoPathing");
+    b.mRun.mPathing = FindPathingBehavior("NoPathing");
     ASSERT_TRUE(sim.StepUntil([&] { return b.GetState() == StateAdvance; }, 120));
     for (const TileIndex& side : {TileIndex{31, 30}, TileIndex{29, 30}, TileIndex{30, 31}, TileIndex{30, 29}})
         map.GetTile(side.first, side.second).buildable = false;
-    b.pathing = FindPathingBehavior("Random");
-    b.pathing->Step(b);
+    b.mRun.mPathing = FindPathingBehavior("Random");
+    b.mRun.mPathing->Step(b);
     EXPECT_EQ(b.GetState(), StateSpecial);
 }
 
@@ -129,8 +129,8 @@ TEST(InvaderKinds, DrillerTunnelsToTheTower)
         field.Make("superwall", field.Centre(x, 36));
     Cog* cog = sim.Cogs().Allocate("grunt");
     Kestrane& k = InvaderField::K(cog);
-    k.BehaviorName = "Driller";
-    k.PathingName = "Driller";
+    k.mBehaviorName = "Driller";
+    k.mPathingName = "Driller";
     InvaderField::P(cog).SetPosition(field.Centre(32, 24) + Vector3(0, 1, 0));
     cog->Initialize();
     bool dug = false;
@@ -143,7 +143,7 @@ TEST(InvaderKinds, DrillerTunnelsToTheTower)
         60 * 60));
     EXPECT_TRUE(dug) << "it went under the walls";
     EXPECT_EQ(k.GetState(), StateAttack);
-    EXPECT_GT(k.currentTile.second, 36) << "it came up on the tower's side";
+    EXPECT_GT(k.mRun.mCurrentTile.second, 36) << "it came up on the tower's side";
 }
 
 namespace {
@@ -199,11 +199,11 @@ TEST(InvaderKinds, GrabbedSpikerAndAntiGrabberFreeThemselves)
     ASSERT_NE(field.Tower(50, 50), nullptr);
     CursorProbe& cursor = MakeCursor(sim, field.Centre(5, 5));
     Cog* spiker = sim.Cogs().Allocate("grunt");
-    InvaderField::K(spiker).BehaviorName = "Spiker";
+    InvaderField::K(spiker).mBehaviorName = "Spiker";
     InvaderField::P(spiker).SetPosition(field.Centre(20, 20) + Vector3(0, 1, 0));
     spiker->Initialize();
     Cog* anti = sim.Cogs().Allocate("grunt");
-    InvaderField::K(anti).BehaviorName = "AntiGrabber";
+    InvaderField::K(anti).mBehaviorName = "AntiGrabber";
     InvaderField::P(anti).SetPosition(field.Centre(30, 20) + Vector3(0, 1, 0));
     anti->Initialize();
     ASSERT_TRUE(sim.StepUntil([&] { return InvaderField::K(anti).GetState() == StateAdvance; }, 5 * 60)) << "it lands";
@@ -231,14 +231,14 @@ TEST(InvaderKinds, KamikazeWithoutATargetDoesNotExplode)
     ASSERT_NE(field.Tower(50, 50), nullptr);
     Cog* cog = field.Invader("kamikaze", 20, 20);
     Kestrane& k = InvaderField::K(cog);
-    k.pathing = FindPathingBehavior("NoPathing");
+    k.mRun.mPathing = FindPathingBehavior("NoPathing");
     sim.Step(5);
-    k.targetTile = {21, 20};
+    k.mRun.mTargetTile = {21, 20};
     k.ChangeState(StateAttack);
-    k.behavior->Attack(k);
+    k.mRun.mBehavior->Attack(k);
     EXPECT_EQ(k.GetState(), StateAdvance);
     sim.Step(30);
-    EXPECT_GT(k.CurHP, 0.0f);
+    EXPECT_GT(k.mCurHP, 0.0f);
     EXPECT_EQ(sim.Data().mStats.suicides, 0);
 }
 
@@ -250,8 +250,8 @@ TEST(InvaderKinds, PsychicMovesTheObstacleAside)
     Cog* wallCog = field.Make("wall", field.Centre(32, 30));
     TileComp& footprint = *static_cast<TileComp*>(wallCog->GetComponent(TileComp::kTypeId));
     Cog* cog = sim.Cogs().Allocate("grunt");
-    InvaderField::K(cog).BehaviorName = "Psychic";
-    InvaderField::K(cog).PathingName = "Psychic";
+    InvaderField::K(cog).mBehaviorName = "Psychic";
+    InvaderField::K(cog).mPathingName = "Psychic";
     InvaderField::P(cog).SetPosition(field.Centre(32, 26) + Vector3(0, 1, 0));
     cog->Initialize();
     const TileIndex before{footprint.tileX, footprint.tileZ};

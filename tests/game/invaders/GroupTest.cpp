@@ -29,41 +29,41 @@ TEST(InvaderGroup, MembershipRules)
     InvaderGroupList list;
     Kestrane* leader = invaders[0].get();
     InvaderGroup* group = list.CreateGroup(leader);
-    leader->group = group;
+    leader->mRun.mGroup = group;
     for (size_t i = 1; i <= 5; ++i)
         group->AddMember(invaders[i].get());
     Kestrane& sixth = *invaders[6];
-    sixth.currentSpeed = 3.0f;
+    sixth.mRun.mCurrentSpeed = 3.0f;
     group->AddMember(&sixth);
     EXPECT_EQ(group->GetMembers().size(), 5u);
-    EXPECT_EQ(sixth.group, nullptr);
-    EXPECT_FLOAT_EQ(sixth.currentSpeed, 3.0f) << "a refused member keeps its speed";
+    EXPECT_EQ(sixth.mRun.mGroup, nullptr);
+    EXPECT_FLOAT_EQ(sixth.mRun.mCurrentSpeed, 3.0f) << "a refused member keeps its speed";
 
     group->RemoveMember(leader);
-    EXPECT_EQ(leader->group, group) << "the leader cannot be removed";
-    invaders[2]->currentSpeed = 1.0f;
+    EXPECT_EQ(leader->mRun.mGroup, group) << "the leader cannot be removed";
+    invaders[2]->mRun.mCurrentSpeed = 1.0f;
     group->RemoveMember(invaders[2].get());
-    EXPECT_EQ(invaders[2]->group, nullptr);
-    EXPECT_FLOAT_EQ(invaders[2]->currentSpeed, 10.0f);
+    EXPECT_EQ(invaders[2]->mRun.mGroup, nullptr);
+    EXPECT_FLOAT_EQ(invaders[2]->mRun.mCurrentSpeed, 10.0f);
     EXPECT_EQ(group->GetMembers().size(), 4u);
 
     // A destroyed member leaves; a destroyed leader takes the group with it.
     invaders[3].reset();
     EXPECT_EQ(group->GetMembers().size(), 3u);
-    invaders[4]->currentTile = {5, 5};
+    invaders[4]->mRun.mCurrentTile = {5, 5};
     group->Disband();
     EXPECT_TRUE(group->GetMembers().empty());
-    EXPECT_EQ(invaders[4]->targetTile, (TileIndex{5, 5}));
-    EXPECT_EQ(leader->group, group) << "the leader keeps its group";
+    EXPECT_EQ(invaders[4]->mRun.mTargetTile, (TileIndex{5, 5}));
+    EXPECT_EQ(leader->mRun.mGroup, group) << "the leader keeps its group";
     group->AddMember(invaders[4].get());
     {
         InvaderGroupList gone;
         InvaderGroup* other = gone.CreateGroup(invaders[5].get());
-        invaders[5]->group = other;
+        invaders[5]->mRun.mGroup = other;
         other->AddMember(invaders[1].get());
     }
-    EXPECT_EQ(invaders[5]->group, nullptr) << "a list that goes clears its invaders";
-    EXPECT_EQ(invaders[1]->group, nullptr);
+    EXPECT_EQ(invaders[5]->mRun.mGroup, nullptr) << "a list that goes clears its invaders";
+    EXPECT_EQ(invaders[1]->mRun.mGroup, nullptr);
 }
 
 TEST(InvaderGroup, MembersCatchUpByTheirDistance)
@@ -75,17 +75,17 @@ TEST(InvaderGroup, MembersCatchUpByTheirDistance)
     {
         auto invaders = Records(2);
         InvaderGroupList list;
-        invaders[0]->MoveSpeed = 2.0f;
-        invaders[0]->currentTile = {10, 10};
+        invaders[0]->mMoveSpeed = 2.0f;
+        invaders[0]->mRun.mCurrentTile = {10, 10};
         InvaderGroup* group = list.CreateGroup(invaders[0].get());
-        invaders[0]->group = group;
-        invaders[1]->MoveSpeed = c.mOwnSpeed;
-        invaders[1]->currentTile = c.mMember;
+        invaders[0]->mRun.mGroup = group;
+        invaders[1]->mMoveSpeed = c.mOwnSpeed;
+        invaders[1]->mRun.mCurrentTile = c.mMember;
         group->AddMember(invaders[1].get());
         // No "Cursor" cog exists: the step only sets speeds and targets.
         list.Update();
-        EXPECT_NEAR(invaders[1]->currentSpeed, c.mExpected, 1e-5f);
-        EXPECT_EQ(invaders[1]->targetTile, (TileIndex{10, 10}));
+        EXPECT_NEAR(invaders[1]->mRun.mCurrentSpeed, c.mExpected, 1e-5f);
+        EXPECT_EQ(invaders[1]->mRun.mTargetTile, (TileIndex{10, 10}));
     }
 }
 
@@ -98,24 +98,25 @@ TEST(InvaderGroup, CursorBesideTheLeaderThrowsTheFirstMember)
     Cog* memberCog = field.Invader("grunt", 21, 20);
     Kestrane& leader = InvaderField::K(leaderCog);
     Kestrane& member = InvaderField::K(memberCog);
-    leader.pathing = FindPathingBehavior("NoPathing");
-    ASSERT_NE(leader.group, nullptr) << "a squad leads a group";
-    leader.group->AddMember(&member);
+    leader.mRun.mPathing = FindPathingBehavior("NoPathing");
+    ASSERT_NE(leader.mRun.mGroup, nullptr) << "a squad leads a group";
+    leader.mRun.mGroup->AddMember(&member);
     sim.Step(30);
-    ASSERT_EQ(member.group, leader.group);
-    const TileIndex at = leader.currentTile;
+    ASSERT_EQ(member.mRun.mGroup, leader.mRun.mGroup);
+    const TileIndex at = leader.mRun.mCurrentTile;
     Cog* cursor = field.Make("NinjaSmoke", field.Centre(at.first + 1, at.second + 1));
     cursor->SetName("Cursor");
     sim.Cogs().RegisterName(*cursor);
     sim.Step();
     EXPECT_NE(member.GetState(), StateAirborne) << "diagonal: nobody is thrown";
     ASSERT_LT((InvaderField::P(leaderCog).GetPosition() - InvaderField::P(memberCog).GetPosition()).Length(), 10.0f);
-    InvaderField::P(cursor).SetPosition(field.Centre(leader.currentTile.first, leader.currentTile.second + 1));
+    InvaderField::P(cursor).SetPosition(
+        field.Centre(leader.mRun.mCurrentTile.first, leader.mRun.mCurrentTile.second + 1));
     sim.Step();
     EXPECT_EQ(member.GetState(), StateAirborne);
     EXPECT_GT(InvaderField::P(memberCog).GetVelocity().y, 20.0f);
     sim.Step();
-    EXPECT_EQ(member.group, nullptr) << "thrown, it leaves the group";
+    EXPECT_EQ(member.mRun.mGroup, nullptr) << "thrown, it leaves the group";
     // The leader goes: its group goes with it.
     const size_t groups = sim.Logic().mGroups->Size();
     sim.Cogs().Destroy(leaderCog);

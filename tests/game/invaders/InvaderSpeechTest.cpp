@@ -48,14 +48,14 @@ TEST(InvaderSpeech, IntroductionCountdownAndDeathShowTheirBubbles)
         // No tower: it hops and, one hop in five, introduces itself.
         {"grunt", [](GameSim&, Kestrane& k) { k.ChangeState(StateNoTower); }, "I'm a grunt!", ""},
         // Ten seconds left on the fuse: the countdown shows 1.
-        {"bomber", [](GameSim&, Kestrane& k) { k.fuse = 10.2f; }, "1", ""},
+        {"bomber", [](GameSim&, Kestrane& k) { k.mRun.mFuse = 10.2f; }, "1", ""},
         // Killed: its last words over the death cloud, shaped by the shared death model.
-        {"grunt", [](GameSim&, Kestrane& k) { k.CurHP = 0.0f; }, "Avenge me", "Models/InvaderDM.lmf"},
+        {"grunt", [](GameSim&, Kestrane& k) { k.mCurHP = 0.0f; }, "Avenge me", "Models/InvaderDM.lmf"},
         // A kind that ships its own death model gets it.
         {"stacker",
          [](GameSim& sim, Kestrane& k) {
              std::filesystem::copy_file(sim.Path("Models/InvaderDM.lmf"), sim.Path("Models/stackerDM.lmf"));
-             k.CurHP = 0.0f;
+             k.mCurHP = 0.0f;
          },
          "Avenge me", "Models/stackerDM.lmf"},
     };
@@ -77,7 +77,7 @@ TEST(InvaderSpeech, IntroductionCountdownAndDeathShowTheirBubbles)
         Cog* cog = field.Invader(c.mKind, 10, 10);
         ASSERT_NE(cog, nullptr);
         Kestrane& k = InvaderField::K(cog);
-        k.pathing = FindPathingBehavior("NoPathing");
+        k.mRun.mPathing = FindPathingBehavior("NoPathing");
         ASSERT_TRUE(sim.StepUntil([&] { return k.GetState() == StateAdvance; }, 30 * 60)) << "it lands";
         c.mSetUp(sim, k);
         const bool hops = k.GetState() == StateNoTower;

@@ -14,7 +14,7 @@ bool Near(const Color& a, const Color& b)
 Cog* Standing(InvaderField& field, const std::string& kind, int32_t x, int32_t z)
 {
     Cog* cog = field.Invader(kind, x, z);
-    InvaderField::K(cog).pathing = FindPathingBehavior("NoPathing");
+    InvaderField::K(cog).mRun.mPathing = FindPathingBehavior("NoPathing");
     return cog;
 }
 } // namespace
@@ -29,13 +29,13 @@ TEST(Kestrane, HitTintFadesBackWithinHalfASecond)
     const Color saved(0.2f, 0.4f, 0.6f, 1.0f);
     seam.mColors[cog->GetID()] = saved;
     SendDamage(*cog, DamageInfo{0, -3.0f, 2});
-    EXPECT_FLOAT_EQ(k.CurHP, 7.0f);
+    EXPECT_FLOAT_EQ(k.mCurHP, 7.0f);
     EXPECT_TRUE(Near(seam.mColors[cog->GetID()], Color(1.0f, 0.25f, 0.25f, 1.0f)));
     sim.Step(15);
     EXPECT_TRUE(Near(seam.mColors[cog->GetID()], Color(0.6f, 0.325f, 0.425f, 1.0f))) << "halfway after 0.25 s";
     sim.Step(16);
     EXPECT_TRUE(Near(seam.mColors[cog->GetID()], saved));
-    EXPECT_FALSE(k.damageTinted);
+    EXPECT_FALSE(k.mRun.mDamageTinted);
 }
 
 TEST(Kestrane, FatalRecordIsTheHitThatCrossesZero)
@@ -49,7 +49,7 @@ TEST(Kestrane, FatalRecordIsTheHitThatCrossesZero)
     seam.mColors[id] = Color(1, 1, 1, 1);
     SendDamage(*cog, DamageInfo{0, -10.0f, 2});
     SendDamage(*cog, DamageInfo{0, -5.0f, 1});
-    EXPECT_EQ(k.fatalDamage.mType, 2);
+    EXPECT_EQ(k.mRun.mFatalDamage.mType, 2);
     EXPECT_TRUE(Near(seam.mColors[id], Color(1, 1, 1, 1))) << "no tint on the killing blow";
     const int32_t kills = sim.Data().mKills;
     const int32_t points = sim.Data().mPoints;
@@ -96,9 +96,9 @@ TEST_P(KillCauses, GiveTheirStatisticsAndPoints)
     }
     else if (cause == "poison")
     {
-        const float speed = k.MoveSpeed;
+        const float speed = k.mMoveSpeed;
         k.ChangeEffect(EffectPoisoned, 10.0f);
-        EXPECT_FLOAT_EQ(k.MoveSpeed, speed * 0.33333334f);
+        EXPECT_FLOAT_EQ(k.mMoveSpeed, speed * 0.33333334f);
     }
     else if (cause == "command")
         sim.Run("KillAllInvaders");
@@ -162,28 +162,28 @@ TEST(Kestrane, PoisonRunsItsCourseAndIsUndone)
     RecordingSeam seam;
     Cog* cog = Standing(field, "grunt", 10, 10);
     Kestrane& k = InvaderField::K(cog);
-    k.CurHP = 100.0f;
-    const float speed = k.MoveSpeed;
+    k.mCurHP = 100.0f;
+    const float speed = k.mMoveSpeed;
     k.ChangeEffect(EffectPoisoned, 4.0f);
     EXPECT_EQ(seam.Calls(cog->GetID(), "Material").back(), "Materials\\DumbMat.xml");
-    const uint32_t effectCog = k.effectCogId;
+    const uint32_t effectCog = k.mRun.mEffectCogId;
     ASSERT_NE(sim.Cogs().GetCog(effectCog), nullptr);
     // Permanent effects and the same effect again change nothing.
     k.ChangeEffect(EffectPoisoned, 99.0f);
-    EXPECT_FLOAT_EQ(k.effectDuration, 4.0f);
-    k.PermanentStatusEffect = true;
+    EXPECT_FLOAT_EQ(k.mRun.mEffectDuration, 4.0f);
+    k.mPermanentStatusEffect = true;
     k.ChangeEffect(EffectOnFire, 1.0f);
     EXPECT_EQ(k.GetStatusEffect(), EffectPoisoned);
-    k.PermanentStatusEffect = false;
+    k.mPermanentStatusEffect = false;
 
     sim.Step(60);
-    EXPECT_NEAR(k.CurHP, 88.0f, 0.5f) << "12 a second";
+    EXPECT_NEAR(k.mCurHP, 88.0f, 0.5f) << "12 a second";
     sim.Step(4 * 60);
     EXPECT_EQ(k.GetStatusEffect(), EffectNone);
-    EXPECT_FLOAT_EQ(k.MoveSpeed, speed);
+    EXPECT_FLOAT_EQ(k.mMoveSpeed, speed);
     EXPECT_EQ(seam.Calls(cog->GetID(), "Material").back(), "Materials\\gruntMat.xml");
     EXPECT_EQ(sim.Cogs().GetCog(effectCog), nullptr);
-    EXPECT_NEAR(k.CurHP, 52.0f, 0.5f);
+    EXPECT_NEAR(k.mCurHP, 52.0f, 0.5f);
 }
 
 TEST(Kestrane, MetalIgnoresCollisionsAndFireSpreads)
@@ -198,18 +198,18 @@ TEST(Kestrane, MetalIgnoresCollisionsAndFireSpreads)
     EXPECT_FLOAT_EQ(body.GetMass(), mass * 5.0f);
     InvaderField::P(metal).SetVelocity(Vector3(0, -150.0f, 0));
     sim.Step(5);
-    EXPECT_FLOAT_EQ(m.CurHP, m.MaxHP) << "no fall damage";
-    EXPECT_GT(m.lastGroundContact, 0.0f) << "the ground contact still counts";
+    EXPECT_FLOAT_EQ(m.mCurHP, m.mMaxHP) << "no fall damage";
+    EXPECT_GT(m.mRun.mLastGroundContact, 0.0f) << "the ground contact still counts";
     m.ChangeEffect(EffectNone, 0.0f);
     EXPECT_FLOAT_EQ(body.GetMass(), mass);
 
     Cog* burning = Standing(field, "grunt", 30, 10);
     Cog* next = Standing(field, "grunt", 30, 10);
     InvaderField::P(next).SetPosition(InvaderField::P(burning).GetPosition() + Vector3(1.5f, 0, 0));
-    InvaderField::K(burning).CurHP = 1000.0f;
-    InvaderField::K(next).CurHP = 1000.0f;
+    InvaderField::K(burning).mCurHP = 1000.0f;
+    InvaderField::K(next).mCurHP = 1000.0f;
     InvaderField::K(burning).ChangeEffect(EffectOnFire, 7.0f);
     sim.Step(10);
     EXPECT_EQ(InvaderField::K(next).GetStatusEffect(), EffectOnFire);
-    EXPECT_FLOAT_EQ(InvaderField::K(next).effectDuration, 7.0f);
+    EXPECT_FLOAT_EQ(InvaderField::K(next).mRun.mEffectDuration, 7.0f);
 }

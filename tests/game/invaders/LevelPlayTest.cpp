@@ -45,7 +45,7 @@ TEST(LevelPlay, TilesCountTheirGroundedInvaders)
         ASSERT_NE(cog, nullptr);
         ids.push_back(cog->GetID());
         if (i % 7 == 0)
-            InvaderField::K(cog).AvoidWall = true;
+            InvaderField::K(cog).mAvoidWall = true;
     }
     for (int32_t second = 0; second < 15; ++second)
     {
@@ -65,13 +65,15 @@ TEST(LevelPlay, TilesCountTheirGroundedInvaders)
         Kestrane& k = *static_cast<Kestrane*>(comp);
         if (k.IsCounted())
         {
-            EXPECT_EQ(k.CountedTile(), k.currentTile);
-            standing[k.currentTile] += 1;
+            EXPECT_EQ(k.CountedTile(), k.mRun.mCurrentTile);
+            standing[k.mRun.mCurrentTile] += 1;
             ++counted;
         }
-        const bool grounded = k.state != StateGrabbed && k.state != StateAirborne && k.state != StateParachute &&
-                              !(k.state == StateSpecial && k.BehaviorName == "Stacker") && !k.IsDead();
-        EXPECT_EQ(k.IsCounted(), grounded && map.InBounds(k.currentTile.first, k.currentTile.second)) << k.Name;
+        const bool grounded = k.mRun.mState != StateGrabbed && k.mRun.mState != StateAirborne &&
+            k.mRun.mState != StateParachute && !(k.mRun.mState == StateSpecial && k.mBehaviorName == "Stacker") &&
+            !k.IsDead();
+        EXPECT_EQ(k.IsCounted(), grounded && map.InBounds(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second))
+            << k.mName;
     }
     // Kamikaze and bomber blasts now hurt their neighbours too, so fewer are left standing.
     EXPECT_GT(counted, 10);
@@ -105,7 +107,7 @@ TEST(LevelPlay, SavedLevelKeepsInvadersAndTrapsAndSurvivesARestart)
     field.Map().LoadLevelFile("Levels/Saved.bin");
     std::multiset<std::string> names;
     for (Comp* comp : sim.Data().mInvaders)
-        names.insert(static_cast<Kestrane*>(comp)->Name);
+        names.insert(static_cast<Kestrane*>(comp)->mName);
     EXPECT_EQ(names, (std::multiset<std::string>{"bomber", "stacker"}));
     ASSERT_EQ(sim.Data().mTraps.size(), 1u);
     EXPECT_EQ(static_cast<TrapData*>(sim.Data().mTraps.front())->Name, "spikes");

@@ -35,7 +35,7 @@ TEST_P(PathingWalls, TheGruntReachesWhatItMayAttack)
     Cog* grunt = field.Invader("grunt", 32, 26);
     const uint32_t id = grunt->GetID();
     Kestrane& k = InvaderField::K(grunt);
-    k.AvoidWall = c.mAvoidWall;
+    k.mAvoidWall = c.mAvoidWall;
     const uint32_t towerId = tower->GetID();
 
     bool onWall = false;
@@ -43,7 +43,7 @@ TEST_P(PathingWalls, TheGruntReachesWhatItMayAttack)
     const bool done = sim.StepUntil(
         [&] {
             Cog* g = sim.Cogs().GetCog(id);
-            if (g && wallTiles.count(InvaderField::K(g).currentTile))
+            if (g && wallTiles.count(InvaderField::K(g).mRun.mCurrentTile))
                 onWall = true;
             Cog* t = sim.Cogs().GetCog(towerId);
             if (t && InvaderField::B(t).hitPoints <= 0.0f)
@@ -56,14 +56,14 @@ TEST_P(PathingWalls, TheGruntReachesWhatItMayAttack)
     {
         EXPECT_EQ(towerHit.mType, 6);
         EXPECT_EQ(towerHit.mFirst, static_cast<int32_t>(id));
-        EXPECT_FLOAT_EQ(towerHit.mAmount, -k.AttackStrength);
+        EXPECT_FLOAT_EQ(towerHit.mAmount, -k.mAttackStrength);
         EXPECT_FALSE(onWall) << "walked over a wall tile";
     }
     else
     {
         EXPECT_TRUE(sim.Cogs().GetCog(towerId)) << "the tower stands";
-        EXPECT_EQ(k.state, StateAttack);
-        EXPECT_EQ(k.targetTile.second, 40) << "the wall line";
+        EXPECT_EQ(k.mRun.mState, StateAttack);
+        EXPECT_EQ(k.mRun.mTargetTile.second, 40) << "the wall line";
     }
 }
 

@@ -92,16 +92,16 @@ TEST(LevelScenery, FallingInvaderShowsTheParachuteUntilItLands)
     Cog* cog = field.Make("grunt", field.Centre(10, 10) + Vector3(0, 30, 0));
     ASSERT_NE(cog, nullptr);
     Kestrane& k = InvaderField::K(cog);
-    ASSERT_EQ(k.state, StateParachute);
-    const uint32_t id = k.parachuteCogId;
+    ASSERT_EQ(k.mRun.mState, StateParachute);
+    const uint32_t id = k.mRun.mParachuteCogId;
     Cog* chute = sim.Cogs().GetCog(id);
     ASSERT_NE(chute, nullptr);
     ExpectDrawable(*chute);
     EXPECT_EQ(static_cast<Model*>(chute->GetComponent(Model::kTypeId))->ModelFileName, "Models/Parachute.lmf");
     sim.Step(10);
-    ASSERT_EQ(k.state, StateParachute);
+    ASSERT_EQ(k.mRun.mState, StateParachute);
     EXPECT_NEAR(InvaderField::P(chute).GetPosition().y - k.Pos().GetPosition().y, 1.0f, 1e-3f);
-    ASSERT_TRUE(sim.StepUntil([&] { return k.state != StateParachute; }, 600));
+    ASSERT_TRUE(sim.StepUntil([&] { return k.mRun.mState != StateParachute; }, 600));
     sim.Step();
     EXPECT_EQ(sim.Cogs().GetCog(id), nullptr);
 }

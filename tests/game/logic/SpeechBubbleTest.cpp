@@ -43,6 +43,7 @@ TEST(SpeechBubble, LimitsSpeakerRepeatsCountAndCrowding)
     BubbleScene s;
     // Ten speakers well apart, then an eleventh.
     std::vector<Cog*> speakers;
+    speakers.reserve(11);
     for (int i = 0; i < 11; ++i)
         speakers.push_back(s.Speaker(40.0f * static_cast<float>(i), 0.0f));
     for (int i = 0; i < 10; ++i)
@@ -148,9 +149,9 @@ TEST(SpeechBubble, PickingFallsBackToAllExceptForStatusPhrases)
     for (int round = 0; round < 20; ++round)
         for (const auto& c : cases)
             EXPECT_EQ(bank.PickPhrase(c.mSituation, k), c.mText) << c.mSituation;
-    k.statusEffect = EffectPoisoned;
+    k.mRun.mStatusEffect = EffectPoisoned;
     EXPECT_EQ(bank.PickPhrase(8, k), "poisoned");
-    k.statusEffect = EffectBlind;
+    k.mRun.mStatusEffect = EffectBlind;
     EXPECT_EQ(bank.PickPhrase(8, k), "") << "no status phrase, and no fall-back";
 
     // Said over the invader, it follows it.

@@ -39,7 +39,7 @@ TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
     ASSERT_TRUE(play.Sim().StepUntil([&] { return play.Cursor().GetGrabbedID() == int32_t(invader->GetID()); }, 120));
     play.Step();
     EXPECT_EQ(k.GetState(), StateGrabbed);
-    EXPECT_FALSE(k.reactsToCollisions);
+    EXPECT_FALSE(k.mRun.mReactsToCollisions);
 
     // Carried along: once the cursor has come to rest, it stands where the cursor stands.
     play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(20, 15, 0));

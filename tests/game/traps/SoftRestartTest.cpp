@@ -19,7 +19,7 @@ TEST(SoftRestart, MidLevelWithEveryKindBubblesAndPreviewsIsClean)
         for (const char* kind : kinds)
         {
             Cog* grunt = field.Invader("grunt", x, 30);
-            InvaderField::K(grunt).pathing = FindPathingBehavior("NoPathing");
+            InvaderField::K(grunt).mRun.mPathing = FindPathingBehavior("NoPathing");
             Cog* trap = sim.Cogs().Allocate("spikes");
             InvaderField::T(trap).BehaviorName = kind;
             PosOf(trap)->SetPosition(field.Map().TileToWorldAligned(x, 30, 2, 2));
@@ -47,7 +47,7 @@ TEST(SoftRestart, MidLevelWithEveryKindBubblesAndPreviewsIsClean)
     // A new level with the same kinds runs on.
     InvaderField again(sim);
     Cog* grunt = again.Invader("grunt", 20, 20);
-    InvaderField::K(grunt).pathing = FindPathingBehavior("NoPathing");
+    InvaderField::K(grunt).mRun.mPathing = FindPathingBehavior("NoPathing");
     Cog* trap = sim.Cogs().Allocate("spikes");
     InvaderField::T(trap).BehaviorName = "Vortex";
     PosOf(trap)->SetPosition(again.Map().TileToWorldAligned(20, 20, 2, 2));

@@ -33,8 +33,8 @@ struct KindScene
     {
         Cog* cog = field.Invader("grunt", x, z);
         Kestrane& k = InvaderField::K(cog);
-        k.pathing = FindPathingBehavior("NoPathing");
-        k.CurHP = k.MaxHP = hp;
+        k.mRun.mPathing = FindPathingBehavior("NoPathing");
+        k.mCurHP = k.mMaxHP = hp;
         return cog;
     }
     bool Gone(uint32_t id) { return sim.Cogs().GetCog(id) == nullptr; }
@@ -73,7 +73,7 @@ TEST(TrapKinds, HammerFiresItsThreeUsesThenDestroysItself)
             return s.Gone(id);
         },
         60 * 20));
-    EXPECT_FLOAT_EQ(k.CurHP, 1000.0f - 3.0f * 10.0f) << "three blows, no recharge";
+    EXPECT_FLOAT_EQ(k.mCurHP, 1000.0f - 3.0f * 10.0f) << "three blows, no recharge";
     EXPECT_EQ(fatalKind, 5);
     EXPECT_EQ(s.sim.Data().mStats.trapsLost["hammer"], 1);
     bool counted = false;
@@ -233,9 +233,9 @@ TEST(TrapKinds, PitHoldsSwallowsAndHurtsOnClosingThenLetsSurvivorsCollide)
     ASSERT_TRUE(s.sim.StepUntil([&] { return t.state == TrapResetting; }, 60));
     s.sim.Step();
     EXPECT_FALSE(collision.IsActive()) << "it falls through while the pit is open";
-    EXPECT_FLOAT_EQ(InvaderField::K(grunt).CurHP, 1000.0f);
+    EXPECT_FLOAT_EQ(InvaderField::K(grunt).mCurHP, 1000.0f);
     ASSERT_TRUE(s.sim.StepUntil([&] { return t.state == TrapReady; }, 200));
-    EXPECT_FLOAT_EQ(InvaderField::K(grunt).CurHP, 990.0f);
+    EXPECT_FLOAT_EQ(InvaderField::K(grunt).mCurHP, 990.0f);
     EXPECT_TRUE(collision.IsActive()) << "a survivor stands on the ground again";
     EXPECT_LT(t.GetCharge(), t.MaxCharge - 0.5f) << "one charge spent on closing";
 }
@@ -289,8 +289,8 @@ TEST(TrapKinds, TwoLaserTurretsEachFireTheirOwnShot)
     };
     EXPECT_GE(shots(first), 1);
     EXPECT_GE(shots(second), 1);
-    EXPECT_LT(InvaderField::K(a).CurHP, 1000.0f);
-    EXPECT_LT(InvaderField::K(b).CurHP, 1000.0f);
+    EXPECT_LT(InvaderField::K(a).mCurHP, 1000.0f);
+    EXPECT_LT(InvaderField::K(b).mCurHP, 1000.0f);
 }
 
 TEST(TrapKinds, SatelliteEarnsOnPlacingAndGoesWhenPointsOrItsAimRunOut)

@@ -34,7 +34,7 @@ struct TrapScene
         if (withGrunt)
         {
             grunt = field.Invader("grunt", 20, 20);
-            InvaderField::K(grunt).pathing = FindPathingBehavior("NoPathing");
+            InvaderField::K(grunt).mRun.mPathing = FindPathingBehavior("NoPathing");
         }
         trap = field.Trap(20, 20);
         EXPECT_NE(trap, nullptr);
@@ -67,7 +67,7 @@ TEST(TrapData, FiringCycleRunsOnTheClockFromActivation)
     TrapData& t = s.Data();
     Kestrane& k = InvaderField::K(s.grunt);
     // The one hit is fatal, so the invader keeps its record.
-    k.CurHP = t.EffectMagnitude;
+    k.mCurHP = t.EffectMagnitude;
     ASSERT_TRUE(s.sim.StepUntil([&] { return t.state == TrapActivating; }, 120));
     const float activated = t.stateTime;
     EXPECT_TRUE(Same(s.TrapColor(), kRed));
@@ -81,11 +81,11 @@ TEST(TrapData, FiringCycleRunsOnTheClockFromActivation)
     }
     EXPECT_TRUE(Same(s.TrapColor(), kOrange));
     EXPECT_EQ(t.state, TrapFiring);
-    EXPECT_GT(k.CurHP, 0.0f);
+    EXPECT_GT(k.mCurHP, 0.0f);
     s.sim.Step();
-    EXPECT_FLOAT_EQ(k.CurHP, 0.0f);
-    EXPECT_EQ(k.fatalDamage.mType, 2);
-    EXPECT_EQ(k.fatalDamage.mFirst, static_cast<int32_t>(s.trap->GetID()));
+    EXPECT_FLOAT_EQ(k.mCurHP, 0.0f);
+    EXPECT_EQ(k.mRun.mFatalDamage.mType, 2);
+    EXPECT_EQ(k.mRun.mFatalDamage.mFirst, static_cast<int32_t>(s.trap->GetID()));
     EXPECT_EQ(t.state, TrapResetting);
     EXPECT_NEAR(t.GetCharge(), 9.0f, 0.01f);
 
@@ -126,7 +126,7 @@ TEST(TrapData, PausedTrapNeitherRechargesNorFires)
     s.sim.Step(200);
     EXPECT_EQ(t.state, TrapReady);
     EXPECT_FLOAT_EQ(t.GetCharge(), 5.0f);
-    EXPECT_FLOAT_EQ(InvaderField::K(s.grunt).CurHP, InvaderField::K(s.grunt).MaxHP);
+    EXPECT_FLOAT_EQ(InvaderField::K(s.grunt).mCurHP, InvaderField::K(s.grunt).mMaxHP);
     s.sim.Engine().GetGameClock().SetPaused(false);
 }
 
