@@ -16,10 +16,10 @@
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/space/QTree.h"
-#include "physics/GridGround.h"
+#include "bench/CountingNew.h"
 #include "physics/PhysicsComp.h"
 #include "physics/PhysicsLoom.h"
-#include "bench/CountingNew.h"
+#include "physics/collision/GridGround.h"
 
 namespace {
 constexpr float kFrame = 1.0f / 60.0f;

@@ -11,14 +11,14 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/space/QTree.h"
 #include "physics/CollisionComp.h"
-#include "physics/CollisionData.h"
-#include "physics/ContactTests.h"
-#include "physics/Ground.h"
 #include "physics/InertiaBall.h"
 #include "physics/PhysicsComp.h"
 #include "physics/PhysicsExplosion.h"
 #include "physics/RegionComp.h"
 #include "physics/SpringCape.h"
+#include "physics/collision/CollisionData.h"
+#include "physics/collision/ContactTests.h"
+#include "physics/collision/Ground.h"
 
 namespace {
 PhysicsLoom* sInstance = nullptr;

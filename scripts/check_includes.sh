@@ -40,6 +40,13 @@ allowed_core() {
     *) echo "*" ;;
   esac
 }
+# Inside physics, the shapes and contact tests sit below the loom and its components.
+allowed_physics() {
+  case "$1" in
+    collision) echo "collision" ;;
+    *) echo "*" ;;
+  esac
+}
 # Only the graphics device layer talks to OpenGL.
 gl_allowed() {
   case "$1" in
@@ -83,6 +90,13 @@ while IFS= read -r file; do
           echo "$file:$num: $top/ may not include the player's side: $text"; bad=1; continue
         fi ;;
     esac
+    if [ "$top" = physics ] && [ "$inc_top" = physics ]; then
+      area=$(echo "$file" | cut -d/ -f2)
+      inc_area=${inc_rest%%/*}
+      if ! contains "$inc_area" "$(allowed_physics "$area")"; then
+        echo "$file:$num: physics/$area/ may not include from physics/$inc_area: $text"; bad=1
+      fi
+    fi
     if [ "$top" = LOOM ] && [ "$inc_top" = LOOM ]; then
       area=$(echo "$file" | cut -d/ -f2)
       inc_area=${inc_rest%%/*}

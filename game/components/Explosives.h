@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "LOOM/cogs/Comp.h"
-#include "physics/CollisionData.h"
+#include "physics/collision/CollisionData.h"
 
 class Cog;
 class CogFactory;

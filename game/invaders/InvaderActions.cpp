@@ -15,8 +15,8 @@
 #include "game/logic/LogicLoom.h"
 #include "game/logic/PhraseBank.h"
 #include "game/logic/SceneSeam.h"
-#include "physics/Ground.h"
 #include "physics/PhysicsComp.h"
+#include "physics/collision/Ground.h"
 
 namespace {
 Positional* PositionalOf(Cog& cog)

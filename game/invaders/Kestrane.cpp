@@ -18,8 +18,8 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/SceneSeam.h"
-#include "physics/Ground.h"
 #include "physics/PhysicsComp.h"
+#include "physics/collision/Ground.h"
 
 namespace {
 class KestraneFactory : public CompFactoryOf<Kestrane>

@@ -10,7 +10,7 @@
 #include "LOOM/math/Vector3.h"
 #include "game/level/TileMap.h"
 #include "game/logic/LogicLoom.h"
-#include "physics/CollisionData.h"
+#include "physics/collision/CollisionData.h"
 
 class CogFactory;
 class InvaderBehavior;

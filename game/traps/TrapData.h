@@ -5,7 +5,7 @@
 
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/cogs/Comp.h"
-#include "physics/CollisionData.h"
+#include "physics/collision/CollisionData.h"
 
 class CogFactory;
 class TrapBehavior;

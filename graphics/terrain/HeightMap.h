@@ -6,7 +6,7 @@
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Vector3.h"
 #include "graphics/terrain/RequiredFields.h"
-#include "physics/Ground.h"
+#include "physics/collision/Ground.h"
 
 class CompFactory;
 class Serializer;

@@ -16,11 +16,11 @@
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/space/QTree.h"
 #include "physics/CollisionComp.h"
-#include "physics/CollisionData.h"
-#include "physics/GridGround.h"
 #include "physics/PhysicsComp.h"
 #include "physics/PhysicsLoom.h"
 #include "physics/RegionComp.h"
+#include "physics/collision/CollisionData.h"
+#include "physics/collision/GridGround.h"
 
 // One message a probe heard, with the state of its body when it heard it.
 struct Heard

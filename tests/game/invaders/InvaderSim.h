@@ -9,7 +9,7 @@
 #include "game/logic/SceneSeam.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
-#include "physics/GridGround.h"
+#include "physics/collision/GridGround.h"
 #include "tests/game/GameSim.h"
 
 // A game with physics on a flat ground and an empty grid, for the invader, trap and tower tests.

@@ -8,7 +8,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
-#include "physics/GridGround.h"
+#include "physics/collision/GridGround.h"
 #include "tests/game/GameSim.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "physics/Ground.h"
+#include "physics/collision/Ground.h"
 
 namespace {
 Ground* sCurrent = nullptr;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "physics/Ground.h"
+#include "physics/collision/Ground.h"
 
 // A height grid of width x depth vertices, tileScale apart, starting at the origin. Heights
 // blend bilinearly inside the grid and are 0 outside it, as the terrain's do.

@@ -1,4 +1,4 @@
-#include "physics/GridGround.h"
+#include "physics/collision/GridGround.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
-#include "physics/ContactTests.h"
+#include "physics/collision/ContactTests.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 
 #include "LOOM/space/Spatial.h"
-#include "physics/Ground.h"
+#include "physics/collision/Ground.h"
 
 namespace {
 float Axis(const Vector3& v, int axis)
