@@ -361,10 +361,11 @@ void SceneBinding::SetModelFile(Cog& cog, const std::string& file)
 
 bool SceneBinding::GetPartMatrix(Cog& cog, int32_t part, Matrix4& out)
 {
-    // The parts' world matrices are the model's track matrices, posed when it was last drawn.
+    // Posed now: a trap off screen still fires from where its parts are at this frame.
     Model* model = CompOf<Model>(&cog, Model::kTypeId);
     if (!model)
         return false;
+    model->PoseParts();
     std::vector<Matrix4>& tracks = model->GetAnimation().GetTrackMatrices();
     if (part < 0 || static_cast<size_t>(part) >= tracks.size())
         return false;
@@ -395,7 +396,11 @@ bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints,
 
 bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out)
 {
-    Emitter* e = EmitterOf(cog, emitter, "GetEmitterVector");
+    // Asking is how a placed trap finds out whether it carries an emitter at all.
+    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    if (!particles || emitter < 0 || static_cast<size_t>(emitter) >= particles->Emitters().size())
+        return false;
+    Emitter* e = particles->Emitters()[static_cast<size_t>(emitter)].get();
     const Vector3* v = e ? EmitterVector(*e, name) : nullptr;
     if (!v)
         return false;

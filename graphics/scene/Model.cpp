@@ -169,6 +169,19 @@ bool Model::Intersect(const Vector3& origin, const Vector3& direction)
     return mOwnerPositional && SceneModel::IntersectSphere(mOwnerPositional->GetPositionValue(), origin, direction);
 }
 
+void Model::PoseParts()
+{
+    Positional* pos = mOwnerPositional;
+    if (!pos || !mMesh)
+        return;
+    mWorld.FromPosQuatUniformScale(pos->GetPositionValue(), pos->GetOrientation(), Scale);
+    std::vector<Matrix4>& tracks = mAnimation.GetTrackMatrices();
+    if (IsAnimatedMesh())
+        mAnimation.ApplyToSkeleton(mWorld, mMesh->GetSkeleton());
+    else if (!tracks.empty())
+        tracks[0] = mWorld;
+}
+
 bool Model::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
 {
     (void)reserved;
@@ -199,18 +212,8 @@ bool Model::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
     pos->mDrawnThisFrame = true;
     SceneModel::Count(3, 1);
 
-    pos->mWorldMatrix = Matrix4::Identity();
-    mWorld.FromPosQuatUniformScale(pos->GetPositionValue(), pos->GetOrientation(), Scale);
-    std::vector<Matrix4>& tracks = mAnimation.GetTrackMatrices();
-    if (animated)
-    {
-        pos->mWorldMatrix = mWorld;
-        mAnimation.ApplyToSkeleton(mWorld, mMesh->GetSkeleton());
-    }
-    else if (!tracks.empty())
-    {
-        tracks[0] = mWorld;
-    }
+    PoseParts();
+    pos->mWorldMatrix = animated ? mWorld : Matrix4::Identity();
 
     RenderQueueEntry* entry = queue->NextEntry();
     *entry = RenderQueueEntry();

@@ -34,6 +34,8 @@ public:
     void Load();
     void UpdateBounds();
     void SetSubMeshVisible(uint32_t index, bool visible);
+    // Poses the part matrices at the animation's current frame, whether or not the model is drawn.
+    void PoseParts();
     bool IsSubMeshVisible(uint32_t index) const { return index < mVisible.size() && mVisible[index] != 0; }
 
     // Game code's calls; the messages run the same code.

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tools/lmfgen/GameModels.h"
 #include "tools/lmfgen/ModelShapes.h"
 
 namespace {
@@ -179,6 +180,7 @@ LmfClip Reverse(LmfClip clip, const std::string& name)
 std::vector<Vector3> RestOf(const std::vector<RigidPiece>& pieces)
 {
     std::vector<Vector3> rest;
+    rest.reserve(pieces.size());
     for (const RigidPiece& piece : pieces)
         rest.push_back(piece.rest);
     return rest;
@@ -236,6 +238,8 @@ struct BreakRow
 const BreakRow kBreaks[5] = {{0, 0, false}, {1, 2, true}, {3, 5, true}, {6, 10, false}, {11, 18, false}};
 
 // ---- Traps ----------------------------------------------------------------------------
+// A trap recharges only while "Inactive" plays, and once ready again it restarts clip 0: every
+// trap model lists "Inactive" first.
 
 std::vector<RigidPiece> SpikesPieces()
 {
@@ -260,9 +264,9 @@ std::vector<LmfClip> SpikesClips()
     const auto rest = RestOf(pieces);
     const Vector3 up(0, 2.6f, 0);
     const LmfClip activate = RigidClip("Activate", 0.3f, rest, {{1, up, {1, 0, 0}, 0.0f, true}});
-    return {RigidClip("Idle", 2.0f, rest, {}), activate,
+    return {RigidClip("Inactive", 1.0f, rest, {}), activate,
             Reverse(RigidClip("Lower", 1.0f, rest, {{1, up, {1, 0, 0}, 0.0f, true}}), "Deactivate"),
-            RigidClip("Inactive", 1.0f, rest, {})};
+            RigidClip("Idle", 2.0f, rest, {})};
 }
 
 std::vector<RigidPiece> HammerPieces()
@@ -280,10 +284,10 @@ std::vector<LmfClip> HammerClips()
     const auto rest = RestOf(HammerPieces());
     const Vector3 none;
     const Motion raised{2, none, {0, 0, 1}, 55.0f, true};
-    return {PoseClip("Idle", 2.0f, rest, {raised}),
+    return {PoseClip("Inactive", 1.0f, rest, {raised}),
             PoseClip("Activate", 0.25f, rest, {{2, none, {0, 0, 1}, -10.0f, true}}),
             RigidClip("Deactivate", 1.2f, rest, {raised}),
-            PoseClip("Inactive", 1.0f, rest, {raised})};
+            PoseClip("Idle", 2.0f, rest, {raised})};
 }
 
 std::vector<RigidPiece> SpringPieces()
@@ -298,11 +302,11 @@ std::vector<RigidPiece> SpringPieces()
 std::vector<LmfClip> SpringClips()
 {
     const auto rest = RestOf(SpringPieces());
-    return {RigidClip("Idle", 2.0f, rest, {}),
+    return {RigidClip("Inactive", 1.0f, rest, {}),
             RigidClip("Activate", 0.4f, rest, {{2, {0, 3.5f, 0}, {1, 0, 0}, 0.0f, false},
                                                 {1, {0, 1.2f, 0}, {1, 0, 0}, 0.0f, false}}),
             RigidClip("Deactivate", 0.6f, rest, {}),
-            RigidClip("Inactive", 1.0f, rest, {})};
+            RigidClip("Idle", 2.0f, rest, {})};
 }
 
 // The fan blows along -z: the housing faces that way and the rotor turns about z.
@@ -334,8 +338,8 @@ std::vector<LmfClip> FanClips()
     spin.tracks[3].clear();
     for (int k = 0; k <= 4; ++k)
         spin.tracks[3].push_back(Key(0.125f * float(k), rest[3], Turn({0, 0, 1}, 90.0f * float(k))));
-    return {RigidClip("Idle", 2.0f, rest, {}), spin, RigidClip("Deactivate", 0.5f, rest, {}),
-            RigidClip("Inactive", 1.0f, rest, {})};
+    return {RigidClip("Inactive", 1.0f, rest, {}), spin, RigidClip("Deactivate", 0.5f, rest, {}),
+            RigidClip("Idle", 2.0f, rest, {})};
 }
 
 std::vector<RigidPiece> PoisonPieces()
@@ -351,9 +355,266 @@ std::vector<RigidPiece> PoisonPieces()
 std::vector<LmfClip> PoisonClips()
 {
     const auto rest = RestOf(PoisonPieces());
-    return {RigidClip("Idle", 2.0f, rest, {}),
+    return {RigidClip("Inactive", 1.0f, rest, {}),
             RigidClip("Activate", 1.0f, rest, {{2, {0, 2.0f, 0}, {0, 0, 1}, 25.0f, false}}),
-            RigidClip("Deactivate", 0.5f, rest, {}), RigidClip("Inactive", 1.0f, rest, {})};
+            RigidClip("Deactivate", 0.5f, rest, {}), RigidClip("Idle", 2.0f, rest, {})};
+}
+
+// The usual four trap clips around an activation: "Inactive" at rest first, "Deactivate" the
+// way back, "Idle" at rest.
+std::vector<LmfClip> TrapClips(const std::vector<Vector3>& rest, LmfClip activate, float back)
+{
+    LmfClip deactivate = Reverse(activate, "Deactivate");
+    deactivate.length = back;
+    for (auto& track : deactivate.tracks)
+        for (AnimationKey& key : track)
+            key.time *= back / activate.length;
+    return {RigidClip("Inactive", 1.0f, rest, {}), std::move(activate), std::move(deactivate), RigidClip("Idle", 2.0f, rest, {})};
+}
+
+// A turn of a track through a whole circle about an axis in quarter steps.
+void Spin(LmfClip& clip, uint32_t track, const Vector3& at, const Vector3& axis, float turns)
+{
+    auto& keys = clip.tracks[track];
+    keys.clear();
+    const int steps = static_cast<int>(4.0f * turns);
+    for (int k = 0; k <= steps; ++k)
+        keys.push_back(Key(clip.length * float(k) / float(steps), at, Turn(axis, 90.0f * float(k))));
+}
+
+// An axe blade on an arm that sweeps once round its post.
+std::vector<RigidPiece> AxePieces()
+{
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back({0, {0, 0.4f, 0}, TubeAt(0.5f, 0.0f, 2.6f, {0, 0, 0}, 10)});
+    p.push_back({1, {0, 2.6f, 0}, Merge({Box({0.0f, -0.2f, -0.2f}, {3.0f, 0.2f, 0.2f}),
+                                          Box({2.6f, -1.2f, -0.08f}, {3.8f, 1.2f, 0.08f})})});
+    return p;
+}
+
+std::vector<LmfClip> AxeClips()
+{
+    const auto rest = RestOf(AxePieces());
+    LmfClip swing = RigidClip("Activate", 0.6f, rest, {});
+    Spin(swing, 2, rest[2], {0, 1, 0}, 1.0f);
+    return TrapClips(rest, std::move(swing), 0.3f);
+}
+
+// A framed hole whose two doors drop open.
+std::vector<RigidPiece> PitPieces()
+{
+    LmfPart frame = Merge({Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, -3.2f}), Box({-3.8f, 0.0f, 3.2f}, {3.8f, 0.4f, 3.8f}),
+                           Box({-3.8f, 0.0f, -3.2f}, {-3.2f, 0.4f, 3.2f}), Box({3.2f, 0.0f, -3.2f}, {3.8f, 0.4f, 3.2f}),
+                           Box({-3.2f, -3.0f, -3.2f}, {3.2f, -2.8f, 3.2f})});
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, std::move(frame)});
+    p.push_back({0, {-3.2f, 0.3f, 0}, Box({0.0f, -0.1f, -3.2f}, {3.2f, 0.1f, 3.2f})});
+    p.push_back({0, {3.2f, 0.3f, 0}, Box({-3.2f, -0.1f, -3.2f}, {0.0f, 0.1f, 3.2f})});
+    return p;
+}
+
+std::vector<LmfClip> PitClips()
+{
+    const auto rest = RestOf(PitPieces());
+    const Vector3 none;
+    return TrapClips(rest,
+                     RigidClip("Activate", 0.3f, rest,
+                               {{1, none, {0, 0, 1}, -90.0f, true}, {2, none, {0, 0, 1}, 90.0f, true}}),
+                     0.8f);
+}
+
+// A dish on a mast that the player steers from orbit.
+std::vector<RigidPiece> SatellitePieces()
+{
+    LmfPart dish = MakeSphere(1.8f, 6, 12);
+    Roughen(dish, {1.0f, 0.35f, 1.0f}, 0.0f);
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back({0, {0, 0.4f, 0}, TubeAt(0.3f, 0.0f, 3.5f, {0, 0, 0}, 8)});
+    p.push_back({1, {0, 3.5f, 0}, Merge({dish, TubeAt(0.08f, 0.0f, 1.6f, {0, 0, 0}, 6)})});
+    return p;
+}
+
+std::vector<LmfClip> SatelliteClips()
+{
+    const auto rest = RestOf(SatellitePieces());
+    LmfClip turn = RigidClip("Activate", 4.0f, rest, {});
+    Spin(turn, 2, rest[2], {0, 1, 0}, 1.0f);
+    return TrapClips(rest, std::move(turn), 0.5f);
+}
+
+// The aiming satellite high over the field: clip 1 drops it in, clip 2 turns it while it fires.
+LmfMesh SatelliteAimMesh()
+{
+    return RigidMesh([] {
+        std::vector<RigidPiece> p;
+        p.push_back({kLmfNone, {0, 0, 0}, Merge({TubeAt(0.8f, -1.0f, 1.0f, {0, 0, 0}, 10), Ball(0.5f, {0, -1.2f, 0})})});
+        p.push_back({0, {0, 0, 0}, Merge({Box({-4.0f, -0.05f, -0.9f}, {-1.0f, 0.05f, 0.9f}),
+                                          Box({1.0f, -0.05f, -0.9f}, {4.0f, 0.05f, 0.9f})})});
+        return p;
+    }());
+}
+
+std::vector<LmfClip> SatelliteAimClips()
+{
+    const std::vector<Vector3> rest = {{0, 0, 0}, {0, 0, 0}};
+    LmfClip arrive = RigidClip("Arrive", 1.0f, rest, {});
+    arrive.tracks[0] = {Key(0.0f, {0, 30.0f, 0}), Key(1.0f, {0, 0, 0})};
+    LmfClip fire = RigidClip("Fire", 1.0f, rest, {});
+    Spin(fire, 1, rest[1], {0, 1, 0}, 1.0f);
+    return {RigidClip("Idle", 2.0f, rest, {}), std::move(arrive), std::move(fire)};
+}
+
+// A rocket on a launch pad: part 3 is the rocket, whose exhaust leaves along its -y.
+std::vector<RigidPiece> MissilePieces()
+{
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.6f, 3.8f})});
+    p.push_back({0, {-1.2f, 0.6f, 0}, Box({-0.2f, 0.0f, -0.2f}, {0.2f, 4.0f, 0.2f})});
+    p.push_back({0, {1.2f, 0.6f, 0}, Box({-0.2f, 0.0f, -0.2f}, {0.2f, 4.0f, 0.2f})});
+    p.push_back({0, {0, 1.2f, 0}, Merge({TubeAt(0.7f, 0.0f, 4.0f, {0, 0, 0}, 10), Box({-0.5f, 4.0f, -0.5f}, {0.5f, 4.8f, 0.5f}),
+                                         Box({-0.2f, 4.8f, -0.2f}, {0.2f, 5.4f, 0.2f}),
+                                         Box({-1.3f, 0.0f, -0.08f}, {1.3f, 1.2f, 0.08f}),
+                                         Box({-0.08f, 0.0f, -1.3f}, {0.08f, 1.2f, 1.3f})})});
+    return p;
+}
+
+std::vector<LmfClip> MissileClips()
+{
+    const auto rest = RestOf(MissilePieces());
+    LmfClip launch = RigidClip("Activate", 1.0f, rest, {});
+    launch.tracks[3] = {Key(0.0f, rest[3]), Key(0.3f, rest[3] + Vector3(0, 0.5f, 0)), Key(1.0f, rest[3] + Vector3(0, 12.0f, 0))};
+    return TrapClips(rest, std::move(launch), 0.5f);
+}
+
+// A pole with a humming cage on top, where the sparks start.
+std::vector<RigidPiece> ZapperPieces()
+{
+    LmfPart cage;
+    for (int i = 0; i < 6; ++i)
+    {
+        const float a = float(i) * kPi / 3.0f;
+        Append(cage, TubeAt(0.08f, -1.0f, 1.0f, {std::cos(a) * 0.9f, 0, std::sin(a) * 0.9f}, 5));
+    }
+    Append(cage, Ball(0.6f, {0, 0, 0}));
+    ComputeAdjacency(cage);
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back({0, {0, 0.4f, 0}, TubeAt(0.25f, 0.0f, 3.6f, {0, 0, 0}, 8)});
+    p.push_back({1, {0, 4.6f, 0}, std::move(cage)});
+    return p;
+}
+
+std::vector<LmfClip> ZapperClips()
+{
+    const auto rest = RestOf(ZapperPieces());
+    LmfClip hum = RigidClip("Activate", 0.4f, rest, {});
+    Spin(hum, 2, rest[2], {0, 1, 0}, 1.0f);
+    return TrapClips(rest, std::move(hum), 0.3f);
+}
+
+// A lamp post whose bulb flashes five units up.
+std::vector<RigidPiece> LightBulbPieces()
+{
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back({0, {0, 0.4f, 0}, TubeAt(0.25f, 0.0f, 3.4f, {0, 0, 0}, 8)});
+    p.push_back({1, {0, 3.4f, 0}, Merge({TubeAt(0.4f, 0.0f, 0.5f, {0, 0, 0}, 8), Ball(1.0f, {0, 1.3f, 0})})});
+    return p;
+}
+
+std::vector<LmfClip> LightBulbClips()
+{
+    const auto rest = RestOf(LightBulbPieces());
+    return TrapClips(rest, RigidClip("Activate", 0.3f, rest, {{2, {0, 0.4f, 0}, {0, 1, 0}, 45.0f, true}}), 0.5f);
+}
+
+// Turns a part upside down about x, so its -y points up.
+void Upend(LmfPart& part)
+{
+    for (FileVertex& v : part.vertices)
+    {
+        v.position = {v.position.x, -v.position.y, -v.position.z};
+        v.normal = {v.normal.x, -v.normal.y, -v.normal.z};
+    }
+}
+
+// A burner plate and three nozzles round it. Flames leave along each jet part's -y, so the
+// plate (part 0) stands upside down and everything on it is given in its turned frame; parts
+// 5, 6 and 7 are the nozzles, 1 to 4 the posts at the corners.
+std::vector<RigidPiece> FlamePieces()
+{
+    auto upended = [](LmfPart part) {
+        Upend(part);
+        return part;
+    };
+    auto below = [](const Vector3& v) { return Vector3(v.x, -v.y, -v.z); };
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, upended(Merge({Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f}),
+                                                   Box({-0.8f, 0.4f, -0.8f}, {0.8f, 0.7f, 0.8f})}))});
+    for (int corner = 0; corner < 4; ++corner)
+    {
+        const float x = (corner & 1) ? 3.2f : -3.2f;
+        const float z = (corner & 2) ? 3.2f : -3.2f;
+        p.push_back({0, below({x, 0.4f, z}), upended(Box({-0.3f, 0.0f, -0.3f}, {0.3f, 1.2f, 0.3f}))});
+    }
+    for (int jet = 0; jet < 3; ++jet)
+    {
+        const float a = float(jet) * 2.0f * kPi / 3.0f;
+        p.push_back({0, below({std::cos(a) * 2.2f, 0.4f, std::sin(a) * 2.2f}),
+                     upended(Merge({TubeAt(0.35f, 0.0f, 1.4f, {0, 0, 0}, 8), Box({-0.5f, 1.4f, -0.5f}, {0.5f, 1.7f, 0.5f})}))});
+    }
+    return p;
+}
+
+std::vector<LmfClip> FlameClips()
+{
+    const auto rest = RestOf(FlamePieces());
+    const Vector3 none;
+    LmfClip burst = RigidClip("Activate", 0.4f, rest,
+                              {{5, none, {1, 0, 0}, 10.0f, true}, {6, none, {0, 0, 1}, 10.0f, true}, {7, none, {1, 0, 0}, -10.0f, true}});
+    std::vector<LmfClip> clips = TrapClips(rest, std::move(burst), 0.4f);
+    for (LmfClip& clip : clips)
+        clip.tracks[0] = {Key(0.0f, rest[0], Turn({1, 0, 0}, 180.0f))};
+    return clips;
+}
+
+// A ring of stones under the sphere that swallows invaders.
+std::vector<RigidPiece> VortexPieces()
+{
+    LmfPart stones;
+    for (int i = 0; i < 6; ++i)
+    {
+        const float a = float(i) * kPi / 3.0f;
+        const Vector3 c(std::cos(a) * 3.0f, 0.0f, std::sin(a) * 3.0f);
+        Append(stones, Box({c.x - 0.4f, 0.0f, c.z - 0.4f}, {c.x + 0.4f, 2.0f, c.z + 0.4f}));
+    }
+    ComputeAdjacency(stones);
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, TubeAt(3.8f, 0.0f, 0.4f, {0, 0, 0}, 16)});
+    p.push_back({0, {0, 0.4f, 0}, std::move(stones)});
+    return p;
+}
+
+std::vector<LmfClip> VortexClips()
+{
+    const auto rest = RestOf(VortexPieces());
+    LmfClip whirl = RigidClip("Activate", 1.0f, rest, {});
+    Spin(whirl, 1, rest[1], {0, 1, 0}, 1.0f);
+    return TrapClips(rest, std::move(whirl), 0.5f);
+}
+
+// The turret model as a trap: the same parts, its clips with "Inactive" first and the muzzle
+// (part 8) turned so that its +y runs along the barrel, where the shot goes.
+std::string LaserTurretFile()
+{
+    std::vector<LmfClip> clips = TurretClips();
+    std::stable_partition(clips.begin(), clips.end(), [](const LmfClip& clip) { return clip.name == "Inactive"; });
+    for (LmfClip& clip : clips)
+        for (AnimationKey& key : clip.tracks[8])
+            key.rotation = Turn({1, 0, 0}, -90.0f);
+    return LmfWriter().Header().Mesh(TurretMesh()).Clips(clips).End().Bytes();
 }
 
 // ---- Invader bodies -------------------------------------------------------------------
@@ -811,6 +1072,7 @@ std::vector<LmfClip> CursorClips()
 std::vector<std::string> ClipNames(const std::vector<LmfClip>& clips)
 {
     std::vector<std::string> names;
+    names.reserve(clips.size());
     for (const LmfClip& clip : clips)
         names.push_back(clip.name);
     return names;
@@ -829,6 +1091,17 @@ std::vector<ContentFile> ContentModelFiles()
     files.push_back({"Models/Traps/Fan.lmf", RigidFile(FanPieces(), FanClips())});
     files.push_back({"Models/Traps/Poison.lmf", RigidFile(PoisonPieces(), PoisonClips())});
     files.push_back({"Models/Traps/Wall.lmf", MeshBytes(WallMesh(false))});
+    files.push_back({"Models/Traps/Axe.lmf", RigidFile(AxePieces(), AxeClips())});
+    files.push_back({"Models/Traps/Pit.lmf", RigidFile(PitPieces(), PitClips())});
+    files.push_back({"Models/Traps/Satellite.lmf", RigidFile(SatellitePieces(), SatelliteClips())});
+    files.push_back({"Models/Traps/SatelliteAim.lmf",
+                     LmfWriter().Header().Mesh(SatelliteAimMesh()).Clips(SatelliteAimClips()).End().Bytes()});
+    files.push_back({"Models/Traps/Missile.lmf", RigidFile(MissilePieces(), MissileClips())});
+    files.push_back({"Models/Traps/Zapper.lmf", RigidFile(ZapperPieces(), ZapperClips())});
+    files.push_back({"Models/Traps/LaserTurret.lmf", LaserTurretFile()});
+    files.push_back({"Models/Traps/LightBulb.lmf", RigidFile(LightBulbPieces(), LightBulbClips())});
+    files.push_back({"Models/Traps/Flame.lmf", RigidFile(FlamePieces(), FlameClips())});
+    files.push_back({"Models/Traps/Vortex.lmf", RigidFile(VortexPieces(), VortexClips())});
     for (const NamedShape& body : kBodies)
         files.push_back({body.file, BodyFile(body.shape)});
     files.push_back({"Models/Cursor.lmf",

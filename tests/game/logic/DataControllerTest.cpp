@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "LOOM/base/AssertHandler.h"
@@ -45,8 +46,18 @@ TEST(GameData, DataFilesSaveBackByteForByte)
     const std::string data = GameDataFolder() + "/Config/";
     DataController controller;
     controller.LoadGameData(data + "LogicData.xml");
-    EXPECT_EQ(controller.mTrapInfo.size(), 6u);
-    EXPECT_EQ(controller.mTrapOrder, (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall"}));
+    EXPECT_EQ(controller.mTrapInfo.size(), 15u);
+    EXPECT_EQ(controller.mTrapOrder,
+              (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall", "axe", "pit", "satellite",
+                                        "missile", "zapper", "laserturret", "lightbulb", "flame", "vortex"}));
+    // One key per kind, none taken by the camera or the field editor.
+    std::set<char> keys;
+    for (const auto& [name, info] : controller.mTrapInfo)
+    {
+        EXPECT_EQ(std::string("WASDQERFTGBYUI").find(info.trapKey), std::string::npos) << name;
+        keys.insert(info.trapKey);
+    }
+    EXPECT_EQ(keys.size(), controller.mTrapInfo.size());
     EXPECT_EQ(controller.mInvaderInfo.size(), 5u);
     EXPECT_EQ(controller.GetTrapInfo("poison").widthTileSize, 3);
     EXPECT_EQ(SavedText(controller, dir), TempDir::Read(data + "LogicData.xml"));
@@ -119,7 +130,7 @@ TEST(GameData, UnknownNamesAssertAndFallBack)
     EXPECT_GE(Console::Instance().GetEntryCounter() - since, 4u);
 
     controller.LoadGameData(GameDataFolder() + "/Config/LogicData.xml");
-    EXPECT_EQ(&controller.GetTrapInfo("laser"), &controller.mTrapInfo.at("fan")) << "the smallest key answers";
+    EXPECT_EQ(&controller.GetTrapInfo("laser"), &controller.mTrapInfo.at("axe")) << "the smallest key answers";
     EXPECT_EQ(&controller.GetInvaderInfo("ghost"), &controller.mInvaderInfo.at("bomber"));
     EXPECT_TRUE(controller.HasTrapInfo("wall"));
     EXPECT_FALSE(controller.HasTrapInfo("Wall"));

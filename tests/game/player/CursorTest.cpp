@@ -191,21 +191,21 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
         play.Key(key, false);
         play.Step();
     };
-    press(SDL_SCANCODE_S);
+    press(SDL_SCANCODE_1);
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
-    press(SDL_SCANCODE_F);
+    press(SDL_SCANCODE_5);
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes") << "within a quarter second of the last selection";
     play.Step(20);
-    press(SDL_SCANCODE_F);
+    press(SDL_SCANCODE_5);
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
 
     // A new level resets the clock: the stamp from before counts as long past.
     play.Step(300);
-    press(SDL_SCANCODE_S);
+    press(SDL_SCANCODE_1);
     ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
     play.Sim().Run("ResetGameClock");
     play.Step(30);
-    press(SDL_SCANCODE_F);
+    press(SDL_SCANCODE_5);
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <cmath>
 
+#include "game/behaviors/BehaviorRegistry.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
+#include "game/logic/TrapDrop.h"
 #include "game/player/GameCamera.h"
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
@@ -12,7 +14,9 @@
 #include "game/traps/TrapData.h"
 #include "graphics/device/Image.h"
 #include "graphics/particles/BeamRenderer.h"
+#include "graphics/particles/ParticleComp.h"
 #include "graphics/particles/ParticleFrame.h"
+#include "graphics/particles/ParticleSystem.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/scene/Model.h"
@@ -20,6 +24,7 @@
 #include "graphics/terrain/TerraDeform.h"
 #include "graphics/terrain/TerrainSurface.h"
 #include "tests/game/player/PlayerSim.h"
+#include "tests/input/InputEvents.h"
 
 namespace {
 // The shipped game: the real data folder and first level, graphics on the offscreen window and
@@ -39,7 +44,7 @@ struct PlayedLevel : PlayerWorld
 
     // The first level's view, come closer, on a point of the ground, once
     // the loading text has slid away.
-    void LookAt(const Vector3& at)
+    void LookAt(const Vector3& at, int steps = 120)
     {
         Cog* camera = mSim.Cogs().FindCogByName("Camera");
         if (!camera)
@@ -52,7 +57,7 @@ struct PlayedLevel : PlayerWorld
         ASSERT_NE(view, nullptr);
         view->SetEnableCamera(false);
         place->SetPosition(at - place->GetOrientation().GetForward() * 60.0f);
-        mSim.Step(120);
+        mSim.Step(steps);
     }
     Image Frame(int steps = 1)
     {
@@ -101,20 +106,6 @@ struct PlayedLevel : PlayerWorld
                 n += d.kind != TerrainDecal::kFree ? 1 : 0;
         return n;
     }
-    // A trap kind the shipped data lacks: the hammer's cog with another behaviour.
-    Cog* MakeKind(const std::string& behaviour, const Vector3& at)
-    {
-        std::ifstream in(mSim.Path("Data/Traps/Hammer.xml"));
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string xml = text.str();
-        const std::string from = "<string name=\"BehaviorName\">Hammer</string>";
-        xml.replace(xml.find(from), from.size(), "<string name=\"BehaviorName\">" + behaviour + "</string>");
-        const std::string file = "Data/Traps/" + behaviour + ".xml";
-        std::ofstream(mSim.Path(file)) << xml;
-        return Make(file, at);
-    }
-
     Cog* Make(const std::string& archetype, const Vector3& at)
     {
         Cog* cog = CreateAt(mSim.Cogs(), archetype, at);
@@ -141,9 +132,46 @@ struct PlayedLevel : PlayerWorld
         return at;
     }
 
+    // Buys and drops a trap of the shop through the player's drop, facing -z.
+    Cog* Buy(const std::string& kind, const Vector3& at, int32_t earned = 0)
+    {
+        DataController& data = mSim.Data();
+        data.SetPoints(1000);
+        const std::vector<Cog*>& traps = mSim.Cogs().GetGroupCogs("traps");
+        const size_t count = traps.size();
+        EXPECT_TRUE(AttemptTrapDrop(kind, at, Vector3(0, 0, -1))) << kind;
+        EXPECT_EQ(data.GetPoints(), 1000 - data.GetTrapInfo(kind).creditCost + earned) << kind;
+        const std::vector<Cog*>& after = mSim.Cogs().GetGroupCogs("traps");
+        return after.size() == count + 1 ? after.back() : nullptr;
+    }
+    // A grunt that stands where it lands and takes a lot of hurting.
+    Cog* Target(const Vector3& at)
+    {
+        Cog* grunt = Make("grunt", at + Vector3(0, 1, 0));
+        if (Kestrane* k = CompOf<Kestrane>(grunt))
+        {
+            k->pathing = FindPathingBehavior("NoPathing");
+            k->CurHP = k->MaxHP = 1e6f;
+        }
+        return grunt;
+    }
+    static void Mouse(Uint32 type, Uint8 button)
+    {
+        IOLoom::Instance()->HandleEvent(InputEvents::Button(type, button, 400, 300));
+    }
+
     GameSim mSim;
     SceneBinding mScene;
 };
+
+// Seen from above the turret's post, the angle between its muzzle and a point.
+float AimError(const Vector3& post, const Matrix4& muzzle, const Vector3& target)
+{
+    Vector3 a = muzzle.GetTranslation() - post;
+    Vector3 b = target - post;
+    a.y = b.y = 0.0f;
+    return std::acos(std::clamp(DotProduct(a.Normalized(), b.Normalized()), -1.0f, 1.0f));
+}
 } // namespace
 
 TEST(SceneBindingPlay, TheHammerShowsItsUsesAndTheZapperDrawsABeam)
@@ -235,7 +263,7 @@ TEST(SceneBindingPlay, AZapperDrawsItsSparks)
     PlayedLevel play;
     const Vector3 at = play.Spot(8, -8);
     play.LookAt(at);
-    Cog* zapper = play.MakeKind("BugZapper", at);
+    Cog* zapper = play.Make("zapper", at);
     ASSERT_NE(zapper, nullptr);
     const Image sparks = play.Frame(2);
     const Image after = play.Frame(90);
@@ -276,4 +304,141 @@ TEST(SceneBindingPlay, TheDropPreviewIsGreenOnAFreeTileAndRedOnABlockedOne)
     const std::pair<int, int> blocked = tinted(play.Frame());
     EXPECT_GT(blocked.second, 100) << "red on a blocked tile";
     EXPECT_LT(blocked.first, blocked.second / 4);
+}
+
+struct KindCase
+{
+    const char* kind;
+    bool recharges;
+};
+
+void PrintTo(const KindCase& c, std::ostream* out)
+{
+    *out << c.kind;
+}
+
+class SceneBindingTrapKind : public testing::TestWithParam<KindCase>
+{
+};
+
+// Every kind the shop sells is bought and dropped by the player's drop with its own model, fires
+// once (at an invader, the satellite at the left button), and a kind that recharges refills
+// once its idle clip plays again.
+TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
+{
+    const KindCase& c = GetParam();
+    PlayedLevel play;
+    const Vector3 at = play.Spot(0, 40);
+    // A camera to drive the scene; the trap stands outside its view.
+    play.LookAt(play.Spot(-20, -80), 2);
+    const bool satellite = std::string(c.kind) == "satellite";
+    // Placing the satellite earns points.
+    Cog* trap = play.Buy(c.kind, at, satellite ? 50 : 0);
+    ASSERT_NE(trap, nullptr);
+    const uint32_t id = trap->GetID();
+    Model* model = CompOf<Model>(trap, Model::kTypeId);
+    ASSERT_NE(model, nullptr);
+    EXPECT_NE(model->GetMesh(), nullptr) << "its model file loads";
+    TrapData& data = *CompOf<TrapData>(trap);
+    auto gone = [&] { return play.mSim.Cogs().GetCog(id) == nullptr; };
+    Cog* grunt = nullptr;
+    if (satellite)
+        PlayedLevel::Mouse(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+    else
+        grunt = play.Target(at);
+    const uint32_t gruntId = grunt ? grunt->GetID() : 0;
+    ASSERT_TRUE(play.mSim.StepUntil([&] { return gone() || data.state != TrapReady; }, 600)) << "it fires";
+    if (satellite)
+    {
+        PlayedLevel::Mouse(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+        play.mSim.Step(30);
+        EXPECT_TRUE(play.mSim.Cogs().FindCogByName("Satellite")) << "the aim";
+        EXPECT_GT(ParticleFrame::GetBeamRenderer()->GetBeamCount(), 0u) << "the beam from orbit";
+        EXPECT_LT(play.mSim.Data().GetPoints(), 1000) << "the beam costs points";
+        PlayedLevel::Mouse(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+        EXPECT_TRUE(play.mSim.StepUntil(gone, 60)) << "the right button ends it";
+        PlayedLevel::Mouse(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
+        play.mSim.Step(2);
+        EXPECT_EQ(play.mSim.Cogs().FindCogByName("Satellite"), nullptr);
+        return;
+    }
+    ASSERT_TRUE(play.mSim.StepUntil([&] { return gone() || data.charge < data.MaxCharge; }, 900)) << "it spends";
+    // The missile's blast lands in the frames after it goes.
+    play.mSim.Step(10);
+    if (Cog* still = play.mSim.Cogs().GetCog(gruntId))
+    {
+        const Kestrane& k = *CompOf<Kestrane>(still);
+        EXPECT_TRUE(k.CurHP < k.MaxHP || k.statusEffect != EffectNone) << "the invader felt it";
+        play.mSim.Cogs().Destroy(still);
+    }
+    ASSERT_TRUE(play.mSim.StepUntil([&] { return gone() || data.state == TrapReady; }, 900)) << "it resets";
+    if (gone())
+        return;
+    const float spent = data.charge;
+    play.mSim.Step(60);
+    if (c.recharges)
+        EXPECT_GT(data.charge, spent + 0.05f) << "a second of recharge";
+    else
+        EXPECT_EQ(data.charge, spent);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shop, SceneBindingTrapKind,
+                         testing::Values(KindCase{"spikes", true}, KindCase{"axe", false}, KindCase{"pit", true},
+                                         KindCase{"missile", false}, KindCase{"zapper", true},
+                                         KindCase{"laserturret", true}, KindCase{"lightbulb", true},
+                                         KindCase{"flame", true}, KindCase{"vortex", true},
+                                         KindCase{"satellite", false}),
+                         [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.kind); });
+
+// A firing flame trap fills its jet system with particles from its nozzles.
+TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
+{
+    PlayedLevel play;
+    const Vector3 at = play.Spot(0, 40);
+    play.LookAt(play.Spot(-20, -80), 2);
+    Cog* flame = play.Buy("flame", at);
+    ASSERT_NE(flame, nullptr);
+    ParticleComp* particles = CompOf<ParticleComp>(flame, ParticleComp::kTypeId);
+    ASSERT_NE(particles, nullptr);
+    ASSERT_EQ(particles->Systems().size(), 2u);
+    ParticleSystem& jets = *particles->Systems()[1];
+    EXPECT_EQ(jets.GetCount(), 0);
+    TrapData& data = *CompOf<TrapData>(flame);
+    play.Target(at);
+    ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapResetting; }, 600));
+    play.mSim.Step(5);
+    EXPECT_GT(jets.GetCount(), 0);
+    // They rise from the jets, away from the ground.
+    Matrix4 nozzle;
+    ASSERT_TRUE(Scene().GetPartMatrix(*flame, 5, nozzle));
+    EXPECT_GT(nozzle.RotateVector(Vector3(0, -1, 0)).y, 0.8f);
+}
+
+// Off screen, the laser turret turns its muzzle to the invader in reach: the part matrix it
+// shoots from swings round toward the target.
+TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
+{
+    PlayedLevel play;
+    const Vector3 at = play.Spot(0, 40);
+    play.LookAt(play.Spot(-20, -80), 2);
+    Cog* turret = play.Buy("laserturret", at);
+    ASSERT_NE(turret, nullptr);
+    const Vector3 post = PosOf(turret)->GetPosition();
+    TrapData& data = *CompOf<TrapData>(turret);
+    Cog* grunt = play.Target(post + Vector3(4, 0, 3));
+    ASSERT_NE(grunt, nullptr);
+    Matrix4 muzzle;
+    ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
+    const float before = AimError(post, muzzle, PosOf(grunt)->GetPosition());
+    EXPECT_GT(before, 1.5f) << "it starts facing away";
+    ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 600));
+    float best = before;
+    for (int frame = 0; frame < 120 && data.state == TrapFiring; ++frame)
+    {
+        ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
+        best = std::min(best, AimError(post, muzzle, PosOf(grunt)->GetPosition()));
+        play.mSim.Step();
+        EXPECT_FALSE(PosOf(turret)->mDrawnThisFrame) << "out of the view";
+    }
+    EXPECT_LT(best, 0.3f);
 }

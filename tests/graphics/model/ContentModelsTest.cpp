@@ -24,6 +24,14 @@ std::set<std::string> LoadedClipNames(const std::string& file)
     return names;
 }
 
+std::string FirstClipName(const std::string& file)
+{
+    AnimationSet* loaded = nullptr;
+    const bool read = LMLoader::LoadAnimations(loaded, RepoDataPath(file));
+    Held<AnimationSet> set(loaded);
+    return read && !set->Animations.empty() ? set->Animations.front()->mName : std::string();
+}
+
 struct ContentRow
 {
     const char* file;
@@ -54,6 +62,16 @@ TEST(ContentModels, CommittedFilesLoadWithTheClipsTheGamePlays)
         {"Models/Traps/Spring.lmf", false, true, 3, trap},
         {"Models/Traps/Fan.lmf", false, true, 4, trap},
         {"Models/Traps/Poison.lmf", false, true, 4, trap},
+        {"Models/Traps/Axe.lmf", false, true, 3, trap},
+        {"Models/Traps/Pit.lmf", false, true, 3, trap},
+        {"Models/Traps/Satellite.lmf", false, true, 3, trap},
+        {"Models/Traps/SatelliteAim.lmf", false, true, 2, {"Idle", "Arrive", "Fire"}},
+        {"Models/Traps/Missile.lmf", false, true, 4, trap},
+        {"Models/Traps/Zapper.lmf", false, true, 3, trap},
+        {"Models/Traps/LaserTurret.lmf", false, true, 9, trap},
+        {"Models/Traps/LightBulb.lmf", false, true, 3, trap},
+        {"Models/Traps/Flame.lmf", false, true, 8, trap},
+        {"Models/Traps/Vortex.lmf", false, true, 2, trap},
         {"Models/Wall.lmf", false, false, 1, {}},
         {"Models/SuperWall.lmf", false, false, 1, {}},
         {"Models/Spawner.lmf", false, false, 2, {}},
@@ -76,6 +94,11 @@ TEST(ContentModels, CommittedFilesLoadWithTheClipsTheGamePlays)
         EXPECT_GT(mesh->mRadius, 0.5f);
         const std::set<std::string> clips = LoadedClipNames(row.file);
         EXPECT_EQ(clips, std::set<std::string>(row.clips.begin(), row.clips.end()));
+        // A trap recharges while "Inactive" plays and restarts clip 0 when ready again.
+        if (row.clips == trap)
+        {
+            EXPECT_EQ(FirstClipName(row.file), "Inactive");
+        }
         if (row.skinned)
         {
             Skeleton* skeleton = nullptr;

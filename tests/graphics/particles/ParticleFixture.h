@@ -75,7 +75,7 @@ protected:
     template <typename T>
     std::string Save(const std::string& name, const char* top, T& object)
     {
-        const std::string path = (mScratch->Path() / name).string();
+        std::string path = (mScratch->Path() / name).string();
         EXPECT_TRUE(SaveParticleFile(path, top, object));
         return path;
     }
