@@ -40,7 +40,7 @@ struct LevelPlan
     Area landing;     // the invaders' landing strip: nothing may be built on it
     int32_t towerX, towerZ;
     std::vector<WallLine> walls;
-    std::vector<Piece> spikes;  // 2 x 2 traps
+    std::vector<Piece> spikes;  // 2 x 2 traps standing at the start
     std::vector<Piece> scenery; // doodads, off the invaders' paths
 };
 
@@ -140,12 +140,12 @@ inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
 }
 
 // The first level: the tower in the south, one wall line across the field with a gap in the
-// middle and spikes behind it; the invaders land along the north edge.
+// middle; the invaders land along the north edge. No trap stands at the start: the gap is
+// the player's to hold.
 inline LevelPlan LevelOnePlan()
 {
     LevelPlan plan{"Levels/L1", {0, 0, 128, 4}, 64, 116, {}, {}, {}};
     plan.walls.push_back({true, 80, 36, 92, 62, 66, 4, 4});
-    plan.spikes.push_back({"spikes", 64, 84, 0.0f});
     // Out at both sides, clear of the march from the landing strip to the gap and the tower,
     // and of the way round either end of the wall line.
     plan.scenery = {{"tree", 10, 92, 0.0f},   {"tree", 16, 104, 70.0f}, {"bush", 21, 96, 20.0f},
@@ -159,7 +159,7 @@ inline LevelPlan LevelOnePlan()
 }
 
 // The second level: the tower in the south-east corner behind two wall lines, each with one
-// gap, so the invaders zig-zag from the west edge.
+// gap, so the invaders zig-zag from the west edge. As in the first, no trap stands at the start.
 inline LevelPlan LevelTwoPlan()
 {
     LevelPlan plan{"Levels/L2", {0, 0, 4, 128}, 104, 104, {}, {}, {}};
@@ -167,8 +167,6 @@ inline LevelPlan LevelTwoPlan()
     // east-west with its gap near the west end, so the path turns twice.
     plan.walls.push_back({false, 60, 56, 128, 66, 70, 2, 4});
     plan.walls.push_back({true, 84, 64, 128, 72, 76, 0, 4});
-    plan.spikes.push_back({"spikes", 62, 66, 0.0f});
-    plan.spikes.push_back({"spikes", 72, 86, 0.0f});
     // The south-west corner, south of the landing spawners' march to the outer gap, and the
     // north-east corner, north of the way round the outer line.
     plan.scenery = {{"tree", 14, 110, 30.0f},  {"tree", 24, 120, 150.0f}, {"bush", 30, 108, 80.0f},

@@ -245,8 +245,7 @@ TEST(GamePlay, FirstLevelIsWonThroughTheMenusAndTheMouse)
     }
 }
 
-// The same start, nothing placed and the level's own spikes gone: the waves reach the tower and
-// the level is lost.
+// The same start and nothing placed: the waves reach the tower and the level is lost.
 TEST(GamePlay, FirstLevelIsLostWithoutTraps)
 {
     TempDir temp;

@@ -1,4 +1,4 @@
--- The first level: the field with its tower, wall line and spikes, the starting points, the
+-- The first level: the field with its tower and wall line, the starting points, the
 -- kill target and the waves of invaders. The shared wave runner plays it.
 dofile("Scripts/Levels/Waves.lua")
 
@@ -8,7 +8,7 @@ LevelOne = {
     Camera = "LevelCamera",
     KillTarget = 6,
     StartPoints = 150,
-    -- In front of the gap in the wall line, so every wave meets the spikes behind it.
+    -- In front of the gap in the wall line, so every wave comes through it.
     SpawnerPositions = { Vector3(252, 2, 8), Vector3(258, 2, 8), Vector3(262, 2, 8) },
     -- Game time at which each wave comes out, and what it brings.
     Waves = {

@@ -7,7 +7,7 @@ LevelTwo = {
     Map = "L2",
     Title = "Level 2: The Corner",
     Camera = "LevelCameraWest",
-    KillTarget = 14,
+    KillTarget = 17,
     StartPoints = 120,
     SpawnerPositions = { Vector3(8, 2, 200), Vector3(8, 2, 280), Vector3(8, 2, 360) },
     -- Game time at which each wave comes out, and what it brings.
@@ -15,9 +15,9 @@ LevelTwo = {
         { Time = 3, Kind = "grunt", Count = 2 },
         { Time = 12, Kind = "grunt", Count = 2 },
         { Time = 22, Kind = "stacker", Count = 2 },
-        { Time = 32, Kind = "grunt", Count = 3 },
-        { Time = 44, Kind = "bomber", Count = 2 },
-        { Time = 56, Kind = "squad", Count = 3 },
+        { Time = 32, Kind = "squad", Count = 4 },
+        { Time = 40, Kind = "grunt", Count = 4 },
+        { Time = 52, Kind = "bomber", Count = 3 },
     },
 }
 

@@ -5,24 +5,89 @@
 #include "LOOM/math/Random.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/level/LevelFile.h"
+#include "game/logic/TrapDrop.h"
+#include "game/traps/TrapData.h"
 #include "tests/game/invaders/InvaderSim.h"
 
-// Without its spikes and with a weak tower, the first level is lost to its waves.
-TEST(LevelPlay, LevelOneWithoutTrapsIsLost)
+namespace {
+// A trap bought and dropped by the player, at a tile of its corner.
+struct Bought
+{
+    const char* trap;
+    int32_t x, z;
+};
+
+struct LevelOutcome
+{
+    int32_t state = -1;
+    int32_t kills = 0;
+    int32_t spent = 0;
+    bool towerStands = false;
+};
+
+// A shipped level played from its own script on the real data folder, the traps dropped first
+// through the game's drop rules, until it ends or ten minutes of game time pass.
+LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& traps)
 {
     GameSim sim;
-    sim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua");
-    ASSERT_EQ(sim.Data().mTraps.size(), 1u);
-    for (Cog* trap : sim.Cogs().GetGroupCogs("traps"))
-        sim.Cogs().Destroy(trap);
-    Cog* tower = sim.Cogs().FindCogByName("Tower");
-    ASSERT_NE(tower, nullptr);
-    InvaderField::B(tower).hitPoints = 100.0f;
-    ASSERT_TRUE(sim.StepUntil([&] { return sim.Data().mGameState != StateInLevel; }, 120 * 60));
-    EXPECT_EQ(sim.Data().mGameState, StateLost);
-    EXPECT_EQ(sim.Cogs().FindCogByName("Tower"), nullptr);
-    EXPECT_EQ(sim.Data().mKills, 0);
-    EXPECT_TRUE(sim.Data().mStats.trapsLost.empty()) << "removed, not destroyed";
+    sim.Run(std::string("LogicCreateLevel ") + script);
+    LevelOutcome outcome;
+    TileMap* map = sim.Logic().mTileMap;
+    EXPECT_NE(map, nullptr);
+    if (!map)
+        return outcome;
+    const int32_t before = sim.Data().GetPoints();
+    for (const Bought& b : traps)
+    {
+        const TrapInfo& info = sim.Data().GetTrapInfo(b.trap);
+        const Vector3 at = map->TileToWorldAligned(b.x, b.z, info.widthTileSize, info.depthTileSize);
+        EXPECT_TRUE(AttemptTrapDrop(b.trap, at, Vector3(0.0f, 0.0f, 1.0f))) << b.trap << " at " << b.x << "," << b.z;
+    }
+    outcome.spent = before - sim.Data().GetPoints();
+    sim.StepUntil([&] { return sim.Data().mGameState != StateInLevel; }, 600 * 60);
+    outcome.state = sim.Data().mGameState;
+    outcome.kills = sim.Data().mKills;
+    outcome.towerStands = sim.Cogs().FindCogByName("Tower") != nullptr;
+    return outcome;
+}
+} // namespace
+
+// Left alone, each shipped level is lost to its waves; a few traps bought with the starting
+// points where the march passes hold the tower to the last wave.
+TEST(LevelPlay, ShippedLevelsAreLostAloneAndWonWithTrapsBought)
+{
+    struct Case
+    {
+        const char* script;
+        std::vector<Bought> defence;
+    };
+    const Case cases[] = {
+        // Behind the gap in the wall line.
+        {"Scripts\\Levels\\L1.lua", {{"spikes", 64, 81}, {"spikes", 62, 84}}},
+        // Across the ways that meet north-west of the tower, and at its foot.
+        {"Scripts\\Levels\\L2.lua",
+         {{"spikes", 82, 92}, {"spikes", 84, 94}, {"spikes", 86, 96}, {"spikes", 88, 98}, {"spikes", 98, 100},
+          {"spikes", 100, 102}, {"spikes", 100, 104}}},
+    };
+    int32_t wonKills[2] = {};
+    for (size_t i = 0; i < 2; ++i)
+    {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.script);
+        const LevelOutcome alone = PlayShippedLevel(c.script, {});
+        EXPECT_EQ(alone.state, StateLost);
+        EXPECT_FALSE(alone.towerStands);
+        EXPECT_EQ(alone.spent, 0);
+
+        const LevelOutcome defended = PlayShippedLevel(c.script, c.defence);
+        EXPECT_EQ(defended.state, StateWon);
+        EXPECT_TRUE(defended.towerStands);
+        EXPECT_GT(defended.spent, 0);
+        wonKills[i] = defended.kills;
+    }
+    // The second level is the harder: many more invaders to stop before it is won.
+    EXPECT_GE(wonKills[0], 6);
+    EXPECT_GE(wonKills[1], 2 * wonKills[0]);
 }
 
 // Many invaders of every walking kind walk, jump, stack and die on a field with walls; at the

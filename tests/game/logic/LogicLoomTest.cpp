@@ -9,6 +9,7 @@
 
 #include "LOOM/script/ScriptManager.h"
 #include "game/logic/PhraseBank.h"
+#include "game/logic/TrapDrop.h"
 #include "tests/game/GameSim.h"
 
 namespace {
@@ -97,7 +98,10 @@ TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonWhenItsWavesAreKilled)
     EXPECT_EQ(GlobalNumber("NumInvaders"), 0);
     EXPECT_EQ(data.ExitReasonText(), "YOU ARE STILL PLAYING!");
 
-    // The spikes behind the gap meet every wave.
+    // No trap stands at the start; spikes bought behind the gap meet every wave.
+    EXPECT_TRUE(data.mTraps.empty());
+    ASSERT_TRUE(AttemptTrapDrop("spikes", map->TileToWorldAligned(64, 81, 2, 2), Vector3(0.0f, 0.0f, 1.0f)));
+    EXPECT_EQ(data.GetPoints(), 140);
     ASSERT_TRUE(sim.StepUntil([&] { return data.mGameState != StateInLevel; }, 120 * 60));
     EXPECT_EQ(data.mGameState, StateWon);
     EXPECT_GE(data.GetKills(), 6);

@@ -12,8 +12,8 @@ Play.At(6, function() OpenLevelChoice() end)
 Play.At(10, function() StartLevelOne() end)
 -- The goal window's button.
 Play.At(20, function() HUD.HideLevelVictoryWindow() end)
--- Quicker marchers keep the run short.
-Play.At(22, function() G.SetInvSpeed(25) end)
+-- Quicker marchers keep the run short, not so quick that they cross spikes between two strikes.
+Play.At(22, function() G.SetInvSpeed(15) end)
 Play.At(300, function()
     -- The middle of the tower, which stands at (256, 2, 464).
     local x, y = Play.Screen(256, 25, 464)
@@ -21,16 +21,21 @@ Play.At(300, function()
     G.ScreenCap()
     CreditsBefore = Points
 end)
--- The spikes' button sends "TrapSelect"; the drop is a left click on the tile in front of the gap.
-local dropX, dropY = Play.Screen(250, 0, 338)
-Play.At(302, function() HUD.TrapSelect("spikes") end)
-Play.At(304, function() Play.Mouse(dropX, dropY) end)
-Play.At(308, function() Play.Button(0, true, dropX, dropY) end)
-Play.At(312, function() Play.Button(0, false, dropX, dropY) end)
+-- The spikes' button sends "TrapSelect"; each drop is a left click on the march from the gap to
+-- the tower, four spikes one behind the other.
+for i, z in ipairs({ 340, 370, 400, 430 }) do
+    local dropX, dropY = Play.Screen(260, 0, z)
+    local f = 302 + (i - 1) * 14
+    Play.At(f, function() HUD.TrapSelect("spikes") end)
+    Play.At(f + 2, function() Play.Mouse(dropX, dropY) end)
+    Play.At(f + 6, function() Play.Button(0, true, dropX, dropY) end)
+    Play.At(f + 10, function() Play.Button(0, false, dropX, dropY) end)
+end
 -- A right click leaves the drop mode for the claw.
-Play.At(316, function() Play.Button(1, true, dropX, dropY) end)
-Play.At(318, function() Play.Button(1, false, dropX, dropY) end)
-Play.At(330, function()
+local restX, restY = Play.Screen(300, 0, 360)
+Play.At(360, function() Play.Button(1, true, restX, restY) end)
+Play.At(362, function() Play.Button(1, false, restX, restY) end)
+Play.At(366, function()
     G.Mes("PLAY bought: before=" .. CreditsBefore .. " after=" .. Points)
     G.ScreenCap()
 end)
@@ -40,10 +45,10 @@ local gapX, gapY = Play.Screen(256, 0, 326)
 Throws = 0
 Play.Each(function()
     local f = Play.Frame
-    if f < 340 or GameState ~= InLevel then
+    if f < 372 or GameState ~= InLevel then
         return false
     end
-    local phase = math.mod(f - 340, 240)
+    local phase = math.mod(f - 372, 240)
     if phase == 0 then
         Play.Mouse(gapX, gapY)
     elseif phase == 4 then
