@@ -104,7 +104,8 @@ end
 function FinishLevel(state)
     G.SetGameState(state)
     G.UpdateGameOverStats()
-    G.Mes("Level over: " .. (ExitTexts[state] or "ERROR Invalid Exit") .. " Kills " .. Kills .. " Points " .. Points)
+    G.Mes("Level over: " .. (ExitTexts[state] or "ERROR Invalid Exit") .. " Kills " .. Kills .. " Points " .. Points ..
+          " Invaders " .. NumInvaders)
     if MainMenu then
         MainMenu.OpenWindow("GameOverWindow", true)
         G.SetPause(true)
