@@ -150,8 +150,8 @@ struct PlayedLevel : PlayerWorld
         Cog* grunt = Make("grunt", at + Vector3(0, 1, 0));
         if (Kestrane* k = CompOf<Kestrane>(grunt))
         {
-            k->pathing = FindPathingBehavior("NoPathing");
-            k->CurHP = k->MaxHP = 1e6f;
+            k->mRun.mPathing = FindPathingBehavior("NoPathing");
+            k->mCurHP = k->mMaxHP = 1e6f;
         }
         return grunt;
     }
@@ -368,7 +368,7 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
     if (Cog* still = play.mSim.Cogs().GetCog(gruntId))
     {
         const Kestrane& k = *CompOf<Kestrane>(still);
-        EXPECT_TRUE(k.CurHP < k.MaxHP || k.statusEffect != EffectNone) << "the invader felt it";
+        EXPECT_TRUE(k.mCurHP < k.mMaxHP || k.GetStatusEffect() != EffectNone) << "the invader felt it";
         play.mSim.Cogs().Destroy(still);
     }
     ASSERT_TRUE(play.mSim.StepUntil([&] { return gone() || data.state == TrapReady; }, 900)) << "it resets";
