@@ -2,9 +2,7 @@
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <thread>
@@ -15,19 +13,16 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/space/QTree.h"
-#include "graphics/Renderable.h"
+#include "graphics/Picker.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/device/ImageDecode.h"
 #include "graphics/font/FontList.h"
-#include "graphics/model/ModelStoreSet.h"
-#include "graphics/model/ModelStores.h"
 #include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
-#include "graphics/scene/Path.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/SceneFrame.h"
@@ -49,31 +44,11 @@ GuiSeam::Maker sGuiMaker = nullptr;
 
 constexpr uint32_t kClearColor = 0xFF808080;
 constexpr uint32_t kClearStencil = 128;
-constexpr uint32_t kDebugLineColor = 0xFF3232FF;
-// Samples a settings change asks for when multisampling is on.
-constexpr int32_t kChangeSamples = 2;
 
 GraphicsComponentType sComponentTypes[] = {
     {8, "Terrain", TerrainFactory()},   {10, "Light", LightFactory()},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
     {5, "Camera", CameraFactory()},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
     {7, "HeightMap", HeightMapFactory()}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
-};
-
-using E = VertexElement;
-using T = VertexType;
-using S = VertexSemantic;
-const std::vector<VertexElement> kDeclarations[8] = {
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0},
-     {32, T::Float3, S::Tangent, 0}, {44, T::Float3, S::Binormal, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0},
-     {32, T::Float4, S::BlendWeight, 0}, {48, T::UByte4, S::BlendIndices, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Color, S::Color, 0}, {16, T::Float2, S::TexCoord, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float2, S::TexCoord, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float2, S::TexCoord, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float4, S::BlendWeight, 0},
-     {40, T::UByte4, S::BlendIndices, 0}},
 };
 
 // The GUI mouse in clip space, for scripts.
@@ -101,14 +76,6 @@ float ScriptMouseY()
 
 GameClock* GetGameClock() { return gCoreEngine ? &gCoreEngine->GetGameClock() : nullptr; }
 
-template <typename P>
-void EraseFirst(std::vector<P*>& list, P* item)
-{
-    auto it = std::find(list.begin(), list.end(), item);
-    if (it != list.end())
-        list.erase(it);
-}
-
 } // namespace
 
 GraphicsLoom* GraphicsLoom::Create()
@@ -119,9 +86,7 @@ GraphicsLoom* GraphicsLoom::Create()
 
 GraphicsLoom* GraphicsLoom::Instance() { return sInstance; }
 
-GraphicsLoom::GraphicsLoom() : mPaths(std::make_unique<AssetManager<Path>>()) {}
-
-AssetManager<Path>& GraphicsLoom::GetPaths() { return *mPaths; }
+GraphicsLoom::GraphicsLoom() = default;
 
 void GraphicsLoom::SetGuiMaker(GuiSeam::Maker maker) { sGuiMaker = maker; }
 
@@ -182,16 +147,14 @@ void GraphicsLoom::Init()
         }
     }
 
-    mTextures.SetFolder("Textures");
-    mMaterials.SetFolder("Materials");
-    mPaths->SetFolder("Paths");
+    mAssets.SetFolders();
 
     mToggles = Toggles{};
     mToggles.mShowStats = mSettings.mShowFPS;
     mToggles.mVSync = mSettings.mVSync;
-    mDeviceLost = false;
+    mDisplay.Clear();
+    mLoading.Reset();
     mScene->mConsolePosition = -240.0f;
-    mLoadingTimer.Reset();
 
     if (mDevice)
     {
@@ -206,20 +169,20 @@ void GraphicsLoom::Init()
         }
         mPixelShader20 = caps.mPixelShader20;
         mTwoSidedStencil = caps.mTwoSidedStencil;
-        ResourceContext::Set(mDevice.get(), &mTextures, mScene->mTextureFormat == TextureFormat::DXT5);
+        ResourceContext::Set(mDevice.get(), &mAssets.Textures(), mScene->mTextureFormat == TextureFormat::DXT5);
         if (!mSettings.mConsoleBackground.empty())
             mScene->mConsoleBackground.SetFile(mSettings.mConsoleBackground);
         mQuads = std::make_unique<QuadBatcher>(*mDevice);
         mShaders.Frame() = FrameMatrices{};
         mShaders.Load(*mDevice, mPixelShader20);
         mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
-        CreateVertexDeclarations();
+        mAssets.CreateDeclarations(*mDevice);
     }
     else
     {
         mGui->Init(nullptr, present.mWidth, present.mHeight);
     }
-    mModelStores = std::make_unique<ModelStoreSet>(mVertexDeclarations);
+    mAssets.MakeModelStores();
     if (mDevice)
     {
         // The water and the sky hold meshes from the stores.
@@ -236,7 +199,7 @@ void GraphicsLoom::Init()
     if (!mPost)
         mPost = std::make_unique<PostProcessor>();
     mDeferred = std::make_unique<DeferredRenderer>();
-    mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mTextures);
+    mQueueShaders = std::make_unique<LibraryShaders>(mShaders, &mAssets.Textures());
     mQueue = std::make_unique<RenderQueue>();
     mQueue->Init(mDevice.get(), mQueueShaders.get());
     mPost->SetDevice(mDevice.get(), &mShaders);
@@ -276,11 +239,9 @@ void GraphicsLoom::Shutdown()
     mWater.reset();
     mSky.reset();
     mSun.reset();
-    mModelStores.reset();
-    mMaterials.ReleaseAll();
-    mTextures.ReleaseAll();
+    mAssets.ReleaseStores();
     mShaders.Clear();
-    mVertexDeclarations.clear();
+    mAssets.ReleaseDeclarations();
     mQuads.reset();
     mSavedTarget = nullptr;
     if (ResourceContext::Device() == mDevice.get() && mDevice)
@@ -291,8 +252,8 @@ void GraphicsLoom::Shutdown()
     mScene.reset();
     mCamera = nullptr;
     mWindow = nullptr;
-    mDeviceLost = false;
-    mToggles.mLoading = false;
+    mDisplay.Clear();
+    mLoading.Reset();
 }
 
 void GraphicsLoom::RegisterTypes()
@@ -319,7 +280,7 @@ void GraphicsLoom::RegisterTypes()
 
 void GraphicsLoom::Update()
 {
-    if (mToggles.mLoading)
+    if (mLoading.IsUp())
     {
         RenderLoading();
         return;
@@ -329,10 +290,10 @@ void GraphicsLoom::Update()
     mCounters = Counters{};
     if (!mDevice)
         return;
-    if (mDeviceLost)
+    if (mDisplay.IsLost())
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ResetDevice();
+        mDisplay.ResetDevice();
         return;
     }
     if (mGui)
@@ -363,9 +324,7 @@ bool GraphicsLoom::PresentFrame()
 {
     if (mDevice->Present())
         return true;
-    mDeviceLost = true;
-    if (GameClock* clock = GetGameClock())
-        clock->SetPaused(true);
+    mDisplay.MarkLost();
     return false;
 }
 
@@ -398,20 +357,7 @@ void GraphicsLoom::RenderScene()
         if (mToggles.mParticles)
             ParticleFrame::RenderParticles(*this);
         ParticleFrame::RenderBeams(*this);
-        // Debug lines are drawn now.
-        if (!mDebugLines.empty())
-        {
-            GraphicsDevice::ColorVertex line[2];
-            SetVertexDeclaration(3);
-            mDevice->UseBuiltin(GraphicsDevice::Builtin::Lines);
-            mDevice->SetTransform(TransformKind::World, Matrix4::Identity());
-            for (size_t i = 0; i + 1 < mDebugLines.size(); i += 2)
-            {
-                line[0] = {mDebugLines[i].x, mDebugLines[i].y, mDebugLines[i].z, kDebugLineColor};
-                line[1] = {mDebugLines[i + 1].x, mDebugLines[i + 1].y, mDebugLines[i + 1].z, kDebugLineColor};
-                mDevice->DrawUser(PrimitiveType::LineStrip, 1, line, sizeof(line[0]));
-            }
-        }
+        mDebugLines.Render(*mDevice, GetVertexDeclaration(3));
     }
     if (mPost)
         mPost->EndFrame();
@@ -492,7 +438,7 @@ void GraphicsLoom::RenderStats()
         stats.mHasTerrain = true;
         stats.mPatches = terrain->GetPatchesDrawn();
     }
-    mCommands->RenderStats(dt, mToggles.mLoading, stats);
+    mCommands->RenderStats(dt, mLoading.IsUp(), stats);
 }
 
 void GraphicsLoom::Unload() {}
@@ -503,66 +449,25 @@ std::string GraphicsLoom::GetTypeName() { return "Graphics"; }
 
 void GraphicsLoom::RenderLoading()
 {
-    if (!mToggles.mLoading)
-    {
-        mToggles.mLoading = true;
-        mLoadingTimer.Reset();
-    }
-    if (!mDevice || mDeviceLost)
+    mLoading.Begin();
+    if (!mDevice || mDisplay.IsLost())
         return;
     ClearFrame();
     RenderStats();
     PresentFrame();
 }
 
-void GraphicsLoom::DoneLoading()
-{
-    mToggles.mLoading = false;
-    Console::Instance().ShowConsole(false);
-    // The core timer's interval covers the loading steps; a second tick keeps it out of the
-    // next frame's time.
-    PreciseTimer& timer = gCoreEngine ? gCoreEngine->GetCoreTimer() : mLoadingTimer;
-    timer.Tick();
-    char seconds[32];
-    std::snprintf(seconds, sizeof(seconds), "%.3f", timer.GetDt());
-    Console::Instance().Log(std::string("Loading Time: ") + seconds + " secs", LogLoading);
-    timer.Tick();
-}
-
-void GraphicsLoom::GetDisplaySettings(DisplaySettings& out) const
-{
-    if (!mScene)
-        return;
-    out.mScreenWidth = mScene->mPresent.mWidth;
-    out.mScreenHeight = mScene->mPresent.mHeight;
-    out.mVsync = mScene->mPresent.mVSync;
-    out.mFullscreen = !mScene->mPresent.mWindowed;
-    out.mAntiAliasing = mScene->mPresent.mSamples > 1;
-    out.mShadows = mToggles.mShadows;
-}
-
-void GraphicsLoom::AddModel(Renderable* model) { mScene ? mScene->mModels.push_back(model) : void(); }
-void GraphicsLoom::RemoveModel(Renderable* model) { mScene ? EraseFirst(mScene->mModels, model) : void(); }
-void GraphicsLoom::AddParticleComp(ParticleComp* comp) { mScene ? mScene->mParticleComps.push_back(comp) : void(); }
-void GraphicsLoom::RemoveParticleComp(ParticleComp* comp) { mScene ? EraseFirst(mScene->mParticleComps, comp) : void(); }
-void GraphicsLoom::AddEffect(Effect* effect) { mScene ? mScene->mEffects.push_back(effect) : void(); }
-void GraphicsLoom::RemoveEffect(Effect* effect) { mScene ? EraseFirst(mScene->mEffects, effect) : void(); }
-
-void GraphicsLoom::CreateVertexDeclarations()
-{
-    mVertexDeclarations.clear();
-    for (const auto& elements : kDeclarations)
-        mVertexDeclarations.push_back(mDevice->CreateVertexLayout(elements));
-    // Meshes draw with these: after a reset they must not keep the old ones.
-    if (mModelStores)
-        for (size_t i = 0; i < std::size(ModelStores::sLayouts); ++i)
-            ModelStores::sLayouts[i] = i < mVertexDeclarations.size() ? mVertexDeclarations[i].get() : nullptr;
-}
+void GraphicsLoom::AddModel(Renderable* model) { mScene ? mScene->AddModel(model) : void(); }
+void GraphicsLoom::RemoveModel(Renderable* model) { mScene ? mScene->RemoveModel(model) : void(); }
+void GraphicsLoom::AddParticleComp(ParticleComp* comp) { mScene ? mScene->AddParticleComp(comp) : void(); }
+void GraphicsLoom::RemoveParticleComp(ParticleComp* comp) { mScene ? mScene->RemoveParticleComp(comp) : void(); }
+void GraphicsLoom::AddEffect(Effect* effect) { mScene ? mScene->AddEffect(effect) : void(); }
+void GraphicsLoom::RemoveEffect(Effect* effect) { mScene ? mScene->RemoveEffect(effect) : void(); }
 
 void GraphicsLoom::SetVertexDeclaration(uint32_t index)
 {
-    if (mDevice && index < mVertexDeclarations.size())
-        mDevice->SetVertexLayout(mVertexDeclarations[index].get());
+    if (VertexLayout* layout = mAssets.GetDeclaration(index); mDevice && layout)
+        mDevice->SetVertexLayout(layout);
 }
 
 void GraphicsLoom::SetRenderTarget(GpuTexture* target)
@@ -593,36 +498,14 @@ Ray GraphicsLoom::ScreenToWorldRay(float x, float y)
 {
     if (!mDevice)
         return Ray();
-    // The active camera's matrices: the device's transforms end a frame as the last pass left them.
-    const Matrix4& projection = mCamera ? mCamera->GetProjection() : mDevice->GetTransform(TransformKind::Projection);
-    const float px = (2.0f * x / float(GetScreenWidth()) - 1.0f) / projection.m[0];
-    const float py = -(2.0f * y / float(GetScreenHeight()) - 1.0f) / projection.m[5];
-    Matrix4 m;
-    if (mCamera)
-        m = mCamera->GetViewInverse();
-    else
-        mDevice->GetTransform(TransformKind::View).Inverse(m);
-    return Ray(Vector3(m.m[12], m.m[13], m.m[14]),
-               Vector3(px * m.m[0] + py * m.m[4] + m.m[8], px * m.m[1] + py * m.m[5] + m.m[9],
-                       px * m.m[2] + py * m.m[6] + m.m[10]));
+    return Picker(*mDevice, mCamera, GetScreenWidth(), GetScreenHeight()).ScreenToWorldRay(x, y);
 }
 
 Vector3 GraphicsLoom::WorldToScreen(const Vector3& point)
 {
     if (!mDevice)
         return Vector3();
-    const Matrix4& view = mCamera ? mCamera->GetView() : mDevice->GetTransform(TransformKind::View);
-    const Matrix4& projection = mCamera ? mCamera->GetProjection() : mDevice->GetTransform(TransformKind::Projection);
-    Matrix4 viewProjection;
-    view.Multiply(projection, viewProjection);
-    const Vector3 p = viewProjection.TransformCoord(point);
-    return Vector3((p.x + 1.0f) / 2.0f * float(GetScreenWidth()), (1.0f - p.y) / 2.0f * float(GetScreenHeight()), p.z);
-}
-
-void GraphicsLoom::AddLine(const Vector3& from, const Vector3& to)
-{
-    mDebugLines.push_back(from);
-    mDebugLines.push_back(to);
+    return Picker(*mDevice, mCamera, GetScreenWidth(), GetScreenHeight()).WorldToScreen(point);
 }
 
 void GraphicsLoom::SetEffectGlobals()
@@ -667,10 +550,7 @@ void GraphicsLoom::HandScreenToInput()
 void GraphicsLoom::OnDeviceLost()
 {
     Console::Instance().Log("Graphics Device Lost", LogInit);
-    mVertexDeclarations.clear();
-    if (mModelStores)
-        for (VertexLayout*& layout : ModelStores::sLayouts)
-            layout = nullptr;
+    mAssets.ReleaseDeclarations();
     if (Terrain* terrain = GetTerrain())
         terrain->OnDeviceLost();
     if (mWater)
@@ -692,7 +572,7 @@ void GraphicsLoom::OnDeviceReset()
 {
     Console::Instance().Log("Graphics Device Reset", LogInit);
     if (mDevice)
-        CreateVertexDeclarations();
+        mAssets.CreateDeclarations(*mDevice);
     mShaders.OnResetDevice();
     if (mPost)
         mPost->OnResetDevice();
@@ -738,90 +618,4 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
         terrain->Render(frustum, mFrameTime);
         mCounters.mTriangles += terrain->GetTrianglesDrawn();
     }
-}
-
-void GraphicsLoom::ResetDevice()
-{
-    if (!mDevice || mDevice->TestCooperativeLevel() != CooperativeLevel::NotReset)
-        return;
-    OnDeviceLost();
-    mDevice->Reset(mScene->mPresent);
-    OnDeviceReset();
-    mDeviceLost = false;
-}
-
-void GraphicsLoom::ResetWith(const DeviceDesc& previous, const char* failText)
-{
-    OnDeviceLost();
-    if (!mDevice->Reset(mScene->mPresent))
-    {
-        Console::Instance().Log(failText, LogGeneral);
-        mScene->mPresent = previous;
-        mToggles.mVSync = previous.mVSync;
-        if (!mDevice->Reset(mScene->mPresent) &&
-            AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Device Failure"))
-            DebugBreakIfAttached();
-    }
-    OnDeviceReset();
-}
-
-void GraphicsLoom::SetFullScreen(bool fullscreen)
-{
-    if (!mDevice)
-        return;
-    const DeviceDesc previous = mScene->mPresent;
-    mScene->mPresent.mWindowed = !fullscreen;
-    ResetWith(previous, "Setting Change Failed");
-}
-
-void GraphicsLoom::Fullscreen()
-{
-    if (mScene)
-        SetFullScreen(mScene->mPresent.mWindowed);
-}
-
-void GraphicsLoom::SetVSync(bool vsync)
-{
-    if (!mDevice)
-        return;
-    const DeviceDesc previous = mScene->mPresent;
-    mScene->mPresent.mVSync = vsync;
-    mToggles.mVSync = vsync;
-    ResetWith(previous, "Setting Change Failed");
-}
-
-void GraphicsLoom::VSync()
-{
-    if (mScene)
-        SetVSync(!mScene->mPresent.mVSync);
-}
-
-void GraphicsLoom::SetResolution(uint32_t width, uint32_t height)
-{
-    if (!mDevice)
-        return;
-    const DeviceDesc previous = mScene->mPresent;
-    mScene->mPresent.mWidth = int32_t(std::min<uint32_t>(width, INT32_MAX));
-    mScene->mPresent.mHeight = int32_t(std::min<uint32_t>(height, INT32_MAX));
-    ResetWith(previous, "Resolution Change Failed");
-    if (mScene->mPresent.mWindowed && gPlatformWindow)
-        gPlatformWindow->ResizeAndCenter(mScene->mPresent.mWidth, mScene->mPresent.mHeight);
-}
-
-void GraphicsLoom::ChangeSettings(const DisplaySettings& settings)
-{
-    if (!mDevice)
-        return;
-    const DeviceDesc previous = mScene->mPresent;
-    DeviceDesc& present = mScene->mPresent;
-    present.mWidth = settings.mScreenWidth;
-    present.mHeight = settings.mScreenHeight;
-    present.mWindowed = !settings.mFullscreen;
-    present.mVSync = settings.mVsync;
-    present.mSamples = settings.mAntiAliasing ? kChangeSamples : 0;
-    mToggles.mShadows = settings.mShadows;
-    mToggles.mVSync = settings.mVsync;
-    ResetWith(previous, "Setting Change Failed");
-    if (present.mWindowed && gPlatformWindow)
-        gPlatformWindow->ResizeAndCenter(present.mWidth, present.mHeight);
 }

@@ -5,14 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/base/Clocks.h"
-#include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/engine/Loom.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Plane.h"
 #include "LOOM/math/Ray.h"
+#include "graphics/AssetStores.h"
+#include "graphics/DebugLines.h"
+#include "graphics/DisplayControl.h"
+#include "graphics/GraphicsScene.h"
 #include "graphics/GraphicsSettings.h"
 #include "graphics/GuiSeam.h"
+#include "graphics/LoadingScreen.h"
 #include "graphics/QuadBatcher.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/ShaderControl.h"
@@ -21,8 +24,6 @@
 
 struct SDL_Window;
 class Renderable;
-class ModelStoreSet;
-class Path;
 class CompFactory;
 class DeferredRenderer;
 class GraphicsCommands;
@@ -37,21 +38,6 @@ class Terrain;
 class Sun;
 class Water;
 class SkyDome;
-
-// The scene lists components register in, and what the device was made with.
-struct GraphicsScene
-{
-    std::vector<Renderable*> mModels;
-    std::vector<ParticleComp*> mParticleComps;
-    std::vector<Effect*> mEffects;
-    Terrain* mTerrain = nullptr;
-    TextureFormat mTextureFormat = TextureFormat::RGBA8;
-    DeviceDesc mPresent;
-    // The console overlay's place and looks; its commands come with the overlay.
-    float mConsolePosition = -240.0f;
-    float mConsoleTransparency = 1.0f;
-    TextureRef mConsoleBackground;
-};
 
 // One of the graphics component types the loom registers, in registration order; the
 // factory is filled in by the work that builds the component.
@@ -96,9 +82,10 @@ public:
         if (mScene)
             mScene->mTerrain = terrain;
     }
-    void GetDisplaySettings(DisplaySettings& out) const;
-    void ChangeSettings(const DisplaySettings& settings);
+    void GetDisplaySettings(DisplaySettings& out) const { mDisplay.GetDisplaySettings(out); }
+    void ChangeSettings(const DisplaySettings& settings) { mDisplay.ChangeSettings(settings); }
 
+    // Registration in the scene lists; nothing happens between Shutdown and Init.
     void AddModel(Renderable* model);
     void RemoveModel(Renderable* model);
     void AddParticleComp(ParticleComp* comp);
@@ -115,10 +102,7 @@ public:
     void SetActiveCamera(Camera* camera);
 
     void SetVertexDeclaration(uint32_t index);
-    VertexLayout* GetVertexDeclaration(uint32_t index) const
-    {
-        return index < mVertexDeclarations.size() ? mVertexDeclarations[index].get() : nullptr;
-    }
+    VertexLayout* GetVertexDeclaration(uint32_t index) const { return mAssets.GetDeclaration(index); }
     void SetRenderTarget(GpuTexture* target);
     void RestoreRenderTarget();
     void ApplyFillMode();
@@ -126,33 +110,34 @@ public:
     // view and projection transforms.
     Ray ScreenToWorldRay(float x, float y);
     Vector3 WorldToScreen(const Vector3& point);
-    void AddLine(const Vector3& from, const Vector3& to);
+    void AddLine(const Vector3& from, const Vector3& to) { mDebugLines.Add(from, to); }
     void SetEffectGlobals();
 
-    // Device loss and display settings.
+    // Every device object of the loom's parts goes before a reset and comes back after it.
     void OnDeviceLost();
     void OnDeviceReset();
-    void ResetDevice();
-    void SetFullScreen(bool fullscreen);
-    void Fullscreen();
-    void SetVSync(bool vsync);
-    void VSync();
-    void SetResolution(uint32_t width, uint32_t height);
-    bool IsDeviceLost() const { return mDeviceLost; }
+    // Device loss and display settings.
+    void ResetDevice() { mDisplay.ResetDevice(); }
+    void SetFullScreen(bool fullscreen) { mDisplay.SetFullScreen(fullscreen); }
+    void Fullscreen() { mDisplay.Fullscreen(); }
+    void SetVSync(bool vsync) { mDisplay.SetVSync(vsync); }
+    void VSync() { mDisplay.VSync(); }
+    void SetResolution(uint32_t width, uint32_t height) { mDisplay.SetResolution(width, height); }
+    bool IsDeviceLost() const { return mDisplay.IsLost(); }
 
     // Draws and presents the loading screen once; until DoneLoading, Update draws only that.
     void RenderLoading();
     // Ends the loading screen and logs how long loading took.
-    void DoneLoading();
-    bool IsLoading() const { return mToggles.mLoading; }
+    void DoneLoading() { mLoading.Done(); }
+    bool IsLoading() const { return mLoading.IsUp(); }
 
     bool HasContext() const { return mDevice != nullptr; }
     GraphicsDevice* GetDevice() const { return mDevice.get(); }
     ShaderControl& GetShaderControl() { return mShaders; }
-    TextureStore& GetTextures() { return mTextures; }
-    AssetManager<Material>& GetMaterials() { return mMaterials; }
+    TextureStore& GetTextures() { return mAssets.Textures(); }
+    AssetManager<Material>& GetMaterials() { return mAssets.Materials(); }
     // The path curves; kept from construction to destruction, not emptied at Shutdown.
-    AssetManager<Path>& GetPaths();
+    AssetManager<Path>& GetPaths() { return mAssets.Paths(); }
     GraphicsScene* GetScene() const { return mScene.get(); }
     GuiSeam* GetGui() const { return mGui.get(); }
     // The 2-D quads of the GUI and the console overlay; null without a device.
@@ -163,7 +148,6 @@ public:
     {
         bool mShowStats = false;
         bool mWireframe = false;
-        bool mLoading = false;
         bool mBounding = false;
         bool mShadows = true;
         bool mObjects = true;
@@ -198,18 +182,14 @@ public:
     };
     Counters& GetCounters() { return mCounters; }
     float GetFrameTime() const { return mFrameTime; }
-    const std::vector<Vector3>& GetDebugLines() const { return mDebugLines; }
+    const std::vector<Vector3>& GetDebugLines() const { return mDebugLines.Lines(); }
 
 private:
     GraphicsLoom();
-    void CreateVertexDeclarations();
     void RenderScene();
     void RenderDeferred();
     void ClearFrame();
     bool PresentFrame();
-    // A reset with the stored parameters; on failure the previous ones are restored and reset
-    // again, logging failText.
-    void ResetWith(const DeviceDesc& desc, const char* failText);
     void HandScreenToInput();
     void StopOnFailure(const std::string& text);
     // The active camera's step: aspect, matrices, device transforms, culling.
@@ -224,26 +204,19 @@ private:
     Camera* mCamera = nullptr;
     ShaderControl mShaders;
     float mFrameTime = 0.0f;
-    std::vector<std::unique_ptr<VertexLayout>> mVertexDeclarations;
-    // Meshes, skeletons, animation sets and distance maps; made after the declarations, gone before them.
-    std::unique_ptr<ModelStoreSet> mModelStores;
+    AssetStores mAssets;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<QuadBatcher> mQuads;
     GpuTexture* mSavedTarget = nullptr;
-    bool mDeviceLost = false;
-    // The stores in their order; meshes, skeletons, animations, paths and distance maps join
-    // here with their resource types.
-    TextureStore mTextures;
-    AssetManager<Material> mMaterials;
-    std::unique_ptr<AssetManager<Path>> mPaths;
-    std::vector<Vector3> mDebugLines;
+    DisplayControl mDisplay{*this};
+    LoadingScreen mLoading;
+    DebugLines mDebugLines;
     std::unique_ptr<GraphicsScene> mScene;
     std::unique_ptr<Sun> mSun;
     std::unique_ptr<Water> mWater;
     std::unique_ptr<SkyDome> mSky;
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
-    PreciseTimer mLoadingTimer;
     std::unique_ptr<RenderQueue> mQueue;
     std::unique_ptr<LibraryShaders> mQueueShaders;
     std::unique_ptr<PostProcessor> mPost;

@@ -1,0 +1,127 @@
+#include "graphics/DisplayControl.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "LOOM/base/AssertHandler.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/engine/CoreEngine.h"
+#include "graphics/GraphicsLoom.h"
+#include "platform/PlatformWindow.h"
+
+namespace {
+// Samples a settings change asks for when multisampling is on.
+constexpr int32_t kChangeSamples = 2;
+} // namespace
+
+void DisplayControl::MarkLost()
+{
+    mLost = true;
+    if (gCoreEngine)
+        gCoreEngine->GetGameClock().SetPaused(true);
+}
+
+void DisplayControl::ResetDevice()
+{
+    GraphicsDevice* device = mLoom.GetDevice();
+    if (!device || device->TestCooperativeLevel() != CooperativeLevel::NotReset)
+        return;
+    mLoom.OnDeviceLost();
+    device->Reset(mLoom.GetScene()->mPresent);
+    mLoom.OnDeviceReset();
+    mLost = false;
+}
+
+void DisplayControl::ResetWith(const DeviceDesc& previous, const char* failText)
+{
+    GraphicsDevice& device = *mLoom.GetDevice();
+    DeviceDesc& present = mLoom.GetScene()->mPresent;
+    mLoom.OnDeviceLost();
+    if (!device.Reset(present))
+    {
+        Console::Instance().Log(failText, LogGeneral);
+        present = previous;
+        mLoom.GetToggles().mVSync = previous.mVSync;
+        if (!device.Reset(present) &&
+            AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Device Failure"))
+            DebugBreakIfAttached();
+    }
+    mLoom.OnDeviceReset();
+}
+
+void DisplayControl::GetDisplaySettings(DisplaySettings& out) const
+{
+    const GraphicsScene* scene = mLoom.GetScene();
+    if (!scene)
+        return;
+    out.mScreenWidth = scene->mPresent.mWidth;
+    out.mScreenHeight = scene->mPresent.mHeight;
+    out.mVsync = scene->mPresent.mVSync;
+    out.mFullscreen = !scene->mPresent.mWindowed;
+    out.mAntiAliasing = scene->mPresent.mSamples > 1;
+    out.mShadows = mLoom.GetToggles().mShadows;
+}
+
+void DisplayControl::SetFullScreen(bool fullscreen)
+{
+    if (!mLoom.GetDevice())
+        return;
+    DeviceDesc& present = mLoom.GetScene()->mPresent;
+    const DeviceDesc previous = present;
+    present.mWindowed = !fullscreen;
+    ResetWith(previous, "Setting Change Failed");
+}
+
+void DisplayControl::Fullscreen()
+{
+    if (const GraphicsScene* scene = mLoom.GetScene())
+        SetFullScreen(scene->mPresent.mWindowed);
+}
+
+void DisplayControl::SetVSync(bool vsync)
+{
+    if (!mLoom.GetDevice())
+        return;
+    DeviceDesc& present = mLoom.GetScene()->mPresent;
+    const DeviceDesc previous = present;
+    present.mVSync = vsync;
+    mLoom.GetToggles().mVSync = vsync;
+    ResetWith(previous, "Setting Change Failed");
+}
+
+void DisplayControl::VSync()
+{
+    if (const GraphicsScene* scene = mLoom.GetScene())
+        SetVSync(!scene->mPresent.mVSync);
+}
+
+void DisplayControl::SetResolution(uint32_t width, uint32_t height)
+{
+    if (!mLoom.GetDevice())
+        return;
+    DeviceDesc& present = mLoom.GetScene()->mPresent;
+    const DeviceDesc previous = present;
+    present.mWidth = int32_t(std::min<uint32_t>(width, INT32_MAX));
+    present.mHeight = int32_t(std::min<uint32_t>(height, INT32_MAX));
+    ResetWith(previous, "Resolution Change Failed");
+    if (present.mWindowed && gPlatformWindow)
+        gPlatformWindow->ResizeAndCenter(present.mWidth, present.mHeight);
+}
+
+void DisplayControl::ChangeSettings(const DisplaySettings& settings)
+{
+    if (!mLoom.GetDevice())
+        return;
+    DeviceDesc& present = mLoom.GetScene()->mPresent;
+    const DeviceDesc previous = present;
+    present.mWidth = settings.mScreenWidth;
+    present.mHeight = settings.mScreenHeight;
+    present.mWindowed = !settings.mFullscreen;
+    present.mVSync = settings.mVsync;
+    present.mSamples = settings.mAntiAliasing ? kChangeSamples : 0;
+    mLoom.GetToggles().mShadows = settings.mShadows;
+    mLoom.GetToggles().mVSync = settings.mVsync;
+    ResetWith(previous, "Setting Change Failed");
+    if (present.mWindowed && gPlatformWindow)
+        gPlatformWindow->ResizeAndCenter(present.mWidth, present.mHeight);
+}
