@@ -11,8 +11,9 @@ class SoundPlayer3D : public Comp
 public:
     ~SoundPlayer3D() override;
     void Serialize(Serializer& s) override;
+    static constexpr uint32_t kTypeId = 21;
     std::string GetTypeName() override { return "SoundPlayer3D"; }
-    uint32_t GetTypeId() override { return 21; }
+    uint32_t GetTypeId() override { return kTypeId; }
 
     // "Group.Name" when the group has its own, else "Name".
     void PlaySound3D(std::string name);
@@ -32,8 +33,9 @@ class SoundPlayer2D : public Comp
 public:
     ~SoundPlayer2D() override;
     void Serialize(Serializer& s) override;
+    static constexpr uint32_t kTypeId = 20;
     std::string GetTypeName() override { return "SoundPlayer2D"; }
-    uint32_t GetTypeId() override { return 20; }
+    uint32_t GetTypeId() override { return kTypeId; }
 
     void PlaySound2D(std::string name);
     void StopSound(std::string name);
@@ -46,8 +48,9 @@ public:
     ~Listener() override;
     void Serialize(Serializer& s) override;
     void Initialize() override;
+    static constexpr uint32_t kTypeId = 22;
     std::string GetTypeName() override { return "Listener"; }
-    uint32_t GetTypeId() override { return 22; }
+    uint32_t GetTypeId() override { return kTypeId; }
 };
 
 // Registers Listener, SoundPlayer2D and SoundPlayer3D with the cog manager, in that order.

@@ -44,7 +44,7 @@ Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position)
     Cog* cog = cogs.Allocate(type);
     if (!cog)
         return nullptr;
-    static_cast<Positional*>(cog->GetComponent(1))->SetPosition(position);
+    cog->Get<Positional>()->SetPosition(position);
     cog->Initialize();
     return cog;
 }
@@ -67,7 +67,7 @@ void BM_AreaDamage(benchmark::State& state)
     for (int i = 0; i < kInvaders; ++i)
     {
         Cog* cog = Place(cogs, "BenchInvader", Vector3(RandomFloat(60.0f, 140.0f), 1.0f, RandomFloat(60.0f, 140.0f)));
-        Kestrane* k = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
+        Kestrane* k = cog->Get<Kestrane>();
         k->mCurHP = k->mMaxHP = 1e9f;
     }
     std::vector<RegionExplosionDamage*> blasts;
@@ -75,20 +75,20 @@ void BM_AreaDamage(benchmark::State& state)
     for (int i = 0; i < kBlasts; ++i)
     {
         Cog* cog = cogs.Allocate("BenchBlast");
-        RegionComp* region = static_cast<RegionComp*>(cog->GetComponent(RegionComp::kTypeId));
+        RegionComp* region = cog->Get<RegionComp>();
         region->mRegionType = 0;
-        static_cast<Positional*>(cog->GetComponent(1))->SetPosition(Vector3(100.0f, 1.0f, 100.0f));
+        cog->Get<Positional>()->SetPosition(Vector3(100.0f, 1.0f, 100.0f));
         cog->Initialize();
         region->GetLocalSphere().radius = 80.0f;
         region->Refresh(scratch);
-        auto* blast = static_cast<RegionExplosionDamage*>(cog->GetComponent(RegionExplosionDamage::kTypeId));
+        auto* blast = cog->Get<RegionExplosionDamage>();
         blast->ContinuousDamage = true;
         blast->DamageTerrain = false;
         blasts.push_back(blast);
     }
     size_t contacts = 0;
     for (RegionExplosionDamage* blast : blasts)
-        contacts += static_cast<RegionComp*>(blast->GetOwner()->GetComponent(RegionComp::kTypeId))->GetContacts().size();
+        contacts += blast->GetOwner()->Get<RegionComp>()->GetContacts().size();
 
     // The reference: the same contacts, the invader's damage called directly.
     auto direct = [&]() {
@@ -96,10 +96,13 @@ void BM_AreaDamage(benchmark::State& state)
         {
             Cog* owner = blast->GetOwner();
             const DamageInfo hit{static_cast<int32_t>(owner->GetID()), -blast->DamageAmount, 4};
-            auto* region = static_cast<RegionComp*>(owner->GetComponent(RegionComp::kTypeId));
+            auto* region = owner->Get<RegionComp>();
             for (uint32_t id : region->GetContacts())
-                if (Kestrane* k = CompOf<Kestrane>(cogs.GetCog(id)))
+            {
+                Cog* contact = cogs.GetCog(id);
+                if (Kestrane* k = contact ? contact->Get<Kestrane>() : nullptr)
                     k->Damage(hit);
+            }
         }
     };
     for (RegionExplosionDamage* blast : blasts)

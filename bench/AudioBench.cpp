@@ -93,7 +93,7 @@ void BM_PlaySound3DAndUpdateVersusBareOpenAL(benchmark::State& state)
     for (int i = 0; i < kSources; ++i)
     {
         emitters.push_back(cogs.Create("Emitter"));
-        places.push_back(static_cast<Positional*>(emitters.back()->GetComponent(1)));
+        places.push_back(emitters.back()->Get<Positional>());
     }
     std::vector<ALuint> bare(kSources);
     alGenSources(kSources, bare.data());

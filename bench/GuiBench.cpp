@@ -110,7 +110,7 @@ Setup& Get()
         s->mCogs->RegisterType("Hud", type);
         Cog* cog = s->mCogs->Instantiate("Hud");
         cog->Initialize();
-        static_cast<WidgetComp*>(cog->GetComponent(WidgetComp::kTypeId))->SetRoot(MakeHud());
+        cog->Get<WidgetComp>()->SetRoot(MakeHud());
         return s;
     }();
     return *setup;

@@ -56,7 +56,7 @@ void Scatter(CogFactory& cogs, const std::string& type, int count)
     for (int i = 0; i < count; ++i)
     {
         Cog* cog = cogs.Allocate(type);
-        static_cast<Positional*>(cog->GetComponent(1))->SetPosition(Vector3(RandomFloat(0.0f, kSide), 1.0f, RandomFloat(0.0f, kSide)));
+        cog->Get<Positional>()->SetPosition(Vector3(RandomFloat(0.0f, kSide), 1.0f, RandomFloat(0.0f, kSide)));
         cog->Initialize();
     }
 }
@@ -103,8 +103,8 @@ void BM_HudFrame(benchmark::State& state)
     for (const char* name : {"CreditsNum", "KillsNum", "TimeNum"})
         root->AddChild(Make<TextBox>("TextBox", name));
     root->AddChild(Make<ToolBar>("ToolBar", "TrapDropToolBar"));
-    static_cast<WidgetComp*>(hudCog->GetComponent(WidgetComp::kTypeId))->SetRoot(std::move(root));
-    HUDComp& hud = *static_cast<HUDComp*>(hudCog->GetComponent(HUDComp::kTypeId));
+    hudCog->Get<WidgetComp>()->SetRoot(std::move(root));
+    HUDComp& hud = *hudCog->Get<HUDComp>();
 
     // The reference: the same lists, each position copied into map coordinates.
     std::vector<float> copied;
@@ -145,7 +145,7 @@ void BM_HudFrame(benchmark::State& state)
         reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ++frames;
     }
-    const auto* map = static_cast<MapImageBox*>(static_cast<WidgetComp*>(hudCog->GetComponent(WidgetComp::kTypeId))->Find("MiniMapImageBox"));
+    const auto* map = static_cast<MapImageBox*>(hudCog->Get<WidgetComp>()->Find("MiniMapImageBox"));
     state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
     state.counters["ours_us"] = ours / double(frames ? frames : 1) * 1e6;
     state.counters["plain_us"] = reference / double(frames ? frames : 1) * 1e6;

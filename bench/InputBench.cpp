@@ -142,7 +142,7 @@ void BM_ControlMap(benchmark::State& state)
     type->AddComponent(ControlMap::kTypeId, cogs.GetComponentFactory(ControlMap::kTypeId));
     cogs.RegisterType("Player", type);
     Cog* cog = cogs.Instantiate("Player");
-    static_cast<ControlMap*>(cog->GetComponent(ControlMap::kTypeId))->SetControlFile(WriteControlFile());
+    cog->Get<ControlMap>()->SetControlFile(WriteControlFile());
     cog->Initialize();
     Target& target = *static_cast<Target*>(cog->GetComponent(kTargetId));
 

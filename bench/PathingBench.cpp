@@ -114,7 +114,7 @@ Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position, const ch
         return nullptr;
     if (name)
         cog->SetName(name);
-    static_cast<Positional*>(cog->GetComponent(1))->SetPosition(position);
+    cog->Get<Positional>()->SetPosition(position);
     cog->Initialize();
     return cog;
 }
@@ -138,7 +138,7 @@ void BM_InvaderPathing(benchmark::State& state)
     MakeType(cogs, "BenchInvader", {1, Kestrane::kTypeId});
 
     Cog* level = cogs.Allocate("BenchLevel");
-    TileMap& map = *static_cast<TileMap*>(level->GetComponent(TileMap::kTypeId));
+    TileMap& map = *level->Get<TileMap>();
     map.widthSize = kSide;
     map.depthSize = kSide;
     map.mWorldOffset = Vector3(0.0f, 0.0f, 0.0f);
@@ -163,7 +163,7 @@ void BM_InvaderPathing(benchmark::State& state)
     {
         const Vector3 at = map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) + Vector3(0.0f, 1.0f, 0.0f);
         Cog* cog = Place(cogs, "BenchInvader", at);
-        Kestrane* k = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
+        Kestrane* k = cog->Get<Kestrane>();
         k->mAvoidWall = i % 2 == 0;
         k->ChangeState(StateAdvance);
         invaders.push_back(k);

@@ -54,7 +54,7 @@ struct Scene
         for (int i = 0; i < bodies; ++i)
         {
             Cog* cog = cogs.CreateAt("Ball", Vector3(place(random), height(random), place(random)));
-            auto* positional = static_cast<Positional*>(cog->GetComponent(1));
+            auto* positional = cog->Get<Positional>();
             positional->GetLocalSphere().radius = size(random);
             positional->SetVelocity(Vector3(speed(random), 0.0f, speed(random)));
             positional->UpdateQuadTree();

@@ -78,10 +78,10 @@ Setup& Get()
             s->mCogs->RegisterType(name, type);
         }
         Cog* eye = s->mCogs->Instantiate("Eye");
-        auto& place = *static_cast<Positional*>(eye->GetComponent(1));
+        auto& place = *eye->Get<Positional>();
         place.StorePosition({256, 25, 290});
         place.SetOrientation(Quat::FromDirection(Vector3(0, -25, -34).Normalized()));
-        static_cast<Camera*>(eye->GetComponent(Camera::kTypeId))->SetView({}, {0, 0, 1}, {0, 1, 0});
+        eye->Get<Camera>()->SetView({}, {0, 0, 1}, {0, 1, 0});
         eye->Initialize();
         return s;
     }();
@@ -95,9 +95,9 @@ void MakeInvaders(Setup& s)
     for (int i = 0; i < kInvaders; ++i)
     {
         Cog* cog = s.mCogs->Instantiate("Invader");
-        static_cast<Positional*>(cog->GetComponent(1))
+        cog->Get<Positional>()
             ->StorePosition({236.0f + 2.0f * float(i % 20), 0.0f, 246.0f + 2.0f * float(i / 20)});
-        auto* skin = static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId));
+        auto* skin = cog->Get<SkinModel>();
         skin->MeshFileName = skin->SkelFileName = "Models/Invader.lmf";
         skin->FileShader = "BasicSkin";
         skin->FileMaterial = "Materials/Green.xml";

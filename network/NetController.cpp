@@ -222,7 +222,7 @@ void NetController::Deliver(const NetEvent& event)
     {
         CogDirectory* cogs = CogDirectory::Get();
         Cog* cog = cogs ? cogs->FindCogByName(message.mFunction) : nullptr;
-        auto* update = cog ? static_cast<NetUpdateComp*>(cog->GetComponent(kNetUpdateCompId)) : nullptr;
+        auto* update = cog ? cog->Get<NetUpdateComp>() : nullptr;
         if (update)
             update->Apply(message.mParams);
         return;

@@ -16,9 +16,11 @@ inline constexpr const char* kNetUpdateMessage = "NetUpdate";
 class NetUpdateComp : public Comp
 {
 public:
+    static constexpr uint32_t kTypeId = kNetUpdateCompId;
+
     void Serialize(Serializer& s) override;
     std::string GetTypeName() override { return "NetUpdateComp"; }
-    uint32_t GetTypeId() override { return kNetUpdateCompId; }
+    uint32_t GetTypeId() override { return kTypeId; }
 
     void Update();
     // Position, velocity, orientation as sent.

@@ -188,8 +188,7 @@ void PhysicsLoom::RebuildBodies()
         Positional* positional = physics->GetOwnerPositional();
         if (!cog || !positional)
             continue;
-        Comp* comp = cog->GetComponent(CollisionComp::kTypeId);
-        CollisionComp* collision = comp && comp->GetTypeId() == CollisionComp::kTypeId ? static_cast<CollisionComp*>(comp) : nullptr;
+        CollisionComp* collision = cog->Get<CollisionComp>();
         if (collision && !collision->IsJoined())
             collision = nullptr;
         mBodies.push_back(Body{cog->GetID(), cog, positional, physics, collision});
@@ -200,8 +199,7 @@ void PhysicsLoom::RebuildBodies()
         Positional* positional = collision->GetOwnerPositional();
         if (!cog || !positional)
             continue;
-        Comp* comp = cog->GetComponent(PhysicsComp::kTypeId);
-        if (comp && comp->GetTypeId() == PhysicsComp::kTypeId && static_cast<PhysicsComp*>(comp)->IsJoined())
+        if (PhysicsComp* physics = cog->Get<PhysicsComp>(); physics && physics->IsJoined())
             continue;
         mBodies.push_back(Body{cog->GetID(), cog, positional, nullptr, collision});
     }

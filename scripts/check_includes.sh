@@ -107,6 +107,11 @@ while IFS= read -r file; do
   done < <(grep -n '#[[:space:]]*include' "$file")
 done < <(git ls-files '*.h' '*.hpp' '*.cpp' '*.c' '*.inl'; git ls-files --others --exclude-standard '*.h' '*.cpp')
 
+# Components are found by their class (cog.Get<T>()); a bare id belongs in the registration tables.
+while IFS= read -r hit; do
+  echo "$hit: component found by a literal id; use Get<T>()"; bad=1
+done < <(git grep --untracked -nE 'GetComponent\([0-9]' -- '*.h' '*.cpp' ':!LOOM/cogs/CompTypes.h' ':!LOOM/cogs/CompTypes.cpp')
+
 if [ $bad -ne 0 ]; then
   echo "include check failed"
   exit 1

@@ -88,10 +88,10 @@ inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
     if (!level)
         return false;
     level->SetName("Level");
-    Comp* comp = level->GetComponent(TileMap::kTypeId);
-    if (!comp || comp->GetTypeId() != TileMap::kTypeId)
+    TileMap* found = level->Get<TileMap>();
+    if (!found)
         return false;
-    TileMap& map = *static_cast<TileMap*>(comp);
+    TileMap& map = *found;
     map.widthSize = 128;
     map.depthSize = 128;
     map.mWorldOffset = Vector3(0.0f, 0.0f, 0.0f);
@@ -132,7 +132,7 @@ inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
         Cog* doodad = CreateAt(cogs, piece.kind, at);
         if (!doodad)
             return false;
-        if (Positional* positional = static_cast<Positional*>(doodad->GetComponent(1)))
+        if (Positional* positional = doodad->Get<Positional>())
             positional->SetOrientation(Quat::FromAxisAngle(Vector3(0.0f, 1.0f, 0.0f), piece.yawDegrees * DEG_TO_RAD));
     }
     map.SaveLevelFile(plan.path);

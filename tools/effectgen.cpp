@@ -120,7 +120,7 @@ void WriteEffects()
         composer->AddComponent(Effect::kTypeId, cogs.GetComponentFactory(Effect::kTypeId));
         cogs.RegisterType(name, composer);
         Cog* cog = cogs.Instantiate(name);
-        fill(*static_cast<Effect*>(cog->GetComponent(Effect::kTypeId)));
+        fill(*cog->Get<Effect>());
         gOk &= SaveArchetypeXml(*cog, (std::filesystem::path(gFolder) / "Data/Effects" / (std::string(name) + ".xml")).string());
     };
     // The speech bubbles are the game's own cogs (follower, phrase, timed death), written by hand.

@@ -228,7 +228,7 @@ int main(int argc, char** argv)
     cogs.RegisterComponent(HudDisplay::kTypeId, SceneComponentFactory(HudDisplay::kTypeId));
     cogs.RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
     const auto noGravity = [](Cog& cog) {
-        auto* physics = static_cast<PhysicsComp*>(cog.GetComponent(PhysicsComp::kTypeId));
+        auto* physics = cog.Get<PhysicsComp>();
         physics->mUseGravity = false;
         physics->mDisableRotation = true;
     };
@@ -236,23 +236,23 @@ int main(int argc, char** argv)
                   "Data/PlayerCamera.xml", [&](Cog& cog) {
                       noGravity(cog);
                       // The ride-along view follows a cog only while one is named.
-                      static_cast<FollowerComp*>(cog.GetComponent(FollowerComp::kTypeId))->DestroyWhenNoFollow = false;
-                      static_cast<Camera*>(cog.GetComponent(Camera::kTypeId))->SetView({}, {0.0f, 0.0f, -1.0f}, {0.0f, 1.0f, 0.0f});
-                      static_cast<Positional*>(cog.GetComponent(1))->StorePosition(Vector3(64.0f, 60.0f, 128.0f));
+                      cog.Get<FollowerComp>()->DestroyWhenNoFollow = false;
+                      cog.Get<Camera>()->SetView({}, {0.0f, 0.0f, -1.0f}, {0.0f, 1.0f, 0.0f});
+                      cog.Get<Positional>()->StorePosition(Vector3(64.0f, 60.0f, 128.0f));
                       // Looking ahead along -z and down at the ground.
-                      static_cast<Positional*>(cog.GetComponent(1))->SetOrientation(Quat::FromDirection(0.0f, -1.0f, -1.0f));
+                      cog.Get<Positional>()->SetOrientation(Quat::FromDirection(0.0f, -1.0f, -1.0f));
                   });
     ok &= SaveCog(cogs, "CursorBase", "Cursor", {1, RegionComp::kTypeId, HudDisplay::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
                   "Data/PlayerCursor.xml", noGravity);
     ok &= SetRadius(GetDataPath() + "Data/PlayerCursor.xml", "6");
     ok &= SaveCog(cogs, "HUDBase", "HUD", {WidgetComp::kTypeId, HUDComp::kTypeId}, "Data/PlayerHUD.xml", [](Cog& cog) {
-        static_cast<WidgetComp*>(cog.GetComponent(WidgetComp::kTypeId))->SetWidgetFile("MenuData/HUD.xml");
-        static_cast<WidgetComp*>(cog.GetComponent(WidgetComp::kTypeId))->SetLayer(1);
+        cog.Get<WidgetComp>()->SetWidgetFile("MenuData/HUD.xml");
+        cog.Get<WidgetComp>()->SetLayer(1);
     });
     ok &= SaveCog(cogs, "MenuBase", "MainMenu", {WidgetComp::kTypeId, MenuComp::kTypeId}, "Data/PlayerMenu.xml", [](Cog& cog) {
-        static_cast<WidgetComp*>(cog.GetComponent(WidgetComp::kTypeId))->SetWidgetFile("MenuData/Menu.xml");
-        static_cast<WidgetComp*>(cog.GetComponent(WidgetComp::kTypeId))->SetScriptFile("Scripts/Menu.lua");
-        static_cast<WidgetComp*>(cog.GetComponent(WidgetComp::kTypeId))->SetLayer(2);
+        cog.Get<WidgetComp>()->SetWidgetFile("MenuData/Menu.xml");
+        cog.Get<WidgetComp>()->SetScriptFile("Scripts/Menu.lua");
+        cog.Get<WidgetComp>()->SetLayer(2);
     });
     cogs.DestroyAll();
     ok &= SaveComposition("Camera", {1, Camera::kTypeId, GameCamera::kTypeId, FollowerComp::kTypeId, PhysicsComp::kTypeId}, {}, "PlayerCamera",

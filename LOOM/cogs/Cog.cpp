@@ -3,6 +3,7 @@
 #include "LOOM/cogs/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
 
 void FunctionHost::CallFunctionByName(std::string name)
@@ -98,6 +99,14 @@ Comp* Cog::GetComponent(uint32_t typeId)
 {
     const int32_t index = mComposer->ComponentIndex(typeId);
     return index >= 0 ? GetComponentAt(static_cast<uint32_t>(index)) : nullptr;
+}
+
+Comp* Cog::RefuseMistypedComponent(Comp& component, uint32_t typeId) const
+{
+    Console::Instance().Log("Component type mismatch on cog " + std::to_string(mId) + ": wanted type " +
+                                std::to_string(typeId) + ", found type " + std::to_string(component.GetTypeId()),
+                            LogError);
+    return nullptr;
 }
 
 void Cog::Update()

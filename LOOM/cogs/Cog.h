@@ -4,10 +4,9 @@
 #include <string>
 
 #include "LOOM/cogs/Comp.h"
+#include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/FunctionHost.h"
 #include "LOOM/cogs/Object.h"
-
-class Composer;
 
 // The element code of one component inside a stored cog.
 constexpr uint32_t TypeComp = 201;
@@ -33,6 +32,28 @@ public:
     virtual void Destroy();
     // The component of that type id (the last one when the type names an id twice), or null.
     virtual Comp* GetComponent(uint32_t typeId);
+    // The component of class T, found by the id the class declares (T::kTypeId), or null.
+    template <typename T>
+    T* Get()
+    {
+        return static_cast<T*>(FindTypedComponent(T::kTypeId));
+    }
+    template <typename T>
+    const T* Get() const
+    {
+        return static_cast<const T*>(FindTypedComponent(T::kTypeId));
+    }
+    // The component of that type id, or null; a component whose own type id differs (a factory
+    // registered under the wrong id) is logged and not handed out.
+    // Inline: every typed access and every component message handler passes here.
+    Comp* FindTypedComponent(uint32_t typeId) const
+    {
+        const int32_t index = mComposer->ComponentIndex(typeId);
+        Comp* component = index >= 0 ? GetComponentAt(static_cast<uint32_t>(index)) : nullptr;
+        if (!component || component->GetTypeId() == typeId)
+            return component;
+        return RefuseMistypedComponent(*component, typeId);
+    }
     // Runs the type's per-frame functors once.
     virtual void Update();
     virtual ~Cog();
@@ -53,6 +74,9 @@ public:
 
 private:
     friend class Composer;
+
+    // Logs the mismatch and returns null.
+    Comp* RefuseMistypedComponent(Comp& component, uint32_t typeId) const;
 
     // Shared with the type table, so a Composer replaced by a later file outlives its cogs.
     std::shared_ptr<Composer> mComposer;

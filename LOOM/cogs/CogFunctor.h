@@ -10,21 +10,6 @@
 
 // Functors called with a cog as their target.
 
-// Logs the mismatch and returns null.
-Comp* RefuseMistypedComponent(Cog& cog, Comp& component, uint32_t typeId);
-
-// The cog's component of that type id, or null; a component whose own type id differs (a
-// factory registered under the wrong id) is logged and not handed out.
-// Inline: every update and message handler of a component passes here.
-inline Comp* FindTypedComponent(Cog& cog, uint32_t typeId)
-{
-    const int32_t index = cog.GetComposer().ComponentIndex(typeId);
-    Comp* component = index >= 0 ? cog.GetComponentAt(static_cast<uint32_t>(index)) : nullptr;
-    if (!component || component->GetTypeId() == typeId)
-        return component;
-    return RefuseMistypedComponent(cog, *component, typeId);
-}
-
 // A component's message handler: bound once per cog type, it finds the called cog's
 // component of its type id and runs the member function on it.
 template <typename Method, typename Shape = typename MethodTraits<Method>::Shape>
@@ -42,7 +27,7 @@ public:
     void Invoke(void* target, ParamBuffer& params) override
     {
         Cog* cog = static_cast<Cog*>(target);
-        Target* component = static_cast<Target*>(FindTypedComponent(*cog, mTypeId));
+        Target* component = static_cast<Target*>(cog->FindTypedComponent(mTypeId));
         CallWithParams<R, Args...>(params, [this, component](auto&... args) -> R {
             if constexpr (std::is_void_v<R>)
             {

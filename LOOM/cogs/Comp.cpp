@@ -1,7 +1,6 @@
 #include "LOOM/cogs/Comp.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CompTypes.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/serial/Serializer.h"
 
@@ -13,11 +12,7 @@ DataMember Object::FindDataMember(std::string)
 void Comp::SetOwner(Cog* owner)
 {
     mOwner = owner;
-    Comp* positional = owner->GetComponent(CompPositional);
-    // The type id check keeps a stray component registered under id 1 from being taken for one.
-    mOwnerPositional = positional && positional->GetTypeId() == CompPositional
-                           ? static_cast<Positional*>(positional)
-                           : nullptr;
+    mOwnerPositional = owner->Get<Positional>();
     Initialize();
 }
 

@@ -100,9 +100,8 @@ Cog* CreateAt(CogFactory& cogs, std::string name, Vector3 position)
         Console::Instance().Log("Failed to Create: " + name, LogError);
         return nullptr;
     }
-    if (Comp* comp = cog->GetComponent(1); comp && comp->GetTypeId() == 1)
+    if (Positional* positional = cog->Get<Positional>())
     {
-        Positional* positional = static_cast<Positional*>(comp);
         positional->StorePosition(position);
         // Filed now, so overlap queries find the new cog at once.
         positional->UpdateQuadTree();

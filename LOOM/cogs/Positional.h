@@ -16,9 +16,11 @@ public:
     // Leaving the quadtree is the Spatial part's destructor's work.
     Positional();
 
+    static constexpr uint32_t kTypeId = 1;
+
     void Serialize(Serializer& s) override;
     std::string GetTypeName() override { return "Positional"; }
-    uint32_t GetTypeId() override { return 1; }
+    uint32_t GetTypeId() override { return kTypeId; }
 
     void ResetPosition();
     void SetPosition(Vector3 position);

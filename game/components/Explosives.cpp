@@ -186,7 +186,7 @@ void RegionExplosionDamage::ApplyDamage()
     if (!mOwner)
         return;
     SendSound(*mOwner, "PlaySound3D", "Explode");
-    RegionComp* region = CompOf<RegionComp>(mOwner);
+    RegionComp* region = mOwner ? mOwner->Get<RegionComp>() : nullptr;
     if (!region)
         return;
     Positional* own = GetOwnerPositional();

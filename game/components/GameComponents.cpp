@@ -74,10 +74,7 @@ void QueueOwnDeath(Cog* owner)
 
 Positional* PosOf(Cog* cog)
 {
-    if (!cog)
-        return nullptr;
-    Comp* comp = cog->GetComponent(1);
-    return comp && comp->GetTypeId() == 1 ? static_cast<Positional*>(comp) : nullptr;
+    return cog ? cog->Get<Positional>() : nullptr;
 }
 
 void RegisterGameComponents(CogFactory& cogs)
@@ -174,13 +171,14 @@ void StatusRegion::Serialize(Serializer& s)
 
 void StatusRegion::Update()
 {
-    RegionComp* region = CompOf<RegionComp>(mOwner);
+    RegionComp* region = mOwner ? mOwner->Get<RegionComp>() : nullptr;
     if (!region)
         return;
     CogFactory& cogs = CogFactory::Instance();
     for (uint32_t id : region->GetContacts())
     {
-        Kestrane* invader = CompOf<Kestrane>(cogs.GetCog(id));
+        Cog* cog = cogs.GetCog(id);
+        Kestrane* invader = cog ? cog->Get<Kestrane>() : nullptr;
         if (!invader || invader->GetStatusEffect() == StatusEffectType)
             continue;
         invader->ChangeEffect(StatusEffectType, EffectDuration);

@@ -113,13 +113,3 @@ void RegisterGameComponents(CogFactory& cogs);
 
 // The cog's Positional, or null.
 Positional* PosOf(Cog* cog);
-
-// The component of that type on the cog, or null (also for a null cog).
-template <typename T>
-T* CompOf(Cog* cog)
-{
-    if (!cog)
-        return nullptr;
-    Comp* comp = cog->GetComponent(T::kTypeId);
-    return comp && comp->GetTypeId() == T::kTypeId ? static_cast<T*>(comp) : nullptr;
-}

@@ -49,7 +49,7 @@ inline void ReleaseFromCursor()
 inline CollisionComp* CollisionOf(Kestrane& k)
 {
     Cog& cog = Owner(k);
-    return CogHas(&cog, CollisionComp::kTypeId) ? static_cast<CollisionComp*>(cog.GetComponent(CollisionComp::kTypeId)) : nullptr;
+    return CogHas(&cog, CollisionComp::kTypeId) ? cog.Get<CollisionComp>() : nullptr;
 }
 
 inline Cog* CreateAtInvader(const std::string& name, Kestrane& k)

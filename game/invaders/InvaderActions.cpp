@@ -21,7 +21,7 @@
 namespace {
 Positional* PositionalOf(Cog& cog)
 {
-    return static_cast<Positional*>(cog.GetComponent(1));
+    return cog.Get<Positional>();
 }
 
 // How much steering lifts the direction above the slope.
@@ -166,11 +166,11 @@ Cog* ShowSpeech(Kestrane& invader, const std::string& text)
     Cog* bubble = CogFactory::Instance().Create("Data/Effects/SpeechBubble.xml");
     if (!bubble)
         return nullptr;
-    if (Positional* at = static_cast<Positional*>(bubble->GetComponent(1)))
+    if (Positional* at = bubble->Get<Positional>())
         at->SetPosition(invader.Pos().GetPosition());
     SendFollow(*bubble, *self);
     // The phrase bank sees it as this invader's bubble and puts no second one over it.
-    if (PhraseComp* phrase = static_cast<PhraseComp*>(bubble->GetComponent(PhraseComp::kTypeId)))
+    if (PhraseComp* phrase = bubble->Get<PhraseComp>())
         phrase->speakerId = static_cast<int32_t>(self->GetID());
     SceneSeam& scene = Scene();
     scene.ClearEffectLoop(*bubble);

@@ -181,7 +181,7 @@ void BasicInvader::Spawn(Kestrane& k)
     }
     if (Cog* parachute = CogFactory::Instance().Create("Parachute"))
     {
-        if (Positional* at = static_cast<Positional*>(parachute->GetComponent(1)))
+        if (Positional* at = parachute->Get<Positional>())
         {
             at->SetPosition(k.Pos().GetPosition() + Vector3(0.0f, 1.0f, 0.0f));
             at->SetOrientation(k.Pos().GetOrientation());
@@ -191,7 +191,7 @@ void BasicInvader::Spawn(Kestrane& k)
     }
     if (Cog* tower = FindTower())
     {
-        if (Positional* at = static_cast<Positional*>(tower->GetComponent(1)))
+        if (Positional* at = tower->Get<Positional>())
             SteerCogToward(Owner(k), at->GetPosition(), 10.0f);
     }
     else
@@ -316,7 +316,7 @@ void BasicInvader::AttackCycle(Kestrane& k, float reach, bool soundAtWindUp)
         {
             if (CogHas(occupant, TrapData::kTypeId))
             {
-                TrapData* trap = static_cast<TrapData*>(occupant->GetComponent(TrapData::kTypeId));
+                TrapData* trap = occupant->Get<TrapData>();
                 if (trap->curHP - k.mAttackStrength <= 0.0f)
                 {
                     k.mRun.mTargetTile = tile.occupant->GetCenterTile();
@@ -410,7 +410,7 @@ void BasicInvader::Die(Kestrane& k)
     // The cloud takes the shape of the kind's own death model when it ships one.
     const std::string own = "Models/" + k.mName + "DM.lmf";
     Scene().SetEmitterDistanceMap(*death, 0, FileExists(DataFilePath(own)) ? own : std::string(kSharedDeathMap));
-    if (Positional* at = static_cast<Positional*>(death->GetComponent(1)))
+    if (Positional* at = death->Get<Positional>())
     {
         at->SetPosition(k.Pos().GetPosition());
         at->SetOrientation(k.Pos().GetOrientation());

@@ -112,7 +112,7 @@ void InvaderGroup::Step()
     TileMap* map = CurrentTileMap();
     if (!cursor || !map)
         return;
-    Positional* at = static_cast<Positional*>(cursor->GetComponent(1));
+    Positional* at = cursor->Get<Positional>();
     if (!at)
         return;
     const TileIndex tile = map->WorldToTile(at->GetPosition(), 1, 1);

@@ -126,7 +126,7 @@ public:
         CogFactory& cogs = CogFactory::Instance();
         if (Cog* blast = cogs.Allocate("KamikazeExplosion"))
         {
-            if (Positional* at = static_cast<Positional*>(blast->GetComponent(1)))
+            if (Positional* at = blast->Get<Positional>())
                 at->SetPosition(k.Pos().GetPosition());
             blast->Initialize();
         }
@@ -239,7 +239,7 @@ public:
         Animate(k, "Stand", true);
         Scene().SetAnimationRate(Owner(k), 1.0f);
         if (Cog* sphere = CreateAtInvader("PsychicSphere", k))
-            if (Positional* at = static_cast<Positional*>(sphere->GetComponent(1)))
+            if (Positional* at = sphere->Get<Positional>())
                 at->GetLocalSphere().radius = 1.1f;
     }
     void Special(Kestrane& k) override

@@ -202,10 +202,7 @@ void Kestrane::SetPathing(const std::string& name)
 
 PhysicsComp* Kestrane::Physics() const
 {
-    if (!mOwner)
-        return nullptr;
-    Comp* comp = mOwner->GetComponent(PhysicsComp::kTypeId);
-    return comp && comp->GetTypeId() == PhysicsComp::kTypeId ? static_cast<PhysicsComp*>(comp) : nullptr;
+    return mOwner ? mOwner->Get<PhysicsComp>() : nullptr;
 }
 
 float Kestrane::Speed() const
@@ -363,7 +360,7 @@ void Kestrane::CollideObj(int32_t otherId, CollisionData data)
     Cog* other = CogFactory::Instance().GetCog(static_cast<uint32_t>(otherId));
     Kestrane* invader = nullptr;
     if (other && CogHas(other, kTypeId))
-        invader = static_cast<Kestrane*>(other->GetComponent(kTypeId));
+        invader = other->Get<Kestrane>();
     if (invader)
     {
         SayPhrase(*this, 9);
@@ -477,7 +474,7 @@ void Kestrane::SpawnEffectCog(const char* file)
         return;
     mRun.mEffectCogId = cog->GetID();
     SendFollow(*cog, *mOwner);
-    if (Positional* at = static_cast<Positional*>(cog->GetComponent(1)))
+    if (Positional* at = cog->Get<Positional>())
         at->SetPosition(Pos().GetPosition());
 }
 

@@ -21,7 +21,7 @@ TileIndex TowerTile(const TileMap& map, Cog& tower)
 {
     if (TileComp* footprint = tower_lookup::Footprint(tower))
         return footprint->GetCenterTile();
-    Positional* at = static_cast<Positional*>(tower.GetComponent(1));
+    Positional* at = tower.Get<Positional>();
     return at ? map.WorldToTile(at->GetPosition(), 1, 1) : TileIndex{0, 0};
 }
 

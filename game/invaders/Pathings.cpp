@@ -351,7 +351,7 @@ public:
         static const std::string kCursor = "Cursor";
         if (Cog* cursor = CogFactory::Instance().FindCogByName(kCursor))
         {
-            if (Positional* at = static_cast<Positional*>(cursor->GetComponent(1)))
+            if (Positional* at = cursor->Get<Positional>())
             {
                 Vector3 d = at->GetPosition() - k.Pos().GetPosition();
                 if (d.x * d.x + d.z * d.z < 50.0f)
@@ -507,14 +507,14 @@ public:
         Cog& self = *k.GetOwner();
         if (!CogHas(&self, RegionComp::kTypeId))
             return;
-        RegionComp* region = static_cast<RegionComp*>(self.GetComponent(RegionComp::kTypeId));
+        RegionComp* region = self.Get<RegionComp>();
         CogFactory& cogs = CogFactory::Instance();
         for (uint32_t id : region->GetContacts())
         {
             Cog* cog = cogs.GetCog(id);
             if (!CogHas(cog, Kestrane::kTypeId))
                 continue;
-            Kestrane* other = static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId));
+            Kestrane* other = cog->Get<Kestrane>();
             if (!other->mRun.mGroup)
                 k.mRun.mGroup->AddMember(other);
         }

@@ -43,8 +43,7 @@ constexpr const char* kClearedGroups[] = {"walls", "tower", "invaders", "traps"}
 
 Positional* PositionalOf(Cog& cog)
 {
-    Comp* comp = cog.GetComponent(1);
-    return comp && comp->GetTypeId() == 1 ? static_cast<Positional*>(comp) : nullptr;
+    return cog.Get<Positional>();
 }
 
 // The component's recorded string field, read through the cog type's field map; false when
@@ -157,12 +156,11 @@ void TileMap::SaveLevelFile(std::string path)
             std::string name = group.mFixedName ? group.mFixedName : "";
             if (!ReadNameField(*cog, group.mTypeId, group.mField, name))
                 continue;
-            if (group.mTypeId == wall::kTypeId && static_cast<wall*>(cog->GetComponent(wall::kTypeId))->SuperWall)
+            if (group.mTypeId == wall::kTypeId && cog->Get<wall>()->SuperWall)
             {
                 name = kSuperWallName;
-                Comp* comp = cog->GetComponent(TileComp::kTypeId);
-                if (comp && comp->GetTypeId() == TileComp::kTypeId)
-                    reblocking.insert(static_cast<TileComp*>(comp));
+                if (TileComp* tiles = cog->Get<TileComp>())
+                    reblocking.insert(tiles);
             }
             objects.push_back(RecordOf(*cog, std::move(name)));
         }
@@ -245,9 +243,8 @@ void TileMap::LoadLevelFile(std::string path)
     {
         for (Cog* cog : cogs.GetGroupCogs(group))
         {
-            Comp* comp = cog->GetComponent(TileComp::kTypeId);
-            if (comp && comp->GetTypeId() == TileComp::kTypeId)
-                static_cast<TileComp*>(comp)->ReleaseTiles();
+            if (TileComp* tiles = cog->Get<TileComp>())
+                tiles->ReleaseTiles();
             if (!cog->Name().empty())
                 cogs.UnregisterName(*cog);
         }

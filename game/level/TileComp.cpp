@@ -64,10 +64,7 @@ void TileComp::Initialize()
 TileMap* TileComp::ClaimedMap() const
 {
     Cog* cog = CogFactory::Instance().GetCog(mMapCogId);
-    if (!cog)
-        return nullptr;
-    Comp* comp = cog->GetComponent(TileMap::kTypeId);
-    return comp && comp->GetTypeId() == TileMap::kTypeId ? static_cast<TileMap*>(comp) : nullptr;
+    return cog ? cog->Get<TileMap>() : nullptr;
 }
 
 bool TileComp::PlaceAt(Vector3 position)

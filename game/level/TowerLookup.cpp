@@ -16,8 +16,7 @@ bool gFootprintKnown = false;
 namespace {
 TileComp* FootprintOf(Cog& cog)
 {
-    Comp* comp = cog.GetComponent(TileComp::kTypeId);
-    return comp && comp->GetTypeId() == TileComp::kTypeId ? static_cast<TileComp*>(comp) : nullptr;
+    return cog.Get<TileComp>();
 }
 
 // Trivially destructible on purpose: the cog manager is a function static too and may tell

@@ -61,9 +61,8 @@ void wall::Initialize()
 {
     if (!SuperWall || !mOwner)
         return;
-    Comp* comp = mOwner->GetComponent(TileComp::kTypeId);
-    if (comp && comp->GetTypeId() == TileComp::kTypeId)
-        static_cast<TileComp*>(comp)->SetPassable(false);
+    if (TileComp* tiles = mOwner->Get<TileComp>())
+        tiles->SetPassable(false);
 }
 
 void wall::Damage(DamageInfo d)

@@ -93,7 +93,7 @@ std::string PhraseBank::PickPhrase(int32_t situation, const Kestrane& invader) c
 
 void PhraseBank::SayPhrase(int32_t situation, Cog* invader)
 {
-    Kestrane* speaker = CompOf<Kestrane>(invader);
+    Kestrane* speaker = invader ? invader->Get<Kestrane>() : nullptr;
     if (!speaker)
         return;
     std::string text = PickPhrase(situation, *speaker);
@@ -112,7 +112,8 @@ PhraseComp* PhraseBank::FindBubble(int32_t speakerId) const
     CogFactory& cogs = CogFactory::Instance();
     for (uint32_t id : mLiveBubbles)
     {
-        PhraseComp* bubble = CompOf<PhraseComp>(cogs.GetCog(id));
+        Cog* cog = cogs.GetCog(id);
+        PhraseComp* bubble = cog ? cog->Get<PhraseComp>() : nullptr;
         if (bubble && bubble->speakerId == speakerId)
             return bubble;
     }
@@ -142,8 +143,8 @@ void PhraseBank::ShowBubble(std::string archetype, int32_t speakerId, std::strin
     Cog* cog = cogs.Create(archetype);
     if (!cog)
         return;
-    FollowerComp* follower = CompOf<FollowerComp>(cog);
-    PhraseComp* phrase = CompOf<PhraseComp>(cog);
+    FollowerComp* follower = cog ? cog->Get<FollowerComp>() : nullptr;
+    PhraseComp* phrase = cog ? cog->Get<PhraseComp>() : nullptr;
     if (!follower || !phrase)
     {
         // Half a bubble would follow no one or never leave the list.

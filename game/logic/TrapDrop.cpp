@@ -62,7 +62,7 @@ bool AttemptTrapDrop(std::string name, Vector3 position, Vector3 direction)
     Cog* trap = cogs.Allocate(name);
     if (!trap)
         return false;
-    TileComp* tiles = CompOf<TileComp>(trap);
+    TileComp* tiles = trap ? trap->Get<TileComp>() : nullptr;
     Positional* at = PosOf(trap);
     if (!tiles || !at)
     {

@@ -56,7 +56,8 @@ void RegisterCursorComp(CogFactory& cogs)
 
 CursorComp* FindCursor()
 {
-    return CompOf<CursorComp>(FindCog("Cursor"), CursorComp::kTypeId);
+    Cog* cursor = FindCog("Cursor");
+    return cursor ? cursor->Get<CursorComp>() : nullptr;
 }
 
 CursorComp::~CursorComp()
@@ -232,7 +233,7 @@ bool CursorComp::HoldStep()
     place->SetVelocity(Velocity());
     const Vector3 forward = GetOwnerPositional() ? GetOwnerPositional()->GetOrientation().GetForward() : Vector3(0, 0, -1);
     place->SetOrientation(Quat::FromDirection(forward));
-    if (Kestrane* invader = CompOf<Kestrane>(held, Kestrane::kTypeId); invader && invader->GetState() != StateGrabbed)
+    if (Kestrane* invader = held ? held->Get<Kestrane>() : nullptr; invader && invader->GetState() != StateGrabbed)
         invader->ChangeState(StateGrabbed);
     return true;
 }
@@ -248,7 +249,7 @@ void CursorComp::TryGrab()
         mRecharging = true;
     }
     Play("Grab", false, 2.0f);
-    RegionComp* region = CompOf<RegionComp>(mOwner, RegionComp::kTypeId);
+    RegionComp* region = mOwner ? mOwner->Get<RegionComp>() : nullptr;
     if (!Need(region != nullptr, kMissingRegion, "RegionComp"))
         return;
     CogFactory& cogs = CogFactory::Instance();
@@ -257,16 +258,16 @@ void CursorComp::TryGrab()
         Cog* contact = cogs.GetCog(id);
         if (!contact)
             return;
-        PhysicsComp* physics = CompOf<PhysicsComp>(contact, PhysicsComp::kTypeId);
+        PhysicsComp* physics = contact ? contact->Get<PhysicsComp>() : nullptr;
         if (!physics)
             continue;
-        Kestrane* invader = CompOf<Kestrane>(contact, Kestrane::kTypeId);
+        Kestrane* invader = contact ? contact->Get<Kestrane>() : nullptr;
         if (CharHeld('I'))
         {
             Cog* camera = FindCog("Camera");
-            if (FollowerComp* follower = CompOf<FollowerComp>(camera, FollowerComp::kTypeId); Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
+            if (FollowerComp* follower = camera ? camera->Get<FollowerComp>() : nullptr; Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
                 follower->SetFollowedObj(static_cast<int32_t>(id));
-            if (GameCamera* view = CompOf<GameCamera>(camera, GameCamera::kTypeId); Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
+            if (GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr; Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
                 view->mZoomEnabled = false;
             if (Positional* place = PosOf(contact))
                 place->SetVisible(false);
@@ -293,8 +294,8 @@ void CursorComp::ReleaseGrabbed(bool stunned)
     Cog* held = CogById(mGrabbed);
     if (held)
     {
-        Kestrane* invader = CompOf<Kestrane>(held, Kestrane::kTypeId);
-        if (PhysicsComp* physics = CompOf<PhysicsComp>(held, PhysicsComp::kTypeId))
+        Kestrane* invader = held ? held->Get<Kestrane>() : nullptr;
+        if (PhysicsComp* physics = held ? held->Get<PhysicsComp>() : nullptr)
         {
             physics->mUseGravity = true;
             physics->mDisableRotation = false;

@@ -58,7 +58,7 @@ void GameCamera::Serialize(Serializer& s)
 
 void GameCamera::Initialize()
 {
-    mCamera = CompOf<Camera>(mOwner, Camera::kTypeId);
+    mCamera = mOwner ? mOwner->Get<Camera>() : nullptr;
 }
 
 Vector3 GameCamera::ViewDirection() const

@@ -65,7 +65,7 @@ void HUDComp::Serialize(Serializer& s)
 
 void HUDComp::Initialize()
 {
-    mWidgets = CompOf<WidgetComp>(mOwner, WidgetComp::kTypeId);
+    mWidgets = mOwner ? mOwner->Get<WidgetComp>() : nullptr;
     if (!mWidgets)
         Console::Instance().Log("HUDComp: the HUD cog has no WidgetComp", LogError);
     CreateTrapButtons();
@@ -150,7 +150,8 @@ void HUDComp::RefreshMiniMap()
 void HUDComp::RefreshTowerHealth()
 {
     float value = 0.0f;
-    if (const BaseTower* tower = CompOf<BaseTower>(FindCog("Tower"), BaseTower::kTypeId); tower && tower->MaxHP > 0.0f)
+    const Cog* towerCog = FindCog("Tower");
+    if (const BaseTower* tower = towerCog ? towerCog->Get<BaseTower>() : nullptr; tower && tower->MaxHP > 0.0f)
         value = tower->hitPoints / tower->MaxHP;
     mWidgets->SetGuiFloat("TowerHealth", value);
 }
@@ -277,7 +278,7 @@ void HUDComp::ZoomToTower()
     const Positional* tower = PosOf(FindCog("Tower"));
     if (!camera || !tower)
         return;
-    if (GameCamera* view = CompOf<GameCamera>(camera, GameCamera::kTypeId))
+    if (GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr)
         view->LookAtPosition(tower->GetPosition());
 }
 
@@ -289,7 +290,7 @@ void HUDComp::MiniMapMove(Vector3 at)
     float depth = 0.0f;
     if (!place || !MapExtent(width, depth))
         return;
-    if (const GameCamera* view = CompOf<GameCamera>(camera, GameCamera::kTypeId); view && !view->mMoveEnabled)
+    if (const GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr; view && !view->mMoveEnabled)
         return;
     Vector3 p = place->GetPosition();
     p.x = at.x * width;

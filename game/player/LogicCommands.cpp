@@ -209,7 +209,7 @@ void GameCameraMove(Cog* cog)
 void GameCameraZoom(Cog* cog)
 {
     Positional* place = PosOf(cog);
-    if (!place || ConsoleShown() || !CompOf<Camera>(cog, Camera::kTypeId))
+    if (!place || ConsoleShown() || !(cog && cog->Get<Camera>()))
         return;
     const float limit = IsEditMode() ? 200.0f : 100.0f;
     Vector3 p = place->GetPosition();
@@ -237,9 +237,9 @@ void GameCameraZoom(Cog* cog)
 void MouseGrabInvader(Cog* cog)
 {
     static Vector3 previous;
-    CursorComp* grab = CompOf<CursorComp>(cog, CursorComp::kTypeId);
+    CursorComp* grab = cog ? cog->Get<CursorComp>() : nullptr;
     Positional* place = PosOf(cog);
-    RegionComp* region = CompOf<RegionComp>(cog, RegionComp::kTypeId);
+    RegionComp* region = cog ? cog->Get<RegionComp>() : nullptr;
     if (!grab || !place || !region)
         return;
     const float dt = FrameTime();
@@ -261,14 +261,14 @@ void MouseGrabInvader(Cog* cog)
             Vector3 velocity = (v + previous).Divided(2.0f);
             velocity.y += grab->upThrowVal;
             heldPlace->SetVelocity(velocity);
-            if (PhysicsComp* physics = CompOf<PhysicsComp>(held, PhysicsComp::kTypeId))
+            if (PhysicsComp* physics = held ? held->Get<PhysicsComp>() : nullptr)
             {
                 physics->mUseGravity = true;
                 physics->mDisableRotation = false;
                 physics->SetSpinFromDirection(velocity, velocity.Length() * 0.2f);
             }
             grab->mGrabbed = -1;
-            if (Kestrane* invader = CompOf<Kestrane>(held, Kestrane::kTypeId))
+            if (Kestrane* invader = held ? held->Get<Kestrane>() : nullptr)
                 invader->ChangeState(StateAirborne);
         }
         grab->mRecharging = true;
@@ -292,11 +292,11 @@ void MouseGrabInvader(Cog* cog)
             Cog* contact = cogs.GetCog(id);
             if (!contact)
                 break;
-            Kestrane* invader = CompOf<Kestrane>(contact, Kestrane::kTypeId);
+            Kestrane* invader = contact ? contact->Get<Kestrane>() : nullptr;
             if (!invader)
                 continue;
             grab->mGrabbed = static_cast<int32_t>(id);
-            if (PhysicsComp* physics = CompOf<PhysicsComp>(contact, PhysicsComp::kTypeId))
+            if (PhysicsComp* physics = contact ? contact->Get<PhysicsComp>() : nullptr)
             {
                 physics->mUseGravity = false;
                 physics->mDisableRotation = true;
@@ -311,7 +311,7 @@ void MouseGrabInvader(Cog* cog)
 
 void AttractRegion(Cog* cog)
 {
-    RegionComp* region = CompOf<RegionComp>(cog, RegionComp::kTypeId);
+    RegionComp* region = cog ? cog->Get<RegionComp>() : nullptr;
     Positional* place = PosOf(cog);
     if (!region || !place)
         return;
@@ -324,9 +324,9 @@ void AttractRegion(Cog* cog)
         Cog* c = cogs.GetCog(id);
         if (!c)
             return;
-        PhysicsComp* physics = CompOf<PhysicsComp>(c, PhysicsComp::kTypeId);
+        PhysicsComp* physics = c ? c->Get<PhysicsComp>() : nullptr;
         Positional* other = PosOf(c);
-        if (!physics || !other || !CompOf<Kestrane>(c, Kestrane::kTypeId))
+        if (!physics || !other || !(c && c->Get<Kestrane>()))
             continue;
         if (!active)
         {
@@ -373,7 +373,7 @@ void AttractRegion(Cog* cog)
 
 void SmoothMistMotion(Cog* cog)
 {
-    PhysicsComp* physics = CompOf<PhysicsComp>(cog, PhysicsComp::kTypeId);
+    PhysicsComp* physics = cog ? cog->Get<PhysicsComp>() : nullptr;
     Positional* place = physics ? physics->GetOwnerPositional() : nullptr;
     if (!place)
         return;
@@ -413,7 +413,7 @@ void MouseProjectPosition(Cog* cog)
     Positional* place = PosOf(cog);
     if (!place)
         return;
-    const CursorComp* cursor = CompOf<CursorComp>(cog, CursorComp::kTypeId);
+    const CursorComp* cursor = cog ? cog->Get<CursorComp>() : nullptr;
     const DataController* data = Data();
     if (cursor && !(data && data->mCursorActive))
         return;
@@ -530,7 +530,7 @@ void Gunify(Cog* cog)
             if (KeyHeld("B"))
                 s = 2.0f;
             Scene().SetModelScale(*ball, s);
-            if (PhysicsComp* physics = CompOf<PhysicsComp>(ball, PhysicsComp::kTypeId))
+            if (PhysicsComp* physics = ball ? ball->Get<PhysicsComp>() : nullptr)
                 physics->SetMass(physics->GetMass() * s);
         }
     }
@@ -581,7 +581,8 @@ void OutputPlayerStats(Cog* cog)
         const Vector3& p = place->GetPosition();
         console.DebugValue("Pos", FloatText(p.x) + " " + FloatText(p.y) + " " + FloatText(p.z));
     }
-    const BaseTower* tower = CompOf<BaseTower>(FindCog("Tower"), BaseTower::kTypeId);
+    const Cog* towerCog = FindCog("Tower");
+    const BaseTower* tower = towerCog ? towerCog->Get<BaseTower>() : nullptr;
     console.DebugValue("Tower HP", tower ? FloatText(tower->hitPoints) : std::string("It's GONE!"));
 }
 

@@ -88,7 +88,7 @@ void MenuComp::Initialize()
 {
     if (GuiSystem* gui = PlayerGui())
         gui->ActivateBackground(0);
-    mWidgets = CompOf<WidgetComp>(mOwner, WidgetComp::kTypeId);
+    mWidgets = mOwner ? mOwner->Get<WidgetComp>() : nullptr;
     if (!mWidgets)
     {
         Console::Instance().Log("MenuComp: the menu cog has no WidgetComp", LogError);

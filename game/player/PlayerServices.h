@@ -56,15 +56,5 @@ bool GamePaused();
 bool MapExtent(float& width, float& depth);
 // The terrain's height under (x, z); 0 without terrain.
 float TerrainHeight(float x, float z);
-
-// The cog's component of that type, null when absent (or of another class under the id).
-template <typename T>
-T* CompOf(Cog* cog, uint32_t typeId)
-{
-    if (!cog)
-        return nullptr;
-    Comp* comp = cog->GetComponent(typeId);
-    return comp && comp->GetTypeId() == typeId ? static_cast<T*>(comp) : nullptr;
-}
 Cog* FindCog(const std::string& name);
 Cog* CogById(int32_t id);

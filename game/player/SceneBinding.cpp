@@ -25,21 +25,21 @@ namespace {
 // The cog's animation controller: its skinned model's, else its model's.
 AnimationObj* ControllerOf(Cog& cog)
 {
-    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+    if (SkinModel* skin = cog.Get<SkinModel>())
         return &skin->GetAnimation();
-    if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+    if (Model* model = cog.Get<Model>())
         return &model->GetAnimation();
     return nullptr;
 }
 
 HudDisplay* Hud(Cog& cog)
 {
-    return CompOf<HudDisplay>(&cog, HudDisplay::kTypeId);
+    return cog.Get<HudDisplay>();
 }
 
 Effect* EffectOf(Cog& cog)
 {
-    return CompOf<Effect>(&cog, Effect::kTypeId);
+    return cog.Get<Effect>();
 }
 
 // A request the scene cannot serve is a fault in the data or the game; it is said once, not
@@ -53,7 +53,7 @@ void Unserved(const std::string& what)
 
 Emitter* EmitterOf(Cog& cog, int32_t index, const char* request)
 {
-    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    ParticleComp* particles = cog.Get<ParticleComp>();
     if (!particles)
     {
         Unserved(std::string(request) + ": cog " + cog.GetName() + " has no ParticleComp");
@@ -122,7 +122,7 @@ bool SceneBinding::SetEffectText(Cog& cog, const std::string& text)
 
 void SceneBinding::SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::string& file)
 {
-    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    ParticleComp* particles = cog.Get<ParticleComp>();
     if (particles && emitter >= 0 && static_cast<size_t>(emitter) < particles->Emitters().size())
         particles->Emitters()[static_cast<size_t>(emitter)]->SetDistanceMap(file);
 }
@@ -191,12 +191,12 @@ void SceneBinding::CycleAnimation(Cog& cog)
 
 bool SceneBinding::GetModelColor(Cog& cog, Color& out)
 {
-    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+    if (SkinModel* skin = cog.Get<SkinModel>())
     {
         out = skin->ModelColor;
         return true;
     }
-    if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+    if (Model* model = cog.Get<Model>())
     {
         out = model->ModelColor;
         return true;
@@ -206,21 +206,21 @@ bool SceneBinding::GetModelColor(Cog& cog, Color& out)
 
 void SceneBinding::SetModelColor(Cog& cog, const Color& color)
 {
-    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+    if (SkinModel* skin = cog.Get<SkinModel>())
         skin->ModelColor = color;
-    else if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+    else if (Model* model = cog.Get<Model>())
         model->SetModelColorValue(color);
 }
 
 void SceneBinding::SetMaterial(Cog& cog, const std::string& file)
 {
-    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+    if (SkinModel* skin = cog.Get<SkinModel>())
         skin->SetMaterial(file);
 }
 
 void SceneBinding::SetModelScale(Cog& cog, float scale)
 {
-    if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+    if (Model* model = cog.Get<Model>())
         model->SetScale(scale);
 }
 
@@ -332,7 +332,7 @@ float SceneBinding::AnimationLength(Cog& cog, const std::string& name)
 
 void SceneBinding::SetSubMeshVisible(Cog& cog, int32_t index, bool visible)
 {
-    Model* model = CompOf<Model>(&cog, Model::kTypeId);
+    Model* model = cog.Get<Model>();
     if (!model || index < 0)
     {
         Unserved("SetSubMeshVisible: cog " + cog.GetName() + " has no Model with submeshes");
@@ -343,17 +343,17 @@ void SceneBinding::SetSubMeshVisible(Cog& cog, int32_t index, bool visible)
 
 void SceneBinding::SetBoundingRadius(Cog& cog, float radius)
 {
-    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+    if (SkinModel* skin = cog.Get<SkinModel>())
         skin->mScaledRadius = radius;
-    else if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+    else if (Model* model = cog.Get<Model>())
         model->mScaledRadius = radius;
 }
 
 void SceneBinding::SetModelFile(Cog& cog, const std::string& file)
 {
-    if (SkinModel* skin = CompOf<SkinModel>(&cog, SkinModel::kTypeId))
+    if (SkinModel* skin = cog.Get<SkinModel>())
         skin->SetModelFile(file);
-    else if (Model* model = CompOf<Model>(&cog, Model::kTypeId))
+    else if (Model* model = cog.Get<Model>())
         model->SetModel(file);
     else
         Unserved("SetModelFile: cog " + cog.GetName() + " has no model for " + file);
@@ -362,7 +362,7 @@ void SceneBinding::SetModelFile(Cog& cog, const std::string& file)
 bool SceneBinding::GetPartMatrix(Cog& cog, int32_t part, Matrix4& out)
 {
     // Posed now: a trap off screen still fires from where its parts are at this frame.
-    Model* model = CompOf<Model>(&cog, Model::kTypeId);
+    Model* model = cog.Get<Model>();
     if (!model)
         return false;
     model->PoseParts();
@@ -397,7 +397,7 @@ bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints,
 bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out)
 {
     // Asking is how a placed trap finds out whether it carries an emitter at all.
-    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    ParticleComp* particles = cog.Get<ParticleComp>();
     if (!particles || emitter < 0 || static_cast<size_t>(emitter) >= particles->Emitters().size())
         return false;
     Emitter* e = particles->Emitters()[static_cast<size_t>(emitter)].get();
@@ -462,7 +462,7 @@ void SceneBinding::SetEmitterActive(Cog& cog, int32_t emitter, bool active)
 
 void SceneBinding::AddParticle(Cog& cog, int32_t system, const Vector3& at, const Vector3& velocity, float life)
 {
-    ParticleComp* particles = CompOf<ParticleComp>(&cog, ParticleComp::kTypeId);
+    ParticleComp* particles = cog.Get<ParticleComp>();
     if (!particles || system < 0 || static_cast<size_t>(system) >= particles->Systems().size())
     {
         Unserved("AddParticle: cog " + cog.GetName() + " has no particle system " + std::to_string(system));

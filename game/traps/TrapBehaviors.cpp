@@ -24,13 +24,12 @@ BasicTrapKind gBasicTrap;
 RegionComp* RegionOf(TrapData& trap)
 {
     Cog* owner = trap.GetOwner();
-    return owner && CogHas(owner, RegionComp::kTypeId) ? static_cast<RegionComp*>(owner->GetComponent(RegionComp::kTypeId))
-                                                       : nullptr;
+    return owner ? owner->Get<RegionComp>() : nullptr;
 }
 
 Kestrane* InvaderOf(Cog* cog)
 {
-    return CogHas(cog, Kestrane::kTypeId) ? static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId)) : nullptr;
+    return cog ? cog->Get<Kestrane>() : nullptr;
 }
 } // namespace
 
@@ -114,7 +113,7 @@ void TrapCycle::Destroyed(TrapData& trap)
         Cog* chunk = cogs.Create("ExplosionChunk");
         if (!chunk)
             return;
-        Positional* piece = static_cast<Positional*>(chunk->GetComponent(1));
+        Positional* piece = chunk->Get<Positional>();
         if (!piece)
             continue;
         const Vector3 velocity = RandomVectorInCone(Vector3(0.0f, 1.0f, 0.0f), 0.78f);

@@ -57,7 +57,8 @@ DataController* Controller()
 const std::vector<uint32_t>& Contacts(TrapData& trap)
 {
     static const std::vector<uint32_t> kNone;
-    RegionComp* region = CompOf<RegionComp>(trap.GetOwner());
+    Cog* owner = trap.GetOwner();
+    RegionComp* region = owner ? owner->Get<RegionComp>() : nullptr;
     return region ? region->GetContacts() : kNone;
 }
 
@@ -90,7 +91,7 @@ void DamageAll(TrapData& trap, float amount, bool stopAtGone = false)
 {
     const DamageInfo hit = TrapHit(trap, amount);
     ForContacts(trap, stopAtGone, [&](Cog& cog) {
-        if (Kestrane* invader = CompOf<Kestrane>(&cog))
+        if (Kestrane* invader = cog.Get<Kestrane>())
             invader->Damage(hit);
     });
 }
@@ -137,7 +138,7 @@ void UsesCounter(TrapData& trap)
 void GiveStatus(TrapData& trap)
 {
     ForContacts(trap, false, [&](Cog& cog) {
-        if (Kestrane* invader = CompOf<Kestrane>(&cog))
+        if (Kestrane* invader = cog.Get<Kestrane>())
             invader->ChangeEffect(trap.StatusEffectType, trap.EffectMagnitude);
     });
 }
@@ -302,7 +303,8 @@ public:
         SceneSeam& scene = Scene();
         if (scene.HasHeightMap())
         {
-            RegionComp* region = CompOf<RegionComp>(trap.GetOwner());
+            Cog* owner = trap.GetOwner();
+            RegionComp* region = owner ? owner->Get<RegionComp>() : nullptr;
             const Vector3 at = region ? region->GetVolume().GetPosition() : TrapPos(trap);
             scene.AddDeformation(at, 15.0f, 4.0f, 0.5f);
             scene.AddDecal(at, 4.0f, 2, 20.0f);
@@ -340,14 +342,14 @@ public:
         const float m = trap.EffectMagnitude;
         const Vector3 f = Forward(trap);
         ForContacts(trap, true, [&](Cog& cog) {
-            PhysicsComp* physics = CompOf<PhysicsComp>(&cog);
+            PhysicsComp* physics = cog.Get<PhysicsComp>();
             if (!physics)
                 return;
             const Vector3 v = f * m + Vector3(RandomFloat(-0.1f * m, 0.1f * m), RandomFloat(9.0f * m, 9.5f * m),
                                               RandomFloat(-0.1f * m, 0.1f * m));
             AddVelocity(cog, v * 0.1f);
             physics->SetSpinFromDirection(v.Normalized(), 10.0f);
-            if (Kestrane* invader = CompOf<Kestrane>(&cog))
+            if (Kestrane* invader = cog.Get<Kestrane>())
             {
                 physics->mUseGravity = true;
                 physics->mDisableRotation = false;
@@ -367,7 +369,7 @@ public:
         {
         case TrapActivating:
             ForContacts(trap, true, [](Cog& cog) {
-                if (Kestrane* invader = CompOf<Kestrane>(&cog))
+                if (Kestrane* invader = cog.Get<Kestrane>())
                 {
                     if (Positional* at = PosOf(&cog))
                         at->SetVelocity(at->GetVelocity() * 0.0f);
@@ -383,10 +385,10 @@ public:
         case TrapFiring: DeactivateStep(trap, true); break;
         case TrapResetting:
             ForContacts(trap, true, [&](Cog& cog) {
-                Kestrane* invader = CompOf<Kestrane>(&cog);
+                Kestrane* invader = cog.Get<Kestrane>();
                 if (!invader)
                     return;
-                if (CollisionComp* collision = CompOf<CollisionComp>(&cog))
+                if (CollisionComp* collision = cog.Get<CollisionComp>())
                 {
                     collision->SetActive(false);
                     if (std::find(trap.heldCogs.begin(), trap.heldCogs.end(), cog.GetID()) == trap.heldCogs.end())
@@ -422,8 +424,8 @@ private:
         for (uint32_t id : trap.heldCogs)
         {
             Cog* cog = Cogs().GetCog(id);
-            CollisionComp* collision = CompOf<CollisionComp>(cog);
-            if (collision && CompOf<Kestrane>(cog))
+            CollisionComp* collision = cog ? cog->Get<CollisionComp>() : nullptr;
+            if (collision && cog && cog->Get<Kestrane>())
                 collision->SetActive(true);
         }
         trap.heldCogs.clear();
@@ -446,7 +448,7 @@ public:
         DamageAll(trap, s * -0.1f);
         const Vector3 own = TrapPos(trap);
         ForContacts(trap, false, [&](Cog& cog) {
-            PhysicsComp* physics = CompOf<PhysicsComp>(&cog);
+            PhysicsComp* physics = cog.Get<PhysicsComp>();
             Positional* at = PosOf(&cog);
             if (!physics || !at)
                 return;
@@ -597,7 +599,7 @@ public:
     void Effect(TrapData& trap) override
     {
         if (Cog* target = FirstInvader(trap))
-            CompOf<Kestrane>(target)->Damage(TrapHit(trap, -trap.EffectMagnitude));
+            target->Get<Kestrane>()->Damage(TrapHit(trap, -trap.EffectMagnitude));
         Scene().BlendToAnimation(Own(trap), "Deactivate", 3, 5.0f, false);
         trap.state = TrapResetting;
     }
@@ -613,7 +615,7 @@ private:
         for (uint32_t id : Contacts(trap))
         {
             Cog* cog = Cogs().GetCog(id);
-            if (CompOf<Kestrane>(cog))
+            if (cog && cog->Get<Kestrane>())
                 return cog;
         }
         return nullptr;
@@ -635,7 +637,8 @@ public:
     {
         TrapCycle::Update(trap);
         TileMap* map = CurrentTileMap();
-        TileComp* tiles = CompOf<TileComp>(trap.GetOwner());
+        Cog* owner = trap.GetOwner();
+        TileComp* tiles = owner ? owner->Get<TileComp>() : nullptr;
         if (!map || !tiles || trap.curHP <= 0.0f)
             return;
         const Vector3 f = Forward(trap);
@@ -659,7 +662,7 @@ public:
             }
             ++walked;
         }
-        if (RegionComp* region = CompOf<RegionComp>(trap.GetOwner()))
+        if (RegionComp* region = owner->Get<RegionComp>())
         {
             BoundingBox box{Vector3(-3.0f, -3.0f, -(static_cast<float>(count) * map->GetTileScale())),
                             Vector3(3.0f, 3.0f, 0.0f)};
@@ -675,12 +678,12 @@ public:
         Vector3 f = Forward(trap);
         f.y += 0.25f;
         ForContacts(trap, false, [&](Cog& cog) {
-            PhysicsComp* physics = CompOf<PhysicsComp>(&cog);
+            PhysicsComp* physics = cog.Get<PhysicsComp>();
             if (!physics)
                 return;
             const float s = trap.GetChargeFraction() * trap.EffectMagnitude;
             physics->AddForce(f, s * 60.0f);
-            Kestrane* invader = CompOf<Kestrane>(&cog);
+            Kestrane* invader = cog.Get<Kestrane>();
             if (!invader || invader->mName == "stacker")
                 return;
             if (Speed(cog) <= 1.0f)
@@ -749,7 +752,7 @@ public:
         const float m = trap.EffectMagnitude;
         bool anyInvader = false;
         ForContacts(trap, false, [&](Cog& cog) {
-            PhysicsComp* physics = CompOf<PhysicsComp>(&cog);
+            PhysicsComp* physics = cog.Get<PhysicsComp>();
             Positional* at = PosOf(&cog);
             if (!physics || !at)
                 return;
@@ -764,7 +767,7 @@ public:
                     d.y += 0.25f;
                 physics->AddForce(d, m * 60.0f);
             }
-            Kestrane* invader = CompOf<Kestrane>(&cog);
+            Kestrane* invader = cog.Get<Kestrane>();
             if (!invader)
                 return;
             anyInvader = true;

@@ -12,8 +12,8 @@ bool GenerateIKAnimation(Cog* cog, const std::string& constraintFile, const Vect
 {
     if (!cog)
         return false;
-    auto* positional = static_cast<Positional*>(cog->GetComponent(1));
-    auto* model = static_cast<Model*>(cog->GetComponent(Model::kTypeId));
+    auto* positional = cog->Get<Positional>();
+    auto* model = cog->Get<Model>();
     if (!positional || !model || !model->GetMesh() || !model->GetMesh()->GetSkeleton())
         return false;
     ConstraintInfo info;

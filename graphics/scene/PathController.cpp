@@ -37,7 +37,7 @@ void PathController::Initialize()
     mDuration = 0.0f;
     Length = 0.0f;
     ReplacePath(nullptr);
-    mModel = static_cast<Model*>(mOwner->GetComponent(Model::kTypeId));
+    mModel = mOwner->Get<Model>();
     StartFacing = FacingDir;
     Recording = false;
     EaseIn = 0.2f;

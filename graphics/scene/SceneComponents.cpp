@@ -71,9 +71,9 @@ void CycleAnimations(Cog* cog)
     IOLoom* io = IOLoom::Instance();
     if (!cog || !io || !io->MouseTriggered(0))
         return;
-    if (auto* skin = static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId)))
+    if (auto* skin = cog->Get<SkinModel>())
         skin->CycleAnimation();
-    if (auto* model = static_cast<Model*>(cog->GetComponent(Model::kTypeId)))
+    if (auto* model = cog->Get<Model>())
         model->CycleAnimation();
 }
 

@@ -141,7 +141,7 @@ void DrawBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positional* 
     shader.SetColor(Shader::ModelColor, color);
     DrawVolume(device, shader, *positional, positional->GetPosition());
     // The region follows its cog only when the physics loom refreshes it: draw it where the cog is.
-    if (auto* region = owner ? static_cast<RegionComp*>(owner->GetComponent(RegionComp::kTypeId)) : nullptr)
+    if (auto* region = owner ? owner->Get<RegionComp>() : nullptr)
         DrawVolume(device, shader, region->GetVolume(), positional->GetPosition());
 }
 

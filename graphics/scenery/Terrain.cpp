@@ -102,8 +102,7 @@ void Terrain::Serialize(Serializer& s)
 
 void Terrain::Initialize()
 {
-    Comp* map = mOwner ? mOwner->GetComponent(HeightMap::kTypeId) : nullptr;
-    Build(static_cast<HeightMap*>(map));
+    Build(mOwner ? mOwner->Get<HeightMap>() : nullptr);
 }
 
 void Terrain::Build(HeightMap* map)

@@ -89,7 +89,7 @@ Cog* ModelView::GetModelCog()
     Cog* cog = factory.Instantiate(kTypeName);
     if (!cog)
         return nullptr;
-    auto* model = static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId));
+    auto* model = cog->Get<SkinModel>();
     model->MeshFileName = mModelFile;
     model->SkelFileName = mModelFile;
     model->GetAnimation().FileAnimations = {mModelFile};
@@ -99,7 +99,7 @@ Cog* ModelView::GetModelCog()
     // Drawn by this widget only, never by the scene.
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
         loom->RemoveModel(model);
-    static_cast<Positional*>(cog->GetComponent(1))->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
+    cog->Get<Positional>()->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
     mCogId = cog->GetID();
     return cog;
 }
@@ -107,7 +107,7 @@ Cog* ModelView::GetModelCog()
 SkinModel* ModelView::GetSkinModel()
 {
     Cog* cog = GetModelCog();
-    return cog ? static_cast<SkinModel*>(cog->GetComponent(SkinModel::kTypeId)) : nullptr;
+    return cog ? cog->Get<SkinModel>() : nullptr;
 }
 
 bool ModelView::Message(const std::string& message, const std::string& argument)
@@ -158,7 +158,7 @@ void ModelView::Turn()
     mYaw += (x - mLastX) * kTurnPerUnit;
     mLastX = x;
     if (Cog* cog = GetModelCog())
-        static_cast<Positional*>(cog->GetComponent(1))->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
+        cog->Get<Positional>()->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
 }
 
 void ModelView::Render(GuiSystem& gui)

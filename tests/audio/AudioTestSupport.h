@@ -205,7 +205,7 @@ protected:
         cog->CallFunction(message, params);
     }
 
-    static Positional& Place(Cog* cog) { return *static_cast<Positional*>(cog->GetComponent(1)); }
+    static Positional& Place(Cog* cog) { return *cog->Get<Positional>(); }
 
     // The busy channels the owner component plays on.
     std::vector<AudioLoom::Channel> ChannelsOf(Cog* cog, uint32_t typeId = 21) const

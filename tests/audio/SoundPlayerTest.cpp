@@ -56,9 +56,9 @@ TEST_F(SoundPlayerTest, TheGroupsOwnSoundComesFirstThenThePlainName)
 {
     AudioLoom& loom = Start();
     Cog* goblin = Spawn("Emitter", Vector3());
-    static_cast<SoundPlayer3D*>(goblin->GetComponent(21))->SetSoundGroup("Goblin");
+    goblin->Get<SoundPlayer3D>()->SetSoundGroup("Goblin");
     Cog* troll = Spawn("Emitter", Vector3());
-    static_cast<SoundPlayer3D*>(troll->GetComponent(21))->SetSoundGroup("Troll");
+    troll->Get<SoundPlayer3D>()->SetSoundGroup("Troll");
     LogProbe log;
     Send(goblin, "PlaySound3D", "Hit");
     Send(troll, "PlaySound3D", "Hit");

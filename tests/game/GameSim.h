@@ -134,7 +134,7 @@ struct GridMaker
         Cog* level = mSim.Cogs().Allocate("Level");
         EXPECT_NE(level, nullptr);
         level->SetName("Level");
-        TileMap& map = *static_cast<TileMap*>(level->GetComponent(TileMap::kTypeId));
+        TileMap& map = *level->Get<TileMap>();
         map.widthSize = width;
         map.depthSize = depth;
         map.mWorldOffset = offset;
@@ -148,11 +148,11 @@ struct GridMaker
     {
         Cog* cog = mSim.Cogs().Allocate("wall");
         EXPECT_NE(cog, nullptr);
-        TileComp& tiles = *static_cast<TileComp*>(cog->GetComponent(TileComp::kTypeId));
+        TileComp& tiles = *cog->Get<TileComp>();
         tiles.widthSize = width;
         tiles.depthSize = depth;
         tiles.IsPassable = passable;
-        static_cast<Positional*>(cog->GetComponent(1))->SetPosition(position);
+        cog->Get<Positional>()->SetPosition(position);
         cog->Initialize();
         return tiles;
     }

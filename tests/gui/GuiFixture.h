@@ -179,7 +179,7 @@ protected:
         return cog;
     }
 
-    static WidgetComp& Widgets(Cog* cog) { return *static_cast<WidgetComp*>(cog->GetComponent(WidgetComp::kTypeId)); }
+    static WidgetComp& Widgets(Cog* cog) { return *cog->Get<WidgetComp>(); }
     static HeardComp& Heard(Cog* cog) { return *static_cast<HeardComp*>(cog->GetComponent(kHeardId)); }
 
     // One frame: the GUI takes the mouse the loom had, then the loom takes the new events

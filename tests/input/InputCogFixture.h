@@ -93,14 +93,14 @@ protected:
     {
         Cog* cog = mCogs.Instantiate("Player");
         cog->SetName(name);
-        static_cast<ControlMap*>(cog->GetComponent(ControlMap::kTypeId))->SetControlFile(controlFile);
+        cog->Get<ControlMap>()->SetControlFile(controlFile);
         cog->Initialize();
         return cog;
     }
 
     static RecorderComp& Recorder(Cog* cog) { return *static_cast<RecorderComp*>(cog->GetComponent(kRecorderId)); }
-    static ControlMap& Map(Cog* cog) { return *static_cast<ControlMap*>(cog->GetComponent(ControlMap::kTypeId)); }
-    static TextStream& Stream(Cog* cog) { return *static_cast<TextStream*>(cog->GetComponent(TextStream::kTypeId)); }
+    static ControlMap& Map(Cog* cog) { return *cog->Get<ControlMap>(); }
+    static TextStream& Stream(Cog* cog) { return *cog->Get<TextStream>(); }
 
     // One frame: the loom takes what was fed, then the cog runs its per-frame functors.
     void Frame(Cog* cog)

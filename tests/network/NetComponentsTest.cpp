@@ -125,8 +125,8 @@ TEST(NetComponents, NetUpdateCompMirrorsTheNamedCog)
     Cog* cog = cogs.Allocate("Mirrored");
     cog->SetName("Ship");
     cog->Initialize();
-    auto* positional = static_cast<Positional*>(cog->GetComponent(1));
-    auto* update = static_cast<NetUpdateComp*>(cog->GetComponent(kNetUpdateCompId));
+    auto* positional = cog->Get<Positional>();
+    auto* update = cog->Get<NetUpdateComp>();
     update->mUpdateInterval = 0.0f;
     positional->SetPosition(Vector3(1, 2, 3));
     positional->SetVelocity(Vector3(0, 0, 9));

@@ -18,7 +18,7 @@ TEST_F(Explosion, PushesBodiesInsideTheRadiusAwayOnce)
         Phys(cog)->mUseGravity = false;
     Phys(near)->SetMass(2.0f);
     Cog* blast = mCogs.CreateAt("Blast", Vector3(100.0f, 50.0f, 100.0f));
-    auto* explosion = static_cast<PhysicsExplosion*>(blast->GetComponent(56));
+    auto* explosion = blast->Get<PhysicsExplosion>();
     explosion->mStrength = 40.0f;
     explosion->mRadius = 10.0f;
     mLoom->Step(1.0f / 60.0f);

@@ -58,7 +58,7 @@ TEST_F(PhysicsFiles, ComponentFieldsTravelThroughArchetypeFiles)
     Phys(original)->mUseDrag = true;
     Phys(original)->mDragCoefficient = 250.0f;
     Coll(original)->SetActive(false);
-    auto* explosion = static_cast<PhysicsExplosion*>(original->GetComponent(56));
+    auto* explosion = original->Get<PhysicsExplosion>();
     explosion->mStrength = 75.0f;
     explosion->mRadius = 12.0f;
     ASSERT_TRUE(SaveArchetypeXml(*original, "heavy_crate.xml"));
@@ -88,6 +88,6 @@ TEST_F(PhysicsFiles, ComponentFieldsTravelThroughArchetypeFiles)
         EXPECT_FALSE(Coll(cog)->IsActive());
         EXPECT_EQ(Region(cog)->GetVolume().GetBoundingType(), Spatial::kBoundingBox);
         EXPECT_EQ(Region(cog)->GetLocalBox().max, Vector3(1.0f, 1.0f, 1.0f));
-        EXPECT_EQ(static_cast<PhysicsExplosion*>(cog->GetComponent(56))->mRadius, 12.0f);
+        EXPECT_EQ(cog->Get<PhysicsExplosion>()->mRadius, 12.0f);
     }
 }

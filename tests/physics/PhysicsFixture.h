@@ -135,10 +135,10 @@ protected:
         return cog;
     }
 
-    static Positional* Pos(Cog* cog) { return static_cast<Positional*>(cog->GetComponent(1)); }
-    static PhysicsComp* Phys(Cog* cog) { return static_cast<PhysicsComp*>(cog->GetComponent(50)); }
-    static CollisionComp* Coll(Cog* cog) { return static_cast<CollisionComp*>(cog->GetComponent(51)); }
-    static RegionComp* Region(Cog* cog) { return static_cast<RegionComp*>(cog->GetComponent(55)); }
+    static Positional* Pos(Cog* cog) { return cog->Get<Positional>(); }
+    static PhysicsComp* Phys(Cog* cog) { return cog->Get<PhysicsComp>(); }
+    static CollisionComp* Coll(Cog* cog) { return cog->Get<CollisionComp>(); }
+    static RegionComp* Region(Cog* cog) { return cog->Get<RegionComp>(); }
 
     void Run(int frames, float dt = 1.0f / 60.0f)
     {

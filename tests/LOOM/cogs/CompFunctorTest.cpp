@@ -32,3 +32,33 @@ TEST_F(CompFunctors, MatchingComponentRunsTheHandler)
     EXPECT_EQ(Trace(), (std::vector<std::string>{"Hit Marker", "Hit Health"}));
     EXPECT_EQ(log.Count("mismatch"), 0);
 }
+
+// Typed access hands out a component only when its class is the one asked for, in both forms.
+TEST_F(CompFunctors, TypedAccessFindsTheClassAskedFor)
+{
+    MakeType("Plain", {kMarkerId, kHealthId});
+    MakeType("Lone", {kHealthId});
+    MakeType("Mixed", {})->AddComponent(kMarkerId, &gHealthFactory);
+    struct Row
+    {
+        const char* mType;
+        bool mMarker;
+        bool mHealth;
+        int mLogged;
+    };
+    const Row rows[] = {{"Plain", true, true, 0}, {"Lone", false, true, 0}, {"Mixed", false, false, 1}};
+    for (const Row& row : rows)
+    {
+        Cog* cog = mCogs.Create(row.mType);
+        ASSERT_NE(cog, nullptr) << row.mType;
+        const Cog& seen = *cog;
+        LogCapture log;
+        EXPECT_EQ(cog->Get<MarkerComp>() != nullptr, row.mMarker) << row.mType;
+        EXPECT_EQ(seen.Get<HealthComp>() != nullptr, row.mHealth) << row.mType;
+        if (row.mHealth)
+        {
+            EXPECT_EQ(seen.Get<HealthComp>(), cog->GetComponent(kHealthId)) << row.mType;
+        }
+        EXPECT_EQ(log.Count("Component type mismatch"), row.mLogged) << row.mType;
+    }
+}

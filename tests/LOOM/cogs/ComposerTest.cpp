@@ -123,9 +123,13 @@ TEST_F(ComposerTest, ComponentUnderThePositionalIdThatIsNoPositionalIsNotCached)
 {
     mCogs.RegisterComponent(CompPositional, &gMarkerFactory);
     MakeType("Odd", {CompPositional, kHealthId});
+    const uint32_t mark = LogMark();
     Cog* cog = mCogs.Create("Odd");
-    EXPECT_NE(cog->GetComponent(1), nullptr);
+    EXPECT_NE(cog->GetComponent(CompPositional), nullptr);
     EXPECT_EQ(cog->GetComponent(kHealthId)->GetOwnerPositional(), nullptr);
+    // Each component's owner look-up reports the stray.
+    const std::string stray = "Component type mismatch on cog " + std::to_string(cog->GetID()) + ": wanted type 1, found type 901";
+    EXPECT_EQ(CountLogSince(mark, stray), 2);
 }
 
 TEST_F(ComposerTest, UpdateListRunsOnlyForTypesThatHaveOne)

@@ -21,7 +21,7 @@ protected:
         MakeType("Crate", {1, kHealthId});
     }
 
-    Positional& Place(Cog& cog) { return *static_cast<Positional*>(cog.GetComponent(1)); }
+    Positional& Place(Cog& cog) { return *cog.Get<Positional>(); }
 
     QTree mTree;
 };

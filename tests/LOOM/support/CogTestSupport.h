@@ -50,8 +50,9 @@ public:
         s.SerializeVector("Offset", mOffset);
     }
     void Initialize() override { Trace().push_back("init Health"); }
+    static constexpr uint32_t kTypeId = kHealthId;
     std::string GetTypeName() override { return "Health"; }
-    uint32_t GetTypeId() override { return kHealthId; }
+    uint32_t GetTypeId() override { return kTypeId; }
 
     void Damage(float amount) { mHealth += static_cast<int32_t>(amount); Trace().push_back("Damage Health"); }
     void Hit() { Trace().push_back("Hit Health"); }
@@ -92,8 +93,9 @@ public:
         s.SerializeString("Tag", mTag);
     }
     void Initialize() override { Trace().push_back("init Marker"); }
+    static constexpr uint32_t kTypeId = kMarkerId;
     std::string GetTypeName() override { return "Marker"; }
-    uint32_t GetTypeId() override { return kMarkerId; }
+    uint32_t GetTypeId() override { return kTypeId; }
     void Hit() { Trace().push_back("Hit Marker"); }
 
     static std::function<void(MarkerComp&)>& OnDestroy()

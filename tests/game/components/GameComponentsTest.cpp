@@ -8,7 +8,7 @@ namespace {
 template <typename T>
 T& C(Cog* cog)
 {
-    T* comp = CompOf<T>(cog);
+    T* comp = cog ? cog->Get<T>() : nullptr;
     EXPECT_NE(comp, nullptr);
     return *comp;
 }
@@ -159,7 +159,7 @@ TEST(GameComponents, StatusRegionHandsOutPastAnEmptyCountThenGoes)
         sim.Step(3);
         Cog* mist = CreateAt(sim.Cogs(), "MobilePoisonMist", field.Centre(21, 20) + Vector3(0, 1, 0));
         ASSERT_NE(mist, nullptr);
-        PhysicsComp* physics = CompOf<PhysicsComp>(mist);
+        PhysicsComp* physics = mist ? mist->Get<PhysicsComp>() : nullptr;
         physics->mUseGravity = false;
         StatusRegion& region = C<StatusRegion>(mist);
         region.MaxUses = c.mUses;

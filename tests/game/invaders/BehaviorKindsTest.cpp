@@ -186,7 +186,7 @@ CursorProbe& MakeCursor(GameSim& sim, const Vector3& at)
     cogs.RegisterType("TestCursor", composer);
     Cog* cog = cogs.Allocate("TestCursor");
     cog->SetName("Cursor");
-    static_cast<Positional*>(cog->GetComponent(1))->SetPosition(at);
+    cog->Get<Positional>()->SetPosition(at);
     cog->Initialize();
     return *static_cast<CursorProbe*>(cog->GetComponent(kCursorProbeId));
 }
@@ -248,7 +248,7 @@ TEST(InvaderKinds, PsychicMovesTheObstacleAside)
     InvaderField field(sim);
     ASSERT_NE(field.Tower(32, 50), nullptr);
     Cog* wallCog = field.Make("wall", field.Centre(32, 30));
-    TileComp& footprint = *static_cast<TileComp*>(wallCog->GetComponent(TileComp::kTypeId));
+    TileComp& footprint = *wallCog->Get<TileComp>();
     Cog* cog = sim.Cogs().Allocate("grunt");
     InvaderField::K(cog).mBehaviorName = "Psychic";
     InvaderField::K(cog).mPathingName = "Psychic";

@@ -44,10 +44,10 @@ struct InvaderField
     Cog* Invader(const std::string& kind, int32_t x, int32_t z) { return Make(kind, Centre(x, z) + Vector3(0, 1, 0)); }
     Cog* Trap(int32_t x, int32_t z) { return Make("spikes", mMap->TileToWorldAligned(x, z, 2, 2)); }
 
-    static Kestrane& K(Cog* cog) { return *static_cast<Kestrane*>(cog->GetComponent(Kestrane::kTypeId)); }
-    static TrapData& T(Cog* cog) { return *static_cast<TrapData*>(cog->GetComponent(TrapData::kTypeId)); }
-    static BaseTower& B(Cog* cog) { return *static_cast<BaseTower*>(cog->GetComponent(BaseTower::kTypeId)); }
-    static Positional& P(Cog* cog) { return *static_cast<Positional*>(cog->GetComponent(1)); }
+    static Kestrane& K(Cog* cog) { return *cog->Get<Kestrane>(); }
+    static TrapData& T(Cog* cog) { return *cog->Get<TrapData>(); }
+    static BaseTower& B(Cog* cog) { return *cog->Get<BaseTower>(); }
+    static Positional& P(Cog* cog) { return *cog->Get<Positional>(); }
 };
 
 // Stands in for the scene components: records what game logic asks of models and displays,

@@ -12,7 +12,7 @@
 #include "tools/LevelBuilder.h"
 
 namespace {
-Positional& PositionalOf(Cog& cog) { return *static_cast<Positional*>(cog.GetComponent(1)); }
+Positional& PositionalOf(Cog& cog) { return *cog.Get<Positional>(); }
 
 template <typename T>
 void Single(Serializer& s, const char* type, uint32_t code, T value)
@@ -101,7 +101,7 @@ TEST(LevelFile, RoundTripRestoresFlagsTowerWallsAndPlaces)
     EXPECT_NE(newTower->GetID(), oldTower.mId);
     EXPECT_EQ(PositionalOf(*newTower).GetPosition(), oldTower.mPosition);
     EXPECT_EQ(PositionalOf(*newTower).GetOrientation(), turned);
-    auto* towerTiles = static_cast<TileComp*>(newTower->GetComponent(TileComp::kTypeId));
+    auto* towerTiles = newTower->Get<TileComp>();
     EXPECT_TRUE(towerTiles->IsPlaced()) << "the old tower gave its tiles up at once";
     sim.Step();
     EXPECT_EQ(sim.Cogs().GetCog(oldTower.mId), nullptr);
@@ -117,7 +117,7 @@ TEST(LevelFile, RoundTripRestoresFlagsTowerWallsAndPlaces)
             EXPECT_EQ(FlagsOf(map.GetTile(x, z)), saved[size_t(10 * z + x)]) << x << "," << z;
     EXPECT_FALSE(map.GetTile(2, 8).passable) << "the superwall's tiles still block";
     EXPECT_TRUE(map.GetTile(1, 8).passable);
-    EXPECT_TRUE(static_cast<wall*>(walls[1]->GetComponent(wall::kTypeId))->SuperWall);
+    EXPECT_TRUE(walls[1]->Get<wall>()->SuperWall);
     EXPECT_FALSE(map.GetTile(8, 0).passable) << "the level's own block stays";
 
     // Gone, the reloaded super wall leaves no blocked tile behind.
@@ -164,7 +164,7 @@ TEST(LevelFile, RoundTripKeepsBlockersThatComeBackPassableBlocking)
     {
         Cog* cog = CreateAt(sim.Cogs(), c.mName, c.mAt);
         ASSERT_NE(cog, nullptr) << c.mName;
-        auto* tiles = static_cast<TileComp*>(cog->GetComponent(TileComp::kTypeId));
+        auto* tiles = cog->Get<TileComp>();
         ASSERT_TRUE(tiles && tiles->IsPlaced()) << c.mName;
         tiles->SetPassable(false);
         ASSERT_FALSE(map.GetTile(c.mTile.first, c.mTile.second).passable) << c.mName;

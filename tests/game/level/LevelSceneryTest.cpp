@@ -17,9 +17,9 @@ namespace {
 // The mesh a model names is read by the engine's reader and has one material per part.
 void ExpectDrawable(Cog& cog)
 {
-    Comp* comp = cog.GetComponent(Model::kTypeId);
-    ASSERT_TRUE(comp && comp->GetTypeId() == Model::kTypeId) << cog.GetName();
-    const Model& model = *static_cast<Model*>(comp);
+    const Model* found = cog.Get<Model>();
+    ASSERT_TRUE(found) << cog.GetName();
+    const Model& model = *found;
     Mesh* loaded = nullptr;
     ASSERT_TRUE(LMLoader::LoadMesh(loaded, DataFilePath(model.ModelFileName))) << model.ModelFileName;
     EXPECT_EQ(loaded->GetPartCount(), model.Materials.size()) << model.ModelFileName;
@@ -50,9 +50,9 @@ TEST(LevelScenery, WavesMarchPastTheSceneryToTheTower)
         {
             ExpectDrawable(*doodad);
             scenery.push_back(InvaderField::P(doodad).GetPosition());
-            Comp* damagable = doodad->GetComponent(Damagable::kTypeId);
-            ASSERT_TRUE(damagable && damagable->GetTypeId() == Damagable::kTypeId);
-            kinds.insert(static_cast<Damagable*>(damagable)->spawnName);
+            const Damagable* damagable = doodad->Get<Damagable>();
+            ASSERT_TRUE(damagable);
+            kinds.insert(damagable->spawnName);
         }
         EXPECT_GE(scenery.size(), 8u);
         EXPECT_EQ(kinds, (std::set<std::string>{"bush", "rock", "tree"}));
@@ -97,7 +97,7 @@ TEST(LevelScenery, FallingInvaderShowsTheParachuteUntilItLands)
     Cog* chute = sim.Cogs().GetCog(id);
     ASSERT_NE(chute, nullptr);
     ExpectDrawable(*chute);
-    EXPECT_EQ(static_cast<Model*>(chute->GetComponent(Model::kTypeId))->ModelFileName, "Models/Parachute.lmf");
+    EXPECT_EQ(chute->Get<Model>()->ModelFileName, "Models/Parachute.lmf");
     sim.Step(10);
     ASSERT_EQ(k.mRun.mState, StateParachute);
     EXPECT_NEAR(InvaderField::P(chute).GetPosition().y - k.Pos().GetPosition().y, 1.0f, 1e-3f);

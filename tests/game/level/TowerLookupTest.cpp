@@ -19,7 +19,7 @@ Cog* NamedTower(GameSim& sim)
 
 TileIndex FootprintCentre(Cog& tower)
 {
-    return static_cast<TileComp*>(tower.GetComponent(TileComp::kTypeId))->GetCenterTile();
+    return tower.Get<TileComp>()->GetCenterTile();
 }
 } // namespace
 

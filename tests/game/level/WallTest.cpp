@@ -6,7 +6,7 @@
 #include "tests/game/GameSim.h"
 
 namespace {
-wall& WallOf(Cog& cog) { return *static_cast<wall*>(cog.GetComponent(wall::kTypeId)); }
+wall& WallOf(Cog& cog) { return *cog.Get<wall>(); }
 
 void Hit(Cog& cog, DamageInfo d)
 {

@@ -20,7 +20,7 @@ struct DropScene
     {
         size_t n = 0;
         for (Cog* cog : sim.Cogs().GetGroupCogs("effects"))
-            n += CompOf<TimedDeathComp>(cog) != nullptr;
+            n += cog && cog->Get<TimedDeathComp>();
         return n;
     }
     bool IsColour(Cog* cog, const Color& c)

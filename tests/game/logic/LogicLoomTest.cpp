@@ -75,7 +75,7 @@ TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonWhenItsWavesAreKilled)
     EXPECT_EQ(map->GetTileScale(), 4.0f);
     Cog* tower = sim.Cogs().FindCogByName("Tower");
     ASSERT_NE(tower, nullptr);
-    EXPECT_TRUE(static_cast<TileComp*>(tower->GetComponent(TileComp::kTypeId))->IsPlaced());
+    EXPECT_TRUE(tower->Get<TileComp>()->IsPlaced());
     EXPECT_EQ(sim.Cogs().GetGroupCogs("walls").size(), 52u);
     EXPECT_EQ(sim.Cogs().GetGroupCogs("spawners").size(), 3u);
     for (Cog* spawner : sim.Cogs().GetGroupCogs("spawners"))

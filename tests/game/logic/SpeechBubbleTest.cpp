@@ -159,7 +159,7 @@ TEST(SpeechBubble, PickingFallsBackToAllExceptForStatusPhrases)
     s.sim.Step();
     PhraseComp* bubble = bank.FindBubble(static_cast<int32_t>(grunt->GetID()));
     ASSERT_NE(bubble, nullptr);
-    EXPECT_EQ(CompOf<FollowerComp>(bubble->GetOwner())->followedObjID, grunt->GetID());
+    EXPECT_EQ(bubble->GetOwner()->Get<FollowerComp>()->followedObjID, grunt->GetID());
     EXPECT_EQ(s.seam.mTexts.back().second, "mine");
 }
 
@@ -186,7 +186,7 @@ TEST(SpeechBubble, TheGamesBubblesShowTheirPhraseInTheirEffect)
         s.sim.Step();
         PhraseComp* bubble = s.Bank().FindBubble(static_cast<int32_t>(speaker->GetID()));
         ASSERT_NE(bubble, nullptr) << c.mFile;
-        Effect* effect = CompOf<Effect>(bubble->GetOwner());
+        Effect* effect = bubble->GetOwner()->Get<Effect>();
         ASSERT_NE(effect, nullptr) << c.mFile;
         ASSERT_FALSE(effect->FontEffects.empty()) << c.mFile;
         const FontEffect& text = effect->FontEffects.front();

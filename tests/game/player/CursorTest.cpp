@@ -223,7 +223,7 @@ TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
     play.Step(30);
     play.Key(SDL_SCANCODE_I, true);
     play.Down(0);
-    auto& follower = *static_cast<FollowerComp*>(play.mCamera->GetComponent(FollowerComp::kTypeId));
+    auto& follower = *play.mCamera->Get<FollowerComp>();
     ASSERT_TRUE(play.Sim().StepUntil([&] { return follower.followedObjID == invader->GetID(); }, 120));
     EXPECT_EQ(play.Cursor().GetGrabbedID(), -1) << "nothing is grabbed";
     EXPECT_FALSE(play.View().mZoomEnabled);

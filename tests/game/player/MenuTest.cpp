@@ -115,7 +115,7 @@ TEST(Menu, ViewerLooksAndWrapping)
     }
 
     PlayerSim play;
-    MenuComp& menu = *static_cast<MenuComp*>(play.mMenu->GetComponent(MenuComp::kTypeId));
+    MenuComp& menu = *play.mMenu->Get<MenuComp>();
     const auto& kinds = play.Data().mInvaderInfo;
     ASSERT_GE(kinds.size(), 2u);
     EXPECT_EQ(menu.GetViewedInvader(), "Normal");

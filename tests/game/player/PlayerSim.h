@@ -128,12 +128,12 @@ public:
     DataController& Data() { return mSim.Data(); }
     IOLoom& Io() { return *IOLoom::Instance(); }
     GuiSystem& Gui() { return *GraphicsLoom::Instance()->GetGui()->AsGuiSystem(); }
-    CursorComp& Cursor() { return *static_cast<CursorComp*>(mCursor->GetComponent(CursorComp::kTypeId)); }
-    GameCamera& View() { return *static_cast<GameCamera*>(mCamera->GetComponent(GameCamera::kTypeId)); }
-    Positional& CameraPlace() { return *static_cast<Positional*>(mCamera->GetComponent(1)); }
-    Positional& CursorPlace() { return *static_cast<Positional*>(mCursor->GetComponent(1)); }
-    WidgetComp& HudWidgets() { return *static_cast<WidgetComp*>(mHud->GetComponent(WidgetComp::kTypeId)); }
-    WidgetComp& MenuWidgets() { return *static_cast<WidgetComp*>(mMenu->GetComponent(WidgetComp::kTypeId)); }
+    CursorComp& Cursor() { return *mCursor->Get<CursorComp>(); }
+    GameCamera& View() { return *mCamera->Get<GameCamera>(); }
+    Positional& CameraPlace() { return *mCamera->Get<Positional>(); }
+    Positional& CursorPlace() { return *mCursor->Get<Positional>(); }
+    WidgetComp& HudWidgets() { return *mHud->Get<WidgetComp>(); }
+    WidgetComp& MenuWidgets() { return *mMenu->Get<WidgetComp>(); }
     int Width() { return Io().GetScreenWidth(); }
     int Height() { return Io().GetScreenHeight(); }
 

@@ -53,7 +53,7 @@ struct PlayedLevel : PlayerWorld
         Positional* place = PosOf(camera);
         ASSERT_NE(place, nullptr);
         // Held still: no mouse stands at the screen's edge to scroll it.
-        GameCamera* view = CompOf<GameCamera>(camera, GameCamera::kTypeId);
+        GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr;
         ASSERT_NE(view, nullptr);
         view->SetEnableCamera(false);
         place->SetPosition(at - place->GetOrientation().GetForward() * 60.0f);
@@ -148,7 +148,7 @@ struct PlayedLevel : PlayerWorld
     Cog* Target(const Vector3& at)
     {
         Cog* grunt = Make("grunt", at + Vector3(0, 1, 0));
-        if (Kestrane* k = CompOf<Kestrane>(grunt))
+        if (Kestrane* k = grunt ? grunt->Get<Kestrane>() : nullptr)
         {
             k->mRun.mPathing = FindPathingBehavior("NoPathing");
             k->mCurHP = k->mMaxHP = 1e6f;
@@ -180,11 +180,11 @@ TEST(SceneBindingPlay, TheHammerShowsItsUsesAndTheZapperDrawsABeam)
     Cog* hammer = play.Make("hammer", play.Middle());
     ASSERT_NE(hammer, nullptr);
     play.mSim.Step(5);
-    HudDisplay* hud = static_cast<HudDisplay*>(hammer->GetComponent(HudDisplay::kTypeId));
+    HudDisplay* hud = hammer->Get<HudDisplay>();
     ASSERT_NE(hud, nullptr) << "every trap carries a HUD display";
     EXPECT_TRUE(hud->mShowNumber);
     EXPECT_FALSE(hud->Text.empty());
-    EXPECT_EQ(hud->Text, std::to_string(static_cast<int32_t>(CompOf<TrapData>(hammer)->charge)));
+    EXPECT_EQ(hud->Text, std::to_string(static_cast<int32_t>(hammer->Get<TrapData>()->charge)));
 
     BeamRenderer* beams = ParticleFrame::GetBeamRenderer();
     ASSERT_NE(beams, nullptr);
@@ -245,12 +245,12 @@ TEST(SceneBindingPlay, ATowerBreakStageHidesItsParts)
     play.LookAt(at);
     Cog* tower = play.Make("tower", at);
     ASSERT_NE(tower, nullptr);
-    Model* model = CompOf<Model>(tower, Model::kTypeId);
+    Model* model = tower ? tower->Get<Model>() : nullptr;
     ASSERT_NE(model, nullptr);
     const Image whole = play.Frame(2);
     ASSERT_TRUE(model->IsSubMeshVisible(1));
     // The end of a break animation, as the model's callback reports it.
-    CompOf<BaseTower>(tower, BaseTower::kTypeId)->AnimationCallback("Break2");
+    tower->Get<BaseTower>()->AnimationCallback("Break2");
     EXPECT_FALSE(model->IsSubMeshVisible(1));
     EXPECT_TRUE(model->IsSubMeshVisible(0));
     const Image broken = play.Frame();
@@ -336,10 +336,10 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
     Cog* trap = play.Buy(c.kind, at, satellite ? 50 : 0);
     ASSERT_NE(trap, nullptr);
     const uint32_t id = trap->GetID();
-    Model* model = CompOf<Model>(trap, Model::kTypeId);
+    Model* model = trap ? trap->Get<Model>() : nullptr;
     ASSERT_NE(model, nullptr);
     EXPECT_NE(model->GetMesh(), nullptr) << "its model file loads";
-    TrapData& data = *CompOf<TrapData>(trap);
+    TrapData& data = *trap->Get<TrapData>();
     auto gone = [&] { return play.mSim.Cogs().GetCog(id) == nullptr; };
     Cog* grunt = nullptr;
     if (satellite)
@@ -367,7 +367,7 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
     play.mSim.Step(10);
     if (Cog* still = play.mSim.Cogs().GetCog(gruntId))
     {
-        const Kestrane& k = *CompOf<Kestrane>(still);
+        const Kestrane& k = *still->Get<Kestrane>();
         EXPECT_TRUE(k.mCurHP < k.mMaxHP || k.GetStatusEffect() != EffectNone) << "the invader felt it";
         play.mSim.Cogs().Destroy(still);
     }
@@ -398,12 +398,12 @@ TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* flame = play.Buy("flame", at);
     ASSERT_NE(flame, nullptr);
-    ParticleComp* particles = CompOf<ParticleComp>(flame, ParticleComp::kTypeId);
+    ParticleComp* particles = flame ? flame->Get<ParticleComp>() : nullptr;
     ASSERT_NE(particles, nullptr);
     ASSERT_EQ(particles->Systems().size(), 2u);
     ParticleSystem& jets = *particles->Systems()[1];
     EXPECT_EQ(jets.GetCount(), 0);
-    TrapData& data = *CompOf<TrapData>(flame);
+    TrapData& data = *flame->Get<TrapData>();
     play.Target(at);
     ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapResetting; }, 600));
     play.mSim.Step(5);
@@ -424,7 +424,7 @@ TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
     Cog* turret = play.Buy("laserturret", at);
     ASSERT_NE(turret, nullptr);
     const Vector3 post = PosOf(turret)->GetPosition();
-    TrapData& data = *CompOf<TrapData>(turret);
+    TrapData& data = *turret->Get<TrapData>();
     Cog* grunt = play.Target(post + Vector3(4, 0, 3));
     ASSERT_NE(grunt, nullptr);
     Matrix4 muzzle;

@@ -16,8 +16,8 @@ TEST(SceneBinding, ReachesTheModelAndTheHudDisplayOfACog)
     cogs.RegisterType("Shown", type);
     Cog* cog = CreateAt(cogs, "Shown", Vector3(5, 0, 5));
     ASSERT_NE(cog, nullptr);
-    auto& model = *static_cast<Model*>(cog->GetComponent(Model::kTypeId));
-    auto& hud = *static_cast<HudDisplay*>(cog->GetComponent(HudDisplay::kTypeId));
+    auto& model = *cog->Get<Model>();
+    auto& hud = *cog->Get<HudDisplay>();
 
     SceneBinding scene;
     EXPECT_TRUE(scene.HasModel(*cog));

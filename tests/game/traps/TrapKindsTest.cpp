@@ -123,7 +123,7 @@ TEST(TrapKinds, MissileFiresOnceAndLeavesItsExplosion)
     ASSERT_TRUE(s.sim.StepUntil([&] { return s.Gone(id); }, 120));
     size_t blasts = 0;
     for (Cog* cog : s.sim.Cogs().GetGroupCogs("effects"))
-        blasts += CompOf<RegionExplosionDamage>(cog) != nullptr;
+        blasts += cog && cog->Get<RegionExplosionDamage>();
     EXPECT_EQ(blasts, 1u);
 }
 
@@ -176,7 +176,7 @@ TEST(TrapKinds, FanBlowsForFreeInTheOpenAndItsBoxStopsAtTheFirstBlockedTile)
     {
         KindScene s;
         Cog* fan = s.Trap("fan", "", 20, 20, c.mFacing);
-        TileComp& tiles = *CompOf<TileComp>(fan);
+        TileComp& tiles = *fan->Get<TileComp>();
         ASSERT_TRUE(tiles.IsPlaced());
         if (c.mBlocked > 0)
         {
@@ -193,7 +193,7 @@ TEST(TrapKinds, FanBlowsForFreeInTheOpenAndItsBoxStopsAtTheFirstBlockedTile)
         s.sim.Step(120);
         EXPECT_EQ(t.state, TrapFiring);
         EXPECT_FLOAT_EQ(t.GetCharge(), t.MaxCharge) << "nobody to blow, nothing spent";
-        const BoundingBox& box = CompOf<RegionComp>(fan)->GetLocalBox();
+        const BoundingBox& box = fan->Get<RegionComp>()->GetLocalBox();
         const float depth = c.mFacing.x != 0.0f ? box.max.x - box.min.x : box.max.z - box.min.z;
         EXPECT_NEAR(depth, c.mDepth * s.field.Map().GetTileScale(), 1e-3f) << c.mBlocked;
         EXPECT_EQ(s.seam.Calls(fan->GetID(), "PartLifeTime").back(), c.mLife);
@@ -225,8 +225,8 @@ TEST(TrapKinds, PitHoldsSwallowsAndHurtsOnClosingThenLetsSurvivorsCollide)
     Cog* trap = s.Trap("spikes", "Pit", 20, 20);
     TrapData& t = InvaderField::T(trap);
     // Deep enough that the swallowed invader is still inside when the pit closes.
-    CompOf<RegionComp>(trap)->GetLocalBox().min.y = -500.0f;
-    CollisionComp& collision = *CompOf<CollisionComp>(grunt);
+    trap->Get<RegionComp>()->GetLocalBox().min.y = -500.0f;
+    CollisionComp& collision = *grunt->Get<CollisionComp>();
     ASSERT_TRUE(s.sim.StepUntil([&] { return t.state == TrapActivating; }, 60));
     s.sim.Step();
     EXPECT_EQ(InvaderField::K(grunt).GetState(), StateAirborne);

@@ -43,12 +43,12 @@ protected:
     {
         Cog* cog = mCogs.Instantiate("Eye");
         Cam(cog).SetView({}, {0.0f, 0.0f, 1.0f}, up);
-        static_cast<Positional*>(cog->GetComponent(1))->StorePosition(position);
+        cog->Get<Positional>()->StorePosition(position);
         cog->Initialize();
         return cog;
     }
-    static Camera& Cam(Cog* cog) { return *static_cast<Camera*>(cog->GetComponent(Camera::kTypeId)); }
-    static Positional& Place(Cog* cog) { return *static_cast<Positional*>(cog->GetComponent(1)); }
+    static Camera& Cam(Cog* cog) { return *cog->Get<Camera>(); }
+    static Positional& Place(Cog* cog) { return *cog->Get<Positional>(); }
 
     // A camera at the origin looking along +z (orientation turns (0, 0, -1) half round y).
     Camera& LookAlongZ(float nearPlane, float farPlane = 1000.0f)

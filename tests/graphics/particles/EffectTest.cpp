@@ -148,7 +148,7 @@ TEST_F(EffectTest, SpritesByDistanceAndLifetime)
     effect.FontEffects.resize(1);
     effect.FontEffects[0].FontIndex = 5;
     cog->Initialize();
-    static_cast<Positional*>(cog->GetComponent(1))->SetSeen(true);
+    cog->Get<Positional>()->SetSeen(true);
     ASSERT_NE(effect.GetSkeleton(), nullptr);
     EXPECT_GT(effect.Animation().GetLoadedCount(), 0u);
     Effect::BindPlaneMesh();
@@ -166,7 +166,7 @@ TEST_F(EffectTest, SpritesByDistanceAndLifetime)
         effect.Update(kFrame);
     EXPECT_EQ(SpriteDraws(effect, 40.0f), 1u);
     // An effect out of view draws nothing.
-    static_cast<Positional*>(cog->GetComponent(1))->SetSeen(false);
+    cog->Get<Positional>()->SetSeen(false);
     EXPECT_EQ(SpriteDraws(effect, 40.0f), 0u);
     Effect::SetPlaneMesh(nullptr);
 }
@@ -243,7 +243,7 @@ TEST_F(EffectTest, ParticleCompTransformCarriesTheCloud)
         EXPECT_EQ(comp.Systems()[0]->GetCount(), 0);
         comp.Update(0.0005f);
         ASSERT_EQ(comp.Systems()[0]->GetCount(), 1);
-        auto* positional = static_cast<Positional*>(cog->GetComponent(1));
+        auto* positional = cog->Get<Positional>();
         positional->SetPosition(Vector3(20, 0, 0));
         comp.Update(kFrame);
         mDevice.ClearLog();
@@ -327,7 +327,7 @@ TEST_F(EffectTest, TextsFaceTheCameraAtTheOwner)
         effect.FontEffects[size_t(i)].Text = "Hi";
     }
     cog->Initialize();
-    static_cast<Positional*>(cog->GetComponent(1))->SetSeen(true);
+    cog->Get<Positional>()->SetSeen(true);
     EffectView view;
     view.mEye = Vector3(100, 0, 0);
     view.mFonts = &fonts;

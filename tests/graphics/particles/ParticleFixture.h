@@ -68,8 +68,8 @@ protected:
     T& Make(const char* type, Cog*& cog, const Vector3& position = {})
     {
         cog = mCogs.Instantiate(type);
-        static_cast<Positional*>(cog->GetComponent(1))->SetPosition(position);
-        return *static_cast<T*>(cog->GetComponent(T::kTypeId));
+        cog->Get<Positional>()->SetPosition(position);
+        return *cog->Get<T>();
     }
 
     template <typename T>

@@ -177,7 +177,7 @@ protected:
     {
         Cog* cog = mCogs.CreateAt("Lamp", at);
         EXPECT_NE(cog, nullptr);
-        auto* light = static_cast<Light*>(cog->GetComponent(Light::kTypeId));
+        auto* light = cog->Get<Light>();
         light->SetRange(range);
         light->SetAtt(a0, a1, a2);
         light->SetColor(color);

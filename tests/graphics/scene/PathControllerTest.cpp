@@ -29,7 +29,7 @@ protected:
     PathController& Make()
     {
         Cog* cog = mCogs.Instantiate("Mover");
-        auto* controller = static_cast<PathController*>(cog->GetComponent(PathController::kTypeId));
+        auto* controller = cog->Get<PathController>();
         controller->FacingDir = Vector3(0, 0, -1);
         controller->MaxVelocity = 10.0f;
         cog->Initialize();

@@ -93,11 +93,11 @@ protected:
         return cog;
     }
 
-    static Positional& Place(Cog* cog) { return *static_cast<Positional*>(cog->GetComponent(1)); }
+    static Positional& Place(Cog* cog) { return *cog->Get<Positional>(); }
     template <typename T>
     static T& Get(Cog* cog)
     {
-        return *static_cast<T*>(cog->GetComponent(T::kTypeId));
+        return *cog->Get<T>();
     }
 
     Image Frame()

@@ -33,8 +33,8 @@ TEST_F(GroundCog, TheDataFolderGroundLoadsItsMapAndDrawsIt)
     LogProbe log;
     Cog* ground = cogs.Create("Ground");
     ASSERT_NE(ground, nullptr);
-    auto* map = static_cast<HeightMap*>(ground->GetComponent(HeightMap::kTypeId));
-    auto* terrain = static_cast<Terrain*>(ground->GetComponent(Terrain::kTypeId));
+    auto* map = ground->Get<HeightMap>();
+    auto* terrain = ground->Get<Terrain>();
     ASSERT_NE(map, nullptr);
     ASSERT_NE(terrain, nullptr);
     EXPECT_EQ(log.Count("HeightMap"), 0);
@@ -90,8 +90,8 @@ TEST_F(GroundCog, FieldsAreWrittenInTheirOrderAndReadBack)
     ScopedCwd cwd(dir.Path());
     Cog* cog = cogs.Create("Field");
     ASSERT_NE(cog, nullptr);
-    auto* map = static_cast<HeightMap*>(cog->GetComponent(HeightMap::kTypeId));
-    auto* light = static_cast<Light*>(cog->GetComponent(Light::kTypeId));
+    auto* map = cog->Get<HeightMap>();
+    auto* light = cog->Get<Light>();
     map->mMapFile = "Hills.bmp";
     map->mTileScale = 2.0f;
     light->mRange = 7.5f;

@@ -65,7 +65,7 @@ protected:
         CloseWindow();
     }
 
-    WidgetComp& Widgets() { return *static_cast<WidgetComp*>(mMenu->GetComponent(WidgetComp::kTypeId)); }
+    WidgetComp& Widgets() { return *mMenu->Get<WidgetComp>(); }
 
     Image Frame()
     {
@@ -131,7 +131,7 @@ TEST_F(ModelViewTest, MessagesAnimationAndDragTurnIt)
     EXPECT_GT(skin->GetAnimation().CurTime, before);
 
     // A drag to the right turns the model about its up axis.
-    Positional& place = *static_cast<Positional*>(mView->GetModelCog()->GetComponent(1));
+    Positional& place = *mView->GetModelCog()->Get<Positional>();
     const Quat start = place.GetOrientation();
     GuiSystem* gui = mLoom->GetGui()->AsGuiSystem();
     const Rect box = gui->BoxToPixels(mView->GetBox());
