@@ -2,8 +2,9 @@
 // engine with every loom runs the game's own start script on a copy of data/, the level is
 // started as the menu's button starts it (its camera, HUD and waves), the goal window is closed
 // and the waves are let out until the most invaders are alive at once. In the same run it times
-// the empty frame (clear and present) and the same level with the terrain switched off, and the
-// last benchmark reports the level's frame against both. The level's picture is saved as
+// the empty frame (clear and present) and the same level with one pass at a time switched off
+// (the terrain, models, shadows, particles, effects, HUD displays), and the last benchmark
+// reports the level's frame against the empty frame and the frame without the terrain. The level's picture is saved as
 // "level_frame_bench.bmp" in the temporary folder to check that it is the game's.
 #include <benchmark/benchmark.h>
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "LOOM/base/Clocks.h"
@@ -219,19 +221,36 @@ void BM_EmptyFrame(benchmark::State& state)
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-void BM_LevelFrameTerrainOff(benchmark::State& state)
+// One pass switched off at a time: what each costs is the level's frame less this one.
+struct PassSwitch
+{
+    const char* mName;
+    bool GraphicsLoom::Toggles::*mToggle;
+};
+constexpr PassSwitch kPasses[] = {
+    {"terrain", &GraphicsLoom::Toggles::mTerrain},     {"objects", &GraphicsLoom::Toggles::mObjects},
+    {"shadows", &GraphicsLoom::Toggles::mShadows},     {"particles", &GraphicsLoom::Toggles::mParticles},
+    {"effects", &GraphicsLoom::Toggles::mEffects},     {"hud_displays", &GraphicsLoom::Toggles::mHudDisplays},
+};
+
+void BM_LevelFrameWithout(benchmark::State& state)
 {
     Level& l = Get();
     if (!l.mError.empty() || !gCoreEngine)
         return state.SkipWithError(l.mError.c_str());
-    GraphicsLoom::Instance()->GetToggles().mTerrain = false;
+    const PassSwitch& pass = kPasses[state.range(0)];
+    state.SetLabel(pass.mName);
+    bool& on = GraphicsLoom::Instance()->GetToggles().*pass.mToggle;
+    on = false;
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    l.mNoTerrainMs = MsPerIteration(state, start);
-    GraphicsLoom::Instance()->GetToggles().mTerrain = true;
+    const double ms = MsPerIteration(state, start);
+    on = true;
+    if (pass.mToggle == &GraphicsLoom::Toggles::mTerrain)
+        l.mNoTerrainMs = ms;
 }
-BENCHMARK(BM_LevelFrameTerrainOff)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LevelFrameWithout)->DenseRange(0, int(std::size(kPasses)) - 1)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 void BM_LevelFrame(benchmark::State& state)
 {
@@ -248,6 +267,7 @@ void BM_LevelFrame(benchmark::State& state)
     if (const Terrain* terrain = GraphicsLoom::Instance()->GetTerrain())
     {
         state.counters["patches_drawn"] = double(terrain->GetPatchesDrawn());
+        state.counters["terrain_triangles"] = double(terrain->GetTrianglesDrawn());
         state.counters["ground_mb"] = double(terrain->GetGroundBytes()) / double(1 << 20);
     }
     state.counters["empty_ms"] = l.mEmptyMs;

@@ -596,8 +596,6 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
     if (!mDevice)
         return;
     Terrain* terrain = GetTerrain();
-    if (mSky)
-        mSky->Render(*this, mSun.get());
     if (mWater && mWater->IsActive())
     {
         mWater->BeginReflection(*this);
@@ -618,4 +616,7 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
         terrain->Render(frustum, mFrameTime);
         mCounters.mTriangles += terrain->GetTrianglesDrawn();
     }
+    // The sky lies on the far plane: after the ground, only the pixels it leaves are shaded.
+    if (mSky)
+        mSky->Render(*this, mSun.get());
 }

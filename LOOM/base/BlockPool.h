@@ -8,7 +8,8 @@
 
 // Blocks of 2^k slots, recycled through one free list per size so that lists which grow and
 // shrink all the time (quadtree nodes) stop allocating once the pool has seen their peak.
-// Blocks are freed only with the pool.
+// A size that runs out gets as many blocks again as it has in one allocation, so a peak a
+// little above the last one finds spares. Blocks are freed only with the pool.
 template <typename T>
 class BlockPool
 {
@@ -33,9 +34,15 @@ public:
             std::memcpy(&mFree[sizeClass], block, sizeof(T*));
             return block;
         }
-        mOwned.push_back(std::make_unique<T[]>(Capacity(sizeClass)));
-        ++mAllocated;
-        return mOwned.back().get();
+        const size_t count = mBlocks[sizeClass] ? mBlocks[sizeClass] : 1;
+        mOwned.push_back(std::make_unique<T[]>(Capacity(sizeClass) * count));
+        mBlocks[sizeClass] += count;
+        mAllocated += count;
+        T* chunk = mOwned.back().get();
+        // The first is handed out, the others wait on the free list.
+        for (size_t i = count - 1; i > 0; --i)
+            Give(chunk + i * Capacity(sizeClass), sizeClass);
+        return chunk;
     }
 
     void Give(T* block, uint32_t sizeClass)
@@ -49,6 +56,7 @@ public:
 
 private:
     std::array<T*, kClasses> mFree{};
+    std::array<size_t, kClasses> mBlocks{};
     std::vector<std::unique_ptr<T[]>> mOwned;
     size_t mAllocated = 0;
 };

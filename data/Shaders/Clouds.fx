@@ -13,7 +13,8 @@
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Clouds.vert" fragment="Shaders/Clouds.frag">
 			<State name="CullMode" value="None"/>
-			<State name="ZEnable" value="false"/>
+			<State name="ZEnable" value="true"/>
+			<State name="ZFunc" value="LessEqual"/>
 			<State name="ZWriteEnable" value="false"/>
 			<State name="AlphaBlendEnable" value="true"/>
 			<State name="SrcBlend" value="SrcAlpha"/>

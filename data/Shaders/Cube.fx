@@ -10,7 +10,8 @@
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Cube.vert" fragment="Shaders/Cube.frag">
 			<State name="CullMode" value="None"/>
-			<State name="ZEnable" value="false"/>
+			<State name="ZEnable" value="true"/>
+			<State name="ZFunc" value="LessEqual"/>
 			<State name="ZWriteEnable" value="false"/>
 			<Sampler texture="Environment" min="Linear" mag="Linear" mip="Linear" u="Clamp" v="Clamp"/>
 		</Pass>

@@ -10,7 +10,8 @@
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Sky.vert" fragment="Shaders/Sky.frag">
 			<State name="CullMode" value="None"/>
-			<State name="ZEnable" value="false"/>
+			<State name="ZEnable" value="true"/>
+			<State name="ZFunc" value="LessEqual"/>
 			<State name="ZWriteEnable" value="false"/>
 		</Pass>
 	</Technique>

@@ -60,6 +60,95 @@ bool IsBoxOutside(std::span<const Plane, 6> frustum, const Vector3& centre, cons
     return false;
 }
 
+// A coarser mesh stands in for the full one where its heights land within this many pixels of
+// the full mesh's on the screen and its normals (so the per-vertex light) stay this close.
+constexpr float kLodPixels = 0.5f;
+constexpr float kLodNormal = 0.05f;
+
+// The triangles of one coarse mesh: whole quads of step cells inside; a quad on the patch's edge
+// is a fan from its centre through every vertex of the edge side and the corners of the others.
+std::vector<uint16_t> BuildLodIndices(int32_t step)
+{
+    constexpr int32_t n = Terrain::kPatchCells, side = Terrain::kPatchSide;
+    auto vertex = [](int32_t r, int32_t c) { return uint16_t(side * r + c); };
+    std::vector<uint16_t> out;
+    for (int32_t r = 0; r < n; r += step)
+    {
+        for (int32_t c = 0; c < n; c += step)
+        {
+            const bool edge = r == 0 || c == 0 || r + step == n || c + step == n;
+            if (step == 1 || !edge)
+            {
+                const uint16_t a = vertex(r, c), b = vertex(r, c + step), d = vertex(r + step, c),
+                               e = vertex(r + step, c + step);
+                for (uint16_t index : {a, b, d, d, b, e})
+                    out.push_back(index);
+                continue;
+            }
+            // Round the quad's rim in order; a side on the patch's edge keeps all its vertices.
+            std::vector<uint16_t> rim;
+            auto walk = [&](int32_t r0, int32_t c0, int32_t dr, int32_t dc, bool full) {
+                const int32_t count = full ? step : 1, stride = full ? 1 : step;
+                for (int32_t k = 0; k < count; ++k)
+                    rim.push_back(vertex(r0 + dr * k * stride, c0 + dc * k * stride));
+            };
+            walk(r, c, 0, 1, r == 0);
+            walk(r, c + step, 1, 0, c + step == n);
+            walk(r + step, c + step, 0, -1, r + step == n);
+            walk(r + step, c, -1, 0, c == 0);
+            const uint16_t centre = vertex(r + step / 2, c + step / 2);
+            for (size_t k = 0; k < rim.size(); ++k)
+                for (uint16_t index : {centre, rim[k], rim[(k + 1) % rim.size()]})
+                    out.push_back(index);
+        }
+    }
+    return out;
+}
+
+// How far the triangles over the patch's vertices miss each vertex: the largest height
+// difference, and the largest difference of a normal's component (so of the per-vertex light).
+void LodError(const std::vector<uint16_t>& indices, const HeightTile* vertices, float& height, float& normal)
+{
+    constexpr int32_t side = Terrain::kPatchSide;
+    height = 0.0f;
+    normal = 0.0f;
+    for (size_t t = 0; t + 2 < indices.size(); t += 3)
+    {
+        const int32_t r[3] = {indices[t] / side, indices[t + 1] / side, indices[t + 2] / side};
+        const int32_t c[3] = {indices[t] % side, indices[t + 1] % side, indices[t + 2] % side};
+        const float area = float((r[1] - r[0]) * (c[2] - c[0]) - (r[2] - r[0]) * (c[1] - c[0]));
+        if (area == 0.0f)
+            continue;
+        for (int32_t vr = std::min({r[0], r[1], r[2]}); vr <= std::max({r[0], r[1], r[2]}); ++vr)
+        {
+            for (int32_t vc = std::min({c[0], c[1], c[2]}); vc <= std::max({c[0], c[1], c[2]}); ++vc)
+            {
+                // Barycentric weights in grid steps; a vertex on a shared side is checked twice.
+                float w[3];
+                for (int k = 0; k < 3; ++k)
+                {
+                    const int k1 = (k + 1) % 3, k2 = (k + 2) % 3;
+                    w[k] = float((r[k1] - vr) * (c[k2] - vc) - (r[k2] - vr) * (c[k1] - vc)) / area;
+                }
+                if (w[0] < 0.0f || w[1] < 0.0f || w[2] < 0.0f)
+                    continue;
+                const HeightTile& v = vertices[side * vr + vc];
+                float y = 0.0f, n[3] = {0.0f, 0.0f, 0.0f};
+                for (int k = 0; k < 3; ++k)
+                {
+                    const HeightTile& corner = vertices[side * r[k] + c[k]];
+                    y += w[k] * corner.y;
+                    n[0] += w[k] * corner.nx;
+                    n[1] += w[k] * corner.ny;
+                    n[2] += w[k] * corner.nz;
+                }
+                height = std::max(height, std::fabs(y - v.y));
+                normal = std::max({normal, std::fabs(n[0] - v.nx), std::fabs(n[1] - v.ny), std::fabs(n[2] - v.nz)});
+            }
+        }
+    }
+}
+
 GraphicsDevice* Device()
 {
     GraphicsLoom* loom = GraphicsLoom::Instance();
@@ -219,21 +308,16 @@ void Terrain::CreateDeviceObjects()
     for (int32_t pz = 0; pz < mPatches; ++pz)
         for (int32_t px = 0; px < mPatches; ++px)
             RebuildPatch(px, pz);
-    uint16_t indices[kPatchIndices];
-    uint32_t i = 0;
-    for (int32_t r = 0; r < kPatchCells; ++r)
+    std::vector<uint16_t> indices;
+    for (uint32_t lod = 0; lod < kLods; ++lod)
     {
-        for (int32_t c = 0; c < kPatchCells; ++c)
-        {
-            const uint16_t a = uint16_t(kPatchSide * r + c);
-            const uint16_t tri[6] = {a, uint16_t(a + 1), uint16_t(a + kPatchSide),
-                                     uint16_t(a + kPatchSide), uint16_t(a + 1), uint16_t(a + kPatchSide + 1)};
-            for (uint16_t index : tri)
-                indices[i++] = index;
-        }
+        mLodStart[lod] = uint32_t(indices.size());
+        const std::vector<uint16_t>& mesh = LodIndices(lod);
+        indices.insert(indices.end(), mesh.begin(), mesh.end());
     }
-    mIndexBuffer = device->CreateIndexBuffer(sizeof(indices), false, false);
-    if (mIndexBuffer && !mIndexBuffer->Write(0, indices, sizeof(indices)))
+    const uint32_t bytes = uint32_t(indices.size() * sizeof(uint16_t));
+    mIndexBuffer = device->CreateIndexBuffer(bytes, false, false);
+    if (mIndexBuffer && !mIndexBuffer->Write(0, indices.data(), bytes))
         mIndexBuffer.reset();
     mCreated = true;
 }
@@ -290,9 +374,29 @@ void Terrain::RebuildPatch(int px, int pz)
     patch.mCentre = Vector3(vertices[kPatchSide * 8 + 8].x, vertices[kPatchSide * 8 + 8].y, vertices[kPatchSide * 8 + 8].z);
     patch.mMinY = low;
     patch.mMaxY = high;
+    for (uint32_t lod = 1; lod < kLods; ++lod)
+        LodError(LodIndices(lod), vertices, patch.mLodHeight[lod], patch.mLodNormal[lod]);
     mBoundsDirty = true;
     if (patch.mBuffer && !patch.mBuffer->Write(0, vertices, sizeof(vertices), LockFlag::Discard))
         patch.mBuffer.reset();
+}
+
+const std::vector<uint16_t>& Terrain::LodIndices(uint32_t lod)
+{
+    static const std::array<std::vector<uint16_t>, kLods> sMeshes = [] {
+        std::array<std::vector<uint16_t>, kLods> meshes;
+        for (uint32_t lod = 0; lod < kLods; ++lod)
+            meshes[lod] = BuildLodIndices(int32_t(1) << lod);
+        return meshes;
+    }();
+    return sMeshes[std::min(lod, kLods - 1)];
+}
+
+int32_t Terrain::GetPatchLod(int px, int pz) const
+{
+    if (px < 0 || pz < 0 || px >= mPatches || pz >= mPatches)
+        return -1;
+    return mPatchTable[size_t(pz) * size_t(mPatches) + size_t(px)].mLod;
 }
 
 void Terrain::RebuildAllPatches()
@@ -576,10 +680,31 @@ void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
     std::sort(mVisible.begin(), mVisible.end(), [this, &near](int32_t a, int32_t b) {
         return near.DotCoord(mPatchTable[size_t(a)].mCentre) < near.DotCoord(mPatchTable[size_t(b)].mCentre);
     });
+    // Pixels a world unit covers at unit depth: the projection's y scale times half the height.
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    const float pixelsPerUnit = Device()->GetTransform(TransformKind::Projection).m[5] * 0.5f *
+                                float(loom ? std::max(loom->GetScreenHeight(), 1) : 1);
     for (int32_t index : mVisible)
     {
         Patch& patch = mPatchTable[size_t(index)];
         patch.mLastDrawn = mDrawFrame;
+        // The nearest depth of the patch's box, measured from the near plane: never too far.
+        const float reach = std::fabs(near.a) * kPatchCells * mTileScale * 0.5f +
+                            std::fabs(near.b) * (patch.mMaxY - patch.mMinY) * 0.5f +
+                            std::fabs(near.c) * kPatchCells * mTileScale * 0.5f;
+        const Vector3 centre((float(index % mPatches) + 0.5f) * kPatchCells * mTileScale,
+                             (patch.mMinY + patch.mMaxY) * 0.5f,
+                             (float(index / mPatches) + 0.5f) * kPatchCells * mTileScale);
+        const float depth = near.DotCoord(centre) - reach;
+        patch.mLod = 0;
+        for (uint32_t lod = kLods - 1; lod > 0 && depth > 0.0f; --lod)
+        {
+            if (patch.mLodNormal[lod] <= kLodNormal && patch.mLodHeight[lod] * pixelsPerUnit <= kLodPixels * depth)
+            {
+                patch.mLod = uint8_t(lod);
+                break;
+            }
+        }
         if (patch.mGroundDirty || !patch.mGround)
             BakeGround(index);
     }
@@ -605,8 +730,9 @@ void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
             effect.SetVector(origin, place);
             effect.CommitChanges();
             device->SetStreamSource(patch.mBuffer.get(), 0, sizeof(HeightTile));
-            device->DrawIndexed(PrimitiveType::TriangleList, 0, 0, kPatchTriangles);
-            mTrianglesDrawn += kPatchTriangles;
+            const uint32_t triangles = uint32_t(LodIndices(patch.mLod).size() / 3);
+            device->DrawIndexed(PrimitiveType::TriangleList, 0, mLodStart[patch.mLod], triangles);
+            mTrianglesDrawn += triangles;
             ++mPatchesDrawn;
         }
         shader.EndPass();

@@ -30,6 +30,12 @@ public:
     static constexpr uint32_t kPatchVertices = kPatchSide * kPatchSide;
     static constexpr uint32_t kPatchIndices = kPatchCells * kPatchCells * 6;
     static constexpr uint32_t kPatchTriangles = kPatchCells * kPatchCells * 2;
+    // Meshes of a patch with every 1st, 2nd, 4th, 8th or 16th row inside and every vertex on the
+    // edges, so neighbours of any two meshes meet without a gap. A patch draws the coarsest one
+    // whose heights land within half a pixel of the full mesh's and whose light barely differs.
+    static constexpr uint32_t kLods = 5;
+    // The triangles of each mesh, as vertex indices of the patch.
+    static const std::vector<uint16_t>& LodIndices(uint32_t lod);
 
     Terrain();
     ~Terrain() override;
@@ -59,6 +65,8 @@ public:
     int32_t GetPatchesPerSide() const { return mPatches; }
     uint32_t GetPatchesDrawn() const { return mPatchesDrawn; }
     uint32_t GetTrianglesDrawn() const { return mTrianglesDrawn; }
+    // The mesh a patch drew last (0 the full one); -1 for no such patch.
+    int32_t GetPatchLod(int px, int pz) const;
     const Image& GetInfoImage() const { return mInfo; }
     // Patches whose baked ground is on the device, and the bytes they hold with their mip chains.
     uint32_t GetGroundsBaked() const { return mGroundBaked; }
@@ -92,6 +100,10 @@ private:
         std::unique_ptr<GpuTexture> mGround;
         bool mGroundDirty = true;
         uint32_t mLastDrawn = 0;
+        // How far each mesh misses the full one's heights and normals; the mesh of the last draw.
+        std::array<float, kLods> mLodHeight{};
+        std::array<float, kLods> mLodNormal{};
+        uint8_t mLod = 0;
     };
     struct DecalBuffers
     {
@@ -125,7 +137,9 @@ private:
     bool mBoundsDirty = true;
     std::unique_ptr<Node> mRoot;
     std::vector<Patch> mPatchTable;
+    // Every mesh's indices, one after the other from mLodStart.
     std::unique_ptr<GpuBuffer> mIndexBuffer;
+    std::array<uint32_t, kLods> mLodStart{};
     std::unique_ptr<VertexLayout> mLayout;
     std::array<DecalBuffers, TerraDeform::kDecals> mDecalBuffers;
     std::array<TextureRef, 3> mBlastTextures;

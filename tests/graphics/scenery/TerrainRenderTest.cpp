@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <utility>
+
 #include "tests/graphics/scenery/SceneryFixture.h"
 #include "graphics/terrain/ImageFile.h"
 #include "tests/LOOM/support/TempDir.h"
@@ -25,7 +28,8 @@ TEST_F(TerrainRender, GroundIsDrawnWhereItProjects)
     Clear();
     mTerrain->Render(Frustum(), 0.0f);
     EXPECT_EQ(mTerrain->GetPatchesDrawn(), 4u);
-    EXPECT_EQ(mTerrain->GetTrianglesDrawn(), 4u * 512u);
+    // Flat ground: every patch draws its coarsest mesh, which misses no height.
+    EXPECT_EQ(mTerrain->GetTrianglesDrawn(), 4u * 64u);
     const Image frame = Frame();
     const uint32_t centre = frame.GetARGB(400, 300);
     EXPECT_EQ(Green(centre), 255) << std::hex << centre;
@@ -123,4 +127,71 @@ TEST_F(TerrainRender, DecalsDarkenTheGroundAndFadeAway)
     EXPECT_GT(Green(faded) + 10, Green(plain)) << std::hex << faded;
     mTerrain->Render(Frustum(), 1.0f);
     EXPECT_EQ(mTerrain->GetDeform()->GetDecals()[0].kind, TerrainDecal::kFree);
+}
+
+// Each mesh covers the patch once, and uses every vertex of the patch's edges with an edge of
+// its own between each two, so patches drawing any two meshes meet without a crack.
+TEST(TerrainLod, EveryMeshCoversThePatchAndKeepsItsEdges)
+{
+    constexpr int32_t side = Terrain::kPatchSide, cells = Terrain::kPatchCells;
+    const uint32_t triangles[Terrain::kLods] = {512, 216, 104, 72, 64};
+    for (uint32_t lod = 0; lod < Terrain::kLods; ++lod)
+    {
+        SCOPED_TRACE(lod);
+        const std::vector<uint16_t>& mesh = Terrain::LodIndices(lod);
+        ASSERT_EQ(mesh.size(), triangles[lod] * 3u);
+        int32_t doubleArea = 0;
+        std::map<std::pair<int, int>, int> edgeUses;
+        for (size_t t = 0; t < mesh.size(); t += 3)
+        {
+            const int32_t r[3] = {mesh[t] / side, mesh[t + 1] / side, mesh[t + 2] / side};
+            const int32_t c[3] = {mesh[t] % side, mesh[t + 1] % side, mesh[t + 2] % side};
+            const int32_t area = (r[1] - r[0]) * (c[2] - c[0]) - (r[2] - r[0]) * (c[1] - c[0]);
+            EXPECT_LT(area, 0) << "every triangle turns the way the full mesh's do";
+            doubleArea -= area;
+            for (int k = 0; k < 3; ++k)
+            {
+                const int a = mesh[t + size_t(k)], b = mesh[t + size_t(k + 1) % 3];
+                edgeUses[{std::min(a, b), std::max(a, b)}]++;
+            }
+        }
+        EXPECT_EQ(doubleArea, 2 * cells * cells);
+        // Every unit step along the four edges is the side of exactly one triangle.
+        for (int32_t k = 0; k < cells; ++k)
+        {
+            const std::pair<int, int> steps[4] = {{k, k + 1},
+                                                  {side * cells + k, side * cells + k + 1},
+                                                  {side * k, side * (k + 1)},
+                                                  {side * k + cells, side * (k + 1) + cells}};
+            for (const auto& step : steps)
+                EXPECT_EQ(edgeUses[step], 1) << step.first << "-" << step.second;
+        }
+    }
+}
+
+TEST_F(TerrainRender, HillsAreDrawnInFullUpCloseAndCoarserFarAway)
+{
+    MakeTerrain(3.0f);
+    // Rolling hills on the left patches; the right ones flat, their normals too.
+    for (int32_t z = 0; z < 33; ++z)
+        for (int32_t x = 0; x <= 12; ++x)
+            mMap->Tile(x, z).y = 3.0f + 0.05f * std::sin(float(x) * 0.9f) * std::cos(float(z) * 0.7f);
+    mMap->ComputeAllNormals();
+    mTerrain->RebuildAllPatches();
+    // Close by, a pixel shows less than the coarse meshes miss; from far off, more.
+    struct Case
+    {
+        float height;
+        bool full;
+    };
+    const Case cases[] = {{5.0f, true}, {900.0f, false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.height);
+        SetCamera(LookAt(Vector3(32.0f, 3.0f + c.height, 32.0f), Vector3(32.0f, 3.0f, 32.0f), Vector3(0.0f, 0.0f, 1.0f)));
+        Clear();
+        mTerrain->Render(Frustum(), 0.0f);
+        EXPECT_EQ(mTerrain->GetPatchLod(0, 0) == 0, c.full) << mTerrain->GetPatchLod(0, 0);
+        EXPECT_EQ(mTerrain->GetPatchLod(1, 1), int32_t(Terrain::kLods) - 1) << "flat ground is coarsest anywhere";
+    }
 }
