@@ -13,7 +13,7 @@
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/base/VirtualThread.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"

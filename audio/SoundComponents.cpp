@@ -1,8 +1,8 @@
 #include "audio/SoundComponents.h"
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/serial/Serializer.h"
 #include "audio/AudioLoom.h"

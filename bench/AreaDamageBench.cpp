@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/math/Random.h"

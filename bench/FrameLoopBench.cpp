@@ -6,9 +6,9 @@
 #include <chrono>
 #include <vector>
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"

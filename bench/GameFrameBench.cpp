@@ -16,7 +16,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"

@@ -12,7 +12,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "bench/BenchDevice.h"
 #include "graphics/guisystem/GuiSystem.h"

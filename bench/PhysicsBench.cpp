@@ -12,7 +12,7 @@
 #include <random>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/space/QTree.h"

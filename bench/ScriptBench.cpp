@@ -10,7 +10,7 @@
 #include <string>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"

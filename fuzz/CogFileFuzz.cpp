@@ -1,6 +1,6 @@
 // Cog files, cog-list files and compositions, read through the cog manager as the console's
 // "file" and "Composer" do, with the core's component types registered.
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "fuzz/FuzzSupport.h"
 

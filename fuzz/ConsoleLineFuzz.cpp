@@ -1,5 +1,5 @@
 // Console lines against the cog manager's commands; each line of the input is one command.
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "fuzz/FuzzSupport.h"
 

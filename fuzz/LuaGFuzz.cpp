@@ -6,7 +6,7 @@
 
 #include <lua.hpp>
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/script/ScriptManager.h"
 #include "fuzz/FuzzSupport.h"
 

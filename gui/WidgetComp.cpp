@@ -2,7 +2,7 @@
 
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <new>
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "input/ControlMap.h"
 #include "input/ControlSet.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "LOOM/cogs/Comp.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "network/NetEndpoint.h"
 
 constexpr uint32_t kUdpSocketId = 70;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "LOOM/cogs/Comp.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 
 class ParamBuffer;
 

@@ -1,7 +1,7 @@
 #include "physics/CollisionComp.h"
 
-#include "LOOM/cogs/CogFactory.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "physics/PhysicsLoom.h"
 

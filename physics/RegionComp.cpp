@@ -4,8 +4,8 @@
 
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/space/QTree.h"
 #include "physics/PhysicsLoom.h"

@@ -34,9 +34,10 @@ allowed_core() {
     base|calls|console) echo "$low" ;;
     serial) echo "$low serial" ;;
     space) echo "$low serial space" ;;
-    cogs) echo "$low serial space cogs" ;;
+    # A cog calls its manager and the manager makes cogs: one library, two folders.
+    cogs|factory) echo "$low serial space cogs factory" ;;
     assets) echo "$low assets" ;;
-    script) echo "$low serial space cogs script" ;;
+    script) echo "$low serial space cogs factory script" ;;
     *) echo "*" ;;
   esac
 }

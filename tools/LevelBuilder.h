@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/math/MathUtil.h"
 #include "LOOM/serial/XMLLoader.h"

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 #include "LOOM/cogs/Positional.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleFiles.h"

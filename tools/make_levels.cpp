@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "LOOM/base/FileUtils.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "audio/SoundComponents.h"
 #include "game/logic/LogicLoom.h"

@@ -1,6 +1,6 @@
 #include "LOOM/cogs/Cog.h"
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"

@@ -7,10 +7,10 @@
 
 #include "LOOM/calls/CallScope.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/calls/CommandFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
-#include "LOOM/cogs/ComponentExport.h"
+#include "LOOM/factory/CompFactory.h"
+#include "LOOM/factory/ComponentExport.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/MulticastFunctor.h"

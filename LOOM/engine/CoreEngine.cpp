@@ -2,7 +2,7 @@
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/calls/CallScope.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"

@@ -1,6 +1,6 @@
 #include "LOOM/engine/CoreRegistrations.h"
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"

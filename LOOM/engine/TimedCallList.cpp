@@ -5,7 +5,7 @@
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 
 TimedCallList::TimedCallList(CogFactory& cogs, const GameClock& clock) : mCogs(cogs), mClock(clock)
 {

@@ -10,7 +10,7 @@
 #include "LOOM/base/Clocks.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/calls/CogDirectory.h"
-#include "LOOM/cogs/CogScriptGlobals.h"
+#include "LOOM/factory/CogScriptGlobals.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"

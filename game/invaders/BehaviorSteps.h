@@ -3,7 +3,7 @@
 
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"

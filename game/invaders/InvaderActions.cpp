@@ -5,7 +5,7 @@
 
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/math/Quat.h"
 #include "game/components/GameComponents.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/math/Random.h"
 #include "game/invaders/InvaderActions.h"

@@ -1,7 +1,7 @@
 #include "game/level/Spawner.h"
 
-#include "LOOM/cogs/CogFactory.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 
 namespace {
 CompFactoryOf<Spawner> gSpawnerFactory;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/LogicLoom.h"

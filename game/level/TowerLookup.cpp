@@ -4,7 +4,7 @@
 
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "game/level/TileComp.h"
 
 namespace tower_lookup {

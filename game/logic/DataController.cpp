@@ -6,7 +6,7 @@
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/math/Color.h"

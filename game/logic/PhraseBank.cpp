@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/math/Random.h"

@@ -1,7 +1,7 @@
 #include "game/logic/TrapDrop.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/math/Quat.h"
 #include "game/components/GameComponents.h"

@@ -1,6 +1,6 @@
 #include "game/player/PlayerServices.h"
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "game/invaders/Kestrane.h"

@@ -1,9 +1,9 @@
 #include "game/traps/TrapData.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/serial/Serializer.h"

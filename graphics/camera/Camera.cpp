@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "LOOM/cogs/CogFactory.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/math/MathUtil.h"

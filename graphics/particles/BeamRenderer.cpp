@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/math/Random.h"
 #include "graphics/GraphicsLoom.h"

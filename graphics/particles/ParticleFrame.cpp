@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"

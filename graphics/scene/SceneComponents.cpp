@@ -1,9 +1,9 @@
 #include "graphics/scene/SceneComponents.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/particles/Effect.h"

@@ -1,6 +1,6 @@
 #include "graphics/scenery/SceneryCommands.h"
 
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/terrain/HeightMap.h"

@@ -5,7 +5,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "LOOM/base/FileUtils.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"

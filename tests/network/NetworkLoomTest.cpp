@@ -5,7 +5,7 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/MessageRegistry.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
 #include "network/NetController.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 #include "physics/PhysicsExplosion.h"
 #include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/LOOM/support/TempDir.h"

@@ -1,5 +1,5 @@
 #include "tests/LOOM/support/CogTestSupport.h"
-#include "LOOM/cogs/CogScriptGlobals.h"
+#include "LOOM/factory/CogScriptGlobals.h"
 
 namespace {
 std::map<std::string, Cog*>& Globals()

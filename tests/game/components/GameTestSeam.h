@@ -6,7 +6,7 @@
 
 #include "game/components/Explosives.h"
 #include "game/components/GameComponents.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "physics/PhysicsComp.h"
 #include "physics/RegionComp.h"
 #include "tests/game/invaders/InvaderSim.h"

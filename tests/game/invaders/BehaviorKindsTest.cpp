@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/invaders/Pathings.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 #include "tests/game/invaders/InvaderSim.h"
 
 // The stored fields of the invader, trap and tower components come back as they were saved,

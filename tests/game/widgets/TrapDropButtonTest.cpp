@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "game/widgets/TrapDropButton.h"
 #include "gui/WidgetFile.h"

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/DistanceMap.h"

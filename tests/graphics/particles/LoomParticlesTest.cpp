@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 #include "graphics/particles/BeamRenderer.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleComp.h"

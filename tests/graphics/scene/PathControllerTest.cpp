@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "graphics/scene/Path.h"
 #include "graphics/scene/PathController.h"

@@ -2,7 +2,7 @@
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/calls/ParamBuffer.h"
-#include "LOOM/cogs/ComponentExport.h"
+#include "LOOM/factory/ComponentExport.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"

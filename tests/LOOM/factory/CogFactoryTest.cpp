@@ -1,5 +1,5 @@
 #include "tests/LOOM/support/CogTestSupport.h"
-#include "LOOM/cogs/CogScriptGlobals.h"
+#include "LOOM/factory/CogScriptGlobals.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/LOOM/support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "LOOM/cogs/CogScriptGlobals.h"
+#include "LOOM/factory/CogScriptGlobals.h"
 
 namespace {
 CogGlobalSetter gSetter = nullptr;

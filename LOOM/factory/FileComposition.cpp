@@ -1,4 +1,4 @@
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"

@@ -1,18 +1,18 @@
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "LOOM/cogs/Archetype.h"
+#include "LOOM/factory/Archetype.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogScriptGlobals.h"
+#include "LOOM/factory/CogScriptGlobals.h"
 #include "LOOM/calls/CommandFunctor.h"
-#include "LOOM/cogs/CompFactory.h"
-#include "LOOM/cogs/ComponentExport.h"
+#include "LOOM/factory/CompFactory.h"
+#include "LOOM/factory/ComponentExport.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/serial/XMLReader.h"

@@ -1,9 +1,9 @@
-#include "LOOM/cogs/Archetype.h"
+#include "LOOM/factory/Archetype.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/cogs/CogFactory.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/FileComposition.h"
 
 Archetype::Archetype(CogFactory& factory, std::string compositionName, std::string fileName)
     : mCogFactory(factory), mCompositionName(std::move(compositionName)), mData(std::move(fileName))

@@ -1,4 +1,4 @@
-#include "LOOM/cogs/ComponentExport.h"
+#include "LOOM/factory/ComponentExport.h"
 
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Comp.h"

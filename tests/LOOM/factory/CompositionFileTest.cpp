@@ -1,6 +1,6 @@
 #include "tests/LOOM/support/CogTestSupport.h"
-#include "LOOM/cogs/Archetype.h"
-#include "LOOM/cogs/FileComposition.h"
+#include "LOOM/factory/Archetype.h"
+#include "LOOM/factory/FileComposition.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/LOOM/support/TempDir.h"
 
