@@ -414,6 +414,29 @@ TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
     EXPECT_GT(nozzle.RotateVector(Vector3(0, -1, 0)).y, 0.8f);
 }
 
+// A full fan switches on by itself and blows its wind: its emitter runs at the rate of its
+// charge and the wind's particles leave the way it faces.
+TEST(SceneBindingPlay, AFanBlowsItsWind)
+{
+    PlayedLevel play;
+    const Vector3 at = play.Spot(0, 40);
+    play.LookAt(play.Spot(-20, -80), 2);
+    Cog* fan = play.Buy("fan", at);
+    ASSERT_NE(fan, nullptr);
+    ParticleComp* particles = CompOf<ParticleComp>(fan, ParticleComp::kTypeId);
+    ASSERT_NE(particles, nullptr);
+    ASSERT_EQ(particles->Emitters().size(), 1u);
+    ASSERT_EQ(particles->Systems().size(), 1u);
+    TrapData& data = *CompOf<TrapData>(fan);
+    ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 120));
+    play.mSim.Step(30);
+    EXPECT_FLOAT_EQ(particles->Emitters()[0]->EmitRate, 100.0f) << "full, nobody to blow";
+    EXPECT_GT(particles->Systems()[0]->GetCount(), 10);
+    Vector3 facing;
+    ASSERT_TRUE(Scene().GetEmitterVector(*fan, 0, "EmitDirection", facing));
+    EXPECT_GT(DotProduct(facing, PosOf(fan)->GetOrientation().GetForward()), 0.99f);
+}
+
 // Off screen, the laser turret turns its muzzle to the invader in reach: the part matrix it
 // shoots from swings round toward the target.
 TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
