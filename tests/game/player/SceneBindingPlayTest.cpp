@@ -423,11 +423,11 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* fan = play.Buy("fan", at);
     ASSERT_NE(fan, nullptr);
-    ParticleComp* particles = CompOf<ParticleComp>(fan, ParticleComp::kTypeId);
+    ParticleComp* particles = fan->Get<ParticleComp>();
     ASSERT_NE(particles, nullptr);
     ASSERT_EQ(particles->Emitters().size(), 1u);
     ASSERT_EQ(particles->Systems().size(), 1u);
-    TrapData& data = *CompOf<TrapData>(fan);
+    TrapData& data = *fan->Get<TrapData>();
     ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 120));
     play.mSim.Step(30);
     EXPECT_FLOAT_EQ(particles->Emitters()[0]->EmitRate, 100.0f) << "full, nobody to blow";
