@@ -89,8 +89,8 @@ void BM_InvaderPalettes(benchmark::State& state)
     const std::string file = WriteTemp("loom_bench_invader.lmf", InvaderFile());
     AssetManager<AnimationSet> animations;
     ModelStores::sAnimations = &animations;
-    Skeleton* skeleton = nullptr;
-    LMLoader::LoadSkeleton(skeleton, file);
+    auto skeleton = Ref<Skeleton>::Adopt(new Skeleton());
+    LMLoader::LoadSkeleton(*skeleton, file);
     const uint32_t bones = skeleton->GetBoneCount();
     std::vector<AnimationObj> characters(kCharacters);
     for (int i = 0; i < kCharacters; ++i)
@@ -144,7 +144,6 @@ void BM_InvaderPalettes(benchmark::State& state)
     state.counters["ratio_to_flat"] = ourFrame / referenceFrame;
 
     characters.clear();
-    skeleton->Release();
     ModelStores::sAnimations = nullptr;
     std::filesystem::remove(file);
 }

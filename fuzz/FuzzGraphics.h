@@ -25,6 +25,6 @@ inline void FuzzLoadTexture(const std::string& name)
     TextureRef ref;
     ref.SetFile(name);
     ref.GetTexture();
-    ref.Release();
+    ref.Reset();
     ResourceContext::Textures()->ReleaseAll();
 }

@@ -235,7 +235,7 @@ void GraphicsLoom::Shutdown()
     if (mGui)
         mGui->Shutdown();
     if (mScene)
-        mScene->mConsoleBackground.Release();
+        mScene->mConsoleBackground.Reset();
     mWater.reset();
     mSky.reset();
     mSun.reset();

@@ -4,6 +4,7 @@
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/assets/AssetManagerBase.h"
+#include "LOOM/assets/Ref.h"
 
 // The shared assets of one type, loaded on first request and kept by name. T derives from
 // RefCounted (count 1 when made: the manager's own reference) and loads with Load(name).
@@ -31,6 +32,9 @@ public:
         IssueHandle(asset);
         return asset;
     }
+
+    // The same, the caller's reference held by a handle.
+    Ref<T> GetRef(const std::string& name) { return Ref<T>::Adopt(Get(name)); }
 
     T* Find(const std::string& name) const { return static_cast<T*>(AssetManagerBase::Find(name)); }
 

@@ -47,7 +47,7 @@ std::vector<std::string> NamedFiles(const std::string& path, const std::string& 
 void GuiLooks::Read(const std::string& configFile)
 {
     mBackgrounds.clear();
-    mPointer.Release();
+    mPointer.Reset();
     mPointer.File() = "Textures/Pointer.dds";
     mPointerSize = 24.0f;
     std::vector<std::string> backgrounds;
@@ -83,7 +83,7 @@ void GuiLooks::Read(const std::string& configFile)
 void GuiLooks::Release()
 {
     mBackgrounds.clear();
-    mPointer.Release();
+    mPointer.Reset();
 }
 
 void GuiLooks::ActivateBackground(int32_t index)

@@ -68,18 +68,18 @@ Matrix4 Animation::SampleMatrix(uint32_t track, float time, uint32_t& cursor) co
     return out;
 }
 
-Animation* Animation::Clone() const
+Ref<Animation> Animation::Clone() const
 {
-    auto* copy = new Animation();
+    auto copy = Ref<Animation>::Adopt(new Animation());
     copy->mLength = mLength;
     copy->NumPaths = NumPaths;
     copy->mTracks = mTracks;
     return copy;
 }
 
-Animation* Animation::FromControllerPose(AnimationObj& controller) const
+Ref<Animation> Animation::FromControllerPose(AnimationObj& controller) const
 {
-    auto* snapshot = new Animation();
+    auto snapshot = Ref<Animation>::Adopt(new Animation());
     snapshot->mLength = 1.0f;
     snapshot->NumPaths = NumPaths;
     snapshot->ResizeTracks();

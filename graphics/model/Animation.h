@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "graphics/resource/Resource.h"
+#include "LOOM/assets/Ref.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
@@ -55,9 +56,9 @@ public:
     Matrix4 SampleMatrix(uint32_t track, float time, uint32_t& cursor) const;
 
     // A new animation with every track and key; the name is not copied.
-    Animation* Clone() const;
+    Ref<Animation> Clone() const;
     // A one-key-per-track snapshot of what the controller shows now, length 1.
-    Animation* FromControllerPose(AnimationObj& controller) const;
+    Ref<Animation> FromControllerPose(AnimationObj& controller) const;
 
     float mLength = 0.0f;
     // Always 1; kept because the file carries it.

@@ -36,8 +36,6 @@ AnimationObj::~AnimationObj()
 
 void AnimationObj::ReleaseActive()
 {
-    for (Animation* animation : mActive)
-        animation->Release();
     mActive.clear();
 }
 
@@ -52,7 +50,7 @@ void AnimationObj::Update(float dt)
             return;
         CurTime = 0.0f;
         mBlending = false;
-        PlayAnimation(mActive[1], LoopAnimation);
+        PlayAnimation(mActive[1].Get(), LoopAnimation);
         return;
     }
     const float t = dt * AnimationRate + CurTime;
@@ -99,10 +97,10 @@ void AnimationObj::PlayAnimation(Animation* animation, bool loop)
 {
     if (!animation)
         return;
-    animation->AddRef();
+    auto held = Ref<Animation>::Share(animation);
     ReleaseActive();
     mBlending = false;
-    mActive.push_back(animation);
+    mActive.push_back(std::move(held));
     LoopAnimation = loop;
     AnimationActive = true;
     CurTime = 0.0f;
@@ -163,11 +161,11 @@ void AnimationObj::BlendToAnimationTimed(Animation* target, float duration, bool
         PlayAnimation(target, loop);
         return;
     }
-    target->AddRef();
-    Animation* snapshot = mActive[0]->FromControllerPose(*this);
+    auto held = Ref<Animation>::Share(target);
+    Ref<Animation> snapshot = mActive[0]->FromControllerPose(*this);
     ReleaseActive();
-    mActive.push_back(snapshot);
-    mActive.push_back(target);
+    mActive.push_back(std::move(snapshot));
+    mActive.push_back(std::move(held));
     LoopAnimation = loop;
     mBlendTimer = 0.0f;
     mBlendDuration = duration;
@@ -224,7 +222,7 @@ void AnimationObj::LoadAnimationFile(const std::string& fileName)
         Console::Instance().Log("AnimationObj: no animation store for " + fileName, LogError);
         return;
     }
-    AnimationSet* set = ModelStores::sAnimations->Get(fileName);
+    Ref<AnimationSet> set = ModelStores::sAnimations->GetRef(fileName);
     for (Animation* animation : set->Animations)
     {
         if (animation->NumPaths > mKeyCursors.size() &&
@@ -234,7 +232,7 @@ void AnimationObj::LoadAnimationFile(const std::string& fileName)
         mLoaded.push_back(animation);
         ++mLoadedCount;
     }
-    mSets.push_back(set);
+    mSets.push_back(std::move(set));
 }
 
 void AnimationObj::LoadAnimationFiles()
@@ -246,8 +244,6 @@ void AnimationObj::LoadAnimationFiles()
 void AnimationObj::ReleaseAnimations()
 {
     ReleaseActive();
-    for (AnimationSet* set : mSets)
-        set->Release();
     mSets.clear();
     mKeyCursors.clear();
     mTrackMatrices.clear();

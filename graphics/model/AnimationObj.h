@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
@@ -34,7 +35,7 @@ public:
     void BlendToAnimation(Animation* target, uint32_t track, float turnRate, bool loop);
     void BlendToAnimationTimed(Animation* target, float duration, bool loop);
     Animation* FindAnimation(const std::string& name) const;
-    Animation* GetCurrentAnimation() const { return mActive.empty() ? nullptr : mActive[0]; }
+    Animation* GetCurrentAnimation() const { return mActive.empty() ? nullptr : mActive[0].Get(); }
     std::string GetAnimationName() const;
     std::string GetAnimationNameAt(uint32_t index) const;
     int32_t AddAnimation(Animation* animation);
@@ -82,8 +83,8 @@ private:
     uint32_t mCallbackTarget = 0;
     bool mHasCallbackTarget = false;
     // One reference each: [0] plays; while blending [0] is the start pose, [1] the target.
-    std::vector<Animation*> mActive;
+    std::vector<Ref<Animation>> mActive;
     // Owned by the sets below.
     std::vector<Animation*> mLoaded;
-    std::vector<AnimationSet*> mSets;
+    std::vector<Ref<AnimationSet>> mSets;
 };

@@ -10,8 +10,7 @@ AnimationSet::~AnimationSet()
 
 void AnimationSet::Load(const std::string& fileName)
 {
-    AnimationSet* self = this;
-    LMLoader::LoadAnimations(self, DataFilePath(fileName));
+    LMLoader::LoadAnimations(*this, DataFilePath(fileName));
 }
 
 Animation* AnimationSet::AddAnimation()

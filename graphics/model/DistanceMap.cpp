@@ -5,6 +5,5 @@
 
 void DistanceMap::Load(const std::string& fileName)
 {
-    DistanceMap* self = this;
-    LMLoader::LoadDistanceMapMesh(self, DataFilePath(fileName));
+    LMLoader::LoadDistanceMapMesh(*this, DataFilePath(fileName));
 }

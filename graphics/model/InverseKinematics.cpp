@@ -137,13 +137,13 @@ bool SaveConstraintInfo(ConstraintInfo& info, const std::string& fileName)
     return good;
 }
 
-Animation* SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,
+Ref<Animation> SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,
                    ConstraintInfo info, const Vector3& target)
 {
     const uint32_t boneCount = skeleton.GetBoneCount();
     if (info.EndEffector < 0 || static_cast<uint32_t>(info.EndEffector) >= boneCount)
         return nullptr;
-    Animation* animation = base.Clone();
+    Ref<Animation> animation = base.Clone();
     animation->mName = "IKGenerated";
     // Every bone needs a track to be turned.
     if (animation->mTracks.size() < boneCount)
@@ -183,13 +183,12 @@ bool GenerateIKAnimation(const Skeleton* skeleton, AnimationObj& controller, con
         Console::Instance().Log("GenerateIKAnimation: no base animation \"" + info.BaseAnimation + "\"", LogError);
         return false;
     }
-    Animation* animation = SolveIK(*skeleton, *base, placement, info, target);
+    Ref<Animation> animation = SolveIK(*skeleton, *base, placement, info, target);
     if (!animation)
         return false;
     if (info.SpeedNode == -1)
-        controller.PlayAnimation(animation, false);
+        controller.PlayAnimation(animation.Get(), false);
     else
-        controller.BlendToAnimation(animation, static_cast<uint32_t>(info.SpeedNode), turnRate, false);
-    animation->Release();
+        controller.BlendToAnimation(animation.Get(), static_cast<uint32_t>(info.SpeedNode), turnRate, false);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
 
@@ -50,7 +51,7 @@ struct IKPlacement
 // A one-pose animation named "IKGenerated", cloned from the base and turned joint by joint
 // so the end effector points at the target; one reference for the caller. Null when the end
 // effector is not a bone.
-Animation* SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,
+Ref<Animation> SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,
                    ConstraintInfo info, const Vector3& target);
 
 // Solves from the controller's base animation and plays (SpeedNode -1) or blends to the result.

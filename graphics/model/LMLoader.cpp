@@ -249,17 +249,15 @@ bool ReadMesh(ChunkReader& reader, Mesh& mesh)
     return true;
 }
 
-bool LoadMesh(Mesh*& mesh, const std::string& fileName)
+bool LoadMesh(Mesh& mesh, const std::string& fileName)
 {
     Console::Instance().Log("Loading Mesh " + fileName, LogLoading);
-    if (!mesh)
-        mesh = new Mesh();
-    mesh->Clear();
-    mesh->mName = fileName;
+    mesh.Clear();
+    mesh.mName = fileName;
     ChunkReader reader;
     if (!reader.Open(fileName))
         return false;
-    return ReadMesh(reader, *mesh);
+    return ReadMesh(reader, mesh);
 }
 
 bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton)
@@ -319,16 +317,14 @@ bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton)
     return true;
 }
 
-bool LoadSkeleton(Skeleton*& skeleton, const std::string& fileName)
+bool LoadSkeleton(Skeleton& skeleton, const std::string& fileName)
 {
     Console::Instance().Log("Loading Skeleton " + fileName, LogLoading);
-    if (!skeleton)
-        skeleton = new Skeleton();
-    skeleton->Clear();
+    skeleton.Clear();
     ChunkReader reader;
     if (!reader.Open(fileName))
         return false;
-    return ReadSkeleton(reader, *skeleton);
+    return ReadSkeleton(reader, skeleton);
 }
 
 bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
@@ -386,16 +382,14 @@ bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
     return true;
 }
 
-bool LoadAnimations(AnimationSet*& set, const std::string& fileName)
+bool LoadAnimations(AnimationSet& set, const std::string& fileName)
 {
     Console::Instance().Log("Loading Animation File " + fileName, LogLoading);
-    if (!set)
-        set = new AnimationSet();
-    set->Clear();
+    set.Clear();
     ChunkReader reader;
     if (!reader.Open(fileName))
         return false;
-    return ReadAnimations(reader, *set);
+    return ReadAnimations(reader, set);
 }
 
 bool ReadDistanceMap(ChunkReader& reader, DistanceMap& map)
@@ -422,18 +416,16 @@ bool ReadDistanceMap(ChunkReader& reader, DistanceMap& map)
     return true;
 }
 
-bool LoadDistanceMapMesh(DistanceMap*& map, const std::string& fileName)
+bool LoadDistanceMapMesh(DistanceMap& map, const std::string& fileName)
 {
     Console::Instance().Log("Loading Distance Map Mesh File File " + fileName, LogLoading);
-    if (!map)
-        map = new DistanceMap();
     ChunkReader reader;
     if (!reader.Open(fileName))
     {
-        map->mPoints.clear();
+        map.mPoints.clear();
         return false;
     }
-    return ReadDistanceMap(reader, *map);
+    return ReadDistanceMap(reader, map);
 }
 
 } // namespace LMLoader

@@ -220,6 +220,8 @@ uint32_t LayoutStride(uint32_t layout)
     }
 }
 
+Mesh::Mesh() = default;
+
 Mesh::~Mesh()
 {
     Clear();
@@ -227,12 +229,11 @@ Mesh::~Mesh()
 
 void Mesh::Load(const std::string& fileName)
 {
-    Mesh* self = this;
     const std::string extension = GetFileExtension(fileName);
     if (extension == "lmf" || extension == "LMF")
-        LMLoader::LoadMesh(self, DataFilePath(fileName));
+        LMLoader::LoadMesh(*this, DataFilePath(fileName));
     else
-        Model3DS::ReadMainChunk(self, DataFilePath(fileName));
+        Model3DS::ReadMainChunk(*this, DataFilePath(fileName));
 }
 
 MeshPart* Mesh::AddPart()
@@ -244,11 +245,7 @@ MeshPart* Mesh::AddPart()
 
 void Mesh::Clear()
 {
-    if (mSkeleton)
-    {
-        mSkeleton->Release();
-        mSkeleton = nullptr;
-    }
+    mSkeleton.Reset();
     mParts.clear();
     mBones.clear();
     mAdjacency.clear();
@@ -266,9 +263,7 @@ void Mesh::Clear()
 
 void Mesh::SetSkeleton(const std::string& name)
 {
-    if (mSkeleton)
-        mSkeleton->Release();
-    mSkeleton = ModelStores::sSkeletons ? ModelStores::sSkeletons->Get(name) : nullptr;
+    mSkeleton = ModelStores::sSkeletons ? ModelStores::sSkeletons->GetRef(name) : nullptr;
 }
 
 bool Mesh::Build()
@@ -548,16 +543,11 @@ bool Mesh::BuildPartHierarchy()
             return false;
         table[part->mIndex] = part.get();
     }
-    auto* skeleton = new Skeleton();
+    auto skeleton = Ref<Skeleton>::Adopt(new Skeleton());
     skeleton->SetIndexTable(std::move(table));
     if (!skeleton->LinkBones())
-    {
-        skeleton->Release();
         return false;
-    }
-    if (mSkeleton)
-        mSkeleton->Release();
-    mSkeleton = skeleton;
+    mSkeleton = std::move(skeleton);
     return true;
 }
 

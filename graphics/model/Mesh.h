@@ -6,6 +6,7 @@
 
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/resource/Resource.h"
+#include "LOOM/assets/Ref.h"
 #include "LOOM/math/Vector3.h"
 #include "graphics/model/Bone.h"
 #include "graphics/model/MeshGeometry.h"
@@ -18,7 +19,7 @@ class Skeleton;
 class Mesh : public Resource
 {
 public:
-    Mesh() = default;
+    Mesh();
     ~Mesh() override;
 
     // LMF by its extension ("lmf" or "LMF"), anything else as 3DS; below the data folder.
@@ -57,7 +58,7 @@ public:
     const MeshGeometry& GetGeometry() const { return mGeometry; }
     const MeshGeometry& GetShadowGeometry() const { return mShadow; }
     const std::vector<uint32_t>& GetAdjacency() const { return mAdjacency; }
-    Skeleton* GetSkeleton() const { return mSkeleton; }
+    Skeleton* GetSkeleton() const { return mSkeleton.Get(); }
     bool IsBuilt() const { return mBuilt; }
 
     float mRadius = 0.0f;
@@ -84,7 +85,7 @@ private:
     bool Upload(const MeshGeometry& geometry, std::unique_ptr<GpuBuffer>& vertices, std::unique_ptr<GpuBuffer>& indices);
 
     // One reference.
-    Skeleton* mSkeleton = nullptr;
+    Ref<Skeleton> mSkeleton;
     bool mBuilt = false;
     std::vector<uint32_t> mAdjacency;
     MeshGeometry mGeometry;

@@ -27,13 +27,11 @@ enum : uint16_t
 };
 } // namespace
 
-bool Model3DS::ReadMainChunk(Mesh*& mesh, const std::string& fileName)
+bool Model3DS::ReadMainChunk(Mesh& mesh, const std::string& fileName)
 {
     Console::Instance().Log("Loading Mesh " + fileName, LogLoading);
-    if (!mesh)
-        mesh = new Mesh();
-    mesh->Clear();
-    mesh->mName = fileName;
+    mesh.Clear();
+    mesh.mName = fileName;
     std::string bytes;
     if (!ReadWholeFile(fileName, bytes))
     {
@@ -42,7 +40,7 @@ bool Model3DS::ReadMainChunk(Mesh*& mesh, const std::string& fileName)
     }
     std::ofstream trace("output.txt", std::ios::trunc);
     Model3DS reader;
-    return reader.Read(bytes, fileName, *mesh, trace ? &trace : nullptr);
+    return reader.Read(bytes, fileName, mesh, trace ? &trace : nullptr);
 }
 
 bool Model3DS::Read(const std::string& bytes, const std::string& name, Mesh& mesh, std::ostream* trace)

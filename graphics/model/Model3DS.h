@@ -14,7 +14,7 @@ class Model3DS
 {
 public:
     // Creates the mesh when null. False, with one error line, when the file cannot be used.
-    static bool ReadMainChunk(Mesh*& mesh, const std::string& fileName);
+    static bool ReadMainChunk(Mesh& mesh, const std::string& fileName);
     // The walk over bytes in memory; trace may be null.
     bool Read(const std::string& bytes, const std::string& name, Mesh& mesh, std::ostream* trace);
 

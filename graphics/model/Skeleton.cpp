@@ -7,8 +7,7 @@
 
 void Skeleton::Load(const std::string& fileName)
 {
-    Skeleton* self = this;
-    LMLoader::LoadSkeleton(self, DataFilePath(fileName));
+    LMLoader::LoadSkeleton(*this, DataFilePath(fileName));
 }
 
 void Skeleton::BuildIndexTable()

@@ -138,7 +138,7 @@ void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3
         return;
     GraphicsLoom* loom = GraphicsLoom::Instance();
     TextureStore* textures = ResourceContext::Textures();
-    Texture* glow = textures ? textures->Get(kBlueGlow) : nullptr;
+    Ref<Texture> glow = textures ? textures->GetRef(kBlueGlow) : nullptr;
     const bool draw = shader && mLayout && textures;
     uint32_t passes = 0;
     if (draw)
@@ -183,7 +183,7 @@ void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3
             const float w1 = JointHalfWidth(beam.mWidth, endSide, mSides[j]);
             WriteQuad(mPoints[j] - startSide * w0, mPoints[j] + startSide * w0, mPoints[j + 1] - endSide * w1,
                       mPoints[j + 1] + endSide * w1);
-            Texture* texture = textures->Get(SegmentTexture(beam.mKind, j + 1 == segments));
+            Ref<Texture> texture = textures->GetRef(SegmentTexture(beam.mKind, j + 1 == segments));
             shader->SetTexture(Shader::DiffuseMap, texture ? texture->GetTexture() : nullptr);
             const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
             shader->SetColor(Shader::Diffuse, white);
@@ -195,12 +195,8 @@ void BeamRenderer::Render(GraphicsDevice& device, float frameTime, const Vector3
                 device.DrawUser(PrimitiveType::TriangleStrip, 2, mQuad, sizeof(Vertex));
                 shader->EndPass();
             }
-            if (texture)
-                texture->Release();
         }
     }
     if (draw)
         shader->End();
-    if (glow)
-        glow->Release();
 }

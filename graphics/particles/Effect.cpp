@@ -16,6 +16,7 @@
 #include "graphics/model/ModelStores.h"
 #include "graphics/model/Skeleton.h"
 #include "graphics/particles/ParticleComp.h"
+#include "graphics/particles/ParticleSet.h"
 #include "graphics/scene/SceneFields.h"
 
 namespace {
@@ -77,10 +78,6 @@ Effect::~Effect()
     mEmitters.clear();
     mSystems.clear();
     mAnimation.ReleaseAnimations();
-    if (mSkeleton)
-        mSkeleton->Release();
-    for (EffectSprite& sprite : EffectSprites)
-        sprite.texture.Release();
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
         loom->RemoveEffect(this);
 }
@@ -105,26 +102,11 @@ void Effect::Initialize()
     mElapsed = 0.0f;
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
         loom->AddEffect(this);
-    for (const std::string& file : SystemFiles)
-    {
-        mSystems.push_back(std::make_unique<ParticleSystem>());
-        mSystems.back()->Load(file);
-    }
-    for (const std::string& file : EmitterFiles)
-    {
-        mEmitters.push_back(std::make_unique<Emitter>());
-        mEmitters.back()->Load(file);
-        // Emitter i feeds system i, whatever its file says.
-        mEmitters.back()->EmitSystem = static_cast<uint32_t>(mEmitters.size() - 1);
-    }
-    for (auto& system : mSystems)
-        system->Init();
-    for (auto& emitter : mEmitters)
-        emitter->Init(mSystems.size());
+    LoadParticleSet(SystemFiles, EmitterFiles, EmitterFeed::ByIndex, mSystems, mEmitters);
 
     if (!ModelFile.empty() && FileExists(DataFilePath(ModelFile)) && ModelStores::sSkeletons)
     {
-        mSkeleton = ModelStores::sSkeletons->Get(ModelFile);
+        mSkeleton = ModelStores::sSkeletons->GetRef(ModelFile);
         mAnimation.ResizeKeyCursors(mSkeleton->GetBoneCount());
         if (!AnimationFile.empty())
             mAnimation.LoadAnimationFile(DataFilePath(AnimationFile));
@@ -168,7 +150,7 @@ void Effect::Update(float dt)
         return DestroyOwner();
     const Matrix4 world = positional ? positional->mWorldMatrix : Matrix4::Identity();
     mAnimation.Update(dt * Rate);
-    mAnimation.ApplyToSkeleton(world, mSkeleton);
+    mAnimation.ApplyToSkeleton(world, mSkeleton.Get());
     if (mEmitters.empty())
         return;
 
@@ -303,12 +285,10 @@ void Effect::BindPlaneMesh()
     if (!ModelStores::sMeshes)
         return;
     static const std::string kPlane = "Models\\Plane.lmf";
-    Mesh* mesh = ModelStores::sMeshes->Get(kPlane);
+    // The store keeps the mesh; the lookup's reference goes back at once.
+    Ref<Mesh> mesh = ModelStores::sMeshes->GetRef(kPlane);
     GraphicsLoom* loom = GraphicsLoom::Instance();
     if (mesh && loom && loom->GetDevice())
         mesh->BindBuffers(*loom->GetDevice());
-    sPlane = mesh;
-    // The store keeps the mesh; the lookup's reference goes back at once.
-    if (mesh)
-        mesh->Release();
+    sPlane = mesh.Get();
 }

@@ -96,7 +96,7 @@ public:
     AnimationObj& Animation() { return mAnimation; }
     std::vector<std::unique_ptr<ParticleSystem>>& Systems() { return mSystems; }
     std::vector<std::unique_ptr<Emitter>>& Emitters() { return mEmitters; }
-    Skeleton* GetSkeleton() const { return mSkeleton; }
+    Skeleton* GetSkeleton() const { return mSkeleton.Get(); }
     void SetParticleDrawing(bool on) { mDrawParticles = on; }
     bool IsParticleDrawing() const { return mDrawParticles; }
 
@@ -123,6 +123,6 @@ private:
     bool mDying = false;
     std::vector<std::unique_ptr<ParticleSystem>> mSystems;
     std::vector<std::unique_ptr<Emitter>> mEmitters;
-    Skeleton* mSkeleton = nullptr;
+    Ref<Skeleton> mSkeleton;
     static inline const Mesh* sPlane = nullptr;
 };

@@ -22,21 +22,21 @@ namespace {
 constexpr float kTwoPi = 6.2831853f;
 
 // From the loom's store while it runs; a private copy otherwise.
-DistanceMap* TakeDistanceMap(const std::string& name)
+Ref<DistanceMap> TakeDistanceMap(const std::string& name)
 {
     if (ModelStores::sDistanceMaps)
-        return ModelStores::sDistanceMaps->Get(name);
-    auto* map = new DistanceMap();
+        return ModelStores::sDistanceMaps->GetRef(name);
+    auto map = Ref<DistanceMap>::Adopt(new DistanceMap());
     map->Load(name);
     return map;
 }
 
 // From the loom's path store while it runs; a private copy otherwise.
-Path* TakePath(const std::string& name)
+Ref<Path> TakePath(const std::string& name)
 {
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        return loom->GetPaths().Get(name);
-    auto* path = new Path();
+        return loom->GetPaths().GetRef(name);
+    auto path = Ref<Path>::Adopt(new Path());
     path->Load(name);
     return path;
 }
@@ -102,13 +102,7 @@ void MinMax::ReadMembers(XMLLoader& loader)
 
 float MinMax::Sample() const { return mRange ? RandomFloat(Min, Max) : Min; }
 
-Emitter::~Emitter()
-{
-    if (mPath)
-        mPath->Release();
-    if (mDistanceMap)
-        mDistanceMap->Release();
-}
+Emitter::~Emitter() = default;
 
 void Emitter::Serialize(Serializer& s)
 {
@@ -176,7 +170,6 @@ void Emitter::SetDistanceMap(const std::string& fileName)
 {
     if (!mDistanceMap)
         return;
-    mDistanceMap->Release();
     mDistanceMap = TakeDistanceMap(fileName);
     ClampDMNumber();
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Vector3.h"
@@ -56,8 +57,8 @@ public:
     void SetActive(bool active) { mActive = active; }
     float GetAccumulator() const { return mAccumulator; }
     const Vector3& GetPosition() const { return mPosition; }
-    const DistanceMap* GetDistanceMap() const { return mDistanceMap; }
-    const Path* GetPath() const { return mPath; }
+    const DistanceMap* GetDistanceMap() const { return mDistanceMap.Get(); }
+    const Path* GetPath() const { return mPath.Get(); }
     // The file the emitter was read from, for messages.
     const std::string& GetFileName() const { return mFileName; }
 
@@ -96,6 +97,6 @@ private:
     float mAccumulator = 0.0f;
     bool mActive = false;
     bool mFirstUpdate = true;
-    Path* mPath = nullptr;
-    DistanceMap* mDistanceMap = nullptr;
+    Ref<Path> mPath;
+    Ref<DistanceMap> mDistanceMap;
 };

@@ -4,6 +4,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/device/GraphicsDevice.h"
+#include "graphics/particles/ParticleSet.h"
 #include "graphics/scene/SceneFields.h"
 
 bool ParticleFrameStep(float& dt, float& carry)
@@ -46,20 +47,7 @@ void ParticleComp::Initialize()
         return;
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
         loom->AddParticleComp(this);
-    for (const std::string& file : SystemFiles)
-    {
-        mSystems.push_back(std::make_unique<ParticleSystem>());
-        mSystems.back()->Load(file);
-    }
-    for (const std::string& file : EmitterFiles)
-    {
-        mEmitters.push_back(std::make_unique<Emitter>());
-        mEmitters.back()->Load(file);
-    }
-    for (auto& system : mSystems)
-        system->Init();
-    for (auto& emitter : mEmitters)
-        emitter->Init(mSystems.size());
+    LoadParticleSet(SystemFiles, EmitterFiles, EmitterFeed::AsFileSays, mSystems, mEmitters);
 }
 
 void ParticleComp::Update(float dt)

@@ -10,7 +10,6 @@
 ParticleSystem::~ParticleSystem()
 {
     ParticlePool::Free(static_cast<uint32_t>(mLive.size()));
-    texture.Release();
 }
 
 void ParticleSystem::Serialize(Serializer& s)

@@ -128,7 +128,7 @@ void DeferredRenderer::DrawLightVolumes(GraphicsDevice& device, Shader& lighting
     FxEffect& effect = lighting.GetEffect();
     if (!effect.SetTechnique(mHandles.mLightVolume))
         return;
-    Mesh* sphere = ModelStores::sMeshes->Get(kVolumeMesh);
+    Ref<Mesh> sphere = ModelStores::sMeshes->GetRef(kVolumeMesh);
     if (!sphere)
         return;
     if (sphere->IsBuilt() && sphere->GetPartCount() > 0)
@@ -163,5 +163,4 @@ void DeferredRenderer::DrawLightVolumes(GraphicsDevice& device, Shader& lighting
         }
         lighting.End();
     }
-    sphere->Release();
 }

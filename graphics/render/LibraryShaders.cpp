@@ -59,13 +59,11 @@ GpuTexture* LibraryShaders::AcquireShadowTexture()
     ReleaseShadowTexture();
     if (!mTextures)
         return nullptr;
-    mShadowDot = mTextures->Get(kShadowDot);
+    mShadowDot = mTextures->GetRef(kShadowDot);
     return mShadowDot ? mShadowDot->GetTexture() : nullptr;
 }
 
 void LibraryShaders::ReleaseShadowTexture()
 {
-    if (mShadowDot)
-        mShadowDot->Release();
-    mShadowDot = nullptr;
+    mShadowDot.Reset();
 }

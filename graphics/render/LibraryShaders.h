@@ -1,4 +1,5 @@
 #pragma once
+#include "LOOM/assets/Ref.h"
 #include "graphics/render/RenderQueue.h"
 
 class ShaderControl;
@@ -27,5 +28,5 @@ public:
 private:
     ShaderControl& mLibrary;
     TextureStore* mTextures;
-    Texture* mShadowDot = nullptr;
+    Ref<Texture> mShadowDot;
 };

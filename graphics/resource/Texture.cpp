@@ -22,10 +22,10 @@ AnimTex::~AnimTex() { ReleaseFrames(); }
 
 void AnimTex::ReleaseFrames()
 {
-    std::vector<Texture*> frames;
+    // Taken out first: a frame that dies may reach this list again.
+    std::vector<Ref<Texture>> frames;
     frames.swap(mFrames);
-    for (Texture* frame : frames)
-        frame->Release();
+    frames.clear();
     mCurrent = 0;
 }
 
@@ -45,7 +45,7 @@ GpuTexture* AnimTex::NextFrame()
             return nullptr;
         if (list->mCurrent >= list->mFrames.size())
             list->mCurrent = 0;
-        Texture* frame = list->mFrames[list->mCurrent];
+        Texture* frame = list->mFrames[list->mCurrent].Get();
         if (!frame->GetAnimTex())
             return frame->GetDeviceTexture();
         list = frame->GetAnimTex();
@@ -55,10 +55,10 @@ GpuTexture* AnimTex::NextFrame()
 
 Texture::~Texture() = default;
 
-Texture* Texture::CreateRenderTarget(uint32_t width, uint32_t height)
+Ref<Texture> Texture::CreateRenderTarget(uint32_t width, uint32_t height)
 {
     Console::Instance().Log("Loading Render Target " + std::to_string(width) + "x" + std::to_string(height), LogLoading);
-    auto* texture = new Texture();
+    auto texture = Ref<Texture>::Adopt(new Texture());
     GraphicsDevice* device = ResourceContext::Device();
     TextureDesc desc;
     desc.mWidth = width;
@@ -79,17 +79,17 @@ Texture* Texture::CreateRenderTarget(uint32_t width, uint32_t height)
     return texture;
 }
 
-Texture* Texture::CreateFromFileArgb(const std::string& fileName)
+Ref<Texture> Texture::CreateFromFileArgb(const std::string& fileName)
 {
-    auto* texture = new Texture();
+    auto texture = Ref<Texture>::Adopt(new Texture());
     texture->mUncompressed = true;
     texture->Load(fileName);
     return texture;
 }
 
-Texture* Texture::CreateFromFileUnfiltered(const std::string& fileName)
+Ref<Texture> Texture::CreateFromFileUnfiltered(const std::string& fileName)
 {
-    auto* texture = new Texture();
+    auto texture = Ref<Texture>::Adopt(new Texture());
     texture->Load(fileName);
     return texture;
 }
@@ -98,7 +98,7 @@ void Texture::AddFrameRefs()
 {
     if (!mAnim)
         return;
-    for (Texture* frame : mAnim->mFrames)
+    for (const Ref<Texture>& frame : mAnim->mFrames)
         if (frame)
             frame->AddRef();
 }
@@ -107,7 +107,7 @@ void Texture::ReleaseFrameRefs()
 {
     if (!mAnim)
         return;
-    for (Texture* frame : mAnim->mFrames)
+    for (const Ref<Texture>& frame : mAnim->mFrames)
         if (frame)
             frame->Release();
 }
@@ -170,17 +170,16 @@ void Texture::LoadAnimated(const std::string& fileName)
     mAnim->mFrames.assign(files.size(), nullptr);
     for (size_t i = 0; i < files.size(); ++i)
     {
-        Texture* frame = store->Get(files[i]);
+        Ref<Texture> frame = store->GetRef(files[i]);
         // A frame that is this list or still loading would make the frame step loop forever.
-        if (frame == this || frame->IsLoading())
+        if (frame.Get() == this || frame->IsLoading())
         {
             Console::Instance().Log("Animated texture " + fileName + " refuses frame " + files[i] +
                                         ": it leads back to itself",
                                     LogError);
-            frame->Release();
             continue;
         }
-        mAnim->mFrames[i] = frame;
+        mAnim->mFrames[i] = std::move(frame);
     }
     std::erase(mAnim->mFrames, nullptr);
     mLoading = false;
@@ -285,7 +284,8 @@ void TextureStore::ReleaseAll()
     auto listed = [this](const Texture* texture) {
         for (auto& entry : mAssets)
             if (AnimTex* anim = static_cast<Texture*>(entry.second)->GetAnimTex())
-                if (std::find(anim->mFrames.begin(), anim->mFrames.end(), texture) != anim->mFrames.end())
+                if (std::any_of(anim->mFrames.begin(), anim->mFrames.end(),
+                                [texture](const Ref<Texture>& frame) { return frame.Get() == texture; }))
                     return true;
         return false;
     };
@@ -305,38 +305,20 @@ void TextureStore::ReleaseAll()
     AssetManager<Texture>::ReleaseAll();
 }
 
-TextureRef::TextureRef(const TextureRef& other) : mFile(other.mFile), mTexture(other.mTexture)
-{
-    if (mTexture)
-        mTexture->AddRef();
-}
-
-TextureRef& TextureRef::operator=(const TextureRef& other)
-{
-    if (this != &other)
-    {
-        mFile = other.mFile;
-        Assign(other);
-    }
-    return *this;
-}
-
-TextureRef::~TextureRef() { Release(); }
-
 void TextureRef::SetFile(const std::string& name)
 {
-    Release();
+    Reset();
     mFile = name;
     Reload();
 }
 
 void TextureRef::Reload()
 {
-    Release();
+    Reset();
     if (mFile.empty())
         return;
     if (TextureStore* store = ResourceContext::Textures())
-        mTexture = store->Get(mFile);
+        mTexture = store->GetRef(mFile);
 }
 
 void TextureRef::ReloadFromFile()
@@ -349,25 +331,6 @@ void TextureRef::ReloadFromFile()
     mTexture->ReleaseDeviceTexture();
     mTexture->Load(mFile);
     mTexture->AddFrameRefs();
-}
-
-void TextureRef::Assign(const TextureRef& other)
-{
-    Texture* texture = other.mTexture;
-    if (texture)
-        texture->AddRef();
-    Release();
-    mTexture = texture;
-}
-
-void TextureRef::Release()
-{
-    if (mTexture)
-    {
-        Texture* texture = mTexture;
-        mTexture = nullptr;
-        texture->Release();
-    }
 }
 
 GpuTexture* TextureRef::GetTexture() const { return mTexture ? mTexture->GetTexture() : nullptr; }

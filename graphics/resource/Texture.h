@@ -24,7 +24,7 @@ public:
     uint32_t mFrameDelay = 0;
     uint32_t mCurrent = 0;
     uint32_t mTick = 0;
-    std::vector<Texture*> mFrames;
+    std::vector<Ref<Texture>> mFrames;
 };
 
 class Texture : public Resource
@@ -34,11 +34,11 @@ public:
     void Load(const std::string& fileName) override;
     uint32_t GetMemorySize() const override { return mMemory; }
 
-    // Textures made outside the store (count 1, the caller's): a one-level RGBA8 render
+    // Textures made outside the store, held by the caller alone: a one-level RGBA8 render
     // target; a file loaded uncompressed; a file loaded in the loom's format.
-    static Texture* CreateRenderTarget(uint32_t width, uint32_t height);
-    static Texture* CreateFromFileArgb(const std::string& fileName);
-    static Texture* CreateFromFileUnfiltered(const std::string& fileName);
+    static Ref<Texture> CreateRenderTarget(uint32_t width, uint32_t height);
+    static Ref<Texture> CreateFromFileArgb(const std::string& fileName);
+    static Ref<Texture> CreateFromFileUnfiltered(const std::string& fileName);
 
     // The device texture to bind: the frame step's result when animated.
     GpuTexture* GetTexture();
@@ -80,6 +80,8 @@ public:
     ~TextureStore() override { ReleaseAll(); }
     // Find-or-load, logging "Loading Texture <name>" on first sight.
     Texture* Get(const std::string& name);
+    // The same, the caller's reference held by a handle.
+    Ref<Texture> GetRef(const std::string& name) { return Ref<Texture>::Adopt(Get(name)); }
     // Frame lists are emptied first so that frames are not reported as leaks of their lists.
     void ReleaseAll() override;
 };
@@ -89,17 +91,14 @@ class TextureRef
 {
 public:
     TextureRef() = default;
-    TextureRef(const TextureRef& other);
-    TextureRef& operator=(const TextureRef& other);
-    ~TextureRef();
 
     void SetFile(const std::string& name);
     void Reload();
     // Reload, then read the file anew although the store had it.
     void ReloadFromFile();
     // Takes the other's texture; keeps this handle's name.
-    void Assign(const TextureRef& other);
-    void Release();
+    void Assign(const TextureRef& other) { mTexture = other.mTexture; }
+    void Reset() { mTexture.Reset(); }
 
     GpuTexture* GetTexture() const;
     void Bind(uint32_t stage, GraphicsDevice& device) const;
@@ -109,9 +108,9 @@ public:
 
     const std::string& GetFile() const { return mFile; }
     std::string& File() { return mFile; }
-    Texture* Get() const { return mTexture; }
+    Texture* Get() const { return mTexture.Get(); }
 
 private:
     std::string mFile;
-    Texture* mTexture = nullptr;
+    Ref<Texture> mTexture;
 };

@@ -96,8 +96,8 @@ void HudDisplay::ReleaseVertexBuffer()
     SharedHud& shared = Shared();
     shared.mBuffer.reset();
     // The textures go with the device's objects: the stores are emptied after this.
-    shared.mBar.Release();
-    shared.mEdge.Release();
+    shared.mBar.Reset();
+    shared.mEdge.Reset();
 }
 
 GpuBuffer* HudDisplay::GetVertexBuffer()

@@ -31,11 +31,9 @@ Model::~Model()
 
 void Model::ReleaseResources()
 {
-    for (Material*& material : mMaterialPtrs)
-        SceneModel::Release(material);
     mMaterialPtrs.clear();
-    SceneModel::Release(mMesh);
-    SceneModel::Release(mShadowMesh);
+    mMesh.Reset();
+    mShadowMesh.Reset();
 }
 
 void Model::Serialize(Serializer& s)
@@ -71,13 +69,11 @@ bool Model::IsAnimatedMesh() const
 
 void Model::Load()
 {
-    SceneModel::Release(mMesh);
-    SceneModel::Release(mShadowMesh);
+    mMesh.Reset();
+    mShadowMesh.Reset();
     mShadowShader = nullptr;
     mMesh = SceneModel::GetMesh(ModelFileName);
     mAnimation.ReleaseAnimations();
-    for (Material*& material : mMaterialPtrs)
-        SceneModel::Release(material);
     mMaterialPtrs.clear();
 
     if (mMesh && ShadowType == kShadowVolume)
@@ -125,7 +121,7 @@ void Model::Load()
 void Model::UpdateBounds()
 {
     if (mMesh)
-        mScaledRadius = SceneModel::UpdateBounds(mOwnerPositional, mMesh, Scale);
+        mScaledRadius = SceneModel::UpdateBounds(mOwnerPositional, mMesh.Get(), Scale);
 }
 
 void Model::SetScale(float scale)
@@ -221,7 +217,7 @@ bool Model::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
     entry->mShaderIndex = mShader->GetIndex();
     entry->mShaderFlag = mShader->GetStages();
     entry->mMaterialSerial = mMaterialPtrs[0]->GetSerial();
-    entry->mMaterial = mMaterialPtrs[0];
+    entry->mMaterial = mMaterialPtrs[0].Get();
     entry->mRenderable = this;
     queue->Add(entry);
 
@@ -322,7 +318,7 @@ void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry*
     }
     else if (ShadowType == kShadowBlob && mOwnerPositional)
     {
-        SceneModel::DrawBlobShadow(device, *shader, mShadowMesh, mOwnerPositional->GetPositionValue(), mScaledRadius);
+        SceneModel::DrawBlobShadow(device, *shader, mShadowMesh.Get(), mOwnerPositional->GetPositionValue(), mScaledRadius);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Color.h"
 #include "graphics/model/AnimationObj.h"
@@ -61,9 +62,9 @@ public:
     void DrawBounds(GraphicsDevice& device, Shader* shader) override;
 
     AnimationObj& GetAnimation() { return mAnimation; }
-    Mesh* GetMesh() const { return mMesh; }
+    Mesh* GetMesh() const { return mMesh.Get(); }
     Shader* GetShaderPtr() const { return mShader; }
-    const std::vector<Material*>& GetMaterials() const { return mMaterialPtrs; }
+    const std::vector<Ref<Material>>& GetMaterials() const { return mMaterialPtrs; }
     bool HasPartMaterials() const { return mPartMaterials; }
     // The mesh moves its parts by its own tracks.
     bool IsAnimatedMesh() const;
@@ -84,11 +85,10 @@ private:
     bool mPartMaterials = false;
     AnimationObj mAnimation;
     Shader* mShader = nullptr;
-    // One reference each.
-    std::vector<Material*> mMaterialPtrs;
+    std::vector<Ref<Material>> mMaterialPtrs;
     std::vector<uint32_t> mVisible;
-    Mesh* mMesh = nullptr;
-    Mesh* mShadowMesh = nullptr;
+    Ref<Mesh> mMesh;
+    Ref<Mesh> mShadowMesh;
     Shader* mShadowShader = nullptr;
     Matrix4 mWorld;
     bool mMissingLogged = false;

@@ -44,17 +44,12 @@ void PathController::Initialize()
     EaseOut = 0.8f;
 }
 
-void PathController::ReplacePath(Path* path)
-{
-    if (mPath)
-        mPath->Release();
-    mPath = path;
-}
+void PathController::ReplacePath(Ref<Path> path) { mPath = std::move(path); }
 
 void PathController::AddPathPoint(float x, float y, float z)
 {
     if (!mPath)
-        ReplacePath(new Path());
+        ReplacePath(Ref<Path>::Adopt(new Path()));
     mPath->AddPoint(Vector3(x, y, z));
     mPath->ClearReady();
     mPath->Build();
@@ -66,7 +61,7 @@ void PathController::Update()
 {
     if (Recording)
     {
-        ReplacePath(new Path());
+        ReplacePath(Ref<Path>::Adopt(new Path()));
         Length = 0.0f;
         SpeedRatio = 0.0f;
     }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Vector3.h"
 
@@ -35,7 +36,7 @@ public:
     static float DistanceProfile(float t, float a, float b);
 
     static const std::vector<PathController*>& Live() { return sLive; }
-    Path* GetPath() const { return mPath; }
+    Path* GetPath() const { return mPath.Get(); }
 
     float MaxVelocity = 0.0f;
     Vector3 FacingDir;
@@ -53,9 +54,9 @@ public:
     float mDuration = 0.0f;
 
 private:
-    void ReplacePath(Path* path);
+    void ReplacePath(Ref<Path> path);
 
     // One reference, or null.
-    Path* mPath = nullptr;
+    Ref<Path> mPath;
     static inline std::vector<PathController*> sLive;
 };

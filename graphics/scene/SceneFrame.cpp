@@ -34,15 +34,13 @@ void RenderBounds(GraphicsLoom& loom)
     Shader* shader = loom.GetShaderControl().GetShader("Trans");
     if (!device || !scene || !shader || scene->mModels.empty())
         return;
-    Texture* white = loom.GetTextures().Get("Textures/White.bmp");
+    Ref<Texture> white = loom.GetTextures().GetRef("Textures/White.bmp");
     shader->SetTechnique(Shader::Technique0);
     shader->SetTexture(Shader::DiffuseMap, white ? white->GetTexture() : nullptr);
     shader->Begin();
     for (Renderable* model : scene->mModels)
         model->DrawBounds(*device, shader);
     shader->End();
-    if (white)
-        white->Release();
 }
 
 void RenderHudDisplays(GraphicsLoom& loom)

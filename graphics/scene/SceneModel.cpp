@@ -21,7 +21,7 @@ constexpr float kBlobLift = 0.2f;
 
 void DrawVolume(GraphicsDevice& device, Shader& shader, const char* meshName, const Matrix4& world)
 {
-    Mesh* mesh = GetMesh(meshName);
+    Ref<Mesh> mesh = GetMesh(meshName);
     if (!mesh)
         return;
     shader.SetWorldMatrices(world);
@@ -33,7 +33,6 @@ void DrawVolume(GraphicsDevice& device, Shader& shader, const char* meshName, co
         mesh->Draw(device);
         shader.EndPass();
     }
-    Release(mesh);
 }
 
 // The unit sphere or cube over a volume's bounds placed at a position.
@@ -55,35 +54,21 @@ void DrawVolume(GraphicsDevice& device, Shader& shader, const Spatial& volume, c
 }
 } // namespace
 
-Mesh* GetMesh(const std::string& name)
+Ref<Mesh> GetMesh(const std::string& name)
 {
-    return ModelStores::sMeshes ? ModelStores::sMeshes->Get(name) : nullptr;
+    return ModelStores::sMeshes ? ModelStores::sMeshes->GetRef(name) : nullptr;
 }
 
-Material* GetMaterial(const std::string& name)
+Ref<Material> GetMaterial(const std::string& name)
 {
     GraphicsLoom* loom = GraphicsLoom::Instance();
-    return loom && loom->HasContext() ? loom->GetMaterials().Get(name) : nullptr;
+    return loom && loom->HasContext() ? loom->GetMaterials().GetRef(name) : nullptr;
 }
 
 Shader* GetShader(const std::string& name)
 {
     GraphicsLoom* loom = GraphicsLoom::Instance();
     return loom ? loom->GetShaderControl().GetShader(name) : nullptr;
-}
-
-void Release(Mesh*& mesh)
-{
-    if (mesh)
-        mesh->Release();
-    mesh = nullptr;
-}
-
-void Release(Material*& material)
-{
-    if (material)
-        material->Release();
-    material = nullptr;
 }
 
 float UpdateBounds(Positional* positional, const Mesh* mesh, float scale)

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Vector3.h"
 
@@ -14,17 +15,13 @@ class Mesh;
 class Positional;
 class Shader;
 
-// What Model and SkinModel share: reaching the loom's stores and shader library, giving
-// references back, the blob shadow, the bounding volumes and picking.
+// What Model and SkinModel share: reaching the loom's stores and shader library, the blob shadow, the bounding volumes and picking.
 namespace SceneModel {
 
 // Null when there is no loom, no store or no such shader.
-Mesh* GetMesh(const std::string& name);
-Material* GetMaterial(const std::string& name);
+Ref<Mesh> GetMesh(const std::string& name);
+Ref<Material> GetMaterial(const std::string& name);
 Shader* GetShader(const std::string& name);
-// Gives the reference back and nulls the pointer.
-void Release(Mesh*& mesh);
-void Release(Material*& material);
 
 // The owner's local bounds from the mesh at that scale; returns the scaled radius.
 float UpdateBounds(Positional* positional, const Mesh* mesh, float scale);

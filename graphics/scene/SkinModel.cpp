@@ -39,9 +39,9 @@ SkinModel::~SkinModel()
 
 void SkinModel::ReleaseResources()
 {
-    SceneModel::Release(mMesh);
-    SceneModel::Release(mShadowMesh);
-    SceneModel::Release(mMaterial);
+    mMesh.Reset();
+    mShadowMesh.Reset();
+    mMaterial.Reset();
 }
 
 void SkinModel::Serialize(Serializer& s)
@@ -161,7 +161,7 @@ void SkinModel::Load()
 void SkinModel::UpdateBounds()
 {
     if (mMesh)
-        mScaledRadius = SceneModel::UpdateBounds(mOwnerPositional, mMesh, Scale);
+        mScaledRadius = SceneModel::UpdateBounds(mOwnerPositional, mMesh.Get(), Scale);
 }
 
 void SkinModel::SetScale(float scale)
@@ -172,7 +172,7 @@ void SkinModel::SetScale(float scale)
 
 void SkinModel::SetMaterial(const std::string& name)
 {
-    SceneModel::Release(mMaterial);
+    mMaterial.Reset();
     mMaterial = SceneModel::GetMaterial(name);
 }
 
@@ -227,7 +227,7 @@ bool SkinModel::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
     entry->mRenderable = this;
     entry->mSpare = static_cast<uint16_t>(reserved & 0xFF);
     entry->mMaterialSerial = mMaterial->GetSerial();
-    entry->mMaterial = mMaterial;
+    entry->mMaterial = mMaterial.Get();
     entry->mMeshSerial = mMesh->GetSerial();
     entry->mShaderIndex = mShader->GetIndex();
     entry->mShaderFlag = mShader->GetStages();
@@ -331,7 +331,7 @@ void SkinModel::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEn
     }
     else if (ShadowType == kShadowBlob)
     {
-        SceneModel::DrawBlobShadow(device, *shader, mShadowMesh, mOwnerPositional->GetPositionValue(), mScaledRadius);
+        SceneModel::DrawBlobShadow(device, *shader, mShadowMesh.Get(), mOwnerPositional->GetPositionValue(), mScaledRadius);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Matrix4.h"
@@ -53,8 +54,8 @@ public:
     void DrawBounds(GraphicsDevice& device, Shader* shader) override;
 
     AnimationObj& GetAnimation() { return mAnimation; }
-    Mesh* GetMesh() const { return mMesh; }
-    Material* GetMaterialPtr() const { return mMaterial; }
+    Mesh* GetMesh() const { return mMesh.Get(); }
+    Material* GetMaterialPtr() const { return mMaterial.Get(); }
     bool IsFar() const { return mFar; }
     // False when Load refused the skeleton or found nothing to draw.
     bool IsUsable() const { return mUsable; }
@@ -83,12 +84,11 @@ private:
     bool mUsable = false;
     Matrix4 mWorld;
     uint32_t mBoneCount = 0;
-    // One reference each.
-    Material* mMaterial = nullptr;
+    Ref<Material> mMaterial;
     Shader* mShader = nullptr;
     Shader* mShadowShader = nullptr;
-    Mesh* mShadowMesh = nullptr;
-    Mesh* mMesh = nullptr;
+    Ref<Mesh> mShadowMesh;
+    Ref<Mesh> mMesh;
 
     static std::array<Matrix4, kMaxBones> sPalette;
 };

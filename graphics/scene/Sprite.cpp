@@ -10,7 +10,7 @@ Sprite::~Sprite()
     auto it = std::find(sLive.begin(), sLive.end(), this);
     if (it != sLive.end())
         sLive.erase(it);
-    mTexture.Release();
+    mTexture.Reset();
 }
 
 void Sprite::Serialize(Serializer& s)

@@ -26,7 +26,7 @@ void SkyDome::Init()
 {
     if (!mDome && ModelStores::sMeshes)
     {
-        mDome = ModelStores::sMeshes->Get("Models\\skydome.lmf");
+        mDome = ModelStores::sMeshes->GetRef("Models\\skydome.lmf");
         ++mDomeLoads;
     }
     mCloudTexture.SetFile("Textures/cloudsbump.dds");
@@ -49,7 +49,7 @@ void SkyDome::LoadCubeMap(std::string file)
     mCloudsActive = true;
     mSkyActive = false;
     mCubeMapFile = file;
-    mCubeTexture.Release();
+    mCubeTexture.Reset();
     mCubeTexture.Assign(cube);
     mCubeTexture.File() = file;
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
@@ -128,9 +128,7 @@ void SkyDome::OnLostDevice() {}
 
 void SkyDome::Release()
 {
-    if (mDome)
-        mDome->Release();
-    mDome = nullptr;
-    mCubeTexture.Release();
-    mCloudTexture.Release();
+    mDome.Reset();
+    mCubeTexture.Reset();
+    mCloudTexture.Reset();
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "LOOM/assets/Ref.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/resource/Texture.h"
 
@@ -35,13 +36,13 @@ public:
     // The layers the last Render drew.
     uint32_t GetLayersDrawn() const { return mLayersDrawn; }
     uint32_t GetDomeLoads() const { return mDomeLoads; }
-    const Mesh* GetDome() const { return mDome; }
+    const Mesh* GetDome() const { return mDome.Get(); }
 
 private:
     void DrawDome(GraphicsDevice& device, Shader& shader);
 
     // Held from the mesh store: "Models\skydome.lmf", radius 1.
-    Mesh* mDome = nullptr;
+    Ref<Mesh> mDome;
     uint32_t mDomeLoads = 0;
     uint32_t mLayersDrawn = 0;
 };

@@ -32,7 +32,7 @@ Water::~Water()
 void Water::Init()
 {
     if (!mModel && ModelStores::sMeshes)
-        mModel = ModelStores::sMeshes->Get("Models/Water.LMF");
+        mModel = ModelStores::sMeshes->GetRef("Models/Water.LMF");
     mBump.SetFile("Textures/water.png");
     mWaveScale = 0.045f;
     mActive = false;
@@ -107,10 +107,8 @@ void Water::OnLostDevice()
 void Water::Release()
 {
     OnLostDevice();
-    if (mModel)
-        mModel->Release();
-    mModel = nullptr;
-    mBump.Release();
+    mModel.Reset();
+    mBump.Reset();
     if (mCommands)
     {
         Console::Instance().RemoveCommand("WaveScale");

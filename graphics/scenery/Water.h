@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "LOOM/math/Matrix4.h"
+#include "LOOM/assets/Ref.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/resource/Texture.h"
 
@@ -37,13 +38,13 @@ public:
     GpuTexture* GetReflection() const { return mReflection.get(); }
     uint32_t GetGridTriangles() const { return (mGridWidth - 1) * (mGridDepth - 1) * 2; }
     bool HasGrid() const { return mGrid != nullptr; }
-    const Mesh* GetModel() const { return mModel; }
+    const Mesh* GetModel() const { return mModel.Get(); }
 
 private:
     void BuildGrid(GraphicsDevice& device);
 
     // Held while the water lives; the surface itself is the grid.
-    Mesh* mModel = nullptr;
+    Ref<Mesh> mModel;
     TextureRef mBump;
     std::unique_ptr<GpuTexture> mReflection;
     std::unique_ptr<GpuBuffer> mGrid;

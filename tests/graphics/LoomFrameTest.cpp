@@ -238,13 +238,11 @@ TEST_F(LoomFrame, ScriptMouseIsInClipSpace)
 TEST_F(LoomFrame, RenderTargetTextureOutsideTheStore)
 {
     ResourceContext::Scope scope(mLoom->GetDevice(), &mLoom->GetTextures(), false);
-    Texture* target = Texture::CreateRenderTarget(32, 16);
+    Ref<Texture> target = Texture::CreateRenderTarget(32, 16);
     ASSERT_NE(target->GetDeviceTexture(), nullptr);
     EXPECT_TRUE(target->GetDeviceTexture()->GetDesc().mRenderTarget);
     EXPECT_EQ(target->GetMemorySize(), 4u * 32 * 16);
-    target->Release();
-    Texture* argb = Texture::CreateFromFileArgb("Textures/CheckerAlpha.dds");
+    Ref<Texture> argb = Texture::CreateFromFileArgb("Textures/CheckerAlpha.dds");
     ASSERT_NE(argb->GetDeviceTexture(), nullptr);
     EXPECT_EQ(argb->GetDeviceTexture()->GetDesc().mFormat, TextureFormat::RGBA8);
-    argb->Release();
 }

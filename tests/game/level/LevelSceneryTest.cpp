@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/assets/Ref.h"
 #include "LOOM/base/FileUtils.h"
 #include "game/components/GameComponents.h"
 #include "graphics/model/LMLoader.h"
@@ -20,10 +21,9 @@ void ExpectDrawable(Cog& cog)
     const Model* found = cog.Get<Model>();
     ASSERT_TRUE(found) << cog.GetName();
     const Model& model = *found;
-    Mesh* loaded = nullptr;
-    ASSERT_TRUE(LMLoader::LoadMesh(loaded, DataFilePath(model.ModelFileName))) << model.ModelFileName;
+    auto loaded = Ref<Mesh>::Adopt(new Mesh());
+    ASSERT_TRUE(LMLoader::LoadMesh(*loaded, DataFilePath(model.ModelFileName))) << model.ModelFileName;
     EXPECT_EQ(loaded->GetPartCount(), model.Materials.size()) << model.ModelFileName;
-    loaded->Release();
     for (const std::string& material : model.Materials)
         EXPECT_TRUE(DoesFileExist(DataFilePath(material))) << material;
 }

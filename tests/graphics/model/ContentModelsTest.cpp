@@ -12,11 +12,9 @@ namespace {
 
 std::set<std::string> LoadedClipNames(const std::string& file)
 {
-    AnimationSet* loaded = nullptr;
+    Held<AnimationSet> set(new AnimationSet());
     std::set<std::string> names;
-    // The set is made even for a file without clips.
-    const bool read = LMLoader::LoadAnimations(loaded, RepoDataPath(file));
-    Held<AnimationSet> set(loaded);
+    const bool read = LMLoader::LoadAnimations(*set, RepoDataPath(file));
     if (!read)
         return names;
     for (const Animation* animation : set->Animations)
@@ -26,9 +24,8 @@ std::set<std::string> LoadedClipNames(const std::string& file)
 
 std::string FirstClipName(const std::string& file)
 {
-    AnimationSet* loaded = nullptr;
-    const bool read = LMLoader::LoadAnimations(loaded, RepoDataPath(file));
-    Held<AnimationSet> set(loaded);
+    Held<AnimationSet> set(new AnimationSet());
+    const bool read = LMLoader::LoadAnimations(*set, RepoDataPath(file));
     return read && !set->Animations.empty() ? set->Animations.front()->mName : std::string();
 }
 
@@ -84,9 +81,8 @@ TEST(ContentModels, CommittedFilesLoadWithTheClipsTheGamePlays)
     for (const ContentRow& row : rows)
     {
         SCOPED_TRACE(row.file);
-        Mesh* loaded = nullptr;
-        ASSERT_TRUE(LMLoader::LoadMesh(loaded, RepoDataPath(row.file)));
-        Held<Mesh> mesh(loaded);
+        Held<Mesh> mesh(new Mesh());
+        ASSERT_TRUE(LMLoader::LoadMesh(*mesh, RepoDataPath(row.file)));
         EXPECT_EQ(mesh->mSkinned, row.skinned);
         EXPECT_EQ(mesh->mPartHierarchy, row.hierarchy);
         EXPECT_EQ(mesh->GetPartCount(), row.parts);
@@ -101,10 +97,9 @@ TEST(ContentModels, CommittedFilesLoadWithTheClipsTheGamePlays)
         }
         if (row.skinned)
         {
-            Skeleton* skeleton = nullptr;
-            ASSERT_TRUE(LMLoader::LoadSkeleton(skeleton, RepoDataPath(row.file)));
-            Held<Skeleton> held(skeleton);
-            EXPECT_GE(held->GetBoneCount(), 7u);
+            Held<Skeleton> skeleton(new Skeleton());
+            ASSERT_TRUE(LMLoader::LoadSkeleton(*skeleton, RepoDataPath(row.file)));
+            EXPECT_GE(skeleton->GetBoneCount(), 7u);
         }
     }
 }

@@ -17,9 +17,8 @@ class Turret : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Mesh* loaded = nullptr;
-        ASSERT_TRUE(LMLoader::LoadMesh(loaded, RepoDataPath("Models/Turret.lmf")));
-        mMesh.p = loaded;
+        mMesh = Held<Mesh>(new Mesh());
+        ASSERT_TRUE(LMLoader::LoadMesh(*mMesh, RepoDataPath("Models/Turret.lmf")));
         mController.ResizeKeyCursors(mMesh->GetPartCount());
         mController.LoadAnimationFile(RepoDataPath("Models/Turret.lmf"));
         mInfo = TurretConstraints();
@@ -154,7 +153,7 @@ TEST(InverseKinematics, OppositeHingeTurnsByPiAndBadJointsAreSkipped)
     info.JointConstraints = {outside, unknownType, onJoint, hinge};
 
     Held<Animation> result(SolveIK(*skeleton, *base, {}, info, {0, 0, 5}));
-    ASSERT_TRUE(result.p);
+    ASSERT_TRUE(result);
     EXPECT_EQ(result->mName, "IKGenerated");
     std::vector<Matrix4> bones(2);
     skeleton->PoseFromKey(0, bones, *result, Matrix4());

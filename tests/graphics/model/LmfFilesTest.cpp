@@ -44,9 +44,8 @@ TEST(LmfFiles, GeneratedFilesLoadBackWithWhatWasWritten)
     {
         SCOPED_TRACE(row.file);
         const LmfMesh written = row.mesh();
-        Mesh* loaded = nullptr;
-        ASSERT_TRUE(LMLoader::LoadMesh(loaded, RepoDataPath(row.file)));
-        Held<Mesh> mesh(loaded);
+        Held<Mesh> mesh(new Mesh());
+        ASSERT_TRUE(LMLoader::LoadMesh(*mesh, RepoDataPath(row.file)));
         EXPECT_EQ(mesh->mSkinned, row.skinned);
         EXPECT_EQ(mesh->mPartHierarchy, row.hierarchy);
         EXPECT_EQ(mesh->mRadius, written.radius);
@@ -101,9 +100,8 @@ TEST(LmfFiles, InvaderLodKeepsTheHeadApartAndAimsAtItsTarget)
 {
     const LmfMesh written = InvaderMesh();
     const LmfPart& source = written.parts[0];
-    Mesh* loaded = nullptr;
-    ASSERT_TRUE(LMLoader::LoadMesh(loaded, RepoDataPath("Models/Invader.lmf")));
-    Held<Mesh> mesh(loaded);
+    Held<Mesh> mesh(new Mesh());
+    ASSERT_TRUE(LMLoader::LoadMesh(*mesh, RepoDataPath("Models/Invader.lmf")));
     const MeshPart& part = *mesh->GetPart(0);
     const MeshGeometry& geometry = mesh->GetGeometry();
     ASSERT_GT(part.mKeepApart, 0u);
@@ -134,9 +132,8 @@ TEST(LmfFiles, TwoPartsShareOneBufferWithOffsetIndicesAndAdjacency)
     two.parts = {UnitCubeMesh().parts[0], UnitCubeMesh().parts[0]};
     TempDir dir;
     const std::string file = dir.Write("Two.lmf", LmfWriter().Header().Mesh(two).End().Bytes());
-    Mesh* loaded = nullptr;
-    ASSERT_TRUE(LMLoader::LoadMesh(loaded, file));
-    Held<Mesh> mesh(loaded);
+    Held<Mesh> mesh(new Mesh());
+    ASSERT_TRUE(LMLoader::LoadMesh(*mesh, file));
     const MeshPart& second = *mesh->GetPart(1);
     EXPECT_EQ(second.mFirstVertex, 24u);
     EXPECT_EQ(second.mFirstFace, 12u);
@@ -231,9 +228,8 @@ TEST(LmfFiles, SeventyThousandVerticesTakeThirtyTwoBitIndicesReachingTheLast)
     }
     TempDir dir;
     const std::string file = dir.Write("Big.lmf", LmfWriter().Header().Mesh(big).End().Bytes());
-    Mesh* loaded = nullptr;
-    ASSERT_TRUE(LMLoader::LoadMesh(loaded, file));
-    Held<Mesh> mesh(loaded);
+    Held<Mesh> mesh(new Mesh());
+    ASSERT_TRUE(LMLoader::LoadMesh(*mesh, file));
     const MeshGeometry& geometry = mesh->GetGeometry();
     EXPECT_EQ(geometry.vertexCount, 70000u);
     EXPECT_EQ(geometry.indexSize, 4u);
@@ -245,9 +241,8 @@ TEST(LmfFiles, ClosedCubeShadowHasTwoTrianglesPerSharedEdgeAlsoAfterFreeingArray
     for (bool freeFirst : {false, true})
     {
         SCOPED_TRACE(freeFirst);
-        Mesh* loaded = nullptr;
-        ASSERT_TRUE(LMLoader::LoadMesh(loaded, RepoDataPath("Models/UnitCube.lmf")));
-        Held<Mesh> mesh(loaded);
+        Held<Mesh> mesh(new Mesh());
+        ASSERT_TRUE(LMLoader::LoadMesh(*mesh, RepoDataPath("Models/UnitCube.lmf")));
         if (freeFirst)
             mesh->FreePartArrays();
         mesh->BuildEdges();
@@ -273,9 +268,8 @@ TEST(LmfFiles, ClosedCubeShadowHasTwoTrianglesPerSharedEdgeAlsoAfterFreeingArray
 
 TEST(LmfFiles, SkeletonAndClipsShareTheInvaderFile)
 {
-    Skeleton* skeleton = nullptr;
-    ASSERT_TRUE(LMLoader::LoadSkeleton(skeleton, RepoDataPath("Models/Invader.lmf")));
-    Held<Skeleton> held(skeleton);
+    Held<Skeleton> skeleton(new Skeleton());
+    ASSERT_TRUE(LMLoader::LoadSkeleton(*skeleton, RepoDataPath("Models/Invader.lmf")));
     EXPECT_EQ(skeleton->GetBoneCount(), InvaderBones().size());
     EXPECT_LE(skeleton->GetBoneCount(), 30u);
     ASSERT_EQ(skeleton->GetRoots().size(), 1u);
@@ -284,9 +278,8 @@ TEST(LmfFiles, SkeletonAndClipsShareTheInvaderFile)
         ASSERT_TRUE(skeleton->GetBone(i)->mBindMatrix);
         EXPECT_EQ(*skeleton->GetBone(i)->mBindMatrix, InvaderBones()[i].matrix);
     }
-    AnimationSet* set = nullptr;
-    ASSERT_TRUE(LMLoader::LoadAnimations(set, RepoDataPath("Models/Invader.lmf")));
-    Held<AnimationSet> heldSet(set);
+    Held<AnimationSet> set(new AnimationSet());
+    ASSERT_TRUE(LMLoader::LoadAnimations(*set, RepoDataPath("Models/Invader.lmf")));
     const char* names[] = {"Stand", "Walk", "Idle", "Attack", "Special", "Special1", "Special2", "Struggle"};
     ASSERT_EQ(set->Animations.size(), 8u);
     for (size_t i = 0; i < 8; ++i)
@@ -294,9 +287,8 @@ TEST(LmfFiles, SkeletonAndClipsShareTheInvaderFile)
         EXPECT_EQ(set->Animations[i]->mName, names[i]);
         EXPECT_EQ(set->Animations[i]->NumPaths, skeleton->GetBoneCount());
     }
-    DistanceMap* map = nullptr;
-    ASSERT_TRUE(LMLoader::LoadDistanceMapMesh(map, RepoDataPath("Models/InvaderDM.lmf")));
-    Held<DistanceMap> heldMap(map);
+    Held<DistanceMap> map(new DistanceMap());
+    ASSERT_TRUE(LMLoader::LoadDistanceMapMesh(*map, RepoDataPath("Models/InvaderDM.lmf")));
     EXPECT_EQ(map->mPoints.size(), InvaderMesh().parts[0].vertices.size());
     EXPECT_EQ(map->GetMemorySize(), 12 * map->mPoints.size());
 }

@@ -93,9 +93,8 @@ TEST(MalformedLmf, EveryBadMeshFileIsRefusedWithOneErrorLine)
         const std::string file = dir.Write(row.name, row.bytes);
         LogProbe probe;
         const int assertionsBefore = AssertFailureCount();
-        Mesh* loaded = nullptr;
-        EXPECT_FALSE(LMLoader::LoadMesh(loaded, file));
-        Held<Mesh> mesh(loaded);
+        Held<Mesh> mesh(new Mesh());
+        EXPECT_FALSE(LMLoader::LoadMesh(*mesh, file));
         EXPECT_EQ(AssertFailureCount() - assertionsBefore, row.assertions);
         // "Loading Mesh <file>" and one line saying what is wrong.
         EXPECT_EQ(probe.Count(row.name), 2);
@@ -134,10 +133,9 @@ TEST(MalformedLmf, TolerableOddities)
     bytes.insert(bounds + 8 + size, "pad!");
 
     TempDir dir;
-    Mesh* loaded = nullptr;
+    Held<Mesh> mesh(new Mesh());
     LogProbe probe;
-    ASSERT_TRUE(LMLoader::LoadMesh(loaded, dir.Write("Odd.lmf", bytes)));
-    Held<Mesh> mesh(loaded);
+    ASSERT_TRUE(LMLoader::LoadMesh(*mesh, dir.Write("Odd.lmf", bytes)));
     EXPECT_EQ(mesh->GetPartCount(), 2u);
     EXPECT_EQ(mesh->GetPart(1)->mFaceCount, 12u);
     EXPECT_EQ(mesh->GetPart(0)->mKeepApart, 0u);
@@ -149,9 +147,8 @@ TEST(MalformedLmf, MissingFileAssertsOnceAndLeavesAnEmptyMesh)
 {
     const int before = AssertFailureCount();
     LogProbe probe;
-    Mesh* loaded = nullptr;
-    EXPECT_FALSE(LMLoader::LoadMesh(loaded, "/nonexistent/Nothing.lmf"));
-    Held<Mesh> mesh(loaded);
+    Held<Mesh> mesh(new Mesh());
+    EXPECT_FALSE(LMLoader::LoadMesh(*mesh, "/nonexistent/Nothing.lmf"));
     EXPECT_EQ(AssertFailureCount() - before, 1);
     EXPECT_EQ(probe.Count("Could not Find Model File "), 1);
     EXPECT_EQ(probe.Count("Nothing.lmf"), 2);
@@ -191,15 +188,13 @@ TEST(MalformedLmf, SkeletonFiles)
     {
         SCOPED_TRACE(row.name);
         const int before = AssertFailureCount();
-        Skeleton* loaded = nullptr;
-        EXPECT_EQ(LMLoader::LoadSkeleton(loaded, dir.Write(row.name, row.bytes)), row.loads);
-        Held<Skeleton> skeleton(loaded);
+        Held<Skeleton> skeleton(new Skeleton());
+        EXPECT_EQ(LMLoader::LoadSkeleton(*skeleton, dir.Write(row.name, row.bytes)), row.loads);
         EXPECT_EQ(skeleton->GetBoneCount(), row.bones);
         EXPECT_EQ(AssertFailureCount() - before, row.assertions);
     }
-    Skeleton* loaded = nullptr;
-    ASSERT_TRUE(LMLoader::LoadSkeleton(loaded, dir.Path("Named.lmf")));
-    Held<Skeleton> skeleton(loaded);
+    Held<Skeleton> skeleton(new Skeleton());
+    ASSERT_TRUE(LMLoader::LoadSkeleton(*skeleton, dir.Path("Named.lmf")));
     EXPECT_EQ(skeleton->GetBone(2)->mName, "hand");
     EXPECT_EQ(skeleton->GetBone(2)->mParent, 1);
     EXPECT_FALSE(skeleton->GetBone(2)->mBindMatrix);
@@ -217,31 +212,29 @@ TEST(MalformedLmf, AnimationFiles)
     backwards.tracks[0][1].time = -1.0f;
     TempDir dir;
 
-    AnimationSet* set = nullptr;
-    ASSERT_TRUE(LMLoader::LoadAnimations(set, dir.Write("Odd.lmf", LmfWriter().Header().Clips({clip}).End().Bytes())));
-    Held<AnimationSet> held(set);
+    Held<AnimationSet> set(new AnimationSet());
+    ASSERT_TRUE(LMLoader::LoadAnimations(*set, dir.Write("Odd.lmf", LmfWriter().Header().Clips({clip}).End().Bytes())));
     ASSERT_EQ(set->Animations.size(), 1u);
     EXPECT_EQ(set->Animations[0]->mSecond, 1.0f);
     EXPECT_EQ(set->Animations[0]->mTracks[0].keys[1].position, Vector3(1, 0, 0));
 
     LogProbe probe;
     EXPECT_FALSE(LMLoader::LoadAnimations(
-        set, dir.Write("Backwards.lmf", LmfWriter().Header().Clips({clip, backwards}).End().Bytes())));
+        *set, dir.Write("Backwards.lmf", LmfWriter().Header().Clips({clip, backwards}).End().Bytes())));
     EXPECT_TRUE(set->Animations.empty());
     EXPECT_EQ(probe.Count("Backwards.lmf"), 2);
 
     const int before = AssertFailureCount();
-    EXPECT_FALSE(LMLoader::LoadAnimations(set, dir.Write("None.lmf", LmfWriter().Header().End().Bytes())));
+    EXPECT_FALSE(LMLoader::LoadAnimations(*set, dir.Write("None.lmf", LmfWriter().Header().End().Bytes())));
     EXPECT_EQ(AssertFailureCount() - before, 1);
 
     std::string cut = LmfWriter().Header().Clips({clip, clip}).End().Bytes();
-    EXPECT_FALSE(LMLoader::LoadAnimations(set, dir.Write("CutClip.lmf", cut.substr(0, cut.size() - 30))));
+    EXPECT_FALSE(LMLoader::LoadAnimations(*set, dir.Write("CutClip.lmf", cut.substr(0, cut.size() - 30))));
     EXPECT_TRUE(set->Animations.empty());
 
-    DistanceMap* map = nullptr;
+    Held<DistanceMap> map(new DistanceMap());
     LogProbe mapProbe;
-    EXPECT_FALSE(LMLoader::LoadDistanceMapMesh(map, dir.Write("NoPoints.lmf", LmfWriter().Header().End().Bytes())));
-    Held<DistanceMap> heldMap(map);
+    EXPECT_FALSE(LMLoader::LoadDistanceMapMesh(*map, dir.Write("NoPoints.lmf", LmfWriter().Header().End().Bytes())));
     EXPECT_TRUE(map->mPoints.empty());
     EXPECT_EQ(mapProbe.Count("NoPoints.lmf"), 2);
 }

@@ -24,11 +24,10 @@ TEST(MeshDevice, BuffersHoldTheBuildAndPartsDrawByRange)
     auto device = GraphicsDevice::CreateNull(DeviceDesc());
     ResourceContext::Scope scope(device.get(), nullptr, false);
     ModelStoreSet stores({});
-    Mesh* invader = stores.mMeshes.Get(RepoDataPath("Models/Invader.lmf"));
-    Mesh* again = stores.mMeshes.Get(RepoDataPath("Models/Invader.lmf"));
+    Ref<Mesh> invader = stores.mMeshes.GetRef(RepoDataPath("Models/Invader.lmf"));
+    Ref<Mesh> again = stores.mMeshes.GetRef(RepoDataPath("Models/Invader.lmf"));
     EXPECT_EQ(invader, again);
     EXPECT_EQ(invader->GetRefCount(), 3u);
-    again->Release();
 
     const MeshGeometry& geometry = invader->GetGeometry();
     ASSERT_NE(invader->GetVertexBuffer(), nullptr);
@@ -55,7 +54,6 @@ TEST(MeshDevice, BuffersHoldTheBuildAndPartsDrawByRange)
     invader->DrawPartAlt(*device, 0);
     EXPECT_EQ(device->Counters().mPrimitives - before.mPrimitives,
               geometry.faceCount + invader->GetPart(0)->mLodFaceCount + invader->GetPart(0)->mShadowFaceCount);
-    invader->Release();
 }
 
 class SkinnedStrip : public ResourceFixture
@@ -101,9 +99,8 @@ TEST_F(SkinnedStrip, BoneOneTurnedAQuarterBendsTheRightHalf)
     std::vector<std::unique_ptr<VertexLayout>> declarations(2);
     declarations[1] = mDevice->CreateVertexLayout(skin);
     ModelStoreSet stores(declarations);
-    Mesh* loaded = nullptr;
-    ASSERT_TRUE(LMLoader::LoadMesh(loaded, file));
-    Held<Mesh> held(loaded);
+    Held<Mesh> loaded(new Mesh());
+    ASSERT_TRUE(LMLoader::LoadMesh(*loaded, file));
     ShaderControl control;
     control.LoadFrom(*mDevice, "Config/Methods.xml");
     Shader* basic = control.GetShader("Basic");
@@ -155,8 +152,8 @@ TEST(ModelStoresTest, NamesBelowTheDataFolderAndSkeletonsFromTheStore)
     SetDataPath(RepoDataPath(""));
     {
         ModelStoreSet stores({});
-        Mesh* forward = stores.mMeshes.Get("Models/Turret.lmf");
-        Mesh* back = stores.mMeshes.Get("Models\\Turret.lmf");
+        Ref<Mesh> forward = stores.mMeshes.GetRef("Models/Turret.lmf");
+        Ref<Mesh> back = stores.mMeshes.GetRef("Models\\Turret.lmf");
         // The slash direction makes another entry, loaded again.
         EXPECT_NE(forward, back);
         EXPECT_EQ(stores.mMeshes.Count(), 2u);
@@ -170,15 +167,15 @@ TEST(ModelStoresTest, NamesBelowTheDataFolderAndSkeletonsFromTheStore)
         EXPECT_EQ(forward->GetSkeleton()->GetBone(8), forward->GetPart(8));
         EXPECT_EQ(forward->GetSkeleton()->GetRoots().size(), 1u);
 
-        Mesh* invader = stores.mMeshes.Get("Models/Invader.lmf");
+        Ref<Mesh> invader = stores.mMeshes.GetRef("Models/Invader.lmf");
         EXPECT_EQ(invader->GetSkeleton(), nullptr);
         invader->SetSkeleton("Models/Invader.lmf");
         ASSERT_NE(invader->GetSkeleton(), nullptr);
         EXPECT_EQ(invader->GetSkeleton()->GetBoneCount(), InvaderBones().size());
         EXPECT_EQ(stores.mSkeletons.Find("Models/Invader.lmf")->GetRefCount(), 2u);
-        forward->Release();
-        back->Release();
-        invader->Release();
+        forward.Reset();
+        back.Reset();
+        invader.Reset();
         stores.mMeshes.PurgeUnused();
         EXPECT_EQ(stores.mMeshes.Count(), 0u);
         // The mesh gave its skeleton back when it went.

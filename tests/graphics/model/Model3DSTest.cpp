@@ -38,7 +38,7 @@ TEST(Model3DS, SevenTexLoadsSevenWeldedSmoothPartsAndTracesItsChunks)
 {
     ScopedModelStores stores;
     std::filesystem::remove("output.txt");
-    Mesh* mesh = stores.mMeshes.Get(RepoDataPath("Models/SevenTex.3ds"));
+    Ref<Mesh> mesh = stores.mMeshes.GetRef(RepoDataPath("Models/SevenTex.3ds"));
     ASSERT_EQ(mesh->GetPartCount(), 7u);
     for (uint32_t p = 0; p < 7; ++p)
     {
@@ -56,7 +56,6 @@ TEST(Model3DS, SevenTexLoadsSevenWeldedSmoothPartsAndTracesItsChunks)
     EXPECT_FALSE(mesh->mFromLmf);
     mesh->BuildEdges();
     EXPECT_EQ(mesh->GetPart(6)->mShadowFaceCount, 12u + 36u);
-    mesh->Release();
 
     const std::vector<std::string> lines = Lines(TempDir::Read("output.txt"));
     std::vector<std::string> expected = {"Main Chunk", "Version", "Editor Info", "Mesh Version"};
@@ -135,19 +134,17 @@ TEST(Model3DS, BadFilesGiveOneErrorLineAndAnEmptyMesh)
     {
         SCOPED_TRACE(name);
         LogProbe probe;
-        Mesh* mesh = nullptr;
+        Held<Mesh> mesh(new Mesh());
         std::ostringstream trace;
-        EXPECT_FALSE(Model3DS::ReadMainChunk(mesh, dir.Write(name, bytes)));
-        Held<Mesh> held(mesh);
+        EXPECT_FALSE(Model3DS::ReadMainChunk(*mesh, dir.Write(name, bytes)));
         EXPECT_EQ(probe.Count(name), 2);
         EXPECT_EQ(mesh->GetPartCount(), 0u);
         EXPECT_TRUE(mesh->GetGeometry().vertices.empty());
     }
     std::filesystem::remove("output.txt");
-    Mesh* mesh = nullptr;
+    Held<Mesh> mesh(new Mesh());
     LogProbe probe;
-    EXPECT_FALSE(Model3DS::ReadMainChunk(mesh, dir.Path("Missing.3ds")));
-    Held<Mesh> held(mesh);
+    EXPECT_FALSE(Model3DS::ReadMainChunk(*mesh, dir.Path("Missing.3ds")));
     EXPECT_EQ(probe.Count("Missing.3ds"), 2);
     EXPECT_FALSE(std::filesystem::exists("output.txt"));
 }

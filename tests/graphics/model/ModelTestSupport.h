@@ -48,22 +48,13 @@ private:
     AssetManager<DistanceMap>* mOldDistanceMaps;
 };
 
-// Owns a resource created with one reference.
+// Takes over the one reference a resource was created or fetched with.
 template <typename T>
-struct Held
+struct Held : Ref<T>
 {
-    T* p = nullptr;
     Held() = default;
-    explicit Held(T* resource) : p(resource) {}
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    ~Held()
-    {
-        if (p)
-            p->Release();
-    }
-    T* operator->() const { return p; }
-    T& operator*() const { return *p; }
+    explicit Held(T* resource) : Ref<T>(Ref<T>::Adopt(resource)) {}
+    Held(Ref<T> resource) : Ref<T>(std::move(resource)) {}
 };
 
 inline std::string RepoDataPath(const std::string& name)

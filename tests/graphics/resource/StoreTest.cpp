@@ -58,7 +58,7 @@ TEST_F(AnimTexTest, ThreeFramesShowEightThenNineLookupsEach)
         TextureRef second;
         second.SetFile(file);
         EXPECT_EQ(mStore->Find("Textures/White.bmp")->GetRefCount(), 4u);
-        second.Release();
+        second.Reset();
     }
     EXPECT_EQ(mStore->Find("Textures/White.bmp")->GetRefCount(), 2u);
     mStore->ReleaseAll();
@@ -81,7 +81,7 @@ TEST_F(AnimTexTest, NestedListsAdvanceTogether)
     // The inner list advanced on all of its 8 earlier lookups and now moves on.
     EXPECT_EQ(ref.GetTexture(), dds);
     const int failures = AssertFailureCount();
-    ref.Release();
+    ref.Reset();
     mStore->ReleaseAll();
     EXPECT_EQ(AssertFailureCount(), failures);
 }
@@ -107,8 +107,8 @@ TEST_F(AnimTexTest, CyclesAreRefusedWithOneLineEach)
         EXPECT_EQ(aRef.GetTexture(), nullptr);
     }
     const int failures = AssertFailureCount();
-    selfRef.Release();
-    aRef.Release();
+    selfRef.Reset();
+    aRef.Reset();
     mStore->ReleaseAll();
     EXPECT_EQ(AssertFailureCount(), failures);
 }
