@@ -16,26 +16,6 @@
 #include "graphics/scene/SceneFields.h"
 #include "graphics/scene/SceneModel.h"
 
-namespace {
-constexpr int32_t kShadowVolume = 1;
-constexpr int32_t kShadowBlob = 2;
-const char* const kBlobMesh = "Models/Plane.lmf";
-} // namespace
-
-Model::~Model()
-{
-    ReleaseResources();
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->RemoveModel(this);
-}
-
-void Model::ReleaseResources()
-{
-    mMaterialPtrs.clear();
-    mMesh.Reset();
-    mShadowMesh.Reset();
-}
-
 void Model::Serialize(Serializer& s)
 {
     SerializeHeader(s);
@@ -46,12 +26,7 @@ void Model::Serialize(Serializer& s)
     SceneFields::ColorField(s, "ModelColor", ModelColor);
     s.SerializeTypedString("FileShader", FileShader, "shader");
     SceneFields::FileList(s, "Materials", Materials);
-    s.SerializeBoolField("AnimationActive", mAnimation.AnimationActive);
-    SceneFields::Uint(s, "CurAnimation", mAnimation.CurAnimation);
-    s.SerializeRealField("CurTime", mAnimation.CurTime);
-    s.SerializeRealField("AnimationRate", mAnimation.AnimationRate);
-    s.SerializeBoolField("LoopAnimation", mAnimation.LoopAnimation);
-    SceneFields::FileList(s, "FileAnimations", mAnimation.FileAnimations);
+    SerializeAnimation(s);
 }
 
 void Model::Initialize()
@@ -69,23 +44,12 @@ bool Model::IsAnimatedMesh() const
 
 void Model::Load()
 {
-    mMesh.Reset();
-    mShadowMesh.Reset();
+    ReleaseMeshes();
     mShadowShader = nullptr;
-    mMesh = SceneModel::GetMesh(ModelFileName);
+    mMesh = FetchMesh(ModelFileName);
     mAnimation.ReleaseAnimations();
     mMaterialPtrs.clear();
-
-    if (mMesh && ShadowType == kShadowVolume)
-    {
-        mMesh->BuildEdges();
-        mShadowShader = SceneModel::GetShader("Shadow");
-    }
-    else if (ShadowType == kShadowBlob)
-    {
-        mShadowMesh = SceneModel::GetMesh(kBlobMesh);
-        mShadowShader = SceneModel::GetShader("Quad");
-    }
+    LoadShadow(bool(mMesh), true, "Shadow");
 
     const uint32_t parts = mMesh ? mMesh->GetPartCount() : 0;
     if (mMesh)
@@ -105,29 +69,17 @@ void Model::Load()
     }
     UpdateBounds();
 
-    mShader = SceneModel::GetShader(FileShader);
+    mShader = FetchShader(FileShader);
     for (const std::string& name : Materials)
-        mMaterialPtrs.push_back(SceneModel::GetMaterial(name));
+        mMaterialPtrs.push_back(FetchMaterial(name));
     mPartMaterials = Materials.size() >= 2;
     if (mPartMaterials)
     {
         while (mMaterialPtrs.size() < parts)
-            mMaterialPtrs.push_back(SceneModel::GetMaterial(Materials[0]));
+            mMaterialPtrs.push_back(FetchMaterial(Materials[0]));
     }
     mVisible.assign(parts, 1u);
     mMissingLogged = false;
-}
-
-void Model::UpdateBounds()
-{
-    if (mMesh)
-        mScaledRadius = SceneModel::UpdateBounds(mOwnerPositional, mMesh.Get(), Scale);
-}
-
-void Model::SetScale(float scale)
-{
-    Scale = scale;
-    UpdateBounds();
 }
 
 void Model::SetModel(std::string name)
@@ -146,7 +98,7 @@ void Model::SetMaterial(std::string name)
 
 void Model::SetShader(std::string name)
 {
-    mShader = SceneModel::GetShader(name);
+    mShader = FetchShader(name);
 }
 
 void Model::SetSubMeshVisible(uint32_t index, bool visible)
@@ -158,11 +110,6 @@ void Model::SetSubMeshVisible(uint32_t index, bool visible)
         return;
     }
     mVisible[index] = visible ? 1u : 0u;
-}
-
-bool Model::Intersect(const Vector3& origin, const Vector3& direction)
-{
-    return mOwnerPositional && SceneModel::IntersectSphere(mOwnerPositional->GetPositionValue(), origin, direction);
 }
 
 void Model::PoseParts()
@@ -206,7 +153,7 @@ bool Model::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
     }
     pos->SetSeen(false);
     pos->mDrawnThisFrame = true;
-    SceneModel::Count(3, 1);
+    Count(3, 1);
 
     PoseParts();
     pos->mWorldMatrix = animated ? mWorld : Matrix4::Identity();
@@ -231,25 +178,6 @@ bool Model::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
         queue->AddShadow(shadow);
     }
     return true;
-}
-
-void Model::BindGeometry(GraphicsDevice& device, uint16_t meshSerial, uint16_t subKey, bool shadowPass)
-{
-    (void)meshSerial;
-    (void)subKey;
-    if (!shadowPass)
-    {
-        if (mMesh)
-            mMesh->BindBuffers(device);
-    }
-    else if (ShadowType == kShadowVolume && mMesh)
-    {
-        mMesh->BindBuffersAlt(device);
-    }
-    else if (ShadowType == kShadowBlob && mShadowMesh)
-    {
-        mShadowMesh->BindBuffers(device);
-    }
 }
 
 void Model::ApplyMaterial(Shader* shader, uint32_t materialIndex)
@@ -285,7 +213,7 @@ void Model::Draw(GraphicsDevice& device, float frameTime, Shader* shader, Render
             if (mPartMaterials || (i > 0 && animated))
                 shader->CommitChanges();
             mMesh->DrawPart(device, i);
-            SceneModel::Count(0, mMesh->GetPart(i)->mFaceCount);
+            Count(0, mMesh->GetPart(i)->mFaceCount);
         }
         shader->EndPass();
     }
@@ -308,7 +236,7 @@ void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry*
             {
                 if (mPartMaterials && !mVisible[i])
                     continue;
-                SceneModel::Count(2, mMesh->GetPart(i)->mShadowFaceCount);
+                Count(2, mMesh->GetPart(i)->mShadowFaceCount);
                 shader->SetWorldMatrices(animated && i < tracks.size() ? tracks[i] : (tracks.empty() ? mWorld : tracks[0]));
                 shader->CommitChanges();
                 mMesh->DrawPartAlt(device, i);
@@ -316,16 +244,10 @@ void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry*
             shader->EndPass();
         }
     }
-    else if (ShadowType == kShadowBlob && mOwnerPositional)
+    else if (ShadowType == kShadowBlob)
     {
-        SceneModel::DrawBlobShadow(device, *shader, mShadowMesh.Get(), mOwnerPositional->GetPositionValue(), mScaledRadius);
+        DrawBlobShadow(device, *shader);
     }
-}
-
-void Model::DrawBounds(GraphicsDevice& device, Shader* shader)
-{
-    if (shader && mOwnerPositional && mOwnerPositional->IsVisible())
-        SceneModel::DrawBounds(device, *shader, GetOwner(), mOwnerPositional, &ModelColor.r);
 }
 
 void RegisterModelMessages(Composer& composer)

@@ -5,15 +5,15 @@
 #include "LOOM/assets/AssetManager.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/effect/Shader.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/ModelStores.h"
 #include "graphics/resource/Material.h"
+#include "graphics/scene/SceneFields.h"
 #include "graphics/terrain/HeightMap.h"
 #include "physics/RegionComp.h"
-
-namespace SceneModel {
 
 namespace {
 constexpr float kPickRadius = 5.0f;
@@ -21,7 +21,7 @@ constexpr float kBlobLift = 0.2f;
 
 void DrawVolume(GraphicsDevice& device, Shader& shader, const char* meshName, const Matrix4& world)
 {
-    Ref<Mesh> mesh = GetMesh(meshName);
+    Ref<Mesh> mesh = ModelStores::sMeshes ? ModelStores::sMeshes->GetRef(meshName) : nullptr;
     if (!mesh)
         return;
     shader.SetWorldMatrices(world);
@@ -52,37 +52,8 @@ void DrawVolume(GraphicsDevice& device, Shader& shader, const Spatial& volume, c
         DrawVolume(device, shader, "Models/UnitCube.lmf", world);
     }
 }
-} // namespace
 
-Ref<Mesh> GetMesh(const std::string& name)
-{
-    return ModelStores::sMeshes ? ModelStores::sMeshes->GetRef(name) : nullptr;
-}
-
-Ref<Material> GetMaterial(const std::string& name)
-{
-    GraphicsLoom* loom = GraphicsLoom::Instance();
-    return loom && loom->HasContext() ? loom->GetMaterials().GetRef(name) : nullptr;
-}
-
-Shader* GetShader(const std::string& name)
-{
-    GraphicsLoom* loom = GraphicsLoom::Instance();
-    return loom ? loom->GetShaderControl().GetShader(name) : nullptr;
-}
-
-float UpdateBounds(Positional* positional, const Mesh* mesh, float scale)
-{
-    const float radius = mesh->mRadius * scale;
-    if (positional)
-    {
-        positional->GetLocalSphere() = {Vector3(), radius};
-        positional->GetLocalBox() = {mesh->mBoxCorner1 * scale, mesh->mBoxCorner2 * scale};
-        positional->UpdateQuadTree();
-    }
-    return radius;
-}
-
+// Ray against the fixed pick sphere at the position; only hits ahead of the origin (or around it) count.
 bool IntersectSphere(const Vector3& centre, const Vector3& origin, const Vector3& direction)
 {
     const Vector3 toOrigin = origin - centre;
@@ -98,30 +69,8 @@ bool IntersectSphere(const Vector3& centre, const Vector3& origin, const Vector3
     return (-b + std::sqrt(disc)) >= 0.0f;
 }
 
-void DrawBlobShadow(GraphicsDevice& device, Shader& shader, const Mesh* shadowMesh, const Vector3& position,
-                    float scaledRadius)
-{
-    if (!shadowMesh)
-        return;
-    // Without a height map the ground is y = 0.
-    const HeightMap* map = HeightMap::Current();
-    const float height = map ? map->GetHeightAt(position) : 0.0f;
-    const Vector3 ground(position.x, height + kBlobLift, position.z);
-    const float size = 2.0f * scaledRadius;
-    Matrix4 world;
-    world.FromPosScale(ground, Vector3(size, size, size));
-    shader.SetWorldMatrices(world);
-    shader.CommitChanges();
-    const uint32_t passes = shader.GetPassCount();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
-        shadowMesh->DrawPart(device, 0);
-        shader.EndPass();
-    }
-}
-
-void DrawBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positional* positional, const float color[4])
+// The unit sphere or cube of the owner's bounds, then of its region's volume when it has one.
+void DrawOwnerBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positional* positional, const float color[4])
 {
     shader.SetColor(Shader::ModelColor, color);
     DrawVolume(device, shader, *positional, positional->GetPosition());
@@ -130,7 +79,32 @@ void DrawBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positional* 
         DrawVolume(device, shader, region->GetVolume(), positional->GetPosition());
 }
 
-void Count(uint32_t counter, uint32_t amount)
+} // namespace
+
+SceneModel::~SceneModel()
+{
+    if (GraphicsLoom* loom = GraphicsLoom::Instance())
+        loom->RemoveModel(this);
+}
+
+Ref<Mesh> SceneModel::FetchMesh(const std::string& name)
+{
+    return ModelStores::sMeshes ? ModelStores::sMeshes->GetRef(name) : nullptr;
+}
+
+Ref<Material> SceneModel::FetchMaterial(const std::string& name)
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    return loom && loom->HasContext() ? loom->GetMaterials().GetRef(name) : nullptr;
+}
+
+Shader* SceneModel::FetchShader(const std::string& name)
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    return loom ? loom->GetShaderControl().GetShader(name) : nullptr;
+}
+
+void SceneModel::Count(uint32_t counter, uint32_t amount)
 {
     GraphicsLoom* loom = GraphicsLoom::Instance();
     if (!loom)
@@ -141,4 +115,104 @@ void Count(uint32_t counter, uint32_t amount)
         *slots[counter] += amount;
 }
 
-} // namespace SceneModel
+void SceneModel::SerializeAnimation(Serializer& s)
+{
+    s.SerializeBoolField("AnimationActive", mAnimation.AnimationActive);
+    SceneFields::Uint(s, "CurAnimation", mAnimation.CurAnimation);
+    s.SerializeRealField("CurTime", mAnimation.CurTime);
+    s.SerializeRealField("AnimationRate", mAnimation.AnimationRate);
+    s.SerializeBoolField("LoopAnimation", mAnimation.LoopAnimation);
+    SceneFields::FileList(s, "FileAnimations", mAnimation.FileAnimations);
+}
+
+void SceneModel::ReleaseMeshes()
+{
+    mMesh.Reset();
+    mShadowMesh.Reset();
+}
+
+void SceneModel::UpdateBounds()
+{
+    if (!mMesh)
+        return;
+    mScaledRadius = mMesh->mRadius * Scale;
+    if (mOwnerPositional)
+    {
+        mOwnerPositional->GetLocalSphere() = {Vector3(), mScaledRadius};
+        mOwnerPositional->GetLocalBox() = {mMesh->mBoxCorner1 * Scale, mMesh->mBoxCorner2 * Scale};
+        mOwnerPositional->UpdateQuadTree();
+    }
+}
+
+void SceneModel::SetScale(float scale)
+{
+    Scale = scale;
+    UpdateBounds();
+}
+
+void SceneModel::LoadShadow(bool volumeReady, bool blobReady, const char* volumeShader)
+{
+    if (volumeReady && ShadowType == kShadowVolume)
+    {
+        mMesh->BuildEdges();
+        mShadowShader = FetchShader(volumeShader);
+    }
+    else if (blobReady && ShadowType == kShadowBlob)
+    {
+        mShadowMesh = FetchMesh("Models/Plane.lmf");
+        mShadowShader = FetchShader("Quad");
+    }
+}
+
+bool SceneModel::Intersect(const Vector3& origin, const Vector3& direction)
+{
+    return mOwnerPositional && IntersectSphere(mOwnerPositional->GetPositionValue(), origin, direction);
+}
+
+void SceneModel::BindGeometry(GraphicsDevice& device, uint16_t meshSerial, uint16_t subKey, bool shadowPass)
+{
+    (void)meshSerial;
+    (void)subKey;
+    if (!shadowPass)
+    {
+        if (mMesh)
+            mMesh->BindBuffers(device);
+    }
+    else if (ShadowType == kShadowVolume && mMesh)
+    {
+        mMesh->BindBuffersAlt(device);
+    }
+    else if (ShadowType == kShadowBlob && mShadowMesh)
+    {
+        mShadowMesh->BindBuffers(device);
+    }
+}
+
+void SceneModel::DrawBlobShadow(GraphicsDevice& device, Shader& shader) const
+{
+    if (!mShadowMesh || !mOwnerPositional)
+        return;
+    const Vector3 position = mOwnerPositional->GetPositionValue();
+    // Without a height map the ground is y = 0.
+    const HeightMap* map = HeightMap::Current();
+    const float height = map ? map->GetHeightAt(position) : 0.0f;
+    const Vector3 ground(position.x, height + kBlobLift, position.z);
+    const float size = 2.0f * mScaledRadius;
+    Matrix4 world;
+    world.FromPosScale(ground, Vector3(size, size, size));
+    shader.SetWorldMatrices(world);
+    shader.CommitChanges();
+    const uint32_t passes = shader.GetPassCount();
+    for (uint32_t pass = 0; pass < passes; ++pass)
+    {
+        shader.BeginPass(pass);
+        mShadowMesh->DrawPart(device, 0);
+        shader.EndPass();
+    }
+}
+
+void SceneModel::DrawBounds(GraphicsDevice& device, Shader* shader)
+{
+    if (shader && mOwnerPositional && mOwnerPositional->IsVisible())
+        DrawOwnerBounds(device, *shader, GetOwner(), mOwnerPositional, &ModelColor.r);
+}

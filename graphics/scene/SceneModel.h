@@ -3,37 +3,74 @@
 #include <string>
 
 #include "LOOM/assets/Ref.h"
+#include "LOOM/cogs/Comp.h"
+#include "LOOM/math/Color.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Vector3.h"
+#include "graphics/Renderable.h"
+#include "graphics/model/AnimationObj.h"
 
-class Cog;
-class Comp;
 class GraphicsDevice;
-class GraphicsLoom;
 class Material;
 class Mesh;
-class Positional;
 class Shader;
 
-// What Model and SkinModel share: reaching the loom's stores and shader library, the blob shadow, the bounding volumes and picking.
-namespace SceneModel {
+// What Model and SkinModel share: the mesh and its shadow (a volume from the mesh's edges or
+// a blob on the ground), binding them for the queue, the scale and bounds, the animation
+// controller, picking, and the loom's model list, which it joins in Initialize and leaves here.
+class SceneModel : public Comp, public Renderable
+{
+public:
+    ~SceneModel() override;
+    SceneModel(const SceneModel&) = delete;
+    SceneModel& operator=(const SceneModel&) = delete;
 
-// Null when there is no loom, no store or no such shader.
-Ref<Mesh> GetMesh(const std::string& name);
-Ref<Material> GetMaterial(const std::string& name);
-Shader* GetShader(const std::string& name);
+    Cog* GetOwner() override { return Comp::GetOwner(); }
 
-// The owner's local bounds from the mesh at that scale; returns the scaled radius.
-float UpdateBounds(Positional* positional, const Mesh* mesh, float scale);
-// Ray against the fixed 5.0 sphere at the position; only hits ahead of the origin (or around it) count.
-bool IntersectSphere(const Vector3& centre, const Vector3& origin, const Vector3& direction);
-// The blob: the shadow mesh on the ground under the position, twice the radius across.
-void DrawBlobShadow(GraphicsDevice& device, Shader& shader, const Mesh* shadowMesh, const Vector3& position,
-                    float scaledRadius);
-// The unit sphere or cube of the owner's bounds, then of its region's volume when it has one,
-// in the model colour.
-void DrawBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positional* positional, const float color[4]);
-// Adds to one of the loom's per-frame counters (0 triangles, 1 particles, 2 shadows, 3 objects).
-void Count(uint32_t counter, uint32_t amount);
+    void UpdateBounds();
+    void SetScale(float scale);
+    void CycleAnimation() { mAnimation.CycleAnimation(); }
 
-} // namespace SceneModel
+    // Renderable.
+    bool Intersect(const Vector3& origin, const Vector3& direction) override;
+    void BindGeometry(GraphicsDevice& device, uint16_t meshSerial, uint16_t subKey, bool shadowPass) override;
+    void DrawBounds(GraphicsDevice& device, Shader* shader) override;
+
+    AnimationObj& GetAnimation() { return mAnimation; }
+    Mesh* GetMesh() const { return mMesh.Get(); }
+
+    int32_t ShadowType = 0;
+    float Scale = 1.0f;
+    // Bounding radius at the current scale; game code may set it.
+    float mScaledRadius;
+    Color ModelColor{1.0f, 1.0f, 1.0f, 1.0f};
+
+protected:
+    static constexpr int32_t kShadowVolume = 1;
+    static constexpr int32_t kShadowBlob = 2;
+
+    explicit SceneModel(float scaledRadius) : mScaledRadius(scaledRadius) {}
+
+    // Null when there is no loom, no store or no such shader.
+    static Ref<Mesh> FetchMesh(const std::string& name);
+    static Ref<Material> FetchMaterial(const std::string& name);
+    static Shader* FetchShader(const std::string& name);
+    // Adds to one of the loom's per-frame counters (0 triangles, 1 particles, 2 shadows, 3 objects).
+    static void Count(uint32_t counter, uint32_t amount);
+
+    // The controller's fields, last in both models' stored forms.
+    void SerializeAnimation(Serializer& s);
+    void ReleaseMeshes();
+    // Sets up the shadow the ShadowType asks for when the mesh can cast it; the volume is drawn
+    // with that shader, the blob with "Quad".
+    void LoadShadow(bool volumeReady, bool blobReady, const char* volumeShader);
+    // The blob: the shadow mesh on the ground under the owner, twice the radius across.
+    void DrawBlobShadow(GraphicsDevice& device, Shader& shader) const;
+
+    AnimationObj mAnimation;
+    Shader* mShader = nullptr;
+    Shader* mShadowShader = nullptr;
+    Ref<Mesh> mMesh;
+    Ref<Mesh> mShadowMesh;
+    Matrix4 mWorld;
+};

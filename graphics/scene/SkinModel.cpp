@@ -21,28 +21,12 @@
 #include "graphics/scene/SceneModel.h"
 
 namespace {
-constexpr int32_t kShadowVolume = 1;
-constexpr int32_t kShadowBlob = 2;
 // Skinned vertices: four weights at 32, four bone bytes at 48.
 constexpr uint32_t kWeightOffset = 32;
 constexpr uint32_t kBoneOffset = 48;
 } // namespace
 
 std::array<Matrix4, SkinModel::kMaxBones> SkinModel::sPalette{};
-
-SkinModel::~SkinModel()
-{
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->RemoveModel(this);
-    ReleaseResources();
-}
-
-void SkinModel::ReleaseResources()
-{
-    mMesh.Reset();
-    mShadowMesh.Reset();
-    mMaterial.Reset();
-}
 
 void SkinModel::Serialize(Serializer& s)
 {
@@ -61,12 +45,7 @@ void SkinModel::Serialize(Serializer& s)
         s.Serialize(FileMaterial);
         s.EndField("file", true);
     }
-    s.SerializeBoolField("AnimationActive", mAnimation.AnimationActive);
-    SceneFields::Uint(s, "CurAnimation", mAnimation.CurAnimation);
-    s.SerializeRealField("CurTime", mAnimation.CurTime);
-    s.SerializeRealField("AnimationRate", mAnimation.AnimationRate);
-    s.SerializeBoolField("LoopAnimation", mAnimation.LoopAnimation);
-    SceneFields::FileList(s, "FileAnimations", mAnimation.FileAnimations);
+    SerializeAnimation(s);
 }
 
 void SkinModel::Initialize()
@@ -123,31 +102,23 @@ bool SkinModel::CheckSkeleton()
 
 void SkinModel::Load()
 {
-    ReleaseResources();
+    ReleaseMeshes();
+    mMaterial.Reset();
     mShadowShader = nullptr;
     mBoneCount = 0;
     mUsable = false;
-    mMesh = SceneModel::GetMesh(MeshFileName);
+    mMesh = FetchMesh(MeshFileName);
     if (mMesh)
         mMesh->SetSkeleton(SkelFileName);
     const bool usable = mMesh && CheckSkeleton();
-    if (usable && ShadowType == kShadowVolume)
-    {
-        mMesh->BuildEdges();
-        mShadowShader = SceneModel::GetShader("SkinShadow");
-    }
-    else if (usable && ShadowType == kShadowBlob)
-    {
-        mShadowMesh = SceneModel::GetMesh("Models/Plane.lmf");
-        mShadowShader = SceneModel::GetShader("Quad");
-    }
+    LoadShadow(usable, usable, "SkinShadow");
     if (mMesh)
         mScaledRadius = mMesh->mRadius;
     mAnimation.ResizeKeyCursors(usable ? mBoneCount : 0);
     if (mOwner)
         mAnimation.SetCallbackTarget(mOwner->GetID());
-    mShader = SceneModel::GetShader(FileShader);
-    mMaterial = SceneModel::GetMaterial(FileMaterial);
+    mShader = FetchShader(FileShader);
+    mMaterial = FetchMaterial(FileMaterial);
     UpdateBounds();
     if (usable)
     {
@@ -158,22 +129,9 @@ void SkinModel::Load()
     mUsable = usable;
 }
 
-void SkinModel::UpdateBounds()
-{
-    if (mMesh)
-        mScaledRadius = SceneModel::UpdateBounds(mOwnerPositional, mMesh.Get(), Scale);
-}
-
-void SkinModel::SetScale(float scale)
-{
-    Scale = scale;
-    UpdateBounds();
-}
-
 void SkinModel::SetMaterial(const std::string& name)
 {
-    mMaterial.Reset();
-    mMaterial = SceneModel::GetMaterial(name);
+    mMaterial = FetchMaterial(name);
 }
 
 void SkinModel::SetModelFile(const std::string& name)
@@ -199,11 +157,6 @@ void SkinModel::SkinPass()
         return;
     }
     mMesh->GetSkeleton()->UpdateBones(palette, mAnimation, Matrix4::Identity());
-}
-
-bool SkinModel::Intersect(const Vector3& origin, const Vector3& direction)
-{
-    return mOwnerPositional && SceneModel::IntersectSphere(mOwnerPositional->GetPositionValue(), origin, direction);
 }
 
 bool SkinModel::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
@@ -255,25 +208,6 @@ bool SkinModel::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
     return true;
 }
 
-void SkinModel::BindGeometry(GraphicsDevice& device, uint16_t meshSerial, uint16_t subKey, bool shadowPass)
-{
-    (void)meshSerial;
-    (void)subKey;
-    if (!shadowPass)
-    {
-        if (mMesh)
-            mMesh->BindBuffers(device);
-    }
-    else if (ShadowType == kShadowVolume && mMesh)
-    {
-        mMesh->BindBuffersAlt(device);
-    }
-    else if (ShadowType == kShadowBlob && mShadowMesh)
-    {
-        mShadowMesh->BindBuffers(device);
-    }
-}
-
 void SkinModel::ApplyMaterial(Shader* shader, uint32_t materialIndex)
 {
     (void)materialIndex;
@@ -302,7 +236,7 @@ void SkinModel::Draw(GraphicsDevice& device, float frameTime, Shader* shader, Re
         else
             mMesh->DrawPart(device, 0);
         if (part)
-            SceneModel::Count(0, mFar ? part->mLodFaceCount : part->mFaceCount);
+            Count(0, mFar ? part->mLodFaceCount : part->mFaceCount);
         shader->EndPass();
     }
 }
@@ -324,21 +258,15 @@ void SkinModel::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEn
         {
             shader->BeginPass(pass);
             if (const MeshPart* part = mMesh->GetPart(0))
-                SceneModel::Count(2, part->mShadowFaceCount);
+                Count(2, part->mShadowFaceCount);
             mMesh->DrawPartAlt(device, 0);
             shader->EndPass();
         }
     }
     else if (ShadowType == kShadowBlob)
     {
-        SceneModel::DrawBlobShadow(device, *shader, mShadowMesh.Get(), mOwnerPositional->GetPositionValue(), mScaledRadius);
+        DrawBlobShadow(device, *shader);
     }
-}
-
-void SkinModel::DrawBounds(GraphicsDevice& device, Shader* shader)
-{
-    if (shader && mOwnerPositional && mOwnerPositional->IsVisible())
-        SceneModel::DrawBounds(device, *shader, GetOwner(), mOwnerPositional, &ModelColor.r);
 }
 
 void SkinModel::RenderWithWorld(GraphicsDevice& device)
