@@ -13,9 +13,16 @@ void FunctionHost::CallFunctionByName(std::string name)
 }
 
 Cog::Cog(std::shared_ptr<Composer> composer, uint32_t id)
-    : mComposer(std::move(composer)), mId(id), mComponentCount(static_cast<uint32_t>(mComposer->GetFactories().size())),
-      mComponents(std::make_unique<std::unique_ptr<Comp>[]>(mComponentCount))
+    : mComposer(std::move(composer)), mComponentCount(static_cast<uint32_t>(mComposer->GetFactories().size())),
+      mId(id)
 {
+    if (mComponentCount <= kInlineComponents)
+    {
+        mComponents = mInlineComponents.data();
+        return;
+    }
+    mHeapComponents = std::make_unique<std::unique_ptr<Comp>[]>(mComponentCount);
+    mComponents = mHeapComponents.get();
 }
 
 Cog::~Cog()
