@@ -455,11 +455,11 @@ int RunEngineCommand(lua_State* L)
     return results;
 }
 
-// G keeps a closure per key, made on first use with the name lower-cased then; a call through G
-// is a plain read of G itself after the first. Weak values keep it small.
+// G's __index is a table of closures, one per key, made on first use with the name lower-cased
+// then; a call through G is a plain table read after the first. Weak values keep it small.
 int MakeEngineClosure(lua_State* L)
 {
-    // (G, key)
+    // (cache, key)
     const int type = lua_type(L, 2);
     if (type != LUA_TSTRING && type != LUA_TNUMBER)
     {
@@ -597,9 +597,13 @@ void ScriptTypes::RegisterEngineTables(lua_State* L)
     lua_pop(L, 1);
 
     luaL_newmetatable(L, kLoomMeta);
+    lua_newtable(L); // the closure cache
+    lua_newtable(L);
     lua_pushliteral(L, "v");
     lua_setfield(L, -2, "__mode");
     lua_pushcfunction(L, &MakeEngineClosure);
+    lua_setfield(L, -2, "__index");
+    lua_setmetatable(L, -2);
     lua_setfield(L, -2, "__index");
     lua_pushcfunction(L, &IgnoreNewIndex);
     lua_setfield(L, -2, "__newindex");
