@@ -13,13 +13,13 @@
 
 #include "LOOM/assets/AssetManager.h"
 #include "LOOM/base/FileUtils.h"
-#include "graphics/model/AnimationObj.h"
-#include "graphics/model/AnimationSet.h"
-#include "graphics/model/ChunkReader.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/animation/AnimationObj.h"
+#include "graphics/model/animation/AnimationSet.h"
+#include "graphics/model/files/ChunkReader.h"
+#include "graphics/model/files/LMLoader.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/ModelStores.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 #include "tools/lmfgen/GameModels.h"
 #include "bench/CountingNew.h"
 

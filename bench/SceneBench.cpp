@@ -24,7 +24,7 @@
 #include "graphics/camera/Camera.h"
 #include "graphics/effect/Shader.h"
 #include "graphics/model/Mesh.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 #include "graphics/resource/Material.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/SkinModel.h"

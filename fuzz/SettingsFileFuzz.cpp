@@ -7,7 +7,7 @@
 #include "graphics/GraphicsSettings.h"
 #include "graphics/effect/ShaderControl.h"
 #include "graphics/guisystem/GuiSystem.h"
-#include "graphics/model/InverseKinematics.h"
+#include "graphics/model/animation/InverseKinematics.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/TerraTex.h"
 #include "input/ControlSet.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "graphics/model/XMeshReader.h"
-#include "graphics/model/XMeshWriter.h"
+#include "graphics/model/files/XMeshReader.h"
+#include "graphics/model/files/XMeshWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

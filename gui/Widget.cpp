@@ -11,7 +11,7 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
-#include "graphics/model/AnimationSet.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
 

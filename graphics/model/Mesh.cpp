@@ -11,10 +11,10 @@
 #include "LOOM/assets/AssetManager.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/LMLoader.h"
-#include "graphics/model/Model3DS.h"
+#include "graphics/model/files/LMLoader.h"
+#include "graphics/model/files/Model3DS.h"
 #include "graphics/model/ModelStores.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 #include "graphics/resource/ResourceContext.h"
 
 AssetManager<Mesh>* ModelStores::sMeshes = nullptr;

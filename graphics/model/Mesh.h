@@ -8,7 +8,7 @@
 #include "graphics/resource/Resource.h"
 #include "LOOM/assets/Ref.h"
 #include "LOOM/math/Vector3.h"
-#include "graphics/model/Bone.h"
+#include "graphics/model/animation/Bone.h"
 #include "graphics/model/MeshGeometry.h"
 #include "graphics/model/MeshPart.h"
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "LOOM/math/Vector3.h"
-#include "graphics/model/Bone.h"
+#include "graphics/model/animation/Bone.h"
 #include "graphics/model/MeshGeometry.h"
 
 class Mesh;

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "LOOM/assets/AssetManager.h"
-#include "graphics/model/AnimationSet.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/DistanceMap.h"
 #include "graphics/model/Mesh.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 
 class VertexLayout;
 

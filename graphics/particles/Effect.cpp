@@ -14,7 +14,7 @@
 #include "graphics/font/FontList.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/ModelStores.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 #include "graphics/particles/ParticleComp.h"
 #include "graphics/particles/ParticleSet.h"
 #include "graphics/scene/SceneFields.h"

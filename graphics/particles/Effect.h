@@ -6,7 +6,7 @@
 
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Vector3.h"
-#include "graphics/model/AnimationObj.h"
+#include "graphics/model/animation/AnimationObj.h"
 #include "graphics/particles/Emitter.h"
 #include "graphics/particles/ParticleSystem.h"
 #include "graphics/resource/Texture.h"

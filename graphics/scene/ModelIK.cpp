@@ -4,7 +4,7 @@
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/InverseKinematics.h"
+#include "graphics/model/animation/InverseKinematics.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/scene/Model.h"
 

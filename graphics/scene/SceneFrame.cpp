@@ -3,7 +3,7 @@
 #include "graphics/GraphicsLoom.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/font/FontList.h"
-#include "graphics/model/AnimationObj.h"
+#include "graphics/model/animation/AnimationObj.h"
 #include "graphics/Renderable.h"
 #include "graphics/effect/Shader.h"
 #include "graphics/render/RenderQueue.h"

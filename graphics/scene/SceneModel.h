@@ -8,7 +8,7 @@
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Vector3.h"
 #include "graphics/Renderable.h"
-#include "graphics/model/AnimationObj.h"
+#include "graphics/model/animation/AnimationObj.h"
 
 class GraphicsDevice;
 class Material;

@@ -14,7 +14,7 @@
 #include "graphics/effect/Shader.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/MeshGeometry.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/Material.h"
 #include "graphics/scene/SceneFields.h"

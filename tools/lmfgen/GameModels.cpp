@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "graphics/model/InverseKinematics.h"
+#include "graphics/model/animation/InverseKinematics.h"
 #include "tools/lmfgen/ModelShapes.h"
 #include "tools/lmfgen/Writer3DS.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "LOOM/math/Matrix4.h"
-#include "graphics/model/Animation.h"
+#include "graphics/model/animation/Animation.h"
 #include "graphics/model/MeshGeometry.h"
 
 constexpr uint32_t kLmfNone = 0xFFFFFFFFu;

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "graphics/model/XMeshWriter.h"
+#include "graphics/model/files/XMeshWriter.h"
 #include "tools/lmfgen/ModelShapes.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "LOOM/math/Matrix4.h"
-#include "graphics/model/XMeshReader.h"
+#include "graphics/model/files/XMeshReader.h"
 #include "tools/lmfgen/LmfWriter.h"
 
 // A part as an X text file ("xof 0303txt 0032"): a template, a named material with a texture, and

@@ -9,7 +9,7 @@
 #include "LOOM/assets/Ref.h"
 #include "LOOM/base/FileUtils.h"
 #include "game/components/GameComponents.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/LMLoader.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/scene/Model.h"
 #include "tests/game/invaders/InvaderSim.h"

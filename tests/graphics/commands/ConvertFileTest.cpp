@@ -8,7 +8,7 @@
 #include "LOOM/console/Console.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/commands/GraphicsCommands.h"
-#include "graphics/model/XMeshReader.h"
+#include "graphics/model/files/XMeshReader.h"
 #include "tests/input/LogProbe.h"
 #include "tests/platform/WindowFixture.h"
 #include "tools/lmfgen/ModelShapes.h"

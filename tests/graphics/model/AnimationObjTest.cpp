@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "graphics/model/AnimationObj.h"
+#include "graphics/model/animation/AnimationObj.h"
 #include "tests/LOOM/support/FakeCogDirectory.h"
 #include "tests/LOOM/support/MathTestHelpers.h"
 #include "tests/graphics/model/ModelTestSupport.h"

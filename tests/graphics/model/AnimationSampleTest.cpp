@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "graphics/model/Animation.h"
+#include "graphics/model/animation/Animation.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/ModelShapes.h"
 

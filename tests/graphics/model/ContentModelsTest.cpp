@@ -4,7 +4,7 @@
 #include <iterator>
 #include <set>
 
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/LMLoader.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/ContentModels.h"
 

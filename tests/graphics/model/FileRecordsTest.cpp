@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/model/FileRecords.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/FileRecords.h"
+#include "graphics/model/files/LMLoader.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/GameModels.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "graphics/model/AnimationObj.h"
-#include "graphics/model/InverseKinematics.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/animation/AnimationObj.h"
+#include "graphics/model/animation/InverseKinematics.h"
+#include "graphics/model/files/LMLoader.h"
 #include "tests/LOOM/support/MathTestHelpers.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/GameModels.h"

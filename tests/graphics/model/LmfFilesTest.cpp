@@ -3,7 +3,7 @@
 #include <set>
 
 #include "LOOM/base/FileUtils.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/LMLoader.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/GameModels.h"
 

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/LMLoader.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/GameModels.h"
 #include "tools/lmfgen/ModelShapes.h"

@@ -2,7 +2,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "graphics/effect/ShaderControl.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/LMLoader.h"
 #include "graphics/model/ModelStoreSet.h"
 #include "graphics/resource/ResourceContext.h"
 #include "tests/graphics/model/ModelTestSupport.h"

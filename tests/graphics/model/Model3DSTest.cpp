@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "graphics/model/Model3DS.h"
+#include "graphics/model/files/Model3DS.h"
 #include "tests/LOOM/support/MathTestHelpers.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/GameModels.h"

@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "graphics/model/LMLoader.h"
-#include "graphics/model/Model3DS.h"
+#include "graphics/model/files/LMLoader.h"
+#include "graphics/model/files/Model3DS.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/GameModels.h"
 

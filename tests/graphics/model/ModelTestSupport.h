@@ -6,12 +6,12 @@
 
 #include "LOOM/assets/AssetManager.h"
 #include "LOOM/base/AssertHandler.h"
-#include "graphics/model/AnimationSet.h"
-#include "graphics/model/ChunkReader.h"
+#include "graphics/model/animation/AnimationSet.h"
+#include "graphics/model/files/ChunkReader.h"
 #include "graphics/model/DistanceMap.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/ModelStores.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/input/LogProbe.h"
 

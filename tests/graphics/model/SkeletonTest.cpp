@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "graphics/model/Animation.h"
-#include "graphics/model/AnimationObj.h"
+#include "graphics/model/animation/Animation.h"
+#include "graphics/model/animation/AnimationObj.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tests/LOOM/support/MathTestHelpers.h"
 #include "tools/lmfgen/ModelShapes.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "graphics/model/XMeshReader.h"
+#include "graphics/model/files/XMeshReader.h"
 #include "tests/input/LogProbe.h"
 
 namespace {

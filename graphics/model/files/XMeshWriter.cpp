@@ -1,10 +1,10 @@
-#include "graphics/model/XMeshWriter.h"
+#include "graphics/model/files/XMeshWriter.h"
 
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 
-#include "graphics/model/XMeshReader.h"
+#include "graphics/model/files/XMeshReader.h"
 
 namespace {
 enum : uint16_t

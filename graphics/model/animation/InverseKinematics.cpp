@@ -1,4 +1,4 @@
-#include "graphics/model/InverseKinematics.h"
+#include "graphics/model/animation/InverseKinematics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,9 +9,9 @@
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "LOOM/serial/XMLSaver.h"
-#include "graphics/model/Animation.h"
-#include "graphics/model/AnimationObj.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Animation.h"
+#include "graphics/model/animation/AnimationObj.h"
+#include "graphics/model/animation/Skeleton.h"
 
 namespace {
 constexpr float kMinAngle = 0.01f;

@@ -1,7 +1,7 @@
-#include "graphics/model/AnimationSet.h"
+#include "graphics/model/animation/AnimationSet.h"
 
 #include "LOOM/base/FileUtils.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/LMLoader.h"
 
 AnimationSet::~AnimationSet()
 {

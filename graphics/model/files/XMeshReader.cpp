@@ -1,4 +1,4 @@
-#include "graphics/model/XMeshReader.h"
+#include "graphics/model/files/XMeshReader.h"
 
 #include <charconv>
 #include <cstring>

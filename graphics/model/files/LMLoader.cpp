@@ -1,15 +1,15 @@
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/files/LMLoader.h"
 
 #include <algorithm>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/AnimationSet.h"
-#include "graphics/model/ChunkReader.h"
+#include "graphics/model/animation/AnimationSet.h"
+#include "graphics/model/files/ChunkReader.h"
 #include "graphics/model/DistanceMap.h"
-#include "graphics/model/FileRecords.h"
+#include "graphics/model/files/FileRecords.h"
 #include "graphics/model/Mesh.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 
 namespace {
 enum : uint32_t

@@ -10,7 +10,7 @@
 
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
-#include "graphics/model/Animation.h"
+#include "graphics/model/animation/Animation.h"
 #include "graphics/model/MeshGeometry.h"
 
 // Records of the chunked model files, decoded from their little-endian bytes. The Decode

@@ -7,7 +7,7 @@
 
 #include "graphics/resource/Resource.h"
 #include "LOOM/math/Matrix4.h"
-#include "graphics/model/Bone.h"
+#include "graphics/model/animation/Bone.h"
 
 class Animation;
 class AnimationObj;

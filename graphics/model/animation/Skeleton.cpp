@@ -1,9 +1,9 @@
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 
 #include "LOOM/base/FileUtils.h"
-#include "graphics/model/Animation.h"
-#include "graphics/model/AnimationObj.h"
-#include "graphics/model/LMLoader.h"
+#include "graphics/model/animation/Animation.h"
+#include "graphics/model/animation/AnimationObj.h"
+#include "graphics/model/files/LMLoader.h"
 
 void Skeleton::Load(const std::string& fileName)
 {

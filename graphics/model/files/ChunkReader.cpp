@@ -1,4 +1,4 @@
-#include "graphics/model/ChunkReader.h"
+#include "graphics/model/files/ChunkReader.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/FileRecords.h"
+#include "graphics/model/files/FileRecords.h"
 
 namespace {
 constexpr size_t kHeaderSize = 8;

@@ -1,8 +1,8 @@
-#include "graphics/model/Animation.h"
+#include "graphics/model/animation/Animation.h"
 
 #include <cmath>
 
-#include "graphics/model/AnimationObj.h"
+#include "graphics/model/animation/AnimationObj.h"
 
 namespace {
 constexpr float kKeyEpsilon = 0.0001f;

@@ -1,4 +1,4 @@
-#include "graphics/model/Model3DS.h"
+#include "graphics/model/files/Model3DS.h"
 
 #include <cstring>
 #include <fstream>

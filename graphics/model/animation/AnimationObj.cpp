@@ -1,4 +1,4 @@
-#include "graphics/model/AnimationObj.h"
+#include "graphics/model/animation/AnimationObj.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,10 +8,10 @@
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/Animation.h"
-#include "graphics/model/AnimationSet.h"
+#include "graphics/model/animation/Animation.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/ModelStores.h"
-#include "graphics/model/Skeleton.h"
+#include "graphics/model/animation/Skeleton.h"
 
 namespace {
 bool sAnimEnabled = true;

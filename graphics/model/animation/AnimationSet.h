@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "graphics/resource/Resource.h"
-#include "graphics/model/Animation.h"
+#include "graphics/model/animation/Animation.h"
 
 // The animations of one file, owned together; the animation store caches sets by file name.
 class AnimationSet : public Resource
