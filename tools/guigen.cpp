@@ -218,6 +218,16 @@ std::unique_ptr<Widget> Hud()
     combo->SetColor(Color(0.1f, 0.1f, 0.2f, 0.8f));
     combo->Action().mMessage = "TrapSelect";
     MenuButton(*root, "ZoomToTowerButton", "Tower", "ZoomToTower", "", -0.4f, 0.72f)->SetGuiSize(0.2f, 0.06f);
+    // The messages scripts and the game pop up: a banner across the middle and a line under it.
+    const auto popup = [&](const char* name, float y, float height, float scale) {
+        auto* text = Put<PopupText>(*root, "PopupText", name, -1.0f, y, 2.0f, height);
+        text->SetAlignment(0);
+        text->SetFont(1);
+        text->SetScale(scale);
+        text->SetColor(Color(0.0f, 0.0f, 0.0f, 0.35f));
+    };
+    popup("LargeTextPopup", 0.4f, 0.16f, 2.5f);
+    popup("SmallTextPopup", 0.2f, 0.08f, 1.25f);
     auto* victory = Put<Window>(*root, "Window", "LevelVictoryConditionWindow", -0.5f, 0.4f, 1.0f, 0.6f);
     victory->SetColor(Color(0.05f, 0.05f, 0.15f, 0.9f));
     Label(*victory, "VictoryText", "Defend the tower until the invaders give up.", -0.45f, 0.3f, 0.9f);

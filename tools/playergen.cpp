@@ -64,6 +64,14 @@ std::unique_ptr<Widget> Hud()
     auto combo = Make<ComboBox>("ComboBox", "TrapDropComboBox", 0.4f, 0.7f, 0.5f, 0.06f);
     combo->Action().mMessage = "TrapSelect";
     root->AddChild(std::move(combo));
+    for (const char* name : {"LargeTextPopup", "SmallTextPopup"})
+    {
+        auto popup = Make<PopupText>("PopupText", name, -1.0f, name[0] == 'L' ? 0.4f : 0.2f, 2.0f, 0.1f);
+        popup->SetAlignment(0);
+        popup->SetFont(1);
+        popup->SetColor(Color(0.0f, 0.0f, 0.0f, 0.0f));
+        root->AddChild(std::move(popup));
+    }
     auto victory = Make<Window>("Window", "LevelVictoryConditionWindow", -0.5f, 0.5f, 1.0f, 0.5f);
     auto go = Make<Button>("Button", "VictoryGo", -0.1f, 0.1f, 0.2f, 0.08f);
     go->SetGuiText("Go");

@@ -26,19 +26,25 @@ TileMap* Map()
 
 bool CanDropAt(const std::string& name, const Vector3& position)
 {
+    return CheckDropAt(name, position) == DropCheck::Allowed;
+}
+
+DropCheck CheckDropAt(const std::string& name, const Vector3& position)
+{
     DataController* data = Controller();
     if (!data)
-        return false;
+        return DropCheck::NoLevel;
     const TrapInfo& info = data->GetTrapInfo(name);
     TileMap* map = Map();
     if (!map)
-        return false;
+        return DropCheck::NoLevel;
     if (!data->IsEditMode() && info.creditCost > data->GetPoints())
-        return false;
+        return DropCheck::TooDear;
     if (!map->IsInWorld(position))
-        return false;
+        return DropCheck::Outside;
     const TileIndex tile = map->WorldToTile(position, info.widthTileSize, info.depthTileSize);
-    return map->IsAreaFree(tile.first, tile.second, info.widthTileSize, info.depthTileSize);
+    return map->IsAreaFree(tile.first, tile.second, info.widthTileSize, info.depthTileSize) ? DropCheck::Allowed
+                                                                                           : DropCheck::Taken;
 }
 
 Vector3 SnapTrapDropPosition(const std::string& name, const Vector3& position)

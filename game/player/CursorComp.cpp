@@ -16,8 +16,10 @@
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
 #include "game/logic/SceneSeam.h"
+#include "game/logic/TrapDrop.h"
 #include "game/player/CursorPreview.h"
 #include "game/player/GameCamera.h"
+#include "game/player/HUDComp.h"
 #include "game/player/LogicCommands.h"
 #include "game/player/PlayerServices.h"
 #include "physics/PhysicsComp.h"
@@ -352,7 +354,10 @@ void CursorComp::AnimationCallback(std::string name)
 
 void CursorComp::TrapDropStep()
 {
-    const Vector3 at = Position();
+    // Traps go on the ground under the pointer; the claw hovers on the pointer's ray above it.
+    Vector3 at;
+    if (!PointerOnGround(at))
+        at = Position();
     PreviewFollow(at);
     if (MouseTriggered(1))
     {
@@ -377,10 +382,19 @@ void CursorComp::TrapDropStep()
         return;
     const DataController* data = Data();
     const std::string kind = data ? data->mDropPreview.mTrapName : std::string();
+    const DropCheck check = data && !kind.empty() ? CheckDropAt(kind, data->mDropPreview.mAnchorPosition) : DropCheck::NoLevel;
     if (kind == "wall")
     {
-        if (PreviewLineStep(at))
+        // A line may cross taken tiles (those are skipped); with no credits it would place nothing.
+        if (check == DropCheck::TooDear)
+            TellRefusal(kind, check);
+        else if (PreviewLineStep(at))
             ScheduleIdle();
+        return;
+    }
+    if (check != DropCheck::Allowed)
+    {
+        TellRefusal(kind, check);
         return;
     }
     if (!PreviewPlace())
@@ -393,6 +407,23 @@ void CursorComp::TrapDropStep()
         Play("TrapDrop", false, 2.0f);
     }
     ScheduleIdle();
+}
+
+void CursorComp::TellRefusal(const std::string& kind, DropCheck check)
+{
+    DataController* data = Data();
+    std::string text;
+    switch (check)
+    {
+    case DropCheck::TooDear:
+        text = "Not enough credits: the " + kind + " costs " + std::to_string(data ? data->GetTrapInfo(kind).creditCost : 0) +
+               ", you have " + std::to_string(data ? data->GetPoints() : 0);
+        break;
+    case DropCheck::Outside: text = "The " + kind + " must go on the field"; break;
+    case DropCheck::Taken: text = "That place is taken: the " + kind + " needs free ground"; break;
+    default: return;
+    }
+    ShowTextPopup(SmallTextPopup, text, Color(1.0f, 0.55f, 0.2f, 1.0f), 0.1f, 1.5f, 0.5f);
 }
 
 void CursorComp::BombStep()

@@ -4,6 +4,7 @@
 
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Vector3.h"
+#include "game/logic/TrapDrop.h"
 
 class CogFactory;
 
@@ -59,6 +60,8 @@ private:
     bool HoldStep();
     void TryGrab();
     void TrapDropStep();
+    // Says on the HUD why a drop of the kind was refused.
+    void TellRefusal(const std::string& kind, DropCheck check);
     void BombStep();
     void ScheduleIdle();
     void Play(const std::string& name, bool loop, float rate);

@@ -15,6 +15,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/player/PlayerServices.h"
 #include "graphics/camera/Camera.h"
+#include "input/IOLoom.h"
 
 namespace {
 class GameCameraFactory : public CompFactoryOf<GameCamera>
@@ -123,11 +124,12 @@ void GameCamera::Update()
         const float ceiling = maxZoom;
         if (IsEditMode())
             maxZoom = 200.0f;
-        float amount = static_cast<float>(MouseWheel());
+        float amount = static_cast<float>(MouseWheel()) / static_cast<float>(IOLoom::kWheelNotch);
+        const float keyNotches = kKeyNotchesPerSecond * RealFrameTime();
         if (KeyHeld("R") || KeyHeld("PageUp"))
-            amount += 1.0f;
+            amount += keyNotches;
         if (KeyHeld("F") || KeyHeld("PageDown"))
-            amount -= 1.0f;
+            amount -= keyNotches;
         input = Zoom(amount) || input;
         maxZoom = ceiling;
     }
@@ -193,11 +195,29 @@ bool GameCamera::Zoom(float amount)
     Vector3 p = place->GetPosition();
     Vector3 velocity = place->GetVelocity();
     const Vector3 view = ViewDirection();
-    const float h = p.y;
-    if (amount > 0.0f && h - 0.5f > minZoom)
-        velocity += view * (h * ZoomRate);
-    else if (amount < 0.0f && h + 0.5f < maxZoom)
-        velocity -= view * (h * ZoomRate);
+    // Steps multiply the height, so each notch looks the same way near and far.
+    if (amount != 0.0f && std::isfinite(amount) && minZoom > 0.0f && maxZoom > minZoom)
+    {
+        if (mZoomTarget < 0.0f)
+            mZoomTarget = std::fmin(std::fmax(p.y, minZoom), maxZoom);
+        const float notch = std::pow(minZoom / maxZoom, 1.0f / kZoomNotches);
+        mZoomTarget = std::fmin(std::fmax(mZoomTarget * std::pow(notch, amount), minZoom), maxZoom);
+    }
+    if (mZoomTarget >= 0.0f)
+    {
+        const float gap = mZoomTarget - p.y;
+        float rise = gap * (1.0f - std::exp(-ZoomRate * RealFrameTime()));
+        if (std::fabs(gap) < 0.01f)
+        {
+            rise = gap;
+            mZoomTarget = -1.0f;
+        }
+        // Along the view, so the ground point in the middle of the screen stays there.
+        if (view.y < -0.05f || view.y > 0.05f)
+            p += view * (rise / view.y);
+        else
+            p.y += rise;
+    }
     if (p.y < minZoom)
     {
         p.y = minZoom;
@@ -212,11 +232,14 @@ bool GameCamera::Zoom(float amount)
     float depth = 0.0f;
     if (MapExtent(width, depth))
     {
+        p.x = std::fmin(std::fmax(p.x, 0.0f), width);
+        p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
         const float floor = TerrainHeight(p.x, p.z) + 1.0f;
         if (p.y < floor)
         {
             p.y = floor;
             velocity.y = 0.0f;
+            mZoomTarget = -1.0f;
         }
     }
     place->StorePosition(p);

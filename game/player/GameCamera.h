@@ -16,6 +16,9 @@ class GameCamera : public Comp
 {
 public:
     static constexpr uint32_t kTypeId = 501;
+    static constexpr float kZoomNotches = 12.0f;
+    // Held zoom keys count as this many notches a second.
+    static constexpr float kKeyNotchesPerSecond = 6.0f;
 
     void Serialize(Serializer& s) override;
     void Initialize() override;
@@ -31,12 +34,15 @@ public:
     void Rotate(float angle);
     void Move(float sideways, float forward);
     void ClampToMap();
+    // Amount in wheel notches, positive in. Each notch sets the height the camera glides to one
+    // step nearer the limit; kZoomNotches steps span minZoom to maxZoom. True for a non-zero amount.
     bool Zoom(float amount);
     // The camera's view direction: forward (0, 0, -1) turned by the cog's orientation.
     Vector3 ViewDirection() const;
 
     float minZoom = 20.0f;
     float maxZoom = 100.0f;
+    // How fast the camera glides to the zoom height: the share 1 - exp(-ZoomRate t) of the way in t seconds.
     float ZoomRate = 7.5f;
     float edgeScrollValue = 0.0f;
     float MoveSpeed = 12.5f;
@@ -51,6 +57,8 @@ public:
 private:
     Camera* mCamera = nullptr;
     bool mMissingLogged = false;
+    // The height a zoom glides to; negative when no zoom is under way.
+    float mZoomTarget = -1.0f;
 };
 
 void RegisterGameCamera(CogFactory& cogs);

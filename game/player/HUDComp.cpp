@@ -297,3 +297,25 @@ void HUDComp::MiniMapMove(Vector3 at)
     p.z = (1.0f - at.y) * depth;
     place->StorePosition(p);
 }
+
+bool ShowTextPopup(int32_t size, const std::string& text, const Color& color, float fadeIn, float hold, float fadeOut)
+{
+    if (size != LargeTextPopup && size != SmallTextPopup)
+    {
+        Console::Instance().Log("TextPopup: no pop-up of size " + std::to_string(size) + " (0 large, 1 small)", LogError);
+        return false;
+    }
+    Cog* hud = FindCog("HUD");
+    WidgetComp* widgets = hud ? hud->Get<WidgetComp>() : nullptr;
+    const char* name = size == LargeTextPopup ? "LargeTextPopup" : "SmallTextPopup";
+    PopupText* popup = WidgetAs<PopupText>(widgets, name, "PopupText");
+    if (!popup)
+    {
+        // Outside a level there is no HUD; a HUD without the widget is a data fault worth a line.
+        if (widgets)
+            Console::Instance().Log(std::string("HUDComp: the HUD has no PopupText \"") + name + "\" for \"" + text + "\"", LogError);
+        return false;
+    }
+    popup->Pop(text, color, fadeIn, hold, fadeOut);
+    return true;
+}

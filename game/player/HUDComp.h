@@ -3,6 +3,7 @@
 #include <string>
 
 #include "LOOM/cogs/Comp.h"
+#include "LOOM/math/Color.h"
 #include "LOOM/math/Vector3.h"
 
 class CogFactory;
@@ -52,3 +53,13 @@ private:
 };
 
 void RegisterHUDComp(CogFactory& cogs);
+
+// The HUD's two messages: the large one across the middle of the screen and the small one under it.
+enum TextPopupSize : int32_t
+{
+    LargeTextPopup = 0,
+    SmallTextPopup = 1,
+};
+// Shows the message on the "HUD" cog's pop-up of that size with its colour and times in seconds
+// (fade in, hold, fade out); false when there is no HUD or no such pop-up to show it on.
+bool ShowTextPopup(int32_t size, const std::string& text, const Color& color, float fadeIn, float hold, float fadeOut);

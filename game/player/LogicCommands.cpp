@@ -26,6 +26,7 @@
 #include "game/logic/OwnedCommands.h"
 #include "game/logic/SceneSeam.h"
 #include "game/player/CursorComp.h"
+#include "game/player/HUDComp.h"
 #include "game/player/PlayerServices.h"
 #include "game/tower/BaseTower.h"
 #include "graphics/camera/Camera.h"
@@ -441,6 +442,16 @@ void MouseProjectPosition(Cog* cog)
         {
             Vector3 p = place->GetPosition();
             Vector3 velocity((hit.x - p.x) * 45.0f, 0.0f, (hit.z - p.z) * 45.0f);
+            const float dt = FrameTime();
+            // 45 x the gap closes 75 % of it per frame at 60 fps, but overshoots past 1/45 s
+            // frames and diverges past 1/22.5 s; the same share per second holds at any frame
+            // time. The physics moves the claw by at most its longest frame.
+            if (dt > 0.0f)
+            {
+                const PhysicsLoom* physics = PhysicsLoom::Instance();
+                const float moved = physics ? std::fmin(dt, physics->GetSettings().mMaxFrameTime) : dt;
+                velocity *= (1.0f - std::pow(0.25f, 60.0f * dt)) / (45.0f * moved);
+            }
             p.y = hit.y;
             place->SetPosition(p);
             if (velocity.Length() < 1.0f)
@@ -660,6 +671,12 @@ void Lose()
     if (DataController* data = Data())
         data->mGameState = StateLost;
 }
+
+// The timing is the seconds of fade-in, hold and fade-out.
+void TextPopup(int32_t size, std::string text, Color color, Vector3 timing)
+{
+    ShowTextPopup(size, text, color, timing.x, timing.y, timing.z);
+}
 } // namespace
 
 bool AttemptTowerDrop(Vector3 position)
@@ -745,4 +762,6 @@ void RegisterLogicCommands(OwnedCommands& commands)
     commands.Register("Spawn", MakeFunctionCommand(&Spawn), "spawns this invader at the cursor");
     commands.Register("Win", MakeFunctionCommand(&Win), "Lets you win level");
     commands.Register("Lose", MakeFunctionCommand(&Lose), "Lets you lose level");
+    commands.Register("TextPopup", MakeFunctionCommand(&TextPopup),
+                      "Shows a HUD message: size (0 large, 1 small), text, colour, (fade-in, hold, fade-out) seconds");
 }

@@ -145,6 +145,42 @@ bool PickRay(int x, int y, Vector3& origin, Vector3& direction)
     return true;
 }
 
+bool PointerOnGround(Vector3& out)
+{
+    Vector3 origin;
+    Vector3 direction;
+    // A ray that does not go down is in the sky.
+    if (!PickRay(MouseX(), MouseY(), origin, direction) || !(direction.y < 0.0f))
+        return false;
+    direction.Normalize();
+    const auto above = [&](float t) {
+        const Vector3 p = origin + direction * t;
+        return p.y - TerrainHeight(p.x, p.z);
+    };
+    if (above(0.0f) < 0.0f)
+        return false;
+    // March to the first point under the ground, then halve the step that crossed it.
+    constexpr float kStep = 1.0f;
+    constexpr float kReach = 4000.0f;
+    float near = 0.0f;
+    float far = kStep;
+    while (above(far) > 0.0f)
+    {
+        near = far;
+        far += kStep;
+        if (far > kReach)
+            return false;
+    }
+    for (int i = 0; i < 16; ++i)
+    {
+        const float mid = 0.5f * (near + far);
+        (above(mid) > 0.0f ? near : far) = mid;
+    }
+    out = origin + direction * far;
+    out.y = TerrainHeight(out.x, out.z);
+    return true;
+}
+
 DataController* Data()
 {
     LogicLoom* logic = LogicLoom::Instance();
@@ -171,6 +207,11 @@ float GameTime()
 float FrameTime()
 {
     return GameDt();
+}
+
+float RealFrameTime()
+{
+    return gCoreEngine ? static_cast<float>(gCoreEngine->GetCoreTimer().GetDt()) : 0.0f;
 }
 
 bool GamePaused()

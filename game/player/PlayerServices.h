@@ -41,6 +41,9 @@ Camera* ActiveCamera();
 bool ActiveView(Vector3& position, Vector3& direction);
 // The world ray through the pixel from the active camera; false without one.
 bool PickRay(int x, int y, Vector3& origin, Vector3& direction);
+// Where the ray through the mouse first meets the terrain; false without an active camera or
+// when the ray meets no ground within reach.
+bool PointerOnGround(Vector3& out);
 
 // The logic loom's data controller, or null.
 DataController* Data();
@@ -51,6 +54,8 @@ int32_t CurrentGameState();
 float GameTime();
 float FrameTime();
 bool GamePaused();
+// This frame's time on the core clock, which runs on while the game is paused.
+float RealFrameTime();
 
 // The height map's extent in world units; false without one.
 bool MapExtent(float& width, float& depth);

@@ -271,9 +271,9 @@ bool Fits(const BitmapFont& font, const char* text)
 }
 
 // The pixels aligned text may cover, as BitmapFont::DrawTextAligned places it.
-Rect TextBounds(const BitmapFont& font, const char* text, const Rect& rect, int32_t alignment)
+Rect TextBounds(const BitmapFont& font, const char* text, const Rect& rect, int32_t alignment, float size)
 {
-    const float scale = font.GetTextScale();
+    const float scale = font.GetTextScale() * size;
     const auto width = int32_t(std::ceil(font.GetLineWidth(text, scale, 0)));
     auto height = int32_t(std::ceil(font.GetTextHeight(text, scale)));
     const int32_t lineHeight = font.GetCellHeight() * 2;
@@ -313,14 +313,14 @@ void GuiPainter::DrawText(float x, float y, const char* text)
     AddTextBounds(mTextFont->MeasureRect(text, int32_t(x), int32_t(y), mTextFont->GetTextScale()));
 }
 
-void GuiPainter::DrawTextInRect(const char* text, const Rect& rect, int32_t alignment)
+void GuiPainter::DrawTextInRect(const char* text, const Rect& rect, int32_t alignment, float scale)
 {
     if (!mTextOpen || !mTextFont || !text)
         return;
     if (!Fits(*mTextFont, text))
         Flush();
-    mTextFont->DrawTextAligned(text, rect, mColor, 1.0f, alignment);
-    AddTextBounds(TextBounds(*mTextFont, text, rect, alignment));
+    mTextFont->DrawTextAligned(text, rect, mColor, scale, alignment);
+    AddTextBounds(TextBounds(*mTextFont, text, rect, alignment, scale));
 }
 
 void GuiPainter::SetTextEffect(int32_t mode, float time, const Vector3& values)

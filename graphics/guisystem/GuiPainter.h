@@ -44,7 +44,7 @@ public:
     void SetFont(int32_t index);
     void BeginText();
     void DrawText(float x, float y, const char* text);
-    void DrawTextInRect(const char* text, const Rect& rect, int32_t alignment);
+    void DrawTextInRect(const char* text, const Rect& rect, int32_t alignment, float scale);
     void SetTextEffect(int32_t mode, float time, const Vector3& values);
     void ClearTextEffect();
     void EndText();

@@ -1,8 +1,12 @@
 #include "graphics/guisystem/GuiSystem.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/math/Color.h"
+#include "graphics/font/BitmapFont.h"
 
 namespace {
 
@@ -108,10 +112,39 @@ void GuiSystem::RenderTooltip()
     const std::string tip = mMouse.IsOver() ? mLayer->GetDescription() : std::string();
     if (tip.empty() || !GetFont(0))
         return;
+    // The widgets that have tips sit at the screen's edges.
+    constexpr float kWrap = 360.0f;
+    constexpr float kPad = 4.0f;
+    const BitmapFont& font = *GetFont(0);
+    const float scale = font.GetTextScale();
+    float widest = 0.0f;
+    float lines = 0.0f;
+    for (size_t start = 0; start <= tip.size();)
+    {
+        const float width = font.GetLineWidth(tip.c_str(), scale, start);
+        widest = std::max(widest, std::min(width, kWrap));
+        lines += std::max(1.0f, std::ceil(width / kWrap));
+        const size_t end = tip.find('\n', start);
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    const float width = std::ceil(widest) + 2.0f * kPad;
+    const float height = font.GetTextHeight("", scale) * lines + 2.0f * kPad;
+    float x = mMouse.GetX() + mLooks.GetPointerSize();
+    float y = mMouse.GetY() + mLooks.GetPointerSize();
+    if (x + width > float(GetWidth()))
+        x = std::max(0.0f, float(GetWidth()) - width);
+    if (y + height > float(GetHeight()))
+        y = std::max(0.0f, mMouse.GetY() - height);
+    SetColorArgb(0xD0101428);
+    SetTexture(nullptr, 1, 1);
+    DrawPixelQuad(x, y, x + width, y + height);
     SetFont(0);
     SetColorArgb(0xFFFFFFE0);
     BeginText();
-    DrawText(mMouse.GetX() + mLooks.GetPointerSize(), mMouse.GetY() + mLooks.GetPointerSize(), tip.c_str());
+    const Rect box{int32_t(x + kPad), int32_t(y + kPad), int32_t(x + width - kPad) + 1, int32_t(y + height - kPad)};
+    DrawTextInRect(tip.c_str(), box, 1);
     EndText();
 }
 

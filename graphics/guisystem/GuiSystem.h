@@ -129,10 +129,11 @@ public:
     void BeginText() { mPainter.BeginText(); }
     // Pixels, top-left; current font and colour.
     void DrawText(float x, float y, const char* text) { mPainter.DrawText(x, y, text); }
-    // Alignment as BitmapFont::DrawTextAligned takes it (0 centred, 1 top-left wrapped, 3 right).
-    void DrawTextInRect(const char* text, const Rect& rect, int32_t alignment = 1)
+    // Alignment as BitmapFont::DrawTextAligned takes it (0 centred, 1 top-left wrapped, 3 right);
+    // the scale multiplies the font's own.
+    void DrawTextInRect(const char* text, const Rect& rect, int32_t alignment = 1, float scale = 1.0f)
     {
-        mPainter.DrawTextInRect(text, rect, alignment);
+        mPainter.DrawTextInRect(text, rect, alignment, scale);
     }
     void SetTextEffect(int32_t mode, float time, const Vector3& values) { mPainter.SetTextEffect(mode, time, values); }
     void ClearTextEffect() { mPainter.ClearTextEffect(); }
@@ -155,6 +156,7 @@ public:
 
 private:
     void RegisterCommands();
+    // The tip of the widget under the mouse beside the pointer: wrapped, on a dark card, on the screen.
     void RenderTooltip();
 
     GuiUnits mUnits;

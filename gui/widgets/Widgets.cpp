@@ -80,6 +80,60 @@ void TextBox::Render(GuiSystem& gui)
     RenderChildren(gui);
 }
 
+// PopupText
+
+void PopupText::Serialize(Serializer& s)
+{
+    TextBox::Serialize(s);
+    s.SerializeRealField("Scale", mScale);
+}
+
+void PopupText::Pop(const std::string& text, const Color& color, float fadeIn, float hold, float fadeOut)
+{
+    const auto time = [](float t) { return std::isfinite(t) && t > 0.0f ? t : 0.0f; };
+    mText = text;
+    mTextColor = color;
+    mFadeIn = time(fadeIn);
+    mHold = time(hold);
+    mFadeOut = time(fadeOut);
+    mAge = 0.0f;
+}
+
+float PopupText::Alpha() const
+{
+    if (mAge < 0.0f || mText.empty())
+        return 0.0f;
+    if (mAge < mFadeIn)
+        return mAge / mFadeIn;
+    const float out = mAge - mFadeIn - mHold;
+    if (out <= 0.0f)
+        return 1.0f;
+    return out < mFadeOut ? 1.0f - out / mFadeOut : 0.0f;
+}
+
+void PopupText::Update(float dt)
+{
+    if (mAge >= 0.0f && std::isfinite(dt) && dt > 0.0f)
+        mAge += dt;
+    TextBox::Update(dt);
+}
+
+void PopupText::Render(GuiSystem& gui)
+{
+    const float alpha = Alpha();
+    if (alpha > 0.0f)
+    {
+        if (mColor.a > 0.0f)
+            DrawImage(gui, Color(mColor.r, mColor.g, mColor.b, mColor.a * alpha));
+        gui.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a * alpha);
+        gui.SetFont(mFont);
+        gui.BeginText();
+        gui.DrawTextInRect(mText.c_str(), ScreenRect(gui), mAlignment, mScale);
+        gui.EndText();
+    }
+    RenderChildren(gui);
+}
+
 // Button
 
 void Button::Serialize(Serializer& s)
@@ -667,6 +721,7 @@ void RegisterGuiWidgetTypes()
     RegisterWidgetType("Widget", [] { return std::make_unique<Widget>(); });
     RegisterWidgetType("Window", [] { return std::make_unique<Window>(); });
     RegisterWidgetType("TextBox", [] { return std::make_unique<TextBox>(); });
+    RegisterWidgetType("PopupText", [] { return std::make_unique<PopupText>(); });
     RegisterWidgetType("Button", [] { return std::make_unique<Button>(); });
     RegisterWidgetType("CheckBox", [] { return std::make_unique<CheckBox>(); });
     RegisterWidgetType("ProgressBar", [] { return std::make_unique<ProgressBar>(); });

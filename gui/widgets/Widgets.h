@@ -46,6 +46,31 @@ protected:
     float mEffectTime = 0.0f;
 };
 
+// A message that shows for a while: its text fades in, holds and fades out, then nothing is
+// drawn until the next Pop. "Scale" enlarges the font. It never takes the mouse.
+class PopupText : public TextBox
+{
+public:
+    void Serialize(Serializer& s) override;
+    void Render(GuiSystem& gui) override;
+    void Update(float dt) override;
+    Widget* HitTestName(float, float) override { return nullptr; }
+
+    // Times in seconds; a time that is negative or not a number counts as 0.
+    void Pop(const std::string& text, const Color& color, float fadeIn, float hold, float fadeOut);
+    // The share of the text's colour drawn now: 0 when nothing shows.
+    float Alpha() const;
+    void SetScale(float scale) { mScale = scale; }
+
+private:
+    float mScale = 1.0f;
+    float mFadeIn = 0.0f;
+    float mHold = 0.0f;
+    float mFadeOut = 0.0f;
+    // Seconds since the last Pop; negative while nothing was popped.
+    float mAge = -1.0f;
+};
+
 // An image with a label; a click sends its message (no value). The label waves under the mouse.
 class Button : public TextBox
 {

@@ -88,7 +88,7 @@ public:
     {
         for (int i = 0; i < frames; ++i)
         {
-            mClock.Advance(kStep);
+            mClock.Advance(mStep);
             mEngine->Frame();
         }
     }
@@ -105,6 +105,9 @@ public:
         return condition();
     }
 
+    // The frame time of the following steps (kStep until changed).
+    void SetStep(double seconds) { mStep = seconds; }
+
     void Run(const std::string& line) { Console::Instance().ExecuteLine(line); }
     CoreEngine& Engine() { return *mEngine; }
     LogicLoom& Logic() { return *LogicLoom::Instance(); }
@@ -114,6 +117,7 @@ public:
 
 private:
     FakeClock mClock;
+    double mStep = kStep;
     TempDir mDir;
     std::filesystem::path mOldCwd;
     std::string mOldDataPath;

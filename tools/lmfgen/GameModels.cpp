@@ -117,7 +117,7 @@ LmfMesh PlaneMesh()
 
 LmfMesh SkydomeMesh()
 {
-    return SinglePartMesh(MakeDome(1.0f, 8, 24));
+    return SinglePartMesh(MakeSkySphere(1.0f, 16, 24));
 }
 
 LmfMesh WaterMesh()

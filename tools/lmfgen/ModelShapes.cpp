@@ -102,6 +102,11 @@ LmfPart MakeDome(float radius, int rings, int segments)
     return MakeRings(radius, rings * 2, segments, rings, true);
 }
 
+LmfPart MakeSkySphere(float radius, int rings, int segments)
+{
+    return MakeRings(radius, rings, segments, rings, true);
+}
+
 LmfPart MakeGrid(float size, int cells)
 {
     LmfPart part;

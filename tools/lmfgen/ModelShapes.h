@@ -9,6 +9,8 @@ LmfPart MakeBox(const Vector3& min, const Vector3& max);
 LmfPart MakeSphere(float radius, int rings, int segments);
 // Upper half, facing inward: a sky seen from inside.
 LmfPart MakeDome(float radius, int rings, int segments);
+// The whole sphere facing inward: a sky that also lies below the horizon, beyond the ground's edge.
+LmfPart MakeSkySphere(float radius, int rings, int segments);
 // A square grid at y = 0 facing up, centred on the origin.
 LmfPart MakeGrid(float size, int cells);
 // Open tube along +y from 0 to length.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "game/components/GameComponents.h"
+#include "game/player/PlayerServices.h"
 #include "tests/game/player/PlayerSim.h"
 #include "tests/input/LogProbe.h"
 
@@ -83,6 +85,10 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
 
     play.MoveToWidget(spikes);
     play.Step(2);
+    // Hovered, the button names the trap, its price and its use.
+    const TrapInfo& info = play.Data().GetTrapInfo("spikes");
+    EXPECT_EQ(play.Gui().GetLayer()->GetDescription(),
+              "spikes\nCost: " + std::to_string(info.creditCost) + "\nDescription: " + info.trapDescription);
     play.Click(0);
     play.Step(2);
     EXPECT_TRUE(play.Cursor().IsTrapDropMode());
@@ -90,24 +96,40 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     EXPECT_EQ(play.Sim().Cogs().GetGroupCogs("traps").size(), traps) << "the selecting click drops nothing";
     EXPECT_EQ(play.Data().GetPoints(), 100);
 
-    const Vector3 spot = play.Field().Centre(12, 16);
-    play.MoveToWorld(spot + Vector3(0, 15, 0));
+    // The pointer on a point of the ground: the trap stands on the tile under it, not under the
+    // claw, which hovers on the pointer's ray above the ground.
+    const Vector3 spot = play.Field().Centre(12, 16) + Vector3(0.7f, 0.0f, -0.9f);
+    play.MoveToWorld(spot);
     play.Step(30);
     play.Click(0);
     ASSERT_EQ(play.Sim().Cogs().GetGroupCogs("traps").size(), traps + 1);
     EXPECT_EQ(play.Data().GetPoints(), 100 - cost);
     Cog* trap = play.Sim().Cogs().GetGroupCogs("traps").back();
     const Vector3 at = InvaderField::P(trap).GetPosition();
-    const Vector3 snapped = SnapTrapDropPosition("spikes", play.CursorPlace().GetPosition());
+    const Vector3 snapped = SnapTrapDropPosition("spikes", spot);
     EXPECT_NEAR(at.x, snapped.x, 1e-3f);
     EXPECT_NEAR(at.z, snapped.z, 1e-3f);
+    const Vector3 claw = SnapTrapDropPosition("spikes", play.CursorPlace().GetPosition());
+    EXPECT_GT(std::fabs(claw.x - snapped.x) + std::fabs(claw.z - snapped.z), 4.0f) << "the claw is elsewhere";
 
-    // The same tile again: refused, nothing spent.
+    // The same tile again: refused, nothing spent, and the HUD says why.
+    auto* said = static_cast<PopupText*>(play.HudWidgets().Find("SmallTextPopup"));
+    ASSERT_NE(said, nullptr);
+    EXPECT_EQ(said->Alpha(), 0.0f);
     const size_t cogs = play.Sim().Cogs().GetCogCount();
     play.Click(0);
     EXPECT_EQ(play.Sim().Cogs().GetCogCount(), cogs);
     EXPECT_EQ(play.Data().GetPoints(), 100 - cost);
     EXPECT_TRUE(play.Cursor().IsTrapDropMode());
+    EXPECT_EQ(said->QueryText(), "That place is taken: the spikes needs free ground");
+    EXPECT_GT(said->Alpha(), 0.0f);
+    // A free tile without the credits for it.
+    play.Data().SetPoints(cost - 1);
+    play.MoveToWorld(play.Field().Centre(20, 16));
+    play.Step(5);
+    play.Click(0);
+    EXPECT_EQ(play.Sim().Cogs().GetCogCount(), cogs);
+    EXPECT_EQ(said->QueryText(), "Not enough credits: the spikes costs " + std::to_string(cost) + ", you have " + std::to_string(cost - 1));
 
     play.Click(1);
     EXPECT_FALSE(play.Cursor().IsTrapDropMode());
@@ -209,6 +231,50 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
 }
 
+TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(30);
+    const auto press = [&](SDL_Scancode key) {
+        play.Key(key, true);
+        play.Step();
+        play.Key(key, false);
+        play.Step(20); // past the wait after a selection
+    };
+    // The shipped kinds and their keys.
+    struct Kind
+    {
+        const char* name;
+        char key;
+        SDL_Scancode scancode;
+    };
+    for (const Kind& k : {Kind{"spikes", '1', SDL_SCANCODE_1}, Kind{"hammer", '2', SDL_SCANCODE_2}, Kind{"spring", '3', SDL_SCANCODE_3},
+                          Kind{"poison", '4', SDL_SCANCODE_4}, Kind{"fan", '5', SDL_SCANCODE_5}, Kind{"wall", '6', SDL_SCANCODE_6}})
+    {
+        ASSERT_TRUE(play.Data().HasTrapInfo(k.name)) << k.name;
+        EXPECT_EQ(play.Data().GetTrapInfo(k.name).trapKey, k.key) << k.name;
+        press(k.scancode);
+        EXPECT_EQ(play.Data().mDropPreview.mTrapName, k.name);
+    }
+    // Whatever kinds the data holds, no two share a key and none takes a camera or edit key.
+    std::string taken;
+    for (const auto& [name, info] : play.Data().mTrapInfo)
+    {
+        EXPECT_EQ(taken.find(info.trapKey), std::string::npos) << name << " shares its key";
+        EXPECT_EQ(std::string("WASDQERFTGBYUI").find(info.trapKey), std::string::npos) << name;
+        taken += info.trapKey;
+    }
+    play.Click(1);
+    ASSERT_FALSE(play.Cursor().IsTrapDropMode());
+    for (SDL_Scancode key : {SDL_SCANCODE_W, SDL_SCANCODE_A, SDL_SCANCODE_S, SDL_SCANCODE_D, SDL_SCANCODE_Q, SDL_SCANCODE_E,
+                             SDL_SCANCODE_R, SDL_SCANCODE_F})
+    {
+        press(key);
+        EXPECT_FALSE(play.Cursor().IsTrapDropMode()) << SDL_GetScancodeName(key);
+    }
+}
+
 TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
 {
     PlayerSim play;
@@ -231,4 +297,53 @@ TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
     play.Up(0);
     play.Key(SDL_SCANCODE_I, false);
     play.Step();
+}
+
+TEST(Cursor, TheClawSettlesUnderThePointerAtAnyFrameRate)
+{
+    struct Case
+    {
+        int fps;
+        int frames; // two seconds
+    };
+    for (const Case c : {Case{5, 10}, Case{10, 20}, Case{30, 60}, Case{60, 120}})
+    {
+        PlayerSim play;
+        play.Play();
+        play.Step(5);
+        // Across the screen, away from the edges that scroll the view.
+        play.MoveTo(play.Width() / 4, play.Height() / 3);
+        play.Step(30);
+        play.Sim().SetStep(1.0 / c.fps);
+        play.MoveTo(play.Width() * 3 / 4, play.Height() * 2 / 3);
+        std::vector<Vector3> path{play.CursorPlace().GetPosition()};
+        for (int i = 0; i < c.frames; ++i)
+        {
+            play.Step();
+            const Vector3 v = play.CursorPlace().GetVelocity();
+            ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.z)) << c.fps << " fps, frame " << i;
+            path.push_back(play.CursorPlace().GetPosition());
+        }
+        // Where the ray through the pointer meets the hover plane.
+        Vector3 origin;
+        Vector3 direction;
+        ASSERT_TRUE(PickRay(play.Io().GetMouseX(), play.Io().GetMouseY(), origin, direction));
+        const float t = (15.0f - origin.y) / direction.y;
+        const Vector3 target = origin + direction * t;
+        const auto gap = [&](const Vector3& p) { return Vector3(target.x - p.x, 0.0f, target.z - p.z); };
+        const Vector3 start = gap(path.front());
+        ASSERT_GT(start.Length(), 20.0f);
+        for (size_t i = 1; i < path.size(); ++i)
+        {
+            const Vector3 g = gap(path[i]);
+            EXPECT_LE(g.Length(), gap(path[i - 1]).Length() + 1e-3f) << c.fps << " fps, frame " << i << ": never farther";
+            EXPECT_GE(g.x * start.x + g.z * start.z, -1e-3f) << c.fps << " fps, frame " << i << ": never past the pointer";
+        }
+        // At 60 fps the claw keeps its old pull: three quarters of the gap per frame.
+        if (c.fps == 60)
+        {
+            EXPECT_NEAR(gap(path[4]).Length() / gap(path[3]).Length(), 0.25f, 0.02f);
+        }
+        EXPECT_LT(gap(path.back()).Length(), 0.1f) << c.fps << " fps";
+    }
 }

@@ -16,11 +16,11 @@ function Play.Each(step)
     table.insert(Play.Every, step)
 end
 
--- The first level's camera ("PlayerCamera") as it starts: at (236, 95, 505), facing -z, pitched
--- 40 degrees down, a vertical field of view of 0.785.
+-- The first level's camera ("LevelCamera") as it starts: at (258, 55, 490), facing -z, pitched
+-- 37 degrees down, a vertical field of view of 0.785.
 function Play.Screen(x, y, z)
-    local dx, dy, dz = x - 236, y - 95, z - 505
-    local s, c = 0.6428, 0.7660
+    local dx, dy, dz = x - 258, y - 55, z - 490
+    local s, c = 0.6018, 0.7986
     local upY, upZ = c, -s
     local fwdY, fwdZ = -s, -c
     local vx = dx

@@ -40,7 +40,8 @@ Play.At(366, function()
     G.ScreenCap()
 end)
 
--- Every four seconds the claw dives at the gap, holds, lifts and lets go.
+-- Every four seconds the claw dives at the gap, holds, swings aside and lets go (the gap is near
+-- the top of the start view: a swing upwards would leave the window and scroll the view).
 local gapX, gapY = Play.Screen(256, 0, 326)
 Throws = 0
 Play.Each(function()
@@ -54,9 +55,9 @@ Play.Each(function()
     elseif phase == 4 then
         Play.Button(0, true, gapX, gapY)
     elseif phase == 60 then
-        Play.Mouse(gapX, gapY - 60)
+        Play.Mouse(gapX + 80, gapY + 30)
     elseif phase == 66 then
-        Play.Button(0, false, gapX, gapY - 60)
+        Play.Button(0, false, gapX + 80, gapY + 30)
         Throws = Throws + 1
     end
     return false

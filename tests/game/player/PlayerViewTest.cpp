@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "LOOM/script/ScriptManager.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/player/PlayerServices.h"
+#include "game/player/SceneBinding.h"
+#include "graphics/device/Image.h"
+#include "graphics/terrain/HeightMap.h"
+#include "tests/game/player/PlayerSim.h"
+
+namespace {
+// The first level as the menus start it: the real data folder, its ground, start camera, claw
+// and HUD, drawn by the graphics loom on the offscreen window through the program's binding.
+struct LevelView : PlayerWorld
+{
+    explicit LevelView(const char* script = "L1.lua", const char* camera = "LevelCamera")
+        : mSim(GameDataFolder(), 7, &PlayerSim::AddLooms)
+    {
+        SetSceneSeam(&mScene);
+        mSim.Run(std::string("LogicCreateLevel Scripts\\Levels\\") + script);
+        if (!HeightMap::Current())
+            mSim.Cogs().Create("LevelGround");
+        mCamera = mSim.Cogs().Create(camera);
+        mCursor = mSim.Cogs().Create("Cursor");
+        mHud = CreateAt(mSim.Cogs(), "HUD", Vector3());
+        EXPECT_NE(mCamera, nullptr);
+        EXPECT_NE(mCursor, nullptr);
+        EXPECT_NE(mHud, nullptr);
+        if (mHud)
+        {
+            mHud->CallFunctionByName("EnterLevel");
+            // The player has read the goal and pressed Start.
+            mHud->CallFunctionByName("HideLevelVictoryWindow");
+        }
+        mSim.Run("SetCursorActive true");
+        mSim.Run("SetPause false");
+        // The mouse rests mid-screen, off the edges that scroll the view.
+        IOLoom::Instance()->HandleEvent(InputEvents::Motion(Width() / 2, Height() / 2));
+        // Past the loading text.
+        mSim.Step(120);
+    }
+    ~LevelView() { SetSceneSeam(nullptr); }
+
+    int Width() const { return IOLoom::Instance()->GetScreenWidth(); }
+    int Height() const { return IOLoom::Instance()->GetScreenHeight(); }
+    Positional& CameraPlace() { return *PosOf(mCamera); }
+    GameCamera& View() { return *mCamera->Get<GameCamera>(); }
+
+    Image Frame(int steps = 1)
+    {
+        mSim.Step(steps);
+        Image image;
+        EXPECT_TRUE(GraphicsLoom::Instance()->GetDevice()->ReadBack(nullptr, image));
+        return image;
+    }
+    // The pixel over a world point in this frame's view.
+    static Vector3 Screen(const Vector3& point)
+    {
+        const Camera* camera = GraphicsLoom::Instance()->GetActiveCamera();
+        Matrix4 viewProjection;
+        camera->GetView().Multiply(camera->GetProjection(), viewProjection);
+        const Vector3 p = viewProjection.TransformCoord(point);
+        const auto* io = IOLoom::Instance();
+        return Vector3((p.x + 1.0f) * 0.5f * float(io->GetScreenWidth()), (1.0f - p.y) * 0.5f * float(io->GetScreenHeight()), p.z);
+    }
+    // Pixels inside the rectangle for which the test holds.
+    template <typename Test>
+    static int Count(const Image& image, const Rect& r, Test test)
+    {
+        int n = 0;
+        for (int32_t y = std::max(r.mTop, 0); y < std::min(r.mBottom, int32_t(image.mHeight)); ++y)
+            for (int32_t x = std::max(r.mLeft, 0); x < std::min(r.mRight, int32_t(image.mWidth)); ++x)
+                n += test(image.GetARGB(uint32_t(x), uint32_t(y))) ? 1 : 0;
+        return n;
+    }
+    static int Red(uint32_t argb) { return int((argb >> 16) & 0xFF); }
+    static int Green(uint32_t argb) { return int((argb >> 8) & 0xFF); }
+    static int Blue(uint32_t argb) { return int(argb & 0xFF); }
+
+    GameSim mSim;
+    SceneBinding mScene;
+    Cog* mCamera = nullptr;
+    Cog* mCursor = nullptr;
+    Cog* mHud = nullptr;
+};
+} // namespace
+
+TEST(PlayerView, TheTowerBannerIsDrawnInItsColourAndGoesAfterItsTime)
+{
+    LevelView level;
+    Cog* tower = level.mSim.Cogs().FindCogByName("Tower");
+    ASSERT_NE(tower, nullptr);
+    auto* banner = static_cast<PopupText*>(level.mHud->Get<WidgetComp>()->Find("LargeTextPopup"));
+    ASSERT_NE(banner, nullptr);
+    const Rect box = GraphicsLoom::Instance()->GetGui()->AsGuiSystem()->BoxToPixels(banner->GetBox());
+    ASSERT_GT(box.mRight - box.mLeft, 0);
+    const auto red = [](uint32_t argb) {
+        return LevelView::Red(argb) > 170 && LevelView::Green(argb) < 70 && LevelView::Blue(argb) < 70;
+    };
+    const int before = LevelView::Count(level.Frame(), box, red);
+
+    // The tower raises its banner at most every ten seconds of game time: past them first.
+    level.mSim.SetStep(0.25);
+    level.mSim.Step(44);
+    level.mSim.SetStep(GameSim::kStep);
+    SendDamage(*tower, DamageInfo{0, -1.0f, 6});
+    EXPECT_EQ(banner->QueryText(), "Tower Under Attack!");
+    // It fades in over 0.1 s and holds for 1 s: half a second on, it shows in red.
+    const int shown = LevelView::Count(level.Frame(30), box, red);
+    EXPECT_GT(shown, before + 150) << "red text over the field";
+    // Gone after its fade-out of a quarter second.
+    const int after = LevelView::Count(level.Frame(60), box, red);
+    EXPECT_LT(after, before + 20);
+    EXPECT_EQ(banner->Alpha(), 0.0f);
+}
+
+TEST(PlayerView, TheSkyFillsWhatTheGroundDoesNotCoverBeyondTheMapEdge)
+{
+    LevelView level;
+    level.View().SetEnableCamera(false);
+    // At the north edge looking out: most of the view is beyond the map.
+    const Vector3 at = level.CameraPlace().GetPosition();
+    level.CameraPlace().SetPosition(Vector3(at.x, 60.0f, 6.0f));
+    const Image frame = level.Frame(3);
+    const Rect all{0, 0, int32_t(frame.mWidth), int32_t(frame.mHeight)};
+    // The device's clear colour is a mid grey: none of it may show.
+    const int grey = LevelView::Count(frame, all, [](uint32_t argb) {
+        return std::abs(LevelView::Red(argb) - 0x80) < 3 && std::abs(LevelView::Green(argb) - 0x80) < 3 &&
+               std::abs(LevelView::Blue(argb) - 0x80) < 3;
+    });
+    EXPECT_LT(grey, int(frame.mWidth * frame.mHeight / 200));
+    // Sky colour (blue above red) in the middle of the screen, where no ground is.
+    const Rect middle{int32_t(frame.mWidth / 4), int32_t(frame.mHeight * 2 / 5), int32_t(frame.mWidth * 3 / 4),
+                      int32_t(frame.mHeight * 3 / 5)};
+    const int sky = LevelView::Count(frame, middle, [](uint32_t argb) { return LevelView::Blue(argb) > LevelView::Red(argb) + 20; });
+    EXPECT_GT(sky, (middle.mRight - middle.mLeft) * (middle.mBottom - middle.mTop) * 9 / 10);
+}
+
+TEST(PlayerView, WheelNotchesZoomInEvenStepsOverTheWholeRange)
+{
+    LevelView level;
+    GameCamera& view = level.View();
+    Positional& place = level.CameraPlace();
+    view.EnableCamera(false, false, true);
+    place.SetPosition(Vector3(256.0f, view.maxZoom, 500.0f));
+    place.SetVelocity(Vector3());
+    level.mSim.Step(5);
+    // One notch at a time, each left to settle.
+    std::vector<float> heights{place.GetPosition().y};
+    level.mSim.SetStep(0.1);
+    for (int notch = 0; notch < 30 && heights.back() > view.minZoom + 0.01f; ++notch)
+    {
+        IOLoom::Instance()->HandleEvent(InputEvents::Wheel(1.0f));
+        level.mSim.Step(10);
+        heights.push_back(place.GetPosition().y);
+    }
+    ASSERT_NEAR(heights.back(), view.minZoom, 0.01f);
+    EXPECT_GE(heights.size() - 1, 10u) << "notches from the overview to the close-up";
+    EXPECT_LE(heights.size() - 1, 16u);
+    // Each step takes the same share of the height.
+    const float ratio = heights[1] / heights[0];
+    EXPECT_LT(ratio, 0.95f);
+    for (size_t i = 1; i + 1 < heights.size(); ++i)
+        EXPECT_NEAR(heights[i + 1] / heights[i], ratio, 0.01f) << "notch " << i;
+    // And back out, the same steps.
+    IOLoom::Instance()->HandleEvent(InputEvents::Wheel(-1.0f));
+    level.mSim.Step(10);
+    EXPECT_NEAR(place.GetPosition().y / view.minZoom, 1.0f / ratio, 0.01f);
+}
+
+TEST(PlayerView, TheStartViewsLookFromTheTowerToTheGapWithInvadersAndClawReadable)
+{
+    struct Case
+    {
+        const char* script;
+        const char* camera;
+        Vector3 gap; // the last gap in the walls before the tower
+    };
+    for (const Case& c : {Case{"L1.lua", "LevelCamera", Vector3(258, 2, 322)}, Case{"L2.lua", "LevelCameraWest", Vector3(296, 2, 336)}})
+    {
+        LevelView level(c.script, c.camera);
+        level.View().SetEnableCamera(false);
+        level.mSim.Step(2);
+        Cog* tower = level.mSim.Cogs().FindCogByName("Tower");
+        ASSERT_NE(tower, nullptr) << c.script;
+        const Vector3 middle = (PosOf(tower)->GetPosition() + c.gap) * 0.5f;
+        for (const Vector3& p : {c.gap, middle})
+        {
+            const Vector3 s = LevelView::Screen(p);
+            EXPECT_GT(s.x, 0.0f) << c.script;
+            EXPECT_LT(s.x, float(level.Width())) << c.script;
+            EXPECT_GT(s.y, 0.0f) << c.script;
+            EXPECT_LT(s.y, float(level.Height())) << c.script;
+        }
+        // An invader on the way and the claw over it stand tall enough to read at 800 x 600.
+        Cog* grunt = CreateAt(level.mSim.Cogs(), "grunt", middle);
+        ASSERT_NE(grunt, nullptr);
+        level.mSim.Step(2);
+        const auto tall = [&](Cog* cog) {
+            const Positional& p = *PosOf(cog);
+            const float radius = p.GetRadius();
+            const Vector3 foot = LevelView::Screen(p.GetPosition() - Vector3(0, radius, 0));
+            const Vector3 head = LevelView::Screen(p.GetPosition() + Vector3(0, radius, 0));
+            return std::fabs(foot.y - head.y);
+        };
+        EXPECT_GE(tall(grunt), 18.0f) << c.script << ": invader pixels";
+        PosOf(level.mCursor)->SetPosition(middle + Vector3(0, 15, 0));
+        EXPECT_GE(tall(level.mCursor), 18.0f) << c.script << ": claw pixels";
+    }
+}
+
+TEST(PlayerView, ATrapButtonShowsItsNameAndPriceOnHoverWithinTheScreen)
+{
+    LevelView level;
+    level.View().SetEnableCamera(false);
+    Widget* bar = level.mHud->Get<WidgetComp>()->Find("TrapDropToolBar2");
+    ASSERT_NE(bar, nullptr);
+    ASSERT_FALSE(bar->Children().empty());
+    GuiSystem& gui = *GraphicsLoom::Instance()->GetGui()->AsGuiSystem();
+    const Rect button = gui.BoxToPixels(bar->Children()[0]->GetBox());
+    // The rows above the bar, where a tip that does not fit under the pointer goes.
+    const Rect above{0, button.mTop - 90, level.Width() / 2, button.mTop};
+    const auto tipText = [](uint32_t argb) {
+        return LevelView::Red(argb) > 200 && LevelView::Green(argb) > 200 && LevelView::Blue(argb) > 150;
+    };
+    const auto card = [](uint32_t argb) { return LevelView::Red(argb) < 50 && LevelView::Green(argb) < 50 && LevelView::Blue(argb) < 70; };
+    const Image plain = level.Frame(2);
+    IOLoom::Instance()->HandleEvent(InputEvents::Motion((button.mLeft + button.mRight) / 2, (button.mTop + button.mBottom) / 2));
+    level.mSim.Step(2);
+    EXPECT_EQ(gui.GetLayer()->GetDescription().rfind("spikes\nCost: ", 0), 0u);
+    const Image tip = level.Frame(2);
+    // A dark card with light text over the field, above the bar since it does not fit under the pointer.
+    EXPECT_GT(LevelView::Count(tip, above, card), LevelView::Count(plain, above, card) + 3000);
+    EXPECT_GT(LevelView::Count(tip, above, tipText), LevelView::Count(plain, above, tipText) + 30);
+}
