@@ -2,7 +2,7 @@
 #include "fuzz/FuzzGraphics.h"
 #include "graphics/particles/Emitter.h"
 #include "graphics/particles/ParticleSystem.h"
-#include "graphics/scene/ColorStream.h"
+#include "graphics/scene/path/ColorStream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

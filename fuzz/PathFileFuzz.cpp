@@ -1,6 +1,6 @@
 // Path point files, read and then walked.
 #include "fuzz/FuzzSupport.h"
-#include "graphics/scene/Path.h"
+#include "graphics/scene/path/Path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

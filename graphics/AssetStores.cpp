@@ -3,7 +3,7 @@
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/model/ModelStoreSet.h"
 #include "graphics/model/ModelStores.h"
-#include "graphics/scene/Path.h"
+#include "graphics/scene/path/Path.h"
 
 namespace {
 using T = VertexType;

@@ -10,7 +10,7 @@
 #include "graphics/particles/Emitter.h"
 #include "graphics/particles/ParticleSystem.h"
 #include "graphics/resource/Texture.h"
-#include "graphics/scene/ColorStream.h"
+#include "graphics/scene/path/ColorStream.h"
 
 class FontList;
 class GraphicsDevice;

@@ -14,7 +14,7 @@
 #include "graphics/particles/ParticleFiles.h"
 #include "graphics/particles/ParticleMath.h"
 #include "graphics/particles/ParticleSystem.h"
-#include "graphics/scene/Path.h"
+#include "graphics/scene/path/Path.h"
 #include "graphics/scene/SceneFields.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "graphics/particles/ParticlePool.h"
 #include "graphics/resource/Texture.h"
-#include "graphics/scene/ColorStream.h"
+#include "graphics/scene/path/ColorStream.h"
 
 class Serializer;
 class GraphicsDevice;

@@ -11,7 +11,7 @@
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
-#include "graphics/scene/PathController.h"
+#include "graphics/scene/path/PathController.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/scene/Sprite.h"
 #include "input/IOLoom.h"

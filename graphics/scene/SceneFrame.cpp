@@ -9,7 +9,7 @@
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/Texture.h"
 #include "graphics/scene/HudDisplay.h"
-#include "graphics/scene/PathController.h"
+#include "graphics/scene/path/PathController.h"
 
 namespace SceneFrame {
 

@@ -10,8 +10,8 @@
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
 #include "graphics/GraphicsLoom.h"
-#include "graphics/scene/ColorStream.h"
-#include "graphics/scene/Path.h"
+#include "graphics/scene/path/ColorStream.h"
+#include "graphics/scene/path/Path.h"
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/input/LogProbe.h"
 

@@ -6,8 +6,8 @@
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
-#include "graphics/scene/Path.h"
-#include "graphics/scene/PathController.h"
+#include "graphics/scene/path/Path.h"
+#include "graphics/scene/path/PathController.h"
 #include "graphics/scene/SceneComponents.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
 #include "tests/graphics/LoomWindowFixture.h"
-#include "graphics/scene/PathController.h"
+#include "graphics/scene/path/PathController.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/scene/Sprite.h"

@@ -1,4 +1,4 @@
-#include "graphics/scene/Path.h"
+#include "graphics/scene/path/Path.h"
 
 #include <algorithm>
 #include <cmath>

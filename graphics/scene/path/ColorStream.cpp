@@ -1,4 +1,4 @@
-#include "graphics/scene/ColorStream.h"
+#include "graphics/scene/path/ColorStream.h"
 
 #include <cmath>
 

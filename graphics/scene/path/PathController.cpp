@@ -1,4 +1,4 @@
-#include "graphics/scene/PathController.h"
+#include "graphics/scene/path/PathController.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/serial/Serializer.h"
 #include "graphics/scene/Model.h"
-#include "graphics/scene/Path.h"
+#include "graphics/scene/path/Path.h"
 
 namespace {
 constexpr float kPi = 3.14159265358979323846f;
