@@ -88,10 +88,7 @@ public:
 
 SteppedClock gSteppedClock;
 
-void TestTick()
-{
-    gSteppedClock.mNow += 16667;
-}
+void TestTick() { gSteppedClock.mNow += 16667; }
 
 } // namespace
 

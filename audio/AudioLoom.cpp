@@ -13,10 +13,10 @@
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/base/VirtualThread.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/factory/CogFactory.h"
 #include "audio/AudioTasks.h"
 #include "audio/SoundComponents.h"
 
@@ -25,10 +25,7 @@ AudioLoom* sInstance = nullptr;
 // How long going away waits for an opener it gave up on.
 constexpr double kRetiredOpenerWait = 1.0;
 
-void* OpenSystemDevice(const std::string& name)
-{
-    return alcOpenDevice(name.empty() ? nullptr : name.c_str());
-}
+void* OpenSystemDevice(const std::string& name) { return alcOpenDevice(name.empty() ? nullptr : name.c_str()); }
 
 float Distance(const Vector3& a, const Vector3& b)
 {
@@ -39,15 +36,9 @@ float Distance(const Vector3& a, const Vector3& b)
 }
 
 // OpenAL's z runs the other way.
-void SetSourcePosition(ALuint source, const Vector3& p)
-{
-    alSource3f(source, AL_POSITION, p.x, p.y, -p.z);
-}
+void SetSourcePosition(ALuint source, const Vector3& p) { alSource3f(source, AL_POSITION, p.x, p.y, -p.z); }
 
-void Log(const std::string& text, uint32_t category)
-{
-    Console::Instance().Log(text, category);
-}
+void Log(const std::string& text, uint32_t category) { Console::Instance().Log(text, category); }
 } // namespace
 
 AudioLoom* AudioLoom::Create()
@@ -56,10 +47,7 @@ AudioLoom* AudioLoom::Create()
     return sInstance;
 }
 
-AudioLoom* AudioLoom::Instance()
-{
-    return sInstance;
-}
+AudioLoom* AudioLoom::Instance() { return sInstance; }
 
 AudioLoom::AudioLoom() = default;
 
@@ -100,7 +88,8 @@ void AudioLoom::Init()
         Log("AudioLoom: sound is switched off in " + std::string(AudioConfig::kFileName), LogInit);
         return;
     }
-    mOpenTask = std::make_unique<DeviceOpenTask>(mOpener ? mOpener : DeviceOpener(OpenSystemDevice), mConfig.mDeviceName);
+    mOpenTask =
+        std::make_unique<DeviceOpenTask>(mOpener ? mOpener : DeviceOpener(OpenSystemDevice), mConfig.mDeviceName);
     mOpenTask->Spawn();
     if (mOpenTask->GetState() == THREAD_STOPPED && !mOpenTask->IsDone())
     {
@@ -221,7 +210,8 @@ void AudioLoom::RegisterTypes()
 {
     RegisterAudioComponents(CogFactory::Instance());
     Console& console = Console::Instance();
-    console.RegisterCommand("PlayMusic", MakeConsoleCommand(this, &AudioLoom::PlayMusic), "Plays a music file, looping");
+    console.RegisterCommand("PlayMusic", MakeConsoleCommand(this, &AudioLoom::PlayMusic),
+                            "Plays a music file, looping");
     console.RegisterCommand("StopMusic", MakeConsoleCommand(this, &AudioLoom::StopMusic), "Stops the music");
     console.RegisterCommand("OpenCDTray", MakeConsoleCommand(this, &AudioLoom::OpenCDTray), "Opens the CD tray");
     console.RegisterCommand("SetVolume", MakeConsoleCommand(this, &AudioLoom::SetVolume), "Sets the volume (0 to 1)");
@@ -279,19 +269,11 @@ void AudioLoom::UpdateListener()
     mListenerPosition = position;
 }
 
-void AudioLoom::Unload()
-{
-}
+void AudioLoom::Unload() {}
 
-std::string AudioLoom::GetName()
-{
-    return "Audio Loom";
-}
+std::string AudioLoom::GetName() { return "Audio Loom"; }
 
-std::string AudioLoom::GetTypeName()
-{
-    return "AudioLoom";
-}
+std::string AudioLoom::GetTypeName() { return "AudioLoom"; }
 
 std::string AudioLoom::GetDeviceName() const
 {
@@ -319,8 +301,14 @@ bool AudioLoom::InitLoopback(int32_t rate)
         Log("AudioLoom: no loopback device", LogError);
         return false;
     }
-    const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
-                                 ALC_FREQUENCY,            rate,            ALC_HRTF_SOFT,        ALC_FALSE,
+    const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT,
+                                 ALC_STEREO_SOFT,
+                                 ALC_FORMAT_TYPE_SOFT,
+                                 ALC_FLOAT_SOFT,
+                                 ALC_FREQUENCY,
+                                 rate,
+                                 ALC_HRTF_SOFT,
+                                 ALC_FALSE,
                                  0};
     if (!Adopt(device, attributes))
         return false;
@@ -352,10 +340,7 @@ void AudioLoom::PlayMusic(std::string file)
         Log("PlayMusic: " + file + " " + error, LogError);
 }
 
-void AudioLoom::StopMusic()
-{
-    mMusic.Stop();
-}
+void AudioLoom::StopMusic() { mMusic.Stop(); }
 
 void AudioLoom::SetVolume(float volume)
 {
@@ -381,10 +366,7 @@ void AudioLoom::OpenCDTray()
     mCdTask->Spawn();
 }
 
-bool AudioLoom::IsCDTrayBusy() const
-{
-    return mCdTask != nullptr;
-}
+bool AudioLoom::IsCDTrayBusy() const { return mCdTask != nullptr; }
 
 void AudioLoom::CollectCdTask()
 {

@@ -16,10 +16,7 @@ DeviceOpenTask::DeviceOpenTask(Opener opener, std::string deviceName)
 {
 }
 
-DeviceOpenTask::~DeviceOpenTask()
-{
-    Stop();
-}
+DeviceOpenTask::~DeviceOpenTask() { Stop(); }
 
 void DeviceOpenTask::Run()
 {
@@ -68,10 +65,7 @@ void DeviceOpenTask::Abandon()
 
 CdTrayTask::CdTrayTask(std::string device) : mDevice(std::move(device)) {}
 
-CdTrayTask::~CdTrayTask()
-{
-    Stop();
-}
+CdTrayTask::~CdTrayTask() { Stop(); }
 
 void CdTrayTask::Run()
 {

@@ -4,10 +4,7 @@
 
 #include "LOOM/base/FileUtils.h"
 
-MusicPlayer::~MusicPlayer()
-{
-    Detach();
-}
+MusicPlayer::~MusicPlayer() { Detach(); }
 
 bool MusicPlayer::Play(const std::string& file, std::string& error)
 {

@@ -129,7 +129,8 @@ void SoundBank::Load(const std::string& fileName)
             console.Log(fileName + ": the sound " + entry.mName + " is named twice; the first is kept", LogError);
             continue;
         }
-        if (!(entry.mVolume >= 0.0f && entry.mReferenceDistance > 0.0f && entry.mMaxDistance >= entry.mReferenceDistance))
+        if (!(entry.mVolume >= 0.0f && entry.mReferenceDistance > 0.0f &&
+              entry.mMaxDistance >= entry.mReferenceDistance))
         {
             console.Log(fileName + ": the sound " + entry.mName +
                             " needs a Volume of 0 or more and 0 < ReferenceDistance <= MaxDistance; left out",

@@ -1,9 +1,9 @@
 #include "audio/SoundComponents.h"
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "audio/AudioLoom.h"
 
@@ -71,10 +71,7 @@ SoundPlayer2D::~SoundPlayer2D()
         loom->ReleaseOwner(this);
 }
 
-void SoundPlayer2D::Serialize(Serializer& s)
-{
-    SerializeHeader(s);
-}
+void SoundPlayer2D::Serialize(Serializer& s) { SerializeHeader(s); }
 
 void SoundPlayer2D::PlaySound2D(std::string name)
 {
@@ -102,10 +99,7 @@ Listener::~Listener()
         loom->RemoveListener(this);
 }
 
-void Listener::Serialize(Serializer& s)
-{
-    SerializeHeader(s);
-}
+void Listener::Serialize(Serializer& s) { SerializeHeader(s); }
 
 void Listener::Initialize()
 {

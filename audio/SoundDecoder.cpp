@@ -13,8 +13,14 @@ constexpr int32_t kMaxChannels = 8;
 constexpr int32_t kMaxRate = 384000;
 
 sf_count_t VioLength(void* user) { return static_cast<SoundStream*>(user)->Size(); }
-sf_count_t VioSeek(sf_count_t offset, int whence, void* user) { return static_cast<SoundStream*>(user)->Seek(offset, whence); }
-sf_count_t VioRead(void* out, sf_count_t count, void* user) { return static_cast<SoundStream*>(user)->ReadBytes(out, count); }
+sf_count_t VioSeek(sf_count_t offset, int whence, void* user)
+{
+    return static_cast<SoundStream*>(user)->Seek(offset, whence);
+}
+sf_count_t VioRead(void* out, sf_count_t count, void* user)
+{
+    return static_cast<SoundStream*>(user)->ReadBytes(out, count);
+}
 sf_count_t VioWrite(const void*, sf_count_t, void*) { return 0; }
 sf_count_t VioTell(void* user) { return static_cast<SoundStream*>(user)->Tell(); }
 
@@ -82,10 +88,7 @@ bool LooksCut(const std::string& bytes)
 }
 } // namespace
 
-SoundStream::~SoundStream()
-{
-    Close();
-}
+SoundStream::~SoundStream() { Close(); }
 
 void SoundStream::Close()
 {
@@ -125,7 +128,8 @@ bool SoundStream::Open(std::string bytes, std::string& error)
     }
     if (info.channels < 1 || info.channels > kMaxChannels || info.samplerate < 1 || info.samplerate > kMaxRate)
     {
-        error = "unusable format: " + std::to_string(info.channels) + " channels at " + std::to_string(info.samplerate) + " Hz";
+        error = "unusable format: " + std::to_string(info.channels) + " channels at " +
+            std::to_string(info.samplerate) + " Hz";
         Close();
         return false;
     }
@@ -143,10 +147,7 @@ int64_t SoundStream::Read(int16_t* out, int64_t frames)
     return got > 0 ? got : 0;
 }
 
-bool SoundStream::Rewind()
-{
-    return mFile && sf_seek(mFile, 0, SEEK_SET) == 0;
-}
+bool SoundStream::Rewind() { return mFile && sf_seek(mFile, 0, SEEK_SET) == 0; }
 
 int64_t SoundStream::Seek(int64_t offset, int whence)
 {
@@ -223,7 +224,7 @@ bool DecodeSound(std::string bytes, bool mono, DecodedSound& out, std::string& e
     if (stream.ClaimedFrames() >= 0 && frames < stream.ClaimedFrames())
     {
         error = "the file is cut short (" + std::to_string(frames) + " of " + std::to_string(stream.ClaimedFrames()) +
-                " frames)";
+            " frames)";
         return false;
     }
     out.mRate = stream.Rate();

@@ -13,15 +13,15 @@
 
 #include "LOOM/assets/AssetManager.h"
 #include "LOOM/base/FileUtils.h"
-#include "graphics/model/animation/AnimationObj.h"
-#include "graphics/model/animation/AnimationSet.h"
-#include "graphics/model/files/ChunkReader.h"
-#include "graphics/model/files/LMLoader.h"
+#include "bench/CountingNew.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/ModelStores.h"
+#include "graphics/model/animation/AnimationObj.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/animation/Skeleton.h"
+#include "graphics/model/files/ChunkReader.h"
+#include "graphics/model/files/LMLoader.h"
 #include "tools/lmfgen/GameModels.h"
-#include "bench/CountingNew.h"
 
 namespace {
 constexpr int kCharacters = 200;
@@ -42,10 +42,7 @@ std::string WriteTemp(const std::string& name, const std::string& bytes)
     return path;
 }
 
-double Seconds(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // Processor time of the process, system time included (the kernel's copy of the file is
 // most of the reference): on a busy shared machine the wall clock also counts other work.
@@ -172,8 +169,8 @@ std::string BigMeshFile()
                 const int a = z * side + x, b = a + 1, c = a + side, d = c + 1;
                 if (d >= 50000)
                     continue;
-                part.indices.insert(part.indices.end(), {uint16_t(a), uint16_t(b), uint16_t(d), uint16_t(a),
-                                                         uint16_t(d), uint16_t(c)});
+                part.indices.insert(part.indices.end(),
+                                    {uint16_t(a), uint16_t(b), uint16_t(d), uint16_t(a), uint16_t(d), uint16_t(c)});
             }
         part.adjacency.assign(part.indices.size(), 0xFFFF);
         mesh.parts.push_back(std::move(part));
@@ -220,16 +217,10 @@ void ReadAgainstFile(benchmark::State& state, const std::string& bytes, const ch
     std::filesystem::remove(file);
 }
 
-void BM_ReadInvader(benchmark::State& state)
-{
-    ReadAgainstFile(state, InvaderFile(), "loom_bench_read_invader.lmf");
-}
+void BM_ReadInvader(benchmark::State& state) { ReadAgainstFile(state, InvaderFile(), "loom_bench_read_invader.lmf"); }
 BENCHMARK(BM_ReadInvader)->Unit(benchmark::kMicrosecond);
 
-void BM_ReadBigMesh(benchmark::State& state)
-{
-    ReadAgainstFile(state, BigMeshFile(), "loom_bench_read_big.lmf");
-}
+void BM_ReadBigMesh(benchmark::State& state) { ReadAgainstFile(state, BigMeshFile(), "loom_bench_read_big.lmf"); }
 BENCHMARK(BM_ReadBigMesh)->Unit(benchmark::kMillisecond);
 
 // The build on its own: merge, simplification, cache order.

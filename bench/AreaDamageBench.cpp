@@ -13,19 +13,19 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "LOOM/space/QTree.h"
+#include "bench/CountingNew.h"
+#include "bench/ThreadClock.h"
 #include "game/components/Explosives.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/LogicLoom.h"
 #include "game/player/PlayerBinding.h"
 #include "physics/RegionComp.h"
-#include "bench/CountingNew.h"
-#include "bench/ThreadClock.h"
 
 namespace {
 constexpr int kInvaders = 500;

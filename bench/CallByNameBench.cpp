@@ -12,10 +12,10 @@
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "bench/CountingNew.h"
 #include "bench/ThreadClock.h"
@@ -61,9 +61,22 @@ public:
     void RegisterMessages(Composer& composer) override
     {
         // Names a busy cog type binds, so the lookup walks a realistic tree.
-        const char* names[] = {"AnimationCallback", "Activate", "CollideMap", "CollideObj", "Die", "Explode",
-                               "Hop", "Launch", "OnFire", "PlaySound3D", "Poison", "Reset", "SetState",
-                               "Spawn", "Stun", "Update"};
+        const char* names[] = {"AnimationCallback",
+                               "Activate",
+                               "CollideMap",
+                               "CollideObj",
+                               "Die",
+                               "Explode",
+                               "Hop",
+                               "Launch",
+                               "OnFire",
+                               "PlaySound3D",
+                               "Poison",
+                               "Reset",
+                               "SetState",
+                               "Spawn",
+                               "Stun",
+                               "Update"};
         for (const char* name : names)
             composer.BindMessage(name, MakeCompFunctor(kWallId, &Wall::Other));
         composer.BindMessage("Damage", MakeCompFunctor(kWallId, &Wall::Damage));
@@ -139,8 +152,13 @@ void RunNamed(benchmark::State& state, const char* name, Fill fill, Direct direc
 void BM_NamedDamage(benchmark::State& state)
 {
     RunNamed(
-        state, "Damage", [](ParamBuffer& params) { ParamTraits<DamageInfo>::Push(params, DamageInfo{0, -1.0f, 2}); },
-        [](Damageable& wall) { wall.Damage(DamageInfo{0, -1.0f, 2}); });
+        state, "Damage",
+        [](ParamBuffer& params) {
+            ParamTraits<DamageInfo>::Push(params, DamageInfo{0, -1.0f, 2});
+        },
+        [](Damageable& wall) {
+            wall.Damage(DamageInfo{0, -1.0f, 2});
+        });
 }
 BENCHMARK(BM_NamedDamage);
 

@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
-#include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
-#include "LOOM/cogs/Composer.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "bench/ThreadClock.h"
 

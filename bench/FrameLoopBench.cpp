@@ -6,13 +6,13 @@
 #include <chrono>
 #include <vector>
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"
-#include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "bench/ThreadClock.h"
 

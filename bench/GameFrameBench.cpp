@@ -16,10 +16,10 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"
+#include "LOOM/factory/CogFactory.h"
 #include "audio/AudioLoom.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
@@ -82,8 +82,10 @@ bool PrepareData(Game& g)
     };
     replace("<real name=\"x\">256</real>", "<real name=\"x\">258</real>");
     replace("<real name=\"z\">400</real>", "<real name=\"z\">420</real>");
-    replace("<real name=\"x\">0</real>\n\t\t\t\t<real name=\"y\">0</real>\n\t\t\t\t<real name=\"z\">0</real>\n\t\t\t\t<real name=\"w\">1</real>",
-            "<real name=\"x\">0.3007</real>\n\t\t\t\t<real name=\"y\">0</real>\n\t\t\t\t<real name=\"z\">0</real>\n\t\t\t\t<real name=\"w\">0.9537</real>");
+    replace("<real name=\"x\">0</real>\n\t\t\t\t<real name=\"y\">0</real>\n\t\t\t\t<real "
+            "name=\"z\">0</real>\n\t\t\t\t<real name=\"w\">1</real>",
+            "<real name=\"x\">0.3007</real>\n\t\t\t\t<real name=\"y\">0</real>\n\t\t\t\t<real "
+            "name=\"z\">0</real>\n\t\t\t\t<real name=\"w\">0.9537</real>");
     std::FILE* out = std::fopen((g.mDir / "Cogs" / "BenchCamera.xml").string().c_str(), "wb");
     if (!out)
         return false;

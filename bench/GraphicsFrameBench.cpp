@@ -59,7 +59,9 @@ Setup& Get()
             std::vector<uint8_t> texels(64 * 64 * 4, uint8_t(200 + i * 10));
             s->mTextures[i]->Upload(0, 0, texels.data(), texels.size());
         }
-        const Vertex quad[4] = {{-0.01f, 0.01f, 0.5f, 0, 0}, {0.01f, 0.01f, 0.5f, 1, 0}, {-0.01f, -0.01f, 0.5f, 0, 1},
+        const Vertex quad[4] = {{-0.01f, 0.01f, 0.5f, 0, 0},
+                                {0.01f, 0.01f, 0.5f, 1, 0},
+                                {-0.01f, -0.01f, 0.5f, 0, 1},
                                 {0.01f, -0.01f, 0.5f, 1, 1}};
         const uint16_t indices[6] = {0, 1, 2, 1, 3, 2};
         s->mVertices = s->mDevice->CreateVertexBuffer(sizeof(quad), false);
@@ -147,7 +149,9 @@ void BM_RawGlQuads(benchmark::State& state)
     const GLint uWorld = program.Uniform("World");
     const GLint uWorldView = program.Uniform("WorldView");
     const GLint uWvp = program.Uniform("WorldViewProjection");
-    const Vertex quad[4] = {{-0.01f, 0.01f, 0.5f, 0, 0}, {0.01f, 0.01f, 0.5f, 1, 0}, {-0.01f, -0.01f, 0.5f, 0, 1},
+    const Vertex quad[4] = {{-0.01f, 0.01f, 0.5f, 0, 0},
+                            {0.01f, 0.01f, 0.5f, 1, 0},
+                            {-0.01f, -0.01f, 0.5f, 0, 1},
                             {0.01f, -0.01f, 0.5f, 1, 1}};
     const uint16_t indices[6] = {0, 1, 2, 1, 3, 2};
     GLuint vao = 0, buffers[2] = {}, textures[4] = {};

@@ -12,8 +12,8 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
 #include "bench/BenchDevice.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "graphics/resource/ResourceContext.h"
@@ -72,7 +72,8 @@ std::unique_ptr<Widget> MakeHud()
     }
     for (int i = 0; i < 10; ++i)
     {
-        auto* bar = Add<ProgressBar>(*root, i < 5 ? "ProgressBar" : "HealthBar", -0.3f, 0.7f - 0.05f * float(i), 0.4f, 0.04f);
+        auto* bar =
+            Add<ProgressBar>(*root, i < 5 ? "ProgressBar" : "HealthBar", -0.3f, 0.7f - 0.05f * float(i), 0.4f, 0.04f);
         bar->SetGuiFloat(0.1f * float(i));
     }
     for (int i = 0; i < 9; ++i)

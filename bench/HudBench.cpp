@@ -12,23 +12,23 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "LOOM/space/QTree.h"
+#include "bench/CountingNew.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
-#include "game/player/PlayerBinding.h"
 #include "game/logic/SceneSeam.h"
 #include "game/player/HUDComp.h"
+#include "game/player/PlayerBinding.h"
 #include "game/traps/TrapData.h"
 #include "gui/WidgetComp.h"
 #include "gui/WidgetFile.h"
 #include "gui/widgets/Widgets.h"
-#include "bench/CountingNew.h"
 
 namespace {
 constexpr float kSide = 256.0f;

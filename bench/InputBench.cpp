@@ -15,15 +15,15 @@
 #include <SDL.h>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
+#include "bench/CountingNew.h"
 #include "input/ControlMap.h"
 #include "input/IOLoom.h"
 #include "input/KeyNames.h"
-#include "bench/CountingNew.h"
 
 namespace {
 
@@ -55,16 +55,13 @@ TargetFactory gTargetFactory;
 const char* KeyNameAt(int i)
 {
     static const char* names[kBindings] = {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K",
-                                          "L", "M", "N", "O", "P", "Q", "R", "S", "T", "U", "V",
-                                          "W", "X", "Y", "Z", "1", "2", "3", "4", "5", "6"};
+                                           "L", "M", "N", "O", "P", "Q", "R", "S", "T", "U", "V",
+                                           "W", "X", "Y", "Z", "1", "2", "3", "4", "5", "6"};
     return names[i];
 }
 
 // The first kFiring bindings are held "Pressed" keys; the rest mix every When on idle keys.
-const char* WhenAt(int i)
-{
-    return i < kFiring ? "Pressed" : kWhen[i % 3];
-}
+const char* WhenAt(int i) { return i < kFiring ? "Pressed" : kWhen[i % 3]; }
 
 std::string WriteControlFile()
 {
@@ -118,9 +115,9 @@ void BM_DirectChecks(benchmark::State& state)
         loom->Update();
         for (int i = 0; i < kBindings; ++i)
         {
-            const bool fires = when[i] == 0   ? loom->IsKeyPressed(keys[i])
-                               : when[i] == 1 ? loom->IsKeyTriggered(keys[i])
-                                              : loom->IsKeyReleased(keys[i]);
+            const bool fires = when[i] == 0 ? loom->IsKeyPressed(keys[i])
+                : when[i] == 1              ? loom->IsKeyTriggered(keys[i])
+                                            : loom->IsKeyReleased(keys[i]);
             if (fires)
                 target.Hit();
         }

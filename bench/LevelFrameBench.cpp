@@ -228,9 +228,9 @@ struct PassSwitch
     bool GraphicsLoom::Toggles::*mToggle;
 };
 constexpr PassSwitch kPasses[] = {
-    {"terrain", &GraphicsLoom::Toggles::mTerrain},     {"objects", &GraphicsLoom::Toggles::mObjects},
-    {"shadows", &GraphicsLoom::Toggles::mShadows},     {"particles", &GraphicsLoom::Toggles::mParticles},
-    {"effects", &GraphicsLoom::Toggles::mEffects},     {"hud_displays", &GraphicsLoom::Toggles::mHudDisplays},
+    {"terrain", &GraphicsLoom::Toggles::mTerrain}, {"objects", &GraphicsLoom::Toggles::mObjects},
+    {"shadows", &GraphicsLoom::Toggles::mShadows}, {"particles", &GraphicsLoom::Toggles::mParticles},
+    {"effects", &GraphicsLoom::Toggles::mEffects}, {"hud_displays", &GraphicsLoom::Toggles::mHudDisplays},
 };
 
 void BM_LevelFrameWithout(benchmark::State& state)
@@ -250,7 +250,10 @@ void BM_LevelFrameWithout(benchmark::State& state)
     if (pass.mToggle == &GraphicsLoom::Toggles::mTerrain)
         l.mNoTerrainMs = ms;
 }
-BENCHMARK(BM_LevelFrameWithout)->DenseRange(0, int(std::size(kPasses)) - 1)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_LevelFrameWithout)
+    ->DenseRange(0, int(std::size(kPasses)) - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 
 void BM_LevelFrame(benchmark::State& state)
 {

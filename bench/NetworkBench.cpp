@@ -23,10 +23,7 @@ constexpr int kBatch = 1000;
 
 double gReliableRate = 0, gRawRate = 0, gReliableRtt = 0, gRawRtt = 0;
 
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 struct Pair
 {

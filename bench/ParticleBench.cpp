@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "LOOM/math/Random.h"
+#include "bench/CountingNew.h"
+#include "bench/ThreadClock.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/particles/ParticleSystem.h"
 #include "platform/PlatformWindow.h"
-#include "bench/CountingNew.h"
-#include "bench/ThreadClock.h"
 
 namespace {
 
@@ -60,7 +60,8 @@ const Vector3 kForce(0.0f, -0.2f, 0.0f);
 // Three keys over a second, as the game's fire stream has.
 std::vector<ColorKey> Keys()
 {
-    return {{0.0f, Color(1.0f, 1.0f, 0.7f, 1.0f)}, {0.25f, Color(1.0f, 0.6f, 0.1f, 0.9f)},
+    return {{0.0f, Color(1.0f, 1.0f, 0.7f, 1.0f)},
+            {0.25f, Color(1.0f, 0.6f, 0.1f, 0.9f)},
             {1.0f, Color(0.3f, 0.05f, 0.0f, 0.0f)}};
 }
 
@@ -228,7 +229,8 @@ Gl& GetGl()
         if (g->mDevice)
         {
             g->mDevice->SetTransform(TransformKind::View, Matrix4::Translation(Vector3(-48.0f, -10.0f, 80.0f)));
-            g->mDevice->SetTransform(TransformKind::Projection, Matrix4::PerspectiveFovLH(1.0f, 4.0f / 3.0f, 1.0f, 500.0f));
+            g->mDevice->SetTransform(TransformKind::Projection,
+                                     Matrix4::PerspectiveFovLH(1.0f, 4.0f / 3.0f, 1.0f, 500.0f));
         }
         else if (g->mError.empty())
             g->mError = "no GL device";

@@ -15,20 +15,20 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
+#include "bench/CountingNew.h"
+#include "bench/ThreadClock.h"
 #include "game/behaviors/Behaviors.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
 #include "game/logic/LogicLoom.h"
 #include "game/player/PlayerBinding.h"
-#include "bench/CountingNew.h"
-#include "bench/ThreadClock.h"
 
 namespace {
 constexpr int kSide = 64;
@@ -210,7 +210,8 @@ void BM_InvaderPathing(benchmark::State& state)
         for (size_t i = 0; i < invaders.size(); ++i)
         {
             Kestrane* k = invaders[i];
-            k->Pos().SetPosition(map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) + Vector3(0.0f, 1.0f, 0.0f));
+            k->Pos().SetPosition(map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) +
+                                 Vector3(0.0f, 1.0f, 0.0f));
             k->Pos().SetVelocity(Vector3());
             k->mRun.mCurrentTile = map.WorldToTile(k->Pos().GetPosition(), 1, 1);
             k->ChangeState(StateAdvance);

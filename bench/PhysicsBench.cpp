@@ -12,9 +12,9 @@
 #include <random>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/space/QTree.h"
 #include "bench/CountingNew.h"
 #include "physics/PhysicsComp.h"

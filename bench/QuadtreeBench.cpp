@@ -88,8 +88,12 @@ std::array<Plane, 6> ViewFrustum()
         return Plane(vp.m[w] + s * vp.m[j], vp.m[4 + w] + s * vp.m[4 + j], vp.m[8 + w] + s * vp.m[8 + j],
                      vp.m[12 + w] + s * vp.m[12 + j]);
     };
-    return {combine(0, 1.0f), combine(0, -1.0f), combine(1, 1.0f), combine(1, -1.0f),
-            Plane(vp.m[2], vp.m[6], vp.m[10], vp.m[14]), combine(2, -1.0f)};
+    return {combine(0, 1.0f),
+            combine(0, -1.0f),
+            combine(1, 1.0f),
+            combine(1, -1.0f),
+            Plane(vp.m[2], vp.m[6], vp.m[10], vp.m[14]),
+            combine(2, -1.0f)};
 }
 
 using Pairs = std::vector<std::pair<uint32_t, uint32_t>>;
@@ -213,4 +217,3 @@ void BM_BruteForceFrame(benchmark::State& state)
 }
 BENCHMARK(BM_BruteForceFrame)->Unit(benchmark::kMillisecond)->Iterations(kBruteFrames);
 } // namespace
-

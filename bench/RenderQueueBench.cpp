@@ -132,7 +132,8 @@ Setup& Get()
         s->mShaders.mTextures = &s->mTextures;
         for (int i = 0; i < kShaders; ++i)
         {
-            std::unique_ptr<FxEffect> effect = FxEffect::FromFile(*s->mDevice, "Effects/Quads4.fx", &s->mPool, s->mError);
+            std::unique_ptr<FxEffect> effect =
+                FxEffect::FromFile(*s->mDevice, "Effects/Quads4.fx", &s->mPool, s->mError);
             if (!effect)
                 return s;
             ShaderRecord record;
@@ -158,7 +159,8 @@ Setup& Get()
             mesh.mIndices->Write(0, indices, sizeof(indices));
         }
         for (int i = 0; i < 4096; ++i)
-            s->mPlaces.push_back(Matrix4::Translation(Vector3(-0.98f + 0.03f * (i % 64), -0.98f + 0.03f * (i / 64), 0.0f)));
+            s->mPlaces.push_back(
+                Matrix4::Translation(Vector3(-0.98f + 0.03f * (i % 64), -0.98f + 0.03f * (i / 64), 0.0f)));
         for (BenchMesh& mesh : s->mMeshes)
             mesh.mPlaces = s->mPlaces.data();
         s->mQueue.Init(s->mDevice.get(), &s->mShaders);
@@ -217,10 +219,7 @@ void Finish(Setup& s)
     s.mDevice->ReadBack(nullptr, image);
 }
 
-uint32_t Changes(const QueueCounters& c)
-{
-    return c.mShaderSwitches + c.mMaterialApplies + c.mGeometryBinds;
-}
+uint32_t Changes(const QueueCounters& c) { return c.mShaderSwitches + c.mMaterialApplies + c.mGeometryBinds; }
 
 void Report(benchmark::State& state, Setup& s, int slot)
 {
@@ -270,7 +269,8 @@ void BM_Sorted(benchmark::State& state)
         copy = s.mQueue.GetMainList();
         RenderQueue::Sort(copy);
     }
-    s.mSortMs[slot] = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sortStart).count() / kSorts;
+    s.mSortMs[slot] =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sortStart).count() / kSorts;
 
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)

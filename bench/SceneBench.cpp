@@ -14,10 +14,10 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/space/QTree.h"
 #include "graphics/GraphicsLoom.h"
@@ -95,8 +95,7 @@ void MakeInvaders(Setup& s)
     for (int i = 0; i < kInvaders; ++i)
     {
         Cog* cog = s.mCogs->Instantiate("Invader");
-        cog->Get<Positional>()
-            ->StorePosition({236.0f + 2.0f * float(i % 20), 0.0f, 246.0f + 2.0f * float(i / 20)});
+        cog->Get<Positional>()->StorePosition({236.0f + 2.0f * float(i % 20), 0.0f, 246.0f + 2.0f * float(i / 20)});
         auto* skin = cog->Get<SkinModel>();
         skin->MeshFileName = skin->SkelFileName = "Models/Invader.lmf";
         skin->FileShader = "BasicSkin";
@@ -122,7 +121,8 @@ void BM_EmptyFrame(benchmark::State& state)
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         s.mLoom->Update();
-    s.mEmptyMs = MsPerIteration(state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    s.mEmptyMs = MsPerIteration(
+        state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
@@ -136,7 +136,8 @@ void BM_LoomSkinModels(benchmark::State& state)
     // The loom advances each model's animation once as it submits it.
     for (auto _ : state)
         s.mLoom->Update();
-    s.mLoomMs = MsPerIteration(state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    s.mLoomMs = MsPerIteration(
+        state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     state.counters["triangles"] = double(s.mLoom->GetCounters().mTriangles);
 }
 BENCHMARK(BM_LoomSkinModels)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -198,8 +199,8 @@ void BM_PlainSkinLoop(benchmark::State& state)
         shader->End();
         device.Present();
     }
-    const double plainMs =
-        MsPerIteration(state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    const double plainMs = MsPerIteration(
+        state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     state.counters["simplified"] = double(farCount);
     state.counters["loom_ms"] = s.mLoomMs;
     state.counters["plain_ms"] = plainMs;

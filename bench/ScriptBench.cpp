@@ -9,14 +9,14 @@
 #include <lua.hpp>
 #include <string>
 
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
-#include "LOOM/base/FileUtils.h"
-#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/script/ScriptManager.h"
 #include "bench/ThreadClock.h"
 
@@ -116,16 +116,10 @@ void RunLoop(benchmark::State& state, const char* call, const char* setup = "")
     state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
 }
 
-void BM_BareCFunctionCall(benchmark::State& state)
-{
-    RunLoop(state, "BareAdd(i, 1)");
-}
+void BM_BareCFunctionCall(benchmark::State& state) { RunLoop(state, "BareAdd(i, 1)"); }
 BENCHMARK(BM_BareCFunctionCall);
 
-void BM_ConsoleCommandThroughG(benchmark::State& state)
-{
-    RunLoop(state, "G.BenchAdd(i, 1)");
-}
+void BM_ConsoleCommandThroughG(benchmark::State& state) { RunLoop(state, "G.BenchAdd(i, 1)"); }
 BENCHMARK(BM_ConsoleCommandThroughG);
 
 // The same, with the field looked up once outside the loop: the dispatch alone.
@@ -135,10 +129,7 @@ void BM_ConsoleCommandThroughGCachedField(benchmark::State& state)
 }
 BENCHMARK(BM_ConsoleCommandThroughGCachedField);
 
-void BM_CogFunctionThroughCogValue(benchmark::State& state)
-{
-    RunLoop(state, "Bench.Add(i, 1)");
-}
+void BM_CogFunctionThroughCogValue(benchmark::State& state) { RunLoop(state, "Bench.Add(i, 1)"); }
 BENCHMARK(BM_CogFunctionThroughCogValue);
 
 } // namespace

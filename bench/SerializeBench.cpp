@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/serial/BinaryLoader.h"
-#include "LOOM/serial/BinarySaver.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/serial/BinaryLoader.h"
+#include "LOOM/serial/BinarySaver.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "LOOM/serial/XMLSaver.h"
 

@@ -25,7 +25,8 @@ struct Field
         bare.resize(size_t(kSide) * kSide);
         for (int z = 0; z < kSide; ++z)
             for (int x = 0; x < kSide; ++x)
-                bare[size_t(z) * kSide + x] = map.Tile(x, z).y = 6.0f * std::sin(x * 0.07f) * std::cos(z * 0.05f) + 8.0f;
+                bare[size_t(z) * kSide + x] = map.Tile(x, z).y =
+                    6.0f * std::sin(x * 0.07f) * std::cos(z * 0.05f) + 8.0f;
         map.ComputeAllNormals();
         map.RefreshHeightRange();
     }
@@ -140,11 +141,11 @@ BENCHMARK(BM_IntersectRay)->Unit(benchmark::kMillisecond);
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
+#include "bench/BenchGl.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/device/GlslPrelude.h"
 #include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/ImageFile.h"
-#include "bench/BenchGl.h"
 #include "platform/PlatformWindow.h"
 
 namespace {
@@ -236,10 +237,7 @@ void TerrainFrame(benchmark::State& state, const Matrix4* view, double& ms, uint
         *patches = s.terrain->GetPatchesDrawn();
 }
 
-void BM_EmptyFrame(benchmark::State& state)
-{
-    TerrainFrame(state, nullptr, Frames().emptyMs, nullptr);
-}
+void BM_EmptyFrame(benchmark::State& state) { TerrainFrame(state, nullptr, Frames().emptyMs, nullptr); }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 void BM_TerrainWholeMap(benchmark::State& state)
@@ -293,7 +291,8 @@ void BM_BareGlWholeMap(benchmark::State& state)
         for (int c = 0; c < 16; ++c)
         {
             const uint16_t a = uint16_t(17 * r + c);
-            for (uint16_t i : {a, uint16_t(a + 1), uint16_t(a + 17), uint16_t(a + 17), uint16_t(a + 1), uint16_t(a + 18)})
+            for (uint16_t i :
+                 {a, uint16_t(a + 1), uint16_t(a + 17), uint16_t(a + 17), uint16_t(a + 1), uint16_t(a + 18)})
                 indices.push_back(i);
         }
     glGenVertexArrays(GLsizei(vaos.size()), vaos.data());

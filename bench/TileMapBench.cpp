@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "LOOM/math/Vector3.h"
-#include "game/level/TileMap.h"
 #include "bench/CountingNew.h"
+#include "game/level/TileMap.h"
 
 namespace {
 constexpr int kSide = 64;

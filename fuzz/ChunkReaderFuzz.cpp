@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string>
 
-#include "graphics/model/animation/AnimationSet.h"
-#include "graphics/model/files/ChunkReader.h"
 #include "graphics/model/DistanceMap.h"
-#include "graphics/model/files/LMLoader.h"
 #include "graphics/model/Mesh.h"
-#include "graphics/model/files/Model3DS.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/animation/Skeleton.h"
+#include "graphics/model/files/ChunkReader.h"
+#include "graphics/model/files/LMLoader.h"
+#include "graphics/model/files/Model3DS.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

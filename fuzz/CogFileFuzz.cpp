@@ -1,7 +1,7 @@
 // Cog files, cog-list files and compositions, read through the cog manager as the console's
 // "file" and "Composer" do, with the core's component types registered.
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -1,6 +1,6 @@
 // Console lines against the cog manager's commands; each line of the input is one command.
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

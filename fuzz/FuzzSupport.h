@@ -27,7 +27,7 @@ inline const std::string& ScratchFolder()
 inline std::string WriteScratchFile(const std::string& name, const uint8_t* data, size_t size)
 {
     ScratchFolder();
-    std::ofstream(name, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                  static_cast<std::streamsize>(size));
+    std::ofstream(name, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     return name;
 }

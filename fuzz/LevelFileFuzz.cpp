@@ -1,7 +1,7 @@
 // Level files: the same bytes as the flags-and-objects file read by a tile map, and as the
 // level cog's XML read through the cog manager with the tile map registered.
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "fuzz/FuzzSupport.h"
 #include "game/level/TileMap.h"
 

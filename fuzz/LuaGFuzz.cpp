@@ -39,29 +39,37 @@ bool PushArgument(lua_State* L, Cursor& in)
         return false;
     switch (kind % 6)
     {
-    case 0: {
+    case 0:
+    {
         double number = 0.0;
         in.Take(&number, sizeof(number));
         lua_pushnumber(L, number);
         return true;
     }
-    case 1: {
+    case 1:
+    {
         const int length = in.Byte();
         std::string text(length < 0 ? 0 : static_cast<size_t>(length), '\0');
         in.Take(text.data(), text.size());
         lua_pushlstring(L, text.data(), text.size());
         return true;
     }
-    case 2: lua_pushboolean(L, in.Byte() & 1); return true;
-    case 3: lua_pushnil(L); return true;
-    case 4: {
+    case 2:
+        lua_pushboolean(L, in.Byte() & 1);
+        return true;
+    case 3:
+        lua_pushnil(L);
+        return true;
+    case 4:
+    {
         // A small integer, as IDs and counts are.
         int32_t value = 0;
         in.Take(&value, sizeof(value));
         lua_pushinteger(L, value);
         return true;
     }
-    default: {
+    default:
+    {
         lua_getglobal(L, "Vector3");
         float xyz[3] = {};
         in.Take(xyz, sizeof(xyz));
@@ -80,7 +88,7 @@ bool PushArgument(lua_State* L, Cursor& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static ScriptManager& scripts = [] () -> ScriptManager& {
+    static ScriptManager& scripts = []() -> ScriptManager& {
         ScratchFolder();
         CogFactory::Instance();
         ScriptManager::Instance().Init();

@@ -22,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::vector<uint8_t> again;
             std::string why;
             if (!EncodeNetMessage(message.mMessage, message.mFunction, message.mParams, again, why) ||
-                again.size() != header.mLength ||
-                !std::equal(again.begin(), again.end(), data + kNetHeaderSize))
+                again.size() != header.mLength || !std::equal(again.begin(), again.end(), data + kNetHeaderSize))
                 __builtin_trap();
         }
     }

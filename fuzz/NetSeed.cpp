@@ -53,7 +53,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::vector<uint8_t> data = Datagram(NetKind::Data, 1, 0, message);
-    std::ofstream(argv[1], std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    std::ofstream(argv[1], std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
 
     const std::vector<uint8_t> offer = {4, 'H', 'o', 's', 't', 0x2D, 0x6B, 2};
     std::string records;

@@ -9,16 +9,24 @@ namespace {
 using T = VertexType;
 using S = VertexSemantic;
 const std::vector<VertexElement> kDeclarations[8] = {
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0},
-     {32, T::Float3, S::Tangent, 0}, {44, T::Float3, S::Binormal, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0},
-     {32, T::Float4, S::BlendWeight, 0}, {48, T::UByte4, S::BlendIndices, 0}},
+    {{0, T::Float3, S::Position, 0},
+     {12, T::Float3, S::Normal, 0},
+     {24, T::Float2, S::TexCoord, 0},
+     {32, T::Float3, S::Tangent, 0},
+     {44, T::Float3, S::Binormal, 0}},
+    {{0, T::Float3, S::Position, 0},
+     {12, T::Float3, S::Normal, 0},
+     {24, T::Float2, S::TexCoord, 0},
+     {32, T::Float4, S::BlendWeight, 0},
+     {48, T::UByte4, S::BlendIndices, 0}},
     {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}},
     {{0, T::Float3, S::Position, 0}, {12, T::Color, S::Color, 0}, {16, T::Float2, S::TexCoord, 0}},
     {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float2, S::TexCoord, 0}},
     {{0, T::Float3, S::Position, 0}, {12, T::Float2, S::TexCoord, 0}},
     {{0, T::Float3, S::Position, 0}, {12, T::Float2, S::TexCoord, 0}},
-    {{0, T::Float3, S::Position, 0}, {12, T::Float3, S::Normal, 0}, {24, T::Float4, S::BlendWeight, 0},
+    {{0, T::Float3, S::Position, 0},
+     {12, T::Float3, S::Normal, 0},
+     {24, T::Float4, S::BlendWeight, 0},
      {40, T::UByte4, S::BlendIndices, 0}},
 };
 } // namespace
@@ -36,10 +44,7 @@ void AssetStores::SetFolders()
     mPaths->SetFolder("Paths");
 }
 
-void AssetStores::MakeModelStores()
-{
-    mModelStores = std::make_unique<ModelStoreSet>(mDeclarations);
-}
+void AssetStores::MakeModelStores() { mModelStores = std::make_unique<ModelStoreSet>(mDeclarations); }
 
 void AssetStores::ReleaseStores()
 {

@@ -42,8 +42,7 @@ void DisplayControl::ResetWith(const DeviceDesc& previous, const char* failText)
         Console::Instance().Log(failText, LogGeneral);
         present = previous;
         mLoom.GetToggles().mVSync = previous.mVSync;
-        if (!device.Reset(present) &&
-            AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Device Failure"))
+        if (!device.Reset(present) && AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Device Failure"))
             DebugBreakIfAttached();
     }
     mLoom.OnDeviceReset();

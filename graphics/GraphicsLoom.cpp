@@ -8,23 +8,23 @@
 #include <thread>
 
 #include "LOOM/base/AssertHandler.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/space/QTree.h"
 #include "graphics/Picker.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/device/ImageDecode.h"
 #include "graphics/font/FontList.h"
+#include "graphics/particles/ParticleFrame.h"
 #include "graphics/render/DeferredRenderer.h"
 #include "graphics/render/LibraryShaders.h"
 #include "graphics/render/PostProcessor.h"
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/scene/SceneComponents.h"
-#include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/SceneFrame.h"
 #include "graphics/scenery/SceneryCommands.h"
 #include "graphics/scenery/SkyDome.h"
@@ -46,9 +46,18 @@ constexpr uint32_t kClearColor = 0xFF808080;
 constexpr uint32_t kClearStencil = 128;
 
 GraphicsComponentType sComponentTypes[] = {
-    {8, "Terrain", TerrainFactory()},   {10, "Light", LightFactory()},   {3, "ParticleComp", nullptr},   {4, "Model", nullptr},
-    {5, "Camera", CameraFactory()},    {11, "WidgetComp", nullptr}, {6, "SkinModel", nullptr},   {2, "PathController", nullptr},
-    {7, "HeightMap", HeightMapFactory()}, {9, "Sprite", nullptr},   {12, "Effect", nullptr},        {14, "HudDisplay", nullptr},
+    {8, "Terrain", TerrainFactory()},
+    {10, "Light", LightFactory()},
+    {3, "ParticleComp", nullptr},
+    {4, "Model", nullptr},
+    {5, "Camera", CameraFactory()},
+    {11, "WidgetComp", nullptr},
+    {6, "SkinModel", nullptr},
+    {2, "PathController", nullptr},
+    {7, "HeightMap", HeightMapFactory()},
+    {9, "Sprite", nullptr},
+    {12, "Effect", nullptr},
+    {14, "HudDisplay", nullptr},
 };
 
 // The GUI mouse in clip space, for scripts.
@@ -605,9 +614,10 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
         {
             // The mirrored camera sees its own frustum; culling against the real one would
             // drop what only the mirror shows.
-            const Matrix4 mirrored = mDevice->GetTransform(TransformKind::View) *
-                                     mDevice->GetTransform(TransformKind::Projection);
-            terrain->RenderClipped(Terrain::FrustumPlanes(mirrored), Plane(0.0f, 1.0f, 0.0f, -Water::kGridHeight), 1.0f);
+            const Matrix4 mirrored =
+                mDevice->GetTransform(TransformKind::View) * mDevice->GetTransform(TransformKind::Projection);
+            terrain->RenderClipped(Terrain::FrustumPlanes(mirrored), Plane(0.0f, 1.0f, 0.0f, -Water::kGridHeight),
+                                   1.0f);
         }
         mWater->EndReflection(*this);
     }

@@ -38,9 +38,9 @@ void QuadBatcher::AddQuad(float left, float top, float right, float bottom, floa
     if (mVertices.size() + 6 > kBatchQuads * 6)
         Flush();
     const uint32_t c = mColor;
-    const GraphicsDevice::TexturedVertex quad[6] = {
-        {left, top, 0.0f, c, u0, v0},     {right, top, 0.0f, c, u1, v0},    {left, bottom, 0.0f, c, u0, v1},
-        {right, top, 0.0f, c, u1, v0},    {right, bottom, 0.0f, c, u1, v1}, {left, bottom, 0.0f, c, u0, v1}};
+    const GraphicsDevice::TexturedVertex quad[6] = {{left, top, 0.0f, c, u0, v0},     {right, top, 0.0f, c, u1, v0},
+                                                    {left, bottom, 0.0f, c, u0, v1},  {right, top, 0.0f, c, u1, v0},
+                                                    {right, bottom, 0.0f, c, u1, v1}, {left, bottom, 0.0f, c, u0, v1}};
     mVertices.insert(mVertices.end(), quad, quad + 6);
 }
 

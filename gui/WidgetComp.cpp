@@ -1,11 +1,11 @@
 #include "gui/WidgetComp.h"
 
-#include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CompFactory.h"
+#include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
 #include "gui/Widget.h"

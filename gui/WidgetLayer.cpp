@@ -62,7 +62,8 @@ WidgetLayer::~WidgetLayer()
 void WidgetLayer::RegisterCommands()
 {
     Console& console = Console::Instance();
-    console.RegisterCommand("GuiEdit", MakeFunctionCommand(&SetGuiEdit), "Widget edit mode: drag widgets with the mouse");
+    console.RegisterCommand("GuiEdit", MakeFunctionCommand(&SetGuiEdit),
+                            "Widget edit mode: drag widgets with the mouse");
     console.RegisterCommand("GuiSave", MakeFunctionCommand(&GuiSave), "Saves the widgets to their files");
 }
 

@@ -3,11 +3,11 @@
 #include "LOOM/calls/CommandFunctor.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "input/ControlSet.h"
 #include "input/IOLoom.h"
@@ -80,10 +80,7 @@ void ControlMap::Initialize()
     }
 }
 
-size_t ControlMap::GetBindingCount() const
-{
-    return mSet ? mSet->mBindings.size() : 0;
-}
+size_t ControlMap::GetBindingCount() const { return mSet ? mSet->mBindings.size() : 0; }
 
 void ControlMap::Update()
 {

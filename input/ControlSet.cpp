@@ -146,7 +146,4 @@ std::shared_ptr<const ControlSet> FindControlSet(const std::string& name)
     return set;
 }
 
-void ForgetControlSets()
-{
-    SharedSets().clear();
-}
+void ForgetControlSets() { SharedSets().clear(); }

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <new>
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "input/ControlMap.h"
 #include "input/ControlSet.h"
 #include "input/IOConfig.h"
@@ -25,10 +25,14 @@ int ButtonIndex(uint8_t sdlButton)
 {
     switch (sdlButton)
     {
-    case SDL_BUTTON_LEFT: return 0;
-    case SDL_BUTTON_RIGHT: return 1;
-    case SDL_BUTTON_MIDDLE: return 2;
-    default: return -1;
+    case SDL_BUTTON_LEFT:
+        return 0;
+    case SDL_BUTTON_RIGHT:
+        return 1;
+    case SDL_BUTTON_MIDDLE:
+        return 2;
+    default:
+        return -1;
     }
 }
 
@@ -40,10 +44,7 @@ IOLoom* IOLoom::Create()
     return sInstance;
 }
 
-IOLoom* IOLoom::Instance()
-{
-    return sInstance;
-}
+IOLoom* IOLoom::Instance() { return sInstance; }
 
 IOLoom::IOLoom()
 {
@@ -81,10 +82,7 @@ void IOLoom::Shutdown()
     ForgetControlSets();
 }
 
-void IOLoom::RegisterTypes()
-{
-    RegisterInputComponents(CogFactory::Instance());
-}
+void IOLoom::RegisterTypes() { RegisterInputComponents(CogFactory::Instance()); }
 
 void IOLoom::Update()
 {
@@ -121,24 +119,13 @@ void IOLoom::Update()
         mText.clear();
 }
 
-void IOLoom::Unload()
-{
-}
+void IOLoom::Unload() {}
 
-std::string IOLoom::GetName()
-{
-    return "IO Loom";
-}
+std::string IOLoom::GetName() { return "IO Loom"; }
 
-std::string IOLoom::GetTypeName()
-{
-    return "IOLoom";
-}
+std::string IOLoom::GetTypeName() { return "IOLoom"; }
 
-bool IOLoom::MousePressed(int button) const
-{
-    return button >= 0 && button < kMouseButtons && mButtonPressed[button];
-}
+bool IOLoom::MousePressed(int button) const { return button >= 0 && button < kMouseButtons && mButtonPressed[button]; }
 
 bool IOLoom::MouseTriggered(int button) const
 {
@@ -161,25 +148,13 @@ int IOLoom::GetMouseButtonState(int button) const
     return 0;
 }
 
-bool IOLoom::IsKeyReleased(int key) const
-{
-    return key >= 0 && key < kKeyCount && mKeyReleased[key];
-}
+bool IOLoom::IsKeyReleased(int key) const { return key >= 0 && key < kKeyCount && mKeyReleased[key]; }
 
-bool IOLoom::IsKeyPressed(int key) const
-{
-    return key >= 0 && key < kKeyCount && mKeyPressed[key];
-}
+bool IOLoom::IsKeyPressed(int key) const { return key >= 0 && key < kKeyCount && mKeyPressed[key]; }
 
-bool IOLoom::IsKeyTriggered(int key) const
-{
-    return key >= 0 && key < kKeyCount && mKeyTriggered[key];
-}
+bool IOLoom::IsKeyTriggered(int key) const { return key >= 0 && key < kKeyCount && mKeyTriggered[key]; }
 
-bool IOLoom::IsKeyPressedChar(char c) const
-{
-    return IsKeyPressed(KeyOfChar(c));
-}
+bool IOLoom::IsKeyPressedChar(char c) const { return IsKeyPressed(KeyOfChar(c)); }
 
 bool IOLoom::IsKeyPressedByName(const std::string& name) const
 {
@@ -229,8 +204,7 @@ void IOLoom::SetRelativeMouse(bool relative)
     // Our cursor follows the motion whether or not SDL can capture the pointer.
     mRelative = relative;
     if (SDL_SetRelativeMouseMode(relative ? SDL_TRUE : SDL_FALSE) != 0)
-        Console::Instance().Log(std::string("IOLoom: relative mouse mode unavailable: ") + SDL_GetError(),
-                                LogError);
+        Console::Instance().Log(std::string("IOLoom: relative mouse mode unavailable: ") + SDL_GetError(), LogError);
 }
 
 void IOLoom::HandleEvent(const SDL_Event& event)
@@ -317,8 +291,8 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         break;
     case SDL_MOUSEWHEEL:
     {
-        const float turn = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.preciseY
-                                                                            : event.wheel.preciseY;
+        const float turn =
+            event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.preciseY : event.wheel.preciseY;
         mWheelSeen += static_cast<int>(std::lround(turn * kWheelNotch));
         break;
     }

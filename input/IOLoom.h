@@ -49,7 +49,11 @@ public:
     int GetMouseY() const { return mMouseY; }
     int GetPrevMouseX() const { return mPrevMouseX; }
     int GetPrevMouseY() const { return mPrevMouseY; }
-    void GetMousePosition(int& x, int& y) const { x = mMouseX; y = mMouseY; }
+    void GetMousePosition(int& x, int& y) const
+    {
+        x = mMouseX;
+        y = mMouseY;
+    }
     // Sum of this frame's wheel turns, kWheelNotch per notch, positive away from the user.
     int GetMouseWheel() const { return mWheel; }
 

@@ -9,18 +9,41 @@
 namespace {
 
 constexpr KeyName kKeys[] = {
-    {"A", SDL_SCANCODE_A, -1}, {"B", SDL_SCANCODE_B, -1}, {"C", SDL_SCANCODE_C, -1},
-    {"D", SDL_SCANCODE_D, -1}, {"E", SDL_SCANCODE_E, -1}, {"F", SDL_SCANCODE_F, -1},
-    {"G", SDL_SCANCODE_G, -1}, {"H", SDL_SCANCODE_H, -1}, {"I", SDL_SCANCODE_I, -1},
-    {"J", SDL_SCANCODE_J, -1}, {"K", SDL_SCANCODE_K, -1}, {"L", SDL_SCANCODE_L, -1},
-    {"M", SDL_SCANCODE_M, -1}, {"N", SDL_SCANCODE_N, -1}, {"O", SDL_SCANCODE_O, -1},
-    {"P", SDL_SCANCODE_P, -1}, {"Q", SDL_SCANCODE_Q, -1}, {"R", SDL_SCANCODE_R, -1},
-    {"S", SDL_SCANCODE_S, -1}, {"T", SDL_SCANCODE_T, -1}, {"U", SDL_SCANCODE_U, -1},
-    {"V", SDL_SCANCODE_V, -1}, {"W", SDL_SCANCODE_W, -1}, {"X", SDL_SCANCODE_X, -1},
-    {"Y", SDL_SCANCODE_Y, -1}, {"Z", SDL_SCANCODE_Z, -1},
-    {"1", SDL_SCANCODE_1, -1}, {"2", SDL_SCANCODE_2, -1}, {"3", SDL_SCANCODE_3, -1},
-    {"4", SDL_SCANCODE_4, -1}, {"5", SDL_SCANCODE_5, -1}, {"6", SDL_SCANCODE_6, -1},
-    {"7", SDL_SCANCODE_7, -1}, {"8", SDL_SCANCODE_8, -1}, {"9", SDL_SCANCODE_9, -1},
+    {"A", SDL_SCANCODE_A, -1},
+    {"B", SDL_SCANCODE_B, -1},
+    {"C", SDL_SCANCODE_C, -1},
+    {"D", SDL_SCANCODE_D, -1},
+    {"E", SDL_SCANCODE_E, -1},
+    {"F", SDL_SCANCODE_F, -1},
+    {"G", SDL_SCANCODE_G, -1},
+    {"H", SDL_SCANCODE_H, -1},
+    {"I", SDL_SCANCODE_I, -1},
+    {"J", SDL_SCANCODE_J, -1},
+    {"K", SDL_SCANCODE_K, -1},
+    {"L", SDL_SCANCODE_L, -1},
+    {"M", SDL_SCANCODE_M, -1},
+    {"N", SDL_SCANCODE_N, -1},
+    {"O", SDL_SCANCODE_O, -1},
+    {"P", SDL_SCANCODE_P, -1},
+    {"Q", SDL_SCANCODE_Q, -1},
+    {"R", SDL_SCANCODE_R, -1},
+    {"S", SDL_SCANCODE_S, -1},
+    {"T", SDL_SCANCODE_T, -1},
+    {"U", SDL_SCANCODE_U, -1},
+    {"V", SDL_SCANCODE_V, -1},
+    {"W", SDL_SCANCODE_W, -1},
+    {"X", SDL_SCANCODE_X, -1},
+    {"Y", SDL_SCANCODE_Y, -1},
+    {"Z", SDL_SCANCODE_Z, -1},
+    {"1", SDL_SCANCODE_1, -1},
+    {"2", SDL_SCANCODE_2, -1},
+    {"3", SDL_SCANCODE_3, -1},
+    {"4", SDL_SCANCODE_4, -1},
+    {"5", SDL_SCANCODE_5, -1},
+    {"6", SDL_SCANCODE_6, -1},
+    {"7", SDL_SCANCODE_7, -1},
+    {"8", SDL_SCANCODE_8, -1},
+    {"9", SDL_SCANCODE_9, -1},
     {"0", SDL_SCANCODE_0, -1},
     {"Enter", SDL_SCANCODE_RETURN, -1},
     {"Esc", SDL_SCANCODE_ESCAPE, -1},
@@ -39,10 +62,18 @@ constexpr KeyName kKeys[] = {
     {"Period", SDL_SCANCODE_PERIOD, -1},
     {"Slash", SDL_SCANCODE_SLASH, -1},
     {"CapsLock", SDL_SCANCODE_CAPSLOCK, -1},
-    {"F1", SDL_SCANCODE_F1, -1}, {"F2", SDL_SCANCODE_F2, -1}, {"F3", SDL_SCANCODE_F3, -1},
-    {"F4", SDL_SCANCODE_F4, -1}, {"F5", SDL_SCANCODE_F5, -1}, {"F6", SDL_SCANCODE_F6, -1},
-    {"F7", SDL_SCANCODE_F7, -1}, {"F8", SDL_SCANCODE_F8, -1}, {"F9", SDL_SCANCODE_F9, -1},
-    {"F10", SDL_SCANCODE_F10, -1}, {"F11", SDL_SCANCODE_F11, -1}, {"F12", SDL_SCANCODE_F12, -1},
+    {"F1", SDL_SCANCODE_F1, -1},
+    {"F2", SDL_SCANCODE_F2, -1},
+    {"F3", SDL_SCANCODE_F3, -1},
+    {"F4", SDL_SCANCODE_F4, -1},
+    {"F5", SDL_SCANCODE_F5, -1},
+    {"F6", SDL_SCANCODE_F6, -1},
+    {"F7", SDL_SCANCODE_F7, -1},
+    {"F8", SDL_SCANCODE_F8, -1},
+    {"F9", SDL_SCANCODE_F9, -1},
+    {"F10", SDL_SCANCODE_F10, -1},
+    {"F11", SDL_SCANCODE_F11, -1},
+    {"F12", SDL_SCANCODE_F12, -1},
     {"PrintScreen", SDL_SCANCODE_PRINTSCREEN, -1},
     {"ScrollLock", SDL_SCANCODE_SCROLLLOCK, -1},
     {"Pause", SDL_SCANCODE_PAUSE, -1},
@@ -62,9 +93,15 @@ constexpr KeyName kKeys[] = {
     {"NumMinus", SDL_SCANCODE_KP_MINUS, -1},
     {"NumPlus", SDL_SCANCODE_KP_PLUS, -1},
     {"NumEnter", SDL_SCANCODE_KP_ENTER, -1},
-    {"Num1", SDL_SCANCODE_KP_1, -1}, {"Num2", SDL_SCANCODE_KP_2, -1}, {"Num3", SDL_SCANCODE_KP_3, -1},
-    {"Num4", SDL_SCANCODE_KP_4, -1}, {"Num5", SDL_SCANCODE_KP_5, -1}, {"Num6", SDL_SCANCODE_KP_6, -1},
-    {"Num7", SDL_SCANCODE_KP_7, -1}, {"Num8", SDL_SCANCODE_KP_8, -1}, {"Num9", SDL_SCANCODE_KP_9, -1},
+    {"Num1", SDL_SCANCODE_KP_1, -1},
+    {"Num2", SDL_SCANCODE_KP_2, -1},
+    {"Num3", SDL_SCANCODE_KP_3, -1},
+    {"Num4", SDL_SCANCODE_KP_4, -1},
+    {"Num5", SDL_SCANCODE_KP_5, -1},
+    {"Num6", SDL_SCANCODE_KP_6, -1},
+    {"Num7", SDL_SCANCODE_KP_7, -1},
+    {"Num8", SDL_SCANCODE_KP_8, -1},
+    {"Num9", SDL_SCANCODE_KP_9, -1},
     {"Num0", SDL_SCANCODE_KP_0, -1},
     {"NumPeriod", SDL_SCANCODE_KP_PERIOD, -1},
     {"Apps", SDL_SCANCODE_APPLICATION, -1},
@@ -132,24 +169,42 @@ int KeyOfChar(char c)
         return SDL_SCANCODE_1 + (c - '1');
     switch (c)
     {
-    case '0': return SDL_SCANCODE_0;
-    case ' ': return SDL_SCANCODE_SPACE;
+    case '0':
+        return SDL_SCANCODE_0;
+    case ' ':
+        return SDL_SCANCODE_SPACE;
     case '\r':
-    case '\n': return SDL_SCANCODE_RETURN;
-    case '\t': return SDL_SCANCODE_TAB;
-    case '\b': return SDL_SCANCODE_BACKSPACE;
-    case 27: return SDL_SCANCODE_ESCAPE;
-    case '-': return SDL_SCANCODE_MINUS;
-    case '=': return SDL_SCANCODE_EQUALS;
-    case '[': return SDL_SCANCODE_LEFTBRACKET;
-    case ']': return SDL_SCANCODE_RIGHTBRACKET;
-    case '\\': return SDL_SCANCODE_BACKSLASH;
-    case ';': return SDL_SCANCODE_SEMICOLON;
-    case '\'': return SDL_SCANCODE_APOSTROPHE;
-    case '`': return SDL_SCANCODE_GRAVE;
-    case ',': return SDL_SCANCODE_COMMA;
-    case '.': return SDL_SCANCODE_PERIOD;
-    case '/': return SDL_SCANCODE_SLASH;
-    default: return -1;
+    case '\n':
+        return SDL_SCANCODE_RETURN;
+    case '\t':
+        return SDL_SCANCODE_TAB;
+    case '\b':
+        return SDL_SCANCODE_BACKSPACE;
+    case 27:
+        return SDL_SCANCODE_ESCAPE;
+    case '-':
+        return SDL_SCANCODE_MINUS;
+    case '=':
+        return SDL_SCANCODE_EQUALS;
+    case '[':
+        return SDL_SCANCODE_LEFTBRACKET;
+    case ']':
+        return SDL_SCANCODE_RIGHTBRACKET;
+    case '\\':
+        return SDL_SCANCODE_BACKSLASH;
+    case ';':
+        return SDL_SCANCODE_SEMICOLON;
+    case '\'':
+        return SDL_SCANCODE_APOSTROPHE;
+    case '`':
+        return SDL_SCANCODE_GRAVE;
+    case ',':
+        return SDL_SCANCODE_COMMA;
+    case '.':
+        return SDL_SCANCODE_PERIOD;
+    case '/':
+        return SDL_SCANCODE_SLASH;
+    default:
+        return -1;
     }
 }

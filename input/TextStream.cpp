@@ -4,11 +4,11 @@
 
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "input/IOLoom.h"
 
@@ -30,10 +30,7 @@ TextStreamFactory gTextStreamFactory;
 
 TextStream* sFocus = nullptr;
 
-bool IsContinuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // A code point has at most three continuation bytes; broken text never costs more than that.
 constexpr size_t kMostContinuations = 3;
@@ -66,10 +63,7 @@ TextStream::~TextStream()
         sFocus = nullptr;
 }
 
-TextStream* TextStream::Focus()
-{
-    return sFocus;
-}
+TextStream* TextStream::Focus() { return sFocus; }
 
 void TextStream::Serialize(Serializer& s)
 {
@@ -181,7 +175,4 @@ void TextStream::Send(const char* message, bool withText)
     mOwner->CallFunction(message, params);
 }
 
-void RegisterTextStream(CogFactory& cogs)
-{
-    cogs.RegisterComponent(TextStream::kTypeId, &gTextStreamFactory);
-}
+void RegisterTextStream(CogFactory& cogs) { cogs.RegisterComponent(TextStream::kTypeId, &gTextStreamFactory); }

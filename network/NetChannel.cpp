@@ -5,10 +5,7 @@
 
 namespace {
 // Wrap-safe order of sequence numbers.
-int32_t Distance(uint32_t from, uint32_t to)
-{
-    return int32_t(to - from);
-}
+int32_t Distance(uint32_t from, uint32_t to) { return int32_t(to - from); }
 } // namespace
 
 NetChannel::NetChannel() : mOut(std::make_unique<OutSlot[]>(kWindow)), mIn(std::make_unique<InSlot[]>(kWindow)) {}
@@ -147,7 +144,7 @@ bool NetChannel::Receive(const NetHeader& header, const uint8_t* payload, uint64
     // times the round trip (an older one may have waited for an ack that was lost).
     const OutSlot& timed = mOut[header.mSequence % kWindow];
     const bool timeable = header.mKind == NetKind::Ack && timed.mUsed && timed.mSequence == header.mSequence &&
-                          !timed.mResent && now >= timed.mLastSent;
+        !timed.mResent && now >= timed.mLastSent;
     const uint64_t sample = timeable ? now - timed.mLastSent : 0;
     for (uint32_t s = mOldestUnacked; Distance(s, header.mAck) >= 0 && s != mNextSequence; ++s)
         Acknowledge(s);

@@ -49,10 +49,9 @@ bool NetSettings::Load(const std::string& fileName)
     loader.Close();
     uint32_t ip = 0;
     const bool sane = loaded.mGamePort >= 0 && loaded.mGamePort <= 65535 && loaded.mDiscoveryPort >= 0 &&
-                      loaded.mDiscoveryPort <= 65535 && loaded.mMaxPlayers > 0 &&
-                      NetAddress::ParseIp(loaded.mDiscoveryAddress, ip) && NetAddress::ParseIp(loaded.mBindAddress, ip) &&
-                      (loaded.mTransport == "UDP" || loaded.mTransport == "TCP") && loaded.mDiscoveryTimeout > 0.0f &&
-                      loaded.mDisconnectTimeout > 0.0f;
+        loaded.mDiscoveryPort <= 65535 && loaded.mMaxPlayers > 0 && NetAddress::ParseIp(loaded.mDiscoveryAddress, ip) &&
+        NetAddress::ParseIp(loaded.mBindAddress, ip) && (loaded.mTransport == "UDP" || loaded.mTransport == "TCP") &&
+        loaded.mDiscoveryTimeout > 0.0f && loaded.mDisconnectTimeout > 0.0f;
     if (!good || !sane)
     {
         Log(fileName + " is not correct: default network settings", LogError);
@@ -64,15 +63,9 @@ bool NetSettings::Load(const std::string& fileName)
 
 NetController::NetController() = default;
 
-NetController::~NetController()
-{
-    LeaveGame();
-}
+NetController::~NetController() { LeaveGame(); }
 
-uint64_t NetController::LossMicros() const
-{
-    return uint64_t(double(mSettings.mDisconnectTimeout) * 1e6);
-}
+uint64_t NetController::LossMicros() const { return uint64_t(double(mSettings.mDisconnectTimeout) * 1e6); }
 
 std::unique_ptr<NetEndpoint> NetController::MakeEndpoint(bool tcp) const
 {

@@ -31,10 +31,7 @@ std::string NetAddress::IpText() const
     return text;
 }
 
-std::string NetAddress::Text() const
-{
-    return IpText() + ":" + std::to_string(mPort);
-}
+std::string NetAddress::Text() const { return IpText() + ":" + std::to_string(mPort); }
 
 bool NetAddress::ParseIp(const std::string& text, uint32_t& ip)
 {
@@ -71,9 +68,9 @@ NetEndpoint::~NetEndpoint()
 
 uint64_t NetEndpoint::NowMicros()
 {
-    return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
-                        std::chrono::steady_clock::now().time_since_epoch())
-                        .count());
+    return uint64_t(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 bool NetEndpoint::Open(const Settings& settings)
@@ -171,10 +168,7 @@ void NetEndpoint::TakeOps(std::vector<Op>& out)
     out.swap(mOps);
 }
 
-void NetEndpoint::PushEvent(NetEvent event)
-{
-    mOutbox.push_back(std::move(event));
-}
+void NetEndpoint::PushEvent(NetEvent event) { mOutbox.push_back(std::move(event)); }
 
 void NetEndpoint::FlushEvents()
 {

@@ -13,8 +13,8 @@ struct NetAddress
     uint32_t mIp = 0;
     uint16_t mPort = 0;
 
-    std::string Text() const;     // "a.b.c.d:port"
-    std::string IpText() const;   // "a.b.c.d"
+    std::string Text() const;   // "a.b.c.d:port"
+    std::string IpText() const; // "a.b.c.d"
     // Numeric only: no name lookup ever runs on the frame.
     static bool ParseIp(const std::string& text, uint32_t& ip);
     static bool Parse(const std::string& text, NetAddress& out);
@@ -97,7 +97,12 @@ public:
 protected:
     struct Op
     {
-        enum Kind : uint8_t { Send, Discover, Disconnect } mKind = Send;
+        enum Kind : uint8_t
+        {
+            Send,
+            Discover,
+            Disconnect
+        } mKind = Send;
         uint32_t mPeer = 0;
         NetAddress mAddress;
         std::vector<uint8_t> mBytes;

@@ -30,8 +30,8 @@ void NetSocketComp::Initialize()
     settings.mRole = mListen ? NetEndpoint::Role::Host : NetEndpoint::Role::Client;
     const std::string owner = mOwner ? mOwner->Name() : std::string();
     if (!NetAddress::ParseIp(mLocalAddress, settings.mLocal.mIp) || mLocalPort < 0 || mLocalPort > 65535 ||
-        (!mListen && (!NetAddress::ParseIp(mRemoteAddress, settings.mRemote.mIp) || mRemotePort <= 0 ||
-                      mRemotePort > 65535)))
+        (!mListen &&
+         (!NetAddress::ParseIp(mRemoteAddress, settings.mRemote.mIp) || mRemotePort <= 0 || mRemotePort > 65535)))
     {
         Console::Instance().Log(GetTypeName() + " on \"" + owner + "\": bad address or port", LogError);
         return;

@@ -110,10 +110,7 @@ void NetTcpEndpoint::Worker::SendNow(const Connection& c, int flags)
     [[maybe_unused]] ssize_t n = send(c.mFd, c.mOut.data() + c.mOutSent, c.mOut.size() - c.mOutSent, flags);
 }
 
-NetTcpEndpoint::~NetTcpEndpoint()
-{
-    Stop();
-}
+NetTcpEndpoint::~NetTcpEndpoint() { Stop(); }
 
 bool NetTcpEndpoint::OpenSocket()
 {
@@ -148,19 +145,15 @@ bool NetTcpEndpoint::OpenSocket()
         remote.sin_port = htons(mSettings.mRemote.mPort);
         if (connect(mSocket, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) != 0 && errno != EINPROGRESS)
         {
-            Console::Instance().Log("Network: cannot connect TCP to " + mSettings.mRemote.Text() + ": " +
-                                        std::strerror(errno),
-                                    LogError);
+            Console::Instance().Log(
+                "Network: cannot connect TCP to " + mSettings.mRemote.Text() + ": " + std::strerror(errno), LogError);
             return false;
         }
     }
     return true;
 }
 
-void NetTcpEndpoint::Run()
-{
-    Worker(*this).Run();
-}
+void NetTcpEndpoint::Run() { Worker(*this).Run(); }
 
 void NetTcpEndpoint::Worker::Run()
 {
@@ -430,8 +423,7 @@ void NetTcpEndpoint::Worker::OnAcceptFrame(Connection& c, const uint8_t* payload
 
 bool NetTcpEndpoint::Worker::OnWritable(Connection& c)
 {
-    const ssize_t n =
-        send(c.mFd, c.mOut.data() + c.mOutSent, c.mOut.size() - c.mOutSent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t n = send(c.mFd, c.mOut.data() + c.mOutSent, c.mOut.size() - c.mOutSent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0)
         c.mOutSent += size_t(n);
     if (c.mOutSent == c.mOut.size())
@@ -452,7 +444,7 @@ bool NetTcpEndpoint::Worker::TimedOut(const Connection& c, uint64_t now)
         return true;
     }
     return now > c.mLastHeard + settings.mLossTimeout ||
-           (mHost && c.mJoined && now > c.mLastData + settings.mIdleTimeout);
+        (mHost && c.mJoined && now > c.mLastData + settings.mIdleTimeout);
 }
 
 void NetTcpEndpoint::Worker::Drop(size_t index, uint32_t silent)

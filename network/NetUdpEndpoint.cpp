@@ -151,10 +151,7 @@ NetEventType NetUdpEndpoint::Worker::GoneEvent() const
     return mRole == Role::Host ? NetEventType::Left : NetEventType::Disconnected;
 }
 
-NetUdpEndpoint::~NetUdpEndpoint()
-{
-    Stop();
-}
+NetUdpEndpoint::~NetUdpEndpoint() { Stop(); }
 
 bool NetUdpEndpoint::OpenSocket()
 {
@@ -187,10 +184,7 @@ bool NetUdpEndpoint::OpenSocket()
     return true;
 }
 
-void NetUdpEndpoint::Run()
-{
-    Worker(*this).Run();
-}
+void NetUdpEndpoint::Run() { Worker(*this).Run(); }
 
 void NetUdpEndpoint::Worker::Run()
 {
@@ -505,20 +499,20 @@ void NetUdpEndpoint::Worker::OnPeerLeft(const Peer& peer)
     }
 }
 
-void NetUdpEndpoint::Worker::OnChannelFrame(Peer& peer, const NetHeader& header, const uint8_t* payload,
-                                            uint64_t now)
+void NetUdpEndpoint::Worker::OnChannelFrame(Peer& peer, const NetHeader& header, const uint8_t* payload, uint64_t now)
 {
     const uint32_t peerId = peer.mId;
     NetDrop reason;
-    if (!peer.mChannel.Receive(header, payload, now,
-                               [&](const uint8_t* bytes, size_t size) {
-                                   NetEvent event;
-                                   event.mType = NetEventType::Message;
-                                   event.mPeer = peerId;
-                                   event.mBytes.assign(bytes, bytes + size);
-                                   mOwner.PushEvent(std::move(event));
-                               },
-                               reason))
+    if (!peer.mChannel.Receive(
+            header, payload, now,
+            [&](const uint8_t* bytes, size_t size) {
+                NetEvent event;
+                event.mType = NetEventType::Message;
+                event.mPeer = peerId;
+                event.mBytes.assign(bytes, bytes + size);
+                mOwner.PushEvent(std::move(event));
+            },
+            reason))
         mOwner.CountDrop(reason);
 }
 

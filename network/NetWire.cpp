@@ -16,13 +16,19 @@ size_t WordCount(uint8_t code)
     {
     case ParamUInt:
     case ParamInt:
-    case ParamFloat: return 1;
-    case ParamVector: return 3;
+    case ParamFloat:
+        return 1;
+    case ParamVector:
+        return 3;
     case ParamQuat:
-    case ParamColor: return 4;
-    case kDamageInfoCode: return 3;
-    case kCollisionCode: return kCollisionWords;
-    default: return 0;
+    case ParamColor:
+        return 4;
+    case kDamageInfoCode:
+        return 3;
+    case kCollisionCode:
+        return kCollisionWords;
+    default:
+        return 0;
     }
 }
 
@@ -31,10 +37,14 @@ size_t BlockSize(uint8_t code)
 {
     switch (code)
     {
-    case ParamDouble: return 8;
-    case ParamBool: return 1;
-    case ParamString: return ParamBlock::kStringSlot;
-    default: return WordCount(code) * 4;
+    case ParamDouble:
+        return 8;
+    case ParamBool:
+        return 1;
+    case ParamString:
+        return ParamBlock::kStringSlot;
+    default:
+        return WordCount(code) * 4;
     }
 }
 } // namespace
@@ -43,19 +53,32 @@ const char* NetDropText(NetDrop reason)
 {
     switch (reason)
     {
-    case NetDrop::Short: return "shorter than a header";
-    case NetDrop::Tag: return "wrong tag";
-    case NetDrop::Version: return "wrong version";
-    case NetDrop::Length: return "length does not match";
-    case NetDrop::Kind: return "unknown kind";
-    case NetDrop::Token: return "wrong connection token";
-    case NetDrop::Source: return "unknown source";
-    case NetDrop::Window: return "sequence outside the window";
-    case NetDrop::Oversize: return "frame over the maximum";
-    case NetDrop::Payload: return "malformed payload";
-    case NetDrop::Join: return "join not completed in time";
-    case NetDrop::Rate: return "over the rate limit";
-    default: return "unknown";
+    case NetDrop::Short:
+        return "shorter than a header";
+    case NetDrop::Tag:
+        return "wrong tag";
+    case NetDrop::Version:
+        return "wrong version";
+    case NetDrop::Length:
+        return "length does not match";
+    case NetDrop::Kind:
+        return "unknown kind";
+    case NetDrop::Token:
+        return "wrong connection token";
+    case NetDrop::Source:
+        return "unknown source";
+    case NetDrop::Window:
+        return "sequence outside the window";
+    case NetDrop::Oversize:
+        return "frame over the maximum";
+    case NetDrop::Payload:
+        return "malformed payload";
+    case NetDrop::Join:
+        return "join not completed in time";
+    case NetDrop::Rate:
+        return "over the rate limit";
+    default:
+        return "unknown";
     }
 }
 
@@ -213,10 +236,14 @@ size_t NetParamWireSize(uint8_t code)
 {
     switch (code)
     {
-    case ParamDouble: return 8;
-    case ParamBool: return 1;
-    case ParamString: return 1 + kNetMaxName;
-    default: return WordCount(code) * 4;
+    case ParamDouble:
+        return 8;
+    case ParamBool:
+        return 1;
+    case ParamString:
+        return 1 + kNetMaxName;
+    default:
+        return WordCount(code) * 4;
     }
 }
 

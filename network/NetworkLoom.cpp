@@ -7,10 +7,10 @@
 #include "LOOM/calls/MessageRegistry.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "network/NetController.h"
 #include "network/NetSocketComp.h"
 #include "network/NetUpdateComp.h"
@@ -44,7 +44,8 @@ private:
     uint32_t mSignature;
 };
 
-const char* const kCommands[] = {"HostGame", "FindGame", "JoinGame", "LeaveGame", "NetSend", "Subscribe", "Unsubscribe"};
+const char* const kCommands[] = {"HostGame", "FindGame",  "JoinGame",   "LeaveGame",
+                                 "NetSend",  "Subscribe", "Unsubscribe"};
 
 double NowSeconds()
 {
@@ -60,10 +61,7 @@ NetworkLoom* NetworkLoom::Create()
     return sInstance;
 }
 
-NetworkLoom* NetworkLoom::Instance()
-{
-    return sInstance;
-}
+NetworkLoom* NetworkLoom::Instance() { return sInstance; }
 
 NetworkLoom::~NetworkLoom()
 {
@@ -115,11 +113,10 @@ void NetworkLoom::RegisterTypes()
     console.RegisterCommand("JoinGame", MakeConsoleCommand(this, &NetworkLoom::JoinGame),
                             "Joins the network game at a.b.c.d:port");
     console.RegisterCommand("LeaveGame", MakeConsoleCommand(this, &NetworkLoom::LeaveGame), "Leaves the network game");
-    console.RegisterCommand(
-        "NetSend",
-        std::make_unique<LooseCommand>(this, &NetworkLoom::NetSend,
-                                       MakeSignature<std::string, std::string, std::string>()),
-        "Sends a named message to the network game: message function [text]");
+    console.RegisterCommand("NetSend",
+                            std::make_unique<LooseCommand>(this, &NetworkLoom::NetSend,
+                                                           MakeSignature<std::string, std::string, std::string>()),
+                            "Sends a named message to the network game: message function [text]");
     console.RegisterCommand("Subscribe", MakeConsoleCommand(this, &NetworkLoom::Subscribe),
                             "Subscribes a cog to a named message");
     console.RegisterCommand("Unsubscribe", MakeConsoleCommand(this, &NetworkLoom::Unsubscribe),
@@ -127,24 +124,13 @@ void NetworkLoom::RegisterTypes()
     mRegistered = true;
 }
 
-void NetworkLoom::Update()
-{
-    mController->Update(NowSeconds());
-}
+void NetworkLoom::Update() { mController->Update(NowSeconds()); }
 
-void NetworkLoom::Unload()
-{
-}
+void NetworkLoom::Unload() {}
 
-std::string NetworkLoom::GetName()
-{
-    return "Network Loom";
-}
+std::string NetworkLoom::GetName() { return "Network Loom"; }
 
-std::string NetworkLoom::GetTypeName()
-{
-    return "NetworkLoom";
-}
+std::string NetworkLoom::GetTypeName() { return "NetworkLoom"; }
 
 void NetworkLoom::HostGame(ParamBuffer& params)
 {
@@ -157,20 +143,11 @@ void NetworkLoom::HostGame(ParamBuffer& params)
     mController->HostGame(name);
 }
 
-void NetworkLoom::FindGame()
-{
-    mController->FindGame();
-}
+void NetworkLoom::FindGame() { mController->FindGame(); }
 
-void NetworkLoom::JoinGame(std::string address)
-{
-    mController->JoinGame(address);
-}
+void NetworkLoom::JoinGame(std::string address) { mController->JoinGame(address); }
 
-void NetworkLoom::LeaveGame()
-{
-    mController->LeaveGame();
-}
+void NetworkLoom::LeaveGame() { mController->LeaveGame(); }
 
 void NetworkLoom::NetSend(ParamBuffer& params)
 {

@@ -33,7 +33,4 @@ void CollisionComp::Initialize()
     }
 }
 
-void RegisterCollisionComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(CollisionComp::kTypeId, &gCollisionCompFactory);
-}
+void RegisterCollisionComp(CogFactory& cogs) { cogs.RegisterComponent(CollisionComp::kTypeId, &gCollisionCompFactory); }

@@ -3,19 +3,16 @@
 #include <cmath>
 
 #include "LOOM/cogs/Cog.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/CompFactory.h"
-#include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
 #include "physics/PhysicsLoom.h"
 
 namespace {
 CompFactoryOf<PhysicsComp> gPhysicsCompFactory;
 
-bool Finite(const Vector3& v)
-{
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 } // namespace
 
 PhysicsComp::~PhysicsComp()
@@ -111,7 +108,4 @@ Vector3 PhysicsComp::TakeImpulseVelocity()
     return change;
 }
 
-void RegisterPhysicsComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(PhysicsComp::kTypeId, &gPhysicsCompFactory);
-}
+void RegisterPhysicsComp(CogFactory& cogs) { cogs.RegisterComponent(PhysicsComp::kTypeId, &gPhysicsCompFactory); }

@@ -5,10 +5,10 @@
 #include <new>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/space/QTree.h"
 #include "physics/CollisionComp.h"
 #include "physics/InertiaBall.h"
@@ -29,15 +29,9 @@ CompFactoryOf<InertiaBall> gInertiaBallFactory;
 const std::string kCollideMap = "CollideMap";
 const std::string kCollideObj = "CollideObj";
 
-bool Finite(const Vector3& v)
-{
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-uint64_t PairKey(uint32_t a, uint32_t b)
-{
-    return a < b ? (uint64_t(a) << 32) | b : (uint64_t(b) << 32) | a;
-}
+uint64_t PairKey(uint32_t a, uint32_t b) { return a < b ? (uint64_t(a) << 32) | b : (uint64_t(b) << 32) | a; }
 
 template <typename T>
 void EraseOne(std::vector<T*>& list, T* item)
@@ -55,7 +49,8 @@ Quat Spun(const Quat& q, const Vector3& spin, float h)
 {
     const Quat change = Quat(0.0f, spin.x, spin.y, spin.z).Multiply(q).Scaled(0.5f * h);
     Quat turned = q.Add(change);
-    const float length = std::sqrt(turned.w * turned.w + turned.x * turned.x + turned.y * turned.y + turned.z * turned.z);
+    const float length =
+        std::sqrt(turned.w * turned.w + turned.x * turned.x + turned.y * turned.y + turned.z * turned.z);
     return length > 0.0f ? turned.Scaled(1.0f / length) : q;
 }
 } // namespace
@@ -66,10 +61,7 @@ PhysicsLoom* PhysicsLoom::Create()
     return sInstance;
 }
 
-PhysicsLoom* PhysicsLoom::Instance()
-{
-    return sInstance;
-}
+PhysicsLoom* PhysicsLoom::Instance() { return sInstance; }
 
 PhysicsLoom::~PhysicsLoom()
 {
@@ -84,10 +76,7 @@ void PhysicsLoom::Init()
     mActive = true;
 }
 
-void PhysicsLoom::Shutdown()
-{
-    mActive = false;
-}
+void PhysicsLoom::Shutdown() { mActive = false; }
 
 void PhysicsLoom::RegisterComponents(CogFactory& cogs)
 {
@@ -99,29 +88,15 @@ void PhysicsLoom::RegisterComponents(CogFactory& cogs)
     cogs.RegisterComponent(InertiaBall::kTypeId, &gInertiaBallFactory);
 }
 
-void PhysicsLoom::RegisterTypes()
-{
-    RegisterComponents(CogFactory::Instance());
-}
+void PhysicsLoom::RegisterTypes() { RegisterComponents(CogFactory::Instance()); }
 
-void PhysicsLoom::Update()
-{
-    Step(gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f);
-}
+void PhysicsLoom::Update() { Step(gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f); }
 
-void PhysicsLoom::Unload()
-{
-}
+void PhysicsLoom::Unload() {}
 
-std::string PhysicsLoom::GetName()
-{
-    return "Physics Loom";
-}
+std::string PhysicsLoom::GetName() { return "Physics Loom"; }
 
-std::string PhysicsLoom::GetTypeName()
-{
-    return "PhysicsLoom";
-}
+std::string PhysicsLoom::GetTypeName() { return "PhysicsLoom"; }
 
 void PhysicsLoom::Join(PhysicsComp& comp)
 {
@@ -135,15 +110,9 @@ void PhysicsLoom::Join(CollisionComp& comp)
     mBodiesDirty = true;
 }
 
-void PhysicsLoom::Join(RegionComp& comp)
-{
-    mRegions.push_back(&comp);
-}
+void PhysicsLoom::Join(RegionComp& comp) { mRegions.push_back(&comp); }
 
-void PhysicsLoom::Join(PhysicsExplosion& comp)
-{
-    mExplosions.push_back(&comp);
-}
+void PhysicsLoom::Join(PhysicsExplosion& comp) { mExplosions.push_back(&comp); }
 
 void PhysicsLoom::Leave(PhysicsComp& comp)
 {
@@ -157,15 +126,9 @@ void PhysicsLoom::Leave(CollisionComp& comp)
     Forget(comp.mBodyIndex);
 }
 
-void PhysicsLoom::Leave(RegionComp& comp)
-{
-    EraseOne(mRegions, &comp);
-}
+void PhysicsLoom::Leave(RegionComp& comp) { EraseOne(mRegions, &comp); }
 
-void PhysicsLoom::Leave(PhysicsExplosion& comp)
-{
-    EraseOne(mExplosions, &comp);
-}
+void PhysicsLoom::Leave(PhysicsExplosion& comp) { EraseOne(mExplosions, &comp); }
 
 void PhysicsLoom::Forget(int32_t& index)
 {
@@ -285,10 +248,7 @@ void PhysicsLoom::FireExplosions()
     }
 }
 
-bool PhysicsLoom::Moves(const Body& body) const
-{
-    return body.mPhysics && body.mPositional;
-}
+bool PhysicsLoom::Moves(const Body& body) const { return body.mPhysics && body.mPositional; }
 
 bool PhysicsLoom::Solid(const Body& body) const
 {
@@ -496,8 +456,8 @@ void PhysicsLoom::Dispatch()
             const Vector3 normal = toA ? contact.mNormal : -contact.mNormal;
             ParamBuffer params;
             params.PushInt(static_cast<int32_t>(other.mId));
-            ParamTraits<CollisionData>::Push(params,
-                                             CollisionData{contact.mPoint, VelocityOf(self) - VelocityOf(other), normal});
+            ParamTraits<CollisionData>::Push(
+                params, CollisionData{contact.mPoint, VelocityOf(self) - VelocityOf(other), normal});
             self.mCog->CallFunction(kCollideObj, params);
         }
     }

@@ -12,10 +12,7 @@ namespace {
 // More substeps than this in one frame would stall the game.
 constexpr float kMostSubSteps = 1000.0f;
 
-bool Finite(const Vector3& v)
-{
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 } // namespace
 
 void PhysicsSettings::Serialize(Serializer& s)

@@ -14,10 +14,7 @@ namespace {
 CompFactoryOf<RegionComp> gRegionCompFactory;
 }
 
-RegionComp::RegionComp() : mVolume(std::make_unique<Positional>())
-{
-    ApplyShape();
-}
+RegionComp::RegionComp() : mVolume(std::make_unique<Positional>()) { ApplyShape(); }
 
 RegionComp::~RegionComp()
 {
@@ -102,7 +99,4 @@ bool RegionComp::Contains(uint32_t id)
     return std::binary_search(contacts.begin(), contacts.end(), id);
 }
 
-void RegisterRegionComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(RegionComp::kTypeId, &gRegionCompFactory);
-}
+void RegisterRegionComp(CogFactory& cogs) { cogs.RegisterComponent(RegionComp::kTypeId, &gRegionCompFactory); }

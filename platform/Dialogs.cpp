@@ -16,8 +16,7 @@
 
 extern char** environ;
 
-namespace
-{
+namespace {
 constexpr int kDebugButton = 1;
 constexpr int kExitButton = 105;
 

@@ -7,15 +7,14 @@
 #include <new>
 
 #include "LOOM/base/AssertHandler.h"
-#include "LOOM/console/Console.h"
 #include "LOOM/base/StringUtils.h"
+#include "LOOM/console/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemInfoReader.h"
 
 PlatformWindow* gPlatformWindow = nullptr;
 
-namespace
-{
+namespace {
 const char* const kSplashImage = "InvaderLoading.bmp";
 
 // Window failures happen before the run-time log file is open, so they go to standard error too.
@@ -30,16 +29,26 @@ int KeyCodeFor(SDL_Keycode key)
 {
     switch (key)
     {
-    case SDLK_UP: return kKeyUp;
-    case SDLK_DOWN: return kKeyDown;
-    case SDLK_RIGHT: return kKeyRight;
-    case SDLK_LEFT: return kKeyLeft;
-    case SDLK_DELETE: return kKeyDelete;
-    case SDLK_PAGEUP: return kKeyPageUp;
-    case SDLK_PAGEDOWN: return kKeyPageDown;
-    case SDLK_F11: return kKeyF11;
-    case SDLK_F12: return kKeyF12;
-    default: return 0;
+    case SDLK_UP:
+        return kKeyUp;
+    case SDLK_DOWN:
+        return kKeyDown;
+    case SDLK_RIGHT:
+        return kKeyRight;
+    case SDLK_LEFT:
+        return kKeyLeft;
+    case SDLK_DELETE:
+        return kKeyDelete;
+    case SDLK_PAGEUP:
+        return kKeyPageUp;
+    case SDLK_PAGEDOWN:
+        return kKeyPageDown;
+    case SDLK_F11:
+        return kKeyF11;
+    case SDLK_F12:
+        return kKeyF12;
+    default:
+        return 0;
     }
 }
 
@@ -48,19 +57,21 @@ int CharCodeFor(SDL_Keycode key)
 {
     switch (key)
     {
-    case SDLK_BACKSPACE: return kCharBackspace;
-    case SDLK_TAB: return kCharTab;
+    case SDLK_BACKSPACE:
+        return kCharBackspace;
+    case SDLK_TAB:
+        return kCharTab;
     case SDLK_RETURN:
-    case SDLK_KP_ENTER: return kCharEnter;
-    case SDLK_ESCAPE: return kCharEscape;
-    default: return 0;
+    case SDLK_KP_ENTER:
+        return kCharEnter;
+    case SDLK_ESCAPE:
+        return kCharEscape;
+    default:
+        return 0;
     }
 }
 
-bool IsTrackedButton(Uint8 button)
-{
-    return button == SDL_BUTTON_LEFT || button == SDL_BUTTON_RIGHT;
-}
+bool IsTrackedButton(Uint8 button) { return button == SDL_BUTTON_LEFT || button == SDL_BUTTON_RIGHT; }
 } // namespace
 
 PlatformWindow* PlatformWindow::Create()
@@ -82,10 +93,7 @@ void PlatformWindow::Destroy()
     delete window;
 }
 
-SDL_Window* PlatformWindow::GetHandle()
-{
-    return gPlatformWindow ? gPlatformWindow->mMainWindow : nullptr;
-}
+SDL_Window* PlatformWindow::GetHandle() { return gPlatformWindow ? gPlatformWindow->mMainWindow : nullptr; }
 
 WindowPlacement PlatformWindow::CenterOn(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height)
 {
@@ -331,24 +339,16 @@ void PlatformWindow::PaintSplash()
     SDL_UpdateWindowSurface(mSplashWindow);
 }
 
-void PlatformWindow::SetText(const std::string&)
-{
-}
+void PlatformWindow::SetText(const std::string&) {}
 
-void PlatformWindow::ShowError(const std::string& message)
-{
-    ShowErrorMessage(message);
-}
+void PlatformWindow::ShowError(const std::string& message) { ShowErrorMessage(message); }
 
 bool PlatformWindow::AskError(const std::string& expression, const std::string& location, const std::string& message)
 {
     return ShowErrorDialog(expression, location, message);
 }
 
-std::string PlatformWindow::GetOSName()
-{
-    return SystemInfoReader::OperatingSystemName();
-}
+std::string PlatformWindow::GetOSName() { return SystemInfoReader::OperatingSystemName(); }
 
 void PlatformWindow::ShowMainWindow()
 {
@@ -370,17 +370,14 @@ void PlatformWindow::AddListener(KeyListener* listener)
         mListeners.push_back(listener);
 }
 
-void PlatformWindow::RemoveListener(KeyListener* listener)
-{
-    EraseUnordered(mListeners, listener);
-}
+void PlatformWindow::RemoveListener(KeyListener* listener) { EraseUnordered(mListeners, listener); }
 
 void PlatformWindow::ResizeAndCenter(int32_t width, int32_t height)
 {
     if (width < 1 || height < 1)
     {
         ReportError("PlatformWindow: cannot resize the window to " + std::to_string(width) + " by " +
-                 std::to_string(height));
+                    std::to_string(height));
         return;
     }
     if (!mMainWindow)
@@ -390,17 +387,8 @@ void PlatformWindow::ResizeAndCenter(int32_t width, int32_t height)
     SDL_SetWindowPosition(mMainWindow, placement.mX, placement.mY);
 }
 
-std::string PlatformWindow::OpenFileDialog()
-{
-    return ShowOpenFileDialog();
-}
+std::string PlatformWindow::OpenFileDialog() { return ShowOpenFileDialog(); }
 
-void PlatformWindow::ReportSystemInfo(SystemInfo& info)
-{
-    SystemInfoReader::Read(info);
-}
+void PlatformWindow::ReportSystemInfo(SystemInfo& info) { SystemInfoReader::Read(info); }
 
-bool PlatformWindow::IsMouseButtonDown(int index) const
-{
-    return index >= 0 && index < 2 && mButtonDown[index];
-}
+bool PlatformWindow::IsMouseButtonDown(int index) const { return index >= 0 && index < 2 && mButtonDown[index]; }

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "LOOM/base/SystemInfo.h"
-#include "LOOM/engine/EngineWindow.h"
 #include "LOOM/console/KeyListener.h"
+#include "LOOM/engine/EngineWindow.h"
 
 struct SDL_Window;
 struct SDL_Surface;

@@ -10,8 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace
-{
+namespace {
 const char* const kError = "Error";
 const char* const kNotAvailable = "N/A";
 constexpr size_t kMaxUserName = 511;
@@ -69,10 +68,7 @@ bool ParseKiloBytes(const std::string& value, unsigned long long& out)
     return errno == 0;
 }
 
-std::string KiloBytesText(unsigned long long kiloBytes)
-{
-    return std::to_string(kiloBytes) + " KBs";
-}
+std::string KiloBytesText(unsigned long long kiloBytes) { return std::to_string(kiloBytes) + " KBs"; }
 
 void ReadMemoryFromSysconf(SystemInfo& info)
 {
@@ -122,7 +118,7 @@ std::string SystemInfoReader::FormatTime(const std::tm& utc)
 {
     const int minutes = utc.tm_min;
     std::string text = std::to_string(utc.tm_mon + 1) + "\\" + std::to_string(utc.tm_mday) + "\\" +
-                       std::to_string(utc.tm_year + 1900) + " " + std::to_string(utc.tm_hour) + ":";
+        std::to_string(utc.tm_year + 1900) + " " + std::to_string(utc.tm_hour) + ":";
     text += static_cast<char>('0' + (minutes / 10) % 10);
     text += static_cast<char>('0' + minutes % 10);
     return text;

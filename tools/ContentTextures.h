@@ -41,7 +41,9 @@ inline float Noise(float x, float y, int period, int seed)
     const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
     const float fx = x - float(x0), fy = y - float(y0);
     const float sx = fx * fx * (3.0f - 2.0f * fx), sy = fy * fy * (3.0f - 2.0f * fy);
-    auto at = [&](int i, int j) { return Hash(((i % period) + period) % period, ((j % period) + period) % period, seed); };
+    auto at = [&](int i, int j) {
+        return Hash(((i % period) + period) % period, ((j % period) + period) % period, seed);
+    };
     const float top = at(x0, y0) + (at(x0 + 1, y0) - at(x0, y0)) * sx;
     const float bottom = at(x0, y0 + 1) + (at(x0 + 1, y0 + 1) - at(x0, y0 + 1)) * sx;
     return top + (bottom - top) * sy;
@@ -222,19 +224,25 @@ inline bool InRect(float u, float v, float u0, float v0, float u1, float v1)
 inline Canvas Portrait(const Rgb& hide, float width, float head, float belly)
 {
     Canvas c(128);
-    c.Fill([&](uint32_t, uint32_t y) { return Mix(Rgb{0.55f, 0.7f, 0.95f}, Rgb{0.95f, 0.85f, 0.6f}, float(y) / 128.0f); });
+    c.Fill([&](uint32_t, uint32_t y) {
+        return Mix(Rgb{0.55f, 0.7f, 0.95f}, Rgb{0.95f, 0.85f, 0.6f}, float(y) / 128.0f);
+    });
     c.Shape([&](float u, float v) { return InRect(u, v, 0.0f, 0.85f, 1.0f, 1.0f); }, {0.3f, 0.55f, 0.2f});
     const Rgb dark{hide.r * 0.5f, hide.g * 0.5f, hide.b * 0.5f};
     c.Shape([&](float u, float v) { return InRect(u, v, 0.5f - 0.12f * width, 0.6f, 0.5f - 0.03f, 0.88f); }, dark);
     c.Shape([&](float u, float v) { return InRect(u, v, 0.5f + 0.03f, 0.6f, 0.5f + 0.12f * width, 0.88f); }, dark);
-    c.Shape([&](float u, float v) {
-        const float du = (u - 0.5f) / (0.2f * width * belly), dv = (v - 0.48f) / 0.2f;
-        return du * du + dv * dv < 1.0f;
-    }, hide);
+    c.Shape(
+        [&](float u, float v) {
+            const float du = (u - 0.5f) / (0.2f * width * belly), dv = (v - 0.48f) / 0.2f;
+            return du * du + dv * dv < 1.0f;
+        },
+        hide);
     c.Shape([&](float u, float v) { return InCircle(u, v, 0.5f, 0.22f, 0.1f * head); }, hide);
-    c.Shape([&](float u, float v) {
-        return InCircle(u, v, 0.46f, 0.2f, 0.02f * head) || InCircle(u, v, 0.54f, 0.2f, 0.02f * head);
-    }, {1.0f, 1.0f, 1.0f});
+    c.Shape(
+        [&](float u, float v) {
+            return InCircle(u, v, 0.46f, 0.2f, 0.02f * head) || InCircle(u, v, 0.54f, 0.2f, 0.02f * head);
+        },
+        {1.0f, 1.0f, 1.0f});
     return c;
 }
 
@@ -276,8 +284,8 @@ inline const std::vector<InvaderLook>& InvaderLooks()
 }
 
 // One material file: a diffuse texture and its colours.
-inline bool SaveMaterial(const std::filesystem::path& path, const std::string& texture, const Rgb& diffuse,
-                         float power, float ambient = 0.5f)
+inline bool SaveMaterial(const std::filesystem::path& path, const std::string& texture, const Rgb& diffuse, float power,
+                         float ambient = 0.5f)
 {
     auto real = [](float v) {
         char text[32];
@@ -286,8 +294,8 @@ inline bool SaveMaterial(const std::filesystem::path& path, const std::string& t
     };
     auto color = [&](const char* name, const Rgb& c) {
         return std::string("\t\t<color name=\"") + name + "\">\n\t\t\t<real name=\"Red\">" + real(c.r) +
-               "</real>\n\t\t\t<real name=\"Green\">" + real(c.g) + "</real>\n\t\t\t<real name=\"Blue\">" + real(c.b) +
-               "</real>\n\t\t\t<real name=\"Alpha\">1</real>\n\t\t</color>\n";
+            "</real>\n\t\t\t<real name=\"Green\">" + real(c.g) + "</real>\n\t\t\t<real name=\"Blue\">" + real(c.b) +
+            "</real>\n\t\t\t<real name=\"Alpha\">1</real>\n\t\t</color>\n";
     };
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n\t<material>\n";
     xml += "\t\t<texture name=\"Diffuse\">" + texture + "</texture>\n";
@@ -318,25 +326,34 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
         float power;
     };
     std::vector<Surface> surfaces;
-    surfaces.push_back({"Tower/Stone.dds", "Tower.xml", Blocks(128, 8, 4, {0.72f, 0.7f, 0.65f}, {0.3f, 0.28f, 0.25f}, 1), 8});
+    surfaces.push_back(
+        {"Tower/Stone.dds", "Tower.xml", Blocks(128, 8, 4, {0.72f, 0.7f, 0.65f}, {0.3f, 0.28f, 0.25f}, 1), 8});
     Canvas banner = Stripes(64, 1, {0.15f, 0.25f, 0.7f}, {0.15f, 0.25f, 0.7f}, false);
-    banner.Shape([](float u, float v) { return InCircle(u, v, 0.5f, 0.4f, 0.22f) && !InCircle(u, v, 0.5f, 0.4f, 0.14f); },
-                 {0.95f, 0.8f, 0.2f});
+    banner.Shape(
+        [](float u, float v) { return InCircle(u, v, 0.5f, 0.4f, 0.22f) && !InCircle(u, v, 0.5f, 0.4f, 0.14f); },
+        {0.95f, 0.8f, 0.2f});
     banner.Shape([](float u, float v) { return InRect(u, v, 0.45f, 0.6f, 0.55f, 0.95f); }, {0.95f, 0.8f, 0.2f});
     surfaces.push_back({"Tower/Banner.dds", "Banner.xml", banner, 4});
-    surfaces.push_back({"Walls/Brick.dds", "Wall.xml", Blocks(64, 8, 4, {0.7f, 0.35f, 0.25f}, {0.55f, 0.5f, 0.45f}, 2), 4});
-    surfaces.push_back({"Walls/SuperBrick.dds", "SuperWall.xml", Blocks(64, 4, 2, {0.45f, 0.45f, 0.5f}, {0.2f, 0.2f, 0.2f}, 3), 16});
+    surfaces.push_back(
+        {"Walls/Brick.dds", "Wall.xml", Blocks(64, 8, 4, {0.7f, 0.35f, 0.25f}, {0.55f, 0.5f, 0.45f}, 2), 4});
+    surfaces.push_back(
+        {"Walls/SuperBrick.dds", "SuperWall.xml", Blocks(64, 4, 2, {0.45f, 0.45f, 0.5f}, {0.2f, 0.2f, 0.2f}, 3), 16});
     surfaces.push_back({"Traps/Metal.dds", "Metal.xml", Metal(64, {0.7f, 0.72f, 0.75f}, 4), 32});
     surfaces.push_back({"Traps/Wood.dds", "Wood.xml", Mottled(64, {0.35f, 0.22f, 0.1f}, {0.6f, 0.42f, 0.22f}, 5), 4});
     surfaces.push_back({"Traps/Slime.dds", "Slime.xml", Mottled(64, {0.2f, 0.45f, 0.1f}, {0.55f, 0.95f, 0.3f}, 6), 24});
     surfaces.push_back({"Props/Claw.dds", "Claw.xml", Metal(64, {0.95f, 0.78f, 0.3f}, 7), 48});
-    surfaces.push_back({"Props/Cloth.dds", "Cloth.xml", Stripes(64, 8, {0.9f, 0.2f, 0.2f}, {0.95f, 0.95f, 0.95f}, false), 2});
-    surfaces.push_back({"Props/Leaves.dds", "Leaves.xml", Mottled(64, {0.1f, 0.35f, 0.1f}, {0.35f, 0.65f, 0.2f}, 8), 2});
-    surfaces.push_back({"Props/Bark.dds", "Bark.xml", Stripes(64, 6, {0.35f, 0.25f, 0.15f}, {0.28f, 0.2f, 0.12f}, false), 2});
+    surfaces.push_back(
+        {"Props/Cloth.dds", "Cloth.xml", Stripes(64, 8, {0.9f, 0.2f, 0.2f}, {0.95f, 0.95f, 0.95f}, false), 2});
+    surfaces.push_back(
+        {"Props/Leaves.dds", "Leaves.xml", Mottled(64, {0.1f, 0.35f, 0.1f}, {0.35f, 0.65f, 0.2f}, 8), 2});
+    surfaces.push_back(
+        {"Props/Bark.dds", "Bark.xml", Stripes(64, 6, {0.35f, 0.25f, 0.15f}, {0.28f, 0.2f, 0.12f}, false), 2});
     surfaces.push_back({"Props/Rock.dds", "Rock.xml", Mottled(64, {0.35f, 0.33f, 0.3f}, {0.65f, 0.62f, 0.58f}, 9), 8});
     surfaces.push_back({"Props/Bomb.dds", "Bomb.xml", Metal(64, {0.2f, 0.2f, 0.22f}, 10), 40});
-    surfaces.push_back({"Props/Portal.dds", "Portal.xml", Mottled(64, {0.25f, 0.05f, 0.35f}, {0.8f, 0.4f, 0.95f}, 11), 16});
-    surfaces.push_back({"Props/Missile.dds", "Missile.xml", Stripes(64, 4, {0.85f, 0.85f, 0.85f}, {0.8f, 0.15f, 0.1f}, true), 24});
+    surfaces.push_back(
+        {"Props/Portal.dds", "Portal.xml", Mottled(64, {0.25f, 0.05f, 0.35f}, {0.8f, 0.4f, 0.95f}, 11), 16});
+    surfaces.push_back(
+        {"Props/Missile.dds", "Missile.xml", Stripes(64, 4, {0.85f, 0.85f, 0.85f}, {0.8f, 0.15f, 0.1f}, true), 24});
     for (const Surface& s : surfaces)
     {
         ok = SaveDds(t / s.texture, s.canvas) && ok;
@@ -352,7 +369,9 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
     {
         const std::string skin = std::string("Invaders/") + look.file + ".dds";
         ok = SaveDds(t / skin, Skin(64, look.hide, 20 + int(look.name[0]))) && ok;
-        ok = SaveDds(t / "Art" / (std::string(look.file) + ".dds"), Portrait(look.hide, look.width, look.head, look.belly)) && ok;
+        ok = SaveDds(t / "Art" / (std::string(look.file) + ".dds"),
+                     Portrait(look.hide, look.width, look.head, look.belly)) &&
+            ok;
         const std::string texture = "Textures/" + skin;
         ok = SaveMaterial(m / (std::string(look.name) + "Mat.xml"), texture, white, 8) && ok;
         ok = SaveMaterial(m / (std::string(look.name) + "BlindMat.xml"), texture, {0.35f, 0.35f, 0.4f}, 8, 0.2f) && ok;
@@ -367,27 +386,36 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
         std::function<bool(float, float)> glyph;
     };
     const std::vector<IconRow> icons = {
-        {"Spikes", {0.55f, 0.55f, 0.6f},
+        {"Spikes",
+         {0.55f, 0.55f, 0.6f},
          [](float u, float v) {
              const float cell = std::fmod(u * 3.0f, 1.0f);
              return v > 0.3f && v < 0.8f && std::fabs(cell - 0.5f) < (v - 0.3f) * 0.9f;
          }},
-        {"Hammer", {0.6f, 0.4f, 0.2f},
-         [](float u, float v) { return InRect(u, v, 0.2f, 0.2f, 0.8f, 0.4f) || InRect(u, v, 0.44f, 0.4f, 0.56f, 0.85f); }},
-        {"Spring", {0.3f, 0.55f, 0.3f},
+        {"Hammer",
+         {0.6f, 0.4f, 0.2f},
+         [](float u, float v) {
+             return InRect(u, v, 0.2f, 0.2f, 0.8f, 0.4f) || InRect(u, v, 0.44f, 0.4f, 0.56f, 0.85f);
+         }},
+        {"Spring",
+         {0.3f, 0.55f, 0.3f},
          [](float u, float v) {
              const float wave = 0.5f + 0.25f * std::sin(v * 28.0f);
              return v > 0.2f && v < 0.8f && std::fabs(u - wave) < 0.06f;
          }},
-        {"Poison", {0.35f, 0.6f, 0.15f},
+        {"Poison",
+         {0.35f, 0.6f, 0.15f},
          [](float u, float v) {
-             return InCircle(u, v, 0.5f, 0.55f, 0.25f) && !InCircle(u, v, 0.42f, 0.5f, 0.06f) && !InCircle(u, v, 0.58f, 0.5f, 0.06f);
+             return InCircle(u, v, 0.5f, 0.55f, 0.25f) && !InCircle(u, v, 0.42f, 0.5f, 0.06f) &&
+                 !InCircle(u, v, 0.58f, 0.5f, 0.06f);
          }},
-        {"Fan", {0.25f, 0.45f, 0.7f},
+        {"Fan",
+         {0.25f, 0.45f, 0.7f},
          [](float u, float v) {
              return InCircle(u, v, 0.5f, 0.5f, 0.32f) && (std::fabs(u - 0.5f) < 0.07f || std::fabs(v - 0.5f) < 0.07f);
          }},
-        {"Wall", {0.65f, 0.3f, 0.2f},
+        {"Wall",
+         {0.65f, 0.3f, 0.2f},
          [](float u, float v) {
              const int row = int(v * 6.0f);
              const float x = std::fmod(u * 3.0f + (row % 2 ? 0.5f : 0.0f), 1.0f);
@@ -410,10 +438,12 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
             const int index = int(at - order.begin());
             const float cu = (float(index % 4) + 0.5f) / 4.0f, cv = (float(index / 4) + 0.5f) / 2.0f;
             sheet.Shape([&](float u, float v) { return InCircle(u, v, cu, cv - 0.04f, 0.05f * look.head); }, look.hide);
-            sheet.Shape([&](float u, float v) {
-                const float du = (u - cu) / (0.05f * look.width * look.belly), dv = (v - cv - 0.05f) / 0.06f;
-                return du * du + dv * dv < 1.0f;
-            }, look.hide);
+            sheet.Shape(
+                [&](float u, float v) {
+                    const float du = (u - cu) / (0.05f * look.width * look.belly), dv = (v - cv - 0.05f) / 0.06f;
+                    return du * du + dv * dv < 1.0f;
+                },
+                look.hide);
         }
         ok = SaveDds(t / "Icons" / "Invaders.dds", sheet) && ok;
     }
@@ -423,8 +453,9 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
         Canvas icons(64);
         const Rgb colours[4] = {{0.9f, 0.2f, 0.2f}, {1.0f, 0.9f, 0.2f}, {0.55f, 0.35f, 0.2f}, {1.0f, 1.0f, 1.0f}};
         for (int k = 0; k < 4; ++k)
-            icons.Shape([&](float u, float v) { return v < 0.25f && InCircle(u, v, (float(k) + 0.5f) / 4.0f, 0.125f, 0.1f); },
-                        colours[k]);
+            icons.Shape(
+                [&](float u, float v) { return v < 0.25f && InCircle(u, v, (float(k) + 0.5f) / 4.0f, 0.125f, 0.1f); },
+                colours[k]);
         ok = SavePng(t / "MapIcons.png", icons) && ok;
     }
 
@@ -448,7 +479,7 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
                      out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
                  },
                  &bmp, kSize, kSize, 3, grey.data()) != 0 &&
-             WriteBytes(data / "Data" / "LevelHeight.bmp", bmp.data(), bmp.size()) && ok;
+            WriteBytes(data / "Data" / "LevelHeight.bmp", bmp.data(), bmp.size()) && ok;
     }
 
     // The invader viewer's status icons, named as the menu asks for them.
@@ -462,8 +493,9 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
     {
         Canvas icon(32);
         icon.Shape([](float u, float v) { return InCircle(u, v, 0.5f, 0.5f, 0.45f); }, row.colour);
-        icon.Shape([](float u, float v) { return InCircle(u, v, 0.5f, 0.5f, 0.45f) && !InCircle(u, v, 0.5f, 0.5f, 0.38f); },
-                   {0.1f, 0.1f, 0.1f});
+        icon.Shape(
+            [](float u, float v) { return InCircle(u, v, 0.5f, 0.5f, 0.45f) && !InCircle(u, v, 0.5f, 0.5f, 0.38f); },
+            {0.1f, 0.1f, 0.1f});
         ok = SavePng(t / "StatusIcons" / (std::string(row.file) + ".png"), icon) && ok;
     }
     return ok;

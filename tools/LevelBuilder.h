@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/MathUtil.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "game/level/TileMap.h"
@@ -23,7 +23,7 @@ struct LevelPlan
     // A straight wall line with one gap, hardened with super walls at its ends.
     struct WallLine
     {
-        bool alongX;    // runs along x at row `at`, else along z at column `at`
+        bool alongX; // runs along x at row `at`, else along z at column `at`
         int32_t at;
         int32_t from, to;
         int32_t gapFrom, gapTo;
@@ -148,13 +148,14 @@ inline LevelPlan LevelOnePlan()
     plan.walls.push_back({true, 80, 36, 92, 62, 66, 4, 4});
     // Out at both sides, clear of the march from the landing strip to the gap and the tower,
     // and of the way round either end of the wall line.
-    plan.scenery = {{"tree", 10, 92, 0.0f},   {"tree", 16, 104, 70.0f}, {"bush", 21, 96, 20.0f},
-                    {"rock", 8, 62, 45.0f},   {"tree", 14, 40, 130.0f}, {"bush", 22, 22, 200.0f},
-                    {"rock", 18, 114, 10.0f}, {"tree", 112, 94, 250.0f}, {"tree", 118, 106, 160.0f},
+    plan.scenery = {{"tree", 10, 92, 0.0f},    {"tree", 16, 104, 70.0f},  {"bush", 21, 96, 20.0f},
+                    {"rock", 8, 62, 45.0f},    {"tree", 14, 40, 130.0f},  {"bush", 22, 22, 200.0f},
+                    {"rock", 18, 114, 10.0f},  {"tree", 112, 94, 250.0f}, {"tree", 118, 106, 160.0f},
                     {"bush", 106, 100, 90.0f}, {"rock", 110, 60, 300.0f}, {"tree", 116, 30, 40.0f},
                     {"rock", 120, 16, 220.0f}};
     // A few where the camera starts, well to the sides of the way from the gap to the tower.
-    plan.scenery.insert(plan.scenery.end(), {{"tree", 46, 98, 300.0f}, {"bush", 50, 108, 60.0f}, {"rock", 78, 96, 120.0f}});
+    plan.scenery.insert(plan.scenery.end(),
+                        {{"tree", 46, 98, 300.0f}, {"bush", 50, 108, 60.0f}, {"rock", 78, 96, 120.0f}});
     return plan;
 }
 
@@ -174,16 +175,11 @@ inline LevelPlan LevelTwoPlan()
                     {"tree", 100, 14, 110.0f}, {"bush", 110, 24, 10.0f},  {"rock", 118, 36, 60.0f},
                     {"tree", 120, 10, 240.0f}};
     // A few in the starting view, south of the way from the inner gap to the tower.
-    plan.scenery.insert(plan.scenery.end(), {{"tree", 82, 118, 190.0f}, {"bush", 88, 112, 330.0f}, {"rock", 92, 124, 75.0f}});
+    plan.scenery.insert(plan.scenery.end(),
+                        {{"tree", 82, 118, 190.0f}, {"bush", 88, 112, 330.0f}, {"rock", 92, 124, 75.0f}});
     return plan;
 }
 
-inline bool BuildLevelOne(CogFactory& cogs)
-{
-    return BuildLevel(cogs, LevelOnePlan());
-}
+inline bool BuildLevelOne(CogFactory& cogs) { return BuildLevel(cogs, LevelOnePlan()); }
 
-inline bool BuildLevelTwo(CogFactory& cogs)
-{
-    return BuildLevel(cogs, LevelTwoPlan());
-}
+inline bool BuildLevelTwo(CogFactory& cogs) { return BuildLevel(cogs, LevelTwoPlan()); }

@@ -75,8 +75,9 @@ std::vector<Rgb> MedianCut(std::vector<Colour> colours, size_t size)
             break;
         const Box box = *widest;
         const int shift = 16 - 8 * box.mAxis;
-        std::sort(colours.begin() + box.mBegin, colours.begin() + box.mEnd,
-                  [shift](const Colour& a, const Colour& b) { return (a.mKey >> shift & 0xFF) < (b.mKey >> shift & 0xFF); });
+        std::sort(colours.begin() + box.mBegin, colours.begin() + box.mEnd, [shift](const Colour& a, const Colour& b) {
+            return (a.mKey >> shift & 0xFF) < (b.mKey >> shift & 0xFF);
+        });
         size_t split = box.mBegin;
         for (uint64_t seen = 0; split + 1 < box.mEnd && seen + colours[split].mCount <= box.mPixels / 2; ++split)
             seen += colours[split].mCount;

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
-#include "LOOM/factory/FileComposition.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/FileComposition.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleFiles.h"
 #include "graphics/particles/ParticleFrame.h"
@@ -48,12 +48,18 @@ ParticleSystem& System(ParticleSystem& s, int32_t type, int32_t blend, float siz
 
 void WriteParticles()
 {
-    Stream("Spark.Color.xml", {{0.0f, {1.0f, 0.9f, 0.5f, 1.0f}}, {0.3f, {1.0f, 0.5f, 0.1f, 0.8f}}, {0.8f, {0.6f, 0.1f, 0.0f, 0.0f}}});
-    Stream("Fire.Color.xml", {{0.0f, {1.0f, 1.0f, 0.7f, 1.0f}}, {0.25f, {1.0f, 0.6f, 0.1f, 0.9f}}, {1.0f, {0.3f, 0.05f, 0.0f, 0.0f}}});
-    Stream("Smoke.Color.xml", {{0.0f, {0.5f, 0.5f, 0.5f, 0.6f}}, {1.5f, {0.3f, 0.3f, 0.3f, 0.3f}}, {2.0f, {0.2f, 0.2f, 0.2f, 0.0f}}});
-    Stream("Flash.Color.xml", {{0.0f, {1.0f, 1.0f, 1.0f, 0.0f}}, {0.1f, {0.8f, 0.9f, 1.0f, 1.0f}}, {1.0f, {0.2f, 0.4f, 1.0f, 0.0f}}});
-    Stream("Bubble.Color.xml", {{0.0f, {1.0f, 1.0f, 1.0f, 1.0f}}, {2.5f, {1.0f, 1.0f, 1.0f, 1.0f}}, {3.0f, {1.0f, 1.0f, 1.0f, 0.0f}}});
-    Stream("DeathBubble.Color.xml", {{0.0f, {1.0f, 0.4f, 0.3f, 1.0f}}, {4.0f, {1.0f, 0.4f, 0.3f, 1.0f}}, {5.0f, {1.0f, 0.4f, 0.3f, 0.0f}}});
+    Stream("Spark.Color.xml",
+           {{0.0f, {1.0f, 0.9f, 0.5f, 1.0f}}, {0.3f, {1.0f, 0.5f, 0.1f, 0.8f}}, {0.8f, {0.6f, 0.1f, 0.0f, 0.0f}}});
+    Stream("Fire.Color.xml",
+           {{0.0f, {1.0f, 1.0f, 0.7f, 1.0f}}, {0.25f, {1.0f, 0.6f, 0.1f, 0.9f}}, {1.0f, {0.3f, 0.05f, 0.0f, 0.0f}}});
+    Stream("Smoke.Color.xml",
+           {{0.0f, {0.5f, 0.5f, 0.5f, 0.6f}}, {1.5f, {0.3f, 0.3f, 0.3f, 0.3f}}, {2.0f, {0.2f, 0.2f, 0.2f, 0.0f}}});
+    Stream("Flash.Color.xml",
+           {{0.0f, {1.0f, 1.0f, 1.0f, 0.0f}}, {0.1f, {0.8f, 0.9f, 1.0f, 1.0f}}, {1.0f, {0.2f, 0.4f, 1.0f, 0.0f}}});
+    Stream("Bubble.Color.xml",
+           {{0.0f, {1.0f, 1.0f, 1.0f, 1.0f}}, {2.5f, {1.0f, 1.0f, 1.0f, 1.0f}}, {3.0f, {1.0f, 1.0f, 1.0f, 0.0f}}});
+    Stream("DeathBubble.Color.xml",
+           {{0.0f, {1.0f, 0.4f, 0.3f, 1.0f}}, {4.0f, {1.0f, 0.4f, 0.3f, 1.0f}}, {5.0f, {1.0f, 0.4f, 0.3f, 0.0f}}});
 
     ParticleSystem sparks, exhaust, explosion, cloud;
     Save("Sparks.System.xml", "System", System(sparks, 2, 0, 0.6f, {0.0f, -0.4f, 0.0f}, 400, "Spark.Color.xml"));
@@ -62,49 +68,49 @@ void WriteParticles()
     Save("DeathCloud.System.xml", "System", System(cloud, 3, 1, 0.8f, {0.0f, 0.02f, 0.0f}, 600, "Smoke.Color.xml"));
 
     {
-    Emitter e;
-    e.EmitRate = 40.0f;
-    e.EmitType = 2;
-    e.EmitDirection = {0.0f, 1.0f, 0.0f};
-    e.EmitPhi = 0.6f;
-    e.PartSpeed = {8.0f, 14.0f, true};
-    e.PartLifeTime = {0.4f, 0.8f, true};
-    Save("Sparks.Emitter.xml", "Emitter", e);
+        Emitter e;
+        e.EmitRate = 40.0f;
+        e.EmitType = 2;
+        e.EmitDirection = {0.0f, 1.0f, 0.0f};
+        e.EmitPhi = 0.6f;
+        e.PartSpeed = {8.0f, 14.0f, true};
+        e.PartLifeTime = {0.4f, 0.8f, true};
+        Save("Sparks.Emitter.xml", "Emitter", e);
     }
     {
-    Emitter e;
-    e.EmitRate = 25.0f;
-    e.EmitType = 4;
-    e.EmitPhi = 0.4f;
-    e.PartSpeed = {1.0f, 2.0f, true};
-    e.PartLifeTime = {1.0f, 1.5f, true};
-    e.InitColor = {0.5f, 0.5f, 0.5f, 0.6f};
-    Save("Exhaust.Emitter.xml", "Emitter", e);
+        Emitter e;
+        e.EmitRate = 25.0f;
+        e.EmitType = 4;
+        e.EmitPhi = 0.4f;
+        e.PartSpeed = {1.0f, 2.0f, true};
+        e.PartLifeTime = {1.0f, 1.5f, true};
+        e.InitColor = {0.5f, 0.5f, 0.5f, 0.6f};
+        Save("Exhaust.Emitter.xml", "Emitter", e);
     }
     // Sixty bursts in the first frame at 30 frames a second, then silence.
     {
-    Emitter e;
-    e.EmitRate = 1770.0f;
-    e.TotalToRelease = 60;
-    e.EmitType = 1;
-    e.EmitPhi = 0.5f;
-    e.PartSpeed = {10.0f, 20.0f, true};
-    e.PartLifeTime = {0.5f, 1.0f, true};
-    Save("Explosion.Emitter.xml", "Emitter", e);
+        Emitter e;
+        e.EmitRate = 1770.0f;
+        e.TotalToRelease = 60;
+        e.EmitType = 1;
+        e.EmitPhi = 0.5f;
+        e.PartSpeed = {10.0f, 20.0f, true};
+        e.PartLifeTime = {0.5f, 1.0f, true};
+        Save("Explosion.Emitter.xml", "Emitter", e);
     }
     // Random points of the dying body; invader code swaps in its own kind's map.
     {
-    Emitter e;
-    e.EmitRate = 300.0f;
-    e.TotalToRelease = 90;
-    e.EmitType = 1;
-    e.EmitBehavior = 3;
-    e.DMNumber = 1000;
-    e.DisMapFile = "Models/InvaderDM.lmf";
-    e.PartSpeed = {0.5f, 1.5f, true};
-    e.PartLifeTime = {1.0f, 2.0f, true};
-    e.InitColor = {0.5f, 0.5f, 0.5f, 0.6f};
-    Save("DeathCloud.Emitter.xml", "Emitter", e);
+        Emitter e;
+        e.EmitRate = 300.0f;
+        e.TotalToRelease = 90;
+        e.EmitType = 1;
+        e.EmitBehavior = 3;
+        e.DMNumber = 1000;
+        e.DisMapFile = "Models/InvaderDM.lmf";
+        e.PartSpeed = {0.5f, 1.5f, true};
+        e.PartLifeTime = {1.0f, 2.0f, true};
+        e.InitColor = {0.5f, 0.5f, 0.5f, 0.6f};
+        Save("DeathCloud.Emitter.xml", "Emitter", e);
     }
 }
 
@@ -121,7 +127,8 @@ void WriteEffects()
         cogs.RegisterType(name, composer);
         Cog* cog = cogs.Instantiate(name);
         fill(*cog->Get<Effect>());
-        gOk &= SaveArchetypeXml(*cog, (std::filesystem::path(gFolder) / "Data/Effects" / (std::string(name) + ".xml")).string());
+        gOk &= SaveArchetypeXml(
+            *cog, (std::filesystem::path(gFolder) / "Data/Effects" / (std::string(name) + ".xml")).string());
     };
     // The speech bubbles are the game's own cogs (follower, phrase, timed death), written by hand.
     save("FlashEffect", [](Effect& fx) {

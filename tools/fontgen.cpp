@@ -33,7 +33,8 @@ bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
 }
 
 // scaleFor: pixels per font unit. monoAdvance > 0 fixes every advance to that many pixels.
-bool MakeFont(const std::filesystem::path& ttf, const std::filesystem::path& outBase, float pixelsPerEm, int monoAdvance)
+bool MakeFont(const std::filesystem::path& ttf, const std::filesystem::path& outBase, float pixelsPerEm,
+              int monoAdvance)
 {
     std::ifstream in(ttf, std::ios::binary);
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -110,6 +111,6 @@ int main(int argc, char** argv)
     std::error_code error;
     std::filesystem::create_directories(out, error);
     const bool ok = MakeFont(fonts / "DejaVuSansMono.ttf", out / "Console", 0.0f, 8) &&
-                    MakeFont(fonts / "DejaVuSans.ttf", out / "Default", 13.0f, 0);
+        MakeFont(fonts / "DejaVuSans.ttf", out / "Default", 13.0f, 0);
     return ok ? 0 : 1;
 }

@@ -137,10 +137,7 @@ std::unique_ptr<Widget> Bar()
     return bar;
 }
 
-std::unique_ptr<Widget> Item()
-{
-    return Make<Widget>("TrapDropButton", "TrapButton", 0.0f, 0.0f, 0.1f, 0.1f);
-}
+std::unique_ptr<Widget> Item() { return Make<Widget>("TrapDropButton", "TrapButton", 0.0f, 0.0f, 0.1f, 0.1f); }
 
 // The trap button's stored layout (the game's own widget type): the base fields, its texture
 // rectangle and the font of its key letter.
@@ -173,8 +170,8 @@ TextBox* Label(Widget& parent, const char* name, const char* text, float x, floa
     return label;
 }
 
-Button* MenuButton(Widget& parent, const char* name, const char* text, const char* message, const char* script,
-                   float x, float y)
+Button* MenuButton(Widget& parent, const char* name, const char* text, const char* message, const char* script, float x,
+                   float y)
 {
     auto* button = Put<Button>(parent, "Button", name, x, y, 0.5f, 0.09f);
     button->SetGuiText(text);
@@ -209,7 +206,8 @@ std::unique_ptr<Widget> Hud()
     const char* counters[3][2] = {{"CreditsNum", "Credits"}, {"KillsNum", "Kills"}, {"TimeNum", "Time"}};
     for (int i = 0; i < 3; ++i)
     {
-        Label(*root, (std::string(counters[i][0]) + "Label").c_str(), counters[i][1], 0.35f, 0.72f - 0.07f * float(i), 0.2f);
+        Label(*root, (std::string(counters[i][0]) + "Label").c_str(), counters[i][1], 0.35f, 0.72f - 0.07f * float(i),
+              0.2f);
         Label(*root, counters[i][0], "0", 0.6f, 0.72f - 0.07f * float(i), 0.35f)->SetAlignment(3);
     }
     Put<ToolBar>(*root, "ToolBar", "TrapDropToolBar", -0.9f, -0.55f, 1.2f, 0.1f)->SetActive(true);
@@ -289,7 +287,7 @@ std::unique_ptr<Widget> MainMenu()
     auto* over = MenuPanel(*menu, "GameOverWindow");
     // Won or lost, above the statistics.
     Label(*over, "ExitReason", "", -0.5f, 0.585f, 1.0f)->SetTextColor(Color(1.0f, 0.85f, 0.2f, 1.0f));
-    const char* stats[] = {"TimePlayed", "PointsEarned", "PointsUsed", "TrapKills", "SuicideKills",
+    const char* stats[] = {"TimePlayed",     "PointsEarned", "PointsUsed",  "TrapKills", "SuicideKills",
                            "ExplosionKills", "PhysicsKills", "StatusKills", "TotalKills"};
     for (int i = 0; i < 9; ++i)
         Label(*over, stats[i], "", -0.5f, 0.5f - 0.08f * float(i), 1.0f);

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "LOOM/base/FileUtils.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "audio/SoundComponents.h"
 #include "game/logic/LogicLoom.h"
 #include "game/player/PlayerBinding.h"

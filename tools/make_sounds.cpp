@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr int32_t kRate = 22050;
 constexpr double kPi = 3.14159265358979323846;
 
@@ -174,8 +173,8 @@ bool WriteOgg(const std::string& path, const std::vector<float>& left, const std
 void Music(std::vector<float>& left, std::vector<float>& right)
 {
     const double beat = 0.25;
-    const double notes[] = {220.0, 261.63, 329.63, 261.63, 196.0, 246.94, 293.66, 246.94,
-                            174.61, 220.0, 261.63, 220.0, 164.81, 207.65, 246.94, 329.63};
+    const double notes[] = {220.0,  261.63, 329.63, 261.63, 196.0,  246.94, 293.66, 246.94,
+                            174.61, 220.0,  261.63, 220.0,  164.81, 207.65, 246.94, 329.63};
     const double bass[] = {110.0, 98.0, 87.31, 82.41};
     const size_t count = size_t(16 * beat * kRate);
     left.assign(count, 0.0f);
@@ -208,8 +207,10 @@ int main(int argc, char** argv)
         Shape shape;
     };
     const Effect effects[] = {
-        {"Hit1", 0.25, [](double t, double) { return Sine(140.0 * std::exp(-t * 6.0), t) * std::exp(-t * 18.0) * 0.8; }},
-        {"Hit2", 0.25, [](double t, double) { return Sine(180.0 * std::exp(-t * 5.0), t) * std::exp(-t * 16.0) * 0.8; }},
+        {"Hit1", 0.25,
+         [](double t, double) { return Sine(140.0 * std::exp(-t * 6.0), t) * std::exp(-t * 18.0) * 0.8; }},
+        {"Hit2", 0.25,
+         [](double t, double) { return Sine(180.0 * std::exp(-t * 5.0), t) * std::exp(-t * 16.0) * 0.8; }},
         {"Throw", 0.4, NoiseBurst(7, 0.15, -2.0, 0.15)},
         {"Activate", 0.35, [](double t, double l) { return Glide(300.0, 900.0, t, l) * 0.5; }},
         {"Deactivate", 0.35, [](double t, double l) { return Glide(900.0, 300.0, t, l) * 0.5; }},
@@ -217,8 +218,10 @@ int main(int argc, char** argv)
         {"Attack1", 0.2, [](double t, double) { return (Sine(220.0, t) > 0 ? 0.4 : -0.4) * std::exp(-t * 10.0); }},
         {"Attack2", 0.2, [](double t, double) { return (Sine(247.0, t) > 0 ? 0.4 : -0.4) * std::exp(-t * 10.0); }},
         {"Special", 0.5, [](double t, double) { return Sine(440.0 + 60.0 * Sine(8.0, t), t) * 0.4; }},
-        {"Special1", 0.5, [](double t, double l) { return Glide(200.0, 600.0, t, l) * (0.6 + 0.4 * Sine(12.0, t)) * 0.4; }},
-        {"Special2", 0.5, [](double t, double l) { return Glide(600.0, 150.0, t, l) * (0.6 + 0.4 * Sine(9.0, t)) * 0.4; }},
+        {"Special1", 0.5,
+         [](double t, double l) { return Glide(200.0, 600.0, t, l) * (0.6 + 0.4 * Sine(12.0, t)) * 0.4; }},
+        {"Special2", 0.5,
+         [](double t, double l) { return Glide(600.0, 150.0, t, l) * (0.6 + 0.4 * Sine(9.0, t)) * 0.4; }},
         {"Death1", 0.6, [](double t, double l) { return Glide(500.0, 120.0, t, l) * std::exp(-t * 2.0) * 0.5; }},
         {"Death2", 0.6, [](double t, double l) { return Glide(420.0, 90.0, t, l) * std::exp(-t * 2.5) * 0.5; }},
         {"Poof", 0.3, NoiseBurst(23, 0.3, 12.0, 0.6)},

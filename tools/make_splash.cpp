@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr int32_t kWidth = 256;
 constexpr int32_t kHeight = 265;
 
@@ -94,10 +93,7 @@ std::vector<uint8_t> EncodeBmp(const Image& image)
     return out;
 }
 
-uint8_t Mix(uint8_t a, uint8_t b, float t)
-{
-    return uint8_t(std::lround(a + (b - a) * t));
-}
+uint8_t Mix(uint8_t a, uint8_t b, float t) { return uint8_t(std::lround(a + (b - a) * t)); }
 
 Image DrawSplash()
 {

@@ -11,10 +11,10 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
-#include "LOOM/factory/FileComposition.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/FileComposition.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/components/GameComponents.h"
 #include "game/player/CursorComp.h"
@@ -81,10 +81,7 @@ std::unique_ptr<Widget> Hud()
     return root;
 }
 
-std::unique_ptr<Widget> Window(const char* name)
-{
-    return Make<::Window>("Window", name, -0.6f, 0.6f, 1.2f, 1.2f);
-}
+std::unique_ptr<Widget> Window(const char* name) { return Make<::Window>("Window", name, -0.6f, 0.6f, 1.2f, 1.2f); }
 
 std::unique_ptr<Widget> ScriptButton(const char* name, const char* script, float x, float y)
 {
@@ -240,7 +237,8 @@ int main(int argc, char** argv)
         physics->mUseGravity = false;
         physics->mDisableRotation = true;
     };
-    ok &= SaveCog(cogs, "CameraBase", "Camera", {1, Camera::kTypeId, GameCamera::kTypeId, FollowerComp::kTypeId, PhysicsComp::kTypeId},
+    ok &= SaveCog(cogs, "CameraBase", "Camera",
+                  {1, Camera::kTypeId, GameCamera::kTypeId, FollowerComp::kTypeId, PhysicsComp::kTypeId},
                   "Data/PlayerCamera.xml", [&](Cog& cog) {
                       noGravity(cog);
                       // The ride-along view follows a cog only while one is named.
@@ -250,24 +248,29 @@ int main(int argc, char** argv)
                       // Looking ahead along -z and down at the ground.
                       cog.Get<Positional>()->SetOrientation(Quat::FromDirection(0.0f, -1.0f, -1.0f));
                   });
-    ok &= SaveCog(cogs, "CursorBase", "Cursor", {1, RegionComp::kTypeId, HudDisplay::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
+    ok &= SaveCog(cogs, "CursorBase", "Cursor",
+                  {1, RegionComp::kTypeId, HudDisplay::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
                   "Data/PlayerCursor.xml", noGravity);
     ok &= SetRadius(GetDataPath() + "Data/PlayerCursor.xml", "6");
     ok &= SaveCog(cogs, "HUDBase", "HUD", {WidgetComp::kTypeId, HUDComp::kTypeId}, "Data/PlayerHUD.xml", [](Cog& cog) {
         cog.Get<WidgetComp>()->SetWidgetFile("MenuData/HUD.xml");
         cog.Get<WidgetComp>()->SetLayer(1);
     });
-    ok &= SaveCog(cogs, "MenuBase", "MainMenu", {WidgetComp::kTypeId, MenuComp::kTypeId}, "Data/PlayerMenu.xml", [](Cog& cog) {
-        cog.Get<WidgetComp>()->SetWidgetFile("MenuData/Menu.xml");
-        cog.Get<WidgetComp>()->SetScriptFile("Scripts/Menu.lua");
-        cog.Get<WidgetComp>()->SetLayer(2);
-    });
+    ok &= SaveCog(cogs, "MenuBase", "MainMenu", {WidgetComp::kTypeId, MenuComp::kTypeId}, "Data/PlayerMenu.xml",
+                  [](Cog& cog) {
+                      cog.Get<WidgetComp>()->SetWidgetFile("MenuData/Menu.xml");
+                      cog.Get<WidgetComp>()->SetScriptFile("Scripts/Menu.lua");
+                      cog.Get<WidgetComp>()->SetLayer(2);
+                  });
     cogs.DestroyAll();
-    ok &= SaveComposition("Camera", {1, Camera::kTypeId, GameCamera::kTypeId, FollowerComp::kTypeId, PhysicsComp::kTypeId}, {}, "PlayerCamera",
-                          "Data\\PlayerCamera.xml");
-    ok &= SaveComposition("Cursor", {1, RegionComp::kTypeId, HudDisplay::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
+    ok &= SaveComposition("Camera",
+                          {1, Camera::kTypeId, GameCamera::kTypeId, FollowerComp::kTypeId, PhysicsComp::kTypeId}, {},
+                          "PlayerCamera", "Data\\PlayerCamera.xml");
+    ok &= SaveComposition("Cursor",
+                          {1, RegionComp::kTypeId, HudDisplay::kTypeId, PhysicsComp::kTypeId, CursorComp::kTypeId},
                           {"MouseProjectPosition", "TrapDrop"}, "PlayerCursor", "Data\\PlayerCursor.xml");
     ok &= SaveComposition("HUD", {WidgetComp::kTypeId, HUDComp::kTypeId}, {}, "PlayerHUD", "Data\\PlayerHUD.xml");
-    ok &= SaveComposition("MainMenu", {WidgetComp::kTypeId, MenuComp::kTypeId}, {}, "PlayerMenu", "Data\\PlayerMenu.xml");
+    ok &=
+        SaveComposition("MainMenu", {WidgetComp::kTypeId, MenuComp::kTypeId}, {}, "PlayerMenu", "Data\\PlayerMenu.xml");
     return ok ? 0 : 1;
 }

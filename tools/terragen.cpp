@@ -55,12 +55,13 @@ bool WritePng(const std::filesystem::path& path, uint32_t size, const Texel& tex
 {
     const std::vector<uint8_t> rgba = Fill(size, texel);
     std::vector<uint8_t> png;
-    const bool encoded = stbi_write_png_to_func(
-                             [](void* context, void* data, int bytes) {
-                                 auto* out = static_cast<std::vector<uint8_t>*>(context);
-                                 out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + bytes);
-                             },
-                             &png, int(size), int(size), 4, rgba.data(), int(size * 4)) != 0;
+    const bool encoded =
+        stbi_write_png_to_func(
+            [](void* context, void* data, int bytes) {
+                auto* out = static_cast<std::vector<uint8_t>*>(context);
+                out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + bytes);
+            },
+            &png, int(size), int(size), 4, rgba.data(), int(size * 4)) != 0;
     return encoded && WriteFile(path, png.data(), png.size());
 }
 
@@ -81,10 +82,7 @@ float Octaves(float u, float v, int seed)
     return (Tiled(u, v, 4, seed) * 0.5f + Tiled(u, v, 8, seed + 1) * 0.3f + Tiled(u, v, 16, seed + 2) * 0.2f);
 }
 
-uint8_t Byte(float v)
-{
-    return uint8_t(std::lround(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255.0f));
-}
+uint8_t Byte(float v) { return uint8_t(std::lround(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255.0f)); }
 
 // A ground layer: a base colour roughened by tiling noise.
 Texel Layer(float r, float g, float b, int seed)

@@ -66,12 +66,13 @@ bool WriteDds(const std::filesystem::path& path, const TextureData& data, bool n
 bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& rgba)
 {
     std::vector<uint8_t> png;
-    const bool encoded = stbi_write_png_to_func(
-                             [](void* context, void* data, int size) {
-                                 auto* out = static_cast<std::vector<uint8_t>*>(context);
-                                 out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-                             },
-                             &png, int(width), int(height), 4, rgba.data(), int(width * 4)) != 0;
+    const bool encoded =
+        stbi_write_png_to_func(
+            [](void* context, void* data, int size) {
+                auto* out = static_cast<std::vector<uint8_t>*>(context);
+                out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+            },
+            &png, int(width), int(height), 4, rgba.data(), int(width * 4)) != 0;
     return encoded && WriteFile(path, png.data(), png.size());
 }
 
@@ -156,7 +157,8 @@ int main(int argc, char** argv)
     ok &= WritePng(folder / "Checker.png", kCheckerSize, kCheckerSize, checker);
 
     ok &= WriteDds(folder / "Checker.dds", Compressed(checker, kCheckerSize, TextureFormat::DXT1));
-    ok &= WriteDds(folder / "CheckerAlpha.dds", Compressed(Checker(kCheckerSize, true), kCheckerSize, TextureFormat::DXT5));
+    ok &= WriteDds(folder / "CheckerAlpha.dds",
+                   Compressed(Checker(kCheckerSize, true), kCheckerSize, TextureFormat::DXT5));
 
     // A soft round blob shadow: black, alpha falling off from the centre.
     TextureData dot;
@@ -174,7 +176,8 @@ int main(int argc, char** argv)
     ok &= WriteDds(folder / "ShadowDot.dds", dot);
 
     // One solid colour per face: +x red, -x green, +y blue, -y yellow, +z magenta, -z cyan.
-    static const uint8_t faces[6][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {255, 0, 255}, {0, 255, 255}};
+    static const uint8_t faces[6][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
+                                        {255, 255, 0}, {255, 0, 255}, {0, 255, 255}};
     TextureData cube;
     cube.mKind = TextureKind::Cube;
     cube.mWidth = cube.mHeight = 16;
@@ -206,11 +209,12 @@ int main(int argc, char** argv)
         const char* name;
         uint8_t colour[3];
         float radius;
-    } kinds[] = {{"Spikes", {200, 200, 200}, 0.6f}, {"Hammer", {150, 90, 40}, 0.8f}, {"Spring", {40, 200, 40}, 0.7f},
-                 {"Poison", {140, 40, 200}, 0.75f}, {"Fan", {60, 140, 255}, 0.85f}, {"Wall", {180, 60, 40}, 0.9f},
-                 {"Axe", {120, 120, 140}, 0.8f}, {"Pit", {60, 40, 20}, 0.85f}, {"Satellite", {220, 220, 255}, 0.7f},
-                 {"Missile", {230, 60, 60}, 0.65f}, {"Zapper", {80, 220, 255}, 0.7f}, {"LaserTurret", {255, 80, 40}, 0.75f},
-                 {"LightBulb", {255, 255, 160}, 0.7f}, {"Flame", {255, 140, 0}, 0.8f}, {"Vortex", {170, 90, 255}, 0.9f}};
+    } kinds[] = {
+        {"Spikes", {200, 200, 200}, 0.6f},    {"Hammer", {150, 90, 40}, 0.8f},  {"Spring", {40, 200, 40}, 0.7f},
+        {"Poison", {140, 40, 200}, 0.75f},    {"Fan", {60, 140, 255}, 0.85f},   {"Wall", {180, 60, 40}, 0.9f},
+        {"Axe", {120, 120, 140}, 0.8f},       {"Pit", {60, 40, 20}, 0.85f},     {"Satellite", {220, 220, 255}, 0.7f},
+        {"Missile", {230, 60, 60}, 0.65f},    {"Zapper", {80, 220, 255}, 0.7f}, {"LaserTurret", {255, 80, 40}, 0.75f},
+        {"LightBulb", {255, 255, 160}, 0.7f}, {"Flame", {255, 140, 0}, 0.8f},   {"Vortex", {170, 90, 255}, 0.9f}};
     for (const auto& kind : kinds)
         ok &= WritePng(icons / (std::string(kind.name) + ".png"), kIcon, kIcon, Disc(kIcon, kind.colour, kind.radius));
 

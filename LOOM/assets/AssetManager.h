@@ -2,9 +2,9 @@
 #include <string>
 #include <type_traits>
 
-#include "LOOM/base/AssertHandler.h"
 #include "LOOM/assets/AssetManagerBase.h"
 #include "LOOM/assets/Ref.h"
+#include "LOOM/base/AssertHandler.h"
 
 // The shared assets of one type, loaded on first request and kept by name. T derives from
 // RefCounted (count 1 when made: the manager's own reference) and loads with Load(name).

@@ -40,7 +40,8 @@ void AssetManagerBase::IssueHandle(RefCounted* asset)
     {
         auto held = [&](uint16_t s) {
             for (auto& entry : mAssets)
-                if (entry.second != asset && entry.second->GetManagerId() == mManagerId && entry.second->GetSerial() == s)
+                if (entry.second != asset && entry.second->GetManagerId() == mManagerId &&
+                    entry.second->GetSerial() == s)
                     return true;
             return false;
         };

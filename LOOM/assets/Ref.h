@@ -16,8 +16,7 @@ public:
     Ref() = default;
     Ref(std::nullptr_t) {}
     Ref(const Ref& other) : mPtr(other.mPtr), mCount(other.mCount) { AddRef(); }
-    Ref(Ref&& other) noexcept
-        : mPtr(std::exchange(other.mPtr, nullptr)), mCount(std::exchange(other.mCount, nullptr))
+    Ref(Ref&& other) noexcept : mPtr(std::exchange(other.mPtr, nullptr)), mCount(std::exchange(other.mCount, nullptr))
     {
     }
     template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>

@@ -17,8 +17,9 @@ int AssertFailureCount();
 
 void DebugBreakIfAttached();
 
-#define LOOM_ASSERT(expr, message)                                                   \
-    do {                                                                             \
-        if (!(expr) && AssertFailed(#expr, __FILE__, __LINE__, message))             \
-            DebugBreakIfAttached();                                                  \
+#define LOOM_ASSERT(expr, message)                                                                                     \
+    do                                                                                                                 \
+    {                                                                                                                  \
+        if (!(expr) && AssertFailed(#expr, __FILE__, __LINE__, message))                                               \
+            DebugBreakIfAttached();                                                                                    \
     } while (0)

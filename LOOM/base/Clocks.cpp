@@ -12,9 +12,9 @@ uint64_t ReadCounter()
 {
     if (gSource)
         return gSource->Counter();
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 uint64_t CounterFrequency()
@@ -24,11 +24,7 @@ uint64_t CounterFrequency()
     return 1000000000ull;
 }
 
-PreciseTimer::PreciseTimer()
-    : mSecondsPerTick(1.0 / static_cast<double>(CounterFrequency()))
-{
-    Reset();
-}
+PreciseTimer::PreciseTimer() : mSecondsPerTick(1.0 / static_cast<double>(CounterFrequency())) { Reset(); }
 
 void PreciseTimer::Reset()
 {
@@ -56,15 +52,9 @@ double PreciseTimer::CurrentSeconds() const
     return static_cast<double>(ReadCounter() - mReference) * mSecondsPerTick;
 }
 
-int32_t PreciseTimer::CurrentMs() const
-{
-    return static_cast<int32_t>(CurrentSeconds() * 1000.0);
-}
+int32_t PreciseTimer::CurrentMs() const { return static_cast<int32_t>(CurrentSeconds() * 1000.0); }
 
-GameClock::GameClock()
-    : mLastCounter(ReadCounter()), mSecondsPerTick(1.0 / static_cast<double>(CounterFrequency()))
-{
-}
+GameClock::GameClock() : mLastCounter(ReadCounter()), mSecondsPerTick(1.0 / static_cast<double>(CounterFrequency())) {}
 
 void GameClock::Tick()
 {
@@ -86,10 +76,7 @@ void GameClock::SetPaused(bool paused)
         mLastCounter = ReadCounter();
 }
 
-void GameClock::TogglePause()
-{
-    SetPaused(mPauseCount == 0);
-}
+void GameClock::TogglePause() { SetPaused(mPauseCount == 0); }
 
 void GameClock::Reset()
 {

@@ -22,7 +22,11 @@ public:
     PreciseTimer();
     void Reset();
     void Tick();
-    double TickAndGetElapsed() { Tick(); return mElapsed; }
+    double TickAndGetElapsed()
+    {
+        Tick();
+        return mElapsed;
+    }
 
     double GetDt() const { return mDt; }
     double GetElapsed() const { return mElapsed; }

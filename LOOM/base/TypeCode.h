@@ -28,17 +28,29 @@ inline const char* TypeName(uint32_t code)
 {
     switch (code)
     {
-    case TypeInt: return "int";
-    case TypeUInt: return "uint";
-    case TypeFloat: return "float";
-    case TypeDouble: return "double";
-    case TypeByte: return "byte";
-    case TypeBool: return "bool";
-    case TypeString: return "string";
-    case TypeCog: return "cog";
-    case TypeVector: return "vector";
-    case TypeQuat: return "quat";
-    case TypeCollisionData: return "CollisionData";
-    default: return "unknown";
+    case TypeInt:
+        return "int";
+    case TypeUInt:
+        return "uint";
+    case TypeFloat:
+        return "float";
+    case TypeDouble:
+        return "double";
+    case TypeByte:
+        return "byte";
+    case TypeBool:
+        return "bool";
+    case TypeString:
+        return "string";
+    case TypeCog:
+        return "cog";
+    case TypeVector:
+        return "vector";
+    case TypeQuat:
+        return "quat";
+    case TypeCollisionData:
+        return "CollisionData";
+    default:
+        return "unknown";
     }
 }

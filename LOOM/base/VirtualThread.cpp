@@ -19,15 +19,9 @@ std::atomic<uint32_t> gNextThreadId{1};
 
 VirtualThread::VirtualThread() : mThread(std::make_unique<ThreadHolder>()) {}
 
-VirtualThread::~VirtualThread()
-{
-    Stop();
-}
+VirtualThread::~VirtualThread() { Stop(); }
 
-std::string VirtualThread::Describe() const
-{
-    return "Thread ID " + std::to_string(mThreadId);
-}
+std::string VirtualThread::Describe() const { return "Thread ID " + std::to_string(mThreadId); }
 
 void VirtualThread::Spawn()
 {
@@ -94,15 +88,9 @@ std::map<std::string, std::unique_ptr<NamedMutexLock::Named>>& NamedMutexes()
 }
 } // namespace
 
-NamedMutexLock::NamedMutexLock(const std::string& name)
-{
-    Lock(name);
-}
+NamedMutexLock::NamedMutexLock(const std::string& name) { Lock(name); }
 
-NamedMutexLock::~NamedMutexLock()
-{
-    Release();
-}
+NamedMutexLock::~NamedMutexLock() { Release(); }
 
 void NamedMutexLock::Lock(const std::string& name)
 {

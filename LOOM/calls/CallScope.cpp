@@ -13,10 +13,7 @@ std::function<void()>& Hook()
 }
 } // namespace
 
-CallScope::CallScope()
-{
-    ++gDepth;
-}
+CallScope::CallScope() { ++gDepth; }
 
 CallScope::~CallScope()
 {
@@ -29,10 +26,7 @@ CallScope::~CallScope()
     gInHook = false;
 }
 
-int CallScope::Depth()
-{
-    return gDepth;
-}
+int CallScope::Depth() { return gDepth; }
 
 std::function<void()> CallScope::SetOutermostReturnHook(std::function<void()> hook)
 {

@@ -4,12 +4,6 @@ namespace {
 CogDirectory* gDirectory = nullptr;
 }
 
-CogDirectory* CogDirectory::Get()
-{
-    return gDirectory;
-}
+CogDirectory* CogDirectory::Get() { return gDirectory; }
 
-void CogDirectory::Install(CogDirectory* directory)
-{
-    gDirectory = directory;
-}
+void CogDirectory::Install(CogDirectory* directory) { gDirectory = directory; }

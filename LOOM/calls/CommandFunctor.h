@@ -66,9 +66,7 @@ public:
     void Invoke(void* target, ParamBuffer& params) override
     {
         Target* object = static_cast<Target*>(target);
-        CallWithParams<R, Args...>(params, [this, object](auto&... args) -> R {
-            return (object->*mMethod)(args...);
-        });
+        CallWithParams<R, Args...>(params, [this, object](auto&... args) -> R { return (object->*mMethod)(args...); });
     }
 
     uint32_t Signature() const override { return kSignature; }

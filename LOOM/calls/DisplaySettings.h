@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/base/TypeCode.h"
+#include "LOOM/calls/ParamBuffer.h"
 
 // The display-settings record exchanged between the game logic, the graphics loom and scripts.
 // Six 4-byte words; carried in parameter buffers as one record.
@@ -24,4 +24,7 @@ static_assert(sizeof(DisplaySettings) == 24, "the display-settings record is six
 static_assert(offsetof(DisplaySettings, mInvaderSpeech) == 11, "invader speech is the third word's fourth byte");
 static_assert(offsetof(DisplaySettings, mQuality) == 16);
 
-template <> struct ParamTraits<DisplaySettings> : RecordParamTraits<DisplaySettings, TypeConfig> {};
+template <>
+struct ParamTraits<DisplaySettings> : RecordParamTraits<DisplaySettings, TypeConfig>
+{
+};

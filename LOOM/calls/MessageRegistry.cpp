@@ -6,10 +6,7 @@
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/ParamBuffer.h"
 
-void MessageRegistry::Subscribe(const std::string& message, uint32_t cogId)
-{
-    mSubscriptions[message].insert(cogId);
-}
+void MessageRegistry::Subscribe(const std::string& message, uint32_t cogId) { mSubscriptions[message].insert(cogId); }
 
 void MessageRegistry::Unsubscribe(const std::string& message, uint32_t cogId)
 {

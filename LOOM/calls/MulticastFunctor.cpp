@@ -4,10 +4,7 @@
 
 #include "LOOM/console/Console.h"
 
-MulticastFunctor::MulticastFunctor(std::unique_ptr<CommandFunctor> first)
-{
-    Add(std::move(first));
-}
+MulticastFunctor::MulticastFunctor(std::unique_ptr<CommandFunctor> first) { Add(std::move(first)); }
 
 void MulticastFunctor::Add(std::unique_ptr<CommandFunctor> functor)
 {

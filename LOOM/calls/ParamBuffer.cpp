@@ -111,9 +111,8 @@ bool ParamBuffer::PushString(const char* text)
     if (length >= ParamBlock::kStringSlot)
     {
         length = ParamBlock::kStringSlot - 1;
-        Console::Instance().Log("ParamBuffer: a string of " + std::to_string(std::strlen(text)) +
-                                    " characters was cut to 127",
-                                LogError);
+        Console::Instance().Log(
+            "ParamBuffer: a string of " + std::to_string(std::strlen(text)) + " characters was cut to 127", LogError);
     }
     // The whole slot is written so no earlier bytes show through after the terminator.
     std::memcpy(mCursor, text, length);

@@ -5,9 +5,9 @@
 #include <string>
 #include <type_traits>
 
+#include "LOOM/base/TypeCode.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
-#include "LOOM/base/TypeCode.h"
 #include "LOOM/math/Vector3.h"
 
 class Cog;
@@ -16,16 +16,16 @@ class Cog;
 // 'd' carries integer text with the suffix u, 'e' plain integer text; both are 32-bit integers.
 enum ParamCode : uint8_t
 {
-    ParamUInt = TypeInt,       // 'd'
-    ParamInt = TypeUInt,       // 'e'
-    ParamFloat = TypeFloat,    // 'f'
-    ParamDouble = TypeDouble,  // 'g'
-    ParamBool = TypeBool,      // 'i'
-    ParamString = TypeString,  // 'j'
-    ParamCog = TypeCog,        // 'k'
-    ParamVector = TypeVector,  // 'l'
-    ParamQuat = TypeQuat,      // 'm'
-    ParamColor = TypeColor,    // 'n'
+    ParamUInt = TypeInt,      // 'd'
+    ParamInt = TypeUInt,      // 'e'
+    ParamFloat = TypeFloat,   // 'f'
+    ParamDouble = TypeDouble, // 'g'
+    ParamBool = TypeBool,     // 'i'
+    ParamString = TypeString, // 'j'
+    ParamCog = TypeCog,       // 'k'
+    ParamVector = TypeVector, // 'l'
+    ParamQuat = TypeQuat,     // 'm'
+    ParamColor = TypeColor,   // 'n'
 };
 static_assert(ParamUInt == 'd' && ParamColor == 'n');
 
@@ -167,10 +167,7 @@ private:
     explicit ParamBuffer(ParamBlock* block) : mCursor(block ? block->mData : nullptr), mBlock(block) {}
 
     size_t Left() const { return size_t(mBlock->mData + ParamBlock::kDataSize - mCursor); }
-    bool HasRoom(size_t size) const
-    {
-        return mBlock && mBlock->mCount < ParamBlock::kMaxParams && size <= Left();
-    }
+    bool HasRoom(size_t size) const { return mBlock && mBlock->mCount < ParamBlock::kMaxParams && size <= Left(); }
     bool PushBytes(uint8_t code, const void* bytes, size_t size)
     {
         if (!HasRoom(size))
@@ -211,14 +208,38 @@ struct PlainParamTraits
     }
 };
 
-template <> struct ParamTraits<uint32_t> : PlainParamTraits<uint32_t, ParamUInt, &ParamBuffer::PushUInt> {};
-template <> struct ParamTraits<int32_t> : PlainParamTraits<int32_t, ParamInt, &ParamBuffer::PushInt> {};
-template <> struct ParamTraits<float> : PlainParamTraits<float, ParamFloat, &ParamBuffer::PushFloat> {};
-template <> struct ParamTraits<double> : PlainParamTraits<double, ParamDouble, &ParamBuffer::PushDouble> {};
-template <> struct ParamTraits<Cog*> : PlainParamTraits<Cog*, ParamCog, &ParamBuffer::PushCog> {};
-template <> struct ParamTraits<Vector3> : PlainParamTraits<Vector3, ParamVector, &ParamBuffer::PushVector> {};
-template <> struct ParamTraits<Quat> : PlainParamTraits<Quat, ParamQuat, &ParamBuffer::PushQuat> {};
-template <> struct ParamTraits<Color> : PlainParamTraits<Color, ParamColor, &ParamBuffer::PushColor> {};
+template <>
+struct ParamTraits<uint32_t> : PlainParamTraits<uint32_t, ParamUInt, &ParamBuffer::PushUInt>
+{
+};
+template <>
+struct ParamTraits<int32_t> : PlainParamTraits<int32_t, ParamInt, &ParamBuffer::PushInt>
+{
+};
+template <>
+struct ParamTraits<float> : PlainParamTraits<float, ParamFloat, &ParamBuffer::PushFloat>
+{
+};
+template <>
+struct ParamTraits<double> : PlainParamTraits<double, ParamDouble, &ParamBuffer::PushDouble>
+{
+};
+template <>
+struct ParamTraits<Cog*> : PlainParamTraits<Cog*, ParamCog, &ParamBuffer::PushCog>
+{
+};
+template <>
+struct ParamTraits<Vector3> : PlainParamTraits<Vector3, ParamVector, &ParamBuffer::PushVector>
+{
+};
+template <>
+struct ParamTraits<Quat> : PlainParamTraits<Quat, ParamQuat, &ParamBuffer::PushQuat>
+{
+};
+template <>
+struct ParamTraits<Color> : PlainParamTraits<Color, ParamColor, &ParamBuffer::PushColor>
+{
+};
 static_assert(ParamTraits<Vector3>::kSize == 12 && ParamTraits<Quat>::kSize == 16 && ParamTraits<Color>::kSize == 16);
 
 template <>

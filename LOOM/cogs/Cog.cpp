@@ -1,9 +1,9 @@
 #include "LOOM/cogs/Cog.h"
 
-#include "LOOM/factory/CogFactory.h"
-#include "LOOM/cogs/Composer.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/serial/Serializer.h"
 
 void FunctionHost::CallFunctionByName(std::string name)
@@ -13,8 +13,7 @@ void FunctionHost::CallFunctionByName(std::string name)
 }
 
 Cog::Cog(std::shared_ptr<Composer> composer, uint32_t id)
-    : mComposer(std::move(composer)), mComponentCount(static_cast<uint32_t>(mComposer->GetFactories().size())),
-      mId(id)
+    : mComposer(std::move(composer)), mComponentCount(static_cast<uint32_t>(mComposer->GetFactories().size())), mId(id)
 {
     if (mComponentCount <= kInlineComponents)
     {
@@ -77,15 +76,9 @@ DataMember Cog::FindDataMember(std::string name)
     return {};
 }
 
-std::string Cog::GetTypeName() const
-{
-    return mComposer->GetTypeName();
-}
+std::string Cog::GetTypeName() const { return mComposer->GetTypeName(); }
 
-std::string Cog::GetComposerName() const
-{
-    return mComposer->GetTypeName();
-}
+std::string Cog::GetComposerName() const { return mComposer->GetTypeName(); }
 
 void Cog::Initialize()
 {
@@ -97,10 +90,7 @@ void Cog::Initialize()
     OnCreated();
 }
 
-void Cog::Destroy()
-{
-    mComposer->GetCogFactory().Destroy(this);
-}
+void Cog::Destroy() { mComposer->GetCogFactory().Destroy(this); }
 
 Comp* Cog::GetComponent(uint32_t typeId)
 {
@@ -116,10 +106,7 @@ Comp* Cog::RefuseMistypedComponent(Comp& component, uint32_t typeId) const
     return nullptr;
 }
 
-void Cog::Update()
-{
-    mComposer->RunUpdate(*this);
-}
+void Cog::Update() { mComposer->RunUpdate(*this); }
 
 void Cog::OnCreated()
 {
@@ -139,7 +126,4 @@ void Cog::CallFunctionByName(std::string name)
     CallFunction(std::move(name), params);
 }
 
-CommandFunctor* Cog::FindCogFunction(std::string name)
-{
-    return mComposer->FindFunction(name);
-}
+CommandFunctor* Cog::FindCogFunction(std::string name) { return mComposer->FindFunction(name); }

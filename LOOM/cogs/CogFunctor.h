@@ -4,9 +4,9 @@
 #include <memory>
 #include <utility>
 
+#include "LOOM/calls/CommandFunctor.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Composer.h"
-#include "LOOM/calls/CommandFunctor.h"
 
 // Functors called with a cog as their target.
 

@@ -4,10 +4,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/serial/Serializer.h"
 
-DataMember Object::FindDataMember(std::string)
-{
-    return {};
-}
+DataMember Object::FindDataMember(std::string) { return {}; }
 
 void Comp::SetOwner(Cog* owner)
 {

@@ -5,18 +5,18 @@
 #include <fstream>
 #include <sstream>
 
-#include "LOOM/calls/CallScope.h"
-#include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
-#include "LOOM/calls/CommandFunctor.h"
-#include "LOOM/factory/CompFactory.h"
-#include "LOOM/factory/ComponentExport.h"
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/base/TypeCode.h"
+#include "LOOM/calls/CallScope.h"
+#include "LOOM/calls/CommandFunctor.h"
 #include "LOOM/calls/MulticastFunctor.h"
 #include "LOOM/calls/ParamBuffer.h"
-#include "LOOM/base/TypeCode.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/console/XmlWriter.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
+#include "LOOM/factory/ComponentExport.h"
 
 Composer::Composer(CogFactory& factory, std::string typeName, std::string groupName)
     : mCogFactory(factory), mGroupName(std::move(groupName)), mTypeName(std::move(typeName))
@@ -62,7 +62,8 @@ Cog* Composer::CreateInstance(uint32_t id)
 
 std::unique_ptr<CommandFunctor> Composer::ReleaseOwned(CommandFunctor* functor)
 {
-    auto it = std::find_if(mOwned.begin(), mOwned.end(), [functor](const auto& owned) { return owned.get() == functor; });
+    auto it =
+        std::find_if(mOwned.begin(), mOwned.end(), [functor](const auto& owned) { return owned.get() == functor; });
     if (it == mOwned.end())
         return nullptr;
     std::unique_ptr<CommandFunctor> released = std::move(*it);
@@ -84,7 +85,8 @@ void Composer::BindMessage(const std::string& name, std::unique_ptr<CommandFunct
     // Another handler of ours under this name already multicasts: the new one joins at the end.
     if (auto* multicast = dynamic_cast<MulticastFunctor*>(it->second))
     {
-        if (std::any_of(mOwned.begin(), mOwned.end(), [multicast](const auto& owned) { return owned.get() == multicast; }))
+        if (std::any_of(mOwned.begin(), mOwned.end(),
+                        [multicast](const auto& owned) { return owned.get() == multicast; }))
         {
             multicast->Add(std::move(functor));
             return;

@@ -1,14 +1,14 @@
 #include "LOOM/cogs/Positional.h"
 
+#include "LOOM/base/TypeCode.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
-#include "LOOM/space/QTree.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
-#include "LOOM/base/TypeCode.h"
+#include "LOOM/space/QTree.h"
 
 namespace {
 class PositionalFactory : public CompFactoryOf<Positional>
@@ -30,10 +30,7 @@ public:
 PositionalFactory gPositionalFactory;
 } // namespace
 
-Positional::Positional()
-{
-    ResetPosition();
-}
+Positional::Positional() { ResetPosition(); }
 
 void Positional::Serialize(Serializer& s)
 {
@@ -71,15 +68,9 @@ void Positional::SetPosition(Vector3 position)
     UpdateQuadTree();
 }
 
-void Positional::SetDirection(Vector3 direction)
-{
-    mOrientation = Quat::FromDirection(direction);
-}
+void Positional::SetDirection(Vector3 direction) { mOrientation = Quat::FromDirection(direction); }
 
-Vector3 Positional::GetDirection() const
-{
-    return mOrientation.GetForward();
-}
+Vector3 Positional::GetDirection() const { return mOrientation.GetForward(); }
 
 void Positional::UpdateQuadTree()
 {
@@ -87,10 +78,7 @@ void Positional::UpdateQuadTree()
         tree->UpdateObject(this);
 }
 
-void RegisterPositional(CogFactory& cogs)
-{
-    cogs.RegisterComponent(1, &gPositionalFactory);
-}
+void RegisterPositional(CogFactory& cogs) { cogs.RegisterComponent(1, &gPositionalFactory); }
 
 Cog* CreateAt(CogFactory& cogs, std::string name, Vector3 position)
 {

@@ -2,8 +2,8 @@
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Quat.h"
-#include "LOOM/space/Spatial.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/space/Spatial.h"
 
 class Cog;
 class CogFactory;

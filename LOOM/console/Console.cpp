@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/base/StringUtils.h"
 #include "LOOM/calls/CallScope.h"
 #include "LOOM/calls/CogDirectory.h"
-#include "LOOM/console/ConsoleCommand.h"
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
-#include "LOOM/base/StringUtils.h"
+#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/console/XmlWriter.h"
 
 namespace {
@@ -53,24 +53,30 @@ Console::~Console()
     CloseLog();
 }
 
-void Console::FixSlashes(std::string& text)
-{
-    std::replace(text.begin(), text.end(), '/', '\\');
-}
+void Console::FixSlashes(std::string& text) { std::replace(text.begin(), text.end(), '/', '\\'); }
 
 const char* Console::CategoryText(uint32_t category)
 {
     switch (category)
     {
-    case LogGeneral: return "General";
-    case LogEngine: return "Engine";
-    case LogLoading: return "Loading";
-    case LogError: return "Error";
-    case LogFunctional: return "Functional";
-    case LogScripting: return "Scripting";
-    case LogCommands: return "Commands";
-    case LogInit: return "Init";
-    default: return "None";
+    case LogGeneral:
+        return "General";
+    case LogEngine:
+        return "Engine";
+    case LogLoading:
+        return "Loading";
+    case LogError:
+        return "Error";
+    case LogFunctional:
+        return "Functional";
+    case LogScripting:
+        return "Scripting";
+    case LogCommands:
+        return "Commands";
+    case LogInit:
+        return "Init";
+    default:
+        return "None";
     }
 }
 
@@ -80,7 +86,7 @@ std::string Console::TimeText(int32_t ms)
     const int32_t seconds = (ms / 1000) % 60;
     const int32_t rest = ms % 1000;
     return std::to_string(minutes / 10) + std::to_string(minutes % 10) + ":" + std::to_string(seconds / 10) +
-           std::to_string(seconds % 10) + ":" + std::to_string(rest);
+        std::to_string(seconds % 10) + ":" + std::to_string(rest);
 }
 
 void Console::OpenLogFile(const std::string& fileName)
@@ -147,10 +153,7 @@ void Console::Log(std::string text, uint32_t category)
     mEntries.Push(LogEntry{number, category, std::move(text), ms});
 }
 
-void Console::LogText(const char* text)
-{
-    Log(text ? std::string(text) : std::string(), LogGeneral);
-}
+void Console::LogText(const char* text) { Log(text ? std::string(text) : std::string(), LogGeneral); }
 
 void Console::LogWithPrefix(const std::string& first, const std::string& second, uint32_t category)
 {
@@ -344,25 +347,16 @@ void Console::ExecuteCogLine(const std::string& line, const std::vector<std::str
     directory->CallFunction(*cog, tokens[2], params);
 }
 
-void Console::Mes(std::string text)
-{
-    Log(std::move(text), LogGeneral);
-}
+void Console::Mes(std::string text) { Log(std::move(text), LogGeneral); }
 
 void Console::Script(std::string)
 {
     // Console scripts are not run; the command stays so lines naming it are not errors.
 }
 
-void Console::DebugValue(std::string name, std::string value)
-{
-    mDebugValues[std::move(name)] = std::move(value);
-}
+void Console::DebugValue(std::string name, std::string value) { mDebugValues[std::move(name)] = std::move(value); }
 
-void Console::RemoveDebugValue(std::string name)
-{
-    mDebugValues.erase(name);
-}
+void Console::RemoveDebugValue(std::string name) { mDebugValues.erase(name); }
 
 void Console::List()
 {

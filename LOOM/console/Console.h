@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "LOOM/base/Clocks.h"
-#include "LOOM/console/KeyListener.h"
-#include "LOOM/console/ConsoleHistory.h"
 #include "LOOM/base/SystemInfo.h"
+#include "LOOM/console/ConsoleHistory.h"
+#include "LOOM/console/KeyListener.h"
 
 class ConsoleCommand;
 class ParamBuffer;

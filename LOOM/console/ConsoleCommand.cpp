@@ -25,10 +25,7 @@ MemberCommand::MemberCommand(void* target, std::unique_ptr<CommandFunctor> funct
 {
 }
 
-uint32_t MemberCommand::Signature() const
-{
-    return mFunctor ? mFunctor->Signature() : 0;
-}
+uint32_t MemberCommand::Signature() const { return mFunctor ? mFunctor->Signature() : 0; }
 
 void MemberCommand::Execute(ParamBuffer& params)
 {
@@ -46,10 +43,7 @@ void MemberCommand::Execute()
 
 FunctionCommand::FunctionCommand(std::unique_ptr<FunctionFunctor> functor) : mFunctor(std::move(functor)) {}
 
-uint32_t FunctionCommand::Signature() const
-{
-    return mFunctor ? mFunctor->Signature() : 0;
-}
+uint32_t FunctionCommand::Signature() const { return mFunctor ? mFunctor->Signature() : 0; }
 
 void FunctionCommand::Execute(ParamBuffer& params)
 {

@@ -10,20 +10,27 @@ std::string XmlEscape(const std::string& text)
     {
         switch (c)
         {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
 }
 
-void WriteXmlOpenTag(std::ostream& out, const std::string& name)
-{
-    out << '<' << name << ">\n";
-}
+void WriteXmlOpenTag(std::ostream& out, const std::string& name) { out << '<' << name << ">\n"; }
 
 void WriteXmlOpenTagWithAttribute(std::ostream& out, const std::string& name, const std::string& attribute,
                                   const std::string& value)
@@ -31,10 +38,7 @@ void WriteXmlOpenTagWithAttribute(std::ostream& out, const std::string& name, co
     out << '<' << name << ' ' << attribute << "=\"" << XmlEscape(value) << "\">\n";
 }
 
-void WriteXmlCloseTag(std::ostream& out, const std::string& name)
-{
-    out << "</" << name << ">\n";
-}
+void WriteXmlCloseTag(std::ostream& out, const std::string& name) { out << "</" << name << ">\n"; }
 
 void WriteXmlElement(std::ostream& out, const std::string& name, const std::string& value)
 {

@@ -1,30 +1,27 @@
 #include "LOOM/engine/CoreEngine.h"
 
+#include "LOOM/assets/ResourceManager.h"
 #include "LOOM/base/AssertHandler.h"
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/CallScope.h"
-#include "LOOM/factory/CogFactory.h"
+#include "LOOM/calls/MessageRegistry.h"
+#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreRegistrations.h"
 #include "LOOM/engine/EngineConfig.h"
 #include "LOOM/engine/EngineWindow.h"
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/engine/Loom.h"
-#include "LOOM/calls/MessageRegistry.h"
-#include "LOOM/calls/ParamBuffer.h"
-#include "LOOM/space/QTree.h"
-#include "LOOM/assets/ResourceManager.h"
-#include "LOOM/script/ScriptManager.h"
 #include "LOOM/engine/TimedCallList.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/script/ScriptManager.h"
+#include "LOOM/space/QTree.h"
 
 CoreEngine* gCoreEngine = nullptr;
 
 namespace {
-void Init(const std::string& text)
-{
-    Console::Instance().Log(text, LogInit);
-}
+void Init(const std::string& text) { Console::Instance().Log(text, LogInit); }
 
 // Per-loom timing reads the timer without ticking it, so measuring never disturbs the frame dt.
 void TimedUpdate(Loom* loom, const PreciseTimer& timer, RunningAverage& average)
@@ -38,10 +35,8 @@ void TimedUpdate(Loom* loom, const PreciseTimer& timer, RunningAverage& average)
 } // namespace
 
 CoreEngine::CoreEngine(EngineWindow* window, LoomFactories factories)
-    : mMessages(std::make_unique<MessageRegistry>()),
-      mWindow(window),
-      mTimedCalls(std::make_unique<TimedCallList>(CogFactory::Instance(), mGameClock)),
-      mFactories(factories)
+    : mMessages(std::make_unique<MessageRegistry>()), mWindow(window),
+      mTimedCalls(std::make_unique<TimedCallList>(CogFactory::Instance(), mGameClock)), mFactories(factories)
 {
     Console& console = Console::Instance();
     console.RegisterCommand("exit", MakeConsoleCommand(this, &CoreEngine::Exit), "Exits the Engine");
@@ -85,10 +80,7 @@ CoreEngine::~CoreEngine()
     SetAssertGameClock(nullptr);
 }
 
-ScriptManager& CoreEngine::GetScriptManager()
-{
-    return ScriptManager::Instance();
-}
+ScriptManager& CoreEngine::GetScriptManager() { return ScriptManager::Instance(); }
 
 void CoreEngine::Start()
 {
@@ -120,7 +112,7 @@ void CoreEngine::Start()
     ResourceManager::Instance().ResourceInfo();
     RegisterCoreFunctions(cogs);
 
-    const LoomFactories::Make makers[] = {mFactories.mAudio, mFactories.mIO, mFactories.mNetwork,
+    const LoomFactories::Make makers[] = {mFactories.mAudio,   mFactories.mIO,       mFactories.mNetwork,
                                           mFactories.mPhysics, mFactories.mGraphics, mFactories.mLogic};
     const Slot slots[] = {SlotAudio, SlotIO, SlotNetwork, SlotPhysics, SlotGraphics, SlotLogic};
     for (size_t i = 0; i < std::size(slots); ++i)

@@ -1,32 +1,20 @@
 #include "LOOM/engine/CoreRegistrations.h"
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/TimedCallList.h"
-#include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 
 namespace {
-void Death(Cog* cog)
-{
-    cog->Destroy();
-}
+void Death(Cog* cog) { cog->Destroy(); }
 
-void TestFunc(Cog*)
-{
-    Console::Instance().Log("Test Func Fired", LogGeneral);
-}
+void TestFunc(Cog*) { Console::Instance().Log("Test Func Fired", LogGeneral); }
 
-void TestConstruct(Cog*)
-{
-    Console::Instance().Log("Constructed", LogGeneral);
-}
+void TestConstruct(Cog*) { Console::Instance().Log("Constructed", LogGeneral); }
 
-void TestDestroy(Cog*)
-{
-    Console::Instance().Log("Destroyed", LogGeneral);
-}
+void TestDestroy(Cog*) { Console::Instance().Log("Destroyed", LogGeneral); }
 } // namespace
 
 void RegisterCoreFunctions(CogFactory& cogs, std::function<TimedCallList*()> timedCalls)

@@ -50,8 +50,7 @@ bool LoadEngineConfig(const std::string& fileName, EngineConfig& config)
     loader.Close();
     if (!good)
     {
-        std::fprintf(stderr, "%s is not correct: the engine starts with its default configuration\n",
-                     fileName.c_str());
+        std::fprintf(stderr, "%s is not correct: the engine starts with its default configuration\n", fileName.c_str());
         return false;
     }
     config = loaded;

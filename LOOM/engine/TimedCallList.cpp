@@ -12,10 +12,7 @@ TimedCallList::TimedCallList(CogFactory& cogs, const GameClock& clock) : mCogs(c
     mCogs.AddIdListener(this);
 }
 
-TimedCallList::~TimedCallList()
-{
-    mCogs.RemoveIdListener(this);
-}
+TimedCallList::~TimedCallList() { mCogs.RemoveIdListener(this); }
 
 void TimedCallList::ForgetCog(uint32_t id)
 {
@@ -110,5 +107,6 @@ void TimedCallList::Clear()
 
 size_t TimedCallList::Size() const
 {
-    return static_cast<size_t>(std::count_if(mEntries.begin(), mEntries.end(), [](const Entry& e) { return !e.mRemoved; }));
+    return static_cast<size_t>(
+        std::count_if(mEntries.begin(), mEntries.end(), [](const Entry& e) { return !e.mRemoved; }));
 }

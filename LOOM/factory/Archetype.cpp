@@ -1,8 +1,8 @@
 #include "LOOM/factory/Archetype.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/FileComposition.h"
 
 Archetype::Archetype(CogFactory& factory, std::string compositionName, std::string fileName)

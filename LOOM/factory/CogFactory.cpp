@@ -3,20 +3,20 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "LOOM/factory/Archetype.h"
-#include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogScriptGlobals.h"
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/CommandFunctor.h"
-#include "LOOM/factory/CompFactory.h"
-#include "LOOM/factory/ComponentExport.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/factory/Archetype.h"
+#include "LOOM/factory/CogScriptGlobals.h"
+#include "LOOM/factory/CompFactory.h"
+#include "LOOM/factory/ComponentExport.h"
 #include "LOOM/factory/FileComposition.h"
-#include "LOOM/base/FileUtils.h"
-#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/serial/XMLReader.h"
-#include "LOOM/cogs/Positional.h"
 
 namespace {
 // Reads a stream file's third element (after the declaration and the stream element); false
@@ -78,10 +78,7 @@ CogFactory& CogFactory::Instance()
     return *instance;
 }
 
-CogFactory::CogFactory() : mPreviousDirectory(CogDirectory::Get())
-{
-    CogDirectory::Install(this);
-}
+CogFactory::CogFactory() : mPreviousDirectory(CogDirectory::Get()) { CogDirectory::Install(this); }
 
 CogFactory::~CogFactory()
 {
@@ -98,8 +95,10 @@ void CogFactory::RegisterCommands()
 {
     Console& console = Console::Instance();
     console.RegisterCommand("Composer", MakeConsoleCommand(this, &CogFactory::Composer), "Creates a Cog Composer");
-    console.RegisterCommand("destroygroup", MakeConsoleCommand(this, &CogFactory::destroygroup), "Destroys given Group");
-    console.RegisterCommand("Create", MakeConsoleCommand(this, &CogFactory::Create), "Creates a Cog (Filename or Archetype)");
+    console.RegisterCommand("destroygroup", MakeConsoleCommand(this, &CogFactory::destroygroup),
+                            "Destroys given Group");
+    console.RegisterCommand("Create", MakeConsoleCommand(this, &CogFactory::Create),
+                            "Creates a Cog (Filename or Archetype)");
     console.RegisterCommand("CreateAt", MakeConsoleCommand(this, &CogFactory::CreateAt),
                             "Creates a Cog at a given position (Filename or Archetype)");
     console.RegisterCommand("dis", MakeConsoleCommand(this, &CogFactory::dis), "Displays all Cogs");
@@ -181,8 +180,8 @@ Cog* CogFactory::Allocate(std::string name)
 {
     if (Cog* cog = Instantiate(name))
     {
-        Console::Instance().Log("Creating Cog From Archetype TypeName: \"" + name + "\" ID: " + std::to_string(cog->GetID()),
-                                LogEngine);
+        Console::Instance().Log(
+            "Creating Cog From Archetype TypeName: \"" + name + "\" ID: " + std::to_string(cog->GetID()), LogEngine);
         return cog;
     }
     if (!FileExists(name) || GetFileExtension(name) != "xml")
@@ -202,14 +201,12 @@ Cog* CogFactory::Allocate(std::string name)
     if (!cog)
         return nullptr;
     LoadArchetypeXml(*cog, name);
-    Console::Instance().Log("Creating Cog From File File: \"" + name + "\" ID: " + std::to_string(cog->GetID()), LogEngine);
+    Console::Instance().Log("Creating Cog From File File: \"" + name + "\" ID: " + std::to_string(cog->GetID()),
+                            LogEngine);
     return cog;
 }
 
-Cog* CogFactory::CreateAt(std::string name, Vector3 position)
-{
-    return ::CreateAt(*this, std::move(name), position);
-}
+Cog* CogFactory::CreateAt(std::string name, Vector3 position) { return ::CreateAt(*this, std::move(name), position); }
 
 Cog* CogFactory::Create(std::string name)
 {
@@ -310,17 +307,11 @@ void CogFactory::AddIdListener(CogIdListener* listener)
         mIdListeners.push_back(listener);
 }
 
-void CogFactory::RemoveIdListener(CogIdListener* listener)
-{
-    std::erase(mIdListeners, listener);
-}
+void CogFactory::RemoveIdListener(CogIdListener* listener) { std::erase(mIdListeners, listener); }
 
 // ---- registries
 
-void CogFactory::RegisterComponent(uint32_t typeId, CompFactory* factory)
-{
-    mFactories[typeId] = factory;
-}
+void CogFactory::RegisterComponent(uint32_t typeId, CompFactory* factory) { mFactories[typeId] = factory; }
 
 CompFactory* CogFactory::GetComponentFactory(uint32_t typeId) const
 {
@@ -416,15 +407,9 @@ void CogFactory::CallOnAllCogs(const std::string& function)
     }
 }
 
-void CogFactory::AddToGroup(const std::string& group, uint32_t id)
-{
-    mGroups[group].push_back(id);
-}
+void CogFactory::AddToGroup(const std::string& group, uint32_t id) { mGroups[group].push_back(id); }
 
-void CogFactory::AddActive(Cog* cog)
-{
-    mActive.push_back(cog);
-}
+void CogFactory::AddActive(Cog* cog) { mActive.push_back(cog); }
 
 void CogFactory::RemoveActive(Cog* cog)
 {
@@ -548,7 +533,8 @@ void CogFactory::dis()
         return;
     }
     for (const auto& [id, cog] : mCogs)
-        console.Log("cog: " + std::to_string(id) + " Type: " + cog->GetComposerName() + " Name: " + cog->GetName(), LogEngine);
+        console.Log("cog: " + std::to_string(id) + " Type: " + cog->GetComposerName() + " Name: " + cog->GetName(),
+                    LogEngine);
 }
 
 void CogFactory::Export()

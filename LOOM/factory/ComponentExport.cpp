@@ -33,5 +33,5 @@ void SaveStringList(std::vector<std::string>& list, const std::string& fileName)
 bool IsSafeFileStem(const std::string& name)
 {
     return !name.empty() && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos &&
-           name.find("..") == std::string::npos;
+        name.find("..") == std::string::npos;
 }

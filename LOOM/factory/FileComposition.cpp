@@ -1,8 +1,8 @@
 #include "LOOM/factory/FileComposition.h"
 
+#include "LOOM/cogs/Cog.h"
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"
-#include "LOOM/cogs/Cog.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "LOOM/serial/XMLSaver.h"
 
@@ -117,10 +117,7 @@ bool LoadCogListFile(const std::string& fileName, std::vector<std::string>& file
     return LoadRecord(fileName, "list", TypeElement, list);
 }
 
-bool LoadArchetypeXml(Cog& cog, const std::string& fileName)
-{
-    return LoadRecord(fileName, "cog", TypeConfig, cog);
-}
+bool LoadArchetypeXml(Cog& cog, const std::string& fileName) { return LoadRecord(fileName, "cog", TypeConfig, cog); }
 
 bool SaveArchetypeXml(Cog& cog, const std::string& fileName)
 {

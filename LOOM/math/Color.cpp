@@ -1,7 +1,6 @@
 #include "LOOM/math/Color.h"
 
-namespace
-{
+namespace {
 constexpr float kByteScale = 0.003921569f; // 1 / 255
 
 uint32_t ToByte(float component)
@@ -13,7 +12,7 @@ uint32_t ToByte(float component)
         return 255;
     return uint32_t(component * 255.0f) & 0xFFu;
 }
-}
+} // namespace
 
 void Color::SetBytes(int rIn, int gIn, int bIn, int aIn)
 {
@@ -27,19 +26,17 @@ float& Color::operator[](int i)
 {
     switch (i)
     {
-    case 0: return r;
-    case 1: return g;
-    case 2: return b;
-    default: return a;
+    case 0:
+        return r;
+    case 1:
+        return g;
+    case 2:
+        return b;
+    default:
+        return a;
     }
 }
 
-float Color::operator[](int i) const
-{
-    return const_cast<Color&>(*this)[i];
-}
+float Color::operator[](int i) const { return const_cast<Color&>(*this)[i]; }
 
-uint32_t Color::ToARGB() const
-{
-    return (ToByte(a) << 24) | (ToByte(r) << 16) | (ToByte(g) << 8) | ToByte(b);
-}
+uint32_t Color::ToARGB() const { return (ToByte(a) << 24) | (ToByte(r) << 16) | (ToByte(g) << 8) | ToByte(b); }

@@ -12,7 +12,13 @@ struct Color
     constexpr Color() = default;
     constexpr Color(float rIn, float gIn, float bIn, float aIn) : r(rIn), g(gIn), b(bIn), a(aIn) {}
 
-    void Set(float rIn, float gIn, float bIn, float aIn) { r = rIn; g = gIn; b = bIn; a = aIn; }
+    void Set(float rIn, float gIn, float bIn, float aIn)
+    {
+        r = rIn;
+        g = gIn;
+        b = bIn;
+        a = aIn;
+    }
     void Set(float all) { r = g = b = a = all; }
     // Bytes 0..255 per component.
     void SetBytes(int rIn, int gIn, int bIn, int aIn);
@@ -27,12 +33,47 @@ struct Color
 
     void Assign(const Color& other) { *this = other; }
 
-    Color& operator+=(float s) { r += s; g += s; b += s; a += s; return *this; }
-    Color& operator-=(float s) { r -= s; g -= s; b -= s; a -= s; return *this; }
-    Color& operator*=(float s) { r *= s; g *= s; b *= s; a *= s; return *this; }
+    Color& operator+=(float s)
+    {
+        r += s;
+        g += s;
+        b += s;
+        a += s;
+        return *this;
+    }
+    Color& operator-=(float s)
+    {
+        r -= s;
+        g -= s;
+        b -= s;
+        a -= s;
+        return *this;
+    }
+    Color& operator*=(float s)
+    {
+        r *= s;
+        g *= s;
+        b *= s;
+        a *= s;
+        return *this;
+    }
     Color& operator/=(float s) { return *this *= 1.0f / s; }
-    Color& operator+=(const Color& o) { r += o.r; g += o.g; b += o.b; a += o.a; return *this; }
-    Color& operator*=(const Color& o) { r *= o.r; g *= o.g; b *= o.b; a *= o.a; return *this; }
+    Color& operator+=(const Color& o)
+    {
+        r += o.r;
+        g += o.g;
+        b += o.b;
+        a += o.a;
+        return *this;
+    }
+    Color& operator*=(const Color& o)
+    {
+        r *= o.r;
+        g *= o.g;
+        b *= o.b;
+        a *= o.a;
+        return *this;
+    }
 
     Color Add(const Color& o) const { return {r + o.r, g + o.g, b + o.b, a + o.a}; }
     Color Subtract(const Color& o) const { return {r - o.r, g - o.g, b - o.b, a - o.a}; }
@@ -42,7 +83,13 @@ struct Color
     Color Divided(float s) const { return Scaled(1.0f / s); }
 
     // Each component, alpha included, becomes 1 - component.
-    void Invert() { r = 1.0f - r; g = 1.0f - g; b = 1.0f - b; a = 1.0f - a; }
+    void Invert()
+    {
+        r = 1.0f - r;
+        g = 1.0f - g;
+        b = 1.0f - b;
+        a = 1.0f - a;
+    }
 
     // (A << 24) | (R << 16) | (G << 8) | B, each byte the component x 255 truncated; components
     // outside 0..1 (or NaN) saturate first, so overbright colours stay white instead of wrapping.
@@ -53,7 +100,4 @@ struct Color
 
 static_assert(sizeof(Color) == 16, "Color must stay four packed floats");
 
-inline Color ScaledColor(float s, const Color& c)
-{
-    return c.Scaled(s);
-}
+inline Color ScaledColor(float s, const Color& c) { return c.Scaled(s); }

@@ -9,12 +9,6 @@ inline constexpr float INV_PI = 1.0f / PI;
 inline constexpr float DEG_TO_RAD = PI / 180.0f;
 
 // Rounding can push a dot product of unit vectors just past +-1; acos and asin would then return NaN.
-inline float ClampedAcos(float value)
-{
-    return std::acos(std::clamp(value, -1.0f, 1.0f));
-}
+inline float ClampedAcos(float value) { return std::acos(std::clamp(value, -1.0f, 1.0f)); }
 
-inline float ClampedAsin(float value)
-{
-    return std::asin(std::clamp(value, -1.0f, 1.0f));
-}
+inline float ClampedAsin(float value) { return std::asin(std::clamp(value, -1.0f, 1.0f)); }

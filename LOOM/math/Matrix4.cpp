@@ -6,10 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-Matrix4::Matrix4(float m00, float m01, float m02, float m03,
-                 float m10, float m11, float m12, float m13,
-                 float m20, float m21, float m22, float m23,
-                 float m30, float m31, float m32, float m33)
+Matrix4::Matrix4(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13, float m20,
+                 float m21, float m22, float m23, float m30, float m31, float m32, float m33)
     : m{m00, m01, m02, m03, m10, m11, m12, m13, m20, m21, m22, m23, m30, m31, m32, m33}
 {
 }
@@ -37,7 +35,7 @@ void Matrix4::Multiply(const Matrix4& other, Matrix4& out) const
         for (int col = 0; col < 4; ++col)
         {
             r[row * 4 + col] = a[row * 4 + 0] * b[0 * 4 + col] + a[row * 4 + 1] * b[1 * 4 + col] +
-                               a[row * 4 + 2] * b[2 * 4 + col] + a[row * 4 + 3] * b[3 * 4 + col];
+                a[row * 4 + 2] * b[2 * 4 + col] + a[row * 4 + 3] * b[3 * 4 + col];
         }
     }
     std::memcpy(out.m, r, sizeof(r));
@@ -73,10 +71,7 @@ void Matrix4::MultiplyAffine(const Matrix4& a, const Matrix4& b, Matrix4& out)
     std::memcpy(out.m, r, sizeof(r));
 }
 
-void Matrix4::PreMultiplyAffine(const Matrix4& a, Matrix4& b)
-{
-    MultiplyAffine(a, b, b);
-}
+void Matrix4::PreMultiplyAffine(const Matrix4& a, Matrix4& b) { MultiplyAffine(a, b, b); }
 
 Matrix4 Matrix4::Transposed() const
 {
@@ -114,25 +109,17 @@ bool Matrix4::Inverse(Matrix4& out) const
     const double inv = 1.0 / det;
 
     const double r[16] = {
-        (a[5] * c5 - a[6] * c4 + a[7] * c3) * inv,
-        (-a[1] * c5 + a[2] * c4 - a[3] * c3) * inv,
-        (a[13] * s5 - a[14] * s4 + a[15] * s3) * inv,
-        (-a[9] * s5 + a[10] * s4 - a[11] * s3) * inv,
+        (a[5] * c5 - a[6] * c4 + a[7] * c3) * inv,     (-a[1] * c5 + a[2] * c4 - a[3] * c3) * inv,
+        (a[13] * s5 - a[14] * s4 + a[15] * s3) * inv,  (-a[9] * s5 + a[10] * s4 - a[11] * s3) * inv,
 
-        (-a[4] * c5 + a[6] * c2 - a[7] * c1) * inv,
-        (a[0] * c5 - a[2] * c2 + a[3] * c1) * inv,
-        (-a[12] * s5 + a[14] * s2 - a[15] * s1) * inv,
-        (a[8] * s5 - a[10] * s2 + a[11] * s1) * inv,
+        (-a[4] * c5 + a[6] * c2 - a[7] * c1) * inv,    (a[0] * c5 - a[2] * c2 + a[3] * c1) * inv,
+        (-a[12] * s5 + a[14] * s2 - a[15] * s1) * inv, (a[8] * s5 - a[10] * s2 + a[11] * s1) * inv,
 
-        (a[4] * c4 - a[5] * c2 + a[7] * c0) * inv,
-        (-a[0] * c4 + a[1] * c2 - a[3] * c0) * inv,
-        (a[12] * s4 - a[13] * s2 + a[15] * s0) * inv,
-        (-a[8] * s4 + a[9] * s2 - a[11] * s0) * inv,
+        (a[4] * c4 - a[5] * c2 + a[7] * c0) * inv,     (-a[0] * c4 + a[1] * c2 - a[3] * c0) * inv,
+        (a[12] * s4 - a[13] * s2 + a[15] * s0) * inv,  (-a[8] * s4 + a[9] * s2 - a[11] * s0) * inv,
 
-        (-a[4] * c3 + a[5] * c1 - a[6] * c0) * inv,
-        (a[0] * c3 - a[1] * c1 + a[2] * c0) * inv,
-        (-a[12] * s3 + a[13] * s1 - a[14] * s0) * inv,
-        (a[8] * s3 - a[9] * s1 + a[10] * s0) * inv,
+        (-a[4] * c3 + a[5] * c1 - a[6] * c0) * inv,    (a[0] * c3 - a[1] * c1 + a[2] * c0) * inv,
+        (-a[12] * s3 + a[13] * s1 - a[14] * s0) * inv, (a[8] * s3 - a[9] * s1 + a[10] * s0) * inv,
     };
     for (int i = 0; i < 16; ++i)
         out.m[i] = float(r[i]);
@@ -232,23 +219,20 @@ Matrix4 Matrix4::Reflect(const Plane& plane)
         return Matrix4();
     const float a = p.a, b = p.b, c = p.c, d = p.d;
     // x' = x - 2 (n.x + d) n, written for row vectors.
-    return Matrix4(1.0f - 2.0f * a * a, -2.0f * b * a, -2.0f * c * a, 0.0f,
-                   -2.0f * a * b, 1.0f - 2.0f * b * b, -2.0f * c * b, 0.0f,
-                   -2.0f * a * c, -2.0f * b * c, 1.0f - 2.0f * c * c, 0.0f,
-                   -2.0f * a * d, -2.0f * b * d, -2.0f * c * d, 1.0f);
+    return Matrix4(1.0f - 2.0f * a * a, -2.0f * b * a, -2.0f * c * a, 0.0f, -2.0f * a * b, 1.0f - 2.0f * b * b,
+                   -2.0f * c * b, 0.0f, -2.0f * a * c, -2.0f * b * c, 1.0f - 2.0f * c * c, 0.0f, -2.0f * a * d,
+                   -2.0f * b * d, -2.0f * c * d, 1.0f);
 }
 
 Vector3 Matrix4::RotateVector(const Vector3& v) const
 {
-    return {v.x * m[0] + v.y * m[4] + v.z * m[8],
-            v.x * m[1] + v.y * m[5] + v.z * m[9],
+    return {v.x * m[0] + v.y * m[4] + v.z * m[8], v.x * m[1] + v.y * m[5] + v.z * m[9],
             v.x * m[2] + v.y * m[6] + v.z * m[10]};
 }
 
 Vector3 Matrix4::TransformPoint(const Vector3& v) const
 {
-    return {v.x * m[0] + v.y * m[4] + v.z * m[8] + m[12],
-            v.x * m[1] + v.y * m[5] + v.z * m[9] + m[13],
+    return {v.x * m[0] + v.y * m[4] + v.z * m[8] + m[12], v.x * m[1] + v.y * m[5] + v.z * m[9] + m[13],
             v.x * m[2] + v.y * m[6] + v.z * m[10] + m[14]};
 }
 
@@ -260,8 +244,7 @@ Vector3 Matrix4::TransformCoord(const Vector3& v) const
 
 Vector3 Matrix4::TransformVector4(float x, float y, float z, float w) const
 {
-    return {x * m[0] + y * m[4] + z * m[8] + w * m[12],
-            x * m[1] + y * m[5] + z * m[9] + w * m[13],
+    return {x * m[0] + y * m[4] + z * m[8] + w * m[12], x * m[1] + y * m[5] + z * m[9] + w * m[13],
             x * m[2] + y * m[6] + z * m[10] + w * m[14]};
 }
 

@@ -12,10 +12,8 @@ struct Matrix4
     float m[16];
 
     Matrix4() { SetIdentity(); }
-    Matrix4(float m00, float m01, float m02, float m03,
-            float m10, float m11, float m12, float m13,
-            float m20, float m21, float m22, float m23,
-            float m30, float m31, float m32, float m33);
+    Matrix4(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13, float m20,
+            float m21, float m22, float m23, float m30, float m31, float m32, float m33);
 
     static Matrix4 Identity() { return Matrix4(); }
     static Matrix4 Zero();

@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 constexpr float kParallel = 1e-5f;
 }
 

@@ -25,7 +25,4 @@ struct Plane
     bool IntersectRay(const Ray& ray, Vector3* out) const;
 };
 
-inline bool IntersectRayPlane(const Plane& plane, const Ray& ray, Vector3* out)
-{
-    return plane.IntersectRay(ray, out);
-}
+inline bool IntersectRayPlane(const Plane& plane, const Ray& ray, Vector3* out) { return plane.IntersectRay(ray, out); }

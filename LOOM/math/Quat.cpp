@@ -5,19 +5,16 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 constexpr Vector3 kForward(0.0f, 0.0f, -1.0f);
 constexpr float kNormalizeZero = 1e-5f;
 constexpr float kSlerpThreshold = 1e-4f;
-}
+} // namespace
 
 Quat Quat::Multiply(const Quat& o) const
 {
-    return {w * o.w - x * o.x - y * o.y - z * o.z,
-            w * o.x + x * o.w + y * o.z - z * o.y,
-            w * o.y - x * o.z + y * o.w + z * o.x,
-            w * o.z + x * o.y - y * o.x + z * o.w};
+    return {w * o.w - x * o.x - y * o.y - z * o.z, w * o.x + x * o.w + y * o.z - z * o.y,
+            w * o.y - x * o.z + y * o.w + z * o.x, w * o.z + x * o.y - y * o.x + z * o.w};
 }
 
 Quat Quat::Inverse() const
@@ -118,8 +115,7 @@ void Quat::RotateInto(Vector3& out, const Vector3& v) const
 {
     const Matrix4 r = ToMatrix();
     const float* m = r.m;
-    out = Vector3(m[0] * v.x + m[1] * v.y + m[2] * v.z,
-                  m[4] * v.x + m[5] * v.y + m[6] * v.z,
+    out = Vector3(m[0] * v.x + m[1] * v.y + m[2] * v.z, m[4] * v.x + m[5] * v.y + m[6] * v.z,
                   m[8] * v.x + m[9] * v.y + m[10] * v.z);
 }
 

@@ -16,7 +16,13 @@ struct Quat
     constexpr Quat() = default;
     constexpr Quat(float wIn, float xIn, float yIn, float zIn) : w(wIn), x(xIn), y(yIn), z(zIn) {}
 
-    void Set(float wIn, float xIn, float yIn, float zIn) { w = wIn; x = xIn; y = yIn; z = zIn; }
+    void Set(float wIn, float xIn, float yIn, float zIn)
+    {
+        w = wIn;
+        x = xIn;
+        y = yIn;
+        z = zIn;
+    }
 
     Quat Add(const Quat& other) const { return {w + other.w, x + other.x, y + other.y, z + other.z}; }
     Quat Scaled(float s) const { return {w * s, x * s, y * s, z * s}; }
@@ -50,7 +56,4 @@ struct Quat
 
 static_assert(sizeof(Quat) == 16, "Quat must stay four packed floats");
 
-inline Quat ScaledQuat(float s, const Quat& q)
-{
-    return q.Scaled(s);
-}
+inline Quat ScaledQuat(float s, const Quat& q) { return q.Scaled(s); }

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 constexpr float kRandomScale = 3.051851e-5f; // 1 / 32767
 }
 
@@ -16,10 +15,7 @@ RandomGenerator& EngineRandom()
     return generator;
 }
 
-void RandomSeed(uint32_t seed)
-{
-    EngineRandom().Seed(seed);
-}
+void RandomSeed(uint32_t seed) { EngineRandom().Seed(seed); }
 
 int RandomInt(int min, int max)
 {

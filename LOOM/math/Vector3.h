@@ -10,10 +10,34 @@ struct Vector3
     constexpr Vector3() = default;
     constexpr Vector3(float xIn, float yIn, float zIn) : x(xIn), y(yIn), z(zIn) {}
 
-    Vector3& operator+=(const Vector3& other) { x += other.x; y += other.y; z += other.z; return *this; }
-    Vector3& operator-=(const Vector3& other) { x -= other.x; y -= other.y; z -= other.z; return *this; }
-    Vector3& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
-    Vector3& operator/=(float s) { x /= s; y /= s; z /= s; return *this; }
+    Vector3& operator+=(const Vector3& other)
+    {
+        x += other.x;
+        y += other.y;
+        z += other.z;
+        return *this;
+    }
+    Vector3& operator-=(const Vector3& other)
+    {
+        x -= other.x;
+        y -= other.y;
+        z -= other.z;
+        return *this;
+    }
+    Vector3& operator*=(float s)
+    {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
+    Vector3& operator/=(float s)
+    {
+        x /= s;
+        y /= s;
+        z /= s;
+        return *this;
+    }
 
     Vector3 Add(const Vector3& other) const { return {x + other.x, y + other.y, z + other.z}; }
     Vector3 Subtract(const Vector3& other) const { return {x - other.x, y - other.y, z - other.z}; }
@@ -37,15 +61,9 @@ struct Vector3
 
 static_assert(sizeof(Vector3) == 12, "Vector3 must stay three packed floats");
 
-inline Vector3 ScaleVector3(float s, const Vector3& v)
-{
-    return {v.x * s, v.y * s, v.z * s};
-}
+inline Vector3 ScaleVector3(float s, const Vector3& v) { return {v.x * s, v.y * s, v.z * s}; }
 
-inline float DotProduct(const Vector3& a, const Vector3& b)
-{
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
+inline float DotProduct(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // out may be a or b.
 inline void CrossProduct(const Vector3& a, const Vector3& b, Vector3& out)

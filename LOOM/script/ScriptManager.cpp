@@ -6,20 +6,20 @@
 
 #include <lua.hpp>
 
-#include "LOOM/calls/CallScope.h"
 #include "LOOM/base/Clocks.h"
-#include "LOOM/cogs/Cog.h"
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/CallScope.h"
 #include "LOOM/calls/CogDirectory.h"
-#include "LOOM/factory/CogScriptGlobals.h"
-#include "LOOM/math/Color.h"
+#include "LOOM/calls/DisplaySettings.h"
+#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
-#include "LOOM/calls/DisplaySettings.h"
-#include "LOOM/base/FileUtils.h"
-#include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/factory/CogScriptGlobals.h"
+#include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
-#include "LOOM/script/ScriptTypes.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/script/ScriptTypes.h"
 
 // Lua is C and raises errors by longjmp: no function here raises while a C++ object with a
 // destructor is alive in its frame. Script calls go through lua_pcall, engine writes to the
@@ -40,9 +40,14 @@ void PushErrorText(lua_State* L, int index)
         lua_tostring(L, -1);
         return;
     case LUA_TNONE:
-    case LUA_TNIL: lua_pushliteral(L, "nil"); return;
-    case LUA_TBOOLEAN: lua_pushstring(L, lua_toboolean(L, index) ? "true" : "false"); return;
-    default: break;
+    case LUA_TNIL:
+        lua_pushliteral(L, "nil");
+        return;
+    case LUA_TBOOLEAN:
+        lua_pushstring(L, lua_toboolean(L, index) ? "true" : "false");
+        return;
+    default:
+        break;
     }
     // A raising __tostring must not swallow the error being reported.
     if (luaL_getmetafield(L, index, "__tostring"))
@@ -79,10 +84,7 @@ void PushHandler(lua_State* L)
     lua_rawgeti(L, LUA_REGISTRYINDEX, gErrorFuncRef);
 }
 
-int EmptyUpdate(lua_State*)
-{
-    return 0;
-}
+int EmptyUpdate(lua_State*) { return 0; }
 
 int Panic(lua_State* L)
 {
@@ -144,17 +146,27 @@ size_t CodeWidth(uint8_t code)
     {
     case TypeInt:
     case TypeUInt:
-    case TypeFloat: return 4;
-    case TypeDouble: return 8;
+    case TypeFloat:
+        return 4;
+    case TypeDouble:
+        return 8;
     case TypeByte:
-    case TypeBool: return 1;
-    case TypeString: return ParamBlock::kStringSlot;
-    case TypeCog: return ParamTraits<Cog*>::kSize;
-    case TypeVector: return sizeof(Vector3);
-    case TypeQuat: return sizeof(Quat);
-    case TypeColor: return sizeof(Color);
-    case TypeConfig: return sizeof(DisplaySettings);
-    default: return 0;
+    case TypeBool:
+        return 1;
+    case TypeString:
+        return ParamBlock::kStringSlot;
+    case TypeCog:
+        return ParamTraits<Cog*>::kSize;
+    case TypeVector:
+        return sizeof(Vector3);
+    case TypeQuat:
+        return sizeof(Quat);
+    case TypeColor:
+        return sizeof(Color);
+    case TypeConfig:
+        return sizeof(DisplaySettings);
+    default:
+        return 0;
     }
 }
 
@@ -445,10 +457,7 @@ bool ScriptManager::BeginSetGlobal(const std::string& name)
     return true;
 }
 
-void ScriptManager::EndSetGlobal()
-{
-    lua_rawset(mState, LUA_GLOBALSINDEX);
-}
+void ScriptManager::EndSetGlobal() { lua_rawset(mState, LUA_GLOBALSINDEX); }
 
 void ScriptManager::SetGlobalInt(const std::string& name, int value)
 {
@@ -542,11 +551,16 @@ const char* ScriptManager::ExpectedTypeName(uint8_t code)
 {
     switch (code)
     {
-    case TypeVector: return ScriptTypes::kVectorMeta;
-    case TypeQuat: return ScriptTypes::kQuatMeta;
-    case TypeColor: return ScriptTypes::kColorMeta;
-    case TypeConfig: return ScriptTypes::kConfigMeta;
-    default: return nullptr;
+    case TypeVector:
+        return ScriptTypes::kVectorMeta;
+    case TypeQuat:
+        return ScriptTypes::kQuatMeta;
+    case TypeColor:
+        return ScriptTypes::kColorMeta;
+    case TypeConfig:
+        return ScriptTypes::kConfigMeta;
+    default:
+        return nullptr;
     }
 }
 
@@ -608,7 +622,8 @@ int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t*
         std::memcpy(slot, value, width);
         return int(width);
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -621,24 +636,47 @@ size_t ScriptManager::PushValue(lua_State* L, uint8_t code, const uint8_t* slot,
     {
     // Each integer code goes out with the signedness its C++ type has in a buffer: a bound
     // function returning -1 gives the script -1, not 4294967295.
-    case ParamInt: lua_pushnumber(L, ReadSlot<int32_t>(slot)); break;
-    case ParamUInt: lua_pushnumber(L, ReadSlot<uint32_t>(slot)); break;
-    case TypeFloat: lua_pushnumber(L, ReadSlot<float>(slot)); break;
-    case TypeDouble: lua_pushnumber(L, ReadSlot<double>(slot)); break;
-    case TypeByte: lua_pushnumber(L, slot[0]); break;
-    case TypeBool: lua_pushboolean(L, slot[0] != 0); break;
+    case ParamInt:
+        lua_pushnumber(L, ReadSlot<int32_t>(slot));
+        break;
+    case ParamUInt:
+        lua_pushnumber(L, ReadSlot<uint32_t>(slot));
+        break;
+    case TypeFloat:
+        lua_pushnumber(L, ReadSlot<float>(slot));
+        break;
+    case TypeDouble:
+        lua_pushnumber(L, ReadSlot<double>(slot));
+        break;
+    case TypeByte:
+        lua_pushnumber(L, slot[0]);
+        break;
+    case TypeBool:
+        lua_pushboolean(L, slot[0] != 0);
+        break;
     case TypeString:
     {
         const char* text = reinterpret_cast<const char*>(slot);
         lua_pushlstring(L, text, strnlen(text, ParamBlock::kStringSlot));
         break;
     }
-    case TypeCog: PushCog(L, ReadSlot<Cog*>(slot)); break;
-    case TypeVector: ScriptTypes::PushVector(L, ReadSlot<Vector3>(slot)); break;
-    case TypeQuat: ScriptTypes::PushQuat(L, ReadSlot<Quat>(slot)); break;
-    case TypeColor: ScriptTypes::PushColor(L, ReadSlot<Color>(slot)); break;
-    case TypeConfig: ScriptTypes::PushConfig(L, ReadSlot<DisplaySettings>(slot)); break;
-    default: return 0;
+    case TypeCog:
+        PushCog(L, ReadSlot<Cog*>(slot));
+        break;
+    case TypeVector:
+        ScriptTypes::PushVector(L, ReadSlot<Vector3>(slot));
+        break;
+    case TypeQuat:
+        ScriptTypes::PushQuat(L, ReadSlot<Quat>(slot));
+        break;
+    case TypeColor:
+        ScriptTypes::PushColor(L, ReadSlot<Color>(slot));
+        break;
+    case TypeConfig:
+        ScriptTypes::PushConfig(L, ReadSlot<DisplaySettings>(slot));
+        break;
+    default:
+        return 0;
     }
     return width;
 }
@@ -701,7 +739,4 @@ int ScriptManager::PushParams(lua_State* L, ParamBuffer& params)
     return pushed;
 }
 
-void ScriptManager::PushCog(lua_State* L, Cog* cog)
-{
-    ScriptTypes::PushCogId(L, cog ? cog->GetID() : 0);
-}
+void ScriptManager::PushCog(lua_State* L, Cog* cog) { ScriptTypes::PushCogId(L, cog ? cog->GetID() : 0); }

@@ -7,17 +7,17 @@
 
 #include <lua.hpp>
 
-#include "LOOM/cogs/Cog.h"
 #include "LOOM/calls/CogDirectory.h"
-#include "LOOM/math/Color.h"
-#include "LOOM/console/Console.h"
-#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Random.h"
-#include "LOOM/script/ScriptManager.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/script/ScriptManager.h"
 
 // Metamethods raise script errors (longjmp), so those that raise keep no C++ object with a
 // destructor alive; the calls into engine code do their C++ work in a helper first.
@@ -72,10 +72,14 @@ float* VectorComponent(Vector3& v, int index)
 {
     switch (index)
     {
-    case 0: return &v.x;
-    case 1: return &v.y;
-    case 2: return &v.z;
-    default: return nullptr;
+    case 0:
+        return &v.x;
+    case 1:
+        return &v.y;
+    case 2:
+        return &v.z;
+    default:
+        return nullptr;
     }
 }
 
@@ -157,9 +161,8 @@ int NewVector(lua_State* L)
 }
 
 const luaL_Reg kVectorMethods[] = {
-    {"__index", &VectorIndex}, {"__newindex", &VectorNewIndex}, {"__add", &VectorAdd},
-    {"__sub", &VectorSub},     {"__mul", &VectorMul},           {"__div", &VectorDiv},
-    {nullptr, nullptr},
+    {"__index", &VectorIndex}, {"__newindex", &VectorNewIndex}, {"__add", &VectorAdd}, {"__sub", &VectorSub},
+    {"__mul", &VectorMul},     {"__div", &VectorDiv},           {nullptr, nullptr},
 };
 
 // ---- rColor ----
@@ -207,14 +210,19 @@ float* QuatComponent(Quat& q, lua_State* L, int keyIndex)
     switch (KeyChar(L, keyIndex))
     {
     case 'w':
-    case '0': return &q.w;
+    case '0':
+        return &q.w;
     case 'x':
-    case '1': return &q.x;
+    case '1':
+        return &q.x;
     case 'y':
-    case '2': return &q.y;
+    case '2':
+        return &q.y;
     case 'z':
-    case '3': return &q.z;
-    default: return nullptr;
+    case '3':
+        return &q.z;
+    default:
+        return nullptr;
     }
 }
 
@@ -272,10 +280,14 @@ ConfigField FindConfigField(const char* key)
         const char* mName;
         ConfigField mField;
     } kFields[] = {
-        {"ScreenWidth", ConfigField::ScreenWidth},   {"ScreenHeight", ConfigField::ScreenHeight},
-        {"Quality", ConfigField::Quality},           {"Vsync", ConfigField::Vsync},
-        {"Fullscreen", ConfigField::Fullscreen},     {"AntiAliasing", ConfigField::AntiAliasing},
-        {"InvaderSpeech", ConfigField::InvaderSpeech}, {"Shadows", ConfigField::Shadows},
+        {"ScreenWidth", ConfigField::ScreenWidth},
+        {"ScreenHeight", ConfigField::ScreenHeight},
+        {"Quality", ConfigField::Quality},
+        {"Vsync", ConfigField::Vsync},
+        {"Fullscreen", ConfigField::Fullscreen},
+        {"AntiAliasing", ConfigField::AntiAliasing},
+        {"InvaderSpeech", ConfigField::InvaderSpeech},
+        {"Shadows", ConfigField::Shadows},
     };
     for (const auto& entry : kFields)
         if (std::strcmp(key, entry.mName) == 0)
@@ -287,10 +299,14 @@ int32_t* ConfigInt(DisplaySettings& c, ConfigField field)
 {
     switch (field)
     {
-    case ConfigField::ScreenWidth: return &c.mScreenWidth;
-    case ConfigField::ScreenHeight: return &c.mScreenHeight;
-    case ConfigField::Quality: return &c.mQuality;
-    default: return nullptr;
+    case ConfigField::ScreenWidth:
+        return &c.mScreenWidth;
+    case ConfigField::ScreenHeight:
+        return &c.mScreenHeight;
+    case ConfigField::Quality:
+        return &c.mQuality;
+    default:
+        return nullptr;
     }
 }
 
@@ -298,12 +314,18 @@ bool* ConfigFlag(DisplaySettings& c, ConfigField field)
 {
     switch (field)
     {
-    case ConfigField::Vsync: return &c.mVsync;
-    case ConfigField::Fullscreen: return &c.mFullscreen;
-    case ConfigField::AntiAliasing: return &c.mAntiAliasing;
-    case ConfigField::InvaderSpeech: return &c.mInvaderSpeech;
-    case ConfigField::Shadows: return &c.mShadows;
-    default: return nullptr;
+    case ConfigField::Vsync:
+        return &c.mVsync;
+    case ConfigField::Fullscreen:
+        return &c.mFullscreen;
+    case ConfigField::AntiAliasing:
+        return &c.mAntiAliasing;
+    case ConfigField::InvaderSpeech:
+        return &c.mInvaderSpeech;
+    case ConfigField::Shadows:
+        return &c.mShadows;
+    default:
+        return nullptr;
     }
 }
 
@@ -485,10 +507,7 @@ int MakeEngineClosure(lua_State* L)
     return 1;
 }
 
-int IgnoreNewIndex(lua_State*)
-{
-    return 0;
-}
+int IgnoreNewIndex(lua_State*) { return 0; }
 
 int LoomToString(lua_State* L)
 {
@@ -563,16 +582,10 @@ int CogToString(lua_State* L)
     return 1;
 }
 
-int CogCall(lua_State*)
-{
-    return 0;
-}
+int CogCall(lua_State*) { return 0; }
 
 const luaL_Reg kCogMethods[] = {
-    {"__index", &CogIndex},
-    {"__newindex", &IgnoreNewIndex},
-    {"__tostring", &CogToString},
-    {"__call", &CogCall},
+    {"__index", &CogIndex}, {"__newindex", &IgnoreNewIndex}, {"__tostring", &CogToString}, {"__call", &CogCall},
     {nullptr, nullptr},
 };
 
@@ -628,30 +641,15 @@ void* ScriptTypes::TestUserdata(lua_State* L, int index, const char* meta)
     return same ? data : nullptr;
 }
 
-void ScriptTypes::PushVector(lua_State* L, const Vector3& value)
-{
-    NewUserdata(L, kVectorMeta, value);
-}
+void ScriptTypes::PushVector(lua_State* L, const Vector3& value) { NewUserdata(L, kVectorMeta, value); }
 
-void ScriptTypes::PushQuat(lua_State* L, const Quat& value)
-{
-    NewUserdata(L, kQuatMeta, value);
-}
+void ScriptTypes::PushQuat(lua_State* L, const Quat& value) { NewUserdata(L, kQuatMeta, value); }
 
-void ScriptTypes::PushColor(lua_State* L, const Color& value)
-{
-    NewUserdata(L, kColorMeta, value);
-}
+void ScriptTypes::PushColor(lua_State* L, const Color& value) { NewUserdata(L, kColorMeta, value); }
 
-void ScriptTypes::PushConfig(lua_State* L, const DisplaySettings& value)
-{
-    NewUserdata(L, kConfigMeta, value);
-}
+void ScriptTypes::PushConfig(lua_State* L, const DisplaySettings& value) { NewUserdata(L, kConfigMeta, value); }
 
-void ScriptTypes::PushCogId(lua_State* L, uint32_t id)
-{
-    NewUserdata(L, kCogMeta, CogValue{id});
-}
+void ScriptTypes::PushCogId(lua_State* L, uint32_t id) { NewUserdata(L, kCogMeta, CogValue{id}); }
 
 bool ScriptTypes::ToCogId(lua_State* L, int index, uint32_t& id)
 {

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "LOOM/base/AssertHandler.h"
-#include "LOOM/serial/BinarySaver.h"
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/serial/BinarySaver.h"
 
 namespace {
 constexpr char kTag[4] = {'l', 'o', 'o', 'm'};
@@ -102,7 +102,7 @@ bool BinaryLoader::ReadU32(uint32_t& value)
     if (!b)
         return false;
     value = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-            (static_cast<uint32_t>(b[3]) << 24);
+        (static_cast<uint32_t>(b[3]) << 24);
     return true;
 }
 
@@ -115,8 +115,9 @@ bool BinaryLoader::ReadText(std::string* value)
     const void* zero = std::memchr(start, 0, window);
     if (!zero)
     {
-        Fail(window > BinarySaver::kMaxText ? "a text is longer than " + std::to_string(BinarySaver::kMaxText) + " bytes"
-                                            : std::string("it ends inside a text"));
+        Fail(window > BinarySaver::kMaxText
+                 ? "a text is longer than " + std::to_string(BinarySaver::kMaxText) + " bytes"
+                 : std::string("it ends inside a text"));
         return false;
     }
     const size_t size = static_cast<size_t>(static_cast<const char*>(zero) - start);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
 
 namespace {
 constexpr char kTag[4] = {'l', 'o', 'o', 'm'};

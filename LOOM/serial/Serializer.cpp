@@ -16,12 +16,27 @@ void SingleField(Serializer& s, const char* typeName, uint32_t code, const char*
 }
 } // namespace
 
-void Serializer::SerializeString(const char* name, std::string& value) { SingleField(*this, "string", TypeString, name, value); }
-void Serializer::SerializeFile(const char* name, std::string& value) { SingleField(*this, "file", TypeElement, name, value); }
+void Serializer::SerializeString(const char* name, std::string& value)
+{
+    SingleField(*this, "string", TypeString, name, value);
+}
+void Serializer::SerializeFile(const char* name, std::string& value)
+{
+    SingleField(*this, "file", TypeElement, name, value);
+}
 void Serializer::SerializeInt(const char* name, int32_t& value) { SingleField(*this, "int", TypeInt, name, value); }
-void Serializer::SerializeRealField(const char* name, float& value) { SingleField(*this, "real", TypeFloat, name, value); }
-void Serializer::SerializeBoolField(const char* name, bool& value) { SingleField(*this, "bool", TypeBool, name, value); }
-void Serializer::SerializeRealMember(const char* name, float& value) { SingleField(*this, "real", TypeFloat, name, value); }
+void Serializer::SerializeRealField(const char* name, float& value)
+{
+    SingleField(*this, "real", TypeFloat, name, value);
+}
+void Serializer::SerializeBoolField(const char* name, bool& value)
+{
+    SingleField(*this, "bool", TypeBool, name, value);
+}
+void Serializer::SerializeRealMember(const char* name, float& value)
+{
+    SingleField(*this, "real", TypeFloat, name, value);
+}
 
 void Serializer::SerializeEnum(const char* name, int32_t& value, const char* enumTypeName)
 {

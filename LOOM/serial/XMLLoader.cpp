@@ -101,9 +101,9 @@ void XMLLoader::Mismatch(const char* which, const char* expected)
         found += " (end tag)";
     else if (!endTag && wantEnd)
         found += " (start tag)";
-    Raise("Reader->ElementName() == nametype", std::string("XML File is not correct: ") + which +
-                                                   "!=ExpectedTag " + found + " != " + (expected ? expected : "") +
-                                                   "\nIn file " + mFileName);
+    Raise("Reader->ElementName() == nametype",
+          std::string("XML File is not correct: ") + which + "!=ExpectedTag " + found +
+              " != " + (expected ? expected : "") + "\nIn file " + mFileName);
 }
 
 bool XMLLoader::NextTag()

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
 
 namespace {
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -81,8 +81,8 @@ bool XMLReader::CheckEncoding()
     if (declaration != mPos)
         return true;
     const size_t close = mText.find('>', mPos);
-    const std::string encoding =
-        DeclaredEncoding(std::string_view(mText).substr(mPos, close == std::string::npos ? std::string::npos : close - mPos));
+    const std::string encoding = DeclaredEncoding(
+        std::string_view(mText).substr(mPos, close == std::string::npos ? std::string::npos : close - mPos));
     std::string lower = encoding;
     for (char& c : lower)
         c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -126,7 +126,8 @@ bool XMLReader::CheckRest()
         else if (open.empty())
             return Fail(("end tag </" + std::string(name) + "> closes nothing").c_str());
         else if (open.back() != name)
-            return Fail(("end tag </" + std::string(name) + "> does not close <" + std::string(open.back()) + ">").c_str());
+            return Fail(
+                ("end tag </" + std::string(name) + "> does not close <" + std::string(open.back()) + ">").c_str());
         else
             open.pop_back();
     }
@@ -147,8 +148,8 @@ void XMLReader::Close()
 bool XMLReader::Fail(const char* what)
 {
     mFailed = true;
-    Console::Instance().Log("XML File is not correct: " + std::string(what) + " at byte " + std::to_string(mTokenStart) +
-                                "\nIn file " + mFileName,
+    Console::Instance().Log("XML File is not correct: " + std::string(what) + " at byte " +
+                                std::to_string(mTokenStart) + "\nIn file " + mFileName,
                             LogError);
     return false;
 }

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
 
 namespace {
 template <typename T>
@@ -102,8 +102,12 @@ void XMLSaver::AppendEscaped(std::string& out, const char* text, size_t size, bo
         const char c = text[i];
         switch (c)
         {
-        case '&': out.append("&amp;"); break;
-        case '<': out.append("&lt;"); break;
+        case '&':
+            out.append("&amp;");
+            break;
+        case '<':
+            out.append("&lt;");
+            break;
         case '>':
             if (attribute)
                 out.append("&gt;");
@@ -116,13 +120,22 @@ void XMLSaver::AppendEscaped(std::string& out, const char* text, size_t size, bo
             else
                 out.push_back(c);
             break;
-        default: out.push_back(c);
+        default:
+            out.push_back(c);
         }
     }
 }
 
-void XMLSaver::Serialize(const int32_t& value) { AppendInteger(mOut, value); mTagOpen = false; }
-void XMLSaver::Serialize(const uint32_t& value) { AppendInteger(mOut, value); mTagOpen = false; }
+void XMLSaver::Serialize(const int32_t& value)
+{
+    AppendInteger(mOut, value);
+    mTagOpen = false;
+}
+void XMLSaver::Serialize(const uint32_t& value)
+{
+    AppendInteger(mOut, value);
+    mTagOpen = false;
+}
 void XMLSaver::Serialize(const std::string& value)
 {
     AppendEscaped(mOut, value.data(), value.size(), false);
@@ -140,11 +153,23 @@ void XMLSaver::Serialize(unsigned char& value)
     AppendEscaped(mOut, &c, 1, false);
     mTagOpen = false;
 }
-void XMLSaver::Serialize(bool& value) { mOut.append(value ? "true" : "false"); mTagOpen = false; }
+void XMLSaver::Serialize(bool& value)
+{
+    mOut.append(value ? "true" : "false");
+    mTagOpen = false;
+}
 void XMLSaver::Serialize(uint32_t& value) { Serialize(static_cast<const uint32_t&>(value)); }
-void XMLSaver::Serialize(double& value) { AppendFloat(mOut, value); mTagOpen = false; }
+void XMLSaver::Serialize(double& value)
+{
+    AppendFloat(mOut, value);
+    mTagOpen = false;
+}
 void XMLSaver::Serialize(int32_t& value) { Serialize(static_cast<const int32_t&>(value)); }
-void XMLSaver::Serialize(float& value) { AppendFloat(mOut, value); mTagOpen = false; }
+void XMLSaver::Serialize(float& value)
+{
+    AppendFloat(mOut, value);
+    mTagOpen = false;
+}
 
 bool XMLSaver::BeginAttribute(const std::string& name)
 {

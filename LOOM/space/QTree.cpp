@@ -6,8 +6,8 @@
 #include <string>
 
 #include "LOOM/base/AssertHandler.h"
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 
@@ -125,9 +125,8 @@ bool QTree::BuildTree(float worldSize)
     }
     if (!(std::isfinite(worldSize) && worldSize > 0.0f))
     {
-        Console::Instance().Log("Quad tree world size " + std::to_string(worldSize) +
-                                    " refused: it must be a positive number",
-                                LogError);
+        Console::Instance().Log(
+            "Quad tree world size " + std::to_string(worldSize) + " refused: it must be a positive number", LogError);
         return false;
     }
     DetachAll();
@@ -327,7 +326,7 @@ bool QTree::StillFits(const Spatial* obj) const
         return false;
     uint32_t level, cellX, cellZ;
     return ComputeFiling(obj, level, cellX, cellZ) && level == obj->mLevel && cellX == obj->mCellX &&
-           cellZ == obj->mCellZ;
+        cellZ == obj->mCellZ;
 }
 
 void QTree::UpdateObject(Spatial* obj)

@@ -28,15 +28,15 @@ float AxisGap(float c, float low, float high)
 bool SphereMeetsBox(const BoundingSphere& s, const BoundingBox& b)
 {
     const float gap = AxisGap(s.center.x, b.min.x, b.max.x) + AxisGap(s.center.y, b.min.y, b.max.y) +
-                      AxisGap(s.center.z, b.min.z, b.max.z);
+        AxisGap(s.center.z, b.min.z, b.max.z);
     const float radius = SafeRadius(s.radius);
     return gap <= radius * radius;
 }
 
 bool BoxMeetsBox(const BoundingBox& a, const BoundingBox& b)
 {
-    return a.max.x >= b.min.x && a.min.x <= b.max.x && a.max.y >= b.min.y && a.min.y <= b.max.y &&
-           a.max.z >= b.min.z && a.min.z <= b.max.z;
+    return a.max.x >= b.min.x && a.min.x <= b.max.x && a.max.y >= b.min.y && a.min.y <= b.max.y && a.max.z >= b.min.z &&
+        a.min.z <= b.max.z;
 }
 } // namespace
 

@@ -35,20 +35,11 @@ BehaviorRegistry::~BehaviorRegistry()
     mInvaderBehaviors.clear();
 }
 
-void BehaviorRegistry::RegisterPathingBehaviors()
-{
-    RegisterPathingKinds(mPathingBehaviors);
-}
+void BehaviorRegistry::RegisterPathingBehaviors() { RegisterPathingKinds(mPathingBehaviors); }
 
-void BehaviorRegistry::RegisterInvaderBehaviors()
-{
-    RegisterInvaderKinds(mInvaderBehaviors);
-}
+void BehaviorRegistry::RegisterInvaderBehaviors() { RegisterInvaderKinds(mInvaderBehaviors); }
 
-void BehaviorRegistry::RegisterTrapBehaviors()
-{
-    RegisterTrapKinds(mTrapBehaviors);
-}
+void BehaviorRegistry::RegisterTrapBehaviors() { RegisterTrapKinds(mTrapBehaviors); }
 
 InvaderBehavior* FindInvaderBehavior(const std::string& name)
 {

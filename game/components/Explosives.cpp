@@ -4,11 +4,11 @@
 
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/InvaderActions.h"
@@ -53,10 +53,7 @@ bool HasComponent(Cog& cog, uint32_t typeId)
 }
 } // namespace
 
-void RegisterBombComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(BombComp::kTypeId, &gBombFactory);
-}
+void RegisterBombComp(CogFactory& cogs) { cogs.RegisterComponent(BombComp::kTypeId, &gBombFactory); }
 
 void RegisterRegionExplosionDamage(CogFactory& cogs)
 {
@@ -160,10 +157,7 @@ void RegionExplosionDamage::Serialize(Serializer& s)
     }
 }
 
-void RegionExplosionDamage::ResetStartTime()
-{
-    startTime = GameNow();
-}
+void RegionExplosionDamage::ResetStartTime() { startTime = GameNow(); }
 
 void RegionExplosionDamage::Update()
 {

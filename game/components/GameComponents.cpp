@@ -1,10 +1,10 @@
 #include "game/components/GameComponents.h"
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/components/Explosives.h"
 #include "game/invaders/Kestrane.h"
@@ -18,7 +18,8 @@ class TimedDeathFactory : public CompFactoryOf<TimedDeathComp>
 public:
     void RegisterMessages(Composer& composer) override
     {
-        composer.BindMessage("ResetDeathTime", MakeCompFunctor(TimedDeathComp::kTypeId, &TimedDeathComp::ResetDeathTime));
+        composer.BindMessage("ResetDeathTime",
+                             MakeCompFunctor(TimedDeathComp::kTypeId, &TimedDeathComp::ResetDeathTime));
         composer.BindMessage("Pause", MakeCompFunctor(TimedDeathComp::kTypeId, &TimedDeathComp::Pause));
         composer.AddOwnedUpdate(MakeCompFunctor(TimedDeathComp::kTypeId, &TimedDeathComp::Update));
     }
@@ -72,10 +73,7 @@ void QueueOwnDeath(Cog* owner)
 }
 } // namespace
 
-Positional* PosOf(Cog* cog)
-{
-    return cog ? cog->Get<Positional>() : nullptr;
-}
+Positional* PosOf(Cog* cog) { return cog ? cog->Get<Positional>() : nullptr; }
 
 void RegisterGameComponents(CogFactory& cogs)
 {

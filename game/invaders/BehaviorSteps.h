@@ -3,8 +3,8 @@
 
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/SceneSeam.h"
@@ -12,20 +12,11 @@
 
 // Small steps the standard behaviour and the kinds share.
 
-inline Cog& Owner(Kestrane& k)
-{
-    return *k.GetOwner();
-}
+inline Cog& Owner(Kestrane& k) { return *k.GetOwner(); }
 
-inline void Animate(Kestrane& k, const char* name, bool loop)
-{
-    Scene().PlayAnimation(Owner(k), name, loop);
-}
+inline void Animate(Kestrane& k, const char* name, bool loop) { Scene().PlayAnimation(Owner(k), name, loop); }
 
-inline void SetVelocity(Kestrane& k, const Vector3& v)
-{
-    k.Pos().SetVelocity(v);
-}
+inline void SetVelocity(Kestrane& k, const Vector3& v) { k.Pos().SetVelocity(v); }
 
 // The horizontal offset from the invader to the tile's centre.
 inline Vector3 FlatTo(Kestrane& k, const Vector3& target)

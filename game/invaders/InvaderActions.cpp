@@ -5,8 +5,8 @@
 
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Quat.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
@@ -19,10 +19,7 @@
 #include "physics/collision/Ground.h"
 
 namespace {
-Positional* PositionalOf(Cog& cog)
-{
-    return cog.Get<Positional>();
-}
+Positional* PositionalOf(Cog& cog) { return cog.Get<Positional>(); }
 
 // How much steering lifts the direction above the slope.
 constexpr float kLift = 0.1f;
@@ -68,10 +65,7 @@ void FaceToward(Cog& cog, const Vector3& target)
 }
 
 namespace {
-float HeightOn(const Ground* ground, float x, float z)
-{
-    return ground ? ground->GetHeight(x, z) : 0.0f;
-}
+float HeightOn(const Ground* ground, float x, float z) { return ground ? ground->GetHeight(x, z) : 0.0f; }
 
 // SteerToward over that ground, with the height under the target already known.
 void SteerOverGround(Positional& at, const Ground* ground, const Vector3& target, float targetGround, float speed)
@@ -198,10 +192,7 @@ Vector3 TileCentre(const TileMap& map, TileIndex tile)
     return c;
 }
 
-Cog* OccupantCog(const Tile& tile)
-{
-    return tile.occupant ? tile.occupant->GetOwner() : nullptr;
-}
+Cog* OccupantCog(const Tile& tile) { return tile.occupant ? tile.occupant->GetOwner() : nullptr; }
 
 bool CogHas(Cog* cog, uint32_t typeId)
 {

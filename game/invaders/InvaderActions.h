@@ -39,10 +39,7 @@ void SendFollow(Cog& follower, const Cog& followed);
 // The data controller's invader speed factor (10 without one).
 float SpeedFactor();
 // The living "Tower" cog, or null.
-inline Cog* FindTower()
-{
-    return tower_lookup::Find();
-}
+inline Cog* FindTower() { return tower_lookup::Find(); }
 // The tile's centre in the world, on the ground.
 Vector3 TileCentre(const TileMap& map, TileIndex tile);
 inline int32_t TileDistanceSquared(TileIndex a, TileIndex b)

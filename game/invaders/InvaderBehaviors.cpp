@@ -6,8 +6,8 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "game/invaders/BehaviorSteps.h"
 #include "game/invaders/InvaderActions.h"
@@ -33,15 +33,9 @@ constexpr TileIndex kDirs[4] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};
 constexpr int32_t kTurnOne[4] = {3, 2, 0, 1};
 constexpr int32_t kTurnOther[4] = {2, 3, 1, 0};
 
-TileIndex Add(TileIndex a, TileIndex d)
-{
-    return {a.first + d.first, a.second + d.second};
-}
+TileIndex Add(TileIndex a, TileIndex d) { return {a.first + d.first, a.second + d.second}; }
 
-int32_t Sign(int32_t v)
-{
-    return (v > 0) - (v < 0);
-}
+int32_t Sign(int32_t v) { return (v > 0) - (v < 0); }
 
 // Two neighbours of `from` beside the step toward `to`.
 std::pair<TileIndex, TileIndex> SideTiles(TileIndex from, TileIndex to)
@@ -103,7 +97,7 @@ bool PassesAttackTest(TileMap& map, TileIndex tile, Kestrane& k)
     if (!occupant)
         return false;
     return IsTowerCog(occupant) || (IsWallCog(occupant) && !k.mAvoidWall) ||
-           (CogHas(occupant, CollisionComp::kTypeId) && CogHas(occupant, TrapData::kTypeId));
+        (CogHas(occupant, CollisionComp::kTypeId) && CogHas(occupant, TrapData::kTypeId));
 }
 
 void FaceTarget(TileMap& map, Kestrane& k)
@@ -132,17 +126,30 @@ void BasicInvader::Dispatch(Kestrane& k)
 {
     switch (k.mRun.mState)
     {
-    case StateFollowTarget: FollowTarget(k); break;
-    case StateAttack: Attack(k); break;
+    case StateFollowTarget:
+        FollowTarget(k);
+        break;
+    case StateAttack:
+        Attack(k);
+        break;
     case StateGrabbed:
         if (k.mRun.mGroup)
             k.mRun.mGroup->RemoveMember(&k);
         break;
-    case StateSpecial: Special(k); break;
-    case StateNoTower: Introduce(k); break;
-    case StateJump: Jump(k); break;
-    case StateDetour: Detour(k); break;
-    default: break;
+    case StateSpecial:
+        Special(k);
+        break;
+    case StateNoTower:
+        Introduce(k);
+        break;
+    case StateJump:
+        Jump(k);
+        break;
+    case StateDetour:
+        Detour(k);
+        break;
+    default:
+        break;
     }
 }
 
@@ -246,14 +253,35 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     k.mRun.mPhase = 0;
     switch (newState)
     {
-    case StateAdvance: SayPhrase(k, 6); scene.PlayAnimation(self, kWalk, true); break;
-    case StateFollowTarget: SayPhrase(k, 7); scene.PlayAnimation(self, kWalk, true); break;
-    case StateAttack: k.mRun.mPhase = 1; scene.PlayAnimation(self, kAttack, false); break;
-    case StateGrabbed: SayPhrase(k, 2); scene.PlayAnimation(self, kStruggle, true); break;
-    case StateAirborne: scene.PlayAnimation(self, kWalk, true); break;
-    case StateSpecial: SayPhrase(k, 4); scene.PlayAnimation(self, kSpecial, false); break;
-    case StateNoTower: SayPhrase(k, 5); scene.PlayAnimation(self, kSpecial, false); break;
-    default: break;
+    case StateAdvance:
+        SayPhrase(k, 6);
+        scene.PlayAnimation(self, kWalk, true);
+        break;
+    case StateFollowTarget:
+        SayPhrase(k, 7);
+        scene.PlayAnimation(self, kWalk, true);
+        break;
+    case StateAttack:
+        k.mRun.mPhase = 1;
+        scene.PlayAnimation(self, kAttack, false);
+        break;
+    case StateGrabbed:
+        SayPhrase(k, 2);
+        scene.PlayAnimation(self, kStruggle, true);
+        break;
+    case StateAirborne:
+        scene.PlayAnimation(self, kWalk, true);
+        break;
+    case StateSpecial:
+        SayPhrase(k, 4);
+        scene.PlayAnimation(self, kSpecial, false);
+        break;
+    case StateNoTower:
+        SayPhrase(k, 5);
+        scene.PlayAnimation(self, kSpecial, false);
+        break;
+    default:
+        break;
     }
 }
 
@@ -343,10 +371,7 @@ void BasicInvader::AttackCycle(Kestrane& k, float reach, bool soundAtWindUp)
     }
 }
 
-void BasicInvader::Special(Kestrane& k)
-{
-    SendSound(Owner(k), "PlaySound3D", "Special");
-}
+void BasicInvader::Special(Kestrane& k) { SendSound(Owner(k), "PlaySound3D", "Special"); }
 
 void BasicInvader::RandomHop(Kestrane& k, bool speak)
 {
@@ -386,10 +411,7 @@ void BasicInvader::RandomHop(Kestrane& k, bool speak)
     }
 }
 
-void BasicInvader::Introduce(Kestrane& k)
-{
-    RandomHop(k, true);
-}
+void BasicInvader::Introduce(Kestrane& k) { RandomHop(k, true); }
 
 void BasicInvader::Jump(Kestrane& k)
 {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"

@@ -11,7 +11,9 @@
 
 // The kinds: each replaces some operations of the standard behaviour.
 namespace {
-class BasicKind final : public BasicInvader {};
+class BasicKind final : public BasicInvader
+{
+};
 
 class NoBehaviorKind final : public BasicInvader
 {
@@ -54,14 +56,21 @@ public:
         }
         switch (k.mRun.mState)
         {
-        case StateFollowTarget: FollowTarget(k); break;
-        case StateAttack: Attack(k); break;
-        case StateSpecial: Special(k); break;
+        case StateFollowTarget:
+            FollowTarget(k);
+            break;
+        case StateAttack:
+            Attack(k);
+            break;
+        case StateSpecial:
+            Special(k);
+            break;
         case StateGrabbed:
             if (GameNow() - k.mRun.mStateTime > 2.0f)
                 ReleaseFromCursor();
             break;
-        default: break;
+        default:
+            break;
         }
     }
 };
@@ -256,14 +265,19 @@ public:
         }
         switch (k.mRun.mPhase)
         {
-        case 0: k.mRun.mPhase = 1; break;
+        case 0:
+            k.mRun.mPhase = 1;
+            break;
         case 1:
             SetVelocity(k, Vector3());
             if (GameNow() - k.mRun.mStateTime > 2.5f)
                 k.mRun.mPhase = 2;
             break;
-        case 2: Throw(k, *map, *tile.occupant); break;
-        default: break;
+        case 2:
+            Throw(k, *map, *tile.occupant);
+            break;
+        default:
+            break;
         }
     }
 

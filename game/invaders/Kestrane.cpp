@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/behaviors/BehaviorRegistry.h"
 #include "game/invaders/InvaderActions.h"
@@ -48,16 +48,10 @@ DataController* Controller()
     return logic ? logic->mDataController.get() : nullptr;
 }
 
-uint32_t MapCogId(TileMap& map)
-{
-    return map.GetOwner() ? map.GetOwner()->GetID() : 0;
-}
+uint32_t MapCogId(TileMap& map) { return map.GetOwner() ? map.GetOwner()->GetID() : 0; }
 } // namespace
 
-void RegisterKestrane(CogFactory& cogs)
-{
-    cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory);
-}
+void RegisterKestrane(CogFactory& cogs) { cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory); }
 
 float GroundHeight(float x, float z)
 {
@@ -155,8 +149,7 @@ void Kestrane::Serialize(Serializer& s)
 void Kestrane::Initialize()
 {
     TileMap* map = CurrentTileMap();
-    auto placeTiles = [this, map]()
-    {
+    auto placeTiles = [this, map]() {
         mRun.mCurrentTile =
             map && GetOwnerPositional() ? map->WorldToTile(Pos().GetPosition(), 1, 1) : TileIndex{-1, -1};
         mRun.mTargetTile = mRun.mLastTile = mRun.mStartTile = mRun.mCurrentTile;
@@ -200,25 +193,13 @@ void Kestrane::SetPathing(const std::string& name)
     }
 }
 
-PhysicsComp* Kestrane::Physics() const
-{
-    return mOwner ? mOwner->Get<PhysicsComp>() : nullptr;
-}
+PhysicsComp* Kestrane::Physics() const { return mOwner ? mOwner->Get<PhysicsComp>() : nullptr; }
 
-float Kestrane::Speed() const
-{
-    return GetOwnerPositional() ? Pos().GetVelocity().Length() : 0.0f;
-}
+float Kestrane::Speed() const { return GetOwnerPositional() ? Pos().GetVelocity().Length() : 0.0f; }
 
-bool Kestrane::IsLeader() const
-{
-    return mRun.mGroup && mRun.mGroup->GetLeader() == this;
-}
+bool Kestrane::IsLeader() const { return mRun.mGroup && mRun.mGroup->GetLeader() == this; }
 
-float Kestrane::Now() const
-{
-    return GameNow();
-}
+float Kestrane::Now() const { return GameNow(); }
 
 void Kestrane::ChangeState(int32_t newState)
 {
@@ -478,10 +459,7 @@ void Kestrane::SpawnEffectCog(const char* file)
         at->SetPosition(Pos().GetPosition());
 }
 
-void Kestrane::RestoreMaterial()
-{
-    Scene().SetMaterial(*mOwner, "Materials\\" + mName + "Mat.xml");
-}
+void Kestrane::RestoreMaterial() { Scene().SetMaterial(*mOwner, "Materials\\" + mName + "Mat.xml"); }
 
 void Kestrane::ClearEffect(bool restoreMaterial)
 {

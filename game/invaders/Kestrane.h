@@ -179,7 +179,7 @@ private:
 
     uint32_t mCountedMapId = 0; // the map cog the tile count is on; 0 when not counted
     TileIndex mCountedTile{-1, -1};
-    bool mCounted = false;      // counted in the live invaders of mGeneration
+    bool mCounted = false; // counted in the live invaders of mGeneration
     uint32_t mGeneration = 0;
 };
 
@@ -192,13 +192,7 @@ inline TileMap* CurrentTileMap()
     return logic ? logic->mTileMap : nullptr;
 }
 // The game clock's time and frame time, 0 without an engine.
-inline float GameNow()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
-}
-inline float GameDt()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f;
-}
+inline float GameNow() { return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f; }
+inline float GameDt() { return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f; }
 // The ground height under a point: the current physics ground, else 0.
 float GroundHeight(float x, float z);

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/InvaderGroup.h"
@@ -64,10 +64,7 @@ void StandardPathing::ProbeSides(Kestrane& k, TileIndex tile, int32_t& result)
         Evaluate(k, b, result);
 }
 
-void StandardPathing::FindTower(Kestrane& k)
-{
-    AimAtTower(k, CurrentTileMap(), ::FindTower());
-}
+void StandardPathing::FindTower(Kestrane& k) { AimAtTower(k, CurrentTileMap(), ::FindTower()); }
 
 void StandardPathing::AimAtTower(Kestrane& k, TileMap* map, Cog* tower)
 {
@@ -175,7 +172,9 @@ void StandardPathing::Step(Kestrane& k)
 }
 
 namespace {
-class BasicPathing final : public StandardPathing {};
+class BasicPathing final : public StandardPathing
+{
+};
 
 class IdlePathing final : public StandardPathing
 {

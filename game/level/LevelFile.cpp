@@ -6,11 +6,11 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/base/TypeCode.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
-#include "LOOM/factory/FileComposition.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/FileComposition.h"
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"
 #include "LOOM/serial/FieldRecorder.h"
@@ -41,10 +41,7 @@ constexpr NamedGroup kSavedGroups[] = {
 constexpr const char* kSuperWallName = "superwall";
 constexpr const char* kClearedGroups[] = {"walls", "tower", "invaders", "traps"};
 
-Positional* PositionalOf(Cog& cog)
-{
-    return cog.Get<Positional>();
-}
+Positional* PositionalOf(Cog& cog) { return cog.Get<Positional>(); }
 
 // The component's recorded string field, read through the cog type's field map; false when
 // the cog has no such component or field.
@@ -136,10 +133,7 @@ void LevelObjectRecord::Serialize(Serializer& s)
     s.SerializeRealField("ScaleMod", ScaleMod);
 }
 
-bool SaveCogXML(const std::string& path, Cog& cog)
-{
-    return SaveArchetypeXml(cog, path);
-}
+bool SaveCogXML(const std::string& path, Cog& cog) { return SaveArchetypeXml(cog, path); }
 
 void TileMap::SaveLevelFile(std::string path)
 {

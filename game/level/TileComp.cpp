@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Positional.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/CompFactory.h"
-#include "LOOM/cogs/Positional.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/SceneSeam.h"
@@ -14,15 +14,9 @@ namespace {
 CompFactoryOf<TileComp> gTileCompFactory;
 } // namespace
 
-void RegisterTileComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(TileComp::kTypeId, &gTileCompFactory);
-}
+void RegisterTileComp(CogFactory& cogs) { cogs.RegisterComponent(TileComp::kTypeId, &gTileCompFactory); }
 
-TileComp::~TileComp()
-{
-    ReleaseTiles();
-}
+TileComp::~TileComp() { ReleaseTiles(); }
 
 void TileComp::Serialize(Serializer& s)
 {

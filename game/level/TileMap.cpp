@@ -5,11 +5,11 @@
 
 #include "LOOM/base/TypeCode.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/level/TileComp.h"
 #include "game/logic/LogicLoom.h"
@@ -35,10 +35,7 @@ constexpr float kMaxLineCoordinate = 1.0e7f;
 int32_t Trunc(float value) { return static_cast<int32_t>(value); }
 } // namespace
 
-void RegisterTileMap(CogFactory& cogs)
-{
-    cogs.RegisterComponent(TileMap::kTypeId, &gTileMapFactory);
-}
+void RegisterTileMap(CogFactory& cogs) { cogs.RegisterComponent(TileMap::kTypeId, &gTileMapFactory); }
 
 TileMap::~TileMap()
 {
@@ -94,7 +91,7 @@ void TileMap::Initialize()
 bool TileMap::IsInWorld(const Vector3& position) const
 {
     return position.x >= mWorldOffset.x && position.x < mWorldOffset.x + mGridWidth * mWorldTileScale.x &&
-           position.z >= mWorldOffset.z && position.z < mWorldOffset.z + mGridDepth * mWorldTileScale.z;
+        position.z >= mWorldOffset.z && position.z < mWorldOffset.z + mGridDepth * mWorldTileScale.z;
 }
 
 void TileMap::SetTileOccupant(int32_t x, int32_t z, float subHeight, TileComp* occupant)
@@ -151,7 +148,7 @@ void TileMap::GetTilesOnLine(const Vector3& from, const Vector3& to, std::vector
     // Every round moves at least one tile toward the end, so this bound is never the reason to
     // stop on a sound line; it keeps rounding at the far end from walking on.
     const size_t limit = static_cast<size_t>(std::abs(end.first - Trunc(ax))) +
-                         static_cast<size_t>(std::abs(end.second - Trunc(az))) + 2;
+        static_cast<size_t>(std::abs(end.second - Trunc(az))) + 2;
     while (out.size() - first < limit)
     {
         const int32_t before = Trunc(minor);

@@ -13,11 +13,11 @@ class TileComp;
 // One grid cell.
 struct Tile
 {
-    int32_t subHeight = 0;      // height of the object standing on it, whole units
-    bool buildable = true;      // a new object may be placed here
-    bool passable = true;       // invaders may walk over it
+    int32_t subHeight = 0; // height of the object standing on it, whole units
+    bool buildable = true; // a new object may be placed here
+    bool passable = true;  // invaders may walk over it
     TileComp* occupant = nullptr;
-    int32_t invaderCount = 0;   // invaders standing on it
+    int32_t invaderCount = 0; // invaders standing on it
 };
 
 using TileIndex = std::pair<int32_t, int32_t>;
@@ -100,10 +100,7 @@ inline TileIndex TileMap::WorldToTile(const Vector3& position, int32_t alignX, i
     return {clampIndex(fx, mGridWidth), clampIndex(fz, mGridDepth)};
 }
 
-inline Vector3 TileMap::TileToWorld(int32_t x, int32_t z) const
-{
-    return TileToWorldAligned(x, z, 1, 1);
-}
+inline Vector3 TileMap::TileToWorld(int32_t x, int32_t z) const { return TileToWorldAligned(x, z, 1, 1); }
 
 inline Vector3 TileMap::TileToWorldAligned(int32_t x, int32_t z, int32_t alignX, int32_t alignZ) const
 {
@@ -135,7 +132,8 @@ inline bool TileMap::IsAreaFree(int32_t centreX, int32_t centreZ, int32_t width,
             const int32_t z = centreZ + dz;
             if (!InBounds(x, z))
                 return false;
-            const Tile& tile = mTiles[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)];
+            const Tile& tile =
+                mTiles[static_cast<size_t>(mGridWidth) * static_cast<size_t>(z) + static_cast<size_t>(x)];
             if (tile.occupant || !tile.buildable)
                 return false;
         }

@@ -14,10 +14,7 @@ bool gFootprintKnown = false;
 } // namespace tower_lookup
 
 namespace {
-TileComp* FootprintOf(Cog& cog)
-{
-    return cog.Get<TileComp>();
-}
+TileComp* FootprintOf(Cog& cog) { return cog.Get<TileComp>(); }
 
 // Trivially destructible on purpose: the cog manager is a function static too and may tell
 // its listeners about the last cogs at exit, whichever of the two goes first.

@@ -13,10 +13,7 @@ extern Cog* gRemembered;
 Cog* LookUp();
 
 // The living cog named "Tower", or null. Inline: the remembered answer is one read.
-inline Cog* Find()
-{
-    return gRemembered ? gRemembered : LookUp();
-}
+inline Cog* Find() { return gRemembered ? gRemembered : LookUp(); }
 extern TileComp* gFootprint;
 extern bool gFootprintKnown;
 // Looks the cog's footprint up, remembering it when the cog is the remembered tower.

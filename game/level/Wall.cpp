@@ -1,10 +1,10 @@
 #include "game/level/Wall.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/level/TileComp.h"
 #include "game/logic/DataController.h"
@@ -32,10 +32,7 @@ DataController* Controller()
 }
 } // namespace
 
-void RegisterWall(CogFactory& cogs)
-{
-    cogs.RegisterComponent(wall::kTypeId, &gWallFactory);
-}
+void RegisterWall(CogFactory& cogs) { cogs.RegisterComponent(wall::kTypeId, &gWallFactory); }
 
 wall::wall()
 {

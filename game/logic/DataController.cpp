@@ -6,10 +6,10 @@
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "game/level/Wall.h"
@@ -72,12 +72,18 @@ const char* ExitReasonText(int32_t gameState)
 {
     switch (gameState)
     {
-    case StateInLevel: return "YOU ARE STILL PLAYING!";
-    case StateQuit: return "YOU QUIT!";
-    case StateWon: return "YOU WON!";
-    case StateLost: return "YOU LOST!";
-    case StateDisconnected: return "YOU WERE DISCONNECTED!";
-    default: return "ERROR Invalid Exit";
+    case StateInLevel:
+        return "YOU ARE STILL PLAYING!";
+    case StateQuit:
+        return "YOU QUIT!";
+    case StateWon:
+        return "YOU WON!";
+    case StateLost:
+        return "YOU LOST!";
+    case StateDisconnected:
+        return "YOU WERE DISCONNECTED!";
+    default:
+        return "ERROR Invalid Exit";
     }
 }
 
@@ -106,14 +112,10 @@ DataController::DataController()
                        "Destroys all traps");
     mCommands.Register("DestroyAllWalls", MakeConsoleCommand(this, &DataController::DestroyAllWalls),
                        "Destroys all walls");
-    mCommands.Register("EarnPoints", MakeConsoleCommand(this, &DataController::EarnPoints),
-                       "Earn a number of points");
+    mCommands.Register("EarnPoints", MakeConsoleCommand(this, &DataController::EarnPoints), "Earn a number of points");
 }
 
-DataController::~DataController()
-{
-    mCommands.RemoveAll();
-}
+DataController::~DataController() { mCommands.RemoveAll(); }
 
 void DataController::LoadGameData(const std::string& fileName)
 {
@@ -196,27 +198,33 @@ void DataController::RecordKill(std::string invaderName, int32_t kind, int32_t p
     mKills += 1;
     switch (kind)
     {
-    case KillNoCredit: return;
-    case KillSuicide: mStats.suicides += 1; return;
-    case KillPhysics: mStats.physicsKills += 1; break;
-    case KillTrap: mStats.trapKills += 1; break;
-    case KillStatus: mStats.statusKills += 1; break;
-    case KillExplosion: mStats.explosionKills += 1; break;
-    default: break;
+    case KillNoCredit:
+        return;
+    case KillSuicide:
+        mStats.suicides += 1;
+        return;
+    case KillPhysics:
+        mStats.physicsKills += 1;
+        break;
+    case KillTrap:
+        mStats.trapKills += 1;
+        break;
+    case KillStatus:
+        mStats.statusKills += 1;
+        break;
+    case KillExplosion:
+        mStats.explosionKills += 1;
+        break;
+    default:
+        break;
     }
     mStats.killsByInvader[invaderName] += 1;
     EarnPoints(points);
 }
 
-void DataController::RecordTrapLost(std::string trapName, int32_t)
-{
-    mStats.trapsLost[trapName] += 1;
-}
+void DataController::RecordTrapLost(std::string trapName, int32_t) { mStats.trapsLost[trapName] += 1; }
 
-void DataController::ResetStats()
-{
-    mStats = LevelStats();
-}
+void DataController::ResetStats() { mStats = LevelStats(); }
 
 void DataController::ResetLevel()
 {
@@ -240,10 +248,7 @@ void DataController::ResetLevel()
     ++mLevelGeneration;
 }
 
-std::string DataController::ExitReasonText() const
-{
-    return ::ExitReasonText(mGameState);
-}
+std::string DataController::ExitReasonText() const { return ::ExitReasonText(mGameState); }
 
 void DataController::SelectTrap(std::string trapName)
 {
@@ -287,15 +292,9 @@ void DataController::DisableTrapAll()
     RebuildTrapButtons();
 }
 
-void DataController::KillAllInvaders()
-{
-    DamageAll(mInvaders, kCommandKill);
-}
+void DataController::KillAllInvaders() { DamageAll(mInvaders, kCommandKill); }
 
-void DataController::DestroyAllTraps()
-{
-    DamageAll(mTraps, kCommandKill);
-}
+void DataController::DestroyAllTraps() { DamageAll(mTraps, kCommandKill); }
 
 void DataController::DestroyAllWalls()
 {

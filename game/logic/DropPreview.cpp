@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Random.h"
@@ -29,10 +29,7 @@ DataController* Controller()
     return logic ? logic->mDataController.get() : nullptr;
 }
 
-Cog* Live(int32_t id)
-{
-    return id < 0 ? nullptr : CogFactory::Instance().GetCog(static_cast<uint32_t>(id));
-}
+Cog* Live(int32_t id) { return id < 0 ? nullptr : CogFactory::Instance().GetCog(static_cast<uint32_t>(id)); }
 
 void Show(Cog* cog, bool visible)
 {
@@ -63,10 +60,7 @@ void Destroy(int32_t id)
 }
 } // namespace
 
-DropPreview::DropPreview()
-{
-    CogFactory::Instance().AddIdListener(this);
-}
+DropPreview::DropPreview() { CogFactory::Instance().AddIdListener(this); }
 
 DropPreview::~DropPreview()
 {
@@ -144,10 +138,17 @@ void DropPreview::Update(const Vector3& cursor)
 {
     switch (mMode)
     {
-    case ModeTrap: FollowCursor(cursor); break;
-    case ModeAim: AimArrow(cursor); break;
-    case ModeLine: UpdateLine(cursor); break;
-    default: break;
+    case ModeTrap:
+        FollowCursor(cursor);
+        break;
+    case ModeAim:
+        AimArrow(cursor);
+        break;
+    case ModeLine:
+        UpdateLine(cursor);
+        break;
+    default:
+        break;
     }
 }
 
@@ -181,10 +182,7 @@ bool DropPreview::TryDrop()
     return dropped;
 }
 
-bool DropPreview::DropIfActive()
-{
-    return mEnabled && mMode != ModeNone && Drop();
-}
+bool DropPreview::DropIfActive() { return mEnabled && mMode != ModeNone && Drop(); }
 
 void DropPreview::BeginAim()
 {

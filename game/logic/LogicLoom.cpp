@@ -5,10 +5,10 @@
 #include <new>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/script/ScriptManager.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/InvaderGroup.h"
@@ -231,27 +231,19 @@ void LogicLoom::SaveLevel(std::string path)
 
 std::string FormatGameClock(double seconds)
 {
-    const long long total = std::isfinite(seconds) && seconds > 0.0 && seconds < 9.0e18 ? static_cast<long long>(seconds) : 0;
+    const long long total =
+        std::isfinite(seconds) && seconds > 0.0 && seconds < 9.0e18 ? static_cast<long long>(seconds) : 0;
     char text[48];
     std::snprintf(text, sizeof(text), "%lld:%02lld:%02lld", total / 3600, (total / 60) % 60, total % 60);
     return text;
 }
 
-std::string FormatGameClock()
-{
-    return FormatGameClock(gCoreEngine ? gCoreEngine->GetGameClock().GetTime() : 0.0);
-}
+std::string FormatGameClock() { return FormatGameClock(gCoreEngine ? gCoreEngine->GetGameClock().GetTime() : 0.0); }
 
 namespace {
 PlayerSide* gPlayerSide = nullptr;
 } // namespace
 
-PlayerSide* GetPlayerSide()
-{
-    return gPlayerSide;
-}
+PlayerSide* GetPlayerSide() { return gPlayerSide; }
 
-void SetPlayerSide(PlayerSide* side)
-{
-    gPlayerSide = side;
-}
+void SetPlayerSide(PlayerSide* side) { gPlayerSide = side; }

@@ -3,20 +3,17 @@
 #include <algorithm>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
+#include "LOOM/serial/Serializer.h"
+#include "LOOM/serial/XMLLoader.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/SceneSeam.h"
-#include "LOOM/serial/Serializer.h"
-#include "LOOM/serial/XMLLoader.h"
 
-PhraseBank::PhraseBank()
-{
-    mCommands.Add("SayPhrase", MakeConsoleCommand(this, &PhraseBank::ShowBubble));
-}
+PhraseBank::PhraseBank() { mCommands.Add("SayPhrase", MakeConsoleCommand(this, &PhraseBank::ShowBubble)); }
 
 PhraseBank::~PhraseBank() = default;
 

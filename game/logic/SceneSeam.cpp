@@ -5,12 +5,6 @@ HeadlessScene gHeadless;
 SceneSeam* gSeam = &gHeadless;
 } // namespace
 
-SceneSeam& Scene()
-{
-    return *gSeam;
-}
+SceneSeam& Scene() { return *gSeam; }
 
-void SetSceneSeam(SceneSeam* seam)
-{
-    gSeam = seam ? seam : &gHeadless;
-}
+void SetSceneSeam(SceneSeam* seam) { gSeam = seam ? seam : &gHeadless; }

@@ -1,8 +1,8 @@
 #include "game/logic/TrapDrop.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Quat.h"
 #include "game/components/GameComponents.h"
 #include "game/level/TileComp.h"
@@ -44,7 +44,7 @@ DropCheck CheckDropAt(const std::string& name, const Vector3& position)
         return DropCheck::Outside;
     const TileIndex tile = map->WorldToTile(position, info.widthTileSize, info.depthTileSize);
     return map->IsAreaFree(tile.first, tile.second, info.widthTileSize, info.depthTileSize) ? DropCheck::Allowed
-                                                                                           : DropCheck::Taken;
+                                                                                            : DropCheck::Taken;
 }
 
 Vector3 SnapTrapDropPosition(const std::string& name, const Vector3& position)

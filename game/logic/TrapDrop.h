@@ -10,10 +10,10 @@ bool CanDropAt(const std::string& name, const Vector3& position);
 enum class DropCheck
 {
     Allowed,
-    NoLevel,   // no tile map
-    TooDear,   // costs more than the points (outside edit mode)
-    Outside,   // off the field
-    Taken,     // the tiles are not free
+    NoLevel, // no tile map
+    TooDear, // costs more than the points (outside edit mode)
+    Outside, // off the field
+    Taken,   // the tiles are not free
 };
 DropCheck CheckDropAt(const std::string& name, const Vector3& position);
 // (0, 0, 0) without a tile map.

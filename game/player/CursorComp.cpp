@@ -3,12 +3,12 @@
 #include <cstdio>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Random.h"
 #include "LOOM/serial/Serializer.h"
@@ -51,10 +51,7 @@ bool CursorActive()
 }
 } // namespace
 
-void RegisterCursorComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(CursorComp::kTypeId, &gCursorFactory);
-}
+void RegisterCursorComp(CogFactory& cogs) { cogs.RegisterComponent(CursorComp::kTypeId, &gCursorFactory); }
 
 CursorComp* FindCursor()
 {
@@ -62,10 +59,7 @@ CursorComp* FindCursor()
     return cursor ? cursor->Get<CursorComp>() : nullptr;
 }
 
-CursorComp::~CursorComp()
-{
-    PreviewDestroy();
-}
+CursorComp::~CursorComp() { PreviewDestroy(); }
 
 void CursorComp::Serialize(Serializer& s)
 {
@@ -84,7 +78,8 @@ bool CursorComp::Need(bool present, uint32_t bit, const char* what)
     if (!present && !(mMissingLogged & bit))
     {
         mMissingLogged |= bit;
-        Console::Instance().Log(std::string("CursorComp: the cursor has no ") + what + ", skipping what needs it", LogError);
+        Console::Instance().Log(std::string("CursorComp: the cursor has no ") + what + ", skipping what needs it",
+                                LogError);
     }
     return present;
 }
@@ -99,20 +94,11 @@ void CursorComp::Initialize()
     ScheduleIdle();
 }
 
-Vector3 CursorComp::Position() const
-{
-    return GetOwnerPositional() ? GetOwnerPositional()->GetPosition() : Vector3();
-}
+Vector3 CursorComp::Position() const { return GetOwnerPositional() ? GetOwnerPositional()->GetPosition() : Vector3(); }
 
-Vector3 CursorComp::Velocity() const
-{
-    return GetOwnerPositional() ? GetOwnerPositional()->GetVelocity() : Vector3();
-}
+Vector3 CursorComp::Velocity() const { return GetOwnerPositional() ? GetOwnerPositional()->GetVelocity() : Vector3(); }
 
-void CursorComp::ScheduleIdle()
-{
-    mIdleReference = GameTime() + RandomFloat(-mIdleJitter, mIdleJitter);
-}
+void CursorComp::ScheduleIdle() { mIdleReference = GameTime() + RandomFloat(-mIdleJitter, mIdleJitter); }
 
 void CursorComp::Play(const std::string& name, bool loop, float rate)
 {
@@ -233,7 +219,8 @@ bool CursorComp::HoldStep()
     ScheduleIdle();
     place->SetPosition(Position());
     place->SetVelocity(Velocity());
-    const Vector3 forward = GetOwnerPositional() ? GetOwnerPositional()->GetOrientation().GetForward() : Vector3(0, 0, -1);
+    const Vector3 forward =
+        GetOwnerPositional() ? GetOwnerPositional()->GetOrientation().GetForward() : Vector3(0, 0, -1);
     place->SetOrientation(Quat::FromDirection(forward));
     if (Kestrane* invader = held ? held->Get<Kestrane>() : nullptr; invader && invader->GetState() != StateGrabbed)
         invader->ChangeState(StateGrabbed);
@@ -267,9 +254,11 @@ void CursorComp::TryGrab()
         if (CharHeld('I'))
         {
             Cog* camera = FindCog("Camera");
-            if (FollowerComp* follower = camera ? camera->Get<FollowerComp>() : nullptr; Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
+            if (FollowerComp* follower = camera ? camera->Get<FollowerComp>() : nullptr;
+                Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
                 follower->SetFollowedObj(static_cast<int32_t>(id));
-            if (GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr; Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
+            if (GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr;
+                Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
                 view->mZoomEnabled = false;
             if (Positional* place = PosOf(contact))
                 place->SetVisible(false);
@@ -382,7 +371,8 @@ void CursorComp::TrapDropStep()
         return;
     const DataController* data = Data();
     const std::string kind = data ? data->mDropPreview.mTrapName : std::string();
-    const DropCheck check = data && !kind.empty() ? CheckDropAt(kind, data->mDropPreview.mAnchorPosition) : DropCheck::NoLevel;
+    const DropCheck check =
+        data && !kind.empty() ? CheckDropAt(kind, data->mDropPreview.mAnchorPosition) : DropCheck::NoLevel;
     if (kind == "wall")
     {
         // A line may cross taken tiles (those are skipped); with no credits it would place nothing.
@@ -416,12 +406,18 @@ void CursorComp::TellRefusal(const std::string& kind, DropCheck check)
     switch (check)
     {
     case DropCheck::TooDear:
-        text = "Not enough credits: the " + kind + " costs " + std::to_string(data ? data->GetTrapInfo(kind).creditCost : 0) +
-               ", you have " + std::to_string(data ? data->GetPoints() : 0);
+        text = "Not enough credits: the " + kind + " costs " +
+            std::to_string(data ? data->GetTrapInfo(kind).creditCost : 0) + ", you have " +
+            std::to_string(data ? data->GetPoints() : 0);
         break;
-    case DropCheck::Outside: text = "The " + kind + " must go on the field"; break;
-    case DropCheck::Taken: text = "That place is taken: the " + kind + " needs free ground"; break;
-    default: return;
+    case DropCheck::Outside:
+        text = "The " + kind + " must go on the field";
+        break;
+    case DropCheck::Taken:
+        text = "That place is taken: the " + kind + " needs free ground";
+        break;
+    default:
+        return;
     }
     ShowTextPopup(SmallTextPopup, text, Color(1.0f, 0.55f, 0.2f, 1.0f), 0.1f, 1.5f, 0.5f);
 }

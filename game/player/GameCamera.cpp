@@ -3,12 +3,12 @@
 #include <cmath>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Plane.h"
 #include "LOOM/math/Quat.h"
@@ -33,16 +33,10 @@ public:
 GameCameraFactory gGameCameraFactory;
 
 // Each source counts once per frame; two held together count twice.
-float Count(bool a, bool b, bool c)
-{
-    return static_cast<float>(int(a) + int(b) + int(c));
-}
+float Count(bool a, bool b, bool c) { return static_cast<float>(int(a) + int(b) + int(c)); }
 } // namespace
 
-void RegisterGameCamera(CogFactory& cogs)
-{
-    cogs.RegisterComponent(GameCamera::kTypeId, &gGameCameraFactory);
-}
+void RegisterGameCamera(CogFactory& cogs) { cogs.RegisterComponent(GameCamera::kTypeId, &gGameCameraFactory); }
 
 void GameCamera::Serialize(Serializer& s)
 {
@@ -57,20 +51,14 @@ void GameCamera::Serialize(Serializer& s)
     s.SerializeRealField("slowRate", slowRate);
 }
 
-void GameCamera::Initialize()
-{
-    mCamera = mOwner ? mOwner->Get<Camera>() : nullptr;
-}
+void GameCamera::Initialize() { mCamera = mOwner ? mOwner->Get<Camera>() : nullptr; }
 
 Vector3 GameCamera::ViewDirection() const
 {
     return GetOwnerPositional() ? GetOwnerPositional()->GetOrientation().GetForward() : Vector3(0, 0, -1);
 }
 
-void GameCamera::SetEnableCamera(bool on)
-{
-    mRotateEnabled = mMoveEnabled = mZoomEnabled = on;
-}
+void GameCamera::SetEnableCamera(bool on) { mRotateEnabled = mMoveEnabled = mZoomEnabled = on; }
 
 void GameCamera::EnableCamera(bool rotate, bool move, bool zoom)
 {
@@ -110,8 +98,10 @@ void GameCamera::Update()
     {
         const int x = MouseX();
         const int y = MouseY();
-        const float forward = Count(CharHeld('W'), KeyHeld("Up"), y < 1) - Count(CharHeld('S'), KeyHeld("Down"), y > ScreenHeight() - 1);
-        const float sideways = Count(CharHeld('A'), KeyHeld("Left"), x < 1) - Count(CharHeld('D'), KeyHeld("Right"), x > ScreenWidth() - 1);
+        const float forward =
+            Count(CharHeld('W'), KeyHeld("Up"), y < 1) - Count(CharHeld('S'), KeyHeld("Down"), y > ScreenHeight() - 1);
+        const float sideways = Count(CharHeld('A'), KeyHeld("Left"), x < 1) -
+            Count(CharHeld('D'), KeyHeld("Right"), x > ScreenWidth() - 1);
         if (forward != 0.0f || sideways != 0.0f)
         {
             Move(sideways, forward);

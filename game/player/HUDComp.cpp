@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/Plane.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/level/Wall.h"
@@ -33,7 +33,8 @@ public:
     {
         composer.BindMessage("TrapSelect", MakeCompFunctor(HUDComp::kTypeId, &HUDComp::TrapSelect));
         composer.BindMessage("EnterLevel", MakeCompFunctor(HUDComp::kTypeId, &HUDComp::EnterLevel));
-        composer.BindMessage("HideLevelVictoryWindow", MakeCompFunctor(HUDComp::kTypeId, &HUDComp::HideLevelVictoryWindow));
+        composer.BindMessage("HideLevelVictoryWindow",
+                             MakeCompFunctor(HUDComp::kTypeId, &HUDComp::HideLevelVictoryWindow));
         composer.BindMessage("CreateTrapButtons", MakeCompFunctor(HUDComp::kTypeId, &HUDComp::CreateTrapButtons));
         composer.BindMessage("MiniMapMove", MakeCompFunctor(HUDComp::kTypeId, &HUDComp::MiniMapMove));
         composer.BindMessage("ZoomToTower", MakeCompFunctor(HUDComp::kTypeId, &HUDComp::ZoomToTower));
@@ -53,15 +54,9 @@ T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 }
 } // namespace
 
-void RegisterHUDComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(HUDComp::kTypeId, &gHUDFactory);
-}
+void RegisterHUDComp(CogFactory& cogs) { cogs.RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
 
-void HUDComp::Serialize(Serializer& s)
-{
-    SerializeHeader(s);
-}
+void HUDComp::Serialize(Serializer& s) { SerializeHeader(s); }
 
 void HUDComp::Initialize()
 {
@@ -156,10 +151,7 @@ void HUDComp::RefreshTowerHealth()
     mWidgets->SetGuiFloat("TowerHealth", value);
 }
 
-void HUDComp::SetText(const char* widget, const std::string& text)
-{
-    mWidgets->Message(widget, "SetText", text);
-}
+void HUDComp::SetText(const char* widget, const std::string& text) { mWidgets->Message(widget, "SetText", text); }
 
 void HUDComp::RefreshCounters()
 {
@@ -183,7 +175,8 @@ void HUDComp::RefreshCounters()
         SetText("KillsNum", mKills);
     }
     const double seconds = gCoreEngine ? gCoreEngine->GetGameClock().GetTime() : 0.0;
-    const long long total = std::isfinite(seconds) && seconds > 0.0 && seconds < 9.0e18 ? static_cast<long long>(seconds) : 0;
+    const long long total =
+        std::isfinite(seconds) && seconds > 0.0 && seconds < 9.0e18 ? static_cast<long long>(seconds) : 0;
     std::snprintf(text, sizeof(text), "%lld:%02lld:%02lld", total / 3600, (total / 60) % 60, total % 60);
     if (mTime != text)
     {
@@ -229,7 +222,8 @@ void HUDComp::CreateTrapButtons()
         {
             if (!data->HasTrapInfo(kind))
             {
-                Console::Instance().Log("HUDComp: the trap order names \"" + kind + "\", which the trap data lacks; no button", LogError);
+                Console::Instance().Log(
+                    "HUDComp: the trap order names \"" + kind + "\", which the trap data lacks; no button", LogError);
                 continue;
             }
             if (!data->IsTrapEnabled(kind))
@@ -237,7 +231,9 @@ void HUDComp::CreateTrapButtons()
             std::unique_ptr<Widget> button = LoadWidgetFile("MenuData/TrapDropButton.xml", mOwner);
             if (!button || button->GetTypeName() != "TrapDropButton")
             {
-                Console::Instance().Log("HUDComp: \"MenuData/TrapDropButton.xml\" gives no trap button; \"" + kind + "\" is skipped", LogError);
+                Console::Instance().Log("HUDComp: \"MenuData/TrapDropButton.xml\" gives no trap button; \"" + kind +
+                                            "\" is skipped",
+                                        LogError);
                 continue;
             }
             static_cast<TrapDropButton&>(*button).SetTrap(kind);
@@ -302,7 +298,8 @@ bool ShowTextPopup(int32_t size, const std::string& text, const Color& color, fl
 {
     if (size != LargeTextPopup && size != SmallTextPopup)
     {
-        Console::Instance().Log("TextPopup: no pop-up of size " + std::to_string(size) + " (0 large, 1 small)", LogError);
+        Console::Instance().Log("TextPopup: no pop-up of size " + std::to_string(size) + " (0 large, 1 small)",
+                                LogError);
         return false;
     }
     Cog* hud = FindCog("HUD");
@@ -313,7 +310,8 @@ bool ShowTextPopup(int32_t size, const std::string& text, const Color& color, fl
     {
         // Outside a level there is no HUD; a HUD without the widget is a data fault worth a line.
         if (widgets)
-            Console::Instance().Log(std::string("HUDComp: the HUD has no PopupText \"") + name + "\" for \"" + text + "\"", LogError);
+            Console::Instance().Log(
+                std::string("HUDComp: the HUD has no PopupText \"") + name + "\" for \"" + text + "\"", LogError);
         return false;
     }
     popup->Pop(text, color, fadeIn, hold, fadeOut);

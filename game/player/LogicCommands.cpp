@@ -6,12 +6,12 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/MathUtil.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Plane.h"
@@ -44,10 +44,7 @@ TileMap* Map()
     return logic ? logic->mTileMap : nullptr;
 }
 
-bool ConsoleShown()
-{
-    return Console::Instance().GetShowConsole();
-}
+bool ConsoleShown() { return Console::Instance().GetShowConsole(); }
 
 std::string FloatText(float value)
 {
@@ -508,7 +505,8 @@ void CursorTileEdit(Cog* cog)
         int32_t kind;
         float a, b, c;
     };
-    static constexpr DeformKey kDeformKeys[] = {{"Y", 0, 2.0f, 25.0f, 2.0f}, {"U", 1, 10.0f, 25.0f, -2.0f}, {"I", 2, 5.0f, 25.0f, 0.0f}};
+    static constexpr DeformKey kDeformKeys[] = {
+        {"Y", 0, 2.0f, 25.0f, 2.0f}, {"U", 1, 10.0f, 25.0f, -2.0f}, {"I", 2, 5.0f, 25.0f, 0.0f}};
     for (const DeformKey& k : kDeformKeys)
     {
         if (KeyHeld(k.key))
@@ -754,9 +752,12 @@ void RegisterLogicCommands(OwnedCommands& commands)
     commands.Register("AttemptTrapDrop", MakeFunctionCommand(&AttemptTrapDrop), "AttemptTrapDrop");
     commands.Register("DropBomb", MakeFunctionCommand(&DropBomb), "Drops a bomb here");
     commands.Register("Money", MakeFunctionCommand(&Money), "Gives the player money.");
-    commands.Register("SetCameraPosition", MakeFunctionCommand(&SetCameraPosition), "Sets the position of the active camera.");
-    commands.Register("SaveObject", MakeFunctionCommand(&SaveObject), "Saves ObjectName to ObjectFile: takes two strings");
-    commands.Register("ConvertFolder", MakeFunctionCommand(&ConvertFolder), "Coverts all XML files to BIN: takes folder source & folder dest ");
+    commands.Register("SetCameraPosition", MakeFunctionCommand(&SetCameraPosition),
+                      "Sets the position of the active camera.");
+    commands.Register("SaveObject", MakeFunctionCommand(&SaveObject),
+                      "Saves ObjectName to ObjectFile: takes two strings");
+    commands.Register("ConvertFolder", MakeFunctionCommand(&ConvertFolder),
+                      "Coverts all XML files to BIN: takes folder source & folder dest ");
     commands.Register("edit", MakeFunctionCommand(&Edit), "'on' and 'off'");
     commands.Register("GetTrapCost", MakeFunctionCommand(&GetTrapCost), "Gets trap cost");
     commands.Register("Spawn", MakeFunctionCommand(&Spawn), "spawns this invader at the cursor");

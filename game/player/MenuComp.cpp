@@ -5,12 +5,12 @@
 
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/DataController.h"
@@ -32,7 +32,8 @@ public:
         composer.BindMessage("ChangeAnimation", MakeCompFunctor(MenuComp::kTypeId, &MenuComp::ChangeAnimation));
         composer.BindMessage("NextInvader", MakeCompFunctor(MenuComp::kTypeId, &MenuComp::NextInvader));
         composer.BindMessage("PreviousInvader", MakeCompFunctor(MenuComp::kTypeId, &MenuComp::PreviousInvader));
-        composer.BindMessage("InvaderTextureSelect", MakeCompFunctor(MenuComp::kTypeId, &MenuComp::InvaderTextureSelect));
+        composer.BindMessage("InvaderTextureSelect",
+                             MakeCompFunctor(MenuComp::kTypeId, &MenuComp::InvaderTextureSelect));
         composer.BindMessage("ResetInvader", MakeCompFunctor(MenuComp::kTypeId, &MenuComp::ResetInvader));
         composer.BindMessage("AnimateMenu", MakeCompFunctor(MenuComp::kTypeId, &MenuComp::AnimateMenu));
         composer.AddOwnedUpdate(MakeCompFunctor(MenuComp::kTypeId, &MenuComp::Update));
@@ -42,14 +43,11 @@ public:
 
 MenuFactory gMenuFactory;
 
-constexpr const char* kClosedAtStart[] = {"OptionsWindow", "CreditsWindow", "BonusWindow", "InvaderViewerWindow",
-                                          "InGameWindow", "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow"};
+constexpr const char* kClosedAtStart[] = {"OptionsWindow", "CreditsWindow",     "BonusWindow",    "InvaderViewerWindow",
+                                          "InGameWindow",  "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow"};
 } // namespace
 
-void RegisterMenuComp(CogFactory& cogs)
-{
-    cogs.RegisterComponent(MenuComp::kTypeId, &gMenuFactory);
-}
+void RegisterMenuComp(CogFactory& cogs) { cogs.RegisterComponent(MenuComp::kTypeId, &gMenuFactory); }
 
 std::string MenuComp::LookMaterial(const std::string& look, const std::string& invader)
 {
@@ -73,10 +71,7 @@ std::string MenuComp::LookIcon(const std::string& look)
     return "Textures/StatusIcons/AURA.png";
 }
 
-void MenuComp::Serialize(Serializer& s)
-{
-    SerializeHeader(s);
-}
+void MenuComp::Serialize(Serializer& s) { SerializeHeader(s); }
 
 void MenuComp::Send(const char* widget, const char* message, const std::string& argument)
 {

@@ -1,8 +1,8 @@
 #include "game/player/PlayerServices.h"
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
@@ -12,10 +12,7 @@
 #include "graphics/guisystem/GuiSystem.h"
 #include "input/IOLoom.h"
 
-IOLoom* Input()
-{
-    return IOLoom::Instance();
-}
+IOLoom* Input() { return IOLoom::Instance(); }
 
 bool MousePressed(int button)
 {
@@ -199,42 +196,18 @@ int32_t CurrentGameState()
     return data ? data->mGameState : StateQuit;
 }
 
-float GameTime()
-{
-    return GameNow();
-}
+float GameTime() { return GameNow(); }
 
-float FrameTime()
-{
-    return GameDt();
-}
+float FrameTime() { return GameDt(); }
 
-float RealFrameTime()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetCoreTimer().GetDt()) : 0.0f;
-}
+float RealFrameTime() { return gCoreEngine ? static_cast<float>(gCoreEngine->GetCoreTimer().GetDt()) : 0.0f; }
 
-bool GamePaused()
-{
-    return gCoreEngine && gCoreEngine->GetGameClock().IsPaused();
-}
+bool GamePaused() { return gCoreEngine && gCoreEngine->GetGameClock().IsPaused(); }
 
-bool MapExtent(float& width, float& depth)
-{
-    return Scene().GetMapExtent(width, depth);
-}
+bool MapExtent(float& width, float& depth) { return Scene().GetMapExtent(width, depth); }
 
-float TerrainHeight(float x, float z)
-{
-    return GroundHeight(x, z);
-}
+float TerrainHeight(float x, float z) { return GroundHeight(x, z); }
 
-Cog* FindCog(const std::string& name)
-{
-    return CogFactory::Instance().FindCogByName(name);
-}
+Cog* FindCog(const std::string& name) { return CogFactory::Instance().FindCogByName(name); }
 
-Cog* CogById(int32_t id)
-{
-    return id < 0 ? nullptr : CogFactory::Instance().GetCog(static_cast<uint32_t>(id));
-}
+Cog* CogById(int32_t id) { return id < 0 ? nullptr : CogFactory::Instance().GetCog(static_cast<uint32_t>(id)); }

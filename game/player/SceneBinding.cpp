@@ -7,13 +7,13 @@
 #include "LOOM/console/Console.h"
 #include "game/player/PlayerServices.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/model/Mesh.h"
 #include "graphics/model/animation/Animation.h"
 #include "graphics/model/animation/AnimationObj.h"
-#include "graphics/model/Mesh.h"
 #include "graphics/particles/BeamRenderer.h"
+#include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleComp.h"
 #include "graphics/particles/ParticleFrame.h"
-#include "graphics/particles/Effect.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
 #include "graphics/scene/ModelIK.h"
@@ -32,15 +32,9 @@ AnimationObj* ControllerOf(Cog& cog)
     return nullptr;
 }
 
-HudDisplay* Hud(Cog& cog)
-{
-    return cog.Get<HudDisplay>();
-}
+HudDisplay* Hud(Cog& cog) { return cog.Get<HudDisplay>(); }
 
-Effect* EffectOf(Cog& cog)
-{
-    return cog.Get<Effect>();
-}
+Effect* EffectOf(Cog& cog) { return cog.Get<Effect>(); }
 
 // A request the scene cannot serve is a fault in the data or the game; it is said once, not
 // every frame it recurs.
@@ -88,10 +82,7 @@ HeightMap* CurrentMap(const char* request)
 }
 } // namespace
 
-bool SceneBinding::HasEffect(Cog& cog)
-{
-    return EffectOf(cog) != nullptr;
-}
+bool SceneBinding::HasEffect(Cog& cog) { return EffectOf(cog) != nullptr; }
 
 void SceneBinding::SetEffectParticlesDrawn(Cog& cog, bool drawn)
 {
@@ -127,10 +118,7 @@ void SceneBinding::SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::s
         particles->Emitters()[static_cast<size_t>(emitter)]->SetDistanceMap(file);
 }
 
-bool SceneBinding::HasModel(Cog& cog)
-{
-    return ControllerOf(cog) != nullptr;
-}
+bool SceneBinding::HasModel(Cog& cog) { return ControllerOf(cog) != nullptr; }
 
 bool SceneBinding::PlayAnimation(Cog& cog, const std::string& name, bool loop)
 {
@@ -224,10 +212,7 @@ void SceneBinding::SetModelScale(Cog& cog, float scale)
         model->SetScale(scale);
 }
 
-bool SceneBinding::HasHeightMap()
-{
-    return HeightMap::Current() != nullptr;
-}
+bool SceneBinding::HasHeightMap() { return HeightMap::Current() != nullptr; }
 
 bool SceneBinding::GetMapExtent(float& width, float& depth)
 {
@@ -260,10 +245,7 @@ void SceneBinding::DeformTerrain(int32_t kind, const Vector3& at, float a, float
         map->DeformTerrain(kind, at.x, at.y, at.z, a, b, c);
 }
 
-bool SceneBinding::HasHudDisplay(Cog& cog)
-{
-    return Hud(cog) != nullptr;
-}
+bool SceneBinding::HasHudDisplay(Cog& cog) { return Hud(cog) != nullptr; }
 
 bool SceneBinding::IsNumberShown(Cog& cog)
 {
@@ -385,8 +367,7 @@ void SceneBinding::BlendToAnimation(Cog& cog, const std::string& name, int32_t t
     animation->BlendToAnimation(target, static_cast<uint32_t>(track), turnRate, loop);
 }
 
-bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target,
-                                       float turnRate)
+bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target, float turnRate)
 {
     if (::GenerateIKAnimation(&cog, constraints, target, turnRate))
         return true;

@@ -30,8 +30,7 @@ public:
     void SetModelFile(Cog& cog, const std::string& file) override;
     bool GetPartMatrix(Cog& cog, int32_t part, Matrix4& out) override;
     void BlendToAnimation(Cog& cog, const std::string& name, int32_t track, float turnRate, bool loop) override;
-    bool GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target,
-                             float turnRate) override;
+    bool GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target, float turnRate) override;
 
     bool GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out) override;
     void SetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, const Vector3& value) override;

@@ -3,11 +3,11 @@
 #include <cmath>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
@@ -40,18 +40,12 @@ struct BreakStep
 };
 
 constexpr BreakStep kBreaks[] = {
-    {"Break1", 0, 0, true, 0.25f},
-    {"Break2", 1, 1, true, 6.5f},
-    {"Break3", 2, 3, true, 10.5f},
-    {"Break4", 3, 6, false, 18.5f},
-    {"Break5", 4, 11, false, 25.0f},
+    {"Break1", 0, 0, true, 0.25f},  {"Break2", 1, 1, true, 6.5f},    {"Break3", 2, 3, true, 10.5f},
+    {"Break4", 3, 6, false, 18.5f}, {"Break5", 4, 11, false, 25.0f},
 };
 } // namespace
 
-void RegisterBaseTower(CogFactory& cogs)
-{
-    cogs.RegisterComponent(BaseTower::kTypeId, &gBaseTowerFactory);
-}
+void RegisterBaseTower(CogFactory& cogs) { cogs.RegisterComponent(BaseTower::kTypeId, &gBaseTowerFactory); }
 
 void BaseTower::Serialize(Serializer& s)
 {

@@ -1,8 +1,8 @@
 #include "game/traps/TrapBehaviors.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Random.h"
@@ -18,7 +18,9 @@ constexpr Color kRed{1.0f, 0.0f, 0.0f, 1.0f};
 constexpr Color kOrange{1.0f, 0.4f, 0.0f, 1.0f};
 constexpr Color kGreen{0.0f, 1.0f, 0.0f, 1.0f};
 
-class BasicTrapKind final : public BasicTrap {};
+class BasicTrapKind final : public BasicTrap
+{
+};
 BasicTrapKind gBasicTrap;
 
 RegionComp* RegionOf(TrapData& trap)
@@ -27,10 +29,7 @@ RegionComp* RegionOf(TrapData& trap)
     return owner ? owner->Get<RegionComp>() : nullptr;
 }
 
-Kestrane* InvaderOf(Cog* cog)
-{
-    return cog ? cog->Get<Kestrane>() : nullptr;
-}
+Kestrane* InvaderOf(Cog* cog) { return cog ? cog->Get<Kestrane>() : nullptr; }
 } // namespace
 
 void RegisterTrapKinds(std::map<std::string, TrapBehavior*>& map)

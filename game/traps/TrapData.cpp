@@ -1,11 +1,11 @@
 #include "game/traps/TrapData.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/behaviors/BehaviorRegistry.h"
 #include "game/invaders/Kestrane.h"
@@ -33,10 +33,7 @@ DataController* Controller()
 }
 } // namespace
 
-void RegisterTrapData(CogFactory& cogs)
-{
-    cogs.RegisterComponent(TrapData::kTypeId, &gTrapDataFactory);
-}
+void RegisterTrapData(CogFactory& cogs) { cogs.RegisterComponent(TrapData::kTypeId, &gTrapDataFactory); }
 
 TrapData::TrapData()
 {
@@ -111,10 +108,7 @@ bool TrapData::CollideMap(CollisionData)
     return was;
 }
 
-float TrapData::GetChargeFraction() const
-{
-    return MaxCharge > 0.0f ? charge / MaxCharge : 0.0f;
-}
+float TrapData::GetChargeFraction() const { return MaxCharge > 0.0f ? charge / MaxCharge : 0.0f; }
 
 void TrapData::UseCharge(float amount)
 {

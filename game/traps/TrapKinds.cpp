@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/math/MathUtil.h"
 #include "LOOM/math/Random.h"
@@ -226,10 +226,7 @@ void ZapRing(TrapData& trap, int32_t count, float step, float length, float life
     }
 }
 
-Vector3 DownAxis(const Matrix4& m)
-{
-    return m.RotateVector(Vector3(0.0f, -1.0f, 0.0f));
-}
+Vector3 DownAxis(const Matrix4& m) { return m.RotateVector(Vector3(0.0f, -1.0f, 0.0f)); }
 
 // ---------------------------------------------------------------------------------------------
 // The kinds.
@@ -345,8 +342,9 @@ public:
             PhysicsComp* physics = cog.Get<PhysicsComp>();
             if (!physics)
                 return;
-            const Vector3 v = f * m + Vector3(RandomFloat(-0.1f * m, 0.1f * m), RandomFloat(9.0f * m, 9.5f * m),
-                                              RandomFloat(-0.1f * m, 0.1f * m));
+            const Vector3 v = f * m +
+                Vector3(RandomFloat(-0.1f * m, 0.1f * m), RandomFloat(9.0f * m, 9.5f * m),
+                        RandomFloat(-0.1f * m, 0.1f * m));
             AddVelocity(cog, v * 0.1f);
             physics->SetSpinFromDirection(v.Normalized(), 10.0f);
             if (Kestrane* invader = cog.Get<Kestrane>())
@@ -382,7 +380,9 @@ public:
                 trap.state = TrapFiring;
             }
             break;
-        case TrapFiring: DeactivateStep(trap, true); break;
+        case TrapFiring:
+            DeactivateStep(trap, true);
+            break;
         case TrapResetting:
             ForContacts(trap, true, [&](Cog& cog) {
                 Kestrane* invader = cog.Get<Kestrane>();
@@ -412,7 +412,8 @@ public:
                 trap.UseCharge(1.0f);
             }
             break;
-        default: break;
+        default:
+            break;
         }
     }
     void Effect(TrapData& trap) override { DeactivateStep(trap, true); }
@@ -570,7 +571,8 @@ public:
                 if (scene.GetPartMatrix(cog, 8, m))
                 {
                     const Vector3 from = m.GetTranslation();
-                    SceneSeam::Beam beam = MakeBeam(0, from, from + m.RotateVector(kUp) * 10.0f, 1.0f, 1.2f, 0.0f, 1, 1.0f, 3);
+                    SceneSeam::Beam beam =
+                        MakeBeam(0, from, from + m.RotateVector(kUp) * 10.0f, 1.0f, 1.2f, 0.0f, 1, 1.0f, 3);
                     beam.moving = 40.0f;
                     scene.AddBeam(beam);
                 }
@@ -593,7 +595,8 @@ public:
             scene.PlayAnimation(cog, "Inactive", true);
             ShowTurret(trap, false);
             break;
-        default: break;
+        default:
+            break;
         }
     }
     void Effect(TrapData& trap) override
@@ -804,10 +807,7 @@ public:
 
 private:
     // The sphere cog, only while the stored ID still names it.
-    static Cog* Sphere(TrapData& trap)
-    {
-        return trap.attachedCogId != 0 ? Cogs().GetCog(trap.attachedCogId) : nullptr;
-    }
+    static Cog* Sphere(TrapData& trap) { return trap.attachedCogId != 0 ? Cogs().GetCog(trap.attachedCogId) : nullptr; }
     // Moves the sphere over the trap; an animation index of 0 or more starts it looping.
     static void PlaceSphere(TrapData& trap, int32_t animation)
     {
@@ -915,7 +915,9 @@ LaserTurretTrap gLaserTurret;
 LightBulbTrap gLightBulb;
 FlameTrap gFlame;
 VortexTrap gVortex;
-class StatusEffectKind final : public StatusEffectTrap {};
+class StatusEffectKind final : public StatusEffectTrap
+{
+};
 StatusEffectKind gStatusEffect;
 } // namespace
 
@@ -936,10 +938,7 @@ void RegisterMoreTrapKinds(std::map<std::string, TrapBehavior*>& map)
     map["Vortex"] = &gVortex;
 }
 
-void RegisterStatusTrapKind(std::map<std::string, TrapBehavior*>& map)
-{
-    map["StatusEffect"] = &gStatusEffect;
-}
+void RegisterStatusTrapKind(std::map<std::string, TrapBehavior*>& map) { map["StatusEffect"] = &gStatusEffect; }
 
 void RotateBox(BoundingBox& box, const Quat& rotation)
 {

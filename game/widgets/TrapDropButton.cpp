@@ -36,7 +36,8 @@ void TrapDropButton::SetTrap(const std::string& name)
     const TrapInfo& info = data->GetTrapInfo(name);
     LoadAnimation();
     mIconTexture.SetFile(info.trapImageFile);
-    mTexRect = Rect{0, 0, static_cast<int32_t>(mIconTexture.GetWidth()), static_cast<int32_t>(mIconTexture.GetHeight())};
+    mTexRect =
+        Rect{0, 0, static_cast<int32_t>(mIconTexture.GetWidth()), static_cast<int32_t>(mIconTexture.GetHeight())};
     mKeyText = std::string(1, info.trapKey);
     mTooltip = name + "\nCost: " + std::to_string(info.creditCost) + "\nDescription: " + info.trapDescription;
     mNormalTexture.SetFile(kNormalFile);
@@ -83,7 +84,4 @@ void TrapDropButton::Render(GuiSystem& gui)
     RenderChildren(gui);
 }
 
-std::string TrapDropButton::GetDescription(const std::string& name)
-{
-    return name == mName ? mTooltip : std::string();
-}
+std::string TrapDropButton::GetDescription(const std::string& name) { return name == mName ? mTooltip : std::string(); }

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "LOOM/factory/CogFactory.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/MathUtil.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/serial/Serializer.h"
@@ -20,16 +20,11 @@ Vector3 Cross(const Vector3& a, const Vector3& b)
     return out;
 }
 
-Plane MakePlane(const Vector3& normal, float d)
-{
-    return Plane(normal.x, normal.y, normal.z, d);
-}
+Plane MakePlane(const Vector3& normal, float d) { return Plane(normal.x, normal.y, normal.z, d); }
 
 } // namespace
 
-Camera::Camera() : mFOV(PI * 0.25f)
-{
-}
+Camera::Camera() : mFOV(PI * 0.25f) {}
 
 Camera::~Camera()
 {
@@ -93,10 +88,9 @@ void Camera::UpdateFromOwner()
 
 void Camera::BuildMatrices()
 {
-    mView = Matrix4(mRight.x, mUp.x, mForward.x, 0.0f,
-                    mRight.y, mUp.y, mForward.y, 0.0f,
-                    mRight.z, mUp.z, mForward.z, 0.0f,
-                    -DotProduct(mRight, mPosition), -DotProduct(mUp, mPosition), -DotProduct(mForward, mPosition), 1.0f);
+    mView =
+        Matrix4(mRight.x, mUp.x, mForward.x, 0.0f, mRight.y, mUp.y, mForward.y, 0.0f, mRight.z, mUp.z, mForward.z, 0.0f,
+                -DotProduct(mRight, mPosition), -DotProduct(mUp, mPosition), -DotProduct(mForward, mPosition), 1.0f);
     // A singular view (no axes yet) keeps the last inverse.
     Matrix4 inverse;
     if (mView.Inverse(inverse))
@@ -146,10 +140,7 @@ void Camera::BuildFrustum()
     mFrustumPlanes[PlaneNear] = MakePlane(mForward, -(forwardDot + mNearPlane));
 }
 
-void Camera::SetAspectRatio(float width, float height)
-{
-    mAspectRatio = width / height;
-}
+void Camera::SetAspectRatio(float width, float height) { mAspectRatio = width / height; }
 
 void Camera::SetProjection(float fov, float aspectRatio, float nearPlane, float farPlane)
 {
@@ -166,10 +157,7 @@ void Camera::SetView(const Vector3& position, const Vector3& forward, const Vect
     mUpVector = up;
 }
 
-void Camera::GetRight(Vector3& out) const
-{
-    out = Cross(mUpVector, mForward).Normalized();
-}
+void Camera::GetRight(Vector3& out) const { out = Cross(mUpVector, mForward).Normalized(); }
 
 bool Camera::IsSphereOutside(Vector3 center, float radius) const
 {
@@ -189,7 +177,7 @@ bool Camera::IsBoxOutside(Vector3 center, Vector3 halfExtents) const
     {
         const float s = plane.DotCoord(center);
         const float reach = std::fabs(plane.a * halfExtents.x) + std::fabs(plane.b * halfExtents.y) +
-                            std::fabs(plane.c * halfExtents.z);
+            std::fabs(plane.c * halfExtents.z);
         if (s <= -reach)
             return true;
     }
@@ -210,7 +198,4 @@ CompFactory* CameraFactory()
     return &factory;
 }
 
-void RegisterCamera(CogFactory& cogs)
-{
-    cogs.RegisterComponent(Camera::kTypeId, CameraFactory());
-}
+void RegisterCamera(CogFactory& cogs) { cogs.RegisterComponent(Camera::kTypeId, CameraFactory()); }

@@ -18,7 +18,15 @@ class Camera : public Comp
 {
 public:
     static constexpr uint32_t kTypeId = 5;
-    enum PlaneIndex : uint32_t { PlaneLeft, PlaneRight, PlaneBottom, PlaneTop, PlaneFar, PlaneNear };
+    enum PlaneIndex : uint32_t
+    {
+        PlaneLeft,
+        PlaneRight,
+        PlaneBottom,
+        PlaneTop,
+        PlaneFar,
+        PlaneNear
+    };
 
     Camera();
     ~Camera() override;

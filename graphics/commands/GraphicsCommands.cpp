@@ -92,20 +92,11 @@ void GraphicsCommands::RenderStats(float dt, bool loading, const FrameStats& sta
                      mLoom.GetQuadBatcher()});
 }
 
-void GraphicsCommands::Wire()
-{
-    mLoom.GetToggles().mWireframe = !mLoom.GetToggles().mWireframe;
-}
+void GraphicsCommands::Wire() { mLoom.GetToggles().mWireframe = !mLoom.GetToggles().mWireframe; }
 
-void GraphicsCommands::Shadow()
-{
-    mLoom.GetToggles().mShadows = !mLoom.GetToggles().mShadows;
-}
+void GraphicsCommands::Shadow() { mLoom.GetToggles().mShadows = !mLoom.GetToggles().mShadows; }
 
-void GraphicsCommands::FPS()
-{
-    mLoom.GetToggles().mShowStats = !mLoom.GetToggles().mShowStats;
-}
+void GraphicsCommands::FPS() { mLoom.GetToggles().mShowStats = !mLoom.GetToggles().mShowStats; }
 
 void GraphicsCommands::HUD()
 {
@@ -113,40 +104,19 @@ void GraphicsCommands::HUD()
         gui->ToggleVisible();
 }
 
-void GraphicsCommands::Particles()
-{
-    mLoom.GetToggles().mParticles = !mLoom.GetToggles().mParticles;
-}
+void GraphicsCommands::Particles() { mLoom.GetToggles().mParticles = !mLoom.GetToggles().mParticles; }
 
-void GraphicsCommands::Bounding()
-{
-    mLoom.GetToggles().mBounding = !mLoom.GetToggles().mBounding;
-}
+void GraphicsCommands::Bounding() { mLoom.GetToggles().mBounding = !mLoom.GetToggles().mBounding; }
 
-void GraphicsCommands::Objs()
-{
-    mLoom.GetToggles().mObjects = !mLoom.GetToggles().mObjects;
-}
+void GraphicsCommands::Objs() { mLoom.GetToggles().mObjects = !mLoom.GetToggles().mObjects; }
 
-void GraphicsCommands::Tera()
-{
-    mLoom.GetToggles().mTerrain = !mLoom.GetToggles().mTerrain;
-}
+void GraphicsCommands::Tera() { mLoom.GetToggles().mTerrain = !mLoom.GetToggles().mTerrain; }
 
-void GraphicsCommands::Anim()
-{
-    mLoom.GetToggles().mAnimations = !mLoom.GetToggles().mAnimations;
-}
+void GraphicsCommands::Anim() { mLoom.GetToggles().mAnimations = !mLoom.GetToggles().mAnimations; }
 
-void GraphicsCommands::SetLOD(float limit)
-{
-    mLoom.SetLodLimit(limit);
-}
+void GraphicsCommands::SetLOD(float limit) { mLoom.SetLodLimit(limit); }
 
-void GraphicsCommands::SetShadows(bool on)
-{
-    mLoom.GetToggles().mShadows = on;
-}
+void GraphicsCommands::SetShadows(bool on) { mLoom.GetToggles().mShadows = on; }
 
 void GraphicsCommands::ConsoleTrans(float transparency)
 {
@@ -160,15 +130,9 @@ void GraphicsCommands::ConsoleBack(std::string file)
         scene->mConsoleBackground.SetFile(file);
 }
 
-void GraphicsCommands::RenderLoading()
-{
-    mLoom.RenderLoading();
-}
+void GraphicsCommands::RenderLoading() { mLoom.RenderLoading(); }
 
-void GraphicsCommands::DoneLoading()
-{
-    mLoom.DoneLoading();
-}
+void GraphicsCommands::DoneLoading() { mLoom.DoneLoading(); }
 
 Cog* GraphicsCommands::ScreenPick()
 {
@@ -213,15 +177,9 @@ void GraphicsCommands::ScreenCap()
     Console::Instance().Log("ScreenCap: screenshot0.bmp to screenshot99.bmp all exist, nothing saved", LogError);
 }
 
-void GraphicsCommands::DoDeferred(bool on)
-{
-    mLoom.DoDeferred(on);
-}
+void GraphicsCommands::DoDeferred(bool on) { mLoom.DoDeferred(on); }
 
-void GraphicsCommands::AddLine(Vector3 from, Vector3 to)
-{
-    mLoom.AddLine(from, to);
-}
+void GraphicsCommands::AddLine(Vector3 from, Vector3 to) { mLoom.AddLine(from, to); }
 
 void GraphicsCommands::SaveInfo(std::string file)
 {

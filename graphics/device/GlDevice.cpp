@@ -1,7 +1,7 @@
 #include <SDL.h>
 #include <dlfcn.h>
-#include <link.h>
 #include <epoxy/gl.h>
+#include <link.h>
 
 #include <algorithm>
 #include <cstring>
@@ -9,9 +9,9 @@
 #include <tuple>
 #include <vector>
 
-#include "graphics/device/GraphicsDevice.h"
 #include "graphics/device/GlErrors.h"
 #include "graphics/device/GlslPrelude.h"
+#include "graphics/device/GraphicsDevice.h"
 
 namespace {
 
@@ -24,15 +24,18 @@ class GlDevice;
 
 GLenum ToGl(CompareFunc f)
 {
-    static const GLenum table[] = {GL_NEVER, GL_LESS, GL_EQUAL, GL_LEQUAL, GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
+    static const GLenum table[] = {GL_NEVER,   GL_LESS,     GL_EQUAL,  GL_LEQUAL,
+                                   GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
     return table[static_cast<int>(f)];
 }
 
 GLenum ToGl(BlendFactor f)
 {
-    static const GLenum table[] = {GL_ZERO, GL_ONE, GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA,
-                                   GL_ONE_MINUS_SRC_ALPHA, GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA, GL_DST_COLOR,
-                                   GL_ONE_MINUS_DST_COLOR};
+    static const GLenum table[] = {GL_ZERO,      GL_ONE,
+                                   GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR,
+                                   GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
+                                   GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA,
+                                   GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR};
     return table[static_cast<int>(f)];
 }
 
@@ -44,13 +47,15 @@ GLenum ToGl(BlendOp op)
 
 GLenum ToGl(StencilOp op)
 {
-    static const GLenum table[] = {GL_KEEP, GL_ZERO, GL_REPLACE, GL_INCR, GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
+    static const GLenum table[] = {GL_KEEP, GL_ZERO,   GL_REPLACE,   GL_INCR,
+                                   GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
     return table[static_cast<int>(op)];
 }
 
 GLenum ToGl(PrimitiveType type)
 {
-    static const GLenum table[] = {GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
+    static const GLenum table[] = {GL_POINTS,    GL_LINES,          GL_LINE_STRIP,
+                                   GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
     return table[static_cast<int>(type)];
 }
 
@@ -72,12 +77,18 @@ GlFormat ToGl(TextureFormat format)
 {
     switch (format)
     {
-    case TextureFormat::RGBA8: return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, false};
-    case TextureFormat::RGB8: return {GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, false};
-    case TextureFormat::DXT1: return {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true};
-    case TextureFormat::DXT3: return {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true};
-    case TextureFormat::DXT5: return {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true};
-    case TextureFormat::RGBA16F: return {GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, false};
+    case TextureFormat::RGBA8:
+        return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, false};
+    case TextureFormat::RGB8:
+        return {GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, false};
+    case TextureFormat::DXT1:
+        return {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true};
+    case TextureFormat::DXT3:
+        return {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true};
+    case TextureFormat::DXT5:
+        return {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true};
+    case TextureFormat::RGBA16F:
+        return {GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, false};
     }
     return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, false};
 }
@@ -195,16 +206,34 @@ public:
             info.mArraySize = uint32_t(size);
             switch (type)
             {
-            case GL_FLOAT: info.mComponents = 1; break;
-            case GL_FLOAT_VEC2: info.mComponents = 2; break;
-            case GL_FLOAT_VEC3: info.mComponents = 3; break;
-            case GL_FLOAT_VEC4: info.mComponents = 4; break;
-            case GL_FLOAT_MAT4: info.mComponents = 16; break;
+            case GL_FLOAT:
+                info.mComponents = 1;
+                break;
+            case GL_FLOAT_VEC2:
+                info.mComponents = 2;
+                break;
+            case GL_FLOAT_VEC3:
+                info.mComponents = 3;
+                break;
+            case GL_FLOAT_VEC4:
+                info.mComponents = 4;
+                break;
+            case GL_FLOAT_MAT4:
+                info.mComponents = 16;
+                break;
             case GL_INT:
-            case GL_BOOL: info.mComponents = 1; info.mInteger = true; break;
+            case GL_BOOL:
+                info.mComponents = 1;
+                info.mInteger = true;
+                break;
             case GL_SAMPLER_2D:
-            case GL_SAMPLER_CUBE: info.mSampler = true; info.mInteger = true; break;
-            default: info.mComponents = 0; break;
+            case GL_SAMPLER_CUBE:
+                info.mSampler = true;
+                info.mInteger = true;
+                break;
+            default:
+                info.mComponents = 0;
+                break;
             }
             if (text == "uAlphaFunc")
                 mAlphaFunc = info.mLocation;
@@ -277,7 +306,9 @@ struct SamplerKey
     SamplerState mState;
     bool operator<(const SamplerKey& o) const
     {
-        auto tie = [](const SamplerState& s) { return std::tie(s.mMin, s.mMag, s.mMip, s.mMipEnable, s.mU, s.mV, s.mW); };
+        auto tie = [](const SamplerState& s) {
+            return std::tie(s.mMin, s.mMag, s.mMip, s.mMipEnable, s.mU, s.mV, s.mW);
+        };
         return tie(mState) < tie(o.mState);
     }
 };
@@ -508,7 +539,7 @@ public:
             desc.mLevels > FullMipCount(desc.mWidth, desc.mHeight))
             return nullptr;
         const bool compressed = desc.mFormat == TextureFormat::DXT1 || desc.mFormat == TextureFormat::DXT3 ||
-                                desc.mFormat == TextureFormat::DXT5;
+            desc.mFormat == TextureFormat::DXT5;
         if ((compressed && (!mCaps.mCompressedTextures || desc.mRenderTarget)))
             return nullptr;
         // Uploads go through another unit; keep stage bindings as they are.
@@ -566,13 +597,24 @@ public:
         ++mCounters.mUniformUploads;
         switch (info.mComponents)
         {
-        case 1: glUniform1fv(info.mLocation, n, values); break;
-        case 2: glUniform2fv(info.mLocation, n, values); break;
-        case 3: glUniform3fv(info.mLocation, n, values); break;
-        case 4: glUniform4fv(info.mLocation, n, values); break;
+        case 1:
+            glUniform1fv(info.mLocation, n, values);
+            break;
+        case 2:
+            glUniform2fv(info.mLocation, n, values);
+            break;
+        case 3:
+            glUniform3fv(info.mLocation, n, values);
+            break;
+        case 4:
+            glUniform4fv(info.mLocation, n, values);
+            break;
         // Row-major as the engine keeps them; GLSL then writes M * v for the engine's v * M.
-        case 16: glUniformMatrix4fv(info.mLocation, n, GL_FALSE, values); break;
-        default: break;
+        case 16:
+            glUniformMatrix4fv(info.mLocation, n, GL_FALSE, values);
+            break;
+        default:
+            break;
         }
     }
 
@@ -623,7 +665,8 @@ public:
     {
         const uint32_t bytes = vertexCount * stride;
         const uint32_t indexBytes = VertexCount(type, primitiveCount) * 2;
-        if (!mLayout || bytes == 0 || indexBytes == 0 || bytes > kStreamSize || indexBytes > kStreamSize || !PrepareDraw())
+        if (!mLayout || bytes == 0 || indexBytes == 0 || bytes > kStreamSize || indexBytes > kStreamSize ||
+            !PrepareDraw())
             return;
         const uint32_t offset = Stream(GL_ARRAY_BUFFER, mStreamVbo, mVboCursor, vertices, bytes, stride);
         BindLayout(mStreamVbo, offset, stride);
@@ -642,7 +685,8 @@ public:
         return true;
     }
 
-    bool StretchCopy(GpuTexture* source, const Rect* sourceRect, GpuTexture* dest, const Rect* destRect, bool linear) override
+    bool StretchCopy(GpuTexture* source, const Rect* sourceRect, GpuTexture* dest, const Rect* destRect,
+                     bool linear) override
     {
         if ((source && !source->GetDesc().mRenderTarget) || (dest && !dest->GetDesc().mRenderTarget))
             return false;
@@ -827,7 +871,8 @@ private:
         }
         glDrawBuffers(count, buffers);
         const uint32_t width = mTargets[0]->GetWidth(), height = mTargets[0]->GetHeight();
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, DepthBuffer(width, height));
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                  DepthBuffer(width, height));
         glViewport(0, 0, GLsizei(width), GLsizei(height));
         mViewWidth = int32_t(width);
         mViewHeight = int32_t(height);
@@ -906,8 +951,10 @@ private:
         RenderStates& a = mApplied;
         const bool all = !mStatesValid;
         if (all || s.mFill != a.mFill)
-            glPolygonMode(GL_FRONT_AND_BACK, s.mFill == FillMode::Solid ? GL_FILL
-                                             : s.mFill == FillMode::Wireframe ? GL_LINE : GL_POINT);
+            glPolygonMode(GL_FRONT_AND_BACK,
+                          s.mFill == FillMode::Solid           ? GL_FILL
+                              : s.mFill == FillMode::Wireframe ? GL_LINE
+                                                               : GL_POINT);
         if (all || s.mCull != a.mCull)
         {
             if (s.mCull == CullMode::None)
@@ -936,16 +983,18 @@ private:
         if (all || s.mStencilEnable != a.mStencilEnable)
             s.mStencilEnable ? glEnable(GL_STENCIL_TEST) : glDisable(GL_STENCIL_TEST);
         if (all || s.mStencil.mFunc != a.mStencil.mFunc || s.mStencilCcw.mFunc != a.mStencilCcw.mFunc ||
-            s.mStencilRef != a.mStencilRef || s.mStencilMask != a.mStencilMask || s.mTwoSidedStencil != a.mTwoSidedStencil)
+            s.mStencilRef != a.mStencilRef || s.mStencilMask != a.mStencilMask ||
+            s.mTwoSidedStencil != a.mTwoSidedStencil)
         {
             const StencilFace& back = s.mTwoSidedStencil ? s.mStencilCcw : s.mStencil;
             glStencilFuncSeparate(GL_FRONT, ToGl(s.mStencil.mFunc), GLint(s.mStencilRef), s.mStencilMask);
             glStencilFuncSeparate(GL_BACK, ToGl(back.mFunc), GLint(s.mStencilRef), s.mStencilMask);
         }
-        if (all || !(s.mStencil.mFail == a.mStencil.mFail && s.mStencil.mZFail == a.mStencil.mZFail &&
-                     s.mStencil.mPass == a.mStencil.mPass && s.mStencilCcw.mFail == a.mStencilCcw.mFail &&
-                     s.mStencilCcw.mZFail == a.mStencilCcw.mZFail && s.mStencilCcw.mPass == a.mStencilCcw.mPass &&
-                     s.mTwoSidedStencil == a.mTwoSidedStencil))
+        if (all ||
+            !(s.mStencil.mFail == a.mStencil.mFail && s.mStencil.mZFail == a.mStencil.mZFail &&
+              s.mStencil.mPass == a.mStencil.mPass && s.mStencilCcw.mFail == a.mStencilCcw.mFail &&
+              s.mStencilCcw.mZFail == a.mStencilCcw.mZFail && s.mStencilCcw.mPass == a.mStencilCcw.mPass &&
+              s.mTwoSidedStencil == a.mTwoSidedStencil))
         {
             const StencilFace& back = s.mTwoSidedStencil ? s.mStencilCcw : s.mStencil;
             glStencilOpSeparate(GL_FRONT, ToGl(s.mStencil.mFail), ToGl(s.mStencil.mZFail), ToGl(s.mStencil.mPass));
@@ -985,10 +1034,11 @@ private:
                 GLenum minFilter = s.mMin == TextureFilter::Linear ? GL_LINEAR : GL_NEAREST;
                 if (s.mMipEnable)
                     minFilter = s.mMin == TextureFilter::Linear
-                                    ? (s.mMip == TextureFilter::Linear ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST)
-                                    : (s.mMip == TextureFilter::Linear ? GL_NEAREST_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST);
+                        ? (s.mMip == TextureFilter::Linear ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST)
+                        : (s.mMip == TextureFilter::Linear ? GL_NEAREST_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST);
                 glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
-                glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, s.mMag == TextureFilter::Linear ? GL_LINEAR : GL_NEAREST);
+                glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
+                                    s.mMag == TextureFilter::Linear ? GL_LINEAR : GL_NEAREST);
                 glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GLint(ToGl(s.mU)));
                 glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GLint(ToGl(s.mV)));
                 glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GLint(ToGl(s.mW)));
@@ -1001,8 +1051,8 @@ private:
     void ApplyProgramValues()
     {
         auto* p = static_cast<GlProgram*>(mProgram);
-        const int32_t func = mStates.mAlphaTest && mStates.mAlphaFunc != CompareFunc::Always
-                                 ? int32_t(mStates.mAlphaFunc) + 1 : 0;
+        const int32_t func =
+            mStates.mAlphaTest && mStates.mAlphaFunc != CompareFunc::Always ? int32_t(mStates.mAlphaFunc) + 1 : 0;
         const float ref = float(mStates.mAlphaRef & 0xFF) / 255.0f;
         if (p->mAlphaFunc >= 0 && p->mSentAlphaFunc != func)
         {
@@ -1020,7 +1070,8 @@ private:
             p->mSentPointSize = mStates.mPointSize;
         }
         // Planes that are off go up as zero: some drivers clip by the distances alone.
-        if (p->mClipPlanes >= 0 && (p->mSentClipGeneration != mClipGeneration || p->mSentClipMask != mStates.mClipPlaneMask))
+        if (p->mClipPlanes >= 0 &&
+            (p->mSentClipGeneration != mClipGeneration || p->mSentClipMask != mStates.mClipPlaneMask))
         {
             float planes[6][4] = {};
             for (uint32_t i = 0; i < 6; ++i)
@@ -1043,8 +1094,8 @@ private:
         if (p->mView >= 0)
             glUniformMatrix4fv(p->mView, 1, GL_FALSE, GetTransform(TransformKind::View).m);
         if (p->mPointScale >= 0)
-            glUniform4f(p->mPointScale, mStates.mPointScaleEnable ? 1.0f : 0.0f, float(mViewHeight), mStates.mPointSizeMin,
-                        std::min(mStates.mPointSizeMax, mCaps.mMaxPointSize));
+            glUniform4f(p->mPointScale, mStates.mPointScaleEnable ? 1.0f : 0.0f, float(mViewHeight),
+                        mStates.mPointSizeMin, std::min(mStates.mPointSizeMax, mCaps.mMaxPointSize));
         if (p->mUseTexture >= 0)
             glUniform1i(p->mUseTexture, mTextures[0] ? 1 : 0);
     }
@@ -1127,19 +1178,18 @@ bool TakeGlErrors(std::string& names)
         const GLenum e = glGetError();
         if (e == GL_NO_ERROR)
             break;
-        const char* name = e == GL_INVALID_ENUM                    ? "GL_INVALID_ENUM"
-                           : e == GL_INVALID_VALUE                 ? "GL_INVALID_VALUE"
-                           : e == GL_INVALID_OPERATION             ? "GL_INVALID_OPERATION"
-                           : e == GL_INVALID_FRAMEBUFFER_OPERATION ? "GL_INVALID_FRAMEBUFFER_OPERATION"
-                           : e == GL_OUT_OF_MEMORY                 ? "GL_OUT_OF_MEMORY"
-                                                                   : "an unknown GL error";
+        const char* name = e == GL_INVALID_ENUM     ? "GL_INVALID_ENUM"
+            : e == GL_INVALID_VALUE                 ? "GL_INVALID_VALUE"
+            : e == GL_INVALID_OPERATION             ? "GL_INVALID_OPERATION"
+            : e == GL_INVALID_FRAMEBUFFER_OPERATION ? "GL_INVALID_FRAMEBUFFER_OPERATION"
+            : e == GL_OUT_OF_MEMORY                 ? "GL_OUT_OF_MEMORY"
+                                                    : "an unknown GL error";
         if (!names.empty())
             names += ' ';
         names += name;
     }
     return names.empty();
 }
-
 
 // Sanitized builds keep the GL driver mapped to the end: the leak report then names it, so the
 // tests' suppressions can, instead of pointing into a library already unloaded.
@@ -1180,7 +1230,7 @@ std::unique_ptr<GraphicsDevice> GraphicsDevice::CreateGl(SDL_Window* window, con
     if (epoxy_gl_version() < kGlMajor * 10 + kGlMinor)
     {
         error = "OpenGL " + std::to_string(epoxy_gl_version() / 10) + "." + std::to_string(epoxy_gl_version() % 10) +
-                " is older than 3.3";
+            " is older than 3.3";
         SDL_GL_DeleteContext(context);
         return nullptr;
     }

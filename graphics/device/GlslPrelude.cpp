@@ -94,7 +94,8 @@ in vec4 vColor;
 in vec2 vTexCoord;
 void main()
 {
-    vec2 uv = )" + std::string(which == 3 ? "gl_PointCoord" : "vTexCoord") + R"(;
+    vec2 uv = )" +
+        std::string(which == 3 ? "gl_PointCoord" : "vTexCoord") + R"(;
     vec4 c = vColor * (uUseTexture != 0 ? texture(uTexture, uv) : vec4(1.0));
     alphaTest(c.a);
     oColor = c;

@@ -7,14 +7,22 @@ int32_t AttributeLocation(VertexSemantic semantic, uint8_t index)
 {
     switch (semantic)
     {
-    case VertexSemantic::Position: return index == 0 ? 0 : -1;
-    case VertexSemantic::Normal: return index == 0 ? 1 : -1;
-    case VertexSemantic::Color: return index < 2 ? 2 + index : -1;
-    case VertexSemantic::TexCoord: return index < 4 ? 4 + index : -1;
-    case VertexSemantic::Tangent: return index == 0 ? 8 : -1;
-    case VertexSemantic::Binormal: return index == 0 ? 9 : -1;
-    case VertexSemantic::BlendWeight: return index == 0 ? 10 : -1;
-    case VertexSemantic::BlendIndices: return index == 0 ? 11 : -1;
+    case VertexSemantic::Position:
+        return index == 0 ? 0 : -1;
+    case VertexSemantic::Normal:
+        return index == 0 ? 1 : -1;
+    case VertexSemantic::Color:
+        return index < 2 ? 2 + index : -1;
+    case VertexSemantic::TexCoord:
+        return index < 4 ? 4 + index : -1;
+    case VertexSemantic::Tangent:
+        return index == 0 ? 8 : -1;
+    case VertexSemantic::Binormal:
+        return index == 0 ? 9 : -1;
+    case VertexSemantic::BlendWeight:
+        return index == 0 ? 10 : -1;
+    case VertexSemantic::BlendIndices:
+        return index == 0 ? 11 : -1;
     }
     return -1;
 }
@@ -23,14 +31,22 @@ std::string AttributeName(VertexSemantic semantic, uint8_t index)
 {
     switch (semantic)
     {
-    case VertexSemantic::Position: return "aPosition";
-    case VertexSemantic::Normal: return "aNormal";
-    case VertexSemantic::Color: return "aColor" + std::to_string(index);
-    case VertexSemantic::TexCoord: return "aTexCoord" + std::to_string(index);
-    case VertexSemantic::Tangent: return "aTangent";
-    case VertexSemantic::Binormal: return "aBinormal";
-    case VertexSemantic::BlendWeight: return "aBlendWeight";
-    case VertexSemantic::BlendIndices: return "aBlendIndices";
+    case VertexSemantic::Position:
+        return "aPosition";
+    case VertexSemantic::Normal:
+        return "aNormal";
+    case VertexSemantic::Color:
+        return "aColor" + std::to_string(index);
+    case VertexSemantic::TexCoord:
+        return "aTexCoord" + std::to_string(index);
+    case VertexSemantic::Tangent:
+        return "aTangent";
+    case VertexSemantic::Binormal:
+        return "aBinormal";
+    case VertexSemantic::BlendWeight:
+        return "aBlendWeight";
+    case VertexSemantic::BlendIndices:
+        return "aBlendIndices";
     }
     return {};
 }
@@ -39,13 +55,18 @@ uint32_t VertexTypeSize(VertexType type)
 {
     switch (type)
     {
-    case VertexType::Float1: return 4;
-    case VertexType::Float2: return 8;
-    case VertexType::Float3: return 12;
-    case VertexType::Float4: return 16;
+    case VertexType::Float1:
+        return 4;
+    case VertexType::Float2:
+        return 8;
+    case VertexType::Float3:
+        return 12;
+    case VertexType::Float4:
+        return 16;
     case VertexType::Color:
     case VertexType::UByte4:
-    case VertexType::UByte4N: return 4;
+    case VertexType::UByte4N:
+        return 4;
     }
     return 0;
 }
@@ -56,12 +77,17 @@ size_t TextureLevelSize(TextureFormat format, uint32_t width, uint32_t height)
     const size_t blocks = ((w + 3) / 4) * ((h + 3) / 4);
     switch (format)
     {
-    case TextureFormat::RGBA8: return w * h * 4;
-    case TextureFormat::RGB8: return w * h * 3;
-    case TextureFormat::DXT1: return blocks * 8;
+    case TextureFormat::RGBA8:
+        return w * h * 4;
+    case TextureFormat::RGB8:
+        return w * h * 3;
+    case TextureFormat::DXT1:
+        return blocks * 8;
     case TextureFormat::DXT3:
-    case TextureFormat::DXT5: return blocks * 16;
-    case TextureFormat::RGBA16F: return w * h * 8;
+    case TextureFormat::DXT5:
+        return blocks * 16;
+    case TextureFormat::RGBA16F:
+        return w * h * 8;
     }
     return 0;
 }
@@ -84,12 +110,17 @@ uint32_t VertexCount(PrimitiveType type, uint32_t primitiveCount)
         return 0;
     switch (type)
     {
-    case PrimitiveType::PointList: return primitiveCount;
-    case PrimitiveType::LineList: return primitiveCount * 2;
-    case PrimitiveType::LineStrip: return primitiveCount + 1;
-    case PrimitiveType::TriangleList: return primitiveCount * 3;
+    case PrimitiveType::PointList:
+        return primitiveCount;
+    case PrimitiveType::LineList:
+        return primitiveCount * 2;
+    case PrimitiveType::LineStrip:
+        return primitiveCount + 1;
+    case PrimitiveType::TriangleList:
+        return primitiveCount * 3;
     case PrimitiveType::TriangleStrip:
-    case PrimitiveType::TriangleFan: return primitiveCount + 2;
+    case PrimitiveType::TriangleFan:
+        return primitiveCount + 2;
     }
     return 0;
 }

@@ -46,17 +46,69 @@ enum ClearFlag : uint32_t
     ClearStencil = 4,
 };
 
-enum class TransformKind : uint8_t { World, View, Projection, Count };
-enum class FillMode : uint8_t { Solid, Wireframe, Point };
+enum class TransformKind : uint8_t
+{
+    World,
+    View,
+    Projection,
+    Count
+};
+enum class FillMode : uint8_t
+{
+    Solid,
+    Wireframe,
+    Point
+};
 // Which winding is culled, as the design names it.
-enum class CullMode : uint8_t { None, CW, CCW };
-enum class CompareFunc : uint8_t { Never, Less, Equal, LessEqual, Greater, NotEqual, GreaterEqual, Always };
+enum class CullMode : uint8_t
+{
+    None,
+    CW,
+    CCW
+};
+enum class CompareFunc : uint8_t
+{
+    Never,
+    Less,
+    Equal,
+    LessEqual,
+    Greater,
+    NotEqual,
+    GreaterEqual,
+    Always
+};
 enum class BlendFactor : uint8_t
 {
-    Zero, One, SrcColor, InvSrcColor, SrcAlpha, InvSrcAlpha, DestAlpha, InvDestAlpha, DestColor, InvDestColor
+    Zero,
+    One,
+    SrcColor,
+    InvSrcColor,
+    SrcAlpha,
+    InvSrcAlpha,
+    DestAlpha,
+    InvDestAlpha,
+    DestColor,
+    InvDestColor
 };
-enum class BlendOp : uint8_t { Add, Subtract, RevSubtract, Min, Max };
-enum class StencilOp : uint8_t { Keep, Zero, Replace, IncrSat, DecrSat, Invert, Incr, Decr };
+enum class BlendOp : uint8_t
+{
+    Add,
+    Subtract,
+    RevSubtract,
+    Min,
+    Max
+};
+enum class StencilOp : uint8_t
+{
+    Keep,
+    Zero,
+    Replace,
+    IncrSat,
+    DecrSat,
+    Invert,
+    Incr,
+    Decr
+};
 
 struct StencilFace
 {
@@ -106,8 +158,18 @@ struct RenderStates
     bool operator==(const RenderStates&) const = default;
 };
 
-enum class TextureFilter : uint8_t { Point, Linear };
-enum class TextureAddress : uint8_t { Wrap, Mirror, Clamp, Border };
+enum class TextureFilter : uint8_t
+{
+    Point,
+    Linear
+};
+enum class TextureAddress : uint8_t
+{
+    Wrap,
+    Mirror,
+    Clamp,
+    Border
+};
 
 struct SamplerState
 {
@@ -123,12 +185,39 @@ struct SamplerState
     bool operator==(const SamplerState&) const = default;
 };
 
-enum class PrimitiveType : uint8_t { PointList, LineList, LineStrip, TriangleList, TriangleStrip, TriangleFan };
+enum class PrimitiveType : uint8_t
+{
+    PointList,
+    LineList,
+    LineStrip,
+    TriangleList,
+    TriangleStrip,
+    TriangleFan
+};
 
 // Vertex element types: float1..4, packed ARGB colour (read as BGRA bytes, normalised) and
 // four unsigned bytes as an integer attribute (bone indices).
-enum class VertexType : uint8_t { Float1, Float2, Float3, Float4, Color, UByte4, UByte4N };
-enum class VertexSemantic : uint8_t { Position, Normal, Color, TexCoord, Tangent, Binormal, BlendWeight, BlendIndices };
+enum class VertexType : uint8_t
+{
+    Float1,
+    Float2,
+    Float3,
+    Float4,
+    Color,
+    UByte4,
+    UByte4N
+};
+enum class VertexSemantic : uint8_t
+{
+    Position,
+    Normal,
+    Color,
+    TexCoord,
+    Tangent,
+    Binormal,
+    BlendWeight,
+    BlendIndices
+};
 
 struct VertexElement
 {
@@ -145,8 +234,20 @@ int32_t AttributeLocation(VertexSemantic semantic, uint8_t index);
 std::string AttributeName(VertexSemantic semantic, uint8_t index);
 uint32_t VertexTypeSize(VertexType type);
 
-enum class TextureFormat : uint8_t { RGBA8, RGB8, DXT1, DXT3, DXT5, RGBA16F };
-enum class TextureKind : uint8_t { Tex2D, Cube };
+enum class TextureFormat : uint8_t
+{
+    RGBA8,
+    RGB8,
+    DXT1,
+    DXT3,
+    DXT5,
+    RGBA16F
+};
+enum class TextureKind : uint8_t
+{
+    Tex2D,
+    Cube
+};
 
 struct TextureDesc
 {
@@ -163,7 +264,12 @@ size_t TextureLevelSize(TextureFormat format, uint32_t width, uint32_t height);
 // Number of levels of a full chain down to 1x1.
 uint32_t FullMipCount(uint32_t width, uint32_t height);
 
-enum class LockFlag : uint32_t { None = 0, Discard = 1, NoOverwrite = 2 };
+enum class LockFlag : uint32_t
+{
+    None = 0,
+    Discard = 1,
+    NoOverwrite = 2
+};
 
 class GpuBuffer
 {
@@ -249,7 +355,12 @@ struct DeviceCounters
     uint64_t mResets = 0;
 };
 
-enum class CooperativeLevel : uint8_t { Ok, Lost, NotReset };
+enum class CooperativeLevel : uint8_t
+{
+    Ok,
+    Lost,
+    NotReset
+};
 
 struct Rect
 {
@@ -292,7 +403,8 @@ public:
 
     virtual void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) = 0;
     // In back-buffer (or render target) pixels, top-left origin.
-    virtual void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height, float minZ = 0.0f, float maxZ = 1.0f) = 0;
+    virtual void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height, float minZ = 0.0f,
+                             float maxZ = 1.0f) = 0;
     void SetTransform(TransformKind kind, const Matrix4& m) { mTransforms[static_cast<int>(kind)] = m; }
     const Matrix4& GetTransform(TransformKind kind) const { return mTransforms[static_cast<int>(kind)]; }
 
@@ -314,8 +426,8 @@ public:
     std::unique_ptr<VertexLayout> CreateVertexLayout(std::span<const VertexElement> elements);
     virtual std::unique_ptr<GpuTexture> CreateTexture(const TextureDesc& desc) = 0;
     // Null with the compile or link log in log.
-    virtual std::unique_ptr<GpuProgram> CreateProgram(const std::string& vertexSource, const std::string& fragmentSource,
-                                                      std::string& log) = 0;
+    virtual std::unique_ptr<GpuProgram> CreateProgram(const std::string& vertexSource,
+                                                      const std::string& fragmentSource, std::string& log) = 0;
 
     void SetVertexLayout(VertexLayout* layout) { mLayout = layout; }
     void SetStreamSource(GpuBuffer* buffer, uint32_t offset, uint32_t stride)
@@ -337,8 +449,8 @@ public:
     virtual void DrawIndexed(PrimitiveType type, int32_t baseVertex, uint32_t startIndex, uint32_t primitiveCount) = 0;
     // Vertices from user memory through a streaming buffer inside the layer.
     virtual void DrawUser(PrimitiveType type, uint32_t primitiveCount, const void* vertices, uint32_t stride) = 0;
-    virtual void DrawIndexedUser(PrimitiveType type, uint32_t vertexCount, uint32_t primitiveCount, const uint16_t* indices,
-                                 const void* vertices, uint32_t stride) = 0;
+    virtual void DrawIndexedUser(PrimitiveType type, uint32_t vertexCount, uint32_t primitiveCount,
+                                 const uint16_t* indices, const void* vertices, uint32_t stride) = 0;
 
     // A render-target texture in slot 0..3 (null: the back buffer for slot 0, nothing for the
     // others). A depth-stencil buffer of the target's size comes with it. Resets the viewport.
@@ -362,7 +474,13 @@ public:
         uint32_t mColor;
         float mU, mV;
     };
-    enum class Builtin : uint8_t { ScreenText, WorldQuads, Lines, PointSprites };
+    enum class Builtin : uint8_t
+    {
+        ScreenText,
+        WorldQuads,
+        Lines,
+        PointSprites
+    };
     // Binds a built-in program: ScreenText takes TexturedVertex in back-buffer pixels; WorldQuads
     // TexturedVertex and Lines ColorVertex through World x View x Projection; PointSprites
     // ColorVertex with the point size. All multiply texture stage 0 (white when none) by colour

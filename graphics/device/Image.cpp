@@ -8,9 +8,12 @@ uint32_t Image::BytesPerPixel(Format format)
 {
     switch (format)
     {
-    case Format::BGR8: return 3;
-    case Format::RGBA8: return 4;
-    case Format::Gray8: return 1;
+    case Format::BGR8:
+        return 3;
+    case Format::RGBA8:
+        return 4;
+    case Format::Gray8:
+        return 1;
     }
     return 4;
 }
@@ -28,9 +31,12 @@ uint32_t Image::GetARGB(uint32_t x, uint32_t y) const
     const uint8_t* p = Pixel(x, y);
     switch (mFormat)
     {
-    case Format::BGR8: return 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-    case Format::RGBA8: return uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-    case Format::Gray8: return 0xFF000000u | uint32_t(p[0]) << 16 | uint32_t(p[0]) << 8 | p[0];
+    case Format::BGR8:
+        return 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    case Format::RGBA8:
+        return uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    case Format::Gray8:
+        return 0xFF000000u | uint32_t(p[0]) << 16 | uint32_t(p[0]) << 8 | p[0];
     }
     return 0;
 }
@@ -47,9 +53,20 @@ Image Image::Converted(Format format) const
             const uint8_t a = c >> 24, r = c >> 16, g = c >> 8, b = c;
             switch (format)
             {
-            case Format::BGR8: d[0] = b; d[1] = g; d[2] = r; break;
-            case Format::RGBA8: d[0] = r; d[1] = g; d[2] = b; d[3] = a; break;
-            case Format::Gray8: d[0] = uint8_t((uint32_t(r) * 77 + uint32_t(g) * 150 + uint32_t(b) * 29) >> 8); break;
+            case Format::BGR8:
+                d[0] = b;
+                d[1] = g;
+                d[2] = r;
+                break;
+            case Format::RGBA8:
+                d[0] = r;
+                d[1] = g;
+                d[2] = b;
+                d[3] = a;
+                break;
+            case Format::Gray8:
+                d[0] = uint8_t((uint32_t(r) * 77 + uint32_t(g) * 150 + uint32_t(b) * 29) >> 8);
+                break;
             }
         }
     return out;

@@ -7,7 +7,12 @@
 // generated textures. Rows top first, tightly packed.
 struct Image
 {
-    enum class Format : uint8_t { BGR8, RGBA8, Gray8 };
+    enum class Format : uint8_t
+    {
+        BGR8,
+        RGBA8,
+        Gray8
+    };
 
     uint32_t mWidth = 0;
     uint32_t mHeight = 0;
@@ -17,7 +22,10 @@ struct Image
     static uint32_t BytesPerPixel(Format format);
     void Allocate(uint32_t width, uint32_t height, Format format);
     bool IsEmpty() const { return mWidth == 0 || mHeight == 0; }
-    const uint8_t* Pixel(uint32_t x, uint32_t y) const { return &mPixels[(size_t(y) * mWidth + x) * BytesPerPixel(mFormat)]; }
+    const uint8_t* Pixel(uint32_t x, uint32_t y) const
+    {
+        return &mPixels[(size_t(y) * mWidth + x) * BytesPerPixel(mFormat)];
+    }
     uint8_t* Pixel(uint32_t x, uint32_t y) { return &mPixels[(size_t(y) * mWidth + x) * BytesPerPixel(mFormat)]; }
     // Packed 0xAARRGGBB of a pixel (alpha 0xFF for formats without one).
     uint32_t GetARGB(uint32_t x, uint32_t y) const;

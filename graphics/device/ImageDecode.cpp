@@ -49,7 +49,7 @@ std::string CheckPixelData(const std::string& b, uint32_t width, uint32_t height
     if (needed <= b.size())
         return {};
     return "the " + kind + " is cut short: its header names " + std::to_string(needed) + " bytes, the file has " +
-           std::to_string(b.size());
+        std::to_string(b.size());
 }
 
 } // namespace
@@ -76,8 +76,8 @@ std::string ImageCapError(uint32_t width, uint32_t height, uint64_t decodedBytes
     if (decodedBytes <= cap)
         return {};
     return std::to_string(width) + "x" + std::to_string(height) + " decodes to " +
-           std::to_string((decodedBytes + (1 << 20) - 1) >> 20) + " MiB, above the " + std::to_string(cap >> 20) +
-           " MiB cap";
+        std::to_string((decodedBytes + (1 << 20) - 1) >> 20) + " MiB, above the " + std::to_string(cap >> 20) +
+        " MiB cap";
 }
 
 bool DecodeImage(const std::string& bytes, int channels, bool mips, uint32_t& width, uint32_t& height,

@@ -37,8 +37,8 @@ public:
         const uint32_t faces = mDesc.mKind == TextureKind::Cube ? 6 : 1;
         if (face >= faces || level >= mDesc.mLevels)
             return false;
-        return size == TextureLevelSize(mDesc.mFormat, std::max(mDesc.mWidth >> level, 1u),
-                                        std::max(mDesc.mHeight >> level, 1u));
+        return size ==
+            TextureLevelSize(mDesc.mFormat, std::max(mDesc.mWidth >> level, 1u), std::max(mDesc.mHeight >> level, 1u));
     }
 };
 
@@ -106,8 +106,8 @@ public:
     }
     std::unique_ptr<GpuTexture> CreateTexture(const TextureDesc& desc) override
     {
-        if (desc.mWidth == 0 || desc.mHeight == 0 || desc.mLevels == 0 || desc.mWidth > uint32_t(mCaps.mMaxTextureSize) ||
-            desc.mHeight > uint32_t(mCaps.mMaxTextureSize))
+        if (desc.mWidth == 0 || desc.mHeight == 0 || desc.mLevels == 0 ||
+            desc.mWidth > uint32_t(mCaps.mMaxTextureSize) || desc.mHeight > uint32_t(mCaps.mMaxTextureSize))
             return nullptr;
         return std::make_unique<NullTexture>(desc);
     }

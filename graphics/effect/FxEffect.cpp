@@ -13,7 +13,13 @@ namespace {
 // Every set gets a new number, so a program compares one integer per uniform.
 uint64_t gNextVersion = 2;
 
-enum class ParamKind : uint8_t { Float, Int, Texture2D, TextureCube };
+enum class ParamKind : uint8_t
+{
+    Float,
+    Int,
+    Texture2D,
+    TextureCube
+};
 
 struct TypeInfo
 {
@@ -24,33 +30,88 @@ struct TypeInfo
 };
 
 const TypeInfo kTypes[] = {
-    {"float", "float", ParamKind::Float, 1},      {"float2", "vec2", ParamKind::Float, 2},
-    {"float3", "vec3", ParamKind::Float, 3},      {"float4", "vec4", ParamKind::Float, 4},
-    {"float4x4", "mat4", ParamKind::Float, 16},   {"int", "int", ParamKind::Int, 1},
-    {"bool", "bool", ParamKind::Int, 1},          {"texture", "sampler2D", ParamKind::Texture2D, 0},
+    {"float", "float", ParamKind::Float, 1},
+    {"float2", "vec2", ParamKind::Float, 2},
+    {"float3", "vec3", ParamKind::Float, 3},
+    {"float4", "vec4", ParamKind::Float, 4},
+    {"float4x4", "mat4", ParamKind::Float, 16},
+    {"int", "int", ParamKind::Int, 1},
+    {"bool", "bool", ParamKind::Int, 1},
+    {"texture", "sampler2D", ParamKind::Texture2D, 0},
     {"textureCube", "samplerCube", ParamKind::TextureCube, 0},
 };
 
 // Render-state names as effect files write them.
 enum class StateId : uint8_t
 {
-    FillMode, CullMode, ZEnable, ZWriteEnable, ZFunc, AlphaBlendEnable, SrcBlend, DestBlend, BlendOp,
-    ColorWriteEnable, AlphaTestEnable, AlphaFunc, AlphaRef, StencilEnable, TwoSidedStencilMode, StencilFunc,
-    StencilFail, StencilZFail, StencilPass, CcwStencilFunc, CcwStencilFail, CcwStencilZFail, CcwStencilPass,
-    StencilRef, StencilMask, StencilWriteMask, ClipPlaneEnable, DepthBias, SlopeScaleDepthBias, PointSize,
+    FillMode,
+    CullMode,
+    ZEnable,
+    ZWriteEnable,
+    ZFunc,
+    AlphaBlendEnable,
+    SrcBlend,
+    DestBlend,
+    BlendOp,
+    ColorWriteEnable,
+    AlphaTestEnable,
+    AlphaFunc,
+    AlphaRef,
+    StencilEnable,
+    TwoSidedStencilMode,
+    StencilFunc,
+    StencilFail,
+    StencilZFail,
+    StencilPass,
+    CcwStencilFunc,
+    CcwStencilFail,
+    CcwStencilZFail,
+    CcwStencilPass,
+    StencilRef,
+    StencilMask,
+    StencilWriteMask,
+    ClipPlaneEnable,
+    DepthBias,
+    SlopeScaleDepthBias,
+    PointSize,
 };
 
 const char* const kStateNames[] = {
-    "FillMode", "CullMode", "ZEnable", "ZWriteEnable", "ZFunc", "AlphaBlendEnable", "SrcBlend", "DestBlend", "BlendOp",
-    "ColorWriteEnable", "AlphaTestEnable", "AlphaFunc", "AlphaRef", "StencilEnable", "TwoSidedStencilMode",
-    "StencilFunc", "StencilFail", "StencilZFail", "StencilPass", "CcwStencilFunc", "CcwStencilFail",
-    "CcwStencilZFail", "CcwStencilPass", "StencilRef", "StencilMask", "StencilWriteMask", "ClipPlaneEnable",
-    "DepthBias", "SlopeScaleDepthBias", "PointSize",
+    "FillMode",
+    "CullMode",
+    "ZEnable",
+    "ZWriteEnable",
+    "ZFunc",
+    "AlphaBlendEnable",
+    "SrcBlend",
+    "DestBlend",
+    "BlendOp",
+    "ColorWriteEnable",
+    "AlphaTestEnable",
+    "AlphaFunc",
+    "AlphaRef",
+    "StencilEnable",
+    "TwoSidedStencilMode",
+    "StencilFunc",
+    "StencilFail",
+    "StencilZFail",
+    "StencilPass",
+    "CcwStencilFunc",
+    "CcwStencilFail",
+    "CcwStencilZFail",
+    "CcwStencilPass",
+    "StencilRef",
+    "StencilMask",
+    "StencilWriteMask",
+    "ClipPlaneEnable",
+    "DepthBias",
+    "SlopeScaleDepthBias",
+    "PointSize",
 };
 
 const char* const kCompare[] = {"Never", "Less", "Equal", "LessEqual", "Greater", "NotEqual", "GreaterEqual", "Always"};
-const char* const kBlend[] = {"Zero",     "One",          "SrcColor", "InvSrcColor", "SrcAlpha",
-                              "InvSrcAlpha", "DestAlpha", "InvDestAlpha", "DestColor", "InvDestColor"};
+const char* const kBlend[] = {"Zero",        "One",       "SrcColor",     "InvSrcColor", "SrcAlpha",
+                              "InvSrcAlpha", "DestAlpha", "InvDestAlpha", "DestColor",   "InvDestColor"};
 const char* const kBlendOps[] = {"Add", "Subtract", "RevSubtract", "Min", "Max"};
 const char* const kStencilOps[] = {"Keep", "Zero", "Replace", "IncrSat", "DecrSat", "Invert", "Incr", "Decr"};
 const char* const kCull[] = {"None", "CW", "CCW"};
@@ -86,21 +147,33 @@ bool ParseStateValue(StateId id, const std::string& text, float& out)
     bool found = false;
     switch (id)
     {
-    case StateId::FillMode: found = Lookup(kFill, text, index); break;
-    case StateId::CullMode: found = Lookup(kCull, text, index); break;
+    case StateId::FillMode:
+        found = Lookup(kFill, text, index);
+        break;
+    case StateId::CullMode:
+        found = Lookup(kCull, text, index);
+        break;
     case StateId::ZFunc:
     case StateId::AlphaFunc:
     case StateId::StencilFunc:
-    case StateId::CcwStencilFunc: found = Lookup(kCompare, text, index); break;
+    case StateId::CcwStencilFunc:
+        found = Lookup(kCompare, text, index);
+        break;
     case StateId::SrcBlend:
-    case StateId::DestBlend: found = Lookup(kBlend, text, index); break;
-    case StateId::BlendOp: found = Lookup(kBlendOps, text, index); break;
+    case StateId::DestBlend:
+        found = Lookup(kBlend, text, index);
+        break;
+    case StateId::BlendOp:
+        found = Lookup(kBlendOps, text, index);
+        break;
     case StateId::StencilFail:
     case StateId::StencilZFail:
     case StateId::StencilPass:
     case StateId::CcwStencilFail:
     case StateId::CcwStencilZFail:
-    case StateId::CcwStencilPass: found = Lookup(kStencilOps, text, index); break;
+    case StateId::CcwStencilPass:
+        found = Lookup(kStencilOps, text, index);
+        break;
     default:
         if (text == "true" || text == "false")
         {
@@ -118,36 +191,96 @@ void ApplyState(RenderStates& s, StateId id, float v)
     const uint32_t u = uint32_t(v);
     switch (id)
     {
-    case StateId::FillMode: s.mFill = FillMode(u); break;
-    case StateId::CullMode: s.mCull = CullMode(u); break;
-    case StateId::ZEnable: s.mDepthEnable = u != 0; break;
-    case StateId::ZWriteEnable: s.mDepthWrite = u != 0; break;
-    case StateId::ZFunc: s.mDepthFunc = CompareFunc(u); break;
-    case StateId::AlphaBlendEnable: s.mBlendEnable = u != 0; break;
-    case StateId::SrcBlend: s.mSrcBlend = BlendFactor(u); break;
-    case StateId::DestBlend: s.mDestBlend = BlendFactor(u); break;
-    case StateId::BlendOp: s.mBlendOp = BlendOp(u); break;
-    case StateId::ColorWriteEnable: s.mColorMask = uint8_t(u & 0xF); break;
-    case StateId::AlphaTestEnable: s.mAlphaTest = u != 0; break;
-    case StateId::AlphaFunc: s.mAlphaFunc = CompareFunc(u); break;
-    case StateId::AlphaRef: s.mAlphaRef = u; break;
-    case StateId::StencilEnable: s.mStencilEnable = u != 0; break;
-    case StateId::TwoSidedStencilMode: s.mTwoSidedStencil = u != 0; break;
-    case StateId::StencilFunc: s.mStencil.mFunc = CompareFunc(u); break;
-    case StateId::StencilFail: s.mStencil.mFail = StencilOp(u); break;
-    case StateId::StencilZFail: s.mStencil.mZFail = StencilOp(u); break;
-    case StateId::StencilPass: s.mStencil.mPass = StencilOp(u); break;
-    case StateId::CcwStencilFunc: s.mStencilCcw.mFunc = CompareFunc(u); break;
-    case StateId::CcwStencilFail: s.mStencilCcw.mFail = StencilOp(u); break;
-    case StateId::CcwStencilZFail: s.mStencilCcw.mZFail = StencilOp(u); break;
-    case StateId::CcwStencilPass: s.mStencilCcw.mPass = StencilOp(u); break;
-    case StateId::StencilRef: s.mStencilRef = u; break;
-    case StateId::StencilMask: s.mStencilMask = u; break;
-    case StateId::StencilWriteMask: s.mStencilWriteMask = u; break;
-    case StateId::ClipPlaneEnable: s.mClipPlaneMask = u; break;
-    case StateId::DepthBias: s.mDepthBias = v; break;
-    case StateId::SlopeScaleDepthBias: s.mSlopeScaleDepthBias = v; break;
-    case StateId::PointSize: s.mPointSize = v; break;
+    case StateId::FillMode:
+        s.mFill = FillMode(u);
+        break;
+    case StateId::CullMode:
+        s.mCull = CullMode(u);
+        break;
+    case StateId::ZEnable:
+        s.mDepthEnable = u != 0;
+        break;
+    case StateId::ZWriteEnable:
+        s.mDepthWrite = u != 0;
+        break;
+    case StateId::ZFunc:
+        s.mDepthFunc = CompareFunc(u);
+        break;
+    case StateId::AlphaBlendEnable:
+        s.mBlendEnable = u != 0;
+        break;
+    case StateId::SrcBlend:
+        s.mSrcBlend = BlendFactor(u);
+        break;
+    case StateId::DestBlend:
+        s.mDestBlend = BlendFactor(u);
+        break;
+    case StateId::BlendOp:
+        s.mBlendOp = BlendOp(u);
+        break;
+    case StateId::ColorWriteEnable:
+        s.mColorMask = uint8_t(u & 0xF);
+        break;
+    case StateId::AlphaTestEnable:
+        s.mAlphaTest = u != 0;
+        break;
+    case StateId::AlphaFunc:
+        s.mAlphaFunc = CompareFunc(u);
+        break;
+    case StateId::AlphaRef:
+        s.mAlphaRef = u;
+        break;
+    case StateId::StencilEnable:
+        s.mStencilEnable = u != 0;
+        break;
+    case StateId::TwoSidedStencilMode:
+        s.mTwoSidedStencil = u != 0;
+        break;
+    case StateId::StencilFunc:
+        s.mStencil.mFunc = CompareFunc(u);
+        break;
+    case StateId::StencilFail:
+        s.mStencil.mFail = StencilOp(u);
+        break;
+    case StateId::StencilZFail:
+        s.mStencil.mZFail = StencilOp(u);
+        break;
+    case StateId::StencilPass:
+        s.mStencil.mPass = StencilOp(u);
+        break;
+    case StateId::CcwStencilFunc:
+        s.mStencilCcw.mFunc = CompareFunc(u);
+        break;
+    case StateId::CcwStencilFail:
+        s.mStencilCcw.mFail = StencilOp(u);
+        break;
+    case StateId::CcwStencilZFail:
+        s.mStencilCcw.mZFail = StencilOp(u);
+        break;
+    case StateId::CcwStencilPass:
+        s.mStencilCcw.mPass = StencilOp(u);
+        break;
+    case StateId::StencilRef:
+        s.mStencilRef = u;
+        break;
+    case StateId::StencilMask:
+        s.mStencilMask = u;
+        break;
+    case StateId::StencilWriteMask:
+        s.mStencilWriteMask = u;
+        break;
+    case StateId::ClipPlaneEnable:
+        s.mClipPlaneMask = u;
+        break;
+    case StateId::DepthBias:
+        s.mDepthBias = v;
+        break;
+    case StateId::SlopeScaleDepthBias:
+        s.mSlopeScaleDepthBias = v;
+        break;
+    case StateId::PointSize:
+        s.mPointSize = v;
+        break;
     }
 }
 
@@ -211,7 +344,7 @@ EffectValue* EffectPool::Get(const std::string& name, size_t floats)
 FxEffect::~FxEffect() = default;
 
 std::unique_ptr<FxEffect> FxEffect::FromFile(GraphicsDevice& device, const std::string& fileName, EffectPool* pool,
-                                         std::string& errors)
+                                             std::string& errors)
 {
     std::unique_ptr<FxEffect> effect(new FxEffect());
     effect->mDevice = &device;
@@ -263,7 +396,8 @@ bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string&
                     if (type == info.mName)
                         parameter->mType = &info;
                 if (!parameter->mType || parameter->mName.empty())
-                    return fail("parameter \"" + parameter->mName + "\" has no name or an unknown type \"" + type + "\"");
+                    return fail("parameter \"" + parameter->mName + "\" has no name or an unknown type \"" + type +
+                                "\"");
                 if (GetParameterByName(parameter->mName) != kNull)
                     return fail("parameter \"" + parameter->mName + "\" is declared twice");
                 const std::string count = reader.GetAttribute("count");
@@ -311,7 +445,8 @@ bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string&
                 const std::string stateName = reader.GetAttribute("name");
                 if (!Lookup(kStateNames, stateName, id) ||
                     !ParseStateValue(StateId(id), reader.GetAttribute("value"), value))
-                    return fail("unknown state \"" + stateName + "\" or value \"" + reader.GetAttribute("value") + "\"");
+                    return fail("unknown state \"" + stateName + "\" or value \"" + reader.GetAttribute("value") +
+                                "\"");
                 pass->mStates.emplace_back(StateId(id), value);
             }
             else if (name == "Sampler" && pass)

@@ -39,7 +39,7 @@ public:
 
     // Null with the reason (parse error, or the compile and link log) in errors.
     static std::unique_ptr<FxEffect> FromFile(GraphicsDevice& device, const std::string& fileName, EffectPool* pool,
-                                            std::string& errors);
+                                              std::string& errors);
     ~FxEffect();
 
     Handle GetParameterByName(const std::string& name) const;

@@ -6,12 +6,14 @@
 namespace {
 
 const char* const kTextureNames[] = {"DiffuseMap", "NormalMap", "EffectMap", "Environment"};
-const char* const kValueNames[] = {"World",    "View",    "Projection", "WorldView", "WorldViewProjection", "ViewInverse",
-                                   "Power",    "Diffuse", "Ambient",    "ModelColor", "Param"};
+const char* const kValueNames[] = {"World",       "View",  "Projection", "WorldView", "WorldViewProjection",
+                                   "ViewInverse", "Power", "Diffuse",    "Ambient",   "ModelColor",
+                                   "Param"};
 
 } // namespace
 
-Shader::Shader(const ShaderRecord& record, std::unique_ptr<FxEffect> effect, const FrameMatrices* frame, bool pixelShader20)
+Shader::Shader(const ShaderRecord& record, std::unique_ptr<FxEffect> effect, const FrameMatrices* frame,
+               bool pixelShader20)
     : mIndex(record.mIndex), mStages(uint8_t(record.mStages)), mAdvanced(record.mAdvanced),
       mCastsShadow(record.mSpecialFX != "NoShadow"), mEffect(std::move(effect)), mFrame(frame)
 {

@@ -25,15 +25,39 @@ struct ShaderRecord
 class Shader
 {
 public:
-    enum TextureSlot { DiffuseMap, NormalMap, EffectMap, Environment, TextureSlots };
-    enum TechniqueSlot { Technique0, Technique1, Skin, TechniqueSlots };
+    enum TextureSlot
+    {
+        DiffuseMap,
+        NormalMap,
+        EffectMap,
+        Environment,
+        TextureSlots
+    };
+    enum TechniqueSlot
+    {
+        Technique0,
+        Technique1,
+        Skin,
+        TechniqueSlots
+    };
     enum ValueSlot
     {
-        World, View, Projection, WorldView, WorldViewProjection, ViewInverse, Power, Diffuse, Ambient, ModelColor,
-        Param, ValueSlots
+        World,
+        View,
+        Projection,
+        WorldView,
+        WorldViewProjection,
+        ViewInverse,
+        Power,
+        Diffuse,
+        Ambient,
+        ModelColor,
+        Param,
+        ValueSlots
     };
 
-    Shader(const ShaderRecord& record, std::unique_ptr<FxEffect> effect, const FrameMatrices* frame, bool pixelShader20);
+    Shader(const ShaderRecord& record, std::unique_ptr<FxEffect> effect, const FrameMatrices* frame,
+           bool pixelShader20);
 
     uint32_t Begin() { return mPasses = mEffect->Begin(); }
     uint32_t GetPassCount() const { return mPasses; }
@@ -42,9 +66,15 @@ public:
     void EndPass() { mEffect->EndPass(); }
     void End() { mEffect->End(); }
     bool SetTechnique(int slot);
-    bool SetTechniqueByName(const std::string& name) { return mEffect->SetTechnique(mEffect->GetTechniqueByName(name)); }
+    bool SetTechniqueByName(const std::string& name)
+    {
+        return mEffect->SetTechnique(mEffect->GetTechniqueByName(name));
+    }
     void SetMatrix(int slot, const Matrix4& m) { mEffect->SetMatrix(mValues[slot], m); }
-    void SetMatrixByName(const std::string& name, const Matrix4& m) { mEffect->SetMatrix(mEffect->GetParameterByName(name), m); }
+    void SetMatrixByName(const std::string& name, const Matrix4& m)
+    {
+        mEffect->SetMatrix(mEffect->GetParameterByName(name), m);
+    }
     void SetColor(int slot, const float rgba[4]) { mEffect->SetFloatArray(mValues[slot], rgba, 4); }
     void SetFloatArrayByName(const std::string& name, const float values[4])
     {

@@ -51,10 +51,7 @@ BitmapFont::BitmapFont(GraphicsDevice* device) : mDevice(device)
     RestoreDeviceObjects();
 }
 
-BitmapFont::~BitmapFont()
-{
-    DeleteDeviceObjects();
-}
+BitmapFont::~BitmapFont() { DeleteDeviceObjects(); }
 
 uint32_t BitmapFont::GlyphIndex(char c)
 {
@@ -127,8 +124,8 @@ void BitmapFont::LoadWidths(const uint8_t* bytes, size_t size, const std::string
 {
     if (size < 2 * mGlyphWidths.size())
     {
-        Console::Instance().Log("BitmapFont: glyph-width file " + fileName + " is missing or short, using the cell width",
-                                LogError);
+        Console::Instance().Log(
+            "BitmapFont: glyph-width file " + fileName + " is missing or short, using the cell width", LogError);
         SetDefaultWidths();
         return;
     }
@@ -444,10 +441,7 @@ void BitmapFont::SetTextEffect(int32_t mode, float time, const Vector3& values)
     mEffectValues = values;
 }
 
-void BitmapFont::ClearTextEffect()
-{
-    SetTextEffect(0, 0.0f, Vector3());
-}
+void BitmapFont::ClearTextEffect() { SetTextEffect(0, 0.0f, Vector3()); }
 
 void BitmapFont::GlyphEffect(float& x, float& y, float glyph, float time, int32_t mode, float glyphCount, float& size)
 {

@@ -38,8 +38,8 @@ public:
 
     void Begin();
     void Flush();
-    void DrawTextScreen(const char* text, float x, float y, uint32_t color, float scale, bool topLeft, bool absoluteScale,
-                        float wrapWidth);
+    void DrawTextScreen(const char* text, float x, float y, uint32_t color, float scale, bool topLeft,
+                        bool absoluteScale, float wrapWidth);
     void DrawTextSimple(const char* text, int32_t x, int32_t y, uint32_t color);
     // Alignment 1: top-left, wrapped to the width; 0: centred; 3: right, vertically centred.
     void DrawTextAligned(const char* text, const Rect& rect, uint32_t color, float scale, int32_t alignment);

@@ -58,15 +58,9 @@ size_t FontList::Load(const std::string& configFile, GraphicsDevice* device)
     return mFonts.size();
 }
 
-void FontList::Clear()
-{
-    mFonts.clear();
-}
+void FontList::Clear() { mFonts.clear(); }
 
-BitmapFont* FontList::Get(size_t index) const
-{
-    return index < mFonts.size() ? mFonts[index].get() : nullptr;
-}
+BitmapFont* FontList::Get(size_t index) const { return index < mFonts.size() ? mFonts[index].get() : nullptr; }
 
 void FontList::InvalidateDeviceObjects()
 {

@@ -25,7 +25,8 @@ void GuiQuads::CreateBuffers()
     for (uint32_t q = 0; q < kQuads; ++q)
     {
         const auto v = uint16_t(q * 4);
-        const uint16_t quad[6] = {v, uint16_t(v + 1), uint16_t(v + 2), uint16_t(v + 1), uint16_t(v + 3), uint16_t(v + 2)};
+        const uint16_t quad[6] = {
+            v, uint16_t(v + 1), uint16_t(v + 2), uint16_t(v + 1), uint16_t(v + 3), uint16_t(v + 2)};
         std::memcpy(&indices[size_t(q) * 6], quad, sizeof(quad));
     }
     mIndices = mDevice.CreateIndexBuffer(uint32_t(indices.size() * sizeof(uint16_t)), false, false);
@@ -76,8 +77,8 @@ void GuiQuads::Flush()
         mDiscard = true;
     if (mDiscard)
         mUsed = 0;
-    void* target = mVertices->Lock(mUsed * 4 * kStride, quads * 4 * kStride,
-                                   mDiscard ? LockFlag::Discard : LockFlag::NoOverwrite);
+    void* target =
+        mVertices->Lock(mUsed * 4 * kStride, quads * 4 * kStride, mDiscard ? LockFlag::Discard : LockFlag::NoOverwrite);
     if (!target)
     {
         mPending.clear();

@@ -3,7 +3,4 @@
 #include "LOOM/base/FileUtils.h"
 #include "graphics/model/files/LMLoader.h"
 
-void DistanceMap::Load(const std::string& fileName)
-{
-    LMLoader::LoadDistanceMapMesh(*this, DataFilePath(fileName));
-}
+void DistanceMap::Load(const std::string& fileName) { LMLoader::LoadDistanceMapMesh(*this, DataFilePath(fileName)); }

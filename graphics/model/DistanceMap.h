@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/resource/Resource.h"
 #include "LOOM/math/Vector3.h"
+#include "graphics/resource/Resource.h"
 
 // Points that particle emitters spread over.
 class DistanceMap : public Resource

@@ -11,10 +11,10 @@
 #include "LOOM/assets/AssetManager.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/files/LMLoader.h"
-#include "graphics/model/files/Model3DS.h"
 #include "graphics/model/ModelStores.h"
 #include "graphics/model/animation/Skeleton.h"
+#include "graphics/model/files/LMLoader.h"
+#include "graphics/model/files/Model3DS.h"
 #include "graphics/resource/ResourceContext.h"
 
 AssetManager<Mesh>* ModelStores::sMeshes = nullptr;
@@ -27,10 +27,7 @@ namespace {
 constexpr float kWeldEpsilon = 0.01f;
 constexpr uint32_t kMaxSlots = 4;
 
-uint32_t U32(size_t value)
-{
-    return static_cast<uint32_t>(value);
-}
+uint32_t U32(size_t value) { return static_cast<uint32_t>(value); }
 
 using Triple = std::array<uint32_t, 3>;
 
@@ -52,8 +49,7 @@ using KeyedTriangle = std::pair<uint64_t, uint32_t>;
 
 // Sorts by triangle, then by the number beside it: one counting pass on the first corner, then
 // each run (a handful of faces around one vertex, as a rule) on its own.
-void SortByTriangle(std::vector<KeyedTriangle>& items, std::vector<KeyedTriangle>& scratch,
-                    std::vector<uint32_t>& ends)
+void SortByTriangle(std::vector<KeyedTriangle>& items, std::vector<KeyedTriangle>& scratch, std::vector<uint32_t>& ends)
 {
     uint32_t runs = 0;
     for (const KeyedTriangle& item : items)
@@ -168,10 +164,7 @@ int64_t CellCoordinate(float value)
     return cell < 1e15 ? static_cast<int64_t>(cell) : int64_t(1e15);
 }
 
-CellKey CellOf(const Vector3& p)
-{
-    return {CellCoordinate(p.x), CellCoordinate(p.y), CellCoordinate(p.z)};
-}
+CellKey CellOf(const Vector3& p) { return {CellCoordinate(p.x), CellCoordinate(p.y), CellCoordinate(p.z)}; }
 
 // Welds the part's positions within the epsilon: weld[v] = the first vertex at that place.
 std::vector<uint32_t> WeldPositions(const MeshPart& part)
@@ -212,20 +205,22 @@ uint32_t LayoutStride(uint32_t layout)
 {
     switch (layout)
     {
-    case LayoutStatic: return 56;
-    case LayoutSkinned: return 52;
-    case LayoutShadow: return 24;
-    case LayoutSkinnedShadow: return 44;
-    default: return 0;
+    case LayoutStatic:
+        return 56;
+    case LayoutSkinned:
+        return 52;
+    case LayoutShadow:
+        return 24;
+    case LayoutSkinnedShadow:
+        return 44;
+    default:
+        return 0;
     }
 }
 
 Mesh::Mesh() = default;
 
-Mesh::~Mesh()
-{
-    Clear();
-}
+Mesh::~Mesh() { Clear(); }
 
 void Mesh::Load(const std::string& fileName)
 {

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "graphics/device/GraphicsDevice.h"
-#include "graphics/resource/Resource.h"
 #include "LOOM/assets/Ref.h"
 #include "LOOM/math/Vector3.h"
-#include "graphics/model/animation/Bone.h"
+#include "graphics/device/GraphicsDevice.h"
 #include "graphics/model/MeshGeometry.h"
 #include "graphics/model/MeshPart.h"
+#include "graphics/model/animation/Bone.h"
+#include "graphics/resource/Resource.h"
 
 class Skeleton;
 
@@ -82,7 +82,8 @@ private:
     void WriteVertices();
     bool BuildPartHierarchy();
     // The only device step: the CPU geometry into buffers of the resource context's device.
-    bool Upload(const MeshGeometry& geometry, std::unique_ptr<GpuBuffer>& vertices, std::unique_ptr<GpuBuffer>& indices);
+    bool Upload(const MeshGeometry& geometry, std::unique_ptr<GpuBuffer>& vertices,
+                std::unique_ptr<GpuBuffer>& indices);
 
     // One reference.
     Ref<Skeleton> mSkeleton;

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "LOOM/math/Vector3.h"
-#include "graphics/model/animation/Bone.h"
 #include "graphics/model/MeshGeometry.h"
+#include "graphics/model/animation/Bone.h"
 
 class Mesh;
 

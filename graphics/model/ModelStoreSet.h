@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "LOOM/assets/AssetManager.h"
-#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/DistanceMap.h"
 #include "graphics/model/Mesh.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/animation/Skeleton.h"
 
 class VertexLayout;

@@ -37,10 +37,7 @@ int32_t Percent(float part, float whole)
 ConsoleOverlay::ConsoleOverlay() = default;
 ConsoleOverlay::~ConsoleOverlay() = default;
 
-void ConsoleOverlay::SetDevice(GraphicsDevice* device)
-{
-    mDevice = device;
-}
+void ConsoleOverlay::SetDevice(GraphicsDevice* device) { mDevice = device; }
 
 void ConsoleOverlay::DrawBackground(QuadBatcher& quads, GpuTexture* texture, float transparency)
 {
@@ -53,7 +50,8 @@ void ConsoleOverlay::DrawBackground(QuadBatcher& quads, GpuTexture* texture, flo
     quads.End();
 }
 
-void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showStats, const FrameStats& stats, Look look)
+void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showStats, const FrameStats& stats,
+                            Look look)
 {
     const Console& console = Console::Instance();
     float& position = look.mPosition;
@@ -99,8 +97,8 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
         const char* paused = "PAUSED";
         const float width = kGlyphWidth * kPausedScale * static_cast<float>(std::strlen(paused));
         font->DrawTextScreen(paused, (static_cast<float>(mDevice->GetWidth()) - width) * 0.5f,
-                             static_cast<float>(mDevice->GetHeight() - kLinePitch) * 0.5f, textColor,
-                             kPausedScale, true, true, 0.0f);
+                             static_cast<float>(mDevice->GetHeight() - kLinePitch) * 0.5f, textColor, kPausedScale,
+                             true, true, 0.0f);
     }
     if (console.GetInputActive())
     {
@@ -125,10 +123,7 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
     font->Flush();
 }
 
-float ConsoleOverlay::StatsX() const
-{
-    return std::floor(static_cast<float>(mDevice->GetWidth()) * kStatsLeft);
-}
+float ConsoleOverlay::StatsX() const { return std::floor(static_cast<float>(mDevice->GetWidth()) * kStatsLeft); }
 
 float ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color)
 {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/device/GraphicsDevice.h"
@@ -27,10 +27,14 @@ const std::string& SegmentTexture(int32_t kind, bool last)
 {
     switch (kind)
     {
-    case 2: return last ? kSpike : kBlueGlow;
-    case 3: return kLaserBlast;
-    case 4: return kRedBeam;
-    default: return kBlueGlow;
+    case 2:
+        return last ? kSpike : kBlueGlow;
+    case 3:
+        return kLaserBlast;
+    case 4:
+        return kRedBeam;
+    default:
+        return kBlueGlow;
     }
 }
 
@@ -64,14 +68,15 @@ void BeamRenderer::CreateVertexBuffer(GraphicsDevice& device)
 
 void BeamRenderer::ReleaseVertexBuffer() { mLayout.reset(); }
 
-BeamRecord* BeamRenderer::AddBeam(uint32_t source, float lifetime, const Vector3& start, const Vector3& end, float width,
-                                  float amplitude, int32_t segments, float noiseSpeed, int32_t kind)
+BeamRecord* BeamRenderer::AddBeam(uint32_t source, float lifetime, const Vector3& start, const Vector3& end,
+                                  float width, float amplitude, int32_t segments, float noiseSpeed, int32_t kind)
 {
     Vector3 direction = end - start;
     const float length = direction.Length();
     if (!(length > 0.0f) || segments < 1)
     {
-        Console::Instance().Log("BeamRenderer: a beam needs two different end points and at least one segment", LogError);
+        Console::Instance().Log("BeamRenderer: a beam needs two different end points and at least one segment",
+                                LogError);
         return nullptr;
     }
     auto beam = std::make_unique<BeamRecord>();
@@ -111,7 +116,8 @@ void BeamRenderer::BuildPoints(const BeamRecord& beam)
         {
             Vector3 p = beam.mStart + beam.mDirection * (beam.mSegmentLength * float(k));
             if (bent && sNoise)
-                p += beam.mSide * (sNoise(beam.mNoiseSpeed * beam.mAge + beam.mPhase + 10.0f * float(k)) * beam.mNoiseAmplitude);
+                p += beam.mSide *
+                    (sNoise(beam.mNoiseSpeed * beam.mAge + beam.mPhase + 10.0f * float(k)) * beam.mNoiseAmplitude);
             mPoints.push_back(p);
         }
     }

@@ -177,7 +177,8 @@ const Matrix4* Effect::Bone(int32_t index, bool& warned, const char* what)
     {
         warned = true;
         Console::Instance().Log(std::string("Effect: ") + what + " on bone " + std::to_string(index) +
-                                    (mSkeleton ? " past the skeleton's last bone" : " without a skeleton") + " is not drawn",
+                                    (mSkeleton ? " past the skeleton's last bone" : " without a skeleton") +
+                                    " is not drawn",
                                 LogError);
     }
     return nullptr;
@@ -246,7 +247,8 @@ void Effect::Render(GraphicsDevice& device, const EffectView& view)
             if (!text.mWarned)
             {
                 text.mWarned = true;
-                Console::Instance().Log("Effect: font " + std::to_string(text.FontIndex) + " does not exist; its text is not drawn",
+                Console::Instance().Log("Effect: font " + std::to_string(text.FontIndex) +
+                                            " does not exist; its text is not drawn",
                                         LogError);
             }
             continue;

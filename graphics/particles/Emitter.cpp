@@ -14,8 +14,8 @@
 #include "graphics/particles/ParticleFiles.h"
 #include "graphics/particles/ParticleMath.h"
 #include "graphics/particles/ParticleSystem.h"
-#include "graphics/scene/path/Path.h"
 #include "graphics/scene/SceneFields.h"
+#include "graphics/scene/path/Path.h"
 
 namespace {
 
@@ -84,7 +84,8 @@ void MinMax::ReadMembers(XMLLoader& loader)
             continue;
         float value = 0.0f;
         const char* first = raw.data();
-        while (first != raw.data() + raw.size() && (*first == ' ' || *first == '\n' || *first == '\t' || *first == '\r'))
+        while (first != raw.data() + raw.size() &&
+               (*first == ' ' || *first == '\n' || *first == '\t' || *first == '\r'))
             ++first;
         if (std::from_chars(first, raw.data() + raw.size(), value).ec != std::errc())
             continue;

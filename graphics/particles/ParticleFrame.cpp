@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/factory/CompFactory.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/particles/BeamRenderer.h"
@@ -25,9 +25,12 @@ CompFactory* Factory(uint32_t typeId)
 {
     switch (typeId)
     {
-    case ParticleComp::kTypeId: return &gParticleCompFactory;
-    case Effect::kTypeId: return &gEffectFactory;
-    default: return nullptr;
+    case ParticleComp::kTypeId:
+        return &gParticleCompFactory;
+    case Effect::kTypeId:
+        return &gEffectFactory;
+    default:
+        return nullptr;
     }
 }
 

@@ -29,7 +29,8 @@ void ParticlePool::OnLostDevice()
 void ParticlePool::Destroy()
 {
     sAllocated -= sAllocated - sInUse;
-    if (sAllocated != 0 && AssertFailedString("ParticleNum==0", "ParticlePool", __LINE__, "Particle System Memory Leak"))
+    if (sAllocated != 0 &&
+        AssertFailedString("ParticleNum==0", "ParticlePool", __LINE__, "Particle System Memory Leak"))
         DebugBreakIfAttached();
     // The leaked ones are forgotten so that a later pool starts clean.
     sAllocated = 0;

@@ -7,10 +7,7 @@
 #include "graphics/particles/ParticleFiles.h"
 #include "graphics/scene/SceneFields.h"
 
-ParticleSystem::~ParticleSystem()
-{
-    ParticlePool::Free(static_cast<uint32_t>(mLive.size()));
-}
+ParticleSystem::~ParticleSystem() { ParticlePool::Free(static_cast<uint32_t>(mLive.size())); }
 
 void ParticleSystem::Serialize(Serializer& s)
 {
@@ -127,12 +124,23 @@ int32_t ParticleSystem::Update(float dt)
     size_t live = 0;
     switch (UpdateTypes)
     {
-    case 0: live = Step<0>(dt); break;
-    case 1: live = Step<1>(dt); break;
-    case 2: live = Step<2>(dt); break;
-    case 3: live = Step<3>(dt); break;
-    case 4: live = Step<4>(dt); break;
-    default: return 0;
+    case 0:
+        live = Step<0>(dt);
+        break;
+    case 1:
+        live = Step<1>(dt);
+        break;
+    case 2:
+        live = Step<2>(dt);
+        break;
+    case 3:
+        live = Step<3>(dt);
+        break;
+    case 4:
+        live = Step<4>(dt);
+        break;
+    default:
+        return 0;
     }
     ParticlePool::Free(static_cast<uint32_t>(mLive.size() - live));
     mLive.resize(live);
@@ -170,8 +178,9 @@ void ParticleSystem::Render(GraphicsDevice& device)
     while (p != first)
     {
         const uint32_t batch = std::min<uint32_t>(kBatchSize, uint32_t(p - first));
-        auto* v = static_cast<ParticleVertex*>(buffer->Lock(offset * sizeof(ParticleVertex), batch * sizeof(ParticleVertex),
-                                                            offset == 0 ? LockFlag::Discard : LockFlag::NoOverwrite));
+        auto* v =
+            static_cast<ParticleVertex*>(buffer->Lock(offset * sizeof(ParticleVertex), batch * sizeof(ParticleVertex),
+                                                      offset == 0 ? LockFlag::Discard : LockFlag::NoOverwrite));
         if (!v)
             return;
         // Newest first.

@@ -13,8 +13,8 @@
 
 namespace {
 // Clip space to buffer coordinates: x and y from [-1, 1] to [0, 1] with v down.
-const Matrix4 kClipToTexture(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.5f, 0.5f,
-                             0.5f, 1.0f);
+const Matrix4 kClipToTexture(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.5f, 0.5f, 0.5f,
+                             1.0f);
 } // namespace
 
 const std::string DeferredRenderer::kVolumeMesh = "Models\\UnitSphere.LMF";

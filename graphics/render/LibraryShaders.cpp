@@ -5,20 +5,11 @@
 #include "graphics/resource/Material.h"
 #include "graphics/resource/Texture.h"
 
-LibraryShaders::~LibraryShaders()
-{
-    ReleaseShadowTexture();
-}
+LibraryShaders::~LibraryShaders() { ReleaseShadowTexture(); }
 
-Shader* LibraryShaders::ShaderAt(uint16_t index)
-{
-    return mLibrary.GetShaderByIndex(index);
-}
+Shader* LibraryShaders::ShaderAt(uint16_t index) { return mLibrary.GetShaderByIndex(index); }
 
-Shader* LibraryShaders::DeferredShader()
-{
-    return mLibrary.GetShader("DeferredGeo");
-}
+Shader* LibraryShaders::DeferredShader() { return mLibrary.GetShader("DeferredGeo"); }
 
 void LibraryShaders::SetTechnique(Shader& shader, uint32_t technique)
 {
@@ -39,15 +30,9 @@ void LibraryShaders::ApplyMaterial(Shader& shader, Material* material)
     shader.SetColor(Shader::Diffuse, kWhite);
 }
 
-void LibraryShaders::Begin(Shader& shader)
-{
-    shader.Begin();
-}
+void LibraryShaders::Begin(Shader& shader) { shader.Begin(); }
 
-void LibraryShaders::End(Shader& shader)
-{
-    shader.End();
-}
+void LibraryShaders::End(Shader& shader) { shader.End(); }
 
 void LibraryShaders::SetShadowTexture(Shader& shader, GpuTexture* texture)
 {
@@ -63,7 +48,4 @@ GpuTexture* LibraryShaders::AcquireShadowTexture()
     return mShadowDot ? mShadowDot->GetTexture() : nullptr;
 }
 
-void LibraryShaders::ReleaseShadowTexture()
-{
-    mShadowDot.Reset();
-}
+void LibraryShaders::ReleaseShadowTexture() { mShadowDot.Reset(); }

@@ -25,10 +25,7 @@ constexpr QuadVertex kQuad[4] = {
     {1.0f, -1.0f, 0.9f, 1.0f, 1.0f},
 };
 
-float GameTime()
-{
-    return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f;
-}
+float GameTime() { return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f; }
 
 } // namespace
 

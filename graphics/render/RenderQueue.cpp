@@ -4,19 +4,13 @@
 #include <string>
 
 #include "LOOM/console/Console.h"
-#include "graphics/device/GraphicsDevice.h"
 #include "graphics/Renderable.h"
+#include "graphics/device/GraphicsDevice.h"
 
 namespace {
 
-uint32_t Key0(const RenderQueueEntry& e)
-{
-    return (uint32_t(e.mShaderIndex) << 16) | e.mMeshSerial;
-}
-uint32_t Key1(const RenderQueueEntry& e)
-{
-    return (uint32_t(e.mMaterialSerial) << 16) | e.mSubKey;
-}
+uint32_t Key0(const RenderQueueEntry& e) { return (uint32_t(e.mShaderIndex) << 16) | e.mMeshSerial; }
+uint32_t Key1(const RenderQueueEntry& e) { return (uint32_t(e.mMaterialSerial) << 16) | e.mSubKey; }
 uint32_t Key2(const RenderQueueEntry& e)
 {
     return (uint32_t(e.mSpare) << 16) | (uint32_t(e.mDetailFlag) << 8) | e.mShaderFlag;
@@ -92,10 +86,7 @@ Shader* RenderQueue::Lookup(uint16_t index)
     return shader;
 }
 
-void RenderQueue::Flush(float frameTime, uint32_t technique)
-{
-    DrawList(frameTime, technique, nullptr, true);
-}
+void RenderQueue::Flush(float frameTime, uint32_t technique) { DrawList(frameTime, technique, nullptr, true); }
 
 void RenderQueue::FlushInFilingOrder(float frameTime, uint32_t technique)
 {

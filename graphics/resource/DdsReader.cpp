@@ -138,7 +138,7 @@ bool DdsReader::Read(const uint8_t* bytes, size_t size, TextureData& out, std::s
     if (size - c.mPos < dataBytes)
     {
         error = "the data is cut short: " + std::to_string(dataBytes) + " bytes named, " +
-                std::to_string(size - c.mPos) + " there";
+            std::to_string(size - c.mPos) + " there";
         return false;
     }
     if (size - c.mPos > dataBytes)
@@ -191,9 +191,10 @@ std::string DdsWriter::Write(const TextureData& data, bool noAlpha)
     if (compressed)
     {
         Put32(out, kPfFourCC);
-        Put32(out, data.mFormat == TextureFormat::DXT1   ? FourCC('D', 'X', 'T', '1')
-                   : data.mFormat == TextureFormat::DXT3 ? FourCC('D', 'X', 'T', '3')
-                                                         : FourCC('D', 'X', 'T', '5'));
+        Put32(out,
+              data.mFormat == TextureFormat::DXT1       ? FourCC('D', 'X', 'T', '1')
+                  : data.mFormat == TextureFormat::DXT3 ? FourCC('D', 'X', 'T', '3')
+                                                        : FourCC('D', 'X', 'T', '5'));
         for (int i = 0; i < 5; ++i)
             Put32(out, 0);
     }

@@ -57,7 +57,8 @@ Texture::~Texture() = default;
 
 Ref<Texture> Texture::CreateRenderTarget(uint32_t width, uint32_t height)
 {
-    Console::Instance().Log("Loading Render Target " + std::to_string(width) + "x" + std::to_string(height), LogLoading);
+    Console::Instance().Log("Loading Render Target " + std::to_string(width) + "x" + std::to_string(height),
+                            LogLoading);
     auto texture = Ref<Texture>::Adopt(new Texture());
     GraphicsDevice* device = ResourceContext::Device();
     TextureDesc desc;
@@ -68,8 +69,9 @@ Ref<Texture> Texture::CreateRenderTarget(uint32_t width, uint32_t height)
         texture->mTexture = device->CreateTexture(desc);
     if (!texture->mTexture)
     {
-        texture->Fail("Render Target", "the device refused a " + std::to_string(width) + "x" + std::to_string(height) +
-                                           " render target");
+        texture->Fail("Render Target",
+                      "the device refused a " + std::to_string(width) + "x" + std::to_string(height) +
+                          " render target");
         return texture;
     }
     texture->mWidth = width;
@@ -124,10 +126,7 @@ uint32_t Texture::Release()
     return RefCounted::Release();
 }
 
-GpuTexture* Texture::GetTexture()
-{
-    return mAnim ? mAnim->NextFrame() : mTexture.get();
-}
+GpuTexture* Texture::GetTexture() { return mAnim ? mAnim->NextFrame() : mTexture.get(); }
 
 void Texture::Load(const std::string& fileName)
 {
@@ -174,9 +173,8 @@ void Texture::LoadAnimated(const std::string& fileName)
         // A frame that is this list or still loading would make the frame step loop forever.
         if (frame.Get() == this || frame->IsLoading())
         {
-            Console::Instance().Log("Animated texture " + fileName + " refuses frame " + files[i] +
-                                        ": it leads back to itself",
-                                    LogError);
+            Console::Instance().Log(
+                "Animated texture " + fileName + " refuses frame " + files[i] + ": it leads back to itself", LogError);
             continue;
         }
         mAnim->mFrames[i] = std::move(frame);
@@ -221,7 +219,8 @@ void Texture::LoadImage(const std::string& fileName)
         }
         BuildMipChain(texture);
     }
-    ConvertTextureData(texture, !mUncompressed && ResourceContext::Compressed() && device->GetCaps().mCompressedTextures);
+    ConvertTextureData(texture,
+                       !mUncompressed && ResourceContext::Compressed() && device->GetCaps().mCompressedTextures);
 
     TextureDesc desc;
     desc.mKind = texture.mKind;
@@ -232,8 +231,8 @@ void Texture::LoadImage(const std::string& fileName)
     std::unique_ptr<GpuTexture> gpu = device->CreateTexture(desc);
     if (!gpu)
     {
-        Fail(fileName, "the device refused a " + std::to_string(desc.mWidth) + "x" + std::to_string(desc.mHeight) +
-                           " texture");
+        Fail(fileName,
+             "the device refused a " + std::to_string(desc.mWidth) + "x" + std::to_string(desc.mHeight) + " texture");
         return;
     }
     for (uint32_t face = 0; face < texture.Faces(); ++face)

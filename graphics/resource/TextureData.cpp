@@ -44,7 +44,8 @@ void DecodeColors(const uint8_t* block, bool dxt1, uint8_t rgba[64])
         palette[2][3] = 255;
         palette[3][3] = 0;
     }
-    const uint32_t bits = uint32_t(block[4]) | uint32_t(block[5]) << 8 | uint32_t(block[6]) << 16 | uint32_t(block[7]) << 24;
+    const uint32_t bits =
+        uint32_t(block[4]) | uint32_t(block[5]) << 8 | uint32_t(block[6]) << 16 | uint32_t(block[7]) << 24;
     for (int i = 0; i < 16; ++i)
         std::memcpy(rgba + i * 4, palette[(bits >> (2 * i)) & 3], 4);
 }
@@ -132,7 +133,7 @@ std::vector<uint8_t> EncodeLevel(TextureFormat format, const uint8_t* rgba, uint
 void ConvertTextureData(TextureData& data, bool compressed)
 {
     const bool isDxt = data.mFormat == TextureFormat::DXT1 || data.mFormat == TextureFormat::DXT3 ||
-                       data.mFormat == TextureFormat::DXT5;
+        data.mFormat == TextureFormat::DXT5;
     if (compressed == isDxt)
         return;
     for (uint32_t face = 0; face < data.Faces(); ++face)
@@ -168,7 +169,7 @@ void BuildMipChain(TextureData& data)
                         const uint32_t x0 = std::min(x * 2, w - 1), x1 = std::min(x * 2 + 1, w - 1);
                         const uint32_t y0 = std::min(y * 2, h - 1), y1 = std::min(y * 2 + 1, h - 1);
                         const uint32_t sum = src[(size_t(y0) * w + x0) * 4 + c] + src[(size_t(y0) * w + x1) * 4 + c] +
-                                             src[(size_t(y1) * w + x0) * 4 + c] + src[(size_t(y1) * w + x1) * 4 + c];
+                            src[(size_t(y1) * w + x0) * 4 + c] + src[(size_t(y1) * w + x1) * 4 + c];
                         dst[(size_t(y) * nw + x) * 4 + c] = uint8_t((sum + 2) / 4);
                     }
             out.push_back(std::move(dst));

@@ -19,7 +19,10 @@ struct TextureData
 
     uint32_t Faces() const { return mKind == TextureKind::Cube ? 6 : 1; }
     std::vector<uint8_t>& Level(uint32_t face, uint32_t level) { return mLevelData[face * mLevels + level]; }
-    const std::vector<uint8_t>& Level(uint32_t face, uint32_t level) const { return mLevelData[face * mLevels + level]; }
+    const std::vector<uint8_t>& Level(uint32_t face, uint32_t level) const
+    {
+        return mLevelData[face * mLevels + level];
+    }
 };
 
 // DXT blocks, 4x4 texels each.

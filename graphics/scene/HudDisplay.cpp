@@ -41,7 +41,8 @@ uint32_t ToArgb(const Color& c)
 // A strip of four: (-,-), (-,+), (+,-), (+,+).
 float* Quad(float* out, float left, float right, float bottom, float top)
 {
-    const float v[4][5] = {{left, bottom, 0, 0, 1}, {left, top, 0, 0, 0}, {right, bottom, 0, 1, 1}, {right, top, 0, 1, 0}};
+    const float v[4][5] = {
+        {left, bottom, 0, 0, 1}, {left, top, 0, 0, 0}, {right, bottom, 0, 1, 1}, {right, top, 0, 1, 0}};
     std::copy(&v[0][0], &v[0][0] + 20, out);
     return out + 20;
 }
@@ -78,10 +79,7 @@ void HudDisplay::Serialize(Serializer& s)
     SceneFields::Int(s, "Style", Style);
 }
 
-void HudDisplay::Initialize()
-{
-    sLive.push_back(this);
-}
+void HudDisplay::Initialize() { sLive.push_back(this); }
 
 void HudDisplay::CreateVertexBuffer(GraphicsDevice* device)
 {
@@ -100,15 +98,9 @@ void HudDisplay::ReleaseVertexBuffer()
     shared.mEdge.Reset();
 }
 
-GpuBuffer* HudDisplay::GetVertexBuffer()
-{
-    return Shared().mBuffer.get();
-}
+GpuBuffer* HudDisplay::GetVertexBuffer() { return Shared().mBuffer.get(); }
 
-void HudDisplay::SetFont(BitmapFont* font)
-{
-    Shared().mFont = font;
-}
+void HudDisplay::SetFont(BitmapFont* font) { Shared().mFont = font; }
 
 void HudDisplay::WriteBar(float* out) const
 {

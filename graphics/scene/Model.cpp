@@ -37,10 +37,7 @@ void Model::Initialize()
     Load();
 }
 
-bool Model::IsAnimatedMesh() const
-{
-    return mMesh && mMesh->mPartHierarchy;
-}
+bool Model::IsAnimatedMesh() const { return mMesh && mMesh->mPartHierarchy; }
 
 void Model::Load()
 {
@@ -96,10 +93,7 @@ void Model::SetMaterial(std::string name)
     Load();
 }
 
-void Model::SetShader(std::string name)
-{
-    mShader = FetchShader(name);
-}
+void Model::SetShader(std::string name) { mShader = FetchShader(name); }
 
 void Model::SetSubMeshVisible(uint32_t index, bool visible)
 {
@@ -237,7 +231,8 @@ void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry*
                 if (mPartMaterials && !mVisible[i])
                     continue;
                 Count(2, mMesh->GetPart(i)->mShadowFaceCount);
-                shader->SetWorldMatrices(animated && i < tracks.size() ? tracks[i] : (tracks.empty() ? mWorld : tracks[0]));
+                shader->SetWorldMatrices(animated && i < tracks.size() ? tracks[i]
+                                                                       : (tracks.empty() ? mWorld : tracks[0]));
                 shader->CommitChanges();
                 mMesh->DrawPartAlt(device, i);
             }

@@ -4,8 +4,8 @@
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/animation/InverseKinematics.h"
 #include "graphics/model/Mesh.h"
+#include "graphics/model/animation/InverseKinematics.h"
 #include "graphics/scene/Model.h"
 
 bool GenerateIKAnimation(Cog* cog, const std::string& constraintFile, const Vector3& target, float turnRate)
@@ -19,7 +19,8 @@ bool GenerateIKAnimation(Cog* cog, const std::string& constraintFile, const Vect
     ConstraintInfo info;
     if (!LoadConstraintInfo(info, DataFilePath(constraintFile)))
     {
-        Console::Instance().Log("GenerateIKAnimation: cannot read the constraints \"" + constraintFile + "\"", LogError);
+        Console::Instance().Log("GenerateIKAnimation: cannot read the constraints \"" + constraintFile + "\"",
+                                LogError);
         return false;
     }
     const IKPlacement placement{positional->GetPositionValue(), positional->GetOrientation(), model->Scale};

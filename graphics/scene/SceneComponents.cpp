@@ -1,19 +1,19 @@
 #include "graphics/scene/SceneComponents.h"
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleComp.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
-#include "graphics/scene/path/PathController.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/scene/Sprite.h"
+#include "graphics/scene/path/PathController.h"
 #include "input/IOLoom.h"
 
 namespace {
@@ -37,12 +37,18 @@ CompFactory* SceneComponentFactory(uint32_t typeId)
 {
     switch (typeId)
     {
-    case Model::kTypeId: return &gModelFactory;
-    case SkinModel::kTypeId: return &gSkinModelFactory;
-    case PathController::kTypeId: return &gPathControllerFactory;
-    case Sprite::kTypeId: return &gSpriteFactory;
-    case HudDisplay::kTypeId: return &gHudDisplayFactory;
-    default: return nullptr;
+    case Model::kTypeId:
+        return &gModelFactory;
+    case SkinModel::kTypeId:
+        return &gSkinModelFactory;
+    case PathController::kTypeId:
+        return &gPathControllerFactory;
+    case Sprite::kTypeId:
+        return &gSpriteFactory;
+    case HudDisplay::kTypeId:
+        return &gHudDisplayFactory;
+    default:
+        return nullptr;
     }
 }
 
@@ -57,7 +63,8 @@ void InstallSceneFactories()
 
 void RegisterSceneComponents(CogFactory& cogs)
 {
-    for (uint32_t id : {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
+    for (uint32_t id :
+         {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
         if (CompFactory* factory = SceneComponentFactory(id))
             cogs.RegisterComponent(id, factory);
     // Effects and particles too: speech bubbles, explosions and death clouds are effect cogs.

@@ -22,7 +22,10 @@ void Single(Serializer& s, const char* tag, uint32_t code, const char* name, T& 
 
 void Int(Serializer& s, const char* name, int32_t& value) { Single(s, "int", 101, name, value); }
 void Uint(Serializer& s, const char* name, uint32_t& value) { Single(s, "uint", 100, name, value); }
-void Enum(Serializer& s, const char* name, int32_t& value, const char* enumType) { Single(s, "int", 101, name, value, enumType); }
+void Enum(Serializer& s, const char* name, int32_t& value, const char* enumType)
+{
+    Single(s, "int", 101, name, value, enumType);
+}
 
 void ColorField(Serializer& s, const char* name, Color& color)
 {

@@ -1,11 +1,11 @@
 #include "graphics/scene/SceneFrame.h"
 
 #include "graphics/GraphicsLoom.h"
+#include "graphics/Renderable.h"
 #include "graphics/commands/GraphicsCommands.h"
+#include "graphics/effect/Shader.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/animation/AnimationObj.h"
-#include "graphics/Renderable.h"
-#include "graphics/effect/Shader.h"
 #include "graphics/render/RenderQueue.h"
 #include "graphics/resource/Texture.h"
 #include "graphics/scene/HudDisplay.h"

@@ -129,10 +129,7 @@ void SkinModel::Load()
     mUsable = usable;
 }
 
-void SkinModel::SetMaterial(const std::string& name)
-{
-    mMaterial = FetchMaterial(name);
-}
+void SkinModel::SetMaterial(const std::string& name) { mMaterial = FetchMaterial(name); }
 
 void SkinModel::SetModelFile(const std::string& name)
 {

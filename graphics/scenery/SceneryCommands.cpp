@@ -1,7 +1,7 @@
 #include "graphics/scenery/SceneryCommands.h"
 
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
+#include "LOOM/factory/CogFactory.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/terrain/HeightMap.h"
 #include "input/IOLoom.h"
@@ -26,7 +26,4 @@ void Deform(Cog*)
 }
 } // namespace
 
-void RegisterSceneryCommands()
-{
-    CogFactory::Instance().RegisterFunction("Deform", MakeCogFunctor(&Deform));
-}
+void RegisterSceneryCommands() { CogFactory::Instance().RegisterFunction("Deform", MakeCogFunctor(&Deform)); }

@@ -9,7 +9,6 @@
 #include "graphics/model/ModelStores.h"
 #include "graphics/sky/Sun.h"
 
-
 SkyDome::SkyDome()
 {
     Console::Instance().RegisterCommand("LoadCubeMap", MakeConsoleCommand(this, &SkyDome::LoadCubeMap),

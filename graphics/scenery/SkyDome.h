@@ -17,7 +17,12 @@ class Sun;
 class SkyDome
 {
 public:
-    enum Layer : uint32_t { CubeLayer = 1, SkyLayer = 2, CloudsLayer = 4 };
+    enum Layer : uint32_t
+    {
+        CubeLayer = 1,
+        SkyLayer = 2,
+        CloudsLayer = 4
+    };
 
     SkyDome();
     ~SkyDome();

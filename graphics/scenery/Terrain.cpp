@@ -5,8 +5,8 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/effect/Shader.h"
@@ -162,10 +162,7 @@ Shader* TerraShader()
 }
 } // namespace
 
-CompFactory* TerrainFactory()
-{
-    return &gTerrainFactory;
-}
+CompFactory* TerrainFactory() { return &gTerrainFactory; }
 
 Terrain::Terrain() = default;
 
@@ -189,10 +186,7 @@ void Terrain::Serialize(Serializer& s)
     SerializeTextureField(s, "InfoTexture", mInfoTexture);
 }
 
-void Terrain::Initialize()
-{
-    Build(mOwner ? mOwner->Get<HeightMap>() : nullptr);
-}
+void Terrain::Initialize() { Build(mOwner ? mOwner->Get<HeightMap>() : nullptr); }
 
 void Terrain::Build(HeightMap* map)
 {
@@ -338,10 +332,7 @@ void Terrain::ReleaseDeviceObjects()
     mCreated = false;
 }
 
-void Terrain::OnDeviceLost()
-{
-    ReleaseDeviceObjects();
-}
+void Terrain::OnDeviceLost() { ReleaseDeviceObjects(); }
 
 void Terrain::OnDeviceReset()
 {
@@ -371,7 +362,8 @@ void Terrain::RebuildPatch(int px, int pz)
             high = std::max(high, tile.y);
         }
     }
-    patch.mCentre = Vector3(vertices[kPatchSide * 8 + 8].x, vertices[kPatchSide * 8 + 8].y, vertices[kPatchSide * 8 + 8].z);
+    patch.mCentre =
+        Vector3(vertices[kPatchSide * 8 + 8].x, vertices[kPatchSide * 8 + 8].y, vertices[kPatchSide * 8 + 8].z);
     patch.mMinY = low;
     patch.mMaxY = high;
     for (uint32_t lod = 1; lod < kLods; ++lod)
@@ -645,7 +637,7 @@ std::array<Plane, 6> Terrain::FrustumPlanes(const Matrix4& m)
         return Plane(a[0] + sign * b[0], a[1] + sign * b[1], a[2] + sign * b[2], a[3] + sign * b[3]).Normalized();
     };
     const std::array<float, 4> none{};
-    return {plane(w, x, 1.0f), plane(w, x, -1.0f), plane(w, y, 1.0f),
+    return {plane(w, x, 1.0f),  plane(w, x, -1.0f), plane(w, y, 1.0f),
             plane(w, y, -1.0f), plane(w, z, -1.0f), plane(z, none, 0.0f)};
 }
 
@@ -683,15 +675,15 @@ void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
     // Pixels a world unit covers at unit depth: the projection's y scale times half the height.
     GraphicsLoom* loom = GraphicsLoom::Instance();
     const float pixelsPerUnit = Device()->GetTransform(TransformKind::Projection).m[5] * 0.5f *
-                                float(loom ? std::max(loom->GetScreenHeight(), 1) : 1);
+        float(loom ? std::max(loom->GetScreenHeight(), 1) : 1);
     for (int32_t index : mVisible)
     {
         Patch& patch = mPatchTable[size_t(index)];
         patch.mLastDrawn = mDrawFrame;
         // The nearest depth of the patch's box, measured from the near plane: never too far.
         const float reach = std::fabs(near.a) * kPatchCells * mTileScale * 0.5f +
-                            std::fabs(near.b) * (patch.mMaxY - patch.mMinY) * 0.5f +
-                            std::fabs(near.c) * kPatchCells * mTileScale * 0.5f;
+            std::fabs(near.b) * (patch.mMaxY - patch.mMinY) * 0.5f +
+            std::fabs(near.c) * kPatchCells * mTileScale * 0.5f;
         const Vector3 centre((float(index % mPatches) + 0.5f) * kPatchCells * mTileScale,
                              (patch.mMinY + patch.mMaxY) * 0.5f,
                              (float(index / mPatches) + 0.5f) * kPatchCells * mTileScale);

@@ -24,10 +24,7 @@ constexpr float kGridSpan = 500.0f;
 
 Water::Water() = default;
 
-Water::~Water()
-{
-    Release();
-}
+Water::~Water() { Release(); }
 
 void Water::Init()
 {
@@ -39,7 +36,8 @@ void Water::Init()
     Console& console = Console::Instance();
     console.RegisterCommand("WaveScale", MakeConsoleCommand(this, &Water::SetWaveScale),
                             "Controls Wave Distortion Scale");
-    console.RegisterCommand("WaterActive", MakeConsoleCommand(this, &Water::SetActive), "Controls if Water is rendered");
+    console.RegisterCommand("WaterActive", MakeConsoleCommand(this, &Water::SetActive),
+                            "Controls if Water is rendered");
     mCommands = true;
 }
 
@@ -86,8 +84,8 @@ void Water::BuildGrid(GraphicsDevice& device)
     {
         for (uint32_t i = 0; i + 1 < mGridWidth; ++i)
         {
-            for (const GridVertex& v : {point(i, j), point(i, j + 1), point(i + 1, j + 1), point(i, j),
-                                        point(i + 1, j + 1), point(i + 1, j)})
+            for (const GridVertex& v :
+                 {point(i, j), point(i, j + 1), point(i + 1, j + 1), point(i, j), point(i + 1, j + 1), point(i + 1, j)})
                 vertices.push_back(v);
         }
     }

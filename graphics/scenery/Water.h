@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "LOOM/math/Matrix4.h"
 #include "LOOM/assets/Ref.h"
+#include "LOOM/math/Matrix4.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/resource/Texture.h"
 

@@ -1,9 +1,9 @@
 #include "graphics/sky/Light.h"
 
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "graphics/sky/Sun.h"
 
@@ -22,10 +22,7 @@ public:
 LightCompFactory gLightFactory;
 } // namespace
 
-CompFactory* LightFactory()
-{
-    return &gLightFactory;
-}
+CompFactory* LightFactory() { return &gLightFactory; }
 
 Light::~Light()
 {
@@ -69,10 +66,7 @@ void Light::Initialize()
     }
 }
 
-Vector3 Light::GetPosition() const
-{
-    return mOwnerPositional ? mOwnerPositional->GetPosition() : Vector3();
-}
+Vector3 Light::GetPosition() const { return mOwnerPositional ? mOwnerPositional->GetPosition() : Vector3(); }
 
 void Light::SetAtt(float a0, float a1, float a2)
 {

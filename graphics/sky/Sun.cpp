@@ -20,17 +20,11 @@ void SetValue(FxEffect& effect, const char* name, const float* values, uint32_t 
 }
 } // namespace
 
-Sun* Sun::Current()
-{
-    return sCurrent;
-}
+Sun* Sun::Current() { return sCurrent; }
 
 Sun::Sun() = default;
 
-Sun::~Sun()
-{
-    Release();
-}
+Sun::~Sun() { Release(); }
 
 void Scattering::Compute()
 {
@@ -67,7 +61,8 @@ Float4 Sun::SunColorAt(float theta, float turbidity)
     const float lambda[3] = {0.65f, 0.57f, 0.475f};
     Float4 c{};
     for (int i = 0; i < 3; ++i)
-        c[i] = std::exp(-m * 0.008735f * std::pow(lambda[i], -4.08f)) * std::exp(-m * beta * std::pow(lambda[i], -1.3f));
+        c[i] =
+            std::exp(-m * 0.008735f * std::pow(lambda[i], -4.08f)) * std::exp(-m * beta * std::pow(lambda[i], -1.3f));
     const float length = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
     if (length > 0.0f)
         for (int i = 0; i < 3; ++i)
@@ -210,10 +205,7 @@ void Sun::SetSkyConstants(FxEffect& effect)
     SetValue(effect, "sun_vectan", sunVecTan, 4);
 }
 
-void Sun::AddLight(Light* light)
-{
-    mLights.push_back(light);
-}
+void Sun::AddLight(Light* light) { mLights.push_back(light); }
 
 void Sun::RemoveLight(Light* light)
 {

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "LOOM/base/FileUtils.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/device/Image.h"
@@ -70,10 +70,7 @@ bool MapGenerationSettings::Load()
     return true;
 }
 
-HeightMap* HeightMap::Current()
-{
-    return sCurrent;
-}
+HeightMap* HeightMap::Current() { return sCurrent; }
 
 HeightMap::~HeightMap()
 {
@@ -172,8 +169,8 @@ bool HeightMap::GenerateMap()
         for (int32_t x = 1; x <= W - 2; ++x)
         {
             float h = FractalNoise2D(settings.NoisePersistance, settings.NoiseFrequency, float(W), float(x), float(z)) *
-                          scale +
-                      0.5f;
+                    scale +
+                0.5f;
             auto edgeDepth = [e](int32_t i, int32_t size) {
                 if (i <= e)
                     return e - i;
@@ -194,7 +191,7 @@ bool HeightMap::GenerateMap()
             else
             {
                 h *= (1.0f - std::cos(float(m) / float(e) * 3.1415927f)) * 0.5f * settings.edgeHeight +
-                     settings.maxHeight;
+                    settings.maxHeight;
             }
             Tile(x, z).y = h + mBaseHeight;
         }
@@ -302,13 +299,15 @@ Vector3 HeightMap::GetNormal(float x, float z) const
     const HeightTile* row0 = GetTileRow(iz) + ix;
     const HeightTile* row1 = row0 + mMapWidthSize;
     auto n = [](const HeightTile& t) { return Vector3(t.nx, t.ny, t.nz); };
-    return (n(row1[0]) * (1.0f - fx) + n(row1[1]) * fx) * fz + (n(row0[0]) * (1.0f - fx) + n(row0[1]) * fx) * (1.0f - fz);
+    return (n(row1[0]) * (1.0f - fx) + n(row1[1]) * fx) * fz +
+        (n(row0[0]) * (1.0f - fx) + n(row0[1]) * fx) * (1.0f - fz);
 }
 
 float HeightMap::GetTriangleHeight(float x, float z) const
 {
-    if (mTiles.empty() || !(x >= 0.0f && x <= float(mMapWidthSize - 2) * mTileScale && z >= 0.0f &&
-                            z <= float(mMapDepthSize - 2) * mTileScale))
+    if (mTiles.empty() ||
+        !(x >= 0.0f && x <= float(mMapWidthSize - 2) * mTileScale && z >= 0.0f &&
+          z <= float(mMapDepthSize - 2) * mTileScale))
         return 0.0f;
     const float u = x / mTileScale, w = z / mTileScale;
     const int32_t ix = int32_t(u), iz = int32_t(w);
@@ -324,8 +323,7 @@ bool HeightMap::IntersectRay(const Vector3& origin, const Vector3& direction, Ve
         return false;
     // Tile units across, world units up: the ray parameter t is the same in both.
     const double ox = double(origin.x) * mInvTileScale, oz = double(origin.z) * mInvTileScale, oy = origin.y;
-    const double dx = double(direction.x) * mInvTileScale, dz = double(direction.z) * mInvTileScale,
-                 dy = direction.y;
+    const double dx = double(direction.x) * mInvTileScale, dz = double(direction.z) * mInvTileScale, dy = direction.y;
     if (!(std::isfinite(ox) && std::isfinite(oy) && std::isfinite(oz) && std::isfinite(dx) && std::isfinite(dz)))
         return false;
     // Clip the ray to the box the grid stands in: across the vertices, down from the highest
@@ -473,10 +471,7 @@ void HeightMap::DeformTerrain(int32_t kind, float x, float y, float z, float r1,
         mTerrain->GetDeform()->Deform(kind, x, y, z, r1, r2, h0);
 }
 
-void HeightMap::DeformAtObject(const Vector3& p)
-{
-    DeformTerrain(6, p.x, p.y, p.z, 3.0f, 12.0f, mBaseHeight);
-}
+void HeightMap::DeformAtObject(const Vector3& p) { DeformTerrain(6, p.x, p.y, p.z, 3.0f, 12.0f, mBaseHeight); }
 
 void HeightMap::AddDeformation(const Vector3& p, float radius, float depth, float duration)
 {
@@ -490,7 +485,4 @@ void HeightMap::AddDecal(const Vector3& p, float size, int32_t kind, float lifet
         mTerrain->GetDeform()->AddDecal(p.x, p.y, p.z, size, kind, lifetime);
 }
 
-CompFactory* HeightMapFactory()
-{
-    return &gHeightMapFactory;
-}
+CompFactory* HeightMapFactory() { return &gHeightMapFactory; }

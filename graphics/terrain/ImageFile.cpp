@@ -18,7 +18,7 @@ bool LoadImageFile(const std::string& fileName, Image& out, std::string& error, 
     if (w > uint32_t(maxSide) || h > uint32_t(maxSide))
     {
         error = "is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, more than " +
-                std::to_string(maxSide) + " a side";
+            std::to_string(maxSide) + " a side";
         return false;
     }
     out.Allocate(w, h, Image::Format::BGR8);

@@ -30,7 +30,7 @@ float SmoothNoise1D(int32_t n)
 {
     const uint32_t u = static_cast<uint32_t>(n);
     return NoiseHash(n) / 2.0f + NoiseHash(static_cast<int32_t>(u - 1u)) / 4.0f +
-           NoiseHash(static_cast<int32_t>(u + 1u)) / 4.0f;
+        NoiseHash(static_cast<int32_t>(u + 1u)) / 4.0f;
 }
 
 float SmoothNoise2D(int32_t x, int32_t y)

@@ -19,15 +19,9 @@ bool Finite(std::initializer_list<float> values)
 }
 
 // trunc of a float already clamped into [low, high], so huge values never overflow.
-int32_t ClampIndex(float v, int32_t low, int32_t high)
-{
-    return int32_t(std::clamp(v, float(low), float(high)));
-}
+int32_t ClampIndex(float v, int32_t low, int32_t high) { return int32_t(std::clamp(v, float(low), float(high))); }
 
-void Refuse(const std::string& what)
-{
-    Console::Instance().Log("TerraDeform: refused " + what, LogError);
-}
+void Refuse(const std::string& what) { Console::Instance().Log("TerraDeform: refused " + what, LogError); }
 } // namespace
 
 void TerraDeform::Init(HeightMap* map)
@@ -96,19 +90,22 @@ void TerraDeform::Deform(int32_t kind, float x, float y, float z, float r1, floa
             float h = Base(ix, iz);
             switch (kind)
             {
-            case 0: {
+            case 0:
+            {
                 const float s = r1 * r1 - dx * dx - dz * dz;
                 if (s > 0.0f)
                     h += std::sqrt(s);
                 break;
             }
-            case 1: {
+            case 1:
+            {
                 const float s = r1 * r1 - dx * dx - dz * dz;
                 if (s > 0.0f)
                     h = std::min(h, y - std::sqrt(s));
                 break;
             }
-            case 2: {
+            case 2:
+            {
                 const float d2 = dx * dx + dz * dz;
                 if (d2 >= r2 * r2)
                     break;
@@ -121,7 +118,8 @@ void TerraDeform::Deform(int32_t kind, float x, float y, float z, float r1, floa
                 }
                 break;
             }
-            case 6: {
+            case 6:
+            {
                 const float ax = float(std::abs(ix - cx)), az = float(std::abs(iz - cz));
                 float w = 0.0f;
                 if (std::max(ax, az) * ts > r1)
@@ -264,7 +262,7 @@ void TerraDeform::AddDecal(float x, float y, float z, float size, int32_t kind, 
         for (int32_t cx = 0; cx < nx; ++cx)
         {
             const uint16_t a = uint16_t(cz * (nx + 1) + cx);
-            const uint16_t tri[6] = {uint16_t(a + 1), a, uint16_t(a + line), uint16_t(a + 1), uint16_t(a + line),
+            const uint16_t tri[6] = {uint16_t(a + 1),       a, uint16_t(a + line), uint16_t(a + 1), uint16_t(a + line),
                                      uint16_t(a + line + 1)};
             for (uint16_t index : tri)
                 decal.indices[i++] = index;
@@ -363,8 +361,10 @@ void TerraDeform::Update(float dt)
         if (!anyChanged)
             continue;
         bool under = false;
-        for (int32_t pz = decal.z0 / kPatchSide; pz <= std::min((decal.z0 + decal.nz) / kPatchSide, mPatchesZ - 1) && !under; ++pz)
-            for (int32_t px = decal.x0 / kPatchSide; px <= std::min((decal.x0 + decal.nx) / kPatchSide, mPatchesX - 1) && !under; ++px)
+        for (int32_t pz = decal.z0 / kPatchSide;
+             pz <= std::min((decal.z0 + decal.nz) / kPatchSide, mPatchesZ - 1) && !under; ++pz)
+            for (int32_t px = decal.x0 / kPatchSide;
+                 px <= std::min((decal.x0 + decal.nx) / kPatchSide, mPatchesX - 1) && !under; ++px)
                 under = Changed(px, pz) != 0;
         if (!under)
             continue;

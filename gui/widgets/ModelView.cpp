@@ -3,10 +3,10 @@
 #include <memory>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"

@@ -227,7 +227,8 @@ Color HealthBar::FillColor() const
 {
     const float t = mValue;
     return Color(mEmptyColor.r + (mFillColor.r - mEmptyColor.r) * t, mEmptyColor.g + (mFillColor.g - mEmptyColor.g) * t,
-                 mEmptyColor.b + (mFillColor.b - mEmptyColor.b) * t, mEmptyColor.a + (mFillColor.a - mEmptyColor.a) * t);
+                 mEmptyColor.b + (mFillColor.b - mEmptyColor.b) * t,
+                 mEmptyColor.a + (mFillColor.a - mEmptyColor.a) * t);
 }
 
 // Slider

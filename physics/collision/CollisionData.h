@@ -12,4 +12,7 @@ struct CollisionData
 };
 static_assert(sizeof(CollisionData) == 36, "CollisionData travels as nine words");
 
-template <> struct ParamTraits<CollisionData> : RecordParamTraits<CollisionData, TypeCollisionData> {};
+template <>
+struct ParamTraits<CollisionData> : RecordParamTraits<CollisionData, TypeCollisionData>
+{
+};

@@ -8,10 +8,7 @@
 #include "physics/collision/Ground.h"
 
 namespace {
-float Axis(const Vector3& v, int axis)
-{
-    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
-}
+float Axis(const Vector3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
 Vector3 UnitAxis(int axis, float sign)
 {
@@ -79,7 +76,8 @@ bool BoxBox(const BoundingBox& a, const BoundingBox& b, Touch& out)
     int bestAxis = 1;
     for (int axis = 0; axis < 3; ++axis)
     {
-        const float overlap = std::min(Axis(a.max, axis), Axis(b.max, axis)) - std::max(Axis(a.min, axis), Axis(b.min, axis));
+        const float overlap =
+            std::min(Axis(a.max, axis), Axis(b.max, axis)) - std::max(Axis(a.min, axis), Axis(b.min, axis));
         if (overlap < 0.0f)
             return false;
         if (overlap < best)
@@ -100,8 +98,7 @@ bool BoxBox(const BoundingBox& a, const BoundingBox& b, Touch& out)
 
 // The lowest signed distance of the point above the planes, less the radius, and that plane's
 // normal; false without planes.
-bool DeepestPlane(const Vector3& point, float radius, const std::vector<Plane>& planes, float& deepest,
-                  Vector3& normal)
+bool DeepestPlane(const Vector3& point, float radius, const std::vector<Plane>& planes, float& deepest, Vector3& normal)
 {
     bool found = false;
     for (const Plane& plane : planes)

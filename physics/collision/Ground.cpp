@@ -4,15 +4,9 @@ namespace {
 Ground* sCurrent = nullptr;
 }
 
-Ground* Ground::Current()
-{
-    return sCurrent;
-}
+Ground* Ground::Current() { return sCurrent; }
 
-void Ground::SetCurrent(Ground* ground)
-{
-    sCurrent = ground;
-}
+void Ground::SetCurrent(Ground* ground) { sCurrent = ground; }
 
 void Ground::ClearCurrent(const Ground* ground)
 {

@@ -60,9 +60,8 @@ Played Play(const TempDir& temp, const std::string& script)
         config.replace(at, start.size(), "Scripts\\PlayRun.lua");
     WriteText((game / "config.xml").string(), config);
     const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-                                "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
-                                "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 500 '" LOOM_PROGRAM "' " +
-                                "> stdout.txt 2> stderr.txt";
+        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
+        "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 500 '" LOOM_PROGRAM "' " + "> stdout.txt 2> stderr.txt";
     const int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.log = TempDir::Read((game / "Log.xml").string());
@@ -122,7 +121,7 @@ Bmp ReadBmp(const std::string& path)
         return bmp;
     auto u32 = [&](size_t at) {
         return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
-               uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+            uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
     };
     const uint32_t offset = u32(10);
     const int width = int(u32(18)), height = int(u32(22));
@@ -211,7 +210,8 @@ TEST(GamePlay, FirstLevelIsWonThroughTheMenusAndTheMouse)
     ASSERT_GT(ty, 0);
     EXPECT_GT(Colours(field, tx - 12, ty - 40, tx + 12, ty), 6u) << "stone and banner above the tower's foot";
     // The HUD's credits row, top right.
-    EXPECT_GT(Differing(field, after, field.width * 78 / 100, field.height / 100, field.width, field.height * 65 / 1000), 5u)
+    EXPECT_GT(
+        Differing(field, after, field.width * 78 / 100, field.height / 100, field.width, field.height * 65 / 1000), 5u)
         << "the credits number changed";
 
     // No stand-in pictures: the start window's portrait (top right of the window) and the
@@ -264,7 +264,12 @@ TEST(GamePlay, FirstLevelIsLostWithoutTraps)
 // leaves cleanly, and never crashes.
 TEST(GamePlay, ABrokenDataFileIsNamedAndNothingCrashes)
 {
-    enum Damage { Remove, Garbage, CutInHalf };
+    enum Damage
+    {
+        Remove,
+        Garbage,
+        CutInHalf
+    };
     struct Case
     {
         const char* file;
@@ -292,14 +297,14 @@ TEST(GamePlay, ABrokenDataFileIsNamedAndNothingCrashes)
         else
             WriteText(path, TempDir::Read(path).substr(0, fs::file_size(path) / 2));
         for (const auto& entry : fs::directory_iterator(LOOM_TEST_DATA "/play/Scripts"))
-            fs::copy_file(entry.path(), game / "Scripts" / entry.path().filename(), fs::copy_options::overwrite_existing);
+            fs::copy_file(entry.path(), game / "Scripts" / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
         std::string config = TempDir::Read((game / "config.xml").string());
         config.replace(config.find("Scripts\\Game.lua"), 16, "Scripts\\PlayBroken.lua");
         WriteText((game / "config.xml").string(), config);
         const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-                                    "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
-                                    "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM
-                                    "' > stdout.txt 2> stderr.txt";
+            "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
+            "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
         const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status)) << "killed by a signal";
         EXPECT_EQ(WEXITSTATUS(status), 0) << TempDir::Read((game / "stderr.txt").string());

@@ -18,9 +18,8 @@ namespace {
 int RunProgram(const TempDir& dir)
 {
     const std::string command = "cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-                                "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
-                                LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' " +
-                                "> stdout.txt 2> stderr.txt";
+        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
+        LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' " + "> stdout.txt 2> stderr.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -55,11 +54,12 @@ TEST(Program, StartScriptDrivesPauseRestartsAndExit)
     EXPECT_EQ(log.rfind("</LoomRunTimeLog>\n"), log.size() - std::string("</LoomRunTimeLog>\n").size())
         << "the log is closed";
 
-    const std::vector<size_t> start = Find(log, {"Starting Core Engine", "Registering Types", "Registering Complete",
-                                                 "Initializing Quad Tree", "Starting Looms", "Audio Active",
-                                                 "Network Active", "Physics Active", "IO Active", "Graphics Active",
-                                                 "Looms Started", "Reading Compositions", "Reading Compositions Complete",
-                                                 "Running Start Scripts", "Starting Core Engine Loop"});
+    const std::vector<size_t> start =
+        Find(log,
+             {"Starting Core Engine", "Registering Types", "Registering Complete", "Initializing Quad Tree",
+              "Starting Looms", "Audio Active", "Network Active", "Physics Active", "IO Active", "Graphics Active",
+              "Looms Started", "Reading Compositions", "Reading Compositions Complete", "Running Start Scripts",
+              "Starting Core Engine Loop"});
     for (size_t i = 0; i < start.size(); ++i)
     {
         ASSERT_NE(start[i], std::string::npos) << "start text " << i << " missing";
@@ -69,8 +69,8 @@ TEST(Program, StartScriptDrivesPauseRestartsAndExit)
         }
     }
 
-    const std::vector<size_t> run = Find(log, {"Game Paused", "Game Unpaused", "Soft Restarting", "Hard Restarting",
-                                               "Control Loop Terminated"});
+    const std::vector<size_t> run =
+        Find(log, {"Game Paused", "Game Unpaused", "Soft Restarting", "Hard Restarting", "Control Loop Terminated"});
     for (size_t i = 0; i < run.size(); ++i)
     {
         ASSERT_NE(run[i], std::string::npos) << "run text " << i << " missing";

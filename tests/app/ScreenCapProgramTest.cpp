@@ -35,7 +35,7 @@ struct Bmp
 uint32_t Read32(const std::string& b, size_t at)
 {
     return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
+        uint32_t(uint8_t(b[at + 3])) << 24;
 }
 
 Bmp ReadBmp(const std::string& path)
@@ -59,7 +59,8 @@ Bmp ReadBmp(const std::string& path)
     for (int32_t y = 0; y < rows; ++y)
     {
         const int32_t source = height > 0 ? rows - 1 - y : y;
-        std::copy_n(bytes.begin() + offset + stride * source, size_t(width) * 3, bmp.mPixels.begin() + size_t(y) * width * 3);
+        std::copy_n(bytes.begin() + offset + stride * source, size_t(width) * 3,
+                    bmp.mPixels.begin() + size_t(y) * width * 3);
     }
     return bmp;
 }
@@ -89,8 +90,8 @@ TEST(Program, ScreenCapWritesTheFinishedFrames)
     config.replace(start, 16, "Scripts\\Start.lua");
     dir.Write("config.xml", config);
     const std::string command = "cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-                                "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
-                                LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
+        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
+        LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDir::Read(dir.Path("stderr.txt"));
 

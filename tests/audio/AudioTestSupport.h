@@ -67,16 +67,34 @@ struct ConfigFields
 inline std::string ConfigXml(const ConfigFields& c)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n\t<AudioConfig>\n"
-           "\t\t<bool name=\"Enabled\">" + c.mEnabled + "</bool>\n"
-           "\t\t<string name=\"DeviceName\">" + c.mDeviceName + "</string>\n"
-           "\t\t<real name=\"OpenTimeout\">" + c.mOpenTimeout + "</real>\n"
-           "\t\t<int name=\"Channels\">" + c.mChannels + "</int>\n"
-           "\t\t<real name=\"MasterVolume\">" + c.mMasterVolume + "</real>\n"
-           "\t\t<real name=\"SoundVolume\">" + c.mSoundVolume + "</real>\n"
-           "\t\t<real name=\"MusicVolume\">" + c.mMusicVolume + "</real>\n"
-           "\t\t<file name=\"SoundBank\">" + c.mSoundBank + "</file>\n"
-           "\t\t<string name=\"CDDevice\">" + c.mCDDevice + "</string>\n"
-           "\t</AudioConfig>\n</Stream>\n";
+           "\t\t<bool name=\"Enabled\">" +
+        c.mEnabled +
+        "</bool>\n"
+        "\t\t<string name=\"DeviceName\">" +
+        c.mDeviceName +
+        "</string>\n"
+        "\t\t<real name=\"OpenTimeout\">" +
+        c.mOpenTimeout +
+        "</real>\n"
+        "\t\t<int name=\"Channels\">" +
+        c.mChannels +
+        "</int>\n"
+        "\t\t<real name=\"MasterVolume\">" +
+        c.mMasterVolume +
+        "</real>\n"
+        "\t\t<real name=\"SoundVolume\">" +
+        c.mSoundVolume +
+        "</real>\n"
+        "\t\t<real name=\"MusicVolume\">" +
+        c.mMusicVolume +
+        "</real>\n"
+        "\t\t<file name=\"SoundBank\">" +
+        c.mSoundBank +
+        "</file>\n"
+        "\t\t<string name=\"CDDevice\">" +
+        c.mCDDevice +
+        "</string>\n"
+        "\t</AudioConfig>\n</Stream>\n";
 }
 
 // Interleaved samples of a sine tone, one value per channel (the channels differ in level).
@@ -98,9 +116,9 @@ inline bool WriteSound(const std::string& path, const std::vector<float>& sample
     info.samplerate = rate;
     info.channels = channels;
     const std::string extension = GetFileExtension(path);
-    info.format = extension == "ogg"    ? (SF_FORMAT_OGG | SF_FORMAT_VORBIS)
-                  : extension == "flac" ? (SF_FORMAT_FLAC | SF_FORMAT_PCM_16)
-                                        : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    info.format = extension == "ogg" ? (SF_FORMAT_OGG | SF_FORMAT_VORBIS)
+        : extension == "flac"        ? (SF_FORMAT_FLAC | SF_FORMAT_PCM_16)
+                                     : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file)
         return false;
@@ -167,13 +185,16 @@ protected:
         CogFixture::TearDown();
     }
 
-    void WriteConfig(const ConfigFields& fields = ConfigFields()) { mDir.Write("Config/AudioConfig.xml", ConfigXml(fields)); }
+    void WriteConfig(const ConfigFields& fields = ConfigFields())
+    {
+        mDir.Write("Config/AudioConfig.xml", ConfigXml(fields));
+    }
     void WriteBank(const std::vector<BankRecord>& records) { mDir.Write("Config/SoundBank.xml", BankXml(records)); }
     void WriteTone(const std::string& file, double frequency, double seconds, int channels = 1, float amplitude = 0.5f,
                    int rate = 22050)
     {
-        ASSERT_TRUE(WriteSound(mDir.Path(file), ToneSamples(frequency, seconds, rate, channels, amplitude), rate,
-                               channels))
+        ASSERT_TRUE(
+            WriteSound(mDir.Path(file), ToneSamples(frequency, seconds, rate, channels, amplitude), rate, channels))
             << file;
     }
 

@@ -4,8 +4,7 @@
 #include "tests/audio/AudioTestSupport.h"
 
 namespace {
-class CdTrayTest : public AudioFixture,
-                   public ::testing::WithParamInterface<const char*>
+class CdTrayTest : public AudioFixture, public ::testing::WithParamInterface<const char*>
 {
 protected:
     std::string Device() const

@@ -9,10 +9,7 @@ class SoundDataTest : public AudioFixture
 {
 };
 
-std::string Bytes(const TempDir& dir, const std::string& name)
-{
-    return TempDir::Read(dir.Path(name));
-}
+std::string Bytes(const TempDir& dir, const std::string& name) { return TempDir::Read(dir.Path(name)); }
 } // namespace
 
 TEST_F(SoundDataTest, WholeFilesDecodeToSixteenBitAndStereoMixesToMono)
@@ -112,11 +109,11 @@ TEST_F(SoundDataTest, SettingsOutOfRangeAreBroughtBackWithOneLineEachAndABrokenF
         LoadAudioConfig(AudioConfig::kFileName, config);
         EXPECT_EQ(log.Written(), 1u) << c.field << " " << c.value;
         EXPECT_EQ(log.Count(std::string(c.field) + " "), 1) << c.field << " " << c.value;
-        const float got = std::string(c.field) == "OpenTimeout"    ? config.mOpenTimeout
-                          : std::string(c.field) == "MasterVolume" ? config.mMasterVolume
-                          : std::string(c.field) == "SoundVolume"  ? config.mSoundVolume
-                          : std::string(c.field) == "MusicVolume"  ? config.mMusicVolume
-                                                                   : float(config.mChannels);
+        const float got = std::string(c.field) == "OpenTimeout" ? config.mOpenTimeout
+            : std::string(c.field) == "MasterVolume"            ? config.mMasterVolume
+            : std::string(c.field) == "SoundVolume"             ? config.mSoundVolume
+            : std::string(c.field) == "MusicVolume"             ? config.mMusicVolume
+                                                                : float(config.mChannels);
         EXPECT_FLOAT_EQ(got, c.expected) << c.field << " " << c.value;
     }
 

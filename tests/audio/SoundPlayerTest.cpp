@@ -36,7 +36,8 @@ TEST_F(SoundPlayerTest, PlaySound3DSetsBufferGainAndMirroredPositionThenFollowsT
     const auto channels = ChannelsOf(cog);
     ASSERT_EQ(channels.size(), 1u);
     const ALuint source = channels[0].mSource;
-    EXPECT_EQ(SourceInt(source, AL_BUFFER), static_cast<ALint>(loom.GetBank().Entry(loom.GetBank().Find("Hit")).mVariants[0].mMonoBuffer));
+    EXPECT_EQ(SourceInt(source, AL_BUFFER),
+              static_cast<ALint>(loom.GetBank().Entry(loom.GetBank().Find("Hit")).mVariants[0].mMonoBuffer));
     EXPECT_NE(SourceInt(source, AL_BUFFER), 0);
     EXPECT_NEAR(SourceFloat(source, AL_GAIN), 0.8f * 0.5f, 1e-6f);
     EXPECT_EQ(SourceInt(source, AL_SOURCE_RELATIVE), AL_FALSE);

@@ -48,9 +48,7 @@ void Replace(const std::string& path, const std::string& from, const std::string
 // A PNG of a few hundred bytes whose header declares 16384 x 16384 RGBA pixels (1 GiB decoded).
 std::string BombPng()
 {
-    auto u32 = [](uint32_t v) {
-        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    };
+    auto u32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
     std::string png = "\x89PNG\r\n\x1a\n";
     png += u32(13) + "IHDR" + u32(16384) + u32(16384) + std::string{8, 6, 0, 0, 0} + u32(0);
     png += u32(256) + "IDAT" + std::string(256, '\x55') + u32(0);
@@ -108,29 +106,35 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
              fs::copy_file(s.Path("Textures/stars.bmp"), s.Path("Textures/Cut.bmp"));
              CutInHalf(s.Path("Textures/Cut.bmp"));
          },
-         loadTexture("Textures/Cut.bmp"), {"Cut.bmp", "the BMP is cut short"}},
+         loadTexture("Textures/Cut.bmp"),
+         {"Cut.bmp", "the BMP is cut short"}},
         {"a small PNG declaring 16384x16384",
-         [](GameSim& s) { WriteFile(s.Path("Textures/Bomb.png"), BombPng()); }, loadTexture("Textures/Bomb.png"),
+         [](GameSim& s) { WriteFile(s.Path("Textures/Bomb.png"), BombPng()); },
+         loadTexture("Textures/Bomb.png"),
          {"Bomb.png", "16384x16384 decodes to 1366 MiB, above the 64 MiB cap"}},
         {"a DDS with trailing bytes",
          [](GameSim& s) {
              WriteFile(s.Path("Textures/Tail.dds"),
                        ReadFile(s.Path("Textures/Checker.dds")) + std::string(size_t(1) << 20, '\0'));
          },
-         loadTexture("Textures/Tail.dds"), {"Tail.dds", "1048576 bytes follow the data"}},
+         loadTexture("Textures/Tail.dds"),
+         {"Tail.dds", "1048576 bytes follow the data"}},
         {"an empty composition file",
          [](GameSim& s) { WriteFile(s.Path("Compositions/Empty.xml"), ""); },
-         [](GameSim& s) { s.Cogs().file("Compositions\\Empty.xml"); }, {"Empty.xml", "is empty"}},
+         [](GameSim& s) { s.Cogs().file("Compositions\\Empty.xml"); },
+         {"Empty.xml", "is empty"}},
         {"a folder as composition file",
          [](GameSim& s) { fs::create_directory(s.Path("Compositions/Folder.xml")); },
          [](GameSim& s) { s.Cogs().file("Compositions\\Folder.xml"); },
          {"Folder.xml", "is a folder"}},
         {"QTree.xml with a corrupted closing tag",
          [](GameSim& s) { Replace(s.Path("Config/QTree.xml"), "</Stream>", "</StreXm>"); },
-         [](GameSim&) { QTree().Init(); }, {"QTree.xml", "StreXm> does not close <Stream>"}},
+         [](GameSim&) { QTree().Init(); },
+         {"QTree.xml", "StreXm> does not close <Stream>"}},
         {"QTree.xml with a corrupted encoding name",
          [](GameSim& s) { Replace(s.Path("Config/QTree.xml"), "UTF-8", "UTF-\x98"); },
-         [](GameSim&) { QTree().Init(); }, {"QTree.xml", "unknown encoding \"UTF-\x98\""}},
+         [](GameSim&) { QTree().Init(); },
+         {"QTree.xml", "unknown encoding \"UTF-\x98\""}},
         {"an empty level script",
          [](GameSim& s) { WriteFile(s.Path("Scripts/Levels/Empty.lua"), ""); },
          [](GameSim& s) {
@@ -155,7 +159,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         c.mLoad(sim);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "refused before decoding";
         const std::vector<std::string> errors = ErrorsSince(mark);
-        EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [&](const std::string& e) { return HoldsAll(e, c.mLine); }))
-            << ::testing::PrintToString(errors);
+        EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [&](const std::string& e) {
+            return HoldsAll(e, c.mLine);
+        })) << ::testing::PrintToString(errors);
     }
 }

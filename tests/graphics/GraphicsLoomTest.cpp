@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "tests/input/LogProbe.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "input/IOLoom.h"
+#include "tests/input/LogProbe.h"
 #include "tests/platform/WindowFixture.h"
 
 // The suite runs with SDL_VIDEODRIVER=offscreen; Mesa's software renderer normally gives a 3.3

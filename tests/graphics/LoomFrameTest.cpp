@@ -132,7 +132,8 @@ TEST_F(LoomFrame, WorldToScreenLiesOnThePickRay)
         const Vector3 to(point.x - ray.origin.x, point.y - ray.origin.y, point.z - ray.origin.z);
         const Vector3 d = ray.direction;
         const Vector3 cross(to.y * d.z - to.z * d.y, to.z * d.x - to.x * d.z, to.x * d.y - to.y * d.x);
-        const float scale = std::sqrt(to.x * to.x + to.y * to.y + to.z * to.z) * std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+        const float scale =
+            std::sqrt(to.x * to.x + to.y * to.y + to.z * to.z) * std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
         EXPECT_LT(std::sqrt(cross.x * cross.x + cross.y * cross.y + cross.z * cross.z) / scale, 1e-4f);
         EXPECT_GT(to.x * d.x + to.y * d.y + to.z * d.z, 0.0f);
     }
@@ -182,10 +183,11 @@ TEST(GraphicsSettings, MultiSampleAndMissingFields)
         EXPECT_FALSE(none.mCompressTextures);
     }
     std::FILE* file = std::fopen((scratch.Path() / "Graphics.xml").string().c_str(), "wb");
-    std::fputs("<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<serializable>\n<bool name=\"Fullscreen\">false</bool>\n"
-               "<bool name=\"VSync\">false</bool>\n<uint name=\"ResolutionWidth\">640</uint>\n"
-               "<uint name=\"ResolutionHeight\">480</uint>\n</serializable>\n</Stream>\n",
-               file);
+    std::fputs(
+        "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<serializable>\n<bool name=\"Fullscreen\">false</bool>\n"
+        "<bool name=\"VSync\">false</bool>\n<uint name=\"ResolutionWidth\">640</uint>\n"
+        "<uint name=\"ResolutionHeight\">480</uint>\n</serializable>\n</Stream>\n",
+        file);
     std::fclose(file);
     {
         LogProbe log;

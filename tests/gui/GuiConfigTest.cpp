@@ -14,9 +14,8 @@ TEST_F(GuiConfigTest, MissingSectionsAndFilesGiveDefaults)
         int lines;
         float pointerSize;
     };
-    const Case cases[] = {{"Config/NoGuiConfig.xml", 0, 0, 24.0f},
-                          {"Config/GuiConfig.xml", 1, 0, 24.0f},
-                          {nullptr, 2, 1, 24.0f}};
+    const Case cases[] = {
+        {"Config/NoGuiConfig.xml", 0, 0, 24.0f}, {"Config/GuiConfig.xml", 1, 0, 24.0f}, {nullptr, 2, 1, 24.0f}};
     for (const Case& c : cases)
     {
         const std::string file = c.file ? c.file : GuiData("GuiConfigMissing.xml");

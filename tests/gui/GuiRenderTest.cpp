@@ -60,10 +60,10 @@ protected:
 
     void ExpectWindow(const Image& image)
     {
-        ExpectColor(image, 300, 400, {0, 0, 255});   // window
-        ExpectColor(image, 250, 150, {0, 255, 0});   // button
-        ExpectColor(image, 555, 215, {255, 0, 0});   // text box, right of its text
-        ExpectColor(image, 100, 50, {0, 0, 0});      // clear colour outside
+        ExpectColor(image, 300, 400, {0, 0, 255}); // window
+        ExpectColor(image, 250, 150, {0, 255, 0}); // button
+        ExpectColor(image, 555, 215, {255, 0, 0}); // text box, right of its text
+        ExpectColor(image, 100, 50, {0, 0, 0});    // clear colour outside
         ExpectColor(image, 650, 300, {0, 0, 0});
         EXPECT_GT(BrightPixels(image, 400, 140, 560, 220), 20);
         EXPECT_EQ(BrightPixels(image, 240, 140, 360, 220), 0);

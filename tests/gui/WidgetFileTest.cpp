@@ -41,12 +41,19 @@ TEST_F(WidgetFileTest, LoadedTreeHoldsEveryTypeWithItsFields)
 {
     std::unique_ptr<Widget> root = LoadWidgetFile(GuiData("AllTypes.xml"), nullptr);
     ASSERT_NE(root, nullptr);
-    const std::pair<const char*, const char*> expected[] = {
-        {"Plain", "Widget"},       {"Text", "TextBox"},        {"Start", "Button"},
-        {"Sound", "CheckBox"},     {"Loading", "ProgressBar"}, {"TowerHealth", "HealthBar"},
-        {"Volume", "Slider"},      {"TrapDropComboBox", "ComboBox"}, {"InvaderIcon", "ImageBox"},
-        {"MiniMapImageBox", "MapImageBox"}, {"TrapDropToolBar", "ToolBar"}, {"BarItem", "Button"},
-        {"InvaderModel", "ModelView"}};
+    const std::pair<const char*, const char*> expected[] = {{"Plain", "Widget"},
+                                                            {"Text", "TextBox"},
+                                                            {"Start", "Button"},
+                                                            {"Sound", "CheckBox"},
+                                                            {"Loading", "ProgressBar"},
+                                                            {"TowerHealth", "HealthBar"},
+                                                            {"Volume", "Slider"},
+                                                            {"TrapDropComboBox", "ComboBox"},
+                                                            {"InvaderIcon", "ImageBox"},
+                                                            {"MiniMapImageBox", "MapImageBox"},
+                                                            {"TrapDropToolBar", "ToolBar"},
+                                                            {"BarItem", "Button"},
+                                                            {"InvaderModel", "ModelView"}};
     for (const auto& [name, type] : expected)
     {
         Widget* w = root->FindWidget(name);
@@ -165,11 +172,12 @@ TEST_F(WidgetFileTest, GameWidgetFilesHoldWhatTheHudAndMenuLookFor)
          {"MiniMapImageBox", "TowerHealth", "CreditsNum", "KillsNum", "TimeNum", "TrapDropToolBar", "TrapDropToolBar2",
           "TrapDropComboBox", "LevelVictoryConditionWindow"}},
         {"MenuData/MainMenu.xml",
-         {"OptionsWindow", "CreditsWindow", "BonusWindow", "InvaderViewerWindow", "InGameWindow", "LevelChoiceWindow",
-          "GameOverWindow", "InGameExitWindow", "StartWindow", "InvaderConceptArt", "InvaderIcon", "InvaderModel",
-          "InvaderStatus", "InvaderName", "InvaderDesc", "AnimationName", "TraitorImage", "MenuWindow", "TimePlayed",
-          "PointsEarned", "PointsUsed", "TrapKills", "SuicideKills", "ExplosionKills", "PhysicsKills", "StatusKills",
-          "TotalKills"}}};
+         {"OptionsWindow",     "CreditsWindow",  "BonusWindow",      "InvaderViewerWindow", "InGameWindow",
+          "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow", "StartWindow",         "InvaderConceptArt",
+          "InvaderIcon",       "InvaderModel",   "InvaderStatus",    "InvaderName",         "InvaderDesc",
+          "AnimationName",     "TraitorImage",   "MenuWindow",       "TimePlayed",          "PointsEarned",
+          "PointsUsed",        "TrapKills",      "SuicideKills",     "ExplosionKills",      "PhysicsKills",
+          "StatusKills",       "TotalKills"}}};
     for (const auto& [file, names] : files)
     {
         SCOPED_TRACE(file);

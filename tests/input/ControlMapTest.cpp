@@ -18,10 +18,7 @@ struct Sequence
     std::vector<FrameEvents> (*mFrames)(SDL_Scancode key);
 };
 
-std::vector<FrameEvents> Tap(SDL_Scancode key)
-{
-    return {{Key(SDL_KEYDOWN, key), Key(SDL_KEYUP, key)}, {}, {}, {}};
-}
+std::vector<FrameEvents> Tap(SDL_Scancode key) { return {{Key(SDL_KEYDOWN, key), Key(SDL_KEYUP, key)}, {}, {}, {}}; }
 
 std::vector<FrameEvents> HoldThreeFrames(SDL_Scancode key)
 {
@@ -34,10 +31,7 @@ std::vector<FrameEvents> PressThenRelease(SDL_Scancode key)
 }
 
 // A key that was already down before the loom started listening.
-std::vector<FrameEvents> StrayRelease(SDL_Scancode key)
-{
-    return {{Key(SDL_KEYUP, key)}, {}, {}, {}};
-}
+std::vector<FrameEvents> StrayRelease(SDL_Scancode key) { return {{Key(SDL_KEYUP, key)}, {}, {}, {}}; }
 
 const Sequence kSequences[] = {
     {"tap inside one frame", Tap},

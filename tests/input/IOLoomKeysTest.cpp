@@ -68,10 +68,18 @@ TEST_F(IOLoomKeys, NamesTheGameAsksForFollowTheirKeys)
         const char* name;
         SDL_Scancode key;
     } cases[] = {
-        {"W", SDL_SCANCODE_W},         {"Up", SDL_SCANCODE_UP},         {"Down", SDL_SCANCODE_DOWN},
-        {"Left", SDL_SCANCODE_LEFT},   {"Right", SDL_SCANCODE_RIGHT},   {"Delete", SDL_SCANCODE_DELETE},
-        {"End", SDL_SCANCODE_END},     {"R", SDL_SCANCODE_R},           {"F", SDL_SCANCODE_F},
-        {"PageUp", SDL_SCANCODE_PAGEUP}, {"PageDown", SDL_SCANCODE_PAGEDOWN}, {"Esc", SDL_SCANCODE_ESCAPE},
+        {"W", SDL_SCANCODE_W},
+        {"Up", SDL_SCANCODE_UP},
+        {"Down", SDL_SCANCODE_DOWN},
+        {"Left", SDL_SCANCODE_LEFT},
+        {"Right", SDL_SCANCODE_RIGHT},
+        {"Delete", SDL_SCANCODE_DELETE},
+        {"End", SDL_SCANCODE_END},
+        {"R", SDL_SCANCODE_R},
+        {"F", SDL_SCANCODE_F},
+        {"PageUp", SDL_SCANCODE_PAGEUP},
+        {"PageDown", SDL_SCANCODE_PAGEDOWN},
+        {"Esc", SDL_SCANCODE_ESCAPE},
     };
     for (const auto& c : cases)
     {

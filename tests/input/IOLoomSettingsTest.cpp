@@ -28,10 +28,8 @@ TEST(IOConfigFile, BadFilesGiveDefaultsAndOneLine)
         int mLines;
     };
     const Case cases[] = {
-        {"Sensitive", 2.5f, true, 0},
-        {"Missing", 1.0f, false, 1},
-        {"ZeroSensitivity", 1.0f, false, 1},
-        {"NegativeSensitivity", 1.0f, false, 1},
+        {"Sensitive", 2.5f, true, 0},        {"Missing", 1.0f, false, 1},
+        {"ZeroSensitivity", 1.0f, false, 1}, {"NegativeSensitivity", 1.0f, false, 1},
         {"Broken", 1.0f, false, 1},
     };
     for (const Case& c : cases)
@@ -80,7 +78,10 @@ TEST_F(IOLoomSettings, RelativeModeMovesOurCursorBySensitivityAndClamps)
     };
     // The absolute position SDL reports (5, 5) is never used.
     const Step steps[] = {
-        {10, -5, 120, 90}, {-100, 0, 0, 90}, {1000, 1000, 800, 600}, {-3, -3, 794, 594},
+        {10, -5, 120, 90},
+        {-100, 0, 0, 90},
+        {1000, 1000, 800, 600},
+        {-3, -3, 794, 594},
     };
     for (const Step& step : steps)
     {

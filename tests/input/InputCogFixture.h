@@ -8,11 +8,11 @@
 #include "IOLoomFixture.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "input/ControlMap.h"
 #include "input/ControlSet.h"
@@ -22,10 +22,7 @@
 #define LOOM_TEST_DATA "tests/data"
 #endif
 
-inline std::string InputData(const std::string& name = "")
-{
-    return std::string(LOOM_TEST_DATA) + "/input/" + name;
-}
+inline std::string InputData(const std::string& name = "") { return std::string(LOOM_TEST_DATA) + "/input/" + name; }
 
 constexpr uint32_t kRecorderId = 960;
 

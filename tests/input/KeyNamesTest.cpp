@@ -51,8 +51,8 @@ TEST(KeyNames, SingleKeyNamesRoundTrip)
 
 TEST(KeyNames, NormalKeyboardIsCovered)
 {
-    for (const char* name : {"A", "Z", "0", "9", "F1", "F12", "Space", "Enter", "Tab", "Backspace", "Home",
-                             "Insert", "Shift", "Ctrl", "Alt", "Num0", "Num9", "NumEnter", "Esc", "PageUp"})
+    for (const char* name : {"A",    "Z",      "0",     "9",    "F1",  "F12",  "Space", "Enter",    "Tab", "Backspace",
+                             "Home", "Insert", "Shift", "Ctrl", "Alt", "Num0", "Num9",  "NumEnter", "Esc", "PageUp"})
         EXPECT_NE(FindKeyName(name), nullptr) << name;
 }
 

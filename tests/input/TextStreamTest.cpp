@@ -62,8 +62,8 @@ TEST_F(TextStreams, EnterEscAndRepeatedBackspace)
     Type("x");
     Press(SDL_SCANCODE_ESCAPE);
     Frame(cog);
-    EXPECT_EQ(Recorder(cog).mHeard, (std::vector<std::string>{"TextChanged:hé", "TextEntered:hé", "TextChanged:x",
-                                                               "TextCancelled"}));
+    EXPECT_EQ(Recorder(cog).mHeard,
+              (std::vector<std::string>{"TextChanged:hé", "TextEntered:hé", "TextChanged:x", "TextCancelled"}));
     EXPECT_EQ(Stream(cog).GetText(), "x");
 }
 
@@ -75,11 +75,11 @@ TEST_F(TextStreams, BackspaceRemovesWholeCodePoints)
         std::string mAfter;
     };
     const Case cases[] = {
-        {"a\xC3\xA9", "a"},                  // two bytes
-        {"a\xE2\x82\xAC", "a"},              // three bytes
-        {"a\xF0\x9F\x99\x82", "a"},          // four bytes
+        {"a\xC3\xA9", "a"},         // two bytes
+        {"a\xE2\x82\xAC", "a"},     // three bytes
+        {"a\xF0\x9F\x99\x82", "a"}, // four bytes
         {"", ""},
-        {"\x80\x80\x80\x80\x80", "\x80"},    // broken text costs at most four bytes
+        {"\x80\x80\x80\x80\x80", "\x80"}, // broken text costs at most four bytes
     };
     for (const Case& c : cases)
     {

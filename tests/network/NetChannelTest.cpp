@@ -50,14 +50,15 @@ struct Link
             NetDrop reason;
             ASSERT_TRUE(ReadNetHeader(packet.mBytes.data(), packet.mBytes.size(), true, header, reason));
             NetChannel& to = packet.mToB ? mB : mA;
-            const bool ok = to.Receive(header, packet.mBytes.data() + kNetHeaderSize, mNow,
-                                       [&](const uint8_t* payload, size_t size) {
-                                           ASSERT_EQ(size, 4u);
-                                           uint32_t value;
-                                           std::memcpy(&value, payload, 4);
-                                           mDelivered.push_back(value);
-                                       },
-                                       reason);
+            const bool ok = to.Receive(
+                header, packet.mBytes.data() + kNetHeaderSize, mNow,
+                [&](const uint8_t* payload, size_t size) {
+                    ASSERT_EQ(size, 4u);
+                    uint32_t value;
+                    std::memcpy(&value, payload, 4);
+                    mDelivered.push_back(value);
+                },
+                reason);
             mDrops += ok ? 0 : 1;
         }
         mA.Pump(mNow, [&](const uint8_t* b, size_t s) { Put(true, b, s); });

@@ -4,10 +4,10 @@
 
 #include "LOOM/calls/MessageRegistry.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "network/NetController.h"
 #include "network/NetSocketComp.h"
@@ -83,10 +83,13 @@ TEST(NetComponents, SocketsOnCogsCarryNetSendToTheOtherCogsFunction)
         params.PushStdString("over " + type);
         cogs.CallFunction(*talker, "NetSend", params);
         auto* ear = static_cast<EarComp*>(listener->GetComponent(kEarId));
-        EXPECT_TRUE(WaitUntil([&] { return !ear->mHeard.empty(); }, [&] {
+        EXPECT_TRUE(WaitUntil([&] { return !ear->mHeard.empty(); },
+                              [&] {
                                   listener->Update();
                                   talker->Update();
-                              }, 5.0)) << type;
+                              },
+                              5.0))
+            << type;
         ASSERT_EQ(ear->mHeard.size(), 1u);
         EXPECT_EQ(ear->mHeard[0], "over " + type);
     }

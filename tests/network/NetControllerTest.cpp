@@ -349,8 +349,8 @@ TEST(NetController, ConnectionLinesAreLimitedToOneASecond)
         close(fd);
     }
     // A clock that stands still: all of it happens within one second.
-    ASSERT_TRUE(WaitUntil([&] { return g.mCogs.Functions(kHostCog).size() >= 40; },
-                          [&] { g.mHost.Update(100.0); }, 5.0));
+    ASSERT_TRUE(
+        WaitUntil([&] { return g.mCogs.Functions(kHostCog).size() >= 40; }, [&] { g.mHost.Update(100.0); }, 5.0));
     EXPECT_EQ(LinesWith(logStart, {"joined from", " left", "fell silent", "more players"}), 1u);
     g.mHost.Update(101.5);
     EXPECT_EQ(LinesWith(logStart, {"joined from", " left", "fell silent", "more players"}), 2u);

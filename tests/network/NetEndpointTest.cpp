@@ -169,8 +169,7 @@ TEST(NetEndpoint, DestroyedMidSendStopsPromptly)
 {
     for (int transport = 0; transport < 2; ++transport)
     {
-        std::unique_ptr<NetEndpoint> host =
-            transport ? OpenHost<NetTcpEndpoint>() : OpenHost<NetUdpEndpoint>();
+        std::unique_ptr<NetEndpoint> host = transport ? OpenHost<NetTcpEndpoint>() : OpenHost<NetUdpEndpoint>();
         std::unique_ptr<NetEndpoint> client = transport ? OpenClient<NetTcpEndpoint>(host->GetLocalAddress().mPort)
                                                         : OpenClient<NetUdpEndpoint>(host->GetLocalAddress().mPort);
         std::vector<NetEvent> events;

@@ -166,25 +166,25 @@ private:
                     continue;
                 for (;;)
                 {
-                sockaddr_in from{};
-                socklen_t length = sizeof(from);
-                const ssize_t n = recvfrom(fds[side].fd, buffer, sizeof(buffer), MSG_DONTWAIT,
-                                           reinterpret_cast<sockaddr*>(&from), &length);
-                if (n <= 0)
-                    break;
-                if (side == 0)
-                {
-                    mClient = from;
-                    mHaveClient = true;
-                }
-                if (chance(mRandom) < mDrop)
-                    continue; // the next datagram
-                const int copies = chance(mRandom) < mDuplicate ? 2 : 1;
-                for (int c = 0; c < copies; ++c)
-                {
-                    const double at = TestSeconds() + double(mRandom() % (mMaxHold + 1)) * 1e-6;
-                    held.emplace(at, Held{side == 0, std::vector<uint8_t>(buffer, buffer + n)});
-                }
+                    sockaddr_in from{};
+                    socklen_t length = sizeof(from);
+                    const ssize_t n = recvfrom(fds[side].fd, buffer, sizeof(buffer), MSG_DONTWAIT,
+                                               reinterpret_cast<sockaddr*>(&from), &length);
+                    if (n <= 0)
+                        break;
+                    if (side == 0)
+                    {
+                        mClient = from;
+                        mHaveClient = true;
+                    }
+                    if (chance(mRandom) < mDrop)
+                        continue; // the next datagram
+                    const int copies = chance(mRandom) < mDuplicate ? 2 : 1;
+                    for (int c = 0; c < copies; ++c)
+                    {
+                        const double at = TestSeconds() + double(mRandom() % (mMaxHold + 1)) * 1e-6;
+                        held.emplace(at, Held{side == 0, std::vector<uint8_t>(buffer, buffer + n)});
+                    }
                 }
             }
             const double now = TestSeconds();

@@ -104,11 +104,33 @@ TEST(NetWire, EveryParameterTypeRoundTrips)
         sets.emplace_back();
         fill(sets.back());
     };
-    add([](ParamBuffer& p) { p.PushUInt(0xFFFFFFFEu); p.PushInt(-7); p.PushFloat(1.25f); p.PushDouble(-3.0e300); });
-    add([](ParamBuffer& p) { p.PushBool(true); p.PushBool(false); p.PushString(""); p.PushString("hello"); });
-    add([&](ParamBuffer& p) { p.PushStdString(longest); p.PushStdString(longest); p.PushStdString(longest); p.PushStdString(longest); });
-    add([](ParamBuffer& p) { p.PushVector(Vector3(1, -2, 3.5f)); p.PushQuat(Quat(0.5f, 0.5f, -0.5f, 0.5f)); p.PushColor(Color(0.1f, 0.2f, 0.3f, 0.4f)); });
-    add([&](ParamBuffer& p) { ParamTraits<DamageInfo>::Push(p, damage); p.PushRecord(215, collision, sizeof(collision)); });
+    add([](ParamBuffer& p) {
+        p.PushUInt(0xFFFFFFFEu);
+        p.PushInt(-7);
+        p.PushFloat(1.25f);
+        p.PushDouble(-3.0e300);
+    });
+    add([](ParamBuffer& p) {
+        p.PushBool(true);
+        p.PushBool(false);
+        p.PushString("");
+        p.PushString("hello");
+    });
+    add([&](ParamBuffer& p) {
+        p.PushStdString(longest);
+        p.PushStdString(longest);
+        p.PushStdString(longest);
+        p.PushStdString(longest);
+    });
+    add([](ParamBuffer& p) {
+        p.PushVector(Vector3(1, -2, 3.5f));
+        p.PushQuat(Quat(0.5f, 0.5f, -0.5f, 0.5f));
+        p.PushColor(Color(0.1f, 0.2f, 0.3f, 0.4f));
+    });
+    add([&](ParamBuffer& p) {
+        ParamTraits<DamageInfo>::Push(p, damage);
+        p.PushRecord(215, collision, sizeof(collision));
+    });
     add([](ParamBuffer&) {});
 
     for (size_t i = 0; i < sets.size(); ++i)
@@ -174,7 +196,12 @@ TEST(NetWire, MalformedPayloadsAreRefused)
         {"unknown code", with(5, 99)},
         {"string runs past the end", with(6, 10)},
         {"bool not 0 or 1", with(11, 2)},
-        {"trailing byte", [&] { auto b = good; b.push_back(0); return b; }()},
+        {"trailing byte",
+         [&] {
+             auto b = good;
+             b.push_back(0);
+             return b;
+         }()},
         {"cut short", std::vector<uint8_t>(good.begin(), good.end() - 1)},
         {"zero inside a string", with(7, 0)},
     };
@@ -215,9 +242,15 @@ TEST(NetWire, MutatedDatagramsNeverCrashTheReader)
         {
             switch (random() % 3)
             {
-            case 0: bytes[random() % bytes.size()] = uint8_t(random()); break;
-            case 1: bytes.resize(random() % (bytes.size() + 1)); break;
-            default: bytes.insert(bytes.begin() + ptrdiff_t(random() % (bytes.size() + 1)), uint8_t(random())); break;
+            case 0:
+                bytes[random() % bytes.size()] = uint8_t(random());
+                break;
+            case 1:
+                bytes.resize(random() % (bytes.size() + 1));
+                break;
+            default:
+                bytes.insert(bytes.begin() + ptrdiff_t(random() % (bytes.size() + 1)), uint8_t(random()));
+                break;
             }
             if (bytes.empty())
                 bytes.push_back(0);

@@ -119,7 +119,8 @@ TEST_F(Collision, HandlerMayCreateABodyAndQueueTheOther)
         if (created)
             return;
         // Right where the two meet, as a bomb would appear.
-        created = Spawn("Ball", Pos(&self)->GetPosition() + Vector3(0.0f, 5.0f, 0.0f), 1.0f, Vector3(0.0f, 0.0f, 30.0f));
+        created =
+            Spawn("Ball", Pos(&self)->GetPosition() + Vector3(0.0f, 5.0f, 0.0f), 1.0f, Vector3(0.0f, 0.0f, 30.0f));
         Phys(created)->mUseGravity = false;
         mCogs.Destroy(mCogs.GetCog(static_cast<uint32_t>(other)));
     };

@@ -36,8 +36,8 @@ TEST_F(Explosion, TypesRegisterUnderTheirIdsAndNames)
     {
         uint32_t id;
         const char* name;
-    } types[] = {{50, "PhysicsComp"}, {51, "CollisionComp"}, {55, "RegionComp"},
-                 {56, "PhysicsExplosion"}, {57, "SpringCape"}, {58, "InertiaBall"}};
+    } types[] = {{50, "PhysicsComp"},      {51, "CollisionComp"}, {55, "RegionComp"},
+                 {56, "PhysicsExplosion"}, {57, "SpringCape"},    {58, "InertiaBall"}};
     for (const auto& type : types)
     {
         CompFactory* factory = mCogs.GetComponentFactory(type.id);

@@ -12,7 +12,7 @@ TEST(GridGround, HeightsBlendBetweenVerticesAndAreZeroOutside)
     {
         float x, z, height;
     } cases[] = {
-        {0.0f, 0.0f, 0.0f}, {2.0f, 0.0f, 4.0f}, {1.0f, 0.0f, 2.0f}, {2.0f, 1.0f, 6.0f},
+        {0.0f, 0.0f, 0.0f}, {2.0f, 0.0f, 4.0f}, {1.0f, 0.0f, 2.0f},  {2.0f, 1.0f, 6.0f},
         {1.0f, 1.0f, 3.0f}, {3.0f, 2.0f, 4.0f}, {-0.5f, 1.0f, 0.0f}, {4.5f, 1.0f, 0.0f},
     };
     for (const auto& c : cases)

@@ -64,12 +64,12 @@ TEST_F(PhysicsFiles, ComponentFieldsTravelThroughArchetypeFiles)
     ASSERT_TRUE(SaveArchetypeXml(*original, "heavy_crate.xml"));
     // A box region: the fields are edited in the file, as a designer would.
     std::string text = TempDir::Read(dir.Path("heavy_crate.xml"));
-    for (const char* field : {"<real name=\"Mass\">2.5</real>", "<bool name=\"UseGravity\">false</bool>",
-                              "<bool name=\"DisableRotation\">true</bool>", "<bool name=\"UseDrag\">true</bool>",
-                              "<real name=\"DragCoefficient\">250</real>", "<bool name=\"Active\">false</bool>",
-                              "<int name=\"RegionType\">0</int>", "<real name=\"Radius\">1</real>",
-                              "<vector name=\"BoxMin\">", "<vector name=\"BoxMax\">",
-                              "<real name=\"Strength\">75</real>", "<real name=\"Radius\">12</real>"})
+    for (const char* field :
+         {"<real name=\"Mass\">2.5</real>", "<bool name=\"UseGravity\">false</bool>",
+          "<bool name=\"DisableRotation\">true</bool>", "<bool name=\"UseDrag\">true</bool>",
+          "<real name=\"DragCoefficient\">250</real>", "<bool name=\"Active\">false</bool>",
+          "<int name=\"RegionType\">0</int>", "<real name=\"Radius\">1</real>", "<vector name=\"BoxMin\">",
+          "<vector name=\"BoxMax\">", "<real name=\"Strength\">75</real>", "<real name=\"Radius\">12</real>"})
         EXPECT_NE(text.find(field), std::string::npos) << field;
     text.replace(text.find("<int name=\"RegionType\">0</int>"), 30, "<int name=\"RegionType\">1</int>");
     dir.Write("heavy_crate.xml", text);

@@ -11,13 +11,17 @@ namespace {
 std::string SettingsFile(const std::string& subStep, const std::string& gravityY, const std::string& friction)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n\t<serializable>\n"
-           "\t\t<vector name=\"Gravity\"><real name=\"x\">1</real><real name=\"y\">" + gravityY +
-           "</real><real name=\"z\">0</real></vector>\n"
-           "\t\t<real name=\"MaxSubStep\">" + subStep + "</real>\n"
-           "\t\t<real name=\"MaxFrameTime\">0.05</real>\n"
-           "\t\t<real name=\"Restitution\">0.5</real>\n"
-           "\t\t<real name=\"BounceThreshold\">3</real>\n"
-           "\t\t<real name=\"Friction\">" + friction + "</real>\n\t</serializable>\n</Stream>";
+           "\t\t<vector name=\"Gravity\"><real name=\"x\">1</real><real name=\"y\">" +
+        gravityY +
+        "</real><real name=\"z\">0</real></vector>\n"
+        "\t\t<real name=\"MaxSubStep\">" +
+        subStep +
+        "</real>\n"
+        "\t\t<real name=\"MaxFrameTime\">0.05</real>\n"
+        "\t\t<real name=\"Restitution\">0.5</real>\n"
+        "\t\t<real name=\"BounceThreshold\">3</real>\n"
+        "\t\t<real name=\"Friction\">" +
+        friction + "</real>\n\t</serializable>\n</Stream>";
 }
 
 class PhysicsSettingsFile : public ::testing::Test
@@ -101,7 +105,7 @@ TEST_F(PhysicsSettingsFile, MissingOrBadFileKeepsTheDefaultsWithOneLine)
         size_t matching = 0;
         for (const LogEntry& entry : log)
             matching += entry.mCategory == c.category && entry.mText.find("Physics.xml") != std::string::npos &&
-                        entry.mText.find(c.says) != std::string::npos;
+                entry.mText.find(c.says) != std::string::npos;
         EXPECT_EQ(matching, 1u);
     }
 }

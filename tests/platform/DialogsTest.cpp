@@ -3,18 +3,18 @@
 
 #include <fstream>
 
-#include "WindowFixture.h"
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
+#include "WindowFixture.h"
 #include "platform/Dialogs.h"
 
-namespace
-{
+namespace {
 // Puts a stand-in zenity first on PATH for the life of the object.
 class FakeZenity
 {
 public:
-    explicit FakeZenity(const std::string& script) : mFolder("zenity"), mOldPath(std::getenv("PATH") ? std::getenv("PATH") : "")
+    explicit FakeZenity(const std::string& script)
+        : mFolder("zenity"), mOldPath(std::getenv("PATH") ? std::getenv("PATH") : "")
     {
         if (!script.empty())
         {
@@ -69,7 +69,8 @@ TEST(Dialogs, MessageOnlyErrorKeepsExpressionAndLocation)
 TEST(Dialogs, ErrorTextNamesEveryPart)
 {
     const std::string text = FormatErrorText("a > b", "QTree Line Number 7", "Out of range");
-    EXPECT_EQ(text, "Error Information\nExpression: a > b\nLocation: QTree Line Number 7\n\nError Message\nOut of range");
+    EXPECT_EQ(text,
+              "Error Information\nExpression: a > b\nLocation: QTree Line Number 7\n\nError Message\nOut of range");
 }
 
 TEST(Dialogs, WindowAskErrorAnswersDebugWhenHeadless)
@@ -135,8 +136,7 @@ TEST(OpenFileDialog, WindowUsesTheSameDialog)
     PlatformWindow::Destroy();
 }
 
-namespace
-{
+namespace {
 // Lets the assertion handler ask the dialog for the life of the object.
 class AssertDialogsOn
 {

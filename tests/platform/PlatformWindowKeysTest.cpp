@@ -9,8 +9,8 @@ TEST_F(PlatformWindowKeys, ListedKeysArriveAsCodes)
         SDL_Keycode key;
         int code;
     } table[] = {
-        {SDLK_UP, 1},     {SDLK_DOWN, 2},     {SDLK_RIGHT, 3},  {SDLK_LEFT, 4},  {SDLK_DELETE, 5},
-        {SDLK_PAGEUP, 6}, {SDLK_PAGEDOWN, 7}, {SDLK_F11, 211},  {SDLK_F12, 212},
+        {SDLK_UP, 1},     {SDLK_DOWN, 2},     {SDLK_RIGHT, 3}, {SDLK_LEFT, 4},  {SDLK_DELETE, 5},
+        {SDLK_PAGEUP, 6}, {SDLK_PAGEDOWN, 7}, {SDLK_F11, 211}, {SDLK_F12, 212},
     };
     for (const auto& row : table)
     {
@@ -72,14 +72,18 @@ TEST_F(PlatformWindowKeys, LatinCharacterArrivesAsSignedByte)
 
 TEST_F(PlatformWindowKeys, CharacterWithoutByteIsDropped)
 {
-    ASSERT_EQ(PushText("\xE2\x82\xAC" "x"), 1); // euro sign, then x
+    ASSERT_EQ(PushText("\xE2\x82\xAC"
+                       "x"),
+              1); // euro sign, then x
     mWindow->PumpMessages();
     EXPECT_EQ(mListener.mCodes, (std::vector<int>{'x'}));
 }
 
 TEST_F(PlatformWindowKeys, MalformedTextIsSkipped)
 {
-    ASSERT_EQ(PushText("\xC3" "z\xFF\x80"), 1);
+    ASSERT_EQ(PushText("\xC3"
+                       "z\xFF\x80"),
+              1);
     mWindow->PumpMessages();
     EXPECT_EQ(mListener.mCodes, (std::vector<int>{'z'}));
     mListener.mCodes.clear();

@@ -8,12 +8,8 @@ TEST(PlatformWindowCenterOn, UsesIntegerHalves)
     {
         int32_t screenWidth, screenHeight, width, height, x, y;
     } table[] = {
-        {1280, 1024, 1024, 768, 128, 128},
-        {1280, 1024, 256, 265, 512, 380},
-        {1024, 768, 801, 601, 112, 84},
-        {800, 600, 800, 600, 0, 0},
-        {800, 600, 1024, 768, -112, -84},
-        {1281, 1025, 3, 3, 639, 511},
+        {1280, 1024, 1024, 768, 128, 128}, {1280, 1024, 256, 265, 512, 380}, {1024, 768, 801, 601, 112, 84},
+        {800, 600, 800, 600, 0, 0},        {800, 600, 1024, 768, -112, -84}, {1281, 1025, 3, 3, 639, 511},
     };
     for (const auto& row : table)
     {
@@ -130,8 +126,7 @@ TEST(PlatformWindowLifetime, DestroyRestoresCursorAndFilter)
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-namespace
-{
+namespace {
 // The colour of one pixel of the splash window's surface.
 SDL_Color SplashPixel(SDL_Window* splash, int x, int y)
 {

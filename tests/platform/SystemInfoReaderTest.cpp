@@ -6,8 +6,7 @@
 #include "WindowFixture.h"
 #include "platform/SystemInfoReader.h"
 
-namespace
-{
+namespace {
 std::tm MakeTime(int year, int month, int day, int hour, int minute)
 {
     std::tm time{};
@@ -19,21 +18,20 @@ std::tm MakeTime(int year, int month, int day, int hour, int minute)
     return time;
 }
 
-const char* const kTwoProcessors =
-    "processor\t: 0\n"
-    "vendor_id\t: GenuineIntel\n"
-    "cpu family\t: 6\n"
-    "model\t\t: 85\n"
-    "model name\t: Intel(R) Xeon(R) CPU @ 2.40GHz\n"
-    "stepping\t: 7\n"
-    "cpu MHz\t\t: 2399.998\n"
-    "flags\t\t: fpu vme de pse\n"
-    "\n"
-    "processor\t: 1\n"
-    "vendor_id\t: OtherVendor\n"
-    "model name\t: Second Processor\n"
-    "cpu MHz\t\t: 1200.000\n"
-    "\n";
+const char* const kTwoProcessors = "processor\t: 0\n"
+                                   "vendor_id\t: GenuineIntel\n"
+                                   "cpu family\t: 6\n"
+                                   "model\t\t: 85\n"
+                                   "model name\t: Intel(R) Xeon(R) CPU @ 2.40GHz\n"
+                                   "stepping\t: 7\n"
+                                   "cpu MHz\t\t: 2399.998\n"
+                                   "flags\t\t: fpu vme de pse\n"
+                                   "\n"
+                                   "processor\t: 1\n"
+                                   "vendor_id\t: OtherVendor\n"
+                                   "model name\t: Second Processor\n"
+                                   "cpu MHz\t\t: 1200.000\n"
+                                   "\n";
 } // namespace
 
 TEST(SystemInfoReader, TimeIsMonthDayYearWithTwoDigitMinutes)
@@ -64,11 +62,10 @@ TEST(SystemInfoReader, CpuInfoReadsFirstProcessorOnly)
 
 TEST(SystemInfoReader, CpuInfoWithoutFieldsGivesNotAvailable)
 {
-    const char* const arm =
-        "processor\t: 0\n"
-        "BogoMIPS\t: 48.00\n"
-        "CPU implementer\t: 0x41\n"
-        "\n";
+    const char* const arm = "processor\t: 0\n"
+                            "BogoMIPS\t: 48.00\n"
+                            "CPU implementer\t: 0x41\n"
+                            "\n";
     for (const char* text : {arm, "", "no colon at all\n\n\n", "cpu MHz : fast\nvendor_id :\n"})
     {
         SystemInfo info;
@@ -106,9 +103,15 @@ TEST(SystemInfoReader, ReadFillsEveryField)
 {
     SystemInfo info;
     SystemInfoReader::Read(info);
-    const std::string* fields[] = {&info.mUserName,        &info.mOperatingSystem,     &info.mTotalMemory,
-                                   &info.mAvailableMemory, &info.mProcessorIdentifier, &info.mProcessorName,
-                                   &info.mProcessorVendor, &info.mClockSpeed,          &info.mArchitecture,
+    const std::string* fields[] = {&info.mUserName,
+                                   &info.mOperatingSystem,
+                                   &info.mTotalMemory,
+                                   &info.mAvailableMemory,
+                                   &info.mProcessorIdentifier,
+                                   &info.mProcessorName,
+                                   &info.mProcessorVendor,
+                                   &info.mClockSpeed,
+                                   &info.mArchitecture,
                                    &info.mTime};
     for (const std::string* field : fields)
         EXPECT_FALSE(field->empty());

@@ -57,10 +57,7 @@ protected:
 
     void TearDown() override { PlatformWindow::Destroy(); }
 
-    static int QueuedEvents()
-    {
-        return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
-    }
+    static int QueuedEvents() { return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT); }
 
     // SDL_PushEvent answers 1 when queued, 0 when the filter dropped the event.
     static int PushKey(SDL_Keycode key, Uint32 type = SDL_KEYDOWN)
@@ -111,7 +108,7 @@ public:
     {
         static int counter = 0;
         mPath = std::filesystem::temp_directory_path() /
-                ("loom_platform_" + tag + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter));
+            ("loom_platform_" + tag + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter));
         std::filesystem::create_directories(mPath);
     }
     ~ScratchFolder()

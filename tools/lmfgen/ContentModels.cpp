@@ -21,10 +21,7 @@ LmfPart Merge(std::initializer_list<LmfPart> shapes)
     return part;
 }
 
-LmfPart Box(const Vector3& min, const Vector3& max)
-{
-    return MakeBox(min, max);
-}
+LmfPart Box(const Vector3& min, const Vector3& max) { return MakeBox(min, max); }
 
 LmfPart TubeAt(float radius, float y0, float y1, const Vector3& at, int segments = 10)
 {
@@ -84,10 +81,7 @@ LmfMesh Several(std::vector<LmfPart> parts)
     return mesh;
 }
 
-std::string MeshBytes(const LmfMesh& mesh)
-{
-    return LmfWriter().Header().Mesh(mesh).End().Bytes();
-}
+std::string MeshBytes(const LmfMesh& mesh) { return LmfWriter().Header().Mesh(mesh).End().Bytes(); }
 
 // A rigid part hierarchy (kind 1). Every part hangs below part 0.
 struct RigidPiece
@@ -286,8 +280,7 @@ std::vector<LmfClip> HammerClips()
     const Motion raised{2, none, {0, 0, 1}, 55.0f, true};
     return {PoseClip("Inactive", 1.0f, rest, {raised}),
             PoseClip("Activate", 0.25f, rest, {{2, none, {0, 0, 1}, -10.0f, true}}),
-            RigidClip("Deactivate", 1.2f, rest, {raised}),
-            PoseClip("Idle", 2.0f, rest, {raised})};
+            RigidClip("Deactivate", 1.2f, rest, {raised}), PoseClip("Idle", 2.0f, rest, {raised})};
 }
 
 std::vector<RigidPiece> SpringPieces()
@@ -303,10 +296,9 @@ std::vector<LmfClip> SpringClips()
 {
     const auto rest = RestOf(SpringPieces());
     return {RigidClip("Inactive", 1.0f, rest, {}),
-            RigidClip("Activate", 0.4f, rest, {{2, {0, 3.5f, 0}, {1, 0, 0}, 0.0f, false},
-                                                {1, {0, 1.2f, 0}, {1, 0, 0}, 0.0f, false}}),
-            RigidClip("Deactivate", 0.6f, rest, {}),
-            RigidClip("Idle", 2.0f, rest, {})};
+            RigidClip("Activate", 0.4f, rest,
+                      {{2, {0, 3.5f, 0}, {1, 0, 0}, 0.0f, false}, {1, {0, 1.2f, 0}, {1, 0, 0}, 0.0f, false}}),
+            RigidClip("Deactivate", 0.6f, rest, {}), RigidClip("Idle", 2.0f, rest, {})};
 }
 
 // The fan blows along -z: the housing faces that way and the rotor turns about z.
@@ -369,7 +361,8 @@ std::vector<LmfClip> TrapClips(const std::vector<Vector3>& rest, LmfClip activat
     for (auto& track : deactivate.tracks)
         for (AnimationKey& key : track)
             key.time *= back / activate.length;
-    return {RigidClip("Inactive", 1.0f, rest, {}), std::move(activate), std::move(deactivate), RigidClip("Idle", 2.0f, rest, {})};
+    return {RigidClip("Inactive", 1.0f, rest, {}), std::move(activate), std::move(deactivate),
+            RigidClip("Idle", 2.0f, rest, {})};
 }
 
 // A turn of a track through a whole circle about an axis in quarter steps.
@@ -388,8 +381,10 @@ std::vector<RigidPiece> AxePieces()
     std::vector<RigidPiece> p;
     p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
     p.push_back({0, {0, 0.4f, 0}, TubeAt(0.5f, 0.0f, 2.6f, {0, 0, 0}, 10)});
-    p.push_back({1, {0, 2.6f, 0}, Merge({Box({0.0f, -0.2f, -0.2f}, {3.0f, 0.2f, 0.2f}),
-                                          Box({2.6f, -1.2f, -0.08f}, {3.8f, 1.2f, 0.08f})})});
+    p.push_back(
+        {1,
+         {0, 2.6f, 0},
+         Merge({Box({0.0f, -0.2f, -0.2f}, {3.0f, 0.2f, 0.2f}), Box({2.6f, -1.2f, -0.08f}, {3.8f, 1.2f, 0.08f})})});
     return p;
 }
 
@@ -418,10 +413,10 @@ std::vector<LmfClip> PitClips()
 {
     const auto rest = RestOf(PitPieces());
     const Vector3 none;
-    return TrapClips(rest,
-                     RigidClip("Activate", 0.3f, rest,
-                               {{1, none, {0, 0, 1}, -90.0f, true}, {2, none, {0, 0, 1}, 90.0f, true}}),
-                     0.8f);
+    return TrapClips(
+        rest,
+        RigidClip("Activate", 0.3f, rest, {{1, none, {0, 0, 1}, -90.0f, true}, {2, none, {0, 0, 1}, 90.0f, true}}),
+        0.8f);
 }
 
 // A dish on a mast that the player steers from orbit.
@@ -449,9 +444,12 @@ LmfMesh SatelliteAimMesh()
 {
     return RigidMesh([] {
         std::vector<RigidPiece> p;
-        p.push_back({kLmfNone, {0, 0, 0}, Merge({TubeAt(0.8f, -1.0f, 1.0f, {0, 0, 0}, 10), Ball(0.5f, {0, -1.2f, 0})})});
-        p.push_back({0, {0, 0, 0}, Merge({Box({-4.0f, -0.05f, -0.9f}, {-1.0f, 0.05f, 0.9f}),
-                                          Box({1.0f, -0.05f, -0.9f}, {4.0f, 0.05f, 0.9f})})});
+        p.push_back(
+            {kLmfNone, {0, 0, 0}, Merge({TubeAt(0.8f, -1.0f, 1.0f, {0, 0, 0}, 10), Ball(0.5f, {0, -1.2f, 0})})});
+        p.push_back({0,
+                     {0, 0, 0},
+                     Merge({Box({-4.0f, -0.05f, -0.9f}, {-1.0f, 0.05f, 0.9f}),
+                            Box({1.0f, -0.05f, -0.9f}, {4.0f, 0.05f, 0.9f})})});
         return p;
     }());
 }
@@ -473,10 +471,11 @@ std::vector<RigidPiece> MissilePieces()
     p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.6f, 3.8f})});
     p.push_back({0, {-1.2f, 0.6f, 0}, Box({-0.2f, 0.0f, -0.2f}, {0.2f, 4.0f, 0.2f})});
     p.push_back({0, {1.2f, 0.6f, 0}, Box({-0.2f, 0.0f, -0.2f}, {0.2f, 4.0f, 0.2f})});
-    p.push_back({0, {0, 1.2f, 0}, Merge({TubeAt(0.7f, 0.0f, 4.0f, {0, 0, 0}, 10), Box({-0.5f, 4.0f, -0.5f}, {0.5f, 4.8f, 0.5f}),
-                                         Box({-0.2f, 4.8f, -0.2f}, {0.2f, 5.4f, 0.2f}),
-                                         Box({-1.3f, 0.0f, -0.08f}, {1.3f, 1.2f, 0.08f}),
-                                         Box({-0.08f, 0.0f, -1.3f}, {0.08f, 1.2f, 1.3f})})});
+    p.push_back({0,
+                 {0, 1.2f, 0},
+                 Merge({TubeAt(0.7f, 0.0f, 4.0f, {0, 0, 0}, 10), Box({-0.5f, 4.0f, -0.5f}, {0.5f, 4.8f, 0.5f}),
+                        Box({-0.2f, 4.8f, -0.2f}, {0.2f, 5.4f, 0.2f}), Box({-1.3f, 0.0f, -0.08f}, {1.3f, 1.2f, 0.08f}),
+                        Box({-0.08f, 0.0f, -1.3f}, {0.08f, 1.2f, 1.3f})})});
     return p;
 }
 
@@ -484,7 +483,8 @@ std::vector<LmfClip> MissileClips()
 {
     const auto rest = RestOf(MissilePieces());
     LmfClip launch = RigidClip("Activate", 1.0f, rest, {});
-    launch.tracks[3] = {Key(0.0f, rest[3]), Key(0.3f, rest[3] + Vector3(0, 0.5f, 0)), Key(1.0f, rest[3] + Vector3(0, 12.0f, 0))};
+    launch.tracks[3] = {Key(0.0f, rest[3]), Key(0.3f, rest[3] + Vector3(0, 0.5f, 0)),
+                        Key(1.0f, rest[3] + Vector3(0, 12.0f, 0))};
     return TrapClips(rest, std::move(launch), 0.5f);
 }
 
@@ -551,8 +551,10 @@ std::vector<RigidPiece> FlamePieces()
     };
     auto below = [](const Vector3& v) { return Vector3(v.x, -v.y, -v.z); };
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, upended(Merge({Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f}),
-                                                   Box({-0.8f, 0.4f, -0.8f}, {0.8f, 0.7f, 0.8f})}))});
+    p.push_back({kLmfNone,
+                 {0, 0, 0},
+                 upended(Merge(
+                     {Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f}), Box({-0.8f, 0.4f, -0.8f}, {0.8f, 0.7f, 0.8f})}))});
     for (int corner = 0; corner < 4; ++corner)
     {
         const float x = (corner & 1) ? 3.2f : -3.2f;
@@ -562,8 +564,9 @@ std::vector<RigidPiece> FlamePieces()
     for (int jet = 0; jet < 3; ++jet)
     {
         const float a = float(jet) * 2.0f * kPi / 3.0f;
-        p.push_back({0, below({std::cos(a) * 2.2f, 0.4f, std::sin(a) * 2.2f}),
-                     upended(Merge({TubeAt(0.35f, 0.0f, 1.4f, {0, 0, 0}, 8), Box({-0.5f, 1.4f, -0.5f}, {0.5f, 1.7f, 0.5f})}))});
+        p.push_back(
+            {0, below({std::cos(a) * 2.2f, 0.4f, std::sin(a) * 2.2f}),
+             upended(Merge({TubeAt(0.35f, 0.0f, 1.4f, {0, 0, 0}, 8), Box({-0.5f, 1.4f, -0.5f}, {0.5f, 1.7f, 0.5f})}))});
     }
     return p;
 }
@@ -572,8 +575,9 @@ std::vector<LmfClip> FlameClips()
 {
     const auto rest = RestOf(FlamePieces());
     const Vector3 none;
-    LmfClip burst = RigidClip("Activate", 0.4f, rest,
-                              {{5, none, {1, 0, 0}, 10.0f, true}, {6, none, {0, 0, 1}, 10.0f, true}, {7, none, {1, 0, 0}, -10.0f, true}});
+    LmfClip burst = RigidClip(
+        "Activate", 0.4f, rest,
+        {{5, none, {1, 0, 0}, 10.0f, true}, {6, none, {0, 0, 1}, 10.0f, true}, {7, none, {1, 0, 0}, -10.0f, true}});
     std::vector<LmfClip> clips = TrapClips(rest, std::move(burst), 0.4f);
     for (LmfClip& clip : clips)
         clip.tracks[0] = {Key(0.0f, rest[0], Turn({1, 0, 0}, 180.0f))};
@@ -673,7 +677,10 @@ std::vector<BodyClipRow> BodyClipRows()
     const Vector3 x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
     return {
         {"Stand", 1.6f, {{1, x, 3.0f}, {2, y, 5.0f}}, 0.0f},
-        {"Walk", 0.8f, {{7, x, 30.0f}, {9, x, -30.0f}, {8, x, -20.0f}, {10, x, 20.0f}, {3, x, -25.0f}, {5, x, 25.0f}}, 0.05f},
+        {"Walk",
+         0.8f,
+         {{7, x, 30.0f}, {9, x, -30.0f}, {8, x, -20.0f}, {10, x, 20.0f}, {3, x, -25.0f}, {5, x, 25.0f}},
+         0.05f},
         {"Idle", 2.0f, {{2, y, 30.0f}, {1, z, 6.0f}}, 0.0f},
         {"Attack", 0.8f, {{5, x, -110.0f}, {6, x, -40.0f}, {1, x, 20.0f}}, 0.0f},
         {"Special", 1.5f, {{3, z, 80.0f}, {5, z, -80.0f}, {2, x, -20.0f}}, 0.1f},
@@ -784,8 +791,9 @@ LmfMesh SpawnerMesh()
 
 LmfMesh BombMesh()
 {
-    return Several({Ball(1.2f, {0, 1.2f, 0}, 10, 14), Merge({TubeAt(0.3f, 2.3f, 2.7f, {0, 0, 0}, 8),
-                                                             Box({-0.06f, 2.7f, -0.06f}, {0.06f, 3.3f, 0.06f})})});
+    return Several(
+        {Ball(1.2f, {0, 1.2f, 0}, 10, 14),
+         Merge({TubeAt(0.3f, 2.3f, 2.7f, {0, 0, 0}, 8), Box({-0.06f, 2.7f, -0.06f}, {0.06f, 3.3f, 0.06f})})});
 }
 
 LmfMesh ParachuteMesh()
@@ -815,7 +823,8 @@ LmfMesh MissileMesh()
 {
     LmfPart body = Merge({TubeAt(0.4f, 0.0f, 2.6f, {0, 0, 0}, 10), Box({-0.3f, 2.6f, -0.3f}, {0.3f, 3.2f, 0.3f}),
                           Box({-0.12f, 3.2f, -0.12f}, {0.12f, 3.5f, 0.12f})});
-    LmfPart fins = Merge({Box({-1.0f, 0.0f, -0.05f}, {1.0f, 0.8f, 0.05f}), Box({-0.05f, 0.0f, -1.0f}, {0.05f, 0.8f, 1.0f})});
+    LmfPart fins =
+        Merge({Box({-1.0f, 0.0f, -0.05f}, {1.0f, 0.8f, 0.05f}), Box({-0.05f, 0.0f, -1.0f}, {0.05f, 0.8f, 1.0f})});
     return Several({std::move(body), std::move(fins)});
 }
 
@@ -900,8 +909,8 @@ std::vector<LmfClip> TowerClips()
             // Each piece drops and tips away from the middle, alternating sides.
             const float side = (part % 2 == 0) ? 1.0f : -1.0f;
             const Vector3 axis = (part % 4 < 2) ? Vector3(1, 0, 0) : Vector3(0, 0, 1);
-            falls.push_back({uint32_t(part), {side * 1.5f, -4.0f - 0.5f * float(part % 3), side * 1.0f}, axis,
-                             side * 12.0f, true});
+            falls.push_back(
+                {uint32_t(part), {side * 1.5f, -4.0f - 0.5f * float(part % 3), side * 1.0f}, axis, side * 12.0f, true});
         }
         if (row.banner)
             falls.push_back({19, {0, -6.0f, 1.0f}, {1, 0, 0}, 30.0f, true});
@@ -1005,7 +1014,8 @@ std::vector<LmfClip> BodyClips(const BodyShape& shape)
             }
             const float deg = swing ? swing->degrees : 0.0f;
             const Vector3 axis = swing ? swing->axis : Vector3(1, 0, 0);
-            clip.tracks.push_back({Key(0.0f, offset, Turn(axis, -deg * 0.5f)), Key(row.length * 0.5f, low, Turn(axis, deg * 0.5f)),
+            clip.tracks.push_back({Key(0.0f, offset, Turn(axis, -deg * 0.5f)),
+                                   Key(row.length * 0.5f, low, Turn(axis, deg * 0.5f)),
                                    Key(row.length, offset, Turn(axis, -deg * 0.5f))});
         }
         clips.push_back(std::move(clip));
@@ -1064,9 +1074,10 @@ std::vector<LmfBone> CursorBones()
 std::vector<LmfClip> CursorClips()
 {
     // Angles of the finger roots: negative opens the claw, positive closes it.
-    return {ClawClip("Idle", 1.5f, -15.0f, -15.0f, -5.0f, 0.0f),   ClawClip("Idle2", 2.0f, -15.0f, -15.0f, -15.0f, 90.0f),
-            ClawClip("Grab", 0.4f, -15.0f, 35.0f, 10.0f, 0.0f),    ClawClip("Hold", 1.0f, 35.0f, 35.0f, 30.0f, 0.0f),
-            ClawClip("Release", 0.4f, 35.0f, -15.0f, -30.0f, 0.0f), ClawClip("Stun", 1.2f, -15.0f, -15.0f, -40.0f, 180.0f)};
+    return {
+        ClawClip("Idle", 1.5f, -15.0f, -15.0f, -5.0f, 0.0f),    ClawClip("Idle2", 2.0f, -15.0f, -15.0f, -15.0f, 90.0f),
+        ClawClip("Grab", 0.4f, -15.0f, 35.0f, 10.0f, 0.0f),     ClawClip("Hold", 1.0f, 35.0f, 35.0f, 30.0f, 0.0f),
+        ClawClip("Release", 0.4f, 35.0f, -15.0f, -30.0f, 0.0f), ClawClip("Stun", 1.2f, -15.0f, -15.0f, -40.0f, 180.0f)};
 }
 
 std::vector<std::string> ClipNames(const std::vector<LmfClip>& clips)

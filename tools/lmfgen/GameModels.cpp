@@ -53,17 +53,17 @@ struct InvaderBone
 };
 
 const InvaderBone kInvader[] = {
-    {-1, {0, 1.0f, 0}, {0.25f, 0.3f, 0.15f}},       // hips
-    {0, {0, 1.3f, 0}, {0.3f, 0.5f, 0.18f}},         // spine
-    {1, {0, 1.85f, 0}, {0.18f, 0.3f, 0.18f}},       // head
-    {1, {0.4f, 1.7f, 0}, {0.08f, -0.4f, 0.08f}},    // left arm
-    {3, {0.4f, 1.3f, 0}, {0.07f, -0.4f, 0.07f}},    // left forearm
-    {1, {-0.4f, 1.7f, 0}, {0.08f, -0.4f, 0.08f}},   // right arm
-    {5, {-0.4f, 1.3f, 0}, {0.07f, -0.4f, 0.07f}},   // right forearm
-    {0, {0.15f, 0.95f, 0}, {0.1f, -0.45f, 0.1f}},   // left thigh
-    {7, {0.15f, 0.5f, 0}, {0.09f, -0.5f, 0.09f}},   // left shin
-    {0, {-0.15f, 0.95f, 0}, {0.1f, -0.45f, 0.1f}},  // right thigh
-    {9, {-0.15f, 0.5f, 0}, {0.09f, -0.5f, 0.09f}},  // right shin
+    {-1, {0, 1.0f, 0}, {0.25f, 0.3f, 0.15f}},      // hips
+    {0, {0, 1.3f, 0}, {0.3f, 0.5f, 0.18f}},        // spine
+    {1, {0, 1.85f, 0}, {0.18f, 0.3f, 0.18f}},      // head
+    {1, {0.4f, 1.7f, 0}, {0.08f, -0.4f, 0.08f}},   // left arm
+    {3, {0.4f, 1.3f, 0}, {0.07f, -0.4f, 0.07f}},   // left forearm
+    {1, {-0.4f, 1.7f, 0}, {0.08f, -0.4f, 0.08f}},  // right arm
+    {5, {-0.4f, 1.3f, 0}, {0.07f, -0.4f, 0.07f}},  // right forearm
+    {0, {0.15f, 0.95f, 0}, {0.1f, -0.45f, 0.1f}},  // left thigh
+    {7, {0.15f, 0.5f, 0}, {0.09f, -0.5f, 0.09f}},  // left shin
+    {0, {-0.15f, 0.95f, 0}, {0.1f, -0.45f, 0.1f}}, // right thigh
+    {9, {-0.15f, 0.5f, 0}, {0.09f, -0.5f, 0.09f}}, // right shin
 };
 constexpr uint32_t kInvaderBones = sizeof(kInvader) / sizeof(kInvader[0]);
 // The head's faces come last in the part: they are kept out of simplification.
@@ -85,9 +85,9 @@ struct ClipRow
 };
 
 const ClipRow kInvaderClips[] = {
-    {"Stand", 1.0f, 1, {1, 0, 0}, 0.0f},    {"Walk", 1.0f, 7, {1, 0, 0}, 35.0f},
-    {"Idle", 2.0f, 1, {0, 0, 1}, 6.0f},     {"Attack", 0.8f, 5, {1, 0, 0}, -90.0f},
-    {"Special", 1.5f, 3, {0, 0, 1}, 80.0f}, {"Special1", 1.2f, 0, {0, 1, 0}, 120.0f},
+    {"Stand", 1.0f, 1, {1, 0, 0}, 0.0f},     {"Walk", 1.0f, 7, {1, 0, 0}, 35.0f},
+    {"Idle", 2.0f, 1, {0, 0, 1}, 6.0f},      {"Attack", 0.8f, 5, {1, 0, 0}, -90.0f},
+    {"Special", 1.5f, 3, {0, 0, 1}, 80.0f},  {"Special1", 1.2f, 0, {0, 1, 0}, 120.0f},
     {"Special2", 1.0f, 1, {1, 0, 0}, 40.0f}, {"Struggle", 0.6f, 3, {1, 0, 0}, 60.0f},
 };
 } // namespace
@@ -100,60 +100,27 @@ LmfMesh SinglePartMesh(LmfPart part)
     return mesh;
 }
 
-LmfMesh UnitCubeMesh()
-{
-    return SinglePartMesh(MakeBox({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}));
-}
+LmfMesh UnitCubeMesh() { return SinglePartMesh(MakeBox({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f})); }
 
-LmfMesh UnitSphereMesh()
-{
-    return SinglePartMesh(MakeSphere(1.0f, 12, 16));
-}
+LmfMesh UnitSphereMesh() { return SinglePartMesh(MakeSphere(1.0f, 12, 16)); }
 
-LmfMesh PlaneMesh()
-{
-    return SinglePartMesh(MakeGrid(1.0f, 1));
-}
+LmfMesh PlaneMesh() { return SinglePartMesh(MakeGrid(1.0f, 1)); }
 
-LmfMesh SkydomeMesh()
-{
-    return SinglePartMesh(MakeSkySphere(1.0f, 16, 24));
-}
+LmfMesh SkydomeMesh() { return SinglePartMesh(MakeSkySphere(1.0f, 16, 24)); }
 
-LmfMesh WaterMesh()
-{
-    return SinglePartMesh(MakeGrid(1.0f, 8));
-}
+LmfMesh WaterMesh() { return SinglePartMesh(MakeGrid(1.0f, 8)); }
 
-std::string MeshFile(const LmfMesh& mesh)
-{
-    return LmfWriter().Header().Mesh(mesh).End().Bytes();
-}
+std::string MeshFile(const LmfMesh& mesh) { return LmfWriter().Header().Mesh(mesh).End().Bytes(); }
 
-std::string UnitCubeFile()
-{
-    return MeshFile(UnitCubeMesh());
-}
+std::string UnitCubeFile() { return MeshFile(UnitCubeMesh()); }
 
-std::string UnitSphereFile()
-{
-    return MeshFile(UnitSphereMesh());
-}
+std::string UnitSphereFile() { return MeshFile(UnitSphereMesh()); }
 
-std::string PlaneFile()
-{
-    return MeshFile(PlaneMesh());
-}
+std::string PlaneFile() { return MeshFile(PlaneMesh()); }
 
-std::string SkydomeFile()
-{
-    return MeshFile(SkydomeMesh());
-}
+std::string SkydomeFile() { return MeshFile(SkydomeMesh()); }
 
-std::string WaterFile()
-{
-    return MeshFile(WaterMesh());
-}
+std::string WaterFile() { return MeshFile(WaterMesh()); }
 
 LmfMesh TurretMesh()
 {
@@ -197,10 +164,7 @@ std::vector<LmfClip> TurretClips()
     return clips;
 }
 
-std::string TurretFile()
-{
-    return LmfWriter().Header().Mesh(TurretMesh()).Clips(TurretClips()).End().Bytes();
-}
+std::string TurretFile() { return LmfWriter().Header().Mesh(TurretMesh()).Clips(TurretClips()).End().Bytes(); }
 
 ConstraintInfo TurretConstraints()
 {
@@ -380,10 +344,7 @@ LmfMesh FiveCubesMesh()
     return mesh;
 }
 
-std::string FiveCubesFile()
-{
-    return MeshFile(FiveCubesMesh());
-}
+std::string FiveCubesFile() { return MeshFile(FiveCubesMesh()); }
 
 std::string SevenTexFile()
 {

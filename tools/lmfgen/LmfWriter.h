@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "LOOM/math/Matrix4.h"
-#include "graphics/model/animation/Animation.h"
 #include "graphics/model/MeshGeometry.h"
+#include "graphics/model/animation/Animation.h"
 
 constexpr uint32_t kLmfNone = 0xFFFFFFFFu;
 

@@ -79,8 +79,8 @@ LmfPart MakeBox(const Vector3& min, const Vector3& max)
             const Vector3 u = axes[(axis + 1) % 3];
             const Vector3 v = axes[(axis + 2) % 3];
             auto corner = [&](float su, float sv) {
-                const Vector3 p = centre + n * DotProduct(half, axes[axis]) +
-                                  u * (su * DotProduct(half, u)) + v * (sv * DotProduct(half, v));
+                const Vector3 p = centre + n * DotProduct(half, axes[axis]) + u * (su * DotProduct(half, u)) +
+                    v * (sv * DotProduct(half, v));
                 return AddVertex(part, p, n, (su + 1) * 0.5f, (sv + 1) * 0.5f);
             };
             const uint16_t a = corner(-1, -1), b = corner(1, -1), c = corner(1, 1), d = corner(-1, 1);
@@ -92,20 +92,11 @@ LmfPart MakeBox(const Vector3& min, const Vector3& max)
     return part;
 }
 
-LmfPart MakeSphere(float radius, int rings, int segments)
-{
-    return MakeRings(radius, rings, segments, rings, false);
-}
+LmfPart MakeSphere(float radius, int rings, int segments) { return MakeRings(radius, rings, segments, rings, false); }
 
-LmfPart MakeDome(float radius, int rings, int segments)
-{
-    return MakeRings(radius, rings * 2, segments, rings, true);
-}
+LmfPart MakeDome(float radius, int rings, int segments) { return MakeRings(radius, rings * 2, segments, rings, true); }
 
-LmfPart MakeSkySphere(float radius, int rings, int segments)
-{
-    return MakeRings(radius, rings, segments, rings, true);
-}
+LmfPart MakeSkySphere(float radius, int rings, int segments) { return MakeRings(radius, rings, segments, rings, true); }
 
 LmfPart MakeGrid(float size, int cells)
 {
@@ -137,8 +128,7 @@ LmfPart MakeTube(float radius, float length, int rings, int segments)
         {
             const float theta = 2.0f * kPi * s / segments;
             const Vector3 n(std::cos(theta), 0.0f, std::sin(theta));
-            AddVertex(part, {n.x * radius, length * r / rings, n.z * radius}, n, float(s) / segments,
-                      float(r) / rings);
+            AddVertex(part, {n.x * radius, length * r / rings, n.z * radius}, n, float(s) / segments, float(r) / rings);
         }
     const int row = segments + 1;
     for (int r = 0; r < rings; ++r)
@@ -187,10 +177,7 @@ AnimationKey Key(float time, const Vector3& position, const Quat& rotation)
     return key;
 }
 
-Quat Turn(const Vector3& axis, float degrees)
-{
-    return Quat::FromAxisAngle(axis, degrees * kPi / 180.0f);
-}
+Quat Turn(const Vector3& axis, float degrees) { return Quat::FromAxisAngle(axis, degrees * kPi / 180.0f); }
 
 void Append(LmfPart& into, const LmfPart& from)
 {

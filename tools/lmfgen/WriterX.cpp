@@ -15,10 +15,7 @@ std::string Num(float value)
     return text;
 }
 
-std::string Triple(const Vector3& v)
-{
-    return Num(v.x) + ";" + Num(v.y) + ";" + Num(v.z) + ";";
-}
+std::string Triple(const Vector3& v) { return Num(v.x) + ";" + Num(v.y) + ";" + Num(v.z) + ";"; }
 
 bool Save(const std::string& path, const std::string& bytes)
 {
@@ -35,7 +32,7 @@ std::string WriteXText(const LmfPart& part, const Matrix4& frame, const std::str
     x += "template Coords2d {\n <F6F23F44-7686-11cf-8F52-0040333594A3>\n FLOAT u;\n FLOAT v;\n}\n\n";
     x += "Material Skin {\n 1.000000;1.000000;1.000000;1.000000;;\n 8.000000;\n 0.500000;0.500000;0.500000;;\n"
          " 0.000000;0.000000;0.000000;;\n TextureFilename {\n  \"" +
-         texture + "\";\n }\n}\n\n";
+        texture + "\";\n }\n}\n\n";
     x += "Frame Root {\n FrameTransformMatrix {\n  ";
     for (int i = 0; i < 16; ++i)
         x += Num(frame[i]) + (i < 15 ? "," : ";;\n }\n");
@@ -47,8 +44,8 @@ std::string WriteXText(const LmfPart& part, const Matrix4& frame, const std::str
         for (size_t f = 0; f < faces; ++f)
         {
             list += "  3;" + std::to_string(map[part.indices[3 * f]]) + "," +
-                    std::to_string(map[part.indices[3 * f + 1]]) + "," + std::to_string(map[part.indices[3 * f + 2]]) +
-                    (f + 1 < faces ? ";,\n" : ";;\n");
+                std::to_string(map[part.indices[3 * f + 1]]) + "," + std::to_string(map[part.indices[3 * f + 2]]) +
+                (f + 1 < faces ? ";,\n" : ";;\n");
         }
         return list;
     };

@@ -7,10 +7,7 @@
 namespace {
 constexpr float kKeyEpsilon = 0.0001f;
 
-AnimationPose PoseOf(const AnimationKey& key)
-{
-    return {key.rotation, key.position, key.scale};
-}
+AnimationPose PoseOf(const AnimationKey& key) { return {key.rotation, key.position, key.scale}; }
 } // namespace
 
 AnimationPose Animation::GetKey(uint32_t key, uint32_t track) const

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "graphics/resource/Resource.h"
 #include "LOOM/assets/Ref.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
+#include "graphics/resource/Resource.h"
 
 class AnimationObj;
 

@@ -8,36 +8,24 @@
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"
+#include "graphics/model/ModelStores.h"
 #include "graphics/model/animation/Animation.h"
 #include "graphics/model/animation/AnimationSet.h"
-#include "graphics/model/ModelStores.h"
 #include "graphics/model/animation/Skeleton.h"
 
 namespace {
 bool sAnimEnabled = true;
 } // namespace
 
-void AnimationObj::SetAnimEnabled(bool enabled)
-{
-    sAnimEnabled = enabled;
-}
+void AnimationObj::SetAnimEnabled(bool enabled) { sAnimEnabled = enabled; }
 
-bool AnimationObj::IsAnimEnabled()
-{
-    return sAnimEnabled;
-}
+bool AnimationObj::IsAnimEnabled() { return sAnimEnabled; }
 
 AnimationObj::AnimationObj() = default;
 
-AnimationObj::~AnimationObj()
-{
-    ReleaseAnimations();
-}
+AnimationObj::~AnimationObj() { ReleaseAnimations(); }
 
-void AnimationObj::ReleaseActive()
-{
-    mActive.clear();
-}
+void AnimationObj::ReleaseActive() { mActive.clear(); }
 
 void AnimationObj::Update(float dt)
 {

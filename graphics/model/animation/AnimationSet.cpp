@@ -3,15 +3,9 @@
 #include "LOOM/base/FileUtils.h"
 #include "graphics/model/files/LMLoader.h"
 
-AnimationSet::~AnimationSet()
-{
-    Clear();
-}
+AnimationSet::~AnimationSet() { Clear(); }
 
-void AnimationSet::Load(const std::string& fileName)
-{
-    LMLoader::LoadAnimations(*this, DataFilePath(fileName));
-}
+void AnimationSet::Load(const std::string& fileName) { LMLoader::LoadAnimations(*this, DataFilePath(fileName)); }
 
 Animation* AnimationSet::AddAnimation()
 {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/resource/Resource.h"
 #include "graphics/model/animation/Animation.h"
+#include "graphics/resource/Resource.h"
 
 // The animations of one file, owned together; the animation store caches sets by file name.
 class AnimationSet : public Resource

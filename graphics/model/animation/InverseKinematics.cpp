@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "LOOM/console/Console.h"
 #include "LOOM/base/TypeCode.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/math/Matrix4.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
@@ -138,7 +138,7 @@ bool SaveConstraintInfo(ConstraintInfo& info, const std::string& fileName)
 }
 
 Ref<Animation> SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,
-                   ConstraintInfo info, const Vector3& target)
+                       ConstraintInfo info, const Vector3& target)
 {
     const uint32_t boneCount = skeleton.GetBoneCount();
     if (info.EndEffector < 0 || static_cast<uint32_t>(info.EndEffector) >= boneCount)

@@ -52,7 +52,7 @@ struct IKPlacement
 // so the end effector points at the target; one reference for the caller. Null when the end
 // effector is not a bone.
 Ref<Animation> SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,
-                   ConstraintInfo info, const Vector3& target);
+                       ConstraintInfo info, const Vector3& target);
 
 // Solves from the controller's base animation and plays (SpeedNode -1) or blends to the result.
 // False, with a log line, when there is nothing to start from.

@@ -5,10 +5,7 @@
 #include "graphics/model/animation/AnimationObj.h"
 #include "graphics/model/files/LMLoader.h"
 
-void Skeleton::Load(const std::string& fileName)
-{
-    LMLoader::LoadSkeleton(*this, DataFilePath(fileName));
-}
+void Skeleton::Load(const std::string& fileName) { LMLoader::LoadSkeleton(*this, DataFilePath(fileName)); }
 
 void Skeleton::BuildIndexTable()
 {
@@ -40,8 +37,9 @@ bool Skeleton::LinkBones()
     {
         Bone* bone = mIndexTable[slot];
         ok = bone && bone->mIndex == slot &&
-             (bone->mParent == -1 || (bone->mParent >= 0 && static_cast<size_t>(bone->mParent) < count &&
-                                      static_cast<size_t>(bone->mParent) != slot));
+            (bone->mParent == -1 ||
+             (bone->mParent >= 0 && static_cast<size_t>(bone->mParent) < count &&
+              static_cast<size_t>(bone->mParent) != slot));
     }
     if (ok)
     {
@@ -92,9 +90,8 @@ void Skeleton::PoseFromKey(uint32_t key, std::span<Matrix4> out, const Animation
         if (index >= out.size())
             continue;
         const Bone& bone = *mIndexTable[index];
-        const Matrix4& parent = bone.mParent < 0 || static_cast<size_t>(bone.mParent) >= out.size()
-                                    ? root
-                                    : out[bone.mParent];
+        const Matrix4& parent =
+            bone.mParent < 0 || static_cast<size_t>(bone.mParent) >= out.size() ? root : out[bone.mParent];
         const Matrix4 local = animation.GetKeyMatrix(key, index);
         local.Multiply(parent, out[index]);
     }
@@ -108,9 +105,8 @@ void Skeleton::PoseFromController(std::span<Matrix4> out, AnimationObj& controll
         if (index >= out.size())
             continue;
         const Bone& bone = *mIndexTable[index];
-        const Matrix4& parent = bone.mParent < 0 || static_cast<size_t>(bone.mParent) >= out.size()
-                                    ? root
-                                    : out[bone.mParent];
+        const Matrix4& parent =
+            bone.mParent < 0 || static_cast<size_t>(bone.mParent) >= out.size() ? root : out[bone.mParent];
         controller.GetTrackMatrix(index, local);
         Matrix4::MultiplyAffine(local, parent, out[index]);
     }

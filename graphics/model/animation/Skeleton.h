@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "graphics/resource/Resource.h"
 #include "LOOM/math/Matrix4.h"
 #include "graphics/model/animation/Bone.h"
+#include "graphics/resource/Resource.h"
 
 class Animation;
 class AnimationObj;

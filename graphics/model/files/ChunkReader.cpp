@@ -11,10 +11,7 @@
 namespace {
 constexpr size_t kHeaderSize = 8;
 
-uint32_t LoadU32(const char* p)
-{
-    return FileRecords::LoadU32(reinterpret_cast<const unsigned char*>(p));
-}
+uint32_t LoadU32(const char* p) { return FileRecords::LoadU32(reinterpret_cast<const unsigned char*>(p)); }
 } // namespace
 
 bool ChunkReader::Open(const std::string& fileName)
@@ -209,15 +206,9 @@ bool ChunkReader::Read(float& value)
     return true;
 }
 
-bool ChunkReader::Read(Vector3& value)
-{
-    return Read(value.x) && Read(value.y) && Read(value.z);
-}
+bool ChunkReader::Read(Vector3& value) { return Read(value.x) && Read(value.y) && Read(value.z); }
 
-bool ChunkReader::Read(Quat& value)
-{
-    return Read(value.w) && Read(value.x) && Read(value.y) && Read(value.z);
-}
+bool ChunkReader::Read(Quat& value) { return Read(value.w) && Read(value.x) && Read(value.y) && Read(value.z); }
 
 bool ChunkReader::Read(Matrix4& value)
 {

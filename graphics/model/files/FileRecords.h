@@ -10,33 +10,24 @@
 
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
-#include "graphics/model/animation/Animation.h"
 #include "graphics/model/MeshGeometry.h"
+#include "graphics/model/animation/Animation.h"
 
 // Records of the chunked model files, decoded from their little-endian bytes. The Decode
 // functions go field by field and are right on any host; the Load functions copy a record
 // whole where memory already has the file's layout, and decode it otherwise.
 namespace FileRecords {
 
-inline uint16_t LoadU16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+inline uint16_t LoadU16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 inline uint32_t LoadU32(const unsigned char* p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-inline float LoadFloat(const unsigned char* p)
-{
-    return std::bit_cast<float>(LoadU32(p));
-}
+inline float LoadFloat(const unsigned char* p) { return std::bit_cast<float>(LoadU32(p)); }
 
-inline Vector3 DecodeVector3(const unsigned char* p)
-{
-    return {LoadFloat(p), LoadFloat(p + 4), LoadFloat(p + 8)};
-}
+inline Vector3 DecodeVector3(const unsigned char* p) { return {LoadFloat(p), LoadFloat(p + 4), LoadFloat(p + 8)}; }
 
 // w, x, y, z on disk.
 inline Quat DecodeQuat(const unsigned char* p)
@@ -59,10 +50,7 @@ inline FileVertex DecodeVertex(const unsigned char* p)
     return v;
 }
 
-inline Influence DecodeInfluence(const unsigned char* p)
-{
-    return {LoadFloat(p), LoadU32(p + 4)};
-}
+inline Influence DecodeInfluence(const unsigned char* p) { return {LoadFloat(p), LoadU32(p + 4)}; }
 
 inline AnimationKey DecodeKey(const unsigned char* p)
 {
@@ -78,7 +66,7 @@ constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
 // Whether T in memory is its Size file bytes: a little-endian host and no padding.
 template <typename T, size_t Size>
-constexpr bool kSameLayout = kLittleEndian && sizeof(T) == Size && std::is_trivially_copyable_v<T>;
+constexpr bool kSameLayout = kLittleEndian && sizeof(T) == Size&& std::is_trivially_copyable_v<T>;
 
 template <typename T, size_t Size, T (*Decode)(const unsigned char*)>
 T Load(const unsigned char* p)

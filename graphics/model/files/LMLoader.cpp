@@ -4,12 +4,12 @@
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
-#include "graphics/model/animation/AnimationSet.h"
-#include "graphics/model/files/ChunkReader.h"
 #include "graphics/model/DistanceMap.h"
-#include "graphics/model/files/FileRecords.h"
 #include "graphics/model/Mesh.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/animation/Skeleton.h"
+#include "graphics/model/files/ChunkReader.h"
+#include "graphics/model/files/FileRecords.h"
 
 namespace {
 enum : uint32_t
@@ -71,10 +71,7 @@ bool ReadRecords(ChunkReader& reader, std::vector<T>& out, size_t count)
 }
 
 // 0xFFFF (no neighbour) widens to 0xFFFFFFFF; branch-free so the copy stays one tight loop.
-uint32_t WidenNeighbour(const unsigned char* p)
-{
-    return ((LoadU16(p) + 1u) & 0xFFFFu) - 1u;
-}
+uint32_t WidenNeighbour(const unsigned char* p) { return ((LoadU16(p) + 1u) & 0xFFFFu) - 1u; }
 
 // The largest of n file values plus add (mod 2^16). Compared through the signed range, which
 // plain SSE2 can vectorise.
@@ -89,10 +86,7 @@ uint16_t Highest16(const unsigned char* bytes, size_t n, uint16_t add)
     return static_cast<uint16_t>(highest ^ 0x8000);
 }
 
-int32_t ParentOf(uint32_t raw)
-{
-    return raw == kNoParent ? -1 : static_cast<int32_t>(raw);
-}
+int32_t ParentOf(uint32_t raw) { return raw == kNoParent ? -1 : static_cast<int32_t>(raw); }
 
 bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
 {
@@ -199,7 +193,7 @@ bool ReadMeshParts(ChunkReader& reader, Mesh& mesh)
     Chunk chunk;
     uint32_t parts = 0, kind = 0;
     bool ok = ReadHeader(reader) && reader.ReadChunk(kBounds, chunk) && reader.Read(mesh.mRadius) &&
-              reader.Read(mesh.mBoxCorner1) && reader.Read(mesh.mBoxCorner2);
+        reader.Read(mesh.mBoxCorner1) && reader.Read(mesh.mBoxCorner2);
     reader.EndChunk();
     ok = ok && reader.ReadChunk(kMeshInfo, chunk) && reader.Read(parts) && reader.Read(kind);
     reader.EndChunk();
@@ -335,8 +329,7 @@ bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
         return Refuse(reader, set);
     if (!reader.FindChunk(kAnimationCount, chunk))
     {
-        if (!reader.Failed() &&
-            AssertFailed("Animations.Mark!=0", "LMLoader", __LINE__, "could not find animation"))
+        if (!reader.Failed() && AssertFailed("Animations.Mark!=0", "LMLoader", __LINE__, "could not find animation"))
             DebugBreakIfAttached();
         return Refuse(reader, set);
     }

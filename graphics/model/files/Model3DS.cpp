@@ -242,12 +242,22 @@ void Model3DS::ReadMesh(const Chunk3& parent)
             return;
         switch (chunk.id)
         {
-        case kVertexList: ReadVertices(chunk); break;
-        case kFaceList: ReadFaces(chunk); break;
-        case kMapCoords: ReadTexCoords(chunk); break;
-        case kLocalCoords: Trace("Coord System"); break;
-        case kSmoothing: break;
-        default: break;
+        case kVertexList:
+            ReadVertices(chunk);
+            break;
+        case kFaceList:
+            ReadFaces(chunk);
+            break;
+        case kMapCoords:
+            ReadTexCoords(chunk);
+            break;
+        case kLocalCoords:
+            Trace("Coord System");
+            break;
+        case kSmoothing:
+            break;
+        default:
+            break;
         }
         SkipChunk(chunk);
     }

@@ -34,20 +34,11 @@ enum : uint16_t
     kTokArray = 52,
 };
 
-bool IsNameStart(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
+bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
-bool IsNameChar(char c)
-{
-    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-';
-}
+bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-'; }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 uint32_t U32At(const std::string& bytes, size_t at)
 {
@@ -221,8 +212,9 @@ XMeshReader::Token XMeshReader::NextText()
     {
         const size_t start = mPos;
         bool real = false;
-        while (mPos < s.size() && (IsDigit(s[mPos]) || s[mPos] == '.' || s[mPos] == 'e' || s[mPos] == 'E' ||
-                                   s[mPos] == '-' || s[mPos] == '+'))
+        while (mPos < s.size() &&
+               (IsDigit(s[mPos]) || s[mPos] == '.' || s[mPos] == 'e' || s[mPos] == 'E' || s[mPos] == '-' ||
+                s[mPos] == '+'))
         {
             real = real || s[mPos] == '.' || s[mPos] == 'e' || s[mPos] == 'E';
             ++mPos;
@@ -391,11 +383,15 @@ XMeshReader::Token XMeshReader::NextBinary()
             mListFloats = token == kTokFloatList;
             continue;
         }
-        case kTokOpenBrace: return Token::OpenBrace;
-        case kTokCloseBrace: return Token::CloseBrace;
+        case kTokOpenBrace:
+            return Token::OpenBrace;
+        case kTokCloseBrace:
+            return Token::CloseBrace;
         case kTokComma:
-        case kTokSemicolon: continue;
-        case kTokTemplate: return Token::Template;
+        case kTokSemicolon:
+            continue;
+        case kTokTemplate:
+            return Token::Template;
         default:
             if ((token >= kTokOpenParen && token <= kTokDot) || (token >= kTokWord && token <= kTokArray))
                 return Token::Other;
@@ -520,7 +516,8 @@ bool XMeshReader::ReadTopLevel()
         const Token token = Next();
         switch (token)
         {
-        case Token::End: return !mFailed;
+        case Token::End:
+            return !mFailed;
         case Token::Template:
             if (!SkipTemplate())
                 return false;
@@ -553,8 +550,10 @@ bool XMeshReader::ReadTopLevel()
             else if (!OpenObject(mText.c_str()) || !SkipObject())
                 return false;
             break;
-        case Token::CloseBrace: return Fail("'}' without its '{'");
-        default: return Fail("data outside any object");
+        case Token::CloseBrace:
+            return Fail("'}' without its '{'");
+        default:
+            return Fail("data outside any object");
         }
     }
 }
@@ -620,8 +619,7 @@ bool XMeshReader::ReadFaces(std::vector<std::vector<uint32_t>>& faces, uint32_t 
         if (!ReadCount(corners, kMaxCorners, what))
             return false;
         if (corners < 3)
-            return Fail(std::string(what) + " " + std::to_string(f) + " has " + std::to_string(corners) +
-                        " corners");
+            return Fail(std::string(what) + " " + std::to_string(f) + " has " + std::to_string(corners) + " corners");
         if (!CheckRoom(corners, what))
             return false;
         faces[f].resize(corners);
@@ -712,9 +710,8 @@ bool XMeshReader::ReadNormals(RawMesh& mesh)
     for (size_t f = 0; f < mesh.faces.size(); ++f)
     {
         if (mesh.normalFaces[f].size() != mesh.faces[f].size())
-            return Fail("MeshNormals face " + std::to_string(f) + " has " +
-                        std::to_string(mesh.normalFaces[f].size()) + " corners, the Mesh face " +
-                        std::to_string(mesh.faces[f].size()));
+            return Fail("MeshNormals face " + std::to_string(f) + " has " + std::to_string(mesh.normalFaces[f].size()) +
+                        " corners, the Mesh face " + std::to_string(mesh.faces[f].size()));
     }
     return SkipObject();
 }
@@ -760,8 +757,8 @@ bool XMeshReader::ReadMaterialList(RawMesh& mesh, int depth)
         if (!ReadCount(material, 0xFFFFFFFFu, "MeshMaterialList index"))
             return false;
         if (material >= materials)
-            return Fail("MeshMaterialList index " + std::to_string(material) + " of only " +
-                        std::to_string(materials) + " materials");
+            return Fail("MeshMaterialList index " + std::to_string(material) + " of only " + std::to_string(materials) +
+                        " materials");
     }
     // Faces past the list keep the last material.
     if (materials > 0)
@@ -835,9 +832,9 @@ bool XMeshReader::ReadMaterial(XMaterial& material, int depth)
             continue;
         }
         if (token != Token::Name)
-            return mFailed ? false
-                           : Fail(token == Token::End ? "file ends inside a Material"
-                                                      : "more data than a Material holds");
+            return mFailed
+                ? false
+                : Fail(token == Token::End ? "file ends inside a Material" : "more data than a Material holds");
         if (mText == "TextureFilename")
         {
             if (!OpenObject("TextureFilename") || !ReadString(material.texture, "TextureFilename") || !SkipObject())
@@ -895,8 +892,7 @@ bool XMeshReader::Merge(const RawMesh& raw)
                 }
                 else if (normalOf[v] != n)
                 {
-                    const auto [it, added] =
-                        copies.try_emplace({v, n}, static_cast<uint32_t>(out.positions.size()));
+                    const auto [it, added] = copies.try_emplace({v, n}, static_cast<uint32_t>(out.positions.size()));
                     if (added)
                     {
                         if (out.positions.size() >= kMaxVertices)

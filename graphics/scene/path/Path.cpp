@@ -36,10 +36,7 @@ Vector3 Hermite(const Vector3& p0, const Vector3& p1, const Vector3& t0, const V
 
 } // namespace
 
-Path::Path()
-{
-    mPoints.reserve(kReserved);
-}
+Path::Path() { mPoints.reserve(kReserved); }
 
 void Path::Clear()
 {
@@ -146,7 +143,8 @@ void Path::Build()
                     const float before = mPoints[i - 1].mLength;
                     const float after = mPoints[i].mLength;
                     const float sum = before + after;
-                    next[i] = sum > 0.0f ? (StartCondition(i, t) * before + EndCondition(i, t) * after) * (1.0f / sum) : t[i];
+                    next[i] =
+                        sum > 0.0f ? (StartCondition(i, t) * before + EndCondition(i, t) * after) * (1.0f / sum) : t[i];
                 }
                 next[n - 1] = EndCondition(n - 1, t);
                 t.swap(next);

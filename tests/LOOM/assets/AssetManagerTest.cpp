@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/base/AssertHandler.h"
 #include "LOOM/assets/AssetManager.h"
+#include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "LOOM/base/AssertHandler.h"
 #include "LOOM/assets/RefCounted.h"
+#include "LOOM/base/AssertHandler.h"
 
 namespace {
 struct Tracked : RefCounted

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "LOOM/assets/AssetManager.h"
-#include "LOOM/console/Console.h"
 #include "LOOM/assets/ResourceManager.h"
+#include "LOOM/console/Console.h"
 
 namespace {
 int gFreed = 0;
@@ -69,8 +69,8 @@ TEST(ResourceManager, ResourceInfoListsTheManagerThenItsAssetsByName)
     Sound* a = sounds.Get("a.wav");
     const uint32_t counter = Console::Instance().GetEntryCounter();
     Console::Instance().ExecuteLine("resourceinfo");
-    EXPECT_EQ(GeneralLinesSince(counter), (std::vector<std::string>{"Sounds", ">>  Asset: a.wav RefCount: 2",
-                                                                    ">>  Asset: b.wav RefCount: 2"}));
+    EXPECT_EQ(GeneralLinesSince(counter),
+              (std::vector<std::string>{"Sounds", ">>  Asset: a.wav RefCount: 2", ">>  Asset: b.wav RefCount: 2"}));
     a->Release();
     b->Release();
 }

@@ -6,10 +6,15 @@
 
 TEST(StringUtils, NumberTestsLookOnlyAtCharacters)
 {
-    struct Case { const char* text; bool real; bool integer; };
+    struct Case
+    {
+        const char* text;
+        bool real;
+        bool integer;
+    };
     const Case cases[] = {
-        {"1.2.3", true, false}, {"-", true, true}, {"--5", true, true}, {"", true, true},
-        {"1e5", false, false}, {" 5", false, false}, {"2.0", true, false}, {"-42", true, true},
+        {"1.2.3", true, false}, {"-", true, true},    {"--5", true, true},  {"", true, true},
+        {"1e5", false, false},  {" 5", false, false}, {"2.0", true, false}, {"-42", true, true},
     };
     for (const Case& c : cases)
     {

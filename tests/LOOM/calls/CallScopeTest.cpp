@@ -41,14 +41,18 @@ TEST_F(CallScopes, HookRunsOnlyWhenTheOutermostScopeEnds)
         EXPECT_TRUE(mRuns.empty());
     }
     EXPECT_EQ(mRuns, std::vector<int>{0});
-    { CallScope again; }
+    {
+        CallScope again;
+    }
     EXPECT_EQ(mRuns, (std::vector<int>{0, 0}));
 }
 
 TEST_F(CallScopes, ScopesOpenedByTheHookDoNotRunItAgain)
 {
     mNestInHook = true;
-    { CallScope scope; }
+    {
+        CallScope scope;
+    }
     EXPECT_EQ(mRuns, std::vector<int>{0});
     EXPECT_EQ(CallScope::Depth(), 0);
 }

@@ -3,16 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/console/Console.h"
-#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/calls/MulticastFunctor.h"
+#include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
 
 namespace {
-const LogEntry& LastLog()
-{
-    return Console::Instance().GetEntries().FromNewest(0);
-}
+const LogEntry& LastLog() { return Console::Instance().GetEntries().FromNewest(0); }
 
 struct Target
 {

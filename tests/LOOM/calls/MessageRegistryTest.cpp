@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "tests/LOOM/support/FakeCogDirectory.h"
 #include "LOOM/calls/MessageRegistry.h"
+#include "tests/LOOM/support/FakeCogDirectory.h"
 
 namespace {
 // Binds "NewConnection" (one string) on the cog: the functor clears the buffer it reads.

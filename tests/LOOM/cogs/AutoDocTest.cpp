@@ -1,5 +1,5 @@
-#include "tests/LOOM/support/CogTestSupport.h"
 #include "LOOM/cogs/CompTypes.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/LOOM/support/TempDir.h"
 
@@ -53,9 +53,10 @@ TEST_F(AutoDoc, ParametersAreListedInOrderAndNoneGivesEmptyParentheses)
     type.BindMessage("Poke", MakeCompFunctor(902, &DamageOnly::Poke));
     type.BindMessage("Place", MakeCompFunctor(902, &DamageOnly::Place));
     const std::string text = type.AutoDocText();
-    EXPECT_NE(text.find("<Name>Place</Name>\n<Params> (string,vector,uint) </Params></Func>\n<Func>\n<Name>Poke</Name>\n"
-                        "<Params> () </Params></Func>\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("<Name>Place</Name>\n<Params> (string,vector,uint) </Params></Func>\n<Func>\n<Name>Poke</Name>\n"
+                  "<Params> () </Params></Func>\n"),
+        std::string::npos)
         << text;
 }
 
@@ -150,8 +151,10 @@ TEST_F(AutoDoc, ExportWritesOneFilePerTypeAndTheFunctionNames)
               StreamText("\n\t<comp name=\"wall\" CompID=\"104\">\n\t\t<int name=\"Height\">3</int>\n\t</comp>"));
     EXPECT_TRUE(std::filesystem::exists(mDir.Path("Components/UDP Socket.xml")));
     EXPECT_FALSE(std::filesystem::exists(mDir.Path("Outside.xml")));
-    EXPECT_EQ(TempDir::Read(mDir.Path("FileFunctions.xml")),
-              StreamText("\n\t<list size=\"2\" type=\"string\">\n\t\t<string>Alpha</string>\n\t\t<string>Zeta</string>\n\t</list>"));
+    EXPECT_EQ(
+        TempDir::Read(mDir.Path("FileFunctions.xml")),
+        StreamText(
+            "\n\t<list size=\"2\" type=\"string\">\n\t\t<string>Alpha</string>\n\t\t<string>Zeta</string>\n\t</list>"));
 }
 
 TEST_F(AutoDoc, ExportWithoutFactoriesWritesOnlyAnEmptyFunctionList)
@@ -159,7 +162,8 @@ TEST_F(AutoDoc, ExportWithoutFactoriesWritesOnlyAnEmptyFunctionList)
     CogFactory cogs;
     cogs.Export();
     EXPECT_TRUE(std::filesystem::is_empty(mDir.Path("Components")));
-    EXPECT_EQ(TempDir::Read(mDir.Path("FileFunctions.xml")), StreamText("\n\t<list size=\"0\" type=\"string\">\n\t</list>"));
+    EXPECT_EQ(TempDir::Read(mDir.Path("FileFunctions.xml")),
+              StreamText("\n\t<list size=\"0\" type=\"string\">\n\t</list>"));
 }
 } // namespace
 

@@ -1,5 +1,5 @@
-#include "tests/LOOM/support/CogTestSupport.h"
 #include "LOOM/factory/CogScriptGlobals.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 
 namespace {
 std::map<std::string, Cog*>& Globals()

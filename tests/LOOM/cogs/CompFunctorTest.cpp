@@ -18,7 +18,9 @@ TEST_F(CompFunctors, MistypedComponentIsLoggedAndLeftAlone)
     LogCapture log;
     cog->CallFunctionByName("Poke");
     EXPECT_TRUE(Trace().empty());
-    EXPECT_EQ(log.Count("Component type mismatch on cog " + std::to_string(cog->GetID()) + ": wanted type 901, found type 900"), 1);
+    EXPECT_EQ(log.Count("Component type mismatch on cog " + std::to_string(cog->GetID()) +
+                        ": wanted type 901, found type 900"),
+              1);
 }
 
 TEST_F(CompFunctors, MatchingComponentRunsTheHandler)

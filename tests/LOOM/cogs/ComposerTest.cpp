@@ -1,6 +1,6 @@
-#include "tests/LOOM/support/CogTestSupport.h"
-#include "LOOM/cogs/CompTypes.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/CompTypes.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 
 namespace {
 class ComposerTest : public CogFixture
@@ -128,7 +128,8 @@ TEST_F(ComposerTest, ComponentUnderThePositionalIdThatIsNoPositionalIsNotCached)
     EXPECT_NE(cog->GetComponent(CompPositional), nullptr);
     EXPECT_EQ(cog->GetComponent(kHealthId)->GetOwnerPositional(), nullptr);
     // Each component's owner look-up reports the stray.
-    const std::string stray = "Component type mismatch on cog " + std::to_string(cog->GetID()) + ": wanted type 1, found type 901";
+    const std::string stray =
+        "Component type mismatch on cog " + std::to_string(cog->GetID()) + ": wanted type 1, found type 901";
     EXPECT_EQ(CountLogSince(mark, stray), 2);
 }
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "tests/LOOM/support/CogTestSupport.h"
-#include "LOOM/serial/BinaryLoader.h"
-#include "LOOM/serial/BinarySaver.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/serial/BinaryLoader.h"
+#include "LOOM/serial/BinarySaver.h"
 #include "LOOM/space/QTree.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 
 namespace {
 class PositionalTest : public CogFixture

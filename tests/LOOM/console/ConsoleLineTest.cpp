@@ -75,10 +75,9 @@ TEST_F(LineFixture, ScalarArgumentsAreTypedByTheirText)
         uint32_t mCode;
     };
     const Case cases[] = {
-        {"true", 'i'}, {"on", 'i'}, {"false", 'i'}, {"off", 'i'}, {"True", 'j'},
-        {"5u", 'd'}, {"5", 'e'}, {"-3", 'e'}, {"2.5", 'f'}, {"2.5d", 'g'},
-        {"Load", 'j'}, {"u", 'd'}, {"d", 'g'}, {"-", 'e'}, {".", 'f'}, {"5x", 'j'},
-        {"Barrel", 'j'},
+        {"true", 'i'}, {"on", 'i'}, {"false", 'i'}, {"off", 'i'},  {"True", 'j'},   {"5u", 'd'},
+        {"5", 'e'},    {"-3", 'e'}, {"2.5", 'f'},   {"2.5d", 'g'}, {"Load", 'j'},   {"u", 'd'},
+        {"d", 'g'},    {"-", 'e'},  {".", 'f'},     {"5x", 'j'},   {"Barrel", 'j'},
     };
     for (const Case& c : cases)
     {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tests/LOOM/support/FakeClock.h"
 #include "LOOM/console/Console.h"
+#include "tests/LOOM/support/FakeClock.h"
 #include "tests/LOOM/support/TempDir.h"
 
 namespace {
@@ -55,34 +55,37 @@ TEST(ConsoleLog, WritesExactHeaderAndEntries)
     console.CloseLog();
     console.SetLogClock(nullptr);
 
-    const std::string expected =
-        "<?xml version=\"1.0\" ?> \n"
-        "<?xml-stylesheet type=\"text/xsl\" href=\"LogXSLT.xsl\" ?>\n"
-        "<LoomRunTimeLog>\n"
-        "<LogHeader>\n"
-        "<UserName>tester</UserName>\n"
-        "<StartTime>3\\7\\2005 9:05</StartTime>\n"
-        "<OutputLevel>Debug</OutputLevel>\n"
-        "<Configuration>\n"
-        "<OperatingSystem>Linux 6.1 x86_64</OperatingSystem>\n"
-        "<Memory>\n"
-        "<Available>1024 KBs</Available>\n"
-        "<Total>2048 KBs</Total>\n"
-        "</Memory>\n"
-        "<Processor>\n"
-        "<Name>Test CPU &lt;fast&gt; &amp; cool</Name>\n"
-        "<Vendor>GenuineTest</Vendor>\n"
-        "<Architecture>Family 6 Model 85</Architecture>\n"
-        "<ClockSpeed>3000 MHz</ClockSpeed>\n"
-        "</Processor>\n"
-        "</Configuration>\n"
-        "</LogHeader>\n"
-        "<Entry ID=\"" + std::to_string(first) + "\">\n"
+    const std::string expected = "<?xml version=\"1.0\" ?> \n"
+                                 "<?xml-stylesheet type=\"text/xsl\" href=\"LogXSLT.xsl\" ?>\n"
+                                 "<LoomRunTimeLog>\n"
+                                 "<LogHeader>\n"
+                                 "<UserName>tester</UserName>\n"
+                                 "<StartTime>3\\7\\2005 9:05</StartTime>\n"
+                                 "<OutputLevel>Debug</OutputLevel>\n"
+                                 "<Configuration>\n"
+                                 "<OperatingSystem>Linux 6.1 x86_64</OperatingSystem>\n"
+                                 "<Memory>\n"
+                                 "<Available>1024 KBs</Available>\n"
+                                 "<Total>2048 KBs</Total>\n"
+                                 "</Memory>\n"
+                                 "<Processor>\n"
+                                 "<Name>Test CPU &lt;fast&gt; &amp; cool</Name>\n"
+                                 "<Vendor>GenuineTest</Vendor>\n"
+                                 "<Architecture>Family 6 Model 85</Architecture>\n"
+                                 "<ClockSpeed>3000 MHz</ClockSpeed>\n"
+                                 "</Processor>\n"
+                                 "</Configuration>\n"
+                                 "</LogHeader>\n"
+                                 "<Entry ID=\"" +
+        std::to_string(first) +
+        "\">\n"
         "<Type>Loading</Type>\n"
         "<Time>01:05:7</Time>\n"
         "<Message>Loading Textures\\ShadowDot.dds</Message>\n"
         "</Entry>\n"
-        "<Entry ID=\"" + std::to_string(first + 1) + "\">\n"
+        "<Entry ID=\"" +
+        std::to_string(first + 1) +
+        "\">\n"
         "<Type>None</Type>\n"
         "<Time>01:05:7</Time>\n"
         "<Message>a &lt; b &amp;&amp; c</Message>\n"

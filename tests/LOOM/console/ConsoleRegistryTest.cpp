@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/LOOM/support/ConsoleTestSupport.h"
 #include "LOOM/base/FileUtils.h"
+#include "tests/LOOM/support/ConsoleTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -25,8 +25,9 @@ struct DataFolder
 {
     DataFolder()
     {
-        mPath = fs::temp_directory_path() / ("loom_console_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        mPath = fs::temp_directory_path() /
+            ("loom_console_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(mPath);
         fs::create_directories(mPath);
         mOld = GetDataPath();

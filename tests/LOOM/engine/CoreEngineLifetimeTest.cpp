@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/MessageRegistry.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
@@ -15,7 +15,7 @@
 #include "LOOM/engine/EngineConfig.h"
 #include "LOOM/engine/Loom.h"
 #include "LOOM/engine/TimedCallList.h"
-#include "LOOM/base/FileUtils.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/script/ScriptManager.h"
 #include "tests/LOOM/support/FakeClock.h"
 #include "tests/LOOM/support/LogCapture.h"
@@ -25,15 +25,9 @@ std::vector<std::string> gMarks;
 int gPings = 0;
 int gStartRuns = 0;
 
-void ProbeMark(std::string mark)
-{
-    gMarks.push_back(std::move(mark));
-}
+void ProbeMark(std::string mark) { gMarks.push_back(std::move(mark)); }
 
-bool ProbeFirstRun()
-{
-    return ++gStartRuns == 1;
-}
+bool ProbeFirstRun() { return ++gStartRuns == 1; }
 
 // An engine on the shared cog manager, with a cog type "LifetimeProbe" whose "Ping" counts and
 // whose "Restart" asks for a soft restart and then reads its own cog.

@@ -3,16 +3,16 @@
 #include <string>
 #include <vector>
 
-#include "tests/LOOM/support/FakeClock.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"
 #include "LOOM/engine/Loom.h"
+#include "LOOM/factory/CogFactory.h"
+#include "tests/LOOM/support/FakeClock.h"
 
 namespace {
 std::vector<std::string> gEvents;
-std::string gUpdateLine; // a console line one loom runs from inside its update
+std::string gUpdateLine;     // a console line one loom runs from inside its update
 FakeClock* gClock = nullptr; // the graphics loom's update takes gGraphicsWork seconds of it
 double gGraphicsWork = 0.0;
 

@@ -1,7 +1,7 @@
-#include "tests/LOOM/support/CogTestSupport.h"
-#include "LOOM/base/Clocks.h"
 #include "LOOM/engine/CoreRegistrations.h"
+#include "LOOM/base/Clocks.h"
 #include "LOOM/engine/TimedCallList.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 
 namespace {
 class CoreRegistrations : public CogFixture

@@ -1,8 +1,8 @@
-#include "tests/LOOM/support/CogTestSupport.h"
-#include "tests/LOOM/support/FakeClock.h"
+#include "LOOM/engine/TimedCallList.h"
 #include "LOOM/base/Clocks.h"
 #include "LOOM/engine/CoreRegistrations.h"
-#include "LOOM/engine/TimedCallList.h"
+#include "tests/LOOM/support/CogTestSupport.h"
+#include "tests/LOOM/support/FakeClock.h"
 
 namespace {
 class TimedCalls : public CogFixture

@@ -1,6 +1,6 @@
-#include "tests/LOOM/support/CogTestSupport.h"
-#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/ConsoleCommand.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 
 namespace {
 // The engine's manager answers the cog commands typed into the console.
@@ -27,7 +27,8 @@ protected:
 TEST_F(CogConsoleCommands, CommandsAreRegisteredWithTheirDescriptions)
 {
     const auto& commands = mConsole.GetCommands();
-    for (const char* name : {"composer", "destroygroup", "create", "dis", "des", "export", "dg", "file", "allocate", "getcogname"})
+    for (const char* name :
+         {"composer", "destroygroup", "create", "dis", "des", "export", "dg", "file", "allocate", "getcogname"})
         EXPECT_NE(mConsole.FindCommand(name), nullptr) << name;
     EXPECT_EQ(commands.at("create").mDescription, "Creates a Cog (Filename or Archetype)");
     EXPECT_EQ(commands.at("dg").mDescription, "Destroys given Group");

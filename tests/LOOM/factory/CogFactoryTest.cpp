@@ -1,5 +1,5 @@
-#include "tests/LOOM/support/CogTestSupport.h"
 #include "LOOM/factory/CogScriptGlobals.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/LOOM/support/TempDir.h"
 
@@ -99,7 +99,8 @@ TEST_F(CogFactoryTest, AllocateReadsCogFilesWithTheExactExtensionOnly)
 TEST_F(CogFactoryTest, AllocateOfABrokenFileGivesNull)
 {
     TempDir dir;
-    EXPECT_EQ(mCogs.Allocate(dir.Write("broken.xml", "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<cog Cog")), nullptr);
+    EXPECT_EQ(mCogs.Allocate(dir.Write("broken.xml", "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<cog Cog")),
+              nullptr);
     EXPECT_EQ(mCogs.Allocate(dir.Write("other.xml", StreamText("<list type=\"file\" size=\"0\"></list>"))), nullptr);
     EXPECT_EQ(mCogs.Allocate(dir.Write("unknown.xml", StreamText("<cog CogID=\"NoType\"></cog>"))), nullptr);
     EXPECT_EQ(mCogs.GetCogCount(), 0u);

@@ -1,6 +1,6 @@
-#include "tests/LOOM/support/CogTestSupport.h"
 #include "LOOM/factory/Archetype.h"
 #include "LOOM/factory/FileComposition.h"
+#include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/LOOM/support/TempDir.h"
 
@@ -13,7 +13,8 @@ protected:
         CogFixture::SetUp();
         mCogs.RegisterFunction("Death", MakeCogFunctor([](Cog* cog) { cog->Destroy(); }));
         mCogs.RegisterFunction("TestFunc", MakeCogFunctor([](Cog*) { Trace().push_back("TestFunc"); }));
-        mCogs.RegisterFunction("TestConstruct", MakeCogFunctor([](Cog* cog) { Trace().push_back("Construct " + cog->GetName()); }));
+        mCogs.RegisterFunction("TestConstruct",
+                               MakeCogFunctor([](Cog* cog) { Trace().push_back("Construct " + cog->GetName()); }));
     }
 
     // The cog's stored form as XML text.
@@ -151,7 +152,8 @@ TEST_F(CompositionFile, BrokenArchetypeFileIsNotCached)
 {
     TempDir dir;
     dir.Write("invader.xml", TempDir::Read(CogData("invader.xml")));
-    dir.Write("big_invader.xml", "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n\t<cog CogID=\"Invader\">\n\t\t<string name=\"cogn");
+    dir.Write("big_invader.xml",
+              "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n\t<cog CogID=\"Invader\">\n\t\t<string name=\"cogn");
     ScopedCwd cwd(dir.Path());
     mCogs.file("invader.xml");
     Cog* cog = mCogs.Create("BigInvader");
@@ -301,7 +303,9 @@ TEST_F(CompositionFile, MissingAndMalformedFilesAreReportedWithoutHarm)
     mCogs.file("nothing_here.xml");
     EXPECT_EQ(NewestLogText(), "File Not Found: nothing_here.xml");
     TempDir dir;
-    mCogs.file(dir.Write("cut.xml", "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<FileComposition>\n<string name=\"CogName\">Cut"));
+    mCogs.file(dir.Write(
+        "cut.xml",
+        "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<FileComposition>\n<string name=\"CogName\">Cut"));
     mCogs.file(dir.Write("empty.xml", ""));
     mCogs.Composer(dir.Write("wrong.xml", StreamText("<cog CogID=\"x\"></cog>")));
     mCogs.Composer(dir.Path("absent.xml"));

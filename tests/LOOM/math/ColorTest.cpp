@@ -5,13 +5,9 @@
 #include <cmath>
 #include <limits>
 
-namespace
-{
-uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
-{
-    return (a << 24) | (r << 16) | (g << 8) | b;
-}
-}
+namespace {
+uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return (a << 24) | (r << 16) | (g << 8) | b; }
+} // namespace
 
 TEST(Color, ToARGB_TruncatesEachComponent)
 {

@@ -9,8 +9,7 @@
 
 #include <random>
 
-namespace
-{
+namespace {
 Matrix4 Sequence()
 {
     Matrix4 m;
@@ -27,7 +26,7 @@ Matrix4 RandomAffine(std::mt19937& rng)
                        Vector3(0.5f + std::fabs(u(rng)), 0.5f + std::fabs(u(rng)), 0.5f + std::fabs(u(rng))));
     return m;
 }
-}
+} // namespace
 
 TEST(Matrix4, DefaultIsIdentityAndElementsAreRowMajor)
 {

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 const Plane kGround(0.0f, 1.0f, 0.0f, 0.0f);
 }
 

@@ -9,18 +9,14 @@
 #include <cmath>
 #include <random>
 
-namespace
-{
+namespace {
 bool IsFinite(const Quat& q)
 {
     return std::isfinite(q.w) && std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z);
 }
 
-float Norm(const Quat& q)
-{
-    return std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
-}
-}
+float Norm(const Quat& q) { return std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z); }
+} // namespace
 
 TEST(Quat, DefaultIsIdentity)
 {
@@ -275,9 +271,9 @@ TEST(Quat, FromDirection_AxesAndStraightAhead)
 TEST(Quat, FromDirection_NearVerticalStaysFiniteAndAccurate)
 {
     const Vector3 directions[] = {
-        {1e-6f, 1.0f, 0.0f},   {0.0f, 1.0f, 1e-6f},    {0.0f, 1.0f, -1e-6f},   {-1e-7f, -1.0f, 1e-7f},
-        {1e-20f, 1.0f, 0.0f},  {-1e-30f, -1.0f, 0.0f}, {0.0f, -1.0f, -1e-30f}, {3e-4f, -2.0f, -4e-4f},
-        {1e-3f, 1.0f, 1e-3f},  {0.0f, 1e-7f, -1.0f},   {1e-38f, 1e-38f, 0.0f},
+        {1e-6f, 1.0f, 0.0f},  {0.0f, 1.0f, 1e-6f},    {0.0f, 1.0f, -1e-6f},   {-1e-7f, -1.0f, 1e-7f},
+        {1e-20f, 1.0f, 0.0f}, {-1e-30f, -1.0f, 0.0f}, {0.0f, -1.0f, -1e-30f}, {3e-4f, -2.0f, -4e-4f},
+        {1e-3f, 1.0f, 1e-3f}, {0.0f, 1e-7f, -1.0f},   {1e-38f, 1e-38f, 0.0f},
     };
     for (const Vector3& d : directions)
     {
@@ -288,7 +284,4 @@ TEST(Quat, FromDirection_NearVerticalStaysFiniteAndAccurate)
     }
 }
 
-TEST(Quat, FromDirection_ZeroDirectionIsFinite)
-{
-    EXPECT_TRUE(IsFinite(Quat::FromDirection(0.0f, 0.0f, 0.0f)));
-}
+TEST(Quat, FromDirection_ZeroDirectionIsFinite) { EXPECT_TRUE(IsFinite(Quat::FromDirection(0.0f, 0.0f, 0.0f))); }

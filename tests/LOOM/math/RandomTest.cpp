@@ -72,9 +72,20 @@ TEST(Random, RandomInt_EqualBoundsDrawNothing)
 TEST(Random, RandomInt_AlwaysWithinBoundsInEitherOrder)
 {
     RandomSeed(5);
-    struct Case { int min, max; };
-    const Case cases[] = {{0, 1}, {-3, 3}, {10, 20}, {5, 3}, {-1, -7}, {0, 32767}, {0, 40000},
-                          {INT_MIN, INT_MAX}, {INT_MAX, INT_MIN}, {INT_MAX - 1, INT_MAX}};
+    struct Case
+    {
+        int min, max;
+    };
+    const Case cases[] = {{0, 1},
+                          {-3, 3},
+                          {10, 20},
+                          {5, 3},
+                          {-1, -7},
+                          {0, 32767},
+                          {0, 40000},
+                          {INT_MIN, INT_MAX},
+                          {INT_MAX, INT_MIN},
+                          {INT_MAX - 1, INT_MAX}};
     for (const Case& c : cases)
     {
         const int lo = std::min(c.min, c.max), hi = std::max(c.min, c.max);
@@ -88,16 +99,20 @@ TEST(Random, RandomInt_AlwaysWithinBoundsInEitherOrder)
         }
         if (int64_t(hi) - lo < 10)
         {
-            EXPECT_EQ(int64_t(seen.size()), int64_t(hi) - lo + 1) << "every value reached for " << c.min << " " << c.max;
+            EXPECT_EQ(int64_t(seen.size()), int64_t(hi) - lo + 1)
+                << "every value reached for " << c.min << " " << c.max;
         }
     }
 }
 
 TEST(Random, RandomFloat_AlwaysWithinBoundsInEitherOrder)
 {
-    struct Case { float min, max; };
-    const Case cases[] = {{0.0f, 1.0f}, {-1.0f, 1.0f}, {-PI, PI}, {-0.1f, 0.3f}, {5.0f, -5.0f},
-                          {0.3f * PI, 0.6f * PI}, {1e6f, 1e6f + 1.0f}, {-1e-6f, 1e-6f}};
+    struct Case
+    {
+        float min, max;
+    };
+    const Case cases[] = {{0.0f, 1.0f},  {-1.0f, 1.0f},          {-PI, PI},           {-0.1f, 0.3f},
+                          {5.0f, -5.0f}, {0.3f * PI, 0.6f * PI}, {1e6f, 1e6f + 1.0f}, {-1e-6f, 1e-6f}};
     for (const Case& c : cases)
     {
         const float lo = std::min(c.min, c.max), hi = std::max(c.min, c.max);
@@ -175,7 +190,8 @@ TEST(Random, RandomVectorInCone_ZeroSpreadKeepsDirection)
 TEST(Random, RandomVectorInCone_StaysFiniteForAnyDirection)
 {
     RandomSeed(4);
-    const Vector3 directions[] = {{0, 0, 1}, {0, 0, -1}, {-1e-30f, 0, 1}, {1e-30f, -1e-30f, -1}, {0, 0, 0}, {-1, 1e-7f, 0}};
+    const Vector3 directions[] = {{0, 0, 1}, {0, 0, -1},    {-1e-30f, 0, 1}, {1e-30f, -1e-30f, -1},
+                                  {0, 0, 0}, {-1, 1e-7f, 0}};
     for (const Vector3& d : directions)
     {
         for (int n = 0; n < 200; ++n)

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/factory/CogFactory.h"
 #include "tests/LOOM/support/ScriptTestSupport.h"
 
 namespace {
@@ -48,7 +48,9 @@ protected:
         mType->BindMessage("Take", MakeCogFunctor([](Cog* cog, int32_t value) {
                                Calls().push_back({cog->GetID(), "Take", value});
                            }));
-        mType->BindMessage("Destroy", MakeCogFunctor([](Cog* cog) { Calls().push_back({cog->GetID(), "Destroy", 0}); }));
+        mType->BindMessage("Destroy", MakeCogFunctor([](Cog* cog) {
+                               Calls().push_back({cog->GetID(), "Destroy", 0});
+                           }));
         mType->BindMessage("Pos", MakeCogFunctor([](Cog*, Vector3 v) -> Vector3 { return v * 2.0f; }));
         mCogs.RegisterType("ScriptedThing", mType);
 

@@ -1,8 +1,8 @@
 #include <string>
 
-#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/ConsoleCommand.h"
 #include "tests/LOOM/support/ScriptTestSupport.h"
 
 namespace {
@@ -135,11 +135,11 @@ TEST_F(ScriptEngineTableTest, Arguments_NumbersTruncateTowardZeroThrough64Bits)
 {
     EXPECT_EQ(Number("G.TestAdd(2.9, 0)"), 2.0);
     EXPECT_EQ(Number("G.TestAdd(-2.9, 0)"), -2.0);
-    EXPECT_EQ(Number("G.TestAdd(4294967295, 0)"), -1.0);  // the low 32 bits
-    EXPECT_EQ(Number("G.TestAdd(0/0, 0)"), 0.0);          // NaN
-    EXPECT_EQ(Number("G.TestAdd(1e300, 0)"), -1.0);       // saturates at 64 bits first
+    EXPECT_EQ(Number("G.TestAdd(4294967295, 0)"), -1.0); // the low 32 bits
+    EXPECT_EQ(Number("G.TestAdd(0/0, 0)"), 0.0);         // NaN
+    EXPECT_EQ(Number("G.TestAdd(1e300, 0)"), -1.0);      // saturates at 64 bits first
     EXPECT_EQ(Number("G.TestAdd(-1e300, 0)"), 0.0);
-    EXPECT_EQ(Number("G.TestAdd('7', 1)"), 8.0);          // numeric text is a number
+    EXPECT_EQ(Number("G.TestAdd('7', 1)"), 8.0); // numeric text is a number
 }
 
 TEST_F(ScriptEngineTableTest, Arguments_LongStringArrivesCutTo127)
@@ -165,12 +165,9 @@ TEST_F(ScriptEngineTableTest, Arguments_WrongValueTypeRaisesNamingTheTypeAndLeak
         const char* mExpected;
     };
     const Case cases[] = {
-        {"G.TestScale(5, 2)", "rVector3 expected"},
-        {"G.TestScale(Color(), 2)", "rVector3 expected"},
-        {"G.TestScale()", "rVector3 expected"},
-        {"G.TestSame(Vector3())", "rQuat expected"},
-        {"G.TestInvert('red')", "rColor expected"},
-        {"G.TestWiden({})", "rConfig expected"},
+        {"G.TestScale(5, 2)", "rVector3 expected"}, {"G.TestScale(Color(), 2)", "rVector3 expected"},
+        {"G.TestScale()", "rVector3 expected"},     {"G.TestSame(Vector3())", "rQuat expected"},
+        {"G.TestInvert('red')", "rColor expected"}, {"G.TestWiden({})", "rConfig expected"},
     };
     const size_t freeBlocks = ParamBuffer::FreeCount();
     for (const Case& c : cases)

@@ -1,8 +1,8 @@
 #include <memory>
 
 #include "LOOM/base/Clocks.h"
-#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/ConsoleCommand.h"
 #include "tests/LOOM/support/ConsoleTestSupport.h"
 #include "tests/LOOM/support/FakeClock.h"
 #include "tests/LOOM/support/ScriptTestSupport.h"

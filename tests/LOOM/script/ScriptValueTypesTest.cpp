@@ -170,8 +170,7 @@ TEST_F(ScriptValueTypesTest, RandVector_UnitLengthWithinTheConeAboutUp)
 TEST_F(ScriptValueTypesTest, Metamethods_RejectForeignUserdata)
 {
     // Metatables are reachable from scripts; a metamethod handed another type raises, not crashes.
-    EXPECT_NE(ErrorOf("getmetatable(Vector3()).__index(Color(), 'x')").find("rVector3 expected"),
-              std::string::npos);
+    EXPECT_NE(ErrorOf("getmetatable(Vector3()).__index(Color(), 'x')").find("rVector3 expected"), std::string::npos);
     EXPECT_NE(ErrorOf("getmetatable(Color()).__newindex(GameConfig(), 'r', 1)").find("rColor expected"),
               std::string::npos);
 }

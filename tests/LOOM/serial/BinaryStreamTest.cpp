@@ -59,12 +59,12 @@ TEST(BinaryStream, LayoutIsLittleEndianFieldByField)
     Mixed record{0.0f, "", -2, true, 1.0, {"ab"}};
     const std::string bytes = SaveToBytes(record);
     const std::string expected("loom"
-                               "\x00\x00\x00\x00"  // real
-                               "\x00"              // empty text
-                               "\xFE\xFF\xFF\xFF"  // int -2
-                               "\x01"              // bool
+                               "\x00\x00\x00\x00"                 // real
+                               "\x00"                             // empty text
+                               "\xFE\xFF\xFF\xFF"                 // int -2
+                               "\x01"                             // bool
                                "\x00\x00\x00\x00\x00\x00\xF0\x3F" // double 1.0
-                               "\x01\x00\x00\x00"  // list size; its type writes nothing
+                               "\x01\x00\x00\x00"                 // list size; its type writes nothing
                                "ab\x00"
                                "loom",
                                4 + 4 + 1 + 4 + 1 + 8 + 4 + 3 + 4);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "LOOM/serial/FieldRecorder.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/serial/FieldRecorder.h"
 
 namespace {
 struct Recorded

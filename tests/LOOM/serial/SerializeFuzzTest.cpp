@@ -3,12 +3,12 @@
 #include <random>
 #include <string_view>
 
-#include "tests/LOOM/support/AllFieldsRecord.h"
-#include "tests/LOOM/support/LogCapture.h"
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "tests/LOOM/support/AllFieldsRecord.h"
+#include "tests/LOOM/support/LogCapture.h"
 
 // Broken inputs of every sort must end in a logged error, never in a crash, a hang or a
 // sanitizer report. The generator is seeded so a failure can be replayed.
@@ -30,7 +30,7 @@ void LoadXmlText(const std::string& text)
 struct BinaryOutcome
 {
     bool mGood = false;
-    int mErrors = 0; // logged lines naming the input
+    int mErrors = 0;       // logged lines naming the input
     bool mSaysCut = false; // one of them says the input ends too soon
 };
 
@@ -46,8 +46,8 @@ BinaryOutcome LoadBinary(const std::string& bytes)
         loader.EndField("AllFields", false);
     }
     const bool cut = log.Contains("cut short?), Filename: fuzz.bin") ||
-                     log.Contains("it ends before all its values, Filename: fuzz.bin") ||
-                     log.Contains("it is shorter than its tag, Filename: fuzz.bin");
+        log.Contains("it ends before all its values, Filename: fuzz.bin") ||
+        log.Contains("it is shorter than its tag, Filename: fuzz.bin");
     return {loader.IsGood(), log.Count("Filename: fuzz.bin"), cut};
 }
 
@@ -70,10 +70,18 @@ std::string Corrupt(std::string text, std::mt19937& rng)
         const size_t at = std::uniform_int_distribution<size_t>(0, text.size() - 1)(rng);
         switch (std::uniform_int_distribution<int>(0, 3)(rng))
         {
-        case 0: text[at] = kInteresting[rng() % (sizeof(kInteresting) - 1)]; break;
-        case 1: text[at] = static_cast<char>(rng()); break;
-        case 2: text.erase(at, std::uniform_int_distribution<size_t>(1, 16)(rng)); break;
-        default: text.insert(at, text.substr(at / 2, std::uniform_int_distribution<size_t>(1, 32)(rng))); break;
+        case 0:
+            text[at] = kInteresting[rng() % (sizeof(kInteresting) - 1)];
+            break;
+        case 1:
+            text[at] = static_cast<char>(rng());
+            break;
+        case 2:
+            text.erase(at, std::uniform_int_distribution<size_t>(1, 16)(rng));
+            break;
+        default:
+            text.insert(at, text.substr(at / 2, std::uniform_int_distribution<size_t>(1, 32)(rng)));
+            break;
         }
     }
     return text;
@@ -81,9 +89,28 @@ std::string Corrupt(std::string text, std::mt19937& rng)
 
 std::string RandomText(std::mt19937& rng, bool tagSoup)
 {
-    static const std::string_view kPieces[] = {"<", ">", "</", "/>", "<list size=\"", "4294967295", "\"", "<int>", "</int>",
-                                    "<serializable>", "<vector>", "&amp;", "&", " ", "\n", "x", "-1", "<?xml?>",
-                                    "<Stream>", "<AllFields>", "loom", std::string_view("\0", 1)};
+    static const std::string_view kPieces[] = {"<",
+                                               ">",
+                                               "</",
+                                               "/>",
+                                               "<list size=\"",
+                                               "4294967295",
+                                               "\"",
+                                               "<int>",
+                                               "</int>",
+                                               "<serializable>",
+                                               "<vector>",
+                                               "&amp;",
+                                               "&",
+                                               " ",
+                                               "\n",
+                                               "x",
+                                               "-1",
+                                               "<?xml?>",
+                                               "<Stream>",
+                                               "<AllFields>",
+                                               "loom",
+                                               std::string_view("\0", 1)};
     std::string text;
     const size_t size = std::uniform_int_distribution<size_t>(0, 512)(rng);
     while (text.size() < size)

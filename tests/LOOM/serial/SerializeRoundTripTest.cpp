@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "tests/LOOM/support/AllFieldsRecord.h"
 #include "LOOM/serial/BinaryLoader.h"
 #include "LOOM/serial/BinarySaver.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "LOOM/serial/XMLSaver.h"
+#include "tests/LOOM/support/AllFieldsRecord.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 
 namespace {
@@ -91,25 +91,26 @@ TEST(SerializeRoundTrip, StreamLayoutMatchesTheDocumentedExample)
     } example;
     const std::string path = TempPath("example.xml");
     SaveXml(path, "EngineConfig", example);
-    EXPECT_EQ(ReadTextFile(path), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                  "<Stream version=\"2.0\">\n"
-                                  "\t<EngineConfig>\n"
-                                  "\t\t<string name=\"MotD\">Hello there</string>\n"
-                                  "\t\t<int name=\"WindowX\">100</int>\n"
-                                  "\t\t<bool name=\"ShowDebugInfo\">false</bool>\n"
-                                  "\t\t<real name=\"Scale\">1.5</real>\n"
-                                  "\t\t<vector name=\"Position\">\n"
-                                  "\t\t\t<real name=\"x\">1</real>\n"
-                                  "\t\t\t<real name=\"y\">2.25</real>\n"
-                                  "\t\t\t<real name=\"z\">-3</real>\n"
-                                  "\t\t</vector>\n"
-                                  "\t\t<uint name=\"BoundingType\" type=\"BoundingType\">1</uint>\n"
-                                  "\t\t<list name=\"Files\" size=\"2\" type=\"file\">\n"
-                                  "\t\t\t<file>a.xml</file>\n"
-                                  "\t\t\t<file>b.xml</file>\n"
-                                  "\t\t</list>\n"
-                                  "\t</EngineConfig>\n"
-                                  "</Stream>");
+    EXPECT_EQ(ReadTextFile(path),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<Stream version=\"2.0\">\n"
+              "\t<EngineConfig>\n"
+              "\t\t<string name=\"MotD\">Hello there</string>\n"
+              "\t\t<int name=\"WindowX\">100</int>\n"
+              "\t\t<bool name=\"ShowDebugInfo\">false</bool>\n"
+              "\t\t<real name=\"Scale\">1.5</real>\n"
+              "\t\t<vector name=\"Position\">\n"
+              "\t\t\t<real name=\"x\">1</real>\n"
+              "\t\t\t<real name=\"y\">2.25</real>\n"
+              "\t\t\t<real name=\"z\">-3</real>\n"
+              "\t\t</vector>\n"
+              "\t\t<uint name=\"BoundingType\" type=\"BoundingType\">1</uint>\n"
+              "\t\t<list name=\"Files\" size=\"2\" type=\"file\">\n"
+              "\t\t\t<file>a.xml</file>\n"
+              "\t\t\t<file>b.xml</file>\n"
+              "\t\t</list>\n"
+              "\t</EngineConfig>\n"
+              "</Stream>");
 }
 
 TEST(SerializeRoundTrip, MissingVectorMemberKeepsItsValueAndTheNextIsRead)
@@ -138,9 +139,10 @@ TEST(SerializeRoundTrip, QuatIsWrittenXyzwAndLoadsIntoItsMembers)
         saver.SerializeQuat(q);
         saver.EndField("quat", false);
     }
-    EXPECT_EQ(ReadTextFile(path), StreamText("\n\t<quat name=\"Q\">\n\t\t<real name=\"x\">1</real>\n\t\t<real "
-                                             "name=\"y\">2</real>\n\t\t<real name=\"z\">3</real>\n\t\t<real "
-                                             "name=\"w\">4</real>\n\t</quat>"));
+    EXPECT_EQ(ReadTextFile(path),
+              StreamText("\n\t<quat name=\"Q\">\n\t\t<real name=\"x\">1</real>\n\t\t<real "
+                         "name=\"y\">2</real>\n\t\t<real name=\"z\">3</real>\n\t\t<real "
+                         "name=\"w\">4</real>\n\t</quat>"));
     Quat loaded;
     XMLLoader loader(path);
     if (loader.BeginField("quat", "Q", false, TypeQuat, &loaded))

@@ -175,8 +175,8 @@ TEST(XMLLoader, UnexpectedElementRaisesTheAssertionAndStopsLoading)
 {
     Texts texts;
     const int before = AssertFailureCount();
-    EXPECT_FALSE(LoadRecord("<Record>\n<string>a</string>\n<int>5</int>\n<bool>true</bool><real>2</real></Record>",
-                            texts));
+    EXPECT_FALSE(
+        LoadRecord("<Record>\n<string>a</string>\n<int>5</int>\n<bool>true</bool><real>2</real></Record>", texts));
     EXPECT_EQ(AssertFailureCount(), before + 1);
     EXPECT_NE(NewestLog().find("StartFileTag!=ExpectedTag int != string"), std::string::npos);
     EXPECT_NE(NewestLog().find("record.xml"), std::string::npos);
@@ -259,7 +259,8 @@ TEST(XMLLoader, FolderInsteadOfAFileIsAnOpenError)
 TEST(XMLLoader, LoadsFromAFileThroughTheDataPath)
 {
     const std::string path = TempPath("loader_file.xml");
-    WriteTextFile(path, StreamText("\n\t<Record>\n\t\t<int name=\"a\">3</int>\n\t\t<int name=\"b\">4</int>\n\t</Record>"));
+    WriteTextFile(path,
+                  StreamText("\n\t<Record>\n\t\t<int name=\"a\">3</int>\n\t\t<int name=\"b\">4</int>\n\t</Record>"));
     Pair pair;
     XMLLoader loader(path);
     ASSERT_TRUE(loader.BeginField("Record", nullptr, false, TypeElement, &pair));

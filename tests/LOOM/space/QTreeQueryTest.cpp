@@ -146,8 +146,8 @@ TEST_F(QTreeQuery, ViewQueryNeverDropsAnObjectInTheFrustum)
                 continue;
             if (MeetsFrustum(obj, frustum))
             {
-                ASSERT_TRUE(obj.IsSeen()) << "view " << view << " dropped an object at " << obj.GetPosition().x
-                                          << ", " << obj.GetPosition().y << ", " << obj.GetPosition().z;
+                ASSERT_TRUE(obj.IsSeen()) << "view " << view << " dropped an object at " << obj.GetPosition().x << ", "
+                                          << obj.GetPosition().y << ", " << obj.GetPosition().z;
             }
             else if (!obj.IsSeen())
             {

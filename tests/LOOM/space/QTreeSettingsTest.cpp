@@ -2,18 +2,21 @@
 
 #include <string>
 
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
-#include "LOOM/space/QTree.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/serial/XMLSaver.h"
+#include "LOOM/space/QTree.h"
 #include "tests/LOOM/support/TempDir.h"
 
 namespace {
 std::string SettingsFile(const std::string& size, const std::string& depth)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n\t<serializable>\n"
-           "\t\t<real name=\"WorldCubeSize\">" + size + "</real>\n"
-           "\t\t<int name=\"QuadTreeDepth\">" + depth + "</int>\n\t</serializable>\n</Stream>";
+           "\t\t<real name=\"WorldCubeSize\">" +
+        size +
+        "</real>\n"
+        "\t\t<int name=\"QuadTreeDepth\">" +
+        depth + "</int>\n\t</serializable>\n</Stream>";
 }
 
 bool LoggedSince(uint32_t counter, const std::string& text, uint32_t category)

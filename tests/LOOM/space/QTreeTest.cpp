@@ -40,19 +40,19 @@ TEST_F(QTreeFiling, LevelAndCellFollowRadiusAndPosition)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Filing cases[] = {
-        {10, 10, 1, true, 4, 0, 0},       // floor(log2 256) - 1 = 7, limited to 4
-        {10, 10, 40, true, 1, 0, 0},      // floor(log2 6.4) - 1 = 1
+        {10, 10, 1, true, 4, 0, 0},  // floor(log2 256) - 1 = 7, limited to 4
+        {10, 10, 40, true, 1, 0, 0}, // floor(log2 6.4) - 1 = 1
         {200, 10, 40, true, 1, 1, 0},
-        {10, 10, 64, true, 1, 0, 0},      // a cell of exactly twice the radius still holds it
-        {10, 10, 64.5f, true, 0, 0, 0},   // above W/4: the root
+        {10, 10, 64, true, 1, 0, 0},    // a cell of exactly twice the radius still holds it
+        {10, 10, 64.5f, true, 0, 0, 0}, // above W/4: the root
         {10, 10, 1000, true, 0, 0, 0},
-        {100, 250, 0, true, 4, 6, 15},    // radius 0: deepest level
-        {100, 250, -3, true, 4, 6, 15},   // negative radius: deepest level
+        {100, 250, 0, true, 4, 6, 15},  // radius 0: deepest level
+        {100, 250, -3, true, 4, 6, 15}, // negative radius: deepest level
         {100, 250, nan, true, 4, 6, 15},
-        {-0.5f, 10, 1, true, 4, 0, 0},    // less than a cell below 0 truncates into cell 0
+        {-0.5f, 10, 1, true, 4, 0, 0}, // less than a cell below 0 truncates into cell 0
         {255.99f, 255.99f, 1, true, 4, 15, 15},
-        {256, 10, 1, false, 0, 0, 0},     // the far edge is outside
-        {-16.5f, 10, 1, false, 0, 0, 0},  // more than a cell below 0
+        {256, 10, 1, false, 0, 0, 0},    // the far edge is outside
+        {-16.5f, 10, 1, false, 0, 0, 0}, // more than a cell below 0
         {10, -20, 1, false, 0, 0, 0},
     };
     for (const Filing& c : cases)
@@ -103,14 +103,14 @@ TEST_F(QTreeFiling, OffsetBoundsFileBySizeAroundThePosition)
     Place(obj, 100, 100, 1);
     obj.GetLocalSphere().center = Vector3(20, 0, 0); // reaches 21 from the position
     mTree.Insert(&obj);
-    EXPECT_EQ(obj.GetLevel(), 2u);                    // floor(log2(256 / 21)) - 1
+    EXPECT_EQ(obj.GetLevel(), 2u); // floor(log2(256 / 21)) - 1
 
     Spatial box;
     box.StorePosition(Vector3(100, 0, 100));
     box.SetBoundingType(Spatial::kBoundingBox);
     box.GetLocalBox() = BoundingBox{Vector3(-1, -50, -1), Vector3(1, 50, 9)};
     mTree.Insert(&box);
-    EXPECT_EQ(box.GetLevel(), 3u);                    // height does not count; reach 9
+    EXPECT_EQ(box.GetLevel(), 3u); // height does not count; reach 9
 }
 
 TEST_F(QTreeFiling, AncestorCountsFollowInsertAndRemove)
@@ -353,8 +353,9 @@ TEST(QTree, BuildTreeWithoutNodesAssertsAndStaysUnbuilt)
     EXPECT_FALSE(tree.BuildTree(256.0f));
     EXPECT_EQ(AssertFailureCount(), before + 1);
     EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mText.rfind("QTree Line Number", 0), 0u);
-    EXPECT_NE(Console::Instance().GetEntries().FromNewest(0).mText.find("Error: Must init tree before calling BuildTree."),
-              std::string::npos);
+    EXPECT_NE(
+        Console::Instance().GetEntries().FromNewest(0).mText.find("Error: Must init tree before calling BuildTree."),
+        std::string::npos);
     EXPECT_FALSE(tree.IsBuilt());
 
     Spatial obj;

@@ -4,8 +4,8 @@
 
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
-#include "LOOM/serial/Serializer.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/serial/Serializer.h"
 
 // A record holding every kind of field the serializers know.
 struct Child

@@ -8,22 +8,19 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/console/Console.h"
-#include "LOOM/serial/Serializer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/serial/Serializer.h"
 
 #ifndef LOOM_TEST_DATA
 #define LOOM_TEST_DATA "tests/data"
 #endif
 
-inline std::string CogData(const std::string& name)
-{
-    return std::string(LOOM_TEST_DATA) + "/cogs/" + name;
-}
+inline std::string CogData(const std::string& name) { return std::string(LOOM_TEST_DATA) + "/cogs/" + name; }
 
 // What the test components did, in order.
 inline std::vector<std::string>& Trace()
@@ -54,7 +51,11 @@ public:
     std::string GetTypeName() override { return "Health"; }
     uint32_t GetTypeId() override { return kTypeId; }
 
-    void Damage(float amount) { mHealth += static_cast<int32_t>(amount); Trace().push_back("Damage Health"); }
+    void Damage(float amount)
+    {
+        mHealth += static_cast<int32_t>(amount);
+        Trace().push_back("Damage Health");
+    }
     void Hit() { Trace().push_back("Hit Health"); }
     void Tick() { ++mTicks; }
 

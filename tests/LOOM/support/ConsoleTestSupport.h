@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
+#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
-#include "LOOM/calls/ParamBuffer.h"
 
 // A console of its own per test, with the built-in commands.
 class TestConsole : public Console

@@ -22,9 +22,9 @@ inline ::testing::AssertionResult QuatNear(const Quat& actual, const Quat& expec
     if (std::fabs(actual.w - expected.w) <= tolerance && std::fabs(actual.x - expected.x) <= tolerance &&
         std::fabs(actual.y - expected.y) <= tolerance && std::fabs(actual.z - expected.z) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << actual.w << ", " << actual.x << ", " << actual.y << ", "
-                                         << actual.z << ") vs (" << expected.w << ", " << expected.x << ", "
-                                         << expected.y << ", " << expected.z << ")";
+    return ::testing::AssertionFailure() << "(" << actual.w << ", " << actual.x << ", " << actual.y << ", " << actual.z
+                                         << ") vs (" << expected.w << ", " << expected.x << ", " << expected.y << ", "
+                                         << expected.z << ")";
 }
 
 inline ::testing::AssertionResult MatrixNear(const Matrix4& actual, const Matrix4& expected, float tolerance)

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 #include <lua.hpp>
 
-#include "LOOM/console/Console.h"
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/script/ScriptManager.h"
 
 // A fresh script state per test, with "Scripts/Init.lua" found under tests/data/scripts.

@@ -11,14 +11,16 @@
 // normalised: the tree must not rely on unit normals.
 inline std::array<Plane, 6> FrustumPlanes(const Matrix4& viewProj)
 {
-    auto column = [&](int j) { return std::array<float, 4>{viewProj.m[j], viewProj.m[4 + j], viewProj.m[8 + j], viewProj.m[12 + j]}; };
+    auto column = [&](int j) {
+        return std::array<float, 4>{viewProj.m[j], viewProj.m[4 + j], viewProj.m[8 + j], viewProj.m[12 + j]};
+    };
     const auto c0 = column(0), c1 = column(1), c2 = column(2), c3 = column(3);
     auto make = [](const std::array<float, 4>& p, const std::array<float, 4>& q, float s) {
         return Plane(p[0] + s * q[0], p[1] + s * q[1], p[2] + s * q[2], p[3] + s * q[3]);
     };
     const std::array<float, 4> none{0, 0, 0, 0};
-    return {make(c3, c0, 1.0f), make(c3, c0, -1.0f), make(c3, c1, 1.0f), make(c3, c1, -1.0f), make(c2, none, 0.0f),
-            make(c3, c2, -1.0f)};
+    return {make(c3, c0, 1.0f),  make(c3, c0, -1.0f),  make(c3, c1, 1.0f),
+            make(c3, c1, -1.0f), make(c2, none, 0.0f), make(c3, c2, -1.0f)};
 }
 
 // A camera at eye turned by yaw and pitch, looking along +z before turning.
@@ -43,7 +45,7 @@ inline bool MeetsFrustum(const Spatial& obj, const std::array<Plane, 6>& frustum
         {
             const BoundingBox box = obj.GetWorldBox();
             const float v = p.d + (p.a > 0 ? p.a * box.max.x : p.a * box.min.x) +
-                            (p.b > 0 ? p.b * box.max.y : p.b * box.min.y) + (p.c > 0 ? p.c * box.max.z : p.c * box.min.z);
+                (p.b > 0 ? p.b * box.max.y : p.b * box.min.y) + (p.c > 0 ? p.c * box.max.z : p.c * box.min.z);
             if (v < 0.0f)
                 return false;
         }
@@ -73,8 +75,8 @@ inline void RandomBounds(Spatial& obj, std::mt19937& rng)
     {
         obj.SetBoundingType(unit(rng) < 0.5f ? 0u : 2u);
         const float offset = unit(rng) < 0.2f ? size : 0.0f;
-        obj.GetLocalSphere().center = Vector3(offset * (unit(rng) - 0.5f), offset * (unit(rng) - 0.5f),
-                                              offset * (unit(rng) - 0.5f));
+        obj.GetLocalSphere().center =
+            Vector3(offset * (unit(rng) - 0.5f), offset * (unit(rng) - 0.5f), offset * (unit(rng) - 0.5f));
         obj.GetLocalSphere().radius = unit(rng) < 0.05f ? 0.0f : size;
     }
 }

@@ -13,15 +13,9 @@ T& C(Cog* cog)
     return *comp;
 }
 
-void Send(Cog& cog, const std::string& name, ParamBuffer& params)
-{
-    cog.CallFunction(name, params);
-}
+void Send(Cog& cog, const std::string& name, ParamBuffer& params) { cog.CallFunction(name, params); }
 
-bool Gone(GameSim& sim, uint32_t id)
-{
-    return sim.Cogs().GetCog(id) == nullptr;
-}
+bool Gone(GameSim& sim, uint32_t id) { return sim.Cogs().GetCog(id) == nullptr; }
 } // namespace
 
 TEST(GameComponents, RegisteredUnderTheirIdsAndNames)
@@ -31,8 +25,9 @@ TEST(GameComponents, RegisteredUnderTheirIdsAndNames)
     {
         uint32_t mId;
         const char* mName;
-    } types[] = {{125, "TimedDeathComp"}, {126, "FollowerComp"}, {123, "RegionExplosionDamage"}, {127, "PhraseComp"},
-                 {128, "StatusRegion"},   {129, "BombComp"},     {131, "Damagable"}};
+    } types[] = {{125, "TimedDeathComp"}, {126, "FollowerComp"}, {123, "RegionExplosionDamage"},
+                 {127, "PhraseComp"},     {128, "StatusRegion"}, {129, "BombComp"},
+                 {131, "Damagable"}};
     for (const auto& type : types)
     {
         CompFactory* factory = sim.Cogs().GetComponentFactory(type.mId);

@@ -4,9 +4,9 @@
 #include <tuple>
 #include <vector>
 
+#include "LOOM/factory/CompFactory.h"
 #include "game/components/Explosives.h"
 #include "game/components/GameComponents.h"
-#include "LOOM/factory/CompFactory.h"
 #include "physics/PhysicsComp.h"
 #include "physics/RegionComp.h"
 #include "tests/game/invaders/InvaderSim.h"
@@ -29,7 +29,10 @@ public:
     {
         mDents.push_back({at, radius, static_cast<int32_t>(depth * 1000.0f), duration});
     }
-    void AddDecal(const Vector3& at, float size, int32_t kind, float life) override { mDecals.push_back({at, size, kind, life}); }
+    void AddDecal(const Vector3& at, float size, int32_t kind, float life) override
+    {
+        mDecals.push_back({at, size, kind, life});
+    }
     void AddBeam(const Beam& beam) override { mBeams.push_back(beam); }
     void SetAnimationRate(Cog& cog, float rate) override { mRates[cog.GetID()].push_back(rate); }
     bool GetPartMatrix(Cog& cog, int32_t, Matrix4& out) override
@@ -60,7 +63,10 @@ public:
     }
     void ShowNumber(Cog& cog, bool on) override { mCalls.push_back({cog.GetID(), "ShowNumber", "", on}); }
     void SetNumber(Cog& cog, int32_t n) override { mCalls.push_back({cog.GetID(), "Number", std::to_string(n), true}); }
-    void SetModelFile(Cog& cog, const std::string& file) override { mCalls.push_back({cog.GetID(), "ModelFile", file, true}); }
+    void SetModelFile(Cog& cog, const std::string& file) override
+    {
+        mCalls.push_back({cog.GetID(), "ModelFile", file, true});
+    }
 
     bool GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out) override
     {
@@ -84,10 +90,7 @@ public:
     std::vector<std::pair<uint32_t, std::string>> mTexts;
 };
 
-inline float SimNow(GameSim& sim)
-{
-    return static_cast<float>(sim.Engine().GetGameClock().GetTime());
-}
+inline float SimNow(GameSim& sim) { return static_cast<float>(sim.Engine().GetGameClock().GetTime()); }
 
 inline size_t CountWith(GameSim& sim, const std::string& group, uint32_t typeId)
 {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/invaders/Pathings.h"
 #include "game/level/TileComp.h"

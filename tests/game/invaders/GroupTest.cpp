@@ -69,7 +69,10 @@ TEST(InvaderGroup, MembershipRules)
 TEST(InvaderGroup, MembersCatchUpByTheirDistance)
 {
     const SpeedCase cases[] = {
-        {{13, 10}, 5.0f, 2.2f}, {{10, 7}, 2.1f, 2.1f}, {{11, 11}, 5.0f, 2.0f}, {{11, 10}, 1.5f, 1.5f},
+        {{13, 10}, 5.0f, 2.2f},
+        {{10, 7}, 2.1f, 2.1f},
+        {{11, 11}, 5.0f, 2.0f},
+        {{11, 10}, 1.5f, 1.5f},
     };
     for (const SpeedCase& c : cases)
     {

@@ -19,8 +19,7 @@ struct InvaderField
     TileMap* mMap = nullptr;
     GridGround mGround;
 
-    InvaderField(GameSim& sim, uint32_t side = 64, float scale = 4.0f)
-        : mSim(sim), mGround(side + 1, side + 1, scale)
+    InvaderField(GameSim& sim, uint32_t side = 64, float scale = 4.0f) : mSim(sim), mGround(side + 1, side + 1, scale)
     {
         mGround.ComputeNormals();
         Ground::SetCurrent(&mGround);
@@ -93,7 +92,10 @@ public:
         return true;
     }
     void SetModelColor(Cog& cog, const Color& c) override { mColors[cog.GetID()] = c; }
-    void SetMaterial(Cog& cog, const std::string& file) override { mCalls.push_back({cog.GetID(), "Material", file, false}); }
+    void SetMaterial(Cog& cog, const std::string& file) override
+    {
+        mCalls.push_back({cog.GetID(), "Material", file, false});
+    }
     void SetSubMeshVisible(Cog& cog, int32_t index, bool visible) override
     {
         mCalls.push_back({cog.GetID(), "SubMesh", std::to_string(index), visible});

@@ -1,5 +1,5 @@
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include <gtest/gtest.h>

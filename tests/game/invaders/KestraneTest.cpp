@@ -7,7 +7,7 @@ namespace {
 bool Near(const Color& a, const Color& b)
 {
     return std::fabs(a.r - b.r) < 1e-3f && std::fabs(a.g - b.g) < 1e-3f && std::fabs(a.b - b.b) < 1e-3f &&
-           std::fabs(a.a - b.a) < 1e-3f;
+        std::fabs(a.a - b.a) < 1e-3f;
 }
 
 // An invader that stands still: no pathing, so only what a test does to it happens.
@@ -71,7 +71,9 @@ struct KillCase
     bool mPaid;
 };
 
-class KillCauses : public ::testing::TestWithParam<KillCase> {};
+class KillCauses : public ::testing::TestWithParam<KillCase>
+{
+};
 
 // Each cause, played out in a small game: the statistics and points that follow.
 TEST_P(KillCauses, GiveTheirStatisticsAndPoints)
@@ -106,7 +108,8 @@ TEST_P(KillCauses, GiveTheirStatisticsAndPoints)
     ASSERT_TRUE(sim.StepUntil([&] { return sim.Data().mLiveInvaders == 0; }, 20 * 60)) << cause;
     const LevelStats& stats = sim.Data().mStats;
     EXPECT_EQ(sim.Data().mKills, 1);
-    const int32_t counted = stats.trapKills + stats.physicsKills + stats.statusKills + stats.suicides + stats.explosionKills;
+    const int32_t counted =
+        stats.trapKills + stats.physicsKills + stats.statusKills + stats.suicides + stats.explosionKills;
     EXPECT_EQ(counted, c.mCounter ? 1 : 0);
     if (c.mCounter)
     {

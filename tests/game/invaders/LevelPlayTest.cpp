@@ -66,8 +66,13 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneAndWonWithTrapsBought)
         {"Scripts\\Levels\\L1.lua", {{"spikes", 64, 81}, {"spikes", 62, 84}}},
         // Across the ways that meet north-west of the tower, and at its foot.
         {"Scripts\\Levels\\L2.lua",
-         {{"spikes", 82, 92}, {"spikes", 84, 94}, {"spikes", 86, 96}, {"spikes", 88, 98}, {"spikes", 98, 100},
-          {"spikes", 100, 102}, {"spikes", 100, 104}}},
+         {{"spikes", 82, 92},
+          {"spikes", 84, 94},
+          {"spikes", 86, 96},
+          {"spikes", 88, 98},
+          {"spikes", 98, 100},
+          {"spikes", 100, 102},
+          {"spikes", 100, 104}}},
     };
     int32_t wonKills[2] = {};
     for (size_t i = 0; i < 2; ++i)

@@ -13,7 +13,9 @@ struct WallCase
     bool mAttacksTower; // else it breaks through a plain wall
 };
 
-class PathingWalls : public ::testing::TestWithParam<WallCase> {};
+class PathingWalls : public ::testing::TestWithParam<WallCase>
+{
+};
 
 // A grunt 30 tiles from the tower, behind the middle of an 8-tile wall line.
 TEST_P(PathingWalls, TheGruntReachesWhatItMayAttack)

@@ -9,8 +9,8 @@
 #include "LOOM/assets/Ref.h"
 #include "LOOM/base/FileUtils.h"
 #include "game/components/GameComponents.h"
-#include "graphics/model/files/LMLoader.h"
 #include "graphics/model/Mesh.h"
+#include "graphics/model/files/LMLoader.h"
 #include "graphics/scene/Model.h"
 #include "tests/game/invaders/InvaderSim.h"
 
@@ -28,10 +28,7 @@ void ExpectDrawable(Cog& cog)
         EXPECT_TRUE(DoesFileExist(DataFilePath(material))) << material;
 }
 
-float Flat(const Vector3& a, const Vector3& b)
-{
-    return std::hypot(a.x - b.x, a.z - b.z);
-}
+float Flat(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.z - b.z); }
 } // namespace
 
 // Each level's script puts up its scenery from the level file, every piece drawable; with the

@@ -12,15 +12,9 @@
 
 namespace {
 // What the name look-up says, which the remembered answer must always match.
-Cog* NamedTower(GameSim& sim)
-{
-    return sim.Cogs().FindCogByName("Tower");
-}
+Cog* NamedTower(GameSim& sim) { return sim.Cogs().FindCogByName("Tower"); }
 
-TileIndex FootprintCentre(Cog& tower)
-{
-    return tower.Get<TileComp>()->GetCenterTile();
-}
+TileIndex FootprintCentre(Cog& tower) { return tower.Get<TileComp>()->GetCenterTile(); }
 } // namespace
 
 // Every way the "Tower" name can change hands, each followed by the remembered tower and its
@@ -44,12 +38,23 @@ TEST(TowerLookup, FollowsTheNamedTowerThroughEveryChange)
     };
     const std::vector<Change> changes = {
         {"no tower yet", [] {}, false},
-        {"a tower is made", [&] { make({56, 0, 57}); }, true},
-        {"a second tower cannot take the name", [&] { make({62, 0, 62}); }, true},
-        {"the named tower is queued, still standing",
-         [&] { sim.Cogs().Destroy(NamedTower(sim)); }, true},
+        {"a tower is made",
+         [&] {
+             make({56, 0, 57});
+         },
+         true},
+        {"a second tower cannot take the name",
+         [&] {
+             make({62, 0, 62});
+         },
+         true},
+        {"the named tower is queued, still standing", [&] { sim.Cogs().Destroy(NamedTower(sim)); }, true},
         {"the end of the frame removes it; the other never held the name", [&] { sim.Step(); }, false},
-        {"a new tower after none", [&] { make({58, 0, 58}); }, true},
+        {"a new tower after none",
+         [&] {
+             make({58, 0, 58});
+         },
+         true},
         {"the tower moves its footprint",
          [&] {
              auto* tiles = static_cast<TileComp*>(NamedTower(sim)->GetComponent(TileComp::kTypeId));

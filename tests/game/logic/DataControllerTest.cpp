@@ -47,9 +47,10 @@ TEST(GameData, DataFilesSaveBackByteForByte)
     DataController controller;
     controller.LoadGameData(data + "LogicData.xml");
     EXPECT_EQ(controller.mTrapInfo.size(), 15u);
-    EXPECT_EQ(controller.mTrapOrder,
-              (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall", "axe", "pit", "satellite",
-                                        "missile", "zapper", "laserturret", "lightbulb", "flame", "vortex"}));
+    EXPECT_EQ(
+        controller.mTrapOrder,
+        (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall", "axe", "pit", "satellite",
+                                  "missile", "zapper", "laserturret", "lightbulb", "flame", "vortex"}));
     // One key per kind, none taken by the camera or the field editor.
     std::set<char> keys;
     for (const auto& [name, info] : controller.mTrapInfo)
@@ -163,8 +164,9 @@ TEST(DataController, RecordKillCountsByKind)
         EXPECT_EQ(data.mKills, 2) << c.kind;
         EXPECT_EQ(data.mLiveInvaders, 1) << c.kind;
         const LevelStats& s = data.mStats;
-        for (int32_t LevelStats::*counter : {&LevelStats::physicsKills, &LevelStats::trapKills, &LevelStats::statusKills,
-                                             &LevelStats::explosionKills, &LevelStats::suicides})
+        for (int32_t LevelStats::*counter :
+             {&LevelStats::physicsKills, &LevelStats::trapKills, &LevelStats::statusKills, &LevelStats::explosionKills,
+              &LevelStats::suicides})
             EXPECT_EQ(s.*counter, counter == c.counter ? 2 : 0) << c.kind;
         EXPECT_EQ(data.GetPoints(), c.credited ? 114 : 100) << c.kind;
         EXPECT_EQ(s.pointsEarned, c.credited ? 14 : 0) << c.kind;
@@ -200,7 +202,7 @@ TEST(DataController, PointsStatisticsAndExitTexts)
     EXPECT_EQ(data.mLevelGeneration, generation + 1);
 
     const std::pair<int32_t, const char*> texts[] = {
-        {0, "YOU ARE STILL PLAYING!"}, {1, "YOU QUIT!"}, {2, "YOU WON!"}, {3, "YOU LOST!"},
+        {0, "YOU ARE STILL PLAYING!"}, {1, "YOU QUIT!"},          {2, "YOU WON!"},           {3, "YOU LOST!"},
         {4, "YOU WERE DISCONNECTED!"}, {7, "ERROR Invalid Exit"}, {-1, "ERROR Invalid Exit"}};
     for (const auto& [state, text] : texts)
     {
@@ -226,9 +228,8 @@ TEST(DataController, TrapCommandsTellTheHudAndThePreview)
         const char* line;
         int hudCalls;
     } steps[] = {
-        {"DisableTrap hammer", 1}, {"DisableTrap hammer", 1}, {"DisableTrap nothing", 1},
-        {"EnableTrap hammer", 2},  {"EnableTrap hammer", 2},  {"EnableTrap nothing", 2},
-        {"SetPoints 40", 3},
+        {"DisableTrap hammer", 1}, {"DisableTrap hammer", 1}, {"DisableTrap nothing", 1}, {"EnableTrap hammer", 2},
+        {"EnableTrap hammer", 2},  {"EnableTrap nothing", 2}, {"SetPoints 40", 3},
     };
     for (const Step& step : steps)
     {

@@ -41,10 +41,7 @@ std::vector<std::string> LoggedSince(uint32_t mark)
     return texts;
 }
 
-void StartLevelOne(GameSim& sim)
-{
-    sim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua");
-}
+void StartLevelOne(GameSim& sim) { sim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua"); }
 } // namespace
 
 TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonWhenItsWavesAreKilled)
@@ -65,8 +62,9 @@ TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonWhenItsWavesAreKilled)
         if (text.rfind("Starting Level", 0) == 0 || text == "Reseting Level Data" || text == "Loading Level Data" ||
             text == "Done Loading")
             steps.push_back(text);
-    EXPECT_EQ(steps, (std::vector<std::string>{"Starting Level: Scripts\\Levels\\L1.lua", "Reseting Level Data",
-                                               "Loading Level Data", "Done Loading"}));
+    EXPECT_EQ(steps,
+              (std::vector<std::string>{"Starting Level: Scripts\\Levels\\L1.lua", "Reseting Level Data",
+                                        "Loading Level Data", "Done Loading"}));
 
     DataController& data = sim.Data();
     TileMap* map = sim.Logic().mTileMap;
@@ -152,7 +150,8 @@ TEST(LogicLoom, HardRestartsLeaveNoCommandOnFreedMemory)
         StartLevelOne(sim);
         EXPECT_NE(sim.Logic().mTileMap, nullptr);
     }
-    for (const char* name : {"EnableTrap", "EarnPoints", "SayPhrase", "LogicCreateLevel", "SetGameState", "GetSettings"})
+    for (const char* name :
+         {"EnableTrap", "EarnPoints", "SayPhrase", "LogicCreateLevel", "SetGameState", "GetSettings"})
         EXPECT_EQ(Console::Instance().FindCommand(name), nullptr) << name;
     Console::Instance().ExecuteLine("EarnPoints 5");
     EXPECT_EQ(LogicLoom::Instance(), nullptr);
@@ -184,8 +183,8 @@ TEST(LogicLoom, SettingsCarryTheSpeechFlagAndSaveLevelNeedsALevel)
 TEST(LogicLoom, GameClockTextIsHoursMinutesSeconds)
 {
     const std::pair<double, const char*> cases[] = {
-        {3725.9, "1:02:05"}, {59.0, "0:00:59"}, {0.0, "0:00:00"}, {36000.0, "10:00:00"}, {-3.0, "0:00:00"},
-        {std::nan(""), "0:00:00"},
+        {3725.9, "1:02:05"},   {59.0, "0:00:59"}, {0.0, "0:00:00"},
+        {36000.0, "10:00:00"}, {-3.0, "0:00:00"}, {std::nan(""), "0:00:00"},
     };
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(FormatGameClock(seconds), text) << seconds;

@@ -26,7 +26,8 @@ struct BubbleScene
     }
 };
 
-PhraseRecord Phrase(const std::string& who, int32_t situation, float chance, const std::string& text, int32_t effect = 0)
+PhraseRecord Phrase(const std::string& who, int32_t situation, float chance, const std::string& text,
+                    int32_t effect = 0)
 {
     PhraseRecord r;
     r.invaderName = who;
@@ -136,9 +137,9 @@ TEST(SpeechBubble, PickingFallsBackToAllExceptForStatusPhrases)
     Cog* grunt = field.Invader("grunt", 10, 10);
     Kestrane& k = InvaderField::K(grunt);
     PhraseBank& bank = s.Bank();
-    bank.mPhrases = {Phrase("grunt", 2, 1.0f, "mine"),       Phrase("All", 2, 1.0f, "everyone"),
-                     Phrase("All", 3, 1.0f, "all only"),     Phrase("grunt", 4, 0.0f, "never"),
-                     Phrase("All", 4, 1.0f, "after never"),  Phrase("All", 8, 1.0f, "poisoned", EffectPoisoned),
+    bank.mPhrases = {Phrase("grunt", 2, 1.0f, "mine"),      Phrase("All", 2, 1.0f, "everyone"),
+                     Phrase("All", 3, 1.0f, "all only"),    Phrase("grunt", 4, 0.0f, "never"),
+                     Phrase("All", 4, 1.0f, "after never"), Phrase("All", 8, 1.0f, "poisoned", EffectPoisoned),
                      Phrase("grunt", 5, 0.0f, "silent")};
     bank.BuildSituations();
     const struct

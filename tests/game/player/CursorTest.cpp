@@ -27,7 +27,8 @@ TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
     Cog* invader = play.Field().Invader("grunt", 16, 17);
     Kestrane& k = InvaderField::K(invader);
     // Landed and standing.
-    ASSERT_TRUE(play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
+    ASSERT_TRUE(
+        play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
     // It stays where it landed.
     k.SetBehavior("NoBehavior");
     k.SetPathing("NoPathing");
@@ -129,7 +130,9 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     play.Step(5);
     play.Click(0);
     EXPECT_EQ(play.Sim().Cogs().GetCogCount(), cogs);
-    EXPECT_EQ(said->QueryText(), "Not enough credits: the spikes costs " + std::to_string(cost) + ", you have " + std::to_string(cost - 1));
+    EXPECT_EQ(said->QueryText(),
+              "Not enough credits: the spikes costs " + std::to_string(cost) + ", you have " +
+                  std::to_string(cost - 1));
 
     play.Click(1);
     EXPECT_FALSE(play.Cursor().IsTrapDropMode());
@@ -249,8 +252,9 @@ TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)
         char key;
         SDL_Scancode scancode;
     };
-    for (const Kind& k : {Kind{"spikes", '1', SDL_SCANCODE_1}, Kind{"hammer", '2', SDL_SCANCODE_2}, Kind{"spring", '3', SDL_SCANCODE_3},
-                          Kind{"poison", '4', SDL_SCANCODE_4}, Kind{"fan", '5', SDL_SCANCODE_5}, Kind{"wall", '6', SDL_SCANCODE_6}})
+    for (const Kind& k :
+         {Kind{"spikes", '1', SDL_SCANCODE_1}, Kind{"hammer", '2', SDL_SCANCODE_2}, Kind{"spring", '3', SDL_SCANCODE_3},
+          Kind{"poison", '4', SDL_SCANCODE_4}, Kind{"fan", '5', SDL_SCANCODE_5}, Kind{"wall", '6', SDL_SCANCODE_6}})
     {
         ASSERT_TRUE(play.Data().HasTrapInfo(k.name)) << k.name;
         EXPECT_EQ(play.Data().GetTrapInfo(k.name).trapKey, k.key) << k.name;
@@ -267,8 +271,8 @@ TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)
     }
     play.Click(1);
     ASSERT_FALSE(play.Cursor().IsTrapDropMode());
-    for (SDL_Scancode key : {SDL_SCANCODE_W, SDL_SCANCODE_A, SDL_SCANCODE_S, SDL_SCANCODE_D, SDL_SCANCODE_Q, SDL_SCANCODE_E,
-                             SDL_SCANCODE_R, SDL_SCANCODE_F})
+    for (SDL_Scancode key : {SDL_SCANCODE_W, SDL_SCANCODE_A, SDL_SCANCODE_S, SDL_SCANCODE_D, SDL_SCANCODE_Q,
+                             SDL_SCANCODE_E, SDL_SCANCODE_R, SDL_SCANCODE_F})
     {
         press(key);
         EXPECT_FALSE(play.Cursor().IsTrapDropMode()) << SDL_GetScancodeName(key);
@@ -282,7 +286,8 @@ TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
     play.Step(2);
     Cog* invader = play.Field().Invader("grunt", 16, 17);
     Kestrane& k = InvaderField::K(invader);
-    ASSERT_TRUE(play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
+    ASSERT_TRUE(
+        play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
     k.SetBehavior("NoBehavior");
     k.SetPathing("NoPathing");
     play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(0, 15, 0));
@@ -336,8 +341,10 @@ TEST(Cursor, TheClawSettlesUnderThePointerAtAnyFrameRate)
         for (size_t i = 1; i < path.size(); ++i)
         {
             const Vector3 g = gap(path[i]);
-            EXPECT_LE(g.Length(), gap(path[i - 1]).Length() + 1e-3f) << c.fps << " fps, frame " << i << ": never farther";
-            EXPECT_GE(g.x * start.x + g.z * start.z, -1e-3f) << c.fps << " fps, frame " << i << ": never past the pointer";
+            EXPECT_LE(g.Length(), gap(path[i - 1]).Length() + 1e-3f)
+                << c.fps << " fps, frame " << i << ": never farther";
+            EXPECT_GE(g.x * start.x + g.z * start.z, -1e-3f)
+                << c.fps << " fps, frame " << i << ": never past the pointer";
         }
         // At 60 fps the claw keeps its old pull: three quarters of the gap per frame.
         if (c.fps == 60)

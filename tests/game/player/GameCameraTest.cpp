@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "LOOM/math/Plane.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/math/Plane.h"
 #include "tests/game/player/PlayerSim.h"
 #include "tests/input/LogProbe.h"
 
@@ -13,14 +13,12 @@ namespace {
 Vector3 LookedAt(PlayerSim& play)
 {
     Vector3 hit;
-    EXPECT_TRUE(Plane(0, 1, 0, 0).IntersectRay(Ray(play.CameraPlace().GetPosition(), play.View().ViewDirection()), &hit));
+    EXPECT_TRUE(
+        Plane(0, 1, 0, 0).IntersectRay(Ray(play.CameraPlace().GetPosition(), play.View().ViewDirection()), &hit));
     return hit;
 }
 
-float Heading(const Vector3& v)
-{
-    return std::atan2(v.x, v.z);
-}
+float Heading(const Vector3& v) { return std::atan2(v.x, v.z); }
 
 // Mouse in the middle, camera still.
 void Settle(PlayerSim& play)
@@ -84,9 +82,19 @@ TEST(GameCamera, SixHundredFramesStayInTheMapAndTheHeightBand)
         const int phase = frame / 50;
         switch (phase % 6)
         {
-        case 0: play.Key(SDL_SCANCODE_W, true); play.Key(SDL_SCANCODE_UP, true); break;
-        case 1: play.Key(SDL_SCANCODE_W, false); play.Key(SDL_SCANCODE_UP, false); play.MoveTo(0, play.Height() / 2); break;
-        case 2: play.MoveTo(play.Width() / 2, play.Height()); play.Send(InputEvents::Wheel(frame % 2 ? 1.0f : -1.0f)); break;
+        case 0:
+            play.Key(SDL_SCANCODE_W, true);
+            play.Key(SDL_SCANCODE_UP, true);
+            break;
+        case 1:
+            play.Key(SDL_SCANCODE_W, false);
+            play.Key(SDL_SCANCODE_UP, false);
+            play.MoveTo(0, play.Height() / 2);
+            break;
+        case 2:
+            play.MoveTo(play.Width() / 2, play.Height());
+            play.Send(InputEvents::Wheel(frame % 2 ? 1.0f : -1.0f));
+            break;
         case 3:
             if (frame % 50 == 0)
             {
@@ -96,8 +104,15 @@ TEST(GameCamera, SixHundredFramesStayInTheMapAndTheHeightBand)
             x = (x + 37) % play.Width();
             play.MoveTo(x, play.Height() / 2);
             break;
-        case 4: play.Up(1); play.Send(InputEvents::Wheel(-3.0f)); play.MoveTo(play.Width(), 0); break;
-        default: play.Send(InputEvents::Wheel(4.0f)); play.MoveTo(play.Width() / 3, play.Height() / 3); break;
+        case 4:
+            play.Up(1);
+            play.Send(InputEvents::Wheel(-3.0f));
+            play.MoveTo(play.Width(), 0);
+            break;
+        default:
+            play.Send(InputEvents::Wheel(4.0f));
+            play.MoveTo(play.Width() / 3, play.Height() / 3);
+            break;
         }
         play.Step();
         const Vector3 p = play.CameraPlace().GetPosition();

@@ -89,7 +89,8 @@ TEST(HUD, MiniMapMovePutsTheCameraOnTheMap)
         float x;
         float z;
     };
-    for (const Case& c : {Case{{0, 0, 0}, 0.0f, 256.0f}, Case{{1, 1, 9}, 256.0f, 0.0f}, Case{{0.25f, 0.5f, 0}, 64.0f, 128.0f}})
+    for (const Case& c :
+         {Case{{0, 0, 0}, 0.0f, 256.0f}, Case{{1, 1, 9}, 256.0f, 0.0f}, Case{{0.25f, 0.5f, 0}, 64.0f, 128.0f}})
     {
         ParamBuffer params;
         params.PushVector(c.at);

@@ -11,8 +11,8 @@ extern "C" {
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/script/ScriptManager.h"
 #include "game/player/LogicCommands.h"
-#include "tests/input/LogProbe.h"
 #include "tests/game/invaders/InvaderSim.h"
+#include "tests/input/LogProbe.h"
 
 namespace {
 
@@ -25,20 +25,17 @@ double LuaNumber(const char* name)
     return value;
 }
 
-size_t TrapCount(GameSim& sim)
-{
-    return sim.Cogs().GetGroupCogs("traps").size();
-}
+size_t TrapCount(GameSim& sim) { return sim.Cogs().GetGroupCogs("traps").size(); }
 
 } // namespace
 
 TEST(LogicCommands, RegistersTheSeventeenFunctionsAndTheTwelveCommands)
 {
     GameSim sim;
-    for (const char* name : {"RotateWithMouse", "MouseFPS", "WASDMove", "GameCameraRotate", "GameCameraMove",
-                             "GameCameraZoom", "MouseGrabInvader", "AttractRegion", "SmoothMistMotion", "FollowCursor",
-                             "MouseProjectPosition", "OutputCogPosition", "CursorTileEdit", "Gunify", "TrapDrop",
-                             "DisplayQuadTreeNode", "OutputPlayerStats"})
+    for (const char* name :
+         {"RotateWithMouse", "MouseFPS", "WASDMove", "GameCameraRotate", "GameCameraMove", "GameCameraZoom",
+          "MouseGrabInvader", "AttractRegion", "SmoothMistMotion", "FollowCursor", "MouseProjectPosition",
+          "OutputCogPosition", "CursorTileEdit", "Gunify", "TrapDrop", "DisplayQuadTreeNode", "OutputPlayerStats"})
         EXPECT_NE(sim.Cogs().FindFunction(name), nullptr) << name;
     const std::pair<const char*, uint32_t> commands[] = {
         {"AttemptTowerDrop", MakeSignature<Vector3>()},
@@ -107,7 +104,9 @@ TEST(LogicCommands, TrapDropsTakeTheCostOnceAndRefuseATakenTile)
     EXPECT_TRUE(AttemptTrapDrop("spikes", spot, Vector3(0, 0, 1)));
     EXPECT_EQ(sim.Data().GetPoints(), 100 - cost);
     EXPECT_EQ(TrapCount(sim), traps + 1);
-    EXPECT_EQ(SnapTrapDropPosition("spikes", spot), field.Map().TileToWorldAligned(field.Map().WorldToTile(spot, 2, 2).first, field.Map().WorldToTile(spot, 2, 2).second, 2, 2));
+    EXPECT_EQ(SnapTrapDropPosition("spikes", spot),
+              field.Map().TileToWorldAligned(field.Map().WorldToTile(spot, 2, 2).first,
+                                             field.Map().WorldToTile(spot, 2, 2).second, 2, 2));
 
     // The same tile again: refused, nothing spent, no cog made.
     const size_t cogs = sim.Cogs().GetCogCount();

@@ -24,8 +24,9 @@ double LuaNumber(const char* name)
     return value;
 }
 
-constexpr const char* kWindows[] = {"StartWindow", "OptionsWindow", "CreditsWindow", "BonusWindow", "InvaderViewerWindow",
-                                    "InGameWindow", "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow"};
+constexpr const char* kWindows[] = {"StartWindow",       "OptionsWindow",       "CreditsWindow",
+                                    "BonusWindow",       "InvaderViewerWindow", "InGameWindow",
+                                    "LevelChoiceWindow", "GameOverWindow",      "InGameExitWindow"};
 
 std::vector<std::string> ShownWindows(WidgetComp& widgets)
 {
@@ -68,9 +69,16 @@ TEST(Menu, StartLevelChoiceLevelAndGameOver)
     play.Step();
     EXPECT_EQ(ShownWindows(menu), std::vector<std::string>{"GameOverWindow"});
     const std::pair<const char*, const char*> texts[] = {
-        {"ExitReason", "YOU LOST!"}, {"TimePlayed", "Time Played: 0:00:05"}, {"PointsEarned", "Points Earned: 40"}, {"PointsUsed", "Points Used: 0"},
-        {"TrapKills", "Kills by Traps: 3"}, {"SuicideKills", "Invader Suicides: 0"}, {"ExplosionKills", "Explosion Kills: 0"},
-        {"PhysicsKills", "Physics Kills: 0"}, {"StatusKills", "Kills by Status Effects: 0"}, {"TotalKills", "Total Kills: 4"},
+        {"ExitReason", "YOU LOST!"},
+        {"TimePlayed", "Time Played: 0:00:05"},
+        {"PointsEarned", "Points Earned: 40"},
+        {"PointsUsed", "Points Used: 0"},
+        {"TrapKills", "Kills by Traps: 3"},
+        {"SuicideKills", "Invader Suicides: 0"},
+        {"ExplosionKills", "Explosion Kills: 0"},
+        {"PhysicsKills", "Physics Kills: 0"},
+        {"StatusKills", "Kills by Status Effects: 0"},
+        {"TotalKills", "Total Kills: 4"},
     };
     for (const auto& [widget, text] : texts)
         EXPECT_EQ(menu.Find(widget)->QueryText(), text) << widget;
@@ -121,7 +129,8 @@ TEST(Menu, ViewerLooksAndWrapping)
     EXPECT_EQ(menu.GetViewedInvader(), "Normal");
     EXPECT_FALSE(play.Data().HasInvaderInfo("Normal")) << "the default record is not added";
     play.mMenu->CallFunctionByName("NextInvader");
-    EXPECT_EQ(menu.GetViewedInvader(), kinds.upper_bound("Normal") == kinds.end() ? kinds.begin()->first : kinds.upper_bound("Normal")->first);
+    EXPECT_EQ(menu.GetViewedInvader(),
+              kinds.upper_bound("Normal") == kinds.end() ? kinds.begin()->first : kinds.upper_bound("Normal")->first);
     while (menu.GetViewedInvader() != kinds.rbegin()->first)
         play.mMenu->CallFunctionByName("NextInvader");
     play.mMenu->CallFunctionByName("NextInvader");

@@ -11,6 +11,7 @@
 #include "game/player/HUDComp.h"
 #include "game/player/LogicCommands.h"
 #include "game/player/MenuComp.h"
+#include "game/widgets/TrapDropButton.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/guisystem/GuiSystem.h"
@@ -19,7 +20,6 @@
 #include "gui/WidgetComp.h"
 #include "gui/WidgetFile.h"
 #include "gui/widgets/Widgets.h"
-#include "game/widgets/TrapDropButton.h"
 #include "input/IOLoom.h"
 #include "tests/game/invaders/InvaderSim.h"
 #include "tests/input/InputEvents.h"
@@ -107,7 +107,8 @@ public:
     {
         mSeam.mWidth = mSeam.mDepth = 256.0f;
         std::filesystem::copy(PlayerData(), mSim.Path(""),
-                              std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
         for (const char* name : {"Camera", "Cursor", "HUD", "MainMenu"})
             mSim.Cogs().Composer(std::string("Compositions/") + name + ".xml");
         mCamera = mSim.Cogs().Create("PlayerCamera");

@@ -65,7 +65,8 @@ struct LevelView : PlayerWorld
         camera->GetView().Multiply(camera->GetProjection(), viewProjection);
         const Vector3 p = viewProjection.TransformCoord(point);
         const auto* io = IOLoom::Instance();
-        return Vector3((p.x + 1.0f) * 0.5f * float(io->GetScreenWidth()), (1.0f - p.y) * 0.5f * float(io->GetScreenHeight()), p.z);
+        return Vector3((p.x + 1.0f) * 0.5f * float(io->GetScreenWidth()),
+                       (1.0f - p.y) * 0.5f * float(io->GetScreenHeight()), p.z);
     }
     // Pixels inside the rectangle for which the test holds.
     template <typename Test>
@@ -130,13 +131,14 @@ TEST(PlayerView, TheSkyFillsWhatTheGroundDoesNotCoverBeyondTheMapEdge)
     // The device's clear colour is a mid grey: none of it may show.
     const int grey = LevelView::Count(frame, all, [](uint32_t argb) {
         return std::abs(LevelView::Red(argb) - 0x80) < 3 && std::abs(LevelView::Green(argb) - 0x80) < 3 &&
-               std::abs(LevelView::Blue(argb) - 0x80) < 3;
+            std::abs(LevelView::Blue(argb) - 0x80) < 3;
     });
     EXPECT_LT(grey, int(frame.mWidth * frame.mHeight / 200));
     // Sky colour (blue above red) in the middle of the screen, where no ground is.
     const Rect middle{int32_t(frame.mWidth / 4), int32_t(frame.mHeight * 2 / 5), int32_t(frame.mWidth * 3 / 4),
                       int32_t(frame.mHeight * 3 / 5)};
-    const int sky = LevelView::Count(frame, middle, [](uint32_t argb) { return LevelView::Blue(argb) > LevelView::Red(argb) + 20; });
+    const int sky = LevelView::Count(frame, middle,
+                                     [](uint32_t argb) { return LevelView::Blue(argb) > LevelView::Red(argb) + 20; });
     EXPECT_GT(sky, (middle.mRight - middle.mLeft) * (middle.mBottom - middle.mTop) * 9 / 10);
 }
 
@@ -180,7 +182,8 @@ TEST(PlayerView, TheStartViewsLookFromTheTowerToTheGapWithInvadersAndClawReadabl
         const char* camera;
         Vector3 gap; // the last gap in the walls before the tower
     };
-    for (const Case& c : {Case{"L1.lua", "LevelCamera", Vector3(258, 2, 322)}, Case{"L2.lua", "LevelCameraWest", Vector3(296, 2, 336)}})
+    for (const Case& c :
+         {Case{"L1.lua", "LevelCamera", Vector3(258, 2, 322)}, Case{"L2.lua", "LevelCameraWest", Vector3(296, 2, 336)}})
     {
         LevelView level(c.script, c.camera);
         level.View().SetEnableCamera(false);
@@ -227,9 +230,12 @@ TEST(PlayerView, ATrapButtonShowsItsNameAndPriceOnHoverWithinTheScreen)
     const auto tipText = [](uint32_t argb) {
         return LevelView::Red(argb) > 200 && LevelView::Green(argb) > 200 && LevelView::Blue(argb) > 150;
     };
-    const auto card = [](uint32_t argb) { return LevelView::Red(argb) < 50 && LevelView::Green(argb) < 50 && LevelView::Blue(argb) < 70; };
+    const auto card = [](uint32_t argb) {
+        return LevelView::Red(argb) < 50 && LevelView::Green(argb) < 50 && LevelView::Blue(argb) < 70;
+    };
     const Image plain = level.Frame(2);
-    IOLoom::Instance()->HandleEvent(InputEvents::Motion((button.mLeft + button.mRight) / 2, (button.mTop + button.mBottom) / 2));
+    IOLoom::Instance()->HandleEvent(
+        InputEvents::Motion((button.mLeft + button.mRight) / 2, (button.mTop + button.mBottom) / 2));
     level.mSim.Step(2);
     EXPECT_EQ(gui.GetLayer()->GetDescription().rfind("spikes\nCost: ", 0), 0u);
     const Image tip = level.Frame(2);

@@ -18,8 +18,8 @@
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/particles/ParticleSystem.h"
 #include "graphics/scene/HudDisplay.h"
-#include "graphics/scene/SkinModel.h"
 #include "graphics/scene/Model.h"
+#include "graphics/scene/SkinModel.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/TerraDeform.h"
 #include "graphics/terrain/TerrainSurface.h"
@@ -312,10 +312,7 @@ struct KindCase
     bool recharges;
 };
 
-void PrintTo(const KindCase& c, std::ostream* out)
-{
-    *out << c.kind;
-}
+void PrintTo(const KindCase& c, std::ostream* out) { *out << c.kind; }
 
 class SceneBindingTrapKind : public testing::TestWithParam<KindCase>
 {

@@ -13,8 +13,9 @@ TEST(SoftRestart, MidLevelWithEveryKindBubblesAndPreviewsIsClean)
     {
         InvaderField field(sim);
         field.Tower(5, 5);
-        const char* kinds[] = {"Fan",   "Axe",       "Pit",  "Hammer", "Spring", "Satellite", "Missile", "PoisonMist",
-                               "BugZapper", "LaserTurret", "LightBulb", "Flame", "Vortex", "Basic", "StatusEffect"};
+        const char* kinds[] = {"Fan",       "Axe",     "Pit",        "Hammer",    "Spring",
+                               "Satellite", "Missile", "PoisonMist", "BugZapper", "LaserTurret",
+                               "LightBulb", "Flame",   "Vortex",     "Basic",     "StatusEffect"};
         int32_t x = 10;
         for (const char* kind : kinds)
         {

@@ -44,8 +44,9 @@ struct KindScene
 TEST(TrapKinds, RegistryHoldsEveryKindAndUnknownNamesFallBack)
 {
     BehaviorRegistry& registry = BehaviorRegistry::Instance();
-    const char* names[] = {"Fan",       "Axe",         "Pit",       "Hammer", "Spring", "Satellite", "Missile",    "PoisonMist",
-                           "BugZapper", "LaserTurret", "LightBulb", "Flame",  "Vortex", "Basic",     "StatusEffect"};
+    const char* names[] = {"Fan",       "Axe",     "Pit",        "Hammer",    "Spring",
+                           "Satellite", "Missile", "PoisonMist", "BugZapper", "LaserTurret",
+                           "LightBulb", "Flame",   "Vortex",     "Basic",     "StatusEffect"};
     std::set<TrapBehavior*> distinct;
     for (const char* name : names)
     {
@@ -182,7 +183,8 @@ TEST(TrapKinds, FanBlowsForFreeInTheOpenAndItsBoxStopsAtTheFirstBlockedTile)
         {
             const bool alongX = c.mFacing.x != 0.0f;
             const int32_t sign = (alongX ? c.mFacing.x : c.mFacing.z) > 0 ? 1 : -1;
-            const int32_t edge = alongX ? (sign > 0 ? tiles.tileX + 1 : tiles.tileX) : (sign > 0 ? tiles.tileZ + 1 : tiles.tileZ);
+            const int32_t edge =
+                alongX ? (sign > 0 ? tiles.tileX + 1 : tiles.tileX) : (sign > 0 ? tiles.tileZ + 1 : tiles.tileZ);
             const int32_t ahead = edge + sign * c.mBlocked;
             const TileIndex centre = tiles.GetCenterTile();
             const Vector3 at = alongX ? s.field.Centre(ahead, centre.second) : s.field.Centre(centre.first, ahead);

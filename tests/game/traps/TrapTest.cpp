@@ -8,15 +8,9 @@ constexpr Color kRed{1, 0, 0, 1};
 constexpr Color kOrange{1, 0.4f, 0, 1};
 constexpr Color kGreen{0, 1, 0, 1};
 
-bool Same(const Color& a, const Color& b)
-{
-    return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
-}
+bool Same(const Color& a, const Color& b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
 
-float Now(GameSim& sim)
-{
-    return static_cast<float>(sim.Engine().GetGameClock().GetTime());
-}
+float Now(GameSim& sim) { return static_cast<float>(sim.Engine().GetGameClock().GetTime()); }
 
 // A trap in the open and a grunt standing in it that ignores everything.
 struct TrapScene

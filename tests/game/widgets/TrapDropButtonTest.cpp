@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/cogs/CogFunctor.h"
-#include "LOOM/factory/CompFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CompFactory.h"
 #include "game/widgets/TrapDropButton.h"
 #include "gui/WidgetFile.h"
 #include "input/IOLoom.h"
@@ -83,7 +83,8 @@ TEST(TrapDropButton, LoadsFromItsFileAndDressesForItsKind)
     EXPECT_EQ(button->GetTrapType(), "hammer");
     EXPECT_EQ(button->GetKeyText(), std::string(1, info.trapKey));
     EXPECT_EQ(button->GetCost(), info.creditCost);
-    const std::string tip = "hammer\nCost: " + std::to_string(info.creditCost) + "\nDescription: " + info.trapDescription;
+    const std::string tip =
+        "hammer\nCost: " + std::to_string(info.creditCost) + "\nDescription: " + info.trapDescription;
     EXPECT_EQ(button->GetDescription(button->GetName()), tip);
     EXPECT_EQ(button->GetDescription("another"), "");
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/MathUtil.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/space/QTree.h"

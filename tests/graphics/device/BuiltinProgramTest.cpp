@@ -27,7 +27,9 @@ protected:
     void FullQuad(uint32_t color)
     {
         using V = GraphicsDevice::TexturedVertex;
-        const V v[4] = {{-1, 1, 0.5f, color, 0, 0}, {1, 1, 0.5f, color, 1, 0}, {-1, -1, 0.5f, color, 0, 1},
+        const V v[4] = {{-1, 1, 0.5f, color, 0, 0},
+                        {1, 1, 0.5f, color, 1, 0},
+                        {-1, -1, 0.5f, color, 0, 1},
                         {1, -1, 0.5f, color, 1, 1}};
         mDevice->SetTexture(0, nullptr);
         mDevice->SetVertexLayout(mTexturedLayout.get());
@@ -102,9 +104,9 @@ TEST_F(BuiltinPrograms, TwoSidedStencilCountsEachWindingApart)
     s.mStencilCcw = {CompareFunc::Always, StencilOp::Keep, StencilOp::Keep, StencilOp::Decr};
     using V = GraphicsDevice::TexturedVertex;
     // Clockwise over the left half, counter-clockwise over the whole screen.
-    const V cw[6] = {{0, 0, 0.5f, 0, 0, 0}, {32, 0, 0.5f, 0, 0, 0}, {0, 64, 0.5f, 0, 0, 0},
+    const V cw[6] = {{0, 0, 0.5f, 0, 0, 0},  {32, 0, 0.5f, 0, 0, 0},  {0, 64, 0.5f, 0, 0, 0},
                      {32, 0, 0.5f, 0, 0, 0}, {32, 64, 0.5f, 0, 0, 0}, {0, 64, 0.5f, 0, 0, 0}};
-    const V ccw[6] = {{0, 0, 0.5f, 0, 0, 0}, {0, 64, 0.5f, 0, 0, 0}, {64, 0, 0.5f, 0, 0, 0},
+    const V ccw[6] = {{0, 0, 0.5f, 0, 0, 0},  {0, 64, 0.5f, 0, 0, 0}, {64, 0, 0.5f, 0, 0, 0},
                       {64, 0, 0.5f, 0, 0, 0}, {0, 64, 0.5f, 0, 0, 0}, {64, 64, 0.5f, 0, 0, 0}};
     mDevice->SetVertexLayout(mTexturedLayout.get());
     mDevice->UseBuiltin(GraphicsDevice::Builtin::ScreenText);
@@ -125,7 +127,9 @@ TEST_F(BuiltinPrograms, TwoSidedStencilCountsEachWindingApart)
 TEST_F(BuiltinPrograms, DiscardLockReplacesADynamicBuffersContents)
 {
     using V = GraphicsDevice::TexturedVertex;
-    V quad[4] = {{0, 0, 0.5f, 0xFFFF0000, 0, 0}, {16, 0, 0.5f, 0xFFFF0000, 0, 0}, {0, 16, 0.5f, 0xFFFF0000, 0, 0},
+    V quad[4] = {{0, 0, 0.5f, 0xFFFF0000, 0, 0},
+                 {16, 0, 0.5f, 0xFFFF0000, 0, 0},
+                 {0, 16, 0.5f, 0xFFFF0000, 0, 0},
                  {16, 16, 0.5f, 0xFFFF0000, 0, 0}};
     auto vb = mDevice->CreateVertexBuffer(sizeof(quad) * 2, true);
     ASSERT_TRUE(vb->Write(0, quad, sizeof(quad), LockFlag::Discard));

@@ -44,8 +44,8 @@ protected:
                   GpuTexture* texture = nullptr)
     {
         using V = GraphicsDevice::TexturedVertex;
-        const V v[6] = {{left, top, z, argb, 0, 0},     {right, top, z, argb, 1, 0},   {left, bottom, z, argb, 0, 1},
-                        {right, top, z, argb, 1, 0},    {right, bottom, z, argb, 1, 1}, {left, bottom, z, argb, 0, 1}};
+        const V v[6] = {{left, top, z, argb, 0, 0},  {right, top, z, argb, 1, 0},    {left, bottom, z, argb, 0, 1},
+                        {right, top, z, argb, 1, 0}, {right, bottom, z, argb, 1, 1}, {left, bottom, z, argb, 0, 1}};
         mDevice->SetTexture(0, texture);
         mDevice->SetVertexLayout(mTexturedLayout.get());
         mDevice->UseBuiltin(GraphicsDevice::Builtin::ScreenText);

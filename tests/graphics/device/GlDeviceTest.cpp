@@ -51,8 +51,8 @@ TEST_F(DeviceFixture, WindingAndCullModes)
         bool mClockwise;
         bool mDrawn;
     };
-    const Case cases[] = {{CullMode::CCW, true, true},  {CullMode::CCW, false, false}, {CullMode::CW, true, false},
-                          {CullMode::CW, false, true},  {CullMode::None, true, true},  {CullMode::None, false, true}};
+    const Case cases[] = {{CullMode::CCW, true, true}, {CullMode::CCW, false, false}, {CullMode::CW, true, false},
+                          {CullMode::CW, false, true}, {CullMode::None, true, true},  {CullMode::None, false, true}};
     for (const Case& c : cases)
     {
         mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
@@ -248,8 +248,8 @@ TEST_F(DeviceFixture, BmpRoundTrip)
     DrawRect(0, 0, 5, 3, 0xFF123456);
     Image image;
     ASSERT_TRUE(mDevice->ReadBack(nullptr, image));
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("loom_bmp_" + std::to_string(getpid()) + ".bmp")).string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("loom_bmp_" + std::to_string(getpid()) + ".bmp")).string();
     ASSERT_TRUE(image.SaveBmp(path));
     int w = 0, h = 0, n = 0;
     unsigned char* loaded = stbi_load(path.c_str(), &w, &h, &n, 3);

@@ -61,7 +61,8 @@ protected:
     // A quad over the clip-space square [x0, x1] x [y0, y1] (y up) with the effect.
     void DrawQuad(FxEffect& effect, float x0, float y0, float x1, float y1, uint32_t color = 0xFFFFFFFF)
     {
-        const ClipVertex v[4] = {{x0, y1, 0.5f, color}, {x1, y1, 0.5f, color}, {x0, y0, 0.5f, color}, {x1, y0, 0.5f, color}};
+        const ClipVertex v[4] = {
+            {x0, y1, 0.5f, color}, {x1, y1, 0.5f, color}, {x0, y0, 0.5f, color}, {x1, y0, 0.5f, color}};
         mDevice->SetVertexLayout(mClipLayout.get());
         const uint32_t passes = effect.Begin();
         for (uint32_t p = 0; p < passes; ++p)
@@ -88,8 +89,8 @@ TEST_F(FxEffectTest, SharedParameterSetOnceReachesBothEffects)
     EXPECT_EQ(a->GetValue(a->GetParameterByName("Tint")), b->GetValue(b->GetParameterByName("Tint")));
     EXPECT_EQ(b->GetParameterByName("OwnA"), FxEffect::kNull);
     mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
-    DrawQuad(*a, -1, 0, 0, 1);  // top-left quarter
-    DrawQuad(*b, 0, -1, 1, 0);  // bottom-right quarter
+    DrawQuad(*a, -1, 0, 0, 1); // top-left quarter
+    DrawQuad(*b, 0, -1, 1, 0); // bottom-right quarter
     EXPECT_EQ(PixelAt(8, 8), 0xFFFF0000u);
     EXPECT_EQ(PixelAt(56, 56), 0xFFFF0000u);
     EXPECT_EQ(PixelAt(56, 8), kGrey);
@@ -153,13 +154,16 @@ TEST_F(FxEffectTest, BrokenFilesReportTheirReason)
         {"<Effect><Parameter type=\"float5\" name=\"X\"/></Effect>", "unknown type"},
         {"<Effect><Parameter type=\"float\" name=\"X\"/><Parameter type=\"float\" name=\"X\"/></Effect>", "twice"},
         {"<Effect><Technique name=\"T\"><Pass vertex=\"a\"/></Technique></Effect>", "no vertex or no fragment"},
-        {"<Effect><Technique name=\"T\"><Pass vertex=\"a\" fragment=\"b\"><State name=\"Foo\" value=\"1\"/></Pass></Technique></Effect>",
+        {"<Effect><Technique name=\"T\"><Pass vertex=\"a\" fragment=\"b\"><State name=\"Foo\" "
+         "value=\"1\"/></Pass></Technique></Effect>",
          "unknown state"},
         {"<Effect><Parameter type=\"float\" name=\"X\"/></Effect>", "no technique"},
-        {"<Effect><Technique name=\"T\"><Pass vertex=\"a\" fragment=\"b\"><Sampler texture=\"Q\"/></Pass></Technique></Effect>",
+        {"<Effect><Technique name=\"T\"><Pass vertex=\"a\" fragment=\"b\"><Sampler "
+         "texture=\"Q\"/></Pass></Technique></Effect>",
          "undeclared texture"},
         {"<Effect><Parameter type=\"float\" name=\"X\" count=\"99999\"/></Effect>", "bad count"},
-        {"<Effect><Technique name=\"T\"><Pass vertex=\"a\" fragment=\"b\"></Pass></Technique></Effect>", "cannot read a"},
+        {"<Effect><Technique name=\"T\"><Pass vertex=\"a\" fragment=\"b\"></Pass></Technique></Effect>",
+         "cannot read a"},
     };
     for (const auto& [text, piece] : texts)
     {

@@ -104,8 +104,8 @@ TEST_F(FontFixture, GlyphEffects)
         float dy;
         float size;
     };
-    const Case cases[] = {{1, 0.0f, 0.0f, 4.0f, 1.0f},  {2, 0.0f, 0.0f, 4.0f, 1.0f}, {4, 1.0f, 2.0f, 0.0f, 1.0f},
-                          {5, 0.0f, 0.0f, 0.0f, 0.0f},  {5, 0.1f, 1.0f, 0.0f, 1.0f}, {5, 0.01f, 9.0f, 0.0f, 0.0f},
+    const Case cases[] = {{1, 0.0f, 0.0f, 4.0f, 1.0f}, {2, 0.0f, 0.0f, 4.0f, 1.0f}, {4, 1.0f, 2.0f, 0.0f, 1.0f},
+                          {5, 0.0f, 0.0f, 0.0f, 0.0f}, {5, 0.1f, 1.0f, 0.0f, 1.0f}, {5, 0.01f, 9.0f, 0.0f, 0.0f},
                           {0, 3.0f, 1.0f, 0.0f, 1.0f}};
     for (const Case& c : cases)
     {

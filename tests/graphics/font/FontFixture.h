@@ -13,10 +13,7 @@
 #endif
 
 // The game's data folder (fonts, shaders, scripts) as the tests reach it.
-inline std::string GameData(const std::string& name)
-{
-    return std::string(LOOM_TEST_DATA) + "/../../data/" + name;
-}
+inline std::string GameData(const std::string& name) { return std::string(LOOM_TEST_DATA) + "/../../data/" + name; }
 
 // A GL device on the headless window with the console font loaded.
 class FontFixture : public ::testing::Test

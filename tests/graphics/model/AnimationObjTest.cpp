@@ -86,9 +86,8 @@ TEST_F(Controller, LoopingWrapsWithOneCallbackEachAndKeysHit)
         size_t calls;
     };
     const Step steps[] = {
-        {0.5f, 0.5f, 5.0f, 0},  {0.49995f, 0.99995f, 10.0f, 0}, {0.5f, 1.49995f, 5.0005f, 0},
-        {0.5f, 1.99995f, 0.0f, 0}, {0.5f, 0.0f, 0.0f, 1},       {1.0f, 1.0f, 10.0f, 1},
-        {1.25f, 0.0f, 0.0f, 2},   {0.25f, 0.25f, 2.5f, 2},
+        {0.5f, 0.5f, 5.0f, 0}, {0.49995f, 0.99995f, 10.0f, 0}, {0.5f, 1.49995f, 5.0005f, 0}, {0.5f, 1.99995f, 0.0f, 0},
+        {0.5f, 0.0f, 0.0f, 1}, {1.0f, 1.0f, 10.0f, 1},         {1.25f, 0.0f, 0.0f, 2},       {0.25f, 0.25f, 2.5f, 2},
     };
     for (const Step& step : steps)
     {

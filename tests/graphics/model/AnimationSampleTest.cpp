@@ -31,9 +31,9 @@ TEST(AnimationSample, KeysCursorAndInterpolation)
     };
     // Walks forward, then back, then before the first key (which holds).
     const Row rows[] = {
-        {0.5f, 0.0f, 0},     {0.50009f, 0.0f, 0}, {0.75f, 5.0f, 0},  {0.99995f, 10.0f, 0}, {1.0f, 10.0f, 0},
-        {1.5f, 20.0f, 1},    {2.0f, 30.0f, 1},   {5.0f, 30.0f, 2},  {1.25f, 15.0f, 1},    {0.6f, 2.0f, 0},
-        {0.0f, 0.0f, 0},     {-1.0f, 0.0f, 0},
+        {0.5f, 0.0f, 0},   {0.50009f, 0.0f, 0}, {0.75f, 5.0f, 0}, {0.99995f, 10.0f, 0},
+        {1.0f, 10.0f, 0},  {1.5f, 20.0f, 1},    {2.0f, 30.0f, 1}, {5.0f, 30.0f, 2},
+        {1.25f, 15.0f, 1}, {0.6f, 2.0f, 0},     {0.0f, 0.0f, 0},  {-1.0f, 0.0f, 0},
     };
     uint32_t cursor = 0;
     for (const Row& row : rows)

@@ -44,7 +44,8 @@ struct ContentRow
 // clips that the game's components play by name.
 TEST(ContentModels, CommittedFilesLoadWithTheClipsTheGamePlays)
 {
-    const std::vector<std::string> body = {"Stand", "Walk", "Idle", "Attack", "Special", "Special1", "Special2", "Struggle"};
+    const std::vector<std::string> body = {"Stand",   "Walk",     "Idle",     "Attack",
+                                           "Special", "Special1", "Special2", "Struggle"};
     const std::vector<std::string> trap = {"Idle", "Activate", "Deactivate", "Inactive"};
     const std::vector<ContentRow> rows = {
         {"Models/Tower.lmf", false, true, 20, {"Idle", "Break1", "Break2", "Break3", "Break4", "Break5"}},

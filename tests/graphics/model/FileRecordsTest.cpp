@@ -121,8 +121,7 @@ TEST(FileRecords, MeshPartsReadBackExactlyAsWritten)
     edges.parts[0].adjacency[1] = 0xFFFF;
     edges.parts[0].keepApartChunk = true;
     edges.parts[0].keepApart = 2;
-    const Row rows[] = {
-        {"cube", edges}, {"invader", InvaderMesh()}, {"turret", TurretMesh()}, {"tube", TubeMesh()}};
+    const Row rows[] = {{"cube", edges}, {"invader", InvaderMesh()}, {"turret", TurretMesh()}, {"tube", TubeMesh()}};
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.name);

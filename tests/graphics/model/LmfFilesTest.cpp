@@ -79,9 +79,9 @@ TEST(LmfFiles, GeneratedFilesLoadBackWithWhatWasWritten)
                 // Weights in slot order, then one index byte per slot.
                 for (uint32_t slot = 0; slot < 4; ++slot)
                 {
-                    const Influence expected =
-                        slot < source.influencesPerVertex ? source.influences[v * source.influencesPerVertex + slot]
-                                                          : Influence{};
+                    const Influence expected = slot < source.influencesPerVertex
+                        ? source.influences[v * source.influencesPerVertex + slot]
+                        : Influence{};
                     ASSERT_EQ(ReadFloatAt(geometry.vertices, at + 32 + 4 * slot), expected.weight);
                     ASSERT_EQ(geometry.vertices[at + 48 + slot], expected.bone & 0xFF);
                 }
@@ -296,11 +296,11 @@ TEST(LmfFiles, SkeletonAndClipsShareTheInvaderFile)
 TEST(LmfFiles, LmfgenRerunsGiveTheCheckedInBytes)
 {
     const std::pair<const char*, std::string> files[] = {
-        {"Models/UnitCube.lmf", UnitCubeFile()},   {"Models/UnitSphere.lmf", UnitSphereFile()},
-        {"Models/Plane.lmf", PlaneFile()},         {"Models/skydome.lmf", SkydomeFile()},
-        {"Models/Water.LMF", WaterFile()},         {"Models/Turret.lmf", TurretFile()},
-        {"Models/Invader.lmf", InvaderFile()},     {"Models/InvaderDM.lmf", InvaderDistanceMapFile()},
-        {"Models/Tube.lmf", TubeFile()},           {"Models/SevenTex.3ds", SevenTexFile()},
+        {"Models/UnitCube.lmf", UnitCubeFile()}, {"Models/UnitSphere.lmf", UnitSphereFile()},
+        {"Models/Plane.lmf", PlaneFile()},       {"Models/skydome.lmf", SkydomeFile()},
+        {"Models/Water.LMF", WaterFile()},       {"Models/Turret.lmf", TurretFile()},
+        {"Models/Invader.lmf", InvaderFile()},   {"Models/InvaderDM.lmf", InvaderDistanceMapFile()},
+        {"Models/Tube.lmf", TubeFile()},         {"Models/SevenTex.3ds", SevenTexFile()},
     };
     for (const auto& [name, bytes] : files)
     {

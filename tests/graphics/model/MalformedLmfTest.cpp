@@ -25,10 +25,7 @@ size_t FindMark(const std::string& bytes, uint32_t mark)
     return std::string::npos;
 }
 
-void PutU32(std::string& bytes, size_t at, uint32_t value)
-{
-    std::memcpy(bytes.data() + at, &value, 4);
-}
+void PutU32(std::string& bytes, size_t at, uint32_t value) { std::memcpy(bytes.data() + at, &value, 4); }
 
 std::string CubeWith(const std::function<void(LmfPart&)>& change, uint32_t kind = 0)
 {
@@ -76,8 +73,7 @@ TEST(MalformedLmf, EveryBadMeshFileIsRefusedWithOneErrorLine)
         {"NeighbourPastFaces.lmf", CubeWith([](LmfPart& p) { p.adjacency[2] = 12; }), 0},
         {"IndicesNotThreePerFace.lmf", CubeWith([](LmfPart& p) { p.indices.pop_back(); }), 0},
         {"AdjacencyShort.lmf", CubeWith([](LmfPart& p) { p.adjacency.pop_back(); }), 0},
-        {"InfluencesTooMany.lmf",
-         CubeWith([](LmfPart& p) {
+        {"InfluencesTooMany.lmf", CubeWith([](LmfPart& p) {
              p.influencesPerVertex = 0x40000000u;
              p.influences.resize(1);
          }),

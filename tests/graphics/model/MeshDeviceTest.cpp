@@ -2,8 +2,8 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "graphics/effect/ShaderControl.h"
-#include "graphics/model/files/LMLoader.h"
 #include "graphics/model/ModelStoreSet.h"
+#include "graphics/model/files/LMLoader.h"
 #include "graphics/resource/ResourceContext.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tests/graphics/resource/ResourceFixture.h"

@@ -60,8 +60,9 @@ TEST(Model3DS, SevenTexLoadsSevenWeldedSmoothPartsAndTracesItsChunks)
     const std::vector<std::string> lines = Lines(TempDir::Read("output.txt"));
     std::vector<std::string> expected = {"Main Chunk", "Version", "Editor Info", "Mesh Version"};
     for (int i = 0; i < 7; ++i)
-        expected.insert(expected.end(), {"Object Chunk", "Mesh", "Mesh Vertices", "Mesh Coords", "Mesh Faces",
-                                         " Num Faces 12", "Face Materials", "Coord System"});
+        expected.insert(expected.end(),
+                        {"Object Chunk", "Mesh", "Mesh Vertices", "Mesh Coords", "Mesh Faces", " Num Faces 12",
+                         "Face Materials", "Coord System"});
     expected.push_back("Key Framer");
     EXPECT_EQ(lines, expected);
     std::filesystem::remove("output.txt");
@@ -126,8 +127,8 @@ TEST(Model3DS, BadFilesGiveOneErrorLineAndAnEmptyMesh)
         out.End();
     });
     const std::pair<const char*, std::string> rows[] = {
-        {"Short.3ds", shortChunk}, {"PastParent.3ds", pastParent}, {"Cut.3ds", good.substr(0, good.size() / 3)},
-        {"BadIndex.3ds", badIndex}, {"Faceless.3ds", faceless},    {"Empty.3ds", std::string()},
+        {"Short.3ds", shortChunk},  {"PastParent.3ds", pastParent}, {"Cut.3ds", good.substr(0, good.size() / 3)},
+        {"BadIndex.3ds", badIndex}, {"Faceless.3ds", faceless},     {"Empty.3ds", std::string()},
     };
     TempDir dir;
     for (const auto& [name, bytes] : rows)

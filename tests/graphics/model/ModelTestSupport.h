@@ -6,12 +6,12 @@
 
 #include "LOOM/assets/AssetManager.h"
 #include "LOOM/base/AssertHandler.h"
-#include "graphics/model/animation/AnimationSet.h"
-#include "graphics/model/files/ChunkReader.h"
 #include "graphics/model/DistanceMap.h"
 #include "graphics/model/Mesh.h"
 #include "graphics/model/ModelStores.h"
+#include "graphics/model/animation/AnimationSet.h"
 #include "graphics/model/animation/Skeleton.h"
+#include "graphics/model/files/ChunkReader.h"
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/input/LogProbe.h"
 
@@ -57,10 +57,7 @@ struct Held : Ref<T>
     Held(Ref<T> resource) : Ref<T>(std::move(resource)) {}
 };
 
-inline std::string RepoDataPath(const std::string& name)
-{
-    return std::string(LOOM_TEST_DATA) + "/../../data/" + name;
-}
+inline std::string RepoDataPath(const std::string& name) { return std::string(LOOM_TEST_DATA) + "/../../data/" + name; }
 
 inline float ReadFloatAt(const std::vector<uint8_t>& bytes, size_t offset)
 {

@@ -2,8 +2,8 @@
 
 #include "graphics/model/animation/Animation.h"
 #include "graphics/model/animation/AnimationObj.h"
-#include "tests/graphics/model/ModelTestSupport.h"
 #include "tests/LOOM/support/MathTestHelpers.h"
+#include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/ModelShapes.h"
 
 namespace {

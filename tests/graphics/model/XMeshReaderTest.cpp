@@ -39,10 +39,7 @@ public:
         return Dword(20);
     }
     BinaryX& Guid() { return Token(5).Dword(0x3D82AB44).Dword(0x11CF62DA).Dword(0x00200000).Dword(0x33E471AF); }
-    BinaryX& Open(const std::string& type)
-    {
-        return Name(type).Token(10);
-    }
+    BinaryX& Open(const std::string& type) { return Name(type).Token(10); }
     BinaryX& Close() { return Token(11); }
     BinaryX& Ints(std::initializer_list<uint32_t> values)
     {

@@ -14,7 +14,6 @@
 #include "tests/graphics/LoomWindowFixture.h"
 #include "tests/graphics/font/FontFixture.h"
 
-
 inline constexpr uint32_t kBlack = 0xFF000000;
 
 // The loom on the headless window (800x600) with the game's data folder, Graphics.xml and
@@ -79,4 +78,3 @@ protected:
     GraphicsCommands* mCommands = nullptr;
     GraphicsDevice* mDevice = nullptr;
 };
-

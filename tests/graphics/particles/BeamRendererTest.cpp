@@ -124,7 +124,8 @@ TEST(BeamJointTest, MitreStretchIsCapped)
         float factor;
     };
     // Sides turned by the angle; the joint side is their average (not renormalised).
-    for (const Case& c : {Case{0.0f, 1.0f}, Case{90.0f, 2.0f}, Case{120.0f, 4.0f}, Case{140.0f, 5.0f}, Case{180.0f, 5.0f}})
+    for (const Case& c :
+         {Case{0.0f, 1.0f}, Case{90.0f, 2.0f}, Case{120.0f, 4.0f}, Case{140.0f, 5.0f}, Case{180.0f, 5.0f}})
     {
         const float a = c.degrees * 3.14159265f / 180.0f;
         const Vector3 s0(1, 0, 0), s1(std::cos(a), std::sin(a), 0);

@@ -5,9 +5,9 @@
 
 #include "LOOM/factory/FileComposition.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "LOOM/serial/XMLSaver.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/DistanceMap.h"
-#include "LOOM/serial/XMLSaver.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleComp.h"
 #include "tests/LOOM/support/LogCapture.h"

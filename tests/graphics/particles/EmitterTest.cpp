@@ -86,11 +86,11 @@ TEST_F(EmitterTest, EmissionRates)
         int32_t expected;
     };
     const Case cases[] = {
-        {0.0f, 0, 60, kFrame, 1},      // one burst from the starting accumulator, then none
-        {10.0f, 0, 31, kFrame, 11},    // the first frame's burst, then 10 a second
-        {54.0f, 5, 10, kFrame, 4},     // 2 a frame: 2, then 2 more as it switches off
-        {24.0f, 5, 10, kFrame, 5},     // 1 a frame: all five
-        {90.0f, 3, 10, kFrame, 4},     // 4 due with 3 left: the last bursts go, then silence
+        {0.0f, 0, 60, kFrame, 1},   // one burst from the starting accumulator, then none
+        {10.0f, 0, 31, kFrame, 11}, // the first frame's burst, then 10 a second
+        {54.0f, 5, 10, kFrame, 4},  // 2 a frame: 2, then 2 more as it switches off
+        {24.0f, 5, 10, kFrame, 5},  // 1 a frame: all five
+        {90.0f, 3, 10, kFrame, 4},  // 4 due with 3 left: the last bursts go, then silence
     };
     for (const Case& c : cases)
     {

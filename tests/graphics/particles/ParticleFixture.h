@@ -8,9 +8,9 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "graphics/effect/ShaderControl.h"
 #include "graphics/model/ModelStoreSet.h"
 #include "graphics/particles/ParticleFiles.h"

@@ -90,8 +90,8 @@ TEST(ParticleSystemTest, ColourByKeys)
 {
     ParticleSystem system;
     system.UpdateTypes = 2;
-    system.Stream().ColorKeys = {{0.0f, {1, 0, 0, 1}}, {0.1f, {0, 1, 0, 1}}, {0.2f, {0, 0, 1, 1}}, {0.2f, {0, 0, 1, 1}},
-                                 {1.0f, {0, 0, 0, 0}}};
+    system.Stream().ColorKeys = {
+        {0.0f, {1, 0, 0, 1}}, {0.1f, {0, 1, 0, 1}}, {0.2f, {0, 0, 1, 1}}, {0.2f, {0, 0, 1, 1}}, {1.0f, {0, 0, 0, 0}}};
     system.AddParticle(Make(5.0f, {}, {1, 0, 0, 1}));
     // A long frame passes two keys (and two of equal time): the rate heads for the next key
     // ahead, so the colour stays between its neighbours and never divides by zero.
@@ -320,7 +320,8 @@ TEST(ParticleFilesTest, BrokenFilesKeepDefaults)
     ScratchFolder folder("particle_broken");
     const std::string truncated = WriteText(folder, "T.xml", R"(<?xml version="1.0"?>
 <Stream version="2.0"><System><int name="AnimationIndex">4</int><int name="AnimationMode">1</int><int name="UpdateTy)");
-    const std::string malformed = WriteText(folder, "M.xml", "<Stream><System><int name=\"AnimationIndex\">x</int></Sys");
+    const std::string malformed =
+        WriteText(folder, "M.xml", "<Stream><System><int name=\"AnimationIndex\">x</int></Sys");
     const std::string binary = WriteText(folder, "B.xml", std::string("\x00\x01\x02<<>>\xff", 8));
     for (const std::string& path : {truncated, malformed, binary, (folder.Path() / "missing.xml").string()})
     {

@@ -100,7 +100,10 @@ public:
     {
         return std::make_unique<Buffer>(*this, size, dynamic);
     }
-    std::unique_ptr<GpuTexture> CreateTexture(const TextureDesc& desc) override { return std::make_unique<Texture>(desc); }
+    std::unique_ptr<GpuTexture> CreateTexture(const TextureDesc& desc) override
+    {
+        return std::make_unique<Texture>(desc);
+    }
     std::unique_ptr<GpuProgram> CreateProgram(const std::string&, const std::string&, std::string&) override
     {
         return std::make_unique<Program>();
@@ -115,7 +118,8 @@ public:
         {
             const uint32_t vertices = type == PrimitiveType::PointList ? count : VertexCount(type, count);
             const size_t from = size_t(mStreamOffset) + size_t(start) * mStride;
-            const size_t bytes = std::min(size_t(vertices) * mStride, buffer->Data().size() - std::min(from, buffer->Data().size()));
+            const size_t bytes =
+                std::min(size_t(vertices) * mStride, buffer->Data().size() - std::min(from, buffer->Data().size()));
             call.mVertices.assign(buffer->Data().begin() + long(from), buffer->Data().begin() + long(from + bytes));
         }
         mDraws.push_back(std::move(call));

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "graphics/Renderable.h"
 #include "graphics/effect/Shader.h"
 #include "graphics/render/DeferredRenderer.h"
@@ -111,8 +111,8 @@ TEST_F(DeferredTest, QueuedGeometryIsLitFromTheThreeBuffers)
     EXPECT_EQ(quad.mDraws, 1);
 
     const std::vector<Light*> noLights;
-    mLoom->GetDeferred()->Render(*mDevice, queue, *mLoom->GetPostProcessor(), mLoom->GetShaderControl(), noLights,
-                                 0.0f, 0.0f, 800, 600);
+    mLoom->GetDeferred()->Render(*mDevice, queue, *mLoom->GetPostProcessor(), mLoom->GetShaderControl(), noLights, 0.0f,
+                                 0.0f, 800, 600);
     Image frame;
     ASSERT_TRUE(mDevice->ReadBack(nullptr, frame));
     // Red lit by the sun's ambient 0.5 only (the sun shines down on a quad facing the viewer).
@@ -241,12 +241,30 @@ TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
     const LightCase cases[] = {
         // Off-centre, so a flipped axis would light the wrong quarter; (550, 270) is inside the
         // sphere's outline but beyond the range.
-        {"near the wall", Vector3(2, 1, 9), 3.0f, {1, 0, 0}, white, true,
-         {{460, 270, A + 128, A + 128, A + 128}, {460, 330, A + 57, A + 57, A + 57}, {340, 270, A, A, A}, {550, 270, A, A, A}}},
+        {"near the wall",
+         Vector3(2, 1, 9),
+         3.0f,
+         {1, 0, 0},
+         white,
+         true,
+         {{460, 270, A + 128, A + 128, A + 128},
+          {460, 330, A + 57, A + 57, A + 57},
+          {340, 270, A, A, A},
+          {550, 270, A, A, A}}},
         // The camera stands inside this volume: its far side still lights, once.
-        {"around the camera", Vector3(0, 0, 2), 12.0f, {1, 0, 0}, white, true,
+        {"around the camera",
+         Vector3(0, 0, 2),
+         12.0f,
+         {1, 0, 0},
+         white,
+         true,
          {{400, 300, A + 128, A + 128, A + 128}, {640, 300, A + 90, A + 90, A + 90}, {700, 300, A, A, A}}},
-        {"green, fading with the squared distance", Vector3(0, 0, 8), 5.0f, {0, 0, 0.25f}, Color(0, 1, 0, 1), true,
+        {"green, fading with the squared distance",
+         Vector3(0, 0, 8),
+         5.0f,
+         {0, 0, 0.25f},
+         Color(0, 1, 0, 1),
+         true,
          {{400, 300, A, A + 128, A}, {430, 300, A, A + 91, A}}},
         {"switched off", Vector3(0, 0, 9), 3.0f, {1, 0, 0}, white, false, {{400, 300, A, A, A}}},
         {"negative range", Vector3(0, 0, 9), -3.0f, {1, 0, 0}, white, true, {{400, 300, A, A, A}}},

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "graphics/Renderable.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/render/RenderQueue.h"
-#include "graphics/Renderable.h"
 
 // Shader handles for the queue tests: addresses of these tags are the shaders.
 struct ShaderTag
@@ -61,7 +61,8 @@ private:
     void Note(const char* what, Shader& s, const std::string& arg = "")
     {
         const bool deferred = reinterpret_cast<ShaderTag*>(&s) == &mDeferred;
-        mLog.push_back(std::string(what) + " " + (deferred ? "D" : std::to_string(Index(s))) + (arg.empty() ? "" : " " + arg));
+        mLog.push_back(std::string(what) + " " + (deferred ? "D" : std::to_string(Index(s))) +
+                       (arg.empty() ? "" : " " + arg));
     }
     std::vector<ShaderTag> mTags;
     ShaderTag mDeferred;

@@ -11,7 +11,7 @@ std::string AnimTexFile(const std::vector<std::string>& frames)
 {
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n<AnimTex>\n"
                        "<uint name=\"FrameDelay\">8</uint>\n<list name=\"Textures\" size=\"" +
-                       std::to_string(frames.size()) + "\" type=\"file\">\n";
+        std::to_string(frames.size()) + "\" type=\"file\">\n";
     for (const std::string& frame : frames)
         text += "<file>" + frame + "</file>\n";
     return text + "</list>\n</AnimTex>\n</Stream>\n";
@@ -188,9 +188,10 @@ TEST_F(ResourceFixture, MaterialReadsItsFieldsAndFetchesItsTextures)
     EXPECT_FLOAT_EQ(checker->mParams.z, 3.0f);
     checker->Release();
 
-    const std::string onlyDiffuse = WriteScratch(
-        "only.xml", "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<material>\n"
-                    "<texture name=\"Diffuse\">Textures/White.bmp</texture>\n</material>\n</Stream>\n");
+    const std::string onlyDiffuse =
+        WriteScratch("only.xml",
+                     "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<material>\n"
+                     "<texture name=\"Diffuse\">Textures/White.bmp</texture>\n</material>\n</Stream>\n");
     Material* only = materials.Get(onlyDiffuse);
     EXPECT_EQ(only->mDiffuse.GetWidth(), 8u);
     EXPECT_EQ(only->mNormal.Get(), nullptr);

@@ -34,17 +34,24 @@ TEST(Dxt, HandMadeBlocksDecodeToReferenceTexels)
     };
     // Colours: 0xF800 red, 0x001F blue. Index bits 0b11100100: texel i uses palette entry i.
     const Case cases[] = {
-        {"dxt1 four colours", TextureFormat::DXT1, {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0},
+        {"dxt1 four colours",
+         TextureFormat::DXT1,
+         {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0},
          {0xFF0000FF, 0x0000FFFF, 0xAA0055FF, 0x5500AAFF}},
-        {"dxt1 three colours and transparent", TextureFormat::DXT1, {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0, 0, 0},
+        {"dxt1 three colours and transparent",
+         TextureFormat::DXT1,
+         {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0, 0, 0},
          {0x0000FFFF, 0xFF0000FF, 0x7F007FFF, 0x00000000}},
-        {"dxt3 explicit alpha", TextureFormat::DXT3,
+        {"dxt3 explicit alpha",
+         TextureFormat::DXT3,
          {0x10, 0xF2, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0},
          {0xFF000000, 0x0000FF11, 0xAA005522, 0x5500AAFF}},
-        {"dxt5 eight alphas", TextureFormat::DXT5,
+        {"dxt5 eight alphas",
+         TextureFormat::DXT5,
          {0xFF, 0x00, 0x88, 0x06, 0, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0},
          {0xFF0000FF, 0x0000FF00, 0xAA0055DA, 0x5500AAB6}},
-        {"dxt5 six alphas with 0 and 255", TextureFormat::DXT5,
+        {"dxt5 six alphas with 0 and 255",
+         TextureFormat::DXT5,
          {0x00, 0xFF, 0x90, 0x0F, 0, 0, 0, 0, 0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0},
          {0xFF000000, 0x0000FF33, 0xAA005500, 0x5500AAFF}},
     };
@@ -147,7 +154,8 @@ TEST_F(ResourceFixture, BrokenFilesLogOneFailureAndNeverCrash)
     const std::string checker = ReadBytes(RepoDataFolder() + "Textures/Checker.dds");
     const std::string cube = ReadBytes(RepoDataFolder() + "Textures/Cube.dds");
     std::vector<std::pair<std::string, std::string>> files;
-    for (size_t cut : {size_t(0), size_t(3), size_t(50), size_t(127), size_t(128), checker.size() / 2, checker.size() - 1})
+    for (size_t cut :
+         {size_t(0), size_t(3), size_t(50), size_t(127), size_t(128), checker.size() / 2, checker.size() - 1})
         files.emplace_back("cut" + std::to_string(cut) + ".dds", checker.substr(0, cut));
     auto patched = [](std::string bytes, size_t at, uint32_t value) {
         for (int i = 0; i < 4; ++i)

@@ -26,10 +26,7 @@ void ExpectNear(const Vector3& a, const Vector3& b, float tolerance)
     EXPECT_NEAR(a.z, b.z, tolerance);
 }
 
-bool Finite(const Vector3& v)
-{
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 std::string PointFile(uint32_t count, const std::vector<Vector3>& points)
 {
@@ -189,9 +186,9 @@ TEST_F(CurveFiles, PointFilesLoadWholeOrNotAtAll)
         const char* file;
         const char* line;
     };
-    for (const Case& c : {Case{"short.pth", "the file is shorter than its point count"},
-                          Case{"stub.pth", "the file is shorter than its point count"},
-                          Case{"missing.pth", "cannot read"}})
+    for (const Case& c :
+         {Case{"short.pth", "the file is shorter than its point count"},
+          Case{"stub.pth", "the file is shorter than its point count"}, Case{"missing.pth", "cannot read"}})
     {
         LogProbe log;
         Path path;

@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/factory/CogFactory.h"
+#include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/path/Path.h"
 #include "graphics/scene/path/PathController.h"
-#include "graphics/scene/SceneComponents.h"
 
 namespace {
 
@@ -53,8 +53,9 @@ TEST(PathProfileTest, ValuesAtThePartsPoints)
     {
         float t, speed, distance;
     };
-    for (const Case& c : {Case{0.0f, 0.0f, 0.0f}, Case{0.2f, 1.0f, 0.4f / kPi / (0.8f / kPi + 0.6f)}, Case{0.5f, 1.0f, 0.5f},
-                          Case{0.8f, 1.0f, (0.4f / kPi + 0.6f) / (0.8f / kPi + 0.6f)}, Case{1.0f, 0.0f, 1.0f}})
+    for (const Case& c :
+         {Case{0.0f, 0.0f, 0.0f}, Case{0.2f, 1.0f, 0.4f / kPi / (0.8f / kPi + 0.6f)}, Case{0.5f, 1.0f, 0.5f},
+          Case{0.8f, 1.0f, (0.4f / kPi + 0.6f) / (0.8f / kPi + 0.6f)}, Case{1.0f, 0.0f, 1.0f}})
     {
         EXPECT_NEAR(PathController::SpeedProfile(c.t, 0.2f, 0.8f), c.speed, 1e-5f) << c.t;
         EXPECT_NEAR(PathController::DistanceProfile(c.t, 0.2f, 0.8f), c.distance, 1e-5f) << c.t;
@@ -77,7 +78,8 @@ TEST(PathProfileTest, DistanceIsTheIntegralOfSpeed)
             if (i > 1 && i < 1000)
             {
                 const double slope = (PathController::DistanceProfile(t + 5e-4f, a, b) -
-                                      PathController::DistanceProfile(t - 5e-4f, a, b)) / 1e-3;
+                                      PathController::DistanceProfile(t - 5e-4f, a, b)) /
+                    1e-3;
                 EXPECT_NEAR(slope * total, PathController::SpeedProfile(t, a, b), 0.02) << "b " << b << " t " << t;
             }
             previous = d;

@@ -74,10 +74,10 @@ TEST(SceneComponentSave, EveryComponentKeepsItsFieldsInOrder)
     model.GetAnimation().LoopAnimation = true;
     model.GetAnimation().FileAnimations = {"Models/Turret.lmf"};
     std::string text = RoundTrip(model, dir);
-    EXPECT_EQ(FieldNames(text), (std::vector<std::string>{"ModelFileName", "ShadowFileName", "ShadowType", "Scale",
-                                                          "ModelColor", "FileShader", "Materials", "AnimationActive",
-                                                          "CurAnimation", "CurTime", "AnimationRate", "LoopAnimation",
-                                                          "FileAnimations"}));
+    EXPECT_EQ(FieldNames(text),
+              (std::vector<std::string>{"ModelFileName", "ShadowFileName", "ShadowType", "Scale", "ModelColor",
+                                        "FileShader", "Materials", "AnimationActive", "CurAnimation", "CurTime",
+                                        "AnimationRate", "LoopAnimation", "FileAnimations"}));
     EXPECT_NE(text.find("<int name=\"ShadowType\">2</int>"), std::string::npos);
     EXPECT_NE(text.find("<real name=\"Scale\" min=\"0.1\" max=\"5\" inc=\"0.1\">1.5</real>"), std::string::npos);
     EXPECT_NE(text.find("<string name=\"FileShader\" type=\"shader\">Basic</string>"), std::string::npos);
@@ -94,13 +94,15 @@ TEST(SceneComponentSave, EveryComponentKeepsItsFieldsInOrder)
     skin.FileMaterial = "Materials/Green.xml";
     skin.GetAnimation().FileAnimations = {"Models/Invader.lmf"};
     text = RoundTrip(skin, dir);
-    EXPECT_EQ(FieldNames(text),
-              (std::vector<std::string>{"MeshFileName", "SkelFileName", "ShadowType", "ModelColor", "SkinType", "LODLimit",
-                                        "Scale", "FileShader", "FileMaterial", "AnimationActive", "CurAnimation",
-                                        "CurTime", "AnimationRate", "LoopAnimation", "FileAnimations"}));
+    EXPECT_EQ(
+        FieldNames(text),
+        (std::vector<std::string>{"MeshFileName", "SkelFileName", "ShadowType", "ModelColor", "SkinType", "LODLimit",
+                                  "Scale", "FileShader", "FileMaterial", "AnimationActive", "CurAnimation", "CurTime",
+                                  "AnimationRate", "LoopAnimation", "FileAnimations"}));
     EXPECT_NE(text.find("<int name=\"ShadowType\" type=\"ShadowType\">1</int>"), std::string::npos);
     EXPECT_NE(text.find("<real name=\"Scale\" min=\"0.1\" max=\"10\" inc=\"0.1\">2.5</real>"), std::string::npos);
-    EXPECT_NE(text.find("<file name=\"FileMaterial\" func=\"SetMaterial\">Materials/Green.xml</file>"), std::string::npos);
+    EXPECT_NE(text.find("<file name=\"FileMaterial\" func=\"SetMaterial\">Materials/Green.xml</file>"),
+              std::string::npos);
 
     HudDisplay hud;
     hud.Size = Vector3(3, 1, 1);
@@ -120,8 +122,9 @@ TEST(SceneComponentSave, EveryComponentKeepsItsFieldsInOrder)
     sprite.mColor = Color(1, 0, 0, 0.5f);
     sprite.Text = "hello";
     text = RoundTrip(sprite, dir);
-    EXPECT_EQ(FieldNames(text), (std::vector<std::string>{"Scale", "CellWidth", "CellHeight", "CurrentFrame", "FrameRate",
-                                                          "AnimationMode", "texture", "color", "Text"}));
+    EXPECT_EQ(FieldNames(text),
+              (std::vector<std::string>{"Scale", "CellWidth", "CellHeight", "CurrentFrame", "FrameRate",
+                                        "AnimationMode", "texture", "color", "Text"}));
 
     PathController controller;
     controller.MaxVelocity = 4.0f;
@@ -243,10 +246,11 @@ TEST_F(SceneComponents, MessagesChangeTheModelAsGameCodeExpects)
 
 TEST_F(SceneComponents, HundredCogsWithEveryComponentLeaveNothingBehind)
 {
-    MakeType("Everything", {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId,
-                            HudDisplay::kTypeId});
+    MakeType("Everything",
+             {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId});
     MakeEye({256, 20, 300}, {256, 0, 256});
-    const size_t hud = HudDisplay::Live().size(), sprites = Sprite::Live().size(), paths = PathController::Live().size();
+    const size_t hud = HudDisplay::Live().size(), sprites = Sprite::Live().size(),
+                 paths = PathController::Live().size();
     const int asserts = AssertFailureCount();
     for (int i = 0; i < 100; ++i)
     {

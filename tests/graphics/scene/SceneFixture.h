@@ -8,23 +8,23 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/space/QTree.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/device/Image.h"
-#include "graphics/scenery/SkyDome.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
-#include "tests/graphics/LoomWindowFixture.h"
-#include "graphics/scene/path/PathController.h"
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/SkinModel.h"
 #include "graphics/scene/Sprite.h"
+#include "graphics/scene/path/PathController.h"
+#include "graphics/scenery/SkyDome.h"
+#include "tests/graphics/LoomWindowFixture.h"
 #include "tests/graphics/resource/ResourceFixture.h"
 #include "tests/platform/WindowFixture.h"
 
@@ -43,7 +43,8 @@ protected:
         mCogs = std::make_unique<CogFactory>();
         RegisterPositional(*mCogs);
         RegisterCamera(*mCogs);
-        for (uint32_t id : {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
+        for (uint32_t id :
+             {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
             mCogs->RegisterComponent(id, SceneComponentFactory(id));
         RegisterSceneFunctions(*mCogs);
         ASSERT_NO_FATAL_FAILURE(StartLoom());
@@ -146,7 +147,10 @@ protected:
         const int r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
         return r > g && r > b ? 0 : (g > r && g > b ? 1 : (b > r && b > g ? 2 : -1));
     }
-    static int Brightness(uint32_t argb) { return int((argb >> 16) & 0xFF) + int((argb >> 8) & 0xFF) + int(argb & 0xFF); }
+    static int Brightness(uint32_t argb)
+    {
+        return int((argb >> 16) & 0xFF) + int((argb >> 8) & 0xFF) + int(argb & 0xFF);
+    }
 
     QTree mTree;
     std::unique_ptr<CogFactory> mCogs;

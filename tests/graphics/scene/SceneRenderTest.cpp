@@ -3,13 +3,13 @@
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/ConsoleCommand.h"
-#include "graphics/model/animation/Animation.h"
 #include "graphics/model/Mesh.h"
-#include "tests/LOOM/support/CogTestSupport.h"
-#include "tests/graphics/scene/SceneFixture.h"
+#include "graphics/model/animation/Animation.h"
 #include "graphics/model/animation/InverseKinematics.h"
 #include "input/IOLoom.h"
 #include "physics/RegionComp.h"
+#include "tests/LOOM/support/CogTestSupport.h"
+#include "tests/graphics/scene/SceneFixture.h"
 #include "tests/input/InputEvents.h"
 #include "tests/input/LogProbe.h"
 
@@ -101,11 +101,13 @@ TEST_F(SceneRender, TheSideTowardTheLightIsBrighter)
     At(0.0f);
     const Image image = Frame();
     // The turret's base and each cube: top face (lit from above) against the face toward us.
-    EXPECT_GT(Brightness(PixelOf(image, {252.7f, 0.4f, 256.8f})), Brightness(PixelOf(image, {252.7f, 0.2f, 257.0f})) + 20);
+    EXPECT_GT(Brightness(PixelOf(image, {252.7f, 0.4f, 256.8f})),
+              Brightness(PixelOf(image, {252.7f, 0.2f, 257.0f})) + 20);
     for (int i = 0; i < 5; ++i)
     {
         const float x = 256.0f + float(i) - 2.0f;
-        EXPECT_GT(Brightness(PixelOf(image, {x, 3.4f, 256.1f})), Brightness(PixelOf(image, {x, 3.0f, 256.4f})) + 20) << i;
+        EXPECT_GT(Brightness(PixelOf(image, {x, 3.4f, 256.1f})), Brightness(PixelOf(image, {x, 3.0f, 256.4f})) + 20)
+            << i;
     }
 }
 
@@ -200,13 +202,13 @@ TEST_F(SceneRender, PickingCountsOnlyWhatLiesAhead)
         bool hit;
     };
     const Case cases[] = {
-        {at + Vector3(0, 0, 20), {0, 0, -1}, true},      // ahead
-        {at + Vector3(0, 0, 20), {0, 0, 1}, false},      // behind the origin
-        {at + Vector3(4.9f, 0, 20), {0, 0, -3}, true},   // grazing inside the fixed radius
-        {at + Vector3(5.1f, 0, 20), {0, 0, -1}, false},  // just outside it
-        {at + Vector3(1, 1, 1), {1, 0, 0}, true},        // from inside
-        {at + Vector3(1, 1, 1), {0, 0, 0}, true},        // no direction, inside
-        {at + Vector3(9, 0, 0), {0, 0, 0}, false},       // no direction, outside
+        {at + Vector3(0, 0, 20), {0, 0, -1}, true},     // ahead
+        {at + Vector3(0, 0, 20), {0, 0, 1}, false},     // behind the origin
+        {at + Vector3(4.9f, 0, 20), {0, 0, -3}, true},  // grazing inside the fixed radius
+        {at + Vector3(5.1f, 0, 20), {0, 0, -1}, false}, // just outside it
+        {at + Vector3(1, 1, 1), {1, 0, 0}, true},       // from inside
+        {at + Vector3(1, 1, 1), {0, 0, 0}, true},       // no direction, inside
+        {at + Vector3(9, 0, 0), {0, 0, 0}, false},      // no direction, outside
     };
     for (const Case& c : cases)
     {
@@ -301,12 +303,12 @@ TEST_F(SceneRender, TheSunAndTheLightTimeLightTheModels)
         int lightTime;
         int red, green, blue;
     } rows[] = {
-        {0.0f, 3, 255, 38, 38},        // white sun overhead, no ambient
+        {0.0f, 3, 255, 38, 38},           // white sun overhead, no ambient
         {kHalfPi / 1.5f, 3, 128, 19, 19}, // the sun 60 degrees down: half the light
-        {kHalfPi, 3, 0, 0, 0},         // on the horizon: the face is dark
-        {kHalfPi, 0, 128, 23, 19},     // ambient 0.5, 0.6, 0.5
-        {kHalfPi, 1, 51, 8, 11},       // ambient 0.2, 0.2, 0.3
-        {0.0f, 2, 255, 19, 19},        // red sun over ambient 0.5
+        {kHalfPi, 3, 0, 0, 0},            // on the horizon: the face is dark
+        {kHalfPi, 0, 128, 23, 19},        // ambient 0.5, 0.6, 0.5
+        {kHalfPi, 1, 51, 8, 11},          // ambient 0.2, 0.2, 0.3
+        {0.0f, 2, 255, 19, 19},           // red sun over ambient 0.5
     };
     At(0.0f);
     for (const auto& row : rows)

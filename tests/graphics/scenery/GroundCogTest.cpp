@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "LOOM/cogs/Cog.h"
-#include "LOOM/factory/CogFactory.h"
-#include "LOOM/cogs/Positional.h"
-#include "LOOM/space/QTree.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Composer.h"
+#include "LOOM/cogs/Positional.h"
+#include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/FileComposition.h"
+#include "LOOM/space/QTree.h"
 #include "graphics/sky/Light.h"
 #include "graphics/sky/Sun.h"
 #include "tests/LOOM/support/CogTestSupport.h"

@@ -3,9 +3,9 @@
 #include <map>
 #include <utility>
 
-#include "tests/graphics/scenery/SceneryFixture.h"
 #include "graphics/terrain/ImageFile.h"
 #include "tests/LOOM/support/TempDir.h"
+#include "tests/graphics/scenery/SceneryFixture.h"
 #include "tests/input/LogProbe.h"
 
 namespace {
@@ -188,7 +188,8 @@ TEST_F(TerrainRender, HillsAreDrawnInFullUpCloseAndCoarserFarAway)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.height);
-        SetCamera(LookAt(Vector3(32.0f, 3.0f + c.height, 32.0f), Vector3(32.0f, 3.0f, 32.0f), Vector3(0.0f, 0.0f, 1.0f)));
+        SetCamera(
+            LookAt(Vector3(32.0f, 3.0f + c.height, 32.0f), Vector3(32.0f, 3.0f, 32.0f), Vector3(0.0f, 0.0f, 1.0f)));
         Clear();
         mTerrain->Render(Frustum(), 0.0f);
         EXPECT_EQ(mTerrain->GetPatchLod(0, 0) == 0, c.full) << mTerrain->GetPatchLod(0, 0);

@@ -80,8 +80,8 @@ TEST_F(WaterSky, WaterMirrorsARedWallIntoTheRowsBelowIt)
     water->SetWaveScale(0.0f);
     SetCamera(LookAt(Vector3(250.0f, 40.0f, 0.0f), Vector3(250.0f, 6.5f, 200.0f), Vector3(0.0f, 1.0f, 0.0f)));
     // A red wall standing on the water far ahead, drawn only into the reflection.
-    const Vector3 wall[4] = {{150.0f, 20.0f, 300.0f}, {350.0f, 20.0f, 300.0f}, {350.0f, 8.0f, 300.0f},
-                             {150.0f, 8.0f, 300.0f}};
+    const Vector3 wall[4] = {
+        {150.0f, 20.0f, 300.0f}, {350.0f, 20.0f, 300.0f}, {350.0f, 8.0f, 300.0f}, {150.0f, 8.0f, 300.0f}};
     water->BeginReflection(*mLoom);
     DrawQuad(wall, 0xFFFF0000);
     water->EndReflection(*mLoom);

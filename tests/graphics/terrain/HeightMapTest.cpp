@@ -33,8 +33,8 @@ TEST_F(HeightMapFiles, ImageRowsComeFromTheBottomAndOnlyBlueCounts)
     {
         int32_t x, z;
         float height;
-    } cases[] = {{0, 0, 0.0f}, {1, 1, 0.0f}, {0, 2, 125.0f}, {3, 2, 155.0f}, {4, 2, 0.0f},
-                 {0, 3, 65.0f}, {2, 3, 85.0f}, {0, 4, 5.0f}, {3, 4, 35.0f}};
+    } cases[] = {{0, 0, 0.0f},  {1, 1, 0.0f},  {0, 2, 125.0f}, {3, 2, 155.0f}, {4, 2, 0.0f},
+                 {0, 3, 65.0f}, {2, 3, 85.0f}, {0, 4, 5.0f},   {3, 4, 35.0f}};
     for (const auto& c : cases)
         EXPECT_NEAR(map.Tile(c.x, c.z).y, c.height, 1e-4) << c.x << ", " << c.z;
     const HeightTile& t = map.Tile(3, 1);
@@ -177,7 +177,12 @@ float TriangleHeight(const HeightMap& map, double u, double w)
     return float((fx + fz - 1.0) * h11 + (1.0 - fz) * h10 + (1.0 - fx) * h01);
 }
 
-enum class Marched { Miss, Hit, FromTheSide };
+enum class Marched
+{
+    Miss,
+    Hit,
+    FromTheSide
+};
 
 // Small steps along the ray from where it first reaches the highest ground. A ray already
 // under the ground where it first stands over the grid came through the grid's side.

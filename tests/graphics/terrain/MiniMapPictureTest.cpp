@@ -60,5 +60,6 @@ TEST(MiniMapPicture, FollowsTheTerrainLayersTexelForTexel)
     EXPECT_GT(seen[0], 20) << "dirt";
     EXPECT_GT(seen[1], 20) << "grass";
     for (int layer = 0; layer < 3; ++layer)
-        EXPECT_GE(matched[layer] * 10, seen[layer] * 9) << "layer " << layer << ": " << matched[layer] << " of " << seen[layer];
+        EXPECT_GE(matched[layer] * 10, seen[layer] * 9)
+            << "layer " << layer << ": " << matched[layer] << " of " << seen[layer];
 }

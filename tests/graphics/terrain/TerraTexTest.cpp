@@ -18,11 +18,15 @@ protected:
     {
         std::string text = "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<serializable>\n"
                            "<string name=\"OutputFilename\">Info.bmp</string>\n<int name=\"MapSize\">32</int>\n"
-                           "<string name=\"HeightMap\">" + heightImage + "</string>\n"
-                           "<string name=\"Output\">unused</string>\n<int name=\"Option\">0</int>\n"
-                           "<real name=\"WaterPlane\">10</real>\n<real name=\"MiddlePlane\">" + middle + "</real>\n"
-                           "<real name=\"HighPlane\">40</real>\n<real name=\"ScaleFactor\">0.25</real>\n"
-                           "<real name=\"NoiseFrequency\">0.1</real>\n";
+                           "<string name=\"HeightMap\">" +
+            heightImage +
+            "</string>\n"
+            "<string name=\"Output\">unused</string>\n<int name=\"Option\">0</int>\n"
+            "<real name=\"WaterPlane\">10</real>\n<real name=\"MiddlePlane\">" +
+            middle +
+            "</real>\n"
+            "<real name=\"HighPlane\">40</real>\n<real name=\"ScaleFactor\">0.25</real>\n"
+            "<real name=\"NoiseFrequency\">0.1</real>\n";
         if (withPersistence)
             text += "<real name=\"NoisePersis\">0.5</real>\n";
         return text + "</serializable>\n</Stream>\n";
@@ -52,9 +56,9 @@ TEST(TerraTexWeights, BlendWeightsSplitWhatTheSlopeLeaves)
         float a, b, c;
         float outA, outB, outC;
     } cases[] = {
-        {0.0f, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f},    // all grass
-        {0.0f, 0.2f, 0.8f, 0.0f, 0.0f, 1.0f},    // t 0.2: all dirt
-        {0.0f, 0.5f, 0.5f, 0.0f, 0.5f, 0.5f},    // t 0.5: (0.5 - 0.3) * 2.5
+        {0.0f, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f},      // all grass
+        {0.0f, 0.2f, 0.8f, 0.0f, 0.0f, 1.0f},      // t 0.2: all dirt
+        {0.0f, 0.5f, 0.5f, 0.0f, 0.5f, 0.5f},      // t 0.5: (0.5 - 0.3) * 2.5
         {1.0f, 0.5f, 0.5f, 0.25f, 0.375f, 0.375f}, // a 0.5: smoothstep 0.5, squared
         {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f},
     };

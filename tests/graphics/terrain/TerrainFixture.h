@@ -24,14 +24,18 @@ protected:
     static std::string GenerationFile(float flatRadius, int edgeWidth, float towerY, bool withFrequency = true)
     {
         std::string text = "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<serializable>\n"
-                           "<real name=\"flatRadius\">" + std::to_string(flatRadius) + "</real>\n"
-                           "<int name=\"edgeWidth\">" + std::to_string(edgeWidth) + "</int>\n"
-                           "<real name=\"maxHeight\">12</real>\n<real name=\"edgeHeight\">20</real>\n"
-                           "<real name=\"NoisePersistance\">0.5</real>\n";
+                           "<real name=\"flatRadius\">" +
+            std::to_string(flatRadius) +
+            "</real>\n"
+            "<int name=\"edgeWidth\">" +
+            std::to_string(edgeWidth) +
+            "</int>\n"
+            "<real name=\"maxHeight\">12</real>\n<real name=\"edgeHeight\">20</real>\n"
+            "<real name=\"NoisePersistance\">0.5</real>\n";
         if (withFrequency)
             text += "<real name=\"NoiseFrequency\">0.05</real>\n";
         text += "<vector name=\"TowerPos\"><real name=\"x\">1</real><real name=\"y\">" + std::to_string(towerY) +
-                "</real><real name=\"z\">2</real></vector>\n</serializable>\n</Stream>\n";
+            "</real><real name=\"z\">2</real></vector>\n</serializable>\n</Stream>\n";
         return text;
     }
 

@@ -118,9 +118,8 @@ TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
         float cx, cz, angle, x, z;
     };
     const Case cases[] = {
-        {0.5f, 0.5f, 0.0f, 0.3f, 0.7f},        {0.5f, 0.5f, 1.5707964f, 0.7f, 0.3f},
-        {0.3f, 0.6f, 1.0f, 0.15f, 0.8f},       {0.8f, 0.2f, 4.0f, 0.65f, 0.35f},
-        {0.2f, 0.8f, 6.0f, 0.35f, 0.6f},       {0.5f, 0.5f, 3.1415927f, 0.8f, 0.8f},
+        {0.5f, 0.5f, 0.0f, 0.3f, 0.7f},   {0.5f, 0.5f, 1.5707964f, 0.7f, 0.3f}, {0.3f, 0.6f, 1.0f, 0.15f, 0.8f},
+        {0.8f, 0.2f, 4.0f, 0.65f, 0.35f}, {0.2f, 0.8f, 6.0f, 0.35f, 0.6f},      {0.5f, 0.5f, 3.1415927f, 0.8f, 0.8f},
         {0.1f, 0.9f, 5.5f, 0.25f, 0.7f},
     };
     int blackSeen = 0;
@@ -163,8 +162,8 @@ TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
                 ++checked;
                 blackSeen += Same(want, kBlack) ? 1 : 0;
                 const Rgb got = At(picture, kLeft + gx, kTop + gy);
-                EXPECT_TRUE(Same(got, want)) << "pixel " << gx << "," << gy << " over " << x << "," << z << " is " << got.r
-                                             << "," << got.g << "," << got.b;
+                EXPECT_TRUE(Same(got, want)) << "pixel " << gx << "," << gy << " over " << x << "," << z << " is "
+                                             << got.r << "," << got.g << "," << got.b;
             }
         EXPECT_GT(checked, 40);
 

@@ -83,8 +83,8 @@ protected:
             for (uint32_t x = 0; x < image.mWidth; ++x)
                 if (image.GetARGB(x, y) != kGrey)
                 {
-                    const bool in = int(x) >= box.mLeft && int(x) < box.mRight && int(y) >= box.mTop &&
-                                    int(y) < box.mBottom;
+                    const bool in =
+                        int(x) >= box.mLeft && int(x) < box.mRight && int(y) >= box.mTop && int(y) < box.mBottom;
                     ++(in ? inside : outside);
                 }
         return {inside, outside};

@@ -175,8 +175,8 @@ TEST_F(WidgetAnimationTest, KeyFrameTrackMovesTheSubtreeByCoreTimeAndStopsAtItsE
         float dt, x, childX;
         bool turned;
     };
-    const Step steps[] = {{0.0f, -0.8f, -0.7f, true}, {0.5f, -0.3f, -0.2f, true}, {0.6f, 0.2f, 0.3f, false},
-                          {1.0f, 0.2f, 0.3f, false}};
+    const Step steps[] = {
+        {0.0f, -0.8f, -0.7f, true}, {0.5f, -0.3f, -0.2f, true}, {0.6f, 0.2f, 0.3f, false}, {1.0f, 0.2f, 0.3f, false}};
     for (const Step& step : steps)
     {
         w->Update(step.dt);
