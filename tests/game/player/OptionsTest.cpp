@@ -60,8 +60,8 @@ TEST_F(ProgramOptions, OptionsActOnTheLoomsAndComeBackWithTheNextStart)
     };
     auto widget = [&](const char* name) -> Widget* {
         Cog* menu = mSim.Cogs().FindCogByName("MainMenu");
-        Comp* comp = menu ? menu->GetComponent(WidgetComp::kTypeId) : nullptr;
-        return comp ? static_cast<WidgetComp*>(comp)->Find(name) : nullptr;
+        WidgetComp* widgets = menu ? menu->Get<WidgetComp>() : nullptr;
+        return widgets ? widgets->Find(name) : nullptr;
     };
 
     {
