@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       libsdl2-dev liblua5.1-0-dev libepoxy-dev libopenal-dev libsndfile1-dev
       libpugixml-dev libgl1-mesa-dri xvfb xauth xdotool libvorbis-dev clang libclang-rt-14-dev
-      libstb-dev libmeshoptimizer-dev fonts-dejavu-core zlib1g-dev clang-tidy)
+      libstb-dev libmeshoptimizer-dev fonts-dejavu-core zlib1g-dev clang-tidy clang-format)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,6 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/check_includes.sh"
+# One format for every C++ source (.clang-format): a file out of it fails the run.
+(cd "$root" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror)
 build="$root/build/test"
 # Line tables are all the sanitizer reports need (-g1 builds faster); the benchmarks are not tests.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON -DLOOM_BUILD_BENCH=OFF \

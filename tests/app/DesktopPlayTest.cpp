@@ -26,10 +26,7 @@ bool Installed(const char* tool)
     return std::system(("command -v " + std::string(tool) + " > /dev/null 2>&1").c_str()) == 0;
 }
 
-void Pause(double seconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(int64_t(seconds * 1000.0)));
-}
+void Pause(double seconds) { std::this_thread::sleep_for(std::chrono::milliseconds(int64_t(seconds * 1000.0))); }
 
 // A virtual X display of the window's size, with a player at its mouse and keyboard: every
 // event goes through the X server as a person's would.
@@ -129,7 +126,7 @@ Shot ReadShot(const std::string& path)
         return shot;
     auto u32 = [&](size_t at) {
         return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
-               uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+            uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
     };
     const size_t offset = u32(10);
     const int width = int(u32(18)), height = int(u32(22));
@@ -149,10 +146,7 @@ Shot ReadShot(const std::string& path)
     return shot;
 }
 
-int Channel(uint32_t rgb, int shift)
-{
-    return int((rgb >> shift) & 0xFF);
-}
+int Channel(uint32_t rgb, int shift) { return int((rgb >> shift) & 0xFF); }
 
 // Pixels of a rectangle near the colour, or (with another shot) unlike that shot's.
 size_t PixelsNear(const Shot& shot, int x0, int y0, int x1, int y1, uint32_t rgb)
@@ -162,10 +156,10 @@ size_t PixelsNear(const Shot& shot, int x0, int y0, int x1, int y1, uint32_t rgb
         for (int x = std::max(0, x0); x < std::min(shot.width, x1); ++x)
         {
             const uint32_t c = shot.At(x, y);
-            near += std::abs(Channel(c, 16) - Channel(rgb, 16)) < 60 && std::abs(Channel(c, 8) - Channel(rgb, 8)) < 60 &&
-                            std::abs(Channel(c, 0) - Channel(rgb, 0)) < 60
-                        ? 1
-                        : 0;
+            near += std::abs(Channel(c, 16) - Channel(rgb, 16)) < 60 &&
+                    std::abs(Channel(c, 8) - Channel(rgb, 8)) < 60 && std::abs(Channel(c, 0) - Channel(rgb, 0)) < 60
+                ? 1
+                : 0;
         }
     return near;
 }
@@ -180,10 +174,10 @@ size_t PixelsChanged(const Shot& a, const Shot& b, int x0, int y0, int x1, int y
         {
             const uint32_t p = a.At(x, y), q = b.At(x, y);
             changed += std::abs(Channel(p, 16) - Channel(q, 16)) + std::abs(Channel(p, 8) - Channel(q, 8)) +
-                                   std::abs(Channel(p, 0) - Channel(q, 0)) >
-                               60
-                           ? 1
-                           : 0;
+                        std::abs(Channel(p, 0) - Channel(q, 0)) >
+                    60
+                ? 1
+                : 0;
         }
     return changed;
 }
@@ -193,14 +187,14 @@ struct Point
 {
     int x, y;
 };
-constexpr Point kPlay{400, 158};       // start window, and "Level 1" in the level choice
-constexpr Point kGoalStart{400, 338};  // the level's goal window
+constexpr Point kPlay{400, 158};        // start window, and "Level 1" in the level choice
+constexpr Point kGoalStart{400, 338};   // the level's goal window
 constexpr Point kSpikesButton{40, 572}; // first button of the trap bar
-constexpr Point kGround{600, 420};     // open ground right of the march
-constexpr Point kQuit{400, 298};       // in-game window
-constexpr Point kLeave{400, 238};      // leave-level window
-constexpr Point kMenu{400, 498};       // game-over window
-constexpr Point kExit{400, 458};       // start window
+constexpr Point kGround{600, 420};      // open ground right of the march
+constexpr Point kQuit{400, 298};        // in-game window
+constexpr Point kLeave{400, 238};       // leave-level window
+constexpr Point kMenu{400, 498};        // game-over window
+constexpr Point kExit{400, 458};        // start window
 
 } // namespace
 
@@ -308,6 +302,7 @@ TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
     std::smatch lost, quit;
     ASSERT_TRUE(std::regex_search(text, lost, std::regex("Level over: YOU LOST! Kills [0-9]+ Points ([0-9]+)")));
     EXPECT_LT(std::atoi(lost[1].str().c_str()), 150) << "the spikes were paid for";
-    ASSERT_TRUE(std::regex_search(text, quit, std::regex("Level over: YOU QUIT! Kills [0-9]+ Points [0-9]+ Invaders ([0-9]+)")));
+    ASSERT_TRUE(std::regex_search(text, quit,
+                                  std::regex("Level over: YOU QUIT! Kills [0-9]+ Points [0-9]+ Invaders ([0-9]+)")));
     EXPECT_GE(std::atoi(quit[1].str().c_str()), 1) << "invaders had come";
 }
