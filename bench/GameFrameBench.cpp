@@ -14,21 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
-#include "LOOM/engine/EngineConfig.h"
 #include "LOOM/factory/CogFactory.h"
-#include "audio/AudioLoom.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
-#include "game/player/PlayerBinding.h"
 #include "graphics/GraphicsLoom.h"
-#include "input/IOLoom.h"
-#include "network/NetworkLoom.h"
-#include "physics/PhysicsLoom.h"
-#include "platform/PlatformWindow.h"
+
+#include "BenchGame.h"
 
 namespace fs = std::filesystem;
 
@@ -52,20 +46,11 @@ struct Game
 // A private copy of the data folder with a start script that only sets the scene.
 bool PrepareData(Game& g)
 {
-    g.mDir = fs::temp_directory_path() / ("game_frame_bench_" + std::to_string(::getpid()));
-    std::error_code ec;
-    fs::remove_all(g.mDir, ec);
-    fs::copy(LOOM_DATA_FOLDER, g.mDir, fs::copy_options::recursive, ec);
-    if (ec)
-    {
-        g.mError = "cannot copy the data folder: " + ec.message();
+    if (!bench_game::UseDataCopy(LOOM_DATA_FOLDER, "game_frame_bench", g.mDir, g.mError))
         return false;
-    }
-    std::FILE* script = std::fopen((g.mDir / "Scripts" / "Bench.lua").string().c_str(), "w");
-    if (!script)
+    if (!bench_game::WriteFile(g.mDir / "Scripts" / "Bench.lua",
+                               "function GUpdate() if LevelUpdate then LevelUpdate() end end\n"))
         return false;
-    std::fputs("function GUpdate() if LevelUpdate then LevelUpdate() end end\n", script);
-    std::fclose(script);
     // The camera looks down at the spikes behind the gap from the tower's side.
     std::FILE* in = std::fopen((g.mDir / "Cogs" / "Camera.xml").string().c_str(), "rb");
     if (!in)
@@ -86,56 +71,17 @@ bool PrepareData(Game& g)
             "name=\"z\">0</real>\n\t\t\t\t<real name=\"w\">1</real>",
             "<real name=\"x\">0.3007</real>\n\t\t\t\t<real name=\"y\">0</real>\n\t\t\t\t<real "
             "name=\"z\">0</real>\n\t\t\t\t<real name=\"w\">0.9537</real>");
-    std::FILE* out = std::fopen((g.mDir / "Cogs" / "BenchCamera.xml").string().c_str(), "wb");
-    if (!out)
-        return false;
-    std::fwrite(camera.data(), 1, camera.size(), out);
-    std::fclose(out);
-    fs::current_path(g.mDir);
-    static fs::path sCopy = g.mDir;
-    std::atexit([] {
-        std::error_code ignored;
-        fs::remove_all(sCopy, ignored);
-    });
-    return true;
+    return bench_game::WriteFile(g.mDir / "Cogs" / "BenchCamera.xml", camera);
 }
 
 Game& Get()
 {
     static Game* game = [] {
         auto* g = new Game();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        setenv("ALSOFT_DRIVERS", "null", 0);
         if (!PrepareData(*g))
             return g;
-        g->mWindow = PlatformWindow::Create();
-        if (!g->mWindow || !PlatformWindow::GetHandle())
-        {
-            g->mError = "no window";
+        if (!bench_game::StartEngine("Scripts\\Bench.lua", kWidth, kHeight, g->mWindow, g->mError))
             return g;
-        }
-        SetDataPathFromCwd();
-        LoomFactories looms;
-        looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
-        looms.mIO = []() -> Loom* { return IOLoom::Create(); };
-        looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
-        looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
-        looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
-        static PlayerBinding player;
-        SetPlayerSide(&player);
-        looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
-        gCoreEngine = new CoreEngine(g->mWindow, looms);
-        LoadEngineConfig("config.xml");
-        EngineConfig::Instance().mStartupScript = "Scripts\\Bench.lua";
-        gCoreEngine->Start();
-        GraphicsLoom* graphics = GraphicsLoom::Instance();
-        if (!graphics || !graphics->GetDevice())
-        {
-            g->mError = "no graphics device";
-            return g;
-        }
-        graphics->SetResolution(kWidth, kHeight);
         Console& console = Console::Instance();
         console.ExecuteLine("Create LevelGround");
         console.ExecuteLine("LogicCreateLevel Scripts\\Levels\\L1.lua");
@@ -145,26 +91,10 @@ Game& Get()
     return *game;
 }
 
-double MsPerIteration(const benchmark::State& state, std::chrono::steady_clock::time_point start)
-{
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return ms / double(state.iterations() ? state.iterations() : 1);
-}
-
 void BM_EmptyFrame(benchmark::State& state)
 {
     Game& g = Get();
-    GraphicsLoom* graphics = GraphicsLoom::Instance();
-    if (!g.mError.empty() || !graphics || !graphics->GetDevice())
-        return state.SkipWithError(g.mError.c_str());
-    GraphicsDevice& device = *graphics->GetDevice();
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-    {
-        device.Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
-        device.Present();
-    }
-    g.mEmptyMs = MsPerIteration(state, start);
+    g.mEmptyMs = bench_game::TimeEmptyFrame(state, g.mError);
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
@@ -197,7 +127,7 @@ void BM_CrowdFrame(benchmark::State& state)
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    const double gameMs = MsPerIteration(state, start);
+    const double gameMs = bench_game::MsPerIteration(state, start);
     int alive = 0;
     for (uint32_t id : g.mCrowd)
         alive += CogFactory::Instance().GetCog(id) != nullptr;

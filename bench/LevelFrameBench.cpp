@@ -9,8 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,23 +17,14 @@
 #include <string>
 
 #include "LOOM/base/Clocks.h"
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
-#include "LOOM/engine/EngineConfig.h"
-#include "audio/AudioLoom.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SceneSeam.h"
-#include "game/player/PlayerBinding.h"
-#include "game/player/SceneBinding.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/scenery/Terrain.h"
-#include "gui/GuiInstall.h"
-#include "input/IOLoom.h"
-#include "network/NetworkLoom.h"
-#include "physics/PhysicsLoom.h"
-#include "platform/PlatformWindow.h"
+
+#include "BenchGame.h"
 
 namespace fs = std::filesystem;
 
@@ -72,28 +61,12 @@ struct Level
     double mEmptyMs = 0.0, mLevelMs = 0.0, mNoTerrainMs = 0.0;
 };
 
-bool WriteFile(const fs::path& path, const std::string& text)
-{
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && ok;
-}
-
 // A private copy of the data folder whose start script is the game's own, with a few steps the
 // player would take: the level chosen from the menu and its goal window closed.
 bool PrepareData(Level& level)
 {
-    level.mDir = fs::temp_directory_path() / ("level_frame_bench_" + std::to_string(::getpid()));
-    std::error_code ec;
-    fs::remove_all(level.mDir, ec);
-    fs::copy(LOOM_DATA_FOLDER, level.mDir, fs::copy_options::recursive, ec);
-    if (ec)
-    {
-        level.mError = "cannot copy the data folder: " + ec.message();
+    if (!bench_game::UseDataCopy(LOOM_DATA_FOLDER, "level_frame_bench", level.mDir, level.mError))
         return false;
-    }
     const std::string script = "dofile(\"Scripts/Game.lua\")\n"
                                "BenchFrame = 0\n"
                                "local GameUpdate = GUpdate\n"
@@ -104,17 +77,11 @@ bool PrepareData(Level& level)
                                "    if BenchFrame == 10 then StartLevelOne() end\n"
                                "    if BenchFrame == 20 then HUD.HideLevelVictoryWindow() end\n"
                                "end\n";
-    if (!WriteFile(level.mDir / "Scripts" / "Bench.lua", script))
+    if (!bench_game::WriteFile(level.mDir / "Scripts" / "Bench.lua", script))
     {
         level.mError = "cannot write the start script";
         return false;
     }
-    fs::current_path(level.mDir);
-    static fs::path sCopy = level.mDir;
-    std::atexit([] {
-        std::error_code ignored;
-        fs::remove_all(sCopy, ignored);
-    });
     return true;
 }
 
@@ -145,43 +112,11 @@ Level& Get()
 {
     static Level* level = [] {
         auto* l = new Level();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        setenv("ALSOFT_DRIVERS", "null", 0);
         if (!PrepareData(*l))
             return l;
         SetClockSource(&l->mClock);
-        l->mWindow = PlatformWindow::Create();
-        if (!l->mWindow || !PlatformWindow::GetHandle())
-        {
-            l->mError = "no window";
+        if (!bench_game::StartEngine("Scripts\\Bench.lua", kWidth, kHeight, l->mWindow, l->mError))
             return l;
-        }
-        SetDataPathFromCwd();
-        // As the program's entry sets them up: the GUI and the game's calls on the scene.
-        InstallGui();
-        static SceneBinding sScene;
-        SetSceneSeam(&sScene);
-        static PlayerBinding sPlayer;
-        SetPlayerSide(&sPlayer);
-        LoomFactories looms;
-        looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
-        looms.mIO = []() -> Loom* { return IOLoom::Create(); };
-        looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
-        looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
-        looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
-        looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
-        gCoreEngine = new CoreEngine(l->mWindow, looms);
-        LoadEngineConfig("config.xml");
-        EngineConfig::Instance().mStartupScript = "Scripts\\Bench.lua";
-        gCoreEngine->Start();
-        GraphicsLoom* graphics = GraphicsLoom::Instance();
-        if (!graphics || !graphics->GetDevice() || !LogicLoom::Instance())
-        {
-            l->mError = "no graphics device";
-            return l;
-        }
-        graphics->SetResolution(kWidth, kHeight);
         CentrePointer();
         // Out until the crowd thins again after its largest, or the frames run out.
         const int32_t& alive = LogicLoom::Instance()->mDataController->mLiveInvaders;
@@ -198,26 +133,10 @@ Level& Get()
     return *level;
 }
 
-double MsPerIteration(const benchmark::State& state, std::chrono::steady_clock::time_point start)
-{
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return ms / double(state.iterations() ? state.iterations() : 1);
-}
-
 void BM_EmptyFrame(benchmark::State& state)
 {
     Level& l = Get();
-    GraphicsLoom* graphics = GraphicsLoom::Instance();
-    if (!l.mError.empty() || !graphics || !graphics->GetDevice())
-        return state.SkipWithError(l.mError.c_str());
-    GraphicsDevice& device = *graphics->GetDevice();
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-    {
-        device.Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
-        device.Present();
-    }
-    l.mEmptyMs = MsPerIteration(state, start);
+    l.mEmptyMs = bench_game::TimeEmptyFrame(state, l.mError);
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
@@ -245,7 +164,7 @@ void BM_LevelFrameWithout(benchmark::State& state)
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    const double ms = MsPerIteration(state, start);
+    const double ms = bench_game::MsPerIteration(state, start);
     on = true;
     if (pass.mToggle == &GraphicsLoom::Toggles::mTerrain)
         l.mNoTerrainMs = ms;
@@ -263,7 +182,7 @@ void BM_LevelFrame(benchmark::State& state)
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    l.mLevelMs = MsPerIteration(state, start);
+    l.mLevelMs = bench_game::MsPerIteration(state, start);
     state.counters["invaders"] = double(LogicLoom::Instance()->mDataController->mLiveInvaders);
     state.counters["most_alive"] = double(l.mMostAlive);
     state.counters["fps"] = l.mLevelMs > 0.0 ? 1000.0 / l.mLevelMs : 0.0;

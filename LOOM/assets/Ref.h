@@ -46,9 +46,12 @@ public:
 
     Ref& operator=(const Ref& other)
     {
-        // Copy first: releasing before adding would free an object assigned to itself.
-        Ref copy(other);
-        Swap(copy);
+        // Copy first: releasing before adding would free an object held by both.
+        if (this != &other)
+        {
+            Ref copy(other);
+            Swap(copy);
+        }
         return *this;
     }
     Ref& operator=(Ref&& other) noexcept
