@@ -28,9 +28,9 @@ echo "== suite passed at ${SECONDS}s"
 shuffled()
 {
     local program=$1 seed filter=""
-    # The play-throughs run the whole program in a child process: order cannot touch them, and
-    # they take minutes under the sanitizers, so ctest's one run of them is enough.
-    [ "$(basename "$program")" = test_app ] && filter="--gtest_filter=-GamePlay.*"
+    # The play-throughs and the desktop run start the whole program in a child process: order
+    # cannot touch them, and they take minutes under the sanitizers, so ctest's one run is enough.
+    [ "$(basename "$program")" = test_app ] && filter="--gtest_filter=-GamePlay.*:DesktopPlay.*"
     for seed in 1 7 31; do
         if ! "$program" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1 $filter >"$program.shuffled.log" 2>&1; then
             echo "== $(basename "$program") failed as one shuffled process, seed $seed"
