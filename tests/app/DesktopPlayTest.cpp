@@ -16,10 +16,13 @@
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
+#include "tests/app/ProgramShots.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+using program_shots::Bmp;
+using program_shots::ReadBmp;
 
 bool Installed(const char* tool)
 {
@@ -110,46 +113,10 @@ std::vector<std::string> Errors(const std::string& log)
     return errors;
 }
 
-// The program's screenshots: 24-bit, bottom-up rows padded to four bytes; 0xRRGGBB per pixel.
-struct Shot
-{
-    int width = 0, height = 0;
-    std::vector<uint32_t> rgb;
-    uint32_t At(int x, int y) const { return rgb[size_t(y) * size_t(width) + size_t(x)]; }
-};
-
-Shot ReadShot(const std::string& path)
-{
-    Shot shot;
-    const std::string bytes = TempDir::Read(path);
-    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M')
-        return shot;
-    auto u32 = [&](size_t at) {
-        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
-            uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
-    };
-    const size_t offset = u32(10);
-    const int width = int(u32(18)), height = int(u32(22));
-    const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
-    if (width <= 0 || height <= 0 || offset + stride * size_t(height) > bytes.size())
-        return shot;
-    shot.width = width;
-    shot.height = height;
-    shot.rgb.resize(size_t(width) * size_t(height));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-        {
-            const size_t at = offset + size_t(height - 1 - y) * stride + size_t(x) * 3;
-            shot.rgb[size_t(y) * size_t(width) + size_t(x)] =
-                uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 1])) << 8 | uint8_t(bytes[at]);
-        }
-    return shot;
-}
-
 int Channel(uint32_t rgb, int shift) { return int((rgb >> shift) & 0xFF); }
 
 // Pixels of a rectangle near the colour, or (with another shot) unlike that shot's.
-size_t PixelsNear(const Shot& shot, int x0, int y0, int x1, int y1, uint32_t rgb)
+size_t PixelsNear(const Bmp& shot, int x0, int y0, int x1, int y1, uint32_t rgb)
 {
     size_t near = 0;
     for (int y = std::max(0, y0); y < std::min(shot.height, y1); ++y)
@@ -164,7 +131,7 @@ size_t PixelsNear(const Shot& shot, int x0, int y0, int x1, int y1, uint32_t rgb
     return near;
 }
 
-size_t PixelsChanged(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1)
+size_t PixelsChanged(const Bmp& a, const Bmp& b, int x0, int y0, int x1, int y1)
 {
     if (a.width != b.width || a.height != b.height)
         return 0;
@@ -241,7 +208,7 @@ TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
         for (int i = 0; i < 80 && !fs::exists(path); ++i)
             Pause(0.25);
         Pause(1.0);
-        return ReadShot(path);
+        return ReadBmp(path);
     };
     const std::string started = "the tower stands";
     ASSERT_TRUE(waitFor(started, 1, 120.0)) << TempDir::Read((game / "stderr.txt").string());
@@ -255,7 +222,7 @@ TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
     Pause(4.0);
     desktop.Click(kGoalStart.x, kGoalStart.y);
     desktop.Tool("mousemove 400 300");
-    const Shot before = screenshot(0);
+    const Bmp before = screenshot(0);
     desktop.Click(kSpikesButton.x, kSpikesButton.y);
     desktop.Click(kGround.x, kGround.y);
     // Out of the drop mode, back to the claw.
@@ -263,7 +230,7 @@ TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
     desktop.Tool("mousemove 400 300");
     Pause(1.0);
     // The spikes stand where the pointer was.
-    const Shot after = screenshot(1);
+    const Bmp after = screenshot(1);
     ASSERT_GT(before.width, 0);
     EXPECT_GT(PixelsChanged(before, after, kGround.x - 12, kGround.y - 8, kGround.x + 12, kGround.y + 8), 96u)
         << "the trap under the pointer";
