@@ -65,6 +65,9 @@ CoreEngine::~CoreEngine()
     }
     mQTree.reset();
     mTimedCalls.reset();
+    // The manager outlives this engine: the next one starts from its own data folder, and the
+    // functors the looms registered may point into looms that are gone.
+    CogFactory::Instance().ForgetRun();
     CogFactory::Instance().RemoveIdListener(mMessages.get());
     mMessages.reset();
     // Last: the looms' teardown still passes parameters, which would refill the pool.

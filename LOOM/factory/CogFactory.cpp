@@ -301,6 +301,19 @@ void CogFactory::DestroyAll()
         mIdListeners[l]->ForgetAllCogs();
 }
 
+void CogFactory::ForgetRun()
+{
+    DestroyAll();
+    // Types before functors: a type's cogs are gone, and its registry functors are not its own.
+    mTypes.clear();
+    mTypeFiles.clear();
+    mFunctions.clear();
+    mRetiredFunctions.clear();
+    mCacheArchetypes = true;
+    mExportDocs = false;
+    mEditor = nullptr;
+}
+
 void CogFactory::AddIdListener(CogIdListener* listener)
 {
     if (listener && std::find(mIdListeners.begin(), mIdListeners.end(), listener) == mIdListeners.end())
@@ -337,6 +350,7 @@ CommandFunctor* CogFactory::FindFunction(const std::string& name) const
 void CogFactory::RegisterType(const std::string& typeName, std::shared_ptr<CogType> type)
 {
     mTypes[typeName] = std::move(type);
+    mTypeFiles.erase(typeName);
 }
 
 CogType* CogFactory::FindType(const std::string& typeName) const
@@ -432,6 +446,16 @@ void CogFactory::Composer(std::string fileName)
     FileComposition record;
     if (!LoadFileComposition(record, fileName))
         return;
+    // A composition never takes an archetype's name: the archetype's cogs would change under it.
+    auto taken = mTypes.find(record.mCogName);
+    if (taken != mTypes.end() && dynamic_cast<Archetype*>(taken->second.get()))
+    {
+        Console::Instance().Log("Composition " + fileName + " names its type " + record.mCogName +
+                                    ", already an archetype of " + DeclaredIn(record.mCogName) + ": " + fileName +
+                                    " is not loaded",
+                                LogError);
+        return;
+    }
     auto composer = std::make_shared<::Composer>(*this, record.mCogName, record.mGroupName);
     for (uint32_t id : record.mComponents)
     {
@@ -459,12 +483,30 @@ void CogFactory::Composer(std::string fileName)
     }
     for (const ArchetypeRef& ref : record.mArchetypes)
     {
-        if (!mTypes.count(ref.mName))
+        const bool ownName = ref.mName == record.mCogName;
+        if (!ownName && !mTypes.count(ref.mName))
+        {
             mTypes[ref.mName] = std::make_shared<Archetype>(*this, record.mCogName, ref.mFile);
+            mTypeFiles[ref.mName] = fileName;
+            continue;
+        }
+        // The same file read again keeps its archetypes; any other holder of the name keeps it too.
+        if (!ownName && FileKey(DeclaredIn(ref.mName)) == FileKey(fileName))
+            continue;
+        Console::Instance().Log("Archetype " + ref.mName + " of " + fileName + " is already a cog type of " +
+                                    (ownName ? fileName : DeclaredIn(ref.mName)) + ": the archetype is skipped",
+                                LogError);
     }
     composer->WriteAutoDoc();
     Console::Instance().Log("Loaded Cog File >  File: " + fileName + " Name: " + record.mCogName, LogEngine);
     mTypes[record.mCogName] = std::move(composer);
+    mTypeFiles[record.mCogName] = fileName;
+}
+
+std::string CogFactory::DeclaredIn(const std::string& typeName) const
+{
+    auto it = mTypeFiles.find(typeName);
+    return it == mTypeFiles.end() ? "the program" : it->second;
 }
 
 void CogFactory::file(std::string fileName)

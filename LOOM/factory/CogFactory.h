@@ -70,6 +70,10 @@ public:
     void ProcessDestroyList();
     // Deletes every cog now; IDs start at 1 again. The registries stay.
     void DestroyAll();
+    // What one engine's run read goes with it: every cog, the cog types and archetypes (with
+    // their cached images) and the named cog functions. Component factories are static objects
+    // and stay.
+    void ForgetRun();
 
     // Registries; a later registration under the same key replaces the earlier one.
     void RegisterComponent(uint32_t typeId, CompFactory* factory);
@@ -126,6 +130,8 @@ private:
     // The ID the cog is kept under, or 0 when it is not a living cog.
     uint32_t LiveId(const Cog* cog) const;
     void LoadFile(const std::string& fileName, std::vector<std::string>& listsOpen);
+    // The composition file a type was declared in, or "the program" for one registered in code.
+    std::string DeclaredIn(const std::string& typeName) const;
 
     std::vector<Cog*> mActive;
     std::unordered_map<std::string, Cog*, NameHash> mNames;
@@ -140,6 +146,8 @@ private:
     // Functors replaced in the registry: types built before the replacement still call them.
     std::vector<std::unique_ptr<CommandFunctor>> mRetiredFunctions;
     std::map<std::string, std::shared_ptr<CogType>> mTypes;
+    // The composition file each type or archetype was declared in, to name both in a clash.
+    std::map<std::string, std::string> mTypeFiles;
     std::map<uint32_t, CompFactory*> mFactories;
     // Owns the living cogs; ordered so every walk over the cogs goes by ascending ID.
     std::map<uint32_t, Cog*> mCogs;

@@ -38,6 +38,8 @@ LogicLoom::~LogicLoom()
     Shutdown();
     ScriptManager::Instance().RemovePublishers(this);
     mCommands.RemoveAll();
+    // The scene installed for this engine's game is not the next engine's.
+    SetSceneSeam(nullptr);
     if (sInstance == this)
         sInstance = nullptr;
 }

@@ -43,8 +43,6 @@ public:
 };
 
 HUDFactory gHUDFactory;
-// Shared by every HUD: set on each frame the middle button is up.
-bool gToolBarMayClose = true;
 
 template <typename T>
 T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
@@ -188,14 +186,14 @@ void HUDComp::RefreshCounters()
 void HUDComp::UpdateToolBar()
 {
     ToolBar* bar = WidgetAs<ToolBar>(mWidgets, "TrapDropToolBar", "ToolBar");
-    if (gToolBarMayClose)
+    if (mToolBarMayClose)
     {
         if (bar)
             bar->Hide();
-        gToolBarMayClose = false;
+        mToolBarMayClose = false;
     }
     if (!MousePressed(2))
-        gToolBarMayClose = true;
+        mToolBarMayClose = true;
     const int width = ScreenWidth();
     const int height = ScreenHeight();
     if (MouseTriggered(2) && bar && width > 0 && height > 0)

@@ -50,6 +50,8 @@ private:
     std::string mCredits;
     std::string mKills;
     std::string mTime;
+    // Set on each frame the middle button is up: the tool bar closes on the next press.
+    bool mToolBarMayClose = true;
 };
 
 void RegisterHUDComp(CogFactory& cogs);

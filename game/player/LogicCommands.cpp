@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "LOOM/base/FileUtils.h"
@@ -62,6 +65,20 @@ bool Waited(float& stamp, float delay)
     return stamp + delay < now;
 }
 
+// What the player's controls remember between frames; one per registration, so it goes with
+// the engine whose functors hold it.
+struct ControlMemory
+{
+    float mRotateYaw = 0.0f;
+    float mRotatePitch = 0.0f;
+    float mFpsYaw = -HALF_PI;
+    float mFpsPitch = 0.0f;
+    bool mRotating = false;
+    Vector3 mPreviousGrabVelocity;
+    float mLastShot = 0.0f;
+    float mLastSelection = 0.0f;
+};
+
 Vector3 FlatForward(const Quat& orientation)
 {
     Vector3 forward = orientation.GetForward();
@@ -82,19 +99,9 @@ void MouseLook(Cog* cog, float& yaw, float& pitch)
     place->SetOrientation(Quat::FromMatrix(turn));
 }
 
-void RotateWithMouse(Cog* cog)
-{
-    static float yaw = 0.0f;
-    static float pitch = 0.0f;
-    MouseLook(cog, yaw, pitch);
-}
+void RotateWithMouse(Cog* cog, ControlMemory& memory) { MouseLook(cog, memory.mRotateYaw, memory.mRotatePitch); }
 
-void MouseFPS(Cog* cog)
-{
-    static float yaw = -HALF_PI;
-    static float pitch = 0.0f;
-    MouseLook(cog, yaw, pitch);
-}
+void MouseFPS(Cog* cog, ControlMemory& memory) { MouseLook(cog, memory.mFpsYaw, memory.mFpsPitch); }
 
 void WASDMove(Cog* cog)
 {
@@ -121,9 +128,9 @@ void WASDMove(Cog* cog)
     place->SetVelocity(velocity);
 }
 
-void GameCameraRotate(Cog* cog)
+void GameCameraRotate(Cog* cog, ControlMemory& memory)
 {
-    static bool rotating = false;
+    bool& rotating = memory.mRotating;
     if (MouseTriggered(1))
     {
         const CursorComp* cursor = FindCursor();
@@ -232,9 +239,9 @@ void GameCameraZoom(Cog* cog)
     place->SetPosition(p);
 }
 
-void MouseGrabInvader(Cog* cog)
+void MouseGrabInvader(Cog* cog, ControlMemory& memory)
 {
-    static Vector3 previous;
+    Vector3& previous = memory.mPreviousGrabVelocity;
     CursorComp* grab = cog ? cog->Get<CursorComp>() : nullptr;
     Positional* place = PosOf(cog);
     RegionComp* region = cog ? cog->Get<RegionComp>() : nullptr;
@@ -517,9 +524,9 @@ void CursorTileEdit(Cog* cog)
     }
 }
 
-void Gunify(Cog* cog)
+void Gunify(Cog* cog, ControlMemory& memory)
 {
-    static float lastShot = 0.0f;
+    float& lastShot = memory.mLastShot;
     Positional* place = PosOf(cog);
     if (!place || !Waited(lastShot, kShotDelay))
         return;
@@ -546,9 +553,9 @@ void Gunify(Cog* cog)
     lastShot = GameTime();
 }
 
-void TrapDrop(Cog* cog)
+void TrapDrop(Cog* cog, ControlMemory& memory)
 {
-    static float lastSelection = 0.0f;
+    float& lastSelection = memory.mLastSelection;
     DataController* data = Data();
     if (!data || !Waited(lastSelection, kTrapSelectDelay))
         return;
@@ -721,32 +728,31 @@ bool SaveCogBinary(Cog& cog, const std::string& path)
 void RegisterLogicCommands(OwnedCommands& commands)
 {
     CogFactory& cogs = CogFactory::Instance();
-    struct Action
-    {
-        const char* name;
-        void (*function)(Cog*);
+    auto memory = std::make_shared<ControlMemory>();
+    auto remembering = [memory](void (*function)(Cog*, ControlMemory&)) {
+        return [memory, function](Cog* cog) { function(cog, *memory); };
     };
-    static constexpr Action kActions[] = {
-        {"RotateWithMouse", RotateWithMouse},
-        {"MouseFPS", MouseFPS},
+    const std::pair<const char*, std::function<void(Cog*)>> actions[] = {
+        {"RotateWithMouse", remembering(RotateWithMouse)},
+        {"MouseFPS", remembering(MouseFPS)},
         {"WASDMove", WASDMove},
-        {"GameCameraRotate", GameCameraRotate},
+        {"GameCameraRotate", remembering(GameCameraRotate)},
         {"GameCameraMove", GameCameraMove},
         {"GameCameraZoom", GameCameraZoom},
-        {"MouseGrabInvader", MouseGrabInvader},
+        {"MouseGrabInvader", remembering(MouseGrabInvader)},
         {"AttractRegion", AttractRegion},
         {"SmoothMistMotion", SmoothMistMotion},
         {"FollowCursor", FollowCursor},
         {"MouseProjectPosition", MouseProjectPosition},
         {"OutputCogPosition", OutputCogPosition},
         {"CursorTileEdit", CursorTileEdit},
-        {"Gunify", Gunify},
-        {"TrapDrop", TrapDrop},
+        {"Gunify", remembering(Gunify)},
+        {"TrapDrop", remembering(TrapDrop)},
         {"DisplayQuadTreeNode", DisplayQuadTreeNode},
         {"OutputPlayerStats", OutputPlayerStats},
     };
-    for (const Action& action : kActions)
-        cogs.RegisterFunction(action.name, MakeCogFunctor(action.function));
+    for (const auto& [name, function] : actions)
+        cogs.RegisterFunction(name, MakeCogFunctor(function));
 
     commands.Register("AttemptTowerDrop", MakeFunctionCommand(&AttemptTowerDrop), "Drops a tower");
     commands.Register("AttemptTrapDrop", MakeFunctionCommand(&AttemptTrapDrop), "AttemptTrapDrop");

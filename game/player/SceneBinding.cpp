@@ -38,30 +38,29 @@ Effect* EffectOf(Cog& cog) { return cog.Get<Effect>(); }
 
 // A request the scene cannot serve is a fault in the data or the game; it is said once, not
 // every frame it recurs.
-void Unserved(const std::string& what)
+void Unserved(std::set<std::string>& said, const std::string& what)
 {
-    static std::set<std::string> said;
     if (said.insert(what).second)
         Console::Instance().Log("Scene: " + what, LogError);
 }
 
-Emitter* EmitterOf(Cog& cog, int32_t index, const char* request)
+Emitter* EmitterOf(std::set<std::string>& said, Cog& cog, int32_t index, const char* request)
 {
     ParticleComp* particles = cog.Get<ParticleComp>();
     if (!particles)
     {
-        Unserved(std::string(request) + ": cog " + cog.GetName() + " has no ParticleComp");
+        Unserved(said, std::string(request) + ": cog " + cog.GetName() + " has no ParticleComp");
         return nullptr;
     }
     if (index < 0 || static_cast<size_t>(index) >= particles->Emitters().size())
     {
-        Unserved(std::string(request) + ": cog " + cog.GetName() + " has no emitter " + std::to_string(index));
+        Unserved(said, std::string(request) + ": cog " + cog.GetName() + " has no emitter " + std::to_string(index));
         return nullptr;
     }
     return particles->Emitters()[static_cast<size_t>(index)].get();
 }
 
-Vector3* EmitterVector(Emitter& emitter, const std::string& name)
+Vector3* EmitterVector(std::set<std::string>& said, Emitter& emitter, const std::string& name)
 {
     if (name == "EPosition" || name == "Position")
         return &emitter.EPosition;
@@ -69,15 +68,15 @@ Vector3* EmitterVector(Emitter& emitter, const std::string& name)
         return &emitter.EDirection;
     if (name == "EmitDirection")
         return &emitter.EmitDirection;
-    Unserved("emitter " + emitter.GetFileName() + " has no vector \"" + name + "\"");
+    Unserved(said, "emitter " + emitter.GetFileName() + " has no vector \"" + name + "\"");
     return nullptr;
 }
 
-HeightMap* CurrentMap(const char* request)
+HeightMap* CurrentMap(std::set<std::string>& said, const char* request)
 {
     HeightMap* map = HeightMap::Current();
     if (!map)
-        Unserved(std::string(request) + ": no height map in the level");
+        Unserved(said, std::string(request) + ": no height map in the level");
     return map;
 }
 } // namespace
@@ -317,7 +316,7 @@ void SceneBinding::SetSubMeshVisible(Cog& cog, int32_t index, bool visible)
     Model* model = cog.Get<Model>();
     if (!model || index < 0)
     {
-        Unserved("SetSubMeshVisible: cog " + cog.GetName() + " has no Model with submeshes");
+        Unserved(mUnserved, "SetSubMeshVisible: cog " + cog.GetName() + " has no Model with submeshes");
         return;
     }
     model->SetSubMeshVisible(static_cast<uint32_t>(index), visible);
@@ -338,7 +337,7 @@ void SceneBinding::SetModelFile(Cog& cog, const std::string& file)
     else if (Model* model = cog.Get<Model>())
         model->SetModel(file);
     else
-        Unserved("SetModelFile: cog " + cog.GetName() + " has no model for " + file);
+        Unserved(mUnserved, "SetModelFile: cog " + cog.GetName() + " has no model for " + file);
 }
 
 bool SceneBinding::GetPartMatrix(Cog& cog, int32_t part, Matrix4& out)
@@ -361,7 +360,7 @@ void SceneBinding::BlendToAnimation(Cog& cog, const std::string& name, int32_t t
     Animation* target = animation ? animation->FindAnimation(name) : nullptr;
     if (!target || track < 0)
     {
-        Unserved("BlendToAnimation: cog " + cog.GetName() + " has no animation \"" + name + "\"");
+        Unserved(mUnserved, "BlendToAnimation: cog " + cog.GetName() + " has no animation \"" + name + "\"");
         return;
     }
     animation->BlendToAnimation(target, static_cast<uint32_t>(track), turnRate, loop);
@@ -371,7 +370,7 @@ bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints,
 {
     if (::GenerateIKAnimation(&cog, constraints, target, turnRate))
         return true;
-    Unserved("GenerateIKAnimation: cog " + cog.GetName() + " could not aim with " + constraints);
+    Unserved(mUnserved, "GenerateIKAnimation: cog " + cog.GetName() + " could not aim with " + constraints);
     return false;
 }
 
@@ -382,7 +381,7 @@ bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string
     if (!particles || emitter < 0 || static_cast<size_t>(emitter) >= particles->Emitters().size())
         return false;
     Emitter* e = particles->Emitters()[static_cast<size_t>(emitter)].get();
-    const Vector3* v = e ? EmitterVector(*e, name) : nullptr;
+    const Vector3* v = e ? EmitterVector(mUnserved, *e, name) : nullptr;
     if (!v)
         return false;
     out = *v;
@@ -391,14 +390,14 @@ bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string
 
 void SceneBinding::SetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, const Vector3& value)
 {
-    Emitter* e = EmitterOf(cog, emitter, "SetEmitterVector");
-    if (Vector3* v = e ? EmitterVector(*e, name) : nullptr)
+    Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterVector");
+    if (Vector3* v = e ? EmitterVector(mUnserved, *e, name) : nullptr)
         *v = value;
 }
 
 void SceneBinding::SetEmitterFloat(Cog& cog, int32_t emitter, const std::string& name, float value)
 {
-    Emitter* e = EmitterOf(cog, emitter, "SetEmitterFloat");
+    Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterFloat");
     if (!e)
         return;
     if (name == "EmitRate")
@@ -416,18 +415,18 @@ void SceneBinding::SetEmitterFloat(Cog& cog, int32_t emitter, const std::string&
     else if (name == "DMScale")
         e->DMScale = value;
     else
-        Unserved("emitter " + e->GetFileName() + " has no number \"" + name + "\"");
+        Unserved(mUnserved, "emitter " + e->GetFileName() + " has no number \"" + name + "\"");
 }
 
 void SceneBinding::SetEmitterRange(Cog& cog, int32_t emitter, const std::string& name, float low, float high)
 {
-    Emitter* e = EmitterOf(cog, emitter, "SetEmitterRange");
+    Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterRange");
     if (!e)
         return;
     MinMax* range = name == "PartLifeTime" ? &e->PartLifeTime : name == "PartSpeed" ? &e->PartSpeed : nullptr;
     if (!range)
     {
-        Unserved("emitter " + e->GetFileName() + " has no range \"" + name + "\"");
+        Unserved(mUnserved, "emitter " + e->GetFileName() + " has no range \"" + name + "\"");
         return;
     }
     range->Min = low;
@@ -437,7 +436,7 @@ void SceneBinding::SetEmitterRange(Cog& cog, int32_t emitter, const std::string&
 
 void SceneBinding::SetEmitterActive(Cog& cog, int32_t emitter, bool active)
 {
-    if (Emitter* e = EmitterOf(cog, emitter, "SetEmitterActive"))
+    if (Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterActive"))
         e->SetActive(active);
 }
 
@@ -446,7 +445,7 @@ void SceneBinding::AddParticle(Cog& cog, int32_t system, const Vector3& at, cons
     ParticleComp* particles = cog.Get<ParticleComp>();
     if (!particles || system < 0 || static_cast<size_t>(system) >= particles->Systems().size())
     {
-        Unserved("AddParticle: cog " + cog.GetName() + " has no particle system " + std::to_string(system));
+        Unserved(mUnserved, "AddParticle: cog " + cog.GetName() + " has no particle system " + std::to_string(system));
         return;
     }
     Particle particle;
@@ -461,7 +460,7 @@ void SceneBinding::AddBeam(const Beam& beam)
     BeamRenderer* beams = ParticleFrame::GetBeamRenderer();
     if (!beams)
     {
-        Unserved("AddBeam: no beam renderer");
+        Unserved(mUnserved, "AddBeam: no beam renderer");
         return;
     }
     if (beam.moving > 0.0f)
@@ -474,13 +473,13 @@ void SceneBinding::AddBeam(const Beam& beam)
 
 void SceneBinding::AddDeformation(const Vector3& at, float radius, float depth, float duration)
 {
-    if (HeightMap* map = CurrentMap("AddDeformation"))
+    if (HeightMap* map = CurrentMap(mUnserved, "AddDeformation"))
         map->AddDeformation(at, radius, depth, duration);
 }
 
 void SceneBinding::AddDecal(const Vector3& at, float size, int32_t kind, float life)
 {
-    if (HeightMap* map = CurrentMap("AddDecal"))
+    if (HeightMap* map = CurrentMap(mUnserved, "AddDecal"))
         map->AddDecal(at, size, kind, life);
 }
 

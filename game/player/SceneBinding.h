@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "game/logic/SceneSeam.h"
@@ -72,4 +73,8 @@ public:
     bool GetDisplaySettings(DisplaySettings& settings) override;
     void ChangeDisplaySettings(const DisplaySettings& settings) override;
     bool GenerateMap() override;
+
+private:
+    // The requests already logged as unserved; each binding says each one once.
+    std::set<std::string> mUnserved;
 };

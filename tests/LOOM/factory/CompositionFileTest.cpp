@@ -1,6 +1,7 @@
 #include "LOOM/factory/Archetype.h"
 #include "LOOM/factory/FileComposition.h"
 #include "tests/LOOM/support/CogTestSupport.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/LOOM/support/TempDir.h"
 
@@ -249,6 +250,96 @@ TEST_F(CompositionFile, ReplacedComposerStaysAliveWhileItsCogsExist)
     EXPECT_EQ(old->GetTypeName(), "Invader");
     old->Destroy();
     mCogs.ProcessDestroyList();
+}
+
+// A name is never taken over without a word: a composition and an archetype of one name, or
+// two archetypes from different files, leave the first holder and an Error naming both files.
+// The same file read again is no clash.
+TEST_F(CompositionFile, NameClashesKeepTheFirstHolderAndNameBothFiles)
+{
+    auto composition = [](const std::string& name, std::vector<std::string> archetypes) {
+        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n"
+                           "<FileComposition>\n<string name=\"CogName\">" +
+            name +
+            "</string>\n<string name=\"GroupName\"></string>\n"
+            "<list name=\"Components\" size=\"1\" type=\"CompID\"><CompID>900</CompID></list>\n"
+            "<list name=\"Functions\" size=\"0\" type=\"Funcmapping\"></list>\n"
+            "<list name=\"UpdateList\" size=\"0\" type=\"func\"></list>\n"
+            "<list name=\"Archetypes\" size=\"" +
+            std::to_string(archetypes.size()) + "\" type=\"Archetype\">\n";
+        for (const std::string& archetype : archetypes)
+            text += "<Archetype><string name=\"Name\">" + archetype + "</string><file name=\"File\">" + archetype +
+                "Data.xml</file></Archetype>\n";
+        return text + "</list>\n</FileComposition>\n</Stream>\n";
+    };
+    struct Row
+    {
+        const char* mWhat;
+        std::vector<std::pair<std::string, std::string>> mFiles; // read in order: file, its text
+        std::string mError;                                      // empty: no Error at all
+        const char* mName;                                       // its holder afterwards
+        bool mArchetype;
+    };
+    const Row rows[] = {
+        {"a composition named like an archetype is refused",
+         {{"a.xml", composition("Base", {"Big"})}, {"b.xml", composition("Big", {})}},
+         "Composition b.xml names its type Big, already an archetype of a.xml: b.xml is not loaded",
+         "Big",
+         true},
+        {"an archetype named like a composition is skipped",
+         {{"a.xml", composition("Base", {})}, {"b.xml", composition("Other", {"Base"})}},
+         "Archetype Base of b.xml is already a cog type of a.xml: the archetype is skipped",
+         "Base",
+         false},
+        {"an archetype of another file's archetype name is skipped",
+         {{"a.xml", composition("Base", {"Big"})}, {"b.xml", composition("Other", {"Big"})}},
+         "Archetype Big of b.xml is already a cog type of a.xml: the archetype is skipped",
+         "Big",
+         true},
+        {"an archetype of its own composition's name is skipped",
+         {{"a.xml", composition("Base", {"Base"})}},
+         "Archetype Base of a.xml is already a cog type of a.xml: the archetype is skipped",
+         "Base",
+         false},
+        {"a composition named like a type made in code is refused",
+         {{"a.xml", composition("Coded", {})}},
+         "Composition a.xml names its type Coded, already an archetype of the program: a.xml is not loaded",
+         "Coded",
+         true},
+        {"the same file read twice keeps its archetypes without a word",
+         {{"a.xml", composition("Base", {"Big"})}, {"a.xml", composition("Base", {"Big"})}},
+         "",
+         "Big",
+         true},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.mWhat);
+        CogFactory cogs;
+        cogs.RegisterComponent(kHealthId, &gHealthFactory);
+        cogs.RegisterType("Coded", std::make_shared<Archetype>(cogs, "Base", "CodedData.xml"));
+        TempDir dir;
+        ScopedCwd cwd(dir.Path());
+        const uint32_t mark = LogMark();
+        LogCapture log;
+        CogType* first = nullptr;
+        for (const auto& [file, text] : row.mFiles)
+        {
+            dir.Write(file, text);
+            cogs.file(file);
+            if (!first)
+                first = cogs.FindType(row.mName);
+        }
+        EXPECT_EQ(log.Count("already"), row.mError.empty() ? 0 : 1);
+        if (!row.mError.empty())
+        {
+            EXPECT_EQ(CountLogSince(mark, row.mError), 1);
+        }
+        CogType* holder = cogs.FindType(row.mName);
+        ASSERT_NE(holder, nullptr);
+        EXPECT_EQ(holder, first) << "the first holder keeps the name";
+        EXPECT_EQ(dynamic_cast<Archetype*>(holder) != nullptr, row.mArchetype);
+    }
 }
 
 TEST_F(CompositionFile, CogListLoadsItsFilesInOrderRecursively)

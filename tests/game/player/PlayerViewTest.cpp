@@ -1,15 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "LOOM/calls/CommandFunctor.h"
 #include "LOOM/script/ScriptManager.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
 #include "graphics/device/Image.h"
+#include "graphics/particles/BeamRenderer.h"
+#include "graphics/particles/ParticleFrame.h"
 #include "graphics/terrain/HeightMap.h"
+#include "physics/PhysicsComp.h"
+#include "tests/LOOM/support/LogCapture.h"
+#include "tests/LOOM/support/TempDir.h"
 #include "tests/game/player/PlayerSim.h"
 
 namespace {
@@ -242,4 +250,78 @@ TEST(PlayerView, ATrapButtonShowsItsNameAndPriceOnHoverWithinTheScreen)
     // A dark card with light text over the field, above the bar since it does not fit under the pointer.
     EXPECT_GT(LevelView::Count(tip, above, card), LevelView::Count(plain, above, card) + 3000);
     EXPECT_GT(LevelView::Count(tip, above, tipText), LevelView::Count(plain, above, tipText) + 30);
+}
+
+// Two engines one after another in one process, each playing the first level on its own copy
+// of the game's data through the program's scene binding: the second starts from its own
+// folder and keeps nothing of the first's cogs, types, cached archetypes, camera controls,
+// logged requests or beams.
+TEST(PlayerView, ASecondEngineInTheProcessKeepsNothingOfTheFirst)
+{
+    const auto ballMass = [](LevelView& level, const char* name) {
+        Cog* ball = level.mSim.Cogs().Allocate("PhysicsBall");
+        if (!ball)
+            return -1.0f;
+        ball->SetName(name);
+        ball->Initialize();
+        return ball->Get<PhysicsComp>() ? ball->Get<PhysicsComp>()->GetMass() : -1.0f;
+    };
+    // A mouse move with the view's turn on carries the camera round the point it looks at.
+    const auto turnsOnAMove = [](LevelView& level, int x) {
+        IOLoom::Instance()->HandleEvent(InputEvents::Motion(x, level.Height() / 2));
+        level.mSim.Step();
+        const Vector3 before = level.CameraPlace().GetPosition();
+        ParamBuffer params;
+        level.mSim.Cogs().FindFunction("GameCameraRotate")->Invoke(level.mCamera, params);
+        return (level.CameraPlace().GetPosition() - before).Length() > 0.01f;
+    };
+    const auto beams = [] {
+        BeamRenderer* renderer = ParticleFrame::GetBeamRenderer();
+        return renderer ? renderer->GetBeamCount() : 0u;
+    };
+    const auto unservedOnce = [](LevelView& level) {
+        LogCapture log;
+        for (int i = 0; i < 2; ++i)
+            Scene().SetModelFile(*level.mHud, "Models/None.lmf");
+        return log.Count("Scene: SetModelFile: cog") == 1;
+    };
+    {
+        LevelView first;
+        first.View().SetEnableCamera(false);
+        std::filesystem::copy_file(PlayerData() + "/Compositions/HUD.xml", first.mSim.Path("StandIn.xml"));
+        first.mSim.Run("Composer StandIn.xml");
+        ASSERT_NE(first.mSim.Cogs().FindType("StandInHUD"), nullptr);
+        first.mSim.Cogs().SetCacheArchetypes(true);
+        EXPECT_EQ(ballMass(first, "FirstRunBall"), 1.0f);
+        ASSERT_NE(first.mSim.Cogs().FindCogByName("FirstRunBall"), nullptr);
+        // The right button goes down and stays down to the end of the run.
+        IOLoom::Instance()->HandleEvent(
+            InputEvents::Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, first.Width() / 2, first.Height() / 2));
+        first.mSim.Step();
+        ParamBuffer params;
+        first.mSim.Cogs().FindFunction("GameCameraRotate")->Invoke(first.mCamera, params);
+        EXPECT_TRUE(turnsOnAMove(first, first.Width() / 2 + 40));
+        EXPECT_TRUE(unservedOnce(first));
+        SceneSeam::Beam beam;
+        beam.from = Vector3(250, 5, 250);
+        beam.to = Vector3(260, 5, 260);
+        beam.lifetime = 60.0f;
+        Scene().AddBeam(beam);
+        first.mSim.Step(10);
+        EXPECT_EQ(beams(), 1u);
+    }
+    LevelView second;
+    second.View().SetEnableCamera(false);
+    EXPECT_EQ(second.mSim.Cogs().FindCogByName("FirstRunBall"), nullptr);
+    EXPECT_EQ(second.mSim.Cogs().FindType("StandInHUD"), nullptr);
+    const std::string ballFile = second.mSim.Path("Data/PhysicsBall.xml");
+    std::string text = TempDir::Read(ballFile);
+    const std::string mass = "<real name=\"Mass\">1</real>";
+    ASSERT_NE(text.find(mass), std::string::npos);
+    text.replace(text.find(mass), mass.size(), "<real name=\"Mass\">3</real>");
+    std::ofstream(ballFile, std::ios::binary | std::ios::trunc) << text;
+    EXPECT_EQ(ballMass(second, "SecondRunBall"), 3.0f) << "this run's own archetype file";
+    EXPECT_FALSE(turnsOnAMove(second, second.Width() / 2 + 40)) << "no button is down in this run";
+    EXPECT_TRUE(unservedOnce(second));
+    EXPECT_EQ(beams(), 0u);
 }

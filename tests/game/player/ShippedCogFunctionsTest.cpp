@@ -7,8 +7,7 @@
 #include "tests/game/player/PlayerSim.h"
 
 // The named cog functions the shipped compositions list run on their cogs in the whole game:
-// input, graphics on the offscreen window and the game's own data folder. Cogs are made from
-// their files: other tests leave archetypes of the same names behind.
+// input, graphics on the offscreen window and the game's own data folder.
 TEST(ShippedCogFunctions, RunOnTheCogsOfTheGamesData)
 {
     struct Row
