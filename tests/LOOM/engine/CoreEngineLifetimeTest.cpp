@@ -125,13 +125,20 @@ TEST_F(EngineLifetime, TimedCallsAndSubscriptionsDoNotReachTheCogThatReusesAnId)
     EXPECT_TRUE(engine.GetMessageRegistry().GetSubscribers("Game")->empty());
 }
 
-TEST_F(EngineLifetime, AutoFireBoundUnderOneEngineSchedulesOnTheNext)
+// The cog manager outlives its engines; what one engine's run registered goes with it, and the
+// next one's functors schedule on that next engine.
+TEST_F(EngineLifetime, WhatAnEngineRegisteredGoesWithItAndAutoFireSchedulesOnTheNext)
 {
     StartEngine();
-    mEngine.reset(); // the probe type, bound to this engine's "AutoFire", stays in the cog manager
+    mEngine.reset();
     gCoreEngine = nullptr;
-    mEngine = std::make_unique<CoreEngine>(nullptr, LoomFactories{});
-    gCoreEngine = mEngine.get();
+    CogFactory& cogs = CogFactory::Instance();
+    EXPECT_EQ(cogs.FindType("LifetimeProbe"), nullptr);
+    EXPECT_EQ(cogs.Allocate("LifetimeProbe"), nullptr);
+    for (const char* function : {"LifetimeProbePing", "AutoFire", "AutoSelectEditor"})
+        EXPECT_EQ(cogs.FindFunction(function), nullptr) << function;
+
+    StartEngine();
     Cog* cog = MakeProbe();
     cog->CallFunctionByName("AutoFire");
     EXPECT_EQ(mEngine->GetTimedCalls().Size(), 1u);
