@@ -22,6 +22,7 @@ void ExpectNear(const Vector3& a, const Vector3& b, float tolerance, const char*
 TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
 {
     PlayerSim play;
+    play.SmallScreen();
     play.Play();
     play.Step(2);
     Cog* invader = play.Field().Invader("grunt", 16, 17);
@@ -141,6 +142,7 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
 TEST(Cursor, FloatingNumberFadesAndHidesByItsTime)
 {
     PlayerSim play;
+    play.SmallScreen();
     Cog& cursor = *play.mCursor;
     auto& hud = play.Seam().mHuds[cursor.GetID()];
     struct Case
@@ -213,6 +215,7 @@ TEST(Cursor, BombModeTintsAndARightClickEndsIt)
 TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
 {
     PlayerSim play;
+    play.SmallScreen();
     play.Play();
     // Five seconds of play in coarse frames: the wait runs on game time.
     const auto pass = [&](int seconds) {
@@ -248,6 +251,7 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
 TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)
 {
     PlayerSim play;
+    play.SmallScreen();
     play.Play();
     play.Step(30);
     const auto press = [&](SDL_Scancode key) {
@@ -325,6 +329,7 @@ TEST(Cursor, TheClawSettlesUnderThePointerAtAnyFrameRate)
     for (const Case c : {Case{5, 10}, Case{10, 20}, Case{30, 60}, Case{60, 120}})
     {
         PlayerSim play;
+        play.SmallScreen();
         play.Play();
         play.Step(5);
         // Across the screen, away from the edges that scroll the view.
