@@ -42,6 +42,9 @@ struct PlayedLevel : PlayerWorld
     }
     ~PlayedLevel() { SetSceneSeam(nullptr); }
 
+    // For tests that read no pixel: the software rasteriser is most of a frame's cost.
+    static void SmallScreen() { GraphicsLoom::Instance()->SetResolution(160, 120); }
+
     // The first level's view, come closer, on a point of the ground, once
     // the loading text has slid away.
     void LookAt(const Vector3& at, int steps = 120)
@@ -327,8 +330,7 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
 {
     const KindCase& c = GetParam();
     PlayedLevel play;
-    // No pixel is read here: a small back buffer keeps the software rasteriser's share down.
-    GraphicsLoom::Instance()->SetResolution(160, 120);
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     // A camera to drive the scene; the trap stands outside its view.
     play.LookAt(play.Spot(-20, -80), 2);
@@ -395,6 +397,7 @@ INSTANTIATE_TEST_SUITE_P(Shop, SceneBindingTrapKind,
 TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
 {
     PlayedLevel play;
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* flame = play.Buy("flame", at);
@@ -420,6 +423,7 @@ TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
 TEST(SceneBindingPlay, AFanBlowsItsWind)
 {
     PlayedLevel play;
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* fan = play.Buy("fan", at);
@@ -443,6 +447,7 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
 TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
 {
     PlayedLevel play;
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* turret = play.Buy("laserturret", at);
@@ -457,7 +462,7 @@ TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
     EXPECT_GT(before, 1.5f) << "it starts facing away";
     ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 600));
     float best = before;
-    for (int frame = 0; frame < 120 && data.state == TrapFiring; ++frame)
+    for (int frame = 0; frame < 120 && data.state == TrapFiring && best >= 0.3f; ++frame)
     {
         ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
         best = std::min(best, AimError(post, muzzle, PosOf(grunt)->GetPosition()));
