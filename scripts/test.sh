@@ -34,7 +34,8 @@ bench_smoke()
             { size = 0; if ($2 ~ /^([a-z_]+:)?[0-9]+$/ && $2 !~ /^(min_time|iterations|repeats):/) { size = $2; sub(/.*:/, "", size); size += 0 } }
             !($1 in best) { order[++n] = $1 }
             !($1 in best) || size < best[$1] { best[$1] = size; name[$1] = $0 }
-            END { for (i = 1; i <= n; ++i) printf "%s%s", (i > 1 ? "|" : ""), name[order[i]] }')
+            END { for (i = 1; i <= n; ++i) printf "%s%s", (i > 1 ? "|" : ""), name[order[i]] }') ||
+            { echo "== $(basename "$program") cannot list its benchmarks"; return 1; }
         if ! LOOM_BENCH_SMOKE=1 "$program" --benchmark_filter="^($names)\$" --benchmark_min_time=0.001 \
             >"$program.smoke.log" 2>&1; then
             echo "== $(basename "$program") failed its smoke run"
