@@ -224,6 +224,8 @@ TEST(SceneBindingPlay, BlastsDentTheGroundAndLeaveADecal)
     {
         SCOPED_TRACE(c.what);
         PlayedLevel play;
+        // A quarter of the default back buffer: the dent still changes far more pixels than asked.
+        GraphicsLoom::Instance()->SetResolution(400, 300);
         const Vector3 at = play.Spot(8, 8);
         play.LookAt(at);
         HeightMap* map = HeightMap::Current();
@@ -238,7 +240,7 @@ TEST(SceneBindingPlay, BlastsDentTheGroundAndLeaveADecal)
         const Image during = play.Frame(3);
         EXPECT_LT(map->GetHeight(at.x, at.z), ground - 0.5f);
         EXPECT_GT(PlayedLevel::Decals(), decals);
-        EXPECT_GT(PlayedLevel::Changed(before, during), 500);
+        EXPECT_GT(PlayedLevel::Changed(before, during), 125);
     }
 }
 
