@@ -130,7 +130,7 @@ void BM_InvaderPalettes(benchmark::State& state)
         for (AnimationObj& character : characters)
         {
             character.Update(kDt);
-            character.ApplyToSkinSkeleton(root, skeleton);
+            character.ApplyToSkinSkeleton(root, skeleton.Get());
         }
         benchmark::ClobberMemory();
     }

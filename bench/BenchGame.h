@@ -93,6 +93,13 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
     LoadEngineConfig("config.xml");
     EngineConfig::Instance().mStartupScript = startScript;
     gCoreEngine->Start();
+    // Shut down before the statics the engine's cogs point into (the GUI's layers) are gone.
+    std::atexit([] {
+        delete gCoreEngine;
+        gCoreEngine = nullptr;
+        SetPlayerSide(nullptr);
+        SetSceneSeam(nullptr);
+    });
     GraphicsLoom* graphics = GraphicsLoom::Instance();
     if (!graphics || !graphics->GetDevice() || !LogicLoom::Instance())
     {

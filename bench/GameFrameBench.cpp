@@ -18,6 +18,7 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/factory/CogFactory.h"
+#include "bench/BenchSeconds.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "graphics/GraphicsLoom.h"
@@ -96,7 +97,7 @@ void BM_EmptyFrame(benchmark::State& state)
     Game& g = Get();
     g.mEmptyMs = bench_game::TimeEmptyFrame(state, g.mError);
 }
-BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
 // Replaces the crowd: count grunts in front of the spikes behind the gap in the wall line, then
 // frames until they have landed and the traps fire.
@@ -137,6 +138,10 @@ void BM_CrowdFrame(benchmark::State& state)
     state.counters["empty_fps"] = g.mEmptyMs > 0.0 ? 1000.0 / g.mEmptyMs : 0.0;
     state.counters["ratio_game_to_empty"] = g.mEmptyMs > 0.0 ? gameMs / g.mEmptyMs : 0.0;
 }
-BENCHMARK(BM_CrowdFrame)->Arg(kStressCrowd)->Arg(kLevelCrowd)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_CrowdFrame)
+    ->Arg(kStressCrowd)
+    ->Arg(kLevelCrowd)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(BenchSeconds(3.0));
 
 } // namespace

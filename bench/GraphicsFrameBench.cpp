@@ -14,6 +14,7 @@
 #include "LOOM/base/FileUtils.h"
 #include "bench/BenchDevice.h"
 #include "bench/BenchGl.h"
+#include "bench/BenchSeconds.h"
 #include "graphics/device/GlslPrelude.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/ShaderControl.h"
@@ -90,7 +91,7 @@ void BM_EmptyFrame(benchmark::State& state)
     s.mEmptyMs = RunEmptyFrames(state, *s.mDevice);
     glFinish();
 }
-BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
 void BM_EffectQuads(benchmark::State& state)
 {
@@ -129,7 +130,7 @@ void BM_EffectQuads(benchmark::State& state)
     s.mEffectMs = MsPerIteration(state, start);
     state.counters["draws_per_s"] = benchmark::Counter(double(kQuads) * 1000.0 / s.mEffectMs);
 }
-BENCHMARK(BM_EffectQuads)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_EffectQuads)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 // The same frame written straight against OpenGL: one program, one VAO, uniforms per quad.
 void BM_RawGlQuads(benchmark::State& state)
@@ -212,6 +213,6 @@ void BM_RawGlQuads(benchmark::State& state)
     glDeleteBuffers(2, buffers);
     glDeleteVertexArrays(1, &vao);
 }
-BENCHMARK(BM_RawGlQuads)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_RawGlQuads)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/factory/CogFactory.h"
 #include "bench/BenchDevice.h"
+#include "bench/BenchSeconds.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
@@ -124,7 +125,7 @@ void BM_EmptyFrame(benchmark::State& state)
         return state.SkipWithError(s.mError.c_str());
     s.mEmptyMs = RunEmptyFrames(state, *s.mDevice);
 }
-BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
 void BM_HudFrame(benchmark::State& state)
 {
@@ -157,6 +158,6 @@ void BM_HudFrame(benchmark::State& state)
     state.counters["ratio"] = s.mEmptyMs > 0 ? hudMs / s.mEmptyMs : 0.0;
     state.counters["draws"] = double(s.mGui->GetDrawCount());
 }
-BENCHMARK(BM_HudFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_HudFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 } // namespace

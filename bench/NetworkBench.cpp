@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSeconds.h"
 #include "network/NetEndpoint.h"
 #include "network/NetTcpEndpoint.h"
 #include "network/NetUdpEndpoint.h"
@@ -172,8 +173,8 @@ void Ratios(benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK(ReliableThroughput)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
-BENCHMARK(RawThroughput)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(ReliableThroughput)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(BenchSeconds(1.0));
+BENCHMARK(RawThroughput)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(BenchSeconds(1.0));
 BENCHMARK(ReliableRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(RawRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(Ratios)->Iterations(1);

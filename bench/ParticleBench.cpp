@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "LOOM/math/Random.h"
+#include "bench/BenchSeconds.h"
 #include "bench/CountingNew.h"
 #include "bench/ThreadClock.h"
 #include "graphics/device/GraphicsDevice.h"
@@ -206,7 +207,7 @@ void BM_ParticleSystems(benchmark::State& state)
     }
     ParticlePool::Destroy();
 }
-BENCHMARK(BM_ParticleSystems)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_ParticleSystems)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond)->MinTime(BenchSeconds(1.0));
 
 struct Gl
 {
@@ -252,7 +253,7 @@ void BM_GlEmptyFrame(benchmark::State& state)
     }
     gGlEmptyMs = PerIteration(state, start) / 1e6;
 }
-BENCHMARK(BM_GlEmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_GlEmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
 void BM_GlParticleFrame(benchmark::State& state)
 {
@@ -280,6 +281,6 @@ void BM_GlParticleFrame(benchmark::State& state)
     }
     ParticlePool::Destroy();
 }
-BENCHMARK(BM_GlParticleFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_GlParticleFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 } // namespace

@@ -14,6 +14,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "bench/BenchDevice.h"
+#include "bench/BenchSeconds.h"
 #include "graphics/Renderable.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/Shader.h"
@@ -281,7 +282,7 @@ void BM_Sorted(benchmark::State& state)
     Report(state, s, slot);
 }
 
-BENCHMARK(BM_FilingOrder)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_Sorted)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FilingOrder)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
+BENCHMARK(BM_Sorted)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 } // namespace

@@ -20,6 +20,7 @@
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/space/QTree.h"
+#include "bench/BenchSeconds.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/effect/Shader.h"
@@ -124,7 +125,7 @@ void BM_EmptyFrame(benchmark::State& state)
     s.mEmptyMs = MsPerIteration(
         state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
 }
-BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
 void BM_LoomSkinModels(benchmark::State& state)
 {
@@ -140,7 +141,7 @@ void BM_LoomSkinModels(benchmark::State& state)
         state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     state.counters["triangles"] = double(s.mLoom->GetCounters().mTriangles);
 }
-BENCHMARK(BM_LoomSkinModels)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LoomSkinModels)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 // The same draws without the loom: clear, then per model advance, skin into a palette, set
 // the effect's values and draw the mesh's part, then present.
@@ -208,6 +209,6 @@ void BM_PlainSkinLoop(benchmark::State& state)
     state.counters["loom_over_plain"] = s.mLoomMs / plainMs;
     state.counters["loom_over_empty"] = s.mLoomMs / s.mEmptyMs;
 }
-BENCHMARK(BM_PlainSkinLoop)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PlainSkinLoop)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/BenchSeconds.h"
 #include "graphics/terrain/HeightMap.h"
 
 namespace {
@@ -238,7 +239,7 @@ void TerrainFrame(benchmark::State& state, const Matrix4* view, double& ms, uint
 }
 
 void BM_EmptyFrame(benchmark::State& state) { TerrainFrame(state, nullptr, Frames().emptyMs, nullptr); }
-BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
 void BM_TerrainWholeMap(benchmark::State& state)
 {
@@ -246,7 +247,7 @@ void BM_TerrainWholeMap(benchmark::State& state)
     TerrainFrame(state, &view, Frames().wholeMs, &Frames().wholePatches);
     state.counters["patches"] = Frames().wholePatches;
 }
-BENCHMARK(BM_TerrainWholeMap)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_TerrainWholeMap)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 void BM_TerrainQuarter(benchmark::State& state)
 {
@@ -255,7 +256,7 @@ void BM_TerrainQuarter(benchmark::State& state)
     state.counters["patches"] = Frames().quarterPatches;
     state.counters["quarter_over_whole"] = Frames().quarterMs / Frames().wholeMs;
 }
-BENCHMARK(BM_TerrainQuarter)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_TerrainQuarter)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 
 std::string ReadText(const std::string& file)
 {
@@ -383,5 +384,5 @@ void BM_BareGlWholeMap(benchmark::State& state)
     glDeleteBuffers(1, &indexBuffer);
     glDeleteVertexArrays(GLsizei(vaos.size()), vaos.data());
 }
-BENCHMARK(BM_BareGlWholeMap)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BareGlWholeMap)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 } // namespace

@@ -8,8 +8,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # One format for every C++ source (.clang-format): a file out of it fails the run.
 (cd "$root" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror)
 build="$root/build/test"
-# Line tables are all the sanitizer reports need (-g1 builds faster); the benchmarks are not tests.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON -DLOOM_BUILD_BENCH=OFF \
+# Line tables are all the sanitizer reports need (-g1 builds faster). Every target is built, the
+# benchmarks and tools too, so a compile error anywhere fails the run.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON -DLOOM_BUILD_BENCH=ON \
     -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1
 cmake --build "$build" -j"$(nproc)"
 # clang-tidy on what the last commit changed (the whole tree takes far too long for every run).
@@ -20,6 +21,32 @@ export LP_NUM_THREADS=0 LOOM_ASSERT=continue SDL_VIDEODRIVER=offscreen SDL_AUDIO
 export ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=print_stacktrace=1
 cd "$build"
 echo "== built in ${SECONDS}s"
+
+# Each benchmark program runs once, every benchmark at its smallest size for one short pass: a
+# benchmark that no longer starts, crashes or trips the sanitizers fails the run.
+bench_smoke()
+{
+    local program names
+    for program in "$1"/bench/*; do
+        [ -f "$program" ] && [ -x "$program" ] || continue
+        # One entry per benchmark: the smallest first argument ("24", "bodies:1000", ...).
+        names=$(LOOM_BENCH_SMOKE=1 "$program" --benchmark_list_tests | awk -F/ '
+            { size = 0; if ($2 ~ /^([a-z_]+:)?[0-9]+$/ && $2 !~ /^(min_time|iterations|repeats):/) { size = $2; sub(/.*:/, "", size); size += 0 } }
+            !($1 in best) { order[++n] = $1 }
+            !($1 in best) || size < best[$1] { best[$1] = size; name[$1] = $0 }
+            END { for (i = 1; i <= n; ++i) printf "%s%s", (i > 1 ? "|" : ""), name[order[i]] }') ||
+            { echo "== $(basename "$program") cannot list its benchmarks"; return 1; }
+        if ! LOOM_BENCH_SMOKE=1 "$program" --benchmark_filter="^($names)\$" --benchmark_min_time=0.001 \
+            >"$program.smoke.log" 2>&1; then
+            echo "== $(basename "$program") failed its smoke run"
+            tail -n 60 "$program.smoke.log"
+            return 1
+        fi
+    done
+}
+bench_smoke "$build"
+echo "== benchmarks ran once each at ${SECONDS}s"
+
 ctest --output-on-failure -j"$(nproc)" --timeout 300
 echo "== suite passed at ${SECONDS}s"
 

@@ -22,6 +22,7 @@ void ExpectNear(const Vector3& a, const Vector3& b, float tolerance, const char*
 TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
 {
     PlayerSim play;
+    play.SmallScreen();
     play.Play();
     play.Step(2);
     Cog* invader = play.Field().Invader("grunt", 16, 17);
@@ -141,34 +142,40 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
 TEST(Cursor, FloatingNumberFadesAndHidesByItsTime)
 {
     PlayerSim play;
+    play.SmallScreen();
     Cog& cursor = *play.mCursor;
     auto& hud = play.Seam().mHuds[cursor.GetID()];
     struct Case
     {
         float total;
-        int shownAfter; // frames after showing at which it still shows (-1: none)
-        int hiddenAfter;
+        double shownAfter; // seconds after showing at which it still shows (negative: none)
+        double hiddenAfter;
     };
+    // Coarse frames: the fade runs on game time, not on a count of frames.
+    constexpr double kStep = 1.0 / 15.0;
+    play.Sim().SetStep(kStep);
+    const auto frames = [&](double seconds) { return static_cast<int>(std::lround(seconds / kStep)); };
     // 2.5 s: gone once the fade-out passes 0; 0 s: at once; 10 s (fade-in longer than the
     // time): at its end.
-    for (const Case c : {Case{2.5f, 148, 153}, Case{0.0f, -1, 1}, Case{10.0f, 597, 603}})
+    for (const Case c : {Case{2.5f, 2.45, 2.6}, Case{0.0f, -1.0, kStep}, Case{10.0f, 9.9, 10.1}})
     {
         play.Cursor().TotalFloatTime = c.total;
         play.Cursor().ShowFloatingNumber(-25);
         EXPECT_EQ(hud.mText, "$-25");
         EXPECT_TRUE(hud.mShown);
         int stepped = 0;
-        if (c.shownAfter > 0)
+        if (c.shownAfter > 0.0)
         {
-            play.Step(c.shownAfter);
-            stepped = c.shownAfter;
+            stepped = frames(c.shownAfter);
+            play.Step(stepped);
             EXPECT_TRUE(hud.mShown) << c.total;
             EXPECT_GE(hud.mColor.a, 0.0f) << c.total;
         }
-        play.Step(c.hiddenAfter - stepped);
+        play.Step(frames(c.hiddenAfter) - stepped);
         EXPECT_FALSE(hud.mShown) << c.total;
     }
     // Earning points shows the amount.
+    play.Sim().SetStep(GameSim::kStep);
     play.Cursor().TotalFloatTime = 2.5f;
     play.Data().EarnPoints(15);
     EXPECT_EQ(hud.mText, "$15");
@@ -208,8 +215,15 @@ TEST(Cursor, BombModeTintsAndARightClickEndsIt)
 TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
 {
     PlayerSim play;
+    play.SmallScreen();
     play.Play();
-    play.Step(300);
+    // Five seconds of play in coarse frames: the wait runs on game time.
+    const auto pass = [&](int seconds) {
+        play.Sim().SetStep(0.1);
+        play.Step(seconds * 10);
+        play.Sim().SetStep(GameSim::kStep);
+    };
+    pass(5);
     const auto press = [&](SDL_Scancode key) {
         play.Key(key, true);
         play.Step();
@@ -225,7 +239,7 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
 
     // A new level resets the clock: the stamp from before counts as long past.
-    play.Step(300);
+    pass(5);
     press(SDL_SCANCODE_1);
     ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
     play.Sim().Run("ResetGameClock");
@@ -237,6 +251,7 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
 TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)
 {
     PlayerSim play;
+    play.SmallScreen();
     play.Play();
     play.Step(30);
     const auto press = [&](SDL_Scancode key) {
@@ -314,6 +329,7 @@ TEST(Cursor, TheClawSettlesUnderThePointerAtAnyFrameRate)
     for (const Case c : {Case{5, 10}, Case{10, 20}, Case{30, 60}, Case{60, 120}})
     {
         PlayerSim play;
+        play.SmallScreen();
         play.Play();
         play.Step(5);
         // Across the screen, away from the edges that scroll the view.

@@ -74,6 +74,7 @@ TEST(GameCamera, InputTable)
 TEST(GameCamera, SixHundredFramesStayInTheMapAndTheHeightBand)
 {
     PlayerSim play(false);
+    play.SmallScreen();
     Settle(play);
     const GameCamera& view = play.View();
     int x = play.Width() / 2;

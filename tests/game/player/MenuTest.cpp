@@ -42,8 +42,8 @@ std::vector<std::string> ShownWindows(WidgetComp& widgets)
 TEST(Menu, StartLevelChoiceLevelAndGameOver)
 {
     PlayerSim play;
+    play.SmallScreen();
     WidgetComp& menu = play.MenuWidgets();
-    play.Step();
     EXPECT_EQ(ShownWindows(menu), std::vector<std::string>{"StartWindow"});
 
     play.MoveToWidget(*menu.Find("PlayButton"));

@@ -147,6 +147,13 @@ public:
     }
 
     void Step(int frames = 1) { mSim.Step(frames); }
+    // For tests that read no pixel: the software rasteriser is most of a frame's cost. The input
+    // loom takes the new screen size in the frame stepped here.
+    void SmallScreen()
+    {
+        GraphicsLoom::Instance()->SetResolution(320, 240);
+        Step();
+    }
     void Send(const SDL_Event& event) { Io().HandleEvent(event); }
     void MoveTo(int x, int y)
     {

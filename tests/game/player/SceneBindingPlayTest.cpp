@@ -42,6 +42,9 @@ struct PlayedLevel : PlayerWorld
     }
     ~PlayedLevel() { SetSceneSeam(nullptr); }
 
+    // For tests that read no pixel: the software rasteriser is most of a frame's cost.
+    static void SmallScreen() { GraphicsLoom::Instance()->SetResolution(160, 120); }
+
     // The first level's view, come closer, on a point of the ground, once
     // the loading text has slid away.
     void LookAt(const Vector3& at, int steps = 120)
@@ -155,9 +158,11 @@ struct PlayedLevel : PlayerWorld
         }
         return grunt;
     }
+    // A button at the middle of the screen.
     static void Mouse(Uint32 type, Uint8 button)
     {
-        IOLoom::Instance()->HandleEvent(InputEvents::Button(type, button, 400, 300));
+        IOLoom& io = *IOLoom::Instance();
+        io.HandleEvent(InputEvents::Button(type, button, io.GetScreenWidth() / 2, io.GetScreenHeight() / 2));
     }
 
     GameSim mSim;
@@ -219,6 +224,8 @@ TEST(SceneBindingPlay, BlastsDentTheGroundAndLeaveADecal)
     {
         SCOPED_TRACE(c.what);
         PlayedLevel play;
+        // A quarter of the default back buffer: the dent still changes far more pixels than asked.
+        GraphicsLoom::Instance()->SetResolution(400, 300);
         const Vector3 at = play.Spot(8, 8);
         play.LookAt(at);
         HeightMap* map = HeightMap::Current();
@@ -233,7 +240,7 @@ TEST(SceneBindingPlay, BlastsDentTheGroundAndLeaveADecal)
         const Image during = play.Frame(3);
         EXPECT_LT(map->GetHeight(at.x, at.z), ground - 0.5f);
         EXPECT_GT(PlayedLevel::Decals(), decals);
-        EXPECT_GT(PlayedLevel::Changed(before, during), 500);
+        EXPECT_GT(PlayedLevel::Changed(before, during), 125);
     }
 }
 
@@ -325,6 +332,7 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
 {
     const KindCase& c = GetParam();
     PlayedLevel play;
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     // A camera to drive the scene; the trap stands outside its view.
     play.LookAt(play.Spot(-20, -80), 2);
@@ -391,6 +399,7 @@ INSTANTIATE_TEST_SUITE_P(Shop, SceneBindingTrapKind,
 TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
 {
     PlayedLevel play;
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* flame = play.Buy("flame", at);
@@ -416,6 +425,7 @@ TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
 TEST(SceneBindingPlay, AFanBlowsItsWind)
 {
     PlayedLevel play;
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* fan = play.Buy("fan", at);
@@ -439,6 +449,7 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
 TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
 {
     PlayedLevel play;
+    play.SmallScreen();
     const Vector3 at = play.Spot(0, 40);
     play.LookAt(play.Spot(-20, -80), 2);
     Cog* turret = play.Buy("laserturret", at);
@@ -453,7 +464,7 @@ TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
     EXPECT_GT(before, 1.5f) << "it starts facing away";
     ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 600));
     float best = before;
-    for (int frame = 0; frame < 120 && data.state == TrapFiring; ++frame)
+    for (int frame = 0; frame < 120 && data.state == TrapFiring && best >= 0.3f; ++frame)
     {
         ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
         best = std::min(best, AimError(post, muzzle, PosOf(grunt)->GetPosition()));
