@@ -16,7 +16,6 @@
 #include "graphics/Picker.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/commands/GraphicsCommands.h"
-#include "graphics/device/ImageDecode.h"
 #include "graphics/font/FontList.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/render/DeferredRenderer.h"
@@ -35,6 +34,7 @@
 #include "graphics/terrain/HeightMap.h"
 #include "input/IOLoom.h"
 #include "platform/Dialogs.h"
+#include "platform/ImageDecode.h"
 #include "platform/PlatformWindow.h"
 
 namespace {

@@ -4,12 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include "LOOM/base/AssertHandler.h"
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/base/StringUtils.h"
 #include "LOOM/console/Console.h"
 #include "platform/Dialogs.h"
+#include "platform/ImageDecode.h"
 #include "platform/SystemInfoReader.h"
 
 PlatformWindow* gPlatformWindow = nullptr;
@@ -72,6 +75,36 @@ int CharCodeFor(SDL_Keycode key)
 }
 
 bool IsTrackedButton(Uint8 button) { return button == SDL_BUTTON_LEFT || button == SDL_BUTTON_RIGHT; }
+
+// The splash bitmap goes through the capped decoder like every picture: a small file whose header
+// names a huge picture must not ask for gigabytes. Null leaves the splash blank; only a missing
+// file does so without a word.
+SDL_Surface* LoadSplashImage()
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(kSplashImage, ec))
+        return nullptr;
+    std::string bytes;
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    std::string why = "cannot be read";
+    if (!ReadWholeFile(kSplashImage, bytes, MaxImageBytes()) || !DecodeImage(bytes, 3, false, width, height, rgb, why))
+    {
+        ReportError(std::string("PlatformWindow: splash image ") + kSplashImage + ": " + why);
+        return nullptr;
+    }
+    SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, int(width), int(height), 24, SDL_PIXELFORMAT_RGB24);
+    if (!image)
+    {
+        ReportError(std::string("PlatformWindow: splash image ") + kSplashImage + ": " + SDL_GetError());
+        return nullptr;
+    }
+    const size_t rowBytes = size_t(width) * 3;
+    for (uint32_t y = 0; y < height; ++y)
+        std::memcpy(static_cast<uint8_t*>(image->pixels) + size_t(y) * size_t(image->pitch),
+                    rgb.data() + size_t(y) * rowBytes, rowBytes);
+    return image;
+}
 } // namespace
 
 PlatformWindow* PlatformWindow::Create()
@@ -175,8 +208,7 @@ bool PlatformWindow::Open()
     if (!mSplashWindow)
         ReportError(std::string("PlatformWindow: the splash window could not be created: ") + SDL_GetError());
 
-    // A missing image leaves the splash blank.
-    mSplashImage = SDL_LoadBMP(kSplashImage);
+    mSplashImage = LoadSplashImage();
 
     SDL_StartTextInput();
     if (mSplashWindow)

@@ -32,7 +32,7 @@ seed()
 data="$root/tests/data"
 seed XmlLoaderFuzz "$data/all_fields.xml"
 seed XmlReaderFuzz "$data"/*.xml "$data"/cogs/*.xml "$root"/data/*.xml "$root"/data/Config/*.xml "$root"/data/Compositions/*.xml
-seed CogFileFuzz "$data"/cogs/*.xml "$root"/data/Compositions/*.xml
+seed CogFileFuzz "$data"/cogs/*.xml "$root"/data/Compositions/*.xml "$root"/fuzz/corpus/cog_file/*
 seed QTreeSettingsFuzz "$root/data/Config/QTree.xml"
 seed EngineConfigFuzz "$root/data/config.xml" "$data/config.xml"
 seed ConsoleLineFuzz "$root"/fuzz/corpus/console_line/*
@@ -43,10 +43,10 @@ seed WidgetFileFuzz "$data"/gui/*.xml "$data"/gui/*.bin
 shopt -s globstar nullglob
 shipped="$root/data"
 seed DdsFileFuzz "$shipped"/**/*.dds
-seed ImageFileFuzz "$shipped"/**/*.png "$shipped"/**/*.bmp
-seed FontWidthFuzz "$shipped"/Fonts/*.dat
+seed ImageFileFuzz "$shipped"/**/*.png "$shipped"/**/*.bmp "$root"/fuzz/corpus/image_file/*
+seed FontWidthFuzz "$shipped"/Fonts/*.dat "$root"/fuzz/corpus/font_width/*
 seed SoundFileFuzz "$shipped"/Sounds/*.wav "$shipped"/Music/*.ogg
-seed EffectFileFuzz "$shipped"/Shaders/*.fx
+seed EffectFileFuzz "$shipped"/Shaders/*.fx "$root"/fuzz/corpus/effect_file/*
 seed ParticleFileFuzz "$shipped"/Data/Effects/*.xml
 seed MaterialFileFuzz "$shipped"/Materials/*.xml
 seed AnimTexFileFuzz "$root"/fuzz/corpus/anim_tex/*

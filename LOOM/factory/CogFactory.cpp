@@ -542,8 +542,14 @@ void CogFactory::LoadFile(const std::string& fileName, std::vector<std::string>&
     }
     else if (element == "list")
     {
-        if (reader.GetAttribute("type") != "file")
+        const std::string type = reader.GetAttribute("type");
+        if (type != "file")
+        {
+            Console::Instance().Log("Cog file " + fileName + " is a list of \"" + type +
+                                        "\", not of \"file\": nothing is loaded from it",
+                                    LogError);
             return;
+        }
         reader.Close();
         const std::string key = FileKey(fileName);
         if (std::find(listsOpen.begin(), listsOpen.end(), key) != listsOpen.end())
@@ -564,6 +570,10 @@ void CogFactory::LoadFile(const std::string& fileName, std::vector<std::string>&
         reader.Close();
         Composer(fileName);
     }
+    else
+        Console::Instance().Log("Cog file " + fileName + " has the unknown top element <" + element +
+                                    ">: nothing is loaded from it",
+                                LogError);
 }
 
 void CogFactory::dis()

@@ -274,7 +274,7 @@ void TileMap::LoadLevelFile(std::string path)
         Cog* cog = cogs.Allocate(record.ObjName);
         if (!cog)
         {
-            Console::Instance().Log("TileMap: no object \"" + record.ObjName + "\" for the level", LogError);
+            Console::Instance().Log("TileMap: level file " + path + ": no object \"" + record.ObjName + "\"", LogError);
             continue;
         }
         if (Positional* positional = PositionalOf(*cog))

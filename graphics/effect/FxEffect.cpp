@@ -374,6 +374,8 @@ bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string&
     };
     Technique* technique = nullptr;
     Pass* pass = nullptr;
+    // A file cut inside a pass would load with the states and samplers read so far.
+    std::vector<std::string> open;
     while (reader.ParseElement())
     {
         const int32_t kind = reader.Kind();
@@ -382,6 +384,10 @@ bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string&
         const bool closes = (kind == XMLReader::KindEnd) || (kind == XMLReader::KindStart && reader.IsEmpty());
         if (kind == XMLReader::KindText || name.empty() || name[0] == '?' || name[0] == '!')
             continue;
+        if (kind == XMLReader::KindStart && !reader.IsEmpty())
+            open.push_back(name);
+        else if (kind == XMLReader::KindEnd && !reader.IsSelfClosing() && !open.empty())
+            open.pop_back();
         if (opens)
         {
             if (name == "Effect" || name == "Stream")
@@ -491,6 +497,8 @@ bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string&
     }
     if (reader.HasFailed())
         return fail("the XML is broken");
+    if (!open.empty())
+        return fail("the file ends inside <" + open.back() + ">");
     if (mTechniques.empty())
         return fail("no technique");
     return true;

@@ -129,6 +129,21 @@ void BitmapFont::LoadWidths(const uint8_t* bytes, size_t size, const std::string
         SetDefaultWidths();
         return;
     }
+    // A width outside the cell would draw its neighbour's texels or run text backwards: the file
+    // is damaged, so none of it is trusted.
+    for (size_t i = 0; i < mGlyphWidths.size() && mCellWidth > 0; ++i)
+    {
+        const int32_t width = static_cast<int8_t>(bytes[2 * i]);
+        if (width < 0 || width > mCellWidth)
+        {
+            Console::Instance().Log("BitmapFont: glyph-width file " + fileName + " gives glyph " + std::to_string(i) +
+                                        " the width " + std::to_string(width) + ", outside its " +
+                                        std::to_string(mCellWidth) + "-texel cell; using the cell width",
+                                    LogError);
+            SetDefaultWidths();
+            return;
+        }
+    }
     for (size_t i = 0; i < mGlyphWidths.size(); ++i)
         mGlyphWidths[i] = static_cast<int8_t>(bytes[2 * i]);
 }

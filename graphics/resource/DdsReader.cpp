@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/device/ImageDecode.h"
+#include "platform/ImageDecode.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/XMLLoader.h"
-#include "graphics/device/ImageDecode.h"
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/TextureData.h"
+#include "platform/ImageDecode.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "graphics/terrain/ImageFile.h"
 
 #include "LOOM/base/FileUtils.h"
-#include "graphics/device/ImageDecode.h"
+#include "platform/ImageDecode.h"
 
 bool LoadImageFile(const std::string& fileName, Image& out, std::string& error, int maxSide)
 {

@@ -11,6 +11,7 @@
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/space/QTree.h"
 #include "graphics/device/GraphicsDevice.h"
+#include "graphics/font/BitmapFont.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
 #include "tests/game/GameSim.h"
@@ -142,6 +143,30 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
              EXPECT_NE(s.Data().mGameState, StateInLevel) << "no level without waves";
          },
          {"Level not started", "Empty.lua is empty"}},
+        {"a composition whose top element is misspelt",
+         [](GameSim& s) {
+             WriteFile(s.Path("Compositions/Misspelt.xml"), ReadFile(s.Path("Compositions/Bomb.xml")));
+             Replace(s.Path("Compositions/Misspelt.xml"), "<FileComposition>", "<FileCompositiom>");
+             Replace(s.Path("Compositions/Misspelt.xml"), "</FileComposition>", "</FileCompositiom>");
+         },
+         [](GameSim& s) { s.Cogs().file("Compositions\\Misspelt.xml"); },
+         {"Misspelt.xml", "unknown top element <FileCompositiom>"}},
+        {"a font whose widths leave their cell",
+         [](GameSim& s) {
+             std::string widths = ReadFile(s.Path("Fonts/Default.dat"));
+             widths[2 * ('A' - 32)] = char(0x9C);
+             WriteFile(s.Path("Fonts/Damaged.dat"), widths);
+         },
+         [&device](GameSim&) {
+             BitmapFont font(device.get());
+             EXPECT_TRUE(font.Load("Fonts/Default.dds", "Fonts/Damaged.dat"));
+             EXPECT_EQ(font.GetGlyphWidth('A'), font.GetCellWidth()) << "the damaged file is not used";
+         },
+         {"Damaged.dat", "glyph 33 the width -100, outside its"}},
+        {"a level file naming an object type that does not exist",
+         [](GameSim& s) { Replace(s.Path("Levels/L2.bin"), "tree", "tbee"); },
+         [](GameSim& s) { s.Run("LogicCreateLevel Scripts\\Levels\\L2.lua"); },
+         {"L2.bin", "no object \"tbee\""}},
         {"a script over the read cap",
          [](GameSim& s) {
              WriteFile(s.Path("Scripts/Huge.lua"), "x=1\n");

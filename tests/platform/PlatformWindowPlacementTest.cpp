@@ -1,6 +1,11 @@
 #include "WindowFixture.h"
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 #include "LOOM/console/Console.h"
+#include "tests/platform/BombBitmap.h"
 
 TEST(PlatformWindowCenterOn, UsesIntegerHalves)
 {
@@ -143,56 +148,83 @@ SDL_Color SplashPixel(SDL_Window* splash, int x, int y)
 }
 } // namespace
 
-TEST(PlatformWindowSplash, ShowsTheBitmapOfTheWorkingDirectory)
+// The splash shows the working directory's bitmap; any file it cannot show leaves it blank with
+// an Error naming the file, decided from the header before anything is decoded.
+TEST(PlatformWindowSplash, ShowsTheBitmapOrNamesWhatIsWrongWithIt)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ScratchFolder folder("splash");
-    SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, 256, 265, 24, SDL_PIXELFORMAT_RGB24);
-    ASSERT_NE(image, nullptr);
-    SDL_FillRect(image, nullptr, SDL_MapRGB(image->format, 200, 40, 10));
-    ASSERT_EQ(SDL_SaveBMP(image, (folder.Path() / "InvaderLoading.bmp").c_str()), 0);
-    SDL_FreeSurface(image);
-
-    WorkingDirectory cwd(folder.Path());
-    PlatformWindow* window = CreateTestWindow();
-    ASSERT_NE(window, nullptr);
-    const SDL_Color colour = SplashPixel(window->GetSplashWindow(), 100, 200);
-    EXPECT_EQ(colour.r, 200);
-    EXPECT_EQ(colour.g, 40);
-    EXPECT_EQ(colour.b, 10);
-    PlatformWindow::Destroy();
-}
-
-TEST(PlatformWindowSplash, MissingBitmapLeavesSplashBlank)
-{
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ScratchFolder folder("nosplash");
-    WorkingDirectory cwd(folder.Path());
-    PlatformWindow* window = CreateTestWindow();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->IsAlive());
-    EXPECT_TRUE(window->IsSplashShowing());
-    const SDL_Color colour = SplashPixel(window->GetSplashWindow(), 100, 200);
-    EXPECT_EQ(colour.r, 0);
-    EXPECT_EQ(colour.g, 0);
-    EXPECT_EQ(colour.b, 0);
-    PlatformWindow::Destroy();
-}
-
-TEST(PlatformWindowSplash, TruncatedBitmapLeavesSplashBlank)
-{
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ScratchFolder folder("badsplash");
+    std::string good;
     {
-        std::FILE* file = std::fopen((folder.Path() / "InvaderLoading.bmp").c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("BM\x10\x00", file);
-        std::fclose(file);
+        ScratchFolder folder("splashsource");
+        const std::string path = (folder.Path() / "good.bmp").string();
+        SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, 256, 265, 24, SDL_PIXELFORMAT_RGB24);
+        ASSERT_NE(image, nullptr);
+        SDL_FillRect(image, nullptr, SDL_MapRGB(image->format, 200, 40, 10));
+        ASSERT_EQ(SDL_SaveBMP(image, path.c_str()), 0);
+        SDL_FreeSurface(image);
+        std::ifstream in(path, std::ios::binary);
+        good.assign(std::istreambuf_iterator<char>(in), {});
     }
-    WorkingDirectory cwd(folder.Path());
-    PlatformWindow* window = CreateTestWindow();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->IsAlive());
-    EXPECT_EQ(SplashPixel(window->GetSplashWindow(), 10, 10).r, 0);
-    PlatformWindow::Destroy();
+    std::string noise(4096, '\0');
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 2654435761u) >> 13);
+
+    enum Place
+    {
+        File,
+        Nothing,
+        Folder
+    };
+    struct Case
+    {
+        const char* mName;
+        Place mPlace;
+        std::string mBytes;
+        const char* mError; // null: no Error at all
+        Uint8 mRed;
+    };
+    const std::vector<Case> cases = {
+        {"a 256x265 bitmap", File, good, nullptr, 200},
+        {"no bitmap", Nothing, "", nullptr, 0},
+        {"a header alone", File, "BM\x10", "is not an image", 0},
+        {"an empty file", File, "", "is not an image", 0},
+        {"the bitmap cut in half", File, good.substr(0, good.size() / 2), "the BMP is cut short", 0},
+        {"random bytes", File, noise, "InvaderLoading.bmp: ", 0},
+        {"a folder", Folder, "", "cannot be read", 0},
+        {"a 1,078-byte bitmap declaring 30000x30000", File, BombBitmap(30000, 30000),
+         "30000x30000 decodes to 2575 MiB, above the 64 MiB cap", 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        ScratchFolder folder("splash");
+        const std::filesystem::path path = folder.Path() / "InvaderLoading.bmp";
+        if (c.mPlace == Folder)
+            std::filesystem::create_directory(path);
+        else if (c.mPlace == File)
+            std::ofstream(path, std::ios::binary) << c.mBytes;
+        WorkingDirectory cwd(folder.Path());
+        const uint32_t mark = Console::Instance().GetEntryCounter();
+        PlatformWindow* window = CreateTestWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->IsAlive());
+        EXPECT_TRUE(window->IsSplashShowing());
+        const SDL_Color shown = SplashPixel(window->GetSplashWindow(), 100, 200);
+        EXPECT_EQ(shown.r, c.mRed);
+        EXPECT_EQ(shown.g, c.mRed ? 40 : 0);
+        EXPECT_EQ(shown.b, c.mRed ? 10 : 0);
+        PlatformWindow::Destroy();
+
+        std::vector<std::string> errors;
+        const Console& console = Console::Instance();
+        for (size_t i = 0; i < console.GetEntryCounter() - mark && i < console.GetEntries().Size(); ++i)
+            if (console.GetEntries().FromNewest(i).mCategory == LogError)
+                errors.push_back(console.GetEntries().FromNewest(i).mText);
+        if (!c.mError)
+            EXPECT_EQ(errors, std::vector<std::string>());
+        else
+            EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [&](const std::string& e) {
+                return e.find("InvaderLoading.bmp") != std::string::npos && e.find(c.mError) != std::string::npos;
+            })) << ::testing::PrintToString(errors);
+    }
 }

@@ -381,12 +381,36 @@ TEST_F(CompositionFile, CogListsNamingEachOtherAreRefused)
     EXPECT_NE(mCogs.FindType("Scenery"), nullptr);
 }
 
-TEST_F(CompositionFile, ListOfAnotherTypeIsIgnoredSilently)
+// A file "file" cannot tell for what it is loads nothing, with one Error naming it.
+TEST_F(CompositionFile, ListOfAnotherTypeOrAnUnknownTopElementIsRefusedWithAnError)
 {
-    const uint32_t mark = LogMark();
-    mCogs.file("list_strings.xml");
-    EXPECT_EQ(LogMark(), mark);
-    EXPECT_EQ(mCogs.FindType("Scenery"), nullptr);
+    TempDir dir;
+    std::string misspelt = TempDir::Read(CogData("scenery.xml"));
+    for (size_t at = misspelt.find("FileComposition>"); at != std::string::npos;
+         at = misspelt.find("FileComposition>", at))
+        misspelt.replace(at, 16, "FileCompositiom>");
+    const std::string tail = ": nothing is loaded from it";
+    const struct
+    {
+        std::string mFile;
+        std::string mError;
+    } cases[] = {
+        {"list_strings.xml", "Cog file list_strings.xml is a list of \"string\", not of \"file\"" + tail},
+        {dir.Write("misspelt.xml", misspelt),
+         "Cog file " + dir.Path("misspelt.xml") + " has the unknown top element <FileCompositiom>" + tail},
+        {dir.Write("stream.xml", StreamText("<Stream></Stream>")),
+         "Cog file " + dir.Path("stream.xml") + " has the unknown top element <Stream>" + tail},
+    };
+    for (const auto& c : cases)
+    {
+        std::string error = c.mError;
+        Console::FixSlashes(error);
+        const uint32_t mark = LogMark();
+        mCogs.file(c.mFile);
+        EXPECT_EQ(CountLogSince(mark, error), 1) << NewestLogText();
+        EXPECT_EQ(Console::Instance().GetEntryCounter(), mark + 1) << "one line";
+        EXPECT_EQ(mCogs.FindType("Scenery"), nullptr) << c.mFile;
+    }
 }
 
 TEST_F(CompositionFile, MissingAndMalformedFilesAreReportedWithoutHarm)

@@ -164,6 +164,13 @@ TEST_F(FxEffectTest, BrokenFilesReportTheirReason)
         {"<Effect><Parameter type=\"float\" name=\"X\" count=\"99999\"/></Effect>", "bad count"},
         {"<Effect><Technique name=\"T\"><Pass vertex=\"a\" fragment=\"b\"></Pass></Technique></Effect>",
          "cannot read a"},
+        // Cut short: what was read would build and draw.
+        {"<Effect><Parameter type=\"float4\" name=\"Tint\"/><Technique name=\"T\"><Pass "
+         "vertex=\"Effects/Clip.vert\" fragment=\"Effects/Tint.frag\"><State name=\"CullMode\" value=\"None\"/>",
+         "bad.fx (byte 165): the file ends inside <Pass>"},
+        {"<Effect><Parameter type=\"float4\" name=\"Tint\"/><Technique name=\"T\"><Pass "
+         "vertex=\"Effects/Clip.vert\" fragment=\"Effects/Tint.frag\"/></Technique>",
+         "the file ends inside <Effect>"},
     };
     for (const auto& [text, piece] : texts)
     {

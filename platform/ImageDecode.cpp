@@ -1,4 +1,4 @@
-#include "graphics/device/ImageDecode.h"
+#include "platform/ImageDecode.h"
 
 #include <stb_image.h>
 
