@@ -431,6 +431,7 @@ const char* ExpectedAt(uint32_t signature, int position)
 template <typename Execute>
 int RunWithParams(lua_State* L, uint32_t signature, ArgumentFailure& failure, Execute&& execute)
 {
+    const ScriptManager::EngineSide engine;
     ParamBuffer params;
     if (!ScriptManager::FetchArgs(signature, L, params, failure.mPosition))
     {
