@@ -377,10 +377,12 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
 {
     lua_State* L = mState;
     const int handler = lua_gettop(L) - nargs - 1;
-    // The program is ending: nothing new starts.
+    // The program is ending: nothing new starts, and a script this was called from stops at
+    // its next instruction.
     if (StopRequested())
     {
         lua_settop(L, handler);
+        lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, 1);
         return ScriptResult::Stopped;
     }
     RunGuard guard(mRunDepth);
