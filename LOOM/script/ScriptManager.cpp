@@ -398,7 +398,7 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
     mWatches.pop_back();
     if (!mWatches.empty())
         mWatches.back().mDeadline += NowSeconds() - mWatches.back().mPausedAt;
-    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
+    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : kHookCount);
     if (!stopText.empty())
     {
         // A handler that is itself script code was stopped too, and reported nothing.
