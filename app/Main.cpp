@@ -1,5 +1,8 @@
+#include <csignal>
 #include <cstdio>
 
+#include "LOOM/base/StopRequest.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "audio/AudioLoom.h"
 #include "game/logic/LogicLoom.h"
@@ -16,9 +19,26 @@
 // Test-only console commands that queue input events (TestInput.cpp); only with LOOM_TEST_INPUT=1.
 void RegisterTestInput();
 
+namespace {
+void OnStopSignal(int) { RequestStop(); }
+
+// Before the window: the platform layer keeps handlers it finds in place. The frame loop and a
+// running script both see the request, so even a script stuck in a loop ends and the log closes.
+void InstallStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+} // namespace
+
 // The program's entry: the window first (it shows the splash), then the engine in it.
 int main()
 {
+    InstallStopSignals();
     PlatformWindow* window = PlatformWindow::Create();
     if (!window || !PlatformWindow::GetHandle())
     {
@@ -41,6 +61,8 @@ int main()
     looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
     looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
     const int status = EngineMain(window, looms);
+    if (StopRequested())
+        Console::Instance().Log("Ended by a signal", LogGeneral);
     SetPlayerSide(nullptr);
     SetSceneSeam(nullptr);
     PlatformWindow::Destroy();

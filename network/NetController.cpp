@@ -1,5 +1,7 @@
 #include "network/NetController.h"
 
+#include <cmath>
+
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/MessageRegistry.h"
@@ -12,6 +14,9 @@
 #include "network/NetUpdateComp.h"
 
 namespace {
+// Seconds as microseconds, kept within a day so no setting overflows the clock.
+uint64_t Micros(float seconds) { return uint64_t(std::fmin(std::fmax(double(seconds), 0.0), 86400.0) * 1e6); }
+
 void Log(const std::string& text, uint32_t category = LogGeneral)
 {
     Console::Instance().Log("Network: " + text, category);
@@ -88,6 +93,8 @@ bool NetController::HostGame(const std::string& name)
     game.mLocal = NetAddress{ip, uint16_t(mSettings.mGamePort)};
     game.mMaxPeers = uint32_t(mSettings.mMaxPlayers > 1 ? mSettings.mMaxPlayers - 1 : 1);
     game.mLossTimeout = LossMicros();
+    game.mJoinTimeout = Micros(mSettings.mJoinTimeout);
+    game.mIdleTimeout = Micros(mSettings.mIdleTimeout);
     mGame = MakeEndpoint(mSettings.mTransport == "TCP");
     if (!mGame->Open(game))
     {

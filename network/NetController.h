@@ -22,6 +22,10 @@ struct NetSettings
     int32_t mMaxPlayers = 8;
     float mDiscoveryTimeout = 2.0f;
     float mDisconnectTimeout = 5.0f;
+    // Not in the file: how long a host waits for a join to complete, and for a player's next
+    // message that decodes, before it lets the slot go (seconds; tests make them short).
+    float mJoinTimeout = 3.0f;
+    float mIdleTimeout = 60.0f;
 
     void Serialize(Serializer& s);
     // A missing or broken file logs one line and keeps the defaults.

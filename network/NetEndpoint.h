@@ -62,10 +62,14 @@ public:
         NetAddress mRemote;
         uint32_t mMaxPeers = 8;
         uint64_t mLossTimeout = 5'000'000; // microseconds
-        // TCP host: a connection must send its connect frame this soon, and a player that sends
-        // nothing but heartbeats this long is dropped, so no idle socket holds a slot for ever.
+        // Host: a connection must complete its join this soon (TCP: send its connect frame; UDP:
+        // answer its accept), and a player none of whose messages decode for this long is
+        // dropped, so no idle or babbling peer holds a slot for ever.
         uint64_t mJoinTimeout = 3'000'000;
         uint64_t mIdleTimeout = 60'000'000;
+        // Host: connections not yet joined from one address; more are turned away unanswered,
+        // so one address cannot fill the table.
+        uint32_t mMaxPendingPerAddress = 4;
         // Responder: offers per second to one source address.
         uint32_t mOffersPerSecond = 4;
         std::string mGameName;

@@ -16,6 +16,9 @@
 namespace {
 constexpr int kMaxPollMs = 20;
 constexpr size_t kMaxConnections = 64;
+// Connections taken from the listen queue per round: a crowd at the door cannot starve the rest.
+constexpr int kAcceptsPerRound = 64;
+constexpr int kListenBacklog = 128;
 constexpr uint64_t kHeartbeat = 250'000;
 
 void SetNonBlocking(int fd)
@@ -59,6 +62,8 @@ private:
     void StartClient();
     void Poll();
     void OnIncoming();
+    void OnAccepted(int fd, const sockaddr_in& from);
+    size_t PendingFrom(uint32_t ip) const;
     void OnOp(const Op& op);
     void OnSendOp(const Op& op);
     void OnDisconnectOp(const Op& op);
@@ -127,7 +132,7 @@ bool NetTcpEndpoint::OpenSocket()
     local.sin_addr.s_addr = htonl(mSettings.mLocal.mIp);
     local.sin_port = htons(mSettings.mLocal.mPort);
     if (bind(mSocket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0 ||
-        (mSettings.mRole == Role::Host && listen(mSocket, 16) != 0))
+        (mSettings.mRole == Role::Host && listen(mSocket, kListenBacklog) != 0))
     {
         Console::Instance().Log("Network: cannot open TCP " + mSettings.mLocal.Text() + ": " + std::strerror(errno),
                                 LogError);
@@ -216,11 +221,33 @@ void NetTcpEndpoint::Worker::Poll()
 
 void NetTcpEndpoint::Worker::OnIncoming()
 {
-    sockaddr_in from{};
-    socklen_t length = sizeof(from);
-    const int fd = accept4(mOwner.mSocket, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
-    if (fd < 0)
+    for (int i = 0; i < kAcceptsPerRound; ++i)
+    {
+        sockaddr_in from{};
+        socklen_t length = sizeof(from);
+        const int fd = accept4(mOwner.mSocket, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        OnAccepted(fd, from);
+    }
+}
+
+size_t NetTcpEndpoint::Worker::PendingFrom(uint32_t ip) const
+{
+    return size_t(std::count_if(mConns.begin(), mConns.end(),
+                                [ip](const Connection& c) { return !c.mJoined && c.mAddress.mIp == ip; }));
+}
+
+void NetTcpEndpoint::Worker::OnAccepted(int fd, const sockaddr_in& from)
+{
+    const NetAddress address{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+    if (PendingFrom(address.mIp) >= mOwner.mSettings.mMaxPendingPerAddress)
+    {
+        // Its own earlier connections have not joined yet: no room and no answer for more.
+        mOwner.CountDrop(NetDrop::Crowd);
+        close(fd);
         return;
+    }
     if (mConns.size() >= kMaxConnections)
     {
         Connection refused;
@@ -234,7 +261,7 @@ void NetTcpEndpoint::Worker::OnIncoming()
     Connection c;
     c.mFd = fd;
     c.mOpened = c.mLastHeard = c.mLastQueued = NowMicros();
-    c.mAddress = NetAddress{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+    c.mAddress = address;
     mConns.push_back(std::move(c));
 }
 
@@ -402,7 +429,9 @@ bool NetTcpEndpoint::Worker::OnFrame(Connection& c, const NetHeader& header, con
 
 void NetTcpEndpoint::Worker::OnDataFrame(Connection& c, const NetHeader& header, const uint8_t* payload)
 {
-    c.mLastData = NowMicros();
+    // Bytes that are no message keep the connection alive but do not make a player.
+    if (NetMessageDecodes(payload, header.mLength))
+        c.mLastData = NowMicros();
     NetEvent event;
     event.mType = NetEventType::Message;
     event.mPeer = c.mId;

@@ -20,6 +20,8 @@ constexpr uint64_t kConnectRetry = 200'000;
 constexpr int kMaxPollMs = 20;
 constexpr int kReadsPerRound = 256;
 constexpr size_t kMaxRateSources = 1024;
+// Host: peers joined and waiting together.
+constexpr size_t kMaxConnections = 64;
 
 sockaddr_in ToSockaddr(const NetAddress& address)
 {
@@ -52,6 +54,12 @@ private:
         NetAddress mAddress;
         sockaddr_in mSockaddr{};
         NetChannel mChannel;
+        // Host side: a source is a player only once it answers its accept with its token;
+        // until then it gets one reply per request and nothing else.
+        bool mJoined = true;
+        uint64_t mOpened = 0;
+        // The last message from it that decoded.
+        uint64_t mLastData = 0;
     };
     // Responder: offers sent per source address in its current one-second window.
     struct Window
@@ -80,6 +88,12 @@ private:
     bool AllowOffer(uint32_t ip, uint64_t now);
     Peer* OnNewPeer(const NetHeader& header, const sockaddr_in& from, uint64_t now);
     void OnConnectRequest(Peer& peer, uint64_t now);
+    // False when the peer was turned away (the table of players is full).
+    bool OnConfirmed(Peer& peer, uint64_t now);
+    size_t Players() const;
+    size_t PendingFrom(uint32_t ip) const;
+    // Host: a pending peer that never answered, or a player that said nothing that decoded.
+    bool Expired(const Peer& peer, uint64_t now);
     void OnHandshakeReply(Peer& peer, const NetHeader& header, const NetAddress& source, const uint8_t* payload,
                           uint64_t now);
     void OnChannelFrame(Peer& peer, const NetHeader& header, const uint8_t* payload, uint64_t now);
@@ -249,6 +263,8 @@ int NetUdpEndpoint::Worker::PollTimeout(uint64_t now) const
         return timeoutMs;
     for (const auto& peer : mPeers)
     {
+        if (!peer->mJoined)
+            continue;
         const uint64_t deadline = peer->mChannel.NextDeadline();
         const int ms = deadline <= now ? 0 : int((deadline - now + 999) / 1000);
         timeoutMs = std::min(timeoutMs, ms);
@@ -284,7 +300,7 @@ void NetUdpEndpoint::Worker::OnSendOp(Op& op)
     for (size_t i = 0; i < mPeers.size(); ++i)
     {
         Peer& peer = *mPeers[i];
-        if (mRole == Role::Host && op.mPeer != kAllPeers && op.mPeer != peer.mId)
+        if (!peer.mJoined || (mRole == Role::Host && op.mPeer != kAllPeers && op.mPeer != peer.mId))
             continue;
         // The last receiver takes the bytes; the others copy them.
         const bool last = mRole != Role::Host || op.mPeer != kAllPeers || i + 1 == mPeers.size();
@@ -302,7 +318,7 @@ void NetUdpEndpoint::Worker::OnDisconnectOp(const Op& op, uint64_t now)
     for (size_t i = 0; i < mPeers.size(); ++i)
     {
         Peer& peer = *mPeers[i];
-        if (mRole == Role::Host && op.mPeer != kAllPeers && op.mPeer != peer.mId)
+        if (!peer.mJoined || (mRole == Role::Host && op.mPeer != kAllPeers && op.mPeer != peer.mId))
             continue;
         peer.mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, HookFor(peer));
         RemovePeer(i--, 0);
@@ -363,7 +379,10 @@ void NetUdpEndpoint::Worker::OnDatagram(NetHeader& header, const sockaddr_in& fr
     else if (header.mKind == NetKind::Disconnect)
         OnPeerLeft(*peer);
     else if (header.mKind == NetKind::Data || header.mKind == NetKind::Ack || header.mKind == NetKind::Heartbeat)
-        OnChannelFrame(*peer, header, payload, now);
+    {
+        if (peer->mJoined || OnConfirmed(*peer, now))
+            OnChannelFrame(*peer, header, payload, now);
+    }
     else if (header.mKind != NetKind::Accept)
         mOwner.CountDrop(NetDrop::Kind);
 }
@@ -429,15 +448,23 @@ NetUdpEndpoint::Worker::Peer* NetUdpEndpoint::Worker::OnNewPeer(const NetHeader&
         mOwner.CountDrop(NetDrop::Source);
         return nullptr;
     }
-    if (mPeers.size() >= mSettings.mMaxPeers)
+    const NetAddress source = FromSockaddr(from);
+    if (PendingFrom(source.mIp) >= mSettings.mMaxPendingPerAddress)
+    {
+        mOwner.CountDrop(NetDrop::Crowd);
+        return nullptr;
+    }
+    if (Players() >= mSettings.mMaxPeers || mPeers.size() >= kMaxConnections)
     {
         SendBare(from, NetKind::Refuse, 0, nullptr, 0);
         return nullptr;
     }
     auto fresh = std::make_unique<Peer>();
     fresh->mId = mNextId++;
-    fresh->mAddress = FromSockaddr(from);
+    fresh->mAddress = source;
     fresh->mSockaddr = from;
+    fresh->mJoined = false;
+    fresh->mOpened = now;
     fresh->mChannel.SetLossTimeout(mSettings.mLossTimeout);
     uint32_t token = 0;
     while (token == 0)
@@ -445,12 +472,39 @@ NetUdpEndpoint::Worker::Peer* NetUdpEndpoint::Worker::OnNewPeer(const NetHeader&
     fresh->mChannel.Reset(token, now);
     Peer* peer = fresh.get();
     mPeers.push_back(std::move(fresh));
+    return peer;
+}
+
+bool NetUdpEndpoint::Worker::OnConfirmed(Peer& peer, uint64_t now)
+{
+    if (Players() >= mSettings.mMaxPeers)
+    {
+        // The slots went to others while it was answering.
+        peer.mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, HookFor(peer));
+        for (size_t i = 0; i < mPeers.size(); ++i)
+            if (mPeers[i].get() == &peer)
+                RemovePeer(i, 0);
+        return false;
+    }
+    peer.mJoined = true;
+    peer.mLastData = now;
     NetEvent event;
     event.mType = NetEventType::Joined;
-    event.mPeer = peer->mId;
-    event.mAddress = peer->mAddress;
+    event.mPeer = peer.mId;
+    event.mAddress = peer.mAddress;
     mOwner.PushEvent(std::move(event));
-    return peer;
+    return true;
+}
+
+size_t NetUdpEndpoint::Worker::Players() const
+{
+    return size_t(std::count_if(mPeers.begin(), mPeers.end(), [](const auto& peer) { return peer->mJoined; }));
+}
+
+size_t NetUdpEndpoint::Worker::PendingFrom(uint32_t ip) const
+{
+    return size_t(std::count_if(mPeers.begin(), mPeers.end(),
+                                [ip](const auto& peer) { return !peer->mJoined && peer->mAddress.mIp == ip; }));
 }
 
 // A lost accept is asked for again; the peer keeps its token and id.
@@ -471,6 +525,9 @@ void NetUdpEndpoint::Worker::OnHandshakeReply(Peer& peer, const NetHeader& heade
         const uint32_t id = in.U32();
         peer.mChannel.Reset(header.mToken, now);
         mConnected = true;
+        // The host counts us as a player once it hears its token back: at once, not at the
+        // first heartbeat.
+        peer.mChannel.SendControl(NetKind::Heartbeat, nullptr, 0, now, HookFor(peer));
         NetEvent event;
         event.mType = NetEventType::Connected;
         event.mValue = id;
@@ -506,6 +563,9 @@ void NetUdpEndpoint::Worker::OnChannelFrame(Peer& peer, const NetHeader& header,
     if (!peer.mChannel.Receive(
             header, payload, now,
             [&](const uint8_t* bytes, size_t size) {
+                // Bytes that are no message keep the channel alive but do not make a player.
+                if (NetMessageDecodes(bytes, size))
+                    peer.mLastData = now;
                 NetEvent event;
                 event.mType = NetEventType::Message;
                 event.mPeer = peerId;
@@ -523,17 +583,44 @@ void NetUdpEndpoint::Worker::PumpPeers(uint64_t now)
     for (size_t i = 0; i < mPeers.size(); ++i)
     {
         Peer& peer = *mPeers[i];
+        if (Expired(peer, now))
+        {
+            if (peer.mJoined)
+                peer.mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, HookFor(peer));
+            RemovePeer(i--, 1);
+            continue;
+        }
         if (peer.mChannel.IsLost(now))
         {
             RemovePeer(i--, 1);
             continue;
         }
-        peer.mChannel.Pump(now, HookFor(peer));
+        // A source that has not answered gets nothing unasked: no heartbeats, no resends.
+        if (peer.mJoined)
+            peer.mChannel.Pump(now, HookFor(peer));
     }
+}
+
+bool NetUdpEndpoint::Worker::Expired(const Peer& peer, uint64_t now)
+{
+    if (mRole != Role::Host)
+        return false;
+    if (!peer.mJoined && now > peer.mOpened + mSettings.mJoinTimeout)
+    {
+        mOwner.CountDrop(NetDrop::Join);
+        return true;
+    }
+    return peer.mJoined && now > peer.mLastData + mSettings.mIdleTimeout;
 }
 
 void NetUdpEndpoint::Worker::RemovePeer(size_t index, uint32_t silent)
 {
+    if (!mPeers[index]->mJoined)
+    {
+        // Never a player: nothing to tell the game.
+        mPeers.erase(mPeers.begin() + ptrdiff_t(index));
+        return;
+    }
     NetEvent event;
     event.mType = GoneEvent();
     event.mPeer = mPeers[index]->mId;
@@ -550,5 +637,6 @@ void NetUdpEndpoint::Worker::Shutdown()
     const uint64_t now = NowMicros();
     if (mRole == Role::Host || mConnected)
         for (auto& peer : mPeers)
-            peer->mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, HookFor(*peer));
+            if (peer->mJoined)
+                peer->mChannel.SendControl(NetKind::Disconnect, nullptr, 0, now, HookFor(*peer));
 }

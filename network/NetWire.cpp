@@ -77,6 +77,8 @@ const char* NetDropText(NetDrop reason)
         return "join not completed in time";
     case NetDrop::Rate:
         return "over the rate limit";
+    case NetDrop::Crowd:
+        return "too many waiting to join from one address";
     default:
         return "unknown";
     }
@@ -313,10 +315,14 @@ bool EncodeNetMessage(const std::string& message, const std::string& function, c
     return true;
 }
 
-bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const char*& error)
+namespace {
+// One walk for both uses: with out null it only checks, touching no parameter pool, so a
+// socket's worker can tell a message from noise.
+bool WalkNetMessage(const uint8_t* data, size_t size, NetMessage* out, const char*& error)
 {
     NetReader r{data, size};
-    if (!r.Text(out.mMessage) || !r.Text(out.mFunction))
+    std::string message, function;
+    if (!r.Text(out ? out->mMessage : message) || !r.Text(out ? out->mFunction : function))
     {
         error = "bad message or function name";
         return false;
@@ -327,7 +333,8 @@ bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const c
         error = "bad parameter count";
         return false;
     }
-    out.mParams.Clear();
+    if (out)
+        out->mParams.Clear();
     uint8_t scratch[kCollisionWords * 4];
     for (uint8_t i = 0; i < count; ++i)
     {
@@ -336,19 +343,19 @@ bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const c
         if (code == ParamString)
         {
             std::string text;
-            pushed = r.Text(text) && text.find('\0') == std::string::npos && out.mParams.PushStdString(text);
+            pushed = r.Text(text) && text.find('\0') == std::string::npos && (!out || out->mParams.PushStdString(text));
         }
         else if (code == ParamBool)
         {
             const uint8_t value = r.U8();
-            pushed = !r.mFailed && value <= 1 && out.mParams.PushBool(value != 0);
+            pushed = !r.mFailed && value <= 1 && (!out || out->mParams.PushBool(value != 0));
         }
         else if (code == ParamDouble)
         {
             const uint64_t bits = r.U64();
             double value;
             std::memcpy(&value, &bits, 8);
-            pushed = !r.mFailed && out.mParams.PushDouble(value);
+            pushed = !r.mFailed && (!out || out->mParams.PushDouble(value));
         }
         else if (const size_t words = WordCount(code))
         {
@@ -357,7 +364,7 @@ bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const c
                 const uint32_t bits = r.U32();
                 std::memcpy(scratch + word * 4, &bits, 4);
             }
-            pushed = !r.mFailed && out.mParams.PushRecord(code, scratch, words * 4);
+            pushed = !r.mFailed && (!out || out->mParams.PushRecord(code, scratch, words * 4));
         }
         if (!pushed)
         {
@@ -370,8 +377,21 @@ bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const c
         error = "bytes after the last parameter";
         return false;
     }
-    out.mParams.Rewind();
+    if (out)
+        out->mParams.Rewind();
     return true;
+}
+} // namespace
+
+bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const char*& error)
+{
+    return WalkNetMessage(data, size, &out, error);
+}
+
+bool NetMessageDecodes(const uint8_t* data, size_t size)
+{
+    const char* error = nullptr;
+    return WalkNetMessage(data, size, nullptr, error);
 }
 
 bool ReadNetOffer(const uint8_t* payload, size_t size, std::string& name, uint16_t& port, uint8_t& players)

@@ -57,6 +57,7 @@ enum class NetDrop : uint8_t
     Payload,
     Join,
     Rate,
+    Crowd,
     Count,
 };
 const char* NetDropText(NetDrop reason);
@@ -122,3 +123,5 @@ bool EncodeNetMessage(const std::string& message, const std::string& function, c
                       std::vector<uint8_t>& out, std::string& error);
 // Hostile-input safe: false with a reason for anything malformed; out is then unspecified.
 bool DecodeNetMessage(const uint8_t* data, size_t size, NetMessage& out, const char*& error);
+// The same check without building the message: safe on any thread.
+bool NetMessageDecodes(const uint8_t* data, size_t size);

@@ -3,6 +3,7 @@
 #include "LOOM/assets/ResourceManager.h"
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/base/StopRequest.h"
 #include "LOOM/calls/CallScope.h"
 #include "LOOM/calls/MessageRegistry.h"
 #include "LOOM/calls/ParamBuffer.h"
@@ -206,7 +207,8 @@ void CoreEngine::Run()
     if (mWindow)
         mWindow->ShowMainWindow();
     mCoreTimer.Tick();
-    while (mRunning && (!mWindow || mWindow->PumpMessages()))
+    // A stop asked for by a signal ends the loop like "exit".
+    while (mRunning && !StopRequested() && (!mWindow || mWindow->PumpMessages()))
         Frame();
     Init("Control Loop Terminated");
 }

@@ -1,6 +1,9 @@
 #include "LOOM/script/ScriptManager.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -8,6 +11,7 @@
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/base/StopRequest.h"
 #include "LOOM/calls/CallScope.h"
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/DisplaySettings.h"
@@ -28,6 +32,13 @@
 namespace {
 
 constexpr const char* kInitScript = "Scripts/Init.lua";
+// Instructions between two looks at the watchdog's clock: a few microseconds of script.
+constexpr int kHookCount = 4096;
+
+double NowSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 // The text of any error value: scripts may raise tables, nil or booleans as well as strings.
 void PushErrorText(lua_State* L, int index)
@@ -216,13 +227,17 @@ void ScriptManager::Init()
     if (mState)
         Close();
 
-    lua_State* L = luaL_newstate();
+    mMemory.mUsed = 0;
+    mMemory.mEnforced = false;
+    lua_State* L = lua_newstate(&ScriptManager::Allocate, &mMemory);
     if (!L)
     {
         Console::Instance().Log("Lua state could not be created", LogError);
         return;
     }
     lua_atpanic(L, &Panic);
+    // Threads made by the scripts take the hook over from this one.
+    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
     mState = L;
     mFrameWarned = false;
 
@@ -286,13 +301,120 @@ void ScriptManager::SetClocks(const PreciseTimer* core, const GameClock* game)
     mGameClock = game;
 }
 
-bool ScriptManager::ProtectedCall(int nargs)
+void ScriptManager::SetLimits(double seconds, size_t memoryCap)
+{
+    if (!(seconds > 0.0) || !std::isfinite(seconds) || memoryCap == 0)
+    {
+        Console::Instance().Log("Script limits refused: " + std::to_string(seconds) + " s, " +
+                                    std::to_string(memoryCap) + " bytes",
+                                LogError);
+        return;
+    }
+    mTimeLimit = seconds;
+    mMemory.mCap = memoryCap;
+}
+
+void* ScriptManager::Allocate(void* budget, void* block, size_t oldSize, size_t newSize)
+{
+    MemoryBudget& memory = *static_cast<MemoryBudget*>(budget);
+    // A null block has no old size worth counting.
+    const size_t kept = memory.mUsed - (block ? oldSize : 0);
+    if (newSize == 0)
+    {
+        std::free(block);
+        memory.mUsed = kept;
+        return nullptr;
+    }
+    // Shrinking must never fail; growing past the cap does, and Lua raises its memory error.
+    if (memory.mEnforced && newSize > oldSize && (newSize > memory.mCap || kept > memory.mCap - newSize))
+        return nullptr;
+    void* grown = std::realloc(block, newSize);
+    if (!grown)
+        return nullptr;
+    memory.mUsed = kept + newSize;
+    return grown;
+}
+
+const char* ScriptManager::Overrun()
+{
+    if (mWatches.empty())
+        return nullptr;
+    Watch& watch = mWatches.back();
+    if (!watch.mStopText.empty())
+        return watch.mStopText.c_str();
+    if (StopRequested())
+        watch.mStopText = watch.mLabel + " stopped: the program is ending";
+    else if (NowSeconds() > watch.mDeadline)
+        watch.mStopText = watch.mLabel + " took too long";
+    else
+        return nullptr;
+    return watch.mStopText.c_str();
+}
+
+void ScriptManager::WatchdogHook(lua_State* L, lua_Debug*)
+{
+    const char* stop = Instance().Overrun();
+    if (!stop)
+    {
+        if (lua_gethookcount(L) != kHookCount)
+            lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
+        return;
+    }
+    // From now on every instruction raises again, so a script's own pcall cannot keep the call.
+    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, 1);
+    lua_pushstring(L, stop);
+    lua_error(L);
+}
+
+ScriptManager::EngineSide::EngineSide() : mWasEnforced(Instance().mMemory.mEnforced)
+{
+    Instance().mMemory.mEnforced = false;
+}
+
+ScriptManager::EngineSide::~EngineSide() { Instance().mMemory.mEnforced = mWasEnforced; }
+
+ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
 {
     lua_State* L = mState;
     const int handler = lua_gettop(L) - nargs - 1;
+    // The program is ending: nothing new starts, and a script this was called from stops at
+    // its next instruction.
+    if (StopRequested())
+    {
+        lua_settop(L, handler);
+        lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, 1);
+        return ScriptResult::Stopped;
+    }
     RunGuard guard(mRunDepth);
-    const bool ok = lua_pcall(L, nargs, 0, handler) == 0;
-    return ok;
+    const double start = NowSeconds();
+    if (!mWatches.empty())
+        mWatches.back().mPausedAt = start;
+    mWatches.push_back(Watch{label, start + mTimeLimit, 0.0, {}});
+    const bool enforced = mMemory.mEnforced;
+    mMemory.mEnforced = true;
+    const int status = lua_pcall(L, nargs, 0, handler);
+    mMemory.mEnforced = enforced;
+    const std::string stopText = std::move(mWatches.back().mStopText);
+    mWatches.pop_back();
+    if (!mWatches.empty())
+        mWatches.back().mDeadline += NowSeconds() - mWatches.back().mPausedAt;
+    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : kHookCount);
+    if (!stopText.empty())
+    {
+        // A handler that is itself script code was stopped too, and reported nothing.
+        if (status != LUA_ERRRUN)
+            Console::Instance().Log("Lua Error: " + stopText, LogError);
+        return ScriptResult::Stopped;
+    }
+    if (status == LUA_ERRMEM)
+    {
+        // Lua raises its memory error without calling the handler.
+        Console::Instance().Log("Lua Error: " + label + " used too much memory (over " +
+                                    std::to_string(mMemory.mCap >> 20) + " MiB)",
+                                LogError);
+        return ScriptResult::Stopped;
+    }
+    return status == 0 ? ScriptResult::Ran : ScriptResult::Failed;
 }
 
 void ScriptManager::Frame()
@@ -330,11 +452,11 @@ void ScriptManager::Frame()
     PushHandler(L);
     lua_pushliteral(L, "GUpdate");
     lua_rawget(L, LUA_GLOBALSINDEX);
-    ProtectedCall(0);
+    ProtectedCall(0, "GUpdate");
     lua_settop(L, top);
 }
 
-void ScriptManager::RunScript(std::string path)
+ScriptResult ScriptManager::RunScript(std::string path)
 {
     // First in, last out: a restart asked for by the script runs after the state is let go.
     CallScope scope;
@@ -342,7 +464,7 @@ void ScriptManager::RunScript(std::string path)
     if (!L)
     {
         LogNoState("script", path);
-        return;
+        return ScriptResult::Failed;
     }
     const int top = lua_gettop(L);
     PushHandler(L);
@@ -351,19 +473,21 @@ void ScriptManager::RunScript(std::string path)
     const bool read = ReadScript(path, text, why);
     if (!read)
         lua_pushlstring(L, why.data(), why.size());
+    ScriptResult result = ScriptResult::Failed;
     if (read && luaL_loadbuffer(L, text.data(), text.size(), ("@" + file).c_str()) == 0)
     {
-        ProtectedCall(0);
+        result = ProtectedCall(0, path);
     }
     else
     {
-        // The handler reports the loader's message as it would a run-time error.
+        // The handler reports the loader's message as it would a run-time error; a handler
+        // that is script code is watched like any call.
         lua_pushvalue(L, top + 1);
         lua_insert(L, -2);
-        RunGuard guard(mRunDepth);
-        lua_pcall(L, 1, 0, 0);
+        ProtectedCall(1, path);
     }
     lua_settop(L, top);
+    return result;
 }
 
 bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::string& why)
@@ -406,7 +530,7 @@ bool ScriptManager::CallFunction(const std::string& name, ParamBuffer& params)
         return false;
     }
     const int count = PushParams(L, params);
-    const bool ok = ProtectedCall(count);
+    const bool ok = ProtectedCall(count, name) == ScriptResult::Ran;
     lua_settop(L, top);
     return ok;
 }

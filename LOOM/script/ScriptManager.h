@@ -9,6 +9,7 @@
 #include <vector>
 
 struct lua_State;
+struct lua_Debug;
 class Cog;
 class ConsoleCommand;
 class ParamBuffer;
@@ -18,12 +19,25 @@ struct Vector3;
 struct Quat;
 struct Color;
 
+// How a script call ended: stopped means the watchdog ended it (too long, too much memory, or
+// the program is ending).
+enum class ScriptResult
+{
+    Ran,
+    Failed,
+    Stopped,
+};
+
 // The engine's one bridge to Lua: owns the script state, runs script files and the per-frame
 // GUpdate, publishes engine values as globals and converts parameter blocks to script values
-// and back. Main thread only.
+// and back. Main thread only. Every call into the scripts runs under a watchdog: one that runs
+// longer than the time limit, or a state that grows past its memory cap, is stopped with an error.
 class ScriptManager
 {
 public:
+    static constexpr double kDefaultTimeLimit = 2.0;
+    static constexpr size_t kDefaultMemoryCap = size_t(256) << 20;
+
     static ScriptManager& Instance();
 
     // Builds a fresh state: libraries, value types, "G", "ErrorFunc", "GUpdate", one Frame,
@@ -37,11 +51,19 @@ public:
     // Clocks read by Frame; null reads as time 0 (the core engine installs its own).
     void SetClocks(const PreciseTimer* core, const GameClock* game);
 
-    void RunScript(std::string path);
+    // A call's own running time, nested calls not counted, in seconds; the memory cap in bytes
+    // holds for the state as a whole and applies to the open state at once.
+    void SetLimits(double seconds, size_t memoryCap);
+    double GetTimeLimit() const { return mTimeLimit; }
+    size_t GetMemoryCap() const { return mMemory.mCap; }
+    size_t GetMemoryUsed() const { return mMemory.mUsed; }
+
+    ScriptResult RunScript(std::string path);
     // A script file's text through the capped file reader. False, with why naming the file,
     // when it cannot be read or holds nothing but blanks.
     static bool ReadScript(const std::string& path, std::string& text, std::string& why);
     // Calls the global function with the buffer's parameters; true when it ran without error.
+    // Watched under its name.
     bool CallFunction(const std::string& name, ParamBuffer& params);
     // A second command under the same name is logged and destroyed.
     void Bind(std::string name, std::unique_ptr<ConsoleCommand> command);
@@ -84,6 +106,20 @@ public:
     // "StartCoroutine": scripts run coroutines through the standard library; nothing to do.
     void StartCoroutine(std::string, std::string) {}
 
+    // While the engine carries out a call made by a script, its own pushes are never refused:
+    // a memory error there would jump over C++ objects. Made around every such call.
+    class EngineSide
+    {
+    public:
+        EngineSide();
+        ~EngineSide();
+        EngineSide(const EngineSide&) = delete;
+        EngineSide& operator=(const EngineSide&) = delete;
+
+    private:
+        bool mWasEnforced;
+    };
+
     lua_State* GetState() const { return mState; }
     // True while a script file, a function called by name or GUpdate is running.
     bool IsRunning() const;
@@ -100,8 +136,30 @@ private:
     bool BeginSetGlobal(const std::string& name);
     void EndSetGlobal();
     void LogNoState(const char* what, const std::string& name) const;
-    // Calls the function below the top nargs values under the handler below it; pops all.
-    bool ProtectedCall(int nargs);
+    // Calls the function below the top nargs values under the handler below it, watched under
+    // the label; pops all.
+    ScriptResult ProtectedCall(int nargs, const std::string& label);
+    static void WatchdogHook(lua_State* L, lua_Debug* ar);
+    static void* Allocate(void* budget, void* block, size_t oldSize, size_t newSize);
+    // The error text when the innermost watched call must stop now, else null.
+    const char* Overrun();
+
+    // One per watched call in progress, the innermost last. An outer call's clock stands while
+    // an inner one runs.
+    struct Watch
+    {
+        std::string mLabel;
+        double mDeadline = 0.0;
+        double mPausedAt = 0.0;
+        std::string mStopText;
+    };
+    // Only script code is held to the cap; the engine's own pushes between calls always pass.
+    struct MemoryBudget
+    {
+        size_t mUsed = 0;
+        size_t mCap = kDefaultMemoryCap;
+        bool mEnforced = false;
+    };
 
     lua_State* mState = nullptr;
     std::map<std::string, std::unique_ptr<ConsoleCommand>> mBound;
@@ -110,4 +168,7 @@ private:
     const GameClock* mGameClock = nullptr;
     int mRunDepth = 0;
     bool mFrameWarned = false;
+    double mTimeLimit = kDefaultTimeLimit;
+    MemoryBudget mMemory;
+    std::vector<Watch> mWatches;
 };

@@ -445,6 +445,7 @@ int RunWithParams(lua_State* L, uint32_t signature, ArgumentFailure& failure, Ex
 
 int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
 {
+    const ScriptManager::EngineSide engine;
     // The closure keeps the command it found and the console's command version then; the name
     // is looked up again only after the commands changed.
     auto* found = static_cast<ConsoleCommand*>(lua_touserdata(L, lua_upvalueindex(2)));
@@ -524,6 +525,7 @@ struct CogValue
 
 int CogMethodBody(lua_State* L, ArgumentFailure& failure)
 {
+    const ScriptManager::EngineSide engine;
     const uint32_t id = ScriptManager::NumberToBits32(lua_tonumber(L, lua_upvalueindex(1)));
     size_t length = 0;
     const char* key = lua_tolstring(L, lua_upvalueindex(2), &length);

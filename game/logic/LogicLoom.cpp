@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "LOOM/base/StopRequest.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
@@ -219,7 +220,19 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
         mDataController->ResetLevel();
     console.Log("Loading Level Data", LogGeneral);
     Scene().RenderLoading();
-    ScriptManager::Instance().RunScript(scriptFile);
+    const ScriptResult result = ScriptManager::Instance().RunScript(scriptFile);
+    if (result == ScriptResult::Stopped)
+    {
+        // Stopped half way (too long, too much memory): the field it left is no level. A soft
+        // restart clears it and the start script brings the menu back.
+        console.Log("Level not started: " + scriptFile + " was stopped", LogError);
+        if (mDataController)
+            mDataController->ResetLevel();
+        Scene().DoneLoading();
+        if (gCoreEngine && !StopRequested())
+            gCoreEngine->RequestSoftRestart();
+        return;
+    }
     Scene().RenderLoading();
     console.Log("Done Loading", LogLoading);
     Scene().DoneLoading();

@@ -198,13 +198,23 @@ TEST(NetController, SilentPeersAreLost)
     UseLoopback(g.mClient, 0.4f);
     ASSERT_TRUE(g.mHost.HostGame(""));
 
-    // A client that connects, then never says another word.
+    // A client that connects, answers its accept once, then never says another word.
     const int mute = LoopbackSocket(SOCK_DGRAM);
     uint8_t connect[kNetHeaderSize];
     NetHeader h;
     h.mKind = NetKind::Connect;
     WriteNetHeader(h, connect);
     const sockaddr_in host = Loopback(g.mHost.GetGamePort());
+    sendto(mute, connect, sizeof(connect), 0, reinterpret_cast<const sockaddr*>(&host), sizeof(host));
+    uint8_t accepted[2048];
+    pollfd answer{mute, POLLIN, 0};
+    ASSERT_EQ(poll(&answer, 1, 2000), 1);
+    ASSERT_EQ(recv(mute, accepted, sizeof(accepted), 0), ssize_t(kNetHeaderSize + 4));
+    NetDrop reason;
+    ASSERT_TRUE(ReadNetHeader(accepted, kNetHeaderSize + 4, true, h, reason));
+    h.mKind = NetKind::Heartbeat;
+    h.mLength = 0;
+    WriteNetHeader(h, connect);
     sendto(mute, connect, sizeof(connect), 0, reinterpret_cast<const sockaddr*>(&host), sizeof(host));
     ASSERT_TRUE(g.WaitFor(kHostCog, 2));
     EXPECT_EQ(g.mCogs.Functions(kHostCog), (std::vector<std::string>{"NewConnection", "RemovePlayer"}));
@@ -219,6 +229,7 @@ TEST(NetController, SilentPeersAreLost)
     ASSERT_EQ(poll(&wait, 1, 2000), 1);
     ASSERT_GE(recvfrom(fake, datagram, sizeof(datagram), 0, reinterpret_cast<sockaddr*>(&from), &length), 22);
     uint8_t accept[kNetHeaderSize + 4];
+    h = NetHeader();
     h.mKind = NetKind::Accept;
     h.mToken = 99;
     h.mLength = 4;

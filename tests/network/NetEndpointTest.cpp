@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "network/NetEndpoint.h"
@@ -233,40 +238,175 @@ TEST(NetEndpoint, FullReceiveQueueHoldsBackWithoutLoss)
     EXPECT_EQ(next, 200u);
 }
 
-// Seven sockets that keep talking but never play (no connect frame, or nothing but heartbeats
-// once joined) hold the host's seven slots only until their time-out; then a real player gets in.
-TEST(NetEndpoint, IdleTcpPeersLoseTheirSlots)
+namespace {
+// A peer made of a bare socket on a loopback address of its own: it joins or not, then sends
+// only what a case says, never a message that decodes.
+class RawPeer
 {
-    for (const bool join : {false, true})
+public:
+    RawPeer(bool udp, uint16_t hostPort, uint32_t source) : mUdp(udp), mHost(Loopback(hostPort))
     {
-        SCOPED_TRACE(join ? "joined, then only heartbeats" : "never joins");
-        auto host = std::make_unique<NetTcpEndpoint>();
-        NetEndpoint::Settings settings;
-        settings.mRole = NetEndpoint::Role::Host;
-        settings.mLocal = NetAddress{kLoopback, 0};
-        settings.mMaxPeers = 7;
-        settings.mJoinTimeout = 300'000;
-        settings.mIdleTimeout = 600'000;
-        ASSERT_TRUE(host->Open(settings));
-        const sockaddr_in to = Loopback(host->GetLocalAddress().mPort);
-        std::vector<int> idle;
-        for (int i = 0; i < 7; ++i)
+        mFd = socket(AF_INET, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
+        sockaddr_in local = Loopback(0);
+        local.sin_addr.s_addr = htonl(source);
+        bind(mFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local));
+        if (udp)
+            return;
+        // A full listen queue must not stall the test: the connect completes in the background.
+        fcntl(mFd, F_SETFL, fcntl(mFd, F_GETFL) | O_NONBLOCK);
+        mOpen = connect(mFd, reinterpret_cast<const sockaddr*>(&mHost), sizeof(mHost)) == 0 || errno == EINPROGRESS;
+    }
+    ~RawPeer() { close(mFd); }
+    RawPeer(const RawPeer&) = delete;
+    RawPeer& operator=(const RawPeer&) = delete;
+
+    // A frame of this kind with the token the host gave; data frames carry the next sequence.
+    void Send(NetKind kind, const std::vector<uint8_t>& payload = {})
+    {
+        std::vector<uint8_t> frame(kNetHeaderSize + payload.size());
+        NetHeader h;
+        h.mKind = kind;
+        h.mToken = mToken;
+        h.mSequence = kind == NetKind::Data ? mSequence++ : 0;
+        h.mLength = uint16_t(payload.size());
+        WriteNetHeader(h, frame.data());
+        std::copy(payload.begin(), payload.end(), frame.begin() + kNetHeaderSize);
+        if (mUdp)
+            sendto(mFd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&mHost), sizeof(mHost));
+        else
+            send(mFd, frame.data(), frame.size(), MSG_NOSIGNAL);
+    }
+    // Reads what came; a UDP accept gives the token. False once the host has let go of us.
+    bool Read()
+    {
+        uint8_t bytes[2048];
+        ssize_t n;
+        while ((n = recv(mFd, bytes, sizeof(bytes), MSG_DONTWAIT)) > 0)
         {
-            idle.push_back(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-            ASSERT_EQ(connect(idle.back(), reinterpret_cast<const sockaddr*>(&to), sizeof(to)), 0);
-            if (join)
-                SendFrame(idle.back(), NetKind::Connect);
+            ++mReplies;
+            NetHeader h;
+            NetDrop reason;
+            if (mUdp && ReadNetHeader(bytes, size_t(n), true, h, reason))
+            {
+                mToken = h.mKind == NetKind::Accept ? h.mToken : mToken;
+                mOpen &= h.mKind != NetKind::Disconnect;
+            }
+        }
+        if (!mUdp && (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)))
+            mOpen = false;
+        return mOpen;
+    }
+    uint32_t Token() const { return mToken; }
+    size_t Replies() const { return mReplies; }
+
+private:
+    bool mUdp;
+    sockaddr_in mHost;
+    int mFd = -1;
+    bool mOpen = true;
+    uint32_t mToken = 0;
+    uint32_t mSequence = 1;
+    size_t mReplies = 0;
+};
+
+constexpr uint32_t kOtherLoopback = 0x7F000002;
+
+std::unique_ptr<NetEndpoint> OpenGuardedHost(bool udp, uint32_t maxPeers)
+{
+    std::unique_ptr<NetEndpoint> host;
+    if (udp)
+        host = std::make_unique<NetUdpEndpoint>();
+    else
+        host = std::make_unique<NetTcpEndpoint>();
+    NetEndpoint::Settings settings;
+    settings.mRole = NetEndpoint::Role::Host;
+    settings.mLocal = NetAddress{kLoopback, 0};
+    settings.mMaxPeers = maxPeers;
+    settings.mJoinTimeout = 300'000;
+    settings.mIdleTimeout = 600'000;
+    EXPECT_TRUE(host->Open(settings));
+    return host;
+}
+
+// A real client from the given address; true when it got the answer it waited for.
+bool ClientHears(bool udp, uint16_t port, uint32_t from, NetEventType wanted, const std::function<void()>& pump)
+{
+    std::unique_ptr<NetEndpoint> client;
+    if (udp)
+        client = std::make_unique<NetUdpEndpoint>();
+    else
+        client = std::make_unique<NetTcpEndpoint>();
+    NetEndpoint::Settings settings;
+    settings.mRole = NetEndpoint::Role::Client;
+    settings.mLocal = NetAddress{from, 0};
+    settings.mRemote = NetAddress{kLoopback, port};
+    if (!client->Open(settings))
+        return false;
+    std::vector<NetEvent> heard;
+    bool got = false;
+    return WaitUntil([&] { return got; },
+                     [&] {
+                         pump();
+                         client->TakeEvents(heard);
+                         for (const NetEvent& e : heard)
+                             got |= e.mType == wanted;
+                     },
+                     3.0);
+}
+} // namespace
+
+// Seven peers that keep talking but never play hold the host's seven slots only until their
+// time-out: those that never join, those that send nothing but heartbeats and those whose data
+// never decodes. While they hold the slots a player is turned away; after, one gets in.
+TEST(NetEndpoint, IdlePeersLoseTheirSlotsAndAPlayerGetsIn)
+{
+    enum class Idle
+    {
+        NeverJoins,
+        Heartbeats,
+        Babbles,
+    };
+    struct Case
+    {
+        bool mUdp;
+        Idle mIdle;
+        const char* mName;
+    };
+    const Case cases[] = {
+        {false, Idle::NeverJoins, "TCP, never joins"},        {false, Idle::Heartbeats, "TCP, only heartbeats"},
+        {false, Idle::Babbles, "TCP, malformed 4-byte data"}, {true, Idle::NeverJoins, "UDP, never answers its accept"},
+        {true, Idle::Heartbeats, "UDP, only heartbeats"},     {true, Idle::Babbles, "UDP, malformed 4-byte data"},
+    };
+    const std::vector<uint8_t> garbage = {0xFF, 0xFF, 0xFF, 0xFF};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        auto host = OpenGuardedHost(c.mUdp, 7);
+        const uint16_t port = host->GetLocalAddress().mPort;
+        std::vector<std::unique_ptr<RawPeer>> idle;
+        for (uint32_t i = 0; i < 7; ++i)
+        {
+            // Each from its own address: only the idle limits are at work here.
+            idle.push_back(std::make_unique<RawPeer>(c.mUdp, port, 0x7F00000A + i));
+            if (c.mUdp || c.mIdle != Idle::NeverJoins)
+                idle.back()->Send(NetKind::Connect);
         }
         size_t joined = 0, left = 0;
         double lastBeat = 0.0;
         std::vector<NetEvent> events;
         auto pump = [&] {
-            if (TestSeconds() - lastBeat > 0.05)
+            const bool beat = TestSeconds() - lastBeat > 0.05;
+            for (auto& peer : idle)
             {
-                for (int fd : idle)
-                    SendFrame(fd, NetKind::Heartbeat);
-                lastBeat = TestSeconds();
+                peer->Read();
+                // A UDP peer that never answers sends nothing after its connect.
+                if (!beat || (c.mUdp && (c.mIdle == Idle::NeverJoins || peer->Token() == 0)))
+                    continue;
+                peer->Send(NetKind::Heartbeat);
+                if (c.mIdle == Idle::Babbles)
+                    peer->Send(NetKind::Data, garbage);
             }
+            lastBeat = beat ? TestSeconds() : lastBeat;
             host->TakeEvents(events);
             for (const NetEvent& e : events)
             {
@@ -274,44 +414,76 @@ TEST(NetEndpoint, IdleTcpPeersLoseTheirSlots)
                 left += e.mType == NetEventType::Left && e.mValue == 1;
             }
         };
-        auto waitFor = [&](NetEndpoint& client, NetEventType type) {
-            std::vector<NetEvent> heard;
-            bool got = false;
-            return WaitUntil([&] { return got; },
-                             [&] {
-                                 pump();
-                                 client.TakeEvents(heard);
-                                 for (const NetEvent& e : heard)
-                                     got |= e.mType == type;
-                             },
-                             3.0);
-        };
-        if (join)
-        {
-            ASSERT_TRUE(WaitUntil([&] { return joined == 7; }, pump, 3.0));
-            // Every slot is taken: a player is turned away while the idle ones last.
-            auto early = OpenClient<NetTcpEndpoint>(host->GetLocalAddress().mPort);
-            EXPECT_TRUE(waitFor(*early, NetEventType::Refused));
-            EXPECT_TRUE(WaitUntil([&] { return left == 7; }, pump, 3.0)) << left;
-        }
-        else
+        if (c.mIdle == Idle::NeverJoins)
         {
             EXPECT_TRUE(WaitUntil([&] { return host->DropCount(NetDrop::Join) == 7; }, pump, 3.0));
             EXPECT_EQ(joined, 0u);
         }
-        // Every idle socket has been closed by the host.
-        for (int fd : idle)
+        else
         {
-            uint8_t bytes[256];
-            ssize_t n = 1;
-            EXPECT_TRUE(WaitUntil([&] { return n == 0 || (n < 0 && errno != EAGAIN); },
-                                  [&] { n = recv(fd, bytes, sizeof(bytes), MSG_DONTWAIT); }, 3.0));
-            close(fd);
+            ASSERT_TRUE(WaitUntil([&] { return joined == 7; }, pump, 3.0));
+            EXPECT_TRUE(ClientHears(c.mUdp, port, kOtherLoopback, NetEventType::Refused, pump))
+                << "every slot is taken while the idle peers last";
+            EXPECT_TRUE(WaitUntil([&] { return left == 7; }, pump, 3.0)) << left;
+            // The host let go of each of them and told it so.
+            for (auto& peer : idle)
+                EXPECT_TRUE(WaitUntil([&] { return !peer->Read(); }, nullptr, 3.0));
         }
-        idle.clear();
-        auto player = OpenClient<NetTcpEndpoint>(host->GetLocalAddress().mPort);
-        EXPECT_TRUE(waitFor(*player, NetEventType::Connected));
+        EXPECT_TRUE(ClientHears(c.mUdp, port, kOtherLoopback, NetEventType::Connected, pump));
     }
+}
+
+// Seventy connections from one address that never join, opened again as soon as they go, do
+// not keep a player from another address out; a UDP source that never answers gets one reply.
+TEST(NetEndpoint, OneAddressCannotCrowdOutAPlayer)
+{
+    for (const bool udp : {false, true})
+    {
+        SCOPED_TRACE(udp ? "UDP" : "TCP");
+        auto host = OpenGuardedHost(udp, 7);
+        const uint16_t port = host->GetLocalAddress().mPort;
+        std::vector<std::unique_ptr<RawPeer>> crowd;
+        for (int i = 0; i < 70; ++i)
+            crowd.push_back(std::make_unique<RawPeer>(udp, port, kLoopback));
+        std::vector<NetEvent> events;
+        size_t joined = 0;
+        double lastRound = 0.0;
+        auto pump = [&] {
+            host->TakeEvents(events);
+            for (const NetEvent& e : events)
+                joined += e.mType == NetEventType::Joined;
+            if (TestSeconds() - lastRound < 0.01)
+                return;
+            lastRound = TestSeconds();
+            for (auto& peer : crowd)
+            {
+                if (udp)
+                {
+                    // Asks again and again and never answers.
+                    peer->Read();
+                    peer->Send(NetKind::Connect);
+                }
+                else if (!peer->Read())
+                {
+                    peer = std::make_unique<RawPeer>(udp, port, kLoopback);
+                }
+            }
+        };
+        for (int attempt = 0; attempt < 5; ++attempt)
+            EXPECT_TRUE(ClientHears(udp, port, kOtherLoopback, NetEventType::Connected, pump)) << attempt;
+        EXPECT_GT(host->DropCount(NetDrop::Crowd), 0u);
+        EXPECT_TRUE(WaitUntil([&] { return joined >= 5; }, pump, 3.0));
+        EXPECT_EQ(joined, 5u) << "only the players joined";
+    }
+
+    // One connect from a source that never answers: one accept, then silence until it is dropped.
+    auto host = OpenGuardedHost(true, 7);
+    RawPeer silent(true, host->GetLocalAddress().mPort, kOtherLoopback);
+    silent.Send(NetKind::Connect);
+    EXPECT_TRUE(WaitUntil([&] { return host->DropCount(NetDrop::Join) == 1; }, nullptr, 3.0));
+    silent.Read();
+    EXPECT_EQ(silent.Replies(), 1u);
+    EXPECT_NE(silent.Token(), 0u);
 }
 
 // Discovery answers a source a few times a second, and only a request padded to the size of

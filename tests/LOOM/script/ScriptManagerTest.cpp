@@ -1,6 +1,9 @@
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "LOOM/base/Clocks.h"
+#include "LOOM/base/StopRequest.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "tests/LOOM/support/ConsoleTestSupport.h"
@@ -358,4 +361,121 @@ TEST_F(ScriptManagerTest, StartCoroutine_TakesTwoWordsAndChangesNothing)
         EXPECT_EQ(text.find("Mismatch"), std::string::npos) << text;
     // Script coroutines are the standard library's.
     EXPECT_EQ(Number("select(2, coroutine.resume(coroutine.create(function(x) return x * 2 end), 21))"), 42.0);
+}
+
+namespace {
+double Seconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+} // namespace
+
+// Whatever a script does to hold on (its own pcall, a coroutine, memory kept or thrown away),
+// the call ends with one error naming it, soon after the limit, and the state goes on working.
+TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesOn)
+{
+    const WatchdogLimits limits(0.2, size_t(64) << 20);
+    ASSERT_TRUE(Run(R"(
+        function Spin() while true do end end
+        function SpinInPcall() while true do pcall(Spin) end end
+        function SpinInCoroutine() while true do coroutine.resume(coroutine.create(Spin)) end end
+        function Hoard() local t = {} while true do t[#t + 1] = string.rep("x", 1048576) .. #t end end
+        function HoardInPcall() while true do pcall(Hoard) end end
+        function SlowHandler() ErrorFunc = function(e) while true do end end Spin() end
+        function StopFromOutside() while true do end end
+    )"));
+    enum class Way
+    {
+        Call,
+        File,
+        Frame,
+    };
+    struct Case
+    {
+        Way mWay;
+        const char* mName;
+        const char* mError;
+        bool mStopFromThread;
+    };
+    const Case cases[] = {
+        {Way::Call, "Spin", "Lua Error: Spin took too long", false},
+        {Way::Call, "SpinInPcall", "Lua Error: SpinInPcall took too long", false},
+        {Way::Call, "SpinInCoroutine", "Lua Error: SpinInCoroutine took too long", false},
+        {Way::Call, "Hoard", "Lua Error: Hoard used too much memory (over 64 MiB)", false},
+        {Way::Call, "HoardInPcall", "Lua Error: HoardInPcall took too long", false},
+        {Way::Call, "SlowHandler", "Lua Error: SlowHandler took too long", false},
+        {Way::File, "Scripts/Spin.lua", "Lua Error: Scripts\\Spin.lua took too long", false},
+        {Way::Frame, "Spin", "Lua Error: GUpdate took too long", false},
+        {Way::Call, "StopFromOutside", "Lua Error: StopFromOutside stopped: the program is ending", true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        ASSERT_TRUE(Run("ErrorFunc = nil GUpdate = nil"));
+        ClearStopRequest();
+        // The stop comes from elsewhere while the script runs, as a signal would.
+        std::thread stopper;
+        if (c.mStopFromThread)
+        {
+            Scripts().SetLimits(30.0, size_t(64) << 20);
+            stopper = std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                RequestStop();
+            });
+        }
+        const int top = lua_gettop(L());
+        const uint32_t mark = LogMark();
+        const double start = Seconds();
+        ScriptResult result = ScriptResult::Ran;
+        ParamBuffer none;
+        if (c.mWay == Way::Call)
+            result = Scripts().CallFunction(c.mName, none) ? ScriptResult::Ran : ScriptResult::Stopped;
+        else if (c.mWay == Way::File)
+            result = Scripts().RunScript(c.mName);
+        else
+        {
+            ASSERT_TRUE(Run(std::string("GUpdate = ") + c.mName));
+            Scripts().Frame();
+            result = ScriptResult::Stopped;
+        }
+        const double took = Seconds() - start;
+        if (stopper.joinable())
+            stopper.join();
+        ClearStopRequest();
+        Scripts().SetLimits(0.2, size_t(64) << 20);
+
+        EXPECT_EQ(result, ScriptResult::Stopped);
+        EXPECT_LT(took, 5.0);
+        const std::vector<std::string> logged = LoggedSince(mark);
+        EXPECT_EQ(logged, std::vector<std::string>{c.mError});
+        EXPECT_EQ(lua_gettop(L()), top);
+        // The state works, and what the script hoarded is garbage now.
+        ASSERT_TRUE(Run("GUpdate = nil collectgarbage() collectgarbage() Works = 40 + 2"));
+        EXPECT_EQ(Number("Works"), 42.0);
+        EXPECT_LT(Scripts().GetMemoryUsed(), size_t(8) << 20);
+    }
+    // Once the program is ending no script starts at all.
+    RequestStop();
+    ParamBuffer none;
+    const uint32_t mark = LogMark();
+    EXPECT_FALSE(Scripts().CallFunction("Spin", none));
+    EXPECT_EQ(Scripts().RunScript("Scripts/Spin.lua"), ScriptResult::Stopped);
+    EXPECT_TRUE(LoggedSince(mark).empty());
+}
+
+// Each call has the limit for its own running: a call made from inside another stops the outer
+// one's clock, and the outer one goes on after it.
+TEST_F(ScriptManagerTest, Watchdog_NestedCallsEachHaveTheirOwnLimit)
+{
+    const WatchdogLimits limits(0.3, ScriptManager::kDefaultMemoryCap);
+    struct Spinner
+    {
+        void RunSpin() { ScriptManager::Instance().RunScript("Scripts/Spin.lua"); }
+    } spinner;
+    Console::Instance().RegisterCommand("TestRunSpin", MakeConsoleCommand(&spinner, &Spinner::RunSpin), "");
+    ASSERT_TRUE(Run("function Outer() local t = os.clock() while os.clock() - t < 0.2 do end "
+                    "G.TestRunSpin() OuterGoesOn = true end"));
+    ParamBuffer none;
+    const uint32_t mark = LogMark();
+    EXPECT_TRUE(Scripts().CallFunction("Outer", none));
+    EXPECT_TRUE(True("OuterGoesOn"));
+    EXPECT_EQ(LoggedSince(mark), std::vector<std::string>{"Lua Error: Scripts\\Spin.lua took too long"});
+    Console::Instance().RemoveCommand("TestRunSpin");
 }

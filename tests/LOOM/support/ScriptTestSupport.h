@@ -6,6 +6,7 @@
 #include <lua.hpp>
 
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/base/StopRequest.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/script/ScriptManager.h"
@@ -100,4 +101,26 @@ public:
 
 private:
     std::string mOldDataPath;
+};
+
+// Small watchdog limits so runaway scripts end fast; the old ones, and no stop request, after.
+class WatchdogLimits
+{
+public:
+    WatchdogLimits(double seconds, size_t cap)
+        : mSeconds(ScriptManager::Instance().GetTimeLimit()), mCap(ScriptManager::Instance().GetMemoryCap())
+    {
+        ScriptManager::Instance().SetLimits(seconds, cap);
+    }
+    ~WatchdogLimits()
+    {
+        ScriptManager::Instance().SetLimits(mSeconds, mCap);
+        ClearStopRequest();
+    }
+    WatchdogLimits(const WatchdogLimits&) = delete;
+    WatchdogLimits& operator=(const WatchdogLimits&) = delete;
+
+private:
+    double mSeconds;
+    size_t mCap;
 };

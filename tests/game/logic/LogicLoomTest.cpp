@@ -10,6 +10,7 @@
 #include "LOOM/script/ScriptManager.h"
 #include "game/logic/PhraseBank.h"
 #include "game/logic/TrapDrop.h"
+#include "tests/LOOM/support/ScriptTestSupport.h"
 #include "tests/game/GameSim.h"
 
 namespace {
@@ -199,4 +200,56 @@ TEST(LogicLoom, ARunningScriptCanCreateTheLevel)
     EXPECT_NE(sim.Logic().mTileMap, nullptr);
     EXPECT_EQ(sim.Data().mGameState, StateInLevel);
     EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
+}
+
+// A level script that never finishes, or eats memory without end, is stopped by the watchdog:
+// the level is refused, the half-built field goes with a soft restart and the game goes on; the
+// next level starts as usual.
+TEST(LogicLoom, ARunawayLevelScriptIsRefusedAndTheGameGoesOn)
+{
+    struct Case
+    {
+        const char* mFile;
+        const char* mRunaway;
+        const char* mError;
+    };
+    const Case cases[] = {
+        {"Loop.lua", "while true do end", "took too long"},
+        {"Bomb.lua", "local hoard = {} while true do hoard[#hoard + 1] = string.rep('x', 1048576) .. #hoard end",
+         "used too much memory (over 64 MiB)"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mFile);
+        GameSim sim;
+        const WatchdogLimits limits(0.3, size_t(64) << 20);
+        const std::string level = std::string("Scripts\\Levels\\") + c.mFile;
+        // Builds the whole first level, then runs away.
+        std::ofstream(sim.Path(std::string("Scripts/Levels/") + c.mFile)) << "dofile('Scripts/Levels/L1.lua')\n"
+                                                                          << c.mRunaway << "\n";
+        std::ofstream(sim.Path("Scripts/Go.lua"))
+            << "G.LogicCreateLevel('Scripts\\\\Levels\\\\" << c.mFile << "')\nAfterLevel = 1\n";
+        const uint32_t mark = Console::Instance().GetEntryCounter();
+        ScriptManager::Instance().RunScript("Scripts/Go.lua");
+        const std::vector<std::string> logged = LoggedSince(mark);
+        const auto at = [&](const std::string& text) {
+            return std::find(logged.begin(), logged.end(), text) - logged.begin();
+        };
+        const auto error = at("Lua Error: " + level + " " + c.mError);
+        const auto refused = at("Level not started: " + level + " was stopped");
+        const auto restart = at("Soft Restarting");
+        EXPECT_LT(error, refused);
+        EXPECT_LT(refused, restart);
+        EXPECT_LT(restart, std::ssize(logged));
+        EXPECT_EQ(at("Done Loading"), std::ssize(logged));
+        // The restart came once the outer script was done: its state is gone, and the field.
+        EXPECT_EQ(GlobalType("AfterLevel"), LUA_TNIL);
+        EXPECT_EQ(sim.Cogs().FindCogByName("Tower"), nullptr);
+        EXPECT_NE(sim.Data().mGameState, StateInLevel);
+        sim.Step(10);
+
+        StartLevelOne(sim);
+        EXPECT_EQ(sim.Data().mGameState, StateInLevel);
+        EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
+    }
 }
