@@ -25,9 +25,11 @@ using GuiEditTest = GuiFixture;
 TEST_F(GuiEditTest, DragInEditModeMovesTheWidgetAndGuiSaveWritesOnlyThat)
 {
     StartGui(nullptr);
+    // GuiSave writes only inside the data folder: the copy is loaded from there.
     const std::string file = Scratch("Render.xml");
     std::filesystem::copy_file(GuiData("Render.xml"), file);
-    Cog* cog = MakePanel(file);
+    SetDataPath(Scratch("") + "/");
+    Cog* cog = MakePanel("Render.xml");
     Widget* button = Widgets(cog).Find("OkButton");
     ASSERT_NE(button, nullptr);
 
