@@ -187,15 +187,16 @@ void Widget::PlayAnimation(const std::string& name)
     mAnimationCursor = 0;
 }
 
-void Widget::SaveWidgets()
+bool Widget::SaveWidgets()
 {
+    // The name came from a data file: it is saved only inside the data folder.
+    std::string inside;
     if (!mSourceFile.empty())
-    {
-        SaveWidgetFile(mSourceFile, *this);
-        return;
-    }
+        return DataPathInside(mSourceFile, inside) && SaveWidgetFile(inside, *this);
+    bool saved = true;
     for (auto& child : mChildren)
-        child->SaveWidgets();
+        saved = child->SaveWidgets() && saved;
+    return saved;
 }
 
 void Widget::Render(GuiSystem& gui) { RenderChildren(gui); }

@@ -55,7 +55,8 @@ public:
     virtual void Update(float dt);
     virtual bool LoadAnimation();
     // Writes the trees loaded from files back to their files.
-    virtual void SaveWidgets();
+    // False when a file could not be saved; the others are saved all the same.
+    virtual bool SaveWidgets();
     // Draws this widget, then its children.
     virtual void Render(GuiSystem& gui);
     // A text message with one argument ("SetText", "Show", ...); false when not understood.

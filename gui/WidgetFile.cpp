@@ -212,9 +212,8 @@ bool Save(Serializer& out, const std::string& file, Widget& widget)
         return false;
     }
     SerializeWidgetTree(out, widget);
-    const bool good = out.IsGood();
     out.Close();
-    return good;
+    return out.IsGood();
 }
 
 } // namespace

@@ -31,11 +31,7 @@ void SetGuiEdit(bool on)
         sCurrent->SetEditMode(on);
 }
 
-void GuiSave()
-{
-    if (sCurrent)
-        sCurrent->SaveAll();
-}
+bool GuiSave() { return sCurrent && sCurrent->SaveAll(); }
 
 } // namespace
 
@@ -241,9 +237,11 @@ void WidgetLayer::Render(GuiSystem& gui)
 
 std::string WidgetLayer::GetDescription() { return mHover ? mHover->GetDescription(mHover->GetName()) : std::string(); }
 
-void WidgetLayer::SaveAll()
+bool WidgetLayer::SaveAll()
 {
+    bool saved = true;
     for (WidgetComp* comp : Registry())
         if (comp->GetRoot())
-            comp->GetRoot()->SaveWidgets();
+            saved = comp->GetRoot()->SaveWidgets() && saved;
+    return saved;
 }

@@ -43,8 +43,8 @@ public:
     // "GuiEdit": a press picks the topmost widget, a drag moves it, nothing else is dispatched.
     void SetEditMode(bool on) { mEditMode = on; }
     bool IsEditMode() const { return mEditMode; }
-    // "GuiSave".
-    void SaveAll();
+    // "GuiSave"; false when a file could not be saved.
+    bool SaveAll();
     Widget* GetHover() const { return mHover; }
 
 private:

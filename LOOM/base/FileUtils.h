@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 // Data files name paths with '\'; every function here accepts '\' and '/' alike.
@@ -17,6 +19,13 @@ std::string ResolvePath(const std::string& path);
 // The data path joined to a relative path; an absolute path is kept as it is.
 std::string DataFilePath(const std::string& path);
 
+// A path named by the console, a script or a data file, joined to the data folder. Refused
+// (false, one Error naming it) when it is absolute or leaves the folder: ".." with either
+// separator, or a symbolic link pointing out of it.
+bool DataPathInside(const std::string& path, std::string& out);
+
+// True for a readable regular file only; anything else found there (a folder, a FIFO, a
+// device) is "not a file", logged as an Error naming it.
 bool FileExists(const std::string& path);
 bool DoesFileExist(const std::string& path);
 // Appends the names (without folder) of the files in folder ending in "." + extension, sorted.
@@ -26,3 +35,13 @@ constexpr size_t kMaxDataFileBytes = size_t(256) << 20;
 // Whole file into memory; false when it cannot be read. A file above maxBytes is refused with
 // one logged error naming it.
 bool ReadWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes);
+
+// Saves bytes whole or not at all: a temporary file beside the target, every write checked,
+// synced, then renamed over the target. A failure logs one Error naming the file and the
+// reason (or hands the reason to why instead), removes the temporary file and leaves the old
+// file as it was.
+bool SaveWholeFile(const std::string& path, std::string_view bytes, std::string* why = nullptr);
+
+// Tests stand in for write(2) here to play a full disk; nullptr puts the real call back.
+using FileWriteCall = ssize_t (*)(int fd, const void* data, size_t size);
+FileWriteCall SetFileWriteCall(FileWriteCall call);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "LOOM/base/FileUtils.h"
@@ -217,11 +216,5 @@ void Composer::WriteAutoDoc()
     std::error_code ec;
     std::filesystem::create_directories("AutoDoc", ec);
     const std::string fileName = "AutoDoc/" + mTypeName + ".xml";
-    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-    if (!file)
-    {
-        Console::Instance().Log("AutoDoc: cannot write " + fileName, LogError);
-        return;
-    }
-    file << AutoDocText();
+    SaveWholeFile(fileName, AutoDocText());
 }

@@ -1,6 +1,10 @@
 #include "LOOM/console/Console.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/base/StringUtils.h"
@@ -12,6 +16,19 @@
 
 namespace {
 const char* const kLineDelimiters = " ,\"()";
+
+// Cut on a character boundary, so the rest stays valid UTF-8.
+void CapEntry(std::string& text)
+{
+    if (text.size() <= Console::kMaxEntryBytes)
+        return;
+    const size_t total = text.size();
+    size_t end = Console::kMaxEntryBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+    text += " [cut: " + std::to_string(total) + " bytes]";
+}
 // Lines the console display shows at once; scrolling stops when the oldest is in view.
 constexpr int64_t kShownEntries = 18;
 } // namespace
@@ -94,12 +111,21 @@ void Console::OpenLogFile(const std::string& fileName)
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
     std::string path = fileName;
     std::replace(path.begin(), path.end(), '\\', '/');
-    mLogStream = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
-    if (!*mLogStream)
+    mLogPath = path;
+    // Opening a FIFO for writing waits for a reader: anything but a plain file is refused first.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    errno = 0;
+    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status))
+        mLogStream = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
+    if (!mLogStream || !*mLogStream)
     {
-        // Entries still reach the on-screen ring; say where the file went missing.
+        // Entries still reach the on-screen ring; say where the file went missing, on stderr too,
+        // since the log cannot.
+        const std::string why = errno ? std::generic_category().message(errno) : std::string("not a file");
         mLogStream.reset();
-        Log("Could not create the log file " + path, LogError);
+        std::fprintf(stderr, "Could not create the log file %s: %s\n", path.c_str(), why.c_str());
+        Log("Could not create the log file " + path + ": " + why, LogError);
     }
 }
 
@@ -136,6 +162,7 @@ void Console::OpenLog(const SystemInfo& info)
 void Console::Log(std::string text, uint32_t category)
 {
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
+    CapEntry(text);
     FixSlashes(text);
     const uint32_t number = mEntryCounter++;
     const int32_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
@@ -149,6 +176,13 @@ void Console::Log(std::string text, uint32_t category)
         WriteXmlElement(out, "Message", text);
         WriteXmlCloseTag(out, "Entry");
         out.flush();
+        if (!out)
+        {
+            const int error = errno;
+            std::fprintf(stderr, "The log file %s cannot be written (%s): entries go on in the console only\n",
+                         mLogPath.c_str(), std::generic_category().message(error).c_str());
+            mLogStream.reset();
+        }
     }
     mEntries.Push(LogEntry{number, category, std::move(text), ms});
 }
@@ -360,17 +394,19 @@ void Console::RemoveDebugValue(std::string name) { mDebugValues.erase(name); }
 
 void Console::List()
 {
-    const std::string path = DataFilePath("Commands.txt");
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    if (!out)
-        Log("Could not write the command list to " + path, LogError);
+    std::vector<std::string> lines;
+    std::string list;
     for (const auto& [name, entry] : mCommands)
     {
-        const std::string text = "] " + name + " : " + entry.mDescription;
-        Log(text, LogGeneral);
-        if (out)
-            out << text << '\n';
+        lines.push_back("] " + name + " : " + entry.mDescription);
+        list += lines.back() + '\n';
     }
+    const std::string path = DataFilePath("Commands.txt");
+    std::string why;
+    if (!SaveWholeFile(path, list, &why))
+        Log("Could not write the command list to " + path + ": " + why, LogError);
+    for (std::string& line : lines)
+        Log(std::move(line), LogGeneral);
 }
 
 void Console::SetEngineKeys(std::function<void()> stop, std::function<void()> restart)

@@ -90,7 +90,9 @@ public:
     virtual void Print(const std::string&) {}
     virtual ~Console();
 
-    // Run-time log.
+    // Run-time log. An entry longer than this is cut there and marked as cut.
+    static constexpr size_t kMaxEntryBytes = 4096;
+    // A log file that cannot be made or written is reported once on stderr; the ring goes on.
     void OpenLogFile(const std::string& fileName);
     void OpenLog(const SystemInfo& info);
     void Log(std::string text, uint32_t category = LogGeneral);
@@ -178,6 +180,7 @@ private:
     // Shared by every console, so a cache made against one never matches another.
     static inline uint64_t sCommandsVersion = 1;
     std::unique_ptr<std::ofstream> mLogStream;
+    std::string mLogPath;
     std::string mInputLine;
     ConsoleHistory mHistory;
 

@@ -54,9 +54,9 @@ bool SaveRecord(Serializer& saver, const char* element, uint32_t code, T& record
         record.Serialize(saver);
         saver.EndField(element, false);
     }
-    const bool good = saver.IsGood();
+    // A saver tells whether the file was saved only once it is closed.
     saver.Close();
-    return good;
+    return saver.IsGood();
 }
 } // namespace
 

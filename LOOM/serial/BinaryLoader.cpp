@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
@@ -21,9 +20,8 @@ bool BinaryLoader::Open(std::string fileName)
     mBytes.clear();
     mPos = mEnd = 0;
     mFailed = false;
-    // A folder or device opens as a stream but has no sane size: only plain files are read.
-    std::error_code error;
-    mOpen = std::filesystem::is_regular_file(ResolvePath(mFileName), error) && ReadWholeFile(mFileName, mBytes);
+    // Only plain files are read: anything else is refused without waiting on it.
+    mOpen = ReadWholeFile(mFileName, mBytes);
     if (!mOpen)
     {
         Console::Instance().Log("Error Opening Binary File, Filename: " + mFileName, LogError);

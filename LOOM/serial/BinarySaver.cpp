@@ -18,12 +18,11 @@ bool BinarySaver::Open(std::string fileName)
     Close();
     mFileName = std::move(fileName);
     mBytes.clear();
-    mFile.clear();
-    mFile.open(ResolvePath(mFileName), std::ios::binary | std::ios::trunc);
-    if (!mFile.is_open())
+    mSaved = false;
+    if (mFileName.empty())
     {
         mTarget = Target::None;
-        Console::Instance().Log("Error Opening Binary File for writing, Filename: " + mFileName, LogError);
+        Console::Instance().Log("Error Opening Binary File for writing: no file name", LogError);
         return false;
     }
     mTarget = Target::File;
@@ -49,10 +48,7 @@ void BinarySaver::Close()
     mBytes.append(kTag, sizeof(kTag));
     if (mTarget == Target::File)
     {
-        mFile.write(mBytes.data(), static_cast<std::streamsize>(mBytes.size()));
-        mFile.close();
-        if (mFile.fail())
-            Console::Instance().Log("Error Writing Binary File, Filename: " + mFileName, LogError);
+        mSaved = SaveWholeFile(mFileName, mBytes);
         mBytes.clear();
         mBytes.shrink_to_fit();
         mTarget = Target::None;
@@ -61,9 +57,9 @@ void BinarySaver::Close()
 
 bool BinarySaver::IsGood()
 {
-    if (mTarget == Target::Memory)
+    if (mTarget == Target::Memory || mTarget == Target::File)
         return true;
-    return mTarget == Target::File && mFile.is_open() && mFile.good();
+    return mClosed && mSaved;
 }
 
 bool BinarySaver::BeginField(const char*, const char*, bool, uint32_t, void*) { return true; }

@@ -1,13 +1,12 @@
 #pragma once
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 #include "LOOM/serial/Serializer.h"
 
 // The compact form of a record: the tag "loom", the plain values in Serialize order
 // (little-endian, texts as bytes and a 0 byte), the tag "loom" again. No names, no structure.
-// Bytes are collected in memory; a file is written when it is closed.
+// Bytes are collected in memory; a file is saved whole when it is closed, or not at all.
 class BinarySaver : public Serializer
 {
 public:
@@ -18,10 +17,11 @@ public:
     explicit BinarySaver(const std::string& fileName);
     ~BinarySaver() override;
 
-    // False (and logged) when the file cannot be opened for writing.
+    // Starts a file in memory; false (and logged) without a name.
     bool Open(std::string fileName) override;
     // Saves into memory; Bytes() holds the result once Close has written the closing tag.
     void OpenMemory();
+    // Saves the file; IsGood then tells whether it was saved.
     void Close() override;
     bool IsGood() override;
     bool IsSaving() override { return true; }
@@ -61,7 +61,7 @@ private:
     };
     Target mTarget = Target::None;
     bool mClosed = false;
-    std::ofstream mFile;
+    bool mSaved = false;
     std::string mFileName;
     std::string mBytes;
 };

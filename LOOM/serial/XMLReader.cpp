@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <filesystem>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
@@ -44,9 +43,8 @@ bool XMLReader::Open(const std::string& fileName)
 {
     std::string text;
     const std::string path = DataFilePath(fileName);
-    // A folder or device opens as a stream but has no sane size: only plain files are read.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error) || !ReadWholeFile(path, text))
+    // Only plain files are read: anything else is refused without waiting on it.
+    if (!ReadWholeFile(path, text))
     {
         Close();
         mFileName = fileName;

@@ -27,26 +27,25 @@ bool XMLSaver::Open(std::string fileName)
     mOut.clear();
     mDepth = 0;
     mTagOpen = false;
-    mFile.clear();
-    mFile.open(ResolvePath(mFileName), std::ios::binary | std::ios::trunc);
-    if (!mFile.is_open())
+    mGood = false;
+    if (mFileName.empty())
     {
-        Console::Instance().Log("Error Opening XML File for writing, Filename: " + mFileName, LogError);
+        Console::Instance().Log("Error Opening XML File for writing: no file name", LogError);
         return false;
     }
+    mOpen = true;
+    mGood = true;
     mOut = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">";
     return true;
 }
 
 void XMLSaver::Close()
 {
-    if (!mFile.is_open())
+    if (!mOpen)
         return;
+    mOpen = false;
     mOut += "\n</Stream>";
-    mFile.write(mOut.data(), static_cast<std::streamsize>(mOut.size()));
-    mFile.close();
-    if (mFile.fail())
-        Console::Instance().Log("Error Writing XML File, Filename: " + mFileName, LogError);
+    mGood = mGood && SaveWholeFile(mFileName, mOut);
     mOut.clear();
     mOut.shrink_to_fit();
 }

@@ -1,13 +1,12 @@
 #pragma once
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 #include "LOOM/serial/Serializer.h"
 
 // Writes a class's fields as an XML stream file: one element per field, one tab per level,
-// LF line ends, floats with 5 significant digits. Text is collected in memory and written
-// when the file is closed. '&' and '<' in values (and '"', '>' in attributes) are escaped so
+// LF line ends, floats with 5 significant digits. Text is collected in memory and saved whole
+// when the file is closed, or not at all. '&' and '<' in values (and '"', '>' in attributes) are escaped so
 // that every saved text loads back.
 class XMLSaver : public Serializer
 {
@@ -16,10 +15,11 @@ public:
     explicit XMLSaver(const std::string& fileName);
     ~XMLSaver() override;
 
-    // False (and logged) when the file cannot be opened for writing.
+    // Starts a file in memory; false (and logged) without a name.
     bool Open(std::string fileName) override;
+    // Saves the file; IsGood then tells whether it was saved.
     void Close() override;
-    bool IsGood() override { return mFile.is_open() && mFile.good(); }
+    bool IsGood() override { return mGood; }
     bool IsSaving() override { return true; }
 
     bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;
@@ -54,8 +54,9 @@ private:
     bool BeginAttribute(const std::string& name);
     void EndAttribute();
 
-    std::ofstream mFile;
     std::string mFileName;
+    bool mOpen = false;
+    bool mGood = false;
     std::string mOut;
     uint32_t mDepth = 0;
     // True while the last thing written is a start tag, so an attribute may still join it.

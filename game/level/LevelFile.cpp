@@ -135,8 +135,11 @@ void LevelObjectRecord::Serialize(Serializer& s)
 
 bool SaveCogXML(const std::string& path, Cog& cog) { return SaveArchetypeXml(cog, path); }
 
-void TileMap::SaveLevelFile(std::string path)
+bool TileMap::SaveLevelFile(std::string path)
 {
+    std::string inside;
+    if (!DataPathInside(path, inside))
+        return false;
     CogFactory& cogs = CogFactory::Instance();
     std::vector<LevelObjectRecord> objects;
     // Footprints the load makes block again by themselves.
@@ -176,13 +179,17 @@ void TileMap::SaveLevelFile(std::string path)
         }
     }
 
+    // The level's own record names the data file it is saved with.
+    const std::string oldMainFile = MainLevelFile;
     MainLevelFile = path + ".bin";
-    if (mOwner)
-        SaveCogXML(DataFilePath(path + ".xml"), *mOwner);
+    bool saved = !mOwner || SaveCogXML(inside + ".xml", *mOwner);
 
     BinarySaver saver;
-    if (!saver.Open(DataFilePath(path + ".bin")))
-        return;
+    if (!saver.Open(inside + ".bin"))
+    {
+        MainLevelFile = oldMainFile;
+        return false;
+    }
     int32_t version = kLevelVersion;
     uint32_t width = static_cast<uint32_t>(mGridWidth);
     uint32_t depth = static_cast<uint32_t>(mGridDepth);
@@ -191,6 +198,10 @@ void TileMap::SaveLevelFile(std::string path)
     SerializeSingle(saver, "uint", TypeUInt, depth);
     SerializeLevelLists(saver, objects, flags);
     saver.Close();
+    saved = saver.IsGood() && saved;
+    if (!saved)
+        MainLevelFile = oldMainFile;
+    return saved;
 }
 
 void TileMap::LoadLevelFile(std::string path)
@@ -198,7 +209,10 @@ void TileMap::LoadLevelFile(std::string path)
     // Read first: a file that cannot be read whole changes nothing on the level. A saved file
     // starts and ends with the stream tag; one cut short is refused with a single report.
     std::string bytes;
-    if (!ReadWholeFile(DataFilePath(path), bytes))
+    std::string inside;
+    if (!DataPathInside(path, inside))
+        return;
+    if (!ReadWholeFile(inside, bytes))
     {
         Console::Instance().Log("TileMap: cannot read level file " + path, LogError);
         return;

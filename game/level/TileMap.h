@@ -57,7 +57,8 @@ public:
     void GetTilesOnLine(const Vector3& from, const Vector3& to, std::vector<TileIndex>& out) const;
 
     // Level files: path + ".xml" holds the level cog, path + ".bin" the flags and objects.
-    void SaveLevelFile(std::string path);
+    // False (and logged) when the path leaves the data folder or a file cannot be saved.
+    bool SaveLevelFile(std::string path);
     void LoadLevelFile(std::string path);
     void LoadLevelData();
 

@@ -104,12 +104,12 @@ GameOptions LoadGameOptions(const std::string& file)
 
 bool SaveGameOptions(const std::string& file, const GameOptions& options)
 {
-    const std::string text = FormatGameOptions(options);
-    std::FILE* out = std::fopen(DataFilePath(file).c_str(), "wb");
-    bool written = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    if (out)
-        written = std::fclose(out) == 0 && written;
-    if (!written)
-        Console::Instance().Log(file + " cannot be written: the options hold until the game ends", LogError);
-    return written;
+    std::string why;
+    if (!SaveWholeFile(DataFilePath(file), FormatGameOptions(options), &why))
+    {
+        Console::Instance().Log(file + " cannot be written (" + why + "): the options hold until the game ends",
+                                LogError);
+        return false;
+    }
+    return true;
 }

@@ -194,13 +194,13 @@ void LogicLoom::LoadOptions()
     scripts.SetGlobalFloat("OptionVolume", options.mVolume);
 }
 
-void LogicLoom::SaveOptions(bool shadows, float volume)
+bool LogicLoom::SaveOptions(bool shadows, float volume)
 {
     GameOptions options;
     options.mShadows = shadows;
     // The slider's end can land a hair outside its range; a file the next start refuses is worse.
     options.mVolume = std::isfinite(volume) ? std::fmin(std::fmax(volume, 0.0f), 1.0f) : options.mVolume;
-    SaveGameOptions(GameOptions::kFileName, options);
+    return SaveGameOptions(GameOptions::kFileName, options);
 }
 
 void LogicLoom::LogicCreateLevel(std::string scriptFile)
@@ -238,10 +238,14 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
     Scene().DoneLoading();
 }
 
-void LogicLoom::SaveLevel(std::string path)
+bool LogicLoom::SaveLevel(std::string path)
 {
-    if (mTileMap)
-        mTileMap->SaveLevelFile(path);
+    if (!mTileMap)
+    {
+        Console::Instance().Log("SaveLevel: no level to save", LogError);
+        return false;
+    }
+    return mTileMap->SaveLevelFile(path);
 }
 
 std::string FormatGameClock(double seconds)

@@ -44,11 +44,11 @@ public:
     void GenMap();
     // The options file into the script globals "OptionShadows" and "OptionVolume", and back.
     void LoadOptions();
-    void SaveOptions(bool shadows, float volume);
+    bool SaveOptions(bool shadows, float volume);
 
     // Console commands.
     void LogicCreateLevel(std::string scriptFile);
-    void SaveLevel(std::string path);
+    bool SaveLevel(std::string path);
 
     std::unique_ptr<DataController> mDataController;
     // The level's map; it sets and clears this itself. Null while no level exists.

@@ -616,21 +616,33 @@ void SetCameraPosition(float x, float y, float z)
         camera->GetOwnerPositional()->SetPosition(Vector3(x, y, z));
 }
 
-void SaveObject(std::string objectName, std::string objectFile)
+bool SaveObject(std::string objectName, std::string objectFile)
 {
-    if (Cog* cog = CogFactory::Instance().FindCogByName(objectName))
-        SaveCogXML(objectFile, *cog);
+    Cog* cog = CogFactory::Instance().FindCogByName(objectName);
+    if (!cog)
+    {
+        Console::Instance().Log("SaveObject: no object named " + objectName, LogError);
+        return false;
+    }
+    std::string inside;
+    return DataPathInside(objectFile, inside) && SaveCogXML(inside, *cog);
 }
 
-void ConvertFolder(std::string source, std::string dest)
+bool ConvertFolder(std::string source, std::string dest)
 {
+    std::string from;
+    std::string to;
+    if (!DataPathInside(source, from) || !DataPathInside(dest, to))
+        return false;
     std::vector<std::string> names;
-    ListFolderFiles(source, "XML", names);
+    ListFolderFiles(from, "XML", names);
+    bool saved = true;
     for (const std::string& name : names)
     {
-        if (Cog* cog = CogFactory::Instance().Allocate(source + "/" + name))
-            SaveCogBinary(*cog, dest + "/" + name);
+        if (Cog* cog = CogFactory::Instance().Allocate(from + "/" + name))
+            saved = SaveCogBinary(*cog, to + "/" + name) && saved;
     }
+    return saved;
 }
 
 void Edit(bool on)
@@ -722,7 +734,7 @@ bool SaveCogBinary(Cog& cog, const std::string& path)
         saver.EndField("cog", false);
     }
     saver.Close();
-    return true;
+    return saver.IsGood();
 }
 
 void RegisterLogicCommands(OwnedCommands& commands)

@@ -159,7 +159,7 @@ void GraphicsCommands::GenIK(Cog* cog, Vector3 target)
     GenerateIKAnimation(cog, "Data/Constraints.xml", target, kGenIKTurnRate);
 }
 
-void GraphicsCommands::ScreenCap()
+bool GraphicsCommands::ScreenCap()
 {
     while (mScreenshotCounter < kMaxScreenshots)
     {
@@ -170,21 +170,30 @@ void GraphicsCommands::ScreenCap()
             continue;
         }
         Image image;
-        if (!mDevice || !mDevice->ReadBack(nullptr, image) || !image.SaveBmp(DataFilePath(name)))
-            Console::Instance().Log("ScreenCap: could not save " + name, LogError);
-        return;
+        std::string why = "the screen cannot be read";
+        if (mDevice && mDevice->ReadBack(nullptr, image) && image.SaveBmp(DataFilePath(name), &why))
+            return true;
+        Console::Instance().Log("ScreenCap: could not save " + name + ": " + why, LogError);
+        return false;
     }
     Console::Instance().Log("ScreenCap: screenshot0.bmp to screenshot99.bmp all exist, nothing saved", LogError);
+    return false;
 }
 
 void GraphicsCommands::DoDeferred(bool on) { mLoom.DoDeferred(on); }
 
 void GraphicsCommands::AddLine(Vector3 from, Vector3 to) { mLoom.AddLine(from, to); }
 
-void GraphicsCommands::SaveInfo(std::string file)
+bool GraphicsCommands::SaveInfo(std::string file)
 {
-    if (Terrain* terrain = mLoom.GetTerrain())
-        terrain->SaveInfoTexture(file);
+    Terrain* terrain = mLoom.GetTerrain();
+    if (!terrain)
+    {
+        Console::Instance().Log("SaveInfo: no terrain to save the info map of", LogError);
+        return false;
+    }
+    std::string inside;
+    return DataPathInside(file, inside) && terrain->SaveInfoTexture(inside);
 }
 
 Vector3 GraphicsCommands::GetTerrainHeight(Vector3 position)

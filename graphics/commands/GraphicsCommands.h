@@ -48,11 +48,11 @@ public:
     void DoneLoading();
     Cog* ScreenPick();
     void GenIK(Cog* cog, Vector3 target);
-    void ScreenCap();
+    bool ScreenCap();
     void DoDeferred(bool on);
     void AddLine(Vector3 from, Vector3 to);
     void SetLOD(float limit);
-    void SaveInfo(std::string file);
+    bool SaveInfo(std::string file);
     void SetShadows(bool on);
     Vector3 GetTerrainHeight(Vector3 position);
     Vector3 GetTerrainIntersection();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "LOOM/base/FileUtils.h"
+
 uint32_t Image::BytesPerPixel(Format format)
 {
     switch (format)
@@ -117,7 +119,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 
 } // namespace
 
-bool Image::SaveBmp(const std::string& path) const
+bool Image::SaveBmp(const std::string& path, std::string* why) const
 {
     const uint32_t rowBytes = (mWidth * 3 + 3) & ~3u;
     const uint32_t dataSize = rowBytes * mHeight;
@@ -152,9 +154,5 @@ bool Image::SaveBmp(const std::string& path) const
         for (uint32_t pad = mWidth * 3; pad < rowBytes; ++pad)
             out.push_back(0);
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(out.data(), 1, out.size(), file) == out.size();
-    return std::fclose(file) == 0 && ok;
+    return SaveWholeFile(path, std::string_view(reinterpret_cast<const char*>(out.data()), out.size()), why);
 }

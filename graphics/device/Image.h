@@ -33,6 +33,7 @@ struct Image
     Image Converted(Format format) const;
     // Bilinear resample to a new size.
     Image Resampled(uint32_t width, uint32_t height) const;
-    // 24-bit uncompressed BMP, written field by field. False when the file cannot be written.
-    bool SaveBmp(const std::string& path) const;
+    // 24-bit uncompressed BMP, written field by field, saved whole or not at all. False when the
+    // file cannot be saved: logged, or the reason handed to why.
+    bool SaveBmp(const std::string& path, std::string* why = nullptr) const;
 };

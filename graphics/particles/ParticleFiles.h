@@ -31,7 +31,6 @@ bool SaveParticleFile(const std::string& fileName, const char* top, T& object)
         object.Serialize(saver);
         saver.EndField(top, false);
     }
-    const bool good = saver.IsGood();
     saver.Close();
-    return good;
+    return saver.IsGood();
 }

@@ -621,9 +621,10 @@ void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
 
 bool Terrain::SaveInfoTexture(const std::string& fileName) const
 {
-    if (mInfo.IsEmpty() || !mInfo.SaveBmp(DataFilePath(fileName)))
+    std::string why = "no info texture";
+    if (mInfo.IsEmpty() || !mInfo.SaveBmp(DataFilePath(fileName), &why))
     {
-        Console::Instance().Log("Terrain: cannot write the info texture to \"" + fileName + "\"", LogError);
+        Console::Instance().Log("Terrain: cannot write the info texture to \"" + fileName + "\": " + why, LogError);
         return false;
     }
     return true;

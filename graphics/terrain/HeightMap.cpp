@@ -451,9 +451,10 @@ bool HeightMap::SaveHeightImage(const std::string& fileName) const
             p[0] = p[1] = p[2] = uint8_t(grey);
         }
     }
-    if (!image.SaveBmp(DataFilePath(fileName)))
+    std::string why;
+    if (!image.SaveBmp(DataFilePath(fileName), &why))
     {
-        Console::Instance().Log("HeightMap: cannot write \"" + fileName + "\"", LogError);
+        Console::Instance().Log("HeightMap: cannot write \"" + fileName + "\": " + why, LogError);
         return false;
     }
     return true;

@@ -158,7 +158,8 @@ bool TerraTex::GenerateMap()
             out[2] = uint8_t(255 - first - second);
         }
     }
-    if (!output.SaveBmp(DataFilePath(mOutputFilename)))
-        return Fail("\"" + mOutputFilename + "\" cannot be written");
+    std::string why;
+    if (!output.SaveBmp(DataFilePath(mOutputFilename), &why))
+        return Fail("\"" + mOutputFilename + "\" cannot be written: " + why);
     return true;
 }

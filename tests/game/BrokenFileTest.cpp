@@ -127,7 +127,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a folder as composition file",
          [](GameSim& s) { fs::create_directory(s.Path("Compositions/Folder.xml")); },
          [](GameSim& s) { s.Cogs().file("Compositions\\Folder.xml"); },
-         {"Folder.xml", "is a folder"}},
+         {"Folder.xml", "is not a file"}},
         {"QTree.xml with a corrupted closing tag",
          [](GameSim& s) { Replace(s.Path("Config/QTree.xml"), "</Stream>", "</StreXm>"); },
          [](GameSim&) { QTree().Init(); },

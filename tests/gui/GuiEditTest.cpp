@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "LOOM/console/Console.h"
+#include "tests/LOOM/support/LogCapture.h"
+#include "tests/LOOM/support/SaveFaults.h"
 #include "tests/gui/GuiFixture.h"
 
 namespace {
@@ -25,9 +27,11 @@ using GuiEditTest = GuiFixture;
 TEST_F(GuiEditTest, DragInEditModeMovesTheWidgetAndGuiSaveWritesOnlyThat)
 {
     StartGui(nullptr);
+    // GuiSave writes only inside the data folder: the copy is loaded from there.
     const std::string file = Scratch("Render.xml");
     std::filesystem::copy_file(GuiData("Render.xml"), file);
-    Cog* cog = MakePanel(file);
+    SetDataPath(Scratch("") + "/");
+    Cog* cog = MakePanel("Render.xml");
     Widget* button = Widgets(cog).Find("OkButton");
     ASSERT_NE(button, nullptr);
 
@@ -63,6 +67,48 @@ TEST_F(GuiEditTest, DragInEditModeMovesTheWidgetAndGuiSaveWritesOnlyThat)
     std::unique_ptr<Widget> reloaded = LoadWidgetFile(file, nullptr);
     ASSERT_NE(reloaded, nullptr);
     EXPECT_NEAR(reloaded->FindWidget("OkButton")->GetBox().mX, -0.3f, 1e-5f);
+}
+
+TEST_F(GuiEditTest, GuiSaveKeepsTheOldFileWholeOnAFaultAndWritesOnlyInsideTheDataFolder)
+{
+    StartGui(nullptr);
+    std::filesystem::create_directories(Scratch("data"));
+    std::filesystem::copy_file(GuiData("Render.xml"), Scratch("data/Render.xml"));
+    SetDataPath(Scratch("data") + "/");
+    Cog* cog = MakePanel("Render.xml");
+    const auto before = FolderSnapshot(Scratch(""));
+    for (const char* fault : {"full disk", "read-only folder"})
+    {
+        SCOPED_TRACE(fault);
+        LogCapture log;
+        bool saved = true;
+        if (std::string(fault) == "full disk")
+        {
+            FullDisk disk;
+            saved = WidgetLayer::Current()->SaveAll();
+        }
+        else
+        {
+            ReadOnlyFolder folder(Scratch("data"));
+            ASSERT_TRUE(folder.Holds());
+            saved = WidgetLayer::Current()->SaveAll();
+        }
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(FolderSnapshot(Scratch("")), before);
+        EXPECT_EQ(log.Count("Render.xml"), 1);
+    }
+
+    // A widget file naming a way out of the data folder is not written there.
+    for (const char* way : {"../Escape.xml", "..\\Escape.xml", "/tmp/Escape.xml"})
+    {
+        SCOPED_TRACE(way);
+        LogCapture log;
+        Widgets(cog).GetRoot()->SetSourceFile(way);
+        EXPECT_FALSE(WidgetLayer::Current()->SaveAll());
+        EXPECT_EQ(log.Count("Path refused"), 1);
+        EXPECT_EQ(FolderSnapshot(Scratch("")), before);
+    }
+    EXPECT_FALSE(std::filesystem::exists("/tmp/Escape.xml"));
 }
 
 TEST_F(GuiEditTest, DraggingAWindowMovesItsSubtree)

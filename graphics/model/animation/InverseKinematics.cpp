@@ -132,9 +132,8 @@ bool SaveConstraintInfo(ConstraintInfo& info, const std::string& fileName)
         info.Serialize(saver);
         saver.EndField("ConstraintInfo", false);
     }
-    const bool good = saver.IsGood();
     saver.Close();
-    return good;
+    return saver.IsGood();
 }
 
 Ref<Animation> SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,

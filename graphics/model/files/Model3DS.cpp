@@ -1,7 +1,7 @@
 #include "graphics/model/files/Model3DS.h"
 
 #include <cstring>
-#include <fstream>
+#include <sstream>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
@@ -38,9 +38,12 @@ bool Model3DS::ReadMainChunk(Mesh& mesh, const std::string& fileName)
         Console::Instance().Log("3DS file " + fileName + ": cannot be opened", LogError);
         return false;
     }
-    std::ofstream trace("output.txt", std::ios::trunc);
+    // The chunk trace is saved like every other file: whole or not at all.
+    std::ostringstream trace;
     Model3DS reader;
-    return reader.Read(bytes, fileName, mesh, trace ? &trace : nullptr);
+    const bool read = reader.Read(bytes, fileName, mesh, &trace);
+    SaveWholeFile("output.txt", trace.str());
+    return read;
 }
 
 bool Model3DS::Read(const std::string& bytes, const std::string& name, Mesh& mesh, std::ostream* trace)

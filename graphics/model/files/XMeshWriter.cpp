@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 
+#include "LOOM/base/FileUtils.h"
 #include "graphics/model/files/XMeshReader.h"
 
 namespace {
@@ -120,7 +120,5 @@ std::string XMeshWriter::WriteBinary(const XMesh& mesh)
 bool XMeshWriter::SaveBinary(const XMesh& mesh, const std::string& path)
 {
     const std::string bytes = WriteBinary(mesh);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
+    return SaveWholeFile(path, bytes);
 }

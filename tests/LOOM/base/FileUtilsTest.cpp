@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "LOOM/base/FileUtils.h"
@@ -88,4 +92,74 @@ TEST(FileUtils, FilesAboveTheCapAreRefusedWithOneLineNamingThem)
     EXPECT_EQ(content, "<a/>");
     EXPECT_FALSE(ReadWholeFile(small, content, 3));
     EXPECT_EQ(log.Count("File too large"), 2);
+}
+
+TEST(FileUtils, PathsFromDataAreKeptInsideTheDataFolder)
+{
+    TempDir dir;
+    dir.Write("Data/Levels/L1.bin", "level");
+    dir.Write("Outside/secret.txt", "secret");
+    std::filesystem::create_directory_symlink(dir.Path("Outside"), dir.Path("Data/Out"));
+    std::filesystem::create_directory_symlink(dir.Path("Data/Levels"), dir.Path("Data/Alias"));
+    const std::string saved = GetDataPath();
+    SetDataPath(dir.Path("Data") + "/");
+    const std::string data = dir.Path("Data") + "/";
+    const std::pair<const char*, std::string> cases[] = {
+        {"Levels/L1.bin", data + "Levels/L1.bin"},
+        {"levels\\l1.BIN", data + "Levels/L1.bin"},
+        {"Levels/../Levels/New", data + "Levels/New"},
+        {"./New.xml", data + "New.xml"},
+        {"Levels/..", ""},
+        {"Alias/L1.bin", data + "Alias/L1.bin"},
+        {"../x", ""},
+        {"..\\x.bmp", ""},
+        {"Levels/../../x", ""},
+        {"Levels\\..\\..\\x", ""},
+        {"Missing/../../x", ""},
+        {"/tmp/x", ""},
+        {"\\x", ""},
+        {"C:\\x", ""},
+        {"", ""},
+        {"Out/secret.txt", ""},
+        {"Out/new.xml", ""},
+    };
+    for (const auto& [path, expected] : cases)
+    {
+        SCOPED_TRACE(path);
+        LogCapture log;
+        std::string out = "untouched";
+        EXPECT_EQ(DataPathInside(path, out), !expected.empty());
+        EXPECT_EQ(out, expected.empty() ? "untouched" : expected);
+        // The log shows every separator as '\\'.
+        std::string logged = path;
+        std::replace(logged.begin(), logged.end(), '/', '\\');
+        EXPECT_EQ(log.Count("Path refused: \"" + logged + "\""), expected.empty() ? 1 : 0);
+    }
+    SetDataPath(saved);
+}
+
+TEST(FileUtils, OnlyRegularFilesExistOrAreReadAndTheRestIsRefusedAtOnce)
+{
+    TempDir dir;
+    dir.Write("Plain.xml", "<a/>");
+    std::filesystem::create_directories(dir.Path("Folder.xml"));
+    ASSERT_EQ(::mkfifo(dir.Path("Fifo.xml").c_str(), 0644), 0);
+    const std::pair<const char*, bool> cases[] = {
+        {"Plain.xml", true},
+        {"Folder.xml", false},
+        {"Fifo.xml", false},
+        {"Missing.xml", false},
+    };
+    for (const auto& [name, file] : cases)
+    {
+        SCOPED_TRACE(name);
+        LogCapture log;
+        const auto start = std::chrono::steady_clock::now();
+        std::string content;
+        EXPECT_EQ(FileExists(dir.Path(name)), file);
+        EXPECT_EQ(ReadWholeFile(dir.Path(name), content), file);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        const bool present = std::string(name) != "Missing.xml";
+        EXPECT_EQ(log.Count(std::string(name) + " is not a file"), file || !present ? 0 : 2);
+    }
 }

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "tests/LOOM/support/FakeClock.h"
 #include "tests/LOOM/support/TempDir.h"
@@ -118,17 +125,57 @@ TEST(ConsoleLog, RingKeepsTheLast256)
     EXPECT_EQ(ring.FromNewest(255).mNumber, 44u);
 }
 
-TEST(ConsoleLog, LogFileThatCannotBeCreatedIsReportedAndLeftClosed)
+TEST(ConsoleLog, LogFileThatCannotBeMadeIsReportedOnceOnStderrAndTheRingGoesOn)
 {
+    TempDir dir;
+    std::filesystem::create_directories(dir.Path("Folder.xml"));
+    ASSERT_EQ(::mkfifo(dir.Path("Fifo.xml").c_str(), 0644), 0);
+    const std::pair<const char*, std::string> cases[] = {
+        {"a missing folder", "/nonexistent_loom_folder/Log.xml"},
+        {"a folder", dir.Path("Folder.xml")},
+        {"a FIFO, which would wait for a reader", dir.Path("Fifo.xml")},
+    };
     Console& console = Console::Instance();
-    ASSERT_FALSE(console.IsLogOpen());
-    console.OpenLogFile("/nonexistent_loom_folder/Log.xml");
-    EXPECT_FALSE(console.IsLogOpen());
-    const LogEntry& last = console.GetEntries().FromNewest(0);
-    EXPECT_EQ(last.mCategory, LogError);
-    EXPECT_NE(last.mText.find("nonexistent_loom_folder"), std::string::npos);
-    console.OpenLog(SystemInfo());
-    console.Log("still reaches the ring", LogGeneral);
-    EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "still reaches the ring");
+    for (const auto& [name, path] : cases)
+    {
+        SCOPED_TRACE(name);
+        ASSERT_FALSE(console.IsLogOpen());
+        ::testing::internal::CaptureStderr();
+        const auto start = std::chrono::steady_clock::now();
+        console.OpenLogFile(path);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        console.OpenLog(SystemInfo());
+        console.Log("still reaches the ring", LogGeneral);
+        console.CloseLog();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(console.IsLogOpen());
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find(path), std::string::npos) << err;
+        EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "still reaches the ring");
+        const LogEntry& error = console.GetEntries().FromNewest(1);
+        EXPECT_EQ(error.mCategory, LogError);
+        EXPECT_NE(error.mText.find(GetFileName(path)), std::string::npos) << error.mText;
+    }
+}
+
+TEST(ConsoleLog, AnEntryIsCutAtItsCapOnACharacterAndMarked)
+{
+    TempDir dir;
+    Console& console = Console::Instance();
+    console.OpenLogFile(dir.Path("Log.xml"));
+    // An odd start puts the cap inside a two-byte character.
+    std::string motd = "a";
+    while (motd.size() < 200000)
+        motd += "\xC3\xA9";
+    console.Log(motd, LogGeneral);
     console.CloseLog();
+    const std::string kept = console.GetEntries().FromNewest(0).mText;
+    const std::string mark = " [cut: " + std::to_string(motd.size()) + " bytes]";
+    ASSERT_GT(kept.size(), mark.size());
+    EXPECT_EQ(kept.substr(kept.size() - mark.size()), mark);
+    EXPECT_EQ(kept.substr(0, kept.size() - mark.size()), motd.substr(0, Console::kMaxEntryBytes - 1));
+    EXPECT_LT(TempDir::Read(dir.Path("Log.xml")).size(), 2 * Console::kMaxEntryBytes);
+    // At the cap nothing is cut.
+    console.Log(std::string(Console::kMaxEntryBytes, 'x'), LogGeneral);
+    EXPECT_EQ(console.GetEntries().FromNewest(0).mText, std::string(Console::kMaxEntryBytes, 'x'));
 }

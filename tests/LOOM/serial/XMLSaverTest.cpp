@@ -79,19 +79,6 @@ TEST(XMLSaver, AttributeAfterAValueIsDroppedNotWrittenOverTheValue)
     EXPECT_NE(NewestLog().find("late"), std::string::npos);
 }
 
-TEST(XMLSaver, UnopenablePathIsLoggedAndReportedAndWritesNothing)
-{
-    const std::string path = TempPath("no_folder/sub/out.xml");
-    XMLSaver saver;
-    EXPECT_FALSE(saver.Open(path));
-    EXPECT_FALSE(saver.IsGood());
-    EXPECT_NE(NewestLog().find("out.xml"), std::string::npos);
-    int32_t value = 1;
-    saver.SerializeInt("v", value);
-    saver.Close();
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
-
 TEST(XMLSaver, DestructionWritesTheTrailerOnce)
 {
     const std::string path = TempPath("trailer.xml");

@@ -4,7 +4,13 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
+extern "C" {
+#include <lua.h>
+}
+
+#include "LOOM/console/Console.h"
 #include "LOOM/script/ScriptManager.h"
 #include "game/player/SceneBinding.h"
 #include "graphics/GraphicsLoom.h"
@@ -13,6 +19,7 @@
 #include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/ImageFile.h"
+#include "tests/LOOM/support/SaveFaults.h"
 #include "tests/game/GameSim.h"
 #include "tests/input/LogProbe.h"
 #include "tests/platform/WindowFixture.h"
@@ -192,4 +199,102 @@ TEST_F(LogicOnGraphics, GenMapGeneratesSavesAndRebuildsTheTerrain)
         for (uint32_t px = 0; px < flat.mWidth; ++px)
             changed += flat.GetARGB(px, py) != generated.GetARGB(px, py);
     EXPECT_GT(changed, int(flat.mWidth * flat.mHeight / 10));
+}
+
+// Every save command answers its caller: refused outside the data folder, and on a full disk or a
+// read-only folder each old file stays whole and one Error names it.
+TEST_F(LogicOnGraphics, SaveCommandsKeepOldFilesWholeAndStayInsideTheDataFolder)
+{
+    mSim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua");
+    // The terrain, whose info map SaveInfo saves.
+    if (!Graphics().GetTerrain())
+    {
+        ASSERT_NE(mSim.Cogs().Create("Ground"), nullptr);
+    }
+    auto answer = [this](const std::string& call) {
+        Script("Answer = " + call + " and 1 or 0");
+        lua_State* L = ScriptManager::Instance().GetState();
+        lua_getglobal(L, "Answer");
+        const bool yes = lua_tonumber(L, -1) == 1;
+        lua_pop(L, 1);
+        return yes;
+    };
+    auto errorsNaming = [](uint32_t since, const std::string& part) {
+        const Console& console = Console::Instance();
+        int count = 0;
+        for (uint32_t i = 0; i < console.GetEntryCounter() - since && i < console.GetEntries().Size(); ++i)
+        {
+            const LogEntry& entry = console.GetEntries().FromNewest(i);
+            count += entry.mCategory == LogError && entry.mText.find(part) != std::string::npos;
+        }
+        return count;
+    };
+    struct Command
+    {
+        const char* mCall;
+        std::vector<std::string> mFiles;
+        // The files a failed call names: a screenshot goes to the next free name.
+        std::vector<std::string> mNamed;
+        const char* mFolder;
+    };
+    const Command commands[] = {
+        {"G.SaveLevel(\"Levels/Old\")", {"Levels/Old.bin", "Levels/Old.xml"}, {"Old.bin", "Old.xml"}, "Levels"},
+        {"G.SaveObject(\"Tower\", \"Data/TowerOut.xml\")", {"Data/TowerOut.xml"}, {"TowerOut.xml"}, "Data"},
+        {"G.SaveOptions(true, 0.5)", {"Options.txt"}, {"Options.txt"}, ""},
+        {"G.SaveInfo(\"Textures\\\\InfoOut.bmp\")", {"Textures/InfoOut.bmp"}, {"InfoOut.bmp"}, "Textures"},
+        {"G.ScreenCap()", {"screenshot0.bmp"}, {"screenshot1.bmp"}, ""},
+    };
+    for (const Command& command : commands)
+    {
+        SCOPED_TRACE(command.mCall);
+        ASSERT_TRUE(answer(command.mCall));
+        for (const std::string& file : command.mFiles)
+            ASSERT_TRUE(std::filesystem::exists(mSim.Path(file))) << file;
+        const auto before = FolderSnapshot(mSim.Path(""));
+        for (const bool fullDisk : {true, false})
+        {
+            SCOPED_TRACE(fullDisk ? "full disk" : "read-only folder");
+            const uint32_t mark = Console::Instance().GetEntryCounter();
+            bool saved = true;
+            if (fullDisk)
+            {
+                FullDisk disk;
+                saved = answer(command.mCall);
+            }
+            else
+            {
+                ReadOnlyFolder folder(mSim.Path(command.mFolder));
+                ASSERT_TRUE(folder.Holds());
+                saved = answer(command.mCall);
+            }
+            EXPECT_FALSE(saved);
+            EXPECT_EQ(FolderSnapshot(mSim.Path("")), before) << "an old file changed or a temporary file stayed";
+            for (const std::string& name : command.mNamed)
+                EXPECT_EQ(errorsNaming(mark, name), 1) << name;
+        }
+    }
+
+    // Paths leaving the data folder are refused, whatever they are spelled like.
+    const std::string outside = std::filesystem::path(mSim.Path("")).parent_path().parent_path().string();
+    const std::string absolute = outside + "/abs";
+    const std::string refused[] = {
+        "G.SaveLevel(\"../x\")",
+        "G.SaveLevel(\"" + absolute + "\")",
+        "G.SaveLevel(\"Levels/../../x\")",
+        "G.SaveLevel(\"Levels\\\\..\\\\..\\\\x\")",
+        "G.SaveObject(\"Tower\", \"../x.xml\")",
+        "G.SaveInfo(\"..\\\\x.bmp\")",
+        "G.ConvertFolder(\"Data\", \"../Out\")",
+    };
+    for (const std::string& call : refused)
+    {
+        SCOPED_TRACE(call);
+        const uint32_t mark = Console::Instance().GetEntryCounter();
+        EXPECT_FALSE(answer(call));
+        EXPECT_EQ(errorsNaming(mark, "Path refused"), 1);
+    }
+    std::vector<std::string> beside;
+    for (const auto& entry : std::filesystem::directory_iterator(outside))
+        beside.push_back(entry.path().filename().string());
+    EXPECT_EQ(beside, std::vector<std::string>{"data"}) << "nothing is saved beside the data folder";
 }

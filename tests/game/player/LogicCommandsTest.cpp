@@ -152,7 +152,7 @@ TEST(LogicCommands, ConvertFolderWritesOneBinaryCogPerXmlFile)
     std::filesystem::copy_file(sim.Path("Data/Wall.xml"), sim.Path("Convert/In/One.xml"));
     std::filesystem::copy_file(sim.Path("Data/SuperWall.xml"), sim.Path("Convert/In/Two.xml"));
     const size_t cogs = sim.Cogs().GetCogCount();
-    sim.Run("ConvertFolder \"" + sim.Path("Convert/In") + "\" \"" + sim.Path("Convert/Out") + "\"");
+    sim.Run("ConvertFolder Convert/In Convert/Out");
     EXPECT_EQ(sim.Cogs().GetCogCount(), cogs + 2);
     for (const char* name : {"One.xml", "Two.xml"})
     {

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/engine/EngineConfig.h"
+#include "game/logic/GameOptions.h"
+#include "graphics/GraphicsSettings.h"
+#include "tests/LOOM/support/LogCapture.h"
+#include "tests/LOOM/support/TempDir.h"
+
+// Opening a FIFO waits for a writer that never comes: each start file in its place (or a folder)
+// is refused at once with an Error naming it, and the start goes on with the defaults.
+TEST(StartFiles, AFifoOrFolderInPlaceOfAStartFileIsRefusedWithinASecond)
+{
+    struct StartFile
+    {
+        const char* mName;
+        std::function<void(const std::string&)> mLoad;
+    };
+    const StartFile files[] = {
+        {"config.xml",
+         [](const std::string& name) {
+             EngineConfig config;
+             EXPECT_FALSE(LoadEngineConfig(name, config));
+         }},
+        {"Graphics.xml",
+         [](const std::string& name) {
+             const GraphicsSettings settings = GraphicsSettings::Load(name, 640, 480);
+             EXPECT_EQ(settings.mResolutionWidth, 640u);
+         }},
+        {"Options.txt",
+         [](const std::string& name) {
+             const GameOptions options = LoadGameOptions(name);
+             EXPECT_EQ(options.mVolume, GameOptions().mVolume);
+         }},
+    };
+    const std::string saved = GetDataPath();
+    for (const bool fifo : {true, false})
+    {
+        TempDir dir;
+        SetDataPath(dir.Path() + "/");
+        for (const StartFile& file : files)
+        {
+            SCOPED_TRACE(std::string(file.mName) + (fifo ? " as a FIFO" : " as a folder"));
+            if (fifo)
+                ASSERT_EQ(::mkfifo(dir.Path(file.mName).c_str(), 0644), 0);
+            else
+                std::filesystem::create_directories(dir.Path(file.mName));
+            LogCapture log;
+            const auto start = std::chrono::steady_clock::now();
+            file.mLoad(file.mName);
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+            EXPECT_EQ(log.Count(std::string(file.mName) + " is not a file"), 1);
+        }
+    }
+    SetDataPath(saved);
+}
