@@ -146,13 +146,15 @@ TEST(Cursor, FloatingNumberFadesAndHidesByItsTime)
     struct Case
     {
         float total;
+        double frame;   // seconds a frame
         int shownAfter; // frames after showing at which it still shows (-1: none)
         int hiddenAfter;
     };
     // 2.5 s: gone once the fade-out passes 0; 0 s: at once; 10 s (fade-in longer than the
-    // time): at its end.
-    for (const Case c : {Case{2.5f, 148, 153}, Case{0.0f, -1, 1}, Case{10.0f, 597, 603}})
+    // time): at its end. Long frames keep the rendered frames few; the bounds stay 50 ms wide.
+    for (const Case c : {Case{2.5f, 1.0 / 20.0, 49, 51}, Case{0.0f, 1.0 / 60.0, -1, 1}, Case{10.0f, 0.1, 99, 101}})
     {
+        play.Sim().SetStep(c.frame);
         play.Cursor().TotalFloatTime = c.total;
         play.Cursor().ShowFloatingNumber(-25);
         EXPECT_EQ(hud.mText, "$-25");
@@ -169,6 +171,7 @@ TEST(Cursor, FloatingNumberFadesAndHidesByItsTime)
         EXPECT_FALSE(hud.mShown) << c.total;
     }
     // Earning points shows the amount.
+    play.Sim().SetStep(GameSim::kStep);
     play.Cursor().TotalFloatTime = 2.5f;
     play.Data().EarnPoints(15);
     EXPECT_EQ(hud.mText, "$15");
@@ -209,7 +212,13 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
 {
     PlayerSim play;
     play.Play();
-    play.Step(300);
+    // Seconds pass in long frames: only the key frames need the real rate.
+    const auto wait = [&](double seconds) {
+        play.Sim().SetStep(0.5);
+        play.Step(int(seconds / 0.5));
+        play.Sim().SetStep(GameSim::kStep);
+    };
+    wait(5.0);
     const auto press = [&](SDL_Scancode key) {
         play.Key(key, true);
         play.Step();
@@ -225,7 +234,7 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
 
     // A new level resets the clock: the stamp from before counts as long past.
-    play.Step(300);
+    wait(5.0);
     press(SDL_SCANCODE_1);
     ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
     play.Sim().Run("ResetGameClock");
