@@ -160,7 +160,7 @@ public:
     // Until the log holds the piece so many times; false when the program ended first.
     bool WaitFor(const std::string& piece, size_t times, double seconds = kLimit)
     {
-        return WaitUntil([&] { return Count(Log(), piece) >= times || !mProcess->Running(); }, seconds, 0.1) &&
+        return WaitUntil([&] { return Count(Log(), piece) >= times || !mProcess->Running(); }, seconds, 0.25) &&
             Count(Log(), piece) >= times;
     }
 
@@ -168,13 +168,10 @@ public:
     // Files are taken away once read, so the program's hundred numbers never run out.
     Bmp Shot()
     {
-        const size_t logged = Count(Log(), "]ScreenCap");
         mDesktop.Tool("key Print");
         Bmp shot;
         WaitUntil(
             [&] {
-                if (Count(Log(), "]ScreenCap") <= logged)
-                    return !mProcess->Running();
                 std::vector<fs::path> written;
                 for (const auto& entry : fs::directory_iterator(mDir))
                     if (entry.path().filename().string().rfind("screenshot", 0) == 0)
@@ -187,7 +184,7 @@ public:
                     }
                 return shot.width > 0 || !mProcess->Running();
             },
-            kLimit, 0.02);
+            kLimit, 0.05);
         return shot;
     }
 
@@ -230,12 +227,13 @@ public:
         return shot;
     }
 
-    // A person's click, after frames that have seen the pointer there. The press lasts as long
-    // as a person's does: it is part of the gesture, not a wait for the program (whose input
-    // keeps every edge, however short the frame), and a screen may not take a shorter one.
+    // A person's click: the pointer seen there for frames and resting a moment, then a press as
+    // long as a person's. Rest and press are part of the gesture, not waits for the program
+    // (whose input keeps every edge, however short the frame); a screen may not take less.
     void Click(Point p, int button = 1)
     {
         Do("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y));
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
         Press("mousedown " + std::to_string(button), "mouseup " + std::to_string(button));
     }
     void Key(const std::string& name) { Press("keydown " + name, "keyup " + name); }
