@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
+#include "tests/app/ProgramRun.h"
 #include "tests/app/ProgramShots.h"
 
 namespace fs = std::filesystem;
@@ -40,6 +39,14 @@ struct Played
     std::string dir;
 };
 
+// The program in the folder with test input and a clock that moves one frame per frame.
+std::string SteppedRun(const std::string& dir)
+{
+    return "cd '" + dir + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null LP_NUM_THREADS=0 " +
+        "LOOM_ASSERT=continue LOOM_TEST_INPUT=1 LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM
+        "' > stdout.txt 2> stderr.txt";
+}
+
 Played Play(const TempDir& temp, const std::string& script)
 {
     Played run;
@@ -62,11 +69,7 @@ Played Play(const TempDir& temp, const std::string& script)
     if (at != std::string::npos)
         config.replace(at, start.size(), "Scripts\\PlayRun.lua");
     WriteText((game / "config.xml").string(), config);
-    const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
-        "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 500 '" LOOM_PROGRAM "' " + "> stdout.txt 2> stderr.txt";
-    const int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.status = RunToEnd(SteppedRun(game.string()), kProgramLimit);
     run.log = TempDir::Read((game / "Log.xml").string());
     run.stderrText = TempDir::Read((game / "stderr.txt").string());
     run.dir = game.string();
@@ -262,12 +265,8 @@ TEST(GamePlay, ABrokenDataFileIsNamedAndNothingCrashes)
         std::string config = TempDir::Read((game / "config.xml").string());
         config.replace(config.find("Scripts\\Game.lua"), 16, "Scripts\\PlayBroken.lua");
         WriteText((game / "config.xml").string(), config);
-        const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-            "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
-            "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
-        const int status = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(status)) << "killed by a signal";
-        EXPECT_EQ(WEXITSTATUS(status), 0) << TempDir::Read((game / "stderr.txt").string());
+        EXPECT_EQ(RunToEnd(SteppedRun(game.string()), kProgramLimit), 0)
+            << TempDir::Read((game / "stderr.txt").string());
         const std::string log = TempDir::Read((game / "Log.xml").string());
         const std::vector<std::string> errors = Errors(log);
         ASSERT_FALSE(errors.empty());

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
+#include "tests/app/ProgramRun.h"
 
 namespace fs = std::filesystem;
 
@@ -17,11 +15,10 @@ namespace {
 // checked: only the GL driver's, unloaded at exit with no stack to name, are suppressed.
 int RunProgram(const TempDir& dir)
 {
-    const std::string command = "cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
-        LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' " + "> stdout.txt 2> stderr.txt";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunToEnd("cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+                        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
+                        LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' " + "> stdout.txt 2> stderr.txt",
+                    kProgramLimit);
 }
 
 // Positions of each text's first appearance as a log message, in the order given.

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +9,7 @@
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
+#include "tests/app/ProgramRun.h"
 
 namespace fs = std::filesystem;
 
@@ -89,11 +87,13 @@ TEST(Program, ScreenCapWritesTheFinishedFrames)
     ASSERT_NE(start, std::string::npos);
     config.replace(start, 16, "Scripts\\Start.lua");
     dir.Write("config.xml", config);
-    const std::string command = "cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " +
-        LOOM_LEAK_CHECK "timeout 120 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDir::Read(dir.Path("stderr.txt"));
+    ASSERT_EQ(RunToEnd("cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+                           "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 "
+                           "LOOM_TEST_STEPPED_CLOCK=1 " +
+                           LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt",
+                       kProgramLimit),
+              0)
+        << TempDir::Read(dir.Path("stderr.txt"));
 
     const Bmp plain = ReadBmp(dir.Path("screenshot0.bmp"));
     const Bmp panel = ReadBmp(dir.Path("screenshot1.bmp"));

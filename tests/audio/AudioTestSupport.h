@@ -17,6 +17,7 @@
 #include "audio/SoundComponents.h"
 #include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/LOOM/support/TempDir.h"
+#include "tests/LOOM/support/WaitFor.h"
 #include "tests/input/LogProbe.h"
 
 // One bank record as the tests write it.
@@ -202,6 +203,14 @@ protected:
     {
         mLoom.reset(AudioLoom::Create());
         mLoom->Init();
+        // The device opens on a thread; on a loaded machine it may answer after the settings'
+        // time-out, and an update adopts it then.
+        WaitUntil(
+            [&] {
+                mLoom->Update();
+                return !mLoom->IsOpening();
+            },
+            60.0);
         return *mLoom;
     }
 

@@ -1,6 +1,3 @@
-#include <chrono>
-#include <thread>
-
 #include "tests/audio/AudioTestSupport.h"
 
 namespace {
@@ -15,11 +12,12 @@ protected:
 
     void WaitForTask(AudioLoom& loom)
     {
-        for (int i = 0; i < 5000 && loom.IsCDTrayBusy(); ++i)
-        {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            loom.Update();
-        }
+        WaitUntil(
+            [&] {
+                loom.Update();
+                return !loom.IsCDTrayBusy();
+            },
+            60.0);
     }
 };
 } // namespace
