@@ -442,8 +442,21 @@ void CursorComp::LeaveTrapDrop()
     PreviewHide();
 }
 
+void CursorComp::LeaveDropModes()
+{
+    LeaveTrapDrop();
+    if (mBombMode)
+    {
+        mBombMode = false;
+        SetTint(1.0f);
+    }
+}
+
 void CursorComp::SelectTrap(std::string name)
 {
+    // After the level's end nothing more is bought, from a button or a key.
+    if (const DataController* data = Data(); data && data->IsLevelOver())
+        return;
     ReleaseGrabbed(false);
     if (name == "bomb")
     {

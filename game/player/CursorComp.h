@@ -32,6 +32,8 @@ public:
     // Signed: a negative amount shows as "$-n".
     void ShowFloatingNumber(int32_t amount);
     void LeaveTrapDrop();
+    // Back to the plain claw: no trap preview, no bomb.
+    void LeaveDropModes();
 
     bool IsTrapDropMode() const { return mTrapDropMode; }
     bool IsBombMode() const { return mBombMode; }

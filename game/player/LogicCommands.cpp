@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Positional.h"
@@ -17,6 +18,7 @@
 #include "LOOM/math/Plane.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Random.h"
+#include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/BinarySaver.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
@@ -658,17 +660,24 @@ void Spawn(std::string name)
     cog->Initialize();
 }
 
-void Win()
+// Where the menu's script is loaded (it made "MainMenu"), its FinishLevel ends the level as the
+// waves do: statistics, game-over window and pause. Without it the state alone changes.
+void EndLevel(int32_t state)
 {
+    if (CurrentGameState() == StateInLevel && FindCog("MainMenu"))
+    {
+        ParamBuffer params;
+        params.PushInt(state);
+        if (ScriptManager::Instance().CallFunction("FinishLevel", params))
+            return;
+    }
     if (DataController* data = Data())
-        data->mGameState = StateWon;
+        data->SetGameState(state);
 }
 
-void Lose()
-{
-    if (DataController* data = Data())
-        data->mGameState = StateLost;
-}
+void Win() { EndLevel(StateWon); }
+
+void Lose() { EndLevel(StateLost); }
 
 // The timing is the seconds of fade-in, hold and fade-out.
 void TextPopup(int32_t size, std::string text, Color color, Vector3 timing)

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+#include <memory>
+
+#include "LOOM/script/ScriptManager.h"
+#include "game/components/GameComponents.h"
+#include "game/logic/TrapDrop.h"
+#include "tests/game/player/PlayerSim.h"
+
+namespace {
+bool RunLua(const std::string& chunk)
+{
+    lua_State* L = ScriptManager::Instance().GetState();
+    return L && luaL_dostring(L, chunk.c_str()) == 0;
+}
+
+// The shipped game as the program starts it, with its menus: first level in play, goal read.
+struct ShippedLevel
+{
+    ShippedLevel()
+    {
+        ScriptManager::Instance().RunScript("Scripts/GameMenu.lua");
+        // The pointer rests mid-window: on an edge it would scroll the view.
+        Io().HandleEvent(InputEvents::Motion(Io().GetScreenWidth() / 2, Io().GetScreenHeight() / 2));
+        sim.Step();
+        EXPECT_TRUE(RunLua("StartLevelOne()"));
+        sim.Step(2);
+        EXPECT_TRUE(RunLua("HUD.HideLevelVictoryWindow()"));
+        sim.Step(2);
+    }
+    IOLoom& Io() { return *IOLoom::Instance(); }
+    // A left click in the middle of the window, on the field before the tower.
+    void Click()
+    {
+        const int x = Io().GetScreenWidth() / 2;
+        const int y = Io().GetScreenHeight() / 2;
+        Io().HandleEvent(InputEvents::Motion(x, y));
+        sim.Step(2);
+        Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y));
+        sim.Step();
+        Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, x, y));
+        sim.Step(2);
+    }
+    bool Shown(const char* window)
+    {
+        Cog* menu = sim.Cogs().FindCogByName("MainMenu");
+        WidgetComp* widgets = menu ? menu->Get<WidgetComp>() : nullptr;
+        Widget* w = widgets ? widgets->Find(window) : nullptr;
+        return w && w->IsActive();
+    }
+
+    PlayerWorld world;
+    GameSim sim{GameDataFolder(), 7, &PlayerSim::AddLooms};
+};
+} // namespace
+
+// Ending the level, by the console or otherwise, takes the chosen trap away with its preview,
+// opens the game-over window, and no click or command buys a trap afterwards.
+TEST(ShippedPlay, TheEndLeavesNothingToDropAndOpensTheGameOverWindow)
+{
+    const std::pair<const char*, int32_t> ends[] = {{"Win", StateWon}, {"Lose", StateLost}};
+    for (const auto& [command, state] : ends)
+    {
+        ShippedLevel level;
+        DataController& data = level.sim.Data();
+        ASSERT_EQ(data.mGameState, StateInLevel) << command;
+        CursorComp* cursor = FindCursor();
+        ASSERT_NE(cursor, nullptr);
+
+        // The same click buys while the level is on.
+        ASSERT_TRUE(RunLua("HUD.TrapSelect(\"spikes\")"));
+        level.sim.Step();
+        level.Click();
+        ASSERT_EQ(data.mTraps.size(), 1u) << command << ": the click on the field drops the spikes";
+        ASSERT_TRUE(cursor->IsTrapDropMode());
+        const uint32_t preview = data.mDropPreview.PreviewCog()->GetID();
+        const int32_t used = data.mStats.pointsUsed;
+        const int32_t points = data.GetPoints();
+
+        level.sim.Run(command);
+        level.sim.Step(2);
+        EXPECT_EQ(data.mGameState, state) << command;
+        EXPECT_TRUE(level.Shown("GameOverWindow")) << command;
+        EXPECT_FALSE(cursor->IsTrapDropMode()) << command;
+        EXPECT_EQ(level.sim.Cogs().GetCog(preview), nullptr) << command << ": the preview cog is gone";
+
+        level.Click();
+        ASSERT_TRUE(RunLua("HUD.TrapSelect(\"spikes\")"));
+        level.sim.Step();
+        level.Click();
+        EXPECT_FALSE(cursor->IsTrapDropMode()) << command;
+        EXPECT_EQ(data.mDropPreview.PreviewCog(), nullptr) << command;
+        EXPECT_FALSE(AttemptTrapDrop("spikes", Vector3(100.0f, 0.0f, 100.0f), Vector3(1.0f, 0.0f, 0.0f))) << command;
+        EXPECT_EQ(data.mTraps.size(), 1u) << command;
+        EXPECT_EQ(data.mStats.pointsUsed, used) << command;
+        EXPECT_EQ(data.GetPoints(), points) << command;
+    }
+}
+
+// With the console open no key is the game's: not right after opening it, not after a command.
+// Closed again, the same key moves the view.
+TEST(ShippedPlay, KeysTypedWithTheConsoleOpenMoveNothing)
+{
+    ShippedLevel level;
+    Console& console = Console::Instance();
+    Positional* camera = PosOf(level.sim.Cogs().FindCogByName("Camera"));
+    ASSERT_NE(camera, nullptr);
+    CursorComp* cursor = FindCursor();
+    ASSERT_NE(cursor, nullptr);
+    auto hold = [&](SDL_Scancode key, char typed) {
+        level.Io().HandleEvent(InputEvents::Key(SDL_KEYDOWN, key));
+        // The window passes the typed character to the console as well.
+        console.OnKey(typed);
+        level.sim.Step(30);
+        level.Io().HandleEvent(InputEvents::Key(SDL_KEYUP, key));
+        level.sim.Step(5);
+    };
+    auto typeLine = [&](const std::string& line) {
+        for (char c : line)
+            console.OnKey(c);
+        console.OnKey(Console::KeyEnter);
+    };
+
+    console.OnKey(Console::KeyBackquote);
+    // A failed check must not leave the console open for the tests after this one.
+    const std::unique_ptr<Console, void (*)(Console*)> close(&console, [](Console* c) {
+        if (c->GetShowConsole())
+            c->OnKey(Console::KeyBackquote);
+    });
+    ASSERT_TRUE(console.GetShowConsole());
+    const Vector3 start = camera->GetPosition();
+    for (int round = 0; round < 2; ++round)
+    {
+        hold(SDL_SCANCODE_W, 'w');
+        hold(SDL_SCANCODE_1, '1');
+        EXPECT_LT((camera->GetPosition() - start).Length(), 0.01f) << "round " << round;
+        EXPECT_FALSE(cursor->IsTrapDropMode()) << "round " << round;
+        // What was typed went into the line; a command clears it and the line stays open.
+        EXPECT_EQ(console.GetInputLine(), "w1") << "round " << round;
+        console.OnKey(Console::KeyBackspace);
+        console.OnKey(Console::KeyBackspace);
+        typeLine("Mes typed");
+        EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "typed");
+        EXPECT_TRUE(console.GetInputActive());
+    }
+    console.OnKey(Console::KeyBackquote);
+    ASSERT_FALSE(console.TakesKeys());
+    hold(SDL_SCANCODE_W, 'w');
+    EXPECT_GT((camera->GetPosition() - start).Length(), 1.0f) << "closed, the console gives the keys back";
+}
