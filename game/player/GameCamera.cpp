@@ -164,17 +164,27 @@ void GameCamera::Move(float sideways, float forward)
     place->SetVelocity(place->GetVelocity() + side * (sideways * MoveSpeed) + d * (forward * MoveSpeed));
 }
 
-void GameCamera::ClampToMap()
+Vector3 GameCamera::KeepViewOnField(Vector3 p) const
 {
-    Positional* place = GetOwnerPositional();
     float width = 0.0f;
     float depth = 0.0f;
-    if (!place || !MapExtent(width, depth))
-        return;
-    Vector3 p = place->GetPosition();
-    p.x = std::fmin(std::fmax(p.x, 0.0f), width);
-    p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
-    place->StorePosition(p);
+    if (!MapExtent(width, depth))
+        return p;
+    // The ground point in the middle of the view is what must stay on the field: a camera kept
+    // over the field can still look past its edge at nothing but sky.
+    Vector3 centre = p;
+    const Vector3 view = ViewDirection();
+    if (view.y < -0.05f)
+        centre = p + view * (-p.y / view.y);
+    p.x += std::fmin(std::fmax(centre.x, 0.0f), width) - centre.x;
+    p.z += std::fmin(std::fmax(centre.z, 0.0f), depth) - centre.z;
+    return p;
+}
+
+void GameCamera::ClampToMap()
+{
+    if (Positional* place = GetOwnerPositional())
+        place->StorePosition(KeepViewOnField(place->GetPosition()));
 }
 
 bool GameCamera::Zoom(float amount)
@@ -222,8 +232,7 @@ bool GameCamera::Zoom(float amount)
     float depth = 0.0f;
     if (MapExtent(width, depth))
     {
-        p.x = std::fmin(std::fmax(p.x, 0.0f), width);
-        p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
+        p = KeepViewOnField(p);
         const float floor = TerrainHeight(p.x, p.z) + 1.0f;
         if (p.y < floor)
         {
@@ -247,5 +256,5 @@ void GameCamera::LookAtPosition(Vector3 target)
     if (d.y == 0.0f || ((d.y < 0.0f) != (dy < 0.0f)))
         return;
     Vector3 p = target - d * (dy / d.y);
-    place->SetPosition(p);
+    place->SetPosition(KeepViewOnField(p));
 }
