@@ -5,6 +5,7 @@
 
 #include "LOOM/script/ScriptManager.h"
 #include "game/components/GameComponents.h"
+#include "game/invaders/Kestrane.h"
 #include "game/logic/TrapDrop.h"
 #include "tests/game/player/PlayerSim.h"
 
@@ -30,17 +31,23 @@ struct ShippedLevel
         sim.Step(2);
     }
     IOLoom& Io() { return *IOLoom::Instance(); }
-    // A left click in the middle of the window, on the field before the tower.
-    void Click()
+    // A click in the middle of the window, on the field before the tower, or off it by dx.
+    void Click(Uint8 button = SDL_BUTTON_LEFT, int dx = 0)
     {
-        const int x = Io().GetScreenWidth() / 2;
+        const int x = Io().GetScreenWidth() / 2 + dx;
         const int y = Io().GetScreenHeight() / 2;
         Io().HandleEvent(InputEvents::Motion(x, y));
         sim.Step(2);
-        Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y));
+        Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONDOWN, button, x, y));
         sim.Step();
-        Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, x, y));
+        Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONUP, button, x, y));
         sim.Step(2);
+    }
+    PopupText* Said()
+    {
+        Cog* hud = sim.Cogs().FindCogByName("HUD");
+        WidgetComp* widgets = hud ? hud->Get<WidgetComp>() : nullptr;
+        return widgets ? static_cast<PopupText*>(widgets->Find("SmallTextPopup")) : nullptr;
     }
     bool Shown(const char* window)
     {
@@ -148,4 +155,35 @@ TEST(ShippedPlay, KeysTypedWithTheConsoleOpenMoveNothing)
     ASSERT_FALSE(console.TakesKeys());
     hold(SDL_SCANCODE_W, 'w');
     EXPECT_GT((camera->GetPosition() - start).Length(), 1.0f) << "closed, the console gives the keys back";
+}
+
+// What nothing else on screen tells: a fan waits for a second click that gives its way, and a
+// grab is the button held over an invader.
+TEST(ShippedPlay, TheHudSaysHowToAimAFanAndHowToGrab)
+{
+    ShippedLevel level;
+    DataController& data = level.sim.Data();
+    PopupText* said = level.Said();
+    ASSERT_NE(said, nullptr);
+    ASSERT_TRUE(RunLua("HUD.TrapSelect(\"fan\")"));
+    level.sim.Step();
+    level.Click();
+    EXPECT_TRUE(data.mTraps.empty()) << "the first click only places it";
+    EXPECT_EQ(said->QueryText(), "Now click the way the fan should face");
+    EXPECT_GT(said->Alpha(), 0.0f);
+    level.Click(SDL_BUTTON_LEFT, 80);
+    EXPECT_EQ(data.mTraps.size(), 1u) << "the second click sets it down facing the pointer";
+    level.Click(SDL_BUTTON_RIGHT, 80);
+    ASSERT_FALSE(FindCursor()->IsTrapDropMode());
+
+    // An invader standing under the claw.
+    level.sim.Step(120);
+    const Vector3 claw = PosOf(level.sim.Cogs().FindCogByName("Cursor"))->GetPosition();
+    Cog* grunt = CreateAt(level.sim.Cogs(), "grunt", Vector3(claw.x, GroundHeight(claw.x, claw.z) + 1.0f, claw.z));
+    ASSERT_NE(grunt, nullptr);
+    grunt->Get<Kestrane>()->SetPathing("NoPathing");
+    EXPECT_TRUE(
+        level.sim.StepUntil([&] { return said->QueryText() == "Hold the left button to grab the invader"; }, 30));
+    level.sim.Step(2);
+    EXPECT_GT(said->Alpha(), 0.0f);
 }
