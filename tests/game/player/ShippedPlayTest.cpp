@@ -7,6 +7,8 @@
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/TrapDrop.h"
+#include "game/player/PlayerServices.h"
+#include "game/player/SceneBinding.h"
 #include "tests/game/player/PlayerSim.h"
 
 namespace {
@@ -16,11 +18,13 @@ bool RunLua(const std::string& chunk)
     return L && luaL_dostring(L, chunk.c_str()) == 0;
 }
 
-// The shipped game as the program starts it, with its menus: first level in play, goal read.
+// The shipped game as the program starts it, with its menus and scene binding: first level in
+// play, goal read.
 struct ShippedLevel
 {
     ShippedLevel()
     {
+        SetSceneSeam(&scene);
         ScriptManager::Instance().RunScript("Scripts/GameMenu.lua");
         // The pointer rests mid-window: on an edge it would scroll the view.
         Io().HandleEvent(InputEvents::Motion(Io().GetScreenWidth() / 2, Io().GetScreenHeight() / 2));
@@ -30,6 +34,9 @@ struct ShippedLevel
         EXPECT_TRUE(RunLua("HUD.HideLevelVictoryWindow()"));
         sim.Step(2);
     }
+    ~ShippedLevel() { SetSceneSeam(nullptr); }
+    ShippedLevel(const ShippedLevel&) = delete;
+    ShippedLevel& operator=(const ShippedLevel&) = delete;
     IOLoom& Io() { return *IOLoom::Instance(); }
     // A click in the middle of the window, on the field before the tower, or off it by dx.
     void Click(Uint8 button = SDL_BUTTON_LEFT, int dx = 0)
@@ -59,6 +66,8 @@ struct ShippedLevel
 
     PlayerWorld world;
     GameSim sim{GameDataFolder(), 7, &PlayerSim::AddLooms};
+    // The program's own scene binding, as its entry installs it.
+    SceneBinding scene;
 };
 } // namespace
 
@@ -186,4 +195,63 @@ TEST(ShippedPlay, TheHudSaysHowToAimAFanAndHowToGrab)
         level.sim.StepUntil([&] { return said->QueryText() == "Hold the left button to grab the invader"; }, 30));
     level.sim.Step(2);
     EXPECT_GT(said->Alpha(), 0.0f);
+}
+
+// Held keys and mini-map jumps leave the middle of the view on the field, and the Tower button
+// brings the tower to the middle of the screen, clear of the trap bar along the bottom.
+TEST(ShippedPlay, TheViewStaysOnTheFieldAndTheTowerButtonFramesTheTower)
+{
+    ShippedLevel level;
+    Cog* camera = level.sim.Cogs().FindCogByName("Camera");
+    ASSERT_NE(camera, nullptr);
+    const GameCamera& view = *camera->Get<GameCamera>();
+    float width = 0.0f;
+    float depth = 0.0f;
+    ASSERT_TRUE(MapExtent(width, depth));
+    auto onField = [&](const char* what) {
+        const Vector3 eye = PosOf(camera)->GetPosition();
+        const Vector3 d = view.ViewDirection();
+        ASSERT_LT(d.y, -0.3f) << what;
+        const Vector3 centre = eye + d * (-eye.y / d.y);
+        EXPECT_GE(centre.x, -0.01f) << what;
+        EXPECT_LE(centre.x, width + 0.01f) << what;
+        EXPECT_GE(centre.z, -0.01f) << what;
+        EXPECT_LE(centre.z, depth + 0.01f) << what;
+    };
+    auto hold = [&](SDL_Scancode key, int frames) {
+        level.Io().HandleEvent(InputEvents::Key(SDL_KEYDOWN, key));
+        level.sim.Step(frames);
+        level.Io().HandleEvent(InputEvents::Key(SDL_KEYUP, key));
+        level.sim.Step(10);
+    };
+    hold(SDL_SCANCODE_S, 120);
+    onField("S held");
+    hold(SDL_SCANCODE_Q, 100);
+    hold(SDL_SCANCODE_S, 120);
+    onField("turned, S held");
+    Cog* hud = level.sim.Cogs().FindCogByName("HUD");
+    ASSERT_NE(hud, nullptr);
+    for (const Vector3 at : {Vector3(1, 1, 0), Vector3(0, 0, 0), Vector3(0.02f, 0.97f, 0)})
+    {
+        ParamBuffer params;
+        params.PushVector(at);
+        hud->CallFunction("MiniMapMove", params);
+        level.sim.Step(10);
+        onField("mini-map jump");
+    }
+
+    hud->CallFunctionByName("ZoomToTower");
+    level.sim.Step(2);
+    const Positional* tower = PosOf(level.sim.Cogs().FindCogByName("Tower"));
+    ASSERT_NE(tower, nullptr);
+    const Camera* eye = GraphicsLoom::Instance()->GetActiveCamera();
+    ASSERT_NE(eye, nullptr);
+    Matrix4 viewProjection;
+    eye->GetView().Multiply(eye->GetProjection(), viewProjection);
+    // Screen fractions, y down; the trap bar takes the bottom tenth.
+    const Vector3 p = viewProjection.TransformCoord(tower->GetPosition());
+    const float x = (p.x + 1.0f) * 0.5f;
+    const float y = (1.0f - p.y) * 0.5f;
+    EXPECT_NEAR(x, 0.5f, 0.05f);
+    EXPECT_NEAR(y, 0.5f, 0.05f);
 }
