@@ -204,19 +204,25 @@ TEST(ShippedPlay, TheViewStaysOnTheFieldAndTheTowerButtonFramesTheTower)
     ShippedLevel level;
     Cog* camera = level.sim.Cogs().FindCogByName("Camera");
     ASSERT_NE(camera, nullptr);
-    const GameCamera& view = *camera->Get<GameCamera>();
     float width = 0.0f;
     float depth = 0.0f;
     ASSERT_TRUE(MapExtent(width, depth));
+    // The ground under the middle of the screen and under its bottom corners is field.
     auto onField = [&](const char* what) {
-        const Vector3 eye = PosOf(camera)->GetPosition();
-        const Vector3 d = view.ViewDirection();
-        ASSERT_LT(d.y, -0.3f) << what;
-        const Vector3 centre = eye + d * (-eye.y / d.y);
-        EXPECT_GE(centre.x, -0.01f) << what;
-        EXPECT_LE(centre.x, width + 0.01f) << what;
-        EXPECT_GE(centre.z, -0.01f) << what;
-        EXPECT_LE(centre.z, depth + 0.01f) << what;
+        const int w = level.Io().GetScreenWidth();
+        const int h = level.Io().GetScreenHeight();
+        for (const auto& [x, y] : {std::pair{w / 2, h / 2}, std::pair{0, h - 1}, std::pair{w - 1, h - 1}})
+        {
+            Vector3 origin;
+            Vector3 ray;
+            ASSERT_TRUE(PickRay(x, y, origin, ray)) << what;
+            ASSERT_LT(ray.y, 0.0f) << what << " at " << x << "," << y;
+            const Vector3 ground = origin + ray * (-origin.y / ray.y);
+            EXPECT_GE(ground.x, -0.5f) << what << " at " << x << "," << y;
+            EXPECT_LE(ground.x, width + 0.5f) << what << " at " << x << "," << y;
+            EXPECT_GE(ground.z, -0.5f) << what << " at " << x << "," << y;
+            EXPECT_LE(ground.z, depth + 0.5f) << what << " at " << x << "," << y;
+        }
     };
     auto hold = [&](SDL_Scancode key, int frames) {
         level.Io().HandleEvent(InputEvents::Key(SDL_KEYDOWN, key));
