@@ -849,7 +849,7 @@ private:
         constexpr float kRing = 12.0f;
         constexpr float kSpeed = 20.0f;
         const Vector3 centre = TrapPos(trap) + kSphereOffset;
-        const int32_t n = std::max(1, static_cast<int32_t>(GameDt() * 120.0f));
+        const int32_t n = std::max(1, static_cast<int32_t>(GameDt() * 480.0f));
         for (int32_t i = 0; i < n; ++i)
         {
             const float a = RandomFloat(0.0f, 2.0f * kPi);
