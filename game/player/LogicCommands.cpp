@@ -218,7 +218,7 @@ void GameCameraZoom(Cog* cog)
     const int wheel = MouseWheel();
     if (wheel > 0 && static_cast<int>(p.y - 0.5f) > 20)
         velocity += dir * (p.y * 150.0f);
-    else if (wheel < 0 && static_cast<int>(p.y + 0.5f) < limit)
+    else if (wheel < 0 && std::lround(p.y) < limit)
         velocity += dir * (p.y * -150.0f);
     if (p.y < 20.0f)
     {
@@ -623,8 +623,12 @@ void ConvertFolder(std::string source, std::string dest)
     ListFolderFiles(source, "XML", names);
     for (const std::string& name : names)
     {
-        if (Cog* cog = CogFactory::Instance().Allocate(source + "/" + name))
-            SaveCogBinary(*cog, dest + "/" + name);
+        std::string from = source;
+        from.append("/").append(name);
+        std::string to = dest;
+        to.append("/").append(name);
+        if (Cog* cog = CogFactory::Instance().Allocate(from))
+            SaveCogBinary(*cog, to);
     }
 }
 
