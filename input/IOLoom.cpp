@@ -103,7 +103,7 @@ void IOLoom::Update()
     }
     // Keys typed into the console are its own: the game sees none of them, even those the
     // window passed on before the console had taken the key that opened its input line.
-    const bool console = Console::Instance().GetInputActive();
+    const bool console = Console::Instance().TakesKeys();
     for (int i = 0; i < kKeyCount; ++i)
     {
         mKeyTriggered[i] = mKeyWentDown[i] && !console;
@@ -217,7 +217,7 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         const int key = event.key.keysym.scancode;
         if (key < 0 || key >= kKeyCount)
             break;
-        if (event.type == SDL_KEYDOWN && Console::Instance().GetInputActive())
+        if (event.type == SDL_KEYDOWN && Console::Instance().TakesKeys())
             break;
         if (event.type == SDL_KEYDOWN)
         {
@@ -245,7 +245,7 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         break;
     }
     case SDL_TEXTINPUT:
-        if (!Console::Instance().GetInputActive())
+        if (!Console::Instance().TakesKeys())
             QueueText(event.text.text, strnlen(event.text.text, sizeof(event.text.text)));
         break;
     case SDL_MOUSEBUTTONDOWN:

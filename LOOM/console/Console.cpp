@@ -427,7 +427,8 @@ void Console::OnKey(int code)
         {
             const std::string line = mInputLine;
             mInputLine.clear();
-            mInputActive = false;
+            // The open console keeps its line for the next command.
+            mInputActive = mShowConsole;
             ExecuteLine(line);
         }
         else
@@ -455,8 +456,10 @@ void Console::OnKey(int code)
             mRestartEngine();
         break;
     case KeyBackquote:
-        // The key that opens and closes the console is never typed into it.
+        // The key that opens and closes the console is never typed into it. Opened, the console
+        // takes what is typed at once; closed, the keys are the game's again.
         mShowConsole = !mShowConsole;
+        mInputActive = mShowConsole;
         return;
     default:
         break;

@@ -149,6 +149,8 @@ public:
     int GetCursor() const { return mCursor; }
     bool GetInputActive() const { return mInputActive; }
     bool GetShowConsole() const { return mShowConsole; }
+    // While the console is open or its line is being typed, no key is the game's.
+    bool TakesKeys() const { return mShowConsole || mInputActive; }
     const std::map<std::string, std::string>& GetDebugValues() const { return mDebugValues; }
     const ConsoleHistory& GetHistory() const { return mHistory; }
 

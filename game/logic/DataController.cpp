@@ -236,6 +236,7 @@ void DataController::ResetLevel()
     mPoints = 100;
     mCursorActive = false;
     mGameState = StateQuit;
+    mLevelOver = false;
     mLevelStartTime = 0.0f;
     if (gCoreEngine)
     {
@@ -254,6 +255,20 @@ void DataController::SelectTrap(std::string trapName)
 {
     if (PlayerSide* player = GetPlayerSide())
         player->SelectTrap(trapName);
+}
+
+void DataController::SetGameState(int32_t state)
+{
+    const bool ending = mGameState == StateInLevel && state != StateInLevel;
+    mGameState = state;
+    if (state == StateInLevel)
+        mLevelOver = false;
+    if (!ending)
+        return;
+    mLevelOver = true;
+    if (PlayerSide* player = GetPlayerSide())
+        player->LevelEnded();
+    mDropPreview.Clear();
 }
 
 void DataController::RebuildTrapButtons()

@@ -83,6 +83,10 @@ public:
     void SetEditMode(bool on) { mEditMode = on; }
     bool IsEditMode() const { return mEditMode; }
     void SelectTrap(std::string trapName);
+    // Leaving play ends the drop mode and its preview, and no drop is taken until the next
+    // level is in play: a trap chosen just before the end must not be bought after it.
+    void SetGameState(int32_t state);
+    bool IsLevelOver() const { return mLevelOver; }
 
     // Console commands.
     void EnableTrap(std::string name);
@@ -116,6 +120,7 @@ public:
     int32_t mPoints = 100;
     DropPreview mDropPreview;
     bool mEditMode = false;
+    bool mLevelOver = false;
     // Raised by every level reset, so level-bound state can tell an old level from a new one.
     uint32_t mLevelGeneration = 0;
 

@@ -105,7 +105,7 @@ Cog* DropPreview::MakePreview()
 bool DropPreview::SelectTrap(const std::string& name)
 {
     DataController* data = Controller();
-    if (!mEnabled || !data || !data->HasTrapInfo(name) || !data->IsTrapEnabled(name))
+    if (!mEnabled || !data || data->IsLevelOver() || !data->HasTrapInfo(name) || !data->IsTrapEnabled(name))
         return false;
     mTrapInfo = data->GetTrapInfo(name);
     mTrapName = name;

@@ -144,7 +144,7 @@ void LogicLoom::InvaderSpeech(bool on)
 void LogicLoom::SetGameState(int32_t state)
 {
     if (mDataController)
-        mDataController->mGameState = state;
+        mDataController->SetGameState(state);
 }
 
 void LogicLoom::SetPoints(int32_t points)

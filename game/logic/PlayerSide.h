@@ -16,6 +16,8 @@ public:
     // Points just earned, shown floating at the cursor.
     virtual void ShowPointsEarned(int32_t points) = 0;
     virtual void SelectTrap(const std::string& name) = 0;
+    // The level has just ended: whatever the player was about to drop is let go.
+    virtual void LevelEnded() {}
 };
 
 PlayerSide* GetPlayerSide();

@@ -38,6 +38,8 @@ DropCheck CheckDropAt(const std::string& name, const Vector3& position)
     TileMap* map = Map();
     if (!map)
         return DropCheck::NoLevel;
+    if (data->IsLevelOver())
+        return DropCheck::Over;
     if (!data->IsEditMode() && info.creditCost > data->GetPoints())
         return DropCheck::TooDear;
     if (!map->IsInWorld(position))

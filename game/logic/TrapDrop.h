@@ -11,6 +11,7 @@ enum class DropCheck
 {
     Allowed,
     NoLevel, // no tile map
+    Over,    // the level has ended
     TooDear, // costs more than the points (outside edit mode)
     Outside, // off the field
     Taken,   // the tiles are not free

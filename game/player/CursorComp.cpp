@@ -44,6 +44,8 @@ constexpr uint32_t kMissingHud = 4;
 constexpr uint32_t kMissingFollower = 8;
 constexpr uint32_t kMissingGameCamera = 16;
 
+const Color kHintColor(0.75f, 0.95f, 1.0f, 1.0f);
+
 bool CursorActive()
 {
     const DataController* data = Data();
@@ -192,12 +194,39 @@ void CursorComp::Update()
         TrapDropStep();
 }
 
+bool CursorComp::InvaderUnderClaw() const
+{
+    const DataController* data = Data();
+    if (!data)
+        return false;
+    const Vector3 claw = Position();
+    for (Comp* invader : data->mInvaders)
+        if (const Positional* at = invader->GetOwnerPositional())
+        {
+            const float dx = at->GetPosition().x - claw.x;
+            const float dz = at->GetPosition().z - claw.z;
+            if (dx * dx + dz * dz < kHoverReach * kHoverReach)
+                return true;
+        }
+    return false;
+}
+
+void CursorComp::HintGrab()
+{
+    // Once each time the claw comes over an invader: a grab is a held button, not a click.
+    const bool over = mGrabbed < 0 && InvaderUnderClaw();
+    if (over && !mGrabHinted)
+        ShowTextPopup(SmallTextPopup, "Hold the left button to grab the invader", kHintColor, 0.1f, 2.0f, 0.5f);
+    mGrabHinted = over;
+}
+
 void CursorComp::GrabStep()
 {
     if (!MousePressed(0))
     {
         if (!CursorActive())
             return;
+        HintGrab();
         mGrabArmed = true;
         ReleaseGrabbed(false);
         mRecharging = true;
@@ -388,7 +417,13 @@ void CursorComp::TrapDropStep()
         return;
     }
     if (!PreviewPlace())
+    {
+        // A trap that faces a way waits for a second click; nothing else on screen says so.
+        if (data && data->mDropPreview.mMode == DropPreview::ModeAim)
+            ShowTextPopup(SmallTextPopup, "Now click the way the " + kind + " should face", kHintColor, 0.1f, 3.0f,
+                          0.5f);
         return;
+    }
     if (kind == "satellite")
         LeaveTrapDrop();
     if (mOwner && Scene().HasModel(*mOwner))
@@ -442,8 +477,21 @@ void CursorComp::LeaveTrapDrop()
     PreviewHide();
 }
 
+void CursorComp::LeaveDropModes()
+{
+    LeaveTrapDrop();
+    if (mBombMode)
+    {
+        mBombMode = false;
+        SetTint(1.0f);
+    }
+}
+
 void CursorComp::SelectTrap(std::string name)
 {
+    // After the level's end nothing more is bought, from a button or a key.
+    if (const DataController* data = Data(); data && data->IsLevelOver())
+        return;
     ReleaseGrabbed(false);
     if (name == "bomb")
     {

@@ -32,6 +32,8 @@ public:
     // Signed: a negative amount shows as "$-n".
     void ShowFloatingNumber(int32_t amount);
     void LeaveTrapDrop();
+    // Back to the plain claw: no trap preview, no bomb.
+    void LeaveDropModes();
 
     bool IsTrapDropMode() const { return mTrapDropMode; }
     bool IsBombMode() const { return mBombMode; }
@@ -47,6 +49,8 @@ public:
     float upThrowVal = 10.0f;
     float TotalFloatTime = 2.5f;
     float FloatHeight = 5.0f;
+    // How near, across the ground, the claw must be to an invader to be over it.
+    static constexpr float kHoverReach = 4.0f;
 
     // Run-time state the named cog functions share.
     float mGrabEnergy = 1.0f;
@@ -59,6 +63,8 @@ private:
     void GrabStep();
     bool HoldStep();
     void TryGrab();
+    bool InvaderUnderClaw() const;
+    void HintGrab();
     void TrapDropStep();
     // Says on the HUD why a drop of the kind was refused.
     void TellRefusal(const std::string& kind, DropCheck check);
@@ -80,6 +86,7 @@ private:
     bool mGrabArmed = false;
     bool mStunned = false;
     bool mSavedGround = true;
+    bool mGrabHinted = false;
     Vector3 mLastVelocity;
     uint32_t mMissingLogged = 0;
 };

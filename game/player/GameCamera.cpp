@@ -164,17 +164,83 @@ void GameCamera::Move(float sideways, float forward)
     place->SetVelocity(place->GetVelocity() + side * (sideways * MoveSpeed) + d * (forward * MoveSpeed));
 }
 
+Vector3 GameCamera::KeepViewOnField(Vector3 p) const
+{
+    float width = 0.0f;
+    float depth = 0.0f;
+    const Positional* place = GetOwnerPositional();
+    if (!place || !MapExtent(width, depth))
+        return p;
+    // The ground under the middle of the view and under the bottom edge of the screen must be
+    // field: kept over the field, a camera at its edge still looks past it at half a screen of sky.
+    const Quat& turn = place->GetOrientation();
+    const Vector3 forward = ViewDirection();
+    Vector3 right(1.0f, 0.0f, 0.0f);
+    Vector3 up(0.0f, 1.0f, 0.0f);
+    turn.RotateVector(right);
+    turn.RotateVector(up);
+    // The half field of view from the projection, or a 45 degree 4:3 view before the first frame.
+    float tanV = 0.4142f;
+    float tanH = tanV * 4.0f / 3.0f;
+    if (mCamera)
+    {
+        const Matrix4& projection = mCamera->GetProjection();
+        if (projection.m[0] > 0.0f && projection.m[5] > 0.0f)
+        {
+            tanH = 1.0f / projection.m[0];
+            tanV = 1.0f / projection.m[5];
+        }
+    }
+    // Per axis, the shift nearest to none that brings every such ground point onto the field.
+    float low[2] = {-1e30f, -1e30f};
+    float high[2] = {1e30f, 1e30f};
+    const float size[2] = {width, depth};
+    bool any = false;
+    for (const float sx : {0.0f, -1.0f, 1.0f})
+    {
+        const float sy = sx == 0.0f ? 0.0f : -1.0f;
+        const Vector3 ray = forward + right * (sx * tanH) + up * (sy * tanV);
+        if (!(ray.y < -0.01f))
+            continue;
+        const Vector3 ground = p + ray * (-p.y / ray.y);
+        const float at[2] = {ground.x, ground.z};
+        for (int axis = 0; axis < 2; ++axis)
+        {
+            low[axis] = std::fmax(low[axis], -at[axis]);
+            high[axis] = std::fmin(high[axis], size[axis] - at[axis]);
+        }
+        any = true;
+    }
+    if (!any)
+    {
+        p.x = std::fmin(std::fmax(p.x, 0.0f), width);
+        p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
+        return p;
+    }
+    float shift[2];
+    for (int axis = 0; axis < 2; ++axis)
+        shift[axis] = low[axis] <= high[axis] ? std::fmin(std::fmax(0.0f, low[axis]), high[axis])
+                                              : 0.5f * (low[axis] + high[axis]);
+    p.x += shift[0];
+    p.z += shift[1];
+    return p;
+}
+
 void GameCamera::ClampToMap()
 {
     Positional* place = GetOwnerPositional();
-    float width = 0.0f;
-    float depth = 0.0f;
-    if (!place || !MapExtent(width, depth))
+    if (!place)
         return;
-    Vector3 p = place->GetPosition();
-    p.x = std::fmin(std::fmax(p.x, 0.0f), width);
-    p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
-    place->StorePosition(p);
+    const Vector3 p = place->GetPosition();
+    const Vector3 kept = KeepViewOnField(p);
+    // Held against an edge, the speed across it would carry the view past it again this frame.
+    Vector3 velocity = place->GetVelocity();
+    if (kept.x != p.x)
+        velocity.x = 0.0f;
+    if (kept.z != p.z)
+        velocity.z = 0.0f;
+    place->SetVelocity(velocity);
+    place->StorePosition(kept);
 }
 
 bool GameCamera::Zoom(float amount)
@@ -222,8 +288,7 @@ bool GameCamera::Zoom(float amount)
     float depth = 0.0f;
     if (MapExtent(width, depth))
     {
-        p.x = std::fmin(std::fmax(p.x, 0.0f), width);
-        p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
+        p = KeepViewOnField(p);
         const float floor = TerrainHeight(p.x, p.z) + 1.0f;
         if (p.y < floor)
         {
@@ -247,5 +312,5 @@ void GameCamera::LookAtPosition(Vector3 target)
     if (d.y == 0.0f || ((d.y < 0.0f) != (dy < 0.0f)))
         return;
     Vector3 p = target - d * (dy / d.y);
-    place->SetPosition(p);
+    place->SetPosition(KeepViewOnField(p));
 }

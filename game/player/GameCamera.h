@@ -33,7 +33,9 @@ public:
     // Each step on its own, for the frame and for tests.
     void Rotate(float angle);
     void Move(float sideways, float forward);
+    // Keeps the ground point in the middle of the view on the field.
     void ClampToMap();
+    Vector3 KeepViewOnField(Vector3 position) const;
     // Amount in wheel notches, positive in. Each notch sets the height the camera glides to one
     // step nearer the limit; kZoomNotches steps span minZoom to maxZoom. True for a non-zero amount.
     bool Zoom(float amount);

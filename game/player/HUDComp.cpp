@@ -284,11 +284,20 @@ void HUDComp::MiniMapMove(Vector3 at)
     float depth = 0.0f;
     if (!place || !MapExtent(width, depth))
         return;
-    if (const GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr; view && !view->mMoveEnabled)
+    GameCamera* view = camera->Get<GameCamera>();
+    if (view && !view->mMoveEnabled)
         return;
+    const Vector3 target(at.x * width, 0.0f, (1.0f - at.y) * depth);
+    // The clicked point comes to the middle of the view, not under the camera: under it, a point
+    // near the map's edge would leave the view looking past the field.
+    if (view)
+    {
+        view->LookAtPosition(target);
+        return;
+    }
     Vector3 p = place->GetPosition();
-    p.x = at.x * width;
-    p.z = (1.0f - at.y) * depth;
+    p.x = target.x;
+    p.z = target.z;
     place->StorePosition(p);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Positional.h"
@@ -20,6 +21,7 @@
 #include "LOOM/math/Plane.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Random.h"
+#include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/BinarySaver.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
@@ -223,7 +225,7 @@ void GameCameraZoom(Cog* cog)
     const int wheel = MouseWheel();
     if (wheel > 0 && static_cast<int>(p.y - 0.5f) > 20)
         velocity += dir * (p.y * 150.0f);
-    else if (wheel < 0 && static_cast<int>(p.y + 0.5f) < limit)
+    else if (wheel < 0 && std::lround(p.y) < limit)
         velocity += dir * (p.y * -150.0f);
     if (p.y < 20.0f)
     {
@@ -677,17 +679,24 @@ void Spawn(std::string name)
     cog->Initialize();
 }
 
-void Win()
+// Where the menu's script is loaded (it made "MainMenu"), its FinishLevel ends the level as the
+// waves do: statistics, game-over window and pause. Without it the state alone changes.
+void EndLevel(int32_t state)
 {
+    if (CurrentGameState() == StateInLevel && FindCog("MainMenu"))
+    {
+        ParamBuffer params;
+        params.PushInt(state);
+        if (ScriptManager::Instance().CallFunction("FinishLevel", params))
+            return;
+    }
     if (DataController* data = Data())
-        data->mGameState = StateWon;
+        data->SetGameState(state);
 }
 
-void Lose()
-{
-    if (DataController* data = Data())
-        data->mGameState = StateLost;
-}
+void Win() { EndLevel(StateWon); }
+
+void Lose() { EndLevel(StateLost); }
 
 // The timing is the seconds of fade-in, hold and fade-out.
 void TextPopup(int32_t size, std::string text, Color color, Vector3 timing)

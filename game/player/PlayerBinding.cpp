@@ -28,3 +28,9 @@ void PlayerBinding::SelectTrap(const std::string& name)
     if (CursorComp* cursor = FindCursor())
         cursor->SelectTrap(name);
 }
+
+void PlayerBinding::LevelEnded()
+{
+    if (CursorComp* cursor = FindCursor())
+        cursor->LeaveDropModes();
+}

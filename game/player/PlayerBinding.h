@@ -9,4 +9,5 @@ public:
     void RegisterTypes(CogFactory& cogs, OwnedCommands& commands) override;
     void ShowPointsEarned(int32_t points) override;
     void SelectTrap(const std::string& name) override;
+    void LevelEnded() override;
 };

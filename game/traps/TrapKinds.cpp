@@ -258,6 +258,18 @@ protected:
 class FlameTrap final : public StatusEffectTrap
 {
 public:
+    // A jet, not a puff: it keeps burning what walks into it for this long once it fires.
+    static constexpr float kJetSeconds = 1.5f;
+    void Effect(TrapData& trap) override
+    {
+        GiveStatus(trap);
+        if (Elapsed(trap) <= trap.ActivatingTime + kJetSeconds)
+            return;
+        DeactivateStep(trap, false);
+        // The reset counts from the activation; after the jet it gets the time it had after a
+        // single frame of fire, so the closing clip plays out and the idle one recharges.
+        trap.stateTime = GameNow() - trap.ActivatingTime;
+    }
     void ActiveUpdate(TrapData& trap) override
     {
         TrapCycle::ActiveUpdate(trap);
@@ -443,6 +455,16 @@ public:
         Scene().SetAnimationRate(Own(trap), (trap.GetChargeFraction() + 1.0f) * 0.5f);
     }
     bool RestartsAnimationWhenReady() const override { return false; }
+    // Kept in its pose, the axe never plays its idle clip again, which is when traps recharge:
+    // once ready it recharges at its record's rate all the same.
+    void Inactive(TrapData& trap) override
+    {
+        TrapCycle::Inactive(trap);
+        std::string current;
+        if (trap.state != TrapReady || !Scene().CurrentAnimation(Own(trap), current) || current == "Inactive")
+            return;
+        trap.charge = std::fmin(trap.charge + GameDt() * trap.RechargeRate, trap.MaxCharge);
+    }
     void Effect(TrapData& trap) override
     {
         const float s = trap.GetChargeFraction() * trap.EffectMagnitude;
@@ -748,6 +770,8 @@ public:
         if (trap.state == TrapActivating && Elapsed(trap) > trap.ActivatingTime)
             PlaceSphere(trap, 1);
         TrapCycle::ActiveUpdate(trap);
+        if (trap.state == TrapFiring)
+            DrawPull(trap);
     }
     void Effect(TrapData& trap) override
     {
@@ -819,6 +843,23 @@ private:
         if (Positional* at = PosOf(sphere))
             at->SetPosition(TrapPos(trap) + kSphereOffset);
     }
+    // The pull made visible: dust swirls in from a ring round the trap and ends at its centre.
+    static void DrawPull(TrapData& trap)
+    {
+        constexpr float kRing = 12.0f;
+        constexpr float kSpeed = 20.0f;
+        const Vector3 centre = TrapPos(trap) + kSphereOffset;
+        const int32_t n = std::max(1, static_cast<int32_t>(GameDt() * 480.0f));
+        for (int32_t i = 0; i < n; ++i)
+        {
+            const float a = RandomFloat(0.0f, 2.0f * kPi);
+            const Vector3 from = centre + Vector3(std::cos(a) * kRing, RandomFloat(-4.0f, 1.0f), std::sin(a) * kRing);
+            const Vector3 in = (centre - from).Normalized();
+            const Vector3 around(-in.z, 0.0f, in.x);
+            const Vector3 velocity = (in + around * 0.5f).Normalized() * kSpeed;
+            Scene().AddParticle(Own(trap), 0, from, velocity, kRing / kSpeed);
+        }
+    }
     static void Close(TrapData& trap)
     {
         DeactivateStep(trap, true);
@@ -830,6 +871,7 @@ private:
 class SatelliteTrap final : public Kind
 {
 public:
+    static constexpr float kOrbitHeight = 400.0f;
     void OnPlaced(TrapData& trap) override
     {
         Cog& cog = Own(trap);
@@ -869,8 +911,11 @@ public:
         SceneSeam& scene = Scene();
         if (!scene.IsAnimationActive(*aim))
             scene.PlayAnimationIndex(*aim, 2, true);
-        const Vector3 from = at->GetPosition() - Vector3(0.0f, 2.0f, 0.0f);
-        const Vector3 to(from.x, GroundHeight(from.x, from.z), from.z);
+        // From orbit: straight down out of the sky onto the ground under the aim. From the aim
+        // itself, which hovers on the pointer's ray, it would run toward the camera.
+        const Vector3 aimAt = at->GetPosition();
+        const Vector3 to(aimAt.x, GroundHeight(aimAt.x, aimAt.z), aimAt.z);
+        const Vector3 from = to + Vector3(0.0f, kOrbitHeight, 0.0f);
         scene.AddBeam(MakeBeam(aim->GetID(), from, to, 0.01f, 3.0f, 2.0f, 20, 1.0f, 4));
         scene.SetEmitterFloat(*aim, 0, "EmitRate", 200.0f);
         DataController* data = Controller();

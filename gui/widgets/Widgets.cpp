@@ -613,29 +613,15 @@ void MapImageBox::DrawPicture(GuiSystem& gui) const
             gui.DrawMappedQuad(quadXy, quadUv);
         }
     };
-    // The window beyond each edge of the map is cut off in black, the rest is the picture.
+    // Only the map itself is drawn: what the turned window holds beyond its edges stays clear,
+    // so no dark corners stand over the field behind.
     const struct
     {
         int axis;
         float bound, sign;
     } edges[4] = {{0, 0.0f, 1.0f}, {0, 1.0f, -1.0f}, {1, 0.0f, 1.0f}, {1, 1.0f, -1.0f}};
-    bool black = false;
     for (const auto& e : edges)
-    {
-        const MapPolygon beyond = Cut(window, e.axis, e.bound, -e.sign);
-        // Rounding leaves slivers along an edge the window only touches.
-        if (Area(beyond) > 1e-6f)
-        {
-            if (!black)
-            {
-                gui.SetColor(0.0f, 0.0f, 0.0f, mColor.a);
-                gui.SetTexture(nullptr, 1, 1);
-                black = true;
-            }
-            draw(beyond);
-        }
         window = Cut(window, e.axis, e.bound, e.sign);
-    }
     if (Area(window) <= 1e-6f)
         return;
     gui.SetColor(mColor.r, mColor.g, mColor.b, mColor.a);

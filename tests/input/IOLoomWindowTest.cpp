@@ -128,8 +128,9 @@ TEST_F(IOLoomWindow, TypedTextAndEditingKeysArriveInOrder)
     EXPECT_EQ(mLoom->GetMouseButtonState(1), 2);
 }
 
-// Typed as a player types, through the window: while the console's input line is open, keys go
-// into it and nowhere else; closing and opening the console types nothing into the line.
+// Typed as a player types, through the window: while the console is open, keys go into its line
+// and nowhere else, right after opening it and after each command; closing and opening the
+// console types nothing into the line.
 TEST_F(IOLoomWindow, KeysTypedIntoTheConsoleReachNothingElse)
 {
     Console& console = Console::Instance();
@@ -149,9 +150,8 @@ TEST_F(IOLoomWindow, KeysTypedIntoTheConsoleReachNothingElse)
     };
     frame({text("`")});
     ASSERT_TRUE(console.GetShowConsole());
-    frame({Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
-    ASSERT_TRUE(console.GetInputActive());
-    frame({Key(SDL_KEYUP, SDL_SCANCODE_RETURN), Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
+    ASSERT_TRUE(console.GetInputActive()) << "the line is open as soon as the console is";
+    frame({Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
     EXPECT_FALSE(mLoom->IsKeyPressedByName("W")) << "the camera would move";
     EXPECT_EQ(mLoom->GetTextQueue(), "");
     frame({});
@@ -159,16 +159,24 @@ TEST_F(IOLoomWindow, KeysTypedIntoTheConsoleReachNothingElse)
     frame({Key(SDL_KEYUP, SDL_SCANCODE_W), text("`"), text("`"), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE)});
     EXPECT_TRUE(console.GetShowConsole());
     EXPECT_EQ(console.GetInputLine(), "");
-    frame({text("Mes typed"), Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
-    EXPECT_FALSE(console.GetInputActive());
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), text("Mes typed"), Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
+    EXPECT_TRUE(console.GetInputActive()) << "the open console keeps its line";
     EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "typed");
     EXPECT_EQ(mLoom->GetTextQueue(), "");
 
-    // The line closed: keys reach the game again.
-    frame({Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
+    // After a command the keys are still the console's while it is open.
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_RETURN), Key(SDL_KEYDOWN, SDL_SCANCODE_1), text("1")});
+    EXPECT_FALSE(mLoom->IsKeyTriggered(SDL_SCANCODE_1)) << "a trap would be chosen";
+    EXPECT_EQ(mLoom->GetTextQueue(), "");
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_1), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE), text("`")});
+    EXPECT_FALSE(console.GetShowConsole());
+    EXPECT_EQ(console.GetInputLine(), "");
+
+    // Closed: keys reach the game again.
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
     EXPECT_TRUE(mLoom->IsKeyTriggeredByName("W"));
     EXPECT_EQ(mLoom->GetTextQueue(), "w");
-    frame({text("`")});
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_W)});
     mWindow->RemoveListener(&console);
-    EXPECT_FALSE(console.GetShowConsole());
+    EXPECT_FALSE(console.TakesKeys());
 }

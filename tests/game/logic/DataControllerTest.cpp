@@ -251,8 +251,10 @@ TEST(DataController, TrapCommandsTellTheHudAndThePreview)
     sim.Run("DisableTrap spring");
     EXPECT_EQ(data.mDropPreview.mMode, DropPreview::ModeNone);
 
-    data.mDropPreview.mMode = DropPreview::ModeTrap;
+    // Leaving the level ends the drop mode (the shipped game's checks of that are elsewhere).
     sim.Run("SetGameState 1");
+    EXPECT_EQ(data.mDropPreview.mMode, DropPreview::ModeNone);
+    data.mDropPreview.mMode = DropPreview::ModeTrap;
     const int before = gTrapButtonCalls;
     sim.Run("DisableTrapAll");
     EXPECT_EQ(gTrapButtonCalls, before + 1) << "told whatever the state";

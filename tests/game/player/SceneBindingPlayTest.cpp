@@ -388,36 +388,59 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
 }
 
 INSTANTIATE_TEST_SUITE_P(Shop, SceneBindingTrapKind,
-                         testing::Values(KindCase{"spikes", true}, KindCase{"axe", false}, KindCase{"pit", true},
+                         testing::Values(KindCase{"spikes", true}, KindCase{"axe", true}, KindCase{"pit", true},
                                          KindCase{"missile", false}, KindCase{"zapper", true},
                                          KindCase{"laserturret", true}, KindCase{"lightbulb", true},
                                          KindCase{"flame", true}, KindCase{"vortex", true},
                                          KindCase{"satellite", false}),
                          [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.kind); });
 
-// A firing flame trap fills its jet system with particles from its nozzles.
-TEST(SceneBindingPlay, AFlameTrapEmitsParticles)
+// A firing flame trap jets from its nozzles for a good second, not a single frame's puff, and
+// a firing vortex draws dust in toward its middle, so its pull shows.
+TEST(SceneBindingPlay, TheFlameJetsAndTheVortexShowsItsPull)
 {
-    PlayedLevel play;
-    play.SmallScreen();
-    const Vector3 at = play.Spot(0, 40);
-    play.LookAt(play.Spot(-20, -80), 2);
-    Cog* flame = play.Buy("flame", at);
-    ASSERT_NE(flame, nullptr);
-    ParticleComp* particles = flame ? flame->Get<ParticleComp>() : nullptr;
-    ASSERT_NE(particles, nullptr);
-    ASSERT_EQ(particles->Systems().size(), 2u);
-    ParticleSystem& jets = *particles->Systems()[1];
-    EXPECT_EQ(jets.GetCount(), 0);
-    TrapData& data = *flame->Get<TrapData>();
-    play.Target(at);
-    ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapResetting; }, 600));
-    play.mSim.Step(5);
-    EXPECT_GT(jets.GetCount(), 0);
-    // They rise from the jets, away from the ground.
-    Matrix4 nozzle;
-    ASSERT_TRUE(Scene().GetPartMatrix(*flame, 5, nozzle));
-    EXPECT_GT(nozzle.RotateVector(Vector3(0, -1, 0)).y, 0.8f);
+    for (const std::string kind : {"flame", "vortex"})
+    {
+        SCOPED_TRACE(kind);
+        PlayedLevel play;
+        play.SmallScreen();
+        const Vector3 at = play.Spot(0, 40);
+        play.LookAt(play.Spot(-20, -80), 2);
+        Cog* trap = play.Buy(kind, at);
+        ASSERT_NE(trap, nullptr);
+        ParticleComp* particles = trap->Get<ParticleComp>();
+        ASSERT_NE(particles, nullptr);
+        const bool flame = kind == "flame";
+        ASSERT_EQ(particles->Systems().size(), flame ? 2u : 1u);
+        ParticleSystem& shown = *particles->Systems()[flame ? 1 : 0];
+        EXPECT_EQ(shown.GetCount(), 0);
+        TrapData& data = *trap->Get<TrapData>();
+        play.Target(at);
+        ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 600));
+        int firing = 0;
+        while (data.state == TrapFiring && firing < 600)
+        {
+            play.mSim.Step();
+            ++firing;
+        }
+        if (flame)
+        {
+            EXPECT_GE(firing, 80) << "frames of jet";
+            EXPECT_GT(shown.GetCount(), 200);
+            // They rise from the jets, away from the ground.
+            Matrix4 nozzle;
+            ASSERT_TRUE(Scene().GetPartMatrix(*trap, 5, nozzle));
+            EXPECT_GT(nozzle.RotateVector(Vector3(0, -1, 0)).y, 0.8f);
+            continue;
+        }
+        // The invader was swallowed; the dust of its last frames still swirls inward.
+        ASSERT_GT(shown.GetCount(), 0);
+        const Vector3 centre = PosOf(trap)->GetPosition() + Vector3(0, 5, 0);
+        int inward = 0;
+        for (const Particle& p : shown.GetParticles())
+            inward += DotProduct(p.mVelocity, centre - p.mPosition) > 0.0f ? 1 : 0;
+        EXPECT_EQ(inward, shown.GetCount());
+    }
 }
 
 // A full fan switches on by itself and blows its wind: its emitter runs at the rate of its

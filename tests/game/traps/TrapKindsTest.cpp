@@ -322,7 +322,16 @@ TEST(TrapKinds, SatelliteEarnsOnPlacingAndGoesWhenPointsOrItsAimRunOut)
         {
             s.sim.Step(60);
             EXPECT_LT(s.sim.Data().GetPoints(), before + 50) << "the beam costs points";
-            EXPECT_FALSE(s.seam.mBeams.empty());
+            ASSERT_FALSE(s.seam.mBeams.empty());
+            // Out of the sky, straight down onto the ground under the aim.
+            const SceneSeam::Beam& beam = s.seam.mBeams.back();
+            const Vector3 aimAt = PosOf(aim)->GetPosition();
+            EXPECT_NEAR(beam.to.x, aimAt.x, 1e-3f);
+            EXPECT_NEAR(beam.to.z, aimAt.z, 1e-3f);
+            EXPECT_NEAR(beam.to.y, GroundHeight(aimAt.x, aimAt.z), 1e-3f);
+            EXPECT_NEAR(beam.from.x, beam.to.x, 1e-3f);
+            EXPECT_NEAR(beam.from.z, beam.to.z, 1e-3f);
+            EXPECT_GT(beam.from.y, beam.to.y + 300.0f);
             s.sim.Data().SetPoints(0);
         }
         const uint32_t id = trap->GetID();

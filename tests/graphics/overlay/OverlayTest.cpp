@@ -81,7 +81,7 @@ TEST_F(OverlayTest, TypedLineShowsAndRuns)
     EXPECT_TRUE(console.GetShowConsole());
     Frame(1.0f);
     LogProbe log;
-    deliver(Enter());
+    // The line is open as soon as the console is.
     ASSERT_TRUE(console.GetInputActive());
     deliver(Text("Mes hello"));
     EXPECT_EQ(console.GetInputLine(), "Mes hello");
@@ -89,8 +89,10 @@ TEST_F(OverlayTest, TypedLineShowsAndRuns)
     // The input line sits under the 18 history lines: prompt at 10, text from 15.
     EXPECT_GT(Lit(typing, 15, 216, 90, 228), 10);
     deliver(Enter());
-    mWindow->RemoveListener(&console);
     EXPECT_EQ(log.Count("hello"), 2);
+    EXPECT_TRUE(console.GetInputActive()) << "the open console keeps its line";
+    deliver(Text("`"));
+    mWindow->RemoveListener(&console);
     EXPECT_FALSE(console.GetInputActive());
 }
 
