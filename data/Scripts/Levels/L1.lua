@@ -14,16 +14,16 @@ LevelOne = {
     -- one new kind at a time with room to watch it, the squad and the kamikaze last.
     Waves = {
         { Time = 3, Kind = "plain", Count = 1 },
-        { Time = 12, Kind = "grunt", Count = 1 },
-        { Time = 22, Kind = "plain", Count = 2 },
-        { Time = 34, Kind = "grunt", Count = 2 },
-        { Time = 46, Kind = "jumper", Count = 1 },
-        { Time = 58, Kind = "antigrabber", Count = 1 },
-        { Time = 70, Kind = "grunt", Count = 2 },
-        { Time = 84, Kind = "spiker", Count = 1 },
-        { Time = 98, Kind = "squad", Count = 3 },
-        { Time = 114, Kind = "kamikaze", Count = 1 },
-        { Time = 128, Kind = "grunt", Count = 3 },
+        { Time = 11, Kind = "grunt", Count = 1 },
+        { Time = 20, Kind = "plain", Count = 2 },
+        { Time = 29, Kind = "grunt", Count = 2 },
+        { Time = 38, Kind = "jumper", Count = 1 },
+        { Time = 47, Kind = "antigrabber", Count = 1 },
+        { Time = 57, Kind = "grunt", Count = 2 },
+        { Time = 67, Kind = "spiker", Count = 1 },
+        { Time = 78, Kind = "squad", Count = 3 },
+        { Time = 90, Kind = "kamikaze", Count = 1 },
+        { Time = 102, Kind = "grunt", Count = 3 },
     },
 }
 

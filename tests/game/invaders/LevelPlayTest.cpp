@@ -6,6 +6,7 @@
 
 #include "LOOM/math/Random.h"
 #include "game/behaviors/BehaviorRegistry.h"
+#include "game/components/GameComponents.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/level/LevelFile.h"
 #include "game/logic/TrapDrop.h"
@@ -267,4 +268,12 @@ TEST(LevelPlay, EveryTrapKindIsOnSale)
     for (const auto& [name, behavior] : BehaviorRegistry::Instance().mTrapBehaviors)
         registered.insert(name);
     EXPECT_EQ(onSale, registered);
+
+    // The mist, full when bought, puffs out a poison cloud by itself.
+    EXPECT_TRUE(sim.StepUntil(
+        [&] {
+            const std::vector<Cog*>& cogs = sim.Cogs().GetActiveCogs();
+            return std::any_of(cogs.begin(), cogs.end(), [](Cog* cog) { return cog->Get<StatusRegion>() != nullptr; });
+        },
+        10 * 60));
 }
