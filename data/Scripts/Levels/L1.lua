@@ -11,7 +11,7 @@ LevelOne = {
     -- In front of the gap in the wall line, so every wave comes through it.
     SpawnerPositions = { Vector3(252, 2, 8), Vector3(258, 2, 8), Vector3(262, 2, 8) },
     -- Game time at which each wave comes out, and what it brings: plain walkers first, then
-    -- one new kind at a time with room to watch it, the squad and the kamikaze last.
+    -- one new kind at a time with room to watch it, the kamikaze last.
     Waves = {
         { Time = 3, Kind = "plain", Count = 1 },
         { Time = 11, Kind = "grunt", Count = 1 },
@@ -21,7 +21,7 @@ LevelOne = {
         { Time = 47, Kind = "antigrabber", Count = 1 },
         { Time = 57, Kind = "grunt", Count = 2 },
         { Time = 67, Kind = "spiker", Count = 1 },
-        { Time = 78, Kind = "squad", Count = 3 },
+        { Time = 78, Kind = "grunt", Count = 3 },
         { Time = 90, Kind = "kamikaze", Count = 1 },
         { Time = 102, Kind = "grunt", Count = 3 },
     },

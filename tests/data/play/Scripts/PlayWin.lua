@@ -22,10 +22,11 @@ Play.At(300, function()
     CreditsBefore = Points
 end)
 -- The spikes' button sends "TrapSelect"; each drop is a left click on the march from the gap to
--- the tower, four spikes one behind the other.
-for i, z in ipairs({ 340, 370, 400, 430 }) do
+-- the tower, four spikes one behind the other and one at the tower's foot, where an invader the
+-- claw threw past the line ends up.
+for i, z in ipairs({ 340, 370, 400, 430, 453 }) do
     local dropX, dropY = Play.Screen(260, 0, z)
-    local f = 302 + (i - 1) * 14
+    local f = 302 + (i - 1) * 11
     Play.At(f, function() HUD.TrapSelect("spikes") end)
     Play.At(f + 2, function() Play.Mouse(dropX, dropY) end)
     Play.At(f + 6, function() Play.Button(0, true, dropX, dropY) end)
