@@ -277,6 +277,13 @@ inline const std::vector<InvaderLook>& InvaderLooks()
         {"stacker", "Stacker", {0.3f, 0.45f, 0.85f}, 1.5f, 0.8f, 1.3f},
         {"squad", "Squad", {0.6f, 0.35f, 0.75f}, 0.95f, 0.9f, 0.9f},
         {"kamikaze", "Kamikaze", {0.9f, 0.8f, 0.2f}, 0.8f, 1.35f, 0.8f},
+        {"jumper", "Jumper", {0.7f, 0.9f, 0.3f}, 0.85f, 0.95f, 0.8f},
+        {"antigrabber", "AntiGrabber", {0.5f, 0.52f, 0.58f}, 1.3f, 0.85f, 1.15f},
+        {"ninja", "Ninja", {0.16f, 0.16f, 0.22f}, 0.85f, 0.9f, 0.75f},
+        {"spiker", "Spiker", {0.3f, 0.75f, 0.7f}, 1.1f, 1.1f, 1.05f},
+        {"psychic", "Psychic", {0.95f, 0.6f, 0.85f}, 0.8f, 1.6f, 0.8f},
+        {"driller", "Driller", {0.55f, 0.4f, 0.25f}, 1.4f, 0.85f, 1.25f},
+        {"plain", "Plain", {0.7f, 0.68f, 0.6f}, 1.0f, 1.0f, 1.0f},
         // The viewer's first invader before the player browses.
         {"Normal", "Normal", {0.55f, 0.6f, 0.5f}, 1.0f, 1.0f, 1.0f},
     };
@@ -425,18 +432,21 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
     for (const IconRow& row : icons)
         ok = SaveDds(t / "Icons" / (std::string(row.file) + ".dds"), Icon(row.panel, row.glyph)) && ok;
 
-    // The invader viewer's icon sheet: four columns, two rows, one cell per invader index.
+    // The invader viewer's icon sheet: a grid of four by four cells, one per invader index, as
+    // the viewer's icon box cuts it.
     {
         Canvas sheet(256);
         sheet.Fill([](uint32_t, uint32_t) { return Rgb{0.1f, 0.1f, 0.15f}; });
         for (const InvaderLook& look : InvaderLooks())
         {
-            static const std::vector<std::string> order = {"grunt", "stacker", "bomber", "squad", "kamikaze"};
+            static const std::vector<std::string> order = {"grunt",    "stacker", "bomber",      "squad",
+                                                           "kamikaze", "jumper",  "antigrabber", "ninja",
+                                                           "spiker",   "psychic", "driller",     "plain"};
             const auto at = std::find(order.begin(), order.end(), std::string(look.name));
             if (at == order.end())
                 continue;
             const int index = int(at - order.begin());
-            const float cu = (float(index % 4) + 0.5f) / 4.0f, cv = (float(index / 4) + 0.5f) / 2.0f;
+            const float cu = (float(index % 4) + 0.5f) / 4.0f, cv = (float(index / 4) + 0.5f) / 4.0f;
             sheet.Shape([&](float u, float v) { return InCircle(u, v, cu, cv - 0.04f, 0.05f * look.head); }, look.hide);
             sheet.Shape(
                 [&](float u, float v) {

@@ -214,7 +214,8 @@ int main(int argc, char** argv)
         {"Poison", {140, 40, 200}, 0.75f},    {"Fan", {60, 140, 255}, 0.85f},   {"Wall", {180, 60, 40}, 0.9f},
         {"Axe", {120, 120, 140}, 0.8f},       {"Pit", {60, 40, 20}, 0.85f},     {"Satellite", {220, 220, 255}, 0.7f},
         {"Missile", {230, 60, 60}, 0.65f},    {"Zapper", {80, 220, 255}, 0.7f}, {"LaserTurret", {255, 80, 40}, 0.75f},
-        {"LightBulb", {255, 255, 160}, 0.7f}, {"Flame", {255, 140, 0}, 0.8f},   {"Vortex", {170, 90, 255}, 0.9f}};
+        {"LightBulb", {255, 255, 160}, 0.7f}, {"Flame", {255, 140, 0}, 0.8f},   {"Vortex", {170, 90, 255}, 0.9f},
+        {"Mist", {150, 210, 150}, 0.8f}};
     for (const auto& kind : kinds)
         ok &= WritePng(icons / (std::string(kind.name) + ".png"), kIcon, kIcon, Disc(kIcon, kind.colour, kind.radius));
 

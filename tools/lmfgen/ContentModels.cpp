@@ -352,6 +352,25 @@ std::vector<LmfClip> PoisonClips()
             RigidClip("Deactivate", 0.5f, rest, {}), RigidClip("Idle", 2.0f, rest, {})};
 }
 
+// A squat tank with a chimney; the cap lifts and turns as a cloud puffs out.
+std::vector<RigidPiece> MistPieces()
+{
+    std::vector<RigidPiece> p;
+    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.6f, 0.0f, -3.6f}, {3.6f, 0.4f, 3.6f})});
+    p.push_back({0, {0, 0.4f, 0}, Merge({TubeAt(2.4f, 0.0f, 2.2f, {0, 0, 0}, 14), Ball(2.4f, {0, 2.2f, 0}, 6, 14)})});
+    p.push_back({1, {0, 3.6f, 0}, TubeAt(0.6f, 0.0f, 1.8f, {0, 0, 0}, 10)});
+    p.push_back({2, {0, 1.8f, 0}, Box({-0.9f, 0.0f, -0.9f}, {0.9f, 0.3f, 0.9f})});
+    return p;
+}
+
+std::vector<LmfClip> MistClips()
+{
+    const auto rest = RestOf(MistPieces());
+    return {RigidClip("Inactive", 1.0f, rest, {}),
+            RigidClip("Activate", 0.8f, rest, {{3, {0, 1.2f, 0}, {0, 1, 0}, 90.0f, false}}),
+            RigidClip("Deactivate", 0.5f, rest, {}), RigidClip("Idle", 2.0f, rest, {})};
+}
+
 // The usual four trap clips around an activation: "Inactive" at rest first, "Deactivate" the
 // way back, "Idle" at rest.
 std::vector<LmfClip> TrapClips(const std::vector<Vector3>& rest, LmfClip activate, float back)
@@ -884,6 +903,13 @@ const NamedShape kBodies[] = {
     {"Models/Invaders/Stacker.lmf", {1.5f, 0.8f, 0.8f, 1.3f}},
     {"Models/Invaders/Squad.lmf", {0.95f, 1.15f, 0.9f, 0.9f}},
     {"Models/Invaders/Kamikaze.lmf", {0.8f, 1.05f, 1.35f, 0.8f}},
+    {"Models/Invaders/Jumper.lmf", {0.85f, 1.2f, 0.95f, 0.8f}},
+    {"Models/Invaders/AntiGrabber.lmf", {1.3f, 0.95f, 0.85f, 1.15f}},
+    {"Models/Invaders/Ninja.lmf", {0.85f, 1.05f, 0.9f, 0.75f}},
+    {"Models/Invaders/Spiker.lmf", {1.1f, 0.95f, 1.1f, 1.05f}},
+    {"Models/Invaders/Psychic.lmf", {0.8f, 1.0f, 1.6f, 0.8f}},
+    {"Models/Invaders/Driller.lmf", {1.4f, 0.85f, 0.85f, 1.25f}},
+    {"Models/Invaders/Plain.lmf", {1.0f, 1.0f, 1.0f, 1.0f}},
 };
 } // namespace
 
@@ -1113,6 +1139,7 @@ std::vector<ContentFile> ContentModelFiles()
     files.push_back({"Models/Traps/LightBulb.lmf", RigidFile(LightBulbPieces(), LightBulbClips())});
     files.push_back({"Models/Traps/Flame.lmf", RigidFile(FlamePieces(), FlameClips())});
     files.push_back({"Models/Traps/Vortex.lmf", RigidFile(VortexPieces(), VortexClips())});
+    files.push_back({"Models/Traps/Mist.lmf", RigidFile(MistPieces(), MistClips())});
     for (const NamedShape& body : kBodies)
         files.push_back({body.file, BodyFile(body.shape)});
     files.push_back({"Models/Cursor.lmf",

@@ -1,5 +1,6 @@
 -- The second level: the tower in the south-east corner behind two wall lines, the invaders
--- landing along the west edge. Harder than the first: more waves, mixed kinds, fewer points.
+-- landing along the west edge. Harder than the first: more waves, and kinds that blow up the
+-- traps or get past them, so the player rebuilds with the points earned.
 -- The shared wave runner plays it.
 dofile("Scripts/Levels/Waves.lua")
 
@@ -7,17 +8,24 @@ LevelTwo = {
     Map = "L2",
     Title = "Level 2: The Corner",
     Camera = "LevelCameraWest",
-    KillTarget = 17,
-    StartPoints = 120,
+    KillTarget = 22,
+    StartPoints = 150,
     SpawnerPositions = { Vector3(8, 2, 200), Vector3(8, 2, 280), Vector3(8, 2, 360) },
-    -- Game time at which each wave comes out, and what it brings.
+    -- Game time at which each wave comes out, and what it brings: the kinds of the first level
+    -- and those that climb, leap, dig, blow up or move the player's traps.
     Waves = {
         { Time = 3, Kind = "grunt", Count = 2 },
-        { Time = 12, Kind = "grunt", Count = 2 },
-        { Time = 22, Kind = "stacker", Count = 2 },
-        { Time = 32, Kind = "squad", Count = 4 },
-        { Time = 40, Kind = "grunt", Count = 4 },
-        { Time = 52, Kind = "bomber", Count = 3 },
+        { Time = 14, Kind = "stacker", Count = 2 },
+        { Time = 26, Kind = "ninja", Count = 1 },
+        { Time = 38, Kind = "squad", Count = 3 },
+        { Time = 50, Kind = "psychic", Count = 1 },
+        { Time = 62, Kind = "grunt", Count = 3 },
+        { Time = 74, Kind = "driller", Count = 1 },
+        { Time = 86, Kind = "bomber", Count = 2 },
+        { Time = 98, Kind = "kamikaze", Count = 2 },
+        { Time = 110, Kind = "ninja", Count = 2 },
+        { Time = 124, Kind = "stacker", Count = 2 },
+        { Time = 138, Kind = "squad", Count = 4 },
     },
 }
 

@@ -46,6 +46,8 @@ function RunLevel(level)
         if nextWave and GameTime >= nextWave.Time then
             level.Wave = level.Wave + 1
             SendWave(level, level.Wave)
+            -- The invaders just sent are counted from the next frame on: no verdict before then.
+            return
         end
         -- "Tower" names the tower cog while it stands and is nil once it is gone.
         if Tower == nil then

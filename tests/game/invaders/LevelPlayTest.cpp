@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "LOOM/math/Random.h"
+#include "game/behaviors/BehaviorRegistry.h"
+#include "game/components/GameComponents.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/level/LevelFile.h"
 #include "game/logic/TrapDrop.h"
@@ -10,7 +14,7 @@
 #include "tests/game/invaders/InvaderSim.h"
 
 namespace {
-// A trap bought and dropped by the player, at a tile of its corner.
+// A trap the player buys, at a tile of its corner.
 struct Bought
 {
     const char* trap;
@@ -23,11 +27,16 @@ struct LevelOutcome
     int32_t kills = 0;
     int32_t spent = 0;
     bool towerStands = false;
+    size_t invadersLeft = 0;
+    // The behaviour kinds of every invader that came onto the field.
+    std::set<std::string> kinds;
 };
 
-// A shipped level played from its own script on the real data folder, the traps dropped first
-// through the game's drop rules, until it ends or ten minutes of game time pass.
-LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& traps)
+// A shipped level played from its own script on the real data folder until it ends or ten
+// minutes of game time pass. The defence is bought through the game's drop rules with the
+// starting points, and every five seconds whatever stands no more is bought again with the
+// points earned, as a player rebuilds what the blasts take.
+LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& defence)
 {
     GameSim sim;
     sim.Run(std::string("LogicCreateLevel ") + script);
@@ -36,25 +45,43 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& tra
     EXPECT_NE(map, nullptr);
     if (!map)
         return outcome;
-    const int32_t before = sim.Data().GetPoints();
-    for (const Bought& b : traps)
-    {
-        const TrapInfo& info = sim.Data().GetTrapInfo(b.trap);
-        const Vector3 at = map->TileToWorldAligned(b.x, b.z, info.widthTileSize, info.depthTileSize);
-        EXPECT_TRUE(AttemptTrapDrop(b.trap, at, Vector3(0.0f, 0.0f, 1.0f))) << b.trap << " at " << b.x << "," << b.z;
-    }
-    outcome.spent = before - sim.Data().GetPoints();
-    sim.StepUntil([&] { return sim.Data().mGameState != StateInLevel; }, 600 * 60);
-    outcome.state = sim.Data().mGameState;
-    outcome.kills = sim.Data().mKills;
+    DataController& data = sim.Data();
+    const int32_t start = data.GetPoints();
+    auto buy = [&] {
+        for (const Bought& b : defence)
+        {
+            const TrapInfo& info = data.GetTrapInfo(b.trap);
+            const Vector3 at = map->TileToWorldAligned(b.x, b.z, info.widthTileSize, info.depthTileSize);
+            const int32_t before = data.GetPoints();
+            if (AttemptTrapDrop(b.trap, at, Vector3(0.0f, 0.0f, 1.0f)))
+                outcome.spent += before - data.GetPoints();
+        }
+    };
+    buy();
+    EXPECT_EQ(outcome.spent > 0, !defence.empty());
+    EXPECT_LE(outcome.spent, start);
+    int32_t frame = 0;
+    sim.StepUntil(
+        [&] {
+            for (Comp* comp : data.mInvaders)
+                outcome.kinds.insert(static_cast<Kestrane*>(comp)->mBehaviorName);
+            if (++frame % 300 == 0 && !defence.empty())
+                buy();
+            return data.mGameState != StateInLevel;
+        },
+        600 * 60);
+    outcome.state = data.mGameState;
+    outcome.kills = data.mKills;
+    outcome.invadersLeft = data.mInvaders.size();
     outcome.towerStands = sim.Cogs().FindCogByName("Tower") != nullptr;
     return outcome;
 }
 } // namespace
 
-// Left alone, each shipped level is lost to its waves; a few traps bought with the starting
-// points where the march passes hold the tower to the last wave.
-TEST(LevelPlay, ShippedLevelsAreLostAloneAndWonWithTrapsBought)
+// Left alone, each shipped level is lost to its waves; traps bought where the march passes,
+// and bought again when blasts take them, hold the tower to the last wave. Across the levels
+// every invader kind of the game comes onto the field.
+TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
 {
     struct Case
     {
@@ -62,18 +89,27 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneAndWonWithTrapsBought)
         std::vector<Bought> defence;
     };
     const Case cases[] = {
-        // Behind the gap in the wall line.
-        {"Scripts\\Levels\\L1.lua", {{"spikes", 64, 81}, {"spikes", 62, 84}}},
-        // Across the ways that meet north-west of the tower, and at its foot.
+        // Behind the gap in the wall line and along the way to the tower.
+        {"Scripts\\Levels\\L1.lua",
+         {{"spikes", 64, 81},
+          {"spikes", 62, 84},
+          {"spikes", 64, 88},
+          {"hammer", 62, 92},
+          {"zapper", 64, 100},
+          {"spikes", 62, 106}}},
+        // Behind the inner gap, across the way to the tower, and at its foot.
         {"Scripts\\Levels\\L2.lua",
-         {{"spikes", 82, 92},
+         {{"zapper", 74, 88},
+          {"spikes", 82, 92},
           {"spikes", 84, 94},
           {"spikes", 86, 96},
           {"spikes", 88, 98},
+          {"hammer", 92, 100},
           {"spikes", 98, 100},
           {"spikes", 100, 102},
           {"spikes", 100, 104}}},
     };
+    std::set<std::string> kinds;
     int32_t wonKills[2] = {};
     for (size_t i = 0; i < 2; ++i)
     {
@@ -87,12 +123,19 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneAndWonWithTrapsBought)
         const LevelOutcome defended = PlayShippedLevel(c.script, c.defence);
         EXPECT_EQ(defended.state, StateWon);
         EXPECT_TRUE(defended.towerStands);
-        EXPECT_GT(defended.spent, 0);
+        EXPECT_EQ(defended.invadersLeft, 0u) << "won with the last wave still on the field";
         wonKills[i] = defended.kills;
+        kinds.insert(defended.kinds.begin(), defended.kinds.end());
     }
-    // The second level is the harder: many more invaders to stop before it is won.
-    EXPECT_GE(wonKills[0], 6);
-    EXPECT_GE(wonKills[1], 2 * wonKills[0]);
+    // The second level is the harder: more invaders to stop before it is won.
+    EXPECT_GE(wonKills[0], 14);
+    EXPECT_GT(wonKills[1], wonKills[0]);
+
+    std::set<std::string> registered;
+    for (const auto& [name, behavior] : BehaviorRegistry::Instance().mInvaderBehaviors)
+        registered.insert(name);
+    EXPECT_EQ(registered.size(), 12u);
+    EXPECT_EQ(kinds, registered);
 }
 
 // Many invaders of every walking kind walk, jump, stack and die on a field with walls; at the
@@ -188,4 +231,49 @@ TEST(LevelPlay, SavedLevelKeepsInvadersAndTrapsAndSurvivesARestart)
     EXPECT_TRUE(sim.Data().mInvaders.empty());
     EXPECT_TRUE(sim.Data().mTraps.empty());
     EXPECT_EQ(sim.Logic().mGroups->Size(), 0u);
+}
+
+// Every trap behaviour of the game is on sale: each shop record, in the trap bar's order,
+// drops on the first level through the game's drop rules and stands there with its kind; its
+// model and its button picture are in the data folder.
+TEST(LevelPlay, EveryTrapKindIsOnSale)
+{
+    GameSim sim;
+    sim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua");
+    TileMap* map = sim.Logic().mTileMap;
+    ASSERT_NE(map, nullptr);
+    DataController& data = sim.Data();
+    data.SetPoints(100000);
+    ASSERT_EQ(data.mTrapOrder.size(), data.mTrapInfo.size());
+    std::set<std::string> onSale;
+    int32_t x = 16;
+    for (const std::string& name : data.mTrapOrder)
+    {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(data.mTrapInfo.count(name), 1u);
+        const TrapInfo& info = data.mTrapInfo.at(name);
+        std::string model = info.trapModelFile;
+        std::replace(model.begin(), model.end(), '\\', '/');
+        EXPECT_TRUE(std::filesystem::is_regular_file(sim.Path(model)));
+        EXPECT_TRUE(std::filesystem::is_regular_file(sim.Path(info.trapImageFile)));
+        const Vector3 at = map->TileToWorldAligned(x, 50, info.widthTileSize, info.depthTileSize);
+        ASSERT_TRUE(AttemptTrapDrop(name, at, Vector3(0.0f, 0.0f, 1.0f)));
+        TileComp* footprint = map->GetTile(x, 50).occupant;
+        ASSERT_NE(footprint, nullptr);
+        if (TrapData* trap = footprint->GetOwner() ? footprint->GetOwner()->Get<TrapData>() : nullptr)
+            onSale.insert(trap->BehaviorName);
+        x += 5;
+    }
+    std::set<std::string> registered;
+    for (const auto& [name, behavior] : BehaviorRegistry::Instance().mTrapBehaviors)
+        registered.insert(name);
+    EXPECT_EQ(onSale, registered);
+
+    // The mist, full when bought, puffs out a poison cloud by itself.
+    EXPECT_TRUE(sim.StepUntil(
+        [&] {
+            const std::vector<Cog*>& cogs = sim.Cogs().GetActiveCogs();
+            return std::any_of(cogs.begin(), cogs.end(), [](Cog* cog) { return cog->Get<StatusRegion>() != nullptr; });
+        },
+        10 * 60));
 }

@@ -46,11 +46,11 @@ TEST(GameData, DataFilesSaveBackByteForByte)
     const std::string data = GameDataFolder() + "/Config/";
     DataController controller;
     controller.LoadGameData(data + "LogicData.xml");
-    EXPECT_EQ(controller.mTrapInfo.size(), 15u);
+    EXPECT_EQ(controller.mTrapInfo.size(), 16u);
     EXPECT_EQ(
         controller.mTrapOrder,
         (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall", "axe", "pit", "satellite",
-                                  "missile", "zapper", "laserturret", "lightbulb", "flame", "vortex"}));
+                                  "missile", "zapper", "laserturret", "lightbulb", "flame", "vortex", "mist"}));
     // One key per kind, none taken by the camera or the field editor.
     std::set<char> keys;
     for (const auto& [name, info] : controller.mTrapInfo)
@@ -59,7 +59,7 @@ TEST(GameData, DataFilesSaveBackByteForByte)
         keys.insert(info.trapKey);
     }
     EXPECT_EQ(keys.size(), controller.mTrapInfo.size());
-    EXPECT_EQ(controller.mInvaderInfo.size(), 5u);
+    EXPECT_EQ(controller.mInvaderInfo.size(), 12u);
     EXPECT_EQ(controller.GetTrapInfo("poison").widthTileSize, 3);
     EXPECT_EQ(SavedText(controller, dir), TempDir::Read(data + "LogicData.xml"));
 
@@ -132,7 +132,7 @@ TEST(GameData, UnknownNamesAssertAndFallBack)
 
     controller.LoadGameData(GameDataFolder() + "/Config/LogicData.xml");
     EXPECT_EQ(&controller.GetTrapInfo("laser"), &controller.mTrapInfo.at("axe")) << "the smallest key answers";
-    EXPECT_EQ(&controller.GetInvaderInfo("ghost"), &controller.mInvaderInfo.at("bomber"));
+    EXPECT_EQ(&controller.GetInvaderInfo("ghost"), &controller.mInvaderInfo.at("antigrabber"));
     EXPECT_TRUE(controller.HasTrapInfo("wall"));
     EXPECT_FALSE(controller.HasTrapInfo("Wall"));
     EXPECT_TRUE(controller.HasSpawnerInfo("spawner"));

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "LOOM/script/ScriptManager.h"
+#include "game/invaders/InvaderActions.h"
+#include "game/invaders/Kestrane.h"
 #include "game/logic/PhraseBank.h"
 #include "game/logic/TrapDrop.h"
 #include "tests/LOOM/support/ScriptTestSupport.h"
@@ -86,7 +88,7 @@ TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonWhenItsWavesAreKilled)
     EXPECT_FALSE(map->GetTile(36, 80).passable) << "a superwall";
     EXPECT_TRUE(map->GetTile(63, 80).passable) << "the gap";
     EXPECT_EQ(data.GetPoints(), 150);
-    EXPECT_EQ(data.mMaxKills, 6);
+    EXPECT_EQ(data.mMaxKills, 14);
     EXPECT_EQ(data.mGameState, StateInLevel);
 
     sim.Step();
@@ -97,13 +99,25 @@ TEST(LogicLoom, LevelOneIsBuiltByItsScriptAndWonWhenItsWavesAreKilled)
     EXPECT_EQ(GlobalNumber("NumInvaders"), 0);
     EXPECT_EQ(data.ExitReasonText(), "YOU ARE STILL PLAYING!");
 
-    // No trap stands at the start; spikes bought behind the gap meet every wave.
+    // No trap stands at the start; spikes bought behind the gap cost their price.
     EXPECT_TRUE(data.mTraps.empty());
     ASSERT_TRUE(AttemptTrapDrop("spikes", map->TileToWorldAligned(64, 81, 2, 2), Vector3(0.0f, 0.0f, 1.0f)));
     EXPECT_EQ(data.GetPoints(), 140);
-    ASSERT_TRUE(sim.StepUntil([&] { return data.mGameState != StateInLevel; }, 120 * 60));
+    // Every invader is struck down by a trap's kind of hit as it comes: the level is won once
+    // the last wave is gone.
+    ASSERT_TRUE(sim.StepUntil(
+        [&] {
+            std::vector<Kestrane*> living;
+            for (Comp* comp : data.mInvaders)
+                if (!static_cast<Kestrane*>(comp)->IsDead())
+                    living.push_back(static_cast<Kestrane*>(comp));
+            for (Kestrane* k : living)
+                SendDamage(*k->GetOwner(), DamageInfo{0, -1000.0f, 2});
+            return data.mGameState != StateInLevel;
+        },
+        200 * 60));
     EXPECT_EQ(data.mGameState, StateWon);
-    EXPECT_GE(data.GetKills(), 6);
+    EXPECT_GE(data.GetKills(), 14);
     EXPECT_EQ(data.mStats.trapKills, data.GetKills());
     EXPECT_EQ(data.mLiveInvaders, 0);
     EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);

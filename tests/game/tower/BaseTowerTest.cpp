@@ -47,7 +47,8 @@ TEST(BaseTower, BreakAnimationsCrumbleOneStageAtATime)
     ASSERT_NE(cog, nullptr);
     BaseTower& tower = InvaderField::B(cog);
     const uint32_t id = cog->GetID();
-    SendDamage(*cog, DamageInfo{0, -700.0f, 6});
+    // Seven tenths of its hit points gone: from five stages standing to two.
+    SendDamage(*cog, DamageInfo{0, -0.7f * tower.MaxHP, 6});
     ASSERT_EQ(seam.Played(id), std::vector<std::string>{"Break5"});
     // Each end plays the next stage down until the stage matches the hit points.
     for (const char* ended : {"Break5", "Break4", "Break3"})

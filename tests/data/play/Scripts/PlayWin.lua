@@ -22,10 +22,11 @@ Play.At(300, function()
     CreditsBefore = Points
 end)
 -- The spikes' button sends "TrapSelect"; each drop is a left click on the march from the gap to
--- the tower, four spikes one behind the other.
-for i, z in ipairs({ 340, 370, 400, 430 }) do
-    local dropX, dropY = Play.Screen(260, 0, z)
-    local f = 302 + (i - 1) * 14
+-- the tower, four spikes one behind the other and two across the tower's front, where an invader
+-- the claw threw past the line ends up.
+for i, spot in ipairs({ { 260, 340 }, { 260, 370 }, { 260, 400 }, { 260, 430 }, { 260, 453 }, { 252, 453 } }) do
+    local dropX, dropY = Play.Screen(spot[1], 0, spot[2])
+    local f = 302 + (i - 1) * 12
     Play.At(f, function() HUD.TrapSelect("spikes") end)
     Play.At(f + 2, function() Play.Mouse(dropX, dropY) end)
     Play.At(f + 6, function() Play.Button(0, true, dropX, dropY) end)
@@ -33,9 +34,9 @@ for i, z in ipairs({ 340, 370, 400, 430 }) do
 end
 -- A right click leaves the drop mode for the claw.
 local restX, restY = Play.Screen(300, 0, 360)
-Play.At(360, function() Play.Button(1, true, restX, restY) end)
-Play.At(362, function() Play.Button(1, false, restX, restY) end)
-Play.At(366, function()
+Play.At(376, function() Play.Button(1, true, restX, restY) end)
+Play.At(378, function() Play.Button(1, false, restX, restY) end)
+Play.At(382, function()
     G.Mes("PLAY bought: before=" .. CreditsBefore .. " after=" .. Points)
     G.ScreenCap()
 end)
@@ -46,10 +47,10 @@ local gapX, gapY = Play.Screen(256, 0, 326)
 Throws = 0
 Play.Each(function()
     local f = Play.Frame
-    if f < 372 or GameState ~= InLevel then
+    if f < 388 or GameState ~= InLevel then
         return false
     end
-    local phase = math.mod(f - 372, 240)
+    local phase = math.mod(f - 388, 240)
     if phase == 0 then
         Play.Mouse(gapX, gapY)
     elseif phase == 4 then
