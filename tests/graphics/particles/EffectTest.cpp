@@ -283,7 +283,7 @@ TEST_F(EffectTest, GameEffectFilesLoadAndRun)
         EXPECT_TRUE(good) << name;
         ++files;
     }
-    EXPECT_EQ(files, 24u);
+    EXPECT_EQ(files, 26u);
 
     Emitter cloud;
     ASSERT_TRUE(cloud.Load("Data/Effects/DeathCloud.Emitter.xml"));
