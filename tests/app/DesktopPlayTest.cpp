@@ -174,7 +174,9 @@ public:
             [&] {
                 std::vector<fs::path> written;
                 for (const auto& entry : fs::directory_iterator(mDir))
-                    if (entry.path().filename().string().rfind("screenshot", 0) == 0)
+                    // Only finished pictures: the program writes each beside its name first.
+                    if (const std::string name = entry.path().filename().string();
+                        name.rfind("screenshot", 0) == 0 && name.ends_with(".bmp"))
                         written.push_back(entry.path());
                 for (const fs::path& path : written)
                     if (const Bmp read = ReadBmp(path.string()); read.width > 0)
@@ -244,7 +246,6 @@ public:
     void Do(const std::string& what)
     {
         mDesktop.Tool(what);
-        Shot();
         Shot();
     }
     void Rest()
