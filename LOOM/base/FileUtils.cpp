@@ -93,6 +93,23 @@ std::string DataFilePath(const std::string& path)
     return ResolvePath(gDataPath + path);
 }
 
+std::string DataRelativeName(const std::string& path)
+{
+    auto slashed = [](std::string text) {
+        for (char& c : text)
+            if (c == '\\')
+                c = '/';
+        return text;
+    };
+    std::string folder = slashed(gDataPath);
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    const std::string name = slashed(path);
+    if (folder.size() <= 1 || name.size() <= folder.size() || name.compare(0, folder.size(), folder) != 0)
+        return path;
+    return path.substr(folder.size());
+}
+
 bool FileExists(const std::string& path)
 {
     if (path.empty())

@@ -17,6 +17,9 @@ std::string ResolvePath(const std::string& path);
 // The data path joined to a relative path; an absolute path is kept as it is.
 std::string DataFilePath(const std::string& path);
 
+// A path under the data folder without the folder, for what the player reads; others as given.
+std::string DataRelativeName(const std::string& path);
+
 bool FileExists(const std::string& path);
 bool DoesFileExist(const std::string& path);
 // Appends the names (without folder) of the files in folder ending in "." + extension, sorted.
