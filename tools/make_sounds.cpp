@@ -237,6 +237,7 @@ int main(int argc, char** argv)
         {"Death1", 0.6, [](double t, double l) { return Glide(500.0, 120.0, t, l) * std::exp(-t * 2.0) * 0.5; }},
         {"Death2", 0.6, [](double t, double l) { return Glide(420.0, 90.0, t, l) * std::exp(-t * 2.5) * 0.5; }},
         {"Poof", 0.3, NoiseBurst(23, 0.3, 12.0, 0.6)},
+        {"Click", 0.06, [](double t, double) { return Sine(1200.0, t) * std::exp(-t * 60.0); }},
     };
     for (const Effect& effect : effects)
     {
