@@ -291,6 +291,14 @@ Cog* Widget::GetOwner() const
 
 void Widget::Fire(const ClickAction& action, ParamBuffer& params)
 {
+    // Heard where the owner cog has a 2D sound player (the menus and the HUD); others ignore it.
+    // First: the action may take this widget away.
+    if (Cog* owner = GetOwner())
+    {
+        ParamBuffer sound;
+        sound.PushStdString("Click");
+        owner->CallFunction("PlaySound2D", sound);
+    }
     if (!action.mScript.empty() && gCoreEngine)
     {
         // The script gets its own copy: the message below consumes the buffer.

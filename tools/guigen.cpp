@@ -183,6 +183,18 @@ Button* MenuButton(Widget& parent, const char* name, const char* text, const cha
     return button;
 }
 
+// A window's heading across its top.
+TextBox* Title(Widget& parent, const char* name, const char* text)
+{
+    auto* title = Put<TextBox>(parent, "TextBox", name, -0.6f, 0.56f, 1.2f, 0.1f);
+    title->SetGuiText(text);
+    title->SetAlignment(0);
+    title->SetFont(1);
+    title->SetColor(Color(0.0f, 0.0f, 0.0f, 0.0f));
+    title->SetTextColor(Color(1.0f, 0.85f, 0.2f, 1.0f));
+    return title;
+}
+
 Window* MenuPanel(Widget& parent, const char* name)
 {
     auto* window = Put<Window>(parent, "Window", name, -0.6f, 0.6f, 1.2f, 1.2f);
@@ -211,9 +223,12 @@ std::unique_ptr<Widget> Hud()
         Label(*root, counters[i][0], "0", 0.6f, 0.72f - 0.07f * float(i), 0.35f)->SetAlignment(3);
     }
     Put<ToolBar>(*root, "ToolBar", "TrapDropToolBar", -0.9f, -0.55f, 1.2f, 0.1f)->SetActive(true);
-    Put<ToolBar>(*root, "ToolBar", "TrapDropToolBar2", -0.95f, -0.62f, 1.2f, 0.1f);
+    Put<ToolBar>(*root, "ToolBar", "TrapDropToolBar2", -0.98f, -0.62f, 1.2f, 0.1f);
     auto* combo = Put<ComboBox>(*root, "ComboBox", "TrapDropComboBox", -0.95f, 0.62f, 0.4f, 0.06f);
     combo->SetColor(Color(0.1f, 0.1f, 0.2f, 0.8f));
+    combo->SetToolTip("Click for every trap; pick one to drop it");
+    // The list's name beside it: the box itself shows the trap picked, or nothing.
+    Label(*root, "TrapListLabel", "< Trap list", -0.54f, 0.62f, 0.22f)->SetColor(Color(0.1f, 0.1f, 0.2f, 0.6f));
     combo->Action().mMessage = "TrapSelect";
     MenuButton(*root, "ZoomToTowerButton", "Tower", "ZoomToTower", "", -0.4f, 0.72f)->SetGuiSize(0.2f, 0.06f);
     // The messages scripts and the game pop up: a banner across the middle and a line under it.
@@ -241,6 +256,7 @@ std::unique_ptr<Widget> MainMenu()
     auto* menu = Put<Window>(*root, "Window", "MenuWindow", -0.95f, 0.7f, 0.0f, 0.0f);
     menu->SetAnimationFile("Models/WidgetAnimations.lmf", 0);
     auto* start = MenuPanel(*menu, "StartWindow");
+    Title(*start, "StartTitle", "Invaders");
     MenuButton(*start, "PlayButton", "Play", "", "OpenLevelChoice", -0.25f, 0.4f);
     MenuButton(*start, "ViewerButton", "Invaders", "", "OpenInvaderViewer", -0.25f, 0.25f);
     MenuButton(*start, "OptionsButton", "Options", "", "OpenOptions", -0.25f, 0.1f);
@@ -251,20 +267,37 @@ std::unique_ptr<Widget> MainMenu()
     traitor->AddAnimation("talk", "Textures/Art/Grunt.dds");
     traitor->AddAnimation("idle", "Textures/Art/Squad.dds");
     auto* options = MenuPanel(*menu, "OptionsWindow");
+    Title(*options, "OptionsTitle", "Options");
+    // A dark box that lights up when on, as a player reads a check box.
     auto* shadows = Put<CheckBox>(*options, "CheckBox", "ShadowsCheck", -0.4f, 0.4f, 0.06f, 0.08f);
+    shadows->SetColor(Color(0.3f, 0.35f, 0.55f, 1.0f));
+    shadows->SetCheckColor(Color(1.0f, 0.85f, 0.2f, 1.0f));
     shadows->Action().mScript = "SetShadowsOption";
     Label(*options, "ShadowsLabel", "Shadows", -0.3f, 0.4f, 0.4f);
     auto* volume = Put<Slider>(*options, "Slider", "VolumeSlider", -0.4f, 0.25f, 0.6f, 0.06f);
     volume->Action().mScript = "SetVolumeOption";
+    Label(*options, "VolumeLabel", "Volume", 0.25f, 0.25f, 0.3f);
     MenuButton(*options, "OptionsBack", "Back", "", "OpenStart", -0.25f, -0.4f);
     auto* credits = MenuPanel(*menu, "CreditsWindow");
     Label(*credits, "CreditsText", "Made with the Loom engine.", -0.5f, 0.4f, 1.0f);
     MenuButton(*credits, "CreditsBack", "Back", "", "OpenStart", -0.25f, -0.4f);
     auto* bonus = MenuPanel(*menu, "BonusWindow");
+    Title(*bonus, "BonusTitle", "Tips");
+    const char* tips[] = {"Grab an invader with the left button and throw it.",
+                          "The middle button pops up the trap bar.",
+                          "Each trap's key is shown on its button.",
+                          "The right button leaves a trap drop.",
+                          "Esc opens the in-game menu.",
+                          "The backquote key opens the console."};
+    for (int i = 0; i < 6; ++i)
+        Label(*bonus, ("BonusTip" + std::to_string(i + 1)).c_str(), tips[i], -0.5f, 0.35f - 0.09f * float(i), 1.0f);
     MenuButton(*bonus, "BonusBack", "Back", "", "OpenStart", -0.25f, -0.4f);
     auto* viewer = MenuPanel(*menu, "InvaderViewerWindow");
     Put<ImageBox>(*viewer, "ImageBox", "InvaderConceptArt", -0.55f, 0.55f, 0.35f, 0.45f);
-    Put<ImageBox>(*viewer, "ImageBox", "InvaderIcon", -0.15f, 0.55f, 0.12f, 0.12f)->SetGrid(4, 4);
+    // The icon sheet holds four columns of two rows, one invader index a cell.
+    auto* icon = Put<ImageBox>(*viewer, "ImageBox", "InvaderIcon", -0.15f, 0.55f, 0.08f, 0.16f);
+    icon->Image().File() = "Textures/Icons/Invaders.dds";
+    icon->SetGrid(4, 2);
     auto* model = Put<ModelView>(*viewer, "ModelView", "InvaderModel", 0.05f, 0.55f, 0.5f, 0.7f);
     model->SetModelFile("Models/Invader.lmf");
     model->SetColor(Color(0.0f, 0.0f, 0.0f, 0.0f));
@@ -385,7 +418,8 @@ int main(int argc, char** argv)
     const std::filesystem::path menus = std::filesystem::path(argv[1]) / "data" / "MenuData";
     std::filesystem::create_directories(menus);
     SetDataPath(menus.string() + "/");
-    auto trapButton = Make<TrapButtonLayout>("TrapDropButton", "TrapDropButton", 0.0f, 0.0f, 0.1f, 0.13f);
+    // Sixteen buttons fit the bottom bar left of the mini-map.
+    auto trapButton = Make<TrapButtonLayout>("TrapDropButton", "TrapDropButton", 0.0f, 0.0f, 0.085f, 0.11f);
     ok &= SaveWidgetFile("TrapDropButton.xml", *trapButton);
     ok &= SaveWidgetFile("HUD.xml", *Hud());
     ok &= SaveWidgetFile("MainMenu.xml", *MainMenu());

@@ -4,6 +4,7 @@
 #include <sndfile.h>
 #include <vorbis/vorbisenc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -33,12 +34,23 @@ private:
 
 using Shape = std::function<double(double t, double length)>;
 
+// Every effect leaves here at this peak: the bank's volumes, not the shapes, set how loud each is
+// against the music.
+constexpr float kEffectPeak = 0.9f;
+
 std::vector<float> Render(double seconds, const Shape& shape)
 {
     const size_t count = size_t(seconds * kRate);
     std::vector<float> out(count);
+    float peak = 0.0f;
     for (size_t i = 0; i < count; ++i)
+    {
         out[i] = float(shape(double(i) / kRate, seconds));
+        peak = std::max(peak, std::fabs(out[i]));
+    }
+    if (peak > 0.0f)
+        for (float& sample : out)
+            sample *= kEffectPeak / peak;
     // A few milliseconds of fade at both ends keep the edges from clicking.
     const size_t fade = std::min<size_t>(count / 4, kRate / 200);
     for (size_t i = 0; i < fade; ++i)
@@ -225,6 +237,7 @@ int main(int argc, char** argv)
         {"Death1", 0.6, [](double t, double l) { return Glide(500.0, 120.0, t, l) * std::exp(-t * 2.0) * 0.5; }},
         {"Death2", 0.6, [](double t, double l) { return Glide(420.0, 90.0, t, l) * std::exp(-t * 2.5) * 0.5; }},
         {"Poof", 0.3, NoiseBurst(23, 0.3, 12.0, 0.6)},
+        {"Click", 0.06, [](double t, double) { return Sine(1200.0, t) * std::exp(-t * 60.0); }},
     };
     for (const Effect& effect : effects)
     {

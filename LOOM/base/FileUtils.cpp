@@ -166,6 +166,23 @@ bool DataPathInside(const std::string& path, std::string& out)
     return true;
 }
 
+std::string DataRelativeName(const std::string& path)
+{
+    auto slashed = [](std::string text) {
+        for (char& c : text)
+            if (c == '\\')
+                c = '/';
+        return text;
+    };
+    std::string folder = slashed(gDataPath);
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    const std::string name = slashed(path);
+    if (folder.size() <= 1 || name.size() <= folder.size() || name.compare(0, folder.size(), folder) != 0)
+        return path;
+    return path.substr(folder.size());
+}
+
 bool FileExists(const std::string& path)
 {
     if (path.empty())

@@ -24,6 +24,9 @@ std::string DataFilePath(const std::string& path);
 // separator, or a symbolic link pointing out of it.
 bool DataPathInside(const std::string& path, std::string& out);
 
+// A path under the data folder without the folder, for what the player reads; others as given.
+std::string DataRelativeName(const std::string& path);
+
 // True for a readable regular file only; anything else found there (a folder, a FIFO, a
 // device) is "not a file", logged as an Error naming it.
 bool FileExists(const std::string& path);

@@ -437,8 +437,8 @@ void BasicInvader::Die(Kestrane& k)
         at->SetPosition(k.Pos().GetPosition());
         at->SetOrientation(k.Pos().GetOrientation());
     }
-    if (k.mRun.mDeathSound == 1)
-        SendSound(*death, "PlaySound3D", "Death");
+    // Every death is heard: a marker that nothing set kept the bank's death sounds silent.
+    SendSound(*death, "PlaySound3D", "Death");
     LogicLoom* logic = LogicLoom::Instance();
     if (!logic || !logic->mPhraseBank)
         return;

@@ -143,7 +143,6 @@ public:
         float mFuse = -1.0f;
         int32_t mFuseMark = -1; // the Bomber's last count-down mark shown
         int32_t mSearchRadius = 0;
-        int32_t mDeathSound = 0;
         int32_t mDetourTowerDistance = 0;
     };
     RunState mRun;

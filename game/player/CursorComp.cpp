@@ -449,7 +449,7 @@ void CursorComp::TellRefusal(const std::string& kind, DropCheck check)
         text = "The " + kind + " must go on the field";
         break;
     case DropCheck::Taken:
-        text = "That place is taken: the " + kind + " needs free ground";
+        text = "That place is taken: the " + kind + " must stand on free ground";
         break;
     default:
         return;

@@ -91,6 +91,10 @@ void MenuComp::Initialize()
     }
     for (const char* window : kClosedAtStart)
         mWidgets->CloseWindow(window);
+    // The viewer opens on a kind the game has: a blank default record shows no picture at all.
+    if (const DataController* data = Data();
+        data && !data->mInvaderInfo.empty() && data->mInvaderInfo.find(mViewedInvader) == data->mInvaderInfo.end())
+        mViewedInvader = data->mInvaderInfo.begin()->first;
     ShowInvader();
     Send("TraitorImage", "setanimation", "talk");
     mWidgets->OpenWindow("StartWindow", false);

@@ -1,5 +1,7 @@
 #include "game/widgets/TrapDropButton.h"
 
+#include <utility>
+
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/DataController.h"
@@ -76,9 +78,22 @@ void TrapDropButton::Render(GuiSystem& gui)
     gui.DrawQuad(mTexRect);
     gui.SetFont(mFont);
     gui.BeginText();
+    // The key sits at the bottom right, in proportion to the button at any size.
     Rect text = ScreenRect(gui);
-    text.mLeft += 25;
-    text.mTop += 30;
+    text.mLeft += (text.mRight - text.mLeft) * 5 / 8;
+    text.mTop += (text.mBottom - text.mTop) * 4 / 7;
+    // A dark rim keeps the key readable on the light icons too.
+    gui.SetColor(0.0f, 0.0f, 0.0f, 1.0f);
+    for (const auto& [dx, dy] : {std::pair{-1, -1}, std::pair{1, -1}, std::pair{-1, 1}, std::pair{1, 1}})
+    {
+        Rect rim = text;
+        rim.mLeft += dx;
+        rim.mRight += dx;
+        rim.mTop += dy;
+        rim.mBottom += dy;
+        gui.DrawTextInRect(mKeyText.c_str(), rim);
+    }
+    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
     gui.DrawTextInRect(mKeyText.c_str(), text);
     gui.EndText();
     RenderChildren(gui);

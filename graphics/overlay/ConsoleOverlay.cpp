@@ -13,9 +13,11 @@
 
 namespace {
 
-// The statistics and debug values take the top of the screen between the HUD's health bar and
-// trap box on the left and its counters on the right, as shares of the width.
-constexpr float kStatsLeft = 0.3f;
+// The statistics and debug values take the right edge between the HUD's counters and its
+// mini-map, clear of the menu windows in the middle and the HUD's buttons: shares of the screen.
+constexpr float kStatsLeft = 0.8f;
+constexpr float kStatsTop = 0.18f;
+constexpr float kStatsMargin = 4.0f;
 constexpr float kTextX = 10.0f;
 constexpr float kPausedScale = 2.0f;
 constexpr float kGlyphWidth = 8.0f;
@@ -123,12 +125,17 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
     font->Flush();
 }
 
-float ConsoleOverlay::StatsX() const { return std::floor(static_cast<float>(mDevice->GetWidth()) * kStatsLeft); }
+float ConsoleOverlay::StatsX() const
+{
+    return std::floor(static_cast<float>(mDevice->GetWidth()) * kStatsLeft) + kStatsMargin;
+}
+
+float ConsoleOverlay::StatsY() const { return std::floor(static_cast<float>(mDevice->GetHeight()) * kStatsTop); }
 
 float ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color)
 {
     char line[96];
-    float y = 0.0f;
+    float y = StatsY();
     const float x = StatsX();
     auto put = [&]() {
         Text(font, line, x, y, color);

@@ -65,6 +65,7 @@ private:
     // Returns the height the lines took.
     float DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color);
     float StatsX() const;
+    float StatsY() const;
 
     GraphicsDevice* mDevice = nullptr;
     Color mTextColor{1.0f, 1.0f, 1.0f, 1.0f};

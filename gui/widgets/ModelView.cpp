@@ -1,5 +1,7 @@
 #include "gui/widgets/ModelView.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "LOOM/cogs/Cog.h"
@@ -10,6 +12,7 @@
 #include "LOOM/math/Quat.h"
 #include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/model/Mesh.h"
 #include "graphics/scene/SkinModel.h"
 #include "gui/WidgetLayer.h"
 #include "gui/widgets/Widgets.h"
@@ -19,6 +22,8 @@ namespace {
 constexpr const char* kTypeName = "GuiModelView";
 // Radians a drag across the whole screen width turns the model.
 constexpr float kTurnPerUnit = 3.14159265f;
+// Room left round a fitted model: a tenth of its size.
+constexpr float kFitMargin = 1.1f;
 
 } // namespace
 
@@ -177,10 +182,27 @@ void ModelView::Render(GuiSystem& gui)
         float right = 0.0f, bottom = 0.0f;
         gui.ScreenToClip(gui.GuiToPixelX(mBox.mX + mBox.mWidth), gui.GuiToPixelY(mBox.mY - mBox.mHeight), right,
                          bottom);
-        const float scaleY = (top - bottom) / mModelHeight;
+        // The model's own bounds fit the box, turned any way about its upright axis, with a margin
+        // for its animations; a model without bounds is taken as the stored height.
+        float fit = mModelHeight, base = 0.0f;
+        if (const Mesh* mesh = model->GetMesh())
+        {
+            const Vector3& lo = mesh->mBoxCorner1;
+            const Vector3& hi = mesh->mBoxCorner2;
+            const float tall = hi.y - lo.y;
+            const float reach = std::max({std::fabs(lo.x), std::fabs(hi.x), std::fabs(lo.z), std::fabs(hi.z)});
+            const float boxWidth = (right - left) * width, boxHeight = (top - bottom) * height;
+            if (tall > 0.0f && boxWidth > 0.0f)
+            {
+                fit = std::max(tall, 2.0f * reach * boxHeight / boxWidth) * kFitMargin;
+                base = lo.y - tall * (kFitMargin - 1.0f) * 0.5f;
+            }
+        }
+        const float scaleY = (top - bottom) / fit;
         const float scaleX = scaleY * height / width;
         Matrix4 viewProjection;
-        viewProjection.FromPosScale(Vector3((left + right) * 0.5f, bottom, 0.5f), Vector3(scaleX, scaleY, 0.1f));
+        viewProjection.FromPosScale(Vector3((left + right) * 0.5f, bottom - base * scaleY, 0.5f),
+                                    Vector3(scaleX, scaleY, 0.1f));
         FrameMatrices& frame = loom->GetShaderControl().Frame();
         const Matrix4 saved = frame.mViewProjectionAlt;
         frame.mViewProjectionAlt = viewProjection;

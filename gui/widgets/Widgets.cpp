@@ -20,6 +20,12 @@ void SerializeColorField(Serializer& s, const char* name, Color& color)
 
 namespace {
 
+// The screen's edges in GUI units.
+constexpr float kGuiLeft = -1.0f;
+constexpr float kGuiRight = 1.0f;
+constexpr float kGuiTop = GuiUnits::kTop;
+constexpr float kGuiBottom = -GuiUnits::kTop;
+
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 } // namespace
@@ -688,6 +694,18 @@ void ToolBar::AddItem(std::unique_ptr<Widget> item)
 
 void ToolBar::SetGuiPosition(float x, float y)
 {
+    // A bar put where the pointer is keeps its whole row of items on the screen.
+    float width = 0.0f, height = 0.0f;
+    for (const auto& item : Children())
+    {
+        width += (width > 0.0f ? mSpacing : 0.0f) + item->GetBox().mWidth;
+        height = std::max(height, item->GetBox().mHeight);
+    }
+    if (width > 0.0f)
+    {
+        x = std::clamp(x, kGuiLeft, std::max(kGuiLeft, kGuiRight - width));
+        y = std::clamp(y, std::min(kGuiTop, kGuiBottom + height), kGuiTop);
+    }
     mBox.mX = x;
     mBox.mY = y;
     Layout();

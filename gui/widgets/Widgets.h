@@ -97,6 +97,7 @@ public:
     void OnClick() override;
     void SetGuiFloat(float value) override { mChecked = value != 0.0f; }
     bool IsChecked() const { return mChecked; }
+    void SetCheckColor(const Color& color) { mCheckColor = color; }
 
 private:
     bool mChecked = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "LOOM/base/AssertHandler.h"
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "graphics/model/DistanceMap.h"
 #include "graphics/model/Mesh.h"
@@ -245,7 +246,7 @@ bool ReadMesh(ChunkReader& reader, Mesh& mesh)
 
 bool LoadMesh(Mesh& mesh, const std::string& fileName)
 {
-    Console::Instance().Log("Loading Mesh " + fileName, LogLoading);
+    Console::Instance().Log("Loading Mesh " + DataRelativeName(fileName), LogLoading);
     mesh.Clear();
     mesh.mName = fileName;
     ChunkReader reader;
@@ -377,7 +378,7 @@ bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
 
 bool LoadAnimations(AnimationSet& set, const std::string& fileName)
 {
-    Console::Instance().Log("Loading Animation File " + fileName, LogLoading);
+    Console::Instance().Log("Loading Animation File " + DataRelativeName(fileName), LogLoading);
     set.Clear();
     ChunkReader reader;
     if (!reader.Open(fileName))

@@ -29,7 +29,7 @@ enum : uint16_t
 
 bool Model3DS::ReadMainChunk(Mesh& mesh, const std::string& fileName)
 {
-    Console::Instance().Log("Loading Mesh " + fileName, LogLoading);
+    Console::Instance().Log("Loading Mesh " + DataRelativeName(fileName), LogLoading);
     mesh.Clear();
     mesh.mName = fileName;
     std::string bytes;

@@ -123,7 +123,7 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     EXPECT_EQ(play.Sim().Cogs().GetCogCount(), cogs);
     EXPECT_EQ(play.Data().GetPoints(), 100 - cost);
     EXPECT_TRUE(play.Cursor().IsTrapDropMode());
-    EXPECT_EQ(said->QueryText(), "That place is taken: the spikes needs free ground");
+    EXPECT_EQ(said->QueryText(), "That place is taken: the spikes must stand on free ground");
     EXPECT_GT(said->Alpha(), 0.0f);
     // A free tile without the credits for it.
     play.Data().SetPoints(cost - 1);

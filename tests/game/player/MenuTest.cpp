@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 extern "C" {
 #include <lua.h>
 }
@@ -126,11 +128,15 @@ TEST(Menu, ViewerLooksAndWrapping)
     MenuComp& menu = *play.mMenu->Get<MenuComp>();
     const auto& kinds = play.Data().mInvaderInfo;
     ASSERT_GE(kinds.size(), 2u);
-    EXPECT_EQ(menu.GetViewedInvader(), "Normal");
+    // The data has no "Normal": the viewer opens on its first kind, with that kind's pictures,
+    // and adds no default record.
+    EXPECT_EQ(menu.GetViewedInvader(), kinds.begin()->first);
     EXPECT_FALSE(play.Data().HasInvaderInfo("Normal")) << "the default record is not added";
+    EXPECT_EQ(play.MenuWidgets().Find("InvaderName")->QueryText(), kinds.begin()->first);
+    EXPECT_EQ(play.MenuWidgets().Find("InvaderConceptArt")->Image().File(),
+              kinds.begin()->second.invaderConceptArtFile);
     play.mMenu->CallFunctionByName("NextInvader");
-    EXPECT_EQ(menu.GetViewedInvader(),
-              kinds.upper_bound("Normal") == kinds.end() ? kinds.begin()->first : kinds.upper_bound("Normal")->first);
+    EXPECT_EQ(menu.GetViewedInvader(), std::next(kinds.begin())->first);
     while (menu.GetViewedInvader() != kinds.rbegin()->first)
         play.mMenu->CallFunctionByName("NextInvader");
     play.mMenu->CallFunctionByName("NextInvader");

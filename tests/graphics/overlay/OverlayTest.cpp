@@ -96,24 +96,26 @@ TEST_F(OverlayTest, TypedLineShowsAndRuns)
     EXPECT_FALSE(console.GetInputActive());
 }
 
-// The statistics keep clear of the HUD: its health bar and trap box take the top left (to 220 at
-// 800 wide), its counters the top right (from 540); they sit between, the debug values under them.
+// The statistics keep clear of the HUD and the menu windows: the windows take the middle (160 to
+// 640 at 800 wide), the HUD's counters the top right (to 108 high), its mini-map the bottom right
+// (from 380); they sit on the right edge between, the debug values under them.
 TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
 {
     const Image before = Frame(0.0f);
-    EXPECT_EQ(Lit(before, 0, 0, 800, 160), 0);
+    EXPECT_EQ(Lit(before, 0, 0, 800, 380), 0);
     Console::Instance().ExecuteLine("FPS");
     EXPECT_TRUE(mLoom->GetToggles().mShowStats);
     Console::Instance().DebugValue("Zeta", "7");
     FrameStats stats;
     stats.mTriangles = 1000;
     const Image after = Frame(0.0f, stats);
-    EXPECT_GT(Lit(after, 240, 0, 400, 12), 10);
-    EXPECT_EQ(Lit(after, 0, 0, 239, 160), 0);
-    EXPECT_EQ(Lit(after, 530, 0, 800, 160), 0);
+    EXPECT_GT(Lit(after, 644, 108, 800, 120), 10);
+    EXPECT_EQ(Lit(after, 0, 0, 643, 380), 0);
+    EXPECT_EQ(Lit(after, 0, 0, 800, 107), 0);
+    EXPECT_EQ(Lit(after, 0, 380, 800, 600), 0);
     // Nine lines without a terrain, then the debug values.
-    EXPECT_GT(Lit(after, 240, 96, 400, 108), 5);
-    EXPECT_GT(Lit(after, 240, 108, 400, 120), 5);
+    EXPECT_GT(Lit(after, 644, 204, 800, 216), 5);
+    EXPECT_GT(Lit(after, 644, 216, 800, 228), 5);
 
     // A share of the frame stops at the whole: a graphics time over the frame time reads as 100%.
     const auto share = [&](float graphics) {
@@ -125,8 +127,8 @@ TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
     const Image whole = share(1.0f);
     const Image over = share(1.21f);
     const Image part = share(0.5f);
-    EXPECT_EQ(Differing(whole, over, 240, 72, 400, 84), 0);
-    EXPECT_GT(Differing(whole, part, 240, 72, 400, 84), 5) << "the line is where the test looks";
+    EXPECT_EQ(Differing(whole, over, 644, 180, 800, 192), 0);
+    EXPECT_GT(Differing(whole, part, 644, 180, 800, 192), 5) << "the line is where the test looks";
     Console::Instance().RemoveDebugValue("Zeta");
     Console::Instance().ExecuteLine("FPS");
 }
