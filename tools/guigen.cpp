@@ -294,10 +294,10 @@ std::unique_ptr<Widget> MainMenu()
     MenuButton(*bonus, "BonusBack", "Back", "", "OpenStart", -0.25f, -0.4f);
     auto* viewer = MenuPanel(*menu, "InvaderViewerWindow");
     Put<ImageBox>(*viewer, "ImageBox", "InvaderConceptArt", -0.55f, 0.55f, 0.35f, 0.45f);
-    // The icon sheet holds four columns of two rows, one invader index a cell.
+    // The icon sheet holds four columns of four rows, one invader index a cell.
     auto* icon = Put<ImageBox>(*viewer, "ImageBox", "InvaderIcon", -0.15f, 0.55f, 0.08f, 0.16f);
     icon->Image().File() = "Textures/Icons/Invaders.dds";
-    icon->SetGrid(4, 2);
+    icon->SetGrid(4, 4);
     auto* model = Put<ModelView>(*viewer, "ModelView", "InvaderModel", 0.05f, 0.55f, 0.5f, 0.7f);
     model->SetModelFile("Models/Invader.lmf");
     model->SetColor(Color(0.0f, 0.0f, 0.0f, 0.0f));
