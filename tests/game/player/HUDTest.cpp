@@ -141,16 +141,17 @@ TEST(HUD, TheMiddleButtonHoldsTheToolBarWhereItWentDown)
     Widget* bar = play.HudWidgets().Find("TrapDropToolBar");
     ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(bar->IsActive());
-    play.MoveTo(play.Width() / 4, play.Height() / 2);
+    // Far enough left that the whole bar fits on the screen there.
+    play.MoveTo(play.Width() / 8, play.Height() / 2);
     play.Down(2);
     play.Step();
     EXPECT_TRUE(bar->IsActive());
-    EXPECT_NEAR(bar->GetBox().mX, -0.5f, 1e-3f);
+    EXPECT_NEAR(bar->GetBox().mX, -0.75f, 1e-3f);
     EXPECT_NEAR(bar->GetBox().mY, 0.0f, 1e-3f);
     play.MoveTo(play.Width() / 2, play.Height() / 4);
     play.Step(5);
     EXPECT_TRUE(bar->IsActive());
-    EXPECT_NEAR(bar->GetBox().mX, -0.5f, 1e-3f);
+    EXPECT_NEAR(bar->GetBox().mX, -0.75f, 1e-3f);
     play.Up(2);
     play.Step();
     EXPECT_TRUE(bar->IsActive());
