@@ -18,18 +18,6 @@ namespace {
 // Long enough to take several writes, so a disk filling up half-way is seen.
 const std::string kLongText(300 * 1024, 'w');
 
-int ErrorsNaming(uint32_t since, const std::string& part)
-{
-    const Console& console = Console::Instance();
-    int count = 0;
-    for (uint32_t i = 0; i < console.GetEntryCounter() - since && i < console.GetEntries().Size(); ++i)
-    {
-        const LogEntry& entry = console.GetEntries().FromNewest(i);
-        count += entry.mCategory == LogError && entry.mText.find(part) != std::string::npos;
-    }
-    return count;
-}
-
 template <typename Saver>
 bool SaveRecord(const std::string& path)
 {

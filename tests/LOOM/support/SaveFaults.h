@@ -13,6 +13,7 @@
 #include <string>
 
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/console/Console.h"
 
 // The disk fills up at the n-th write (counted from 1) of the savers while this lives.
 class FullDisk
@@ -104,4 +105,17 @@ inline std::map<std::string, std::string> FolderSnapshot(const std::string& fold
         files[it->path().string()] = std::string(std::istreambuf_iterator<char>(in), {});
     }
     return files;
+}
+
+// Errors logged since the mark whose text holds the part: one failed save logs exactly one.
+inline int ErrorsNaming(uint32_t since, const std::string& part)
+{
+    const Console& console = Console::Instance();
+    int count = 0;
+    for (uint32_t i = 0; i < console.GetEntryCounter() - since && i < console.GetEntries().Size(); ++i)
+    {
+        const LogEntry& entry = console.GetEntries().FromNewest(i);
+        count += entry.mCategory == LogError && entry.mText.find(part) != std::string::npos;
+    }
+    return count;
 }

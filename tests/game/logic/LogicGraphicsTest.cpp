@@ -219,16 +219,6 @@ TEST_F(LogicOnGraphics, SaveCommandsKeepOldFilesWholeAndStayInsideTheDataFolder)
         lua_pop(L, 1);
         return yes;
     };
-    auto errorsNaming = [](uint32_t since, const std::string& part) {
-        const Console& console = Console::Instance();
-        int count = 0;
-        for (uint32_t i = 0; i < console.GetEntryCounter() - since && i < console.GetEntries().Size(); ++i)
-        {
-            const LogEntry& entry = console.GetEntries().FromNewest(i);
-            count += entry.mCategory == LogError && entry.mText.find(part) != std::string::npos;
-        }
-        return count;
-    };
     struct Command
     {
         const char* mCall;
@@ -270,7 +260,7 @@ TEST_F(LogicOnGraphics, SaveCommandsKeepOldFilesWholeAndStayInsideTheDataFolder)
             EXPECT_FALSE(saved);
             EXPECT_EQ(FolderSnapshot(mSim.Path("")), before) << "an old file changed or a temporary file stayed";
             for (const std::string& name : command.mNamed)
-                EXPECT_EQ(errorsNaming(mark, name), 1) << name;
+                EXPECT_EQ(ErrorsNaming(mark, name), 1) << name;
         }
     }
 
@@ -291,7 +281,7 @@ TEST_F(LogicOnGraphics, SaveCommandsKeepOldFilesWholeAndStayInsideTheDataFolder)
         SCOPED_TRACE(call);
         const uint32_t mark = Console::Instance().GetEntryCounter();
         EXPECT_FALSE(answer(call));
-        EXPECT_EQ(errorsNaming(mark, "Path refused"), 1);
+        EXPECT_EQ(ErrorsNaming(mark, "Path refused"), 1);
     }
     std::vector<std::string> beside;
     for (const auto& entry : std::filesystem::directory_iterator(outside))
