@@ -29,7 +29,7 @@ namespace {
 // The data folder with vertical sync switched off in Graphics.xml.
 std::string DataWithoutVSync(const TempDir& dir)
 {
-    const std::string folder = dir.Path("data");
+    std::string folder = dir.Path("data");
     std::filesystem::copy(GameDataFolder(), folder, std::filesystem::copy_options::recursive);
     std::string xml = TempDir::Read(folder + "/Graphics.xml");
     const std::string on = "<bool name=\"VSync\">true</bool>";
