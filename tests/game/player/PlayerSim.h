@@ -13,8 +13,10 @@
 #include "game/player/MenuComp.h"
 #include "game/widgets/TrapDropButton.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/GraphicsScene.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/guisystem/GuiSystem.h"
+#include "graphics/overlay/ConsoleOverlay.h"
 #include "gui/GuiInstall.h"
 #include "gui/Widget.h"
 #include "gui/WidgetComp.h"
@@ -63,6 +65,34 @@ public:
     bool mHasHud = true;
     std::map<uint32_t, Hud> mHuds;
 };
+
+// The console panel that shows the log while a level loads has slid off the top of the screen.
+inline bool LoadingTextGone()
+{
+    const GraphicsLoom* graphics = GraphicsLoom::Instance();
+    return graphics && graphics->GetScene() && graphics->GetScene()->mConsolePosition <= ConsoleOverlay::kHidden;
+}
+
+// The back buffer a test draws into, set before the level's ground is built (a later change of
+// size rebuilds all of its patches); width 0 keeps the data folder's. A test that reads no pixel
+// leaves the ground undrawn too: its textures are baked on the CPU as patches come into view,
+// most of a frame's cost under the sanitizers.
+struct TestScreen
+{
+    int mWidth = 0;
+    int mHeight = 0;
+    bool mGround = true;
+
+    void Apply() const
+    {
+        GraphicsLoom* graphics = GraphicsLoom::Instance();
+        ASSERT_NE(graphics, nullptr);
+        if (mWidth > 0)
+            graphics->SetResolution(uint32_t(mWidth), uint32_t(mHeight));
+        graphics->GetToggles().mTerrain = mGround;
+    }
+};
+inline constexpr TestScreen kNoPixelScreen{160, 120, false};
 
 // What must stand before the engine starts: the offscreen window and the GUI; taken back
 // when the game goes.

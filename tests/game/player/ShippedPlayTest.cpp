@@ -19,12 +19,15 @@ bool RunLua(const std::string& chunk)
 }
 
 // The shipped game as the program starts it, with its menus and scene binding: first level in
-// play, goal read.
+// play, goal read. No test here reads a pixel.
 struct ShippedLevel
 {
     ShippedLevel()
     {
         SetSceneSeam(&scene);
+        kNoPixelScreen.Apply();
+        // The input loom takes the new size in the next frame.
+        sim.Step();
         ScriptManager::Instance().RunScript("Scripts/GameMenu.lua");
         // The pointer rests mid-window: on an edge it would scroll the view.
         Io().HandleEvent(InputEvents::Motion(Io().GetScreenWidth() / 2, Io().GetScreenHeight() / 2));
@@ -38,10 +41,11 @@ struct ShippedLevel
     ShippedLevel(const ShippedLevel&) = delete;
     ShippedLevel& operator=(const ShippedLevel&) = delete;
     IOLoom& Io() { return *IOLoom::Instance(); }
-    // A click in the middle of the window, on the field before the tower, or off it by dx.
-    void Click(Uint8 button = SDL_BUTTON_LEFT, int dx = 0)
+    // A click in the middle of the window, on the field before the tower, or right of it by a
+    // share of the window's width.
+    void Click(Uint8 button = SDL_BUTTON_LEFT, float dx = 0.0f)
     {
-        const int x = Io().GetScreenWidth() / 2 + dx;
+        const int x = Io().GetScreenWidth() / 2 + static_cast<int>(dx * static_cast<float>(Io().GetScreenWidth()));
         const int y = Io().GetScreenHeight() / 2;
         Io().HandleEvent(InputEvents::Motion(x, y));
         sim.Step(2);
@@ -180,9 +184,9 @@ TEST(ShippedPlay, TheHudSaysHowToAimAFanAndHowToGrab)
     EXPECT_TRUE(data.mTraps.empty()) << "the first click only places it";
     EXPECT_EQ(said->QueryText(), "Now click the way the fan should face");
     EXPECT_GT(said->Alpha(), 0.0f);
-    level.Click(SDL_BUTTON_LEFT, 80);
+    level.Click(SDL_BUTTON_LEFT, 0.1f);
     EXPECT_EQ(data.mTraps.size(), 1u) << "the second click sets it down facing the pointer";
-    level.Click(SDL_BUTTON_RIGHT, 80);
+    level.Click(SDL_BUTTON_RIGHT, 0.1f);
     ASSERT_FALSE(FindCursor()->IsTrapDropMode());
 
     // An invader standing under the claw.
