@@ -35,10 +35,13 @@ struct LevelOutcome
 // A shipped level played from its own script on the real data folder until it ends or ten
 // minutes of game time pass. The defence is bought through the game's drop rules with the
 // starting points, and every five seconds whatever stands no more is bought again with the
-// points earned, as a player rebuilds what the blasts take.
+// points earned, as a player rebuilds what the blasts take. Thirty frames a second, as a slower
+// machine runs the game: what counts is the level's course in game time, not any one frame.
 LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& defence)
 {
+    constexpr int32_t kRate = 30;
     GameSim sim;
+    sim.SetStep(1.0 / kRate);
     sim.Run(std::string("LogicCreateLevel ") + script);
     LevelOutcome outcome;
     TileMap* map = sim.Logic().mTileMap;
@@ -65,11 +68,11 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& def
         [&] {
             for (Comp* comp : data.mInvaders)
                 outcome.kinds.insert(static_cast<Kestrane*>(comp)->mBehaviorName);
-            if (++frame % 300 == 0 && !defence.empty())
+            if (++frame % (5 * kRate) == 0 && !defence.empty())
                 buy();
             return data.mGameState != StateInLevel;
         },
-        600 * 60);
+        600 * kRate);
     outcome.state = data.mGameState;
     outcome.kills = data.mKills;
     outcome.invadersLeft = data.mInvaders.size();

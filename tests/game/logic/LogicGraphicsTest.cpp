@@ -160,9 +160,10 @@ TEST_F(LogicOnGraphics, GenMapGeneratesSavesAndRebuildsTheTerrain)
     map->ComputeAllNormals();
     map->RebuildTerrain();
 
-    // The ground from above, drawn by the terrain alone.
+    // The middle of the ground from above, drawn by the terrain alone; a narrow view, since each
+    // patch in it bakes its texture first.
     GraphicsDevice& device = *Graphics().GetDevice();
-    const Vector3 eye(128.0f, 150.0f, -60.0f), at(128.0f, 10.0f, 128.0f);
+    const Vector3 eye(128.0f, 80.0f, 100.0f), at(128.0f, 10.0f, 128.0f);
     const Vector3 z = (at - eye).Normalized();
     Vector3 x, y;
     CrossProduct(Vector3(0.0f, 1.0f, 0.0f), z, x);
