@@ -13,7 +13,6 @@
 // Broken inputs of every sort must end in a logged error, never in a crash, a hang or a
 // sanitizer report. The generator is seeded so a failure can be replayed.
 namespace {
-const std::string kAllFields = std::string(LOOM_TEST_DATA) + "/all_fields.xml";
 
 void LoadXmlText(const std::string& text)
 {
