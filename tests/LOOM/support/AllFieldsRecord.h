@@ -131,6 +131,3 @@ inline AllFields MakeAllFields()
     record.mChildren = {{"first", 1, {1, 1, 1}}, {"second", -2, {0, 0, 0.001f}}};
     return record;
 }
-
-// The record above as a file, every field filled.
-inline const std::string kAllFields = std::string(LOOM_TEST_DATA) + "/all_fields.xml";
