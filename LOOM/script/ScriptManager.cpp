@@ -466,6 +466,10 @@ ScriptResult ScriptManager::RunScript(std::string path)
         LogNoState("script", path);
         return ScriptResult::Failed;
     }
+    // Named by a data file, the console or a script: only files inside the data folder run.
+    std::string inside;
+    if (!DataPathInside(path, inside))
+        return ScriptResult::Failed;
     const int top = lua_gettop(L);
     PushHandler(L);
     const std::string file = DataFilePath(path);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/base/StopRequest.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
@@ -206,6 +207,10 @@ bool LogicLoom::SaveOptions(bool shadows, float volume)
 void LogicLoom::LogicCreateLevel(std::string scriptFile)
 {
     Console& console = Console::Instance();
+    // A script named by the console or another script: outside the data folder the menu stays.
+    std::string inside;
+    if (!DataPathInside(scriptFile, inside))
+        return;
     // A level script that cannot be read would leave a field with no waves: the menu stays.
     std::string text, why;
     if (!ScriptManager::ReadScript(scriptFile, text, why))

@@ -111,6 +111,20 @@ TEST_F(ScriptManagerTest, RunScript_MissingOrBrokenFileLogsLuaErrorAndRunsNothin
     EXPECT_NE(logged[0].find("Broken.lua"), std::string::npos) << logged[0];
     EXPECT_EQ(TypeOf("x"), "nil");
     EXPECT_EQ(lua_gettop(L()), top);
+
+    // A script file outside the data folder is not read at all.
+    for (const std::string& outside : {std::string("../scripts/Scripts/CountFrames.lua"),
+                                       std::string("Scripts\\..\\..\\scripts\\Scripts\\CountFrames.lua"),
+                                       std::string(LOOM_TEST_DATA) + "/scripts/Scripts/CountFrames.lua"})
+    {
+        SCOPED_TRACE(outside);
+        mark = LogMark();
+        EXPECT_EQ(Scripts().RunScript(outside), ScriptResult::Failed);
+        logged = LoggedSince(mark);
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0].rfind("Path refused: ", 0), 0u) << logged[0];
+        EXPECT_EQ(TypeOf("Frames"), "nil");
+    }
 }
 
 TEST_F(ScriptManagerTest, ErrorFunc_ReportsAnyErrorValueAsText)
