@@ -225,6 +225,8 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
         mDataController->ResetLevel();
     console.Log("Loading Level Data", LogGeneral);
     Scene().RenderLoading();
+    // The new level brings its own per-frame work, whatever became of the last one's.
+    ScriptManager::Instance().ResumeUpdate();
     const ScriptResult result = ScriptManager::Instance().RunScript(scriptFile);
     if (result == ScriptResult::Stopped)
     {
