@@ -641,7 +641,7 @@ bool ConvertFolder(std::string source, std::string dest)
     bool saved = true;
     for (const std::string& name : names)
     {
-        if (Cog* cog = CogFactory::Instance().Allocate(from + "/" + name))
+        if (Cog* cog = CogFactory::Instance().Allocate(source + "/" + name))
             saved = SaveCogBinary(*cog, to + "/" + name) && saved;
     }
     return saved;
