@@ -141,14 +141,14 @@ template <typename T>
 T ReadSlot(const uint8_t* slot)
 {
     T value;
-    std::memcpy(&value, slot, sizeof(T));
+    std::memcpy(&value, slot, sizeof(T)); // NOLINT(bugprone-sizeof-expression): pointers are slots too
     return value;
 }
 
 template <typename T>
 void WriteSlot(uint8_t* slot, const T& value)
 {
-    std::memcpy(slot, &value, sizeof(T));
+    std::memcpy(slot, &value, sizeof(T)); // NOLINT(bugprone-sizeof-expression)
 }
 
 size_t CodeWidth(uint8_t code)

@@ -179,7 +179,9 @@ bool GraphicsCommands::ScreenCap()
         std::string why = "the screen cannot be read";
         if (mDevice && mDevice->ReadBack(nullptr, image) && image.SaveBmp(DataFilePath(name), &why))
             return true;
-        Console::Instance().Log("ScreenCap: could not save " + name + ": " + why, LogError);
+        std::string message = "ScreenCap: could not save ";
+        message.append(name).append(": ").append(why);
+        Console::Instance().Log(message, LogError);
         return false;
     }
     Console::Instance().Log("ScreenCap: screenshot0.bmp to screenshot99.bmp all exist, nothing saved", LogError);
