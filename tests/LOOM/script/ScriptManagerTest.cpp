@@ -1,4 +1,5 @@
 #include <chrono>
+#include <ctime>
 #include <memory>
 #include <thread>
 
