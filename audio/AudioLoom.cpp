@@ -210,7 +210,7 @@ void AudioLoom::RegisterTypes()
 {
     RegisterAudioComponents(CogFactory::Instance());
     Console& console = Console::Instance();
-    console.RegisterCommand("PlayMusic", MakeConsoleCommand(this, &AudioLoom::PlayMusic),
+    console.RegisterCommand("PlayMusic", MakeDataPathCommand(MakeConsoleCommand(this, &AudioLoom::PlayMusic)),
                             "Plays a music file, looping");
     console.RegisterCommand("StopMusic", MakeConsoleCommand(this, &AudioLoom::StopMusic), "Stops the music");
     console.RegisterCommand("OpenCDTray", MakeConsoleCommand(this, &AudioLoom::OpenCDTray), "Opens the CD tray");

@@ -20,13 +20,6 @@ PlatformWindow* gPlatformWindow = nullptr;
 namespace {
 const char* const kSplashImage = "InvaderLoading.bmp";
 
-// Window failures happen before the run-time log file is open, so they go to standard error too.
-void ReportError(const std::string& text)
-{
-    Console::Instance().Log(text, LogError);
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
-
 // Codes of the keys passed on as keys; 0 for every other key.
 int KeyCodeFor(SDL_Keycode key)
 {
@@ -79,7 +72,7 @@ bool IsTrackedButton(Uint8 button) { return button == SDL_BUTTON_LEFT || button 
 // The splash bitmap goes through the capped decoder like every picture: a small file whose header
 // names a huge picture must not ask for gigabytes. Null leaves the splash blank; only a missing
 // file does so without a word.
-SDL_Surface* LoadSplashImage()
+SDL_Surface* LoadSplashImage(std::string& error)
 {
     std::error_code ec;
     if (!std::filesystem::exists(kSplashImage, ec))
@@ -90,13 +83,13 @@ SDL_Surface* LoadSplashImage()
     std::string why = "cannot be read";
     if (!ReadWholeFile(kSplashImage, bytes, MaxImageBytes()) || !DecodeImage(bytes, 3, false, width, height, rgb, why))
     {
-        ReportError(std::string("PlatformWindow: splash image ") + kSplashImage + ": " + why);
+        error = std::string("PlatformWindow: splash image ") + kSplashImage + ": " + why;
         return nullptr;
     }
     SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, int(width), int(height), 24, SDL_PIXELFORMAT_RGB24);
     if (!image)
     {
-        ReportError(std::string("PlatformWindow: splash image ") + kSplashImage + ": " + SDL_GetError());
+        error = std::string("PlatformWindow: splash image ") + kSplashImage + ": " + SDL_GetError();
         return nullptr;
     }
     const size_t rowBytes = size_t(width) * 3;
@@ -208,7 +201,10 @@ bool PlatformWindow::Open()
     if (!mSplashWindow)
         ReportError(std::string("PlatformWindow: the splash window could not be created: ") + SDL_GetError());
 
-    mSplashImage = LoadSplashImage();
+    std::string splashError;
+    mSplashImage = LoadSplashImage(splashError);
+    if (!splashError.empty())
+        ReportError(splashError);
 
     SDL_StartTextInput();
     if (mSplashWindow)
@@ -422,5 +418,24 @@ void PlatformWindow::ResizeAndCenter(int32_t width, int32_t height)
 std::string PlatformWindow::OpenFileDialog() { return ShowOpenFileDialog(); }
 
 void PlatformWindow::ReportSystemInfo(SystemInfo& info) { SystemInfoReader::Read(info); }
+
+void PlatformWindow::LogFileOpened()
+{
+    for (const LogEntry& entry : mEarlyErrors)
+        Console::Instance().WriteToLogFile(entry);
+    mEarlyErrors.clear();
+    mLogFileOpened = true;
+}
+
+void PlatformWindow::ReportError(const std::string& text)
+{
+    Console& console = Console::Instance();
+    console.Log(text, LogError);
+    // Standard error too: with no log file at all it is the only place that keeps it.
+    std::fprintf(stderr, "%s\n", text.c_str());
+    // The window starts before the engine opens the log file, and alone: the newest entry is this one.
+    if (!mLogFileOpened && !console.IsLogOpen())
+        mEarlyErrors.push_back(console.GetEntries().FromNewest(0));
+}
 
 bool PlatformWindow::IsMouseButtonDown(int index) const { return index >= 0 && index < 2 && mButtonDown[index]; }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "LOOM/base/SystemInfo.h"
+#include "LOOM/console/Console.h"
 #include "LOOM/console/KeyListener.h"
 #include "LOOM/engine/EngineWindow.h"
 
@@ -65,6 +66,7 @@ public:
     // The chosen path, or empty when cancelled or when no dialog program is installed.
     virtual std::string OpenFileDialog();
     void ReportSystemInfo(SystemInfo& info) override;
+    void LogFileOpened() override;
     // Button 0 is the left, 1 the right; any other index reads as up.
     virtual bool IsMouseButtonDown(int index) const;
 
@@ -83,6 +85,9 @@ private:
     void HandleText(const char* text);
     void Notify(int code);
     void PaintSplash();
+    // Failures are logged as Errors and printed on standard error; those before the log file
+    // opens are kept for it.
+    void ReportError(const std::string& text);
     static int FilterEvent(void* userdata, SDL_Event* event);
 
     bool mSplashShowing = true;
@@ -95,6 +100,8 @@ private:
     SDL_Window* mMainWindow = nullptr;
     SDL_Surface* mSplashImage = nullptr;
     bool mVideoStarted = false;
+    std::vector<LogEntry> mEarlyErrors;
+    bool mLogFileOpened = false;
 };
 
 extern PlatformWindow* gPlatformWindow;

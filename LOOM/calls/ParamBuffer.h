@@ -198,12 +198,13 @@ template <typename T, uint8_t Code, auto PushFn>
 struct PlainParamTraits
 {
     static constexpr uint8_t kCode = Code;
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): a pointer is stored as its own bytes
     static constexpr size_t kSize = sizeof(T);
     static bool Push(ParamBuffer& params, const T& value) { return (params.*PushFn)(value); }
     static T Pop(ParamBuffer& params)
     {
         T value{};
-        params.Read(&value, sizeof(T));
+        params.Read(&value, sizeof(T)); // NOLINT(bugprone-sizeof-expression)
         return value;
     }
 };

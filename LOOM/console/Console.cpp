@@ -167,24 +167,35 @@ void Console::Log(std::string text, uint32_t category)
     const uint32_t number = mEntryCounter++;
     const int32_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
     mScroll = 0;
-    if (mLogStream)
+    LogEntry entry{number, category, std::move(text), ms};
+    WriteEntry(entry);
+    mEntries.Push(std::move(entry));
+}
+
+void Console::WriteToLogFile(const LogEntry& entry)
+{
+    std::lock_guard<std::recursive_mutex> lock(mLogMutex);
+    WriteEntry(entry);
+}
+
+void Console::WriteEntry(const LogEntry& entry)
+{
+    if (!mLogStream)
+        return;
+    std::ostream& out = *mLogStream;
+    WriteXmlOpenTagWithAttribute(out, "Entry", "ID", std::to_string(entry.mNumber));
+    WriteXmlElement(out, "Type", CategoryText(entry.mCategory));
+    WriteXmlElement(out, "Time", TimeText(entry.mTimeMs));
+    WriteXmlElement(out, "Message", entry.mText);
+    WriteXmlCloseTag(out, "Entry");
+    out.flush();
+    if (!out)
     {
-        std::ostream& out = *mLogStream;
-        WriteXmlOpenTagWithAttribute(out, "Entry", "ID", std::to_string(number));
-        WriteXmlElement(out, "Type", CategoryText(category));
-        WriteXmlElement(out, "Time", TimeText(ms));
-        WriteXmlElement(out, "Message", text);
-        WriteXmlCloseTag(out, "Entry");
-        out.flush();
-        if (!out)
-        {
-            const int error = errno;
-            std::fprintf(stderr, "The log file %s cannot be written (%s): entries go on in the console only\n",
-                         mLogPath.c_str(), std::generic_category().message(error).c_str());
-            mLogStream.reset();
-        }
+        const int error = errno;
+        std::fprintf(stderr, "The log file %s cannot be written (%s): entries go on in the console only\n",
+                     mLogPath.c_str(), std::generic_category().message(error).c_str());
+        mLogStream.reset();
     }
-    mEntries.Push(LogEntry{number, category, std::move(text), ms});
 }
 
 void Console::LogText(const char* text) { Log(text ? std::string(text) : std::string(), LogGeneral); }

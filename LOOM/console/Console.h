@@ -101,6 +101,8 @@ public:
     void LogWithPrefix(const std::string& first, const std::string& second, uint32_t category);
     void CloseLog();
     bool IsLogOpen() const { return mLogStream != nullptr; }
+    // Writes an entry logged before the log file opened to the file; the ring has it already.
+    void WriteToLogFile(const LogEntry& entry);
 
     // The entries are stamped with this clock (the core engine's); until set, the console's own.
     void SetLogClock(const PreciseTimer* clock) { mLogClock = clock; }
@@ -167,6 +169,8 @@ protected:
 
 private:
     void ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens);
+    // To the log file, when one is open; under the log lock.
+    void WriteEntry(const LogEntry& entry);
     void EditInputLine(int code);
 
     std::string mUserName;

@@ -1,5 +1,6 @@
 #include "LOOM/console/ConsoleCommand.h"
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 
 void LogSignatureMismatch(uint32_t expected, uint32_t given)
@@ -57,4 +58,34 @@ void FunctionCommand::Execute()
         return;
     ParamBuffer params;
     mFunctor->Invoke(params);
+}
+
+DataPathCommand::DataPathCommand(std::unique_ptr<ConsoleCommand> command) : mCommand(std::move(command)) {}
+
+uint32_t DataPathCommand::Signature() const { return mCommand ? mCommand->Signature() : 0; }
+
+void DataPathCommand::Execute(ParamBuffer& params)
+{
+    if (!mCommand)
+        return;
+    // A buffer that does not fit is the command's to report.
+    if (params.GetSignature() == mCommand->Signature())
+    {
+        // Read from a copy: the command reads the buffer from its start.
+        ParamBuffer copy = params.Copy();
+        std::string path, inside;
+        for (uint32_t i = 0; i < copy.GetCount() && copy.GetTag(i) == ParamString; ++i)
+        {
+            copy.PopString(path);
+            if (!path.empty() && !DataPathInside(path, inside))
+                return;
+        }
+    }
+    mCommand->Execute(params);
+}
+
+void DataPathCommand::Execute()
+{
+    if (mCommand)
+        mCommand->Execute();
 }

@@ -47,6 +47,22 @@ private:
     std::unique_ptr<FunctionFunctor> mFunctor;
 };
 
+// A command whose leading text arguments name files in the data folder, typed or passed by a
+// script: one that is absolute or leaves the folder is refused with an Error and the command does
+// not run. An empty one names nothing and is passed on.
+class DataPathCommand final : public ConsoleCommand
+{
+public:
+    explicit DataPathCommand(std::unique_ptr<ConsoleCommand> command);
+
+    uint32_t Signature() const override;
+    void Execute(ParamBuffer& params) override;
+    void Execute() override;
+
+private:
+    std::unique_ptr<ConsoleCommand> mCommand;
+};
+
 // Logs the one line for a call whose arguments do not fit the bound function.
 void LogSignatureMismatch(uint32_t expected, uint32_t given);
 
@@ -66,4 +82,9 @@ template <typename R, typename... Args>
 std::unique_ptr<ConsoleCommand> MakeFunctionCommand(R (*function)(Args...))
 {
     return std::make_unique<FunctionCommand>(std::make_unique<FreeFunctor<R(Args...)>>(function));
+}
+
+inline std::unique_ptr<ConsoleCommand> MakeDataPathCommand(std::unique_ptr<ConsoleCommand> command)
+{
+    return std::make_unique<DataPathCommand>(std::move(command));
 }

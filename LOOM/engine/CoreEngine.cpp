@@ -100,6 +100,8 @@ void CoreEngine::Start()
     if (mWindow)
         mWindow->ReportSystemInfo(info);
     console.OpenLog(info);
+    if (mWindow)
+        mWindow->LogFileOpened();
     Init("Starting Core Engine");
     mRunning = true;
     cogs.SetExportDocs(config.mExportDocs);

@@ -14,6 +14,8 @@ public:
     virtual void AddListener(KeyListener* listener) = 0;
     virtual void RemoveListener(KeyListener* listener) = 0;
     virtual void ResizeAndCenter(int width, int height) = 0;
+    // The run-time log file is open: what the window reported before (it starts first) goes there.
+    virtual void LogFileOpened() = 0;
 
 protected:
     ~EngineWindow() = default;

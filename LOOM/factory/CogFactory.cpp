@@ -94,7 +94,8 @@ CogFactory::~CogFactory()
 void CogFactory::RegisterCommands()
 {
     Console& console = Console::Instance();
-    console.RegisterCommand("Composer", MakeConsoleCommand(this, &CogFactory::Composer), "Creates a Cog Composer");
+    console.RegisterCommand("Composer", MakeDataPathCommand(MakeConsoleCommand(this, &CogFactory::Composer)),
+                            "Creates a Cog Composer");
     console.RegisterCommand("destroygroup", MakeConsoleCommand(this, &CogFactory::destroygroup),
                             "Destroys given Group");
     console.RegisterCommand("Create", MakeConsoleCommand(this, &CogFactory::Create),
@@ -105,7 +106,7 @@ void CogFactory::RegisterCommands()
     console.RegisterCommand("des", MakeConsoleCommand(this, &CogFactory::des), "Destroys a Cog by ID");
     console.RegisterCommand("Export", MakeConsoleCommand(this, &CogFactory::Export), "Exports all Component Defs");
     console.RegisterCommand("dg", MakeConsoleCommand(this, &CogFactory::destroygroup), "Destroys given Group");
-    console.RegisterCommand("file", MakeConsoleCommand(this, &CogFactory::file), "Loads a File");
+    console.RegisterCommand("file", MakeDataPathCommand(MakeConsoleCommand(this, &CogFactory::file)), "Loads a File");
     console.RegisterCommand("Allocate", MakeConsoleCommand(this, &CogFactory::Allocate), "Allocates a Cog");
     console.AddCommand("GetCogName", MakeConsoleCommand(this, &CogFactory::GetCogName));
 }
@@ -184,7 +185,9 @@ Cog* CogFactory::Allocate(std::string name)
             "Creating Cog From Archetype TypeName: \"" + name + "\" ID: " + std::to_string(cog->GetID()), LogEngine);
         return cog;
     }
-    if (!FileExists(name) || GetFileExtension(name) != "xml")
+    // Not a type: a cog file, named by a script, the console or another file.
+    std::string inside;
+    if (GetFileExtension(name) != "xml" || !DataPathInside(name, inside) || !FileExists(inside))
         return nullptr;
     XMLReader reader;
     std::string why;
@@ -484,6 +487,9 @@ void CogFactory::Composer(std::string fileName)
     for (const ArchetypeRef& ref : record.mArchetypes)
     {
         const bool ownName = ref.mName == record.mCogName;
+        std::string inside;
+        if (!ref.mFile.empty() && !DataPathInside(ref.mFile, inside))
+            continue;
         if (!ownName && !mTypes.count(ref.mName))
         {
             mTypes[ref.mName] = std::make_shared<Archetype>(*this, record.mCogName, ref.mFile);
@@ -561,8 +567,12 @@ void CogFactory::LoadFile(const std::string& fileName, std::vector<std::string>&
         std::vector<std::string> files;
         LoadCogListFile(fileName, files);
         listsOpen.push_back(key);
+        std::string inside;
         for (const std::string& listed : files)
-            LoadFile(listed, listsOpen);
+        {
+            if (DataPathInside(listed, inside))
+                LoadFile(listed, listsOpen);
+        }
         listsOpen.pop_back();
     }
     else if (element == "FileComposition")

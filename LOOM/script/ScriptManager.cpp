@@ -141,14 +141,14 @@ template <typename T>
 T ReadSlot(const uint8_t* slot)
 {
     T value;
-    std::memcpy(&value, slot, sizeof(T));
+    std::memcpy(&value, slot, sizeof(T)); // NOLINT(bugprone-sizeof-expression): pointers are slots too
     return value;
 }
 
 template <typename T>
 void WriteSlot(uint8_t* slot, const T& value)
 {
-    std::memcpy(slot, &value, sizeof(T));
+    std::memcpy(slot, &value, sizeof(T)); // NOLINT(bugprone-sizeof-expression)
 }
 
 size_t CodeWidth(uint8_t code)
@@ -240,6 +240,7 @@ void ScriptManager::Init()
     lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
     mState = L;
     mFrameWarned = false;
+    mUpdateStopped = false;
 
     OpenLibrary(L, luaopen_base, ""); // with coroutine
     OpenLibrary(L, luaopen_package, LUA_LOADLIBNAME);
@@ -449,10 +450,20 @@ void ScriptManager::Frame()
     lua_pushnumber(L, gameMs * 0.001);
     lua_rawset(L, LUA_GLOBALSINDEX);
 
+    if (mUpdateStopped)
+    {
+        lua_settop(L, top);
+        return;
+    }
     PushHandler(L);
     lua_pushliteral(L, "GUpdate");
     lua_rawget(L, LUA_GLOBALSINDEX);
-    ProtectedCall(0, "GUpdate");
+    // One that ran into the watchdog would cost the full time limit again every frame.
+    if (ProtectedCall(0, "GUpdate") == ScriptResult::Stopped && !StopRequested())
+    {
+        mUpdateStopped = true;
+        Console::Instance().Log("GUpdate is not called again until a new level or a restart", LogError);
+    }
     lua_settop(L, top);
 }
 
@@ -466,6 +477,10 @@ ScriptResult ScriptManager::RunScript(std::string path)
         LogNoState("script", path);
         return ScriptResult::Failed;
     }
+    // Named by a data file, the console or a script: only files inside the data folder run.
+    std::string inside;
+    if (!DataPathInside(path, inside))
+        return ScriptResult::Failed;
     const int top = lua_gettop(L);
     PushHandler(L);
     const std::string file = DataFilePath(path);

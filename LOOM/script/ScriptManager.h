@@ -46,8 +46,11 @@ public:
     // After Close the state is null and every setter and call does nothing but log.
     void Close();
     void Reset();
-    // Sets "CoreTimeDiff", "CoreTime", "GameTimeDiff", "GameTime", then calls GUpdate.
+    // Sets "CoreTimeDiff", "CoreTime", "GameTimeDiff", "GameTime", then calls GUpdate. A GUpdate
+    // the watchdog stopped is not called again until ResumeUpdate or a new state.
     void Frame();
+    // A new level may bring a GUpdate that works: Frame calls it again.
+    void ResumeUpdate() { mUpdateStopped = false; }
     // Clocks read by Frame; null reads as time 0 (the core engine installs its own).
     void SetClocks(const PreciseTimer* core, const GameClock* game);
 
@@ -168,6 +171,7 @@ private:
     const GameClock* mGameClock = nullptr;
     int mRunDepth = 0;
     bool mFrameWarned = false;
+    bool mUpdateStopped = false;
     double mTimeLimit = kDefaultTimeLimit;
     MemoryBudget mMemory;
     std::vector<Watch> mWatches;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/base/StopRequest.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
@@ -206,6 +207,10 @@ bool LogicLoom::SaveOptions(bool shadows, float volume)
 void LogicLoom::LogicCreateLevel(std::string scriptFile)
 {
     Console& console = Console::Instance();
+    // A script named by the console or another script: outside the data folder the menu stays.
+    std::string inside;
+    if (!DataPathInside(scriptFile, inside))
+        return;
     // A level script that cannot be read would leave a field with no waves: the menu stays.
     std::string text, why;
     if (!ScriptManager::ReadScript(scriptFile, text, why))
@@ -220,6 +225,8 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
         mDataController->ResetLevel();
     console.Log("Loading Level Data", LogGeneral);
     Scene().RenderLoading();
+    // The new level brings its own per-frame work, whatever became of the last one's.
+    ScriptManager::Instance().ResumeUpdate();
     const ScriptResult result = ScriptManager::Instance().RunScript(scriptFile);
     if (result == ScriptResult::Stopped)
     {

@@ -641,8 +641,9 @@ bool ConvertFolder(std::string source, std::string dest)
     bool saved = true;
     for (const std::string& name : names)
     {
-        if (Cog* cog = CogFactory::Instance().Allocate(from + "/" + name))
-            saved = SaveCogBinary(*cog, to + "/" + name) && saved;
+        const std::string file = "/" + name;
+        if (Cog* cog = CogFactory::Instance().Allocate(source + file))
+            saved = SaveCogBinary(*cog, to + file) && saved;
     }
     return saved;
 }

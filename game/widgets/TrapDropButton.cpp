@@ -55,9 +55,11 @@ void TrapDropButton::Update(float dt)
         return;
     if (io->GetMouseButtonState(0) != 1 && io->GetMouseButtonState(1) != 1)
         return;
+    // Through Fire, so that the press clicks like every other button of the owner.
+    static const ClickAction kSelect{"TrapSelect", {}};
     ParamBuffer params;
     params.PushStdString(mTrapType);
-    HandleCommand("TrapSelect", params);
+    Fire(kSelect, params);
 }
 
 Color TrapDropButton::TintFor(int32_t points) const

@@ -5,8 +5,8 @@
 #include "gui/Widget.h"
 
 // One trap kind on the HUD's tool bar: its icon and hot-key letter, highlighted under the mouse,
-// tinted when the player cannot afford it; a press sends "TrapSelect" with the kind's name to the
-// widget's owner cog.
+// tinted when the player cannot afford it; a press clicks and sends "TrapSelect" with the kind's
+// name to the widget's owner cog.
 class TrapDropButton : public Widget
 {
 public:

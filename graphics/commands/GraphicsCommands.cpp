@@ -17,11 +17,17 @@
 
 namespace {
 
+// For commands whose text arguments name files: only files inside the data folder.
+constexpr bool kDataPaths = true;
+
 template <typename Method>
 void Register(std::vector<std::string>& names, GraphicsCommands* target, const char* name, Method method,
-              const char* description)
+              const char* description, bool dataPaths = false)
 {
-    Console::Instance().RegisterCommand(name, MakeConsoleCommand(target, method), description);
+    std::unique_ptr<ConsoleCommand> command = MakeConsoleCommand(target, method);
+    if (dataPaths)
+        command = MakeDataPathCommand(std::move(command));
+    Console::Instance().RegisterCommand(name, std::move(command), description);
     names.emplace_back(name);
 }
 
@@ -54,9 +60,9 @@ GraphicsCommands::GraphicsCommands(GraphicsLoom& loom) : mLoom(loom), mFonts(std
     Register(mNames, this, "GetTerrainIntersection", &G::GetTerrainIntersection, "GetTerrainIntersection");
     Register(mNames, this, "ConsoleTrans", &G::ConsoleTrans, "Sets the Console Transparency");
     Register(mNames, this, "TextColor", &G::TextColor, "Sets the Console Text Color");
-    Register(mNames, this, "ConsoleBack", &G::ConsoleBack, "Sets the Console Background");
-    Register(mNames, this, "ConvertFile", &G::ConvertFile, "Converts a File");
-    Register(mNames, this, "TerraInfo", &G::TerraInfo, "Generates Terra Info");
+    Register(mNames, this, "ConsoleBack", &G::ConsoleBack, "Sets the Console Background", kDataPaths);
+    Register(mNames, this, "ConvertFile", &G::ConvertFile, "Converts a File", kDataPaths);
+    Register(mNames, this, "TerraInfo", &G::TerraInfo, "Generates Terra Info", kDataPaths);
 }
 
 GraphicsCommands::~GraphicsCommands()
@@ -173,7 +179,9 @@ bool GraphicsCommands::ScreenCap()
         std::string why = "the screen cannot be read";
         if (mDevice && mDevice->ReadBack(nullptr, image) && image.SaveBmp(DataFilePath(name), &why))
             return true;
-        Console::Instance().Log("ScreenCap: could not save " + name + ": " + why, LogError);
+        std::string message = "ScreenCap: could not save ";
+        message.append(name).append(": ").append(why);
+        Console::Instance().Log(message, LogError);
         return false;
     }
     Console::Instance().Log("ScreenCap: screenshot0.bmp to screenshot99.bmp all exist, nothing saved", LogError);

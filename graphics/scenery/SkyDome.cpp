@@ -11,7 +11,8 @@
 
 SkyDome::SkyDome()
 {
-    Console::Instance().RegisterCommand("LoadCubeMap", MakeConsoleCommand(this, &SkyDome::LoadCubeMap),
+    Console::Instance().RegisterCommand("LoadCubeMap",
+                                        MakeDataPathCommand(MakeConsoleCommand(this, &SkyDome::LoadCubeMap)),
                                         "Loads and Activates a Cube Map File");
 }
 

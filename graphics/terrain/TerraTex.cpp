@@ -99,6 +99,10 @@ bool TerraTex::GenerateMap()
         return Fail("MapSize " + std::to_string(mMapSize) + " is outside 1 to " + std::to_string(kMaxMapSize));
     if (mOutputFilename.empty())
         return Fail("OutputFilename is empty");
+    // The settings file names where the map goes: never outside the data folder.
+    std::string outputPath;
+    if (!DataPathInside(mOutputFilename, outputPath))
+        return false;
     Image source;
     std::string error;
     if (!LoadImageFile(mHeightMap, source, error))
@@ -159,7 +163,7 @@ bool TerraTex::GenerateMap()
         }
     }
     std::string why;
-    if (!output.SaveBmp(DataFilePath(mOutputFilename), &why))
+    if (!output.SaveBmp(outputPath, &why))
         return Fail("\"" + mOutputFilename + "\" cannot be written: " + why);
     return true;
 }

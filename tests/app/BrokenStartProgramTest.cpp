@@ -49,7 +49,8 @@ Finished RunProgram(const TempDir& dir)
 } // namespace
 
 // A 1,078-byte splash bitmap whose header declares 30000x30000 is refused from its header: the
-// program names the file and the cap, shows a blank splash and plays on to its exit.
+// program names the file and the cap on standard error and in its log, shows a blank splash and
+// plays on to its exit.
 TEST(BrokenStart, SplashBombIsRefusedWithinTheMemoryOfANormalStart)
 {
     TempDir dir;
@@ -74,6 +75,12 @@ TEST(BrokenStart, SplashBombIsRefusedWithinTheMemoryOfANormalStart)
               std::string::npos)
         << errors;
     const std::string log = TempDir::Read(dir.Path("Log.xml"));
+    // Refused before the log file opened, it is written there once it does, as an Error.
+    const size_t refused = log.find("<Message>PlatformWindow: splash image InvaderLoading.bmp: 30000x30000 decodes "
+                                    "to 2575 MiB, above the 64 MiB cap</Message>");
+    ASSERT_NE(refused, std::string::npos) << log;
+    EXPECT_EQ(log.compare(log.rfind("<Type>", refused), 18, "<Type>Error</Type>"), 0);
+    EXPECT_LT(log.find("</LogHeader>"), refused);
     EXPECT_NE(log.find("<Message>Control Loop Terminated</Message>"), std::string::npos) << "it played on";
     EXPECT_EQ(log.rfind("</LoomRunTimeLog>\n"), log.size() - std::string("</LoomRunTimeLog>\n").size())
         << "the log is closed";

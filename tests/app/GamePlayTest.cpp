@@ -30,7 +30,7 @@ void WriteText(const std::string& path, const std::string& text)
 
 // The real program on a copy of the game's own data folder, started by a play script of
 // tests/data/play that stands in for the player: it runs the same script functions as the menu
-// buttons, queues mouse events and steps a clock of 1/60 s per frame.
+// buttons, queues mouse events and steps its own clock frame by frame.
 struct Played
 {
     int status = -1;
@@ -54,14 +54,14 @@ Played Play(const TempDir& temp, const std::string& script)
     fs::copy(LOOM_TEST_DATA "/../../data", game, fs::copy_options::recursive);
     for (const auto& entry : fs::directory_iterator(LOOM_TEST_DATA "/play/Scripts"))
         fs::copy_file(entry.path(), game / "Scripts" / entry.path().filename(), fs::copy_options::overwrite_existing);
-    // A 400 x 300 window keeps the software renderer's share of the run small.
+    // A 400 x 300 window and frames of 1/30 s keep the software renderer's share of the run small.
     std::string graphics = TempDir::Read((game / "Graphics.xml").string());
     for (const auto& [from, to] : {std::pair<std::string, std::string>{">800<", ">400<"}, {">600<", ">300<"}})
         if (const size_t at = graphics.find(from); at != std::string::npos)
             graphics.replace(at, from.size(), to);
     WriteText((game / "Graphics.xml").string(), graphics);
     WriteText((game / "Scripts" / "PlayRun.lua").string(),
-              "Play = { W = 400, H = 300 }\ndofile(\"Scripts/" + script + "\")\n");
+              "Play = { W = 400, H = 300, Ticks = 2 }\ndofile(\"Scripts/" + script + "\")\n");
     std::string config = TempDir::Read((game / "config.xml").string());
     const std::string start = "Scripts\\Game.lua";
     const size_t at = config.find(start);

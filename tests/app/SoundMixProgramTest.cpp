@@ -67,10 +67,16 @@ for _, f in ipairs({ 120, 200 }) do
 end
 At(240, function() HUD.HideLevelVictoryWindow() end)
 At(242, function() G.SetInvSpeed(15) end)
+-- The first spikes are bought through their button, first on the trap bar at the bottom left.
+At(400, function() G.PushMouseMove(12, 285) end)
+At(402, function() G.PushMouseButton(0, true, 12, 285) end)
+At(404, function() G.PushMouseButton(0, false, 12, 285) end)
 for i, z in ipairs({ 340, 370, 400, 430 }) do
     local x, y = Screen(260, 0, z)
     local f = 302 + 140 + (i - 1) * 14
-    At(f, function() HUD.TrapSelect("spikes") end)
+    if i > 1 then
+        At(f, function() HUD.TrapSelect("spikes") end)
+    end
     At(f + 2, function() G.PushMouseMove(x, y) end)
     At(f + 6, function() G.PushMouseButton(0, true, x, y) end)
     At(f + 10, function() G.PushMouseButton(0, false, x, y) end)
@@ -207,10 +213,10 @@ std::vector<size_t> Events(const std::vector<float>& peaks, float level)
 }
 } // namespace
 
-// What a player hears at the shipped volumes: the menu's clicks and the level's effects (spikes
-// striking, invaders hit and dying) come out within 12 dB of the music's peaks. The music and
-// the effects are recorded in two runs, each with the other's volume at zero, so that each is
-// measured on its own.
+// What a player hears at the shipped volumes: the clicks of the menu's and the trap bar's buttons
+// and the level's effects (spikes striking, invaders hit and dying) come out within 12 dB of the
+// music's peaks. The music and the effects are recorded in two runs, each with the other's
+// volume at zero, so that each is measured on its own.
 TEST(SoundMix, EffectsAreHeardOverTheMusic)
 {
     TempDir temp;
@@ -225,12 +231,13 @@ TEST(SoundMix, EffectsAreHeardOverTheMusic)
     const float quarter = musicPeak / 4.0f;
     const float loudest = effects.peaks.empty() ? 0.0f : *std::max_element(effects.peaks.begin(), effects.peaks.end());
     const std::vector<size_t> events = Events(effects.peaks, quarter);
-    // The two button clicks come first and are short; the level's effects follow, each a fifth
-    // of a second or longer.
-    ASSERT_GE(events.size(), 2u) << "nothing heard: the loudest sound reached " << loudest;
+    // The two menu buttons' clicks come first and are short, then the trap button's; the level's
+    // effects follow, each a fifth of a second or longer.
+    ASSERT_GE(events.size(), 3u) << "nothing heard: the loudest sound reached " << loudest;
     EXPECT_LE(events[0], 8u) << "the first click";
     EXPECT_LE(events[1], 8u) << "the second click";
-    EXPECT_GE(std::count_if(events.begin() + 2, events.end(), [](size_t length) { return length > 8; }), 3)
+    EXPECT_LE(events[2], 8u) << "the trap button's click";
+    EXPECT_GE(std::count_if(events.begin() + 3, events.end(), [](size_t length) { return length > 8; }), 3)
         << "effect events within 12 dB of the music's peak " << musicPeak << "; the loudest effect reached " << loudest
         << " (" << 20.0 * std::log10(std::max(loudest, 1e-6f) / musicPeak) << " dB)";
     EXPECT_LE(loudest, 1.0f) << "the effects do not clip";

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <lua.hpp>
+
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/space/QTree.h"
 #include "graphics/device/GraphicsDevice.h"
@@ -66,6 +68,31 @@ std::vector<std::string> ErrorsSince(uint32_t mark)
         if (console.GetEntries().FromNewest(i).mCategory == LogError)
             errors.push_back(console.GetEntries().FromNewest(i).mText);
     return errors;
+}
+
+// Beside the data folder, where nothing the console, a script or a data file names may be read: a
+// composition of type "Outsider" and a level script setting "Outside".
+void WriteOutsiders(GameSim& s)
+{
+    WriteFile(s.Path("../Outsider.xml"), ReadFile(s.Path("Compositions/Bomb.xml")));
+    Replace(s.Path("../Outsider.xml"), ">Bomb<", ">Outsider<");
+    WriteFile(s.Path("../Outsider.lua"), "dofile('Scripts/Levels/L1.lua')\nOutside = 1\n");
+}
+
+std::string OutsiderPath(GameSim& s, const std::string& name)
+{
+    return fs::weakly_canonical(s.Path("../" + name)).string();
+}
+
+// Nothing of the outsiders was read: no type, no level, no global.
+void ExpectNothingOutsideRead(GameSim& s)
+{
+    EXPECT_EQ(s.Cogs().FindType("Outsider"), nullptr);
+    EXPECT_NE(s.Data().mGameState, StateInLevel) << "the menu stays";
+    lua_State* L = ScriptManager::Instance().GetState();
+    lua_getglobal(L, "Outside");
+    EXPECT_TRUE(lua_isnil(L, -1));
+    lua_pop(L, 1);
 }
 
 bool HoldsAll(const std::string& line, const std::vector<std::string>& pieces)
@@ -143,6 +170,57 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
              EXPECT_NE(s.Data().mGameState, StateInLevel) << "no level without waves";
          },
          {"Level not started", "Empty.lua is empty"}},
+        {"a composition beside the data folder, named on the console",
+         WriteOutsiders,
+         [](GameSim& s) {
+             s.Run("file ../Outsider.xml");
+             ExpectNothingOutsideRead(s);
+         },
+         {"Path refused", "Outsider.xml", "leaves the data folder"}},
+        {"a composition named on the console by its absolute path",
+         WriteOutsiders,
+         [](GameSim& s) {
+             s.Run("file " + OutsiderPath(s, "Outsider.xml"));
+             ExpectNothingOutsideRead(s);
+         },
+         {"Path refused", "Outsider.xml", "is absolute"}},
+        {"a cog list naming a composition beside the data folder",
+         [](GameSim& s) {
+             WriteOutsiders(s);
+             WriteFile(s.Path("Data/OutsideList.xml"),
+                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n"
+                       "<list size=\"1\" type=\"file\"><file>..\\Outsider.xml</file></list>\n</Stream>\n");
+         },
+         [](GameSim& s) {
+             s.Run("file Data/OutsideList.xml");
+             ExpectNothingOutsideRead(s);
+         },
+         {"Path refused", "Outsider.xml", "leaves the data folder"}},
+        {"a cog file beside the data folder, named by a script",
+         [](GameSim& s) { WriteFile(s.Path("../OutsiderCog.xml"), ReadFile(s.Path("Data/BaseTower.xml"))); },
+         [](GameSim& s) {
+             const size_t cogs = s.Cogs().GetCogCount();
+             WriteFile(s.Path("Scripts/CreateOutside.lua"), "Made = G.Create('../OutsiderCog.xml')\n");
+             ScriptManager::Instance().RunScript("Scripts/CreateOutside.lua");
+             EXPECT_EQ(s.Cogs().GetCogCount(), cogs);
+         },
+         {"Path refused", "OutsiderCog.xml", "leaves the data folder"}},
+        {"a level script beside the data folder",
+         WriteOutsiders,
+         [](GameSim& s) {
+             s.Run("LogicCreateLevel ..\\Outsider.lua");
+             ExpectNothingOutsideRead(s);
+         },
+         {"Path refused", "Outsider.lua", "leaves the data folder"}},
+        {"a level script named by a script by its absolute path",
+         WriteOutsiders,
+         [](GameSim& s) {
+             WriteFile(s.Path("Scripts/GoOutside.lua"),
+                       "G.LogicCreateLevel('" + OutsiderPath(s, "Outsider.lua") + "')\n");
+             ScriptManager::Instance().RunScript("Scripts/GoOutside.lua");
+             ExpectNothingOutsideRead(s);
+         },
+         {"Path refused", "Outsider.lua", "is absolute"}},
         {"a composition whose top element is misspelt",
          [](GameSim& s) {
              WriteFile(s.Path("Compositions/Misspelt.xml"), ReadFile(s.Path("Compositions/Bomb.xml")));

@@ -5,18 +5,9 @@
 #include "gui/widgets/Widgets.h"
 #include "tests/gui/GuiFixture.h"
 
+#include "tests/gui/ImagePixels.h"
+
 namespace {
-
-struct Rgb
-{
-    int r, g, b;
-};
-
-Rgb At(const Image& image, int x, int y)
-{
-    const uint32_t c = image.GetARGB(uint32_t(x), uint32_t(y));
-    return {int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
-}
 
 void ExpectColor(const Image& image, int x, int y, Rgb want)
 {

@@ -7,9 +7,9 @@
 #include "LOOM/calls/MulticastFunctor.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "tests/LOOM/support/ConsoleTestSupport.h"
 
 namespace {
-const LogEntry& LastLog() { return Console::Instance().GetEntries().FromNewest(0); }
 
 struct Target
 {

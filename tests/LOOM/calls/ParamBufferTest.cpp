@@ -8,9 +8,9 @@
 #include "LOOM/calls/DisplaySettings.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"
+#include "tests/LOOM/support/ConsoleTestSupport.h"
 
 namespace {
-const LogEntry& LastLog() { return Console::Instance().GetEntries().FromNewest(0); }
 
 // Every block on the free list, taken off it; fails the test on a repeated block.
 std::set<ParamBlock*> DrainPool(std::vector<ParamBuffer>& holders)

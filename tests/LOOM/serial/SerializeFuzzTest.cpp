@@ -9,11 +9,11 @@
 #include "LOOM/serial/XMLLoader.h"
 #include "tests/LOOM/support/AllFieldsRecord.h"
 #include "tests/LOOM/support/LogCapture.h"
+#include "tests/LOOM/support/SerialTestUtil.h"
 
 // Broken inputs of every sort must end in a logged error, never in a crash, a hang or a
 // sanitizer report. The generator is seeded so a failure can be replayed.
 namespace {
-const std::string kAllFields = std::string(LOOM_TEST_DATA) + "/all_fields.xml";
 
 void LoadXmlText(const std::string& text)
 {

@@ -8,7 +8,6 @@
 #include "tests/LOOM/support/SerialTestUtil.h"
 
 namespace {
-const std::string kAllFields = std::string(LOOM_TEST_DATA) + "/all_fields.xml";
 
 template <typename T>
 void SaveXml(const std::string& path, const char* recordName, T& record)

@@ -5,6 +5,9 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 
+// The newest entry of the engine's console.
+inline const LogEntry& LastLog() { return Console::Instance().GetEntries().FromNewest(0); }
+
 // A console of its own per test, with the built-in commands.
 class TestConsole : public Console
 {

@@ -41,3 +41,6 @@ inline std::string StreamText(const std::string& body)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">" + body + "\n</Stream>";
 }
+
+// The all-fields record as a file, every field filled.
+inline const std::string kAllFields = std::string(LOOM_TEST_DATA) + "/all_fields.xml";

@@ -216,6 +216,54 @@ TEST(LogicLoom, ARunningScriptCanCreateTheLevel)
     EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
 }
 
+// A level whose per-frame step runs away is stopped by the watchdog once; the frames after it go
+// on at full speed without calling it again, and the next level's step runs as usual.
+TEST(LogicLoom, ARunawayLevelUpdateIsStoppedOnceAndTheFramesGoOn)
+{
+    struct Case
+    {
+        const char* mRunaway;
+        const char* mError;
+    };
+    const Case cases[] = {
+        {"while true do end", "Lua Error: GUpdate took too long"},
+        {"local hoard = {} while true do hoard[#hoard + 1] = string.rep('x', 1048576) .. #hoard end",
+         "Lua Error: GUpdate used too much memory (over 64 MiB)"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mRunaway);
+        GameSim sim;
+        const WatchdogLimits limits(0.3, size_t(64) << 20);
+        std::ofstream(sim.Path("Scripts/Levels/Stuck.lua"))
+            << "dofile('Scripts/Levels/L1.lua')\nfunction LevelUpdate() Steps = (Steps or 0) + 1 " << c.mRunaway
+            << " end\n";
+        std::ofstream(sim.Path("Scripts/Levels/Counted.lua"))
+            << "dofile('Scripts/Levels/L1.lua')\nlocal step = LevelUpdate\n"
+            << "function LevelUpdate() Counted = (Counted or 0) + 1 step() end\n";
+        sim.Run("LogicCreateLevel Scripts\\Levels\\Stuck.lua");
+        ASSERT_EQ(sim.Data().mGameState, StateInLevel);
+
+        const uint32_t mark = Console::Instance().GetEntryCounter();
+        const double coreTime = GlobalNumber("CoreTime");
+        sim.Step(10);
+        const std::vector<std::string> logged = LoggedSince(mark);
+        EXPECT_EQ(std::count(logged.begin(), logged.end(), c.mError), 1);
+        EXPECT_EQ(
+            std::count(logged.begin(), logged.end(), "GUpdate is not called again until a new level or a restart"), 1);
+        EXPECT_EQ(GlobalNumber("Steps"), 1);
+        // The frames went on: the scripts saw the clock move and the level is still there.
+        EXPECT_GT(GlobalNumber("CoreTime"), coreTime);
+        EXPECT_EQ(sim.Data().mGameState, StateInLevel);
+        EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
+
+        sim.Run("LogicCreateLevel Scripts\\Levels\\Counted.lua");
+        ASSERT_EQ(sim.Data().mGameState, StateInLevel);
+        sim.Step(5);
+        EXPECT_EQ(GlobalNumber("Counted"), 5);
+    }
+}
+
 // A level script that never finishes, or eats memory without end, is stopped by the watchdog:
 // the level is refused, the half-built field goes with a soft restart and the game goes on; the
 // next level starts as usual.

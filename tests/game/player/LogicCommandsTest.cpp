@@ -16,15 +16,6 @@ extern "C" {
 
 namespace {
 
-double LuaNumber(const char* name)
-{
-    lua_State* L = ScriptManager::Instance().GetState();
-    lua_getglobal(L, name);
-    const double value = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : -1.0;
-    lua_pop(L, 1);
-    return value;
-}
-
 size_t TrapCount(GameSim& sim) { return sim.Cogs().GetGroupCogs("traps").size(); }
 
 } // namespace

@@ -17,15 +17,6 @@ bool Shown(WidgetComp& widgets, const char* name)
     return w && w->IsActive();
 }
 
-double LuaNumber(const char* name)
-{
-    lua_State* L = ScriptManager::Instance().GetState();
-    lua_getglobal(L, name);
-    const double value = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : -1.0;
-    lua_pop(L, 1);
-    return value;
-}
-
 constexpr const char* kWindows[] = {"StartWindow",       "OptionsWindow",       "CreditsWindow",
                                     "BonusWindow",       "InvaderViewerWindow", "InGameWindow",
                                     "LevelChoiceWindow", "GameOverWindow",      "InGameExitWindow"};

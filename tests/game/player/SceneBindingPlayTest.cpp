@@ -371,14 +371,16 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
         return;
     }
     ASSERT_TRUE(play.mSim.StepUntil([&] { return gone() || data.charge < data.MaxCharge; }, 900)) << "it spends";
-    // The missile's blast lands in the frames after it goes.
-    play.mSim.Step(10);
+    // The missile's blast lands in the frames after it goes. The mist puffs as soon as it is full,
+    // while the invader is still coming down, and its cloud finds it once it has landed.
+    auto felt = [&] {
+        Cog* still = play.mSim.Cogs().GetCog(gruntId);
+        const Kestrane* k = still ? still->Get<Kestrane>() : nullptr;
+        return !k || k->mCurHP < k->mMaxHP || k->GetStatusEffect() != EffectNone;
+    };
+    EXPECT_TRUE(play.mSim.StepUntil(felt, std::string(c.kind) == "mist" ? 600 : 10)) << "the invader felt it";
     if (Cog* still = play.mSim.Cogs().GetCog(gruntId))
-    {
-        const Kestrane& k = *still->Get<Kestrane>();
-        EXPECT_TRUE(k.mCurHP < k.mMaxHP || k.GetStatusEffect() != EffectNone) << "the invader felt it";
         play.mSim.Cogs().Destroy(still);
-    }
     ASSERT_TRUE(play.mSim.StepUntil([&] { return gone() || data.state == TrapReady; }, 900)) << "it resets";
     if (gone())
         return;
@@ -394,7 +396,7 @@ INSTANTIATE_TEST_SUITE_P(Shop, SceneBindingTrapKind,
                          testing::Values(KindCase{"spikes", true}, KindCase{"axe", true}, KindCase{"pit", true},
                                          KindCase{"missile", false}, KindCase{"zapper", true},
                                          KindCase{"laserturret", true}, KindCase{"lightbulb", true},
-                                         KindCase{"flame", true}, KindCase{"vortex", true},
+                                         KindCase{"flame", true}, KindCase{"vortex", true}, KindCase{"mist", true},
                                          KindCase{"satellite", false}),
                          [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.kind); });
 

@@ -27,11 +27,6 @@ std::map<std::string, int> Globals()
     return globals;
 }
 
-bool RunLua(const std::string& chunk)
-{
-    lua_State* L = ScriptManager::Instance().GetState();
-    return L && luaL_dostring(L, chunk.c_str()) == 0;
-}
 } // namespace
 
 // The real looms (logic, physics, audio, input, graphics) and the game's own start script: a new

@@ -12,12 +12,6 @@
 #include "tests/game/player/PlayerSim.h"
 
 namespace {
-bool RunLua(const std::string& chunk)
-{
-    lua_State* L = ScriptManager::Instance().GetState();
-    return L && luaL_dostring(L, chunk.c_str()) == 0;
-}
-
 // The shipped game as the program starts it, with its menus and scene binding: first level in
 // play, goal read. No test here reads a pixel.
 struct ShippedLevel

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
@@ -216,7 +217,10 @@ TEST_F(CameraTest, MarkVisibleMissesNothingTheCameraSees)
 
 TEST_F(CameraTest, TheGamesCameraCogLooksUp)
 {
-    Cog* cog = mCogs.Allocate(std::string(LOOM_TEST_DATA) + "/../../data/Cogs/Camera.xml");
+    const std::string oldDataPath = GetDataPath();
+    SetDataPath(std::string(LOOM_TEST_DATA) + "/../../data/");
+    Cog* cog = mCogs.Allocate("Cogs/Camera.xml");
+    SetDataPath(oldDataPath);
     ASSERT_NE(cog, nullptr);
     cog->Initialize();
     Camera& cam = Cam(cog);

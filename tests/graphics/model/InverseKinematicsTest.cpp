@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 #include "graphics/model/animation/AnimationObj.h"
 #include "graphics/model/animation/InverseKinematics.h"
 #include "graphics/model/files/LMLoader.h"
@@ -9,8 +11,7 @@
 #include "tools/lmfgen/ModelShapes.h"
 
 namespace {
-constexpr float kPi = 3.14159265f;
-constexpr float kTwoDegrees = 2.0f * kPi / 180.0f;
+constexpr float kTwoDegrees = 2.0f * std::numbers::pi_v<float> / 180.0f;
 
 class Turret : public ::testing::Test
 {
@@ -100,7 +101,7 @@ TEST_F(Turret, SpeedNodeBlendsForTheTurnOfItsTrack)
     // A quarter turn to the left: the yaw track turns by a right angle.
     ASSERT_TRUE(GenerateIKAnimation(mMesh->GetSkeleton(), mController, {}, mInfo, {-10, 1.6f, 0}, 5.0f));
     EXPECT_EQ(mController.GetAnimationName(), "Blending");
-    EXPECT_NEAR(mController.GetBlendDuration(), (kPi / 2) / 5.0f, 1e-3f);
+    EXPECT_NEAR(mController.GetBlendDuration(), (std::numbers::pi_v<float> / 2) / 5.0f, 1e-3f);
     mController.Update(1.0f);
     EXPECT_EQ(mController.GetAnimationName(), "IKGenerated");
 }

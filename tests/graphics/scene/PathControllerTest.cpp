@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 #include <cmath>
 #include <memory>
 
@@ -11,8 +13,6 @@
 #include "graphics/scene/path/PathController.h"
 
 namespace {
-
-constexpr float kPi = 3.14159265358979323846f;
 
 class PathControllerTest : public ::testing::Test
 {
@@ -43,9 +43,9 @@ protected:
 
 TEST(PathProfileTest, ValuesAtThePartsPoints)
 {
-    EXPECT_NEAR(PathController::SpeedProfile(0.1f, 0.2f, 0.8f), std::cos(-kPi / 4.0f), 1e-5f);
+    EXPECT_NEAR(PathController::SpeedProfile(0.1f, 0.2f, 0.8f), std::cos(-std::numbers::pi_v<float> / 4.0f), 1e-5f);
     EXPECT_NEAR(PathController::SpeedProfile(0.1f, 0.2f, 0.8f), 0.70710678f, 1e-5f);
-    const float expected = (0.4f / kPi + 0.3f) / (0.8f / kPi + 0.6f);
+    const float expected = (0.4f / std::numbers::pi_v<float> + 0.3f) / (0.8f / std::numbers::pi_v<float> + 0.6f);
     EXPECT_NEAR(PathController::DistanceProfile(0.5f, 0.2f, 0.8f), expected, 1e-6f);
     EXPECT_NEAR(expected, 0.5f, 1e-6f);
 
@@ -54,8 +54,11 @@ TEST(PathProfileTest, ValuesAtThePartsPoints)
         float t, speed, distance;
     };
     for (const Case& c :
-         {Case{0.0f, 0.0f, 0.0f}, Case{0.2f, 1.0f, 0.4f / kPi / (0.8f / kPi + 0.6f)}, Case{0.5f, 1.0f, 0.5f},
-          Case{0.8f, 1.0f, (0.4f / kPi + 0.6f) / (0.8f / kPi + 0.6f)}, Case{1.0f, 0.0f, 1.0f}})
+         {Case{0.0f, 0.0f, 0.0f},
+          Case{0.2f, 1.0f, 0.4f / std::numbers::pi_v<float> / (0.8f / std::numbers::pi_v<float> + 0.6f)},
+          Case{0.5f, 1.0f, 0.5f},
+          Case{0.8f, 1.0f, (0.4f / std::numbers::pi_v<float> + 0.6f) / (0.8f / std::numbers::pi_v<float> + 0.6f)},
+          Case{1.0f, 0.0f, 1.0f}})
     {
         EXPECT_NEAR(PathController::SpeedProfile(c.t, 0.2f, 0.8f), c.speed, 1e-5f) << c.t;
         EXPECT_NEAR(PathController::DistanceProfile(c.t, 0.2f, 0.8f), c.distance, 1e-5f) << c.t;
@@ -68,7 +71,8 @@ TEST(PathProfileTest, DistanceIsTheIntegralOfSpeed)
     {
         const float a = 0.2f;
         // The distance's slope, times the normalising total, is the speed.
-        const float total = 2.0f * a / kPi + b - a + 2.0f * (1.0f - b) / kPi;
+        const float total =
+            2.0f * a / std::numbers::pi_v<float> + b - a + 2.0f * (1.0f - b) / std::numbers::pi_v<float>;
         double previous = 0.0;
         for (int i = 1; i <= 1000; ++i)
         {

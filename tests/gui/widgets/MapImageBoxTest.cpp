@@ -8,12 +8,9 @@
 #include "gui/widgets/Widgets.h"
 #include "tests/gui/GuiFixture.h"
 
-namespace {
+#include "tests/gui/ImagePixels.h"
 
-struct Rgb
-{
-    int r, g, b;
-};
+namespace {
 
 constexpr uint32_t kGrey = 0xFF808080;
 constexpr uint32_t kPictureSide = 64;
@@ -23,12 +20,6 @@ constexpr Rgb kBackground{128, 128, 128};
 
 // The mini-map of Overlap.xml: 0.4 x 0.4 GUI units at (0.5, -0.2), 160 x 160 pixels.
 constexpr int kLeft = 600, kTop = 380, kSide = 160;
-
-Rgb At(const Image& image, int x, int y)
-{
-    const uint32_t c = image.GetARGB(uint32_t(x), uint32_t(y));
-    return {int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF)};
-}
 
 bool Same(const Rgb& a, const Rgb& b)
 {
