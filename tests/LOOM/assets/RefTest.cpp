@@ -44,6 +44,7 @@ TEST(Ref, CountsFollowCopyMoveResetAndSelfAssign)
         {"reset", [](Ref<Tracked>& a, Ref<Tracked>&) { a.Reset(); }, 1, false, true},
         {"reset empty", [](Ref<Tracked>& a, Ref<Tracked>&) { a.Reset(); }, 1, false, true},
         {"move", [](Ref<Tracked>& a, Ref<Tracked>& b) { a = std::move(b); }, 1, true, false},
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the copy is the case
         {"copy construct", [](Ref<Tracked>& a, Ref<Tracked>&) { Ref<Tracked> c(a); }, 1, true, false},
         {"share", [](Ref<Tracked>& a, Ref<Tracked>& b) { b = Ref<Tracked>::Share(a.Get()); }, 2, true, true},
         {"assign null", [](Ref<Tracked>& a, Ref<Tracked>&) { a = nullptr; }, 1, false, true},
@@ -72,7 +73,7 @@ TEST(Ref, LastHolderGoingOutOfScopeFreesTheAsset)
             EXPECT_EQ(outer->GetRefCount(), 2u);
         }
         Ref<Tracked> moved(std::move(outer));
-        EXPECT_FALSE(outer);
+        EXPECT_FALSE(outer); // NOLINT(bugprone-use-after-move): the moved-from state is checked
         EXPECT_EQ(moved->GetRefCount(), 1u);
     }
     EXPECT_EQ(deaths, 1);

@@ -236,9 +236,10 @@ TEST(ParamBuffer, MovedHandleReleasesOnce)
         ParamBuffer b = std::move(a);
         ParamBuffer c;
         c = std::move(b);
+        // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from buffers are what is checked
         EXPECT_EQ(a.GetBlock(), nullptr);
-        EXPECT_EQ(b.GetBlock(), nullptr);
-        a.Release(); // null block: nothing happens
+        EXPECT_EQ(b.GetBlock(), nullptr); // NOLINT(bugprone-use-after-move)
+        a.Release();                      // null block: nothing happens
         // c gave its own block back when it took a's.
         EXPECT_EQ(ParamBuffer::FreeCount(), free - 1);
     }

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include <lua.hpp>
+
+#include "LOOM/script/ScriptManager.h"
 #include "game/behaviors/BehaviorRegistry.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
@@ -11,6 +14,23 @@
 #include "game/traps/TrapData.h"
 #include "physics/collision/GridGround.h"
 #include "tests/game/GameSim.h"
+
+// A chunk of Lua run in the engine's script state; true when it ran without error.
+inline bool RunLua(const std::string& chunk)
+{
+    lua_State* L = ScriptManager::Instance().GetState();
+    return L && luaL_dostring(L, chunk.c_str()) == 0;
+}
+
+// A global of the script state as a number, -1 when it is not one.
+inline double LuaNumber(const char* name)
+{
+    lua_State* L = ScriptManager::Instance().GetState();
+    lua_getglobal(L, name);
+    const double value = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : -1.0;
+    lua_pop(L, 1);
+    return value;
+}
 
 // A game with physics on a flat ground and an empty grid, for the invader, trap and tower tests.
 struct InvaderField

@@ -4,10 +4,7 @@
 #include <memory>
 #include <string>
 
-#include <lua.hpp>
-
 #include "LOOM/calls/ParamBuffer.h"
-#include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/player/CursorComp.h"
 #include "game/player/GameCamera.h"
@@ -29,23 +26,6 @@
 #include "tests/game/invaders/InvaderSim.h"
 #include "tests/input/InputEvents.h"
 #include "tests/platform/WindowFixture.h"
-
-// A chunk of Lua run in the engine's script state; true when it ran without error.
-inline bool RunLua(const std::string& chunk)
-{
-    lua_State* L = ScriptManager::Instance().GetState();
-    return L && luaL_dostring(L, chunk.c_str()) == 0;
-}
-
-// A global of the script state as a number, -1 when it is not one.
-inline double LuaNumber(const char* name)
-{
-    lua_State* L = ScriptManager::Instance().GetState();
-    lua_getglobal(L, name);
-    const double value = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : -1.0;
-    lua_pop(L, 1);
-    return value;
-}
 
 inline std::string PlayerData()
 {
