@@ -18,9 +18,11 @@ function Play.Each(step)
 end
 
 -- The first level's camera ("LevelCamera") as it starts: at (258, 55, 490), facing -z, pitched
--- 37 degrees down, a vertical field of view of 0.785.
+-- 37 degrees down, a vertical field of view of 0.785. A run that moves it (SetCameraPosition
+-- keeps the turn) sets Play.Eye to the new place.
+Play.Eye = Play.Eye or { 258, 55, 490 }
 function Play.Screen(x, y, z)
-    local dx, dy, dz = x - 258, y - 55, z - 490
+    local dx, dy, dz = x - Play.Eye[1], y - Play.Eye[2], z - Play.Eye[3]
     local s, c = 0.6018, 0.7986
     local upY, upZ = c, -s
     local fwdY, fwdZ = -s, -c
