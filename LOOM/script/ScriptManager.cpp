@@ -23,6 +23,7 @@
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/script/ScriptFileGuard.h"
 #include "LOOM/script/ScriptTypes.h"
 
 // Lua is C and raises errors by longjmp: no function here raises while a C++ object with a
@@ -249,6 +250,7 @@ void ScriptManager::Init()
     OpenLibrary(L, luaopen_os, LUA_OSLIBNAME);
     OpenLibrary(L, luaopen_string, LUA_STRLIBNAME);
     OpenLibrary(L, luaopen_math, LUA_MATHLIBNAME);
+    ScriptFileGuard::Install(L);
 
     ScriptTypes::RegisterValueTypes(L);
     ScriptTypes::RegisterEngineTables(L);
