@@ -209,6 +209,7 @@ ScriptManager::~ScriptManager()
     if (mState)
         lua_close(mState);
     mState = nullptr;
+    mCallParamsLent = false;
 }
 
 bool ScriptManager::IsRunning() const
@@ -240,6 +241,13 @@ void ScriptManager::Init()
     // Threads made by the scripts take the hook over from this one.
     lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
     mState = L;
+    if (!mCallParams)
+    {
+        // Kept for the manager's life, from state to state; the pool gets a block in its place.
+        mCallParams = std::make_unique<ParamBuffer>();
+        ParamBuffer::AllocatePool(1);
+    }
+    mCallParamsLent = false;
     mFrameWarned = false;
     mUpdateStopped = false;
 
@@ -368,13 +376,6 @@ void ScriptManager::WatchdogHook(lua_State* L, lua_Debug*)
     lua_pushstring(L, stop);
     lua_error(L);
 }
-
-ScriptManager::EngineSide::EngineSide() : mWasEnforced(Instance().mMemory.mEnforced)
-{
-    Instance().mMemory.mEnforced = false;
-}
-
-ScriptManager::EngineSide::~EngineSide() { Instance().mMemory.mEnforced = mWasEnforced; }
 
 ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
 {
@@ -566,6 +567,15 @@ const ConsoleCommand* ScriptManager::FindBound(const std::string& name) const
 {
     auto it = mBound.find(name);
     return it == mBound.end() ? nullptr : it->second.get();
+}
+
+ParamBuffer* ScriptManager::BorrowCallParams()
+{
+    if (mCallParamsLent || !mCallParams || !mCallParams->GetBlock())
+        return nullptr;
+    mCallParamsLent = true;
+    mCallParams->Clear();
+    return mCallParams.get();
 }
 
 void ScriptManager::AddPublisher(const void* owner, Publisher publish)
@@ -850,6 +860,9 @@ bool ScriptManager::FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& par
             aligned = false;
         offset += size_t(written);
     }
+    // A reused block holds the last call's bytes: after a code with no script form all reads zero.
+    if (!aligned)
+        std::memset(block->mData + offset, 0, ParamBlock::kDataSize - offset);
     // A reused block may carry a longer signature: the list ends where this one does.
     for (uint32_t i = count; i < ParamBlock::kMaxParams; ++i)
         block->mSignature[i] = 0;
