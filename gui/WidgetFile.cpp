@@ -172,11 +172,8 @@ std::unique_ptr<Widget> LoadWidgetBuffer(std::string bytes, const std::string& n
 
 std::unique_ptr<Widget> LoadWidgetFile(const std::string& file, Cog* owner)
 {
-    // Named by data files: one outside the data folder is refused (logged there) as if missing.
-    std::string inside, bytes;
-    if (!DataPathInside(file, inside))
-        return nullptr;
-    if (!ReadWholeFile(inside, bytes))
+    std::string bytes;
+    if (!ReadWholeFile(DataFilePath(file), bytes))
     {
         Console::Instance().Log("Widget file " + file + ": cannot be opened", LogError);
         return nullptr;

@@ -18,8 +18,6 @@
 #include "graphics/font/BitmapFont.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
-#include "gui/Widget.h"
-#include "gui/WidgetFile.h"
 #include "tests/game/GameSim.h"
 
 namespace fs = std::filesystem;
@@ -275,11 +273,6 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
              EXPECT_EQ(bank.Find("Out"), -1);
          },
          {"Path refused", "Outsider.wav", "leaves the data folder"},
-         true},
-        {"a widget file beside the data folder",
-         WriteOutsiders,
-         [](GameSim&) { EXPECT_EQ(LoadWidgetFile("..\\Outsider.xml", nullptr), nullptr); },
-         {"Path refused", "Outsider.xml", "leaves the data folder"},
          true},
         {"an effect naming a shader file by its absolute path",
          [](GameSim& s) {
