@@ -209,7 +209,6 @@ ScriptManager::~ScriptManager()
     if (mState)
         lua_close(mState);
     mState = nullptr;
-    mCallParamsLent = false;
 }
 
 bool ScriptManager::IsRunning() const

@@ -129,9 +129,9 @@ public:
         bool mWasEnforced;
     };
 
-    // The parameters of a call from a script into the engine, kept with the state: a fresh block
-    // is cleared whole on every call. Null while an outer call holds them (or without a state);
-    // that call then takes a fresh block.
+    // The parameters of a call from a script into the engine, kept by the manager: a fresh block
+    // is cleared whole on every call. Null while an outer call holds them (or before the first
+    // state); that call then takes a fresh block.
     ParamBuffer* BorrowCallParams();
     void ReturnCallParams() { mCallParamsLent = false; }
 
