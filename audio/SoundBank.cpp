@@ -104,14 +104,7 @@ void SoundBank::Load(const std::string& fileName)
         return;
     }
     BankFile bank;
-    XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("SoundBank", nullptr, false, TypeElement, &bank))
-    {
-        bank.Serialize(loader);
-        loader.EndField("SoundBank", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadElement(fileName, "SoundBank", bank);
     if (!good)
     {
         console.Log(fileName + " is not correct; no sounds will play", LogError);
