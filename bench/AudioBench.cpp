@@ -25,6 +25,7 @@
 #include "LOOM/factory/CogFactory.h"
 #include "audio/AudioLoom.h"
 #include "audio/SoundComponents.h"
+#include "bench/BenchCogs.h"
 #include "bench/CountingNew.h"
 
 namespace {
@@ -76,10 +77,7 @@ void BM_PlaySound3DAndUpdateVersusBareOpenAL(benchmark::State& state)
     CogFactory cogs;
     RegisterPositional(cogs);
     RegisterAudioComponents(cogs);
-    auto type = std::make_shared<Composer>(cogs, "Emitter", "");
-    type->AddComponent(1, cogs.GetComponentFactory(1));
-    type->AddComponent(21, cogs.GetComponentFactory(21));
-    cogs.RegisterType("Emitter", type);
+    MakeType(cogs, "Emitter", {1, 21});
 
     std::unique_ptr<AudioLoom> loom(AudioLoom::Create());
     loom->Init();
