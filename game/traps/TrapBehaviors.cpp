@@ -51,17 +51,32 @@ void TrapCycle::Update(TrapData& trap)
         ActiveUpdate(trap);
 }
 
-void TrapCycle::Activate(TrapData& trap)
+void ActivateLooping(TrapData& trap, bool loop)
 {
     Cog& cog = *trap.GetOwner();
     SendSound(cog, "PlaySound3D", "Activate");
     SceneSeam& scene = Scene();
     scene.SetAnimationActive(cog, true);
-    scene.PlayAnimation(cog, "Activate", false);
+    scene.PlayAnimation(cog, "Activate", loop);
     scene.SetModelColor(cog, kRed);
     trap.stateTime = GameNow();
     trap.state = TrapActivating;
 }
+
+void BackToReady(TrapData& trap, bool restartAnimation)
+{
+    Cog& cog = *trap.GetOwner();
+    SceneSeam& scene = Scene();
+    scene.SetModelColor(cog, kGreen);
+    trap.state = TrapReady;
+    if (restartAnimation)
+    {
+        scene.SetAnimationActive(cog, true);
+        scene.PlayAnimationIndex(cog, 0, true);
+    }
+}
+
+void TrapCycle::Activate(TrapData& trap) { ActivateLooping(trap, false); }
 
 void TrapCycle::ActiveUpdate(TrapData& trap)
 {
@@ -84,16 +99,7 @@ void TrapCycle::ActiveUpdate(TrapData& trap)
         break;
     case TrapResetting:
         if (elapsed > trap.ResetingTime)
-        {
-            SceneSeam& scene = Scene();
-            scene.SetModelColor(cog, kGreen);
-            trap.state = TrapReady;
-            if (RestartsAnimationWhenReady())
-            {
-                scene.SetAnimationActive(cog, true);
-                scene.PlayAnimationIndex(cog, 0, true);
-            }
-        }
+            BackToReady(trap, RestartsAnimationWhenReady());
         break;
     default:
         break;

@@ -156,31 +156,6 @@ void AlignFirstEmitter(TrapData& trap)
     scene.SetEmitterVector(cog, 0, "EPosition", offset);
 }
 
-void ActivateLooping(TrapData& trap, bool loop)
-{
-    Cog& cog = Own(trap);
-    SendSound(cog, "PlaySound3D", "Activate");
-    SceneSeam& scene = Scene();
-    scene.SetAnimationActive(cog, true);
-    scene.PlayAnimation(cog, "Activate", loop);
-    scene.SetModelColor(cog, kRed);
-    trap.stateTime = GameNow();
-    trap.state = TrapActivating;
-}
-
-void BackToReady(TrapData& trap, bool restartAnimation)
-{
-    Cog& cog = Own(trap);
-    SceneSeam& scene = Scene();
-    scene.SetModelColor(cog, kGreen);
-    trap.state = TrapReady;
-    if (restartAnimation)
-    {
-        scene.SetAnimationActive(cog, true);
-        scene.PlayAnimationIndex(cog, 0, true);
-    }
-}
-
 float Speed(Cog& cog)
 {
     Positional* at = PosOf(&cog);
