@@ -126,7 +126,7 @@ struct PlayedLevel : PlayerWorld
         HeightMap* map = HeightMap::Current();
         float width = 0.0f;
         float depth = 0.0f;
-        EXPECT_TRUE(mScene.GetMapExtent(width, depth));
+        EXPECT_TRUE(mScene.Terrain().GetMapExtent(width, depth));
         Vector3 at(width * 0.5f, 0.0f, depth * 0.5f);
         at.y = map ? map->GetHeight(at.x, at.z) : 0.0f;
         return at;
@@ -199,11 +199,11 @@ TEST(SceneBindingPlay, TheHammerShowsItsUsesAndTheZapperDrawsABeam)
     BeamRenderer* beams = ParticleFrame::GetBeamRenderer();
     ASSERT_NE(beams, nullptr);
     const size_t count = beams->GetBeamCount();
-    SceneSeam::Beam beam;
+    EffectSeam::Beam beam;
     beam.source = hammer->GetID();
     beam.from = play.Middle() + Vector3(0, 5, 0);
     beam.to = beam.from + Vector3(10, 0, 0);
-    Scene().AddBeam(beam);
+    SceneEffects().AddBeam(beam);
     EXPECT_EQ(beams->GetBeamCount(), count + 1);
 }
 
@@ -213,8 +213,8 @@ TEST(SceneBindingPlay, AnInvadersAttackLastsItsClip)
     Cog* grunt = play.Make("grunt", play.Middle() + Vector3(0, 1, 0));
     ASSERT_NE(grunt, nullptr);
     ASSERT_NE(grunt->GetComponent(SkinModel::kTypeId), nullptr);
-    EXPECT_NEAR(Scene().AnimationLength(*grunt, "Attack"), 0.8f, 1e-3f);
-    EXPECT_LT(Scene().AnimationLength(*grunt, "NoSuchClip"), 0.0f);
+    EXPECT_NEAR(SceneModels().AnimationLength(*grunt, "Attack"), 0.8f, 1e-3f);
+    EXPECT_LT(SceneModels().AnimationLength(*grunt, "NoSuchClip"), 0.0f);
 }
 
 // An explosion and a hammer strike dent the ground for the ripple's time and leave a decal.
@@ -433,7 +433,7 @@ TEST(SceneBindingPlay, TheFlameJetsAndTheVortexShowsItsPull)
             EXPECT_GT(shown.GetCount(), 200);
             // They rise from the jets, away from the ground.
             Matrix4 nozzle;
-            ASSERT_TRUE(Scene().GetPartMatrix(*trap, 5, nozzle));
+            ASSERT_TRUE(SceneModels().GetPartMatrix(*trap, 5, nozzle));
             EXPECT_GT(nozzle.RotateVector(Vector3(0, -1, 0)).y, 0.8f);
             continue;
         }
@@ -466,7 +466,7 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
     EXPECT_FLOAT_EQ(particles->Emitters()[0]->EmitRate, 100.0f) << "full, nobody to blow";
     EXPECT_GT(particles->Systems()[0]->GetCount(), 10);
     Vector3 facing;
-    ASSERT_TRUE(Scene().GetEmitterVector(*fan, 0, "EmitDirection", facing));
+    ASSERT_TRUE(SceneEffects().GetEmitterVector(*fan, 0, "EmitDirection", facing));
     EXPECT_GT(DotProduct(facing, PosOf(fan)->GetOrientation().GetForward()), 0.99f);
 }
 
@@ -484,14 +484,14 @@ TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
     Cog* grunt = play.Target(post + Vector3(4, 0, 3));
     ASSERT_NE(grunt, nullptr);
     Matrix4 muzzle;
-    ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
+    ASSERT_TRUE(SceneModels().GetPartMatrix(*turret, 8, muzzle));
     const float before = AimError(post, muzzle, PosOf(grunt)->GetPosition());
     EXPECT_GT(before, 1.5f) << "it starts facing away";
     ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 600));
     float best = before;
     for (int frame = 0; frame < 120 && data.state == TrapFiring && best >= 0.3f; ++frame)
     {
-        ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
+        ASSERT_TRUE(SceneModels().GetPartMatrix(*turret, 8, muzzle));
         best = std::min(best, AimError(post, muzzle, PosOf(grunt)->GetPosition()));
         play.mSim.Step();
         EXPECT_FALSE(PosOf(turret)->mDrawnThisFrame) << "out of the view";
