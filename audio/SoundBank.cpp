@@ -137,7 +137,16 @@ void SoundBank::Load(const std::string& fileName)
             if (DecodeVariant(file, variant, error))
                 entry.mVariants.push_back(std::move(variant));
             else
-                console.Log(fileName + ": the sound file " + file + " of " + entry.mName + " " + error, LogError);
+            {
+                std::string line = fileName;
+                line.append(": the sound file ")
+                    .append(file)
+                    .append(" of ")
+                    .append(entry.mName)
+                    .append(" ")
+                    .append(error);
+                console.Log(line, LogError);
+            }
         }
         if (entry.mVariants.empty())
         {

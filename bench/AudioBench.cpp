@@ -35,7 +35,7 @@ using Clock = std::chrono::steady_clock;
 // A data folder with the settings, a one-sound bank and its tone.
 std::filesystem::path MakeData()
 {
-    const std::filesystem::path root = std::filesystem::temp_directory_path() / "loom_audio_bench";
+    std::filesystem::path root = std::filesystem::temp_directory_path() / "loom_audio_bench";
     std::filesystem::create_directories(root / "Config");
     std::ofstream(root / "Config" / "AudioConfig.xml")
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n\t<AudioConfig>\n"

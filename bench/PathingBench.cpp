@@ -145,11 +145,11 @@ void BM_InvaderPathing(benchmark::State& state)
         {
             const int32_t z = 20 + line * 12;
             Place(cogs, "BenchWall", map.TileToWorld(x, z));
-            blocked[size_t(z * kSide + x)] = 1;
+            blocked[size_t(z) * kSide + size_t(x)] = 1;
         }
     for (int32_t x = 30; x < 34; ++x)
         for (int32_t z = 58; z < 62; ++z)
-            blocked[size_t(z * kSide + x)] = 1;
+            blocked[size_t(z) * kSide + size_t(x)] = 1;
 
     RandomSeed(5);
     std::vector<Kestrane*> invaders;
@@ -167,7 +167,7 @@ void BM_InvaderPathing(benchmark::State& state)
     std::vector<int32_t> goals;
     for (int32_t z = 57; z <= 62; ++z)
         for (int32_t x = 29; x <= 34; ++x)
-            if (z >= 0 && z < kSide && !blocked[size_t(z * kSide + x)])
+            if (z >= 0 && z < kSide && !blocked[size_t(z) * kSide + size_t(x)])
                 goals.push_back(z * kSide + x);
     int32_t reached = 0;
 

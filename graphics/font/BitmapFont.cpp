@@ -133,6 +133,7 @@ void BitmapFont::LoadWidths(const uint8_t* bytes, size_t size, const std::string
     // is damaged, so none of it is trusted.
     for (size_t i = 0; i < mGlyphWidths.size() && mCellWidth > 0; ++i)
     {
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse): the file keeps widths as signed bytes.
         const int32_t width = static_cast<int8_t>(bytes[2 * i]);
         if (width < 0 || width > mCellWidth)
         {

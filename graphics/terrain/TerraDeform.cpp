@@ -67,6 +67,7 @@ void TerraDeform::Deform(int32_t kind, float x, float y, float z, float r1, floa
     const float ts = mMap->mTileScale;
     if (!(x > 0.0f && x < float(mWidth) * ts && z > 0.0f && z < float(mDepth) * ts))
         return;
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings): x and z are inside the map, so this is the nearest tile.
     const int32_t cx = int32_t(x / ts + 0.5f), cz = int32_t(z / ts + 0.5f);
     const int32_t x0 = ClampIndex((x - r2) / ts + 0.5f, 0, mWidth - 1);
     const int32_t x1 = ClampIndex(std::ceil((x + r2) / ts + 0.5f), 0, mWidth - 1);

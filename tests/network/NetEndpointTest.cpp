@@ -234,7 +234,7 @@ public:
         mFd = socket(AF_INET, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
         sockaddr_in local = Loopback(0);
         local.sin_addr.s_addr = htonl(source);
-        bind(mFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local));
+        EXPECT_EQ(bind(mFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)), 0);
         if (udp)
             return;
         // A full listen queue must not stall the test: the connect completes in the background.
@@ -428,6 +428,7 @@ TEST(NetEndpoint, OneAddressCannotCrowdOutAPlayer)
         auto host = OpenGuardedHost(udp, 7);
         const uint16_t port = host->GetLocalAddress().mPort;
         std::vector<std::unique_ptr<RawPeer>> crowd;
+        crowd.reserve(70);
         for (int i = 0; i < 70; ++i)
             crowd.push_back(std::make_unique<RawPeer>(udp, port, kLoopback));
         std::vector<NetEvent> events;

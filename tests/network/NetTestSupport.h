@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"
 #include "network/NetEndpoint.h"
@@ -75,7 +77,7 @@ inline int LoopbackSocket(int type, uint16_t port = 0)
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(port);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     return fd;
 }
 
@@ -215,7 +217,7 @@ private:
         const int client = accept(mListen, nullptr, nullptr);
         const int host = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const sockaddr_in to = Loopback(mHostPort);
-        connect(host, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+        EXPECT_EQ(connect(host, reinterpret_cast<const sockaddr*>(&to), sizeof(to)), 0);
         std::vector<uint8_t> pending[2];
         const int fds[2] = {client, host};
         uint8_t buffer[4096];

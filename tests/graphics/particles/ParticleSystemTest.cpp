@@ -27,7 +27,7 @@ Particle Make(float lifetime, const Vector3& velocity = {}, const Color& color =
 
 std::string WriteText(const ScratchFolder& folder, const std::string& name, const std::string& text)
 {
-    const std::string path = (folder.Path() / name).string();
+    std::string path = (folder.Path() / name).string();
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
