@@ -763,6 +763,38 @@ void Terrain::RenderClipped(std::span<const Plane, 6> frustum, const Plane& clip
     DrawPatches(*shader, frustum);
 }
 
+// The view's corner rays are tested against the plane of the lowest ground: if each starts above the
+// highest ground and meets that plane inside the map before the far plane, so does every ray
+// between them (the hits span a convex quad), and each crosses the ground on its way down.
+bool Terrain::FillsView(const Matrix4& viewProjection) const
+{
+    Matrix4 inverse;
+    if (!mRoot || mRoot->mHalf.x < 0.0f || mPatchesDrawn == 0 || !viewProjection.Inverse(inverse))
+        return false;
+    const Vector3& centre = mRoot->mCentre;
+    const Vector3& half = mRoot->mHalf;
+    const float low = centre.y - half.y;
+    const float high = centre.y + half.y;
+    // A tile in from the edges, clear of any doubt at the border.
+    const auto inside = [&](const Vector3& p) {
+        return std::fabs(p.x - centre.x) <= half.x - mTileScale && std::fabs(p.z - centre.z) <= half.z - mTileScale;
+    };
+    for (const float x : {-1.0f, 1.0f})
+    {
+        for (const float y : {-1.0f, 1.0f})
+        {
+            const Vector3 nearPoint = inverse.TransformCoord(Vector3(x, y, 0.0f));
+            const Vector3 farPoint = inverse.TransformCoord(Vector3(x, y, 1.0f));
+            if (nearPoint.y <= high || farPoint.y >= low || !inside(nearPoint))
+                return false;
+            const float t = (nearPoint.y - low) / (nearPoint.y - farPoint.y);
+            if (!inside(nearPoint + (farPoint - nearPoint) * t))
+                return false;
+        }
+    }
+    return true;
+}
+
 void Terrain::DrawDecals(Shader& shader)
 {
     if (!mDeform || !shader.SetTechniqueByName("Decal"))
