@@ -450,8 +450,9 @@ void Terrain::LoadLayerImages()
             continue;
         if (!LoadImageFile(file, image, error, 4096))
         {
-            Console::Instance().Log("Terrain: layer texture \"" + file + "\" " + error + "; that layer is black",
-                                    LogError);
+            std::string message = "Terrain: layer texture \"" + file;
+            message.append("\" ").append(error).append("; that layer is black");
+            Console::Instance().Log(message, LogError);
             continue;
         }
         mLayerImages[i] = image.Converted(Image::Format::RGBA8);
@@ -533,7 +534,7 @@ void Terrain::BakeGround(int32_t index)
             }
             uint8_t* out = &texels[(size_t(j) * side + i) * 4];
             for (int c = 0; c < 3; ++c)
-                out[c] = uint8_t(std::min(colour[c], 255.0f) + 0.5f);
+                out[c] = uint8_t(std::floor(std::min(colour[c], 255.0f) + 0.5f));
             out[3] = 255;
         }
     }
