@@ -42,9 +42,10 @@ struct NetEvent
     std::vector<uint8_t> mBytes;
 };
 
-// One socket and its worker thread. The main thread only posts to the send queue and takes from
-// the receive queue; everything about connections lives in the worker. Workers never log:
-// drops are counted and the main thread reports them.
+// One socket and its worker thread. The main thread posts to the send queue and takes from the
+// receive queue; everything about connections lives in the worker (which the UDP endpoint lets
+// the main thread drive while it waits). Workers never log: drops are counted and the main
+// thread reports them.
 class NetEndpoint : public VirtualThread
 {
 public:
