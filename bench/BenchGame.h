@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "LOOM/base/FileUtils.h"
@@ -89,13 +90,15 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
     looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
     looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
     looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
-    gCoreEngine = new CoreEngine(window, looms);
+    static std::unique_ptr<CoreEngine> sEngine;
+    sEngine = std::make_unique<CoreEngine>(window, looms);
+    gCoreEngine = sEngine.get();
     LoadEngineConfig("config.xml");
     EngineConfig::Instance().mStartupScript = startScript;
     gCoreEngine->Start();
     // Shut down before the statics the engine's cogs point into (the GUI's layers) are gone.
     std::atexit([] {
-        delete gCoreEngine;
+        sEngine.reset();
         gCoreEngine = nullptr;
         SetPlayerSide(nullptr);
         SetSceneSeam(nullptr);

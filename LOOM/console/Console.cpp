@@ -57,8 +57,10 @@ Console::Console()
     RegisterCommand("Mes", MakeConsoleCommand(this, &Console::Mes), "Message the console");
     RegisterCommand("Script", MakeConsoleCommand(this, &Console::Script), "Run a console script");
     RegisterCommand("console", MakeConsoleCommand(this, &Console::ShowConsole), "Shows the console");
-    RegisterCommand("DebugValue", MakeConsoleCommand(this, &Console::DebugValue), "Maps a debug value to the console");
-    RegisterCommand("RemoveDebugValue", MakeConsoleCommand(this, &Console::RemoveDebugValue), "Removes a debug value");
+    RegisterCommand("DebugValue", MakeConsoleCommand(&mDebugValues, &DebugValues::Set),
+                    "Maps a debug value to the console");
+    RegisterCommand("RemoveDebugValue", MakeConsoleCommand(&mDebugValues, &DebugValues::Remove),
+                    "Removes a debug value");
     RegisterCommand("List", MakeConsoleCommand(this, &Console::List), "List console commands");
 }
 
@@ -197,8 +199,6 @@ void Console::WriteEntry(const LogEntry& entry)
         mLogStream.reset();
     }
 }
-
-void Console::LogText(const char* text) { Log(text ? std::string(text) : std::string(), LogGeneral); }
 
 void Console::LogWithPrefix(const std::string& first, const std::string& second, uint32_t category)
 {
@@ -398,10 +398,6 @@ void Console::Script(std::string)
 {
     // Console scripts are not run; the command stays so lines naming it are not errors.
 }
-
-void Console::DebugValue(std::string name, std::string value) { mDebugValues[std::move(name)] = std::move(value); }
-
-void Console::RemoveDebugValue(std::string name) { mDebugValues.erase(name); }
 
 void Console::List()
 {

@@ -94,19 +94,20 @@ CogFactory::~CogFactory()
 void CogFactory::RegisterCommands()
 {
     Console& console = Console::Instance();
-    console.RegisterCommand("Composer", MakeDataPathCommand(MakeConsoleCommand(this, &CogFactory::Composer)),
+    console.RegisterCommand("Composer", MakeDataPathCommand(MakeConsoleCommand(this, &CogFactory::LoadComposition)),
                             "Creates a Cog Composer");
-    console.RegisterCommand("destroygroup", MakeConsoleCommand(this, &CogFactory::destroygroup),
+    console.RegisterCommand("destroygroup", MakeConsoleCommand(this, &CogFactory::DestroyGroup),
                             "Destroys given Group");
     console.RegisterCommand("Create", MakeConsoleCommand(this, &CogFactory::Create),
                             "Creates a Cog (Filename or Archetype)");
     console.RegisterCommand("CreateAt", MakeConsoleCommand(this, &CogFactory::CreateAt),
                             "Creates a Cog at a given position (Filename or Archetype)");
-    console.RegisterCommand("dis", MakeConsoleCommand(this, &CogFactory::dis), "Displays all Cogs");
-    console.RegisterCommand("des", MakeConsoleCommand(this, &CogFactory::des), "Destroys a Cog by ID");
+    console.RegisterCommand("dis", MakeConsoleCommand(this, &CogFactory::LogCogs), "Displays all Cogs");
+    console.RegisterCommand("des", MakeConsoleCommand(this, &CogFactory::DestroyById), "Destroys a Cog by ID");
     console.RegisterCommand("Export", MakeConsoleCommand(this, &CogFactory::Export), "Exports all Component Defs");
-    console.RegisterCommand("dg", MakeConsoleCommand(this, &CogFactory::destroygroup), "Destroys given Group");
-    console.RegisterCommand("file", MakeDataPathCommand(MakeConsoleCommand(this, &CogFactory::file)), "Loads a File");
+    console.RegisterCommand("dg", MakeConsoleCommand(this, &CogFactory::DestroyGroup), "Destroys given Group");
+    console.RegisterCommand("file", MakeDataPathCommand(MakeConsoleCommand(this, &CogFactory::LoadCogFile)),
+                            "Loads a File");
     console.RegisterCommand("Allocate", MakeConsoleCommand(this, &CogFactory::Allocate), "Allocates a Cog");
     console.AddCommand("GetCogName", MakeConsoleCommand(this, &CogFactory::GetCogName));
 }
@@ -116,7 +117,7 @@ void CogFactory::RegisterCommands()
 Cog* CogFactory::GetCog(uint32_t id) const
 {
     auto it = mCogs.find(id);
-    return it == mCogs.end() ? nullptr : it->second;
+    return it == mCogs.end() ? nullptr : it->second.get();
 }
 
 Cog* CogFactory::FindCogByName(const std::string& name)
@@ -143,12 +144,12 @@ uint32_t CogFactory::LiveId(const Cog* cog) const
     if (!cog)
         return 0;
     auto it = mCogs.find(cog->GetID());
-    if (it != mCogs.end() && it->second == cog)
+    if (it != mCogs.end() && it->second.get() == cog)
         return it->first;
     // The cog's reported ID was changed after it was made.
     for (const auto& [id, living] : mCogs)
     {
-        if (living == cog)
+        if (living.get() == cog)
             return id;
     }
     return 0;
@@ -156,7 +157,7 @@ uint32_t CogFactory::LiveId(const Cog* cog) const
 
 // ---- creation
 
-Cog* CogFactory::CreateFromType(const std::string& typeName, uint32_t id)
+std::unique_ptr<Cog> CogFactory::CreateFromType(const std::string& typeName, uint32_t id)
 {
     auto it = mTypes.find(typeName);
     if (it == mTypes.end())
@@ -169,12 +170,13 @@ Cog* CogFactory::CreateFromType(const std::string& typeName, uint32_t id)
 Cog* CogFactory::Instantiate(const std::string& typeName)
 {
     const uint32_t id = mNextId;
-    Cog* cog = CreateFromType(typeName, id);
+    std::unique_ptr<Cog> cog = CreateFromType(typeName, id);
     if (!cog)
         return nullptr;
-    mCogs[id] = cog;
+    Cog* made = cog.get();
+    mCogs[id] = std::move(cog);
     ++mNextId;
-    return cog;
+    return made;
 }
 
 Cog* CogFactory::Allocate(std::string name)
@@ -236,13 +238,13 @@ void CogFactory::Destroy(Cog* cog)
     mDestroyQueue.push_back(cog);
 }
 
-void CogFactory::des(uint32_t id)
+void CogFactory::DestroyById(uint32_t id)
 {
     if (Cog* cog = GetCog(id))
         Destroy(cog);
 }
 
-void CogFactory::destroygroup(std::string group)
+void CogFactory::DestroyGroup(std::string group)
 {
     std::vector<uint32_t>& ids = mGroups[group];
     // Queuing runs no cog code, so the list cannot change under the walk.
@@ -268,10 +270,12 @@ void CogFactory::ProcessDestroyList()
         if (id == 0)
             continue;
         // Out of the ID table first, so nothing finds the cog while it is torn down.
-        mCogs.erase(id);
+        auto entry = mCogs.find(id);
+        std::unique_ptr<Cog> dying = std::move(entry->second);
+        mCogs.erase(entry);
         if (mEditor)
             mEditor->CogDestroyed(*cog);
-        delete cog;
+        dying.reset();
         // By index: a listener may leave the list while it is told.
         for (size_t l = 0; l < mIdListeners.size(); ++l)
             mIdListeners[l]->ForgetCog(id);
@@ -288,9 +292,9 @@ void CogFactory::DestroyAll()
     while (!mCogs.empty())
     {
         auto first = mCogs.begin();
-        Cog* cog = first->second;
+        std::unique_ptr<Cog> dying = std::move(first->second);
         mCogs.erase(first);
-        delete cog;
+        dying.reset();
     }
     mDestroyQueue.clear();
     mQueued.clear();
@@ -444,7 +448,7 @@ void CogFactory::CallFunction(Cog& cog, const std::string& function, ParamBuffer
 
 // ---- files
 
-void CogFactory::Composer(std::string fileName)
+void CogFactory::LoadComposition(std::string fileName)
 {
     FileComposition record;
     if (!LoadFileComposition(record, fileName))
@@ -459,7 +463,7 @@ void CogFactory::Composer(std::string fileName)
                                 LogError);
         return;
     }
-    auto composer = std::make_shared<::Composer>(*this, record.mCogName, record.mGroupName);
+    auto composer = std::make_shared<Composer>(*this, record.mCogName, record.mGroupName);
     for (uint32_t id : record.mComponents)
     {
         CompFactory* factory = GetComponentFactory(id);
@@ -515,7 +519,7 @@ std::string CogFactory::DeclaredIn(const std::string& typeName) const
     return it == mTypeFiles.end() ? "the program" : it->second;
 }
 
-void CogFactory::file(std::string fileName)
+void CogFactory::LoadCogFile(std::string fileName)
 {
     std::vector<std::string> listsOpen;
     LoadFile(fileName, listsOpen);
@@ -578,7 +582,7 @@ void CogFactory::LoadFile(const std::string& fileName, std::vector<std::string>&
     else if (element == "FileComposition")
     {
         reader.Close();
-        Composer(fileName);
+        LoadComposition(fileName);
     }
     else
         Console::Instance().Log("Cog file " + fileName + " has the unknown top element <" + element +
@@ -586,7 +590,7 @@ void CogFactory::LoadFile(const std::string& fileName, std::vector<std::string>&
                                 LogError);
 }
 
-void CogFactory::dis()
+void CogFactory::LogCogs()
 {
     Console& console = Console::Instance();
     if (mCogs.empty())
@@ -607,7 +611,7 @@ void CogFactory::Export()
     std::filesystem::create_directories("Components", ec);
     for (const auto& [id, factory] : mFactories)
     {
-        std::unique_ptr<Comp> component(factory->Create());
+        std::unique_ptr<Comp> component = factory->Create();
         if (!component)
             continue;
         const std::string typeName = component->GetTypeName();

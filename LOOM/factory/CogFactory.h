@@ -55,7 +55,8 @@ public:
     bool IsQueued(const Cog* cog) const { return mQueued.count(cog) != 0; }
 
     // Creation; each returns the cog or null.
-    Cog* CreateFromType(const std::string& typeName, uint32_t id);
+    // A cog the manager does not keep: the caller owns it.
+    std::unique_ptr<Cog> CreateFromType(const std::string& typeName, uint32_t id);
     Cog* Instantiate(const std::string& typeName);
     // A cog of a type or archetype name, or of a cog file ("xml"); not initialised.
     Cog* Allocate(std::string name);
@@ -65,8 +66,8 @@ public:
 
     // Destruction happens at the end of the frame, in queue order; queuing a cog again does nothing.
     void Destroy(Cog* cog);
-    void des(uint32_t id);
-    void destroygroup(std::string group);
+    void DestroyById(uint32_t id);
+    void DestroyGroup(std::string group);
     void ProcessDestroyList();
     // Deletes every cog now; IDs start at 1 again. The registries stay.
     void DestroyAll();
@@ -91,10 +92,10 @@ public:
     void CallOnAllCogs(const std::string& function);
 
     // Files: a composition, or any of a cog file, a cog-list file and a composition.
-    void Composer(std::string fileName);
-    void file(std::string fileName);
+    void LoadComposition(std::string fileName);
+    void LoadCogFile(std::string fileName);
     // Logs every living cog.
-    void dis();
+    void LogCogs();
     // Writes every component type's defaults to "Components/" and the function names to
     // "FileFunctions.xml".
     void Export();
@@ -150,7 +151,7 @@ private:
     std::map<std::string, std::string> mTypeFiles;
     std::map<uint32_t, CompFactory*> mFactories;
     // Owns the living cogs; ordered so every walk over the cogs goes by ascending ID.
-    std::map<uint32_t, Cog*> mCogs;
+    std::map<uint32_t, std::unique_ptr<Cog>> mCogs;
     uint32_t mNextId = 1;
 
     CogDirectory* mPreviousDirectory = nullptr;

@@ -132,7 +132,7 @@ void HUDComp::RefreshMiniMap()
         for (Comp* trap : data->mTraps)
             if (const Positional* p = trap->GetOwnerPositional())
                 addIcon(1, p->GetPosition());
-        for (wall* w : data->mWalls)
+        for (Wall* w : data->mWalls)
             if (const Positional* p = w->GetOwnerPositional())
                 addIcon(2, p->GetPosition());
     }

@@ -44,7 +44,7 @@ TrapData::TrapData()
 TrapData::~TrapData()
 {
     if (attachedCogId != 0)
-        CogFactory::Instance().des(attachedCogId);
+        CogFactory::Instance().DestroyById(attachedCogId);
     if (DataController* data = Controller())
     {
         // Only a trap destroyed by damage is lost; a level reset or restart loses nothing.

@@ -115,7 +115,7 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
         // Under the statistics, in their column.
         char line[256];
         float y = statsEnd;
-        for (const auto& [name, value] : console.GetDebugValues())
+        for (const auto& [name, value] : Console::Instance().GetDebugValues().All())
         {
             std::snprintf(line, sizeof(line), "%s: %s", name.c_str(), value.c_str());
             Text(*font, line, StatsX(), y, textColor);

@@ -96,11 +96,11 @@ TEST_F(AutoDoc, LoadingACompositionAgainRewritesItsFile)
 {
     mDir.Write("scenery.xml", TempDir::Read(CogData("scenery.xml")));
     mCogs.RegisterFunction("TestConstruct", MakeCogFunctor([](Cog*) {}));
-    mCogs.file("scenery.xml");
+    mCogs.LoadCogFile("scenery.xml");
     const std::string path = mDir.Path("AutoDoc/Scenery.xml");
     EXPECT_NE(TempDir::Read(path).find("<Name>Construct</Name>\n<Params> () </Params></Func>"), std::string::npos);
     mDir.Write("AutoDoc/Scenery.xml", "stale");
-    mCogs.file("scenery.xml");
+    mCogs.LoadCogFile("scenery.xml");
     EXPECT_NE(TempDir::Read(path).find("<CogDoc name=\"Scenery\">"), std::string::npos);
 }
 

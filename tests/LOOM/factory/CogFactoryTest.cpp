@@ -39,13 +39,12 @@ TEST_F(CogFactoryTest, IdsAreHandedOutFromOneAndNotReused)
 TEST_F(CogFactoryTest, CreateFromTypeLeavesTheIdTableAlone)
 {
     MakeType("Plain", {kMarkerId});
-    Cog* loose = mCogs.CreateFromType("Plain", 77);
+    std::unique_ptr<Cog> loose = mCogs.CreateFromType("Plain", 77);
     ASSERT_NE(loose, nullptr);
     EXPECT_EQ(loose->GetID(), 77u);
     EXPECT_EQ(mCogs.GetCog(77), nullptr);
     EXPECT_EQ(mCogs.Instantiate("Plain")->GetID(), 1u);
     EXPECT_EQ(mCogs.CreateFromType("Missing", 5), nullptr);
-    delete loose;
 }
 
 TEST_F(CogFactoryTest, CogKeepsItsTableIdAfterSetId)
@@ -110,20 +109,20 @@ TEST_F(CogFactoryTest, AllocateOfABrokenFileGivesNull)
 TEST_F(CogFactoryTest, DisListsCogsByAscendingId)
 {
     MakeType("Plain", {kMarkerId});
-    mCogs.dis();
+    mCogs.LogCogs();
     EXPECT_EQ(NewestLogText(), "No Cogs Active");
     for (int i = 0; i < 12; ++i)
         mCogs.Create("Plain");
     mCogs.GetCog(12)->SetName("Last");
     const uint32_t mark = LogMark();
-    mCogs.dis();
+    mCogs.LogCogs();
     ASSERT_EQ(LogMark() - mark, 12u);
     const EntryRing& ring = Console::Instance().GetEntries();
     EXPECT_EQ(ring.FromNewest(11).mText, "cog: 1 Type: Plain Name: ");
     EXPECT_EQ(ring.FromNewest(1).mText, "cog: 11 Type: Plain Name: ");
     EXPECT_EQ(ring.FromNewest(0).mText, "cog: 12 Type: Plain Name: Last");
     mCogs.DestroyAll();
-    mCogs.dis();
+    mCogs.LogCogs();
     EXPECT_EQ(NewestLogText(), "No Cogs Active");
 }
 

@@ -33,7 +33,7 @@ protected:
 TEST_F(CompositionFile, CompositionBuildsAComposerAndItsArchetypes)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     EXPECT_EQ(CountLogSince(mark, "Function: NoSuchFunction Not Found"), 1);
     EXPECT_EQ(CountLogSince(mark, "Update Function: NoSuchUpdate Not Found"), 1);
     EXPECT_EQ(NewestLogText(), "Loaded Cog File >  File: invader.xml Name: Invader");
@@ -60,7 +60,7 @@ TEST_F(CompositionFile, CompositionBuildsAComposerAndItsArchetypes)
 
 TEST_F(CompositionFile, UnregisteredComponentIdRejectsTheWholeFile)
 {
-    mCogs.Composer("bad_component.xml");
+    mCogs.LoadComposition("bad_component.xml");
     EXPECT_EQ(NewestLogText(), "Bad Component ID in File: bad_component.xml");
     EXPECT_EQ(mCogs.FindType("Broken"), nullptr);
     EXPECT_EQ(mCogs.FindType("BrokenVariant"), nullptr);
@@ -68,7 +68,7 @@ TEST_F(CompositionFile, UnregisteredComponentIdRejectsTheWholeFile)
 
 TEST_F(CompositionFile, EmptyComponentListMakesCogsWithoutComponents)
 {
-    mCogs.file("scenery.xml");
+    mCogs.LoadCogFile("scenery.xml");
     Cog* cog = mCogs.Create("Scenery");
     ASSERT_NE(cog, nullptr);
     EXPECT_EQ(cog->GetComponentCount(), 0u);
@@ -77,7 +77,7 @@ TEST_F(CompositionFile, EmptyComponentListMakesCogsWithoutComponents)
 
 TEST_F(CompositionFile, CachedBinaryArchetypeBuildsTheSameCogAsItsXml)
 {
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     auto* archetype = dynamic_cast<Archetype*>(mCogs.FindType("BigInvader"));
     ASSERT_NE(archetype, nullptr);
     EXPECT_FALSE(archetype->IsCached());
@@ -113,7 +113,7 @@ TEST_F(CompositionFile, ArchetypeWithoutCachingReadsItsFileOnEveryBuild)
     dir.Write("big_invader.xml", data);
     ScopedCwd cwd(dir.Path());
     mCogs.SetCacheArchetypes(false);
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     Cog* first = mCogs.Create("BigInvader");
     std::string edited = data;
     edited.replace(edited.find("250"), 3, "999");
@@ -131,7 +131,7 @@ TEST_F(CompositionFile, CachedArchetypeIgnoresLaterEditsOfItsFile)
     const std::string data = TempDir::Read(CogData("big_invader.xml"));
     dir.Write("big_invader.xml", data);
     ScopedCwd cwd(dir.Path());
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     mCogs.Create("BigInvader");
     std::string edited = data;
     edited.replace(edited.find("250"), 3, "999");
@@ -156,7 +156,7 @@ TEST_F(CompositionFile, BrokenArchetypeFileIsNotCached)
     dir.Write("big_invader.xml",
               "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n\t<cog CogID=\"Invader\">\n\t\t<string name=\"cogn");
     ScopedCwd cwd(dir.Path());
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     Cog* cog = mCogs.Create("BigInvader");
     ASSERT_NE(cog, nullptr);
     EXPECT_EQ(static_cast<HealthComp*>(cog->GetComponent(kHealthId))->mHealth, 10);
@@ -165,7 +165,7 @@ TEST_F(CompositionFile, BrokenArchetypeFileIsNotCached)
 
 TEST_F(CompositionFile, CogRoundTripsThroughXmlAndBinary)
 {
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     Cog* original = mCogs.Create("Invader");
     original->SetName("Edited <one>");
     auto* health = static_cast<HealthComp*>(original->GetComponent(kHealthId));
@@ -197,7 +197,7 @@ TEST_F(CompositionFile, CogRoundTripsThroughXmlAndBinary)
 
 TEST_F(CompositionFile, TruncatedBinaryImageKeepsTheCogWhole)
 {
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     Cog* original = mCogs.Create("BigInvader");
     const std::string image = SaveArchetypeBinary(*original);
     // Cut inside the values: the closing tag alone would still leave every value readable.
@@ -210,7 +210,7 @@ TEST_F(CompositionFile, TruncatedBinaryImageKeepsTheCogWhole)
 
 TEST_F(CompositionFile, ComponentNameAndIdInACogFileAreIgnoredOnLoading)
 {
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     std::string text = TempDir::Read(CogData("big_invader.xml"));
     text.replace(text.find("name=\"Health\" CompID=\"900\""), 26, "name=\"Bogus\" CompID=\"77\"");
     TempDir dir;
@@ -234,11 +234,11 @@ TEST_F(CompositionFile, SavedCompositionMatchesTheFileItWasReadFrom)
 
 TEST_F(CompositionFile, ReplacedComposerStaysAliveWhileItsCogsExist)
 {
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     Cog* old = mCogs.Create("Invader");
     CogType* firstType = mCogs.FindType("Invader");
     CogType* firstArchetype = mCogs.FindType("BigInvader");
-    mCogs.file("invader.xml");
+    mCogs.LoadCogFile("invader.xml");
     EXPECT_NE(mCogs.FindType("Invader"), firstType);
     // Archetypes already known keep their entry.
     EXPECT_EQ(mCogs.FindType("BigInvader"), firstArchetype);
@@ -326,7 +326,7 @@ TEST_F(CompositionFile, NameClashesKeepTheFirstHolderAndNameBothFiles)
         for (const auto& [file, text] : row.mFiles)
         {
             dir.Write(file, text);
-            cogs.file(file);
+            cogs.LoadCogFile(file);
             if (!first)
                 first = cogs.FindType(row.mName);
         }
@@ -345,7 +345,7 @@ TEST_F(CompositionFile, NameClashesKeepTheFirstHolderAndNameBothFiles)
 TEST_F(CompositionFile, CogListLoadsItsFilesInOrderRecursively)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("list_main.xml");
+    mCogs.LoadCogFile("list_main.xml");
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_main.xml"), 1);
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_nested.xml"), 1);
     EXPECT_NE(mCogs.FindType("Scenery"), nullptr);
@@ -360,7 +360,7 @@ TEST_F(CompositionFile, CogListLoadsItsFilesInOrderRecursively)
 TEST_F(CompositionFile, CogListNamingItselfIsRefused)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("list_self.xml");
+    mCogs.LoadCogFile("list_self.xml");
     EXPECT_EQ(CountLogSince(mark, "Cog List File names itself, skipped: list_self.xml"), 1);
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_self.xml"), 1);
     // The rest of the list still loads, once.
@@ -371,7 +371,7 @@ TEST_F(CompositionFile, CogListNamingItselfIsRefused)
 TEST_F(CompositionFile, CogListsNamingEachOtherAreRefused)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("list_a.xml");
+    mCogs.LoadCogFile("list_a.xml");
     std::string refused = "Cog List File names itself, skipped: ./list_a.xml";
     Console::FixSlashes(refused);
     EXPECT_EQ(CountLogSince(mark, refused), 1);
@@ -406,7 +406,7 @@ TEST_F(CompositionFile, ListOfAnotherTypeOrAnUnknownTopElementIsRefusedWithAnErr
         std::string error = c.mError;
         Console::FixSlashes(error);
         const uint32_t mark = LogMark();
-        mCogs.file(c.mFile);
+        mCogs.LoadCogFile(c.mFile);
         EXPECT_EQ(CountLogSince(mark, error), 1) << NewestLogText();
         EXPECT_EQ(Console::Instance().GetEntryCounter(), mark + 1) << "one line";
         EXPECT_EQ(mCogs.FindType("Scenery"), nullptr) << c.mFile;
@@ -415,15 +415,15 @@ TEST_F(CompositionFile, ListOfAnotherTypeOrAnUnknownTopElementIsRefusedWithAnErr
 
 TEST_F(CompositionFile, MissingAndMalformedFilesAreReportedWithoutHarm)
 {
-    mCogs.file("nothing_here.xml");
+    mCogs.LoadCogFile("nothing_here.xml");
     EXPECT_EQ(NewestLogText(), "File Not Found: nothing_here.xml");
     TempDir dir;
-    mCogs.file(dir.Write(
+    mCogs.LoadCogFile(dir.Write(
         "cut.xml",
         "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<FileComposition>\n<string name=\"CogName\">Cut"));
-    mCogs.file(dir.Write("empty.xml", ""));
-    mCogs.Composer(dir.Write("wrong.xml", StreamText("<cog CogID=\"x\"></cog>")));
-    mCogs.Composer(dir.Path("absent.xml"));
+    mCogs.LoadCogFile(dir.Write("empty.xml", ""));
+    mCogs.LoadComposition(dir.Write("wrong.xml", StreamText("<cog CogID=\"x\"></cog>")));
+    mCogs.LoadComposition(dir.Path("absent.xml"));
     EXPECT_EQ(mCogs.FindType("Cut"), nullptr);
     EXPECT_EQ(mCogs.FindType(""), nullptr);
     EXPECT_EQ(mCogs.GetCogCount(), 0u);

@@ -66,7 +66,7 @@ Cog* HudCog(GameSim& sim)
 	</FileComposition>
 </Stream>
 )";
-    sim.Cogs().Composer("Test/Hud.xml");
+    sim.Cogs().LoadComposition("Test/Hud.xml");
     return sim.Cogs().Create("TestHud");
 }
 } // namespace

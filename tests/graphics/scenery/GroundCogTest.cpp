@@ -29,7 +29,7 @@ TEST_F(GroundCog, TheDataFolderGroundLoadsItsMapAndDrawsIt)
         if (types[i].mFactory)
             cogs.RegisterComponent(types[i].mTypeId, types[i].mFactory);
     ScopedCwd cwd(RepoDataFolder());
-    cogs.file("Compositions/Ground.xml");
+    cogs.LoadCogFile("Compositions/Ground.xml");
     LogProbe log;
     Cog* ground = cogs.Create("Ground");
     ASSERT_NE(ground, nullptr);
