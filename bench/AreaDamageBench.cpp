@@ -35,8 +35,8 @@ void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> c
 {
     auto composer = std::make_shared<Composer>(cogs, name, "");
     for (uint32_t id : components)
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType(name, composer);
+        composer->AddComponent(id, cogs.Types().GetComponentFactory(id));
+    cogs.Types().RegisterType(name, composer);
 }
 
 Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position)

@@ -77,9 +77,9 @@ void BM_PlaySound3DAndUpdateVersusBareOpenAL(benchmark::State& state)
     RegisterPositional(cogs);
     RegisterAudioComponents(cogs);
     auto type = std::make_shared<Composer>(cogs, "Emitter", "");
-    type->AddComponent(1, cogs.GetComponentFactory(1));
-    type->AddComponent(21, cogs.GetComponentFactory(21));
-    cogs.RegisterType("Emitter", type);
+    type->AddComponent(1, cogs.Types().GetComponentFactory(1));
+    type->AddComponent(21, cogs.Types().GetComponentFactory(21));
+    cogs.Types().RegisterType("Emitter", type);
 
     std::unique_ptr<AudioLoom> loom(AudioLoom::Create());
     loom->Init();

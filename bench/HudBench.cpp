@@ -47,8 +47,8 @@ void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> c
 {
     auto composer = std::make_shared<Composer>(cogs, name, "");
     for (uint32_t id : components)
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType(name, composer);
+        composer->AddComponent(id, cogs.Types().GetComponentFactory(id));
+    cogs.Types().RegisterType(name, composer);
 }
 
 void Scatter(CogFactory& cogs, const std::string& type, int count)
@@ -78,7 +78,7 @@ void BM_HudFrame(benchmark::State& state)
     RegisterGuiWidgetTypes();
     CogFactory& cogs = CogFactory::Instance();
     RegisterPositional(cogs);
-    cogs.RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+    cogs.Types().RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
     static PlayerBinding player;
     SetPlayerSide(&player);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());

@@ -206,7 +206,7 @@ std::string Composer::AutoDocText() const
 
 void Composer::WriteAutoDoc()
 {
-    if (!mCogFactory.GetExportDocs())
+    if (!mCogFactory.Exporter().GetExportDocs())
         return;
     if (!IsSafeFileStem(mTypeName))
     {

@@ -324,11 +324,9 @@ void Console::ExecuteLine(std::string line)
 {
     if (line.empty())
         return;
-    mHistory.SetBrowse(0);
-    mCursor = 0;
+    mInputLine.Ran(line);
     mScroll = 0;
     const std::vector<std::string> tokens = Tokenize(line, kLineDelimiters);
-    mHistory.Push(line);
 
     std::string name = tokens.empty() ? std::string() : tokens.front();
     ToLower(name);
@@ -426,14 +424,13 @@ void Console::OnKey(int code)
 {
     if (code == KeyEnter)
     {
-        if (mInputLine.empty())
+        if (mInputLine.Text().empty())
         {
             mInputActive = !mInputActive;
         }
         else if (mInputActive)
         {
-            const std::string line = mInputLine;
-            mInputLine.clear();
+            const std::string line = mInputLine.Take();
             // The open console keeps its line for the next command.
             mInputActive = mShowConsole;
             ExecuteLine(line);
@@ -472,46 +469,5 @@ void Console::OnKey(int code)
         break;
     }
     if (mInputActive)
-        EditInputLine(code);
-}
-
-void Console::EditInputLine(int code)
-{
-    const int length = static_cast<int>(mInputLine.size());
-    mCursor = std::clamp(mCursor, 0, length);
-    switch (code)
-    {
-    case KeyDelete:
-        if (mCursor < length)
-            mInputLine.erase(static_cast<size_t>(mCursor), 1);
-        return;
-    case KeyBackspace:
-        if (mCursor > 0)
-            mInputLine.erase(static_cast<size_t>(--mCursor), 1);
-        return;
-    case KeyUp:
-    case KeyDown:
-        if (const std::string* line = code == KeyUp ? mHistory.Back() : mHistory.Forward())
-        {
-            mInputLine = *line;
-            mCursor = static_cast<int>(mInputLine.size());
-        }
-        return;
-    case KeyRight:
-        if (mCursor < length)
-            ++mCursor;
-        return;
-    case KeyLeft:
-        if (mCursor > 0)
-            --mCursor;
-        return;
-    default:
-        break;
-    }
-    // Only printable characters reach the line; control and function-key codes do not.
-    if (code >= 32 && code <= 126)
-    {
-        mInputLine.insert(static_cast<size_t>(mCursor), 1, static_cast<char>(code));
-        ++mCursor;
-    }
+        mInputLine.Edit(code);
 }

@@ -11,7 +11,7 @@
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/base/SystemInfo.h"
-#include "LOOM/console/ConsoleHistory.h"
+#include "LOOM/console/ConsoleInputLine.h"
 #include "LOOM/console/DebugValues.h"
 #include "LOOM/console/KeyListener.h"
 
@@ -138,15 +138,13 @@ public:
     void List();
 
     // Input line and display state.
-    std::string GetInputLine() const { return mInputLine; }
-    int GetCursor() const { return mCursor; }
+    const ConsoleInputLine& InputLine() const { return mInputLine; }
     bool GetInputActive() const { return mInputActive; }
     bool GetShowConsole() const { return mShowConsole; }
     // While the console is open or its line is being typed, no key is the game's.
     bool TakesKeys() const { return mShowConsole || mInputActive; }
     // The values shown under the log; the "DebugValue" and "RemoveDebugValue" commands change them.
     DebugValues& GetDebugValues() { return mDebugValues; }
-    const ConsoleHistory& GetHistory() const { return mHistory; }
 
     // F12 stops the engine and F11 restarts it; the core engine installs what that means.
     void SetEngineKeys(std::function<void()> stop, std::function<void()> restart);
@@ -167,12 +165,10 @@ private:
     void ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens);
     // To the log file, when one is open; under the log lock.
     void WriteEntry(const LogEntry& entry);
-    void EditInputLine(int code);
 
     std::string mConfigFolder;
     bool mInputActive = false;
     uint32_t mEntryCounter = 0;
-    int mCursor = 0;
     DebugValues mDebugValues;
     bool mShowConsole = false;
     int mScroll = 0;
@@ -182,8 +178,7 @@ private:
     static inline uint64_t sCommandsVersion = 1;
     std::unique_ptr<std::ofstream> mLogStream;
     std::string mLogPath;
-    std::string mInputLine;
-    ConsoleHistory mHistory;
+    ConsoleInputLine mInputLine;
 
     // Commands replaced while a line runs are freed once it has finished.
     int mExecuteDepth = 0;

@@ -103,7 +103,7 @@ void CoreEngine::Start()
         mWindow->LogFileOpened();
     Init("Starting Core Engine");
     mRunning = true;
-    cogs.SetExportDocs(config.mExportDocs);
+    cogs.Exporter().SetExportDocs(config.mExportDocs);
     if (mWindow)
         mWindow->AddListener(&console);
     ParamBuffer::AllocatePool(8);
@@ -124,7 +124,7 @@ void CoreEngine::Start()
 
     RegisterTypes();
     // Hands the called cog to the editor; there is no editor in this program, so nothing happens.
-    cogs.RegisterFunction("AutoSelectEditor", MakeCogFunctor([](Cog*) {}));
+    cogs.Types().RegisterFunction("AutoSelectEditor", MakeCogFunctor([](Cog*) {}));
 
     Init("Initializing Quad Tree");
     mQTree = std::make_unique<QTree>();
@@ -136,8 +136,8 @@ void CoreEngine::Start()
     StartLooms();
 
     if (config.mPreExport)
-        cogs.Export();
-    cogs.SetCacheArchetypes(config.mCacheBinaryArchetypes);
+        cogs.Exporter().Export();
+    cogs.Files().SetCacheArchetypes(config.mCacheBinaryArchetypes);
     cogs.SetEditorListener(nullptr);
 
     if (config.mProcessCompFolder)
@@ -146,7 +146,7 @@ void CoreEngine::Start()
         std::vector<std::string> files;
         ListFolderFiles(DataFilePath("Compositions"), "xml", files);
         for (const std::string& name : files)
-            cogs.LoadCogFile("Compositions\\" + name);
+            cogs.Files().LoadCogFile("Compositions\\" + name);
         Init("Reading Compositions Complete");
     }
     Init("Running Start Scripts");

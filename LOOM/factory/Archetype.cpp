@@ -30,7 +30,7 @@ std::unique_ptr<Cog> Archetype::Build(uint32_t id)
     }
     const bool loaded = LoadArchetypeXml(*cog, mData);
     // Only a file read whole is worth keeping: a broken one is reported again on the next build.
-    if (loaded && mCogFactory.GetCacheArchetypes())
+    if (loaded && mCogFactory.Files().GetCacheArchetypes())
     {
         Console::Instance().Log("Saving Archetype: " + mCompositionName, LogEngine);
         mData = SaveArchetypeBinary(*cog);

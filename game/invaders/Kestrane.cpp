@@ -51,7 +51,7 @@ DataController* Controller()
 uint32_t MapCogId(TileMap& map) { return map.GetOwner() ? map.GetOwner()->GetID() : 0; }
 } // namespace
 
-void RegisterKestrane(CogFactory& cogs) { cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory); }
+void RegisterKestrane(CogFactory& cogs) { cogs.Types().RegisterComponent(Kestrane::kTypeId, &gKestraneFactory); }
 
 float GroundHeight(float x, float z)
 {

@@ -32,7 +32,7 @@ DataController* Controller()
 }
 } // namespace
 
-void RegisterWall(CogFactory& cogs) { cogs.RegisterComponent(Wall::kTypeId, &gWallFactory); }
+void RegisterWall(CogFactory& cogs) { cogs.Types().RegisterComponent(Wall::kTypeId, &gWallFactory); }
 
 Wall::Wall()
 {

@@ -52,7 +52,7 @@ T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 }
 } // namespace
 
-void RegisterHUDComp(CogFactory& cogs) { cogs.RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
+void RegisterHUDComp(CogFactory& cogs) { cogs.Types().RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
 
 void HUDComp::Serialize(Serializer& s) { SerializeHeader(s); }
 

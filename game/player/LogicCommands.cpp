@@ -774,7 +774,7 @@ void RegisterLogicCommands(OwnedCommands& commands)
         {"OutputPlayerStats", OutputPlayerStats},
     };
     for (const auto& [name, function] : actions)
-        cogs.RegisterFunction(name, MakeCogFunctor(function));
+        cogs.Types().RegisterFunction(name, MakeCogFunctor(function));
 
     commands.Register("AttemptTowerDrop", MakeFunctionCommand(&AttemptTowerDrop), "Drops a tower");
     commands.Register("AttemptTrapDrop", MakeFunctionCommand(&AttemptTrapDrop), "AttemptTrapDrop");

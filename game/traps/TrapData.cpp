@@ -33,7 +33,7 @@ DataController* Controller()
 }
 } // namespace
 
-void RegisterTrapData(CogFactory& cogs) { cogs.RegisterComponent(TrapData::kTypeId, &gTrapDataFactory); }
+void RegisterTrapData(CogFactory& cogs) { cogs.Types().RegisterComponent(TrapData::kTypeId, &gTrapDataFactory); }
 
 TrapData::TrapData()
 {

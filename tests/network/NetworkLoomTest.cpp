@@ -155,7 +155,7 @@ TEST(NetworkLoom, ConsoleCommandsAndInitAgainLeaveTheGame)
 TEST(NetworkLoom, SubscribeFunctionsReachTheRegistry)
 {
     CogFactory cogs;
-    cogs.RegisterType("Plain", std::make_shared<Composer>(cogs, "Plain", "Plains"));
+    cogs.Types().RegisterType("Plain", std::make_shared<Composer>(cogs, "Plain", "Plains"));
     Cog* cog = cogs.Instantiate("Plain");
     ASSERT_NE(cog, nullptr);
     MessageRegistry messages;

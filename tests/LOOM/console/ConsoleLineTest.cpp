@@ -167,7 +167,7 @@ TEST_F(LineFixture, EmptyAndDelimiterOnlyLines)
     const uint32_t before = mConsole.GetEntryCounter();
     mConsole.ExecuteLine("");
     EXPECT_EQ(mConsole.GetEntryCounter(), before);
-    EXPECT_EQ(mConsole.GetHistory().Size(), 0);
+    EXPECT_EQ(mConsole.InputLine().History().Size(), 0);
     mConsole.ExecuteLine(" , ");
     EXPECT_EQ(mConsole.Last().mText, "Invalid Command: ");
 }

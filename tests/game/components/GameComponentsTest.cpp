@@ -30,7 +30,7 @@ TEST(GameComponents, RegisteredUnderTheirIdsAndNames)
                  {131, "Damagable"}};
     for (const auto& type : types)
     {
-        CompFactory* factory = sim.Cogs().GetComponentFactory(type.mId);
+        CompFactory* factory = sim.Cogs().Types().GetComponentFactory(type.mId);
         ASSERT_NE(factory, nullptr) << type.mName;
         std::unique_ptr<Comp> comp(factory->Create());
         EXPECT_EQ(comp->GetTypeName(), type.mName);

@@ -151,7 +151,7 @@ TEST(LevelFile, RoundTripKeepsBlockersThatComeBackPassableBlocking)
     replace(composition, "Doodads\\Rock.xml", "Doodads\\Boulder.xml");
     WriteText(sim.Path("Data/Doodads/Boulder.xml"), rock);
     WriteText(sim.Path("Compositions/Boulder.xml"), composition);
-    sim.Cogs().LoadComposition("Compositions/Boulder.xml");
+    sim.Cogs().Files().LoadComposition("Compositions/Boulder.xml");
 
     struct Case
     {

@@ -116,7 +116,7 @@ TEST(SpeechBubble, AnIncompleteArchetypeLeavesNoCog)
 </Stream>
 )";
     }
-    s.sim.Cogs().LoadComposition("Test/HalfBubble.xml");
+    s.sim.Cogs().Files().LoadComposition("Test/HalfBubble.xml");
     Cog* speaker = s.Speaker(0, 0);
     for (const char* archetype : {"HalfBubble", "Data/Effects/DustExplosion.xml"})
     {

@@ -46,7 +46,7 @@ SDL_Event Press(Uint32 type)
 
 Cog* HudCog(GameSim& sim)
 {
-    sim.Cogs().RegisterComponent(SelectRecorder::kTypeId, &gSelectRecorderFactory);
+    sim.Cogs().Types().RegisterComponent(SelectRecorder::kTypeId, &gSelectRecorderFactory);
     std::filesystem::create_directories(sim.Path("Test"));
     std::ofstream(sim.Path("Test/Hud.xml")) << R"(<?xml version="1.0" encoding="UTF-8"?>
 <Stream version="2.0">
@@ -66,7 +66,7 @@ Cog* HudCog(GameSim& sim)
 	</FileComposition>
 </Stream>
 )";
-    sim.Cogs().LoadComposition("Test/Hud.xml");
+    sim.Cogs().Files().LoadComposition("Test/Hud.xml");
     return sim.Cogs().Create("TestHud");
 }
 } // namespace

@@ -84,7 +84,7 @@ TEST_F(OverlayTest, TypedLineShowsAndRuns)
     // The line is open as soon as the console is.
     ASSERT_TRUE(console.GetInputActive());
     deliver(Text("Mes hello"));
-    EXPECT_EQ(console.GetInputLine(), "Mes hello");
+    EXPECT_EQ(console.InputLine().Text(), "Mes hello");
     const Image typing = Frame(0.0f);
     // The input line sits under the 18 history lines: prompt at 10, text from 15.
     EXPECT_GT(Lit(typing, 15, 216, 90, 228), 10);
