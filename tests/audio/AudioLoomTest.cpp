@@ -191,7 +191,7 @@ TEST(AudioLoomDeathTest, NoSoundDeviceLogsOneLineAndEveryCallIsANoOp)
             type->AddComponent(1, cogs.Types().GetComponentFactory(1));
             type->AddComponent(21, cogs.Types().GetComponentFactory(21));
             cogs.Types().RegisterType("Emitter", type);
-            AudioLoom* loom = AudioLoom::Create();
+            std::unique_ptr<AudioLoom> loom(AudioLoom::Create());
             LogProbe log;
             loom->Init();
             Cog* cog = cogs.Create("Emitter");
@@ -212,7 +212,7 @@ TEST(AudioLoomDeathTest, NoSoundDeviceLogsOneLineAndEveryCallIsANoOp)
             loom->Init();
             const bool stillSilent = !loom->HasDevice();
             cogs.DestroyAll();
-            delete loom;
+            loom.reset();
             std::exit(silent && oneLine && stillSilent ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

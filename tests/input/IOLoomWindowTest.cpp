@@ -85,9 +85,9 @@ TEST_F(IOLoomWindow, DeletedLoomStopsListening)
 
 TEST(IOLoomLifetime, CreateStoresTheInstanceAndDeleteClearsIt)
 {
-    IOLoom* loom = IOLoom::Create();
+    std::unique_ptr<IOLoom> loom(IOLoom::Create());
     ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(IOLoom::Instance(), loom);
+    EXPECT_EQ(IOLoom::Instance(), loom.get());
     EXPECT_EQ(loom->GetName(), "IO Loom");
     EXPECT_EQ(loom->GetTypeName(), "IOLoom");
     loom->RegisterTypes();
@@ -95,7 +95,7 @@ TEST(IOLoomLifetime, CreateStoresTheInstanceAndDeleteClearsIt)
     loom->Init();
     loom->Update();
     loom->Unload();
-    delete loom;
+    loom.reset();
     EXPECT_EQ(IOLoom::Instance(), nullptr);
 }
 

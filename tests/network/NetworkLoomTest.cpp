@@ -26,14 +26,14 @@ TEST(NetworkLoom, CreateStoresTheInstanceAndDeleteClearsIt)
 // The engine never shuts this loom down: a hard restart calls Init again, teardown only deletes.
 TEST(NetworkLoom, InitTwiceInARowThenDeleteWithoutShutdown)
 {
-    NetworkLoom* loom = NetworkLoom::Create();
+    std::unique_ptr<NetworkLoom> loom(NetworkLoom::Create());
     loom->RegisterTypes();
     loom->Init();
     loom->Update();
     loom->Init();
     EXPECT_TRUE(loom->IsActive());
     loom->Update();
-    delete loom;
+    loom.reset();
     EXPECT_EQ(NetworkLoom::Instance(), nullptr);
 }
 
