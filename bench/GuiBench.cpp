@@ -107,7 +107,7 @@ Setup& Get()
         s->mCogs = std::make_unique<CogFactory>();
         auto type = std::make_shared<Composer>(*s->mCogs, "Hud", "Gui");
         type->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-        s->mCogs->RegisterType("Hud", type);
+        s->mCogs->Types().RegisterType("Hud", type);
         Cog* cog = s->mCogs->Instantiate("Hud");
         cog->Initialize();
         cog->Get<WidgetComp>()->SetRoot(MakeHud());

@@ -62,7 +62,7 @@ Setup& Get()
         s->mCogs = std::make_unique<CogFactory>();
         RegisterPositional(*s->mCogs);
         RegisterCamera(*s->mCogs);
-        s->mCogs->RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
+        s->mCogs->Types().RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
         s->mLoom.reset(GraphicsLoom::Create());
         s->mLoom->Init();
         if (!s->mLoom->HasContext())
@@ -74,9 +74,9 @@ Setup& Get()
         for (const auto& [name, id] : {std::pair{"Eye", Camera::kTypeId}, std::pair{"Invader", SkinModel::kTypeId}})
         {
             auto type = std::make_shared<Composer>(*s->mCogs, name, "");
-            type->AddComponent(1, s->mCogs->GetComponentFactory(1));
-            type->AddComponent(id, s->mCogs->GetComponentFactory(id));
-            s->mCogs->RegisterType(name, type);
+            type->AddComponent(1, s->mCogs->Types().GetComponentFactory(1));
+            type->AddComponent(id, s->mCogs->Types().GetComponentFactory(id));
+            s->mCogs->Types().RegisterType(name, type);
         }
         Cog* eye = s->mCogs->Instantiate("Eye");
         auto& place = *eye->Get<Positional>();

@@ -284,7 +284,7 @@ void GraphicsLoom::RegisterTypes()
     mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
-            CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);
+            CogFactory::Instance().Types().RegisterComponent(type.mTypeId, type.mFactory);
 }
 
 void GraphicsLoom::Update()

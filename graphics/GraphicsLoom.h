@@ -177,8 +177,8 @@ public:
     {
         uint32_t mTriangles = 0;
         uint32_t mParticles = 0;
-        uint32_t mExtraA = 0;
-        uint32_t mExtraB = 0;
+        uint32_t mShadowTriangles = 0;
+        uint32_t mModelsDrawn = 0;
     };
     Counters& GetCounters() { return mCounters; }
     float GetFrameTime() const { return mFrameTime; }

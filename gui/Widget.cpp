@@ -161,9 +161,9 @@ void Widget::PlayAnimation(const std::string& name)
     if (!LoadAnimation())
         return;
     const Animation* found = nullptr;
-    for (const Animation* animation : mAnimations->Animations)
+    for (const std::unique_ptr<Animation>& animation : mAnimations->Animations)
         if (animation && animation->mName == name)
-            found = animation;
+            found = animation.get();
     if (!found || mPathIndex < 0 || uint32_t(mPathIndex) >= found->mTracks.size())
     {
         if (!mWarnedAnimation)

@@ -47,7 +47,7 @@ constexpr const char* kClosedAtStart[] = {"OptionsWindow", "CreditsWindow",     
                                           "InGameWindow",  "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow"};
 } // namespace
 
-void RegisterMenuComp(CogFactory& cogs) { cogs.RegisterComponent(MenuComp::kTypeId, &gMenuFactory); }
+void RegisterMenuComp(CogFactory& cogs) { cogs.Types().RegisterComponent(MenuComp::kTypeId, &gMenuFactory); }
 
 std::string MenuComp::LookMaterial(const std::string& look, const std::string& invader)
 {

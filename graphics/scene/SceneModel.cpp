@@ -110,7 +110,7 @@ void SceneModel::Count(uint32_t counter, uint32_t amount)
     if (!loom)
         return;
     GraphicsLoom::Counters& c = loom->GetCounters();
-    uint32_t* slots[] = {&c.mTriangles, &c.mParticles, &c.mExtraA, &c.mExtraB};
+    uint32_t* slots[] = {&c.mTriangles, &c.mParticles, &c.mShadowTriangles, &c.mModelsDrawn};
     if (counter < 4)
         *slots[counter] += amount;
 }

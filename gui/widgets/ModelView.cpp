@@ -74,8 +74,8 @@ Cog* ModelView::GetModelCog()
         mFactory = &factory;
         mFactory->AddIdListener(this);
     }
-    CompFactory* positional = factory.GetComponentFactory(1);
-    CompFactory* skin = factory.GetComponentFactory(SkinModel::kTypeId);
+    CompFactory* positional = factory.Types().GetComponentFactory(1);
+    CompFactory* skin = factory.Types().GetComponentFactory(SkinModel::kTypeId);
     if (!positional || !skin)
     {
         if (!mWarned)
@@ -84,12 +84,12 @@ Cog* ModelView::GetModelCog()
         mWarned = true;
         return nullptr;
     }
-    if (!factory.FindType(kTypeName))
+    if (!factory.Types().FindType(kTypeName))
     {
         auto type = std::make_shared<Composer>(factory, kTypeName, "");
         type->AddComponent(1, positional);
         type->AddComponent(SkinModel::kTypeId, skin);
-        factory.RegisterType(kTypeName, type);
+        factory.Types().RegisterType(kTypeName, type);
     }
     Cog* cog = factory.Instantiate(kTypeName);
     if (!cog)

@@ -140,7 +140,7 @@ public:
                               std::filesystem::copy_options::recursive |
                                   std::filesystem::copy_options::overwrite_existing);
         for (const char* name : {"Camera", "Cursor", "HUD", "MainMenu"})
-            mSim.Cogs().Composer(std::string("Compositions/") + name + ".xml");
+            mSim.Cogs().Files().LoadComposition(std::string("Compositions/") + name + ".xml");
         mCamera = mSim.Cogs().Create("PlayerCamera");
         mCursor = mSim.Cogs().Create("PlayerCursor");
         mHud = mSim.Cogs().Create("PlayerHUD");

@@ -46,7 +46,7 @@ SDL_Event Press(Uint32 type)
 
 Cog* HudCog(GameSim& sim)
 {
-    sim.Cogs().RegisterComponent(SelectRecorder::kTypeId, &gSelectRecorderFactory);
+    sim.Cogs().Types().RegisterComponent(SelectRecorder::kTypeId, &gSelectRecorderFactory);
     sim.AddComposition("TestHud", "huds", {1, 990});
     return sim.Cogs().Create("TestHud");
 }

@@ -20,7 +20,7 @@ protected:
         if (HasFatalFailure())
             return;
         for (uint32_t id : {ParticleComp::kTypeId, Effect::kTypeId})
-            mCogs->RegisterComponent(id, ParticleFrame::Factory(id));
+            mCogs->Types().RegisterComponent(id, ParticleFrame::Factory(id));
         MakeType("Burst", {ParticleComp::kTypeId});
         MakeType("Flash", {Effect::kTypeId});
         MakeEye({0.0f, 0.0f, -60.0f}, {0.0f, 0.0f, 0.0f});

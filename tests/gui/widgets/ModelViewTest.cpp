@@ -29,11 +29,11 @@ protected:
         mIo->Init();
         mCogs = std::make_unique<CogFactory>();
         RegisterPositional(*mCogs);
-        mCogs->RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
-        mCogs->RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+        mCogs->Types().RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
+        mCogs->Types().RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
         auto type = std::make_shared<Composer>(*mCogs, "Menu", "");
         type->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-        mCogs->RegisterType("Menu", type);
+        mCogs->Types().RegisterType("Menu", type);
         RegisterGuiWidgetTypes();
         GraphicsLoom::SetGuiMaker(&GuiSystem::Make);
         GuiSystem::SetLayerMaker(&WidgetLayer::Make);
