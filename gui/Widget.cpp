@@ -210,17 +210,19 @@ void Widget::RenderChildren(GuiSystem& gui)
 
 void Widget::DrawImage(GuiSystem& gui, const Color& tint) const
 {
-    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
-    gui.SetTexture(mImage);
-    gui.SetWidgetTransform(mBox);
-    gui.DrawQuad(mTexRect);
+    GuiPainter& painter = gui.Painter();
+    painter.SetColor(tint.r, tint.g, tint.b, tint.a);
+    painter.SetTexture(mImage);
+    painter.SetWidgetTransform(mBox);
+    painter.DrawQuad(mTexRect);
 }
 
 void Widget::DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint) const
 {
-    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
-    gui.SetTexture(mImage);
-    gui.SetWidgetTransform(part);
+    GuiPainter& painter = gui.Painter();
+    painter.SetColor(tint.r, tint.g, tint.b, tint.a);
+    painter.SetTexture(mImage);
+    painter.SetWidgetTransform(part);
     Rect texels = mTexRect;
     if (texels.mRight == texels.mLeft || texels.mBottom == texels.mTop)
         texels = Rect{0, 0, int32_t(mImage.GetWidth()), int32_t(mImage.GetHeight())};
@@ -233,7 +235,7 @@ void Widget::DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint
         texels = Rect{texels.mLeft + int32_t(w * fx0), texels.mTop + int32_t(h * fy0), texels.mLeft + int32_t(w * fx1),
                       texels.mTop + int32_t(h * fy1)};
     }
-    gui.DrawQuad(texels);
+    painter.DrawQuad(texels);
 }
 
 bool Widget::Message(const std::string& message, const std::string& argument)

@@ -147,7 +147,7 @@ TEST_F(WidgetLooksTest, MapDrawsItsIconsInOneBatch)
     for (int i = 0; i < 200; ++i)
         map->AddIcon(i % 4, float(i % 20) / 20.0f, float(i / 20) / 10.0f);
     RenderFrame();
-    EXPECT_LE(mGui->GetDrawCount(), 20u);
+    EXPECT_LE(mGui->Painter().GetDrawCount(), 20u);
     map->ClearIcons();
     EXPECT_TRUE(map->Icons().empty());
 }
