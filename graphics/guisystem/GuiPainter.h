@@ -35,7 +35,6 @@ public:
     void RestoreRenderStates();
     void SetColorArgb(uint32_t argb);
     void SetColor(float r, float g, float b, float a);
-    uint32_t GetColor() const { return mColor; }
     // The texture quads sample; null draws the plain colour.
     void SetTexture(GpuTexture* texture, uint32_t width, uint32_t height);
     void SetTexture(const TextureRef& texture)
@@ -43,7 +42,6 @@ public:
         SetTexture(texture.GetTexture(), texture.GetWidth(), texture.GetHeight());
     }
     void SetWidgetTransform(const GuiBox& box) { mBox = box; }
-    const GuiBox& GetWidgetTransform() const { return mBox; }
     // The current box, sampling the texel rectangle of the current texture; an empty
     // rectangle samples the whole texture.
     void DrawQuad(const Rect& texels);
