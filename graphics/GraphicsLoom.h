@@ -128,7 +128,7 @@ public:
         bool mEffects = true;
         bool mHudDisplays = true;
         bool mDeferred = false;
-        // Skinned models farther than this from the camera skip their animation.
+        // Skinned models farther than this from the camera draw their low-detail faces.
         float mLodLimit = 50.0f;
     };
     Toggles& GetToggles() { return mToggles; }

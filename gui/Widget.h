@@ -8,9 +8,8 @@
 #include "LOOM/math/Color.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "graphics/resource/Texture.h"
+#include "gui/WidgetMotion.h"
 
-class Animation;
-class AnimationSet;
 class Cog;
 class ParamBuffer;
 class Serializer;
@@ -63,11 +62,8 @@ public:
     void SetName(std::string name) { mName = std::move(name); }
     void SetToolTip(std::string text) { mToolTip = std::move(text); }
     void SetAlignment(int32_t alignment) { mAlignment = alignment; }
-    void SetAnimationFile(std::string file, int32_t pathIndex)
-    {
-        mAnimationFile = std::move(file);
-        mPathIndex = pathIndex;
-    }
+    // The key-frame motion PlayAnimation plays.
+    WidgetMotion& Motion() { return mMotion; }
     // What a click sends; only clickable widgets keep it in their files.
     ClickAction& Action() { return mAction; }
     bool IsActive() const { return mActive; }
@@ -102,8 +98,6 @@ protected:
     void OnEditDrag(float dx, float dy);
 
     bool Contains(float x, float y) const;
-    // Loads the animation file once; false when there is none or it holds no animation.
-    bool LoadAnimation();
     // Pixels of the widget's box on the GUI's screen.
     Rect ScreenRect(const GuiSystem& gui) const { return gui.Units().BoxToPixels(mBox); }
     uint32_t GetOwnerId() const { return mOwnerId; }
@@ -124,8 +118,6 @@ protected:
     std::string mToolTip;
     int32_t mAlignment = 1;
     GuiBox mBox;
-    std::string mAnimationFile;
-    int32_t mPathIndex = 0;
     TextureRef mImage;
     Rect mTexRect;
     Color mColor = Color(1.0f, 1.0f, 1.0f, 1.0f);
@@ -141,16 +133,7 @@ private:
     uint32_t mOwnerId = 0;
     Widget* mParent = nullptr;
     std::vector<std::unique_ptr<Widget>> mChildren;
-    bool mWarnedAnimation = false;
-    // The key-frame track being played: it moves and turns the widget from where it stood
-    // when the animation started.
-    std::unique_ptr<AnimationSet> mAnimations;
-    const Animation* mPlaying = nullptr;
-    float mAnimationTime = 0.0f;
-    uint32_t mAnimationCursor = 0;
-    float mBaseX = 0.0f;
-    float mBaseY = 0.0f;
-    float mBaseRotation = 0.0f;
+    WidgetMotion mMotion;
 };
 
 // The "texture" field (code 0): the texture by its file name.

@@ -36,7 +36,7 @@ void TrapDropButton::SetTrap(const std::string& name)
     if (!data || !data->HasTrapInfo(name))
         return;
     const TrapInfo& info = data->GetTrapInfo(name);
-    LoadAnimation();
+    Motion().Load(mName);
     mIconTexture.SetFile(info.trapImageFile);
     mTexRect =
         Rect{0, 0, static_cast<int32_t>(mIconTexture.GetWidth()), static_cast<int32_t>(mIconTexture.GetHeight())};

@@ -158,7 +158,7 @@ TEST_F(WidgetAnimationTest, KeyFrameTrackMovesTheSubtreeByCoreTimeAndStopsAtItsE
 {
     auto window = std::make_unique<Window>();
     window->SetName("MenuWindow");
-    window->SetAnimationFile("Models/WidgetAnimations.lmf", 0);
+    window->Motion().SetFile("Models/WidgetAnimations.lmf", 0);
     window->SetGuiPosition(0.2f, 0.3f);
     auto child = std::make_unique<Widget>();
     child->SetName("Inside");
@@ -208,7 +208,7 @@ TEST_F(WidgetAnimationTest, MissingAnimationFileIsOneLogLine)
 {
     Widget widget;
     widget.SetName("W");
-    widget.SetAnimationFile("Models/NoSuchClips.lmf", 0);
+    widget.Motion().SetFile("Models/NoSuchClips.lmf", 0);
     LogProbe log;
     widget.PlayAnimation("A");
     widget.PlayAnimation("A");
