@@ -48,6 +48,35 @@ allowed_physics() {
     *) echo "*" ;;
   esac
 }
+# Which roles of the scene seam (game/logic/<Role>.h) a game area may include.
+seam_roles="ModelSeam TerrainSeam HudSeam EffectSeam DisplaySeam"
+allowed_roles() {
+  case "$1" in
+    game/logic) echo "ModelSeam TerrainSeam EffectSeam DisplaySeam" ;;
+    game/level|game/components) echo "TerrainSeam" ;;
+    game/invaders) echo "ModelSeam TerrainSeam EffectSeam" ;;
+    game/traps) echo "ModelSeam TerrainSeam HudSeam EffectSeam" ;;
+    game/tower) echo "ModelSeam" ;;
+    game/player) echo "ModelSeam TerrainSeam HudSeam" ;;
+    *) echo "" ;;
+  esac
+}
+# The whole seam (every role at once) is for the seam's own files and whoever installs a scene:
+# the program, and the logic loom, which puts the headless scene back when its engine ends.
+whole_seam="logic/SceneSeam.h logic/HeadlessScene.h player/SceneBinding.h"
+seam_file() {
+  case "$1" in
+    game/logic/SceneSeam.*|game/logic/HeadlessScene.h|game/player/SceneBinding.*) return 0 ;;
+  esac
+  return 1
+}
+may_install_seam() {
+  case "$1:$2" in
+    app/*) return 0 ;;
+    game/logic/LogicLoom.cpp:logic/SceneSeam.h) return 0 ;;
+  esac
+  return 1
+}
 # Only the graphics device layer talks to OpenGL.
 gl_allowed() {
   case "$1" in
@@ -78,6 +107,17 @@ while IFS= read -r file; do
     [ "$scope" = test ] && continue
     if ! contains "$inc_top" "$(allowed_top "$top")"; then
       echo "$file:$num: $top/ may not include from $inc_top/: $text"; bad=1; continue
+    fi
+    if [ "$inc_top" = game ] && ! seam_file "$file"; then
+      if contains "$inc_rest" "$whole_seam" && ! may_install_seam "$file" "$inc_rest"; then
+        echo "$file:$num: includes the whole scene seam; include the roles it uses: $text"; bad=1; continue
+      fi
+      role=${inc_rest#logic/}
+      role=${role%.h}
+      if [ "logic/$role.h" = "$inc_rest" ] && contains "$role" "$seam_roles" && [[ $top == game/* ]] \
+        && ! contains "$role" "$(allowed_roles "$top")"; then
+        echo "$file:$num: $top/ may not use the scene seam's $role role: $text"; bad=1; continue
+      fi
     fi
     case "$top" in
       game/player|game/*.*) ;;

@@ -14,7 +14,7 @@
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/TerrainSeam.h"
 #include "game/tower/BaseTower.h"
 #include "physics/RegionComp.h"
 
@@ -215,8 +215,8 @@ void RegionExplosionDamage::ApplyDamage()
             }
         SendDamage(*target, DamageInfo{static_cast<int32_t>(ownId), amount, 4});
     }
-    SceneSeam& scene = Scene();
-    if (!DamageTerrain || !scene.HasHeightMap() || GameNow() - lastDentTime <= ContinuousTerrainDeformRate)
+    TerrainSeam& terrain = SceneTerrain();
+    if (!DamageTerrain || !terrain.HasHeightMap() || GameNow() - lastDentTime <= ContinuousTerrainDeformRate)
         return;
     lastDentTime = GameNow();
     Positional& volume = region->GetVolume();
@@ -231,9 +231,9 @@ void RegionExplosionDamage::ApplyDamage()
         r = std::sqrt(x * x + z * z);
     }
     const Vector3 at = volume.GetPosition();
-    scene.AddDeformation(at, 5.0f + 2.5f * r, 3.5f + 0.15f * r, 0.35f + 0.075f * r);
+    terrain.AddDeformation(at, 5.0f + 2.5f * r, 3.5f + 0.15f * r, 0.35f + 0.075f * r);
     if (r > 15.0f)
-        scene.AddDecal(at, r, 0, 120.0f);
+        terrain.AddDecal(at, r, 0, 120.0f);
     else
-        scene.AddDecal(at, r, 1, 60.0f);
+        terrain.AddDecal(at, r, 1, 60.0f);
 }

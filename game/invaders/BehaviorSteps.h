@@ -7,14 +7,14 @@
 #include "LOOM/factory/CogFactory.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/ModelSeam.h"
 #include "physics/CollisionComp.h"
 
 // Small steps the standard behaviour and the kinds share.
 
 inline Cog& Owner(Kestrane& k) { return *k.GetOwner(); }
 
-inline void Animate(Kestrane& k, const char* name, bool loop) { Scene().PlayAnimation(Owner(k), name, loop); }
+inline void Animate(Kestrane& k, const char* name, bool loop) { SceneModels().PlayAnimation(Owner(k), name, loop); }
 
 inline void SetVelocity(Kestrane& k, const Vector3& v) { k.Pos().SetVelocity(v); }
 

@@ -12,9 +12,9 @@
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
 #include "game/logic/DataController.h"
+#include "game/logic/EffectSeam.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/PhraseBank.h"
-#include "game/logic/SceneSeam.h"
 #include "physics/PhysicsComp.h"
 #include "physics/collision/Ground.h"
 
@@ -166,9 +166,9 @@ Cog* ShowSpeech(Kestrane& invader, const std::string& text)
     // The phrase bank sees it as this invader's bubble and puts no second one over it.
     if (PhraseComp* phrase = bubble->Get<PhraseComp>())
         phrase->speakerId = static_cast<int32_t>(self->GetID());
-    SceneSeam& scene = Scene();
-    scene.ClearEffectLoop(*bubble);
-    scene.SetEffectText(*bubble, text);
+    EffectSeam& effects = SceneEffects();
+    effects.ClearEffectLoop(*bubble);
+    effects.SetEffectText(*bubble, text);
     return bubble;
 }
 

@@ -15,9 +15,11 @@
 #include "game/invaders/Kestrane.h"
 #include "game/invaders/PathingTools.h"
 #include "game/level/TileComp.h"
+#include "game/logic/EffectSeam.h"
 #include "game/logic/LogicLoom.h"
+#include "game/logic/ModelSeam.h"
 #include "game/logic/PhraseBank.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/TerrainSeam.h"
 #include "game/traps/TrapData.h"
 #include "physics/CollisionComp.h"
 #include "physics/PhysicsComp.h"
@@ -175,11 +177,12 @@ void BasicInvader::OnLanded(Kestrane& k)
 
 void BasicInvader::Spawn(Kestrane& k)
 {
-    SceneSeam& scene = Scene();
-    scene.SetAnimationActive(Owner(k), true);
+    ModelSeam& models = SceneModels();
+    TerrainSeam& terrain = SceneTerrain();
+    models.SetAnimationActive(Owner(k), true);
     Animate(k, "Stand", true);
-    scene.SetAnimationRate(Owner(k), 1.0f);
-    if (scene.HasHeightMap())
+    models.SetAnimationRate(Owner(k), 1.0f);
+    if (terrain.HasHeightMap())
         StandOnGround(k, 50.0f);
     if (PhysicsComp* physics = k.Physics())
     {
@@ -218,9 +221,9 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     static const std::string kAttack = "Attack";
     static const std::string kStruggle = "Struggle";
     static const std::string kSpecial = "Special";
-    SceneSeam& scene = Scene();
+    ModelSeam& models = SceneModels();
     Cog& self = Owner(k);
-    scene.SetAnimationActive(self, true);
+    models.SetAnimationActive(self, true);
     if (!CurrentTileMap())
         return;
     switch (k.mRun.mState)
@@ -229,18 +232,18 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     case StateGrabbed:
         k.mRun.mTargetTile = k.mRun.mCurrentTile;
         k.mRun.mJumping = false;
-        scene.PlayAnimation(self, kWalk, true);
+        models.PlayAnimation(self, kWalk, true);
         break;
     case StateFollowTarget:
     case StateAttack:
     case StateNoTower:
     case StateDetour:
         k.mRun.mJumping = false;
-        scene.PlayAnimation(self, kWalk, true);
+        models.PlayAnimation(self, kWalk, true);
         break;
     case StateAirborne:
     case StateSpecial:
-        scene.PlayAnimation(self, kWalk, true);
+        models.PlayAnimation(self, kWalk, true);
         break;
     case StateParachute:
         OnLanded(k);
@@ -248,37 +251,37 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     default:
         break;
     }
-    scene.SetAnimationActive(self, true);
+    models.SetAnimationActive(self, true);
     k.mRun.mStateTime = GameNow();
     k.mRun.mPhase = 0;
     switch (newState)
     {
     case StateAdvance:
         SayPhrase(k, 6);
-        scene.PlayAnimation(self, kWalk, true);
+        models.PlayAnimation(self, kWalk, true);
         break;
     case StateFollowTarget:
         SayPhrase(k, 7);
-        scene.PlayAnimation(self, kWalk, true);
+        models.PlayAnimation(self, kWalk, true);
         break;
     case StateAttack:
         k.mRun.mPhase = 1;
-        scene.PlayAnimation(self, kAttack, false);
+        models.PlayAnimation(self, kAttack, false);
         break;
     case StateGrabbed:
         SayPhrase(k, 2);
-        scene.PlayAnimation(self, kStruggle, true);
+        models.PlayAnimation(self, kStruggle, true);
         break;
     case StateAirborne:
-        scene.PlayAnimation(self, kWalk, true);
+        models.PlayAnimation(self, kWalk, true);
         break;
     case StateSpecial:
         SayPhrase(k, 4);
-        scene.PlayAnimation(self, kSpecial, false);
+        models.PlayAnimation(self, kSpecial, false);
         break;
     case StateNoTower:
         SayPhrase(k, 5);
-        scene.PlayAnimation(self, kSpecial, false);
+        models.PlayAnimation(self, kSpecial, false);
         break;
     default:
         break;
@@ -309,7 +312,7 @@ void BasicInvader::AttackCycle(Kestrane& k, float reach, bool soundAtWindUp)
     Cog& self = Owner(k);
     if (k.mRun.mHitTime < 0.0f)
     {
-        const float length = Scene().AnimationLength(self, "Attack");
+        const float length = SceneModels().AnimationLength(self, "Attack");
         k.mRun.mAttackDuration = length >= 0.0f ? length : kHeadlessAttackLength;
         k.mRun.mHitTime = k.mRun.mAttackDuration * 0.5f;
     }
@@ -375,12 +378,12 @@ void BasicInvader::Special(Kestrane& k) { SendSound(Owner(k), "PlaySound3D", "Sp
 
 void BasicInvader::RandomHop(Kestrane& k, bool speak)
 {
-    SceneSeam& scene = Scene();
+    ModelSeam& models = SceneModels();
     Cog& self = Owner(k);
     switch (k.mRun.mPhase)
     {
     case 0:
-        scene.SetAnimationActive(self, false);
+        models.SetAnimationActive(self, false);
         if (GameNow() - k.mRun.mStateTime > 0.5f)
             k.mRun.mPhase = 2;
         break;
@@ -403,7 +406,7 @@ void BasicInvader::RandomHop(Kestrane& k, bool speak)
         break;
     }
     case 3:
-        scene.SetAnimationActive(self, true);
+        models.SetAnimationActive(self, true);
         k.ChangeState(StateAirborne);
         break;
     default:
@@ -431,7 +434,7 @@ void BasicInvader::Die(Kestrane& k)
         return;
     // The cloud takes the shape of the kind's own death model when it ships one.
     const std::string own = "Models/" + k.mName + "DM.lmf";
-    Scene().SetEmitterDistanceMap(*death, 0, FileExists(DataFilePath(own)) ? own : std::string(kSharedDeathMap));
+    SceneEffects().SetEmitterDistanceMap(*death, 0, FileExists(DataFilePath(own)) ? own : std::string(kSharedDeathMap));
     if (Positional* at = death->Get<Positional>())
     {
         at->SetPosition(k.Pos().GetPosition());

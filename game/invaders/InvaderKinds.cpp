@@ -7,6 +7,7 @@
 #include "game/invaders/InvaderGroup.h"
 #include "game/invaders/PathingTools.h"
 #include "game/level/TileComp.h"
+#include "game/logic/ModelSeam.h"
 #include "physics/PhysicsComp.h"
 
 // The kinds: each replaces some operations of the standard behaviour.
@@ -21,7 +22,7 @@ public:
     void ChangeState(Kestrane& k, int32_t newState) override
     {
         BasicInvader::ChangeState(k, newState);
-        Scene().SetAnimationActive(Owner(k), true);
+        SceneModels().SetAnimationActive(Owner(k), true);
         if (newState == StateGrabbed)
         {
             SayPhrase(k, 2);
@@ -151,13 +152,13 @@ public:
     {
         StandOnGround(k, 0.5f);
         Animate(k, "Stand", true);
-        Scene().SetAnimationRate(Owner(k), 1.0f);
+        SceneModels().SetAnimationRate(Owner(k), 1.0f);
         if (Cog* smoke = CreateAtInvader("NinjaSmoke", k))
             SendSound(*smoke, "PlaySound3D", "Poof");
     }
     void Special(Kestrane& k) override
     {
-        SceneSeam& scene = Scene();
+        ModelSeam& models = SceneModels();
         const Vector3 forward = k.Pos().GetOrientation().GetForward();
         switch (k.mRun.mPhase)
         {
@@ -170,7 +171,7 @@ public:
             SetVelocity(k, forward * -2.0f);
             if (GameNow() - k.mRun.mStateTime > 2.0f)
             {
-                scene.SetAnimationActive(Owner(k), false);
+                models.SetAnimationActive(Owner(k), false);
                 SetVelocity(k, Vector3());
                 k.mRun.mPhase = 2;
             }
@@ -181,7 +182,7 @@ public:
             HopInvader(k, forward, 15.0f, 35.0f, 5.0f);
             break;
         case 3:
-            scene.SetAnimationActive(Owner(k), true);
+            models.SetAnimationActive(Owner(k), true);
             k.ChangeState(StateAirborne);
             break;
         default:
@@ -198,7 +199,7 @@ public:
         StandOnGround(k, 100.0f);
         SetVelocity(k, RandomUnitVector() * 5.0f);
         Animate(k, "Stand", true);
-        Scene().SetAnimationRate(Owner(k), 1.0f);
+        SceneModels().SetAnimationRate(Owner(k), 1.0f);
         k.mRun.mSettled = false;
     }
     void OnLanded(Kestrane& k) override
@@ -246,7 +247,7 @@ public:
     {
         StandOnGround(k, 0.5f);
         Animate(k, "Stand", true);
-        Scene().SetAnimationRate(Owner(k), 1.0f);
+        SceneModels().SetAnimationRate(Owner(k), 1.0f);
         if (Cog* sphere = CreateAtInvader("PsychicSphere", k))
             if (Positional* at = sphere->Get<Positional>())
                 at->GetLocalSphere().radius = 1.1f;
@@ -347,7 +348,7 @@ public:
     void Attack(Kestrane& k) override { Special(k); }
     void Special(Kestrane& k) override
     {
-        SceneSeam& scene = Scene();
+        ModelSeam& models = SceneModels();
         switch (k.mRun.mPhase)
         {
         case 0:
@@ -357,7 +358,7 @@ public:
         case 1:
             if (GameNow() - k.mRun.mStateTime > 3.0f)
             {
-                scene.SetAnimationActive(Owner(k), false);
+                models.SetAnimationActive(Owner(k), false);
                 k.mRun.mPhase = 2;
             }
             break;
@@ -366,7 +367,7 @@ public:
             SendDamage(Owner(k), DamageInfo{0, -k.mCurHP, 5});
             break;
         case 3:
-            scene.SetAnimationActive(Owner(k), true);
+            models.SetAnimationActive(Owner(k), true);
             k.ChangeState(StateAirborne);
             break;
         default:
@@ -401,7 +402,7 @@ public:
     // It has landed once its digging-out animation has played; headless, at once.
     bool HasLanded(Kestrane& k) override
     {
-        return k.mRun.mState == StateParachute && !Scene().IsAnimationActive(Owner(k));
+        return k.mRun.mState == StateParachute && !SceneModels().IsAnimationActive(Owner(k));
     }
     void OnLanded(Kestrane&) override {}
     void Attack(Kestrane& k) override { AttackCycle(k, 2.0f, true); }

@@ -17,7 +17,7 @@
 #include "game/level/TileComp.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/ModelSeam.h"
 #include "physics/PhysicsComp.h"
 #include "physics/collision/Ground.h"
 
@@ -287,12 +287,12 @@ void Kestrane::Damage(DamageInfo d)
     }
     if (!mOwner)
         return;
-    SceneSeam& scene = Scene();
-    if (!scene.HasModel(*mOwner))
+    ModelSeam& models = SceneModels();
+    if (!models.HasModel(*mOwner))
         return;
     if (!mRun.mDamageTinted)
-        scene.GetModelColor(*mOwner, mRun.mSavedColor);
-    scene.SetModelColor(*mOwner, kHitTint);
+        models.GetModelColor(*mOwner, mRun.mSavedColor);
+    models.SetModelColor(*mOwner, kHitTint);
     mRun.mDamageTintTime = Now();
     mRun.mDamageTinted = true;
 }
@@ -309,7 +309,7 @@ void Kestrane::UpdateDamageTint()
     }
     const Color c(t * mRun.mSavedColor.r + (1.0f - t) * kHitTint.r, t * mRun.mSavedColor.g + (1.0f - t) * kHitTint.g,
                   t * mRun.mSavedColor.b + (1.0f - t) * kHitTint.b, t * mRun.mSavedColor.a + (1.0f - t) * kHitTint.a);
-    Scene().SetModelColor(*mOwner, c);
+    SceneModels().SetModelColor(*mOwner, c);
 }
 
 void Kestrane::EnterTumbleFromArrival()
@@ -459,7 +459,7 @@ void Kestrane::SpawnEffectCog(const char* file)
         at->SetPosition(Pos().GetPosition());
 }
 
-void Kestrane::RestoreMaterial() { Scene().SetMaterial(*mOwner, "Materials\\" + mName + "Mat.xml"); }
+void Kestrane::RestoreMaterial() { SceneModels().SetMaterial(*mOwner, "Materials\\" + mName + "Mat.xml"); }
 
 void Kestrane::ClearEffect(bool restoreMaterial)
 {
@@ -509,21 +509,21 @@ void Kestrane::ChangeEffect(int32_t effect, float duration)
     mRun.mEffectStartTime = Now();
     mRun.mEffectDuration = duration;
     mRun.mStatusEffect = effect;
-    SceneSeam& scene = Scene();
+    ModelSeam& models = SceneModels();
     switch (effect)
     {
     case EffectDumb:
-        scene.SetMaterial(*mOwner, "Materials\\DumbMat.xml");
+        models.SetMaterial(*mOwner, "Materials\\DumbMat.xml");
         SpawnEffectCog("Data/DumbCog.xml");
         SetPathing("SeekDanger");
         break;
     case EffectBlind:
-        scene.SetMaterial(*mOwner, "Materials\\BlindMat.xml");
+        models.SetMaterial(*mOwner, "Materials\\BlindMat.xml");
         SpawnEffectCog("Data/BlindCog.xml");
         SetPathing("Random");
         break;
     case EffectMetallic:
-        scene.SetMaterial(*mOwner, "Materials\\Metallic.xml");
+        models.SetMaterial(*mOwner, "Materials\\Metallic.xml");
         mRun.mReactsToCollisions = false;
         if (PhysicsComp* physics = Physics())
             physics->SetMass(physics->GetMass() * 5.0f);
@@ -532,7 +532,7 @@ void Kestrane::ChangeEffect(int32_t effect, float duration)
         SpawnEffectCog("Data/OnFireCog.xml");
         break;
     case EffectPoisoned:
-        scene.SetMaterial(*mOwner, "Materials\\DumbMat.xml");
+        models.SetMaterial(*mOwner, "Materials\\DumbMat.xml");
         SpawnEffectCog("Data/PoisonedCog.xml");
         mMoveSpeed *= 0.33333334f;
         break;

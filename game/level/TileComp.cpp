@@ -8,7 +8,7 @@
 #include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/TerrainSeam.h"
 
 namespace {
 CompFactoryOf<TileComp> gTileCompFactory;
@@ -92,11 +92,11 @@ bool TileComp::PlaceAt(Vector3 position)
     if (positional)
         positional->SetPosition(snapped);
     // The ground is flattened under a placed object, which then stands just above it.
-    SceneSeam& scene = Scene();
+    TerrainSeam& terrain = SceneTerrain();
     float base = 0.0f;
-    if (scene.HasHeightMap() && scene.GetBaseHeight(base))
+    if (terrain.HasHeightMap() && terrain.GetBaseHeight(base))
     {
-        scene.DeformTerrain(6, Vector3(snapped.x, base, snapped.z), 3.0f, 12.0f, base);
+        terrain.DeformTerrain(6, Vector3(snapped.x, base, snapped.z), 3.0f, 12.0f, base);
         if (positional)
             positional->SetPosition(Vector3(snapped.x, base + 0.05f, snapped.z));
     }

@@ -14,7 +14,8 @@
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/ModelSeam.h"
+#include "game/logic/TerrainSeam.h"
 #include "game/logic/TrapDrop.h"
 
 namespace {
@@ -40,13 +41,13 @@ void Show(Cog* cog, bool visible)
 void Tint(Cog* cog, bool valid)
 {
     if (cog)
-        Scene().SetModelColor(*cog, valid ? kValid : kInvalid);
+        SceneModels().SetModelColor(*cog, valid ? kValid : kInvalid);
 }
 
 // The ground under a point where a ground exists, else the point's own height.
 Vector3 OnGround(Vector3 p)
 {
-    if (Scene().HasHeightMap())
+    if (SceneTerrain().HasHeightMap())
         p.y = GroundHeight(p.x, p.z);
     return p;
 }
@@ -98,7 +99,7 @@ Cog* DropPreview::MakePreview()
 {
     Cog* cog = CogFactory::Instance().Create(kPreviewFile);
     if (cog)
-        Scene().SetModelFile(*cog, mTrapInfo.trapModelFile);
+        SceneModels().SetModelFile(*cog, mTrapInfo.trapModelFile);
     return cog;
 }
 
@@ -118,8 +119,8 @@ bool DropPreview::SelectTrap(const std::string& name)
     }
     if (preview)
     {
-        Scene().SetModelFile(*preview, mTrapInfo.trapModelFile);
-        Scene().SetModelScale(*preview, static_cast<float>(mTrapInfo.widthTileSize));
+        SceneModels().SetModelFile(*preview, mTrapInfo.trapModelFile);
+        SceneModels().SetModelScale(*preview, static_cast<float>(mTrapInfo.widthTileSize));
     }
     if (mMode == ModeLine)
     {

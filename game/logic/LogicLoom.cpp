@@ -20,10 +20,12 @@
 #include "game/level/TileMap.h"
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
+#include "game/logic/DisplaySeam.h"
 #include "game/logic/GameOptions.h"
 #include "game/logic/PhraseBank.h"
 #include "game/logic/PlayerSide.h"
 #include "game/logic/SceneSeam.h"
+#include "game/logic/TerrainSeam.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
 
@@ -168,7 +170,7 @@ void LogicLoom::ResetGameClock()
 
 void LogicLoom::ChangeSettings(DisplaySettings settings)
 {
-    Scene().ChangeDisplaySettings(settings);
+    SceneDisplay().ChangeDisplaySettings(settings);
     if (mPhraseBank)
         mPhraseBank->mEnabled = settings.mInvaderSpeech;
 }
@@ -176,14 +178,14 @@ void LogicLoom::ChangeSettings(DisplaySettings settings)
 DisplaySettings LogicLoom::GetSettings()
 {
     DisplaySettings settings;
-    Scene().GetDisplaySettings(settings);
+    SceneDisplay().GetDisplaySettings(settings);
     settings.mInvaderSpeech = mPhraseBank ? mPhraseBank->mEnabled : true;
     return settings;
 }
 
 void LogicLoom::GenMap()
 {
-    if (!Scene().GenerateMap())
+    if (!SceneTerrain().GenerateMap())
         Console::Instance().Log("GenMap: there is no height map to generate", LogGeneral);
 }
 
@@ -219,12 +221,12 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
         return;
     }
     console.Log("Starting Level: " + scriptFile, LogLoading);
-    Scene().RenderLoading();
+    SceneDisplay().RenderLoading();
     console.Log("Reseting Level Data", LogLoading);
     if (mDataController)
         mDataController->ResetLevel();
     console.Log("Loading Level Data", LogGeneral);
-    Scene().RenderLoading();
+    SceneDisplay().RenderLoading();
     // The new level brings its own per-frame work, whatever became of the last one's.
     ScriptManager::Instance().ResumeUpdate();
     const ScriptResult result = ScriptManager::Instance().RunScript(scriptFile);
@@ -235,14 +237,14 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
         console.Log("Level not started: " + scriptFile + " was stopped", LogError);
         if (mDataController)
             mDataController->ResetLevel();
-        Scene().DoneLoading();
+        SceneDisplay().DoneLoading();
         if (gCoreEngine && !StopRequested())
             gCoreEngine->RequestSoftRestart();
         return;
     }
-    Scene().RenderLoading();
+    SceneDisplay().RenderLoading();
     console.Log("Done Loading", LogLoading);
-    Scene().DoneLoading();
+    SceneDisplay().DoneLoading();
 }
 
 bool LogicLoom::SaveLevel(std::string path)

@@ -11,7 +11,7 @@
 #include "LOOM/serial/XMLLoader.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/EffectSeam.h"
 
 PhraseBank::PhraseBank() { mCommands.Add("SayPhrase", MakeConsoleCommand(this, &PhraseBank::ShowBubble)); }
 
@@ -151,11 +151,11 @@ void PhraseBank::ShowBubble(std::string archetype, int32_t speakerId, std::strin
     }
     follower->followedObjID = static_cast<uint32_t>(speakerId);
     phrase->speakerId = speakerId;
-    SceneSeam& scene = Scene();
-    if (scene.HasEffect(*cog))
+    EffectSeam& effects = SceneEffects();
+    if (effects.HasEffect(*cog))
     {
-        scene.ClearEffectLoop(*cog);
-        scene.SetEffectText(*cog, text);
+        effects.ClearEffectLoop(*cog);
+        effects.SetEffectText(*cog, text);
     }
 }
 

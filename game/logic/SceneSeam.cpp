@@ -1,5 +1,7 @@
 #include "game/logic/SceneSeam.h"
 
+#include "game/logic/HeadlessScene.h"
+
 namespace {
 HeadlessScene gHeadless;
 SceneSeam* gSeam = &gHeadless;
@@ -8,3 +10,13 @@ SceneSeam* gSeam = &gHeadless;
 SceneSeam& Scene() { return *gSeam; }
 
 void SetSceneSeam(SceneSeam* seam) { gSeam = seam ? seam : &gHeadless; }
+
+ModelSeam& SceneModels() { return gSeam->Models(); }
+
+TerrainSeam& SceneTerrain() { return gSeam->Terrain(); }
+
+HudSeam& SceneHud() { return gSeam->Hud(); }
+
+EffectSeam& SceneEffects() { return gSeam->Effects(); }
+
+DisplaySeam& SceneDisplay() { return gSeam->Display(); }

@@ -15,7 +15,8 @@
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/HudSeam.h"
+#include "game/logic/ModelSeam.h"
 #include "game/logic/TrapDrop.h"
 #include "game/player/CursorPreview.h"
 #include "game/player/GameCamera.h"
@@ -88,10 +89,10 @@ bool CursorComp::Need(bool present, uint32_t bit, const char* what)
 
 void CursorComp::Initialize()
 {
-    if (mOwner && Need(Scene().HasModel(*mOwner), kMissingModel, "SkinModel"))
+    if (mOwner && Need(SceneModels().HasModel(*mOwner), kMissingModel, "SkinModel"))
     {
-        Scene().PlayAnimation(*mOwner, "Idle", false);
-        Scene().SetCallbackMessage(*mOwner, "AnimationCallback");
+        SceneModels().PlayAnimation(*mOwner, "Idle", false);
+        SceneModels().SetCallbackMessage(*mOwner, "AnimationCallback");
     }
     ScheduleIdle();
 }
@@ -104,11 +105,11 @@ void CursorComp::ScheduleIdle() { mIdleReference = GameTime() + RandomFloat(-mId
 
 void CursorComp::Play(const std::string& name, bool loop, float rate)
 {
-    if (!mOwner || !Scene().HasModel(*mOwner))
+    if (!mOwner || !SceneModels().HasModel(*mOwner))
         return;
     if (rate > 0.0f)
-        Scene().SetAnimationRate(*mOwner, rate);
-    Scene().PlayAnimation(*mOwner, name, loop);
+        SceneModels().SetAnimationRate(*mOwner, rate);
+    SceneModels().PlayAnimation(*mOwner, name, loop);
 }
 
 void CursorComp::SetTint(float greenBlue)
@@ -116,26 +117,26 @@ void CursorComp::SetTint(float greenBlue)
     if (!mOwner)
         return;
     Color color(1.0f, 1.0f, 1.0f, 1.0f);
-    if (!Scene().GetModelColor(*mOwner, color))
+    if (!SceneModels().GetModelColor(*mOwner, color))
         return;
     color.g = greenBlue;
     color.b = greenBlue;
-    Scene().SetModelColor(*mOwner, color);
+    SceneModels().SetModelColor(*mOwner, color);
 }
 
 void CursorComp::UpdateFloatingNumber()
 {
-    SceneSeam& scene = Scene();
-    if (!scene.HasHudDisplay(*mOwner) || !scene.IsNumberShown(*mOwner))
+    HudSeam& hud = SceneHud();
+    if (!hud.HasHudDisplay(*mOwner) || !hud.IsNumberShown(*mOwner))
         return;
     // A float time of 0 or less has nothing to show.
     if (!(TotalFloatTime > 0.0f))
     {
-        scene.ShowNumber(*mOwner, false);
+        hud.ShowNumber(*mOwner, false);
         return;
     }
     const float t = (GameTime() - mFloatStart) / TotalFloatTime;
-    scene.SetHudOffsetHeight(*mOwner, t * FloatHeight);
+    hud.SetHudOffsetHeight(*mOwner, t * FloatHeight);
     const float a = 0.2f * TotalFloatTime;
     float alpha;
     if (a >= 1.0f)
@@ -144,9 +145,9 @@ void CursorComp::UpdateFloatingNumber()
         alpha = t / a;
     else
         alpha = 1.0f - (t - a) / (1.0f - a);
-    scene.SetHudAlpha(*mOwner, alpha);
+    hud.SetHudAlpha(*mOwner, alpha);
     if (alpha < 0.0f)
-        scene.ShowNumber(*mOwner, false);
+        hud.ShowNumber(*mOwner, false);
 }
 
 void CursorComp::Recharge()
@@ -173,11 +174,11 @@ void CursorComp::Update()
     }
     if (GameTime() - mIdleReference > mIdleInterval)
     {
-        if (Scene().HasModel(*mOwner))
+        if (SceneModels().HasModel(*mOwner))
         {
-            Scene().SetAnimationRate(*mOwner, 2.0f);
-            Scene().SetAnimationActive(*mOwner, true);
-            Scene().PlayAnimation(*mOwner, RandomInt(0, 4) != 0 ? "Idle" : "Idle2", false);
+            SceneModels().SetAnimationRate(*mOwner, 2.0f);
+            SceneModels().SetAnimationActive(*mOwner, true);
+            SceneModels().PlayAnimation(*mOwner, RandomInt(0, 4) != 0 ? "Idle" : "Idle2", false);
         }
         ScheduleIdle();
     }
@@ -426,9 +427,9 @@ void CursorComp::TrapDropStep()
     }
     if (kind == "satellite")
         LeaveTrapDrop();
-    if (mOwner && Scene().HasModel(*mOwner))
+    if (mOwner && SceneModels().HasModel(*mOwner))
     {
-        Scene().SetAnimationActive(*mOwner, true);
+        SceneModels().SetAnimationActive(*mOwner, true);
         Play("TrapDrop", false, 2.0f);
     }
     ScheduleIdle();
@@ -514,15 +515,15 @@ void CursorComp::SelectTrap(std::string name)
 
 void CursorComp::ShowFloatingNumber(int32_t amount)
 {
-    if (!mOwner || !Need(Scene().HasHudDisplay(*mOwner), kMissingHud, "HudDisplay"))
+    if (!mOwner || !Need(SceneHud().HasHudDisplay(*mOwner), kMissingHud, "HudDisplay"))
         return;
-    SceneSeam& scene = Scene();
-    scene.ShowNumber(*mOwner, true);
+    HudSeam& hud = SceneHud();
+    hud.ShowNumber(*mOwner, true);
     // Appended rather than "$" + text: g++ 12 warns of an overlap that cannot happen in the latter.
     std::string text = "$";
     text += std::to_string(amount);
-    scene.SetHudText(*mOwner, text);
-    scene.SetHudColor(*mOwner, Color(0.9f, 0.9f, 0.0f, 1.0f));
-    scene.SetHudOffsetHeight(*mOwner, 0.0f);
+    hud.SetHudText(*mOwner, text);
+    hud.SetHudColor(*mOwner, Color(0.9f, 0.9f, 0.0f, 1.0f));
+    hud.SetHudOffsetHeight(*mOwner, 0.0f);
     mFloatStart = GameTime();
 }

@@ -28,8 +28,9 @@
 #include "game/level/TileMap.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "game/logic/ModelSeam.h"
 #include "game/logic/OwnedCommands.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/TerrainSeam.h"
 #include "game/player/CursorComp.h"
 #include "game/player/HUDComp.h"
 #include "game/player/PlayerServices.h"
@@ -505,7 +506,7 @@ void CursorTileEdit(Cog* cog)
             tile.buildable = k.buildable;
             tile.passable = k.passable;
         }
-        Scene().PaintTerrain(p, 2.0f, 2.0f, k.layer);
+        SceneTerrain().PaintTerrain(p, 2.0f, 2.0f, k.layer);
         return;
     }
     struct DeformKey
@@ -520,7 +521,7 @@ void CursorTileEdit(Cog* cog)
     {
         if (KeyHeld(k.key))
         {
-            Scene().DeformTerrain(k.kind, p, k.a, k.b, k.c);
+            SceneTerrain().DeformTerrain(k.kind, p, k.a, k.b, k.c);
             return;
         }
     }
@@ -547,7 +548,7 @@ void Gunify(Cog* cog, ControlMemory& memory)
                 s = 1.0f;
             if (KeyHeld("B"))
                 s = 2.0f;
-            Scene().SetModelScale(*ball, s);
+            SceneModels().SetModelScale(*ball, s);
             if (PhysicsComp* physics = ball ? ball->Get<PhysicsComp>() : nullptr)
                 physics->SetMass(physics->GetMass() * s);
         }
@@ -578,13 +579,13 @@ void TrapDrop(Cog* cog, ControlMemory& memory)
 void DisplayQuadTreeNode(Cog* cog)
 {
     const Positional* place = PosOf(cog);
-    if (!place || !place->IsInTree() || !Scene().HasModel(*cog))
+    if (!place || !place->IsInTree() || !SceneModels().HasModel(*cog))
         return;
     const uint32_t i = place->GetLevel();
     const uint32_t j = place->GetCellX();
     const uint32_t k = place->GetCellZ();
     auto channel = [](uint32_t v) { return static_cast<float>((v * 127u) & 255u) / 256.0f; };
-    Scene().SetModelColor(*cog, Color(channel(i * k + j), channel(i * j + k), channel((j + k) * i), 0.5f));
+    SceneModels().SetModelColor(*cog, Color(channel(i * k + j), channel(i * j + k), channel((j + k) * i), 0.5f));
 }
 
 void OutputPlayerStats(Cog* cog)

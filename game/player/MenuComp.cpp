@@ -15,7 +15,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/ModelSeam.h"
 #include "game/player/PlayerServices.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "gui/Widget.h"
@@ -164,8 +164,8 @@ void MenuComp::ChangeAnimation()
     std::string name;
     if (Cog* model = ModelCog())
     {
-        Scene().CycleAnimation(*model);
-        Scene().CurrentAnimation(*model, name);
+        SceneModels().CycleAnimation(*model);
+        SceneModels().CurrentAnimation(*model, name);
     }
     Send("AnimationName", "SetText", name);
 }

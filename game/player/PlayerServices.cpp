@@ -6,7 +6,7 @@
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/TerrainSeam.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/guisystem/GuiSystem.h"
@@ -204,7 +204,7 @@ float RealFrameTime() { return gCoreEngine ? static_cast<float>(gCoreEngine->Get
 
 bool GamePaused() { return gCoreEngine && gCoreEngine->GetGameClock().IsPaused(); }
 
-bool MapExtent(float& width, float& depth) { return Scene().GetMapExtent(width, depth); }
+bool MapExtent(float& width, float& depth) { return SceneTerrain().GetMapExtent(width, depth); }
 
 float TerrainHeight(float x, float z) { return GroundHeight(x, z); }
 

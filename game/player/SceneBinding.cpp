@@ -81,45 +81,11 @@ HeightMap* CurrentMap(std::set<std::string>& said, const char* request)
 }
 } // namespace
 
-bool SceneBinding::HasEffect(Cog& cog) { return EffectOf(cog) != nullptr; }
+// Models.
 
-void SceneBinding::SetEffectParticlesDrawn(Cog& cog, bool drawn)
-{
-    if (Effect* effect = EffectOf(cog))
-        effect->SetParticleDrawing(drawn);
-}
+bool ModelBinding::HasModel(Cog& cog) { return ControllerOf(cog) != nullptr; }
 
-void SceneBinding::SetEffectAnimation(Cog& cog, int32_t index, bool loop)
-{
-    if (Effect* effect = EffectOf(cog))
-        effect->SetAnimation(index, loop);
-}
-
-void SceneBinding::ClearEffectLoop(Cog& cog)
-{
-    if (Effect* effect = EffectOf(cog))
-        effect->Animation().LoopAnimation = false;
-}
-
-bool SceneBinding::SetEffectText(Cog& cog, const std::string& text)
-{
-    Effect* effect = EffectOf(cog);
-    if (!effect || effect->FontEffects.empty())
-        return false;
-    effect->FontEffects.front().Text = text;
-    return true;
-}
-
-void SceneBinding::SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::string& file)
-{
-    ParticleComp* particles = cog.Get<ParticleComp>();
-    if (particles && emitter >= 0 && static_cast<size_t>(emitter) < particles->Emitters().size())
-        particles->Emitters()[static_cast<size_t>(emitter)]->SetDistanceMap(file);
-}
-
-bool SceneBinding::HasModel(Cog& cog) { return ControllerOf(cog) != nullptr; }
-
-bool SceneBinding::PlayAnimation(Cog& cog, const std::string& name, bool loop)
+bool ModelBinding::PlayAnimation(Cog& cog, const std::string& name, bool loop)
 {
     AnimationObj* animation = ControllerOf(cog);
     if (!animation || !animation->FindAnimation(name))
@@ -128,13 +94,20 @@ bool SceneBinding::PlayAnimation(Cog& cog, const std::string& name, bool loop)
     return true;
 }
 
-void SceneBinding::PlayAnimationIndex(Cog& cog, int32_t index, bool loop)
+void ModelBinding::PlayAnimationIndex(Cog& cog, int32_t index, bool loop)
 {
     if (AnimationObj* animation = ControllerOf(cog); animation && index >= 0)
         animation->SetAnimation(static_cast<uint32_t>(index), loop);
 }
 
-bool SceneBinding::CurrentAnimation(Cog& cog, std::string& out)
+float ModelBinding::AnimationLength(Cog& cog, const std::string& name)
+{
+    AnimationObj* animation = ControllerOf(cog);
+    const Animation* clip = animation ? animation->FindAnimation(name) : nullptr;
+    return clip ? clip->mLength : -1.0f;
+}
+
+bool ModelBinding::CurrentAnimation(Cog& cog, std::string& out)
 {
     AnimationObj* animation = ControllerOf(cog);
     if (!animation)
@@ -143,25 +116,25 @@ bool SceneBinding::CurrentAnimation(Cog& cog, std::string& out)
     return true;
 }
 
-bool SceneBinding::IsAnimationActive(Cog& cog)
+bool ModelBinding::IsAnimationActive(Cog& cog)
 {
     AnimationObj* animation = ControllerOf(cog);
     return animation && animation->AnimationActive;
 }
 
-void SceneBinding::SetAnimationActive(Cog& cog, bool active)
+void ModelBinding::SetAnimationActive(Cog& cog, bool active)
 {
     if (AnimationObj* animation = ControllerOf(cog))
         animation->SetActive(active);
 }
 
-void SceneBinding::SetAnimationRate(Cog& cog, float rate)
+void ModelBinding::SetAnimationRate(Cog& cog, float rate)
 {
     if (AnimationObj* animation = ControllerOf(cog))
         animation->AnimationRate = rate;
 }
 
-void SceneBinding::SetCallbackMessage(Cog& cog, const std::string& message)
+void ModelBinding::SetCallbackMessage(Cog& cog, const std::string& message)
 {
     if (AnimationObj* animation = ControllerOf(cog))
     {
@@ -170,13 +143,7 @@ void SceneBinding::SetCallbackMessage(Cog& cog, const std::string& message)
     }
 }
 
-void SceneBinding::CycleAnimation(Cog& cog)
-{
-    if (AnimationObj* animation = ControllerOf(cog))
-        animation->CycleAnimation();
-}
-
-bool SceneBinding::GetModelColor(Cog& cog, Color& out)
+bool ModelBinding::GetModelColor(Cog& cog, Color& out)
 {
     if (SkinModel* skin = cog.Get<SkinModel>())
     {
@@ -191,7 +158,7 @@ bool SceneBinding::GetModelColor(Cog& cog, Color& out)
     return false;
 }
 
-void SceneBinding::SetModelColor(Cog& cog, const Color& color)
+void ModelBinding::SetModelColor(Cog& cog, const Color& color)
 {
     if (SkinModel* skin = cog.Get<SkinModel>())
         skin->ModelColor = color;
@@ -199,119 +166,13 @@ void SceneBinding::SetModelColor(Cog& cog, const Color& color)
         model->SetModelColorValue(color);
 }
 
-void SceneBinding::SetMaterial(Cog& cog, const std::string& file)
+void ModelBinding::SetMaterial(Cog& cog, const std::string& file)
 {
     if (SkinModel* skin = cog.Get<SkinModel>())
         skin->SetMaterial(file);
 }
 
-void SceneBinding::SetModelScale(Cog& cog, float scale)
-{
-    if (Model* model = cog.Get<Model>())
-        model->SetScale(scale);
-}
-
-bool SceneBinding::HasHeightMap() { return HeightMap::Current() != nullptr; }
-
-bool SceneBinding::GetMapExtent(float& width, float& depth)
-{
-    const HeightMap* map = HeightMap::Current();
-    if (!map)
-        return false;
-    width = static_cast<float>(map->mMapWidthSize) * map->mTileScale;
-    depth = static_cast<float>(map->mMapDepthSize) * map->mTileScale;
-    return true;
-}
-
-void SceneBinding::PaintTerrain(const Vector3& centre, float inner, float outer, int32_t layer)
-{
-    if (HeightMap* map = HeightMap::Current(); map && map->GetTerrain())
-        map->GetTerrain()->PaintInfoTexture(centre, inner, outer, layer);
-}
-
-bool SceneBinding::GetBaseHeight(float& height)
-{
-    const HeightMap* map = HeightMap::Current();
-    if (!map)
-        return false;
-    height = map->mBaseHeight;
-    return true;
-}
-
-void SceneBinding::DeformTerrain(int32_t kind, const Vector3& at, float a, float b, float c)
-{
-    if (HeightMap* map = HeightMap::Current())
-        map->DeformTerrain(kind, at.x, at.y, at.z, a, b, c);
-}
-
-bool SceneBinding::HasHudDisplay(Cog& cog) { return Hud(cog) != nullptr; }
-
-bool SceneBinding::IsNumberShown(Cog& cog)
-{
-    const HudDisplay* hud = Hud(cog);
-    return hud && hud->mShowNumber;
-}
-
-void SceneBinding::ShowNumber(Cog& cog, bool show)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->ShowNumber(show);
-}
-
-void SceneBinding::SetHudText(Cog& cog, const std::string& text)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetText(text);
-}
-
-void SceneBinding::SetHudColor(Cog& cog, const Color& color)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetHUDColor(color);
-}
-
-void SceneBinding::SetHudAlpha(Cog& cog, float alpha)
-{
-    if (HudDisplay* hud = Hud(cog))
-    {
-        Color color = hud->mColor;
-        color.a = alpha;
-        hud->SetHUDColor(color);
-    }
-}
-
-void SceneBinding::SetHudOffsetHeight(Cog& cog, float height)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->Offset.y = height;
-}
-
-void SceneBinding::ShowBar(Cog& cog, bool show)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->ShowBar(show);
-}
-
-void SceneBinding::SetBarPercent(Cog& cog, float percent)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetPercent(percent);
-}
-
-void SceneBinding::SetNumber(Cog& cog, int32_t number)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetNumber(number);
-}
-
-float SceneBinding::AnimationLength(Cog& cog, const std::string& name)
-{
-    AnimationObj* animation = ControllerOf(cog);
-    const Animation* clip = animation ? animation->FindAnimation(name) : nullptr;
-    return clip ? clip->mLength : -1.0f;
-}
-
-void SceneBinding::SetSubMeshVisible(Cog& cog, int32_t index, bool visible)
+void ModelBinding::SetSubMeshVisible(Cog& cog, int32_t index, bool visible)
 {
     Model* model = cog.Get<Model>();
     if (!model || index < 0)
@@ -322,7 +183,7 @@ void SceneBinding::SetSubMeshVisible(Cog& cog, int32_t index, bool visible)
     model->SetSubMeshVisible(static_cast<uint32_t>(index), visible);
 }
 
-void SceneBinding::SetBoundingRadius(Cog& cog, float radius)
+void ModelBinding::SetBoundingRadius(Cog& cog, float radius)
 {
     if (SkinModel* skin = cog.Get<SkinModel>())
         skin->mScaledRadius = radius;
@@ -330,7 +191,13 @@ void SceneBinding::SetBoundingRadius(Cog& cog, float radius)
         model->mScaledRadius = radius;
 }
 
-void SceneBinding::SetModelFile(Cog& cog, const std::string& file)
+void ModelBinding::CycleAnimation(Cog& cog)
+{
+    if (AnimationObj* animation = ControllerOf(cog))
+        animation->CycleAnimation();
+}
+
+void ModelBinding::SetModelFile(Cog& cog, const std::string& file)
 {
     if (SkinModel* skin = cog.Get<SkinModel>())
         skin->SetModelFile(file);
@@ -340,7 +207,13 @@ void SceneBinding::SetModelFile(Cog& cog, const std::string& file)
         Unserved(mUnserved, "SetModelFile: cog " + cog.GetName() + " has no model for " + file);
 }
 
-bool SceneBinding::GetPartMatrix(Cog& cog, int32_t part, Matrix4& out)
+void ModelBinding::SetModelScale(Cog& cog, float scale)
+{
+    if (Model* model = cog.Get<Model>())
+        model->SetScale(scale);
+}
+
+bool ModelBinding::GetPartMatrix(Cog& cog, int32_t part, Matrix4& out)
 {
     // Posed now: a trap off screen still fires from where its parts are at this frame.
     Model* model = cog.Get<Model>();
@@ -354,7 +227,7 @@ bool SceneBinding::GetPartMatrix(Cog& cog, int32_t part, Matrix4& out)
     return true;
 }
 
-void SceneBinding::BlendToAnimation(Cog& cog, const std::string& name, int32_t track, float turnRate, bool loop)
+void ModelBinding::BlendToAnimation(Cog& cog, const std::string& name, int32_t track, float turnRate, bool loop)
 {
     AnimationObj* animation = ControllerOf(cog);
     Animation* target = animation ? animation->FindAnimation(name) : nullptr;
@@ -366,7 +239,7 @@ void SceneBinding::BlendToAnimation(Cog& cog, const std::string& name, int32_t t
     animation->BlendToAnimation(target, static_cast<uint32_t>(track), turnRate, loop);
 }
 
-bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target, float turnRate)
+bool ModelBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints, const Vector3& target, float turnRate)
 {
     if (::GenerateIKAnimation(&cog, constraints, target, turnRate))
         return true;
@@ -374,7 +247,133 @@ bool SceneBinding::GenerateIKAnimation(Cog& cog, const std::string& constraints,
     return false;
 }
 
-bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out)
+// Terrain.
+
+bool TerrainBinding::HasHeightMap() { return HeightMap::Current() != nullptr; }
+
+bool TerrainBinding::GetMapExtent(float& width, float& depth)
+{
+    const HeightMap* map = HeightMap::Current();
+    if (!map)
+        return false;
+    width = static_cast<float>(map->mMapWidthSize) * map->mTileScale;
+    depth = static_cast<float>(map->mMapDepthSize) * map->mTileScale;
+    return true;
+}
+
+bool TerrainBinding::GetBaseHeight(float& height)
+{
+    const HeightMap* map = HeightMap::Current();
+    if (!map)
+        return false;
+    height = map->mBaseHeight;
+    return true;
+}
+
+void TerrainBinding::PaintTerrain(const Vector3& centre, float inner, float outer, int32_t layer)
+{
+    if (HeightMap* map = HeightMap::Current(); map && map->GetTerrain())
+        map->GetTerrain()->PaintInfoTexture(centre, inner, outer, layer);
+}
+
+void TerrainBinding::DeformTerrain(int32_t kind, const Vector3& at, float a, float b, float c)
+{
+    if (HeightMap* map = HeightMap::Current())
+        map->DeformTerrain(kind, at.x, at.y, at.z, a, b, c);
+}
+
+void TerrainBinding::AddDeformation(const Vector3& at, float radius, float depth, float duration)
+{
+    if (HeightMap* map = CurrentMap(mUnserved, "AddDeformation"))
+        map->AddDeformation(at, radius, depth, duration);
+}
+
+void TerrainBinding::AddDecal(const Vector3& at, float size, int32_t kind, float life)
+{
+    if (HeightMap* map = CurrentMap(mUnserved, "AddDecal"))
+        map->AddDecal(at, size, kind, life);
+}
+
+bool TerrainBinding::GenerateMap()
+{
+    HeightMap* map = HeightMap::Current();
+    if (!map)
+        return false;
+    // A failed generation has said why and kept the heights: nothing new to show or save.
+    if (map->GenerateMap())
+    {
+        map->ComputeAllNormals();
+        map->RebuildTerrain();
+        map->SaveHeightImage("HMapOutput.bmp");
+    }
+    return true;
+}
+
+// HUD displays.
+
+void HudBinding::ShowBar(Cog& cog, bool show)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->ShowBar(show);
+}
+
+void HudBinding::SetBarPercent(Cog& cog, float percent)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->SetPercent(percent);
+}
+
+void HudBinding::SetHudAlpha(Cog& cog, float alpha)
+{
+    if (HudDisplay* hud = Hud(cog))
+    {
+        Color color = hud->mColor;
+        color.a = alpha;
+        hud->SetHUDColor(color);
+    }
+}
+
+bool HudBinding::HasHudDisplay(Cog& cog) { return Hud(cog) != nullptr; }
+
+bool HudBinding::IsNumberShown(Cog& cog)
+{
+    const HudDisplay* hud = Hud(cog);
+    return hud && hud->mShowNumber;
+}
+
+void HudBinding::SetHudText(Cog& cog, const std::string& text)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->SetText(text);
+}
+
+void HudBinding::SetHudColor(Cog& cog, const Color& color)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->SetHUDColor(color);
+}
+
+void HudBinding::SetHudOffsetHeight(Cog& cog, float height)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->Offset.y = height;
+}
+
+void HudBinding::ShowNumber(Cog& cog, bool show)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->ShowNumber(show);
+}
+
+void HudBinding::SetNumber(Cog& cog, int32_t number)
+{
+    if (HudDisplay* hud = Hud(cog))
+        hud->SetNumber(number);
+}
+
+// Particles, effects and beams.
+
+bool EffectBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, Vector3& out)
 {
     // Asking is how a placed trap finds out whether it carries an emitter at all.
     ParticleComp* particles = cog.Get<ParticleComp>();
@@ -388,14 +387,14 @@ bool SceneBinding::GetEmitterVector(Cog& cog, int32_t emitter, const std::string
     return true;
 }
 
-void SceneBinding::SetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, const Vector3& value)
+void EffectBinding::SetEmitterVector(Cog& cog, int32_t emitter, const std::string& name, const Vector3& value)
 {
     Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterVector");
     if (Vector3* v = e ? EmitterVector(mUnserved, *e, name) : nullptr)
         *v = value;
 }
 
-void SceneBinding::SetEmitterFloat(Cog& cog, int32_t emitter, const std::string& name, float value)
+void EffectBinding::SetEmitterFloat(Cog& cog, int32_t emitter, const std::string& name, float value)
 {
     Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterFloat");
     if (!e)
@@ -418,7 +417,7 @@ void SceneBinding::SetEmitterFloat(Cog& cog, int32_t emitter, const std::string&
         Unserved(mUnserved, "emitter " + e->GetFileName() + " has no number \"" + name + "\"");
 }
 
-void SceneBinding::SetEmitterRange(Cog& cog, int32_t emitter, const std::string& name, float low, float high)
+void EffectBinding::SetEmitterRange(Cog& cog, int32_t emitter, const std::string& name, float low, float high)
 {
     Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterRange");
     if (!e)
@@ -434,13 +433,13 @@ void SceneBinding::SetEmitterRange(Cog& cog, int32_t emitter, const std::string&
     range->mRange = low != high;
 }
 
-void SceneBinding::SetEmitterActive(Cog& cog, int32_t emitter, bool active)
+void EffectBinding::SetEmitterActive(Cog& cog, int32_t emitter, bool active)
 {
     if (Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterActive"))
         e->SetActive(active);
 }
 
-void SceneBinding::AddParticle(Cog& cog, int32_t system, const Vector3& at, const Vector3& velocity, float life)
+void EffectBinding::AddParticle(Cog& cog, int32_t system, const Vector3& at, const Vector3& velocity, float life)
 {
     ParticleComp* particles = cog.Get<ParticleComp>();
     if (!particles || system < 0 || static_cast<size_t>(system) >= particles->Systems().size())
@@ -455,7 +454,43 @@ void SceneBinding::AddParticle(Cog& cog, int32_t system, const Vector3& at, cons
     particles->Systems()[static_cast<size_t>(system)]->AddParticle(particle);
 }
 
-void SceneBinding::AddBeam(const Beam& beam)
+void EffectBinding::SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::string& file)
+{
+    ParticleComp* particles = cog.Get<ParticleComp>();
+    if (particles && emitter >= 0 && static_cast<size_t>(emitter) < particles->Emitters().size())
+        particles->Emitters()[static_cast<size_t>(emitter)]->SetDistanceMap(file);
+}
+
+bool EffectBinding::HasEffect(Cog& cog) { return EffectOf(cog) != nullptr; }
+
+void EffectBinding::SetEffectParticlesDrawn(Cog& cog, bool drawn)
+{
+    if (Effect* effect = EffectOf(cog))
+        effect->SetParticleDrawing(drawn);
+}
+
+void EffectBinding::SetEffectAnimation(Cog& cog, int32_t index, bool loop)
+{
+    if (Effect* effect = EffectOf(cog))
+        effect->SetAnimation(index, loop);
+}
+
+void EffectBinding::ClearEffectLoop(Cog& cog)
+{
+    if (Effect* effect = EffectOf(cog))
+        effect->Animation().LoopAnimation = false;
+}
+
+bool EffectBinding::SetEffectText(Cog& cog, const std::string& text)
+{
+    Effect* effect = EffectOf(cog);
+    if (!effect || effect->FontEffects.empty())
+        return false;
+    effect->FontEffects.front().Text = text;
+    return true;
+}
+
+void EffectBinding::AddBeam(const Beam& beam)
 {
     BeamRenderer* beams = ParticleFrame::GetBeamRenderer();
     if (!beams)
@@ -471,31 +506,21 @@ void SceneBinding::AddBeam(const Beam& beam)
                        beam.noiseSpeed, beam.kind);
 }
 
-void SceneBinding::AddDeformation(const Vector3& at, float radius, float depth, float duration)
-{
-    if (HeightMap* map = CurrentMap(mUnserved, "AddDeformation"))
-        map->AddDeformation(at, radius, depth, duration);
-}
+// Display.
 
-void SceneBinding::AddDecal(const Vector3& at, float size, int32_t kind, float life)
-{
-    if (HeightMap* map = CurrentMap(mUnserved, "AddDecal"))
-        map->AddDecal(at, size, kind, life);
-}
-
-void SceneBinding::RenderLoading()
+void DisplayBinding::RenderLoading()
 {
     if (GraphicsLoom* graphics = GraphicsLoom::Instance())
         graphics->RenderLoading();
 }
 
-void SceneBinding::DoneLoading()
+void DisplayBinding::DoneLoading()
 {
     if (GraphicsLoom* graphics = GraphicsLoom::Instance())
         graphics->DoneLoading();
 }
 
-bool SceneBinding::GetDisplaySettings(DisplaySettings& settings)
+bool DisplayBinding::GetDisplaySettings(DisplaySettings& settings)
 {
     GraphicsLoom* graphics = GraphicsLoom::Instance();
     if (!graphics || graphics->GetScreenWidth() <= 0)
@@ -504,23 +529,8 @@ bool SceneBinding::GetDisplaySettings(DisplaySettings& settings)
     return true;
 }
 
-void SceneBinding::ChangeDisplaySettings(const DisplaySettings& settings)
+void DisplayBinding::ChangeDisplaySettings(const DisplaySettings& settings)
 {
     if (GraphicsLoom* graphics = GraphicsLoom::Instance())
         graphics->ChangeSettings(settings);
-}
-
-bool SceneBinding::GenerateMap()
-{
-    HeightMap* map = HeightMap::Current();
-    if (!map)
-        return false;
-    // A failed generation has said why and kept the heights: nothing new to show or save.
-    if (map->GenerateMap())
-    {
-        map->ComputeAllNormals();
-        map->RebuildTerrain();
-        map->SaveHeightImage("HMapOutput.bmp");
-    }
-    return true;
 }

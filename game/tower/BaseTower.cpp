@@ -12,7 +12,7 @@
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/invaders/Kestrane.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/ModelSeam.h"
 
 namespace {
 class BaseTowerFactory : public CompFactoryOf<BaseTower>
@@ -58,14 +58,14 @@ void BaseTower::Initialize()
 {
     hitPoints = MaxHP;
     mStage = numLevels;
-    if (mOwner && Scene().HasModel(*mOwner))
-        Scene().SetCallbackMessage(*mOwner, "AnimationCallback");
+    if (mOwner && SceneModels().HasModel(*mOwner))
+        SceneModels().SetCallbackMessage(*mOwner, "AnimationCallback");
 }
 
 int32_t BaseTower::GetDamageLevel()
 {
     if (mOwner)
-        Scene().SetBoundingRadius(*mOwner, 250.0f);
+        SceneModels().SetBoundingRadius(*mOwner, 250.0f);
     if (!(MaxHP > 0.0f))
         return hitPoints > 0.0f ? numLevels : 0;
     const float raw = std::ceil(static_cast<float>(numLevels) * hitPoints / MaxHP);
@@ -78,8 +78,8 @@ int32_t BaseTower::GetDamageLevel()
 
 void BaseTower::Play(const std::string& name, bool loop)
 {
-    if (mOwner && Scene().HasModel(*mOwner))
-        Scene().PlayAnimation(*mOwner, name, loop);
+    if (mOwner && SceneModels().HasModel(*mOwner))
+        SceneModels().PlayAnimation(*mOwner, name, loop);
 }
 
 void BaseTower::Damage(DamageInfo d)
@@ -118,11 +118,11 @@ void BaseTower::AnimationCallback(std::string name)
     // Only the break animations move the stages; "Idle" and anything else leave them be.
     if (!step || !mOwner)
         return;
-    SceneSeam& scene = Scene();
+    ModelSeam& models = SceneModels();
     if (step->hide19)
-        scene.SetSubMeshVisible(*mOwner, 19, false);
+        models.SetSubMeshVisible(*mOwner, 19, false);
     for (int32_t i = step->hideFrom; i <= 18; ++i)
-        scene.SetSubMeshVisible(*mOwner, i, false);
+        models.SetSubMeshVisible(*mOwner, i, false);
     mStage = step->stage;
     if (Positional* at = GetOwnerPositional())
         at->GetLocalBox().max.y = step->top;

@@ -8,7 +8,8 @@
 #include "LOOM/math/Random.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/HudSeam.h"
+#include "game/logic/ModelSeam.h"
 #include "game/traps/TrapData.h"
 #include "game/traps/TrapKinds.h"
 #include "physics/RegionComp.h"
@@ -55,10 +56,10 @@ void TrapCycle::Activate(TrapData& trap)
 {
     Cog& cog = *trap.GetOwner();
     SendSound(cog, "PlaySound3D", "Activate");
-    SceneSeam& scene = Scene();
-    scene.SetAnimationActive(cog, true);
-    scene.PlayAnimation(cog, "Activate", false);
-    scene.SetModelColor(cog, kRed);
+    ModelSeam& models = SceneModels();
+    models.SetAnimationActive(cog, true);
+    models.PlayAnimation(cog, "Activate", false);
+    models.SetModelColor(cog, kRed);
     trap.stateTime = GameNow();
     trap.state = TrapActivating;
 }
@@ -72,7 +73,7 @@ void TrapCycle::ActiveUpdate(TrapData& trap)
     case TrapActivating:
         if (elapsed > trap.ActivatingTime)
         {
-            Scene().SetModelColor(cog, kOrange);
+            SceneModels().SetModelColor(cog, kOrange);
             trap.state = TrapFiring;
         }
         break;
@@ -85,13 +86,13 @@ void TrapCycle::ActiveUpdate(TrapData& trap)
     case TrapResetting:
         if (elapsed > trap.ResetingTime)
         {
-            SceneSeam& scene = Scene();
-            scene.SetModelColor(cog, kGreen);
+            ModelSeam& models = SceneModels();
+            models.SetModelColor(cog, kGreen);
             trap.state = TrapReady;
             if (RestartsAnimationWhenReady())
             {
-                scene.SetAnimationActive(cog, true);
-                scene.PlayAnimationIndex(cog, 0, true);
+                models.SetAnimationActive(cog, true);
+                models.PlayAnimationIndex(cog, 0, true);
             }
         }
         break;
@@ -125,10 +126,11 @@ void TrapCycle::Destroyed(TrapData& trap)
 void TrapCycle::Inactive(TrapData& trap)
 {
     Cog& cog = *trap.GetOwner();
-    SceneSeam& scene = Scene();
+    ModelSeam& models = SceneModels();
+    HudSeam& hud = SceneHud();
     std::string current;
     // Headless, the trap recharges as though its idle animation played.
-    if (!scene.CurrentAnimation(cog, current) || current == "Inactive")
+    if (!models.CurrentAnimation(cog, current) || current == "Inactive")
     {
         trap.charge += GameDt() * trap.RechargeRate;
         if (trap.charge > trap.MaxCharge)
@@ -137,14 +139,14 @@ void TrapCycle::Inactive(TrapData& trap)
     float t = (GameNow() - trap.GetLastUseTime() - 5.0f) * 0.4f;
     if (t > 1.0f)
     {
-        scene.ShowBar(cog, false);
+        hud.ShowBar(cog, false);
         return;
     }
-    scene.ShowBar(cog, true);
-    scene.SetBarPercent(cog, trap.GetChargeFraction());
+    hud.ShowBar(cog, true);
+    hud.SetBarPercent(cog, trap.GetChargeFraction());
     if (t < 0.0f)
         t = 0.0f;
-    scene.SetHudAlpha(cog, 1.0f - t);
+    hud.SetHudAlpha(cog, 1.0f - t);
 }
 
 bool BasicTrap::ShouldActivate(TrapData& trap)
@@ -181,8 +183,8 @@ void BasicTrap::Effect(TrapData& trap)
             if (Kestrane* invader = InvaderOf(cogs.GetCog(id)))
                 invader->Damage(hit);
     }
-    SceneSeam& scene = Scene();
-    scene.SetAnimationActive(owner, true);
-    scene.PlayAnimation(owner, "Deactivate", false);
+    ModelSeam& models = SceneModels();
+    models.SetAnimationActive(owner, true);
+    models.PlayAnimation(owner, "Deactivate", false);
     trap.state = TrapResetting;
 }

@@ -16,8 +16,11 @@
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
 #include "game/logic/DataController.h"
+#include "game/logic/EffectSeam.h"
+#include "game/logic/HudSeam.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/ModelSeam.h"
+#include "game/logic/TerrainSeam.h"
 #include "game/traps/TrapBehaviors.h"
 #include "game/traps/TrapData.h"
 #include "input/IOLoom.h"
@@ -107,9 +110,9 @@ void DeactivateStep(TrapData& trap, bool sound)
     Cog& cog = Own(trap);
     if (sound)
         SendSound(cog, "PlaySound3D", "Deactivate");
-    SceneSeam& scene = Scene();
-    scene.SetAnimationActive(cog, true);
-    scene.PlayAnimation(cog, "Deactivate", false);
+    ModelSeam& models = SceneModels();
+    models.SetAnimationActive(cog, true);
+    models.PlayAnimation(cog, "Deactivate", false);
     trap.state = TrapResetting;
 }
 
@@ -123,16 +126,16 @@ void SelfDestruct(TrapData& trap)
 void UsesCounter(TrapData& trap)
 {
     Cog& cog = Own(trap);
-    SceneSeam& scene = Scene();
+    HudSeam& hud = SceneHud();
     const float t = (GameNow() - trap.GetLastUseTime() - 5.0f) * 0.4f;
     if (t > 1.0f)
     {
-        scene.ShowNumber(cog, false);
+        hud.ShowNumber(cog, false);
         return;
     }
-    scene.ShowNumber(cog, true);
-    scene.SetNumber(cog, static_cast<int32_t>(trap.charge));
-    scene.SetHudAlpha(cog, 1.0f - std::max(t, 0.0f));
+    hud.ShowNumber(cog, true);
+    hud.SetNumber(cog, static_cast<int32_t>(trap.charge));
+    hud.SetHudAlpha(cog, 1.0f - std::max(t, 0.0f));
 }
 
 void GiveStatus(TrapData& trap)
@@ -147,23 +150,23 @@ void GiveStatus(TrapData& trap)
 void AlignFirstEmitter(TrapData& trap)
 {
     Cog& cog = Own(trap);
-    SceneSeam& scene = Scene();
+    EffectSeam& effects = SceneEffects();
     Vector3 offset;
-    if (!scene.GetEmitterVector(cog, 0, "EPosition", offset))
+    if (!effects.GetEmitterVector(cog, 0, "EPosition", offset))
         return;
     if (Positional* at = trap.GetOwnerPositional())
         at->GetOrientation().RotateVector(offset);
-    scene.SetEmitterVector(cog, 0, "EPosition", offset);
+    effects.SetEmitterVector(cog, 0, "EPosition", offset);
 }
 
 void ActivateLooping(TrapData& trap, bool loop)
 {
     Cog& cog = Own(trap);
     SendSound(cog, "PlaySound3D", "Activate");
-    SceneSeam& scene = Scene();
-    scene.SetAnimationActive(cog, true);
-    scene.PlayAnimation(cog, "Activate", loop);
-    scene.SetModelColor(cog, kRed);
+    ModelSeam& models = SceneModels();
+    models.SetAnimationActive(cog, true);
+    models.PlayAnimation(cog, "Activate", loop);
+    models.SetModelColor(cog, kRed);
     trap.stateTime = GameNow();
     trap.state = TrapActivating;
 }
@@ -171,13 +174,13 @@ void ActivateLooping(TrapData& trap, bool loop)
 void BackToReady(TrapData& trap, bool restartAnimation)
 {
     Cog& cog = Own(trap);
-    SceneSeam& scene = Scene();
-    scene.SetModelColor(cog, kGreen);
+    ModelSeam& models = SceneModels();
+    models.SetModelColor(cog, kGreen);
     trap.state = TrapReady;
     if (restartAnimation)
     {
-        scene.SetAnimationActive(cog, true);
-        scene.PlayAnimationIndex(cog, 0, true);
+        models.SetAnimationActive(cog, true);
+        models.PlayAnimationIndex(cog, 0, true);
     }
 }
 
@@ -195,10 +198,10 @@ void AddVelocity(Cog& cog, const Vector3& dv)
 
 bool FullCharge(TrapData& trap) { return trap.charge >= trap.MaxCharge; }
 
-SceneSeam::Beam MakeBeam(uint32_t source, const Vector3& from, const Vector3& to, float lifetime, float width,
-                         float noise, int32_t segments, float noiseSpeed, int32_t kind)
+EffectSeam::Beam MakeBeam(uint32_t source, const Vector3& from, const Vector3& to, float lifetime, float width,
+                          float noise, int32_t segments, float noiseSpeed, int32_t kind)
 {
-    SceneSeam::Beam beam;
+    EffectSeam::Beam beam;
     beam.source = source;
     beam.from = from;
     beam.to = to;
@@ -222,7 +225,7 @@ void ZapRing(TrapData& trap, int32_t count, float step, float length, float life
         const float y = RandomFloat(-0.5f, 0.5f);
         const float r = std::sqrt(1.0f - y * y);
         const Vector3 end = start + Vector3(std::cos(a) * r, y, std::sin(a) * r) * length;
-        Scene().AddBeam(MakeBeam(Own(trap).GetID(), start, end, lifetime, width, noise, segments, 100.0f, 2));
+        SceneEffects().AddBeam(MakeBeam(Own(trap).GetID(), start, end, lifetime, width, noise, segments, 100.0f, 2));
     }
 }
 
@@ -277,16 +280,17 @@ public:
             return;
         const int32_t n = static_cast<int32_t>(gCoreEngine->GetCoreTimer().GetDt() * 150.0);
         Cog& cog = Own(trap);
-        SceneSeam& scene = Scene();
+        ModelSeam& models = SceneModels();
+        EffectSeam& effects = SceneEffects();
         for (int32_t part : {0, 5, 6, 7})
         {
             Matrix4 m;
-            if (!scene.GetPartMatrix(cog, part, m))
+            if (!models.GetPartMatrix(cog, part, m))
                 continue;
             const Vector3 d = DownAxis(m);
             const Vector3 from = m.GetTranslation() + d * 4.0f;
             for (int32_t i = 0; i < n; ++i)
-                scene.AddParticle(cog, 1, from, RandomVectorInCone(d, 0.25f) * RandomFloat(20.0f, 25.0f), 3.0f);
+                effects.AddParticle(cog, 1, from, RandomVectorInCone(d, 0.25f) * RandomFloat(20.0f, 25.0f), 3.0f);
         }
     }
 };
@@ -309,14 +313,14 @@ public:
     void Effect(TrapData& trap) override
     {
         DamageAll(trap, -trap.EffectMagnitude);
-        SceneSeam& scene = Scene();
-        if (scene.HasHeightMap())
+        TerrainSeam& terrain = SceneTerrain();
+        if (terrain.HasHeightMap())
         {
             Cog* owner = trap.GetOwner();
             RegionComp* region = owner ? owner->Get<RegionComp>() : nullptr;
             const Vector3 at = region ? region->GetVolume().GetPosition() : TrapPos(trap);
-            scene.AddDeformation(at, 15.0f, 4.0f, 0.5f);
-            scene.AddDecal(at, 4.0f, 2, 20.0f);
+            terrain.AddDeformation(at, 15.0f, 4.0f, 0.5f);
+            terrain.AddDecal(at, 4.0f, 2, 20.0f);
         }
         DeactivateStep(trap, true);
     }
@@ -388,7 +392,7 @@ public:
             });
             if (Elapsed(trap) > trap.ActivatingTime)
             {
-                Scene().SetModelColor(Own(trap), kOrange);
+                SceneModels().SetModelColor(Own(trap), kOrange);
                 trap.state = TrapFiring;
             }
             break;
@@ -452,7 +456,7 @@ public:
     // The swing slows as the charge runs down, and the axe keeps its pose while it waits.
     void Firing(TrapData& trap) override
     {
-        Scene().SetAnimationRate(Own(trap), (trap.GetChargeFraction() + 1.0f) * 0.5f);
+        SceneModels().SetAnimationRate(Own(trap), (trap.GetChargeFraction() + 1.0f) * 0.5f);
     }
     bool RestartsAnimationWhenReady() const override { return false; }
     // Kept in its pose, the axe never plays its idle clip again, which is when traps recharge:
@@ -461,7 +465,7 @@ public:
     {
         TrapCycle::Inactive(trap);
         std::string current;
-        if (trap.state != TrapReady || !Scene().CurrentAnimation(Own(trap), current) || current == "Inactive")
+        if (trap.state != TrapReady || !SceneModels().CurrentAnimation(Own(trap), current) || current == "Inactive")
             return;
         trap.charge = std::fmin(trap.charge + GameDt() * trap.RechargeRate, trap.MaxCharge);
     }
@@ -516,18 +520,19 @@ public:
         if (trap.state != TrapActivating)
             return;
         Cog& cog = Own(trap);
-        SceneSeam& scene = Scene();
+        ModelSeam& models = SceneModels();
+        EffectSeam& effects = SceneEffects();
         Matrix4 m;
-        if (!scene.GetPartMatrix(cog, 3, m))
+        if (!models.GetPartMatrix(cog, 3, m))
             return;
         const Vector3 local = m.GetTranslation() - TrapPos(trap);
         const Vector3 down = DownAxis(m);
         const int32_t emitter = Elapsed(trap) < trap.gfxTime1 ? 0 : 1;
         if (emitter == 1)
-            scene.SetEmitterActive(cog, 0, false);
-        scene.SetEmitterVector(cog, emitter, "Position", local);
-        scene.SetEmitterVector(cog, emitter, "EmitDirection", down);
-        scene.SetEmitterFloat(cog, emitter, "EmitRate", emitter == 0 ? 100.0f : 25.0f);
+            effects.SetEmitterActive(cog, 0, false);
+        effects.SetEmitterVector(cog, emitter, "Position", local);
+        effects.SetEmitterVector(cog, emitter, "EmitDirection", down);
+        effects.SetEmitterFloat(cog, emitter, "EmitRate", emitter == 0 ? 100.0f : 25.0f);
     }
     void Effect(TrapData& trap) override
     {
@@ -535,7 +540,7 @@ public:
         CreateAt(Cogs(), "MissileExplosion", TrapPos(trap));
         if (!Cogs().IsQueued(&cog))
             Cogs().Destroy(&cog);
-        Scene().SetAnimationActive(cog, false);
+        SceneModels().SetAnimationActive(cog, false);
         trap.state = TrapResetting;
     }
 };
@@ -552,17 +557,18 @@ public:
     {
         Cog& cog = Own(trap);
         ShowTurret(trap, true);
-        SceneSeam& scene = Scene();
-        scene.SetAnimationActive(cog, true);
-        scene.PlayAnimation(cog, "Activate", false);
-        scene.SetModelColor(cog, kRed);
+        ModelSeam& models = SceneModels();
+        models.SetAnimationActive(cog, true);
+        models.PlayAnimation(cog, "Activate", false);
+        models.SetModelColor(cog, kRed);
         trap.stateTime = GameNow();
         trap.state = TrapActivating;
     }
     void ActiveUpdate(TrapData& trap) override
     {
         Cog& cog = Own(trap);
-        SceneSeam& scene = Scene();
+        ModelSeam& models = SceneModels();
+        EffectSeam& effects = SceneEffects();
         switch (trap.state)
         {
         case TrapActivating:
@@ -574,32 +580,32 @@ public:
                 if (Cog* target = FirstInvader(trap))
                 {
                     Positional* at = PosOf(target);
-                    scene.GenerateIKAnimation(cog, "Data/Constraints.xml", at ? at->GetPosition() : Vector3(), 5.0f);
-                    scene.SetModelColor(cog, kOrange);
+                    models.GenerateIKAnimation(cog, "Data/Constraints.xml", at ? at->GetPosition() : Vector3(), 5.0f);
+                    models.SetModelColor(cog, kOrange);
                     trap.state = TrapFiring;
                 }
-            scene.SetAnimationActive(cog, true);
+            models.SetAnimationActive(cog, true);
             if (trap.state == TrapResetting)
-                scene.BlendToAnimation(cog, "Deactivate", 3, 2.0f, false);
+                models.BlendToAnimation(cog, "Deactivate", 3, 2.0f, false);
             break;
         case TrapFiring:
         {
             std::string current;
-            if (trap.shotPending && scene.CurrentAnimation(cog, current) && current == "IKGenerated")
+            if (trap.shotPending && models.CurrentAnimation(cog, current) && current == "IKGenerated")
             {
                 SendSound(cog, "PlaySound3D", "Activate");
                 trap.shotPending = false;
                 Matrix4 m;
-                if (scene.GetPartMatrix(cog, 8, m))
+                if (models.GetPartMatrix(cog, 8, m))
                 {
                     const Vector3 from = m.GetTranslation();
-                    SceneSeam::Beam beam =
+                    EffectSeam::Beam beam =
                         MakeBeam(0, from, from + m.RotateVector(kUp) * 10.0f, 1.0f, 1.2f, 0.0f, 1, 1.0f, 3);
                     beam.moving = 40.0f;
-                    scene.AddBeam(beam);
+                    effects.AddBeam(beam);
                 }
             }
-            if (!scene.IsAnimationActive(cog))
+            if (!models.IsAnimationActive(cog))
             {
                 Effect(trap);
                 if (trap.state == TrapResetting)
@@ -609,12 +615,12 @@ public:
             break;
         }
         case TrapResetting:
-            if (scene.IsAnimationActive(cog))
+            if (models.IsAnimationActive(cog))
                 break;
-            scene.SetModelColor(cog, kGreen);
+            models.SetModelColor(cog, kGreen);
             trap.state = TrapReady;
-            scene.SetAnimationActive(cog, true);
-            scene.PlayAnimation(cog, "Inactive", true);
+            models.SetAnimationActive(cog, true);
+            models.PlayAnimation(cog, "Inactive", true);
             ShowTurret(trap, false);
             break;
         default:
@@ -625,7 +631,7 @@ public:
     {
         if (Cog* target = FirstInvader(trap))
             target->Get<Kestrane>()->Damage(TrapHit(trap, -trap.EffectMagnitude));
-        Scene().BlendToAnimation(Own(trap), "Deactivate", 3, 5.0f, false);
+        SceneModels().BlendToAnimation(Own(trap), "Deactivate", 3, 5.0f, false);
         trap.state = TrapResetting;
     }
 
@@ -633,7 +639,7 @@ private:
     static void ShowTurret(TrapData& trap, bool visible)
     {
         for (int32_t part = 3; part <= 8; ++part)
-            Scene().SetSubMeshVisible(Own(trap), part, visible);
+            SceneModels().SetSubMeshVisible(Own(trap), part, visible);
     }
     static Cog* FirstInvader(TrapData& trap)
     {
@@ -656,7 +662,7 @@ public:
     void OnPlaced(TrapData& trap) override
     {
         AlignFirstEmitter(trap);
-        Scene().SetEmitterVector(Own(trap), 0, "EmitDirection", Forward(trap));
+        SceneEffects().SetEmitterVector(Own(trap), 0, "EmitDirection", Forward(trap));
     }
     void Update(TrapData& trap) override
     {
@@ -696,7 +702,7 @@ public:
             region->GetLocalBox() = box;
         }
         const float life = count == 5 ? 0.5f : static_cast<float>(count) * 0.1f;
-        Scene().SetEmitterRange(Own(trap), 0, "PartLifeTime", life, life);
+        SceneEffects().SetEmitterRange(Own(trap), 0, "PartLifeTime", life, life);
     }
     void Effect(TrapData& trap) override
     {
@@ -719,8 +725,8 @@ public:
             trap.UseCharge(GameDt());
         });
         Cog& cog = Own(trap);
-        Scene().SetEmitterFloat(cog, 0, "EmitRate", trap.GetChargeFraction() * 100.0f);
-        Scene().SetAnimationRate(cog, trap.GetChargeFraction());
+        SceneEffects().SetEmitterFloat(cog, 0, "EmitRate", trap.GetChargeFraction() * 100.0f);
+        SceneModels().SetAnimationRate(cog, trap.GetChargeFraction());
     }
 };
 
@@ -753,8 +759,8 @@ public:
         Cog* sphere = Cogs().Create("VortexSpawn");
         if (sphere)
         {
-            Scene().SetEffectParticlesDrawn(*sphere, false);
-            Scene().SetEffectAnimation(*sphere, 0, true);
+            SceneEffects().SetEffectParticlesDrawn(*sphere, false);
+            SceneEffects().SetEffectAnimation(*sphere, 0, true);
             trap.attachedCogId = sphere->GetID();
         }
         AlignFirstEmitter(trap);
@@ -839,7 +845,7 @@ private:
         if (!sphere)
             return;
         if (animation >= 0)
-            Scene().SetEffectAnimation(*sphere, animation, true);
+            SceneEffects().SetEffectAnimation(*sphere, animation, true);
         if (Positional* at = PosOf(sphere))
             at->SetPosition(TrapPos(trap) + kSphereOffset);
     }
@@ -857,14 +863,14 @@ private:
             const Vector3 in = (centre - from).Normalized();
             const Vector3 around(-in.z, 0.0f, in.x);
             const Vector3 velocity = (in + around * 0.5f).Normalized() * kSpeed;
-            Scene().AddParticle(Own(trap), 0, from, velocity, kRing / kSpeed);
+            SceneEffects().AddParticle(Own(trap), 0, from, velocity, kRing / kSpeed);
         }
     }
     static void Close(TrapData& trap)
     {
         DeactivateStep(trap, true);
         if (Cog* sphere = Sphere(trap))
-            Scene().SetEffectParticlesDrawn(*sphere, false);
+            SceneEffects().SetEffectParticlesDrawn(*sphere, false);
     }
 };
 
@@ -875,16 +881,16 @@ public:
     void OnPlaced(TrapData& trap) override
     {
         Cog& cog = Own(trap);
-        SceneSeam& scene = Scene();
-        scene.PlayAnimation(cog, "Activate", true);
+        ModelSeam& models = SceneModels();
+        models.PlayAnimation(cog, "Activate", true);
         DataController* data = Controller();
         if (data)
             data->mCursorActive = false;
         if (Positional* cursor = PosOf(Cogs().FindCogByName("Cursor")))
             cursor->SetVisible(false);
         if (Cog* aim = Cogs().Create("Data/SatelliteCursor.xml"))
-            scene.PlayAnimationIndex(*aim, 1, false);
-        scene.PlayAnimationIndex(cog, 1, true);
+            models.PlayAnimationIndex(*aim, 1, false);
+        models.PlayAnimationIndex(cog, 1, true);
         if (data)
             data->EarnPoints(50);
     }
@@ -896,7 +902,7 @@ public:
     void Activate(TrapData& trap) override
     {
         TrapCycle::Activate(trap);
-        Scene().PlayAnimation(Own(trap), "Activate", true);
+        SceneModels().PlayAnimation(Own(trap), "Activate", true);
     }
     void Effect(TrapData& trap) override
     {
@@ -908,16 +914,17 @@ public:
             SelfDestruct(trap);
             return;
         }
-        SceneSeam& scene = Scene();
-        if (!scene.IsAnimationActive(*aim))
-            scene.PlayAnimationIndex(*aim, 2, true);
+        ModelSeam& models = SceneModels();
+        EffectSeam& effects = SceneEffects();
+        if (!models.IsAnimationActive(*aim))
+            models.PlayAnimationIndex(*aim, 2, true);
         // From orbit: straight down out of the sky onto the ground under the aim. From the aim
         // itself, which hovers on the pointer's ray, it would run toward the camera.
         const Vector3 aimAt = at->GetPosition();
         const Vector3 to(aimAt.x, GroundHeight(aimAt.x, aimAt.z), aimAt.z);
         const Vector3 from = to + Vector3(0.0f, kOrbitHeight, 0.0f);
-        scene.AddBeam(MakeBeam(aim->GetID(), from, to, 0.01f, 3.0f, 2.0f, 20, 1.0f, 4));
-        scene.SetEmitterFloat(*aim, 0, "EmitRate", 200.0f);
+        effects.AddBeam(MakeBeam(aim->GetID(), from, to, 0.01f, 3.0f, 2.0f, 20, 1.0f, 4));
+        effects.SetEmitterFloat(*aim, 0, "EmitRate", 200.0f);
         DataController* data = Controller();
         IOLoom* io = IOLoom::Instance();
         const bool stop = io && io->MousePressed(1);

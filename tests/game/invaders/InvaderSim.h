@@ -9,7 +9,7 @@
 #include "game/behaviors/BehaviorRegistry.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
-#include "game/logic/SceneSeam.h"
+#include "game/logic/HeadlessScene.h"
 #include "game/tower/BaseTower.h"
 #include "game/traps/TrapData.h"
 #include "physics/collision/GridGround.h"

@@ -11,27 +11,40 @@
 
 namespace {
 // The program's scene binding, noting the texts it puts into effects and the death clouds' maps.
-class WatchedBinding : public SceneBinding
+class WatchedEffects : public EffectBinding
 {
 public:
-    WatchedBinding() { SetSceneSeam(this); }
-    ~WatchedBinding() override { SetSceneSeam(nullptr); }
     bool SetEffectText(Cog& cog, const std::string& text) override
     {
-        const bool shown = SceneBinding::SetEffectText(cog, text);
+        const bool shown = EffectBinding::SetEffectText(cog, text);
         if (shown)
             mTexts.push_back(text);
         return shown;
     }
     void SetEmitterDistanceMap(Cog& cog, int32_t emitter, const std::string& file) override
     {
-        SceneBinding::SetEmitterDistanceMap(cog, emitter, file);
+        EffectBinding::SetEmitterDistanceMap(cog, emitter, file);
         mMaps.push_back(file);
     }
-    bool Said(const std::string& text) const { return std::find(mTexts.begin(), mTexts.end(), text) != mTexts.end(); }
 
     std::vector<std::string> mTexts;
     std::vector<std::string> mMaps;
+};
+
+class WatchedBinding : public SceneBinding
+{
+public:
+    WatchedBinding() { SetSceneSeam(this); }
+    ~WatchedBinding() override { SetSceneSeam(nullptr); }
+    EffectSeam& Effects() override { return mWatched; }
+    bool Said(const std::string& text) const
+    {
+        return std::find(mWatched.mTexts.begin(), mWatched.mTexts.end(), text) != mWatched.mTexts.end();
+    }
+    const std::vector<std::string>& Maps() const { return mWatched.mMaps; }
+
+private:
+    WatchedEffects mWatched;
 };
 } // namespace
 
@@ -90,8 +103,8 @@ TEST(InvaderSpeech, IntroductionCountdownAndDeathShowTheirBubbles)
             },
             60 * 60));
         if (*c.mMap)
-            EXPECT_EQ(scene.mMaps, std::vector<std::string>{c.mMap});
+            EXPECT_EQ(scene.Maps(), std::vector<std::string>{c.mMap});
         else
-            EXPECT_TRUE(scene.mMaps.empty());
+            EXPECT_TRUE(scene.Maps().empty());
     }
 }

@@ -292,7 +292,7 @@ TEST(PlayerView, ASecondEngineInTheProcessKeepsNothingOfTheFirst)
     const auto unservedOnce = [](LevelView& level) {
         LogCapture log;
         for (int i = 0; i < 2; ++i)
-            Scene().SetModelFile(*level.mHud, "Models/None.lmf");
+            SceneModels().SetModelFile(*level.mHud, "Models/None.lmf");
         return log.Count("Scene: SetModelFile: cog") == 1;
     };
     {
@@ -312,11 +312,11 @@ TEST(PlayerView, ASecondEngineInTheProcessKeepsNothingOfTheFirst)
         first.mSim.Cogs().FindFunction("GameCameraRotate")->Invoke(first.mCamera, params);
         EXPECT_TRUE(turnsOnAMove(first, first.Width() / 2 + 40));
         EXPECT_TRUE(unservedOnce(first));
-        SceneSeam::Beam beam;
+        EffectSeam::Beam beam;
         beam.from = Vector3(250, 5, 250);
         beam.to = Vector3(260, 5, 260);
         beam.lifetime = 60.0f;
-        Scene().AddBeam(beam);
+        SceneEffects().AddBeam(beam);
         first.mSim.Step(10);
         EXPECT_EQ(beams(), 1u);
     }

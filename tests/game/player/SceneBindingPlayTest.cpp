@@ -5,7 +5,10 @@
 
 #include "game/behaviors/BehaviorRegistry.h"
 #include "game/components/GameComponents.h"
+#include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
+#include "game/level/TileComp.h"
+#include "game/level/TileMap.h"
 #include "game/logic/TrapDrop.h"
 #include "game/player/GameCamera.h"
 #include "game/player/PlayerServices.h"
@@ -126,7 +129,7 @@ struct PlayedLevel : PlayerWorld
         HeightMap* map = HeightMap::Current();
         float width = 0.0f;
         float depth = 0.0f;
-        EXPECT_TRUE(mScene.GetMapExtent(width, depth));
+        EXPECT_TRUE(mScene.Terrain().GetMapExtent(width, depth));
         Vector3 at(width * 0.5f, 0.0f, depth * 0.5f);
         at.y = map ? map->GetHeight(at.x, at.z) : 0.0f;
         return at;
@@ -196,25 +199,66 @@ TEST(SceneBindingPlay, TheHammerShowsItsUsesAndTheZapperDrawsABeam)
     EXPECT_FALSE(hud->Text.empty());
     EXPECT_EQ(hud->Text, std::to_string(static_cast<int32_t>(hammer->Get<TrapData>()->charge)));
 
+    // Fired at an invader, the zapper throws its ring of long bolts, wider than its idle sparks.
     BeamRenderer* beams = ParticleFrame::GetBeamRenderer();
     ASSERT_NE(beams, nullptr);
-    const size_t count = beams->GetBeamCount();
-    SceneSeam::Beam beam;
-    beam.source = hammer->GetID();
-    beam.from = play.Middle() + Vector3(0, 5, 0);
-    beam.to = beam.from + Vector3(10, 0, 0);
-    Scene().AddBeam(beam);
-    EXPECT_EQ(beams->GetBeamCount(), count + 1);
+    Cog* zapper = play.Make("zapper", play.Spot(0, 40));
+    ASSERT_NE(zapper, nullptr);
+    const uint32_t id = zapper->GetID();
+    auto bolts = [&] {
+        size_t n = 0;
+        for (size_t i = 0; i < beams->GetBeamCount(); ++i)
+        {
+            const BeamRecord& beam = beams->GetBeam(i);
+            n += beam.mSource == id && beam.mWidth == 0.5f && std::abs(beam.mLength - 10.0f) < 0.01f ? 1 : 0;
+        }
+        return n;
+    };
+    EXPECT_EQ(bolts(), 0u);
+    Cog* grunt = play.Target(PosOf(zapper)->GetPosition());
+    ASSERT_NE(grunt, nullptr);
+    ASSERT_TRUE(play.mSim.StepUntil([&] { return bolts() >= 8; }, 600)) << "it fires";
+    const Kestrane& k = *grunt->Get<Kestrane>();
+    EXPECT_LT(k.mCurHP, k.mMaxHP) << "at the invader";
 }
 
+// The grunt's own clip paces its attack: at the level's tower it strikes once per clip, not once
+// per the second a model without clips would take.
 TEST(SceneBindingPlay, AnInvadersAttackLastsItsClip)
 {
     PlayedLevel play(kNoPixelScreen);
-    Cog* grunt = play.Make("grunt", play.Middle() + Vector3(0, 1, 0));
+    Cog* tower = FindTower();
+    ASSERT_NE(tower, nullptr);
+    const TileComp* footprint = tower->Get<TileComp>();
+    ASSERT_NE(footprint, nullptr);
+    TileMap* map = CurrentTileMap();
+    ASSERT_NE(map, nullptr);
+    // A few steps from the tower's side; it walks up to it by itself.
+    Cog* grunt = play.Make(
+        "grunt", map->TileToWorld(footprint->tileX - 3, footprint->GetCenterTile().second) + Vector3(0, 1, 0));
     ASSERT_NE(grunt, nullptr);
     ASSERT_NE(grunt->GetComponent(SkinModel::kTypeId), nullptr);
-    EXPECT_NEAR(Scene().AnimationLength(*grunt, "Attack"), 0.8f, 1e-3f);
-    EXPECT_LT(Scene().AnimationLength(*grunt, "NoSuchClip"), 0.0f);
+    const float clip = SceneModels().AnimationLength(*grunt, "Attack");
+    EXPECT_NEAR(clip, 0.8f, 1e-3f);
+    EXPECT_LT(SceneModels().AnimationLength(*grunt, "NoSuchClip"), 0.0f);
+
+    const BaseTower& base = *tower->Get<BaseTower>();
+    float hp = base.hitPoints;
+    std::vector<double> strikes;
+    ASSERT_TRUE(play.mSim.StepUntil(
+        [&] {
+            if (base.hitPoints < hp)
+                strikes.push_back(play.mSim.Engine().GetGameClock().GetTime());
+            hp = base.hitPoints;
+            return strikes.size() >= 3;
+        },
+        30 * 60))
+        << "three strikes at the tower";
+    // A frame's lateness on either end.
+    EXPECT_NEAR(strikes[2] - strikes[1], clip, 2.0 / 60.0);
+    std::string playing;
+    ASSERT_TRUE(SceneModels().CurrentAnimation(*grunt, playing));
+    EXPECT_EQ(playing, "Attack");
 }
 
 // An explosion and a hammer strike dent the ground for the ripple's time and leave a decal.
@@ -433,7 +477,7 @@ TEST(SceneBindingPlay, TheFlameJetsAndTheVortexShowsItsPull)
             EXPECT_GT(shown.GetCount(), 200);
             // They rise from the jets, away from the ground.
             Matrix4 nozzle;
-            ASSERT_TRUE(Scene().GetPartMatrix(*trap, 5, nozzle));
+            ASSERT_TRUE(SceneModels().GetPartMatrix(*trap, 5, nozzle));
             EXPECT_GT(nozzle.RotateVector(Vector3(0, -1, 0)).y, 0.8f);
             continue;
         }
@@ -466,7 +510,7 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
     EXPECT_FLOAT_EQ(particles->Emitters()[0]->EmitRate, 100.0f) << "full, nobody to blow";
     EXPECT_GT(particles->Systems()[0]->GetCount(), 10);
     Vector3 facing;
-    ASSERT_TRUE(Scene().GetEmitterVector(*fan, 0, "EmitDirection", facing));
+    ASSERT_TRUE(SceneEffects().GetEmitterVector(*fan, 0, "EmitDirection", facing));
     EXPECT_GT(DotProduct(facing, PosOf(fan)->GetOrientation().GetForward()), 0.99f);
 }
 
@@ -484,14 +528,14 @@ TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
     Cog* grunt = play.Target(post + Vector3(4, 0, 3));
     ASSERT_NE(grunt, nullptr);
     Matrix4 muzzle;
-    ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
+    ASSERT_TRUE(SceneModels().GetPartMatrix(*turret, 8, muzzle));
     const float before = AimError(post, muzzle, PosOf(grunt)->GetPosition());
     EXPECT_GT(before, 1.5f) << "it starts facing away";
     ASSERT_TRUE(play.mSim.StepUntil([&] { return data.state == TrapFiring; }, 600));
     float best = before;
     for (int frame = 0; frame < 120 && data.state == TrapFiring && best >= 0.3f; ++frame)
     {
-        ASSERT_TRUE(Scene().GetPartMatrix(*turret, 8, muzzle));
+        ASSERT_TRUE(SceneModels().GetPartMatrix(*turret, 8, muzzle));
         best = std::min(best, AimError(post, muzzle, PosOf(grunt)->GetPosition()));
         play.mSim.Step();
         EXPECT_FALSE(PosOf(turret)->mDrawnThisFrame) << "out of the view";

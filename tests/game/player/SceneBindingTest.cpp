@@ -20,21 +20,21 @@ TEST(SceneBinding, ReachesTheModelAndTheHudDisplayOfACog)
     auto& hud = *cog->Get<HudDisplay>();
 
     SceneBinding scene;
-    EXPECT_TRUE(scene.HasModel(*cog));
-    EXPECT_FALSE(scene.PlayAnimation(*cog, "NoSuch", false)) << "a model without that animation";
-    scene.SetModelColor(*cog, Color(1, 0.25f, 0.25f, 1));
+    EXPECT_TRUE(scene.Models().HasModel(*cog));
+    EXPECT_FALSE(scene.Models().PlayAnimation(*cog, "NoSuch", false)) << "a model without that animation";
+    scene.Models().SetModelColor(*cog, Color(1, 0.25f, 0.25f, 1));
     Color read;
-    ASSERT_TRUE(scene.GetModelColor(*cog, read));
+    ASSERT_TRUE(scene.Models().GetModelColor(*cog, read));
     EXPECT_EQ(read.g, 0.25f);
     EXPECT_EQ(model.ModelColor.b, 0.25f);
 
-    ASSERT_TRUE(scene.HasHudDisplay(*cog));
-    scene.ShowNumber(*cog, true);
-    scene.SetHudText(*cog, "$15");
-    scene.SetHudColor(*cog, Color(0.9f, 0.9f, 0.0f, 1.0f));
-    scene.SetHudAlpha(*cog, 0.5f);
-    scene.SetHudOffsetHeight(*cog, 2.5f);
-    EXPECT_TRUE(scene.IsNumberShown(*cog));
+    ASSERT_TRUE(scene.Hud().HasHudDisplay(*cog));
+    scene.Hud().ShowNumber(*cog, true);
+    scene.Hud().SetHudText(*cog, "$15");
+    scene.Hud().SetHudColor(*cog, Color(0.9f, 0.9f, 0.0f, 1.0f));
+    scene.Hud().SetHudAlpha(*cog, 0.5f);
+    scene.Hud().SetHudOffsetHeight(*cog, 2.5f);
+    EXPECT_TRUE(scene.Hud().IsNumberShown(*cog));
     EXPECT_EQ(hud.Text, "$15");
     EXPECT_EQ(hud.mColor.a, 0.5f);
     EXPECT_EQ(hud.mColor.r, 0.9f);
@@ -42,11 +42,11 @@ TEST(SceneBinding, ReachesTheModelAndTheHudDisplayOfACog)
 
     // A cog with neither: every call is a no-op.
     Cog* bare = play.mHud;
-    EXPECT_FALSE(scene.HasModel(*bare));
-    EXPECT_FALSE(scene.HasHudDisplay(*bare));
-    EXPECT_FALSE(scene.GetModelColor(*bare, read));
-    scene.ShowNumber(*bare, true);
+    EXPECT_FALSE(scene.Models().HasModel(*bare));
+    EXPECT_FALSE(scene.Hud().HasHudDisplay(*bare));
+    EXPECT_FALSE(scene.Models().GetModelColor(*bare, read));
+    scene.Hud().ShowNumber(*bare, true);
     float width = 0.0f;
     float depth = 0.0f;
-    EXPECT_FALSE(scene.GetMapExtent(width, depth)) << "no height map in this level";
+    EXPECT_FALSE(scene.Terrain().GetMapExtent(width, depth)) << "no height map in this level";
 }

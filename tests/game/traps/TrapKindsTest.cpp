@@ -285,7 +285,7 @@ TEST(TrapKinds, TwoLaserTurretsEachFireTheirOwnShot)
     s.sim.Step(3);
     auto shots = [&](Cog* trap) {
         int n = 0;
-        for (const SceneSeam::Beam& beam : s.seam.mBeams)
+        for (const EffectSeam::Beam& beam : s.seam.mBeams)
             n += beam.moving > 0.0f && (beam.from - PosOf(trap)->GetPosition()).Length() < 1e-3f;
         return n;
     };
@@ -324,7 +324,7 @@ TEST(TrapKinds, SatelliteEarnsOnPlacingAndGoesWhenPointsOrItsAimRunOut)
             EXPECT_LT(s.sim.Data().GetPoints(), before + 50) << "the beam costs points";
             ASSERT_FALSE(s.seam.mBeams.empty());
             // Out of the sky, straight down onto the ground under the aim.
-            const SceneSeam::Beam& beam = s.seam.mBeams.back();
+            const EffectSeam::Beam& beam = s.seam.mBeams.back();
             const Vector3 aimAt = PosOf(aim)->GetPosition();
             EXPECT_NEAR(beam.to.x, aimAt.x, 1e-3f);
             EXPECT_NEAR(beam.to.z, aimAt.z, 1e-3f);
