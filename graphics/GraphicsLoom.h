@@ -91,10 +91,6 @@ public:
     void OnDeviceReset();
     // Draws and presents the loading screen once; until it is done, Update draws only that.
     void RenderLoading();
-    // Still called by the scene binding.
-    void DoneLoading() { mLoading.Done(); }
-    void GetDisplaySettings(DisplaySettings& out) const { mDisplay.GetDisplaySettings(out); }
-    void ChangeSettings(const DisplaySettings& settings) { mDisplay.ChangeSettings(settings); }
 
     // The loom's parts. The scene lists and the device are null between Shutdown and Init;
     // registering in the scene lists does nothing then.
