@@ -98,15 +98,8 @@ Play.Each(function()
     end
     local phase = math.mod(f - fan - 80, 240)
     local gapX, gapY = Ground(256, 326)
-    if phase == 0 then
-        Play.Mouse(gapX, gapY)
-    elseif phase == 4 then
-        Play.Button(0, true, gapX, gapY)
-    elseif phase == 60 then
-        Play.Mouse(gapX + 80, gapY + 30)
-    elseif phase == 66 then
-        Play.Button(0, false, gapX + 80, gapY + 30)
-    elseif phase == 100 and bought < table.getn(spots) and Points >= 10 then
+    Play.ClawThrow(phase, gapX, gapY)
+    if phase == 100 and bought < table.getn(spots) and Points >= 10 then
         bought = bought + 1
         local spot = spots[bought]
         HUD.TrapSelect("spikes")

@@ -107,6 +107,94 @@ void FaceTarget(TileMap& map, Kestrane& k)
     k.mRun.mDetourCount += 2;
     FaceToward(Owner(k), TileCentre(map, k.mRun.mTargetTile));
 }
+
+// The detour's first step: the shorter way round decides the side; the invader then faces
+// along it, so the obstacle stays on the side the walk keeps it on.
+void StartDetour(TileMap& map, Kestrane& k, TileIndex ahead, std::pair<TileIndex, TileIndex> sides, TileIndex towerTile)
+{
+    auto free = [&](TileIndex t) { return !IsBlocked(map, t, k); };
+    const int32_t one = WallFollowLength(map, k, ahead, false, towerTile);
+    const int32_t two = WallFollowLength(map, k, ahead, true, towerTile);
+    k.mRun.mDetourSide = two <= one;
+    TileIndex travel = k.mRun.mDetourSide ? sides.first : sides.second;
+    const TileIndex other = k.mRun.mDetourSide ? sides.second : sides.first;
+    if (!free(travel) && free(other))
+    {
+        travel = other;
+        k.mRun.mDetourSide = !k.mRun.mDetourSide;
+    }
+    if (free(travel))
+    {
+        k.mRun.mTargetTile = travel;
+        FaceTarget(map, k);
+    }
+    k.mRun.mDetourTowerDistance = TileDistanceSquared(k.mRun.mCurrentTile, towerTile);
+    k.mRun.mTargetTile = k.mRun.mLastTile = k.mRun.mStartTile = k.mRun.mCurrentTile;
+    k.mRun.mPhase = 2;
+}
+
+// True while a tile round the invader, or its own, is blocked: the obstacle is still beside it.
+bool BlockedAround(TileMap& map, Kestrane& k)
+{
+    for (int32_t dx = -1; dx <= 1; ++dx)
+        for (int32_t dz = -1; dz <= 1; ++dz)
+            if (IsBlocked(map, {k.mRun.mCurrentTile.first + dx, k.mRun.mCurrentTile.second + dz}, k))
+                return true;
+    return false;
+}
+
+// Walking round, it turns on the tower the moment it passes beside it.
+void AttackTowerBeside(TileMap& map, Kestrane& k, std::pair<TileIndex, TileIndex> sides)
+{
+    for (TileIndex side : {sides.first, sides.second})
+    {
+        if (IsTowerCog(OccupantCog(map.GetTile(side.first, side.second))))
+        {
+            k.mRun.mTargetTile = side;
+            k.ChangeState(StateAttack);
+            return;
+        }
+    }
+}
+
+// Nearer the tower than where the detour began, with the way toward it and the walk's side
+// open: the obstacle is behind it.
+bool BackOnCourse(TileMap& map, Kestrane& k, std::pair<TileIndex, TileIndex> sides, TileIndex towerTile)
+{
+    const TileIndex s = k.mRun.mDetourSide ? sides.second : sides.first;
+    const TileIndex toward{k.mRun.mCurrentTile.first + Sign(towerTile.first - k.mRun.mCurrentTile.first),
+                           k.mRun.mCurrentTile.second + Sign(towerTile.second - k.mRun.mCurrentTile.second)};
+    return TileDistanceSquared(k.mRun.mCurrentTile, towerTile) < k.mRun.mDetourTowerDistance && !IsBlocked(map, s, k) &&
+        !IsBlocked(map, toward, k);
+}
+
+// Turns toward the walk's side until the tile ahead is open, then aims at the side tile or,
+// when that is blocked, straight on. Boxed in, it gives up the detour and stops avoiding.
+void TurnAlongObstacle(TileMap& map, Kestrane& k, TileIndex ahead, std::pair<TileIndex, TileIndex> sides)
+{
+    auto free = [&](TileIndex t) { return !IsBlocked(map, t, k); };
+    TileIndex s = k.mRun.mDetourSide ? sides.second : sides.first;
+    int32_t turns = 0;
+    while (!free(ahead))
+    {
+        k.mRun.mTargetTile = s;
+        FaceTarget(map, k);
+        // Turned on the spot: the next tile ahead is the one the new facing points at.
+        ahead = Add(k.mRun.mCurrentTile,
+                    {Sign(s.first - k.mRun.mCurrentTile.first), Sign(s.second - k.mRun.mCurrentTile.second)});
+        sides = SideTiles(k.mRun.mCurrentTile, ahead);
+        s = k.mRun.mDetourSide ? sides.second : sides.first;
+        if (++turns > 5)
+        {
+            k.ChangeState(StateAdvance);
+            k.mAvoidWall = false;
+            k.mAvoidTrap = false;
+            k.mRun.mDetourCount = 30;
+            return;
+        }
+    }
+    k.mRun.mTargetTile = free(s) ? s : ahead;
+}
 } // namespace
 
 // ---- the standard behaviour
@@ -465,33 +553,13 @@ void BasicInvader::Detour(Kestrane& k)
     TileMap& map = *mapPtr;
     k.mRun.mTowerId = tower->GetID();
     const TileIndex towerTile = TowerTile(map, *tower);
-    TileIndex ahead = TileAhead(map, k, 1.0f);
-    auto sides = SideTiles(k.mRun.mCurrentTile, ahead);
-    auto free = [&](TileIndex t) { return !IsBlocked(map, t, k); };
+    const TileIndex ahead = TileAhead(map, k, 1.0f);
+    const auto sides = SideTiles(k.mRun.mCurrentTile, ahead);
     if (k.mRun.mPhase == 0)
         k.mRun.mPhase = 1;
     if (k.mRun.mPhase == 1)
     {
-        // The shorter way round decides the side; the invader then faces along it, so the
-        // obstacle stays on the side the walk keeps it on.
-        const int32_t one = WallFollowLength(map, k, ahead, false, towerTile);
-        const int32_t two = WallFollowLength(map, k, ahead, true, towerTile);
-        k.mRun.mDetourSide = two <= one;
-        TileIndex travel = k.mRun.mDetourSide ? sides.first : sides.second;
-        const TileIndex other = k.mRun.mDetourSide ? sides.second : sides.first;
-        if (!free(travel) && free(other))
-        {
-            travel = other;
-            k.mRun.mDetourSide = !k.mRun.mDetourSide;
-        }
-        if (free(travel))
-        {
-            k.mRun.mTargetTile = travel;
-            FaceTarget(map, k);
-        }
-        k.mRun.mDetourTowerDistance = TileDistanceSquared(k.mRun.mCurrentTile, towerTile);
-        k.mRun.mTargetTile = k.mRun.mLastTile = k.mRun.mStartTile = k.mRun.mCurrentTile;
-        k.mRun.mPhase = 2;
+        StartDetour(map, k, ahead, sides, towerTile);
         return;
     }
     if (k.mRun.mPhase == 3)
@@ -511,56 +579,22 @@ void BasicInvader::Detour(Kestrane& k)
         k.ChangeState(StateAttack);
         return;
     }
-    bool anyBlocked = false;
-    for (int32_t dx = -1; dx <= 1 && !anyBlocked; ++dx)
-        for (int32_t dz = -1; dz <= 1 && !anyBlocked; ++dz)
-            anyBlocked = !free({k.mRun.mCurrentTile.first + dx, k.mRun.mCurrentTile.second + dz});
-    if (!anyBlocked)
+    if (!BlockedAround(map, k))
     {
         k.mRun.mPhase = 3;
         return;
     }
-    const bool targetBlocked = !free(k.mRun.mTargetTile);
+    const bool targetBlocked = IsBlocked(map, k.mRun.mTargetTile, k);
     if (k.mRun.mCurrentTile != k.mRun.mTargetTile && !targetBlocked)
     {
         FollowTarget(k);
-        for (TileIndex side : {sides.first, sides.second})
-        {
-            if (IsTowerCog(OccupantCog(map.GetTile(side.first, side.second))))
-            {
-                k.mRun.mTargetTile = side;
-                k.ChangeState(StateAttack);
-                return;
-            }
-        }
+        AttackTowerBeside(map, k, sides);
         return;
     }
-    TileIndex s = k.mRun.mDetourSide ? sides.second : sides.first;
-    const TileIndex toward{k.mRun.mCurrentTile.first + Sign(towerTile.first - k.mRun.mCurrentTile.first),
-                           k.mRun.mCurrentTile.second + Sign(towerTile.second - k.mRun.mCurrentTile.second)};
-    if (TileDistanceSquared(k.mRun.mCurrentTile, towerTile) < k.mRun.mDetourTowerDistance && free(s) && free(toward))
+    if (BackOnCourse(map, k, sides, towerTile))
     {
         k.mRun.mPhase = 3;
         return;
     }
-    int32_t turns = 0;
-    while (!free(ahead))
-    {
-        k.mRun.mTargetTile = s;
-        FaceTarget(map, k);
-        // Turned on the spot: the next tile ahead is the one the new facing points at.
-        ahead = Add(k.mRun.mCurrentTile,
-                    {Sign(s.first - k.mRun.mCurrentTile.first), Sign(s.second - k.mRun.mCurrentTile.second)});
-        sides = SideTiles(k.mRun.mCurrentTile, ahead);
-        s = k.mRun.mDetourSide ? sides.second : sides.first;
-        if (++turns > 5)
-        {
-            k.ChangeState(StateAdvance);
-            k.mAvoidWall = false;
-            k.mAvoidTrap = false;
-            k.mRun.mDetourCount = 30;
-            return;
-        }
-    }
-    k.mRun.mTargetTile = free(s) ? s : ahead;
+    TurnAlongObstacle(map, k, ahead, sides);
 }

@@ -172,6 +172,21 @@ void StandardPathing::Step(Kestrane& k)
 }
 
 namespace {
+// The leaps and the stacked step are for obstacles at least two levels up and within reach:
+// every wall the levels build (four and six high) but not the tower, which is attacked.
+constexpr int32_t kSpecialReach = 6;
+
+bool WithinSpecialReach(int32_t diff) { return diff >= 2 && diff <= kSpecialReach; }
+
+// A kind in the middle of its special move stays in it whatever the tile ahead holds.
+bool KeepSpecial(const Kestrane& k, int32_t& result)
+{
+    if (k.mRun.mState != StateSpecial)
+        return false;
+    result = StateSpecial;
+    return true;
+}
+
 class BasicPathing final : public StandardPathing
 {
 };
@@ -288,13 +303,10 @@ public:
             result = StateFollowTarget;
             return;
         }
-        if (k.mRun.mState == StateSpecial)
-        {
-            result = StateSpecial;
+        if (KeepSpecial(k, result))
             return;
-        }
         const int32_t diff = HeightDiff(*map, k.mRun.mCurrentTile, tile);
-        if (diff == 2)
+        if (WithinSpecialReach(diff))
         {
             result = StateSpecial;
             // It becomes the step beside the obstacle: the tile it stands on, facing it.
@@ -315,12 +327,8 @@ class BomberPathing final : public StandardPathing
 public:
     void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
     {
-        if (k.mRun.mState == StateSpecial)
-        {
-            result = StateSpecial;
-            return;
-        }
-        StandardPathing::Evaluate(k, tile, result);
+        if (!KeepSpecial(k, result))
+            StandardPathing::Evaluate(k, tile, result);
     }
 };
 
@@ -329,15 +337,12 @@ class NinjaPathing final : public StandardPathing
 public:
     void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
     {
-        TileMap* map = CurrentTileMap();
-        if (k.mRun.mState == StateSpecial)
-        {
-            result = StateSpecial;
+        if (KeepSpecial(k, result))
             return;
-        }
         StandardPathing::Evaluate(k, tile, result);
+        TileMap* map = CurrentTileMap();
         if (map && k.mRun.mState != StateDetour && map->GetTile(tile.first, tile.second).occupant &&
-            HeightDiff(*map, k.mRun.mCurrentTile, tile) == 2)
+            WithinSpecialReach(HeightDiff(*map, k.mRun.mCurrentTile, tile)))
             result = StateSpecial;
     }
 };
@@ -400,13 +405,8 @@ public:
     void Evaluate(Kestrane& k, TileIndex tile, int32_t& result) override
     {
         TileMap* map = CurrentTileMap();
-        if (!map)
+        if (!map || KeepSpecial(k, result))
             return;
-        if (k.mRun.mState == StateSpecial)
-        {
-            result = StateSpecial;
-            return;
-        }
         const Tile& t = map->GetTile(tile.first, tile.second);
         if (IsTowerCog(OccupantCog(t)))
         {

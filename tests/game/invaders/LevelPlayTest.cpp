@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 
@@ -79,6 +80,24 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& def
     outcome.towerStands = sim.Cogs().FindCogByName("Tower") != nullptr;
     return outcome;
 }
+
+// Squad members that walk toward their leader's tile and are at most two tiles from it.
+int32_t SquadMembersFollowing(DataController& data)
+{
+    int32_t following = 0;
+    for (Comp* comp : data.mInvaders)
+    {
+        const Kestrane& k = *static_cast<Kestrane*>(comp);
+        if (!k.mRun.mGroup || k.IsLeader())
+            continue;
+        const TileIndex leader = k.mRun.mGroup->GetLeader()->mRun.mCurrentTile;
+        const TileIndex at = k.mRun.mCurrentTile;
+        if (k.mRun.mTargetTile == leader && std::abs(leader.first - at.first) <= 2 &&
+            std::abs(leader.second - at.second) <= 2)
+            ++following;
+    }
+    return following;
+}
 } // namespace
 
 // Left alone, each shipped level is lost to its waves; traps bought where the march passes,
@@ -141,8 +160,8 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
     EXPECT_EQ(kinds, registered);
 }
 
-// Many invaders of every walking kind walk, jump, stack and die on a field with walls; at the
-// end every tile counts exactly the invaders standing on it.
+// Many invaders of every walking kind walk, jump, stack, march in squads and die on a field with
+// walls; at the end every tile counts exactly the invaders standing on it.
 TEST(LevelPlay, TilesCountTheirGroundedInvaders)
 {
     GameSim sim(GameDataFolder(), 11);
@@ -163,9 +182,15 @@ TEST(LevelPlay, TilesCountTheirGroundedInvaders)
         if (i % 7 == 0)
             InvaderField::K(cog).mAvoidWall = true;
     }
+    // Squads gather the walkers around them, which then keep to their leader's tile.
+    int32_t mostFollowing = 0;
     for (int32_t second = 0; second < 15; ++second)
     {
-        sim.Step(60);
+        for (int32_t frame = 0; frame < 60; ++frame)
+        {
+            sim.Step();
+            mostFollowing = std::max(mostFollowing, SquadMembersFollowing(sim.Data()));
+        }
         // A few die each second, by the trap's kind of damage.
         for (int32_t n = 0; n < 2; ++n)
             if (Cog* cog = sim.Cogs().GetCog(ids[static_cast<size_t>(RandomInt(0, 199))]))
@@ -191,6 +216,7 @@ TEST(LevelPlay, TilesCountTheirGroundedInvaders)
         EXPECT_EQ(k.IsCounted(), grounded && map.InBounds(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second))
             << k.mName;
     }
+    EXPECT_GE(mostFollowing, 5) << "squads gathered no followers";
     // Kamikaze and bomber blasts now hurt their neighbours too, so fewer are left standing.
     EXPECT_GT(counted, 10);
     EXPECT_LT(sim.Data().mInvaders.size(), 200u) << "some died";

@@ -43,6 +43,22 @@ function Play.Button(button, down, x, y)
     G.PushMouseButton(button, down, x, y)
 end
 
+-- One claw throw, stepped by the frame's phase in a cycle: the claw dives at the screen point,
+-- grabs, swings aside and lets go. True on the frame it lets go.
+function Play.ClawThrow(phase, x, y)
+    if phase == 0 then
+        Play.Mouse(x, y)
+    elseif phase == 4 then
+        Play.Button(0, true, x, y)
+    elseif phase == 60 then
+        Play.Mouse(x + 80, y + 30)
+    elseif phase == 66 then
+        Play.Button(0, false, x + 80, y + 30)
+        return true
+    end
+    return false
+end
+
 -- The pointer starts in the middle of the window: on an edge the camera would scroll.
 Play.Steps[1] = function() Play.Mouse(Play.W / 2, Play.H / 2) end
 

@@ -50,15 +50,7 @@ Play.Each(function()
     if f < 388 or GameState ~= InLevel then
         return false
     end
-    local phase = math.mod(f - 388, 240)
-    if phase == 0 then
-        Play.Mouse(gapX, gapY)
-    elseif phase == 4 then
-        Play.Button(0, true, gapX, gapY)
-    elseif phase == 60 then
-        Play.Mouse(gapX + 80, gapY + 30)
-    elseif phase == 66 then
-        Play.Button(0, false, gapX + 80, gapY + 30)
+    if Play.ClawThrow(math.mod(f - 388, 240), gapX, gapY) then
         Throws = Throws + 1
     end
     return false
