@@ -28,10 +28,13 @@ struct BankFile
     }
 };
 
+// A file outside the data folder is refused (logged there) and leaves error empty.
 bool DecodeVariant(const std::string& file, SoundVariant& variant, std::string& error)
 {
-    std::string bytes;
-    if (!ReadWholeFile(DataFilePath(file), bytes))
+    std::string path, bytes;
+    if (!DataPathInside(file, path))
+        return false;
+    if (!ReadWholeFile(path, bytes))
     {
         error = "cannot be read";
         return false;
@@ -98,7 +101,10 @@ void SoundBank::Load(const std::string& fileName)
 {
     Clear();
     Console& console = Console::Instance();
-    if (!FileExists(DataFilePath(fileName)))
+    std::string inside;
+    if (!DataPathInside(fileName, inside))
+        return;
+    if (!FileExists(inside))
     {
         console.Log(fileName + " not found; no sounds will play", LogError);
         return;
@@ -143,7 +149,7 @@ void SoundBank::Load(const std::string& fileName)
             std::string error;
             if (DecodeVariant(file, variant, error))
                 entry.mVariants.push_back(std::move(variant));
-            else
+            else if (!error.empty())
                 console.Log(fileName + ": the sound file " + file + " of " + entry.mName + " " + error, LogError);
         }
         if (entry.mVariants.empty())

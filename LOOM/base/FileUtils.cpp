@@ -116,10 +116,13 @@ std::string DataFilePath(const std::string& path)
     return ResolvePath(gDataPath + path);
 }
 
-bool DataPathInside(const std::string& path, std::string& out)
+bool DataPathInside(const std::string& path, std::string& out, std::string* refusal)
 {
-    auto refuse = [&path](const char* why) {
-        Console::Instance().Log("Path refused: \"" + path + "\" " + why, LogError);
+    auto refuse = [&path, refusal](const char* why) {
+        std::string text = "Path refused: \"" + path + "\" " + why;
+        Console::Instance().Log(text, LogError);
+        if (refusal)
+            *refusal = std::move(text);
         return false;
     };
     std::string relative = path;

@@ -21,8 +21,8 @@ std::string DataFilePath(const std::string& path);
 
 // A path named by the console, a script or a data file, joined to the data folder. Refused
 // (false, one Error naming it) when it is absolute or leaves the folder: ".." with either
-// separator, or a symbolic link pointing out of it.
-bool DataPathInside(const std::string& path, std::string& out);
+// separator, or a symbolic link pointing out of it. refusal, when given, gets the logged text.
+bool DataPathInside(const std::string& path, std::string& out, std::string* refusal = nullptr);
 
 // A path under the data folder without the folder, for what the player reads; others as given.
 std::string DataRelativeName(const std::string& path);

@@ -23,6 +23,7 @@
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/script/ScriptFileGuard.h"
 #include "LOOM/script/ScriptTypes.h"
 
 // Lua is C and raises errors by longjmp: no function here raises while a C++ object with a
@@ -239,6 +240,13 @@ void ScriptManager::Init()
     // Threads made by the scripts take the hook over from this one.
     lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
     mState = L;
+    if (!mCallParams)
+    {
+        // Kept for the manager's life, from state to state; the pool gets a block in its place.
+        mCallParams = std::make_unique<ParamBuffer>();
+        ParamBuffer::AllocatePool(1);
+    }
+    mCallParamsLent = false;
     mFrameWarned = false;
     mUpdateStopped = false;
 
@@ -249,6 +257,7 @@ void ScriptManager::Init()
     OpenLibrary(L, luaopen_os, LUA_OSLIBNAME);
     OpenLibrary(L, luaopen_string, LUA_STRLIBNAME);
     OpenLibrary(L, luaopen_math, LUA_MATHLIBNAME);
+    ScriptFileGuard::Install(L);
 
     ScriptTypes::RegisterValueTypes(L);
     ScriptTypes::RegisterEngineTables(L);
@@ -366,13 +375,6 @@ void ScriptManager::WatchdogHook(lua_State* L, lua_Debug*)
     lua_pushstring(L, stop);
     lua_error(L);
 }
-
-ScriptManager::EngineSide::EngineSide() : mWasEnforced(Instance().mMemory.mEnforced)
-{
-    Instance().mMemory.mEnforced = false;
-}
-
-ScriptManager::EngineSide::~EngineSide() { Instance().mMemory.mEnforced = mWasEnforced; }
 
 ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
 {
@@ -564,6 +566,15 @@ const ConsoleCommand* ScriptManager::FindBound(const std::string& name) const
 {
     auto it = mBound.find(name);
     return it == mBound.end() ? nullptr : it->second.get();
+}
+
+ParamBuffer* ScriptManager::BorrowCallParams()
+{
+    if (mCallParamsLent || !mCallParams || !mCallParams->GetBlock())
+        return nullptr;
+    mCallParamsLent = true;
+    mCallParams->Clear();
+    return mCallParams.get();
 }
 
 void ScriptManager::AddPublisher(const void* owner, Publisher publish)
@@ -848,6 +859,9 @@ bool ScriptManager::FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& par
             aligned = false;
         offset += size_t(written);
     }
+    // A reused block holds the last call's bytes: after a code with no script form all reads zero.
+    if (!aligned)
+        std::memset(block->mData + offset, 0, ParamBlock::kDataSize - offset);
     // A reused block may carry a longer signature: the list ends where this one does.
     for (uint32_t i = count; i < ParamBlock::kMaxParams; ++i)
         block->mSignature[i] = 0;

@@ -114,14 +114,26 @@ public:
     class EngineSide
     {
     public:
-        EngineSide();
-        ~EngineSide();
+        EngineSide() : EngineSide(Instance()) {}
+        // Inline, with the manager at hand: it is made on every call from a script.
+        explicit EngineSide(ScriptManager& scripts) : mScripts(scripts), mWasEnforced(scripts.mMemory.mEnforced)
+        {
+            scripts.mMemory.mEnforced = false;
+        }
+        ~EngineSide() { mScripts.mMemory.mEnforced = mWasEnforced; }
         EngineSide(const EngineSide&) = delete;
         EngineSide& operator=(const EngineSide&) = delete;
 
     private:
+        ScriptManager& mScripts;
         bool mWasEnforced;
     };
+
+    // The parameters of a call from a script into the engine, kept by the manager: a fresh block
+    // is cleared whole on every call. Null while an outer call holds them (or before the first
+    // state); that call then takes a fresh block.
+    ParamBuffer* BorrowCallParams();
+    void ReturnCallParams() { mCallParamsLent = false; }
 
     lua_State* GetState() const { return mState; }
     // True while a script file, a function called by name or GUpdate is running.
@@ -165,6 +177,8 @@ private:
     };
 
     lua_State* mState = nullptr;
+    std::unique_ptr<ParamBuffer> mCallParams;
+    bool mCallParamsLent = false;
     std::map<std::string, std::unique_ptr<ConsoleCommand>> mBound;
     std::vector<std::pair<const void*, Publisher>> mPublishers;
     const PreciseTimer* mCoreClock = nullptr;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include <lua.hpp>
@@ -427,11 +428,37 @@ const char* ExpectedAt(uint32_t signature, int position)
     return name ? name : "value";
 }
 
-// Fills a pooled block from the arguments by signature, runs the call, pushes what it left.
-template <typename Execute>
-int RunWithParams(lua_State* L, uint32_t signature, ArgumentFailure& failure, Execute&& execute)
+// The state's kept parameters when no outer call holds them, else a fresh pooled block.
+class CallParams
 {
-    ParamBuffer params;
+public:
+    explicit CallParams(ScriptManager& scripts) : mScripts(scripts), mKept(scripts.BorrowCallParams())
+    {
+        if (!mKept)
+            mOwn.emplace();
+    }
+    ~CallParams()
+    {
+        if (mKept)
+            mScripts.ReturnCallParams();
+    }
+    CallParams(const CallParams&) = delete;
+    CallParams& operator=(const CallParams&) = delete;
+
+    ParamBuffer& Get() { return mKept ? *mKept : *mOwn; }
+
+private:
+    ScriptManager& mScripts;
+    ParamBuffer* mKept;
+    std::optional<ParamBuffer> mOwn;
+};
+
+// Fills a block from the arguments by signature, runs the call, pushes what it left.
+template <typename Execute>
+int RunWithParams(lua_State* L, ScriptManager& scripts, uint32_t signature, ArgumentFailure& failure, Execute&& execute)
+{
+    CallParams lease(scripts);
+    ParamBuffer& params = lease.Get();
     if (!ScriptManager::FetchArgs(signature, L, params, failure.mPosition))
     {
         failure.mExpected = ExpectedAt(signature, failure.mPosition);
@@ -443,29 +470,36 @@ int RunWithParams(lua_State* L, uint32_t signature, ArgumentFailure& failure, Ex
     return ScriptManager::PushParams(L, params);
 }
 
+// What a G closure found under its name, with its signature, and the console's command version
+// then; the name is looked up again only after the commands changed.
+struct FoundCommand
+{
+    ConsoleCommand* mCommand = nullptr;
+    uint32_t mSignature = 0;
+    uint64_t mVersion = 0;
+};
+
 int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
 {
-    const ScriptManager::EngineSide engine;
-    // The closure keeps the command it found and the console's command version then; the name
-    // is looked up again only after the commands changed.
-    auto* found = static_cast<ConsoleCommand*>(lua_touserdata(L, lua_upvalueindex(2)));
-    const lua_Number version = lua_Number(Console::CommandsVersion());
-    if (lua_tonumber(L, lua_upvalueindex(3)) != version)
+    ScriptManager& scripts = ScriptManager::Instance();
+    const ScriptManager::EngineSide engine(scripts);
+    auto* found = static_cast<FoundCommand*>(lua_touserdata(L, lua_upvalueindex(2)));
+    const uint64_t version = Console::CommandsVersion();
+    if (found->mVersion != version)
     {
         size_t length = 0;
         const char* key = lua_tolstring(L, lua_upvalueindex(1), &length);
         const Console::CommandMap& commands = Console::Instance().GetCommands();
         const auto it = commands.find(std::string(key, length));
-        found = it == commands.end() ? nullptr : it->second.mCommand.get();
-        lua_pushlightuserdata(L, found);
-        lua_replace(L, lua_upvalueindex(2));
-        lua_pushnumber(L, version);
-        lua_replace(L, lua_upvalueindex(3));
+        found->mCommand = it == commands.end() ? nullptr : it->second.mCommand.get();
+        found->mSignature = found->mCommand ? found->mCommand->Signature() : 0;
+        found->mVersion = version;
     }
-    if (!found)
+    if (!found->mCommand)
         return 0;
-    ConsoleCommand& command = *found;
-    return RunWithParams(L, command.Signature(), failure, [&command](ParamBuffer& params) { command.Execute(params); });
+    ConsoleCommand& command = *found->mCommand;
+    return RunWithParams(L, scripts, found->mSignature, failure,
+                         [&command](ParamBuffer& params) { command.Execute(params); });
 }
 
 // A field of G called from a script: the console command of that name (any case).
@@ -499,9 +533,8 @@ int MakeEngineClosure(lua_State* L)
         luaL_addchar(&lowered, c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
     }
     luaL_pushresult(&lowered);
-    lua_pushlightuserdata(L, nullptr);
-    lua_pushnumber(L, 0);
-    lua_pushcclosure(L, &RunEngineCommand, 3);
+    new (lua_newuserdata(L, sizeof(FoundCommand))) FoundCommand();
+    lua_pushcclosure(L, &RunEngineCommand, 2);
     lua_pushvalue(L, 2);
     lua_pushvalue(L, -2);
     lua_rawset(L, 1);
@@ -525,7 +558,8 @@ struct CogValue
 
 int CogMethodBody(lua_State* L, ArgumentFailure& failure)
 {
-    const ScriptManager::EngineSide engine;
+    ScriptManager& scripts = ScriptManager::Instance();
+    const ScriptManager::EngineSide engine(scripts);
     const uint32_t id = ScriptManager::NumberToBits32(lua_tonumber(L, lua_upvalueindex(1)));
     size_t length = 0;
     const char* key = lua_tolstring(L, lua_upvalueindex(2), &length);
@@ -546,7 +580,7 @@ int CogMethodBody(lua_State* L, ArgumentFailure& failure)
     CommandFunctor* function = cog->FindCogFunction(std::string(key, length));
     if (!function)
         return 0;
-    return RunWithParams(L, function->Signature(), failure,
+    return RunWithParams(L, scripts, function->Signature(), failure,
                          [function, cog](ParamBuffer& params) { function->Invoke(cog, params); });
 }
 

@@ -506,13 +506,14 @@ bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string&
 
 bool FxEffect::BuildPass(Pass& pass, std::string& errors)
 {
-    std::string vertexText, fragmentText;
-    if (!ReadWholeFile(DataFilePath(pass.mVertexFile), vertexText))
+    // Shader files outside the data folder are refused (logged there) and fail as missing ones.
+    std::string inside, vertexText, fragmentText;
+    if (!DataPathInside(pass.mVertexFile, inside) || !ReadWholeFile(inside, vertexText))
     {
         errors = mFileName + ": cannot read " + pass.mVertexFile;
         return false;
     }
-    if (!ReadWholeFile(DataFilePath(pass.mFragmentFile), fragmentText))
+    if (!DataPathInside(pass.mFragmentFile, inside) || !ReadWholeFile(inside, fragmentText))
     {
         errors = mFileName + ": cannot read " + pass.mFragmentFile;
         return false;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/serial/XMLLoader.h"
@@ -72,8 +73,13 @@ void ShaderControl::LoadFrom(GraphicsDevice& device, const std::string& methodsF
     {
         ShaderRecord& record = mRecords[i];
         record.mIndex = uint16_t(i);
-        std::string errors;
-        std::unique_ptr<FxEffect> effect = FxEffect::FromFile(device, record.mFileName, mPool.get(), errors);
+        // An effect file outside the data folder is refused (logged there) and fails as a missing one.
+        std::string inside, errors;
+        std::unique_ptr<FxEffect> effect;
+        if (DataPathInside(record.mFileName, inside))
+            effect = FxEffect::FromFile(device, record.mFileName, mPool.get(), errors);
+        else
+            errors = record.mFileName + ": the file cannot be read";
         if (!effect)
         {
             Console::Instance().Log("Fx Compile Error: " + errors, LogError);

@@ -12,7 +12,9 @@
 
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/space/QTree.h"
+#include "audio/SoundBank.h"
 #include "graphics/device/GraphicsDevice.h"
+#include "graphics/effect/FxEffect.h"
 #include "graphics/font/BitmapFont.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
@@ -127,6 +129,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         std::function<void(GameSim&)> mBreak;
         std::function<void(GameSim&)> mLoad;
         std::vector<std::string> mLine;
+        // The file is named by exactly one Error: refused, then missing without a second complaint.
+        bool mOnlyOne = false;
     };
     const std::vector<Case> cases = {
         {"a texture cut in half",
@@ -252,6 +256,38 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          },
          [](GameSim&) { ScriptManager::Instance().RunScript("Scripts/Huge.lua"); },
          {"File too large to read", "Huge.lua"}},
+        {"a sound bank naming a sound beside the data folder",
+         [](GameSim& s) {
+             fs::copy_file(s.Path("Sounds/Activate.wav"), s.Path("../Outsider.wav"));
+             WriteFile(s.Path("Config/OutsideBank.xml"),
+                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\"><SoundBank>"
+                       "<list name=\"Sounds\" size=\"1\" type=\"Sound\"><Sound><string name=\"Name\">Out</string>"
+                       "<list name=\"Files\" size=\"1\" type=\"file\"><file>..\\Outsider.wav</file></list>"
+                       "<real name=\"Volume\">1</real><bool name=\"Loop\">false</bool>"
+                       "<real name=\"ReferenceDistance\">150</real><real name=\"MaxDistance\">1000</real>"
+                       "</Sound></list></SoundBank></Stream>\n");
+         },
+         [](GameSim&) {
+             SoundBank bank;
+             bank.Load("Config/OutsideBank.xml");
+             EXPECT_EQ(bank.Find("Out"), -1);
+         },
+         {"Path refused", "Outsider.wav", "leaves the data folder"},
+         true},
+        {"an effect naming a shader file by its absolute path",
+         [](GameSim& s) {
+             WriteFile(s.Path("../Outsider.vert"), "void main() {}\n");
+             WriteFile(s.Path("Shaders/Outside.fx"),
+                       "<Effect><Technique name=\"T\"><Pass vertex=\"" + OutsiderPath(s, "Outsider.vert") +
+                           "\" fragment=\"Shaders/Outside.frag\"/></Technique></Effect>");
+         },
+         [&device](GameSim&) {
+             std::string errors;
+             EXPECT_EQ(FxEffect::FromFile(*device, "Shaders/Outside.fx", nullptr, errors), nullptr);
+             EXPECT_NE(errors.find("cannot read"), std::string::npos) << errors;
+         },
+         {"Path refused", "Outsider.vert", "is absolute"},
+         true},
     };
     for (const Case& c : cases)
     {
@@ -265,5 +301,12 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [&](const std::string& e) {
             return HoldsAll(e, c.mLine);
         })) << ::testing::PrintToString(errors);
+        if (c.mOnlyOne)
+        {
+            EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
+                                    [&](const std::string& e) { return e.find(c.mLine[1]) != std::string::npos; }),
+                      1)
+                << ::testing::PrintToString(errors);
+        }
     }
 }

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -10,6 +12,7 @@
 #include "tests/LOOM/support/ConsoleTestSupport.h"
 #include "tests/LOOM/support/FakeClock.h"
 #include "tests/LOOM/support/ScriptTestSupport.h"
+#include "tests/LOOM/support/TempDir.h"
 
 using ScriptManagerTest = ScriptTest;
 
@@ -126,6 +129,84 @@ TEST_F(ScriptManagerTest, RunScript_MissingOrBrokenFileLogsLuaErrorAndRunsNothin
         EXPECT_EQ(logged[0].rfind("Path refused: ", 0), 0u) << logged[0];
         EXPECT_EQ(TypeOf("Frames"), "nil");
     }
+}
+
+TEST_F(ScriptManagerTest, FileFunctions_ReachOnlyTheDataFolder)
+{
+    TempDir root;
+    root.Write("outside.txt", "secret");
+    root.Write("outside.lua", "Escaped = true");
+    root.Write("data/stage.txt", "hi");
+    root.Write("data/Scripts/Count.lua", "Counted = (Counted or 0) + 1 return Counted");
+    std::filesystem::create_directory_symlink(root.Path(), root.Path("data/out"));
+    SetDataPath(root.Path("data") + "/");
+
+    struct Case
+    {
+        std::string mCode;
+        // Empty: the call works, relative to the data folder. Else the start of the one Error logged.
+        std::string mRefused;
+        std::string mWhy;
+    };
+    const std::string absolute = root.Path("outside.txt");
+    const Case cases[] = {
+        {"local f = io.open('stage.txt') assert(f:read('*a') == 'hi') f:close()", "", ""},
+        {"local f = io.open('Scripts/../new.txt', 'w') f:write('new') f:close()"
+         " assert(io.open('new.txt'):read('*a') == 'new')",
+         "", ""},
+        {"for line in io.lines('stage.txt') do assert(line == 'hi') end", "", ""},
+        {"io.input('stage.txt') assert(io.read('*a') == 'hi') io.input(io.stdin)", "", ""},
+        {"io.output('Scripts\\\\written.txt') io.write('w') io.close() io.output(io.stdout)", "", ""},
+        {"assert(os.rename('Scripts/written.txt', 'moved.txt')) assert(os.remove('moved.txt'))", "", ""},
+        {"assert(dofile('Scripts/Count.lua') == 1)", "", ""},
+        {"assert(loadfile('Scripts\\\\Count.lua')() == 2) assert(loadfile('Scripts/None.lua') == nil)", "", ""},
+        {"assert(require('Scripts.Count') == 3)", "", ""},
+        {"io.open('../outside.txt')", "Path refused: \"../outside.txt\"", "leaves the data folder"},
+        {"io.open('Scripts\\\\..\\\\..\\\\outside.txt', 'w')", "Path refused: ", "leaves the data folder"},
+        {"io.open('" + absolute + "')", "Path refused: \"" + absolute + "\"", "is absolute"},
+        {"io.open('out/outside.txt')", "Path refused: \"out/outside.txt\"", "through a link"},
+        {"io.lines('../outside.txt')", "Path refused: ", "leaves the data folder"},
+        {"io.input('/etc/passwd')", "Path refused: ", "is absolute"},
+        {"io.output('../written.txt')", "Path refused: ", "leaves the data folder"},
+        {"os.remove('../outside.txt')", "Path refused: ", "leaves the data folder"},
+        {"os.rename('stage.txt', '../stolen.txt')", "Path refused: \"../stolen.txt\"", "leaves the data folder"},
+        {"os.rename('../outside.txt', 'mine.txt')", "Path refused: \"../outside.txt\"", "leaves the data folder"},
+        {"dofile('../outside.lua')", "Path refused: ", "leaves the data folder"},
+        {"loadfile('out/outside.lua')", "Path refused: ", "through a link"},
+        {"require('..outside')", "Path refused: ", "is absolute"},
+        {"os.execute('true')", "os.execute refused: ", "run programs"},
+        {"io.popen('ls')", "io.popen refused: ", "run programs"},
+        {"package.loadlib('lib.so', 'open')", "package.loadlib refused: ", "run programs"},
+        {"os.tmpname()", "os.tmpname refused: ", "inside the data folder"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mCode);
+        const uint32_t mark = LogMark();
+        const bool ran = Run(c.mCode);
+        const std::vector<std::string> logged = LoggedSince(mark);
+        if (c.mRefused.empty())
+        {
+            EXPECT_TRUE(ran);
+            EXPECT_TRUE(logged.empty()) << logged.front();
+            continue;
+        }
+        // The refusal is logged, then raised into the script, whose handler logs it again.
+        EXPECT_FALSE(ran);
+        ASSERT_EQ(logged.size(), 2u);
+        // The log writes paths with '\\'.
+        std::string refused = c.mRefused;
+        std::replace(refused.begin(), refused.end(), '/', '\\');
+        EXPECT_EQ(logged[0].rfind(refused, 0), 0u) << logged[0];
+        EXPECT_NE(logged[0].find(c.mWhy), std::string::npos) << logged[0];
+        EXPECT_EQ(Console::Instance().GetEntries().FromNewest(1).mCategory, uint32_t(LogError));
+        EXPECT_EQ(logged[1].rfind("Lua Error: ", 0), 0u) << logged[1];
+        EXPECT_NE(logged[1].find(logged[0]), std::string::npos) << logged[1];
+    }
+    EXPECT_EQ(TempDir::Read(root.Path("outside.txt")), "secret");
+    EXPECT_EQ(TypeOf("Escaped"), "nil");
+    for (const char* name : {"written.txt", "stolen.txt", "mine.txt", "data/mine.txt"})
+        EXPECT_FALSE(std::filesystem::exists(root.Path(name))) << name;
 }
 
 TEST_F(ScriptManagerTest, ErrorFunc_ReportsAnyErrorValueAsText)
