@@ -4,16 +4,11 @@
 #include "LOOM/base/StopRequest.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
-#include "audio/AudioLoom.h"
-#include "game/logic/LogicLoom.h"
 #include "game/logic/SceneSeam.h"
+#include "game/looms/GameLooms.h"
 #include "game/player/PlayerBinding.h"
 #include "game/player/SceneBinding.h"
-#include "graphics/GraphicsLoom.h"
 #include "gui/GuiInstall.h"
-#include "input/IOLoom.h"
-#include "network/NetworkLoom.h"
-#include "physics/PhysicsLoom.h"
 #include "platform/PlatformWindow.h"
 
 // Test-only console commands that queue input events (TestInput.cpp); only with LOOM_TEST_INPUT=1.
@@ -53,14 +48,7 @@ int main()
     SetSceneSeam(&scene);
     PlayerBinding player;
     SetPlayerSide(&player);
-    LoomFactories looms;
-    looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
-    looms.mIO = []() -> Loom* { return IOLoom::Create(); };
-    looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
-    looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
-    looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
-    looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
-    const int status = EngineMain(window, looms);
+    const int status = EngineMain(window, GameLooms());
     if (StopRequested())
         Console::Instance().Log("Ended by a signal", LogGeneral);
     SetPlayerSide(nullptr);

@@ -46,14 +46,7 @@ void LoadAudioConfig(const std::string& fileName, AudioConfig& config)
     }
     // Read into a copy so that a file broken half-way changes nothing.
     AudioConfig loaded;
-    XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("AudioConfig", nullptr, false, TypeElement, &loaded))
-    {
-        loaded.Serialize(loader);
-        loader.EndField("AudioConfig", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadElement(fileName, "AudioConfig", loaded);
     if (!good)
     {
         Console::Instance().Log(fileName + " is not correct; sound runs with its default settings", LogError);

@@ -53,13 +53,7 @@ public:
 
     ~AudioLoom() override;
 
-    void Init() override;
-    void Shutdown() override;
-    void RegisterTypes() override;
-    void Update() override;
-    void Unload() override;
-    std::string GetName() override;
-    std::string GetTypeName() override;
+    LOOM_LOOM_OVERRIDES
 
     // A device is open and its context current; false means silent.
     bool HasDevice() const { return mContext != nullptr; }

@@ -110,14 +110,7 @@ void SoundBank::Load(const std::string& fileName)
         return;
     }
     BankFile bank;
-    XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("SoundBank", nullptr, false, TypeElement, &bank))
-    {
-        bank.Serialize(loader);
-        loader.EndField("SoundBank", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadElement(fileName, "SoundBank", bank);
     if (!good)
     {
         console.Log(fileName + " is not correct; no sounds will play", LogError);
@@ -150,7 +143,16 @@ void SoundBank::Load(const std::string& fileName)
             if (DecodeVariant(file, variant, error))
                 entry.mVariants.push_back(std::move(variant));
             else if (!error.empty())
-                console.Log(fileName + ": the sound file " + file + " of " + entry.mName + " " + error, LogError);
+            {
+                std::string line = fileName;
+                line.append(": the sound file ")
+                    .append(file)
+                    .append(" of ")
+                    .append(entry.mName)
+                    .append(" ")
+                    .append(error);
+                console.Log(line, LogError);
+            }
         }
         if (entry.mVariants.empty())
         {

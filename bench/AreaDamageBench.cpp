@@ -18,7 +18,9 @@
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "LOOM/space/QTree.h"
+#include "bench/BenchCogs.h"
 #include "bench/CountingNew.h"
+#include "bench/PairedRun.h"
 #include "bench/ThreadClock.h"
 #include "game/components/Explosives.h"
 #include "game/components/GameComponents.h"
@@ -30,14 +32,6 @@
 namespace {
 constexpr int kInvaders = 500;
 constexpr int kBlasts = 20;
-
-void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> components)
-{
-    auto composer = std::make_shared<Composer>(cogs, name, "");
-    for (uint32_t id : components)
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType(name, composer);
-}
 
 Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position)
 {
@@ -109,28 +103,13 @@ void BM_AreaDamage(benchmark::State& state)
         blast->ApplyDamage();
     direct();
 
-    double ours = 0.0;
-    double reference = 0.0;
-    long allocations = 0;
-    long frames = 0;
-    for (auto _ : state)
-    {
-        const long before = gAllocations.load();
-        double start = ThreadSeconds();
-        for (RegionExplosionDamage* blast : blasts)
-            blast->ApplyDamage();
-        ours += (ThreadSeconds() - start);
-        allocations += gAllocations.load() - before;
-
-        start = ThreadSeconds();
-        direct();
-        reference += (ThreadSeconds() - start);
-        ++frames;
-    }
-    state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
-    state.counters["ours_us"] = ours / double(frames ? frames : 1) * 1e6;
-    state.counters["direct_us"] = reference / double(frames ? frames : 1) * 1e6;
-    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / double(frames ? frames : 1);
+    RunPaired(
+        state, "direct_us", ThreadSeconds, [](long) {},
+        [&] {
+            for (RegionExplosionDamage* blast : blasts)
+                blast->ApplyDamage();
+        },
+        direct);
     state.counters["contacts"] = static_cast<double>(contacts);
     cogs.DestroyAll();
     logic.reset();

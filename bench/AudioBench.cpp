@@ -25,6 +25,7 @@
 #include "LOOM/factory/CogFactory.h"
 #include "audio/AudioLoom.h"
 #include "audio/SoundComponents.h"
+#include "bench/BenchCogs.h"
 #include "bench/CountingNew.h"
 
 namespace {
@@ -34,7 +35,7 @@ using Clock = std::chrono::steady_clock;
 // A data folder with the settings, a one-sound bank and its tone.
 std::filesystem::path MakeData()
 {
-    const std::filesystem::path root = std::filesystem::temp_directory_path() / "loom_audio_bench";
+    std::filesystem::path root = std::filesystem::temp_directory_path() / "loom_audio_bench";
     std::filesystem::create_directories(root / "Config");
     std::ofstream(root / "Config" / "AudioConfig.xml")
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n\t<AudioConfig>\n"
@@ -76,10 +77,7 @@ void BM_PlaySound3DAndUpdateVersusBareOpenAL(benchmark::State& state)
     CogFactory cogs;
     RegisterPositional(cogs);
     RegisterAudioComponents(cogs);
-    auto type = std::make_shared<Composer>(cogs, "Emitter", "");
-    type->AddComponent(1, cogs.GetComponentFactory(1));
-    type->AddComponent(21, cogs.GetComponentFactory(21));
-    cogs.RegisterType("Emitter", type);
+    MakeType(cogs, "Emitter", {1, 21});
 
     std::unique_ptr<AudioLoom> loom(AudioLoom::Create());
     loom->Init();

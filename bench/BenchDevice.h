@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "LOOM/base/FileUtils.h"
 #include "graphics/device/GraphicsDevice.h"
 
 // A hidden window of this size with a GL device on it, without the platform layer; null and `error`
@@ -38,4 +39,29 @@ inline double RunEmptyFrames(benchmark::State& state, GraphicsDevice& device)
         device.Present();
     }
     return MsPerIteration(state, start);
+}
+
+// Opens the device of a drawing benchmark's set-up (mWindow, mDevice, mError) and reads data from
+// dataFolder; false, the reason in mError, without a device.
+template <typename Setup>
+bool OpenBenchSetup(Setup& s, int width, int height, const std::string& dataFolder)
+{
+    s.mDevice = OpenBenchDevice(width, height, s.mWindow, s.mError);
+    if (!s.mDevice)
+        return false;
+    SetDataPath(dataFolder);
+    return true;
+}
+
+// The empty-frame reference of such a set-up, kept in its mEmptyMs; skipped without a device.
+template <typename Setup>
+bool RunEmptyReference(benchmark::State& state, Setup& s)
+{
+    if (!s.mDevice)
+    {
+        state.SkipWithError(s.mError.c_str());
+        return false;
+    }
+    s.mEmptyMs = RunEmptyFrames(state, *s.mDevice);
+    return true;
 }

@@ -15,16 +15,14 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"
-#include "audio/AudioLoom.h"
+#include "bench/BenchDevice.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/SceneSeam.h"
+#include "game/looms/GameLooms.h"
 #include "game/player/PlayerBinding.h"
 #include "game/player/SceneBinding.h"
 #include "graphics/GraphicsLoom.h"
 #include "gui/GuiInstall.h"
-#include "input/IOLoom.h"
-#include "network/NetworkLoom.h"
-#include "physics/PhysicsLoom.h"
 #include "platform/PlatformWindow.h"
 
 namespace bench_game {
@@ -82,14 +80,7 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
     SetSceneSeam(&sScene);
     static PlayerBinding sPlayer;
     SetPlayerSide(&sPlayer);
-    LoomFactories looms;
-    looms.mAudio = []() -> Loom* { return AudioLoom::Create(); };
-    looms.mIO = []() -> Loom* { return IOLoom::Create(); };
-    looms.mNetwork = []() -> Loom* { return NetworkLoom::Create(); };
-    looms.mPhysics = []() -> Loom* { return PhysicsLoom::Create(); };
-    looms.mGraphics = []() -> Loom* { return GraphicsLoom::Create(); };
-    looms.mLogic = []() -> Loom* { return LogicLoom::Create(); };
-    gCoreEngine = new CoreEngine(window, looms);
+    gCoreEngine = new CoreEngine(window, GameLooms());
     LoadEngineConfig("config.xml");
     EngineConfig::Instance().mStartupScript = startScript;
     gCoreEngine->Start();
@@ -110,12 +101,6 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
     return true;
 }
 
-inline double MsPerIteration(const benchmark::State& state, std::chrono::steady_clock::time_point start)
-{
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return ms / double(state.iterations() ? state.iterations() : 1);
-}
-
 // The reference: clear and present on the same device. Milliseconds a frame; skipped with the
 // set-up's error when there is one.
 inline double TimeEmptyFrame(benchmark::State& state, const std::string& error)
@@ -126,14 +111,7 @@ inline double TimeEmptyFrame(benchmark::State& state, const std::string& error)
         state.SkipWithError(error.empty() ? "no graphics device" : error.c_str());
         return 0.0;
     }
-    GraphicsDevice& device = *graphics->GetDevice();
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-    {
-        device.Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
-        device.Present();
-    }
-    return MsPerIteration(state, start);
+    return RunEmptyFrames(state, *graphics->GetDevice());
 }
 
 } // namespace bench_game

@@ -128,7 +128,7 @@ void BM_CrowdFrame(benchmark::State& state)
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    const double gameMs = bench_game::MsPerIteration(state, start);
+    const double gameMs = MsPerIteration(state, start);
     int alive = 0;
     for (uint32_t id : g.mCrowd)
         alive += CogFactory::Instance().GetCog(id) != nullptr;

@@ -49,10 +49,8 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        s->mDevice = OpenBenchDevice(kWidth, kHeight, s->mWindow, s->mError);
-        if (!s->mDevice)
+        if (!OpenBenchSetup(*s, kWidth, kHeight, std::string(LOOM_TEST_DATA) + "/"))
             return s;
-        SetDataPath(std::string(LOOM_TEST_DATA) + "/");
         for (int i = 0; i < 4; ++i)
         {
             TextureDesc t{TextureKind::Tex2D, TextureFormat::RGBA8, 64, 64, 1, false};
@@ -85,11 +83,8 @@ Setup& Get()
 
 void BM_EmptyFrame(benchmark::State& state)
 {
-    Setup& s = Get();
-    if (!s.mDevice)
-        return state.SkipWithError(s.mError.c_str());
-    s.mEmptyMs = RunEmptyFrames(state, *s.mDevice);
-    glFinish();
+    if (RunEmptyReference(state, Get()))
+        glFinish();
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 

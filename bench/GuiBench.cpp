@@ -90,10 +90,8 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        s->mDevice = OpenBenchDevice(kWidth, kHeight, s->mWindow, s->mError);
-        if (!s->mDevice)
+        if (!OpenBenchSetup(*s, kWidth, kHeight, std::string(LOOM_TEST_DATA) + "/../../data/"))
             return s;
-        SetDataPath(std::string(LOOM_TEST_DATA) + "/../../data/");
         s->mStore = std::make_unique<TextureStore>();
         s->mStore->SetFolder("Textures");
         ResourceContext::Set(s->mDevice.get(), s->mStore.get(), false);
@@ -118,13 +116,7 @@ Setup& Get()
     return *setup;
 }
 
-void BM_EmptyFrame(benchmark::State& state)
-{
-    Setup& s = Get();
-    if (!s.mDevice)
-        return state.SkipWithError(s.mError.c_str());
-    s.mEmptyMs = RunEmptyFrames(state, *s.mDevice);
-}
+void BM_EmptyFrame(benchmark::State& state) { RunEmptyReference(state, Get()); }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
 void BM_HudFrame(benchmark::State& state)

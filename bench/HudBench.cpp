@@ -17,7 +17,9 @@
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "LOOM/space/QTree.h"
+#include "bench/BenchCogs.h"
 #include "bench/CountingNew.h"
+#include "bench/PairedRun.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
@@ -42,14 +44,6 @@ public:
         return true;
     }
 };
-
-void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> components)
-{
-    auto composer = std::make_shared<Composer>(cogs, name, "");
-    for (uint32_t id : components)
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType(name, composer);
-}
 
 void Scatter(CogFactory& cogs, const std::string& type, int count)
 {
@@ -128,28 +122,12 @@ void BM_HudFrame(benchmark::State& state)
     hud.Update();
     plain();
 
-    double ours = 0.0;
-    double reference = 0.0;
-    long allocations = 0;
-    long frames = 0;
-    for (auto _ : state)
-    {
-        const long before = gAllocations.load();
-        auto start = std::chrono::steady_clock::now();
-        hud.Update();
-        ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        allocations += gAllocations.load() - before;
-
-        start = std::chrono::steady_clock::now();
-        plain();
-        reference += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        ++frames;
-    }
+    auto steadySeconds = [] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    };
+    RunPaired(
+        state, "plain_us", steadySeconds, [](long) {}, [&] { hud.Update(); }, plain);
     const auto* map = static_cast<MapImageBox*>(hudCog->Get<WidgetComp>()->Find("MiniMapImageBox"));
-    state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
-    state.counters["ours_us"] = ours / double(frames ? frames : 1) * 1e6;
-    state.counters["plain_us"] = reference / double(frames ? frames : 1) * 1e6;
-    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / double(frames ? frames : 1);
     state.counters["icons"] = static_cast<double>(map ? map->Icons().size() : 0);
     cogs.DestroyAll();
     logic.reset();

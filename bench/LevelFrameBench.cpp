@@ -167,7 +167,7 @@ void BM_LevelFrameWithout(benchmark::State& state)
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    const double ms = bench_game::MsPerIteration(state, start);
+    const double ms = MsPerIteration(state, start);
     on = true;
     if (pass.mToggle == &GraphicsLoom::Toggles::mTerrain)
         l.mNoTerrainMs = ms;
@@ -185,7 +185,7 @@ void BM_LevelFrame(benchmark::State& state)
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    l.mLevelMs = bench_game::MsPerIteration(state, start);
+    l.mLevelMs = MsPerIteration(state, start);
     state.counters["invaders"] = double(LogicLoom::Instance()->mDataController->mLiveInvaders);
     state.counters["most_alive"] = double(l.mMostAlive);
     state.counters["fps"] = l.mLevelMs > 0.0 ? 1000.0 / l.mLevelMs : 0.0;

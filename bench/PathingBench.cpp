@@ -21,7 +21,9 @@
 #include "LOOM/engine/EngineConfig.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
+#include "bench/BenchCogs.h"
 #include "bench/CountingNew.h"
+#include "bench/PairedRun.h"
 #include "bench/ThreadClock.h"
 #include "game/behaviors/Behaviors.h"
 #include "game/invaders/Kestrane.h"
@@ -99,14 +101,6 @@ struct FlowField
     }
 };
 
-void MakeType(CogFactory& cogs, const std::string& name, std::vector<uint32_t> components)
-{
-    auto composer = std::make_shared<Composer>(cogs, name, "");
-    for (uint32_t id : components)
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType(name, composer);
-}
-
 Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position, const char* name = nullptr)
 {
     Cog* cog = cogs.Allocate(type);
@@ -151,11 +145,11 @@ void BM_InvaderPathing(benchmark::State& state)
         {
             const int32_t z = 20 + line * 12;
             Place(cogs, "BenchWall", map.TileToWorld(x, z));
-            blocked[size_t(z * kSide + x)] = 1;
+            blocked[size_t(z) * kSide + size_t(x)] = 1;
         }
     for (int32_t x = 30; x < 34; ++x)
         for (int32_t z = 58; z < 62; ++z)
-            blocked[size_t(z * kSide + x)] = 1;
+            blocked[size_t(z) * kSide + size_t(x)] = 1;
 
     RandomSeed(5);
     std::vector<Kestrane*> invaders;
@@ -173,7 +167,7 @@ void BM_InvaderPathing(benchmark::State& state)
     std::vector<int32_t> goals;
     for (int32_t z = 57; z <= 62; ++z)
         for (int32_t x = 29; x <= 34; ++x)
-            if (z >= 0 && z < kSide && !blocked[size_t(z * kSide + x)])
+            if (z >= 0 && z < kSide && !blocked[size_t(z) * kSide + size_t(x)])
                 goals.push_back(z * kSide + x);
     int32_t reached = 0;
 
@@ -220,34 +214,21 @@ void BM_InvaderPathing(benchmark::State& state)
     };
     move();
     frame();
-    double ours = 0.0;
-    double reference = 0.0;
-    long allocations = 0;
-    long frames = 0;
-    for (auto _ : state)
-    {
-        if (frames % 600 == 0)
-            restart();
-        move();
-        const long before = gAllocations.load();
-        double start = ThreadSeconds();
-        frame();
-        ours += (ThreadSeconds() - start);
-        allocations += gAllocations.load() - before;
-
-        start = ThreadSeconds();
-        reached = field.Build(blocked, goals);
-        int32_t sum = 0;
-        for (Kestrane* k : invaders)
-            sum += field.Next(k->mRun.mCurrentTile.first % kSide, k->mRun.mCurrentTile.second % kSide);
-        reference += (ThreadSeconds() - start);
-        benchmark::DoNotOptimize(sum);
-        ++frames;
-    }
-    state.counters["ratio"] = reference > 0.0 ? ours / reference : 0.0;
-    state.counters["ours_us"] = ours / double(frames ? frames : 1) * 1e6;
-    state.counters["flowfield_us"] = reference / double(frames ? frames : 1) * 1e6;
-    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / double(frames ? frames : 1);
+    RunPaired(
+        state, "flowfield_us", ThreadSeconds,
+        [&](long frames) {
+            if (frames % 600 == 0)
+                restart();
+            move();
+        },
+        frame,
+        [&] {
+            reached = field.Build(blocked, goals);
+            int32_t sum = 0;
+            for (Kestrane* k : invaders)
+                sum += field.Next(k->mRun.mCurrentTile.first % kSide, k->mRun.mCurrentTile.second % kSide);
+            benchmark::DoNotOptimize(sum);
+        });
     state.counters["tiles_reached"] = double(reached);
     cogs.DestroyAll();
     logic.reset();

@@ -116,10 +116,8 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        s->mDevice = OpenBenchDevice(kWidth, kHeight, s->mWindow, s->mError);
-        if (!s->mDevice)
+        if (!OpenBenchSetup(*s, kWidth, kHeight, std::string(LOOM_TEST_DATA) + "/"))
             return s;
-        SetDataPath(std::string(LOOM_TEST_DATA) + "/");
         static const VertexElement layout[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
                                                {12, VertexType::Float2, VertexSemantic::TexCoord, 0}};
         s->mLayout = s->mDevice->CreateVertexLayout(layout);

@@ -585,12 +585,16 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
         }
         water->EndReflection(*this);
     }
+    bool skyHidden = false;
     if (terrain && mToggles.mTerrain)
     {
         terrain->Render(frustum, mFrameTime);
         mCounters.mTriangles += terrain->GetTrianglesDrawn();
+        skyHidden = terrain->FillsView(mDevice->GetTransform(TransformKind::View) *
+                                       mDevice->GetTransform(TransformKind::Projection));
     }
-    // The sky lies on the far plane: after the ground, only the pixels it leaves are shaded.
-    if (sky)
+    // The sky lies on the far plane: after the ground, only the pixels it leaves are shaded, and
+    // none at all when the ground fills the view (its depth test alone costs a full screen).
+    if (sky && !skyHidden)
         sky->Render(*this, mScenery.GetSun());
 }

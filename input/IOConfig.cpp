@@ -21,14 +21,7 @@ IOConfig LoadIOConfig(const std::string& fileName)
         return IOConfig();
     }
     IOConfig loaded;
-    XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("IOConfig", nullptr, false, TypeElement, &loaded))
-    {
-        loaded.Serialize(loader);
-        loader.EndField("IOConfig", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadElement(fileName, "IOConfig", loaded);
     // The loader has said what is wrong with a broken file.
     if (!good)
         return IOConfig();

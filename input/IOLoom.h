@@ -28,13 +28,7 @@ public:
 
     ~IOLoom() override;
 
-    void Init() override;
-    void Shutdown() override;
-    void RegisterTypes() override;
-    void Update() override;
-    void Unload() override;
-    std::string GetName() override;
-    std::string GetTypeName() override;
+    LOOM_LOOM_OVERRIDES
 
     // Went down this frame or is held.
     bool MousePressed(int button) const;

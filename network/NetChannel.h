@@ -8,8 +8,8 @@
 
 #include "network/NetWire.h"
 
-// Reliable, ordered delivery over one UDP connection. Owned and driven by one worker thread;
-// it does no I/O itself: datagrams come in through Receive and go out through the send hook.
+// Reliable, ordered delivery over one UDP connection. Owned by one worker and driven by one thread
+// at a time; it does no I/O itself: datagrams come in through Receive and go out through the send hook.
 // Times are microseconds on any monotonic clock.
 class NetChannel
 {

@@ -44,14 +44,7 @@ bool NetSettings::Load(const std::string& fileName)
         return false;
     }
     NetSettings loaded = *this;
-    XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("NetAd", nullptr, false, TypeElement, &loaded))
-    {
-        loaded.Serialize(loader);
-        loader.EndField("NetAd", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadElement(fileName, "NetAd", loaded);
     uint32_t ip = 0;
     const bool sane = loaded.mGamePort >= 0 && loaded.mGamePort <= 65535 && loaded.mDiscoveryPort >= 0 &&
         loaded.mDiscoveryPort <= 65535 && loaded.mMaxPlayers > 0 && NetAddress::ParseIp(loaded.mDiscoveryAddress, ip) &&

@@ -127,11 +127,14 @@ void NetEndpoint::DrainWake()
     mWakePending = false;
 }
 
+void NetEndpoint::WakeWorker() { Signal(); }
+
 void NetEndpoint::Post(Op op)
 {
     {
         NamedMutexLock lock(SendMutexName());
         mOps.push_back(std::move(op));
+        mOpsWaiting = mOps.size();
     }
     Signal();
 }
@@ -142,7 +145,8 @@ void NetEndpoint::Send(uint32_t peer, std::vector<uint8_t> payload)
     op.mKind = Op::Send;
     op.mPeer = peer;
     op.mBytes = std::move(payload);
-    Post(std::move(op));
+    if (!SendNow(op))
+        Post(std::move(op));
 }
 
 void NetEndpoint::Discover(const NetAddress& to)
@@ -166,6 +170,7 @@ void NetEndpoint::TakeOps(std::vector<Op>& out)
     out.clear();
     NamedMutexLock lock(SendMutexName());
     out.swap(mOps);
+    mOpsWaiting = 0;
 }
 
 void NetEndpoint::PushEvent(NetEvent event) { mOutbox.push_back(std::move(event)); }
@@ -184,6 +189,8 @@ void NetEndpoint::FlushEvents()
 void NetEndpoint::TakeEvents(std::vector<NetEvent>& out)
 {
     out.clear();
+    if (mEventCount.load() == 0)
+        ReceiveNow();
     // Most frames bring nothing: no lock then.
     if (mEventCount.load() == 0)
         return;

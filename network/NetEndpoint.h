@@ -42,9 +42,10 @@ struct NetEvent
     std::vector<uint8_t> mBytes;
 };
 
-// One socket and its worker thread. The main thread only posts to the send queue and takes from
-// the receive queue; everything about connections lives in the worker. Workers never log:
-// drops are counted and the main thread reports them.
+// One socket and its worker thread. The main thread posts to the send queue and takes from the
+// receive queue; everything about connections lives in the worker (which the UDP endpoint lets
+// the main thread drive while it waits). Workers never log: drops are counted and the main
+// thread reports them.
 class NetEndpoint : public VirtualThread
 {
 public:
@@ -113,14 +114,25 @@ protected:
     };
 
     virtual bool OpenSocket() = 0;
+    // Caller's thread: sends the op at once when the worker is idle and nothing posted waits
+    // before it, sparing the round through the worker. False leaves it to the worker.
+    virtual bool SendNow(Op& /*op*/) { return false; }
+    // Caller's thread, nothing queued for it: reads what waits on the socket when the worker is
+    // idle, sparing the round through the worker.
+    virtual void ReceiveNow() {}
+    // Posted ops the worker has not taken yet; read by the thread that posts.
+    bool OpsWaiting() const { return mOpsWaiting.load() != 0; }
 
     // Worker side. Events gather in the worker and go to the queue once per round.
     void PushEvent(NetEvent event);
     void FlushEvents();
+    bool HasOutbox() const { return !mOutbox.empty(); }
     bool EventsFull() const { return mEventCount.load() + mOutbox.size() >= mSettings.mMaxEvents; }
     void TakeOps(std::vector<Op>& out);
     void CountDrop(NetDrop reason) { mDrops[size_t(reason)].fetch_add(1); }
     void DrainWake();
+    // Has the worker look at its timers again.
+    void WakeWorker();
     void CloseSockets();
     // Microseconds on the steady clock.
     static uint64_t NowMicros();
@@ -136,6 +148,7 @@ private:
     void Signal();
 
     std::vector<Op> mOps;
+    std::atomic<size_t> mOpsWaiting{0};
     std::vector<NetEvent> mEvents;
     std::vector<NetEvent> mOutbox;
     std::atomic<size_t> mEventCount{0};

@@ -46,6 +46,11 @@ class NetUdpEndpoint::Worker
 public:
     explicit Worker(NetUdpEndpoint& owner);
     void Run();
+    // With the worker mutex held: the op sent on the caller's thread when every channel it goes
+    // to is idle; false when it must wait its turn in the worker.
+    bool SendNow(Op& op);
+    // With the worker mutex held: the datagrams waiting read and their events handed over.
+    void ReceiveNow();
 
 private:
     struct Peer
@@ -198,10 +203,36 @@ bool NetUdpEndpoint::OpenSocket()
     return true;
 }
 
-void NetUdpEndpoint::Run() { Worker(*this).Run(); }
+void NetUdpEndpoint::Run()
+{
+    Worker worker(*this);
+    {
+        std::lock_guard lock(mWorkerMutex);
+        mWorker = &worker;
+    }
+    worker.Run();
+    std::lock_guard lock(mWorkerMutex);
+    mWorker = nullptr;
+}
+
+bool NetUdpEndpoint::SendNow(Op& op)
+{
+    // The worker holds the mutex only between waits, never across one: a short wait at most.
+    std::lock_guard lock(mWorkerMutex);
+    return mWorker && !OpsWaiting() && mWorker->SendNow(op);
+}
+
+void NetUdpEndpoint::ReceiveNow()
+{
+    // Never held up by a busy worker: it hands over what it reads itself.
+    std::unique_lock lock(mWorkerMutex, std::try_to_lock);
+    if (lock.owns_lock() && mWorker)
+        mWorker->ReceiveNow();
+}
 
 void NetUdpEndpoint::Worker::Run()
 {
+    std::unique_lock lock(mOwner.mWorkerMutex);
     if (mRole == Role::Client)
         StartClient();
     while (mOwner.KeepRunning())
@@ -211,11 +242,15 @@ void NetUdpEndpoint::Worker::Run()
         if (mRole == Role::Client && !mConnected && !mGaveUp)
             OnHandshakeTimer(now);
         pollfd fds[2] = {{mOwner.mSocket, short(mOwner.EventsFull() ? 0 : POLLIN), 0}, {mOwner.mWakeFd, POLLIN, 0}};
-        poll(fds, 2, PollTimeout(now));
+        const int timeoutMs = PollTimeout(now);
+        lock.unlock();
+        poll(fds, 2, timeoutMs);
+        lock.lock();
         if (!mOwner.KeepRunning())
             break;
         if (fds[1].revents & POLLIN)
             mOwner.DrainWake();
+        now = NowMicros();
         mOwner.TakeOps(mOps);
         for (Op& op : mOps)
             OnOp(op, now);
@@ -223,6 +258,33 @@ void NetUdpEndpoint::Worker::Run()
         PumpPeers(NowMicros());
     }
     Shutdown();
+}
+
+void NetUdpEndpoint::Worker::ReceiveNow()
+{
+    if (mRole != Role::Host && !(mRole == Role::Client && mConnected))
+        return;
+    ReadDatagrams(NowMicros());
+    if (!mOwner.HasOutbox())
+        return;
+    mOwner.FlushEvents();
+    // What was read may want an ack later than the worker's wait was set for.
+    mOwner.WakeWorker();
+}
+
+bool NetUdpEndpoint::Worker::SendNow(Op& op)
+{
+    if (mRole == Role::Client ? !mConnected : mRole != Role::Host)
+        return false;
+    for (const auto& peer : mPeers)
+        if (peer->mJoined && (peer->mChannel.Queued() != 0 || peer->mChannel.InFlight() >= NetChannel::kWindow))
+            return false;
+    OnSendOp(op);
+    const uint64_t now = NowMicros();
+    for (auto& peer : mPeers)
+        if (peer->mJoined && peer->mChannel.Queued() != 0)
+            peer->mChannel.Pump(now, HookFor(*peer));
+    return true;
 }
 
 void NetUdpEndpoint::Worker::StartClient()

@@ -20,13 +20,7 @@ public:
 
     ~NetworkLoom() override;
 
-    void Init() override;
-    void Shutdown() override;
-    void RegisterTypes() override;
-    void Update() override;
-    void Unload() override;
-    std::string GetName() override;
-    std::string GetTypeName() override;
+    LOOM_LOOM_OVERRIDES
 
     bool IsActive() const { return mActive; }
     NetController& GetController() { return *mController; }

@@ -36,15 +36,8 @@ public:
 
     ~PhysicsLoom() override;
 
-    // Reads the physics settings.
-    void Init() override;
-    void Shutdown() override;
-    void RegisterTypes() override;
-    // One step over this frame's game time.
-    void Update() override;
-    void Unload() override;
-    std::string GetName() override;
-    std::string GetTypeName() override;
+    // Init reads the physics settings; Update steps over this frame's game time.
+    LOOM_LOOM_OVERRIDES
 
     // The component types, in the order compositions rely on.
     static void RegisterComponents(CogFactory& cogs);

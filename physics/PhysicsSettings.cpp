@@ -53,11 +53,7 @@ void PhysicsSettings::Load()
         return;
     }
     PhysicsSettings read;
-    XMLLoader loader;
-    if (loader.Open(kFile))
-        loader.SerializeObject(read);
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadObject(kFile, read);
     const std::string problem = good ? read.Problem() : "it cannot be read";
     if (!problem.empty())
     {

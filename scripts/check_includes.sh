@@ -21,6 +21,8 @@ allowed_top() {
       echo "LOOM physics input game" ;;
     game/widgets) echo "LOOM input gui game" ;;
     game/player) echo "LOOM input physics graphics gui game" ;;
+    # The looms the game runs on, put together once for the program and the benchmarks.
+    game/looms) echo "LOOM input physics audio network graphics game" ;;
     app) echo "*" ;;
     # A new folder gets its layer here before it may include anything.
     *) echo "" ;;

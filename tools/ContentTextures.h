@@ -14,6 +14,7 @@
 
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/TextureData.h"
+#include "tools/TextureFiles.h"
 
 namespace content {
 
@@ -95,46 +96,15 @@ struct Canvas
     }
 };
 
-inline bool WriteBytes(const std::filesystem::path& path, const void* data, size_t size)
-{
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
-
 // Opaque surfaces go out as DXT1 with their mip chain.
 inline bool SaveDds(const std::filesystem::path& path, const Canvas& canvas)
 {
-    TextureData data;
-    data.mWidth = data.mHeight = canvas.size;
-    data.mLevels = 1;
-    data.mLevelData.push_back(canvas.rgba);
-    BuildMipChain(data);
-    for (uint32_t level = 0; level < data.mLevels; ++level)
-    {
-        const uint32_t s = std::max(canvas.size >> level, 1u);
-        data.Level(0, level) = Dxt::EncodeLevel(TextureFormat::DXT1, data.Level(0, level).data(), s, s);
-    }
-    data.mFormat = TextureFormat::DXT1;
-    const std::string bytes = DdsWriter::Write(data, true);
-    return WriteBytes(path, bytes.data(), bytes.size());
+    return WriteDds(path, Compressed(canvas.rgba, canvas.size, TextureFormat::DXT1), true);
 }
 
 inline bool SavePng(const std::filesystem::path& path, const Canvas& canvas)
 {
-    std::vector<uint8_t> png;
-    const int size = int(canvas.size);
-    const bool encoded = stbi_write_png_to_func(
-                             [](void* context, void* data, int n) {
-                                 auto* out = static_cast<std::vector<uint8_t>*>(context);
-                                 out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
-                             },
-                             &png, size, size, 4, canvas.rgba.data(), size * 4) != 0;
-    return encoded && WriteBytes(path, png.data(), png.size());
+    return WritePng(path, canvas.size, canvas.size, canvas.rgba);
 }
 
 // ---- Surfaces ---------------------------------------------------------------------------
@@ -317,14 +287,11 @@ inline bool SaveMaterial(const std::filesystem::path& path, const std::string& t
     return WriteBytes(path, xml.data(), xml.size());
 }
 
-inline bool WriteContentTextures(const std::filesystem::path& data)
+// Tower, wall, trap and prop surfaces: a texture and a plain material each.
+inline bool WriteSurfaces(const std::filesystem::path& t, const std::filesystem::path& m)
 {
-    namespace fs = std::filesystem;
-    const fs::path t = data / "Textures";
-    const fs::path m = data / "Materials";
     const Rgb white{1, 1, 1};
     bool ok = true;
-
     struct Surface
     {
         const char* texture;
@@ -367,6 +334,14 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
         ok = SaveMaterial(m / s.material, std::string("Textures/") + s.texture, white, s.power) && ok;
     }
 
+    return ok;
+}
+
+// Each invader's skin, portrait and its plain, blind and dumb materials, with the shared status looks.
+inline bool WriteInvaderLooks(const std::filesystem::path& t, const std::filesystem::path& m)
+{
+    const Rgb white{1, 1, 1};
+    bool ok = true;
     // The menu's status looks: the plain hide, blind (dimmed), dumb (washed out) and metallic.
     ok = SaveMaterial(m / "Metallic.xml", "Textures/Traps/Metal.dds", {0.8f, 0.85f, 0.9f}, 64) && ok;
     // The invader component's own looks for the dumb (and poisoned) and blind effects.
@@ -385,7 +360,13 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
         ok = SaveMaterial(m / (std::string(look.name) + "DumbMat.xml"), texture, {1.0f, 0.85f, 1.0f}, 2, 0.9f) && ok;
     }
 
-    // Trap buttons.
+    return ok;
+}
+
+// Trap buttons.
+inline bool WriteTrapIcons(const std::filesystem::path& t)
+{
+    bool ok = true;
     struct IconRow
     {
         const char* file;
@@ -432,67 +413,77 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
     for (const IconRow& row : icons)
         ok = SaveDds(t / "Icons" / (std::string(row.file) + ".dds"), Icon(row.panel, row.glyph)) && ok;
 
-    // The invader viewer's icon sheet: a grid of four by four cells, one per invader index, as
-    // the viewer's icon box cuts it.
+    return ok;
+}
+
+// The invader viewer's icon sheet: a grid of four by four cells, one per invader index, as
+// the viewer's icon box cuts it.
+inline bool WriteInvaderSheet(const std::filesystem::path& t)
+{
+    Canvas sheet(256);
+    sheet.Fill([](uint32_t, uint32_t) { return Rgb{0.1f, 0.1f, 0.15f}; });
+    for (const InvaderLook& look : InvaderLooks())
     {
-        Canvas sheet(256);
-        sheet.Fill([](uint32_t, uint32_t) { return Rgb{0.1f, 0.1f, 0.15f}; });
-        for (const InvaderLook& look : InvaderLooks())
+        static const std::vector<std::string> order = {"grunt",    "stacker", "bomber",      "squad",
+                                                       "kamikaze", "jumper",  "antigrabber", "ninja",
+                                                       "spiker",   "psychic", "driller",     "plain"};
+        const auto at = std::find(order.begin(), order.end(), std::string(look.name));
+        if (at == order.end())
+            continue;
+        const int index = int(at - order.begin());
+        const float cu = (float(index % 4) + 0.5f) / 4.0f, cv = (float(index / 4) + 0.5f) / 4.0f;
+        sheet.Shape([&](float u, float v) { return InCircle(u, v, cu, cv - 0.04f, 0.05f * look.head); }, look.hide);
+        sheet.Shape(
+            [&](float u, float v) {
+                const float du = (u - cu) / (0.05f * look.width * look.belly), dv = (v - cv - 0.05f) / 0.06f;
+                return du * du + dv * dv < 1.0f;
+            },
+            look.hide);
+    }
+    return SaveDds(t / "Icons" / "Invaders.dds", sheet);
+}
+
+// The mini-map's icons (its ground comes from the terrain writer): invaders red, traps
+// yellow, walls brown, the camera, cursor and tower white, in four columns.
+inline bool WriteMapIcons(const std::filesystem::path& t)
+{
+    Canvas icons(64);
+    const Rgb colours[4] = {{0.9f, 0.2f, 0.2f}, {1.0f, 0.9f, 0.2f}, {0.55f, 0.35f, 0.2f}, {1.0f, 1.0f, 1.0f}};
+    for (int k = 0; k < 4; ++k)
+        icons.Shape(
+            [&](float u, float v) { return v < 0.25f && InCircle(u, v, (float(k) + 0.5f) / 4.0f, 0.125f, 0.1f); },
+            colours[k]);
+    return SavePng(t / "MapIcons.png", icons);
+}
+
+// The levels' ground: 257 x 257 heights (grey / 255 x the height scale) spread over the
+// 512-unit field, nearly flat so the tiles' objects stand on it, with low swells for the eye.
+inline bool WriteLevelHeight(const std::filesystem::path& data)
+{
+    constexpr int kSize = 257;
+    std::vector<uint8_t> grey(size_t(kSize) * kSize * 3);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x)
         {
-            static const std::vector<std::string> order = {"grunt",    "stacker", "bomber",      "squad",
-                                                           "kamikaze", "jumper",  "antigrabber", "ninja",
-                                                           "spiker",   "psychic", "driller",     "plain"};
-            const auto at = std::find(order.begin(), order.end(), std::string(look.name));
-            if (at == order.end())
-                continue;
-            const int index = int(at - order.begin());
-            const float cu = (float(index % 4) + 0.5f) / 4.0f, cv = (float(index / 4) + 0.5f) / 4.0f;
-            sheet.Shape([&](float u, float v) { return InCircle(u, v, cu, cv - 0.04f, 0.05f * look.head); }, look.hide);
-            sheet.Shape(
-                [&](float u, float v) {
-                    const float du = (u - cu) / (0.05f * look.width * look.belly), dv = (v - cv - 0.05f) / 0.06f;
-                    return du * du + dv * dv < 1.0f;
-                },
-                look.hide);
+            const float n = Fractal(uint32_t(x), uint32_t(y), 256, 30);
+            const auto v = uint8_t(std::lround(std::max(0.0f, n - 0.35f) * 24.0f));
+            uint8_t* p = &grey[(size_t(y) * kSize + size_t(x)) * 3];
+            p[0] = p[1] = p[2] = v;
         }
-        ok = SaveDds(t / "Icons" / "Invaders.dds", sheet) && ok;
-    }
-    // The mini-map's icons (its ground comes from the terrain writer): invaders red, traps
-    // yellow, walls brown, the camera, cursor and tower white, in four columns.
-    {
-        Canvas icons(64);
-        const Rgb colours[4] = {{0.9f, 0.2f, 0.2f}, {1.0f, 0.9f, 0.2f}, {0.55f, 0.35f, 0.2f}, {1.0f, 1.0f, 1.0f}};
-        for (int k = 0; k < 4; ++k)
-            icons.Shape(
-                [&](float u, float v) { return v < 0.25f && InCircle(u, v, (float(k) + 0.5f) / 4.0f, 0.125f, 0.1f); },
-                colours[k]);
-        ok = SavePng(t / "MapIcons.png", icons) && ok;
-    }
+    std::vector<uint8_t> bmp;
+    return stbi_write_bmp_to_func(
+               [](void* context, void* data, int n) {
+                   auto* out = static_cast<std::vector<uint8_t>*>(context);
+                   out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
+               },
+               &bmp, kSize, kSize, 3, grey.data()) != 0 &&
+        WriteBytes(data / "Data" / "LevelHeight.bmp", bmp.data(), bmp.size());
+}
 
-    // The levels' ground: 257 x 257 heights (grey / 255 x the height scale) spread over the
-    // 512-unit field, nearly flat so the tiles' objects stand on it, with low swells for the eye.
-    {
-        constexpr int kSize = 257;
-        std::vector<uint8_t> grey(size_t(kSize) * kSize * 3);
-        for (int y = 0; y < kSize; ++y)
-            for (int x = 0; x < kSize; ++x)
-            {
-                const float n = Fractal(uint32_t(x), uint32_t(y), 256, 30);
-                const auto v = uint8_t(std::lround(std::max(0.0f, n - 0.35f) * 24.0f));
-                uint8_t* p = &grey[(size_t(y) * kSize + size_t(x)) * 3];
-                p[0] = p[1] = p[2] = v;
-            }
-        std::vector<uint8_t> bmp;
-        ok = stbi_write_bmp_to_func(
-                 [](void* context, void* data, int n) {
-                     auto* out = static_cast<std::vector<uint8_t>*>(context);
-                     out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
-                 },
-                 &bmp, kSize, kSize, 3, grey.data()) != 0 &&
-            WriteBytes(data / "Data" / "LevelHeight.bmp", bmp.data(), bmp.size()) && ok;
-    }
-
-    // The invader viewer's status icons, named as the menu asks for them.
+// The invader viewer's status icons, named as the menu asks for them.
+inline bool WriteStatusIcons(const std::filesystem::path& t)
+{
+    bool ok = true;
     struct StatusRow
     {
         const char* file;
@@ -508,6 +499,20 @@ inline bool WriteContentTextures(const std::filesystem::path& data)
             {0.1f, 0.1f, 0.1f});
         ok = SavePng(t / "StatusIcons" / (std::string(row.file) + ".png"), icon) && ok;
     }
+    return ok;
+}
+
+inline bool WriteContentTextures(const std::filesystem::path& data)
+{
+    const std::filesystem::path t = data / "Textures";
+    const std::filesystem::path m = data / "Materials";
+    bool ok = WriteSurfaces(t, m);
+    ok = WriteInvaderLooks(t, m) && ok;
+    ok = WriteTrapIcons(t) && ok;
+    ok = WriteInvaderSheet(t) && ok;
+    ok = WriteMapIcons(t) && ok;
+    ok = WriteLevelHeight(data) && ok;
+    ok = WriteStatusIcons(t) && ok;
     return ok;
 }
 

@@ -11,8 +11,8 @@
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/FileComposition.h"
+#include "LOOM/serial/XMLSaver.h"
 #include "graphics/particles/Effect.h"
-#include "graphics/particles/ParticleFiles.h"
 #include "graphics/particles/ParticleFrame.h"
 
 namespace {
@@ -23,7 +23,7 @@ bool gOk = true;
 template <typename T>
 void Save(const std::string& name, const char* top, T& object)
 {
-    gOk &= SaveParticleFile((std::filesystem::path(gFolder) / "Data/Effects" / name).string(), top, object);
+    gOk &= XMLSaver::SaveElement((std::filesystem::path(gFolder) / "Data/Effects" / name).string(), top, object);
 }
 
 void Stream(const std::string& name, std::initializer_list<ColorKey> keys)

@@ -16,21 +16,13 @@
 
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/TextureData.h"
+#include "tools/TextureFiles.h"
 
 namespace {
 
 constexpr int kCell = 16;
 constexpr int kSize = kCell * 16;
 constexpr int kBaseline = 12;
-
-bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
-{
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
 
 // scaleFor: pixels per font unit. monoAdvance > 0 fixes every advance to that many pixels.
 bool MakeFont(const std::filesystem::path& ttf, const std::filesystem::path& outBase, float pixelsPerEm,
@@ -93,7 +85,7 @@ bool MakeFont(const std::filesystem::path& ttf, const std::filesystem::path& out
     ddsPath += ".dds";
     std::filesystem::path datPath = outBase;
     datPath += ".dat";
-    if (!WriteFile(ddsPath, dds.data(), dds.size()) || !WriteFile(datPath, widths.data(), widths.size()))
+    if (!WriteBytes(ddsPath, dds.data(), dds.size()) || !WriteBytes(datPath, widths.data(), widths.size()))
     {
         std::fprintf(stderr, "fontgen: cannot write %s\n", outBase.string().c_str());
         return false;

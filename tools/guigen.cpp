@@ -16,20 +16,11 @@
 #include "gui/WidgetFile.h"
 #include "gui/widgets/ModelView.h"
 #include "gui/widgets/Widgets.h"
+#include "tools/MakeWidget.h"
+#include "tools/TextureFiles.h"
 #include "tools/lmfgen/LmfWriter.h"
 
 namespace {
-
-template <typename T>
-std::unique_ptr<T> Make(const char* type, const char* name, float x, float y, float w, float h)
-{
-    std::unique_ptr<Widget> made = CreateWidget(type);
-    std::unique_ptr<T> widget(static_cast<T*>(made.release()));
-    widget->SetName(name);
-    widget->SetGuiPosition(x, y);
-    widget->SetGuiSize(w, h);
-    return widget;
-}
 
 std::unique_ptr<Widget> AllTypes()
 {
@@ -342,12 +333,7 @@ bool WriteTexture(const std::filesystem::path& path, uint32_t size, F texel)
     for (uint32_t y = 0; y < size; ++y)
         for (uint32_t x = 0; x < size; ++x)
             texel(x, y, &data.Level(0, 0)[(size_t(y) * size + x) * 4]);
-    const std::string bytes = DdsWriter::Write(data);
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    return WriteDds(path, data);
 }
 
 // The pointer: a white arrow with a dark rim, its tip in the top-left texel.

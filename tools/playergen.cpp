@@ -30,19 +30,9 @@
 #include "gui/widgets/Widgets.h"
 #include "physics/PhysicsComp.h"
 #include "physics/RegionComp.h"
+#include "tools/MakeWidget.h"
 
 namespace {
-
-template <typename T>
-std::unique_ptr<T> Make(const char* type, const char* name, float x, float y, float w, float h)
-{
-    std::unique_ptr<Widget> made = CreateWidget(type);
-    std::unique_ptr<T> widget(static_cast<T*>(made.release()));
-    widget->SetName(name);
-    widget->SetGuiPosition(x, y);
-    widget->SetGuiSize(w, h);
-    return widget;
-}
 
 std::unique_ptr<Widget> Text(const char* name, float x, float y)
 {

@@ -18,18 +18,10 @@
 #include "graphics/terrain/Noise.h"
 #include "graphics/terrain/TerraTex.h"
 #include "tools/ContentTextures.h"
+#include "tools/TextureFiles.h"
 
 namespace {
 using Texel = std::function<void(float u, float v, uint8_t rgba[4])>;
-
-bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
-{
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
 
 std::vector<uint8_t> Fill(uint32_t size, const Texel& texel)
 {
@@ -47,22 +39,12 @@ bool WriteDds(const std::filesystem::path& path, uint32_t size, const Texel& tex
     data.mLevels = 1;
     data.mLevelData.push_back(Fill(size, texel));
     BuildMipChain(data);
-    const std::string bytes = DdsWriter::Write(data);
-    return WriteFile(path, bytes.data(), bytes.size());
+    return ::WriteDds(path, data);
 }
 
 bool WritePng(const std::filesystem::path& path, uint32_t size, const Texel& texel)
 {
-    const std::vector<uint8_t> rgba = Fill(size, texel);
-    std::vector<uint8_t> png;
-    const bool encoded =
-        stbi_write_png_to_func(
-            [](void* context, void* data, int bytes) {
-                auto* out = static_cast<std::vector<uint8_t>*>(context);
-                out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + bytes);
-            },
-            &png, int(size), int(size), 4, rgba.data(), int(size * 4)) != 0;
-    return encoded && WriteFile(path, png.data(), png.size());
+    return ::WritePng(path, size, size, Fill(size, texel));
 }
 
 // Value noise in 0..1 that tiles with the texture (lattice of period cells).

@@ -11,20 +11,12 @@
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/TextureData.h"
 #include "tools/ContentTextures.h"
+#include "tools/TextureFiles.h"
 
 namespace {
 
 constexpr uint32_t kCheckerSize = 64;
 constexpr uint32_t kCell = 8;
-
-bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
-{
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
 
 // White and black cells, white in the top-left one; alpha 0 on the black cells when asked.
 std::vector<uint8_t> Checker(uint32_t size, bool alpha)
@@ -39,41 +31,6 @@ std::vector<uint8_t> Checker(uint32_t size, bool alpha)
             p[3] = alpha && !white ? 0 : 255;
         }
     return rgba;
-}
-
-TextureData Compressed(const std::vector<uint8_t>& rgba, uint32_t size, TextureFormat format)
-{
-    TextureData data;
-    data.mWidth = data.mHeight = size;
-    data.mLevels = 1;
-    data.mLevelData.push_back(rgba);
-    BuildMipChain(data);
-    for (uint32_t level = 0; level < data.mLevels; ++level)
-    {
-        const uint32_t s = std::max(size >> level, 1u);
-        data.Level(0, level) = Dxt::EncodeLevel(format, data.Level(0, level).data(), s, s);
-    }
-    data.mFormat = format;
-    return data;
-}
-
-bool WriteDds(const std::filesystem::path& path, const TextureData& data, bool noAlpha = false)
-{
-    const std::string bytes = DdsWriter::Write(data, noAlpha);
-    return WriteFile(path, bytes.data(), bytes.size());
-}
-
-bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& rgba)
-{
-    std::vector<uint8_t> png;
-    const bool encoded =
-        stbi_write_png_to_func(
-            [](void* context, void* data, int size) {
-                auto* out = static_cast<std::vector<uint8_t>*>(context);
-                out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-            },
-            &png, int(width), int(height), 4, rgba.data(), int(width * 4)) != 0;
-    return encoded && WriteFile(path, png.data(), png.size());
 }
 
 // A beam texture: bright along the middle row, fading to the top and bottom edges; a spike

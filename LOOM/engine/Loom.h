@@ -15,3 +15,13 @@ public:
     virtual std::string GetTypeName() = 0;
     virtual ~Loom() = default;
 };
+
+// The entry points every loom implements, declared once.
+#define LOOM_LOOM_OVERRIDES                                                                                            \
+    void Init() override;                                                                                              \
+    void Shutdown() override;                                                                                          \
+    void RegisterTypes() override;                                                                                     \
+    void Update() override;                                                                                            \
+    void Unload() override;                                                                                            \
+    std::string GetName() override;                                                                                    \
+    std::string GetTypeName() override;

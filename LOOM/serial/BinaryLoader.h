@@ -19,27 +19,7 @@ public:
     void Close() override;
     bool IsGood() override { return mOpen && !mFailed; }
 
-    bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;
-    void EndField(const char* typeName, bool single) override;
-
-    void Serialize(const int32_t& value) override;
-    void Serialize(const uint32_t& value) override;
-    void Serialize(const std::string& value) override;
-    void Serialize(std::string& value) override;
-    void Serialize(char& value) override;
-    void Serialize(unsigned char& value) override;
-    void Serialize(bool& value) override;
-    void Serialize(uint32_t& value) override;
-    void Serialize(double& value) override;
-    void Serialize(int32_t& value) override;
-    void Serialize(float& value) override;
-
-    void SerializeNamed(const std::string& name, const float& value) override;
-    void SerializeNamed(const std::string& name, const uint32_t& value) override;
-    void SerializeNamed(const std::string& name, const char* const& value) override;
-    void SerializeNamed(const std::string& name, std::string& value) override;
-    void SerializeNamed(const std::string& name, uint32_t& value) override;
-    void SerializeNamed(const std::string& name, bool& value) override;
+    LOOM_SERIALIZER_OVERRIDES
 
     uint32_t CapListCount(uint32_t count) override;
 

@@ -27,27 +27,7 @@ public:
     bool IsSaving() override { return true; }
     const std::string& Bytes() const { return mBytes; }
 
-    bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;
-    void EndField(const char* typeName, bool single) override;
-
-    void Serialize(const int32_t& value) override;
-    void Serialize(const uint32_t& value) override;
-    void Serialize(const std::string& value) override;
-    void Serialize(std::string& value) override;
-    void Serialize(char& value) override;
-    void Serialize(unsigned char& value) override;
-    void Serialize(bool& value) override;
-    void Serialize(uint32_t& value) override;
-    void Serialize(double& value) override;
-    void Serialize(int32_t& value) override;
-    void Serialize(float& value) override;
-
-    void SerializeNamed(const std::string& name, const float& value) override;
-    void SerializeNamed(const std::string& name, const uint32_t& value) override;
-    void SerializeNamed(const std::string& name, const char* const& value) override;
-    void SerializeNamed(const std::string& name, std::string& value) override;
-    void SerializeNamed(const std::string& name, uint32_t& value) override;
-    void SerializeNamed(const std::string& name, bool& value) override;
+    LOOM_SERIALIZER_OVERRIDES
 
 private:
     void WriteU32(uint32_t value);

@@ -23,29 +23,35 @@ public:
     void Close() override;
     bool IsGood() override { return mValid; }
 
-    bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;
-    void EndField(const char* typeName, bool single) override;
-
-    void Serialize(const int32_t& value) override;
-    void Serialize(const uint32_t& value) override;
-    void Serialize(const std::string& value) override;
-    void Serialize(std::string& value) override;
-    void Serialize(char& value) override;
-    void Serialize(unsigned char& value) override;
-    void Serialize(bool& value) override;
-    void Serialize(uint32_t& value) override;
-    void Serialize(double& value) override;
-    void Serialize(int32_t& value) override;
-    void Serialize(float& value) override;
-
-    void SerializeNamed(const std::string& name, const float& value) override;
-    void SerializeNamed(const std::string& name, const uint32_t& value) override;
-    void SerializeNamed(const std::string& name, const char* const& value) override;
-    void SerializeNamed(const std::string& name, std::string& value) override;
-    void SerializeNamed(const std::string& name, uint32_t& value) override;
-    void SerializeNamed(const std::string& name, bool& value) override;
+    LOOM_SERIALIZER_OVERRIDES
 
     uint32_t CapListCount(uint32_t count) override;
+
+    // Reads a whole file into one object: the file's root element named element holds its
+    // fields (LoadElement), or it holds a "serializable" object (LoadObject). True when all was read.
+    template <typename T>
+    static bool LoadElement(const std::string& fileName, const char* element, T& object)
+    {
+        XMLLoader loader;
+        if (loader.Open(fileName) && loader.BeginField(element, nullptr, false, TypeElement, &object))
+        {
+            object.Serialize(loader);
+            loader.EndField(element, false);
+        }
+        const bool good = loader.IsGood();
+        loader.Close();
+        return good;
+    }
+    template <typename T>
+    static bool LoadObject(const std::string& fileName, T& object)
+    {
+        XMLLoader loader;
+        if (loader.Open(fileName))
+            loader.SerializeObject(object);
+        const bool good = loader.IsGood();
+        loader.Close();
+        return good;
+    }
 
     XMLReader& GetReader() { return *mReader; }
     const std::string& FileName() const { return mFileName; }

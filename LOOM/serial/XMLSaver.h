@@ -22,27 +22,23 @@ public:
     bool IsGood() override { return mGood; }
     bool IsSaving() override { return true; }
 
-    bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;
-    void EndField(const char* typeName, bool single) override;
+    LOOM_SERIALIZER_OVERRIDES
 
-    void Serialize(const int32_t& value) override;
-    void Serialize(const uint32_t& value) override;
-    void Serialize(const std::string& value) override;
-    void Serialize(std::string& value) override;
-    void Serialize(char& value) override;
-    void Serialize(unsigned char& value) override;
-    void Serialize(bool& value) override;
-    void Serialize(uint32_t& value) override;
-    void Serialize(double& value) override;
-    void Serialize(int32_t& value) override;
-    void Serialize(float& value) override;
-
-    void SerializeNamed(const std::string& name, const float& value) override;
-    void SerializeNamed(const std::string& name, const uint32_t& value) override;
-    void SerializeNamed(const std::string& name, const char* const& value) override;
-    void SerializeNamed(const std::string& name, std::string& value) override;
-    void SerializeNamed(const std::string& name, uint32_t& value) override;
-    void SerializeNamed(const std::string& name, bool& value) override;
+    // Saves one object as a whole file whose root element holds its fields; true when saved.
+    template <typename T>
+    static bool SaveElement(const std::string& fileName, const char* element, T& object)
+    {
+        XMLSaver saver;
+        if (!saver.Open(fileName))
+            return false;
+        if (saver.BeginField(element, nullptr, false, TypeElement, &object))
+        {
+            object.Serialize(saver);
+            saver.EndField(element, false);
+        }
+        saver.Close();
+        return saver.IsGood();
+    }
 
     // Numbers as the stream writes them.
     static void AppendFloat(std::string& out, double value);

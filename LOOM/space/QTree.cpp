@@ -54,11 +54,7 @@ void QTree::LoadSettings()
                                 LogLoading);
         return;
     }
-    XMLLoader loader;
-    if (loader.Open(kSettingsFile))
-        loader.SerializeObject(*this);
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadObject(kSettingsFile, *this);
     if (!good)
     {
         // The loader has named what is broken; a half-read file is not used.

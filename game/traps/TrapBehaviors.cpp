@@ -52,17 +52,32 @@ void TrapCycle::Update(TrapData& trap)
         ActiveUpdate(trap);
 }
 
-void TrapCycle::Activate(TrapData& trap)
+void ActivateLooping(TrapData& trap, bool loop)
 {
     Cog& cog = *trap.GetOwner();
     SendSound(cog, "PlaySound3D", "Activate");
     ModelSeam& models = SceneModels();
     models.SetAnimationActive(cog, true);
-    models.PlayAnimation(cog, "Activate", false);
+    models.PlayAnimation(cog, "Activate", loop);
     models.SetModelColor(cog, kRed);
     trap.stateTime = GameNow();
     trap.state = TrapActivating;
 }
+
+void BackToReady(TrapData& trap, bool restartAnimation)
+{
+    Cog& cog = *trap.GetOwner();
+    ModelSeam& models = SceneModels();
+    models.SetModelColor(cog, kGreen);
+    trap.state = TrapReady;
+    if (restartAnimation)
+    {
+        models.SetAnimationActive(cog, true);
+        models.PlayAnimationIndex(cog, 0, true);
+    }
+}
+
+void TrapCycle::Activate(TrapData& trap) { ActivateLooping(trap, false); }
 
 void TrapCycle::ActiveUpdate(TrapData& trap)
 {
@@ -85,16 +100,7 @@ void TrapCycle::ActiveUpdate(TrapData& trap)
         break;
     case TrapResetting:
         if (elapsed > trap.ResetingTime)
-        {
-            ModelSeam& models = SceneModels();
-            models.SetModelColor(cog, kGreen);
-            trap.state = TrapReady;
-            if (RestartsAnimationWhenReady())
-            {
-                models.SetAnimationActive(cog, true);
-                models.PlayAnimationIndex(cog, 0, true);
-            }
-        }
+            BackToReady(trap, RestartsAnimationWhenReady());
         break;
     default:
         break;

@@ -33,4 +33,9 @@ protected:
     ~BasicTrap() = default;
 };
 
+// Cycle steps the kinds share: start activating (the animation once or looping), and ready
+// again (green, the idle animation started over when asked).
+void ActivateLooping(TrapData& trap, bool loop);
+void BackToReady(TrapData& trap, bool restartAnimation);
+
 void RegisterTrapKinds(std::map<std::string, TrapBehavior*>& map);

@@ -159,31 +159,6 @@ void AlignFirstEmitter(TrapData& trap)
     effects.SetEmitterVector(cog, 0, "EPosition", offset);
 }
 
-void ActivateLooping(TrapData& trap, bool loop)
-{
-    Cog& cog = Own(trap);
-    SendSound(cog, "PlaySound3D", "Activate");
-    ModelSeam& models = SceneModels();
-    models.SetAnimationActive(cog, true);
-    models.PlayAnimation(cog, "Activate", loop);
-    models.SetModelColor(cog, kRed);
-    trap.stateTime = GameNow();
-    trap.state = TrapActivating;
-}
-
-void BackToReady(TrapData& trap, bool restartAnimation)
-{
-    Cog& cog = Own(trap);
-    ModelSeam& models = SceneModels();
-    models.SetModelColor(cog, kGreen);
-    trap.state = TrapReady;
-    if (restartAnimation)
-    {
-        models.SetAnimationActive(cog, true);
-        models.PlayAnimationIndex(cog, 0, true);
-    }
-}
-
 float Speed(Cog& cog)
 {
     Positional* at = PosOf(&cog);

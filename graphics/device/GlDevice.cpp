@@ -406,8 +406,7 @@ public:
 
     bool Reset(const DeviceDesc& desc) override
     {
-        if (desc.mWidth <= 0 || desc.mHeight <= 0 || desc.mWidth > mCaps.mMaxTextureSize ||
-            desc.mHeight > mCaps.mMaxTextureSize || desc.mSamples > mCaps.mMaxSamples || desc.mSamples < 0)
+        if (!CanReset(desc))
             return false;
         SDL_GL_MakeCurrent(mWindow, mContext);
         const DeviceDesc old = mDesc;
@@ -423,20 +422,13 @@ public:
         ApplyWindowMode(desc, old.mWindowed != desc.mWindowed);
         mTargets.fill(nullptr);
         BindFramebuffer();
-        mLost = false;
-        mLossPending = false;
-        ++mCounters.mResets;
+        MarkReset();
         return true;
     }
 
     bool Present() override
     {
-        if (mLossPending)
-        {
-            mLossPending = false;
-            mLost = true;
-        }
-        if (mLost)
+        if (LostAtPresent())
             return false;
         ResolveBackBuffer();
         int windowWidth = 0, windowHeight = 0;

@@ -143,6 +143,29 @@ int32_t GpuProgram::FindUniform(const std::string& name) const
     return -1;
 }
 
+bool GraphicsDevice::CanReset(const DeviceDesc& desc) const
+{
+    return desc.mWidth > 0 && desc.mHeight > 0 && desc.mWidth <= mCaps.mMaxTextureSize &&
+        desc.mHeight <= mCaps.mMaxTextureSize && desc.mSamples >= 0 && desc.mSamples <= mCaps.mMaxSamples;
+}
+
+bool GraphicsDevice::LostAtPresent()
+{
+    if (mLossPending)
+    {
+        mLossPending = false;
+        mLost = true;
+    }
+    return mLost;
+}
+
+void GraphicsDevice::MarkReset()
+{
+    mLost = false;
+    mLossPending = false;
+    ++mCounters.mResets;
+}
+
 CooperativeLevel GraphicsDevice::TestCooperativeLevel()
 {
     if (!mLost)

@@ -491,6 +491,13 @@ protected:
     static constexpr uint32_t kStages = 8;
     static constexpr uint32_t kTargets = 4;
 
+    // Whether Reset may try the settings: a back buffer within the caps.
+    bool CanReset(const DeviceDesc& desc) const;
+    // For Present: a simulated loss takes effect at the frame it hits; true while lost.
+    bool LostAtPresent();
+    // After a successful Reset: the device is usable again.
+    void MarkReset();
+
     DeviceDesc mDesc;
     DeviceCaps mCaps;
     DeviceCounters mCounters;

@@ -59,23 +59,16 @@ public:
 
     bool Reset(const DeviceDesc& desc) override
     {
-        if (desc.mWidth <= 0 || desc.mHeight <= 0 || desc.mWidth > mCaps.mMaxTextureSize ||
-            desc.mHeight > mCaps.mMaxTextureSize || desc.mSamples > mCaps.mMaxSamples)
+        if (!CanReset(desc))
             return false;
         mDesc = desc;
-        mLost = false;
-        ++mCounters.mResets;
+        MarkReset();
         return true;
     }
 
     bool Present() override
     {
-        if (mLossPending)
-        {
-            mLossPending = false;
-            mLost = true;
-        }
-        if (mLost)
+        if (LostAtPresent())
             return false;
         ++mCounters.mPresents;
         return true;

@@ -360,6 +360,113 @@ std::unique_ptr<FxEffect> FxEffect::FromFile(GraphicsDevice& device, const std::
     return effect;
 }
 
+std::string FxEffect::ReadParameter(XMLReader& reader, EffectPool* pool)
+{
+    auto parameter = std::make_unique<Parameter>();
+    parameter->mName = reader.GetAttribute("name");
+    const std::string type = reader.GetAttribute("type");
+    for (const TypeInfo& info : kTypes)
+        if (type == info.mName)
+            parameter->mType = &info;
+    if (!parameter->mType || parameter->mName.empty())
+        return "parameter \"" + parameter->mName + "\" has no name or an unknown type \"" + type + "\"";
+    if (GetParameterByName(parameter->mName) != kNull)
+        return "parameter \"" + parameter->mName + "\" is declared twice";
+    const std::string count = reader.GetAttribute("count");
+    if (!count.empty())
+    {
+        float n = 0;
+        if (!ParseNumber(count, n) || n < 1 || n > 256 || parameter->mType->mFloats == 0)
+            return "parameter \"" + parameter->mName + "\" has a bad count";
+        parameter->mCount = uint32_t(n);
+    }
+    const size_t floats = size_t(parameter->mType->mFloats) * parameter->mCount;
+    if (pool && reader.GetAttribute("shared") == "true")
+        parameter->mValue = pool->Get(parameter->mName, floats);
+    else
+    {
+        mOwnValues.push_back(std::make_unique<EffectValue>());
+        parameter->mValue = mOwnValues.back().get();
+        parameter->mValue->mFloats.assign(floats, 0.0f);
+    }
+    std::istringstream defaults(reader.GetAttribute("default"));
+    float v = 0;
+    for (size_t i = 0; i < floats && defaults >> v; ++i)
+        parameter->mValue->mFloats[i] = v;
+    mParameters.push_back(std::move(parameter));
+    return {};
+}
+
+std::string FxEffect::ReadSampler(XMLReader& reader, Pass& pass)
+{
+    Pass::SamplerBinding sampler;
+    sampler.mParameter = reader.GetAttribute("texture");
+    const Handle handle = GetParameterByName(sampler.mParameter);
+    if (handle == kNull || mParameters[size_t(handle)]->mType->mFloats != 0)
+        return "sampler of an undeclared texture \"" + sampler.mParameter + "\"";
+    sampler.mValue = mParameters[size_t(handle)]->mValue;
+    uint32_t v = 0;
+    auto field = [&](const char* attribute, const auto& table, auto& member) {
+        const std::string text = reader.GetAttribute(attribute);
+        if (text.empty())
+            return true;
+        if (!Lookup(table, text, v))
+            return false;
+        member = std::remove_reference_t<decltype(member)>(v);
+        return true;
+    };
+    if (!field("min", kFilters, sampler.mState.mMin) || !field("mag", kFilters, sampler.mState.mMag) ||
+        !field("u", kAddress, sampler.mState.mU) || !field("v", kAddress, sampler.mState.mV) ||
+        !field("w", kAddress, sampler.mState.mW))
+        return "bad sampler state for \"" + sampler.mParameter + "\"";
+    const std::string mip = reader.GetAttribute("mip");
+    if (mip == "None")
+        sampler.mState.mMipEnable = false;
+    else if (!field("mip", kFilters, sampler.mState.mMip))
+        return "bad mip filter for \"" + sampler.mParameter + "\"";
+    pass.mSamplers.push_back(std::move(sampler));
+    return {};
+}
+
+std::string FxEffect::ReadElement(XMLReader& reader, EffectPool* pool, Technique*& technique, Pass*& pass)
+{
+    const std::string& name = reader.ElementName();
+    if (name == "Effect" || name == "Stream")
+        return {};
+    if (name == "Parameter" && !technique)
+        return ReadParameter(reader, pool);
+    if (name == "Technique" && !technique)
+    {
+        mTechniques.emplace_back();
+        technique = &mTechniques.back();
+        technique->mName = reader.GetAttribute("name");
+        return {};
+    }
+    if (name == "Pass" && technique && !pass)
+    {
+        technique->mPasses.emplace_back();
+        pass = &technique->mPasses.back();
+        pass->mVertexFile = reader.GetAttribute("vertex");
+        pass->mFragmentFile = reader.GetAttribute("fragment");
+        if (pass->mVertexFile.empty() || pass->mFragmentFile.empty())
+            return "a pass names no vertex or no fragment file";
+        return {};
+    }
+    if (name == "State" && pass)
+    {
+        uint32_t id = 0;
+        float value = 0;
+        const std::string stateName = reader.GetAttribute("name");
+        if (!Lookup(kStateNames, stateName, id) || !ParseStateValue(StateId(id), reader.GetAttribute("value"), value))
+            return "unknown state \"" + stateName + "\" or value \"" + reader.GetAttribute("value") + "\"";
+        pass->mStates.emplace_back(StateId(id), value);
+        return {};
+    }
+    if (name == "Sampler" && pass)
+        return ReadSampler(reader, *pass);
+    return "unexpected element \"" + name + "\"";
+}
+
 bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string& errors)
 {
     XMLReader reader;
@@ -390,102 +497,9 @@ bool FxEffect::Parse(const std::string& fileName, EffectPool* pool, std::string&
             open.pop_back();
         if (opens)
         {
-            if (name == "Effect" || name == "Stream")
-            {
-            }
-            else if (name == "Parameter" && !technique)
-            {
-                auto parameter = std::make_unique<Parameter>();
-                parameter->mName = reader.GetAttribute("name");
-                const std::string type = reader.GetAttribute("type");
-                for (const TypeInfo& info : kTypes)
-                    if (type == info.mName)
-                        parameter->mType = &info;
-                if (!parameter->mType || parameter->mName.empty())
-                    return fail("parameter \"" + parameter->mName + "\" has no name or an unknown type \"" + type +
-                                "\"");
-                if (GetParameterByName(parameter->mName) != kNull)
-                    return fail("parameter \"" + parameter->mName + "\" is declared twice");
-                const std::string count = reader.GetAttribute("count");
-                if (!count.empty())
-                {
-                    float n = 0;
-                    if (!ParseNumber(count, n) || n < 1 || n > 256 || parameter->mType->mFloats == 0)
-                        return fail("parameter \"" + parameter->mName + "\" has a bad count");
-                    parameter->mCount = uint32_t(n);
-                }
-                const size_t floats = size_t(parameter->mType->mFloats) * parameter->mCount;
-                if (pool && reader.GetAttribute("shared") == "true")
-                    parameter->mValue = pool->Get(parameter->mName, floats);
-                else
-                {
-                    mOwnValues.push_back(std::make_unique<EffectValue>());
-                    parameter->mValue = mOwnValues.back().get();
-                    parameter->mValue->mFloats.assign(floats, 0.0f);
-                }
-                std::istringstream defaults(reader.GetAttribute("default"));
-                float v = 0;
-                for (size_t i = 0; i < floats && defaults >> v; ++i)
-                    parameter->mValue->mFloats[i] = v;
-                mParameters.push_back(std::move(parameter));
-            }
-            else if (name == "Technique" && !technique)
-            {
-                mTechniques.emplace_back();
-                technique = &mTechniques.back();
-                technique->mName = reader.GetAttribute("name");
-            }
-            else if (name == "Pass" && technique && !pass)
-            {
-                technique->mPasses.emplace_back();
-                pass = &technique->mPasses.back();
-                pass->mVertexFile = reader.GetAttribute("vertex");
-                pass->mFragmentFile = reader.GetAttribute("fragment");
-                if (pass->mVertexFile.empty() || pass->mFragmentFile.empty())
-                    return fail("a pass names no vertex or no fragment file");
-            }
-            else if (name == "State" && pass)
-            {
-                uint32_t id = 0;
-                float value = 0;
-                const std::string stateName = reader.GetAttribute("name");
-                if (!Lookup(kStateNames, stateName, id) ||
-                    !ParseStateValue(StateId(id), reader.GetAttribute("value"), value))
-                    return fail("unknown state \"" + stateName + "\" or value \"" + reader.GetAttribute("value") +
-                                "\"");
-                pass->mStates.emplace_back(StateId(id), value);
-            }
-            else if (name == "Sampler" && pass)
-            {
-                Pass::SamplerBinding sampler;
-                sampler.mParameter = reader.GetAttribute("texture");
-                const Handle handle = GetParameterByName(sampler.mParameter);
-                if (handle == kNull || mParameters[size_t(handle)]->mType->mFloats != 0)
-                    return fail("sampler of an undeclared texture \"" + sampler.mParameter + "\"");
-                sampler.mValue = mParameters[size_t(handle)]->mValue;
-                uint32_t v = 0;
-                auto field = [&](const char* attribute, const auto& table, auto& member) {
-                    const std::string text = reader.GetAttribute(attribute);
-                    if (text.empty())
-                        return true;
-                    if (!Lookup(table, text, v))
-                        return false;
-                    member = std::remove_reference_t<decltype(member)>(v);
-                    return true;
-                };
-                if (!field("min", kFilters, sampler.mState.mMin) || !field("mag", kFilters, sampler.mState.mMag) ||
-                    !field("u", kAddress, sampler.mState.mU) || !field("v", kAddress, sampler.mState.mV) ||
-                    !field("w", kAddress, sampler.mState.mW))
-                    return fail("bad sampler state for \"" + sampler.mParameter + "\"");
-                const std::string mip = reader.GetAttribute("mip");
-                if (mip == "None")
-                    sampler.mState.mMipEnable = false;
-                else if (!field("mip", kFilters, sampler.mState.mMip))
-                    return fail("bad mip filter for \"" + sampler.mParameter + "\"");
-                pass->mSamplers.push_back(std::move(sampler));
-            }
-            else
-                return fail("unexpected element \"" + name + "\"");
+            const std::string error = ReadElement(reader, pool, technique, pass);
+            if (!error.empty())
+                return fail(error);
         }
         if (closes)
         {

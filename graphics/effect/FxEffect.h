@@ -8,6 +8,8 @@
 #include "LOOM/math/Matrix4.h"
 #include "graphics/device/GraphicsDevice.h"
 
+class XMLReader;
+
 // The CPU copy of one parameter's value; effects that declare a shared parameter point at the
 // pool's one copy. The version changes on every set, so each program uploads only news.
 struct EffectValue
@@ -79,6 +81,10 @@ public:
 private:
     FxEffect() = default;
     bool Parse(const std::string& fileName, EffectPool* pool, std::string& errors);
+    // Element readers for Parse: each answers what is wrong, or nothing.
+    std::string ReadElement(XMLReader& reader, EffectPool* pool, Technique*& technique, Pass*& pass);
+    std::string ReadParameter(XMLReader& reader, EffectPool* pool);
+    std::string ReadSampler(XMLReader& reader, Pass& pass);
     bool BuildPass(Pass& pass, std::string& errors);
     void Upload(Pass& pass, bool all);
 

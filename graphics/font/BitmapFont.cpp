@@ -133,6 +133,7 @@ void BitmapFont::LoadWidths(const uint8_t* bytes, size_t size, const std::string
     // is damaged, so none of it is trusted.
     for (size_t i = 0; i < mGlyphWidths.size() && mCellWidth > 0; ++i)
     {
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse): the file keeps widths as signed bytes.
         const int32_t width = static_cast<int8_t>(bytes[2 * i]);
         if (width < 0 || width > mCellWidth)
         {
@@ -288,16 +289,8 @@ void BitmapFont::DrawTextScreen(const char* text, float x, float y, uint32_t col
             if (c == '\n')
                 continue;
         }
-        const uint32_t index = GlyphIndex(c);
-        const float advance = static_cast<float>(mGlyphWidths[index]) * scale;
-        float gx = penX;
-        float gy = penY;
-        float size = 1.0f;
-        GlyphEffect(gx, gy, static_cast<float>(i), mEffectTime, mEffectMode, count, size);
-        const GlyphRect r = Glyph(index);
         // GL samples texel centres at pixel centres: whole-pixel corners map glyphs 1:1.
-        WriteQuad(out, gx, gy, gx + advance * size, gy + cellHeight * size, 0.9f, color, r.mLeft, r.mTop, r.mRight,
-                  r.mBottom);
+        const float advance = WriteGlyph(out, c, penX, penY, scale, cellHeight, 0.9f, color, i, count);
         out += kVerticesPerGlyph;
         ++written;
         penX += advance;
@@ -386,20 +379,27 @@ void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, 
                 return;
             }
         }
-        const uint32_t index = GlyphIndex(c);
-        const float advance = static_cast<float>(mGlyphWidths[index]) * scale;
-        float gx = penX;
-        float gy = penY;
-        float size = 1.0f;
-        GlyphEffect(gx, gy, static_cast<float>(i), mEffectTime, mEffectMode, count, size);
-        const GlyphRect r = Glyph(index);
-        WriteQuad(start + inBatch * kVerticesPerGlyph, gx, gy, gx + advance * size, gy - cellHeight * size, 0.0f, color,
-                  r.mLeft, r.mTop, r.mRight, r.mBottom);
+        const float advance =
+            WriteGlyph(start + inBatch * kVerticesPerGlyph, c, penX, penY, scale, -cellHeight, 0.0f, color, i, count);
         ++inBatch;
         penX += advance;
     }
     DrawWorldGlyphs(inBatch);
     mDevice->Apply(saved);
+}
+
+float BitmapFont::WriteGlyph(Vertex* out, char c, float penX, float penY, float scale, float cellHeight, float z,
+                             uint32_t color, size_t i, float count) const
+{
+    const uint32_t index = GlyphIndex(c);
+    const float advance = static_cast<float>(mGlyphWidths[index]) * scale;
+    float gx = penX;
+    float gy = penY;
+    float size = 1.0f;
+    GlyphEffect(gx, gy, static_cast<float>(i), mEffectTime, mEffectMode, count, size);
+    const GlyphRect r = Glyph(index);
+    WriteQuad(out, gx, gy, gx + advance * size, gy + cellHeight * size, z, color, r.mLeft, r.mTop, r.mRight, r.mBottom);
+    return advance;
 }
 
 void BitmapFont::DrawWorldGlyphs(uint32_t glyphs)

@@ -75,6 +75,10 @@ private:
     GlyphRect Glyph(uint32_t index) const;
     void SetDefaultWidths();
     void DrawWorldGlyphs(uint32_t glyphs);
+    // Writes glyph i of count at the pen with the text effect; a negative cell height runs up
+    // (world text). Answers how far the pen moves.
+    float WriteGlyph(GraphicsDevice::TexturedVertex* out, char c, float penX, float penY, float scale, float cellHeight,
+                     float z, uint32_t color, size_t i, float count) const;
 
     GraphicsDevice* mDevice;
     std::unique_ptr<GpuTexture> mTexture;

@@ -11,7 +11,6 @@
 #include "graphics/GraphicsLoom.h"
 #include "graphics/model/DistanceMap.h"
 #include "graphics/model/ModelStores.h"
-#include "graphics/particles/ParticleFiles.h"
 #include "graphics/particles/ParticleMath.h"
 #include "graphics/particles/ParticleSystem.h"
 #include "graphics/scene/SceneFields.h"
@@ -133,7 +132,7 @@ void Emitter::Serialize(Serializer& s)
 bool Emitter::Load(const std::string& fileName)
 {
     mFileName = fileName;
-    return LoadParticleFile(fileName, "Emitter", *this);
+    return XMLLoader::LoadElement(fileName, "Emitter", *this);
 }
 
 void Emitter::Init(size_t systemCount)

@@ -4,7 +4,6 @@
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/device/GraphicsDevice.h"
-#include "graphics/particles/ParticleFiles.h"
 #include "graphics/scene/SceneFields.h"
 
 ParticleSystem::~ParticleSystem() { ParticlePool::Free(static_cast<uint32_t>(mLive.size())); }
@@ -25,7 +24,7 @@ void ParticleSystem::Serialize(Serializer& s)
 bool ParticleSystem::Load(const std::string& fileName)
 {
     texture.SetFile("particle.bmp");
-    return LoadParticleFile(fileName, "System", *this);
+    return XMLLoader::LoadElement(fileName, "System", *this);
 }
 
 void ParticleSystem::Init()

@@ -45,6 +45,137 @@ void Put32(std::string& out, uint32_t v)
         out.push_back(char(uint8_t(v >> (8 * i))));
 }
 
+// The header fields after the magic: 0 size, 1 flags, 2 height, 3 width, 4 pitch, 5 depth,
+// 6 mip count, 7..17 reserved, 18 pixel format size, 19 flags, 20 fourCC, 21 bit count,
+// 22..25 masks r g b a, 26 caps, 27 caps2.
+using Header = uint32_t[31];
+
+// What the header says about the texels that follow it.
+struct Layout
+{
+    uint32_t mWidth = 0;
+    uint32_t mHeight = 0;
+    uint32_t mLevels = 1;
+    uint32_t mFaces = 1;
+    TextureFormat mFormat = TextureFormat::RGBA8;
+    // Stored B G R A: swapped to R G B A, with alpha forced to 255 when opaque.
+    bool mSwizzle = false;
+    bool mOpaque = false;
+};
+
+std::string ReadHeader(Cursor& c, Header& header)
+{
+    uint32_t magic = 0;
+    if (!c.U32(magic) || magic != kMagic)
+        return "not a DDS file";
+    for (uint32_t& field : header)
+        if (!c.U32(field))
+            return "the header is cut short";
+    if (header[0] != kHeaderSize || header[18] != kPixelFormatSize)
+        return "the header sizes are wrong";
+    return {};
+}
+
+std::string ReadSize(const Header& header, Layout& layout)
+{
+    const uint32_t height = header[2], width = header[3];
+    if (width == 0 || height == 0 || width > kMaxSize || height > kMaxSize)
+        return "the size " + std::to_string(width) + "x" + std::to_string(height) + " is out of range";
+    layout.mWidth = width;
+    layout.mHeight = height;
+    layout.mLevels = (header[1] & kFlagMipCount) ? std::max(header[6], 1u) : 1;
+    if (layout.mLevels > FullMipCount(width, height))
+        return "more mip levels than the size allows";
+    return {};
+}
+
+std::string ReadPixelFormat(const Header& header, Layout& layout)
+{
+    const uint32_t pfFlags = header[19], fourCC = header[20], bits = header[21];
+    if (pfFlags & kPfFourCC)
+    {
+        if (fourCC == FourCC('D', 'X', 'T', '1'))
+            layout.mFormat = TextureFormat::DXT1;
+        else if (fourCC == FourCC('D', 'X', 'T', '3'))
+            layout.mFormat = TextureFormat::DXT3;
+        else if (fourCC == FourCC('D', 'X', 'T', '5'))
+            layout.mFormat = TextureFormat::DXT5;
+        else
+            return "unsupported compression";
+        return {};
+    }
+    if ((pfFlags & kPfRgb) && bits == 32 && header[22] == 0x00FF0000 && header[23] == 0x0000FF00 &&
+        header[24] == 0x000000FF)
+    {
+        layout.mFormat = TextureFormat::RGBA8;
+        layout.mSwizzle = true;
+        layout.mOpaque = !(pfFlags & kPfAlphaPixels) || header[25] != 0xFF000000;
+        return {};
+    }
+    return "unsupported pixel format";
+}
+
+std::string ReadFaces(const Header& header, Layout& layout)
+{
+    const uint32_t caps2 = header[27];
+    const bool cube = (caps2 & kCaps2Cube) != 0;
+    if (cube && ((caps2 & kCaps2AllFaces) != kCaps2AllFaces || layout.mWidth != layout.mHeight))
+        return "a cube map needs six square faces";
+    layout.mFaces = cube ? 6 : 1;
+    return ImageCapError(layout.mWidth, layout.mHeight,
+                         DecodedImageBytes(layout.mWidth, layout.mHeight, 4, layout.mLevels > 1, layout.mFaces));
+}
+
+size_t LevelBytes(const Layout& layout, uint32_t level)
+{
+    return TextureLevelSize(layout.mFormat, std::max(layout.mWidth >> level, 1u),
+                            std::max(layout.mHeight >> level, 1u));
+}
+
+std::string CheckDataLength(const Layout& layout, size_t left)
+{
+    size_t dataBytes = 0;
+    for (uint32_t level = 0; level < layout.mLevels; ++level)
+        dataBytes += LevelBytes(layout, level);
+    dataBytes *= layout.mFaces;
+    if (left < dataBytes)
+        return "the data is cut short: " + std::to_string(dataBytes) + " bytes named, " + std::to_string(left) +
+            " there";
+    if (left > dataBytes)
+    {
+        // Trailing bytes are no part of any level: the file is not what its header says.
+        return std::to_string(left - dataBytes) + " bytes follow the data its header names";
+    }
+    return {};
+}
+
+// The data has been checked to hold every level of every face.
+void CopyLevels(const uint8_t* data, const Layout& layout, TextureData& out)
+{
+    out = TextureData{};
+    out.mKind = layout.mFaces == 6 ? TextureKind::Cube : TextureKind::Tex2D;
+    out.mFormat = layout.mFormat;
+    out.mWidth = layout.mWidth;
+    out.mHeight = layout.mHeight;
+    out.mLevels = layout.mLevels;
+    out.mLevelData.resize(size_t(layout.mFaces) * layout.mLevels);
+    for (uint32_t face = 0; face < layout.mFaces; ++face)
+        for (uint32_t level = 0; level < layout.mLevels; ++level)
+        {
+            const size_t bytesNeeded = LevelBytes(layout, level);
+            std::vector<uint8_t>& dst = out.Level(face, level);
+            dst.assign(data, data + bytesNeeded);
+            data += bytesNeeded;
+            if (layout.mSwizzle)
+                for (size_t i = 0; i < dst.size(); i += 4)
+                {
+                    std::swap(dst[i], dst[i + 2]); // B G R A in memory to R G B A
+                    if (layout.mOpaque)
+                        dst[i + 3] = 255;
+                }
+        }
+}
+
 } // namespace
 
 bool DdsReader::IsDds(const uint8_t* bytes, size_t size)
@@ -55,121 +186,23 @@ bool DdsReader::IsDds(const uint8_t* bytes, size_t size)
 bool DdsReader::Read(const uint8_t* bytes, size_t size, TextureData& out, std::string& error)
 {
     Cursor c{bytes, size};
-    uint32_t header[31];
-    uint32_t magic = 0;
-    if (!c.U32(magic) || magic != kMagic)
+    Header header;
+    Layout layout;
+    std::string why = ReadHeader(c, header);
+    if (why.empty())
+        why = ReadSize(header, layout);
+    if (why.empty())
+        why = ReadPixelFormat(header, layout);
+    if (why.empty())
+        why = ReadFaces(header, layout);
+    if (why.empty())
+        why = CheckDataLength(layout, size - c.mPos);
+    if (!why.empty())
     {
-        error = "not a DDS file";
+        error = why;
         return false;
     }
-    for (uint32_t& field : header)
-        if (!c.U32(field))
-        {
-            error = "the header is cut short";
-            return false;
-        }
-    // Field indices after the magic: 0 size, 1 flags, 2 height, 3 width, 4 pitch, 5 depth,
-    // 6 mip count, 7..17 reserved, 18 pixel format size, 19 flags, 20 fourCC, 21 bit count,
-    // 22..25 masks r g b a, 26 caps, 27 caps2.
-    if (header[0] != kHeaderSize || header[18] != kPixelFormatSize)
-    {
-        error = "the header sizes are wrong";
-        return false;
-    }
-    const uint32_t height = header[2], width = header[3];
-    if (width == 0 || height == 0 || width > kMaxSize || height > kMaxSize)
-    {
-        error = "the size " + std::to_string(width) + "x" + std::to_string(height) + " is out of range";
-        return false;
-    }
-    uint32_t levels = (header[1] & kFlagMipCount) ? std::max(header[6], 1u) : 1;
-    if (levels > FullMipCount(width, height))
-    {
-        error = "more mip levels than the size allows";
-        return false;
-    }
-    const uint32_t pfFlags = header[19], fourCC = header[20], bits = header[21];
-    TextureFormat format;
-    bool swizzle = false, opaque = false;
-    if (pfFlags & kPfFourCC)
-    {
-        if (fourCC == FourCC('D', 'X', 'T', '1'))
-            format = TextureFormat::DXT1;
-        else if (fourCC == FourCC('D', 'X', 'T', '3'))
-            format = TextureFormat::DXT3;
-        else if (fourCC == FourCC('D', 'X', 'T', '5'))
-            format = TextureFormat::DXT5;
-        else
-        {
-            error = "unsupported compression";
-            return false;
-        }
-    }
-    else if ((pfFlags & kPfRgb) && bits == 32 && header[22] == 0x00FF0000 && header[23] == 0x0000FF00 &&
-             header[24] == 0x000000FF)
-    {
-        format = TextureFormat::RGBA8;
-        swizzle = true;
-        opaque = !(pfFlags & kPfAlphaPixels) || header[25] != 0xFF000000;
-    }
-    else
-    {
-        error = "unsupported pixel format";
-        return false;
-    }
-    const uint32_t caps2 = header[27];
-    const bool cube = (caps2 & kCaps2Cube) != 0;
-    if (cube && ((caps2 & kCaps2AllFaces) != kCaps2AllFaces || width != height))
-    {
-        error = "a cube map needs six square faces";
-        return false;
-    }
-    const uint32_t faces = cube ? 6 : 1;
-    const std::string tooLarge = ImageCapError(width, height, DecodedImageBytes(width, height, 4, levels > 1, faces));
-    if (!tooLarge.empty())
-    {
-        error = tooLarge;
-        return false;
-    }
-    size_t dataBytes = 0;
-    for (uint32_t level = 0; level < levels; ++level)
-        dataBytes += TextureLevelSize(format, std::max(width >> level, 1u), std::max(height >> level, 1u));
-    dataBytes *= faces;
-    if (size - c.mPos < dataBytes)
-    {
-        error = "the data is cut short: " + std::to_string(dataBytes) + " bytes named, " +
-            std::to_string(size - c.mPos) + " there";
-        return false;
-    }
-    if (size - c.mPos > dataBytes)
-    {
-        // Trailing bytes are no part of any level: the file is not what its header says.
-        error = std::to_string(size - c.mPos - dataBytes) + " bytes follow the data its header names";
-        return false;
-    }
-    out = TextureData{};
-    out.mKind = cube ? TextureKind::Cube : TextureKind::Tex2D;
-    out.mFormat = format;
-    out.mWidth = width;
-    out.mHeight = height;
-    out.mLevels = levels;
-    out.mLevelData.resize(size_t(faces) * levels);
-    for (uint32_t face = 0; face < faces; ++face)
-        for (uint32_t level = 0; level < levels; ++level)
-        {
-            const uint32_t w = std::max(width >> level, 1u), h = std::max(height >> level, 1u);
-            const size_t bytesNeeded = TextureLevelSize(format, w, h);
-            std::vector<uint8_t>& dst = out.Level(face, level);
-            dst.assign(bytes + c.mPos, bytes + c.mPos + bytesNeeded);
-            c.mPos += bytesNeeded;
-            if (swizzle)
-                for (size_t i = 0; i < dst.size(); i += 4)
-                {
-                    std::swap(dst[i], dst[i + 2]); // B G R A in memory to R G B A
-                    if (opaque)
-                        dst[i + 3] = 255;
-                }
-        }
+    CopyLevels(bytes + c.mPos, layout, out);
     return true;
 }
 

@@ -450,8 +450,9 @@ void Terrain::LoadLayerImages()
             continue;
         if (!LoadImageFile(file, image, error, 4096))
         {
-            Console::Instance().Log("Terrain: layer texture \"" + file + "\" " + error + "; that layer is black",
-                                    LogError);
+            std::string message = "Terrain: layer texture \"" + file;
+            message.append("\" ").append(error).append("; that layer is black");
+            Console::Instance().Log(message, LogError);
             continue;
         }
         mLayerImages[i] = image.Converted(Image::Format::RGBA8);
@@ -533,7 +534,7 @@ void Terrain::BakeGround(int32_t index)
             }
             uint8_t* out = &texels[(size_t(j) * side + i) * 4];
             for (int c = 0; c < 3; ++c)
-                out[c] = uint8_t(std::min(colour[c], 255.0f) + 0.5f);
+                out[c] = uint8_t(std::floor(std::min(colour[c], 255.0f) + 0.5f));
             out[3] = 255;
         }
     }
@@ -761,6 +762,38 @@ void Terrain::RenderClipped(std::span<const Plane, 6> frustum, const Plane& clip
     effect.SetVector(effect.GetParameterByName("ClipPlane"), plane);
     effect.SetFloat(effect.GetParameterByName("ClipSide"), side);
     DrawPatches(*shader, frustum);
+}
+
+// The view's corner rays are tested against the plane of the lowest ground: if each starts above the
+// highest ground and meets that plane inside the map before the far plane, so does every ray
+// between them (the hits span a convex quad), and each crosses the ground on its way down.
+bool Terrain::FillsView(const Matrix4& viewProjection) const
+{
+    Matrix4 inverse;
+    if (!mRoot || mRoot->mHalf.x < 0.0f || mPatchesDrawn == 0 || !viewProjection.Inverse(inverse))
+        return false;
+    const Vector3& centre = mRoot->mCentre;
+    const Vector3& half = mRoot->mHalf;
+    const float low = centre.y - half.y;
+    const float high = centre.y + half.y;
+    // A tile in from the edges, clear of any doubt at the border.
+    const auto inside = [&](const Vector3& p) {
+        return std::fabs(p.x - centre.x) <= half.x - mTileScale && std::fabs(p.z - centre.z) <= half.z - mTileScale;
+    };
+    for (const float x : {-1.0f, 1.0f})
+    {
+        for (const float y : {-1.0f, 1.0f})
+        {
+            const Vector3 nearPoint = inverse.TransformCoord(Vector3(x, y, 0.0f));
+            const Vector3 farPoint = inverse.TransformCoord(Vector3(x, y, 1.0f));
+            if (nearPoint.y <= high || farPoint.y >= low || !inside(nearPoint))
+                return false;
+            const float t = (nearPoint.y - low) / (nearPoint.y - farPoint.y);
+            if (!inside(nearPoint + (farPoint - nearPoint) * t))
+                return false;
+        }
+    }
+    return true;
 }
 
 void Terrain::DrawDecals(Shader& shader)

@@ -73,6 +73,9 @@ public:
     size_t GetGroundBytes() const { return size_t(mGroundBaked) * GroundBytesPerPatch(); }
     // What the baked grounds may hold; the patches of the frame being drawn stay even over it.
     static constexpr size_t kMaxGroundBytes = size_t(48) << 20;
+    // True when the ground of the last Render fills the whole view of this view-projection: every
+    // pixel's ray meets it before the far plane, so nothing drawn on the far plane can show.
+    bool FillsView(const Matrix4& viewProjection) const;
     // Six inward planes of a view-projection (points as row vectors, depth 0..1).
     static std::array<Plane, 6> FrustumPlanes(const Matrix4& viewProjection);
 

@@ -30,21 +30,13 @@ Vector3 NormalizedOrZero(const Vector3& v)
 
 void MapGenerationSettings::Serialize(Serializer& s)
 {
-    auto note = [&](const char* key) { mRead.Note(s, key); };
-    s.SerializeRealField("flatRadius", flatRadius);
-    note("flatRadius");
-    s.SerializeInt("edgeWidth", edgeWidth);
-    note("edgeWidth");
-    s.SerializeRealField("maxHeight", maxHeight);
-    note("maxHeight");
-    s.SerializeRealField("edgeHeight", edgeHeight);
-    note("edgeHeight");
-    s.SerializeRealField("NoisePersistance", NoisePersistance);
-    note("NoisePersistance");
-    s.SerializeRealField("NoiseFrequency", NoiseFrequency);
-    note("NoiseFrequency");
-    s.SerializeVector("TowerPos", TowerPos);
-    note("TowerPos");
+    mRead.Real(s, "flatRadius", flatRadius);
+    mRead.Int(s, "edgeWidth", edgeWidth);
+    mRead.Real(s, "maxHeight", maxHeight);
+    mRead.Real(s, "edgeHeight", edgeHeight);
+    mRead.Real(s, "NoisePersistance", NoisePersistance);
+    mRead.Real(s, "NoiseFrequency", NoiseFrequency);
+    mRead.Vector(s, "TowerPos", TowerPos);
 }
 
 bool MapGenerationSettings::Load()
@@ -55,11 +47,7 @@ bool MapGenerationSettings::Load()
         Console::Instance().Log(std::string(kFile) + " not found; the map keeps its heights", LogError);
         return false;
     }
-    XMLLoader loader;
-    if (loader.Open(kFile))
-        loader.SerializeObject(*this);
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadObject(kFile, *this);
     if (!good)
     {
         Console::Instance().Log(std::string(kFile) + " lacks \"" + mRead.Missing() +

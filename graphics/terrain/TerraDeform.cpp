@@ -67,6 +67,7 @@ void TerraDeform::Deform(int32_t kind, float x, float y, float z, float r1, floa
     const float ts = mMap->mTileScale;
     if (!(x > 0.0f && x < float(mWidth) * ts && z > 0.0f && z < float(mDepth) * ts))
         return;
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings): x and z are inside the map, so this is the nearest tile.
     const int32_t cx = int32_t(x / ts + 0.5f), cz = int32_t(z / ts + 0.5f);
     const int32_t x0 = ClampIndex((x - r2) / ts + 0.5f, 0, mWidth - 1);
     const int32_t x1 = ClampIndex(std::ceil((x + r2) / ts + 0.5f), 0, mWidth - 1);
@@ -271,63 +272,58 @@ void TerraDeform::AddDecal(float x, float y, float z, float size, int32_t kind, 
     ++decal.version;
 }
 
-void TerraDeform::Update(float dt)
+void TerraDeform::AdvanceRipple(TimedDeformation& d, float dt, TerrainSurface* terrain)
 {
-    if (!mMap || !std::isfinite(dt))
-        return;
     const float ts = mMap->mTileScale;
-    TerrainSurface* terrain = mMap->GetTerrain();
-    for (TimedDeformation& d : mDeformations)
+    const float p = std::min(1.0f, (d.elapsed + dt) / d.duration);
+    const float u = d.x / ts, w = d.z / ts, r = d.radius / ts, hr = d.halfRadius / ts;
+    const float ru = std::trunc(r);
+    const int32_t bx0 = ClampIndex(std::trunc(u) - ru, 0, mWidth - 2);
+    const int32_t bx1 = ClampIndex(std::trunc(u) + ru, 0, mWidth - 2);
+    const int32_t bz0 = ClampIndex(std::trunc(w) - ru, 0, mDepth - 2);
+    const int32_t bz1 = ClampIndex(std::trunc(w) + ru, 0, mDepth - 2);
+    const float R = hr + (r - hr) * p;
+    const float R2 = R * R;
+    auto offset = [&](int32_t i, int32_t j) {
+        const float di = float(i) - u, dj = float(j) - w;
+        const float d2 = di * di + dj * dj;
+        if (d2 >= R2)
+            return 0.0f;
+        return -((R2 - d2) / R2) * (1.0f - p) * d.depth * std::cos((d2 / (hr * hr) - (r - hr) * p) * kPi);
+    };
+    for (int32_t pz = bz0 / kPatchSide; pz <= bz1 / kPatchSide; ++pz)
     {
-        if (d.state != 1)
-            continue;
-        const float p = std::min(1.0f, (d.elapsed + dt) / d.duration);
-        const float u = d.x / ts, w = d.z / ts, r = d.radius / ts, hr = d.halfRadius / ts;
-        const float ru = std::trunc(r);
-        const int32_t bx0 = ClampIndex(std::trunc(u) - ru, 0, mWidth - 2);
-        const int32_t bx1 = ClampIndex(std::trunc(u) + ru, 0, mWidth - 2);
-        const int32_t bz0 = ClampIndex(std::trunc(w) - ru, 0, mDepth - 2);
-        const int32_t bz1 = ClampIndex(std::trunc(w) + ru, 0, mDepth - 2);
-        const float R = hr + (r - hr) * p;
-        const float R2 = R * R;
-        auto offset = [&](int32_t i, int32_t j) {
-            const float di = float(i) - u, dj = float(j) - w;
-            const float d2 = di * di + dj * dj;
-            if (d2 >= R2)
-                return 0.0f;
-            return -((R2 - d2) / R2) * (1.0f - p) * d.depth * std::cos((d2 / (hr * hr) - (r - hr) * p) * kPi);
-        };
-        for (int32_t pz = bz0 / kPatchSide; pz <= bz1 / kPatchSide; ++pz)
+        for (int32_t px = bx0 / kPatchSide; px <= bx1 / kPatchSide; ++px)
         {
-            for (int32_t px = bx0 / kPatchSide; px <= bx1 / kPatchSide; ++px)
+            if (!Changed(px, pz))
             {
-                if (!Changed(px, pz))
-                {
-                    // First visit this frame: the whole patch starts again from the base.
-                    const int32_t jEnd = std::min((pz + 1) * kPatchSide, mDepth);
-                    const int32_t iEnd = std::min((px + 1) * kPatchSide, mWidth);
-                    for (int32_t j = pz * kPatchSide; j < jEnd; ++j)
-                        for (int32_t i = px * kPatchSide; i < iEnd; ++i)
-                            mMap->Tile(i, j).y = Base(i, j) + offset(i, j);
-                    Changed(px, pz) = 1;
-                }
-                else
-                {
-                    const int32_t j0 = std::max(bz0, pz * kPatchSide), j1 = std::min(bz1, (pz + 1) * kPatchSide - 1);
-                    const int32_t i0 = std::max(bx0, px * kPatchSide), i1 = std::min(bx1, (px + 1) * kPatchSide - 1);
-                    for (int32_t j = j0; j <= j1; ++j)
-                        for (int32_t i = i0; i <= i1; ++i)
-                            mMap->Tile(i, j).y += offset(i, j);
-                }
+                // First visit this frame: the whole patch starts again from the base.
+                const int32_t jEnd = std::min((pz + 1) * kPatchSide, mDepth);
+                const int32_t iEnd = std::min((px + 1) * kPatchSide, mWidth);
+                for (int32_t j = pz * kPatchSide; j < jEnd; ++j)
+                    for (int32_t i = px * kPatchSide; i < iEnd; ++i)
+                        mMap->Tile(i, j).y = Base(i, j) + offset(i, j);
+                Changed(px, pz) = 1;
+            }
+            else
+            {
+                const int32_t j0 = std::max(bz0, pz * kPatchSide), j1 = std::min(bz1, (pz + 1) * kPatchSide - 1);
+                const int32_t i0 = std::max(bx0, px * kPatchSide), i1 = std::min(bx1, (px + 1) * kPatchSide - 1);
+                for (int32_t j = j0; j <= j1; ++j)
+                    for (int32_t i = i0; i <= i1; ++i)
+                        mMap->Tile(i, j).y += offset(i, j);
             }
         }
-        d.elapsed += dt;
-        if (d.elapsed >= d.duration)
-            d.state = 0;
-        if (terrain)
-            terrain->PaintInfoTexture(Vector3(d.x, d.depth, d.z), d.halfRadius, d.radius, -1);
     }
+    d.elapsed += dt;
+    if (d.elapsed >= d.duration)
+        d.state = 0;
+    if (terrain)
+        terrain->PaintInfoTexture(Vector3(d.x, d.depth, d.z), d.halfRadius, d.radius, -1);
+}
 
+bool TerraDeform::RebuildChangedPatches(TerrainSurface* terrain)
+{
     bool anyChanged = false;
     for (int32_t pz = 0; pz < mPatchesZ; ++pz)
     {
@@ -345,9 +341,22 @@ void TerraDeform::Update(float dt)
                 terrain->RebuildPatch(px, pz);
         }
     }
-    if (anyChanged)
-        mMap->RefreshHeightRange();
+    return anyChanged;
+}
 
+bool TerraDeform::UnderChangedPatch(const TerrainDecal& decal)
+{
+    const int32_t pz1 = std::min((decal.z0 + decal.nz) / kPatchSide, mPatchesZ - 1);
+    const int32_t px1 = std::min((decal.x0 + decal.nx) / kPatchSide, mPatchesX - 1);
+    for (int32_t pz = decal.z0 / kPatchSide; pz <= pz1; ++pz)
+        for (int32_t px = decal.x0 / kPatchSide; px <= px1; ++px)
+            if (Changed(px, pz))
+                return true;
+    return false;
+}
+
+void TerraDeform::UpdateDecals(float dt, bool anyChanged)
+{
     for (TerrainDecal& decal : mDecals)
     {
         if (decal.kind == TerrainDecal::kFree)
@@ -358,15 +367,7 @@ void TerraDeform::Update(float dt)
             FreeDecal(decal);
             continue;
         }
-        if (!anyChanged)
-            continue;
-        bool under = false;
-        for (int32_t pz = decal.z0 / kPatchSide;
-             pz <= std::min((decal.z0 + decal.nz) / kPatchSide, mPatchesZ - 1) && !under; ++pz)
-            for (int32_t px = decal.x0 / kPatchSide;
-                 px <= std::min((decal.x0 + decal.nx) / kPatchSide, mPatchesX - 1) && !under; ++px)
-                under = Changed(px, pz) != 0;
-        if (!under)
+        if (!anyChanged || !UnderChangedPatch(decal))
             continue;
         size_t v = 0;
         for (int32_t iz = decal.z0; iz <= decal.z0 + decal.nz; ++iz)
@@ -374,5 +375,21 @@ void TerraDeform::Update(float dt)
                 decal.vertices[v++].y = mMap->Tile(ix, iz).y;
         ++decal.version;
     }
+}
+
+void TerraDeform::Update(float dt)
+{
+    if (!mMap || !std::isfinite(dt))
+        return;
+    TerrainSurface* terrain = mMap->GetTerrain();
+    for (TimedDeformation& d : mDeformations)
+    {
+        if (d.state == 1)
+            AdvanceRipple(d, dt, terrain);
+    }
+    const bool anyChanged = RebuildChangedPatches(terrain);
+    if (anyChanged)
+        mMap->RefreshHeightRange();
+    UpdateDecals(dt, anyChanged);
     std::fill(mPatchChanged.begin(), mPatchChanged.end(), 0);
 }

@@ -64,6 +64,12 @@ public:
 
 private:
     void EndDeformation(TimedDeformation& d);
+    // Update's steps: one ripple's frame, then normals and the terrain's patches for what moved
+    // (true when anything did), then the decals' ages and heights.
+    void AdvanceRipple(TimedDeformation& d, float dt, TerrainSurface* terrain);
+    bool RebuildChangedPatches(TerrainSurface* terrain);
+    bool UnderChangedPatch(const TerrainDecal& decal);
+    void UpdateDecals(float dt, bool anyChanged);
     void FreeDecal(TerrainDecal& decal);
     float& Base(int32_t x, int32_t z) { return mBaseHeights[size_t(z) * size_t(mWidth) + size_t(x)]; }
     uint8_t& Changed(int32_t px, int32_t pz) { return mPatchChanged[size_t(pz) * size_t(mPatchesX) + size_t(px)]; }

@@ -22,28 +22,17 @@ bool Fail(const std::string& why)
 
 void TerraTex::Serialize(Serializer& s)
 {
-    s.SerializeString("OutputFilename", mOutputFilename);
-    mRead.Note(s, "OutputFilename");
-    s.SerializeInt("MapSize", mMapSize);
-    mRead.Note(s, "MapSize");
-    s.SerializeString("HeightMap", mHeightMap);
-    mRead.Note(s, "HeightMap");
-    s.SerializeString("Output", mOutput);
-    mRead.Note(s, "Output");
-    s.SerializeInt("Option", mOption);
-    mRead.Note(s, "Option");
-    s.SerializeRealField("WaterPlane", mWaterPlane);
-    mRead.Note(s, "WaterPlane");
-    s.SerializeRealField("MiddlePlane", mMiddlePlane);
-    mRead.Note(s, "MiddlePlane");
-    s.SerializeRealField("HighPlane", mHighPlane);
-    mRead.Note(s, "HighPlane");
-    s.SerializeRealField("ScaleFactor", mScaleFactor);
-    mRead.Note(s, "ScaleFactor");
-    s.SerializeRealField("NoiseFrequency", mNoiseFrequency);
-    mRead.Note(s, "NoiseFrequency");
-    s.SerializeRealField("NoisePersis", mNoisePersis);
-    mRead.Note(s, "NoisePersis");
+    mRead.Text(s, "OutputFilename", mOutputFilename);
+    mRead.Int(s, "MapSize", mMapSize);
+    mRead.Text(s, "HeightMap", mHeightMap);
+    mRead.Text(s, "Output", mOutput);
+    mRead.Int(s, "Option", mOption);
+    mRead.Real(s, "WaterPlane", mWaterPlane);
+    mRead.Real(s, "MiddlePlane", mMiddlePlane);
+    mRead.Real(s, "HighPlane", mHighPlane);
+    mRead.Real(s, "ScaleFactor", mScaleFactor);
+    mRead.Real(s, "NoiseFrequency", mNoiseFrequency);
+    mRead.Real(s, "NoisePersis", mNoisePersis);
 }
 
 bool TerraTex::Load(const std::string& fileName)
@@ -51,11 +40,7 @@ bool TerraTex::Load(const std::string& fileName)
     mRead = RequiredFields();
     if (!FileExists(DataFilePath(fileName)))
         return Fail("settings file \"" + fileName + "\" not found");
-    XMLLoader loader;
-    if (loader.Open(fileName))
-        loader.SerializeObject(*this);
-    const bool good = loader.IsGood();
-    loader.Close();
+    const bool good = XMLLoader::LoadObject(fileName, *this);
     if (!good)
         return Fail("settings file \"" + fileName + "\" lacks \"" + mRead.Missing() + "\" or cannot be read");
     return true;

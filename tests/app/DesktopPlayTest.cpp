@@ -78,15 +78,6 @@ size_t Count(const std::string& text, const std::string& piece)
     return count;
 }
 
-std::vector<std::string> Errors(const std::string& log)
-{
-    std::vector<std::string> errors;
-    const std::regex entry("<Type>Error</Type>\\s*<Time>[^<]*</Time>\\s*<Message>([^<]*)</Message>");
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), entry); it != std::sregex_iterator(); ++it)
-        errors.push_back((*it)[1]);
-    return errors;
-}
-
 int Channel(uint32_t rgb, int shift) { return int((rgb >> shift) & 0xFF); }
 
 // A rectangle of the 800 x 600 screen.

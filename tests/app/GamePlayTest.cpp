@@ -76,15 +76,6 @@ Played Play(const TempDir& temp, const std::string& script)
     return run;
 }
 
-std::vector<std::string> Errors(const std::string& log)
-{
-    std::vector<std::string> errors;
-    const std::regex entry("<Type>Error</Type>\\s*<Time>[^<]*</Time>\\s*<Message>([^<]*)</Message>");
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), entry); it != std::sregex_iterator(); ++it)
-        errors.push_back((*it)[1]);
-    return errors;
-}
-
 // "name=value" pairs of the play script's "PLAY <what>:" log lines, the last of each kind.
 std::map<std::string, std::string> Report(const std::string& log, const std::string& what)
 {

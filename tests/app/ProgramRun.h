@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "tests/LOOM/support/WaitFor.h"
 
@@ -82,4 +84,14 @@ inline int RunToEnd(const std::string& command, double limitSeconds)
 {
     ChildProcess child(command);
     return child.Wait(limitSeconds);
+}
+
+// The messages of the error entries in a program's log file.
+inline std::vector<std::string> Errors(const std::string& log)
+{
+    std::vector<std::string> errors;
+    const std::regex entry("<Type>Error</Type>\\s*<Time>[^<]*</Time>\\s*<Message>([^<]*)</Message>");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), entry); it != std::sregex_iterator(); ++it)
+        errors.push_back((*it)[1]);
+    return errors;
 }

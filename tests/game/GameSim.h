@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -114,6 +115,25 @@ public:
     DataController& Data() { return *LogicLoom::Instance()->mDataController; }
     CogFactory& Cogs() { return CogFactory::Instance(); }
     std::string Path(const std::string& name) const { return mDir.Path("data/" + name); }
+    // Writes a plain composition (no functions, updates or archetypes) under Test/ and registers it.
+    void AddComposition(const std::string& cogName, const std::string& group, const std::vector<int>& components)
+    {
+        std::filesystem::create_directories(Path("Test"));
+        std::ofstream file(Path("Test/" + cogName + ".xml"));
+        file << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n\t<FileComposition>\n"
+             << "\t\t<string name=\"CogName\">" << cogName << "</string>\n"
+             << "\t\t<string name=\"GroupName\">" << group << "</string>\n"
+             << "\t\t<list name=\"Components\" size=\"" << components.size() << "\" type=\"CompID\">\n";
+        for (int id : components)
+            file << "\t\t\t<CompID>" << id << "</CompID>\n";
+        file << "\t\t</list>\n"
+             << "\t\t<list name=\"Functions\" size=\"0\" type=\"Funcmapping\">\n\t\t</list>\n"
+             << "\t\t<list name=\"UpdateList\" size=\"0\" type=\"func\">\n\t\t</list>\n"
+             << "\t\t<list name=\"Archetypes\" size=\"0\" type=\"Archetype\">\n\t\t</list>\n"
+             << "\t</FileComposition>\n</Stream>\n";
+        file.close();
+        Cogs().Composer("Test/" + cogName + ".xml");
+    }
 
 private:
     FakeClock mClock;

@@ -56,19 +56,26 @@ std::vector<uint8_t> Numbered(uint32_t i)
     return bytes;
 }
 
+// Pumps the client's events until it reports its connection; false after five seconds.
+bool WaitConnected(NetEndpoint& client)
+{
+    std::vector<NetEvent> events;
+    bool connected = false;
+    return WaitUntil([&] { return connected; },
+                     [&] {
+                         client.TakeEvents(events);
+                         for (const NetEvent& e : events)
+                             connected |= e.mType == NetEventType::Connected;
+                     },
+                     5.0);
+}
+
 // Sends count numbered payloads from the client and checks that the host receives each once, in
 // order, with its bytes intact, within the limit.
 void SendThrough(NetEndpoint& client, NetEndpoint& host, uint32_t count, double limitSeconds)
 {
+    ASSERT_TRUE(WaitConnected(client));
     std::vector<NetEvent> events;
-    bool connected = false;
-    ASSERT_TRUE(WaitUntil([&] { return connected; },
-                          [&] {
-                              client.TakeEvents(events);
-                              for (const NetEvent& e : events)
-                                  connected |= e.mType == NetEventType::Connected;
-                          },
-                          5.0));
     for (uint32_t i = 0; i < count; ++i)
         client.Send(0, Numbered(i));
     uint32_t next = 0;
@@ -115,15 +122,8 @@ TEST(NetEndpoint, TcpEmptyMessagesArriveEmptyAndInOrder)
 {
     auto host = OpenHost<NetTcpEndpoint>();
     auto client = OpenClient<NetTcpEndpoint>(host->GetLocalAddress().mPort);
+    ASSERT_TRUE(WaitConnected(*client));
     std::vector<NetEvent> events;
-    bool connected = false;
-    ASSERT_TRUE(WaitUntil([&] { return connected; },
-                          [&] {
-                              client->TakeEvents(events);
-                              for (const NetEvent& e : events)
-                                  connected |= e.mType == NetEventType::Connected;
-                          },
-                          5.0));
     const std::vector<std::vector<uint8_t>> sent = {{}, {1, 2, 3}, {}, {}, {4}};
     for (const std::vector<uint8_t>& bytes : sent)
         client->Send(0, bytes);
@@ -177,15 +177,7 @@ TEST(NetEndpoint, DestroyedMidSendStopsPromptly)
         std::unique_ptr<NetEndpoint> host = transport ? OpenHost<NetTcpEndpoint>() : OpenHost<NetUdpEndpoint>();
         std::unique_ptr<NetEndpoint> client = transport ? OpenClient<NetTcpEndpoint>(host->GetLocalAddress().mPort)
                                                         : OpenClient<NetUdpEndpoint>(host->GetLocalAddress().mPort);
-        std::vector<NetEvent> events;
-        bool connected = false;
-        ASSERT_TRUE(WaitUntil([&] { return connected; },
-                              [&] {
-                                  client->TakeEvents(events);
-                                  for (const NetEvent& e : events)
-                                      connected |= e.mType == NetEventType::Connected;
-                              },
-                              5.0));
+        ASSERT_TRUE(WaitConnected(*client));
         for (uint32_t i = 0; i < 2000; ++i)
             client->Send(0, Numbered(i));
         const double start = TestSeconds();
@@ -206,15 +198,8 @@ TEST(NetEndpoint, FullReceiveQueueHoldsBackWithoutLoss)
     settings.mMaxEvents = 16;
     ASSERT_TRUE(host->Open(settings));
     auto client = OpenClient<NetUdpEndpoint>(host->GetLocalAddress().mPort);
+    ASSERT_TRUE(WaitConnected(*client));
     std::vector<NetEvent> events;
-    bool connected = false;
-    ASSERT_TRUE(WaitUntil([&] { return connected; },
-                          [&] {
-                              client->TakeEvents(events);
-                              for (const NetEvent& e : events)
-                                  connected |= e.mType == NetEventType::Connected;
-                          },
-                          5.0));
     for (uint32_t i = 0; i < 200; ++i)
         client->Send(0, Numbered(i));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -249,7 +234,7 @@ public:
         mFd = socket(AF_INET, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
         sockaddr_in local = Loopback(0);
         local.sin_addr.s_addr = htonl(source);
-        bind(mFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local));
+        EXPECT_EQ(bind(mFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)), 0);
         if (udp)
             return;
         // A full listen queue must not stall the test: the connect completes in the background.
@@ -443,6 +428,7 @@ TEST(NetEndpoint, OneAddressCannotCrowdOutAPlayer)
         auto host = OpenGuardedHost(udp, 7);
         const uint16_t port = host->GetLocalAddress().mPort;
         std::vector<std::unique_ptr<RawPeer>> crowd;
+        crowd.reserve(70);
         for (int i = 0; i < 70; ++i)
             crowd.push_back(std::make_unique<RawPeer>(udp, port, kLoopback));
         std::vector<NetEvent> events;

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/Console.h"
 #include "network/NetEndpoint.h"
@@ -43,7 +45,7 @@ inline bool WaitUntil(const std::function<bool()>& done, const std::function<voi
 
 // Fake cogs that remember every call by name with a copy of its parameters. Installed as the
 // directory for its lifetime; the one before comes back after.
-class RecordingDirectory : public CogDirectory
+class RecordingDirectory : public FakeCogDirectory
 {
 public:
     struct Call
@@ -52,30 +54,6 @@ public:
         std::string mFunction;
         ParamBuffer mParams;
     };
-    RecordingDirectory() : mPrevious(CogDirectory::Get()) { Install(this); }
-    ~RecordingDirectory() override { Install(mPrevious); }
-
-    FakeCog& Add(uint32_t id, std::string name)
-    {
-        auto cog = std::make_unique<FakeCog>();
-        cog->mId = id;
-        cog->mName = std::move(name);
-        FakeCog& ref = *cog;
-        mCogs[id] = std::move(cog);
-        return ref;
-    }
-    Cog* FindCogById(uint32_t id) override
-    {
-        auto it = mCogs.find(id);
-        return it == mCogs.end() ? nullptr : AsCog(it->second.get());
-    }
-    Cog* FindCogByName(const std::string& name) override
-    {
-        for (auto& [id, cog] : mCogs)
-            if (cog->mName == name)
-                return AsCog(cog.get());
-        return nullptr;
-    }
     void CallFunction(Cog& cog, const std::string& function, ParamBuffer& params) override
     {
         mCalls.push_back({AsFake(&cog)->mId, function, params.Copy()});
@@ -90,10 +68,6 @@ public:
     }
 
     std::vector<Call> mCalls;
-
-private:
-    CogDirectory* mPrevious;
-    std::map<uint32_t, std::unique_ptr<FakeCog>> mCogs;
 };
 
 inline int LoopbackSocket(int type, uint16_t port = 0)
@@ -103,7 +77,7 @@ inline int LoopbackSocket(int type, uint16_t port = 0)
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(port);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     return fd;
 }
 
@@ -243,7 +217,7 @@ private:
         const int client = accept(mListen, nullptr, nullptr);
         const int host = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const sockaddr_in to = Loopback(mHostPort);
-        connect(host, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+        EXPECT_EQ(connect(host, reinterpret_cast<const sockaddr*>(&to), sizeof(to)), 0);
         std::vector<uint8_t> pending[2];
         const int fds[2] = {client, host};
         uint8_t buffer[4096];

@@ -995,11 +995,7 @@ LmfMesh BodyMesh(const BodyShape& shape)
     body.target = uint32_t(body.indices.size() / 3 / 2);
     body.keepApartChunk = true;
     body.keepApart = headFaces;
-    LmfMesh mesh;
-    mesh.kind = 2;
-    mesh.parts.push_back(std::move(body));
-    FitBounds(mesh);
-    return mesh;
+    return SkinnedMesh(std::move(body));
 }
 
 std::vector<LmfBone> BodyBones(const BodyShape& shape)
@@ -1007,10 +1003,7 @@ std::vector<LmfBone> BodyBones(const BodyShape& shape)
     std::vector<LmfBone> bones;
     for (uint32_t i = 0; i < kBodyBones; ++i)
     {
-        LmfBone bone;
-        bone.parent = kBody[i].parent;
-        bone.matrix = Matrix4::Translation(-ShapeBind(shape, i));
-        bones.push_back(bone);
+        bones.push_back(BindBone(kBody[i].parent, ShapeBind(shape, i)));
     }
     return bones;
 }
@@ -1077,11 +1070,7 @@ LmfMesh CursorMesh()
     ComputeAdjacency(claw);
     claw.influencesPerVertex = 2;
     claw.influences = std::move(influences);
-    LmfMesh mesh;
-    mesh.kind = 2;
-    mesh.parts.push_back(std::move(claw));
-    FitBounds(mesh);
-    return mesh;
+    return SkinnedMesh(std::move(claw));
 }
 
 std::vector<LmfBone> CursorBones()
@@ -1089,10 +1078,7 @@ std::vector<LmfBone> CursorBones()
     std::vector<LmfBone> bones;
     for (uint32_t i = 0; i < kClawBones; ++i)
     {
-        LmfBone bone;
-        bone.parent = ClawParent(i);
-        bone.matrix = Matrix4::Translation(-ClawBind(i));
-        bones.push_back(bone);
+        bones.push_back(BindBone(ClawParent(i), ClawBind(i)));
     }
     return bones;
 }

@@ -221,11 +221,7 @@ LmfMesh InvaderMesh()
     body.target = static_cast<uint32_t>(body.indices.size() / 3 / 2);
     body.keepApartChunk = true;
     body.keepApart = headFaces;
-    LmfMesh mesh;
-    mesh.kind = 2;
-    mesh.parts.push_back(std::move(body));
-    FitBounds(mesh);
-    return mesh;
+    return SkinnedMesh(std::move(body));
 }
 
 std::vector<LmfBone> InvaderBones()
@@ -233,10 +229,7 @@ std::vector<LmfBone> InvaderBones()
     std::vector<LmfBone> bones;
     for (const InvaderBone& b : kInvader)
     {
-        LmfBone bone;
-        bone.parent = b.parent;
-        bone.matrix = Matrix4::Translation(-b.bind);
-        bones.push_back(bone);
+        bones.push_back(BindBone(b.parent, b.bind));
     }
     return bones;
 }
@@ -289,11 +282,7 @@ LmfMesh TubeMesh()
         tube.influences.push_back({t, 1});
     }
     tube.influencesPerVertex = 2;
-    LmfMesh mesh;
-    mesh.kind = 2;
-    mesh.parts.push_back(std::move(tube));
-    FitBounds(mesh);
-    return mesh;
+    return SkinnedMesh(std::move(tube));
 }
 
 std::vector<LmfBone> TubeBones()

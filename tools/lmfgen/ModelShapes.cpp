@@ -168,6 +168,23 @@ void FitBounds(LmfMesh& mesh)
     mesh.radius = radius;
 }
 
+LmfMesh SkinnedMesh(LmfPart part)
+{
+    LmfMesh mesh;
+    mesh.kind = 2;
+    mesh.parts.push_back(std::move(part));
+    FitBounds(mesh);
+    return mesh;
+}
+
+LmfBone BindBone(int32_t parent, const Vector3& bind)
+{
+    LmfBone bone;
+    bone.parent = parent;
+    bone.matrix = Matrix4::Translation(-bind);
+    return bone;
+}
+
 AnimationKey Key(float time, const Vector3& position, const Quat& rotation)
 {
     AnimationKey key;

@@ -22,6 +22,10 @@ void AddFace(LmfPart& part, uint16_t a, uint16_t b, uint16_t c, const Vector3& o
 void Offset(LmfPart& part, const Vector3& by);
 // Bounding sphere and box of every part's vertices.
 void FitBounds(LmfMesh& mesh);
+// A skinned mesh (kind 2) of the one part, its bounds fitted.
+LmfMesh SkinnedMesh(LmfPart part);
+// A bone under parent whose bind pose stands at bind.
+LmfBone BindBone(int32_t parent, const Vector3& bind);
 // A key at a time.
 AnimationKey Key(float time, const Vector3& position, const Quat& rotation = Quat());
 // A turn about an axis by degrees.

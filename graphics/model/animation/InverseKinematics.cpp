@@ -111,29 +111,12 @@ void ConstraintInfo::Serialize(Serializer& s)
 
 bool LoadConstraintInfo(ConstraintInfo& info, const std::string& fileName)
 {
-    XMLLoader loader(fileName);
-    if (loader.BeginField("ConstraintInfo", nullptr, false, TypeElement, &info))
-    {
-        info.Serialize(loader);
-        loader.EndField("ConstraintInfo", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
-    return good;
+    return XMLLoader::LoadElement(fileName, "ConstraintInfo", info);
 }
 
 bool SaveConstraintInfo(ConstraintInfo& info, const std::string& fileName)
 {
-    XMLSaver saver;
-    if (!saver.Open(fileName))
-        return false;
-    if (saver.BeginField("ConstraintInfo", nullptr, false, TypeElement, &info))
-    {
-        info.Serialize(saver);
-        saver.EndField("ConstraintInfo", false);
-    }
-    saver.Close();
-    return saver.IsGood();
+    return XMLSaver::SaveElement(fileName, "ConstraintInfo", info);
 }
 
 Ref<Animation> SolveIK(const Skeleton& skeleton, const Animation& base, const IKPlacement& placement,

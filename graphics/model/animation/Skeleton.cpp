@@ -83,7 +83,8 @@ void Skeleton::Clear()
     mBoneCount = 0;
 }
 
-void Skeleton::PoseFromKey(uint32_t key, std::span<Matrix4> out, const Animation& animation, const Matrix4& root) const
+template <typename Compose>
+void Skeleton::PoseBones(std::span<Matrix4> out, const Matrix4& root, Compose compose) const
 {
     for (uint32_t index : mOrder)
     {
@@ -92,24 +93,24 @@ void Skeleton::PoseFromKey(uint32_t key, std::span<Matrix4> out, const Animation
         const Bone& bone = *mIndexTable[index];
         const Matrix4& parent =
             bone.mParent < 0 || static_cast<size_t>(bone.mParent) >= out.size() ? root : out[bone.mParent];
-        const Matrix4 local = animation.GetKeyMatrix(key, index);
-        local.Multiply(parent, out[index]);
+        compose(index, parent, out[index]);
     }
+}
+
+void Skeleton::PoseFromKey(uint32_t key, std::span<Matrix4> out, const Animation& animation, const Matrix4& root) const
+{
+    PoseBones(out, root, [&](uint32_t index, const Matrix4& parent, Matrix4& world) {
+        animation.GetKeyMatrix(key, index).Multiply(parent, world);
+    });
 }
 
 void Skeleton::PoseFromController(std::span<Matrix4> out, AnimationObj& controller, const Matrix4& root) const
 {
     Matrix4 local;
-    for (uint32_t index : mOrder)
-    {
-        if (index >= out.size())
-            continue;
-        const Bone& bone = *mIndexTable[index];
-        const Matrix4& parent =
-            bone.mParent < 0 || static_cast<size_t>(bone.mParent) >= out.size() ? root : out[bone.mParent];
+    PoseBones(out, root, [&](uint32_t index, const Matrix4& parent, Matrix4& world) {
         controller.GetTrackMatrix(index, local);
-        Matrix4::MultiplyAffine(local, parent, out[index]);
-    }
+        Matrix4::MultiplyAffine(local, parent, world);
+    });
 }
 
 void Skeleton::UpdateBones(std::span<Matrix4> out, AnimationObj& controller, const Matrix4& root) const

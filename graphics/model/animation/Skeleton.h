@@ -49,6 +49,9 @@ public:
     void UpdateBones(std::span<Matrix4> out, AnimationObj& controller, const Matrix4& root) const;
 
 private:
+    // Visits the bones parents first, handing each its parent's world matrix (root for the top).
+    template <typename Compose>
+    void PoseBones(std::span<Matrix4> out, const Matrix4& root, Compose compose) const;
     uint32_t mBoneCount = 0;
     std::vector<Bone*> mRoots;
     std::vector<std::unique_ptr<Bone>> mBones;

@@ -154,7 +154,13 @@ XMeshReader::Token XMeshReader::Next()
     return mToken = mBinary ? NextBinary() : NextText();
 }
 
-XMeshReader::Token XMeshReader::NextText()
+XMeshReader::Token XMeshReader::Failed(const std::string& what)
+{
+    Fail(what);
+    return Token::End;
+}
+
+void XMeshReader::SkipTextSpace()
 {
     const std::string& s = *mData;
     while (mPos < s.size())
@@ -175,6 +181,12 @@ XMeshReader::Token XMeshReader::NextText()
         }
         break;
     }
+}
+
+XMeshReader::Token XMeshReader::NextText()
+{
+    SkipTextSpace();
+    const std::string& s = *mData;
     if (mPos >= s.size())
         return Token::End;
 
@@ -188,10 +200,7 @@ XMeshReader::Token XMeshReader::NextText()
     {
         const size_t close = s.find('"', mPos + 1);
         if (close == std::string::npos)
-        {
-            Fail("string without its closing quote");
-            return Token::End;
-        }
+            return Failed("string without its closing quote");
         mText.assign(s, mPos + 1, close - mPos - 1);
         mPos = close + 1;
         return Token::String;
@@ -200,50 +209,13 @@ XMeshReader::Token XMeshReader::NextText()
     {
         const size_t close = s.find('>', mPos);
         if (close == std::string::npos || close - mPos > 40)
-        {
-            Fail("GUID without its closing '>'");
-            return Token::End;
-        }
+            return Failed("GUID without its closing '>'");
         mPos = close + 1;
         return Token::Guid;
     }
     const bool dotNumber = c == '.' && mPos + 1 < s.size() && IsDigit(s[mPos + 1]);
     if (IsDigit(c) || c == '-' || c == '+' || dotNumber)
-    {
-        const size_t start = mPos;
-        bool real = false;
-        while (mPos < s.size() &&
-               (IsDigit(s[mPos]) || s[mPos] == '.' || s[mPos] == 'e' || s[mPos] == 'E' || s[mPos] == '-' ||
-                s[mPos] == '+'))
-        {
-            real = real || s[mPos] == '.' || s[mPos] == 'e' || s[mPos] == 'E';
-            ++mPos;
-        }
-        const char* first = s.data() + start + (c == '+' ? 1 : 0);
-        const char* last = s.data() + mPos;
-        const std::string text(s, start, mPos - start);
-        if (real)
-        {
-            const auto [end, error] = std::from_chars(first, last, mFloat);
-            if (error != std::errc() || end != last)
-            {
-                Fail("bad number \"" + text + "\"");
-                return Token::End;
-            }
-            return Token::Float;
-        }
-        mNegative = first < last && *first == '-';
-        uint64_t magnitude = 0;
-        const auto [end, error] = std::from_chars(first + (mNegative ? 1 : 0), last, magnitude);
-        if (error != std::errc() || end != last || magnitude > 0xFFFFFFFFull)
-        {
-            Fail("bad number \"" + text + "\"");
-            return Token::End;
-        }
-        mInteger = static_cast<uint32_t>(magnitude);
-        mFloat = mNegative ? -float(magnitude) : float(magnitude);
-        return Token::Integer;
-    }
+        return TextNumber();
     if (IsNameStart(c))
     {
         const size_t start = mPos;
@@ -257,8 +229,39 @@ XMeshReader::Token XMeshReader::NextText()
         ++mPos;
         return Token::Other;
     }
-    Fail(std::string("unexpected character '") + (c >= 32 && c < 127 ? std::string(1, c) : "?") + "'");
-    return Token::End;
+    return Failed(std::string("unexpected character '") + (c >= 32 && c < 127 ? std::string(1, c) : "?") + "'");
+}
+
+XMeshReader::Token XMeshReader::TextNumber()
+{
+    const std::string& s = *mData;
+    const char c = s[mPos];
+    const size_t start = mPos;
+    bool real = false;
+    while (mPos < s.size() &&
+           (IsDigit(s[mPos]) || s[mPos] == '.' || s[mPos] == 'e' || s[mPos] == 'E' || s[mPos] == '-' || s[mPos] == '+'))
+    {
+        real = real || s[mPos] == '.' || s[mPos] == 'e' || s[mPos] == 'E';
+        ++mPos;
+    }
+    const char* first = s.data() + start + (c == '+' ? 1 : 0);
+    const char* last = s.data() + mPos;
+    const std::string text(s, start, mPos - start);
+    if (real)
+    {
+        const auto [end, error] = std::from_chars(first, last, mFloat);
+        if (error != std::errc() || end != last)
+            return Failed("bad number \"" + text + "\"");
+        return Token::Float;
+    }
+    mNegative = first < last && *first == '-';
+    uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(first + (mNegative ? 1 : 0), last, magnitude);
+    if (error != std::errc() || end != last || magnitude > 0xFFFFFFFFull)
+        return Failed("bad number \"" + text + "\"");
+    mInteger = static_cast<uint32_t>(magnitude);
+    mFloat = mNegative ? -float(magnitude) : float(magnitude);
+    return Token::Integer;
 }
 
 bool XMeshReader::BinaryBytes(void* out, size_t count)
@@ -270,16 +273,30 @@ bool XMeshReader::BinaryBytes(void* out, size_t count)
     return true;
 }
 
+bool XMeshReader::BinaryU32(uint32_t& value, const char* shortWhy)
+{
+    if (Left() < 4)
+        return Fail(shortWhy);
+    value = U32At(*mData, mPos);
+    mPos += 4;
+    return true;
+}
+
+void XMeshReader::SetInteger(uint32_t value)
+{
+    mInteger = value;
+    mNegative = false;
+    mFloat = float(value);
+}
+
 bool XMeshReader::NextListValue()
 {
     --mListLeft;
     // The list's length was checked against the file when it began.
     if (!mListFloats)
     {
-        mInteger = U32At(*mData, mPos);
+        SetInteger(U32At(*mData, mPos));
         mPos += 4;
-        mNegative = false;
-        mFloat = float(mInteger);
         return false;
     }
     if (mDoubles)
@@ -293,6 +310,38 @@ bool XMeshReader::NextListValue()
     return true;
 }
 
+XMeshReader::Token XMeshReader::BinaryText(uint16_t token)
+{
+    uint32_t count = 0;
+    if (!BinaryU32(count))
+        return Token::End;
+    if (count > Left() || count > kMaxNameBytes)
+        return Failed("name of " + std::to_string(count) + " bytes runs past the file");
+    mText.assign(*mData, mPos, count);
+    mPos += count;
+    if (token == kTokName)
+        return Token::Name;
+    uint32_t terminator = 0;
+    if (!BinaryU32(terminator, "string without its terminator"))
+        return Token::End;
+    if (terminator != kTokComma && terminator != kTokSemicolon)
+        return Failed("string ends in " + std::to_string(terminator) + ", not ',' or ';'");
+    return Token::String;
+}
+
+bool XMeshReader::BeginBinaryList(uint16_t token)
+{
+    uint32_t count = 0;
+    if (!BinaryU32(count))
+        return false;
+    const size_t size = token == kTokFloatList && mDoubles ? 8 : 4;
+    if (count > Left() / size)
+        return Fail("list of " + std::to_string(count) + " values runs past the file");
+    mListLeft = count;
+    mListFloats = token == kTokFloatList;
+    return true;
+}
+
 XMeshReader::Token XMeshReader::NextBinary()
 {
     while (true)
@@ -302,10 +351,7 @@ XMeshReader::Token XMeshReader::NextBinary()
         if (Left() == 0)
             return Token::End;
         if (Left() < 2)
-        {
-            Fail("token cut short");
-            return Token::End;
-        }
+            return Failed("token cut short");
         const auto* b = reinterpret_cast<const unsigned char*>(mData->data() + mPos);
         const uint16_t token = static_cast<uint16_t>(b[0] | b[1] << 8);
         mPos += 2;
@@ -313,76 +359,25 @@ XMeshReader::Token XMeshReader::NextBinary()
         {
         case kTokName:
         case kTokString:
-        {
-            if (Left() < 4)
-            {
-                Fail("token cut short");
-                return Token::End;
-            }
-            const uint32_t count = U32At(*mData, mPos);
-            mPos += 4;
-            if (count > Left() || count > kMaxNameBytes)
-            {
-                Fail("name of " + std::to_string(count) + " bytes runs past the file");
-                return Token::End;
-            }
-            mText.assign(*mData, mPos, count);
-            mPos += count;
-            if (token == kTokName)
-                return Token::Name;
-            if (Left() < 4)
-            {
-                Fail("string without its terminator");
-                return Token::End;
-            }
-            const uint32_t terminator = U32At(*mData, mPos);
-            mPos += 4;
-            if (terminator != kTokComma && terminator != kTokSemicolon)
-            {
-                Fail("string ends in " + std::to_string(terminator) + ", not ',' or ';'");
-                return Token::End;
-            }
-            return Token::String;
-        }
+            return BinaryText(token);
         case kTokInteger:
-            if (Left() < 4)
-            {
-                Fail("token cut short");
+        {
+            uint32_t value = 0;
+            if (!BinaryU32(value))
                 return Token::End;
-            }
-            mInteger = U32At(*mData, mPos);
-            mPos += 4;
-            mNegative = false;
-            mFloat = float(mInteger);
+            SetInteger(value);
             return Token::Integer;
+        }
         case kTokGuid:
             if (Left() < 16)
-            {
-                Fail("token cut short");
-                return Token::End;
-            }
+                return Failed("token cut short");
             mPos += 16;
             return Token::Guid;
         case kTokIntegerList:
         case kTokFloatList:
-        {
-            if (Left() < 4)
-            {
-                Fail("token cut short");
+            if (!BeginBinaryList(token))
                 return Token::End;
-            }
-            const uint32_t count = U32At(*mData, mPos);
-            mPos += 4;
-            const size_t size = token == kTokFloatList && mDoubles ? 8 : 4;
-            if (count > Left() / size)
-            {
-                Fail("list of " + std::to_string(count) + " values runs past the file");
-                return Token::End;
-            }
-            mListLeft = count;
-            mListFloats = token == kTokFloatList;
             continue;
-        }
         case kTokOpenBrace:
             return Token::OpenBrace;
         case kTokCloseBrace:
@@ -396,8 +391,7 @@ XMeshReader::Token XMeshReader::NextBinary()
             if ((token >= kTokOpenParen && token <= kTokDot) || (token >= kTokWord && token <= kTokArray))
                 return Token::Other;
             mPos -= 2;
-            Fail("unknown token " + std::to_string(token));
-            return Token::End;
+            return Failed("unknown token " + std::to_string(token));
         }
     }
 }
@@ -540,14 +534,10 @@ bool XMeshReader::ReadTopLevel()
             else if (mText == "Material")
             {
                 // Named here, used by reference from a material list.
-                XMaterial material;
-                if (Peek() == Token::Name)
-                    material.name = mText;
-                if (!ReadMaterial(material, 1))
+                if (!ReadMaterialInto(mNamedMaterials, 1))
                     return false;
-                mNamedMaterials.push_back(std::move(material));
             }
-            else if (!OpenObject(mText.c_str()) || !SkipObject())
+            else if (!SkipNamed())
                 return false;
             break;
         case Token::CloseBrace:
@@ -558,6 +548,36 @@ bool XMeshReader::ReadTopLevel()
     }
 }
 
+bool XMeshReader::SkipNamed() { return OpenObject(mText) && SkipObject(); }
+
+template <typename ReadChild, typename ReadReference>
+bool XMeshReader::ReadChildren(const char* owner, const char* extraData, ReadChild readChild,
+                               ReadReference readReference)
+{
+    while (true)
+    {
+        const Token token = Next();
+        if (token == Token::CloseBrace)
+            return true;
+        if (token == Token::OpenBrace)
+        {
+            if (!readReference())
+                return false;
+            continue;
+        }
+        if (token != Token::Name)
+            return mFailed ? false : Fail(token == Token::End ? std::string("file ends inside a ") + owner : extraData);
+        if (!readChild())
+            return false;
+    }
+}
+
+template <typename ReadChild>
+bool XMeshReader::ReadChildren(const char* owner, const char* extraData, ReadChild readChild)
+{
+    return ReadChildren(owner, extraData, readChild, [this] { return SkipObject(); });
+}
+
 bool XMeshReader::ReadFrame(int depth)
 {
     if (depth > kMaxDepth)
@@ -566,37 +586,17 @@ bool XMeshReader::ReadFrame(int depth)
         return false;
     const size_t firstVertex = mOut->positions.size();
     Matrix4 local;
-    while (true)
-    {
-        const Token token = Next();
-        if (token == Token::CloseBrace)
-            break;
-        if (token == Token::OpenBrace)
-        {
-            if (!SkipObject())
-                return false;
-            continue;
-        }
-        if (token != Token::Name)
-            return mFailed ? false : Fail(token == Token::End ? "file ends inside a Frame" : "data inside a Frame");
+    const bool read = ReadChildren("Frame", "data inside a Frame", [&] {
         if (mText == "FrameTransformMatrix")
-        {
-            if (!OpenObject("FrameTransformMatrix") || !ReadMatrix(local))
-                return false;
-        }
-        else if (mText == "Frame")
-        {
-            if (!ReadFrame(depth + 1))
-                return false;
-        }
-        else if (mText == "Mesh")
-        {
-            if (!ReadMesh(depth + 1))
-                return false;
-        }
-        else if (!OpenObject(mText.c_str()) || !SkipObject())
-            return false;
-    }
+            return OpenObject("FrameTransformMatrix") && ReadMatrix(local);
+        if (mText == "Frame")
+            return ReadFrame(depth + 1);
+        if (mText == "Mesh")
+            return ReadMesh(depth + 1);
+        return SkipNamed();
+    });
+    if (!read)
+        return false;
     PlaceFrom(firstVertex, local);
     return true;
 }
@@ -609,6 +609,27 @@ bool XMeshReader::ReadMatrix(Matrix4& matrix)
     for (int i = 0; i < 16; ++i)
         matrix[i] = values[i];
     return SkipObject();
+}
+
+bool XMeshReader::ReadItem(Vector3& item, const char* what)
+{
+    return ReadFloat(item.x, what) && ReadFloat(item.y, what) && ReadFloat(item.z, what);
+}
+
+bool XMeshReader::ReadItem(std::array<float, 2>& item, const char* what) { return ReadFloats(item.data(), 2, what); }
+
+template <typename Item>
+bool XMeshReader::ReadItems(std::vector<Item>& items, uint32_t count, size_t numbersPerItem, const char* what)
+{
+    if (!CheckRoom(numbersPerItem * count, what))
+        return false;
+    items.resize(count);
+    for (Item& item : items)
+    {
+        if (!ReadItem(item, what))
+            return false;
+    }
+    return true;
 }
 
 bool XMeshReader::ReadFaces(std::vector<std::vector<uint32_t>>& faces, uint32_t indexLimit, const char* what)
@@ -643,47 +664,24 @@ bool XMeshReader::ReadMesh(int depth)
         return false;
     RawMesh raw;
     uint32_t count = 0;
-    if (!ReadCount(count, kMaxVertices, "Mesh vertex count") || !CheckRoom(3 * size_t(count), "Mesh vertices"))
+    if (!ReadCount(count, kMaxVertices, "Mesh vertex count") || !ReadItems(raw.positions, count, 3, "Mesh vertices"))
         return false;
-    raw.positions.resize(count);
-    for (Vector3& p : raw.positions)
-    {
-        if (!ReadFloat(p.x, "Mesh vertices") || !ReadFloat(p.y, "Mesh vertices") || !ReadFloat(p.z, "Mesh vertices"))
-            return false;
-    }
     if (!ReadCount(count, kMaxFaces, "Mesh face count") || !CheckRoom(4 * size_t(count), "Mesh faces"))
         return false;
     raw.faces.resize(count);
     if (!ReadFaces(raw.faces, static_cast<uint32_t>(raw.positions.size()), "Mesh face"))
         return false;
 
-    while (true)
-    {
-        const Token token = Next();
-        if (token == Token::CloseBrace)
-            break;
-        if (token == Token::OpenBrace)
-        {
-            if (!SkipObject())
-                return false;
-            continue;
-        }
-        if (token != Token::Name)
-            return mFailed ? false
-                           : Fail(token == Token::End ? "file ends inside a Mesh" : "more data than the Mesh counts");
-        bool ok = true;
+    const bool read = ReadChildren("Mesh", "more data than the Mesh counts", [&] {
         if (mText == "MeshNormals")
-            ok = ReadNormals(raw);
-        else if (mText == "MeshTextureCoords")
-            ok = ReadTexCoords(raw);
-        else if (mText == "MeshMaterialList")
-            ok = ReadMaterialList(raw, depth + 1);
-        else
-            ok = OpenObject(mText.c_str()) && SkipObject();
-        if (!ok)
-            return false;
-    }
-    return Merge(raw);
+            return ReadNormals(raw);
+        if (mText == "MeshTextureCoords")
+            return ReadTexCoords(raw);
+        if (mText == "MeshMaterialList")
+            return ReadMaterialList(raw, depth + 1);
+        return SkipNamed();
+    });
+    return read && Merge(raw);
 }
 
 bool XMeshReader::ReadNormals(RawMesh& mesh)
@@ -691,14 +689,8 @@ bool XMeshReader::ReadNormals(RawMesh& mesh)
     if (!OpenObject("MeshNormals"))
         return false;
     uint32_t count = 0;
-    if (!ReadCount(count, kMaxVertices, "MeshNormals count") || !CheckRoom(3 * size_t(count), "MeshNormals"))
+    if (!ReadCount(count, kMaxVertices, "MeshNormals count") || !ReadItems(mesh.normals, count, 3, "MeshNormals"))
         return false;
-    mesh.normals.resize(count);
-    for (Vector3& n : mesh.normals)
-    {
-        if (!ReadFloat(n.x, "MeshNormals") || !ReadFloat(n.y, "MeshNormals") || !ReadFloat(n.z, "MeshNormals"))
-            return false;
-    }
     if (!ReadCount(count, kMaxFaces, "MeshNormals face count"))
         return false;
     if (count != mesh.faces.size())
@@ -726,25 +718,13 @@ bool XMeshReader::ReadTexCoords(RawMesh& mesh)
     if (count != mesh.positions.size())
         return Fail("MeshTextureCoords has " + std::to_string(count) + " pairs for " +
                     std::to_string(mesh.positions.size()) + " vertices");
-    if (!CheckRoom(2 * size_t(count), "MeshTextureCoords"))
-        return false;
-    mesh.texCoords.resize(count);
-    for (std::array<float, 2>& uv : mesh.texCoords)
-    {
-        if (!ReadFloats(uv.data(), 2, "MeshTextureCoords"))
-            return false;
-    }
-    return SkipObject();
+    return ReadItems(mesh.texCoords, count, 2, "MeshTextureCoords") && SkipObject();
 }
 
-bool XMeshReader::ReadMaterialList(RawMesh& mesh, int depth)
+bool XMeshReader::ReadMaterialIndices(RawMesh& mesh, uint32_t materials)
 {
-    if (!OpenObject("MeshMaterialList"))
-        return false;
-    uint32_t materials = 0;
     uint32_t count = 0;
-    if (!ReadCount(materials, kMaxMaterials, "MeshMaterialList material count") ||
-        !ReadCount(count, kMaxFaces, "MeshMaterialList face count"))
+    if (!ReadCount(count, kMaxFaces, "MeshMaterialList face count"))
         return false;
     if (count > mesh.faces.size())
         return Fail("MeshMaterialList names " + std::to_string(count) + " faces of only " +
@@ -763,47 +743,52 @@ bool XMeshReader::ReadMaterialList(RawMesh& mesh, int depth)
     // Faces past the list keep the last material.
     if (materials > 0)
         mesh.faceMaterials.resize(mesh.faces.size(), mesh.faceMaterials.empty() ? 0 : mesh.faceMaterials.back());
+    return true;
+}
 
-    while (true)
-    {
-        const Token token = Next();
-        if (token == Token::CloseBrace)
-            break;
-        if (token == Token::OpenBrace)
-        {
-            if (Next() != Token::Name)
-                return mFailed ? false : Fail("material reference without a name");
-            const std::string name = mText;
-            const XMaterial* found = nullptr;
-            for (const XMaterial& material : mNamedMaterials)
-                found = material.name == name ? &material : found;
-            if (!found)
-                return Fail("material reference " + name + " names no material");
-            mesh.materials.push_back(*found);
-            if (!SkipObject())
-                return false;
-            continue;
-        }
-        if (token != Token::Name)
-            return mFailed ? false
-                           : Fail(token == Token::End ? "file ends inside a MeshMaterialList"
-                                                      : "more data than the MeshMaterialList counts");
-        if (mText == "Material")
-        {
-            XMaterial material;
-            if (Peek() == Token::Name)
-                material.name = mText;
-            if (!ReadMaterial(material, depth + 1))
-                return false;
-            mesh.materials.push_back(std::move(material));
-        }
-        else if (!OpenObject(mText.c_str()) || !SkipObject())
-            return false;
-    }
+bool XMeshReader::ReadMaterialReference(RawMesh& mesh)
+{
+    if (Next() != Token::Name)
+        return mFailed ? false : Fail("material reference without a name");
+    const std::string name = mText;
+    const XMaterial* found = nullptr;
+    for (const XMaterial& material : mNamedMaterials)
+        found = material.name == name ? &material : found;
+    if (!found)
+        return Fail("material reference " + name + " names no material");
+    mesh.materials.push_back(*found);
+    return SkipObject();
+}
+
+bool XMeshReader::ReadMaterialList(RawMesh& mesh, int depth)
+{
+    if (!OpenObject("MeshMaterialList"))
+        return false;
+    uint32_t materials = 0;
+    if (!ReadCount(materials, kMaxMaterials, "MeshMaterialList material count") ||
+        !ReadMaterialIndices(mesh, materials))
+        return false;
+    const bool read = ReadChildren(
+        "MeshMaterialList", "more data than the MeshMaterialList counts",
+        [&] { return mText == "Material" ? ReadMaterialInto(mesh.materials, depth + 1) : SkipNamed(); },
+        [&] { return ReadMaterialReference(mesh); });
+    if (!read)
+        return false;
     if (mesh.materials.size() != materials)
         return Fail("MeshMaterialList counts " + std::to_string(materials) + " materials but holds " +
                     std::to_string(mesh.materials.size()));
     mesh.hasMaterials = materials > 0;
+    return true;
+}
+
+bool XMeshReader::ReadMaterialInto(std::vector<XMaterial>& materials, int depth)
+{
+    XMaterial material;
+    if (Peek() == Token::Name)
+        material.name = mText;
+    if (!ReadMaterial(material, depth))
+        return false;
+    materials.push_back(std::move(material));
     return true;
 }
 
@@ -820,29 +805,11 @@ bool XMeshReader::ReadMaterial(XMaterial& material, int depth)
     material.power = values[4];
     material.specular = Vector3(values[5], values[6], values[7]);
     material.emissive = Vector3(values[8], values[9], values[10]);
-    while (true)
-    {
-        const Token token = Next();
-        if (token == Token::CloseBrace)
-            return true;
-        if (token == Token::OpenBrace)
-        {
-            if (!SkipObject())
-                return false;
-            continue;
-        }
-        if (token != Token::Name)
-            return mFailed
-                ? false
-                : Fail(token == Token::End ? "file ends inside a Material" : "more data than a Material holds");
+    return ReadChildren("Material", "more data than a Material holds", [&] {
         if (mText == "TextureFilename")
-        {
-            if (!OpenObject("TextureFilename") || !ReadString(material.texture, "TextureFilename") || !SkipObject())
-                return false;
-        }
-        else if (!OpenObject(mText.c_str()) || !SkipObject())
-            return false;
-    }
+            return OpenObject("TextureFilename") && ReadString(material.texture, "TextureFilename") && SkipObject();
+        return SkipNamed();
+    });
 }
 
 // ---- merging ----

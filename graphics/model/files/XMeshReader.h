@@ -84,9 +84,17 @@ private:
     Token Next();
     Token Peek();
     Token NextText();
+    void SkipTextSpace();
+    Token TextNumber();
     Token NextBinary();
+    Token BinaryText(uint16_t token);
+    bool BeginBinaryList(uint16_t token);
     bool BinaryBytes(void* out, size_t count);
+    bool BinaryU32(uint32_t& value, const char* shortWhy = "token cut short");
     bool NextListValue();
+    void SetInteger(uint32_t value);
+    // Fail for the token readers.
+    Token Failed(const std::string& what);
     size_t Left() const { return mData->size() - mPos; }
 
     bool ReadCount(uint32_t& value, uint32_t cap, const char* what);
@@ -98,6 +106,19 @@ private:
     bool OpenObject(std::string what);
     bool SkipObject();
     bool SkipTemplate();
+    // Opens and skips the object whose type was just read.
+    bool SkipNamed();
+    // Reads the objects inside the one just opened up to its '}': each named one goes to
+    // readChild, each anonymous '{...}' (a reference) to readReference; other data fails.
+    template <typename ReadChild, typename ReadReference>
+    bool ReadChildren(const char* owner, const char* extraData, ReadChild readChild, ReadReference readReference);
+    template <typename ReadChild>
+    bool ReadChildren(const char* owner, const char* extraData, ReadChild readChild);
+    // Reads count items after checking the input can hold them.
+    template <typename Item>
+    bool ReadItems(std::vector<Item>& items, uint32_t count, size_t numbersPerItem, const char* what);
+    bool ReadItem(Vector3& item, const char* what);
+    bool ReadItem(std::array<float, 2>& item, const char* what);
 
     bool ReadTopLevel();
     bool ReadFrame(int depth);
@@ -107,6 +128,10 @@ private:
     bool ReadNormals(RawMesh& mesh);
     bool ReadTexCoords(RawMesh& mesh);
     bool ReadMaterialList(RawMesh& mesh, int depth);
+    bool ReadMaterialIndices(RawMesh& mesh, uint32_t materials);
+    bool ReadMaterialReference(RawMesh& mesh);
+    // A Material object, named by the token after its type when there is one.
+    bool ReadMaterialInto(std::vector<XMaterial>& materials, int depth);
     bool ReadMaterial(XMaterial& material, int depth);
     bool Merge(const RawMesh& raw);
     void PlaceFrom(size_t firstVertex, const Matrix4& matrix);

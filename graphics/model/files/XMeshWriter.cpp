@@ -54,6 +54,18 @@ public:
         Word(kTokFloatList);
         Dword(static_cast<uint32_t>(count));
     }
+    // A count, then the vectors' components as one float list.
+    void Vectors(const std::vector<Vector3>& vectors)
+    {
+        Count(vectors.size());
+        FloatList(3 * vectors.size());
+        for (const Vector3& v : vectors)
+        {
+            Float(v.x);
+            Float(v.y);
+            Float(v.z);
+        }
+    }
     // Face count, then corner count and corners of each triangle.
     void Faces(const std::vector<std::array<uint32_t, 3>>& faces)
     {
@@ -77,27 +89,13 @@ std::string XMeshWriter::WriteBinary(const XMesh& mesh)
     BinaryOut out;
     out.mBytes = "xof 0303bin 0032";
     out.Open("Mesh");
-    out.Count(mesh.positions.size());
-    out.FloatList(3 * mesh.positions.size());
-    for (const Vector3& p : mesh.positions)
-    {
-        out.Float(p.x);
-        out.Float(p.y);
-        out.Float(p.z);
-    }
+    out.Vectors(mesh.positions);
     out.Faces(mesh.faces);
     if (!mesh.normals.empty())
     {
         // One normal per vertex: the normal faces are the faces.
         out.Open("MeshNormals");
-        out.Count(mesh.normals.size());
-        out.FloatList(3 * mesh.normals.size());
-        for (const Vector3& n : mesh.normals)
-        {
-            out.Float(n.x);
-            out.Float(n.y);
-            out.Float(n.z);
-        }
+        out.Vectors(mesh.normals);
         out.Faces(mesh.faces);
         out.Close();
     }

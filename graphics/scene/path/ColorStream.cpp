@@ -41,18 +41,7 @@ void ColorStream::Serialize(Serializer& s)
     }
 }
 
-bool ColorStream::Load(const std::string& fileName)
-{
-    XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("ColorStream", nullptr, false, TypeElement, this))
-    {
-        Serialize(loader);
-        loader.EndField("ColorStream", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
-    return good;
-}
+bool ColorStream::Load(const std::string& fileName) { return XMLLoader::LoadElement(fileName, "ColorStream", *this); }
 
 Color ColorStream::Evaluate(float t, uint32_t start) const
 {

@@ -53,28 +53,30 @@ TEST(XMLLoader, SelfClosingFieldIsSkippedAndTheNextOneLoads)
     EXPECT_EQ(pair.mB, 5);
 }
 
-TEST(XMLLoader, EmptyElementKeepsTheDefaultAndTheNextFieldStartsCleanly)
+// An empty or blank-only value keeps the field's default, and the next field starts cleanly.
+TEST(XMLLoader, EmptyOrBlankValueKeepsTheDefault)
 {
-    Texts texts;
-    EXPECT_TRUE(LoadRecord("<Record>\n<string name=\"First\"></string>\n<string name=\"Second\">Fear the Power of the "
-                           "default Trap!</string>\n<bool>true</bool><real>0.5</real>\n</Record>",
-                           texts));
-    EXPECT_EQ(texts.mFirst, "default");
-    EXPECT_EQ(texts.mSecond, "Fear the Power of the default Trap!");
-    EXPECT_TRUE(texts.mFlag);
-    EXPECT_FLOAT_EQ(texts.mScale, 0.5f);
-}
-
-TEST(XMLLoader, BlankOnlyValueKeepsTheDefault)
-{
-    Texts texts;
-    EXPECT_TRUE(LoadRecord("<Record>\n<string name=\"First\"> </string>\n<string>x</string><bool>\n</bool><real> "
-                           "</real>\n</Record>",
-                           texts));
-    EXPECT_EQ(texts.mFirst, "default");
-    EXPECT_EQ(texts.mSecond, "x");
-    EXPECT_FALSE(texts.mFlag);
-    EXPECT_FLOAT_EQ(texts.mScale, 7.0f);
+    struct Case
+    {
+        const char* body;
+        Texts expected;
+    };
+    const Case cases[] = {
+        {"<Record>\n<string name=\"First\"></string>\n<string name=\"Second\">Fear the Power of the default "
+         "Trap!</string>\n<bool>true</bool><real>0.5</real>\n</Record>",
+         {"default", "Fear the Power of the default Trap!", true, 0.5f}},
+        {"<Record>\n<string name=\"First\"> </string>\n<string>x</string><bool>\n</bool><real> </real>\n</Record>",
+         {"default", "x", false, 7.0f}},
+    };
+    for (const Case& c : cases)
+    {
+        Texts texts;
+        EXPECT_TRUE(LoadRecord(c.body, texts)) << c.body;
+        EXPECT_EQ(texts.mFirst, c.expected.mFirst) << c.body;
+        EXPECT_EQ(texts.mSecond, c.expected.mSecond) << c.body;
+        EXPECT_EQ(texts.mFlag, c.expected.mFlag) << c.body;
+        EXPECT_FLOAT_EQ(texts.mScale, c.expected.mScale) << c.body;
+    }
 }
 
 TEST(XMLLoader, MalformedValuesKeepThePreviousValue)

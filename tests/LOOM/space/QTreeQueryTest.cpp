@@ -185,37 +185,37 @@ TEST_F(QTreeQuery, ViewQueryHoldsForArbitraryHalfSpaces)
     }
 }
 
-TEST(QTreeView, SeesObjectsHighAboveTheGround)
+// One real plane (the other five pass everything): an object high above the ground, where a
+// test at height 0 would find no node, and one near a plane that is not of unit length.
+TEST(QTreeView, SeesObjectsHighAboveTheGroundAndThroughUnnormalisedPlanes)
 {
-    QTree tree;
-    tree.Allocate(4);
-    tree.BuildTree(256.0f);
-    Spatial high;
-    high.StorePosition(Vector3(40, 160, 40));
-    high.GetLocalSphere().radius = 1;
-    tree.UpdateObject(&high);
-    ASSERT_EQ(high.GetLevel(), 4u);
-    // Everything above y = 150; a test at height 0 would find no node there.
-    const std::array<Plane, 6> frustum{Plane(0, 1, 0, -150), Plane(0, 0, 0, 1), Plane(0, 0, 0, 1),
-                                       Plane(0, 0, 0, 1),    Plane(0, 0, 0, 1), Plane(0, 0, 0, 1)};
-    tree.MarkVisible(frustum);
-    EXPECT_TRUE(high.IsSeen());
-}
-
-TEST(QTreeView, UnnormalisedPlanesDoNotShrinkNodes)
-{
-    QTree tree;
-    tree.Allocate(4);
-    tree.BuildTree(256.0f);
-    Spatial obj;
-    obj.StorePosition(Vector3(95.9f, 0, 40)); // cell 5 (80 to 96), reaches to 100.4
-    obj.GetLocalSphere().radius = 4.5f;
-    tree.UpdateObject(&obj);
-    ASSERT_EQ(obj.GetLevel(), 4u);
-    const std::array<Plane, 6> frustum{Plane(100, 0, 0, -10000), Plane(0, 0, 0, 1), Plane(0, 0, 0, 1),
-                                       Plane(0, 0, 0, 1),        Plane(0, 0, 0, 1), Plane(0, 0, 0, 1)};
-    tree.MarkVisible(frustum);
-    EXPECT_TRUE(obj.IsSeen());
+    struct Case
+    {
+        const char* name;
+        Vector3 position;
+        float radius;
+        Plane plane;
+    };
+    const Case cases[] = {
+        {"high above the ground", Vector3(40, 160, 40), 1.0f, Plane(0, 1, 0, -150)},
+        // Cell 5 (80 to 96); the sphere reaches to 100.4.
+        {"unnormalised plane", Vector3(95.9f, 0, 40), 4.5f, Plane(100, 0, 0, -10000)},
+    };
+    for (const Case& c : cases)
+    {
+        QTree tree;
+        tree.Allocate(4);
+        tree.BuildTree(256.0f);
+        Spatial obj;
+        obj.StorePosition(c.position);
+        obj.GetLocalSphere().radius = c.radius;
+        tree.UpdateObject(&obj);
+        ASSERT_EQ(obj.GetLevel(), 4u) << c.name;
+        const std::array<Plane, 6> frustum{c.plane,           Plane(0, 0, 0, 1), Plane(0, 0, 0, 1),
+                                           Plane(0, 0, 0, 1), Plane(0, 0, 0, 1), Plane(0, 0, 0, 1)};
+        tree.MarkVisible(frustum);
+        EXPECT_TRUE(obj.IsSeen()) << c.name;
+    }
 }
 
 TEST(QTreeView, CullsNodesBehindThePlanesAndAlwaysMarksTheRoot)

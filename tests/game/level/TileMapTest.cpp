@@ -27,6 +27,15 @@ bool LoggedContaining(const std::string& part, uint32_t since)
             return true;
     return false;
 }
+
+// A running game with a 10 x 10 level for the footprint tests.
+class TileCompOnGrid : public ::testing::Test
+{
+protected:
+    GameSim sim;
+    GridMaker grid{sim};
+    TileMap& map = grid.Map(10, 10);
+};
 } // namespace
 
 TEST(TileMap, WorldToTileRoundsByAlignmentAndClampsToOnePastTheEdge)
@@ -160,11 +169,8 @@ TEST(TileMap, TilesOnLineFromOffTheGridAndFromBadPoints)
     EXPECT_EQ(Console::Instance().GetEntryCounter() - since, 2u);
 }
 
-TEST(TileComp, PlacementClaimsSnapsAndCentres)
+TEST_F(TileCompOnGrid, PlacementClaimsSnapsAndCentres)
 {
-    GameSim sim;
-    GridMaker grid{sim};
-    TileMap& map = grid.Map(10, 10);
     TileComp& a = grid.Footprint(2, 2, {55.2f, 0, 54.8f});
     ASSERT_TRUE(a.IsPlaced());
     EXPECT_EQ(a.GetClaimedTiles(), (std::vector<TileIndex>{{4, 4}, {4, 5}, {5, 4}, {5, 5}}));
@@ -183,11 +189,8 @@ TEST(TileComp, PlacementClaimsSnapsAndCentres)
     EXPECT_EQ(map.GetTile(6, 6).occupant, nullptr);
 }
 
-TEST(TileComp, MoveToOwnForeignAndUnbuildableTiles)
+TEST_F(TileCompOnGrid, MoveToOwnForeignAndUnbuildableTiles)
 {
-    GameSim sim;
-    GridMaker grid{sim};
-    TileMap& map = grid.Map(10, 10);
     TileComp& a = grid.Footprint(2, 2, {55, 0, 55});
     TileComp& other = grid.Footprint(2, 2, {58, 0, 55});
     map.GetTile(2, 2).buildable = false;
@@ -222,11 +225,8 @@ TEST(TileComp, MoveToOwnForeignAndUnbuildableTiles)
     EXPECT_EQ(map.GetTile(7, 4).occupant, &other);
 }
 
-TEST(TileComp, ImpassableFootprintRestoresTheWalkFlagsItFound)
+TEST_F(TileCompOnGrid, ImpassableFootprintRestoresTheWalkFlagsItFound)
 {
-    GameSim sim;
-    GridMaker grid{sim};
-    TileMap& map = grid.Map(10, 10);
     map.GetTile(5, 5).passable = false; // blocked by the level itself
     TileComp& block = grid.Footprint(2, 2, {55, 0, 55}, false);
     for (TileIndex t : block.GetClaimedTiles())
@@ -247,11 +247,8 @@ TEST(TileComp, ImpassableFootprintRestoresTheWalkFlagsItFound)
     EXPECT_EQ(map.GetTile(7, 7).occupant, nullptr);
 }
 
-TEST(TileComp, FootprintsOutliveTheirMapSafely)
+TEST_F(TileCompOnGrid, FootprintsOutliveTheirMapSafely)
 {
-    GameSim sim;
-    GridMaker grid{sim};
-    TileMap& map = grid.Map(10, 10);
     TileComp& a = grid.Footprint(2, 2, {55, 0, 55});
     ASSERT_TRUE(a.IsPlaced());
     sim.Cogs().Destroy(map.GetOwner());
@@ -262,11 +259,8 @@ TEST(TileComp, FootprintsOutliveTheirMapSafely)
     EXPECT_FALSE(a.PlaceAt({55, 0, 55})) << "no map, no placement";
 }
 
-TEST(TileComp, AClearRingFootprintMakesItsSurroundingsUnbuildable)
+TEST_F(TileCompOnGrid, AClearRingFootprintMakesItsSurroundingsUnbuildable)
 {
-    GameSim sim;
-    GridMaker grid{sim};
-    TileMap& map = grid.Map(10, 10);
     TileComp& corner = grid.Footprint(2, 2, {51, 0, 51});
     ASSERT_TRUE(corner.IsPlaced());
     corner.ReleaseTiles();

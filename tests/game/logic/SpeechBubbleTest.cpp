@@ -95,28 +95,7 @@ TEST(SpeechBubble, AnIncompleteArchetypeLeavesNoCog)
 {
     BubbleScene s;
     // A bubble type with the phrase marker but nothing to follow with.
-    std::filesystem::create_directories(s.sim.Path("Test"));
-    {
-        std::ofstream(s.sim.Path("Test/HalfBubble.xml")) << R"(<?xml version="1.0" encoding="UTF-8"?>
-<Stream version="2.0">
-	<FileComposition>
-		<string name="CogName">HalfBubble</string>
-		<string name="GroupName">halfbubbles</string>
-		<list name="Components" size="2" type="CompID">
-			<CompID>1</CompID>
-			<CompID>127</CompID>
-		</list>
-		<list name="Functions" size="0" type="Funcmapping">
-		</list>
-		<list name="UpdateList" size="0" type="func">
-		</list>
-		<list name="Archetypes" size="0" type="Archetype">
-		</list>
-	</FileComposition>
-</Stream>
-)";
-    }
-    s.sim.Cogs().Composer("Test/HalfBubble.xml");
+    s.sim.AddComposition("HalfBubble", "halfbubbles", {1, 127});
     Cog* speaker = s.Speaker(0, 0);
     for (const char* archetype : {"HalfBubble", "Data/Effects/DustExplosion.xml"})
     {

@@ -17,6 +17,18 @@ void ExpectNear(const Vector3& a, const Vector3& b, float tolerance, const char*
     EXPECT_NEAR(a.z, b.z, tolerance) << what;
 }
 
+// A grunt that has landed and is left standing where it landed; null when it never lands.
+Cog* LandedStillGrunt(PlayerSim& play)
+{
+    Cog* invader = play.Field().Invader("grunt", 16, 17);
+    Kestrane& k = InvaderField::K(invader);
+    if (!play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600))
+        return nullptr;
+    k.SetBehavior("NoBehavior");
+    k.SetPathing("NoPathing");
+    return invader;
+}
+
 } // namespace
 
 TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
@@ -25,14 +37,9 @@ TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
     play.SmallScreen();
     play.Play();
     play.Step(2);
-    Cog* invader = play.Field().Invader("grunt", 16, 17);
+    Cog* invader = LandedStillGrunt(play);
+    ASSERT_NE(invader, nullptr);
     Kestrane& k = InvaderField::K(invader);
-    // Landed and standing.
-    ASSERT_TRUE(
-        play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
-    // It stays where it landed.
-    k.SetBehavior("NoBehavior");
-    k.SetPathing("NoPathing");
     play.Step(30);
     // The cursor hovers 15 above the ground under the mouse: aim at that height.
     play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(0, 15, 0));
@@ -299,12 +306,8 @@ TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
     PlayerSim play;
     play.Play();
     play.Step(2);
-    Cog* invader = play.Field().Invader("grunt", 16, 17);
-    Kestrane& k = InvaderField::K(invader);
-    ASSERT_TRUE(
-        play.Sim().StepUntil([&] { return k.GetState() != StateParachute && k.GetState() != StateAirborne; }, 600));
-    k.SetBehavior("NoBehavior");
-    k.SetPathing("NoPathing");
+    Cog* invader = LandedStillGrunt(play);
+    ASSERT_NE(invader, nullptr);
     play.MoveToWorld(InvaderField::P(invader).GetPosition() + Vector3(0, 15, 0));
     play.Step(30);
     play.Key(SDL_SCANCODE_I, true);

@@ -47,26 +47,7 @@ SDL_Event Press(Uint32 type)
 Cog* HudCog(GameSim& sim)
 {
     sim.Cogs().RegisterComponent(SelectRecorder::kTypeId, &gSelectRecorderFactory);
-    std::filesystem::create_directories(sim.Path("Test"));
-    std::ofstream(sim.Path("Test/Hud.xml")) << R"(<?xml version="1.0" encoding="UTF-8"?>
-<Stream version="2.0">
-	<FileComposition>
-		<string name="CogName">TestHud</string>
-		<string name="GroupName">huds</string>
-		<list name="Components" size="2" type="CompID">
-			<CompID>1</CompID>
-			<CompID>990</CompID>
-		</list>
-		<list name="Functions" size="0" type="Funcmapping">
-		</list>
-		<list name="UpdateList" size="0" type="func">
-		</list>
-		<list name="Archetypes" size="0" type="Archetype">
-		</list>
-	</FileComposition>
-</Stream>
-)";
-    sim.Cogs().Composer("Test/Hud.xml");
+    sim.AddComposition("TestHud", "huds", {1, 990});
     return sim.Cogs().Create("TestHud");
 }
 } // namespace

@@ -31,6 +31,16 @@ protected:
         mTexturedLayout = mDevice->CreateVertexLayout(textured);
     }
 
+    // A square render target of the given side.
+    std::unique_ptr<GpuTexture> RenderTarget(uint32_t side)
+    {
+        TextureDesc desc;
+        desc.mWidth = side;
+        desc.mHeight = side;
+        desc.mRenderTarget = true;
+        return mDevice->CreateTexture(desc);
+    }
+
     void TearDown() override
     {
         mTexturedLayout.reset();

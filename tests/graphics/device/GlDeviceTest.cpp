@@ -97,11 +97,7 @@ TEST_F(DeviceFixture, AlphaTestDropsFragments)
 
 TEST_F(DeviceFixture, RenderTargetRoundTripKeepsTopRowOnTop)
 {
-    TextureDesc desc;
-    desc.mWidth = 32;
-    desc.mHeight = 32;
-    desc.mRenderTarget = true;
-    auto target = mDevice->CreateTexture(desc);
+    auto target = RenderTarget(32);
     ASSERT_NE(target, nullptr);
     ASSERT_TRUE(mDevice->SetRenderTarget(0, target.get()));
     mDevice->Clear(ClearTarget | ClearZBuffer, 0xFF0000FF, 1.0f, 0);
@@ -122,11 +118,7 @@ TEST_F(DeviceFixture, RenderTargetRoundTripKeepsTopRowOnTop)
 
 TEST_F(DeviceFixture, StretchCopyScalesBetweenTargetAndBackBuffer)
 {
-    TextureDesc desc;
-    desc.mWidth = 8;
-    desc.mHeight = 8;
-    desc.mRenderTarget = true;
-    auto target = mDevice->CreateTexture(desc);
+    auto target = RenderTarget(8);
     ASSERT_TRUE(mDevice->SetRenderTarget(0, target.get()));
     mDevice->Clear(ClearTarget | ClearZBuffer, 0xFFFF00FF, 1.0f, 0);
     DrawRect(0, 0, 8, 4, 0xFF00FFFF);

@@ -11,9 +11,9 @@
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/factory/CogFactory.h"
+#include "LOOM/serial/XMLSaver.h"
 #include "graphics/effect/ShaderControl.h"
 #include "graphics/model/ModelStoreSet.h"
-#include "graphics/particles/ParticleFiles.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/particles/ParticlePool.h"
 #include "graphics/resource/ResourceContext.h"
@@ -76,7 +76,7 @@ protected:
     std::string Save(const std::string& name, const char* top, T& object)
     {
         std::string path = (mScratch->Path() / name).string();
-        EXPECT_TRUE(SaveParticleFile(path, top, object));
+        EXPECT_TRUE(XMLSaver::SaveElement(path, top, object));
         return path;
     }
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "LOOM/base/AssertHandler.h"
+#include "LOOM/serial/XMLSaver.h"
 #include "graphics/particles/Emitter.h"
-#include "graphics/particles/ParticleFiles.h"
 #include "graphics/particles/ParticleSystem.h"
 #include "tests/LOOM/support/LogCapture.h"
 #include "tests/graphics/particles/RecordingDevice.h"
@@ -27,7 +27,7 @@ Particle Make(float lifetime, const Vector3& velocity = {}, const Color& color =
 
 std::string WriteText(const ScratchFolder& folder, const std::string& name, const std::string& text)
 {
-    const std::string path = (folder.Path() / name).string();
+    std::string path = (folder.Path() / name).string();
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -250,7 +250,7 @@ TEST(ParticleFilesTest, RoundTrip)
     system.ParticleSize = 1.5f;
     system.fileStream = "Data/Effects/Fade.xml";
     const std::string systemPath = (folder.Path() / "System.xml").string();
-    ASSERT_TRUE(SaveParticleFile(systemPath, "System", system));
+    ASSERT_TRUE(XMLSaver::SaveElement(systemPath, "System", system));
     ParticleSystem systemBack;
     ASSERT_TRUE(systemBack.Load(systemPath));
     EXPECT_EQ(systemBack.UpdateTypes, 3);
@@ -275,7 +275,7 @@ TEST(ParticleFilesTest, RoundTrip)
     emitter.EPosition = Vector3(1, 2, 3);
     emitter.DisMapFile = "Models/InvaderDM.lmf";
     const std::string emitterPath = (folder.Path() / "Emitter.xml").string();
-    ASSERT_TRUE(SaveParticleFile(emitterPath, "Emitter", emitter));
+    ASSERT_TRUE(XMLSaver::SaveElement(emitterPath, "Emitter", emitter));
     Emitter back;
     ASSERT_TRUE(back.Load(emitterPath));
     EXPECT_EQ(back.EmitRate, 12.0f);

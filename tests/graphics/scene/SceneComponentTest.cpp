@@ -43,7 +43,7 @@ std::string RoundTrip(T& original, const TempDir& dir)
     EXPECT_TRUE(loader.IsGood());
     loader.Close();
     SaveComponentFile(copy, second);
-    const std::string text = TempDir::Read(first);
+    std::string text = TempDir::Read(first);
     EXPECT_EQ(text, TempDir::Read(second));
     return text;
 }
@@ -51,6 +51,19 @@ std::string RoundTrip(T& original, const TempDir& dir)
 class SceneComponents : public SceneFixture
 {
 protected:
+    // A red unit cube with a blob shadow, its model not loaded yet.
+    Model& BlobShadowCube(const Vector3& at, Cog*& cog)
+    {
+        MakeType("SceneModel", {Model::kTypeId});
+        cog = Make("SceneModel", at);
+        Model& model = Get<Model>(cog);
+        model.ModelFileName = "Models/UnitCube.lmf";
+        model.FileShader = "Basic";
+        model.Materials = {"Materials/Red.xml"};
+        model.ShadowType = 2;
+        return model;
+    }
+
     TempDir mDir;
 };
 
@@ -366,13 +379,8 @@ TEST(HudBar, QuadsFollowTheSizeAndTheClampedPercent)
 
 TEST_F(SceneComponents, BlobShadowLiesOnTheGroundWithoutAHeightMap)
 {
-    MakeType("SceneModel", {Model::kTypeId});
-    Cog* cog = Make("SceneModel", {256, 3, 256});
-    Model& model = Get<Model>(cog);
-    model.ModelFileName = "Models/UnitCube.lmf";
-    model.FileShader = "Basic";
-    model.Materials = {"Materials/Red.xml"};
-    model.ShadowType = 2;
+    Cog* cog = nullptr;
+    BlobShadowCube({256, 3, 256}, cog);
     cog->Initialize();
     MakeEye({256, 8, 266}, {256, 0, 256});
     const Image image = Frame();
@@ -395,13 +403,8 @@ TEST_F(SceneComponents, BlobShadowLiesOnTheGroundWithoutAHeightMap)
 // map's height): darkest in the middle, lighter half-way out, and nothing in its square's corners.
 TEST_F(SceneComponents, BlobShadowIsARoundSoftDotOnTheGround)
 {
-    MakeType("SceneModel", {Model::kTypeId});
-    Cog* cog = Make("SceneModel", {256, 12, 256});
-    Model& model = Get<Model>(cog);
-    model.ModelFileName = "Models/UnitCube.lmf";
-    model.FileShader = "Basic";
-    model.Materials = {"Materials/Red.xml"};
-    model.ShadowType = 2;
+    Cog* cog = nullptr;
+    Model& model = BlobShadowCube({256, 12, 256}, cog);
     model.Scale = 3.0f;
     cog->Initialize();
     MakeEye({256, 20, 268}, {256, 0, 256});

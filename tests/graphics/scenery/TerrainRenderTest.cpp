@@ -38,6 +38,7 @@ TEST_F(TerrainRender, GroundIsDrawnWhereItProjects)
     // The map is 64 wide at 100 away: about 0.75 of the height; the corners show the clear colour.
     EXPECT_EQ(frame.GetARGB(5, 5), 0xFF808080u);
     EXPECT_EQ(frame.GetARGB(795, 595), 0xFF808080u);
+    EXPECT_FALSE(mTerrain->FillsView(mView * mProjection)) << "the sky would show in the corners";
 
     // Facing away from the map: the quadtree rejects every patch.
     SetCamera(LookAt(Vector3(32.0f, 103.0f, 32.0f), Vector3(32.0f, 200.0f, 32.0f), Vector3(0.0f, 0.0f, 1.0f)));
@@ -46,10 +47,15 @@ TEST_F(TerrainRender, GroundIsDrawnWhereItProjects)
     EXPECT_EQ(mTerrain->GetPatchesDrawn(), 0u);
     EXPECT_EQ(Frame().GetARGB(400, 300), 0xFF808080u);
 
-    // Looking at one corner patch only.
+    // Looking at one corner patch only: the ground fills the frame, so nothing behind it needs drawing.
     SetCamera(LookAt(Vector3(8.0f, 13.0f, 8.0f), Vector3(8.0f, 3.0f, 8.0f), Vector3(0.0f, 0.0f, 1.0f)));
+    Clear();
     mTerrain->Render(Frustum(), 0.0f);
     EXPECT_EQ(mTerrain->GetPatchesDrawn(), 1u);
+    EXPECT_TRUE(mTerrain->FillsView(mView * mProjection));
+    const Image filled = Frame();
+    for (const auto& [x, y] : {std::pair(0u, 0u), std::pair(799u, 0u), std::pair(0u, 599u), std::pair(799u, 599u)})
+        EXPECT_EQ(Green(filled.GetARGB(x, y)), 255) << x << "," << y;
 }
 
 TEST_F(TerrainRender, PaintedGrassTurnsToDirtUnderACrater)
