@@ -100,7 +100,7 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
         error = "no graphics device";
         return false;
     }
-    graphics->SetResolution(width, height);
+    graphics->Display().SetResolution(width, height);
     return true;
 }
 

@@ -148,7 +148,7 @@ void BM_HudFrame(benchmark::State& state)
     state.counters["empty_ms"] = s.mEmptyMs;
     state.counters["hud_ms"] = hudMs;
     state.counters["ratio"] = s.mEmptyMs > 0 ? hudMs / s.mEmptyMs : 0.0;
-    state.counters["draws"] = double(s.mGui->GetDrawCount());
+    state.counters["draws"] = double(s.mGui->Painter().GetDrawCount());
 }
 BENCHMARK(BM_HudFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 

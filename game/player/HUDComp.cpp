@@ -259,7 +259,7 @@ void HUDComp::HideLevelVictoryWindow()
     if (mWidgets)
         mWidgets->Message("LevelVictoryConditionWindow", "Hide", "");
     if (GuiSystem* gui = PlayerGui())
-        gui->OnlyShowMouseOnGui(true);
+        gui->Mouse().OnlyShowOnGui(true);
     if (LogicLoom* logic = LogicLoom::Instance())
         logic->SetCursorActive(true);
     if (gCoreEngine)

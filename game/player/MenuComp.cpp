@@ -82,7 +82,7 @@ void MenuComp::Send(const char* widget, const char* message, const std::string& 
 void MenuComp::Initialize()
 {
     if (GuiSystem* gui = PlayerGui())
-        gui->ActivateBackground(0);
+        gui->Looks().ActivateBackground(0);
     mWidgets = mOwner ? mOwner->Get<WidgetComp>() : nullptr;
     if (!mWidgets)
     {
@@ -102,9 +102,9 @@ void MenuComp::Initialize()
 
 void MenuComp::Update()
 {
-    if (const GuiSystem* gui = PlayerGui(); gui && gui->GetMouseOverName() != mOver)
+    if (const GuiSystem* gui = PlayerGui(); gui && gui->Mouse().GetOverName() != mOver)
     {
-        mOver = gui->GetMouseOverName();
+        mOver = gui->Mouse().GetOverName();
         ScriptManager::Instance().SetGlobalString("GuiObjectOver", mOver);
     }
     const IOLoom* io = Input();

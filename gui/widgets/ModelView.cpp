@@ -102,8 +102,8 @@ Cog* ModelView::GetModelCog()
     model->FileShader = mShader;
     cog->Initialize();
     // Drawn by this widget only, never by the scene.
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->RemoveModel(model);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->RemoveModel(model);
     cog->Get<Positional>()->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
     mCogId = cog->GetID();
     return cog;
@@ -168,20 +168,21 @@ void ModelView::Turn()
 
 void ModelView::Render(GuiSystem& gui)
 {
+    GuiPainter& painter = gui.Painter();
     DrawImage(gui, mColor);
-    GraphicsDevice* device = gui.GetDevice();
+    GraphicsDevice* device = painter.GetDevice();
     GraphicsLoom* loom = GraphicsLoom::Instance();
     SkinModel* model = GetSkinModel();
     if (device && loom && model && mBox.mHeight > 0.0f)
     {
         // The quads and text so far go first; the model is drawn over them in the box.
-        gui.Flush();
-        const float height = float(gui.GetHeight()), width = float(gui.GetWidth());
+        painter.Flush();
+        const float height = float(gui.Units().mHeight), width = float(gui.Units().mWidth);
         float left = 0.0f, top = 0.0f;
-        gui.ScreenToClip(gui.GuiToPixelX(mBox.mX), gui.GuiToPixelY(mBox.mY), left, top);
+        gui.ScreenToClip(gui.Units().GuiToPixelX(mBox.mX), gui.Units().GuiToPixelY(mBox.mY), left, top);
         float right = 0.0f, bottom = 0.0f;
-        gui.ScreenToClip(gui.GuiToPixelX(mBox.mX + mBox.mWidth), gui.GuiToPixelY(mBox.mY - mBox.mHeight), right,
-                         bottom);
+        gui.ScreenToClip(gui.Units().GuiToPixelX(mBox.mX + mBox.mWidth),
+                         gui.Units().GuiToPixelY(mBox.mY - mBox.mHeight), right, bottom);
         // The model's own bounds fit the box, turned any way about its upright axis, with a margin
         // for its animations; a model without bounds is taken as the stored height.
         float fit = mModelHeight, base = 0.0f;
@@ -214,7 +215,7 @@ void ModelView::Render(GuiSystem& gui)
         states.mDepthWrite = true;
         model->RenderWithWorld(*device);
         frame.mViewProjectionAlt = saved;
-        gui.RestoreRenderStates();
+        painter.RestoreRenderStates();
     }
     RenderChildren(gui);
 }

@@ -88,7 +88,7 @@ struct TestScreen
         GraphicsLoom* graphics = GraphicsLoom::Instance();
         ASSERT_NE(graphics, nullptr);
         if (mWidth > 0)
-            graphics->SetResolution(uint32_t(mWidth), uint32_t(mHeight));
+            graphics->Display().SetResolution(uint32_t(mWidth), uint32_t(mHeight));
         graphics->GetToggles().mTerrain = mGround;
     }
 };
@@ -181,7 +181,7 @@ public:
     // loom takes the new screen size in the frame stepped here.
     void SmallScreen()
     {
-        GraphicsLoom::Instance()->SetResolution(320, 240);
+        GraphicsLoom::Instance()->Display().SetResolution(320, 240);
         Step();
     }
     void Send(const SDL_Event& event) { Io().HandleEvent(event); }

@@ -111,7 +111,7 @@ TEST(PlayerView, TheTowerBannerIsDrawnInItsColourAndGoesAfterItsTime)
     ASSERT_NE(tower, nullptr);
     auto* banner = static_cast<PopupText*>(level.mHud->Get<WidgetComp>()->Find("LargeTextPopup"));
     ASSERT_NE(banner, nullptr);
-    const Rect box = GraphicsLoom::Instance()->GetGui()->AsGuiSystem()->BoxToPixels(banner->GetBox());
+    const Rect box = GraphicsLoom::Instance()->GetGui()->AsGuiSystem()->Units().BoxToPixels(banner->GetBox());
     ASSERT_GT(box.mRight - box.mLeft, 0);
     const auto red = [](uint32_t argb) {
         return LevelView::Red(argb) > 170 && LevelView::Green(argb) < 70 && LevelView::Blue(argb) < 70;
@@ -242,7 +242,7 @@ TEST(PlayerView, ATrapButtonShowsItsNameAndPriceOnHoverWithinTheScreen)
     ASSERT_NE(bar, nullptr);
     ASSERT_FALSE(bar->Children().empty());
     GuiSystem& gui = *GraphicsLoom::Instance()->GetGui()->AsGuiSystem();
-    const Rect button = gui.BoxToPixels(bar->Children()[0]->GetBox());
+    const Rect button = gui.Units().BoxToPixels(bar->Children()[0]->GetBox());
     // The rows above the bar, where a tip that does not fit under the pointer goes.
     const Rect above{0, button.mTop - 90, level.Width() / 2, button.mTop};
     const auto tipText = [](uint32_t argb) {

@@ -165,9 +165,9 @@ TEST_F(OverlayTest, ConsoleSettingsCommands)
     EXPECT_FALSE(mLoom->GetGui()->IsVisible());
     console.ExecuteLine("HUD");
     console.ExecuteLine("SetLOD 12.5");
-    EXPECT_FLOAT_EQ(mLoom->GetLodLimit(), 12.5f);
+    EXPECT_FLOAT_EQ(mLoom->GetToggles().mLodLimit, 12.5f);
     console.ExecuteLine("AddLine v 0 0 0 v 1 1 1");
-    EXPECT_EQ(mLoom->GetDebugLines().size(), 2u);
+    EXPECT_EQ(mLoom->Lines().Lines().size(), 2u);
 }
 
 TEST(GraphicsCommandsLifetime, CommandsLeaveWithTheirOwner)

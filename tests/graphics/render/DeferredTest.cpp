@@ -194,7 +194,7 @@ protected:
         entry->mRenderable = mWall.get();
         queue.Add(entry);
         mLoom->GetDeferred()->Render(*mDevice, queue, *mLoom->GetPostProcessor(), mLoom->GetShaderControl(),
-                                     mLoom->GetSun()->mLights, 0.0f, 0.0f, 800, 600);
+                                     mLoom->Scenery().GetSun()->mLights, 0.0f, 0.0f, 800, 600);
         Image image;
         EXPECT_TRUE(mDevice->ReadBack(nullptr, image));
         return image;
@@ -302,7 +302,7 @@ TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
         EXPECT_EQ(wrong, 0);
         EXPECT_EQ(brighter > 0, c.active && c.range > 0.0f);
         mCogs.DestroyAll();
-        ASSERT_TRUE(mLoom->GetSun()->mLights.empty());
+        ASSERT_TRUE(mLoom->Scenery().GetSun()->mLights.empty());
     }
 
     // No light left: the frame is the unlit one again.

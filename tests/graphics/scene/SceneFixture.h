@@ -49,7 +49,7 @@ protected:
         RegisterSceneFunctions(*mCogs);
         ASSERT_NO_FATAL_FAILURE(StartLoom());
         // These scenes are judged against the clear colour: no sky behind them.
-        if (SkyDome* sky = mLoom->GetSky())
+        if (SkyDome* sky = mLoom->Scenery().GetSky())
             sky->mSkyActive = sky->mCloudsActive = false;
     }
 

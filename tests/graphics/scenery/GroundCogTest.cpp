@@ -44,7 +44,7 @@ TEST_F(GroundCog, TheDataFolderGroundLoadsItsMapAndDrawsIt)
     // The flat middle of the generated height image is grey 100.
     EXPECT_NEAR(map->GetHeight(128.0f, 128.0f), 10.0f, 1e-4);
     EXPECT_EQ(terrain->GetPatchesPerSide(), 16);
-    EXPECT_EQ(mLoom->GetTerrain(), terrain);
+    EXPECT_EQ(mLoom->GetScene()->mTerrain, terrain);
     EXPECT_EQ(terrain->GetInfoImage().mWidth, 256u);
 
     SetCamera(LookAt(Vector3(128.0f, 150.0f, -60.0f), Vector3(128.0f, 10.0f, 128.0f), Vector3(0.0f, 1.0f, 0.0f)));
@@ -55,7 +55,7 @@ TEST_F(GroundCog, TheDataFolderGroundLoadsItsMapAndDrawsIt)
     EXPECT_NE(Frame().GetARGB(400, 300), 0xFF808080u);
     cogs.DestroyAll();
     EXPECT_EQ(HeightMap::Current(), nullptr);
-    EXPECT_EQ(mLoom->GetTerrain(), nullptr);
+    EXPECT_EQ(mLoom->GetScene()->mTerrain, nullptr);
 }
 
 TEST_F(GroundCog, LightsOnCogsJoinTheLoomsSun)
@@ -69,7 +69,7 @@ TEST_F(GroundCog, LightsOnCogsJoinTheLoomsSun)
     cogs.Types().RegisterType("Lamp", composer);
     Cog* lamp = cogs.CreateAt("Lamp", Vector3(3.0f, 4.0f, 5.0f));
     ASSERT_NE(lamp, nullptr);
-    Sun* sun = mLoom->GetSun();
+    Sun* sun = mLoom->Scenery().GetSun();
     ASSERT_EQ(sun->mLights.size(), 1u);
     EXPECT_EQ(sun->mLights[0]->GetPosition(), Vector3(3.0f, 4.0f, 5.0f));
     cogs.DestroyAll();
