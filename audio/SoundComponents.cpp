@@ -109,7 +109,7 @@ void Listener::Initialize()
 
 void RegisterAudioComponents(CogFactory& cogs)
 {
-    cogs.RegisterComponent(22, &gListenerFactory);
-    cogs.RegisterComponent(20, &gSoundPlayer2DFactory);
-    cogs.RegisterComponent(21, &gSoundPlayer3DFactory);
+    cogs.Types().RegisterComponent(22, &gListenerFactory);
+    cogs.Types().RegisterComponent(20, &gSoundPlayer2DFactory);
+    cogs.Types().RegisterComponent(21, &gSoundPlayer3DFactory);
 }

@@ -13,6 +13,6 @@ inline void MakeType(CogFactory& cogs, const std::string& name, const std::vecto
 {
     auto composer = std::make_shared<Composer>(cogs, name, "");
     for (uint32_t id : components)
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType(name, composer);
+        composer->AddComponent(id, cogs.Types().GetComponentFactory(id));
+    cogs.Types().RegisterType(name, composer);
 }

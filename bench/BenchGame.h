@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "LOOM/base/FileUtils.h"
@@ -80,13 +81,15 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
     SetSceneSeam(&sScene);
     static PlayerBinding sPlayer;
     SetPlayerSide(&sPlayer);
-    gCoreEngine = new CoreEngine(window, GameLooms());
+    static std::unique_ptr<CoreEngine> sEngine;
+    sEngine = std::make_unique<CoreEngine>(window, GameLooms());
+    gCoreEngine = sEngine.get();
     LoadEngineConfig("config.xml");
     EngineConfig::Instance().mStartupScript = startScript;
     gCoreEngine->Start();
     // Shut down before the statics the engine's cogs point into (the GUI's layers) are gone.
     std::atexit([] {
-        delete gCoreEngine;
+        sEngine.reset();
         gCoreEngine = nullptr;
         SetPlayerSide(nullptr);
         SetSceneSeam(nullptr);
@@ -97,7 +100,7 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
         error = "no graphics device";
         return false;
     }
-    graphics->SetResolution(width, height);
+    graphics->Display().SetResolution(width, height);
     return true;
 }
 

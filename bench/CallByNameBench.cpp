@@ -94,10 +94,10 @@ struct Target
     Target()
     {
         ParamBuffer::AllocatePool(8);
-        mCogs.RegisterComponent(kWallId, &gWallFactory);
+        mCogs.Types().RegisterComponent(kWallId, &gWallFactory);
         auto type = std::make_shared<Composer>(mCogs, "BenchWall", "Bench");
         type->AddComponent(kWallId, &gWallFactory);
-        mCogs.RegisterType("BenchWall", type);
+        mCogs.Types().RegisterType("BenchWall", type);
         mCog = mCogs.Instantiate("BenchWall");
         mCog->Initialize();
         mWall = static_cast<Wall*>(mCog->GetComponent(kWallId));

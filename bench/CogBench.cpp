@@ -42,10 +42,10 @@ CounterFactory gCounterFactory;
 
 void MakeType(CogFactory& cogs)
 {
-    cogs.RegisterComponent(900, &gCounterFactory);
+    cogs.Types().RegisterComponent(900, &gCounterFactory);
     auto type = std::make_shared<Composer>(cogs, "Counter", "Counters");
     type->AddComponent(900, &gCounterFactory);
-    cogs.RegisterType("Counter", type);
+    cogs.Types().RegisterType("Counter", type);
 }
 
 void BM_UpdateAll(benchmark::State& state)
@@ -94,16 +94,16 @@ CompFactoryOf<Filler<903>> gFiller3;
 void BM_ComponentAccess(benchmark::State& state)
 {
     CogFactory cogs;
-    cogs.RegisterComponent(901, &gFiller1);
-    cogs.RegisterComponent(902, &gFiller2);
-    cogs.RegisterComponent(903, &gFiller3);
-    cogs.RegisterComponent(900, &gCounterFactory);
+    cogs.Types().RegisterComponent(901, &gFiller1);
+    cogs.Types().RegisterComponent(902, &gFiller2);
+    cogs.Types().RegisterComponent(903, &gFiller3);
+    cogs.Types().RegisterComponent(900, &gCounterFactory);
     auto type = std::make_shared<Composer>(cogs, "Walker", "Walkers");
     type->AddComponent(901, &gFiller1);
     type->AddComponent(902, &gFiller2);
     type->AddComponent(903, &gFiller3);
     type->AddComponent(900, &gCounterFactory);
-    cogs.RegisterType("Walker", type);
+    cogs.Types().RegisterType("Walker", type);
     constexpr int kCogs = 1000;
     std::vector<Cog*> walkers;
     std::vector<Counter*> held;

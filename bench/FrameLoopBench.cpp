@@ -60,11 +60,11 @@ void BM_FrameLoop(benchmark::State& state)
     CoreEngine engine(nullptr, LoomFactories{});
     engine.Start();
     CogFactory& cogs = CogFactory::Instance();
-    cogs.RegisterComponent(kSpinnerId, &gSpinnerFactory);
+    cogs.Types().RegisterComponent(kSpinnerId, &gSpinnerFactory);
     auto composer = std::make_shared<Composer>(cogs, "Spinner", "Bench");
-    composer->AddComponent(1, cogs.GetComponentFactory(1));
+    composer->AddComponent(1, cogs.Types().GetComponentFactory(1));
     composer->AddComponent(kSpinnerId, &gSpinnerFactory);
-    cogs.RegisterType("Spinner", composer);
+    cogs.Types().RegisterType("Spinner", composer);
     for (int i = 0; i < kCogs; ++i)
         cogs.Create("Spinner");
 

@@ -107,7 +107,7 @@ Setup& Get()
         s->mCogs = std::make_unique<CogFactory>();
         auto type = std::make_shared<Composer>(*s->mCogs, "Hud", "Gui");
         type->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-        s->mCogs->RegisterType("Hud", type);
+        s->mCogs->Types().RegisterType("Hud", type);
         Cog* cog = s->mCogs->Instantiate("Hud");
         cog->Initialize();
         cog->Get<WidgetComp>()->SetRoot(MakeHud());
@@ -148,7 +148,7 @@ void BM_HudFrame(benchmark::State& state)
     state.counters["empty_ms"] = s.mEmptyMs;
     state.counters["hud_ms"] = hudMs;
     state.counters["ratio"] = s.mEmptyMs > 0 ? hudMs / s.mEmptyMs : 0.0;
-    state.counters["draws"] = double(s.mGui->GetDrawCount());
+    state.counters["draws"] = double(s.mGui->Painter().GetDrawCount());
 }
 BENCHMARK(BM_HudFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
 

@@ -72,7 +72,7 @@ void BM_HudFrame(benchmark::State& state)
     RegisterGuiWidgetTypes();
     CogFactory& cogs = CogFactory::Instance();
     RegisterPositional(cogs);
-    cogs.RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+    cogs.Types().RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
     static PlayerBinding player;
     SetPlayerSide(&player);
     std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
@@ -82,7 +82,7 @@ void BM_HudFrame(benchmark::State& state)
     data.mGameState = StateInLevel;
     MakeType(cogs, "BenchInvader", {1, Kestrane::kTypeId});
     MakeType(cogs, "BenchTrap", {1, TrapData::kTypeId});
-    MakeType(cogs, "BenchWall", {1, wall::kTypeId});
+    MakeType(cogs, "BenchWall", {1, Wall::kTypeId});
     MakeType(cogs, "BenchHud", {WidgetComp::kTypeId, HUDComp::kTypeId});
     RandomSeed(11);
     Scatter(cogs, "BenchInvader", 1000);
@@ -115,7 +115,7 @@ void BM_HudFrame(benchmark::State& state)
             add(c->GetOwnerPositional());
         for (Comp* c : data.mTraps)
             add(c->GetOwnerPositional());
-        for (wall* w : data.mWalls)
+        for (Wall* w : data.mWalls)
             add(w->GetOwnerPositional());
         benchmark::DoNotOptimize(copied.data());
     };

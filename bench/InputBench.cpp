@@ -133,11 +133,11 @@ void BM_ControlMap(benchmark::State& state)
     std::unique_ptr<IOLoom> loom = HeldLoom();
     CogFactory cogs;
     RegisterInputComponents(cogs);
-    cogs.RegisterComponent(kTargetId, &gTargetFactory);
+    cogs.Types().RegisterComponent(kTargetId, &gTargetFactory);
     auto type = std::make_shared<Composer>(cogs, "Player", "Input");
     type->AddComponent(kTargetId, &gTargetFactory);
-    type->AddComponent(ControlMap::kTypeId, cogs.GetComponentFactory(ControlMap::kTypeId));
-    cogs.RegisterType("Player", type);
+    type->AddComponent(ControlMap::kTypeId, cogs.Types().GetComponentFactory(ControlMap::kTypeId));
+    cogs.Types().RegisterType("Player", type);
     Cog* cog = cogs.Instantiate("Player");
     cog->Get<ControlMap>()->SetControlFile(WriteControlFile());
     cog->Initialize();

@@ -189,7 +189,7 @@ void BM_LevelFrame(benchmark::State& state)
     state.counters["invaders"] = double(LogicLoom::Instance()->mDataController->mLiveInvaders);
     state.counters["most_alive"] = double(l.mMostAlive);
     state.counters["fps"] = l.mLevelMs > 0.0 ? 1000.0 / l.mLevelMs : 0.0;
-    if (const Terrain* terrain = GraphicsLoom::Instance()->GetTerrain())
+    if (const Terrain* terrain = GraphicsLoom::Instance()->GetScene()->mTerrain)
     {
         state.counters["patches_drawn"] = double(terrain->GetPatchesDrawn());
         state.counters["terrain_triangles"] = double(terrain->GetTrianglesDrawn());

@@ -44,8 +44,8 @@ struct Scene
         PhysicsLoom::RegisterComponents(cogs);
         auto ball = std::make_shared<Composer>(cogs, "Ball", "");
         for (uint32_t id : {1u, 50u, 51u})
-            ball->AddComponent(id, cogs.GetComponentFactory(id));
-        cogs.RegisterType("Ball", ball);
+            ball->AddComponent(id, cogs.Types().GetComponentFactory(id));
+        cogs.Types().RegisterType("Ball", ball);
         std::mt19937 random(11);
         std::uniform_real_distribution<float> place(8.0f, 248.0f);
         std::uniform_real_distribution<float> height(2.0f, 20.0f);

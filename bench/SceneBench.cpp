@@ -62,21 +62,21 @@ Setup& Get()
         s->mCogs = std::make_unique<CogFactory>();
         RegisterPositional(*s->mCogs);
         RegisterCamera(*s->mCogs);
-        s->mCogs->RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
+        s->mCogs->Types().RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
         s->mLoom.reset(GraphicsLoom::Create());
         s->mLoom->Init();
-        if (!s->mLoom->HasContext())
+        if (!s->mLoom->GetDevice())
         {
             s->mError = "no GL context";
             return s;
         }
-        s->mLoom->SetResolution(kWidth, kHeight);
+        s->mLoom->Display().SetResolution(kWidth, kHeight);
         for (const auto& [name, id] : {std::pair{"Eye", Camera::kTypeId}, std::pair{"Invader", SkinModel::kTypeId}})
         {
             auto type = std::make_shared<Composer>(*s->mCogs, name, "");
-            type->AddComponent(1, s->mCogs->GetComponentFactory(1));
-            type->AddComponent(id, s->mCogs->GetComponentFactory(id));
-            s->mCogs->RegisterType(name, type);
+            type->AddComponent(1, s->mCogs->Types().GetComponentFactory(1));
+            type->AddComponent(id, s->mCogs->Types().GetComponentFactory(id));
+            s->mCogs->Types().RegisterType(name, type);
         }
         Cog* eye = s->mCogs->Instantiate("Eye");
         auto& place = *eye->Get<Positional>();
@@ -168,7 +168,7 @@ void BM_PlainSkinLoop(benchmark::State& state)
         const Vector3 at = model->GetOwnerPositional()->GetPositionValue();
         world.FromPosQuatUniformScale(at, Quat(), 1.0f);
         worlds.push_back(world);
-        far.push_back((at - eye).Length() > s.mLoom->GetLodLimit());
+        far.push_back((at - eye).Length() > s.mLoom->GetToggles().mLodLimit);
     }
     size_t farCount = 0;
     for (bool f : far)

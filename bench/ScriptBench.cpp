@@ -51,7 +51,7 @@ lua_State* StartScripts()
         static CogFactory cogs;
         auto type = std::make_shared<Composer>(cogs, "BenchThing", "");
         type->BindMessage("Add", MakeCogFunctor([](Cog*, int32_t a, int32_t b) -> int32_t { return a + b; }));
-        cogs.RegisterType("BenchThing", type);
+        cogs.Types().RegisterType("BenchThing", type);
         Cog* cog = cogs.Allocate("BenchThing");
         cog->SetName("Bench");
         cog->Initialize();

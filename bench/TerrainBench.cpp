@@ -178,9 +178,9 @@ struct FrameSetup
         Console::Instance().SetConfigFolder("Config\\");
         loom.reset(GraphicsLoom::Create());
         loom->Init();
-        if (!loom->HasContext())
+        if (!loom->GetDevice())
             return;
-        loom->SetResolution(kWidth, kHeight);
+        loom->Display().SetResolution(kWidth, kHeight);
         map = std::make_unique<HeightMap>();
         map->mMapFile = "Data/TerrainHeight.bmp";
         map->mHeightScale = 25.5f;

@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return &factory;
     }();
     const std::string name = WriteScratchFile("Fuzz.xml", data, size);
-    cogs->file(name);
-    cogs->Composer(name);
+    cogs->Files().LoadCogFile(name);
+    cogs->Files().LoadComposition(name);
     cogs->ProcessDestroyList();
     cogs->DestroyAll();
     return 0;

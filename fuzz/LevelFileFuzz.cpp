@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         map.MainLevelFile = WriteScratchFile("Fuzz.bin", data, size);
         map.Initialize();
     }
-    cogs->file(WriteScratchFile("Fuzz.xml", data, size));
+    cogs->Files().LoadCogFile(WriteScratchFile("Fuzz.xml", data, size));
     cogs->ProcessDestroyList();
     cogs->DestroyAll();
     return 0;

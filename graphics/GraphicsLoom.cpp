@@ -126,6 +126,23 @@ void GraphicsLoom::Init()
     if (!mGui)
         mGui = std::make_unique<InputGuiStandIn>();
 
+    ReadSettings();
+    CreateDevice();
+    mAssets.SetFolders();
+    ResetSwitches();
+    if (mDevice)
+        SetUpDevice();
+    else
+        mGui->Init(nullptr, GetScreenWidth(), GetScreenHeight());
+    mAssets.MakeModelStores();
+    if (mDevice)
+        mScenery.Make();
+    MakeRenderParts();
+    HandScreenToInput();
+}
+
+void GraphicsLoom::ReadSettings()
+{
     mWindow = PlatformWindow::GetHandle();
     int windowWidth = 0, windowHeight = 0;
     if (mWindow)
@@ -139,70 +156,61 @@ void GraphicsLoom::Init()
     present.mWindowed = !mSettings.mFullscreen;
     present.mVSync = mSettings.mVSync;
     present.mSamples = int32_t(mSettings.Samples());
+}
 
+void GraphicsLoom::CreateDevice()
+{
+    DeviceDesc& present = mScene->mPresent;
     if (!mWindow)
     {
         Console::Instance().Log("GraphicsLoom: no main window, nothing will be drawn", LogError);
         present.mWidth = present.mHeight = 0;
+        return;
     }
-    else
+    std::string error;
+    mDevice = GraphicsDevice::CreateGl(mWindow, present, error);
+    if (!mDevice)
     {
-        std::string error;
-        mDevice = GraphicsDevice::CreateGl(mWindow, present, error);
-        if (!mDevice)
-        {
-            Console::Instance().Log("GraphicsLoom: " + error + ", nothing will be drawn", LogError);
-            present.mWidth = present.mHeight = 0;
-        }
+        Console::Instance().Log("GraphicsLoom: " + error + ", nothing will be drawn", LogError);
+        present.mWidth = present.mHeight = 0;
     }
+}
 
-    mAssets.SetFolders();
-
+void GraphicsLoom::ResetSwitches()
+{
+    // Scripts set the LOD limit; a restart keeps it.
+    const float lodLimit = mToggles.mLodLimit;
     mToggles = Toggles{};
+    mToggles.mLodLimit = lodLimit;
     mToggles.mShowStats = mSettings.mShowFPS;
     mToggles.mVSync = mSettings.mVSync;
     mDisplay.Clear();
     mLoading.Reset();
     mScene->mConsolePosition = -240.0f;
+}
 
-    if (mDevice)
+void GraphicsLoom::SetUpDevice()
+{
+    const DeviceCaps& caps = mDevice->GetCaps();
+    mScene->mTextureFormat = TextureFormat::RGBA8;
+    if (mSettings.mCompressTextures)
     {
-        const DeviceCaps& caps = mDevice->GetCaps();
-        mScene->mTextureFormat = TextureFormat::RGBA8;
-        if (mSettings.mCompressTextures)
-        {
-            if (caps.mCompressedTextures)
-                mScene->mTextureFormat = TextureFormat::DXT5;
-            else if (mSettings.mStopOnFailure)
-                return StopOnFailure("Device Does not Support Compressed Textures");
-        }
-        mPixelShader20 = caps.mPixelShader20;
-        mTwoSidedStencil = caps.mTwoSidedStencil;
-        ResourceContext::Set(mDevice.get(), &mAssets.Textures(), mScene->mTextureFormat == TextureFormat::DXT5);
-        if (!mSettings.mConsoleBackground.empty())
-            mScene->mConsoleBackground.SetFile(mSettings.mConsoleBackground);
-        mQuads = std::make_unique<QuadBatcher>(*mDevice);
-        mShaders.Frame() = FrameMatrices{};
-        mShaders.Load(*mDevice, mPixelShader20);
-        mGui->Init(mDevice.get(), present.mWidth, present.mHeight);
-        mAssets.CreateDeclarations(*mDevice);
+        if (caps.mCompressedTextures)
+            mScene->mTextureFormat = TextureFormat::DXT5;
+        else if (mSettings.mStopOnFailure)
+            return StopOnFailure("Device Does not Support Compressed Textures");
     }
-    else
-    {
-        mGui->Init(nullptr, present.mWidth, present.mHeight);
-    }
-    mAssets.MakeModelStores();
-    if (mDevice)
-    {
-        // The water and the sky hold meshes from the stores.
-        mWater = std::make_unique<Water>();
-        mSky = std::make_unique<SkyDome>();
-        mSun = std::make_unique<Sun>();
-        mWater->Init();
-        mWater->OnResetDevice();
-        mSun->Init();
-        mSky->Init();
-    }
+    ResourceContext::Set(mDevice.get(), &mAssets.Textures(), mScene->mTextureFormat == TextureFormat::DXT5);
+    if (!mSettings.mConsoleBackground.empty())
+        mScene->mConsoleBackground.SetFile(mSettings.mConsoleBackground);
+    mShaders.Frame() = FrameMatrices{};
+    mShaders.Load(*mDevice, caps.mPixelShader20);
+    mGui->Init(mDevice.get(), GetScreenWidth(), GetScreenHeight());
+    mAssets.CreateDeclarations(*mDevice);
+}
+
+void GraphicsLoom::MakeRenderParts()
+{
     if (!mCommands)
         mCommands = std::make_unique<GraphicsCommands>(*this);
     if (!mPost)
@@ -215,7 +223,6 @@ void GraphicsLoom::Init()
     mCommands->Init(mDevice.get(), Console::Instance().GetConfigFolder() + "GuiConfig.xml");
     SceneFrame::CreateDeviceObjects(*this);
     ParticleFrame::CreateDeviceObjects(*this);
-    HandScreenToInput();
 }
 
 void GraphicsLoom::StopOnFailure(const std::string& text)
@@ -230,8 +237,6 @@ void GraphicsLoom::StopOnFailure(const std::string& text)
 void GraphicsLoom::Shutdown()
 {
     // Every device object goes before the device and its context.
-    if (mSky)
-        mSky->Release();
     if (mCommands)
         mCommands->Shutdown();
     if (mPost)
@@ -245,14 +250,10 @@ void GraphicsLoom::Shutdown()
         mGui->Shutdown();
     if (mScene)
         mScene->mConsoleBackground.Reset();
-    mWater.reset();
-    mSky.reset();
-    mSun.reset();
+    mScenery.Release();
     mAssets.ReleaseStores();
     mShaders.Clear();
     mAssets.ReleaseDeclarations();
-    mQuads.reset();
-    mSavedTarget = nullptr;
     if (ResourceContext::Device() == mDevice.get() && mDevice)
         ResourceContext::Set(nullptr, nullptr, false);
     mDevice.reset();
@@ -270,12 +271,13 @@ void GraphicsLoom::RegisterTypes()
     Console& console = Console::Instance();
     console.AddCommand("GetMouseX", MakeFunctionCommand(&ScriptMouseX));
     console.AddCommand("GetMouseY", MakeFunctionCommand(&ScriptMouseY));
-    console.RegisterCommand("Fullscreen", MakeConsoleCommand(this, &GraphicsLoom::Fullscreen), "Toggles full screen");
-    console.RegisterCommand("SetFullScreen", MakeConsoleCommand(this, &GraphicsLoom::SetFullScreen),
+    console.RegisterCommand("Fullscreen", MakeConsoleCommand(&mDisplay, &DisplayControl::Fullscreen),
+                            "Toggles full screen");
+    console.RegisterCommand("SetFullScreen", MakeConsoleCommand(&mDisplay, &DisplayControl::SetFullScreen),
                             "Sets full screen on or off");
-    console.RegisterCommand("VSync", MakeConsoleCommand(this, &GraphicsLoom::VSync), "Toggles vertical sync");
-    console.RegisterCommand("SetVSync", MakeConsoleCommand(this, &GraphicsLoom::SetVSync), "Sets vertical sync");
-    console.RegisterCommand("SetResolution", MakeConsoleCommand(this, &GraphicsLoom::SetResolution),
+    console.RegisterCommand("VSync", MakeConsoleCommand(&mDisplay, &DisplayControl::VSync), "Toggles vertical sync");
+    console.RegisterCommand("SetVSync", MakeConsoleCommand(&mDisplay, &DisplayControl::SetVSync), "Sets vertical sync");
+    console.RegisterCommand("SetResolution", MakeConsoleCommand(&mDisplay, &DisplayControl::SetResolution),
                             "Sets the back-buffer size");
     InstallSceneFactories();
     ParticleFrame::InstallFactories();
@@ -284,7 +286,7 @@ void GraphicsLoom::RegisterTypes()
     mCommandsRegistered = true;
     for (const GraphicsComponentType& type : sComponentTypes)
         if (type.mFactory)
-            CogFactory::Instance().RegisterComponent(type.mTypeId, type.mFactory);
+            CogFactory::Instance().Types().RegisterComponent(type.mTypeId, type.mFactory);
 }
 
 void GraphicsLoom::Update()
@@ -310,8 +312,8 @@ void GraphicsLoom::Update()
     UpdateCamera();
     if (mQueue)
         mQueue->Reset();
-    if (mSun)
-        mSun->Update(mFrameTime);
+    if (Sun* sun = mScenery.GetSun())
+        sun->Update(mFrameTime);
     if (mCamera)
     {
         SceneFrame::UpdateComponents(*this, mFrameTime);
@@ -353,8 +355,8 @@ void GraphicsLoom::RenderScene()
             if (mQueue)
                 mQueue->RenderShadows();
         }
-        if (mWater && mWater->IsActive())
-            mWater->Render(*this);
+        if (Water* water = mScenery.GetWater(); water && water->IsActive())
+            water->Render(*this);
         if (mToggles.mBounding)
             SceneFrame::RenderBounds(*this);
         if (mToggles.mShadows && mPost)
@@ -366,7 +368,7 @@ void GraphicsLoom::RenderScene()
         if (mToggles.mParticles)
             ParticleFrame::RenderParticles(*this);
         ParticleFrame::RenderBeams(*this);
-        mDebugLines.Render(*mDevice, GetVertexDeclaration(3));
+        mDebugLines.Render(*mDevice, mAssets.GetDeclaration(3));
     }
     if (mPost)
         mPost->EndFrame();
@@ -376,19 +378,12 @@ void GraphicsLoom::RenderScene()
     PresentFrame();
 }
 
-void GraphicsLoom::DoDeferred(bool on)
-{
-    if (!mDeferred)
-        return;
-    mDeferred->Enable(mDevice.get(), on);
-    mToggles.mDeferred = on && mDeferred->IsEnabled();
-}
-
 void GraphicsLoom::RenderDeferred()
 {
     GameClock* clock = GetGameClock();
     static const std::vector<Light*> kNoLights;
-    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, mSun ? mSun->mLights : kNoLights, mFrameTime,
+    const Sun* sun = mScenery.GetSun();
+    mDeferred->Render(*mDevice, *mQueue, *mPost, mShaders, sun ? sun->mLights : kNoLights, mFrameTime,
                       clock ? float(clock->GetTime()) : 0.0f, GetScreenWidth(), GetScreenHeight());
     mPost->EndFrame();
     RenderStats();
@@ -466,37 +461,6 @@ void GraphicsLoom::RenderLoading()
     PresentFrame();
 }
 
-void GraphicsLoom::AddModel(Renderable* model) { mScene ? mScene->AddModel(model) : void(); }
-void GraphicsLoom::RemoveModel(Renderable* model) { mScene ? mScene->RemoveModel(model) : void(); }
-void GraphicsLoom::AddParticleComp(ParticleComp* comp) { mScene ? mScene->AddParticleComp(comp) : void(); }
-void GraphicsLoom::RemoveParticleComp(ParticleComp* comp) { mScene ? mScene->RemoveParticleComp(comp) : void(); }
-void GraphicsLoom::AddEffect(Effect* effect) { mScene ? mScene->AddEffect(effect) : void(); }
-void GraphicsLoom::RemoveEffect(Effect* effect) { mScene ? mScene->RemoveEffect(effect) : void(); }
-
-void GraphicsLoom::SetVertexDeclaration(uint32_t index)
-{
-    if (VertexLayout* layout = mAssets.GetDeclaration(index); mDevice && layout)
-        mDevice->SetVertexLayout(layout);
-}
-
-void GraphicsLoom::SetRenderTarget(GpuTexture* target)
-{
-    if (!mDevice)
-        return;
-    mSavedTarget = mDevice->GetRenderTarget(0);
-    if (!mDevice->SetRenderTarget(0, target) &&
-        AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Failed to Set Render Target Level"))
-        DebugBreakIfAttached();
-}
-
-void GraphicsLoom::RestoreRenderTarget()
-{
-    if (!mDevice)
-        return;
-    mDevice->SetRenderTarget(0, mSavedTarget);
-    mSavedTarget = nullptr;
-}
-
 void GraphicsLoom::ApplyFillMode()
 {
     if (mDevice)
@@ -542,8 +506,8 @@ void GraphicsLoom::SetEffectGlobals()
         const float eyePosition[4] = {eye.x, eye.y, eye.z, 1.0f};
         effect.SetVector(effect.GetParameterByName("WorldEyePosition"), eyePosition);
     }
-    if (mSun)
-        mSun->SetLightParameters(effect, frame.mView);
+    if (Sun* sun = mScenery.GetSun())
+        sun->SetLightParameters(effect, frame.mView);
 }
 
 void GraphicsLoom::HandScreenToInput()
@@ -552,7 +516,7 @@ void GraphicsLoom::HandScreenToInput()
     {
         io->SetScreenSize(GetScreenWidth(), GetScreenHeight());
         if (mDevice)
-            io->SetRelativeMouse(IsFullscreen());
+            io->SetRelativeMouse(!mScene->mPresent.mWindowed);
     }
 }
 
@@ -562,8 +526,7 @@ void GraphicsLoom::OnDeviceLost()
     mAssets.ReleaseDeclarations();
     if (Terrain* terrain = GetTerrain())
         terrain->OnDeviceLost();
-    if (mWater)
-        mWater->OnLostDevice();
+    mScenery.OnDeviceLost();
     mShaders.OnLostDevice();
     SceneFrame::ReleaseDeviceObjects();
     ParticleFrame::ReleaseDeviceObjects();
@@ -593,8 +556,7 @@ void GraphicsLoom::OnDeviceReset()
     ParticleFrame::CreateDeviceObjects(*this);
     if (mGui)
         mGui->OnDeviceReset(GetScreenWidth(), GetScreenHeight());
-    if (mWater)
-        mWater->OnResetDevice();
+    mScenery.OnDeviceReset();
     if (Terrain* terrain = GetTerrain())
         terrain->OnDeviceReset();
     HandScreenToInput();
@@ -605,11 +567,13 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
     if (!mDevice)
         return;
     Terrain* terrain = GetTerrain();
-    if (mWater && mWater->IsActive())
+    Water* water = mScenery.GetWater();
+    SkyDome* sky = mScenery.GetSky();
+    if (water && water->IsActive())
     {
-        mWater->BeginReflection(*this);
-        if (mSky)
-            mSky->Render(*this, mSun.get());
+        water->BeginReflection(*this);
+        if (sky)
+            sky->Render(*this, mScenery.GetSun());
         if (terrain)
         {
             // The mirrored camera sees its own frustum; culling against the real one would
@@ -619,7 +583,7 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
             terrain->RenderClipped(Terrain::FrustumPlanes(mirrored), Plane(0.0f, 1.0f, 0.0f, -Water::kGridHeight),
                                    1.0f);
         }
-        mWater->EndReflection(*this);
+        water->EndReflection(*this);
     }
     bool skyHidden = false;
     if (terrain && mToggles.mTerrain)
@@ -631,6 +595,6 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
     }
     // The sky lies on the far plane: after the ground, only the pixels it leaves are shaded, and
     // none at all when the ground fills the view (its depth test alone costs a full screen).
-    if (mSky && !skyHidden)
-        mSky->Render(*this, mSun.get());
+    if (sky && !skyHidden)
+        sky->Render(*this, mScenery.GetSun());
 }

@@ -16,7 +16,7 @@
 #include "graphics/GraphicsSettings.h"
 #include "graphics/GuiSeam.h"
 #include "graphics/LoadingScreen.h"
-#include "graphics/QuadBatcher.h"
+#include "graphics/SceneryParts.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/ShaderControl.h"
 #include "graphics/resource/Material.h"
@@ -74,76 +74,42 @@ public:
     // Back-buffer size in pixels; 0 without a device.
     int GetScreenWidth() const { return mScene ? mScene->mPresent.mWidth : 0; }
     int GetScreenHeight() const { return mScene ? mScene->mPresent.mHeight : 0; }
-    TextureFormat GetTextureFormat() const { return mScene ? mScene->mTextureFormat : TextureFormat::RGBA8; }
-    bool IsFullscreen() const { return mScene && !mScene->mPresent.mWindowed; }
-    Terrain* GetTerrain() const { return mScene ? mScene->mTerrain : nullptr; }
-    void SetTerrain(Terrain* terrain)
-    {
-        if (mScene)
-            mScene->mTerrain = terrain;
-    }
-    void GetDisplaySettings(DisplaySettings& out) const { mDisplay.GetDisplaySettings(out); }
-    void ChangeSettings(const DisplaySettings& settings) { mDisplay.ChangeSettings(settings); }
 
-    // Registration in the scene lists; nothing happens between Shutdown and Init.
-    void AddModel(Renderable* model);
-    void RemoveModel(Renderable* model);
-    void AddParticleComp(ParticleComp* comp);
-    void RemoveParticleComp(ParticleComp* comp);
-    void AddEffect(Effect* effect);
-    void RemoveEffect(Effect* effect);
     Camera* GetActiveCamera() const { return mCamera; }
-    Sun* GetSun() const { return mSun.get(); }
-    Water* GetWater() const { return mWater.get(); }
-    SkyDome* GetSky() const { return mSky.get(); }
-    // Sky, the water's reflection and the terrain, culled by the camera's six inward planes.
-    void RenderScenery(std::span<const Plane, 6> frustum);
     // Clears the previous camera's active flag and sets the new one's; null for none.
     void SetActiveCamera(Camera* camera);
-
-    void SetVertexDeclaration(uint32_t index);
-    VertexLayout* GetVertexDeclaration(uint32_t index) const { return mAssets.GetDeclaration(index); }
-    void SetRenderTarget(GpuTexture* target);
-    void RestoreRenderTarget();
+    // Sky, the water's reflection and the terrain, culled by the camera's six inward planes.
+    void RenderScenery(std::span<const Plane, 6> frustum);
     void ApplyFillMode();
     // Pick ray through a back-buffer pixel and the pixel of a world point, from the device's
     // view and projection transforms.
     Ray ScreenToWorldRay(float x, float y);
     Vector3 WorldToScreen(const Vector3& point);
-    void AddLine(const Vector3& from, const Vector3& to) { mDebugLines.Add(from, to); }
     void SetEffectGlobals();
-
     // Every device object of the loom's parts goes before a reset and comes back after it.
     void OnDeviceLost();
     void OnDeviceReset();
-    // Device loss and display settings.
-    void ResetDevice() { mDisplay.ResetDevice(); }
-    void SetFullScreen(bool fullscreen) { mDisplay.SetFullScreen(fullscreen); }
-    void Fullscreen() { mDisplay.Fullscreen(); }
-    void SetVSync(bool vsync) { mDisplay.SetVSync(vsync); }
-    void VSync() { mDisplay.VSync(); }
-    void SetResolution(uint32_t width, uint32_t height) { mDisplay.SetResolution(width, height); }
-    bool IsDeviceLost() const { return mDisplay.IsLost(); }
-
-    // Draws and presents the loading screen once; until DoneLoading, Update draws only that.
+    // Draws and presents the loading screen once; until it is done, Update draws only that.
     void RenderLoading();
-    // Ends the loading screen and logs how long loading took.
-    void DoneLoading() { mLoading.Done(); }
-    bool IsLoading() const { return mLoading.IsUp(); }
 
-    bool HasContext() const { return mDevice != nullptr; }
-    GraphicsDevice* GetDevice() const { return mDevice.get(); }
-    ShaderControl& GetShaderControl() { return mShaders; }
-    TextureStore& GetTextures() { return mAssets.Textures(); }
-    AssetManager<Material>& GetMaterials() { return mAssets.Materials(); }
-    // The path curves; kept from construction to destruction, not emptied at Shutdown.
-    AssetManager<Path>& GetPaths() { return mAssets.Paths(); }
+    // The loom's parts. The scene lists and the device are null between Shutdown and Init;
+    // registering in the scene lists does nothing then.
     GraphicsScene* GetScene() const { return mScene.get(); }
+    GraphicsDevice* GetDevice() const { return mDevice.get(); }
+    AssetStores& Stores() { return mAssets; }
+    DisplayControl& Display() { return mDisplay; }
+    LoadingScreen& Loading() { return mLoading; }
+    DebugLines& Lines() { return mDebugLines; }
+    SceneryParts& Scenery() { return mScenery; }
+    ShaderControl& GetShaderControl() { return mShaders; }
     GuiSeam* GetGui() const { return mGui.get(); }
-    // The 2-D quads of the GUI and the console overlay; null without a device.
-    QuadBatcher* GetQuadBatcher() const { return mQuads.get(); }
     const GraphicsSettings& GetSettings() const { return mSettings; }
+    RenderQueue* GetRenderQueue() const { return mQueue.get(); }
+    PostProcessor* GetPostProcessor() const { return mPost.get(); }
+    DeferredRenderer* GetDeferred() const { return mDeferred.get(); }
+    GraphicsCommands* GetCommands() const { return mCommands.get(); }
 
+    // The console's switches, reset at Init but for the LOD limit scripts set.
     struct Toggles
     {
         bool mShowStats = false;
@@ -158,47 +124,42 @@ public:
         bool mEffects = true;
         bool mHudDisplays = true;
         bool mDeferred = false;
+        // Skinned models farther than this from the camera draw their low-detail faces.
+        float mLodLimit = 50.0f;
     };
     Toggles& GetToggles() { return mToggles; }
-    float GetLodLimit() const { return mLodLimit; }
-    void SetLodLimit(float limit) { mLodLimit = limit; }
-    // The console overlay and statistics, after the GUI.
-    void RenderStats();
-    RenderQueue* GetRenderQueue() const { return mQueue.get(); }
-    PostProcessor* GetPostProcessor() const { return mPost.get(); }
-    GraphicsCommands* GetCommands() const { return mCommands.get(); }
-    // Deferred shading on or off (the geometry into three buffers, one lighting pass).
-    void DoDeferred(bool on);
-    DeferredRenderer* GetDeferred() const { return mDeferred.get(); }
-    bool SupportsPixelShader20() const { return mPixelShader20; }
-    bool SupportsTwoSidedStencil() const { return mTwoSidedStencil; }
 
     struct Counters
     {
         uint32_t mTriangles = 0;
         uint32_t mParticles = 0;
-        uint32_t mExtraA = 0;
-        uint32_t mExtraB = 0;
+        uint32_t mShadowTriangles = 0;
+        uint32_t mModelsDrawn = 0;
     };
     Counters& GetCounters() { return mCounters; }
-    float GetFrameTime() const { return mFrameTime; }
-    const std::vector<Vector3>& GetDebugLines() const { return mDebugLines.Lines(); }
 
 private:
     GraphicsLoom();
+    // Init's steps: Graphics.xml and the back-buffer wanted, the device on the main window,
+    // the console's switches, what needs the device, and the render parts above it.
+    void ReadSettings();
+    void CreateDevice();
+    void ResetSwitches();
+    void SetUpDevice();
+    void MakeRenderParts();
     void RenderScene();
     void RenderDeferred();
     void ClearFrame();
     bool PresentFrame();
     void HandScreenToInput();
     void StopOnFailure(const std::string& text);
+    Terrain* GetTerrain() const { return mScene ? mScene->mTerrain : nullptr; }
+    // The console overlay and statistics, after the GUI.
+    void RenderStats();
     // The active camera's step: aspect, matrices, device transforms, culling.
     void UpdateCamera();
 
     Toggles mToggles;
-    float mLodLimit = 50.0f;
-    bool mPixelShader20 = true;
-    bool mTwoSidedStencil = true;
     Counters mCounters;
     std::unique_ptr<GuiSeam> mGui;
     Camera* mCamera = nullptr;
@@ -206,15 +167,11 @@ private:
     float mFrameTime = 0.0f;
     AssetStores mAssets;
     std::unique_ptr<GraphicsDevice> mDevice;
-    std::unique_ptr<QuadBatcher> mQuads;
-    GpuTexture* mSavedTarget = nullptr;
     DisplayControl mDisplay{*this};
     LoadingScreen mLoading;
     DebugLines mDebugLines;
     std::unique_ptr<GraphicsScene> mScene;
-    std::unique_ptr<Sun> mSun;
-    std::unique_ptr<Water> mWater;
-    std::unique_ptr<SkyDome> mSky;
+    SceneryParts mScenery;
     GraphicsSettings mSettings;
     SDL_Window* mWindow = nullptr;
     std::unique_ptr<RenderQueue> mQueue;

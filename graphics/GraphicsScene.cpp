@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "graphics/GraphicsLoom.h"
+
 namespace {
 template <typename P>
 void EraseFirst(std::vector<P*>& list, P* item)
@@ -11,6 +13,12 @@ void EraseFirst(std::vector<P*>& list, P* item)
         list.erase(it);
 }
 } // namespace
+
+GraphicsScene* GraphicsScene::Current()
+{
+    GraphicsLoom* loom = GraphicsLoom::Instance();
+    return loom ? loom->GetScene() : nullptr;
+}
 
 void GraphicsScene::RemoveModel(Renderable* model) { EraseFirst(mModels, model); }
 void GraphicsScene::RemoveParticleComp(ParticleComp* comp) { EraseFirst(mParticleComps, comp); }

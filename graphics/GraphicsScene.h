@@ -12,6 +12,9 @@ class Terrain;
 // The scene lists components register in, and what the device was made with.
 struct GraphicsScene
 {
+    // The graphics loom's lists; null without a loom or between its Shutdown and Init.
+    static GraphicsScene* Current();
+
     void AddModel(Renderable* model) { mModels.push_back(model); }
     void RemoveModel(Renderable* model);
     void AddParticleComp(ParticleComp* comp) { mParticleComps.push_back(comp); }

@@ -1,17 +1,14 @@
 #include "gui/Widget.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
-#include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
-#include "graphics/model/animation/AnimationSet.h"
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
 
@@ -71,8 +68,7 @@ void Widget::Serialize(Serializer& s)
     s.SerializeVector("scrSize", size);
     s.SerializeVector("scrPosition", position);
     s.SerializeRealField("Rotation", mBox.mRotation);
-    s.SerializeFile("AnimationFile", mAnimationFile);
-    s.SerializeInt("PathIndex", mPathIndex);
+    mMotion.Serialize(s);
     mBox.mWidth = size.x;
     mBox.mHeight = size.y;
     mBox.mX = position.x;
@@ -123,69 +119,30 @@ Widget* Widget::HitTestName(float x, float y)
 
 void Widget::Update(float dt)
 {
-    if (mPlaying)
+    WidgetMotion::Pose pose;
+    if (mMotion.Step(dt, pose))
     {
-        mAnimationTime += dt;
-        const bool done = mAnimationTime >= mPlaying->mLength;
-        const float time = done ? mPlaying->mLength : mAnimationTime;
-        const Matrix4 m = mPlaying->SampleMatrix(uint32_t(mPathIndex), time, mAnimationCursor);
-        SetGuiPosition(mBaseX + m.m[12], mBaseY + m.m[13]);
-        mBox.mRotation = mBaseRotation + std::atan2(m.m[1], m.m[0]);
-        if (done)
-            mPlaying = nullptr;
+        SetGuiPosition(pose.mX, pose.mY);
+        mBox.mRotation = pose.mRotation;
     }
     for (size_t i = 0; i < mChildren.size(); ++i)
         if (mChildren[i]->IsActive())
             mChildren[i]->Update(dt);
 }
 
-bool Widget::LoadAnimation()
-{
-    if (mAnimations)
-        return !mAnimations->Animations.empty();
-    if (mAnimationFile.empty())
-        return false;
-    if (!FileExists(DataFilePath(mAnimationFile)))
-    {
-        if (!mWarnedAnimation)
-            Console::Instance().Log("Widget " + mName + ": no animation file " + mAnimationFile, LogError);
-        mWarnedAnimation = true;
-        return false;
-    }
-    mAnimations = std::make_unique<AnimationSet>();
-    mAnimations->Load(DataFilePath(mAnimationFile));
-    return !mAnimations->Animations.empty();
-}
-
 void Widget::PlayAnimation(const std::string& name)
 {
-    if (!LoadAnimation())
+    const Animation* found = mMotion.Find(name, mName);
+    if (!found)
         return;
-    const Animation* found = nullptr;
-    for (const Animation* animation : mAnimations->Animations)
-        if (animation && animation->mName == name)
-            found = animation;
-    if (!found || mPathIndex < 0 || uint32_t(mPathIndex) >= found->mTracks.size())
-    {
-        if (!mWarnedAnimation)
-            Console::Instance().Log("Widget " + mName + ": no animation " + name + " on track " +
-                                        std::to_string(mPathIndex) + " in " + mAnimationFile,
-                                    LogError);
-        mWarnedAnimation = true;
-        return;
-    }
     // A replay starts from where the first play started.
-    if (mPlaying)
+    if (mMotion.IsPlaying())
     {
-        SetGuiPosition(mBaseX, mBaseY);
-        mBox.mRotation = mBaseRotation;
+        const WidgetMotion::Pose& base = mMotion.GetBase();
+        SetGuiPosition(base.mX, base.mY);
+        mBox.mRotation = base.mRotation;
     }
-    mBaseX = mBox.mX;
-    mBaseY = mBox.mY;
-    mBaseRotation = mBox.mRotation;
-    mPlaying = found;
-    mAnimationTime = 0.0f;
-    mAnimationCursor = 0;
+    mMotion.Start(*found, {mBox.mX, mBox.mY, mBox.mRotation});
 }
 
 bool Widget::SaveWidgets()
@@ -211,17 +168,19 @@ void Widget::RenderChildren(GuiSystem& gui)
 
 void Widget::DrawImage(GuiSystem& gui, const Color& tint) const
 {
-    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
-    gui.SetTexture(mImage);
-    gui.SetWidgetTransform(mBox);
-    gui.DrawQuad(mTexRect);
+    GuiPainter& painter = gui.Painter();
+    painter.SetColor(tint.r, tint.g, tint.b, tint.a);
+    painter.SetTexture(mImage);
+    painter.SetWidgetTransform(mBox);
+    painter.DrawQuad(mTexRect);
 }
 
 void Widget::DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint) const
 {
-    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
-    gui.SetTexture(mImage);
-    gui.SetWidgetTransform(part);
+    GuiPainter& painter = gui.Painter();
+    painter.SetColor(tint.r, tint.g, tint.b, tint.a);
+    painter.SetTexture(mImage);
+    painter.SetWidgetTransform(part);
     Rect texels = mTexRect;
     if (texels.mRight == texels.mLeft || texels.mBottom == texels.mTop)
         texels = Rect{0, 0, int32_t(mImage.GetWidth()), int32_t(mImage.GetHeight())};
@@ -234,7 +193,7 @@ void Widget::DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint
         texels = Rect{texels.mLeft + int32_t(w * fx0), texels.mTop + int32_t(h * fy0), texels.mLeft + int32_t(w * fx1),
                       texels.mTop + int32_t(h * fy1)};
     }
-    gui.DrawQuad(texels);
+    painter.DrawQuad(texels);
 }
 
 bool Widget::Message(const std::string& message, const std::string& argument)

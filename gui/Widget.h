@@ -8,9 +8,8 @@
 #include "LOOM/math/Color.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "graphics/resource/Texture.h"
+#include "gui/WidgetMotion.h"
 
-class Animation;
-class AnimationSet;
 class Cog;
 class ParamBuffer;
 class Serializer;
@@ -36,42 +35,24 @@ public:
     // This widget or the first of its subtree with that name, or null.
     virtual Widget* FindWidget(const std::string& name);
     virtual void SetActive(bool active) { mActive = active; }
-    virtual void OnClick() {}
-    virtual void OnMouseEnter() {}
-    virtual void OnMouseLeave() {}
-    virtual void OnMouseHover() {}
-    virtual void OnPress() {}
-    // A press landed outside this widget and its subtree.
-    virtual void OnPressOutside() {}
-    virtual void OnMouseMove() {}
-    virtual void OnMouseUp() {}
-    virtual void OnMouseDown() {}
-    virtual void OnEditMouseDown() {}
-    // Moves the widget and its subtree by (dx, dy) GUI units.
-    virtual void OnEditDrag(float dx, float dy);
     // The topmost shown widget of this subtree under the point (GUI units), or null.
     virtual Widget* HitTestName(float x, float y);
     // Per frame, core time: it runs while the game is paused.
     virtual void Update(float dt);
-    virtual bool LoadAnimation();
     // Writes the trees loaded from files back to their files.
     // False when a file could not be saved; the others are saved all the same.
-    virtual bool SaveWidgets();
+    bool SaveWidgets();
     // Draws this widget, then its children.
     virtual void Render(GuiSystem& gui);
     // A text message with one argument ("SetText", "Show", ...); false when not understood.
     virtual bool Message(const std::string& message, const std::string& argument);
-    // Sends a named message with the buffer to the owner cog.
-    virtual void HandleCommand(const std::string& message, ParamBuffer& params);
     virtual void SetGuiFloat(float) {}
     virtual void SetColor(const Color& color) { mColor = color; }
     virtual std::string GetDescription(const std::string& name);
     virtual void SetGuiText(const std::string&) {}
     virtual void SetGuiPosition(float x, float y);
     virtual void SetGuiSize(float width, float height);
-    virtual void SetFrameAnimation(const std::string&) {}
     virtual void PlayAnimation(const std::string& name);
-    virtual void SetGuiRotation(float radians) { mBox.mRotation = radians; }
     virtual std::string QueryText() { return std::string(); }
 
     // The type name the widget file writes; set by the factory.
@@ -81,41 +62,50 @@ public:
     void SetName(std::string name) { mName = std::move(name); }
     void SetToolTip(std::string text) { mToolTip = std::move(text); }
     void SetAlignment(int32_t alignment) { mAlignment = alignment; }
-    void SetAnimationFile(std::string file, int32_t pathIndex)
-    {
-        mAnimationFile = std::move(file);
-        mPathIndex = pathIndex;
-    }
+    // The key-frame motion PlayAnimation plays.
+    WidgetMotion& Motion() { return mMotion; }
     // What a click sends; only clickable widgets keep it in their files.
     ClickAction& Action() { return mAction; }
     bool IsActive() const { return mActive; }
     const GuiBox& GetBox() const { return mBox; }
     int32_t GetAlignment() const { return mAlignment; }
-    const Color& GetColor() const { return mColor; }
     TextureRef& Image() { return mImage; }
     Rect& TextureRect() { return mTexRect; }
-    bool Contains(float x, float y) const;
-    // Pixels of the widget's box on the GUI's screen.
-    Rect ScreenRect(const GuiSystem& gui) const { return gui.BoxToPixels(mBox); }
 
     void SetOwner(uint32_t cogId);
-    uint32_t GetOwnerId() const { return mOwnerId; }
     Cog* GetOwner() const;
-    // Sends the click value: a message to the owner and a script call.
-    void Fire(const ClickAction& action, ParamBuffer& params);
 
-    Widget* GetParent() const { return mParent; }
     const std::vector<std::unique_ptr<Widget>>& Children() const { return mChildren; }
     std::vector<std::unique_ptr<Widget>>& MutableChildren() { return mChildren; }
     void AddChild(std::unique_ptr<Widget> child);
-    // Takes the children out; they are deleted after the GUI's dispatch when one is running.
-    void DeleteChildren();
     bool IsInSubtree(const Widget* other) const;
     // The file the tree was loaded from (roots only), written back by SaveWidgets.
     void SetSourceFile(std::string file) { mSourceFile = std::move(file); }
-    const std::string& GetSourceFile() const { return mSourceFile; }
 
 protected:
+    // The mouse events; only the widget layer dispatches them.
+    friend class WidgetLayer;
+    virtual void OnClick() {}
+    virtual void OnMouseEnter() {}
+    virtual void OnMouseLeave() {}
+    virtual void OnPress() {}
+    // A press landed outside this widget and its subtree.
+    virtual void OnPressOutside() {}
+    virtual void OnMouseMove() {}
+    virtual void OnMouseUp() {}
+    virtual void OnMouseDown() {}
+    // Moves the widget and its subtree by (dx, dy) GUI units.
+    void OnEditDrag(float dx, float dy);
+
+    bool Contains(float x, float y) const;
+    // Pixels of the widget's box on the GUI's screen.
+    Rect ScreenRect(const GuiSystem& gui) const { return gui.Units().BoxToPixels(mBox); }
+    uint32_t GetOwnerId() const { return mOwnerId; }
+    // Sends the click value: a message to the owner and a script call.
+    void Fire(const ClickAction& action, ParamBuffer& params);
+    Widget* GetParent() const { return mParent; }
+    // Takes the children out; they are deleted after the GUI's dispatch when one is running.
+    void DeleteChildren();
     // The image through the texture rectangle in the box, tinted with the colour.
     void DrawImage(GuiSystem& gui, const Color& tint) const;
     // A part of the widget's box (GUI units) with the matching part of the texture
@@ -128,8 +118,6 @@ protected:
     std::string mToolTip;
     int32_t mAlignment = 1;
     GuiBox mBox;
-    std::string mAnimationFile;
-    int32_t mPathIndex = 0;
     TextureRef mImage;
     Rect mTexRect;
     Color mColor = Color(1.0f, 1.0f, 1.0f, 1.0f);
@@ -137,21 +125,15 @@ protected:
     ClickAction mAction;
 
 private:
+    // Sends a named message with the buffer to the owner cog.
+    void HandleCommand(const std::string& message, ParamBuffer& params);
+
     std::string mTypeName;
     std::string mSourceFile;
     uint32_t mOwnerId = 0;
     Widget* mParent = nullptr;
     std::vector<std::unique_ptr<Widget>> mChildren;
-    bool mWarnedAnimation = false;
-    // The key-frame track being played: it moves and turns the widget from where it stood
-    // when the animation started.
-    std::unique_ptr<AnimationSet> mAnimations;
-    const Animation* mPlaying = nullptr;
-    float mAnimationTime = 0.0f;
-    uint32_t mAnimationCursor = 0;
-    float mBaseX = 0.0f;
-    float mBaseY = 0.0f;
-    float mBaseRotation = 0.0f;
+    WidgetMotion mMotion;
 };
 
 // The "texture" field (code 0): the texture by its file name.

@@ -124,9 +124,7 @@ Widget* WidgetLayer::HitTest(float x, float y)
     return nullptr;
 }
 
-namespace {
-
-void PressOutsideTree(Widget& widget, Widget* hit)
+void WidgetLayer::PressOutsideTree(Widget& widget, Widget* hit)
 {
     if (!widget.IsActive())
         return;
@@ -135,8 +133,6 @@ void PressOutsideTree(Widget& widget, Widget* hit)
     for (size_t i = 0; i < widget.Children().size(); ++i)
         PressOutsideTree(*widget.Children()[i], hit);
 }
-
-} // namespace
 
 void WidgetLayer::PressOutside(Widget* hit)
 {
@@ -147,7 +143,8 @@ void WidgetLayer::PressOutside(Widget* hit)
 
 void WidgetLayer::Update(GuiSystem& gui)
 {
-    const float x = gui.GetMouseGuiX(), y = gui.GetMouseGuiY();
+    const float x = gui.Units().PixelToGuiX(gui.GetMouseX());
+    const float y = gui.Units().PixelToGuiY(gui.GetMouseY());
     IOLoom* io = IOLoom::Instance();
     const bool pressed = io && io->MouseTriggered(0);
     const bool released = io && io->MouseReleased(0);
@@ -158,15 +155,11 @@ void WidgetLayer::Update(GuiSystem& gui)
 
     sDispatching = true;
     Widget* hit = HitTest(x, y);
-    gui.SetMouseOver(hit != nullptr, hit ? hit->GetName() : std::string());
+    gui.Mouse().SetOver(hit != nullptr, hit ? hit->GetName() : std::string());
     if (mEditMode)
     {
         if (pressed)
-        {
             mEditTarget = hit;
-            if (hit)
-                hit->OnEditMouseDown();
-        }
         else if (mEditTarget && io && io->MousePressed(0) && moved)
         {
             mEditTarget->OnEditDrag(dx, dy);
@@ -184,8 +177,6 @@ void WidgetLayer::Update(GuiSystem& gui)
             if (hit)
                 hit->OnMouseEnter();
         }
-        if (mHover)
-            mHover->OnMouseHover();
         if (pressed)
         {
             PressOutside(mHover);

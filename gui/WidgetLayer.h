@@ -52,6 +52,7 @@ private:
     void SortedComps(std::vector<WidgetComp*>& out, bool topFirst) const;
     Widget* HitTest(float x, float y);
     void PressOutside(Widget* hit);
+    static void PressOutsideTree(Widget& widget, Widget* hit);
     void RegisterCommands();
 
     Widget* mHover = nullptr;

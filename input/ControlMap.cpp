@@ -115,6 +115,6 @@ void ControlMap::Fire(const Binding& binding, CommandFunctor* handler)
 
 void RegisterInputComponents(CogFactory& cogs)
 {
-    cogs.RegisterComponent(ControlMap::kTypeId, &gControlMapFactory);
+    cogs.Types().RegisterComponent(ControlMap::kTypeId, &gControlMapFactory);
     RegisterTextStream(cogs);
 }

@@ -175,4 +175,4 @@ void TextStream::Send(const char* message, bool withText)
     mOwner->CallFunction(message, params);
 }
 
-void RegisterTextStream(CogFactory& cogs) { cogs.RegisterComponent(TextStream::kTypeId, &gTextStreamFactory); }
+void RegisterTextStream(CogFactory& cogs) { cogs.Types().RegisterComponent(TextStream::kTypeId, &gTextStreamFactory); }

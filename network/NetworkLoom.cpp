@@ -100,9 +100,9 @@ void NetworkLoom::Shutdown()
 void NetworkLoom::RegisterTypes()
 {
     CogFactory& cogs = CogFactory::Instance();
-    cogs.RegisterComponent(kUdpSocketId, &gUdpSocketFactory);
-    cogs.RegisterComponent(kTcpSocketId, &gTcpSocketFactory);
-    cogs.RegisterComponent(kNetUpdateCompId, &gNetUpdateFactory);
+    cogs.Types().RegisterComponent(kUdpSocketId, &gUdpSocketFactory);
+    cogs.Types().RegisterComponent(kTcpSocketId, &gTcpSocketFactory);
+    cogs.Types().RegisterComponent(kNetUpdateCompId, &gNetUpdateFactory);
 
     Console& console = Console::Instance();
     console.RegisterCommand("HostGame",

@@ -33,4 +33,7 @@ void CollisionComp::Initialize()
     }
 }
 
-void RegisterCollisionComp(CogFactory& cogs) { cogs.RegisterComponent(CollisionComp::kTypeId, &gCollisionCompFactory); }
+void RegisterCollisionComp(CogFactory& cogs)
+{
+    cogs.Types().RegisterComponent(CollisionComp::kTypeId, &gCollisionCompFactory);
+}

@@ -108,4 +108,7 @@ Vector3 PhysicsComp::TakeImpulseVelocity()
     return change;
 }
 
-void RegisterPhysicsComp(CogFactory& cogs) { cogs.RegisterComponent(PhysicsComp::kTypeId, &gPhysicsCompFactory); }
+void RegisterPhysicsComp(CogFactory& cogs)
+{
+    cogs.Types().RegisterComponent(PhysicsComp::kTypeId, &gPhysicsCompFactory);
+}

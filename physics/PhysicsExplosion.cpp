@@ -36,5 +36,5 @@ void PhysicsExplosion::Initialize()
 
 void RegisterPhysicsExplosion(CogFactory& cogs)
 {
-    cogs.RegisterComponent(PhysicsExplosion::kTypeId, &gPhysicsExplosionFactory);
+    cogs.Types().RegisterComponent(PhysicsExplosion::kTypeId, &gPhysicsExplosionFactory);
 }

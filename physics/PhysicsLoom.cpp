@@ -84,8 +84,8 @@ void PhysicsLoom::RegisterComponents(CogFactory& cogs)
     RegisterCollisionComp(cogs);
     RegisterRegionComp(cogs);
     RegisterPhysicsExplosion(cogs);
-    cogs.RegisterComponent(SpringCape::kTypeId, &gSpringCapeFactory);
-    cogs.RegisterComponent(InertiaBall::kTypeId, &gInertiaBallFactory);
+    cogs.Types().RegisterComponent(SpringCape::kTypeId, &gSpringCapeFactory);
+    cogs.Types().RegisterComponent(InertiaBall::kTypeId, &gInertiaBallFactory);
 }
 
 void PhysicsLoom::RegisterTypes() { RegisterComponents(CogFactory::Instance()); }

@@ -99,4 +99,4 @@ bool RegionComp::Contains(uint32_t id)
     return std::binary_search(contacts.begin(), contacts.end(), id);
 }
 
-void RegisterRegionComp(CogFactory& cogs) { cogs.RegisterComponent(RegionComp::kTypeId, &gRegionCompFactory); }
+void RegisterRegionComp(CogFactory& cogs) { cogs.Types().RegisterComponent(RegionComp::kTypeId, &gRegionCompFactory); }

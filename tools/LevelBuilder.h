@@ -83,7 +83,7 @@ inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
 {
     for (const char* composition : {"Compositions\\Level.xml", "Compositions\\Tower.xml", "Compositions\\Wall.xml",
                                     "Compositions\\Trap.xml", "Compositions\\Doodad.xml"})
-        cogs.file(composition);
+        cogs.Files().LoadCogFile(composition);
     Cog* level = cogs.Allocate("Level");
     if (!level)
         return false;

@@ -119,12 +119,12 @@ void WriteEffects()
 {
     CogFactory cogs;
     RegisterPositional(cogs);
-    cogs.RegisterComponent(Effect::kTypeId, ParticleFrame::Factory(Effect::kTypeId));
+    cogs.Types().RegisterComponent(Effect::kTypeId, ParticleFrame::Factory(Effect::kTypeId));
     auto save = [&](const char* name, auto fill) {
         auto composer = std::make_shared<Composer>(cogs, name, "");
-        composer->AddComponent(1, cogs.GetComponentFactory(1));
-        composer->AddComponent(Effect::kTypeId, cogs.GetComponentFactory(Effect::kTypeId));
-        cogs.RegisterType(name, composer);
+        composer->AddComponent(1, cogs.Types().GetComponentFactory(1));
+        composer->AddComponent(Effect::kTypeId, cogs.Types().GetComponentFactory(Effect::kTypeId));
+        cogs.Types().RegisterType(name, composer);
         Cog* cog = cogs.Instantiate(name);
         fill(*cog->Get<Effect>());
         gOk &= SaveArchetypeXml(

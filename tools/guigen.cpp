@@ -39,7 +39,7 @@ std::unique_ptr<Widget> AllTypes()
     button->SetHoverColor(Color(1.0f, 1.0f, 0.5f, 1.0f));
     button->Action().mMessage = "Plain";
     button->Action().mScript = "OnStart";
-    button->SetAnimationFile("Models/A.anim", 2);
+    button->Motion().SetFile("Models/A.anim", 2);
     root->AddChild(std::move(button));
     auto check = Make<CheckBox>("CheckBox", "Sound", -0.9f, 0.3f, 0.05f, 0.05f);
     check->Action().mMessage = "Toggle";
@@ -245,7 +245,7 @@ std::unique_ptr<Widget> MainMenu()
 {
     auto root = Make<Widget>("Widget", "MenuRoot", -1.0f, 0.75f, 0.0f, 0.0f);
     auto* menu = Put<Window>(*root, "Window", "MenuWindow", -0.95f, 0.7f, 0.0f, 0.0f);
-    menu->SetAnimationFile("Models/WidgetAnimations.lmf", 0);
+    menu->Motion().SetFile("Models/WidgetAnimations.lmf", 0);
     auto* start = MenuPanel(*menu, "StartWindow");
     Title(*start, "StartTitle", "Invaders");
     MenuButton(*start, "PlayButton", "Play", "", "OpenLevelChoice", -0.25f, 0.4f);

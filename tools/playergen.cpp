@@ -124,8 +124,8 @@ bool SaveCog(CogFactory& cogs, const char* type, const char* cogName, std::initi
 {
     auto composer = std::make_shared<Composer>(cogs, type, "");
     for (uint32_t id : components)
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType(type, composer);
+        composer->AddComponent(id, cogs.Types().GetComponentFactory(id));
+    cogs.Types().RegisterType(type, composer);
     Cog* cog = cogs.Instantiate(type);
     if (!cog)
     {
@@ -220,8 +220,8 @@ int main(int argc, char** argv)
     RegisterHUDComp(cogs);
     RegisterMenuComp(cogs);
     RegisterGameComponents(cogs);
-    cogs.RegisterComponent(HudDisplay::kTypeId, SceneComponentFactory(HudDisplay::kTypeId));
-    cogs.RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+    cogs.Types().RegisterComponent(HudDisplay::kTypeId, SceneComponentFactory(HudDisplay::kTypeId));
+    cogs.Types().RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
     const auto noGravity = [](Cog& cog) {
         auto* physics = cog.Get<PhysicsComp>();
         physics->mUseGravity = false;

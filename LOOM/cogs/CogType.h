@@ -12,7 +12,7 @@ class CogType
 {
 public:
     // A new cog with that ID, not initialised yet; null when it cannot be built.
-    virtual Cog* CreateInstance(uint32_t id) = 0;
+    virtual std::unique_ptr<Cog> CreateInstance(uint32_t id) = 0;
     // A component type's message handler; the type owns it.
     virtual void BindMessage(const std::string&, std::unique_ptr<CommandFunctor>) {}
     // A named cog function of the cog manager's registry, which keeps owning it.

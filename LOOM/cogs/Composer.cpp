@@ -48,14 +48,14 @@ void Composer::AddComponent(uint32_t typeId, CompFactory* factory)
     mComponentIndex.emplace_back(typeId, index);
 }
 
-Cog* Composer::CreateInstance(uint32_t id)
+std::unique_ptr<Cog> Composer::CreateInstance(uint32_t id)
 {
     mCogFactory.AddToGroup(mGroupName, id);
-    auto* cog = new Cog(shared_from_this(), id);
+    auto cog = std::make_unique<Cog>(shared_from_this(), id);
     for (uint32_t i = 0; i < cog->mComponentCount; ++i)
-        cog->mComponents[i].reset(mFactories[i]->Create());
+        cog->mComponents[i] = mFactories[i]->Create();
     if (!mUpdates.empty())
-        mCogFactory.AddActive(cog);
+        mCogFactory.AddActive(cog.get());
     return cog;
 }
 
@@ -206,7 +206,7 @@ std::string Composer::AutoDocText() const
 
 void Composer::WriteAutoDoc()
 {
-    if (!mCogFactory.GetExportDocs())
+    if (!mCogFactory.Exporter().GetExportDocs())
         return;
     if (!IsSafeFileStem(mTypeName))
     {

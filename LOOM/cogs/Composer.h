@@ -33,7 +33,7 @@ public:
     // Appends the factory, lets it bind its handlers, and maps the type id to the new index.
     void AddComponent(uint32_t typeId, CompFactory* factory);
 
-    Cog* CreateInstance(uint32_t id) override;
+    std::unique_ptr<Cog> CreateInstance(uint32_t id) override;
     // A second handler under a taken name joins the first; both run, the first bound first.
     void BindMessage(const std::string& name, std::unique_ptr<CommandFunctor> functor) override;
     // Ignored when the name is taken.
@@ -62,7 +62,6 @@ public:
     bool HasUpdates() const { return !mUpdates.empty(); }
     const std::string& GetGroupName() const { return mGroupName; }
     const std::vector<CompFactory*>& GetFactories() const { return mFactories; }
-    const FunctionMap& GetFunctions() const { return mFunctions; }
     // One entry per component; null where no fields were recorded.
     const std::vector<std::unique_ptr<FieldMap>>& GetFieldMaps() const { return mFieldMaps; }
     CogFactory& GetCogFactory() const { return mCogFactory; }

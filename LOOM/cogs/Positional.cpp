@@ -78,7 +78,7 @@ void Positional::UpdateQuadTree()
         tree->UpdateObject(this);
 }
 
-void RegisterPositional(CogFactory& cogs) { cogs.RegisterComponent(1, &gPositionalFactory); }
+void RegisterPositional(CogFactory& cogs) { cogs.Types().RegisterComponent(1, &gPositionalFactory); }
 
 Cog* CreateAt(CogFactory& cogs, std::string name, Vector3 position)
 {

@@ -57,8 +57,10 @@ Console::Console()
     RegisterCommand("Mes", MakeConsoleCommand(this, &Console::Mes), "Message the console");
     RegisterCommand("Script", MakeConsoleCommand(this, &Console::Script), "Run a console script");
     RegisterCommand("console", MakeConsoleCommand(this, &Console::ShowConsole), "Shows the console");
-    RegisterCommand("DebugValue", MakeConsoleCommand(this, &Console::DebugValue), "Maps a debug value to the console");
-    RegisterCommand("RemoveDebugValue", MakeConsoleCommand(this, &Console::RemoveDebugValue), "Removes a debug value");
+    RegisterCommand("DebugValue", MakeConsoleCommand(&mDebugValues, &DebugValues::Set),
+                    "Maps a debug value to the console");
+    RegisterCommand("RemoveDebugValue", MakeConsoleCommand(&mDebugValues, &DebugValues::Remove),
+                    "Removes a debug value");
     RegisterCommand("List", MakeConsoleCommand(this, &Console::List), "List console commands");
 }
 
@@ -198,8 +200,6 @@ void Console::WriteEntry(const LogEntry& entry)
     }
 }
 
-void Console::LogText(const char* text) { Log(text ? std::string(text) : std::string(), LogGeneral); }
-
 void Console::LogWithPrefix(const std::string& first, const std::string& second, uint32_t category)
 {
     Log(first + " " + second, category);
@@ -324,11 +324,9 @@ void Console::ExecuteLine(std::string line)
 {
     if (line.empty())
         return;
-    mHistory.SetBrowse(0);
-    mCursor = 0;
+    mInputLine.Ran(line);
     mScroll = 0;
     const std::vector<std::string> tokens = Tokenize(line, kLineDelimiters);
-    mHistory.Push(line);
 
     std::string name = tokens.empty() ? std::string() : tokens.front();
     ToLower(name);
@@ -399,10 +397,6 @@ void Console::Script(std::string)
     // Console scripts are not run; the command stays so lines naming it are not errors.
 }
 
-void Console::DebugValue(std::string name, std::string value) { mDebugValues[std::move(name)] = std::move(value); }
-
-void Console::RemoveDebugValue(std::string name) { mDebugValues.erase(name); }
-
 void Console::List()
 {
     std::vector<std::string> lines;
@@ -430,14 +424,13 @@ void Console::OnKey(int code)
 {
     if (code == KeyEnter)
     {
-        if (mInputLine.empty())
+        if (mInputLine.Text().empty())
         {
             mInputActive = !mInputActive;
         }
         else if (mInputActive)
         {
-            const std::string line = mInputLine;
-            mInputLine.clear();
+            const std::string line = mInputLine.Take();
             // The open console keeps its line for the next command.
             mInputActive = mShowConsole;
             ExecuteLine(line);
@@ -476,46 +469,5 @@ void Console::OnKey(int code)
         break;
     }
     if (mInputActive)
-        EditInputLine(code);
-}
-
-void Console::EditInputLine(int code)
-{
-    const int length = static_cast<int>(mInputLine.size());
-    mCursor = std::clamp(mCursor, 0, length);
-    switch (code)
-    {
-    case KeyDelete:
-        if (mCursor < length)
-            mInputLine.erase(static_cast<size_t>(mCursor), 1);
-        return;
-    case KeyBackspace:
-        if (mCursor > 0)
-            mInputLine.erase(static_cast<size_t>(--mCursor), 1);
-        return;
-    case KeyUp:
-    case KeyDown:
-        if (const std::string* line = code == KeyUp ? mHistory.Back() : mHistory.Forward())
-        {
-            mInputLine = *line;
-            mCursor = static_cast<int>(mInputLine.size());
-        }
-        return;
-    case KeyRight:
-        if (mCursor < length)
-            ++mCursor;
-        return;
-    case KeyLeft:
-        if (mCursor > 0)
-            --mCursor;
-        return;
-    default:
-        break;
-    }
-    // Only printable characters reach the line; control and function-key codes do not.
-    if (code >= 32 && code <= 126)
-    {
-        mInputLine.insert(static_cast<size_t>(mCursor), 1, static_cast<char>(code));
-        ++mCursor;
-    }
+        mInputLine.Edit(code);
 }

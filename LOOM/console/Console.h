@@ -11,7 +11,8 @@
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/base/SystemInfo.h"
-#include "LOOM/console/ConsoleHistory.h"
+#include "LOOM/console/ConsoleInputLine.h"
+#include "LOOM/console/DebugValues.h"
 #include "LOOM/console/KeyListener.h"
 
 class ConsoleCommand;
@@ -96,8 +97,6 @@ public:
     void OpenLogFile(const std::string& fileName);
     void OpenLog(const SystemInfo& info);
     void Log(std::string text, uint32_t category = LogGeneral);
-    void LogString(std::string text) { Log(std::move(text), LogGeneral); }
-    void LogText(const char* text);
     void LogWithPrefix(const std::string& first, const std::string& second, uint32_t category);
     void CloseLog();
     bool IsLogOpen() const { return mLogStream != nullptr; }
@@ -130,37 +129,26 @@ public:
 
     void ExecuteLine(std::string line);
     static std::vector<std::string> Tokenize(const std::string& line, const char* delimiters);
-    // Converts up to four arguments into params; false when a token cannot be pushed or more
-    // than four arguments are given.
-    static bool ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params);
-    // Converts the argument starting at pos by the look of its text and moves pos past the
-    // tokens it used.
-    static bool ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params);
 
     // Built-in commands.
     void Mes(std::string text);
     void Script(std::string fileName);
     void ShowConsole(bool show) { mShowConsole = show; }
-    void DebugValue(std::string name, std::string value);
-    void RemoveDebugValue(std::string name);
     // Logs every command with its description and writes the same lines to "Commands.txt".
     void List();
 
     // Input line and display state.
-    std::string GetInputLine() const { return mInputLine; }
-    int GetCursor() const { return mCursor; }
+    const ConsoleInputLine& InputLine() const { return mInputLine; }
     bool GetInputActive() const { return mInputActive; }
     bool GetShowConsole() const { return mShowConsole; }
     // While the console is open or its line is being typed, no key is the game's.
     bool TakesKeys() const { return mShowConsole || mInputActive; }
-    const std::map<std::string, std::string>& GetDebugValues() const { return mDebugValues; }
-    const ConsoleHistory& GetHistory() const { return mHistory; }
+    // The values shown under the log; the "DebugValue" and "RemoveDebugValue" commands change them.
+    DebugValues& GetDebugValues() { return mDebugValues; }
 
     // F12 stops the engine and F11 restarts it; the core engine installs what that means.
     void SetEngineKeys(std::function<void()> stop, std::function<void()> restart);
 
-    void SetUserName(std::string name) { mUserName = std::move(name); }
-    const std::string& GetUserName() const { return mUserName; }
     void SetConfigFolder(std::string folder) { mConfigFolder = std::move(folder); }
     const std::string& GetConfigFolder() const { return mConfigFolder; }
 
@@ -168,17 +156,20 @@ protected:
     Console();
 
 private:
+    // Converts up to four arguments into params; false when a token cannot be pushed or more
+    // than four arguments are given.
+    static bool ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params);
+    // Converts the argument starting at pos by the look of its text and moves pos past the
+    // tokens it used.
+    static bool ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params);
     void ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens);
     // To the log file, when one is open; under the log lock.
     void WriteEntry(const LogEntry& entry);
-    void EditInputLine(int code);
 
-    std::string mUserName;
     std::string mConfigFolder;
     bool mInputActive = false;
     uint32_t mEntryCounter = 0;
-    int mCursor = 0;
-    std::map<std::string, std::string> mDebugValues;
+    DebugValues mDebugValues;
     bool mShowConsole = false;
     int mScroll = 0;
     EntryRing mEntries;
@@ -187,8 +178,7 @@ private:
     static inline uint64_t sCommandsVersion = 1;
     std::unique_ptr<std::ofstream> mLogStream;
     std::string mLogPath;
-    std::string mInputLine;
-    ConsoleHistory mHistory;
+    ConsoleInputLine mInputLine;
 
     // Commands replaced while a line runs are freed once it has finished.
     int mExecuteDepth = 0;

@@ -25,7 +25,7 @@ namespace {
 void Init(const std::string& text) { Console::Instance().Log(text, LogInit); }
 
 // Per-loom timing reads the timer without ticking it, so measuring never disturbs the frame dt.
-void TimedUpdate(Loom* loom, const PreciseTimer& timer, RunningAverage& average)
+void TimedUpdate(const std::unique_ptr<Loom>& loom, const PreciseTimer& timer, RunningAverage& average)
 {
     if (!loom)
         return;
@@ -61,8 +61,7 @@ CoreEngine::~CoreEngine()
     ShutdownLooms();
     for (Slot slot : {SlotGraphics, SlotIO, SlotNetwork, SlotPhysics, SlotAudio, SlotExtra, SlotLogic})
     {
-        delete mLooms[slot];
-        mLooms[slot] = nullptr;
+        mLooms[slot].reset();
     }
     mQTree.reset();
     mTimedCalls.reset();
@@ -104,14 +103,13 @@ void CoreEngine::Start()
         mWindow->LogFileOpened();
     Init("Starting Core Engine");
     mRunning = true;
-    cogs.SetExportDocs(config.mExportDocs);
+    cogs.Exporter().SetExportDocs(config.mExportDocs);
     if (mWindow)
         mWindow->AddListener(&console);
     ParamBuffer::AllocatePool(8);
     mFrameDt = 0.0f;
     if (mWindow && config.mWindowX != 0)
         mWindow->ResizeAndCenter(config.mWindowX, config.mWindowY);
-    console.SetUserName(config.mUserName);
     console.SetConfigFolder(config.mConfigFolder + "\\");
     console.Log(config.mMotD, LogGeneral);
 
@@ -122,11 +120,11 @@ void CoreEngine::Start()
                                           mFactories.mPhysics, mFactories.mGraphics, mFactories.mLogic};
     const Slot slots[] = {SlotAudio, SlotIO, SlotNetwork, SlotPhysics, SlotGraphics, SlotLogic};
     for (size_t i = 0; i < std::size(slots); ++i)
-        mLooms[slots[i]] = makers[i] ? makers[i]() : nullptr;
+        mLooms[slots[i]].reset(makers[i] ? makers[i]() : nullptr);
 
     RegisterTypes();
     // Hands the called cog to the editor; there is no editor in this program, so nothing happens.
-    cogs.RegisterFunction("AutoSelectEditor", MakeCogFunctor([](Cog*) {}));
+    cogs.Types().RegisterFunction("AutoSelectEditor", MakeCogFunctor([](Cog*) {}));
 
     Init("Initializing Quad Tree");
     mQTree = std::make_unique<QTree>();
@@ -138,8 +136,8 @@ void CoreEngine::Start()
     StartLooms();
 
     if (config.mPreExport)
-        cogs.Export();
-    cogs.SetCacheArchetypes(config.mCacheBinaryArchetypes);
+        cogs.Exporter().Export();
+    cogs.Files().SetCacheArchetypes(config.mCacheBinaryArchetypes);
     cogs.SetEditorListener(nullptr);
 
     if (config.mProcessCompFolder)
@@ -148,7 +146,7 @@ void CoreEngine::Start()
         std::vector<std::string> files;
         ListFolderFiles(DataFilePath("Compositions"), "xml", files);
         for (const std::string& name : files)
-            cogs.file("Compositions\\" + name);
+            cogs.Files().LoadCogFile("Compositions\\" + name);
         Init("Reading Compositions Complete");
     }
     Init("Running Start Scripts");
@@ -182,12 +180,12 @@ void CoreEngine::StartLoom(Loom* loom, const char* text)
 void CoreEngine::StartLooms()
 {
     Init("Starting Looms");
-    StartLoom(mLooms[SlotAudio], "Audio Active");
-    StartLoom(mLooms[SlotNetwork], "Network Active");
-    StartLoom(mLooms[SlotPhysics], "Physics Active");
-    StartLoom(mLooms[SlotIO], "IO Active");
-    StartLoom(mLooms[SlotGraphics], "Graphics Active");
-    StartLoom(mLooms[SlotLogic], "Logic Active");
+    StartLoom(mLooms[SlotAudio].get(), "Audio Active");
+    StartLoom(mLooms[SlotNetwork].get(), "Network Active");
+    StartLoom(mLooms[SlotPhysics].get(), "Physics Active");
+    StartLoom(mLooms[SlotIO].get(), "IO Active");
+    StartLoom(mLooms[SlotGraphics].get(), "Graphics Active");
+    StartLoom(mLooms[SlotLogic].get(), "Logic Active");
     Init("Looms Started");
 }
 
@@ -241,7 +239,6 @@ void CoreEngine::Frame()
     mCogCount = static_cast<int>(cogs.GetCogCount());
     mGraphicsTime = mGraphicsAverage.mMean;
     mPhysicsTime = mPhysicsAverage.mMean;
-    mExtraTime = mExtraAverage.mMean;
     mRunTime = mCoreTimer.GetMs();
 }
 
@@ -249,7 +246,8 @@ void CoreEngine::UpdateLooms()
 {
     TimedUpdate(mLooms[SlotGraphics], mCoreTimer, mGraphicsAverage);
     TimedUpdate(mLooms[SlotPhysics], mCoreTimer, mPhysicsAverage);
-    TimedUpdate(mLooms[SlotExtra], mCoreTimer, mExtraAverage);
+    if (mLooms[SlotExtra])
+        mLooms[SlotExtra]->Update();
     const double before = mCoreTimer.CurrentSeconds();
     for (Slot slot : {SlotLogic, SlotAudio, SlotIO, SlotNetwork})
         if (mLooms[slot])
@@ -299,7 +297,7 @@ void CoreEngine::CarryOutRestarts()
         mHardRestartPending = mSoftRestartPending = false;
         // A hard restart does all a soft one does.
         if (hard)
-            restart();
+            HardRestart();
         else
             SoftRestart();
     }
@@ -316,7 +314,7 @@ void CoreEngine::SoftRestart()
     RunStartupScript();
 }
 
-void CoreEngine::restart()
+void CoreEngine::HardRestart()
 {
     ShutdownLooms();
     Init("Hard Restarting");
@@ -329,11 +327,12 @@ void CoreEngine::restart()
 int EngineMain(EngineWindow* window, const LoomFactories& factories)
 {
     SetDataPathFromCwd();
-    gCoreEngine = new CoreEngine(window, factories);
+    auto engine = std::make_unique<CoreEngine>(window, factories);
+    gCoreEngine = engine.get();
     LoadEngineConfig("config.xml");
-    gCoreEngine->Start();
-    gCoreEngine->Run();
-    delete gCoreEngine;
+    engine->Start();
+    engine->Run();
+    engine.reset();
     gCoreEngine = nullptr;
     return 0;
 }

@@ -59,8 +59,6 @@ public:
     void StartLooms();
     void StartLoom(Loom* loom, const char* text);
     void ShutdownLooms();
-    void SoftRestart();
-    void restart();
 
     // Console commands.
     void Exit() { mRunning = false; }
@@ -70,7 +68,6 @@ public:
     void RequestRestart();
 
     bool IsRunning() const { return mRunning; }
-    Loom* GetLoom(Slot slot) const { return mLooms[slot]; }
     GameClock& GetGameClock() { return mGameClock; }
     // Paused by the "pause" command (the player's key), not by a script's menu.
     bool IsPausedByPlayer() const { return mPausedByPlayer && mGameClock.IsPaused(); }
@@ -85,7 +82,6 @@ public:
     int GetRunTime() const { return mRunTime; }
     float GetGraphicsTime() const { return mGraphicsTime; }
     float GetPhysicsTime() const { return mPhysicsTime; }
-    float GetExtraTime() const { return mExtraTime; }
     float GetOtherLoomsTime() const { return mOtherLoomsTime; }
     float GetFrameDt() const { return mFrameDt; }
     // The frame time averaged over the same frames as the loom times, so each is a share of it.
@@ -94,6 +90,9 @@ public:
 private:
     void RunStartupScript();
     void CarryOutRestarts();
+    void SoftRestart();
+    // Everything a soft restart does, and the looms shut down and start again.
+    void HardRestart();
 
     std::unique_ptr<MessageRegistry> mMessages;
     EngineWindow* mWindow = nullptr;
@@ -105,20 +104,18 @@ private:
     int mRunTime = 0;
     float mGraphicsTime = 0.0f;
     float mPhysicsTime = 0.0f;
-    float mExtraTime = 0.0f;
     float mOtherLoomsTime = 0.0f;
     float mFrameDt = 0.0f;
     float mFrameTime = 0.0f;
     bool mRunning = false;
     bool mPausedByPlayer = false;
-    Loom* mLooms[SlotCount] = {};
+    std::unique_ptr<Loom> mLooms[SlotCount];
     LoomFactories mFactories;
     std::unique_ptr<QTree> mQTree;
 
     RunningAverage mFrameRateAverage;
     RunningAverage mGraphicsAverage;
     RunningAverage mPhysicsAverage;
-    RunningAverage mExtraAverage;
     RunningAverage mOtherAverage;
     RunningAverage mFrameTimeAverage;
 
@@ -131,7 +128,7 @@ private:
     std::function<void()> mPreviousReturnHook;
 };
 
-// The one core engine; null before the engine main makes it and after it is deleted.
+// The running core engine, not owned: null before the engine main makes it and after it goes.
 extern CoreEngine* gCoreEngine;
 
 // Sets the data path, makes the core, reads "config.xml", starts, runs and tears down.

@@ -20,16 +20,16 @@ void TestDestroy(Cog*) { Console::Instance().Log("Destroyed", LogGeneral); }
 void RegisterCoreFunctions(CogFactory& cogs, std::function<TimedCallList*()> timedCalls)
 {
     RegisterPositional(cogs);
-    cogs.RegisterFunction("Death", MakeCogFunctor(&Death));
+    cogs.Types().RegisterFunction("Death", MakeCogFunctor(&Death));
     // One entry per cog: the entry itself calls "AutoFire" again every frame.
-    cogs.RegisterFunction("AutoFire", MakeCogFunctor([timedCalls = std::move(timedCalls)](Cog* cog) {
-                              TimedCallList* list = timedCalls ? timedCalls() : nullptr;
-                              if (list && !list->Has(cog->GetID(), "AutoFire"))
-                                  list->Add(*cog, 0, "AutoFire", 0);
-                          }));
-    cogs.RegisterFunction("TestFunc", MakeCogFunctor(&TestFunc));
-    cogs.RegisterFunction("TestConstruct", MakeCogFunctor(&TestConstruct));
-    cogs.RegisterFunction("TestDestroy", MakeCogFunctor(&TestDestroy));
+    cogs.Types().RegisterFunction("AutoFire", MakeCogFunctor([timedCalls = std::move(timedCalls)](Cog* cog) {
+                                      TimedCallList* list = timedCalls ? timedCalls() : nullptr;
+                                      if (list && !list->Has(cog->GetID(), "AutoFire"))
+                                          list->Add(*cog, 0, "AutoFire", 0);
+                                  }));
+    cogs.Types().RegisterFunction("TestFunc", MakeCogFunctor(&TestFunc));
+    cogs.Types().RegisterFunction("TestConstruct", MakeCogFunctor(&TestConstruct));
+    cogs.Types().RegisterFunction("TestDestroy", MakeCogFunctor(&TestDestroy));
 }
 
 void RegisterCoreFunctions(CogFactory& cogs)

@@ -10,7 +10,7 @@ Archetype::Archetype(CogFactory& factory, std::string compositionName, std::stri
 {
 }
 
-Cog* Archetype::Build(uint32_t id)
+std::unique_ptr<Cog> Archetype::Build(uint32_t id)
 {
     // Types registered by hand could make archetypes name each other in a ring.
     if (mBuilding)
@@ -19,7 +19,7 @@ Cog* Archetype::Build(uint32_t id)
         return nullptr;
     }
     mBuilding = true;
-    Cog* cog = mCogFactory.CreateFromType(mCompositionName, id);
+    std::unique_ptr<Cog> cog = mCogFactory.CreateFromType(mCompositionName, id);
     mBuilding = false;
     if (!cog)
         return nullptr;
@@ -30,7 +30,7 @@ Cog* Archetype::Build(uint32_t id)
     }
     const bool loaded = LoadArchetypeXml(*cog, mData);
     // Only a file read whole is worth keeping: a broken one is reported again on the next build.
-    if (loaded && mCogFactory.GetCacheArchetypes())
+    if (loaded && mCogFactory.Files().GetCacheArchetypes())
     {
         Console::Instance().Log("Saving Archetype: " + mCompositionName, LogEngine);
         mData = SaveArchetypeBinary(*cog);

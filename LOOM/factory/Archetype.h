@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "LOOM/cogs/CogType.h"
@@ -12,10 +13,10 @@ class Archetype : public CogType
 public:
     Archetype(CogFactory& factory, std::string compositionName, std::string fileName);
 
-    Cog* CreateInstance(uint32_t id) override { return Build(id); }
+    std::unique_ptr<Cog> CreateInstance(uint32_t id) override { return Build(id); }
     // A cog of the composition with this archetype's fields; not initialised. Null when the
     // composition is not loaded.
-    Cog* Build(uint32_t id);
+    std::unique_ptr<Cog> Build(uint32_t id);
     // The composition's name: the type its cogs report.
     std::string GetTypeName() override { return mCompositionName; }
 

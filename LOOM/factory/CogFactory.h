@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "LOOM/calls/CogDirectory.h"
+#include "LOOM/factory/CogExporter.h"
+#include "LOOM/factory/CogFileReader.h"
+#include "LOOM/factory/CogTypeRegistry.h"
 #include "LOOM/math/Vector3.h"
 
 class Cog;
-class CogType;
-class CommandFunctor;
-class CompFactory;
-class Composer;
 
 // Told of each cog the end-of-frame destruction removes, before the cog is deleted.
 class EditorListener
@@ -30,8 +29,9 @@ protected:
 // step = length / 16 + 1.
 uint32_t StringHash(const std::string& name);
 
-// The cog manager: creates, finds, updates and destroys cogs, and holds the registries of
-// component factories, named cog functions and cog types. Main thread only.
+// The cog manager: creates, finds, updates and destroys cogs. It owns the registry cogs are
+// built from, the reader of cog files and the exporter, and hands each out to the callers that
+// need it. Main thread only.
 class CogFactory : public CogDirectory
 {
 public:
@@ -45,17 +45,25 @@ public:
     CogFactory(const CogFactory&) = delete;
     CogFactory& operator=(const CogFactory&) = delete;
 
+    CogTypeRegistry& Types() { return mTypes; }
+    const CogTypeRegistry& Types() const { return mTypes; }
+    CogFileReader& Files() { return mFiles; }
+    CogExporter& Exporter() { return mExporter; }
+
     // Queries.
     Cog* GetCog(uint32_t id) const;
     Cog* FindCogByName(const std::string& name) override;
     // The group's living cogs in group order; the group forgets the IDs of dead ones.
     std::vector<Cog*> GetGroupCogs(const std::string& group);
     size_t GetCogCount() const { return mCogs.size(); }
+    // Every living cog by ascending ID.
+    const std::map<uint32_t, std::unique_ptr<Cog>>& GetCogs() const { return mCogs; }
     const std::vector<Cog*>& GetActiveCogs() const { return mActive; }
     bool IsQueued(const Cog* cog) const { return mQueued.count(cog) != 0; }
 
     // Creation; each returns the cog or null.
-    Cog* CreateFromType(const std::string& typeName, uint32_t id);
+    // A cog the manager does not keep: the caller owns it.
+    std::unique_ptr<Cog> CreateFromType(const std::string& typeName, uint32_t id);
     Cog* Instantiate(const std::string& typeName);
     // A cog of a type or archetype name, or of a cog file ("xml"); not initialised.
     Cog* Allocate(std::string name);
@@ -65,8 +73,8 @@ public:
 
     // Destruction happens at the end of the frame, in queue order; queuing a cog again does nothing.
     void Destroy(Cog* cog);
-    void des(uint32_t id);
-    void destroygroup(std::string group);
+    void DestroyById(uint32_t id);
+    void DestroyGroup(std::string group);
     void ProcessDestroyList();
     // Deletes every cog now; IDs start at 1 again. The registries stay.
     void DestroyAll();
@@ -75,14 +83,6 @@ public:
     // and stay.
     void ForgetRun();
 
-    // Registries; a later registration under the same key replaces the earlier one.
-    void RegisterComponent(uint32_t typeId, CompFactory* factory);
-    CompFactory* GetComponentFactory(uint32_t typeId) const;
-    const std::map<uint32_t, CompFactory*>& GetComponentFactories() const { return mFactories; }
-    void RegisterFunction(const std::string& name, std::unique_ptr<CommandFunctor> functor);
-    CommandFunctor* FindFunction(const std::string& name) const;
-    void RegisterType(const std::string& typeName, std::shared_ptr<CogType> type);
-    CogType* FindType(const std::string& typeName) const;
     void RegisterName(Cog& cog);
     void UnregisterName(Cog& cog);
 
@@ -90,21 +90,6 @@ public:
     void UpdateAll();
     void CallOnAllCogs(const std::string& function);
 
-    // Files: a composition, or any of a cog file, a cog-list file and a composition.
-    void Composer(std::string fileName);
-    void file(std::string fileName);
-    // Logs every living cog.
-    void dis();
-    // Writes every component type's defaults to "Components/" and the function names to
-    // "FileFunctions.xml".
-    void Export();
-    // The console's "GetCogName".
-    Cog* GetCogName(std::string name) { return FindCogByName(name); }
-
-    void SetCacheArchetypes(bool cache) { mCacheArchetypes = cache; }
-    bool GetCacheArchetypes() const { return mCacheArchetypes; }
-    void SetExportDocs(bool exportDocs) { mExportDocs = exportDocs; }
-    bool GetExportDocs() const { return mExportDocs; }
     void SetEditorListener(EditorListener* listener) { mEditor = listener; }
     // Told of every cog destroyed, after it is deleted, and of DestroyAll.
     void AddIdListener(CogIdListener* listener);
@@ -126,31 +111,22 @@ private:
         size_t operator()(const std::string& name) const { return StringHash(name); }
     };
 
-    void RegisterCommands();
     // The ID the cog is kept under, or 0 when it is not a living cog.
     uint32_t LiveId(const Cog* cog) const;
-    void LoadFile(const std::string& fileName, std::vector<std::string>& listsOpen);
-    // The composition file a type was declared in, or "the program" for one registered in code.
-    std::string DeclaredIn(const std::string& typeName) const;
+
+    CogTypeRegistry mTypes;
+    CogFileReader mFiles{*this};
+    CogExporter mExporter{mTypes};
 
     std::vector<Cog*> mActive;
     std::unordered_map<std::string, Cog*, NameHash> mNames;
     EditorListener* mEditor = nullptr;
     std::vector<CogIdListener*> mIdListeners;
-    bool mCacheArchetypes = true;
-    bool mExportDocs = false;
     std::map<std::string, std::vector<uint32_t>> mGroups;
     std::vector<Cog*> mDestroyQueue;
     std::unordered_set<const Cog*> mQueued;
-    std::map<std::string, std::unique_ptr<CommandFunctor>> mFunctions;
-    // Functors replaced in the registry: types built before the replacement still call them.
-    std::vector<std::unique_ptr<CommandFunctor>> mRetiredFunctions;
-    std::map<std::string, std::shared_ptr<CogType>> mTypes;
-    // The composition file each type or archetype was declared in, to name both in a clash.
-    std::map<std::string, std::string> mTypeFiles;
-    std::map<uint32_t, CompFactory*> mFactories;
     // Owns the living cogs; ordered so every walk over the cogs goes by ascending ID.
-    std::map<uint32_t, Cog*> mCogs;
+    std::map<uint32_t, std::unique_ptr<Cog>> mCogs;
     uint32_t mNextId = 1;
 
     CogDirectory* mPreviousDirectory = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "LOOM/cogs/Comp.h"
 
@@ -13,8 +14,8 @@ public:
     // Binds the type's named message handlers and per-frame functors into the cog type being
     // built. Both are bound per type and reach the cog's component of this type at call time.
     virtual void RegisterMessages(Composer&) {}
-    // A new component with its default field values; its cog deletes it.
-    virtual Comp* Create() = 0;
+    // A new component with its default field values.
+    virtual std::unique_ptr<Comp> Create() = 0;
     // The component object's size in bytes, for information.
     virtual uint32_t Size() = 0;
 };
@@ -24,6 +25,6 @@ template <typename T>
 class CompFactoryOf : public CompFactory
 {
 public:
-    Comp* Create() override { return new T(); }
+    std::unique_ptr<Comp> Create() override { return std::make_unique<T>(); }
     uint32_t Size() override { return static_cast<uint32_t>(sizeof(T)); }
 };

@@ -68,17 +68,14 @@ public:
     void QueryOverlaps(const Spatial* obj, std::vector<Spatial*>& out) const;
 
     bool IsBuilt() const { return mBuilt; }
-    bool IsAllocated() const { return mAllocated; }
     float GetWorldSize() const { return mWorldSize; }
     uint32_t GetDepth() const { return mDepth; }
-    float GetWorldCubeSize() const { return mWorldCubeSize; }
     int32_t GetQuadTreeDepth() const { return mQuadTreeDepth; }
 
     static uint32_t NodeCountForDepth(uint32_t depth) { return ((1u << (2 * (depth + 1))) - 1) / 3; }
     static uint32_t NodeIndex(uint32_t level, uint32_t x, uint32_t z) { return LevelStart(level) + x + (z << level); }
     uint32_t NodeCount() const { return static_cast<uint32_t>(mNodes.size()); }
     const QTreeNode& GetNode(uint32_t index) const { return mNodes[index]; }
-    float CellSize(uint32_t level) const { return mCellSize[level]; }
     // List blocks made so far; steady motion makes no new ones.
     size_t ListBlocks() const { return mListPool.AllocatedBlocks(); }
 

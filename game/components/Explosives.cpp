@@ -53,11 +53,11 @@ bool HasComponent(Cog& cog, uint32_t typeId)
 }
 } // namespace
 
-void RegisterBombComp(CogFactory& cogs) { cogs.RegisterComponent(BombComp::kTypeId, &gBombFactory); }
+void RegisterBombComp(CogFactory& cogs) { cogs.Types().RegisterComponent(BombComp::kTypeId, &gBombFactory); }
 
 void RegisterRegionExplosionDamage(CogFactory& cogs)
 {
-    cogs.RegisterComponent(RegionExplosionDamage::kTypeId, &gExplosionDamageFactory);
+    cogs.Types().RegisterComponent(RegionExplosionDamage::kTypeId, &gExplosionDamageFactory);
 }
 
 void KillCog(Cog& cog)

@@ -77,13 +77,13 @@ Positional* PosOf(Cog* cog) { return cog ? cog->Get<Positional>() : nullptr; }
 
 void RegisterGameComponents(CogFactory& cogs)
 {
-    cogs.RegisterComponent(TimedDeathComp::kTypeId, &gTimedDeathFactory);
-    cogs.RegisterComponent(FollowerComp::kTypeId, &gFollowerFactory);
+    cogs.Types().RegisterComponent(TimedDeathComp::kTypeId, &gTimedDeathFactory);
+    cogs.Types().RegisterComponent(FollowerComp::kTypeId, &gFollowerFactory);
     RegisterRegionExplosionDamage(cogs);
-    cogs.RegisterComponent(PhraseComp::kTypeId, &gPhraseFactory);
-    cogs.RegisterComponent(StatusRegion::kTypeId, &gStatusRegionFactory);
+    cogs.Types().RegisterComponent(PhraseComp::kTypeId, &gPhraseFactory);
+    cogs.Types().RegisterComponent(StatusRegion::kTypeId, &gStatusRegionFactory);
     RegisterBombComp(cogs);
-    cogs.RegisterComponent(Damagable::kTypeId, &gDamagableFactory);
+    cogs.Types().RegisterComponent(Damagable::kTypeId, &gDamagableFactory);
 }
 
 void TimedDeathComp::Serialize(Serializer& s)

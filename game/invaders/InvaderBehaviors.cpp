@@ -254,7 +254,7 @@ bool BasicInvader::HasLanded(Kestrane& k)
 void BasicInvader::OnLanded(Kestrane& k)
 {
     if (k.mRun.mParachuteCogId != Kestrane::kNoCog)
-        CogFactory::Instance().des(k.mRun.mParachuteCogId);
+        CogFactory::Instance().DestroyById(k.mRun.mParachuteCogId);
     k.mRun.mParachuteCogId = Kestrane::kNoCog;
     if (PhysicsComp* physics = k.Physics())
     {

@@ -51,7 +51,7 @@ DataController* Controller()
 uint32_t MapCogId(TileMap& map) { return map.GetOwner() ? map.GetOwner()->GetID() : 0; }
 } // namespace
 
-void RegisterKestrane(CogFactory& cogs) { cogs.RegisterComponent(Kestrane::kTypeId, &gKestraneFactory); }
+void RegisterKestrane(CogFactory& cogs) { cogs.Types().RegisterComponent(Kestrane::kTypeId, &gKestraneFactory); }
 
 float GroundHeight(float x, float z)
 {
@@ -107,7 +107,7 @@ Kestrane::~Kestrane()
         break;
     }
     if (mRun.mEffectCogId != kNoCog)
-        cogs.des(mRun.mEffectCogId);
+        cogs.DestroyById(mRun.mEffectCogId);
     UncountTile();
     if (DataController* data = Controller())
     {
@@ -123,7 +123,7 @@ Kestrane::~Kestrane()
         }
     }
     if (mRun.mParachuteCogId != kNoCog && mRun.mParachuteCogId > 1)
-        cogs.des(mRun.mParachuteCogId);
+        cogs.DestroyById(mRun.mParachuteCogId);
 }
 
 void Kestrane::Serialize(Serializer& s)
@@ -466,7 +466,7 @@ void Kestrane::ClearEffect(bool restoreMaterial)
     CogFactory& cogs = CogFactory::Instance();
     auto dropEffectCog = [this, &cogs]() {
         if (mRun.mEffectCogId != kNoCog)
-            cogs.des(mRun.mEffectCogId);
+            cogs.DestroyById(mRun.mEffectCogId);
         mRun.mEffectCogId = kNoCog;
     };
     switch (mRun.mStatusEffect)

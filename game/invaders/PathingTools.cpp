@@ -25,6 +25,6 @@ TileIndex TowerTile(const TileMap& map, Cog& tower)
     return at ? map.WorldToTile(at->GetPosition(), 1, 1) : TileIndex{0, 0};
 }
 
-bool IsWallCog(Cog* cog) { return CogHas(cog, wall::kTypeId); }
+bool IsWallCog(Cog* cog) { return CogHas(cog, Wall::kTypeId); }
 
 bool IsTowerCog(Cog* cog) { return CogHas(cog, BaseTower::kTypeId); }

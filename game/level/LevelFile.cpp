@@ -35,7 +35,7 @@ constexpr NamedGroup kSavedGroups[] = {
     {"invaders", 100, "Name", nullptr},
     {"traps", 101, "Name", nullptr},
     {"doodads", 131, "spawnName", nullptr},
-    {"walls", wall::kTypeId, nullptr, "wall"},
+    {"walls", Wall::kTypeId, nullptr, "wall"},
 };
 // A super wall is saved under its own archetype, so it blocks again when the level loads.
 constexpr const char* kSuperWallName = "superwall";
@@ -153,7 +153,7 @@ bool TileMap::SaveLevelFile(std::string path)
             std::string name = group.mFixedName ? group.mFixedName : "";
             if (!ReadNameField(*cog, group.mTypeId, group.mField, name))
                 continue;
-            if (group.mTypeId == wall::kTypeId && cog->Get<wall>()->SuperWall)
+            if (group.mTypeId == Wall::kTypeId && cog->Get<Wall>()->SuperWall)
             {
                 name = kSuperWallName;
                 if (TileComp* tiles = cog->Get<TileComp>())
@@ -256,7 +256,7 @@ void TileMap::LoadLevelFile(std::string path)
             if (!cog->Name().empty())
                 cogs.UnregisterName(*cog);
         }
-        cogs.destroygroup(group);
+        cogs.DestroyGroup(group);
     }
     // The tower may have given up its name with them.
     tower_lookup::Forget();

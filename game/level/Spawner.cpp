@@ -7,4 +7,4 @@ namespace {
 CompFactoryOf<Spawner> gSpawnerFactory;
 } // namespace
 
-void RegisterSpawner(CogFactory& cogs) { cogs.RegisterComponent(Spawner::kTypeId, &gSpawnerFactory); }
+void RegisterSpawner(CogFactory& cogs) { cogs.Types().RegisterComponent(Spawner::kTypeId, &gSpawnerFactory); }

@@ -14,7 +14,7 @@ namespace {
 CompFactoryOf<TileComp> gTileCompFactory;
 } // namespace
 
-void RegisterTileComp(CogFactory& cogs) { cogs.RegisterComponent(TileComp::kTypeId, &gTileCompFactory); }
+void RegisterTileComp(CogFactory& cogs) { cogs.Types().RegisterComponent(TileComp::kTypeId, &gTileCompFactory); }
 
 TileComp::~TileComp() { ReleaseTiles(); }
 

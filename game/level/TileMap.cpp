@@ -35,7 +35,7 @@ constexpr float kMaxLineCoordinate = 1.0e7f;
 int32_t Trunc(float value) { return static_cast<int32_t>(value); }
 } // namespace
 
-void RegisterTileMap(CogFactory& cogs) { cogs.RegisterComponent(TileMap::kTypeId, &gTileMapFactory); }
+void RegisterTileMap(CogFactory& cogs) { cogs.Types().RegisterComponent(TileMap::kTypeId, &gTileMapFactory); }
 
 TileMap::~TileMap()
 {

@@ -11,13 +11,13 @@
 #include "game/logic/LogicLoom.h"
 
 namespace {
-class WallFactory : public CompFactoryOf<wall>
+class WallFactory : public CompFactoryOf<Wall>
 {
 public:
     void RegisterMessages(Composer& composer) override
     {
-        composer.BindMessage("Damage", MakeCompFunctor(wall::kTypeId, &wall::Damage));
-        composer.AddOwnedUpdate(MakeCompFunctor(wall::kTypeId, &wall::Update));
+        composer.BindMessage("Damage", MakeCompFunctor(Wall::kTypeId, &Wall::Damage));
+        composer.AddOwnedUpdate(MakeCompFunctor(Wall::kTypeId, &Wall::Update));
     }
 };
 
@@ -32,21 +32,21 @@ DataController* Controller()
 }
 } // namespace
 
-void RegisterWall(CogFactory& cogs) { cogs.RegisterComponent(wall::kTypeId, &gWallFactory); }
+void RegisterWall(CogFactory& cogs) { cogs.Types().RegisterComponent(Wall::kTypeId, &gWallFactory); }
 
-wall::wall()
+Wall::Wall()
 {
     if (DataController* data = Controller())
         data->AddWall(this);
 }
 
-wall::~wall()
+Wall::~Wall()
 {
     if (DataController* data = Controller())
         data->RemoveWall(this);
 }
 
-void wall::Serialize(Serializer& s)
+void Wall::Serialize(Serializer& s)
 {
     SerializeHeader(s);
     s.SerializeRealField("CurHP", CurHP);
@@ -54,7 +54,7 @@ void wall::Serialize(Serializer& s)
     s.SerializeRealField("ReflectDamage", ReflectDamage);
 }
 
-void wall::Initialize()
+void Wall::Initialize()
 {
     if (!SuperWall || !mOwner)
         return;
@@ -62,7 +62,7 @@ void wall::Initialize()
         tiles->SetPassable(false);
 }
 
-void wall::Damage(DamageInfo d)
+void Wall::Damage(DamageInfo d)
 {
     CurHP += d.mAmount;
     if (CurHP <= 0.0f && !mFatal)
@@ -72,7 +72,7 @@ void wall::Damage(DamageInfo d)
     }
 }
 
-void wall::Update()
+void Wall::Update()
 {
     if (CurHP <= 0.0f && mOwner)
         CogFactory::Instance().Destroy(mOwner);

@@ -9,13 +9,13 @@ class CogFactory;
 
 // A destructible wall (type id 104): takes "Damage", is listed in the data controller, and its
 // cog goes when the hit points run out. A SuperWall also blocks its tiles for walking.
-class wall : public Comp
+class Wall : public Comp
 {
 public:
     static constexpr uint32_t kTypeId = 104;
 
-    wall();
-    ~wall() override;
+    Wall();
+    ~Wall() override;
 
     void Serialize(Serializer& s) override;
     void Initialize() override;

@@ -166,7 +166,7 @@ bool DataController::IsTrapEnabled(const std::string& name) const
 }
 
 void DataController::RemoveTrap(Comp* trap) { RemoveByValue(mTraps, trap); }
-void DataController::RemoveWall(wall* w) { RemoveByValue(mWalls, w); }
+void DataController::RemoveWall(Wall* w) { RemoveByValue(mWalls, w); }
 void DataController::RemoveInvader(Comp* invader) { RemoveByValue(mInvaders, invader); }
 
 void DataController::EarnPoints(int32_t n)
@@ -314,6 +314,6 @@ void DataController::DestroyAllTraps() { DamageAll(mTraps, kCommandKill); }
 void DataController::DestroyAllWalls()
 {
     // Damage does not remove a wall from the list; each one goes on its next update.
-    for (wall* w : mWalls)
+    for (Wall* w : mWalls)
         w->Damage(kCommandKill);
 }

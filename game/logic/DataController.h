@@ -10,7 +10,7 @@
 
 class Comp;
 class Serializer;
-class wall;
+class Wall;
 
 // Game states, as the scripts name them.
 enum GameState : int32_t
@@ -64,8 +64,8 @@ public:
     // Registries of live objects; removal swaps the last element in.
     void AddTrap(Comp* trap) { mTraps.push_back(trap); }
     void RemoveTrap(Comp* trap);
-    void AddWall(wall* w) { mWalls.push_back(w); }
-    void RemoveWall(wall* w);
+    void AddWall(Wall* w) { mWalls.push_back(w); }
+    void RemoveWall(Wall* w);
     void AddInvader(Comp* invader) { mInvaders.push_back(invader); }
     void RemoveInvader(Comp* invader);
 
@@ -113,7 +113,7 @@ public:
     std::map<std::string, SpawnerInfo> mSpawnerInfo;
     // Trap and invader components, each of which adds and removes itself.
     std::vector<Comp*> mTraps;
-    std::vector<wall*> mWalls;
+    std::vector<Wall*> mWalls;
     std::vector<Comp*> mInvaders;
     int32_t mLiveInvaders = 0;
     int32_t mKills = 0;

@@ -10,21 +10,10 @@
 #include "game/logic/TerrainSeam.h"
 
 // No scene at all (the headless game and its tests): every call does nothing and every query
-// answers "absent". One object plays every role, so a test's stand-in can record across them.
-class HeadlessScene : public SceneSeam,
-                      public ModelSeam,
-                      public TerrainSeam,
-                      public HudSeam,
-                      public EffectSeam,
-                      public DisplaySeam
+// answers "absent", one class a role.
+class HeadlessModels : public ModelSeam
 {
 public:
-    ModelSeam& Models() override { return *this; }
-    TerrainSeam& Terrain() override { return *this; }
-    HudSeam& Hud() override { return *this; }
-    EffectSeam& Effects() override { return *this; }
-    DisplaySeam& Display() override { return *this; }
-
     bool HasModel(Cog&) override { return false; }
     bool PlayAnimation(Cog&, const std::string&, bool) override { return false; }
     void PlayAnimationIndex(Cog&, int32_t, bool) override {}
@@ -45,7 +34,11 @@ public:
     bool GetPartMatrix(Cog&, int32_t, Matrix4&) override { return false; }
     void BlendToAnimation(Cog&, const std::string&, int32_t, float, bool) override {}
     bool GenerateIKAnimation(Cog&, const std::string&, const Vector3&, float) override { return false; }
+};
 
+class HeadlessTerrain : public TerrainSeam
+{
+public:
     bool HasHeightMap() override { return false; }
     bool GetMapExtent(float&, float&) override { return false; }
     bool GetBaseHeight(float&) override { return false; }
@@ -54,7 +47,11 @@ public:
     void AddDeformation(const Vector3&, float, float, float) override {}
     void AddDecal(const Vector3&, float, int32_t, float) override {}
     bool GenerateMap() override { return false; }
+};
 
+class HeadlessHud : public HudSeam
+{
+public:
     void ShowBar(Cog&, bool) override {}
     void SetBarPercent(Cog&, float) override {}
     void SetHudAlpha(Cog&, float) override {}
@@ -65,7 +62,11 @@ public:
     void SetHudOffsetHeight(Cog&, float) override {}
     void ShowNumber(Cog&, bool) override {}
     void SetNumber(Cog&, int32_t) override {}
+};
 
+class HeadlessEffects : public EffectSeam
+{
+public:
     bool GetEmitterVector(Cog&, int32_t, const std::string&, Vector3&) override { return false; }
     void SetEmitterVector(Cog&, int32_t, const std::string&, const Vector3&) override {}
     void SetEmitterFloat(Cog&, int32_t, const std::string&, float) override {}
@@ -79,9 +80,29 @@ public:
     void ClearEffectLoop(Cog&) override {}
     bool SetEffectText(Cog&, const std::string&) override { return false; }
     void AddBeam(const Beam&) override {}
+};
 
+class HeadlessDisplay : public DisplaySeam
+{
+public:
     void RenderLoading() override {}
     void DoneLoading() override {}
     bool GetDisplaySettings(DisplaySettings&) override { return false; }
     void ChangeDisplaySettings(const DisplaySettings&) override {}
+};
+
+// One object plays every role, so a test's stand-in can record across them.
+class HeadlessScene : public SceneSeam,
+                      public HeadlessModels,
+                      public HeadlessTerrain,
+                      public HeadlessHud,
+                      public HeadlessEffects,
+                      public HeadlessDisplay
+{
+public:
+    ModelSeam& Models() override { return *this; }
+    TerrainSeam& Terrain() override { return *this; }
+    HudSeam& Hud() override { return *this; }
+    EffectSeam& Effects() override { return *this; }
+    DisplaySeam& Display() override { return *this; }
 };

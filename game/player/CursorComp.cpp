@@ -54,7 +54,7 @@ bool CursorActive()
 }
 } // namespace
 
-void RegisterCursorComp(CogFactory& cogs) { cogs.RegisterComponent(CursorComp::kTypeId, &gCursorFactory); }
+void RegisterCursorComp(CogFactory& cogs) { cogs.Types().RegisterComponent(CursorComp::kTypeId, &gCursorFactory); }
 
 CursorComp* FindCursor()
 {

@@ -36,7 +36,7 @@ GameCameraFactory gGameCameraFactory;
 float Count(bool a, bool b, bool c) { return static_cast<float>(int(a) + int(b) + int(c)); }
 } // namespace
 
-void RegisterGameCamera(CogFactory& cogs) { cogs.RegisterComponent(GameCamera::kTypeId, &gGameCameraFactory); }
+void RegisterGameCamera(CogFactory& cogs) { cogs.Types().RegisterComponent(GameCamera::kTypeId, &gGameCameraFactory); }
 
 void GameCamera::Serialize(Serializer& s)
 {

@@ -52,7 +52,7 @@ T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 }
 } // namespace
 
-void RegisterHUDComp(CogFactory& cogs) { cogs.RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
+void RegisterHUDComp(CogFactory& cogs) { cogs.Types().RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
 
 void HUDComp::Serialize(Serializer& s) { SerializeHeader(s); }
 
@@ -132,7 +132,7 @@ void HUDComp::RefreshMiniMap()
         for (Comp* trap : data->mTraps)
             if (const Positional* p = trap->GetOwnerPositional())
                 addIcon(1, p->GetPosition());
-        for (wall* w : data->mWalls)
+        for (Wall* w : data->mWalls)
             if (const Positional* p = w->GetOwnerPositional())
                 addIcon(2, p->GetPosition());
     }
@@ -259,7 +259,7 @@ void HUDComp::HideLevelVictoryWindow()
     if (mWidgets)
         mWidgets->Message("LevelVictoryConditionWindow", "Hide", "");
     if (GuiSystem* gui = PlayerGui())
-        gui->OnlyShowMouseOnGui(true);
+        gui->Mouse().OnlyShowOnGui(true);
     if (LogicLoom* logic = LogicLoom::Instance())
         logic->SetCursorActive(true);
     if (gCoreEngine)

@@ -477,7 +477,7 @@ void MouseProjectPosition(Cog* cog)
 void OutputCogPosition(Cog* cog)
 {
     if (const Positional* place = PosOf(cog))
-        Console::Instance().DebugValue("CogPos", FloatText(place->GetVelocity().Length()));
+        Console::Instance().GetDebugValues().Set("CogPos", FloatText(place->GetVelocity().Length()));
 }
 
 void CursorTileEdit(Cog* cog)
@@ -592,17 +592,17 @@ void OutputPlayerStats(Cog* cog)
 {
     const DataController* data = Data();
     Console& console = Console::Instance();
-    console.DebugValue("Num Invaders ", std::to_string(data ? data->mLiveInvaders : 0));
-    console.DebugValue("Kills ", std::to_string(data ? data->mKills : 0));
-    console.DebugValue("Points", std::to_string(data ? data->mPoints : 0));
+    console.GetDebugValues().Set("Num Invaders ", std::to_string(data ? data->mLiveInvaders : 0));
+    console.GetDebugValues().Set("Kills ", std::to_string(data ? data->mKills : 0));
+    console.GetDebugValues().Set("Points", std::to_string(data ? data->mPoints : 0));
     if (const Positional* place = PosOf(cog))
     {
         const Vector3& p = place->GetPosition();
-        console.DebugValue("Pos", FloatText(p.x) + " " + FloatText(p.y) + " " + FloatText(p.z));
+        console.GetDebugValues().Set("Pos", FloatText(p.x) + " " + FloatText(p.y) + " " + FloatText(p.z));
     }
     const Cog* towerCog = FindCog("Tower");
     const BaseTower* tower = towerCog ? towerCog->Get<BaseTower>() : nullptr;
-    console.DebugValue("Tower HP", tower ? FloatText(tower->hitPoints) : std::string("It's GONE!"));
+    console.GetDebugValues().Set("Tower HP", tower ? FloatText(tower->hitPoints) : std::string("It's GONE!"));
 }
 
 // Commands.
@@ -775,7 +775,7 @@ void RegisterLogicCommands(OwnedCommands& commands)
         {"OutputPlayerStats", OutputPlayerStats},
     };
     for (const auto& [name, function] : actions)
-        cogs.RegisterFunction(name, MakeCogFunctor(function));
+        cogs.Types().RegisterFunction(name, MakeCogFunctor(function));
 
     commands.Register("AttemptTowerDrop", MakeFunctionCommand(&AttemptTowerDrop), "Drops a tower");
     commands.Register("AttemptTrapDrop", MakeFunctionCommand(&AttemptTrapDrop), "AttemptTrapDrop");

@@ -47,7 +47,7 @@ constexpr const char* kClosedAtStart[] = {"OptionsWindow", "CreditsWindow",     
                                           "InGameWindow",  "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow"};
 } // namespace
 
-void RegisterMenuComp(CogFactory& cogs) { cogs.RegisterComponent(MenuComp::kTypeId, &gMenuFactory); }
+void RegisterMenuComp(CogFactory& cogs) { cogs.Types().RegisterComponent(MenuComp::kTypeId, &gMenuFactory); }
 
 std::string MenuComp::LookMaterial(const std::string& look, const std::string& invader)
 {
@@ -82,7 +82,7 @@ void MenuComp::Send(const char* widget, const char* message, const std::string& 
 void MenuComp::Initialize()
 {
     if (GuiSystem* gui = PlayerGui())
-        gui->ActivateBackground(0);
+        gui->Looks().ActivateBackground(0);
     mWidgets = mOwner ? mOwner->Get<WidgetComp>() : nullptr;
     if (!mWidgets)
     {
@@ -102,9 +102,9 @@ void MenuComp::Initialize()
 
 void MenuComp::Update()
 {
-    if (const GuiSystem* gui = PlayerGui(); gui && gui->GetMouseOverName() != mOver)
+    if (const GuiSystem* gui = PlayerGui(); gui && gui->Mouse().GetOverName() != mOver)
     {
-        mOver = gui->GetMouseOverName();
+        mOver = gui->Mouse().GetOverName();
         ScriptManager::Instance().SetGlobalString("GuiObjectOver", mOver);
     }
     const IOLoom* io = Input();

@@ -96,7 +96,7 @@ GuiSystem* PlayerGui()
 bool MouseOverMiniMap()
 {
     const GuiSystem* gui = PlayerGui();
-    return gui && gui->IsMouseOverGui() && gui->GetMouseOverName() == "MiniMapImageBox";
+    return gui && gui->Mouse().IsOver() && gui->Mouse().GetOverName() == "MiniMapImageBox";
 }
 
 Camera* ActiveCamera()

@@ -517,7 +517,7 @@ void DisplayBinding::RenderLoading()
 void DisplayBinding::DoneLoading()
 {
     if (GraphicsLoom* graphics = GraphicsLoom::Instance())
-        graphics->DoneLoading();
+        graphics->Loading().Done();
 }
 
 bool DisplayBinding::GetDisplaySettings(DisplaySettings& settings)
@@ -525,12 +525,12 @@ bool DisplayBinding::GetDisplaySettings(DisplaySettings& settings)
     GraphicsLoom* graphics = GraphicsLoom::Instance();
     if (!graphics || graphics->GetScreenWidth() <= 0)
         return false;
-    graphics->GetDisplaySettings(settings);
+    graphics->Display().GetDisplaySettings(settings);
     return true;
 }
 
 void DisplayBinding::ChangeDisplaySettings(const DisplaySettings& settings)
 {
     if (GraphicsLoom* graphics = GraphicsLoom::Instance())
-        graphics->ChangeSettings(settings);
+        graphics->Display().ChangeSettings(settings);
 }

@@ -45,7 +45,7 @@ constexpr BreakStep kBreaks[] = {
 };
 } // namespace
 
-void RegisterBaseTower(CogFactory& cogs) { cogs.RegisterComponent(BaseTower::kTypeId, &gBaseTowerFactory); }
+void RegisterBaseTower(CogFactory& cogs) { cogs.Types().RegisterComponent(BaseTower::kTypeId, &gBaseTowerFactory); }
 
 void BaseTower::Serialize(Serializer& s)
 {

@@ -33,7 +33,7 @@ DataController* Controller()
 }
 } // namespace
 
-void RegisterTrapData(CogFactory& cogs) { cogs.RegisterComponent(TrapData::kTypeId, &gTrapDataFactory); }
+void RegisterTrapData(CogFactory& cogs) { cogs.Types().RegisterComponent(TrapData::kTypeId, &gTrapDataFactory); }
 
 TrapData::TrapData()
 {
@@ -44,7 +44,7 @@ TrapData::TrapData()
 TrapData::~TrapData()
 {
     if (attachedCogId != 0)
-        CogFactory::Instance().des(attachedCogId);
+        CogFactory::Instance().DestroyById(attachedCogId);
     if (DataController* data = Controller())
     {
         // Only a trap destroyed by damage is lost; a level reset or restart loses nothing.

@@ -804,7 +804,7 @@ public:
     void Destroyed(TrapData& trap) override
     {
         if (trap.attachedCogId != 0)
-            Cogs().des(trap.attachedCogId);
+            Cogs().DestroyById(trap.attachedCogId);
         trap.attachedCogId = 0;
         TrapCycle::Destroyed(trap);
     }

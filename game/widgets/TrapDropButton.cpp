@@ -36,7 +36,7 @@ void TrapDropButton::SetTrap(const std::string& name)
     if (!data || !data->HasTrapInfo(name))
         return;
     const TrapInfo& info = data->GetTrapInfo(name);
-    LoadAnimation();
+    Motion().Load(mName);
     mIconTexture.SetFile(info.trapImageFile);
     mTexRect =
         Rect{0, 0, static_cast<int32_t>(mIconTexture.GetWidth()), static_cast<int32_t>(mIconTexture.GetHeight())};
@@ -69,23 +69,24 @@ Color TrapDropButton::TintFor(int32_t points) const
 
 void TrapDropButton::Render(GuiSystem& gui)
 {
+    GuiPainter& painter = gui.Painter();
     DataController* data = Controller();
     const Color tint = TintFor(data ? data->GetPoints() : 0);
-    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
-    gui.SetWidgetTransform(mBox);
+    painter.SetColor(tint.r, tint.g, tint.b, tint.a);
+    painter.SetWidgetTransform(mBox);
     const TextureRef& face = mHover ? mHighlightTexture : mNormalTexture;
-    gui.SetTexture(face);
-    gui.DrawQuad(Rect{0, 0, static_cast<int32_t>(face.GetWidth()), static_cast<int32_t>(face.GetHeight())});
-    gui.SetTexture(mIconTexture);
-    gui.DrawQuad(mTexRect);
-    gui.SetFont(mFont);
-    gui.BeginText();
+    painter.SetTexture(face);
+    painter.DrawQuad(Rect{0, 0, static_cast<int32_t>(face.GetWidth()), static_cast<int32_t>(face.GetHeight())});
+    painter.SetTexture(mIconTexture);
+    painter.DrawQuad(mTexRect);
+    painter.SetFont(mFont);
+    painter.BeginText();
     // The key sits at the bottom right, in proportion to the button at any size.
     Rect text = ScreenRect(gui);
     text.mLeft += (text.mRight - text.mLeft) * 5 / 8;
     text.mTop += (text.mBottom - text.mTop) * 4 / 7;
     // A dark rim keeps the key readable on the light icons too.
-    gui.SetColor(0.0f, 0.0f, 0.0f, 1.0f);
+    painter.SetColor(0.0f, 0.0f, 0.0f, 1.0f);
     for (const auto& [dx, dy] : {std::pair{-1, -1}, std::pair{1, -1}, std::pair{-1, 1}, std::pair{1, 1}})
     {
         Rect rim = text;
@@ -93,11 +94,11 @@ void TrapDropButton::Render(GuiSystem& gui)
         rim.mRight += dx;
         rim.mTop += dy;
         rim.mBottom += dy;
-        gui.DrawTextInRect(mKeyText.c_str(), rim);
+        painter.DrawTextInRect(mKeyText.c_str(), rim);
     }
-    gui.SetColor(tint.r, tint.g, tint.b, tint.a);
-    gui.DrawTextInRect(mKeyText.c_str(), text);
-    gui.EndText();
+    painter.SetColor(tint.r, tint.g, tint.b, tint.a);
+    painter.DrawTextInRect(mKeyText.c_str(), text);
+    painter.EndText();
     RenderChildren(gui);
 }
 

@@ -198,4 +198,4 @@ CompFactory* CameraFactory()
     return &factory;
 }
 
-void RegisterCamera(CogFactory& cogs) { cogs.RegisterComponent(Camera::kTypeId, CameraFactory()); }
+void RegisterCamera(CogFactory& cogs) { cogs.Types().RegisterComponent(Camera::kTypeId, CameraFactory()); }

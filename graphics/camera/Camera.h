@@ -49,7 +49,6 @@ public:
     void SetFOV(float fov) { mFOV = fov; }
     void SetNearPlane(float nearPlane) { mNearPlane = nearPlane; }
     void SetFarPlane(float farPlane) { mFarPlane = farPlane; }
-    void SetZoomLevel(float zoom) { mZoomLevel = zoom; }
     void SetView(const Vector3& position, const Vector3& forward, const Vector3& up);
 
     void GetPosition(Vector3& out) const { out = mPosition; }
@@ -72,10 +71,7 @@ public:
     // Near-plane extents: left, right, top, bottom.
     const std::array<float, 4>& GetExtents() const { return mExtents; }
     float GetAspectRatio() const { return mAspectRatio; }
-    float GetNearPlane() const { return mNearPlane; }
     float GetFarPlane() const { return mFarPlane; }
-    float GetFOV() const { return mFOV; }
-    float GetZoomLevel() const { return mZoomLevel; }
     bool IsActive() const { return mActive; }
     void SetActiveFlag(bool active) { mActive = active; }
 

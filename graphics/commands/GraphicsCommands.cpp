@@ -5,11 +5,13 @@
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/math/Plane.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/QuadBatcher.h"
 #include "graphics/Renderable.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/font/FontList.h"
 #include "graphics/model/files/XMeshReader.h"
 #include "graphics/model/files/XMeshWriter.h"
+#include "graphics/render/DeferredRenderer.h"
 #include "graphics/scene/ModelIK.h"
 #include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/HeightMap.h"
@@ -77,13 +79,18 @@ void GraphicsCommands::Init(GraphicsDevice* device, const std::string& guiConfig
     mDevice = device;
     mOverlay.SetDevice(device);
     mFonts->Clear();
+    mQuads.reset();
     if (device)
+    {
         mFonts->Load(guiConfig, device);
+        mQuads = std::make_unique<QuadBatcher>(*device);
+    }
 }
 
 void GraphicsCommands::Shutdown()
 {
     mFonts->Clear();
+    mQuads.reset();
     mOverlay.SetDevice(nullptr);
     mDevice = nullptr;
 }
@@ -93,9 +100,9 @@ void GraphicsCommands::RenderStats(float dt, bool loading, const FrameStats& sta
     GraphicsScene* scene = mLoom.GetScene();
     if (!scene)
         return;
-    mOverlay.Render(mFonts->Get(0), dt, loading, mLoom.GetToggles().mShowStats, stats,
-                    {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture(),
-                     mLoom.GetQuadBatcher()});
+    mOverlay.Render(
+        mFonts->Get(0), dt, loading, mLoom.GetToggles().mShowStats, stats,
+        {scene->mConsolePosition, scene->mConsoleTransparency, scene->mConsoleBackground.GetTexture(), mQuads.get()});
 }
 
 void GraphicsCommands::Wire() { mLoom.GetToggles().mWireframe = !mLoom.GetToggles().mWireframe; }
@@ -120,7 +127,7 @@ void GraphicsCommands::Tera() { mLoom.GetToggles().mTerrain = !mLoom.GetToggles(
 
 void GraphicsCommands::Anim() { mLoom.GetToggles().mAnimations = !mLoom.GetToggles().mAnimations; }
 
-void GraphicsCommands::SetLOD(float limit) { mLoom.SetLodLimit(limit); }
+void GraphicsCommands::SetLOD(float limit) { mLoom.GetToggles().mLodLimit = limit; }
 
 void GraphicsCommands::SetShadows(bool on) { mLoom.GetToggles().mShadows = on; }
 
@@ -138,7 +145,7 @@ void GraphicsCommands::ConsoleBack(std::string file)
 
 void GraphicsCommands::RenderLoading() { mLoom.RenderLoading(); }
 
-void GraphicsCommands::DoneLoading() { mLoom.DoneLoading(); }
+void GraphicsCommands::DoneLoading() { mLoom.Loading().Done(); }
 
 Cog* GraphicsCommands::ScreenPick()
 {
@@ -188,13 +195,21 @@ bool GraphicsCommands::ScreenCap()
     return false;
 }
 
-void GraphicsCommands::DoDeferred(bool on) { mLoom.DoDeferred(on); }
+void GraphicsCommands::DoDeferred(bool on)
+{
+    DeferredRenderer* deferred = mLoom.GetDeferred();
+    if (!deferred)
+        return;
+    deferred->Enable(mLoom.GetDevice(), on);
+    mLoom.GetToggles().mDeferred = on && deferred->IsEnabled();
+}
 
-void GraphicsCommands::AddLine(Vector3 from, Vector3 to) { mLoom.AddLine(from, to); }
+void GraphicsCommands::AddLine(Vector3 from, Vector3 to) { mLoom.Lines().Add(from, to); }
 
 bool GraphicsCommands::SaveInfo(std::string file)
 {
-    Terrain* terrain = mLoom.GetTerrain();
+    const GraphicsScene* scene = mLoom.GetScene();
+    Terrain* terrain = scene ? scene->mTerrain : nullptr;
     if (!terrain)
     {
         Console::Instance().Log("SaveInfo: no terrain to save the info map of", LogError);

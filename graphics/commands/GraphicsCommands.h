@@ -12,6 +12,7 @@ class Cog;
 class FontList;
 class GraphicsDevice;
 class GraphicsLoom;
+class QuadBatcher;
 
 // The graphics console commands, the console overlay with its fonts, and the screenshots.
 // Registers its commands at construction and removes them at destruction.
@@ -27,7 +28,7 @@ public:
     GraphicsCommands(const GraphicsCommands&) = delete;
     GraphicsCommands& operator=(const GraphicsCommands&) = delete;
 
-    // Device hand-out: fonts from the GUI configuration.
+    // Device hand-out: fonts from the GUI configuration and the overlay's quads.
     void Init(GraphicsDevice* device, const std::string& guiConfig);
     void Shutdown();
     // The overlay and statistics over the finished frame.
@@ -63,6 +64,8 @@ public:
     void TerraInfo(std::string file);
 
     ConsoleOverlay& Overlay() { return mOverlay; }
+    // The overlay's 2-D quads; null without a device.
+    QuadBatcher* Quads() const { return mQuads.get(); }
     FontList& Fonts() { return *mFonts; }
     int32_t GetScreenshotCounter() const { return mScreenshotCounter; }
 
@@ -71,6 +74,7 @@ private:
     GraphicsDevice* mDevice = nullptr;
     ConsoleOverlay mOverlay;
     std::unique_ptr<FontList> mFonts;
+    std::unique_ptr<QuadBatcher> mQuads;
     int32_t mScreenshotCounter = 0;
     std::vector<std::string> mNames;
 };

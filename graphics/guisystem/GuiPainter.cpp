@@ -6,6 +6,7 @@
 #include <string>
 
 #include "LOOM/console/Console.h"
+#include "LOOM/math/Color.h"
 #include "graphics/font/BitmapFont.h"
 #include "graphics/guisystem/GuiFonts.h"
 
@@ -137,6 +138,8 @@ void GuiPainter::SetColorArgb(uint32_t argb)
     if (mBatcher)
         mBatcher->SetColor(argb);
 }
+
+void GuiPainter::SetColor(float r, float g, float b, float a) { SetColorArgb(Color(r, g, b, a).ToARGB()); }
 
 void GuiPainter::SetTexture(GpuTexture* texture, uint32_t width, uint32_t height)
 {

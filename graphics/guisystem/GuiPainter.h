@@ -34,20 +34,35 @@ public:
     void Flush();
     void RestoreRenderStates();
     void SetColorArgb(uint32_t argb);
-    uint32_t GetColor() const { return mColor; }
+    void SetColor(float r, float g, float b, float a);
+    // The texture quads sample; null draws the plain colour.
     void SetTexture(GpuTexture* texture, uint32_t width, uint32_t height);
+    void SetTexture(const TextureRef& texture)
+    {
+        SetTexture(texture.GetTexture(), texture.GetWidth(), texture.GetHeight());
+    }
     void SetWidgetTransform(const GuiBox& box) { mBox = box; }
-    const GuiBox& GetWidgetTransform() const { return mBox; }
+    // The current box, sampling the texel rectangle of the current texture; an empty
+    // rectangle samples the whole texture.
     void DrawQuad(const Rect& texels);
+    // A quad by its corners in GUI units (top-left, top-right, bottom-left, bottom-right),
+    // each with its own texture coordinates (u, v pairs, 0..1), for pictures their caller
+    // turns or cuts; the widget transform is not used.
     void DrawMappedQuad(const float corners[8], const float uv[8]);
+    // A quad in back-buffer pixels, whole texture.
     void DrawPixelQuad(float left, float top, float right, float bottom);
+    // Unknown font indices are logged once and draw nothing.
     void SetFont(int32_t index);
     void BeginText();
+    // Pixels, top-left; current font and colour.
     void DrawText(float x, float y, const char* text);
-    void DrawTextInRect(const char* text, const Rect& rect, int32_t alignment, float scale);
+    // Alignment as BitmapFont::DrawTextAligned takes it (0 centred, 1 top-left wrapped, 3 right);
+    // the scale multiplies the font's own.
+    void DrawTextInRect(const char* text, const Rect& rect, int32_t alignment = 1, float scale = 1.0f);
     void SetTextEffect(int32_t mode, float time, const Vector3& values);
     void ClearTextEffect();
     void EndText();
+    // Draw calls of the last BeginDraw..EndDraw (quads and text).
     uint32_t GetDrawCount() const { return mDraws; }
 
 private:

@@ -5,7 +5,6 @@
 
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
-#include "LOOM/math/Color.h"
 #include "graphics/font/BitmapFont.h"
 
 namespace {
@@ -17,13 +16,13 @@ GuiSystem* sCommandTarget = nullptr;
 void ScriptActivateBackground(int32_t index)
 {
     if (sCommandTarget)
-        sCommandTarget->ActivateBackground(index);
+        sCommandTarget->Looks().ActivateBackground(index);
 }
 
 void ScriptOnlyShowMouseOnGui(bool only)
 {
     if (sCommandTarget)
-        sCommandTarget->OnlyShowMouseOnGui(only);
+        sCommandTarget->Mouse().OnlyShowOnGui(only);
 }
 
 } // namespace
@@ -85,12 +84,12 @@ void GuiSystem::Render()
 {
     if (!mVisible || !mPainter.CanDraw())
         return;
-    BeginDraw();
+    mPainter.BeginDraw();
     if (mLooks.GetBackground() >= 0)
     {
-        SetColorArgb(0xFFFFFFFF);
-        SetTexture(mLooks.GetActiveBackground());
-        DrawFullScreenQuad();
+        mPainter.SetColorArgb(0xFFFFFFFF);
+        mPainter.SetTexture(mLooks.GetActiveBackground());
+        mPainter.DrawPixelQuad(0.0f, 0.0f, float(mUnits.mWidth), float(mUnits.mHeight));
     }
     if (mLayer)
     {
@@ -100,22 +99,22 @@ void GuiSystem::Render()
     if (mMouse.ShowsPointer() && mLooks.GetPointer().Get())
     {
         const float x = mMouse.GetX(), y = mMouse.GetY(), size = mLooks.GetPointerSize();
-        SetColorArgb(0xFFFFFFFF);
-        SetTexture(mLooks.GetPointer());
-        DrawPixelQuad(x, y, x + size, y + size);
+        mPainter.SetColorArgb(0xFFFFFFFF);
+        mPainter.SetTexture(mLooks.GetPointer());
+        mPainter.DrawPixelQuad(x, y, x + size, y + size);
     }
-    EndDraw();
+    mPainter.EndDraw();
 }
 
 void GuiSystem::RenderTooltip()
 {
     const std::string tip = mMouse.IsOver() ? mLayer->GetDescription() : std::string();
-    if (tip.empty() || !GetFont(0))
+    if (tip.empty() || !mFonts.GetFont(0))
         return;
     // The widgets that have tips sit at the screen's edges.
     constexpr float kWrap = 360.0f;
     constexpr float kPad = 4.0f;
-    const BitmapFont& font = *GetFont(0);
+    const BitmapFont& font = *mFonts.GetFont(0);
     const float scale = font.GetTextScale();
     float widest = 0.0f;
     float lines = 0.0f;
@@ -133,19 +132,19 @@ void GuiSystem::RenderTooltip()
     const float height = font.GetTextHeight("", scale) * lines + 2.0f * kPad;
     float x = mMouse.GetX() + mLooks.GetPointerSize();
     float y = mMouse.GetY() + mLooks.GetPointerSize();
-    if (x + width > float(GetWidth()))
-        x = std::max(0.0f, float(GetWidth()) - width);
-    if (y + height > float(GetHeight()))
+    if (x + width > float(mUnits.mWidth))
+        x = std::max(0.0f, float(mUnits.mWidth) - width);
+    if (y + height > float(mUnits.mHeight))
         y = std::max(0.0f, mMouse.GetY() - height);
-    SetColorArgb(0xD0101428);
-    SetTexture(nullptr, 1, 1);
-    DrawPixelQuad(x, y, x + width, y + height);
-    SetFont(0);
-    SetColorArgb(0xFFFFFFE0);
-    BeginText();
+    mPainter.SetColorArgb(0xD0101428);
+    mPainter.SetTexture(nullptr, 1, 1);
+    mPainter.DrawPixelQuad(x, y, x + width, y + height);
+    mPainter.SetFont(0);
+    mPainter.SetColorArgb(0xFFFFFFE0);
+    mPainter.BeginText();
     const Rect box{int32_t(x + kPad), int32_t(y + kPad), int32_t(x + width - kPad) + 1, int32_t(y + height - kPad)};
-    DrawTextInRect(tip.c_str(), box, 1);
-    EndText();
+    mPainter.DrawTextInRect(tip.c_str(), box, 1);
+    mPainter.EndText();
 }
 
 void GuiSystem::Shutdown()
@@ -174,5 +173,3 @@ void GuiSystem::ScreenToClip(float x, float y, float& clipX, float& clipY) const
     clipX = 2.0f * x / float(mUnits.mWidth) - 1.0f;
     clipY = 1.0f - 2.0f * y / float(mUnits.mHeight);
 }
-
-void GuiSystem::SetColor(float r, float g, float b, float a) { SetColorArgb(Color(r, g, b, a).ToARGB()); }

@@ -106,16 +106,16 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
     {
         const float y = (console.GetShowConsole() ? position : 0.0f) + static_cast<float>(kLinePitch * mLinesDrawn);
         Text(*font, ">", kTextX, y, textColor);
-        Text(*font, console.GetInputLine().c_str(), 15.0f, y, textColor);
+        Text(*font, console.InputLine().Text().c_str(), 15.0f, y, textColor);
         if ((stats.mRunTimeMs / 500) % 2 == 0)
-            Text(*font, "|", static_cast<float>(8 * console.GetCursor() + 12), y, textColor);
+            Text(*font, "|", static_cast<float>(8 * console.InputLine().Cursor() + 12), y, textColor);
     }
     if (showStats)
     {
         // Under the statistics, in their column.
         char line[256];
         float y = statsEnd;
-        for (const auto& [name, value] : console.GetDebugValues())
+        for (const auto& [name, value] : Console::Instance().GetDebugValues().All())
         {
             std::snprintf(line, sizeof(line), "%s: %s", name.c_str(), value.c_str());
             Text(*font, line, StatsX(), y, textColor);

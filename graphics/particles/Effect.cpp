@@ -78,8 +78,8 @@ Effect::~Effect()
     mEmitters.clear();
     mSystems.clear();
     mAnimation.ReleaseAnimations();
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->RemoveEffect(this);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->RemoveEffect(this);
 }
 
 void Effect::Serialize(Serializer& s)
@@ -102,8 +102,8 @@ void Effect::Serialize(Serializer& s)
 void Effect::Initialize()
 {
     mElapsed = 0.0f;
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->AddEffect(this);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->AddEffect(this);
     LoadParticleSet(SystemFiles, EmitterFiles, EmitterFeed::ByIndex, mSystems, mEmitters);
 
     if (!ModelFile.empty() && FileExists(DataFilePath(ModelFile)) && ModelStores::sSkeletons)

@@ -34,7 +34,7 @@ Ref<DistanceMap> TakeDistanceMap(const std::string& name)
 Ref<Path> TakePath(const std::string& name)
 {
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        return loom->GetPaths().GetRef(name);
+        return loom->Stores().Paths().GetRef(name);
     auto path = Ref<Path>::Adopt(new Path());
     path->Load(name);
     return path;

@@ -28,8 +28,8 @@ ParticleComp::~ParticleComp()
         return;
     mEmitters.clear();
     mSystems.clear();
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->RemoveParticleComp(this);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->RemoveParticleComp(this);
 }
 
 void ParticleComp::Serialize(Serializer& s)
@@ -45,8 +45,8 @@ void ParticleComp::Initialize()
 {
     if (SystemFiles.empty())
         return;
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->AddParticleComp(this);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->AddParticleComp(this);
     LoadParticleSet(SystemFiles, EmitterFiles, EmitterFeed::AsFileSays, mSystems, mEmitters);
 }
 

@@ -154,7 +154,7 @@ void HudDisplay::Render(GraphicsDevice& device)
         shared.mEdge.SetFile("Textures/BarEdge.png");
     }
     device.SetStreamSource(buffer, 0, kVertexSize);
-    device.SetVertexLayout(loom->GetVertexDeclaration(6));
+    device.SetVertexLayout(loom->Stores().GetDeclaration(6));
     shader->SetWorldMatrices(world);
     FxEffect& effect = shader->GetEffect();
     effect.SetFloat(effect.GetParameterByName("Scale"), 10.0f);

@@ -34,8 +34,8 @@ void Model::Serialize(Serializer& s)
 
 void Model::Initialize()
 {
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->AddModel(this);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->AddModel(this);
     mAnimation.SetCallbackTarget(mOwner->GetID());
     Load();
 }

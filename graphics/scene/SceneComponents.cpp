@@ -66,11 +66,11 @@ void RegisterSceneComponents(CogFactory& cogs)
     for (uint32_t id :
          {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
         if (CompFactory* factory = SceneComponentFactory(id))
-            cogs.RegisterComponent(id, factory);
+            cogs.Types().RegisterComponent(id, factory);
     // Effects and particles too: speech bubbles, explosions and death clouds are effect cogs.
     for (uint32_t id : {Effect::kTypeId, ParticleComp::kTypeId})
         if (CompFactory* factory = ParticleFrame::Factory(id))
-            cogs.RegisterComponent(id, factory);
+            cogs.Types().RegisterComponent(id, factory);
 }
 
 void CycleAnimations(Cog* cog)
@@ -86,5 +86,5 @@ void CycleAnimations(Cog* cog)
 
 void RegisterSceneFunctions(CogFactory& cogs)
 {
-    cogs.RegisterFunction("CycleAnimations", MakeCogFunctor([](Cog* cog) { CycleAnimations(cog); }));
+    cogs.Types().RegisterFunction("CycleAnimations", MakeCogFunctor([](Cog* cog) { CycleAnimations(cog); }));
 }

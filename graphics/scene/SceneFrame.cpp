@@ -34,7 +34,7 @@ void RenderBounds(GraphicsLoom& loom)
     Shader* shader = loom.GetShaderControl().GetShader("Trans");
     if (!device || !scene || !shader || scene->mModels.empty())
         return;
-    Ref<Texture> white = loom.GetTextures().GetRef("Textures/White.bmp");
+    Ref<Texture> white = loom.Stores().Textures().GetRef("Textures/White.bmp");
     shader->SetTechnique(Shader::Technique0);
     shader->SetTexture(Shader::DiffuseMap, white ? white->GetTexture() : nullptr);
     shader->Begin();

@@ -83,8 +83,8 @@ void DrawOwnerBounds(GraphicsDevice& device, Shader& shader, Cog* owner, Positio
 
 SceneModel::~SceneModel()
 {
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->RemoveModel(this);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->RemoveModel(this);
 }
 
 Ref<Mesh> SceneModel::FetchMesh(const std::string& name)
@@ -96,7 +96,7 @@ Ref<Mesh> SceneModel::FetchMesh(const std::string& name)
 Ref<Material> SceneModel::FetchMaterial(const std::string& name)
 {
     GraphicsLoom* loom = GraphicsLoom::Instance();
-    return loom && loom->HasContext() ? loom->GetMaterials().GetRef(name) : nullptr;
+    return loom && loom->GetDevice() ? loom->Stores().Materials().GetRef(name) : nullptr;
 }
 
 Shader* SceneModel::FetchShader(const std::string& name)
@@ -111,7 +111,7 @@ void SceneModel::Count(uint32_t counter, uint32_t amount)
     if (!loom)
         return;
     GraphicsLoom::Counters& c = loom->GetCounters();
-    uint32_t* slots[] = {&c.mTriangles, &c.mParticles, &c.mExtraA, &c.mExtraB};
+    uint32_t* slots[] = {&c.mTriangles, &c.mParticles, &c.mShadowTriangles, &c.mModelsDrawn};
     if (counter < 4)
         *slots[counter] += amount;
 }

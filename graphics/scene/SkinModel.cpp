@@ -54,8 +54,8 @@ void SkinModel::Serialize(Serializer& s)
 void SkinModel::Initialize()
 {
     Load();
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->AddModel(this);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->AddModel(this);
 }
 
 // The shared palette and the effects hold 30 bones, and every influence must name one the
@@ -171,7 +171,7 @@ bool SkinModel::Submit(float frameTime, uint32_t reserved, RenderQueue* queue)
     }
     GraphicsLoom* loom = GraphicsLoom::Instance();
     Camera* camera = loom ? loom->GetActiveCamera() : nullptr;
-    mFar = camera && (pos->GetPositionValue() - camera->GetPosition()).Length() > loom->GetLodLimit();
+    mFar = camera && (pos->GetPositionValue() - camera->GetPosition()).Length() > loom->GetToggles().mLodLimit;
     pos->SetSeen(false);
     pos->mDrawnThisFrame = true;
 

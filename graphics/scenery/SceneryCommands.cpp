@@ -26,4 +26,4 @@ void Deform(Cog*)
 }
 } // namespace
 
-void RegisterSceneryCommands() { CogFactory::Instance().RegisterFunction("Deform", MakeCogFunctor(&Deform)); }
+void RegisterSceneryCommands() { CogFactory::Instance().Types().RegisterFunction("Deform", MakeCogFunctor(&Deform)); }

@@ -172,8 +172,8 @@ Terrain::~Terrain()
 {
     mDeform.reset();
     ReleaseDeviceObjects();
-    if (GraphicsLoom* loom = GraphicsLoom::Instance(); loom && loom->GetTerrain() == this)
-        loom->SetTerrain(nullptr);
+    if (GraphicsScene* scene = GraphicsScene::Current(); scene && scene->mTerrain == this)
+        scene->mTerrain = nullptr;
     if (mMap && HeightMap::Current() == mMap && mMap->GetTerrain() == this)
         mMap->SetTerrain(nullptr);
 }
@@ -226,8 +226,8 @@ void Terrain::Build(HeightMap* map)
         LoadLayerImages();
         LoadInfoTexture();
         map->SetTerrain(this);
-        if (GraphicsLoom* loom = GraphicsLoom::Instance())
-            loom->SetTerrain(this);
+        if (GraphicsScene* scene = GraphicsScene::Current())
+            scene->mTerrain = this;
     }
     if (!mDeform)
     {

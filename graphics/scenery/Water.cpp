@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "LOOM/assets/AssetManager.h"
+#include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/math/Plane.h"
@@ -126,7 +127,10 @@ void Water::BeginReflection(GraphicsLoom& loom)
     device->SetTransform(TransformKind::View, Matrix4::Reflect(plane) * mSavedView);
     device->States().mCull = CullMode::CW;
     loom.SetEffectGlobals();
-    loom.SetRenderTarget(mReflection.get());
+    mSavedTarget = device->GetRenderTarget(0);
+    if (!device->SetRenderTarget(0, mReflection.get()) &&
+        AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Failed to Set Render Target Level"))
+        DebugBreakIfAttached();
     device->Clear(ClearTarget | ClearZBuffer, 0xFFFFFFFF, 1.0f, 0);
 }
 
@@ -137,7 +141,8 @@ void Water::EndReflection(GraphicsLoom& loom)
         return;
     device->States().mCull = CullMode::CCW;
     device->SetTransform(TransformKind::View, mSavedView);
-    loom.RestoreRenderTarget();
+    device->SetRenderTarget(0, mSavedTarget);
+    mSavedTarget = nullptr;
     loom.SetEffectGlobals();
     loom.ApplyFillMode();
 }

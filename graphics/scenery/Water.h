@@ -55,4 +55,6 @@ private:
     uint32_t mGridWidth = 50;
     uint32_t mGridDepth = 50;
     Matrix4 mSavedView;
+    // The target the reflection pass replaced, put back when it ends.
+    GpuTexture* mSavedTarget = nullptr;
 };

@@ -126,7 +126,7 @@ void Sun::Update(float dt)
     mTimeOfDay += dt * mSunMoveRate;
     if (mTimeOfDay >= kTwoPi)
         mTimeOfDay = 0.0f;
-    Console::Instance().DebugValue("TimeOfDay", std::to_string(mTimeOfDay));
+    Console::Instance().GetDebugValues().Set("TimeOfDay", std::to_string(mTimeOfDay));
     UpdatePosition();
     if (const IOLoom* io = IOLoom::Instance())
     {

@@ -77,8 +77,8 @@ Cog* ModelView::GetModelCog()
         mFactory = &factory;
         mFactory->AddIdListener(this);
     }
-    CompFactory* positional = factory.GetComponentFactory(1);
-    CompFactory* skin = factory.GetComponentFactory(SkinModel::kTypeId);
+    CompFactory* positional = factory.Types().GetComponentFactory(1);
+    CompFactory* skin = factory.Types().GetComponentFactory(SkinModel::kTypeId);
     if (!positional || !skin)
     {
         if (!mWarned)
@@ -87,12 +87,12 @@ Cog* ModelView::GetModelCog()
         mWarned = true;
         return nullptr;
     }
-    if (!factory.FindType(kTypeName))
+    if (!factory.Types().FindType(kTypeName))
     {
         auto type = std::make_shared<Composer>(factory, kTypeName, "");
         type->AddComponent(1, positional);
         type->AddComponent(SkinModel::kTypeId, skin);
-        factory.RegisterType(kTypeName, type);
+        factory.Types().RegisterType(kTypeName, type);
     }
     Cog* cog = factory.Instantiate(kTypeName);
     if (!cog)
@@ -105,8 +105,8 @@ Cog* ModelView::GetModelCog()
     model->FileShader = mShader;
     cog->Initialize();
     // Drawn by this widget only, never by the scene.
-    if (GraphicsLoom* loom = GraphicsLoom::Instance())
-        loom->RemoveModel(model);
+    if (GraphicsScene* scene = GraphicsScene::Current())
+        scene->RemoveModel(model);
     cog->Get<Positional>()->SetOrientation(Quat::FromAxisAngle(Vector3(0, 1, 0), mYaw));
     mCogId = cog->GetID();
     return cog;
@@ -171,20 +171,21 @@ void ModelView::Turn()
 
 void ModelView::Render(GuiSystem& gui)
 {
+    GuiPainter& painter = gui.Painter();
     DrawImage(gui, mColor);
-    GraphicsDevice* device = gui.GetDevice();
+    GraphicsDevice* device = painter.GetDevice();
     GraphicsLoom* loom = GraphicsLoom::Instance();
     SkinModel* model = GetSkinModel();
     if (device && loom && model && mBox.mHeight > 0.0f)
     {
         // The quads and text so far go first; the model is drawn over them in the box.
-        gui.Flush();
-        const float height = float(gui.GetHeight()), width = float(gui.GetWidth());
+        painter.Flush();
+        const float height = float(gui.Units().mHeight), width = float(gui.Units().mWidth);
         float left = 0.0f, top = 0.0f;
-        gui.ScreenToClip(gui.GuiToPixelX(mBox.mX), gui.GuiToPixelY(mBox.mY), left, top);
+        gui.ScreenToClip(gui.Units().GuiToPixelX(mBox.mX), gui.Units().GuiToPixelY(mBox.mY), left, top);
         float right = 0.0f, bottom = 0.0f;
-        gui.ScreenToClip(gui.GuiToPixelX(mBox.mX + mBox.mWidth), gui.GuiToPixelY(mBox.mY - mBox.mHeight), right,
-                         bottom);
+        gui.ScreenToClip(gui.Units().GuiToPixelX(mBox.mX + mBox.mWidth),
+                         gui.Units().GuiToPixelY(mBox.mY - mBox.mHeight), right, bottom);
         // The model's own bounds fit the box, turned any way about its upright axis, with a margin
         // for its animations; a model without bounds is taken as the stored height.
         float fit = mModelHeight, base = 0.0f;
@@ -217,7 +218,7 @@ void ModelView::Render(GuiSystem& gui)
         states.mDepthWrite = true;
         model->RenderWithWorld(*device);
         frame.mViewProjectionAlt = saved;
-        gui.RestoreRenderStates();
+        painter.RestoreRenderStates();
     }
     RenderChildren(gui);
 }

@@ -68,15 +68,16 @@ void TextBox::Update(float dt)
 
 void TextBox::DrawLabel(GuiSystem& gui, int32_t effectMode) const
 {
+    GuiPainter& painter = gui.Painter();
     if (mText.empty())
         return;
-    gui.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a);
-    gui.SetFont(mFont);
-    gui.BeginText();
+    painter.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a);
+    painter.SetFont(mFont);
+    painter.BeginText();
     if (effectMode != 0)
-        gui.SetTextEffect(effectMode, mEffectTime, mEffectValues);
-    gui.DrawTextInRect(mText.c_str(), ScreenRect(gui), mAlignment);
-    gui.EndText();
+        painter.SetTextEffect(effectMode, mEffectTime, mEffectValues);
+    painter.DrawTextInRect(mText.c_str(), ScreenRect(gui), mAlignment);
+    painter.EndText();
 }
 
 void TextBox::Render(GuiSystem& gui)
@@ -127,16 +128,17 @@ void PopupText::Update(float dt)
 
 void PopupText::Render(GuiSystem& gui)
 {
+    GuiPainter& painter = gui.Painter();
     const float alpha = Alpha();
     if (alpha > 0.0f)
     {
         if (mColor.a > 0.0f)
             DrawImage(gui, Color(mColor.r, mColor.g, mColor.b, mColor.a * alpha));
-        gui.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a * alpha);
-        gui.SetFont(mFont);
-        gui.BeginText();
-        gui.DrawTextInRect(mText.c_str(), ScreenRect(gui), mAlignment, mScale);
-        gui.EndText();
+        painter.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a * alpha);
+        painter.SetFont(mFont);
+        painter.BeginText();
+        painter.DrawTextInRect(mText.c_str(), ScreenRect(gui), mAlignment, mScale);
+        painter.EndText();
     }
     RenderChildren(gui);
 }
@@ -354,6 +356,7 @@ std::string ComboBox::QueryText() { return mText; }
 
 void ComboBox::Render(GuiSystem& gui)
 {
+    GuiPainter& painter = gui.Painter();
     TextBox::Render(gui);
     if (!mOpen)
         return;
@@ -362,11 +365,11 @@ void ComboBox::Render(GuiSystem& gui)
     {
         row.mY -= mBox.mHeight;
         DrawImagePart(gui, row, mListColor);
-        gui.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a);
-        gui.SetFont(mFont);
-        gui.BeginText();
-        gui.DrawTextInRect(entry.c_str(), gui.BoxToPixels(row), mAlignment);
-        gui.EndText();
+        painter.SetColor(mTextColor.r, mTextColor.g, mTextColor.b, mTextColor.a);
+        painter.SetFont(mFont);
+        painter.BeginText();
+        painter.DrawTextInRect(entry.c_str(), gui.Units().BoxToPixels(row), mAlignment);
+        painter.EndText();
     }
 }
 
@@ -580,6 +583,7 @@ float Area(const MapPolygon& poly)
 
 void MapImageBox::DrawPicture(GuiSystem& gui) const
 {
+    GuiPainter& painter = gui.Painter();
     // The box's corners, in order around it, taken into the map.
     const float view[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
     MapPolygon window;
@@ -619,7 +623,7 @@ void MapImageBox::DrawPicture(GuiSystem& gui) const
                 quadUv[k * 2] = uv[corner[k] * 2];
                 quadUv[k * 2 + 1] = uv[corner[k] * 2 + 1];
             }
-            gui.DrawMappedQuad(quadXy, quadUv);
+            painter.DrawMappedQuad(quadXy, quadUv);
         }
     };
     // Only the map itself is drawn: what the turned window holds beyond its edges stays clear,
@@ -633,15 +637,16 @@ void MapImageBox::DrawPicture(GuiSystem& gui) const
         window = Cut(window, e.axis, e.bound, e.sign);
     if (Area(window) <= 1e-6f)
         return;
-    gui.SetColor(mColor.r, mColor.g, mColor.b, mColor.a);
-    gui.SetTexture(mImage);
+    painter.SetColor(mColor.r, mColor.g, mColor.b, mColor.a);
+    painter.SetTexture(mImage);
     draw(window);
 }
 
 void MapImageBox::DrawIcons(GuiSystem& gui) const
 {
-    gui.SetColor(1.0f, 1.0f, 1.0f, 1.0f);
-    gui.SetTexture(mIconTexture);
+    GuiPainter& painter = gui.Painter();
+    painter.SetColor(1.0f, 1.0f, 1.0f, 1.0f);
+    painter.SetTexture(mIconTexture);
     const int32_t columns = mIconColumns > 0 ? mIconColumns : 1;
     const auto cell = int32_t(mIconTexture.GetWidth()) / columns;
     GuiBox icon;
@@ -654,10 +659,10 @@ void MapImageBox::DrawIcons(GuiSystem& gui) const
             continue;
         icon.mX = x - mIconSize * 0.5f;
         icon.mY = y + mIconSize * 0.5f;
-        gui.SetWidgetTransform(icon);
+        painter.SetWidgetTransform(icon);
         const int32_t kind = i.mKind < 0 ? 0 : i.mKind;
         Rect texels{(kind % columns) * cell, 0, (kind % columns) * cell + cell, int32_t(mIconTexture.GetHeight())};
-        gui.DrawQuad(texels);
+        painter.DrawQuad(texels);
     }
 }
 

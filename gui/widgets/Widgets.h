@@ -192,7 +192,7 @@ public:
     void Serialize(Serializer& s) override;
     void Render(GuiSystem& gui) override;
     bool Message(const std::string& message, const std::string& argument) override;
-    void SetFrameAnimation(const std::string& name) override;
+    void SetFrameAnimation(const std::string& name);
     void SetIndex(int32_t index);
     void SetGrid(int32_t columns, int32_t rows)
     {

@@ -29,8 +29,8 @@ TEST(AudioLoom, RegisterTypesAddsTheComponentsAndCommandsAndDeleteTakesTheComman
     CogFactory& cogs = CogFactory::Instance();
     for (uint32_t id : {20u, 21u, 22u})
     {
-        ASSERT_NE(cogs.GetComponentFactory(id), nullptr) << id;
-        std::unique_ptr<Comp> comp(cogs.GetComponentFactory(id)->Create());
+        ASSERT_NE(cogs.Types().GetComponentFactory(id), nullptr) << id;
+        std::unique_ptr<Comp> comp(cogs.Types().GetComponentFactory(id)->Create());
         EXPECT_EQ(comp->GetTypeId(), id);
     }
     for (const char* name : {"PlayMusic", "StopMusic", "OpenCDTray", "SetVolume"})
@@ -188,10 +188,10 @@ TEST(AudioLoomDeathTest, NoSoundDeviceLogsOneLineAndEveryCallIsANoOp)
             RegisterPositional(cogs);
             RegisterAudioComponents(cogs);
             auto type = std::make_shared<Composer>(cogs, "Emitter", "");
-            type->AddComponent(1, cogs.GetComponentFactory(1));
-            type->AddComponent(21, cogs.GetComponentFactory(21));
-            cogs.RegisterType("Emitter", type);
-            AudioLoom* loom = AudioLoom::Create();
+            type->AddComponent(1, cogs.Types().GetComponentFactory(1));
+            type->AddComponent(21, cogs.Types().GetComponentFactory(21));
+            cogs.Types().RegisterType("Emitter", type);
+            std::unique_ptr<AudioLoom> loom(AudioLoom::Create());
             LogProbe log;
             loom->Init();
             Cog* cog = cogs.Create("Emitter");
@@ -212,7 +212,7 @@ TEST(AudioLoomDeathTest, NoSoundDeviceLogsOneLineAndEveryCallIsANoOp)
             loom->Init();
             const bool stillSilent = !loom->HasDevice();
             cogs.DestroyAll();
-            delete loom;
+            loom.reset();
             std::exit(silent && oneLine && stillSilent ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

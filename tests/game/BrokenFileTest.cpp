@@ -95,7 +95,7 @@ std::string OutsiderPath(GameSim& s, const std::string& name)
 // Nothing of the outsiders was read: no type, no level, no global.
 void ExpectNothingOutsideRead(GameSim& s)
 {
-    EXPECT_EQ(s.Cogs().FindType("Outsider"), nullptr);
+    EXPECT_EQ(s.Cogs().Types().FindType("Outsider"), nullptr);
     EXPECT_NE(s.Data().mGameState, StateInLevel) << "the menu stays";
     lua_State* L = ScriptManager::Instance().GetState();
     lua_getglobal(L, "Outside");
@@ -159,11 +159,11 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          {"Tail.dds", "1048576 bytes follow the data"}},
         {"an empty composition file",
          [](GameSim& s) { WriteFile(s.Path("Compositions/Empty.xml"), ""); },
-         [](GameSim& s) { s.Cogs().file("Compositions\\Empty.xml"); },
+         [](GameSim& s) { s.Cogs().Files().LoadCogFile("Compositions\\Empty.xml"); },
          {"Empty.xml", "is empty"}},
         {"a folder as composition file",
          [](GameSim& s) { fs::create_directory(s.Path("Compositions/Folder.xml")); },
-         [](GameSim& s) { s.Cogs().file("Compositions\\Folder.xml"); },
+         [](GameSim& s) { s.Cogs().Files().LoadCogFile("Compositions\\Folder.xml"); },
          {"Folder.xml", "is not a file"}},
         {"QTree.xml with a corrupted closing tag",
          [](GameSim& s) { Replace(s.Path("Config/QTree.xml"), "</Stream>", "</StreXm>"); },
@@ -237,7 +237,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
              Replace(s.Path("Compositions/Misspelt.xml"), "<FileComposition>", "<FileCompositiom>");
              Replace(s.Path("Compositions/Misspelt.xml"), "</FileComposition>", "</FileCompositiom>");
          },
-         [](GameSim& s) { s.Cogs().file("Compositions\\Misspelt.xml"); },
+         [](GameSim& s) { s.Cogs().Files().LoadCogFile("Compositions\\Misspelt.xml"); },
          {"Misspelt.xml", "unknown top element <FileCompositiom>"}},
         {"a font whose widths leave their cell",
          [](GameSim& s) {

@@ -132,7 +132,7 @@ public:
              << "\t\t<list name=\"Archetypes\" size=\"0\" type=\"Archetype\">\n\t\t</list>\n"
              << "\t</FileComposition>\n</Stream>\n";
         file.close();
-        Cogs().Composer("Test/" + cogName + ".xml");
+        Cogs().Files().LoadComposition("Test/" + cogName + ".xml");
     }
 
 private:

@@ -31,7 +31,7 @@ protected:
 
     void ExpectContextOrOneLine(const LogProbe& log)
     {
-        if (mLoom->HasContext())
+        if (mLoom->GetDevice())
         {
             EXPECT_EQ(log.Count("GraphicsLoom:"), 0);
             EXPECT_NE(mLoom->GetDevice(), nullptr);
@@ -76,7 +76,7 @@ TEST_F(GraphicsLoomWindow, ClearAndPresentEveryFrame)
     mLoom->Init();
     for (int frame = 0; frame < 5; ++frame)
         mLoom->Update();
-    if (mLoom->HasContext())
+    if (mLoom->GetDevice())
     {
         EXPECT_EQ(mLoom->GetDevice()->Counters().mPresents, 5u);
     }
@@ -85,15 +85,15 @@ TEST_F(GraphicsLoomWindow, ClearAndPresentEveryFrame)
 TEST_F(GraphicsLoomWindow, InitAgainAfterShutdownGivesTheSameResult)
 {
     mLoom->Init();
-    const bool first = mLoom->HasContext();
+    const bool first = mLoom->GetDevice() != nullptr;
     mLoom->Shutdown();
-    EXPECT_FALSE(mLoom->HasContext());
+    EXPECT_EQ(mLoom->GetDevice(), nullptr);
     EXPECT_EQ(mLoom->GetScreenWidth(), 0);
     mLoom->Update();
 
     LogProbe log;
     mLoom->Init();
-    EXPECT_EQ(mLoom->HasContext(), first);
+    EXPECT_EQ(mLoom->GetDevice() != nullptr, first);
     ExpectContextOrOneLine(log);
     mLoom->Update();
 }
@@ -101,26 +101,26 @@ TEST_F(GraphicsLoomWindow, InitAgainAfterShutdownGivesTheSameResult)
 TEST_F(GraphicsLoomWindow, InitTwiceInARowKeepsOneContext)
 {
     mLoom->Init();
-    const bool first = mLoom->HasContext();
+    const bool first = mLoom->GetDevice() != nullptr;
     mLoom->Init();
-    EXPECT_EQ(mLoom->HasContext(), first);
+    EXPECT_EQ(mLoom->GetDevice() != nullptr, first);
     mLoom->Update();
 }
 
 TEST_F(GraphicsLoomWindow, LoadingScreenUntilDoneLoading)
 {
     mLoom->Init();
-    EXPECT_FALSE(mLoom->IsLoading());
+    EXPECT_FALSE(mLoom->Loading().IsUp());
     mLoom->RenderLoading();
-    EXPECT_TRUE(mLoom->IsLoading());
+    EXPECT_TRUE(mLoom->Loading().IsUp());
     mLoom->Update();
     mLoom->RenderLoading();
     mLoom->RenderLoading();
-    EXPECT_TRUE(mLoom->IsLoading());
+    EXPECT_TRUE(mLoom->Loading().IsUp());
 
     LogProbe log;
-    mLoom->DoneLoading();
-    EXPECT_FALSE(mLoom->IsLoading());
+    mLoom->Loading().Done();
+    EXPECT_FALSE(mLoom->Loading().IsUp());
     EXPECT_EQ(log.Count("Loading Time: "), 1);
     EXPECT_EQ(log.Count(" secs"), 1);
     mLoom->Update();
@@ -144,15 +144,15 @@ TEST(GraphicsLoom, WithoutWindowInitLogsAndStaysInert)
     LogProbe log;
     loom->Init();
     EXPECT_EQ(log.Count("GraphicsLoom: no main window"), 1);
-    EXPECT_FALSE(loom->HasContext());
+    EXPECT_EQ(loom->GetDevice(), nullptr);
     EXPECT_EQ(loom->GetScreenWidth(), 0);
     EXPECT_EQ(loom->GetScreenHeight(), 0);
     loom->Update();
     loom->RenderLoading();
-    loom->DoneLoading();
+    loom->Loading().Done();
     loom->Shutdown();
     loom->Init();
-    EXPECT_FALSE(loom->HasContext());
+    EXPECT_EQ(loom->GetDevice(), nullptr);
 }
 
 TEST(GraphicsLoom, DoneLoadingLogsTheLoadingTimeInSeconds)
@@ -160,7 +160,7 @@ TEST(GraphicsLoom, DoneLoadingLogsTheLoadingTimeInSeconds)
     std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
     loom->RenderLoading();
     LogProbe log;
-    loom->DoneLoading();
+    loom->Loading().Done();
     ASSERT_EQ(log.Written(), 1u);
     const std::string text = Console::Instance().GetEntries().FromNewest(0).mText;
     ASSERT_EQ(text.rfind("Loading Time: ", 0), 0u) << text;

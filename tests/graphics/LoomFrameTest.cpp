@@ -7,6 +7,7 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "graphics/GraphicsLoom.h"
+#include "graphics/commands/GraphicsCommands.h"
 #include "graphics/resource/ResourceContext.h"
 #include "input/IOLoom.h"
 #include "tests/graphics/LoomWindowFixture.h"
@@ -39,8 +40,8 @@ TEST_F(LoomFrame, AFrameIsGreyAndTheLibraryIsLoaded)
     EXPECT_EQ(mLoom->GetScreenWidth(), 800);
     EXPECT_NE(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
     EXPECT_FALSE(mLoom->GetShaderControl().GetShader("Trans")->CastsShadow());
-    EXPECT_NE(mLoom->GetVertexDeclaration(7), nullptr);
-    EXPECT_NE(mLoom->GetQuadBatcher(), nullptr);
+    EXPECT_NE(mLoom->Stores().GetDeclaration(7), nullptr);
+    EXPECT_NE(mLoom->GetCommands()->Quads(), nullptr);
     mLoom->Update();
     EXPECT_EQ(Pixel(0, 0), 0xFF808080u);
     EXPECT_EQ(Pixel(799, 599), 0xFF808080u);
@@ -64,14 +65,14 @@ TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
     device->SimulateLoss(1);
     LogProbe log;
     mLoom->Update();
-    EXPECT_TRUE(mLoom->IsDeviceLost());
+    EXPECT_TRUE(mLoom->Display().IsLost());
     EXPECT_TRUE(engine.GetGameClock().IsPaused());
     const uint64_t clears = device->Counters().mClears;
     mLoom->Update(); // still lost: nothing drawn, no reset yet
-    EXPECT_TRUE(mLoom->IsDeviceLost());
+    EXPECT_TRUE(mLoom->Display().IsLost());
     EXPECT_EQ(device->Counters().mClears, clears);
     mLoom->Update(); // not reset: the reset happens, still nothing drawn this frame
-    EXPECT_FALSE(mLoom->IsDeviceLost());
+    EXPECT_FALSE(mLoom->Display().IsLost());
     EXPECT_EQ(device->Counters().mClears, clears);
     EXPECT_EQ(log.Count("Graphics Device Lost"), 1);
     EXPECT_EQ(log.Count("Graphics Device Reset"), 1);
@@ -84,11 +85,11 @@ TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
 
 TEST_F(LoomFrame, ResolutionChangesAndARefusedOneRestoresTheOld)
 {
-    mLoom->SetResolution(640, 480);
+    mLoom->Display().SetResolution(640, 480);
     EXPECT_EQ(mLoom->GetScreenWidth(), 640);
     EXPECT_EQ(mLoom->GetDevice()->GetWidth(), 640);
     LogProbe log;
-    mLoom->SetResolution(0, 0);
+    mLoom->Display().SetResolution(0, 0);
     EXPECT_EQ(log.Count("Resolution Change Failed"), 1);
     EXPECT_EQ(mLoom->GetScreenWidth(), 640);
     EXPECT_EQ(mLoom->GetScreenHeight(), 480);
@@ -99,19 +100,19 @@ TEST_F(LoomFrame, ResolutionChangesAndARefusedOneRestoresTheOld)
 TEST_F(LoomFrame, SettingsChangesAskTwoSamplesAndVSyncTogglesBack)
 {
     DisplaySettings settings;
-    mLoom->GetDisplaySettings(settings);
+    mLoom->Display().GetDisplaySettings(settings);
     EXPECT_FALSE(settings.mAntiAliasing);
     settings.mAntiAliasing = true;
     settings.mShadows = false;
-    mLoom->ChangeSettings(settings);
+    mLoom->Display().ChangeSettings(settings);
     EXPECT_EQ(mLoom->GetDevice()->GetDesc().mSamples, 2);
     EXPECT_FALSE(mLoom->GetToggles().mShadows);
-    mLoom->GetDisplaySettings(settings);
+    mLoom->Display().GetDisplaySettings(settings);
     EXPECT_TRUE(settings.mAntiAliasing);
     const bool vsync = mLoom->GetDevice()->GetDesc().mVSync;
-    mLoom->VSync();
+    mLoom->Display().VSync();
     EXPECT_NE(mLoom->GetDevice()->GetDesc().mVSync, vsync);
-    mLoom->VSync();
+    mLoom->Display().VSync();
     EXPECT_EQ(mLoom->GetDevice()->GetDesc().mVSync, vsync);
     mLoom->Update();
     EXPECT_EQ(Pixel(1, 1), 0xFF808080u);
@@ -141,14 +142,14 @@ TEST_F(LoomFrame, WorldToScreenLiesOnThePickRay)
 
 TEST_F(LoomFrame, ShutdownThenInitAgain)
 {
-    mLoom->GetTextures().Get("Textures/White.bmp")->Release();
+    mLoom->Stores().Textures().Get("Textures/White.bmp")->Release();
     mLoom->Shutdown();
-    EXPECT_FALSE(mLoom->HasContext());
+    EXPECT_EQ(mLoom->GetDevice(), nullptr);
     EXPECT_EQ(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
     mLoom->Init();
-    ASSERT_TRUE(mLoom->HasContext());
+    ASSERT_NE(mLoom->GetDevice(), nullptr);
     EXPECT_NE(mLoom->GetShaderControl().GetShader("Basic"), nullptr);
-    Texture* white = mLoom->GetTextures().Get("Textures/White.bmp");
+    Texture* white = mLoom->Stores().Textures().Get("Textures/White.bmp");
     EXPECT_NE(white->GetDeviceTexture(), nullptr);
     white->Release();
     mLoom->Update();
@@ -204,10 +205,10 @@ TEST(GraphicsSettings, MultiSampleAndMissingFields)
 TEST_F(LoomFrame, RefusedSettingsChangeLogsAndKeepsTheOld)
 {
     DisplaySettings settings;
-    mLoom->GetDisplaySettings(settings);
+    mLoom->Display().GetDisplaySettings(settings);
     settings.mScreenWidth = 0;
     LogProbe log;
-    mLoom->ChangeSettings(settings);
+    mLoom->Display().ChangeSettings(settings);
     EXPECT_EQ(log.Count("Setting Change Failed"), 1);
     EXPECT_EQ(mLoom->GetScreenWidth(), 800);
     EXPECT_EQ(mLoom->GetDevice()->GetWidth(), 800);
@@ -239,7 +240,7 @@ TEST_F(LoomFrame, ScriptMouseIsInClipSpace)
 
 TEST_F(LoomFrame, RenderTargetTextureOutsideTheStore)
 {
-    ResourceContext::Scope scope(mLoom->GetDevice(), &mLoom->GetTextures(), false);
+    ResourceContext::Scope scope(mLoom->GetDevice(), &mLoom->Stores().Textures(), false);
     Ref<Texture> target = Texture::CreateRenderTarget(32, 16);
     ASSERT_NE(target->GetDeviceTexture(), nullptr);
     EXPECT_TRUE(target->GetDeviceTexture()->GetDesc().mRenderTarget);

@@ -29,7 +29,7 @@ protected:
     {
         mLoom.reset(GraphicsLoom::Create());
         mLoom->Init();
-        ASSERT_TRUE(mLoom->HasContext());
+        ASSERT_NE(mLoom->GetDevice(), nullptr);
     }
 
     // Last in TearDown, once nothing holds the loom's resources.

@@ -24,19 +24,19 @@ TEST_F(GuiConfigTest, MissingSectionsAndFilesGiveDefaults)
         GuiSystem gui;
         gui.SetConfigFile(file);
         gui.Init(nullptr, kWidth, kHeight);
-        EXPECT_EQ(gui.GetBackgroundCount(), c.backgrounds);
+        EXPECT_EQ(gui.Looks().GetBackgroundCount(), c.backgrounds);
         EXPECT_EQ(log.Count("background"), c.lines);
         EXPECT_EQ(log.Written(), uint32_t(c.lines));
-        EXPECT_FLOAT_EQ(gui.GetPointerSize(), c.pointerSize);
+        EXPECT_FLOAT_EQ(gui.Looks().GetPointerSize(), c.pointerSize);
         for (int32_t index : {-1, int32_t(c.backgrounds), 99})
         {
-            gui.ActivateBackground(index);
-            EXPECT_EQ(gui.GetBackground(), -1);
+            gui.Looks().ActivateBackground(index);
+            EXPECT_EQ(gui.Looks().GetBackground(), -1);
         }
         if (c.backgrounds > 0)
         {
-            gui.ActivateBackground(0);
-            EXPECT_EQ(gui.GetBackground(), 0);
+            gui.Looks().ActivateBackground(0);
+            EXPECT_EQ(gui.Looks().GetBackground(), 0);
         }
     }
 }
@@ -48,10 +48,10 @@ TEST_F(GuiConfigTest, ScreenToClipAndGuiUnits)
     mGui->ScreenToClip(200.0f, 450.0f, x, y);
     EXPECT_FLOAT_EQ(x, -0.5f);
     EXPECT_FLOAT_EQ(y, -0.5f);
-    EXPECT_FLOAT_EQ(mGui->GuiToPixelX(0.1f) - mGui->GuiToPixelX(0.0f), 40.0f);
-    EXPECT_FLOAT_EQ(mGui->PixelToGuiY(0.0f), 0.75f);
-    EXPECT_FLOAT_EQ(mGui->PixelToGuiY(600.0f), -0.75f);
-    const Rect r = mGui->BoxToPixels(GuiBox{-0.5f, 0.5f, 1.0f, 1.0f, 0.0f});
+    EXPECT_FLOAT_EQ(mGui->Units().GuiToPixelX(0.1f) - mGui->Units().GuiToPixelX(0.0f), 40.0f);
+    EXPECT_FLOAT_EQ(mGui->Units().PixelToGuiY(0.0f), 0.75f);
+    EXPECT_FLOAT_EQ(mGui->Units().PixelToGuiY(600.0f), -0.75f);
+    const Rect r = mGui->Units().BoxToPixels(GuiBox{-0.5f, 0.5f, 1.0f, 1.0f, 0.0f});
     EXPECT_EQ(r.mLeft, 200);
     EXPECT_EQ(r.mTop, 100);
     EXPECT_EQ(r.mRight, 600);

@@ -53,17 +53,17 @@ TEST_F(GuiDispatchTest, MouseOverStateNamesTheTopmostShownWidget)
 {
     Widgets(mPanel).CloseWindow("WindowHidden");
     MoveTo(360, 240);
-    EXPECT_TRUE(mGui->IsMouseOverGui());
-    EXPECT_EQ(mGui->GetMouseOverName(), "ButtonTop");
+    EXPECT_TRUE(mGui->Mouse().IsOver());
+    EXPECT_EQ(mGui->Mouse().GetOverName(), "ButtonTop");
     MoveTo(560, 300); // the top window beside its button
-    EXPECT_EQ(mGui->GetMouseOverName(), "WindowTop");
+    EXPECT_EQ(mGui->Mouse().GetOverName(), "WindowTop");
     MoveTo(10, 590);
-    EXPECT_FALSE(mGui->IsMouseOverGui());
-    EXPECT_EQ(mGui->GetMouseOverName(), "");
+    EXPECT_FALSE(mGui->Mouse().IsOver());
+    EXPECT_EQ(mGui->Mouse().GetOverName(), "");
     // A hidden GUI takes no input at all.
     mGui->ToggleVisible();
     MoveTo(360, 240);
-    EXPECT_FALSE(mGui->IsMouseOverGui());
+    EXPECT_FALSE(mGui->Mouse().IsOver());
     Click(360, 240);
     EXPECT_TRUE(Heard().empty());
     mGui->ToggleVisible();
@@ -156,14 +156,14 @@ TEST_F(GuiDispatchTest, ClearItemsInAClickHandlerWaitsForTheEndOfTheUpdate)
     EXPECT_FLOAT_EQ(toolbar->Children()[2]->GetBox().mY, -0.5f);
     StandInButton::sClicks = 0;
     MoveTo(60, 520);
-    EXPECT_EQ(mGui->GetMouseOverName(), "TrapButton");
+    EXPECT_EQ(mGui->Mouse().GetOverName(), "TrapButton");
     Click(60, 520);
     EXPECT_EQ(StandInButton::sClicks, 1);
     EXPECT_TRUE(toolbar->Children().empty());
     MoveTo(62, 522);
     Click(60, 520);
     EXPECT_EQ(StandInButton::sClicks, 1);
-    EXPECT_EQ(mGui->GetMouseOverName(), "TrapDropToolBar");
+    EXPECT_EQ(mGui->Mouse().GetOverName(), "TrapDropToolBar");
 }
 
 TEST_F(GuiDispatchTest, HigherLayerIsHitFirstAndAnInactiveComponentNotAtAll)

@@ -110,12 +110,12 @@ protected:
         mIo->Init();
         mIo->SetScreenSize(kWidth, kHeight);
         mCogs = std::make_unique<CogFactory>();
-        mCogs->RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-        mCogs->RegisterComponent(kHeardId, &gHeardFactory);
+        mCogs->Types().RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+        mCogs->Types().RegisterComponent(kHeardId, &gHeardFactory);
         auto type = std::make_shared<Composer>(*mCogs, "Panel", "Gui");
         type->AddComponent(kHeardId, &gHeardFactory);
         type->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-        mCogs->RegisterType("Panel", type);
+        mCogs->Types().RegisterType("Panel", type);
         mScratch = std::make_unique<ScratchFolder>("gui");
     }
 

@@ -42,7 +42,7 @@ protected:
         StartGraphics();
         if (HasFatalFailure())
             return;
-        ASSERT_GE(mGui->GetFonts()->Size(), 1u);
+        ASSERT_GE(mGui->Fonts().GetList()->Size(), 1u);
         mPanel = MakePanel(GuiData("Render.xml"));
         ASSERT_NE(Widgets(mPanel).GetRoot(), nullptr);
         // The pointer sits in the far corner, away from what the tests look at.
@@ -69,7 +69,7 @@ TEST_F(GuiRenderTest, WindowWithButtonAndTextBoxShowsTheirColoursAndGlyphs)
     ASSERT_FALSE(image.IsEmpty());
     ExpectWindow(image);
     // One batch of quads under the text, the text, nothing after it but the pointer.
-    EXPECT_LE(mGui->GetDrawCount(), 4u);
+    EXPECT_LE(mGui->Painter().GetDrawCount(), 4u);
 }
 
 TEST_F(GuiRenderTest, HiddenWindowAndHiddenGuiDrawNothing)
@@ -97,12 +97,12 @@ TEST_F(GuiRenderTest, SameAfterADeviceLoss)
 
 TEST_F(GuiRenderTest, BackgroundsAndPointerFollowTheScriptFunctions)
 {
-    ASSERT_EQ(mGui->GetBackgroundCount(), 1u);
+    ASSERT_EQ(mGui->Looks().GetBackgroundCount(), 1u);
     Image image = RenderFrame();
     // The pointer's tip under the mouse.
     ExpectColor(image, 792, 596, {255, 255, 255});
     Console::Instance().ExecuteLine("ActivateBackground 0");
-    EXPECT_EQ(mGui->GetBackground(), 0);
+    EXPECT_EQ(mGui->Looks().GetBackground(), 0);
     image = RenderFrame();
     const Rgb back = At(image, 100, 50);
     EXPECT_GT(back.b, 40);
@@ -110,16 +110,16 @@ TEST_F(GuiRenderTest, BackgroundsAndPointerFollowTheScriptFunctions)
     for (const char* line : {"ActivateBackground 3", "ActivateBackground -1"})
     {
         Console::Instance().ExecuteLine(line);
-        EXPECT_EQ(mGui->GetBackground(), -1) << line;
+        EXPECT_EQ(mGui->Looks().GetBackground(), -1) << line;
         ExpectColor(RenderFrame(), 100, 50, {0, 0, 0});
     }
     // Only over the GUI: the pointer goes while the mouse is off every widget.
     Console::Instance().ExecuteLine("OnlyShowMouseOnGui true");
-    EXPECT_TRUE(mGui->GetOnlyShowMouseOnGui());
+    EXPECT_TRUE(mGui->Mouse().GetOnlyShowOnGui());
     ExpectColor(RenderFrame(), 792, 596, {0, 0, 0});
     MoveTo(300, 400);
     ExpectColor(RenderFrame(), 302, 406, {255, 255, 255});
-    mGui->OnlyShowMouseOnGui(false);
+    mGui->Mouse().OnlyShowOnGui(false);
 }
 
 TEST_F(GuiRenderTest, TextWaitingInTheBatchStaysUnderALaterWidget)

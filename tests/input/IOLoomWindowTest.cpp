@@ -85,9 +85,9 @@ TEST_F(IOLoomWindow, DeletedLoomStopsListening)
 
 TEST(IOLoomLifetime, CreateStoresTheInstanceAndDeleteClearsIt)
 {
-    IOLoom* loom = IOLoom::Create();
+    std::unique_ptr<IOLoom> loom(IOLoom::Create());
     ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(IOLoom::Instance(), loom);
+    EXPECT_EQ(IOLoom::Instance(), loom.get());
     EXPECT_EQ(loom->GetName(), "IO Loom");
     EXPECT_EQ(loom->GetTypeName(), "IOLoom");
     loom->RegisterTypes();
@@ -95,7 +95,7 @@ TEST(IOLoomLifetime, CreateStoresTheInstanceAndDeleteClearsIt)
     loom->Init();
     loom->Update();
     loom->Unload();
-    delete loom;
+    loom.reset();
     EXPECT_EQ(IOLoom::Instance(), nullptr);
 }
 
@@ -158,7 +158,7 @@ TEST_F(IOLoomWindow, KeysTypedIntoTheConsoleReachNothingElse)
     EXPECT_FALSE(mLoom->IsKeyPressedByName("W")) << "held while typing";
     frame({Key(SDL_KEYUP, SDL_SCANCODE_W), text("`"), text("`"), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE)});
     EXPECT_TRUE(console.GetShowConsole());
-    EXPECT_EQ(console.GetInputLine(), "");
+    EXPECT_EQ(console.InputLine().Text(), "");
     frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), text("Mes typed"), Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
     EXPECT_TRUE(console.GetInputActive()) << "the open console keeps its line";
     EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "typed");
@@ -170,7 +170,7 @@ TEST_F(IOLoomWindow, KeysTypedIntoTheConsoleReachNothingElse)
     EXPECT_EQ(mLoom->GetTextQueue(), "");
     frame({Key(SDL_KEYUP, SDL_SCANCODE_1), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE), text("`")});
     EXPECT_FALSE(console.GetShowConsole());
-    EXPECT_EQ(console.GetInputLine(), "");
+    EXPECT_EQ(console.InputLine().Text(), "");
 
     // Closed: keys reach the game again.
     frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});

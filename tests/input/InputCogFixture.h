@@ -69,12 +69,12 @@ protected:
         Console::Instance().SetConfigFolder(InputData());
         IOLoomFixture::SetUp();
         RegisterInputComponents(mCogs);
-        mCogs.RegisterComponent(kRecorderId, &gRecorderFactory);
+        mCogs.Types().RegisterComponent(kRecorderId, &gRecorderFactory);
         auto type = std::make_shared<Composer>(mCogs, "Player", "Input");
         type->AddComponent(kRecorderId, &gRecorderFactory);
-        type->AddComponent(ControlMap::kTypeId, mCogs.GetComponentFactory(ControlMap::kTypeId));
-        type->AddComponent(TextStream::kTypeId, mCogs.GetComponentFactory(TextStream::kTypeId));
-        mCogs.RegisterType("Player", type);
+        type->AddComponent(ControlMap::kTypeId, mCogs.Types().GetComponentFactory(ControlMap::kTypeId));
+        type->AddComponent(TextStream::kTypeId, mCogs.Types().GetComponentFactory(TextStream::kTypeId));
+        mCogs.Types().RegisterType("Player", type);
     }
 
     void TearDown() override

@@ -49,7 +49,7 @@ void AddType(CogFactory& cogs, const std::string& name, uint32_t socketId, Facto
     auto type = std::make_shared<Composer>(cogs, name, name);
     type->AddComponent(socketId, socket);
     type->AddComponent(kEarId, &gEarFactory);
-    cogs.RegisterType(name, type);
+    cogs.Types().RegisterType(name, type);
 }
 
 // Allocates a cog of the type, sets its socket fields, then initialises it (the socket opens).
@@ -101,11 +101,11 @@ TEST(NetComponents, NetUpdateCompMirrorsTheNamedCog)
 {
     CogFactory cogs;
     RegisterPositional(cogs);
-    cogs.RegisterComponent(kNetUpdateCompId, &gNetUpdate);
+    cogs.Types().RegisterComponent(kNetUpdateCompId, &gNetUpdate);
     auto type = std::make_shared<Composer>(cogs, "Mirrored", "Mirrored");
-    type->AddComponent(1, cogs.GetComponentFactory(1));
+    type->AddComponent(1, cogs.Types().GetComponentFactory(1));
     type->AddComponent(kNetUpdateCompId, &gNetUpdate);
-    cogs.RegisterType("Mirrored", type);
+    cogs.Types().RegisterType("Mirrored", type);
 
     MessageRegistry hostMessages;
     std::unique_ptr<NetworkLoom> loom(NetworkLoom::Create());

@@ -26,14 +26,14 @@ TEST(NetworkLoom, CreateStoresTheInstanceAndDeleteClearsIt)
 // The engine never shuts this loom down: a hard restart calls Init again, teardown only deletes.
 TEST(NetworkLoom, InitTwiceInARowThenDeleteWithoutShutdown)
 {
-    NetworkLoom* loom = NetworkLoom::Create();
+    std::unique_ptr<NetworkLoom> loom(NetworkLoom::Create());
     loom->RegisterTypes();
     loom->Init();
     loom->Update();
     loom->Init();
     EXPECT_TRUE(loom->IsActive());
     loom->Update();
-    delete loom;
+    loom.reset();
     EXPECT_EQ(NetworkLoom::Instance(), nullptr);
 }
 
@@ -155,7 +155,7 @@ TEST(NetworkLoom, ConsoleCommandsAndInitAgainLeaveTheGame)
 TEST(NetworkLoom, SubscribeFunctionsReachTheRegistry)
 {
     CogFactory cogs;
-    cogs.RegisterType("Plain", std::make_shared<Composer>(cogs, "Plain", "Plains"));
+    cogs.Types().RegisterType("Plain", std::make_shared<Composer>(cogs, "Plain", "Plains"));
     Cog* cog = cogs.Instantiate("Plain");
     ASSERT_NE(cog, nullptr);
     MessageRegistry messages;

@@ -40,7 +40,7 @@ TEST_F(Explosion, TypesRegisterUnderTheirIdsAndNames)
                  {56, "PhysicsExplosion"}, {57, "SpringCape"},    {58, "InertiaBall"}};
     for (const auto& type : types)
     {
-        CompFactory* factory = mCogs.GetComponentFactory(type.id);
+        CompFactory* factory = mCogs.Types().GetComponentFactory(type.id);
         ASSERT_NE(factory, nullptr) << type.id;
         std::unique_ptr<Comp> comp(factory->Create());
         EXPECT_EQ(comp->GetTypeId(), type.id);

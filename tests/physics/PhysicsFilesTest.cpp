@@ -40,7 +40,7 @@ TEST_F(PhysicsFiles, ComponentFieldsTravelThroughArchetypeFiles)
     TempDir dir;
     dir.Write("crate.xml", kComposition);
     ScopedCwd cwd(dir.Path());
-    mCogs.file("crate.xml");
+    mCogs.Files().LoadCogFile("crate.xml");
 
     Cog* original = mCogs.Create("Crate");
     ASSERT_NE(original, nullptr);

@@ -90,7 +90,7 @@ protected:
         mTree.BuildTree(256.0f);
         RegisterPositional(mCogs);
         PhysicsLoom::RegisterComponents(mCogs);
-        mCogs.RegisterComponent(kProbeId, &gProbeFactory);
+        mCogs.Types().RegisterComponent(kProbeId, &gProbeFactory);
         MakeType("Ball", {1, 50, 51, kProbeId});
         MakeType("Wall", {1, 51, kProbeId});
         MakeType("Mover", {1, 50});
@@ -111,8 +111,8 @@ protected:
     {
         auto composer = std::make_shared<Composer>(mCogs, name, "");
         for (uint32_t id : components)
-            composer->AddComponent(id, mCogs.GetComponentFactory(id));
-        mCogs.RegisterType(name, composer);
+            composer->AddComponent(id, mCogs.Types().GetComponentFactory(id));
+        mCogs.Types().RegisterType(name, composer);
     }
 
     // A sphere of that radius (or, with a half size, a box) at the position.

@@ -211,13 +211,13 @@ void AnimationObj::LoadAnimationFile(const std::string& fileName)
         return;
     }
     Ref<AnimationSet> set = ModelStores::sAnimations->GetRef(fileName);
-    for (Animation* animation : set->Animations)
+    for (const std::unique_ptr<Animation>& animation : set->Animations)
     {
         if (animation->NumPaths > mKeyCursors.size() &&
             AssertFailedString("Set->Animations[x]->NumPaths <= CurrentKeys.size()", "AnimationObj", __LINE__,
                                "Animation File does not have enough Paths, File: " + fileName))
             DebugBreakIfAttached();
-        mLoaded.push_back(animation);
+        mLoaded.push_back(animation.get());
         ++mLoadedCount;
     }
     mSets.push_back(std::move(set));

@@ -3,21 +3,17 @@
 #include "LOOM/base/FileUtils.h"
 #include "graphics/model/files/LMLoader.h"
 
-AnimationSet::~AnimationSet() { Clear(); }
-
 void AnimationSet::Load(const std::string& fileName) { LMLoader::LoadAnimations(*this, DataFilePath(fileName)); }
 
 Animation* AnimationSet::AddAnimation()
 {
     ++mCount;
-    Animations.push_back(new Animation());
-    return Animations.back();
+    Animations.push_back(std::make_unique<Animation>());
+    return Animations.back().get();
 }
 
 void AnimationSet::Clear()
 {
-    for (Animation* animation : Animations)
-        delete animation;
     Animations.clear();
     mCount = 0;
 }

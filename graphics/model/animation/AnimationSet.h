@@ -12,15 +12,14 @@ class AnimationSet : public Resource
 {
 public:
     AnimationSet() = default;
-    // Deletes its animations whatever their counts: holders keep the set, not the animation.
-    ~AnimationSet() override;
 
     void Load(const std::string& fileName) override;
 
     Animation* AddAnimation();
-    Animation* GetLast() const { return Animations.empty() ? nullptr : Animations.back(); }
+    Animation* GetLast() const { return Animations.empty() ? nullptr : Animations.back().get(); }
     void Clear();
 
     uint32_t mCount = 0;
-    std::vector<Animation*> Animations;
+    // Owned whatever their counts: holders keep the set, not the animation.
+    std::vector<std::unique_ptr<Animation>> Animations;
 };

@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         CogFixture::SetUp();
-        mCogs.SetExportDocs(true);
+        mCogs.Exporter().SetExportDocs(true);
     }
 
     TempDir mDir;
@@ -86,7 +86,7 @@ TEST_F(AutoDoc, TypeNameCannotLeaveTheFolder)
 
 TEST_F(AutoDoc, NothingIsWrittenWhileExportDocsIsOff)
 {
-    mCogs.SetExportDocs(false);
+    mCogs.Exporter().SetExportDocs(false);
     Composer type(mCogs, "Quiet", "");
     type.WriteAutoDoc();
     EXPECT_FALSE(std::filesystem::exists(mDir.Path("AutoDoc")));
@@ -95,12 +95,12 @@ TEST_F(AutoDoc, NothingIsWrittenWhileExportDocsIsOff)
 TEST_F(AutoDoc, LoadingACompositionAgainRewritesItsFile)
 {
     mDir.Write("scenery.xml", TempDir::Read(CogData("scenery.xml")));
-    mCogs.RegisterFunction("TestConstruct", MakeCogFunctor([](Cog*) {}));
-    mCogs.file("scenery.xml");
+    mCogs.Types().RegisterFunction("TestConstruct", MakeCogFunctor([](Cog*) {}));
+    mCogs.Files().LoadCogFile("scenery.xml");
     const std::string path = mDir.Path("AutoDoc/Scenery.xml");
     EXPECT_NE(TempDir::Read(path).find("<Name>Construct</Name>\n<Params> () </Params></Func>"), std::string::npos);
     mDir.Write("AutoDoc/Scenery.xml", "stale");
-    mCogs.file("scenery.xml");
+    mCogs.Files().LoadCogFile("scenery.xml");
     EXPECT_NE(TempDir::Read(path).find("<CogDoc name=\"Scenery\">"), std::string::npos);
 }
 
@@ -140,12 +140,12 @@ TEST_F(AutoDoc, ExportWritesOneFilePerTypeAndTheFunctionNames)
     CompFactoryOf<WallLike> wall;
     CompFactoryOf<SocketLike> socket;
     CompFactoryOf<BadlyNamed> bad;
-    cogs.RegisterComponent(CompWall, &wall);
-    cogs.RegisterComponent(CompUdpSocket, &socket);
-    cogs.RegisterComponent(903, &bad);
-    cogs.RegisterFunction("Zeta", MakeCogFunctor([](Cog*) {}));
-    cogs.RegisterFunction("Alpha", MakeCogFunctor([](Cog*) {}));
-    cogs.Export();
+    cogs.Types().RegisterComponent(CompWall, &wall);
+    cogs.Types().RegisterComponent(CompUdpSocket, &socket);
+    cogs.Types().RegisterComponent(903, &bad);
+    cogs.Types().RegisterFunction("Zeta", MakeCogFunctor([](Cog*) {}));
+    cogs.Types().RegisterFunction("Alpha", MakeCogFunctor([](Cog*) {}));
+    cogs.Exporter().Export();
     EXPECT_EQ(NewestLogText(), "Done");
     EXPECT_EQ(TempDir::Read(mDir.Path("Components/wall.xml")),
               StreamText("\n\t<comp name=\"wall\" CompID=\"104\">\n\t\t<int name=\"Height\">3</int>\n\t</comp>"));
@@ -160,7 +160,7 @@ TEST_F(AutoDoc, ExportWritesOneFilePerTypeAndTheFunctionNames)
 TEST_F(AutoDoc, ExportWithoutFactoriesWritesOnlyAnEmptyFunctionList)
 {
     CogFactory cogs;
-    cogs.Export();
+    cogs.Exporter().Export();
     EXPECT_TRUE(std::filesystem::is_empty(mDir.Path("Components")));
     EXPECT_EQ(TempDir::Read(mDir.Path("FileFunctions.xml")),
               StreamText("\n\t<list size=\"0\" type=\"string\">\n\t</list>"));

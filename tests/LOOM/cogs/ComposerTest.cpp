@@ -121,7 +121,7 @@ TEST_F(ComposerTest, InitializeAttachesComponentsInOrderWithoutPositional)
 
 TEST_F(ComposerTest, ComponentUnderThePositionalIdThatIsNoPositionalIsNotCached)
 {
-    mCogs.RegisterComponent(CompPositional, &gMarkerFactory);
+    mCogs.Types().RegisterComponent(CompPositional, &gMarkerFactory);
     MakeType("Odd", {CompPositional, kHealthId});
     const uint32_t mark = LogMark();
     Cog* cog = mCogs.Create("Odd");
@@ -150,7 +150,7 @@ TEST_F(ComposerTest, UpdateListRunsOnlyForTypesThatHaveOne)
 TEST_F(ComposerTest, ReplacedFactoryServesOnlyTypesBuiltAfterwards)
 {
     MakeType("Before", {kHealthId});
-    mCogs.RegisterComponent(kHealthId, &gMarkerFactory);
+    mCogs.Types().RegisterComponent(kHealthId, &gMarkerFactory);
     MakeType("After", {kHealthId});
     EXPECT_EQ(mCogs.Create("Before")->GetComponentAt(0)->GetTypeId(), kHealthId);
     EXPECT_EQ(mCogs.Create("After")->GetComponentAt(0)->GetTypeId(), kMarkerId);
@@ -160,8 +160,8 @@ TEST_F(ComposerTest, ConstructRunsOnInitialiseOnly)
 {
     auto type = MakeType("Built", {});
     int constructed = 0;
-    mCogs.RegisterFunction("Count", MakeCogFunctor([&constructed](Cog*) { ++constructed; }));
-    type->BindFunction("Construct", mCogs.FindFunction("Count"));
+    mCogs.Types().RegisterFunction("Count", MakeCogFunctor([&constructed](Cog*) { ++constructed; }));
+    type->BindFunction("Construct", mCogs.Types().FindFunction("Count"));
     Cog* cog = mCogs.Allocate("Built");
     EXPECT_EQ(constructed, 0);
     cog->Initialize();

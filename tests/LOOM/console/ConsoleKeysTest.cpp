@@ -17,18 +17,18 @@ TEST(ConsoleKeys, EnterTogglesInputAndRunsTheLine)
     TestConsole console;
     EXPECT_FALSE(console.GetInputActive());
     Type(console, "ab");
-    EXPECT_EQ(console.GetInputLine(), ""); // keys are ignored while input is off
+    EXPECT_EQ(console.InputLine().Text(), ""); // keys are ignored while input is off
     console.OnKey(Console::KeyEnter);
     EXPECT_TRUE(console.GetInputActive());
     console.OnKey(Console::KeyEnter);
     EXPECT_FALSE(console.GetInputActive());
     console.OnKey(Console::KeyEnter);
     Type(console, "Mes hi");
-    EXPECT_EQ(console.GetInputLine(), "Mes hi");
-    EXPECT_EQ(console.GetCursor(), 6);
+    EXPECT_EQ(console.InputLine().Text(), "Mes hi");
+    EXPECT_EQ(console.InputLine().Cursor(), 6);
     console.OnKey(Console::KeyEnter);
     EXPECT_EQ(console.Last().mText, "hi");
-    EXPECT_EQ(console.GetInputLine(), "");
+    EXPECT_EQ(console.InputLine().Text(), "");
     EXPECT_FALSE(console.GetInputActive());
 }
 
@@ -40,22 +40,22 @@ TEST(ConsoleKeys, EditingMovesTheCursor)
     console.OnKey(Console::KeyLeft);
     console.OnKey(Console::KeyLeft);
     console.OnKey('X');
-    EXPECT_EQ(console.GetInputLine(), "aXbc");
+    EXPECT_EQ(console.InputLine().Text(), "aXbc");
     console.OnKey(Console::KeyDelete);
-    EXPECT_EQ(console.GetInputLine(), "aXc");
+    EXPECT_EQ(console.InputLine().Text(), "aXc");
     console.OnKey(Console::KeyBackspace);
-    EXPECT_EQ(console.GetInputLine(), "ac");
-    EXPECT_EQ(console.GetCursor(), 1);
+    EXPECT_EQ(console.InputLine().Text(), "ac");
+    EXPECT_EQ(console.InputLine().Cursor(), 1);
     for (int i = 0; i < 5; ++i)
         console.OnKey(Console::KeyRight);
-    EXPECT_EQ(console.GetCursor(), 2);
+    EXPECT_EQ(console.InputLine().Cursor(), 2);
     console.OnKey(Console::KeyDelete); // at the end: nothing to erase
-    EXPECT_EQ(console.GetInputLine(), "ac");
+    EXPECT_EQ(console.InputLine().Text(), "ac");
     for (int i = 0; i < 5; ++i)
         console.OnKey(Console::KeyLeft);
     console.OnKey(Console::KeyBackspace); // at the start: nothing to erase
-    EXPECT_EQ(console.GetInputLine(), "ac");
-    EXPECT_EQ(console.GetCursor(), 0);
+    EXPECT_EQ(console.InputLine().Text(), "ac");
+    EXPECT_EQ(console.InputLine().Cursor(), 0);
 }
 
 TEST(ConsoleKeys, NonPrintableCodesAreNotInserted)
@@ -64,13 +64,13 @@ TEST(ConsoleKeys, NonPrintableCodesAreNotInserted)
     console.OnKey(Console::KeyEnter);
     for (uint32_t code : {0u, 6u, 7u, 9u, 27u, 127u, 200u, 211u, 212u, 300u})
         console.OnKey(code);
-    EXPECT_EQ(console.GetInputLine(), "");
+    EXPECT_EQ(console.InputLine().Text(), "");
     // Closing and opening the console types nothing: the next command runs as typed.
     console.OnKey(Console::KeyBackquote);
     EXPECT_TRUE(console.GetShowConsole());
     console.OnKey(Console::KeyBackquote);
     console.OnKey(Console::KeyBackquote);
-    EXPECT_EQ(console.GetInputLine(), "");
+    EXPECT_EQ(console.InputLine().Text(), "");
     Type(console, "Mes hi");
     console.OnKey(Console::KeyEnter);
     EXPECT_EQ(console.Last().mText, "hi");
@@ -84,7 +84,7 @@ TEST(ConsoleKeys, BackquoteTogglesTheConsoleWhateverTheInputState)
     EXPECT_TRUE(console.GetShowConsole());
     console.OnKey(Console::KeyBackquote);
     EXPECT_FALSE(console.GetShowConsole());
-    EXPECT_EQ(console.GetInputLine(), "");
+    EXPECT_EQ(console.InputLine().Text(), "");
 }
 
 TEST(ConsoleKeys, ScrollStopsAtTheOldestEntry)
@@ -130,14 +130,14 @@ TEST(ConsoleKeys, ArrowsRecallLinesEvenUnknownOnes)
     console.ExecuteLine("NoSuchCommand two");
     console.OnKey(Console::KeyEnter);
     console.OnKey(Console::KeyUp);
-    EXPECT_EQ(console.GetInputLine(), "NoSuchCommand two");
-    EXPECT_EQ(console.GetCursor(), 17);
+    EXPECT_EQ(console.InputLine().Text(), "NoSuchCommand two");
+    EXPECT_EQ(console.InputLine().Cursor(), 17);
     console.OnKey(Console::KeyUp);
-    EXPECT_EQ(console.GetInputLine(), "Mes one");
+    EXPECT_EQ(console.InputLine().Text(), "Mes one");
     console.OnKey(Console::KeyUp); // wraps to the newest
-    EXPECT_EQ(console.GetInputLine(), "NoSuchCommand two");
+    EXPECT_EQ(console.InputLine().Text(), "NoSuchCommand two");
     console.OnKey(Console::KeyDown);
-    EXPECT_EQ(console.GetInputLine(), "Mes one");
+    EXPECT_EQ(console.InputLine().Text(), "Mes one");
 }
 
 TEST(ConsoleKeys, ArrowsWithNoHistoryLeaveTheLine)
@@ -147,5 +147,5 @@ TEST(ConsoleKeys, ArrowsWithNoHistoryLeaveTheLine)
     Type(console, "x");
     console.OnKey(Console::KeyUp);
     console.OnKey(Console::KeyDown);
-    EXPECT_EQ(console.GetInputLine(), "x");
+    EXPECT_EQ(console.InputLine().Text(), "x");
 }

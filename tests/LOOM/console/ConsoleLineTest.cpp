@@ -167,7 +167,7 @@ TEST_F(LineFixture, EmptyAndDelimiterOnlyLines)
     const uint32_t before = mConsole.GetEntryCounter();
     mConsole.ExecuteLine("");
     EXPECT_EQ(mConsole.GetEntryCounter(), before);
-    EXPECT_EQ(mConsole.GetHistory().Size(), 0);
+    EXPECT_EQ(mConsole.InputLine().History().Size(), 0);
     mConsole.ExecuteLine(" , ");
     EXPECT_EQ(mConsole.Last().mText, "Invalid Command: ");
 }
@@ -180,14 +180,14 @@ TEST_F(LineFixture, BuiltInCommandsChangeState)
     EXPECT_FALSE(mConsole.GetShowConsole());
     mConsole.ExecuteLine("DebugValue fps 60");
     // 60 is typed as a number, which DebugValue does not take.
-    EXPECT_TRUE(mConsole.GetDebugValues().empty());
+    EXPECT_TRUE(mConsole.GetDebugValues().All().empty());
     mConsole.ExecuteLine("DebugValue fps \"60");
-    EXPECT_EQ(mConsole.GetDebugValues().at("fps"), "60");
-    mConsole.DebugValue("fps", "59");
-    EXPECT_EQ(mConsole.GetDebugValues().at("fps"), "59");
+    EXPECT_EQ(mConsole.GetDebugValues().All().at("fps"), "60");
+    mConsole.GetDebugValues().Set("fps", "59");
+    EXPECT_EQ(mConsole.GetDebugValues().All().at("fps"), "59");
     mConsole.ExecuteLine("RemoveDebugValue fps");
     mConsole.ExecuteLine("RemoveDebugValue absent");
-    EXPECT_TRUE(mConsole.GetDebugValues().empty());
+    EXPECT_TRUE(mConsole.GetDebugValues().All().empty());
     const uint32_t before = mConsole.GetEntryCounter();
     mConsole.ExecuteLine("Script start.lua");
     EXPECT_EQ(mConsole.GetEntryCounter(), before + 1); // only the echo of the line

@@ -69,16 +69,16 @@ protected:
     static void DefineProbeType()
     {
         CogFactory& cogs = CogFactory::Instance();
-        cogs.RegisterFunction("LifetimeProbePing", MakeCogFunctor([](Cog*) { ++gPings; }));
-        cogs.RegisterFunction("LifetimeProbeRestart", MakeCogFunctor([](Cog* cog) {
-                                  Console::Instance().ExecuteLine("SoftRestart");
-                                  gMarks.push_back("after restart call on " + cog->GetName());
-                              }));
+        cogs.Types().RegisterFunction("LifetimeProbePing", MakeCogFunctor([](Cog*) { ++gPings; }));
+        cogs.Types().RegisterFunction("LifetimeProbeRestart", MakeCogFunctor([](Cog* cog) {
+                                          Console::Instance().ExecuteLine("SoftRestart");
+                                          gMarks.push_back("after restart call on " + cog->GetName());
+                                      }));
         auto type = std::make_shared<Composer>(cogs, "LifetimeProbe", "");
-        type->BindFunction("Ping", cogs.FindFunction("LifetimeProbePing"));
-        type->BindFunction("Restart", cogs.FindFunction("LifetimeProbeRestart"));
-        type->BindFunction("AutoFire", cogs.FindFunction("AutoFire"));
-        cogs.RegisterType("LifetimeProbe", type);
+        type->BindFunction("Ping", cogs.Types().FindFunction("LifetimeProbePing"));
+        type->BindFunction("Restart", cogs.Types().FindFunction("LifetimeProbeRestart"));
+        type->BindFunction("AutoFire", cogs.Types().FindFunction("AutoFire"));
+        cogs.Types().RegisterType("LifetimeProbe", type);
     }
 
     static Cog* MakeProbe(const std::string& name = "")
@@ -133,10 +133,10 @@ TEST_F(EngineLifetime, WhatAnEngineRegisteredGoesWithItAndAutoFireSchedulesOnThe
     mEngine.reset();
     gCoreEngine = nullptr;
     CogFactory& cogs = CogFactory::Instance();
-    EXPECT_EQ(cogs.FindType("LifetimeProbe"), nullptr);
+    EXPECT_EQ(cogs.Types().FindType("LifetimeProbe"), nullptr);
     EXPECT_EQ(cogs.Allocate("LifetimeProbe"), nullptr);
     for (const char* function : {"LifetimeProbePing", "AutoFire", "AutoSelectEditor"})
-        EXPECT_EQ(cogs.FindFunction(function), nullptr) << function;
+        EXPECT_EQ(cogs.Types().FindFunction(function), nullptr) << function;
 
     StartEngine();
     Cog* cog = MakeProbe();

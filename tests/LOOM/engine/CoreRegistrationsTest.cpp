@@ -13,7 +13,7 @@ protected:
         RegisterCoreFunctions(mCogs, [this] { return &mList; });
         mType = MakeType("Core", {kMarkerId});
         for (const char* name : {"Death", "AutoFire", "TestFunc", "TestConstruct", "TestDestroy"})
-            mType->BindFunction(name, mCogs.FindFunction(name));
+            mType->BindFunction(name, mCogs.Types().FindFunction(name));
     }
 
     GameClock mClock;
@@ -25,8 +25,8 @@ TEST_F(CoreRegistrations, AllFiveTakeNoParameters)
 {
     for (const char* name : {"Death", "AutoFire", "TestFunc", "TestConstruct", "TestDestroy"})
     {
-        ASSERT_NE(mCogs.FindFunction(name), nullptr) << name;
-        EXPECT_EQ(mCogs.FindFunction(name)->Signature(), 0u) << name;
+        ASSERT_NE(mCogs.Types().FindFunction(name), nullptr) << name;
+        EXPECT_EQ(mCogs.Types().FindFunction(name)->Signature(), 0u) << name;
     }
 }
 

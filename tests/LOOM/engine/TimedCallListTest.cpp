@@ -12,8 +12,8 @@ protected:
     {
         CogFixture::SetUp();
         mType = MakeType("Timed", {kMarkerId});
-        mCogs.RegisterFunction("Count", MakeCogFunctor([this](Cog* cog) { mCalls.push_back(cog->GetID()); }));
-        mType->BindFunction("Count", mCogs.FindFunction("Count"));
+        mCogs.Types().RegisterFunction("Count", MakeCogFunctor([this](Cog* cog) { mCalls.push_back(cog->GetID()); }));
+        mType->BindFunction("Count", mCogs.Types().FindFunction("Count"));
         mClock.Reset();
     }
 
@@ -94,12 +94,12 @@ TEST_F(TimedCalls, CallThatRemovesItsOwnEntryAndAddsAnotherIsSafe)
 {
     Cog* a = mCogs.Create("Timed");
     Cog* b = mCogs.Create("Timed");
-    mCogs.RegisterFunction("Swap", MakeCogFunctor([this](Cog* cog) {
-                               mCalls.push_back(100 + cog->GetID());
-                               mList.Remove(*cog);
-                               mList.Add(*cog, 0, "Count", 1);
-                           }));
-    mType->BindFunction("Swap", mCogs.FindFunction("Swap"));
+    mCogs.Types().RegisterFunction("Swap", MakeCogFunctor([this](Cog* cog) {
+                                       mCalls.push_back(100 + cog->GetID());
+                                       mList.Remove(*cog);
+                                       mList.Add(*cog, 0, "Count", 1);
+                                   }));
+    mType->BindFunction("Swap", mCogs.Types().FindFunction("Swap"));
     mList.Add(*a, 0, "Swap", 0);
     mList.Add(*b, 0, "Count", 0);
     Frame(0.01);
@@ -124,7 +124,7 @@ TEST_F(TimedCalls, RemoveTakesTheFirstEntryOfTheCog)
 TEST_F(TimedCalls, AutoFireKeepsOneEntryPerCog)
 {
     RegisterCoreFunctions(mCogs, [this] { return &mList; });
-    mType->BindFunction("AutoFire", mCogs.FindFunction("AutoFire"));
+    mType->BindFunction("AutoFire", mCogs.Types().FindFunction("AutoFire"));
     Cog* cog = mCogs.Create("Timed");
     cog->CallFunctionByName("AutoFire");
     cog->CallFunctionByName("AutoFire");

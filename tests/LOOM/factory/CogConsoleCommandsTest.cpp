@@ -11,12 +11,12 @@ protected:
     {
         Trace().clear();
         mCogs.DestroyAll();
-        mCogs.RegisterComponent(kHealthId, &gHealthFactory);
-        mCogs.RegisterComponent(kMarkerId, &gMarkerFactory);
+        mCogs.Types().RegisterComponent(kHealthId, &gHealthFactory);
+        mCogs.Types().RegisterComponent(kMarkerId, &gMarkerFactory);
         auto type = std::make_shared<Composer>(mCogs, "Plain", "Plains");
         type->AddComponent(kMarkerId, &gMarkerFactory);
         type->AddComponent(kHealthId, &gHealthFactory);
-        mCogs.RegisterType("Plain", type);
+        mCogs.Types().RegisterType("Plain", type);
     }
     void TearDown() override { mCogs.DestroyAll(); }
 

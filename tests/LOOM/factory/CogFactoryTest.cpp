@@ -1,3 +1,4 @@
+#include "LOOM/factory/CogCommands.h"
 #include "LOOM/factory/CogScriptGlobals.h"
 #include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
@@ -39,13 +40,12 @@ TEST_F(CogFactoryTest, IdsAreHandedOutFromOneAndNotReused)
 TEST_F(CogFactoryTest, CreateFromTypeLeavesTheIdTableAlone)
 {
     MakeType("Plain", {kMarkerId});
-    Cog* loose = mCogs.CreateFromType("Plain", 77);
+    std::unique_ptr<Cog> loose = mCogs.CreateFromType("Plain", 77);
     ASSERT_NE(loose, nullptr);
     EXPECT_EQ(loose->GetID(), 77u);
     EXPECT_EQ(mCogs.GetCog(77), nullptr);
     EXPECT_EQ(mCogs.Instantiate("Plain")->GetID(), 1u);
     EXPECT_EQ(mCogs.CreateFromType("Missing", 5), nullptr);
-    delete loose;
 }
 
 TEST_F(CogFactoryTest, CogKeepsItsTableIdAfterSetId)
@@ -110,20 +110,20 @@ TEST_F(CogFactoryTest, AllocateOfABrokenFileGivesNull)
 TEST_F(CogFactoryTest, DisListsCogsByAscendingId)
 {
     MakeType("Plain", {kMarkerId});
-    mCogs.dis();
+    CogCommands(mCogs).LogCogs();
     EXPECT_EQ(NewestLogText(), "No Cogs Active");
     for (int i = 0; i < 12; ++i)
         mCogs.Create("Plain");
     mCogs.GetCog(12)->SetName("Last");
     const uint32_t mark = LogMark();
-    mCogs.dis();
+    CogCommands(mCogs).LogCogs();
     ASSERT_EQ(LogMark() - mark, 12u);
     const EntryRing& ring = Console::Instance().GetEntries();
     EXPECT_EQ(ring.FromNewest(11).mText, "cog: 1 Type: Plain Name: ");
     EXPECT_EQ(ring.FromNewest(1).mText, "cog: 11 Type: Plain Name: ");
     EXPECT_EQ(ring.FromNewest(0).mText, "cog: 12 Type: Plain Name: Last");
     mCogs.DestroyAll();
-    mCogs.dis();
+    CogCommands(mCogs).LogCogs();
     EXPECT_EQ(NewestLogText(), "No Cogs Active");
 }
 
@@ -131,14 +131,14 @@ TEST_F(CogFactoryTest, CogMadeDuringUpdateIsUpdatedInTheSameFrame)
 {
     auto type = MakeType("Spawner", {kHealthId});
     bool spawned = false;
-    mCogs.RegisterFunction("Spawn", MakeCogFunctor([&](Cog*) {
-                               if (!spawned)
-                               {
-                                   spawned = true;
-                                   mCogs.Create("Spawner");
-                               }
-                           }));
-    type->AddUpdate(mCogs.FindFunction("Spawn"));
+    mCogs.Types().RegisterFunction("Spawn", MakeCogFunctor([&](Cog*) {
+                                       if (!spawned)
+                                       {
+                                           spawned = true;
+                                           mCogs.Create("Spawner");
+                                       }
+                                   }));
+    type->AddUpdate(mCogs.Types().FindFunction("Spawn"));
     Cog* first = mCogs.Create("Spawner");
     mCogs.UpdateAll();
     ASSERT_EQ(mCogs.GetActiveCogs().size(), 2u);
@@ -150,8 +150,8 @@ TEST_F(CogFactoryTest, CallOnAllCogsCallsEveryCog)
 {
     auto type = MakeType("Plain", {kMarkerId});
     std::vector<uint32_t> called;
-    mCogs.RegisterFunction("Note", MakeCogFunctor([&](Cog* cog) { called.push_back(cog->GetID()); }));
-    type->BindFunction("Note", mCogs.FindFunction("Note"));
+    mCogs.Types().RegisterFunction("Note", MakeCogFunctor([&](Cog* cog) { called.push_back(cog->GetID()); }));
+    type->BindFunction("Note", mCogs.Types().FindFunction("Note"));
     MakeType("Deaf", {});
     mCogs.Create("Plain");
     mCogs.Create("Deaf");
@@ -164,10 +164,10 @@ TEST_F(CogFactoryTest, RegisteringAFunctionAgainReplacesIt)
 {
     int first = 0;
     int second = 0;
-    mCogs.RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++first; }));
-    mCogs.RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++second; }));
+    mCogs.Types().RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++first; }));
+    mCogs.Types().RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++second; }));
     auto type = MakeType("Plain", {});
-    type->BindFunction("F", mCogs.FindFunction("F"));
+    type->BindFunction("F", mCogs.Types().FindFunction("F"));
     mCogs.Create("Plain")->CallFunctionByName("F");
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 1);
@@ -177,12 +177,12 @@ TEST_F(CogFactoryTest, TypeBuiltBeforeAFunctionIsReplacedKeepsCallingTheEarlierO
 {
     int first = 0;
     int second = 0;
-    mCogs.RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++first; }));
+    mCogs.Types().RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++first; }));
     auto early = MakeType("Early", {});
-    early->BindFunction("F", mCogs.FindFunction("F"));
-    mCogs.RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++second; }));
+    early->BindFunction("F", mCogs.Types().FindFunction("F"));
+    mCogs.Types().RegisterFunction("F", MakeCogFunctor([&](Cog*) { ++second; }));
     auto late = MakeType("Late", {});
-    late->BindFunction("F", mCogs.FindFunction("F"));
+    late->BindFunction("F", mCogs.Types().FindFunction("F"));
 
     mCogs.Create("Early")->CallFunctionByName("F");
     mCogs.Create("Late")->CallFunctionByName("F");

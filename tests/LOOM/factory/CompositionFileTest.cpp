@@ -12,10 +12,10 @@ protected:
     void SetUp() override
     {
         CogFixture::SetUp();
-        mCogs.RegisterFunction("Death", MakeCogFunctor([](Cog* cog) { cog->Destroy(); }));
-        mCogs.RegisterFunction("TestFunc", MakeCogFunctor([](Cog*) { Trace().push_back("TestFunc"); }));
-        mCogs.RegisterFunction("TestConstruct",
-                               MakeCogFunctor([](Cog* cog) { Trace().push_back("Construct " + cog->GetName()); }));
+        mCogs.Types().RegisterFunction("Death", MakeCogFunctor([](Cog* cog) { cog->Destroy(); }));
+        mCogs.Types().RegisterFunction("TestFunc", MakeCogFunctor([](Cog*) { Trace().push_back("TestFunc"); }));
+        mCogs.Types().RegisterFunction(
+            "TestConstruct", MakeCogFunctor([](Cog* cog) { Trace().push_back("Construct " + cog->GetName()); }));
     }
 
     // The cog's stored form as XML text.
@@ -33,19 +33,19 @@ protected:
 TEST_F(CompositionFile, CompositionBuildsAComposerAndItsArchetypes)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("invader.xml");
+    mCogs.Files().LoadCogFile("invader.xml");
     EXPECT_EQ(CountLogSince(mark, "Function: NoSuchFunction Not Found"), 1);
     EXPECT_EQ(CountLogSince(mark, "Update Function: NoSuchUpdate Not Found"), 1);
     EXPECT_EQ(NewestLogText(), "Loaded Cog File >  File: invader.xml Name: Invader");
 
-    auto* composer = dynamic_cast<Composer*>(mCogs.FindType("Invader"));
+    auto* composer = dynamic_cast<Composer*>(mCogs.Types().FindType("Invader"));
     ASSERT_NE(composer, nullptr);
     EXPECT_EQ(composer->GetGroupName(), "Invaders");
     EXPECT_EQ(composer->GetFactories(), (std::vector<CompFactory*>{&gHealthFactory, &gMarkerFactory}));
     EXPECT_NE(composer->FindFunction("Die"), nullptr);
     EXPECT_NE(composer->FindFunction("Ping"), nullptr);
     EXPECT_EQ(composer->FindFunction("Nope"), nullptr);
-    EXPECT_NE(dynamic_cast<Archetype*>(mCogs.FindType("BigInvader")), nullptr);
+    EXPECT_NE(dynamic_cast<Archetype*>(mCogs.Types().FindType("BigInvader")), nullptr);
 
     Cog* cog = mCogs.Create("Invader");
     Trace().clear();
@@ -60,15 +60,15 @@ TEST_F(CompositionFile, CompositionBuildsAComposerAndItsArchetypes)
 
 TEST_F(CompositionFile, UnregisteredComponentIdRejectsTheWholeFile)
 {
-    mCogs.Composer("bad_component.xml");
+    mCogs.Files().LoadComposition("bad_component.xml");
     EXPECT_EQ(NewestLogText(), "Bad Component ID in File: bad_component.xml");
-    EXPECT_EQ(mCogs.FindType("Broken"), nullptr);
-    EXPECT_EQ(mCogs.FindType("BrokenVariant"), nullptr);
+    EXPECT_EQ(mCogs.Types().FindType("Broken"), nullptr);
+    EXPECT_EQ(mCogs.Types().FindType("BrokenVariant"), nullptr);
 }
 
 TEST_F(CompositionFile, EmptyComponentListMakesCogsWithoutComponents)
 {
-    mCogs.file("scenery.xml");
+    mCogs.Files().LoadCogFile("scenery.xml");
     Cog* cog = mCogs.Create("Scenery");
     ASSERT_NE(cog, nullptr);
     EXPECT_EQ(cog->GetComponentCount(), 0u);
@@ -77,8 +77,8 @@ TEST_F(CompositionFile, EmptyComponentListMakesCogsWithoutComponents)
 
 TEST_F(CompositionFile, CachedBinaryArchetypeBuildsTheSameCogAsItsXml)
 {
-    mCogs.file("invader.xml");
-    auto* archetype = dynamic_cast<Archetype*>(mCogs.FindType("BigInvader"));
+    mCogs.Files().LoadCogFile("invader.xml");
+    auto* archetype = dynamic_cast<Archetype*>(mCogs.Types().FindType("BigInvader"));
     ASSERT_NE(archetype, nullptr);
     EXPECT_FALSE(archetype->IsCached());
 
@@ -112,8 +112,8 @@ TEST_F(CompositionFile, ArchetypeWithoutCachingReadsItsFileOnEveryBuild)
     const std::string data = TempDir::Read(CogData("big_invader.xml"));
     dir.Write("big_invader.xml", data);
     ScopedCwd cwd(dir.Path());
-    mCogs.SetCacheArchetypes(false);
-    mCogs.file("invader.xml");
+    mCogs.Files().SetCacheArchetypes(false);
+    mCogs.Files().LoadCogFile("invader.xml");
     Cog* first = mCogs.Create("BigInvader");
     std::string edited = data;
     edited.replace(edited.find("250"), 3, "999");
@@ -121,7 +121,7 @@ TEST_F(CompositionFile, ArchetypeWithoutCachingReadsItsFileOnEveryBuild)
     Cog* second = mCogs.Create("BigInvader");
     EXPECT_EQ(static_cast<HealthComp*>(first->GetComponent(kHealthId))->mHealth, 250);
     EXPECT_EQ(static_cast<HealthComp*>(second->GetComponent(kHealthId))->mHealth, 999);
-    EXPECT_FALSE(dynamic_cast<Archetype*>(mCogs.FindType("BigInvader"))->IsCached());
+    EXPECT_FALSE(dynamic_cast<Archetype*>(mCogs.Types().FindType("BigInvader"))->IsCached());
 }
 
 TEST_F(CompositionFile, CachedArchetypeIgnoresLaterEditsOfItsFile)
@@ -131,7 +131,7 @@ TEST_F(CompositionFile, CachedArchetypeIgnoresLaterEditsOfItsFile)
     const std::string data = TempDir::Read(CogData("big_invader.xml"));
     dir.Write("big_invader.xml", data);
     ScopedCwd cwd(dir.Path());
-    mCogs.file("invader.xml");
+    mCogs.Files().LoadCogFile("invader.xml");
     mCogs.Create("BigInvader");
     std::string edited = data;
     edited.replace(edited.find("250"), 3, "999");
@@ -141,10 +141,10 @@ TEST_F(CompositionFile, CachedArchetypeIgnoresLaterEditsOfItsFile)
 
 TEST_F(CompositionFile, ArchetypeOfAMissingCompositionBuildsNothing)
 {
-    mCogs.RegisterType("Orphan", std::make_shared<Archetype>(mCogs, "NotLoaded", "big_invader.xml"));
+    mCogs.Types().RegisterType("Orphan", std::make_shared<Archetype>(mCogs, "NotLoaded", "big_invader.xml"));
     EXPECT_EQ(mCogs.Allocate("Orphan"), nullptr);
-    mCogs.RegisterType("RingA", std::make_shared<Archetype>(mCogs, "RingB", "big_invader.xml"));
-    mCogs.RegisterType("RingB", std::make_shared<Archetype>(mCogs, "RingA", "big_invader.xml"));
+    mCogs.Types().RegisterType("RingA", std::make_shared<Archetype>(mCogs, "RingB", "big_invader.xml"));
+    mCogs.Types().RegisterType("RingB", std::make_shared<Archetype>(mCogs, "RingA", "big_invader.xml"));
     EXPECT_EQ(mCogs.Allocate("RingA"), nullptr);
     EXPECT_EQ(mCogs.GetCogCount(), 0u);
 }
@@ -156,16 +156,16 @@ TEST_F(CompositionFile, BrokenArchetypeFileIsNotCached)
     dir.Write("big_invader.xml",
               "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n\t<cog CogID=\"Invader\">\n\t\t<string name=\"cogn");
     ScopedCwd cwd(dir.Path());
-    mCogs.file("invader.xml");
+    mCogs.Files().LoadCogFile("invader.xml");
     Cog* cog = mCogs.Create("BigInvader");
     ASSERT_NE(cog, nullptr);
     EXPECT_EQ(static_cast<HealthComp*>(cog->GetComponent(kHealthId))->mHealth, 10);
-    EXPECT_FALSE(dynamic_cast<Archetype*>(mCogs.FindType("BigInvader"))->IsCached());
+    EXPECT_FALSE(dynamic_cast<Archetype*>(mCogs.Types().FindType("BigInvader"))->IsCached());
 }
 
 TEST_F(CompositionFile, CogRoundTripsThroughXmlAndBinary)
 {
-    mCogs.file("invader.xml");
+    mCogs.Files().LoadCogFile("invader.xml");
     Cog* original = mCogs.Create("Invader");
     original->SetName("Edited <one>");
     auto* health = static_cast<HealthComp*>(original->GetComponent(kHealthId));
@@ -197,7 +197,7 @@ TEST_F(CompositionFile, CogRoundTripsThroughXmlAndBinary)
 
 TEST_F(CompositionFile, TruncatedBinaryImageKeepsTheCogWhole)
 {
-    mCogs.file("invader.xml");
+    mCogs.Files().LoadCogFile("invader.xml");
     Cog* original = mCogs.Create("BigInvader");
     const std::string image = SaveArchetypeBinary(*original);
     // Cut inside the values: the closing tag alone would still leave every value readable.
@@ -210,7 +210,7 @@ TEST_F(CompositionFile, TruncatedBinaryImageKeepsTheCogWhole)
 
 TEST_F(CompositionFile, ComponentNameAndIdInACogFileAreIgnoredOnLoading)
 {
-    mCogs.file("invader.xml");
+    mCogs.Files().LoadCogFile("invader.xml");
     std::string text = TempDir::Read(CogData("big_invader.xml"));
     text.replace(text.find("name=\"Health\" CompID=\"900\""), 26, "name=\"Bogus\" CompID=\"77\"");
     TempDir dir;
@@ -234,14 +234,14 @@ TEST_F(CompositionFile, SavedCompositionMatchesTheFileItWasReadFrom)
 
 TEST_F(CompositionFile, ReplacedComposerStaysAliveWhileItsCogsExist)
 {
-    mCogs.file("invader.xml");
+    mCogs.Files().LoadCogFile("invader.xml");
     Cog* old = mCogs.Create("Invader");
-    CogType* firstType = mCogs.FindType("Invader");
-    CogType* firstArchetype = mCogs.FindType("BigInvader");
-    mCogs.file("invader.xml");
-    EXPECT_NE(mCogs.FindType("Invader"), firstType);
+    CogType* firstType = mCogs.Types().FindType("Invader");
+    CogType* firstArchetype = mCogs.Types().FindType("BigInvader");
+    mCogs.Files().LoadCogFile("invader.xml");
+    EXPECT_NE(mCogs.Types().FindType("Invader"), firstType);
     // Archetypes already known keep their entry.
-    EXPECT_EQ(mCogs.FindType("BigInvader"), firstArchetype);
+    EXPECT_EQ(mCogs.Types().FindType("BigInvader"), firstArchetype);
     EXPECT_EQ(&old->GetComposer(), firstType);
     Trace().clear();
     old->CallFunctionByName("Hit");
@@ -316,8 +316,8 @@ TEST_F(CompositionFile, NameClashesKeepTheFirstHolderAndNameBothFiles)
     {
         SCOPED_TRACE(row.mWhat);
         CogFactory cogs;
-        cogs.RegisterComponent(kHealthId, &gHealthFactory);
-        cogs.RegisterType("Coded", std::make_shared<Archetype>(cogs, "Base", "CodedData.xml"));
+        cogs.Types().RegisterComponent(kHealthId, &gHealthFactory);
+        cogs.Types().RegisterType("Coded", std::make_shared<Archetype>(cogs, "Base", "CodedData.xml"));
         TempDir dir;
         ScopedCwd cwd(dir.Path());
         const uint32_t mark = LogMark();
@@ -326,16 +326,16 @@ TEST_F(CompositionFile, NameClashesKeepTheFirstHolderAndNameBothFiles)
         for (const auto& [file, text] : row.mFiles)
         {
             dir.Write(file, text);
-            cogs.file(file);
+            cogs.Files().LoadCogFile(file);
             if (!first)
-                first = cogs.FindType(row.mName);
+                first = cogs.Types().FindType(row.mName);
         }
         EXPECT_EQ(log.Count("already"), row.mError.empty() ? 0 : 1);
         if (!row.mError.empty())
         {
             EXPECT_EQ(CountLogSince(mark, row.mError), 1);
         }
-        CogType* holder = cogs.FindType(row.mName);
+        CogType* holder = cogs.Types().FindType(row.mName);
         ASSERT_NE(holder, nullptr);
         EXPECT_EQ(holder, first) << "the first holder keeps the name";
         EXPECT_EQ(dynamic_cast<Archetype*>(holder) != nullptr, row.mArchetype);
@@ -345,11 +345,11 @@ TEST_F(CompositionFile, NameClashesKeepTheFirstHolderAndNameBothFiles)
 TEST_F(CompositionFile, CogListLoadsItsFilesInOrderRecursively)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("list_main.xml");
+    mCogs.Files().LoadCogFile("list_main.xml");
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_main.xml"), 1);
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_nested.xml"), 1);
-    EXPECT_NE(mCogs.FindType("Scenery"), nullptr);
-    EXPECT_NE(mCogs.FindType("Invader"), nullptr);
+    EXPECT_NE(mCogs.Types().FindType("Scenery"), nullptr);
+    EXPECT_NE(mCogs.Types().FindType("Invader"), nullptr);
     // The cog file's cog is initialised: its name is published and "Construct" ran.
     Cog* level = mCogs.FindCogByName("Level");
     ASSERT_NE(level, nullptr);
@@ -360,7 +360,7 @@ TEST_F(CompositionFile, CogListLoadsItsFilesInOrderRecursively)
 TEST_F(CompositionFile, CogListNamingItselfIsRefused)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("list_self.xml");
+    mCogs.Files().LoadCogFile("list_self.xml");
     EXPECT_EQ(CountLogSince(mark, "Cog List File names itself, skipped: list_self.xml"), 1);
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_self.xml"), 1);
     // The rest of the list still loads, once.
@@ -371,14 +371,14 @@ TEST_F(CompositionFile, CogListNamingItselfIsRefused)
 TEST_F(CompositionFile, CogListsNamingEachOtherAreRefused)
 {
     const uint32_t mark = LogMark();
-    mCogs.file("list_a.xml");
+    mCogs.Files().LoadCogFile("list_a.xml");
     std::string refused = "Cog List File names itself, skipped: ./list_a.xml";
     Console::FixSlashes(refused);
     EXPECT_EQ(CountLogSince(mark, refused), 1);
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_a.xml"), 1);
     EXPECT_EQ(CountLogSince(mark, "Reading Cog List File >  File: list_b.xml"), 1);
     EXPECT_EQ(mCogs.GetCogCount(), 0u);
-    EXPECT_NE(mCogs.FindType("Scenery"), nullptr);
+    EXPECT_NE(mCogs.Types().FindType("Scenery"), nullptr);
 }
 
 // A file "file" cannot tell for what it is loads nothing, with one Error naming it.
@@ -406,26 +406,26 @@ TEST_F(CompositionFile, ListOfAnotherTypeOrAnUnknownTopElementIsRefusedWithAnErr
         std::string error = c.mError;
         Console::FixSlashes(error);
         const uint32_t mark = LogMark();
-        mCogs.file(c.mFile);
+        mCogs.Files().LoadCogFile(c.mFile);
         EXPECT_EQ(CountLogSince(mark, error), 1) << NewestLogText();
         EXPECT_EQ(Console::Instance().GetEntryCounter(), mark + 1) << "one line";
-        EXPECT_EQ(mCogs.FindType("Scenery"), nullptr) << c.mFile;
+        EXPECT_EQ(mCogs.Types().FindType("Scenery"), nullptr) << c.mFile;
     }
 }
 
 TEST_F(CompositionFile, MissingAndMalformedFilesAreReportedWithoutHarm)
 {
-    mCogs.file("nothing_here.xml");
+    mCogs.Files().LoadCogFile("nothing_here.xml");
     EXPECT_EQ(NewestLogText(), "File Not Found: nothing_here.xml");
     TempDir dir;
-    mCogs.file(dir.Write(
+    mCogs.Files().LoadCogFile(dir.Write(
         "cut.xml",
         "<?xml version=\"1.0\"?>\n<Stream version=\"2.0\">\n<FileComposition>\n<string name=\"CogName\">Cut"));
-    mCogs.file(dir.Write("empty.xml", ""));
-    mCogs.Composer(dir.Write("wrong.xml", StreamText("<cog CogID=\"x\"></cog>")));
-    mCogs.Composer(dir.Path("absent.xml"));
-    EXPECT_EQ(mCogs.FindType("Cut"), nullptr);
-    EXPECT_EQ(mCogs.FindType(""), nullptr);
+    mCogs.Files().LoadCogFile(dir.Write("empty.xml", ""));
+    mCogs.Files().LoadComposition(dir.Write("wrong.xml", StreamText("<cog CogID=\"x\"></cog>")));
+    mCogs.Files().LoadComposition(dir.Path("absent.xml"));
+    EXPECT_EQ(mCogs.Types().FindType("Cut"), nullptr);
+    EXPECT_EQ(mCogs.Types().FindType(""), nullptr);
     EXPECT_EQ(mCogs.GetCogCount(), 0u);
 }
 } // namespace

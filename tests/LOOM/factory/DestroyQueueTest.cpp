@@ -26,8 +26,8 @@ TEST_F(DestroyQueue, CogQueuedTwiceDiesOnce)
     Cog* cog = Marked("a");
     const uint32_t id = cog->GetID();
     cog->Destroy();
-    mCogs.des(id);
-    mCogs.destroygroup("Marks");
+    mCogs.DestroyById(id);
+    mCogs.DestroyGroup("Marks");
     EXPECT_NE(mCogs.GetCog(id), nullptr);
     mCogs.ProcessDestroyList();
     EXPECT_EQ(mCogs.GetCog(id), nullptr);
@@ -153,7 +153,7 @@ TEST_F(DestroyQueue, DestroyGroupQueuesTheLivingAndEmptiesTheGroup)
     Cog* other = mCogs.Create("Ticking");
     a->Destroy();
     mCogs.ProcessDestroyList();
-    mCogs.destroygroup("Marks");
+    mCogs.DestroyGroup("Marks");
     EXPECT_TRUE(mCogs.GetGroupCogs("Marks").empty());
     mCogs.ProcessDestroyList();
     EXPECT_EQ(mCogs.GetCogCount(), 1u);

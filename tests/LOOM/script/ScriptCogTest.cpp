@@ -52,7 +52,7 @@ protected:
                                Calls().push_back({cog->GetID(), "Destroy", 0});
                            }));
         mType->BindMessage("Pos", MakeCogFunctor([](Cog*, Vector3 v) -> Vector3 { return v * 2.0f; }));
-        mCogs.RegisterType("ScriptedThing", mType);
+        mCogs.Types().RegisterType("ScriptedThing", mType);
 
         mCommands.mCogs = &mCogs;
         Console::Instance().AddCommand("TestCogName", MakeConsoleCommand(&mCommands, &CogCommands::NameOf));

@@ -145,8 +145,8 @@ protected:
     {
         Trace().clear();
         MarkerComp::OnDestroy() = nullptr;
-        mCogs.RegisterComponent(kHealthId, &gHealthFactory);
-        mCogs.RegisterComponent(kMarkerId, &gMarkerFactory);
+        mCogs.Types().RegisterComponent(kHealthId, &gHealthFactory);
+        mCogs.Types().RegisterComponent(kMarkerId, &gMarkerFactory);
     }
     void TearDown() override
     {
@@ -160,8 +160,8 @@ protected:
     {
         auto composer = std::make_shared<Composer>(mCogs, name, group);
         for (uint32_t id : components)
-            composer->AddComponent(id, mCogs.GetComponentFactory(id));
-        mCogs.RegisterType(name, composer);
+            composer->AddComponent(id, mCogs.Types().GetComponentFactory(id));
+        mCogs.Types().RegisterType(name, composer);
         return composer;
     }
 

@@ -30,7 +30,7 @@ TEST(GameComponents, RegisteredUnderTheirIdsAndNames)
                  {131, "Damagable"}};
     for (const auto& type : types)
     {
-        CompFactory* factory = sim.Cogs().GetComponentFactory(type.mId);
+        CompFactory* factory = sim.Cogs().Types().GetComponentFactory(type.mId);
         ASSERT_NE(factory, nullptr) << type.mName;
         std::unique_ptr<Comp> comp(factory->Create());
         EXPECT_EQ(comp->GetTypeName(), type.mName);
@@ -186,7 +186,7 @@ TEST(Explosion, DamagesInvadersAndWallsOnceAfterItsDelay)
     k.mCurHP = k.mMaxHP = 1000.0f;
     Cog* block = CreateAt(sim.Cogs(), "wall", field.Centre(21, 20));
     ASSERT_NE(block, nullptr);
-    wall& w = C<wall>(block);
+    Wall& w = C<Wall>(block);
     w.CurHP = 1000.0f;
     Cog* rock = CreateAt(sim.Cogs(), "rock", field.Centre(20, 21));
     sim.Step(3);
@@ -297,7 +297,7 @@ TEST(Bomb, AWallIsKilledByItsOwnHandlerAndTheBombExplodesOnce)
     // A hit and the timer in the same frame: one explosion.
     b.ExplodeTime = 0.001f;
     b.CollideObj(static_cast<int32_t>(block->GetID()), CollisionData{});
-    EXPECT_FLOAT_EQ(C<wall>(block).CurHP <= -99000.0f, true);
+    EXPECT_FLOAT_EQ(C<Wall>(block).CurHP <= -99000.0f, true);
     const uint32_t wallId = block->GetID();
     sim.Step();
     EXPECT_EQ(CountWith(sim, "effects", RegionExplosionDamage::kTypeId), 1u);

@@ -179,11 +179,11 @@ CursorProbeFactory gCursorProbeFactory;
 CursorProbe& MakeCursor(GameSim& sim, const Vector3& at)
 {
     CogFactory& cogs = sim.Cogs();
-    cogs.RegisterComponent(kCursorProbeId, &gCursorProbeFactory);
+    cogs.Types().RegisterComponent(kCursorProbeId, &gCursorProbeFactory);
     auto composer = std::make_shared<Composer>(cogs, "TestCursor", "");
     for (uint32_t id : {1u, kCursorProbeId})
-        composer->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType("TestCursor", composer);
+        composer->AddComponent(id, cogs.Types().GetComponentFactory(id));
+    cogs.Types().RegisterType("TestCursor", composer);
     Cog* cog = cogs.Allocate("TestCursor");
     cog->SetName("Cursor");
     cog->Get<Positional>()->SetPosition(at);

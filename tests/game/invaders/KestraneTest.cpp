@@ -146,12 +146,12 @@ TEST(Kestrane, ReloadingWithLiveInvadersKeepsTheCounters)
     sim.Data().ResetLevel();
     Cog* fresh = Standing(field, "grunt", 40, 40);
     for (uint32_t id : old)
-        sim.Cogs().des(id);
+        sim.Cogs().DestroyById(id);
     sim.Step();
     EXPECT_EQ(sim.Data().mKills, 0) << "an old level's death is no kill of this one";
     EXPECT_EQ(sim.Data().mLiveInvaders, 1);
     // Removal without death is no kill either.
-    sim.Cogs().des(fresh->GetID());
+    sim.Cogs().DestroyById(fresh->GetID());
     sim.Step();
     EXPECT_EQ(sim.Data().mKills, 0);
     EXPECT_EQ(sim.Data().mLiveInvaders, 0);

@@ -117,7 +117,7 @@ TEST(LevelFile, RoundTripRestoresFlagsTowerWallsAndPlaces)
             EXPECT_EQ(FlagsOf(map.GetTile(x, z)), saved[size_t(10 * z + x)]) << x << "," << z;
     EXPECT_FALSE(map.GetTile(2, 8).passable) << "the superwall's tiles still block";
     EXPECT_TRUE(map.GetTile(1, 8).passable);
-    EXPECT_TRUE(walls[1]->Get<wall>()->SuperWall);
+    EXPECT_TRUE(walls[1]->Get<Wall>()->SuperWall);
     EXPECT_FALSE(map.GetTile(8, 0).passable) << "the level's own block stays";
 
     // Gone, the reloaded super wall leaves no blocked tile behind.
@@ -151,7 +151,7 @@ TEST(LevelFile, RoundTripKeepsBlockersThatComeBackPassableBlocking)
     replace(composition, "Doodads\\Rock.xml", "Doodads\\Boulder.xml");
     WriteText(sim.Path("Data/Doodads/Boulder.xml"), rock);
     WriteText(sim.Path("Compositions/Boulder.xml"), composition);
-    sim.Cogs().Composer("Compositions/Boulder.xml");
+    sim.Cogs().Files().LoadComposition("Compositions/Boulder.xml");
 
     struct Case
     {

@@ -6,7 +6,7 @@
 #include "tests/game/GameSim.h"
 
 namespace {
-wall& WallOf(Cog& cog) { return *cog.Get<wall>(); }
+Wall& WallOf(Cog& cog) { return *cog.Get<Wall>(); }
 
 void Hit(Cog& cog, DamageInfo d)
 {
@@ -23,7 +23,7 @@ TEST(Wall, DiesAtTheEndOfTheFrameOfTheFatalHitAndKeepsThatHit)
     Cog* cog = CreateAt(sim.Cogs(), "wall", {55.5f, 0, 55.5f});
     ASSERT_NE(cog, nullptr);
     const uint32_t id = cog->GetID();
-    wall& w = WallOf(*cog);
+    Wall& w = WallOf(*cog);
     EXPECT_EQ(sim.Data().mWalls.size(), 1u);
 
     Hit(*cog, {11, -4.0f, 2});
@@ -62,7 +62,7 @@ TEST(Wall, DestroyAllWallsTakesEveryWallOnTheNextUpdate)
         ASSERT_NE(CreateAt(sim.Cogs(), i % 2 ? "wall" : "superwall", {50.5f + 2 * i, 0, 51.5f}), nullptr);
     ASSERT_EQ(sim.Data().mWalls.size(), 4u);
     sim.Run("DestroyAllWalls");
-    for (wall* w : sim.Data().mWalls)
+    for (Wall* w : sim.Data().mWalls)
         EXPECT_LE(w->CurHP, 0.0f);
     EXPECT_EQ(sim.Cogs().GetGroupCogs("walls").size(), 4u);
     sim.Step();
@@ -73,7 +73,7 @@ TEST(Wall, DestroyAllWallsTakesEveryWallOnTheNextUpdate)
 TEST(Wall, WallsBuiltWithoutADataControllerStandAlone)
 {
     {
-        wall loose; // no logic loom at all
+        Wall loose; // no logic loom at all
         loose.Damage({0, -20.0f, 2});
         loose.Damage({0, -5.0f, 5});
         EXPECT_EQ(loose.mFatalDamage.mType, 2);
@@ -81,7 +81,7 @@ TEST(Wall, WallsBuiltWithoutADataControllerStandAlone)
     GameSim sim;
     sim.Logic().Shutdown(); // as documentation export meets it: a loom without its data
     {
-        wall early;
+        Wall early;
         EXPECT_FLOAT_EQ(early.CurHP, 10.0f);
     }
     sim.Logic().Init();

@@ -30,8 +30,8 @@ int gTrapButtonCalls = 0;
 Cog* MakeRecordingHud(GameSim& sim)
 {
     gTrapButtonCalls = 0;
-    sim.Cogs().RegisterFunction("RecordTrapButtons", MakeCogFunctor([](Cog*) { ++gTrapButtonCalls; }));
-    sim.Cogs().file(kTestData + "HUD.xml");
+    sim.Cogs().Types().RegisterFunction("RecordTrapButtons", MakeCogFunctor([](Cog*) { ++gTrapButtonCalls; }));
+    sim.Cogs().Files().LoadCogFile(kTestData + "HUD.xml");
     Cog* hud = sim.Cogs().Allocate("RecordingHud");
     EXPECT_NE(hud, nullptr);
     hud->SetName("HUD");

@@ -101,7 +101,7 @@ protected:
 // take the new size.
 TEST_F(LogicOnGraphics, ScriptSettingsChangeTheDisplayAndReadItBack)
 {
-    ASSERT_TRUE(Graphics().HasContext());
+    ASSERT_NE(Graphics().GetDevice(), nullptr);
     DisplaySettings start = mSim.Logic().GetSettings();
     EXPECT_EQ(start.mScreenWidth, 800);
     EXPECT_EQ(start.mScreenHeight, 600);
@@ -152,7 +152,7 @@ TEST_F(LogicOnGraphics, GenMapGeneratesSavesAndRebuildsTheTerrain)
     Cog* ground = mSim.Cogs().Create("Ground");
     ASSERT_NE(ground, nullptr);
     HeightMap* map = HeightMap::Current();
-    Terrain* terrain = Graphics().GetTerrain();
+    Terrain* terrain = Graphics().GetScene()->mTerrain;
     ASSERT_TRUE(map && terrain);
     for (int32_t z = 0; z < map->mMapDepthSize; ++z)
         for (int32_t x = 0; x < map->mMapWidthSize; ++x)
@@ -208,7 +208,7 @@ TEST_F(LogicOnGraphics, SaveCommandsKeepOldFilesWholeAndStayInsideTheDataFolder)
 {
     mSim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua");
     // The terrain, whose info map SaveInfo saves.
-    if (!Graphics().GetTerrain())
+    if (!Graphics().GetScene()->mTerrain)
     {
         ASSERT_NE(mSim.Cogs().Create("Ground"), nullptr);
     }

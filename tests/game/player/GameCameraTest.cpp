@@ -185,9 +185,9 @@ TEST(GameCamera, WithoutACameraItDoesNothingAndSaysSoOnce)
     PlayerSim play(false);
     CogFactory& cogs = play.Sim().Cogs();
     auto type = std::make_shared<Composer>(cogs, "Blind", "");
-    type->AddComponent(1, cogs.GetComponentFactory(1));
-    type->AddComponent(GameCamera::kTypeId, cogs.GetComponentFactory(GameCamera::kTypeId));
-    cogs.RegisterType("Blind", type);
+    type->AddComponent(1, cogs.Types().GetComponentFactory(1));
+    type->AddComponent(GameCamera::kTypeId, cogs.Types().GetComponentFactory(GameCamera::kTypeId));
+    cogs.Types().RegisterType("Blind", type);
     LogProbe log;
     Cog* blind = CreateAt(cogs, "Blind", Vector3(10, 50, 10));
     ASSERT_NE(blind, nullptr);

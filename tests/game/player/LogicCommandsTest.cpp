@@ -27,7 +27,7 @@ TEST(LogicCommands, RegistersTheSeventeenFunctionsAndTheTwelveCommands)
          {"RotateWithMouse", "MouseFPS", "WASDMove", "GameCameraRotate", "GameCameraMove", "GameCameraZoom",
           "MouseGrabInvader", "AttractRegion", "SmoothMistMotion", "FollowCursor", "MouseProjectPosition",
           "OutputCogPosition", "CursorTileEdit", "Gunify", "TrapDrop", "DisplayQuadTreeNode", "OutputPlayerStats"})
-        EXPECT_NE(sim.Cogs().FindFunction(name), nullptr) << name;
+        EXPECT_NE(sim.Cogs().Types().FindFunction(name), nullptr) << name;
     const std::pair<const char*, uint32_t> commands[] = {
         {"AttemptTowerDrop", MakeSignature<Vector3>()},
         {"AttemptTrapDrop", MakeSignature<std::string, Vector3, Vector3>()},

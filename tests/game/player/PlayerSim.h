@@ -88,7 +88,7 @@ struct TestScreen
         GraphicsLoom* graphics = GraphicsLoom::Instance();
         ASSERT_NE(graphics, nullptr);
         if (mWidth > 0)
-            graphics->SetResolution(uint32_t(mWidth), uint32_t(mHeight));
+            graphics->Display().SetResolution(uint32_t(mWidth), uint32_t(mHeight));
         graphics->GetToggles().mTerrain = mGround;
     }
 };
@@ -140,7 +140,7 @@ public:
                               std::filesystem::copy_options::recursive |
                                   std::filesystem::copy_options::overwrite_existing);
         for (const char* name : {"Camera", "Cursor", "HUD", "MainMenu"})
-            mSim.Cogs().Composer(std::string("Compositions/") + name + ".xml");
+            mSim.Cogs().Files().LoadComposition(std::string("Compositions/") + name + ".xml");
         mCamera = mSim.Cogs().Create("PlayerCamera");
         mCursor = mSim.Cogs().Create("PlayerCursor");
         mHud = mSim.Cogs().Create("PlayerHUD");
@@ -181,7 +181,7 @@ public:
     // loom takes the new screen size in the frame stepped here.
     void SmallScreen()
     {
-        GraphicsLoom::Instance()->SetResolution(320, 240);
+        GraphicsLoom::Instance()->Display().SetResolution(320, 240);
         Step();
     }
     void Send(const SDL_Event& event) { Io().HandleEvent(event); }

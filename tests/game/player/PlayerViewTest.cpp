@@ -111,7 +111,7 @@ TEST(PlayerView, TheTowerBannerIsDrawnInItsColourAndGoesAfterItsTime)
     ASSERT_NE(tower, nullptr);
     auto* banner = static_cast<PopupText*>(level.mHud->Get<WidgetComp>()->Find("LargeTextPopup"));
     ASSERT_NE(banner, nullptr);
-    const Rect box = GraphicsLoom::Instance()->GetGui()->AsGuiSystem()->BoxToPixels(banner->GetBox());
+    const Rect box = GraphicsLoom::Instance()->GetGui()->AsGuiSystem()->Units().BoxToPixels(banner->GetBox());
     ASSERT_GT(box.mRight - box.mLeft, 0);
     const auto red = [](uint32_t argb) {
         return LevelView::Red(argb) > 170 && LevelView::Green(argb) < 70 && LevelView::Blue(argb) < 70;
@@ -242,7 +242,7 @@ TEST(PlayerView, ATrapButtonShowsItsNameAndPriceOnHoverWithinTheScreen)
     ASSERT_NE(bar, nullptr);
     ASSERT_FALSE(bar->Children().empty());
     GuiSystem& gui = *GraphicsLoom::Instance()->GetGui()->AsGuiSystem();
-    const Rect button = gui.BoxToPixels(bar->Children()[0]->GetBox());
+    const Rect button = gui.Units().BoxToPixels(bar->Children()[0]->GetBox());
     // The rows above the bar, where a tip that does not fit under the pointer goes.
     const Rect above{0, button.mTop - 90, level.Width() / 2, button.mTop};
     const auto tipText = [](uint32_t argb) {
@@ -282,7 +282,7 @@ TEST(PlayerView, ASecondEngineInTheProcessKeepsNothingOfTheFirst)
         level.mSim.Step();
         const Vector3 before = level.CameraPlace().GetPosition();
         ParamBuffer params;
-        level.mSim.Cogs().FindFunction("GameCameraRotate")->Invoke(level.mCamera, params);
+        level.mSim.Cogs().Types().FindFunction("GameCameraRotate")->Invoke(level.mCamera, params);
         return (level.CameraPlace().GetPosition() - before).Length() > 0.01f;
     };
     const auto beams = [] {
@@ -300,8 +300,8 @@ TEST(PlayerView, ASecondEngineInTheProcessKeepsNothingOfTheFirst)
         first.View().SetEnableCamera(false);
         std::filesystem::copy_file(PlayerData() + "/Compositions/HUD.xml", first.mSim.Path("StandIn.xml"));
         first.mSim.Run("Composer StandIn.xml");
-        ASSERT_NE(first.mSim.Cogs().FindType("StandInHUD"), nullptr);
-        first.mSim.Cogs().SetCacheArchetypes(true);
+        ASSERT_NE(first.mSim.Cogs().Types().FindType("StandInHUD"), nullptr);
+        first.mSim.Cogs().Files().SetCacheArchetypes(true);
         EXPECT_EQ(ballMass(first, "FirstRunBall"), 1.0f);
         ASSERT_NE(first.mSim.Cogs().FindCogByName("FirstRunBall"), nullptr);
         // The right button goes down and stays down to the end of the run.
@@ -309,7 +309,7 @@ TEST(PlayerView, ASecondEngineInTheProcessKeepsNothingOfTheFirst)
             InputEvents::Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, first.Width() / 2, first.Height() / 2));
         first.mSim.Step();
         ParamBuffer params;
-        first.mSim.Cogs().FindFunction("GameCameraRotate")->Invoke(first.mCamera, params);
+        first.mSim.Cogs().Types().FindFunction("GameCameraRotate")->Invoke(first.mCamera, params);
         EXPECT_TRUE(turnsOnAMove(first, first.Width() / 2 + 40));
         EXPECT_TRUE(unservedOnce(first));
         EffectSeam::Beam beam;
@@ -323,7 +323,7 @@ TEST(PlayerView, ASecondEngineInTheProcessKeepsNothingOfTheFirst)
     LevelView second(kNoPixelScreen);
     second.View().SetEnableCamera(false);
     EXPECT_EQ(second.mSim.Cogs().FindCogByName("FirstRunBall"), nullptr);
-    EXPECT_EQ(second.mSim.Cogs().FindType("StandInHUD"), nullptr);
+    EXPECT_EQ(second.mSim.Cogs().Types().FindType("StandInHUD"), nullptr);
     const std::string ballFile = second.mSim.Path("Data/PhysicsBall.xml");
     std::string text = TempDir::Read(ballFile);
     const std::string mass = "<real name=\"Mass\">1</real>";

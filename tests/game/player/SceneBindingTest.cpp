@@ -12,8 +12,8 @@ TEST(SceneBinding, ReachesTheModelAndTheHudDisplayOfACog)
     CogFactory& cogs = play.Sim().Cogs();
     auto type = std::make_shared<Composer>(cogs, "Shown", "");
     for (uint32_t id : {1u, Model::kTypeId, HudDisplay::kTypeId})
-        type->AddComponent(id, cogs.GetComponentFactory(id));
-    cogs.RegisterType("Shown", type);
+        type->AddComponent(id, cogs.Types().GetComponentFactory(id));
+    cogs.Types().RegisterType("Shown", type);
     Cog* cog = CreateAt(cogs, "Shown", Vector3(5, 0, 5));
     ASSERT_NE(cog, nullptr);
     auto& model = *cog->Get<Model>();

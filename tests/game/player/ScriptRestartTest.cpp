@@ -61,7 +61,8 @@ TEST(ScriptRestart, EveryNewStateGetsWhatTheLoomsAndTheCorePublish)
         } commands[] = {
             {i == 0 ? "G.SetGameState(Defeat)" : "G.SetGameState(Victory)",
              [&] { return sim.Data().mGameState == (i == 0 ? StateLost : StateWon); }},
-            {"G.SetLOD(" + std::to_string(lod) + ")", [&] { return GraphicsLoom::Instance()->GetLodLimit() == lod; }},
+            {"G.SetLOD(" + std::to_string(lod) + ")",
+             [&] { return GraphicsLoom::Instance()->GetToggles().mLodLimit == lod; }},
             {"G.PlayMusic(\"Music/Theme.ogg\")", [] { return AudioLoom::Instance()->GetMusic().IsPlaying(); }},
             {"G.StopMusic()", [] { return !AudioLoom::Instance()->GetMusic().IsPlaying(); }},
             {"G.SetPause(true)", [&] { return sim.Engine().GetGameClock().IsPaused(); }},

@@ -40,7 +40,7 @@ TEST(ShippedCogFunctions, RunOnTheCogsOfTheGamesData)
         // The HUD reports the game's counters to the console's debug values.
         {"Data/HUD.xml", Vector3(), [](GameSim&) {},
          [](GameSim&, InvaderField&, Cog&) {
-             const auto& values = Console::Instance().GetDebugValues();
+             const auto& values = Console::Instance().GetDebugValues().All();
              ASSERT_TRUE(values.count("Tower HP"));
              EXPECT_EQ(values.at("Tower HP"), "It's GONE!");
              EXPECT_TRUE(values.count("Kills "));
@@ -49,14 +49,14 @@ TEST(ShippedCogFunctions, RunOnTheCogsOfTheGamesData)
         {"Cogs/Camera.xml", Vector3(100, 20, 100), [&](GameSim&) { key(SDL_SCANCODE_SPACE); },
          [](GameSim& sim, InvaderField&, Cog&) {
              EXPECT_FALSE(sim.Cogs().GetGroupCogs("debug").empty()) << "a PhysicsBall";
-             EXPECT_TRUE(Console::Instance().GetDebugValues().count("CogPos"));
+             EXPECT_TRUE(Console::Instance().GetDebugValues().All().count("CogPos"));
          }},
     };
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.mCog);
         for (const char* name : {"Tower HP", "Kills ", "CogPos"})
-            Console::Instance().RemoveDebugValue(name);
+            Console::Instance().GetDebugValues().Remove(name);
         PlayerWorld world;
         LogCapture log;
         GameSim sim(GameDataFolder(), 7, &PlayerSim::AddLooms);

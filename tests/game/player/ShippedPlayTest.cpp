@@ -151,7 +151,7 @@ TEST(ShippedPlay, KeysTypedWithTheConsoleOpenMoveNothing)
         EXPECT_LT((camera->GetPosition() - start).Length(), 0.01f) << "round " << round;
         EXPECT_FALSE(cursor->IsTrapDropMode()) << "round " << round;
         // What was typed went into the line; a command clears it and the line stays open.
-        EXPECT_EQ(console.GetInputLine(), "w1") << "round " << round;
+        EXPECT_EQ(console.InputLine().Text(), "w1") << "round " << round;
         console.OnKey(Console::KeyBackspace);
         console.OnKey(Console::KeyBackspace);
         typeLine("Mes typed");

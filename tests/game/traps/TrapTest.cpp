@@ -129,7 +129,7 @@ TEST(TrapData, DestroyedByDamageOnceAndLostOnlyThen)
     TrapScene s(false);
     const uint32_t id = s.trap->GetID();
     const size_t before = s.sim.Cogs().GetGroupCogs("effects").size();
-    s.sim.Cogs().des(id);
+    s.sim.Cogs().DestroyById(id);
     Cog* other = s.field.Trap(30, 30);
     s.sim.Step();
     EXPECT_EQ(s.sim.Cogs().GetCog(id), nullptr);

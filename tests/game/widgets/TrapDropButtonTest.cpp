@@ -46,7 +46,7 @@ SDL_Event Press(Uint32 type)
 
 Cog* HudCog(GameSim& sim)
 {
-    sim.Cogs().RegisterComponent(SelectRecorder::kTypeId, &gSelectRecorderFactory);
+    sim.Cogs().Types().RegisterComponent(SelectRecorder::kTypeId, &gSelectRecorderFactory);
     sim.AddComposition("TestHud", "huds", {1, 990});
     return sim.Cogs().Create("TestHud");
 }
@@ -76,7 +76,7 @@ TEST(TrapDropButton, LoadsFromItsFileAndDressesForItsKind)
     EXPECT_EQ(shy, Color(1, 0, 1, 1));
 
     // An animation file that is not there changes nothing.
-    button->SetAnimationFile("Anims/None.xml", 0);
+    button->Motion().SetFile("Anims/None.xml", 0);
     button->SetTrap("spikes");
     EXPECT_EQ(button->GetTrapType(), "spikes");
     EXPECT_EQ(button->GetCost(), sim.Data().GetTrapInfo("spikes").creditCost);

@@ -29,10 +29,10 @@ protected:
         RegisterPositional(mCogs);
         RegisterCamera(mCogs);
         auto type = std::make_shared<Composer>(mCogs, "Eye", "Camera");
-        type->AddComponent(1, mCogs.GetComponentFactory(1));
-        type->AddComponent(Camera::kTypeId, mCogs.GetComponentFactory(Camera::kTypeId));
-        mCogs.RegisterType("Eye", type);
-        mCogs.RegisterType("Camera", type);
+        type->AddComponent(1, mCogs.Types().GetComponentFactory(1));
+        type->AddComponent(Camera::kTypeId, mCogs.Types().GetComponentFactory(Camera::kTypeId));
+        mCogs.Types().RegisterType("Eye", type);
+        mCogs.Types().RegisterType("Camera", type);
     }
     void TearDown() override
     {

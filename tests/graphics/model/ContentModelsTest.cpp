@@ -17,7 +17,7 @@ std::set<std::string> LoadedClipNames(const std::string& file)
     const bool read = LMLoader::LoadAnimations(*set, RepoDataPath(file));
     if (!read)
         return names;
-    for (const Animation* animation : set->Animations)
+    for (const std::unique_ptr<Animation>& animation : set->Animations)
         names.insert(animation->mName);
     return names;
 }

@@ -50,7 +50,7 @@ void LoadAll(const std::string& bytes, size_t wholeParts)
         const bool ok = LMLoader::ReadAnimations(reader, set);
         check(ok, probe.Written(), AssertFailureCount() - before);
         size_t keys = 0;
-        for (const Animation* animation : set.Animations)
+        for (const std::unique_ptr<Animation>& animation : set.Animations)
             for (const AnimationTrack& track : animation->mTracks)
                 keys += track.keys.size();
         EXPECT_LE(keys * 44, limit);

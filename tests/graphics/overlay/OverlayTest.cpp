@@ -84,7 +84,7 @@ TEST_F(OverlayTest, TypedLineShowsAndRuns)
     // The line is open as soon as the console is.
     ASSERT_TRUE(console.GetInputActive());
     deliver(Text("Mes hello"));
-    EXPECT_EQ(console.GetInputLine(), "Mes hello");
+    EXPECT_EQ(console.InputLine().Text(), "Mes hello");
     const Image typing = Frame(0.0f);
     // The input line sits under the 18 history lines: prompt at 10, text from 15.
     EXPECT_GT(Lit(typing, 15, 216, 90, 228), 10);
@@ -105,7 +105,7 @@ TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
     EXPECT_EQ(Lit(before, 0, 0, 800, 380), 0);
     Console::Instance().ExecuteLine("FPS");
     EXPECT_TRUE(mLoom->GetToggles().mShowStats);
-    Console::Instance().DebugValue("Zeta", "7");
+    Console::Instance().GetDebugValues().Set("Zeta", "7");
     FrameStats stats;
     stats.mTriangles = 1000;
     const Image after = Frame(0.0f, stats);
@@ -129,7 +129,7 @@ TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
     const Image part = share(0.5f);
     EXPECT_EQ(Differing(whole, over, 644, 180, 800, 192), 0);
     EXPECT_GT(Differing(whole, part, 644, 180, 800, 192), 5) << "the line is where the test looks";
-    Console::Instance().RemoveDebugValue("Zeta");
+    Console::Instance().GetDebugValues().Remove("Zeta");
     Console::Instance().ExecuteLine("FPS");
 }
 
@@ -165,9 +165,9 @@ TEST_F(OverlayTest, ConsoleSettingsCommands)
     EXPECT_FALSE(mLoom->GetGui()->IsVisible());
     console.ExecuteLine("HUD");
     console.ExecuteLine("SetLOD 12.5");
-    EXPECT_FLOAT_EQ(mLoom->GetLodLimit(), 12.5f);
+    EXPECT_FLOAT_EQ(mLoom->GetToggles().mLodLimit, 12.5f);
     console.ExecuteLine("AddLine v 0 0 0 v 1 1 1");
-    EXPECT_EQ(mLoom->GetDebugLines().size(), 2u);
+    EXPECT_EQ(mLoom->Lines().Lines().size(), 2u);
 }
 
 TEST(GraphicsCommandsLifetime, CommandsLeaveWithTheirOwner)

@@ -139,7 +139,7 @@ TEST_F(BeamRendererTest, LifetimeSourceAndMovement)
 {
     // Beams look their source up in the engine's cog manager.
     CogFactory& cogs = CogFactory::Instance();
-    cogs.RegisterType("BeamSource", std::make_shared<Composer>(cogs, "BeamSource", ""));
+    cogs.Types().RegisterType("BeamSource", std::make_shared<Composer>(cogs, "BeamSource", ""));
     Cog* global = cogs.Instantiate("BeamSource");
     ASSERT_NE(global, nullptr);
     const uint32_t sourceId = global->GetID();

@@ -20,7 +20,7 @@ protected:
         if (HasFatalFailure())
             return;
         for (uint32_t id : {ParticleComp::kTypeId, Effect::kTypeId})
-            mCogs->RegisterComponent(id, ParticleFrame::Factory(id));
+            mCogs->Types().RegisterComponent(id, ParticleFrame::Factory(id));
         MakeType("Burst", {ParticleComp::kTypeId});
         MakeType("Flash", {Effect::kTypeId});
         MakeEye({0.0f, 0.0f, -60.0f}, {0.0f, 0.0f, 0.0f});
@@ -90,10 +90,10 @@ TEST_F(LoomParticlesTest, ParticlesDrawAgainAfterADeviceReset)
     comp.Update(1.0f / 30.0f);
     mLoom->GetDevice()->SimulateLoss();
     mLoom->Update();
-    EXPECT_TRUE(mLoom->IsDeviceLost());
-    for (int i = 0; i < 5 && mLoom->IsDeviceLost(); ++i)
+    EXPECT_TRUE(mLoom->Display().IsLost());
+    for (int i = 0; i < 5 && mLoom->Display().IsLost(); ++i)
         mLoom->Update();
-    ASSERT_FALSE(mLoom->IsDeviceLost());
+    ASSERT_FALSE(mLoom->Display().IsLost());
     EXPECT_NE(ParticlePool::GetBuffer(), nullptr);
     EXPECT_GT(BrightPixels(Frame()), 20);
 }

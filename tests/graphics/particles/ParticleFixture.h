@@ -41,11 +41,11 @@ protected:
         RegisterPositional(mCogs);
         for (uint32_t type : {3u, 12u})
         {
-            mCogs.RegisterComponent(type, ParticleFrame::Factory(type));
+            mCogs.Types().RegisterComponent(type, ParticleFrame::Factory(type));
             auto composer = std::make_shared<Composer>(mCogs, type == 3 ? "Cloud" : "Fx", "");
-            composer->AddComponent(1, mCogs.GetComponentFactory(1));
-            composer->AddComponent(type, mCogs.GetComponentFactory(type));
-            mCogs.RegisterType(type == 3 ? "Cloud" : "Fx", composer);
+            composer->AddComponent(1, mCogs.Types().GetComponentFactory(1));
+            composer->AddComponent(type, mCogs.Types().GetComponentFactory(type));
+            mCogs.Types().RegisterType(type == 3 ? "Cloud" : "Fx", composer);
         }
         mInUse = ParticlePool::InUse();
     }

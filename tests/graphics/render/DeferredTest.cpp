@@ -157,11 +157,11 @@ protected:
         frame.mProjection = Matrix4::PerspectiveFovLH(1.5707964f, 800.0f / 600.0f, 1.0f, 100.0f);
         frame.mView.Multiply(frame.mProjection, frame.mViewProjection);
         RegisterPositional(mCogs);
-        mCogs.RegisterComponent(Light::kTypeId, LightFactory());
+        mCogs.Types().RegisterComponent(Light::kTypeId, LightFactory());
         auto composer = std::make_shared<Composer>(mCogs, "Lamp", "");
-        composer->AddComponent(1, mCogs.GetComponentFactory(1));
-        composer->AddComponent(Light::kTypeId, mCogs.GetComponentFactory(Light::kTypeId));
-        mCogs.RegisterType("Lamp", composer);
+        composer->AddComponent(1, mCogs.Types().GetComponentFactory(1));
+        composer->AddComponent(Light::kTypeId, mCogs.Types().GetComponentFactory(Light::kTypeId));
+        mCogs.Types().RegisterType("Lamp", composer);
         mWall = std::make_unique<FacingQuad>(*mDevice, -20.0f, 20.0f, -20.0f, 20.0f, kWallZ, Color(0.5f, 0.5f, 0.5f, 1),
                                              true);
     }
@@ -194,7 +194,7 @@ protected:
         entry->mRenderable = mWall.get();
         queue.Add(entry);
         mLoom->GetDeferred()->Render(*mDevice, queue, *mLoom->GetPostProcessor(), mLoom->GetShaderControl(),
-                                     mLoom->GetSun()->mLights, 0.0f, 0.0f, 800, 600);
+                                     mLoom->Scenery().GetSun()->mLights, 0.0f, 0.0f, 800, 600);
         Image image;
         EXPECT_TRUE(mDevice->ReadBack(nullptr, image));
         return image;
@@ -302,7 +302,7 @@ TEST_F(LightVolumeTest, ALocalLightBrightensTheWallWithinItsRangeOnly)
         EXPECT_EQ(wrong, 0);
         EXPECT_EQ(brighter > 0, c.active && c.range > 0.0f);
         mCogs.DestroyAll();
-        ASSERT_TRUE(mLoom->GetSun()->mLights.empty());
+        ASSERT_TRUE(mLoom->Scenery().GetSun()->mLights.empty());
     }
 
     // No light left: the frame is the unlit one again.

@@ -298,9 +298,9 @@ TEST_F(CurveFiles, ColorStreamEdgesStayFinite)
 TEST(PathStoreTest, TheLoomsStoreSharesBuiltInCircles)
 {
     std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
-    Path* circle = loom->GetPaths().Get("circle");
-    Path* again = loom->GetPaths().Get("circle");
-    Path* back = loom->GetPaths().Get("circleback");
+    Path* circle = loom->Stores().Paths().Get("circle");
+    Path* again = loom->Stores().Paths().Get("circle");
+    Path* back = loom->Stores().Paths().Get("circleback");
     EXPECT_EQ(circle, again);
     EXPECT_NE(circle, back);
     EXPECT_EQ(circle->GetRefCount(), 3u);

@@ -19,10 +19,10 @@ class PathControllerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        mCogs.RegisterComponent(PathController::kTypeId, SceneComponentFactory(PathController::kTypeId));
+        mCogs.Types().RegisterComponent(PathController::kTypeId, SceneComponentFactory(PathController::kTypeId));
         auto type = std::make_shared<Composer>(mCogs, "Mover", "");
-        type->AddComponent(PathController::kTypeId, mCogs.GetComponentFactory(PathController::kTypeId));
-        mCogs.RegisterType("Mover", type);
+        type->AddComponent(PathController::kTypeId, mCogs.Types().GetComponentFactory(PathController::kTypeId));
+        mCogs.Types().RegisterType("Mover", type);
     }
     void TearDown() override { mCogs.DestroyAll(); }
 

@@ -294,7 +294,7 @@ TEST_F(SceneComponents, HundredCogsWithEveryComponentLeaveNothingBehind)
     mLoom->GetToggles().mBounding = true;
     const Image image = Frame();
     EXPECT_GT(mLoom->GetCounters().mTriangles, 1000u);
-    EXPECT_GT(mLoom->GetCounters().mExtraA, 0u);
+    EXPECT_GT(mLoom->GetCounters().mShadowTriangles, 0u);
 
     mCogs->DestroyAll();
     EXPECT_EQ(HudDisplay::Live().size(), hud);

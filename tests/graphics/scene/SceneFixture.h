@@ -45,11 +45,11 @@ protected:
         RegisterCamera(*mCogs);
         for (uint32_t id :
              {Model::kTypeId, SkinModel::kTypeId, PathController::kTypeId, Sprite::kTypeId, HudDisplay::kTypeId})
-            mCogs->RegisterComponent(id, SceneComponentFactory(id));
+            mCogs->Types().RegisterComponent(id, SceneComponentFactory(id));
         RegisterSceneFunctions(*mCogs);
         ASSERT_NO_FATAL_FAILURE(StartLoom());
         // These scenes are judged against the clear colour: no sky behind them.
-        if (SkyDome* sky = mLoom->GetSky())
+        if (SkyDome* sky = mLoom->Scenery().GetSky())
             sky->mSkyActive = sky->mCloudsActive = false;
     }
 
@@ -66,10 +66,10 @@ protected:
     void MakeType(const std::string& name, std::vector<uint32_t> components)
     {
         auto type = std::make_shared<Composer>(*mCogs, name, "");
-        type->AddComponent(1, mCogs->GetComponentFactory(1));
+        type->AddComponent(1, mCogs->Types().GetComponentFactory(1));
         for (uint32_t id : components)
-            type->AddComponent(id, mCogs->GetComponentFactory(id));
-        mCogs->RegisterType(name, type);
+            type->AddComponent(id, mCogs->Types().GetComponentFactory(id));
+        mCogs->Types().RegisterType(name, type);
     }
 
     // An uninitialised cog of the type at a place.

@@ -28,7 +28,7 @@ protected:
         {
             // Cog files name each other from the data folder.
             ScopedCwd cwd(RepoDataFolder());
-            mCogs->file("Cogs/Scene/Scene.xml");
+            mCogs->Files().LoadCogFile("Cogs/Scene/Scene.xml");
         }
         mTurret = mCogs->FindCogByName("Turret");
         mCubes = mCogs->FindCogByName("Cubes");

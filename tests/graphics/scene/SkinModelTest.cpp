@@ -83,7 +83,7 @@ TEST_F(SkinModelTest, PastTheLodLimitTheSimplifiedMeshIsDrawn)
     Frame();
     EXPECT_FALSE(Get<SkinModel>(near).IsFar());
     EXPECT_EQ(mLoom->GetCounters().mTriangles, part->mFaceCount);
-    EXPECT_EQ(mLoom->GetCounters().mExtraA, part->mShadowFaceCount);
+    EXPECT_EQ(mLoom->GetCounters().mShadowTriangles, part->mShadowFaceCount);
     EXPECT_GT(part->mShadowFaceCount, 0u);
 }
 

@@ -27,9 +27,9 @@ TEST_F(GroundCog, TheDataFolderGroundLoadsItsMapAndDrawsIt)
     GraphicsComponentType* types = GraphicsLoom::ComponentTypes(count);
     for (size_t i = 0; i < count; ++i)
         if (types[i].mFactory)
-            cogs.RegisterComponent(types[i].mTypeId, types[i].mFactory);
+            cogs.Types().RegisterComponent(types[i].mTypeId, types[i].mFactory);
     ScopedCwd cwd(RepoDataFolder());
-    cogs.file("Compositions/Ground.xml");
+    cogs.Files().LoadCogFile("Compositions/Ground.xml");
     LogProbe log;
     Cog* ground = cogs.Create("Ground");
     ASSERT_NE(ground, nullptr);
@@ -44,7 +44,7 @@ TEST_F(GroundCog, TheDataFolderGroundLoadsItsMapAndDrawsIt)
     // The flat middle of the generated height image is grey 100.
     EXPECT_NEAR(map->GetHeight(128.0f, 128.0f), 10.0f, 1e-4);
     EXPECT_EQ(terrain->GetPatchesPerSide(), 16);
-    EXPECT_EQ(mLoom->GetTerrain(), terrain);
+    EXPECT_EQ(mLoom->GetScene()->mTerrain, terrain);
     EXPECT_EQ(terrain->GetInfoImage().mWidth, 256u);
 
     SetCamera(LookAt(Vector3(128.0f, 150.0f, -60.0f), Vector3(128.0f, 10.0f, 128.0f), Vector3(0.0f, 1.0f, 0.0f)));
@@ -55,21 +55,21 @@ TEST_F(GroundCog, TheDataFolderGroundLoadsItsMapAndDrawsIt)
     EXPECT_NE(Frame().GetARGB(400, 300), 0xFF808080u);
     cogs.DestroyAll();
     EXPECT_EQ(HeightMap::Current(), nullptr);
-    EXPECT_EQ(mLoom->GetTerrain(), nullptr);
+    EXPECT_EQ(mLoom->GetScene()->mTerrain, nullptr);
 }
 
 TEST_F(GroundCog, LightsOnCogsJoinTheLoomsSun)
 {
     CogFactory cogs;
     RegisterPositional(cogs);
-    cogs.RegisterComponent(Light::kTypeId, LightFactory());
+    cogs.Types().RegisterComponent(Light::kTypeId, LightFactory());
     auto composer = std::make_shared<Composer>(cogs, "Lamp", "");
-    composer->AddComponent(1, cogs.GetComponentFactory(1));
-    composer->AddComponent(Light::kTypeId, cogs.GetComponentFactory(Light::kTypeId));
-    cogs.RegisterType("Lamp", composer);
+    composer->AddComponent(1, cogs.Types().GetComponentFactory(1));
+    composer->AddComponent(Light::kTypeId, cogs.Types().GetComponentFactory(Light::kTypeId));
+    cogs.Types().RegisterType("Lamp", composer);
     Cog* lamp = cogs.CreateAt("Lamp", Vector3(3.0f, 4.0f, 5.0f));
     ASSERT_NE(lamp, nullptr);
-    Sun* sun = mLoom->GetSun();
+    Sun* sun = mLoom->Scenery().GetSun();
     ASSERT_EQ(sun->mLights.size(), 1u);
     EXPECT_EQ(sun->mLights[0]->GetPosition(), Vector3(3.0f, 4.0f, 5.0f));
     cogs.DestroyAll();
@@ -80,12 +80,12 @@ TEST_F(GroundCog, FieldsAreWrittenInTheirOrderAndReadBack)
 {
     CogFactory cogs;
     RegisterPositional(cogs);
-    cogs.RegisterComponent(HeightMap::kTypeId, HeightMapFactory());
-    cogs.RegisterComponent(Light::kTypeId, LightFactory());
+    cogs.Types().RegisterComponent(HeightMap::kTypeId, HeightMapFactory());
+    cogs.Types().RegisterComponent(Light::kTypeId, LightFactory());
     auto composer = std::make_shared<Composer>(cogs, "Field", "");
-    composer->AddComponent(HeightMap::kTypeId, cogs.GetComponentFactory(HeightMap::kTypeId));
-    composer->AddComponent(Light::kTypeId, cogs.GetComponentFactory(Light::kTypeId));
-    cogs.RegisterType("Field", composer);
+    composer->AddComponent(HeightMap::kTypeId, cogs.Types().GetComponentFactory(HeightMap::kTypeId));
+    composer->AddComponent(Light::kTypeId, cogs.Types().GetComponentFactory(Light::kTypeId));
+    cogs.Types().RegisterType("Field", composer);
     TempDir dir;
     ScopedCwd cwd(dir.Path());
     Cog* cog = cogs.Create("Field");

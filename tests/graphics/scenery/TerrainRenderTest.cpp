@@ -108,9 +108,9 @@ TEST_F(TerrainRender, OddMapsAreNotDrawnButAnswerQueries)
     mTerrain->RebuildPatch(0, 0);
     mMap->DeformTerrain(0, 20.0f, 0.0f, 20.0f, 3.0f, 3.0f, 0.0f);
     EXPECT_NEAR(mMap->GetHeight(20.0f, 20.0f), 3.0f, 1e-4);
-    EXPECT_EQ(mLoom->GetTerrain(), mTerrain.get());
+    EXPECT_EQ(mLoom->GetScene()->mTerrain, mTerrain.get());
     mTerrain.reset();
-    EXPECT_EQ(mLoom->GetTerrain(), nullptr);
+    EXPECT_EQ(mLoom->GetScene()->mTerrain, nullptr);
     EXPECT_EQ(mMap->GetTerrain(), nullptr);
 }
 

@@ -35,7 +35,7 @@ protected:
                         {corners[3].x, corners[3].y, corners[3].z, argb, 0, 1}};
         device->SetTexture(0, nullptr);
         device->SetTransform(TransformKind::World, Matrix4::Identity());
-        mLoom->SetVertexDeclaration(3);
+        device->SetVertexLayout(mLoom->Stores().GetDeclaration(3));
         device->States().mCull = CullMode::None;
         device->UseBuiltin(GraphicsDevice::Builtin::WorldQuads);
         device->DrawUser(PrimitiveType::TriangleList, 2, v, sizeof(V));
@@ -45,7 +45,7 @@ protected:
 
 TEST_F(WaterSky, WaterSwitchesItsObjectsOnceAndOffHarmlessly)
 {
-    Water* water = mLoom->GetWater();
+    Water* water = mLoom->Scenery().GetWater();
     ASSERT_NE(water, nullptr);
     EXPECT_FALSE(water->IsActive());
     EXPECT_EQ(water->GetReflection(), nullptr);
@@ -75,7 +75,7 @@ TEST_F(WaterSky, WaterSwitchesItsObjectsOnceAndOffHarmlessly)
 
 TEST_F(WaterSky, WaterMirrorsARedWallIntoTheRowsBelowIt)
 {
-    Water* water = mLoom->GetWater();
+    Water* water = mLoom->Scenery().GetWater();
     water->SetActive(true);
     water->SetWaveScale(0.0f);
     SetCamera(LookAt(Vector3(250.0f, 40.0f, 0.0f), Vector3(250.0f, 6.5f, 200.0f), Vector3(0.0f, 1.0f, 0.0f)));
@@ -106,11 +106,11 @@ TEST_F(WaterSky, WaterMirrorsARedWallIntoTheRowsBelowIt)
 
 TEST_F(WaterSky, SkyLayersFollowTheCubeMap)
 {
-    SkyDome* sky = mLoom->GetSky();
+    SkyDome* sky = mLoom->Scenery().GetSky();
     ASSERT_NE(sky, nullptr);
     SetCamera(LookAt(Vector3(0.0f, 5.0f, 0.0f), Vector3(0.0f, 5.0f, 10.0f), Vector3(0.0f, 1.0f, 0.0f)));
     Clear();
-    sky->Render(*mLoom, mLoom->GetSun());
+    sky->Render(*mLoom, mLoom->Scenery().GetSun());
     EXPECT_EQ(sky->GetLayersDrawn(), uint32_t(SkyDome::SkyLayer | SkyDome::CloudsLayer));
     const uint32_t coloured = Frame().GetARGB(400, 200);
     EXPECT_NE(coloured, 0xFF808080u) << "the sky covers the frame";
@@ -122,12 +122,12 @@ TEST_F(WaterSky, SkyLayersFollowTheCubeMap)
     Console::Instance().ExecuteLine("LoadCubeMap Textures/Cube.dds");
     EXPECT_FALSE(sky->mSkyActive);
     Clear();
-    sky->Render(*mLoom, mLoom->GetSun());
+    sky->Render(*mLoom, mLoom->Scenery().GetSun());
     EXPECT_EQ(sky->GetLayersDrawn(), uint32_t(SkyDome::CubeLayer | SkyDome::CloudsLayer));
     // Along +z, a little above the horizon: the magenta face, clouds thin down there.
     SetCamera(LookAt(Vector3(0.0f, 5.0f, 0.0f), Vector3(0.0f, 6.0f, 10.0f), Vector3(0.0f, 1.0f, 0.0f)));
     Clear();
-    sky->Render(*mLoom, mLoom->GetSun());
+    sky->Render(*mLoom, mLoom->Scenery().GetSun());
     const uint32_t ahead = Frame().GetARGB(400, 300);
     EXPECT_GT(Red(ahead), 150) << std::hex << ahead;
     EXPECT_LT(Green(ahead), 110);
@@ -144,12 +144,12 @@ TEST_F(WaterSky, TheSameFrameAfterADeviceLoss)
 {
     MakeTerrain(3.0f, "Textures/TerrainInfo.bmp");
     mMap->DeformTerrain(0, 30.0f, 0.0f, 30.0f, 6.0f, 6.0f, 0.0f);
-    mLoom->GetWater()->SetActive(true);
+    mLoom->Scenery().GetWater()->SetActive(true);
     SetCamera(LookAt(Vector3(32.0f, 60.0f, -30.0f), Vector3(32.0f, 3.0f, 32.0f), Vector3(0.0f, 1.0f, 0.0f)));
     auto frame = [this]() {
         Clear();
         mLoom->RenderScenery(Frustum());
-        mLoom->GetWater()->Render(*mLoom);
+        mLoom->Scenery().GetWater()->Render(*mLoom);
         return Frame();
     };
     const Image before = frame();

@@ -88,9 +88,9 @@ protected:
     Image Draw()
     {
         mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
-        mGui->BeginDraw();
+        mGui->Painter().BeginDraw();
         mMap->Render(*mGui);
-        mGui->EndDraw();
+        mGui->Painter().EndDraw();
         Image image;
         EXPECT_TRUE(mDevice->ReadBack(nullptr, image));
         return image;

@@ -29,11 +29,11 @@ protected:
         mIo->Init();
         mCogs = std::make_unique<CogFactory>();
         RegisterPositional(*mCogs);
-        mCogs->RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
-        mCogs->RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+        mCogs->Types().RegisterComponent(SkinModel::kTypeId, SceneComponentFactory(SkinModel::kTypeId));
+        mCogs->Types().RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
         auto type = std::make_shared<Composer>(*mCogs, "Menu", "");
         type->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-        mCogs->RegisterType("Menu", type);
+        mCogs->Types().RegisterType("Menu", type);
         RegisterGuiWidgetTypes();
         GraphicsLoom::SetGuiMaker(&GuiSystem::Make);
         GuiSystem::SetLayerMaker(&WidgetLayer::Make);
@@ -106,7 +106,7 @@ TEST_F(ModelViewTest, ShowsItsOwnCogInItsBoxOutsideTheScene)
     EXPECT_EQ(std::find(models.begin(), models.end(), static_cast<Renderable*>(skin)), models.end());
     GuiSystem* gui = mLoom->GetGui()->AsGuiSystem();
     ASSERT_NE(gui, nullptr);
-    const Rect box = gui->BoxToPixels(mView->GetBox());
+    const Rect box = gui->Units().BoxToPixels(mView->GetBox());
     const auto [inside, outside] = Drawn(Frame(), box);
     EXPECT_GT(inside, 500);
     EXPECT_EQ(outside, 0);
@@ -134,7 +134,7 @@ TEST_F(ModelViewTest, MessagesAnimationAndDragTurnIt)
     Positional& place = *mView->GetModelCog()->Get<Positional>();
     const Quat start = place.GetOrientation();
     GuiSystem* gui = mLoom->GetGui()->AsGuiSystem();
-    const Rect box = gui->BoxToPixels(mView->GetBox());
+    const Rect box = gui->Units().BoxToPixels(mView->GetBox());
     const int cx = (box.mLeft + box.mRight) / 2, cy = (box.mTop + box.mBottom) / 2;
     mIo->HandleEvent(InputEvents::Motion(cx, cy));
     mIo->Update();

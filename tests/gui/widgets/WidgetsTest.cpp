@@ -147,7 +147,7 @@ TEST_F(WidgetLooksTest, MapDrawsItsIconsInOneBatch)
     for (int i = 0; i < 200; ++i)
         map->AddIcon(i % 4, float(i % 20) / 20.0f, float(i / 20) / 10.0f);
     RenderFrame();
-    EXPECT_LE(mGui->GetDrawCount(), 20u);
+    EXPECT_LE(mGui->Painter().GetDrawCount(), 20u);
     map->ClearIcons();
     EXPECT_TRUE(map->Icons().empty());
 }
@@ -158,7 +158,7 @@ TEST_F(WidgetAnimationTest, KeyFrameTrackMovesTheSubtreeByCoreTimeAndStopsAtItsE
 {
     auto window = std::make_unique<Window>();
     window->SetName("MenuWindow");
-    window->SetAnimationFile("Models/WidgetAnimations.lmf", 0);
+    window->Motion().SetFile("Models/WidgetAnimations.lmf", 0);
     window->SetGuiPosition(0.2f, 0.3f);
     auto child = std::make_unique<Widget>();
     child->SetName("Inside");
@@ -208,7 +208,7 @@ TEST_F(WidgetAnimationTest, MissingAnimationFileIsOneLogLine)
 {
     Widget widget;
     widget.SetName("W");
-    widget.SetAnimationFile("Models/NoSuchClips.lmf", 0);
+    widget.Motion().SetFile("Models/NoSuchClips.lmf", 0);
     LogProbe log;
     widget.PlayAnimation("A");
     widget.PlayAnimation("A");
