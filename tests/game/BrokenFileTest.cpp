@@ -325,7 +325,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
              WriteFile(s.Path("../Outsider.xml"), ReadFile(s.Path("MenuData/MainMenu.xml")));
              auto panel = std::make_shared<Composer>(s.Cogs(), "OutsidePanel", "Gui");
              panel->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-             s.Cogs().RegisterType("OutsidePanel", panel);
+             s.Cogs().Types().RegisterType("OutsidePanel", panel);
              WriteFile(s.Path("Data/OutsidePanel.xml"),
                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">"
                        "<cog CogID=\"OutsidePanel\"><string name=\"cogname\">Panel</string><comp name=\"WidgetComp\" "
