@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <new>
 
 #include "LOOM/base/AssertHandler.h"
@@ -18,6 +19,9 @@
 PlatformWindow* gPlatformWindow = nullptr;
 
 namespace {
+// Owns the window gPlatformWindow points at.
+std::unique_ptr<PlatformWindow> sOwnedWindow;
+
 const char* const kSplashImage = "InvaderLoading.bmp";
 
 // Codes of the keys passed on as keys; 0 for every other key.
@@ -104,7 +108,8 @@ PlatformWindow* PlatformWindow::Create()
 {
     if (gPlatformWindow)
         return gPlatformWindow;
-    gPlatformWindow = new (std::nothrow) PlatformWindow();
+    sOwnedWindow.reset(new (std::nothrow) PlatformWindow());
+    gPlatformWindow = sOwnedWindow.get();
     if (!gPlatformWindow)
         return nullptr;
     gPlatformWindow->Open();
@@ -114,9 +119,8 @@ PlatformWindow* PlatformWindow::Create()
 
 void PlatformWindow::Destroy()
 {
-    PlatformWindow* window = gPlatformWindow;
     gPlatformWindow = nullptr;
-    delete window;
+    sOwnedWindow.reset();
 }
 
 SDL_Window* PlatformWindow::GetHandle() { return gPlatformWindow ? gPlatformWindow->mMainWindow : nullptr; }
