@@ -30,6 +30,7 @@ void SerializeTexture(Serializer& s, const char* name, TextureRef& texture)
         {
             std::string file = texture.GetFile();
             s.Serialize(file);
+            KeepDataName(file);
             if (file != texture.GetFile())
                 texture.SetFile(file);
         }

@@ -169,6 +169,15 @@ bool DataPathInside(const std::string& path, std::string& out, std::string* refu
     return true;
 }
 
+bool KeepDataName(std::string& name)
+{
+    std::string inside;
+    if (name.empty() || DataPathInside(name, inside))
+        return true;
+    name.clear();
+    return false;
+}
+
 std::string DataRelativeName(const std::string& path)
 {
     auto slashed = [](std::string text) {

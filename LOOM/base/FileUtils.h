@@ -23,6 +23,9 @@ std::string DataFilePath(const std::string& path);
 // (false, one Error naming it) when it is absolute or leaves the folder: ".." with either
 // separator, or a symbolic link pointing out of it. refusal, when given, gets the logged text.
 bool DataPathInside(const std::string& path, std::string& out, std::string* refusal = nullptr);
+// An asset name read from a data file: kept when empty or inside the data folder, else
+// refused as above and emptied, so the asset loads as a missing one would.
+bool KeepDataName(std::string& name);
 
 // A path under the data folder without the folder, for what the player reads; others as given.
 std::string DataRelativeName(const std::string& path);

@@ -32,6 +32,11 @@ std::vector<FontList::FontFiles> FontList::ReadFontFiles(const std::string& conf
                     break;
                 loader.SerializeFile("Texture", font.mTexture);
                 loader.SerializeFile("Widths", font.mWidths);
+                // Both checked, so each refused name is named.
+                const bool texture = KeepDataName(font.mTexture);
+                const bool widths = KeepDataName(font.mWidths);
+                if (!texture || !widths)
+                    font = FontFiles();
                 loader.EndField("Font", false);
                 if (!loader.IsGood())
                     break;
@@ -52,7 +57,9 @@ size_t FontList::Load(const std::string& configFile, GraphicsDevice* device)
     for (const FontFiles& files : ReadFontFiles(configFile))
     {
         auto font = std::make_unique<BitmapFont>(device);
-        font->Load(files.mTexture, files.mWidths);
+        // A refused entry keeps its place, left empty as a font that failed to load.
+        if (!files.mTexture.empty())
+            font->Load(files.mTexture, files.mWidths);
         mFonts.push_back(std::move(font));
     }
     return mFonts.size();

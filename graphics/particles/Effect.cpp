@@ -89,6 +89,8 @@ void Effect::Serialize(Serializer& s)
     s.SerializeRealField("Rate", Rate);
     s.SerializeBoolField("Transform", Transform);
     s.SerializeFile("ModelFile", ModelFile);
+    if (!s.IsSaving())
+        KeepDataName(ModelFile);
     SerializeItems(s, "EffectSprites", "EffectSprite", EffectSprites);
     SerializeItems(s, "FontEffects", "FontEffect", FontEffects);
     SerializeItems(s, "LocalLights", "LocalLight", LocalLights);

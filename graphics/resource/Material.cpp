@@ -1,5 +1,6 @@
 #include "graphics/resource/Material.h"
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/serial/XMLLoader.h"
 
 namespace {
@@ -9,6 +10,8 @@ void SerializeTexture(Serializer& s, const char* name, TextureRef& texture)
     if (s.BeginField("texture", name, true, TypeTexture, &texture))
     {
         s.Serialize(texture.File());
+        if (!s.IsSaving())
+            KeepDataName(texture.File());
         s.EndField("texture", true);
     }
 }

@@ -1,5 +1,6 @@
 #include "graphics/scene/SceneFields.h"
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/serial/Serializer.h"
 #include "graphics/resource/Texture.h"
@@ -41,6 +42,8 @@ void Texture(Serializer& s, const char* name, TextureRef& texture)
     if (s.BeginField("texture", name, true, TypeTexture, &texture))
     {
         s.Serialize(texture.File());
+        if (!s.IsSaving())
+            KeepDataName(texture.File());
         s.EndField("texture", true);
     }
 }

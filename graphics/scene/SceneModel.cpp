@@ -89,7 +89,8 @@ SceneModel::~SceneModel()
 
 Ref<Mesh> SceneModel::FetchMesh(const std::string& name)
 {
-    return ModelStores::sMeshes ? ModelStores::sMeshes->GetRef(name) : nullptr;
+    // An empty name is a refused one: nothing to read.
+    return ModelStores::sMeshes && !name.empty() ? ModelStores::sMeshes->GetRef(name) : nullptr;
 }
 
 Ref<Material> SceneModel::FetchMaterial(const std::string& name)

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <span>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
@@ -32,6 +33,8 @@ void SkinModel::Serialize(Serializer& s)
 {
     SerializeHeader(s);
     s.SerializeFile("MeshFileName", MeshFileName);
+    if (!s.IsSaving())
+        KeepDataName(MeshFileName);
     s.SerializeFile("SkelFileName", SkelFileName);
     SceneFields::Enum(s, "ShadowType", ShadowType, "ShadowType");
     SceneFields::ColorField(s, "ModelColor", ModelColor);

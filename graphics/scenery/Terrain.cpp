@@ -45,6 +45,8 @@ void SerializeTextureField(Serializer& s, const char* name, TextureRef& texture)
     if (s.BeginField("texture", name, true, TypeTexture, &texture))
     {
         s.Serialize(texture.File());
+        if (!s.IsSaving())
+            KeepDataName(texture.File());
         s.EndField("texture", true);
     }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
@@ -42,6 +43,8 @@ void ModelView::Serialize(Serializer& s)
     SerializeImage(s);
     SerializeColorField(s, "Color", mColor);
     s.SerializeFile("ModelFile", mModelFile);
+    if (!s.IsSaving())
+        KeepDataName(mModelFile);
     s.SerializeFile("MaterialFile", mMaterialFile);
     s.SerializeString("Shader", mShader);
     s.SerializeRealField("ModelHeight", mModelHeight);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/serial/Serializer.h"
 #include "gui/WidgetFile.h"
@@ -378,6 +379,8 @@ void ImageBox::NamedTexture::Serialize(Serializer& s)
 {
     s.SerializeString("Name", mName);
     s.SerializeFile("Texture", mFile);
+    if (!s.IsSaving())
+        KeepDataName(mFile);
 }
 
 void ImageBox::Serialize(Serializer& s)

@@ -10,14 +10,20 @@
 
 #include <lua.hpp>
 
+#include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Composer.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/space/QTree.h"
 #include "audio/SoundBank.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/effect/FxEffect.h"
 #include "graphics/font/BitmapFont.h"
+#include "graphics/font/FontList.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
+#include "gui/Widget.h"
+#include "gui/WidgetComp.h"
+#include "gui/WidgetFile.h"
 #include "tests/game/GameSim.h"
 
 namespace fs = std::filesystem;
@@ -287,6 +293,75 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
              EXPECT_NE(errors.find("cannot read"), std::string::npos) << errors;
          },
          {"Path refused", "Outsider.vert", "is absolute"},
+         true},
+        {"a widget file naming a texture beside the data folder",
+         [](GameSim& s) {
+             WriteFile(s.Path("MenuData/Outside.xml"), ReadFile(s.Path("MenuData/MainMenu.xml")));
+             Replace(s.Path("MenuData/Outside.xml"), "<texture name=\"Image\"></texture>",
+                     "<texture name=\"Image\">../../Outsider.png</texture>");
+         },
+         [&textures](GameSim&) {
+             RegisterGuiWidgetTypes();
+             EXPECT_NE(LoadWidgetFile("MenuData/Outside.xml", nullptr), nullptr) << "the rest of the file loads";
+             EXPECT_EQ(textures.Find("../../Outsider.png"), nullptr);
+         },
+         {"Path refused", "Outsider.png", "leaves the data folder"},
+         true},
+        {"a widget file naming a texture by its absolute path",
+         [](GameSim& s) {
+             fs::copy_file(s.Path("Textures/stars.bmp"), s.Path("../Outsider.bmp"));
+             WriteFile(s.Path("MenuData/Outside.xml"), ReadFile(s.Path("MenuData/MainMenu.xml")));
+             Replace(s.Path("MenuData/Outside.xml"), "<texture name=\"Image\"></texture>",
+                     "<texture name=\"Image\">" + OutsiderPath(s, "Outsider.bmp") + "</texture>");
+         },
+         [&textures](GameSim& s) {
+             EXPECT_NE(LoadWidgetFile("MenuData/Outside.xml", nullptr), nullptr);
+             EXPECT_EQ(textures.Find(OutsiderPath(s, "Outsider.bmp")), nullptr);
+         },
+         {"Path refused", "Outsider.bmp", "is absolute"},
+         true},
+        {"a cog file naming its widget file beside the data folder",
+         [](GameSim& s) {
+             WriteFile(s.Path("../Outsider.xml"), ReadFile(s.Path("MenuData/MainMenu.xml")));
+             auto panel = std::make_shared<Composer>(s.Cogs(), "OutsidePanel", "Gui");
+             panel->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
+             s.Cogs().Types().RegisterType("OutsidePanel", panel);
+             WriteFile(s.Path("Data/OutsidePanel.xml"),
+                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">"
+                       "<cog CogID=\"OutsidePanel\"><string name=\"cogname\">Panel</string><comp name=\"WidgetComp\" "
+                       "CompID=\"11\">"
+                       "<file name=\"WidgetFile\">..\\Outsider.xml</file><file name=\"ScriptFile\"></file>"
+                       "<int name=\"Layer\">2</int><bool name=\"Active\">true</bool></comp></cog></Stream>\n");
+         },
+         [](GameSim& s) {
+             Cog* cog = s.Cogs().Create("Data/OutsidePanel.xml");
+             ASSERT_NE(cog, nullptr);
+             EXPECT_EQ(cog->Get<WidgetComp>()->GetRoot(), nullptr);
+         },
+         {"Path refused", "Outsider.xml", "leaves the data folder"},
+         true},
+        {"a cog file naming its model by its absolute path",
+         [](GameSim& s) {
+             fs::copy_file(s.Path("Models/Wall.lmf"), s.Path("../Outsider.lmf"));
+             WriteFile(s.Path("Data/OutsideWall.xml"), ReadFile(s.Path("Data/Wall.xml")));
+             Replace(s.Path("Data/OutsideWall.xml"), "Models/Wall.lmf", OutsiderPath(s, "Outsider.lmf"));
+         },
+         [](GameSim& s) { EXPECT_NE(s.Cogs().Create("Data/OutsideWall.xml"), nullptr); },
+         {"Path refused", "Outsider.lmf", "is absolute"},
+         true},
+        {"a font list naming a font texture beside the data folder",
+         [](GameSim& s) {
+             fs::copy_file(s.Path("Fonts/Default.dds"), s.Path("../Outsider.dds"));
+             WriteFile(s.Path("Config/OutsideGui.xml"), ReadFile(s.Path("Config/GuiConfig.xml")));
+             Replace(s.Path("Config/OutsideGui.xml"), "Fonts/Default.dds", "Fonts/../../Outsider.dds");
+         },
+         [&device](GameSim&) {
+             FontList fonts;
+             ASSERT_EQ(fonts.Load("Config/OutsideGui.xml", device.get()), 2u) << "the entry keeps its place";
+             EXPECT_TRUE(fonts.Get(0)->HasTexture());
+             EXPECT_FALSE(fonts.Get(1)->HasTexture());
+         },
+         {"Path refused", "Outsider.dds", "leaves the data folder"},
          true},
     };
     for (const Case& c : cases)
