@@ -65,7 +65,7 @@ const char* WhenAt(int i) { return i < kFiring ? "Pressed" : kWhen[i % 3]; }
 
 std::string WriteControlFile()
 {
-    const std::string path = (std::filesystem::temp_directory_path() / "loom_input_bench_controls.xml").string();
+    std::string path = (std::filesystem::temp_directory_path() / "loom_input_bench_controls.xml").string();
     std::ofstream out(path);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n<ControlSet>\n"
         << "<list name=\"Bindings\" size=\"" << kBindings << "\" type=\"Binding\">\n";

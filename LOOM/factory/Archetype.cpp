@@ -10,6 +10,8 @@ Archetype::Archetype(CogFactory& factory, std::string compositionName, std::stri
 {
 }
 
+std::unique_ptr<Cog> Archetype::CreateInstance(uint32_t id) { return Build(id); }
+
 std::unique_ptr<Cog> Archetype::Build(uint32_t id)
 {
     // Types registered by hand could make archetypes name each other in a ring.

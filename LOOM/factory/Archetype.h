@@ -13,7 +13,7 @@ class Archetype : public CogType
 public:
     Archetype(CogFactory& factory, std::string compositionName, std::string fileName);
 
-    std::unique_ptr<Cog> CreateInstance(uint32_t id) override { return Build(id); }
+    std::unique_ptr<Cog> CreateInstance(uint32_t id) override;
     // A cog of the composition with this archetype's fields; not initialised. Null when the
     // composition is not loaded.
     std::unique_ptr<Cog> Build(uint32_t id);

@@ -37,7 +37,6 @@ int32_t Percent(float part, float whole)
 } // namespace
 
 ConsoleOverlay::ConsoleOverlay() = default;
-ConsoleOverlay::~ConsoleOverlay() = default;
 
 void ConsoleOverlay::SetDevice(GraphicsDevice* device) { mDevice = device; }
 

@@ -48,7 +48,7 @@ public:
     };
 
     ConsoleOverlay();
-    ~ConsoleOverlay();
+    ~ConsoleOverlay() = default;
 
     void SetDevice(GraphicsDevice* device);
     void SetTextColor(const Color& color) { mTextColor = color; }

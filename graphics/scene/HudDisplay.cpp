@@ -1,6 +1,7 @@
 #include "graphics/scene/HudDisplay.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
@@ -34,7 +35,7 @@ constexpr float kTextHeight = 4.0f;
 
 uint32_t ToArgb(const Color& c)
 {
-    auto byte = [](float v) { return static_cast<uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+    auto byte = [](float v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
     return (byte(c.a) << 24) | (byte(c.r) << 16) | (byte(c.g) << 8) | byte(c.b);
 }
 

@@ -268,8 +268,13 @@ TEST_F(CompositionFile, NameClashesKeepTheFirstHolderAndNameBothFiles)
             "<list name=\"Archetypes\" size=\"" +
             std::to_string(archetypes.size()) + "\" type=\"Archetype\">\n";
         for (const std::string& archetype : archetypes)
-            text += "<Archetype><string name=\"Name\">" + archetype + "</string><file name=\"File\">" + archetype +
-                "Data.xml</file></Archetype>\n";
+        {
+            text += "<Archetype><string name=\"Name\">";
+            text += archetype;
+            text += "</string><file name=\"File\">";
+            text += archetype;
+            text += "Data.xml</file></Archetype>\n";
+        }
         return text + "</list>\n</FileComposition>\n</Stream>\n";
     };
     struct Row
