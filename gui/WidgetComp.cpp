@@ -1,6 +1,5 @@
 #include "gui/WidgetComp.h"
 
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
@@ -49,9 +48,7 @@ WidgetComp::~WidgetComp()
 void WidgetComp::Serialize(Serializer& s)
 {
     SerializeHeader(s);
-    s.SerializeFile("WidgetFile", mWidgetFile);
-    if (!s.IsSaving())
-        KeepDataName(mWidgetFile);
+    s.SerializeDataFile("WidgetFile", mWidgetFile);
     s.SerializeFile("ScriptFile", mScriptFile);
     s.SerializeInt("Layer", mLayer);
     s.SerializeBoolField("Active", mActive);

@@ -19,7 +19,7 @@ void WidgetMotion::SetFile(std::string file, int32_t pathIndex)
 
 void WidgetMotion::Serialize(Serializer& s)
 {
-    s.SerializeFile("AnimationFile", mFile);
+    s.SerializeDataFile("AnimationFile", mFile);
     s.SerializeInt("PathIndex", mPathIndex);
 }
 

@@ -1,5 +1,7 @@
 #include "LOOM/serial/Serializer.h"
 
+#include "LOOM/base/FileUtils.h"
+
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
@@ -23,6 +25,12 @@ void Serializer::SerializeString(const char* name, std::string& value)
 void Serializer::SerializeFile(const char* name, std::string& value)
 {
     SingleField(*this, "file", TypeElement, name, value);
+}
+void Serializer::SerializeDataFile(const char* name, std::string& value)
+{
+    SerializeFile(name, value);
+    if (!IsSaving())
+        KeepDataName(value);
 }
 void Serializer::SerializeInt(const char* name, int32_t& value) { SingleField(*this, "int", TypeInt, name, value); }
 void Serializer::SerializeRealField(const char* name, float& value)

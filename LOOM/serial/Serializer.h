@@ -64,6 +64,9 @@ public:
     // Field operations shared by every Serialize body.
     void SerializeString(const char* name, std::string& value);
     void SerializeFile(const char* name, std::string& value);
+    // A file a data file names: on loading, one that is absolute or leaves the data folder is
+    // refused (logged) and left empty, so it loads as a missing file would.
+    void SerializeDataFile(const char* name, std::string& value);
     void SerializeInt(const char* name, int32_t& value);
     void SerializeRealField(const char* name, float& value);
     void SerializeBoolField(const char* name, bool& value);

@@ -11,8 +11,8 @@ void TrapInfo::Serialize(Serializer& s)
         s.Serialize(trapKey);
         s.EndField("char", true);
     }
-    s.SerializeFile("trapModelFile", trapModelFile);
-    s.SerializeFile("trapImageFile", trapImageFile);
+    s.SerializeDataFile("trapModelFile", trapModelFile);
+    s.SerializeDataFile("trapImageFile", trapImageFile);
     s.SerializeBoolField("MustOrient", MustOrient);
     s.SerializeInt("widthTileSize", widthTileSize);
     s.SerializeInt("depthTileSize", depthTileSize);
@@ -25,21 +25,21 @@ void TrapInfo::Serialize(Serializer& s)
 void InvaderInfo::Serialize(Serializer& s)
 {
     s.SerializeInt("invaderIndex", invaderIndex);
-    s.SerializeFile("invaderModelFile", invaderModelFile);
-    s.SerializeFile("invaderTextureFile", invaderTextureFile);
-    s.SerializeFile("invaderConceptArtFile", invaderConceptArtFile);
+    s.SerializeDataFile("invaderModelFile", invaderModelFile);
+    s.SerializeDataFile("invaderTextureFile", invaderTextureFile);
+    s.SerializeDataFile("invaderConceptArtFile", invaderConceptArtFile);
     s.SerializeString("invaderDescription", invaderDescription);
 }
 
 void SpawnBehaviorInfo::Serialize(Serializer& s)
 {
-    s.SerializeFile("spawnBehaviorFile", spawnBehaviorFile);
+    s.SerializeDataFile("spawnBehaviorFile", spawnBehaviorFile);
     s.SerializeString("behaviorDescription", behaviorDescription);
 }
 
 void SpawnerInfo::Serialize(Serializer& s)
 {
-    s.SerializeFile("spawnerFile", spawnerFile);
+    s.SerializeDataFile("spawnerFile", spawnerFile);
     s.SerializeString("spawnerDescription", spawnerDescription);
 }
 

@@ -88,15 +88,13 @@ void Effect::Serialize(Serializer& s)
     s.SerializeRealField("TTL", TTL);
     s.SerializeRealField("Rate", Rate);
     s.SerializeBoolField("Transform", Transform);
-    s.SerializeFile("ModelFile", ModelFile);
-    if (!s.IsSaving())
-        KeepDataName(ModelFile);
+    s.SerializeDataFile("ModelFile", ModelFile);
     SerializeItems(s, "EffectSprites", "EffectSprite", EffectSprites);
     SerializeItems(s, "FontEffects", "FontEffect", FontEffects);
     SerializeItems(s, "LocalLights", "LocalLight", LocalLights);
     SceneFields::FileList(s, "EmitterFiles", EmitterFiles);
     SceneFields::FileList(s, "SystemFiles", SystemFiles);
-    s.SerializeFile("AnimationFile", AnimationFile);
+    s.SerializeDataFile("AnimationFile", AnimationFile);
 }
 
 void Effect::Initialize()

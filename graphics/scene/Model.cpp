@@ -1,7 +1,6 @@
 #include "graphics/scene/Model.h"
 
 #include "LOOM/base/AssertHandler.h"
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
@@ -20,10 +19,8 @@
 void Model::Serialize(Serializer& s)
 {
     SerializeHeader(s);
-    s.SerializeFile("ModelFileName", ModelFileName);
-    if (!s.IsSaving())
-        KeepDataName(ModelFileName);
-    s.SerializeFile("ShadowFileName", ShadowFileName);
+    s.SerializeDataFile("ModelFileName", ModelFileName);
+    s.SerializeDataFile("ShadowFileName", ShadowFileName);
     SceneFields::Int(s, "ShadowType", ShadowType);
     s.SerializeRangedReal("Scale", Scale, 0.1f, 5.0f, 0.1f);
     SceneFields::ColorField(s, "ModelColor", ModelColor);

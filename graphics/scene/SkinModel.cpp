@@ -3,7 +3,6 @@
 #include <cstring>
 #include <span>
 
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
@@ -32,10 +31,8 @@ std::array<Matrix4, SkinModel::kMaxBones> SkinModel::sPalette{};
 void SkinModel::Serialize(Serializer& s)
 {
     SerializeHeader(s);
-    s.SerializeFile("MeshFileName", MeshFileName);
-    if (!s.IsSaving())
-        KeepDataName(MeshFileName);
-    s.SerializeFile("SkelFileName", SkelFileName);
+    s.SerializeDataFile("MeshFileName", MeshFileName);
+    s.SerializeDataFile("SkelFileName", SkelFileName);
     SceneFields::Enum(s, "ShadowType", ShadowType, "ShadowType");
     SceneFields::ColorField(s, "ModelColor", ModelColor);
     SceneFields::Enum(s, "SkinType", SkinType, "SkinType");

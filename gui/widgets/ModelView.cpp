@@ -4,7 +4,6 @@
 #include <cmath>
 #include <memory>
 
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
@@ -42,10 +41,8 @@ void ModelView::Serialize(Serializer& s)
     Widget::Serialize(s);
     SerializeImage(s);
     SerializeColorField(s, "Color", mColor);
-    s.SerializeFile("ModelFile", mModelFile);
-    if (!s.IsSaving())
-        KeepDataName(mModelFile);
-    s.SerializeFile("MaterialFile", mMaterialFile);
+    s.SerializeDataFile("ModelFile", mModelFile);
+    s.SerializeDataFile("MaterialFile", mMaterialFile);
     s.SerializeString("Shader", mShader);
     s.SerializeRealField("ModelHeight", mModelHeight);
     if (!(mModelHeight > 0.0f))

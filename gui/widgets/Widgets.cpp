@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/serial/Serializer.h"
 #include "gui/WidgetFile.h"
@@ -378,9 +377,7 @@ void ComboBox::Render(GuiSystem& gui)
 void ImageBox::NamedTexture::Serialize(Serializer& s)
 {
     s.SerializeString("Name", mName);
-    s.SerializeFile("Texture", mFile);
-    if (!s.IsSaving())
-        KeepDataName(mFile);
+    s.SerializeDataFile("Texture", mFile);
 }
 
 void ImageBox::Serialize(Serializer& s)
