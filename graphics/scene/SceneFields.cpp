@@ -54,6 +54,10 @@ void FileList(Serializer& s, const char* name, std::vector<std::string>& files)
     {
         s.SerializeFileList(files);
         s.EndField("list", false);
+        // A refused name stays as an empty entry: the list's places are indices.
+        if (!s.IsSaving())
+            for (std::string& file : files)
+                KeepDataName(file);
     }
 }
 

@@ -349,6 +349,15 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          [](GameSim& s) { EXPECT_NE(s.Cogs().Create("Data/OutsideWall.xml"), nullptr); },
          {"Path refused", "Outsider.lmf", "is absolute"},
          true},
+        {"a cog file whose material list leaves the data folder",
+         [](GameSim& s) {
+             fs::copy_file(s.Path("Materials/Wall.xml"), s.Path("../OutsiderMaterial.xml"));
+             WriteFile(s.Path("Data/OutsideWall.xml"), ReadFile(s.Path("Data/Wall.xml")));
+             Replace(s.Path("Data/OutsideWall.xml"), "Materials/Wall.xml", "Materials/../../OutsiderMaterial.xml");
+         },
+         [](GameSim& s) { EXPECT_NE(s.Cogs().Create("Data/OutsideWall.xml"), nullptr); },
+         {"Path refused", "OutsiderMaterial.xml", "leaves the data folder"},
+         true},
         {"a font list naming a font texture beside the data folder",
          [](GameSim& s) {
              fs::copy_file(s.Path("Fonts/Default.dds"), s.Path("../Outsider.dds"));
