@@ -275,6 +275,18 @@ public:
     uint32_t mSentClipMask = ~0u;
 };
 
+// A shader's or a program's info log, as GL wrote it.
+template <typename GetInt, typename GetLog>
+std::string InfoLog(GLuint object, GetInt getInt, GetLog getLog)
+{
+    GLint length = 0;
+    getInt(object, GL_INFO_LOG_LENGTH, &length);
+    std::string text(size_t(std::max(length, 1)), '\0');
+    getLog(object, length, nullptr, text.data());
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
 GLuint Compile(GLenum kind, const std::string& source, std::string& log)
 {
     GLuint shader = glCreateShader(kind);
@@ -285,12 +297,8 @@ GLuint Compile(GLenum kind, const std::string& source, std::string& log)
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (!ok)
     {
-        GLint length = 0;
-        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-        std::string text(size_t(std::max(length, 1)), '\0');
-        glGetShaderInfoLog(shader, length, nullptr, text.data());
-        text.resize(std::strlen(text.c_str()));
-        log += (kind == GL_VERTEX_SHADER ? "vertex: " : "fragment: ") + text;
+        log +=
+            (kind == GL_VERTEX_SHADER ? "vertex: " : "fragment: ") + InfoLog(shader, glGetShaderiv, glGetShaderInfoLog);
         glDeleteShader(shader);
         return 0;
     }
@@ -556,12 +564,7 @@ public:
         glGetProgramiv(program, GL_LINK_STATUS, &ok);
         if (!ok)
         {
-            GLint length = 0;
-            glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-            std::string text(size_t(std::max(length, 1)), '\0');
-            glGetProgramInfoLog(program, length, nullptr, text.data());
-            text.resize(std::strlen(text.c_str()));
-            log += "link: " + text;
+            log += "link: " + InfoLog(program, glGetProgramiv, glGetProgramInfoLog);
             glDeleteProgram(program);
             return nullptr;
         }
