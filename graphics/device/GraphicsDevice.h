@@ -356,7 +356,8 @@ struct DeviceCounters
     uint64_t mResets = 0;
 };
 
-// What the device has bound, as last set; read by code that puts it back after drawing its own way.
+// What the device has bound, as last set: read for the current camera transforms, and by code
+// that puts the bindings back after drawing its own way.
 struct DeviceBindings
 {
     static constexpr uint32_t kStages = 8;
