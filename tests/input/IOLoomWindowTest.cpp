@@ -6,6 +6,7 @@
 #include "InputEvents.h"
 #include "LOOM/console/Console.h"
 #include "input/IOLoom.h"
+#include "tests/LOOM/support/LoomTestSupport.h"
 #include "tests/platform/WindowFixture.h"
 
 using namespace InputEvents;
@@ -17,9 +18,7 @@ class IOLoomWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
+        ASSERT_NO_FATAL_FAILURE(OpenTestWindow(mWindow));
         mLoom.reset(IOLoom::Create());
         mLoom->Init();
         mLoom->SetScreenSize(800, 600);
@@ -85,18 +84,13 @@ TEST_F(IOLoomWindow, DeletedLoomStopsListening)
 
 TEST(IOLoomLifetime, CreateStoresTheInstanceAndDeleteClearsIt)
 {
-    std::unique_ptr<IOLoom> loom(IOLoom::Create());
-    ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(IOLoom::Instance(), loom.get());
-    EXPECT_EQ(loom->GetName(), "IO Loom");
-    EXPECT_EQ(loom->GetTypeName(), "IOLoom");
-    loom->RegisterTypes();
-    loom->Init();
-    loom->Init();
-    loom->Update();
-    loom->Unload();
-    loom.reset();
-    EXPECT_EQ(IOLoom::Instance(), nullptr);
+    ExpectInstanceFromCreateToDelete<IOLoom>("IO Loom", "IOLoom", [](IOLoom& loom) {
+        loom.RegisterTypes();
+        loom.Init();
+        loom.Init();
+        loom.Update();
+        loom.Unload();
+    });
 }
 
 TEST_F(IOLoomWindow, RelativeMouseModeSwitchesOrSaysWhyNot)
