@@ -38,10 +38,8 @@ class GuiRenderTest : public GuiFixture
 protected:
     void SetUp() override
     {
-        GuiFixture::SetUp();
-        StartGraphics();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(GuiFixture::SetUp());
+        ASSERT_NO_FATAL_FAILURE(StartGraphics());
         ASSERT_GE(mGui->Fonts().GetList()->Size(), 1u);
         mPanel = MakePanel(GuiData("Render.xml"));
         ASSERT_NE(Widgets(mPanel).GetRoot(), nullptr);

@@ -39,6 +39,9 @@ protected:
                                                  {12, VertexType::Color, VertexSemantic::Color, 0},
                                                  {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
         mTexturedLayout = mDevice->CreateVertexLayout(textured);
+        static const VertexElement colored[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
+                                                {12, VertexType::Color, VertexSemantic::Color, 0}};
+        mColorLayout = mDevice->CreateVertexLayout(colored);
     }
 
     // A square render target of the given side.
@@ -54,6 +57,7 @@ protected:
     void TearDown() override
     {
         mTexturedLayout.reset();
+        mColorLayout.reset();
         mDevice.reset();
         PinLoadedLibraries();
         PlatformWindow::Destroy();
@@ -84,4 +88,5 @@ protected:
     PlatformWindow* mWindow = nullptr;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<VertexLayout> mTexturedLayout;
+    std::unique_ptr<VertexLayout> mColorLayout; // position and colour, no texture
 };

@@ -55,10 +55,8 @@ class MapImageBoxRenderTest : public GuiFixture
 protected:
     void SetUp() override
     {
-        GuiFixture::SetUp();
-        StartGraphics();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(GuiFixture::SetUp());
+        ASSERT_NO_FATAL_FAILURE(StartGraphics());
         mPanel = MakePanel(GuiData("Overlap.xml"));
         mMap = static_cast<MapImageBox*>(Widgets(mPanel).Find("MiniMapImageBox"));
         ASSERT_NE(mMap, nullptr);

@@ -72,10 +72,8 @@ class WidgetLooksTest : public GuiFixture
 protected:
     void SetUp() override
     {
-        GuiFixture::SetUp();
-        StartGraphics();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(GuiFixture::SetUp());
+        ASSERT_NO_FATAL_FAILURE(StartGraphics());
         mPanel = MakePanel(GuiData("AllTypes.xml"));
         ASSERT_NE(Widgets(mPanel).GetRoot(), nullptr);
         MoveTo(799, 599);
