@@ -38,10 +38,9 @@ class GuiRenderTest : public GuiFixture
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(GuiFixture::SetUp());
-        ASSERT_NO_FATAL_FAILURE(StartGraphics());
+        GuiFixture::SetUp();
+        ASSERT_NO_FATAL_FAILURE(mPanel = StartGraphicsWithPanel("Render.xml"));
         ASSERT_GE(mGui->Fonts().GetList()->Size(), 1u);
-        mPanel = MakePanel(GuiData("Render.xml"));
         ASSERT_NE(Widgets(mPanel).GetRoot(), nullptr);
         // The pointer sits in the far corner, away from what the tests look at.
         MoveTo(790, 590);

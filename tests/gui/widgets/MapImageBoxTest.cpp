@@ -55,9 +55,8 @@ class MapImageBoxRenderTest : public GuiFixture
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(GuiFixture::SetUp());
-        ASSERT_NO_FATAL_FAILURE(StartGraphics());
-        mPanel = MakePanel(GuiData("Overlap.xml"));
+        GuiFixture::SetUp();
+        ASSERT_NO_FATAL_FAILURE(mPanel = StartGraphicsWithPanel("Overlap.xml"));
         mMap = static_cast<MapImageBox*>(Widgets(mPanel).Find("MiniMapImageBox"));
         ASSERT_NE(mMap, nullptr);
         // Rows from the far edge (+z) down, as the game's map picture runs.

@@ -72,9 +72,8 @@ class WidgetLooksTest : public GuiFixture
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(GuiFixture::SetUp());
-        ASSERT_NO_FATAL_FAILURE(StartGraphics());
-        mPanel = MakePanel(GuiData("AllTypes.xml"));
+        GuiFixture::SetUp();
+        ASSERT_NO_FATAL_FAILURE(mPanel = StartGraphicsWithPanel("AllTypes.xml"));
         ASSERT_NE(Widgets(mPanel).GetRoot(), nullptr);
         MoveTo(799, 599);
     }
