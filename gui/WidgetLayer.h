@@ -46,11 +46,12 @@ public:
     // "GuiSave"; false when a file could not be saved.
     bool SaveAll();
     Widget* GetHover() const { return mHover; }
+    // The topmost active widget at a point in GUI units, or null.
+    Widget* HitTest(float x, float y);
 
 private:
     // Active components, topmost first.
     void SortedComps(std::vector<WidgetComp*>& out, bool topFirst) const;
-    Widget* HitTest(float x, float y);
     void PressOutside(Widget* hit);
     static void PressOutsideTree(Widget& widget, Widget* hit);
     void RegisterCommands();

@@ -232,7 +232,7 @@ void CursorComp::GrabStep()
         ReleaseGrabbed(false);
         mRecharging = true;
     }
-    else if (!HoldStep() && !mRecharging && !MouseOverMiniMap())
+    else if (!HoldStep() && !mRecharging && !MouseOverHudControl())
     {
         TryGrab();
         ScheduleIdle();
@@ -397,7 +397,7 @@ void CursorComp::TrapDropStep()
         mGrabArmed = !MousePressed(0);
         return;
     }
-    if (!MouseTriggered(0) || MouseOverMiniMap())
+    if (!MouseTriggered(0) || MouseOverHudControl())
         return;
     const DataController* data = Data();
     const std::string kind = data ? data->mDropPreview.mTrapName : std::string();
@@ -462,7 +462,7 @@ void CursorComp::BombStep()
 {
     if (!mGrabArmed)
         mGrabArmed = !MousePressed(0);
-    else if (MouseTriggered(0) && !MouseOverMiniMap())
+    else if (MouseTriggered(0) && !MouseOverHudControl())
         DropBomb(Position());
     if (MouseTriggered(1) && mBombMode)
     {

@@ -10,6 +10,9 @@
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/guisystem/GuiSystem.h"
+#include "gui/WidgetComp.h"
+#include "gui/WidgetLayer.h"
+#include "gui/widgets/Widgets.h"
 #include "input/IOLoom.h"
 
 IOLoom* Input() { return IOLoom::Instance(); }
@@ -93,10 +96,25 @@ GuiSystem* PlayerGui()
     return gui ? gui->AsGuiSystem() : nullptr;
 }
 
-bool MouseOverMiniMap()
+bool MouseOverHudControl()
 {
     const GuiSystem* gui = PlayerGui();
-    return gui && gui->Mouse().IsOver() && gui->Mouse().GetOverName() == "MiniMapImageBox";
+    WidgetLayer* layer = WidgetLayer::Current();
+    const IOLoom* io = Input();
+    if (!gui || !layer || !io)
+        return false;
+    // Hit-tested where the mouse is now: the GUI's hover may be a frame old, from before a move.
+    const Widget* w = layer->HitTest(gui->Units().PixelToGuiX(float(io->GetMouseX())),
+                                     gui->Units().PixelToGuiY(float(io->GetMouseY())));
+    if (!w)
+        return false;
+    // The mini-map and buttons take the click; labels do not. A trap button's press picks its
+    // kind, which the cursor already leaves undropped.
+    if (w->GetName() != "MiniMapImageBox" && !dynamic_cast<const Button*>(w))
+        return false;
+    Cog* hud = FindCog("HUD");
+    const WidgetComp* widgets = hud ? hud->Get<WidgetComp>() : nullptr;
+    return widgets && widgets->GetRoot() && widgets->GetRoot()->IsInSubtree(w);
 }
 
 Camera* ActiveCamera()

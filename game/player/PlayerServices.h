@@ -33,8 +33,8 @@ int ScreenHeight();
 
 // The graphics loom's full GUI system, or null.
 GuiSystem* PlayerGui();
-// The mouse is over the mini-map widget.
-bool MouseOverMiniMap();
+// The mouse is over the mini-map or a button: a click there is the widget's, not the ground's.
+bool MouseOverHudControl();
 // The graphics loom's active camera, or null.
 Camera* ActiveCamera();
 // The active camera's view direction and position; false without an active camera.

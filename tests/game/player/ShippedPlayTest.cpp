@@ -40,7 +40,10 @@ struct ShippedLevel
     void Click(Uint8 button = SDL_BUTTON_LEFT, float dx = 0.0f)
     {
         const int x = Io().GetScreenWidth() / 2 + static_cast<int>(dx * static_cast<float>(Io().GetScreenWidth()));
-        const int y = Io().GetScreenHeight() / 2;
+        ClickAt(x, Io().GetScreenHeight() / 2, button);
+    }
+    void ClickAt(int x, int y, Uint8 button = SDL_BUTTON_LEFT)
+    {
         Io().HandleEvent(InputEvents::Motion(x, y));
         sim.Step(2);
         Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONDOWN, button, x, y));
@@ -109,6 +112,30 @@ TEST(ShippedPlay, TheEndLeavesNothingToDropAndOpensTheGameOverWindow)
         EXPECT_EQ(data.mTraps.size(), 1u) << command;
         EXPECT_EQ(data.mStats.pointsUsed, used) << command;
         EXPECT_EQ(data.GetPoints(), points) << command;
+    }
+}
+
+// With a trap in hand, a click on a HUD control is the control's: nothing is bought under it.
+TEST(ShippedPlay, AClickOnTheHudDropsNothingUnderIt)
+{
+    ShippedLevel level;
+    DataController& data = level.sim.Data();
+    ASSERT_TRUE(RunLua("HUD.TrapSelect(\"spikes\")"));
+    level.sim.Step();
+    level.Click();
+    ASSERT_EQ(data.mTraps.size(), 1u) << "the click on the field drops the spikes";
+    const int32_t points = data.GetPoints();
+    Cog* hud = level.sim.Cogs().FindCogByName("HUD");
+    ASSERT_NE(hud, nullptr);
+    for (const char* control : {"ZoomToTowerButton", "MiniMapImageBox"})
+    {
+        Widget* widget = hud->Get<WidgetComp>()->Find(control);
+        ASSERT_NE(widget, nullptr) << control;
+        const Rect r = PlayerGui()->Units().BoxToPixels(widget->GetBox());
+        level.ClickAt((r.mLeft + r.mRight) / 2, (r.mTop + r.mBottom) / 2);
+        EXPECT_EQ(data.mTraps.size(), 1u) << control;
+        EXPECT_EQ(data.GetPoints(), points) << control;
+        EXPECT_TRUE(FindCursor()->IsTrapDropMode()) << control << ": the spikes stay in hand";
     }
 }
 
