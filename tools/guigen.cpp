@@ -219,7 +219,7 @@ std::unique_ptr<Widget> Hud()
     combo->SetColor(Color(0.1f, 0.1f, 0.2f, 0.8f));
     combo->SetToolTip("Click for every trap; pick one to drop it");
     // The list's name beside it: the box itself shows the trap picked, or nothing.
-    Label(*root, "TrapListLabel", "< Trap list", -0.54f, 0.62f, 0.22f)->SetColor(Color(0.1f, 0.1f, 0.2f, 0.6f));
+    Label(*root, "TrapListLabel", "< Trap list", -0.54f, 0.62f, 0.26f)->SetColor(Color(0.1f, 0.1f, 0.2f, 0.6f));
     combo->Action().mMessage = "TrapSelect";
     MenuButton(*root, "ZoomToTowerButton", "Tower", "ZoomToTower", "", -0.4f, 0.72f)->SetGuiSize(0.2f, 0.06f);
     // The messages scripts and the game pop up: a banner across the middle and a line under it.

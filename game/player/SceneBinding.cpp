@@ -256,8 +256,9 @@ bool TerrainBinding::GetMapExtent(float& width, float& depth)
     const HeightMap* map = HeightMap::Current();
     if (!map)
         return false;
-    width = static_cast<float>(map->mMapWidthSize) * map->mTileScale;
-    depth = static_cast<float>(map->mMapDepthSize) * map->mTileScale;
+    // The sizes count vertices: the ground ends one tile short of size * scale.
+    width = static_cast<float>(map->mMapWidthSize - 1) * map->mTileScale;
+    depth = static_cast<float>(map->mMapDepthSize - 1) * map->mTileScale;
     return true;
 }
 

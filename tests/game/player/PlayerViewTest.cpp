@@ -12,6 +12,7 @@
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
 #include "graphics/device/Image.h"
+#include "graphics/font/BitmapFont.h"
 #include "graphics/particles/BeamRenderer.h"
 #include "graphics/particles/ParticleFrame.h"
 #include "graphics/terrain/HeightMap.h"
@@ -260,6 +261,31 @@ TEST(PlayerView, ATrapButtonShowsItsNameAndPriceOnHoverWithinTheScreen)
     // A dark card with light text over the field, above the bar since it does not fit under the pointer.
     EXPECT_GT(LevelView::Count(tip, above, card), LevelView::Count(plain, above, card) + 3000);
     EXPECT_GT(LevelView::Count(tip, above, tipText), LevelView::Count(plain, above, tipText) + 30);
+}
+
+// The HUD's labels are drawn at the font's screen scale in boxes sized in screen units: each
+// must keep to one line at both starting sizes, or its last word drops below the box.
+TEST(PlayerView, TheHudLabelsKeepToOneLineAtBothStartingSizes)
+{
+    LevelView level(kNoPixelScreen);
+    level.View().SetEnableCamera(false);
+    GuiSystem& gui = *GraphicsLoom::Instance()->GetGui()->AsGuiSystem();
+    for (const TestScreen& screen : {TestScreen{800, 600, false}, TestScreen{1024, 768, false}})
+    {
+        screen.Apply();
+        level.mSim.Step();
+        ASSERT_NE(gui.Fonts().GetFont(0), nullptr);
+        const BitmapFont& font = *gui.Fonts().GetFont(0);
+        for (const char* name : {"TrapListLabel", "CreditsNumLabel", "KillsNumLabel", "TimeNumLabel"})
+        {
+            Widget* label = level.mHud->Get<WidgetComp>()->Find(name);
+            ASSERT_NE(label, nullptr) << name;
+            const Rect box = gui.Units().BoxToPixels(label->GetBox());
+            EXPECT_LE(font.GetLineWidth(label->QueryText().c_str(), font.GetTextScale(), 0),
+                      float(box.mRight - box.mLeft))
+                << name << " at " << screen.mWidth << "x" << screen.mHeight;
+        }
+    }
 }
 
 // Two engines one after another in one process, each playing the first level on its own copy

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <lua.hpp>
 #include <memory>
 
@@ -9,6 +10,7 @@
 #include "game/logic/TrapDrop.h"
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
+#include "graphics/terrain/HeightMap.h"
 #include "tests/game/player/PlayerSim.h"
 
 namespace {
@@ -232,7 +234,13 @@ TEST(ShippedPlay, TheViewStaysOnTheFieldAndTheTowerButtonFramesTheTower)
     float width = 0.0f;
     float depth = 0.0f;
     ASSERT_TRUE(MapExtent(width, depth));
-    // The ground under the middle of the screen and under its bottom corners is field.
+    // The field the camera keeps to is the ground drawn, from the first vertex to the last.
+    const HeightMap* ground = HeightMap::Current();
+    ASSERT_NE(ground, nullptr);
+    EXPECT_FLOAT_EQ(width, float(ground->mMapWidthSize - 1) * ground->mTileScale);
+    EXPECT_FLOAT_EQ(depth, float(ground->mMapDepthSize - 1) * ground->mTileScale);
+    // The ground under the middle of the screen and under its bottom corners is field: met where
+    // the ray meets the terrain, which stands above the zero plane at the field's edges.
     auto onField = [&](const char* what) {
         const int w = level.Io().GetScreenWidth();
         const int h = level.Io().GetScreenHeight();
@@ -242,7 +250,13 @@ TEST(ShippedPlay, TheViewStaysOnTheFieldAndTheTowerButtonFramesTheTower)
             Vector3 ray;
             ASSERT_TRUE(PickRay(x, y, origin, ray)) << what;
             ASSERT_LT(ray.y, 0.0f) << what << " at " << x << "," << y;
-            const Vector3 ground = origin + ray * (-origin.y / ray.y);
+            Vector3 ground = origin + ray * (-origin.y / ray.y);
+            for (int step = 0; step < 4; ++step)
+            {
+                const float h = TerrainHeight(std::fmin(std::fmax(ground.x, 0.0f), width),
+                                              std::fmin(std::fmax(ground.z, 0.0f), depth));
+                ground = origin + ray * ((h - origin.y) / ray.y);
+            }
             EXPECT_GE(ground.x, -0.5f) << what << " at " << x << "," << y;
             EXPECT_LE(ground.x, width + 0.5f) << what << " at " << x << "," << y;
             EXPECT_GE(ground.z, -0.5f) << what << " at " << x << "," << y;
