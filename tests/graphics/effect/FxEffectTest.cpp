@@ -108,8 +108,8 @@ TEST_F(FxEffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
     auto effect = Load("Effects/TintA.fx", nullptr);
     ASSERT_TRUE(effect);
     mDevice->UseBuiltin(GraphicsDevice::Builtin::Lines);
-    GpuProgram* before = mDevice->GetProgram();
-    const RenderStates states = mDevice->Capture();
+    GpuProgram* before = mDevice->Bound().mProgram;
+    const RenderStates states = mDevice->States();
     // The render queue draws such a technique after the ground.
     EXPECT_TRUE(effect->Blends());
     effect->Begin();
@@ -120,7 +120,7 @@ TEST_F(FxEffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
     effect->EndPass();
     effect->End();
     EXPECT_TRUE(mDevice->States() == states);
-    EXPECT_EQ(mDevice->GetProgram(), before);
+    EXPECT_EQ(mDevice->Bound().mProgram, before);
 
     const FxEffect::Handle missing = effect->GetParameterByName("NotThere");
     EXPECT_EQ(missing, FxEffect::kNull);
