@@ -1,11 +1,12 @@
-// The first level as the player meets it, frame by frame at 1024x768 on the GL device: the whole
-// engine with every loom runs the game's own start script on a copy of data/, the level is
-// started as the menu's button starts it (its camera, HUD and waves), the goal window is closed
-// and the waves are let out until the most invaders are alive at once. In the same run it times
-// the empty frame (clear and present) and the same level with one pass at a time switched off
-// (the terrain, models, shadows, particles, effects, HUD displays), and the last benchmark
-// reports the level's frame against the empty frame and the frame without the terrain. The level's picture is saved as
-// "level_frame_bench.bmp" in the temporary folder to check that it is the game's.
+// Each level's busiest frame as the player meets it, at 1024x768 on the GL device: the whole engine
+// with every loom runs the game's own start script on a copy of data/, the level is started as
+// the menu's button starts it (its camera, HUD and waves), the goal window is closed and the waves
+// are let out until the most invaders are alive at once. In the same run it times the empty frame
+// (clear and present) and the same level with one pass at a time switched off (the terrain,
+// models, shadows, particles, effects, HUD displays), and each level's last benchmark reports its
+// frame against the empty frame and the frame without the terrain. The next level starts after a
+// soft restart, as the game's own way back to the menu does. Each level's picture is saved as
+// "level_frame_bench_<level>.bmp" in the temporary folder to check that it is the game's.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -35,8 +36,9 @@ constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
 // Game time let pass per set-up frame, so the waves come out in a few hundred frames.
 constexpr uint64_t kSetupStepMicros = 100000;
-// The last wave of the first level comes out at 32 s; the crowd is largest a little after.
-constexpr int kMaxSetupFrames = 500;
+constexpr int kLevels = 2;
+// Set-up frames at most for each level: past the largest crowd of its waves.
+constexpr int kMaxSetupFrames[kLevels] = {500, 1600};
 
 // The steady clock moved on by hand while the level is being set up; later it runs as the
 // steady clock does.
@@ -54,36 +56,56 @@ public:
 
 struct Level
 {
+    int mMostAlive = 0;
+    double mLevelMs = 0.0, mNoTerrainMs = 0.0;
+};
+
+struct Session
+{
     fs::path mDir;
     PlatformWindow* mWindow = nullptr;
     std::string mError;
     BenchClock mClock;
-    int mMostAlive = 0;
-    double mEmptyMs = 0.0, mLevelMs = 0.0, mNoTerrainMs = 0.0;
+    bool mStarted = false;
+    // The level being played, 1-based; 0 before the first.
+    int mCurrent = 0;
+    double mEmptyMs = 0.0;
+    Level mLevels[kLevels];
 };
+
+// The level the start script is to play.
+bool WriteLevelChoice(Session& session, int level)
+{
+    if (bench_game::WriteFile(session.mDir / "Scripts" / "BenchLevel.lua",
+                              "BenchLevel = " + std::to_string(level) + "\n"))
+        return true;
+    session.mError = "cannot write the level choice";
+    return false;
+}
 
 // A private copy of the data folder whose start script is the game's own, with a few steps the
 // player would take: the level chosen from the menu and its goal window closed.
-bool PrepareData(Level& level)
+bool PrepareData(Session& session)
 {
-    if (!bench_game::UseDataCopy(LOOM_DATA_FOLDER, "level_frame_bench", level.mDir, level.mError))
+    if (!bench_game::UseDataCopy(LOOM_DATA_FOLDER, "level_frame_bench", session.mDir, session.mError))
         return false;
     const std::string script = "dofile(\"Scripts/Game.lua\")\n"
+                               "dofile(\"Scripts/BenchLevel.lua\")\n"
                                "BenchFrame = 0\n"
                                "local GameUpdate = GUpdate\n"
                                "function GUpdate()\n"
                                "    BenchFrame = BenchFrame + 1\n"
                                "    if GameUpdate then GameUpdate() end\n"
                                "    if BenchFrame == 6 then OpenLevelChoice() end\n"
-                               "    if BenchFrame == 10 then StartLevelOne() end\n"
+                               "    if BenchFrame == 10 then StartLevel(BenchLevel) end\n"
                                "    if BenchFrame == 20 then HUD.HideLevelVictoryWindow() end\n"
                                "end\n";
-    if (!bench_game::WriteFile(level.mDir / "Scripts" / "Bench.lua", script))
+    if (!bench_game::WriteFile(session.mDir / "Scripts" / "Bench.lua", script))
     {
-        level.mError = "cannot write the start script";
+        session.mError = "cannot write the start script";
         return false;
     }
-    return true;
+    return WriteLevelChoice(session, 1);
 }
 
 // The pointer in the middle of the window, as a person's would be: on an edge the camera scrolls.
@@ -98,48 +120,71 @@ void CentrePointer()
     SDL_PushEvent(&event);
 }
 
-void SaveCapture(Level& level)
+void SaveCapture(Session& session, int level)
 {
     std::error_code ec;
-    fs::remove(level.mDir / "screenshot0.bmp", ec);
+    fs::remove(session.mDir / "screenshot0.bmp", ec);
     Console::Instance().ExecuteLine("ScreenCap");
-    const fs::path kept = fs::temp_directory_path() / "level_frame_bench.bmp";
-    fs::copy_file(level.mDir / "screenshot0.bmp", kept, fs::copy_options::overwrite_existing, ec);
+    const fs::path kept = fs::temp_directory_path() / ("level_frame_bench_" + std::to_string(level) + ".bmp");
+    fs::copy_file(session.mDir / "screenshot0.bmp", kept, fs::copy_options::overwrite_existing, ec);
     std::fprintf(stderr, "%s %s\n", ec ? "LevelFrameBench: no capture:" : "LevelFrameBench: capture in",
                  ec ? ec.message().c_str() : kept.string().c_str());
 }
 
-Level& Get()
+Session& GetSession()
 {
-    static Level* level = [] {
-        auto* l = new Level();
-        if (!PrepareData(*l))
-            return l;
-        SetClockSource(&l->mClock);
-        if (!bench_game::StartEngine("Scripts\\Bench.lua", kWidth, kHeight, l->mWindow, l->mError))
-            return l;
-        CentrePointer();
-        // Out until the crowd thins again after its largest, or the frames run out.
-        const int32_t& alive = LogicLoom::Instance()->mDataController->mLiveInvaders;
-        // A smoke run needs the level playing, not its largest crowd.
-        const int setupFrames = BenchSmoke() ? 30 : kMaxSetupFrames;
-        for (int frame = 0; frame < setupFrames && !(l->mMostAlive >= 3 && alive < l->mMostAlive); ++frame)
-        {
-            l->mClock.mOffset += kSetupStepMicros;
-            gCoreEngine->Frame();
-            l->mMostAlive = std::max(l->mMostAlive, int(alive));
-        }
-        gCoreEngine->Frame();
-        SaveCapture(*l);
-        return l;
+    static Session* session = [] {
+        auto* s = new Session();
+        if (PrepareData(*s))
+            SetClockSource(&s->mClock);
+        return s;
     }();
-    return *level;
+    return *session;
+}
+
+// The engine playing the given level (1-based) at its busiest; null, with the session's error
+// set, when it cannot.
+Level* Enter(int level)
+{
+    Session& s = GetSession();
+    if (!s.mError.empty())
+        return nullptr;
+    Level& l = s.mLevels[level - 1];
+    if (s.mCurrent == level)
+        return &l;
+    if (!WriteLevelChoice(s, level))
+        return nullptr;
+    if (!s.mStarted)
+    {
+        s.mStarted = true;
+        if (!bench_game::StartEngine("Scripts\\Bench.lua", kWidth, kHeight, s.mWindow, s.mError))
+            return nullptr;
+    }
+    else
+        Console::Instance().ExecuteLine("SoftRestart");
+    s.mCurrent = level;
+    CentrePointer();
+    // Out until the crowd thins again after its largest, or the frames run out.
+    const int32_t& alive = LogicLoom::Instance()->mDataController->mLiveInvaders;
+    // A smoke run needs the level playing, not its largest crowd.
+    const int setupFrames = BenchSmoke() ? 30 : kMaxSetupFrames[level - 1];
+    l.mMostAlive = 0;
+    for (int frame = 0; frame < setupFrames && !(l.mMostAlive >= 3 && alive < l.mMostAlive); ++frame)
+    {
+        s.mClock.mOffset += kSetupStepMicros;
+        gCoreEngine->Frame();
+        l.mMostAlive = std::max(l.mMostAlive, int(alive));
+    }
+    gCoreEngine->Frame();
+    SaveCapture(s, level);
+    return &l;
 }
 
 void BM_EmptyFrame(benchmark::State& state)
 {
-    Level& l = Get();
-    l.mEmptyMs = bench_game::TimeEmptyFrame(state, l.mError);
+    Session& s = GetSession();
+    Enter(1);
+    s.mEmptyMs = bench_game::TimeEmptyFrame(state, s.mError);
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
@@ -155,12 +200,13 @@ constexpr PassSwitch kPasses[] = {
     {"effects", &GraphicsLoom::Toggles::mEffects}, {"hud_displays", &GraphicsLoom::Toggles::mHudDisplays},
 };
 
+// Arguments: the level, the pass.
 void BM_LevelFrameWithout(benchmark::State& state)
 {
-    Level& l = Get();
-    if (!l.mError.empty() || !gCoreEngine)
-        return state.SkipWithError(l.mError.c_str());
-    const PassSwitch& pass = kPasses[state.range(0)];
+    Level* l = Enter(int(state.range(0)));
+    if (!l || !gCoreEngine)
+        return state.SkipWithError(GetSession().mError.c_str());
+    const PassSwitch& pass = kPasses[state.range(1)];
     state.SetLabel(pass.mName);
     bool& on = GraphicsLoom::Instance()->GetToggles().*pass.mToggle;
     on = false;
@@ -170,36 +216,61 @@ void BM_LevelFrameWithout(benchmark::State& state)
     const double ms = MsPerIteration(state, start);
     on = true;
     if (pass.mToggle == &GraphicsLoom::Toggles::mTerrain)
-        l.mNoTerrainMs = ms;
+        l->mNoTerrainMs = ms;
 }
-BENCHMARK(BM_LevelFrameWithout)
-    ->DenseRange(0, int(std::size(kPasses)) - 1)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(BenchSeconds(1.0));
 
+// Argument: the level.
 void BM_LevelFrame(benchmark::State& state)
 {
-    Level& l = Get();
-    if (!l.mError.empty() || !gCoreEngine)
-        return state.SkipWithError(l.mError.c_str());
+    Level* l = Enter(int(state.range(0)));
+    if (!l || !gCoreEngine)
+        return state.SkipWithError(GetSession().mError.c_str());
+    const Terrain* terrain = GraphicsLoom::Instance()->GetScene()->mTerrain;
+    const uint64_t bakes = terrain ? terrain->GetGroundBakes() : 0;
+    const DeviceCounters before = GraphicsLoom::Instance()->GetDevice()->Counters();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         gCoreEngine->Frame();
-    l.mLevelMs = MsPerIteration(state, start);
+    l->mLevelMs = MsPerIteration(state, start);
+    // What the device was asked for a frame.
+    const DeviceCounters& after = GraphicsLoom::Instance()->GetDevice()->Counters();
+    const double frames = double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["draws"] = double(after.mDraws - before.mDraws) / frames;
+    state.counters["triangles"] = double(after.mPrimitives - before.mPrimitives) / frames;
+    state.counters["clears"] = double(after.mClears - before.mClears) / frames;
+    state.counters["texture_binds"] = double(after.mTextureBinds - before.mTextureBinds) / frames;
+    const double emptyMs = GetSession().mEmptyMs;
     state.counters["invaders"] = double(LogicLoom::Instance()->mDataController->mLiveInvaders);
-    state.counters["most_alive"] = double(l.mMostAlive);
-    state.counters["fps"] = l.mLevelMs > 0.0 ? 1000.0 / l.mLevelMs : 0.0;
-    if (const Terrain* terrain = GraphicsLoom::Instance()->GetScene()->mTerrain)
+    state.counters["most_alive"] = double(l->mMostAlive);
+    state.counters["fps"] = l->mLevelMs > 0.0 ? 1000.0 / l->mLevelMs : 0.0;
+    if (terrain)
     {
+        state.counters["ground_bakes"] = double(terrain->GetGroundBakes() - bakes) / frames;
         state.counters["patches_drawn"] = double(terrain->GetPatchesDrawn());
         state.counters["terrain_triangles"] = double(terrain->GetTrianglesDrawn());
         state.counters["ground_mb"] = double(terrain->GetGroundBytes()) / double(1 << 20);
     }
-    state.counters["empty_ms"] = l.mEmptyMs;
-    state.counters["terrain_off_ms"] = l.mNoTerrainMs;
-    state.counters["ratio_to_empty"] = l.mEmptyMs > 0.0 ? l.mLevelMs / l.mEmptyMs : 0.0;
-    state.counters["ratio_to_terrain_off"] = l.mNoTerrainMs > 0.0 ? l.mLevelMs / l.mNoTerrainMs : 0.0;
+    state.counters["empty_ms"] = emptyMs;
+    state.counters["terrain_off_ms"] = l->mNoTerrainMs;
+    state.counters["ratio_to_empty"] = emptyMs > 0.0 ? l->mLevelMs / emptyMs : 0.0;
+    state.counters["ratio_to_terrain_off"] = l->mNoTerrainMs > 0.0 ? l->mLevelMs / l->mNoTerrainMs : 0.0;
 }
-BENCHMARK(BM_LevelFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(3.0));
+
+// Level by level, so each is set up once: its passes off one at a time, then its whole frame.
+const bool kRegistered = [] {
+    for (int level = 1; level <= kLevels; ++level)
+    {
+        auto* without = benchmark::RegisterBenchmark("BM_LevelFrameWithout", BM_LevelFrameWithout);
+        without->ArgNames({"level", "pass"})->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
+        for (int pass = 0; pass < int(std::size(kPasses)); ++pass)
+            without->Args({level, pass});
+        benchmark::RegisterBenchmark("BM_LevelFrame", BM_LevelFrame)
+            ->ArgName("level")
+            ->Arg(level)
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(BenchSeconds(3.0));
+    }
+    return true;
+}();
 
 } // namespace

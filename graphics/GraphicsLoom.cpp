@@ -344,9 +344,13 @@ void GraphicsLoom::RenderScene()
     if (mCamera)
     {
         ApplyFillMode();
+        // The opaque models before the ground: what they hide of it then fails the depth test
+        // before it is shaded. The blended ones go over the ground.
+        if (mQueue && mToggles.mObjects)
+            mQueue->Flush(mFrameTime, 0, RenderQueue::Part::Opaque);
         RenderScenery(mCamera->GetFrustumPlanes());
         if (mQueue && mToggles.mObjects)
-            mQueue->Flush(mFrameTime, 0);
+            mQueue->Flush(mFrameTime, 0, RenderQueue::Part::Blended);
         if (mToggles.mShadows)
         {
             if (mQueue)

@@ -661,6 +661,17 @@ uint32_t FxEffect::Begin()
     return GetPassCount();
 }
 
+bool FxEffect::Blends() const
+{
+    if (mTechnique < 0 || size_t(mTechnique) >= mTechniques.size())
+        return false;
+    for (const Pass& pass : mTechniques[size_t(mTechnique)].mPasses)
+        for (const auto& [id, value] : pass.mStates)
+            if (id == StateId::AlphaBlendEnable && value != 0.0f)
+                return true;
+    return false;
+}
+
 void FxEffect::BeginPass(uint32_t index)
 {
     if (!mBegun || index >= GetPassCount())

@@ -69,6 +69,8 @@ public:
     void EndPass();
     void End();
     uint32_t GetPassCount() const;
+    // True when a pass of the current technique turns alpha blending on.
+    bool Blends() const;
 
     // Nothing of an effect lives in memory a reset loses.
     void OnLostDevice() {}

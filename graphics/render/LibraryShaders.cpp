@@ -16,6 +16,12 @@ void LibraryShaders::SetTechnique(Shader& shader, uint32_t technique)
     shader.SetTechnique(static_cast<int>(technique));
 }
 
+bool LibraryShaders::Blends(Shader& shader, uint32_t technique)
+{
+    shader.SetTechnique(static_cast<int>(technique));
+    return shader.GetEffect().Blends();
+}
+
 void LibraryShaders::ApplyMaterial(Shader& shader, Material* material)
 {
     if (material)

@@ -18,6 +18,7 @@ public:
     Shader* ShaderAt(uint16_t index) override;
     Shader* DeferredShader() override;
     void SetTechnique(Shader& shader, uint32_t technique) override;
+    bool Blends(Shader& shader, uint32_t technique) override;
     void ApplyMaterial(Shader& shader, Material* material) override;
     void Begin(Shader& shader) override;
     void End(Shader& shader) override;

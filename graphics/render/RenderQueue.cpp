@@ -86,7 +86,10 @@ Shader* RenderQueue::Lookup(uint16_t index)
     return shader;
 }
 
-void RenderQueue::Flush(float frameTime, uint32_t technique) { DrawList(frameTime, technique, nullptr, true); }
+void RenderQueue::Flush(float frameTime, uint32_t technique, Part part)
+{
+    DrawList(frameTime, technique, nullptr, true, part);
+}
 
 void RenderQueue::FlushInFilingOrder(float frameTime, uint32_t technique)
 {
@@ -101,16 +104,38 @@ void RenderQueue::RenderDeferredGeometry(float frameTime)
         DrawList(frameTime, 0, deferred, true);
 }
 
-void RenderQueue::DrawList(float frameTime, uint32_t technique, Shader* only, bool sort)
+void RenderQueue::DrawList(float frameTime, uint32_t technique, Shader* only, bool sort, Part part)
 {
-    mCounters = QueueCounters();
+    // The blended part follows the opaque one in the same frame: the counters add up.
+    if (part != Part::Blended)
+        mCounters = QueueCounters();
     if (mMain.empty() || !mDevice || !mShaders)
         return;
     if (sort)
         Sort(mMain);
+    const std::vector<RenderQueueEntry*>* list = &mMain;
+    if (part != Part::All)
+    {
+        mPart.clear();
+        // Sorted by shader first: one question per shader.
+        const RenderQueueEntry* asked = nullptr;
+        bool blends = false;
+        for (RenderQueueEntry* entry : mMain)
+        {
+            if (!asked || entry->mShaderIndex != asked->mShaderIndex)
+            {
+                Shader* s = mShaders->ShaderAt(entry->mShaderIndex);
+                blends = s && mShaders->Blends(*s, technique);
+                asked = entry;
+            }
+            if (blends == (part == Part::Blended))
+                mPart.push_back(entry);
+        }
+        list = &mPart;
+    }
     Shader* shader = nullptr;
     const RenderQueueEntry* previous = nullptr;
-    for (RenderQueueEntry* entry : mMain)
+    for (RenderQueueEntry* entry : *list)
     {
         const bool first = previous == nullptr;
         const bool shaderChanged = first || (!only && entry->mShaderIndex != previous->mShaderIndex);

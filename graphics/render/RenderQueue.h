@@ -35,6 +35,13 @@ public:
     virtual Shader* ShaderAt(uint16_t index) = 0;
     virtual Shader* DeferredShader() = 0;
     virtual void SetTechnique(Shader& shader, uint32_t technique) = 0;
+    // True when the shader's technique blends what it draws over what is there.
+    virtual bool Blends(Shader& shader, uint32_t technique)
+    {
+        (void)shader;
+        (void)technique;
+        return false;
+    }
     // A null material applies white with no maps.
     virtual void ApplyMaterial(Shader& shader, Material* material) = 0;
     virtual void Begin(Shader& shader) = 0;
@@ -73,7 +80,15 @@ public:
     void Add(RenderQueueEntry* entry) { mMain.push_back(entry); }
     void AddShadow(RenderQueueEntry* entry) { mShadows.push_back(entry); }
 
-    void Flush(float frameTime, uint32_t technique);
+    // Which entries a flush draws: the opaque ones may go before the ground, so the ground they
+    // hide fails the depth test unshaded; the blended ones must go over it.
+    enum class Part : uint8_t
+    {
+        All,
+        Opaque,
+        Blended
+    };
+    void Flush(float frameTime, uint32_t technique, Part part = Part::All);
     // The same walk over the entries as filed, unsorted: what sorting is measured against.
     void FlushInFilingOrder(float frameTime, uint32_t technique);
     void RenderShadows();
@@ -91,7 +106,7 @@ private:
     using Block = std::array<RenderQueueEntry, kBlockSize>;
     // Shader for the entry's index, logging a missing one once.
     Shader* Lookup(uint16_t index);
-    void DrawList(float frameTime, uint32_t technique, Shader* only, bool sort);
+    void DrawList(float frameTime, uint32_t technique, Shader* only, bool sort, Part part = Part::All);
 
     GraphicsDevice* mDevice = nullptr;
     QueueShaders* mShaders = nullptr;
@@ -99,6 +114,8 @@ private:
     uint32_t mNextFree = 0;
     std::vector<RenderQueueEntry*> mMain;
     std::vector<RenderQueueEntry*> mShadows;
+    // The entries of one part of the main list, in its order.
+    std::vector<RenderQueueEntry*> mPart;
     std::vector<bool> mMissingLogged;
     QueueCounters mCounters;
 };

@@ -561,6 +561,7 @@ void Terrain::BakeGround(int32_t index)
     for (uint32_t level = 0; level < data.mLevels; ++level)
         patch.mGround->Upload(0, level, data.Level(0, level).data(), data.Level(0, level).size());
     patch.mGroundDirty = false;
+    ++mGroundBakes;
 }
 
 void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
@@ -578,6 +579,17 @@ void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
     const int32_t x0 = int32_t(std::clamp(u - outer, 0.0f, maxX)), x1 = int32_t(std::clamp(u + outer, 0.0f, maxX));
     const int32_t y0 = int32_t(std::clamp(v - outer, 0.0f, maxY)), y1 = int32_t(std::clamp(v + outer, 0.0f, maxY));
     // Our copy is RGBA: layer 0 (blue) is byte 2, layer 2 (red) byte 0.
+    // A running crater paints the same ring every frame: only texels that change rebake the ground.
+    int32_t changedX0 = x1 + 1, changedX1 = x0 - 1, changedY0 = y1 + 1, changedY1 = y0 - 1;
+    auto write = [&](int32_t x, int32_t y, uint8_t* texel, uint8_t r, uint8_t g, uint8_t b) {
+        if (texel[0] == r && texel[1] == g && texel[2] == b)
+            return;
+        texel[0] = r;
+        texel[1] = g;
+        texel[2] = b;
+        changedX0 = std::min(changedX0, x), changedX1 = std::max(changedX1, x);
+        changedY0 = std::min(changedY0, y), changedY1 = std::max(changedY1, y);
+    };
     for (int32_t y = y0; y <= y1; ++y)
     {
         for (int32_t x = x0; x <= x1; ++x)
@@ -585,9 +597,7 @@ void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
             uint8_t* texel = mInfo.Pixel(uint32_t(x), uint32_t(y));
             if (layer >= 0)
             {
-                texel[0] = layer == 2 ? 255 : 0;
-                texel[1] = layer == 1 ? 255 : 0;
-                texel[2] = layer == 0 ? 255 : 0;
+                write(x, y, texel, layer == 2 ? 255 : 0, layer == 1 ? 255 : 0, layer == 0 ? 255 : 0);
                 continue;
             }
             const float dx = float(x) - u, dy = float(y) - v;
@@ -596,19 +606,17 @@ void Terrain::PaintInfoTexture(const Vector3& p, float r1, float r2, int layer)
                 continue;
             const float f = d <= inner ? 0.0f : std::min(1.0f, (d - inner) / (outer - inner));
             if (f < float(texel[1]) / 255.0f)
-            {
-                texel[2] = 0;
-                texel[1] = uint8_t(255.0f * f);
-                texel[0] = uint8_t(255.0f * (1.0f - f));
-            }
+                write(x, y, texel, uint8_t(255.0f * (1.0f - f)), uint8_t(255.0f * f), 0);
         }
     }
+    if (changedX1 < changedX0)
+        return;
     // The texels changed, and one more on each side for their bilinear reach.
     const float texelWorld = 2.0f * worldSize / width;
-    const float lowX = (float(x0) - 1.0f) / (width - 1.0f) * worldSize - texelWorld;
-    const float highX = (float(x1) + 1.0f) / (width - 1.0f) * worldSize + texelWorld;
-    const float lowZ = (1.0f - (float(y1) + 1.0f) / (width - 1.0f)) * worldSize - texelWorld;
-    const float highZ = (1.0f - (float(y0) - 1.0f) / (width - 1.0f)) * worldSize + texelWorld;
+    const float lowX = (float(changedX0) - 1.0f) / (width - 1.0f) * worldSize - texelWorld;
+    const float highX = (float(changedX1) + 1.0f) / (width - 1.0f) * worldSize + texelWorld;
+    const float lowZ = (1.0f - (float(changedY1) + 1.0f) / (width - 1.0f)) * worldSize - texelWorld;
+    const float highZ = (1.0f - (float(changedY0) - 1.0f) / (width - 1.0f)) * worldSize + texelWorld;
     MarkGroundDirty(lowX, lowZ, highX, highZ);
 }
 

@@ -70,6 +70,8 @@ public:
     const Image& GetInfoImage() const { return mInfo; }
     // Patches whose baked ground is on the device, and the bytes they hold with their mip chains.
     uint32_t GetGroundsBaked() const { return mGroundBaked; }
+    // Grounds baked since the terrain was built, again after painting included.
+    uint64_t GetGroundBakes() const { return mGroundBakes; }
     size_t GetGroundBytes() const { return size_t(mGroundBaked) * GroundBytesPerPatch(); }
     // What the baked grounds may hold; the patches of the frame being drawn stay even over it.
     static constexpr size_t kMaxGroundBytes = size_t(48) << 20;
@@ -151,6 +153,7 @@ private:
     // Texels a side of a patch's baked ground.
     uint32_t mGroundSide = 16;
     uint32_t mGroundBaked = 0;
+    uint64_t mGroundBakes = 0;
     uint32_t mDrawFrame = 0;
     std::vector<int32_t> mVisible;
     uint32_t mPatchesDrawn = 0;

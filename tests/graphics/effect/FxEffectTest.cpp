@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "LOOM/base/FileUtils.h"
 #include "graphics/effect/FxEffect.h"
@@ -92,6 +93,8 @@ TEST_F(FxEffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
     mDevice->UseBuiltin(GraphicsDevice::Builtin::Lines);
     GpuProgram* before = mDevice->Bound().mProgram;
     const RenderStates states = mDevice->States();
+    // The render queue draws such a technique after the ground.
+    EXPECT_TRUE(effect->Blends());
     effect->Begin();
     effect->BeginPass(0);
     EXPECT_EQ(mDevice->States().mCull, CullMode::None);
@@ -220,6 +223,12 @@ TEST_F(BasicShaderTest, BoneTwentyNineMovesASkinnedVertex)
     control.LoadFrom(*mDevice, "Config/Methods.xml");
     Shader* basic = control.GetShader("Basic");
     ASSERT_NE(basic, nullptr);
+    // The plain technique is opaque, so the queue draws it before the ground; the second blends.
+    for (const auto& [slot, blends] : {std::pair(Shader::Technique0, false), std::pair(Shader::Technique1, true)})
+    {
+        ASSERT_TRUE(basic->SetTechnique(slot));
+        EXPECT_EQ(basic->GetEffect().Blends(), blends) << slot;
+    }
     ASSERT_TRUE(basic->SetTechnique(Shader::Skin));
     struct SkinVertex
     {

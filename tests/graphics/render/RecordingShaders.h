@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ public:
     }
     Shader* DeferredShader() override { return reinterpret_cast<Shader*>(&mDeferred); }
     void SetTechnique(Shader& s, uint32_t t) override { Note("tech", s, std::to_string(t)); }
+    bool Blends(Shader& s, uint32_t) override { return mBlending.count(Index(s)) > 0; }
     void ApplyMaterial(Shader& s, Material* m) override
     {
         Note("mat", s, m ? std::to_string(reinterpret_cast<uintptr_t>(m) & 0xFFFF) : "white");
@@ -55,6 +57,8 @@ public:
 
     std::vector<std::string> mLog;
     uint16_t mMissing = 0xFFFF;
+    // Shaders whose technique blends.
+    std::set<uint16_t> mBlending;
     int mDotHeld = 0;
 
 private:

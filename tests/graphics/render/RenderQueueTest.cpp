@@ -83,6 +83,17 @@ TEST_F(RenderQueueTest, SortsByShaderMeshMaterialAndKeepsFilingOrder)
     EXPECT_EQ(mQueue.GetCounters().mShaderSwitches, 2u);
     EXPECT_EQ(mQueue.GetCounters().mGeometryBinds, 3u);
     EXPECT_EQ(mQueue.GetCounters().mMaterialApplies, 4u);
+    // The opaque part before the ground, the blended one after it: each entry once, in the same
+    // order, and the counters of the two add up to the whole flush's.
+    mShaders.mBlending = {3};
+    r.mDrawn.clear();
+    mQueue.Flush(0.0f, 0, RenderQueue::Part::Opaque);
+    EXPECT_EQ(r.mDrawn, std::vector<RenderQueueEntry*>(expected.begin(), expected.end() - 1));
+    mQueue.Flush(0.0f, 0, RenderQueue::Part::Blended);
+    EXPECT_EQ(r.mDrawn, expected);
+    EXPECT_EQ(mQueue.GetCounters().mShaderSwitches, 2u);
+    EXPECT_EQ(mQueue.GetCounters().mGeometryBinds, 3u);
+    EXPECT_EQ(mQueue.GetCounters().mMaterialApplies, 4u);
 }
 
 TEST_F(RenderQueueTest, MaterialsCompareByPointerTooAndNullIsWhite)

@@ -88,6 +88,16 @@ TEST_F(TerrainRender, PaintedGrassTurnsToDirtUnderACrater)
     std::string error;
     ASSERT_TRUE(LoadImageFile(dir.Path("Info.bmp"), saved, error)) << error;
     EXPECT_EQ(saved.GetARGB(127, 127) & 0xFFFFFFu, 0xFF0000u);
+    // The ground rebakes where a paint changes it; a running crater paints the same ring every
+    // frame, and that changes nothing.
+    for (const auto& [layer, rebakes] :
+         {std::pair(1, true), std::pair(1, false), std::pair(-1, true), std::pair(-1, false)})
+    {
+        const uint64_t bakes = mTerrain->GetGroundBakes();
+        mTerrain->PaintInfoTexture(Vector3(32.0f, 0.0f, 32.0f), 0.0f, 6.0f, layer);
+        mTerrain->Render(Frustum(), 0.0f);
+        EXPECT_EQ(mTerrain->GetGroundBakes() > bakes, rebakes) << layer;
+    }
 }
 
 TEST_F(TerrainRender, OddMapsAreNotDrawnButAnswerQueries)
