@@ -24,7 +24,7 @@ void DisplayControl::MarkLost()
 void DisplayControl::ResetDevice()
 {
     GraphicsDevice* device = mLoom.GetDevice();
-    if (!device || device->TestCooperativeLevel() != CooperativeLevel::NotReset)
+    if (!device || device->Loss().TestCooperativeLevel() != CooperativeLevel::NotReset)
         return;
     mLoom.OnDeviceLost();
     device->Reset(mLoom.GetScene()->mPresent);

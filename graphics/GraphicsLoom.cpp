@@ -60,28 +60,25 @@ GraphicsComponentType sComponentTypes[] = {
     {14, "HudDisplay", nullptr},
 };
 
-// The GUI mouse in clip space, for scripts.
-float ScriptMouseX()
+struct ClipPoint
+{
+    float x = 0.0f;
+    float y = 0.0f;
+};
+
+// The GUI mouse in clip space, for scripts; (0, 0) without a GUI.
+ClipPoint ScriptMouse()
 {
     GraphicsLoom* loom = GraphicsLoom::Instance();
     GuiSeam* gui = loom ? loom->GetGui() : nullptr;
-    if (!gui)
-        return 0.0f;
-    float x = 0.0f, y = 0.0f;
-    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
-    return x;
+    ClipPoint clip;
+    if (gui)
+        gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), clip.x, clip.y);
+    return clip;
 }
 
-float ScriptMouseY()
-{
-    GraphicsLoom* loom = GraphicsLoom::Instance();
-    GuiSeam* gui = loom ? loom->GetGui() : nullptr;
-    if (!gui)
-        return 0.0f;
-    float x = 0.0f, y = 0.0f;
-    gui->ScreenToClip(gui->GetMouseX(), gui->GetMouseY(), x, y);
-    return y * 0.75f;
-}
+float ScriptMouseX() { return ScriptMouse().x; }
+float ScriptMouseY() { return ScriptMouse().y * 0.75f; }
 
 GameClock* GetGameClock() { return gCoreEngine ? &gCoreEngine->GetGameClock() : nullptr; }
 
@@ -486,8 +483,8 @@ void GraphicsLoom::SetEffectGlobals()
     if (!mDevice)
         return;
     FrameMatrices& frame = mShaders.Frame();
-    frame.mView = mDevice->GetTransform(TransformKind::View);
-    frame.mProjection = mDevice->GetTransform(TransformKind::Projection);
+    frame.mView = mDevice->Bound().Transform(TransformKind::View);
+    frame.mProjection = mDevice->Bound().Transform(TransformKind::Projection);
     frame.mView.Multiply(frame.mProjection, frame.mViewProjection);
     Shader* basic = mShaders.GetShader("Basic");
     if (!basic)
@@ -579,7 +576,7 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
             // The mirrored camera sees its own frustum; culling against the real one would
             // drop what only the mirror shows.
             const Matrix4 mirrored =
-                mDevice->GetTransform(TransformKind::View) * mDevice->GetTransform(TransformKind::Projection);
+                mDevice->Bound().Transform(TransformKind::View) * mDevice->Bound().Transform(TransformKind::Projection);
             terrain->RenderClipped(Terrain::FrustumPlanes(mirrored), Plane(0.0f, 1.0f, 0.0f, -Water::kGridHeight),
                                    1.0f);
         }
@@ -590,8 +587,8 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
     {
         terrain->Render(frustum, mFrameTime);
         mCounters.mTriangles += terrain->GetTrianglesDrawn();
-        skyHidden = terrain->FillsView(mDevice->GetTransform(TransformKind::View) *
-                                       mDevice->GetTransform(TransformKind::Projection));
+        skyHidden = terrain->FillsView(mDevice->Bound().Transform(TransformKind::View) *
+                                       mDevice->Bound().Transform(TransformKind::Projection));
     }
     // The sky lies on the far plane: after the ground, only the pixels it leaves are shaded, and
     // none at all when the ground fills the view (its depth test alone costs a full screen).

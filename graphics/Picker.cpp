@@ -6,14 +6,15 @@
 
 Ray Picker::ScreenToWorldRay(float x, float y) const
 {
-    const Matrix4& projection = mCamera ? mCamera->GetProjection() : mDevice.GetTransform(TransformKind::Projection);
+    const Matrix4& projection =
+        mCamera ? mCamera->GetProjection() : mDevice.Bound().Transform(TransformKind::Projection);
     const float px = (2.0f * x / float(mWidth) - 1.0f) / projection.m[0];
     const float py = -(2.0f * y / float(mHeight) - 1.0f) / projection.m[5];
     Matrix4 m;
     if (mCamera)
         m = mCamera->GetViewInverse();
     else
-        mDevice.GetTransform(TransformKind::View).Inverse(m);
+        mDevice.Bound().Transform(TransformKind::View).Inverse(m);
     return Ray(Vector3(m.m[12], m.m[13], m.m[14]),
                Vector3(px * m.m[0] + py * m.m[4] + m.m[8], px * m.m[1] + py * m.m[5] + m.m[9],
                        px * m.m[2] + py * m.m[6] + m.m[10]));
@@ -21,8 +22,9 @@ Ray Picker::ScreenToWorldRay(float x, float y) const
 
 Vector3 Picker::WorldToScreen(const Vector3& point) const
 {
-    const Matrix4& view = mCamera ? mCamera->GetView() : mDevice.GetTransform(TransformKind::View);
-    const Matrix4& projection = mCamera ? mCamera->GetProjection() : mDevice.GetTransform(TransformKind::Projection);
+    const Matrix4& view = mCamera ? mCamera->GetView() : mDevice.Bound().Transform(TransformKind::View);
+    const Matrix4& projection =
+        mCamera ? mCamera->GetProjection() : mDevice.Bound().Transform(TransformKind::Projection);
     Matrix4 viewProjection;
     view.Multiply(projection, viewProjection);
     const Vector3 p = viewProjection.TransformCoord(point);

@@ -1,26 +1,27 @@
 #include "graphics/QuadBatcher.h"
 
+void SetScreenQuadStates(RenderStates& states)
+{
+    states.mDepthEnable = false;
+    states.mDepthWrite = false;
+    states.mCull = CullMode::None;
+    states.mBlendEnable = true;
+    states.mSrcBlend = BlendFactor::SrcAlpha;
+    states.mDestBlend = BlendFactor::InvSrcAlpha;
+    states.mBlendOp = BlendOp::Add;
+    states.mFill = FillMode::Solid;
+}
+
 QuadBatcher::QuadBatcher(GraphicsDevice& device) : mDevice(device)
 {
-    static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                             {12, VertexType::Color, VertexSemantic::Color, 0},
-                                             {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
-    mLayout = mDevice.CreateVertexLayout(elements);
+    mLayout = mDevice.CreateVertexLayout(TexturedVertexElements());
     mVertices.reserve(kBatchQuads * 6);
 }
 
 void QuadBatcher::Begin()
 {
-    mSaved = mDevice.Capture();
-    RenderStates& s = mDevice.States();
-    s.mDepthEnable = false;
-    s.mDepthWrite = false;
-    s.mCull = CullMode::None;
-    s.mBlendEnable = true;
-    s.mSrcBlend = BlendFactor::SrcAlpha;
-    s.mDestBlend = BlendFactor::InvSrcAlpha;
-    s.mBlendOp = BlendOp::Add;
-    s.mFill = FillMode::Solid;
+    mSaved = mDevice.States();
+    SetScreenQuadStates(mDevice.States());
     mDraws = 0;
     mBegun = true;
 }
@@ -66,7 +67,7 @@ void QuadBatcher::End()
     if (!mBegun)
         return;
     mBegun = false;
-    mDevice.Apply(mSaved);
+    mDevice.States() = mSaved;
     mDevice.SetTexture(0, nullptr);
     mTexture = nullptr;
 }

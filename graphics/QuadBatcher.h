@@ -5,6 +5,9 @@
 
 #include "graphics/device/GraphicsDevice.h"
 
+// Alpha blending on, depth and culling off: the states of 2-D drawing over the frame.
+void SetScreenQuadStates(RenderStates& states);
+
 // Screen-space textured, coloured quads in back-buffer pixels, drawn in batches: the GUI's
 // 2-D drawing and the console overlay share it. A texture change or a full batch flushes.
 class QuadBatcher

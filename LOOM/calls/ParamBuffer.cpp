@@ -1,13 +1,25 @@
 #include "LOOM/calls/ParamBuffer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <unordered_set>
+#include <vector>
 
 #include "LOOM/console/Console.h"
 
 namespace {
 // Nested calls (script -> command -> script) can outrun the start-up blocks; grow by this many.
 constexpr int kGrowBy = 8;
+
+// Every block the pool made, free or lent out. Never destroyed: buffers held by static objects
+// hand their blocks back while the program exits, in no order we control.
+std::vector<std::unique_ptr<ParamBlock>>& Blocks()
+{
+    static auto* blocks = new std::vector<std::unique_ptr<ParamBlock>>();
+    return *blocks;
+}
 } // namespace
 
 std::string SignatureText(uint32_t signature)
@@ -64,20 +76,23 @@ void ParamBuffer::AllocatePool(int count)
 {
     for (int i = 0; i < count; ++i)
     {
-        auto* block = new (std::nothrow) ParamBlock;
-        if (block)
-            ReleaseBlock(block);
+        std::unique_ptr<ParamBlock> block(new (std::nothrow) ParamBlock);
+        if (!block)
+            continue;
+        Blocks().push_back(std::move(block));
+        ReleaseBlock(Blocks().back().get());
     }
 }
 
 void ParamBuffer::FreePool()
 {
-    while (sFreeList)
-    {
-        ParamBlock* next = sFreeList->mNext;
-        delete sFreeList;
-        sFreeList = next;
-    }
+    // Only the free blocks go: one lent out now (a buffer kept from engine to engine) stays
+    // valid and joins the next free list when its buffer lets it go.
+    std::unordered_set<const ParamBlock*> free;
+    for (const ParamBlock* block = sFreeList; block; block = block->mNext)
+        free.insert(block);
+    sFreeList = nullptr;
+    std::erase_if(Blocks(), [&free](const std::unique_ptr<ParamBlock>& block) { return free.count(block.get()) != 0; });
 }
 
 size_t ParamBuffer::FreeCount()

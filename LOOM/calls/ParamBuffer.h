@@ -29,7 +29,7 @@ enum ParamCode : uint8_t
 };
 static_assert(ParamUInt == 'd' && ParamColor == 'n');
 
-// One pooled block. While on the free list it is linked through mNext.
+// One pooled block, owned by the pool. While on the free list it is linked through mNext.
 struct ParamBlock
 {
     static constexpr uint32_t kMaxParams = 4;
@@ -87,6 +87,7 @@ public:
         sFreeList = block;
     }
     static void AllocatePool(int count);
+    // Frees the blocks on the free list; a block lent out stays valid and comes back later.
     static void FreePool();
     // Blocks now on the free list.
     static size_t FreeCount();

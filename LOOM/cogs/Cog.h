@@ -91,6 +91,9 @@ private:
     // Shared with the type table, so a Composer replaced by a later file outlives its cogs.
     std::shared_ptr<Composer> mComposer;
     uint32_t mComponentCount = 0;
+    // The type's update generation this cog's components were checked against for its direct
+    // updates; 0 (or an older one) sends its updates the general way.
+    uint32_t mDirectGeneration = 0;
     // The table: in the cog for the few components most types have, on the heap past that.
     std::unique_ptr<Comp>* mComponents = nullptr;
     std::array<std::unique_ptr<Comp>, kInlineComponents> mInlineComponents;
@@ -98,3 +101,14 @@ private:
     uint32_t mId = 0;
     std::string mName;
 };
+
+inline void Composer::RunUpdate(Cog& cog, ParamBuffer& params)
+{
+    if (cog.mDirectGeneration != mUpdateGeneration)
+    {
+        RunFunctorUpdates(cog, params);
+        return;
+    }
+    for (const DirectUpdate& update : mDirectUpdates)
+        update.mTick(*update.mCall, *cog.mComponents[update.mIndex]);
+}

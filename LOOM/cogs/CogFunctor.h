@@ -2,10 +2,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "LOOM/calls/CommandFunctor.h"
 #include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/CompCall.h"
 #include "LOOM/cogs/Composer.h"
 
 // Functors called with a cog as their target.
@@ -16,13 +18,13 @@ template <typename Method, typename Shape = typename MethodTraits<Method>::Shape
 class CompFunctor;
 
 template <typename Method, typename R, typename... Args>
-class CompFunctor<Method, R(Args...)> final : public CommandFunctor
+class CompFunctor<Method, R(Args...)> final : public CompCall
 {
 public:
     using Target = typename MethodTraits<Method>::Target;
     static constexpr uint32_t kSignature = MakeSignature<Args...>();
 
-    CompFunctor(uint32_t typeId, Method method) : mTypeId(typeId), mMethod(method) {}
+    CompFunctor(uint32_t typeId, Method method) : CompCall(typeId, DirectTick()), mMethod(method) {}
 
     void Invoke(void* target, ParamBuffer& params) override
     {
@@ -44,7 +46,19 @@ public:
     uint32_t Signature() const override { return kSignature; }
 
 private:
-    uint32_t mTypeId;
+    static Tick DirectTick()
+    {
+        if constexpr (sizeof...(Args) == 0 && std::is_void_v<R>)
+            return &RunTick;
+        else
+            return nullptr;
+    }
+    static void RunTick(const CompCall& call, Comp& component)
+    {
+        const Method method = static_cast<const CompFunctor&>(call).mMethod;
+        (static_cast<Target&>(component).*method)();
+    }
+
     Method mMethod;
 };
 

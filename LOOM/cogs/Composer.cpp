@@ -37,15 +37,13 @@ void Composer::AddComponent(uint32_t typeId, CompFactory* factory)
     mFactories.push_back(factory);
     mFieldMaps.emplace_back();
     factory->RegisterMessages(*this);
-    for (auto& entry : mComponentIndex)
-    {
-        if (entry.first == typeId)
-        {
-            entry.second = index;
-            return;
-        }
-    }
-    mComponentIndex.emplace_back(typeId, index);
+    auto entry = std::find_if(mComponentIndex.begin(), mComponentIndex.end(),
+                              [typeId](const auto& known) { return known.first == typeId; });
+    if (entry != mComponentIndex.end())
+        entry->second = index;
+    else
+        mComponentIndex.emplace_back(typeId, index);
+    IndexUpdates();
 }
 
 std::unique_ptr<Cog> Composer::CreateInstance(uint32_t id)
@@ -54,6 +52,8 @@ std::unique_ptr<Cog> Composer::CreateInstance(uint32_t id)
     auto cog = std::make_unique<Cog>(shared_from_this(), id);
     for (uint32_t i = 0; i < cog->mComponentCount; ++i)
         cog->mComponents[i] = mFactories[i]->Create();
+    if (DirectUpdatesFit(*cog))
+        cog->mDirectGeneration = mUpdateGeneration;
     if (!mUpdates.empty())
         mCogFactory.AddActive(cog.get());
     return cog;
@@ -115,12 +115,42 @@ void Composer::AddOwnedUpdate(std::unique_ptr<CommandFunctor> functor)
         return;
     mUpdates.push_back(functor.get());
     mOwned.push_back(std::move(functor));
+    IndexUpdates();
 }
 
 void Composer::AddUpdate(CommandFunctor* functor)
 {
-    if (functor)
-        mUpdates.push_back(functor);
+    if (!functor)
+        return;
+    mUpdates.push_back(functor);
+    IndexUpdates();
+}
+
+void Composer::IndexUpdates()
+{
+    ++mUpdateGeneration;
+    mDirectUpdates.clear();
+    for (CommandFunctor* functor : mUpdates)
+    {
+        const auto* call = dynamic_cast<const CompCall*>(functor);
+        const int32_t index = call && call->GetTick() ? ComponentIndex(call->GetCompTypeId()) : -1;
+        if (index < 0)
+        {
+            mDirectUpdates.clear();
+            return;
+        }
+        mDirectUpdates.push_back({call->GetTick(), call, static_cast<uint32_t>(index), call->GetCompTypeId()});
+    }
+}
+
+bool Composer::DirectUpdatesFit(const Cog& cog) const
+{
+    if (mDirectUpdates.empty())
+        return false;
+    return std::all_of(mDirectUpdates.begin(), mDirectUpdates.end(), [&cog](const DirectUpdate& update) {
+        Comp* component = cog.GetComponentAt(update.mIndex);
+        return component && component->GetTypeId() == update.mTypeId;
+    });
 }
 
 void Composer::RunUpdate(Cog& cog)
@@ -129,7 +159,7 @@ void Composer::RunUpdate(Cog& cog)
     RunUpdate(cog, params);
 }
 
-void Composer::RunUpdate(Cog& cog, ParamBuffer& params)
+void Composer::RunFunctorUpdates(Cog& cog, ParamBuffer& params)
 {
     void* target = &cog;
     for (CommandFunctor* functor : mUpdates)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LOOM/cogs/CogType.h"
+#include "LOOM/cogs/CompCall.h"
 
 class CogFactory;
 class CompFactory;
@@ -46,7 +47,8 @@ public:
 
     void RunUpdate(Cog& cog);
     // The same with a caller's buffer, so a pass over many cogs takes one block, not one each.
-    void RunUpdate(Cog& cog, ParamBuffer& params);
+    // Defined in Cog.h: the frame's pass calls the direct updates without leaving the loop.
+    inline void RunUpdate(Cog& cog, ParamBuffer& params);
     // Unknown names are ignored; a call whose signature differs from the functor's is dropped and logged.
     void CallFunction(Cog& cog, std::string name, ParamBuffer& params);
 
@@ -70,14 +72,33 @@ public:
     std::string AutoDocText() const;
 
 private:
+    // An update that calls its component directly, the component found once per type.
+    struct DirectUpdate
+    {
+        CompCall::Tick mTick;
+        const CompCall* mCall;
+        uint32_t mIndex;
+        uint32_t mTypeId;
+    };
+
     // Takes an owned functor back out of the owned list (to hand it to a multicast).
     std::unique_ptr<CommandFunctor> ReleaseOwned(CommandFunctor* functor);
+    // Every update through its functor and the parameter block.
+    void RunFunctorUpdates(Cog& cog, ParamBuffer& params);
+    // Rebuilds the direct updates after the updates or the components changed; cogs checked
+    // against the old ones take the general path from then on.
+    void IndexUpdates();
+    // Whether the cog has every component the direct updates call, of the type they expect.
+    bool DirectUpdatesFit(const Cog& cog) const;
 
     CogFactory& mCogFactory;
     std::vector<std::unique_ptr<FieldMap>> mFieldMaps;
     std::string mGroupName;
     std::vector<std::unique_ptr<CommandFunctor>> mOwned;
     std::vector<CommandFunctor*> mUpdates;
+    // Empty unless every update is a direct one.
+    std::vector<DirectUpdate> mDirectUpdates;
+    uint32_t mUpdateGeneration = 1;
     std::vector<CompFactory*> mFactories;
     std::string mTypeName;
     // Type id to component index; a repeated id maps to its last component.

@@ -45,12 +45,6 @@ BombFactory gBombFactory;
 ExplosionDamageFactory gExplosionDamageFactory;
 
 constexpr DamageInfo kBombKill{0, -100000.0f, 7};
-
-bool HasComponent(Cog& cog, uint32_t typeId)
-{
-    Comp* comp = cog.GetComponent(typeId);
-    return comp && comp->GetTypeId() == typeId;
-}
 } // namespace
 
 void RegisterBombComp(CogFactory& cogs) { cogs.Types().RegisterComponent(BombComp::kTypeId, &gBombFactory); }
@@ -64,9 +58,7 @@ void KillCog(Cog& cog)
 {
     if (cog.FindCogFunction("Damage"))
     {
-        ParamBuffer params;
-        ParamTraits<DamageInfo>::Push(params, kBombKill);
-        cog.CallFunction("Damage", params);
+        SendDamage(cog, kBombKill);
         return;
     }
     CogFactory& cogs = CogFactory::Instance();
@@ -98,7 +90,7 @@ void BombComp::CollideObj(int32_t otherId, CollisionData)
     if (!ExplodeWhenHitTileTrap || mExploded)
         return;
     Cog* other = CogFactory::Instance().GetCog(static_cast<uint32_t>(otherId));
-    if (!other || !HasComponent(*other, TileComp::kTypeId) || HasComponent(*other, BaseTower::kTypeId))
+    if (!other || !CogHas(other, TileComp::kTypeId) || CogHas(other, BaseTower::kTypeId))
         return;
     KillCog(*other);
     Explode();
@@ -133,7 +125,7 @@ void BombComp::Explode()
         return;
     TileComp* occupant = map->GetOccupantAt(at);
     Cog* standing = occupant ? occupant->GetOwner() : nullptr;
-    if (standing && standing != mOwner && !HasComponent(*standing, BaseTower::kTypeId))
+    if (standing && standing != mOwner && !CogHas(standing, BaseTower::kTypeId))
         KillCog(*standing);
 }
 
@@ -196,7 +188,7 @@ void RegionExplosionDamage::ApplyDamage()
             continue;
         bool damageable = false;
         for (int32_t type : damagableTypes)
-            if (type >= 0 && HasComponent(*target, static_cast<uint32_t>(type)))
+            if (type >= 0 && CogHas(target, static_cast<uint32_t>(type)))
             {
                 damageable = true;
                 break;

@@ -12,6 +12,15 @@
 
 // The kinds: each replaces some operations of the standard behaviour.
 namespace {
+// Kinds that appear standing where they are put, with their own effect made at them.
+Cog* AppearStanding(Kestrane& k, const std::string& effect)
+{
+    StandOnGround(k, 0.5f);
+    Animate(k, "Stand", true);
+    SceneModels().SetAnimationRate(Owner(k), 1.0f);
+    return CreateAtInvader(effect, k);
+}
+
 class BasicKind final : public BasicInvader
 {
 };
@@ -150,10 +159,7 @@ public:
     void OnLanded(Kestrane&) override {}
     void Spawn(Kestrane& k) override
     {
-        StandOnGround(k, 0.5f);
-        Animate(k, "Stand", true);
-        SceneModels().SetAnimationRate(Owner(k), 1.0f);
-        if (Cog* smoke = CreateAtInvader("NinjaSmoke", k))
+        if (Cog* smoke = AppearStanding(k, "NinjaSmoke"))
             SendSound(*smoke, "PlaySound3D", "Poof");
     }
     void Special(Kestrane& k) override
@@ -245,10 +251,7 @@ public:
     void OnLanded(Kestrane&) override {}
     void Spawn(Kestrane& k) override
     {
-        StandOnGround(k, 0.5f);
-        Animate(k, "Stand", true);
-        SceneModels().SetAnimationRate(Owner(k), 1.0f);
-        if (Cog* sphere = CreateAtInvader("PsychicSphere", k))
+        if (Cog* sphere = AppearStanding(k, "PsychicSphere"))
             if (Positional* at = sphere->Get<Positional>())
                 at->GetLocalSphere().radius = 1.1f;
     }

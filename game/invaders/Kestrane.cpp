@@ -42,12 +42,6 @@ KestraneFactory gKestraneFactory;
 constexpr Color kHitTint{1.0f, 0.25f, 0.25f, 1.0f};
 constexpr float kDefaultRadius = 1.0f;
 
-DataController* Controller()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
-
 uint32_t MapCogId(TileMap& map) { return map.GetOwner() ? map.GetOwner()->GetID() : 0; }
 } // namespace
 
@@ -61,8 +55,8 @@ float GroundHeight(float x, float z)
 
 Kestrane::Kestrane()
 {
-    if (DataController* data = Controller())
-        data->AddInvader(this);
+    if (DataController* data = CurrentDataController())
+        data->mInvaders.Add(this);
 }
 
 Kestrane::~Kestrane()
@@ -109,9 +103,9 @@ Kestrane::~Kestrane()
     if (mRun.mEffectCogId != kNoCog)
         cogs.DestroyById(mRun.mEffectCogId);
     UncountTile();
-    if (DataController* data = Controller())
+    if (DataController* data = CurrentDataController())
     {
-        data->RemoveInvader(this);
+        data->mInvaders.Remove(this);
         // Only this level's invaders report; a reset level has already zeroed its counters.
         if (mCounted && mGeneration == data->mLevelGeneration)
         {
@@ -165,7 +159,7 @@ void Kestrane::Initialize()
     }
     SetBehavior(mBehaviorName);
     SetPathing(mPathingName);
-    if (DataController* data = Controller())
+    if (DataController* data = CurrentDataController())
     {
         data->mLiveInvaders += 1;
         mCounted = true;

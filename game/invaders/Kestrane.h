@@ -184,12 +184,6 @@ private:
 
 void RegisterKestrane(CogFactory& cogs);
 
-// The level's tile map, or null.
-inline TileMap* CurrentTileMap()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mTileMap : nullptr;
-}
 // The game clock's time and frame time, 0 without an engine.
 inline float GameNow() { return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetTime()) : 0.0f; }
 inline float GameDt() { return gCoreEngine ? static_cast<float>(gCoreEngine->GetGameClock().GetDt()) : 0.0f; }

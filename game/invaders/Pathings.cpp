@@ -79,6 +79,42 @@ void StandardPathing::AimAtTower(Kestrane& k, TileMap* map, Cog* tower)
         k.mRun.mTargetTile = TowerTile(*map, *tower);
 }
 
+bool StandardPathing::WaitWithoutTower(Kestrane& k, const Cog* tower)
+{
+    if (tower)
+        return false;
+    if (k.mRun.mState != StateNoTower)
+        k.ChangeState(StateNoTower);
+    return true;
+}
+
+bool StandardPathing::JumpUpTo(Kestrane& k, TileMap& map, TileIndex ahead)
+{
+    if (HeightDiff(map, k.mRun.mCurrentTile, ahead) != 1 || k.mRun.mState == StateSpecial)
+        return false;
+    k.mRun.mHighJump = true;
+    k.ChangeState(StateJump);
+    return true;
+}
+
+int32_t StandardPathing::EvaluateAhead(Kestrane& k, Tile& here, TileIndex ahead)
+{
+    if (!here.occupant && here.subHeight > 1)
+        here.subHeight = 0;
+    int32_t result = k.mRun.mState;
+    Evaluate(k, ahead, result);
+    return result;
+}
+
+bool StandardPathing::KeepDetour(Kestrane& k, int32_t result)
+{
+    if (result != StateDetour)
+        return false;
+    if (k.mRun.mState != StateDetour)
+        k.ChangeState(StateDetour);
+    return true;
+}
+
 void StandardPathing::Step(Kestrane& k)
 {
     if (k.mRun.mState == StateAirborne || k.mRun.mState == StateGrabbed)
@@ -105,12 +141,8 @@ void StandardPathing::Step(Kestrane& k)
     // Looked up once: nothing in the step renames or deletes cogs, so the retargeting below
     // sees the same tower.
     Cog* tower = ::FindTower();
-    if (!tower)
-    {
-        if (k.mRun.mState != StateNoTower)
-            k.ChangeState(StateNoTower);
+    if (WaitWithoutTower(k, tower))
         return;
-    }
     const Vector3 position = k.Pos().GetPosition();
     const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
     const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
@@ -125,16 +157,9 @@ void StandardPathing::Step(Kestrane& k)
     }
     const float scale = here.subHeight == 1 ? 1.0f : 0.65f;
     const TileIndex b = TileAheadAlong(map, position, forward, scale);
-    if (HeightDiff(map, k.mRun.mCurrentTile, b) == 1 && k.mRun.mState != StateSpecial)
-    {
-        k.mRun.mHighJump = true;
-        k.ChangeState(StateJump);
+    if (JumpUpTo(k, map, b))
         return;
-    }
-    if (!here.occupant && here.subHeight > 1)
-        here.subHeight = 0;
-    int32_t result = k.mRun.mState;
-    Evaluate(k, b, result);
+    int32_t result = EvaluateAhead(k, here, b);
     const bool entered = k.mRun.mCurrentTile != k.mRun.mLastTile;
     if (entered)
     {
@@ -144,12 +169,8 @@ void StandardPathing::Step(Kestrane& k)
             k.mRun.mDetourCount += 1;
     }
     k.mRun.mLastTile = k.mRun.mCurrentTile;
-    if (result == StateDetour)
-    {
-        if (k.mRun.mState != StateDetour)
-            k.ChangeState(StateDetour);
+    if (KeepDetour(k, result))
         return;
-    }
     if (result == StateFollowTarget)
     {
         const TileIndex remembered = k.mRun.mTargetTile;
@@ -440,33 +461,18 @@ public:
         // Digging, it survives under any tile.
         if (!here.passable && k.mRun.mState != StateSpecial)
             SendDamage(*k.GetOwner(), DamageInfo{0, -k.mCurHP, 5});
-        if (!::FindTower())
-        {
-            if (k.mRun.mState != StateNoTower)
-                k.ChangeState(StateNoTower);
+        if (WaitWithoutTower(k, ::FindTower()))
             return;
-        }
         const TileIndex b = TileAhead(map, k, 1.0f);
-        if (HeightDiff(map, k.mRun.mCurrentTile, b) == 1 && k.mRun.mState != StateSpecial)
-        {
-            k.mRun.mHighJump = true;
-            k.ChangeState(StateJump);
+        if (JumpUpTo(k, map, b))
             return;
-        }
-        if (!here.occupant && here.subHeight > 1)
-            here.subHeight = 0;
-        int32_t result = k.mRun.mState;
-        Evaluate(k, b, result);
+        int32_t result = EvaluateAhead(k, here, b);
         const bool entered = k.mRun.mCurrentTile != k.mRun.mLastTile;
         if (entered)
             OnEnterTile(k, result);
         k.mRun.mLastTile = k.mRun.mCurrentTile;
-        if (result == StateDetour)
-        {
-            if (k.mRun.mState != StateDetour)
-                k.ChangeState(StateDetour);
+        if (KeepDetour(k, result))
             return;
-        }
         if (result == StateFollowTarget)
         {
             int32_t side = StateFollowTarget;

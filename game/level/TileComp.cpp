@@ -65,8 +65,7 @@ bool TileComp::PlaceAt(Vector3 position)
 {
     if (placed)
         return false;
-    LogicLoom* logic = LogicLoom::Instance();
-    TileMap* map = logic ? logic->mTileMap : nullptr;
+    TileMap* map = CurrentTileMap();
     if (!map || !map->GetOwner() || !map->IsInWorld(position))
         return false;
     const TileIndex centre = map->WorldToTile(position, widthSize, depthSize);
@@ -117,8 +116,7 @@ bool TileComp::MoveTo(Vector3 position)
 {
     if (placed)
     {
-        LogicLoom* logic = LogicLoom::Instance();
-        TileMap* map = logic ? logic->mTileMap : nullptr;
+        TileMap* map = CurrentTileMap();
         if (!map || !ClaimedMap() || !map->IsInWorld(position))
             return false;
         const TileIndex centre = map->WorldToTile(position, widthSize, depthSize);

@@ -22,28 +22,22 @@ public:
 };
 
 WallFactory gWallFactory;
-
-// Components are also built before the logic loom starts (documentation export), when there
-// is no data controller to join.
-DataController* Controller()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
 } // namespace
 
 void RegisterWall(CogFactory& cogs) { cogs.Types().RegisterComponent(Wall::kTypeId, &gWallFactory); }
 
 Wall::Wall()
 {
-    if (DataController* data = Controller())
-        data->AddWall(this);
+    // Components are also built before the logic loom starts (documentation export), when
+    // there is no data controller to join.
+    if (DataController* data = CurrentDataController())
+        data->mWalls.Add(this);
 }
 
 Wall::~Wall()
 {
-    if (DataController* data = Controller())
-        data->RemoveWall(this);
+    if (DataController* data = CurrentDataController())
+        data->mWalls.Remove(this);
 }
 
 void Wall::Serialize(Serializer& s)

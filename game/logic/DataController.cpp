@@ -1,10 +1,7 @@
 #include "game/logic/DataController.h"
 
-#include <algorithm>
-
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/calls/DamageInfo.h"
-#include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
@@ -12,6 +9,7 @@
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "game/invaders/InvaderActions.h"
 #include "game/level/Wall.h"
 #include "game/logic/PlayerSide.h"
 
@@ -34,25 +32,8 @@ Record& LookUp(std::map<std::string, Record>& map, const std::string& name, int 
     return scratch;
 }
 
-template <typename T>
-void RemoveByValue(std::vector<T*>& list, T* item)
-{
-    auto it = std::find(list.begin(), list.end(), item);
-    if (it == list.end())
-        return;
-    *it = list.back();
-    list.pop_back();
-}
-
-void SendDamage(Cog& cog, const DamageInfo& damage)
-{
-    ParamBuffer params;
-    ParamTraits<DamageInfo>::Push(params, damage);
-    cog.CallFunction("Damage", params);
-}
-
 // Component cogs are called by ID, so a cog that dies from an earlier call is skipped.
-void DamageAll(const std::vector<Comp*>& comps, const DamageInfo& damage)
+void DamageAll(const LiveList<Comp>& comps, const DamageInfo& damage)
 {
     std::vector<uint32_t> ids;
     ids.reserve(comps.size());
@@ -165,10 +146,6 @@ bool DataController::IsTrapEnabled(const std::string& name) const
     return it != mTrapInfo.end() && it->second.enabled;
 }
 
-void DataController::RemoveTrap(Comp* trap) { RemoveByValue(mTraps, trap); }
-void DataController::RemoveWall(Wall* w) { RemoveByValue(mWalls, w); }
-void DataController::RemoveInvader(Comp* invader) { RemoveByValue(mInvaders, invader); }
-
 void DataController::EarnPoints(int32_t n)
 {
     mPoints += n;
@@ -224,12 +201,10 @@ void DataController::RecordKill(std::string invaderName, int32_t kind, int32_t p
 
 void DataController::RecordTrapLost(std::string trapName, int32_t) { mStats.trapsLost[trapName] += 1; }
 
-void DataController::ResetStats() { mStats = LevelStats(); }
-
 void DataController::ResetLevel()
 {
     mMaxKills = 0;
-    ResetStats();
+    mStats = LevelStats();
     mInvaderBaseSpeed = 10.0f;
     mLiveInvaders = 0;
     mKills = 0;
@@ -248,8 +223,6 @@ void DataController::ResetLevel()
         entry.second.enabled = true;
     ++mLevelGeneration;
 }
-
-std::string DataController::ExitReasonText() const { return ::ExitReasonText(mGameState); }
 
 void DataController::SelectTrap(std::string trapName)
 {

@@ -6,6 +6,7 @@
 
 #include "game/logic/DropPreview.h"
 #include "game/logic/GameData.h"
+#include "game/logic/LiveList.h"
 #include "game/logic/OwnedCommands.h"
 
 class Comp;
@@ -57,17 +58,8 @@ public:
     SpawnerInfo& GetSpawnerInfo(const std::string& name);
     bool HasTrapInfo(const std::string& name) const { return mTrapInfo.count(name) != 0; }
     bool HasInvaderInfo(const std::string& name) const { return mInvaderInfo.count(name) != 0; }
-    bool HasSpawnInfo(const std::string& name) const { return mSpawnInfo.count(name) != 0; }
     bool HasSpawnerInfo(const std::string& name) const { return mSpawnerInfo.count(name) != 0; }
     bool IsTrapEnabled(const std::string& name) const;
-
-    // Registries of live objects; removal swaps the last element in.
-    void AddTrap(Comp* trap) { mTraps.push_back(trap); }
-    void RemoveTrap(Comp* trap);
-    void AddWall(Wall* w) { mWalls.push_back(w); }
-    void RemoveWall(Wall* w);
-    void AddInvader(Comp* invader) { mInvaders.push_back(invader); }
-    void RemoveInvader(Comp* invader);
 
     // Points and statistics.
     int32_t GetPoints() const { return mPoints; }
@@ -77,9 +69,7 @@ public:
     void SetPoints(int32_t n);
     void RecordKill(std::string invaderName, int32_t kind, int32_t points);
     void RecordTrapLost(std::string trapName, int32_t damageType);
-    void ResetStats();
     void ResetLevel();
-    std::string ExitReasonText() const;
     void SetEditMode(bool on) { mEditMode = on; }
     bool IsEditMode() const { return mEditMode; }
     void SelectTrap(std::string trapName);
@@ -112,9 +102,9 @@ public:
     std::map<std::string, SpawnBehaviorInfo> mSpawnInfo;
     std::map<std::string, SpawnerInfo> mSpawnerInfo;
     // Trap and invader components, each of which adds and removes itself.
-    std::vector<Comp*> mTraps;
-    std::vector<Wall*> mWalls;
-    std::vector<Comp*> mInvaders;
+    LiveList<Comp> mTraps;
+    LiveList<Wall> mWalls;
+    LiveList<Comp> mInvaders;
     int32_t mLiveInvaders = 0;
     int32_t mKills = 0;
     int32_t mPoints = 100;

@@ -24,12 +24,6 @@ constexpr Color kInvalid{1.0f, 0.0f, 0.0f, 0.35f};
 const char* const kPreviewFile = "Data\\TrapVisualCog.xml";
 const char* const kArrowFile = "Data\\ArrowCog.xml";
 
-DataController* Controller()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
-
 Cog* Live(int32_t id) { return id < 0 ? nullptr : CogFactory::Instance().GetCog(static_cast<uint32_t>(id)); }
 
 void Show(Cog* cog, bool visible)
@@ -105,7 +99,7 @@ Cog* DropPreview::MakePreview()
 
 bool DropPreview::SelectTrap(const std::string& name)
 {
-    DataController* data = Controller();
+    DataController* data = CurrentDataController();
     if (!mEnabled || !data || data->IsLevelOver() || !data->HasTrapInfo(name) || !data->IsTrapEnabled(name))
         return false;
     mTrapInfo = data->GetTrapInfo(name);
@@ -156,7 +150,7 @@ void DropPreview::Update(const Vector3& cursor)
 void DropPreview::FollowCursor(const Vector3& p)
 {
     mAnchorPosition = p;
-    if (!Controller())
+    if (!CurrentDataController())
         return;
     const Vector3 q = OnGround(SnapTrapDropPosition(mTrapName, p));
     Cog* preview = PreviewCog();
@@ -235,7 +229,7 @@ bool DropPreview::Drop()
 
 void DropPreview::SpawnDust(const Vector3& p)
 {
-    DataController* data = Controller();
+    DataController* data = CurrentDataController();
     if ((data && data->IsEditMode()) || (gCoreEngine && gCoreEngine->GetGameClock().IsPaused()))
         return;
     Vector3 at = p;
@@ -273,7 +267,7 @@ bool DropPreview::LineStep()
 void DropPreview::UpdateLine(const Vector3& p)
 {
     TileMap* map = CurrentTileMap();
-    DataController* data = Controller();
+    DataController* data = CurrentDataController();
     if (!map || !data)
         return;
     mLineTiles.clear();

@@ -67,6 +67,19 @@ private:
     OwnedCommands mCommands;
 };
 
+// The loom's data controller and the level's tile map; null without the loom or the level.
+// Inline: invaders ask for them many times a frame.
+inline DataController* CurrentDataController()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mDataController.get() : nullptr;
+}
+inline TileMap* CurrentTileMap()
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    return logic ? logic->mTileMap : nullptr;
+}
+
 // The game clock's total time as h:mm:ss.
 std::string FormatGameClock();
 std::string FormatGameClock(double seconds);

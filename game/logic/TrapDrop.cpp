@@ -10,20 +10,6 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 
-namespace {
-DataController* Controller()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
-
-TileMap* Map()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mTileMap : nullptr;
-}
-} // namespace
-
 bool CanDropAt(const std::string& name, const Vector3& position)
 {
     return CheckDropAt(name, position) == DropCheck::Allowed;
@@ -31,11 +17,11 @@ bool CanDropAt(const std::string& name, const Vector3& position)
 
 DropCheck CheckDropAt(const std::string& name, const Vector3& position)
 {
-    DataController* data = Controller();
+    DataController* data = CurrentDataController();
     if (!data)
         return DropCheck::NoLevel;
     const TrapInfo& info = data->GetTrapInfo(name);
-    TileMap* map = Map();
+    TileMap* map = CurrentTileMap();
     if (!map)
         return DropCheck::NoLevel;
     if (data->IsLevelOver())
@@ -51,8 +37,8 @@ DropCheck CheckDropAt(const std::string& name, const Vector3& position)
 
 Vector3 SnapTrapDropPosition(const std::string& name, const Vector3& position)
 {
-    DataController* data = Controller();
-    TileMap* map = Map();
+    DataController* data = CurrentDataController();
+    TileMap* map = CurrentTileMap();
     if (!data || !map)
         return Vector3();
     const TrapInfo& info = data->GetTrapInfo(name);
@@ -64,7 +50,7 @@ bool AttemptTrapDrop(std::string name, Vector3 position, Vector3 direction)
 {
     if (!CanDropAt(name, position))
         return false;
-    DataController& data = *Controller();
+    DataController& data = *CurrentDataController();
     const TrapInfo info = data.GetTrapInfo(name);
     CogFactory& cogs = CogFactory::Instance();
     Cog* trap = cogs.Allocate(name);

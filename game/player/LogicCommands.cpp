@@ -44,12 +44,6 @@ namespace {
 constexpr float kTrapSelectDelay = 0.25f;
 constexpr float kShotDelay = 0.05f;
 
-TileMap* Map()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mTileMap : nullptr;
-}
-
 bool ConsoleShown() { return Console::Instance().GetShowConsole(); }
 
 std::string FloatText(float value)
@@ -483,7 +477,7 @@ void OutputCogPosition(Cog* cog)
 void CursorTileEdit(Cog* cog)
 {
     Positional* place = PosOf(cog);
-    TileMap* map = Map();
+    TileMap* map = CurrentTileMap();
     if (!place || !IsEditMode())
         return;
     const Vector3 p = place->GetPosition();
@@ -709,7 +703,7 @@ void TextPopup(int32_t size, std::string text, Color color, Vector3 timing)
 
 bool AttemptTowerDrop(Vector3 position)
 {
-    TileMap* map = Map();
+    TileMap* map = CurrentTileMap();
     if (!map)
         return false;
     const TileIndex at = map->WorldToTile(position, 4, 4);

@@ -210,7 +210,7 @@ void MenuComp::UpdateGameOver()
     if (!data)
         return;
     const LevelStats& stats = data->mStats;
-    Send("ExitReason", "SetText", data->ExitReasonText());
+    Send("ExitReason", "SetText", ExitReasonText(data->mGameState));
     Send("TimePlayed", "SetText", "Time Played: " + FormatGameClock());
     Send("PointsEarned", "SetText", "Points Earned: " + std::to_string(stats.pointsEarned));
     Send("PointsUsed", "SetText", "Points Used: " + std::to_string(stats.pointsUsed));

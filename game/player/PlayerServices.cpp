@@ -178,11 +178,7 @@ bool PointerOnGround(Vector3& out)
     return true;
 }
 
-DataController* Data()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
+DataController* Data() { return CurrentDataController(); }
 
 bool IsEditMode()
 {

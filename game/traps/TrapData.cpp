@@ -25,32 +25,26 @@ public:
 };
 
 TrapDataFactory gTrapDataFactory;
-
-DataController* Controller()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
 } // namespace
 
 void RegisterTrapData(CogFactory& cogs) { cogs.Types().RegisterComponent(TrapData::kTypeId, &gTrapDataFactory); }
 
 TrapData::TrapData()
 {
-    if (DataController* data = Controller())
-        data->AddTrap(this);
+    if (DataController* data = CurrentDataController())
+        data->mTraps.Add(this);
 }
 
 TrapData::~TrapData()
 {
     if (attachedCogId != 0)
         CogFactory::Instance().DestroyById(attachedCogId);
-    if (DataController* data = Controller())
+    if (DataController* data = CurrentDataController())
     {
         // Only a trap destroyed by damage is lost; a level reset or restart loses nothing.
         if (curHP <= 0.0f)
             data->RecordTrapLost(Name, fatalDamage.mType);
-        data->RemoveTrap(this);
+        data->mTraps.Remove(this);
     }
 }
 

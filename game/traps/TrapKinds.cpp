@@ -50,12 +50,6 @@ Vector3 Forward(TrapData& trap)
 float Elapsed(TrapData& trap) { return GameNow() - trap.stateTime; }
 CogFactory& Cogs() { return CogFactory::Instance(); }
 
-DataController* Controller()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
-
 // The IDs of the trap region's contacts, or an empty list without a region.
 const std::vector<uint32_t>& Contacts(TrapData& trap)
 {
@@ -858,7 +852,7 @@ public:
         Cog& cog = Own(trap);
         ModelSeam& models = SceneModels();
         models.PlayAnimation(cog, "Activate", true);
-        DataController* data = Controller();
+        DataController* data = CurrentDataController();
         if (data)
             data->mCursorActive = false;
         if (Positional* cursor = PosOf(Cogs().FindCogByName("Cursor")))
@@ -900,7 +894,7 @@ public:
         const Vector3 from = to + Vector3(0.0f, kOrbitHeight, 0.0f);
         effects.AddBeam(MakeBeam(aim->GetID(), from, to, 0.01f, 3.0f, 2.0f, 20, 1.0f, 4));
         effects.SetEmitterFloat(*aim, 0, "EmitRate", 200.0f);
-        DataController* data = Controller();
+        DataController* data = CurrentDataController();
         IOLoom* io = IOLoom::Instance();
         const bool stop = io && io->MousePressed(1);
         if (!data || data->GetPoints() <= 0 || stop)
@@ -921,7 +915,7 @@ public:
         TrapCycle::Destroyed(trap);
         if (Positional* cursor = PosOf(Cogs().FindCogByName("Cursor")))
             cursor->SetVisible(true);
-        if (DataController* data = Controller())
+        if (DataController* data = CurrentDataController())
             data->mCursorActive = true;
         if (Cog* aim = Cogs().FindCogByName("Satellite"))
             if (!Cogs().IsQueued(aim))

@@ -9,14 +9,6 @@
 #include "gui/WidgetFile.h"
 #include "input/IOLoom.h"
 
-namespace {
-DataController* Controller()
-{
-    LogicLoom* logic = LogicLoom::Instance();
-    return logic ? logic->mDataController.get() : nullptr;
-}
-} // namespace
-
 void RegisterTrapDropButton()
 {
     RegisterWidgetType("TrapDropButton", [] { return std::make_unique<TrapDropButton>(); });
@@ -32,7 +24,7 @@ void TrapDropButton::Serialize(Serializer& s)
 void TrapDropButton::SetTrap(const std::string& name)
 {
     mTrapType = name;
-    DataController* data = Controller();
+    DataController* data = CurrentDataController();
     if (!data || !data->HasTrapInfo(name))
         return;
     const TrapInfo& info = data->GetTrapInfo(name);
@@ -70,7 +62,7 @@ Color TrapDropButton::TintFor(int32_t points) const
 void TrapDropButton::Render(GuiSystem& gui)
 {
     GuiPainter& painter = gui.Painter();
-    DataController* data = Controller();
+    DataController* data = CurrentDataController();
     const Color tint = TintFor(data ? data->GetPoints() : 0);
     painter.SetColor(tint.r, tint.g, tint.b, tint.a);
     painter.SetWidgetTransform(mBox);

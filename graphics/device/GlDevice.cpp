@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "graphics/device/GlErrors.h"
@@ -188,6 +189,18 @@ class GlProgram : public GpuProgram
 public:
     GlProgram(GLuint id) : mId(id)
     {
+        // The uniforms the layer sets itself, found by name at link time.
+        static constexpr std::pair<const char*, GLint GlProgram::*> kLayerUniforms[] = {
+            {"uAlphaFunc", &GlProgram::mAlphaFunc},
+            {"uAlphaRef", &GlProgram::mAlphaRef},
+            {"uClipPlanes", &GlProgram::mClipPlanes},
+            {"uPointSize", &GlProgram::mPointSize},
+            {"uWorld", &GlProgram::mWorld},
+            {"uViewProjection", &GlProgram::mViewProjection},
+            {"uView", &GlProgram::mView},
+            {"uPointScale", &GlProgram::mPointScale},
+            {"uScreenSize", &GlProgram::mScreenSize},
+            {"uUseTexture", &GlProgram::mUseTexture}};
         GLint count = 0;
         glGetProgramiv(id, GL_ACTIVE_UNIFORMS, &count);
         for (GLint i = 0; i < count; ++i)
@@ -235,26 +248,9 @@ public:
                 info.mComponents = 0;
                 break;
             }
-            if (text == "uAlphaFunc")
-                mAlphaFunc = info.mLocation;
-            else if (text == "uAlphaRef")
-                mAlphaRef = info.mLocation;
-            else if (text == "uClipPlanes")
-                mClipPlanes = info.mLocation;
-            else if (text == "uPointSize")
-                mPointSize = info.mLocation;
-            else if (text == "uWorld")
-                mWorld = info.mLocation;
-            else if (text == "uViewProjection")
-                mViewProjection = info.mLocation;
-            else if (text == "uView")
-                mView = info.mLocation;
-            else if (text == "uPointScale")
-                mPointScale = info.mLocation;
-            else if (text == "uScreenSize")
-                mScreenSize = info.mLocation;
-            else if (text == "uUseTexture")
-                mUseTexture = info.mLocation;
+            for (const auto& [uniform, location] : kLayerUniforms)
+                if (text == uniform)
+                    this->*location = info.mLocation;
             mUniforms.push_back(std::move(info));
         }
     }
@@ -279,6 +275,18 @@ public:
     uint32_t mSentClipMask = ~0u;
 };
 
+// A shader's or a program's info log, as GL wrote it.
+template <typename GetInt, typename GetLog>
+std::string InfoLog(GLuint object, GetInt getInt, GetLog getLog)
+{
+    GLint length = 0;
+    getInt(object, GL_INFO_LOG_LENGTH, &length);
+    std::string text(size_t(std::max(length, 1)), '\0');
+    getLog(object, length, nullptr, text.data());
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
 GLuint Compile(GLenum kind, const std::string& source, std::string& log)
 {
     GLuint shader = glCreateShader(kind);
@@ -289,12 +297,8 @@ GLuint Compile(GLenum kind, const std::string& source, std::string& log)
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (!ok)
     {
-        GLint length = 0;
-        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-        std::string text(size_t(std::max(length, 1)), '\0');
-        glGetShaderInfoLog(shader, length, nullptr, text.data());
-        text.resize(std::strlen(text.c_str()));
-        log += (kind == GL_VERTEX_SHADER ? "vertex: " : "fragment: ") + text;
+        log +=
+            (kind == GL_VERTEX_SHADER ? "vertex: " : "fragment: ") + InfoLog(shader, glGetShaderiv, glGetShaderInfoLog);
         glDeleteShader(shader);
         return 0;
     }
@@ -428,7 +432,7 @@ public:
 
     bool Present() override
     {
-        if (LostAtPresent())
+        if (mLoss.AtPresent())
             return false;
         ResolveBackBuffer();
         int windowWidth = 0, windowHeight = 0;
@@ -486,17 +490,17 @@ public:
 
     void SetSamplerState(uint32_t stage, const SamplerState& state) override
     {
-        if (stage >= kStages || mSamplers[stage] == state)
+        if (stage >= kStages || mBound.mSamplers[stage] == state)
             return;
-        mSamplers[stage] = state;
+        mBound.mSamplers[stage] = state;
         mSamplerDirty[stage] = true;
     }
 
     void SetTexture(uint32_t stage, GpuTexture* texture) override
     {
-        if (stage >= kStages || mTextures[stage] == texture)
+        if (stage >= kStages || mBound.mTextures[stage] == texture)
             return;
-        mTextures[stage] = texture;
+        mBound.mTextures[stage] = texture;
         glActiveTexture(GL_TEXTURE0 + stage);
         if (texture)
         {
@@ -560,12 +564,7 @@ public:
         glGetProgramiv(program, GL_LINK_STATUS, &ok);
         if (!ok)
         {
-            GLint length = 0;
-            glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-            std::string text(size_t(std::max(length, 1)), '\0');
-            glGetProgramInfoLog(program, length, nullptr, text.data());
-            text.resize(std::strlen(text.c_str()));
-            log += "link: " + text;
+            log += "link: " + InfoLog(program, glGetProgramiv, glGetProgramInfoLog);
             glDeleteProgram(program);
             return nullptr;
         }
@@ -574,17 +573,17 @@ public:
 
     void SetProgram(GpuProgram* program) override
     {
-        if (mProgram == program)
+        if (mBound.mProgram == program)
             return;
-        mProgram = program;
+        mBound.mProgram = program;
         glUseProgram(program ? static_cast<GlProgram*>(program)->mId : 0);
     }
 
     void SetUniformFloats(int32_t uniform, const float* values, uint32_t count) override
     {
-        if (!mProgram || uniform < 0 || size_t(uniform) >= mProgram->GetUniforms().size() || count == 0)
+        if (!mBound.mProgram || uniform < 0 || size_t(uniform) >= mBound.mProgram->GetUniforms().size() || count == 0)
             return;
-        const UniformInfo& info = mProgram->GetUniforms()[size_t(uniform)];
+        const UniformInfo& info = mBound.mProgram->GetUniforms()[size_t(uniform)];
         const GLsizei n = GLsizei(std::min(count, info.mArraySize));
         ++mCounters.mUniformUploads;
         switch (info.mComponents)
@@ -612,10 +611,10 @@ public:
 
     void SetUniformInt(int32_t uniform, int32_t value) override
     {
-        if (!mProgram || uniform < 0 || size_t(uniform) >= mProgram->GetUniforms().size())
+        if (!mBound.mProgram || uniform < 0 || size_t(uniform) >= mBound.mProgram->GetUniforms().size())
             return;
         ++mCounters.mUniformUploads;
-        glUniform1i(mProgram->GetUniforms()[size_t(uniform)].mLocation, value);
+        glUniform1i(mBound.mProgram->GetUniforms()[size_t(uniform)].mLocation, value);
     }
 
     void Draw(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) override
@@ -1018,10 +1017,10 @@ private:
             if (!mSamplerDirty[stage])
                 continue;
             mSamplerDirty[stage] = false;
-            GLuint& sampler = mSamplerObjects[SamplerKey{mSamplers[stage]}];
+            GLuint& sampler = mSamplerObjects[SamplerKey{mBound.mSamplers[stage]}];
             if (!sampler)
             {
-                const SamplerState& s = mSamplers[stage];
+                const SamplerState& s = mBound.mSamplers[stage];
                 glGenSamplers(1, &sampler);
                 GLenum minFilter = s.mMin == TextureFilter::Linear ? GL_LINEAR : GL_NEAREST;
                 if (s.mMipEnable)
@@ -1042,7 +1041,7 @@ private:
     // Uploads what the device itself owns of the current program.
     void ApplyProgramValues()
     {
-        auto* p = static_cast<GlProgram*>(mProgram);
+        auto* p = static_cast<GlProgram*>(mBound.mProgram);
         const int32_t func =
             mStates.mAlphaTest && mStates.mAlphaFunc != CompareFunc::Always ? int32_t(mStates.mAlphaFunc) + 1 : 0;
         const float ref = float(mStates.mAlphaRef & 0xFF) / 255.0f;
@@ -1074,27 +1073,27 @@ private:
             p->mSentClipMask = mStates.mClipPlaneMask;
         }
         if (p->mWorld >= 0)
-            glUniformMatrix4fv(p->mWorld, 1, GL_FALSE, GetTransform(TransformKind::World).m);
+            glUniformMatrix4fv(p->mWorld, 1, GL_FALSE, mBound.Transform(TransformKind::World).m);
         if (p->mViewProjection >= 0)
         {
             Matrix4 vp;
-            GetTransform(TransformKind::View).Multiply(GetTransform(TransformKind::Projection), vp);
+            mBound.Transform(TransformKind::View).Multiply(mBound.Transform(TransformKind::Projection), vp);
             glUniformMatrix4fv(p->mViewProjection, 1, GL_FALSE, vp.m);
         }
         if (p->mScreenSize >= 0)
             glUniform2f(p->mScreenSize, float(mViewWidth), float(mViewHeight));
         if (p->mView >= 0)
-            glUniformMatrix4fv(p->mView, 1, GL_FALSE, GetTransform(TransformKind::View).m);
+            glUniformMatrix4fv(p->mView, 1, GL_FALSE, mBound.Transform(TransformKind::View).m);
         if (p->mPointScale >= 0)
             glUniform4f(p->mPointScale, mStates.mPointScaleEnable ? 1.0f : 0.0f, float(mViewHeight),
                         mStates.mPointSizeMin, std::min(mStates.mPointSizeMax, mCaps.mMaxPointSize));
         if (p->mUseTexture >= 0)
-            glUniform1i(p->mUseTexture, mTextures[0] ? 1 : 0);
+            glUniform1i(p->mUseTexture, mBound.mTextures[0] ? 1 : 0);
     }
 
     bool PrepareDraw()
     {
-        if (!mProgram || mLost)
+        if (!mBound.mProgram || mLoss.IsLost())
             return false;
         ApplyStates();
         ApplySamplers();

@@ -125,6 +125,14 @@ uint32_t VertexCount(PrimitiveType type, uint32_t primitiveCount)
     return 0;
 }
 
+std::span<const VertexElement> TexturedVertexElements()
+{
+    static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
+                                             {12, VertexType::Color, VertexSemantic::Color, 0},
+                                             {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
+    return elements;
+}
+
 bool GpuBuffer::Write(uint32_t offset, const void* data, uint32_t size, LockFlag flag)
 {
     void* target = Lock(offset, size, flag);
@@ -149,24 +157,17 @@ bool GraphicsDevice::CanReset(const DeviceDesc& desc) const
         desc.mHeight <= mCaps.mMaxTextureSize && desc.mSamples >= 0 && desc.mSamples <= mCaps.mMaxSamples;
 }
 
-bool GraphicsDevice::LostAtPresent()
+bool DeviceLoss::AtPresent()
 {
-    if (mLossPending)
+    if (mPending)
     {
-        mLossPending = false;
+        mPending = false;
         mLost = true;
     }
     return mLost;
 }
 
-void GraphicsDevice::MarkReset()
-{
-    mLost = false;
-    mLossPending = false;
-    ++mCounters.mResets;
-}
-
-CooperativeLevel GraphicsDevice::TestCooperativeLevel()
+CooperativeLevel DeviceLoss::TestCooperativeLevel()
 {
     if (!mLost)
         return CooperativeLevel::Ok;
@@ -176,6 +177,12 @@ CooperativeLevel GraphicsDevice::TestCooperativeLevel()
         return CooperativeLevel::Lost;
     }
     return CooperativeLevel::NotReset;
+}
+
+void GraphicsDevice::MarkReset()
+{
+    mLoss.Recover();
+    ++mCounters.mResets;
 }
 
 void GraphicsDevice::SetClipPlane(uint32_t index, const float plane[4])

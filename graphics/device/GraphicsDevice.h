@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LOOM/math/Matrix4.h"
+#include "graphics/device/DeviceLoss.h"
 #include "graphics/device/Image.h"
 
 struct SDL_Window;
@@ -355,11 +356,18 @@ struct DeviceCounters
     uint64_t mResets = 0;
 };
 
-enum class CooperativeLevel : uint8_t
+// What the device has bound, as last set: read for the current camera transforms, and by code
+// that puts the bindings back after drawing its own way.
+struct DeviceBindings
 {
-    Ok,
-    Lost,
-    NotReset
+    static constexpr uint32_t kStages = 8;
+
+    const Matrix4& Transform(TransformKind kind) const { return mTransforms[static_cast<int>(kind)]; }
+
+    std::array<Matrix4, static_cast<int>(TransformKind::Count)> mTransforms{};
+    std::array<SamplerState, kStages> mSamplers{};
+    std::array<GpuTexture*, kStages> mTextures{};
+    GpuProgram* mProgram = nullptr;
 };
 
 struct Rect
@@ -392,34 +400,23 @@ public:
     virtual bool Reset(const DeviceDesc& desc) = 0;
     // False when the device is lost (the frame was not shown).
     virtual bool Present() = 0;
-    // Test hook: the next Present reports loss; TestCooperativeLevel says Lost for the given
-    // number of checks, then NotReset until Reset.
-    void SimulateLoss(int32_t lostChecks = 0)
-    {
-        mLossPending = true;
-        mLostChecks = lostChecks;
-    }
-    CooperativeLevel TestCooperativeLevel();
+    DeviceLoss& Loss() { return mLoss; }
 
     virtual void Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) = 0;
     // In back-buffer (or render target) pixels, top-left origin.
     virtual void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height, float minZ = 0.0f,
                              float maxZ = 1.0f) = 0;
-    void SetTransform(TransformKind kind, const Matrix4& m) { mTransforms[static_cast<int>(kind)] = m; }
-    const Matrix4& GetTransform(TransformKind kind) const { return mTransforms[static_cast<int>(kind)]; }
+    void SetTransform(TransformKind kind, const Matrix4& m) { mBound.mTransforms[static_cast<int>(kind)] = m; }
+    const DeviceBindings& Bound() const { return mBound; }
 
     // Render states take effect at the next draw.
     RenderStates& States() { return mStates; }
     const RenderStates& States() const { return mStates; }
-    RenderStates Capture() const { return mStates; }
-    void Apply(const RenderStates& states) { mStates = states; }
     // Clip plane i (0..5) in clip space, used where the mask bit is set.
     void SetClipPlane(uint32_t index, const float plane[4]);
 
     virtual void SetSamplerState(uint32_t stage, const SamplerState& state) = 0;
-    const SamplerState& GetSamplerState(uint32_t stage) const { return mSamplers[stage]; }
     virtual void SetTexture(uint32_t stage, GpuTexture* texture) = 0;
-    GpuTexture* GetTexture(uint32_t stage) const { return mTextures[stage]; }
 
     virtual std::unique_ptr<GpuBuffer> CreateVertexBuffer(uint32_t size, bool dynamic) = 0;
     virtual std::unique_ptr<GpuBuffer> CreateIndexBuffer(uint32_t size, bool dynamic, bool bits32) = 0;
@@ -440,7 +437,6 @@ public:
 
     // The program the next draws use, or null for none.
     virtual void SetProgram(GpuProgram* program) = 0;
-    GpuProgram* GetProgram() const { return mProgram; }
     // Uniform uploads to the current program; index as from FindUniform. count in elements.
     virtual void SetUniformFloats(int32_t uniform, const float* values, uint32_t count) = 0;
     virtual void SetUniformInt(int32_t uniform, int32_t value) = 0;
@@ -488,13 +484,11 @@ public:
     virtual void UseBuiltin(Builtin which) = 0;
 
 protected:
-    static constexpr uint32_t kStages = 8;
+    static constexpr uint32_t kStages = DeviceBindings::kStages;
     static constexpr uint32_t kTargets = 4;
 
     // Whether Reset may try the settings: a back buffer within the caps.
     bool CanReset(const DeviceDesc& desc) const;
-    // For Present: a simulated loss takes effect at the frame it hits; true while lost.
-    bool LostAtPresent();
     // After a successful Reset: the device is usable again.
     void MarkReset();
 
@@ -502,22 +496,19 @@ protected:
     DeviceCaps mCaps;
     DeviceCounters mCounters;
     RenderStates mStates;
-    std::array<Matrix4, static_cast<int>(TransformKind::Count)> mTransforms{};
+    DeviceBindings mBound;
     std::array<std::array<float, 4>, 6> mClipPlanes{};
     uint64_t mClipGeneration = 1;
-    std::array<SamplerState, kStages> mSamplers{};
-    std::array<GpuTexture*, kStages> mTextures{};
     std::array<GpuTexture*, kTargets> mTargets{};
     VertexLayout* mLayout = nullptr;
     GpuBuffer* mStream = nullptr;
     uint32_t mStreamOffset = 0;
     uint32_t mStride = 0;
     GpuBuffer* mIndices = nullptr;
-    GpuProgram* mProgram = nullptr;
-    bool mLossPending = false;
-    bool mLost = false;
-    int32_t mLostChecks = 0;
+    DeviceLoss mLoss;
 };
 
 // Vertices needed for that many primitives.
 uint32_t VertexCount(PrimitiveType type, uint32_t primitiveCount);
+// The layout of GraphicsDevice::TexturedVertex: position, colour, one texture coordinate.
+std::span<const VertexElement> TexturedVertexElements();

@@ -68,7 +68,7 @@ public:
 
     bool Present() override
     {
-        if (LostAtPresent())
+        if (mLoss.AtPresent())
             return false;
         ++mCounters.mPresents;
         return true;
@@ -79,13 +79,13 @@ public:
     void SetSamplerState(uint32_t stage, const SamplerState& state) override
     {
         if (stage < kStages)
-            mSamplers[stage] = state;
+            mBound.mSamplers[stage] = state;
     }
     void SetTexture(uint32_t stage, GpuTexture* texture) override
     {
-        if (stage < kStages && mTextures[stage] != texture)
+        if (stage < kStages && mBound.mTextures[stage] != texture)
         {
-            mTextures[stage] = texture;
+            mBound.mTextures[stage] = texture;
             ++mCounters.mTextureBinds;
         }
     }
@@ -108,7 +108,7 @@ public:
     {
         return std::make_unique<NullProgram>();
     }
-    void SetProgram(GpuProgram* program) override { mProgram = program; }
+    void SetProgram(GpuProgram* program) override { mBound.mProgram = program; }
     void SetUniformFloats(int32_t, const float*, uint32_t) override { ++mCounters.mUniformUploads; }
     void SetUniformInt(int32_t, int32_t) override { ++mCounters.mUniformUploads; }
     void Draw(PrimitiveType, uint32_t, uint32_t count) override { Count(count); }
@@ -132,7 +132,7 @@ public:
                      Image::Format::BGR8);
         return true;
     }
-    void UseBuiltin(Builtin) override { mProgram = nullptr; }
+    void UseBuiltin(Builtin) override { mBound.mProgram = nullptr; }
 
 private:
     void Count(uint32_t primitives)

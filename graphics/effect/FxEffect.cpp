@@ -650,12 +650,12 @@ uint32_t FxEffect::GetPassCount() const
 
 uint32_t FxEffect::Begin()
 {
-    mSavedStates = mDevice->Capture();
-    mSavedProgram = mDevice->GetProgram();
+    mSavedStates = mDevice->States();
+    mSavedProgram = mDevice->Bound().mProgram;
     for (uint32_t stage = 0; stage < 8; ++stage)
     {
-        mSavedSamplers[stage] = mDevice->GetSamplerState(stage);
-        mSavedTextures[stage] = mDevice->GetTexture(stage);
+        mSavedSamplers[stage] = mDevice->Bound().mSamplers[stage];
+        mSavedTextures[stage] = mDevice->Bound().mTextures[stage];
     }
     mBegun = true;
     return GetPassCount();
@@ -670,7 +670,7 @@ void FxEffect::BeginPass(uint32_t index)
     RenderStates states = mSavedStates;
     for (const auto& [id, value] : pass.mStates)
         ApplyState(states, id, value);
-    mDevice->Apply(states);
+    mDevice->States() = states;
     mDevice->SetProgram(pass.mProgram.get());
     if (!pass.mUnitsSet)
     {
@@ -719,7 +719,7 @@ void FxEffect::End()
         return;
     mBegun = false;
     mActivePass = -1;
-    mDevice->Apply(mSavedStates);
+    mDevice->States() = mSavedStates;
     mDevice->SetProgram(mSavedProgram);
     for (uint32_t stage = 0; stage < 8; ++stage)
     {

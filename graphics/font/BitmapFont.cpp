@@ -155,10 +155,7 @@ void BitmapFont::RestoreDeviceObjects()
         return;
     mScreenBuffer = mDevice->CreateVertexBuffer(kScreenVertices * sizeof(Vertex), true);
     mWorldBuffer = mDevice->CreateVertexBuffer(kWorldVertices * sizeof(Vertex), true);
-    static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                             {12, VertexType::Color, VertexSemantic::Color, 0},
-                                             {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
-    mLayout = mDevice->CreateVertexLayout(elements);
+    mLayout = mDevice->CreateVertexLayout(TexturedVertexElements());
     mTextStates = MakeTextStates(false);
     mText3DStates = MakeTextStates(true);
     mTextScale = static_cast<float>(mDevice->GetHeight()) * 0.0016666667f;
@@ -185,7 +182,7 @@ void BitmapFont::ApplyStates(bool is3D)
 {
     if (!mDevice)
         return;
-    mDevice->Apply(is3D ? mText3DStates : mTextStates);
+    mDevice->States() = is3D ? mText3DStates : mTextStates;
     SamplerState sampler;
     sampler.mMin = TextureFilter::Linear;
     sampler.mMag = TextureFilter::Linear;
@@ -200,7 +197,7 @@ void BitmapFont::Begin()
     if (!mDevice || !mScreenBuffer)
         return;
     // Text states last until Flush; the device gets its own back then.
-    mSavedStates = mDevice->Capture();
+    mSavedStates = mDevice->States();
     ApplyStates(false);
     mDevice->SetTexture(0, mTexture.get());
     mLocked = static_cast<Vertex*>(mScreenBuffer->Lock(0, mScreenBuffer->GetSize(), LockFlag::Discard));
@@ -226,7 +223,7 @@ void BitmapFont::Flush()
             mDevice->Draw(PrimitiveType::TriangleList, 0, 2 * mBatchGlyphs);
         }
     }
-    mDevice->Apply(mSavedStates);
+    mDevice->States() = mSavedStates;
 }
 
 BitmapFont::GlyphRect BitmapFont::Glyph(uint32_t index) const
@@ -336,12 +333,12 @@ void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, 
     if (!mDevice || !mWorldBuffer || !mTexture || !text || text[0] == '\0' || mCellHeight == 0)
         return;
     const float scale = height / static_cast<float>(mCellHeight);
-    const RenderStates saved = mDevice->Capture();
+    const RenderStates saved = mDevice->States();
     ApplyStates(true);
     Vertex* start = static_cast<Vertex*>(mWorldBuffer->Lock(0, mWorldBuffer->GetSize(), LockFlag::Discard));
     if (!start)
     {
-        mDevice->Apply(saved);
+        mDevice->States() = saved;
         return;
     }
     const float originX = x;
@@ -375,7 +372,7 @@ void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, 
             start = static_cast<Vertex*>(mWorldBuffer->Lock(0, mWorldBuffer->GetSize(), LockFlag::Discard));
             if (!start)
             {
-                mDevice->Apply(saved);
+                mDevice->States() = saved;
                 return;
             }
         }
@@ -385,7 +382,7 @@ void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, 
         penX += advance;
     }
     DrawWorldGlyphs(inBatch);
-    mDevice->Apply(saved);
+    mDevice->States() = saved;
 }
 
 float BitmapFont::WriteGlyph(Vertex* out, char c, float penX, float penY, float scale, float cellHeight, float z,

@@ -7,6 +7,7 @@
 
 #include "LOOM/console/Console.h"
 #include "LOOM/math/Color.h"
+#include "graphics/QuadBatcher.h"
 #include "graphics/font/BitmapFont.h"
 #include "graphics/guisystem/GuiFonts.h"
 
@@ -46,17 +47,9 @@ void GuiPainter::BeginDraw()
     mBatcher->ResetDrawCount();
     mBatcher->BeginFrame();
     mBatcher->SetTexture(nullptr);
-    mSavedStates = mDevice->Capture();
-    RenderStates& s = mDevice->States();
-    s.mDepthEnable = false;
-    s.mDepthWrite = false;
-    s.mCull = CullMode::None;
-    s.mBlendEnable = true;
-    s.mSrcBlend = BlendFactor::SrcAlpha;
-    s.mDestBlend = BlendFactor::InvSrcAlpha;
-    s.mBlendOp = BlendOp::Add;
-    s.mFill = FillMode::Solid;
-    mQuadStates = mDevice->Capture();
+    mSavedStates = mDevice->States();
+    SetScreenQuadStates(mDevice->States());
+    mQuadStates = mDevice->States();
     // Widgets are drawn near their texture's size: one level, bilinear, clamped at the edges.
     SamplerState sampler;
     sampler.mMipEnable = false;
@@ -71,7 +64,7 @@ void GuiPainter::EndDraw()
     mTextOpen = false;
     Flush();
     mDraws += mBatcher->GetDrawCount();
-    mDevice->Apply(mSavedStates);
+    mDevice->States() = mSavedStates;
     mDevice->SetTexture(0, nullptr);
     mDrawing = false;
 }
@@ -79,7 +72,7 @@ void GuiPainter::EndDraw()
 void GuiPainter::RestoreRenderStates()
 {
     if (mDrawing)
-        mDevice->Apply(mQuadStates);
+        mDevice->States() = mQuadStates;
 }
 
 void GuiPainter::Flush()
@@ -95,14 +88,14 @@ void GuiPainter::Flush()
         font->Flush();
     }
     if (!mOpenFonts.empty())
-        mDevice->Apply(mQuadStates);
+        mDevice->States() = mQuadStates;
     mOpenFonts.clear();
     mTextPending = false;
     // Text still open goes on in a new batch.
     if (mTextOpen && mTextFont)
     {
         mTextFont->Begin();
-        mDevice->Apply(mQuadStates);
+        mDevice->States() = mQuadStates;
         mOpenFonts.push_back(mTextFont);
     }
 }
@@ -251,7 +244,7 @@ void GuiPainter::BeginText()
     // The font's batch stays open beside the quads'; Begin sets text states, the quads get
     // theirs back at once.
     mTextFont->Begin();
-    mDevice->Apply(mQuadStates);
+    mDevice->States() = mQuadStates;
     mOpenFonts.push_back(mTextFont);
 }
 

@@ -10,10 +10,7 @@ constexpr uint32_t kStride = sizeof(GraphicsDevice::TexturedVertex);
 
 GuiQuads::GuiQuads(GraphicsDevice& device) : mDevice(device)
 {
-    static const VertexElement elements[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                             {12, VertexType::Color, VertexSemantic::Color, 0},
-                                             {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
-    mLayout = mDevice.CreateVertexLayout(elements);
+    mLayout = mDevice.CreateVertexLayout(TexturedVertexElements());
     mPending.reserve(size_t(kQuads) * 4);
     CreateBuffers();
 }

@@ -1,37 +1,13 @@
 #include "graphics/resource/Material.h"
 
-#include "LOOM/base/FileUtils.h"
 #include "LOOM/serial/XMLLoader.h"
-
-namespace {
-
-void SerializeTexture(Serializer& s, const char* name, TextureRef& texture)
-{
-    if (s.BeginField("texture", name, true, TypeTexture, &texture))
-    {
-        s.Serialize(texture.File());
-        if (!s.IsSaving())
-            KeepDataName(texture.File());
-        s.EndField("texture", true);
-    }
-}
-
-void SerializeColorField(Serializer& s, const char* name, Color& color)
-{
-    if (s.BeginField("color", name, false, TypeColor, &color))
-    {
-        s.SerializeColor(color);
-        s.EndField("color", false);
-    }
-}
-
-} // namespace
+#include "graphics/resource/ResourceFields.h"
 
 void Material::SerializeFields(Serializer& s)
 {
-    SerializeTexture(s, "Diffuse", mDiffuse);
-    SerializeTexture(s, "Normal", mNormal);
-    SerializeTexture(s, "Effect", mEffect);
+    SerializeTextureField(s, "Diffuse", mDiffuse);
+    SerializeTextureField(s, "Normal", mNormal);
+    SerializeTextureField(s, "Effect", mEffect);
     SerializeColorField(s, "AmbientColor", mAmbientColor);
     SerializeColorField(s, "DiffuseColor", mDiffuseColor);
     SerializeColorField(s, "SpecularColor", mSpecularColor);

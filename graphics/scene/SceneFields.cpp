@@ -3,7 +3,7 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/math/Color.h"
 #include "LOOM/serial/Serializer.h"
-#include "graphics/resource/Texture.h"
+#include "graphics/resource/ResourceFields.h"
 
 namespace SceneFields {
 
@@ -28,25 +28,9 @@ void Enum(Serializer& s, const char* name, int32_t& value, const char* enumType)
     Single(s, "int", 101, name, value, enumType);
 }
 
-void ColorField(Serializer& s, const char* name, Color& color)
-{
-    if (s.BeginField("color", name, false, TypeColor, &color))
-    {
-        s.SerializeColor(color);
-        s.EndField("color", false);
-    }
-}
+void ColorField(Serializer& s, const char* name, Color& color) { SerializeColorField(s, name, color); }
 
-void Texture(Serializer& s, const char* name, TextureRef& texture)
-{
-    if (s.BeginField("texture", name, true, TypeTexture, &texture))
-    {
-        s.Serialize(texture.File());
-        if (!s.IsSaving())
-            KeepDataName(texture.File());
-        s.EndField("texture", true);
-    }
-}
+void Texture(Serializer& s, const char* name, TextureRef& texture) { SerializeTextureField(s, name, texture); }
 
 void FileList(Serializer& s, const char* name, std::vector<std::string>& files)
 {

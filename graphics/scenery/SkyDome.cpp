@@ -76,8 +76,8 @@ void SkyDome::Render(GraphicsLoom& loom, Sun* sun)
     if (!device || !mDome || mDome->GetPartCount() == 0)
         return;
     const Matrix4 skyProjection = Matrix4::PerspectiveFovLH(0.6283185f, 1.0f, 0.01f, 2.0f);
-    Matrix4 view = device->GetTransform(TransformKind::View);
-    const Matrix4 projection = device->GetTransform(TransformKind::Projection);
+    Matrix4 view = device->Bound().Transform(TransformKind::View);
+    const Matrix4 projection = device->Bound().Transform(TransformKind::Projection);
     Matrix4 centred = view;
     centred.m[12] = centred.m[13] = centred.m[14] = 0.0f;
     const Matrix4 skyBox = centred * skyProjection;

@@ -10,6 +10,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/effect/Shader.h"
+#include "graphics/resource/ResourceFields.h"
 #include "graphics/resource/TextureData.h"
 #include "graphics/terrain/HeightMap.h"
 #include "graphics/terrain/ImageFile.h"
@@ -38,17 +39,6 @@ void Bilinear(const Image& image, float x, float y, bool wrap, float out[3])
     const uint8_t* d = image.Pixel(uint32_t(x1), uint32_t(y1));
     for (int k = 0; k < 3; ++k)
         out[k] = (1.0f - fy) * ((1.0f - fx) * a[k] + fx * b[k]) + fy * ((1.0f - fx) * c[k] + fx * d[k]);
-}
-
-void SerializeTextureField(Serializer& s, const char* name, TextureRef& texture)
-{
-    if (s.BeginField("texture", name, true, TypeTexture, &texture))
-    {
-        s.Serialize(texture.File());
-        if (!s.IsSaving())
-            KeepDataName(texture.File());
-        s.EndField("texture", true);
-    }
 }
 
 bool IsBoxOutside(std::span<const Plane, 6> frustum, const Vector3& centre, const Vector3& half)
@@ -678,7 +668,7 @@ void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
     });
     // Pixels a world unit covers at unit depth: the projection's y scale times half the height.
     GraphicsLoom* loom = GraphicsLoom::Instance();
-    const float pixelsPerUnit = Device()->GetTransform(TransformKind::Projection).m[5] * 0.5f *
+    const float pixelsPerUnit = Device()->Bound().Transform(TransformKind::Projection).m[5] * 0.5f *
         float(loom ? std::max(loom->GetScreenHeight(), 1) : 1);
     for (int32_t index : mVisible)
     {

@@ -122,7 +122,7 @@ void Water::BeginReflection(GraphicsLoom& loom)
     if (!device || !mReflection)
         return;
     device->States().mFill = FillMode::Solid;
-    mSavedView = device->GetTransform(TransformKind::View);
+    mSavedView = device->Bound().Transform(TransformKind::View);
     const Plane plane = Plane::FromPointNormal(Vector3(0.0f, kReflectHeight, 0.0f), Vector3(0.0f, 1.0f, 0.0f));
     device->SetTransform(TransformKind::View, Matrix4::Reflect(plane) * mSavedView);
     device->States().mCull = CullMode::CW;
@@ -158,7 +158,7 @@ void Water::Render(GraphicsLoom& loom)
     effect.SetTexture(effect.GetParameterByName("ReflectMap"), mReflection.get());
     effect.SetFloat(effect.GetParameterByName("WaveScale"), mWaveScale);
     const Matrix4 viewProjection =
-        device->GetTransform(TransformKind::View) * device->GetTransform(TransformKind::Projection);
+        device->Bound().Transform(TransformKind::View) * device->Bound().Transform(TransformKind::Projection);
     shader->SetMatrix(Shader::WorldViewProjection, Matrix4::Identity() * viewProjection);
     const Matrix4 toTexture(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.5f, 0.5f, 0.5f,
                             1.0f);

@@ -9,15 +9,6 @@
 #include "gui/WidgetLayer.h"
 #include "gui/widgets/ModelView.h"
 
-void SerializeColorField(Serializer& s, const char* name, Color& color)
-{
-    if (s.BeginField("color", name, false, TypeColor, &color))
-    {
-        s.SerializeColor(color);
-        s.EndField("color", false);
-    }
-}
-
 namespace {
 
 // The screen's edges in GUI units.

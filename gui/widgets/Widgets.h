@@ -4,10 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/resource/ResourceFields.h"
 #include "gui/Widget.h"
-
-// A "color" field.
-void SerializeColorField(Serializer& s, const char* name, Color& color);
 
 // A panel with an image; "Show" and "Hide" set its active flag.
 class Window : public Widget

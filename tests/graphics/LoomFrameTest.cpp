@@ -62,7 +62,7 @@ TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
     mLoom->Update();
     EXPECT_FALSE(engine.GetGameClock().IsPaused());
     GraphicsDevice* device = mLoom->GetDevice();
-    device->SimulateLoss(1);
+    device->Loss().Simulate(1);
     LogProbe log;
     mLoom->Update();
     EXPECT_TRUE(mLoom->Display().IsLost());

@@ -13,7 +13,7 @@ TEST_F(DeviceFixture, QuadBatcherDrawsBatchesAndRestoresStates)
     ASSERT_TRUE(red->Upload(0, 0, redTexel, 4));
     ASSERT_TRUE(blue->Upload(0, 0, blueTexel, 4));
     mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
-    const RenderStates before = mDevice->Capture();
+    const RenderStates before = mDevice->States();
     QuadBatcher batcher(*mDevice);
     batcher.Begin();
     batcher.SetTexture(red.get());

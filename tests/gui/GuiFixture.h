@@ -167,6 +167,16 @@ protected:
         SetDataPath(mOldDataPath);
     }
 
+    // The drawing tests' start: the device, the GUI system and a panel of that file from the
+    // GUI test data; null after a fatal failure.
+    Cog* StartGraphicsWithPanel(const std::string& widgetFile)
+    {
+        StartGraphics();
+        if (HasFatalFailure())
+            return nullptr;
+        return MakePanel(GuiData(widgetFile));
+    }
+
     // A cog whose widget component holds the tree of that file, on that layer.
     Cog* MakePanel(const std::string& widgetFile, int32_t layer = 0, const std::string& name = "Panel")
     {

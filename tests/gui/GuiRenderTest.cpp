@@ -39,11 +39,8 @@ protected:
     void SetUp() override
     {
         GuiFixture::SetUp();
-        StartGraphics();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(mPanel = StartGraphicsWithPanel("Render.xml"));
         ASSERT_GE(mGui->Fonts().GetList()->Size(), 1u);
-        mPanel = MakePanel(GuiData("Render.xml"));
         ASSERT_NE(Widgets(mPanel).GetRoot(), nullptr);
         // The pointer sits in the far corner, away from what the tests look at.
         MoveTo(790, 590);

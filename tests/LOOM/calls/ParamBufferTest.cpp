@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -248,8 +249,11 @@ TEST(ParamBuffer, MovedHandleReleasesOnce)
     EXPECT_EQ(DrainPool(again).size(), free);
 }
 
-TEST(ParamBuffer, EmptyPoolGrows)
+// A block lent out while the pool is freed stays its holder's and comes back afterwards.
+TEST(ParamBuffer, EmptyPoolGrowsAndALentBlockOutlivesTheFreeing)
 {
+    auto lent = std::make_unique<ParamBuffer>();
+    ASSERT_TRUE(lent->PushInt(7));
     ParamBuffer::FreePool();
     EXPECT_EQ(ParamBuffer::FreeCount(), 0u);
     ParamBuffer::FreePool(); // empty list: nothing to do
@@ -257,6 +261,14 @@ TEST(ParamBuffer, EmptyPoolGrows)
     ASSERT_NE(params.GetBlock(), nullptr);
     EXPECT_TRUE(params.PushInt(1));
     EXPECT_GT(ParamBuffer::FreeCount(), 0u);
+    lent->Rewind();
+    EXPECT_EQ(ParamTraits<int32_t>::Pop(*lent), 7);
+    const size_t free = ParamBuffer::FreeCount();
+    const ParamBlock* block = lent->GetBlock();
+    lent.reset();
+    EXPECT_EQ(ParamBuffer::FreeCount(), free + 1);
+    ParamBuffer again;
+    EXPECT_EQ(again.GetBlock(), block);
 }
 
 TEST(ParamBuffer, AllocatePoolBelowOneDoesNothing)

@@ -147,6 +147,72 @@ TEST_F(ComposerTest, UpdateListRunsOnlyForTypesThatHaveOne)
     EXPECT_NE(still, nullptr);
 }
 
+// A type's updates run in the order they were added, whether each calls its component directly
+// or goes through its functor: a named function among them, an update added after the cog was
+// made and a component of the wrong class all keep today's effects, frame after frame.
+TEST_F(ComposerTest, UpdatesRunInAddedOrderOnEveryPath)
+{
+    mCogs.Types().RegisterFunction("Note", MakeCogFunctor([](Cog*) { Trace().push_back("Note"); }));
+    struct Row
+    {
+        const char* mName;
+        std::function<void(Composer&)> mBefore;
+        std::function<void(Composer&)> mAfter;
+        std::vector<std::string> mFrame;
+        int mTicks;
+        int mMismatches;
+    };
+    auto hits = [](Composer& type) {
+        type.AddOwnedUpdate(MakeCompFunctor(kMarkerId, &MarkerComp::Hit));
+        type.AddOwnedUpdate(MakeCompFunctor(kHealthId, &HealthComp::Hit));
+    };
+    const Row rows[] = {
+        {"Direct", hits, nullptr, {"Hit Marker", "Hit Health"}, 2, 0},
+        {"Named",
+         [&](Composer& type) {
+             type.AddOwnedUpdate(MakeCompFunctor(kMarkerId, &MarkerComp::Hit));
+             type.AddUpdate(mCogs.Types().FindFunction("Note"));
+             type.AddOwnedUpdate(MakeCompFunctor(kHealthId, &HealthComp::Hit));
+         },
+         nullptr,
+         {"Hit Marker", "Note", "Hit Health"},
+         2,
+         0},
+        {"Late", nullptr, hits, {"Hit Marker", "Hit Health"}, 2, 0},
+        {"Mistyped",
+         [](Composer& type) {
+             type.AddComponent(kHealthId + 10, &gMarkerFactory);
+             type.AddOwnedUpdate(MakeCompFunctor(kHealthId + 10, &HealthComp::Hit));
+         },
+         nullptr,
+         {},
+         2,
+         2},
+    };
+    for (const Row& row : rows)
+    {
+        auto type = MakeType(row.mName, {kMarkerId, kHealthId});
+        if (row.mBefore)
+            row.mBefore(*type);
+        Cog* cog = mCogs.Create(row.mName);
+        ASSERT_NE(cog, nullptr) << row.mName;
+        if (row.mAfter)
+            row.mAfter(*type);
+        Trace().clear();
+        const uint32_t mark = LogMark();
+        mCogs.UpdateAll();
+        EXPECT_EQ(Trace(), row.mFrame) << row.mName;
+        cog->Update();
+        EXPECT_EQ(cog->Get<HealthComp>()->mTicks, row.mTicks) << row.mName;
+        EXPECT_EQ(CountLogSince(mark,
+                                "Component type mismatch on cog " + std::to_string(cog->GetID()) +
+                                    ": wanted type 910, found type 901"),
+                  row.mMismatches)
+            << row.mName;
+        mCogs.DestroyAll();
+    }
+}
+
 TEST_F(ComposerTest, ReplacedFactoryServesOnlyTypesBuiltAfterwards)
 {
     MakeType("Before", {kHealthId});

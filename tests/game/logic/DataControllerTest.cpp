@@ -207,7 +207,7 @@ TEST(DataController, PointsStatisticsAndExitTexts)
     for (const auto& [state, text] : texts)
     {
         data.mGameState = state;
-        EXPECT_EQ(data.ExitReasonText(), text);
+        EXPECT_STREQ(ExitReasonText(data.mGameState), text);
     }
 }
 

@@ -195,14 +195,14 @@ TEST_F(DeviceFixture, GlErrorsAreReportedByNameAndTakenOnce)
 
 TEST_F(DeviceFixture, SimulatedLossRefusesPresentUntilReset)
 {
-    mDevice->SimulateLoss(2);
+    mDevice->Loss().Simulate(2);
     EXPECT_FALSE(mDevice->Present());
-    EXPECT_EQ(mDevice->TestCooperativeLevel(), CooperativeLevel::Lost);
-    EXPECT_EQ(mDevice->TestCooperativeLevel(), CooperativeLevel::Lost);
-    EXPECT_EQ(mDevice->TestCooperativeLevel(), CooperativeLevel::NotReset);
+    EXPECT_EQ(mDevice->Loss().TestCooperativeLevel(), CooperativeLevel::Lost);
+    EXPECT_EQ(mDevice->Loss().TestCooperativeLevel(), CooperativeLevel::Lost);
+    EXPECT_EQ(mDevice->Loss().TestCooperativeLevel(), CooperativeLevel::NotReset);
     EXPECT_FALSE(mDevice->Present());
     ASSERT_TRUE(mDevice->Reset(mDevice->GetDesc()));
-    EXPECT_EQ(mDevice->TestCooperativeLevel(), CooperativeLevel::Ok);
+    EXPECT_EQ(mDevice->Loss().TestCooperativeLevel(), CooperativeLevel::Ok);
     EXPECT_TRUE(mDevice->Present());
 }
 
@@ -271,9 +271,9 @@ TEST(NullDevice, CountsWhatReachesIt)
     device->Draw(PrimitiveType::TriangleList, 0, 3);
     device->DrawUser(PrimitiveType::LineList, 2, nullptr, 16);
     EXPECT_TRUE(device->Present());
-    device->SimulateLoss();
+    device->Loss().Simulate();
     EXPECT_FALSE(device->Present());
-    EXPECT_EQ(device->TestCooperativeLevel(), CooperativeLevel::NotReset);
+    EXPECT_EQ(device->Loss().TestCooperativeLevel(), CooperativeLevel::NotReset);
     EXPECT_FALSE(device->Reset(DeviceDesc{0, 0, true, true, 0}));
     EXPECT_TRUE(device->Reset(DeviceDesc{}));
     const DeviceCounters& c = device->Counters();

@@ -107,8 +107,8 @@ TEST_F(FxEffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
     auto effect = Load("Effects/TintA.fx", nullptr);
     ASSERT_TRUE(effect);
     mDevice->UseBuiltin(GraphicsDevice::Builtin::Lines);
-    GpuProgram* before = mDevice->GetProgram();
-    const RenderStates states = mDevice->Capture();
+    GpuProgram* before = mDevice->Bound().mProgram;
+    const RenderStates states = mDevice->States();
     effect->Begin();
     effect->BeginPass(0);
     EXPECT_EQ(mDevice->States().mCull, CullMode::None);
@@ -117,7 +117,7 @@ TEST_F(FxEffectTest, EndRestoresStatesProgramAndUndeclaredNamesDoNothing)
     effect->EndPass();
     effect->End();
     EXPECT_TRUE(mDevice->States() == states);
-    EXPECT_EQ(mDevice->GetProgram(), before);
+    EXPECT_EQ(mDevice->Bound().mProgram, before);
 
     const FxEffect::Handle missing = effect->GetParameterByName("NotThere");
     EXPECT_EQ(missing, FxEffect::kNull);

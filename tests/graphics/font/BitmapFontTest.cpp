@@ -193,7 +193,7 @@ TEST_F(FontFixture, DrawingLeavesTheDeviceStatesAsItFoundThem)
     scene.mDepthEnable = true;
     scene.mBlendEnable = false;
     scene.mCull = CullMode::CW;
-    mDevice->Apply(scene);
+    mDevice->States() = scene;
     mFont->DrawTextScreen("states", 0.0f, 0.0f, kWhite, 1.0f, true, true, 0.0f);
     EXPECT_EQ(mDevice->States(), scene);
     mFont->DrawText3D("states", 0.0f, 0.0f, kWhite, 1.0f, true);

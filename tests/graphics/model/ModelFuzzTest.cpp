@@ -14,47 +14,36 @@ namespace {
 void LoadAll(const std::string& bytes, size_t wholeParts)
 {
     const size_t limit = bytes.size();
-    auto check = [&](bool ok, uint32_t written, int assertions) {
-        EXPECT_EQ(written, ok ? 0u : 1u + static_cast<uint32_t>(assertions));
+    // One loader over a fresh reader of the bytes.
+    auto read = [&](auto&& load) {
+        LogProbe probe;
+        const int before = AssertFailureCount();
+        ChunkReader reader;
+        reader.OpenBuffer(bytes, "fuzz");
+        const bool ok = load(reader);
+        const auto assertions = static_cast<uint32_t>(AssertFailureCount() - before);
+        EXPECT_EQ(probe.Written(), ok ? 0u : 1u + assertions);
+        return ok;
     };
-    {
-        LogProbe probe;
-        const int before = AssertFailureCount();
-        ChunkReader reader;
-        reader.OpenBuffer(bytes, "fuzz");
-        Mesh mesh;
-        const bool ok = LMLoader::ReadMesh(reader, mesh);
-        check(ok, probe.Written(), AssertFailureCount() - before);
-        EXPECT_EQ(mesh.GetPartCount(), ok ? wholeParts : 0u);
-        EXPECT_LE(size_t(mesh.mVertexCount) * 32, limit);
-        EXPECT_LE(size_t(mesh.mFaceCount) * 6, limit);
-        if (ok)
-            mesh.BuildEdges();
-    }
-    {
-        LogProbe probe;
-        const int before = AssertFailureCount();
-        ChunkReader reader;
-        reader.OpenBuffer(bytes, "fuzz");
-        Skeleton skeleton;
-        const bool ok = LMLoader::ReadSkeleton(reader, skeleton);
-        check(ok, probe.Written(), AssertFailureCount() - before);
-        EXPECT_LE(size_t(skeleton.GetBoneCount()) * 5, limit);
-    }
-    {
-        LogProbe probe;
-        const int before = AssertFailureCount();
-        ChunkReader reader;
-        reader.OpenBuffer(bytes, "fuzz");
-        AnimationSet set;
-        const bool ok = LMLoader::ReadAnimations(reader, set);
-        check(ok, probe.Written(), AssertFailureCount() - before);
-        size_t keys = 0;
-        for (const std::unique_ptr<Animation>& animation : set.Animations)
-            for (const AnimationTrack& track : animation->mTracks)
-                keys += track.keys.size();
-        EXPECT_LE(keys * 44, limit);
-    }
+    Mesh mesh;
+    const bool meshOk = read([&](ChunkReader& reader) { return LMLoader::ReadMesh(reader, mesh); });
+    EXPECT_EQ(mesh.GetPartCount(), meshOk ? wholeParts : 0u);
+    EXPECT_LE(size_t(mesh.mVertexCount) * 32, limit);
+    EXPECT_LE(size_t(mesh.mFaceCount) * 6, limit);
+    if (meshOk)
+        mesh.BuildEdges();
+
+    Skeleton skeleton;
+    read([&](ChunkReader& reader) { return LMLoader::ReadSkeleton(reader, skeleton); });
+    EXPECT_LE(size_t(skeleton.GetBoneCount()) * 5, limit);
+
+    AnimationSet set;
+    read([&](ChunkReader& reader) { return LMLoader::ReadAnimations(reader, set); });
+    size_t keys = 0;
+    for (const std::unique_ptr<Animation>& animation : set.Animations)
+        for (const AnimationTrack& track : animation->mTracks)
+            keys += track.keys.size();
+    EXPECT_LE(keys * 44, limit);
 }
 
 void Load3DS(const std::string& bytes)

@@ -88,7 +88,7 @@ TEST_F(LoomParticlesTest, ParticlesDrawAgainAfterADeviceReset)
     comp.EmitterFiles = {"Data/Effects/Explosion.Emitter.xml"};
     burst->Initialize();
     comp.Update(1.0f / 30.0f);
-    mLoom->GetDevice()->SimulateLoss();
+    mLoom->GetDevice()->Loss().Simulate();
     mLoom->Update();
     EXPECT_TRUE(mLoom->Display().IsLost());
     for (int i = 0; i < 5 && mLoom->Display().IsLost(); ++i)

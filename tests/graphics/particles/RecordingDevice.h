@@ -85,12 +85,12 @@ public:
     void SetSamplerState(uint32_t stage, const SamplerState& state) override
     {
         if (stage < kStages)
-            mSamplers[stage] = state;
+            mBound.mSamplers[stage] = state;
     }
     void SetTexture(uint32_t stage, GpuTexture* texture) override
     {
         if (stage < kStages)
-            mTextures[stage] = texture;
+            mBound.mTextures[stage] = texture;
     }
     std::unique_ptr<GpuBuffer> CreateVertexBuffer(uint32_t size, bool dynamic) override
     {
@@ -108,12 +108,12 @@ public:
     {
         return std::make_unique<Program>();
     }
-    void SetProgram(GpuProgram* program) override { mProgram = program; }
+    void SetProgram(GpuProgram* program) override { mBound.mProgram = program; }
     void SetUniformFloats(int32_t, const float*, uint32_t) override {}
     void SetUniformInt(int32_t, int32_t) override {}
     void Draw(PrimitiveType type, uint32_t start, uint32_t count) override
     {
-        DrawCall call{type, start, count, mTextures[0], mStates, GetTransform(TransformKind::World), {}};
+        DrawCall call{type, start, count, mBound.mTextures[0], mStates, mBound.Transform(TransformKind::World), {}};
         if (auto* buffer = dynamic_cast<Buffer*>(mStream))
         {
             const uint32_t vertices = type == PrimitiveType::PointList ? count : VertexCount(type, count);
@@ -126,17 +126,18 @@ public:
     }
     void DrawIndexed(PrimitiveType type, int32_t, uint32_t start, uint32_t count) override
     {
-        mDraws.push_back({type, start, count, mTextures[0], mStates, GetTransform(TransformKind::World), {}});
+        mDraws.push_back(
+            {type, start, count, mBound.mTextures[0], mStates, mBound.Transform(TransformKind::World), {}});
     }
     void DrawUser(PrimitiveType type, uint32_t count, const void* vertices, uint32_t stride) override
     {
         const auto* bytes = static_cast<const uint8_t*>(vertices);
-        mDraws.push_back({type, 0, count, mTextures[0], mStates, GetTransform(TransformKind::World),
+        mDraws.push_back({type, 0, count, mBound.mTextures[0], mStates, mBound.Transform(TransformKind::World),
                           std::vector<uint8_t>(bytes, bytes + size_t(VertexCount(type, count)) * stride)});
     }
     void DrawIndexedUser(PrimitiveType type, uint32_t, uint32_t count, const uint16_t*, const void*, uint32_t) override
     {
-        mDraws.push_back({type, 0, count, mTextures[0], mStates, GetTransform(TransformKind::World), {}});
+        mDraws.push_back({type, 0, count, mBound.mTextures[0], mStates, mBound.Transform(TransformKind::World), {}});
     }
     bool SetRenderTarget(uint32_t index, GpuTexture* target, uint32_t) override
     {
@@ -151,7 +152,7 @@ public:
         out.Allocate(uint32_t(mDesc.mWidth), uint32_t(mDesc.mHeight), Image::Format::BGR8);
         return true;
     }
-    void UseBuiltin(Builtin) override { mProgram = nullptr; }
+    void UseBuiltin(Builtin) override { mBound.mProgram = nullptr; }
 
     // Vertex i of a draw, as type T.
     template <typename T>

@@ -173,7 +173,7 @@ TEST_F(ResourceFixture, EmptyTextureRefIsOneByOneAndAssignKeepsItsName)
     b.Reload();
     EXPECT_EQ(b.GetWidth(), 8u);
     b.Bind(0, *mDevice);
-    EXPECT_EQ(mDevice->GetTexture(0), b.GetTexture());
+    EXPECT_EQ(mDevice->Bound().mTextures[0], b.GetTexture());
     mDevice->SetTexture(0, nullptr);
 }
 

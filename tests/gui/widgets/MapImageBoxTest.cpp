@@ -56,10 +56,7 @@ protected:
     void SetUp() override
     {
         GuiFixture::SetUp();
-        StartGraphics();
-        if (HasFatalFailure())
-            return;
-        mPanel = MakePanel(GuiData("Overlap.xml"));
+        ASSERT_NO_FATAL_FAILURE(mPanel = StartGraphicsWithPanel("Overlap.xml"));
         mMap = static_cast<MapImageBox*>(Widgets(mPanel).Find("MiniMapImageBox"));
         ASSERT_NE(mMap, nullptr);
         // Rows from the far edge (+z) down, as the game's map picture runs.

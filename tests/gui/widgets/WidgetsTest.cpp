@@ -73,10 +73,7 @@ protected:
     void SetUp() override
     {
         GuiFixture::SetUp();
-        StartGraphics();
-        if (HasFatalFailure())
-            return;
-        mPanel = MakePanel(GuiData("AllTypes.xml"));
+        ASSERT_NO_FATAL_FAILURE(mPanel = StartGraphicsWithPanel("AllTypes.xml"));
         ASSERT_NE(Widgets(mPanel).GetRoot(), nullptr);
         MoveTo(799, 599);
     }
