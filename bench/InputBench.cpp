@@ -24,6 +24,7 @@
 #include "input/ControlMap.h"
 #include "input/IOLoom.h"
 #include "input/KeyNames.h"
+#include "tests/LOOM/support/TestComp.h"
 
 namespace {
 
@@ -32,12 +33,9 @@ constexpr int kBindings = 32;
 constexpr int kFiring = 4;
 const char* const kWhen[] = {"Pressed", "Triggered", "Released"};
 
-class Target : public Comp
+class Target : public TestComp<kTargetId, "Target">
 {
 public:
-    void Serialize(Serializer& s) override { SerializeHeader(s); }
-    std::string GetTypeName() override { return "Target"; }
-    uint32_t GetTypeId() override { return kTargetId; }
     void Hit() { ++mHits; }
     long mHits = 0;
 };

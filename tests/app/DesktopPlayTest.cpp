@@ -140,13 +140,38 @@ constexpr Point kExit{400, 458};        // start window
 // hovered label (whose letters dance) and no edge scroll moves anything a shot is compared on.
 constexpr Point kRest{120, 300};
 
-constexpr Rect kGoalPanel{210, 230, 590, 300};  // the goal window's dark panel, without its text
-constexpr Rect kHealthBar{22, 14, 218, 26};     // the tower's health on the HUD, under the console when open
-constexpr Rect kFieldLeft{0, 90, 330, 260};     // field left of the tower and above the pointer's claw
-constexpr Rect kCredits{700, 10, 790, 35};      // the HUD's credits number
-constexpr Rect kLostTitle{200, 62, 600, 96};    // the game-over window's first line
-constexpr Rect kPointsRows{195, 130, 420, 182}; // its points earned and used
+constexpr Rect kGoalPanel{210, 230, 590, 300};   // the goal window's dark panel, without its text
+constexpr Rect kHealthBar{22, 14, 218, 26};      // the tower's health on the HUD, under the console when open
+constexpr Rect kFieldLeft{0, 90, 330, 260};      // field left of the tower and above the pointer's claw
+constexpr Rect kCredits{700, 10, 790, 35};       // the HUD's credits number
+constexpr Rect kOverTitle{200, 62, 600, 96};     // the game-over window's first line
+constexpr Rect kPointsRows{195, 130, 420, 182};  // its points earned and used
+constexpr Rect kHealthRow{0, 20, 240, 21};       // a row across the health bar, which spans x 20..219
+constexpr Rect kTowerPicture{340, 60, 460, 330}; // the tower in the middle of the view of the Tower button
+
+// The march from the gap in the wall line to the tower runs straight down the middle of the
+// level's first view: its ground every two spikes' lengths, far end first.
+constexpr Point kMarch[] = {{400, 71}, {400, 100}, {400, 135}, {400, 178}, {400, 232}};
+constexpr Point kTowerButton{280, 25}; // on the HUD: the tower to the middle of the view
+// With the tower in the middle of the view, the tiles next to it that take a trap, two deep: in
+// front of it (behind it on the screen), at its sides and at its back corners.
+constexpr Point kRing[] = {{489, 247}, {430, 247}, {370, 247}, {311, 247}, {495, 281},
+                           {502, 321}, {305, 281}, {298, 321}, {511, 367}, {289, 367}};
+
 constexpr Rect Around(Point p, int dx, int dy) { return Rect{p.x - dx, p.y - dy, p.x + dx, p.y + dy}; }
+
+// The tower's health on the HUD, in pixels of its 200: the bar fills from the left in a colour
+// that runs from green to red, with no blue, unlike the ground under it.
+int HealthBar(const Bmp& shot)
+{
+    int filled = 0;
+    for (int x = kHealthRow.x0; x < std::min(shot.width, kHealthRow.x1); ++x)
+    {
+        const uint32_t c = shot.At(x, kHealthRow.y0);
+        filled += Channel(c, 0) < 24 && std::max(Channel(c, 16), Channel(c, 8)) > 150 ? 1 : 0;
+    }
+    return filled;
+}
 
 // The program on the display, known only by what it shows: its log, and the screenshots it
 // writes for Print Screen. Each step waits for the state it needs, within a generous limit.
@@ -253,6 +278,62 @@ private:
     std::unique_ptr<ChildProcess> mProcess;
 };
 
+// What the log says of the program's steps.
+const std::string kStarted = "the tower stands";
+const std::string kLoaded = "Loading Time:";
+const std::string kSpikes = "TypeName: &quot;spikes&quot;";
+
+// The program on a copy of the game's data folder under a display of its own, up to its start
+// window.
+class DesktopPlay : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Installed("Xvfb") || !Installed("xdotool"))
+            GTEST_SKIP() << "Xvfb or xdotool is missing (scripts/deps.sh installs both): the desktop run is skipped";
+        fs::copy(LOOM_TEST_DATA "/../../data", mDir, fs::copy_options::recursive);
+        mDesktop = std::make_unique<Desktop>(mTemp);
+        ASSERT_TRUE(mDesktop->Up()) << TempDir::Read(mTemp.Path("xvfb.txt"));
+        mGame = std::make_unique<Game>(mDir, *mDesktop);
+        ASSERT_TRUE(mGame->WaitFor(kStarted, 1)) << mGame->Stderr();
+    }
+
+    // The start window's Play, then Level 1 in its place: true once the level has loaded for
+    // the given time.
+    bool OpenLevelOne(size_t times)
+    {
+        mGame->Click(kPlay);
+        mGame->Click(kPlay);
+        return mGame->WaitFor(kLoaded, times);
+    }
+
+    // The goal window's Start sets the clock going; the picture of the open field once the
+    // window has gone.
+    Bmp StartClock()
+    {
+        mGame->Click(kGoalStart);
+        mGame->Rest();
+        return mGame->Until([](const Bmp& shot) { return PixelsNear(shot, kGoalPanel, 0x181B29) < 2000; });
+    }
+
+    // From the game-over window back to the start window, shown for the given time, and out of
+    // the program by its exit button: a clean end.
+    void LeaveByTheMenus(size_t starts)
+    {
+        mGame->Click(kMenu);
+        ASSERT_TRUE(mGame->WaitFor(kStarted, starts)) << "back to the menus";
+        mGame->Click(kExit);
+        EXPECT_EQ(mGame->Exit(Game::kLimit), 0) << mGame->Stderr();
+        EXPECT_EQ(Errors(mGame->Log()), std::vector<std::string>{});
+    }
+
+    TempDir mTemp;
+    const fs::path mDir = mTemp.Path("game");
+    std::unique_ptr<Desktop> mDesktop;
+    std::unique_ptr<Game> mGame;
+};
+
 } // namespace
 
 // The whole program on the real data folder under an X display, played only through the X
@@ -262,35 +343,17 @@ private:
 // game-over window saying so, and a click on the field then buying nothing; back to the menus
 // and into the level again, Esc for the in-game menu once the invaders come, and out of the
 // program through the menus.
-TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
+TEST_F(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
 {
-    if (!Installed("Xvfb") || !Installed("xdotool"))
-        GTEST_SKIP() << "Xvfb or xdotool is missing (scripts/deps.sh installs both): the desktop run is skipped";
-    TempDir temp;
-    const fs::path dir = temp.Path("game");
-    fs::copy(LOOM_TEST_DATA "/../../data", dir, fs::copy_options::recursive);
-    Desktop desktop(temp);
-    ASSERT_TRUE(desktop.Up()) << TempDir::Read(temp.Path("xvfb.txt"));
-    Game game(dir, desktop);
-
-    const std::string started = "the tower stands";
-    const std::string loaded = "Loading Time:";
-    const std::string spikes = "TypeName: &quot;spikes&quot;";
+    Game& game = *mGame;
     const std::string fan = "TypeName: &quot;fan&quot;";
     // The trap under the pointer while one is chosen, and the arrow of one that waits for its way.
     const std::string preview = "Data\\TrapVisualCog.xml";
     const std::string arrow = "Data\\ArrowCog.xml";
     // Once the level stands, every cog made is an invader landing (no trap is bought the second time).
     const std::string created = "Creating Cog From Archetype";
-    ASSERT_TRUE(game.WaitFor(started, 1)) << game.Stderr();
-    // The start window's Play, then Level 1 in its place.
-    game.Click(kPlay);
-    game.Click(kPlay);
-    ASSERT_TRUE(game.WaitFor(loaded, 1)) << game.Stderr();
-    game.Click(kGoalStart);
-    game.Rest();
-    // The goal window gone, the field lies open.
-    const Bmp before = game.Until([](const Bmp& shot) { return PixelsNear(shot, kGoalPanel, 0x181B29) < 2000; });
+    ASSERT_TRUE(OpenLevelOne(1)) << game.Stderr();
+    const Bmp before = StartClock();
     ASSERT_GT(before.width, 0) << game.Stderr();
 
     // The console (the backquote key) takes what is typed: W held and 1 go into its line, which
@@ -337,7 +400,7 @@ TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
     // The spikes bought from the trap bar and dropped where the pointer is; they stay in hand.
     game.Click(kSpikesButton);
     game.Click(kGround);
-    ASSERT_TRUE(game.WaitFor(spikes, 1)) << "the spikes dropped";
+    ASSERT_TRUE(game.WaitFor(kSpikes, 1)) << "the spikes dropped";
     game.Rest();
     const Bmp after =
         game.Until([&](const Bmp& shot) { return PixelsChanged(before, shot, Around(kGround, 12, 8)) > 96; });
@@ -346,36 +409,29 @@ TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
 
     ASSERT_TRUE(game.WaitFor("Level over: YOU LOST!", 1)) << "the waves take the tower";
     // The game-over window's first line, gold over the dark panel.
-    const Bmp over = game.Until([](const Bmp& shot) { return PixelsNear(shot, kLostTitle, 0xFFD933) > 20; });
-    EXPECT_GT(PixelsNear(over, kLostTitle, 0xFFD933), 20u) << "YOU LOST! on the game-over window";
+    const Bmp over = game.Until([](const Bmp& shot) { return PixelsNear(shot, kOverTitle, 0xFFD933) > 20; });
+    EXPECT_GT(PixelsNear(over, kOverTitle, 0xFFD933), 20u) << "YOU LOST! on the game-over window";
     // The spikes in hand went with the level: a click where they would have dropped buys nothing.
-    const size_t spikesBefore = Count(game.Log(), spikes);
+    const size_t spikesBefore = Count(game.Log(), kSpikes);
     game.Click(kRest);
     const Bmp overAfter = game.Shot();
-    EXPECT_EQ(Count(game.Log(), spikes), spikesBefore) << "a drop after the game-over window opened";
+    EXPECT_EQ(Count(game.Log(), kSpikes), spikesBefore) << "a drop after the game-over window opened";
     EXPECT_LT(PixelsChanged(over, overAfter, kPointsRows), 20u) << "the game-over window's points changed";
 
     game.Click(kMenu);
-    ASSERT_TRUE(game.WaitFor(started, 2)) << "back to the menus";
-    game.Click(kPlay);
-    game.Click(kPlay);
-    ASSERT_TRUE(game.WaitFor(loaded, 2));
+    ASSERT_TRUE(game.WaitFor(kStarted, 2)) << "back to the menus";
+    ASSERT_TRUE(OpenLevelOne(2));
     const size_t cogsBefore = Count(game.Log(), created);
-    game.Click(kGoalStart);
-    game.Rest();
+    StartClock();
     // The first invaders land.
     ASSERT_TRUE(game.WaitFor(created, cogsBefore + 1));
     game.Key("Escape");
     game.Click(kQuit);
     game.Click(kLeave);
     ASSERT_TRUE(game.WaitFor("Level over: YOU QUIT!", 1)) << "the in-game menu opened with Esc";
-    game.Click(kMenu);
-    ASSERT_TRUE(game.WaitFor(started, 3));
-    game.Click(kExit);
+    LeaveByTheMenus(3);
 
-    EXPECT_EQ(game.Exit(Game::kLimit), 0) << game.Stderr();
     const std::string text = game.Log();
-    EXPECT_EQ(Errors(text), std::vector<std::string>{});
     std::smatch lost, quit;
     ASSERT_TRUE(std::regex_search(text, lost, std::regex("Level over: YOU LOST! Kills ([0-9]+) Points ([0-9]+)")));
     // Only kills earn credits, and the traps stand off the march: with none, what is left is the
@@ -387,4 +443,99 @@ TEST(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
     ASSERT_TRUE(std::regex_search(text, quit,
                                   std::regex("Level over: YOU QUIT! Kills [0-9]+ Points [0-9]+ Invaders ([0-9]+)")));
     EXPECT_GE(std::atoi(quit[1].str().c_str()), 1) << "invaders had come";
+}
+
+// Level 1 won as a newcomer wins it, through the X server's mouse alone: spikes bought from the
+// trap bar with the level's credits, dropped in a line on the march and round the tower, and the
+// waves left to them. The tower stays all but whole, every invader that came dies, the game-over
+// window says so and the console is never used.
+TEST_F(DesktopPlay, FirstLevelWonBySpikesDroppedByMouse)
+{
+    Game& game = *mGame;
+    ASSERT_TRUE(OpenLevelOne(1)) << game.Stderr();
+    const Bmp before = StartClock();
+    ASSERT_GT(before.width, 0) << game.Stderr();
+
+    // The spikes stay in hand from drop to drop; each drop is in the log before the next click.
+    // First a line on the march, then, with the Tower button's view, a ring round the tower
+    // where any invader that got past would stand to strike it: the level's 150 credits.
+    game.Click(kSpikesButton);
+    size_t dropped = 0;
+    for (const Point& p : kMarch)
+    {
+        game.Click(p);
+        ASSERT_TRUE(game.WaitFor(kSpikes, ++dropped)) << "spikes dropped at " << p.x << ", " << p.y;
+    }
+    // Put away first: a click on the Tower button with a trap in hand drops one under the claw too.
+    game.Click(kRest, 3);
+    game.Click(kTowerButton);
+    game.Rest();
+    const Bmp tower = game.Until([&](const Bmp& shot) { return PixelsChanged(before, shot, kTowerPicture) > 10000; });
+    ASSERT_GT(PixelsChanged(before, tower, kTowerPicture), 10000u) << "the view moved to the tower";
+    game.Click(kSpikesButton);
+    for (const Point& p : kRing)
+    {
+        game.Click(p);
+        ASSERT_TRUE(game.WaitFor(kSpikes, ++dropped)) << "spikes dropped at " << p.x << ", " << p.y;
+    }
+    // The right button puts them away: no green ground under the claw.
+    game.Click(kRest, 3);
+    const Bmp ringed =
+        game.Until([](const Bmp& shot) { return PixelsNear(shot, Around(kRest, 60, 30), 0x20F020) < 100; });
+    EXPECT_LT(PixelsNear(ringed, Around(kRest, 60, 30), 0x20F020), 100u) << "spikes still in hand";
+    // Those beside the tower's picture show.
+    for (const Point& p : kRing)
+    {
+        if (p.x < kTowerPicture.x0 || p.x > kTowerPicture.x1)
+        {
+            EXPECT_GT(PixelsChanged(tower, ringed, Around(p, 12, 4)), 24u) << "no spikes at " << p.x << ", " << p.y;
+        }
+    }
+
+    // The tower's health in pictures taken while the waves come; a picture from a frame after the
+    // level's end shows the game-over window instead.
+    const std::string over = "Level over:";
+    // The waves come for a little over two minutes of game time, which runs with the wall clock.
+    constexpr double kLevelLimit = 420.0;
+    int weakest = HealthBar(ringed);
+    size_t pictures = 0;
+    WaitUntil(
+        [&] {
+            if (Count(game.Log(), over) > 0)
+                return true;
+            const Bmp shot = game.Shot();
+            if (shot.width == 0)
+                return true;
+            if (Count(game.Log(), over) == 0)
+            {
+                weakest = std::min(weakest, HealthBar(shot));
+                ++pictures;
+            }
+            return false;
+        },
+        kLevelLimit, 2.0);
+    ASSERT_TRUE(game.WaitFor("Level over: YOU WON!", 1)) << "the waves beat the spikes";
+    EXPECT_GT(pictures, 10u) << "pictures of the level while it ran";
+    // An invader at the tower strikes it for as long as it lives, a pixel of the bar a blow: the
+    // ring ends it within a few.
+    EXPECT_GE(weakest, 180) << "invaders struck the tower for long";
+    const Bmp won = game.Until([](const Bmp& shot) { return PixelsNear(shot, kOverTitle, 0xFFD933) > 20; });
+    EXPECT_GT(PixelsNear(won, kOverTitle, 0xFFD933), 20u) << "YOU WON! on the game-over window";
+
+    LeaveByTheMenus(2);
+
+    const std::string text = game.Log();
+    std::smatch end;
+    ASSERT_TRUE(std::regex_search(text, end,
+                                  std::regex("Level over: YOU WON! Kills ([0-9]+) Points ([0-9]+) Invaders ([0-9]+)")));
+    // The level's goal, with none left standing; credits come only from kills, so what is left is
+    // more than the start's less the spikes'.
+    EXPECT_GE(std::atoi(end[1].str().c_str()), 14);
+    EXPECT_EQ(end[3].str(), "0");
+    EXPECT_GT(std::atoi(end[2].str().c_str()), 150 - 10 * int(dropped));
+    EXPECT_EQ(Count(text, kSpikes), dropped) << "spikes bought";
+    // Print Screen is the only console command: the player typed none.
+    const std::regex command("<Message>\\]([^<]*)</Message>");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), command); it != std::sregex_iterator(); ++it)
+        EXPECT_EQ((*it)[1].str(), "ScreenCap");
 }

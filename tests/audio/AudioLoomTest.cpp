@@ -8,18 +8,13 @@
 #include <thread>
 
 #include "LOOM/base/Clocks.h"
+#include "tests/LOOM/support/LoomTestSupport.h"
 #include "tests/audio/AudioTestSupport.h"
 
 TEST(AudioLoom, CreateStoresTheInstanceAndDeleteClearsIt)
 {
-    std::unique_ptr<AudioLoom> loom(AudioLoom::Create());
-    ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(AudioLoom::Instance(), loom.get());
-    EXPECT_EQ(loom->GetName(), "Audio Loom");
-    EXPECT_EQ(loom->GetTypeName(), "AudioLoom");
-    EXPECT_FALSE(loom->HasDevice()) << "no device before Init";
-    loom.reset();
-    EXPECT_EQ(AudioLoom::Instance(), nullptr);
+    ExpectInstanceFromCreateToDelete<AudioLoom>(
+        "Audio Loom", "AudioLoom", [](AudioLoom& loom) { EXPECT_FALSE(loom.HasDevice()) << "no device before Init"; });
 }
 
 TEST(AudioLoom, RegisterTypesAddsTheComponentsAndCommandsAndDeleteTakesTheCommandsBack)

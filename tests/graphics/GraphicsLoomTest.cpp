@@ -5,6 +5,7 @@
 #include "graphics/GraphicsLoom.h"
 #include "graphics/device/GraphicsDevice.h"
 #include "input/IOLoom.h"
+#include "tests/LOOM/support/LoomTestSupport.h"
 #include "tests/input/LogProbe.h"
 #include "tests/platform/WindowFixture.h"
 
@@ -15,9 +16,7 @@ class GraphicsLoomWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
+        ASSERT_NO_FATAL_FAILURE(OpenTestWindow(mWindow));
         mLoom.reset(GraphicsLoom::Create());
         ASSERT_NE(mLoom, nullptr);
     }
@@ -126,16 +125,7 @@ TEST_F(GraphicsLoomWindow, LoadingScreenUntilDoneLoading)
     mLoom->Update();
 }
 
-TEST(GraphicsLoom, NamesAndInstance)
-{
-    std::unique_ptr<GraphicsLoom> loom(GraphicsLoom::Create());
-    ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(GraphicsLoom::Instance(), loom.get());
-    EXPECT_EQ(loom->GetName(), "Graphics Loom");
-    EXPECT_EQ(loom->GetTypeName(), "Graphics");
-    loom.reset();
-    EXPECT_EQ(GraphicsLoom::Instance(), nullptr);
-}
+TEST(GraphicsLoom, NamesAndInstance) { ExpectInstanceFromCreateToDelete<GraphicsLoom>("Graphics Loom", "Graphics"); }
 
 TEST(GraphicsLoom, WithoutWindowInitLogsAndStaysInert)
 {

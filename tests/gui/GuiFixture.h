@@ -24,6 +24,8 @@
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
 #include "input/IOLoom.h"
+#include "tests/LOOM/support/TestComp.h"
+#include "tests/graphics/device/DeviceFixture.h"
 #include "tests/input/InputEvents.h"
 #include "tests/platform/WindowFixture.h"
 
@@ -44,13 +46,9 @@ inline std::string GuiRepoData()
 constexpr uint32_t kHeardId = 961;
 
 // Writes down the widget messages its cog receives.
-class HeardComp : public Comp
+class HeardComp : public TestComp<kHeardId, "Heard">
 {
 public:
-    void Serialize(Serializer& s) override { SerializeHeader(s); }
-    std::string GetTypeName() override { return "Heard"; }
-    uint32_t GetTypeId() override { return kHeardId; }
-
     void Plain() { mHeard.push_back("Plain"); }
     void Top() { mHeard.push_back("Top"); }
     void Low() { mHeard.push_back("Low"); }
@@ -122,16 +120,8 @@ protected:
     // The device and the GUI system; tests that draw nothing skip it.
     void StartGraphics()
     {
-        mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        DeviceDesc desc;
-        desc.mWidth = kWidth;
-        desc.mHeight = kHeight;
-        desc.mVSync = false;
-        mDesc = desc;
-        std::string error;
-        mDevice = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, error);
-        ASSERT_NE(mDevice, nullptr) << error;
+        mDesc = TestDeviceDesc(kWidth, kHeight);
+        ASSERT_NO_FATAL_FAILURE(OpenTestDevice(mDesc, mWindow, mDevice));
         mStore = std::make_unique<TextureStore>();
         mStore->SetFolder("Textures");
         mScope = std::make_unique<ResourceContext::Scope>(mDevice.get(), mStore.get(), false);

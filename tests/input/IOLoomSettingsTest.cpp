@@ -123,10 +123,7 @@ TEST_F(IOLoomSettings, KeyReleasedOnTheFrameItWentUp)
 
 TEST_F(IOLoomSettings, TextQueueKeepsOrderDropsControlBytesAndIsBounded)
 {
-    SDL_Event text{};
-    text.type = SDL_TEXTINPUT;
-    std::strcpy(text.text.text, "a\tb");
-    Feed(text);
+    Feed(Text("a\tb"));
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE));
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE, 1));
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_KP_ENTER));
@@ -136,9 +133,9 @@ TEST_F(IOLoomSettings, TextQueueKeepsOrderDropsControlBytesAndIsBounded)
     mLoom->Update();
     EXPECT_EQ(mLoom->GetTextQueue(), "");
 
-    std::strcpy(text.text.text, "0123456789012345678901234567890");
+    const SDL_Event piece = Text("0123456789012345678901234567890");
     for (int i = 0; i < 1000; ++i)
-        Feed(text);
+        Feed(piece);
     mLoom->Update();
     const std::string& queue = mLoom->GetTextQueue();
     EXPECT_LE(queue.size(), 4096u);

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 
 #include "InputEvents.h"
 #include "LOOM/console/Console.h"
 #include "input/IOLoom.h"
+#include "tests/LOOM/support/LoomTestSupport.h"
 #include "tests/platform/WindowFixture.h"
 
 using namespace InputEvents;
@@ -17,9 +17,7 @@ class IOLoomWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
+        ASSERT_NO_FATAL_FAILURE(OpenTestWindow(mWindow));
         mLoom.reset(IOLoom::Create());
         mLoom->Init();
         mLoom->SetScreenSize(800, 600);
@@ -85,18 +83,13 @@ TEST_F(IOLoomWindow, DeletedLoomStopsListening)
 
 TEST(IOLoomLifetime, CreateStoresTheInstanceAndDeleteClearsIt)
 {
-    std::unique_ptr<IOLoom> loom(IOLoom::Create());
-    ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(IOLoom::Instance(), loom.get());
-    EXPECT_EQ(loom->GetName(), "IO Loom");
-    EXPECT_EQ(loom->GetTypeName(), "IOLoom");
-    loom->RegisterTypes();
-    loom->Init();
-    loom->Init();
-    loom->Update();
-    loom->Unload();
-    loom.reset();
-    EXPECT_EQ(IOLoom::Instance(), nullptr);
+    ExpectInstanceFromCreateToDelete<IOLoom>("IO Loom", "IOLoom", [](IOLoom& loom) {
+        loom.RegisterTypes();
+        loom.Init();
+        loom.Init();
+        loom.Update();
+        loom.Unload();
+    });
 }
 
 TEST_F(IOLoomWindow, RelativeMouseModeSwitchesOrSaysWhyNot)
@@ -111,13 +104,9 @@ TEST_F(IOLoomWindow, RelativeMouseModeSwitchesOrSaysWhyNot)
 
 TEST_F(IOLoomWindow, TypedTextAndEditingKeysArriveInOrder)
 {
-    SDL_Event text{};
-    text.type = SDL_TEXTINPUT;
-    std::strcpy(text.text.text, "ab");
-    Push(text);
+    Push(Text("ab"));
     Push(Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE));
-    std::strcpy(text.text.text, "\xC3\xA9");
-    Push(text);
+    Push(Text("\xC3\xA9"));
     Push(Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN));
     Push(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 10, 10));
     mWindow->PumpMessages();
@@ -142,38 +131,32 @@ TEST_F(IOLoomWindow, KeysTypedIntoTheConsoleReachNothingElse)
             mWindow->PumpMessages();
         mLoom->Update();
     };
-    auto text = [](const char* typed) {
-        SDL_Event event{};
-        event.type = SDL_TEXTINPUT;
-        std::strcpy(event.text.text, typed);
-        return event;
-    };
-    frame({text("`")});
+    frame({Text("`")});
     ASSERT_TRUE(console.GetShowConsole());
     ASSERT_TRUE(console.GetInputActive()) << "the line is open as soon as the console is";
-    frame({Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
+    frame({Key(SDL_KEYDOWN, SDL_SCANCODE_W), Text("w")});
     EXPECT_FALSE(mLoom->IsKeyPressedByName("W")) << "the camera would move";
     EXPECT_EQ(mLoom->GetTextQueue(), "");
     frame({});
     EXPECT_FALSE(mLoom->IsKeyPressedByName("W")) << "held while typing";
-    frame({Key(SDL_KEYUP, SDL_SCANCODE_W), text("`"), text("`"), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE)});
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_W), Text("`"), Text("`"), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE)});
     EXPECT_TRUE(console.GetShowConsole());
     EXPECT_EQ(console.InputLine().Text(), "");
-    frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), text("Mes typed"), Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), Text("Mes typed"), Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN)});
     EXPECT_TRUE(console.GetInputActive()) << "the open console keeps its line";
     EXPECT_EQ(console.GetEntries().FromNewest(0).mText, "typed");
     EXPECT_EQ(mLoom->GetTextQueue(), "");
 
     // After a command the keys are still the console's while it is open.
-    frame({Key(SDL_KEYUP, SDL_SCANCODE_RETURN), Key(SDL_KEYDOWN, SDL_SCANCODE_1), text("1")});
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_RETURN), Key(SDL_KEYDOWN, SDL_SCANCODE_1), Text("1")});
     EXPECT_FALSE(mLoom->IsKeyTriggered(SDL_SCANCODE_1)) << "a trap would be chosen";
     EXPECT_EQ(mLoom->GetTextQueue(), "");
-    frame({Key(SDL_KEYUP, SDL_SCANCODE_1), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE), text("`")});
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_1), Key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE), Text("`")});
     EXPECT_FALSE(console.GetShowConsole());
     EXPECT_EQ(console.InputLine().Text(), "");
 
     // Closed: keys reach the game again.
-    frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), Key(SDL_KEYDOWN, SDL_SCANCODE_W), text("w")});
+    frame({Key(SDL_KEYUP, SDL_SCANCODE_BACKSPACE), Key(SDL_KEYDOWN, SDL_SCANCODE_W), Text("w")});
     EXPECT_TRUE(mLoom->IsKeyTriggeredByName("W"));
     EXPECT_EQ(mLoom->GetTextQueue(), "w");
     frame({Key(SDL_KEYUP, SDL_SCANCODE_W)});

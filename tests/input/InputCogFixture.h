@@ -17,6 +17,7 @@
 #include "input/ControlMap.h"
 #include "input/ControlSet.h"
 #include "input/TextStream.h"
+#include "tests/LOOM/support/TestComp.h"
 
 #ifndef LOOM_TEST_DATA
 #define LOOM_TEST_DATA "tests/data"
@@ -27,13 +28,9 @@ inline std::string InputData(const std::string& name = "") { return std::string(
 constexpr uint32_t kRecorderId = 960;
 
 // Writes down the messages its cog receives, as "Name" or "Name:text".
-class RecorderComp : public Comp
+class RecorderComp : public TestComp<kRecorderId, "Recorder">
 {
 public:
-    void Serialize(Serializer& s) override { SerializeHeader(s); }
-    std::string GetTypeName() override { return "Recorder"; }
-    uint32_t GetTypeId() override { return kRecorderId; }
-
     void Select(std::string text) { mHeard.push_back("Select:" + text); }
     void Fire() { mHeard.push_back("Fire"); }
     void TextChanged(std::string text) { mHeard.push_back("TextChanged:" + text); }

@@ -1,6 +1,8 @@
 #pragma once
 #include <SDL.h>
 
+#include <cstring>
+
 // Synthetic SDL input events, as the window's observer would pass them on.
 namespace InputEvents {
 
@@ -31,6 +33,15 @@ inline SDL_Event Wheel(float notches, Uint32 direction = SDL_MOUSEWHEEL_NORMAL)
     event.wheel.y = static_cast<Sint32>(notches);
     event.wheel.preciseY = notches;
     event.wheel.direction = direction;
+    return event;
+}
+
+// Typed text; the event holds at most 31 bytes of it.
+inline SDL_Event Text(const char* typed)
+{
+    SDL_Event event{};
+    event.type = SDL_TEXTINPUT;
+    std::strncpy(event.text.text, typed, sizeof(event.text.text) - 1);
     return event;
 }
 

@@ -1,19 +1,9 @@
 #include "InputCogFixture.h"
 #include "LogProbe.h"
 
-#include <cstring>
-
 using namespace InputEvents;
 
 namespace {
-
-SDL_Event Text(const char* text)
-{
-    SDL_Event event{};
-    event.type = SDL_TEXTINPUT;
-    std::strncpy(event.text.text, text, sizeof(event.text.text) - 1);
-    return event;
-}
 
 class TextStreams : public InputCogFixture
 {

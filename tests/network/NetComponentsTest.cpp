@@ -13,18 +13,16 @@
 #include "network/NetSocketComp.h"
 #include "network/NetUpdateComp.h"
 #include "network/NetworkLoom.h"
+#include "tests/LOOM/support/TestComp.h"
 #include "tests/network/NetTestSupport.h"
 
 namespace {
 constexpr uint32_t kEarId = 950;
 
 // Hears what a socket component delivers to its cog.
-class EarComp : public Comp
+class EarComp : public TestComp<kEarId, "Ear">
 {
 public:
-    void Serialize(Serializer& s) override { SerializeHeader(s); }
-    std::string GetTypeName() override { return "Ear"; }
-    uint32_t GetTypeId() override { return kEarId; }
     void Heard(std::string text) { mHeard.push_back(std::move(text)); }
     std::vector<std::string> mHeard;
 };

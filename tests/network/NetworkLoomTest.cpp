@@ -10,17 +10,12 @@
 #include "LOOM/factory/CogFactory.h"
 #include "network/NetController.h"
 #include "network/NetworkLoom.h"
+#include "tests/LOOM/support/LoomTestSupport.h"
 #include "tests/network/NetTestSupport.h"
 
 TEST(NetworkLoom, CreateStoresTheInstanceAndDeleteClearsIt)
 {
-    std::unique_ptr<NetworkLoom> loom(NetworkLoom::Create());
-    ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(NetworkLoom::Instance(), loom.get());
-    EXPECT_EQ(loom->GetName(), "Network Loom");
-    EXPECT_EQ(loom->GetTypeName(), "NetworkLoom");
-    loom.reset();
-    EXPECT_EQ(NetworkLoom::Instance(), nullptr);
+    ExpectInstanceFromCreateToDelete<NetworkLoom>("Network Loom", "NetworkLoom");
 }
 
 // The engine never shuts this loom down: a hard restart calls Init again, teardown only deletes.

@@ -21,6 +21,8 @@
 #include "physics/RegionComp.h"
 #include "physics/collision/CollisionData.h"
 #include "physics/collision/GridGround.h"
+#include "tests/LOOM/support/LogCapture.h"
+#include "tests/LOOM/support/TestComp.h"
 
 // One message a probe heard, with the state of its body when it heard it.
 struct Heard
@@ -41,13 +43,9 @@ inline std::vector<Heard>& HeardLog()
 constexpr uint32_t kProbeId = 950;
 
 // Records "CollideMap" and "CollideObj"; a test may hook more behaviour onto "CollideObj".
-class ProbeComp : public Comp
+class ProbeComp : public TestComp<kProbeId, "Probe">
 {
 public:
-    void Serialize(Serializer& s) override { SerializeHeader(s); }
-    std::string GetTypeName() override { return "Probe"; }
-    uint32_t GetTypeId() override { return kProbeId; }
-
     void CollideMap(CollisionData data) { HeardLog().push_back({mOwner->GetID(), "CollideMap", 0, data, Velocity()}); }
     void CollideObj(int32_t other, CollisionData data)
     {
@@ -157,12 +155,7 @@ protected:
     uint32_t LogMark() const { return Console::Instance().GetEntryCounter(); }
     int ErrorsSince(uint32_t mark) const
     {
-        const EntryRing& ring = Console::Instance().GetEntries();
-        const uint32_t added = Console::Instance().GetEntryCounter() - mark;
-        int count = 0;
-        for (size_t i = 0; i < added && i < ring.Size(); ++i)
-            count += ring.FromNewest(i).mCategory == LogError;
-        return count;
+        return LogCapture(mark).CountIf([](const LogEntry& entry) { return entry.mCategory == LogError; });
     }
 
     std::unique_ptr<PhysicsLoom> mLoom;

@@ -3,16 +3,11 @@
 #include <memory>
 
 #include "physics/PhysicsLoom.h"
+#include "tests/LOOM/support/LoomTestSupport.h"
 
 TEST(PhysicsLoom, CreateStoresTheInstanceAndDeleteClearsIt)
 {
-    std::unique_ptr<PhysicsLoom> loom(PhysicsLoom::Create());
-    ASSERT_NE(loom, nullptr);
-    EXPECT_EQ(PhysicsLoom::Instance(), loom.get());
-    EXPECT_EQ(loom->GetName(), "Physics Loom");
-    EXPECT_EQ(loom->GetTypeName(), "PhysicsLoom");
-    loom.reset();
-    EXPECT_EQ(PhysicsLoom::Instance(), nullptr);
+    ExpectInstanceFromCreateToDelete<PhysicsLoom>("Physics Loom", "PhysicsLoom");
 }
 
 TEST(PhysicsLoom, InitShutdownInitAgain)

@@ -41,15 +41,21 @@ inline PlatformWindow* CreateTestWindow()
     return window;
 }
 
+// Opens the headless window into `window`; a fatal failure when it does not come up.
+inline void OpenTestWindow(PlatformWindow*& window)
+{
+    window = CreateTestWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(window->IsAlive()) << SDL_GetError();
+}
+
 // A fresh window on the headless video driver, with an empty event queue and one listener.
 class WindowFixture : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
+        ASSERT_NO_FATAL_FAILURE(OpenTestWindow(mWindow));
         SDL_PumpEvents();
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         mWindow->AddListener(&mListener);

@@ -6,6 +6,7 @@
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/XMLSaver.h"
 #include "LOOM/space/QTree.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/TempDir.h"
 
 namespace {
@@ -21,15 +22,9 @@ std::string SettingsFile(const std::string& size, const std::string& depth)
 
 bool LoggedSince(uint32_t counter, const std::string& text, uint32_t category)
 {
-    const EntryRing& entries = Console::Instance().GetEntries();
-    const uint32_t count = Console::Instance().GetEntryCounter() - counter;
-    for (size_t i = 0; i < count && i < entries.Size(); ++i)
-    {
-        const LogEntry& entry = entries.FromNewest(i);
-        if (entry.mCategory == category && entry.mText.find(text) != std::string::npos)
-            return true;
-    }
-    return false;
+    return LogCapture(counter).CountIf([&](const LogEntry& entry) {
+        return entry.mCategory == category && entry.mText.find(text) != std::string::npos;
+    }) > 0;
 }
 
 class QTreeSettings : public ::testing::Test

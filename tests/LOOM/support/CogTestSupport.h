@@ -15,6 +15,7 @@
 #include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/Vector3.h"
 #include "LOOM/serial/Serializer.h"
+#include "tests/LOOM/support/LogCapture.h"
 
 #ifndef LOOM_TEST_DATA
 #define LOOM_TEST_DATA "tests/data"
@@ -120,21 +121,12 @@ public:
 inline HealthFactory gHealthFactory;
 inline MarkerFactory gMarkerFactory;
 
-inline std::string NewestLogText()
-{
-    const EntryRing& ring = Console::Instance().GetEntries();
-    return ring.Size() ? ring.FromNewest(0).mText : std::string();
-}
+inline std::string NewestLogText() { return LogCapture::NewestLog(); }
 
 // How many of the newest entries since the counter value before have this text.
 inline int CountLogSince(uint32_t before, const std::string& text)
 {
-    const EntryRing& ring = Console::Instance().GetEntries();
-    const uint32_t added = Console::Instance().GetEntryCounter() - before;
-    int count = 0;
-    for (size_t i = 0; i < added && i < ring.Size(); ++i)
-        count += ring.FromNewest(i).mText == text;
-    return count;
+    return LogCapture(before).CountIf([&](const LogEntry& entry) { return entry.mText == text; });
 }
 
 // A cog manager of its own with the test component types registered.

@@ -14,6 +14,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
+#include "tests/LOOM/support/LogCapture.h"
 
 // The disk fills up at the n-th write (counted from 1) of the savers while this lives.
 class FullDisk
@@ -113,12 +114,7 @@ inline std::map<std::string, std::string> FolderSnapshot(const std::string& fold
 // Errors logged since the mark whose text holds the part: one failed save logs exactly one.
 inline int ErrorsNaming(uint32_t since, const std::string& part)
 {
-    const Console& console = Console::Instance();
-    int count = 0;
-    for (uint32_t i = 0; i < console.GetEntryCounter() - since && i < console.GetEntries().Size(); ++i)
-    {
-        const LogEntry& entry = console.GetEntries().FromNewest(i);
-        count += entry.mCategory == LogError && entry.mText.find(part) != std::string::npos;
-    }
-    return count;
+    return LogCapture(since).CountIf([&](const LogEntry& entry) {
+        return entry.mCategory == LogError && entry.mText.find(part) != std::string::npos;
+    });
 }

@@ -6,6 +6,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/invaders/Pathings.h"
 #include "game/level/TileComp.h"
+#include "tests/LOOM/support/TestComp.h"
 #include "tests/game/invaders/InvaderSim.h"
 
 TEST(InvaderKinds, RegistryNamesAndSharedPathings)
@@ -150,12 +151,9 @@ namespace {
 constexpr uint32_t kCursorProbeId = 960;
 
 // Stands in for the player's cursor: counts the releases it is asked for.
-class CursorProbe : public Comp
+class CursorProbe : public TestComp<kCursorProbeId, "CursorProbe">
 {
 public:
-    void Serialize(Serializer& s) override { SerializeHeader(s); }
-    std::string GetTypeName() override { return "CursorProbe"; }
-    uint32_t GetTypeId() override { return kCursorProbeId; }
     void ReleaseGrabbed(bool thrown)
     {
         ++mReleases;

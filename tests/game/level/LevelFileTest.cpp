@@ -8,6 +8,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/level/LevelFile.h"
 #include "game/level/Wall.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/game/GameSim.h"
 #include "tools/LevelBuilder.h"
 
@@ -231,10 +232,7 @@ TEST(LevelFile, ATruncatedFileLogsOneErrorAndChangesNothing)
         map.GetTile(0, 0).buildable = false;
         const uint32_t since = Console::Instance().GetEntryCounter();
         map.LoadLevelFile("Levels/Cut.bin");
-        uint32_t errors = 0;
-        for (uint32_t i = 0; i < Console::Instance().GetEntryCounter() - since; ++i)
-            errors += Console::Instance().GetEntries().FromNewest(i).mCategory == LogError ? 1 : 0;
-        EXPECT_EQ(errors, 1u) << keep;
+        EXPECT_EQ(LogCapture(since).CountIf([](const LogEntry& e) { return e.mCategory == LogError; }), 1) << keep;
         EXPECT_FALSE(sim.Cogs().IsQueued(tower)) << keep;
         EXPECT_FALSE(map.GetTile(0, 0).buildable) << keep;
     }

@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/game/GameSim.h"
 
 namespace {
@@ -19,14 +20,7 @@ bool FourConnected(const std::vector<TileIndex>& tiles)
 
 Vector3 Centre(int32_t x, int32_t z) { return Vector3(50.5f + x, 0.0f, 50.5f + z); }
 
-bool LoggedContaining(const std::string& part, uint32_t since)
-{
-    const Console& console = Console::Instance();
-    for (uint32_t i = 0; i < console.GetEntryCounter() - since && i < console.GetEntries().Size(); ++i)
-        if (console.GetEntries().FromNewest(i).mText.find(part) != std::string::npos)
-            return true;
-    return false;
-}
+bool LoggedContaining(const std::string& part, uint32_t since) { return LogCapture(since).Contains(part); }
 
 // A running game with a 10 x 10 level for the footprint tests.
 class TileCompOnGrid : public ::testing::Test

@@ -10,17 +10,14 @@
 #include "game/widgets/TrapDropButton.h"
 #include "gui/WidgetFile.h"
 #include "input/IOLoom.h"
+#include "tests/LOOM/support/TestComp.h"
 #include "tests/game/GameSim.h"
 
 namespace {
 // Records every "TrapSelect" its cog receives.
-class SelectRecorder : public Comp
+class SelectRecorder : public TestComp<990, "SelectRecorder">
 {
 public:
-    static constexpr uint32_t kTypeId = 990;
-    void Serialize(Serializer& s) override { SerializeHeader(s); }
-    std::string GetTypeName() override { return "SelectRecorder"; }
-    uint32_t GetTypeId() override { return kTypeId; }
     void TrapSelect(std::string name) { sSelected.push_back(std::move(name)); }
     static inline std::vector<std::string> sSelected;
 };

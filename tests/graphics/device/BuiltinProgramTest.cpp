@@ -7,22 +7,11 @@ class BuiltinPrograms : public DeviceFixture
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
-        if (HasFatalFailure())
-            return;
-        static const VertexElement color[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                              {12, VertexType::Color, VertexSemantic::Color, 0}};
-        mColorLayout = mDevice->CreateVertexLayout(color);
+        ASSERT_NO_FATAL_FAILURE(DeviceFixture::SetUp());
         for (TransformKind kind : {TransformKind::World, TransformKind::View, TransformKind::Projection})
             mDevice->SetTransform(kind, Matrix4::Identity());
         mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, kGrey, 1.0f, 0);
     }
-    void TearDown() override
-    {
-        mColorLayout.reset();
-        DeviceFixture::TearDown();
-    }
-
     // A full-screen quad in clip space through the world-quad program.
     void FullQuad(uint32_t color)
     {
@@ -36,8 +25,6 @@ protected:
         mDevice->UseBuiltin(GraphicsDevice::Builtin::WorldQuads);
         mDevice->DrawUser(PrimitiveType::TriangleStrip, 2, v, sizeof(V));
     }
-
-    std::unique_ptr<VertexLayout> mColorLayout;
 };
 
 TEST_F(BuiltinPrograms, PointSpriteTopRowIsTheTextureTopRow)

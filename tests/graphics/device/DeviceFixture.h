@@ -7,6 +7,25 @@
 #include "graphics/device/GraphicsDevice.h"
 #include "tests/platform/WindowFixture.h"
 
+// What the tests' devices ask for: the given size, no vsync.
+inline DeviceDesc TestDeviceDesc(uint32_t width, uint32_t height)
+{
+    DeviceDesc desc;
+    desc.mWidth = width;
+    desc.mHeight = height;
+    desc.mVSync = false;
+    return desc;
+}
+
+// The headless window and a GL device on it; a fatal failure when either does not come up.
+inline void OpenTestDevice(const DeviceDesc& desc, PlatformWindow*& window, std::unique_ptr<GraphicsDevice>& device)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenTestWindow(window));
+    std::string error;
+    device = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, error);
+    ASSERT_NE(device, nullptr) << error;
+}
+
 // A GL device on the headless window, 64x64 unless a test asks otherwise.
 class DeviceFixture : public ::testing::Test
 {
@@ -15,20 +34,14 @@ protected:
 
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        ASSERT_TRUE(mWindow->IsAlive()) << SDL_GetError();
-        DeviceDesc desc;
-        desc.mWidth = 64;
-        desc.mHeight = 64;
-        desc.mVSync = false;
-        std::string error;
-        mDevice = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, error);
-        ASSERT_NE(mDevice, nullptr) << error;
+        ASSERT_NO_FATAL_FAILURE(OpenTestDevice(TestDeviceDesc(64, 64), mWindow, mDevice));
         static const VertexElement textured[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
                                                  {12, VertexType::Color, VertexSemantic::Color, 0},
                                                  {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
         mTexturedLayout = mDevice->CreateVertexLayout(textured);
+        static const VertexElement colored[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
+                                                {12, VertexType::Color, VertexSemantic::Color, 0}};
+        mColorLayout = mDevice->CreateVertexLayout(colored);
     }
 
     // A square render target of the given side.
@@ -44,6 +57,7 @@ protected:
     void TearDown() override
     {
         mTexturedLayout.reset();
+        mColorLayout.reset();
         mDevice.reset();
         PinLoadedLibraries();
         PlatformWindow::Destroy();
@@ -74,4 +88,5 @@ protected:
     PlatformWindow* mWindow = nullptr;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<VertexLayout> mTexturedLayout;
+    std::unique_ptr<VertexLayout> mColorLayout; // position and colour, no texture
 };

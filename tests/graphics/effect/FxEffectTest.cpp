@@ -35,21 +35,6 @@ std::string TestData() { return std::string(LOOM_TEST_DATA) + "/"; }
 class FxEffectTest : public DeviceFixture
 {
 protected:
-    void SetUp() override
-    {
-        DeviceFixture::SetUp();
-        if (HasFatalFailure())
-            return;
-        static const VertexElement clip[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
-                                             {12, VertexType::Color, VertexSemantic::Color, 0}};
-        mClipLayout = mDevice->CreateVertexLayout(clip);
-    }
-    void TearDown() override
-    {
-        mClipLayout.reset();
-        DeviceFixture::TearDown();
-    }
-
     std::unique_ptr<FxEffect> Load(const std::string& name, EffectPool* pool)
     {
         std::string errors;
@@ -63,7 +48,7 @@ protected:
     {
         const ClipVertex v[4] = {
             {x0, y1, 0.5f, color}, {x1, y1, 0.5f, color}, {x0, y0, 0.5f, color}, {x1, y0, 0.5f, color}};
-        mDevice->SetVertexLayout(mClipLayout.get());
+        mDevice->SetVertexLayout(mColorLayout.get());
         const uint32_t passes = effect.Begin();
         for (uint32_t p = 0; p < passes; ++p)
         {
@@ -73,8 +58,6 @@ protected:
         }
         effect.End();
     }
-
-    std::unique_ptr<VertexLayout> mClipLayout;
 };
 
 TEST_F(FxEffectTest, SharedParameterSetOnceReachesBothEffects)

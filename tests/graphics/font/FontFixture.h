@@ -6,7 +6,7 @@
 
 #include "graphics/device/GraphicsDevice.h"
 #include "graphics/font/BitmapFont.h"
-#include "tests/platform/WindowFixture.h"
+#include "tests/graphics/device/DeviceFixture.h"
 
 #ifndef LOOM_TEST_DATA
 #define LOOM_TEST_DATA "tests/data"
@@ -21,15 +21,7 @@ class FontFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        mWindow = CreateTestWindow();
-        ASSERT_NE(mWindow, nullptr);
-        DeviceDesc desc;
-        desc.mWidth = 320;
-        desc.mHeight = 240;
-        desc.mVSync = false;
-        std::string error;
-        mDevice = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, error);
-        ASSERT_NE(mDevice, nullptr) << error;
+        ASSERT_NO_FATAL_FAILURE(OpenTestDevice(TestDeviceDesc(320, 240), mWindow, mDevice));
         mFont = std::make_unique<BitmapFont>(mDevice.get());
         ASSERT_TRUE(mFont->Load(GameData("Fonts/Console.dds"), GameData("Fonts/Console.dat")));
     }

@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "graphics/font/BitmapFont.h"
 #include "graphics/font/FontList.h"
 #include "tests/graphics/overlay/GameLoomFixture.h"
+#include "tests/input/InputEvents.h"
 #include "tests/input/LogProbe.h"
 
 using OverlayTest = GameLoomFixture;
@@ -48,13 +48,7 @@ TEST_F(OverlayTest, BackquoteSlidesThePanelDownAndBackUp)
 }
 
 namespace {
-SDL_Event Text(const char* text)
-{
-    SDL_Event event{};
-    event.type = SDL_TEXTINPUT;
-    std::snprintf(event.text.text, sizeof(event.text.text), "%s", text);
-    return event;
-}
+using InputEvents::Text;
 
 SDL_Event Enter()
 {

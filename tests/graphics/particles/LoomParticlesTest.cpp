@@ -16,9 +16,7 @@ class LoomParticlesTest : public SceneFixture
 protected:
     void SetUp() override
     {
-        SceneFixture::SetUp();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(SceneFixture::SetUp());
         for (uint32_t id : {ParticleComp::kTypeId, Effect::kTypeId})
             mCogs->Types().RegisterComponent(id, ParticleFrame::Factory(id));
         MakeType("Burst", {ParticleComp::kTypeId});

@@ -10,9 +10,7 @@ class ParticleReadBackTest : public DeviceFixture
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(DeviceFixture::SetUp());
         ParticlePool::CreateDeviceObjects(*mDevice);
         mDevice->SetTransform(TransformKind::View, Matrix4::Identity());
         mDevice->SetTransform(TransformKind::Projection, Matrix4::PerspectiveFovLH(1.0f, 1.0f, 1.0f, 100.0f));

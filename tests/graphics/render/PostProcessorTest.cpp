@@ -19,9 +19,7 @@ class PostProcessorTest : public ResourceFixture
 protected:
     void SetUp() override
     {
-        ResourceFixture::SetUp();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(ResourceFixture::SetUp());
         if (ParamBuffer::FreeCount() < 8)
             ParamBuffer::AllocatePool(8);
         mControl.LoadFrom(*mDevice, "Config/Methods.xml");

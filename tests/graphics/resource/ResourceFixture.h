@@ -24,9 +24,7 @@ class ResourceFixture : public DeviceFixture
 protected:
     void SetUp() override
     {
-        DeviceFixture::SetUp();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(DeviceFixture::SetUp());
         mOldDataPath = GetDataPath();
         SetDataPath(RepoDataFolder());
         mStore = std::make_unique<TextureStore>();

@@ -22,9 +22,7 @@ class SceneRender : public SceneFixture
 protected:
     void SetUp() override
     {
-        SceneFixture::SetUp();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(SceneFixture::SetUp());
         {
             // Cog files name each other from the data folder.
             ScopedCwd cwd(RepoDataFolder());

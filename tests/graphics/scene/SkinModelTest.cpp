@@ -13,9 +13,7 @@ class SkinModelTest : public SceneFixture
 protected:
     void SetUp() override
     {
-        SceneFixture::SetUp();
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(SceneFixture::SetUp());
         MakeType("SceneSkin", {SkinModel::kTypeId});
     }
 
