@@ -31,6 +31,16 @@ public:
 SoundPlayer3DFactory gSoundPlayer3DFactory;
 SoundPlayer2DFactory gSoundPlayer2DFactory;
 CompFactoryOf<Listener> gListenerFactory;
+
+// The audio loom when one runs and knows the sound; sound gets the sound's index.
+AudioLoom* LoomWithSound(const std::string& group, const std::string& name, int32_t& sound)
+{
+    AudioLoom* loom = AudioLoom::Instance();
+    if (!loom)
+        return nullptr;
+    sound = loom->FindSound(group, name);
+    return sound >= 0 ? loom : nullptr;
+}
 } // namespace
 
 SoundPlayer3D::~SoundPlayer3D()
@@ -47,21 +57,15 @@ void SoundPlayer3D::Serialize(Serializer& s)
 
 void SoundPlayer3D::PlaySound3D(std::string name)
 {
-    AudioLoom* loom = AudioLoom::Instance();
-    if (!loom)
-        return;
-    const int32_t sound = loom->FindSound(mSoundGroup, name);
-    if (sound >= 0)
+    int32_t sound = -1;
+    if (AudioLoom* loom = LoomWithSound(mSoundGroup, name, sound))
         loom->PlaySound(this, sound, true, GetOwnerPositional());
 }
 
 void SoundPlayer3D::StopSound(std::string name)
 {
-    AudioLoom* loom = AudioLoom::Instance();
-    if (!loom)
-        return;
-    const int32_t sound = loom->FindSound(mSoundGroup, name);
-    if (sound >= 0)
+    int32_t sound = -1;
+    if (AudioLoom* loom = LoomWithSound(mSoundGroup, name, sound))
         loom->StopSound(this, sound);
 }
 
@@ -75,21 +79,15 @@ void SoundPlayer2D::Serialize(Serializer& s) { SerializeHeader(s); }
 
 void SoundPlayer2D::PlaySound2D(std::string name)
 {
-    AudioLoom* loom = AudioLoom::Instance();
-    if (!loom)
-        return;
-    const int32_t sound = loom->FindSound(std::string(), name);
-    if (sound >= 0)
+    int32_t sound = -1;
+    if (AudioLoom* loom = LoomWithSound(std::string(), name, sound))
         loom->PlaySound(this, sound, false, nullptr);
 }
 
 void SoundPlayer2D::StopSound(std::string name)
 {
-    AudioLoom* loom = AudioLoom::Instance();
-    if (!loom)
-        return;
-    const int32_t sound = loom->FindSound(std::string(), name);
-    if (sound >= 0)
+    int32_t sound = -1;
+    if (AudioLoom* loom = LoomWithSound(std::string(), name, sound))
         loom->StopSound(this, sound);
 }
 

@@ -36,6 +36,16 @@ int ButtonIndex(uint8_t sdlButton)
     }
 }
 
+// A key or button going down or up. Only a fresh press that starts a hold marks it as gone down.
+void Track(bool down, bool fresh, bool& held, bool& wentDown, bool& wentUp)
+{
+    if (down && fresh && !held)
+        wentDown = true;
+    if (!down && held)
+        wentUp = true;
+    held = down;
+}
+
 } // namespace
 
 IOLoom* IOLoom::Create()
@@ -231,17 +241,9 @@ void IOLoom::HandleEvent(const SDL_Event& event)
                 edit = kTextEscape;
             if (edit && mTextSeen.size() < kTextQueueLimit)
                 mTextSeen.push_back(edit);
-            // Auto-repeat is the same press going on.
-            if (!mKeyHeld[key] && event.key.repeat == 0)
-                mKeyWentDown[key] = true;
-            mKeyHeld[key] = true;
         }
-        else
-        {
-            if (mKeyHeld[key])
-                mKeyWentUp[key] = true;
-            mKeyHeld[key] = false;
-        }
+        // Auto-repeat is the same press going on.
+        Track(event.type == SDL_KEYDOWN, event.key.repeat == 0, mKeyHeld[key], mKeyWentDown[key], mKeyWentUp[key]);
         break;
     }
     case SDL_TEXTINPUT:
@@ -257,20 +259,9 @@ void IOLoom::HandleEvent(const SDL_Event& event)
             mSeenX = event.button.x;
             mSeenY = event.button.y;
         }
-        if (button < 0)
-            break;
-        if (event.type == SDL_MOUSEBUTTONDOWN)
-        {
-            if (!mButtonHeld[button])
-                mButtonWentDown[button] = true;
-            mButtonHeld[button] = true;
-        }
-        else
-        {
-            if (mButtonHeld[button])
-                mButtonWentUp[button] = true;
-            mButtonHeld[button] = false;
-        }
+        if (button >= 0)
+            Track(event.type == SDL_MOUSEBUTTONDOWN, true, mButtonHeld[button], mButtonWentDown[button],
+                  mButtonWentUp[button]);
         break;
     }
     case SDL_MOUSEMOTION:

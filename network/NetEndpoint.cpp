@@ -1,6 +1,7 @@
 #include "network/NetEndpoint.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,6 +33,20 @@ std::string NetAddress::IpText() const
 }
 
 std::string NetAddress::Text() const { return IpText() + ":" + std::to_string(mPort); }
+
+sockaddr_in NetAddress::ToSockaddr() const
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(mIp);
+    addr.sin_port = htons(mPort);
+    return addr;
+}
+
+NetAddress NetAddress::FromSockaddr(const sockaddr_in& addr)
+{
+    return NetAddress{ntohl(addr.sin_addr.s_addr), ntohs(addr.sin_port)};
+}
 
 bool NetAddress::ParseIp(const std::string& text, uint32_t& ip)
 {

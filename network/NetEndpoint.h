@@ -7,6 +7,8 @@
 #include "LOOM/base/VirtualThread.h"
 #include "network/NetWire.h"
 
+struct sockaddr_in;
+
 // A numeric IPv4 address and port, host byte order.
 struct NetAddress
 {
@@ -18,6 +20,8 @@ struct NetAddress
     // Numeric only: no name lookup ever runs on the frame.
     static bool ParseIp(const std::string& text, uint32_t& ip);
     static bool Parse(const std::string& text, NetAddress& out);
+    sockaddr_in ToSockaddr() const;
+    static NetAddress FromSockaddr(const sockaddr_in& addr);
     bool operator==(const NetAddress& other) const { return mIp == other.mIp && mPort == other.mPort; }
 };
 

@@ -127,10 +127,7 @@ bool NetTcpEndpoint::OpenSocket()
     }
     const int on = 1;
     setsockopt(mSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(mSettings.mLocal.mIp);
-    local.sin_port = htons(mSettings.mLocal.mPort);
+    sockaddr_in local = mSettings.mLocal.ToSockaddr();
     if (bind(mSocket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0 ||
         (mSettings.mRole == Role::Host && listen(mSocket, kListenBacklog) != 0))
     {
@@ -140,14 +137,11 @@ bool NetTcpEndpoint::OpenSocket()
     }
     socklen_t length = sizeof(local);
     getsockname(mSocket, reinterpret_cast<sockaddr*>(&local), &length);
-    mBound = NetAddress{ntohl(local.sin_addr.s_addr), ntohs(local.sin_port)};
+    mBound = NetAddress::FromSockaddr(local);
     SetNonBlocking(mSocket);
     if (mSettings.mRole == Role::Client)
     {
-        sockaddr_in remote{};
-        remote.sin_family = AF_INET;
-        remote.sin_addr.s_addr = htonl(mSettings.mRemote.mIp);
-        remote.sin_port = htons(mSettings.mRemote.mPort);
+        const sockaddr_in remote = mSettings.mRemote.ToSockaddr();
         if (connect(mSocket, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) != 0 && errno != EINPROGRESS)
         {
             Console::Instance().Log(
@@ -240,7 +234,7 @@ size_t NetTcpEndpoint::Worker::PendingFrom(uint32_t ip) const
 
 void NetTcpEndpoint::Worker::OnAccepted(int fd, const sockaddr_in& from)
 {
-    const NetAddress address{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
+    const NetAddress address = NetAddress::FromSockaddr(from);
     if (PendingFrom(address.mIp) >= mOwner.mSettings.mMaxPendingPerAddress)
     {
         // Its own earlier connections have not joined yet: no room and no answer for more.

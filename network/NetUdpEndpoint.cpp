@@ -22,21 +22,6 @@ constexpr int kReadsPerRound = 256;
 constexpr size_t kMaxRateSources = 1024;
 // Host: peers joined and waiting together.
 constexpr size_t kMaxConnections = 64;
-
-sockaddr_in ToSockaddr(const NetAddress& address)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(address.mIp);
-    addr.sin_port = htons(address.mPort);
-    return addr;
-}
-
-NetAddress FromSockaddr(const sockaddr_in& addr)
-{
-    return NetAddress{ntohl(addr.sin_addr.s_addr), ntohs(addr.sin_port)};
-}
-
 } // namespace
 
 // The worker's own state, one handler per thing that can happen to it; nothing here is touched by
@@ -127,7 +112,7 @@ private:
 
 NetUdpEndpoint::Worker::Worker(NetUdpEndpoint& owner)
     : mOwner(owner), mSettings(owner.mSettings), mRole(owner.mSettings.mRole),
-      mRemote(ToSockaddr(owner.mSettings.mRemote))
+      mRemote(owner.mSettings.mRemote.ToSockaddr())
 {
     std::random_device seed;
     mRandom.seed(seed());
@@ -190,7 +175,7 @@ bool NetUdpEndpoint::OpenSocket()
         setsockopt(mSocket, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on));
     const int buffer = 1 << 20;
     setsockopt(mSocket, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof(buffer));
-    sockaddr_in local = ToSockaddr(mSettings.mLocal);
+    sockaddr_in local = mSettings.mLocal.ToSockaddr();
     if (bind(mSocket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0)
     {
         Console::Instance().Log("Network: cannot bind UDP " + mSettings.mLocal.Text() + ": " + std::strerror(errno),
@@ -199,7 +184,7 @@ bool NetUdpEndpoint::OpenSocket()
     }
     socklen_t length = sizeof(local);
     getsockname(mSocket, reinterpret_cast<sockaddr*>(&local), &length);
-    mBound = FromSockaddr(local);
+    mBound = NetAddress::FromSockaddr(local);
     return true;
 }
 
@@ -352,7 +337,7 @@ void NetUdpEndpoint::Worker::OnOp(Op& op, uint64_t now)
 
 void NetUdpEndpoint::Worker::OnDiscoverOp(const Op& op)
 {
-    const sockaddr_in to = ToSockaddr(op.mAddress);
+    const sockaddr_in to = op.mAddress.ToSockaddr();
     const uint8_t padding[kNetDiscoverPadding] = {};
     SendBare(to, NetKind::Discover, 0, padding, sizeof(padding));
 }
@@ -420,7 +405,7 @@ void NetUdpEndpoint::Worker::OnDatagram(NetHeader& header, const sockaddr_in& fr
         OnDiscovery(header, from, size, now);
         return;
     }
-    const NetAddress source = FromSockaddr(from);
+    const NetAddress source = NetAddress::FromSockaddr(from);
     const uint8_t* payload = mDatagram + kNetHeaderSize;
     Peer* peer = FindPeer(source);
     if (mRole == Role::Host && !peer)
@@ -454,7 +439,7 @@ void NetUdpEndpoint::Worker::OnDiscovery(const NetHeader& header, const sockaddr
     if (mRole == Role::Responder && header.mKind == NetKind::Discover)
         OnDiscoverRequest(from, size, now);
     else if (mRole == Role::Finder && header.mKind == NetKind::Offer)
-        OnOffer(header, FromSockaddr(from), mDatagram + kNetHeaderSize);
+        OnOffer(header, NetAddress::FromSockaddr(from), mDatagram + kNetHeaderSize);
     else
         mOwner.CountDrop(NetDrop::Kind);
 }
@@ -469,7 +454,7 @@ void NetUdpEndpoint::Worker::OnDiscoverRequest(const sockaddr_in& from, size_t s
     // No amplifier for a forged source: never more bytes out than in, never many.
     if (kNetHeaderSize + out.mSize > size)
         mOwner.CountDrop(NetDrop::Length);
-    else if (!AllowOffer(FromSockaddr(from).mIp, now))
+    else if (!AllowOffer(NetAddress::FromSockaddr(from).mIp, now))
         mOwner.CountDrop(NetDrop::Rate);
     else
         SendBare(from, NetKind::Offer, 0, offer, out.mSize);
@@ -510,7 +495,7 @@ NetUdpEndpoint::Worker::Peer* NetUdpEndpoint::Worker::OnNewPeer(const NetHeader&
         mOwner.CountDrop(NetDrop::Source);
         return nullptr;
     }
-    const NetAddress source = FromSockaddr(from);
+    const NetAddress source = NetAddress::FromSockaddr(from);
     if (PendingFrom(source.mIp) >= mSettings.mMaxPendingPerAddress)
     {
         mOwner.CountDrop(NetDrop::Crowd);

@@ -234,20 +234,8 @@ bool ReadNetHeader(const uint8_t* data, size_t size, bool exact, NetHeader& out,
     return true;
 }
 
-size_t NetParamWireSize(uint8_t code)
-{
-    switch (code)
-    {
-    case ParamDouble:
-        return 8;
-    case ParamBool:
-        return 1;
-    case ParamString:
-        return 1 + kNetMaxName;
-    default:
-        return WordCount(code) * 4;
-    }
-}
+// As in a block, but a text goes as its length and at most kNetMaxName bytes.
+size_t NetParamWireSize(uint8_t code) { return code == ParamString ? 1 + kNetMaxName : BlockSize(code); }
 
 bool EncodeNetMessage(const std::string& message, const std::string& function, const ParamBuffer& params,
                       std::vector<uint8_t>& out, std::string& error)

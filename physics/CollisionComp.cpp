@@ -9,12 +9,7 @@ namespace {
 CompFactoryOf<CollisionComp> gCollisionCompFactory;
 }
 
-CollisionComp::~CollisionComp()
-{
-    if (mJoined)
-        if (PhysicsLoom* loom = PhysicsLoom::Instance())
-            loom->Leave(*this);
-}
+CollisionComp::~CollisionComp() { LeavePhysics(*this, mJoined); }
 
 void CollisionComp::Serialize(Serializer& s)
 {
@@ -22,16 +17,7 @@ void CollisionComp::Serialize(Serializer& s)
     s.SerializeBoolField("Active", mActive);
 }
 
-void CollisionComp::Initialize()
-{
-    if (mJoined)
-        return;
-    if (PhysicsLoom* loom = PhysicsLoom::Instance())
-    {
-        loom->Join(*this);
-        mJoined = true;
-    }
-}
+void CollisionComp::Initialize() { JoinPhysics(*this, mJoined); }
 
 void RegisterCollisionComp(CogFactory& cogs)
 {

@@ -15,12 +15,7 @@ CompFactoryOf<PhysicsComp> gPhysicsCompFactory;
 bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 } // namespace
 
-PhysicsComp::~PhysicsComp()
-{
-    if (mJoined)
-        if (PhysicsLoom* loom = PhysicsLoom::Instance())
-            loom->Leave(*this);
-}
+PhysicsComp::~PhysicsComp() { LeavePhysics(*this, mJoined); }
 
 void PhysicsComp::Serialize(Serializer& s)
 {
@@ -39,13 +34,7 @@ void PhysicsComp::Initialize()
         Refuse("a Mass that is not a positive number (1 is used)");
         mMass = 1.0f;
     }
-    if (mJoined)
-        return;
-    if (PhysicsLoom* loom = PhysicsLoom::Instance())
-    {
-        loom->Join(*this);
-        mJoined = true;
-    }
+    JoinPhysics(*this, mJoined);
 }
 
 void PhysicsComp::Refuse(const char* what)

@@ -9,12 +9,7 @@ namespace {
 CompFactoryOf<PhysicsExplosion> gPhysicsExplosionFactory;
 }
 
-PhysicsExplosion::~PhysicsExplosion()
-{
-    if (mJoined)
-        if (PhysicsLoom* loom = PhysicsLoom::Instance())
-            loom->Leave(*this);
-}
+PhysicsExplosion::~PhysicsExplosion() { LeavePhysics(*this, mJoined); }
 
 void PhysicsExplosion::Serialize(Serializer& s)
 {
@@ -23,16 +18,7 @@ void PhysicsExplosion::Serialize(Serializer& s)
     s.SerializeRealField("Radius", mRadius);
 }
 
-void PhysicsExplosion::Initialize()
-{
-    if (mJoined)
-        return;
-    if (PhysicsLoom* loom = PhysicsLoom::Instance())
-    {
-        loom->Join(*this);
-        mJoined = true;
-    }
-}
+void PhysicsExplosion::Initialize() { JoinPhysics(*this, mJoined); }
 
 void RegisterPhysicsExplosion(CogFactory& cogs)
 {

@@ -351,14 +351,7 @@ void PhysicsLoom::FindGroundContact(uint32_t index, const Ground& ground)
     Touch touch;
     if (!TouchGround(positional, ground, mPlanes, touch))
         return;
-    Contact contact;
-    contact.mKey = uint64_t(body.mId) << 32;
-    contact.mA = index;
-    contact.mB = kGround;
-    contact.mNormal = touch.mNormal;
-    contact.mPoint = touch.mPoint;
-    contact.mDepth = touch.mDepth;
-    mContacts.push_back(contact);
+    AddContact(uint64_t(body.mId) << 32, index, kGround, touch);
 }
 
 void PhysicsLoom::FindPairContacts(uint32_t index)
@@ -400,8 +393,13 @@ void PhysicsLoom::TestPair(uint32_t a, uint32_t b)
     Touch touch;
     if (!TouchShapes(*mBodies[a].mPositional, *mBodies[b].mPositional, touch))
         return;
+    AddContact(PairKey(mBodies[a].mId, mBodies[b].mId), a, b, touch);
+}
+
+void PhysicsLoom::AddContact(uint64_t key, uint32_t a, uint32_t b, const Touch& touch)
+{
     Contact contact;
-    contact.mKey = PairKey(mBodies[a].mId, mBodies[b].mId);
+    contact.mKey = key;
     contact.mA = a;
     contact.mB = b;
     contact.mNormal = touch.mNormal;

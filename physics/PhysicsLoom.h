@@ -18,6 +18,7 @@ class PhysicsExplosion;
 class Positional;
 class RegionComp;
 class Spatial;
+struct Touch;
 
 // The physics subsystem: moves the bodies, collides them with the ground and each other,
 // tells them so, and keeps the regions' contacts current.
@@ -102,6 +103,7 @@ private:
     void FindGroundContact(uint32_t index, const Ground& ground);
     void FindPairContacts(uint32_t index);
     void TestPair(uint32_t a, uint32_t b);
+    void AddContact(uint64_t key, uint32_t a, uint32_t b, const Touch& touch);
     void MarkDispatch();
     void Dispatch();
     void Respond();
@@ -138,3 +140,25 @@ private:
     std::vector<Spatial*> mCandidates;
     std::vector<Plane> mPlanes;
 };
+
+// A component's place in the running physics loom: taken once, when its cog is initialised,
+// and given up when the component dies.
+template <typename T>
+void JoinPhysics(T& comp, bool& joined)
+{
+    if (joined)
+        return;
+    if (PhysicsLoom* loom = PhysicsLoom::Instance())
+    {
+        loom->Join(comp);
+        joined = true;
+    }
+}
+
+template <typename T>
+void LeavePhysics(T& comp, bool joined)
+{
+    if (joined)
+        if (PhysicsLoom* loom = PhysicsLoom::Instance())
+            loom->Leave(comp);
+}

@@ -16,12 +16,7 @@ CompFactoryOf<RegionComp> gRegionCompFactory;
 
 RegionComp::RegionComp() : mVolume(std::make_unique<Positional>()) { ApplyShape(); }
 
-RegionComp::~RegionComp()
-{
-    if (mJoined)
-        if (PhysicsLoom* loom = PhysicsLoom::Instance())
-            loom->Leave(*this);
-}
+RegionComp::~RegionComp() { LeavePhysics(*this, mJoined); }
 
 void RegionComp::Serialize(Serializer& s)
 {
@@ -44,13 +39,7 @@ void RegionComp::ApplyShape()
 void RegionComp::Initialize()
 {
     ApplyShape();
-    if (mJoined)
-        return;
-    if (PhysicsLoom* loom = PhysicsLoom::Instance())
-    {
-        loom->Join(*this);
-        mJoined = true;
-    }
+    JoinPhysics(*this, mJoined);
 }
 
 void RegionComp::Refresh(std::vector<Spatial*>& scratch)

@@ -6,15 +6,7 @@
 
 void SaveComponentFile(Comp& component, const std::string& fileName)
 {
-    XMLSaver saver;
-    if (!saver.Open(fileName))
-        return;
-    if (saver.BeginField("comp", nullptr, false, TypeComp, &component))
-    {
-        component.Serialize(saver);
-        saver.EndField("comp", false);
-    }
-    saver.Close();
+    XMLSaver::SaveElement(fileName, "comp", component, TypeComp);
 }
 
 void SaveStringList(std::vector<std::string>& list, const std::string& fileName)

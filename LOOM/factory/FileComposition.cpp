@@ -28,36 +28,6 @@ void SingleItem(Serializer& s, const char* typeName, const char* fieldName, uint
         s.EndField(typeName, true);
     }
 }
-
-// A record as the top element of a stream file.
-template <typename T>
-bool LoadRecord(const std::string& fileName, const char* element, uint32_t code, T& record)
-{
-    XMLLoader loader;
-    if (!loader.Open(fileName))
-        return false;
-    if (loader.BeginField(element, nullptr, false, code, &record))
-    {
-        record.Serialize(loader);
-        loader.EndField(element, false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
-    return good;
-}
-
-template <typename T>
-bool SaveRecord(Serializer& saver, const char* element, uint32_t code, T& record)
-{
-    if (saver.BeginField(element, nullptr, false, code, &record))
-    {
-        record.Serialize(saver);
-        saver.EndField(element, false);
-    }
-    // A saver tells whether the file was saved only once it is closed.
-    saver.Close();
-    return saver.IsGood();
-}
 } // namespace
 
 void Funcmapping::Serialize(Serializer& s)
@@ -98,13 +68,12 @@ void FileComposition::Serialize(Serializer& s)
 
 bool LoadFileComposition(FileComposition& record, const std::string& fileName)
 {
-    return LoadRecord(fileName, "FileComposition", TypeElement, record);
+    return XMLLoader::LoadElement(fileName, "FileComposition", record);
 }
 
 bool SaveFileComposition(FileComposition& record, const std::string& fileName)
 {
-    XMLSaver saver;
-    return saver.Open(fileName) && SaveRecord(saver, "FileComposition", TypeElement, record);
+    return XMLSaver::SaveElement(fileName, "FileComposition", record);
 }
 
 bool LoadCogListFile(const std::string& fileName, std::vector<std::string>& files)
@@ -114,22 +83,25 @@ bool LoadCogListFile(const std::string& fileName, std::vector<std::string>& file
         std::vector<std::string>& mFiles;
         void Serialize(Serializer& s) { s.SerializeFileList(mFiles); }
     } list{files};
-    return LoadRecord(fileName, "list", TypeElement, list);
+    return XMLLoader::LoadElement(fileName, "list", list);
 }
 
-bool LoadArchetypeXml(Cog& cog, const std::string& fileName) { return LoadRecord(fileName, "cog", TypeConfig, cog); }
+bool LoadArchetypeXml(Cog& cog, const std::string& fileName)
+{
+    return XMLLoader::LoadElement(fileName, "cog", cog, TypeConfig);
+}
 
 bool SaveArchetypeXml(Cog& cog, const std::string& fileName)
 {
-    XMLSaver saver;
-    return saver.Open(fileName) && SaveRecord(saver, "cog", TypeConfig, cog);
+    return XMLSaver::SaveElement(fileName, "cog", cog, TypeConfig);
 }
 
 std::string SaveArchetypeBinary(Cog& cog)
 {
     BinarySaver saver;
     saver.OpenMemory();
-    SaveRecord(saver, "cog", TypeConfig, cog);
+    SerializeElement(saver, "cog", TypeConfig, cog);
+    saver.Close();
     return saver.Bytes();
 }
 
@@ -138,11 +110,7 @@ bool LoadArchetypeBinary(Cog& cog, const std::string& bytes)
     BinaryLoader loader;
     if (!loader.OpenFromBuffer(bytes, "archetype " + cog.GetTypeName()))
         return false;
-    if (loader.BeginField("cog", nullptr, false, TypeConfig, &cog))
-    {
-        cog.Serialize(loader);
-        loader.EndField("cog", false);
-    }
+    SerializeElement(loader, "cog", TypeConfig, cog);
     const bool good = loader.IsGood();
     loader.Close();
     return good;

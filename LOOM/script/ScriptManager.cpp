@@ -596,89 +596,62 @@ void ScriptManager::LogNoState(const char* what, const std::string& name) const
     Console::Instance().Log(std::string("No Lua state: ") + what + " " + name + " ignored", LogScripting);
 }
 
-bool ScriptManager::BeginSetGlobal(const std::string& name)
+template <typename Push>
+void ScriptManager::SetGlobal(const std::string& name, Push push)
 {
     if (!mState)
     {
         LogNoState("global", name);
-        return false;
+        return;
     }
     lua_pushlstring(mState, name.data(), name.size());
-    return true;
+    push(mState);
+    lua_rawset(mState, LUA_GLOBALSINDEX);
 }
-
-void ScriptManager::EndSetGlobal() { lua_rawset(mState, LUA_GLOBALSINDEX); }
 
 void ScriptManager::SetGlobalInt(const std::string& name, int value)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    lua_pushnumber(mState, value);
-    EndSetGlobal();
+    SetGlobal(name, [value](lua_State* L) { lua_pushnumber(L, value); });
 }
 
 void ScriptManager::SetGlobalFloat(const std::string& name, float value)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    lua_pushnumber(mState, value);
-    EndSetGlobal();
+    SetGlobal(name, [value](lua_State* L) { lua_pushnumber(L, value); });
 }
 
 void ScriptManager::SetGlobalBool(const std::string& name, bool value)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    lua_pushboolean(mState, value);
-    EndSetGlobal();
+    SetGlobal(name, [value](lua_State* L) { lua_pushboolean(L, value); });
 }
 
 void ScriptManager::SetGlobalString(const std::string& name, const std::string& value)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    lua_pushlstring(mState, value.data(), value.size());
-    EndSetGlobal();
+    SetGlobal(name, [&value](lua_State* L) { lua_pushlstring(L, value.data(), value.size()); });
 }
 
 void ScriptManager::SetGlobalColor(const std::string& name, const Color& value)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    ScriptTypes::PushColor(mState, value);
-    EndSetGlobal();
+    SetGlobal(name, [&value](lua_State* L) { ScriptTypes::PushColor(L, value); });
 }
 
 void ScriptManager::SetGlobalVector(const std::string& name, const Vector3& value)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    ScriptTypes::PushVector(mState, value);
-    EndSetGlobal();
+    SetGlobal(name, [&value](lua_State* L) { ScriptTypes::PushVector(L, value); });
 }
 
 void ScriptManager::SetGlobalQuat(const std::string& name, const Quat& value)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    ScriptTypes::PushQuat(mState, value);
-    EndSetGlobal();
+    SetGlobal(name, [&value](lua_State* L) { ScriptTypes::PushQuat(L, value); });
 }
 
 void ScriptManager::SetGlobalCog(const std::string& name, Cog* cog)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    PushCog(mState, cog);
-    EndSetGlobal();
+    SetGlobal(name, [cog](lua_State* L) { PushCog(L, cog); });
 }
 
 void ScriptManager::SetGlobalNil(const std::string& name)
 {
-    if (!BeginSetGlobal(name))
-        return;
-    lua_pushnil(mState);
-    EndSetGlobal();
+    SetGlobal(name, [](lua_State* L) { lua_pushnil(L); });
 }
 
 uint32_t ScriptManager::NumberToBits32(double number)

@@ -146,10 +146,10 @@ private:
     ScriptManager();
     ~ScriptManager();
 
-    // Pushes the global's name unless there is no state (then logs); EndSetGlobal stores the
-    // value pushed after it, raw, so no script metatable on the globals can raise.
-    bool BeginSetGlobal(const std::string& name);
-    void EndSetGlobal();
+    // Stores the value push leaves on the stack under the name, raw, so no script metatable on
+    // the globals can raise; without a state it logs and pushes nothing.
+    template <typename Push>
+    void SetGlobal(const std::string& name, Push push);
     void LogNoState(const char* what, const std::string& name) const;
     // Calls the function below the top nargs values under the handler below it, watched under
     // the label; pops all.

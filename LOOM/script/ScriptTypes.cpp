@@ -67,21 +67,32 @@ int ComponentIndex(char key, const char* letters)
     return -1;
 }
 
+float OptFloat(lua_State* L, int index) { return static_cast<float>(luaL_optnumber(L, index, 0.0)); }
+
+int PushComponent(lua_State* L, const float* component)
+{
+    if (component)
+        lua_pushnumber(L, *component);
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
+// A key that names no component is ignored.
+int StoreComponent(lua_State* L, float* component)
+{
+    if (component)
+        *component = static_cast<float>(luaL_checknumber(L, 3));
+    return 0;
+}
+
 // ---- rVector3 ----
 
-float* VectorComponent(Vector3& v, int index)
+float* VectorComponent(Vector3& v, char key)
 {
-    switch (index)
-    {
-    case 0:
-        return &v.x;
-    case 1:
-        return &v.y;
-    case 2:
-        return &v.z;
-    default:
-        return nullptr;
-    }
+    float* const components[] = {&v.x, &v.y, &v.z};
+    const int index = ComponentIndex(key, "xyz");
+    return index < 0 ? nullptr : components[index];
 }
 
 int VectorNorm(lua_State* L)
@@ -93,11 +104,8 @@ int VectorNorm(lua_State* L)
 int VectorIndex(lua_State* L)
 {
     Vector3* v = Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
-    if (float* component = VectorComponent(*v, ComponentIndex(KeyChar(L, 2), "xyz")))
-    {
-        lua_pushnumber(L, *component);
-        return 1;
-    }
+    if (const float* component = VectorComponent(*v, KeyChar(L, 2)))
+        return PushComponent(L, component);
     if (KeyIs(L, 2, "Mag"))
     {
         const double x = v->x, y = v->y, z = v->z;
@@ -115,10 +123,7 @@ int VectorIndex(lua_State* L)
 
 int VectorNewIndex(lua_State* L)
 {
-    Vector3* v = Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
-    if (float* component = VectorComponent(*v, ComponentIndex(KeyChar(L, 2), "xyz")))
-        *component = static_cast<float>(luaL_checknumber(L, 3));
-    return 0;
+    return StoreComponent(L, VectorComponent(*Check<Vector3>(L, 1, ScriptTypes::kVectorMeta), KeyChar(L, 2)));
 }
 
 int VectorAdd(lua_State* L)
@@ -140,24 +145,20 @@ int VectorSub(lua_State* L)
 int VectorMul(lua_State* L)
 {
     const Vector3 v = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
-    const float s = static_cast<float>(luaL_optnumber(L, 2, 0.0));
-    ScriptTypes::PushVector(L, v * s);
+    ScriptTypes::PushVector(L, v * OptFloat(L, 2));
     return 1;
 }
 
 int VectorDiv(lua_State* L)
 {
     const Vector3 v = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
-    const float s = static_cast<float>(luaL_optnumber(L, 2, 0.0));
-    ScriptTypes::PushVector(L, v * (1.0f / s));
+    ScriptTypes::PushVector(L, v * (1.0f / OptFloat(L, 2)));
     return 1;
 }
 
 int NewVector(lua_State* L)
 {
-    const Vector3 v(static_cast<float>(luaL_optnumber(L, 1, 0.0)), static_cast<float>(luaL_optnumber(L, 2, 0.0)),
-                    static_cast<float>(luaL_optnumber(L, 3, 0.0)));
-    ScriptTypes::PushVector(L, v);
+    ScriptTypes::PushVector(L, Vector3(OptFloat(L, 1), OptFloat(L, 2), OptFloat(L, 3)));
     return 1;
 }
 
@@ -168,31 +169,25 @@ const luaL_Reg kVectorMethods[] = {
 
 // ---- rColor ----
 
+float* ColorComponent(Color& c, char key)
+{
+    const int index = ComponentIndex(key, "rgba");
+    return index < 0 ? nullptr : &c[index];
+}
+
 int ColorIndex(lua_State* L)
 {
-    const Color* c = Check<Color>(L, 1, ScriptTypes::kColorMeta);
-    const int index = ComponentIndex(KeyChar(L, 2), "rgba");
-    if (index < 0)
-        lua_pushnil(L);
-    else
-        lua_pushnumber(L, (*c)[index]);
-    return 1;
+    return PushComponent(L, ColorComponent(*Check<Color>(L, 1, ScriptTypes::kColorMeta), KeyChar(L, 2)));
 }
 
 int ColorNewIndex(lua_State* L)
 {
-    Color* c = Check<Color>(L, 1, ScriptTypes::kColorMeta);
-    const int index = ComponentIndex(KeyChar(L, 2), "rgba");
-    if (index >= 0)
-        (*c)[index] = static_cast<float>(luaL_checknumber(L, 3));
-    return 0;
+    return StoreComponent(L, ColorComponent(*Check<Color>(L, 1, ScriptTypes::kColorMeta), KeyChar(L, 2)));
 }
 
 int NewColor(lua_State* L)
 {
-    const Color c(static_cast<float>(luaL_optnumber(L, 1, 0.0)), static_cast<float>(luaL_optnumber(L, 2, 0.0)),
-                  static_cast<float>(luaL_optnumber(L, 3, 0.0)), static_cast<float>(luaL_optnumber(L, 4, 0.0)));
-    ScriptTypes::PushColor(L, c);
+    ScriptTypes::PushColor(L, Color(OptFloat(L, 1), OptFloat(L, 2), OptFloat(L, 3), OptFloat(L, 4)));
     return 1;
 }
 
@@ -206,50 +201,26 @@ const luaL_Reg kColorMethods[] = {
 // One order throughout: "Quat"(w, x, y, z) as the engine stores it; the digits 0-3 follow
 // that order and the letters name their own component.
 
-float* QuatComponent(Quat& q, lua_State* L, int keyIndex)
+float* QuatComponent(Quat& q, char key)
 {
-    switch (KeyChar(L, keyIndex))
-    {
-    case 'w':
-    case '0':
-        return &q.w;
-    case 'x':
-    case '1':
-        return &q.x;
-    case 'y':
-    case '2':
-        return &q.y;
-    case 'z':
-    case '3':
-        return &q.z;
-    default:
-        return nullptr;
-    }
+    float* const components[] = {&q.w, &q.x, &q.y, &q.z};
+    const int index = ComponentIndex(key, "wxyz");
+    return index < 0 ? nullptr : components[index];
 }
 
 int QuatIndex(lua_State* L)
 {
-    Quat* q = Check<Quat>(L, 1, ScriptTypes::kQuatMeta);
-    if (const float* component = QuatComponent(*q, L, 2))
-        lua_pushnumber(L, *component);
-    else
-        lua_pushnil(L);
-    return 1;
+    return PushComponent(L, QuatComponent(*Check<Quat>(L, 1, ScriptTypes::kQuatMeta), KeyChar(L, 2)));
 }
 
 int QuatNewIndex(lua_State* L)
 {
-    Quat* q = Check<Quat>(L, 1, ScriptTypes::kQuatMeta);
-    if (float* component = QuatComponent(*q, L, 2))
-        *component = static_cast<float>(luaL_checknumber(L, 3));
-    return 0;
+    return StoreComponent(L, QuatComponent(*Check<Quat>(L, 1, ScriptTypes::kQuatMeta), KeyChar(L, 2)));
 }
 
 int NewQuat(lua_State* L)
 {
-    const Quat q(static_cast<float>(luaL_optnumber(L, 1, 0.0)), static_cast<float>(luaL_optnumber(L, 2, 0.0)),
-                 static_cast<float>(luaL_optnumber(L, 3, 0.0)), static_cast<float>(luaL_optnumber(L, 4, 0.0)));
-    ScriptTypes::PushQuat(L, q);
+    ScriptTypes::PushQuat(L, Quat(OptFloat(L, 1), OptFloat(L, 2), OptFloat(L, 3), OptFloat(L, 4)));
     return 1;
 }
 
@@ -385,7 +356,7 @@ int RandVector(lua_State* L)
 int AxisAngle(lua_State* L)
 {
     const Vector3 axis = *Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
-    const float angle = static_cast<float>(luaL_optnumber(L, 2, 0.0));
+    const float angle = OptFloat(L, 2);
     ScriptTypes::PushQuat(L, Quat::FromAxisAngle(axis, angle));
     return 1;
 }

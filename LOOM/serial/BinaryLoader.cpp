@@ -139,19 +139,12 @@ uint32_t BinaryLoader::CapListCount(uint32_t count)
 bool BinaryLoader::BeginField(const char*, const char*, bool, uint32_t, void*) { return IsGood(); }
 void BinaryLoader::EndField(const char*, bool) {}
 
-void BinaryLoader::Serialize(const int32_t&) { Take(4); }
-void BinaryLoader::Serialize(const uint32_t&) { Take(4); }
 void BinaryLoader::Serialize(const std::string&) { ReadText(nullptr); }
 void BinaryLoader::Serialize(std::string& value) { ReadText(&value); }
 void BinaryLoader::Serialize(char& value)
 {
     if (const unsigned char* b = Take(1))
         value = static_cast<char>(*b);
-}
-void BinaryLoader::Serialize(unsigned char& value)
-{
-    if (const unsigned char* b = Take(1))
-        value = *b;
 }
 void BinaryLoader::Serialize(bool& value)
 {

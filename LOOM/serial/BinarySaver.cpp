@@ -87,12 +87,9 @@ void BinarySaver::WriteText(const std::string& text)
     mBytes.push_back('\0');
 }
 
-void BinarySaver::Serialize(const int32_t& value) { WriteU32(static_cast<uint32_t>(value)); }
-void BinarySaver::Serialize(const uint32_t& value) { WriteU32(value); }
 void BinarySaver::Serialize(const std::string& value) { WriteText(value); }
 void BinarySaver::Serialize(std::string& value) { WriteText(value); }
 void BinarySaver::Serialize(char& value) { mBytes.push_back(value); }
-void BinarySaver::Serialize(unsigned char& value) { mBytes.push_back(static_cast<char>(value)); }
 void BinarySaver::Serialize(bool& value) { mBytes.push_back(value ? 1 : 0); }
 void BinarySaver::Serialize(uint32_t& value) { WriteU32(value); }
 void BinarySaver::Serialize(double& value)

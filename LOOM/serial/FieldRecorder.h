@@ -34,12 +34,9 @@ public:
     bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;
     void EndField(const char*, bool) override {}
 
-    void Serialize(const int32_t&) override {}
-    void Serialize(const uint32_t&) override {}
     void Serialize(const std::string&) override {}
     void Serialize(std::string&) override {}
     void Serialize(char&) override {}
-    void Serialize(unsigned char&) override {}
     void Serialize(bool&) override {}
     void Serialize(uint32_t&) override {}
     void Serialize(double&) override {}

@@ -41,10 +41,6 @@ void Serializer::SerializeBoolField(const char* name, bool& value)
 {
     SingleField(*this, "bool", TypeBool, name, value);
 }
-void Serializer::SerializeRealMember(const char* name, float& value)
-{
-    SingleField(*this, "real", TypeFloat, name, value);
-}
 
 void Serializer::SerializeEnum(const char* name, int32_t& value, const char* enumTypeName)
 {
@@ -66,53 +62,45 @@ void Serializer::SerializeUintEnum(const char* name, uint32_t& value, const char
     }
 }
 
-void Serializer::SerializeFileItem(std::string& file) { SingleField(*this, "file", TypeElement, nullptr, file); }
-void Serializer::SerializeStringItem(std::string& text) { SingleField(*this, "string", TypeString, nullptr, text); }
-
 void Serializer::SerializeFileList(std::vector<std::string>& files)
 {
     SerializeListHead(files, "file");
     for (std::string& file : files)
-        SerializeFileItem(file);
+        SingleField(*this, "file", TypeElement, nullptr, file);
 }
 
 void Serializer::SerializeStringList(std::vector<std::string>& texts)
 {
     SerializeListHead(texts, "string");
     for (std::string& text : texts)
-        SerializeStringItem(text);
+        SingleField(*this, "string", TypeString, nullptr, text);
 }
 
 void Serializer::SerializeVector(const char* name, Vector3& vector)
 {
     if (BeginField("vector", name, false, TypeVector, &vector))
     {
-        SerializeVector3(vector);
+        SerializeRealField("x", vector.x);
+        SerializeRealField("y", vector.y);
+        SerializeRealField("z", vector.z);
         EndField("vector", false);
     }
 }
 
-void Serializer::SerializeVector3(Vector3& vector)
-{
-    SerializeRealMember("x", vector.x);
-    SerializeRealMember("y", vector.y);
-    SerializeRealMember("z", vector.z);
-}
-
 void Serializer::SerializeQuat(Quat& quat)
 {
-    SerializeRealMember("x", quat.x);
-    SerializeRealMember("y", quat.y);
-    SerializeRealMember("z", quat.z);
-    SerializeRealMember("w", quat.w);
+    SerializeRealField("x", quat.x);
+    SerializeRealField("y", quat.y);
+    SerializeRealField("z", quat.z);
+    SerializeRealField("w", quat.w);
 }
 
 void Serializer::SerializeColor(Color& color)
 {
-    SerializeRealMember("Red", color.r);
-    SerializeRealMember("Green", color.g);
-    SerializeRealMember("Blue", color.b);
-    SerializeRealMember("Alpha", color.a);
+    SerializeRealField("Red", color.r);
+    SerializeRealField("Green", color.g);
+    SerializeRealField("Blue", color.b);
+    SerializeRealField("Alpha", color.a);
 }
 
 void Serializer::SerializeRangedReal(const char* name, float& value, float min, float max, float inc)

@@ -31,12 +31,9 @@ public:
     virtual void EndField(const char* typeName, bool single) = 0;
 
     // The const overloads are write-only: savers write them, loaders never store through them.
-    virtual void Serialize(const int32_t& value) = 0;
-    virtual void Serialize(const uint32_t& value) = 0;
     virtual void Serialize(const std::string& value) = 0;
     virtual void Serialize(std::string& value) = 0;
     virtual void Serialize(char& value) = 0;
-    virtual void Serialize(unsigned char& value) = 0;
     virtual void Serialize(bool& value) = 0;
     virtual void Serialize(uint32_t& value) = 0;
     virtual void Serialize(double& value) = 0;
@@ -52,14 +49,7 @@ public:
 
     // A nested object, wrapped in a "serializable" element.
     template <typename T>
-    void SerializeObject(T& object)
-    {
-        if (BeginField("serializable", nullptr, false, TypeObject, &object))
-        {
-            object.Serialize(*this);
-            EndField("serializable", false);
-        }
-    }
+    void SerializeObject(T& object);
 
     // Field operations shared by every Serialize body.
     void SerializeString(const char* name, std::string& value);
@@ -73,9 +63,8 @@ public:
     void SerializeEnum(const char* name, int32_t& value, const char* enumTypeName);
     void SerializeUintEnum(const char* name, uint32_t& value, const char* enumTypeName);
 
+    // Each member whose element is missing is skipped alone, here and in the compound bodies.
     void SerializeVector(const char* name, Vector3& vector);
-    // Bodies of compound fields; each member whose element is missing is skipped alone.
-    void SerializeVector3(Vector3& vector);
     // A quaternion is held w first but written x, y, z, w; the caller wraps it in a "quat" field.
     void SerializeQuat(Quat& quat);
     // The body of a "color" field (code 110).
@@ -88,8 +77,6 @@ public:
     // List bodies; the caller wraps them in the "list" field.
     void SerializeFileList(std::vector<std::string>& files);
     void SerializeStringList(std::vector<std::string>& texts);
-    void SerializeFileItem(std::string& file);
-    void SerializeStringItem(std::string& text);
 
     // Steps 2 and 3 of the list protocol: saving writes "size" and "type"; loading reads
     // "size" and resizes the container, never beyond what the input can still hold.
@@ -114,21 +101,32 @@ public:
     // A list size read from a file, capped by the items the rest of the input could hold.
     // Loaders log when they have to cap.
     virtual uint32_t CapListCount(uint32_t count) { return count; }
-
-private:
-    void SerializeRealMember(const char* name, float& value);
 };
+
+// One object as a compound field of its own, its fields inside the element.
+template <typename T>
+void SerializeElement(Serializer& s, const char* element, uint32_t code, T& object)
+{
+    if (s.BeginField(element, nullptr, false, code, &object))
+    {
+        object.Serialize(s);
+        s.EndField(element, false);
+    }
+}
+
+template <typename T>
+void Serializer::SerializeObject(T& object)
+{
+    SerializeElement(*this, "serializable", TypeObject, object);
+}
 
 // The field protocol and value operations every concrete serializer implements, declared once.
 #define LOOM_SERIALIZER_OVERRIDES                                                                                      \
     bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) override;    \
     void EndField(const char* typeName, bool single) override;                                                         \
-    void Serialize(const int32_t& value) override;                                                                     \
-    void Serialize(const uint32_t& value) override;                                                                    \
     void Serialize(const std::string& value) override;                                                                 \
     void Serialize(std::string& value) override;                                                                       \
     void Serialize(char& value) override;                                                                              \
-    void Serialize(unsigned char& value) override;                                                                     \
     void Serialize(bool& value) override;                                                                              \
     void Serialize(uint32_t& value) override;                                                                          \
     void Serialize(double& value) override;                                                                            \

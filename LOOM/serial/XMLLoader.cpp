@@ -158,9 +158,15 @@ bool XMLLoader::ReadValue(std::string_view& raw)
     return false;
 }
 
+template <typename T>
+void XMLLoader::ReadNumber(T& value)
+{
+    std::string_view raw;
+    if (ReadValue(raw))
+        ParseNumber(raw, value);
+}
+
 // Write-only values carry what was fixed when the object was built; nothing is read for them.
-void XMLLoader::Serialize(const int32_t&) {}
-void XMLLoader::Serialize(const uint32_t&) {}
 void XMLLoader::Serialize(const std::string&) {}
 
 void XMLLoader::Serialize(std::string& value)
@@ -181,13 +187,6 @@ void XMLLoader::Serialize(char& value)
         value = decoded.front();
 }
 
-void XMLLoader::Serialize(unsigned char& value)
-{
-    char c = static_cast<char>(value);
-    Serialize(c);
-    value = static_cast<unsigned char>(c);
-}
-
 void XMLLoader::Serialize(bool& value)
 {
     std::string_view raw;
@@ -195,33 +194,13 @@ void XMLLoader::Serialize(bool& value)
         ParseBool(raw, value);
 }
 
-void XMLLoader::Serialize(uint32_t& value)
-{
-    std::string_view raw;
-    if (ReadValue(raw))
-        ParseNumber(raw, value);
-}
+void XMLLoader::Serialize(uint32_t& value) { ReadNumber(value); }
 
-void XMLLoader::Serialize(double& value)
-{
-    std::string_view raw;
-    if (ReadValue(raw))
-        ParseNumber(raw, value);
-}
+void XMLLoader::Serialize(double& value) { ReadNumber(value); }
 
-void XMLLoader::Serialize(int32_t& value)
-{
-    std::string_view raw;
-    if (ReadValue(raw))
-        ParseNumber(raw, value);
-}
+void XMLLoader::Serialize(int32_t& value) { ReadNumber(value); }
 
-void XMLLoader::Serialize(float& value)
-{
-    std::string_view raw;
-    if (ReadValue(raw))
-        ParseNumber(raw, value);
-}
+void XMLLoader::Serialize(float& value) { ReadNumber(value); }
 
 void XMLLoader::SerializeNamed(const std::string&, const float&) {}
 void XMLLoader::SerializeNamed(const std::string&, const uint32_t&) {}

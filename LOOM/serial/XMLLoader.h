@@ -30,14 +30,11 @@ public:
     // Reads a whole file into one object: the file's root element named element holds its
     // fields (LoadElement), or it holds a "serializable" object (LoadObject). True when all was read.
     template <typename T>
-    static bool LoadElement(const std::string& fileName, const char* element, T& object)
+    static bool LoadElement(const std::string& fileName, const char* element, T& object, uint32_t code = TypeElement)
     {
         XMLLoader loader;
-        if (loader.Open(fileName) && loader.BeginField(element, nullptr, false, TypeElement, &object))
-        {
-            object.Serialize(loader);
-            loader.EndField(element, false);
-        }
+        if (loader.Open(fileName))
+            SerializeElement(loader, element, code, object);
         const bool good = loader.IsGood();
         loader.Close();
         return good;
@@ -60,6 +57,8 @@ private:
     bool StartReading();
     // The text of the current element's value; false when there is none (the value stays).
     bool ReadValue(std::string_view& raw);
+    template <typename T>
+    void ReadNumber(T& value);
     bool NextTag();
     void Truncated();
     void Mismatch(const char* which, const char* expected);

@@ -125,16 +125,6 @@ void XMLSaver::AppendEscaped(std::string& out, const char* text, size_t size, bo
     }
 }
 
-void XMLSaver::Serialize(const int32_t& value)
-{
-    AppendInteger(mOut, value);
-    mTagOpen = false;
-}
-void XMLSaver::Serialize(const uint32_t& value)
-{
-    AppendInteger(mOut, value);
-    mTagOpen = false;
-}
 void XMLSaver::Serialize(const std::string& value)
 {
     AppendEscaped(mOut, value.data(), value.size(), false);
@@ -146,24 +136,26 @@ void XMLSaver::Serialize(char& value)
     AppendEscaped(mOut, &value, 1, false);
     mTagOpen = false;
 }
-void XMLSaver::Serialize(unsigned char& value)
-{
-    const char c = static_cast<char>(value);
-    AppendEscaped(mOut, &c, 1, false);
-    mTagOpen = false;
-}
 void XMLSaver::Serialize(bool& value)
 {
     mOut.append(value ? "true" : "false");
     mTagOpen = false;
 }
-void XMLSaver::Serialize(uint32_t& value) { Serialize(static_cast<const uint32_t&>(value)); }
+void XMLSaver::Serialize(uint32_t& value)
+{
+    AppendInteger(mOut, value);
+    mTagOpen = false;
+}
 void XMLSaver::Serialize(double& value)
 {
     AppendFloat(mOut, value);
     mTagOpen = false;
 }
-void XMLSaver::Serialize(int32_t& value) { Serialize(static_cast<const int32_t&>(value)); }
+void XMLSaver::Serialize(int32_t& value)
+{
+    AppendInteger(mOut, value);
+    mTagOpen = false;
+}
 void XMLSaver::Serialize(float& value)
 {
     AppendFloat(mOut, value);

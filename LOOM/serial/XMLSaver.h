@@ -26,16 +26,13 @@ public:
 
     // Saves one object as a whole file whose root element holds its fields; true when saved.
     template <typename T>
-    static bool SaveElement(const std::string& fileName, const char* element, T& object)
+    static bool SaveElement(const std::string& fileName, const char* element, T& object, uint32_t code = TypeElement)
     {
         XMLSaver saver;
         if (!saver.Open(fileName))
             return false;
-        if (saver.BeginField(element, nullptr, false, TypeElement, &object))
-        {
-            object.Serialize(saver);
-            saver.EndField(element, false);
-        }
+        SerializeElement(saver, element, code, object);
+        // A saver tells whether the file was saved only once it is closed.
         saver.Close();
         return saver.IsGood();
     }

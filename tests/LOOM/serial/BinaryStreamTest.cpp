@@ -221,14 +221,10 @@ TEST(BinaryStream, WriteOnlyValuesAreSkippedOnLoad)
 {
     BinarySaver saver;
     saver.OpenMemory();
-    const int32_t a = 1;
-    const uint32_t b = 2;
     const std::string key = "key";
     const float named = 1.5f;
     const uint32_t namedUint = 4;
     int32_t last = 42;
-    saver.Serialize(a);
-    saver.Serialize(b);
     saver.Serialize(key);
     saver.SerializeNamed("f", named);
     saver.SerializeNamed("u", namedUint);
@@ -237,8 +233,6 @@ TEST(BinaryStream, WriteOnlyValuesAreSkippedOnLoad)
 
     BinaryLoader loader;
     loader.OpenFromBuffer(saver.Bytes());
-    loader.Serialize(a);
-    loader.Serialize(b);
     loader.Serialize(key);
     loader.SerializeNamed("f", named);
     loader.SerializeNamed("u", namedUint);
