@@ -138,6 +138,7 @@ TEST(MenuProgram, WindowsReadRightAndTheStatisticsKeepClear)
 
     // The loading screen names files as the data folder knows them, not by the machine's path.
     const std::string log = TempDir::Read((game / "Log.xml").string());
-    EXPECT_FALSE(std::regex_search(log, std::regex("Loading (Mesh|Animation File) [/\\\\]")));
+    EXPECT_FALSE(std::regex_search(log, std::regex("Loading (Mesh|Skeleton|Animation File) [/\\\\]")));
     EXPECT_NE(log.find("Loading Mesh "), std::string::npos);
+    EXPECT_NE(log.find("Loading Skeleton "), std::string::npos);
 }

@@ -314,7 +314,7 @@ bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton)
 
 bool LoadSkeleton(Skeleton& skeleton, const std::string& fileName)
 {
-    Console::Instance().Log("Loading Skeleton " + fileName, LogLoading);
+    Console::Instance().Log("Loading Skeleton " + DataRelativeName(fileName), LogLoading);
     skeleton.Clear();
     ChunkReader reader;
     if (!reader.Open(fileName))
