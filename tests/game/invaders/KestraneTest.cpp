@@ -108,6 +108,7 @@ TEST_P(KillCauses, GiveTheirStatisticsAndPoints)
     ASSERT_TRUE(sim.StepUntil([&] { return sim.Data().mLiveInvaders == 0; }, 20 * 60)) << cause;
     const LevelStats& stats = sim.Data().mStats;
     EXPECT_EQ(sim.Data().mKills, 1);
+    EXPECT_TRUE(sim.Data().mInvaders.empty()) << "still on the live list";
     const int32_t counted =
         stats.trapKills + stats.physicsKills + stats.statusKills + stats.suicides + stats.explosionKills;
     EXPECT_EQ(counted, c.mCounter ? 1 : 0);

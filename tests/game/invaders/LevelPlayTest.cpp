@@ -160,6 +160,26 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
     EXPECT_EQ(kinds, registered);
 }
 
+// The wave runner's verdict when the last invader is a kamikaze that blows itself up at the
+// wall line: it leaves the live list as a suicide, and the level is won.
+TEST(LevelPlay, ALevelWhoseLastInvaderBlowsItselfUpIsWon)
+{
+    GameSim sim;
+    sim.SetStep(1.0 / 30);
+    ASSERT_TRUE(RunLua("dofile('Scripts/Levels/Waves.lua')"
+                       "RunLevel({ Map = 'L1', Title = 'One Kamikaze', Camera = 'LevelCamera', KillTarget = 1,"
+                       "  StartPoints = 150, SpawnerPositions = { Vector3(258, 2, 8) },"
+                       "  Waves = { { Time = 1, Kind = 'kamikaze', Count = 1 } } })"));
+    DataController& data = sim.Data();
+    ASSERT_TRUE(sim.StepUntil([&] { return data.mGameState != StateInLevel; }, 120 * 30));
+    EXPECT_EQ(data.mGameState, StateWon);
+    EXPECT_EQ(data.mStats.suicides, 1);
+    EXPECT_EQ(data.mKills, 1);
+    EXPECT_EQ(data.mLiveInvaders, 0);
+    EXPECT_TRUE(data.mInvaders.empty());
+    EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
+}
+
 // Many invaders of every walking kind walk, jump, stack, march in squads and die on a field with
 // walls; at the end every tile counts exactly the invaders standing on it.
 TEST(LevelPlay, TilesCountTheirGroundedInvaders)
