@@ -117,16 +117,47 @@ void ConsoleOverlay::Render(BitmapFont* font, float dt, bool loading, bool showS
         for (const auto& [name, value] : Console::Instance().GetDebugValues().All())
         {
             std::snprintf(line, sizeof(line), "%s: %s", name.c_str(), value.c_str());
-            Text(*font, line, StatsX(), y, textColor);
-            y += kLinePitch;
+            y = DrawColumnLine(*font, line, y, textColor);
         }
     }
     font->Flush();
 }
 
-float ConsoleOverlay::StatsX() const
+float ConsoleOverlay::StatsLeft(int32_t screenWidth)
 {
-    return std::floor(static_cast<float>(mDevice->GetWidth()) * kStatsLeft) + kStatsMargin;
+    return std::floor(static_cast<float>(screenWidth) * kStatsLeft) + kStatsMargin;
+}
+
+size_t ConsoleOverlay::RowLength(std::string_view line, int32_t screenWidth)
+{
+    const float room = static_cast<float>(screenWidth) - StatsLeft(screenWidth);
+    const size_t fits = static_cast<size_t>(std::max(1.0f, std::floor(room / kGlyphWidth)));
+    // Trailing blanks draw nothing, so they may run past the edge.
+    const size_t last = line.find_last_not_of(' ');
+    if (last == std::string_view::npos || last < fits)
+        return line.size();
+    const size_t space = line.rfind(' ', fits);
+    return space != std::string_view::npos && space > 0 ? space : fits;
+}
+
+// The column is narrow (a fifth of the screen): a line too long for it goes on in the rows under
+// it rather than past the screen's edge.
+float ConsoleOverlay::DrawColumnLine(BitmapFont& font, std::string_view line, float y, uint32_t color)
+{
+    const int32_t width = mDevice->GetWidth();
+    const float x = StatsLeft(width);
+    char row[256];
+    do
+    {
+        const size_t length = std::min(RowLength(line, width), sizeof(row) - 1);
+        line.copy(row, length);
+        row[length] = '\0';
+        Text(font, row, x, y, color);
+        y += kLinePitch;
+        line.remove_prefix(length);
+        line.remove_prefix(std::min(line.size(), line.find_first_not_of(' ')));
+    } while (!line.empty());
+    return y;
 }
 
 float ConsoleOverlay::StatsY() const { return std::floor(static_cast<float>(mDevice->GetHeight()) * kStatsTop); }
@@ -135,11 +166,7 @@ float ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint3
 {
     char line[96];
     float y = StatsY();
-    const float x = StatsX();
-    auto put = [&]() {
-        Text(font, line, x, y, color);
-        y += kLinePitch;
-    };
+    auto put = [&]() { y = DrawColumnLine(font, line, y, color); };
     std::snprintf(line, sizeof(line), "Compositions: %d ", stats.mCogs);
     put();
     const int32_t seconds = stats.mRunTimeMs / 1000;

@@ -1,6 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "LOOM/math/Color.h"
 
@@ -60,11 +62,18 @@ public:
     // History lines drawn by the last Render.
     int32_t GetLinesDrawn() const { return mLinesDrawn; }
 
+    // Left edge of the statistics column on a screen this wide.
+    static float StatsLeft(int32_t screenWidth);
+    // How much of a column line goes on its first row so that the row ends inside the screen:
+    // all of it when it fits, else up to the last space that fits; a longer word is cut.
+    static size_t RowLength(std::string_view line, int32_t screenWidth);
+
 private:
     void DrawBackground(QuadBatcher& quads, GpuTexture* texture, float transparency);
     // Returns the height the lines took.
     float DrawStats(BitmapFont& font, const FrameStats& stats, uint32_t color);
-    float StatsX() const;
+    // Draws a line of the column in as many rows as it needs; returns the y under them.
+    float DrawColumnLine(BitmapFont& font, std::string_view line, float y, uint32_t color);
     float StatsY() const;
 
     GraphicsDevice* mDevice = nullptr;

@@ -640,11 +640,18 @@ void MapImageBox::DrawIcons(GuiSystem& gui) const
     GuiBox icon;
     icon.mWidth = mIconSize;
     icon.mHeight = mIconSize;
+    // The box does not clip: an icon near its edge (the camera's, past the field's edge) is pushed
+    // in to touch the edge, which still shows the side it lies on.
+    const float boxW = std::max(mBox.mWidth, 0.0f), boxH = std::max(mBox.mHeight, 0.0f);
+    const float halfX = std::clamp(mIconSize * 0.5f, 0.0f, boxW * 0.5f);
+    const float halfY = std::clamp(mIconSize * 0.5f, 0.0f, boxH * 0.5f);
     for (const Icon& i : mIcons)
     {
         float x = 0.0f, y = 0.0f;
         if (!MapToGui(i.mX, i.mZ, x, y))
             continue;
+        x = std::clamp(x, mBox.mX + halfX, mBox.mX + boxW - halfX);
+        y = std::clamp(y, mBox.mY - boxH + halfY, mBox.mY - halfY);
         icon.mX = x - mIconSize * 0.5f;
         icon.mY = y + mIconSize * 0.5f;
         painter.SetWidgetTransform(icon);

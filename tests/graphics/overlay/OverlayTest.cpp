@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
@@ -100,6 +102,7 @@ TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
     Console::Instance().ExecuteLine("FPS");
     EXPECT_TRUE(mLoom->GetToggles().mShowStats);
     Console::Instance().GetDebugValues().Set("Zeta", "7");
+    Console::Instance().GetDebugValues().Set("Tower HP", "It's GONE!");
     FrameStats stats;
     stats.mTriangles = 1000;
     const Image after = Frame(0.0f, stats);
@@ -110,6 +113,9 @@ TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
     // Nine lines without a terrain, then the debug values.
     EXPECT_GT(Lit(after, 644, 204, 800, 216), 5);
     EXPECT_GT(Lit(after, 644, 216, 800, 228), 5);
+    // Too long for the column, the tower's line goes on in the next row instead of off the screen.
+    EXPECT_GT(Lit(after, 644, 228, 800, 240), 5);
+    EXPECT_GT(Lit(after, 644, 240, 800, 252), 5);
 
     // A share of the frame stops at the whole: a graphics time over the frame time reads as 100%.
     const auto share = [&](float graphics) {
@@ -124,7 +130,53 @@ TEST_F(OverlayTest, FpsShowsStatisticsBetweenTheHudsCorners)
     EXPECT_EQ(Differing(whole, over, 644, 180, 800, 192), 0);
     EXPECT_GT(Differing(whole, part, 644, 180, 800, 192), 5) << "the line is where the test looks";
     Console::Instance().GetDebugValues().Remove("Zeta");
+    Console::Instance().GetDebugValues().Remove("Tower HP");
     Console::Instance().ExecuteLine("FPS");
+}
+
+// At the usual screen sizes the column starts right of the menu windows (the middle three fifths)
+// and every row of a line ends inside the screen; a line that fits keeps one row.
+TEST(ConsoleOverlayLayout, ColumnRowsEndInsideTheScreen)
+{
+    struct Case
+    {
+        int32_t width;
+        std::string_view line;
+        int rows;
+    };
+    const Case cases[] = {
+        {640, "Tower HP: It's GONE!", 2},           {800, "Tower HP: It's GONE!", 2},
+        {1024, "Tower HP: It's GONE!", 1},          {640, "Graphics Time: 100% ", 2},
+        {800, "Graphics Time: 100% ", 1},           {1024, "Graphics Time: 100% ", 1},
+        {640, "CogPos: (-1234.56,7.5,890.25)", 3},  {800, "CogPos: (-1234.56,7.5,890.25)", 3},
+        {1024, "CogPos: (-1234.56,7.5,890.25)", 2},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << c.width << " wide: " << c.line);
+        const float left = ConsoleOverlay::StatsLeft(c.width);
+        EXPECT_GE(left, 0.8f * float(c.width));
+        std::string_view rest = c.line;
+        std::string kept;
+        int rows = 0;
+        while (!rest.empty() && rows < 8)
+        {
+            const size_t length = ConsoleOverlay::RowLength(rest, c.width);
+            ASSERT_GT(length, 0u);
+            const std::string_view row = rest.substr(0, length);
+            EXPECT_LE(left + 8.0f * float(row.find_last_not_of(' ') + 1), float(c.width)) << "row " << row;
+            kept += row;
+            rest.remove_prefix(length);
+            while (!rest.empty() && rest.front() == ' ')
+                rest.remove_prefix(1);
+            ++rows;
+        }
+        EXPECT_EQ(rows, c.rows);
+        std::string words(c.line);
+        std::erase(words, ' ');
+        std::erase(kept, ' ');
+        EXPECT_EQ(kept, words) << "no character but the breaking spaces is lost";
+    }
 }
 
 // The player's pause says so in the middle of the screen, and only while it lasts.

@@ -165,3 +165,58 @@ TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
     }
     EXPECT_GT(beyondSeen, 10) << "windows reaching beyond the map";
 }
+
+// The box does not clip: an icon near its edge (the camera's, past the field's edge) is drawn
+// whole inside the box, touching the edge on its side; one beyond the view's reach is skipped.
+TEST_F(MapImageBoxRenderTest, IconsNearTheEdgeStayInsideTheBox)
+{
+    struct Case
+    {
+        float cx, cz, angle, x, z;
+        // The box's side the icon touches: 0 none (skipped), 1 bottom, 2 right, 3 top.
+        int side;
+    };
+    const Case cases[] = {
+        {0.5f, 0.3f, 0.0f, 0.5f, -0.195f, 1},
+        {0.7f, 0.5f, 0.0f, 1.195f, 0.5f, 2},
+        {0.5f, 0.5f, 3.1415927f, 0.5f, 0.005f, 3},
+        {0.5f, 0.3f, 0.0f, 0.5f, -0.3f, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << "icon " << c.x << "," << c.z << " angle " << c.angle);
+        mMap->SetCenter(c.cx, c.cz);
+        mMap->SetAngle(c.angle);
+        mMap->ClearIcons();
+        mMap->AddIcon(0, c.x, c.z);
+        const Image image = Draw();
+        ASSERT_FALSE(image.IsEmpty());
+        int inside = 0, outside = 0;
+        int bottom = kTop, right = kLeft, top = kTop + kSide;
+        for (int y = 0; y < int(image.mHeight); ++y)
+            for (int x = 0; x < int(image.mWidth); ++x)
+                if (const Rgb p = At(image, x, y); p.r > 200 && p.g > 200 && p.b > 200)
+                {
+                    if (x < kLeft || x >= kLeft + kSide || y < kTop || y >= kTop + kSide)
+                    {
+                        ++outside;
+                        continue;
+                    }
+                    ++inside;
+                    bottom = std::max(bottom, y);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                }
+        EXPECT_EQ(outside, 0) << "icon pixels outside the box";
+        if (c.side == 0)
+        {
+            EXPECT_EQ(inside, 0) << "beyond the view's reach";
+            continue;
+        }
+        EXPECT_GT(inside, 30) << "the icon is drawn";
+        const bool touches = c.side == 1 ? bottom >= kTop + kSide - 2
+            : c.side == 2                ? right >= kLeft + kSide - 2
+                                         : top <= kTop + 1;
+        EXPECT_TRUE(touches) << "bottom " << bottom << " right " << right << " top " << top;
+    }
+}
