@@ -185,6 +185,21 @@ bool Refuse(ChunkReader& reader, T& target)
     target.Clear();
     return false;
 }
+
+// True when the whole read went through; otherwise target is refused.
+template <typename T>
+bool Finish(ChunkReader& reader, T& target)
+{
+    return !reader.Failed() || Refuse(reader, target);
+}
+
+// A file that cannot be opened has logged why and leaves target as it is.
+template <typename T>
+bool ReadFile(const std::string& fileName, T& target, bool (*read)(ChunkReader&, T&))
+{
+    ChunkReader reader;
+    return reader.Open(fileName) && read(reader, target);
+}
 } // namespace
 
 namespace LMLoader {
@@ -227,9 +242,7 @@ bool ReadMeshParts(ChunkReader& reader, Mesh& mesh)
         }
         reader.EndChunk();
     }
-    if (reader.Failed())
-        return Refuse(reader, mesh);
-    return true;
+    return Finish(reader, mesh);
 }
 
 bool ReadMesh(ChunkReader& reader, Mesh& mesh)
@@ -249,10 +262,7 @@ bool LoadMesh(Mesh& mesh, const std::string& fileName)
     Console::Instance().Log("Loading Mesh " + DataRelativeName(fileName), LogLoading);
     mesh.Clear();
     mesh.mName = fileName;
-    ChunkReader reader;
-    if (!reader.Open(fileName))
-        return false;
-    return ReadMesh(reader, mesh);
+    return ReadFile(fileName, mesh, &ReadMesh);
 }
 
 bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton)
@@ -301,8 +311,8 @@ bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton)
         return Refuse(reader, skeleton);
     }
     reader.EndChunk();
-    if (reader.Failed())
-        return Refuse(reader, skeleton);
+    if (!Finish(reader, skeleton))
+        return false;
     skeleton.BuildIndexTable();
     if (!skeleton.LinkBones())
     {
@@ -316,10 +326,7 @@ bool LoadSkeleton(Skeleton& skeleton, const std::string& fileName)
 {
     Console::Instance().Log("Loading Skeleton " + DataRelativeName(fileName), LogLoading);
     skeleton.Clear();
-    ChunkReader reader;
-    if (!reader.Open(fileName))
-        return false;
-    return ReadSkeleton(reader, skeleton);
+    return ReadFile(fileName, skeleton, &ReadSkeleton);
 }
 
 bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
@@ -371,19 +378,14 @@ bool ReadAnimations(ChunkReader& reader, AnimationSet& set)
         }
         reader.EndChunk();
     }
-    if (reader.Failed())
-        return Refuse(reader, set);
-    return true;
+    return Finish(reader, set);
 }
 
 bool LoadAnimations(AnimationSet& set, const std::string& fileName)
 {
     Console::Instance().Log("Loading Animation File " + DataRelativeName(fileName), LogLoading);
     set.Clear();
-    ChunkReader reader;
-    if (!reader.Open(fileName))
-        return false;
-    return ReadAnimations(reader, set);
+    return ReadFile(fileName, set, &ReadAnimations);
 }
 
 bool ReadDistanceMap(ChunkReader& reader, DistanceMap& map)
@@ -413,13 +415,8 @@ bool ReadDistanceMap(ChunkReader& reader, DistanceMap& map)
 bool LoadDistanceMapMesh(DistanceMap& map, const std::string& fileName)
 {
     Console::Instance().Log("Loading Distance Map Mesh File File " + fileName, LogLoading);
-    ChunkReader reader;
-    if (!reader.Open(fileName))
-    {
-        map.mPoints.clear();
-        return false;
-    }
-    return ReadDistanceMap(reader, map);
+    map.mPoints.clear();
+    return ReadFile(fileName, map, &ReadDistanceMap);
 }
 
 } // namespace LMLoader

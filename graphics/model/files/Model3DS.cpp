@@ -27,6 +27,19 @@ enum : uint16_t
 };
 } // namespace
 
+template <typename Visit>
+void Model3DS::ForEachChunk(const Chunk3& parent, Visit visit)
+{
+    while (!mFailed && mPos < parent.end)
+    {
+        Chunk3 chunk;
+        if (!ReadChunkHeader(chunk, parent.end))
+            return;
+        visit(chunk);
+        SkipChunk(chunk);
+    }
+}
+
 bool Model3DS::ReadMainChunk(Mesh& mesh, const std::string& fileName)
 {
     Console::Instance().Log("Loading Mesh " + DataRelativeName(fileName), LogLoading);
@@ -63,11 +76,7 @@ bool Model3DS::Read(const std::string& bytes, const std::string& name, Mesh& mes
     if (ReadChunkHeader(main, bytes.size()))
     {
         Trace("Main Chunk");
-        while (!mFailed && mPos < main.end)
-        {
-            Chunk3 chunk;
-            if (!ReadChunkHeader(chunk, main.end))
-                break;
+        ForEachChunk(main, [this](const Chunk3& chunk) {
             if (chunk.id == kVersion)
                 Trace("Version");
             else if (chunk.id == kEditor)
@@ -77,8 +86,7 @@ bool Model3DS::Read(const std::string& bytes, const std::string& name, Mesh& mes
             }
             else if (chunk.id == kKeyFramer)
                 Trace("Key Framer");
-            SkipChunk(chunk);
-        }
+        });
     }
     return Finish();
 }
@@ -155,28 +163,43 @@ bool Model3DS::ReadChunkHeader(Chunk3& chunk, size_t parentEnd)
     return true;
 }
 
-bool Model3DS::ReadU16(uint16_t& value, size_t end)
+const unsigned char* Model3DS::Take(size_t size, size_t end)
 {
-    if (mFailed || end - mPos < 2)
+    if (mFailed || end - mPos < size)
     {
         Fail("chunk cut short");
-        return false;
+        return nullptr;
     }
-    const auto* b = reinterpret_cast<const unsigned char*>(mData->data() + mPos);
-    value = static_cast<uint16_t>(b[0] | b[1] << 8);
-    mPos += 2;
-    return true;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(mData->data() + mPos);
+    mPos += size;
+    return bytes;
+}
+
+bool Model3DS::ReadU16(uint16_t& value, size_t end)
+{
+    const unsigned char* b = Take(2, end);
+    if (b)
+        value = static_cast<uint16_t>(b[0] | b[1] << 8);
+    return b != nullptr;
 }
 
 bool Model3DS::ReadFloat(float& value, size_t end)
 {
-    if (mFailed || end - mPos < 4)
+    const unsigned char* b = Take(4, end);
+    if (b)
+        std::memcpy(&value, b, 4);
+    return b != nullptr;
+}
+
+bool Model3DS::ReadCount(uint16_t& count, size_t recordSize, const Chunk3& chunk, const char* what)
+{
+    if (!ReadU16(count, chunk.end))
+        return false;
+    if (size_t(count) * recordSize > chunk.end - mPos)
     {
-        Fail("chunk cut short");
+        Fail(std::string(what) + " cut short");
         return false;
     }
-    std::memcpy(&value, mData->data() + mPos, 4);
-    mPos += 4;
     return true;
 }
 
@@ -196,17 +219,12 @@ bool Model3DS::ReadString(std::string& out, size_t end)
 
 void Model3DS::ReadEditor(const Chunk3& parent)
 {
-    while (!mFailed && mPos < parent.end)
-    {
-        Chunk3 chunk;
-        if (!ReadChunkHeader(chunk, parent.end))
-            return;
+    ForEachChunk(parent, [this](const Chunk3& chunk) {
         if (chunk.id == kMeshVersion)
             Trace("Mesh Version");
         else if (chunk.id == kObject)
             ReadObject(chunk);
-        SkipChunk(chunk);
-    }
+    });
 }
 
 void Model3DS::ReadObject(const Chunk3& chunk)
@@ -219,64 +237,37 @@ void Model3DS::ReadObject(const Chunk3& chunk)
 
 void Model3DS::ReadObjectBody(const Chunk3& parent)
 {
-    while (!mFailed && mPos < parent.end)
-    {
-        Chunk3 chunk;
-        if (!ReadChunkHeader(chunk, parent.end))
+    ForEachChunk(parent, [this](const Chunk3& chunk) {
+        if (chunk.id != kTriMesh)
             return;
-        if (chunk.id == kTriMesh)
-        {
-            Trace("Mesh");
-            mPart = mMesh->AddPart();
-            mCoords.emplace_back();
-            ReadMesh(chunk);
-            mPart = nullptr;
-        }
-        SkipChunk(chunk);
-    }
+        Trace("Mesh");
+        mPart = mMesh->AddPart();
+        mCoords.emplace_back();
+        ReadMesh(chunk);
+        mPart = nullptr;
+    });
 }
 
 void Model3DS::ReadMesh(const Chunk3& parent)
 {
-    while (!mFailed && mPos < parent.end)
-    {
-        Chunk3 chunk;
-        if (!ReadChunkHeader(chunk, parent.end))
-            return;
-        switch (chunk.id)
-        {
-        case kVertexList:
+    ForEachChunk(parent, [this](const Chunk3& chunk) {
+        if (chunk.id == kVertexList)
             ReadVertices(chunk);
-            break;
-        case kFaceList:
+        else if (chunk.id == kFaceList)
             ReadFaces(chunk);
-            break;
-        case kMapCoords:
+        else if (chunk.id == kMapCoords)
             ReadTexCoords(chunk);
-            break;
-        case kLocalCoords:
+        else if (chunk.id == kLocalCoords)
             Trace("Coord System");
-            break;
-        case kSmoothing:
-            break;
-        default:
-            break;
-        }
-        SkipChunk(chunk);
-    }
+    });
 }
 
 void Model3DS::ReadVertices(const Chunk3& chunk)
 {
     Trace("Mesh Vertices");
     uint16_t count = 0;
-    if (!ReadU16(count, chunk.end))
+    if (!ReadCount(count, 12, chunk, "vertex list"))
         return;
-    if (size_t(count) * 12 > chunk.end - mPos)
-    {
-        Fail("vertex list cut short");
-        return;
-    }
     mPart->mVertices.resize(count);
     for (FileVertex& vertex : mPart->mVertices)
         ReadFloat(vertex.position.x, chunk.end) && ReadFloat(vertex.position.y, chunk.end) &&
@@ -288,13 +279,8 @@ void Model3DS::ReadFaces(const Chunk3& chunk)
 {
     Trace("Mesh Faces");
     uint16_t count = 0;
-    if (!ReadU16(count, chunk.end))
+    if (!ReadCount(count, 8, chunk, "face list"))
         return;
-    if (size_t(count) * 8 > chunk.end - mPos)
-    {
-        Fail("face list cut short");
-        return;
-    }
     Trace(" Num Faces " + std::to_string(count));
     mPart->mIndices.resize(3 * size_t(count));
     for (uint16_t f = 0; f < count; ++f)
@@ -307,28 +293,18 @@ void Model3DS::ReadFaces(const Chunk3& chunk)
     }
     mPart->mFaceCount = count;
     mPart->mIndexCount = 3 * count;
-    while (!mFailed && mPos < chunk.end)
-    {
-        Chunk3 sub;
-        if (!ReadChunkHeader(sub, chunk.end))
-            return;
+    ForEachChunk(chunk, [this](const Chunk3& sub) {
         if (sub.id == kFaceMaterials)
             ReadFaceMaterials(sub);
-        SkipChunk(sub);
-    }
+    });
 }
 
 void Model3DS::ReadTexCoords(const Chunk3& chunk)
 {
     Trace("Mesh Coords");
     uint16_t count = 0;
-    if (!ReadU16(count, chunk.end))
+    if (!ReadCount(count, 8, chunk, "mapping coordinates"))
         return;
-    if (size_t(count) * 8 > chunk.end - mPos)
-    {
-        Fail("mapping coordinates cut short");
-        return;
-    }
     std::vector<float>& coords = mCoords.back();
     coords.resize(2 * size_t(count));
     for (float& value : coords)

@@ -29,9 +29,16 @@ private:
 
     bool ReadChunkHeader(Chunk3& chunk, size_t parentEnd);
     void SkipChunk(const Chunk3& chunk) { mPos = chunk.end; }
+    // Calls visit with each child chunk of parent, leaving the cursor past it.
+    template <typename Visit>
+    void ForEachChunk(const Chunk3& parent, Visit visit);
+    // The next size bytes before end, or null (and failed) when they are not there.
+    const unsigned char* Take(size_t size, size_t end);
     bool ReadString(std::string& out, size_t end);
     bool ReadU16(uint16_t& value, size_t end);
     bool ReadFloat(float& value, size_t end);
+    // A record count, failed with "<what> cut short" when that many records do not fit.
+    bool ReadCount(uint16_t& count, size_t recordSize, const Chunk3& chunk, const char* what);
     void ReadEditor(const Chunk3& parent);
     void ReadObject(const Chunk3& parent);
     void ReadObjectBody(const Chunk3& parent);
