@@ -86,14 +86,67 @@ int StoreComponent(lua_State* L, float* component)
     return 0;
 }
 
-// ---- rVector3 ----
+// The float components of a value type, found by key, and the metatable that marks the type.
+template <typename T>
+struct Components;
 
-float* VectorComponent(Vector3& v, char key)
+template <>
+struct Components<Vector3>
 {
-    float* const components[] = {&v.x, &v.y, &v.z};
-    const int index = ComponentIndex(key, "xyz");
-    return index < 0 ? nullptr : components[index];
+    static constexpr const char* kMeta = ScriptTypes::kVectorMeta;
+    static float* Find(Vector3& v, char key)
+    {
+        float* const components[] = {&v.x, &v.y, &v.z};
+        const int index = ComponentIndex(key, "xyz");
+        return index < 0 ? nullptr : components[index];
+    }
+};
+
+template <>
+struct Components<Color>
+{
+    static constexpr const char* kMeta = ScriptTypes::kColorMeta;
+    static float* Find(Color& c, char key)
+    {
+        const int index = ComponentIndex(key, "rgba");
+        return index < 0 ? nullptr : &c[index];
+    }
+};
+
+// One order throughout: "Quat"(w, x, y, z) as the engine stores it; the digits 0-3 follow
+// that order and the letters name their own component.
+template <>
+struct Components<Quat>
+{
+    static constexpr const char* kMeta = ScriptTypes::kQuatMeta;
+    static float* Find(Quat& q, char key)
+    {
+        float* const components[] = {&q.w, &q.x, &q.y, &q.z};
+        const int index = ComponentIndex(key, "wxyz");
+        return index < 0 ? nullptr : components[index];
+    }
+};
+
+// The component that key (argument 2) names in the value (argument 1); null for none.
+template <typename T>
+float* KeyedComponent(lua_State* L)
+{
+    return Components<T>::Find(*Check<T>(L, 1, Components<T>::kMeta), KeyChar(L, 2));
 }
+
+template <typename T>
+int GetComponent(lua_State* L)
+{
+    return PushComponent(L, KeyedComponent<T>(L));
+}
+
+template <typename T>
+int SetComponent(lua_State* L)
+{
+    return StoreComponent(L, KeyedComponent<T>(L));
+}
+
+// ---- rVector3 ----
 
 int VectorNorm(lua_State* L)
 {
@@ -104,7 +157,7 @@ int VectorNorm(lua_State* L)
 int VectorIndex(lua_State* L)
 {
     Vector3* v = Check<Vector3>(L, 1, ScriptTypes::kVectorMeta);
-    if (const float* component = VectorComponent(*v, KeyChar(L, 2)))
+    if (const float* component = Components<Vector3>::Find(*v, KeyChar(L, 2)))
         return PushComponent(L, component);
     if (KeyIs(L, 2, "Mag"))
     {
@@ -119,11 +172,6 @@ int VectorIndex(lua_State* L)
     }
     lua_pushnil(L);
     return 1;
-}
-
-int VectorNewIndex(lua_State* L)
-{
-    return StoreComponent(L, VectorComponent(*Check<Vector3>(L, 1, ScriptTypes::kVectorMeta), KeyChar(L, 2)));
 }
 
 int VectorAdd(lua_State* L)
@@ -163,27 +211,21 @@ int NewVector(lua_State* L)
 }
 
 const luaL_Reg kVectorMethods[] = {
-    {"__index", &VectorIndex}, {"__newindex", &VectorNewIndex}, {"__add", &VectorAdd}, {"__sub", &VectorSub},
-    {"__mul", &VectorMul},     {"__div", &VectorDiv},           {nullptr, nullptr},
+    {"__index", &VectorIndex}, {"__newindex", &SetComponent<Vector3>},
+    {"__add", &VectorAdd},     {"__sub", &VectorSub},
+    {"__mul", &VectorMul},     {"__div", &VectorDiv},
+    {nullptr, nullptr},
 };
 
-// ---- rColor ----
+// ---- rColor and rQuat ----
 
-float* ColorComponent(Color& c, char key)
-{
-    const int index = ComponentIndex(key, "rgba");
-    return index < 0 ? nullptr : &c[index];
-}
-
-int ColorIndex(lua_State* L)
-{
-    return PushComponent(L, ColorComponent(*Check<Color>(L, 1, ScriptTypes::kColorMeta), KeyChar(L, 2)));
-}
-
-int ColorNewIndex(lua_State* L)
-{
-    return StoreComponent(L, ColorComponent(*Check<Color>(L, 1, ScriptTypes::kColorMeta), KeyChar(L, 2)));
-}
+// Color and Quat have nothing but their components.
+template <typename T>
+constexpr luaL_Reg kComponentMethods[] = {
+    {"__index", &GetComponent<T>},
+    {"__newindex", &SetComponent<T>},
+    {nullptr, nullptr},
+};
 
 int NewColor(lua_State* L)
 {
@@ -191,44 +233,11 @@ int NewColor(lua_State* L)
     return 1;
 }
 
-const luaL_Reg kColorMethods[] = {
-    {"__index", &ColorIndex},
-    {"__newindex", &ColorNewIndex},
-    {nullptr, nullptr},
-};
-
-// ---- rQuat ----
-// One order throughout: "Quat"(w, x, y, z) as the engine stores it; the digits 0-3 follow
-// that order and the letters name their own component.
-
-float* QuatComponent(Quat& q, char key)
-{
-    float* const components[] = {&q.w, &q.x, &q.y, &q.z};
-    const int index = ComponentIndex(key, "wxyz");
-    return index < 0 ? nullptr : components[index];
-}
-
-int QuatIndex(lua_State* L)
-{
-    return PushComponent(L, QuatComponent(*Check<Quat>(L, 1, ScriptTypes::kQuatMeta), KeyChar(L, 2)));
-}
-
-int QuatNewIndex(lua_State* L)
-{
-    return StoreComponent(L, QuatComponent(*Check<Quat>(L, 1, ScriptTypes::kQuatMeta), KeyChar(L, 2)));
-}
-
 int NewQuat(lua_State* L)
 {
     ScriptTypes::PushQuat(L, Quat(OptFloat(L, 1), OptFloat(L, 2), OptFloat(L, 3), OptFloat(L, 4)));
     return 1;
 }
-
-const luaL_Reg kQuatMethods[] = {
-    {"__index", &QuatIndex},
-    {"__newindex", &QuatNewIndex},
-    {nullptr, nullptr},
-};
 
 // ---- rConfig ----
 
@@ -601,8 +610,8 @@ const luaL_Reg kCogMethods[] = {
 void ScriptTypes::RegisterValueTypes(lua_State* L)
 {
     RegisterType(L, kVectorMeta, kVectorMethods, "Vector3", &NewVector);
-    RegisterType(L, kColorMeta, kColorMethods, "Color", &NewColor);
-    RegisterType(L, kQuatMeta, kQuatMethods, "Quat", &NewQuat);
+    RegisterType(L, kColorMeta, kComponentMethods<Color>, "Color", &NewColor);
+    RegisterType(L, kQuatMeta, kComponentMethods<Quat>, "Quat", &NewQuat);
     RegisterType(L, kConfigMeta, kConfigMethods, "GameConfig", &NewConfig);
     SetGlobalFunction(L, "InitConfigCopy", &InitConfigCopy);
     SetGlobalFunction(L, "RandVector", &RandVector);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <type_traits>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
@@ -141,26 +142,19 @@ void XMLSaver::Serialize(bool& value)
     mOut.append(value ? "true" : "false");
     mTagOpen = false;
 }
-void XMLSaver::Serialize(uint32_t& value)
+template <typename T>
+void XMLSaver::AppendNumber(T value)
 {
-    AppendInteger(mOut, value);
+    if constexpr (std::is_floating_point_v<T>)
+        AppendFloat(mOut, value);
+    else
+        AppendInteger(mOut, value);
     mTagOpen = false;
 }
-void XMLSaver::Serialize(double& value)
-{
-    AppendFloat(mOut, value);
-    mTagOpen = false;
-}
-void XMLSaver::Serialize(int32_t& value)
-{
-    AppendInteger(mOut, value);
-    mTagOpen = false;
-}
-void XMLSaver::Serialize(float& value)
-{
-    AppendFloat(mOut, value);
-    mTagOpen = false;
-}
+void XMLSaver::Serialize(uint32_t& value) { AppendNumber(value); }
+void XMLSaver::Serialize(double& value) { AppendNumber(value); }
+void XMLSaver::Serialize(int32_t& value) { AppendNumber(value); }
+void XMLSaver::Serialize(float& value) { AppendNumber(value); }
 
 bool XMLSaver::BeginAttribute(const std::string& name)
 {

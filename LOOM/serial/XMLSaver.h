@@ -43,6 +43,9 @@ public:
 
 private:
     void Indent(uint32_t tabs);
+    // A number as element text.
+    template <typename T>
+    void AppendNumber(T value);
     // Puts an attribute into the start tag just written.
     bool BeginAttribute(const std::string& name);
     void EndAttribute();
