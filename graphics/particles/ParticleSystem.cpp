@@ -1,5 +1,7 @@
 #include "graphics/particles/ParticleSystem.h"
 
+#include <iterator>
+
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/GraphicsLoom.h"
@@ -120,27 +122,14 @@ size_t ParticleSystem::Step(float dt)
 
 int32_t ParticleSystem::Update(float dt)
 {
-    size_t live = 0;
-    switch (UpdateTypes)
-    {
-    case 0:
-        live = Step<0>(dt);
-        break;
-    case 1:
-        live = Step<1>(dt);
-        break;
-    case 2:
-        live = Step<2>(dt);
-        break;
-    case 3:
-        live = Step<3>(dt);
-        break;
-    case 4:
-        live = Step<4>(dt);
-        break;
-    default:
+    using StepFn = size_t (ParticleSystem::*)(float);
+    static constexpr StepFn kSteps[] = {&ParticleSystem::Step<0>, &ParticleSystem::Step<1>, &ParticleSystem::Step<2>,
+                                        &ParticleSystem::Step<3>, &ParticleSystem::Step<4>};
+    if (UpdateTypes < 0 || UpdateTypes >= static_cast<int32_t>(std::size(kSteps)))
         return 0;
-    }
+    // Read apart from the call: GCC's bounds check misreads an indexed member pointer call.
+    const StepFn step = kSteps[UpdateTypes];
+    const size_t live = (this->*step)(dt);
     ParticlePool::Free(static_cast<uint32_t>(mLive.size() - live));
     mLive.resize(live);
     return static_cast<int32_t>(live);
