@@ -36,17 +36,25 @@ int ButtonIndex(uint8_t sdlButton)
     }
 }
 
-// A key or button going down or up. Only a fresh press that starts a hold marks it as gone down.
-void Track(bool down, bool fresh, bool& held, bool& wentDown, bool& wentUp)
+} // namespace
+
+void IOLoom::ButtonState::Track(bool down, bool fresh)
 {
-    if (down && fresh && !held)
-        wentDown = true;
-    if (!down && held)
-        wentUp = true;
-    held = down;
+    if (down && fresh && !mHeld)
+        mWentDown = true;
+    if (!down && mHeld)
+        mWentUp = true;
+    mHeld = down;
 }
 
-} // namespace
+void IOLoom::ButtonState::Settle(bool blocked)
+{
+    mTriggered = mWentDown && !blocked;
+    mReleased = mWentUp;
+    mPressed = (mWentDown || mHeld) && !blocked;
+    mWentDown = false;
+    mWentUp = false;
+}
 
 IOLoom* IOLoom::Create()
 {
@@ -103,25 +111,13 @@ void IOLoom::Update()
     mWheel = mWheelSeen;
     mWheelSeen = 0;
 
-    for (int i = 0; i < kMouseButtons; ++i)
-    {
-        mButtonTriggered[i] = mButtonWentDown[i];
-        mButtonReleased[i] = mButtonWentUp[i];
-        mButtonPressed[i] = mButtonWentDown[i] || mButtonHeld[i];
-        mButtonWentDown[i] = false;
-        mButtonWentUp[i] = false;
-    }
+    for (ButtonState& button : mButtons)
+        button.Settle(false);
     // Keys typed into the console are its own: the game sees none of them, even those the
     // window passed on before the console had taken the key that opened its input line.
     const bool console = Console::Instance().TakesKeys();
-    for (int i = 0; i < kKeyCount; ++i)
-    {
-        mKeyTriggered[i] = mKeyWentDown[i] && !console;
-        mKeyReleased[i] = mKeyWentUp[i];
-        mKeyPressed[i] = (mKeyWentDown[i] || mKeyHeld[i]) && !console;
-        mKeyWentDown[i] = false;
-        mKeyWentUp[i] = false;
-    }
+    for (ButtonState& key : mKeys)
+        key.Settle(console);
     // Both strings keep their capacity, so this never allocates.
     mText.swap(mTextSeen);
     mTextSeen.clear();
@@ -135,16 +131,19 @@ std::string IOLoom::GetName() { return "IO Loom"; }
 
 std::string IOLoom::GetTypeName() { return "IOLoom"; }
 
-bool IOLoom::MousePressed(int button) const { return button >= 0 && button < kMouseButtons && mButtonPressed[button]; }
+bool IOLoom::MousePressed(int button) const
+{
+    return button >= 0 && button < kMouseButtons && mButtons[button].mPressed;
+}
 
 bool IOLoom::MouseTriggered(int button) const
 {
-    return button >= 0 && button < kMouseButtons && mButtonTriggered[button];
+    return button >= 0 && button < kMouseButtons && mButtons[button].mTriggered;
 }
 
 bool IOLoom::MouseReleased(int button) const
 {
-    return button >= 0 && button < kMouseButtons && mButtonReleased[button];
+    return button >= 0 && button < kMouseButtons && mButtons[button].mReleased;
 }
 
 int IOLoom::GetMouseButtonState(int button) const
@@ -158,11 +157,11 @@ int IOLoom::GetMouseButtonState(int button) const
     return 0;
 }
 
-bool IOLoom::IsKeyReleased(int key) const { return key >= 0 && key < kKeyCount && mKeyReleased[key]; }
+bool IOLoom::IsKeyReleased(int key) const { return key >= 0 && key < kKeyCount && mKeys[key].mReleased; }
 
-bool IOLoom::IsKeyPressed(int key) const { return key >= 0 && key < kKeyCount && mKeyPressed[key]; }
+bool IOLoom::IsKeyPressed(int key) const { return key >= 0 && key < kKeyCount && mKeys[key].mPressed; }
 
-bool IOLoom::IsKeyTriggered(int key) const { return key >= 0 && key < kKeyCount && mKeyTriggered[key]; }
+bool IOLoom::IsKeyTriggered(int key) const { return key >= 0 && key < kKeyCount && mKeys[key].mTriggered; }
 
 bool IOLoom::IsKeyPressedChar(char c) const { return IsKeyPressed(KeyOfChar(c)); }
 
@@ -243,7 +242,7 @@ void IOLoom::HandleEvent(const SDL_Event& event)
                 mTextSeen.push_back(edit);
         }
         // Auto-repeat is the same press going on.
-        Track(event.type == SDL_KEYDOWN, event.key.repeat == 0, mKeyHeld[key], mKeyWentDown[key], mKeyWentUp[key]);
+        mKeys[key].Track(event.type == SDL_KEYDOWN, event.key.repeat == 0);
         break;
     }
     case SDL_TEXTINPUT:
@@ -260,8 +259,7 @@ void IOLoom::HandleEvent(const SDL_Event& event)
             mSeenY = event.button.y;
         }
         if (button >= 0)
-            Track(event.type == SDL_MOUSEBUTTONDOWN, true, mButtonHeld[button], mButtonWentDown[button],
-                  mButtonWentUp[button]);
+            mButtons[button].Track(event.type == SDL_MOUSEBUTTONDOWN, true);
         break;
     }
     case SDL_MOUSEMOTION:
@@ -312,20 +310,10 @@ void IOLoom::ObserveEvent(const SDL_Event& event, void* userdata)
 
 void IOLoom::ResetState()
 {
-    mButtonHeld.fill(false);
-    mButtonWentDown.fill(false);
-    mButtonWentUp.fill(false);
-    mKeyHeld.fill(false);
-    mKeyWentDown.fill(false);
-    mKeyWentUp.fill(false);
-    mKeyReleased.fill(false);
+    mButtons.fill({});
+    mKeys.fill({});
     mTextSeen.clear();
     mText.clear();
-    mButtonPressed.fill(false);
-    mButtonTriggered.fill(false);
-    mButtonReleased.fill(false);
-    mKeyPressed.fill(false);
-    mKeyTriggered.fill(false);
     mWheelSeen = 0;
     mWheel = 0;
     mSeenX = mSeenY = 0;

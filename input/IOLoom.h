@@ -93,25 +93,34 @@ private:
     // The table entry of a key name; null for an unknown name, which is reported once.
     const KeyName* LookUpKey(const std::string& name) const;
 
+    // A mouse button or a key.
+    struct ButtonState
+    {
+        // Seen since the last update.
+        bool mHeld = false;
+        bool mWentDown = false;
+        bool mWentUp = false;
+        // This frame's state.
+        bool mPressed = false;
+        bool mTriggered = false;
+        bool mReleased = false;
+
+        // Going down or up. Only a fresh press that starts a hold marks it as gone down.
+        void Track(bool down, bool fresh);
+        // Turns what was seen into this frame's state; a blocked one is neither pressed nor triggered.
+        void Settle(bool blocked);
+    };
+
+    std::array<ButtonState, kMouseButtons> mButtons{};
+    std::array<ButtonState, kKeyCount> mKeys{};
+
     // Seen since the last update.
-    std::array<bool, kMouseButtons> mButtonHeld{};
-    std::array<bool, kMouseButtons> mButtonWentDown{};
-    std::array<bool, kMouseButtons> mButtonWentUp{};
-    std::array<bool, kKeyCount> mKeyHeld{};
-    std::array<bool, kKeyCount> mKeyWentDown{};
-    std::array<bool, kKeyCount> mKeyWentUp{};
     std::string mTextSeen;
     int mSeenX = 0;
     int mSeenY = 0;
     int mWheelSeen = 0;
 
     // This frame's state.
-    std::array<bool, kMouseButtons> mButtonPressed{};
-    std::array<bool, kMouseButtons> mButtonTriggered{};
-    std::array<bool, kMouseButtons> mButtonReleased{};
-    std::array<bool, kKeyCount> mKeyPressed{};
-    std::array<bool, kKeyCount> mKeyTriggered{};
-    std::array<bool, kKeyCount> mKeyReleased{};
     std::string mText;
     int mMouseX = 0;
     int mMouseY = 0;
