@@ -241,83 +241,40 @@ int NewQuat(lua_State* L)
 
 // ---- rConfig ----
 
-enum class ConfigField
+// A config field scripts may read and write: a whole number or a flag.
+struct ConfigField
 {
-    None,
-    ScreenWidth,
-    ScreenHeight,
-    Quality,
-    Vsync,
-    Fullscreen,
-    AntiAliasing,
-    InvaderSpeech,
-    Shadows,
+    const char* mName;
+    int32_t DisplaySettings::*mNumber;
+    bool DisplaySettings::*mFlag;
 };
 
-ConfigField FindConfigField(const char* key)
+const ConfigField* FindConfigField(const char* key)
 {
-    static const struct
-    {
-        const char* mName;
-        ConfigField mField;
-    } kFields[] = {
-        {"ScreenWidth", ConfigField::ScreenWidth},
-        {"ScreenHeight", ConfigField::ScreenHeight},
-        {"Quality", ConfigField::Quality},
-        {"Vsync", ConfigField::Vsync},
-        {"Fullscreen", ConfigField::Fullscreen},
-        {"AntiAliasing", ConfigField::AntiAliasing},
-        {"InvaderSpeech", ConfigField::InvaderSpeech},
-        {"Shadows", ConfigField::Shadows},
+    static const ConfigField kFields[] = {
+        {"ScreenWidth", &DisplaySettings::mScreenWidth, nullptr},
+        {"ScreenHeight", &DisplaySettings::mScreenHeight, nullptr},
+        {"Quality", &DisplaySettings::mQuality, nullptr},
+        {"Vsync", nullptr, &DisplaySettings::mVsync},
+        {"Fullscreen", nullptr, &DisplaySettings::mFullscreen},
+        {"AntiAliasing", nullptr, &DisplaySettings::mAntiAliasing},
+        {"InvaderSpeech", nullptr, &DisplaySettings::mInvaderSpeech},
+        {"Shadows", nullptr, &DisplaySettings::mShadows},
     };
-    for (const auto& entry : kFields)
-        if (std::strcmp(key, entry.mName) == 0)
-            return entry.mField;
-    return ConfigField::None;
-}
-
-int32_t* ConfigInt(DisplaySettings& c, ConfigField field)
-{
-    switch (field)
-    {
-    case ConfigField::ScreenWidth:
-        return &c.mScreenWidth;
-    case ConfigField::ScreenHeight:
-        return &c.mScreenHeight;
-    case ConfigField::Quality:
-        return &c.mQuality;
-    default:
-        return nullptr;
-    }
-}
-
-bool* ConfigFlag(DisplaySettings& c, ConfigField field)
-{
-    switch (field)
-    {
-    case ConfigField::Vsync:
-        return &c.mVsync;
-    case ConfigField::Fullscreen:
-        return &c.mFullscreen;
-    case ConfigField::AntiAliasing:
-        return &c.mAntiAliasing;
-    case ConfigField::InvaderSpeech:
-        return &c.mInvaderSpeech;
-    case ConfigField::Shadows:
-        return &c.mShadows;
-    default:
-        return nullptr;
-    }
+    for (const ConfigField& field : kFields)
+        if (std::strcmp(key, field.mName) == 0)
+            return &field;
+    return nullptr;
 }
 
 int ConfigIndex(lua_State* L)
 {
     DisplaySettings* c = Check<DisplaySettings>(L, 1, ScriptTypes::kConfigMeta);
-    const ConfigField field = FindConfigField(luaL_checkstring(L, 2));
-    if (const int32_t* value = ConfigInt(*c, field))
-        lua_pushnumber(L, *value);
-    else if (const bool* flag = ConfigFlag(*c, field))
-        lua_pushboolean(L, *flag);
+    const ConfigField* field = FindConfigField(luaL_checkstring(L, 2));
+    if (field && field->mNumber)
+        lua_pushnumber(L, c->*field->mNumber);
+    else if (field && field->mFlag)
+        lua_pushboolean(L, c->*field->mFlag);
     else
         lua_pushnil(L);
     return 1;
@@ -326,11 +283,11 @@ int ConfigIndex(lua_State* L)
 int ConfigNewIndex(lua_State* L)
 {
     DisplaySettings* c = Check<DisplaySettings>(L, 1, ScriptTypes::kConfigMeta);
-    const ConfigField field = FindConfigField(luaL_checkstring(L, 2));
-    if (int32_t* value = ConfigInt(*c, field))
-        *value = static_cast<int32_t>(ScriptManager::NumberToBits32(luaL_checknumber(L, 3)));
-    else if (bool* flag = ConfigFlag(*c, field))
-        *flag = lua_toboolean(L, 3) != 0;
+    const ConfigField* field = FindConfigField(luaL_checkstring(L, 2));
+    if (field && field->mNumber)
+        c->*field->mNumber = static_cast<int32_t>(ScriptManager::NumberToBits32(luaL_checknumber(L, 3)));
+    else if (field && field->mFlag)
+        c->*field->mFlag = lua_toboolean(L, 3) != 0;
     return 0;
 }
 

@@ -100,29 +100,16 @@ void XMLSaver::AppendEscaped(std::string& out, const char* text, size_t size, bo
     for (size_t i = 0; i < size; ++i)
     {
         const char c = text[i];
-        switch (c)
-        {
-        case '&':
+        if (c == '&')
             out.append("&amp;");
-            break;
-        case '<':
+        else if (c == '<')
             out.append("&lt;");
-            break;
-        case '>':
-            if (attribute)
-                out.append("&gt;");
-            else
-                out.push_back(c);
-            break;
-        case '"':
-            if (attribute)
-                out.append("&quot;");
-            else
-                out.push_back(c);
-            break;
-        default:
+        else if (attribute && c == '>')
+            out.append("&gt;");
+        else if (attribute && c == '"')
+            out.append("&quot;");
+        else
             out.push_back(c);
-        }
     }
 }
 
