@@ -32,34 +32,19 @@ inline Vector3 DecodeVector3(const unsigned char* p) { return {LoadFloat(p), Loa
 // w, x, y, z on disk.
 inline Quat DecodeQuat(const unsigned char* p)
 {
-    Quat q;
-    q.w = LoadFloat(p);
-    q.x = LoadFloat(p + 4);
-    q.y = LoadFloat(p + 8);
-    q.z = LoadFloat(p + 12);
-    return q;
+    return {LoadFloat(p), LoadFloat(p + 4), LoadFloat(p + 8), LoadFloat(p + 12)};
 }
 
 inline FileVertex DecodeVertex(const unsigned char* p)
 {
-    FileVertex v;
-    v.position = DecodeVector3(p);
-    v.u = LoadFloat(p + 12);
-    v.v = LoadFloat(p + 16);
-    v.normal = DecodeVector3(p + 20);
-    return v;
+    return {DecodeVector3(p), LoadFloat(p + 12), LoadFloat(p + 16), DecodeVector3(p + 20)};
 }
 
 inline Influence DecodeInfluence(const unsigned char* p) { return {LoadFloat(p), LoadU32(p + 4)}; }
 
 inline AnimationKey DecodeKey(const unsigned char* p)
 {
-    AnimationKey key;
-    key.time = LoadFloat(p);
-    key.position = DecodeVector3(p + 4);
-    key.rotation = DecodeQuat(p + 16);
-    key.scale = DecodeVector3(p + 32);
-    return key;
+    return {LoadFloat(p), DecodeVector3(p + 4), DecodeQuat(p + 16), DecodeVector3(p + 32)};
 }
 
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;

@@ -89,6 +89,21 @@ uint16_t Highest16(const unsigned char* bytes, size_t n, uint16_t add)
 
 int32_t ParentOf(uint32_t raw) { return raw == kNoParent ? -1 : static_cast<int32_t>(raw); }
 
+// A chunk of one 16-bit entry per face corner; null, failed, when it holds any other count.
+const unsigned char* ReadCornerChunk(ChunkReader& reader, uint32_t type, uint64_t corners, const char* what)
+{
+    Chunk chunk;
+    uint32_t n = 0;
+    if (!reader.ReadChunk(type, chunk) || !reader.ReadCount(n, 2))
+        return nullptr;
+    if (n != corners)
+    {
+        reader.Fail(std::string(what) + " count " + std::to_string(n) + " is not three per face");
+        return nullptr;
+    }
+    return ViewRecords(reader, n, 2);
+}
+
 bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
 {
     Chunk chunk;
@@ -106,30 +121,17 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
     reader.EndChunk();
     const uint64_t indexCount = 3 * uint64_t(part.mFaceCount);
 
-    uint32_t n = 0;
-    if (!reader.ReadChunk(kIndices, chunk) || !reader.ReadCount(n, 2))
-        return false;
-    if (n != indexCount)
-    {
-        reader.Fail("index count " + std::to_string(n) + " is not three per face");
-        return false;
-    }
-    const unsigned char* indices = ViewRecords(reader, n, 2);
+    const unsigned char* indices = ReadCornerChunk(reader, kIndices, indexCount, "index");
     if (!indices)
         return false;
+    // The chunk held exactly indexCount entries, so it fits.
+    const auto n = static_cast<uint32_t>(indexCount);
     const uint32_t highest = Highest16(indices, n, 0);
     Assign<uint16_t, 2, Load<uint16_t, 2, LoadU16>>(part.mIndices, indices, n);
     part.mIndexCount = n;
     reader.EndChunk();
 
-    if (!reader.ReadChunk(kAdjacency, chunk) || !reader.ReadCount(n, 2))
-        return false;
-    if (n != indexCount)
-    {
-        reader.Fail("adjacency count " + std::to_string(n) + " is not three per face");
-        return false;
-    }
-    const unsigned char* entries = ViewRecords(reader, n, 2);
+    const unsigned char* entries = ReadCornerChunk(reader, kAdjacency, indexCount, "adjacency");
     if (!entries)
         return false;
     // One past the largest neighbour: no neighbour (0xFFFF) wraps to 0 and never counts.

@@ -401,34 +401,24 @@ XMeshReader::Token XMeshReader::NextBinary()
 bool XMeshReader::ReadCount(uint32_t& value, uint32_t cap, const char* what)
 {
     const Token token = Next();
-    if (token == Token::Integer && !mNegative)
-    {
-        if (mInteger > cap)
-            return Fail(std::string(what) + " " + std::to_string(mInteger) + " is above the limit of " +
-                        std::to_string(cap));
-        value = mInteger;
-        return true;
-    }
-    if (mFailed)
-        return false;
-    if (token == Token::End)
-        return Fail(std::string("file ends before the ") + what);
-    return Fail(std::string(what) + " is not a whole number of 0 or more");
+    if (token != Token::Integer || mNegative)
+        return Fail(token == Token::End ? std::string("file ends before the ") + what
+                                        : std::string(what) + " is not a whole number of 0 or more");
+    if (mInteger > cap)
+        return Fail(std::string(what) + " " + std::to_string(mInteger) + " is above the limit of " +
+                    std::to_string(cap));
+    value = mInteger;
+    return true;
 }
 
 bool XMeshReader::ReadFloat(float& value, const char* what)
 {
     const Token token = Next();
-    if (token == Token::Integer || token == Token::Float)
-    {
-        value = mFloat;
-        return true;
-    }
-    if (mFailed)
-        return false;
-    if (token == Token::End)
-        return Fail(std::string("file ends inside the ") + what);
-    return Fail(std::string(what) + " is not a number");
+    if (token != Token::Integer && token != Token::Float)
+        return Fail(token == Token::End ? std::string("file ends inside the ") + what
+                                        : std::string(what) + " is not a number");
+    value = mFloat;
+    return true;
 }
 
 bool XMeshReader::ReadFloats(float* values, size_t count, const char* what)

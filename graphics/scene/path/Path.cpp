@@ -187,19 +187,4 @@ Vector3 Path::PointAtDistance(float d) const
     return SegmentPoint(lo, s);
 }
 
-Vector3 Path::PointAtFraction(float t) const
-{
-    const uint32_t n = static_cast<uint32_t>(mPoints.size());
-    if (n == 0)
-        return Vector3();
-    if (n == 1)
-        return mPoints[0].mPosition;
-    const float d = std::clamp(t, 0.0f, 1.0f) * mTotalLength;
-    float sum = 0.0f;
-    uint32_t i = 0;
-    while (i + 2 < n && sum + mPoints[i].mLength < d)
-        sum += mPoints[i++].mLength;
-    const float len = mPoints[i].mLength;
-    const float s = len > 0.0f ? std::clamp((d - sum) / len, 0.0f, 1.0f) : 0.0f;
-    return SegmentPoint(i, s);
-}
+Vector3 Path::PointAtFraction(float t) const { return PointAtDistance(std::clamp(t, 0.0f, 1.0f) * mTotalLength); }
