@@ -12,20 +12,7 @@ struct BankFile
 {
     std::vector<SoundEntry> mSounds;
 
-    void Serialize(Serializer& s)
-    {
-        if (s.BeginField("list", "Sounds", false, TypeElement, &mSounds))
-        {
-            s.SerializeListHead(mSounds, "Sound");
-            for (SoundEntry& sound : mSounds)
-                if (s.BeginField("Sound", nullptr, false, TypeElement, &sound))
-                {
-                    sound.Serialize(s);
-                    s.EndField("Sound", false);
-                }
-            s.EndField("list", false);
-        }
-    }
+    void Serialize(Serializer& s) { SerializeElementList(s, "Sounds", mSounds, "Sound"); }
 };
 
 // A file outside the data folder is refused (logged there) and leaves error empty.

@@ -69,17 +69,11 @@ void ReadChildren(ReadContext& context, Widget& parent, uint32_t depth)
 {
     Serializer& s = context.mIn;
     std::vector<std::unique_ptr<Widget>> children;
-    if (s.BeginField("list", "Children", false, TypeElement, &children))
-    {
-        s.SerializeListHead(children, "widget");
-        for (auto& child : children)
-        {
-            if (!s.IsGood())
-                break;
+    SerializeItemList(s, "Children", children, "widget", [&](std::unique_ptr<Widget>& child) {
+        // Once the input fails the rest stay empty.
+        if (s.IsGood())
             child = ReadWidget(context, depth + 1);
-        }
-        s.EndField("list", false);
-    }
+    });
     for (auto& child : children)
         parent.AddChild(std::move(child));
 }
@@ -192,13 +186,8 @@ void SerializeWidgetTree(Serializer& s, Widget& widget)
     s.SerializeNamed("type", type);
     widget.Serialize(s);
     auto& children = widget.MutableChildren();
-    if (s.BeginField("list", "Children", false, TypeElement, &children))
-    {
-        s.SerializeListHead(children, "widget");
-        for (auto& child : children)
-            SerializeWidgetTree(s, *child);
-        s.EndField("list", false);
-    }
+    SerializeItemList(s, "Children", children, "widget",
+                      [&s](std::unique_ptr<Widget>& child) { SerializeWidgetTree(s, *child); });
     s.EndField("widget", false);
 }
 

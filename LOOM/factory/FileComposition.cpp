@@ -7,18 +7,6 @@
 #include "LOOM/serial/XMLSaver.h"
 
 namespace {
-template <typename T, typename Item>
-void SerializeList(Serializer& s, const char* name, std::vector<T>& items, const char* itemType, Item item)
-{
-    if (s.BeginField("list", name, false, TypeElement, &items))
-    {
-        s.SerializeListHead(items, itemType);
-        for (T& value : items)
-            item(value);
-        s.EndField("list", false);
-    }
-}
-
 template <typename T>
 void SingleItem(Serializer& s, const char* typeName, const char* fieldName, uint32_t code, T& value)
 {
@@ -46,18 +34,18 @@ void FileComposition::Serialize(Serializer& s)
 {
     s.SerializeString("CogName", mCogName);
     s.SerializeString("GroupName", mGroupName);
-    SerializeList(s, "Components", mComponents, "CompID",
-                  [&s](uint32_t& id) { SingleItem(s, "CompID", nullptr, TypeElement, id); });
-    SerializeList(s, "Functions", mFunctions, "Funcmapping", [&s](Funcmapping& mapping) {
+    SerializeItemList(s, "Components", mComponents, "CompID",
+                      [&s](uint32_t& id) { SingleItem(s, "CompID", nullptr, TypeElement, id); });
+    SerializeItemList(s, "Functions", mFunctions, "Funcmapping", [&s](Funcmapping& mapping) {
         if (s.BeginField("Funcmapping", nullptr, false, TypeElement, &mapping))
         {
             mapping.Serialize(s);
             s.EndField("Funcmapping", false);
         }
     });
-    SerializeList(s, "UpdateList", mUpdateList, "func",
-                  [&s](std::string& func) { SingleItem(s, "func", nullptr, TypeElement, func); });
-    SerializeList(s, "Archetypes", mArchetypes, "Archetype", [&s](ArchetypeRef& ref) {
+    SerializeItemList(s, "UpdateList", mUpdateList, "func",
+                      [&s](std::string& func) { SingleItem(s, "func", nullptr, TypeElement, func); });
+    SerializeItemList(s, "Archetypes", mArchetypes, "Archetype", [&s](ArchetypeRef& ref) {
         if (s.BeginField("Archetype", nullptr, false, TypeElement, &ref))
         {
             ref.Serialize(s);

@@ -359,6 +359,17 @@ struct ArgumentFailure
     const char* mExpected = nullptr;
 };
 
+// A script call through Body, which notes a wrong argument instead of raising it.
+template <int (*Body)(lua_State*, ArgumentFailure&)>
+int RaiseAfterBody(lua_State* L)
+{
+    ArgumentFailure failure;
+    const int results = Body(L, failure);
+    if (failure.mPosition != 0)
+        return luaL_typerror(L, failure.mPosition, failure.mExpected);
+    return results;
+}
+
 const char* ExpectedAt(uint32_t signature, int position)
 {
     const char* name = ScriptManager::ExpectedTypeName(uint8_t(signature >> (8 * (position - 1))));
@@ -416,6 +427,7 @@ struct FoundCommand
     uint64_t mVersion = 0;
 };
 
+// A field of G called from a script: the console command of that name (any case).
 int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
 {
     ScriptManager& scripts = ScriptManager::Instance();
@@ -437,16 +449,6 @@ int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
     ConsoleCommand& command = *found->mCommand;
     return RunWithParams(L, scripts, found->mSignature, failure,
                          [&command](ParamBuffer& params) { command.Execute(params); });
-}
-
-// A field of G called from a script: the console command of that name (any case).
-int RunEngineCommand(lua_State* L)
-{
-    ArgumentFailure failure;
-    const int results = EngineCommandBody(L, failure);
-    if (failure.mPosition != 0)
-        return luaL_typerror(L, failure.mPosition, failure.mExpected);
-    return results;
 }
 
 // G's __index is a table of closures, one per key, made on first use with the name lower-cased
@@ -471,7 +473,7 @@ int MakeEngineClosure(lua_State* L)
     }
     luaL_pushresult(&lowered);
     new (lua_newuserdata(L, sizeof(FoundCommand))) FoundCommand();
-    lua_pushcclosure(L, &RunEngineCommand, 2);
+    lua_pushcclosure(L, &RaiseAfterBody<&EngineCommandBody>, 2);
     lua_pushvalue(L, 2);
     lua_pushvalue(L, -2);
     lua_rawset(L, 1);
@@ -493,6 +495,7 @@ struct CogValue
     uint32_t mId;
 };
 
+// A field of a cog value called from a script: runs on the cog the value names, if it lives.
 int CogMethodBody(lua_State* L, ArgumentFailure& failure)
 {
     ScriptManager& scripts = ScriptManager::Instance();
@@ -521,16 +524,6 @@ int CogMethodBody(lua_State* L, ArgumentFailure& failure)
                          [function, cog](ParamBuffer& params) { function->Invoke(cog, params); });
 }
 
-// A field of a cog value called from a script: runs on the cog the value names, if it lives.
-int RunCogMethod(lua_State* L)
-{
-    ArgumentFailure failure;
-    const int results = CogMethodBody(L, failure);
-    if (failure.mPosition != 0)
-        return luaL_typerror(L, failure.mPosition, failure.mExpected);
-    return results;
-}
-
 // The closure carries its cog and key, so nested calls each run on their own cog. A number
 // key is taken as its text, as G does; keys with no text give nil.
 int CogIndex(lua_State* L)
@@ -545,7 +538,7 @@ int CogIndex(lua_State* L)
     lua_pushnumber(L, id);
     lua_pushvalue(L, 2);
     lua_tostring(L, -1);
-    lua_pushcclosure(L, &RunCogMethod, 2);
+    lua_pushcclosure(L, &RaiseAfterBody<&CogMethodBody>, 2);
     return 1;
 }
 

@@ -114,6 +114,29 @@ void SerializeElement(Serializer& s, const char* element, uint32_t code, T& obje
     }
 }
 
+// A "list" field: its head, then each item through serializeItem.
+template <typename T, typename SerializeItem>
+void SerializeItemList(Serializer& s, const char* listName, std::vector<T>& items, const char* itemType,
+                       SerializeItem serializeItem)
+{
+    if (s.BeginField("list", listName, false, TypeElement, &items))
+    {
+        s.SerializeListHead(items, itemType);
+        for (T& item : items)
+            serializeItem(item);
+        s.EndField("list", false);
+    }
+}
+
+// A "list" field of objects, each a compound field of its own named element.
+template <typename T>
+void SerializeElementList(Serializer& s, const char* listName, std::vector<T>& items, const char* element,
+                          uint32_t code = TypeElement)
+{
+    SerializeItemList(s, listName, items, element,
+                      [&s, element, code](T& item) { SerializeElement(s, element, code, item); });
+}
+
 template <typename T>
 void Serializer::SerializeObject(T& object)
 {

@@ -23,22 +23,6 @@ namespace {
 
 constexpr float kNearLimitSquared = 1024.0f;
 
-template <typename T>
-void SerializeItems(Serializer& s, const char* listName, const char* itemName, std::vector<T>& items)
-{
-    if (s.BeginField("list", listName, false, TypeElement, &items))
-    {
-        s.SerializeListHead(items, itemName);
-        for (T& item : items)
-            if (s.BeginField(itemName, nullptr, false, TypeObject, &item))
-            {
-                item.Serialize(s);
-                s.EndField(itemName, false);
-            }
-        s.EndField("list", false);
-    }
-}
-
 const char* SpriteTechnique(int32_t type)
 {
     return type == 0 ? "TechniqueBasic" : type == 1 ? "TechniqueFlash" : "TechniqueFree";
@@ -89,9 +73,9 @@ void Effect::Serialize(Serializer& s)
     s.SerializeRealField("Rate", Rate);
     s.SerializeBoolField("Transform", Transform);
     s.SerializeDataFile("ModelFile", ModelFile);
-    SerializeItems(s, "EffectSprites", "EffectSprite", EffectSprites);
-    SerializeItems(s, "FontEffects", "FontEffect", FontEffects);
-    SerializeItems(s, "LocalLights", "LocalLight", LocalLights);
+    SerializeElementList(s, "EffectSprites", EffectSprites, "EffectSprite", TypeObject);
+    SerializeElementList(s, "FontEffects", FontEffects, "FontEffect", TypeObject);
+    SerializeElementList(s, "LocalLights", LocalLights, "LocalLight", TypeObject);
     SceneFields::FileList(s, "EmitterFiles", EmitterFiles);
     SceneFields::FileList(s, "SystemFiles", SystemFiles);
     s.SerializeDataFile("AnimationFile", AnimationFile);

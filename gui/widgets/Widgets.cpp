@@ -379,17 +379,7 @@ void ImageBox::Serialize(Serializer& s)
     s.SerializeInt("IconColumns", mColumns);
     s.SerializeInt("IconRows", mRows);
     s.SerializeInt("Index", mIndex);
-    if (s.BeginField("list", "Animations", false, TypeElement, &mAnimations))
-    {
-        s.SerializeListHead(mAnimations, "NamedTexture");
-        for (NamedTexture& named : mAnimations)
-            if (s.BeginField("NamedTexture", nullptr, false, TypeElement, &named))
-            {
-                named.Serialize(s);
-                s.EndField("NamedTexture", false);
-            }
-        s.EndField("list", false);
-    }
+    SerializeElementList(s, "Animations", mAnimations, "NamedTexture");
     if (!s.IsSaving() && mColumns > 0 && mRows > 0)
         SetIndex(mIndex);
 }

@@ -94,19 +94,7 @@ void ConstraintInfo::Serialize(Serializer& s)
     s.SerializeInt("EndEffector", EndEffector);
     s.SerializeInt("MaxNumIterations", MaxNumIterations);
     s.SerializeInt("SpeedNode", SpeedNode);
-    if (s.BeginField("list", "JointConstraints", false, TypeElement, &JointConstraints))
-    {
-        s.SerializeListHead(JointConstraints, "Constraint");
-        for (Constraint& c : JointConstraints)
-        {
-            if (s.BeginField("Constraint", nullptr, false, TypeElement, &c))
-            {
-                c.Serialize(s);
-                s.EndField("Constraint", false);
-            }
-        }
-        s.EndField("list", false);
-    }
+    SerializeElementList(s, "JointConstraints", JointConstraints, "Constraint");
 }
 
 bool LoadConstraintInfo(ConstraintInfo& info, const std::string& fileName)

@@ -180,6 +180,20 @@ bool ReadPart(ChunkReader& reader, MeshPart& part, uint32_t number)
     return !reader.Failed();
 }
 
+// n bones numbered in file order, each filled in by read.
+template <typename ReadBone>
+void AddBones(std::vector<std::unique_ptr<Bone>>& bones, uint32_t n, ReadBone read)
+{
+    bones.reserve(n);
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        auto bone = std::make_unique<Bone>();
+        bone->mIndex = i;
+        read(*bone);
+        bones.push_back(std::move(bone));
+    }
+}
+
 template <typename T>
 bool Refuse(ChunkReader& reader, T& target)
 {
@@ -280,31 +294,21 @@ bool ReadSkeleton(ChunkReader& reader, Skeleton& skeleton)
     {
         if (!reader.ReadCount(n, 68))
             return Refuse(reader, skeleton);
-        bones.reserve(n);
-        for (uint32_t i = 0; i < n; ++i)
-        {
-            auto bone = std::make_unique<Bone>();
-            bone->mIndex = i;
-            bone->mBindMatrix = std::make_unique<Matrix4>();
-            reader.Read(bone->mParent) && reader.Read(*bone->mBindMatrix);
-            bones.push_back(std::move(bone));
-        }
+        AddBones(bones, n, [&reader](Bone& bone) {
+            bone.mBindMatrix = std::make_unique<Matrix4>();
+            reader.Read(bone.mParent) && reader.Read(*bone.mBindMatrix);
+        });
     }
     else if (!reader.Failed() && (reader.Seek(afterHeader), reader.FindChunk(kNamedBones, chunk)))
     {
         // A name and its end plus a parent: five bytes at least.
         if (!reader.ReadCount(n, 5))
             return Refuse(reader, skeleton);
-        bones.reserve(n);
-        for (uint32_t i = 0; i < n; ++i)
-        {
-            auto bone = std::make_unique<Bone>();
-            bone->mIndex = i;
+        AddBones(bones, n, [&reader](Bone& bone) {
             uint32_t parent = 0;
-            reader.ReadString(bone->mName) && reader.Read(parent);
-            bone->mParent = ParentOf(parent);
-            bones.push_back(std::move(bone));
-        }
+            reader.ReadString(bone.mName) && reader.Read(parent);
+            bone.mParent = ParentOf(parent);
+        });
     }
     else
     {

@@ -32,13 +32,7 @@ void SerializeKey(Serializer& s, ColorKey& key)
 void ColorStream::Serialize(Serializer& s)
 {
     s.SerializeBoolField("Looping", Looping);
-    if (s.BeginField("list", "ColorKeys", false, TypeElement, &ColorKeys))
-    {
-        s.SerializeListHead(ColorKeys, "ColorKey");
-        for (ColorKey& key : ColorKeys)
-            SerializeKey(s, key);
-        s.EndField("list", false);
-    }
+    SerializeItemList(s, "ColorKeys", ColorKeys, "ColorKey", [&s](ColorKey& key) { SerializeKey(s, key); });
 }
 
 bool ColorStream::Load(const std::string& fileName) { return XMLLoader::LoadElement(fileName, "ColorStream", *this); }
