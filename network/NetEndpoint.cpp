@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "LOOM/console/Console.h"
 
@@ -99,6 +101,23 @@ bool NetEndpoint::Open(const Settings& settings)
     }
     Spawn();
     return true;
+}
+
+bool NetEndpoint::NewSocket(int type, const char* protocol)
+{
+    mSocket = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (mSocket >= 0)
+        return true;
+    Console::Instance().Log("Network: no " + std::string(protocol) + " socket: " + std::strerror(errno), LogError);
+    return false;
+}
+
+void NetEndpoint::NoteBound(const sockaddr_in& requested)
+{
+    sockaddr_in local = requested;
+    socklen_t length = sizeof(local);
+    getsockname(mSocket, reinterpret_cast<sockaddr*>(&local), &length);
+    mBound = NetAddress::FromSockaddr(local);
 }
 
 void NetEndpoint::CloseSockets()

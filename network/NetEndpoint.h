@@ -118,6 +118,10 @@ protected:
     };
 
     virtual bool OpenSocket() = 0;
+    // For OpenSocket: a new socket of that type in mSocket, or false with the error logged.
+    bool NewSocket(int type, const char* protocol);
+    // For OpenSocket: mBound from the address the socket was given, else the one requested.
+    void NoteBound(const sockaddr_in& requested);
     // Caller's thread: sends the op at once when the worker is idle and nothing posted waits
     // before it, sparing the round through the worker. False leaves it to the worker.
     virtual bool SendNow(Op& /*op*/) { return false; }

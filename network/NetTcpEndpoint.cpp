@@ -119,12 +119,8 @@ NetTcpEndpoint::~NetTcpEndpoint() { Stop(); }
 
 bool NetTcpEndpoint::OpenSocket()
 {
-    mSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (mSocket < 0)
-    {
-        Console::Instance().Log("Network: no TCP socket: " + std::string(std::strerror(errno)), LogError);
+    if (!NewSocket(SOCK_STREAM, "TCP"))
         return false;
-    }
     const int on = 1;
     setsockopt(mSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
     sockaddr_in local = mSettings.mLocal.ToSockaddr();
@@ -135,9 +131,7 @@ bool NetTcpEndpoint::OpenSocket()
                                 LogError);
         return false;
     }
-    socklen_t length = sizeof(local);
-    getsockname(mSocket, reinterpret_cast<sockaddr*>(&local), &length);
-    mBound = NetAddress::FromSockaddr(local);
+    NoteBound(local);
     SetNonBlocking(mSocket);
     if (mSettings.mRole == Role::Client)
     {

@@ -159,12 +159,8 @@ NetUdpEndpoint::~NetUdpEndpoint() { Stop(); }
 
 bool NetUdpEndpoint::OpenSocket()
 {
-    mSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (mSocket < 0)
-    {
-        Console::Instance().Log("Network: no UDP socket: " + std::string(std::strerror(errno)), LogError);
+    if (!NewSocket(SOCK_DGRAM, "UDP"))
         return false;
-    }
     const int on = 1;
     if (mSettings.mRole == Role::Responder)
     {
@@ -182,9 +178,7 @@ bool NetUdpEndpoint::OpenSocket()
                                 LogError);
         return false;
     }
-    socklen_t length = sizeof(local);
-    getsockname(mSocket, reinterpret_cast<sockaddr*>(&local), &length);
-    mBound = NetAddress::FromSockaddr(local);
+    NoteBound(local);
     return true;
 }
 
