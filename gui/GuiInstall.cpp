@@ -1,5 +1,6 @@
 #include "gui/GuiInstall.h"
 
+#include "graphics/ComponentFactories.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "gui/WidgetComp.h"
@@ -11,9 +12,6 @@ void InstallGui()
     RegisterGuiWidgetTypes();
     GraphicsLoom::SetGuiMaker(&GuiSystem::Make);
     GuiSystem::SetLayerMaker(&WidgetLayer::Make);
-    size_t count = 0;
-    GraphicsComponentType* types = GraphicsLoom::ComponentTypes(count);
-    for (size_t i = 0; i < count; ++i)
-        if (types[i].mTypeId == WidgetComp::kTypeId)
-            types[i].mFactory = WidgetComp::Factory();
+    InstallComponentFactories(
+        [](uint32_t typeId) { return typeId == WidgetComp::kTypeId ? WidgetComp::Factory() : nullptr; });
 }

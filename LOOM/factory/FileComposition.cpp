@@ -36,22 +36,10 @@ void FileComposition::Serialize(Serializer& s)
     s.SerializeString("GroupName", mGroupName);
     SerializeItemList(s, "Components", mComponents, "CompID",
                       [&s](uint32_t& id) { SingleItem(s, "CompID", nullptr, TypeElement, id); });
-    SerializeItemList(s, "Functions", mFunctions, "Funcmapping", [&s](Funcmapping& mapping) {
-        if (s.BeginField("Funcmapping", nullptr, false, TypeElement, &mapping))
-        {
-            mapping.Serialize(s);
-            s.EndField("Funcmapping", false);
-        }
-    });
+    SerializeElementList(s, "Functions", mFunctions, "Funcmapping");
     SerializeItemList(s, "UpdateList", mUpdateList, "func",
                       [&s](std::string& func) { SingleItem(s, "func", nullptr, TypeElement, func); });
-    SerializeItemList(s, "Archetypes", mArchetypes, "Archetype", [&s](ArchetypeRef& ref) {
-        if (s.BeginField("Archetype", nullptr, false, TypeElement, &ref))
-        {
-            ref.Serialize(s);
-            s.EndField("Archetype", false);
-        }
-    });
+    SerializeElementList(s, "Archetypes", mArchetypes, "Archetype");
 }
 
 bool LoadFileComposition(FileComposition& record, const std::string& fileName)

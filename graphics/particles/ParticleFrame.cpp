@@ -4,6 +4,7 @@
 
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/factory/CompFactory.h"
+#include "graphics/ComponentFactories.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/particles/BeamRenderer.h"
@@ -34,14 +35,7 @@ CompFactory* Factory(uint32_t typeId)
     }
 }
 
-void InstallFactories()
-{
-    size_t count = 0;
-    GraphicsComponentType* types = GraphicsLoom::ComponentTypes(count);
-    for (size_t i = 0; i < count; ++i)
-        if (CompFactory* factory = Factory(types[i].mTypeId))
-            types[i].mFactory = factory;
-}
+void InstallFactories() { InstallComponentFactories(&Factory); }
 
 void CreateDeviceObjects(GraphicsLoom& loom)
 {

@@ -5,7 +5,7 @@
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/CompFactory.h"
-#include "graphics/GraphicsLoom.h"
+#include "graphics/ComponentFactories.h"
 #include "graphics/particles/Effect.h"
 #include "graphics/particles/ParticleComp.h"
 #include "graphics/particles/ParticleFrame.h"
@@ -52,14 +52,7 @@ CompFactory* SceneComponentFactory(uint32_t typeId)
     }
 }
 
-void InstallSceneFactories()
-{
-    size_t count = 0;
-    GraphicsComponentType* types = GraphicsLoom::ComponentTypes(count);
-    for (size_t i = 0; i < count; ++i)
-        if (CompFactory* factory = SceneComponentFactory(types[i].mTypeId))
-            types[i].mFactory = factory;
-}
+void InstallSceneFactories() { InstallComponentFactories(&SceneComponentFactory); }
 
 void RegisterSceneComponents(CogFactory& cogs)
 {
