@@ -5,6 +5,7 @@
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
+#include "graphics/resource/ResourceFields.h"
 #include "graphics/sky/Sun.h"
 
 namespace {
@@ -43,16 +44,8 @@ void Light::Serialize(Serializer& s)
     s.SerializeRealField("Theta", mTheta);
     s.SerializeRealField("Phi", mPhi);
     s.SerializeVector("Direction", mDirection);
-    if (s.BeginField("color", "Diffuse", false, TypeColor, &mDiffuse))
-    {
-        s.SerializeColor(mDiffuse);
-        s.EndField("color", false);
-    }
-    if (s.BeginField("color", "Specular", false, TypeColor, &mSpecular))
-    {
-        s.SerializeColor(mSpecular);
-        s.EndField("color", false);
-    }
+    SerializeColorField(s, "Diffuse", mDiffuse);
+    SerializeColorField(s, "Specular", mSpecular);
 }
 
 void Light::Initialize()

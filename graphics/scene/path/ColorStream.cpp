@@ -4,6 +4,7 @@
 
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "graphics/resource/ResourceFields.h"
 
 namespace {
 
@@ -18,11 +19,7 @@ void SerializeKey(Serializer& s, ColorKey& key)
     if (s.BeginField("ColorKey", nullptr, false, TypeObject, &key))
     {
         s.SerializeRealField("Time", key.mTime);
-        if (s.BeginField("color", "Color", false, TypeColor, &key.mColor))
-        {
-            s.SerializeColor(key.mColor);
-            s.EndField("color", false);
-        }
+        SerializeColorField(s, "Color", key.mColor);
         s.EndField("ColorKey", false);
     }
 }
