@@ -66,11 +66,7 @@ uint32_t MakeBuffer(const DecodedSound& sound)
 void SoundEntry::Serialize(Serializer& s)
 {
     s.SerializeString("Name", mName);
-    if (s.BeginField("list", "Files", false, TypeElement, &mFiles))
-    {
-        s.SerializeFileList(mFiles);
-        s.EndField("list", false);
-    }
+    s.SerializeFileListField("Files", mFiles);
     s.SerializeRealField("Volume", mVolume);
     s.SerializeBoolField("Loop", mLoop);
     s.SerializeRealField("ReferenceDistance", mReferenceDistance);

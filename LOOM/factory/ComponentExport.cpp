@@ -14,11 +14,7 @@ void SaveStringList(std::vector<std::string>& list, const std::string& fileName)
     XMLSaver saver;
     if (!saver.Open(fileName))
         return;
-    if (saver.BeginField("list", nullptr, false, TypeElement, &list))
-    {
-        saver.SerializeStringList(list);
-        saver.EndField("list", false);
-    }
+    saver.SerializeStringListField(nullptr, list);
     saver.Close();
 }
 

@@ -76,6 +76,24 @@ void Serializer::SerializeStringList(std::vector<std::string>& texts)
         SingleField(*this, "string", TypeString, nullptr, text);
 }
 
+bool Serializer::SerializeFileListField(const char* name, std::vector<std::string>& files)
+{
+    if (!BeginField("list", name, false, TypeElement, &files))
+        return false;
+    SerializeFileList(files);
+    EndField("list", false);
+    return true;
+}
+
+bool Serializer::SerializeStringListField(const char* name, std::vector<std::string>& texts)
+{
+    if (!BeginField("list", name, false, TypeElement, &texts))
+        return false;
+    SerializeStringList(texts);
+    EndField("list", false);
+    return true;
+}
+
 void Serializer::SerializeVector(const char* name, Vector3& vector)
 {
     if (BeginField("vector", name, false, TypeVector, &vector))

@@ -77,6 +77,9 @@ public:
     // List bodies; the caller wraps them in the "list" field.
     void SerializeFileList(std::vector<std::string>& files);
     void SerializeStringList(std::vector<std::string>& texts);
+    // The same wrapped in their "list" field; false when the input has no such field.
+    bool SerializeFileListField(const char* name, std::vector<std::string>& files);
+    bool SerializeStringListField(const char* name, std::vector<std::string>& texts);
 
     // Steps 2 and 3 of the list protocol: saving writes "size" and "type"; loading reads
     // "size" and resizes the container, never beyond what the input can still hold.

@@ -151,11 +151,7 @@ void Texture::LoadAnimated(const std::string& fileName)
             loader.Serialize(delay);
             loader.EndField("uint", true);
         }
-        if (loader.BeginField("list", "Textures", false, TypeElement, &files))
-        {
-            loader.SerializeFileList(files);
-            loader.EndField("list", false);
-        }
+        loader.SerializeFileListField("Textures", files);
         loader.EndField("AnimTex", false);
     }
     loader.Close();

@@ -34,15 +34,10 @@ void Texture(Serializer& s, const char* name, TextureRef& texture) { SerializeTe
 
 void FileList(Serializer& s, const char* name, std::vector<std::string>& files)
 {
-    if (s.BeginField("list", name, false, TypeElement, &files))
-    {
-        s.SerializeFileList(files);
-        s.EndField("list", false);
-        // A refused name stays as an empty entry: the list's places are indices.
-        if (!s.IsSaving())
-            for (std::string& file : files)
-                KeepDataName(file);
-    }
+    // A refused name stays as an empty entry: the list's places are indices.
+    if (s.SerializeFileListField(name, files) && !s.IsSaving())
+        for (std::string& file : files)
+            KeepDataName(file);
 }
 
 } // namespace SceneFields
