@@ -50,9 +50,7 @@ TEST(SerializeRoundTrip, EveryFieldKindXmlToBinaryToObjectIsEqual)
     const std::string path = TempPath("all_fields.bin");
     {
         BinarySaver saver(path);
-        saver.BeginField("AllFields", nullptr, false, TypeElement, &fromXml);
-        fromXml.Serialize(saver);
-        saver.EndField("AllFields", false);
+        SerializeElement(saver, "AllFields", TypeElement, fromXml);
     }
     AllFields fromBinary;
     BinaryLoader loader(path);
