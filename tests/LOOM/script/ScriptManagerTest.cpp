@@ -73,11 +73,14 @@ TEST_F(ScriptManagerTest, Frame_SetsFourTimeGlobalsAndGameTimeStandsWhilePaused)
     GameClock game;
     Scripts().SetClocks(&core, &game);
     Scripts().RunScript("Scripts/CountFrames.lua");
+    auto frame = [&](double seconds) {
+        clock.Advance(seconds);
+        core.Tick();
+        game.Tick();
+        Scripts().Frame();
+    };
 
-    clock.Advance(0.25);
-    core.Tick();
-    game.Tick();
-    Scripts().Frame();
+    frame(0.25);
     EXPECT_EQ(Number("Frames"), 1.0);
     EXPECT_NEAR(Number("LastCoreTime"), 0.25, 1e-9);
     EXPECT_NEAR(Number("LastCoreTimeDiff"), 0.25, 1e-9);
@@ -87,10 +90,7 @@ TEST_F(ScriptManagerTest, Frame_SetsFourTimeGlobalsAndGameTimeStandsWhilePaused)
     game.SetPaused(true);
     for (int i = 0; i < 3; ++i)
     {
-        clock.Advance(0.5);
-        core.Tick();
-        game.Tick();
-        Scripts().Frame();
+        frame(0.5);
         EXPECT_EQ(Number("LastGameTimeDiff"), 0.0);
         EXPECT_NEAR(Number("LastGameTime"), 0.25, 1e-9);
         EXPECT_NEAR(Number("LastCoreTimeDiff"), 0.5, 1e-9);
