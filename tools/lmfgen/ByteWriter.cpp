@@ -22,6 +22,13 @@ void ByteWriter::F32(float value)
     U32(raw);
 }
 
+void ByteWriter::Vec(const Vector3& v)
+{
+    F32(v.x);
+    F32(v.y);
+    F32(v.z);
+}
+
 void ByteWriter::Str(const std::string& text)
 {
     mBytes.append(text);

@@ -3,13 +3,6 @@
 #include <map>
 #include <tuple>
 
-void LmfWriter::Vec(const Vector3& v)
-{
-    F32(v.x);
-    F32(v.y);
-    F32(v.z);
-}
-
 void LmfWriter::Begin(uint32_t mark)
 {
     U32(mark);

@@ -73,8 +73,6 @@ public:
     LmfWriter& Raw(uint32_t mark, const std::string& payload);
     LmfWriter& End();
 
-    void Vec(const Vector3& v);
-
 private:
     void Begin(uint32_t mark);
     void Close();

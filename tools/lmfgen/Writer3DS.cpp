@@ -24,11 +24,7 @@ void Writer3DS::Object(const std::string& name, const LmfPart& part)
     Begin(0x4110);
     U16(static_cast<uint16_t>(part.vertices.size()));
     for (const FileVertex& v : part.vertices)
-    {
-        F32(v.position.x);
-        F32(v.position.y);
-        F32(v.position.z);
-    }
+        Vec(v.position);
     End();
     Begin(0x4140);
     U16(static_cast<uint16_t>(part.vertices.size()));
