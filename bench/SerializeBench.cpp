@@ -97,9 +97,7 @@ const Documents& GetDocuments()
         const std::string path = (std::filesystem::temp_directory_path() / "loom_serialize_bench.xml").string();
         {
             XMLSaver saver(path);
-            saver.BeginField("Level", nullptr, false, TypeElement, &level);
-            level.Serialize(saver);
-            saver.EndField("Level", false);
+            SerializeElement(saver, "Level", TypeElement, level);
         }
         Documents docs;
         ReadWholeFile(path, docs.mXml);
@@ -137,11 +135,7 @@ void XmlLoader(benchmark::State& state)
     LoadLevels(state, text, "XML load failed", "parse and fill the objects", [&text](Level& level) {
         XMLLoader loader;
         loader.OpenText(text, "bench.xml");
-        if (loader.BeginField("Level", nullptr, false, TypeElement, &level))
-        {
-            level.Serialize(loader);
-            loader.EndField("Level", false);
-        }
+        SerializeElement(loader, "Level", TypeElement, level);
         return loader.IsGood();
     });
 }
