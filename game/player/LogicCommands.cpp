@@ -733,11 +733,7 @@ bool SaveCogBinary(Cog& cog, const std::string& path)
     BinarySaver saver;
     if (!saver.Open(path))
         return false;
-    if (saver.BeginField("cog", nullptr, false, 200, &cog))
-    {
-        cog.Serialize(saver);
-        saver.EndField("cog", false);
-    }
+    SerializeElement(saver, "cog", TypeConfig, cog);
     saver.Close();
     return saver.IsGood();
 }
