@@ -38,6 +38,21 @@ constexpr int kInvaders = 500;
 constexpr float kScale = 4.0f;
 constexpr float kDt = 1.0f / 60.0f;
 
+// Calls f(index) for each of the up to four tiles beside (x, z) on the grid.
+template <typename F>
+void ForEachNeighbour(int32_t x, int32_t z, F f)
+{
+    constexpr int32_t kDx[4] = {1, -1, 0, 0};
+    constexpr int32_t kDz[4] = {0, 0, 1, -1};
+    for (int d = 0; d < 4; ++d)
+    {
+        const int32_t nx = x + kDx[d];
+        const int32_t nz = z + kDz[d];
+        if (nx >= 0 && nz >= 0 && nx < kSide && nz < kSide)
+            f(nz * kSide + nx);
+    }
+}
+
 // The reference: distances from the tower tile over the walkable tiles, then the neighbour
 // with the smallest distance for each invader.
 struct FlowField
@@ -56,25 +71,15 @@ struct FlowField
             mDistance[size_t(goal)] = 0;
             mQueue[size_t(tail++)] = goal;
         }
-        constexpr int32_t kDx[4] = {1, -1, 0, 0};
-        constexpr int32_t kDz[4] = {0, 0, 1, -1};
         while (head < tail)
         {
             const int32_t at = mQueue[size_t(head++)];
-            const int32_t x = at % kSide;
-            const int32_t z = at / kSide;
-            for (int d = 0; d < 4; ++d)
-            {
-                const int32_t nx = x + kDx[d];
-                const int32_t nz = z + kDz[d];
-                if (nx < 0 || nz < 0 || nx >= kSide || nz >= kSide)
-                    continue;
-                const int32_t next = nz * kSide + nx;
+            ForEachNeighbour(at % kSide, at / kSide, [&](int32_t next) {
                 if (blocked[size_t(next)] || mDistance[size_t(next)] >= 0)
-                    continue;
+                    return;
                 mDistance[size_t(next)] = mDistance[size_t(at)] + 1;
                 mQueue[size_t(tail++)] = next;
-            }
+            });
         }
         return tail;
     }
@@ -82,21 +87,13 @@ struct FlowField
     {
         int32_t best = z * kSide + x;
         int32_t bestDistance = mDistance[size_t(best)] < 0 ? 1 << 30 : mDistance[size_t(best)];
-        constexpr int32_t kDx[4] = {1, -1, 0, 0};
-        constexpr int32_t kDz[4] = {0, 0, 1, -1};
-        for (int d = 0; d < 4; ++d)
-        {
-            const int32_t nx = x + kDx[d];
-            const int32_t nz = z + kDz[d];
-            if (nx < 0 || nz < 0 || nx >= kSide || nz >= kSide)
-                continue;
-            const int32_t i = nz * kSide + nx;
+        ForEachNeighbour(x, z, [&](int32_t i) {
             if (mDistance[size_t(i)] >= 0 && mDistance[size_t(i)] < bestDistance)
             {
                 best = i;
                 bestDistance = mDistance[size_t(i)];
             }
-        }
+        });
         return best;
     }
 };

@@ -235,6 +235,18 @@ void Report(benchmark::State& state, Setup& s, int slot)
         state.counters["sort_share"] = s.mSortMs[slot] / s.mSortedMs[slot];
 }
 
+// Whole frames in one order until the run ends; the milliseconds per frame and the counters of the last.
+void TimeFrames(benchmark::State& state, Setup& s, const std::vector<Draw>& draws, bool sorted, double& ms,
+                QueueCounters& counters)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        Frame(s, draws, sorted);
+    Finish(s);
+    ms = MsPerIteration(state, start);
+    counters = s.mQueue.GetCounters();
+}
+
 void BM_FilingOrder(benchmark::State& state)
 {
     Setup& s = Get();
@@ -242,12 +254,7 @@ void BM_FilingOrder(benchmark::State& state)
         return state.SkipWithError(s.mError.c_str());
     const int slot = state.range(0) == 1000 ? 0 : 1;
     const std::vector<Draw> draws = Draws(int(state.range(0)));
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-        Frame(s, draws, false);
-    Finish(s);
-    s.mFilingMs[slot] = MsPerIteration(state, start);
-    s.mFiling[slot] = s.mQueue.GetCounters();
+    TimeFrames(state, s, draws, false, s.mFilingMs[slot], s.mFiling[slot]);
     state.counters["changes"] = Changes(s.mFiling[slot]);
 }
 
@@ -271,12 +278,7 @@ void BM_Sorted(benchmark::State& state)
     s.mSortMs[slot] =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sortStart).count() / kSorts;
 
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-        Frame(s, draws, true);
-    Finish(s);
-    s.mSortedMs[slot] = MsPerIteration(state, start);
-    s.mSorted[slot] = s.mQueue.GetCounters();
+    TimeFrames(state, s, draws, true, s.mSortedMs[slot], s.mSorted[slot]);
     Report(state, s, slot);
 }
 

@@ -20,6 +20,7 @@
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/space/QTree.h"
+#include "bench/BenchDevice.h"
 #include "bench/BenchSeconds.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
@@ -109,9 +110,13 @@ void MakeInvaders(Setup& s)
     }
 }
 
-double MsPerIteration(benchmark::State& state, double ms)
+// Milliseconds per frame of the loom's own update until the run ends.
+double RunLoomFrames(benchmark::State& state, Setup& s)
 {
-    return ms / double(state.iterations() ? state.iterations() : 1);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        s.mLoom->Update();
+    return MsPerIteration(state, start);
 }
 
 void BM_EmptyFrame(benchmark::State& state)
@@ -119,11 +124,7 @@ void BM_EmptyFrame(benchmark::State& state)
     Setup& s = Get();
     if (!s.mError.empty())
         return state.SkipWithError(s.mError.c_str());
-    const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state)
-        s.mLoom->Update();
-    s.mEmptyMs = MsPerIteration(
-        state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    s.mEmptyMs = RunLoomFrames(state, s);
 }
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(1.0));
 
@@ -133,12 +134,8 @@ void BM_LoomSkinModels(benchmark::State& state)
     if (!s.mError.empty())
         return state.SkipWithError(s.mError.c_str());
     MakeInvaders(s);
-    const auto start = std::chrono::steady_clock::now();
     // The loom advances each model's animation once as it submits it.
-    for (auto _ : state)
-        s.mLoom->Update();
-    s.mLoomMs = MsPerIteration(
-        state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    s.mLoomMs = RunLoomFrames(state, s);
     state.counters["triangles"] = double(s.mLoom->GetCounters().mTriangles);
 }
 BENCHMARK(BM_LoomSkinModels)->Unit(benchmark::kMillisecond)->MinTime(BenchSeconds(2.0));
@@ -200,8 +197,7 @@ void BM_PlainSkinLoop(benchmark::State& state)
         shader->End();
         device.Present();
     }
-    const double plainMs = MsPerIteration(
-        state, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    const double plainMs = MsPerIteration(state, start);
     state.counters["simplified"] = double(farCount);
     state.counters["loom_ms"] = s.mLoomMs;
     state.counters["plain_ms"] = plainMs;

@@ -97,9 +97,7 @@ const Documents& GetDocuments()
         const std::string path = (std::filesystem::temp_directory_path() / "loom_serialize_bench.xml").string();
         {
             XMLSaver saver(path);
-            saver.BeginField("Level", nullptr, false, TypeElement, &level);
-            level.Serialize(saver);
-            saver.EndField("Level", false);
+            SerializeElement(saver, "Level", TypeElement, level);
         }
         Documents docs;
         ReadWholeFile(path, docs.mXml);
@@ -114,47 +112,44 @@ const Documents& GetDocuments()
     return documents;
 }
 
-void XmlLoader(benchmark::State& state)
+// Both loaders fill the same level; only how they read it differs.
+template <typename Load>
+void LoadLevels(benchmark::State& state, const std::string& input, const char* failure, const char* label, Load load)
 {
-    const std::string& text = GetDocuments().mXml;
     for (auto _ : state)
     {
         Level level;
-        XMLLoader loader;
-        loader.OpenText(text, "bench.xml");
-        if (loader.BeginField("Level", nullptr, false, TypeElement, &level))
-        {
-            level.Serialize(loader);
-            loader.EndField("Level", false);
-        }
-        if (!loader.IsGood() || level.mItems.size() != kItems)
-            state.SkipWithError("XML load failed");
+        if (!load(level) || level.mItems.size() != kItems)
+            state.SkipWithError(failure);
         benchmark::DoNotOptimize(level.mItems.data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(input.size()));
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
-    state.SetLabel("parse and fill the objects");
-    state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
+    state.SetLabel(label);
+    state.counters["file_MB"] = static_cast<double>(input.size()) / 1e6;
+}
+
+void XmlLoader(benchmark::State& state)
+{
+    const std::string& text = GetDocuments().mXml;
+    LoadLevels(state, text, "XML load failed", "parse and fill the objects", [&text](Level& level) {
+        XMLLoader loader;
+        loader.OpenText(text, "bench.xml");
+        SerializeElement(loader, "Level", TypeElement, level);
+        return loader.IsGood();
+    });
 }
 BENCHMARK(XmlLoader)->Unit(benchmark::kMillisecond);
 
 void BinaryLoaderBench(benchmark::State& state)
 {
     const std::string& bytes = GetDocuments().mBinary;
-    for (auto _ : state)
-    {
-        Level level;
+    LoadLevels(state, bytes, "binary load failed", "read and fill the objects", [&bytes](Level& level) {
         BinaryLoader loader;
         loader.OpenFromBuffer(bytes, "bench.bin");
         level.Serialize(loader);
-        if (!loader.IsGood() || level.mItems.size() != kItems)
-            state.SkipWithError("binary load failed");
-        benchmark::DoNotOptimize(level.mItems.data());
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kItems);
-    state.SetLabel("read and fill the objects");
-    state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
+        return loader.IsGood();
+    });
 }
 BENCHMARK(BinaryLoaderBench)->Name("BinaryLoader")->Unit(benchmark::kMillisecond);
 

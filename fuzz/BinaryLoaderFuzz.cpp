@@ -7,10 +7,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     AllFields record;
     BinaryLoader loader;
     loader.OpenFromBuffer(std::string(reinterpret_cast<const char*>(data), size), "fuzz.bin");
-    if (loader.BeginField("AllFields", nullptr, false, TypeElement, &record))
-    {
-        record.Serialize(loader);
-        loader.EndField("AllFields", false);
-    }
+    SerializeElement(loader, "AllFields", TypeElement, record);
     return 0;
 }

@@ -46,6 +46,16 @@ ParticleSystem& System(ParticleSystem& s, int32_t type, int32_t blend, float siz
     return s;
 }
 
+// What every emitter sets: how many a second, the shape it emits in, and the particles' speed and life.
+Emitter& Emits(Emitter& e, float rate, int32_t type, const MinMax& speed, const MinMax& life)
+{
+    e.EmitRate = rate;
+    e.EmitType = type;
+    e.PartSpeed = speed;
+    e.PartLifeTime = life;
+    return e;
+}
+
 void WriteParticles()
 {
     Stream("Spark.Color.xml",
@@ -69,48 +79,32 @@ void WriteParticles()
 
     {
         Emitter e;
-        e.EmitRate = 40.0f;
-        e.EmitType = 2;
         e.EmitDirection = {0.0f, 1.0f, 0.0f};
         e.EmitPhi = 0.6f;
-        e.PartSpeed = {8.0f, 14.0f, true};
-        e.PartLifeTime = {0.4f, 0.8f, true};
-        Save("Sparks.Emitter.xml", "Emitter", e);
+        Save("Sparks.Emitter.xml", "Emitter", Emits(e, 40.0f, 2, {8.0f, 14.0f, true}, {0.4f, 0.8f, true}));
     }
     {
         Emitter e;
-        e.EmitRate = 25.0f;
-        e.EmitType = 4;
         e.EmitPhi = 0.4f;
-        e.PartSpeed = {1.0f, 2.0f, true};
-        e.PartLifeTime = {1.0f, 1.5f, true};
         e.InitColor = {0.5f, 0.5f, 0.5f, 0.6f};
-        Save("Exhaust.Emitter.xml", "Emitter", e);
+        Save("Exhaust.Emitter.xml", "Emitter", Emits(e, 25.0f, 4, {1.0f, 2.0f, true}, {1.0f, 1.5f, true}));
     }
     // Sixty bursts in the first frame at 30 frames a second, then silence.
     {
         Emitter e;
-        e.EmitRate = 1770.0f;
         e.TotalToRelease = 60;
-        e.EmitType = 1;
         e.EmitPhi = 0.5f;
-        e.PartSpeed = {10.0f, 20.0f, true};
-        e.PartLifeTime = {0.5f, 1.0f, true};
-        Save("Explosion.Emitter.xml", "Emitter", e);
+        Save("Explosion.Emitter.xml", "Emitter", Emits(e, 1770.0f, 1, {10.0f, 20.0f, true}, {0.5f, 1.0f, true}));
     }
     // Random points of the dying body; invader code swaps in its own kind's map.
     {
         Emitter e;
-        e.EmitRate = 300.0f;
         e.TotalToRelease = 90;
-        e.EmitType = 1;
         e.EmitBehavior = 3;
         e.DMNumber = 1000;
         e.DisMapFile = "Models/InvaderDM.lmf";
-        e.PartSpeed = {0.5f, 1.5f, true};
-        e.PartLifeTime = {1.0f, 2.0f, true};
         e.InitColor = {0.5f, 0.5f, 0.5f, 0.6f};
-        Save("DeathCloud.Emitter.xml", "Emitter", e);
+        Save("DeathCloud.Emitter.xml", "Emitter", Emits(e, 300.0f, 1, {0.5f, 1.5f, true}, {1.0f, 2.0f, true}));
     }
 }
 

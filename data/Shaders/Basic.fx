@@ -19,12 +19,12 @@
 	<Parameter type="texture" name="DiffuseMap"/>
 	<Technique name="Technique0">
 		<Pass vertex="Shaders/Basic.vert" fragment="Shaders/Basic.frag">
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 	<Technique name="Technique0x2">
 		<Pass vertex="Shaders/Basic.vert" fragment="Shaders/Basic.frag">
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 	<Technique name="Technique1">
@@ -33,7 +33,7 @@
 			<State name="SrcBlend" value="SrcAlpha"/>
 			<State name="DestBlend" value="InvSrcAlpha"/>
 			<State name="ZWriteEnable" value="false"/>
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 	<Technique name="Technique1x2">
@@ -42,12 +42,12 @@
 			<State name="SrcBlend" value="SrcAlpha"/>
 			<State name="DestBlend" value="InvSrcAlpha"/>
 			<State name="ZWriteEnable" value="false"/>
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 	<Technique name="Skin">
 		<Pass vertex="Shaders/BasicSkin.vert" fragment="Shaders/Basic.frag">
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 </Effect>

@@ -19,17 +19,17 @@
 	<Parameter type="texture" name="DiffuseMap"/>
 		<Technique name="Technique0">
 		<Pass vertex="Shaders/BasicSkin.vert" fragment="Shaders/Basic.frag">
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 	<Technique name="Technique0x2">
 		<Pass vertex="Shaders/BasicSkin.vert" fragment="Shaders/Basic.frag">
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 	<Technique name="Skin">
 		<Pass vertex="Shaders/BasicSkin.vert" fragment="Shaders/Basic.frag">
-			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Linear" u="Wrap" v="Wrap"/>
+			<Sampler texture="DiffuseMap" min="Linear" mag="Linear" mip="Point" u="Wrap" v="Wrap"/>
 		</Pass>
 	</Technique>
 </Effect>

@@ -1,4 +1,4 @@
-out vec3 vNormal;
+out vec3 vLight;
 out vec2 vTexCoord;
 
 void main()
@@ -13,6 +13,8 @@ void main()
         normal += aBlendWeight[i] * (mat3(bone) * aNormal);
     }
     gl_Position = toClip(WorldViewProjection * vec4(skinned.xyz, 1.0));
-    vNormal = mat3(World) * normal;
+    // Lit per vertex, as in Basic.vert.
+    vec3 n = normalize(mat3(World) * normal + vec3(0.0, 0.0, 1e-6));
+    vLight = Ambient.rgb + LightColor.rgb * max(dot(n, LightDir.zyx), 0.0);
     vTexCoord = aTexCoord0.xy;
 }

@@ -341,37 +341,27 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     }
     models.SetAnimationActive(self, true);
     k.mRun.mStateTime = GameNow();
-    k.mRun.mPhase = 0;
-    switch (newState)
+    k.mRun.mPhase = newState == StateAttack ? 1 : 0;
+    // What it says (-1: nothing) and plays as it enters a state.
+    struct Entry
     {
-    case StateAdvance:
-        SayPhrase(k, 6);
-        models.PlayAnimation(self, kWalk, true);
-        break;
-    case StateFollowTarget:
-        SayPhrase(k, 7);
-        models.PlayAnimation(self, kWalk, true);
-        break;
-    case StateAttack:
-        k.mRun.mPhase = 1;
-        models.PlayAnimation(self, kAttack, false);
-        break;
-    case StateGrabbed:
-        SayPhrase(k, 2);
-        models.PlayAnimation(self, kStruggle, true);
-        break;
-    case StateAirborne:
-        models.PlayAnimation(self, kWalk, true);
-        break;
-    case StateSpecial:
-        SayPhrase(k, 4);
-        models.PlayAnimation(self, kSpecial, false);
-        break;
-    case StateNoTower:
-        SayPhrase(k, 5);
-        models.PlayAnimation(self, kSpecial, false);
-        break;
-    default:
+        int32_t state;
+        int32_t phrase;
+        const std::string& animation;
+        bool loop;
+    };
+    static const Entry kEntries[] = {
+        {StateAdvance, 6, kWalk, true},     {StateFollowTarget, 7, kWalk, true}, {StateAttack, -1, kAttack, false},
+        {StateGrabbed, 2, kStruggle, true}, {StateAirborne, -1, kWalk, true},    {StateSpecial, 4, kSpecial, false},
+        {StateNoTower, 5, kSpecial, false},
+    };
+    for (const Entry& entry : kEntries)
+    {
+        if (entry.state != newState)
+            continue;
+        if (entry.phrase >= 0)
+            SayPhrase(k, entry.phrase);
+        models.PlayAnimation(self, entry.animation, entry.loop);
         break;
     }
 }

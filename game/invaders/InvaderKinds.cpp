@@ -64,16 +64,13 @@ public:
             k.ChangeState(StateAdvance);
             return;
         }
+        // Of the standard state actions it keeps only walking, attacking and its special.
         switch (k.mRun.mState)
         {
         case StateFollowTarget:
-            FollowTarget(k);
-            break;
         case StateAttack:
-            Attack(k);
-            break;
         case StateSpecial:
-            Special(k);
+            Dispatch(k);
             break;
         case StateGrabbed:
             if (GameNow() - k.mRun.mStateTime > 2.0f)

@@ -32,6 +32,13 @@ void Show(Cog* cog, bool visible)
         at->SetVisible(visible);
 }
 
+// Hides the line previews from `from` on; the cogs stay for the next line.
+void HideLines(const std::vector<uint32_t>& lines, size_t from = 0)
+{
+    for (size_t i = from; i < lines.size(); ++i)
+        Show(Live(static_cast<int32_t>(lines[i])), false);
+}
+
 void Tint(Cog* cog, bool valid)
 {
     if (cog)
@@ -292,16 +299,14 @@ void DropPreview::UpdateLine(const Vector3& p)
             at->SetPosition(OnGround(map->TileToWorld(tile.first, tile.second)));
         Show(preview, true);
     }
-    for (size_t i = shown; i < mLinePreviews.size(); ++i)
-        Show(Live(static_cast<int32_t>(mLinePreviews[i])), false);
+    HideLines(mLinePreviews, shown);
 }
 
 void DropPreview::ShowSingle()
 {
     Show(PreviewCog(), true);
     Show(ArrowCog(), false);
-    for (uint32_t id : mLinePreviews)
-        Show(Live(static_cast<int32_t>(id)), false);
+    HideLines(mLinePreviews);
     mMode = ModeTrap;
 }
 
@@ -309,8 +314,7 @@ void DropPreview::HideAll()
 {
     Show(PreviewCog(), false);
     Show(ArrowCog(), false);
-    for (uint32_t id : mLinePreviews)
-        Show(Live(static_cast<int32_t>(id)), false);
+    HideLines(mLinePreviews);
     mMode = ModeNone;
 }
 

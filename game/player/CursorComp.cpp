@@ -12,6 +12,7 @@
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Random.h"
 #include "LOOM/serial/Serializer.h"
+#include "game/components/RegionContacts.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
@@ -271,16 +272,11 @@ void CursorComp::TryGrab()
     RegionComp* region = mOwner ? mOwner->Get<RegionComp>() : nullptr;
     if (!Need(region != nullptr, kMissingRegion, "RegionComp"))
         return;
-    CogFactory& cogs = CogFactory::Instance();
-    for (uint32_t id : region->GetContacts())
-    {
-        Cog* contact = cogs.GetCog(id);
-        if (!contact)
-            return;
-        PhysicsComp* physics = contact ? contact->Get<PhysicsComp>() : nullptr;
+    TakeContact(*region, [this](Cog& contact, uint32_t id) {
+        PhysicsComp* physics = contact.Get<PhysicsComp>();
         if (!physics)
-            continue;
-        Kestrane* invader = contact ? contact->Get<Kestrane>() : nullptr;
+            return false;
+        Kestrane* invader = contact.Get<Kestrane>();
         if (CharHeld('I'))
         {
             Cog* camera = FindCog("Camera");
@@ -290,9 +286,9 @@ void CursorComp::TryGrab()
             if (GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr;
                 Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
                 view->mZoomEnabled = false;
-            if (Positional* place = PosOf(contact))
+            if (Positional* place = PosOf(&contact))
                 place->SetVisible(false);
-            return;
+            return true;
         }
         mGrabbed = static_cast<int32_t>(id);
         physics->mUseGravity = false;
@@ -301,13 +297,13 @@ void CursorComp::TryGrab()
         if (invader)
         {
             invader->ChangeState(StateGrabbed);
-            SendSound(*contact, "PlaySound3D", "Hit");
+            SendSound(contact, "PlaySound3D", "Hit");
             mSavedGround = invader->mRun.mReactsToCollisions;
             invader->mRun.mReactsToCollisions = false;
         }
         Play("Hold", true, 0.5f);
-        return;
-    }
+        return true;
+    });
 }
 
 void CursorComp::ReleaseGrabbed(bool stunned)

@@ -23,6 +23,7 @@
 #include "LOOM/math/Random.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/BinarySaver.h"
+#include "game/components/RegionContacts.h"
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
@@ -288,25 +289,20 @@ void MouseGrabInvader(Cog* cog, ControlMemory& memory)
             grab->mGrabEnergy = 0.0f;
             grab->mRecharging = true;
         }
-        CogFactory& cogs = CogFactory::Instance();
-        for (uint32_t id : region->GetContacts())
-        {
-            Cog* contact = cogs.GetCog(id);
-            if (!contact)
-                break;
-            Kestrane* invader = contact ? contact->Get<Kestrane>() : nullptr;
+        TakeContact(*region, [grab](Cog& contact, uint32_t id) {
+            Kestrane* invader = contact.Get<Kestrane>();
             if (!invader)
-                continue;
+                return false;
             grab->mGrabbed = static_cast<int32_t>(id);
-            if (PhysicsComp* physics = contact ? contact->Get<PhysicsComp>() : nullptr)
+            if (PhysicsComp* physics = contact.Get<PhysicsComp>())
             {
                 physics->mUseGravity = false;
                 physics->mDisableRotation = true;
             }
             grab->mRecharging = true;
             invader->ChangeState(StateGrabbed);
-            break;
-        }
+            return true;
+        });
     }
     previous = v;
 }
@@ -320,20 +316,16 @@ void AttractRegion(Cog* cog)
     const bool active = MousePressed(0);
     const PhysicsLoom* physicsLoom = PhysicsLoom::Instance();
     const float gravityY = physicsLoom ? physicsLoom->GetGravity().y : 0.0f;
-    CogFactory& cogs = CogFactory::Instance();
-    for (uint32_t id : region->GetContacts())
-    {
-        Cog* c = cogs.GetCog(id);
-        if (!c)
-            return;
-        PhysicsComp* physics = c ? c->Get<PhysicsComp>() : nullptr;
-        Positional* other = PosOf(c);
-        if (!physics || !other || !(c && c->Get<Kestrane>()))
-            continue;
+    // Every live contact is pulled; none ends the walk.
+    TakeContact(*region, [&](Cog& c, uint32_t) {
+        PhysicsComp* physics = c.Get<PhysicsComp>();
+        Positional* other = PosOf(&c);
+        if (!physics || !other || !c.Get<Kestrane>())
+            return false;
         if (!active)
         {
             physics->mUseGravity = true;
-            continue;
+            return false;
         }
         const Vector3 d = place->GetPosition() - other->GetPosition();
         const float dist = d.Length();
@@ -341,7 +333,7 @@ void AttractRegion(Cog* cog)
         {
             other->SetVelocity(Vector3());
             physics->mUseGravity = false;
-            continue;
+            return false;
         }
         const Vector3 n = d.Divided(dist);
         const float dy = n.y * dist;
@@ -370,7 +362,8 @@ void AttractRegion(Cog* cog)
             velocity.z = 0.0f;
             other->SetVelocity(velocity);
         }
-    }
+        return false;
+    });
 }
 
 void SmoothMistMotion(Cog* cog)
@@ -733,11 +726,7 @@ bool SaveCogBinary(Cog& cog, const std::string& path)
     BinarySaver saver;
     if (!saver.Open(path))
         return false;
-    if (saver.BeginField("cog", nullptr, false, 200, &cog))
-    {
-        cog.Serialize(saver);
-        saver.EndField("cog", false);
-    }
+    SerializeElement(saver, "cog", TypeConfig, cog);
     saver.Close();
     return saver.IsGood();
 }

@@ -176,25 +176,27 @@ void MenuComp::ResetInvader()
         place->SetOrientation(Quat(1.0f, 0.0f, 0.0f, 0.0f));
 }
 
-void MenuComp::NextInvader()
-{
-    const DataController* data = Data();
-    if (!data || data->mInvaderInfo.empty())
-        return;
-    const auto& kinds = data->mInvaderInfo;
-    auto it = kinds.upper_bound(mViewedInvader);
-    mViewedInvader = it == kinds.end() ? kinds.begin()->first : it->first;
-    ShowInvader();
-}
+void MenuComp::NextInvader() { StepInvader(true); }
 
-void MenuComp::PreviousInvader()
+void MenuComp::PreviousInvader() { StepInvader(false); }
+
+// Browses the invader records in name order, wrapping round at either end.
+void MenuComp::StepInvader(bool forward)
 {
     const DataController* data = Data();
     if (!data || data->mInvaderInfo.empty())
         return;
     const auto& kinds = data->mInvaderInfo;
-    auto it = kinds.lower_bound(mViewedInvader);
-    mViewedInvader = it == kinds.begin() ? std::prev(kinds.end())->first : std::prev(it)->first;
+    if (forward)
+    {
+        auto it = kinds.upper_bound(mViewedInvader);
+        mViewedInvader = it == kinds.end() ? kinds.begin()->first : it->first;
+    }
+    else
+    {
+        auto it = kinds.lower_bound(mViewedInvader);
+        mViewedInvader = it == kinds.begin() ? std::prev(kinds.end())->first : std::prev(it)->first;
+    }
     ShowInvader();
 }
 

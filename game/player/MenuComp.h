@@ -39,6 +39,7 @@ public:
     static std::string LookIcon(const std::string& look);
 
 private:
+    void StepInvader(bool forward);
     void ShowInvader();
     void ApplyStatusLook();
     void Send(const char* widget, const char* message, const std::string& argument);

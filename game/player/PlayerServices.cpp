@@ -1,5 +1,7 @@
 #include "game/player/PlayerServices.h"
 
+#include <utility>
+
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/factory/CogFactory.h"
@@ -17,77 +19,39 @@
 
 IOLoom* Input() { return IOLoom::Instance(); }
 
-bool MousePressed(int button)
+namespace {
+// The input loom's answer, or false or 0 while there is no input loom.
+template <typename R, typename... Params, typename... Args>
+R AskInput(R (IOLoom::*query)(Params...) const, Args&&... args)
 {
     const IOLoom* io = Input();
-    return io && io->MousePressed(button);
+    return io ? (io->*query)(std::forward<Args>(args)...) : R();
 }
+} // namespace
 
-bool MouseTriggered(int button)
-{
-    const IOLoom* io = Input();
-    return io && io->MouseTriggered(button);
-}
+bool MousePressed(int button) { return AskInput(&IOLoom::MousePressed, button); }
 
-bool MouseReleased(int button)
-{
-    const IOLoom* io = Input();
-    return io && io->MouseReleased(button);
-}
+bool MouseTriggered(int button) { return AskInput(&IOLoom::MouseTriggered, button); }
 
-bool CharHeld(char c)
-{
-    const IOLoom* io = Input();
-    return io && io->IsKeyPressedChar(c);
-}
+bool MouseReleased(int button) { return AskInput(&IOLoom::MouseReleased, button); }
 
-bool KeyHeld(const std::string& name)
-{
-    const IOLoom* io = Input();
-    return io && io->IsKeyPressedByName(name);
-}
+bool CharHeld(char c) { return AskInput(&IOLoom::IsKeyPressedChar, c); }
 
-int MouseX()
-{
-    const IOLoom* io = Input();
-    return io ? io->GetMouseX() : 0;
-}
+bool KeyHeld(const std::string& name) { return AskInput(&IOLoom::IsKeyPressedByName, name); }
 
-int MouseY()
-{
-    const IOLoom* io = Input();
-    return io ? io->GetMouseY() : 0;
-}
+int MouseX() { return AskInput(&IOLoom::GetMouseX); }
 
-int PrevMouseX()
-{
-    const IOLoom* io = Input();
-    return io ? io->GetPrevMouseX() : 0;
-}
+int MouseY() { return AskInput(&IOLoom::GetMouseY); }
 
-int PrevMouseY()
-{
-    const IOLoom* io = Input();
-    return io ? io->GetPrevMouseY() : 0;
-}
+int PrevMouseX() { return AskInput(&IOLoom::GetPrevMouseX); }
 
-int MouseWheel()
-{
-    const IOLoom* io = Input();
-    return io ? io->GetMouseWheel() : 0;
-}
+int PrevMouseY() { return AskInput(&IOLoom::GetPrevMouseY); }
 
-int ScreenWidth()
-{
-    const IOLoom* io = Input();
-    return io ? io->GetScreenWidth() : 0;
-}
+int MouseWheel() { return AskInput(&IOLoom::GetMouseWheel); }
 
-int ScreenHeight()
-{
-    const IOLoom* io = Input();
-    return io ? io->GetScreenHeight() : 0;
-}
+int ScreenWidth() { return AskInput(&IOLoom::GetScreenWidth); }
+
+int ScreenHeight() { return AskInput(&IOLoom::GetScreenHeight); }
 
 GuiSystem* PlayerGui()
 {

@@ -1,6 +1,7 @@
 #include "game/player/SceneBinding.h"
 
 #include <set>
+#include <utility>
 
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Positional.h"
@@ -33,6 +34,14 @@ AnimationObj* ControllerOf(Cog& cog)
 }
 
 HudDisplay* Hud(Cog& cog) { return cog.Get<HudDisplay>(); }
+
+// Passes a setting on to the cog's HUD display; a cog without one has nothing to show.
+template <typename Param, typename Arg>
+void SetOnHud(Cog& cog, void (HudDisplay::*set)(Param), Arg&& value)
+{
+    if (HudDisplay* hud = Hud(cog))
+        (hud->*set)(std::forward<Arg>(value));
+}
 
 Effect* EffectOf(Cog& cog) { return cog.Get<Effect>(); }
 
@@ -312,17 +321,9 @@ bool TerrainBinding::GenerateMap()
 
 // HUD displays.
 
-void HudBinding::ShowBar(Cog& cog, bool show)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->ShowBar(show);
-}
+void HudBinding::ShowBar(Cog& cog, bool show) { SetOnHud(cog, &HudDisplay::ShowBar, show); }
 
-void HudBinding::SetBarPercent(Cog& cog, float percent)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetPercent(percent);
-}
+void HudBinding::SetBarPercent(Cog& cog, float percent) { SetOnHud(cog, &HudDisplay::SetPercent, percent); }
 
 void HudBinding::SetHudAlpha(Cog& cog, float alpha)
 {
@@ -342,17 +343,9 @@ bool HudBinding::IsNumberShown(Cog& cog)
     return hud && hud->mShowNumber;
 }
 
-void HudBinding::SetHudText(Cog& cog, const std::string& text)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetText(text);
-}
+void HudBinding::SetHudText(Cog& cog, const std::string& text) { SetOnHud(cog, &HudDisplay::SetText, text); }
 
-void HudBinding::SetHudColor(Cog& cog, const Color& color)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetHUDColor(color);
-}
+void HudBinding::SetHudColor(Cog& cog, const Color& color) { SetOnHud(cog, &HudDisplay::SetHUDColor, color); }
 
 void HudBinding::SetHudOffsetHeight(Cog& cog, float height)
 {
@@ -360,17 +353,9 @@ void HudBinding::SetHudOffsetHeight(Cog& cog, float height)
         hud->Offset.y = height;
 }
 
-void HudBinding::ShowNumber(Cog& cog, bool show)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->ShowNumber(show);
-}
+void HudBinding::ShowNumber(Cog& cog, bool show) { SetOnHud(cog, &HudDisplay::ShowNumber, show); }
 
-void HudBinding::SetNumber(Cog& cog, int32_t number)
-{
-    if (HudDisplay* hud = Hud(cog))
-        hud->SetNumber(number);
-}
+void HudBinding::SetNumber(Cog& cog, int32_t number) { SetOnHud(cog, &HudDisplay::SetNumber, number); }
 
 // Particles, effects and beams.
 

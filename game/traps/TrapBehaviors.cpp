@@ -6,6 +6,7 @@
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Random.h"
+#include "game/components/RegionContacts.h"
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/HudSeam.h"
@@ -162,19 +163,10 @@ bool BasicTrap::ShouldActivate(TrapData& trap)
     RegionComp* region = RegionOf(trap);
     if (!region)
         return false;
-    CogFactory& cogs = CogFactory::Instance();
-    for (uint32_t id : region->GetContacts())
-    {
-        Cog* cog = cogs.GetCog(id);
-        if (!cog)
-            return false;
-        if (InvaderOf(cog))
-        {
-            trap.state = TrapTriggered;
-            return true;
-        }
-    }
-    return false;
+    if (!TakeContact(*region, [](Cog& cog, uint32_t) { return InvaderOf(&cog) != nullptr; }))
+        return false;
+    trap.state = TrapTriggered;
+    return true;
 }
 
 void BasicTrap::Effect(TrapData& trap)

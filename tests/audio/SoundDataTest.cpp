@@ -186,9 +186,7 @@ TEST_F(SoundDataTest, TheShippedSettingsSaveBackByteForByteAndThePlayersGroupRou
     LoadAudioConfig(shipped, config);
     {
         XMLSaver saver(mDir.Path("saved.xml"));
-        saver.BeginField("AudioConfig", nullptr, false, TypeElement, &config);
-        config.Serialize(saver);
-        saver.EndField("AudioConfig", false);
+        SerializeElement(saver, "AudioConfig", TypeElement, config);
     }
     EXPECT_EQ(TempDir::Read(mDir.Path("saved.xml")), TempDir::Read(shipped));
 

@@ -128,6 +128,13 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
             texture->Release();
         };
     };
+    // A console command that must read nothing beside the data folder.
+    auto runRefused = [](const std::string& command) {
+        return [command](GameSim& s) {
+            s.Run(command);
+            ExpectNothingOutsideRead(s);
+        };
+    };
 
     struct Case
     {
@@ -182,10 +189,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          {"Level not started", "Empty.lua is empty"}},
         {"a composition beside the data folder, named on the console",
          WriteOutsiders,
-         [](GameSim& s) {
-             s.Run("file ../Outsider.xml");
-             ExpectNothingOutsideRead(s);
-         },
+         runRefused("file ../Outsider.xml"),
          {"Path refused", "Outsider.xml", "leaves the data folder"}},
         {"a composition named on the console by its absolute path",
          WriteOutsiders,
@@ -201,10 +205,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n"
                        "<list size=\"1\" type=\"file\"><file>..\\Outsider.xml</file></list>\n</Stream>\n");
          },
-         [](GameSim& s) {
-             s.Run("file Data/OutsideList.xml");
-             ExpectNothingOutsideRead(s);
-         },
+         runRefused("file Data/OutsideList.xml"),
          {"Path refused", "Outsider.xml", "leaves the data folder"}},
         {"a cog file beside the data folder, named by a script",
          [](GameSim& s) { WriteFile(s.Path("../OutsiderCog.xml"), ReadFile(s.Path("Data/BaseTower.xml"))); },
@@ -217,10 +218,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          {"Path refused", "OutsiderCog.xml", "leaves the data folder"}},
         {"a level script beside the data folder",
          WriteOutsiders,
-         [](GameSim& s) {
-             s.Run("LogicCreateLevel ..\\Outsider.lua");
-             ExpectNothingOutsideRead(s);
-         },
+         runRefused("LogicCreateLevel ..\\Outsider.lua"),
          {"Path refused", "Outsider.lua", "leaves the data folder"}},
         {"a level script named by a script by its absolute path",
          WriteOutsiders,

@@ -5,23 +5,26 @@ using namespace InputEvents;
 
 class IOLoomKeys : public IOLoomFixture
 {
+protected:
+    void ExpectKey(const char* name, bool pressed, bool triggered)
+    {
+        EXPECT_EQ(mLoom->IsKeyPressedByName(name), pressed) << name;
+        EXPECT_EQ(mLoom->IsKeyTriggeredByName(name), triggered) << name;
+    }
 };
 
 TEST_F(IOLoomKeys, KeyTriggeredOnlyOnFrameOfPress)
 {
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE));
     mLoom->Update();
-    EXPECT_TRUE(mLoom->IsKeyTriggeredByName("Esc"));
-    EXPECT_TRUE(mLoom->IsKeyPressedByName("Esc"));
+    ExpectKey("Esc", true, true);
 
     mLoom->Update();
-    EXPECT_FALSE(mLoom->IsKeyTriggeredByName("Esc"));
-    EXPECT_TRUE(mLoom->IsKeyPressedByName("Esc"));
+    ExpectKey("Esc", true, false);
 
     Feed(Key(SDL_KEYUP, SDL_SCANCODE_ESCAPE));
     mLoom->Update();
-    EXPECT_FALSE(mLoom->IsKeyTriggeredByName("Esc"));
-    EXPECT_FALSE(mLoom->IsKeyPressedByName("Esc"));
+    ExpectKey("Esc", false, false);
 }
 
 TEST_F(IOLoomKeys, AutoRepeatDoesNotTriggerAgain)
@@ -31,8 +34,7 @@ TEST_F(IOLoomKeys, AutoRepeatDoesNotTriggerAgain)
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_W, 1));
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_W, 1));
     mLoom->Update();
-    EXPECT_FALSE(mLoom->IsKeyTriggeredByName("W"));
-    EXPECT_TRUE(mLoom->IsKeyPressedByName("W"));
+    ExpectKey("W", true, false);
 }
 
 TEST_F(IOLoomKeys, TapInsideOneFrameCountsAsPressedAndTriggered)
@@ -40,11 +42,9 @@ TEST_F(IOLoomKeys, TapInsideOneFrameCountsAsPressedAndTriggered)
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_R));
     Feed(Key(SDL_KEYUP, SDL_SCANCODE_R));
     mLoom->Update();
-    EXPECT_TRUE(mLoom->IsKeyPressedByName("R"));
-    EXPECT_TRUE(mLoom->IsKeyTriggeredByName("R"));
+    ExpectKey("R", true, true);
     mLoom->Update();
-    EXPECT_FALSE(mLoom->IsKeyPressedByName("R"));
-    EXPECT_FALSE(mLoom->IsKeyTriggeredByName("R"));
+    ExpectKey("R", false, false);
 }
 
 TEST_F(IOLoomKeys, CharacterLooksUpItsKeyInEitherCase)
@@ -85,8 +85,7 @@ TEST_F(IOLoomKeys, NamesTheGameAsksForFollowTheirKeys)
     {
         Feed(Key(SDL_KEYDOWN, c.key));
         mLoom->Update();
-        EXPECT_TRUE(mLoom->IsKeyPressedByName(c.name)) << c.name;
-        EXPECT_TRUE(mLoom->IsKeyTriggeredByName(c.name)) << c.name;
+        ExpectKey(c.name, true, true);
         Feed(Key(SDL_KEYUP, c.key));
         mLoom->Update();
         EXPECT_FALSE(mLoom->IsKeyPressedByName(c.name)) << c.name;
@@ -97,8 +96,7 @@ TEST_F(IOLoomKeys, ShiftNameStandsForEitherShiftKey)
 {
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_RSHIFT));
     mLoom->Update();
-    EXPECT_TRUE(mLoom->IsKeyPressedByName("Shift"));
-    EXPECT_TRUE(mLoom->IsKeyTriggeredByName("Shift"));
+    ExpectKey("Shift", true, true);
     EXPECT_TRUE(mLoom->IsKeyPressedByName("RShift"));
     EXPECT_FALSE(mLoom->IsKeyPressedByName("LShift"));
 }
@@ -108,8 +106,7 @@ TEST_F(IOLoomKeys, UnknownNameIsFalseAndReportedOnce)
     Feed(Key(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE));
     mLoom->Update();
     LogProbe log;
-    EXPECT_FALSE(mLoom->IsKeyPressedByName("Escape"));
-    EXPECT_FALSE(mLoom->IsKeyTriggeredByName("Escape"));
+    ExpectKey("Escape", false, false);
     EXPECT_FALSE(mLoom->IsKeyPressedByName(""));
     EXPECT_FALSE(mLoom->IsKeyPressedByName("esc")) << "names are compared exactly";
     EXPECT_EQ(log.Count("unknown key name \"Escape\""), 1);

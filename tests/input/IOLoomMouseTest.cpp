@@ -4,6 +4,13 @@ using namespace InputEvents;
 
 class IOLoomMouse : public IOLoomFixture
 {
+protected:
+    void ExpectButton(int button, bool triggered, bool pressed, bool released)
+    {
+        EXPECT_EQ(mLoom->MouseTriggered(button), triggered) << button;
+        EXPECT_EQ(mLoom->MousePressed(button), pressed) << button;
+        EXPECT_EQ(mLoom->MouseReleased(button), released) << button;
+    }
 };
 
 TEST_F(IOLoomMouse, ButtonTriggeredOnlyOnFrameOfPress)
@@ -11,20 +18,14 @@ TEST_F(IOLoomMouse, ButtonTriggeredOnlyOnFrameOfPress)
     Feed(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT));
     EXPECT_FALSE(mLoom->MousePressed(0)) << "the state changes only at the update";
     mLoom->Update();
-    EXPECT_TRUE(mLoom->MouseTriggered(0));
-    EXPECT_TRUE(mLoom->MousePressed(0));
-    EXPECT_FALSE(mLoom->MouseReleased(0));
+    ExpectButton(0, true, true, false);
 
     mLoom->Update();
-    EXPECT_FALSE(mLoom->MouseTriggered(0));
-    EXPECT_TRUE(mLoom->MousePressed(0)) << "held";
-    EXPECT_FALSE(mLoom->MouseReleased(0));
+    ExpectButton(0, false, true, false); // held
 
     Feed(Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT));
     mLoom->Update();
-    EXPECT_FALSE(mLoom->MouseTriggered(0));
-    EXPECT_FALSE(mLoom->MousePressed(0));
-    EXPECT_TRUE(mLoom->MouseReleased(0));
+    ExpectButton(0, false, false, true);
 
     mLoom->Update();
     EXPECT_FALSE(mLoom->MouseReleased(0)) << "released only on the frame of release";
@@ -35,14 +36,10 @@ TEST_F(IOLoomMouse, ClickInsideOneFrameIsNotLost)
     Feed(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT));
     Feed(Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT));
     mLoom->Update();
-    EXPECT_TRUE(mLoom->MouseTriggered(1));
-    EXPECT_TRUE(mLoom->MousePressed(1));
-    EXPECT_TRUE(mLoom->MouseReleased(1));
+    ExpectButton(1, true, true, true);
 
     mLoom->Update();
-    EXPECT_FALSE(mLoom->MouseTriggered(1));
-    EXPECT_FALSE(mLoom->MousePressed(1));
-    EXPECT_FALSE(mLoom->MouseReleased(1));
+    ExpectButton(1, false, false, false);
 }
 
 TEST_F(IOLoomMouse, ButtonsMapLeftRightMiddleToZeroOneTwo)

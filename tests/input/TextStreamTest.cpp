@@ -107,20 +107,18 @@ TEST_F(TextStreams, OnlyTheStreamActivatedLastReceives)
 {
     Cog* first = ActiveCog("First");
     Cog* second = ActiveCog("Second");
-    Type("x");
-    mLoom->Update();
-    first->Update();
-    second->Update();
-    EXPECT_EQ(Stream(first).GetText(), "");
-    EXPECT_EQ(Stream(second).GetText(), "x");
-
+    // Typed in one frame: what each stream holds after it.
+    auto typeFrame = [&](const char* text, const char* firstHolds, const char* secondHolds) {
+        Type(text);
+        mLoom->Update();
+        first->Update();
+        second->Update();
+        EXPECT_EQ(Stream(first).GetText(), firstHolds) << text;
+        EXPECT_EQ(Stream(second).GetText(), secondHolds) << text;
+    };
+    typeFrame("x", "", "x");
     Stream(first).SetTextActive(true);
-    Type("y");
-    mLoom->Update();
-    first->Update();
-    second->Update();
-    EXPECT_EQ(Stream(first).GetText(), "y");
-    EXPECT_EQ(Stream(second).GetText(), "x");
+    typeFrame("y", "y", "x");
 
     // The focused stream's cog dies: nobody has the focus, nothing dangles.
     first->Destroy();

@@ -296,13 +296,16 @@ private:
 
 constexpr uint32_t kOtherLoopback = 0x7F000002;
 
+std::unique_ptr<NetEndpoint> MakeEndpoint(bool udp)
+{
+    if (udp)
+        return std::make_unique<NetUdpEndpoint>();
+    return std::make_unique<NetTcpEndpoint>();
+}
+
 std::unique_ptr<NetEndpoint> OpenGuardedHost(bool udp, uint32_t maxPeers)
 {
-    std::unique_ptr<NetEndpoint> host;
-    if (udp)
-        host = std::make_unique<NetUdpEndpoint>();
-    else
-        host = std::make_unique<NetTcpEndpoint>();
+    std::unique_ptr<NetEndpoint> host = MakeEndpoint(udp);
     NetEndpoint::Settings settings;
     settings.mRole = NetEndpoint::Role::Host;
     settings.mLocal = NetAddress{kLoopback, 0};
@@ -316,11 +319,7 @@ std::unique_ptr<NetEndpoint> OpenGuardedHost(bool udp, uint32_t maxPeers)
 // A real client from the given address; true when it got the answer it waited for.
 bool ClientHears(bool udp, uint16_t port, uint32_t from, NetEventType wanted, const std::function<void()>& pump)
 {
-    std::unique_ptr<NetEndpoint> client;
-    if (udp)
-        client = std::make_unique<NetUdpEndpoint>();
-    else
-        client = std::make_unique<NetTcpEndpoint>();
+    std::unique_ptr<NetEndpoint> client = MakeEndpoint(udp);
     NetEndpoint::Settings settings;
     settings.mRole = NetEndpoint::Role::Client;
     settings.mLocal = NetAddress{from, 0};

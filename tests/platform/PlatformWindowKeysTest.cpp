@@ -1,42 +1,37 @@
 #include "WindowFixture.h"
 
-using PlatformWindowKeys = WindowFixture;
+class PlatformWindowKeys : public WindowFixture
+{
+protected:
+    // Each key, pressed alone, arrives as its one code.
+    void ExpectCodes(std::initializer_list<std::pair<SDL_Keycode, int>> table)
+    {
+        for (const auto& [key, code] : table)
+        {
+            mListener.mCodes.clear();
+            ASSERT_EQ(PushKey(key), 1) << SDL_GetKeyName(key);
+            mWindow->PumpMessages();
+            EXPECT_EQ(mListener.mCodes, (std::vector<int>{code})) << SDL_GetKeyName(key);
+        }
+    }
+};
 
 TEST_F(PlatformWindowKeys, ListedKeysArriveAsCodes)
 {
-    const struct
-    {
-        SDL_Keycode key;
-        int code;
-    } table[] = {
-        {SDLK_UP, 1},     {SDLK_DOWN, 2},     {SDLK_RIGHT, 3}, {SDLK_LEFT, 4},  {SDLK_DELETE, 5},
-        {SDLK_PAGEUP, 6}, {SDLK_PAGEDOWN, 7}, {SDLK_F11, 211}, {SDLK_F12, 212},
-    };
-    for (const auto& row : table)
-    {
-        mListener.mCodes.clear();
-        ASSERT_EQ(PushKey(row.key), 1) << SDL_GetKeyName(row.key);
-        mWindow->PumpMessages();
-        EXPECT_EQ(mListener.mCodes, (std::vector<int>{row.code})) << SDL_GetKeyName(row.key);
-    }
+    ExpectCodes({{SDLK_UP, 1},
+                 {SDLK_DOWN, 2},
+                 {SDLK_RIGHT, 3},
+                 {SDLK_LEFT, 4},
+                 {SDLK_DELETE, 5},
+                 {SDLK_PAGEUP, 6},
+                 {SDLK_PAGEDOWN, 7},
+                 {SDLK_F11, 211},
+                 {SDLK_F12, 212}});
 }
 
 TEST_F(PlatformWindowKeys, ControlKeysArriveAsCharacters)
 {
-    const struct
-    {
-        SDL_Keycode key;
-        int code;
-    } table[] = {
-        {SDLK_BACKSPACE, 8}, {SDLK_TAB, 9}, {SDLK_RETURN, 13}, {SDLK_KP_ENTER, 13}, {SDLK_ESCAPE, 27},
-    };
-    for (const auto& row : table)
-    {
-        mListener.mCodes.clear();
-        ASSERT_EQ(PushKey(row.key), 1) << SDL_GetKeyName(row.key);
-        mWindow->PumpMessages();
-        EXPECT_EQ(mListener.mCodes, (std::vector<int>{row.code})) << SDL_GetKeyName(row.key);
-    }
+    ExpectCodes({{SDLK_BACKSPACE, 8}, {SDLK_TAB, 9}, {SDLK_RETURN, 13}, {SDLK_KP_ENTER, 13}, {SDLK_ESCAPE, 27}});
 }
 
 TEST_F(PlatformWindowKeys, HomeDeliversNothing)

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 
@@ -27,19 +28,24 @@ TEST(PlatformWindowCenterOn, UsesIntegerHalves)
 
 using PlatformWindowPlacement = WindowFixture;
 
+namespace {
+// Where a window stands and its size: x, y, width, height.
+std::array<int, 4> WindowRect(SDL_Window* window)
+{
+    std::array<int, 4> rect{};
+    SDL_GetWindowPosition(window, &rect[0], &rect[1]);
+    SDL_GetWindowSize(window, &rect[2], &rect[3]);
+    return rect;
+}
+} // namespace
+
 TEST_F(PlatformWindowPlacement, MainWindowStartsHiddenAtItsPlace)
 {
     SDL_Window* main = mWindow->GetMainWindow();
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(PlatformWindow::GetHandle(), main);
     EXPECT_STREQ(SDL_GetWindowTitle(main), "Kestrane");
-    int x = 0, y = 0, w = 0, h = 0;
-    SDL_GetWindowPosition(main, &x, &y);
-    SDL_GetWindowSize(main, &w, &h);
-    EXPECT_EQ(x, 50);
-    EXPECT_EQ(y, 50);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
+    EXPECT_EQ(WindowRect(main), (std::array<int, 4>{50, 50, 800, 600}));
     const Uint32 flags = SDL_GetWindowFlags(main);
     EXPECT_TRUE(flags & SDL_WINDOW_BORDERLESS);
     EXPECT_TRUE(flags & SDL_WINDOW_HIDDEN);
@@ -51,13 +57,9 @@ TEST_F(PlatformWindowPlacement, SplashIsCentredAndShowing)
     ASSERT_NE(splash, nullptr);
     EXPECT_TRUE(mWindow->IsSplashShowing());
     EXPECT_STREQ(SDL_GetWindowTitle(splash), "LOOM ENGINE");
-    int x = 0, y = 0, w = 0, h = 0;
-    SDL_GetWindowPosition(splash, &x, &y);
-    SDL_GetWindowSize(splash, &w, &h);
-    EXPECT_EQ(w, 256);
-    EXPECT_EQ(h, 265);
-    EXPECT_EQ(x, mWindow->GetScreenWidth() / 2 - 128);
-    EXPECT_EQ(y, mWindow->GetScreenHeight() / 2 - 132);
+    EXPECT_EQ(
+        WindowRect(splash),
+        (std::array<int, 4>{mWindow->GetScreenWidth() / 2 - 128, mWindow->GetScreenHeight() / 2 - 132, 256, 265}));
     EXPECT_TRUE(SDL_GetWindowFlags(splash) & SDL_WINDOW_SHOWN);
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
 }
@@ -75,15 +77,9 @@ TEST_F(PlatformWindowPlacement, ShowMainWindowHidesSplashAndCursor)
 TEST_F(PlatformWindowPlacement, ResizeAndCenterPlacesOnTheScreen)
 {
     mWindow->ResizeAndCenter(640, 480);
-    int x = 0, y = 0, w = 0, h = 0;
-    SDL_GetWindowPosition(mWindow->GetMainWindow(), &x, &y);
-    SDL_GetWindowSize(mWindow->GetMainWindow(), &w, &h);
     const WindowPlacement expected =
         PlatformWindow::CenterOn(mWindow->GetScreenWidth(), mWindow->GetScreenHeight(), 640, 480);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 480);
-    EXPECT_EQ(x, expected.mX);
-    EXPECT_EQ(y, expected.mY);
+    EXPECT_EQ(WindowRect(mWindow->GetMainWindow()), (std::array<int, 4>{expected.mX, expected.mY, 640, 480}));
 }
 
 TEST_F(PlatformWindowPlacement, ResizeToNothingIsRefused)

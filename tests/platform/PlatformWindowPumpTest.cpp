@@ -80,23 +80,24 @@ TEST_F(PlatformWindowPump, MouseButtonsFollowPressAndRelease)
     EXPECT_FALSE(mWindow->IsMouseButtonDown(0));
     EXPECT_FALSE(mWindow->IsMouseButtonDown(1));
 
-    ASSERT_EQ(PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT), 1);
-    mWindow->PumpMessages();
-    EXPECT_TRUE(mWindow->IsMouseButtonDown(0));
-    EXPECT_FALSE(mWindow->IsMouseButtonDown(1));
-
-    ASSERT_EQ(PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT), 1);
-    mWindow->PumpMessages();
-    EXPECT_TRUE(mWindow->IsMouseButtonDown(1));
-
-    ASSERT_EQ(PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT), 1);
-    mWindow->PumpMessages();
-    EXPECT_FALSE(mWindow->IsMouseButtonDown(0));
-    EXPECT_TRUE(mWindow->IsMouseButtonDown(1));
-
-    ASSERT_EQ(PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT), 1);
-    mWindow->PumpMessages();
-    EXPECT_FALSE(mWindow->IsMouseButtonDown(1));
+    const struct
+    {
+        Uint32 type;
+        Uint8 button;
+        bool left, right; // down after the event
+    } steps[] = {
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, true, false},
+        {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, true, true},
+        {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, false, true},
+        {SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, false, false},
+    };
+    for (const auto& step : steps)
+    {
+        ASSERT_EQ(PushButton(step.type, step.button), 1);
+        mWindow->PumpMessages();
+        EXPECT_EQ(mWindow->IsMouseButtonDown(0), step.left);
+        EXPECT_EQ(mWindow->IsMouseButtonDown(1), step.right);
+    }
 }
 
 TEST_F(PlatformWindowPump, MouseButtonIndexOutsideRangeReadsUp)

@@ -91,6 +91,9 @@ struct RigidPiece
     LmfPart shape;
 };
 
+// The square plate a trap stands on, the root of its hierarchy.
+RigidPiece TrapBase() { return {kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})}; }
+
 LmfMesh RigidMesh(std::vector<RigidPiece> pieces)
 {
     LmfMesh mesh;
@@ -266,7 +269,7 @@ std::vector<LmfClip> SpikesClips()
 std::vector<RigidPiece> HammerPieces()
 {
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back(TrapBase());
     p.push_back({0, {-3.0f, 0.4f, 0}, Box({-0.5f, 0.0f, -0.5f}, {0.5f, 5.0f, 0.5f})});
     p.push_back({1, {0, 5.0f, 0}, Box({0.0f, -0.3f, -0.3f}, {5.5f, 0.3f, 0.3f})});
     p.push_back({2, {5.5f, 0, 0}, Box({-1.0f, -1.6f, -1.2f}, {1.0f, 0.4f, 1.2f})});
@@ -286,7 +289,7 @@ std::vector<LmfClip> HammerClips()
 std::vector<RigidPiece> SpringPieces()
 {
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back(TrapBase());
     p.push_back({0, {0, 0.4f, 0}, TubeAt(1.4f, 0.0f, 1.2f, {0, 0, 0}, 12)});
     p.push_back({0, {0, 1.6f, 0}, Box({-3.2f, 0.0f, -3.2f}, {3.2f, 0.4f, 3.2f})});
     return p;
@@ -316,7 +319,7 @@ std::vector<RigidPiece> FanPieces()
     }
     ComputeAdjacency(blades);
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back(TrapBase());
     p.push_back({0, {0, 0.4f, 1.5f}, Box({-0.6f, 0.0f, -0.6f}, {0.6f, 3.0f, 0.6f})});
     p.push_back({1, {0, 3.0f, -0.8f}, Ball(0.5f, {0, 0, 0})});
     p.push_back({2, {0, 0, -0.3f}, std::move(blades)});
@@ -394,11 +397,19 @@ void Spin(LmfClip& clip, uint32_t track, const Vector3& at, const Vector3& axis,
         keys.push_back(Key(clip.length * float(k) / float(steps), at, Turn(axis, 90.0f * float(k))));
 }
 
+// The clips of a trap whose activation turns part 2 once round the vertical.
+std::vector<LmfClip> SpinTrapClips(const std::vector<Vector3>& rest, float spin, float back)
+{
+    LmfClip activate = RigidClip("Activate", spin, rest, {});
+    Spin(activate, 2, rest[2], {0, 1, 0}, 1.0f);
+    return TrapClips(rest, std::move(activate), back);
+}
+
 // An axe blade on an arm that sweeps once round its post.
 std::vector<RigidPiece> AxePieces()
 {
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back(TrapBase());
     p.push_back({0, {0, 0.4f, 0}, TubeAt(0.5f, 0.0f, 2.6f, {0, 0, 0}, 10)});
     p.push_back(
         {1,
@@ -407,13 +418,7 @@ std::vector<RigidPiece> AxePieces()
     return p;
 }
 
-std::vector<LmfClip> AxeClips()
-{
-    const auto rest = RestOf(AxePieces());
-    LmfClip swing = RigidClip("Activate", 0.6f, rest, {});
-    Spin(swing, 2, rest[2], {0, 1, 0}, 1.0f);
-    return TrapClips(rest, std::move(swing), 0.3f);
-}
+std::vector<LmfClip> AxeClips() { return SpinTrapClips(RestOf(AxePieces()), 0.6f, 0.3f); }
 
 // A framed hole whose two doors drop open.
 std::vector<RigidPiece> PitPieces()
@@ -444,19 +449,13 @@ std::vector<RigidPiece> SatellitePieces()
     LmfPart dish = MakeSphere(1.8f, 6, 12);
     Roughen(dish, {1.0f, 0.35f, 1.0f}, 0.0f);
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back(TrapBase());
     p.push_back({0, {0, 0.4f, 0}, TubeAt(0.3f, 0.0f, 3.5f, {0, 0, 0}, 8)});
     p.push_back({1, {0, 3.5f, 0}, Merge({dish, TubeAt(0.08f, 0.0f, 1.6f, {0, 0, 0}, 6)})});
     return p;
 }
 
-std::vector<LmfClip> SatelliteClips()
-{
-    const auto rest = RestOf(SatellitePieces());
-    LmfClip turn = RigidClip("Activate", 4.0f, rest, {});
-    Spin(turn, 2, rest[2], {0, 1, 0}, 1.0f);
-    return TrapClips(rest, std::move(turn), 0.5f);
-}
+std::vector<LmfClip> SatelliteClips() { return SpinTrapClips(RestOf(SatellitePieces()), 4.0f, 0.5f); }
 
 // The aiming satellite high over the field: clip 1 drops it in, clip 2 turns it while it fires.
 LmfMesh SatelliteAimMesh()
@@ -519,25 +518,19 @@ std::vector<RigidPiece> ZapperPieces()
     Append(cage, Ball(0.6f, {0, 0, 0}));
     ComputeAdjacency(cage);
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back(TrapBase());
     p.push_back({0, {0, 0.4f, 0}, TubeAt(0.25f, 0.0f, 3.6f, {0, 0, 0}, 8)});
     p.push_back({1, {0, 4.6f, 0}, std::move(cage)});
     return p;
 }
 
-std::vector<LmfClip> ZapperClips()
-{
-    const auto rest = RestOf(ZapperPieces());
-    LmfClip hum = RigidClip("Activate", 0.4f, rest, {});
-    Spin(hum, 2, rest[2], {0, 1, 0}, 1.0f);
-    return TrapClips(rest, std::move(hum), 0.3f);
-}
+std::vector<LmfClip> ZapperClips() { return SpinTrapClips(RestOf(ZapperPieces()), 0.4f, 0.3f); }
 
 // A lamp post whose bulb flashes five units up.
 std::vector<RigidPiece> LightBulbPieces()
 {
     std::vector<RigidPiece> p;
-    p.push_back({kLmfNone, {0, 0, 0}, Box({-3.8f, 0.0f, -3.8f}, {3.8f, 0.4f, 3.8f})});
+    p.push_back(TrapBase());
     p.push_back({0, {0, 0.4f, 0}, TubeAt(0.25f, 0.0f, 3.4f, {0, 0, 0}, 8)});
     p.push_back({1, {0, 3.4f, 0}, Merge({TubeAt(0.4f, 0.0f, 0.5f, {0, 0, 0}, 8), Ball(1.0f, {0, 1.3f, 0})})});
     return p;

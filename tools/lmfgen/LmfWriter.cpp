@@ -1,41 +1,7 @@
 #include "tools/lmfgen/LmfWriter.h"
 
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <tuple>
-
-void LmfWriter::U16(uint16_t value)
-{
-    mBytes.push_back(static_cast<char>(value & 0xFF));
-    mBytes.push_back(static_cast<char>(value >> 8));
-}
-
-void LmfWriter::U32(uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        mBytes.push_back(static_cast<char>((value >> shift) & 0xFF));
-}
-
-void LmfWriter::F32(float value)
-{
-    uint32_t raw;
-    std::memcpy(&raw, &value, 4);
-    U32(raw);
-}
-
-void LmfWriter::Vec(const Vector3& v)
-{
-    F32(v.x);
-    F32(v.y);
-    F32(v.z);
-}
-
-void LmfWriter::Str(const std::string& text)
-{
-    mBytes.append(text);
-    mBytes.push_back('\0');
-}
 
 void LmfWriter::Begin(uint32_t mark)
 {
@@ -214,13 +180,6 @@ LmfWriter& LmfWriter::End()
     U32(0);
     U32(0);
     return *this;
-}
-
-bool LmfWriter::Save(const std::string& path) const
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(mBytes.data(), static_cast<std::streamsize>(mBytes.size()));
-    return static_cast<bool>(out);
 }
 
 void ComputeAdjacency(LmfPart& part)

@@ -7,6 +7,7 @@
 #include "LOOM/math/Matrix4.h"
 #include "graphics/model/MeshGeometry.h"
 #include "graphics/model/animation/Animation.h"
+#include "tools/lmfgen/ByteWriter.h"
 
 constexpr uint32_t kLmfNone = 0xFFFFFFFFu;
 
@@ -58,8 +59,8 @@ struct LmfClip
     std::vector<std::vector<AnimationKey>> tracks;
 };
 
-// Writes chunked model files field by field, little-endian, so reruns give the same bytes.
-class LmfWriter
+// Writes chunked model files.
+class LmfWriter : public ByteWriter
 {
 public:
     LmfWriter& Header();
@@ -72,20 +73,10 @@ public:
     LmfWriter& Raw(uint32_t mark, const std::string& payload);
     LmfWriter& End();
 
-    const std::string& Bytes() const { return mBytes; }
-    bool Save(const std::string& path) const;
-
-    void U16(uint16_t value);
-    void U32(uint32_t value);
-    void F32(float value);
-    void Vec(const Vector3& v);
-    void Str(const std::string& text);
-
 private:
     void Begin(uint32_t mark);
     void Close();
 
-    std::string mBytes;
     size_t mOpen = 0;
 };
 

@@ -1,33 +1,5 @@
 #include "tools/lmfgen/Writer3DS.h"
 
-#include <cstring>
-#include <fstream>
-
-void Writer3DS::U16(uint16_t value)
-{
-    mBytes.push_back(static_cast<char>(value & 0xFF));
-    mBytes.push_back(static_cast<char>(value >> 8));
-}
-
-void Writer3DS::U32(uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        mBytes.push_back(static_cast<char>((value >> shift) & 0xFF));
-}
-
-void Writer3DS::F32(float value)
-{
-    uint32_t raw;
-    std::memcpy(&raw, &value, 4);
-    U32(raw);
-}
-
-void Writer3DS::Str(const std::string& text)
-{
-    mBytes.append(text);
-    mBytes.push_back('\0');
-}
-
 void Writer3DS::Begin(uint16_t id)
 {
     mOpen.push_back(mBytes.size());
@@ -52,11 +24,7 @@ void Writer3DS::Object(const std::string& name, const LmfPart& part)
     Begin(0x4110);
     U16(static_cast<uint16_t>(part.vertices.size()));
     for (const FileVertex& v : part.vertices)
-    {
-        F32(v.position.x);
-        F32(v.position.y);
-        F32(v.position.z);
-    }
+        Vec(v.position);
     End();
     Begin(0x4140);
     U16(static_cast<uint16_t>(part.vertices.size()));
@@ -86,11 +54,4 @@ void Writer3DS::Object(const std::string& name, const LmfPart& part)
     End();
     End();
     End();
-}
-
-bool Writer3DS::Save(const std::string& path) const
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(mBytes.data(), static_cast<std::streamsize>(mBytes.size()));
-    return static_cast<bool>(out);
 }

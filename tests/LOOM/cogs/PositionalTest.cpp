@@ -22,6 +22,14 @@ protected:
     }
 
     Positional& Place(Cog& cog) { return *cog.Get<Positional>(); }
+    // A crate of the given radius, placed to find what overlaps it.
+    Positional& Probe(float radius, const Vector3& at)
+    {
+        Positional& probe = Place(*mCogs.Create("Crate"));
+        probe.GetLocalSphere().radius = radius;
+        probe.SetPosition(at);
+        return probe;
+    }
 
     QTree mTree;
 };
@@ -75,10 +83,7 @@ TEST_F(PositionalTest, OrientationAndVelocityNeverRefile)
 
 TEST_F(PositionalTest, CreateAtFilesTheNewCogAtItsPlace)
 {
-    Cog* probeCog = mCogs.Create("Crate");
-    Positional& probe = Place(*probeCog);
-    probe.GetLocalSphere().radius = 2.0f;
-    probe.SetPosition(Vector3(200.0f, 0.0f, 180.0f));
+    Positional& probe = Probe(2.0f, Vector3(200.0f, 0.0f, 180.0f));
 
     Cog* cog = CreateAt(mCogs, "Crate", Vector3(201.0f, 0.0f, 180.0f));
     ASSERT_NE(cog, nullptr);
@@ -92,10 +97,7 @@ TEST_F(PositionalTest, CreateAtFilesTheNewCogAtItsPlace)
 
 TEST_F(PositionalTest, DestroyedCogLeavesTheTree)
 {
-    Cog* probeCog = mCogs.Create("Crate");
-    Positional& probe = Place(*probeCog);
-    probe.GetLocalSphere().radius = 5.0f;
-    probe.SetPosition(Vector3(50.0f, 0.0f, 50.0f));
+    Positional& probe = Probe(5.0f, Vector3(50.0f, 0.0f, 50.0f));
     Cog* other = CreateAt(mCogs, "Crate", Vector3(51.0f, 0.0f, 50.0f));
     mCogs.Destroy(other);
     mCogs.ProcessDestroyList();
@@ -133,10 +135,7 @@ TEST_F(PositionalTest, StoredFormRoundTripsThroughBinary)
 
 TEST_F(PositionalTest, CogLoadedFarFromTheOriginIsFiledWhereItStands)
 {
-    Cog* probeCog = mCogs.Create("Crate");
-    Positional& probe = Place(*probeCog);
-    probe.GetLocalSphere().radius = 2.0f;
-    probe.SetPosition(Vector3(200.0f, 0.0f, 180.0f));
+    Positional& probe = Probe(2.0f, Vector3(200.0f, 0.0f, 180.0f));
 
     Cog* source = mCogs.Create("Crate");
     Place(*source).SetPosition(Vector3(201.0f, 0.0f, 180.0f));

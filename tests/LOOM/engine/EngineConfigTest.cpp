@@ -35,9 +35,7 @@ TEST(EngineConfig, ExampleSavesBackByteForByte)
     const std::string path = TempPath("config_saved.xml");
     {
         XMLSaver saver(path);
-        saver.BeginField("EngineConfig", nullptr, false, TypeElement, &config);
-        config.Serialize(saver);
-        saver.EndField("EngineConfig", false);
+        SerializeElement(saver, "EngineConfig", TypeElement, config);
     }
     EXPECT_EQ(ReadTextFile(path), ReadTextFile(kConfig));
 }

@@ -27,6 +27,24 @@ protected:
         return TempDir::Read(path);
     }
 
+    // Builds a BigInvader, edits its file's health from 250 to 999 and builds another: their healths.
+    std::pair<int32_t, int32_t> HealthsAroundAnEdit(bool cacheArchetypes)
+    {
+        TempDir dir;
+        dir.Write("invader.xml", TempDir::Read(CogData("invader.xml")));
+        std::string data = TempDir::Read(CogData("big_invader.xml"));
+        dir.Write("big_invader.xml", data);
+        ScopedCwd cwd(dir.Path());
+        mCogs.Files().SetCacheArchetypes(cacheArchetypes);
+        mCogs.Files().LoadCogFile("invader.xml");
+        Cog* first = mCogs.Create("BigInvader");
+        data.replace(data.find("250"), 3, "999");
+        dir.Write("big_invader.xml", data);
+        Cog* second = mCogs.Create("BigInvader");
+        return {static_cast<HealthComp*>(first->GetComponent(kHealthId))->mHealth,
+                static_cast<HealthComp*>(second->GetComponent(kHealthId))->mHealth};
+    }
+
     ScopedCwd mCwd{CogData("")};
 };
 
@@ -107,36 +125,13 @@ TEST_F(CompositionFile, CachedBinaryArchetypeBuildsTheSameCogAsItsXml)
 
 TEST_F(CompositionFile, ArchetypeWithoutCachingReadsItsFileOnEveryBuild)
 {
-    TempDir dir;
-    dir.Write("invader.xml", TempDir::Read(CogData("invader.xml")));
-    const std::string data = TempDir::Read(CogData("big_invader.xml"));
-    dir.Write("big_invader.xml", data);
-    ScopedCwd cwd(dir.Path());
-    mCogs.Files().SetCacheArchetypes(false);
-    mCogs.Files().LoadCogFile("invader.xml");
-    Cog* first = mCogs.Create("BigInvader");
-    std::string edited = data;
-    edited.replace(edited.find("250"), 3, "999");
-    dir.Write("big_invader.xml", edited);
-    Cog* second = mCogs.Create("BigInvader");
-    EXPECT_EQ(static_cast<HealthComp*>(first->GetComponent(kHealthId))->mHealth, 250);
-    EXPECT_EQ(static_cast<HealthComp*>(second->GetComponent(kHealthId))->mHealth, 999);
+    EXPECT_EQ(HealthsAroundAnEdit(false), std::make_pair(250, 999));
     EXPECT_FALSE(dynamic_cast<Archetype*>(mCogs.Types().FindType("BigInvader"))->IsCached());
 }
 
 TEST_F(CompositionFile, CachedArchetypeIgnoresLaterEditsOfItsFile)
 {
-    TempDir dir;
-    dir.Write("invader.xml", TempDir::Read(CogData("invader.xml")));
-    const std::string data = TempDir::Read(CogData("big_invader.xml"));
-    dir.Write("big_invader.xml", data);
-    ScopedCwd cwd(dir.Path());
-    mCogs.Files().LoadCogFile("invader.xml");
-    mCogs.Create("BigInvader");
-    std::string edited = data;
-    edited.replace(edited.find("250"), 3, "999");
-    dir.Write("big_invader.xml", edited);
-    EXPECT_EQ(static_cast<HealthComp*>(mCogs.Create("BigInvader")->GetComponent(kHealthId))->mHealth, 250);
+    EXPECT_EQ(HealthsAroundAnEdit(true), std::make_pair(250, 250));
 }
 
 TEST_F(CompositionFile, ArchetypeOfAMissingCompositionBuildsNothing)

@@ -105,8 +105,9 @@ TEST_F(ScriptCogTest, DestroyedCog_ValueReportsInvalidAndCallsThroughItAreHarmle
 
     const uint32_t mark = LogMark();
     EXPECT_TRUE(True("Kept.IsValid() == false"));
-    EXPECT_EQ(Number("select('#', Kept.Add(1, 2))"), 0.0);
-    EXPECT_EQ(Number("select('#', KeptAdd(1, 2))"), 0.0); // a closure taken while it lived
+    ExpectNumbers({
+        {"select('#', Kept.Add(1, 2))", 0.0}, {"select('#', KeptAdd(1, 2))", 0.0} // a closure taken while it lived
+    });
     EXPECT_TRUE(Run("Kept.Destroy() Kept.Init() Kept.Take(Kept)"));
     EXPECT_EQ(String("G.TestCogName(Kept)"), "<none>");
     EXPECT_TRUE(Calls().empty());
@@ -116,9 +117,8 @@ TEST_F(ScriptCogTest, DestroyedCog_ValueReportsInvalidAndCallsThroughItAreHarmle
 TEST_F(ScriptCogTest, CogFunction_TakesTypedArgumentsAndReturnsItsResult)
 {
     Make("Hero");
-    EXPECT_EQ(Number("Hero.Add(2, 3)"), 5.0);
-    EXPECT_EQ(Number("Hero.Pos(Vector3(1, 2, 3)).z"), 6.0);
-    EXPECT_EQ(Number("select('#', Hero.NoSuchFunction(1))"), 0.0);
+    ExpectNumbers(
+        {{"Hero.Add(2, 3)", 5.0}, {"Hero.Pos(Vector3(1, 2, 3)).z", 6.0}, {"select('#', Hero.NoSuchFunction(1))", 0.0}});
     EXPECT_NE(String("select(2, pcall(Hero.Pos, 5))").find("rVector3 expected"), std::string::npos);
 }
 
@@ -137,10 +137,9 @@ TEST_F(ScriptCogTest, CogArguments_PassedToCommandsAndReturnedFromThem)
     Make("Hero");
     EXPECT_EQ(String("G.TestCogName(Hero)"), "Hero");
     // Anything but a cog value arrives as no cog.
-    EXPECT_EQ(String("G.TestCogName(Vector3())"), "<none>");
-    EXPECT_EQ(String("G.TestCogName('Hero')"), "<none>");
-    EXPECT_EQ(String("G.TestCogName()"), "<none>");
-    EXPECT_EQ(String("G.TestCogName(setmetatable({}, getmetatable(G)))"), "<none>");
+    for (const char* call : {"G.TestCogName(Vector3())", "G.TestCogName('Hero')", "G.TestCogName()",
+                             "G.TestCogName(setmetatable({}, getmetatable(G)))"})
+        EXPECT_EQ(String(call), "<none>") << call;
 
     EXPECT_EQ(String("tostring(G.TestFindCog('Hero'))"), "Loom Cog");
     EXPECT_EQ(Number("G.TestFindCog('Hero').Add(1, 1)"), 2.0);
@@ -173,8 +172,7 @@ TEST_F(ScriptCogTest, CogValue_IgnoresAssignmentsCallsAndOddKeys)
     Make("Hero");
     ASSERT_TRUE(Run("Hero.Add = 5 Hero()"));
     EXPECT_EQ(TypeOf("Hero.Add"), "function");
-    EXPECT_EQ(TypeOf("Hero[true]"), "nil");
-    EXPECT_EQ(TypeOf("Hero[nil]"), "nil");
+    ExpectNil({"Hero[true]", "Hero[nil]"});
     // A number key names a function by its text, like any other unknown name.
     EXPECT_EQ(TypeOf("Hero[7]"), "function");
     const uint32_t mark = LogMark();

@@ -73,11 +73,14 @@ TEST_F(ScriptManagerTest, Frame_SetsFourTimeGlobalsAndGameTimeStandsWhilePaused)
     GameClock game;
     Scripts().SetClocks(&core, &game);
     Scripts().RunScript("Scripts/CountFrames.lua");
+    auto frame = [&](double seconds) {
+        clock.Advance(seconds);
+        core.Tick();
+        game.Tick();
+        Scripts().Frame();
+    };
 
-    clock.Advance(0.25);
-    core.Tick();
-    game.Tick();
-    Scripts().Frame();
+    frame(0.25);
     EXPECT_EQ(Number("Frames"), 1.0);
     EXPECT_NEAR(Number("LastCoreTime"), 0.25, 1e-9);
     EXPECT_NEAR(Number("LastCoreTimeDiff"), 0.25, 1e-9);
@@ -87,10 +90,7 @@ TEST_F(ScriptManagerTest, Frame_SetsFourTimeGlobalsAndGameTimeStandsWhilePaused)
     game.SetPaused(true);
     for (int i = 0; i < 3; ++i)
     {
-        clock.Advance(0.5);
-        core.Tick();
-        game.Tick();
-        Scripts().Frame();
+        frame(0.5);
         EXPECT_EQ(Number("LastGameTimeDiff"), 0.0);
         EXPECT_NEAR(Number("LastGameTime"), 0.25, 1e-9);
         EXPECT_NEAR(Number("LastCoreTimeDiff"), 0.5, 1e-9);
@@ -304,11 +304,7 @@ TEST_F(ScriptManagerTest, CallFunction_HandsTypedParametersInOrder)
     more.PushColor(Color(0.1f, 0.2f, 0.3f, 0.5f));
     more.PushQuat(Quat(1.0f, 2.0f, 3.0f, 4.0f));
     EXPECT_TRUE(Scripts().CallFunction("Take", more));
-    EXPECT_EQ(Number("A"), 4000000000.0);
-    EXPECT_EQ(Number("B"), 0.125);
-    EXPECT_EQ(Number("C.a"), 0.5);
-    EXPECT_EQ(Number("D.w"), 1.0);
-    EXPECT_EQ(Number("D.z"), 4.0);
+    ExpectNumbers({{"A", 4000000000.0}, {"B", 0.125}, {"C.a", 0.5}, {"D.w", 1.0}, {"D.z", 4.0}});
 
     ParamBuffer none;
     EXPECT_TRUE(Scripts().CallFunction("Take", none));
@@ -336,8 +332,7 @@ TEST_F(ScriptManagerTest, Reset_DropsScriptGlobalsAndRerunsInitScript)
     Scripts().SetGlobalInt("Published", 3);
     Scripts().Reset();
     ASSERT_NE(L(), nullptr);
-    EXPECT_EQ(TypeOf("LeftOver"), "nil");
-    EXPECT_EQ(TypeOf("Published"), "nil");
+    ExpectNil({"LeftOver", "Published"});
     EXPECT_EQ(Number("InitRuns"), 1.0);
 }
 
@@ -350,14 +345,9 @@ TEST_F(ScriptManagerTest, Setters_StoreEachKindOfGlobal)
     Scripts().SetGlobalColor("C", Color(0.0f, 0.25f, 0.5f, 1.0f));
     Scripts().SetGlobalVector("V", Vector3(4.0f, 5.0f, 6.0f));
     Scripts().SetGlobalQuat("Q", Quat(0.5f, 0.0f, 1.0f, 0.0f));
-    EXPECT_EQ(Number("I"), -7.0);
-    EXPECT_EQ(Number("F"), 0.5);
+    ExpectNumbers({{"I", -7.0}, {"F", 0.5}});
     EXPECT_TRUE(True("B == true"));
-    EXPECT_EQ(Number("#S"), 9.0);
-    EXPECT_EQ(Number("C.b"), 0.5);
-    EXPECT_EQ(Number("V.y"), 5.0);
-    EXPECT_EQ(Number("Q.w"), 0.5);
-    EXPECT_EQ(Number("Q.y"), 1.0);
+    ExpectNumbers({{"#S", 9.0}, {"C.b", 0.5}, {"V.y", 5.0}, {"Q.w", 0.5}, {"Q.y", 1.0}});
     Scripts().SetGlobalNil("I");
     EXPECT_EQ(TypeOf("I"), "nil");
 }

@@ -20,11 +20,7 @@ void LoadXmlText(const std::string& text)
     AllFields record;
     XMLLoader loader;
     loader.OpenText(text, "fuzz.xml");
-    if (loader.BeginField("AllFields", nullptr, false, TypeElement, &record))
-    {
-        record.Serialize(loader);
-        loader.EndField("AllFields", false);
-    }
+    SerializeElement(loader, "AllFields", TypeElement, record);
 }
 
 struct BinaryOutcome
@@ -40,11 +36,7 @@ BinaryOutcome LoadBinary(const std::string& bytes)
     AllFields record;
     BinaryLoader loader;
     loader.OpenFromBuffer(bytes, "fuzz.bin");
-    if (loader.BeginField("AllFields", nullptr, false, TypeElement, &record))
-    {
-        record.Serialize(loader);
-        loader.EndField("AllFields", false);
-    }
+    SerializeElement(loader, "AllFields", TypeElement, record);
     const bool cut = log.Contains("cut short?), Filename: fuzz.bin") ||
         log.Contains("it ends before all its values, Filename: fuzz.bin") ||
         log.Contains("it is shorter than its tag, Filename: fuzz.bin");

@@ -14,9 +14,7 @@ void SaveXml(const std::string& path, const char* recordName, T& record)
 {
     XMLSaver saver(path);
     ASSERT_TRUE(saver.IsGood());
-    saver.BeginField(recordName, nullptr, false, TypeElement, &record);
-    record.Serialize(saver);
-    saver.EndField(recordName, false);
+    SerializeElement(saver, recordName, TypeElement, record);
     saver.Close();
 }
 
@@ -24,11 +22,7 @@ template <typename T>
 bool LoadXml(const std::string& path, const char* recordName, T& record)
 {
     XMLLoader loader(path);
-    if (loader.BeginField(recordName, nullptr, false, TypeElement, &record))
-    {
-        record.Serialize(loader);
-        loader.EndField(recordName, false);
-    }
+    SerializeElement(loader, recordName, TypeElement, record);
     return loader.IsGood();
 }
 } // namespace
@@ -50,9 +44,7 @@ TEST(SerializeRoundTrip, EveryFieldKindXmlToBinaryToObjectIsEqual)
     const std::string path = TempPath("all_fields.bin");
     {
         BinarySaver saver(path);
-        saver.BeginField("AllFields", nullptr, false, TypeElement, &fromXml);
-        fromXml.Serialize(saver);
-        saver.EndField("AllFields", false);
+        SerializeElement(saver, "AllFields", TypeElement, fromXml);
     }
     AllFields fromBinary;
     BinaryLoader loader(path);

@@ -36,11 +36,7 @@ bool LoadRecord(const std::string& body, T& record, const char* recordName = "Re
 {
     XMLLoader loader;
     loader.OpenText(StreamText(body), "record.xml");
-    if (loader.BeginField(recordName, nullptr, false, TypeElement, &record))
-    {
-        record.Serialize(loader);
-        loader.EndField(recordName, false);
-    }
+    SerializeElement(loader, recordName, TypeElement, record);
     return loader.IsGood();
 }
 } // namespace

@@ -23,42 +23,39 @@ TEST(XMLReader, TokensAreStartTextAndEnd)
     EXPECT_FALSE(reader.HasFailed());
 }
 
-TEST(XMLReader, StartTagFollowedByEndTagIsEmptyAndConsumesIt)
+TEST(XMLReader, EmptyTagsAndChildrenLeaveTheNextStartTagWhole)
 {
-    XMLReader reader;
-    reader.OpenText("<string name=\"MotD\"></string><int>1</int>", "t");
-    ASSERT_TRUE(reader.ParseElement());
-    EXPECT_TRUE(reader.IsEmpty());
-    EXPECT_EQ(reader.GetAttribute("name"), "MotD");
-    ASSERT_TRUE(reader.ParseElement());
-    EXPECT_EQ(reader.Kind(), XMLReader::KindStart);
-    EXPECT_EQ(reader.ElementName(), "int");
-}
-
-TEST(XMLReader, SelfClosingTagDoesNotSwallowTheNextTag)
-{
-    XMLReader reader;
-    reader.OpenText("<int name=\"a\"/><int name=\"b\">5</int>", "t");
-    ASSERT_TRUE(reader.ParseElement());
-    EXPECT_TRUE(reader.IsEmpty());
-    EXPECT_TRUE(reader.IsSelfClosing());
-    EXPECT_EQ(reader.ElementName(), "int");
-    EXPECT_EQ(reader.GetAttribute("name"), "a");
-    ASSERT_TRUE(reader.ParseElement());
-    EXPECT_EQ(reader.Kind(), XMLReader::KindStart);
-    EXPECT_EQ(reader.GetAttribute("name"), "b");
-    EXPECT_FALSE(reader.IsEmpty());
-}
-
-TEST(XMLReader, ChildRightAfterParentStartTagIsNotTakenForAnEndTag)
-{
-    XMLReader reader;
-    reader.OpenText("<list size=\"1\"><file>a</file></list>", "t");
-    ASSERT_TRUE(reader.ParseElement());
-    EXPECT_FALSE(reader.IsEmpty());
-    ASSERT_TRUE(reader.ParseElement());
-    EXPECT_EQ(reader.ElementName(), "file");
-    EXPECT_EQ(reader.Kind(), XMLReader::KindStart);
+    // An empty start tag consumes its end tag, a self-closing tag does not swallow the next one, and a
+    // child right after its parent's start tag is not taken for an end tag.
+    struct Case
+    {
+        const char* mText;
+        const char* mFirst;
+        const char* mFirstName;
+        bool mEmpty, mSelfClosing;
+        const char* mSecond;
+        const char* mSecondName;
+    };
+    const Case cases[] = {
+        {"<string name=\"MotD\"></string><int>1</int>", "string", "MotD", true, false, "int", ""},
+        {"<int name=\"a\"/><int name=\"b\">5</int>", "int", "a", true, true, "int", "b"},
+        {"<list size=\"1\"><file>a</file></list>", "list", "", false, false, "file", ""},
+    };
+    for (const Case& c : cases)
+    {
+        XMLReader reader;
+        reader.OpenText(c.mText, "t");
+        ASSERT_TRUE(reader.ParseElement()) << c.mText;
+        EXPECT_EQ(reader.ElementName(), c.mFirst) << c.mText;
+        EXPECT_EQ(reader.GetAttribute("name"), c.mFirstName) << c.mText;
+        EXPECT_EQ(reader.IsEmpty(), c.mEmpty) << c.mText;
+        EXPECT_EQ(reader.IsSelfClosing(), c.mSelfClosing) << c.mText;
+        ASSERT_TRUE(reader.ParseElement()) << c.mText;
+        EXPECT_EQ(reader.Kind(), XMLReader::KindStart) << c.mText;
+        EXPECT_EQ(reader.ElementName(), c.mSecond) << c.mText;
+        EXPECT_EQ(reader.GetAttribute("name"), c.mSecondName) << c.mText;
+        EXPECT_FALSE(reader.IsEmpty()) << c.mText;
+    }
 }
 
 TEST(XMLReader, SlashInsideAttributeValueKeepsAStartTag)

@@ -1,5 +1,7 @@
 #pragma once
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -80,6 +82,17 @@ public:
         return value;
     }
     static std::string TypeOf(const std::string& expression) { return String("type(" + expression + ")"); }
+    // Each expression against the number it must give.
+    static void ExpectNumbers(std::initializer_list<std::pair<const char*, double>> expected)
+    {
+        for (const auto& [expression, value] : expected)
+            EXPECT_EQ(Number(expression), value) << expression;
+    }
+    static void ExpectNil(std::initializer_list<const char*> expressions)
+    {
+        for (const char* expression : expressions)
+            EXPECT_EQ(TypeOf(expression), "nil") << expression;
+    }
 
     static uint32_t LogMark() { return Console::Instance().GetEntryCounter(); }
     // Texts logged since the mark, oldest first.

@@ -17,49 +17,50 @@ Cog* Standing(InvaderField& field, const std::string& kind, int32_t x, int32_t z
     InvaderField::K(cog).mRun.mPathing = FindPathingBehavior("NoPathing");
     return cog;
 }
+
+// A grunt standing alone, its colours and materials recorded.
+class StandingGrunt : public ::testing::Test
+{
+protected:
+    GameSim mSim;
+    InvaderField mField{mSim};
+    RecordingSeam mSeam;
+    Cog* mCog = Standing(mField, "grunt", 10, 10);
+    Kestrane& mK = InvaderField::K(mCog);
+};
 } // namespace
 
-TEST(Kestrane, HitTintFadesBackWithinHalfASecond)
+TEST_F(StandingGrunt, HitTintFadesBackWithinHalfASecond)
 {
-    GameSim sim;
-    InvaderField field(sim);
-    RecordingSeam seam;
-    Cog* cog = Standing(field, "grunt", 10, 10);
-    Kestrane& k = InvaderField::K(cog);
     const Color saved(0.2f, 0.4f, 0.6f, 1.0f);
-    seam.mColors[cog->GetID()] = saved;
-    SendDamage(*cog, DamageInfo{0, -3.0f, 2});
-    EXPECT_FLOAT_EQ(k.mCurHP, 7.0f);
-    EXPECT_TRUE(Near(seam.mColors[cog->GetID()], Color(1.0f, 0.25f, 0.25f, 1.0f)));
-    sim.Step(15);
-    EXPECT_TRUE(Near(seam.mColors[cog->GetID()], Color(0.6f, 0.325f, 0.425f, 1.0f))) << "halfway after 0.25 s";
-    sim.Step(16);
-    EXPECT_TRUE(Near(seam.mColors[cog->GetID()], saved));
-    EXPECT_FALSE(k.mRun.mDamageTinted);
+    mSeam.mColors[mCog->GetID()] = saved;
+    SendDamage(*mCog, DamageInfo{0, -3.0f, 2});
+    EXPECT_FLOAT_EQ(mK.mCurHP, 7.0f);
+    EXPECT_TRUE(Near(mSeam.mColors[mCog->GetID()], Color(1.0f, 0.25f, 0.25f, 1.0f)));
+    mSim.Step(15);
+    EXPECT_TRUE(Near(mSeam.mColors[mCog->GetID()], Color(0.6f, 0.325f, 0.425f, 1.0f))) << "halfway after 0.25 s";
+    mSim.Step(16);
+    EXPECT_TRUE(Near(mSeam.mColors[mCog->GetID()], saved));
+    EXPECT_FALSE(mK.mRun.mDamageTinted);
 }
 
-TEST(Kestrane, FatalRecordIsTheHitThatCrossesZero)
+TEST_F(StandingGrunt, FatalRecordIsTheHitThatCrossesZero)
 {
-    GameSim sim;
-    InvaderField field(sim);
-    RecordingSeam seam;
-    Cog* cog = Standing(field, "grunt", 10, 10);
-    Kestrane& k = InvaderField::K(cog);
-    const uint32_t id = cog->GetID();
-    seam.mColors[id] = Color(1, 1, 1, 1);
-    SendDamage(*cog, DamageInfo{0, -10.0f, 2});
-    SendDamage(*cog, DamageInfo{0, -5.0f, 1});
-    EXPECT_EQ(k.mRun.mFatalDamage.mType, 2);
-    EXPECT_TRUE(Near(seam.mColors[id], Color(1, 1, 1, 1))) << "no tint on the killing blow";
-    const int32_t kills = sim.Data().mKills;
-    const int32_t points = sim.Data().mPoints;
-    sim.Step();
-    EXPECT_EQ(sim.Cogs().GetCog(id), nullptr);
-    EXPECT_EQ(sim.Data().mKills, kills + 1);
-    EXPECT_EQ(sim.Data().mStats.trapKills, 1);
-    EXPECT_EQ(sim.Data().mPoints, points + 5);
-    EXPECT_EQ(sim.Data().mLiveInvaders, 0);
-    EXPECT_EQ(sim.Cogs().GetGroupCogs("effects").size(), 1u) << "the death cog";
+    const uint32_t id = mCog->GetID();
+    mSeam.mColors[id] = Color(1, 1, 1, 1);
+    SendDamage(*mCog, DamageInfo{0, -10.0f, 2});
+    SendDamage(*mCog, DamageInfo{0, -5.0f, 1});
+    EXPECT_EQ(mK.mRun.mFatalDamage.mType, 2);
+    EXPECT_TRUE(Near(mSeam.mColors[id], Color(1, 1, 1, 1))) << "no tint on the killing blow";
+    const int32_t kills = mSim.Data().mKills;
+    const int32_t points = mSim.Data().mPoints;
+    mSim.Step();
+    EXPECT_EQ(mSim.Cogs().GetCog(id), nullptr);
+    EXPECT_EQ(mSim.Data().mKills, kills + 1);
+    EXPECT_EQ(mSim.Data().mStats.trapKills, 1);
+    EXPECT_EQ(mSim.Data().mPoints, points + 5);
+    EXPECT_EQ(mSim.Data().mLiveInvaders, 0);
+    EXPECT_EQ(mSim.Cogs().GetGroupCogs("effects").size(), 1u) << "the death cog";
 }
 
 namespace {
@@ -159,35 +160,30 @@ TEST(Kestrane, ReloadingWithLiveInvadersKeepsTheCounters)
     EXPECT_TRUE(sim.Data().mInvaders.empty());
 }
 
-TEST(Kestrane, PoisonRunsItsCourseAndIsUndone)
+TEST_F(StandingGrunt, PoisonRunsItsCourseAndIsUndone)
 {
-    GameSim sim;
-    InvaderField field(sim);
-    RecordingSeam seam;
-    Cog* cog = Standing(field, "grunt", 10, 10);
-    Kestrane& k = InvaderField::K(cog);
-    k.mCurHP = 100.0f;
-    const float speed = k.mMoveSpeed;
-    k.ChangeEffect(EffectPoisoned, 4.0f);
-    EXPECT_EQ(seam.Calls(cog->GetID(), "Material").back(), "Materials\\DumbMat.xml");
-    const uint32_t effectCog = k.mRun.mEffectCogId;
-    ASSERT_NE(sim.Cogs().GetCog(effectCog), nullptr);
+    mK.mCurHP = 100.0f;
+    const float speed = mK.mMoveSpeed;
+    mK.ChangeEffect(EffectPoisoned, 4.0f);
+    EXPECT_EQ(mSeam.Calls(mCog->GetID(), "Material").back(), "Materials\\DumbMat.xml");
+    const uint32_t effectCog = mK.mRun.mEffectCogId;
+    ASSERT_NE(mSim.Cogs().GetCog(effectCog), nullptr);
     // Permanent effects and the same effect again change nothing.
-    k.ChangeEffect(EffectPoisoned, 99.0f);
-    EXPECT_FLOAT_EQ(k.mRun.mEffectDuration, 4.0f);
-    k.mPermanentStatusEffect = true;
-    k.ChangeEffect(EffectOnFire, 1.0f);
-    EXPECT_EQ(k.GetStatusEffect(), EffectPoisoned);
-    k.mPermanentStatusEffect = false;
+    mK.ChangeEffect(EffectPoisoned, 99.0f);
+    EXPECT_FLOAT_EQ(mK.mRun.mEffectDuration, 4.0f);
+    mK.mPermanentStatusEffect = true;
+    mK.ChangeEffect(EffectOnFire, 1.0f);
+    EXPECT_EQ(mK.GetStatusEffect(), EffectPoisoned);
+    mK.mPermanentStatusEffect = false;
 
-    sim.Step(60);
-    EXPECT_NEAR(k.mCurHP, 88.0f, 0.5f) << "12 a second";
-    sim.Step(4 * 60);
-    EXPECT_EQ(k.GetStatusEffect(), EffectNone);
-    EXPECT_FLOAT_EQ(k.mMoveSpeed, speed);
-    EXPECT_EQ(seam.Calls(cog->GetID(), "Material").back(), "Materials\\gruntMat.xml");
-    EXPECT_EQ(sim.Cogs().GetCog(effectCog), nullptr);
-    EXPECT_NEAR(k.mCurHP, 52.0f, 0.5f);
+    mSim.Step(60);
+    EXPECT_NEAR(mK.mCurHP, 88.0f, 0.5f) << "12 a second";
+    mSim.Step(4 * 60);
+    EXPECT_EQ(mK.GetStatusEffect(), EffectNone);
+    EXPECT_FLOAT_EQ(mK.mMoveSpeed, speed);
+    EXPECT_EQ(mSeam.Calls(mCog->GetID(), "Material").back(), "Materials\\gruntMat.xml");
+    EXPECT_EQ(mSim.Cogs().GetCog(effectCog), nullptr);
+    EXPECT_NEAR(mK.mCurHP, 52.0f, 0.5f);
 }
 
 TEST(Kestrane, MetalIgnoresCollisionsAndFireSpreads)

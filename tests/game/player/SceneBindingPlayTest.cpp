@@ -155,6 +155,13 @@ struct PlayedLevel : PlayerWorld
         const std::vector<Cog*>& after = mSim.Cogs().GetGroupCogs("traps");
         return after.size() == count + 1 ? after.back() : nullptr;
     }
+    // Buys a trap where it stands outside the view of a camera that drives the scene.
+    Cog* BuyOutOfView(const std::string& kind, int32_t earned = 0)
+    {
+        const Vector3 at = Spot(0, 40);
+        LookAt(Spot(-20, -80), 2);
+        return Buy(kind, at, earned);
+    }
     // A grunt that stands where it lands and takes a lot of hurting.
     Cog* Target(const Vector3& at)
     {
@@ -381,11 +388,9 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
     const KindCase& c = GetParam();
     PlayedLevel play(kNoPixelScreen);
     const Vector3 at = play.Spot(0, 40);
-    // A camera to drive the scene; the trap stands outside its view.
-    play.LookAt(play.Spot(-20, -80), 2);
     const bool satellite = std::string(c.kind) == "satellite";
     // Placing the satellite earns points.
-    Cog* trap = play.Buy(c.kind, at, satellite ? 50 : 0);
+    Cog* trap = play.BuyOutOfView(c.kind, satellite ? 50 : 0);
     ASSERT_NE(trap, nullptr);
     const uint32_t id = trap->GetID();
     Model* model = trap ? trap->Get<Model>() : nullptr;
@@ -453,8 +458,7 @@ TEST(SceneBindingPlay, TheFlameJetsAndTheVortexShowsItsPull)
         SCOPED_TRACE(kind);
         PlayedLevel play(kNoPixelScreen);
         const Vector3 at = play.Spot(0, 40);
-        play.LookAt(play.Spot(-20, -80), 2);
-        Cog* trap = play.Buy(kind, at);
+        Cog* trap = play.BuyOutOfView(kind);
         ASSERT_NE(trap, nullptr);
         ParticleComp* particles = trap->Get<ParticleComp>();
         ASSERT_NE(particles, nullptr);
@@ -496,9 +500,7 @@ TEST(SceneBindingPlay, TheFlameJetsAndTheVortexShowsItsPull)
 TEST(SceneBindingPlay, AFanBlowsItsWind)
 {
     PlayedLevel play(kNoPixelScreen);
-    const Vector3 at = play.Spot(0, 40);
-    play.LookAt(play.Spot(-20, -80), 2);
-    Cog* fan = play.Buy("fan", at);
+    Cog* fan = play.BuyOutOfView("fan");
     ASSERT_NE(fan, nullptr);
     ParticleComp* particles = fan->Get<ParticleComp>();
     ASSERT_NE(particles, nullptr);
@@ -519,9 +521,7 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
 TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
 {
     PlayedLevel play(kNoPixelScreen);
-    const Vector3 at = play.Spot(0, 40);
-    play.LookAt(play.Spot(-20, -80), 2);
-    Cog* turret = play.Buy("laserturret", at);
+    Cog* turret = play.BuyOutOfView("laserturret");
     ASSERT_NE(turret, nullptr);
     const Vector3 post = PosOf(turret)->GetPosition();
     TrapData& data = *turret->Get<TrapData>();

@@ -82,6 +82,15 @@ protected:
     }
 
     // The map alone over a grey screen.
+    // The map centred and turned as given with one icon on it.
+    Image DrawIcon(float cx, float cz, float angle, float x, float z)
+    {
+        mMap->SetCenter(cx, cz);
+        mMap->SetAngle(angle);
+        mMap->ClearIcons();
+        mMap->AddIcon(0, x, z);
+        return Draw();
+    }
     Image Draw()
     {
         mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
@@ -115,11 +124,7 @@ TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(::testing::Message() << "centre " << c.cx << "," << c.cz << " angle " << c.angle);
-        mMap->SetCenter(c.cx, c.cz);
-        mMap->SetAngle(c.angle);
-        mMap->ClearIcons();
-        mMap->AddIcon(0, c.x, c.z);
-        const Image withIcon = Draw();
+        const Image withIcon = DrawIcon(c.cx, c.cz, c.angle, c.x, c.z);
         ASSERT_FALSE(withIcon.IsEmpty());
         double sumX = 0.0, sumY = 0.0;
         int dots = 0;
@@ -185,11 +190,7 @@ TEST_F(MapImageBoxRenderTest, IconsNearTheEdgeStayInsideTheBox)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(::testing::Message() << "icon " << c.x << "," << c.z << " angle " << c.angle);
-        mMap->SetCenter(c.cx, c.cz);
-        mMap->SetAngle(c.angle);
-        mMap->ClearIcons();
-        mMap->AddIcon(0, c.x, c.z);
-        const Image image = Draw();
+        const Image image = DrawIcon(c.cx, c.cz, c.angle, c.x, c.z);
         ASSERT_FALSE(image.IsEmpty());
         int inside = 0, outside = 0;
         int bottom = kTop, right = kLeft, top = kTop + kSide;
