@@ -140,13 +140,8 @@ void RegionExplosionDamage::Serialize(Serializer& s)
     s.SerializeRealField("DropoffRate", DropoffRate);
     s.SerializeBoolField("DamageTerrain", DamageTerrain);
     s.SerializeRealField("ContinuousTerrainDeformRate", ContinuousTerrainDeformRate);
-    if (s.BeginField("list", "damagableTypes", false, TypeElement, &damagableTypes))
-    {
-        s.SerializeListHead(damagableTypes, "int");
-        for (int32_t& type : damagableTypes)
-            s.SerializeInt(nullptr, type);
-        s.EndField("list", false);
-    }
+    SerializeItemList(s, "damagableTypes", damagableTypes, "int",
+                      [&s](int32_t& type) { s.SerializeInt(nullptr, type); });
 }
 
 void RegionExplosionDamage::ResetStartTime() { startTime = GameNow(); }

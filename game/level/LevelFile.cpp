@@ -88,21 +88,6 @@ LevelObjectRecord RecordOf(Cog& cog, std::string name)
     return record;
 }
 
-template <typename T, typename Item>
-void SerializeList(Serializer& s, std::vector<T>& items, const char* itemType, Item item)
-{
-    if (!s.BeginField("list", nullptr, false, TypeElement, &items))
-        return;
-    s.SerializeListHead(items, itemType);
-    for (T& value : items)
-    {
-        if (!s.IsGood())
-            break;
-        item(value);
-    }
-    s.EndField("list", false);
-}
-
 template <typename T>
 void SerializeSingle(Serializer& s, const char* typeName, uint32_t code, T& value)
 {
@@ -116,8 +101,8 @@ void SerializeSingle(Serializer& s, const char* typeName, uint32_t code, T& valu
 // Both lists of a level's data file, in file order.
 void SerializeLevelLists(Serializer& s, std::vector<LevelObjectRecord>& objects, std::vector<uint32_t>& flags)
 {
-    SerializeList(s, objects, "serializable", [&s](LevelObjectRecord& r) { s.SerializeObject(r); });
-    SerializeList(s, flags, "uint", [&s](uint32_t& f) { SerializeSingle(s, "uint", TypeUInt, f); });
+    SerializeElementList(s, nullptr, objects, "serializable", TypeObject);
+    SerializeItemList(s, nullptr, flags, "uint", [&s](uint32_t& f) { SerializeSingle(s, "uint", TypeUInt, f); });
 }
 } // namespace
 

@@ -110,11 +110,7 @@ void DataController::LoadGameData(const std::string& fileName)
 void DataController::Serialize(Serializer& s)
 {
     SerializeInfoMap(s, "trapInfoMap", mTrapInfo);
-    if (s.BeginField("list", "trapOrder", false, TypeElement, &mTrapOrder))
-    {
-        s.SerializeStringList(mTrapOrder);
-        s.EndField("list", false);
-    }
+    s.SerializeStringListField("trapOrder", mTrapOrder);
     SerializeInfoMap(s, "invaderInfoMap", mInvaderInfo);
     SerializeInfoMap(s, "spawnInfoMap", mSpawnInfo);
     SerializeInfoMap(s, "spawnerInfoMap", mSpawnerInfo);

@@ -59,11 +59,7 @@ void SerializePair(Serializer& s, std::string& key, Record& record)
 {
     if (!s.BeginField("pair", nullptr, false, TypeElement, &record))
         return;
-    if (s.BeginField("string", nullptr, true, TypeString, &key))
-    {
-        s.Serialize(key);
-        s.EndField("string", true);
-    }
+    s.SerializeString(nullptr, key);
     s.SerializeObject(record);
     s.EndField("pair", false);
 }

@@ -19,13 +19,7 @@ PhraseBank::~PhraseBank() = default;
 
 void PhraseBank::Serialize(Serializer& s)
 {
-    if (s.BeginField("list", "invaderPhrases", false, TypeElement, &mPhrases))
-    {
-        s.SerializeListHead(mPhrases, "serializable");
-        for (PhraseRecord& phrase : mPhrases)
-            s.SerializeObject(phrase);
-        s.EndField("list", false);
-    }
+    SerializeElementList(s, "invaderPhrases", mPhrases, "serializable", TypeObject);
     if (!s.IsSaving())
         BuildSituations();
 }

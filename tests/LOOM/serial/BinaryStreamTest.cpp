@@ -25,11 +25,7 @@ struct Mixed
             s.Serialize(mDouble);
             s.EndField("real", true);
         }
-        if (s.BeginField("list", "Files", false, TypeElement, &mFiles))
-        {
-            s.SerializeFileList(mFiles);
-            s.EndField("list", false);
-        }
+        s.SerializeFileListField("Files", mFiles);
     }
     bool operator==(const Mixed&) const = default;
 };

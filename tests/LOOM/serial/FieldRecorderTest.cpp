@@ -32,11 +32,7 @@ struct Recorded
             s.Serialize(mUint);
             s.EndField("uint", true);
         }
-        if (s.BeginField("list", "Files", false, TypeElement, &mFiles))
-        {
-            s.SerializeFileList(mFiles);
-            s.EndField("list", false);
-        }
+        s.SerializeFileListField("Files", mFiles);
         s.SerializeBoolField("Flag", mFlag);
         s.SerializeInt("Int", mAgain); // a second field of the same name
         if (s.BeginField("group", "Group", false, 201, &mGroup))

@@ -73,11 +73,7 @@ TEST(SerializeRoundTrip, StreamLayoutMatchesTheDocumentedExample)
             s.SerializeRealField("Scale", mScale);
             s.SerializeVector("Position", mPosition);
             s.SerializeUintEnum("BoundingType", mBoundingType, "BoundingType");
-            if (s.BeginField("list", "Files", false, TypeElement, &mFiles))
-            {
-                s.SerializeFileList(mFiles);
-                s.EndField("list", false);
-            }
+            s.SerializeFileListField("Files", mFiles);
         }
     } example;
     const std::string path = TempPath("example.xml");

@@ -304,11 +304,7 @@ TEST(XMLLoader, ListWithFewerItemsThanItsSizeFailsAtTheFirstMissingItem)
     loader.OpenText(StreamText("<list size=\"3\" type=\"file\">\n<file>a</file>\n<file>b</file>\n</list><int>1</int>"),
                     "short_list.xml");
     const int before = AssertFailureCount();
-    if (loader.BeginField("list", "Files", false, TypeElement, &files))
-    {
-        loader.SerializeFileList(files);
-        loader.EndField("list", false);
-    }
+    loader.SerializeFileListField("Files", files);
     EXPECT_FALSE(loader.IsGood());
     EXPECT_EQ(AssertFailureCount(), before + 1);
     ASSERT_EQ(files.size(), 3u);
@@ -321,11 +317,7 @@ TEST(XMLLoader, HugeListSizeIsCappedByTheFileLength)
     std::vector<std::string> files;
     XMLLoader loader;
     loader.OpenText(StreamText("<list size=\"4000000000\" type=\"file\">\n<file>a</file>\n</list>"), "huge.xml");
-    if (loader.BeginField("list", "Files", false, TypeElement, &files))
-    {
-        loader.SerializeFileList(files);
-        loader.EndField("list", false);
-    }
+    loader.SerializeFileListField("Files", files);
     EXPECT_FALSE(loader.IsGood());
     EXPECT_LT(files.size(), 100u);
     ASSERT_FALSE(files.empty());
@@ -337,11 +329,7 @@ TEST(XMLLoader, EmptyListLoadsEmpty)
     std::vector<std::string> files{"x", "y"};
     XMLLoader loader;
     loader.OpenText(StreamText("<list name=\"Files\" size=\"0\" type=\"file\">\n</list>"), "empty_list.xml");
-    if (loader.BeginField("list", "Files", false, TypeElement, &files))
-    {
-        loader.SerializeFileList(files);
-        loader.EndField("list", false);
-    }
+    loader.SerializeFileListField("Files", files);
     EXPECT_TRUE(loader.IsGood());
     EXPECT_TRUE(files.empty());
 }

@@ -77,29 +77,11 @@ struct AllFields
         }
         s.SerializeEnum("Shadow", mShadow, "ShadowType");
         s.SerializeUintEnum("BoundingType", mBounding, "BoundingType");
-        if (s.BeginField("list", "Files", false, TypeElement, &mFiles))
-        {
-            s.SerializeFileList(mFiles);
-            s.EndField("list", false);
-        }
-        if (s.BeginField("list", "Tags", false, TypeElement, &mTags))
-        {
-            s.SerializeStringList(mTags);
-            s.EndField("list", false);
-        }
+        s.SerializeFileListField("Files", mFiles);
+        s.SerializeStringListField("Tags", mTags);
         s.SerializeObject(mChild);
-        if (s.BeginField("list", "Empty", false, TypeElement, &mEmpty))
-        {
-            s.SerializeFileList(mEmpty);
-            s.EndField("list", false);
-        }
-        if (s.BeginField("list", "Children", false, TypeElement, &mChildren))
-        {
-            s.SerializeListHead(mChildren, "serializable");
-            for (Child& child : mChildren)
-                s.SerializeObject(child);
-            s.EndField("list", false);
-        }
+        s.SerializeFileListField("Empty", mEmpty);
+        SerializeElementList(s, "Children", mChildren, "serializable", TypeObject);
     }
     bool operator==(const AllFields&) const = default;
 };

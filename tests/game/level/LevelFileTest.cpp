@@ -36,15 +36,9 @@ void WriteFlagsFile(const std::string& path, int32_t version, uint32_t width, ui
         Single(saver, "uint", TypeUInt, depth);
     }
     std::vector<LevelObjectRecord> none;
-    saver.BeginField("list", nullptr, false, TypeElement, &none);
-    saver.SerializeListHead(none, "serializable");
-    saver.EndField("list", false);
+    SerializeElementList(saver, nullptr, none, "serializable", TypeObject);
     std::vector<uint32_t> items = flags;
-    saver.BeginField("list", nullptr, false, TypeElement, &items);
-    saver.SerializeListHead(items, "uint");
-    for (uint32_t& f : items)
-        Single(saver, "uint", TypeUInt, f);
-    saver.EndField("list", false);
+    SerializeItemList(saver, nullptr, items, "uint", [&saver](uint32_t& f) { Single(saver, "uint", TypeUInt, f); });
     saver.Close();
 }
 
