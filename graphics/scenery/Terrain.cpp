@@ -54,7 +54,8 @@ bool IsBoxOutside(std::span<const Plane, 6> frustum, const Vector3& centre, cons
 
 // A coarser mesh stands in for the full one where its heights land within this many pixels of
 // the full mesh's on the screen and its normals (so the per-vertex light) stay this close.
-constexpr float kLodPixels = 0.5f;
+// A pixel is where a software renderer gains: small triangles cost it more than their pixels do.
+constexpr float kLodPixels = 1.0f;
 constexpr float kLodNormal = 0.05f;
 
 // The triangles of one coarse mesh: whole quads of step cells inside; a quad on the patch's edge
