@@ -323,9 +323,18 @@ void GraphicsLoom::Update()
         RenderScene();
 }
 
-void GraphicsLoom::ClearFrame()
+void GraphicsLoom::ClearFrame(bool keepColour)
 {
-    mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, kClearColor, 1.0f, kClearStencil);
+    mDevice->Clear((keepColour ? 0u : ClearTarget) | ClearZBuffer | ClearStencil, kClearColor, 1.0f, kClearStencil);
+}
+
+bool GraphicsLoom::GroundFillsView() const
+{
+    Terrain* terrain = GetTerrain();
+    if (!terrain || !mToggles.mTerrain || mToggles.mWireframe)
+        return false;
+    return terrain->FillsView(mDevice->Bound().Transform(TransformKind::View) *
+                              mDevice->Bound().Transform(TransformKind::Projection));
 }
 
 bool GraphicsLoom::PresentFrame()
@@ -340,7 +349,10 @@ void GraphicsLoom::RenderScene()
 {
     if (mPost)
         mPost->BeginFrame();
-    ClearFrame();
+    // Ground that fills the view writes every pixel the opaque models leave: clearing the colour
+    // first would only cost a software renderer a full-screen fill.
+    const bool groundFills = mCamera && GroundFillsView();
+    ClearFrame(groundFills);
     if (mCamera)
     {
         ApplyFillMode();
@@ -586,16 +598,13 @@ void GraphicsLoom::RenderScenery(std::span<const Plane, 6> frustum)
         }
         water->EndReflection(*this);
     }
-    bool skyHidden = false;
     if (terrain && mToggles.mTerrain)
     {
         terrain->Render(frustum, mFrameTime);
         mCounters.mTriangles += terrain->GetTrianglesDrawn();
-        skyHidden = terrain->FillsView(mDevice->Bound().Transform(TransformKind::View) *
-                                       mDevice->Bound().Transform(TransformKind::Projection));
     }
     // The sky lies on the far plane: after the ground, only the pixels it leaves are shaded, and
     // none at all when the ground fills the view (its depth test alone costs a full screen).
-    if (sky && !skyHidden)
+    if (sky && !GroundFillsView())
         sky->Render(*this, mScenery.GetSun());
 }

@@ -149,7 +149,9 @@ private:
     void MakeRenderParts();
     void RenderScene();
     void RenderDeferred();
-    void ClearFrame();
+    void ClearFrame(bool keepColour = false);
+    // The ground covers every pixel of this frame's view (solid, not wireframe).
+    bool GroundFillsView() const;
     bool PresentFrame();
     void HandScreenToInput();
     void StopOnFailure(const std::string& text);

@@ -11,10 +11,12 @@
 #include "game/invaders/InvaderActions.h"
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
+#include "graphics/camera/Camera.h"
 #include "graphics/device/Image.h"
 #include "graphics/font/BitmapFont.h"
 #include "graphics/particles/BeamRenderer.h"
 #include "graphics/particles/ParticleFrame.h"
+#include "graphics/scenery/Terrain.h"
 #include "graphics/terrain/HeightMap.h"
 #include "physics/PhysicsComp.h"
 #include "tests/LOOM/support/LogCapture.h"
@@ -134,10 +136,21 @@ TEST(PlayerView, TheTowerBannerIsDrawnInItsColourAndGoesAfterItsTime)
     EXPECT_EQ(banner->Alpha(), 0.0f);
 }
 
-TEST(PlayerView, TheSkyFillsWhatTheGroundDoesNotCoverBeyondTheMapEdge)
+TEST(PlayerView, TheGroundOrTheSkyDrawsEveryPixel)
 {
     LevelView level(LevelView::kReadScreen);
     level.View().SetEnableCamera(false);
+    // The start view: the ground fills it, so the frame is not cleared first and the ground must
+    // draw over all of the last one. Magenta left behind would show a pixel it missed.
+    level.Frame();
+    const Camera* camera = GraphicsLoom::Instance()->GetActiveCamera();
+    ASSERT_NE(camera, nullptr);
+    ASSERT_TRUE(GraphicsLoom::Instance()->GetScene()->mTerrain->FillsView(camera->GetView() * camera->GetProjection()));
+    GraphicsLoom::Instance()->GetDevice()->Clear(ClearTarget, 0xFFFF00FF, 1.0f, 0);
+    const Image start = level.Frame();
+    const Rect whole{0, 0, int32_t(start.mWidth), int32_t(start.mHeight)};
+    EXPECT_EQ(LevelView::Count(start, whole, [](uint32_t argb) { return (argb & 0xFFFFFF) == 0xFF00FF; }), 0);
+
     // At the north edge looking out: most of the view is beyond the map.
     const Vector3 at = level.CameraPlace().GetPosition();
     level.CameraPlace().SetPosition(Vector3(at.x, 60.0f, 6.0f));
