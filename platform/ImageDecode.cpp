@@ -14,12 +14,37 @@ std::atomic<uint64_t> gMaxImageBytes{kDefaultMaxImageBytes};
 uint32_t U16(const std::string& b, size_t at) { return uint8_t(b[at]) | uint32_t(uint8_t(b[at + 1])) << 8; }
 uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
 
+uint32_t BigU32(const std::string& b, size_t at)
+{
+    return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 | uint32_t(uint8_t(b[at + 2])) << 8 |
+        uint8_t(b[at + 3]);
+}
+
+// stb sizes its buffer from each chunk's stated length before reading it: a PNG whose chunk claims
+// more than the file holds would have it reserve up to 2 GiB first. Empty when every chunk is there.
+std::string CheckPngChunks(const std::string& b)
+{
+    for (size_t at = 8; at + 8 <= b.size();)
+    {
+        const uint64_t end = at + 12 + uint64_t(BigU32(b, at));
+        if (end > b.size())
+            return "the PNG is cut short: a chunk ends at byte " + std::to_string(end) + ", the file has " +
+                std::to_string(b.size());
+        if (b.compare(at + 4, 4, "IEND") == 0)
+            break;
+        at = size_t(end);
+    }
+    return {};
+}
+
 // stb fills missing bytes of an uncompressed BMP or TGA with zeros: a file cut short would load as
-// part of a picture. Empty when the pixel data the header promises is all there.
+// part of a picture. Empty when the pixel data the header promises is all there (for a PNG, its chunks).
 std::string CheckPixelData(const std::string& b, uint32_t width, uint32_t height)
 {
     uint64_t start = 0, rowBytes = 0;
     std::string kind;
+    if (b.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0)
+        return CheckPngChunks(b);
     if (b.size() >= 30 && b[0] == 'B' && b[1] == 'M')
     {
         kind = "BMP";

@@ -185,6 +185,12 @@ TEST(PlatformWindowSplash, ShowsTheBitmapOrNamesWhatIsWrongWithIt)
         {"a header alone", File, "BM\x10", "is not an image", 0},
         {"an empty file", File, "", "is not an image", 0},
         {"the bitmap cut in half", File, good.substr(0, good.size() / 2), "the BMP is cut short", 0},
+        // A 32x32 PNG whose pixel chunk claims a gigabyte: refused before a byte of it is reserved.
+        {"a PNG chunk longer than its file", File,
+         std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x20\0\0\0\x20\x08\x06\0\0\0\x73\x7a\x7a\xf4"
+                     "\x3f\xff\xff\xf0IDATx^c",
+                     44),
+         "the PNG is cut short", 0},
         {"random bytes", File, noise, "InvaderLoading.bmp: ", 0},
         {"a folder", Folder, "", "cannot be read", 0},
         {"a 1,078-byte bitmap declaring 30000x30000", File, BombBitmap(30000, 30000),
