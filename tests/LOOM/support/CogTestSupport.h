@@ -16,6 +16,7 @@
 #include "LOOM/math/Vector3.h"
 #include "LOOM/serial/Serializer.h"
 #include "tests/LOOM/support/LogCapture.h"
+#include "tests/LOOM/support/TempDir.h"
 
 #ifndef LOOM_TEST_DATA
 #define LOOM_TEST_DATA "tests/data"
@@ -162,16 +163,3 @@ protected:
     CogFactory mCogs;
 };
 
-// Runs the test in another working folder; the engine's relative paths resolve there.
-class ScopedCwd
-{
-public:
-    explicit ScopedCwd(const std::string& folder) : mPrevious(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(folder);
-    }
-    ~ScopedCwd() { std::filesystem::current_path(mPrevious); }
-
-private:
-    std::filesystem::path mPrevious;
-};

@@ -36,3 +36,17 @@ public:
 private:
     std::filesystem::path mPath;
 };
+
+// Runs the test in another working folder; the engine's relative paths resolve there.
+class ScopedCwd
+{
+public:
+    explicit ScopedCwd(const std::string& folder) : mPrevious(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(folder);
+    }
+    ~ScopedCwd() { std::filesystem::current_path(mPrevious); }
+
+private:
+    std::filesystem::path mPrevious;
+};

@@ -36,8 +36,10 @@ std::string File3DS(Body body)
 
 TEST(Model3DS, SevenTexLoadsSevenWeldedSmoothPartsAndTracesItsChunks)
 {
+    // The trace goes to the working folder; a private one keeps tests running beside it out of it.
+    TempDir folder;
+    ScopedCwd inFolder(folder.Path());
     ScopedModelStores stores;
-    std::filesystem::remove("output.txt");
     Ref<Mesh> mesh = stores.mMeshes.GetRef(RepoDataPath("Models/SevenTex.3ds"));
     ASSERT_EQ(mesh->GetPartCount(), 7u);
     for (uint32_t p = 0; p < 7; ++p)
@@ -65,7 +67,6 @@ TEST(Model3DS, SevenTexLoadsSevenWeldedSmoothPartsAndTracesItsChunks)
                          "Face Materials", "Coord System"});
     expected.push_back("Key Framer");
     EXPECT_EQ(lines, expected);
-    std::filesystem::remove("output.txt");
 }
 
 TEST(Model3DS, CoordinatesAreOptionalAndSurplusOnesDropped)
@@ -131,6 +132,7 @@ TEST(Model3DS, BadFilesGiveOneErrorLineAndAnEmptyMesh)
         {"BadIndex.3ds", badIndex}, {"Faceless.3ds", faceless},     {"Empty.3ds", std::string()},
     };
     TempDir dir;
+    ScopedCwd inFolder(dir.Path());
     for (const auto& [name, bytes] : rows)
     {
         SCOPED_TRACE(name);
