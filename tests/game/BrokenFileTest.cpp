@@ -56,6 +56,14 @@ void Replace(const std::string& path, const std::string& from, const std::string
     WriteFile(path, text.replace(at, from.size(), to));
 }
 
+// A copy of a data file under another name, with the last occurrence of one piece changed.
+void CopyChanged(GameSim& s, const std::string& source, const std::string& copy, const std::string& from,
+                 const std::string& to)
+{
+    WriteFile(s.Path(copy), ReadFile(s.Path(source)));
+    Replace(s.Path(copy), from, to);
+}
+
 // A PNG of a few hundred bytes whose header declares 16384 x 16384 RGBA pixels (1 GiB decoded).
 std::string BombPng()
 {
@@ -82,8 +90,7 @@ std::vector<std::string> ErrorsSince(uint32_t mark)
 // composition of type "Outsider" and a level script setting "Outside".
 void WriteOutsiders(GameSim& s)
 {
-    WriteFile(s.Path("../Outsider.xml"), ReadFile(s.Path("Compositions/Bomb.xml")));
-    Replace(s.Path("../Outsider.xml"), ">Bomb<", ">Outsider<");
+    CopyChanged(s, "Compositions/Bomb.xml", "../Outsider.xml", ">Bomb<", ">Outsider<");
     WriteFile(s.Path("../Outsider.lua"), "dofile('Scripts/Levels/L1.lua')\nOutside = 1\n");
 }
 
@@ -231,8 +238,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          {"Path refused", "Outsider.lua", "is absolute"}},
         {"a composition whose top element is misspelt",
          [](GameSim& s) {
-             WriteFile(s.Path("Compositions/Misspelt.xml"), ReadFile(s.Path("Compositions/Bomb.xml")));
-             Replace(s.Path("Compositions/Misspelt.xml"), "<FileComposition>", "<FileCompositiom>");
+             CopyChanged(s, "Compositions/Bomb.xml", "Compositions/Misspelt.xml", "<FileComposition>",
+                         "<FileCompositiom>");
              Replace(s.Path("Compositions/Misspelt.xml"), "</FileComposition>", "</FileCompositiom>");
          },
          [](GameSim& s) { s.Cogs().Files().LoadCogFile("Compositions\\Misspelt.xml"); },
@@ -294,9 +301,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          true},
         {"a widget file naming a texture beside the data folder",
          [](GameSim& s) {
-             WriteFile(s.Path("MenuData/Outside.xml"), ReadFile(s.Path("MenuData/MainMenu.xml")));
-             Replace(s.Path("MenuData/Outside.xml"), "<texture name=\"Image\"></texture>",
-                     "<texture name=\"Image\">../../Outsider.png</texture>");
+             CopyChanged(s, "MenuData/MainMenu.xml", "MenuData/Outside.xml", "<texture name=\"Image\"></texture>",
+                         "<texture name=\"Image\">../../Outsider.png</texture>");
          },
          [&textures](GameSim&) {
              RegisterGuiWidgetTypes();
@@ -308,9 +314,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a widget file naming a texture by its absolute path",
          [](GameSim& s) {
              fs::copy_file(s.Path("Textures/stars.bmp"), s.Path("../Outsider.bmp"));
-             WriteFile(s.Path("MenuData/Outside.xml"), ReadFile(s.Path("MenuData/MainMenu.xml")));
-             Replace(s.Path("MenuData/Outside.xml"), "<texture name=\"Image\"></texture>",
-                     "<texture name=\"Image\">" + OutsiderPath(s, "Outsider.bmp") + "</texture>");
+             CopyChanged(s, "MenuData/MainMenu.xml", "MenuData/Outside.xml", "<texture name=\"Image\"></texture>",
+                         "<texture name=\"Image\">" + OutsiderPath(s, "Outsider.bmp") + "</texture>");
          },
          [&textures](GameSim& s) {
              EXPECT_NE(LoadWidgetFile("MenuData/Outside.xml", nullptr), nullptr);
@@ -341,8 +346,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a cog file naming its model by its absolute path",
          [](GameSim& s) {
              fs::copy_file(s.Path("Models/Wall.lmf"), s.Path("../Outsider.lmf"));
-             WriteFile(s.Path("Data/OutsideWall.xml"), ReadFile(s.Path("Data/Wall.xml")));
-             Replace(s.Path("Data/OutsideWall.xml"), "Models/Wall.lmf", OutsiderPath(s, "Outsider.lmf"));
+             CopyChanged(s, "Data/Wall.xml", "Data/OutsideWall.xml", "Models/Wall.lmf",
+                         OutsiderPath(s, "Outsider.lmf"));
          },
          [](GameSim& s) { EXPECT_NE(s.Cogs().Create("Data/OutsideWall.xml"), nullptr); },
          {"Path refused", "Outsider.lmf", "is absolute"},
@@ -350,8 +355,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a cog file whose material list leaves the data folder",
          [](GameSim& s) {
              fs::copy_file(s.Path("Materials/Wall.xml"), s.Path("../OutsiderMaterial.xml"));
-             WriteFile(s.Path("Data/OutsideWall.xml"), ReadFile(s.Path("Data/Wall.xml")));
-             Replace(s.Path("Data/OutsideWall.xml"), "Materials/Wall.xml", "Materials/../../OutsiderMaterial.xml");
+             CopyChanged(s, "Data/Wall.xml", "Data/OutsideWall.xml", "Materials/Wall.xml",
+                         "Materials/../../OutsiderMaterial.xml");
          },
          [](GameSim& s) { EXPECT_NE(s.Cogs().Create("Data/OutsideWall.xml"), nullptr); },
          {"Path refused", "OutsiderMaterial.xml", "leaves the data folder"},
@@ -359,8 +364,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a font list naming a font texture beside the data folder",
          [](GameSim& s) {
              fs::copy_file(s.Path("Fonts/Default.dds"), s.Path("../Outsider.dds"));
-             WriteFile(s.Path("Config/OutsideGui.xml"), ReadFile(s.Path("Config/GuiConfig.xml")));
-             Replace(s.Path("Config/OutsideGui.xml"), "Fonts/Default.dds", "Fonts/../../Outsider.dds");
+             CopyChanged(s, "Config/GuiConfig.xml", "Config/OutsideGui.xml", "Fonts/Default.dds",
+                         "Fonts/../../Outsider.dds");
          },
          [&device](GameSim&) {
              FontList fonts;

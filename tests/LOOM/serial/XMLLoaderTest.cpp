@@ -31,13 +31,20 @@ struct Texts
     }
 };
 
+// The whole text as the named file, read as one record: true when the loader stayed good.
+template <typename T>
+bool LoadFile(const std::string& text, const char* file, T& record, const char* recordName = "Record")
+{
+    XMLLoader loader;
+    loader.OpenText(text, file);
+    SerializeElement(loader, recordName, TypeElement, record);
+    return loader.IsGood();
+}
+
 template <typename T>
 bool LoadRecord(const std::string& body, T& record, const char* recordName = "Record")
 {
-    XMLLoader loader;
-    loader.OpenText(StreamText(body), "record.xml");
-    SerializeElement(loader, recordName, TypeElement, record);
-    return loader.IsGood();
+    return LoadFile(StreamText(body), "record.xml", record, recordName);
 }
 } // namespace
 
@@ -159,12 +166,7 @@ TEST(XMLLoader, NamedTextTakesOneWordAndMissingAttributesKeepValues)
 TEST(XMLLoader, ByteOrderMarkAndAnyTwoLeadingTagsAreAccepted)
 {
     Pair pair;
-    XMLLoader loader;
-    loader.OpenText("\xEF\xBB\xBF<?xml?><Whatever>\n<Record><int>1</int><int>2</int></Record>", "bom.xml");
-    ASSERT_TRUE(loader.BeginField("Record", nullptr, false, TypeElement, &pair));
-    pair.Serialize(loader);
-    loader.EndField("Record", false);
-    EXPECT_TRUE(loader.IsGood());
+    EXPECT_TRUE(LoadFile("\xEF\xBB\xBF<?xml?><Whatever>\n<Record><int>1</int><int>2</int></Record>", "bom.xml", pair));
     EXPECT_EQ(pair.mA, 1);
     EXPECT_EQ(pair.mB, 2);
 }
@@ -208,23 +210,13 @@ TEST(XMLLoader, StartTagWhereAnEndTagBelongsIsNamedAsSuch)
 TEST(XMLLoader, TruncatedFileIsReportedWithItsNameAndLeavesTheRestUntouched)
 {
     Pair pair;
-    XMLLoader loader;
-    loader.OpenText("<?xml?>\n<Stream>\n<Record><int>1</int><int>2", "cut.xml");
-    ASSERT_TRUE(loader.BeginField("Record", nullptr, false, TypeElement, &pair));
-    pair.Serialize(loader);
-    loader.EndField("Record", false);
-    EXPECT_FALSE(loader.IsGood());
+    EXPECT_FALSE(LoadFile("<?xml?>\n<Stream>\n<Record><int>1</int><int>2", "cut.xml", pair));
     EXPECT_EQ(pair.mA, 1);
     EXPECT_EQ(pair.mB, 2); // the value was there; its end tag was not
     EXPECT_NE(NewestLog().find("cut.xml"), std::string::npos);
 
     Pair early;
-    XMLLoader shorter;
-    shorter.OpenText("<?xml?>\n<Stream>\n<Record><int>1</int><in", "cut2.xml");
-    shorter.BeginField("Record", nullptr, false, TypeElement, &early);
-    early.Serialize(shorter);
-    shorter.EndField("Record", false);
-    EXPECT_FALSE(shorter.IsGood());
+    EXPECT_FALSE(LoadFile("<?xml?>\n<Stream>\n<Record><int>1</int><in", "cut2.xml", early));
     EXPECT_EQ(early.mA, 1);
     EXPECT_EQ(early.mB, -1);
     EXPECT_NE(NewestLog().find("cut2.xml"), std::string::npos);

@@ -126,8 +126,7 @@ TEST(InvaderKinds, DrillerTunnelsToTheTower)
     InvaderField field(sim);
     Cog* tower = field.Tower(32, 50);
     ASSERT_NE(tower, nullptr);
-    for (int32_t x = 20; x < 44; ++x)
-        field.Make("superwall", field.Centre(x, 36));
+    field.WallLine("superwall", 20, 44, 36);
     Cog* cog = sim.Cogs().Allocate("grunt");
     Kestrane& k = InvaderField::K(cog);
     k.mBehaviorName = "Driller";

@@ -59,6 +59,12 @@ struct InvaderField
         EXPECT_NE(cog, nullptr) << archetype;
         return cog;
     }
+    // A line of walls along z, from tile fromX up to toX.
+    void WallLine(const std::string& archetype, int32_t fromX, int32_t toX, int32_t z)
+    {
+        for (int32_t x = fromX; x < toX; ++x)
+            Make(archetype, Centre(x, z));
+    }
     Cog* Tower(int32_t x, int32_t z) { return Make("tower", mMap->TileToWorldAligned(x, z, 4, 4)); }
     Cog* Invader(const std::string& kind, int32_t x, int32_t z) { return Make(kind, Centre(x, z) + Vector3(0, 1, 0)); }
     Cog* Trap(int32_t x, int32_t z) { return Make("spikes", mMap->TileToWorldAligned(x, z, 2, 2)); }

@@ -84,8 +84,7 @@ TEST_P(KillCauses, GiveTheirStatisticsAndPoints)
     InvaderField field(sim);
     Cog* tower = field.Tower(20, 40);
     ASSERT_NE(tower, nullptr);
-    for (int32_t x = 16; x < 25; ++x)
-        field.Make("wall", field.Centre(x, 24));
+    field.WallLine("wall", 16, 25, 24);
     Cog* cog = field.Invader(c.mKind, 20, 18);
     ASSERT_NE(cog, nullptr);
     Kestrane& k = InvaderField::K(cog);
