@@ -17,6 +17,14 @@ protected:
         mClock.Reset();
     }
 
+    // A new cog with one timed call of a function on it.
+    Cog* Timed(uint32_t intervalMs, const char* function, int32_t repeats)
+    {
+        Cog* cog = mCogs.Create("Timed");
+        mList.Add(*cog, intervalMs, function, repeats);
+        return cog;
+    }
+
     // One frame of the given length.
     void Frame(double seconds)
     {
@@ -34,8 +42,7 @@ protected:
 
 TEST_F(TimedCalls, EntryWithRepeatThreeFiresThreeTimesThenGoes)
 {
-    Cog* cog = mCogs.Create("Timed");
-    mList.Add(*cog, 100, "Count", 3);
+    Timed(100, "Count", 3);
     Frame(0.05);
     EXPECT_TRUE(mCalls.empty());
     for (int i = 0; i < 6; ++i)
@@ -46,8 +53,7 @@ TEST_F(TimedCalls, EntryWithRepeatThreeFiresThreeTimesThenGoes)
 
 TEST_F(TimedCalls, IntervalZeroFiresOnlyWhenGameTimeAdvanced)
 {
-    Cog* cog = mCogs.Create("Timed");
-    mList.Add(*cog, 0, "Count", 0);
+    Timed(0, "Count", 0);
     Frame(0.0);
     EXPECT_TRUE(mCalls.empty());
     Frame(0.002);
@@ -57,8 +63,7 @@ TEST_F(TimedCalls, IntervalZeroFiresOnlyWhenGameTimeAdvanced)
 
 TEST_F(TimedCalls, EndlessEntryDropsWithoutACallOnceItsCogIsGone)
 {
-    Cog* cog = mCogs.Create("Timed");
-    mList.Add(*cog, 10, "Count", 0);
+    Cog* cog = Timed(10, "Count", 0);
     Frame(0.02);
     Frame(0.02);
     EXPECT_EQ(mCalls.size(), 2u);
@@ -71,8 +76,7 @@ TEST_F(TimedCalls, EndlessEntryDropsWithoutACallOnceItsCogIsGone)
 
 TEST_F(TimedCalls, NothingFiresWhilePausedAndLatenessIsNotMadeUp)
 {
-    Cog* cog = mCogs.Create("Timed");
-    mList.Add(*cog, 10, "Count", 0);
+    Timed(10, "Count", 0);
     mClock.SetPaused(true);
     Frame(1.0);
     EXPECT_TRUE(mCalls.empty());
@@ -83,8 +87,7 @@ TEST_F(TimedCalls, NothingFiresWhilePausedAndLatenessIsNotMadeUp)
 
 TEST_F(TimedCalls, UnknownFunctionStillCountsDown)
 {
-    Cog* cog = mCogs.Create("Timed");
-    mList.Add(*cog, 0, "Missing", 2);
+    Timed(0, "Missing", 2);
     Frame(0.01);
     Frame(0.01);
     EXPECT_EQ(mList.Size(), 0u);
