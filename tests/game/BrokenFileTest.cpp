@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,43 +23,33 @@
 #include "gui/Widget.h"
 #include "gui/WidgetComp.h"
 #include "gui/WidgetFile.h"
+#include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/game/GameSim.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // The first half of a file, written over it.
 void CutInHalf(const std::string& path)
 {
-    const std::string bytes = ReadFile(path);
-    WriteFile(path, bytes.substr(0, bytes.size() / 2));
+    const std::string bytes = ReadTextFile(path);
+    WriteTextFile(path, bytes.substr(0, bytes.size() / 2));
 }
 
 void Replace(const std::string& path, const std::string& from, const std::string& to)
 {
-    std::string text = ReadFile(path);
+    std::string text = ReadTextFile(path);
     const size_t at = text.rfind(from);
     ASSERT_NE(at, std::string::npos) << path;
-    WriteFile(path, text.replace(at, from.size(), to));
+    WriteTextFile(path, text.replace(at, from.size(), to));
 }
 
 // A copy of a data file under another name, with the last occurrence of one piece changed.
 void CopyChanged(GameSim& s, const std::string& source, const std::string& copy, const std::string& from,
                  const std::string& to)
 {
-    WriteFile(s.Path(copy), ReadFile(s.Path(source)));
+    WriteTextFile(s.Path(copy), ReadTextFile(s.Path(source)));
     Replace(s.Path(copy), from, to);
 }
 
@@ -91,7 +80,7 @@ std::vector<std::string> ErrorsSince(uint32_t mark)
 void WriteOutsiders(GameSim& s)
 {
     CopyChanged(s, "Compositions/Bomb.xml", "../Outsider.xml", ">Bomb<", ">Outsider<");
-    WriteFile(s.Path("../Outsider.lua"), "dofile('Scripts/Levels/L1.lua')\nOutside = 1\n");
+    WriteTextFile(s.Path("../Outsider.lua"), "dofile('Scripts/Levels/L1.lua')\nOutside = 1\n");
 }
 
 std::string OutsiderPath(GameSim& s, const std::string& name)
@@ -161,18 +150,18 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          loadTexture("Textures/Cut.bmp"),
          {"Cut.bmp", "the BMP is cut short"}},
         {"a small PNG declaring 16384x16384",
-         [](GameSim& s) { WriteFile(s.Path("Textures/Bomb.png"), BombPng()); },
+         [](GameSim& s) { WriteTextFile(s.Path("Textures/Bomb.png"), BombPng()); },
          loadTexture("Textures/Bomb.png"),
          {"Bomb.png", "16384x16384 decodes to 1366 MiB, above the 64 MiB cap"}},
         {"a DDS with trailing bytes",
          [](GameSim& s) {
-             WriteFile(s.Path("Textures/Tail.dds"),
-                       ReadFile(s.Path("Textures/Checker.dds")) + std::string(size_t(1) << 20, '\0'));
+             WriteTextFile(s.Path("Textures/Tail.dds"),
+                           ReadTextFile(s.Path("Textures/Checker.dds")) + std::string(size_t(1) << 20, '\0'));
          },
          loadTexture("Textures/Tail.dds"),
          {"Tail.dds", "1048576 bytes follow the data"}},
         {"an empty composition file",
-         [](GameSim& s) { WriteFile(s.Path("Compositions/Empty.xml"), ""); },
+         [](GameSim& s) { WriteTextFile(s.Path("Compositions/Empty.xml"), ""); },
          [](GameSim& s) { s.Cogs().Files().LoadCogFile("Compositions\\Empty.xml"); },
          {"Empty.xml", "is empty"}},
         {"a folder as composition file",
@@ -188,7 +177,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          [](GameSim&) { QTree().Init(); },
          {"QTree.xml", "unknown encoding \"UTF-\x98\""}},
         {"an empty level script",
-         [](GameSim& s) { WriteFile(s.Path("Scripts/Levels/Empty.lua"), ""); },
+         [](GameSim& s) { WriteTextFile(s.Path("Scripts/Levels/Empty.lua"), ""); },
          [](GameSim& s) {
              s.Run("LogicCreateLevel Scripts\\Levels\\Empty.lua");
              EXPECT_NE(s.Data().mGameState, StateInLevel) << "no level without waves";
@@ -208,17 +197,17 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a cog list naming a composition beside the data folder",
          [](GameSim& s) {
              WriteOutsiders(s);
-             WriteFile(s.Path("Data/OutsideList.xml"),
-                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n"
-                       "<list size=\"1\" type=\"file\"><file>..\\Outsider.xml</file></list>\n</Stream>\n");
+             WriteTextFile(s.Path("Data/OutsideList.xml"),
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n"
+                           "<list size=\"1\" type=\"file\"><file>..\\Outsider.xml</file></list>\n</Stream>\n");
          },
          runRefused("file Data/OutsideList.xml"),
          {"Path refused", "Outsider.xml", "leaves the data folder"}},
         {"a cog file beside the data folder, named by a script",
-         [](GameSim& s) { WriteFile(s.Path("../OutsiderCog.xml"), ReadFile(s.Path("Data/BaseTower.xml"))); },
+         [](GameSim& s) { WriteTextFile(s.Path("../OutsiderCog.xml"), ReadTextFile(s.Path("Data/BaseTower.xml"))); },
          [](GameSim& s) {
              const size_t cogs = s.Cogs().GetCogCount();
-             WriteFile(s.Path("Scripts/CreateOutside.lua"), "Made = G.Create('../OutsiderCog.xml')\n");
+             WriteTextFile(s.Path("Scripts/CreateOutside.lua"), "Made = G.Create('../OutsiderCog.xml')\n");
              ScriptManager::Instance().RunScript("Scripts/CreateOutside.lua");
              EXPECT_EQ(s.Cogs().GetCogCount(), cogs);
          },
@@ -230,8 +219,8 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a level script named by a script by its absolute path",
          WriteOutsiders,
          [](GameSim& s) {
-             WriteFile(s.Path("Scripts/GoOutside.lua"),
-                       "G.LogicCreateLevel('" + OutsiderPath(s, "Outsider.lua") + "')\n");
+             WriteTextFile(s.Path("Scripts/GoOutside.lua"),
+                           "G.LogicCreateLevel('" + OutsiderPath(s, "Outsider.lua") + "')\n");
              ScriptManager::Instance().RunScript("Scripts/GoOutside.lua");
              ExpectNothingOutsideRead(s);
          },
@@ -246,9 +235,9 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          {"Misspelt.xml", "unknown top element <FileCompositiom>"}},
         {"a font whose widths leave their cell",
          [](GameSim& s) {
-             std::string widths = ReadFile(s.Path("Fonts/Default.dat"));
+             std::string widths = ReadTextFile(s.Path("Fonts/Default.dat"));
              widths[2 * ('A' - 32)] = char(0x9C);
-             WriteFile(s.Path("Fonts/Damaged.dat"), widths);
+             WriteTextFile(s.Path("Fonts/Damaged.dat"), widths);
          },
          [&device](GameSim&) {
              BitmapFont font(device.get());
@@ -262,7 +251,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          {"L2.bin", "no object \"tbee\""}},
         {"a script over the read cap",
          [](GameSim& s) {
-             WriteFile(s.Path("Scripts/Huge.lua"), "x=1\n");
+             WriteTextFile(s.Path("Scripts/Huge.lua"), "x=1\n");
              fs::resize_file(s.Path("Scripts/Huge.lua"), kMaxDataFileBytes + 1); // sparse
          },
          [](GameSim&) { ScriptManager::Instance().RunScript("Scripts/Huge.lua"); },
@@ -270,13 +259,13 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         {"a sound bank naming a sound beside the data folder",
          [](GameSim& s) {
              fs::copy_file(s.Path("Sounds/Activate.wav"), s.Path("../Outsider.wav"));
-             WriteFile(s.Path("Config/OutsideBank.xml"),
-                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\"><SoundBank>"
-                       "<list name=\"Sounds\" size=\"1\" type=\"Sound\"><Sound><string name=\"Name\">Out</string>"
-                       "<list name=\"Files\" size=\"1\" type=\"file\"><file>..\\Outsider.wav</file></list>"
-                       "<real name=\"Volume\">1</real><bool name=\"Loop\">false</bool>"
-                       "<real name=\"ReferenceDistance\">150</real><real name=\"MaxDistance\">1000</real>"
-                       "</Sound></list></SoundBank></Stream>\n");
+             WriteTextFile(s.Path("Config/OutsideBank.xml"),
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\"><SoundBank>"
+                           "<list name=\"Sounds\" size=\"1\" type=\"Sound\"><Sound><string name=\"Name\">Out</string>"
+                           "<list name=\"Files\" size=\"1\" type=\"file\"><file>..\\Outsider.wav</file></list>"
+                           "<real name=\"Volume\">1</real><bool name=\"Loop\">false</bool>"
+                           "<real name=\"ReferenceDistance\">150</real><real name=\"MaxDistance\">1000</real>"
+                           "</Sound></list></SoundBank></Stream>\n");
          },
          [](GameSim&) {
              SoundBank bank;
@@ -287,10 +276,10 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          true},
         {"an effect naming a shader file by its absolute path",
          [](GameSim& s) {
-             WriteFile(s.Path("../Outsider.vert"), "void main() {}\n");
-             WriteFile(s.Path("Shaders/Outside.fx"),
-                       "<Effect><Technique name=\"T\"><Pass vertex=\"" + OutsiderPath(s, "Outsider.vert") +
-                           "\" fragment=\"Shaders/Outside.frag\"/></Technique></Effect>");
+             WriteTextFile(s.Path("../Outsider.vert"), "void main() {}\n");
+             WriteTextFile(s.Path("Shaders/Outside.fx"),
+                           "<Effect><Technique name=\"T\"><Pass vertex=\"" + OutsiderPath(s, "Outsider.vert") +
+                               "\" fragment=\"Shaders/Outside.frag\"/></Technique></Effect>");
          },
          [&device](GameSim&) {
              std::string errors;
@@ -325,16 +314,17 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
          true},
         {"a cog file naming its widget file beside the data folder",
          [](GameSim& s) {
-             WriteFile(s.Path("../Outsider.xml"), ReadFile(s.Path("MenuData/MainMenu.xml")));
+             WriteTextFile(s.Path("../Outsider.xml"), ReadTextFile(s.Path("MenuData/MainMenu.xml")));
              auto panel = std::make_shared<Composer>(s.Cogs(), "OutsidePanel", "Gui");
              panel->AddComponent(WidgetComp::kTypeId, WidgetComp::Factory());
              s.Cogs().Types().RegisterType("OutsidePanel", panel);
-             WriteFile(s.Path("Data/OutsidePanel.xml"),
-                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">"
-                       "<cog CogID=\"OutsidePanel\"><string name=\"cogname\">Panel</string><comp name=\"WidgetComp\" "
-                       "CompID=\"11\">"
-                       "<file name=\"WidgetFile\">..\\Outsider.xml</file><file name=\"ScriptFile\"></file>"
-                       "<int name=\"Layer\">2</int><bool name=\"Active\">true</bool></comp></cog></Stream>\n");
+             WriteTextFile(
+                 s.Path("Data/OutsidePanel.xml"),
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">"
+                 "<cog CogID=\"OutsidePanel\"><string name=\"cogname\">Panel</string><comp name=\"WidgetComp\" "
+                 "CompID=\"11\">"
+                 "<file name=\"WidgetFile\">..\\Outsider.xml</file><file name=\"ScriptFile\"></file>"
+                 "<int name=\"Layer\">2</int><bool name=\"Active\">true</bool></comp></cog></Stream>\n");
          },
          [](GameSim& s) {
              Cog* cog = s.Cogs().Create("Data/OutsidePanel.xml");

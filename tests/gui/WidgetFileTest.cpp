@@ -1,23 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "gui/widgets/Widgets.h"
+#include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/gui/GuiFixture.h"
 #include "tests/input/LogProbe.h"
-
-namespace {
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-} // namespace
 
 using WidgetFileTest = GuiFixture;
 
@@ -33,7 +19,7 @@ TEST_F(WidgetFileTest, EveryWidgetTypeRoundTripsByteForByte)
         EXPECT_EQ(log.Written(), 0u);
         const std::string out = Scratch(std::string("out_") + name);
         ASSERT_TRUE(binary ? SaveWidgetFileBinary(out, *root) : SaveWidgetFile(out, *root));
-        EXPECT_EQ(ReadBytes(out), ReadBytes(GuiData(name)));
+        EXPECT_EQ(ReadTextFile(out), ReadTextFile(GuiData(name)));
     }
 }
 
@@ -70,7 +56,7 @@ TEST_F(WidgetFileTest, LoadedTreeHoldsEveryTypeWithItsFields)
 
 TEST_F(WidgetFileTest, UnknownTypeSkipsItsSubtreeAndSiblingsLoad)
 {
-    std::string text = ReadBytes(GuiData("AllTypes.xml"));
+    std::string text = ReadTextFile(GuiData("AllTypes.xml"));
     const std::string from = "<widget type=\"CheckBox\">";
     const size_t at = text.find(from);
     ASSERT_NE(at, std::string::npos);
@@ -90,8 +76,8 @@ TEST_F(WidgetFileTest, UnknownTypeSkipsItsSubtreeAndSiblingsLoad)
 
 TEST_F(WidgetFileTest, TruncatedAndCorruptFilesLogOnceAndNeverCrash)
 {
-    const std::string xml = ReadBytes(GuiData("AllTypes.xml"));
-    const std::string bin = ReadBytes(GuiData("AllTypes.bin"));
+    const std::string xml = ReadTextFile(GuiData("AllTypes.xml"));
+    const std::string bin = ReadTextFile(GuiData("AllTypes.bin"));
     std::vector<std::pair<std::string, std::string>> cases;
     for (size_t cut : {size_t(0), size_t(10), size_t(200), xml.size() / 2, xml.size() - 12})
         cases.emplace_back("xml cut " + std::to_string(cut), xml.substr(0, cut));
