@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "LOOM/console/Console.h"
@@ -56,6 +58,16 @@ LoomFactories FakeFactories()
     return f;
 }
 
+// An engine on the default settings, started, the events of its start forgotten.
+std::unique_ptr<CoreEngine> StartedEngine(LoomFactories factories)
+{
+    EngineConfig::Instance() = EngineConfig();
+    auto engine = std::make_unique<CoreEngine>(nullptr, std::move(factories));
+    engine->Start();
+    gEvents.clear();
+    return engine;
+}
+
 // The events of one kind, in order.
 std::vector<std::string> Only(const std::string& kind)
 {
@@ -100,13 +112,9 @@ TEST(CoreEngine, LoomsRunInTheirFixedOrders)
 
 TEST(CoreEngine, HardRestartFromInsideAFrameWaitsForItsEnd)
 {
-    gEvents.clear();
-    EngineConfig::Instance() = EngineConfig();
-    CoreEngine engine(nullptr, FakeFactories());
-    engine.Start();
-    gEvents.clear();
+    auto engine = StartedEngine(FakeFactories());
     gUpdateLine = "restart";
-    engine.Frame();
+    engine->Frame();
     // Every update of the frame ran before any loom went down.
     EXPECT_EQ(Only("update"), (Names{"Graphics", "Physics", "Logic", "Audio", "IO", "Network"}));
     EXPECT_EQ(gEvents[6], "shutdown Audio");
@@ -118,11 +126,7 @@ TEST(CoreEngine, HardRestartFromInsideAFrameWaitsForItsEnd)
 
 TEST(CoreEngine, SoftRestartKeepsTheLoomsAndDestroysTheCogs)
 {
-    gEvents.clear();
-    EngineConfig::Instance() = EngineConfig();
-    CoreEngine engine(nullptr, FakeFactories());
-    engine.Start();
-    gEvents.clear();
+    auto engine = StartedEngine(FakeFactories());
     const uint32_t since = Console::Instance().GetEntryCounter();
     Console::Instance().ExecuteLine("SoftRestart");
     EXPECT_TRUE(Logged("Soft Restarting", since));
@@ -134,55 +138,49 @@ TEST(CoreEngine, SoftRestartKeepsTheLoomsAndDestroysTheCogs)
 TEST(CoreEngine, PauseCommandsFreezeGameTimeOnly)
 {
     FakeClock fake;
-    EngineConfig::Instance() = EngineConfig();
-    CoreEngine engine(nullptr, LoomFactories{});
-    engine.Start();
-    engine.Frame();
+    auto engine = StartedEngine(LoomFactories{});
+    engine->Frame();
     const uint32_t since = Console::Instance().GetEntryCounter();
     fake.Advance(0.5);
-    engine.Frame();
-    const double before = engine.GetGameClock().GetTime();
+    engine->Frame();
+    const double before = engine->GetGameClock().GetTime();
     EXPECT_NEAR(before, 0.5, 1e-6);
 
     Console::Instance().ExecuteLine("pause");
     EXPECT_TRUE(Logged("Game Paused", since));
     fake.Advance(2.0);
-    engine.Frame();
-    EXPECT_DOUBLE_EQ(engine.GetGameClock().GetTime(), before);
+    engine->Frame();
+    EXPECT_DOUBLE_EQ(engine->GetGameClock().GetTime(), before);
     Console::Instance().ExecuteLine("pause");
     EXPECT_TRUE(Logged("Game Unpaused", since));
 
     Console::Instance().ExecuteLine("SetPause true");
-    EXPECT_TRUE(engine.GetGameClock().IsPaused());
+    EXPECT_TRUE(engine->GetGameClock().IsPaused());
     fake.Advance(1.0);
     Console::Instance().ExecuteLine("SetPause false");
     fake.Advance(0.25);
-    engine.Frame();
-    EXPECT_NEAR(engine.GetGameClock().GetTime(), before + 0.25, 1e-6);
-    EXPECT_GT(engine.GetRunTime(), 3000) << "core time runs on while paused";
+    engine->Frame();
+    EXPECT_NEAR(engine->GetGameClock().GetTime(), before + 0.25, 1e-6);
+    EXPECT_GT(engine->GetRunTime(), 3000) << "core time runs on while paused";
 }
 
 TEST(CoreEngine, FrameStatisticsSkipZeroLengthFrames)
 {
     FakeClock fake;
-    EngineConfig::Instance() = EngineConfig();
-    CoreEngine engine(nullptr, LoomFactories{});
-    engine.Start();
-    engine.Frame(); // zero seconds: no sample
-    EXPECT_FLOAT_EQ(engine.GetFrameRate(), 0.0f);
+    auto engine = StartedEngine(LoomFactories{});
+    engine->Frame(); // zero seconds: no sample
+    EXPECT_FLOAT_EQ(engine->GetFrameRate(), 0.0f);
     fake.Advance(0.02);
-    engine.Frame();
-    EXPECT_NEAR(engine.GetFrameRate(), 50.0f, 0.01f);
-    EXPECT_NEAR(engine.GetFrameDt(), 0.02f, 1e-6f);
+    engine->Frame();
+    EXPECT_NEAR(engine->GetFrameRate(), 50.0f, 0.01f);
+    EXPECT_NEAR(engine->GetFrameDt(), 0.02f, 1e-6f);
 }
 
 // Slow frames, then quick ones: the graphics time never passes the frame time it is a share of.
 TEST(CoreEngine, LoomTimesAreSharesOfTheSameFrames)
 {
     FakeClock fake;
-    EngineConfig::Instance() = EngineConfig();
-    CoreEngine engine(nullptr, FakeFactories());
-    engine.Start();
+    auto engine = StartedEngine(FakeFactories());
     gClock = &fake;
     const struct
     {
@@ -192,9 +190,9 @@ TEST(CoreEngine, LoomTimesAreSharesOfTheSameFrames)
     {
         gGraphicsWork = f.work;
         fake.Advance(f.frame - f.work);
-        engine.Frame();
-        EXPECT_GT(engine.GetFrameTime(), 0.0f);
-        EXPECT_LE(engine.GetGraphicsTime(), engine.GetFrameTime() * 1.0001f) << f.work << " of " << f.frame;
+        engine->Frame();
+        EXPECT_GT(engine->GetFrameTime(), 0.0f);
+        EXPECT_LE(engine->GetGraphicsTime(), engine->GetFrameTime() * 1.0001f) << f.work << " of " << f.frame;
     }
     gClock = nullptr;
     gGraphicsWork = 0.0;
@@ -202,13 +200,11 @@ TEST(CoreEngine, LoomTimesAreSharesOfTheSameFrames)
 
 TEST(CoreEngine, ExitEndsTheLoopAfterTheFrame)
 {
-    EngineConfig::Instance() = EngineConfig();
-    CoreEngine engine(nullptr, LoomFactories{});
-    engine.Start();
-    EXPECT_TRUE(engine.IsRunning());
+    auto engine = StartedEngine(LoomFactories{});
+    EXPECT_TRUE(engine->IsRunning());
     const uint32_t since = Console::Instance().GetEntryCounter();
     Console::Instance().ExecuteLine("exit");
-    EXPECT_FALSE(engine.IsRunning());
-    engine.Run();
+    EXPECT_FALSE(engine->IsRunning());
+    engine->Run();
     EXPECT_TRUE(Logged("Control Loop Terminated", since));
 }
