@@ -55,8 +55,13 @@ void TrapCycle::Update(TrapData& trap)
 
 void ActivateLooping(TrapData& trap, bool loop)
 {
+    SendSound(*trap.GetOwner(), "PlaySound3D", "Activate");
+    ActivateSilently(trap, loop);
+}
+
+void ActivateSilently(TrapData& trap, bool loop)
+{
     Cog& cog = *trap.GetOwner();
-    SendSound(cog, "PlaySound3D", "Activate");
     ModelSeam& models = SceneModels();
     models.SetAnimationActive(cog, true);
     models.PlayAnimation(cog, "Activate", loop);

@@ -33,9 +33,10 @@ protected:
     ~BasicTrap() = default;
 };
 
-// Cycle steps the kinds share: start activating (the animation once or looping), and ready
-// again (green, the idle animation started over when asked).
+// Cycle steps the kinds share: start activating (the animation once or looping; with the
+// activation sound or without), and ready again (green, the idle animation started over when asked).
 void ActivateLooping(TrapData& trap, bool loop);
+void ActivateSilently(TrapData& trap, bool loop);
 void BackToReady(TrapData& trap, bool restartAnimation);
 
 void RegisterTrapKinds(std::map<std::string, TrapBehavior*>& map);

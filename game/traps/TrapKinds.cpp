@@ -29,7 +29,6 @@
 #include "physics/RegionComp.h"
 
 namespace {
-constexpr Color kRed{1.0f, 0.0f, 0.0f, 1.0f};
 constexpr Color kOrange{1.0f, 0.4f, 0.0f, 1.0f};
 constexpr Color kGreen{0.0f, 1.0f, 0.0f, 1.0f};
 constexpr float kPi = 3.14159265358979f;
@@ -524,14 +523,8 @@ public:
     }
     void Activate(TrapData& trap) override
     {
-        Cog& cog = Own(trap);
         ShowTurret(trap, true);
-        ModelSeam& models = SceneModels();
-        models.SetAnimationActive(cog, true);
-        models.PlayAnimation(cog, "Activate", false);
-        models.SetModelColor(cog, kRed);
-        trap.stateTime = GameNow();
-        trap.state = TrapActivating;
+        ActivateSilently(trap, false);
     }
     void ActiveUpdate(TrapData& trap) override
     {
