@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "LOOM/base/Clocks.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/LOOM/support/LoomTestSupport.h"
 #include "tests/audio/AudioTestSupport.h"
 
@@ -182,10 +183,7 @@ TEST(AudioLoomDeathTest, NoSoundDeviceLogsOneLineAndEveryCallIsANoOp)
             CogFactory cogs;
             RegisterPositional(cogs);
             RegisterAudioComponents(cogs);
-            auto type = std::make_shared<Composer>(cogs, "Emitter", "");
-            type->AddComponent(1, cogs.Types().GetComponentFactory(1));
-            type->AddComponent(21, cogs.Types().GetComponentFactory(21));
-            cogs.Types().RegisterType("Emitter", type);
+            MakeCodeType(cogs, "Emitter", {1, 21});
             std::unique_ptr<AudioLoom> loom(AudioLoom::Create());
             LogProbe log;
             loom->Init();

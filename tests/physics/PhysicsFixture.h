@@ -21,6 +21,7 @@
 #include "physics/RegionComp.h"
 #include "physics/collision/CollisionData.h"
 #include "physics/collision/GridGround.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/TestComp.h"
 
@@ -105,13 +106,7 @@ protected:
         mLoom.reset();
     }
 
-    void MakeType(const std::string& name, std::vector<uint32_t> components)
-    {
-        auto composer = std::make_shared<Composer>(mCogs, name, "");
-        for (uint32_t id : components)
-            composer->AddComponent(id, mCogs.Types().GetComponentFactory(id));
-        mCogs.Types().RegisterType(name, composer);
-    }
+    void MakeType(const std::string& name, std::vector<uint32_t> components) { MakeCodeType(mCogs, name, components); }
 
     // A sphere of that radius (or, with a half size, a box) at the position.
     Cog* Spawn(const std::string& type, Vector3 position, float radius = 1.0f, Vector3 velocity = Vector3())

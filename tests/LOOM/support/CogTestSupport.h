@@ -15,6 +15,7 @@
 #include "LOOM/factory/CompFactory.h"
 #include "LOOM/math/Vector3.h"
 #include "LOOM/serial/Serializer.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/TempDir.h"
 
@@ -151,15 +152,10 @@ protected:
     std::shared_ptr<Composer> MakeType(const std::string& name, std::vector<uint32_t> components,
                                        const std::string& group = "")
     {
-        auto composer = std::make_shared<Composer>(mCogs, name, group);
-        for (uint32_t id : components)
-            composer->AddComponent(id, mCogs.Types().GetComponentFactory(id));
-        mCogs.Types().RegisterType(name, composer);
-        return composer;
+        return MakeCodeType(mCogs, name, components, group);
     }
 
     uint32_t LogMark() const { return Console::Instance().GetEntryCounter(); }
 
     CogFactory mCogs;
 };
-

@@ -6,6 +6,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/invaders/Pathings.h"
 #include "game/level/TileComp.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/LOOM/support/TestComp.h"
 #include "tests/game/invaders/InvaderSim.h"
 
@@ -177,10 +178,7 @@ CursorProbe& MakeCursor(GameSim& sim, const Vector3& at)
 {
     CogFactory& cogs = sim.Cogs();
     cogs.Types().RegisterComponent(kCursorProbeId, &gCursorProbeFactory);
-    auto composer = std::make_shared<Composer>(cogs, "TestCursor", "");
-    for (uint32_t id : {1u, kCursorProbeId})
-        composer->AddComponent(id, cogs.Types().GetComponentFactory(id));
-    cogs.Types().RegisterType("TestCursor", composer);
+    MakeCodeType(cogs, "TestCursor", {1, kCursorProbeId});
     Cog* cog = cogs.Allocate("TestCursor");
     cog->SetName("Cursor");
     cog->Get<Positional>()->SetPosition(at);

@@ -4,6 +4,7 @@
 
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/math/Plane.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/game/player/PlayerSim.h"
 #include "tests/input/LogProbe.h"
 
@@ -184,10 +185,7 @@ TEST(GameCamera, WithoutACameraItDoesNothingAndSaysSoOnce)
 {
     PlayerSim play(false);
     CogFactory& cogs = play.Sim().Cogs();
-    auto type = std::make_shared<Composer>(cogs, "Blind", "");
-    type->AddComponent(1, cogs.Types().GetComponentFactory(1));
-    type->AddComponent(GameCamera::kTypeId, cogs.Types().GetComponentFactory(GameCamera::kTypeId));
-    cogs.Types().RegisterType("Blind", type);
+    MakeCodeType(cogs, "Blind", {1, GameCamera::kTypeId});
     LogProbe log;
     Cog* blind = CreateAt(cogs, "Blind", Vector3(10, 50, 10));
     ASSERT_NE(blind, nullptr);

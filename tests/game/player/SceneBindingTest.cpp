@@ -4,16 +4,14 @@
 #include "game/player/SceneBinding.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/scene/Model.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/game/player/PlayerSim.h"
 
 TEST(SceneBinding, ReachesTheModelAndTheHudDisplayOfACog)
 {
     PlayerSim play(false);
     CogFactory& cogs = play.Sim().Cogs();
-    auto type = std::make_shared<Composer>(cogs, "Shown", "");
-    for (uint32_t id : {1u, Model::kTypeId, HudDisplay::kTypeId})
-        type->AddComponent(id, cogs.Types().GetComponentFactory(id));
-    cogs.Types().RegisterType("Shown", type);
+    MakeCodeType(cogs, "Shown", {1, Model::kTypeId, HudDisplay::kTypeId});
     Cog* cog = CreateAt(cogs, "Shown", Vector3(5, 0, 5));
     ASSERT_NE(cog, nullptr);
     auto& model = *cog->Get<Model>();

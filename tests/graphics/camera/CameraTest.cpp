@@ -15,6 +15,7 @@
 #include "LOOM/space/QTree.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/input/LogProbe.h"
 
 namespace {
@@ -28,11 +29,7 @@ protected:
         mLoom.reset(GraphicsLoom::Create());
         RegisterPositional(mCogs);
         RegisterCamera(mCogs);
-        auto type = std::make_shared<Composer>(mCogs, "Eye", "Camera");
-        type->AddComponent(1, mCogs.Types().GetComponentFactory(1));
-        type->AddComponent(Camera::kTypeId, mCogs.Types().GetComponentFactory(Camera::kTypeId));
-        mCogs.Types().RegisterType("Eye", type);
-        mCogs.Types().RegisterType("Camera", type);
+        mCogs.Types().RegisterType("Camera", MakeCodeType(mCogs, "Eye", {1, Camera::kTypeId}, "Camera"));
     }
     void TearDown() override
     {

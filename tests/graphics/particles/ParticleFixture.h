@@ -18,6 +18,7 @@
 #include "graphics/particles/ParticlePool.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/graphics/particles/RecordingDevice.h"
 #include "tests/platform/WindowFixture.h"
 
@@ -42,10 +43,7 @@ protected:
         for (uint32_t type : {3u, 12u})
         {
             mCogs.Types().RegisterComponent(type, ParticleFrame::Factory(type));
-            auto composer = std::make_shared<Composer>(mCogs, type == 3 ? "Cloud" : "Fx", "");
-            composer->AddComponent(1, mCogs.Types().GetComponentFactory(1));
-            composer->AddComponent(type, mCogs.Types().GetComponentFactory(type));
-            mCogs.Types().RegisterType(type == 3 ? "Cloud" : "Fx", composer);
+            MakeCodeType(mCogs, type == 3 ? "Cloud" : "Fx", {1, type});
         }
         mInUse = ParticlePool::InUse();
     }

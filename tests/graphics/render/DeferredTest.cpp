@@ -13,6 +13,7 @@
 #include "graphics/render/RenderQueue.h"
 #include "graphics/sky/Light.h"
 #include "graphics/sky/Sun.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/graphics/overlay/GameLoomFixture.h"
 
 namespace {
@@ -158,10 +159,7 @@ protected:
         frame.mView.Multiply(frame.mProjection, frame.mViewProjection);
         RegisterPositional(mCogs);
         mCogs.Types().RegisterComponent(Light::kTypeId, LightFactory());
-        auto composer = std::make_shared<Composer>(mCogs, "Lamp", "");
-        composer->AddComponent(1, mCogs.Types().GetComponentFactory(1));
-        composer->AddComponent(Light::kTypeId, mCogs.Types().GetComponentFactory(Light::kTypeId));
-        mCogs.Types().RegisterType("Lamp", composer);
+        MakeCodeType(mCogs, "Lamp", {1, Light::kTypeId});
         mWall = std::make_unique<FacingQuad>(*mDevice, -20.0f, 20.0f, -20.0f, 20.0f, kWallZ, Color(0.5f, 0.5f, 0.5f, 1),
                                              true);
     }

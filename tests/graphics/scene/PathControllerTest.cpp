@@ -11,6 +11,7 @@
 #include "graphics/scene/SceneComponents.h"
 #include "graphics/scene/path/Path.h"
 #include "graphics/scene/path/PathController.h"
+#include "tests/LOOM/support/CodeType.h"
 
 namespace {
 
@@ -20,9 +21,7 @@ protected:
     void SetUp() override
     {
         mCogs.Types().RegisterComponent(PathController::kTypeId, SceneComponentFactory(PathController::kTypeId));
-        auto type = std::make_shared<Composer>(mCogs, "Mover", "");
-        type->AddComponent(PathController::kTypeId, mCogs.Types().GetComponentFactory(PathController::kTypeId));
-        mCogs.Types().RegisterType("Mover", type);
+        MakeCodeType(mCogs, "Mover", {PathController::kTypeId});
     }
     void TearDown() override { mCogs.DestroyAll(); }
 

@@ -24,6 +24,7 @@
 #include "graphics/scene/Sprite.h"
 #include "graphics/scene/path/PathController.h"
 #include "graphics/scenery/SkyDome.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/graphics/LoomWindowFixture.h"
 #include "tests/graphics/resource/ResourceFixture.h"
 #include "tests/platform/WindowFixture.h"
@@ -65,11 +66,8 @@ protected:
     // A cog type in code: a Positional and the given components.
     void MakeType(const std::string& name, std::vector<uint32_t> components)
     {
-        auto type = std::make_shared<Composer>(*mCogs, name, "");
-        type->AddComponent(1, mCogs->Types().GetComponentFactory(1));
-        for (uint32_t id : components)
-            type->AddComponent(id, mCogs->Types().GetComponentFactory(id));
-        mCogs->Types().RegisterType(name, type);
+        components.insert(components.begin(), 1);
+        MakeCodeType(*mCogs, name, components);
     }
 
     // An uninitialised cog of the type at a place.

@@ -9,6 +9,7 @@
 #include "LOOM/space/QTree.h"
 #include "graphics/sky/Light.h"
 #include "graphics/sky/Sun.h"
+#include "tests/LOOM/support/CodeType.h"
 #include "tests/LOOM/support/CogTestSupport.h"
 #include "tests/graphics/scenery/SceneryFixture.h"
 #include "tests/input/LogProbe.h"
@@ -63,10 +64,7 @@ TEST_F(GroundCog, LightsOnCogsJoinTheLoomsSun)
     CogFactory cogs;
     RegisterPositional(cogs);
     cogs.Types().RegisterComponent(Light::kTypeId, LightFactory());
-    auto composer = std::make_shared<Composer>(cogs, "Lamp", "");
-    composer->AddComponent(1, cogs.Types().GetComponentFactory(1));
-    composer->AddComponent(Light::kTypeId, cogs.Types().GetComponentFactory(Light::kTypeId));
-    cogs.Types().RegisterType("Lamp", composer);
+    MakeCodeType(cogs, "Lamp", {1, Light::kTypeId});
     Cog* lamp = cogs.CreateAt("Lamp", Vector3(3.0f, 4.0f, 5.0f));
     ASSERT_NE(lamp, nullptr);
     Sun* sun = mLoom->Scenery().GetSun();
@@ -82,10 +80,7 @@ TEST_F(GroundCog, FieldsAreWrittenInTheirOrderAndReadBack)
     RegisterPositional(cogs);
     cogs.Types().RegisterComponent(HeightMap::kTypeId, HeightMapFactory());
     cogs.Types().RegisterComponent(Light::kTypeId, LightFactory());
-    auto composer = std::make_shared<Composer>(cogs, "Field", "");
-    composer->AddComponent(HeightMap::kTypeId, cogs.Types().GetComponentFactory(HeightMap::kTypeId));
-    composer->AddComponent(Light::kTypeId, cogs.Types().GetComponentFactory(Light::kTypeId));
-    cogs.Types().RegisterType("Field", composer);
+    MakeCodeType(cogs, "Field", {HeightMap::kTypeId, Light::kTypeId});
     TempDir dir;
     ScopedCwd cwd(dir.Path());
     Cog* cog = cogs.Create("Field");
