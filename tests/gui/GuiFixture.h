@@ -24,6 +24,7 @@
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
 #include "input/IOLoom.h"
+#include "tests/LOOM/support/RepoData.h"
 #include "tests/LOOM/support/TestComp.h"
 #include "tests/graphics/device/DeviceFixture.h"
 #include "tests/input/InputEvents.h"
@@ -36,11 +37,6 @@
 inline std::string GuiData(const std::string& name)
 {
     return (std::filesystem::path(LOOM_TEST_DATA) / "gui" / name).lexically_normal().string();
-}
-
-inline std::string GuiRepoData()
-{
-    return (std::filesystem::path(LOOM_TEST_DATA) / ".." / ".." / "data").lexically_normal().string() + "/";
 }
 
 constexpr uint32_t kHeardId = 961;
@@ -102,7 +98,7 @@ protected:
         RegisterGuiWidgetTypes();
         RegisterWidgetType("TrapDropButton", [] { return std::make_unique<StandInButton>(); });
         mOldDataPath = GetDataPath();
-        SetDataPath(GuiRepoData());
+        SetDataPath(RepoDataFolder());
         mIo.reset(IOLoom::Create());
         ASSERT_NE(mIo, nullptr);
         mIo->Init();

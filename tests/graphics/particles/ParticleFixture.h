@@ -19,6 +19,7 @@
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
 #include "tests/LOOM/support/CodeType.h"
+#include "tests/LOOM/support/RepoData.h"
 #include "tests/graphics/particles/RecordingDevice.h"
 #include "tests/platform/WindowFixture.h"
 
@@ -31,7 +32,7 @@ protected:
     void SetUp() override
     {
         mOldDataPath = GetDataPath();
-        SetDataPath((std::filesystem::path(LOOM_TEST_DATA) / ".." / ".." / "data").lexically_normal().string() + "/");
+        SetDataPath(RepoDataFolder());
         mTextures = std::make_unique<TextureStore>();
         mScope = std::make_unique<ResourceContext::Scope>(&mDevice, mTextures.get(), false);
         mStores = std::make_unique<ModelStoreSet>(mDeclarations);

@@ -9,13 +9,10 @@
 #include "LOOM/base/FileUtils.h"
 #include "graphics/resource/ResourceContext.h"
 #include "graphics/resource/Texture.h"
+#include "tests/LOOM/support/RepoData.h"
 #include "tests/graphics/device/DeviceFixture.h"
 
 // The repository's data folder, where texgen writes the textures.
-inline std::string RepoDataFolder()
-{
-    return (std::filesystem::path(LOOM_TEST_DATA) / ".." / ".." / "data").lexically_normal().string() + "/";
-}
 
 // A GL device, a texture store reached through the resource context, and the data path on
 // the repository's data folder; everything restored afterwards.

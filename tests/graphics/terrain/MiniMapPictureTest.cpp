@@ -9,13 +9,7 @@
 #include "graphics/resource/DdsReader.h"
 #include "graphics/resource/TextureData.h"
 #include "graphics/terrain/ImageFile.h"
-
-namespace {
-std::string RepoData()
-{
-    return (std::filesystem::path(LOOM_TEST_DATA) / ".." / ".." / "data").lexically_normal().string() + "/";
-}
-} // namespace
+#include "tests/LOOM/support/RepoData.h"
 
 // The HUD's mini-map picture is the levels' ground: where the terrain's info texture gives the
 // dirt layer, the picture is brown; where it gives grass, green; rock, grey. Same rows and
@@ -23,14 +17,14 @@ std::string RepoData()
 TEST(MiniMapPicture, FollowsTheTerrainLayersTexelForTexel)
 {
     const std::string saved = GetDataPath();
-    SetDataPath(RepoData());
+    SetDataPath(RepoDataFolder());
     Image info;
     std::string error;
     const bool loaded = LoadImageFile("Textures/TerrainInfo.bmp", info, error);
     SetDataPath(saved);
     ASSERT_TRUE(loaded) << error;
 
-    std::ifstream file(RepoData() + "Textures/MiniMap.dds", std::ios::binary);
+    std::ifstream file(RepoDataFolder() + "Textures/MiniMap.dds", std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     TextureData dds;
     ASSERT_TRUE(DdsReader::Read(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), dds, error)) << error;

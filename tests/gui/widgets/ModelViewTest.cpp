@@ -22,7 +22,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(OpenWindow(GuiRepoData()));
+        ASSERT_NO_FATAL_FAILURE(OpenWindow(RepoDataFolder()));
         ASSERT_TRUE(mTree.Allocate(5));
         ASSERT_TRUE(mTree.BuildTree(512.0f));
         mIo.reset(IOLoom::Create());
