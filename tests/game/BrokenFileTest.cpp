@@ -23,6 +23,7 @@
 #include "gui/Widget.h"
 #include "gui/WidgetComp.h"
 #include "gui/WidgetFile.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 #include "tests/game/GameSim.h"
 
@@ -62,17 +63,6 @@ std::string BombPng()
     png += u32(256) + "IDAT" + std::string(256, '\x55') + u32(0);
     png += u32(0) + "IEND" + u32(0);
     return png;
-}
-
-std::vector<std::string> ErrorsSince(uint32_t mark)
-{
-    std::vector<std::string> errors;
-    const Console& console = Console::Instance();
-    const uint32_t written = console.GetEntryCounter() - mark;
-    for (size_t i = 0; i < written && i < console.GetEntries().Size(); ++i)
-        if (console.GetEntries().FromNewest(i).mCategory == LogError)
-            errors.push_back(console.GetEntries().FromNewest(i).mText);
-    return errors;
 }
 
 // Beside the data folder, where nothing the console, a script or a data file names may be read: a
@@ -374,7 +364,7 @@ TEST(BrokenFile, EachReaderRefusesItWithALineNamingIt)
         const auto start = std::chrono::steady_clock::now();
         c.mLoad(sim);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "refused before decoding";
-        const std::vector<std::string> errors = ErrorsSince(mark);
+        const std::vector<std::string> errors = LogCapture(mark).Errors();
         EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [&](const std::string& e) {
             return HoldsAll(e, c.mLine);
         })) << ::testing::PrintToString(errors);

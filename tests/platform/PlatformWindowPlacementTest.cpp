@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "LOOM/console/Console.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/platform/BombBitmap.h"
 
 TEST(PlatformWindowCenterOn, UsesIntegerHalves)
@@ -217,11 +218,7 @@ TEST(PlatformWindowSplash, ShowsTheBitmapOrNamesWhatIsWrongWithIt)
         EXPECT_EQ(shown.b, c.mRed ? 10 : 0);
         PlatformWindow::Destroy();
 
-        std::vector<std::string> errors;
-        const Console& console = Console::Instance();
-        for (size_t i = 0; i < console.GetEntryCounter() - mark && i < console.GetEntries().Size(); ++i)
-            if (console.GetEntries().FromNewest(i).mCategory == LogError)
-                errors.push_back(console.GetEntries().FromNewest(i).mText);
+        const std::vector<std::string> errors = LogCapture(mark).Errors();
         if (!c.mError)
             EXPECT_EQ(errors, std::vector<std::string>());
         else

@@ -11,6 +11,7 @@
 #include "LOOM/engine/Loom.h"
 #include "LOOM/factory/CogFactory.h"
 #include "tests/LOOM/support/FakeClock.h"
+#include "tests/LOOM/support/LogCapture.h"
 
 namespace {
 std::vector<std::string> gEvents;
@@ -82,12 +83,7 @@ using Names = std::vector<std::string>;
 
 bool Logged(const std::string& text, uint32_t since)
 {
-    const Console& console = Console::Instance();
-    const uint32_t count = console.GetEntryCounter() - since;
-    for (uint32_t i = 0; i < count && i < console.GetEntries().Size(); ++i)
-        if (console.GetEntries().FromNewest(i).mText == text)
-            return true;
-    return false;
+    return LogCapture(since).CountIf([&text](const LogEntry& entry) { return entry.mText == text; }) > 0;
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LOOM/console/Console.h"
 
@@ -27,6 +28,17 @@ public:
         return CountIf([&](const LogEntry& entry) { return entry.mText.find(part) != std::string::npos; });
     }
     bool Contains(const std::string& part) const { return Count(part) > 0; }
+    // The texts of the error lines, newest first.
+    std::vector<std::string> Errors() const
+    {
+        std::vector<std::string> errors;
+        CountIf([&errors](const LogEntry& entry) {
+            if (entry.mCategory == LogError)
+                errors.push_back(entry.mText);
+            return false;
+        });
+        return errors;
+    }
     // Everything logged since, the entries the ring no longer holds included.
     uint32_t Written() const { return Console::Instance().GetEntryCounter() - mStart; }
 
