@@ -16,6 +16,18 @@ bool IsFinite(const Quat& q)
 }
 
 float Norm(const Quat& q) { return std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z); }
+
+// A vector of the cube [-range, range] long enough to have a direction.
+Vector3 RandomDirection(std::mt19937& rng, float range)
+{
+    std::uniform_real_distribution<float> u(-range, range);
+    for (;;)
+    {
+        const Vector3 d(u(rng), u(rng), u(rng));
+        if (d.Length() >= 1e-3f)
+            return d;
+    }
+}
 } // namespace
 
 TEST(Quat, DefaultIsIdentity)
@@ -232,12 +244,9 @@ TEST(Quat, Slerp_DotRoundedPastOneStaysFinite)
 TEST(Quat, FromDirection_ForwardPointsAlongDirection)
 {
     std::mt19937 rng(2024);
-    std::uniform_real_distribution<float> u(-10.0f, 10.0f);
     for (int n = 0; n < 2000; ++n)
     {
-        const Vector3 d(u(rng), u(rng), u(rng));
-        if (d.Length() < 1e-3f)
-            continue;
+        const Vector3 d = RandomDirection(rng, 10.0f);
         const Quat q = Quat::FromDirection(d);
         ASSERT_TRUE(IsFinite(q));
         EXPECT_NEAR(Norm(q), 1.0f, 1e-5f);
@@ -248,14 +257,10 @@ TEST(Quat, FromDirection_ForwardPointsAlongDirection)
 TEST(Quat, FromDirection_HasNoRoll)
 {
     std::mt19937 rng(31);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     for (int n = 0; n < 500; ++n)
     {
-        const Vector3 d(u(rng), u(rng), u(rng));
-        if (d.Length() < 1e-3f)
-            continue;
         Vector3 side(1.0f, 0.0f, 0.0f);
-        Quat::FromDirection(d).RotateVector(side);
+        Quat::FromDirection(RandomDirection(rng, 1.0f)).RotateVector(side);
         EXPECT_NEAR(side.y, 0.0f, 2e-5f);
     }
 }
