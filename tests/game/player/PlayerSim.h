@@ -11,10 +11,12 @@
 #include "game/player/HUDComp.h"
 #include "game/player/LogicCommands.h"
 #include "game/player/MenuComp.h"
+#include "game/player/SceneBinding.h"
 #include "game/widgets/TrapDropButton.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/GraphicsScene.h"
 #include "graphics/camera/Camera.h"
+#include "graphics/device/Image.h"
 #include "graphics/guisystem/GuiSystem.h"
 #include "graphics/overlay/ConsoleOverlay.h"
 #include "gui/GuiInstall.h"
@@ -239,4 +241,29 @@ private:
     InvaderField mField;
     int mX = 0;
     int mY = 0;
+};
+
+// The shipped game drawn on the offscreen window through the program's own scene binding.
+struct BoundGame : PlayerWorld
+{
+    BoundGame() : mSim(GameDataFolder(), 7, &PlayerSim::AddLooms) { SetSceneSeam(&mScene); }
+    ~BoundGame() { SetSceneSeam(nullptr); }
+    BoundGame(const BoundGame&) = delete;
+    BoundGame& operator=(const BoundGame&) = delete;
+
+    // For tests that read pixels back: a sixteenth of the default back buffer, with the pixel
+    // counts they ask for scaled to match.
+    static constexpr TestScreen kReadScreen{200, 150};
+
+    // The device's picture after the given frames.
+    Image Frame(int steps = 1)
+    {
+        mSim.Step(steps);
+        Image image;
+        EXPECT_TRUE(GraphicsLoom::Instance()->GetDevice()->ReadBack(nullptr, image));
+        return image;
+    }
+
+    GameSim mSim;
+    SceneBinding mScene;
 };

@@ -26,12 +26,10 @@
 namespace {
 // The first level as the menus start it: the real data folder, its ground, start camera, claw
 // and HUD, drawn by the graphics loom on the offscreen window through the program's binding.
-struct LevelView : PlayerWorld
+struct LevelView : BoundGame
 {
     explicit LevelView(const TestScreen& screen, const char* script = "L1.lua", const char* camera = "LevelCamera")
-        : mSim(GameDataFolder(), 7, &PlayerSim::AddLooms)
     {
-        SetSceneSeam(&mScene);
         screen.Apply();
         // The input loom takes the new size in the next frame.
         mSim.Step();
@@ -56,20 +54,12 @@ struct LevelView : PlayerWorld
         IOLoom::Instance()->HandleEvent(InputEvents::Motion(Width() / 2, Height() / 2));
         EXPECT_TRUE(mSim.StepUntil(LoadingTextGone, 120));
     }
-    ~LevelView() { SetSceneSeam(nullptr); }
 
     int Width() const { return IOLoom::Instance()->GetScreenWidth(); }
     int Height() const { return IOLoom::Instance()->GetScreenHeight(); }
     Positional& CameraPlace() { return *PosOf(mCamera); }
     GameCamera& View() { return *mCamera->Get<GameCamera>(); }
 
-    Image Frame(int steps = 1)
-    {
-        mSim.Step(steps);
-        Image image;
-        EXPECT_TRUE(GraphicsLoom::Instance()->GetDevice()->ReadBack(nullptr, image));
-        return image;
-    }
     // The pixel over a world point in this frame's view.
     static Vector3 Screen(const Vector3& point)
     {
@@ -95,12 +85,6 @@ struct LevelView : PlayerWorld
     static int Green(uint32_t argb) { return int((argb >> 8) & 0xFF); }
     static int Blue(uint32_t argb) { return int(argb & 0xFF); }
 
-    // For tests that read pixels back: a sixteenth of the default back buffer, with the pixel
-    // counts they ask for scaled to match.
-    static constexpr TestScreen kReadScreen{200, 150};
-
-    GameSim mSim;
-    SceneBinding mScene;
     Cog* mCamera = nullptr;
     Cog* mCursor = nullptr;
     Cog* mHud = nullptr;

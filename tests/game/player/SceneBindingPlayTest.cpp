@@ -32,11 +32,10 @@
 namespace {
 // The shipped game: the real data folder and first level, graphics on the offscreen window and
 // the program's own scene binding.
-struct PlayedLevel : PlayerWorld
+struct PlayedLevel : BoundGame
 {
-    explicit PlayedLevel(const TestScreen& screen) : mSim(GameDataFolder(), 7, &PlayerSim::AddLooms)
+    explicit PlayedLevel(const TestScreen& screen)
     {
-        SetSceneSeam(&mScene);
         screen.Apply();
         mSim.Run("LogicCreateLevel Scripts\\Levels\\L1.lua");
         if (!HeightMap::Current())
@@ -44,12 +43,6 @@ struct PlayedLevel : PlayerWorld
         mSim.Run("SetPause false");
         mSim.Step();
     }
-    ~PlayedLevel() { SetSceneSeam(nullptr); }
-
-    // For tests that read pixels back: a sixteenth of the default back buffer, with the pixel
-    // counts they ask for scaled to match.
-    static constexpr TestScreen kReadScreen{200, 150};
-
     // The first level's view, come closer, on a point of the ground, after the given frames or
     // else once the loading text has slid away.
     void LookAt(const Vector3& at, int steps = 0)
@@ -69,13 +62,6 @@ struct PlayedLevel : PlayerWorld
             mSim.Step(steps);
         else
             EXPECT_TRUE(mSim.StepUntil(LoadingTextGone, 120));
-    }
-    Image Frame(int steps = 1)
-    {
-        mSim.Step(steps);
-        Image image;
-        EXPECT_TRUE(GraphicsLoom::Instance()->GetDevice()->ReadBack(nullptr, image));
-        return image;
     }
     // Pixels of the middle half of the screen whose colour moved by more than a step.
     static int Changed(const Image& a, const Image& b)
@@ -179,9 +165,6 @@ struct PlayedLevel : PlayerWorld
         IOLoom& io = *IOLoom::Instance();
         io.HandleEvent(InputEvents::Button(type, button, io.GetScreenWidth() / 2, io.GetScreenHeight() / 2));
     }
-
-    GameSim mSim;
-    SceneBinding mScene;
 };
 
 // Seen from above the turret's post, the angle between its muzzle and a point.
