@@ -42,11 +42,7 @@ struct Item
             s.SerializeQuat(mRotation);
             s.EndField("quat", false);
         }
-        if (s.BeginField("list", "Files", false, TypeElement, &mFiles))
-        {
-            s.SerializeFileList(mFiles);
-            s.EndField("list", false);
-        }
+        s.SerializeFileListField("Files", mFiles);
     }
 };
 
@@ -58,13 +54,7 @@ struct Level
     void Serialize(Serializer& s)
     {
         s.SerializeString("Title", mTitle);
-        if (s.BeginField("list", "Items", false, TypeElement, &mItems))
-        {
-            s.SerializeListHead(mItems, "serializable");
-            for (Item& item : mItems)
-                s.SerializeObject(item);
-            s.EndField("list", false);
-        }
+        SerializeElementList(s, "Items", mItems, "serializable", TypeObject);
     }
 };
 

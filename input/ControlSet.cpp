@@ -48,29 +48,14 @@ bool ParseWhen(const std::string& text, BindingWhen& when)
 std::vector<BindingRecord> ReadRecords(const std::string& fileName)
 {
     std::vector<BindingRecord> records;
-    size_t complete = 0;
     XMLLoader loader;
     if (loader.Open(fileName) && loader.BeginField("ControlSet", nullptr, false, TypeElement, &records))
     {
-        if (loader.BeginField("list", "Bindings", false, TypeElement, &records))
-        {
-            loader.SerializeListHead(records, "Binding");
-            for (BindingRecord& record : records)
-            {
-                if (!loader.BeginField("Binding", nullptr, false, TypeElement, &record))
-                    break;
-                record.Serialize(loader);
-                loader.EndField("Binding", false);
-                if (!loader.IsGood())
-                    break;
-                ++complete;
-            }
-            loader.EndField("list", false);
-        }
+        LoadWholeItems(loader, "Bindings", records, "Binding",
+                       [&loader](BindingRecord& record) { record.Serialize(loader); });
         loader.EndField("ControlSet", false);
     }
     loader.Close();
-    records.resize(std::min(complete, records.size()));
     return records;
 }
 

@@ -12,13 +12,7 @@ struct Color
     constexpr Color() = default;
     constexpr Color(float rIn, float gIn, float bIn, float aIn) : r(rIn), g(gIn), b(bIn), a(aIn) {}
 
-    void Set(float rIn, float gIn, float bIn, float aIn)
-    {
-        r = rIn;
-        g = gIn;
-        b = bIn;
-        a = aIn;
-    }
+    void Set(float rIn, float gIn, float bIn, float aIn) { *this = Color(rIn, gIn, bIn, aIn); }
     void Set(float all) { r = g = b = a = all; }
     // Bytes 0..255 per component.
     void SetBytes(int rIn, int gIn, int bIn, int aIn);

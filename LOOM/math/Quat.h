@@ -16,13 +16,7 @@ struct Quat
     constexpr Quat() = default;
     constexpr Quat(float wIn, float xIn, float yIn, float zIn) : w(wIn), x(xIn), y(yIn), z(zIn) {}
 
-    void Set(float wIn, float xIn, float yIn, float zIn)
-    {
-        w = wIn;
-        x = xIn;
-        y = yIn;
-        z = zIn;
-    }
+    void Set(float wIn, float xIn, float yIn, float zIn) { *this = Quat(wIn, xIn, yIn, zIn); }
 
     Quat Add(const Quat& other) const { return {w + other.w, x + other.x, y + other.y, z + other.z}; }
     Quat Scaled(float s) const { return {w * s, x * s, y * s, z * s}; }

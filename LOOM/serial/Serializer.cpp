@@ -16,6 +16,37 @@ void SingleField(Serializer& s, const char* typeName, uint32_t code, const char*
         s.EndField(typeName, true);
     }
 }
+
+// A single field whose stored form names what it holds (an enum, a shader, ...) as the
+// attribute "type" before the value.
+template <typename T>
+void NamedTypeField(Serializer& s, const char* typeName, uint32_t code, const char* name, T& value, const char* type)
+{
+    if (s.BeginField(typeName, name, true, code, &value))
+    {
+        s.SerializeNamed("type", type);
+        s.Serialize(value);
+        s.EndField(typeName, true);
+    }
+}
+
+// A list body of texts, each item a single field of typeName.
+void TextList(Serializer& s, std::vector<std::string>& items, const char* typeName, uint32_t code)
+{
+    s.SerializeListHead(items, typeName);
+    for (std::string& item : items)
+        SingleField(s, typeName, code, nullptr, item);
+}
+
+bool TextListField(Serializer& s, const char* name, std::vector<std::string>& items, const char* typeName,
+                   uint32_t code)
+{
+    if (!s.BeginField("list", name, false, TypeElement, &items))
+        return false;
+    TextList(s, items, typeName, code);
+    s.EndField("list", false);
+    return true;
+}
 } // namespace
 
 void Serializer::SerializeString(const char* name, std::string& value)
@@ -44,54 +75,26 @@ void Serializer::SerializeBoolField(const char* name, bool& value)
 
 void Serializer::SerializeEnum(const char* name, int32_t& value, const char* enumTypeName)
 {
-    if (BeginField("int", name, true, TypeInt, &value))
-    {
-        SerializeNamed("type", enumTypeName);
-        Serialize(value);
-        EndField("int", true);
-    }
+    NamedTypeField(*this, "int", TypeInt, name, value, enumTypeName);
 }
 
 void Serializer::SerializeUintEnum(const char* name, uint32_t& value, const char* enumTypeName)
 {
-    if (BeginField("uint", name, true, TypeUInt, &value))
-    {
-        SerializeNamed("type", enumTypeName);
-        Serialize(value);
-        EndField("uint", true);
-    }
+    NamedTypeField(*this, "uint", TypeUInt, name, value, enumTypeName);
 }
 
-void Serializer::SerializeFileList(std::vector<std::string>& files)
-{
-    SerializeListHead(files, "file");
-    for (std::string& file : files)
-        SingleField(*this, "file", TypeElement, nullptr, file);
-}
+void Serializer::SerializeFileList(std::vector<std::string>& files) { TextList(*this, files, "file", TypeElement); }
 
-void Serializer::SerializeStringList(std::vector<std::string>& texts)
-{
-    SerializeListHead(texts, "string");
-    for (std::string& text : texts)
-        SingleField(*this, "string", TypeString, nullptr, text);
-}
+void Serializer::SerializeStringList(std::vector<std::string>& texts) { TextList(*this, texts, "string", TypeString); }
 
 bool Serializer::SerializeFileListField(const char* name, std::vector<std::string>& files)
 {
-    if (!BeginField("list", name, false, TypeElement, &files))
-        return false;
-    SerializeFileList(files);
-    EndField("list", false);
-    return true;
+    return TextListField(*this, name, files, "file", TypeElement);
 }
 
 bool Serializer::SerializeStringListField(const char* name, std::vector<std::string>& texts)
 {
-    if (!BeginField("list", name, false, TypeElement, &texts))
-        return false;
-    SerializeStringList(texts);
-    EndField("list", false);
-    return true;
+    return TextListField(*this, name, texts, "string", TypeString);
 }
 
 void Serializer::SerializeVector(const char* name, Vector3& vector)
@@ -135,10 +138,5 @@ void Serializer::SerializeRangedReal(const char* name, float& value, float min, 
 
 void Serializer::SerializeTypedString(const char* name, std::string& value, const char* typeName)
 {
-    if (BeginField("string", name, true, TypeString, &value))
-    {
-        SerializeNamed("type", typeName);
-        Serialize(value);
-        EndField("string", true);
-    }
+    NamedTypeField(*this, "string", TypeString, name, value, typeName);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -138,6 +139,30 @@ void SerializeElementList(Serializer& s, const char* listName, std::vector<T>& i
 {
     SerializeItemList(s, listName, items, element,
                       [&s, element, code](T& item) { SerializeElement(s, element, code, item); });
+}
+
+// A "list" field of elements as a loader reads it: only the items read whole are kept, so a
+// broken one and those after it are dropped (the loader reports the break).
+template <typename T, typename ReadItem>
+void LoadWholeItems(Serializer& s, const char* listName, std::vector<T>& items, const char* element, ReadItem readItem)
+{
+    size_t complete = 0;
+    if (s.BeginField("list", listName, false, TypeElement, &items))
+    {
+        s.SerializeListHead(items, element);
+        for (T& item : items)
+        {
+            if (!s.BeginField(element, nullptr, false, TypeElement, &item))
+                break;
+            readItem(item);
+            s.EndField(element, false);
+            if (!s.IsGood())
+                break;
+            ++complete;
+        }
+        s.EndField("list", false);
+    }
+    items.resize(std::min(complete, items.size()));
 }
 
 template <typename T>

@@ -65,6 +65,25 @@ public:
     void CommitChanges() { mEffect->CommitChanges(); }
     void EndPass() { mEffect->EndPass(); }
     void End() { mEffect->End(); }
+    // Runs draw inside each pass of the technique the last Begin started.
+    template <typename Draw>
+    void ForEachPass(Draw draw)
+    {
+        for (uint32_t pass = 0; pass < mPasses; ++pass)
+        {
+            BeginPass(pass);
+            draw();
+            EndPass();
+        }
+    }
+    // Begin, draw inside every pass, End.
+    template <typename Draw>
+    void DrawPasses(Draw draw)
+    {
+        Begin();
+        ForEachPass(draw);
+        End();
+    }
     bool SetTechnique(int slot);
     bool SetTechniqueByName(const std::string& name)
     {

@@ -1,7 +1,5 @@
 #include "graphics/font/FontList.h"
 
-#include <algorithm>
-
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/serial/XMLLoader.h"
@@ -19,35 +17,21 @@ std::vector<FontList::FontFiles> FontList::ReadFontFiles(const std::string& conf
         Console::Instance().Log("FontList: cannot open " + configFile + ", no fonts", LogError);
         return fonts;
     }
-    size_t complete = 0;
     XMLLoader loader;
     if (loader.Open(path) && loader.BeginField("GuiConfig", nullptr, false, TypeElement, &fonts))
     {
-        if (loader.BeginField("list", "Fonts", false, TypeElement, &fonts))
-        {
-            loader.SerializeListHead(fonts, "Font");
-            for (FontFiles& font : fonts)
-            {
-                if (!loader.BeginField("Font", nullptr, false, TypeElement, &font))
-                    break;
-                loader.SerializeFile("Texture", font.mTexture);
-                loader.SerializeFile("Widths", font.mWidths);
-                // Both checked, so each refused name is named.
-                const bool texture = KeepDataName(font.mTexture);
-                const bool widths = KeepDataName(font.mWidths);
-                if (!texture || !widths)
-                    font = FontFiles();
-                loader.EndField("Font", false);
-                if (!loader.IsGood())
-                    break;
-                ++complete;
-            }
-            loader.EndField("list", false);
-        }
+        LoadWholeItems(loader, "Fonts", fonts, "Font", [&loader](FontFiles& font) {
+            loader.SerializeFile("Texture", font.mTexture);
+            loader.SerializeFile("Widths", font.mWidths);
+            // Both checked, so each refused name is named.
+            const bool texture = KeepDataName(font.mTexture);
+            const bool widths = KeepDataName(font.mWidths);
+            if (!texture || !widths)
+                font = FontFiles();
+        });
         // The GUI system's own sections follow the fonts; they are not read here.
     }
     loader.Close();
-    fonts.resize(std::min(complete, fonts.size()));
     return fonts;
 }
 

@@ -213,14 +213,7 @@ void Effect::Render(GraphicsDevice& device, const EffectView& view)
         const float rgba[4] = {c.r, c.g, c.b, c.a};
         shader->SetColor(Shader::Diffuse, rgba);
         shader->SetTexture(Shader::DiffuseMap, sprite.texture.GetTexture());
-        const uint32_t passes = shader->Begin();
-        for (uint32_t pass = 0; pass < passes; ++pass)
-        {
-            shader->BeginPass(pass);
-            sPlane->DrawPart(device, 0);
-            shader->EndPass();
-        }
-        shader->End();
+        shader->DrawPasses([&] { sPlane->DrawPart(device, 0); });
     }
 
     for (FontEffect& text : FontEffects)

@@ -134,7 +134,7 @@ void DeferredRenderer::DrawLightVolumes(GraphicsDevice& device, Shader& lighting
     if (sphere->IsBuilt() && sphere->GetPartCount() > 0)
     {
         effect.SetMatrix(mHandles.mTextureMatrix, frame.mView * frame.mProjection * kClipToTexture);
-        const uint32_t passes = lighting.Begin();
+        lighting.Begin();
         sphere->BindBuffers(device);
         for (Light* light : lights)
         {
@@ -154,12 +154,7 @@ void DeferredRenderer::DrawLightVolumes(GraphicsDevice& device, Shader& lighting
             const Color& c = light->mDiffuse;
             const float color[4] = {c.r, c.g, c.b, c.a};
             effect.SetFloatArray(mHandles.mLightColor, color, 4);
-            for (uint32_t pass = 0; pass < passes; ++pass)
-            {
-                lighting.BeginPass(pass);
-                sphere->DrawPart(device, 0);
-                lighting.EndPass();
-            }
+            lighting.ForEachPass([&] { sphere->DrawPart(device, 0); });
         }
         lighting.End();
     }

@@ -171,16 +171,11 @@ void PostProcessor::DrawQuad(Shader& shader)
 {
     if (!mQuad || !mDevice)
         return;
-    const uint32_t passes = shader.Begin();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
+    shader.DrawPasses([&] {
         mDevice->SetVertexLayout(mLayout.get());
         mDevice->SetStreamSource(mQuad.get(), 0, sizeof(QuadVertex));
         mDevice->Draw(PrimitiveType::TriangleStrip, 0, 2);
-        shader.EndPass();
-    }
-    shader.End();
+    });
 }
 
 void PostProcessor::DoPostPass(std::string technique, uint32_t a, uint32_t b, uint32_t destination)

@@ -16,6 +16,17 @@ namespace {
 // Lookups per frame of an animated texture (the first frame shows one lookup less).
 constexpr uint32_t kTicksPerFrame = 8;
 
+// The frames of an animated texture; none for a still one.
+template <typename Visit>
+void ForEachFrame(const AnimTex* anim, Visit visit)
+{
+    if (!anim)
+        return;
+    for (const Ref<Texture>& frame : anim->mFrames)
+        if (frame)
+            visit(*frame);
+}
+
 } // namespace
 
 AnimTex::~AnimTex() { ReleaseFrames(); }
@@ -98,20 +109,12 @@ Ref<Texture> Texture::CreateFromFileUnfiltered(const std::string& fileName)
 
 void Texture::AddFrameRefs()
 {
-    if (!mAnim)
-        return;
-    for (const Ref<Texture>& frame : mAnim->mFrames)
-        if (frame)
-            frame->AddRef();
+    ForEachFrame(mAnim.get(), [](Texture& frame) { frame.AddRef(); });
 }
 
 void Texture::ReleaseFrameRefs()
 {
-    if (!mAnim)
-        return;
-    for (const Ref<Texture>& frame : mAnim->mFrames)
-        if (frame)
-            frame->Release();
+    ForEachFrame(mAnim.get(), [](Texture& frame) { frame.Release(); });
 }
 
 void Texture::AddRef()

@@ -51,14 +51,7 @@ float* Quad(float* out, float left, float right, float bottom, float top)
 void DrawQuad(GraphicsDevice& device, Shader& shader, uint32_t firstVertex, const Color& color)
 {
     shader.SetColor(Shader::ModelColor, &color.r);
-    const uint32_t passes = shader.Begin();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
-        device.Draw(PrimitiveType::TriangleStrip, firstVertex, 2);
-        shader.EndPass();
-    }
-    shader.End();
+    shader.DrawPasses([&] { device.Draw(PrimitiveType::TriangleStrip, firstVertex, 2); });
     if (GraphicsLoom* loom = GraphicsLoom::Instance())
         loom->GetCounters().mTriangles += 2;
 }

@@ -191,10 +191,7 @@ void Model::Draw(GraphicsDevice& device, float frameTime, Shader* shader, Render
     shader->SetColor(Shader::ModelColor, &ModelColor.r);
     shader->SetWorldMatrices(tracks.empty() ? mWorld : tracks[0]);
     const uint32_t parts = mMesh->GetPartCount();
-    const uint32_t passes = shader->GetPassCount();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader->BeginPass(pass);
+    shader->ForEachPass([&] {
         for (uint32_t i = 0; i < parts; ++i)
         {
             if (!mVisible[i])
@@ -209,8 +206,7 @@ void Model::Draw(GraphicsDevice& device, float frameTime, Shader* shader, Render
             mMesh->DrawPart(device, i);
             Count(0, mMesh->GetPart(i)->mFaceCount);
         }
-        shader->EndPass();
-    }
+    });
 }
 
 void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry* entry)
@@ -222,10 +218,7 @@ void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry*
     {
         const std::vector<Matrix4>& tracks = mAnimation.GetTrackMatrices();
         const bool animated = IsAnimatedMesh();
-        const uint32_t passes = shader->GetPassCount();
-        for (uint32_t pass = 0; pass < passes; ++pass)
-        {
-            shader->BeginPass(pass);
+        shader->ForEachPass([&] {
             for (uint32_t i = 0; i < mMesh->GetPartCount(); ++i)
             {
                 if (mPartMaterials && !mVisible[i])
@@ -236,8 +229,7 @@ void Model::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry*
                 shader->CommitChanges();
                 mMesh->DrawPartAlt(device, i);
             }
-            shader->EndPass();
-        }
+        });
     }
     else if (ShadowType == kShadowBlob)
     {

@@ -26,13 +26,7 @@ void DrawVolume(GraphicsDevice& device, Shader& shader, const char* meshName, co
         return;
     shader.SetWorldMatrices(world);
     shader.CommitChanges();
-    const uint32_t passes = shader.GetPassCount();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
-        mesh->Draw(device);
-        shader.EndPass();
-    }
+    shader.ForEachPass([&] { mesh->Draw(device); });
 }
 
 // The unit sphere or cube over a volume's bounds placed at a position.
@@ -203,13 +197,7 @@ void SceneModel::DrawBlobShadow(GraphicsDevice& device, Shader& shader) const
     world.FromPosScale(ground, Vector3(size, size, size));
     shader.SetWorldMatrices(world);
     shader.CommitChanges();
-    const uint32_t passes = shader.GetPassCount();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
-        mShadowMesh->DrawPart(device, 0);
-        shader.EndPass();
-    }
+    shader.ForEachPass([&] { mShadowMesh->DrawPart(device, 0); });
 }
 
 void SceneModel::DrawBounds(GraphicsDevice& device, Shader* shader)

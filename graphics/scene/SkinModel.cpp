@@ -224,18 +224,14 @@ void SkinModel::Draw(GraphicsDevice& device, float frameTime, Shader* shader, Re
     shader->SetWorldMatrices(mWorld);
     shader->SetBones(mBoneCount, sPalette.data());
     const MeshPart* part = mMesh->GetPart(0);
-    const uint32_t passes = shader->GetPassCount();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader->BeginPass(pass);
+    shader->ForEachPass([&] {
         if (mFar)
             mMesh->DrawPartLod(device, 0);
         else
             mMesh->DrawPart(device, 0);
         if (part)
             Count(0, mFar ? part->mLodFaceCount : part->mFaceCount);
-        shader->EndPass();
-    }
+    });
 }
 
 void SkinModel::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEntry* entry)
@@ -250,15 +246,11 @@ void SkinModel::DrawShadow(GraphicsDevice& device, Shader* shader, RenderQueueEn
         shader->SetWorldMatrices(mWorld);
         shader->SetBones(mBoneCount, sPalette.data());
         shader->CommitChanges();
-        const uint32_t passes = shader->GetPassCount();
-        for (uint32_t pass = 0; pass < passes; ++pass)
-        {
-            shader->BeginPass(pass);
+        shader->ForEachPass([&] {
             if (const MeshPart* part = mMesh->GetPart(0))
                 Count(2, part->mShadowFaceCount);
             mMesh->DrawPartAlt(device, 0);
-            shader->EndPass();
-        }
+        });
     }
     else if (ShadowType == kShadowBlob)
     {
@@ -278,14 +270,7 @@ void SkinModel::RenderWithWorld(GraphicsDevice& device)
     mShader->SetWorldMatricesAlt(world);
     mShader->SetBones(mBoneCount, sPalette.data());
     mMesh->BindBuffers(device);
-    const uint32_t passes = mShader->Begin();
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        mShader->BeginPass(pass);
-        mMesh->DrawPart(device, 0);
-        mShader->EndPass();
-    }
-    mShader->End();
+    mShader->DrawPasses([&] { mMesh->DrawPart(device, 0); });
 }
 
 void RegisterSkinModelMessages(Composer& composer)

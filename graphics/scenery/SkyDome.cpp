@@ -58,14 +58,9 @@ void SkyDome::LoadCubeMap(std::string file)
 
 void SkyDome::DrawDome(GraphicsDevice& device, Shader& shader)
 {
-    const uint32_t passes = shader.Begin();
+    shader.Begin();
     mDome->BindBuffers(device);
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
-        mDome->DrawPart(device, 0);
-        shader.EndPass();
-    }
+    shader.ForEachPass([&] { mDome->DrawPart(device, 0); });
     shader.End();
 }
 

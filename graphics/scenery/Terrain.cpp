@@ -710,12 +710,10 @@ void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
     const float patchWorld = kPatchCells * mTileScale;
     // The effect keeps what it was last given; a patch texture may be gone since.
     effect.SetTexture(ground, nullptr);
-    const uint32_t passes = shader.Begin();
+    shader.Begin();
     device->SetVertexLayout(mLayout.get());
     device->SetIndices(mIndexBuffer.get());
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
+    shader.ForEachPass([&] {
         for (int32_t index : mVisible)
         {
             const Patch& patch = mPatchTable[size_t(index)];
@@ -730,8 +728,7 @@ void Terrain::DrawPatches(Shader& shader, std::span<const Plane, 6> frustum)
             mTrianglesDrawn += triangles;
             ++mPatchesDrawn;
         }
-        shader.EndPass();
-    }
+    });
     shader.End();
     effect.SetTexture(ground, nullptr);
 }
@@ -806,11 +803,9 @@ void Terrain::DrawDecals(Shader& shader)
     FxEffect& effect = shader.GetEffect();
     const float offset[3] = {0.0f, 0.0f, 1.0f};
     effect.SetFloatArray(effect.GetParameterByName("TextureOffset"), offset, 3);
-    const uint32_t passes = shader.Begin();
+    shader.Begin();
     device->SetVertexLayout(mLayout.get());
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader.BeginPass(pass);
+    shader.ForEachPass([&] {
         device->States().mDepthBias = kDecalDepthBias;
         for (size_t i = 0; i < decals.size(); ++i)
         {
@@ -845,7 +840,6 @@ void Terrain::DrawDecals(Shader& shader)
             device->DrawIndexed(PrimitiveType::TriangleList, 0, 0, uint32_t(decal.triangleCount));
         }
         device->States().mDepthBias = 0.0f;
-        shader.EndPass();
-    }
+    });
     shader.End();
 }

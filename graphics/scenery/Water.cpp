@@ -163,14 +163,11 @@ void Water::Render(GraphicsLoom& loom)
     const Matrix4 toTexture(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.5f, 0.5f, 0.5f,
                             1.0f);
     shader->SetMatrixByName("Mprojtex", viewProjection * toTexture);
-    const uint32_t passes = shader->Begin();
+    shader->Begin();
     device->SetVertexLayout(mLayout.get());
-    for (uint32_t pass = 0; pass < passes; ++pass)
-    {
-        shader->BeginPass(pass);
+    shader->ForEachPass([&] {
         device->SetStreamSource(mGrid.get(), 0, sizeof(GridVertex));
         device->Draw(PrimitiveType::TriangleList, 0, GetGridTriangles());
-        shader->EndPass();
-    }
+    });
     shader->End();
 }

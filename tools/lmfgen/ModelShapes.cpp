@@ -17,6 +17,21 @@ uint16_t AddVertex(LmfPart& part, const Vector3& p, const Vector3& n, float u, f
     return static_cast<uint16_t>(part.vertices.size() - 1);
 }
 
+// Visits the cells of a grid of (rows + 1) x (columns + 1) vertices laid out row by row:
+// a and b on one row, c and d below them.
+template <typename Visit>
+void ForEachCell(int rows, int columns, Visit visit)
+{
+    const int row = columns + 1;
+    for (int r = 0; r < rows; ++r)
+        for (int s = 0; s < columns; ++s)
+        {
+            const auto a = static_cast<uint16_t>(r * row + s);
+            const auto c = static_cast<uint16_t>(a + row);
+            visit(r, a, static_cast<uint16_t>(a + 1), c, static_cast<uint16_t>(c + 1));
+        }
+}
+
 // A latitude-longitude surface; rows from the top pole down to the last ring.
 LmfPart MakeRings(float radius, int rings, int segments, int lastRing, bool inward)
 {
@@ -31,23 +46,15 @@ LmfPart MakeRings(float radius, int rings, int segments, int lastRing, bool inwa
             AddVertex(part, n * radius, inward ? -n : n, float(s) / segments, float(r) / rings);
         }
     }
-    const int row = segments + 1;
-    for (int r = 0; r < lastRing; ++r)
-    {
-        for (int s = 0; s < segments; ++s)
-        {
-            const auto a = static_cast<uint16_t>(r * row + s);
-            const auto b = static_cast<uint16_t>(a + 1);
-            const auto c = static_cast<uint16_t>(a + row);
-            const auto d = static_cast<uint16_t>(c + 1);
-            const Vector3 centre = (part.vertices[a].position + part.vertices[d].position) * 0.5f;
-            const Vector3 out = inward ? -centre : centre;
-            if (r != 0)
-                AddFace(part, a, b, d, out);
-            if (r != rings - 1)
-                AddFace(part, a, d, c, out);
-        }
-    }
+    ForEachCell(lastRing, segments, [&](int r, uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+        const Vector3 centre = (part.vertices[a].position + part.vertices[d].position) * 0.5f;
+        const Vector3 out = inward ? -centre : centre;
+        // The rows at the poles shrink to a point: one triangle a cell there.
+        if (r != 0)
+            AddFace(part, a, b, d, out);
+        if (r != rings - 1)
+            AddFace(part, a, d, c, out);
+    });
     ComputeAdjacency(part);
     return part;
 }
@@ -106,16 +113,10 @@ LmfPart MakeGrid(float size, int cells)
         for (int x = 0; x <= cells; ++x)
             AddVertex(part, {-size / 2 + x * step, 0.0f, -size / 2 + z * step}, {0, 1, 0}, float(x) / cells,
                       float(z) / cells);
-    for (int z = 0; z < cells; ++z)
-        for (int x = 0; x < cells; ++x)
-        {
-            const auto a = static_cast<uint16_t>(z * (cells + 1) + x);
-            const auto b = static_cast<uint16_t>(a + 1);
-            const auto c = static_cast<uint16_t>(a + cells + 1);
-            const auto d = static_cast<uint16_t>(c + 1);
-            AddFace(part, a, b, d, {0, 1, 0});
-            AddFace(part, a, d, c, {0, 1, 0});
-        }
+    ForEachCell(cells, cells, [&](int, uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+        AddFace(part, a, b, d, {0, 1, 0});
+        AddFace(part, a, d, c, {0, 1, 0});
+    });
     ComputeAdjacency(part);
     return part;
 }
@@ -130,18 +131,11 @@ LmfPart MakeTube(float radius, float length, int rings, int segments)
             const Vector3 n(std::cos(theta), 0.0f, std::sin(theta));
             AddVertex(part, {n.x * radius, length * r / rings, n.z * radius}, n, float(s) / segments, float(r) / rings);
         }
-    const int row = segments + 1;
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < segments; ++s)
-        {
-            const auto a = static_cast<uint16_t>(r * row + s);
-            const auto b = static_cast<uint16_t>(a + 1);
-            const auto c = static_cast<uint16_t>(a + row);
-            const auto d = static_cast<uint16_t>(c + 1);
-            Vector3 out = part.vertices[a].normal + part.vertices[d].normal;
-            AddFace(part, a, b, d, out);
-            AddFace(part, a, d, c, out);
-        }
+    ForEachCell(rings, segments, [&](int, uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+        const Vector3 out = part.vertices[a].normal + part.vertices[d].normal;
+        AddFace(part, a, b, d, out);
+        AddFace(part, a, d, c, out);
+    });
     ComputeAdjacency(part);
     return part;
 }
