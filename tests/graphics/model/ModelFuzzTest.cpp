@@ -10,9 +10,11 @@
 namespace {
 
 // Every loader over the bytes: each either takes the file whole or stays empty, saying why
-// in one line (after the assertion of a wrong chunk type).
-void LoadAll(const std::string& bytes, size_t wholeParts)
+// in one line (after the assertion of a wrong chunk type). False once the test has failed: a
+// fuzz loop stops at its first bad case, named by the trace.
+bool LoadAll(const std::string& bytes, size_t wholeParts, size_t trace)
 {
+    SCOPED_TRACE(trace);
     const size_t limit = bytes.size();
     // One loader over a fresh reader of the bytes.
     auto read = [&](auto&& load) {
@@ -44,6 +46,7 @@ void LoadAll(const std::string& bytes, size_t wholeParts)
         for (const AnimationTrack& track : animation->mTracks)
             keys += track.keys.size();
     EXPECT_LE(keys * 44, limit);
+    return !::testing::Test::HasFailure();
 }
 
 void Load3DS(const std::string& bytes)
@@ -57,26 +60,36 @@ void Load3DS(const std::string& bytes)
     EXPECT_LE(size_t(mesh.mVertexCount) * 12, bytes.size());
 }
 
+// The file with that many bytes, at random places, set to random values.
+std::string Flipped(const std::string& file, int flips, std::mt19937& rng)
+{
+    std::uniform_int_distribution<size_t> at(0, file.size() - 1);
+    std::string bytes = file;
+    for (; flips > 0; --flips)
+        bytes[at(rng)] = static_cast<char>(rng());
+    return bytes;
+}
+
+// The file with the four bytes at the offset set to 0xFF: a count or size far beyond the data.
+std::string Huge(const std::string& file, size_t offset)
+{
+    std::string bytes = file;
+    bytes.replace(offset, 4, "\xFF\xFF\xFF\xFF");
+    return bytes;
+}
+
 } // namespace
 
 TEST(ModelFuzz, LmfFilesCutAtEveryByte)
 {
     const std::string turret = TurretFile();
     for (size_t cut = 0; cut < turret.size(); ++cut)
-    {
-        SCOPED_TRACE(cut);
-        LoadAll(turret.substr(0, cut), 9);
-        if (HasFailure())
+        if (!LoadAll(turret.substr(0, cut), 9, cut))
             return;
-    }
     const std::string invader = InvaderFile();
     for (size_t cut = 0; cut < invader.size(); cut += 61)
-    {
-        SCOPED_TRACE(cut);
-        LoadAll(invader.substr(0, cut), 1);
-        if (HasFailure())
+        if (!LoadAll(invader.substr(0, cut), 1, cut))
             return;
-    }
 }
 
 TEST(ModelFuzz, LmfFilesWithFlippedBytesAndHugeCounts)
@@ -85,27 +98,14 @@ TEST(ModelFuzz, LmfFilesWithFlippedBytesAndHugeCounts)
     const std::string files[] = {TurretFile(), TubeFile()};
     for (const std::string& file : files)
     {
-        std::uniform_int_distribution<size_t> at(0, file.size() - 1);
+        const size_t parts = file.size() == TurretFile().size() ? 9 : 1;
         for (int round = 0; round < 150; ++round)
-        {
-            std::string bytes = file;
-            for (int flips = 1 + round % 4; flips > 0; --flips)
-                bytes[at(rng)] = static_cast<char>(rng());
-            SCOPED_TRACE(round);
-            LoadAll(bytes, file.size() == TurretFile().size() ? 9 : 1);
-            if (HasFailure())
+            if (!LoadAll(Flipped(file, 1 + round % 4, rng), parts, round))
                 return;
-        }
         // Every field of the small chunks; a stride through the vertex payload.
         for (size_t offset = 0; offset + 4 <= file.size(); offset += offset < 512 ? 4 : 52)
-        {
-            std::string bytes = file;
-            bytes.replace(offset, 4, "\xFF\xFF\xFF\xFF");
-            SCOPED_TRACE(offset);
-            LoadAll(bytes, file.size() == TurretFile().size() ? 9 : 1);
-            if (HasFailure())
+            if (!LoadAll(Huge(file, offset), parts, offset))
                 return;
-        }
     }
 }
 
@@ -115,18 +115,8 @@ TEST(ModelFuzz, ThreeDsFilesCutFlippedAndHuge)
     for (size_t cut = 0; cut < file.size(); ++cut)
         Load3DS(file.substr(0, cut));
     std::mt19937 rng(99);
-    std::uniform_int_distribution<size_t> at(0, file.size() - 1);
     for (int round = 0; round < 600; ++round)
-    {
-        std::string bytes = file;
-        for (int flips = 1 + round % 3; flips > 0; --flips)
-            bytes[at(rng)] = static_cast<char>(rng());
-        Load3DS(bytes);
-    }
+        Load3DS(Flipped(file, 1 + round % 3, rng));
     for (size_t offset = 0; offset + 4 <= file.size(); offset += 2)
-    {
-        std::string bytes = file;
-        bytes.replace(offset, 4, "\xFF\xFF\xFF\xFF");
-        Load3DS(bytes);
-    }
+        Load3DS(Huge(file, offset));
 }

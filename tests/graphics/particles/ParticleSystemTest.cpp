@@ -32,6 +32,15 @@ std::string WriteText(const ScratchFolder& folder, const std::string& name, cons
     return path;
 }
 
+// Saves the object as "<element>.xml" and reads that file back into `back` with its own loader.
+template <typename T>
+void SaveAndLoad(const ScratchFolder& folder, const char* element, T& original, T& back)
+{
+    const std::string path = (folder.Path() / (std::string(element) + ".xml")).string();
+    ASSERT_TRUE(XMLSaver::SaveElement(path, element, original));
+    ASSERT_TRUE(back.Load(path));
+}
+
 } // namespace
 
 TEST(ParticleSystemTest, UpdaterTypesAtTheEndOfLife)
@@ -249,10 +258,8 @@ TEST(ParticleFilesTest, RoundTrip)
     system.maxParticles = 123;
     system.ParticleSize = 1.5f;
     system.fileStream = "Data/Effects/Fade.xml";
-    const std::string systemPath = (folder.Path() / "System.xml").string();
-    ASSERT_TRUE(XMLSaver::SaveElement(systemPath, "System", system));
     ParticleSystem systemBack;
-    ASSERT_TRUE(systemBack.Load(systemPath));
+    ASSERT_NO_FATAL_FAILURE(SaveAndLoad(folder, "System", system, systemBack));
     EXPECT_EQ(systemBack.UpdateTypes, 3);
     EXPECT_EQ(systemBack.BlendModes, 1);
     EXPECT_EQ(systemBack.texture.GetFile(), "Textures/Spark.dds");
@@ -274,10 +281,8 @@ TEST(ParticleFilesTest, RoundTrip)
     emitter.TotalToRelease = 9;
     emitter.EPosition = Vector3(1, 2, 3);
     emitter.DisMapFile = "Models/InvaderDM.lmf";
-    const std::string emitterPath = (folder.Path() / "Emitter.xml").string();
-    ASSERT_TRUE(XMLSaver::SaveElement(emitterPath, "Emitter", emitter));
     Emitter back;
-    ASSERT_TRUE(back.Load(emitterPath));
+    ASSERT_NO_FATAL_FAILURE(SaveAndLoad(folder, "Emitter", emitter, back));
     EXPECT_EQ(back.EmitRate, 12.0f);
     EXPECT_EQ(back.EmitType, 7);
     EXPECT_EQ(back.EmitBehavior, 3);
