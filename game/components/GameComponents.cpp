@@ -10,6 +10,7 @@
 #include "game/invaders/Kestrane.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/PhraseBank.h"
+#include "game/logic/SingleField.h"
 #include "physics/RegionComp.h"
 
 namespace {
@@ -105,11 +106,7 @@ void TimedDeathComp::Update()
 void FollowerComp::Serialize(Serializer& s)
 {
     SerializeHeader(s);
-    if (s.BeginField("uint", "followedObjID", true, TypeUInt, &followedObjID))
-    {
-        s.Serialize(followedObjID);
-        s.EndField("uint", true);
-    }
+    SerializeSingle(s, "uint", "followedObjID", TypeUInt, followedObjID);
     s.SerializeBoolField("FollowPosition", FollowPosition);
     s.SerializeBoolField("FollowOrientation", FollowOrientation);
     s.SerializeBoolField("DestroyWhenNoFollow", DestroyWhenNoFollow);

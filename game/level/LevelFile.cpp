@@ -19,6 +19,7 @@
 #include "game/level/TileMap.h"
 #include "game/level/TowerLookup.h"
 #include "game/level/Wall.h"
+#include "game/logic/SingleField.h"
 
 namespace {
 constexpr int32_t kLevelVersion = 1;
@@ -88,21 +89,12 @@ LevelObjectRecord RecordOf(Cog& cog, std::string name)
     return record;
 }
 
-template <typename T>
-void SerializeSingle(Serializer& s, const char* typeName, uint32_t code, T& value)
-{
-    if (s.BeginField(typeName, nullptr, true, code, &value))
-    {
-        s.Serialize(value);
-        s.EndField(typeName, true);
-    }
-}
-
 // Both lists of a level's data file, in file order.
 void SerializeLevelLists(Serializer& s, std::vector<LevelObjectRecord>& objects, std::vector<uint32_t>& flags)
 {
     SerializeElementList(s, nullptr, objects, "serializable", TypeObject);
-    SerializeItemList(s, nullptr, flags, "uint", [&s](uint32_t& f) { SerializeSingle(s, "uint", TypeUInt, f); });
+    SerializeItemList(s, nullptr, flags, "uint",
+                      [&s](uint32_t& f) { SerializeSingle(s, "uint", nullptr, TypeUInt, f); });
 }
 } // namespace
 
@@ -178,9 +170,9 @@ bool TileMap::SaveLevelFile(std::string path)
     int32_t version = kLevelVersion;
     uint32_t width = static_cast<uint32_t>(mGridWidth);
     uint32_t depth = static_cast<uint32_t>(mGridDepth);
-    SerializeSingle(saver, "int", TypeInt, version);
-    SerializeSingle(saver, "uint", TypeUInt, width);
-    SerializeSingle(saver, "uint", TypeUInt, depth);
+    SerializeSingle(saver, "int", nullptr, TypeInt, version);
+    SerializeSingle(saver, "uint", nullptr, TypeUInt, width);
+    SerializeSingle(saver, "uint", nullptr, TypeUInt, depth);
     SerializeLevelLists(saver, objects, flags);
     saver.Close();
     saved = saver.IsGood() && saved;
@@ -217,11 +209,11 @@ void TileMap::LoadLevelFile(std::string path)
     uint32_t fileDepth = 0;
     std::vector<LevelObjectRecord> objects;
     std::vector<uint32_t> flags;
-    SerializeSingle(loader, "int", TypeInt, version);
+    SerializeSingle(loader, "int", nullptr, TypeInt, version);
     if (version != 0)
     {
-        SerializeSingle(loader, "uint", TypeUInt, fileWidth);
-        SerializeSingle(loader, "uint", TypeUInt, fileDepth);
+        SerializeSingle(loader, "uint", nullptr, TypeUInt, fileWidth);
+        SerializeSingle(loader, "uint", nullptr, TypeUInt, fileDepth);
     }
     SerializeLevelLists(loader, objects, flags);
     const bool good = loader.IsGood();

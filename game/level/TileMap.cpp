@@ -13,6 +13,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/level/TileComp.h"
 #include "game/logic/LogicLoom.h"
+#include "game/logic/SingleField.h"
 
 namespace {
 class TileMapFactory : public CompFactoryOf<TileMap>
@@ -46,16 +47,8 @@ TileMap::~TileMap()
 void TileMap::Serialize(Serializer& s)
 {
     SerializeHeader(s);
-    if (s.BeginField("uint", "widthSize", true, TypeUInt, &widthSize))
-    {
-        s.Serialize(widthSize);
-        s.EndField("uint", true);
-    }
-    if (s.BeginField("uint", "depthSize", true, TypeUInt, &depthSize))
-    {
-        s.Serialize(depthSize);
-        s.EndField("uint", true);
-    }
+    SerializeSingle(s, "uint", "widthSize", TypeUInt, widthSize);
+    SerializeSingle(s, "uint", "depthSize", TypeUInt, depthSize);
     s.SerializeVector("WorldOffset", mWorldOffset);
     s.SerializeVector("WorldTileScale", mWorldTileScale);
     s.SerializeFile("MainLevelFile", MainLevelFile);

@@ -3,14 +3,11 @@
 #include <utility>
 
 #include "LOOM/serial/Serializer.h"
+#include "game/logic/SingleField.h"
 
 void TrapInfo::Serialize(Serializer& s)
 {
-    if (s.BeginField("char", "trapKey", true, TypeChar, &trapKey))
-    {
-        s.Serialize(trapKey);
-        s.EndField("char", true);
-    }
+    SerializeSingle(s, "char", "trapKey", TypeChar, trapKey);
     s.SerializeDataFile("trapModelFile", trapModelFile);
     s.SerializeDataFile("trapImageFile", trapImageFile);
     s.SerializeBoolField("MustOrient", MustOrient);

@@ -8,6 +8,7 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/level/LevelFile.h"
 #include "game/level/Wall.h"
+#include "game/logic/SingleField.h"
 #include "tests/LOOM/support/LogCapture.h"
 #include "tests/game/GameSim.h"
 #include "tools/LevelBuilder.h"
@@ -15,30 +16,23 @@
 namespace {
 Positional& PositionalOf(Cog& cog) { return *cog.Get<Positional>(); }
 
-template <typename T>
-void Single(Serializer& s, const char* type, uint32_t code, T value)
-{
-    s.BeginField(type, nullptr, true, code, &value);
-    s.Serialize(value);
-    s.EndField(type, true);
-}
-
 // A level data file written field by field: version, sizes (not in version 0), no objects, flags.
 void WriteFlagsFile(const std::string& path, int32_t version, uint32_t width, uint32_t depth,
                     const std::vector<uint32_t>& flags)
 {
     BinarySaver saver;
     ASSERT_TRUE(saver.Open(path));
-    Single(saver, "int", TypeInt, version);
+    SerializeSingle(saver, "int", nullptr, TypeInt, version);
     if (version != 0)
     {
-        Single(saver, "uint", TypeUInt, width);
-        Single(saver, "uint", TypeUInt, depth);
+        SerializeSingle(saver, "uint", nullptr, TypeUInt, width);
+        SerializeSingle(saver, "uint", nullptr, TypeUInt, depth);
     }
     std::vector<LevelObjectRecord> none;
     SerializeElementList(saver, nullptr, none, "serializable", TypeObject);
     std::vector<uint32_t> items = flags;
-    SerializeItemList(saver, nullptr, items, "uint", [&saver](uint32_t& f) { Single(saver, "uint", TypeUInt, f); });
+    SerializeItemList(saver, nullptr, items, "uint",
+                      [&saver](uint32_t& f) { SerializeSingle(saver, "uint", nullptr, TypeUInt, f); });
     saver.Close();
 }
 
