@@ -382,25 +382,22 @@ void EffectBinding::SetEmitterVector(Cog& cog, int32_t emitter, const std::strin
 
 void EffectBinding::SetEmitterFloat(Cog& cog, int32_t emitter, const std::string& name, float value)
 {
+    static constexpr std::pair<const char*, float Emitter::*> kNumbers[] = {
+        {"EmitRate", &Emitter::EmitRate}, {"EmitPhi", &Emitter::EmitPhi},   {"LifeTime", &Emitter::LifeTime},
+        {"Speed", &Emitter::Speed},       {"Friction", &Emitter::Friction}, {"Distance", &Emitter::Distance},
+        {"DMScale", &Emitter::DMScale}};
     Emitter* e = EmitterOf(mUnserved, cog, emitter, "SetEmitterFloat");
     if (!e)
         return;
-    if (name == "EmitRate")
-        e->EmitRate = value;
-    else if (name == "EmitPhi")
-        e->EmitPhi = value;
-    else if (name == "LifeTime")
-        e->LifeTime = value;
-    else if (name == "Speed")
-        e->Speed = value;
-    else if (name == "Friction")
-        e->Friction = value;
-    else if (name == "Distance")
-        e->Distance = value;
-    else if (name == "DMScale")
-        e->DMScale = value;
-    else
-        Unserved(mUnserved, "emitter " + e->GetFileName() + " has no number \"" + name + "\"");
+    for (const auto& [field, member] : kNumbers)
+    {
+        if (name == field)
+        {
+            e->*member = value;
+            return;
+        }
+    }
+    Unserved(mUnserved, "emitter " + e->GetFileName() + " has no number \"" + name + "\"");
 }
 
 void EffectBinding::SetEmitterRange(Cog& cog, int32_t emitter, const std::string& name, float low, float high)
