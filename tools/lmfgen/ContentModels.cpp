@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "tools/lmfgen/GameModels.h"
 #include "tools/lmfgen/ModelShapes.h"
@@ -1136,9 +1135,7 @@ bool WriteContentModels(const std::string& dataFolder)
         const fs::path path = fs::path(dataFolder) / file.name;
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
-        std::ofstream out(path.string(), std::ios::binary | std::ios::trunc);
-        out.write(file.bytes.data(), static_cast<std::streamsize>(file.bytes.size()));
-        ok = static_cast<bool>(out) && ok;
+        ok = SaveBytes(path.string(), file.bytes) && ok;
     }
     return ok;
 }
