@@ -19,48 +19,34 @@
 #include "LOOM/math/Random.h"
 #include "LOOM/space/QTree.h"
 #include "bench/BenchCogs.h"
+#include "bench/BenchLogic.h"
 #include "bench/CountingNew.h"
 #include "bench/PairedRun.h"
 #include "bench/ThreadClock.h"
 #include "game/components/Explosives.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
-#include "game/logic/LogicLoom.h"
-#include "game/player/PlayerBinding.h"
 #include "physics/RegionComp.h"
 
 namespace {
 constexpr int kInvaders = 500;
 constexpr int kBlasts = 20;
 
-Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position)
-{
-    Cog* cog = cogs.Allocate(type);
-    if (!cog)
-        return nullptr;
-    cog->Get<Positional>()->SetPosition(position);
-    cog->Initialize();
-    return cog;
-}
-
 void BM_AreaDamage(benchmark::State& state)
 {
     QTree tree;
     tree.Init();
     CogFactory& cogs = CogFactory::Instance();
-    RegisterPositional(cogs);
     RegisterRegionComp(cogs);
-    static PlayerBinding player;
-    SetPlayerSide(&player);
-    std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
-    logic->RegisterTypes();
+    std::unique_ptr<LogicLoom> logic = StartLogic(cogs);
     MakeType(cogs, "BenchInvader", {1, Kestrane::kTypeId});
     MakeType(cogs, "BenchBlast", {1, RegionComp::kTypeId, RegionExplosionDamage::kTypeId});
 
     RandomSeed(9);
     for (int i = 0; i < kInvaders; ++i)
     {
-        Cog* cog = Place(cogs, "BenchInvader", Vector3(RandomFloat(60.0f, 140.0f), 1.0f, RandomFloat(60.0f, 140.0f)));
+        Cog* cog =
+            CreateAt(cogs, "BenchInvader", Vector3(RandomFloat(60.0f, 140.0f), 1.0f, RandomFloat(60.0f, 140.0f)));
         Kestrane* k = cog->Get<Kestrane>();
         k->mCurHP = k->mMaxHP = 1e9f;
     }

@@ -11,6 +11,10 @@
 #include "LOOM/base/FileUtils.h"
 #include "graphics/device/GraphicsDevice.h"
 
+// The frame size every drawing benchmark measures at.
+constexpr int kBenchWidth = 1024;
+constexpr int kBenchHeight = 768;
+
 // A hidden window of this size with a GL device on it, without the platform layer; null and `error`
 // set when the device cannot start.
 inline std::unique_ptr<GraphicsDevice> OpenBenchDevice(int width, int height, SDL_Window*& window, std::string& error)

@@ -29,8 +29,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 // The stress crowd, and the most grunts level 1 has alive at once.
 constexpr int kStressCrowd = 24;
 constexpr int kLevelCrowd = 5;
@@ -81,7 +79,7 @@ Game& Get()
         auto* g = new Game();
         if (!PrepareData(*g))
             return g;
-        if (!bench_game::StartEngine("Scripts\\Bench.lua", kWidth, kHeight, g->mWindow, g->mError))
+        if (!bench_game::StartEngine("Scripts\\Bench.lua", kBenchWidth, kBenchHeight, g->mWindow, g->mError))
             return g;
         Console& console = Console::Instance();
         console.ExecuteLine("Create LevelGround");

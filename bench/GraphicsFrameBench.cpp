@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 constexpr int kQuads = 1000;
 
 struct Vertex
@@ -49,7 +47,7 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        if (!OpenBenchSetup(*s, kWidth, kHeight, std::string(LOOM_TEST_DATA) + "/"))
+        if (!OpenBenchSetup(*s, kBenchWidth, kBenchHeight, std::string(LOOM_TEST_DATA) + "/"))
             return s;
         for (int i = 0; i < 4; ++i)
         {
@@ -175,7 +173,7 @@ void BM_RawGlQuads(benchmark::State& state)
         const char sampler[] = {'T', char('0' + i), '\0'};
         glUniform1i(program.Uniform(sampler), i);
     }
-    const BenchGlTarget target(kWidth, kHeight);
+    const BenchGlTarget target(kBenchWidth, kBenchHeight);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);

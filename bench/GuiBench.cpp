@@ -27,9 +27,6 @@
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
-
 struct Setup
 {
     SDL_Window* mWindow = nullptr;
@@ -90,19 +87,19 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        if (!OpenBenchSetup(*s, kWidth, kHeight, std::string(LOOM_TEST_DATA) + "/../../data/"))
+        if (!OpenBenchSetup(*s, kBenchWidth, kBenchHeight, std::string(LOOM_TEST_DATA) + "/../../data/"))
             return s;
         s->mStore = std::make_unique<TextureStore>();
         s->mStore->SetFolder("Textures");
         ResourceContext::Set(s->mDevice.get(), s->mStore.get(), false);
         s->mIo.reset(IOLoom::Create());
         s->mIo->Init();
-        s->mIo->SetScreenSize(kWidth, kHeight);
+        s->mIo->SetScreenSize(kBenchWidth, kBenchHeight);
         RegisterGuiWidgetTypes();
         s->mGui = std::make_unique<GuiSystem>();
         s->mGui->SetLayer(WidgetLayer::Make());
         s->mGui->SetConfigFile("Config/GuiConfig.xml");
-        s->mGui->Init(s->mDevice.get(), kWidth, kHeight);
+        s->mGui->Init(s->mDevice.get(), kBenchWidth, kBenchHeight);
         s->mGui->LoadFonts("Config/GuiConfig.xml");
         s->mCogs = std::make_unique<CogFactory>();
         auto type = std::make_shared<Composer>(*s->mCogs, "Hud", "Gui");

@@ -18,6 +18,7 @@
 #include "LOOM/math/Random.h"
 #include "LOOM/space/QTree.h"
 #include "bench/BenchCogs.h"
+#include "bench/BenchLogic.h"
 #include "bench/CountingNew.h"
 #include "bench/PairedRun.h"
 #include "game/invaders/Kestrane.h"
@@ -26,7 +27,6 @@
 #include "game/logic/HeadlessScene.h"
 #include "game/logic/LogicLoom.h"
 #include "game/player/HUDComp.h"
-#include "game/player/PlayerBinding.h"
 #include "game/traps/TrapData.h"
 #include "gui/WidgetComp.h"
 #include "gui/WidgetFile.h"
@@ -48,11 +48,7 @@ public:
 void Scatter(CogFactory& cogs, const std::string& type, int count)
 {
     for (int i = 0; i < count; ++i)
-    {
-        Cog* cog = cogs.Allocate(type);
-        cog->Get<Positional>()->SetPosition(Vector3(RandomFloat(0.0f, kSide), 1.0f, RandomFloat(0.0f, kSide)));
-        cog->Initialize();
-    }
+        CreateAt(cogs, type, Vector3(RandomFloat(0.0f, kSide), 1.0f, RandomFloat(0.0f, kSide)));
 }
 
 template <typename T>
@@ -71,12 +67,8 @@ void BM_HudFrame(benchmark::State& state)
     SetSceneSeam(&seam);
     RegisterGuiWidgetTypes();
     CogFactory& cogs = CogFactory::Instance();
-    RegisterPositional(cogs);
     cogs.Types().RegisterComponent(WidgetComp::kTypeId, WidgetComp::Factory());
-    static PlayerBinding player;
-    SetPlayerSide(&player);
-    std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
-    logic->RegisterTypes();
+    std::unique_ptr<LogicLoom> logic = StartLogic(cogs);
     logic->Init();
     DataController& data = *logic->mDataController;
     data.mGameState = StateInLevel;

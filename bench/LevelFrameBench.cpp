@@ -33,8 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 // Game time let pass per set-up frame, so the waves come out in a few hundred frames.
 constexpr uint64_t kSetupStepMicros = 100000;
 constexpr int kLevels = 2;
@@ -116,8 +114,8 @@ void CentrePointer()
     SDL_Event event{};
     event.type = SDL_MOUSEMOTION;
     event.motion.windowID = window ? SDL_GetWindowID(window) : 0;
-    event.motion.x = kWidth / 2;
-    event.motion.y = kHeight / 2;
+    event.motion.x = kBenchWidth / 2;
+    event.motion.y = kBenchHeight / 2;
     SDL_PushEvent(&event);
 }
 
@@ -158,7 +156,7 @@ Level* Enter(int level)
     if (!s.mStarted)
     {
         s.mStarted = true;
-        if (!bench_game::StartEngine("Scripts\\Bench.lua", kWidth, kHeight, s.mWindow, s.mError))
+        if (!bench_game::StartEngine("Scripts\\Bench.lua", kBenchWidth, kBenchHeight, s.mWindow, s.mError))
             return nullptr;
     }
     else

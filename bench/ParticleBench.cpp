@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "LOOM/math/Random.h"
+#include "bench/BenchDevice.h"
 #include "bench/BenchSeconds.h"
 #include "bench/CountingNew.h"
 #include "bench/ThreadClock.h"
@@ -223,8 +224,8 @@ Gl& GetGl()
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         g->mWindow = PlatformWindow::Create();
         DeviceDesc desc;
-        desc.mWidth = 1024;
-        desc.mHeight = 768;
+        desc.mWidth = kBenchWidth;
+        desc.mHeight = kBenchHeight;
         desc.mVSync = false;
         g->mDevice = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, g->mError);
         if (g->mDevice)

@@ -22,6 +22,7 @@
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "bench/BenchCogs.h"
+#include "bench/BenchLogic.h"
 #include "bench/CountingNew.h"
 #include "bench/PairedRun.h"
 #include "bench/ThreadClock.h"
@@ -29,8 +30,6 @@
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
-#include "game/logic/LogicLoom.h"
-#include "game/player/PlayerBinding.h"
 
 namespace {
 constexpr int kSide = 64;
@@ -98,18 +97,6 @@ struct FlowField
     }
 };
 
-Cog* Place(CogFactory& cogs, const std::string& type, Vector3 position, const char* name = nullptr)
-{
-    Cog* cog = cogs.Allocate(type);
-    if (!cog)
-        return nullptr;
-    if (name)
-        cog->SetName(name);
-    cog->Get<Positional>()->SetPosition(position);
-    cog->Initialize();
-    return cog;
-}
-
 void BM_InvaderPathing(benchmark::State& state)
 {
     // The invaders' update reads the game clock and stands still without an engine.
@@ -118,11 +105,7 @@ void BM_InvaderPathing(benchmark::State& state)
     engine.Start();
     gCoreEngine = &engine;
     CogFactory& cogs = CogFactory::Instance();
-    RegisterPositional(cogs);
-    static PlayerBinding player;
-    SetPlayerSide(&player);
-    std::unique_ptr<LogicLoom> logic(LogicLoom::Create());
-    logic->RegisterTypes();
+    std::unique_ptr<LogicLoom> logic = StartLogic(cogs);
     MakeType(cogs, "BenchLevel", {1, TileMap::kTypeId});
     MakeType(cogs, "BenchTower", {1, TileComp::kTypeId, 405});
     MakeType(cogs, "BenchWall", {1, TileComp::kTypeId, 104});
@@ -135,13 +118,13 @@ void BM_InvaderPathing(benchmark::State& state)
     map.mWorldOffset = Vector3(0.0f, 0.0f, 0.0f);
     map.mWorldTileScale = Vector3(kScale, kScale, kScale);
     level->Initialize();
-    Place(cogs, "BenchTower", map.TileToWorldAligned(32, 60, 4, 4), "Tower");
+    CreateAt(cogs, "BenchTower", map.TileToWorldAligned(32, 60, 4, 4))->SetName("Tower");
     std::vector<uint8_t> blocked(kSide * kSide, 0);
     for (int32_t line = 0; line < 3; ++line)
         for (int32_t x = 8 + line * 6; x < 40 + line * 6; ++x)
         {
             const int32_t z = 20 + line * 12;
-            Place(cogs, "BenchWall", map.TileToWorld(x, z));
+            CreateAt(cogs, "BenchWall", map.TileToWorld(x, z));
             blocked[size_t(z) * kSide + size_t(x)] = 1;
         }
     for (int32_t x = 30; x < 34; ++x)
@@ -153,7 +136,7 @@ void BM_InvaderPathing(benchmark::State& state)
     for (int i = 0; i < kInvaders; ++i)
     {
         const Vector3 at = map.TileToWorld(RandomInt(0, kSide - 1), RandomInt(0, 16)) + Vector3(0.0f, 1.0f, 0.0f);
-        Cog* cog = Place(cogs, "BenchInvader", at);
+        Cog* cog = CreateAt(cogs, "BenchInvader", at);
         Kestrane* k = cog->Get<Kestrane>();
         k->mAvoidWall = i % 2 == 0;
         k->ChangeState(StateAdvance);

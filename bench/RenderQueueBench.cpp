@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 constexpr int kShaders = 8;
 constexpr int kMeshes = 16;
 constexpr int kMaterials = 8;
@@ -116,7 +114,7 @@ Setup& Get()
 {
     static Setup* setup = [] {
         auto* s = new Setup();
-        if (!OpenBenchSetup(*s, kWidth, kHeight, std::string(LOOM_TEST_DATA) + "/"))
+        if (!OpenBenchSetup(*s, kBenchWidth, kBenchHeight, std::string(LOOM_TEST_DATA) + "/"))
             return s;
         static const VertexElement layout[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
                                                {12, VertexType::Float2, VertexSemantic::TexCoord, 0}};

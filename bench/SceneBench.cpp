@@ -34,8 +34,6 @@
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 constexpr int kInvaders = 200;
 constexpr float kStep = 1.0f / 60.0f;
 
@@ -71,7 +69,7 @@ Setup& Get()
             s->mError = "no GL context";
             return s;
         }
-        s->mLoom->Display().SetResolution(kWidth, kHeight);
+        s->mLoom->Display().SetResolution(kBenchWidth, kBenchHeight);
         for (const auto& [name, id] : {std::pair{"Eye", Camera::kTypeId}, std::pair{"Invader", SkinModel::kTypeId}})
         {
             auto type = std::make_shared<Composer>(*s->mCogs, name, "");

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/BenchDevice.h"
 #include "bench/BenchSeconds.h"
 #include "graphics/terrain/HeightMap.h"
 
@@ -150,9 +151,6 @@ BENCHMARK(BM_IntersectRay)->Unit(benchmark::kMillisecond);
 #include "platform/PlatformWindow.h"
 
 namespace {
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
-
 Matrix4 LookDown(float x, float z, float height)
 {
     // Straight down, +z up the screen.
@@ -164,7 +162,7 @@ struct FrameSetup
     std::unique_ptr<GraphicsLoom> loom;
     std::unique_ptr<HeightMap> map;
     std::unique_ptr<Terrain> terrain;
-    Matrix4 projection = Matrix4::PerspectiveFovLH(0.8f, float(kWidth) / float(kHeight), 1.0f, 2000.0f);
+    Matrix4 projection = Matrix4::PerspectiveFovLH(0.8f, float(kBenchWidth) / float(kBenchHeight), 1.0f, 2000.0f);
     double emptyMs = 0, wholeMs = 0, quarterMs = 0;
     uint32_t wholePatches = 0, quarterPatches = 0;
     bool ok = false;
@@ -180,7 +178,7 @@ struct FrameSetup
         loom->Init();
         if (!loom->GetDevice())
             return;
-        loom->Display().SetResolution(kWidth, kHeight);
+        loom->Display().SetResolution(kBenchWidth, kBenchHeight);
         map = std::make_unique<HeightMap>();
         map->mMapFile = "Data/TerrainHeight.bmp";
         map->mHeightScale = 25.5f;
@@ -353,7 +351,7 @@ void BM_BareGlWholeMap(benchmark::State& state)
     // One mipmapped texture stands for every patch's baked ground.
     glUniform1i(program.Uniform("GroundMap"), 0);
     const GLint patchOrigin = program.Uniform("PatchOrigin");
-    const BenchGlTarget target(kWidth, kHeight);
+    const BenchGlTarget target(kBenchWidth, kBenchHeight);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glDisable(GL_CULL_FACE);

@@ -9,6 +9,7 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/Serializer.h"
+#include "graphics/resource/ResourceFields.h"
 #include "gui/WidgetFile.h"
 #include "gui/WidgetLayer.h"
 
@@ -79,6 +80,7 @@ void Widget::SerializeImage(Serializer& s)
 {
     SerializeTexture(s, "Image", mImage);
     SerializeRect(s, "TextureRect", mTexRect);
+    SerializeColorField(s, "Color", mColor);
 }
 
 DataMember Widget::FindDataMember(std::string name)

@@ -112,6 +112,7 @@ protected:
     // rectangle, so fills and marks share the widget's texture and its batch.
     void DrawImagePart(GuiSystem& gui, const GuiBox& part, const Color& tint) const;
     void RenderChildren(GuiSystem& gui);
+    // The image, the part of its texture drawn and the tint, as every widget that draws one has.
     void SerializeImage(Serializer& s);
 
     std::string mName;

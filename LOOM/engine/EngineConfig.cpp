@@ -40,15 +40,7 @@ bool LoadEngineConfig(const std::string& fileName, EngineConfig& config)
     }
     // Read into a copy so that a file broken half-way changes nothing.
     EngineConfig loaded = config;
-    XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("EngineConfig", nullptr, false, TypeElement, &loaded))
-    {
-        loaded.Serialize(loader);
-        loader.EndField("EngineConfig", false);
-    }
-    const bool good = loader.IsGood();
-    loader.Close();
-    if (!good)
+    if (!XMLLoader::LoadElement(fileName, "EngineConfig", loaded))
     {
         std::fprintf(stderr, "%s is not correct: the engine starts with its default configuration\n", fileName.c_str());
         return false;

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kGlMajor = 3;
 constexpr int kGlMinor = 3;
-constexpr int kAttributeSlots = 12;
+constexpr int kAttributeSlots = int(kVertexAttributes.size());
 constexpr uint32_t kStreamSize = 1u << 20;
 
 class GlDevice;

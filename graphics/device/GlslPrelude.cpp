@@ -1,21 +1,15 @@
 #include "graphics/device/GlslPrelude.h"
 
+#include "graphics/device/GraphicsDevice.h"
+
 const std::string& VertexPrelude()
 {
-    static const std::string text = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
-layout(location = 1) in vec3 aNormal;
-layout(location = 2) in vec4 aColor0;
-layout(location = 3) in vec4 aColor1;
-layout(location = 4) in vec4 aTexCoord0;
-layout(location = 5) in vec4 aTexCoord1;
-layout(location = 6) in vec4 aTexCoord2;
-layout(location = 7) in vec4 aTexCoord3;
-layout(location = 8) in vec3 aTangent;
-layout(location = 9) in vec3 aBinormal;
-layout(location = 10) in vec4 aBlendWeight;
-layout(location = 11) in uvec4 aBlendIndices;
-uniform vec4 uClipPlanes[6];
+    static const std::string text = [] {
+        std::string out = "#version 330 core\n";
+        for (size_t i = 0; i < kVertexAttributes.size(); ++i)
+            out += "layout(location = " + std::to_string(i) + ") in " + kVertexAttributes[i].mGlslType + " " +
+                kVertexAttributes[i].mName + ";\n";
+        return out + R"(uniform vec4 uClipPlanes[6];
 uniform float uPointSize;
 out float gl_ClipDistance[6];
 // Engine clip space (depth 0..1, y up) to GL's; clip planes are given in engine clip space.
@@ -26,6 +20,7 @@ vec4 toClip(vec4 p)
     return vec4(p.x, -p.y, 2.0 * p.z - p.w, p.w);
 }
 )";
+    }();
     return text;
 }
 

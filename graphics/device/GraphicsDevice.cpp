@@ -5,50 +5,10 @@
 
 int32_t AttributeLocation(VertexSemantic semantic, uint8_t index)
 {
-    switch (semantic)
-    {
-    case VertexSemantic::Position:
-        return index == 0 ? 0 : -1;
-    case VertexSemantic::Normal:
-        return index == 0 ? 1 : -1;
-    case VertexSemantic::Color:
-        return index < 2 ? 2 + index : -1;
-    case VertexSemantic::TexCoord:
-        return index < 4 ? 4 + index : -1;
-    case VertexSemantic::Tangent:
-        return index == 0 ? 8 : -1;
-    case VertexSemantic::Binormal:
-        return index == 0 ? 9 : -1;
-    case VertexSemantic::BlendWeight:
-        return index == 0 ? 10 : -1;
-    case VertexSemantic::BlendIndices:
-        return index == 0 ? 11 : -1;
-    }
+    for (size_t i = 0; i < kVertexAttributes.size(); ++i)
+        if (kVertexAttributes[i].mSemantic == semantic && kVertexAttributes[i].mIndex == index)
+            return int32_t(i);
     return -1;
-}
-
-std::string AttributeName(VertexSemantic semantic, uint8_t index)
-{
-    switch (semantic)
-    {
-    case VertexSemantic::Position:
-        return "aPosition";
-    case VertexSemantic::Normal:
-        return "aNormal";
-    case VertexSemantic::Color:
-        return "aColor" + std::to_string(index);
-    case VertexSemantic::TexCoord:
-        return "aTexCoord" + std::to_string(index);
-    case VertexSemantic::Tangent:
-        return "aTangent";
-    case VertexSemantic::Binormal:
-        return "aBinormal";
-    case VertexSemantic::BlendWeight:
-        return "aBlendWeight";
-    case VertexSemantic::BlendIndices:
-        return "aBlendIndices";
-    }
-    return {};
 }
 
 uint32_t VertexTypeSize(VertexType type)

@@ -228,11 +228,34 @@ struct VertexElement
     uint8_t mIndex = 0;
 };
 
-// The attribute location of a semantic, -1 when the layer has none for it. Programs declare
-// their inputs at these locations.
+// A vertex input as every program declares it in GLSL.
+struct VertexAttribute
+{
+    VertexSemantic mSemantic;
+    uint8_t mIndex;
+    const char* mGlslType;
+    const char* mName;
+};
+
+// The layer's fixed attribute locations: each input sits at its place here, where the GLSL
+// prelude declares it.
+inline constexpr std::array<VertexAttribute, 12> kVertexAttributes = {{
+    {VertexSemantic::Position, 0, "vec4", "aPosition"},
+    {VertexSemantic::Normal, 0, "vec3", "aNormal"},
+    {VertexSemantic::Color, 0, "vec4", "aColor0"},
+    {VertexSemantic::Color, 1, "vec4", "aColor1"},
+    {VertexSemantic::TexCoord, 0, "vec4", "aTexCoord0"},
+    {VertexSemantic::TexCoord, 1, "vec4", "aTexCoord1"},
+    {VertexSemantic::TexCoord, 2, "vec4", "aTexCoord2"},
+    {VertexSemantic::TexCoord, 3, "vec4", "aTexCoord3"},
+    {VertexSemantic::Tangent, 0, "vec3", "aTangent"},
+    {VertexSemantic::Binormal, 0, "vec3", "aBinormal"},
+    {VertexSemantic::BlendWeight, 0, "vec4", "aBlendWeight"},
+    {VertexSemantic::BlendIndices, 0, "uvec4", "aBlendIndices"},
+}};
+
+// The attribute location of a semantic, -1 when the layer has none for it.
 int32_t AttributeLocation(VertexSemantic semantic, uint8_t index);
-// The GLSL name the prelude gives that attribute ("aPosition", "aTexCoord0", ...).
-std::string AttributeName(VertexSemantic semantic, uint8_t index);
 uint32_t VertexTypeSize(VertexType type);
 
 enum class TextureFormat : uint8_t

@@ -40,7 +40,6 @@ void ModelView::Serialize(Serializer& s)
 {
     Widget::Serialize(s);
     SerializeImage(s);
-    SerializeColorField(s, "Color", mColor);
     s.SerializeDataFile("ModelFile", mModelFile);
     s.SerializeDataFile("MaterialFile", mMaterialFile);
     s.SerializeString("Shader", mShader);

@@ -27,7 +27,6 @@ void Window::Serialize(Serializer& s)
 {
     Widget::Serialize(s);
     SerializeImage(s);
-    SerializeColorField(s, "Color", mColor);
 }
 
 void Window::Render(GuiSystem& gui)
@@ -42,7 +41,6 @@ void TextBox::Serialize(Serializer& s)
 {
     Widget::Serialize(s);
     SerializeImage(s);
-    SerializeColorField(s, "Color", mColor);
     s.SerializeString("Text", mText);
     s.SerializeInt("Font", mFont);
     SerializeColorField(s, "TextColor", mTextColor);
@@ -161,7 +159,6 @@ void CheckBox::Serialize(Serializer& s)
 {
     Widget::Serialize(s);
     SerializeImage(s);
-    SerializeColorField(s, "Color", mColor);
     SerializeColorField(s, "CheckColor", mCheckColor);
     s.SerializeBoolField("Checked", mChecked);
     mAction.Serialize(s);
@@ -196,7 +193,6 @@ void ProgressBar::Serialize(Serializer& s)
 {
     Widget::Serialize(s);
     SerializeImage(s);
-    SerializeColorField(s, "Color", mColor);
     SerializeColorField(s, "FillColor", mFillColor);
     s.SerializeRealField("Value", mValue);
     mValue = Clamp01(mValue);
@@ -375,7 +371,6 @@ void ImageBox::Serialize(Serializer& s)
 {
     Widget::Serialize(s);
     SerializeImage(s);
-    SerializeColorField(s, "Color", mColor);
     s.SerializeInt("IconColumns", mColumns);
     s.SerializeInt("IconRows", mRows);
     s.SerializeInt("Index", mIndex);
@@ -452,7 +447,6 @@ void MapImageBox::Serialize(Serializer& s)
 {
     Widget::Serialize(s);
     SerializeImage(s);
-    SerializeColorField(s, "Color", mColor);
     SerializeTexture(s, "IconTexture", mIconTexture);
     s.SerializeInt("IconColumns", mIconColumns);
     s.SerializeRealField("IconSize", mIconSize);

@@ -35,9 +35,9 @@ void ByteWriter::Str(const std::string& text)
     mBytes.push_back('\0');
 }
 
-bool ByteWriter::Save(const std::string& path) const
+bool SaveBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(mBytes.data(), static_cast<std::streamsize>(mBytes.size()));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }

@@ -16,8 +16,10 @@ public:
     void Str(const std::string& text);
 
     const std::string& Bytes() const { return mBytes; }
-    bool Save(const std::string& path) const;
 
 protected:
     std::string mBytes;
 };
+
+// Writes the bytes as the whole file; false when that failed.
+bool SaveBytes(const std::string& path, const std::string& bytes);

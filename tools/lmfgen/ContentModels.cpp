@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "tools/lmfgen/GameModels.h"
 #include "tools/lmfgen/ModelShapes.h"
@@ -286,6 +285,13 @@ std::vector<LmfClip> HammerClips()
             RigidClip("Deactivate", 1.2f, rest, {raised}), PoseClip("Idle", 2.0f, rest, {raised})};
 }
 
+// The four trap clips around an activation whose way back is a still pose at rest.
+std::vector<LmfClip> StillBackClips(const std::vector<Vector3>& rest, LmfClip activate, float back)
+{
+    return {RigidClip("Inactive", 1.0f, rest, {}), std::move(activate), RigidClip("Deactivate", back, rest, {}),
+            RigidClip("Idle", 2.0f, rest, {})};
+}
+
 std::vector<RigidPiece> SpringPieces()
 {
     std::vector<RigidPiece> p;
@@ -298,10 +304,11 @@ std::vector<RigidPiece> SpringPieces()
 std::vector<LmfClip> SpringClips()
 {
     const auto rest = RestOf(SpringPieces());
-    return {RigidClip("Inactive", 1.0f, rest, {}),
-            RigidClip("Activate", 0.4f, rest,
-                      {{2, {0, 3.5f, 0}, {1, 0, 0}, 0.0f, false}, {1, {0, 1.2f, 0}, {1, 0, 0}, 0.0f, false}}),
-            RigidClip("Deactivate", 0.6f, rest, {}), RigidClip("Idle", 2.0f, rest, {})};
+    return StillBackClips(
+        rest,
+        RigidClip("Activate", 0.4f, rest,
+                  {{2, {0, 3.5f, 0}, {1, 0, 0}, 0.0f, false}, {1, {0, 1.2f, 0}, {1, 0, 0}, 0.0f, false}}),
+        0.6f);
 }
 
 // The fan blows along -z: the housing faces that way and the rotor turns about z.
@@ -333,8 +340,7 @@ std::vector<LmfClip> FanClips()
     spin.tracks[3].clear();
     for (int k = 0; k <= 4; ++k)
         spin.tracks[3].push_back(Key(0.125f * float(k), rest[3], Turn({0, 0, 1}, 90.0f * float(k))));
-    return {RigidClip("Inactive", 1.0f, rest, {}), spin, RigidClip("Deactivate", 0.5f, rest, {}),
-            RigidClip("Idle", 2.0f, rest, {})};
+    return StillBackClips(rest, std::move(spin), 0.5f);
 }
 
 std::vector<RigidPiece> PoisonPieces()
@@ -350,9 +356,7 @@ std::vector<RigidPiece> PoisonPieces()
 std::vector<LmfClip> PoisonClips()
 {
     const auto rest = RestOf(PoisonPieces());
-    return {RigidClip("Inactive", 1.0f, rest, {}),
-            RigidClip("Activate", 1.0f, rest, {{2, {0, 2.0f, 0}, {0, 0, 1}, 25.0f, false}}),
-            RigidClip("Deactivate", 0.5f, rest, {}), RigidClip("Idle", 2.0f, rest, {})};
+    return StillBackClips(rest, RigidClip("Activate", 1.0f, rest, {{2, {0, 2.0f, 0}, {0, 0, 1}, 25.0f, false}}), 0.5f);
 }
 
 // A squat tank with a chimney; the cap lifts and turns as a cloud puffs out.
@@ -369,9 +373,7 @@ std::vector<RigidPiece> MistPieces()
 std::vector<LmfClip> MistClips()
 {
     const auto rest = RestOf(MistPieces());
-    return {RigidClip("Inactive", 1.0f, rest, {}),
-            RigidClip("Activate", 0.8f, rest, {{3, {0, 1.2f, 0}, {0, 1, 0}, 90.0f, false}}),
-            RigidClip("Deactivate", 0.5f, rest, {}), RigidClip("Idle", 2.0f, rest, {})};
+    return StillBackClips(rest, RigidClip("Activate", 0.8f, rest, {{3, {0, 1.2f, 0}, {0, 1, 0}, 90.0f, false}}), 0.5f);
 }
 
 // The usual four trap clips around an activation: "Inactive" at rest first, "Deactivate" the
@@ -1085,15 +1087,6 @@ std::vector<LmfClip> CursorClips()
         ClawClip("Release", 0.4f, 35.0f, -15.0f, -30.0f, 0.0f), ClawClip("Stun", 1.2f, -15.0f, -15.0f, -40.0f, 180.0f)};
 }
 
-std::vector<std::string> ClipNames(const std::vector<LmfClip>& clips)
-{
-    std::vector<std::string> names;
-    names.reserve(clips.size());
-    for (const LmfClip& clip : clips)
-        names.push_back(clip.name);
-    return names;
-}
-
 std::vector<ContentFile> ContentModelFiles()
 {
     std::vector<ContentFile> files;
@@ -1142,9 +1135,7 @@ bool WriteContentModels(const std::string& dataFolder)
         const fs::path path = fs::path(dataFolder) / file.name;
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
-        std::ofstream out(path.string(), std::ios::binary | std::ios::trunc);
-        out.write(file.bytes.data(), static_cast<std::streamsize>(file.bytes.size()));
-        ok = static_cast<bool>(out) && ok;
+        ok = SaveBytes(path.string(), file.bytes) && ok;
     }
     return ok;
 }

@@ -31,9 +31,6 @@ LmfMesh CursorMesh();
 std::vector<LmfBone> CursorBones();
 std::vector<LmfClip> CursorClips();
 
-// Names of every clip a file holds, for tests.
-std::vector<std::string> ClipNames(const std::vector<LmfClip>& clips);
-
 // Relative file name and bytes of each content model.
 struct ContentFile
 {

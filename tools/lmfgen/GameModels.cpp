@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "graphics/model/animation/InverseKinematics.h"
 #include "tools/lmfgen/ModelShapes.h"
@@ -366,9 +365,7 @@ bool WriteAllModels(const std::string& dataFolder)
     fs::create_directories(fs::path(dataFolder) / "Models", ec);
     fs::create_directories(fs::path(dataFolder) / "Data", ec);
     auto save = [&](const std::string& name, const std::string& bytes) {
-        std::ofstream out((fs::path(dataFolder) / name).string(), std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return static_cast<bool>(out);
+        return SaveBytes((fs::path(dataFolder) / name).string(), bytes);
     };
     bool ok = save("Models/UnitCube.lmf", UnitCubeFile());
     ok = save("Models/UnitSphere.lmf", UnitSphereFile()) && ok;

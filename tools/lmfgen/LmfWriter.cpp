@@ -45,26 +45,14 @@ LmfWriter& LmfWriter::Mesh(const LmfMesh& mesh)
         U32(part.target);
         U32(static_cast<uint32_t>(part.indices.size() / 3));
         Close();
-        Begin(0x04);
-        U32(static_cast<uint32_t>(part.indices.size()));
-        for (uint16_t i : part.indices)
-            U16(i);
-        Close();
-        Begin(0x05);
-        U32(static_cast<uint32_t>(part.adjacency.size()));
-        for (uint16_t a : part.adjacency)
-            U16(a);
-        Close();
-        Begin(0x06);
-        U32(static_cast<uint32_t>(part.vertices.size()));
-        for (const FileVertex& v : part.vertices)
-        {
+        ListChunk(0x04, part.indices, [this](uint16_t i) { U16(i); });
+        ListChunk(0x05, part.adjacency, [this](uint16_t a) { U16(a); });
+        ListChunk(0x06, part.vertices, [this](const FileVertex& v) {
             Vec(v.position);
             F32(v.u);
             F32(v.v);
             Vec(v.normal);
-        }
-        Close();
+        });
         if (part.influencesPerVertex > 0)
         {
             Begin(0x0A);
@@ -85,44 +73,29 @@ LmfWriter& LmfWriter::Mesh(const LmfMesh& mesh)
         }
     }
     if (!mesh.partBones.empty())
-    {
-        Begin(0x0D);
-        U32(static_cast<uint32_t>(mesh.partBones.size()));
-        for (const auto& bone : mesh.partBones)
-        {
-            U32(bone[0]);
-            U32(bone[1]);
-            U32(bone[2]);
-        }
-        Close();
-    }
+        ListChunk(0x0D, mesh.partBones, [this](const std::array<uint32_t, 3>& bone) {
+            for (uint32_t value : bone)
+                U32(value);
+        });
     return *this;
 }
 
 LmfWriter& LmfWriter::Bones(const std::vector<LmfBone>& bones)
 {
-    Begin(0x09);
-    U32(static_cast<uint32_t>(bones.size()));
-    for (const LmfBone& bone : bones)
-    {
+    ListChunk(0x09, bones, [this](const LmfBone& bone) {
         U32(static_cast<uint32_t>(bone.parent));
         for (float element : bone.matrix.m)
             F32(element);
-    }
-    Close();
+    });
     return *this;
 }
 
 LmfWriter& LmfWriter::NamedBones(const std::vector<LmfNamedBone>& bones)
 {
-    Begin(0x10);
-    U32(static_cast<uint32_t>(bones.size()));
-    for (const LmfNamedBone& bone : bones)
-    {
+    ListChunk(0x10, bones, [this](const LmfNamedBone& bone) {
         Str(bone.name);
         U32(bone.parent);
-    }
-    Close();
+    });
     return *this;
 }
 
@@ -159,11 +132,7 @@ LmfWriter& LmfWriter::Clips(const std::vector<LmfClip>& clips)
 
 LmfWriter& LmfWriter::DistancePoints(const std::vector<Vector3>& points)
 {
-    Begin(0xA0);
-    U32(static_cast<uint32_t>(points.size()));
-    for (const Vector3& p : points)
-        Vec(p);
-    Close();
+    ListChunk(0xA0, points, [this](const Vector3& p) { Vec(p); });
     return *this;
 }
 

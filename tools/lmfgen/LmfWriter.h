@@ -76,6 +76,16 @@ public:
 private:
     void Begin(uint32_t mark);
     void Close();
+    // A chunk of a count and then each item as write puts it.
+    template <typename T, typename Write>
+    void ListChunk(uint32_t mark, const std::vector<T>& items, Write write)
+    {
+        Begin(mark);
+        U32(static_cast<uint32_t>(items.size()));
+        for (const T& item : items)
+            write(item);
+        Close();
+    }
 
     size_t mOpen = 0;
 };

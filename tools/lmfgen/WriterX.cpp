@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "graphics/model/files/XMeshWriter.h"
 #include "tools/lmfgen/ModelShapes.h"
@@ -16,13 +15,6 @@ std::string Num(float value)
 }
 
 std::string Triple(const Vector3& v) { return Num(v.x) + ";" + Num(v.y) + ";" + Num(v.z) + ";"; }
-
-bool Save(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
-}
 } // namespace
 
 std::string WriteXText(const LmfPart& part, const Matrix4& frame, const std::string& texture)
@@ -104,8 +96,8 @@ bool WriteXCorpus(const std::string& folder)
     std::filesystem::create_directories(folder, error);
     const LmfPart box = MakeBox(Vector3(-1, -1, -1), Vector3(1, 1, 1));
     const LmfPart tube = MakeTube(0.5f, 2.0f, 2, 5);
-    bool ok = Save(folder + "/box.x", WriteXText(box, Matrix4(), "Textures/Box.png"));
-    ok = Save(folder + "/tube.x", WriteXText(tube, Matrix4::Translation(Vector3(1, 2, 3)), "Tube.dds")) && ok;
-    ok = Save(folder + "/box_bin.x", XMeshWriter::WriteBinary(PartAsXMesh(box))) && ok;
+    bool ok = SaveBytes(folder + "/box.x", WriteXText(box, Matrix4(), "Textures/Box.png"));
+    ok = SaveBytes(folder + "/tube.x", WriteXText(tube, Matrix4::Translation(Vector3(1, 2, 3)), "Tube.dds")) && ok;
+    ok = SaveBytes(folder + "/box_bin.x", XMeshWriter::WriteBinary(PartAsXMesh(box))) && ok;
     return ok;
 }
