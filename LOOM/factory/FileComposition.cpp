@@ -6,21 +6,9 @@
 #include "LOOM/serial/XMLLoader.h"
 #include "LOOM/serial/XMLSaver.h"
 
-namespace {
-template <typename T>
-void SingleItem(Serializer& s, const char* typeName, const char* fieldName, uint32_t code, T& value)
-{
-    if (s.BeginField(typeName, fieldName, true, code, &value))
-    {
-        s.Serialize(value);
-        s.EndField(typeName, true);
-    }
-}
-} // namespace
-
 void Funcmapping::Serialize(Serializer& s)
 {
-    SingleItem(s, "func", "func", TypeElement, mFunc);
+    SerializeSingle(s, "func", "func", TypeElement, mFunc);
     s.SerializeString("MappedName", mMappedName);
 }
 
@@ -35,10 +23,10 @@ void FileComposition::Serialize(Serializer& s)
     s.SerializeString("CogName", mCogName);
     s.SerializeString("GroupName", mGroupName);
     SerializeItemList(s, "Components", mComponents, "CompID",
-                      [&s](uint32_t& id) { SingleItem(s, "CompID", nullptr, TypeElement, id); });
+                      [&s](uint32_t& id) { SerializeSingle(s, "CompID", nullptr, TypeElement, id); });
     SerializeElementList(s, "Functions", mFunctions, "Funcmapping");
     SerializeItemList(s, "UpdateList", mUpdateList, "func",
-                      [&s](std::string& func) { SingleItem(s, "func", nullptr, TypeElement, func); });
+                      [&s](std::string& func) { SerializeSingle(s, "func", nullptr, TypeElement, func); });
     SerializeElementList(s, "Archetypes", mArchetypes, "Archetype");
 }
 

@@ -7,16 +7,6 @@
 #include "LOOM/math/Vector3.h"
 
 namespace {
-template <typename T>
-void SingleField(Serializer& s, const char* typeName, uint32_t code, const char* name, T& value)
-{
-    if (s.BeginField(typeName, name, true, code, &value))
-    {
-        s.Serialize(value);
-        s.EndField(typeName, true);
-    }
-}
-
 // A single field whose stored form names what it holds (an enum, a shader, ...) as the
 // attribute "type" before the value.
 template <typename T>
@@ -35,7 +25,7 @@ void TextList(Serializer& s, std::vector<std::string>& items, const char* typeNa
 {
     s.SerializeListHead(items, typeName);
     for (std::string& item : items)
-        SingleField(s, typeName, code, nullptr, item);
+        SerializeSingle(s, typeName, nullptr, code, item);
 }
 
 bool TextListField(Serializer& s, const char* name, std::vector<std::string>& items, const char* typeName,
@@ -51,11 +41,11 @@ bool TextListField(Serializer& s, const char* name, std::vector<std::string>& it
 
 void Serializer::SerializeString(const char* name, std::string& value)
 {
-    SingleField(*this, "string", TypeString, name, value);
+    SerializeSingle(*this, "string", name, TypeString, value);
 }
 void Serializer::SerializeFile(const char* name, std::string& value)
 {
-    SingleField(*this, "file", TypeElement, name, value);
+    SerializeSingle(*this, "file", name, TypeElement, value);
 }
 void Serializer::SerializeDataFile(const char* name, std::string& value)
 {
@@ -63,14 +53,14 @@ void Serializer::SerializeDataFile(const char* name, std::string& value)
     if (!IsSaving())
         KeepDataName(value);
 }
-void Serializer::SerializeInt(const char* name, int32_t& value) { SingleField(*this, "int", TypeInt, name, value); }
+void Serializer::SerializeInt(const char* name, int32_t& value) { SerializeSingle(*this, "int", name, TypeInt, value); }
 void Serializer::SerializeRealField(const char* name, float& value)
 {
-    SingleField(*this, "real", TypeFloat, name, value);
+    SerializeSingle(*this, "real", name, TypeFloat, value);
 }
 void Serializer::SerializeBoolField(const char* name, bool& value)
 {
-    SingleField(*this, "bool", TypeBool, name, value);
+    SerializeSingle(*this, "bool", name, TypeBool, value);
 }
 
 void Serializer::SerializeEnum(const char* name, int32_t& value, const char* enumTypeName)

@@ -10,7 +10,6 @@
 #include "game/invaders/Kestrane.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/PhraseBank.h"
-#include "game/logic/SingleField.h"
 #include "physics/RegionComp.h"
 
 namespace {

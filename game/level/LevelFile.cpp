@@ -19,7 +19,6 @@
 #include "game/level/TileMap.h"
 #include "game/level/TowerLookup.h"
 #include "game/level/Wall.h"
-#include "game/logic/SingleField.h"
 
 namespace {
 constexpr int32_t kLevelVersion = 1;

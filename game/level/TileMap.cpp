@@ -13,7 +13,6 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/level/TileComp.h"
 #include "game/logic/LogicLoom.h"
-#include "game/logic/SingleField.h"
 
 namespace {
 class TileMapFactory : public CompFactoryOf<TileMap>

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "LOOM/serial/Serializer.h"
-#include "game/logic/SingleField.h"
 
 void TrapInfo::Serialize(Serializer& s)
 {

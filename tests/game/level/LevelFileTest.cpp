@@ -8,7 +8,6 @@
 #include "LOOM/serial/Serializer.h"
 #include "game/level/LevelFile.h"
 #include "game/level/Wall.h"
-#include "game/logic/SingleField.h"
 #include "tests/LOOM/support/LogCapture.h"
 #include "tests/game/GameSim.h"
 #include "tools/LevelBuilder.h"
