@@ -21,6 +21,9 @@ inline std::unique_ptr<GraphicsDevice> OpenBenchDevice(int width, int height, SD
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     SDL_Init(SDL_INIT_VIDEO);
+    // As the program's window: depth and stencil, so the device draws straight into it.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
     window = SDL_CreateWindow("bench", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     DeviceDesc desc{width, height, true, false, 0};
     return GraphicsDevice::CreateGl(window, desc, error);

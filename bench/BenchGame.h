@@ -69,7 +69,8 @@ inline bool StartEngine(const char* startScript, int width, int height, Platform
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("ALSOFT_DRIVERS", "null", 0);
-    window = PlatformWindow::Create();
+    // At the frame's size: the offscreen driver's window keeps the size it was made with.
+    window = PlatformWindow::Create(width, height);
     if (!window || !PlatformWindow::GetHandle())
     {
         error = "no window";

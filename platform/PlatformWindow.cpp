@@ -104,7 +104,7 @@ SDL_Surface* LoadSplashImage(std::string& error)
 }
 } // namespace
 
-PlatformWindow* PlatformWindow::Create()
+PlatformWindow* PlatformWindow::Create(int32_t width, int32_t height)
 {
     if (gPlatformWindow)
         return gPlatformWindow;
@@ -112,7 +112,7 @@ PlatformWindow* PlatformWindow::Create()
     gPlatformWindow = sOwnedWindow.get();
     if (!gPlatformWindow)
         return nullptr;
-    gPlatformWindow->Open();
+    gPlatformWindow->Open(width, height);
     SetAssertDialog(&ShowErrorDialog);
     return gPlatformWindow;
 }
@@ -161,7 +161,7 @@ PlatformWindow::~PlatformWindow()
         SDL_Quit();
 }
 
-bool PlatformWindow::Open()
+bool PlatformWindow::Open(int32_t width, int32_t height)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     {
@@ -185,13 +185,21 @@ bool PlatformWindow::Open()
         mScreenHeight = kMainHeight;
     }
 
-    // The graphics device makes its OpenGL context in the main window.
+    // The graphics device makes its OpenGL context in the main window, and draws straight into
+    // it when the window has the depth and stencil its own buffers would.
     const Uint32 mainFlags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
-    mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, kMainWidth, kMainHeight, mainFlags | SDL_WINDOW_OPENGL);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, width, height, mainFlags | SDL_WINDOW_OPENGL);
+    if (!mMainWindow)
+    {
+        SDL_GL_ResetAttributes();
+        mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, width, height, mainFlags | SDL_WINDOW_OPENGL);
+    }
     if (!mMainWindow)
     {
         ReportError(std::string("PlatformWindow: no OpenGL window: ") + SDL_GetError());
-        mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, kMainWidth, kMainHeight, mainFlags);
+        mMainWindow = SDL_CreateWindow("Kestrane", kMainX, kMainY, width, height, mainFlags);
     }
     if (!mMainWindow)
     {

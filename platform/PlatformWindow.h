@@ -32,8 +32,8 @@ public:
     static constexpr int32_t kSplashHeight = 265;
 
     // Creates the window object and stores it in gPlatformWindow; returns the existing one
-    // when it is already there.
-    static PlatformWindow* Create();
+    // when it is already there. The main window starts at the given size.
+    static PlatformWindow* Create(int32_t width = kMainWidth, int32_t height = kMainHeight);
     // Deletes the global window object, if any, and clears the global.
     static void Destroy();
     // The main window of the global window object; null when there is none.
@@ -79,7 +79,7 @@ public:
 
 private:
     PlatformWindow();
-    bool Open();
+    bool Open(int32_t width, int32_t height);
     void HandleEvent(const SDL_Event& event);
     void HandleKeyDown(int32_t keycode);
     void HandleText(const char* text);

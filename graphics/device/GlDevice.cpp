@@ -1,5 +1,6 @@
 #include <SDL.h>
 #include <dlfcn.h>
+#include <epoxy/egl.h>
 #include <epoxy/gl.h>
 #include <link.h>
 
@@ -200,7 +201,8 @@ public:
             {"uView", &GlProgram::mView},
             {"uPointScale", &GlProgram::mPointScale},
             {"uScreenSize", &GlProgram::mScreenSize},
-            {"uUseTexture", &GlProgram::mUseTexture}};
+            {"uUseTexture", &GlProgram::mUseTexture},
+            {"uRowsUp", &GlProgram::mRowsUp}};
         GLint count = 0;
         glGetProgramiv(id, GL_ACTIVE_UNIFORMS, &count);
         for (GLint i = 0; i < count; ++i)
@@ -267,7 +269,9 @@ public:
     GLint mPointScale = -1;
     GLint mScreenSize = -1;
     GLint mUseTexture = -1;
-    // What the device last uploaded of its own values into this program.
+    GLint mRowsUp = -1;
+    // What the device last uploaded of its own values into this program; GL starts each at 0.
+    float mSentRowsUp = 0.0f;
     int32_t mSentAlphaFunc = -1;
     float mSentAlphaRef = -1.0f;
     float mSentPointSize = -1.0f;
@@ -358,6 +362,7 @@ public:
         glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
         mCaps.mMaxPointSize = pointRange[1];
         mCaps.mCompressedTextures = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
+        mWindowUsable = WindowHasOurBuffers();
         glGenVertexArrays(1, &mVao);
         glBindVertexArray(mVao);
         glGenFramebuffers(1, &mTargetFbo);
@@ -385,6 +390,7 @@ public:
         mDesc = desc;
         SDL_GL_SetSwapInterval(desc.mVSync ? 1 : 0);
         ApplyWindowMode(desc, true);
+        ChooseBackBuffer();
         for (uint32_t stage = 0; stage < kStages; ++stage)
             mSamplerDirty[stage] = true;
         std::string log;
@@ -424,6 +430,7 @@ public:
         mDesc = desc;
         SDL_GL_SetSwapInterval(desc.mVSync ? 1 : 0);
         ApplyWindowMode(desc, old.mWindowed != desc.mWindowed);
+        ChooseBackBuffer();
         mTargets.fill(nullptr);
         BindFramebuffer();
         MarkReset();
@@ -434,17 +441,22 @@ public:
     {
         if (mLoss.AtPresent())
             return false;
-        ResolveBackBuffer();
-        int windowWidth = 0, windowHeight = 0;
-        SDL_GL_GetDrawableSize(mWindow, &windowWidth, &windowHeight);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, mResolveFbo ? mResolveFbo : mBackFbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glDisable(GL_SCISSOR_TEST);
-        // The one vertical flip: our top row is GL's bottom row.
-        const bool same = windowWidth == mDesc.mWidth && windowHeight == mDesc.mHeight;
-        glBlitFramebuffer(0, 0, mDesc.mWidth, mDesc.mHeight, 0, windowHeight, windowWidth, 0, GL_COLOR_BUFFER_BIT,
-                          same ? GL_NEAREST : GL_LINEAR);
+        if (!mDirect)
+        {
+            ResolveBackBuffer();
+            int windowWidth = 0, windowHeight = 0;
+            SDL_GL_GetDrawableSize(mWindow, &windowWidth, &windowHeight);
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, ReadBackBuffer());
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            glDisable(GL_SCISSOR_TEST);
+            // The one vertical flip: our top row is GL's bottom row.
+            const bool same = windowWidth == mDesc.mWidth && windowHeight == mDesc.mHeight;
+            glBlitFramebuffer(0, 0, mDesc.mWidth, mDesc.mHeight, 0, windowHeight, windowWidth, 0, GL_COLOR_BUFFER_BIT,
+                              same ? GL_NEAREST : GL_LINEAR);
+        }
         SDL_GL_SwapWindow(mWindow);
+        // The window may have taken its new size only now.
+        ChooseBackBuffer();
         BindFramebuffer();
         ++mCounters.mPresents;
         return true;
@@ -481,8 +493,9 @@ public:
 
     void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height, float minZ, float maxZ) override
     {
-        // Rows are top first in our buffers, so design coordinates are GL's as they are.
-        glViewport(x, y, width, height);
+        // Rows are top first in our buffers, so design coordinates are GL's as they are; the
+        // window counts its rows from the bottom.
+        glViewport(x, mRowsUp != 0.0f ? mDesc.mHeight - y - height : y, width, height);
         glDepthRange(minZ, maxZ);
         mViewWidth = width;
         mViewHeight = height;
@@ -693,9 +706,9 @@ public:
         else
         {
             ResolveBackBuffer();
-            readFbo = mResolveFbo ? mResolveFbo : mBackFbo;
+            readFbo = ReadBackBuffer();
         }
-        GLuint drawFbo = mBackFbo;
+        GLuint drawFbo = DrawnBackBuffer();
         if (dest)
         {
             AttachTo(mDrawFbo, GL_DRAW_FRAMEBUFFER, static_cast<GlTexture*>(dest));
@@ -705,8 +718,9 @@ public:
                         source ? int32_t(source->GetHeight()) : mDesc.mHeight};
         const Rect fullDest{0, 0, dest ? int32_t(dest->GetWidth()) : mDesc.mWidth,
                             dest ? int32_t(dest->GetHeight()) : mDesc.mHeight};
-        const Rect& s = sourceRect ? *sourceRect : full;
-        const Rect& d = destRect ? *destRect : fullDest;
+        // The window's rows run from the bottom: a rect on it turns over, and the blit with it.
+        const Rect s = WindowRows(sourceRect ? *sourceRect : full, !source);
+        const Rect d = WindowRows(destRect ? *destRect : fullDest, !dest);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFbo);
         glDisable(GL_SCISSOR_TEST);
@@ -730,13 +744,22 @@ public:
         else
         {
             ResolveBackBuffer();
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, mResolveFbo ? mResolveFbo : mBackFbo);
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, ReadBackBuffer());
         }
         out.Allocate(width, height, Image::Format::BGR8);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
-        // GL's row 0 is our top row: no flip.
+        const bool window = !source && mDirect;
+        glReadBuffer(window ? GL_BACK : GL_COLOR_ATTACHMENT0);
         glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGR, GL_UNSIGNED_BYTE, out.mPixels.data());
+        // GL's row 0 is our top row, except in the window.
+        if (window)
+        {
+            const size_t row = size_t(width) * 3;
+            for (uint32_t y = 0; y < height / 2; ++y)
+                std::swap_ranges(out.mPixels.begin() + std::ptrdiff_t(y * row),
+                                 out.mPixels.begin() + std::ptrdiff_t((y + 1) * row),
+                                 out.mPixels.begin() + std::ptrdiff_t((height - 1 - y) * row));
+        }
         BindFramebuffer();
         return true;
     }
@@ -835,18 +858,97 @@ private:
         glFramebufferTexture2D(binding, GL_COLOR_ATTACHMENT0, target, texture->mId, 0);
     }
 
+    // The frame goes straight into the window when the window is our back buffer's size and
+    // has its depth and stencil; else into our own buffer, copied to the window at each present.
+    bool WindowHasOurBuffers()
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        const auto size = [](GLenum attachment, GLenum what) {
+            GLint type = GL_NONE, value = 0;
+            glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
+                                                  &type);
+            if (type == GL_NONE)
+                return 0;
+            glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, what, &value);
+            return int(value);
+        };
+        const bool usable = size(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) >= 8 &&
+            size(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE) >= 8 &&
+            size(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE) >= 8 &&
+            size(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE) >= 24 &&
+            size(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE) >= 8;
+        // A window without some of these answers with an error; it is simply not used.
+        while (glGetError() != GL_NO_ERROR)
+        {
+        }
+        return usable;
+    }
+
+    // The size GL draws into in the window. An EGL pbuffer, as the offscreen video driver's
+    // windows are, keeps the size it was made with when its window is resized.
+    void WindowSurfaceSize(int& width, int& height) const
+    {
+        SDL_GL_GetDrawableSize(mWindow, &width, &height);
+        void* egl = dlopen("libEGL.so.1", RTLD_LAZY | RTLD_NOLOAD);
+        if (!egl)
+            return;
+        auto display = reinterpret_cast<EGLDisplay (*)()>(dlsym(egl, "eglGetCurrentDisplay"));
+        auto surface = reinterpret_cast<EGLSurface (*)(EGLint)>(dlsym(egl, "eglGetCurrentSurface"));
+        auto query =
+            reinterpret_cast<EGLBoolean (*)(EGLDisplay, EGLSurface, EGLint, EGLint*)>(dlsym(egl, "eglQuerySurface"));
+        EGLDisplay d = display && surface && query ? display() : EGL_NO_DISPLAY;
+        EGLSurface current = d != EGL_NO_DISPLAY ? surface(EGL_DRAW) : EGL_NO_SURFACE;
+        EGLint w = 0, h = 0;
+        if (current != EGL_NO_SURFACE && query(d, current, EGL_WIDTH, &w) && query(d, current, EGL_HEIGHT, &h))
+        {
+            width = w;
+            height = h;
+        }
+        dlclose(egl);
+    }
+
+    void ChooseBackBuffer()
+    {
+        int width = 0, height = 0;
+        WindowSurfaceSize(width, height);
+        mDirect = mWindowUsable && mDesc.mSamples <= 1 && width == mDesc.mWidth && height == mDesc.mHeight;
+    }
+
+    GLuint DrawnBackBuffer() const { return mDirect ? 0 : mBackFbo; }
+    GLuint ReadBackBuffer() const { return mDirect ? 0 : (mResolveFbo ? mResolveFbo : mBackFbo); }
+
+    Rect WindowRows(const Rect& r, bool window) const
+    {
+        if (!window || !mDirect)
+            return r;
+        return Rect{r.mLeft, mDesc.mHeight - r.mTop, r.mRight, mDesc.mHeight - r.mBottom};
+    }
+
+    // Turning the rows over turns the winding too, and where point sprites start.
+    void TurnRows(bool up)
+    {
+        const float value = up ? 1.0f : 0.0f;
+        if (mRowsUp == value)
+            return;
+        mRowsUp = value;
+        glFrontFace(up ? GL_CW : GL_CCW);
+        glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, up ? GL_UPPER_LEFT : GL_LOWER_LEFT);
+    }
+
     // Binds the back buffer or the render targets and sets the full viewport.
     void BindFramebuffer(uint32_t face = 0)
     {
         if (!mTargets[0])
         {
-            glBindFramebuffer(GL_FRAMEBUFFER, mBackFbo);
+            glBindFramebuffer(GL_FRAMEBUFFER, DrawnBackBuffer());
+            TurnRows(mDirect);
             glViewport(0, 0, mDesc.mWidth, mDesc.mHeight);
             mViewWidth = mDesc.mWidth;
             mViewHeight = mDesc.mHeight;
             return;
         }
         glBindFramebuffer(GL_FRAMEBUFFER, mTargetFbo);
+        TurnRows(false);
         GLenum buffers[kTargets];
         GLsizei count = 0;
         for (uint32_t i = 0; i < kTargets; ++i)
@@ -1089,6 +1191,11 @@ private:
                         mStates.mPointSizeMin, std::min(mStates.mPointSizeMax, mCaps.mMaxPointSize));
         if (p->mUseTexture >= 0)
             glUniform1i(p->mUseTexture, mBound.mTextures[0] ? 1 : 0);
+        if (p->mRowsUp >= 0 && p->mSentRowsUp != mRowsUp)
+        {
+            glUniform1f(p->mRowsUp, mRowsUp);
+            p->mSentRowsUp = mRowsUp;
+        }
     }
 
     bool PrepareDraw()
@@ -1112,6 +1219,8 @@ private:
     GLuint mVao = 0;
     GLuint mBackFbo = 0, mBackColor = 0, mBackDepth = 0;
     GLuint mResolveFbo = 0, mResolveColor = 0;
+    bool mWindowUsable = false, mDirect = false;
+    float mRowsUp = 0.0f;
     GLuint mTargetFbo = 0, mReadFbo = 0, mDrawFbo = 0;
     GLuint mStreamVbo = 0, mStreamIbo = 0;
     uint32_t mVboCursor = 0, mIboCursor = 0;

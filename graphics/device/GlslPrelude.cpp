@@ -11,13 +11,16 @@ const std::string& VertexPrelude()
                 kVertexAttributes[i].mName + ";\n";
         return out + R"(uniform vec4 uClipPlanes[6];
 uniform float uPointSize;
+// 0 while drawing into our own targets, whose top row is GL's row 0; 1 in the window, whose
+// rows are GL's own.
+uniform float uRowsUp;
 out float gl_ClipDistance[6];
 // Engine clip space (depth 0..1, y up) to GL's; clip planes are given in engine clip space.
 vec4 toClip(vec4 p)
 {
     for (int i = 0; i < 6; ++i)
         gl_ClipDistance[i] = dot(p, uClipPlanes[i]);
-    return vec4(p.x, -p.y, 2.0 * p.z - p.w, p.w);
+    return vec4(p.x, (2.0 * uRowsUp - 1.0) * p.y, 2.0 * p.z - p.w, p.w);
 }
 )";
     }();

@@ -32,19 +32,21 @@ inline void PinLoadedLibraries()
         nullptr);
 }
 
-// Creates the window on the headless video driver.
-inline PlatformWindow* CreateTestWindow()
+// Creates the window on the headless video driver, its main window of the given size.
+inline PlatformWindow* CreateTestWindow(int32_t width = PlatformWindow::kMainWidth,
+                                        int32_t height = PlatformWindow::kMainHeight)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    PlatformWindow* window = PlatformWindow::Create();
+    PlatformWindow* window = PlatformWindow::Create(width, height);
     PinLoadedLibraries();
     return window;
 }
 
 // Opens the headless window into `window`; a fatal failure when it does not come up.
-inline void OpenTestWindow(PlatformWindow*& window)
+inline void OpenTestWindow(PlatformWindow*& window, int32_t width = PlatformWindow::kMainWidth,
+                           int32_t height = PlatformWindow::kMainHeight)
 {
-    window = CreateTestWindow();
+    window = CreateTestWindow(width, height);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(window->IsAlive()) << SDL_GetError();
 }

@@ -2,11 +2,12 @@
 
 #include "tests/graphics/device/DeviceFixture.h"
 
-class BuiltinPrograms : public DeviceFixture
+class BuiltinPrograms : public DeviceFixture, public ::testing::WithParamInterface<BackBuffer>
 {
 protected:
     void SetUp() override
     {
+        mBackBuffer = GetParam();
         ASSERT_NO_FATAL_FAILURE(DeviceFixture::SetUp());
         for (TransformKind kind : {TransformKind::World, TransformKind::View, TransformKind::Projection})
             mDevice->SetTransform(kind, Matrix4::Identity());
@@ -27,7 +28,10 @@ protected:
     }
 };
 
-TEST_F(BuiltinPrograms, PointSpriteTopRowIsTheTextureTopRow)
+INSTANTIATE_TEST_SUITE_P(Device, BuiltinPrograms, ::testing::Values(BackBuffer::Own, BackBuffer::Window),
+                         BackBufferName);
+
+TEST_P(BuiltinPrograms, PointSpriteTopRowIsTheTextureTopRow)
 {
     TextureDesc desc;
     desc.mWidth = desc.mHeight = 2;
@@ -49,7 +53,7 @@ TEST_F(BuiltinPrograms, PointSpriteTopRowIsTheTextureTopRow)
     EXPECT_EQ(PixelAt(32, 45), kGrey);
 }
 
-TEST_F(BuiltinPrograms, LinesFollowTheTransforms)
+TEST_P(BuiltinPrograms, LinesFollowTheTransforms)
 {
     // Moved right by half the screen: a vertical line through clip x = 0.5.
     mDevice->SetTransform(TransformKind::World, Matrix4::Translation(Vector3(0.5f, 0.0f, 0.0f)));
@@ -66,7 +70,7 @@ TEST_F(BuiltinPrograms, LinesFollowTheTransforms)
     EXPECT_EQ(image.GetARGB(32, 20), kGrey);
 }
 
-TEST_F(BuiltinPrograms, ClipPlaneCutsInEngineClipSpace)
+TEST_P(BuiltinPrograms, ClipPlaneCutsInEngineClipSpace)
 {
     const float keepRight[4] = {1.0f, 0.0f, 0.0f, 0.0f};
     mDevice->SetClipPlane(0, keepRight);
@@ -80,7 +84,7 @@ TEST_F(BuiltinPrograms, ClipPlaneCutsInEngineClipSpace)
     EXPECT_EQ(PixelAt(10, 10), 0xFF0000FFu);
 }
 
-TEST_F(BuiltinPrograms, TwoSidedStencilCountsEachWindingApart)
+TEST_P(BuiltinPrograms, TwoSidedStencilCountsEachWindingApart)
 {
     RenderStates& s = mDevice->States();
     s.mCull = CullMode::None;
@@ -111,7 +115,7 @@ TEST_F(BuiltinPrograms, TwoSidedStencilCountsEachWindingApart)
     EXPECT_EQ(PixelAt(54, 10), kGrey);
 }
 
-TEST_F(BuiltinPrograms, DiscardLockReplacesADynamicBuffersContents)
+TEST_P(BuiltinPrograms, DiscardLockReplacesADynamicBuffersContents)
 {
     using V = GraphicsDevice::TexturedVertex;
     V quad[4] = {{0, 0, 0.5f, 0xFFFF0000, 0, 0},

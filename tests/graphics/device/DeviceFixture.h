@@ -1,4 +1,5 @@
 #pragma once
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -17,10 +18,22 @@ inline DeviceDesc TestDeviceDesc(uint32_t width, uint32_t height)
     return desc;
 }
 
-// The headless window and a GL device on it; a fatal failure when either does not come up.
-inline void OpenTestDevice(const DeviceDesc& desc, PlatformWindow*& window, std::unique_ptr<GraphicsDevice>& device)
+// Where the device draws a frame: its own buffer, copied to a window of another size at each
+// present, or straight into a window of the frame's size.
+enum class BackBuffer
 {
-    ASSERT_NO_FATAL_FAILURE(OpenTestWindow(window));
+    Own,
+    Window
+};
+
+// The headless window and a GL device on it; a fatal failure when either does not come up.
+inline void OpenTestDevice(const DeviceDesc& desc, PlatformWindow*& window, std::unique_ptr<GraphicsDevice>& device,
+                           BackBuffer backBuffer = BackBuffer::Own)
+{
+    if (backBuffer == BackBuffer::Window)
+        ASSERT_NO_FATAL_FAILURE(OpenTestWindow(window, desc.mWidth, desc.mHeight));
+    else
+        ASSERT_NO_FATAL_FAILURE(OpenTestWindow(window));
     std::string error;
     device = GraphicsDevice::CreateGl(PlatformWindow::GetHandle(), desc, error);
     ASSERT_NE(device, nullptr) << error;
@@ -34,7 +47,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(OpenTestDevice(TestDeviceDesc(64, 64), mWindow, mDevice));
+        ASSERT_NO_FATAL_FAILURE(OpenTestDevice(TestDeviceDesc(64, 64), mWindow, mDevice, mBackBuffer));
         static const VertexElement textured[] = {{0, VertexType::Float3, VertexSemantic::Position, 0},
                                                  {12, VertexType::Color, VertexSemantic::Color, 0},
                                                  {16, VertexType::Float2, VertexSemantic::TexCoord, 0}};
@@ -85,8 +98,28 @@ protected:
         return image.GetARGB(uint32_t(x), uint32_t(y));
     }
 
+    BackBuffer mBackBuffer = BackBuffer::Own;
     PlatformWindow* mWindow = nullptr;
     std::unique_ptr<GraphicsDevice> mDevice;
     std::unique_ptr<VertexLayout> mTexturedLayout;
     std::unique_ptr<VertexLayout> mColorLayout; // position and colour, no texture
 };
+
+// The device's own tests run on both back buffers, each checked to be the one drawn into.
+class EachBackBuffer : public DeviceFixture, public ::testing::WithParamInterface<BackBuffer>
+{
+protected:
+    void SetUp() override
+    {
+        mBackBuffer = GetParam();
+        ASSERT_NO_FATAL_FAILURE(DeviceFixture::SetUp());
+        GLint drawn = -1;
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        ASSERT_EQ(drawn == 0, mBackBuffer == BackBuffer::Window);
+    }
+};
+
+inline std::string BackBufferName(const ::testing::TestParamInfo<BackBuffer>& info)
+{
+    return info.param == BackBuffer::Window ? "IntoTheWindow" : "IntoItsOwnBuffer";
+}

@@ -14,7 +14,10 @@ uint32_t Channel(uint32_t argb, int shift) { return (argb >> shift) & 0xFF; }
 
 } // namespace
 
-TEST_F(DeviceFixture, ClearReadsBackExactlyAndPresentKeepsTheFrame)
+INSTANTIATE_TEST_SUITE_P(Device, EachBackBuffer, ::testing::Values(BackBuffer::Own, BackBuffer::Window),
+                         BackBufferName);
+
+TEST_P(EachBackBuffer, ClearReadsBackExactlyAndPresentKeepsTheFrame)
 {
     mDevice->Clear(ClearTarget | ClearZBuffer | ClearStencil, kGrey, 1.0f, 128);
     EXPECT_EQ(PixelAt(0, 0), kGrey);
@@ -23,7 +26,7 @@ TEST_F(DeviceFixture, ClearReadsBackExactlyAndPresentKeepsTheFrame)
     EXPECT_EQ(mDevice->Counters().mPresents, 1u);
 }
 
-TEST_F(DeviceFixture, ClearOpensTheMasksFirst)
+TEST_P(EachBackBuffer, ClearOpensTheMasksFirst)
 {
     mDevice->States().mColorMask = 0;
     mDevice->States().mDepthWrite = false;
@@ -32,7 +35,7 @@ TEST_F(DeviceFixture, ClearOpensTheMasksFirst)
     EXPECT_EQ(PixelAt(5, 5), 0xFF102030u);
 }
 
-TEST_F(DeviceFixture, TopLeftQuadLandsTopLeft)
+TEST_P(EachBackBuffer, TopLeftQuadLandsTopLeft)
 {
     mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
     DrawRect(0, 0, 16, 8, 0xFFFF0000);
@@ -41,9 +44,19 @@ TEST_F(DeviceFixture, TopLeftQuadLandsTopLeft)
     EXPECT_EQ(PixelAt(1, 9), kGrey);
     EXPECT_EQ(PixelAt(17, 1), kGrey);
     EXPECT_EQ(PixelAt(1, 62), kGrey);
+
+    // A viewport's rows count from the top as well.
+    mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
+    mDevice->SetViewport(8, 4, 16, 8, 0.0f, 1.0f);
+    DrawRect(0, 0, 16, 8, 0xFF0000FF);
+    EXPECT_EQ(PixelAt(8, 4), 0xFF0000FFu);
+    EXPECT_EQ(PixelAt(23, 11), 0xFF0000FFu);
+    EXPECT_EQ(PixelAt(8, 12), kGrey);
+    EXPECT_EQ(PixelAt(8, 3), kGrey);
+    EXPECT_EQ(PixelAt(24, 4), kGrey);
 }
 
-TEST_F(DeviceFixture, WindingAndCullModes)
+TEST_P(EachBackBuffer, WindingAndCullModes)
 {
     struct Case
     {
@@ -70,7 +83,7 @@ TEST_F(DeviceFixture, WindingAndCullModes)
     }
 }
 
-TEST_F(DeviceFixture, NearerQuadWinsAndFarPlanePassesLessEqual)
+TEST_P(EachBackBuffer, NearerQuadWinsAndFarPlanePassesLessEqual)
 {
     mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
     DrawRect(0, 0, 32, 32, 0xFF0000FF, 0.25f);
@@ -83,7 +96,7 @@ TEST_F(DeviceFixture, NearerQuadWinsAndFarPlanePassesLessEqual)
     EXPECT_EQ(PixelAt(40, 40), 0xFF00FF00u);
 }
 
-TEST_F(DeviceFixture, AlphaTestDropsFragments)
+TEST_P(EachBackBuffer, AlphaTestDropsFragments)
 {
     mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
     mDevice->States().mAlphaTest = true;
@@ -95,7 +108,7 @@ TEST_F(DeviceFixture, AlphaTestDropsFragments)
     EXPECT_EQ(PixelAt(10, 2), 0xFFFF0000u);
 }
 
-TEST_F(DeviceFixture, RenderTargetRoundTripKeepsTopRowOnTop)
+TEST_P(EachBackBuffer, RenderTargetRoundTripKeepsTopRowOnTop)
 {
     auto target = RenderTarget(32);
     ASSERT_NE(target, nullptr);
@@ -116,7 +129,7 @@ TEST_F(DeviceFixture, RenderTargetRoundTripKeepsTopRowOnTop)
     EXPECT_EQ(PixelAt(2, 60), 0xFF0000FFu);
 }
 
-TEST_F(DeviceFixture, StretchCopyScalesBetweenTargetAndBackBuffer)
+TEST_P(EachBackBuffer, StretchCopyScalesBetweenTargetAndBackBuffer)
 {
     auto target = RenderTarget(8);
     ASSERT_TRUE(mDevice->SetRenderTarget(0, target.get()));
@@ -136,7 +149,7 @@ TEST_F(DeviceFixture, StretchCopyScalesBetweenTargetAndBackBuffer)
     EXPECT_EQ(PixelAt(4, 4, target.get()), 0xFFFF00FFu);
 }
 
-TEST_F(DeviceFixture, FourSamplesSmoothAnEdgeAndResetBack)
+TEST_P(EachBackBuffer, FourSamplesSmoothAnEdgeAndResetBack)
 {
     DeviceDesc desc = mDevice->GetDesc();
     desc.mSamples = 4;
@@ -164,7 +177,7 @@ TEST_F(DeviceFixture, FourSamplesSmoothAnEdgeAndResetBack)
     EXPECT_EQ(PixelAt(3, 3), kGrey);
 }
 
-TEST_F(DeviceFixture, ResetRefusesImpossibleSettingsAndKeepsTheOld)
+TEST_P(EachBackBuffer, ResetRefusesImpossibleSettingsAndKeepsTheOld)
 {
     DeviceDesc desc = mDevice->GetDesc();
     for (DeviceDesc bad : {DeviceDesc{0, 0, true, false, 0}, DeviceDesc{64, 64, true, false, 4096},
@@ -182,7 +195,7 @@ TEST_F(DeviceFixture, ResetRefusesImpossibleSettingsAndKeepsTheOld)
 
 // The set-up check once ignored what it found: the fixture's device started clean, and a check
 // after a faulty call must report it, by name, and only once.
-TEST_F(DeviceFixture, GlErrorsAreReportedByNameAndTakenOnce)
+TEST_P(EachBackBuffer, GlErrorsAreReportedByNameAndTakenOnce)
 {
     std::string names = "stale";
     EXPECT_TRUE(TakeGlErrors(names));
@@ -193,7 +206,7 @@ TEST_F(DeviceFixture, GlErrorsAreReportedByNameAndTakenOnce)
     EXPECT_TRUE(TakeGlErrors(names));
 }
 
-TEST_F(DeviceFixture, SimulatedLossRefusesPresentUntilReset)
+TEST_P(EachBackBuffer, SimulatedLossRefusesPresentUntilReset)
 {
     mDevice->Loss().Simulate(2);
     EXPECT_FALSE(mDevice->Present());
@@ -206,7 +219,7 @@ TEST_F(DeviceFixture, SimulatedLossRefusesPresentUntilReset)
     EXPECT_TRUE(mDevice->Present());
 }
 
-TEST_F(DeviceFixture, IndexedDrawWithBaseVertexAndSixteenBitIndices)
+TEST_P(EachBackBuffer, IndexedDrawWithBaseVertexAndSixteenBitIndices)
 {
     using V = GraphicsDevice::TexturedVertex;
     // Two quads in one buffer; the second is drawn through a base vertex of 4.
@@ -234,7 +247,7 @@ TEST_F(DeviceFixture, IndexedDrawWithBaseVertexAndSixteenBitIndices)
     EXPECT_EQ(mDevice->Counters().mPrimitives, 4u);
 }
 
-TEST_F(DeviceFixture, BmpRoundTrip)
+TEST_P(EachBackBuffer, BmpRoundTrip)
 {
     mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
     DrawRect(0, 0, 5, 3, 0xFF123456);
