@@ -362,7 +362,7 @@ public:
         glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
         mCaps.mMaxPointSize = pointRange[1];
         mCaps.mCompressedTextures = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
-        mWindowUsable = WindowHasOurBuffers();
+        mWindowUsable = WindowHasOurBuffers() && SwapKeepsTheFrame();
         glGenVertexArrays(1, &mVao);
         glBindVertexArray(mVao);
         glGenFramebuffers(1, &mTargetFbo);
@@ -882,6 +882,25 @@ private:
         {
         }
         return usable;
+    }
+
+    // A frame must stay readable after it is presented, as screenshots read it then. Many
+    // windows hand back another buffer at each swap; those keep our own buffer in between.
+    bool SwapKeepsTheFrame()
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        for (const uint8_t green : {uint8_t(255), uint8_t(0)})
+        {
+            glClearColor(0.0f, green / 255.0f, 1.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            SDL_GL_SwapWindow(mWindow);
+            uint8_t pixel[4] = {};
+            glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+            if (pixel[0] != 0 || pixel[1] != green || pixel[2] != 255)
+                return false;
+        }
+        return true;
     }
 
     // The size GL draws into in the window. An EGL pbuffer, as the offscreen video driver's
