@@ -363,6 +363,7 @@ public:
         mCaps.mMaxPointSize = pointRange[1];
         mCaps.mCompressedTextures = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
         mWindowUsable = WindowHasOurBuffers() && SwapKeepsTheFrame();
+        FindEglSurface();
         glGenVertexArrays(1, &mVao);
         glBindVertexArray(mVao);
         glGenFramebuffers(1, &mTargetFbo);
@@ -903,27 +904,34 @@ private:
         return true;
     }
 
-    // The size GL draws into in the window. An EGL pbuffer, as the offscreen video driver's
-    // windows are, keeps the size it was made with when its window is resized.
-    void WindowSurfaceSize(int& width, int& height) const
+    // An EGL pbuffer, as the offscreen video driver's windows are, keeps the size it was made
+    // with when its window is resized: its surface is asked instead. Found once, when the
+    // window's context is EGL's; SDL keeps the library loaded while the window lives.
+    void FindEglSurface()
     {
-        SDL_GL_GetDrawableSize(mWindow, &width, &height);
         void* egl = dlopen("libEGL.so.1", RTLD_LAZY | RTLD_NOLOAD);
         if (!egl)
             return;
         auto display = reinterpret_cast<EGLDisplay (*)()>(dlsym(egl, "eglGetCurrentDisplay"));
         auto surface = reinterpret_cast<EGLSurface (*)(EGLint)>(dlsym(egl, "eglGetCurrentSurface"));
-        auto query =
+        mEglQuery =
             reinterpret_cast<EGLBoolean (*)(EGLDisplay, EGLSurface, EGLint, EGLint*)>(dlsym(egl, "eglQuerySurface"));
-        EGLDisplay d = display && surface && query ? display() : EGL_NO_DISPLAY;
-        EGLSurface current = d != EGL_NO_DISPLAY ? surface(EGL_DRAW) : EGL_NO_SURFACE;
+        mEglDisplay = display && surface && mEglQuery ? display() : EGL_NO_DISPLAY;
+        mEglSurface = mEglDisplay != EGL_NO_DISPLAY ? surface(EGL_DRAW) : EGL_NO_SURFACE;
+        dlclose(egl);
+    }
+
+    // The size GL draws into in the window.
+    void WindowSurfaceSize(int& width, int& height) const
+    {
+        SDL_GL_GetDrawableSize(mWindow, &width, &height);
         EGLint w = 0, h = 0;
-        if (current != EGL_NO_SURFACE && query(d, current, EGL_WIDTH, &w) && query(d, current, EGL_HEIGHT, &h))
+        if (mEglSurface != EGL_NO_SURFACE && mEglQuery(mEglDisplay, mEglSurface, EGL_WIDTH, &w) &&
+            mEglQuery(mEglDisplay, mEglSurface, EGL_HEIGHT, &h))
         {
             width = w;
             height = h;
         }
-        dlclose(egl);
     }
 
     void ChooseBackBuffer()
@@ -1239,6 +1247,9 @@ private:
     GLuint mBackFbo = 0, mBackColor = 0, mBackDepth = 0;
     GLuint mResolveFbo = 0, mResolveColor = 0;
     bool mWindowUsable = false, mDirect = false;
+    EGLDisplay mEglDisplay = EGL_NO_DISPLAY;
+    EGLSurface mEglSurface = EGL_NO_SURFACE;
+    EGLBoolean (*mEglQuery)(EGLDisplay, EGLSurface, EGLint, EGLint*) = nullptr;
     float mRowsUp = 0.0f;
     GLuint mTargetFbo = 0, mReadFbo = 0, mDrawFbo = 0;
     GLuint mStreamVbo = 0, mStreamIbo = 0;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "graphics/device/GlErrors.h"
 #include "tests/graphics/device/DeviceFixture.h"
@@ -37,23 +39,31 @@ TEST_P(EachBackBuffer, ClearOpensTheMasksFirst)
 
 TEST_P(EachBackBuffer, TopLeftQuadLandsTopLeft)
 {
-    mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
-    DrawRect(0, 0, 16, 8, 0xFFFF0000);
-    EXPECT_EQ(PixelAt(1, 1), 0xFFFF0000u);
-    EXPECT_EQ(PixelAt(15, 7), 0xFFFF0000u);
-    EXPECT_EQ(PixelAt(1, 9), kGrey);
-    EXPECT_EQ(PixelAt(17, 1), kGrey);
-    EXPECT_EQ(PixelAt(1, 62), kGrey);
-
+    using Pixels = std::vector<std::pair<uint32_t, uint32_t>>;
+    struct Case
+    {
+        const char* mWhat;
+        int32_t mViewport[4]; // left, top, width, height; a zero width keeps the full one
+        uint32_t mColour;
+        Pixels mInside, mOutside;
+    };
     // A viewport's rows count from the top as well.
-    mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
-    mDevice->SetViewport(8, 4, 16, 8, 0.0f, 1.0f);
-    DrawRect(0, 0, 16, 8, 0xFF0000FF);
-    EXPECT_EQ(PixelAt(8, 4), 0xFF0000FFu);
-    EXPECT_EQ(PixelAt(23, 11), 0xFF0000FFu);
-    EXPECT_EQ(PixelAt(8, 12), kGrey);
-    EXPECT_EQ(PixelAt(8, 3), kGrey);
-    EXPECT_EQ(PixelAt(24, 4), kGrey);
+    const Case cases[] = {
+        {"full viewport", {0, 0, 0, 0}, 0xFFFF0000, {{1, 1}, {15, 7}}, {{1, 9}, {17, 1}, {1, 62}}},
+        {"viewport at 8,4", {8, 4, 16, 8}, 0xFF0000FF, {{8, 4}, {23, 11}}, {{8, 12}, {8, 3}, {24, 4}}}};
+    for (const Case& c : cases)
+    {
+        mDevice->Clear(ClearTarget | ClearZBuffer, kGrey, 1.0f, 0);
+        if (c.mViewport[2] > 0)
+            mDevice->SetViewport(c.mViewport[0], c.mViewport[1], c.mViewport[2], c.mViewport[3], 0.0f, 1.0f);
+        DrawRect(0, 0, 16, 8, c.mColour);
+        Image image;
+        ASSERT_TRUE(mDevice->ReadBack(nullptr, image)) << c.mWhat;
+        for (const auto& [x, y] : c.mInside)
+            EXPECT_EQ(image.GetARGB(x, y), c.mColour) << c.mWhat << " at " << x << "," << y;
+        for (const auto& [x, y] : c.mOutside)
+            EXPECT_EQ(image.GetARGB(x, y), kGrey) << c.mWhat << " at " << x << "," << y;
+    }
 }
 
 TEST_P(EachBackBuffer, WindingAndCullModes)
