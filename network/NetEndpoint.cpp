@@ -245,8 +245,9 @@ void NetEndpoint::ReportDrops(const std::string& owner, double nowSeconds)
         const uint64_t count = mDrops[i].load();
         if (count == mReported[i] || (mReported[i] != 0 && nowSeconds - mLastReport[i] < 1.0))
             continue;
-        const char* what =
-            NetDrop(i) == NetDrop::Join || NetDrop(i) == NetDrop::Crowd ? " connections (" : " datagrams (";
+        const bool connections =
+            NetDrop(i) == NetDrop::Join || NetDrop(i) == NetDrop::Crowd || NetDrop(i) == NetDrop::Evicted;
+        const char* what = connections ? " connections (" : " datagrams (";
         Console::Instance().Log(owner + ": dropped " + std::to_string(count - mReported[i]) + what +
                                     NetDropText(NetDrop(i)) + ")",
                                 LogError);

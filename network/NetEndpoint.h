@@ -72,9 +72,11 @@ public:
         // dropped, so no idle or babbling peer holds a slot for ever.
         uint64_t mJoinTimeout = 3'000'000;
         uint64_t mIdleTimeout = 60'000'000;
-        // Host: connections not yet joined from one address; more are turned away unanswered,
-        // so one address cannot fill the table.
-        uint32_t mMaxPendingPerAddress = 4;
+        // Host: connections not yet joined from one IP address, so a few addresses cannot fill
+        // the table. UDP turns more away unanswered (the source may be forged); TCP lets the
+        // newest in and closes that address's oldest (a player trying again is not kept out by
+        // its own dead tries). A full table lets a newcomer in by closing the oldest waiting.
+        uint32_t mMaxPendingPerAddress = 2;
         // Responder: offers per second to one source address.
         uint32_t mOffersPerSecond = 4;
         std::string mGameName;

@@ -64,6 +64,9 @@ private:
     void OnIncoming();
     void OnAccepted(int fd, const sockaddr_in& from);
     size_t PendingFrom(uint32_t ip) const;
+    // The oldest connection waiting to join (from that address only when sameIp) joins if its
+    // connect frame has come, else it is closed; false when none waits.
+    bool SettleOldestPending(bool sameIp, uint32_t ip, NetDrop reason);
     void OnOp(const Op& op);
     void OnSendOp(const Op& op);
     void OnDisconnectOp(const Op& op);
@@ -226,17 +229,42 @@ size_t NetTcpEndpoint::Worker::PendingFrom(uint32_t ip) const
                                 [ip](const Connection& c) { return !c.mJoined && c.mAddress.mIp == ip; }));
 }
 
+// The table keeps its order of arrival: the first one waiting is the oldest. It reads what it
+// was sent first, so a player whose connect frame is here joins rather than goes.
+bool NetTcpEndpoint::Worker::SettleOldestPending(bool sameIp, uint32_t ip, NetDrop reason)
+{
+    for (size_t i = 0; i < mConns.size(); ++i)
+    {
+        Connection& c = mConns[i];
+        if (c.mJoined || (sameIp && c.mAddress.mIp != ip))
+            continue;
+        const bool open = OnReadable(c) && ReadFrames(c);
+        if (open && c.mJoined)
+            return true;
+        if (open)
+            mOwner.CountDrop(reason);
+        Drop(i, 0);
+        return true;
+    }
+    return false;
+}
+
 void NetTcpEndpoint::Worker::OnAccepted(int fd, const sockaddr_in& from)
 {
     const NetAddress address = NetAddress::FromSockaddr(from);
-    if (PendingFrom(address.mIp) >= mOwner.mSettings.mMaxPendingPerAddress)
+    const uint32_t perAddress = mOwner.mSettings.mMaxPendingPerAddress;
+    bool room = perAddress > 0;
+    while (room && PendingFrom(address.mIp) >= perAddress)
+        room = SettleOldestPending(true, address.mIp, NetDrop::Crowd);
+    if (!room)
     {
-        // Its own earlier connections have not joined yet: no room and no answer for more.
         mOwner.CountDrop(NetDrop::Crowd);
         close(fd);
         return;
     }
-    if (mConns.size() >= kMaxConnections)
+    while (room && mConns.size() >= kMaxConnections)
+        room = SettleOldestPending(false, 0, NetDrop::Evicted);
+    if (!room)
     {
         Connection refused;
         refused.mFd = fd;

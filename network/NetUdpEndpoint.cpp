@@ -22,6 +22,8 @@ constexpr int kReadsPerRound = 256;
 constexpr size_t kMaxRateSources = 1024;
 // Host: peers joined and waiting together.
 constexpr size_t kMaxConnections = 64;
+// Host: refusals per second to one source address once the game is full.
+constexpr uint32_t kRefusalsPerSecond = 1;
 } // namespace
 
 // The worker's own state, one handler per thing that can happen to it; nothing here is touched by
@@ -45,13 +47,14 @@ private:
         sockaddr_in mSockaddr{};
         NetChannel mChannel;
         // Host side: a source is a player only once it answers its accept with its token;
-        // until then it gets one reply per request and nothing else.
+        // until then it gets that one accept and nothing else, however often it asks.
         bool mJoined = true;
         uint64_t mOpened = 0;
         // The last message from it that decoded.
         uint64_t mLastData = 0;
     };
-    // Responder: offers sent per source address in its current one-second window.
+    // Offers (responder) or refusals (host) sent per source address in its current one-second
+    // window.
     struct Window
     {
         uint64_t mStart = 0;
@@ -75,8 +78,10 @@ private:
     void OnDiscovery(const NetHeader& header, const sockaddr_in& from, size_t size, uint64_t now);
     void OnDiscoverRequest(const sockaddr_in& from, size_t size, uint64_t now);
     void OnOffer(const NetHeader& header, const NetAddress& source, const uint8_t* payload);
-    bool AllowOffer(uint32_t ip, uint64_t now);
+    bool AllowReply(uint32_t ip, uint32_t perSecond, uint64_t now);
     Peer* OnNewPeer(const NetHeader& header, const sockaddr_in& from, uint64_t now);
+    // False when every place is a player's.
+    bool EvictOldestPending();
     void OnConnectRequest(Peer& peer, uint64_t now);
     // False when the peer was turned away (the table of players is full).
     bool OnConfirmed(Peer& peer, uint64_t now);
@@ -105,7 +110,7 @@ private:
     bool mGaveUp = false;
     uint64_t mConnectStart = 0;
     uint64_t mLastConnect = 0;
-    std::unordered_map<uint32_t, Window> mOffered;
+    std::unordered_map<uint32_t, Window> mReplied;
     std::vector<Op> mOps;
     uint8_t mDatagram[2048];
 };
@@ -405,14 +410,19 @@ void NetUdpEndpoint::Worker::OnDatagram(NetHeader& header, const sockaddr_in& fr
     if (mRole == Role::Host && !peer)
     {
         peer = OnNewPeer(header, from, now);
-        if (!peer)
-            return;
-        header.mKind = NetKind::Connect; // answered with an accept below
+        if (peer)
+            OnConnectRequest(*peer, now);
+        return;
     }
     if (!peer)
         mOwner.CountDrop(NetDrop::Source);
     else if (mRole == Role::Host && header.mKind == NetKind::Connect)
-        OnConnectRequest(*peer, now);
+    {
+        // Asking again is no answer: a source that may be forged gets no second accept until
+        // it answers the first or its place goes. A player that lost its accept asks again then.
+        if (peer->mJoined)
+            OnConnectRequest(*peer, now);
+    }
     else if (mRole == Role::Client && !mConnected)
         OnHandshakeReply(*peer, header, source, payload, now);
     else if (header.mToken != peer->mChannel.GetToken())
@@ -448,22 +458,22 @@ void NetUdpEndpoint::Worker::OnDiscoverRequest(const sockaddr_in& from, size_t s
     // No amplifier for a forged source: never more bytes out than in, never many.
     if (kNetHeaderSize + out.mSize > size)
         mOwner.CountDrop(NetDrop::Length);
-    else if (!AllowOffer(NetAddress::FromSockaddr(from).mIp, now))
+    else if (!AllowReply(NetAddress::FromSockaddr(from).mIp, mSettings.mOffersPerSecond, now))
         mOwner.CountDrop(NetDrop::Rate);
     else
         SendBare(from, NetKind::Offer, 0, offer, out.mSize);
 }
 
-bool NetUdpEndpoint::Worker::AllowOffer(uint32_t ip, uint64_t now)
+bool NetUdpEndpoint::Worker::AllowReply(uint32_t ip, uint32_t perSecond, uint64_t now)
 {
-    if (mOffered.size() >= kMaxRateSources && !mOffered.contains(ip))
-        std::erase_if(mOffered, [&](const auto& entry) { return now >= entry.second.mStart + 1'000'000; });
-    if (mOffered.size() >= kMaxRateSources && !mOffered.contains(ip))
+    if (mReplied.size() >= kMaxRateSources && !mReplied.contains(ip))
+        std::erase_if(mReplied, [&](const auto& entry) { return now >= entry.second.mStart + 1'000'000; });
+    if (mReplied.size() >= kMaxRateSources && !mReplied.contains(ip))
         return false;
-    Window& window = mOffered[ip];
+    Window& window = mReplied[ip];
     if (window.mCount == 0 || now >= window.mStart + 1'000'000)
         window = Window{now, 0};
-    return ++window.mCount <= mSettings.mOffersPerSecond;
+    return ++window.mCount <= perSecond;
 }
 
 void NetUdpEndpoint::Worker::OnOffer(const NetHeader& header, const NetAddress& source, const uint8_t* payload)
@@ -495,9 +505,12 @@ NetUdpEndpoint::Worker::Peer* NetUdpEndpoint::Worker::OnNewPeer(const NetHeader&
         mOwner.CountDrop(NetDrop::Crowd);
         return nullptr;
     }
-    if (Players() >= mSettings.mMaxPeers || mPeers.size() >= kMaxConnections)
+    if (Players() >= mSettings.mMaxPeers || (mPeers.size() >= kMaxConnections && !EvictOldestPending()))
     {
-        SendBare(from, NetKind::Refuse, 0, nullptr, 0);
+        if (AllowReply(source.mIp, kRefusalsPerSecond, now))
+            SendBare(from, NetKind::Refuse, 0, nullptr, 0);
+        else
+            mOwner.CountDrop(NetDrop::Rate);
         return nullptr;
     }
     auto fresh = std::make_unique<Peer>();
@@ -537,6 +550,21 @@ bool NetUdpEndpoint::Worker::OnConfirmed(Peer& peer, uint64_t now)
     return true;
 }
 
+// The table keeps its order of arrival: the first one waiting is the oldest.
+bool NetUdpEndpoint::Worker::EvictOldestPending()
+{
+    for (size_t i = 0; i < mPeers.size(); ++i)
+    {
+        if (!mPeers[i]->mJoined)
+        {
+            mOwner.CountDrop(NetDrop::Evicted);
+            RemovePeer(i, 0);
+            return true;
+        }
+    }
+    return false;
+}
+
 size_t NetUdpEndpoint::Worker::Players() const
 {
     return size_t(std::count_if(mPeers.begin(), mPeers.end(), [](const auto& peer) { return peer->mJoined; }));
@@ -548,7 +576,8 @@ size_t NetUdpEndpoint::Worker::PendingFrom(uint32_t ip) const
                                 [ip](const auto& peer) { return !peer->mJoined && peer->mAddress.mIp == ip; }));
 }
 
-// A lost accept is asked for again; the peer keeps its token and id.
+// The one accept a source gets while it waits; a player's late or doubled connect is answered
+// again, with the same token and id.
 void NetUdpEndpoint::Worker::OnConnectRequest(Peer& peer, uint64_t now)
 {
     uint8_t id[4];

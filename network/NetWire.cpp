@@ -79,6 +79,8 @@ const char* NetDropText(NetDrop reason)
         return "over the rate limit";
     case NetDrop::Crowd:
         return "too many waiting to join from one address";
+    case NetDrop::Evicted:
+        return "waiting to join, pushed out by newer ones";
     default:
         return "unknown";
     }

@@ -58,6 +58,7 @@ enum class NetDrop : uint8_t
     Join,
     Rate,
     Crowd,
+    Evicted,
     Count,
 };
 const char* NetDropText(NetDrop reason);

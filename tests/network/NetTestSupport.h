@@ -1,11 +1,14 @@
 #pragma once
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -255,4 +258,76 @@ private:
     int mListen = -1;
     std::atomic<bool> mStop{false};
     std::thread mThread;
+};
+
+// A peer made of a bare socket on a loopback address of its own: it joins or not, then sends
+// only what a case says, never a message that decodes.
+class RawPeer
+{
+public:
+    RawPeer(bool udp, uint16_t hostPort, uint32_t source) : mUdp(udp), mHost(Loopback(hostPort))
+    {
+        mFd = socket(AF_INET, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
+        sockaddr_in local = Loopback(0);
+        local.sin_addr.s_addr = htonl(source);
+        EXPECT_EQ(bind(mFd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)), 0);
+        if (udp)
+            return;
+        // A full listen queue must not stall the test: the connect completes in the background.
+        fcntl(mFd, F_SETFL, fcntl(mFd, F_GETFL) | O_NONBLOCK);
+        mOpen = connect(mFd, reinterpret_cast<const sockaddr*>(&mHost), sizeof(mHost)) == 0 || errno == EINPROGRESS;
+    }
+    ~RawPeer() { close(mFd); }
+    RawPeer(const RawPeer&) = delete;
+    RawPeer& operator=(const RawPeer&) = delete;
+
+    // A frame of this kind with the token the host gave (a connect, as a client's, with none);
+    // data frames carry the next sequence.
+    // True when the bytes went (a TCP connection still being made takes none).
+    bool Send(NetKind kind, const std::vector<uint8_t>& payload = {})
+    {
+        std::vector<uint8_t> frame(kNetHeaderSize + payload.size());
+        NetHeader h;
+        h.mKind = kind;
+        h.mToken = kind == NetKind::Connect ? 0 : mToken;
+        h.mSequence = kind == NetKind::Data ? mSequence++ : 0;
+        h.mLength = uint16_t(payload.size());
+        WriteNetHeader(h, frame.data());
+        std::copy(payload.begin(), payload.end(), frame.begin() + kNetHeaderSize);
+        if (mUdp)
+            return sendto(mFd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&mHost),
+                          sizeof(mHost)) > 0;
+        return send(mFd, frame.data(), frame.size(), MSG_NOSIGNAL) > 0;
+    }
+    // Reads what came; a UDP accept gives the token. False once the host has let go of us.
+    bool Read()
+    {
+        uint8_t bytes[2048];
+        ssize_t n;
+        while ((n = recv(mFd, bytes, sizeof(bytes), MSG_DONTWAIT)) > 0)
+        {
+            ++mReplies;
+            NetHeader h;
+            NetDrop reason;
+            if (mUdp && ReadNetHeader(bytes, size_t(n), true, h, reason))
+            {
+                mToken = h.mKind == NetKind::Accept ? h.mToken : mToken;
+                mOpen &= h.mKind != NetKind::Disconnect;
+            }
+        }
+        if (!mUdp && (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)))
+            mOpen = false;
+        return mOpen;
+    }
+    uint32_t Token() const { return mToken; }
+    size_t Replies() const { return mReplies; }
+
+private:
+    bool mUdp;
+    sockaddr_in mHost;
+    int mFd = -1;
+    bool mOpen = true;
+    uint32_t mToken = 0;
+    uint32_t mSequence = 1;
+    size_t mReplies = 0;
 };

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/calls/MessageRegistry.h"
@@ -162,4 +165,146 @@ TEST(NetworkLoom, SubscribeFunctionsReachTheRegistry)
     loom->Unsubscribe(cog, "Game");
     EXPECT_EQ(messages.GetSubscribers("Game")->count(cog->GetID()), 0u);
     loom->Subscribe(nullptr, "Game");
+}
+
+namespace {
+// A game hosted by the loom the program installs, on a loopback port of its own.
+class LoomHost
+{
+public:
+    LoomHost(const char* transport, float joinTimeout) : mLoom(NetworkLoom::Create())
+    {
+        mLoom->SetMessageRegistry(&mMessages);
+        mLoom->Init();
+        NetSettings& settings = mLoom->GetController().GetSettings();
+        settings.mGamePort = 0;
+        settings.mDiscoveryPort = 0;
+        settings.mTransport = transport;
+        settings.mJoinTimeout = joinTimeout;
+        EXPECT_TRUE(mLoom->GetController().HostGame("Guarded"));
+    }
+    NetworkLoom& Loom() { return *mLoom; }
+    NetEndpoint& Game() { return *mLoom->GetController().GetGameEndpoint(); }
+    uint16_t Port() { return mLoom->GetController().GetGamePort(); }
+
+private:
+    BundledData mData;
+    MessageRegistry mMessages;
+    std::unique_ptr<NetworkLoom> mLoom;
+};
+
+constexpr uint32_t kStrangers = 0x7F00000A; // 127.0.0.10 and on
+} // namespace
+
+// A UDP source that asks to join and never answers gets one accept however often it asks, and
+// one again only once its place has been given up: a forged source brings no stream of replies.
+TEST(NetworkLoom, SilentUdpSourceGetsOneReplyUntilItsPlaceExpires)
+{
+    LoomHost host("UDP", 1.5f);
+    RawPeer silent(true, host.Port(), kStrangers);
+    for (int i = 0; i < 20; ++i)
+        silent.Send(NetKind::Connect);
+    // Sent before any accept is read, so without the token: the host counts it, after the rest.
+    silent.Send(NetKind::Heartbeat);
+    auto pump = [&] {
+        silent.Read();
+        host.Loom().Update();
+    };
+    NetEndpoint& game = host.Game();
+    ASSERT_TRUE(WaitUntil([&] { return game.DropCount(NetDrop::Token) == 1; }, pump, 5.0));
+    silent.Read();
+    EXPECT_EQ(silent.Replies(), 1u) << "replies to 20 connects";
+    EXPECT_NE(silent.Token(), 0u);
+
+    ASSERT_TRUE(WaitUntil([&] { return game.DropCount(NetDrop::Join) == 1; }, pump, 5.0));
+    silent.Send(NetKind::Connect);
+    EXPECT_TRUE(WaitUntil([&] { return silent.Replies() == 2; }, pump, 5.0));
+    EXPECT_EQ(game.DropCount(NetDrop::Join), 1u);
+}
+
+// Strangers on many loopback addresses ask to join and never do: several sources each asking
+// again and again, or one each from more addresses than the host has places; a player still
+// gets in.
+TEST(NetworkLoom, StrangersWaitingToJoinLeaveRoomForAPlayer)
+{
+    // The places the host keeps for players and those waiting together.
+    constexpr uint32_t kPlaces = 64;
+    struct Case
+    {
+        const char* mTransport;
+        uint32_t mAddresses;
+        uint32_t mSourcesEach;
+        // UDP: asks again every round, else until it hears once; TCP: comes back as soon as it
+        // is let go.
+        bool mAgain;
+    };
+    const Case cases[] = {
+        {"UDP", 16, 6, true},
+        {"UDP", 70, 1, false},
+        {"TCP", 16, 6, true},
+        {"TCP", 70, 1, true},
+    };
+    const uint32_t capEach = NetEndpoint::Settings{}.mMaxPendingPerAddress;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.mTransport) + ", " + std::to_string(c.mAddresses) + " addresses");
+        const bool udp = std::string(c.mTransport) == "UDP";
+        LoomHost host(c.mTransport, 3.0f);
+        const uint16_t port = host.Port();
+        NetEndpoint& game = host.Game();
+        std::vector<std::unique_ptr<RawPeer>> strangers;
+        std::vector<bool> spoke;
+        for (uint32_t a = 0; a < c.mAddresses; ++a)
+            for (uint32_t s = 0; s < c.mSourcesEach; ++s)
+                strangers.push_back(std::make_unique<RawPeer>(udp, port, kStrangers + a));
+        spoke.resize(strangers.size());
+
+        // TCP strangers say one thing that is no join, so the host is seen to have taken them in.
+        double lastRound = 0.0;
+        auto crowd = [&] {
+            if (TestSeconds() - lastRound < 0.02)
+                return;
+            lastRound = TestSeconds();
+            for (size_t i = 0; i < strangers.size(); ++i)
+            {
+                if (udp)
+                {
+                    strangers[i]->Read();
+                    if (c.mAgain || strangers[i]->Replies() == 0)
+                        strangers[i]->Send(NetKind::Connect);
+                    continue;
+                }
+                if (!strangers[i]->Read())
+                {
+                    strangers[i] = std::make_unique<RawPeer>(udp, port, kStrangers + uint32_t(i) / c.mSourcesEach);
+                    spoke[i] = false;
+                }
+                spoke[i] = spoke[i] || strangers[i]->Send(NetKind::Data);
+            }
+        };
+        auto takenIn = [&] {
+            if (!udp)
+                return size_t(game.DropCount(NetDrop::Source));
+            return size_t(std::count_if(strangers.begin(), strangers.end(),
+                                        [](const auto& peer) { return peer->Replies() > 0; }));
+        };
+        // As many as the host lets wait before the player comes.
+        const size_t full = std::min<size_t>(kPlaces, c.mAddresses * std::min(c.mSourcesEach, capEach));
+        ASSERT_TRUE(WaitUntil([&] { return takenIn() >= full; }, [&] { crowd(); }, 5.0)) << takenIn();
+
+        NetController player;
+        player.GetSettings().mTransport = c.mTransport;
+        ASSERT_TRUE(player.JoinGame("127.0.0.1:" + std::to_string(port)));
+        auto pump = [&] {
+            crowd();
+            host.Loom().Update();
+            player.Update(TestSeconds());
+        };
+        NetController& hosting = host.Loom().GetController();
+        EXPECT_TRUE(WaitUntil(
+            [&] { return (player.IsConnected() && hosting.GetPlayerCount() == 1) || !player.GetGameEndpoint(); }, pump,
+            5.0));
+        EXPECT_TRUE(player.IsConnected()) << "the player was turned away";
+        EXPECT_EQ(hosting.GetPlayerCount(), 1u);
+    }
 }
