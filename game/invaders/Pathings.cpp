@@ -193,11 +193,11 @@ void StandardPathing::Step(Kestrane& k)
 }
 
 namespace {
-// The leaps and the stacked step are for obstacles at least two levels up and within reach:
-// every wall the levels build (four and six high) but not the tower, which is attacked.
-constexpr int32_t kSpecialReach = 6;
+// The leaps and the stacked step clear exactly two levels: a ninja's hop or one stacked body
+// reaches no higher, so taller walls are broken or, when they block, walked round.
+constexpr int32_t kSpecialStep = 2;
 
-bool WithinSpecialReach(int32_t diff) { return diff >= 2 && diff <= kSpecialReach; }
+bool WithinSpecialReach(int32_t diff) { return diff == kSpecialStep; }
 
 // A kind in the middle of its special move stays in it whatever the tile ahead holds.
 bool KeepSpecial(const Kestrane& k, int32_t& result)
@@ -362,7 +362,8 @@ public:
             return;
         StandardPathing::Evaluate(k, tile, result);
         TileMap* map = CurrentTileMap();
-        if (map && k.mRun.mState != StateDetour && map->GetTile(tile.first, tile.second).occupant &&
+        // A blocked tile keeps its detour: the hop must not carry it onto a tile it may not enter.
+        if (map && result != StateDetour && map->GetTile(tile.first, tile.second).occupant &&
             WithinSpecialReach(HeightDiff(*map, k.mRun.mCurrentTile, tile)))
             result = StateSpecial;
     }
