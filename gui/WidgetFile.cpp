@@ -167,6 +167,8 @@ std::unique_ptr<Widget> LoadWidgetBuffer(std::string bytes, const std::string& n
 std::unique_ptr<Widget> LoadWidgetFile(const std::string& file, Cog* owner)
 {
     std::string bytes;
+    if (IsRefusedDataName(file)) // reported when the name was read
+        return nullptr;
     if (!ReadWholeFile(DataFilePath(file), bytes))
     {
         Console::Instance().Log("Widget file " + file + ": cannot be opened", LogError);

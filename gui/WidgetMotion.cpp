@@ -27,7 +27,7 @@ bool WidgetMotion::Load(const std::string& widget)
 {
     if (mAnimations)
         return !mAnimations->Animations.empty();
-    if (mFile.empty())
+    if (mFile.empty() || IsRefusedDataName(mFile))
         return false;
     if (!FileExists(DataFilePath(mFile)))
     {

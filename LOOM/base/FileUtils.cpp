@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <unordered_set>
 
 #include "LOOM/console/Console.h"
 
@@ -176,6 +178,27 @@ bool KeepDataName(std::string& name)
         return true;
     name.clear();
     return false;
+}
+
+namespace {
+std::mutex gRefusedMutex;
+std::unordered_set<std::string> gRefusedNames;
+} // namespace
+
+bool CheckDataName(const std::string& name)
+{
+    std::string inside;
+    if (name.empty() || DataPathInside(name, inside))
+        return true;
+    const std::lock_guard<std::mutex> lock(gRefusedMutex);
+    gRefusedNames.insert(name);
+    return false;
+}
+
+bool IsRefusedDataName(const std::string& name)
+{
+    const std::lock_guard<std::mutex> lock(gRefusedMutex);
+    return !name.empty() && gRefusedNames.count(name) != 0;
 }
 
 std::string DataRelativeName(const std::string& path)

@@ -27,6 +27,12 @@ bool DataPathInside(const std::string& path, std::string& out, std::string* refu
 // refused as above and emptied, so the asset loads as a missing one would.
 bool KeepDataName(std::string& name);
 
+// An asset name read from a data file, checked as KeepDataName does but kept as written, so a
+// record saved again loses nothing. A refused name is remembered: whoever opens that asset asks
+// IsRefusedDataName and loads it as a missing one, without a second complaint.
+bool CheckDataName(const std::string& name);
+bool IsRefusedDataName(const std::string& name);
+
 // A path under the data folder without the folder, for what the player reads; others as given.
 std::string DataRelativeName(const std::string& path);
 

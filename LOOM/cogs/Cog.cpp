@@ -54,12 +54,29 @@ void Cog::Serialize(Serializer& s)
     for (uint32_t i = 0; i < mComponentCount; ++i)
     {
         Comp* comp = mComponents[i].get();
+        if (comp && !s.IsSaving() && IsMissingFromRecord(s, i))
+            continue;
         if (comp && s.BeginField("comp", nullptr, false, TypeComp, comp))
         {
             comp->Serialize(s);
             s.EndField("comp", false);
         }
     }
+}
+
+bool Cog::IsMissingFromRecord(Serializer& s, uint32_t index) const
+{
+    uint32_t next = 0;
+    if (!s.PeekComponentId(next) || next == mComponents[index]->GetTypeId())
+        return false;
+    // Skipped only when the record goes on with a later component: anything else is read in
+    // order and reported as the mismatch it is.
+    for (uint32_t later = index + 1; later < mComponentCount; ++later)
+    {
+        if (mComponents[later] && mComponents[later]->GetTypeId() == next)
+            return true;
+    }
+    return false;
 }
 
 DataMember Cog::FindDataMember(std::string name)

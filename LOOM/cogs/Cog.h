@@ -85,6 +85,8 @@ private:
     static constexpr uint32_t kPrefetchedComponents = 4;
     static constexpr uint32_t kInlineComponents = 4;
 
+    // Loading: the record's next element is a later component's, so it has none for index.
+    bool IsMissingFromRecord(Serializer& s, uint32_t index) const;
     // Logs the mismatch and returns null.
     Comp* RefuseMistypedComponent(Comp& component, uint32_t typeId) const;
 

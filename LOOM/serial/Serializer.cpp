@@ -51,7 +51,7 @@ void Serializer::SerializeDataFile(const char* name, std::string& value)
 {
     SerializeFile(name, value);
     if (!IsSaving())
-        KeepDataName(value);
+        CheckDataName(value);
 }
 void Serializer::SerializeInt(const char* name, int32_t& value) { SerializeSingle(*this, "int", name, TypeInt, value); }
 void Serializer::SerializeRealField(const char* name, float& value)

@@ -27,6 +27,9 @@ public:
     virtual bool IsGood() = 0;
     virtual bool IsSaving() { return false; }
     virtual bool IsExtended() { return false; }
+    // A reader that can look ahead names the component type of the next "comp" element, so a
+    // record written before a component joined its composition still loads field for field.
+    virtual bool PeekComponentId(uint32_t& /*id*/) { return false; }
 
     virtual bool BeginField(const char* typeName, const char* fieldName, bool single, uint32_t code, void* value) = 0;
     virtual void EndField(const char* typeName, bool single) = 0;
@@ -55,8 +58,9 @@ public:
     // Field operations shared by every Serialize body.
     void SerializeString(const char* name, std::string& value);
     void SerializeFile(const char* name, std::string& value);
-    // A file a data file names: on loading, one that is absolute or leaves the data folder is
-    // refused (logged) and left empty, so it loads as a missing file would.
+    // A file a data file names: read and written as it stands. On loading, one that is absolute or
+    // leaves the data folder is refused (logged) and remembered, so its opener loads it as a
+    // missing file.
     void SerializeDataFile(const char* name, std::string& value);
     void SerializeInt(const char* name, int32_t& value);
     void SerializeRealField(const char* name, float& value);

@@ -147,6 +147,15 @@ void XMLLoader::EndField(const char* typeName, bool /*single*/)
         mValid = false;
 }
 
+bool XMLLoader::PeekComponentId(uint32_t& id)
+{
+    std::string text;
+    if (!mValid || !mReader->PeekStartAttribute("comp", "CompID", text))
+        return false;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), id);
+    return result.ec == std::errc();
+}
+
 bool XMLLoader::ReadValue(std::string_view& raw)
 {
     if (!mValid || mReader->IsEmpty())

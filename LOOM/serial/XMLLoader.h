@@ -26,6 +26,7 @@ public:
     LOOM_SERIALIZER_OVERRIDES
 
     uint32_t CapListCount(uint32_t count) override;
+    bool PeekComponentId(uint32_t& id) override;
 
     // Reads a whole file into one object: the file's root element named element holds its
     // fields (LoadElement), or it holds a "serializable" object (LoadObject). True when all was read.

@@ -241,6 +241,43 @@ bool XMLReader::ParseElement()
     return true;
 }
 
+bool XMLReader::PeekStartAttribute(std::string_view element, std::string_view attribute, std::string& value)
+{
+    const size_t pos = mPos;
+    const size_t tokenStart = mTokenStart;
+    const int32_t kind = mKind;
+    const bool empty = mEmpty;
+    const bool selfClosing = mSelfClosing;
+    std::string name = mName;
+    std::string text = mValue;
+    auto attributes = mAttributes;
+    auto elements = mElements;
+    bool found = false;
+    while (ParseElement())
+    {
+        if (mKind == KindText)
+            continue;
+        std::string_view raw;
+        if ((mKind == KindStart || mSelfClosing) && mName == element && FindAttribute(attribute, raw))
+        {
+            DecodeEntities(raw, value);
+            found = true;
+        }
+        break;
+    }
+    // A broken tag stays failed: the real read would only meet it again.
+    mPos = pos;
+    mTokenStart = tokenStart;
+    mKind = kind;
+    mEmpty = empty;
+    mSelfClosing = selfClosing;
+    mName = std::move(name);
+    mValue = std::move(text);
+    mAttributes = std::move(attributes);
+    mElements = std::move(elements);
+    return found;
+}
+
 bool XMLReader::ReadText(std::string_view& raw)
 {
     if (!mOpen || mFailed)

@@ -59,6 +59,9 @@ public:
     bool FindAttribute(std::string_view name, std::string_view& raw) const;
     // A stream on the attribute's text, for >> conversion.
     std::istringstream& GetAttributeStream(const std::string& name);
+    // The attribute of the next tag when that tag starts an element of the given name; nothing
+    // is consumed. False when the next tag is another one (or none).
+    bool PeekStartAttribute(std::string_view element, std::string_view attribute, std::string& value);
     // Reads tokens until one has the attribute "name" equal to the given text.
     bool FindElement(const std::string& name);
 

@@ -224,6 +224,8 @@ Mesh::~Mesh() { Clear(); }
 
 void Mesh::Load(const std::string& fileName)
 {
+    if (IsRefusedDataName(fileName)) // said when the name was read
+        return;
     const std::string extension = GetFileExtension(fileName);
     if (extension == "lmf" || extension == "LMF")
         LMLoader::LoadMesh(*this, DataFilePath(fileName));

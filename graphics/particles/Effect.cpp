@@ -88,11 +88,12 @@ void Effect::Initialize()
         scene->AddEffect(this);
     LoadParticleSet(SystemFiles, EmitterFiles, EmitterFeed::ByIndex, mSystems, mEmitters);
 
-    if (!ModelFile.empty() && FileExists(DataFilePath(ModelFile)) && ModelStores::sSkeletons)
+    if (!ModelFile.empty() && !IsRefusedDataName(ModelFile) && FileExists(DataFilePath(ModelFile)) &&
+        ModelStores::sSkeletons)
     {
         mSkeleton = ModelStores::sSkeletons->GetRef(ModelFile);
         mAnimation.ResizeKeyCursors(mSkeleton->GetBoneCount());
-        if (!AnimationFile.empty())
+        if (!AnimationFile.empty() && !IsRefusedDataName(AnimationFile))
             mAnimation.LoadAnimationFile(DataFilePath(AnimationFile));
     }
     for (EffectSprite& sprite : EffectSprites)

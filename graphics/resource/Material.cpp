@@ -1,5 +1,6 @@
 #include "graphics/resource/Material.h"
 
+#include "LOOM/base/FileUtils.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/resource/ResourceFields.h"
 
@@ -17,6 +18,8 @@ void Material::SerializeFields(Serializer& s)
 
 void Material::Load(const std::string& fileName)
 {
+    if (IsRefusedDataName(fileName)) // reported when the name was read
+        return;
     XMLLoader loader;
     if (loader.Open(fileName) && loader.BeginField("material", nullptr, false, TypeElement, this))
     {

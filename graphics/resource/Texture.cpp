@@ -191,6 +191,13 @@ void Texture::LoadImage(const std::string& fileName)
         Fail(fileName, "there is no graphics device");
         return;
     }
+    if (IsRefusedDataName(fileName))
+    {
+        // Said when the name was read: now only missing.
+        mTexture.reset();
+        mWidth = mHeight = mLevels = mMemory = 0;
+        return;
+    }
     if (!ReadWholeFile(DataFilePath(fileName), bytes))
     {
         Fail(fileName, "the file cannot be read");

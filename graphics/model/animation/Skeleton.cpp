@@ -5,7 +5,11 @@
 #include "graphics/model/animation/AnimationObj.h"
 #include "graphics/model/files/LMLoader.h"
 
-void Skeleton::Load(const std::string& fileName) { LMLoader::LoadSkeleton(*this, DataFilePath(fileName)); }
+void Skeleton::Load(const std::string& fileName)
+{
+    if (!IsRefusedDataName(fileName)) // a refused name was reported when it was read
+        LMLoader::LoadSkeleton(*this, DataFilePath(fileName));
+}
 
 void Skeleton::BuildIndexTable()
 {
