@@ -9,6 +9,7 @@
 #include <string>
 
 #include "LOOM/base/FileUtils.h"
+#include "bench/support/FinishFrame.h"
 #include "graphics/device/GraphicsDevice.h"
 
 // The frame size every drawing benchmark measures at.
@@ -35,8 +36,8 @@ inline double MsPerIteration(const benchmark::State& state, std::chrono::steady_
     return ms / double(state.iterations() ? state.iterations() : 1);
 }
 
-// Clears and presents until the run ends: the frame every drawing benchmark compares against.
-// Milliseconds per frame.
+// Clears, presents and waits for the GPU to finish until the run ends: the frame every drawing
+// benchmark compares against, whose frames end the same way. Milliseconds per frame.
 inline double RunEmptyFrames(benchmark::State& state, GraphicsDevice& device)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -44,6 +45,7 @@ inline double RunEmptyFrames(benchmark::State& state, GraphicsDevice& device)
     {
         device.Clear(ClearTarget | ClearZBuffer | ClearStencil, 0xFF808080, 1.0f, 0);
         device.Present();
+        FinishFrame();
     }
     return MsPerIteration(state, start);
 }

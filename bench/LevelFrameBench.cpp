@@ -3,7 +3,8 @@
 // the menu's button starts it (its camera, HUD and waves), the goal window is closed and the waves
 // are let out until the most invaders are alive at once. The frame is timed there, first, since
 // each benchmark lets the level play on towards its end. In the same run it times the empty frame
-// (clear and present), which the level's frame is set against, and then the level with one pass
+// (clear and present), which the level's frame is set against (every frame on both sides ends when
+// the GPU has finished it), and then the level with one pass
 // at a time switched off (the terrain, models, shadows, particles, effects, HUD displays), each
 // set against the level's whole frame. The next level starts after a soft restart, as the game's
 // own way back to the menu does. Each level's picture is saved as "level_frame_bench_<level>.bmp"
@@ -219,7 +220,10 @@ void BM_LevelFrameWithout(benchmark::State& state)
     on = false;
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
+    {
         gCoreEngine->Frame();
+        FinishFrame();
+    }
     const double ms = MsPerIteration(state, start);
     on = true;
     // The level's whole frame, timed just before, against this one.
@@ -239,7 +243,10 @@ void BM_LevelFrame(benchmark::State& state)
     const double cpuBefore = ProcessCpuMs();
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
+    {
         gCoreEngine->Frame();
+        FinishFrame();
+    }
     l->mLevelMs = MsPerIteration(state, start);
     const double cpuMs = ProcessCpuMs() - cpuBefore;
     // What the device was asked for a frame.

@@ -37,9 +37,16 @@ bench_smoke()
             END { for (i = 1; i <= n; ++i) printf "%s%s", (i > 1 ? "|" : ""), name[order[i]] }') ||
             { echo "== $(basename "$program") cannot list its benchmarks"; return 1; }
         if ! LOOM_BENCH_SMOKE=1 "$program" --benchmark_filter="^($names)\$" --benchmark_min_time=0.001 \
-            >"$program.smoke.log" 2>&1; then
+            --benchmark_out="$program.smoke.json" --benchmark_out_format=json >"$program.smoke.log" 2>&1; then
             echo "== $(basename "$program") failed its smoke run"
             tail -n 60 "$program.smoke.log"
+            return 1
+        fi
+        # A benchmark that reports an error (SkipWithError) still exits 0: its figures are void.
+        if grep -q '"error_occurred": *true' "$program.smoke.json" || grep -q 'ERROR OCCURRED' "$program.smoke.log"; then
+            echo "== $(basename "$program") reported an error in its smoke run"
+            grep -E '"name"|"error_message"' "$program.smoke.json" | grep -B1 '"error_message"' || true
+            grep 'ERROR OCCURRED' "$program.smoke.log" || true
             return 1
         fi
     done

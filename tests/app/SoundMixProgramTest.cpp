@@ -34,11 +34,25 @@ void Replace(std::string& text, const std::string& from, const std::string& to)
 }
 
 // The first level played by a script: spikes dropped by mouse on the march to the tower, quick
-// invaders walking into them, the program left at the given frame. The clock moves 1/60 s a frame.
+// invaders walking into them, the program left at the given frame. The clock moves 1/60 s a frame
+// but never ahead of the sound in the wave file, which OpenAL writes as fast as it would play: the
+// recording holds what a player hears, as long as the frames played, however fast they come.
 std::string PlayScript(int lastFrame)
 {
     return R"(dofile("Scripts/Game.lua")
 local frame, steps = 0, {}
+-- Seconds of sound in the wave file so far (its byte rate is in the header); nil before it is made.
+local function WaveSeconds()
+    local file = io.open("mix.wav", "rb")
+    if not file then return nil end
+    local header = file:read(32) or ""
+    local size = file:seek("end")
+    file:close()
+    if string.len(header) < 32 then return 0 end
+    local a, b, c, d = string.byte(header, 29, 32)
+    local rate = a + b * 256 + c * 65536 + d * 16777216
+    return rate > 0 and (size - 68) / rate or 0
+end
 local function At(f, step)
     local before = steps[f]
     steps[f] = before and function() before() step() end or step
@@ -52,8 +66,11 @@ local function Screen(x, y, z)
 end
 local GameUpdate = GUpdate
 function GUpdate()
-    frame = frame + 1
     if GameUpdate then GameUpdate() end
+    -- Ahead of the sound, the frame holds the clock, as a paused game does.
+    local heard = WaveSeconds()
+    if heard and heard < frame / 60 then return end
+    frame = frame + 1
     if steps[frame] then steps[frame]() end
     G.TestTick()
 end

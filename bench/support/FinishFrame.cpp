@@ -1,0 +1,5 @@
+#include "bench/support/FinishFrame.h"
+
+#include <epoxy/gl.h>
+
+void FinishFrame() { glFinish(); }
