@@ -58,7 +58,10 @@ bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::st
     if (found != 0)
         return broken(std::generic_category().message(found));
     if (!S_ISREG(info.st_mode))
+    {
+        Console::Instance().Log(fileName + " is not a file", LogError);
         return broken("not a file");
+    }
     if (::access(path.c_str(), R_OK) != 0)
         return broken(std::generic_category().message(errno));
     // Read into a copy so that a file broken half-way changes nothing.
