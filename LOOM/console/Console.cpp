@@ -1,9 +1,13 @@
 #include "LOOM/console/Console.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "LOOM/base/FileUtils.h"
@@ -114,17 +118,32 @@ void Console::OpenLogFile(const std::string& fileName)
     std::string path = fileName;
     std::replace(path.begin(), path.end(), '\\', '/');
     mLogPath = path;
-    // Opening a FIFO for writing waits for a reader: anything but a plain file is refused first.
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    errno = 0;
-    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status))
-        mLogStream = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
-    if (!mLogStream || !*mLogStream)
+    // Never through a link, and nothing but a plain file: a FIFO answers at once without a reader
+    // (non-blocking), and nothing is truncated before it is known to be a file.
+    std::string why;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    struct stat info = {};
+    if (fd < 0)
+        why = errno == ELOOP ? "it is a link, and the log is not written through one"
+            : errno == ENXIO ? "not a file"
+                             : std::generic_category().message(errno);
+    else if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        why = "not a file";
+    else if (::ftruncate(fd, 0) != 0)
+        why = std::generic_category().message(errno);
+    else
+    {
+        // The stream opens the very file checked here, whatever happens to its name meanwhile.
+        mLogStream = std::make_unique<std::ofstream>("/proc/self/fd/" + std::to_string(fd), std::ios::out);
+        if (!*mLogStream)
+            why = std::generic_category().message(errno ? errno : EIO);
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (!why.empty())
     {
         // Entries still reach the on-screen ring; say where the file went missing, on stderr too,
         // since the log cannot.
-        const std::string why = errno ? std::generic_category().message(errno) : std::string("not a file");
         mLogStream.reset();
         std::fprintf(stderr, "Could not create the log file %s: %s\n", path.c_str(), why.c_str());
         Log("Could not create the log file " + path + ": " + why, LogError);

@@ -1,5 +1,7 @@
 #include "LOOM/engine/CoreEngine.h"
 
+#include <cstdio>
+
 #include "LOOM/assets/ResourceManager.h"
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/base/FileUtils.h"
@@ -23,6 +25,19 @@ CoreEngine* gCoreEngine = nullptr;
 
 namespace {
 void Init(const std::string& text) { Console::Instance().Log(text, LogInit); }
+
+// Where the log goes when the one configured is refused, or when config.xml cannot be read.
+const char* const kDefaultLogFile = "Log.xml";
+
+// The configured folder when it is inside the data folder; the data folder itself (refused, logged)
+// when it is not. Files are named by appending to it, so an empty one stays empty.
+std::string ConfigFolderInside(const std::string& folder)
+{
+    std::string inside;
+    if (folder.empty() || !DataPathInside(folder, inside))
+        return std::string();
+    return folder + "\\";
+}
 
 // Per-loom timing reads the timer without ticking it, so measuring never disturbs the frame dt.
 void TimedUpdate(const std::unique_ptr<Loom>& loom, const PreciseTimer& timer, RunningAverage& average)
@@ -93,14 +108,19 @@ void CoreEngine::Start()
     Console& console = Console::Instance();
     CogFactory& cogs = CogFactory::Instance();
 
-    if (!config.mLogFile.empty())
-        console.OpenLogFile(config.mLogFile);
+    OpenRunLog(config.mLogFile.empty() && !mConfigProblem.empty() ? kDefaultLogFile : config.mLogFile);
     SystemInfo info;
     if (mWindow)
         mWindow->ReportSystemInfo(info);
     console.OpenLog(info);
     if (mWindow)
         mWindow->LogFileOpened();
+    for (const LogEntry& entry : mEarlyErrors)
+        console.WriteToLogFile(entry);
+    mEarlyErrors.clear();
+    // Now that the log keeps it: the player is told in the error dialog, not on stderr alone.
+    if (!mConfigProblem.empty() && AssertFailedString("LoadEngineConfig", __FILE__, __LINE__, mConfigProblem))
+        DebugBreakIfAttached();
     Init("Starting Core Engine");
     mRunning = true;
     cogs.Exporter().SetExportDocs(config.mExportDocs);
@@ -110,7 +130,7 @@ void CoreEngine::Start()
     mFrameDt = 0.0f;
     if (mWindow && config.mWindowX != 0)
         mWindow->ResizeAndCenter(config.mWindowX, config.mWindowY);
-    console.SetConfigFolder(config.mConfigFolder + "\\");
+    console.SetConfigFolder(ConfigFolderInside(config.mConfigFolder));
     console.Log(config.mMotD, LogGeneral);
 
     ResourceManager::Instance().ResourceInfo();
@@ -151,6 +171,38 @@ void CoreEngine::Start()
     }
     Init("Running Start Scripts");
     RunStartupScript();
+}
+
+void CoreEngine::LoadConfig(const std::string& fileName)
+{
+    mConfigProblem.clear();
+    LoadEngineConfig(fileName, EngineConfig::Instance(), &mConfigProblem);
+}
+
+void CoreEngine::OpenRunLog(const std::string& fileName)
+{
+    if (fileName.empty())
+        return;
+    Console& console = Console::Instance();
+    // A refusal is logged before the file opens: kept to be written there once it does.
+    auto keep = [&] { mEarlyErrors.push_back(console.GetEntries().FromNewest(0)); };
+    std::string inside, refusal;
+    if (!DataPathInside(fileName, inside, &refusal))
+    {
+        keep();
+        bool fallback = false;
+        if (fileName != kDefaultLogFile)
+        {
+            fallback = DataPathInside(kDefaultLogFile, inside);
+            if (!fallback)
+                keep();
+        }
+        std::fprintf(stderr, "The log file is refused: %s; %s\n", refusal.c_str(),
+                     fallback ? "the log goes to Log.xml in the data folder" : "no log file is written");
+        if (!fallback)
+            return;
+    }
+    console.OpenLogFile(inside);
 }
 
 void CoreEngine::RunStartupScript()
@@ -329,7 +381,7 @@ int EngineMain(EngineWindow* window, const LoomFactories& factories)
     SetDataPathFromCwd();
     auto engine = std::make_unique<CoreEngine>(window, factories);
     gCoreEngine = engine.get();
-    LoadEngineConfig("config.xml");
+    engine->LoadConfig("config.xml");
     engine->Start();
     engine->Run();
     engine.reset();

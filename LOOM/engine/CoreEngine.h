@@ -3,11 +3,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LOOM/base/Clocks.h"
 #include "LOOM/base/StringUtils.h"
 
 class EngineWindow;
+struct LogEntry;
 class Loom;
 class MessageRegistry;
 class QTree;
@@ -49,6 +51,9 @@ public:
     CoreEngine(const CoreEngine&) = delete;
     CoreEngine& operator=(const CoreEngine&) = delete;
 
+    // Reads the engine configuration before Start; a file that is there but cannot be read is
+    // reported by Start, in the log and in the error dialog.
+    void LoadConfig(const std::string& fileName);
     void Start();
     void Run();
     // One pass of the frame loop's body (Run calls it while running and the window lives).
@@ -88,6 +93,9 @@ public:
     float GetFrameTime() const { return mFrameTime; }
 
 private:
+    // Only inside the data folder and never through a link; a refused name falls back to the
+    // default log file there.
+    void OpenRunLog(const std::string& fileName);
     void RunStartupScript();
     void CarryOutRestarts();
     void SoftRestart();
@@ -126,6 +134,10 @@ private:
     bool mHardRestartPending = false;
     bool mRestarting = false;
     std::function<void()> mPreviousReturnHook;
+
+    std::string mConfigProblem;
+    // Errors logged before the log file opened, written there once it has.
+    std::vector<LogEntry> mEarlyErrors;
 };
 
 // The running core engine, not owned: null before the engine main makes it and after it goes.

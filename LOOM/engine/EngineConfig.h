@@ -27,8 +27,9 @@ struct EngineConfig
     std::string mConfigFolder;
 };
 
-// Reads the file into the program's EngineConfig. A missing or malformed file keeps every
-// setting as it was and says so on standard error (the log file is not open yet).
+// Reads the file into the program's EngineConfig. A missing or broken file keeps every setting
+// as it was and says so on standard error (the log file is not open yet).
 bool LoadEngineConfig(const std::string& fileName);
-// The same into a given object (tests, tools).
-bool LoadEngineConfig(const std::string& fileName, EngineConfig& config);
+// The same into a given object (tests, tools). A file that is there but cannot be read (not a
+// file, no access, not correct) hands its reason to problem; a missing one leaves it empty.
+bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem = nullptr);
