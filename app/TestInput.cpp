@@ -1,7 +1,7 @@
 // Scripted end-to-end runs drive the program through these console commands ("PushMouseMove",
 // "PushMouseButton", "PushKey"), which queue window events as a person's mouse and keyboard
 // would. They exist only when the environment sets LOOM_TEST_INPUT=1; LOOM_TEST_STEPPED_CLOCK=1
-// also puts the clocks on a counter that only "TestTick" moves.
+// also puts the clocks on a counter that only "TestTick" and "TestTickFor" move.
 #include <SDL.h>
 
 #include <cstdlib>
@@ -90,6 +90,17 @@ SteppedClock gSteppedClock;
 
 void TestTick() { gSteppedClock.mNow += 16667; }
 
+// A frame held up, as a slow machine's would be: the next frame's step is that much longer.
+void TestTickFor(float seconds)
+{
+    if (!(seconds >= 0.0f && seconds <= 3600.0f))
+    {
+        Console::Instance().Log("TestInput: no clock step of " + std::to_string(seconds) + " s", LogError);
+        return;
+    }
+    gSteppedClock.mNow += static_cast<uint64_t>(static_cast<double>(seconds) * 1000000.0 + 0.5);
+}
+
 } // namespace
 
 void RegisterTestInput()
@@ -107,5 +118,6 @@ void RegisterTestInput()
     {
         SetClockSource(&gSteppedClock);
         console.RegisterCommand("TestTick", MakeFunctionCommand(&TestTick), "Test clock: one sixtieth of a second on");
+        console.RegisterCommand("TestTickFor", MakeFunctionCommand(&TestTickFor), "Test clock: so many seconds on");
     }
 }

@@ -152,14 +152,23 @@ void RegionExplosionDamage::Update()
     {
         if (GameNow() - startTime > DamageStartTime)
         {
+            // Marked first: a handler the damage reaches may remove this cog.
+            fired = true;
             if (!ContinuousDamage)
                 ApplyDamage();
-            fired = true;
         }
         return;
     }
     if (ContinuousDamage)
         ApplyDamage();
+}
+
+void RegionExplosionDamage::FireIfPending()
+{
+    if (fired || ContinuousDamage)
+        return;
+    fired = true;
+    ApplyDamage();
 }
 
 void RegionExplosionDamage::ApplyDamage()

@@ -51,6 +51,8 @@ public:
     void Update();
     void ResetStartTime();
     void ApplyDamage();
+    // A one-shot blast that has not dealt its damage deals it now: its cog is being removed.
+    void FireIfPending();
 
     int32_t DamageType = 9;
     float DamageAmount = 100.0f;

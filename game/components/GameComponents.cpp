@@ -1,5 +1,7 @@
 #include "game/components/GameComponents.h"
 
+#include <algorithm>
+
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
@@ -65,11 +67,15 @@ PhraseBank* Bank()
     return logic ? logic->mPhraseBank.get() : nullptr;
 }
 
+// A blast removed before its delay has passed still deals its damage, once.
 void QueueOwnDeath(Cog* owner)
 {
     CogFactory& cogs = CogFactory::Instance();
-    if (owner && !cogs.IsQueued(owner))
-        cogs.Destroy(owner);
+    if (!owner || cogs.IsQueued(owner))
+        return;
+    if (RegionExplosionDamage* blast = owner->Get<RegionExplosionDamage>())
+        blast->FireIfPending();
+    cogs.Destroy(owner);
 }
 } // namespace
 
@@ -93,12 +99,33 @@ void TimedDeathComp::Serialize(Serializer& s)
     s.SerializeBoolField("StartPaused", StartPaused);
 }
 
+void TimedDeathComp::Pause(bool paused)
+{
+    // The time up to the message counts as it was: running or held.
+    Count();
+    StartPaused = paused;
+}
+
+void TimedDeathComp::ResetDeathTime()
+{
+    remaining = SecsTilDeath;
+    mCountedTo = GameNow();
+}
+
+void TimedDeathComp::Count()
+{
+    // Game time since the last count, never the frame's whole step; a clock set back counts nothing.
+    const float now = GameNow();
+    const float passed = std::max(0.0f, now - mCountedTo);
+    mCountedTo = now;
+    if (!StartPaused)
+        remaining -= passed;
+}
+
 void TimedDeathComp::Update()
 {
-    if (StartPaused)
-        return;
-    remaining -= GameDt();
-    if (remaining <= 0.0f)
+    Count();
+    if (!StartPaused && remaining <= 0.0f)
         QueueOwnDeath(mOwner);
 }
 

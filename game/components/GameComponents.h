@@ -10,7 +10,9 @@
 class CogFactory;
 class Positional;
 
-// Removes its cog after a number of seconds of game time (type id 125).
+// Removes its cog after a number of seconds of game time (type id 125). The countdown reads
+// the game clock, as the blasts it ends do: a cog born late in a long frame loses none of its
+// life to the part of the frame before it existed.
 class TimedDeathComp : public Comp
 {
 public:
@@ -22,12 +24,18 @@ public:
     uint32_t GetTypeId() override { return kTypeId; }
 
     void Update();
-    void Pause(bool paused) { StartPaused = paused; }
-    void ResetDeathTime() { remaining = SecsTilDeath; }
+    void Pause(bool paused);
+    void ResetDeathTime();
 
     float SecsTilDeath = 10.0f;
     bool StartPaused = false; // the paused flag
     float remaining = 0.0f;
+
+private:
+    // Takes the game time since the last count off what remains, unless held.
+    void Count();
+
+    float mCountedTo = 0.0f; // the game time the countdown has counted up to
 };
 
 // Glues its cog to another one by ID (type id 126).

@@ -346,6 +346,8 @@ public:
         GLuint buffers[] = {mStreamVbo, mStreamIbo};
         glDeleteBuffers(2, buffers);
         glDeleteVertexArrays(1, &mVao);
+        if (mFrameDone)
+            glDeleteSync(mFrameDone);
         if (SDL_GL_GetCurrentContext() == mContext)
             SDL_GL_MakeCurrent(mWindow, nullptr);
         SDL_GL_DeleteContext(mContext);
@@ -456,6 +458,7 @@ public:
                               same ? GL_NEAREST : GL_LINEAR);
         }
         SDL_GL_SwapWindow(mWindow);
+        PaceFrames();
         // The window may have taken its new size only now.
         ChooseBackBuffer();
         BindFramebuffer();
@@ -904,6 +907,19 @@ private:
         return true;
     }
 
+    // A swap need not wait for anything (an offscreen surface's does not): unwaited frames pile
+    // up unfinished, taking memory, and are then finished all at once in one long frame. Each
+    // present waits for the frame before it to be done, so one frame at most is in flight.
+    void PaceFrames()
+    {
+        if (mFrameDone)
+        {
+            glClientWaitSync(mFrameDone, GL_SYNC_FLUSH_COMMANDS_BIT, kFrameWaitNs);
+            glDeleteSync(mFrameDone);
+        }
+        mFrameDone = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    }
+
     // An EGL pbuffer, as the offscreen video driver's windows are, keeps the size it was made
     // with when its window is resized: its surface is asked instead. Found once, when the
     // window's context is EGL's; SDL keeps the library loaded while the window lives.
@@ -1247,6 +1263,9 @@ private:
     GLuint mBackFbo = 0, mBackColor = 0, mBackDepth = 0;
     GLuint mResolveFbo = 0, mResolveColor = 0;
     bool mWindowUsable = false, mDirect = false;
+    // Signalled when the last presented frame is done; a hung device delays a present this long at most.
+    GLsync mFrameDone = nullptr;
+    static constexpr GLuint64 kFrameWaitNs = 2000000000;
     EGLDisplay mEglDisplay = EGL_NO_DISPLAY;
     EGLSurface mEglSurface = EGL_NO_SURFACE;
     EGLBoolean (*mEglQuery)(EGLDisplay, EGLSurface, EGLint, EGLint*) = nullptr;
