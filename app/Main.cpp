@@ -31,8 +31,8 @@ void EndAtOnce()
 
 // Before the window: the platform layer keeps handlers it finds in place. The frame loop and a
 // running script both see the request, so even a script stuck in a loop ends and the log closes.
-// No SA_RESTART: a call blocked in the kernel returns, and anything still stuck past the grace
-// period is ended by the deadline.
+// No SA_RESTART: a blocked call the signal lands in returns; anything still stuck past the
+// grace period is ended by the deadline.
 void InstallStopSignals()
 {
     ArmStopDeadline(kStopGraceSeconds, &EndAtOnce, 1);

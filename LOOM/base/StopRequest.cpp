@@ -1,6 +1,8 @@
 #include "LOOM/base/StopRequest.h"
 
+#include <pthread.h>
 #include <semaphore.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -47,6 +49,10 @@ void ArmStopDeadline(double graceSeconds, void (*lastAct)(), int exitCode)
     // Waits for a request made before it was armed too.
     if (StopRequested())
         sem_post(&gStopPosted);
+    // The thread takes no signals: a stop signal lands in a thread whose blocked call it can end.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
     std::thread([graceSeconds, lastAct, exitCode] {
         while (sem_wait(&gStopPosted) != 0 && errno == EINTR)
         {
@@ -59,6 +65,7 @@ void ArmStopDeadline(double graceSeconds, void (*lastAct)(), int exitCode)
             lastAct();
         _exit(exitCode);
     }).detach();
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 void DisarmStopDeadline() noexcept
