@@ -365,6 +365,8 @@ const char* MatchBalance(MatchState* ms, const char* s, const char* p)
     int cont = 1;
     while (++s < ms->srcEnd)
     {
+        // Linear, but from every start of a long subject.
+        Step(ms);
         if (*s == e)
         {
             if (--cont == 0)
@@ -380,7 +382,10 @@ const char* MaxExpand(MatchState* ms, const char* s, const char* p, const char* 
 {
     ptrdiff_t i = 0;
     while (s + i < ms->srcEnd && SingleMatch(Uchar(*(s + i)), p, ep))
+    {
+        Step(ms);
         i++;
+    }
     while (i >= 0)
     {
         const char* res = Match(ms, s + i, ep + 1);

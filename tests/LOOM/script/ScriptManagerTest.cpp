@@ -522,6 +522,7 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         function FindBacktrack() string.find(string.rep("a", 4000), ".-.-.-.-b") end
         function GmatchBacktrack() for a in string.rep("a", 4000):gmatch("(.-)(.-)(.-)b") do end end
         function GsubBacktrack() string.gsub(string.rep("a", 4000), "a*a*a*a*b", "") end
+        function BalanceScan() string.find(string.rep('(', 400000), '%b()') end
         function RepLoop() while true do string.rep("", 2^31 - 1) end end
     )"));
     enum class Way
@@ -558,6 +559,7 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         {Way::Call, "GmatchBacktrack", "Lua Error: GmatchBacktrack took too long", false},
         {Way::Call, "GsubBacktrack", "Lua Error: GsubBacktrack took too long", false},
         {Way::Call, "RepLoop", "Lua Error: RepLoop took too long", false},
+        {Way::Call, "BalanceScan", "Lua Error: BalanceScan took too long", false},
     };
     for (const Case& c : cases)
     {
