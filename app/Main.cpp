@@ -1,5 +1,6 @@
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "LOOM/base/StopRequest.h"
 #include "LOOM/console/Console.h"
@@ -15,16 +16,30 @@
 void RegisterTestInput();
 
 namespace {
+// Time the program has to wind down after a stop signal before it is ended as it stands.
+constexpr double kStopGraceSeconds = 3.0;
+
 void OnStopSignal(int) { RequestStop(); }
+
+void EndAtOnce()
+{
+    Console::Instance().Log("The program did not end within " + std::to_string(int(kStopGraceSeconds)) +
+                                " s of the stop signal; ended at once",
+                            LogError);
+    Console::Instance().CloseLog();
+}
 
 // Before the window: the platform layer keeps handlers it finds in place. The frame loop and a
 // running script both see the request, so even a script stuck in a loop ends and the log closes.
+// No SA_RESTART: a blocked call the signal lands in returns; anything still stuck past the
+// grace period is ended by the deadline.
 void InstallStopSignals()
 {
+    ArmStopDeadline(kStopGraceSeconds, &EndAtOnce, 1);
     struct sigaction action = {};
     action.sa_handler = &OnStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = 0;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 }
@@ -54,5 +69,7 @@ int main()
     SetPlayerSide(nullptr);
     SetSceneSeam(nullptr);
     PlatformWindow::Destroy();
+    // What is left (the log's close with the statics) is quick.
+    DisarmStopDeadline();
     return status;
 }

@@ -1,5 +1,7 @@
 #include "LOOM/script/ScriptFileGuard.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
 
@@ -29,14 +31,21 @@ bool IsPath(lua_State* L, int index)
 }
 
 // Puts the path inside the data folder in place of the argument at index; false, with the
-// refusal pushed instead, when the path is refused.
-bool ReplaceWithInside(lua_State* L, int index)
+// refusal pushed instead, when the path is refused. A file to open must be a regular one (or
+// none yet): a FIFO or a device would block or never end.
+bool ReplaceWithInside(lua_State* L, int index, bool opens)
 {
     size_t length = 0;
     const char* given = lua_tolstring(L, index, &length);
     std::string inside, refusal;
     if (!DataPathInside(std::string(given, length), inside, &refusal))
     {
+        PushWithWhere(L, refusal);
+        return false;
+    }
+    if (opens && !ScriptFileGuard::OpensAsFile(std::string(given, length), inside, refusal))
+    {
+        Console::Instance().Log(refusal, LogError);
         PushWithWhere(L, refusal);
         return false;
     }
@@ -48,12 +57,14 @@ bool ReplaceWithInside(lua_State* L, int index)
 
 // The library's function (upvalue 1) called with its leading path arguments (as many as
 // upvalue 2 says) moved inside the data folder. Anything else in their place is no path (a
-// file handle, or nothing for the current file) and passes as it is.
+// file handle, or nothing for the current file) and passes as it is. Upvalue 3 says whether
+// the function opens the file.
 int GuardedCall(lua_State* L)
 {
     const int paths = int(lua_tointeger(L, lua_upvalueindex(2)));
+    const bool opens = lua_toboolean(L, lua_upvalueindex(3)) != 0;
     for (int i = 1; i <= paths; ++i)
-        if (IsPath(L, i) && !ReplaceWithInside(L, i))
+        if (IsPath(L, i) && !ReplaceWithInside(L, i, opens))
             return lua_error(L);
     lua_pushvalue(L, lua_upvalueindex(1));
     lua_insert(L, 1);
@@ -91,6 +102,12 @@ Loaded LoadChunk(lua_State* L, int index)
     std::string inside, refusal, text;
     if (!DataPathInside(name, inside, &refusal))
     {
+        PushWithWhere(L, refusal);
+        return Loaded::Refused;
+    }
+    if (!ScriptFileGuard::OpensAsFile(name, inside, refusal))
+    {
+        Console::Instance().Log(refusal, LogError);
         PushWithWhere(L, refusal);
         return Loaded::Refused;
     }
@@ -184,7 +201,7 @@ bool PushLibrary(lua_State* L, const char* library)
 }
 
 // Replaces library.name with a closure of the function given over the original and the extra.
-void Wrap(lua_State* L, const char* library, const char* name, lua_CFunction wrapper, int paths)
+void Wrap(lua_State* L, const char* library, const char* name, lua_CFunction wrapper, int paths, bool opens = false)
 {
     if (!PushLibrary(L, library))
         return;
@@ -192,7 +209,8 @@ void Wrap(lua_State* L, const char* library, const char* name, lua_CFunction wra
     if (lua_isfunction(L, -1))
     {
         lua_pushinteger(L, paths);
-        lua_pushcclosure(L, wrapper, 2);
+        lua_pushboolean(L, opens);
+        lua_pushcclosure(L, wrapper, 3);
         lua_setfield(L, -2, name);
     }
     else
@@ -215,14 +233,29 @@ void Refuse(lua_State* L, const char* library, const char* name, const char* why
 
 } // namespace
 
+bool ScriptFileGuard::OpensAsFile(const std::string& given, const std::string& inside, std::string& refusal)
+{
+    // stat follows links: a link to a device is the device.
+    struct stat info = {};
+    if (stat(inside.c_str(), &info) != 0 || S_ISREG(info.st_mode))
+        return true;
+    refusal = given + " is not a regular file (" +
+        (S_ISDIR(info.st_mode)        ? "a folder"
+             : S_ISFIFO(info.st_mode) ? "a FIFO"
+             : S_ISSOCK(info.st_mode) ? "a socket"
+                                      : "a device") +
+        "): scripts open regular files only";
+    return false;
+}
+
 void ScriptFileGuard::Install(lua_State* L)
 {
     Wrap(L, nullptr, "dofile", &GuardedDofile, 1);
     Wrap(L, nullptr, "loadfile", &GuardedLoadfile, 1);
-    Wrap(L, LUA_IOLIBNAME, "open", &GuardedCall, 1);
-    Wrap(L, LUA_IOLIBNAME, "lines", &GuardedCall, 1);
-    Wrap(L, LUA_IOLIBNAME, "input", &GuardedCall, 1);
-    Wrap(L, LUA_IOLIBNAME, "output", &GuardedCall, 1);
+    Wrap(L, LUA_IOLIBNAME, "open", &GuardedCall, 1, true);
+    Wrap(L, LUA_IOLIBNAME, "lines", &GuardedCall, 1, true);
+    Wrap(L, LUA_IOLIBNAME, "input", &GuardedCall, 1, true);
+    Wrap(L, LUA_IOLIBNAME, "output", &GuardedCall, 1, true);
     Wrap(L, LUA_OSLIBNAME, "remove", &GuardedCall, 1);
     Wrap(L, LUA_OSLIBNAME, "rename", &GuardedCall, 2);
 

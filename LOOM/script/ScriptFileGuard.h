@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 struct lua_State;
 
@@ -11,4 +12,8 @@ class ScriptFileGuard
 public:
     // After the standard libraries are open.
     static void Install(lua_State* L);
+    // Whether the file at the inside path may be opened by a script: a regular file, or none
+    // yet; else the refusal, naming the file as given. FIFOs, devices and sockets would block
+    // the game or never end.
+    static bool OpensAsFile(const std::string& given, const std::string& inside, std::string& refusal);
 };

@@ -23,6 +23,7 @@
 #include "LOOM/math/Color.h"
 #include "LOOM/math/Quat.h"
 #include "LOOM/math/Vector3.h"
+#include "LOOM/script/ScriptBounds.h"
 #include "LOOM/script/ScriptFileGuard.h"
 #include "LOOM/script/ScriptTypes.h"
 
@@ -74,6 +75,9 @@ void PushErrorText(lua_State* L, int index)
 
 int ErrorFunc(lua_State* L)
 {
+    // A call the watchdog stops is reported once, by the call's owner.
+    if (ScriptManager::Instance().WatchdogStop())
+        return 0;
     // Called by a script with no argument there is no top value to read.
     PushErrorText(L, lua_gettop(L) > 0 ? lua_gettop(L) : 1);
     size_t length = 0;
@@ -91,7 +95,12 @@ void PushHandler(lua_State* L)
     lua_pushliteral(L, "ErrorFunc");
     lua_rawget(L, LUA_GLOBALSINDEX);
     if (lua_isfunction(L, -1))
+    {
+        // Script code as a handler could loop where the hook does not reach.
+        if (lua_tocfunction(L, -1) != &ErrorFunc)
+            ScriptBounds::GuardHandler(L);
         return;
+    }
     lua_pop(L, 1);
     lua_rawgeti(L, LUA_REGISTRYINDEX, gErrorFuncRef);
 }
@@ -261,6 +270,7 @@ void ScriptManager::Init()
 
     ScriptTypes::RegisterValueTypes(L);
     ScriptTypes::RegisterEngineTables(L);
+    ScriptBounds::Install(L);
 
     lua_pushcfunction(L, &ErrorFunc);
     lua_pushvalue(L, -1);
@@ -290,8 +300,14 @@ void ScriptManager::Close()
         Console::Instance().Log("Lua state is running a script; Close refused", LogError);
         return;
     }
+    // The finalisers still due run now, all in one time limit.
+    mWatches.push_back(Watch{"closing the scripts", NowSeconds() + mTimeLimit, 0.0, {}});
     lua_close(mState);
     mState = nullptr;
+    const std::string stopText = std::move(mWatches.back().mStopText);
+    mWatches.pop_back();
+    if (!stopText.empty())
+        Console::Instance().Log("Lua Error: " + stopText, LogError);
 }
 
 void ScriptManager::Reset()
@@ -361,6 +377,58 @@ const char* ScriptManager::Overrun()
     return watch.mStopText.c_str();
 }
 
+void ScriptManager::RaiseIfStopped(lua_State* L)
+{
+    const char* stop = Overrun();
+    if (!stop)
+        return;
+    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, 1);
+    lua_pushstring(L, stop);
+    lua_error(L);
+}
+
+void ScriptManager::RunFinaliser(lua_State* L, int function, int object)
+{
+    const EngineSide engine(*this);
+    // The new thread takes the hook over from L, and its hook is on.
+    lua_State* thread = lua_newthread(L);
+    lua_pushvalue(L, function);
+    lua_pushvalue(L, object);
+    lua_xmove(L, thread, 2);
+    // Run from engine code, outside any call: the finaliser is watched on its own.
+    const bool own = mWatches.empty();
+    if (own)
+        mWatches.push_back(Watch{"a finaliser", NowSeconds() + mTimeLimit, 0.0, {}});
+    mMemory.mEnforced = true;
+    const int status = lua_resume(thread, 1);
+    mMemory.mEnforced = false;
+    std::string stopText;
+    if (own)
+    {
+        stopText = std::move(mWatches.back().mStopText);
+        mWatches.pop_back();
+    }
+    else if (Overrun())
+    {
+        // The call it ran in stops at its next instruction, and reports it.
+        lua_pop(L, 1);
+        return;
+    }
+    if (status == LUA_YIELD)
+        Console::Instance().Log("Lua Error: a finaliser yielded; it is not resumed", LogError);
+    else if (!stopText.empty())
+        Console::Instance().Log("Lua Error: " + stopText, LogError);
+    else if (status == LUA_ERRMEM)
+        Console::Instance().Log("Lua Error: a finaliser used too much memory", LogError);
+    else if (status != 0)
+    {
+        const char* text = lua_type(thread, -1) == LUA_TSTRING ? lua_tostring(thread, -1) : nullptr;
+        Console::Instance().Log(
+            std::string("Lua Error: finaliser: ") + (text ? text : "(error object is not a string)"), LogError);
+    }
+    lua_pop(L, 1);
+}
+
 void ScriptManager::WatchdogHook(lua_State* L, lua_Debug*)
 {
     const char* stop = Instance().Overrun();
@@ -404,9 +472,8 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
     lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : kHookCount);
     if (!stopText.empty())
     {
-        // A handler that is itself script code was stopped too, and reported nothing.
-        if (status != LUA_ERRRUN)
-            Console::Instance().Log("Lua Error: " + stopText, LogError);
+        // No handler reports it: a handler runs no script code once the call is being stopped.
+        Console::Instance().Log("Lua Error: " + stopText, LogError);
         return ScriptResult::Stopped;
     }
     if (status == LUA_ERRMEM)
@@ -510,6 +577,8 @@ ScriptResult ScriptManager::RunScript(std::string path)
 bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::string& why)
 {
     const std::string file = DataFilePath(path);
+    if (!ScriptFileGuard::OpensAsFile(path, file, why))
+        return false;
     if (!ReadWholeFile(file, text))
     {
         why = "cannot open " + file;

@@ -61,6 +61,16 @@ public:
     size_t GetMemoryCap() const { return mMemory.mCap; }
     size_t GetMemoryUsed() const { return mMemory.mUsed; }
 
+    // For C work on the scripts' behalf that the count hook does not see (long loops in C,
+    // error handlers): the error text when the watched call must stop now, else null.
+    const char* WatchdogStop() { return Overrun(); }
+    // Raises the watchdog's error in L when the watched call must stop now.
+    void RaiseIfStopped(lua_State* L);
+    // Runs a script's finaliser (function at index, called with the value at object) from the
+    // collector, which runs finalisers with the hook off: in a thread of its own, where the hook
+    // is on, held to the limits. Never raises: the collector may run inside engine code.
+    void RunFinaliser(lua_State* L, int function, int object);
+
     ScriptResult RunScript(std::string path);
     // A script file's text through the capped file reader. False, with why naming the file,
     // when it cannot be read or holds nothing but blanks.

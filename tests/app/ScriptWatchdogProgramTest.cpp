@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +32,191 @@ bool WaitFor(Done done, double limitSeconds)
     }
     return true;
 }
+
+// The game's data folder with its start script replaced.
+void MakeGameFolder(TempDir& dir, const std::string& startScript)
+{
+    fs::copy(LOOM_TEST_DATA "/../../data", dir.Path(), fs::copy_options::recursive);
+    dir.Write("Scripts/TestStart.lua", startScript);
+    std::string config = TempDir::Read(dir.Path("config.xml"));
+    const size_t start = config.find("Scripts\\Game.lua");
+    ASSERT_NE(start, std::string::npos);
+    config.replace(start, 16, "Scripts\\TestStart.lua");
+    dir.Write("config.xml", config);
+}
+
+// The real program on a data folder, in a process group of its own that goes with the test.
+class Program
+{
+public:
+    explicit Program(const std::string& folder) : mFolder(folder)
+    {
+        // exec: the shell becomes the program, so a signal goes to the program itself.
+        const std::string command = "cd '" + folder + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+            "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' " +
+            "> stdout.txt 2> stderr.txt";
+        mPid = fork();
+        if (mPid == 0)
+        {
+            setpgid(0, 0);
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Program()
+    {
+        if (mPid > 0 && !Ended())
+        {
+            kill(-mPid, SIGKILL);
+            waitpid(mPid, &mStatus, 0);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool Started() const { return mPid > 0; }
+    bool Ended()
+    {
+        if (!mEnded && mPid > 0)
+            mEnded = waitpid(mPid, &mStatus, WNOHANG) == mPid;
+        return mEnded;
+    }
+    int Status() const { return mStatus; }
+    void Signal(int signal) const { kill(mPid, signal); }
+    std::string Log() const { return TempDir::Read(mFolder + "/Log.xml"); }
+    std::string Errors() const { return TempDir::Read(mFolder + "/stderr.txt"); }
+    bool Logged(const std::string& message) const
+    {
+        return Log().find("<Message>" + message + "</Message>") != std::string::npos;
+    }
+    // Waits for the message in the log; false when the program ends or the limit passes first.
+    bool WaitForMessage(const std::string& message, double limitSeconds)
+    {
+        return WaitFor([&] { return Logged(message) || Ended(); }, limitSeconds) && Logged(message);
+    }
+    // The log is closed as the program's last act.
+    bool LogClosed() const
+    {
+        const std::string end = "</LoomRunTimeLog>\n";
+        const std::string log = Log();
+        return log.size() >= end.size() && log.compare(log.size() - end.size(), end.size(), end) == 0;
+    }
+
+private:
+    std::string mFolder;
+    pid_t mPid = -1;
+    bool mEnded = false;
+    int mStatus = 0;
+};
+
+// Ways a level script froze the game for ever. The watchdog stops the first four (the level is
+// dropped and the start script brings the menu back); the file functions refuse what is no
+// regular file, a script error like any other.
+struct Freeze
+{
+    const char* mName;
+    const char* mCode;
+    const char* mError;
+    bool mStopped;
+};
+const Freeze kFreezes[] = {
+    {"xpcall whose handler loops", "xpcall(function() error('boom') end, function() while true do end end)",
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+    {"looping finaliser",
+     "local p = newproxy(true) getmetatable(p).__gc = function() while true do end end p = nil collectgarbage()",
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+    {"backtracking pattern", "string.find(string.rep('a', 5000), '.-.-.-.-b')",
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+    {"repeat of nothing in a loop", "while true do string.rep('', 2^31 - 1) end",
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+    {"open of a FIFO", "local f = io.open('Pipe') f:read('*a')",
+     "Pipe is not a regular file (a FIFO): scripts open regular files only", false},
+    {"lines of a device", "for line in io.lines('Device') do end", "Device is not a regular file", false},
+};
+
+// A data folder whose start script starts the freezing level once; when the start script runs
+// again (a soft restart after the level was dropped) it says whether the menu is back.
+void MakeFreezeFolder(TempDir& dir, const Freeze& freeze)
+{
+    MakeGameFolder(dir,
+                   "dofile(\"Scripts/Game.lua\")\n"
+                   "local started = io.open(\"Started.txt\")\n"
+                   "if started then\n"
+                   "    started:close()\n"
+                   "    G.Mes(MainMenu and \"Back at the menu\" or \"No menu\")\n"
+                   "else\n"
+                   "    started = io.open(\"Started.txt\", \"w\")\n"
+                   "    started:write(\"yes\")\n"
+                   "    started:close()\n"
+                   "    G.LogicCreateLevel(\"Scripts\\\\Levels\\\\Freeze.lua\")\n"
+                   "end\n");
+    dir.Write("Scripts/Levels/Freeze.lua", std::string("G.Mes(\"Freeze starts\")\n") + freeze.mCode + "\n");
+    ASSERT_EQ(mkfifo(dir.Path("Pipe").c_str(), 0600), 0);
+    // A device like /dev/zero (a link to it would leave the folder); where none can be made, a FIFO.
+    if (mknod(dir.Path("Device").c_str(), S_IFCHR | 0600, makedev(1, 5)) != 0)
+    {
+        ASSERT_EQ(mkfifo(dir.Path("Device").c_str(), 0600), 0);
+    }
+}
 } // namespace
+
+// Each freeze is stopped, or refused, and the game goes on: back at the menu, or the level loaded
+// without the script's file. SIGTERM then ends the program with its log closed.
+TEST(Program, ScriptFreezesAreStoppedAndTheGameGoesOn)
+{
+    for (const Freeze& freeze : kFreezes)
+    {
+        SCOPED_TRACE(freeze.mName);
+        TempDir dir;
+        MakeFreezeFolder(dir, freeze);
+        Program program(dir.Path());
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(program.WaitForMessage("Freeze starts", 120.0)) << program.Errors();
+        const char* after = freeze.mStopped ? "Back at the menu" : "Done Loading";
+        EXPECT_TRUE(program.WaitForMessage(after, 60.0)) << "the game is stuck";
+
+        const std::string log = program.Log();
+        const size_t error = log.find(std::string("<Message>") + freeze.mError);
+        EXPECT_NE(error, std::string::npos);
+        if (freeze.mStopped)
+        {
+            const size_t dropped = log.find("<Message>Level not started: Scripts\\Levels\\Freeze.lua was stopped");
+            EXPECT_LT(error, dropped);
+            EXPECT_LT(dropped, log.find("<Message>Back at the menu</Message>"));
+        }
+
+        program.Signal(SIGTERM);
+        EXPECT_TRUE(WaitFor([&] { return program.Ended(); }, 30.0)) << "the program went on after SIGTERM";
+        EXPECT_TRUE(program.LogClosed());
+        EXPECT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
+    }
+}
+
+// SIGTERM while a level script freezes (or as soon as it starts) ends the program within
+// seconds, with its log closed.
+TEST(Program, SigtermDuringAScriptFreezeEndsTheProgramWithTheLogClosed)
+{
+    for (const Freeze& freeze : kFreezes)
+    {
+        SCOPED_TRACE(freeze.mName);
+        TempDir dir;
+        MakeFreezeFolder(dir, freeze);
+        Program program(dir.Path());
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(program.WaitForMessage("Freeze starts", 120.0)) << program.Errors();
+
+        const double signalled = Seconds();
+        program.Signal(SIGTERM);
+        const bool ended = WaitFor([&] { return program.Ended(); }, 30.0);
+        const double took = Seconds() - signalled;
+        ASSERT_TRUE(ended) << "the program went on after SIGTERM";
+        EXPECT_LT(took, 5.0);
+        EXPECT_TRUE(program.LogClosed());
+        EXPECT_TRUE(WIFEXITED(program.Status())) << program.Errors();
+        EXPECT_TRUE(program.Logged("Ended by a signal") ||
+                    program.Log().find("of the stop signal; ended at once") != std::string::npos);
+    }
+}
 
 // The game's data folder with a start script that starts, again and again, a level whose script
 // never ends: whenever SIGTERM comes, a script is spinning. The program ends at once all the
@@ -38,58 +224,24 @@ bool WaitFor(Done done, double limitSeconds)
 TEST(Program, SigtermDuringAnEndlessLevelScriptEndsTheProgramWithTheLogClosed)
 {
     TempDir dir;
-    fs::copy(LOOM_TEST_DATA "/../../data", dir.Path(), fs::copy_options::recursive);
+    MakeGameFolder(dir, "while true do\n    G.LogicCreateLevel(\"Scripts\\\\Levels\\\\Endless.lua\")\nend\n");
     // The level says so once its script runs, then spins.
     dir.Write("Scripts/Levels/Endless.lua", "G.Mes(\"Endless spins\")\nwhile true do\nend\n");
-    dir.Write("Scripts/Runaway.lua",
-              "while true do\n    G.LogicCreateLevel(\"Scripts\\\\Levels\\\\Endless.lua\")\nend\n");
-    std::string config = TempDir::Read(dir.Path("config.xml"));
-    const size_t start = config.find("Scripts\\Game.lua");
-    ASSERT_NE(start, std::string::npos);
-    config.replace(start, 16, "Scripts\\Runaway.lua");
-    dir.Write("config.xml", config);
-
-    // exec: the shell becomes the program, so the signal goes to the program itself.
-    const std::string command = "cd '" + dir.Path() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' " +
-        "> stdout.txt 2> stderr.txt";
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0)
-    {
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    bool exited = false;
-    auto reap = [&] { return exited || (exited = waitpid(pid, &status, WNOHANG) == pid); };
-    const bool spinning = WaitFor(
-        [&] { return reap() || TempDir::Read(dir.Path("Log.xml")).find("Endless spins") != std::string::npos; }, 120.0);
-    ASSERT_FALSE(exited) << TempDir::Read(dir.Path("stderr.txt"));
-    ASSERT_TRUE(spinning);
+    Program program(dir.Path());
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForMessage("Endless spins", 120.0)) << program.Errors();
 
     // The log is closed as the program's last act; the leak check after it is the test's own.
-    const std::string end = "</LoomRunTimeLog>\n";
     const double signalled = Seconds();
-    kill(pid, SIGTERM);
-    const bool closed = WaitFor(
-        [&] {
-            const std::string log = TempDir::Read(dir.Path("Log.xml"));
-            return log.size() >= end.size() && log.compare(log.size() - end.size(), end.size(), end) == 0;
-        },
-        30.0);
+    program.Signal(SIGTERM);
+    const bool closed = WaitFor([&] { return program.LogClosed(); }, 30.0);
     const double took = Seconds() - signalled;
-    const bool ended = WaitFor(reap, 30.0);
-    if (!ended)
-    {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
+    const bool ended = WaitFor([&] { return program.Ended(); }, 30.0);
     ASSERT_TRUE(closed && ended) << "the program went on after SIGTERM";
     EXPECT_LT(took, 2.0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDir::Read(dir.Path("stderr.txt"));
+    ASSERT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
 
-    const std::string log = TempDir::Read(dir.Path("Log.xml"));
+    const std::string log = program.Log();
     const size_t stopped =
         log.find("<Message>Lua Error: Scripts\\Levels\\Endless.lua stopped: the program is ending</Message>");
     const size_t loopEnd = log.find("<Message>Control Loop Terminated</Message>");

@@ -1,5 +1,12 @@
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -139,6 +146,22 @@ TEST_F(ScriptManagerTest, FileFunctions_ReachOnlyTheDataFolder)
     root.Write("data/stage.txt", "hi");
     root.Write("data/Scripts/Count.lua", "Counted = (Counted or 0) + 1 return Counted");
     std::filesystem::create_directory_symlink(root.Path(), root.Path("data/out"));
+    // Files that would block an open or never end a read.
+    ASSERT_EQ(mkfifo(root.Path("data/Pipe").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(root.Path("data/Piped.lua").c_str(), 0600), 0);
+    // A device like /dev/zero inside the folder (a link to it leaves the folder); where devices
+    // cannot be made, a socket.
+    if (mknod(root.Path("data/Zero").c_str(), S_IFCHR | 0600, makedev(1, 5)) != 0)
+    {
+        const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const std::string path = root.Path("data/Zero");
+        ASSERT_LT(path.size(), sizeof(address.sun_path));
+        std::memcpy(address.sun_path, path.c_str(), path.size());
+        ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        close(sock);
+    }
     SetDataPath(root.Path("data") + "/");
 
     struct Case
@@ -178,6 +201,15 @@ TEST_F(ScriptManagerTest, FileFunctions_ReachOnlyTheDataFolder)
         {"io.popen('ls')", "io.popen refused: ", "run programs"},
         {"package.loadlib('lib.so', 'open')", "package.loadlib refused: ", "run programs"},
         {"os.tmpname()", "os.tmpname refused: ", "inside the data folder"},
+        {"io.open('Pipe')", "Pipe is not a regular file (a FIFO)", "regular files only"},
+        {"io.open('Pipe', 'w')", "Pipe is not a regular file (a FIFO)", "regular files only"},
+        {"for line in io.lines('Zero') do end", "Zero is not a regular file", "regular files only"},
+        {"io.input('Pipe')", "Pipe is not a regular file", "regular files only"},
+        {"io.output('Zero')", "Zero is not a regular file", "regular files only"},
+        {"io.open('Scripts')", "Scripts is not a regular file (a folder)", "regular files only"},
+        {"dofile('Pipe')", "Pipe is not a regular file", "regular files only"},
+        {"loadfile('Zero')", "Zero is not a regular file", "regular files only"},
+        {"require('Piped')", "Piped.lua is not a regular file", "regular files only"},
     };
     for (const Case& c : cases)
     {
@@ -472,6 +504,26 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         function HoardInPcall() while true do pcall(Hoard) end end
         function SlowHandler() ErrorFunc = function(e) while true do end end Spin() end
         function StopFromOutside() while true do end end
+        -- Handlers run with the hook off once the hook has raised; finalisers always do.
+        function XpcallLoop() xpcall(function() error("boom") end, function() while true do end end) end
+        function XpcallAfterStop() xpcall(Spin, function() while true do end end) end
+        function OwnHandlerLoop() error("boom") end
+        function ProxyFinaliserLoop()
+            local p = newproxy(true)
+            getmetatable(p).__gc = function() while true do end end
+            p = nil
+            collectgarbage()
+        end
+        function ValueFinaliserLoop()
+            getmetatable(Vector3()).__gc = function() while true do end end
+            collectgarbage()
+        end
+        -- Long C work: backtracking patterns and a repeat of nothing two thousand million times.
+        function FindBacktrack() string.find(string.rep("a", 4000), ".-.-.-.-b") end
+        function GmatchBacktrack() for a in string.rep("a", 4000):gmatch("(.-)(.-)(.-)b") do end end
+        function GsubBacktrack() string.gsub(string.rep("a", 4000), "a*a*a*a*b", "") end
+        function BalanceScan() string.find(string.rep('(', 400000), '%b()') end
+        function RepLoop() while true do string.rep("", 2^31 - 1) end end
     )"));
     enum class Way
     {
@@ -485,6 +537,7 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         const char* mName;
         const char* mError;
         bool mStopFromThread;
+        const char* mSetup = "";
     };
     const Case cases[] = {
         {Way::Call, "Spin", "Lua Error: Spin took too long", false},
@@ -496,11 +549,23 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         {Way::File, "Scripts/Spin.lua", "Lua Error: Scripts\\Spin.lua took too long", false},
         {Way::Frame, "Spin", "Lua Error: GUpdate took too long", false},
         {Way::Call, "StopFromOutside", "Lua Error: StopFromOutside stopped: the program is ending", true},
+        {Way::Call, "XpcallLoop", "Lua Error: XpcallLoop took too long", false},
+        {Way::Call, "XpcallAfterStop", "Lua Error: XpcallAfterStop took too long", false},
+        {Way::Call, "OwnHandlerLoop", "Lua Error: OwnHandlerLoop took too long", false,
+         "ErrorFunc = function() while true do end end"},
+        {Way::Call, "ProxyFinaliserLoop", "Lua Error: ProxyFinaliserLoop took too long", false},
+        {Way::Call, "ValueFinaliserLoop", "Lua Error: ValueFinaliserLoop took too long", false},
+        {Way::Call, "FindBacktrack", "Lua Error: FindBacktrack took too long", false},
+        {Way::Call, "GmatchBacktrack", "Lua Error: GmatchBacktrack took too long", false},
+        {Way::Call, "GsubBacktrack", "Lua Error: GsubBacktrack took too long", false},
+        {Way::Call, "RepLoop", "Lua Error: RepLoop took too long", false},
+        {Way::Call, "BalanceScan", "Lua Error: BalanceScan took too long", false},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.mName);
-        ASSERT_TRUE(Run("ErrorFunc = nil GUpdate = nil"));
+        ASSERT_TRUE(Run("getmetatable(Vector3()).__gc = nil ErrorFunc = nil GUpdate = nil"));
+        ASSERT_TRUE(Run(c.mSetup));
         ClearStopRequest();
         // The stop comes from elsewhere while the script runs, as a signal would.
         std::thread stopper;
@@ -548,7 +613,8 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         EXPECT_EQ(logged, expected);
         EXPECT_EQ(lua_gettop(L()), top);
         // The state works, and what the script hoarded is garbage now.
-        ASSERT_TRUE(Run("GUpdate = nil collectgarbage() collectgarbage() Works = 40 + 2"));
+        ASSERT_TRUE(Run("getmetatable(Vector3()).__gc = nil ErrorFunc = nil GUpdate = nil collectgarbage() "
+                        "collectgarbage() Works = 40 + 2"));
         EXPECT_EQ(Number("Works"), 42.0);
         EXPECT_LT(Scripts().GetMemoryUsed(), size_t(8) << 20);
     }

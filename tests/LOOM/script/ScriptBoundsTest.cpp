@@ -1,0 +1,169 @@
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "tests/LOOM/support/ScriptTestSupport.h"
+
+using ScriptBoundsTest = ScriptTest;
+
+namespace {
+// Every result of the chunk (or its error) as one text, in the given state.
+std::string Outcome(lua_State* state, const std::string& code)
+{
+    const std::string chunk = "local function show(...)\n"
+                              "  local out = {tostring(select('#', ...))}\n"
+                              "  for i = 1, select('#', ...) do\n"
+                              "    local v = select(i, ...)\n"
+                              "    out[#out + 1] = type(v) .. ':' .. tostring(v)\n"
+                              "  end\n"
+                              "  return table.concat(out, ',')\n"
+                              "end\n"
+                              "local ok, text = pcall(function() return show(" +
+        code +
+        ") end)\n"
+        "return (ok and '' or 'error: ') .. tostring(text)\n";
+    const int top = lua_gettop(state);
+    std::string result = "<did not compile>";
+    if (luaL_loadstring(state, chunk.c_str()) == 0 && lua_pcall(state, 0, 1, 0) == 0)
+        result = lua_tostring(state, -1);
+    lua_settop(state, top);
+    return result;
+}
+} // namespace
+
+// The scripts' pattern functions and rep, rebuilt to count their work, give what Lua's own give.
+TEST_F(ScriptBoundsTest, PatternFunctionsAndRepGiveWhatLuasOwnGive)
+{
+    std::unique_ptr<lua_State, void (*)(lua_State*)> plain(luaL_newstate(), &lua_close);
+    luaL_openlibs(plain.get());
+    const char* cases[] = {
+        "string.find('hello world', 'o w')",
+        "string.find('hello world', 'o', 6)",
+        "string.find('hello world', 'l+')",
+        "string.find('hello', '')",
+        "string.find('hello', '', 10)",
+        "string.find('hello', 'l', -2)",
+        "string.find('a.b', '.', 1, true)",
+        "string.find('key = value', '(%w+)%s*=%s*(%w+)')",
+        "string.find('abc', '()b()')",
+        "string.find('  trim  ', '^%s*(.-)%s*$')",
+        "string.find('THE (quick) fox', '%((%a+)%)')",
+        "string.find('f(a(b)c)d', '%b()')",
+        "string.find('THE quick', '%f[%a]%a+', 4)",
+        "string.find('x = [[abc]]', '%[(=*)%[(.-)%]%1%]')",
+        "string.find('aaab', 'a-b')",
+        "string.find('aaa', 'a-$')",
+        "string.find('ab', 'a?b')",
+        "string.find('b', 'a?b')",
+        "string.find('[x]', '[%]x]+')",
+        "string.find('a-z', '[a%-]+')",
+        "string.find('09af', '^[0-9a-f]+$')",
+        "string.find('abc', '[^b]')",
+        "string.find('a\\0b', '%z')",
+        "string.find('abc', '%')",
+        "string.find('abc', '[a')",
+        "string.find('abc', '(a')",
+        "string.find('abc', 'a)')",
+        "string.find('abc', '%1')",
+        "string.find('abc', '%f')",
+        "string.find('abc', '%b')",
+        "string.match('2024-01-31', '(%d+)-(%d+)-(%d+)')",
+        "string.match('hello', '.-(l+)(.*)')",
+        "string.match('hello', '()ll()')",
+        "string.match('hello', 'x')",
+        "string.match('hello', '^h')",
+        "string.match('hello', '^e')",
+        "string.match('  x', '%S')",
+        "string.match('UPPER lower', '%u+ %l+')",
+        "string.match('a,b;c', '[%p]')",
+        "string.match('tab\\there', '%c')",
+        "string.match('x1y2', '%D%d%D%d')",
+        "string.match('ff', '%x%x')",
+        "string.match('hello', 'l', -3)",
+        "string.gsub('hello world', 'o', '0')",
+        "string.gsub('hello world', '(%w+)', '<%1>')",
+        "string.gsub('hello world', '%w+', '%0 %0', 1)",
+        "string.gsub('abc', '', '-')",
+        "string.gsub('abc', '^', '>')",
+        "string.gsub('hello', 'l', {l = 'L'})",
+        "string.gsub('hello', '(h)(e)', function(a, b) return b .. a end)",
+        "string.gsub('hello', 'l', function() return false end)",
+        "string.gsub('a%b', '%%', '%%%%')",
+        "string.gsub('abc', 'b', '%2')",
+        "string.gsub('abc', 'b', {b = {}})",
+        "string.gsub('abc', 'b', true)",
+        "string.gsub('abc', 'b', 'x', 0)",
+        "string.gsub('x y z', '%s', '_', 1.5)",
+        "(function() local t = {} for k, v in string.gmatch('a=1, b=2', '(%w+)=(%w+)') do t[#t + 1] = k .. v end "
+        "return table.concat(t, ';') end)()",
+        "(function() local t = {} for w in string.gmatch('one two  three', '%a+') do t[#t + 1] = w end return "
+        "table.concat(t, ';') end)()",
+        "(function() local t = {} for w in string.gmatch('abc', '') do t[#t + 1] = '.' end return #t end)()",
+        "(function() local t = {} for p in string.gmatch('abc', '()') do t[#t + 1] = p end return "
+        "table.concat(t, ';') end)()",
+        "string.gmatch('x')",
+        "('abc'):find('b')",
+        "('%d'):rep(3)",
+        "string.rep('ab', 3)",
+        "string.rep('ab', 0)",
+        "string.rep('ab', -1)",
+        "string.rep('', 5)",
+        "string.rep('x', 2.7)",
+        "#string.rep('abc', 100000)",
+        "string.rep()",
+        "string.find()",
+        "string.gsub('a', 'a')",
+        "string.find(123, 2)",
+    };
+    for (const char* code : cases)
+        EXPECT_EQ(Outcome(L(), code), Outcome(plain.get(), code)) << code;
+}
+
+// The metatables scripts reach still work as before; what they cannot do is hide a finaliser
+// from the watchdog or unprotect the metatable.
+TEST_F(ScriptBoundsTest, FinalisersRunWatchedAndMetatablesStayUsable)
+{
+    ASSERT_TRUE(Run(R"(
+        Finalised = 0
+        local p = newproxy(true)
+        local meta = getmetatable(p)
+        meta.__index = function(_, key) return key .. "!" end
+        meta.__gc = function() Finalised = Finalised + 1 end
+        Indexed = p.hey
+        Shared = getmetatable(newproxy(p)) == meta
+        GcRead = type(meta.__gc)
+        p = nil
+        collectgarbage()
+        collectgarbage()
+    )"));
+    // The proxy and the one made to share its metatable.
+    EXPECT_EQ(Number("Finalised"), 2.0);
+    EXPECT_EQ(String("Indexed"), "hey!");
+    EXPECT_TRUE(True("Shared"));
+    EXPECT_EQ(String("GcRead"), "function");
+    // File handles keep their methods; their metatable is no way around the guard.
+    EXPECT_TRUE(True("io.stdout.write ~= nil and io.stdout.__index == nil"));
+    EXPECT_EQ(TypeOf("getmetatable(io.stdout).__index.close"), "function");
+    EXPECT_FALSE(Run("getmetatable(Vector3()).__metatable = nil"));
+    EXPECT_EQ(TypeOf("getmetatable(getmetatable(Vector3()))"), "boolean");
+
+    // A finaliser that errs, or runs away, from the engine's own collection (no script running)
+    // is reported and the engine goes on.
+    const WatchdogLimits limits(0.2, size_t(64) << 20);
+    ASSERT_TRUE(Run(R"(
+        local a = newproxy(true)
+        getmetatable(a).__gc = function() error("finaliser boom") end
+        local b = newproxy(true)
+        getmetatable(b).__gc = function() while true do end end
+    )"));
+    const uint32_t mark = LogMark();
+    lua_gc(L(), LUA_GCCOLLECT, 0);
+    std::vector<std::string> logged = LoggedSince(mark);
+    // Lua picks the order.
+    std::sort(logged.begin(), logged.end());
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0], "Lua Error: a finaliser took too long");
+    EXPECT_EQ(logged[1].rfind("Lua Error: finaliser: ", 0), 0u) << logged[1];
+    EXPECT_NE(logged[1].find("finaliser boom"), std::string::npos) << logged[1];
+    EXPECT_EQ(Number("40 + 2"), 42.0);
+}
