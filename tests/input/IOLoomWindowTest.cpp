@@ -109,6 +109,27 @@ TEST_F(IOLoomWindow, ThePointerIsScaledFromTheWindowsSizeToTheScreens)
     mLoom->Update();
     EXPECT_EQ(mLoom->GetMouseX(), 800) << "the pointer stays on the window's pixel";
     EXPECT_EQ(mLoom->GetMouseY(), 600);
+
+    // Relative, as in a full screen: the cursor starts where the pointer was on the frame, and a
+    // sweep across the window is one across the screen.
+    SDL_SetWindowSize(window, 1600, 1200);
+    mLoom->HandleEvent(motion);
+    mLoom->SetRelativeMouse(true);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 400);
+    EXPECT_EQ(mLoom->GetMouseY(), 300);
+    SDL_Event sweep = Motion(5, 5);
+    sweep.motion.windowID = id;
+    sweep.motion.xrel = 100;
+    sweep.motion.yrel = -40;
+    mLoom->HandleEvent(sweep);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 450);
+    EXPECT_EQ(mLoom->GetMouseY(), 280);
+    mLoom->SetRelativeMouse(false);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 450) << "back from relative, the cursor stays until the pointer moves";
+    EXPECT_EQ(mLoom->GetMouseY(), 280);
 }
 
 TEST_F(IOLoomWindow, ShutDownLoomSeesNothing)
