@@ -207,10 +207,12 @@ void IOLoom::SetMouseSensitivity(float sensitivity)
 void IOLoom::WindowScale(uint32_t windowId, double& scaleX, double& scaleY) const
 {
     scaleX = scaleY = 1.0;
-    SDL_Window* window = windowId != 0 ? SDL_GetWindowFromID(windowId) : nullptr;
+    // Only the main window shows the frame; a position in any other is taken as it is.
+    SDL_Window* window = PlatformWindow::GetHandle();
+    if (!window || windowId == 0 || windowId != SDL_GetWindowID(window))
+        return;
     int width = 0, height = 0;
-    if (window)
-        SDL_GetWindowSize(window, &width, &height);
+    SDL_GetWindowSize(window, &width, &height);
     if (width > 0 && mScreenWidth > 0)
         scaleX = static_cast<double>(mScreenWidth) / width;
     if (height > 0 && mScreenHeight > 0)

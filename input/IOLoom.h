@@ -94,7 +94,7 @@ private:
     void ResetState();
     // The table entry of a key name; null for an unknown name, which is reported once.
     const KeyName* LookUpKey(const std::string& name) const;
-    // The screen's pixels per pixel of the window, across and down: 1 for an unknown window.
+    // The screen's pixels per pixel of the main window, across and down: 1 for any other window.
     void WindowScale(uint32_t windowId, double& scaleX, double& scaleY) const;
     // The pointer last seen, in screen pixels, clamped to the screen.
     void ScreenPointer(int& x, int& y) const;
