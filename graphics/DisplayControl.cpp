@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <string>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "graphics/GraphicsLoom.h"
 #include "platform/PlatformWindow.h"
@@ -12,7 +15,66 @@
 namespace {
 // Samples a settings change asks for when multisampling is on.
 constexpr int32_t kChangeSamples = 2;
+
+// The console types whole numbers as signed ones and scripts pass them as the signature says:
+// either is a size in pixels, when it is one.
+class ResolutionCommand final : public ConsoleCommand
+{
+public:
+    explicit ResolutionCommand(DisplayControl& display) : mDisplay(display) {}
+
+    uint32_t Signature() const override { return MakeSignature<uint32_t, uint32_t>(); }
+
+    void Execute(ParamBuffer& params) override
+    {
+        params.Rewind();
+        int64_t size[2] = {0, 0};
+        bool numbers = params.GetCount() == 2;
+        for (uint32_t i = 0; i < 2 && numbers; ++i)
+        {
+            const uint8_t tag = params.GetTag(i);
+            if (tag == ParamTraits<uint32_t>::kCode)
+                size[i] = ParamTraits<uint32_t>::Pop(params);
+            else if (tag == ParamTraits<int32_t>::kCode)
+                size[i] = ParamTraits<int32_t>::Pop(params);
+            else
+                numbers = false;
+        }
+        params.Clear();
+        if (!numbers)
+        {
+            Console::Instance().Log("SetResolution: expected a width and a height in pixels, as in "
+                                    "\"SetResolution 1024 768\"",
+                                    LogError);
+            return;
+        }
+        Set(size[0], size[1]);
+    }
+
+    void Execute() override { Set(0, 0); }
+
+private:
+    void Set(int64_t width, int64_t height)
+    {
+        // A size the device cannot take is its to refuse; a negative one is no size at all.
+        if (width < 0 || height < 0 || width > INT32_MAX || height > INT32_MAX)
+        {
+            Console::Instance().Log("SetResolution: " + std::to_string(width) + " x " + std::to_string(height) +
+                                        " is no size in pixels; the resolution stays as it is",
+                                    LogError);
+            return;
+        }
+        mDisplay.SetResolution(uint32_t(width), uint32_t(height));
+    }
+
+    DisplayControl& mDisplay;
+};
 } // namespace
+
+std::unique_ptr<ConsoleCommand> DisplayControl::MakeResolutionCommand()
+{
+    return std::make_unique<ResolutionCommand>(*this);
+}
 
 void DisplayControl::MarkLost()
 {

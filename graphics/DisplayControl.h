@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "LOOM/calls/DisplaySettings.h"
 
+class ConsoleCommand;
 class GraphicsLoom;
 struct DeviceDesc;
 
@@ -28,6 +30,10 @@ public:
     void SetVSync(bool vsync);
     void VSync();
     void SetResolution(uint32_t width, uint32_t height);
+    // The console's "SetResolution": a width and a height in pixels, typed as plain numbers
+    // ("SetResolution 1024 768") or passed as unsigned ones; any other size is refused with a
+    // logged error.
+    std::unique_ptr<ConsoleCommand> MakeResolutionCommand();
 
 private:
     // A reset with the stored parameters; on failure the previous ones are restored and reset

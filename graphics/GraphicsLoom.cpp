@@ -274,8 +274,8 @@ void GraphicsLoom::RegisterTypes()
                             "Sets full screen on or off");
     console.RegisterCommand("VSync", MakeConsoleCommand(&mDisplay, &DisplayControl::VSync), "Toggles vertical sync");
     console.RegisterCommand("SetVSync", MakeConsoleCommand(&mDisplay, &DisplayControl::SetVSync), "Sets vertical sync");
-    console.RegisterCommand("SetResolution", MakeConsoleCommand(&mDisplay, &DisplayControl::SetResolution),
-                            "Sets the back-buffer size");
+    console.RegisterCommand("SetResolution", mDisplay.MakeResolutionCommand(),
+                            "Sets the back-buffer size (width, height in pixels)");
     InstallSceneFactories();
     ParticleFrame::InstallFactories();
     RegisterSceneFunctions(CogFactory::Instance());

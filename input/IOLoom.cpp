@@ -82,6 +82,8 @@ void IOLoom::Init()
     ResetState();
     // Start where the pointer is, if SDL knows.
     SDL_GetMouseState(&mSeenX, &mSeenY);
+    SDL_Window* focus = SDL_GetMouseFocus();
+    mSeenWindow = focus ? SDL_GetWindowID(focus) : 0;
     const IOConfig config = LoadIOConfig(Console::Instance().GetConfigFolder() + "IOConfig.xml");
     mSensitivity = config.mMouseSensitivity;
     if (config.mRelativeMouse)
@@ -106,8 +108,7 @@ void IOLoom::Update()
 {
     mPrevMouseX = mMouseX;
     mPrevMouseY = mMouseY;
-    mMouseX = std::clamp(mSeenX, 0, std::max(mScreenWidth, 0));
-    mMouseY = std::clamp(mSeenY, 0, std::max(mScreenHeight, 0));
+    ScreenPointer(mMouseX, mMouseY);
     mWheel = mWheelSeen;
     mWheelSeen = 0;
 
@@ -203,12 +204,48 @@ void IOLoom::SetMouseSensitivity(float sensitivity)
         mSensitivity = sensitivity;
 }
 
+void IOLoom::WindowScale(uint32_t windowId, double& scaleX, double& scaleY) const
+{
+    scaleX = scaleY = 1.0;
+    // Only the main window shows the frame; a position in any other is taken as it is.
+    SDL_Window* window = PlatformWindow::GetHandle();
+    if (!window || windowId == 0 || windowId != SDL_GetWindowID(window))
+        return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    if (width > 0 && mScreenWidth > 0)
+        scaleX = static_cast<double>(mScreenWidth) / width;
+    if (height > 0 && mScreenHeight > 0)
+        scaleY = static_cast<double>(mScreenHeight) / height;
+}
+
+void IOLoom::ScreenPointer(int& x, int& y) const
+{
+    double scaleX = 1.0, scaleY = 1.0;
+    WindowScale(mSeenWindow, scaleX, scaleY);
+    const auto place = [](int seen, double scale, int size) {
+        return static_cast<int>(std::clamp(std::floor(seen * scale), 0.0, static_cast<double>(std::max(size, 0))));
+    };
+    x = place(mSeenX, scaleX, mScreenWidth);
+    y = place(mSeenY, scaleY, mScreenHeight);
+}
+
 void IOLoom::SetRelativeMouse(bool relative)
 {
     if (relative && !mRelative)
     {
-        mCursorX = static_cast<float>(std::clamp(mSeenX, 0, mScreenWidth));
-        mCursorY = static_cast<float>(std::clamp(mSeenY, 0, mScreenHeight));
+        int x = 0, y = 0;
+        ScreenPointer(x, y);
+        mCursorX = static_cast<float>(x);
+        mCursorY = static_cast<float>(y);
+        mSeenX = x;
+        mSeenY = y;
+        mSeenWindow = 0;
+    }
+    else if (!relative && mRelative)
+    {
+        // What was seen is our cursor, in screen pixels, until the pointer moves in a window.
+        mSeenWindow = 0;
     }
     // Our cursor follows the motion whether or not SDL can capture the pointer.
     mRelative = relative;
@@ -257,6 +294,7 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         {
             mSeenX = event.button.x;
             mSeenY = event.button.y;
+            mSeenWindow = event.button.windowID;
         }
         if (button >= 0)
             mButtons[button].Track(event.type == SDL_MOUSEBUTTONDOWN, true);
@@ -265,9 +303,12 @@ void IOLoom::HandleEvent(const SDL_Event& event)
     case SDL_MOUSEMOTION:
         if (mRelative)
         {
-            mCursorX = std::clamp(mCursorX + static_cast<float>(event.motion.xrel) * mSensitivity, 0.0f,
+            // A full screen stretches the frame too: a sweep across the window is one across the screen.
+            double scaleX = 1.0, scaleY = 1.0;
+            WindowScale(event.motion.windowID, scaleX, scaleY);
+            mCursorX = std::clamp(mCursorX + static_cast<float>(event.motion.xrel * scaleX) * mSensitivity, 0.0f,
                                   static_cast<float>(mScreenWidth));
-            mCursorY = std::clamp(mCursorY + static_cast<float>(event.motion.yrel) * mSensitivity, 0.0f,
+            mCursorY = std::clamp(mCursorY + static_cast<float>(event.motion.yrel * scaleY) * mSensitivity, 0.0f,
                                   static_cast<float>(mScreenHeight));
             mSeenX = static_cast<int>(std::lround(mCursorX));
             mSeenY = static_cast<int>(std::lround(mCursorY));
@@ -276,6 +317,7 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         {
             mSeenX = event.motion.x;
             mSeenY = event.motion.y;
+            mSeenWindow = event.motion.windowID;
         }
         break;
     case SDL_MOUSEWHEEL:
@@ -317,6 +359,7 @@ void IOLoom::ResetState()
     mWheelSeen = 0;
     mWheel = 0;
     mSeenX = mSeenY = 0;
+    mSeenWindow = 0;
     mCursorX = mCursorY = 0.0f;
     mMouseX = mMouseY = 0;
     mPrevMouseX = mPrevMouseY = 0;

@@ -67,7 +67,9 @@ public:
     static constexpr char kTextEscape = '\x1b';
     const std::string& GetTextQueue() const { return mText; }
 
-    // The mouse position is clamped to 0..width and 0..height; the graphics loom sets them.
+    // The mouse position is clamped to 0..width and 0..height; the graphics loom sets them. The
+    // frame is stretched over the window whatever its size, so a position in the window is
+    // scaled from the window's current size to this one.
     void SetScreenSize(int width, int height);
     int GetScreenWidth() const { return mScreenWidth; }
     int GetScreenHeight() const { return mScreenHeight; }
@@ -92,6 +94,10 @@ private:
     void ResetState();
     // The table entry of a key name; null for an unknown name, which is reported once.
     const KeyName* LookUpKey(const std::string& name) const;
+    // The screen's pixels per pixel of the main window, across and down: 1 for any other window.
+    void WindowScale(uint32_t windowId, double& scaleX, double& scaleY) const;
+    // The pointer last seen, in screen pixels, clamped to the screen.
+    void ScreenPointer(int& x, int& y) const;
 
     // A mouse button or a key.
     struct ButtonState
@@ -114,10 +120,12 @@ private:
     std::array<ButtonState, kMouseButtons> mButtons{};
     std::array<ButtonState, kKeyCount> mKeys{};
 
-    // Seen since the last update.
+    // Seen since the last update: the pointer in pixels of the window it was in (screen pixels
+    // when relative, or when the window is not known).
     std::string mTextSeen;
     int mSeenX = 0;
     int mSeenY = 0;
+    uint32_t mSeenWindow = 0;
     int mWheelSeen = 0;
 
     // This frame's state.

@@ -9,6 +9,7 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/TerrainSeam.h"
+#include "game/widgets/TrapDropButton.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/guisystem/GuiSystem.h"
@@ -72,9 +73,9 @@ bool MouseOverHudControl()
                                      gui->Units().PixelToGuiY(float(io->GetMouseY())));
     if (!w)
         return false;
-    // The mini-map and buttons take the click; labels do not. A trap button's press picks its
-    // kind, which the cursor already leaves undropped.
-    if (w->GetName() != "MiniMapImageBox" && !dynamic_cast<const Button*>(w))
+    // The mini-map, buttons and the trap bar's buttons take the click; labels do not. A trap
+    // button's press only picks its kind: a trap in hand is not dropped under the bar.
+    if (w->GetName() != "MiniMapImageBox" && !dynamic_cast<const Button*>(w) && !dynamic_cast<const TrapDropButton*>(w))
         return false;
     Cog* hud = FindCog("HUD");
     const WidgetComp* widgets = hud ? hud->Get<WidgetComp>() : nullptr;

@@ -33,7 +33,7 @@ int ScreenHeight();
 
 // The graphics loom's full GUI system, or null.
 GuiSystem* PlayerGui();
-// The mouse is over the mini-map or a button: a click there is the widget's, not the ground's.
+// The mouse is over the mini-map or a button (the trap bar's too): a click there is the widget's, not the ground's.
 bool MouseOverHudControl();
 // The graphics loom's active camera, or null.
 Camera* ActiveCamera();

@@ -341,8 +341,8 @@ protected:
 // menus; keys typed into the console move and choose nothing; a fan placed by a click and turned
 // by a second; spikes bought from the trap bar and dropped with the mouse; the level lost, its
 // game-over window saying so, and a click on the field then buying nothing; back to the menus
-// and into the level again, Esc for the in-game menu once the invaders come, and out of the
-// program through the menus.
+// and into the level again through a window the window manager made larger, Esc for the in-game
+// menu once the invaders come, and out of the program through the menus.
 TEST_F(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
 {
     Game& game = *mGame;
@@ -420,7 +420,14 @@ TEST_F(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
 
     game.Click(kMenu);
     ASSERT_TRUE(game.WaitFor(kStarted, 2)) << "back to the menus";
-    ASSERT_TRUE(OpenLevelOne(2));
+    // The window made larger, as a window manager does: the frame is stretched over it, and
+    // Play and Level 1 are clicked where they are drawn now.
+    game.Do("search --onlyvisible --name '^Kestrane$' windowsize %@ 1024 768");
+    const auto stretched = [](Point p) { return Point{p.x * 1024 / 800, p.y * 768 / 600}; };
+    game.Click(stretched(kPlay));
+    game.Click(stretched(kPlay));
+    ASSERT_TRUE(game.WaitFor(kLoaded, 2)) << "Play and Level 1 clicked in the larger window";
+    game.Do("search --onlyvisible --name '^Kestrane$' windowsize %@ 800 600");
     const size_t cogsBefore = Count(game.Log(), created);
     StartClock();
     // The first invaders land.
@@ -446,9 +453,10 @@ TEST_F(DesktopPlay, MenusLevelLostReplayedAndLeftByMouseAndKeys)
 }
 
 // Level 1 won as a newcomer wins it, through the X server's mouse alone: spikes bought from the
-// trap bar with the level's credits, dropped in a line on the march and round the tower, and the
-// waves left to them. The tower stays all but whole, every invader that came dies, the game-over
-// window says so and the console is never used.
+// trap bar with the level's credits, dropped in a line on the march and round the tower (a click
+// on another trap's button between buys nothing), and the waves left to them. The tower stays
+// all but whole, every invader that came dies, the game-over window says so and the console is
+// never used.
 TEST_F(DesktopPlay, FirstLevelWonBySpikesDroppedByMouse)
 {
     Game& game = *mGame;
@@ -466,6 +474,11 @@ TEST_F(DesktopPlay, FirstLevelWonBySpikesDroppedByMouse)
         game.Click(p);
         ASSERT_TRUE(game.WaitFor(kSpikes, ++dropped)) << "spikes dropped at " << p.x << ", " << p.y;
     }
+    // A click on another trap's button with spikes in hand picks that trap and buys nothing.
+    game.Click(kFanButton);
+    game.Rest();
+    game.Fence();
+    EXPECT_EQ(Count(game.Log(), kSpikes), dropped) << "spikes bought by a click on the trap bar";
     // Put away first: a click on the Tower button with a trap in hand drops one under the claw too.
     game.Click(kRest, 3);
     game.Click(kTowerButton);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
@@ -95,6 +97,47 @@ TEST_F(LoomFrame, ResolutionChangesAndARefusedOneRestoresTheOld)
     EXPECT_EQ(mLoom->GetScreenHeight(), 480);
     mLoom->Update();
     EXPECT_EQ(Pixel(639, 479), 0xFF808080u);
+}
+
+// Typed into the console as its help names it: a width and a height. A line that gives no size
+// says why and changes nothing; one the device refuses falls back as above.
+TEST_F(LoomFrame, SetResolutionTypedInTheConsole)
+{
+    mLoom->RegisterTypes();
+    const struct
+    {
+        const char* line;
+        int width, height;
+        const char* said;
+    } cases[] = {
+        {"SetResolution 1024 768", 1024, 768, nullptr},
+        {"SetResolution 640u 480u", 640, 480, nullptr},
+        {"setresolution 800 600", 800, 600, nullptr},
+        {"SetResolution 800 -600", 800, 600, "SetResolution: 800 x -600 is no size in pixels"},
+        {"SetResolution 1024", 800, 600, "SetResolution: expected a width and a height in pixels"},
+        {"SetResolution wide tall", 800, 600, "SetResolution: expected a width and a height in pixels"},
+        {"SetResolution 1024.5 768", 800, 600, "SetResolution: expected a width and a height in pixels"},
+        {"SetResolution 0 0", 800, 600, "Resolution Change Failed"},
+    };
+    for (const auto& c : cases)
+    {
+        LogProbe log;
+        Console::Instance().ExecuteLine(c.line);
+        EXPECT_EQ(mLoom->GetScreenWidth(), c.width) << c.line;
+        EXPECT_EQ(mLoom->GetScreenHeight(), c.height) << c.line;
+        EXPECT_EQ(mLoom->GetDevice()->GetWidth(), c.width) << c.line;
+        EXPECT_EQ(log.Count("Command Parameter Mismatch"), 0) << c.line;
+        if (c.said)
+        {
+            EXPECT_EQ(log.Count(c.said), 1) << c.line;
+        }
+        else
+        {
+            EXPECT_EQ(log.Errors(), std::vector<std::string>{}) << c.line;
+        }
+    }
+    mLoom->Update();
+    EXPECT_EQ(Pixel(799, 599), 0xFF808080u);
 }
 
 TEST_F(LoomFrame, SettingsChangesAskTwoSamplesAndVSyncTogglesBack)

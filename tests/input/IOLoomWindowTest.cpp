@@ -56,6 +56,82 @@ TEST_F(IOLoomWindow, EverythingInsideOneFrameArrives)
     EXPECT_TRUE(mLoom->IsKeyTriggeredByName("PageUp"));
 }
 
+// The frame is stretched over the window: a pointer in a window the window manager resized (or
+// a full screen) lands on the pixel of the frame drawn under it, and clicks land where it points.
+TEST_F(IOLoomWindow, ThePointerIsScaledFromTheWindowsSizeToTheScreens)
+{
+    SDL_Window* window = mWindow->GetMainWindow();
+    ASSERT_NE(window, nullptr);
+    const Uint32 id = SDL_GetWindowID(window);
+    const struct
+    {
+        int windowWidth, windowHeight, x, y, expectX, expectY;
+    } cases[] = {
+        {800, 600, 400, 158, 400, 158}, {1024, 768, 512, 202, 400, 157}, {1024, 768, 1023, 767, 799, 599},
+        {400, 300, 200, 79, 400, 158},  {1280, 600, 640, 300, 400, 300}, {1024, 768, 2000, -5, 800, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SDL_SetWindowSize(window, c.windowWidth, c.windowHeight);
+        int width = 0, height = 0;
+        SDL_GetWindowSize(window, &width, &height);
+        ASSERT_EQ(width, c.windowWidth);
+        ASSERT_EQ(height, c.windowHeight);
+        SDL_Event motion = Motion(c.x, c.y);
+        motion.motion.windowID = id;
+        mLoom->HandleEvent(motion);
+        mLoom->Update();
+        EXPECT_EQ(mLoom->GetMouseX(), c.expectX) << c.windowWidth << "x" << c.windowHeight << " motion";
+        EXPECT_EQ(mLoom->GetMouseY(), c.expectY) << c.windowWidth << "x" << c.windowHeight << " motion";
+        SDL_Event press = Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, c.x, c.y);
+        press.button.windowID = id;
+        mLoom->HandleEvent(Motion(0, 0));
+        mLoom->HandleEvent(press);
+        mLoom->Update();
+        EXPECT_TRUE(mLoom->MouseTriggered(0));
+        EXPECT_EQ(mLoom->GetMouseX(), c.expectX) << c.windowWidth << "x" << c.windowHeight << " press";
+        EXPECT_EQ(mLoom->GetMouseY(), c.expectY) << c.windowWidth << "x" << c.windowHeight << " press";
+        press.type = SDL_MOUSEBUTTONUP;
+        press.button.state = SDL_RELEASED;
+        mLoom->HandleEvent(press);
+    }
+    // Resized again with the pointer still: the same window pixel is now elsewhere on the frame.
+    SDL_SetWindowSize(window, 800, 600);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 800);
+    EXPECT_EQ(mLoom->GetMouseY(), 0);
+    SDL_SetWindowSize(window, 1600, 1200);
+    SDL_Event motion = Motion(800, 600);
+    motion.motion.windowID = id;
+    mLoom->HandleEvent(motion);
+    mLoom->Update();
+    SDL_SetWindowSize(window, 800, 600);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 800) << "the pointer stays on the window's pixel";
+    EXPECT_EQ(mLoom->GetMouseY(), 600);
+
+    // Relative, as in a full screen: the cursor starts where the pointer was on the frame, and a
+    // sweep across the window is one across the screen.
+    SDL_SetWindowSize(window, 1600, 1200);
+    mLoom->HandleEvent(motion);
+    mLoom->SetRelativeMouse(true);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 400);
+    EXPECT_EQ(mLoom->GetMouseY(), 300);
+    SDL_Event sweep = Motion(5, 5);
+    sweep.motion.windowID = id;
+    sweep.motion.xrel = 100;
+    sweep.motion.yrel = -40;
+    mLoom->HandleEvent(sweep);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 450);
+    EXPECT_EQ(mLoom->GetMouseY(), 280);
+    mLoom->SetRelativeMouse(false);
+    mLoom->Update();
+    EXPECT_EQ(mLoom->GetMouseX(), 450) << "back from relative, the cursor stays until the pointer moves";
+    EXPECT_EQ(mLoom->GetMouseY(), 280);
+}
+
 TEST_F(IOLoomWindow, ShutDownLoomSeesNothing)
 {
     mLoom->Shutdown();

@@ -142,6 +142,29 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
               "Not enough credits: the spikes costs " + std::to_string(cost) + ", you have " +
                   std::to_string(cost - 1));
 
+    // With spikes in hand, a click on another trap's button only picks that trap: nothing is
+    // dropped under the bar, nothing spent.
+    play.Data().SetPoints(100);
+    // New credits make the bar's buttons anew: found again.
+    bar = play.HudWidgets().Find("TrapDropToolBar2");
+    ASSERT_NE(bar, nullptr);
+    ASSERT_GE(bar->Children().size(), 2u);
+    Widget& other = *bar->Children()[1];
+    const std::string otherKind = static_cast<TrapDropButton&>(other).GetTrapType();
+    ASSERT_NE(otherKind, "spikes");
+    play.MoveToWidget(other);
+    play.Step(2);
+    EXPECT_TRUE(MouseOverHudControl()) << "the trap button takes the click";
+    play.Click(0);
+    play.Step(2);
+    EXPECT_EQ(play.Sim().Cogs().GetGroupCogs("traps").size(), traps + 1) << "a trap dropped under the bar";
+    EXPECT_EQ(play.Data().GetPoints(), 100);
+    EXPECT_TRUE(play.Cursor().IsTrapDropMode());
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, otherKind);
+
+    // Off the bar (whose buttons pick with either button), the right button puts it away.
+    play.MoveToWorld(spot);
+    play.Step(2);
     play.Click(1);
     EXPECT_FALSE(play.Cursor().IsTrapDropMode());
 }

@@ -23,8 +23,9 @@ Play.At(300, function()
 end)
 -- The spikes' button sends "TrapSelect"; each drop is a left click on the march from the gap to
 -- the tower, four spikes one behind the other and two across the tower's front, where an invader
--- the claw threw past the line ends up.
-for i, spot in ipairs({ { 260, 340 }, { 260, 370 }, { 260, 400 }, { 260, 430 }, { 260, 453 }, { 252, 453 } }) do
+-- the claw threw past the line ends up. Those two are clicked a little up the screen from their
+-- middles: below lies the trap bar, whose buttons take the click.
+for i, spot in ipairs({ { 260, 340 }, { 260, 370 }, { 260, 400 }, { 260, 430 }, { 260, 450 }, { 252, 450 } }) do
     local dropX, dropY = Play.Screen(spot[1], 0, spot[2])
     local f = 302 + (i - 1) * 12
     Play.At(f, function() HUD.TrapSelect("spikes") end)
