@@ -360,8 +360,8 @@ const char* MatchBalance(MatchState* ms, const char* s, const char* p)
         luaL_error(ms->L, "unbalanced pattern");
     if (*s != *p)
         return nullptr;
-    const int b = *p;
-    const int e = *(p + 1);
+    const char b = *p;
+    const char e = *(p + 1);
     int cont = 1;
     while (++s < ms->srcEnd)
     {
