@@ -289,10 +289,11 @@ void HUDComp::MiniMapMove(Vector3 at)
         return;
     const Vector3 target(at.x * width, 0.0f, (1.0f - at.y) * depth);
     // The clicked point comes to the middle of the view, not under the camera: under it, a point
-    // near the map's edge would leave the view looking past the field.
+    // near the map's edge would leave the view looking past the field. Near an edge the view
+    // stops short of it, so that the field fills the screen.
     if (view)
     {
-        view->LookAtPosition(target);
+        view->LookOverField(target);
         return;
     }
     Vector3 p = place->GetPosition();
