@@ -16,6 +16,7 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/player/GameCamera.h"
+#include "game/player/LogicCommands.h"
 #include "game/player/PlayerServices.h"
 #include "game/tower/BaseTower.h"
 #include "game/widgets/TrapDropButton.h"
@@ -53,6 +54,8 @@ T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 } // namespace
 
 void RegisterHUDComp(CogFactory& cogs) { cogs.Types().RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
+
+HUDComp::~HUDComp() { ClearPlayerStats(); }
 
 void HUDComp::Serialize(Serializer& s) { SerializeHeader(s); }
 
