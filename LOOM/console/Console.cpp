@@ -439,6 +439,17 @@ void Console::SetEngineKeys(std::function<void()> stop, std::function<void()> re
     mRestartEngine = std::move(restart);
 }
 
+void Console::ShowConsole(bool show)
+{
+    // Text left on the line would be joined to the next command typed after reopening.
+    if (mShowConsole && !show)
+    {
+        mInputLine.Clear();
+        mInputActive = false;
+    }
+    mShowConsole = show;
+}
+
 void Console::OnKey(int code)
 {
     if (code == KeyEnter)
@@ -481,7 +492,7 @@ void Console::OnKey(int code)
     case KeyBackquote:
         // The key that opens and closes the console is never typed into it. Opened, the console
         // takes what is typed at once; closed, the keys are the game's again.
-        mShowConsole = !mShowConsole;
+        ShowConsole(!mShowConsole);
         mInputActive = mShowConsole;
         return;
     default:

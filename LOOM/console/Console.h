@@ -133,7 +133,8 @@ public:
     // Built-in commands.
     void Mes(std::string text);
     void Script(std::string fileName);
-    void ShowConsole(bool show) { mShowConsole = show; }
+    // Closing the console also drops what is typed on its line and stops the typing.
+    void ShowConsole(bool show);
     // Logs every command with its description and writes the same lines to "Commands.txt".
     void List();
 

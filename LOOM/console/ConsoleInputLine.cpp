@@ -52,6 +52,13 @@ std::string ConsoleInputLine::Take()
     return text;
 }
 
+void ConsoleInputLine::Clear()
+{
+    mText.clear();
+    mCursor = 0;
+    mHistory.SetBrowse(0);
+}
+
 void ConsoleInputLine::Ran(const std::string& line)
 {
     mHistory.SetBrowse(0);

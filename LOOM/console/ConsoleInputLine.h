@@ -17,6 +17,8 @@ public:
     void Edit(int code);
     // The typed text, leaving the line empty.
     std::string Take();
+    // Drops what is typed and any recall in progress: the next line starts empty.
+    void Clear();
     // A line was run: it joins the history, recall starts again from the newest, the cursor goes home.
     void Ran(const std::string& line);
 

@@ -48,6 +48,13 @@ constexpr uint32_t kMissingGameCamera = 16;
 
 const Color kHintColor(0.75f, 0.95f, 1.0f, 1.0f);
 
+// A trap kind named in the plural ("spikes") takes "cost", a single one ("axe") "costs".
+const char* CostVerb(const std::string& kind)
+{
+    const bool plural = kind.size() > 1 && kind.back() == 's' && kind[kind.size() - 2] != 's';
+    return plural ? " cost " : " costs ";
+}
+
 bool CursorActive()
 {
     const DataController* data = Data();
@@ -438,7 +445,7 @@ void CursorComp::TellRefusal(const std::string& kind, DropCheck check)
     switch (check)
     {
     case DropCheck::TooDear:
-        text = "Not enough credits: the " + kind + " costs " +
+        text = "Not enough credits: the " + kind + CostVerb(kind) +
             std::to_string(data ? data->GetTrapInfo(kind).creditCost : 0) + ", you have " +
             std::to_string(data ? data->GetPoints() : 0);
         break;

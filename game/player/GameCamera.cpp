@@ -164,15 +164,18 @@ void GameCamera::Move(float sideways, float forward)
     place->SetVelocity(place->GetVelocity() + side * (sideways * MoveSpeed) + d * (forward * MoveSpeed));
 }
 
-Vector3 GameCamera::KeepViewOnField(Vector3 p) const
+Vector3 GameCamera::KeepViewOnField(Vector3 p, bool fillScreen) const
 {
     float width = 0.0f;
     float depth = 0.0f;
     const Positional* place = GetOwnerPositional();
     if (!place || !MapExtent(width, depth))
         return p;
-    // The ground under the middle of the view and under the bottom edge of the screen must be
+    // The ground under the middle of the view and under the bottom corners of the screen must be
     // field: kept over the field, a camera at its edge still looks past it at half a screen of sky.
+    // Filling the screen, the ground under the top middle and the side middles should be field too
+    // where the field is wide enough: otherwise the far edge and the sides leave most of the top
+    // half to the sky.
     const Quat& turn = place->GetOrientation();
     const Vector3 forward = ViewDirection();
     Vector3 right(1.0f, 0.0f, 0.0f);
@@ -191,25 +194,44 @@ Vector3 GameCamera::KeepViewOnField(Vector3 p) const
             tanV = 1.0f / projection.m[5];
         }
     }
-    // Per axis, the shift nearest to none that brings every such ground point onto the field.
-    float low[2] = {-1e30f, -1e30f};
-    float high[2] = {1e30f, 1e30f};
+    // Per axis, the shifts that bring the ground points onto the field: the must-points first,
+    // then the should-points.
+    struct Range
+    {
+        float low[2] = {-1e30f, -1e30f};
+        float high[2] = {1e30f, 1e30f};
+        // The value nearest to it inside, or the middle when there is no inside.
+        float Nearest(int axis, float value) const
+        {
+            return low[axis] <= high[axis] ? std::fmin(std::fmax(value, low[axis]), high[axis])
+                                           : 0.5f * (low[axis] + high[axis]);
+        }
+    };
+    Range must;
+    Range should;
     const float size[2] = {width, depth};
     bool any = false;
-    for (const float sx : {0.0f, -1.0f, 1.0f})
+    struct Point
     {
-        const float sy = sx == 0.0f ? 0.0f : -1.0f;
-        const Vector3 ray = forward + right * (sx * tanH) + up * (sy * tanV);
-        if (!(ray.y < -0.01f))
+        float sx, sy;
+        bool must;
+    };
+    constexpr Point kPoints[] = {{0.0f, 0.0f, true},  {-1.0f, -1.0f, true}, {1.0f, -1.0f, true},
+                                 {0.0f, 1.0f, false}, {-1.0f, 0.0f, false}, {1.0f, 0.0f, false}};
+    for (const Point& point : kPoints)
+    {
+        const Vector3 ray = forward + right * (point.sx * tanH) + up * (point.sy * tanV);
+        if (!(ray.y < -0.01f) || (!point.must && !fillScreen))
             continue;
         const Vector3 ground = p + ray * (-p.y / ray.y);
         const float at[2] = {ground.x, ground.z};
+        Range& range = point.must ? must : should;
         for (int axis = 0; axis < 2; ++axis)
         {
-            low[axis] = std::fmax(low[axis], -at[axis]);
-            high[axis] = std::fmin(high[axis], size[axis] - at[axis]);
+            range.low[axis] = std::fmax(range.low[axis], -at[axis]);
+            range.high[axis] = std::fmin(range.high[axis], size[axis] - at[axis]);
         }
-        any = true;
+        any = any || point.must;
     }
     if (!any)
     {
@@ -217,12 +239,8 @@ Vector3 GameCamera::KeepViewOnField(Vector3 p) const
         p.z = std::fmin(std::fmax(p.z, 0.0f), depth);
         return p;
     }
-    float shift[2];
-    for (int axis = 0; axis < 2; ++axis)
-        shift[axis] = low[axis] <= high[axis] ? std::fmin(std::fmax(0.0f, low[axis]), high[axis])
-                                              : 0.5f * (low[axis] + high[axis]);
-    p.x += shift[0];
-    p.z += shift[1];
+    p.x += must.Nearest(0, should.Nearest(0, 0.0f));
+    p.z += must.Nearest(1, should.Nearest(1, 0.0f));
     return p;
 }
 
@@ -302,7 +320,11 @@ bool GameCamera::Zoom(float amount)
     return amount != 0.0f;
 }
 
-void GameCamera::LookAtPosition(Vector3 target)
+void GameCamera::LookAtPosition(Vector3 target) { LookAt(target, false); }
+
+void GameCamera::LookOverField(Vector3 target) { LookAt(target, true); }
+
+void GameCamera::LookAt(const Vector3& target, bool fillScreen)
 {
     Positional* place = GetOwnerPositional();
     if (!place)
@@ -312,5 +334,5 @@ void GameCamera::LookAtPosition(Vector3 target)
     if (d.y == 0.0f || ((d.y < 0.0f) != (dy < 0.0f)))
         return;
     Vector3 p = target - d * (dy / d.y);
-    place->SetPosition(KeepViewOnField(p));
+    place->SetPosition(KeepViewOnField(p, fillScreen));
 }

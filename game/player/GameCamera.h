@@ -29,13 +29,18 @@ public:
     void SetEnableCamera(bool on);
     void EnableCamera(bool rotate, bool move, bool zoom);
     void LookAtPosition(Vector3 target);
+    // As LookAtPosition, but near an edge the view stops short of the target so that the field,
+    // not the sky past it, fills the screen: the mini-map's jumps.
+    void LookOverField(Vector3 target);
 
     // Each step on its own, for the frame and for tests.
     void Rotate(float angle);
     void Move(float sideways, float forward);
     // Keeps the ground point in the middle of the view on the field.
     void ClampToMap();
-    Vector3 KeepViewOnField(Vector3 position) const;
+    // Filling the screen also keeps the far edge and the sides out of the middle of the view
+    // where the field is wide enough.
+    Vector3 KeepViewOnField(Vector3 position, bool fillScreen = false) const;
     // Amount in wheel notches, positive in. Each notch sets the height the camera glides to one
     // step nearer the limit; kZoomNotches steps span minZoom to maxZoom. True for a non-zero amount.
     bool Zoom(float amount);
@@ -57,6 +62,8 @@ public:
     bool mZoomEnabled = true;
 
 private:
+    void LookAt(const Vector3& target, bool fillScreen);
+
     Camera* mCamera = nullptr;
     bool mMissingLogged = false;
     // The height a zoom glides to; negative when no zoom is under way.

@@ -16,6 +16,7 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/player/GameCamera.h"
+#include "game/player/LogicCommands.h"
 #include "game/player/PlayerServices.h"
 #include "game/tower/BaseTower.h"
 #include "game/widgets/TrapDropButton.h"
@@ -53,6 +54,8 @@ T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 } // namespace
 
 void RegisterHUDComp(CogFactory& cogs) { cogs.Types().RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
+
+HUDComp::~HUDComp() { ClearPlayerStats(); }
 
 void HUDComp::Serialize(Serializer& s) { SerializeHeader(s); }
 
@@ -289,10 +292,11 @@ void HUDComp::MiniMapMove(Vector3 at)
         return;
     const Vector3 target(at.x * width, 0.0f, (1.0f - at.y) * depth);
     // The clicked point comes to the middle of the view, not under the camera: under it, a point
-    // near the map's edge would leave the view looking past the field.
+    // near the map's edge would leave the view looking past the field. Near an edge the view
+    // stops short of it, so that the field fills the screen.
     if (view)
     {
-        view->LookAtPosition(target);
+        view->LookOverField(target);
         return;
     }
     Vector3 p = place->GetPosition();

@@ -19,6 +19,8 @@ class HUDComp : public Comp
 public:
     static constexpr uint32_t kTypeId = 121;
 
+    // The level's values on the statistics overlay go with the HUD.
+    ~HUDComp() override;
     void Serialize(Serializer& s) override;
     void Initialize() override;
     std::string GetTypeName() override { return "HUDComp"; }

@@ -575,21 +575,28 @@ void DisplayQuadTreeNode(Cog* cog)
     SceneModels().SetModelColor(*cog, Color(channel(i * k + j), channel(i * j + k), channel((j + k) * i), 0.5f));
 }
 
+// The names OutputPlayerStats shows its values under.
+constexpr const char* kStatLiveInvaders = "Num Invaders ";
+constexpr const char* kStatKills = "Kills ";
+constexpr const char* kStatPoints = "Points";
+constexpr const char* kStatPosition = "Pos";
+constexpr const char* kStatTower = "Tower HP";
+
 void OutputPlayerStats(Cog* cog)
 {
     const DataController* data = Data();
     Console& console = Console::Instance();
-    console.GetDebugValues().Set("Num Invaders ", std::to_string(data ? data->mLiveInvaders : 0));
-    console.GetDebugValues().Set("Kills ", std::to_string(data ? data->mKills : 0));
-    console.GetDebugValues().Set("Points", std::to_string(data ? data->mPoints : 0));
+    console.GetDebugValues().Set(kStatLiveInvaders, std::to_string(data ? data->mLiveInvaders : 0));
+    console.GetDebugValues().Set(kStatKills, std::to_string(data ? data->mKills : 0));
+    console.GetDebugValues().Set(kStatPoints, std::to_string(data ? data->mPoints : 0));
     if (const Positional* place = PosOf(cog))
     {
         const Vector3& p = place->GetPosition();
-        console.GetDebugValues().Set("Pos", FloatText(p.x) + " " + FloatText(p.y) + " " + FloatText(p.z));
+        console.GetDebugValues().Set(kStatPosition, FloatText(p.x) + " " + FloatText(p.y) + " " + FloatText(p.z));
     }
     const Cog* towerCog = FindCog("Tower");
     const BaseTower* tower = towerCog ? towerCog->Get<BaseTower>() : nullptr;
-    console.GetDebugValues().Set("Tower HP", tower ? FloatText(tower->hitPoints) : std::string("It's GONE!"));
+    console.GetDebugValues().Set(kStatTower, tower ? FloatText(tower->hitPoints) : std::string("It's GONE!"));
 }
 
 // Commands.
@@ -729,6 +736,13 @@ bool SaveCogBinary(Cog& cog, const std::string& path)
     SerializeElement(saver, "cog", TypeConfig, cog);
     saver.Close();
     return saver.IsGood();
+}
+
+void ClearPlayerStats()
+{
+    DebugValues& values = Console::Instance().GetDebugValues();
+    for (const char* name : {kStatLiveInvaders, kStatKills, kStatPoints, kStatPosition, kStatTower})
+        values.Remove(name);
 }
 
 void RegisterLogicCommands(OwnedCommands& commands)

@@ -52,6 +52,52 @@ steps[370] = function() G.ScreenCap() end
 steps[380] = function() ExitGame() end
 )";
 
+// Runs the program on a copy of the data folder with this start script in place of the game's;
+// its screenshots land in the copy.
+void RunWithScript(const fs::path& game, const char* script)
+{
+    fs::copy(LOOM_TEST_DATA "/../../data", game, fs::copy_options::recursive);
+    WriteText(game / "Scripts" / "MenuRun.lua", script);
+    std::string config = TempDir::Read((game / "config.xml").string());
+    const size_t at = config.find("Scripts\\Game.lua");
+    ASSERT_NE(at, std::string::npos);
+    config.replace(at, std::string("Scripts\\Game.lua").size(), "Scripts\\MenuRun.lua");
+    WriteText(game / "config.xml", config);
+    const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
+        "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 300 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDir::Read((game / "stderr.txt").string());
+}
+
+// The statistics on from the start: 0 the start window, 1 the first level, 2 the start window
+// again after leaving the level (a soft restart runs this script again; the file left behind
+// tells the second run from the first).
+constexpr const char* kLevelStatsScript = R"(dofile("Scripts/Game.lua")
+local frame, steps = 0, {}
+local GameUpdate = GUpdate
+function GUpdate()
+    frame = frame + 1
+    if GameUpdate then GameUpdate() end
+    if steps[frame] then steps[frame]() end
+    G.TestTick()
+end
+steps[1] = function() G.PushMouseMove(0, 599) end
+local left = io.open("left.txt", "r")
+if left then
+    left:close()
+    steps[90] = function() G.ScreenCap() end
+    steps[100] = function() ExitGame() end
+else
+    steps[10] = function() G.FPS() end
+    steps[90] = function() G.ScreenCap() end
+    steps[92] = function() StartLevelOne() end
+    steps[200] = function() G.ScreenCap() end
+    steps[210] = function() LeaveLevel() end
+    steps[230] = function() io.open("left.txt", "w"):close() OpenStart() end
+end
+)";
+
 struct Area
 {
     int x0, y0, x1, y1;
@@ -88,18 +134,9 @@ TEST(MenuProgram, WindowsReadRightAndTheStatisticsKeepClear)
 {
     TempDir temp;
     const fs::path game = temp.Path("game");
-    fs::copy(LOOM_TEST_DATA "/../../data", game, fs::copy_options::recursive);
-    WriteText(game / "Scripts" / "MenuRun.lua", kMenuScript);
-    std::string config = TempDir::Read((game / "config.xml").string());
-    const size_t at = config.find("Scripts\\Game.lua");
-    ASSERT_NE(at, std::string::npos);
-    config.replace(at, std::string("Scripts\\Game.lua").size(), "Scripts\\MenuRun.lua");
-    WriteText(game / "config.xml", config);
-    const std::string command = "cd '" + game.string() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 " +
-        "LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "timeout 300 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDir::Read((game / "stderr.txt").string());
+    RunWithScript(game, kMenuScript);
+    if (HasFatalFailure())
+        return;
 
     Bmp shots[5];
     for (int i = 0; i < 5; ++i)
@@ -141,4 +178,30 @@ TEST(MenuProgram, WindowsReadRightAndTheStatisticsKeepClear)
     EXPECT_FALSE(std::regex_search(log, std::regex("Loading (Mesh|Skeleton|Animation File) [/\\\\]")));
     EXPECT_NE(log.find("Loading Mesh "), std::string::npos);
     EXPECT_NE(log.find("Loading Skeleton "), std::string::npos);
+}
+
+// The statistics show the level's own values (kills, invaders, points, the tower's health) under
+// the engine's while a level is on; back in the menu they are gone, as before the first level.
+TEST(MenuProgram, TheStatisticsLeaveTheLevelsValuesBehind)
+{
+    TempDir temp;
+    const fs::path game = temp.Path("game");
+    RunWithScript(game, kLevelStatsScript);
+    if (HasFatalFailure())
+        return;
+    Bmp shots[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        shots[i] = ReadBmp((game / ("screenshot" + std::to_string(i) + ".bmp")).string());
+        ASSERT_EQ(shots[i].width, 800) << "screenshot " << i;
+        ASSERT_EQ(shots[i].height, 600) << "screenshot " << i;
+    }
+    const Bmp &menu = shots[0], &level = shots[1], &after = shots[2];
+    // The engine's lines end at y 230; the level's follow them.
+    const Area below{644, 234, 800, 300};
+    EXPECT_GT(Count(menu, {644, 108, 800, 230}, Bright), 100u) << "the statistics show in the menu";
+    EXPECT_EQ(Count(menu, below, Bright), 0u) << "the menu before the level";
+    EXPECT_GT(Count(level, below, Bright), 100u) << "the level's values show in the level";
+    EXPECT_GT(Count(after, {644, 108, 800, 230}, Bright), 100u) << "the statistics show after the level";
+    EXPECT_EQ(Count(after, below, Bright), 0u) << "the last level's values are still shown in the menu";
 }

@@ -1,3 +1,5 @@
+#include <complex>
+
 #include "LOOM/math/RandomGenerator.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "LOOM/serial/XMLSaver.h"
@@ -204,4 +206,97 @@ TEST_F(SoundDataTest, TheShippedSettingsSaveBackByteForByteAndThePlayersGroupRou
     loader.SerializeObject(loaded);
     EXPECT_TRUE(loader.IsGood());
     EXPECT_EQ(loaded.GetSoundGroup(), "Goblin");
+}
+
+namespace {
+// In-place radix-2 transform of a power-of-two length; inverse without the 1/n scale.
+void Transform(std::vector<std::complex<double>>& a, bool inverse)
+{
+    const size_t n = a.size();
+    for (size_t i = 1, j = 0; i < n; ++i)
+    {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    for (size_t length = 2; length <= n; length <<= 1)
+    {
+        const double angle = 2.0 * 3.14159265358979323846 / double(length) * (inverse ? 1.0 : -1.0);
+        const std::complex<double> step(std::cos(angle), std::sin(angle));
+        for (size_t i = 0; i < n; i += length)
+        {
+            std::complex<double> w(1.0, 0.0);
+            for (size_t k = 0; k < length / 2; ++k)
+            {
+                const std::complex<double> u = a[i + k];
+                const std::complex<double> v = a[i + k + length / 2] * w;
+                a[i + k] = u + v;
+                a[i + k + length / 2] = u - v;
+                w *= step;
+            }
+        }
+    }
+}
+} // namespace
+
+// The game's music plays in a loop: the shipped theme, decoded as the game decodes it, lasts
+// more than a minute, and no stretch of it comes back unchanged after less than half a minute
+// (a loop of a few seconds correlates at 1 with itself one period on).
+TEST_F(SoundDataTest, TheShippedThemeLastsOverAMinuteWithoutAShortRepeat)
+{
+    DecodedSound theme;
+    std::string error;
+    ASSERT_TRUE(DecodeSound(TempDir::Read(LOOM_TEST_DATA "/../../data/Music/Theme.ogg"), true, theme, error)) << error;
+    ASSERT_GT(theme.mRate, 0);
+    const double seconds = double(theme.mSamples.size()) / theme.mRate;
+    EXPECT_GE(seconds, 60.0);
+    EXPECT_LE(seconds, 120.0);
+
+    // Four samples averaged into one keep the tones under 2.7 kHz and make the transform small.
+    const size_t factor = 4;
+    const double rate = double(theme.mRate) / factor;
+    std::vector<double> x(theme.mSamples.size() / factor);
+    double mean = 0.0;
+    for (size_t i = 0; i < x.size(); ++i)
+    {
+        for (size_t k = 0; k < factor; ++k)
+            x[i] += theme.mSamples[i * factor + k];
+        mean += x[i] / double(x.size());
+    }
+    for (double& v : x)
+        v -= mean;
+    const size_t maxLag = std::min(x.size() / 2, size_t(30.0 * rate));
+    size_t n = 1;
+    while (n < x.size() + maxLag)
+        n <<= 1;
+    std::vector<std::complex<double>> spectrum(n);
+    for (size_t i = 0; i < x.size(); ++i)
+        spectrum[i] = x[i];
+    Transform(spectrum, false);
+    for (auto& c : spectrum)
+        c = std::norm(c);
+    Transform(spectrum, true);
+    // The overlap's energy on each side, from running sums.
+    std::vector<double> energy(x.size() + 1, 0.0);
+    for (size_t i = 0; i < x.size(); ++i)
+        energy[i + 1] = energy[i] + x[i] * x[i];
+    double worst = 0.0;
+    size_t worstLag = 0;
+    for (size_t lag = size_t(0.2 * rate); lag <= maxLag; ++lag)
+    {
+        const double head = energy[x.size() - lag];
+        const double tail = energy[x.size()] - energy[lag];
+        if (head <= 0.0 || tail <= 0.0)
+            continue;
+        const double r = spectrum[lag].real() / double(n) / std::sqrt(head * tail);
+        if (r > worst)
+        {
+            worst = r;
+            worstLag = lag;
+        }
+    }
+    EXPECT_LT(worst, 0.5) << "the theme repeats itself after " << double(worstLag) / rate << " s";
 }

@@ -87,6 +87,42 @@ TEST(ConsoleKeys, BackquoteTogglesTheConsoleWhateverTheInputState)
     EXPECT_EQ(console.InputLine().Text(), "");
 }
 
+// Text left on the line when the console closes, by its key or by the "console" command, is
+// dropped: the next command runs as typed, not joined to it.
+TEST(ConsoleKeys, ClosingTheConsoleClearsItsLine)
+{
+    const struct
+    {
+        const char* how;
+        void (*close)(TestConsole&);
+    } closes[] = {
+        {"key", [](TestConsole& c) { c.OnKey(Console::KeyBackquote); }},
+        {"command", [](TestConsole& c) { c.ExecuteLine("console false"); }},
+    };
+    for (const auto& close : closes)
+    {
+        TestConsole console;
+        console.OnKey(Console::KeyBackquote);
+        console.ExecuteLine("Mes before");
+        console.OnKey(Console::KeyUp);
+        console.OnKey(Console::KeyLeft);
+        Type(console, "left");
+        close.close(console);
+        EXPECT_FALSE(console.GetShowConsole()) << close.how;
+        EXPECT_FALSE(console.GetInputActive()) << close.how << ": the keys are the game's again";
+        EXPECT_EQ(console.InputLine().Text(), "") << close.how;
+        console.OnKey(Console::KeyBackquote);
+        Type(console, "Mes hi");
+        EXPECT_EQ(console.InputLine().Cursor(), 6) << close.how;
+        console.OnKey(Console::KeyEnter);
+        EXPECT_EQ(console.Last().mText, "hi") << close.how;
+        // Recall starts again from the newest line.
+        console.OnKey(Console::KeyUp);
+        EXPECT_EQ(console.InputLine().Text(), "Mes hi") << close.how;
+        console.ShowConsole(false);
+    }
+}
+
 TEST(ConsoleKeys, ScrollStopsAtTheOldestEntry)
 {
     TestConsole console;

@@ -139,8 +139,7 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     play.Click(0);
     EXPECT_EQ(play.Sim().Cogs().GetCogCount(), cogs);
     EXPECT_EQ(said->QueryText(),
-              "Not enough credits: the spikes costs " + std::to_string(cost) + ", you have " +
-                  std::to_string(cost - 1));
+              "Not enough credits: the spikes cost " + std::to_string(cost) + ", you have " + std::to_string(cost - 1));
 
     // With spikes in hand, a click on another trap's button only picks that trap: nothing is
     // dropped under the bar, nothing spent.
@@ -167,6 +166,17 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     play.Step(2);
     play.Click(1);
     EXPECT_FALSE(play.Cursor().IsTrapDropMode());
+    // A trap named in the singular: "costs".
+    ParamBuffer axe;
+    axe.PushStdString("axe");
+    play.mHud->CallFunction("TrapSelect", axe);
+    play.Step(2);
+    ASSERT_TRUE(play.Cursor().IsTrapDropMode());
+    play.Click(0);
+    EXPECT_EQ(said->QueryText(),
+              "Not enough credits: the axe costs " + std::to_string(play.Data().GetTrapInfo("axe").creditCost) +
+                  ", you have " + std::to_string(cost - 1));
+    play.Click(1);
 }
 
 TEST(Cursor, FloatingNumberFadesAndHidesByItsTime)

@@ -300,3 +300,69 @@ TEST(ShippedPlay, TheViewStaysOnTheFieldAndTheTowerButtonFramesTheTower)
     EXPECT_NEAR(x, 0.5f, 0.05f);
     EXPECT_NEAR(y, 0.5f, 0.05f);
 }
+
+// A mini-map jump to any edge or corner, at any zoom and turn, leaves little of the screen to
+// the sky: the field fills the view but for small corners, wherever the field is wide enough.
+TEST(ShippedPlay, MiniMapJumpsToTheEdgesKeepTheViewOverTheField)
+{
+    ShippedLevel level;
+    Cog* hud = level.sim.Cogs().FindCogByName("HUD");
+    Cog* camera = level.sim.Cogs().FindCogByName("Camera");
+    ASSERT_NE(hud, nullptr);
+    ASSERT_NE(camera, nullptr);
+    GameCamera* view = camera->Get<GameCamera>();
+    ASSERT_NE(view, nullptr);
+    float width = 0.0f;
+    float depth = 0.0f;
+    ASSERT_TRUE(MapExtent(width, depth));
+    const int w = level.Io().GetScreenWidth();
+    const int h = level.Io().GetScreenHeight();
+    // The share of the screen where the pixel's ray misses the field: above the horizon or past an edge.
+    auto skyShare = [&] {
+        int sky = 0;
+        int all = 0;
+        for (int y = 1; y < h; y += 4)
+            for (int x = 1; x < w; x += 4)
+            {
+                ++all;
+                Vector3 origin;
+                Vector3 ray;
+                if (!PickRay(x, y, origin, ray) || ray.y > -1e-4f)
+                {
+                    ++sky;
+                    continue;
+                }
+                Vector3 ground = origin + ray * (-origin.y / ray.y);
+                for (int step = 0; step < 4; ++step)
+                {
+                    const float lift = TerrainHeight(std::fmin(std::fmax(ground.x, 0.0f), width),
+                                                     std::fmin(std::fmax(ground.z, 0.0f), depth));
+                    ground = origin + ray * ((lift - origin.y) / ray.y);
+                }
+                sky += ground.x < -0.5f || ground.x > width + 0.5f || ground.z < -0.5f || ground.z > depth + 0.5f;
+            }
+        return float(sky) / float(all);
+    };
+    const Vector3 jumps[] = {{0, 0.5f, 0}, {1, 0.5f, 0}, {0.5f, 0, 0}, {0.5f, 1, 0},
+                             {0, 0, 0},    {1, 0, 0},    {0, 1, 0},    {1, 1, 0}};
+    struct Case
+    {
+        float turn; // radians about the viewed ground point
+        float zoom; // wheel notches, positive in
+    };
+    for (const Case c : {Case{0.0f, 0.0f}, Case{0.0f, 12.0f}, Case{0.0f, -12.0f}, Case{0.8f, 0.0f}, Case{3.1f, 4.0f}})
+    {
+        view->Rotate(c.turn);
+        view->Zoom(c.zoom);
+        level.sim.Step(120);
+        for (const Vector3& at : jumps)
+        {
+            ParamBuffer params;
+            params.PushVector(at);
+            hud->CallFunction("MiniMapMove", params);
+            level.sim.Step(3);
+            const float share = skyShare();
+            EXPECT_LT(share, 0.12f) << "turn " << c.turn << ", zoom " << c.zoom << ", jump to " << at.x << "," << at.y;
+        }
+    }
+}
