@@ -4,6 +4,7 @@
 // also puts the clocks on a counter that only "TestTick" and "TestTickFor" move.
 #include <SDL.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -98,7 +99,7 @@ void TestTickFor(float seconds)
         Console::Instance().Log("TestInput: no clock step of " + std::to_string(seconds) + " s", LogError);
         return;
     }
-    gSteppedClock.mNow += static_cast<uint64_t>(static_cast<double>(seconds) * 1000000.0 + 0.5);
+    gSteppedClock.mNow += static_cast<uint64_t>(std::llround(static_cast<double>(seconds) * 1000000.0));
 }
 
 } // namespace

@@ -115,7 +115,7 @@ struct Flat
     {
         mStream.ColorKeys = Keys();
         mLive.reserve(kSystems * kPerSystem);
-        while (mLive.size() < size_t(kSystems * kPerSystem))
+        while (mLive.size() < size_t(kSystems) * kPerSystem)
             mLive.push_back(Fresh(mNext++));
     }
     void Frame()
@@ -152,7 +152,7 @@ struct Flat
             mLive[out++] = p;
         }
         mLive.resize(out);
-        while (mLive.size() < size_t(kSystems * kPerSystem))
+        while (mLive.size() < size_t(kSystems) * kPerSystem)
             mLive.push_back(Fresh(mNext++));
         uint32_t offset = 0;
         for (size_t i = mLive.size(); i-- > 0;)

@@ -1,5 +1,6 @@
 #include "LOOM/serial/XMLReader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -179,8 +180,7 @@ bool XMLReader::ParseElement()
     const char* data = mText.data();
     if (data[mPos] != '<')
     {
-        const void* lt = std::memchr(data + mPos, '<', mText.size() - mPos);
-        const size_t end = lt ? static_cast<size_t>(static_cast<const char*>(lt) - data) : mText.size();
+        const size_t end = std::min(mText.find('<', mPos), mText.size());
         DecodeEntities(std::string_view(data + mPos, end - mPos), mValue);
         mPos = end;
         mKind = KindText;
@@ -188,9 +188,10 @@ bool XMLReader::ParseElement()
     }
 
     const char* begin = data + mPos + 1;
-    const char* close = static_cast<const char*>(std::memchr(begin, '>', mText.size() - mPos - 1));
-    if (!close)
+    const size_t closeAt = mText.find('>', mPos + 1);
+    if (closeAt == std::string::npos)
         return Fail("unterminated tag");
+    const char* close = data + closeAt;
     std::string_view tag = TrimBack(std::string_view(begin, static_cast<size_t>(close - begin)));
     mPos = static_cast<size_t>(close - data) + 1;
 
@@ -222,13 +223,13 @@ bool XMLReader::ParseElement()
     if (mKind == KindStart && mPos + 1 < mText.size() && data[mPos] == '<' && data[mPos + 1] == '/')
     {
         // The end tag follows at once: the element has no content; its end tag goes with it.
-        const char* endClose = static_cast<const char*>(std::memchr(data + mPos, '>', mText.size() - mPos));
-        if (!endClose)
+        const size_t endClose = mText.find('>', mPos);
+        if (endClose == std::string::npos)
         {
             mTokenStart = mPos;
             return Fail("unterminated tag");
         }
-        mPos = static_cast<size_t>(endClose - data) + 1;
+        mPos = endClose + 1;
         mEmpty = true;
     }
 
@@ -287,8 +288,7 @@ bool XMLReader::ReadText(std::string_view& raw)
         return false;
     mTokenStart = mPos;
     const char* data = mText.data();
-    const void* lt = std::memchr(data + mPos, '<', mText.size() - mPos);
-    const size_t end = lt ? static_cast<size_t>(static_cast<const char*>(lt) - data) : mText.size();
+    const size_t end = std::min(mText.find('<', mPos), mText.size());
     raw = std::string_view(data + mPos, end - mPos);
     mPos = end;
     mKind = KindText;

@@ -166,7 +166,10 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     play.Step(2);
     play.Click(1);
     EXPECT_FALSE(play.Cursor().IsTrapDropMode());
-    // A trap named in the singular: "costs".
+    // A trap named in the singular: "costs", on the free tile short of credits again.
+    play.Data().SetPoints(cost - 1);
+    play.MoveToWorld(play.Field().Centre(20, 16));
+    play.Step(5);
     ParamBuffer axe;
     axe.PushStdString("axe");
     play.mHud->CallFunction("TrapSelect", axe);
