@@ -125,6 +125,16 @@ int Sum(uint32_t c) { return int(c >> 16) + int((c >> 8) & 0xFF) + int(c & 0xFF)
 bool Bright(uint32_t c) { return Sum(c) > 500; }
 bool White(uint32_t c) { return (c & 0xF0F0F0u) == 0xF0F0F0u; }
 bool Yellow(uint32_t c) { return (c >> 16) > 180 && ((c >> 8) & 0xFF) > 140 && (c & 0xFF) < 120; }
+// The run's screenshots 0..count-1, each the window's 800x600.
+void ReadShots(const fs::path& game, Bmp* shots, int count)
+{
+    for (int i = 0; i < count; ++i)
+    {
+        shots[i] = ReadBmp((game / ("screenshot" + std::to_string(i) + ".bmp")).string());
+        ASSERT_EQ(shots[i].width, 800) << "screenshot " << i;
+        ASSERT_EQ(shots[i].height, 600) << "screenshot " << i;
+    }
+}
 } // namespace
 
 // What the menus show a player, read from the program's own screenshots: titled windows, the
@@ -139,12 +149,9 @@ TEST(MenuProgram, WindowsReadRightAndTheStatisticsKeepClear)
         return;
 
     Bmp shots[5];
-    for (int i = 0; i < 5; ++i)
-    {
-        shots[i] = ReadBmp((game / ("screenshot" + std::to_string(i) + ".bmp")).string());
-        ASSERT_EQ(shots[i].width, 800) << "screenshot " << i;
-        ASSERT_EQ(shots[i].height, 600) << "screenshot " << i;
-    }
+    ReadShots(game, shots, 5);
+    if (HasFatalFailure())
+        return;
     const Bmp &start = shots[0], &stats = shots[1], &viewer = shots[2], &options = shots[3], &bonus = shots[4];
 
     // The window's title across its top; the buttons' column is the same with the statistics on,
@@ -190,12 +197,9 @@ TEST(MenuProgram, TheStatisticsLeaveTheLevelsValuesBehind)
     if (HasFatalFailure())
         return;
     Bmp shots[3];
-    for (int i = 0; i < 3; ++i)
-    {
-        shots[i] = ReadBmp((game / ("screenshot" + std::to_string(i) + ".bmp")).string());
-        ASSERT_EQ(shots[i].width, 800) << "screenshot " << i;
-        ASSERT_EQ(shots[i].height, 600) << "screenshot " << i;
-    }
+    ReadShots(game, shots, 3);
+    if (HasFatalFailure())
+        return;
     const Bmp &menu = shots[0], &level = shots[1], &after = shots[2];
     // The engine's lines end at y 230; the level's follow them.
     const Area below{644, 234, 800, 300};
