@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <string>
 
+#include "LOOM/base/FileUtils.h"
+#include "LOOM/base/SaveLeftovers.h"
 #include "LOOM/base/StopRequest.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
@@ -32,7 +34,9 @@ void EndAtOnce()
 // Before the window: the platform layer keeps handlers it finds in place. The frame loop and a
 // running script both see the request, so even a script stuck in a loop ends and the log closes.
 // No SA_RESTART: a blocked call the signal lands in returns; anything still stuck past the
-// grace period is ended by the deadline.
+// grace period is ended by the deadline. A closed terminal (SIGHUP) and SIGQUIT end the program
+// the same way: a save under way finishes and the log is closed, where their default would cut
+// both off.
 void InstallStopSignals()
 {
     ArmStopDeadline(kStopGraceSeconds, &EndAtOnce, 1);
@@ -42,6 +46,16 @@ void InstallStopSignals()
     action.sa_flags = 0;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGQUIT, &action, nullptr);
+}
+
+// Temporary files of saves a killed run cut off are litter in the data folder: gone at start.
+void RemoveLeftoversOfCutSaves(PlatformWindow& window)
+{
+    SetDataPathFromCwd();
+    for (const std::string& name : RemoveSaveLeftovers(GetDataPath()))
+        window.LogEarly("Removed " + name + ", the temporary file of a save that was cut off", LogGeneral);
 }
 } // namespace
 
@@ -56,6 +70,7 @@ int main()
         PlatformWindow::Destroy();
         return 1;
     }
+    RemoveLeftoversOfCutSaves(*window);
     InstallGui();
     RegisterTestInput();
     // The game's calls on models, HUD displays and the height map reach the scene components.

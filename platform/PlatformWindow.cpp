@@ -441,10 +441,15 @@ void PlatformWindow::LogFileOpened()
 
 void PlatformWindow::ReportError(const std::string& text)
 {
-    Console& console = Console::Instance();
-    console.Log(text, LogError);
     // Standard error too: with no log file at all it is the only place that keeps it.
     std::fprintf(stderr, "%s\n", text.c_str());
+    LogEarly(text, LogError);
+}
+
+void PlatformWindow::LogEarly(const std::string& text, uint32_t category)
+{
+    Console& console = Console::Instance();
+    console.Log(text, category);
     // The window starts before the engine opens the log file, and alone: the newest entry is this one.
     if (!mLogFileOpened && !console.IsLogOpen())
         mEarlyErrors.push_back(console.GetEntries().FromNewest(0));

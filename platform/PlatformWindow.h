@@ -67,6 +67,8 @@ public:
     virtual std::string OpenFileDialog();
     void ReportSystemInfo(SystemInfo& info) override;
     void LogFileOpened() override;
+    // Logs the text; said before the engine opens the log file, it is kept for the file too.
+    void LogEarly(const std::string& text, uint32_t category);
     // Button 0 is the left, 1 the right; any other index reads as up.
     virtual bool IsMouseButtonDown(int index) const;
 

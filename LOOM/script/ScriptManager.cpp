@@ -532,8 +532,27 @@ void ScriptManager::Frame()
     {
         mUpdateStopped = true;
         Console::Instance().Log("GUpdate is not called again until a new level or a restart", LogError);
+        lua_settop(L, top);
+        // A copy: the listener may replace itself.
+        if (std::function<void()> listener = mStopListener)
+            listener();
+        return;
     }
     lua_settop(L, top);
+}
+
+void ScriptManager::SetUpdateStopListener(const void* owner, std::function<void()> listener)
+{
+    mStopListenerOwner = owner;
+    mStopListener = std::move(listener);
+}
+
+void ScriptManager::ClearUpdateStopListener(const void* owner)
+{
+    if (mStopListenerOwner != owner)
+        return;
+    mStopListenerOwner = nullptr;
+    mStopListener = nullptr;
 }
 
 ScriptResult ScriptManager::RunScript(std::string path)

@@ -51,6 +51,11 @@ public:
     void Frame();
     // A new level may bring a GUpdate that works: Frame calls it again.
     void ResumeUpdate() { mUpdateStopped = false; }
+    // Told once the watchdog has stopped GUpdate (not when the program is ending), so what the
+    // per-frame work drove (a level's waves) can end instead of standing still. One listener;
+    // a second owner's replaces the first, and Clear forgets it only for its own owner.
+    void SetUpdateStopListener(const void* owner, std::function<void()> listener);
+    void ClearUpdateStopListener(const void* owner);
     // Clocks read by Frame; null reads as time 0 (the core engine installs its own).
     void SetClocks(const PreciseTimer* core, const GameClock* game);
 
@@ -191,6 +196,8 @@ private:
     bool mCallParamsLent = false;
     std::map<std::string, std::unique_ptr<ConsoleCommand>> mBound;
     std::vector<std::pair<const void*, Publisher>> mPublishers;
+    const void* mStopListenerOwner = nullptr;
+    std::function<void()> mStopListener;
     const PreciseTimer* mCoreClock = nullptr;
     const GameClock* mGameClock = nullptr;
     int mRunDepth = 0;

@@ -110,7 +110,7 @@ Kestrane::~Kestrane()
         if (mCounted && mGeneration == data->mLevelGeneration)
         {
             if (IsDead())
-                data->RecordKill(mName, mRun.mFatalDamage.mType, static_cast<int32_t>(mCreditWorth));
+                data->RecordKill(mName, mRun.mFatalDamage.mType, CreditsToPoints(mCreditWorth));
             else
                 data->mLiveInvaders -= 1;
             data->mLiveInvaders = std::max(data->mLiveInvaders, 0);
@@ -131,7 +131,13 @@ void Kestrane::Serialize(Serializer& s)
     s.SerializeRealField("AttackStrength", mAttackStrength);
     s.SerializeRealField("AttackSpeed", mAttackSpeed);
     s.SerializeRealField("AttackDistance", mAttackDistance);
+    const float worth = mCreditWorth;
     s.SerializeRealField("CreditWorth", mCreditWorth);
+    // A worth no kill can pay out is refused as it is read, as an empty element would be.
+    if (!s.IsSaving() &&
+        !CheckCredits(mCreditWorth, "Invader " + (mName.empty() ? std::string("(unnamed)") : mName), "CreditWorth",
+                      worth))
+        mCreditWorth = worth;
     s.SerializeString("PathingName", mPathingName);
     s.SerializeString("BehaviorName", mBehaviorName);
     s.SerializeRealField("RotationResetRate", mRotationResetRate);

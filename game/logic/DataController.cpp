@@ -1,5 +1,8 @@
 #include "game/logic/DataController.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/calls/DamageInfo.h"
 #include "LOOM/cogs/Cog.h"
@@ -47,6 +50,13 @@ void DamageAll(const LiveList<Comp>& comps, const DamageInfo& damage)
 }
 
 constexpr DamageInfo kCommandKill{0, -10000.0f, KillNoCredit};
+
+// Points and their statistics stop at the ends of their range instead of wrapping round.
+int32_t Saturate(int64_t value)
+{
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
 } // namespace
 
 const char* ExitReasonText(int32_t gameState)
@@ -144,18 +154,16 @@ bool DataController::IsTrapEnabled(const std::string& name) const
 
 void DataController::EarnPoints(int32_t n)
 {
-    mPoints += n;
-    mStats.pointsEarned += n;
+    mPoints = Saturate(int64_t(mPoints) + n);
+    mStats.pointsEarned = Saturate(int64_t(mStats.pointsEarned) + n);
     if (PlayerSide* player = GetPlayerSide())
         player->ShowPointsEarned(n);
 }
 
 void DataController::SpendPoints(int32_t n)
 {
-    mStats.pointsUsed += n;
-    mPoints -= n;
-    if (mPoints < 0)
-        mPoints = 0;
+    mStats.pointsUsed = Saturate(int64_t(mStats.pointsUsed) + n);
+    mPoints = std::max(Saturate(int64_t(mPoints) - n), 0);
 }
 
 void DataController::SetPoints(int32_t n)

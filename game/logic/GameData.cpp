@@ -1,8 +1,37 @@
 #include "game/logic/GameData.h"
 
+#include <cmath>
+#include <sstream>
+#include <type_traits>
 #include <utility>
 
+#include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
+
+bool CheckCredits(double value, const std::string& entry, const char* field, double kept)
+{
+    if (value >= 0.0 && value <= double(kMaxCredits))
+        return true;
+    // Whole numbers in full, so the log shows the value as the file wrote it.
+    auto number = [](std::ostream& out, double n) -> std::ostream& {
+        if (std::abs(n) < 1e18 && n == std::trunc(n))
+            return out << static_cast<long long>(n);
+        return out << n;
+    };
+    std::ostringstream text;
+    text << entry << ": " << field << " ";
+    number(text, value) << " refused (credits are 0 to " << kMaxCredits << "); it keeps ";
+    number(text, kept);
+    Console::Instance().Log(text.str(), LogError);
+    return false;
+}
+
+int32_t CreditsToPoints(float worth)
+{
+    if (!(worth > 0.0f))
+        return 0;
+    return worth >= float(kMaxCredits) ? kMaxCredits : static_cast<int32_t>(worth);
+}
 
 void TrapInfo::Serialize(Serializer& s)
 {
@@ -86,7 +115,15 @@ void SerializeInfoMap(Serializer& s, const char* name, std::map<std::string, Rec
         std::pair<std::string, Record> working;
         for (uint32_t i = 0; i < size && s.IsGood(); ++i)
         {
-            SerializePair(s, working.first, working.second);
+            if constexpr (std::is_same_v<Record, TrapInfo>)
+            {
+                const int32_t cost = working.second.creditCost;
+                SerializePair(s, working.first, working.second);
+                if (!CheckCredits(working.second.creditCost, "Trap " + working.first, "creditCost", cost))
+                    working.second.creditCost = cost;
+            }
+            else
+                SerializePair(s, working.first, working.second);
             if (s.IsGood())
                 map.insert(working);
         }

@@ -41,6 +41,7 @@ LogicLoom::~LogicLoom()
 {
     Shutdown();
     ScriptManager::Instance().RemovePublishers(this);
+    ScriptManager::Instance().ClearUpdateStopListener(this);
     mCommands.RemoveAll();
     // The scene installed for this engine's game is not the next engine's.
     SetSceneSeam(nullptr);
@@ -95,6 +96,7 @@ void LogicLoom::RegisterTypes()
 {
     // Every new script state finds the names again, whichever restart made it.
     ScriptManager::Instance().AddPublisher(this, [this](ScriptManager& scripts) { PublishConstants(scripts); });
+    ScriptManager::Instance().SetUpdateStopListener(this, [this] { OnUpdateStopped(); });
     CogFactory& cogs = CogFactory::Instance();
     RegisterTileMap(cogs);
     RegisterTileComp(cogs);
@@ -221,6 +223,7 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
         return;
     }
     console.Log("Starting Level: " + scriptFile, LogLoading);
+    mLevelScript = scriptFile;
     SceneDisplay().RenderLoading();
     console.Log("Reseting Level Data", LogLoading);
     if (mDataController)
@@ -234,17 +237,34 @@ void LogicLoom::LogicCreateLevel(std::string scriptFile)
     {
         // Stopped half way (too long, too much memory): the field it left is no level. A soft
         // restart clears it and the start script brings the menu back.
-        console.Log("Level not started: " + scriptFile + " was stopped", LogError);
-        if (mDataController)
-            mDataController->ResetLevel();
-        SceneDisplay().DoneLoading();
-        if (gCoreEngine && !StopRequested())
-            gCoreEngine->RequestSoftRestart();
+        DropLevel("Level not started: " + scriptFile + " was stopped");
         return;
     }
     SceneDisplay().RenderLoading();
     console.Log("Done Loading", LogLoading);
     SceneDisplay().DoneLoading();
+}
+
+void LogicLoom::DropLevel(const std::string& reason)
+{
+    Console::Instance().Log(reason, LogError);
+    if (mDataController)
+    {
+        // Through the game state, so the player's drop modes end as at any level's end.
+        mDataController->SetGameState(StateQuit);
+        mDataController->ResetLevel();
+    }
+    SceneDisplay().DoneLoading();
+    if (gCoreEngine && !StopRequested())
+        gCoreEngine->RequestSoftRestart();
+}
+
+void LogicLoom::OnUpdateStopped()
+{
+    // GUpdate sends a level's waves and decides its end; only a level still in play is lost with
+    // it (the menu and a finished level go on without it).
+    if (mDataController && mDataController->mGameState == StateInLevel)
+        DropLevel("Level ended: the per-frame script of " + mLevelScript + " was stopped");
 }
 
 bool LogicLoom::SaveLevel(std::string path)

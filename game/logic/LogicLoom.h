@@ -61,10 +61,16 @@ private:
     // The game-state names and the level's counts, as the scripts read them.
     void PublishConstants(ScriptManager& scripts);
     void PublishCounts(ScriptManager& scripts);
+    // A level whose script the watchdog stopped cannot be won or lost: the reason is logged, the
+    // level's state reset and a soft restart brings the start script (the menu) back.
+    void DropLevel(const std::string& reason);
+    void OnUpdateStopped();
 
     static inline LogicLoom* sInstance = nullptr;
 
     OwnedCommands mCommands;
+    // The script of the level last started, to name it when its per-frame work is stopped.
+    std::string mLevelScript;
 };
 
 // The loom's data controller and the level's tile map; null without the loom or the level.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <pugixml.hpp>
+
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -88,4 +91,75 @@ TEST(Program, StartScriptDrivesPauseRestartsAndExit)
     ASSERT_NE(destroying, std::string::npos);
     ASSERT_NE(shutting, std::string::npos);
     EXPECT_LT(destroying, shutting);
+}
+
+namespace {
+// Replaces the first appearance of what, which must be there.
+void ReplaceIn(const TempDir& dir, const std::string& file, const std::string& what, const std::string& with)
+{
+    std::string text = TempDir::Read(dir.Path(file));
+    const size_t at = text.find(what);
+    ASSERT_NE(at, std::string::npos) << what;
+    text.replace(at, what.size(), with);
+    dir.Write(file, text);
+}
+} // namespace
+
+// Credits a data file gives out of range are refused as the file is read, each named with its
+// value in the log, and the entry keeps what an empty element would give it; points earned past
+// their limit stay at the limit. A garbage entry name (control bytes, bytes that are no UTF-8)
+// reaches the log as well-formed XML.
+TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWellFormed)
+{
+    TempDir dir;
+    fs::copy(LOOM_TEST_DATA "/../../data", dir.Path(), fs::copy_options::recursive);
+    ReplaceIn(dir, "config.xml", "Scripts\\Game.lua", "Scripts\\TestStart.lua");
+    dir.Write("Scripts/TestStart.lua",
+              "G.EarnPoints(2147483647)\n"
+              "G.EarnPoints(2147483647)\n"
+              "G.CreateAt(\"plain\", Vector3(0, 0, 0))\n"
+              "local frames = 0\n"
+              "function GUpdate()\n"
+              "    frames = frames + 1\n"
+              "    if frames == 2 then\n"
+              "        G.Mes(\"Points \" .. Points .. \", fan costs \" .. G.GetTrapCost(\"fan\"))\n"
+              "        G.exit()\n"
+              "    end\n"
+              "end\n");
+    // The fan comes after the axe (35); the garbage entry comes first, after the defaults (5).
+    const std::string garbage = "Bad\x01\x1b\x7f name \xff\xc0\xaf\xed\xa0\x80 \xc3\xa9 \xe2\x82";
+    const std::string escaped = "Bad\\x01\\x1B\\x7F name \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"
+                                "\xef\xbf\xbd \xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd";
+    ReplaceIn(dir, "Config/LogicData.xml", "<int name=\"creditCost\">15</int>",
+              "<int name=\"creditCost\">-2147483648</int>");
+    std::string data = TempDir::Read(dir.Path("Config/LogicData.xml"));
+    const size_t first = data.find("<pair>");
+    const size_t end = data.find("</pair>", first) + 7;
+    std::string entry = data.substr(first, end - first);
+    entry.replace(entry.find("axe"), 3, garbage);
+    entry.replace(entry.find(">35<"), 4, ">-7<");
+    data.insert(first, entry + "\n");
+    data.replace(data.find("size=\"16\""), 9, "size=\"17\"");
+    dir.Write("Config/LogicData.xml", data);
+    ReplaceIn(dir, "Data/Invaders/Plain.xml", "<real name=\"CreditWorth\">4</real>",
+              "<real name=\"CreditWorth\">3e9</real>");
+
+    ASSERT_EQ(RunProgram(dir), 0) << TempDir::Read(dir.Path("stderr.txt"));
+    pugi::xml_document log;
+    const pugi::xml_parse_result parsed = log.load_file(dir.Path("Log.xml").c_str());
+    ASSERT_TRUE(parsed) << parsed.description() << " at byte " << parsed.offset;
+    std::vector<std::string> messages;
+    for (pugi::xml_node node : log.child("LoomRunTimeLog").children("Entry"))
+        messages.push_back(node.child_value("Message"));
+    auto logged = [&](const std::string& text) {
+        return std::find(messages.begin(), messages.end(), text) != messages.end();
+    };
+    const std::string expected[] = {
+        "Trap " + escaped + ": creditCost -7 refused (credits are 0 to 2147483647); it keeps 5",
+        "Trap fan: creditCost -2147483648 refused (credits are 0 to 2147483647); it keeps 35",
+        "Invader plain: CreditWorth 3000000000 refused (credits are 0 to 2147483647); it keeps 5",
+        "Points 2147483647, fan costs 35",
+    };
+    for (const std::string& text : expected)
+        EXPECT_TRUE(logged(text)) << text;
 }

@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
@@ -109,29 +111,37 @@ private:
     int mStatus = 0;
 };
 
-// Ways a level script froze the game for ever. The watchdog stops the first four (the level is
-// dropped and the start script brings the menu back); the file functions refuse what is no
-// regular file, a script error like any other.
+// Ways a level script froze the game for ever. The watchdog stops the first five (the level is
+// dropped, while loading or in play, and the start script brings the menu back); the file
+// functions refuse what is no regular file, a script error like any other.
+constexpr const char* kNotStarted = "Level not started: Scripts\\Levels\\Freeze.lua was stopped";
 struct Freeze
 {
     const char* mName;
     const char* mCode;
     const char* mError;
-    bool mStopped;
+    // The level's end that the stop brings, or null when the level goes on.
+    const char* mDropped;
 };
 const Freeze kFreezes[] = {
     {"xpcall whose handler loops", "xpcall(function() error('boom') end, function() while true do end end)",
-     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
     {"looping finaliser",
      "local p = newproxy(true) getmetatable(p).__gc = function() while true do end end p = nil collectgarbage()",
-     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
     {"backtracking pattern", "string.find(string.rep('a', 5000), '.-.-.-.-b')",
-     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
     {"repeat of nothing in a loop", "while true do string.rep('', 2^31 - 1) end",
-     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
+    // In play: the per-frame work that sends the waves freezes a few frames in.
+    {"loop in the level's per-frame work",
+     "G.SetGameState(InLevel) local frames = 0 "
+     "function LevelUpdate() frames = frames + 1 if frames > 3 then while true do end end end",
+     "Lua Error: GUpdate took too long",
+     "Level ended: the per-frame script of Scripts\\Levels\\Freeze.lua was stopped"},
     {"open of a FIFO", "local f = io.open('Pipe') f:read('*a')",
-     "Pipe is not a regular file (a FIFO): scripts open regular files only", false},
-    {"lines of a device", "for line in io.lines('Device') do end", "Device is not a regular file", false},
+     "Pipe is not a regular file (a FIFO): scripts open regular files only", nullptr},
+    {"lines of a device", "for line in io.lines('Device') do end", "Device is not a regular file", nullptr},
 };
 
 // A data folder whose start script starts the freezing level once; when the start script runs
@@ -172,15 +182,15 @@ TEST(Program, ScriptFreezesAreStoppedAndTheGameGoesOn)
         Program program(dir.Path());
         ASSERT_TRUE(program.Started());
         ASSERT_TRUE(program.WaitForMessage("Freeze starts", 120.0)) << program.Errors();
-        const char* after = freeze.mStopped ? "Back at the menu" : "Done Loading";
+        const char* after = freeze.mDropped ? "Back at the menu" : "Done Loading";
         EXPECT_TRUE(program.WaitForMessage(after, 60.0)) << "the game is stuck";
 
         const std::string log = program.Log();
         const size_t error = log.find(std::string("<Message>") + freeze.mError);
         EXPECT_NE(error, std::string::npos);
-        if (freeze.mStopped)
+        if (freeze.mDropped)
         {
-            const size_t dropped = log.find("<Message>Level not started: Scripts\\Levels\\Freeze.lua was stopped");
+            const size_t dropped = log.find(std::string("<Message>") + freeze.mDropped);
             EXPECT_LT(error, dropped);
             EXPECT_LT(dropped, log.find("<Message>Back at the menu</Message>"));
         }
@@ -251,4 +261,92 @@ TEST(Program, SigtermDuringAnEndlessLevelScriptEndsTheProgramWithTheLogClosed)
     EXPECT_LT(loopEnd, signal);
     EXPECT_NE(signal, std::string::npos);
     EXPECT_EQ(log.find("<Message>Done Loading</Message>"), std::string::npos);
+}
+
+namespace {
+// A process id no program has any more: a child that has ended and been reaped.
+pid_t EndedProcessId()
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
+} // namespace
+
+// A closed terminal (SIGHUP) or SIGQUIT while the game saves its options over and over ends the
+// program as SIGTERM does: the file whole, the log closed. Temporary files that saves a killed
+// run cut off are removed at the next start, each logged; lookalikes, a file a running program
+// still writes, and links (and what they lead to) are left alone.
+TEST(Program, HangUpAndQuitSignalsEndTheProgramLikeSigtermAndCutSavesAreSweptAtStart)
+{
+    struct StopSignal
+    {
+        const char* mName;
+        int mSignal;
+    };
+    const StopSignal kSignals[] = {{"SIGHUP", SIGHUP}, {"SIGQUIT", SIGQUIT}};
+    for (const StopSignal& stop : kSignals)
+    {
+        SCOPED_TRACE(stop.mName);
+        TempDir dir;
+        fs::copy(LOOM_TEST_DATA "/e2e", dir.Path(), fs::copy_options::recursive);
+        dir.Write("Scripts/Start.lua",
+                  "G.Mes(\"Saving starts\")\n"
+                  "for i = 1, 100000 do G.SaveOptions(math.mod(i, 2) == 0, 0.5) end\n");
+        {
+            Program program(dir.Path());
+            ASSERT_TRUE(program.Started());
+            ASSERT_TRUE(program.WaitForMessage("Saving starts", 120.0)) << program.Errors();
+            program.Signal(stop.mSignal);
+            ASSERT_TRUE(WaitFor([&] { return program.Ended(); }, 30.0)) << "the program went on after the signal";
+            EXPECT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
+            EXPECT_TRUE(program.LogClosed());
+            EXPECT_TRUE(program.Logged("Ended by a signal"));
+            const std::string options = TempDir::Read(dir.Path("Options.txt"));
+            EXPECT_TRUE(options == "Shadows=0\nVolume=0.5\n" || options == "Shadows=1\nVolume=0.5\n") << options;
+        }
+
+        // What saves cut off by a kill leave, beside what must stay.
+        const std::string dead = std::to_string(EndedProcessId());
+        const std::string running = std::to_string(getpid());
+        TempDir outside;
+        outside.Write("Kept.xml", "outside");
+        outside.Write("Cut.xml.tmp" + dead + "_0", "outside");
+        const std::vector<std::string> cut = {"Options.txt.tmp" + dead + "_0", "Levels/L1.xml.tmp" + dead + "_3"};
+        const std::vector<std::string> kept = {"Options.txt.tmp", "Options.txt.tmp" + dead, "Notes.tmp12x_3",
+                                               "Levels/L1.xml.tmp" + running + "_1", "tmp" + dead + "_0.xml"};
+        for (const std::string& name : cut)
+            dir.Write(name, "Shadows=");
+        for (const std::string& name : kept)
+            dir.Write(name, "kept");
+        fs::create_symlink(outside.Path("Kept.xml"), dir.Path("Linked.xml.tmp" + dead + "_1"));
+        fs::create_directory_symlink(outside.Path(), dir.Path("Levels/Outside"));
+
+        dir.Write("Scripts/Start.lua", "G.Mes(\"Started again\")\nfunction GUpdate() G.exit() end\n");
+        Program again(dir.Path());
+        ASSERT_TRUE(again.Started());
+        ASSERT_TRUE(WaitFor([&] { return again.Ended(); }, 120.0)) << "the second start did not end";
+        EXPECT_TRUE(WIFEXITED(again.Status()) && WEXITSTATUS(again.Status()) == 0) << again.Errors();
+        EXPECT_TRUE(again.Logged("Started again"));
+        for (std::string name : cut)
+        {
+            EXPECT_FALSE(fs::exists(dir.Path(name))) << name;
+            std::replace(name.begin(), name.end(), '/', '\\');
+            EXPECT_TRUE(again.Logged("Removed " + name + ", the temporary file of a save that was cut off")) << name;
+        }
+        for (const std::string& name : kept)
+            EXPECT_EQ(TempDir::Read(dir.Path(name)), "kept") << name;
+        EXPECT_TRUE(fs::is_symlink(dir.Path("Linked.xml.tmp" + dead + "_1")));
+        EXPECT_EQ(TempDir::Read(outside.Path("Kept.xml")), "outside");
+        EXPECT_EQ(TempDir::Read(outside.Path("Cut.xml.tmp" + dead + "_0")), "outside");
+        const std::string log = again.Log();
+        size_t removals = 0;
+        for (size_t at = log.find("<Message>Removed "); at != std::string::npos;
+             at = log.find("<Message>Removed ", at + 1))
+            ++removals;
+        EXPECT_EQ(removals, cut.size());
+    }
 }
