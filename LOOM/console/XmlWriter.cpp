@@ -3,7 +3,7 @@
 #include <cstdint>
 
 namespace {
-// The length of the well-formed UTF-8 sequence at text[i] whose character XML allows, else 0.
+// The length of the well-formed UTF-8 sequence at text[i], else 0.
 size_t XmlCharLength(const std::string& text, size_t i)
 {
     const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
@@ -37,11 +37,17 @@ size_t XmlCharLength(const std::string& text, size_t i)
             return 0;
         code = (code << 6) | (byte(i + k) & 0x3F);
     }
-    // Overlong forms, surrogates, beyond U+10FFFF, and the two non-characters XML refuses.
+    // Overlong forms, surrogates and beyond U+10FFFF are no UTF-8.
     const uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF || code == 0xFFFE || code == 0xFFFF)
+    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
         return 0;
     return length;
+}
+
+// U+FFFE and U+FFFF are UTF-8 but no XML character.
+bool IsXmlNonCharacter(const std::string& text, size_t i, size_t length)
+{
+    return length == 3 && text.compare(i, 2, "\xEF\xBF") == 0 && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF');
 }
 
 bool NeedsEscape(const std::string& text)
@@ -72,10 +78,10 @@ std::string XmlEscape(const std::string& text)
         {
             // Bytes that are no character (a garbage file, a peer's name) become U+FFFD, one each.
             const size_t length = XmlCharLength(text, i);
-            if (length == 0)
+            if (length == 0 || IsXmlNonCharacter(text, i, length))
             {
                 out += "\xEF\xBF\xBD";
-                ++i;
+                i += length == 0 ? 1 : length;
             }
             else
             {

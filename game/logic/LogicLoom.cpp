@@ -264,7 +264,8 @@ void LogicLoom::OnUpdateStopped()
     // GUpdate sends a level's waves and decides its end; only a level still in play is lost with
     // it (the menu and a finished level go on without it).
     if (mDataController && mDataController->mGameState == StateInLevel)
-        DropLevel("Level ended: the per-frame script of " + mLevelScript + " was stopped");
+        DropLevel("Level ended: the per-frame script of " + (mLevelScript.empty() ? "the level" : mLevelScript) +
+                  " was stopped");
 }
 
 bool LogicLoom::SaveLevel(std::string path)

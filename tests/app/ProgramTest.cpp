@@ -127,9 +127,13 @@ TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWel
               "    end\n"
               "end\n");
     // The fan comes after the axe (35); the garbage entry comes first, after the defaults (5).
-    const std::string garbage = "Bad\x01\x1b\x7f name \xff\xc0\xaf\xed\xa0\x80 \xc3\xa9 \xe2\x82";
-    const std::string escaped = "Bad\\x01\\x1B\\x7F name \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"
-                                "\xef\xbf\xbd \xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd";
+    // Control bytes; a stray byte, an overlong '/', a surrogate, U+FFFE; kept: an e acute and an
+    // emoji; last a sequence cut short.
+    const std::string bad = "\xef\xbf\xbd";
+    const std::string garbage =
+        "Bad\x01\x1b\x7f name \xff\xc0\xaf\xed\xa0\x80\xef\xbf\xbe \xc3\xa9\xf0\x9f\x98\x80 \xe2\x82";
+    const std::string escaped =
+        "Bad\\x01\\x1B\\x7F name " + bad + bad + bad + bad + bad + bad + bad + " \xc3\xa9\xf0\x9f\x98\x80 " + bad + bad;
     ReplaceIn(dir, "Config/LogicData.xml", "<int name=\"creditCost\">15</int>",
               "<int name=\"creditCost\">-2147483648</int>");
     std::string data = TempDir::Read(dir.Path("Config/LogicData.xml"));
