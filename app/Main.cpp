@@ -46,8 +46,11 @@ void InstallStopSignals()
     action.sa_flags = 0;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGQUIT, &action, nullptr);
+    // Started under nohup, hang-ups are meant to pass unnoticed.
+    struct sigaction hangUp = {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 // Temporary files of saves a killed run cut off are litter in the data folder: gone at start.
