@@ -415,9 +415,9 @@ void NetUdpEndpoint::Worker::OnDatagram(NetHeader& header, const sockaddr_in& fr
     const NetAddress source = NetAddress::FromSockaddr(from);
     const uint8_t* payload = mDatagram + kNetHeaderSize;
     Peer* peer = FindPeer(source);
-    if (mRole == Role::Host && peer && !peer->mJoined && Expired(*peer, now))
+    if (mRole == Role::Host && peer && !peer->mJoined && header.mKind == NetKind::Connect && Expired(*peer, now))
     {
-        // Its wait ran out before the worker's round let it go: a connect now starts afresh.
+        // Its wait ran out before the worker's round let it go: asking again starts afresh.
         OnPeerLeft(*peer);
         peer = nullptr;
     }
