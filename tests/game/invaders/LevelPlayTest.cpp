@@ -224,6 +224,12 @@ TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
             {
                 EXPECT_EQ(moved, beyond) << "the one that leapt is the one beyond";
             }
+            else
+            {
+                // The stacked one stays the step; the one beyond climbed it.
+                for (uint32_t id : moved)
+                    EXPECT_EQ(beyond.count(id), 0u) << "a stacker that stood as the step went on";
+            }
         }
     }
 }
