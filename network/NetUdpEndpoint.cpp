@@ -24,6 +24,12 @@ constexpr size_t kMaxRateSources = 1024;
 constexpr size_t kMaxConnections = 64;
 // Host: refusals per second to one source address once the game is full.
 constexpr uint32_t kRefusalsPerSecond = 1;
+// Host: a source waiting to join is answered again at most this often, so a lost accept costs
+// a second, not the join time-out, and a forged source still brings back few replies.
+constexpr uint64_t kReacceptInterval = 1'000'000;
+// Host: an accept needs this long left of the wait for the answer to make it back over a lossy
+// link; later, the place is let go and the next connect gets a fresh one.
+constexpr uint64_t kAnswerTime = 500'000;
 } // namespace
 
 // The worker's own state, one handler per thing that can happen to it; nothing here is touched by
@@ -47,9 +53,11 @@ private:
         sockaddr_in mSockaddr{};
         NetChannel mChannel;
         // Host side: a source is a player only once it answers its accept with its token;
-        // until then it gets that one accept and nothing else, however often it asks.
+        // until then it gets an accept at most once a second and nothing else, however often
+        // it asks.
         bool mJoined = true;
         uint64_t mOpened = 0;
+        uint64_t mLastAccept = 0;
         // The last message from it that decoded.
         uint64_t mLastData = 0;
     };
@@ -407,6 +415,12 @@ void NetUdpEndpoint::Worker::OnDatagram(NetHeader& header, const sockaddr_in& fr
     const NetAddress source = NetAddress::FromSockaddr(from);
     const uint8_t* payload = mDatagram + kNetHeaderSize;
     Peer* peer = FindPeer(source);
+    if (mRole == Role::Host && peer && !peer->mJoined && header.mKind == NetKind::Connect && Expired(*peer, now))
+    {
+        // Its wait ran out before the worker's round let it go: asking again starts afresh.
+        OnPeerLeft(*peer);
+        peer = nullptr;
+    }
     if (mRole == Role::Host && !peer)
     {
         peer = OnNewPeer(header, from, now);
@@ -418,9 +432,11 @@ void NetUdpEndpoint::Worker::OnDatagram(NetHeader& header, const sockaddr_in& fr
         mOwner.CountDrop(NetDrop::Source);
     else if (mRole == Role::Host && header.mKind == NetKind::Connect)
     {
-        // Asking again is no answer: a source that may be forged gets no second accept until
-        // it answers the first or its place goes. A player that lost its accept asks again then.
-        if (peer->mJoined)
+        // A player's repeat is answered at once; a waiting source, whose accept may have been
+        // lost, again at most once a second and only while there is time left to answer it.
+        if (peer->mJoined ||
+            (now >= peer->mLastAccept + kReacceptInterval &&
+             now + kAnswerTime <= peer->mOpened + mSettings.mJoinTimeout))
             OnConnectRequest(*peer, now);
     }
     else if (mRole == Role::Client && !mConnected)
@@ -576,10 +592,11 @@ size_t NetUdpEndpoint::Worker::PendingFrom(uint32_t ip) const
                                 [ip](const auto& peer) { return !peer->mJoined && peer->mAddress.mIp == ip; }));
 }
 
-// The one accept a source gets while it waits; a player's late or doubled connect is answered
-// again, with the same token and id.
+// The accept a waiting source gets; a player's late or doubled connect is answered again, with
+// the same token and id.
 void NetUdpEndpoint::Worker::OnConnectRequest(Peer& peer, uint64_t now)
 {
+    peer.mLastAccept = now;
     uint8_t id[4];
     NetWriter out{id, 4};
     out.U32(peer.mId);

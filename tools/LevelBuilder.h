@@ -42,6 +42,7 @@ struct LevelPlan
     std::vector<WallLine> walls;
     std::vector<Piece> spikes;  // 2 x 2 traps standing at the start
     std::vector<Piece> scenery; // doodads, off the invaders' paths
+    std::vector<Area> steps;    // ledges two levels high, across the invaders' paths
 };
 
 // The ground every level stands on, read from the first component of the file the game creates
@@ -82,7 +83,7 @@ inline std::unique_ptr<HeightMap> LoadLevelGround()
 inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
 {
     for (const char* composition : {"Compositions\\Level.xml", "Compositions\\Tower.xml", "Compositions\\Wall.xml",
-                                    "Compositions\\Trap.xml", "Compositions\\Doodad.xml"})
+                                    "Compositions\\Trap.xml", "Compositions\\Doodad.xml", "Compositions\\Step.xml"})
         cogs.Files().LoadCogFile(composition);
     Cog* level = cogs.Allocate("Level");
     if (!level)
@@ -118,6 +119,11 @@ inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
                 return false;
         }
     }
+    for (const LevelPlan::Area& ledge : plan.steps)
+        for (int32_t z = ledge.z0; z < ledge.z1; ++z)
+            for (int32_t x = ledge.x0; x < ledge.x1; ++x)
+                if (!CreateAt(cogs, "step", map.TileToWorld(x, z)))
+                    return false;
     for (const LevelPlan::Piece& spikes : plan.spikes)
         if (!CreateAt(cogs, spikes.kind, map.TileToWorldAligned(spikes.x, spikes.z, 2, 2)))
             return false;
@@ -144,7 +150,7 @@ inline bool BuildLevel(CogFactory& cogs, const LevelPlan& plan)
 // the player's to hold.
 inline LevelPlan LevelOnePlan()
 {
-    LevelPlan plan{"Levels/L1", {0, 0, 128, 4}, 64, 116, {}, {}, {}};
+    LevelPlan plan{"Levels/L1", {0, 0, 128, 4}, 64, 116, {}, {}, {}, {}};
     plan.walls.push_back({true, 80, 36, 92, 62, 66, 4, 4});
     // Out at both sides, clear of the march from the landing strip to the gap and the tower,
     // and of the way round either end of the wall line.
@@ -161,9 +167,13 @@ inline LevelPlan LevelOnePlan()
 
 // The second level: the tower in the south-east corner behind two wall lines, each with one
 // gap, so the invaders zig-zag from the west edge. As in the first, no trap stands at the start.
+// A few steps from the landing strip, a ledge two levels high lies across the march from each
+// spawner: the jumper and the ninja leap it, a stacker becomes the step up onto it, the others
+// break through.
 inline LevelPlan LevelTwoPlan()
 {
-    LevelPlan plan{"Levels/L2", {0, 0, 4, 128}, 104, 104, {}, {}, {}};
+    LevelPlan plan{"Levels/L2", {0, 0, 4, 128}, 104, 104, {}, {}, {}, {}};
+    plan.steps = {{14, 53, 15, 60}, {14, 71, 15, 78}, {14, 88, 15, 95}};
     // The outer line runs north-south with its gap near the north end; the inner line runs
     // east-west with its gap near the west end, so the path turns twice.
     plan.walls.push_back({false, 60, 56, 128, 66, 70, 2, 4});

@@ -5,12 +5,15 @@
 #include <link.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "LOOM/console/Console.h"
 #include "graphics/device/GlErrors.h"
 #include "graphics/device/GlslPrelude.h"
 #include "graphics/device/GraphicsDevice.h"
@@ -444,6 +447,8 @@ public:
     {
         if (mLoss.AtPresent())
             return false;
+        if (mWatchFrames)
+            CountUnfinishedFrames();
         if (!mDirect)
         {
             ResolveBackBuffer();
@@ -914,10 +919,25 @@ private:
     {
         if (mFrameDone)
         {
-            glClientWaitSync(mFrameDone, GL_SYNC_FLUSH_COMMANDS_BIT, kFrameWaitNs);
+            const GLenum waited = glClientWaitSync(mFrameDone, GL_SYNC_FLUSH_COMMANDS_BIT, kFrameWaitNs);
+            if (waited == GL_ALREADY_SIGNALED || waited == GL_CONDITION_SATISFIED)
+                mPresentsDone = mCounters.mPresents;
             glDeleteSync(mFrameDone);
         }
         mFrameDone = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    }
+
+    // Test runs log, as a present begins, each new most of the frames presented before it not
+    // yet known to be done (the last one a fence wait saw finished), so a run shows whether
+    // frames pile up without timing anything.
+    void CountUnfinishedFrames()
+    {
+        const uint64_t unfinished = mCounters.mPresents - mPresentsDone;
+        if (mCounters.mPresents > 0 && unfinished <= mMostUnfinished)
+            return;
+        mMostUnfinished = unfinished;
+        Console::Instance().Log("Graphics: a present began with " + std::to_string(unfinished) +
+                                " earlier frames unfinished");
     }
 
     // An EGL pbuffer, as the offscreen video driver's windows are, keeps the size it was made
@@ -1266,6 +1286,13 @@ private:
     // Signalled when the last presented frame is done; a hung device delays a present this long at most.
     GLsync mFrameDone = nullptr;
     static constexpr GLuint64 kFrameWaitNs = 2000000000;
+    const bool mWatchFrames = [] {
+        const char* wanted = std::getenv("LOOM_TEST_INPUT");
+        return wanted && std::string(wanted) == "1";
+    }();
+    // Presents up to and including this one are known to be done.
+    uint64_t mPresentsDone = 0;
+    uint64_t mMostUnfinished = 0;
     EGLDisplay mEglDisplay = EGL_NO_DISPLAY;
     EGLSurface mEglSurface = EGL_NO_SURFACE;
     EGLBoolean (*mEglQuery)(EGLDisplay, EGLSurface, EGLint, EGLint*) = nullptr;

@@ -102,12 +102,14 @@ inline sockaddr_in Loopback(uint16_t port)
 }
 
 // Stands between one client and a host on loopback: drops, duplicates and holds datagrams back
-// (which reorders them), from a fixed seed.
+// (which reorders them), from a fixed seed. Each datagram's fate is drawn from a stream of its
+// own direction and kind, so the n-th accept (or connect, or heartbeat) of a seed meets the same
+// fate however the two sides' datagrams interleave in time.
 class LossyUdpProxy
 {
 public:
     LossyUdpProxy(uint16_t hostPort, double drop, double duplicate, int maxHoldMicros, uint32_t seed)
-        : mHost(Loopback(hostPort)), mDrop(drop), mDuplicate(duplicate), mMaxHold(maxHoldMicros), mRandom(seed)
+        : mHost(Loopback(hostPort)), mDrop(drop), mDuplicate(duplicate), mMaxHold(maxHoldMicros), mSeed(seed)
     {
         mFront = LoopbackSocket(SOCK_DGRAM);
         mBack = LoopbackSocket(SOCK_DGRAM);
@@ -128,6 +130,20 @@ private:
         bool mToHost;
         std::vector<uint8_t> mBytes;
     };
+    std::mt19937& StreamFor(bool toHost, const uint8_t* bytes, size_t size)
+    {
+        NetHeader header;
+        NetDrop reason;
+        const uint32_t kind = ReadNetHeader(bytes, size, false, header, reason) ? uint32_t(header.mKind) : 255u;
+        const uint32_t key = (toHost ? 1000u : 0u) + kind;
+        auto it = mStreams.find(key);
+        if (it == mStreams.end())
+        {
+            std::seed_seq seq{mSeed, key};
+            it = mStreams.emplace(key, std::mt19937(seq)).first;
+        }
+        return it->second;
+    }
     void Run()
     {
         std::multimap<double, Held> held;
@@ -135,8 +151,12 @@ private:
         std::uniform_real_distribution<double> chance(0.0, 1.0);
         while (!mStop)
         {
+            // Until the next held datagram is due; the stop flag is looked at every few ms.
+            int waitMs = 5;
+            if (!held.empty())
+                waitMs = std::clamp(int((held.begin()->first - TestSeconds()) * 1000.0) + 1, 0, waitMs);
             pollfd fds[2] = {{mFront, POLLIN, 0}, {mBack, POLLIN, 0}};
-            poll(fds, 2, 1);
+            poll(fds, 2, waitMs);
             for (int side = 0; side < 2; ++side)
             {
                 if (!(fds[side].revents & POLLIN))
@@ -154,14 +174,16 @@ private:
                         mClient = from;
                         mHaveClient = true;
                     }
-                    if (chance(mRandom) < mDrop)
+                    std::mt19937& random = StreamFor(side == 0, buffer, size_t(n));
+                    const bool dropped = chance(random) < mDrop;
+                    const int copies = chance(random) < mDuplicate ? 2 : 1;
+                    const uint32_t span = uint32_t(mMaxHold + 1);
+                    const uint32_t holds[2] = {uint32_t(random() % span), uint32_t(random() % span)};
+                    if (dropped)
                         continue; // the next datagram
-                    const int copies = chance(mRandom) < mDuplicate ? 2 : 1;
                     for (int c = 0; c < copies; ++c)
-                    {
-                        const double at = TestSeconds() + double(mRandom() % (mMaxHold + 1)) * 1e-6;
-                        held.emplace(at, Held{side == 0, std::vector<uint8_t>(buffer, buffer + n)});
-                    }
+                        held.emplace(TestSeconds() + double(holds[c]) * 1e-6,
+                                     Held{side == 0, std::vector<uint8_t>(buffer, buffer + n)});
                 }
             }
             const double now = TestSeconds();
@@ -184,7 +206,8 @@ private:
     bool mHaveClient = false;
     double mDrop, mDuplicate;
     int mMaxHold;
-    std::mt19937 mRandom;
+    uint32_t mSeed;
+    std::map<uint32_t, std::mt19937> mStreams;
     int mFront = -1, mBack = -1;
     std::atomic<bool> mStop{false};
     std::thread mThread;

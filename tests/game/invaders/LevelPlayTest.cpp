@@ -10,6 +10,7 @@
 #include "game/components/GameComponents.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/level/LevelFile.h"
+#include "game/level/TileComp.h"
 #include "game/logic/TrapDrop.h"
 #include "game/traps/TrapData.h"
 #include "tests/game/invaders/InvaderSim.h"
@@ -119,17 +120,14 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
           {"hammer", 62, 92},
           {"zapper", 64, 100},
           {"spikes", 62, 106}}},
-        // Behind the inner gap, across the way to the tower, and at its foot.
+        // Behind the inner gap, across the way to the tower, and at its foot; then, as points
+        // come, in front of the ledges, where stackers stand as steps until a trap takes them.
         {"Scripts\\Levels\\L2.lua",
-         {{"zapper", 74, 88},
-          {"spikes", 82, 92},
-          {"spikes", 84, 94},
-          {"spikes", 86, 96},
-          {"spikes", 88, 98},
-          {"hammer", 92, 100},
-          {"spikes", 98, 100},
-          {"spikes", 100, 102},
-          {"spikes", 100, 104}}},
+         {{"zapper", 74, 88},  {"spikes", 82, 92},  {"spikes", 84, 94},   {"spikes", 86, 96},   {"spikes", 88, 98},
+          {"hammer", 92, 100}, {"spikes", 98, 100}, {"spikes", 100, 102}, {"spikes", 100, 104}, {"spikes", 12, 53},
+          {"spikes", 12, 55},  {"spikes", 12, 57},  {"spikes", 12, 59},   {"spikes", 12, 71},   {"spikes", 12, 73},
+          {"spikes", 12, 75},  {"spikes", 12, 77},  {"spikes", 12, 88},   {"spikes", 12, 90},   {"spikes", 12, 92},
+          {"spikes", 12, 94}}},
     };
     std::set<std::string> kinds;
     int32_t wonKills[2] = {};
@@ -158,6 +156,82 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
         registered.insert(name);
     EXPECT_EQ(registered.size(), 12u);
     EXPECT_EQ(kinds, registered);
+}
+
+// The second level's ledge, two levels high, lies across the march from each spawner. From each,
+// a jumper and a ninja leap it, and of two stackers one becomes the step beside it and the other
+// climbs over: each kind uses its move at the ledge and gets beyond it.
+TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
+{
+    struct Case
+    {
+        const char* mKind;
+        int32_t mCount;
+    };
+    const Case cases[] = {{"jumper", 1}, {"ninja", 1}, {"stacker", 2}};
+    const char* spawners[] = {"Vector3(8, 2, 200)", "Vector3(8, 2, 280)", "Vector3(8, 2, 360)"};
+    for (const char* spawner : spawners)
+    {
+        for (const Case& c : cases)
+        {
+            SCOPED_TRACE(std::string(c.mKind) + " from " + spawner);
+            GameSim sim;
+            sim.SetStep(1.0 / 30);
+            ASSERT_TRUE(RunLua(std::string("dofile('Scripts/Levels/Waves.lua')"
+                                           "RunLevel({ Map = 'L2', Title = 'Ledge', Camera = 'LevelCameraWest',"
+                                           "  KillTarget = 1, StartPoints = 0, SpawnerPositions = { ") +
+                               spawner + " }, Waves = { { Time = 1, Kind = '" + c.mKind +
+                               "', Count = " + std::to_string(c.mCount) + " } } })"));
+            // The ledge as the level file puts it down.
+            auto ledgeTiles = [&] {
+                std::set<TileIndex> tiles;
+                for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
+                    if (doodad->Get<Damagable>()->spawnName == "step")
+                        for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
+                            tiles.insert(tile);
+                return tiles;
+            };
+            const std::set<TileIndex> ledge = ledgeTiles();
+            ASSERT_FALSE(ledge.empty()) << "the level has no ledge";
+            int32_t far = 0;
+            for (const TileIndex& tile : ledge)
+                far = std::max(far, tile.first);
+            auto besideLedge = [&](TileIndex at) {
+                for (const TileIndex& tile : ledge)
+                    if (std::abs(tile.first - at.first) <= 1 && std::abs(tile.second - at.second) <= 1)
+                        return true;
+                return false;
+            };
+            std::set<uint32_t> moved, beyond;
+            const bool done = sim.StepUntil(
+                [&] {
+                    for (Comp* comp : sim.Data().mInvaders)
+                    {
+                        Kestrane& k = *static_cast<Kestrane*>(comp);
+                        const uint32_t id = k.GetOwner()->GetID();
+                        if (k.GetState() == StateSpecial && besideLedge(k.mRun.mCurrentTile))
+                            moved.insert(id);
+                        if (k.GetState() != StateAirborne && k.mRun.mCurrentTile.first > far)
+                            beyond.insert(id);
+                    }
+                    return !moved.empty() && !beyond.empty();
+                },
+                120 * 30);
+            EXPECT_TRUE(done) << moved.size() << " used the move at the ledge, " << beyond.size() << " got beyond";
+            EXPECT_EQ(sim.Data().mKills, 0) << "the ledge was passed, not died at";
+            EXPECT_EQ(ledgeTiles(), ledge) << "the ledge was broken through";
+            if (c.mCount == 1)
+            {
+                EXPECT_EQ(moved, beyond) << "the one that leapt is the one beyond";
+            }
+            else
+            {
+                // The stacked one stays the step; the one beyond climbed it.
+                for (uint32_t id : moved)
+                    EXPECT_EQ(beyond.count(id), 0u) << "a stacker that stood as the step went on";
+            }
+        }
+    }
 }
 
 // The wave runner's verdict when the last invader is a kamikaze that blows itself up at the
