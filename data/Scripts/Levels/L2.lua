@@ -16,6 +16,7 @@ LevelTwo = {
     Waves = {
         { Time = 3, Kind = "grunt", Count = 2 },
         { Time = 14, Kind = "stacker", Count = 2 },
+        { Time = 20, Kind = "jumper", Count = 1 },
         { Time = 26, Kind = "ninja", Count = 1 },
         { Time = 38, Kind = "squad", Count = 3 },
         { Time = 50, Kind = "psychic", Count = 1 },
