@@ -156,6 +156,10 @@ void WidgetLayer::Update(GuiSystem& gui)
     sDispatching = true;
     Widget* hit = HitTest(x, y);
     gui.Mouse().SetOver(hit != nullptr, hit ? hit->GetName() : std::string());
+    if (pressed)
+        mPressTaken = hit != nullptr;
+    else if (!released && !(io && io->MousePressed(0)))
+        mPressTaken = false;
     if (mEditMode)
     {
         if (pressed)

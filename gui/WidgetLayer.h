@@ -46,6 +46,9 @@ public:
     // "GuiSave"; false when a file could not be saved.
     bool SaveAll();
     Widget* GetHover() const { return mHover; }
+    // The left button's press that is down, or went up this frame, landed on a widget: the
+    // click is the GUI's, wherever the pointer has gone since.
+    bool TookPress() const { return mPressTaken; }
     // The topmost active widget at a point in GUI units, or null.
     Widget* HitTest(float x, float y);
 
@@ -60,6 +63,7 @@ private:
     Widget* mPressed = nullptr;
     Widget* mEditTarget = nullptr;
     bool mEditMode = false;
+    bool mPressTaken = false;
     float mLastX = 0.0f;
     float mLastY = 0.0f;
     std::vector<WidgetComp*> mSorted;

@@ -441,8 +441,10 @@ void Console::SetEngineKeys(std::function<void()> stop, std::function<void()> re
 
 void Console::ShowConsole(bool show)
 {
-    // Text left on the line would be joined to the next command typed after reopening.
-    if (mShowConsole && !show)
+    // Text left on the line would be joined to the next command typed after reopening. Closed,
+    // the console takes no keys, even a line opened by Enter over the game (the loading screen
+    // closes it after every load).
+    if (!show)
     {
         mInputLine.Clear();
         mInputActive = false;

@@ -133,7 +133,8 @@ public:
     // Built-in commands.
     void Mes(std::string text);
     void Script(std::string fileName);
-    // Closing the console also drops what is typed on its line and stops the typing.
+    // Closing the console (even when it is closed already) drops what is typed on its line and
+    // stops the typing: a closed console takes no keys.
     void ShowConsole(bool show);
     // Logs every command with its description and writes the same lines to "Commands.txt".
     void List();

@@ -240,7 +240,7 @@ void CursorComp::GrabStep()
         ReleaseGrabbed(false);
         mRecharging = true;
     }
-    else if (!HoldStep() && !mRecharging && !MouseOverHudControl())
+    else if (!HoldStep() && !mRecharging && !GuiOwnsClick())
     {
         TryGrab();
         ScheduleIdle();
@@ -400,7 +400,7 @@ void CursorComp::TrapDropStep()
         mGrabArmed = !MousePressed(0);
         return;
     }
-    if (!MouseTriggered(0) || MouseOverHudControl())
+    if (!MouseTriggered(0) || GuiOwnsClick())
         return;
     const DataController* data = Data();
     const std::string kind = data ? data->mDropPreview.mTrapName : std::string();
@@ -465,7 +465,7 @@ void CursorComp::BombStep()
 {
     if (!mGrabArmed)
         mGrabArmed = !MousePressed(0);
-    else if (MouseTriggered(0) && !MouseOverHudControl())
+    else if (MouseTriggered(0) && !GuiOwnsClick())
         DropBomb(Position());
     if (MouseTriggered(1) && mBombMode)
     {

@@ -45,9 +45,41 @@ MenuFactory gMenuFactory;
 
 constexpr const char* kClosedAtStart[] = {"OptionsWindow", "CreditsWindow",     "BonusWindow",    "InvaderViewerWindow",
                                           "InGameWindow",  "LevelChoiceWindow", "GameOverWindow", "InGameExitWindow"};
+
+bool Shown(WidgetComp* widgets, const char* name)
+{
+    const Widget* window = widgets ? widgets->Find(name) : nullptr;
+    return window && window->IsActive();
+}
+
+// The HUD's window with the level's goal, up until the player starts the clock.
+bool LevelGoalUp()
+{
+    Cog* hud = FindCog("HUD");
+    return Shown(hud ? hud->Get<WidgetComp>() : nullptr, "LevelVictoryConditionWindow");
+}
 } // namespace
 
 void RegisterMenuComp(CogFactory& cogs) { cogs.Types().RegisterComponent(MenuComp::kTypeId, &gMenuFactory); }
+
+bool MenuWindowUp()
+{
+    Cog* menu = FindCog("MainMenu");
+    const MenuComp* comp = menu ? menu->Get<MenuComp>() : nullptr;
+    return comp && comp->WindowUp();
+}
+
+bool MenuComp::WindowUp() const
+{
+    if (!mWidgets || !mWidgets->IsActive())
+        return false;
+    if (Shown(mWidgets, "StartWindow"))
+        return true;
+    for (const char* window : kClosedAtStart)
+        if (Shown(mWidgets, window))
+            return true;
+    return false;
+}
 
 std::string MenuComp::LookMaterial(const std::string& look, const std::string& invader)
 {
@@ -110,11 +142,15 @@ void MenuComp::Update()
     const IOLoom* io = Input();
     if (CurrentGameState() != StateInLevel || !io || !io->IsKeyTriggeredByName("Esc") || !mWidgets)
         return;
-    Widget* window = mWidgets->Find("InGameWindow");
-    if (!window)
+    if (!mWidgets->Find("InGameWindow"))
+        return;
+    // Esc leaves the in-game menu or its leave dialog; it opens the menu only over the bare
+    // field, so that one window is up at a time (not over the level's goal, say).
+    const bool inGame = Shown(mWidgets, "InGameWindow") || Shown(mWidgets, "InGameExitWindow");
+    if (!inGame && (WindowUp() || LevelGoalUp()))
         return;
     ParamBuffer params;
-    ScriptManager::Instance().CallFunction(window->IsActive() ? "ResumeGame" : "OpenInGame", params);
+    ScriptManager::Instance().CallFunction(inGame ? "ResumeGame" : "OpenInGame", params);
 }
 
 void MenuComp::ShowInvader()

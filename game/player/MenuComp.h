@@ -33,6 +33,8 @@ public:
     void UpdateGameOver();
 
     const std::string& GetViewedInvader() const { return mViewedInvader; }
+    // One of the menu's windows is shown.
+    bool WindowUp() const;
 
     // The material file and status icon of a status look for an invader kind.
     static std::string LookMaterial(const std::string& look, const std::string& invader);
@@ -52,3 +54,6 @@ private:
 };
 
 void RegisterMenuComp(CogFactory& cogs);
+// A window of the "MainMenu" cog's menu is up (in a level: the in-game menu, the leave dialog or
+// the game-over window); the game waits on it.
+bool MenuWindowUp();

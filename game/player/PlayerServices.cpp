@@ -9,13 +9,11 @@
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
 #include "game/logic/TerrainSeam.h"
-#include "game/widgets/TrapDropButton.h"
+#include "game/player/MenuComp.h"
 #include "graphics/GraphicsLoom.h"
 #include "graphics/camera/Camera.h"
 #include "graphics/guisystem/GuiSystem.h"
-#include "gui/WidgetComp.h"
 #include "gui/WidgetLayer.h"
-#include "gui/widgets/Widgets.h"
 #include "input/IOLoom.h"
 
 IOLoom* Input() { return IOLoom::Instance(); }
@@ -61,25 +59,20 @@ GuiSystem* PlayerGui()
     return gui ? gui->AsGuiSystem() : nullptr;
 }
 
-bool MouseOverHudControl()
+bool GuiOwnsClick()
 {
-    const GuiSystem* gui = PlayerGui();
+    if (MenuWindowUp())
+        return true;
+    GuiSystem* gui = PlayerGui();
     WidgetLayer* layer = WidgetLayer::Current();
     const IOLoom* io = Input();
-    if (!gui || !layer || !io)
+    if (!gui || !layer || !io || !gui->IsVisible())
         return false;
+    if (layer->TookPress())
+        return true;
     // Hit-tested where the mouse is now: the GUI's hover may be a frame old, from before a move.
-    const Widget* w = layer->HitTest(gui->Units().PixelToGuiX(float(io->GetMouseX())),
-                                     gui->Units().PixelToGuiY(float(io->GetMouseY())));
-    if (!w)
-        return false;
-    // The mini-map, buttons and the trap bar's buttons take the click; labels do not. A trap
-    // button's press only picks its kind: a trap in hand is not dropped under the bar.
-    if (w->GetName() != "MiniMapImageBox" && !dynamic_cast<const Button*>(w) && !dynamic_cast<const TrapDropButton*>(w))
-        return false;
-    Cog* hud = FindCog("HUD");
-    const WidgetComp* widgets = hud ? hud->Get<WidgetComp>() : nullptr;
-    return widgets && widgets->GetRoot() && widgets->GetRoot()->IsInSubtree(w);
+    return layer->HitTest(gui->Units().PixelToGuiX(float(io->GetMouseX())),
+                          gui->Units().PixelToGuiY(float(io->GetMouseY()))) != nullptr;
 }
 
 Camera* ActiveCamera()

@@ -33,8 +33,9 @@ int ScreenHeight();
 
 // The graphics loom's full GUI system, or null.
 GuiSystem* PlayerGui();
-// The mouse is over the mini-map or a button (the trap bar's too): a click there is the widget's, not the ground's.
-bool MouseOverHudControl();
+// A click now is not the field's: the pointer is over a shown widget or window, the press that
+// is down landed on one, or a menu window the game waits on is up.
+bool GuiOwnsClick();
 // The graphics loom's active camera, or null.
 Camera* ActiveCamera();
 // The active camera's view direction and position; false without an active camera.

@@ -133,7 +133,9 @@ constexpr Point kFanButton{177, 572};   // the fifth
 constexpr Point kGround{600, 420};      // open ground right of the tower
 constexpr Point kFanGround{700, 300};   // open ground further right
 constexpr Point kQuit{400, 298};        // in-game window
+constexpr Point kResume{400, 238};      // the same window's first button
 constexpr Point kLeave{400, 238};       // leave-level window
+constexpr Point kStay{400, 298};        // the same window's second button
 constexpr Point kMenu{400, 498};        // game-over window
 constexpr Point kExit{400, 458};        // start window
 // Where the pointer waits: open ground left of the tower, off every window and button, so no
@@ -208,6 +210,15 @@ public:
     }
     // The same frame, when only its coming matters.
     bool Fence() { return Capture(nullptr); }
+    // Print Screen until a picture comes. Keys sent while the program was busy reach the console
+    // a frame apart, and a Print Screen read while it is still open is the console's.
+    bool SettleKeys()
+    {
+        for (int tries = 0; tries < 20; ++tries)
+            if (Capture(nullptr, 15.0))
+                return true;
+        return false;
+    }
 
     // Shots until one shows the state, which the frames after an event bring within a few: the
     // last of them otherwise.
@@ -251,7 +262,7 @@ public:
 private:
     // False when no picture came. Files are taken away once seen, so the program's hundred
     // numbers never run out.
-    bool Capture(Bmp* picture)
+    bool Capture(Bmp* picture, double limit = kLimit)
     {
         mDesktop.Tool("key Print");
         bool came = false;
@@ -269,7 +280,7 @@ private:
                     }
                 return came || !mProcess->Running();
             },
-            kLimit, 0.02);
+            limit, 0.02);
         return came;
     }
 
@@ -282,6 +293,7 @@ private:
 const std::string kStarted = "the tower stands";
 const std::string kLoaded = "Loading Time:";
 const std::string kSpikes = "TypeName: &quot;spikes&quot;";
+const std::string kWall = "TypeName: &quot;wall&quot;";
 
 // The program on a copy of the game's data folder under a display of its own, up to its start
 // window.
@@ -551,4 +563,77 @@ TEST_F(DesktopPlay, FirstLevelWonBySpikesDroppedByMouse)
     const std::regex command("<Message>\\]([^<]*)</Message>");
     for (auto it = std::sregex_iterator(text.begin(), text.end(), command); it != std::sregex_iterator(); ++it)
         EXPECT_EQ((*it)[1].str(), "ScreenCap");
+}
+
+// Keys pressed while the level loads, and clicks on the menus over the field, through the X
+// server: Esc and the console key twice during the load leave the goal window the only one up and
+// the trap keys the game's; then, each with a trap in hand, Resume, the field round the leave
+// dialog and its Stay buy nothing.
+TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
+{
+    Game& game = *mGame;
+    game.Click(kPlay);
+    game.Click(kPlay);
+    // Queued behind the load, read in the frames after it.
+    game.Send("key Escape");
+    game.Send("key grave");
+    game.Send("key grave");
+    ASSERT_TRUE(game.WaitFor(kLoaded, 1)) << game.Stderr();
+    ASSERT_TRUE(game.SettleKeys());
+    // The goal window is the only one up: its Start sets the clock going.
+    const Bmp before = StartClock();
+    ASSERT_LT(PixelsNear(before, kGoalPanel, 0x181B29), 2000u) << "the goal window stayed under another";
+    game.Key("1");
+    game.Click(kGround);
+    ASSERT_TRUE(game.WaitFor(kSpikes, 1)) << "the trap key went to the console";
+
+    // Each case: the trap's key, a way into a menu, then clicks that must buy nothing.
+    const struct
+    {
+        const char* what;
+        const char* key;
+        std::vector<Point> open;
+        std::vector<Point> clicks;
+    } cases[] = {
+        // Resume's press with a wall in hand would start a wall line there; the field click
+        // after it then builds one wall, not a line.
+        {"a wall, Resume", "6", {kResume}, {}},
+        // Stay, after them, drops nothing under it either.
+        {"spikes, the field round the leave dialog", "1", {kQuit}, {{720, 250}, {60, 400}}},
+    };
+    for (const auto& c : cases)
+    {
+        const size_t spikes = Count(game.Log(), kSpikes), walls = Count(game.Log(), kWall);
+        game.Rest();
+        game.Key(c.key);
+        game.Key("Escape");
+        for (const Point& p : c.open)
+            game.Click(p);
+        for (const Point& p : c.clicks)
+            game.Click(p);
+        game.Fence();
+        EXPECT_EQ(Count(game.Log(), kSpikes), spikes) << c.what;
+        EXPECT_EQ(Count(game.Log(), kWall), walls) << c.what;
+        // Back on the field: its own menu closed, a click builds the one trap under the pointer.
+        if (std::string(c.key) == "6")
+        {
+            game.Click(kFanGround);
+            EXPECT_TRUE(game.WaitFor(kWall, walls + 1)) << c.what;
+            game.Fence();
+            EXPECT_EQ(Count(game.Log(), kWall), walls + 1) << c.what << ": a line from the menu's button";
+        }
+        else
+        {
+            game.Click(kStay);
+            game.Fence();
+            EXPECT_EQ(Count(game.Log(), kSpikes), spikes) << c.what << ", then Stay";
+        }
+        game.Click(kRest, 3);
+    }
+
+    game.Key("Escape");
+    game.Click(kQuit);
+    game.Click(kLeave);
+    ASSERT_TRUE(game.WaitFor("Level over: YOU QUIT!", 1)) << "the in-game menu";
+    LeaveByTheMenus(2);
 }

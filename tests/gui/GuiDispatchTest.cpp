@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "gui/WidgetLayer.h"
 #include "gui/widgets/Widgets.h"
 #include "tests/gui/GuiFixture.h"
 
@@ -47,6 +48,29 @@ TEST_F(GuiDispatchTest, DownOnOneButtonUpOnAnotherClicksNothing)
     MoveTo(240, 160);
     Release(240, 160);
     EXPECT_TRUE(Heard().empty());
+}
+
+// A press that lands on a widget is the GUI's until the button goes up, wherever the mouse goes
+// meanwhile (the field under it takes no part of it); one beside every widget is not.
+TEST_F(GuiDispatchTest, APressOnAWidgetIsTheGuisUntilTheButtonGoesUp)
+{
+    WidgetLayer& layer = *WidgetLayer::Current();
+    const struct
+    {
+        int x, y;
+        bool taken;
+    } presses[] = {{360, 240, true}, {560, 300, true}, {10, 590, false}};
+    for (const auto& p : presses)
+    {
+        Press(p.x, p.y);
+        EXPECT_EQ(layer.TookPress(), p.taken) << p.x << ", " << p.y;
+        MoveTo(10, 590);
+        EXPECT_EQ(layer.TookPress(), p.taken) << p.x << ", " << p.y << ": dragged off";
+        Release(10, 590);
+        EXPECT_EQ(layer.TookPress(), p.taken) << p.x << ", " << p.y << ": the frame it goes up";
+        MoveTo(10, 590);
+        EXPECT_FALSE(layer.TookPress()) << p.x << ", " << p.y << ": after";
+    }
 }
 
 TEST_F(GuiDispatchTest, MouseOverStateNamesTheTopmostShownWidget)

@@ -123,6 +123,27 @@ TEST(ConsoleKeys, ClosingTheConsoleClearsItsLine)
     }
 }
 
+// Enter opens a line over the game with the console shut; shutting the console again (the
+// loading screen does it after every load, the "console" command too) ends that line as well,
+// so a closed console never keeps the keys.
+TEST(ConsoleKeys, ClosingTheShutConsoleEndsALineOpenedByEnter)
+{
+    for (const char* how : {"ShowConsole", "command"})
+    {
+        TestConsole console;
+        console.OnKey(Console::KeyEnter);
+        Type(console, "1");
+        ASSERT_TRUE(console.TakesKeys()) << how;
+        if (std::string(how) == "command")
+            console.ExecuteLine("console false");
+        else
+            console.ShowConsole(false);
+        EXPECT_FALSE(console.GetInputActive()) << how;
+        EXPECT_FALSE(console.TakesKeys()) << how;
+        EXPECT_EQ(console.InputLine().Text(), "") << how;
+    }
+}
+
 TEST(ConsoleKeys, ScrollStopsAtTheOldestEntry)
 {
     TestConsole console;

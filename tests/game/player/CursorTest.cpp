@@ -153,7 +153,7 @@ TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
     ASSERT_NE(otherKind, "spikes");
     play.MoveToWidget(other);
     play.Step(2);
-    EXPECT_TRUE(MouseOverHudControl()) << "the trap button takes the click";
+    EXPECT_TRUE(GuiOwnsClick()) << "the trap button takes the click";
     play.Click(0);
     play.Step(2);
     EXPECT_EQ(play.Sim().Cogs().GetGroupCogs("traps").size(), traps + 1) << "a trap dropped under the bar";

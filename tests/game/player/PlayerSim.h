@@ -170,12 +170,16 @@ public:
     int Width() { return Io().GetScreenWidth(); }
     int Height() { return Io().GetScreenHeight(); }
 
-    // Starts play: in level, cursor active.
+    // Starts play: in level, cursor active, and, as in the game once the player has started
+    // the level, the menu's start window and the level's goal closed.
     void Play()
     {
+        if (mMenu)
+            MenuWidgets().CloseWindow("StartWindow");
         mSim.Run("SetGameState 0");
         mSim.Run("SetCursorActive true");
         mHud->CallFunctionByName("EnterLevel");
+        HudWidgets().Message("LevelVictoryConditionWindow", "Hide", "");
     }
 
     void Step(int frames = 1) { mSim.Step(frames); }
