@@ -90,7 +90,7 @@ TEST(DataFolderGuard, LogFileOutsideTheDataFolderLeavesTheOutsideUntouched)
              fs::create_symlink(f.Outside("made.txt"), f.Data("Log.xml"));
              return std::string("Log.xml");
          },
-         "the log is not written through one", false},
+         "leaves the data folder through a link", false},
         {"folder link",
          [](const Folders& f) {
              fs::create_directory_symlink(f.Outside(), f.Data("Logs"));
