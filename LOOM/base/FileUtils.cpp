@@ -248,6 +248,12 @@ std::string OutsideWhy(const std::string& root, const std::string& absolute, con
                                                           : "leaves the data folder";
 }
 
+// Another name of the same file may lie anywhere on the disk: it is turned away unopened.
+std::string HardLinksWhy(nlink_t links)
+{
+    return "has " + std::to_string(links) + " hard links: one of its other names may be a file outside the data folder";
+}
+
 const char* KindOf(mode_t mode)
 {
     return S_ISDIR(mode) ? "a folder" : S_ISFIFO(mode) ? "a FIFO" : S_ISSOCK(mode) ? "a socket" : "a device";
@@ -338,6 +344,8 @@ int OpenDataFile(const std::string& path, const char* mode, FileRefusal* refusal
         return refuse(true, std::string("is not a regular file (") + KindOf(walk.mInfo.st_mode) + ")");
     if (walk.mLeaf.empty())
         return refuse(true, "is not a regular file (a folder)");
+    if (walk.mExists && walk.mInfo.st_nlink > 1)
+        return refuse(false, HardLinksWhy(walk.mInfo.st_nlink));
     // Never O_TRUNC: nothing is emptied before it is known what it is.
     const int flags = how.mFlags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (walk.mExists ? 0 : O_CREAT | O_EXCL);
     Descriptor fd(::openat(walk.mFolder.Get(), walk.mLeaf.c_str(), flags, 0666));
@@ -352,11 +360,8 @@ int OpenDataFile(const std::string& path, const char* mode, FileRefusal* refusal
         return -1;
     if (!S_ISREG(info.st_mode))
         return refuse(true, std::string("is not a regular file (") + KindOf(info.st_mode) + ")");
-    // Another name of the same file may lie anywhere on the disk.
     if (info.st_nlink > 1)
-        return refuse(false,
-                      "has " + std::to_string(info.st_nlink) +
-                          " hard links: one of its other names may be a file outside the data folder");
+        return refuse(false, HardLinksWhy(info.st_nlink));
     const int status = ::fcntl(fd.Get(), F_GETFL);
     if (status == -1 || ::fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0)
         return -1;
