@@ -174,7 +174,8 @@ void WalkPath(const std::string& absolute, Walk& walk)
             {
                 walk.mFolder.Reset(folder.Release());
                 walk.mLeaf = name;
-                walk.mPath = at + "/" + name;
+                walk.mPath = at;
+                walk.mPath.append("/").append(name);
                 return;
             }
             return StopShort(walk, at, name, pending, error);
@@ -201,7 +202,8 @@ void WalkPath(const std::string& absolute, Walk& walk)
         {
             walk.mFolder.Reset(folder.Release());
             walk.mLeaf = name;
-            walk.mPath = at + "/" + name;
+            walk.mPath = at;
+            walk.mPath.append("/").append(name);
             walk.mExists = true;
             walk.mInfo = info;
             return;

@@ -26,8 +26,8 @@ std::string DataFilePath(const std::string& path);
 
 // A path named by the console, a script or a data file, joined to the data folder. Refused
 // (false, one Error naming it) when it is absolute or leaves the folder: ".." with either
-// separator, or a symbolic link on the way pointing out of it, whether its target is there or not. refusal, when given,
-// gets the logged text.
+// separator, or a symbolic link on the way pointing out of it, whether its target is there or
+// not. refusal, when given, gets the logged text.
 bool DataPathInside(const std::string& path, std::string& out, std::string* refusal = nullptr);
 // An asset name read from a data file: kept when empty or inside the data folder, else
 // refused as above and emptied, so the asset loads as a missing one would.
@@ -57,17 +57,18 @@ struct FileRefusal
 // path is absolute, or relative to the working folder; mode is fopen's ("r", "w", "a", with "+"
 // and "b"). Every link on the way is followed here, one component at a time, and the file is
 // opened only when where it leads lies inside the data folder (anywhere, unless
-// ConfineToDataFolder is on); the last component is opened without following a link. It must be a regular file with
-// one name: another hard link may be a file outside. A FIFO or a device is turned away before it
-// is opened. "w" creates a missing file and empties an existing one only once all this holds.
-// Returns the descriptor, or -1 with errno set. A refusal is logged as an Error naming the path
-// as shown (the path relative to the data folder when empty) unless refusal is given: then it is
-// handed there for the caller to say. A missing file is no refusal and is not logged.
+// ConfineToDataFolder is on); the last component is opened without following a link. It must be
+// a regular file with one name: another hard link may be a file outside. A FIFO, a device or a
+// second name is turned away before it is opened. "w" creates a missing file and empties an existing one only once all
+// this holds. Returns the descriptor, or -1 with errno set. A refusal is logged as an Error naming the path as shown
+// (the path relative to the data folder when empty) unless refusal is given: then it is handed there for the caller to
+// say. A missing file is no refusal and is not logged.
 int OpenDataFile(const std::string& path, const char* mode, FileRefusal* refusal = nullptr,
                  const std::string& shown = std::string());
 
 // True for a readable regular file only; anything else found there (a folder, a FIFO, a
-// device) is "not a file", logged as an Error naming it.
+// device) is "not a file", logged as an Error naming it. Where the file guard would refuse the
+// path as leading out of the data folder, that refusal is logged and it is not there either.
 bool FileExists(const std::string& path);
 bool DoesFileExist(const std::string& path);
 // Appends the names (without folder) of the files in folder ending in "." + extension, sorted.

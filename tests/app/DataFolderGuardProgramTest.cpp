@@ -312,8 +312,8 @@ TEST(DataFolderGuard, EveryOpenerRefusesEveryWayOutOfTheDataFolder)
                     const std::string file =
                         name(std::string("io.open ") + mode, way, "Guard/" + std::string(mode) + tag + ".txt",
                              *mode == 'w' && made ? "Written.txt" : "victim.txt");
-                    script += "do local ok, f = pcall(io.open, \"" + file + "\", \"" + mode +
-                        "\") if ok and f then G.Mes(\"Script opened " + file + "\") end end\n";
+                    script.append("do local ok, f = pcall(io.open, \"").append(file).append("\", \"").append(mode);
+                    script.append("\") if ok and f then G.Mes(\"Script opened ").append(file).append("\") end end\n");
                 }
             }
             game.dir.Write("data/Compositions/ZGuard.xml",
