@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
@@ -10,6 +12,7 @@
 #include <system_error>
 #include <unistd.h>
 #include <unordered_set>
+#include <utility>
 
 #include "LOOM/console/Console.h"
 
@@ -17,25 +20,12 @@ namespace fs = std::filesystem;
 
 namespace {
 std::string gDataPath;
+std::atomic<bool> gConfined{false};
 FileWriteCall gWriteCall = &::write;
 
 std::string ErrorText(int error) { return std::generic_category().message(error); }
 
 void LogNotAFile(const std::string& path) { Console::Instance().Log(path + " is not a file", LogError); }
-
-bool IsInside(const fs::path& folder, const fs::path& path)
-{
-    auto inner = path.begin();
-    for (auto outer = folder.begin(); outer != folder.end(); ++outer, ++inner)
-    {
-        // A trailing separator leaves an empty last component.
-        if (outer->empty() && std::next(outer) == folder.end())
-            return true;
-        if (inner == path.end() || *inner != *outer)
-            return false;
-    }
-    return true;
-}
 
 bool IEquals(const std::string& a, const std::string& b)
 {
@@ -49,7 +39,338 @@ bool IEndsWith(const std::string& text, const std::string& suffix)
 {
     return text.size() >= suffix.size() && IEquals(text.substr(text.size() - suffix.size()), suffix);
 }
+
+// Links followed on the way to one file before the walk gives up, as the kernel's own limit.
+constexpr int kMaxLinks = 40;
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : mFd(fd) {}
+    ~Descriptor() { Reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return mFd; }
+    int Release() { return std::exchange(mFd, -1); }
+    void Reset(int fd = -1)
+    {
+        if (mFd >= 0)
+            ::close(mFd);
+        mFd = fd;
+    }
+
+private:
+    int mFd;
+};
+
+// The components of a path with '/' between them; empty ones and "." are left out.
+void AppendComponents(const std::string& path, std::deque<std::string>& out, bool front)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size())
+    {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(start, end - start);
+        if (!part.empty() && part != ".")
+            parts.push_back(std::move(part));
+        start = end + 1;
+    }
+    if (front)
+        out.insert(out.begin(), parts.begin(), parts.end());
+    else
+        out.insert(out.end(), parts.begin(), parts.end());
+}
+
+// An absolute path with "." and ".." taken out by the text alone.
+std::string Lexical(const std::string& absolute)
+{
+    std::deque<std::string> parts;
+    AppendComponents(absolute, parts, false);
+    std::vector<std::string> kept;
+    for (std::string& part : parts)
+    {
+        if (part != "..")
+            kept.push_back(std::move(part));
+        else if (!kept.empty())
+            kept.pop_back();
+    }
+    std::string joined;
+    for (const std::string& part : kept)
+        joined += "/" + part;
+    return joined.empty() ? "/" : joined;
+}
+
+bool Within(const std::string& folder, const std::string& path)
+{
+    if (folder == "/")
+        return true;
+    return path.compare(0, folder.size(), folder) == 0 && (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+std::string Absolute(const std::string& path)
+{
+    if (!path.empty() && path[0] == '/')
+        return path;
+    std::error_code ec;
+    return fs::current_path(ec).string() + "/" + path;
+}
+
+// Where a path really leads: every link on the way is read and its target walked in its place,
+// from the root, one component at a time, without the kernel following any link. The last
+// component may be missing; the folder holding it is kept open, so the file opened there is in
+// the very folder that was checked.
+struct Walk
+{
+    Descriptor mFolder;   // an O_PATH descriptor of the folder holding the last component
+    std::string mLeaf;    // that component's name in it; empty when the path is "/"
+    std::string mPath;    // the path every link followed; where the walk stopped, with the rest
+    bool mExists = false; // the last component is there (mInfo holds what it is)
+    struct stat mInfo = {};
+    int mError = 0;      // why the walk stopped short of the last component; 0 when it did not
+    bool mLinks = false; // a link was followed on the way
+};
+
+void StopShort(Walk& walk, const std::string& at, const std::string& name, const std::deque<std::string>& rest,
+               int error)
+{
+    std::string path = at + "/" + name;
+    for (const std::string& part : rest)
+        path += "/" + part;
+    walk.mPath = Lexical(path);
+    walk.mError = error;
+    walk.mFolder.Reset();
+}
+
+void WalkPath(const std::string& absolute, Walk& walk)
+{
+    std::deque<std::string> pending;
+    AppendComponents(absolute, pending, false);
+    Descriptor folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    std::string at; // "" is the root
+    int links = 0;
+    while (!pending.empty())
+    {
+        std::string name = std::move(pending.front());
+        pending.pop_front();
+        if (name == "..")
+        {
+            if (at.empty())
+                continue;
+            folder.Reset(::openat(folder.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            at.erase(at.rfind('/'));
+            if (folder.Get() < 0)
+                return StopShort(walk, at, "", pending, errno);
+            continue;
+        }
+        const bool last = pending.empty();
+        struct stat info = {};
+        if (folder.Get() < 0 || ::fstatat(folder.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        {
+            const int error = folder.Get() < 0 ? EBADF : errno;
+            if (error == ENOENT && last)
+            {
+                walk.mFolder.Reset(folder.Release());
+                walk.mLeaf = name;
+                walk.mPath = at;
+                walk.mPath.append("/").append(name);
+                return;
+            }
+            return StopShort(walk, at, name, pending, error);
+        }
+        if (S_ISLNK(info.st_mode))
+        {
+            walk.mLinks = true;
+            std::string target(PATH_MAX, '\0');
+            const ssize_t length = ++links > kMaxLinks
+                ? (errno = ELOOP, -1)
+                : ::readlinkat(folder.Get(), name.c_str(), target.data(), target.size());
+            if (length <= 0 || size_t(length) >= target.size())
+                return StopShort(walk, at, name, pending, length == 0 ? ENOENT : errno);
+            target.resize(size_t(length));
+            if (target[0] == '/')
+            {
+                folder.Reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                at.clear();
+            }
+            AppendComponents(target, pending, true);
+            continue;
+        }
+        if (last)
+        {
+            walk.mFolder.Reset(folder.Release());
+            walk.mLeaf = name;
+            walk.mPath = at;
+            walk.mPath.append("/").append(name);
+            walk.mExists = true;
+            walk.mInfo = info;
+            return;
+        }
+        if (!S_ISDIR(info.st_mode))
+            return StopShort(walk, at, name, pending, ENOTDIR);
+        folder.Reset(::openat(folder.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        at += "/" + name;
+        if (folder.Get() < 0)
+            return StopShort(walk, at, "", pending, errno);
+    }
+    // The path is the root itself.
+    walk.mPath = at.empty() ? "/" : at;
+    walk.mExists = folder.Get() >= 0 && ::fstat(folder.Get(), &walk.mInfo) == 0;
+    walk.mFolder.Reset(folder.Release());
+}
+
+// A folder with every link in it followed; false when it is no folder.
+bool RealFolder(const std::string& folder, std::string& real)
+{
+    Walk walk;
+    WalkPath(Absolute(ResolvePath(folder)), walk);
+    real = walk.mPath;
+    return walk.mError == 0 && walk.mExists && S_ISDIR(walk.mInfo.st_mode);
+}
+
+// The data folder with every link in it followed; "/" while opens are not confined to it.
+bool DataRoot(std::string& root)
+{
+    if (!gConfined)
+    {
+        root = "/";
+        return true;
+    }
+    return RealFolder(gDataPath.empty() ? Absolute(".") : gDataPath, root);
+}
+
+// Why the file at the end of a walk may not be opened; empty when it may.
+std::string OutsideWhy(const std::string& root, const std::string& absolute, const Walk& walk)
+{
+    if (Within(root, walk.mPath))
+        return std::string();
+    return Within(root, Lexical(absolute)) && walk.mLinks ? "leaves the data folder through a link"
+                                                          : "leaves the data folder";
+}
+
+// Another name of the same file may lie anywhere on the disk: it is turned away unopened.
+std::string HardLinksWhy(nlink_t links)
+{
+    return "has " + std::to_string(links) + " hard links: one of its other names may be a file outside the data folder";
+}
+
+const char* KindOf(mode_t mode)
+{
+    return S_ISDIR(mode) ? "a folder" : S_ISFIFO(mode) ? "a FIFO" : S_ISSOCK(mode) ? "a socket" : "a device";
+}
+
+struct OpenMode
+{
+    int mFlags = 0;
+    bool mWrites = false;
+    bool mCreates = false;
+    bool mEmpties = false;
+};
+
+bool ParseMode(const char* mode, OpenMode& out)
+{
+    if (!mode || !*mode)
+        return false;
+    const std::string rest(mode + 1);
+    if (rest.find_first_not_of("+b") != std::string::npos)
+        return false;
+    const bool both = rest.find('+') != std::string::npos;
+    switch (mode[0])
+    {
+    case 'r':
+        out.mFlags = both ? O_RDWR : O_RDONLY;
+        out.mWrites = both;
+        return true;
+    case 'w':
+        out.mFlags = both ? O_RDWR : O_WRONLY;
+        out.mWrites = out.mCreates = out.mEmpties = true;
+        return true;
+    case 'a':
+        out.mFlags = (both ? O_RDWR : O_WRONLY) | O_APPEND;
+        out.mWrites = out.mCreates = true;
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
+
+std::string FileRefusal::Text(const std::string& shown) const
+{
+    return mNotAFile ? shown + " " + mWhy : "Path refused: \"" + shown + "\" " + mWhy;
+}
+
+int OpenDataFile(const std::string& path, const char* mode, FileRefusal* refusal, const std::string& shown)
+{
+    FileRefusal refused;
+    auto refuse = [&](bool notAFile, std::string why) {
+        refused.mNotAFile = notAFile;
+        refused.mWhy = std::move(why);
+        if (refusal)
+            *refusal = refused;
+        else
+            Console::Instance().Log(refused.Text(shown.empty() ? DataRelativeName(path) : shown), LogError);
+        errno = EACCES;
+        return -1;
+    };
+    OpenMode how;
+    if (path.empty() || !ParseMode(mode, how))
+    {
+        errno = path.empty() ? ENOENT : EINVAL;
+        return -1;
+    }
+    std::string root;
+    if (!DataRoot(root))
+        return refuse(false, "cannot be opened: the data folder " + gDataPath + " is not there");
+    const std::string absolute = Absolute(ResolvePath(path));
+    Walk walk;
+    WalkPath(absolute, walk);
+    if (std::string why = OutsideWhy(root, absolute, walk); !why.empty())
+        return refuse(false, why);
+    if (walk.mError == ELOOP)
+        return refuse(false, "has more than " + std::to_string(kMaxLinks) + " links on the way");
+    if (walk.mError != 0)
+    {
+        errno = walk.mError;
+        return -1;
+    }
+    if (!walk.mExists && !how.mCreates)
+    {
+        errno = ENOENT;
+        return -1;
+    }
+    // Looked at before it is opened: opening a device may do something, and a FIFO waits.
+    if (walk.mExists && !S_ISREG(walk.mInfo.st_mode))
+        return refuse(true, std::string("is not a regular file (") + KindOf(walk.mInfo.st_mode) + ")");
+    if (walk.mLeaf.empty())
+        return refuse(true, "is not a regular file (a folder)");
+    if (walk.mExists && walk.mInfo.st_nlink > 1)
+        return refuse(false, HardLinksWhy(walk.mInfo.st_nlink));
+    // Never O_TRUNC: nothing is emptied before it is known what it is.
+    const int flags = how.mFlags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (walk.mExists ? 0 : O_CREAT | O_EXCL);
+    Descriptor fd(::openat(walk.mFolder.Get(), walk.mLeaf.c_str(), flags, 0666));
+    if (fd.Get() < 0)
+    {
+        if (errno == ELOOP)
+            return refuse(false, "turned into a link while it was opened");
+        return -1;
+    }
+    struct stat info = {};
+    if (::fstat(fd.Get(), &info) != 0)
+        return -1;
+    if (!S_ISREG(info.st_mode))
+        return refuse(true, std::string("is not a regular file (") + KindOf(info.st_mode) + ")");
+    if (info.st_nlink > 1)
+        return refuse(false, HardLinksWhy(info.st_nlink));
+    const int status = ::fcntl(fd.Get(), F_GETFL);
+    if (status == -1 || ::fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0)
+        return -1;
+    if (how.mEmpties && info.st_size != 0 && ::ftruncate(fd.Get(), 0) != 0)
+        return -1;
+    return fd.Release();
+}
 
 void SetDataPathFromCwd()
 {
@@ -59,6 +380,9 @@ void SetDataPathFromCwd()
 }
 
 void SetDataPath(const std::string& path) { gDataPath = path; }
+
+void ConfineToDataFolder(bool confined) { gConfined = confined; }
+bool IsConfinedToDataFolder() { return gConfined; }
 std::string GetDataPath() { return gDataPath; }
 
 std::string GetFileName(const std::string& path)
@@ -162,10 +486,11 @@ bool DataPathInside(const std::string& path, std::string& out, std::string* refu
     for (size_t i = 0; i < parts.size(); ++i)
         joined.append(i ? "/" : "").append(parts[i]);
     const std::string resolved = ResolvePath(joined);
-    // Then through the links: one pointing out of the folder is refused as well.
-    const fs::path root = fs::weakly_canonical(folder, ec);
-    const fs::path real = fs::weakly_canonical(resolved, ec);
-    if (ec || !IsInside(root, real))
+    // Then through the links, to where they lead even when nothing is there yet.
+    std::string root;
+    Walk walk;
+    WalkPath(Absolute(resolved), walk);
+    if (!RealFolder(folder, root) || !Within(root, walk.mPath))
         return refuse("leaves the data folder through a link");
     out = resolved;
     return true;
@@ -222,18 +547,28 @@ bool FileExists(const std::string& path)
 {
     if (path.empty())
         return false;
-    // stat, not open: opening a FIFO waits for a writer that never comes.
-    const std::string resolved = ResolvePath(path);
-    struct stat info = {};
-    if (::stat(resolved.c_str(), &info) != 0)
+    // Looked at, not opened: opening a FIFO waits for a writer that never comes. Where the
+    // guard would not open it, it is not there for the caller either.
+    std::string root;
+    const std::string absolute = Absolute(ResolvePath(path));
+    Walk walk;
+    WalkPath(absolute, walk);
+    if (!DataRoot(root))
         return false;
-    if (!S_ISREG(info.st_mode))
+    if (std::string why = OutsideWhy(root, absolute, walk); !why.empty())
+    {
+        Console::Instance().Log(FileRefusal{false, why}.Text(DataRelativeName(path)), LogError);
+        return false;
+    }
+    if (walk.mError != 0 || !walk.mExists)
+        return false;
+    if (!S_ISREG(walk.mInfo.st_mode))
     {
         LogNotAFile(path);
         return false;
     }
     // Read access is enough: data files may be read-only.
-    return ::access(resolved.c_str(), R_OK) == 0;
+    return ::faccessat(walk.mFolder.Get(), walk.mLeaf.c_str(), R_OK, 0) == 0;
 }
 
 bool DoesFileExist(const std::string& path) { return FileExists(path); }
@@ -253,19 +588,17 @@ void ListFolderFiles(const std::string& folder, const std::string& extension, st
     out.insert(out.end(), names.begin(), names.end());
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, size_t maxBytes)
+bool ReadWholeFile(const std::string& path, std::string& out, size_t maxBytes, FileRefusal* refusal)
 {
     if (path.empty())
         return false;
-    // Non-blocking, so a FIFO answers at once and fstat can turn it away.
-    const int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenDataFile(path, "r", refusal);
     if (fd < 0)
         return false;
     struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(fd, &info) != 0)
     {
         ::close(fd);
-        LogNotAFile(path);
         return false;
     }
     const uint64_t size = static_cast<uint64_t>(info.st_size);
@@ -315,15 +648,28 @@ bool SaveWholeFile(const std::string& path, std::string_view bytes, std::string*
     };
     if (path.empty())
         return fail(0, "no file name");
-    const std::string target = ResolvePath(path);
-    struct stat old = {};
-    const bool hadOld = ::stat(target.c_str(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode))
+    // The folder the guard finds, links followed; the temporary file and the rename stay in it.
+    std::string root;
+    const std::string absolute = Absolute(ResolvePath(path));
+    Walk walk;
+    WalkPath(absolute, walk);
+    if (!DataRoot(root))
+        return fail(0, "the data folder " + gDataPath + " is not there");
+    if (std::string outside = OutsideWhy(root, absolute, walk); !outside.empty())
+        return fail(0, "Path refused: \"" + DataRelativeName(path) + "\" " + outside);
+    if (walk.mError != 0)
+        return fail(walk.mError == ELOOP ? ELOOP : walk.mError);
+    if (walk.mLeaf.empty() || (walk.mExists && !S_ISREG(walk.mInfo.st_mode)))
         return fail(0, "not a file");
+    const int folder = walk.mFolder.Get();
+    const std::string& target = walk.mLeaf;
+    const bool hadOld = walk.mExists;
+    const struct stat& old = walk.mInfo;
 
     static std::atomic<uint32_t> sCounter{0};
     const std::string temp = target + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(sCounter++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // A new file of one name, never through a link: the rename only replaces the target's name.
+    const int fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return fail(errno);
     int error = 0;
@@ -349,16 +695,15 @@ bool SaveWholeFile(const std::string& path, std::string_view bytes, std::string*
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+    if (error == 0 && ::renameat(folder, temp.c_str(), folder, target.c_str()) != 0)
         error = errno;
     if (error != 0)
     {
-        ::unlink(temp.c_str());
+        ::unlinkat(folder, temp.c_str(), 0);
         return fail(error);
     }
     // The rename itself lasts once the folder is synced.
-    const std::string folder = fs::path(target).parent_path().string();
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0)
     {
         ::fsync(dir);

@@ -9,6 +9,11 @@
 void SetDataPathFromCwd();
 void SetDataPath(const std::string& path);
 std::string GetDataPath();
+// From here on the file guard (OpenDataFile) opens only what lies inside the data folder. The
+// engine turns it on as it names its data folder at start; a tool or test that names a folder
+// only to find files in is not held to it (the other checks of the guard hold for all).
+void ConfineToDataFolder(bool confined);
+bool IsConfinedToDataFolder();
 
 std::string GetFileName(const std::string& path);
 std::string GetFileExtension(const std::string& path);
@@ -21,7 +26,8 @@ std::string DataFilePath(const std::string& path);
 
 // A path named by the console, a script or a data file, joined to the data folder. Refused
 // (false, one Error naming it) when it is absolute or leaves the folder: ".." with either
-// separator, or a symbolic link pointing out of it. refusal, when given, gets the logged text.
+// separator, or a symbolic link on the way pointing out of it, whether its target is there or
+// not. refusal, when given, gets the logged text.
 bool DataPathInside(const std::string& path, std::string& out, std::string* refusal = nullptr);
 // An asset name read from a data file: kept when empty or inside the data folder, else
 // refused as above and emptied, so the asset loads as a missing one would.
@@ -36,20 +42,48 @@ bool IsRefusedDataName(const std::string& name);
 // A path under the data folder without the folder, for what the player reads; others as given.
 std::string DataRelativeName(const std::string& path);
 
+// Why the file guard turned a path away.
+struct FileRefusal
+{
+    // Something other than a regular file stands there (a folder, a FIFO, a device, a socket).
+    bool mNotAFile = false;
+    // What is wrong with it, without the path: "leaves the data folder through a link".
+    std::string mWhy;
+    // The logged line: "Path refused: \"shown\" why", or "shown why" for a thing that is not a file.
+    std::string Text(const std::string& shown) const;
+};
+
+// The one door through which the program opens a file, engine or script, to read or to write.
+// path is absolute, or relative to the working folder; mode is fopen's ("r", "w", "a", with "+"
+// and "b"). Every link on the way is followed here, one component at a time, and the file is
+// opened only when where it leads lies inside the data folder (anywhere, unless
+// ConfineToDataFolder is on); the last component is opened without following a link. It must be
+// a regular file with one name: another hard link may be a file outside. A FIFO, a device or a
+// second name is turned away before it is opened. "w" creates a missing file and empties an existing one only once all
+// this holds. Returns the descriptor, or -1 with errno set. A refusal is logged as an Error naming the path as shown
+// (the path relative to the data folder when empty) unless refusal is given: then it is handed there for the caller to
+// say. A missing file is no refusal and is not logged.
+int OpenDataFile(const std::string& path, const char* mode, FileRefusal* refusal = nullptr,
+                 const std::string& shown = std::string());
+
 // True for a readable regular file only; anything else found there (a folder, a FIFO, a
-// device) is "not a file", logged as an Error naming it.
+// device) is "not a file", logged as an Error naming it. Where the file guard would refuse the
+// path as leading out of the data folder, that refusal is logged and it is not there either.
 bool FileExists(const std::string& path);
 bool DoesFileExist(const std::string& path);
 // Appends the names (without folder) of the files in folder ending in "." + extension, sorted.
 void ListFolderFiles(const std::string& folder, const std::string& extension, std::vector<std::string>& out);
 // No data file of ours comes near this; a name pointing at a huge file must not ask for gigabytes.
 constexpr size_t kMaxDataFileBytes = size_t(256) << 20;
-// Whole file into memory; false when it cannot be read. A file above maxBytes is refused with
-// one logged error naming it.
-bool ReadWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes);
+// Whole file into memory, opened through OpenDataFile; false when it cannot be read. A file above
+// maxBytes is refused with one logged error naming it; a refusal of the guard is logged, or handed
+// to refusal when given.
+bool ReadWholeFile(const std::string& path, std::string& out, size_t maxBytes = kMaxDataFileBytes,
+                   FileRefusal* refusal = nullptr);
 
 // Saves bytes whole or not at all: a temporary file beside the target, every write checked,
-// synced, then renamed over the target. A failure logs one Error naming the file and the
+// synced, then renamed over the target. The target's folder is the one the file guard finds,
+// links followed; one outside the data folder is refused. A failure logs one Error naming the file and the
 // reason (or hands the reason to why instead), removes the temporary file and leaves the old
 // file as it was.
 bool SaveWholeFile(const std::string& path, std::string_view bytes, std::string* why = nullptr);

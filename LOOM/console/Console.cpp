@@ -1,7 +1,5 @@
 #include "LOOM/console/Console.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,42 +110,35 @@ std::string Console::TimeText(int32_t ms)
         std::to_string(seconds % 10) + ":" + std::to_string(rest);
 }
 
-void Console::OpenLogFile(const std::string& fileName)
+bool Console::OpenLogFile(const std::string& fileName)
 {
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
     std::string path = fileName;
     std::replace(path.begin(), path.end(), '\\', '/');
     mLogPath = path;
-    // Never through a link, and nothing but a plain file: a FIFO answers at once without a reader
-    // (non-blocking), and nothing is truncated before it is known to be a file.
+    // Through the file guard: inside the data folder, never through a link, a plain file of one
+    // name, and emptied only once all that is known.
     std::string why;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    struct stat info = {};
+    FileRefusal refusal;
+    const int fd = OpenDataFile(path, "w", &refusal);
     if (fd < 0)
-        why = errno == ELOOP ? "it is a link, and the log is not written through one"
-            : errno == ENXIO ? "not a file"
-                             : std::generic_category().message(errno);
-    else if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        why = "not a file";
-    else if (::ftruncate(fd, 0) != 0)
-        why = std::generic_category().message(errno);
+        why = !refusal.mWhy.empty() ? refusal.mWhy : std::generic_category().message(errno);
     else
     {
         // The stream opens the very file checked here, whatever happens to its name meanwhile.
         mLogStream = std::make_unique<std::ofstream>("/proc/self/fd/" + std::to_string(fd), std::ios::out);
         if (!*mLogStream)
             why = std::generic_category().message(errno ? errno : EIO);
-    }
-    if (fd >= 0)
         ::close(fd);
-    if (!why.empty())
-    {
-        // Entries still reach the on-screen ring; say where the file went missing, on stderr too,
-        // since the log cannot.
-        mLogStream.reset();
-        std::fprintf(stderr, "Could not create the log file %s: %s\n", path.c_str(), why.c_str());
-        Log("Could not create the log file " + path + ": " + why, LogError);
     }
+    if (why.empty())
+        return true;
+    // Entries still reach the on-screen ring; say where the file went missing, on stderr too,
+    // since the log cannot.
+    mLogStream.reset();
+    std::fprintf(stderr, "Could not create the log file %s: %s\n", path.c_str(), why.c_str());
+    Log("Could not create the log file " + path + ": " + why, LogError);
+    return false;
 }
 
 void Console::OpenLog(const SystemInfo& info)

@@ -93,8 +93,9 @@ public:
 
     // Run-time log. An entry longer than this is cut there and marked as cut.
     static constexpr size_t kMaxEntryBytes = 4096;
-    // A log file that cannot be made or written is reported once on stderr; the ring goes on.
-    void OpenLogFile(const std::string& fileName);
+    // A log file that cannot be made or written, or that the file guard refuses, is reported
+    // once on stderr (false); the ring goes on.
+    bool OpenLogFile(const std::string& fileName);
     void OpenLog(const SystemInfo& info);
     void Log(std::string text, uint32_t category = LogGeneral);
     void LogWithPrefix(const std::string& first, const std::string& second, uint32_t category);

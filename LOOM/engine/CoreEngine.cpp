@@ -184,25 +184,21 @@ void CoreEngine::OpenRunLog(const std::string& fileName)
     if (fileName.empty())
         return;
     Console& console = Console::Instance();
-    // A refusal is logged before the file opens: kept to be written there once it does.
-    auto keep = [&] { mEarlyErrors.push_back(console.GetEntries().FromNewest(0)); };
-    std::string inside, refusal;
-    if (!DataPathInside(fileName, inside, &refusal))
-    {
-        keep();
-        bool fallback = false;
-        if (fileName != kDefaultLogFile)
-        {
-            fallback = DataPathInside(kDefaultLogFile, inside);
-            if (!fallback)
-                keep();
-        }
-        std::fprintf(stderr, "The log file is refused: %s; %s\n", refusal.c_str(),
-                     fallback ? "the log goes to Log.xml in the data folder" : "no log file is written");
-        if (!fallback)
-            return;
-    }
-    console.OpenLogFile(inside);
+    // A refusal is logged before the file opens: kept to be written there once one does.
+    auto open = [&](const std::string& name, std::string& why) {
+        std::string inside;
+        if (DataPathInside(name, inside, &why) && console.OpenLogFile(inside))
+            return true;
+        mEarlyErrors.push_back(console.GetEntries().FromNewest(0));
+        why = mEarlyErrors.back().mText;
+        return false;
+    };
+    std::string refusal, fallbackRefusal;
+    if (open(fileName, refusal))
+        return;
+    const bool fallback = fileName != kDefaultLogFile && open(kDefaultLogFile, fallbackRefusal);
+    std::fprintf(stderr, "The log file is refused: %s; %s\n", refusal.c_str(),
+                 fallback ? "the log goes to Log.xml in the data folder" : "no log file is written");
 }
 
 void CoreEngine::RunStartupScript()
@@ -379,6 +375,7 @@ void CoreEngine::HardRestart()
 int EngineMain(EngineWindow* window, const LoomFactories& factories)
 {
     SetDataPathFromCwd();
+    ConfineToDataFolder(true);
     auto engine = std::make_unique<CoreEngine>(window, factories);
     gCoreEngine = engine.get();
     engine->LoadConfig("config.xml");

@@ -40,8 +40,9 @@ bool LoadEngineConfig(const std::string& fileName) { return LoadEngineConfig(fil
 bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem)
 {
     const std::string path = DataFilePath(fileName);
+    // The name itself, not where a link leads: a link is for the file guard to follow or refuse.
     struct stat info = {};
-    const int found = ::stat(path.c_str(), &info) == 0 ? 0 : errno;
+    const int found = ::lstat(path.c_str(), &info) == 0 ? 0 : errno;
     if (found == ENOENT)
     {
         std::fprintf(stderr, "%s not found: the engine starts with its default configuration\n", fileName.c_str());
@@ -57,12 +58,12 @@ bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::st
     };
     if (found != 0)
         return broken(std::generic_category().message(found));
-    if (!S_ISREG(info.st_mode))
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
     {
         Console::Instance().Log(fileName + " is not a file", LogError);
         return broken("not a file");
     }
-    if (::access(path.c_str(), R_OK) != 0)
+    if (S_ISREG(info.st_mode) && ::access(path.c_str(), R_OK) != 0)
         return broken(std::generic_category().message(errno));
     // Read into a copy so that a file broken half-way changes nothing.
     EngineConfig loaded = config;
@@ -70,15 +71,13 @@ bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::st
     const size_t before = console.GetEntries().Size() ? console.GetEntries().FromNewest(0).mNumber + 1 : 0;
     if (!XMLLoader::LoadElement(fileName, "EngineConfig", loaded))
     {
-        // The reader has logged what it found wrong: the newest error of its own is the reason.
+        // The reader has logged what it found wrong: its first error is the reason (a file the
+        // guard refused is then also one that could not be opened).
         const EntryRing& entries = console.GetEntries();
         std::string why = "not correct";
         for (size_t i = 0; i < entries.Size() && entries.FromNewest(i).mNumber >= before; ++i)
             if (entries.FromNewest(i).mCategory == LogError)
-            {
                 why = entries.FromNewest(i).mText;
-                break;
-            }
         return broken(why);
     }
     config = loaded;

@@ -1,9 +1,10 @@
 #include "LOOM/script/ScriptFileGuard.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
+#include <system_error>
 
 #include <lua.hpp>
 
@@ -31,21 +32,14 @@ bool IsPath(lua_State* L, int index)
 }
 
 // Puts the path inside the data folder in place of the argument at index; false, with the
-// refusal pushed instead, when the path is refused. A file to open must be a regular one (or
-// none yet): a FIFO or a device would block or never end.
-bool ReplaceWithInside(lua_State* L, int index, bool opens)
+// refusal pushed instead, when the path is refused.
+bool ReplaceWithInside(lua_State* L, int index)
 {
     size_t length = 0;
     const char* given = lua_tolstring(L, index, &length);
     std::string inside, refusal;
     if (!DataPathInside(std::string(given, length), inside, &refusal))
     {
-        PushWithWhere(L, refusal);
-        return false;
-    }
-    if (opens && !ScriptFileGuard::OpensAsFile(std::string(given, length), inside, refusal))
-    {
-        Console::Instance().Log(refusal, LogError);
         PushWithWhere(L, refusal);
         return false;
     }
@@ -57,18 +51,103 @@ bool ReplaceWithInside(lua_State* L, int index, bool opens)
 
 // The library's function (upvalue 1) called with its leading path arguments (as many as
 // upvalue 2 says) moved inside the data folder. Anything else in their place is no path (a
-// file handle, or nothing for the current file) and passes as it is. Upvalue 3 says whether
-// the function opens the file.
+// file handle, or nothing for the current file) and passes as it is. These functions open no
+// file: they name one (remove, rename).
 int GuardedCall(lua_State* L)
 {
     const int paths = int(lua_tointeger(L, lua_upvalueindex(2)));
-    const bool opens = lua_toboolean(L, lua_upvalueindex(3)) != 0;
     for (int i = 1; i <= paths; ++i)
-        if (IsPath(L, i) && !ReplaceWithInside(L, i, opens))
+        if (IsPath(L, i) && !ReplaceWithInside(L, i))
             return lua_error(L);
     lua_pushvalue(L, lua_upvalueindex(1));
     lua_insert(L, 1);
     lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+// Without a file name the standard functions read standard input: upvalue 1 does that.
+int CallOriginal(lua_State* L)
+{
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+struct Opened
+{
+    int mFd = -1;
+    bool mRefused = false;
+    int mError = 0;
+};
+
+// Opens the file named at index 1 through the file guard. On failure the refusal (already
+// logged) or the system's message, both naming the file as the script gave it, is pushed.
+Opened OpenThroughGuard(lua_State* L, const char* mode)
+{
+    Opened opened;
+    size_t length = 0;
+    const char* given = lua_tolstring(L, 1, &length);
+    const std::string name(given, length);
+    std::string inside, text;
+    if (DataPathInside(name, inside, &text))
+    {
+        FileRefusal refusal;
+        opened.mFd = OpenDataFile(inside, mode, &refusal, name);
+        opened.mError = errno;
+        if (opened.mFd < 0 && !refusal.mWhy.empty())
+        {
+            text = ScriptFileGuard::Refused(name, refusal);
+            Console::Instance().Log(text, LogError);
+        }
+        else if (opened.mFd < 0)
+            text = name + ": " + std::generic_category().message(opened.mError);
+        opened.mRefused = !refusal.mWhy.empty();
+    }
+    else
+        opened.mRefused = true;
+    if (opened.mFd >= 0)
+        return opened;
+    if (opened.mRefused)
+        PushWithWhere(L, text);
+    else
+    {
+        const ScriptManager::EngineSide engine;
+        lua_pushlstring(L, text.data(), text.size());
+    }
+    return opened;
+}
+
+// The library's function that opens the file named first (upvalue 1), called on the file the
+// guard opened: it opens the descriptor's file, the very one checked, not the name again.
+// Upvalue 2 is the mode, or nil when argument 2 gives it; upvalue 3 says whether a failure to
+// open comes back as nil and the message (io.open) rather than as an error.
+int GuardedOpen(lua_State* L)
+{
+    if (!IsPath(L, 1))
+        return CallOriginal(L);
+    const char* mode =
+        lua_isnil(L, lua_upvalueindex(2)) ? luaL_optstring(L, 2, "r") : lua_tostring(L, lua_upvalueindex(2));
+    const Opened opened = OpenThroughGuard(L, mode);
+    if (opened.mFd < 0)
+    {
+        if (opened.mRefused)
+            return lua_error(L);
+        if (!lua_toboolean(L, lua_upvalueindex(3)))
+            return luaL_argerror(L, 1, lua_tostring(L, -1));
+        lua_pushnil(L);
+        lua_insert(L, -2);
+        lua_pushinteger(L, opened.mError);
+        return 3;
+    }
+    lua_pushfstring(L, "/proc/self/fd/%d", opened.mFd);
+    lua_replace(L, 1);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    const int status = lua_pcall(L, lua_gettop(L) - 1, LUA_MULTRET, 0);
+    ::close(opened.mFd);
+    if (status != 0)
+        return lua_error(L);
     return lua_gettop(L);
 }
 
@@ -105,13 +184,16 @@ Loaded LoadChunk(lua_State* L, int index)
         PushWithWhere(L, refusal);
         return Loaded::Refused;
     }
-    if (!ScriptFileGuard::OpensAsFile(name, inside, refusal))
+    FileRefusal refused;
+    const bool read = ReadWholeFile(inside, text, kMaxDataFileBytes, &refused);
+    if (!read && !refused.mWhy.empty())
     {
+        refusal = ScriptFileGuard::Refused(name, refused);
         Console::Instance().Log(refusal, LogError);
         PushWithWhere(L, refusal);
         return Loaded::Refused;
     }
-    if (!ReadWholeFile(inside, text))
+    if (!read)
     {
         const ScriptManager::EngineSide engine;
         lua_pushfstring(L, "cannot open %s", name.c_str());
@@ -123,15 +205,6 @@ Loaded LoadChunk(lua_State* L, int index)
     // Protected: a chunk too big for the memory cap comes back as an error, not a jump.
     const std::string chunkName = "@" + name;
     return luaL_loadbuffer(L, text.data(), text.size(), chunkName.c_str()) == 0 ? Loaded::Chunk : Loaded::Broken;
-}
-
-// Without a file name the standard functions read standard input: upvalue 1 does that.
-int CallOriginal(lua_State* L)
-{
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
 }
 
 int GuardedDofile(lua_State* L)
@@ -201,7 +274,7 @@ bool PushLibrary(lua_State* L, const char* library)
 }
 
 // Replaces library.name with a closure of the function given over the original and the extra.
-void Wrap(lua_State* L, const char* library, const char* name, lua_CFunction wrapper, int paths, bool opens = false)
+void Wrap(lua_State* L, const char* library, const char* name, lua_CFunction wrapper, int paths)
 {
     if (!PushLibrary(L, library))
         return;
@@ -209,8 +282,30 @@ void Wrap(lua_State* L, const char* library, const char* name, lua_CFunction wra
     if (lua_isfunction(L, -1))
     {
         lua_pushinteger(L, paths);
-        lua_pushboolean(L, opens);
-        lua_pushcclosure(L, wrapper, 3);
+        lua_pushcclosure(L, wrapper, 2);
+        lua_setfield(L, -2, name);
+    }
+    else
+    {
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+}
+
+// Replaces io.name, which opens the file named first, with GuardedOpen over it.
+void WrapOpen(lua_State* L, const char* name, const char* mode, bool returnsFailure)
+{
+    if (!PushLibrary(L, LUA_IOLIBNAME))
+        return;
+    lua_getfield(L, -1, name);
+    if (lua_isfunction(L, -1))
+    {
+        if (mode)
+            lua_pushstring(L, mode);
+        else
+            lua_pushnil(L);
+        lua_pushboolean(L, returnsFailure);
+        lua_pushcclosure(L, &GuardedOpen, 3);
         lua_setfield(L, -2, name);
     }
     else
@@ -233,29 +328,19 @@ void Refuse(lua_State* L, const char* library, const char* name, const char* why
 
 } // namespace
 
-bool ScriptFileGuard::OpensAsFile(const std::string& given, const std::string& inside, std::string& refusal)
+std::string ScriptFileGuard::Refused(const std::string& given, const FileRefusal& refusal)
 {
-    // stat follows links: a link to a device is the device.
-    struct stat info = {};
-    if (stat(inside.c_str(), &info) != 0 || S_ISREG(info.st_mode))
-        return true;
-    refusal = given + " is not a regular file (" +
-        (S_ISDIR(info.st_mode)        ? "a folder"
-             : S_ISFIFO(info.st_mode) ? "a FIFO"
-             : S_ISSOCK(info.st_mode) ? "a socket"
-                                      : "a device") +
-        "): scripts open regular files only";
-    return false;
+    return refusal.mNotAFile ? refusal.Text(given) + ": scripts open regular files only" : refusal.Text(given);
 }
 
 void ScriptFileGuard::Install(lua_State* L)
 {
     Wrap(L, nullptr, "dofile", &GuardedDofile, 1);
     Wrap(L, nullptr, "loadfile", &GuardedLoadfile, 1);
-    Wrap(L, LUA_IOLIBNAME, "open", &GuardedCall, 1, true);
-    Wrap(L, LUA_IOLIBNAME, "lines", &GuardedCall, 1, true);
-    Wrap(L, LUA_IOLIBNAME, "input", &GuardedCall, 1, true);
-    Wrap(L, LUA_IOLIBNAME, "output", &GuardedCall, 1, true);
+    WrapOpen(L, "open", nullptr, true);
+    WrapOpen(L, "lines", "r", false);
+    WrapOpen(L, "input", "r", false);
+    WrapOpen(L, "output", "w", false);
     Wrap(L, LUA_OSLIBNAME, "remove", &GuardedCall, 1);
     Wrap(L, LUA_OSLIBNAME, "rename", &GuardedCall, 2);
 
@@ -264,6 +349,7 @@ void ScriptFileGuard::Install(lua_State* L)
     Refuse(L, LUA_IOLIBNAME, "popen", runs);
     Refuse(L, LUA_LOADLIBNAME, "loadlib", runs);
     Refuse(L, LUA_OSLIBNAME, "tmpname", "scripts keep their files inside the data folder");
+    Refuse(L, LUA_IOLIBNAME, "tmpfile", "scripts keep their files inside the data folder");
 
     // require finds preloaded modules and Lua files in the data folder; no binary libraries.
     if (!PushLibrary(L, LUA_LOADLIBNAME))

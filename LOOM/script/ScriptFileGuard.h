@@ -3,17 +3,18 @@
 
 struct lua_State;
 
+struct FileRefusal;
+
 // Keeps the scripts' own file functions inside the data folder. A path they name is joined to
 // the folder, as the engine's own file names are; one that is absolute or leaves the folder is
-// refused with a script error and the logged "Path refused" line. The functions that run
-// programs or make files elsewhere are refused whatever they are given.
+// refused with a script error and the logged "Path refused" line. A file they open is opened by
+// the file guard (OpenDataFile), which the library then reads and writes through. The functions
+// that run programs or make files elsewhere are refused whatever they are given.
 class ScriptFileGuard
 {
 public:
     // After the standard libraries are open.
     static void Install(lua_State* L);
-    // Whether the file at the inside path may be opened by a script: a regular file, or none
-    // yet; else the refusal, naming the file as given. FIFOs, devices and sockets would block
-    // the game or never end.
-    static bool OpensAsFile(const std::string& given, const std::string& inside, std::string& refusal);
+    // What a script is told, and the log says, when the file guard refuses a file it named.
+    static std::string Refused(const std::string& given, const FileRefusal& refusal);
 };

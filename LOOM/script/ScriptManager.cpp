@@ -596,11 +596,10 @@ ScriptResult ScriptManager::RunScript(std::string path)
 bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::string& why)
 {
     const std::string file = DataFilePath(path);
-    if (!ScriptFileGuard::OpensAsFile(path, file, why))
-        return false;
-    if (!ReadWholeFile(file, text))
+    FileRefusal refusal;
+    if (!ReadWholeFile(file, text, kMaxDataFileBytes, &refusal))
     {
-        why = "cannot open " + file;
+        why = refusal.mWhy.empty() ? "cannot open " + file : ScriptFileGuard::Refused(path, refusal);
         return false;
     }
     if (text.find_first_not_of(" \t\r\n") == std::string::npos)

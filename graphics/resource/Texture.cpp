@@ -147,7 +147,10 @@ void Texture::LoadAnimated(const std::string& fileName)
     uint32_t delay = 0;
     std::vector<std::string> files;
     XMLLoader loader;
-    if (loader.Open(fileName) && loader.BeginField("AnimTex", nullptr, false, TypeElement, this))
+    // A refused name was reported when it was read: now only missing. Any other goes through
+    // the file guard when the reader opens it.
+    if (!IsRefusedDataName(fileName) && loader.Open(fileName) &&
+        loader.BeginField("AnimTex", nullptr, false, TypeElement, this))
     {
         if (loader.BeginField("uint", "FrameDelay", true, TypeUInt, &delay))
         {

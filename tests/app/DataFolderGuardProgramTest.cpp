@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
@@ -63,6 +68,322 @@ bool EndsWith(const std::string& text, const std::string& end)
 }
 } // namespace
 
+namespace {
+// The six ways a name may lead out of the data folder.
+enum class Way
+{
+    Parent,
+    Absolute,
+    Link,
+    LinkToNothing,
+    HardLink,
+    Fifo,
+};
+constexpr Way kWays[] = {Way::Parent, Way::Absolute, Way::Link, Way::LinkToNothing, Way::HardLink, Way::Fifo};
+
+const char* WayName(Way way)
+{
+    switch (way)
+    {
+    case Way::Parent:
+        return "Parent";
+    case Way::Absolute:
+        return "Absolute";
+    case Way::Link:
+        return "Link";
+    case Way::LinkToNothing:
+        return "LinkToNothing";
+    case Way::HardLink:
+        return "HardLink";
+    default:
+        return "Fifo";
+    }
+}
+
+// What the log gives as the reason, one of these, for each way.
+std::vector<std::string> Reasons(Way way)
+{
+    switch (way)
+    {
+    case Way::Parent:
+        return {"leaves the data folder"};
+    case Way::Absolute:
+        return {"is absolute", "leaves the data folder"};
+    case Way::Link:
+    case Way::LinkToNothing:
+        return {"leaves the data folder through a link"};
+    case Way::HardLink:
+        return {"hard links: one of its other names may be a file outside the data folder"};
+    default:
+        return {"is not a regular file (a FIFO)", "is not a file", "(not a file)"};
+    }
+}
+
+// The game's own data folder in data/, beside outside/: the player's files, which the program
+// must neither read nor change, nor add to.
+struct Game
+{
+    Game()
+    {
+        fs::copy(LOOM_TEST_DATA "/../../data", Data(), fs::copy_options::recursive);
+        fs::create_directory(Data("Guard"));
+        dir.Write("outside/victim.txt", kVictim);
+        for (const char* name : {"Cog.xml", "Anim.xml"})
+            dir.Write(std::string("outside/") + name, TempDir::Read(Data("Compositions/Bomb.xml")));
+        for (const char* name : {"Tex.png", "Frame.png"})
+            fs::copy_file(Data("Textures/ConsoleBack.png"), Outside(name));
+        fs::copy_file(Data("Config/Controls.xml"), Outside("Controls.xml"));
+        std::string config = TempDir::Read(Data("config.xml"));
+        config.replace(config.find("Defend the tower!"), 17, "Read from outside");
+        dir.Write("outside/config.xml", config);
+    }
+    std::string Data(const std::string& name = "") const { return dir.Path("data/" + name); }
+    std::string Outside(const std::string& name = "") const { return dir.Path("outside/" + name); }
+
+    // A name for an opener that leads to the outside file target the given way: a name that
+    // climbs out or is absolute, or at (in the data folder) a link, a link to a file not there
+    // yet, a second name of target, or a FIFO.
+    std::string Hostile(Way way, const std::string& at, const std::string& target) const
+    {
+        switch (way)
+        {
+        case Way::Parent:
+            return "../outside/" + target;
+        case Way::Absolute:
+            return Outside(target);
+        case Way::Link:
+            fs::create_symlink(Outside(target), Data(at));
+            break;
+        case Way::LinkToNothing:
+            // Relative, as a link made with "ln -s ../outside/..." is.
+            fs::create_symlink(
+                fs::relative(Outside("Made" + fs::path(at).filename().string()), fs::path(Data(at)).parent_path()),
+                Data(at));
+            break;
+        case Way::HardLink:
+            fs::create_hard_link(Outside(target), Data(at));
+            break;
+        case Way::Fifo:
+            EXPECT_EQ(::mkfifo(Data(at).c_str(), 0644), 0);
+            break;
+        }
+        return at;
+    }
+    // What a refusal of that name says of it in the log (which writes '\\' for '/').
+    static std::string Shown(Way way, const std::string& at, const std::string& target)
+    {
+        std::string shown = way == Way::Parent || way == Way::Absolute ? "outside/" + target : at;
+        std::replace(shown.begin(), shown.end(), '/', '\\');
+        return shown;
+    }
+
+    void Configure(const std::string& setting, const std::string& value) const
+    {
+        std::string config = TempDir::Read(Data("config.xml"));
+        const std::string open = "<string name=\"" + setting + "\">";
+        const size_t start = config.find(open) + open.size();
+        config.replace(start, config.find('<', start) - start, value);
+        dir.Write("data/config.xml", config);
+    }
+    std::string Command() const
+    {
+        return "cd '" + Data() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null " +
+            "LP_NUM_THREADS=0 LOOM_ASSERT=continue " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' > '" +
+            dir.Path("stdout.txt") + "' 2> '" + dir.Path("stderr.txt") + "'";
+    }
+    std::string Log() const { return TempDir::Read(Data("Log.xml")); }
+    std::string Stderr() const { return TempDir::Read(dir.Path("stderr.txt")); }
+
+    // Every file of outside/ with its bytes.
+    std::map<std::string, std::string> OutsideFiles() const
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(Outside()))
+            files[entry.path().filename().string()] = TempDir::Read(entry.path().string());
+        return files;
+    }
+
+    TempDir dir;
+};
+
+// Whatever touches outside/ or a file in it (opened, read, written, made, removed), as the
+// kernel reports it: a file reached through a link or another name of it is seen too.
+class OutsideWatch
+{
+public:
+    explicit OutsideWatch(const std::string& folder) : mFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        EXPECT_GE(mFd, 0);
+        const uint32_t touched = IN_OPEN | IN_ACCESS | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE;
+        // The folder last: listing it is a touch of its own.
+        for (const auto& entry : fs::directory_iterator(folder))
+            mNames[inotify_add_watch(mFd, entry.path().c_str(), touched)] = entry.path().filename().string();
+        EXPECT_GE(inotify_add_watch(mFd, folder.c_str(), touched | IN_CREATE | IN_DELETE | IN_MOVED_TO), 0);
+    }
+    ~OutsideWatch() { close(mFd); }
+    OutsideWatch(const OutsideWatch&) = delete;
+    OutsideWatch& operator=(const OutsideWatch&) = delete;
+
+    std::vector<std::string> Events() const
+    {
+        std::vector<std::string> events;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = read(mFd, buffer, sizeof(buffer))) > 0;)
+            for (char* at = buffer; at < buffer + n;)
+            {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                const auto name = mNames.find(event->wd);
+                events.push_back((name != mNames.end() ? name->second : std::string("outside/")) +
+                                 (event->len ? event->name : "") + " mask " + std::to_string(event->mask));
+                at += sizeof(inotify_event) + event->len;
+            }
+        return events;
+    }
+
+private:
+    int mFd;
+    std::map<int, std::string> mNames;
+};
+
+// One opener's name leading out one way: the log must hold an Error that names it and says why.
+struct Refusal
+{
+    std::string mOpener;
+    Way mWay;
+    std::string mShown;
+};
+
+bool Refused(const std::string& log, const Refusal& refusal)
+{
+    for (const std::string& error : Errors(log))
+        if (error.find(refusal.mShown) != std::string::npos)
+            for (const std::string& reason : Reasons(refusal.mWay))
+                if (error.find(reason) != std::string::npos)
+                    return true;
+    return false;
+}
+} // namespace
+
+// Every opener of the program, given a name that leads out of the data folder in each of six
+// ways (a name climbing out, an absolute name, a link, a link to a file not there yet, a second
+// hard link of an outside file, a FIFO), refuses it with a logged reason: nothing outside is
+// opened, read, changed or made, and the program neither hangs nor crashes. One start covers the
+// files read at start (a cog list, textures, an animated texture and its frames, a script's
+// io.open for reading and for writing, io.tmpfile); the log file and Config/Controls.xml take a
+// start per way, and config.xml one per way that can apply to a fixed name.
+TEST(DataFolderGuard, EveryOpenerRefusesEveryWayOutOfTheDataFolder)
+{
+    for (const Way logWay : kWays)
+    {
+        SCOPED_TRACE(std::string("log file and Controls.xml: ") + WayName(logWay));
+        Game game;
+        std::vector<Refusal> refusals;
+        auto name = [&](const std::string& opener, Way way, const std::string& at, const std::string& target) {
+            refusals.push_back({opener, way, Game::Shown(way, at, target)});
+            return game.Hostile(way, at, target);
+        };
+        game.Configure("LogFile",
+                       name("log file", logWay, "Guard/Log" + std::string(WayName(logWay)) + ".xml", "victim.txt"));
+        if (logWay == Way::Parent || logWay == Way::Absolute)
+        {
+            game.Configure("ConfigFolder", logWay == Way::Parent ? "../outside" : game.Outside());
+            refusals.push_back({"config folder", logWay, "outside"});
+        }
+        else
+        {
+            fs::remove(game.Data("Config/Controls.xml"));
+            name("Controls.xml", logWay, "Config/Controls.xml", "Controls.xml");
+        }
+        std::string script = "Controls = G.CreateAt(\"Controls\", Vector3(0, 0, 0))\n";
+        if (logWay == Way::Link)
+        {
+            std::string cogs, frames;
+            for (const Way way : kWays)
+            {
+                const std::string tag = WayName(way);
+                cogs += "<file>" + name("cog list", way, "Guard/Cog" + tag + ".xml", "Cog.xml") + "</file>\n";
+                frames += "<file>" + name("frame", way, "Guard/Frame" + tag + ".png", "Frame.png") + "</file>\n";
+                script += "G.ConsoleBack(\"" + name("texture", way, "Guard/Tex" + tag + ".png", "Tex.png") + "\")\n";
+                script += "G.ConsoleBack(\"" + name("animated texture", way, "Guard/Anim" + tag + ".xml", "Anim.xml") +
+                    "\")\n";
+                const bool made = way == Way::Parent || way == Way::Absolute;
+                for (const char* mode : {"r", "w"})
+                {
+                    const std::string file =
+                        name(std::string("io.open ") + mode, way, "Guard/" + std::string(mode) + tag + ".txt",
+                             *mode == 'w' && made ? "Written.txt" : "victim.txt");
+                    script.append("do local ok, f = pcall(io.open, \"").append(file).append("\", \"").append(mode);
+                    script.append("\") if ok and f then G.Mes(\"Script opened ").append(file).append("\") end end\n");
+                }
+            }
+            game.dir.Write("data/Compositions/ZGuard.xml",
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n"
+                           "<list size=\"6\" type=\"file\">\n" +
+                               cogs + "</list>\n</Stream>\n");
+            game.dir.Write("data/Guard/Frames.xml",
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n<AnimTex>\n"
+                           "<uint name=\"FrameDelay\">8</uint>\n<list name=\"Textures\" size=\"6\" type=\"file\">\n" +
+                               frames + "</list>\n</AnimTex>\n</Stream>\n");
+            script += "G.ConsoleBack(\"Guard/Frames.xml\")\n"
+                      "if pcall(io.tmpfile) then G.Mes(\"Script made a temporary file\") end\n";
+        }
+        game.dir.Write("data/Scripts/GuardStart.lua",
+                       script +
+                           "local frames = 0\n"
+                           "function GUpdate()\n"
+                           "    frames = frames + 1\n"
+                           "    if frames == 3 then G.exit() end\n"
+                           "end\n");
+        game.Configure("StartupScript", "Scripts\\GuardStart.lua");
+        const std::map<std::string, std::string> before = game.OutsideFiles();
+        const OutsideWatch watch(game.Outside());
+
+        ASSERT_EQ(RunToEnd(game.Command(), kProgramLimit), 0) << game.Stderr();
+
+        EXPECT_EQ(watch.Events(), std::vector<std::string>());
+        EXPECT_EQ(game.OutsideFiles(), before);
+        const std::string log = game.Log();
+        for (const Refusal& refusal : refusals)
+            EXPECT_TRUE(Refused(log, refusal))
+                << refusal.mOpener << " " << WayName(refusal.mWay) << " " << refusal.mShown << "\n"
+                << log;
+        if (logWay == Way::Link)
+        {
+            EXPECT_NE(log.find("io.tmpfile refused: scripts keep their files inside the data folder"),
+                      std::string::npos);
+            EXPECT_EQ(log.find("Script "), std::string::npos) << log;
+        }
+        EXPECT_NE(log.find("<Message>Control Loop Terminated</Message>"), std::string::npos) << log;
+        EXPECT_TRUE(EndsWith(log, kLogEnd)) << log;
+    }
+    // config.xml is named by the program itself: no name of it climbs out or is absolute. Read
+    // or not, the program starts with its defaults and runs on: it is ended once it has said so.
+    for (const Way way : {Way::Link, Way::LinkToNothing, Way::HardLink, Way::Fifo})
+    {
+        SCOPED_TRACE(std::string("config.xml: ") + WayName(way));
+        Game game;
+        fs::remove(game.Data("config.xml"));
+        const Refusal refusal{"config.xml", way, Game::Shown(way, "config.xml", "config.xml")};
+        game.Hostile(way, "config.xml", "config.xml");
+        const std::map<std::string, std::string> before = game.OutsideFiles();
+        const OutsideWatch watch(game.Outside());
+
+        ChildProcess program(game.Command());
+        ASSERT_TRUE(program.Started());
+        EXPECT_TRUE(WaitUntil([&] { return Refused(game.Log(), refusal) || !program.Running(); }, 120.0, 0.05));
+        EXPECT_TRUE(program.Running()) << game.Stderr();
+        program.Signal(SIGTERM);
+        EXPECT_EQ(program.Wait(30.0), 0) << game.Stderr();
+
+        EXPECT_EQ(watch.Events(), std::vector<std::string>());
+        EXPECT_EQ(game.OutsideFiles(), before);
+        const std::string log = game.Log();
+        EXPECT_TRUE(Refused(log, refusal)) << log;
+        EXPECT_EQ(log.find("Read from outside"), std::string::npos) << log;
+        EXPECT_TRUE(EndsWith(log, kLogEnd)) << log;
+    }
+}
+
 // A configured log file outside the data folder, by name or through a link, is refused: the
 // player's file out there stays as it was and nothing is created there; the log goes to Log.xml
 // in the data folder when that is free, and the refusal is on stderr.
@@ -90,7 +411,7 @@ TEST(DataFolderGuard, LogFileOutsideTheDataFolderLeavesTheOutsideUntouched)
              fs::create_symlink(f.Outside("made.txt"), f.Data("Log.xml"));
              return std::string("Log.xml");
          },
-         "the log is not written through one", false},
+         "leaves the data folder through a link", false},
         {"folder link",
          [](const Folders& f) {
              fs::create_directory_symlink(f.Outside(), f.Data("Logs"));

@@ -48,6 +48,12 @@ public:
             Kill();
         return mEnded && WIFEXITED(mStatus) ? WEXITSTATUS(mStatus) : -1;
     }
+    // To the program itself (the command ends in "exec program").
+    void Signal(int signal) const
+    {
+        if (mPid > 0 && !mEnded)
+            kill(mPid, signal);
+    }
     void Kill()
     {
         if (mPid <= 0)

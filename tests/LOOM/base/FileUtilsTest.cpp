@@ -160,6 +160,107 @@ TEST(FileUtils, OnlyRegularFilesExistOrAreReadAndTheRestIsRefusedAtOnce)
         EXPECT_EQ(ReadWholeFile(dir.Path(name), content), file);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
         const bool present = std::string(name) != "Missing.xml";
-        EXPECT_EQ(log.Count(std::string(name) + " is not a file"), file || !present ? 0 : 2);
+        EXPECT_EQ(log.Count(std::string(name) + " is not a file"), file || !present ? 0 : 1);
+        EXPECT_EQ(log.Count(std::string(name) + " is not a regular file"), file || !present ? 0 : 1);
     }
+}
+
+// The file guard with opens confined to the data folder, as the engine runs it: each name is
+// opened for reading and for writing; what leads out, is no regular file or has another name is
+// refused with one Error naming it, without outside/ being read, changed or added to. Saves
+// (a temporary file renamed over the target) go through the same walk.
+TEST(FileUtils, TheFileGuardOpensOnlyRegularFilesOfOneNameInsideTheDataFolder)
+{
+    TempDir dir;
+    dir.Write("data/plain.txt", "plain");
+    dir.Write("data/Sub/deep.txt", "deep");
+    dir.Write("data/Sub/other.txt", "other");
+    dir.Write("outside/secret.txt", "secret");
+    namespace fs = std::filesystem;
+    fs::create_symlink("Sub/other.txt", dir.Path("data/alias.txt"));
+    fs::create_symlink("../outside/secret.txt", dir.Path("data/out.txt"));
+    fs::create_symlink("../outside/made.txt", dir.Path("data/dangling.txt"));
+    fs::create_symlink(dir.Path("outside/made.txt"), dir.Path("data/absdangling.txt"));
+    fs::create_symlink("Sub/new.txt", dir.Path("data/ahead.txt"));
+    fs::create_directory_symlink("../outside", dir.Path("data/outdir"));
+    fs::create_directory_symlink("../outside/nothing", dir.Path("data/nodir"));
+    fs::create_symlink("loop2", dir.Path("data/loop1"));
+    fs::create_symlink("loop1", dir.Path("data/loop2"));
+    fs::create_hard_link(dir.Path("outside/secret.txt"), dir.Path("data/hard.txt"));
+    ASSERT_EQ(::mkfifo(dir.Path("data/pipe").c_str(), 0644), 0);
+    const std::string saved = GetDataPath();
+    SetDataPath(dir.Path("data") + "/");
+    ConfineToDataFolder(true);
+
+    struct Case
+    {
+        const char* name;
+        const char* read; // the bytes read; nullptr: it cannot be read
+        const char* why;  // the refusal logged for both opens; nullptr: none
+        bool written;     // "w" opens and empties it
+        bool saved;       // a save replaces it
+    };
+    const Case cases[] = {
+        {"plain.txt", "plain", nullptr, true, true},
+        {"Sub/../Sub/deep.txt", "deep", nullptr, true, true},
+        {"alias.txt", "other", nullptr, true, true},
+        {"ahead.txt", nullptr, nullptr, true, true}, // a link inside to a file not there yet: made there
+        {"missing.txt", nullptr, nullptr, true, true},
+        {"../outside/secret.txt", nullptr, "leaves the data folder", false, false},
+        {"out.txt", nullptr, "leaves the data folder through a link", false, false},
+        {"dangling.txt", nullptr, "leaves the data folder through a link", false, false},
+        {"absdangling.txt", nullptr, "leaves the data folder through a link", false, false},
+        {"outdir/secret.txt", nullptr, "leaves the data folder through a link", false, false},
+        {"outdir/made.txt", nullptr, "leaves the data folder through a link", false, false},
+        {"nodir/made.txt", nullptr, "leaves the data folder through a link", false, false},
+        {"loop1", nullptr, "links on the way", false, false},
+        // The rename of a save replaces this name only: the outside file keeps its bytes.
+        {"hard.txt", nullptr, "has 2 hard links", false, true},
+        {"pipe", nullptr, "is not a regular file (a FIFO)", false, false},
+        {"Sub", nullptr, "is not a regular file (a folder)", false, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string path = DataFilePath(c.name);
+        const auto start = std::chrono::steady_clock::now();
+        LogCapture log;
+        std::string content;
+        EXPECT_EQ(ReadWholeFile(path, content), c.read != nullptr);
+        if (c.read)
+        {
+            EXPECT_EQ(content, c.read);
+        }
+        const int fd = OpenDataFile(path, "w");
+        EXPECT_EQ(fd >= 0, c.written);
+        if (fd >= 0)
+        {
+            struct stat info = {};
+            EXPECT_EQ(::fstat(fd, &info), 0);
+            EXPECT_EQ(info.st_size, 0);
+            ::close(fd);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        EXPECT_EQ(log.Errors().size(), c.why ? 2u : 0u);
+        if (c.why)
+        {
+            EXPECT_EQ(log.Count(c.why), 2);
+        }
+        // A save goes where the write would, and nowhere else.
+        std::string why;
+        EXPECT_EQ(SaveWholeFile(path, "saved", &why), c.saved) << why;
+        if (c.saved)
+        {
+            EXPECT_TRUE(ReadWholeFile(path, content) && content == "saved");
+        }
+    }
+    EXPECT_EQ(TempDir::Read(dir.Path("outside/secret.txt")), "secret");
+    EXPECT_EQ(TempDir::Read(dir.Path("data/Sub/new.txt")), "saved");
+    EXPECT_FALSE(fs::exists(dir.Path("outside/made.txt")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("outside")), fs::directory_iterator()), 1);
+    // Leftover temporary files would show up beside their target.
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path("data")))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    ConfineToDataFolder(false);
+    SetDataPath(saved);
 }

@@ -201,6 +201,7 @@ TEST_F(ScriptManagerTest, FileFunctions_ReachOnlyTheDataFolder)
         {"io.popen('ls')", "io.popen refused: ", "run programs"},
         {"package.loadlib('lib.so', 'open')", "package.loadlib refused: ", "run programs"},
         {"os.tmpname()", "os.tmpname refused: ", "inside the data folder"},
+        {"io.tmpfile()", "io.tmpfile refused: ", "inside the data folder"},
         {"io.open('Pipe')", "Pipe is not a regular file (a FIFO)", "regular files only"},
         {"io.open('Pipe', 'w')", "Pipe is not a regular file (a FIFO)", "regular files only"},
         {"for line in io.lines('Zero') do end", "Zero is not a regular file", "regular files only"},
