@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -166,6 +167,8 @@ private:
     ScriptResult ProtectedCall(int nargs, const std::string& label);
     static void WatchdogHook(lua_State* L, lua_Debug* ar);
     static void* Allocate(void* budget, void* block, size_t oldSize, size_t newSize);
+    // Instructions between two calls of the hook: fewer while large values live.
+    int HookCount() const;
     // The error text when the innermost watched call must stop now, else null.
     const char* Overrun();
 
@@ -184,6 +187,12 @@ private:
         size_t mUsed = 0;
         size_t mCap = kDefaultMemoryCap;
         bool mEnforced = false;
+        // Live large blocks by the power of two at or below their size, and the largest such
+        // power with any (-1 for none). KeepBlock is true when a block is larger than all others.
+        std::array<uint32_t, 64> mLarge{};
+        int mLargest = -1;
+        bool KeepBlock(size_t size);
+        void ForgetBlock(size_t size);
     };
 
     lua_State* mState = nullptr;
