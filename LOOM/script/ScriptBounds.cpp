@@ -244,6 +244,69 @@ int BoundedSort(lua_State* L)
     return lua_error(L);
 }
 
+// ---- Coroutines -----------------------------------------------------------------------------
+// The watchdog learns which thread runs, so that a large value made in a coroutine arms that
+// coroutine's hook at once, as the main thread's.
+
+// Calls the function below the top count values with the thread entered; the values it
+// returns are left. Lua's own raised error travels on, with the line called from put before
+// the text when the function would have named it (text is its own message, or null for any).
+int CallEntered(lua_State* L, lua_State* thread, int count, const char* named)
+{
+    ScriptManager& scripts = ScriptManager::Instance();
+    scripts.EnterThread(thread);
+    const int status = lua_pcall(L, count, LUA_MULTRET, 0);
+    scripts.LeaveThread();
+    if (status == 0)
+        return lua_gettop(L);
+    if (lua_isstring(L, -1) && (!named || std::strcmp(lua_tostring(L, -1), named) == 0))
+    {
+        luaL_where(L, 1);
+        lua_insert(L, -2);
+        lua_concat(L, 2);
+    }
+    return lua_error(L);
+}
+
+// coroutine.resume (upvalue 1). A coroutine's errors come back as values; its own raise only.
+int WatchedResume(lua_State* L)
+{
+    lua_State* thread = lua_tothread(L, 1);
+    luaL_argcheck(L, thread, 1, "coroutine expected");
+    const int count = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    return CallEntered(L, thread, count, "too many arguments to resume");
+}
+
+// What coroutine.wrap made (upvalue 1) for its thread (upvalue 2): it puts the caller's line
+// before every text it raises.
+int WatchedWrapped(lua_State* L)
+{
+    const int count = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    return CallEntered(L, lua_tothread(L, lua_upvalueindex(2)), count, nullptr);
+}
+
+// coroutine.wrap (upvalue 1).
+int WatchedWrap(lua_State* L)
+{
+    luaL_argcheck(L, lua_isfunction(L, 1) && !lua_iscfunction(L, 1), 1, "Lua function expected");
+    lua_settop(L, 1);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, 1, 1);
+    // The made function keeps its thread as its first value.
+    if (lua_getupvalue(L, -1, 1) && lua_isthread(L, -1))
+    {
+        lua_pushcclosure(L, &WatchedWrapped, 2);
+        return 1;
+    }
+    lua_settop(L, 1);
+    return 1;
+}
+
 void SetFunction(lua_State* L, int table, const char* name, lua_CFunction function)
 {
     lua_pushcfunction(L, function);
@@ -274,6 +337,18 @@ void ScriptBounds::Install(lua_State* L)
     {
         ScriptPatterns::Install(L);
         SetFunction(L, lua_gettop(L), "rep", &BoundedRep);
+    }
+    lua_pop(L, 1);
+
+    lua_getfield(L, LUA_GLOBALSINDEX, LUA_COLIBNAME);
+    if (lua_istable(L, -1))
+    {
+        lua_getfield(L, -1, "resume");
+        lua_pushcclosure(L, &WatchedResume, 1);
+        lua_setfield(L, -2, "resume");
+        lua_getfield(L, -1, "wrap");
+        lua_pushcclosure(L, &WatchedWrap, 1);
+        lua_setfield(L, -2, "wrap");
     }
     lua_pop(L, 1);
 

@@ -225,6 +225,7 @@ ScriptManager::~ScriptManager()
     if (mState)
         lua_close(mState);
     mState = nullptr;
+    mThreads.clear();
 }
 
 bool ScriptManager::IsRunning() const
@@ -313,6 +314,7 @@ void ScriptManager::Close()
     mWatches.push_back(Watch{"closing the scripts", NowSeconds() + mTimeLimit, 0.0, {}});
     lua_close(mState);
     mState = nullptr;
+    mThreads.clear();
     const std::string stopText = std::move(mWatches.back().mStopText);
     mWatches.pop_back();
     if (!stopText.empty())
@@ -373,12 +375,14 @@ void* ScriptManager::Allocate(void* budget, void* block, size_t oldSize, size_t 
         memory.ForgetBlock(oldSize);
     if (memory.KeepBlock(newSize))
     {
-        // A larger value than any before: the script running in the main thread may work
-        // through it at once, so its hook looks at the clock more often from now on.
+        // A larger value than any before: the script running may work through it at once, so
+        // every thread on the way to it looks at the clock more often from now on. Threads
+        // waiting to be resumed are armed when they are.
         ScriptManager& scripts = Instance();
-        const int count = scripts.HookCount();
-        if (scripts.mState && lua_gethookcount(scripts.mState) > count)
-            lua_sethook(scripts.mState, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
+        if (scripts.mState)
+            scripts.ArmHook(scripts.mState);
+        for (lua_State* thread : scripts.mThreads)
+            scripts.ArmHook(thread);
     }
     return grown;
 }
@@ -404,6 +408,19 @@ void ScriptManager::MemoryBudget::ForgetBlock(size_t size)
         --mLargest;
     if (mLargest < kLargeBlockBits)
         mLargest = -1;
+}
+
+void ScriptManager::ArmHook(lua_State* thread) const
+{
+    const int count = HookCount();
+    if (lua_gethookcount(thread) > count)
+        lua_sethook(thread, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
+}
+
+void ScriptManager::EnterThread(lua_State* thread)
+{
+    ArmHook(thread);
+    mThreads.push_back(thread);
 }
 
 int ScriptManager::HookCount() const
@@ -456,7 +473,9 @@ void ScriptManager::RunFinaliser(lua_State* L, int function, int object)
     if (own)
         mWatches.push_back(Watch{"a finaliser", NowSeconds() + mTimeLimit, 0.0, {}});
     mMemory.mEnforced = true;
+    EnterThread(thread);
     const int status = lua_resume(thread, 1);
+    LeaveThread();
     mMemory.mEnforced = false;
     std::string stopText;
     if (own)

@@ -32,8 +32,9 @@ std::string Outcome(lua_State* state, const std::string& code)
 }
 } // namespace
 
-// The scripts' pattern functions and rep, rebuilt to count their work, give what Lua's own give.
-TEST_F(ScriptBoundsTest, PatternFunctionsAndRepGiveWhatLuasOwnGive)
+// The functions rebuilt or wrapped so the watchdog sees their work (patterns, rep, sort, the
+// coroutines) give what Lua's own give.
+TEST_F(ScriptBoundsTest, WatchedFunctionsGiveWhatLuasOwnGive)
 {
     std::unique_ptr<lua_State, void (*)(lua_State*)> plain(luaL_newstate(), &lua_close);
     luaL_openlibs(plain.get());
@@ -200,6 +201,30 @@ TEST_F(ScriptBoundsTest, PatternFunctionsAndRepGiveWhatLuasOwnGive)
         "string.find(('a'):rep(4000), ('a?'):rep(4000) .. '$')",
         "string.find(('ab'):rep(300), ('(a)'):rep(30))",
         "string.match(('x'):rep(100) .. 'y', '.-.-.-y')",
+        // Sorting and coroutines, watched as well, keep their results and messages.
+        "(function() local t = {3, 1, 2, 'x'} return pcall(table.sort, t) end)()",
+        "(function() local t = {'b', 'c', 'a'} table.sort(t) return table.concat(t) end)()",
+        "(function() local t = {3, 1, 2} table.sort(t, function(a, b) return a > b end) return table.concat(t) end)()",
+        "(function() local t = {} for i = 1, 50 do t[i] = 5 end table.sort(t, function() return true end) end)()",
+        "(function() local m = {__lt = function() return true end} local t = {} "
+        "for i = 1, 50 do t[i] = setmetatable({}, m) end table.sort(t) end)()",
+        "table.sort()",
+        "table.sort({}, 3)",
+        "table.sort({2, 1}, nil)",
+        "coroutine.wrap(function(a) return a, coroutine.yield(a + 1) end)(1)",
+        "coroutine.wrap(function() error('boom') end)()",
+        "coroutine.wrap(function() error(42) end)()",
+        "type(select(2, pcall(coroutine.wrap(function() error({}, 0) end))))",
+        "(function() local f = coroutine.wrap(function() end) f() return f() end)()",
+        "coroutine.wrap(print)",
+        "coroutine.wrap()",
+        "coroutine.resume(1)",
+        "coroutine.resume()",
+        "pcall(coroutine.resume)",
+        "(function() local co = coroutine.create(function(a) return coroutine.yield(a) * 2 end) "
+        "return coroutine.resume(co, 3), coroutine.resume(co, 4), coroutine.resume(co) end)()",
+        "coroutine.resume(coroutine.create(function() error('inside') end))",
+        "coroutine.resume(coroutine.running() or coroutine.create(print))",
     };
     // NOLINTEND(bugprone-suspicious-missing-comma)
     for (const char* code : cases)
