@@ -94,6 +94,7 @@ enum class Test : uint8_t
 {
     Any,
     Char,
+    Class,
     Map,
 };
 
@@ -102,7 +103,7 @@ struct Item
     Piece piece = Piece::Done;
     Repeat repeat = Repeat::Once;
     Test test = Test::Any;
-    unsigned char first = 0;  // Char: the character; Balanced: the opener; Again: the digit
+    unsigned char first = 0;  // Char: the character; Class: its letter; Balanced: the opener; Again: the digit
     unsigned char second = 0; // Balanced: the closer
     uint32_t index = 0;       // Map, Frontier: the map; Text: offset in the pattern; Fault: the text
     uint32_t length = 0;      // Text: how many characters
@@ -207,6 +208,8 @@ private:
             return true;
         case Test::Char:
             return c == item.first;
+        case Test::Class:
+            return ClassHolds(item.first, c);
         case Test::Map:
             return mMaps[item.index].Has(c);
         }
@@ -449,8 +452,8 @@ bool Work::Compile(lua_State* L, const char* text, size_t length)
                 const auto letter = static_cast<unsigned char>(p[i + 1]);
                 if (IsClassLetter(letter))
                 {
-                    item.test = Test::Map;
-                    item.index = ClassMap(letter);
+                    item.test = Test::Class;
+                    item.first = letter;
                 }
                 else
                 {
