@@ -68,17 +68,17 @@ struct CharMap
 // What one piece of a compiled pattern does.
 enum class Piece : uint8_t
 {
-    Text,     // characters the subject must hold here, as they are
-    Single,   // one character of a class, maybe repeated
-    Open,     // a capture starts
-    Position, // a capture of the position
-    Close,    // the innermost open capture ends
-    Balanced, // %bxy
-    Frontier, // %f[set]
-    Again,    // %0-%9: what a capture took, once more
-    End,      // '$' last: the subject ends here
-    Fault,    // malformed from here on: raises when a match gets here
-    Done,     // the whole pattern matched
+    Text,      // characters the subject must hold here, as they are
+    Character, // one character of a class, maybe repeated
+    Open,      // a capture starts
+    Position,  // a capture of the position
+    Close,     // the innermost open capture ends
+    Balanced,  // %bxy
+    Frontier,  // %f[set]
+    Again,     // %0-%9: what a capture took, once more
+    End,       // '$' last: the subject ends here
+    Fault,     // malformed from here on: raises when a match gets here
+    Done,      // the whole pattern matched
 };
 
 enum class Repeat : uint8_t
@@ -195,9 +195,9 @@ public:
     bool MatchAt(size_t at, size_t& end);
 
     // Pushes capture i of the last match; with no captures, i 0 is the whole match.
-    void PushCapture(int i, size_t from, size_t to) const;
+    void PushCaptured(int i, size_t from, size_t to) const;
     // Pushes every capture (or the whole match, when whole and there are none); returns how many.
-    int PushCaptures(size_t from, size_t to, bool whole) const;
+    int PushResults(size_t from, size_t to, bool whole) const;
 
 private:
     bool Accepts(const Item& item, unsigned char c) const
@@ -221,7 +221,7 @@ private:
     void AddText(size_t offset);
     void Add(const Item& item) { mItems.push_back(item); }
     void Push(uint32_t item, size_t at, size_t count);
-    bool Single(uint32_t index, const Item& item, size_t& at);
+    bool Repeated(uint32_t index, const Item& item, size_t& at);
     bool Holds(size_t at, const unsigned char* text, size_t length) const;
     bool GoBack(uint32_t& next, size_t& at);
 
@@ -420,7 +420,7 @@ bool Work::Compile(lua_State* L, const char* text, size_t length)
         else
         {
             // One character of a class, maybe repeated.
-            item.piece = Piece::Single;
+            item.piece = Piece::Character;
             size_t literal = n;
             if (c == '.')
             {
@@ -509,7 +509,7 @@ void Work::Push(uint32_t item, size_t at, size_t count)
     mChoices.push_back(Choice{item, mLevel, mTrail.size(), at, count});
 }
 
-bool Work::Single(uint32_t index, const Item& item, size_t& at)
+bool Work::Repeated(uint32_t index, const Item& item, size_t& at)
 {
     switch (item.repeat)
     {
@@ -641,8 +641,8 @@ bool Work::MatchAt(size_t at, size_t& end)
             if (ok)
                 at += item.length;
             break;
-        case Piece::Single:
-            ok = Single(index, item, at);
+        case Piece::Character:
+            ok = Repeated(index, item, at);
             break;
         case Piece::Open:
         case Piece::Position:
@@ -716,7 +716,7 @@ bool Work::MatchAt(size_t at, size_t& end)
     }
 }
 
-void Work::PushCapture(int i, size_t from, size_t to) const
+void Work::PushCaptured(int i, size_t from, size_t to) const
 {
     if (i >= mLevel)
     {
@@ -734,12 +734,12 @@ void Work::PushCapture(int i, size_t from, size_t to) const
         lua_pushlstring(mL, reinterpret_cast<const char*>(mSubject) + capture.start, size_t(capture.length));
 }
 
-int Work::PushCaptures(size_t from, size_t to, bool whole) const
+int Work::PushResults(size_t from, size_t to, bool whole) const
 {
     const int count = mLevel == 0 && whole ? 1 : mLevel;
     luaL_checkstack(mL, count, "too many captures");
     for (int i = 0; i < count; ++i)
-        PushCapture(i, from, to);
+        PushCaptured(i, from, to);
     return count;
 }
 
@@ -806,10 +806,10 @@ int Search(lua_State* L, bool find)
         if (work.MatchAt(at, end))
         {
             if (!find)
-                return work.PushCaptures(at, end, true);
+                return work.PushResults(at, end, true);
             lua_pushinteger(L, lua_Integer(at) + 1);
             lua_pushinteger(L, lua_Integer(end));
-            return work.PushCaptures(at, end, false) + 2;
+            return work.PushResults(at, end, false) + 2;
         }
         if (anchored || at >= length)
             break;
@@ -838,7 +838,7 @@ int GmatchNext(lua_State* L)
             // An empty match moves one on, or it would be found again.
             lua_pushinteger(L, lua_Integer(end == at ? end + 1 : end));
             lua_replace(L, lua_upvalueindex(4));
-            return work.PushCaptures(at, end, true);
+            return work.PushResults(at, end, true);
         }
     }
     return 0;
@@ -881,7 +881,7 @@ void AddTemplate(lua_State* L, const Work& work, luaL_Buffer* buffer, const char
         }
         else
         {
-            work.PushCapture(c - '1', from, to);
+            work.PushCaptured(c - '1', from, to);
             luaL_addvalue(buffer);
         }
     }
@@ -894,12 +894,12 @@ void AddReplacement(lua_State* L, const Work& work, luaL_Buffer* buffer, const c
     case LUA_TFUNCTION:
     {
         lua_pushvalue(L, 3);
-        const int count = work.PushCaptures(from, to, true);
+        const int count = work.PushResults(from, to, true);
         lua_call(L, count, 1);
         break;
     }
     case LUA_TTABLE:
-        work.PushCapture(0, from, to);
+        work.PushCaptured(0, from, to);
         lua_gettable(L, 3);
         break;
     default:
