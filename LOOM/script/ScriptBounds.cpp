@@ -244,6 +244,25 @@ int BoundedSort(lua_State* L)
     return lua_error(L);
 }
 
+// ---- collectgarbage ---------------------------------------------------------------------------
+
+// collectgarbage (upvalue 1) reading the clock after its work: a full collection of many small
+// values takes milliseconds of C work, and a loop of them goes on for seconds between two hooks.
+// Its arguments are checked here, so the messages name the caller as before.
+int WatchedCollect(lua_State* L)
+{
+    static const char* const options[] = {"stop", "restart",  "collect",    "count",
+                                          "step", "setpause", "setstepmul", nullptr};
+    luaL_checkoption(L, 1, "collect", options);
+    luaL_optint(L, 2, 0);
+    const int count = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, count, LUA_MULTRET);
+    ScriptManager::Instance().RaiseIfStopped(L);
+    return lua_gettop(L);
+}
+
 // ---- Coroutines -----------------------------------------------------------------------------
 // The watchdog learns which thread runs, so that a large value made in a coroutine arms that
 // coroutine's hook at once, as the main thread's.
@@ -339,6 +358,17 @@ void ScriptBounds::Install(lua_State* L)
         SetFunction(L, lua_gettop(L), "rep", &BoundedRep);
     }
     lua_pop(L, 1);
+
+    lua_getfield(L, LUA_GLOBALSINDEX, "collectgarbage");
+    if (lua_isfunction(L, -1))
+    {
+        lua_pushcclosure(L, &WatchedCollect, 1);
+        lua_setfield(L, LUA_GLOBALSINDEX, "collectgarbage");
+    }
+    else
+    {
+        lua_pop(L, 1);
+    }
 
     lua_getfield(L, LUA_GLOBALSINDEX, LUA_COLIBNAME);
     if (lua_istable(L, -1))

@@ -143,6 +143,8 @@ const Freeze kFreezes[] = {
     {"long strings compared in a coroutine",
      "coroutine.wrap(function() local a = ('a'):rep(5e7) while true do local _ = a < a end end)()",
      "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
+    {"full collections in a loop", "local h for i = 1, 1e6 do h = {h} end while true do collectgarbage() end",
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", true},
     {"pattern deeper than the C stack", "string.find(('a'):rep(150000), ('a?'):rep(150000) .. '$')",
      "Freeze.lua:2: pattern too complex</Message>", false},
     {"open of a FIFO", "local f = io.open('Pipe') f:read('*a')",

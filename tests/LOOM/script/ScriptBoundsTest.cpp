@@ -32,8 +32,8 @@ std::string Outcome(lua_State* state, const std::string& code)
 }
 } // namespace
 
-// The functions rebuilt or wrapped so the watchdog sees their work (patterns, rep, sort, the
-// coroutines) give what Lua's own give.
+// The functions rebuilt or wrapped so the watchdog sees their work (patterns, rep, sort,
+// collectgarbage, the coroutines) give what Lua's own give.
 TEST_F(ScriptBoundsTest, WatchedFunctionsGiveWhatLuasOwnGive)
 {
     std::unique_ptr<lua_State, void (*)(lua_State*)> plain(luaL_newstate(), &lua_close);
@@ -225,6 +225,12 @@ TEST_F(ScriptBoundsTest, WatchedFunctionsGiveWhatLuasOwnGive)
         "return coroutine.resume(co, 3), coroutine.resume(co, 4), coroutine.resume(co) end)()",
         "coroutine.resume(coroutine.create(function() error('inside') end))",
         "coroutine.resume(coroutine.running() or coroutine.create(print))",
+        "collectgarbage('x')",
+        "pcall(collectgarbage, 'x')",
+        "collectgarbage('step', 'y')",
+        "collectgarbage(nil, 3)",
+        "collectgarbage()",
+        "collectgarbage('count') > 0, type(collectgarbage('step')), collectgarbage('setpause', 200)",
     };
     // NOLINTEND(bugprone-suspicious-missing-comma)
     for (const char* code : cases)
