@@ -431,7 +431,7 @@ int ScriptManager::HookCount() const
     const int shift = kBytesPerLookBits - (mMemory.mLargest + 1);
     if (shift <= 0)
         return 1;
-    return shift >= 12 ? kHookCount : std::min(kHookCount, 1 << shift);
+    return std::min(kHookCount, 1 << std::min(shift, 30));
 }
 
 const char* ScriptManager::Overrun()
