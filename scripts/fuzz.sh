@@ -39,6 +39,7 @@ seed QTreeSettingsFuzz "$root/data/Config/QTree.xml"
 seed EngineConfigFuzz "$root/data/config.xml" "$data/config.xml"
 seed ConsoleLineFuzz "$root"/fuzz/corpus/console_line/*
 seed LuaGFuzz "$root"/fuzz/corpus/lua_g/*
+seed PatternFuzz "$root"/fuzz/corpus/pattern/*
 # Written by our model tool: lmfgen --x fuzz/corpus/x_mesh
 seed XMeshFuzz "$root"/fuzz/corpus/x_mesh/*
 seed WidgetFileFuzz "$data"/gui/*.xml "$data"/gui/*.bin

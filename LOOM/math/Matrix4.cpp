@@ -3,8 +3,10 @@
 #include "LOOM/math/Plane.h"
 #include "LOOM/math/Quat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 Matrix4::Matrix4(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13, float m20,
                  float m21, float m22, float m23, float m30, float m31, float m32, float m33)
@@ -84,45 +86,48 @@ Matrix4 Matrix4::Transposed() const
 
 bool Matrix4::Inverse(Matrix4& out) const
 {
-    // Cofactor expansion through 2 x 2 sub-determinants, in double to keep near-singular
-    // camera matrices usable.
-    double a[16];
-    for (int i = 0; i < 16; ++i)
-        a[i] = m[i];
+    // Gauss-Jordan elimination on [M | I] with partial pivoting, in double to keep
+    // near-singular camera matrices usable.
+    double a[4][8];
+    double largest = 0.0;
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col)
+        {
+            a[row][col] = m[row * 4 + col];
+            a[row][col + 4] = row == col ? 1.0 : 0.0;
+            if (!std::isfinite(a[row][col]))
+                return false;
+            largest = std::max(largest, std::fabs(a[row][col]));
+        }
+    // Rounding leaves a singular matrix pivots of a few ulps instead of zero.
+    const double tiny = largest * 0x1p-44;
 
-    const double s0 = a[0] * a[5] - a[4] * a[1];
-    const double s1 = a[0] * a[6] - a[4] * a[2];
-    const double s2 = a[0] * a[7] - a[4] * a[3];
-    const double s3 = a[1] * a[6] - a[5] * a[2];
-    const double s4 = a[1] * a[7] - a[5] * a[3];
-    const double s5 = a[2] * a[7] - a[6] * a[3];
-    const double c5 = a[10] * a[15] - a[14] * a[11];
-    const double c4 = a[9] * a[15] - a[13] * a[11];
-    const double c3 = a[9] * a[14] - a[13] * a[10];
-    const double c2 = a[8] * a[15] - a[12] * a[11];
-    const double c1 = a[8] * a[14] - a[12] * a[10];
-    const double c0 = a[8] * a[13] - a[12] * a[9];
+    for (int col = 0; col < 4; ++col)
+    {
+        int pivot = col;
+        for (int row = col + 1; row < 4; ++row)
+            if (std::fabs(a[row][col]) > std::fabs(a[pivot][col]))
+                pivot = row;
+        if (!(std::fabs(a[pivot][col]) > tiny))
+            return false;
+        if (pivot != col)
+            std::swap(a[pivot], a[col]);
+        const double scale = 1.0 / a[col][col];
+        for (double& value : a[col])
+            value *= scale;
+        for (int row = 0; row < 4; ++row)
+        {
+            const double factor = a[row][col];
+            if (row == col || factor == 0.0)
+                continue;
+            for (int k = 0; k < 8; ++k)
+                a[row][k] -= factor * a[col][k];
+        }
+    }
 
-    const double det = s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
-    if (det == 0.0 || !std::isfinite(det))
-        return false;
-    const double inv = 1.0 / det;
-
-    const double r[16] = {
-        (a[5] * c5 - a[6] * c4 + a[7] * c3) * inv,     (-a[1] * c5 + a[2] * c4 - a[3] * c3) * inv,
-        (a[13] * s5 - a[14] * s4 + a[15] * s3) * inv,  (-a[9] * s5 + a[10] * s4 - a[11] * s3) * inv,
-
-        (-a[4] * c5 + a[6] * c2 - a[7] * c1) * inv,    (a[0] * c5 - a[2] * c2 + a[3] * c1) * inv,
-        (-a[12] * s5 + a[14] * s2 - a[15] * s1) * inv, (a[8] * s5 - a[10] * s2 + a[11] * s1) * inv,
-
-        (a[4] * c4 - a[5] * c2 + a[7] * c0) * inv,     (-a[0] * c4 + a[1] * c2 - a[3] * c0) * inv,
-        (a[12] * s4 - a[13] * s2 + a[15] * s0) * inv,  (-a[8] * s4 + a[9] * s2 - a[11] * s0) * inv,
-
-        (-a[4] * c3 + a[5] * c1 - a[6] * c0) * inv,    (a[0] * c3 - a[1] * c1 + a[2] * c0) * inv,
-        (-a[12] * s3 + a[13] * s1 - a[14] * s0) * inv, (a[8] * s3 - a[9] * s1 + a[10] * s0) * inv,
-    };
-    for (int i = 0; i < 16; ++i)
-        out.m[i] = float(r[i]);
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col)
+            out.m[row * 4 + col] = float(a[row][col + 4]);
     return true;
 }
 

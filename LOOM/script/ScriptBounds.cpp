@@ -1,6 +1,6 @@
 #include "LOOM/script/ScriptBounds.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <lua.hpp>
 
 #include "LOOM/script/ScriptManager.h"
+#include "LOOM/script/ScriptPatterns.h"
 #include "LOOM/script/ScriptTypes.h"
 
 // Lua raises by longjmp: nothing here keeps a C++ object with a destructor alive across a call
@@ -15,8 +16,8 @@
 
 namespace {
 
-// Pattern steps between two looks at the watchdog's clock.
-constexpr unsigned kStepsPerCheck = 4096;
+// Bytes compared by a sort between two looks at the watchdog's clock.
+constexpr size_t kComparedPerCheck = size_t(1) << 20;
 
 // ---- Handlers -------------------------------------------------------------------------------
 
@@ -195,563 +196,134 @@ int BoundedRep(lua_State* L)
     return 1;
 }
 
-// ---- Patterns -------------------------------------------------------------------------------
-// Lua 5.1's pattern matching, counting its steps: a backtracking pattern can take longer than
-// any time limit inside one call, where the hook never runs.
+// ---- table.sort -----------------------------------------------------------------------------
 
-constexpr char kEscape = '%';
-constexpr const char* kSpecials = "^$*+?.([%-";
-constexpr int kMaxCaptures = 32;
-constexpr ptrdiff_t kCapUnfinished = -1;
-constexpr ptrdiff_t kCapPosition = -2;
+size_t gCompared = 0;
 
-struct MatchState
+// The order table.sort uses without an order function, with the bytes it compares counted: the
+// sort compares in C, where the hook never runs, and two long strings take milliseconds.
+int CountedLess(lua_State* L)
 {
-    const char* srcInit;
-    const char* srcEnd;
-    lua_State* L;
-    int level;
-    unsigned steps;
-    struct
+    size_t cost = 1;
+    if (lua_type(L, 1) == LUA_TSTRING && lua_type(L, 2) == LUA_TSTRING)
+        cost += std::min(lua_objlen(L, 1), lua_objlen(L, 2));
+    gCompared += cost;
+    if (gCompared >= kComparedPerCheck)
     {
-        const char* init;
-        ptrdiff_t len;
-    } capture[kMaxCaptures];
-};
-
-int Uchar(char c) { return static_cast<unsigned char>(c); }
-
-void Step(MatchState* ms)
-{
-    if (++ms->steps % kStepsPerCheck == 0)
-        ScriptManager::Instance().RaiseIfStopped(ms->L);
-}
-
-const char* Match(MatchState* ms, const char* s, const char* p);
-
-int CheckCapture(MatchState* ms, int l)
-{
-    l -= '1';
-    if (l < 0 || l >= ms->level || ms->capture[l].len == kCapUnfinished)
-        return luaL_error(ms->L, "invalid capture index");
-    return l;
-}
-
-int CaptureToClose(MatchState* ms)
-{
-    int level = ms->level;
-    for (level--; level >= 0; level--)
-        if (ms->capture[level].len == kCapUnfinished)
-            return level;
-    return luaL_error(ms->L, "invalid pattern capture");
-}
-
-const char* ClassEnd(MatchState* ms, const char* p)
-{
-    switch (*p++)
-    {
-    case kEscape:
-        if (*p == '\0')
-            luaL_error(ms->L, "malformed pattern (ends with '%%')");
-        return p + 1;
-    case '[':
-        if (*p == '^')
-            p++;
-        do
-        {
-            if (*p == '\0')
-                luaL_error(ms->L, "malformed pattern (missing ']')");
-            if (*(p++) == kEscape && *p != '\0')
-                p++;
-        } while (*p != ']');
-        return p + 1;
-    default:
-        return p;
+        gCompared = 0;
+        ScriptManager::Instance().RaiseIfStopped(L);
     }
-}
-
-int MatchClass(int c, int cl)
-{
-    int res = 0;
-    switch (std::tolower(cl))
-    {
-    case 'a':
-        res = std::isalpha(c);
-        break;
-    case 'c':
-        res = std::iscntrl(c);
-        break;
-    case 'd':
-        res = std::isdigit(c);
-        break;
-    case 'l':
-        res = std::islower(c);
-        break;
-    case 'p':
-        res = std::ispunct(c);
-        break;
-    case 's':
-        res = std::isspace(c);
-        break;
-    case 'u':
-        res = std::isupper(c);
-        break;
-    case 'w':
-        res = std::isalnum(c);
-        break;
-    case 'x':
-        res = std::isxdigit(c);
-        break;
-    case 'z':
-        res = (c == 0);
-        break;
-    default:
-        return cl == c;
-    }
-    return std::islower(cl) ? res : !res;
-}
-
-int MatchBracketClass(int c, const char* p, const char* ec)
-{
-    int sig = 1;
-    if (*(p + 1) == '^')
-    {
-        sig = 0;
-        p++;
-    }
-    while (++p < ec)
-    {
-        if (*p == kEscape)
-        {
-            p++;
-            if (MatchClass(c, Uchar(*p)))
-                return sig;
-        }
-        else if (*(p + 1) == '-' && p + 2 < ec)
-        {
-            p += 2;
-            if (Uchar(*(p - 2)) <= c && c <= Uchar(*p))
-                return sig;
-        }
-        else if (Uchar(*p) == c)
-            return sig;
-    }
-    return !sig;
-}
-
-int SingleMatch(int c, const char* p, const char* ep)
-{
-    switch (*p)
-    {
-    case '.':
-        return 1;
-    case kEscape:
-        return MatchClass(c, Uchar(*(p + 1)));
-    case '[':
-        return MatchBracketClass(c, p, ep - 1);
-    default:
-        return Uchar(*p) == c;
-    }
-}
-
-const char* MatchBalance(MatchState* ms, const char* s, const char* p)
-{
-    if (*p == 0 || *(p + 1) == 0)
-        luaL_error(ms->L, "unbalanced pattern");
-    if (*s != *p)
-        return nullptr;
-    const char b = *p;
-    const char e = *(p + 1);
-    int cont = 1;
-    while (++s < ms->srcEnd)
-    {
-        // Linear, but from every start of a long subject.
-        Step(ms);
-        if (*s == e)
-        {
-            if (--cont == 0)
-                return s + 1;
-        }
-        else if (*s == b)
-            cont++;
-    }
-    return nullptr;
-}
-
-const char* MaxExpand(MatchState* ms, const char* s, const char* p, const char* ep)
-{
-    ptrdiff_t i = 0;
-    while (s + i < ms->srcEnd && SingleMatch(Uchar(*(s + i)), p, ep))
-    {
-        Step(ms);
-        i++;
-    }
-    while (i >= 0)
-    {
-        const char* res = Match(ms, s + i, ep + 1);
-        if (res)
-            return res;
-        i--;
-    }
-    return nullptr;
-}
-
-const char* MinExpand(MatchState* ms, const char* s, const char* p, const char* ep)
-{
-    for (;;)
-    {
-        const char* res = Match(ms, s, ep + 1);
-        if (res)
-            return res;
-        if (s < ms->srcEnd && SingleMatch(Uchar(*s), p, ep))
-            s++;
-        else
-            return nullptr;
-    }
-}
-
-const char* StartCapture(MatchState* ms, const char* s, const char* p, ptrdiff_t what)
-{
-    const int level = ms->level;
-    if (level >= kMaxCaptures)
-        luaL_error(ms->L, "too many captures");
-    ms->capture[level].init = s;
-    ms->capture[level].len = what;
-    ms->level = level + 1;
-    const char* res = Match(ms, s, p);
-    if (!res)
-        ms->level--;
-    return res;
-}
-
-const char* EndCapture(MatchState* ms, const char* s, const char* p)
-{
-    const int l = CaptureToClose(ms);
-    ms->capture[l].len = s - ms->capture[l].init;
-    const char* res = Match(ms, s, p);
-    if (!res)
-        ms->capture[l].len = kCapUnfinished;
-    return res;
-}
-
-const char* MatchCapture(MatchState* ms, const char* s, int l)
-{
-    l = CheckCapture(ms, l);
-    const size_t len = size_t(ms->capture[l].len);
-    if (size_t(ms->srcEnd - s) >= len && std::memcmp(ms->capture[l].init, s, len) == 0)
-        return s + len;
-    return nullptr;
-}
-
-const char* Match(MatchState* ms, const char* s, const char* p)
-{
-    Step(ms);
-    for (;;)
-    {
-        switch (*p)
-        {
-        case '(':
-            if (*(p + 1) == ')')
-                return StartCapture(ms, s, p + 2, kCapPosition);
-            return StartCapture(ms, s, p + 1, kCapUnfinished);
-        case ')':
-            return EndCapture(ms, s, p + 1);
-        case '\0':
-            return s;
-        case '$':
-            if (*(p + 1) == '\0')
-                return s == ms->srcEnd ? s : nullptr;
-            break;
-        case kEscape:
-            if (*(p + 1) == 'b')
-            {
-                s = MatchBalance(ms, s, p + 2);
-                if (!s)
-                    return nullptr;
-                p += 4;
-                continue;
-            }
-            if (*(p + 1) == 'f')
-            {
-                p += 2;
-                if (*p != '[')
-                    luaL_error(ms->L, "missing '[' after '%%f' in pattern");
-                const char* ep = ClassEnd(ms, p);
-                const char previous = s == ms->srcInit ? '\0' : *(s - 1);
-                if (MatchBracketClass(Uchar(previous), p, ep - 1) || !MatchBracketClass(Uchar(*s), p, ep - 1))
-                    return nullptr;
-                p = ep;
-                continue;
-            }
-            if (std::isdigit(Uchar(*(p + 1))))
-            {
-                s = MatchCapture(ms, s, Uchar(*(p + 1)));
-                if (!s)
-                    return nullptr;
-                p += 2;
-                continue;
-            }
-            break;
-        default:
-            break;
-        }
-        // A single-character class, maybe with a repetition.
-        const char* ep = ClassEnd(ms, p);
-        const bool m = s < ms->srcEnd && SingleMatch(Uchar(*s), p, ep);
-        switch (*ep)
-        {
-        case '?':
-        {
-            const char* res = nullptr;
-            if (m && (res = Match(ms, s + 1, ep + 1)) != nullptr)
-                return res;
-            p = ep + 1;
-            continue;
-        }
-        case '*':
-            return MaxExpand(ms, s, p, ep);
-        case '+':
-            return m ? MaxExpand(ms, s + 1, p, ep) : nullptr;
-        case '-':
-            return MinExpand(ms, s, p, ep);
-        default:
-            if (!m)
-                return nullptr;
-            s++;
-            p = ep;
-            continue;
-        }
-    }
-}
-
-void PushOneCapture(MatchState* ms, int i, const char* s, const char* e)
-{
-    if (i >= ms->level)
-    {
-        if (i == 0)
-            lua_pushlstring(ms->L, s, size_t(e - s));
-        else
-            luaL_error(ms->L, "invalid capture index");
-        return;
-    }
-    const ptrdiff_t l = ms->capture[i].len;
-    if (l == kCapUnfinished)
-        luaL_error(ms->L, "unfinished capture");
-    if (l == kCapPosition)
-        lua_pushinteger(ms->L, ms->capture[i].init - ms->srcInit + 1);
-    else
-        lua_pushlstring(ms->L, ms->capture[i].init, size_t(l));
-}
-
-int PushCaptures(MatchState* ms, const char* s, const char* e)
-{
-    const int levels = (ms->level == 0 && s) ? 1 : ms->level;
-    luaL_checkstack(ms->L, levels, "too many captures");
-    for (int i = 0; i < levels; i++)
-        PushOneCapture(ms, i, s, e);
-    return levels;
-}
-
-void InitState(MatchState* ms, lua_State* L, const char* s, size_t length)
-{
-    ms->L = L;
-    ms->srcInit = s;
-    ms->srcEnd = s + length;
-    ms->level = 0;
-    ms->steps = 0;
-}
-
-ptrdiff_t StartAt(lua_Integer pos, size_t length)
-{
-    if (pos < 0)
-        pos += lua_Integer(length) + 1;
-    return pos >= 0 ? ptrdiff_t(pos) : 0;
-}
-
-int FindAux(lua_State* L, bool find)
-{
-    size_t l1 = 0, l2 = 0;
-    const char* s = luaL_checklstring(L, 1, &l1);
-    const char* p = luaL_checklstring(L, 2, &l2);
-    ptrdiff_t init = StartAt(luaL_optinteger(L, 3, 1), l1) - 1;
-    if (init < 0)
-        init = 0;
-    else if (size_t(init) > l1)
-        init = ptrdiff_t(l1);
-    if (find && (lua_toboolean(L, 4) || std::strpbrk(p, kSpecials) == nullptr))
-    {
-        // memmem is linear, where a naive search is not.
-        const void* found = l2 == 0 ? s + init : memmem(s + init, l1 - size_t(init), p, l2);
-        if (found)
-        {
-            const ptrdiff_t at = static_cast<const char*>(found) - s;
-            lua_pushinteger(L, at + 1);
-            lua_pushinteger(L, at + ptrdiff_t(l2));
-            return 2;
-        }
-    }
-    else
-    {
-        MatchState ms;
-        const bool anchor = *p == '^';
-        if (anchor)
-            p++;
-        const char* s1 = s + init;
-        InitState(&ms, L, s, l1);
-        do
-        {
-            ms.level = 0;
-            const char* res = Match(&ms, s1, p);
-            if (res)
-            {
-                if (find)
-                {
-                    lua_pushinteger(L, s1 - s + 1);
-                    lua_pushinteger(L, res - s);
-                    return PushCaptures(&ms, nullptr, nullptr) + 2;
-                }
-                return PushCaptures(&ms, s1, res);
-            }
-        } while (s1++ < ms.srcEnd && !anchor);
-    }
-    lua_pushnil(L);
+    lua_pushboolean(L, lua_lessthan(L, 1, 2));
     return 1;
 }
 
-int BoundedFind(lua_State* L) { return FindAux(L, true); }
-
-int BoundedMatch(lua_State* L) { return FindAux(L, false); }
-
-int GmatchStep(lua_State* L)
+// table.sort (upvalue 1) with CountedLess for a missing order function. Its arguments are
+// checked here, so the messages name the caller as before.
+int BoundedSort(lua_State* L)
 {
-    MatchState ms;
-    size_t length = 0;
-    const char* s = lua_tolstring(L, lua_upvalueindex(1), &length);
-    const char* p = lua_tostring(L, lua_upvalueindex(2));
-    InitState(&ms, L, s, length);
-    for (const char* src = s + size_t(lua_tointeger(L, lua_upvalueindex(3))); src <= ms.srcEnd; src++)
-    {
-        ms.level = 0;
-        const char* e = Match(&ms, src, p);
-        if (e)
-        {
-            lua_Integer next = e - s;
-            if (e == src)
-                next++;
-            lua_pushinteger(L, next);
-            lua_replace(L, lua_upvalueindex(3));
-            return PushCaptures(&ms, src, e);
-        }
-    }
-    return 0;
-}
-
-int BoundedGmatch(lua_State* L)
-{
-    luaL_checkstring(L, 1);
-    luaL_checkstring(L, 2);
+    luaL_checktype(L, 1, LUA_TTABLE);
+    if (!lua_isnoneornil(L, 2))
+        luaL_checktype(L, 2, LUA_TFUNCTION);
     lua_settop(L, 2);
-    lua_pushinteger(L, 0);
-    lua_pushcclosure(L, &GmatchStep, 3);
+    if (lua_isnil(L, 2))
+    {
+        lua_pushcfunction(L, &CountedLess);
+        lua_replace(L, 2);
+    }
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    if (lua_pcall(L, 2, 0, 0) == 0)
+        return 0;
+    // Sort's own error names the line it was called from; called from here, it names none.
+    if (lua_type(L, -1) == LUA_TSTRING && std::strcmp(lua_tostring(L, -1), "invalid order function for sorting") == 0)
+    {
+        luaL_where(L, 1);
+        lua_insert(L, -2);
+        lua_concat(L, 2);
+    }
+    return lua_error(L);
+}
+
+// ---- collectgarbage ---------------------------------------------------------------------------
+
+// collectgarbage (upvalue 1) reading the clock after its work: a full collection of many small
+// values takes milliseconds of C work, and a loop of them goes on for seconds between two hooks.
+// Its arguments are checked here, so the messages name the caller as before.
+int WatchedCollect(lua_State* L)
+{
+    static const char* const options[] = {"stop", "restart",  "collect",    "count",
+                                          "step", "setpause", "setstepmul", nullptr};
+    luaL_checkoption(L, 1, "collect", options);
+    luaL_optint(L, 2, 0);
+    const int count = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, count, LUA_MULTRET);
+    ScriptManager::Instance().RaiseIfStopped(L);
+    return lua_gettop(L);
+}
+
+// ---- Coroutines -----------------------------------------------------------------------------
+// The watchdog learns which thread runs, so that a large value made in a coroutine arms that
+// coroutine's hook at once, as the main thread's.
+
+// Calls the function below the top count values with the thread entered; the values it
+// returns are left. Lua's own raised error travels on, with the line called from put before
+// the text when the function would have named it (text is its own message, or null for any).
+int CallEntered(lua_State* L, lua_State* thread, int count, const char* named)
+{
+    ScriptManager& scripts = ScriptManager::Instance();
+    scripts.EnterThread(thread);
+    const int status = lua_pcall(L, count, LUA_MULTRET, 0);
+    scripts.LeaveThread();
+    if (status == 0)
+        return lua_gettop(L);
+    if (lua_isstring(L, -1) && (!named || std::strcmp(lua_tostring(L, -1), named) == 0))
+    {
+        luaL_where(L, 1);
+        lua_insert(L, -2);
+        lua_concat(L, 2);
+    }
+    return lua_error(L);
+}
+
+// coroutine.resume (upvalue 1). A coroutine's errors come back as values; its own raise only.
+int WatchedResume(lua_State* L)
+{
+    lua_State* thread = lua_tothread(L, 1);
+    luaL_argcheck(L, thread, 1, "coroutine expected");
+    const int count = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    return CallEntered(L, thread, count, "too many arguments to resume");
+}
+
+// What coroutine.wrap made (upvalue 1) for its thread (upvalue 2): it puts the caller's line
+// before every text it raises.
+int WatchedWrapped(lua_State* L)
+{
+    const int count = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    return CallEntered(L, lua_tothread(L, lua_upvalueindex(2)), count, nullptr);
+}
+
+// coroutine.wrap (upvalue 1).
+int WatchedWrap(lua_State* L)
+{
+    luaL_argcheck(L, lua_isfunction(L, 1) && !lua_iscfunction(L, 1), 1, "Lua function expected");
+    lua_settop(L, 1);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, 1, 1);
+    // The made function keeps its thread as its first value.
+    if (lua_getupvalue(L, -1, 1) && lua_isthread(L, -1))
+    {
+        lua_pushcclosure(L, &WatchedWrapped, 2);
+        return 1;
+    }
+    lua_settop(L, 1);
     return 1;
-}
-
-void AddString(MatchState* ms, luaL_Buffer* b, const char* s, const char* e)
-{
-    size_t l = 0;
-    const char* news = lua_tolstring(ms->L, 3, &l);
-    for (size_t i = 0; i < l; i++)
-    {
-        if (news[i] != kEscape)
-            luaL_addchar(b, news[i]);
-        else
-        {
-            i++;
-            if (!std::isdigit(Uchar(news[i])))
-                luaL_addchar(b, news[i]);
-            else if (news[i] == '0')
-                luaL_addlstring(b, s, size_t(e - s));
-            else
-            {
-                PushOneCapture(ms, news[i] - '1', s, e);
-                luaL_addvalue(b);
-            }
-        }
-    }
-}
-
-void AddValue(MatchState* ms, luaL_Buffer* b, const char* s, const char* e)
-{
-    lua_State* L = ms->L;
-    switch (lua_type(L, 3))
-    {
-    case LUA_TNUMBER:
-    case LUA_TSTRING:
-        AddString(ms, b, s, e);
-        return;
-    case LUA_TFUNCTION:
-    {
-        lua_pushvalue(L, 3);
-        const int n = PushCaptures(ms, s, e);
-        lua_call(L, n, 1);
-        break;
-    }
-    case LUA_TTABLE:
-        PushOneCapture(ms, 0, s, e);
-        lua_gettable(L, 3);
-        break;
-    default:
-        break;
-    }
-    if (!lua_toboolean(L, -1))
-    {
-        lua_pop(L, 1);
-        lua_pushlstring(L, s, size_t(e - s));
-    }
-    else if (!lua_isstring(L, -1))
-        luaL_error(L, "invalid replacement value (a %s)", luaL_typename(L, -1));
-    luaL_addvalue(b);
-}
-
-int BoundedGsub(lua_State* L)
-{
-    size_t srcl = 0;
-    const char* src = luaL_checklstring(L, 1, &srcl);
-    const char* p = luaL_checkstring(L, 2);
-    const int tr = lua_type(L, 3);
-    const lua_Integer maxS = luaL_optinteger(L, 4, lua_Integer(srcl) + 1);
-    const bool anchor = *p == '^';
-    if (anchor)
-        p++;
-    lua_Integer n = 0;
-    luaL_argcheck(L, tr == LUA_TNUMBER || tr == LUA_TSTRING || tr == LUA_TFUNCTION || tr == LUA_TTABLE, 3,
-                  "string/function/table expected");
-    MatchState ms;
-    luaL_Buffer b;
-    luaL_buffinit(L, &b);
-    InitState(&ms, L, src, srcl);
-    while (n < maxS)
-    {
-        ms.level = 0;
-        const char* e = Match(&ms, src, p);
-        if (e)
-        {
-            n++;
-            AddValue(&ms, &b, src, e);
-        }
-        if (e && e > src)
-            src = e;
-        else if (src < ms.srcEnd)
-            luaL_addchar(&b, *src++);
-        else
-            break;
-        if (anchor)
-            break;
-    }
-    luaL_addlstring(&b, src, size_t(ms.srcEnd - src));
-    luaL_pushresult(&b);
-    lua_pushinteger(L, n);
-    return 2;
 }
 
 void SetFunction(lua_State* L, int table, const char* name, lua_CFunction function)
@@ -782,17 +354,40 @@ void ScriptBounds::Install(lua_State* L)
     lua_getfield(L, LUA_GLOBALSINDEX, LUA_STRLIBNAME);
     if (lua_istable(L, -1))
     {
-        const int table = lua_gettop(L);
-        SetFunction(L, table, "find", &BoundedFind);
-        SetFunction(L, table, "match", &BoundedMatch);
-        SetFunction(L, table, "gmatch", &BoundedGmatch);
-        lua_getfield(L, table, "gfind");
-        const bool gfind = lua_isfunction(L, -1);
+        ScriptPatterns::Install(L);
+        SetFunction(L, lua_gettop(L), "rep", &BoundedRep);
+    }
+    lua_pop(L, 1);
+
+    lua_getfield(L, LUA_GLOBALSINDEX, "collectgarbage");
+    if (lua_isfunction(L, -1))
+    {
+        lua_pushcclosure(L, &WatchedCollect, 1);
+        lua_setfield(L, LUA_GLOBALSINDEX, "collectgarbage");
+    }
+    else
+    {
         lua_pop(L, 1);
-        if (gfind)
-            SetFunction(L, table, "gfind", &BoundedGmatch);
-        SetFunction(L, table, "gsub", &BoundedGsub);
-        SetFunction(L, table, "rep", &BoundedRep);
+    }
+
+    lua_getfield(L, LUA_GLOBALSINDEX, LUA_COLIBNAME);
+    if (lua_istable(L, -1))
+    {
+        lua_getfield(L, -1, "resume");
+        lua_pushcclosure(L, &WatchedResume, 1);
+        lua_setfield(L, -2, "resume");
+        lua_getfield(L, -1, "wrap");
+        lua_pushcclosure(L, &WatchedWrap, 1);
+        lua_setfield(L, -2, "wrap");
+    }
+    lua_pop(L, 1);
+
+    lua_getfield(L, LUA_GLOBALSINDEX, LUA_TABLIBNAME);
+    if (lua_istable(L, -1))
+    {
+        lua_getfield(L, -1, "sort");
+        lua_pushcclosure(L, &BoundedSort, 1);
+        lua_setfield(L, -2, "sort");
     }
     lua_pop(L, 1);
 

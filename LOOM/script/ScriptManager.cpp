@@ -1,6 +1,7 @@
 #include "LOOM/script/ScriptManager.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -36,6 +37,12 @@ namespace {
 constexpr const char* kInitScript = "Scripts/Init.lua";
 // Instructions between two looks at the watchdog's clock: a few microseconds of script.
 constexpr int kHookCount = 4096;
+// One instruction can work through a whole value in C (compare two strings, shift a table's
+// elements): while large values live, the clock is read often enough that the instructions
+// between two looks cannot touch more than this many bytes (a fraction of a second).
+constexpr int kBytesPerLookBits = 28;
+// Blocks from this size on are counted by size.
+constexpr int kLargeBlockBits = 12;
 
 double NowSeconds()
 {
@@ -218,6 +225,7 @@ ScriptManager::~ScriptManager()
     if (mState)
         lua_close(mState);
     mState = nullptr;
+    mThreads.clear();
 }
 
 bool ScriptManager::IsRunning() const
@@ -239,6 +247,8 @@ void ScriptManager::Init()
 
     mMemory.mUsed = 0;
     mMemory.mEnforced = false;
+    mMemory.mLarge.fill(0);
+    mMemory.mLargest = -1;
     lua_State* L = lua_newstate(&ScriptManager::Allocate, &mMemory);
     if (!L)
     {
@@ -247,7 +257,7 @@ void ScriptManager::Init()
     }
     lua_atpanic(L, &Panic);
     // Threads made by the scripts take the hook over from this one.
-    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
+    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, HookCount());
     mState = L;
     if (!mCallParams)
     {
@@ -304,6 +314,7 @@ void ScriptManager::Close()
     mWatches.push_back(Watch{"closing the scripts", NowSeconds() + mTimeLimit, 0.0, {}});
     lua_close(mState);
     mState = nullptr;
+    mThreads.clear();
     const std::string stopText = std::move(mWatches.back().mStopText);
     mWatches.pop_back();
     if (!stopText.empty())
@@ -349,6 +360,8 @@ void* ScriptManager::Allocate(void* budget, void* block, size_t oldSize, size_t 
     {
         std::free(block);
         memory.mUsed = kept;
+        if (block)
+            memory.ForgetBlock(oldSize);
         return nullptr;
     }
     // Shrinking must never fail; growing past the cap does, and Lua raises its memory error.
@@ -358,7 +371,67 @@ void* ScriptManager::Allocate(void* budget, void* block, size_t oldSize, size_t 
     if (!grown)
         return nullptr;
     memory.mUsed = kept + newSize;
+    if (block)
+        memory.ForgetBlock(oldSize);
+    if (memory.KeepBlock(newSize))
+    {
+        // A larger value than any before: the script running may work through it at once, so
+        // every thread on the way to it looks at the clock more often from now on. Threads
+        // waiting to be resumed are armed when they are.
+        ScriptManager& scripts = Instance();
+        if (scripts.mState)
+            scripts.ArmHook(scripts.mState);
+        for (lua_State* thread : scripts.mThreads)
+            scripts.ArmHook(thread);
+    }
     return grown;
+}
+
+bool ScriptManager::MemoryBudget::KeepBlock(size_t size)
+{
+    const int bits = int(std::bit_width(size)) - 1;
+    if (bits < kLargeBlockBits)
+        return false;
+    ++mLarge[size_t(bits)];
+    if (bits <= mLargest)
+        return false;
+    mLargest = bits;
+    return true;
+}
+
+void ScriptManager::MemoryBudget::ForgetBlock(size_t size)
+{
+    const int bits = int(std::bit_width(size)) - 1;
+    if (bits < kLargeBlockBits || --mLarge[size_t(bits)] != 0 || bits != mLargest)
+        return;
+    while (mLargest >= kLargeBlockBits && mLarge[size_t(mLargest)] == 0)
+        --mLargest;
+    if (mLargest < kLargeBlockBits)
+        mLargest = -1;
+}
+
+void ScriptManager::ArmHook(lua_State* thread) const
+{
+    const int count = HookCount();
+    if (lua_gethookcount(thread) > count)
+        lua_sethook(thread, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
+}
+
+void ScriptManager::EnterThread(lua_State* thread)
+{
+    ArmHook(thread);
+    mThreads.push_back(thread);
+}
+
+int ScriptManager::HookCount() const
+{
+    if (mMemory.mLargest < 0)
+        return kHookCount;
+    // A block of the largest size class holds fewer than 2^(largest + 1) bytes.
+    const int shift = kBytesPerLookBits - (mMemory.mLargest + 1);
+    if (shift <= 0)
+        return 1;
+    return std::min(kHookCount, 1 << std::min(shift, 30));
 }
 
 const char* ScriptManager::Overrun()
@@ -400,7 +473,9 @@ void ScriptManager::RunFinaliser(lua_State* L, int function, int object)
     if (own)
         mWatches.push_back(Watch{"a finaliser", NowSeconds() + mTimeLimit, 0.0, {}});
     mMemory.mEnforced = true;
+    EnterThread(thread);
     const int status = lua_resume(thread, 1);
+    LeaveThread();
     mMemory.mEnforced = false;
     std::string stopText;
     if (own)
@@ -434,8 +509,9 @@ void ScriptManager::WatchdogHook(lua_State* L, lua_Debug*)
     const char* stop = Instance().Overrun();
     if (!stop)
     {
-        if (lua_gethookcount(L) != kHookCount)
-            lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, kHookCount);
+        const int count = Instance().HookCount();
+        if (lua_gethookcount(L) != count)
+            lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
         return;
     }
     // From now on every instruction raises again, so a script's own pcall cannot keep the call.
@@ -469,7 +545,7 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
     mWatches.pop_back();
     if (!mWatches.empty())
         mWatches.back().mDeadline += NowSeconds() - mWatches.back().mPausedAt;
-    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : kHookCount);
+    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : HookCount());
     if (!stopText.empty())
     {
         // No handler reports it: a handler runs no script code once the call is being stopped.

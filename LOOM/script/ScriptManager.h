@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,10 @@ public:
     const char* WatchdogStop() { return Overrun(); }
     // Raises the watchdog's error in L when the watched call must stop now.
     void RaiseIfStopped(lua_State* L);
+    // Around running a coroutine (resumed by a script, or a finaliser's thread): its hook is
+    // armed for the values that live now, and a larger value made while it runs arms it again.
+    void EnterThread(lua_State* thread);
+    void LeaveThread() { mThreads.pop_back(); }
     // Runs a script's finaliser (function at index, called with the value at object) from the
     // collector, which runs finalisers with the hook off: in a thread of its own, where the hook
     // is on, held to the limits. Never raises: the collector may run inside engine code.
@@ -171,6 +176,10 @@ private:
     ScriptResult ProtectedCall(int nargs, const std::string& label);
     static void WatchdogHook(lua_State* L, lua_Debug* ar);
     static void* Allocate(void* budget, void* block, size_t oldSize, size_t newSize);
+    // Instructions between two calls of the hook: fewer while large values live.
+    int HookCount() const;
+    // Lowers the thread's hook count to HookCount, never raises it (a call being stopped has 1).
+    void ArmHook(lua_State* thread) const;
     // The error text when the innermost watched call must stop now, else null.
     const char* Overrun();
 
@@ -189,6 +198,12 @@ private:
         size_t mUsed = 0;
         size_t mCap = kDefaultMemoryCap;
         bool mEnforced = false;
+        // Live large blocks by the power of two at or below their size, and the largest such
+        // power with any (-1 for none). KeepBlock is true when a block is larger than all others.
+        std::array<uint32_t, 64> mLarge{};
+        int mLargest = -1;
+        bool KeepBlock(size_t size);
+        void ForgetBlock(size_t size);
     };
 
     lua_State* mState = nullptr;
@@ -206,4 +221,6 @@ private:
     double mTimeLimit = kDefaultTimeLimit;
     MemoryBudget mMemory;
     std::vector<Watch> mWatches;
+    // The coroutines entered, the running one last; the main thread is not among them.
+    std::vector<lua_State*> mThreads;
 };
