@@ -638,7 +638,8 @@ constexpr Rect kField{0, 60, 800, 540};
 // Under a window manager, "Fullscreen" makes the window fill the screen with the frame stretched
 // over it, and the pointer goes on pointing where the frame is drawn: Play is clicked where it
 // is drawn on the full screen, Level 1 where it is drawn in the window after "Fullscreen" again.
-// In the level the pointer on each outermost column and row of the window scrolls the view.
+// In the level the pointer on each outermost column and row of the window scrolls the view, and
+// back in the menus the pointer is drawn everywhere again.
 TEST_F(DesktopPlayUnderWindowManager, PointerFollowsThroughFullScreenAndEveryWindowEdgeScrolls)
 {
     Game& game = *mGame;
@@ -683,8 +684,21 @@ TEST_F(DesktopPlayUnderWindowManager, PointerFollowsThroughFullScreenAndEveryWin
         const Bmp moved = game.Until([&](const Bmp& shot) { return PixelsChanged(still, shot, kField) > 40000; });
         EXPECT_GT(PixelsChanged(still, moved, kField), 40000u) << "the pointer on the " << e.edge << " edge";
     }
-    rest();
-    ASSERT_NO_FATAL_FAILURE(Command("exit", 1));
+
+    // Out of the level by its menus: the start window draws the pointer off its panel too, where
+    // the level drew the claw instead.
+    game.Key("Escape");
+    game.Click(at(kQuit));
+    game.Click(at(kLeave));
+    ASSERT_TRUE(game.WaitFor("Level over: YOU QUIT!", 1));
+    game.Click(at(kMenu));
+    ASSERT_TRUE(game.WaitFor(kStarted, 2)) << "back to the menus";
+    const Point offPanel{60, 420};
+    game.Do("mousemove " + std::to_string(at(offPanel).x) + " " + std::to_string(at(offPanel).y));
+    const Bmp menu = game.Shot();
+    EXPECT_GT(PixelsNear(menu, Rect{offPanel.x, offPanel.y, offPanel.x + 16, offPanel.y + 16}, 0xFFFFFF), 10u)
+        << "the pointer off the start window's panel";
+    game.Click(at(kExit));
     EXPECT_EQ(game.Exit(Game::kLimit), 0) << game.Stderr();
     EXPECT_EQ(Errors(game.Log()), std::vector<std::string>{});
 }
