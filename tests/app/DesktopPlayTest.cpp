@@ -593,15 +593,15 @@ TEST_F(DesktopPlay, FirstLevelWonBySpikesDroppedByMouse)
 
 namespace {
 
-// The program on a screen larger than its window, under a window manager: "Fullscreen" asks the
-// manager to make the window fill the screen, and back in a window the manager places it.
-class DesktopPlayUnderWindowManager : public DesktopPlay
+// The program on a screen larger than its window, under a window manager or on the bare X
+// server: "Fullscreen" makes the window fill the screen either way.
+class DesktopPlayFullScreen : public DesktopPlay, public ::testing::WithParamInterface<bool>
 {
 protected:
-    DesktopPlayUnderWindowManager()
+    DesktopPlayFullScreen()
     {
         mScreen = "1024x768";
-        mWindowManager = true;
+        mWindowManager = GetParam();
     }
 
     // Until the main window has the place and size: the manager may show it in between.
@@ -635,18 +635,18 @@ constexpr Rect kField{0, 60, 800, 540};
 
 } // namespace
 
-// Under a window manager, "Fullscreen" makes the window fill the screen with the frame stretched
-// over it, and the pointer goes on pointing where the frame is drawn: Play is clicked where it
-// is drawn on the full screen, Level 1 where it is drawn in the window after "Fullscreen" again.
+// "Fullscreen" makes the window fill the screen with the frame stretched over it, and the pointer
+// goes on pointing where the frame is drawn: Play is clicked where it is drawn on the full
+// screen, Level 1 where it is drawn in the window after "Fullscreen" again.
 // In the level the pointer on each outermost column and row of the window scrolls the view, and
 // back in the menus the pointer is drawn everywhere again.
-TEST_F(DesktopPlayUnderWindowManager, PointerFollowsThroughFullScreenAndEveryWindowEdgeScrolls)
+TEST_P(DesktopPlayFullScreen, PointerFollowsThroughFullScreenAndEveryWindowEdgeScrolls)
 {
     Game& game = *mGame;
     ASSERT_NO_FATAL_FAILURE(Command("Fullscreen", 1));
-    ASSERT_TRUE(WaitForWindow(Point{0, 0}, 1024, 768)) << "the window manager made the window fill the screen";
-    // A hand on the mouse moves it more than once: the manager may swallow the first motion
-    // while it changes the window.
+    ASSERT_TRUE(WaitForWindow(Point{0, 0}, 1024, 768)) << "the window fills the screen";
+    // A hand on the mouse moves it more than once: a window manager may swallow the first
+    // motion while it changes the window.
     game.Do("mousemove 10 10");
     game.Click(Point{kPlay.x * 1024 / 800, kPlay.y * 768 / 600});
     ASSERT_NO_FATAL_FAILURE(Command("Fullscreen", 2));
@@ -702,3 +702,8 @@ TEST_F(DesktopPlayUnderWindowManager, PointerFollowsThroughFullScreenAndEveryWin
     EXPECT_EQ(game.Exit(Game::kLimit), 0) << game.Stderr();
     EXPECT_EQ(Errors(game.Log()), std::vector<std::string>{});
 }
+
+INSTANTIATE_TEST_SUITE_P(Display, DesktopPlayFullScreen, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "UnderAWindowManager" : "WithoutAWindowManager");
+                         });
