@@ -40,9 +40,10 @@ public:
             const std::string number = std::to_string(n);
             if (fs::exists("/tmp/.X11-unix/X" + number) || fs::exists("/tmp/.X" + number + "-lock"))
                 continue;
-            mServer = std::make_unique<ChildProcess>("exec Xvfb :" + number + " -screen 0 " + screen +
-                                                     "x24 -nolisten tcp -r -ardelay 65000 > '" + dir.Path("xvfb.txt") +
-                                                     "' 2>&1");
+            std::string command = "exec Xvfb :" + number;
+            command += " -screen 0 " + screen;
+            command += "x24 -nolisten tcp -r -ardelay 65000 > '" + dir.Path("xvfb.txt") + "' 2>&1";
+            mServer = std::make_unique<ChildProcess>(command);
             // Up once it answers; a display taken meanwhile ends the server.
             if (WaitUntil(
                     [&] {
