@@ -99,9 +99,14 @@ void DisplayControl::ResetWith(const DeviceDesc& previous, const char* failText)
     GraphicsDevice& device = *mLoom.GetDevice();
     DeviceDesc& present = mLoom.GetScene()->mPresent;
     mLoom.OnDeviceLost();
+    const std::string refusal = device.ResetRefusal(present);
     if (!device.Reset(present))
     {
-        Console::Instance().Log(failText, LogGeneral);
+        const std::string why = refusal.empty()
+            ? "the device could not make a back buffer of " + std::to_string(present.mWidth) + " x " +
+                std::to_string(present.mHeight) + " with " + std::to_string(present.mSamples) + " samples a pixel"
+            : refusal;
+        Console::Instance().Log(std::string(failText) + ": " + why + "; the previous settings stay", LogGeneral);
         present = previous;
         mLoom.GetToggles().mVSync = previous.mVSync;
         if (!device.Reset(present) && AssertFailedString("SUCCEEDED(hr)", "GraphicsLoom", __LINE__, "Device Failure"))

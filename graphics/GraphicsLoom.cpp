@@ -525,12 +525,13 @@ void GraphicsLoom::SetEffectGlobals()
 
 void GraphicsLoom::HandScreenToInput()
 {
+    // The pointer stays absolute in a full screen too: the window fills the screen and the
+    // frame is stretched over it, so the pointer's place maps onto the frame as in a window.
+    // Relative motion would leave the drawn pointer behind wherever the pointer is placed
+    // rather than pushed (tablets, remote desktops, pointer warps); that mode is the input
+    // settings' choice alone.
     if (IOLoom* io = IOLoom::Instance())
-    {
         io->SetScreenSize(GetScreenWidth(), GetScreenHeight());
-        if (mDevice)
-            io->SetRelativeMouse(!mScene->mPresent.mWindowed);
-    }
 }
 
 void GraphicsLoom::OnDeviceLost()

@@ -204,15 +204,23 @@ void IOLoom::SetMouseSensitivity(float sensitivity)
         mSensitivity = sensitivity;
 }
 
-void IOLoom::WindowScale(uint32_t windowId, double& scaleX, double& scaleY) const
+bool IOLoom::MainWindowSize(uint32_t windowId, int& width, int& height) const
 {
-    scaleX = scaleY = 1.0;
     // Only the main window shows the frame; a position in any other is taken as it is.
     SDL_Window* window = PlatformWindow::GetHandle();
     if (!window || windowId == 0 || windowId != SDL_GetWindowID(window))
-        return;
-    int width = 0, height = 0;
+        return false;
+    width = height = 0;
     SDL_GetWindowSize(window, &width, &height);
+    return true;
+}
+
+void IOLoom::WindowScale(uint32_t windowId, double& scaleX, double& scaleY) const
+{
+    scaleX = scaleY = 1.0;
+    int width = 0, height = 0;
+    if (!MainWindowSize(windowId, width, height))
+        return;
     if (width > 0 && mScreenWidth > 0)
         scaleX = static_cast<double>(mScreenWidth) / width;
     if (height > 0 && mScreenHeight > 0)
@@ -221,13 +229,18 @@ void IOLoom::WindowScale(uint32_t windowId, double& scaleX, double& scaleY) cons
 
 void IOLoom::ScreenPointer(int& x, int& y) const
 {
-    double scaleX = 1.0, scaleY = 1.0;
-    WindowScale(mSeenWindow, scaleX, scaleY);
-    const auto place = [](int seen, double scale, int size) {
-        return static_cast<int>(std::clamp(std::floor(seen * scale), 0.0, static_cast<double>(std::max(size, 0))));
+    int width = 0, height = 0;
+    const bool inMain = MainWindowSize(mSeenWindow, width, height);
+    // The window's first and last pixels are the frame's, whatever the stretch, so the
+    // outermost row and column of the window are the frame's outermost too.
+    const auto place = [inMain](int seen, int window, int size) {
+        double at = seen;
+        if (inMain && window > 1 && size > 0)
+            at = std::round(seen * static_cast<double>(size - 1) / (window - 1));
+        return static_cast<int>(std::clamp(at, 0.0, static_cast<double>(std::max(size, 0))));
     };
-    x = place(mSeenX, scaleX, mScreenWidth);
-    y = place(mSeenY, scaleY, mScreenHeight);
+    x = place(mSeenX, width, mScreenWidth);
+    y = place(mSeenY, height, mScreenHeight);
 }
 
 void IOLoom::SetRelativeMouse(bool relative)

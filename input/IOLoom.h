@@ -69,7 +69,7 @@ public:
 
     // The mouse position is clamped to 0..width and 0..height; the graphics loom sets them. The
     // frame is stretched over the window whatever its size, so a position in the window is
-    // scaled from the window's current size to this one.
+    // scaled from the window's current size to this one, its last pixel to the frame's last.
     void SetScreenSize(int width, int height);
     int GetScreenWidth() const { return mScreenWidth; }
     int GetScreenHeight() const { return mScreenHeight; }
@@ -94,6 +94,8 @@ private:
     void ResetState();
     // The table entry of a key name; null for an unknown name, which is reported once.
     const KeyName* LookUpKey(const std::string& name) const;
+    // The main window's size, when the window is the main one.
+    bool MainWindowSize(uint32_t windowId, int& width, int& height) const;
     // The screen's pixels per pixel of the main window, across and down: 1 for any other window.
     void WindowScale(uint32_t windowId, double& scaleX, double& scaleY) const;
     // The pointer last seen, in screen pixels, clamped to the screen.

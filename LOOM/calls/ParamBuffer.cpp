@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "LOOM/calls/DamageInfo.h"
 #include "LOOM/console/Console.h"
 
 namespace {
@@ -22,16 +23,61 @@ std::vector<std::unique_ptr<ParamBlock>>& Blocks()
 }
 } // namespace
 
+namespace {
+// A parameter's type as a person reads it; records by their own names.
+std::string ParamTypeName(uint8_t code)
+{
+    switch (code)
+    {
+    case ParamUInt:
+        return "uint";
+    case ParamInt:
+        return "int";
+    case ParamFloat:
+        return "float";
+    case ParamDouble:
+        return "double";
+    case TypeByte:
+        return "byte";
+    case ParamBool:
+        return "bool";
+    case ParamString:
+        return "string";
+    case ParamCog:
+        return "cog";
+    case ParamVector:
+        return "vector";
+    case ParamQuat:
+        return "quat";
+    case ParamColor:
+        return "color";
+    case kDamageInfoCode:
+        return "DamageInfo";
+    case TypeConfig:
+        return "DisplaySettings";
+    case TypeCollisionData:
+        return "CollisionData";
+    default:
+    {
+        static const char kDigits[] = "0123456789ABCDEF";
+        return std::string("type 0x") + kDigits[code >> 4] + kDigits[code & 0xF];
+    }
+    }
+}
+} // namespace
+
 std::string SignatureText(uint32_t signature)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    do
+    if (signature == 0)
+        return "(none)";
+    std::string text = "(";
+    for (; signature != 0; signature >>= 8)
     {
-        text.insert(text.begin(), kDigits[signature & 0xF]);
-        signature >>= 4;
-    } while (signature != 0);
-    return "0x" + text;
+        text += ParamTypeName(uint8_t(signature & 0xFF));
+        if (signature > 0xFF)
+            text += ", ";
+    }
+    return text + ")";
 }
 
 ParamBuffer& ParamBuffer::operator=(ParamBuffer&& other) noexcept

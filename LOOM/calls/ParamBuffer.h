@@ -289,7 +289,7 @@ struct RecordParamTraits
     }
 };
 
-// "0x6A6A": a signature as the log shows it.
+// "(string, vector)": a signature as the log shows it, its parameters' types in order.
 std::string SignatureText(uint32_t signature);
 
 // The signature a call with these parameter types carries: one code per byte, first lowest.

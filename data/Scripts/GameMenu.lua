@@ -7,6 +7,9 @@ MainMenu = G.CreateAt("GameMainMenu", Vector3(0, 0, 0))
 if MainMenu == nil then
     return
 end
+-- A level draws the pointer only over the GUI, the claw standing for it over the field; the
+-- menus after it draw it everywhere again.
+G.OnlyShowMouseOnGui(false)
 
 Levels = {
     { Script = "Scripts/Levels/L1.lua", Title = "Level 1: The Gap" },

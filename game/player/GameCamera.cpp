@@ -96,12 +96,13 @@ void GameCamera::Update()
     }
     if (mMoveEnabled)
     {
+        // The pointer stays on the frame's pixels: the last row and column are its far edges.
         const int x = MouseX();
         const int y = MouseY();
         const float forward =
-            Count(CharHeld('W'), KeyHeld("Up"), y < 1) - Count(CharHeld('S'), KeyHeld("Down"), y > ScreenHeight() - 1);
+            Count(CharHeld('W'), KeyHeld("Up"), y < 1) - Count(CharHeld('S'), KeyHeld("Down"), y >= ScreenHeight() - 1);
         const float sideways = Count(CharHeld('A'), KeyHeld("Left"), x < 1) -
-            Count(CharHeld('D'), KeyHeld("Right"), x > ScreenWidth() - 1);
+            Count(CharHeld('D'), KeyHeld("Right"), x >= ScreenWidth() - 1);
         if (forward != 0.0f || sideways != 0.0f)
         {
             Move(sideways, forward);

@@ -839,6 +839,16 @@ private:
             return;
         if (!desc.mWindowed)
         {
+            // Without a window manager the request alone leaves the window as it was on the
+            // screen, while SDL takes it for the screen's size: the frame would be stretched for
+            // a window that is not there. Laid over the screen first, it fills it either way.
+            SDL_Rect screen{};
+            const int display = SDL_GetWindowDisplayIndex(mWindow);
+            if (display >= 0 && SDL_GetDisplayBounds(display, &screen) == 0 && screen.w > 0 && screen.h > 0)
+            {
+                SDL_SetWindowPosition(mWindow, screen.x, screen.y);
+                SDL_SetWindowSize(mWindow, screen.w, screen.h);
+            }
             SDL_SetWindowFullscreen(mWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
             return;
         }

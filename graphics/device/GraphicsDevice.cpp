@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 int32_t AttributeLocation(VertexSemantic semantic, uint8_t index)
 {
@@ -111,11 +112,21 @@ int32_t GpuProgram::FindUniform(const std::string& name) const
     return -1;
 }
 
-bool GraphicsDevice::CanReset(const DeviceDesc& desc) const
+std::string GraphicsDevice::ResetRefusal(const DeviceDesc& desc) const
 {
-    return desc.mWidth > 0 && desc.mHeight > 0 && desc.mWidth <= mCaps.mMaxTextureSize &&
-        desc.mHeight <= mCaps.mMaxTextureSize && desc.mSamples >= 0 && desc.mSamples <= mCaps.mMaxSamples;
+    const std::string size = std::to_string(desc.mWidth) + " x " + std::to_string(desc.mHeight);
+    if (desc.mWidth <= 0 || desc.mHeight <= 0)
+        return "a back buffer of " + size + " has no pixels";
+    if (desc.mWidth > mCaps.mMaxTextureSize || desc.mHeight > mCaps.mMaxTextureSize)
+        return "a back buffer of " + size + " is larger than the device's largest, " +
+            std::to_string(mCaps.mMaxTextureSize) + " x " + std::to_string(mCaps.mMaxTextureSize);
+    if (desc.mSamples < 0 || desc.mSamples > mCaps.mMaxSamples)
+        return std::to_string(desc.mSamples) + " samples a pixel are more than the device's " +
+            std::to_string(mCaps.mMaxSamples);
+    return {};
 }
+
+bool GraphicsDevice::CanReset(const DeviceDesc& desc) const { return ResetRefusal(desc).empty(); }
 
 bool DeviceLoss::AtPresent()
 {

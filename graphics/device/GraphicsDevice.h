@@ -421,6 +421,8 @@ public:
     // New back-buffer size, samples, swap interval and window mode. False (nothing changed)
     // when the device refuses the settings.
     virtual bool Reset(const DeviceDesc& desc) = 0;
+    // Why Reset would refuse the settings out of hand; empty when it may try them.
+    std::string ResetRefusal(const DeviceDesc& desc) const;
     // False when the device is lost (the frame was not shown).
     virtual bool Present() = 0;
     DeviceLoss& Loss() { return mLoss; }

@@ -27,21 +27,23 @@ bool Installed(const char* tool)
     return std::system(("command -v " + std::string(tool) + " > /dev/null 2>&1").c_str()) == 0;
 }
 
-// A virtual X display of the window's size, with a player at its mouse and keyboard: every
-// event goes through the X server as a person's would.
+// A virtual X display of the window's size (or of the size given, with a window manager when
+// asked), with a player at its mouse and keyboard: every event goes through the X server as a
+// person's would.
 class Desktop
 {
 public:
-    explicit Desktop(const TempDir& dir)
+    explicit Desktop(const TempDir& dir, const std::string& screen = "800x600", bool windowManager = false)
     {
         for (int tries = 0, n = 60 + int(getpid() % 300); tries < 40 && mDisplay < 0; ++tries, ++n)
         {
             const std::string number = std::to_string(n);
             if (fs::exists("/tmp/.X11-unix/X" + number) || fs::exists("/tmp/.X" + number + "-lock"))
                 continue;
-            mServer = std::make_unique<ChildProcess>("exec Xvfb :" + number +
-                                                     " -screen 0 800x600x24 -nolisten tcp -r -ardelay 65000 > '" +
-                                                     dir.Path("xvfb.txt") + "' 2>&1");
+            std::string command = "exec Xvfb :" + number;
+            command += " -screen 0 " + screen;
+            command += "x24 -nolisten tcp -r -ardelay 65000 > '" + dir.Path("xvfb.txt") + "' 2>&1";
+            mServer = std::make_unique<ChildProcess>(command);
             // Up once it answers; a display taken meanwhile ends the server.
             if (WaitUntil(
                     [&] {
@@ -55,9 +57,38 @@ public:
             else
                 mServer.reset();
         }
+        if (mDisplay >= 0 && windowManager)
+        {
+            // With no key of its own: its usual set takes Print Screen for itself. Up once it has
+            // run its start-up command.
+            const std::string config = dir.Write("openbox.xml",
+                                                 "<?xml version=\"1.0\"?>\n"
+                                                 "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">"
+                                                 "<keyboard></keyboard><mouse></mouse></openbox_config>\n");
+            const std::string up = dir.Path("wm-up.txt");
+            mManager = std::make_unique<ChildProcess>("DISPLAY=" + Name() + " exec openbox --config-file '" + config +
+                                                      "' --startup 'touch \"" + up + "\"' > '" +
+                                                      dir.Path("openbox.txt") + "' 2>&1");
+            if (!WaitUntil([&] { return fs::exists(up) || !mManager->Running(); }, 60.0, 0.1) || !mManager->Running())
+                mDisplay = -1;
+        }
     }
 
     bool Up() const { return mDisplay >= 0; }
+
+    // What the tool prints.
+    std::string Ask(const std::string& arguments) const
+    {
+        std::string out;
+        if (FILE* pipe = popen(("DISPLAY=" + Name() + " xdotool " + arguments + " 2> /dev/null").c_str(), "r"))
+        {
+            char buffer[256];
+            while (const size_t n = fread(buffer, 1, sizeof(buffer), pipe))
+                out.append(buffer, n);
+            pclose(pipe);
+        }
+        return out;
+    }
     std::string Name() const { return ":" + std::to_string(mDisplay); }
 
     void Tool(const std::string& arguments) const
@@ -67,6 +98,8 @@ public:
 
 private:
     std::unique_ptr<ChildProcess> mServer;
+    // Ends before the server it runs on.
+    std::unique_ptr<ChildProcess> mManager;
     int mDisplay = -1;
 };
 
@@ -304,8 +337,11 @@ protected:
     {
         if (!Installed("Xvfb") || !Installed("xdotool"))
             GTEST_SKIP() << "Xvfb or xdotool is missing (scripts/deps.sh installs both): the desktop run is skipped";
+        if (mWindowManager && !Installed("openbox"))
+            GTEST_SKIP()
+                << "openbox is missing (scripts/deps.sh installs it): the run under a window manager is skipped";
         fs::copy(LOOM_TEST_DATA "/../../data", mDir, fs::copy_options::recursive);
-        mDesktop = std::make_unique<Desktop>(mTemp);
+        mDesktop = std::make_unique<Desktop>(mTemp, mScreen, mWindowManager);
         ASSERT_TRUE(mDesktop->Up()) << TempDir::Read(mTemp.Path("xvfb.txt"));
         mGame = std::make_unique<Game>(mDir, *mDesktop);
         ASSERT_TRUE(mGame->WaitFor(kStarted, 1)) << mGame->Stderr();
@@ -340,6 +376,9 @@ protected:
         EXPECT_EQ(Errors(mGame->Log()), std::vector<std::string>{});
     }
 
+    // The display: its size, and whether a window manager runs on it.
+    std::string mScreen = "800x600";
+    bool mWindowManager = false;
     TempDir mTemp;
     const fs::path mDir = mTemp.Path("game");
     std::unique_ptr<Desktop> mDesktop;
@@ -637,3 +676,120 @@ TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
     ASSERT_TRUE(game.WaitFor("Level over: YOU QUIT!", 1)) << "the in-game menu";
     LeaveByTheMenus(2);
 }
+
+namespace {
+
+// The program on a screen larger than its window, under a window manager or on the bare X
+// server: "Fullscreen" makes the window fill the screen either way.
+class DesktopPlayFullScreen : public DesktopPlay, public ::testing::WithParamInterface<bool>
+{
+protected:
+    DesktopPlayFullScreen()
+    {
+        mScreen = "1024x768";
+        mWindowManager = GetParam();
+    }
+
+    // Until the main window has the place and size: the manager may show it in between.
+    bool WaitForWindow(Point origin, int width, int height)
+    {
+        const std::regex geometry("Position: (-?[0-9]+),(-?[0-9]+)[^\\n]*\\n\\s*Geometry: ([0-9]+)x([0-9]+)");
+        return WaitUntil(
+            [&] {
+                const std::string out = mDesktop->Ask("search --onlyvisible --name '^Kestrane$' getwindowgeometry %@");
+                std::smatch m;
+                return std::regex_search(out, m, geometry) && std::stoi(m[1].str()) == origin.x &&
+                    std::stoi(m[2].str()) == origin.y && std::stoi(m[3].str()) == width &&
+                    std::stoi(m[4].str()) == height;
+            },
+            Game::kLimit, 0.1);
+    }
+
+    // A console command typed into the console's line with the console shut (Enter opens the
+    // line): once the command is in the log the keys are the game's again, Print Screen too.
+    void Command(const std::string& line, size_t times)
+    {
+        mGame->Send("key Return");
+        mGame->Send("type '" + line + "'");
+        mGame->Send("key Return");
+        ASSERT_TRUE(mGame->WaitFor("<Message>]" + line + "</Message>", times)) << line;
+    }
+};
+
+// The field of the level's view, under the HUD and over the trap bar.
+constexpr Rect kField{0, 60, 800, 540};
+
+} // namespace
+
+// "Fullscreen" makes the window fill the screen with the frame stretched over it, and the pointer
+// goes on pointing where the frame is drawn: Play is clicked where it is drawn on the full
+// screen, Level 1 where it is drawn in the window after "Fullscreen" again.
+// In the level the pointer on each outermost column and row of the window scrolls the view, and
+// back in the menus the pointer is drawn everywhere again.
+TEST_P(DesktopPlayFullScreen, PointerFollowsThroughFullScreenAndEveryWindowEdgeScrolls)
+{
+    Game& game = *mGame;
+    ASSERT_NO_FATAL_FAILURE(Command("Fullscreen", 1));
+    ASSERT_TRUE(WaitForWindow(Point{0, 0}, 1024, 768)) << "the window fills the screen";
+    // A hand on the mouse moves it more than once: a window manager may swallow the first
+    // motion while it changes the window.
+    game.Do("mousemove 10 10");
+    game.Click(Point{kPlay.x * 1024 / 800, kPlay.y * 768 / 600});
+    ASSERT_NO_FATAL_FAILURE(Command("Fullscreen", 2));
+    // Back in a window of the frame's size, centred on the screen.
+    const Point origin{(1024 - 800) / 2, (768 - 600) / 2};
+    ASSERT_TRUE(WaitForWindow(origin, 800, 600)) << "back in a window";
+    const auto at = [&](Point p) { return Point{origin.x + p.x, origin.y + p.y}; };
+    game.Do("mousemove " + std::to_string(at(kRest).x) + " " + std::to_string(at(kRest).y));
+    game.Click(at(kPlay));
+    ASSERT_TRUE(game.WaitFor(kLoaded, 1)) << "Play on the full screen and Level 1 in the window";
+
+    game.Click(at(kGoalStart));
+    const auto rest = [&] { game.Do("mousemove " + std::to_string(at(kRest).x) + " " + std::to_string(at(kRest).y)); };
+    rest();
+    game.Until([](const Bmp& shot) { return PixelsNear(shot, kGoalPanel, 0x181B29) < 2000; });
+    const struct
+    {
+        Point p;
+        const char* edge;
+    } edges[] = {{{799, 300}, "right"}, {{0, 300}, "left"}, {{400, 599}, "bottom"}, {{400, 0}, "top"}};
+    for (const auto& e : edges)
+    {
+        // The view still, then the pointer on the edge.
+        rest();
+        Bmp still = game.Shot();
+        for (int tries = 0; tries < 40; ++tries)
+        {
+            const Bmp next = game.Shot();
+            const bool settled = PixelsChanged(still, next, kField) < 2000;
+            still = next;
+            if (settled)
+                break;
+        }
+        game.Do("mousemove " + std::to_string(at(e.p).x) + " " + std::to_string(at(e.p).y));
+        const Bmp moved = game.Until([&](const Bmp& shot) { return PixelsChanged(still, shot, kField) > 40000; });
+        EXPECT_GT(PixelsChanged(still, moved, kField), 40000u) << "the pointer on the " << e.edge << " edge";
+    }
+
+    // Out of the level by its menus: the start window draws the pointer off its panel too, where
+    // the level drew the claw instead.
+    game.Key("Escape");
+    game.Click(at(kQuit));
+    game.Click(at(kLeave));
+    ASSERT_TRUE(game.WaitFor("Level over: YOU QUIT!", 1));
+    game.Click(at(kMenu));
+    ASSERT_TRUE(game.WaitFor(kStarted, 2)) << "back to the menus";
+    const Point offPanel{60, 420};
+    game.Do("mousemove " + std::to_string(at(offPanel).x) + " " + std::to_string(at(offPanel).y));
+    const Bmp menu = game.Shot();
+    EXPECT_GT(PixelsNear(menu, Rect{offPanel.x, offPanel.y, offPanel.x + 16, offPanel.y + 16}, 0xFFFFFF), 10u)
+        << "the pointer off the start window's panel";
+    game.Click(at(kExit));
+    EXPECT_EQ(game.Exit(Game::kLimit), 0) << game.Stderr();
+    EXPECT_EQ(Errors(game.Log()), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Display, DesktopPlayFullScreen, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "UnderAWindowManager" : "WithoutAWindowManager");
+                         });

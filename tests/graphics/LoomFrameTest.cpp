@@ -117,7 +117,9 @@ TEST_F(LoomFrame, SetResolutionTypedInTheConsole)
         {"SetResolution 1024", 800, 600, "SetResolution: expected a width and a height in pixels"},
         {"SetResolution wide tall", 800, 600, "SetResolution: expected a width and a height in pixels"},
         {"SetResolution 1024.5 768", 800, 600, "SetResolution: expected a width and a height in pixels"},
-        {"SetResolution 0 0", 800, 600, "Resolution Change Failed"},
+        {"SetResolution 0 0", 800, 600, "Resolution Change Failed: a back buffer of 0 x 0 has no pixels"},
+        {"SetResolution 99999 99999", 800, 600,
+         "Resolution Change Failed: a back buffer of 99999 x 99999 is larger than the device's largest, "},
     };
     for (const auto& c : cases)
     {

@@ -58,6 +58,7 @@ TEST_F(IOLoomWindow, EverythingInsideOneFrameArrives)
 
 // The frame is stretched over the window: a pointer in a window the window manager resized (or
 // a full screen) lands on the pixel of the frame drawn under it, and clicks land where it points.
+// The window's outermost pixels are the frame's, stretched larger or smaller.
 TEST_F(IOLoomWindow, ThePointerIsScaledFromTheWindowsSizeToTheScreens)
 {
     SDL_Window* window = mWindow->GetMainWindow();
@@ -67,8 +68,9 @@ TEST_F(IOLoomWindow, ThePointerIsScaledFromTheWindowsSizeToTheScreens)
     {
         int windowWidth, windowHeight, x, y, expectX, expectY;
     } cases[] = {
-        {800, 600, 400, 158, 400, 158}, {1024, 768, 512, 202, 400, 157}, {1024, 768, 1023, 767, 799, 599},
-        {400, 300, 200, 79, 400, 158},  {1280, 600, 640, 300, 400, 300}, {1024, 768, 2000, -5, 800, 0},
+        {800, 600, 400, 158, 400, 158}, {1024, 768, 512, 202, 400, 158}, {1024, 768, 1023, 767, 799, 599},
+        {400, 300, 200, 79, 401, 158},  {400, 300, 399, 299, 799, 599},  {400, 300, 0, 0, 0, 0},
+        {801, 601, 800, 600, 799, 599}, {1280, 600, 640, 300, 400, 300}, {1024, 768, 2000, -5, 800, 0},
     };
     for (const auto& c : cases)
     {

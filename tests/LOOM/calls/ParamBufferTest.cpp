@@ -334,6 +334,10 @@ TEST(ParamBuffer, SignatureOfShapes)
     EXPECT_EQ((MakeSignature<std::string, std::string, int32_t>()), 0x656A6Au);
     EXPECT_EQ((MakeSignature<float, float, float>()), 0x666666u);
     EXPECT_EQ((MakeSignature<uint32_t>()), 0x64u);
-    EXPECT_EQ(SignatureText(0x6C6A), "0x6C6A");
-    EXPECT_EQ(SignatureText(0), "0x0");
+    EXPECT_EQ(SignatureText(0x6C6A), "(string, vector)");
+    EXPECT_EQ(SignatureText(0x6565656A), "(string, int, int, int)");
+    EXPECT_EQ(SignatureText(0x6E6D6B64), "(uint, cog, quat, color)");
+    EXPECT_EQ(SignatureText(0xD70C69), "(bool, DamageInfo, CollisionData)");
+    EXPECT_EQ(SignatureText(0x3F), "(type 0x3F)");
+    EXPECT_EQ(SignatureText(0), "(none)");
 }

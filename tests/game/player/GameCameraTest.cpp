@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "LOOM/cogs/Composer.h"
@@ -70,6 +71,68 @@ TEST(GameCamera, InputTable)
     const Vector3 after = LookedAt(play);
     EXPECT_NEAR(after.x, ground.x, 0.05f);
     EXPECT_NEAR(after.z, ground.z, 0.05f);
+}
+
+// The pointer on the window's outermost column or row scrolls the view that way, each edge as
+// the other three, and a pixel further in scrolls nothing: in a window of the frame's size and
+// in windows the frame is stretched over, larger and smaller.
+TEST(GameCamera, EveryOutermostColumnAndRowOfTheWindowScrolls)
+{
+    PlayerSim play(false);
+    play.SmallScreen();
+    Settle(play);
+    SDL_Window* window = PlatformWindow::GetHandle();
+    ASSERT_NE(window, nullptr);
+    const Uint32 id = SDL_GetWindowID(window);
+    const GameCamera& view = play.View();
+    Positional& place = play.CameraPlace();
+    ASSERT_EQ(play.Width(), 320);
+    ASSERT_EQ(play.Height(), 240);
+    const struct
+    {
+        int width, height;
+    } windows[] = {{320, 240}, {800, 600}, {200, 150}, {321, 241}};
+    for (const auto& w : windows)
+    {
+        SDL_SetWindowSize(window, w.width, w.height);
+        // Further in is a pixel of the frame further in, which is several of a larger window's.
+        const int inX = std::max(1, (2 * w.width + play.Width() - 1) / play.Width());
+        const int inY = std::max(1, (2 * w.height + play.Height() - 1) / play.Height());
+        const struct
+        {
+            int x, y;
+            float sideways, forward;
+            const char* where;
+        } spots[] = {
+            {0, w.height / 2, 1, 0, "left edge"},
+            {w.width - 1, w.height / 2, -1, 0, "right edge"},
+            {w.width / 2, 0, 0, 1, "top edge"},
+            {w.width / 2, w.height - 1, 0, -1, "bottom edge"},
+            {0, 0, 1, 1, "top left corner"},
+            {w.width - 1, w.height - 1, -1, -1, "bottom right corner"},
+            {inX, w.height / 2, 0, 0, "inside the left edge"},
+            {w.width - 1 - inX, w.height / 2, 0, 0, "inside the right edge"},
+            {w.width / 2, inY, 0, 0, "inside the top edge"},
+            {w.width / 2, w.height - 1 - inY, 0, 0, "inside the bottom edge"},
+        };
+        for (const auto& spot : spots)
+        {
+            Settle(play);
+            SDL_Event motion = InputEvents::Motion(spot.x, spot.y);
+            motion.motion.windowID = id;
+            play.Send(motion);
+            play.Step();
+            Vector3 d = view.ViewDirection();
+            d.y = 0.0f;
+            d = d.Normalized();
+            const Vector3 side(-d.z, 0.0f, d.x);
+            const Vector3 v = place.GetVelocity();
+            EXPECT_NEAR(DotProduct(v, side), spot.sideways * view.MoveSpeed, 1e-3f)
+                << spot.where << " of a " << w.width << "x" << w.height << " window";
+            EXPECT_NEAR(DotProduct(v, d), spot.forward * view.MoveSpeed, 1e-3f)
+                << spot.where << " of a " << w.width << "x" << w.height << " window";
+        }
+    }
 }
 
 TEST(GameCamera, SixHundredFramesKeepTheViewOnTheFieldAndTheHeightBand)

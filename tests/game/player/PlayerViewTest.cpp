@@ -254,6 +254,17 @@ TEST(PlayerView, ATrapButtonShowsItsNameAndPriceOnHoverWithinTheScreen)
         InputEvents::Motion((button.mLeft + button.mRight) / 2, (button.mTop + button.mBottom) / 2));
     level.mSim.Step(2);
     EXPECT_EQ(gui.GetLayer()->GetDescription().rfind("spikes\nCost: ", 0), 0u);
+    // Every button's tip names its trap in words.
+    std::vector<std::string> named;
+    for (const auto& child : bar->Children())
+    {
+        const std::string text = child->GetDescription(child->GetName());
+        named.push_back(text.substr(0, text.find('\n')));
+    }
+    EXPECT_EQ(
+        named,
+        (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall", "axe", "pit", "satellite",
+                                  "missile", "zapper", "laser turret", "light bulb", "flame", "vortex", "mist"}));
     const Image tip = level.Frame(2);
     // A dark card with light text over the field, above the bar since it does not fit under the pointer.
     EXPECT_GT(LevelView::Count(tip, above, card), LevelView::Count(plain, above, card) + 3000);

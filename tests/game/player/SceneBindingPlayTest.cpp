@@ -427,10 +427,15 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
 INSTANTIATE_TEST_SUITE_P(Shop, SceneBindingTrapKind,
                          testing::Values(KindCase{"spikes", true}, KindCase{"axe", true}, KindCase{"pit", true},
                                          KindCase{"missile", false}, KindCase{"zapper", true},
-                                         KindCase{"laserturret", true}, KindCase{"lightbulb", true},
+                                         KindCase{"laser turret", true}, KindCase{"light bulb", true},
                                          KindCase{"flame", true}, KindCase{"vortex", true}, KindCase{"mist", true},
                                          KindCase{"satellite", false}),
-                         [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.kind); });
+                         [](const testing::TestParamInfo<KindCase>& info) {
+                             // A test's name has no blanks; the kinds' names may.
+                             std::string name(info.param.kind);
+                             std::erase(name, ' ');
+                             return name;
+                         });
 
 // A firing flame trap jets from its nozzles for a good second, not a single frame's puff, and
 // a firing vortex draws dust in toward its middle, so its pull shows.
@@ -504,7 +509,7 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
 TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
 {
     PlayedLevel play(kNoPixelScreen);
-    Cog* turret = play.BuyOutOfView("laserturret");
+    Cog* turret = play.BuyOutOfView("laser turret");
     ASSERT_NE(turret, nullptr);
     const Vector3 post = PosOf(turret)->GetPosition();
     TrapData& data = *turret->Get<TrapData>();
