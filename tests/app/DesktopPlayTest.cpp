@@ -709,6 +709,10 @@ protected:
     // line): once the command is in the log the keys are the game's again, Print Screen too.
     void Command(const std::string& line, size_t times)
     {
+        // Keys go to the focused window: a window manager on a loaded machine may not have
+        // handed the game its focus yet (a player would click it first).
+        if (mWindowManager)
+            mDesktop->Tool("search --onlyvisible --name '^Kestrane$' windowactivate --sync");
         mGame->Send("key Return");
         mGame->Send("type '" + line + "'");
         mGame->Send("key Return");
