@@ -7,9 +7,10 @@
 
 namespace {
 // Numbers as the value text starts: an optional sign, then digits; the text after the number
-// is ignored. A value that does not convert or does not fit leaves the target as it was.
+// is ignored. A value that does not convert or does not fit leaves the target as it was; false
+// only for a number too large for the target, which the reader names.
 template <typename T>
-void ParseNumber(std::string_view text, T& value)
+bool ParseNumber(std::string_view text, T& value)
 {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
@@ -19,11 +20,12 @@ void ParseNumber(std::string_view text, T& value)
         text.remove_prefix(1);
     const size_t digit = !text.empty() && text.front() == '-' ? 1 : 0;
     if (digit >= text.size() || !((text[digit] >= '0' && text[digit] <= '9') || text[digit] == '.'))
-        return;
+        return true;
     T parsed{};
     const auto result = std::from_chars(text.data(), text.data() + text.size(), parsed);
     if (result.ec == std::errc())
         value = parsed;
+    return result.ec != std::errc::result_out_of_range;
 }
 
 void ParseBool(std::string_view text, bool& value)
@@ -171,8 +173,10 @@ template <typename T>
 void XMLLoader::ReadNumber(T& value)
 {
     std::string_view raw;
-    if (ReadValue(raw))
-        ParseNumber(raw, value);
+    if (ReadValue(raw) && !ParseNumber(raw, value))
+        Console::Instance().Log(mFileName + ": the number " + std::string(raw.substr(0, 40)) +
+                                    " is out of range here; the value stays " + std::to_string(value),
+                                LogError);
 }
 
 // Write-only values carry what was fixed when the object was built; nothing is read for them.

@@ -145,6 +145,9 @@ TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWel
     data.insert(first, entry + "\n");
     data.replace(data.find("size=\"16\""), 9, "size=\"17\"");
     dir.Write("Config/LogicData.xml", data);
+    // Too large for the field at all: the reader names it and the entry keeps the one before's.
+    ReplaceIn(dir, "Config/LogicData.xml", "<int name=\"creditCost\">10</int>",
+              "<int name=\"creditCost\">3000000000</int>");
     ReplaceIn(dir, "Data/Invaders/Plain.xml", "<real name=\"CreditWorth\">4</real>",
               "<real name=\"CreditWorth\">3e9</real>");
 
@@ -163,6 +166,7 @@ TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWel
         "Trap fan: creditCost -2147483648 refused (credits are 0 to 2147483647); it keeps 35",
         "Invader plain: CreditWorth 3000000000 refused (credits are 0 to 2147483647); it keeps 5",
         "Points 2147483647, fan costs 35",
+        "Config\\LogicData.xml: the number 3000000000 is out of range here; the value stays 50",
     };
     for (const std::string& text : expected)
         EXPECT_TRUE(logged(text)) << text;
