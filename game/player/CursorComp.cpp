@@ -412,7 +412,16 @@ void CursorComp::TrapDropStep()
         if (check == DropCheck::TooDear)
             TellRefusal(kind, check);
         else if (PreviewLineStep(at))
+        {
             ScheduleIdle();
+            // Pressed and released in one frame (a quick click at a low frame rate): the line
+            // ends where it began, one wall, instead of waiting on a release already gone.
+            if (MouseReleased(0))
+            {
+                PreviewFollow(at);
+                PreviewLineStep(at);
+            }
+        }
         return;
     }
     if (check != DropCheck::Allowed)

@@ -337,6 +337,32 @@ TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)
     }
 }
 
+// A wall line ends where the button comes up, even when the press and its release come in one
+// frame: a quick click at a low frame rate builds one wall, not a line left on the pointer.
+TEST(Cursor, AWallClickInOneFrameBuildsOneWall)
+{
+    PlayerSim play;
+    play.Play();
+    play.Step(2);
+    ParamBuffer wall;
+    wall.PushStdString("wall");
+    play.mHud->CallFunction("TrapSelect", wall);
+    play.Step(2);
+    ASSERT_EQ(play.Data().mDropPreview.mTrapName, "wall");
+    const int32_t cost = play.Data().GetTrapInfo("wall").creditCost;
+    const int32_t points = play.Data().GetPoints();
+    play.MoveToWorld(play.Field().Centre(12, 16));
+    play.Step(30);
+    play.Down(0);
+    play.Up(0);
+    play.Step();
+    // The pointer goes on across the field; no line follows it.
+    play.MoveToWorld(play.Field().Centre(20, 20));
+    play.Step(30);
+    EXPECT_EQ(play.Data().GetPoints(), points - cost) << "one wall";
+    EXPECT_NE(play.Data().mDropPreview.mMode, DropPreview::ModeLine);
+}
+
 TEST(Cursor, HoldingIRidesAlongInsteadOfGrabbing)
 {
     PlayerSim play;
