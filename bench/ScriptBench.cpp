@@ -132,4 +132,73 @@ BENCHMARK(BM_ConsoleCommandThroughGCachedField);
 void BM_CogFunctionThroughCogValue(benchmark::State& state) { RunLoop(state, "Bench.Add(i, 1)"); }
 BENCHMARK(BM_CogFunctionThroughCogValue);
 
+// The pattern functions scripts see (bounded: every compared character counted toward the
+// watchdog) against the stock string library in a plain state, the same loop on both sides.
+// Both loops return what they found; a difference is an error.
+void BM_PatternFunctions(benchmark::State& state)
+{
+    constexpr const char* kLoop =
+        "return function(n) local s = 'the quick brown fox jumps over the lazy dog 12345 key=value; other=thing' "
+        "local found = 0 for i = 1, n do "
+        "local a, b = string.find(s, '%d+') found = found + a + b "
+        "local k, v = string.match(s, '(%w+)=(%w+)') found = found + #k + #v "
+        "for w in string.gmatch(s, '%a+') do found = found + 1 end "
+        "local _, c = string.gsub(s, 'o', '0') found = found + c "
+        "found = found + (string.find(s, 'lazy', 1, true) or 0) "
+        "end return found end";
+    lua_State* ours = StartScripts();
+    lua_State* stock = luaL_newstate();
+    luaL_openlibs(stock);
+    const auto make = [](lua_State* L) {
+        if (luaL_loadstring(L, kLoop) != 0 || lua_pcall(L, 0, 1, 0) != 0)
+            return LUA_NOREF;
+        return luaL_ref(L, LUA_REGISTRYINDEX);
+    };
+    const int oursLoop = make(ours);
+    const int stockLoop = make(stock);
+    if (oursLoop == LUA_NOREF || stockLoop == LUA_NOREF)
+    {
+        state.SkipWithError("loop did not compile");
+        lua_close(stock);
+        return;
+    }
+    const auto run = [](lua_State* L, int loop, double& found) {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, loop);
+        lua_pushnumber(L, 100);
+        if (lua_pcall(L, 1, 1, 0) != 0)
+        {
+            lua_pop(L, 1);
+            return false;
+        }
+        found = lua_tonumber(L, -1);
+        lua_pop(L, 1);
+        return true;
+    };
+    double oursSeconds = 0.0;
+    double stockSeconds = 0.0;
+    for (auto _ : state)
+    {
+        double oursFound = 0.0;
+        double stockFound = 0.0;
+        double start = ThreadSeconds();
+        const bool ok = run(ours, oursLoop, oursFound);
+        oursSeconds += ThreadSeconds() - start;
+        start = ThreadSeconds();
+        const bool stockOk = run(stock, stockLoop, stockFound);
+        stockSeconds += ThreadSeconds() - start;
+        if (!ok || !stockOk || oursFound != stockFound)
+        {
+            state.SkipWithError("the two sides did not find the same");
+            break;
+        }
+    }
+    luaL_unref(ours, LUA_REGISTRYINDEX, oursLoop);
+    lua_close(stock);
+    const double rounds = double(state.iterations() ? state.iterations() : 1) * 100;
+    state.counters["us_per_round"] = oursSeconds / rounds * 1e6;
+    state.counters["stock_us"] = stockSeconds / rounds * 1e6;
+    state.counters["ratio"] = stockSeconds > 0.0 ? oursSeconds / stockSeconds : 0.0;
+}
+BENCHMARK(BM_PatternFunctions);
+
 } // namespace
