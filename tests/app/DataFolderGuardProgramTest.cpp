@@ -24,21 +24,10 @@ namespace {
 const std::string kLogEnd = "</LoomRunTimeLog>\n";
 const std::string kVictim = "the player's own file\n";
 
-// The test data folder in data/ of the test's folder, beside outside/ that holds a file of the
-// player's; the start script ends the program after three frames.
-struct Folders
+// A data folder in data/ of the test's folder, beside outside/ that holds the player's files,
+// and the program run on it.
+struct Beside
 {
-    Folders()
-    {
-        fs::copy(LOOM_TEST_DATA "/e2e", Data(), fs::copy_options::recursive);
-        dir.Write("data/Scripts/Start.lua",
-                  "local frames = 0\n"
-                  "function GUpdate()\n"
-                  "    frames = frames + 1\n"
-                  "    if frames == 3 then G.exit() end\n"
-                  "end\n");
-        dir.Write("outside/victim.txt", kVictim);
-    }
     std::string Data(const std::string& name = "") const { return dir.Path("data/" + name); }
     std::string Outside(const std::string& name = "") const { return dir.Path("outside/" + name); }
     // config.xml with one string setting changed.
@@ -60,6 +49,22 @@ struct Folders
     std::string Log() const { return TempDir::Read(Data("Log.xml")); }
 
     TempDir dir;
+};
+
+// The test data folder; the start script ends the program after three frames.
+struct Folders : Beside
+{
+    Folders()
+    {
+        fs::copy(LOOM_TEST_DATA "/e2e", Data(), fs::copy_options::recursive);
+        dir.Write("data/Scripts/Start.lua",
+                  "local frames = 0\n"
+                  "function GUpdate()\n"
+                  "    frames = frames + 1\n"
+                  "    if frames == 3 then G.exit() end\n"
+                  "end\n");
+        dir.Write("outside/victim.txt", kVictim);
+    }
 };
 
 bool EndsWith(const std::string& text, const std::string& end)
@@ -121,7 +126,7 @@ std::vector<std::string> Reasons(Way way)
 
 // The game's own data folder in data/, beside outside/: the player's files, which the program
 // must neither read nor change, nor add to.
-struct Game
+struct Game : Beside
 {
     Game()
     {
@@ -137,8 +142,6 @@ struct Game
         config.replace(config.find("Defend the tower!"), 17, "Read from outside");
         dir.Write("outside/config.xml", config);
     }
-    std::string Data(const std::string& name = "") const { return dir.Path("data/" + name); }
-    std::string Outside(const std::string& name = "") const { return dir.Path("outside/" + name); }
 
     // A name for an opener that leads to the outside file target the given way: a name that
     // climbs out or is absolute, or at (in the data folder) a link, a link to a file not there
@@ -177,23 +180,6 @@ struct Game
         return shown;
     }
 
-    void Configure(const std::string& setting, const std::string& value) const
-    {
-        std::string config = TempDir::Read(Data("config.xml"));
-        const std::string open = "<string name=\"" + setting + "\">";
-        const size_t start = config.find(open) + open.size();
-        config.replace(start, config.find('<', start) - start, value);
-        dir.Write("data/config.xml", config);
-    }
-    std::string Command() const
-    {
-        return "cd '" + Data() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null " +
-            "LP_NUM_THREADS=0 LOOM_ASSERT=continue " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' > '" +
-            dir.Path("stdout.txt") + "' 2> '" + dir.Path("stderr.txt") + "'";
-    }
-    std::string Log() const { return TempDir::Read(Data("Log.xml")); }
-    std::string Stderr() const { return TempDir::Read(dir.Path("stderr.txt")); }
-
     // Every file of outside/ with its bytes.
     std::map<std::string, std::string> OutsideFiles() const
     {
@@ -202,8 +188,6 @@ struct Game
             files[entry.path().filename().string()] = TempDir::Read(entry.path().string());
         return files;
     }
-
-    TempDir dir;
 };
 
 // Whatever touches outside/ or a file in it (opened, read, written, made, removed), as the
@@ -338,7 +322,7 @@ TEST(DataFolderGuard, EveryOpenerRefusesEveryWayOutOfTheDataFolder)
         const std::map<std::string, std::string> before = game.OutsideFiles();
         const OutsideWatch watch(game.Outside());
 
-        ASSERT_EQ(RunToEnd(game.Command(), kProgramLimit), 0) << game.Stderr();
+        ASSERT_EQ(RunToEnd(game.Command("LOOM_ASSERT=continue"), kProgramLimit), 0) << game.Stderr();
 
         EXPECT_EQ(watch.Events(), std::vector<std::string>());
         EXPECT_EQ(game.OutsideFiles(), before);
@@ -368,7 +352,7 @@ TEST(DataFolderGuard, EveryOpenerRefusesEveryWayOutOfTheDataFolder)
         const std::map<std::string, std::string> before = game.OutsideFiles();
         const OutsideWatch watch(game.Outside());
 
-        ChildProcess program(game.Command());
+        ChildProcess program(game.Command("LOOM_ASSERT=continue"));
         ASSERT_TRUE(program.Started());
         EXPECT_TRUE(WaitUntil([&] { return Refused(game.Log(), refusal) || !program.Running(); }, 120.0, 0.05));
         EXPECT_TRUE(program.Running()) << game.Stderr();
