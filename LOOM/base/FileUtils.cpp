@@ -64,24 +64,27 @@ private:
 };
 
 // The components of a path with '/' between them; empty ones and "." are left out.
-void AppendComponents(const std::string& path, std::deque<std::string>& out, bool front)
+std::vector<std::string_view> Components(std::string_view path)
 {
-    std::vector<std::string> parts;
+    std::vector<std::string_view> parts;
     size_t start = 0;
     while (start <= path.size())
     {
         size_t end = path.find('/', start);
-        if (end == std::string::npos)
+        if (end == std::string_view::npos)
             end = path.size();
-        std::string part = path.substr(start, end - start);
+        const std::string_view part = path.substr(start, end - start);
         if (!part.empty() && part != ".")
-            parts.push_back(std::move(part));
+            parts.push_back(part);
         start = end + 1;
     }
-    if (front)
-        out.insert(out.begin(), parts.begin(), parts.end());
-    else
-        out.insert(out.end(), parts.begin(), parts.end());
+    return parts;
+}
+
+void AppendComponents(const std::string& path, std::deque<std::string>& out, bool front)
+{
+    const std::vector<std::string_view> parts = Components(path);
+    out.insert(front ? out.begin() : out.end(), parts.begin(), parts.end());
 }
 
 // An absolute path with "." and ".." taken out by the text alone.
@@ -461,22 +464,14 @@ bool DataPathInside(const std::string& path, std::string& out, std::string* refu
         return refuse("is absolute: only paths inside the data folder are taken");
     // Lexically first, so "a/../../x" is caught even where "a" is missing.
     std::vector<std::string_view> parts;
-    size_t start = 0;
-    while (start <= relative.size())
+    for (const std::string_view part : Components(relative))
     {
-        size_t end = relative.find('/', start);
-        if (end == std::string::npos)
-            end = relative.size();
-        const std::string_view part(relative.data() + start, end - start);
-        if (part == "..")
-        {
-            if (parts.empty())
-                return refuse("leaves the data folder");
-            parts.pop_back();
-        }
-        else if (!part.empty() && part != ".")
+        if (part != "..")
             parts.push_back(part);
-        start = end + 1;
+        else if (parts.empty())
+            return refuse("leaves the data folder");
+        else
+            parts.pop_back();
     }
     if (parts.empty())
         return refuse("names the data folder itself");
