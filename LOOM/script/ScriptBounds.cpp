@@ -332,6 +332,20 @@ void SetFunction(lua_State* L, int table, const char* name, lua_CFunction functi
     lua_setfield(L, table, name);
 }
 
+// Puts function in place of table's field name, with the function it replaces as its upvalue;
+// a field that holds no function is left alone.
+void WrapFunction(lua_State* L, int table, const char* name, lua_CFunction function)
+{
+    lua_getfield(L, table, name);
+    if (!lua_isfunction(L, -1))
+    {
+        lua_pop(L, 1);
+        return;
+    }
+    lua_pushcclosure(L, function, 1);
+    lua_setfield(L, table, name);
+}
+
 } // namespace
 
 void ScriptBounds::GuardHandler(lua_State* L) { lua_pushcclosure(L, &GuardedHandler, 1); }
@@ -340,16 +354,7 @@ void ScriptBounds::Install(lua_State* L)
 {
     SetFunction(L, LUA_GLOBALSINDEX, "xpcall", &GuardedXpcall);
 
-    lua_getfield(L, LUA_GLOBALSINDEX, "newproxy");
-    if (lua_isfunction(L, -1))
-    {
-        lua_pushcclosure(L, &GuardedNewproxy, 1);
-        lua_setfield(L, LUA_GLOBALSINDEX, "newproxy");
-    }
-    else
-    {
-        lua_pop(L, 1);
-    }
+    WrapFunction(L, LUA_GLOBALSINDEX, "newproxy", &GuardedNewproxy);
 
     lua_getfield(L, LUA_GLOBALSINDEX, LUA_STRLIBNAME);
     if (lua_istable(L, -1))
@@ -359,36 +364,19 @@ void ScriptBounds::Install(lua_State* L)
     }
     lua_pop(L, 1);
 
-    lua_getfield(L, LUA_GLOBALSINDEX, "collectgarbage");
-    if (lua_isfunction(L, -1))
-    {
-        lua_pushcclosure(L, &WatchedCollect, 1);
-        lua_setfield(L, LUA_GLOBALSINDEX, "collectgarbage");
-    }
-    else
-    {
-        lua_pop(L, 1);
-    }
+    WrapFunction(L, LUA_GLOBALSINDEX, "collectgarbage", &WatchedCollect);
 
     lua_getfield(L, LUA_GLOBALSINDEX, LUA_COLIBNAME);
     if (lua_istable(L, -1))
     {
-        lua_getfield(L, -1, "resume");
-        lua_pushcclosure(L, &WatchedResume, 1);
-        lua_setfield(L, -2, "resume");
-        lua_getfield(L, -1, "wrap");
-        lua_pushcclosure(L, &WatchedWrap, 1);
-        lua_setfield(L, -2, "wrap");
+        WrapFunction(L, lua_gettop(L), "resume", &WatchedResume);
+        WrapFunction(L, lua_gettop(L), "wrap", &WatchedWrap);
     }
     lua_pop(L, 1);
 
     lua_getfield(L, LUA_GLOBALSINDEX, LUA_TABLIBNAME);
     if (lua_istable(L, -1))
-    {
-        lua_getfield(L, -1, "sort");
-        lua_pushcclosure(L, &BoundedSort, 1);
-        lua_setfield(L, -2, "sort");
-    }
+        WrapFunction(L, lua_gettop(L), "sort", &BoundedSort);
     lua_pop(L, 1);
 
     // Every userdata metatable a script can reach: a __gc written into it would run unwatched.
