@@ -1,16 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <lua.hpp>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "LOOM/script/ScriptManager.h"
+#include "LOOM/serial/BinarySaver.h"
+#include "LOOM/serial/Serializer.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
+#include "game/level/LevelFile.h"
 #include "game/logic/TrapDrop.h"
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
+#include "game/traps/TrapData.h"
 #include "graphics/terrain/HeightMap.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/game/player/PlayerSim.h"
 
 namespace {
@@ -364,5 +373,117 @@ TEST(ShippedPlay, MiniMapJumpsToTheEdgesKeepTheViewOverTheField)
             const float share = skyShare();
             EXPECT_LT(share, 0.12f) << "turn " << c.turn << ", zoom " << c.zoom << ", jump to " << at.x << "," << at.y;
         }
+    }
+}
+
+// A level saved with a laser turret, a light bulb and spikes, their names written in one word as
+// saves store them, loads every one of them back where it stood.
+TEST(ShippedPlay, ALevelFileWithTheOneWordTrapNamesLoadsEveryTrap)
+{
+    ShippedLevel level;
+    Cog* tower = level.sim.Cogs().FindCogByName("Tower");
+    ASSERT_NE(tower, nullptr);
+    std::vector<LevelObjectRecord> objects(1);
+    objects[0].ObjName = "tower";
+    objects[0].Position = tower->Get<Positional>()->GetPosition();
+    const std::pair<const char*, Vector3> traps[] = {
+        {"laserturret", {248.0f, 0.0f, 360.0f}},
+        {"lightbulb", {268.0f, 0.0f, 364.0f}},
+        {"spikes", {256.0f, 0.0f, 352.0f}},
+    };
+    for (const auto& [name, at] : traps)
+    {
+        objects.emplace_back();
+        objects.back().ObjName = name;
+        objects.back().Position = at;
+    }
+    // Written field by field as a save writes it, the traps on their footprints' places; no flags,
+    // so the field stays as it is.
+    BinarySaver saver;
+    ASSERT_TRUE(saver.Open(level.sim.Path("Levels/Saved.bin")));
+    int32_t version = 1;
+    uint32_t none = 0;
+    SerializeSingle(saver, "int", nullptr, TypeInt, version);
+    SerializeSingle(saver, "uint", nullptr, TypeUInt, none);
+    SerializeSingle(saver, "uint", nullptr, TypeUInt, none);
+    SerializeElementList(saver, nullptr, objects, "serializable", TypeObject);
+    std::vector<uint32_t> flags;
+    SerializeItemList(saver, nullptr, flags, "uint",
+                      [&saver](uint32_t& f) { SerializeSingle(saver, "uint", nullptr, TypeUInt, f); });
+    saver.Close();
+    ASSERT_TRUE(saver.IsGood());
+
+    LogCapture log;
+    ASSERT_NE(CurrentTileMap(), nullptr);
+    CurrentTileMap()->LoadLevelFile("Levels/Saved.bin");
+    level.sim.Step(2);
+    EXPECT_FALSE(log.Contains("no object")) << "every name of the file is a kind the game knows";
+    const std::vector<Comp*>& live = level.sim.Data().mTraps.Items();
+    for (const auto& saved : traps)
+    {
+        const auto found = std::find_if(live.begin(), live.end(), [&saved](Comp* comp) {
+            const TrapData* trap = comp->GetOwner()->Get<TrapData>();
+            const Vector3 p = comp->GetOwner()->Get<Positional>()->GetPosition();
+            return trap && trap->Name == saved.first && std::abs(p.x - saved.second.x) < 0.01f &&
+                std::abs(p.z - saved.second.z) < 0.01f;
+        });
+        EXPECT_NE(found, live.end()) << saved.first;
+    }
+    EXPECT_EQ(live.size(), std::size(traps));
+}
+
+// The console picks a trap by its one-word name, by the words in quotes, and through the HUD's
+// own message (as the trap list sends the words it shows); a name no trap has picks nothing,
+// keeps the trap in hand and is logged.
+TEST(ShippedPlay, TheConsolePicksATrapByNameAndLogsAnUnknownOne)
+{
+    ShippedLevel level;
+    DataController& data = level.sim.Data();
+    struct Case
+    {
+        const char* mLine;
+        const char* mPicked; // null: nothing is picked
+    };
+    const Case cases[] = {
+        {"TrapSelect laserturret", "laserturret"},
+        {"TrapSelect \"laser turret\"", "laserturret"},
+        {"trapselect lightbulb", "lightbulb"},
+        {"c HUD TrapSelect laserturret", "laserturret"},
+        {"c HUD TrapSelect \"light bulb\"", "lightbulb"},
+        {"TrapSelect laserturet", nullptr},
+        {"TrapSelect \"laser turret \"", nullptr},
+    };
+    for (const Case& c : cases)
+    {
+        level.sim.Run("TrapSelect spikes");
+        level.sim.Step();
+        ASSERT_EQ(data.mDropPreview.mTrapName, "spikes") << c.mLine;
+        LogCapture log;
+        level.sim.Run(c.mLine);
+        level.sim.Step();
+        EXPECT_TRUE(FindCursor()->IsTrapDropMode()) << c.mLine;
+        EXPECT_EQ(data.mDropPreview.mTrapName, c.mPicked ? c.mPicked : "spikes") << c.mLine;
+        EXPECT_EQ(log.Count("Request for data on unknown trapName"), c.mPicked ? 0 : 1) << c.mLine;
+        EXPECT_FALSE(log.Contains("Invalid Command")) << c.mLine;
+        EXPECT_FALSE(log.Contains("Hash Failure")) << c.mLine;
+    }
+}
+
+// Whole numbers where the camera's place takes decimals put it there.
+TEST(ShippedPlay, SetCameraPositionTakesWholeNumbers)
+{
+    ShippedLevel level;
+    Camera* camera = ActiveCamera();
+    ASSERT_TRUE(camera && camera->GetOwnerPositional());
+    const std::pair<const char*, Vector3> cases[] = {
+        {"SetCameraPosition 120 90 290", {120.0f, 90.0f, 290.0f}},
+        {"SetCameraPosition 130.5 -2 280", {130.5f, -2.0f, 280.0f}},
+    };
+    for (const auto& [line, place] : cases)
+    {
+        LogCapture log;
+        level.sim.Run(line);
+        EXPECT_EQ(camera->GetOwnerPositional()->GetPosition(), place) << line;
+        EXPECT_TRUE(log.Errors().empty()) << line << ": " << (log.Errors().empty() ? "" : log.Errors().front());
     }
 }
