@@ -56,16 +56,18 @@ void InstallStopSignals()
 // Temporary files of saves a killed run cut off are litter in the data folder: gone at start.
 void RemoveLeftoversOfCutSaves(PlatformWindow& window)
 {
-    SetDataPathFromCwd();
     for (const std::string& name : RemoveSaveLeftovers(GetDataPath()))
         window.LogEarly("Removed " + name + ", the temporary file of a save that was cut off", LogGeneral);
 }
 } // namespace
 
-// The program's entry: the window first (it shows the splash), then the engine in it.
+// The program's entry: the data folder, the window (it shows the splash), then the engine in it.
 int main()
 {
     InstallStopSignals();
+    // The data folder is fixed and held to before anything is read from it, the splash first.
+    SetDataPathFromCwd();
+    ConfineToDataFolder(true);
     PlatformWindow* window = PlatformWindow::Create();
     if (!window || !PlatformWindow::GetHandle())
     {

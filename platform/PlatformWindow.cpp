@@ -2,9 +2,9 @@
 
 #include <SDL.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -73,19 +73,29 @@ int CharCodeFor(SDL_Keycode key)
 
 bool IsTrackedButton(Uint8 button) { return button == SDL_BUTTON_LEFT || button == SDL_BUTTON_RIGHT; }
 
-// The splash bitmap goes through the capped decoder like every picture: a small file whose header
-// names a huge picture must not ask for gigabytes. Null leaves the splash blank; only a missing
-// file does so without a word.
+// The splash bitmap is a data file like any other: read through the file guard, so a link out of
+// the data folder is refused, and through the capped decoder, so a small file whose header names a
+// huge picture does not ask for gigabytes. Null leaves the splash blank; only a missing file does
+// so without a word.
 SDL_Surface* LoadSplashImage(std::string& error)
 {
-    std::error_code ec;
-    if (!std::filesystem::exists(kSplashImage, ec))
-        return nullptr;
     std::string bytes;
+    FileRefusal refusal;
+    errno = 0;
+    if (!ReadWholeFile(DataFilePath(kSplashImage), bytes, MaxImageBytes(), &refusal))
+    {
+        const int why = errno;
+        const std::string named = std::string("PlatformWindow: splash image ") + kSplashImage;
+        if (!refusal.mWhy.empty())
+            error = named + " cannot be read: " + refusal.Text(kSplashImage);
+        else if (why != ENOENT)
+            error = named + ": cannot be read" + (why != 0 ? std::string(" (") + std::strerror(why) + ")" : "");
+        return nullptr;
+    }
     uint32_t width = 0, height = 0;
     std::vector<uint8_t> rgb;
-    std::string why = "cannot be read";
-    if (!ReadWholeFile(kSplashImage, bytes, MaxImageBytes()) || !DecodeImage(bytes, 3, false, width, height, rgb, why))
+    std::string why;
+    if (!DecodeImage(bytes, 3, false, width, height, rgb, why))
     {
         error = std::string("PlatformWindow: splash image ") + kSplashImage + ": " + why;
         return nullptr;

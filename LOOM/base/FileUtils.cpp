@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "LOOM/base/SaveLeftovers.h"
 #include "LOOM/console/Console.h"
 
 namespace fs = std::filesystem;
@@ -662,7 +663,7 @@ bool SaveWholeFile(const std::string& path, std::string_view bytes, std::string*
     const struct stat& old = walk.mInfo;
 
     static std::atomic<uint32_t> sCounter{0};
-    const std::string temp = target + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(sCounter++);
+    const std::string temp = SaveTempName(target, ::getpid(), sCounter++);
     // A new file of one name, never through a link: the rename only replaces the target's name.
     const int fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)

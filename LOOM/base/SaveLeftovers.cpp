@@ -14,24 +14,17 @@ namespace {
 // Deeper than any data folder of ours goes; a deeper tree is left alone.
 constexpr int kMaxDepth = 32;
 
-bool AllDigits(const std::string& text, size_t from, size_t to)
-{
-    if (from >= to)
-        return false;
-    for (size_t i = from; i < to; ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    return true;
-}
+const char* const kMarker = ".loom-save-";
+const char* const kEnd = ".partial";
 
-// The writer's process id of a leftover's name (checked by IsSaveLeftoverName first).
-pid_t WriterOf(const std::string& name)
+// Decimal digits as SaveTempName writes them: no sign, no leading zero, within the type.
+template <typename Number>
+bool ReadNumber(const std::string& text, size_t from, size_t to, Number& value)
 {
-    const size_t tmp = name.rfind(".tmp");
-    const size_t underscore = name.find('_', tmp);
-    long long pid = 0;
-    std::from_chars(name.data() + tmp + 4, name.data() + underscore, pid);
-    return pid > 0 && pid <= 0x7fffffff ? static_cast<pid_t>(pid) : 0;
+    if (from >= to || (text[from] == '0' && to - from > 1))
+        return false;
+    const auto [end, error] = std::from_chars(text.data() + from, text.data() + to, value);
+    return error == std::errc() && end == text.data() + to;
 }
 
 // Another program of ours may be saving into the same folder right now: its files stay.
@@ -67,7 +60,9 @@ void Sweep(int folder, const std::string& prefix, int depth, std::vector<std::st
             if (sub >= 0)
                 Sweep(sub, prefix + name + "/", depth + 1, removed);
         }
-        else if (S_ISREG(info.st_mode) && IsSaveLeftoverName(name) && !WriterRunning(WriterOf(name)))
+        // Ours has one name and our owner: a file linked in or left by another user is not ours.
+        else if (S_ISREG(info.st_mode) && info.st_nlink == 1 && info.st_uid == ::geteuid() &&
+                 IsSaveLeftoverName(name) && !WriterRunning(SaveTempWriter(name)))
         {
             // unlinkat never follows a link: at worst a link put there since the look goes.
             if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0)
@@ -78,15 +73,31 @@ void Sweep(int folder, const std::string& prefix, int depth, std::vector<std::st
 }
 } // namespace
 
-bool IsSaveLeftoverName(const std::string& name)
+std::string SaveTempName(const std::string& target, pid_t writer, uint32_t number)
 {
-    const size_t tmp = name.rfind(".tmp");
-    if (tmp == std::string::npos || tmp == 0)
-        return false;
-    const size_t underscore = name.find('_', tmp + 4);
-    return underscore != std::string::npos && AllDigits(name, tmp + 4, underscore) &&
-        AllDigits(name, underscore + 1, name.size());
+    return "." + target + kMarker + std::to_string(writer) + "-" + std::to_string(number) + kEnd;
 }
+
+pid_t SaveTempWriter(const std::string& name)
+{
+    const size_t endLength = std::strlen(kEnd);
+    if (name.size() < 2 + endLength || name[0] != '.' || name.compare(name.size() - endLength, endLength, kEnd) != 0)
+        return 0;
+    const size_t marker = name.rfind(kMarker, name.size() - endLength);
+    if (marker == std::string::npos || marker < 2)
+        return 0;
+    const size_t pidAt = marker + std::strlen(kMarker);
+    const size_t dash = name.find('-', pidAt);
+    const size_t numberEnd = name.size() - endLength;
+    pid_t writer = 0;
+    uint32_t number = 0;
+    if (dash == std::string::npos || dash > numberEnd || !ReadNumber(name, pidAt, dash, writer) || writer <= 0 ||
+        !ReadNumber(name, dash + 1, numberEnd, number))
+        return 0;
+    return writer;
+}
+
+bool IsSaveLeftoverName(const std::string& name) { return SaveTempWriter(name) != 0; }
 
 std::vector<std::string> RemoveSaveLeftovers(const std::string& folder)
 {

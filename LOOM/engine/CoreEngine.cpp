@@ -1,6 +1,8 @@
 #include "LOOM/engine/CoreEngine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "LOOM/assets/ResourceManager.h"
 #include "LOOM/base/AssertHandler.h"
@@ -37,6 +39,26 @@ std::string ConfigFolderInside(const std::string& folder)
     if (folder.empty() || !DataPathInside(folder, inside))
         return std::string();
     return folder + "\\";
+}
+
+// The start script is the game: one that cannot be read leaves nothing to play, so the player is
+// told why in the error dialog rather than left before an empty window. Empty when it can be read.
+std::string StartScriptProblem(const std::string& script)
+{
+    if (script.empty())
+        return std::string();
+    std::string bytes;
+    FileRefusal refusal;
+    errno = 0;
+    if (ReadWholeFile(DataFilePath(script), bytes, kMaxDataFileBytes, &refusal))
+        return std::string();
+    const int error = errno;
+    std::string why = "not read whole";
+    if (!refusal.mWhy.empty())
+        why = refusal.Text(script);
+    else if (error != 0)
+        why = std::strerror(error);
+    return "The start script " + script + " cannot be read (" + why + ")";
 }
 
 // Per-loom timing reads the timer without ticking it, so measuring never disturbs the frame dt.
@@ -118,8 +140,10 @@ void CoreEngine::Start()
     for (const LogEntry& entry : mEarlyErrors)
         console.WriteToLogFile(entry);
     mEarlyErrors.clear();
-    // Now that the log keeps it: the player is told in the error dialog, not on stderr alone.
-    if (!mConfigProblem.empty() && AssertFailedString("LoadEngineConfig", __FILE__, __LINE__, mConfigProblem))
+    // Now that the log keeps it: the player is told in the error dialog, not on stderr alone. A
+    // missing file is said there too, but writes no log file: the folder may not be a data folder.
+    const std::string& configProblem = mConfigProblem.empty() ? mConfigMissing : mConfigProblem;
+    if (!configProblem.empty() && AssertFailedString("LoadEngineConfig", __FILE__, __LINE__, configProblem))
         DebugBreakIfAttached();
     Init("Starting Core Engine");
     mRunning = true;
@@ -170,13 +194,20 @@ void CoreEngine::Start()
         Init("Reading Compositions Complete");
     }
     Init("Running Start Scripts");
-    RunStartupScript();
+    const std::string scriptProblem = StartScriptProblem(config.mStartupScript);
+    if (scriptProblem.empty())
+        RunStartupScript();
+    else if (AssertFailedString("RunStartupScript", __FILE__, __LINE__, scriptProblem))
+        DebugBreakIfAttached();
 }
 
 void CoreEngine::LoadConfig(const std::string& fileName)
 {
     mConfigProblem.clear();
-    LoadEngineConfig(fileName, EngineConfig::Instance(), &mConfigProblem);
+    mConfigMissing.clear();
+    if (!LoadEngineConfig(fileName, EngineConfig::Instance(), &mConfigProblem) && mConfigProblem.empty())
+        mConfigMissing =
+            fileName + " not found in " + GetDataPath() + ": the engine starts with its default configuration";
 }
 
 void CoreEngine::OpenRunLog(const std::string& fileName)

@@ -51,9 +51,10 @@ public:
     CoreEngine(const CoreEngine&) = delete;
     CoreEngine& operator=(const CoreEngine&) = delete;
 
-    // Reads the engine configuration before Start; a file that is there but cannot be read is
+    // Reads the engine configuration before Start; a file that is missing or cannot be read is
     // reported by Start, in the log and in the error dialog.
     void LoadConfig(const std::string& fileName);
+    // A start script named in the configuration that cannot be read is reported the same way.
     void Start();
     void Run();
     // One pass of the frame loop's body (Run calls it while running and the window lives).
@@ -135,7 +136,9 @@ private:
     bool mRestarting = false;
     std::function<void()> mPreviousReturnHook;
 
+    // config.xml there but not readable; config.xml not there at all.
     std::string mConfigProblem;
+    std::string mConfigMissing;
     // Errors logged before the log file opened, written there once it has.
     std::vector<LogEntry> mEarlyErrors;
 };

@@ -1,8 +1,5 @@
 #include "LOOM/engine/EngineConfig.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -39,40 +36,44 @@ bool LoadEngineConfig(const std::string& fileName) { return LoadEngineConfig(fil
 
 bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem)
 {
-    const std::string path = DataFilePath(fileName);
-    // The name itself, not where a link leads: a link is for the file guard to follow or refuse.
-    struct stat info = {};
-    const int found = ::lstat(path.c_str(), &info) == 0 ? 0 : errno;
-    if (found == ENOENT)
+    // Read here, not by the loader: why it cannot be read is the reason the player is given.
+    std::string text;
+    FileRefusal refusal;
+    errno = 0;
+    const bool read = ReadWholeFile(DataFilePath(fileName), text, kMaxDataFileBytes, &refusal);
+    const int error = errno;
+    if (!read && refusal.mWhy.empty() && error == ENOENT)
     {
         std::fprintf(stderr, "%s not found: the engine starts with its default configuration\n", fileName.c_str());
         return false;
     }
     auto broken = [&](const std::string& why) {
-        const std::string text =
+        const std::string line =
             fileName + " cannot be read (" + why + "): the engine starts with its default configuration";
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s\n", line.c_str());
         if (problem)
-            *problem = text;
+            *problem = line;
         return false;
     };
-    if (found != 0)
-        return broken(std::generic_category().message(found));
-    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
+    if (!refusal.mWhy.empty())
     {
-        Console::Instance().Log(fileName + " is not a file", LogError);
-        return broken("not a file");
+        Console::Instance().Log(refusal.Text(fileName), LogError);
+        return broken(refusal.mNotAFile ? std::string("not a file") : refusal.Text(fileName));
     }
-    if (S_ISREG(info.st_mode) && ::access(path.c_str(), R_OK) != 0)
-        return broken(std::generic_category().message(errno));
+    if (!read)
+        return broken(error != 0 ? std::generic_category().message(error) : std::string("not read whole"));
     // Read into a copy so that a file broken half-way changes nothing.
     EngineConfig loaded = config;
     Console& console = Console::Instance();
     const size_t before = console.GetEntries().Size() ? console.GetEntries().FromNewest(0).mNumber + 1 : 0;
-    if (!XMLLoader::LoadElement(fileName, "EngineConfig", loaded))
+    XMLLoader loader;
+    if (loader.OpenText(std::move(text), fileName))
+        SerializeElement(loader, "EngineConfig", TypeElement, loaded);
+    const bool good = loader.IsGood();
+    loader.Close();
+    if (!good)
     {
-        // The reader has logged what it found wrong: its first error is the reason (a file the
-        // guard refused is then also one that could not be opened).
+        // The reader has logged what it found wrong: its first error is the reason.
         const EntryRing& entries = console.GetEntries();
         std::string why = "not correct";
         for (size_t i = 0; i < entries.Size() && entries.FromNewest(i).mNumber >= before; ++i)

@@ -31,5 +31,6 @@ struct EngineConfig
 // as it was and says so on standard error (the log file is not open yet).
 bool LoadEngineConfig(const std::string& fileName);
 // The same into a given object (tests, tools). A file that is there but cannot be read (not a
-// file, no access, not correct) hands its reason to problem; a missing one leaves it empty.
+// file, refused by the file guard, no access, not correct) hands its reason to problem; a
+// missing one leaves it empty.
 bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem = nullptr);

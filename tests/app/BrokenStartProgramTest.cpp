@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
+#include "tests/app/ProgramRun.h"
 #include "tests/platform/BombBitmap.h"
 
 namespace fs = std::filesystem;
@@ -46,6 +51,71 @@ Finished RunProgram(const TempDir& dir)
     finished.mPeakKiB = usage.ru_maxrss;
     return finished;
 }
+
+// The test data folder in data/ of a fresh folder, beside outside/; the start script ends the
+// program after three frames.
+struct Beside
+{
+    Beside()
+    {
+        fs::copy(LOOM_TEST_DATA "/e2e", Data(), fs::copy_options::recursive);
+        dir.Write("data/Scripts/Start.lua",
+                  "local frames = 0\n"
+                  "function GUpdate()\n"
+                  "    frames = frames + 1\n"
+                  "    if frames == 3 then G.exit() end\n"
+                  "end\n");
+        fs::create_directory(Outside());
+    }
+    std::string Data(const std::string& name = "") const { return dir.Path("data/" + name); }
+    std::string Outside(const std::string& name = "") const { return dir.Path("outside/" + name); }
+    // exec: the shell becomes the program, so a signal goes to the program itself.
+    std::string Command(const std::string& env) const
+    {
+        return "cd '" + Data() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null " +
+            "LP_NUM_THREADS=0 " + env + " " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' > '" + dir.Path("stdout.txt") +
+            "' 2> '" + dir.Path("stderr.txt") + "'";
+    }
+    std::string Stderr() const { return TempDir::Read(dir.Path("stderr.txt")); }
+    std::string Log() const { return TempDir::Read(Data("Log.xml")); }
+
+    TempDir dir;
+};
+
+// Every open or read of the files in a folder, and every file made there, as the kernel reports
+// it: a file reached through a link is seen too.
+class FolderWatch
+{
+public:
+    explicit FolderWatch(const std::string& folder) : mFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        EXPECT_GE(mFd, 0);
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_GE(inotify_add_watch(mFd, entry.path().c_str(), IN_OPEN | IN_ACCESS), 0);
+        EXPECT_GE(inotify_add_watch(mFd, folder.c_str(), IN_OPEN | IN_ACCESS | IN_CREATE), 0);
+    }
+    ~FolderWatch() { close(mFd); }
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // The masks of the events seen so far.
+    std::vector<uint32_t> Events() const
+    {
+        std::vector<uint32_t> events;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = read(mFd, buffer, sizeof(buffer))) > 0;)
+            for (char* at = buffer; at < buffer + n;)
+            {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                events.push_back(event->mask);
+                at += sizeof(inotify_event) + event->len;
+            }
+        return events;
+    }
+
+private:
+    int mFd;
+};
 } // namespace
 
 // A 1,078-byte splash bitmap whose header declares 30000x30000 is refused from its header: the
@@ -84,4 +154,123 @@ TEST(BrokenStart, SplashBombIsRefusedWithinTheMemoryOfANormalStart)
     EXPECT_NE(log.find("<Message>Control Loop Terminated</Message>"), std::string::npos) << "it played on";
     EXPECT_EQ(log.rfind("</LoomRunTimeLog>\n"), log.size() - std::string("</LoomRunTimeLog>\n").size())
         << "the log is closed";
+}
+
+// The splash is read from the data folder once the folder is fixed and held to: a splash that is a
+// link out of it is refused with a logged Error, the picture outside is never opened, and the
+// program plays on with a blank splash.
+TEST(BrokenStart, SplashLinkOutOfTheDataFolderIsRefusedUnopened)
+{
+    struct Case
+    {
+        const char* mName;
+        bool mPictureThere;
+    };
+    const Case cases[] = {{"link to a picture outside", true}, {"link to no file outside", false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        Beside folders;
+        if (c.mPictureThere)
+            fs::copy_file(LOOM_TEST_DATA "/../../data/InvaderLoading.bmp", folders.Outside("Splash.bmp"));
+        fs::create_symlink("../outside/Splash.bmp", folders.Data("InvaderLoading.bmp"));
+        const FolderWatch watch(folders.Outside());
+
+        ASSERT_EQ(RunToEnd(folders.Command("LOOM_ASSERT=continue"), kProgramLimit), 0) << folders.Stderr();
+
+        EXPECT_EQ(watch.Events(), std::vector<uint32_t>());
+        EXPECT_EQ(fs::exists(folders.Outside("Splash.bmp")), c.mPictureThere);
+        const std::string log = folders.Log();
+        const std::string refusal = "PlatformWindow: splash image InvaderLoading.bmp cannot be read: Path refused: "
+                                    "&quot;InvaderLoading.bmp&quot; leaves the data folder through a link";
+        const size_t refused = log.find("<Message>" + refusal + "</Message>");
+        ASSERT_NE(refused, std::string::npos) << log;
+        EXPECT_EQ(log.compare(log.rfind("<Type>", refused), 18, "<Type>Error</Type>"), 0);
+        EXPECT_NE(log.find("<Message>Control Loop Terminated</Message>"), std::string::npos) << "it played on";
+    }
+}
+
+// A start that cannot read config.xml or its start script says why in the error box, as the log
+// does where there is one; nobody answers it, so SIGTERM ends the program, as "Exit" would, with
+// a failure status. A missing config.xml writes no log file: the folder may not be a data folder.
+TEST(BrokenStart, ConfigOrStartScriptNotReadSaysWhyInTheBoxAndEndsWithAFailure)
+{
+    struct Case
+    {
+        const char* mName;
+        std::function<void(const Beside&)> mBreak;
+        std::function<std::string(const Beside&)> mReason;
+        bool mLogFile;
+    };
+    auto linkOut = [](const Beside& f, const std::string& name, const std::string& up) {
+        fs::rename(f.Data(name), f.Outside(fs::path(name).filename()));
+        fs::create_symlink(up + "outside/" + fs::path(name).filename().string(), f.Data(name));
+    };
+    const Case cases[] = {
+        {"config.xml missing", [](const Beside& f) { fs::remove(f.Data("config.xml")); },
+         [](const Beside& f) {
+             return "config.xml not found in " + f.Data() + ": the engine starts with its default configuration";
+         },
+         false},
+        {"config.xml a folder",
+         [](const Beside& f) {
+             fs::remove(f.Data("config.xml"));
+             fs::create_directory(f.Data("config.xml"));
+         },
+         [](const Beside&) { return std::string("config.xml cannot be read (not a file)"); }, true},
+        {"config.xml a link out of the data folder", [&](const Beside& f) { linkOut(f, "config.xml", "../"); },
+         [](const Beside&) {
+             return std::string(
+                 "config.xml cannot be read (Path refused: \"config.xml\" leaves the data folder through a link)");
+         },
+         true},
+        {"start script missing", [](const Beside& f) { fs::remove(f.Data("Scripts/Start.lua")); },
+         [](const Beside&) {
+             return std::string("The start script Scripts\\Start.lua cannot be read (No such file or directory)");
+         },
+         true},
+        {"start script a link out of the data folder",
+         [&](const Beside& f) { linkOut(f, "Scripts/Start.lua", "../../"); },
+         [](const Beside&) {
+             return std::string("The start script Scripts\\Start.lua cannot be read (Path refused: "
+                                "\"Scripts\\Start.lua\" leaves the data folder through a link)");
+         },
+         true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        Beside folders;
+        c.mBreak(folders);
+        const std::string reason = c.mReason(folders);
+        // Boxes, not the tests' carry-on answer to a failed assertion.
+        ChildProcess program(folders.Command("LOOM_ASSERT= LOOM_TEST_BOX=stay"));
+        ASSERT_TRUE(program.Started());
+        const std::string up = "Test box up: LOOM Error\n";
+        const bool shown = WaitUntil(
+            [&] {
+                const std::string errors = folders.Stderr();
+                const size_t box = errors.find(up);
+                return !program.Running() ||
+                    (box != std::string::npos && errors.find(reason, box) != std::string::npos);
+            },
+            kProgramLimit, 0.05);
+        ASSERT_TRUE(shown && program.Running()) << folders.Stderr();
+
+        program.Signal(SIGTERM);
+        EXPECT_EQ(program.Wait(60.0), 1) << folders.Stderr();
+        const std::string log = folders.Log();
+        EXPECT_EQ(fs::exists(folders.Data("Log.xml")), c.mLogFile);
+        if (c.mLogFile)
+        {
+            std::string escaped = reason;
+            for (size_t at = 0; (at = escaped.find('"', at)) != std::string::npos; at += 6)
+                escaped.replace(at, 1, "&quot;");
+            const size_t logged = log.find(escaped);
+            ASSERT_NE(logged, std::string::npos) << log;
+            EXPECT_EQ(log.compare(log.rfind("<Type>", logged), 18, "<Type>Error</Type>"), 0) << log;
+            EXPECT_EQ(log.rfind("</LoomRunTimeLog>\n"), log.size() - std::string("</LoomRunTimeLog>\n").size())
+                << "the log is closed";
+        }
+    }
 }

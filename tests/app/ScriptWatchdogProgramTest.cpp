@@ -309,8 +309,9 @@ pid_t EndedProcessId()
 
 // A closed terminal (SIGHUP) or SIGQUIT while the game saves its options over and over ends the
 // program as SIGTERM does: the file whole, the log closed. Temporary files that saves a killed
-// run cut off are removed at the next start, each logged; lookalikes, a file a running program
-// still writes, and links (and what they lead to) are left alone.
+// run cut off are removed at the next start, each logged; files only named like them (the
+// player's own, with another shape, a second name or a running writer) and links (and what they
+// lead to) are left alone.
 TEST(Program, HangUpAndQuitSignalsEndTheProgramLikeSigtermAndCutSavesAreSweptAtStart)
 {
     struct StopSignal
@@ -348,17 +349,37 @@ TEST(Program, HangUpAndQuitSignalsEndTheProgramLikeSigtermAndCutSavesAreSweptAtS
         // What saves cut off by a kill leave, beside what must stay.
         const std::string dead = std::to_string(EndedProcessId());
         const std::string running = std::to_string(getpid());
+        auto leftover = [](const std::string& target, const std::string& writer, const std::string& number) {
+            return std::string(".")
+                .append(target)
+                .append(".loom-save-")
+                .append(writer)
+                .append("-")
+                .append(number)
+                .append(".partial");
+        };
         TempDir outside;
         outside.Write("Kept.xml", "outside");
-        outside.Write("Cut.xml.tmp" + dead + "_0", "outside");
-        const std::vector<std::string> cut = {"Options.txt.tmp" + dead + "_0", "Levels/L1.xml.tmp" + dead + "_3"};
-        const std::vector<std::string> kept = {"Options.txt.tmp", "Options.txt.tmp" + dead, "Notes.tmp12x_3",
-                                               "Levels/L1.xml.tmp" + running + "_1", "tmp" + dead + "_0.xml"};
+        outside.Write(leftover("Cut.xml", dead, "0"), "outside");
+        outside.Write("Hard.xml", "outside");
+        const std::vector<std::string> cut = {leftover("Options.txt", dead, "0"),
+                                              "Levels/" + leftover("L1.xml", dead, "3")};
+        const std::vector<std::string> kept = {"holiday.tmp999998_2024",
+                                               "Options.txt.tmp" + dead + "_0",
+                                               "Options.txt.loom-save-" + dead + "-0.partial",
+                                               leftover("Options.txt", dead, "0") + ".xml",
+                                               leftover("Options.txt", dead, "x"),
+                                               leftover("Options.txt", "0" + dead, "0"),
+                                               ".loom-save-" + dead + "-0.partial",
+                                               "Levels/" + leftover("L1.xml", running, "1")};
         for (const std::string& name : cut)
             dir.Write(name, "Shadows=");
         for (const std::string& name : kept)
             dir.Write(name, "kept");
-        fs::create_symlink(outside.Path("Kept.xml"), dir.Path("Linked.xml.tmp" + dead + "_1"));
+        const std::string linked = leftover("Linked.xml", dead, "1");
+        const std::string hard = leftover("Hard.xml", dead, "2");
+        fs::create_symlink(outside.Path("Kept.xml"), dir.Path(linked));
+        fs::create_hard_link(outside.Path("Hard.xml"), dir.Path(hard));
         fs::create_directory_symlink(outside.Path(), dir.Path("Levels/Outside"));
 
         dir.Write("Scripts/Start.lua", "G.Mes(\"Started again\")\nfunction GUpdate() G.exit() end\n");
@@ -375,13 +396,14 @@ TEST(Program, HangUpAndQuitSignalsEndTheProgramLikeSigtermAndCutSavesAreSweptAtS
         }
         for (const std::string& name : kept)
             EXPECT_EQ(TempDir::Read(dir.Path(name)), "kept") << name;
-        EXPECT_TRUE(fs::is_symlink(dir.Path("Linked.xml.tmp" + dead + "_1")));
+        EXPECT_TRUE(fs::is_symlink(dir.Path(linked)));
+        EXPECT_EQ(TempDir::Read(dir.Path(hard)), "outside");
         EXPECT_EQ(TempDir::Read(outside.Path("Kept.xml")), "outside");
-        EXPECT_EQ(TempDir::Read(outside.Path("Cut.xml.tmp" + dead + "_0")), "outside");
+        EXPECT_EQ(TempDir::Read(outside.Path(leftover("Cut.xml", dead, "0"))), "outside");
         // Nothing else is removed but what the first run's cut save may have left.
         const std::string log = again.Log();
         const std::regex removal("<Message>Removed ([^,<]*), the temporary");
-        const std::regex firstRuns("Options\\.txt\\.tmp" + first + "_[0-9]+");
+        const std::regex firstRuns("\\.Options\\.txt\\.loom-save-" + first + "-[0-9]+\\.partial");
         for (auto it = std::sregex_iterator(log.begin(), log.end(), removal); it != std::sregex_iterator(); ++it)
         {
             std::string name = (*it)[1];

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/base/SaveLeftovers.h"
 #include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/TempDir.h"
 
@@ -260,7 +261,7 @@ TEST(FileUtils, TheFileGuardOpensOnlyRegularFilesOfOneNameInsideTheDataFolder)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("outside")), fs::directory_iterator()), 1);
     // Leftover temporary files would show up beside their target.
     for (const auto& entry : fs::recursive_directory_iterator(dir.Path("data")))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+        EXPECT_FALSE(IsSaveLeftoverName(entry.path().filename().string())) << entry.path();
     ConfineToDataFolder(false);
     SetDataPath(saved);
 }
