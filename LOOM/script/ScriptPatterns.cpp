@@ -735,9 +735,9 @@ int PushValues(lua_State* L, const Matcher& matcher, const Found& found, const c
 
 // ---- find, match, gmatch --------------------------------------------------------------------
 
-// Whether the pattern (up to its first NUL, where a pattern ends) holds a character that means
-// more than itself; one without is looked for as plain text, NULs and all.
-bool HasMagic(const char* pattern)
+// Whether no character of the pattern (up to its first NUL, where a pattern ends) means more
+// than itself: such a pattern is looked for as plain text, NULs and all.
+bool IsPlainText(const char* pattern)
 {
     for (const char* c = pattern; *c != '\0'; ++c)
     {
@@ -753,12 +753,12 @@ bool HasMagic(const char* pattern)
         case '[':
         case '%':
         case '-':
-            return true;
+            return false;
         default:
             break;
         }
     }
-    return false;
+    return true;
 }
 
 // The arguments of find and match: subject, pattern and the 0-based place the search starts,
@@ -798,7 +798,7 @@ const Matcher* SearchQuery(lua_State* L, const Query& query, Found& found)
 int StringFind(lua_State* L)
 {
     const Query query = ReadQuery(L);
-    if (lua_toboolean(L, 4) || !HasMagic(query.pattern))
+    if (lua_toboolean(L, 4) || IsPlainText(query.pattern))
     {
         // memmem is linear in what it looks through.
         const size_t rest = query.length - query.start;
