@@ -132,8 +132,9 @@ BENCHMARK(BM_ConsoleCommandThroughGCachedField);
 void BM_CogFunctionThroughCogValue(benchmark::State& state) { RunLoop(state, "Bench.Add(i, 1)"); }
 BENCHMARK(BM_CogFunctionThroughCogValue);
 
-// The pattern functions scripts see (bounded: every compared character counted toward the
-// watchdog) against the stock string library in a plain state, the same loop on both sides.
+// The pattern functions scripts see (bounded: every character compared or written counted
+// toward the watchdog) against the stock string library in a plain state, the same loop on both
+// sides.
 // Both loops return what they found; a difference is an error.
 void BM_PatternFunctions(benchmark::State& state)
 {

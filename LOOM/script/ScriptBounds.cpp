@@ -16,9 +16,6 @@
 
 namespace {
 
-// Bytes compared by a sort between two looks at the watchdog's clock.
-constexpr size_t kComparedPerCheck = size_t(1) << 20;
-
 // ---- Handlers -------------------------------------------------------------------------------
 
 // Upvalue 1 is the script's handler. Lua calls a handler again for an error raised inside it,
@@ -36,17 +33,23 @@ int GuardedHandler(lua_State* L)
     return 1;
 }
 
-// xpcall as the base library has it, with the handler guarded.
-int GuardedXpcall(lua_State* L)
+// xpcall(f, handler): f runs under the guarded handler; true and f's results, or false and
+// what the handler made of the error. The handler and a true wait below f and are its frame's
+// only extras, so the results are returned where they land.
+int ProtectedCall(lua_State* L)
 {
     luaL_checkany(L, 2);
     lua_settop(L, 2);
     ScriptBounds::GuardHandler(L);
     lua_insert(L, 1);
-    const int status = lua_pcall(L, 0, LUA_MULTRET, 1);
-    lua_pushboolean(L, status == 0);
-    lua_replace(L, 1);
-    return lua_gettop(L);
+    lua_pushboolean(L, 1);
+    lua_insert(L, 2);
+    if (lua_pcall(L, 0, LUA_MULTRET, 1) != 0)
+    {
+        lua_pushboolean(L, 0);
+        lua_replace(L, 2);
+    }
+    return lua_gettop(L) - 1;
 }
 
 // ---- Finalisers -----------------------------------------------------------------------------
@@ -166,10 +169,9 @@ int GuardedNewproxy(lua_State* L)
     return 1;
 }
 
-// ---- string.rep -----------------------------------------------------------------------------
+// ---- Building and copying strings -----------------------------------------------------------
 
-// Built by doubling, not piece by piece: an empty or a one-character string repeated two
-// thousand million times would take seconds of C work the hook never sees.
+// string.rep, built by doubling and counted as it is written: the watchdog's hook sees none of it.
 int BoundedRep(lua_State* L)
 {
     size_t length = 0;
@@ -185,20 +187,58 @@ int BoundedRep(lua_State* L)
         return luaL_error(L, "resulting string too large");
     const size_t total = length * size_t(times);
     char* buffer = static_cast<char*>(lua_newuserdata(L, total));
+    ScriptBounds::Count(L, length);
     std::memcpy(buffer, text, length);
     for (size_t done = length; done < total;)
     {
-        const size_t copy = done < total - done ? done : total - done;
+        const size_t copy = std::min(done, total - done);
+        ScriptBounds::Count(L, copy);
         std::memcpy(buffer + done, buffer, copy);
         done += copy;
     }
+    ScriptBounds::Count(L, total);
     lua_pushlstring(L, buffer, total);
     return 1;
 }
 
-// ---- table.sort -----------------------------------------------------------------------------
+// Runs the library's own function (upvalue 1) in this very call, so that its errors name the
+// function as the script called it.
+int RunOriginal(lua_State* L) { return lua_tocfunction(L, lua_upvalueindex(1))(L); }
 
-size_t gCompared = 0;
+// The string functions whose results a script can make long (format, upper, sub, tostring ...):
+// every character they give back is counted once they return.
+int CountedResults(lua_State* L)
+{
+    const int results = RunOriginal(L);
+    size_t characters = size_t(results);
+    for (int i = 1; i <= results; ++i)
+        if (lua_type(L, -i) == LUA_TSTRING)
+            characters += lua_objlen(L, -i);
+    ScriptBounds::Count(L, characters);
+    return results;
+}
+
+// table.concat: the characters it wrote and the elements it read, empty ones too.
+int CountedConcat(lua_State* L)
+{
+    const int results = RunOriginal(L);
+    // Its arguments passed its own checks.
+    const lua_Integer first = lua_isnoneornil(L, 3) ? 1 : lua_tointeger(L, 3);
+    const lua_Integer last = lua_isnoneornil(L, 4) ? lua_Integer(lua_objlen(L, 1)) : lua_tointeger(L, 4);
+    const size_t elements = last >= first ? size_t(last - first) + 1 : 0;
+    ScriptBounds::Count(L, elements + lua_objlen(L, -1));
+    return results;
+}
+
+// os.setlocale: the pattern classes follow the locale.
+int LocaleChange(lua_State* L)
+{
+    const int results = RunOriginal(L);
+    ScriptPatterns::ReadClasses();
+    return results;
+}
+
+// ---- table.sort -----------------------------------------------------------------------------
 
 // The order table.sort uses without an order function, with the bytes it compares counted: the
 // sort compares in C, where the hook never runs, and two long strings take milliseconds.
@@ -207,12 +247,7 @@ int CountedLess(lua_State* L)
     size_t cost = 1;
     if (lua_type(L, 1) == LUA_TSTRING && lua_type(L, 2) == LUA_TSTRING)
         cost += std::min(lua_objlen(L, 1), lua_objlen(L, 2));
-    gCompared += cost;
-    if (gCompared >= kComparedPerCheck)
-    {
-        gCompared = 0;
-        ScriptManager::Instance().RaiseIfStopped(L);
-    }
+    ScriptBounds::Count(L, cost);
     lua_pushboolean(L, lua_lessthan(L, 1, 2));
     return 1;
 }
@@ -346,21 +381,43 @@ void WrapFunction(lua_State* L, int table, const char* name, lua_CFunction funct
     lua_setfield(L, table, name);
 }
 
+// As WrapFunction, for a field that holds a C function the wrapper runs in its own call: one
+// that keeps no values of its own.
+void WrapCFunction(lua_State* L, int table, const char* name, lua_CFunction function)
+{
+    const int top = lua_gettop(L);
+    lua_getfield(L, table, name);
+    const bool wraps = lua_iscfunction(L, -1) && lua_getupvalue(L, -1, 1) == nullptr;
+    lua_settop(L, top);
+    if (wraps)
+        WrapFunction(L, table, name, function);
+}
+
 } // namespace
 
 void ScriptBounds::GuardHandler(lua_State* L) { lua_pushcclosure(L, &GuardedHandler, 1); }
 
+void ScriptBounds::Look(lua_State* L)
+{
+    sCounted = 0;
+    ScriptManager::Instance().RaiseIfStopped(L);
+}
+
 void ScriptBounds::Install(lua_State* L)
 {
-    SetFunction(L, LUA_GLOBALSINDEX, "xpcall", &GuardedXpcall);
+    SetFunction(L, LUA_GLOBALSINDEX, "xpcall", &ProtectedCall);
 
     WrapFunction(L, LUA_GLOBALSINDEX, "newproxy", &GuardedNewproxy);
+    WrapCFunction(L, LUA_GLOBALSINDEX, "tostring", &CountedResults);
 
     lua_getfield(L, LUA_GLOBALSINDEX, LUA_STRLIBNAME);
     if (lua_istable(L, -1))
     {
+        const int table = lua_gettop(L);
         ScriptPatterns::Install(L);
-        SetFunction(L, lua_gettop(L), "rep", &BoundedRep);
+        SetFunction(L, table, "rep", &BoundedRep);
+        for (const char* name : {"byte", "char", "dump", "format", "lower", "reverse", "sub", "upper"})
+            WrapCFunction(L, table, name, &CountedResults);
     }
     lua_pop(L, 1);
 
@@ -376,7 +433,15 @@ void ScriptBounds::Install(lua_State* L)
 
     lua_getfield(L, LUA_GLOBALSINDEX, LUA_TABLIBNAME);
     if (lua_istable(L, -1))
+    {
         WrapFunction(L, lua_gettop(L), "sort", &BoundedSort);
+        WrapCFunction(L, lua_gettop(L), "concat", &CountedConcat);
+    }
+    lua_pop(L, 1);
+
+    lua_getfield(L, LUA_GLOBALSINDEX, LUA_OSLIBNAME);
+    if (lua_istable(L, -1))
+        WrapCFunction(L, lua_gettop(L), "setlocale", &LocaleChange);
     lua_pop(L, 1);
 
     // Every userdata metatable a script can reach: a __gc written into it would run unwatched.

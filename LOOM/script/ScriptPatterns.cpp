@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <vector>
 
 #include <lua.hpp>
 
-#include "LOOM/script/ScriptManager.h"
+#include "LOOM/script/ScriptBounds.h"
 
 // Lua raises by longjmp. Everything with a destructor lives in a userdata the collector
 // finalises, so a raise in the middle of a match (a malformed piece, the watchdog, an error in a
@@ -18,24 +20,49 @@
 
 namespace {
 
-// Characters compared between two looks at the watchdog's clock.
-constexpr size_t kStepsPerCheck = 4096;
 constexpr int kMaxCaptures = 32;
-constexpr const char* kWorkMeta = "LOOM.PatternWork";
-// Any of these before the first NUL makes find match a pattern instead of searching text.
-constexpr const char* kMagic = "^$*+?.([%-";
+constexpr const char* kMatcherMeta = "LOOM.PatternMatcher";
 
-size_t gSteps = 0;
+void Count(lua_State* L, size_t characters) { ScriptBounds::Count(L, characters); }
 
-void Count(lua_State* L, size_t steps)
+// ---- Characters -----------------------------------------------------------------------------
+
+// A set of characters, one bit each.
+struct CharMap
 {
-    gSteps += steps;
-    if (gSteps >= kStepsPerCheck)
+    std::array<uint64_t, 4> bits{};
+    bool Has(unsigned char c) const { return (bits[c >> 6] >> (c & 63)) & 1u; }
+    void Add(unsigned char c) { bits[c >> 6] |= uint64_t(1) << (c & 63); }
+    void AddRange(unsigned char first, unsigned char last)
     {
-        gSteps = 0;
-        ScriptManager::Instance().RaiseIfStopped(L);
+        for (unsigned c = first; c <= last; ++c)
+            Add(static_cast<unsigned char>(c));
     }
-}
+    void AddAll(const CharMap& other)
+    {
+        for (size_t w = 0; w < bits.size(); ++w)
+            bits[w] |= other.bits[w];
+    }
+    CharMap Complement() const
+    {
+        CharMap out;
+        for (size_t w = 0; w < bits.size(); ++w)
+            out.bits[w] = ~bits[w];
+        return out;
+    }
+};
+
+// The ten classes and their complements, read from the C library once (and again when a script
+// changes the locale); byLetter finds a class by its letter after '%', null for any other letter.
+struct ClassTable
+{
+    std::array<CharMap, 20> maps;
+    std::array<const CharMap*, 256> byLetter{};
+};
+
+ClassTable gClasses;
+
+// ---- Compiled patterns ----------------------------------------------------------------------
 
 // The texts a malformed pattern raises, once a match reaches the bad piece (as Lua's own).
 constexpr const char* kFaults[] = {
@@ -50,19 +77,6 @@ enum Fault : uint32_t
     kMissingBracket,
     kMissingFrontierSet,
     kUnbalanced,
-};
-
-// A set of characters, one bit each.
-struct CharMap
-{
-    std::array<uint64_t, 4> bits{};
-    bool Has(unsigned char c) const { return (bits[c >> 6] >> (c & 63)) & 1u; }
-    void Add(unsigned char c) { bits[c >> 6] |= uint64_t(1) << (c & 63); }
-    void Invert()
-    {
-        for (uint64_t& word : bits)
-            word = ~word;
-    }
 };
 
 // What one piece of a compiled pattern does.
@@ -103,19 +117,33 @@ struct Item
     Piece piece = Piece::Done;
     Repeat repeat = Repeat::Once;
     Test test = Test::Any;
-    unsigned char first = 0;  // Char: the character; Class: its letter; Balanced: the opener; Again: the digit
+    unsigned char first = 0;  // Char: the character; Balanced: the opener; Again: the digit
     unsigned char second = 0; // Balanced: the closer
-    uint32_t index = 0;       // Map, Frontier: the map; Text: offset in the pattern; Fault: the text
+    uint32_t index = 0;       // Map, Frontier: the set; Class: the class; Text: offset in the pattern; Fault: the text
     uint32_t length = 0;      // Text: how many characters
 };
 
-constexpr ptrdiff_t kOpenCapture = -1;
-constexpr ptrdiff_t kPositionCapture = -2;
+// What a capture holds while a match runs and after it.
+enum class Held : uint8_t
+{
+    Open,     // started, not yet closed
+    Text,     // the subject from start to end
+    Position, // the place start, as a number
+};
 
 struct Capture
 {
     size_t start = 0;
-    ptrdiff_t length = kOpenCapture;
+    size_t end = 0;
+    Held held = Held::Open;
+};
+
+// One successful match: where it starts and ends, and how many captures the matcher holds for it.
+struct Found
+{
+    size_t start = 0;
+    size_t end = 0;
+    int captures = 0;
 };
 
 // A way back: the repeated or optional piece at item, where trying again starts from.
@@ -128,59 +156,8 @@ struct Choice
     size_t count;
 };
 
-// A closed capture's length before it closed, restored when a match goes back past it.
-struct Undo
-{
-    int32_t capture;
-    ptrdiff_t length;
-};
-
-bool ClassHolds(unsigned char letter, unsigned char c)
-{
-    bool holds = false;
-    switch (std::tolower(letter))
-    {
-    case 'a':
-        holds = std::isalpha(c);
-        break;
-    case 'c':
-        holds = std::iscntrl(c);
-        break;
-    case 'd':
-        holds = std::isdigit(c);
-        break;
-    case 'l':
-        holds = std::islower(c);
-        break;
-    case 'p':
-        holds = std::ispunct(c);
-        break;
-    case 's':
-        holds = std::isspace(c);
-        break;
-    case 'u':
-        holds = std::isupper(c);
-        break;
-    case 'w':
-        holds = std::isalnum(c);
-        break;
-    case 'x':
-        holds = std::isxdigit(c);
-        break;
-    case 'z':
-        holds = c == 0;
-        break;
-    default:
-        return letter == c;
-    }
-    // An upper-case class letter is the complement.
-    return std::isupper(letter) ? !holds : holds;
-}
-
-bool IsClassLetter(unsigned char letter) { return std::strchr("acdlpsuwxz", std::tolower(letter)) && letter; }
-
 // One compiled pattern and the state of matching it against one subject. Built in a userdata.
-class Work
+class Matcher
 {
 public:
     // False when the pattern has more pieces than a match may hold.
@@ -191,13 +168,17 @@ public:
         mSubject = reinterpret_cast<const unsigned char*>(subject);
         mLength = length;
     }
-    // Matches the pattern from at; true with end set past the match.
-    bool MatchAt(size_t at, size_t& end);
-
-    // Pushes capture i of the last match; with no captures, i 0 is the whole match.
-    void PushCaptured(int i, size_t from, size_t to) const;
-    // Pushes every capture (or the whole match, when whole and there are none); returns how many.
-    int PushResults(size_t from, size_t to, bool whole) const;
+    // The first match at from or, unless anchored, after it (up to the end of the subject).
+    bool Search(size_t from, bool anchored, Found& found);
+    // Value i of the last match: its capture i, or with no captures for i 0 the whole match.
+    Capture Value(const Found& found, int i) const
+    {
+        if (found.captures == 0)
+            return Capture{found.start, found.end, Held::Text};
+        return mCaptures[size_t(i)];
+    }
+    // Where gmatch searches next.
+    size_t mNext = 0;
 
 private:
     bool Accepts(const Item& item, unsigned char c) const
@@ -209,17 +190,18 @@ private:
         case Test::Char:
             return c == item.first;
         case Test::Class:
-            return ClassHolds(item.first, c);
+            return gClasses.maps[item.index].Has(c);
         case Test::Map:
             return mMaps[item.index].Has(c);
         }
         return false;
     }
-    uint32_t ClassMap(unsigned char letter);
-    // Reads the set whose '[' is at open into a map; the index past its ']', or 0 with none.
+    // Reads the set whose '[' is at open into a new map; the index past its ']', or 0 when the
+    // pattern ends first.
     size_t ReadSet(size_t open, uint32_t& map);
     void AddText(size_t offset);
     void Add(const Item& item) { mItems.push_back(item); }
+    bool MatchAt(size_t at, size_t& end);
     void Push(uint32_t item, size_t at, size_t count);
     bool Repeated(uint32_t index, const Item& item, size_t& at);
     bool Holds(size_t at, const unsigned char* text, size_t length) const;
@@ -227,7 +209,6 @@ private:
 
     std::vector<Item> mItems;
     std::vector<CharMap> mMaps;
-    std::array<int32_t, 256> mClassMaps{};
     const char* mText = nullptr;
     size_t mTextLength = 0;
 
@@ -235,88 +216,62 @@ private:
     const unsigned char* mSubject = nullptr;
     size_t mLength = 0;
     std::vector<Choice> mChoices;
-    std::vector<Undo> mTrail;
+    // Captures closed since a choice was made, reopened when a match goes back past it.
+    std::vector<int32_t> mClosed;
     std::array<Capture, kMaxCaptures> mCaptures{};
     int mLevel = 0;
 };
 
-uint32_t Work::ClassMap(unsigned char letter)
-{
-    // Made per pattern: a script may change the locale the classes follow.
-    if (mClassMaps[letter] < 0)
-    {
-        CharMap map;
-        for (int c = 0; c < 256; ++c)
-            if (ClassHolds(letter, static_cast<unsigned char>(c)))
-                map.Add(static_cast<unsigned char>(c));
-        mClassMaps[letter] = int32_t(mMaps.size());
-        mMaps.push_back(map);
-    }
-    return uint32_t(mClassMaps[letter]);
-}
-
-size_t Work::ReadSet(size_t open, uint32_t& map)
+size_t Matcher::ReadSet(size_t open, uint32_t& map)
 {
     const char* p = mText;
     const size_t n = mTextLength;
     size_t first = open + 1;
-    const bool negated = first < n && p[first] == '^';
-    if (negated)
+    const bool complement = first < n && p[first] == '^';
+    if (complement)
         ++first;
-    // Where the set ends: its first character is a member even when it is ']', and '%' hides
-    // the character after it.
+    // The ']' that closes the set is never its first member and never escaped by a '%'.
     size_t close = first;
-    for (;;)
+    do
     {
         if (close >= n)
             return 0;
-        if (p[close++] == '%' && close < n)
-            ++close;
-        if (close < n && p[close] == ']')
-            break;
-    }
+        close += p[close] == '%' && close + 1 < n ? 2 : 1;
+    } while (close >= n || p[close] != ']');
     Count(mL, close - open);
+
+    // Members: "%x" a class or the character x, "a-z" a range, anything else itself. A range may
+    // take the '%' that hid the closing ']' above; the ']' is then a member of its own.
     CharMap members;
-    for (size_t i = first; i < close;)
+    size_t at = first;
+    while (at < close)
     {
-        const auto c = static_cast<unsigned char>(p[i]);
+        const auto c = static_cast<unsigned char>(p[at]);
+        const auto next = static_cast<unsigned char>(p[at + 1]);
         if (c == '%')
         {
-            // The escaped character may be the closing ']' itself, after a range took the '%'.
-            const auto letter = static_cast<unsigned char>(p[i + 1]);
-            if (IsClassLetter(letter))
-            {
-                const CharMap& cls = mMaps[ClassMap(letter)];
-                for (size_t w = 0; w < members.bits.size(); ++w)
-                    members.bits[w] |= cls.bits[w];
-            }
+            if (const CharMap* cls = gClasses.byLetter[next])
+                members.AddAll(*cls);
             else
-            {
-                members.Add(letter);
-            }
-            i += 2;
+                members.Add(next);
+            at += 2;
+            continue;
         }
-        else if (i + 2 < close && p[i + 1] == '-')
+        if (next == '-' && at + 2 < close)
         {
-            const auto last = static_cast<unsigned char>(p[i + 2]);
-            for (unsigned x = c; x <= last; ++x)
-                members.Add(static_cast<unsigned char>(x));
-            i += 3;
+            members.AddRange(c, static_cast<unsigned char>(p[at + 2]));
+            at += 3;
+            continue;
         }
-        else
-        {
-            members.Add(c);
-            ++i;
-        }
+        members.Add(c);
+        ++at;
     }
-    if (negated)
-        members.Invert();
     map = uint32_t(mMaps.size());
-    mMaps.push_back(members);
+    mMaps.push_back(complement ? members.Complement() : members);
     return close + 1;
 }
 
-void Work::AddText(size_t offset)
+void Matcher::AddText(size_t offset)
 {
     if (!mItems.empty())
     {
@@ -334,14 +289,13 @@ void Work::AddText(size_t offset)
     Add(item);
 }
 
-bool Work::Compile(lua_State* L, const char* text, size_t length)
+bool Matcher::Compile(lua_State* L, const char* text, size_t length)
 {
     mL = L;
     mText = text;
     mTextLength = length;
     mItems.clear();
     mMaps.clear();
-    mClassMaps.fill(-1);
     const char* p = text;
     const size_t n = length;
     size_t i = 0;
@@ -450,10 +404,10 @@ bool Work::Compile(lua_State* L, const char* text, size_t length)
                     return true;
                 }
                 const auto letter = static_cast<unsigned char>(p[i + 1]);
-                if (IsClassLetter(letter))
+                if (const CharMap* cls = gClasses.byLetter[letter])
                 {
                     item.test = Test::Class;
-                    item.first = letter;
+                    item.index = uint32_t(cls - gClasses.maps.data());
                 }
                 else
                 {
@@ -502,14 +456,14 @@ bool Work::Compile(lua_State* L, const char* text, size_t length)
     }
 }
 
-void Work::Push(uint32_t item, size_t at, size_t count)
+void Matcher::Push(uint32_t item, size_t at, size_t count)
 {
     if (mChoices.size() >= ScriptPatterns::kMaxDepth)
         luaL_error(mL, "pattern too complex");
-    mChoices.push_back(Choice{item, mLevel, mTrail.size(), at, count});
+    mChoices.push_back(Choice{item, mLevel, mClosed.size(), at, count});
 }
 
-bool Work::Repeated(uint32_t index, const Item& item, size_t& at)
+bool Matcher::Repeated(uint32_t index, const Item& item, size_t& at)
 {
     switch (item.repeat)
     {
@@ -556,13 +510,14 @@ bool Work::Repeated(uint32_t index, const Item& item, size_t& at)
     return false;
 }
 
-bool Work::Holds(size_t at, const unsigned char* text, size_t length) const
+bool Matcher::Holds(size_t at, const unsigned char* text, size_t length) const
 {
     if (mLength - at < length)
         return false;
+    constexpr size_t kPart = 4096;
     for (size_t done = 0; done < length;)
     {
-        const size_t part = std::min(length - done, kStepsPerCheck);
+        const size_t part = std::min(length - done, kPart);
         Count(mL, part);
         if (std::memcmp(mSubject + at + done, text + done, part) != 0)
             return false;
@@ -571,16 +526,16 @@ bool Work::Holds(size_t at, const unsigned char* text, size_t length) const
     return true;
 }
 
-bool Work::GoBack(uint32_t& next, size_t& at)
+bool Matcher::GoBack(uint32_t& next, size_t& at)
 {
     while (!mChoices.empty())
     {
         Count(mL, 1);
         Choice& choice = mChoices.back();
-        while (mTrail.size() > choice.trail)
+        while (mClosed.size() > choice.trail)
         {
-            mCaptures[size_t(mTrail.back().capture)].length = mTrail.back().length;
-            mTrail.pop_back();
+            mCaptures[size_t(mClosed.back())].held = Held::Open;
+            mClosed.pop_back();
         }
         mLevel = choice.captures;
         const uint32_t index = choice.item;
@@ -613,10 +568,10 @@ bool Work::GoBack(uint32_t& next, size_t& at)
     return false;
 }
 
-bool Work::MatchAt(size_t at, size_t& end)
+bool Matcher::MatchAt(size_t at, size_t& end)
 {
     mChoices.clear();
-    mTrail.clear();
+    mClosed.clear();
     mLevel = 0;
     Count(mL, 1);
     uint32_t next = 0;
@@ -648,18 +603,19 @@ bool Work::MatchAt(size_t at, size_t& end)
         case Piece::Position:
             if (mLevel >= kMaxCaptures)
                 luaL_error(mL, "too many captures");
-            mCaptures[size_t(mLevel)] = Capture{at, item.piece == Piece::Open ? kOpenCapture : kPositionCapture};
+            mCaptures[size_t(mLevel)] = Capture{at, at, item.piece == Piece::Open ? Held::Open : Held::Position};
             ++mLevel;
             break;
         case Piece::Close:
         {
             int open = mLevel - 1;
-            while (open >= 0 && mCaptures[size_t(open)].length != kOpenCapture)
+            while (open >= 0 && mCaptures[size_t(open)].held != Held::Open)
                 --open;
             if (open < 0)
                 luaL_error(mL, "invalid pattern capture");
-            mTrail.push_back(Undo{open, kOpenCapture});
-            mCaptures[size_t(open)].length = ptrdiff_t(at - mCaptures[size_t(open)].start);
+            mClosed.push_back(open);
+            mCaptures[size_t(open)].held = Held::Text;
+            mCaptures[size_t(open)].end = at;
             break;
         }
         case Piece::Balanced:
@@ -699,13 +655,13 @@ bool Work::MatchAt(size_t at, size_t& end)
         case Piece::Again:
         {
             const int capture = int(item.first) - 1;
-            if (capture < 0 || capture >= mLevel || mCaptures[size_t(capture)].length == kOpenCapture)
+            if (capture < 0 || capture >= mLevel || mCaptures[size_t(capture)].held == Held::Open)
                 luaL_error(mL, "invalid capture index");
             const Capture& taken = mCaptures[size_t(capture)];
             // A position holds no text to match again.
-            ok = taken.length != kPositionCapture && Holds(at, mSubject + taken.start, size_t(taken.length));
+            ok = taken.held == Held::Text && Holds(at, mSubject + taken.start, taken.end - taken.start);
             if (ok)
-                at += size_t(taken.length);
+                at += taken.end - taken.start;
             break;
         }
         }
@@ -716,247 +672,396 @@ bool Work::MatchAt(size_t at, size_t& end)
     }
 }
 
-void Work::PushCaptured(int i, size_t from, size_t to) const
+bool Matcher::Search(size_t from, bool anchored, Found& found)
 {
-    if (i >= mLevel)
+    for (size_t at = from; at <= mLength; ++at)
     {
-        if (i != 0)
-            luaL_error(mL, "invalid capture index");
-        lua_pushlstring(mL, reinterpret_cast<const char*>(mSubject) + from, to - from);
-        return;
+        size_t end = 0;
+        if (MatchAt(at, end))
+        {
+            found = Found{at, end, mLevel};
+            return true;
+        }
+        if (anchored)
+            break;
     }
-    const Capture& capture = mCaptures[size_t(i)];
-    if (capture.length == kOpenCapture)
-        luaL_error(mL, "unfinished capture");
-    if (capture.length == kPositionCapture)
-        lua_pushinteger(mL, lua_Integer(capture.start) + 1);
-    else
-        lua_pushlstring(mL, reinterpret_cast<const char*>(mSubject) + capture.start, size_t(capture.length));
+    return false;
 }
 
-int Work::PushResults(size_t from, size_t to, bool whole) const
+int FinishMatcher(lua_State* L)
 {
-    const int count = mLevel == 0 && whole ? 1 : mLevel;
-    luaL_checkstack(mL, count, "too many captures");
-    for (int i = 0; i < count; ++i)
-        PushCaptured(i, from, to);
-    return count;
-}
-
-int FinishWork(lua_State* L)
-{
-    static_cast<Work*>(lua_touserdata(L, 1))->~Work();
+    static_cast<Matcher*>(lua_touserdata(L, 1))->~Matcher();
     return 0;
 }
 
-// A fresh work block on the stack, compiled from the pattern (up to its first NUL, as Lua's
-// own reads it).
-Work& NewWork(lua_State* L, const char* pattern, size_t length)
+// A fresh matcher on the stack, compiled from the pattern.
+Matcher& NewMatcher(lua_State* L, const char* pattern, size_t length)
 {
-    Work* work = new (lua_newuserdata(L, sizeof(Work))) Work();
-    luaL_getmetatable(L, kWorkMeta);
+    auto* matcher = new (lua_newuserdata(L, sizeof(Matcher))) Matcher();
+    luaL_getmetatable(L, kMatcherMeta);
     lua_setmetatable(L, -2);
-    if (!work->Compile(L, pattern, length))
+    if (!matcher->Compile(L, pattern, length))
         luaL_error(L, "pattern too complex");
-    return *work;
+    return *matcher;
 }
 
-// The 0-based start of a search from a 1-based position counted from the end when negative.
-size_t StartIndex(lua_Integer init, size_t length)
-{
-    if (init < 0)
-        init += lua_Integer(length) + 1;
-    if (init <= 1)
-        return 0;
-    return std::min(size_t(init - 1), length);
-}
+// ---- What a match gives a script ------------------------------------------------------------
 
-int Search(lua_State* L, bool find)
+void PushValue(lua_State* L, const char* subject, const Capture& value)
 {
-    size_t length = 0;
-    size_t patternLength = 0;
-    const char* subject = luaL_checklstring(L, 1, &length);
-    const char* pattern = luaL_checklstring(L, 2, &patternLength);
-    const size_t start = StartIndex(luaL_optinteger(L, 3, 1), length);
-    const size_t text = std::strlen(pattern);
-    if (find && (lua_toboolean(L, 4) || std::strpbrk(pattern, kMagic) == nullptr))
+    switch (value.held)
     {
-        // The whole pattern, NULs included, as plain text; memmem is linear.
-        const void* found = nullptr;
-        if (patternLength == 0)
-            found = subject + start;
-        else if (patternLength <= length - start)
-            found = memmem(subject + start, length - start, pattern, patternLength);
-        if (!found)
+    case Held::Text:
+        lua_pushlstring(L, subject + value.start, value.end - value.start);
+        return;
+    case Held::Position:
+        lua_pushinteger(L, lua_Integer(value.start) + 1);
+        return;
+    case Held::Open:
+        break;
+    }
+    luaL_error(L, "unfinished capture");
+}
+
+// Pushes the captures of the match, or the whole match when it has none and whole is set.
+int PushValues(lua_State* L, const Matcher& matcher, const Found& found, const char* subject, bool whole)
+{
+    const int count = found.captures > 0 ? found.captures : (whole ? 1 : 0);
+    luaL_checkstack(L, count, "too many captures");
+    for (int i = 0; i < count; ++i)
+        PushValue(L, subject, matcher.Value(found, i));
+    return count;
+}
+
+// ---- find, match, gmatch --------------------------------------------------------------------
+
+// Whether no character of the pattern (up to its first NUL, where a pattern ends) means more
+// than itself: such a pattern is looked for as plain text, NULs and all.
+bool IsPlainText(const char* pattern)
+{
+    for (const char* c = pattern; *c != '\0'; ++c)
+    {
+        switch (*c)
+        {
+        case '^':
+        case '$':
+        case '*':
+        case '+':
+        case '?':
+        case '.':
+        case '(':
+        case '[':
+        case '%':
+        case '-':
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+// The arguments of find and match: subject, pattern and the 0-based place the search starts,
+// from a 1-based one counted from the end when negative.
+struct Query
+{
+    const char* subject = nullptr;
+    size_t length = 0;
+    const char* pattern = nullptr;
+    size_t patternLength = 0;
+    size_t start = 0;
+};
+
+Query ReadQuery(lua_State* L)
+{
+    Query query;
+    query.subject = luaL_checklstring(L, 1, &query.length);
+    query.pattern = luaL_checklstring(L, 2, &query.patternLength);
+    lua_Integer init = luaL_optinteger(L, 3, 1);
+    if (init < 0)
+        init += lua_Integer(query.length) + 1;
+    query.start = init <= 1 ? 0 : std::min(size_t(init - 1), query.length);
+    return query;
+}
+
+// The pattern searched for in the subject; the matcher (left on the stack) when found.
+const Matcher* SearchQuery(lua_State* L, const Query& query, Found& found)
+{
+    const size_t length = std::strlen(query.pattern);
+    const bool anchored = length > 0 && query.pattern[0] == '^';
+    const size_t skip = anchored ? 1 : 0;
+    Matcher& matcher = NewMatcher(L, query.pattern + skip, length - skip);
+    matcher.Bind(L, query.subject, query.length);
+    return matcher.Search(query.start, anchored, found) ? &matcher : nullptr;
+}
+
+int StringFind(lua_State* L)
+{
+    const Query query = ReadQuery(L);
+    if (lua_toboolean(L, 4) || IsPlainText(query.pattern))
+    {
+        // memmem is linear in what it looks through.
+        const size_t rest = query.length - query.start;
+        Count(L, rest + 1);
+        const char* from = query.subject + query.start;
+        const void* hit = from;
+        if (query.patternLength > 0)
+            hit = query.patternLength <= rest ? memmem(from, rest, query.pattern, query.patternLength) : nullptr;
+        if (!hit)
         {
             lua_pushnil(L);
             return 1;
         }
-        const ptrdiff_t at = static_cast<const char*>(found) - subject;
+        const ptrdiff_t at = static_cast<const char*>(hit) - query.subject;
         lua_pushinteger(L, lua_Integer(at) + 1);
-        lua_pushinteger(L, lua_Integer(at) + lua_Integer(patternLength));
+        lua_pushinteger(L, lua_Integer(at) + lua_Integer(query.patternLength));
         return 2;
     }
-    const bool anchored = text > 0 && pattern[0] == '^';
-    Work& work = NewWork(L, pattern + (anchored ? 1 : 0), text - (anchored ? 1 : 0));
-    work.Bind(L, subject, length);
-    for (size_t at = start;; ++at)
+    Found found;
+    const Matcher* matcher = SearchQuery(L, query, found);
+    if (!matcher)
     {
-        size_t end = 0;
-        if (work.MatchAt(at, end))
-        {
-            if (!find)
-                return work.PushResults(at, end, true);
-            lua_pushinteger(L, lua_Integer(at) + 1);
-            lua_pushinteger(L, lua_Integer(end));
-            return work.PushResults(at, end, false) + 2;
-        }
-        if (anchored || at >= length)
-            break;
+        lua_pushnil(L);
+        return 1;
     }
-    lua_pushnil(L);
-    return 1;
+    lua_pushinteger(L, lua_Integer(found.start) + 1);
+    lua_pushinteger(L, lua_Integer(found.end));
+    return 2 + PushValues(L, *matcher, found, query.subject, false);
 }
 
-int Find(lua_State* L) { return Search(L, true); }
+int StringMatch(lua_State* L)
+{
+    const Query query = ReadQuery(L);
+    Found found;
+    const Matcher* matcher = SearchQuery(L, query, found);
+    if (!matcher)
+    {
+        lua_pushnil(L);
+        return 1;
+    }
+    return PushValues(L, *matcher, found, query.subject, true);
+}
 
-int Match(lua_State* L) { return Search(L, false); }
-
-// Upvalues: the subject, the pattern, the work block and where the next search starts. A '^'
-// is no anchor here: an anchored pattern could not go on.
-int GmatchNext(lua_State* L)
+// Upvalues: the subject, the pattern (which the matcher reads) and the matcher. A '^' is no
+// anchor here: an anchored pattern could not go on.
+int GmatchStep(lua_State* L)
 {
     size_t length = 0;
     const char* subject = lua_tolstring(L, lua_upvalueindex(1), &length);
-    Work& work = *static_cast<Work*>(lua_touserdata(L, lua_upvalueindex(3)));
-    work.Bind(L, subject, length);
-    for (auto at = size_t(lua_tointeger(L, lua_upvalueindex(4))); at <= length; ++at)
-    {
-        size_t end = 0;
-        if (work.MatchAt(at, end))
-        {
-            // An empty match moves one on, or it would be found again.
-            lua_pushinteger(L, lua_Integer(end == at ? end + 1 : end));
-            lua_replace(L, lua_upvalueindex(4));
-            return work.PushResults(at, end, true);
-        }
-    }
-    return 0;
+    auto& matcher = *static_cast<Matcher*>(lua_touserdata(L, lua_upvalueindex(3)));
+    matcher.Bind(L, subject, length);
+    Found found;
+    if (!matcher.Search(matcher.mNext, false, found))
+        return 0;
+    // After an empty match the next search starts one on, or it would find it again.
+    matcher.mNext = found.end > found.start ? found.end : found.end + 1;
+    return PushValues(L, matcher, found, subject, true);
 }
 
-int Gmatch(lua_State* L)
+int StringGmatch(lua_State* L)
 {
     luaL_checkstring(L, 1);
-    luaL_checkstring(L, 2);
+    const char* pattern = luaL_checkstring(L, 2);
     lua_settop(L, 2);
-    const char* pattern = lua_tostring(L, 2);
-    NewWork(L, pattern, std::strlen(pattern));
-    lua_pushinteger(L, 0);
-    lua_pushcclosure(L, &GmatchNext, 4);
+    NewMatcher(L, pattern, std::strlen(pattern));
+    lua_pushcclosure(L, &GmatchStep, 3);
     return 1;
 }
 
-// The replacement string at index 3: '%0' is the match, '%1'-'%9' its captures, '%' before
-// anything else that character (a '%' last adds the NUL that ends the string, as Lua's own).
-void AddTemplate(lua_State* L, const Work& work, luaL_Buffer* buffer, const char* subject, size_t from, size_t to)
+// ---- gsub -----------------------------------------------------------------------------------
+
+// A replacement string, read once per gsub: runs of plain text and references to what a match
+// took. "%0" is the whole match, "%1"-"%9" a capture, '%' before anything else that character
+// (a '%' last stands for the NUL that ends the string).
+enum class Insert : uint8_t
 {
-    size_t length = 0;
-    const char* text = lua_tolstring(L, 3, &length);
+    Text,    // the next length characters of the template's text
+    Whole,   // the whole match
+    Capture, // value number capture
+};
+
+struct Part
+{
+    Insert what = Insert::Text;
+    uint8_t capture = 0;
+    uint32_t length = 0;
+};
+
+// In one userdata: the parts, then the text of the runs one after another.
+struct Template
+{
+    Part* parts = nullptr;
+    size_t count = 0;
+    const char* text = nullptr;
+};
+
+// Reads the replacement into parts and text; with both null it only counts them.
+void ReadTemplate(lua_State* L, const char* source, size_t length, Part* parts, char* text, size_t& count,
+                  size_t& textLength)
+{
+    count = 0;
+    textLength = 0;
+    uint32_t run = 0; // characters in the text part being written, 0 when the last part is no text
+    const auto start = [&](Insert what, uint8_t capture) {
+        if (parts)
+            parts[count] = Part{what, capture, 0};
+        ++count;
+    };
     for (size_t i = 0; i < length; ++i)
     {
-        if (text[i] != '%')
+        Count(L, 1);
+        char c = source[i];
+        if (c == '%')
         {
-            luaL_addchar(buffer, text[i]);
-            continue;
+            c = ++i < length ? source[i] : '\0';
+            if (std::isdigit(static_cast<unsigned char>(c)))
+            {
+                start(c == '0' ? Insert::Whole : Insert::Capture, uint8_t(c == '0' ? 0 : c - '1'));
+                run = 0;
+                continue;
+            }
         }
-        ++i;
-        const char c = i < length ? text[i] : '\0';
-        if (!std::isdigit(static_cast<unsigned char>(c)))
+        if (run == 0 || run == UINT32_MAX)
         {
-            luaL_addchar(buffer, c);
+            start(Insert::Text, 0);
+            run = 0;
         }
-        else if (c == '0')
+        ++run;
+        if (parts)
+            parts[count - 1].length = run;
+        if (text)
+            text[textLength] = c;
+        ++textLength;
+    }
+}
+
+// The replacement at index 3 read into a userdata left on the stack.
+Template ReadReplacement(lua_State* L)
+{
+    size_t length = 0;
+    const char* source = lua_tolstring(L, 3, &length);
+    Template read;
+    size_t textLength = 0;
+    ReadTemplate(L, source, length, nullptr, nullptr, read.count, textLength);
+    auto* block = static_cast<char*>(lua_newuserdata(L, read.count * sizeof(Part) + textLength));
+    read.parts = reinterpret_cast<Part*>(block);
+    char* text = block + read.count * sizeof(Part);
+    ReadTemplate(L, source, length, read.parts, text, read.count, textLength);
+    read.text = text;
+    return read;
+}
+
+// Adds what the replacement makes of one match to the buffer.
+void AddExpansion(lua_State* L, const Template& replacement, const Matcher& matcher, const Found& found,
+                  const char* subject, luaL_Buffer* out)
+{
+    const char* text = replacement.text;
+    for (size_t i = 0; i < replacement.count; ++i)
+    {
+        const Part& part = replacement.parts[i];
+        switch (part.what)
         {
-            luaL_addlstring(buffer, subject + from, to - from);
+        case Insert::Text:
+            Count(L, 1 + part.length);
+            luaL_addlstring(out, text, part.length);
+            text += part.length;
+            break;
+        case Insert::Whole:
+            Count(L, 1 + found.end - found.start);
+            luaL_addlstring(out, subject + found.start, found.end - found.start);
+            break;
+        case Insert::Capture:
+        {
+            // With no captures, the first stands for the whole match.
+            if (part.capture >= std::max(found.captures, 1))
+                luaL_error(L, "invalid capture index");
+            const Capture value = matcher.Value(found, part.capture);
+            Count(L, 1 + (value.held == Held::Text ? value.end - value.start : 0));
+            PushValue(L, subject, value);
+            luaL_addvalue(out);
+            break;
         }
-        else
-        {
-            work.PushCaptured(c - '1', from, to);
-            luaL_addvalue(buffer);
         }
     }
 }
 
-void AddReplacement(lua_State* L, const Work& work, luaL_Buffer* buffer, const char* subject, size_t from, size_t to)
+// Adds what a function or a table makes of one match: false or nil keeps the match as it was.
+void AddLookup(lua_State* L, const Matcher& matcher, const Found& found, const char* subject, luaL_Buffer* out)
 {
-    switch (lua_type(L, 3))
-    {
-    case LUA_TFUNCTION:
+    if (lua_type(L, 3) == LUA_TFUNCTION)
     {
         lua_pushvalue(L, 3);
-        const int count = work.PushResults(from, to, true);
-        lua_call(L, count, 1);
-        break;
+        lua_call(L, PushValues(L, matcher, found, subject, true), 1);
     }
-    case LUA_TTABLE:
-        work.PushCaptured(0, from, to);
+    else
+    {
+        PushValue(L, subject, matcher.Value(found, 0));
         lua_gettable(L, 3);
-        break;
-    default:
-        AddTemplate(L, work, buffer, subject, from, to);
-        return;
     }
-    // False or nil keeps the match as it was.
     if (!lua_toboolean(L, -1))
     {
         lua_pop(L, 1);
-        lua_pushlstring(L, subject + from, to - from);
+        lua_pushlstring(L, subject + found.start, found.end - found.start);
     }
     else if (!lua_isstring(L, -1))
     {
         luaL_error(L, "invalid replacement value (a %s)", luaL_typename(L, -1));
     }
-    luaL_addvalue(buffer);
+    Count(L, 1 + lua_objlen(L, -1));
+    luaL_addvalue(out);
 }
 
-int Gsub(lua_State* L)
+// Adds subject characters from..to as they are.
+void AddSubject(lua_State* L, const char* subject, size_t from, size_t to, luaL_Buffer* out)
+{
+    Count(L, to - from);
+    luaL_addlstring(out, subject + from, to - from);
+}
+
+int StringGsub(lua_State* L)
 {
     size_t length = 0;
     const char* subject = luaL_checklstring(L, 1, &length);
     const char* pattern = luaL_checkstring(L, 2);
     const int kind = lua_type(L, 3);
-    const lua_Integer most = luaL_optinteger(L, 4, lua_Integer(length) + 1);
+    const int most = luaL_optint(L, 4, length < size_t(INT_MAX) ? int(length) + 1 : INT_MAX);
     luaL_argcheck(L, kind == LUA_TNUMBER || kind == LUA_TSTRING || kind == LUA_TFUNCTION || kind == LUA_TTABLE, 3,
                   "string/function/table expected");
-    const size_t text = std::strlen(pattern);
-    const bool anchored = text > 0 && pattern[0] == '^';
-    // Below the buffer, which takes the top of the stack.
-    Work& work = NewWork(L, pattern + (anchored ? 1 : 0), text - (anchored ? 1 : 0));
-    work.Bind(L, subject, length);
-    luaL_Buffer buffer;
-    luaL_buffinit(L, &buffer);
+    const size_t patternLength = std::strlen(pattern);
+    const bool anchored = patternLength > 0 && pattern[0] == '^';
+    const size_t skip = anchored ? 1 : 0;
+    // Both below the buffer, which takes the top of the stack.
+    Matcher& matcher = NewMatcher(L, pattern + skip, patternLength - skip);
+    matcher.Bind(L, subject, length);
+    const bool expands = kind == LUA_TNUMBER || kind == LUA_TSTRING;
+    const Template replacement = expands ? ReadReplacement(L) : Template{};
+    luaL_Buffer out;
+    luaL_buffinit(L, &out);
     size_t at = 0;
-    lua_Integer made = 0;
-    while (made < most)
+    int made = 0;
+    Found found;
+    while (made < most && matcher.Search(at, anchored, found))
     {
-        size_t end = 0;
-        const bool found = work.MatchAt(at, end);
-        if (found)
-        {
-            ++made;
-            AddReplacement(L, work, &buffer, subject, at, end);
-        }
-        if (found && end > at)
-            at = end;
-        else if (at < length)
-            luaL_addchar(&buffer, subject[at++]);
+        AddSubject(L, subject, at, found.start, &out);
+        ++made;
+        if (expands)
+            AddExpansion(L, replacement, matcher, found, subject, &out);
         else
-            break;
+            AddLookup(L, matcher, found, subject, &out);
+        // An empty match keeps the character after it and goes on one further.
+        at = found.end;
+        if (found.end == found.start)
+        {
+            if (at < length)
+                AddSubject(L, subject, at, at + 1, &out);
+            ++at;
+        }
         if (anchored)
             break;
     }
-    luaL_addlstring(&buffer, subject + at, length - at);
-    luaL_pushresult(&buffer);
+    if (at < length)
+        AddSubject(L, subject, at, length, &out);
+    luaL_pushresult(&out);
     lua_pushinteger(L, made);
     return 2;
 }
@@ -969,22 +1074,61 @@ void SetFunction(lua_State* L, int table, const char* name, lua_CFunction functi
 
 } // namespace
 
+void ScriptPatterns::ReadClasses()
+{
+    using Holds = bool (*)(unsigned char);
+    struct Named
+    {
+        unsigned char letter;
+        Holds holds;
+    };
+    static const Named kNamed[] = {
+        {'a', [](unsigned char c) { return std::isalpha(c) != 0; }},
+        {'c', [](unsigned char c) { return std::iscntrl(c) != 0; }},
+        {'d', [](unsigned char c) { return std::isdigit(c) != 0; }},
+        {'l', [](unsigned char c) { return std::islower(c) != 0; }},
+        {'p', [](unsigned char c) { return std::ispunct(c) != 0; }},
+        {'s', [](unsigned char c) { return std::isspace(c) != 0; }},
+        {'u', [](unsigned char c) { return std::isupper(c) != 0; }},
+        {'w', [](unsigned char c) { return std::isalnum(c) != 0; }},
+        {'x', [](unsigned char c) { return std::isxdigit(c) != 0; }},
+        {'z', [](unsigned char c) { return c == 0; }},
+    };
+    static_assert(std::size(kNamed) * 2 == std::tuple_size_v<decltype(ClassTable::maps)>);
+    gClasses.byLetter.fill(nullptr);
+    size_t slot = 0;
+    for (const Named& named : kNamed)
+    {
+        CharMap& members = gClasses.maps[slot];
+        members = CharMap{};
+        for (int c = 0; c < 256; ++c)
+            if (named.holds(static_cast<unsigned char>(c)))
+                members.Add(static_cast<unsigned char>(c));
+        // The upper-case letter is the complement.
+        gClasses.maps[slot + 1] = members.Complement();
+        gClasses.byLetter[named.letter] = &gClasses.maps[slot];
+        gClasses.byLetter[size_t(std::toupper(named.letter))] = &gClasses.maps[slot + 1];
+        slot += 2;
+    }
+}
+
 void ScriptPatterns::Install(lua_State* L)
 {
+    ReadClasses();
     const int table = lua_gettop(L);
-    if (luaL_newmetatable(L, kWorkMeta))
+    if (luaL_newmetatable(L, kMatcherMeta))
     {
-        lua_pushcfunction(L, &FinishWork);
+        lua_pushcfunction(L, &FinishMatcher);
         lua_setfield(L, -2, "__gc");
     }
     lua_pop(L, 1);
-    SetFunction(L, table, "find", &Find);
-    SetFunction(L, table, "match", &Match);
-    SetFunction(L, table, "gmatch", &Gmatch);
+    SetFunction(L, table, "find", &StringFind);
+    SetFunction(L, table, "match", &StringMatch);
+    SetFunction(L, table, "gmatch", &StringGmatch);
     lua_getfield(L, table, "gfind");
     const bool gfind = lua_isfunction(L, -1);
     lua_pop(L, 1);
     if (gfind)
-        SetFunction(L, table, "gfind", &Gmatch);
-    SetFunction(L, table, "gsub", &Gsub);
+        SetFunction(L, table, "gfind", &StringGmatch);
+    SetFunction(L, table, "gsub", &StringGsub);
 }

@@ -140,6 +140,8 @@ const Freeze kFreezes[] = {
      "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
     {"backtracking pattern", "string.find(string.rep('a', 5000), '.-.-.-.-b')",
      "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
+    {"long replacement in gsub", "string.gsub(('b'):rep(1e5), '(x?)', ('%1'):rep(1e6))",
+     "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
     {"repeat of nothing in a loop", "while true do string.rep('', 2^31 - 1) end",
      "Lua Error: Scripts\\Levels\\Freeze.lua took too long", kNotStarted},
     // In play: the per-frame work that sends the waves freezes a few frames in.

@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "tests/LOOM/support/ScriptTestSupport.h"
 
@@ -201,6 +203,36 @@ TEST_F(ScriptBoundsTest, WatchedFunctionsGiveWhatLuasOwnGive)
         "string.find(('a'):rep(4000), ('a?'):rep(4000) .. '$')",
         "string.find(('ab'):rep(300), ('(a)'):rep(30))",
         "string.match(('x'):rep(100) .. 'y', '.-.-.-y')",
+        "string.gsub('abc', 'b', 'x', 2^32)",
+        "string.gsub('abc', 'b', 'x', 2^31)",
+        "string.find('abc', 'c', 2^32 + 1)",
+        "string.gsub('abc', '(b)', 12)",
+        "string.gsub('abc', '(b)', '%1%')",
+        // The protected call, and the functions counted as they return, keep their results and
+        // messages.
+        "xpcall(function() return 1, nil, 3 end, print)",
+        "xpcall(function() error('boom') end, function(e) return 'handled: ' .. e end)",
+        "xpcall(function() error({}) end, function(e) return type(e) end)",
+        "xpcall(nil, function(e) return e end)",
+        "xpcall(function() end)",
+        "xpcall()",
+        "xpcall(function(...) return select('#', ...) end, print, 1, 2)",
+        "string.upper()",
+        "('abc'):upper(), ('ABC'):lower(), ('abc'):reverse(), ('hello'):sub(2, -2)",
+        "string.format('%5.1f|%s|%q', 3.14159, 'x', 'a\\nb')",
+        "string.format('%d', 'x')",
+        "string.byte('abc', 1, -1)",
+        "string.char(72, 105)",
+        "string.char(256)",
+        "tostring()",
+        "tostring(12), tostring(nil), tostring(setmetatable({}, {__tostring = function() return 'T' end}))",
+        "table.concat({1, 2, 3}, ', ', 2)",
+        "table.concat({'a', 'b'}, '-', 1, 3)",
+        "table.concat({}, 'x', 1, 0)",
+        "table.concat({1, {}, 3})",
+        "table.concat()",
+        "pcall(string.dump, print)",
+        "os.setlocale('C'), string.find('x1', '%d')",
         // Sorting and coroutines, watched as well, keep their results and messages.
         "(function() local t = {3, 1, 2, 'x'} return pcall(table.sort, t) end)()",
         "(function() local t = {'b', 'c', 'a'} table.sort(t) return table.concat(t) end)()",
@@ -247,6 +279,55 @@ TEST_F(ScriptBoundsTest, WatchedFunctionsGiveWhatLuasOwnGive)
     };
     for (const auto& [code, expected] : deep)
         EXPECT_EQ(Outcome(L(), code), expected) << code;
+}
+
+// Long C work on strings counts toward the watchdog as it is done: with the count hook off, so
+// that nothing but that count can stop a call, each of these is still stopped soon after the
+// limit. Each runs for seconds at the least on a fast machine when nothing stops it (the gsub
+// lines 8 to 84 s).
+TEST_F(ScriptBoundsTest, LongStringWorkIsStoppedByItsOwnCount)
+{
+    constexpr double kLimit = 0.2;
+    const WatchdogLimits limits(kLimit, ScriptManager::kDefaultMemoryCap);
+    struct Case
+    {
+        const char* mName;
+        const char* mCode;
+    };
+    const Case cases[] = {
+        {"GsubCaptures", "string.gsub(('b'):rep(1e5), '(x?)', ('%1'):rep(1e6))"},
+        {"GsubMoreCaptures", "string.gsub(('b'):rep(1e5), '(x?)', ('%1'):rep(2e6))"},
+        {"GsubWholeMatches", "string.gsub(('b'):rep(1e5), '(x?)', ('%0'):rep(1e6))"},
+        {"Rep", "for i = 1, 1e5 do string.rep('x', 1e6) end"},
+        {"Format", "local s = ('x'):rep(1e6) for i = 1, 2e5 do string.format('%s%s', s, s) end"},
+        {"Concat", "local t = {} for i = 1, 1e5 do t[i] = '' end for i = 1, 1e4 do table.concat(t) end"},
+        {"Upper", "local s = ('x'):rep(1e6) for i = 1, 2e4 do s:upper() end"},
+        {"Lower", "local s = ('X'):rep(1e6) for i = 1, 2e4 do s:lower() end"},
+        {"Reverse", "local s = ('xy'):rep(5e5) for i = 1, 2e4 do s:reverse() end"},
+        {"Sub", "local s = ('x'):rep(1e6) for i = 1, 4e5 do s:sub(2) end"},
+        {"Char", "local b = {} for i = 1, 7000 do b[i] = 120 end for i = 1, 4e5 do string.char(unpack(b)) end"},
+        {"Byte", "local s = ('x'):rep(7000) for i = 1, 2e6 do s:byte(1, -1) end"},
+        {"Tostring", "local s = ('x'):rep(1e6) for i = 1, 1e9 do tostring(s) end"},
+        {"PlainFind", "local s = ('x'):rep(1e6) for i = 1, 1e6 do s:find('y', 1, true) end"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mName);
+        ASSERT_TRUE(Run(std::string("function ") + c.mName + "() " + c.mCode + " end"));
+        lua_sethook(L(), nullptr, 0, 0);
+        const uint32_t mark = LogMark();
+        // Processor time, which a busy machine does not stretch: the stop comes at the limit of
+        // wall time, and after it only one counted piece of work runs.
+        const std::clock_t start = std::clock();
+        ParamBuffer none;
+        EXPECT_FALSE(Scripts().CallFunction(c.mName, none));
+        const double took = double(std::clock() - start) / CLOCKS_PER_SEC;
+        EXPECT_EQ(LoggedSince(mark), std::vector<std::string>{std::string("Lua Error: ") + c.mName + " took too long"});
+        EXPECT_LT(took, kLimit + 1.0);
+        // The next call is watched by the hook again, and the state works.
+        EXPECT_NE(lua_gethook(L()), nullptr);
+        EXPECT_EQ(Number("40 + 2"), 42.0);
+    }
 }
 
 // The metatables scripts reach still work as before; what they cannot do is hide a finaliser
