@@ -387,12 +387,19 @@ TEST(ShippedPlay, ALevelFileWithTheOneWordTrapNamesLoadsEveryTrap)
     std::vector<LevelObjectRecord> objects(1);
     objects[0].ObjName = "tower";
     objects[0].Position = tower->Get<Positional>()->GetPosition();
-    const std::pair<const char*, Vector3> traps[] = {
-        {"laserturret", {248.0f, 0.0f, 360.0f}},
-        {"lightbulb", {268.0f, 0.0f, 364.0f}},
-        {"spikes", {256.0f, 0.0f, 352.0f}},
+    // The words the program wrote for a short while load too, as the trap of the one-word name.
+    struct Saved
+    {
+        const char* written;
+        const char* kind;
+        Vector3 at;
     };
-    for (const auto& [name, at] : traps)
+    const Saved traps[] = {
+        {"laserturret", "laserturret", {248.0f, 0.0f, 360.0f}}, {"lightbulb", "lightbulb", {268.0f, 0.0f, 364.0f}},
+        {"spikes", "spikes", {256.0f, 0.0f, 352.0f}},           {"laser turret", "laserturret", {232.0f, 0.0f, 344.0f}},
+        {"light bulb", "lightbulb", {280.0f, 0.0f, 344.0f}},
+    };
+    for (const auto& [name, kind, at] : traps)
     {
         objects.emplace_back();
         objects.back().ObjName = name;
@@ -425,10 +432,10 @@ TEST(ShippedPlay, ALevelFileWithTheOneWordTrapNamesLoadsEveryTrap)
         const auto found = std::find_if(live.begin(), live.end(), [&saved](Comp* comp) {
             const TrapData* trap = comp->GetOwner()->Get<TrapData>();
             const Vector3 p = comp->GetOwner()->Get<Positional>()->GetPosition();
-            return trap && trap->Name == saved.first && std::abs(p.x - saved.second.x) < 0.01f &&
-                std::abs(p.z - saved.second.z) < 0.01f;
+            return trap && trap->Name == saved.kind && std::abs(p.x - saved.at.x) < 0.01f &&
+                std::abs(p.z - saved.at.z) < 0.01f;
         });
-        EXPECT_NE(found, live.end()) << saved.first;
+        EXPECT_NE(found, live.end()) << saved.written;
     }
     EXPECT_EQ(live.size(), std::size(traps));
 }
