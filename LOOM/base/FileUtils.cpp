@@ -535,7 +535,7 @@ void Locate(std::string_view path, bool confined, Found& found)
         LocateByWalk(base, absolute, found);
     }
     if (found.mError == ENAMETOOLONG)
-        found.mWhy = TooLongWhy(path.size());
+        found.mWhy = "has a name too long for the file system";
 }
 
 // A name in the folder for a file that takes the place of another: never chosen by anyone else.

@@ -236,6 +236,7 @@ TEST(FileUtils, TheFileGuardOpensOnlyRegularFilesInsideTheDataFolderAndWritesCha
             {"..\0/..\0/..\0/..\0/..\0/..\0/..\0/..\0/etc/hostname"s, nullptr, "holds a NUL byte", false, false, false},
             {"plain.txt\0"s, nullptr, "holds a NUL byte", false, false, false},
             {longName, nullptr, "is too long", false, false, false},
+            {std::string(NAME_MAX + 1, 'n'), nullptr, "has a name too long", false, false, false},
             {"/proc/self/root" + outsideFile, nullptr, leaves, false, false, false},
             {procFd, nullptr, leaves, false, false, false},
             {"procroot.txt", nullptr, byLink, false, false, false},
