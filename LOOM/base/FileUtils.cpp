@@ -665,7 +665,8 @@ std::string ResolveWithin(const std::string& path, bool confined)
     for (; next < parts.size(); ++next)
     {
         const std::string part(parts[next]);
-        const std::string exactPath = built + "/" + part;
+        std::string exactPath = built;
+        exactPath.append("/").append(part);
         if (part == "..")
         {
             built = exactPath;
