@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -235,13 +236,20 @@ int GuardedLoadfile(lua_State* L)
     }
 }
 
-// require's one file searcher: module "a.b" is the data file "a/b.lua".
+// require's one file searcher: module "a.b" is the data file "a/b.lua". The whole name is kept,
+// a NUL byte in it too, so the guard refuses what the system would have cut short.
 int DataFolderSearcher(lua_State* L)
 {
     const char* module = luaL_checkstring(L, 1);
-    luaL_gsub(L, module, ".", "/");
-    lua_pushliteral(L, ".lua");
-    lua_concat(L, 2);
+    {
+        size_t length = 0;
+        const char* given = lua_tolstring(L, 1, &length);
+        std::string name(given, length);
+        std::replace(name.begin(), name.end(), '.', '/');
+        name += ".lua";
+        const ScriptManager::EngineSide engine;
+        lua_pushlstring(L, name.data(), name.size());
+    }
     const int file = lua_gettop(L);
     switch (LoadChunk(L, file))
     {
@@ -256,6 +264,21 @@ int DataFolderSearcher(lua_State* L)
         return luaL_error(L, "error loading module '%s' from file '%s':\n\t%s", module, lua_tostring(L, file),
                           lua_tostring(L, -1));
     }
+}
+
+// The library's require cuts a module's name at a NUL byte: such a name is refused before it.
+int GuardedRequire(lua_State* L)
+{
+    size_t length = 0;
+    const char* given = lua_type(L, 1) == LUA_TSTRING ? lua_tolstring(L, 1, &length) : nullptr;
+    if (!given || std::memchr(given, '\0', length) == nullptr)
+        return CallOriginal(L);
+    {
+        std::string inside, refusal;
+        DataPathInside(std::string_view(given, length), inside, &refusal);
+        PushWithWhere(L, refusal);
+    }
+    return lua_error(L);
 }
 
 // Pushes the table of that global name, or the globals for null; false when there is none.
@@ -337,6 +360,7 @@ void ScriptFileGuard::Install(lua_State* L)
 {
     Wrap(L, nullptr, "dofile", &GuardedDofile, 1);
     Wrap(L, nullptr, "loadfile", &GuardedLoadfile, 1);
+    Wrap(L, nullptr, "require", &GuardedRequire, 1);
     WrapOpen(L, "open", nullptr, true);
     WrapOpen(L, "lines", "r", false);
     WrapOpen(L, "input", "r", false);

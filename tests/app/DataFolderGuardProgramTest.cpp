@@ -8,15 +8,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
 #include "tests/app/LeakCheck.h"
 #include "tests/app/ProgramRun.h"
+#include "tests/app/ProgramShots.h"
 
 namespace fs = std::filesystem;
 
@@ -74,17 +77,17 @@ bool EndsWith(const std::string& text, const std::string& end)
 } // namespace
 
 namespace {
-// The six ways a name may lead out of the data folder.
+// The ways a name may lead out of the data folder; a NUL byte only a script can write.
 enum class Way
 {
     Parent,
     Absolute,
     Link,
     LinkToNothing,
-    HardLink,
     Fifo,
+    Nul,
 };
-constexpr Way kWays[] = {Way::Parent, Way::Absolute, Way::Link, Way::LinkToNothing, Way::HardLink, Way::Fifo};
+constexpr Way kWays[] = {Way::Parent, Way::Absolute, Way::Link, Way::LinkToNothing, Way::Fifo};
 
 const char* WayName(Way way)
 {
@@ -98,8 +101,8 @@ const char* WayName(Way way)
         return "Link";
     case Way::LinkToNothing:
         return "LinkToNothing";
-    case Way::HardLink:
-        return "HardLink";
+    case Way::Nul:
+        return "Nul";
     default:
         return "Fifo";
     }
@@ -117,8 +120,8 @@ std::vector<std::string> Reasons(Way way)
     case Way::Link:
     case Way::LinkToNothing:
         return {"leaves the data folder through a link"};
-    case Way::HardLink:
-        return {"hard links: one of its other names may be a file outside the data folder"};
+    case Way::Nul:
+        return {"holds a NUL byte"};
     default:
         return {"is not a regular file (a FIFO)", "is not a file", "(not a file)"};
     }
@@ -135,6 +138,7 @@ struct Game : Beside
         dir.Write("outside/victim.txt", kVictim);
         for (const char* name : {"Cog.xml", "Anim.xml"})
             dir.Write(std::string("outside/") + name, TempDir::Read(Data("Compositions/Bomb.xml")));
+        dir.Write("outside/evil.lua", "G.Mes(\"Script ran outside\")\n");
         for (const char* name : {"Tex.png", "Frame.png"})
             fs::copy_file(Data("Textures/ConsoleBack.png"), Outside(name));
         fs::copy_file(Data("Config/Controls.xml"), Outside("Controls.xml"));
@@ -145,7 +149,7 @@ struct Game : Beside
 
     // A name for an opener that leads to the outside file target the given way: a name that
     // climbs out or is absolute, or at (in the data folder) a link, a link to a file not there
-    // yet, a second name of target, or a FIFO.
+    // yet, or a FIFO.
     std::string Hostile(Way way, const std::string& at, const std::string& target) const
     {
         switch (way)
@@ -163,12 +167,12 @@ struct Game : Beside
                 fs::relative(Outside("Made" + fs::path(at).filename().string()), fs::path(Data(at)).parent_path()),
                 Data(at));
             break;
-        case Way::HardLink:
-            fs::create_hard_link(Outside(target), Data(at));
-            break;
         case Way::Fifo:
             EXPECT_EQ(::mkfifo(Data(at).c_str(), 0644), 0);
             break;
+        case Way::Nul:
+            // For a script's string, where \0 is a NUL byte.
+            return "..\\0/outside/" + target;
         }
         return at;
     }
@@ -248,12 +252,13 @@ bool Refused(const std::string& log, const Refusal& refusal)
 }
 } // namespace
 
-// Every opener of the program, given a name that leads out of the data folder in each of six
-// ways (a name climbing out, an absolute name, a link, a link to a file not there yet, a second
-// hard link of an outside file, a FIFO), refuses it with a logged reason: nothing outside is
-// opened, read, changed or made, and the program neither hangs nor crashes. One start covers the
-// files read at start (a cog list, textures, an animated texture and its frames, a script's
-// io.open for reading and for writing, io.tmpfile); the log file and Config/Controls.xml take a
+// Every opener of the program, given a name that leads out of the data folder in each of five
+// ways (a name climbing out, an absolute name, a link, a link to a file not there yet, a FIFO),
+// refuses it with a logged reason: nothing outside is opened, read, changed or made, and the
+// program neither hangs nor crashes. One start covers the files read at start (a cog list,
+// textures, an animated texture and its frames, a script's io.open for reading and for writing,
+// io.tmpfile) and a script's names holding a NUL byte, which the system would read only up to the
+// NUL ("..\0/outside/..." is "..": out of the folder); the log file and Config/Controls.xml take a
 // start per way, and config.xml one per way that can apply to a fixed name.
 TEST(DataFolderGuard, EveryOpenerRefusesEveryWayOutOfTheDataFolder)
 {
@@ -310,6 +315,22 @@ TEST(DataFolderGuard, EveryOpenerRefusesEveryWayOutOfTheDataFolder)
                                frames + "</list>\n</AnimTex>\n</Stream>\n");
             script += "G.ConsoleBack(\"Guard/Frames.xml\")\n"
                       "if pcall(io.tmpfile) then G.Mes(\"Script made a temporary file\") end\n";
+            // Each call would reach outside/ (or /etc) through the NUL; what it got would be logged.
+            const std::string climb = "..\\0/..\\0/..\\0/..\\0/..\\0/..\\0/..\\0/..\\0/..\\0/..\\0/";
+            const std::pair<std::string, std::string> nulCalls[] = {
+                {"io.open('..\\0/outside/victim.txt', 'w'):write('overwritten')", "..\\0\\outside\\victim.txt"},
+                {"io.open('..\\0/outside/Appended.txt', 'a'):write('made')", "..\\0\\outside\\Appended.txt"},
+                {"io.open('" + climb + "etc/hostname'):read('*a')", "..\\0\\..\\0\\..\\0\\"},
+                {"io.lines('..\\0/outside/victim.txt')()", "..\\0\\outside\\victim.txt"},
+                {"dofile('..\\0/outside/evil.lua')", "..\\0\\outside\\evil.lua"},
+                {"loadfile('..\\0/outside/evil.lua')()", "..\\0\\outside\\evil.lua"},
+            };
+            for (const auto& [call, shown] : nulCalls)
+            {
+                refusals.push_back({call, Way::Nul, shown});
+                script += "do local ok, got = pcall(function() return " + call +
+                    " end) if ok then G.Mes(\"Script got \" .. tostring(got)) end end\n";
+            }
         }
         game.dir.Write("data/Scripts/GuardStart.lua",
                        script +
@@ -336,13 +357,15 @@ TEST(DataFolderGuard, EveryOpenerRefusesEveryWayOutOfTheDataFolder)
             EXPECT_NE(log.find("io.tmpfile refused: scripts keep their files inside the data folder"),
                       std::string::npos);
             EXPECT_EQ(log.find("Script "), std::string::npos) << log;
+            // Nothing read outside reached the log.
+            EXPECT_EQ(log.find(kVictim.substr(0, kVictim.size() - 1)), std::string::npos) << log;
         }
         EXPECT_NE(log.find("<Message>Control Loop Terminated</Message>"), std::string::npos) << log;
         EXPECT_TRUE(EndsWith(log, kLogEnd)) << log;
     }
     // config.xml is named by the program itself: no name of it climbs out or is absolute. Read
     // or not, the program starts with its defaults and runs on: it is ended once it has said so.
-    for (const Way way : {Way::Link, Way::LinkToNothing, Way::HardLink, Way::Fifo})
+    for (const Way way : {Way::Link, Way::LinkToNothing, Way::Fifo})
     {
         SCOPED_TRACE(std::string("config.xml: ") + WayName(way));
         Game game;
@@ -430,9 +453,11 @@ TEST(DataFolderGuard, LogFileOutsideTheDataFolderLeavesTheOutsideUntouched)
     }
 }
 
-// A configuration folder outside the data folder is refused and nothing is read from it: its
-// Methods.xml names an effect that would end the program.
-TEST(DataFolderGuard, ConfigFolderOutsideTheDataFolderIsNotRead)
+// A folder the program reads or lists that lies outside the data folder is refused and nothing is
+// read or listed from it: the configuration folder (its Methods.xml names an effect that would end
+// the program) by name or through a link, and Compositions through a link, whose files' names
+// would show in the log if it were listed.
+TEST(DataFolderGuard, FoldersOutsideTheDataFolderAreNeitherReadNorListed)
 {
     const std::string methods =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Stream version=\"2.0\">\n"
@@ -443,6 +468,7 @@ TEST(DataFolderGuard, ConfigFolderOutsideTheDataFolderIsNotRead)
     struct Case
     {
         const char* name;
+        // Makes any link; the ConfigFolder setting, or empty to keep it.
         std::function<std::string(const Folders&)> folder;
         const char* refusal;
     };
@@ -455,6 +481,14 @@ TEST(DataFolderGuard, ConfigFolderOutsideTheDataFolderIsNotRead)
              return std::string("Settings");
          },
          "leaves the data folder through a link"},
+        {"compositions link",
+         [](const Folders& f) {
+             fs::rename(f.Data("Compositions/Beacon.xml"), f.Outside("SecretBeacon.xml"));
+             fs::remove(f.Data("Compositions"));
+             fs::create_directory_symlink(f.Outside(), f.Data("Compositions"));
+             return std::string();
+         },
+         "Path refused: &quot;Compositions&quot; leaves the data folder through a link"},
     };
     for (const Case& c : cases)
     {
@@ -462,15 +496,106 @@ TEST(DataFolderGuard, ConfigFolderOutsideTheDataFolderIsNotRead)
         Folders folders;
         folders.dir.Write("outside/Methods.xml", methods);
         folders.dir.Write("outside/Broken.fx", "not an effect {");
-        folders.Configure("ConfigFolder", c.folder(folders));
+        if (const std::string folder = c.folder(folders); !folder.empty())
+            folders.Configure("ConfigFolder", folder);
+        const OutsideWatch watch(folders.Outside());
         ASSERT_EQ(RunToEnd(folders.Command("LOOM_ASSERT=continue"), kProgramLimit), 0) << folders.Stderr();
 
+        EXPECT_EQ(watch.Events(), std::vector<std::string>());
         const std::string log = folders.Log();
         const size_t refused = log.find(c.refusal);
         ASSERT_NE(refused, std::string::npos) << log;
         EXPECT_EQ(log.compare(log.rfind("<Type>", refused), 18, "<Type>Error</Type>"), 0) << log;
         EXPECT_EQ(log.find("Fx Compile Error"), std::string::npos) << log;
+        EXPECT_EQ(log.find("SecretBeacon"), std::string::npos) << log;
         EXPECT_NE(log.find("<Message>Control Loop Terminated</Message>"), std::string::npos) << log;
+    }
+}
+
+// A data folder installed with hard links (cp -al, as deduplicating stores make them) starts,
+// shows its menu and plays its first level: reading a file whose other name lies elsewhere
+// changes nothing. Writing never changes the other name: the log and a script's "w" put a new
+// file in place, a script's "a" is refused with the reason; the original folder keeps every byte.
+TEST(DataFolderGuard, AHardLinkedDataFolderPlaysItsFirstLevelAndWritesChangeNoOtherName)
+{
+    TempDir temp;
+    const fs::path original = temp.Path("original");
+    const fs::path linked = temp.Path("linked");
+    fs::copy(LOOM_TEST_DATA "/../../data", original, fs::copy_options::recursive);
+    // A small window keeps the software renderer's share of the run small.
+    std::string graphics = TempDir::Read((original / "Graphics.xml").string());
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{">800<", ">400<"}, {">600<", ">300<"}})
+        if (const size_t at = graphics.find(from); at != std::string::npos)
+            graphics.replace(at, from.size(), to);
+    temp.Write("original/Graphics.xml", graphics);
+    temp.Write("original/Log.xml", "the other folder's log\n");
+    temp.Write("original/Notes.txt", "the other folder's notes\n");
+    temp.Write(
+        "original/Scripts/LinkedRun.lua",
+        "dofile(\"Scripts/Game.lua\")\n"
+        "local frame = 0\n"
+        "local GameUpdate = GUpdate\n"
+        "function GUpdate()\n"
+        "    frame = frame + 1\n"
+        "    if GameUpdate then GameUpdate() end\n"
+        "    if frame == 3 then G.Mes(\"LINKED menu=\" .. (MainMenu and 1 or 0)) G.ScreenCap() end\n"
+        "    if frame == 6 then OpenLevelChoice() end\n"
+        "    if frame == 10 then StartLevelOne() end\n"
+        "    if frame == 90 then\n"
+        "        G.Mes(\"LINKED level=\" .. (GameState == InLevel and 1 or 0) .. \" tower=\" .. (Tower and 1 or 0))\n"
+        "        G.ScreenCap()\n"
+        "        if pcall(io.open, \"Notes.txt\", \"a\") then G.Mes(\"LINKED appended\") end\n"
+        "        local f = io.open(\"Notes.txt\", \"w\") f:write(\"written here\") f:close()\n"
+        "        if pcall(io.open, \"Scripts/Game.lua\", \"a\") then G.Mes(\"LINKED appended\") end\n"
+        "    end\n"
+        "    if frame == 92 then ExitGame() end\n"
+        "    G.TestTick()\n"
+        "end\n");
+    std::string config = TempDir::Read((original / "config.xml").string());
+    const size_t at = config.find("Scripts\\Game.lua");
+    ASSERT_NE(at, std::string::npos);
+    config.replace(at, std::string("Scripts\\Game.lua").size(), "Scripts\\LinkedRun.lua");
+    temp.Write("original/config.xml", config);
+    ASSERT_EQ(std::system(("cp -al '" + original.string() + "' '" + linked.string() + "'").c_str()), 0);
+    ASSERT_EQ(fs::hard_link_count(linked / "config.xml"), 2u);
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::recursive_directory_iterator(original))
+        if (entry.is_regular_file())
+            before[entry.path().string()] = TempDir::Read(entry.path().string());
+
+    const std::string command = "cd '" + linked.string() +
+        "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null LP_NUM_THREADS=0 "
+        "LOOM_ASSERT=continue LOOM_TEST_INPUT=1 LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM
+        "' > '" +
+        temp.Path("stdout.txt") + "' 2> '" + temp.Path("stderr.txt") + "'";
+    ASSERT_EQ(RunToEnd(command, kProgramLimit), 0) << TempDir::Read(temp.Path("stderr.txt"));
+
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::recursive_directory_iterator(original))
+        if (entry.is_regular_file())
+            after[entry.path().string()] = TempDir::Read(entry.path().string());
+    EXPECT_EQ(after, before) << "the original folder changed";
+    const std::string log = TempDir::Read((linked / "Log.xml").string());
+    EXPECT_NE(log.find("LINKED menu=1"), std::string::npos) << log;
+    EXPECT_NE(log.find("LINKED level=1 tower=1"), std::string::npos) << log;
+    EXPECT_EQ(log.find("LINKED appended"), std::string::npos) << log;
+    EXPECT_EQ(TempDir::Read((linked / "Notes.txt").string()), "written here");
+    EXPECT_EQ(fs::hard_link_count(linked / "Log.xml"), 1u);
+    const std::vector<std::string> errors = Errors(log);
+    ASSERT_EQ(errors.size(), 2u) << log;
+    EXPECT_NE(errors[0].find("Notes.txt&quot; has 2 hard links"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find("Game.lua&quot; has 2 hard links"), std::string::npos) << errors[1];
+    EXPECT_TRUE(EndsWith(log, kLogEnd)) << log;
+    // What a person sees: the menu and the level drawn, not one grey.
+    for (const char* shot : {"screenshot0.bmp", "screenshot1.bmp"})
+    {
+        const program_shots::Bmp bmp = program_shots::ReadBmp((linked / shot).string());
+        ASSERT_GT(bmp.width, 0) << shot;
+        std::set<uint32_t> colours;
+        for (int y = 0; y < bmp.height; y += 2)
+            for (int x = 0; x < bmp.width; x += 2)
+                colours.insert(bmp.At(x, y) & 0xF0F0F0u);
+        EXPECT_GT(colours.size(), 40u) << shot;
     }
 }
 

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <filesystem>
+#include <map>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/base/SaveLeftovers.h"
@@ -101,7 +105,7 @@ TEST(FileUtils, PathsFromDataAreKeptInsideTheDataFolder)
     dir.Write("Data/Levels/L1.bin", "level");
     dir.Write("Outside/secret.txt", "secret");
     std::filesystem::create_directory_symlink(dir.Path("Outside"), dir.Path("Data/Out"));
-    std::filesystem::create_directory_symlink(dir.Path("Data/Levels"), dir.Path("Data/Alias"));
+    std::filesystem::create_directory_symlink("Levels", dir.Path("Data/Alias"));
     const std::string saved = GetDataPath();
     SetDataPath(dir.Path("Data") + "/");
     const std::string data = dir.Path("Data") + "/";
@@ -166,102 +170,167 @@ TEST(FileUtils, OnlyRegularFilesExistOrAreReadAndTheRestIsRefusedAtOnce)
     }
 }
 
-// The file guard with opens confined to the data folder, as the engine runs it: each name is
-// opened for reading and for writing; what leads out, is no regular file or has another name is
-// refused with one Error naming it, without outside/ being read, changed or added to. Saves
-// (a temporary file renamed over the target) go through the same walk.
-TEST(FileUtils, TheFileGuardOpensOnlyRegularFilesOfOneNameInsideTheDataFolder)
+// The file guard with opens confined to the data folder, as the engine runs it, once through the
+// kernel's openat2 and once with the walk it falls back on: each name is read, opened to append,
+// opened to write and saved (a temporary file renamed over the target). What leads out, is no
+// regular file, holds a NUL byte or is too long is refused with one Error per open naming why,
+// without outside/ being read, changed or added to; a file of two names is read, but a write
+// leaves its other name as it was. The folders behind a link out are neither listed nor looked
+// into for a name in another case.
+TEST(FileUtils, TheFileGuardOpensOnlyRegularFilesInsideTheDataFolderAndWritesChangeNoOtherName)
 {
-    TempDir dir;
-    dir.Write("data/plain.txt", "plain");
-    dir.Write("data/Sub/deep.txt", "deep");
-    dir.Write("data/Sub/other.txt", "other");
-    dir.Write("outside/secret.txt", "secret");
     namespace fs = std::filesystem;
-    fs::create_symlink("Sub/other.txt", dir.Path("data/alias.txt"));
-    fs::create_symlink("../outside/secret.txt", dir.Path("data/out.txt"));
-    fs::create_symlink("../outside/made.txt", dir.Path("data/dangling.txt"));
-    fs::create_symlink(dir.Path("outside/made.txt"), dir.Path("data/absdangling.txt"));
-    fs::create_symlink("Sub/new.txt", dir.Path("data/ahead.txt"));
-    fs::create_directory_symlink("../outside", dir.Path("data/outdir"));
-    fs::create_directory_symlink("../outside/nothing", dir.Path("data/nodir"));
-    fs::create_symlink("loop2", dir.Path("data/loop1"));
-    fs::create_symlink("loop1", dir.Path("data/loop2"));
-    fs::create_hard_link(dir.Path("outside/secret.txt"), dir.Path("data/hard.txt"));
-    ASSERT_EQ(::mkfifo(dir.Path("data/pipe").c_str(), 0644), 0);
-    const std::string saved = GetDataPath();
-    SetDataPath(dir.Path("data") + "/");
-    ConfineToDataFolder(true);
+    for (const bool walk : {false, true})
+    {
+        SCOPED_TRACE(walk ? "walk" : "openat2");
+        TempDir dir;
+        dir.Write("data/plain.txt", "plain");
+        dir.Write("data/Sub/deep.txt", "deep");
+        dir.Write("data/Sub/other.txt", "other");
+        dir.Write("outside/secret.txt", "secret");
+        const std::string outsideFile = dir.Path("outside/secret.txt");
+        const int outsideFd = ::open(outsideFile.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(outsideFd, 0);
+        const std::string procFd = "/proc/self/fd/" + std::to_string(outsideFd);
+        fs::create_symlink("Sub/other.txt", dir.Path("data/alias.txt"));
+        fs::create_symlink("../outside/secret.txt", dir.Path("data/out.txt"));
+        fs::create_symlink("../outside/made.txt", dir.Path("data/dangling.txt"));
+        fs::create_symlink(dir.Path("outside/made.txt"), dir.Path("data/absdangling.txt"));
+        fs::create_symlink("Sub/new.txt", dir.Path("data/ahead.txt"));
+        fs::create_symlink("/proc/self/root" + outsideFile, dir.Path("data/procroot.txt"));
+        fs::create_symlink(procFd, dir.Path("data/procfd.txt"));
+        fs::create_directory_symlink("../outside", dir.Path("data/outdir"));
+        fs::create_directory_symlink("../outside/nothing", dir.Path("data/nodir"));
+        fs::create_symlink("loop2", dir.Path("data/loop1"));
+        fs::create_symlink("loop1", dir.Path("data/loop2"));
+        fs::create_hard_link(outsideFile, dir.Path("data/hard.txt"));
+        ASSERT_EQ(::mkfifo(dir.Path("data/pipe").c_str(), 0644), 0);
+        std::string longName;
+        while (longName.size() <= PATH_MAX)
+            longName += "Sub/../";
+        longName += "plain.txt";
+        const std::string saved = GetDataPath();
+        SetDataPath(dir.Path("data") + "/");
+        ConfineToDataFolder(true);
+        const bool wasWalk = ForceFileGuardWalk(walk);
 
-    struct Case
-    {
-        const char* name;
-        const char* read; // the bytes read; nullptr: it cannot be read
-        const char* why;  // the refusal logged for both opens; nullptr: none
-        bool written;     // "w" opens and empties it
-        bool saved;       // a save replaces it
-    };
-    const Case cases[] = {
-        {"plain.txt", "plain", nullptr, true, true},
-        {"Sub/../Sub/deep.txt", "deep", nullptr, true, true},
-        {"alias.txt", "other", nullptr, true, true},
-        {"ahead.txt", nullptr, nullptr, true, true}, // a link inside to a file not there yet: made there
-        {"missing.txt", nullptr, nullptr, true, true},
-        {"../outside/secret.txt", nullptr, "leaves the data folder", false, false},
-        {"out.txt", nullptr, "leaves the data folder through a link", false, false},
-        {"dangling.txt", nullptr, "leaves the data folder through a link", false, false},
-        {"absdangling.txt", nullptr, "leaves the data folder through a link", false, false},
-        {"outdir/secret.txt", nullptr, "leaves the data folder through a link", false, false},
-        {"outdir/made.txt", nullptr, "leaves the data folder through a link", false, false},
-        {"nodir/made.txt", nullptr, "leaves the data folder through a link", false, false},
-        {"loop1", nullptr, "links on the way", false, false},
-        // The rename of a save replaces this name only: the outside file keeps its bytes.
-        {"hard.txt", nullptr, "has 2 hard links", false, true},
-        {"pipe", nullptr, "is not a regular file (a FIFO)", false, false},
-        {"Sub", nullptr, "is not a regular file (a folder)", false, false},
-    };
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.name);
-        const std::string path = DataFilePath(c.name);
-        const auto start = std::chrono::steady_clock::now();
-        LogCapture log;
-        std::string content;
-        EXPECT_EQ(ReadWholeFile(path, content), c.read != nullptr);
-        if (c.read)
+        struct Case
         {
-            EXPECT_EQ(content, c.read);
-        }
-        const int fd = OpenDataFile(path, "w");
-        EXPECT_EQ(fd >= 0, c.written);
-        if (fd >= 0)
+            std::string name;
+            const char* read; // the bytes read; nullptr: it cannot be read
+            const char* why;  // the refusal logged for each open that fails; nullptr: none
+            bool appended;    // "a" opens it
+            bool written;     // "w" opens and empties it
+            bool saved;       // a save replaces it
+        };
+        using namespace std::string_literals;
+        const char* const leaves = "leaves the data folder";
+        const char* const byLink = "leaves the data folder through a link";
+        const Case cases[] = {
+            {"plain.txt", "plain", nullptr, true, true, true},
+            {"Sub/../Sub/deep.txt", "deep", nullptr, true, true, true},
+            {"alias.txt", "other", nullptr, true, true, true},
+            {"ahead.txt", nullptr, nullptr, true, true, true}, // a link inside to a file not there yet: made there
+            {"missing.txt", nullptr, nullptr, true, true, true},
+            {"../outside/secret.txt", nullptr, leaves, false, false, false},
+            {"..\0/outside/secret.txt"s, nullptr, "holds a NUL byte", false, false, false},
+            {"..\0/..\0/..\0/..\0/..\0/..\0/..\0/..\0/etc/hostname"s, nullptr, "holds a NUL byte", false, false, false},
+            {"plain.txt\0"s, nullptr, "holds a NUL byte", false, false, false},
+            {longName, nullptr, "is too long", false, false, false},
+            {std::string(NAME_MAX + 1, 'n'), nullptr, "has a name too long", false, false, false},
+            {"/proc/self/root" + outsideFile, nullptr, leaves, false, false, false},
+            {procFd, nullptr, leaves, false, false, false},
+            {"procroot.txt", nullptr, byLink, false, false, false},
+            {"procfd.txt", nullptr, byLink, false, false, false},
+            {"out.txt", nullptr, byLink, false, false, false},
+            {"dangling.txt", nullptr, byLink, false, false, false},
+            {"absdangling.txt", nullptr, byLink, false, false, false},
+            {"outdir/secret.txt", nullptr, byLink, false, false, false},
+            {"outdir/made.txt", nullptr, byLink, false, false, false},
+            // Whether or not the file is there behind the link, the answer is the same.
+            {"OUTDIR/SECRET.TXT", nullptr, byLink, false, false, false},
+            {"OUTDIR/NOPE.TXT", nullptr, byLink, false, false, false},
+            {"nodir/made.txt", nullptr, byLink, false, false, false},
+            {"loop1", nullptr, "cannot be followed", false, false, false},
+            // Read as any file; appending would change the outside name, writing puts a new file here.
+            {"hard.txt", "secret", "has 2 hard links", false, true, true},
+            {"pipe", nullptr, "is not a regular file (a FIFO)", false, false, false},
+            {"Sub", nullptr, "is not a regular file (a folder)", false, false, false},
+        };
+        std::map<std::string, std::string> outsideBefore;
+        for (const auto& entry : fs::directory_iterator(dir.Path("outside")))
+            outsideBefore[entry.path().filename().string()] = TempDir::Read(entry.path().string());
+        for (const Case& c : cases)
         {
-            struct stat info = {};
-            EXPECT_EQ(::fstat(fd, &info), 0);
-            EXPECT_EQ(info.st_size, 0);
-            ::close(fd);
+            SCOPED_TRACE(c.name.substr(0, 40));
+            const std::string path = DataFilePath(c.name);
+            const auto start = std::chrono::steady_clock::now();
+            LogCapture log;
+            std::string content;
+            EXPECT_EQ(ReadWholeFile(path, content), c.read != nullptr);
+            if (c.read)
+            {
+                EXPECT_EQ(content, c.read);
+            }
+            int refused = c.read ? 0 : 1;
+            for (const bool write : {false, true})
+            {
+                const int fd = OpenDataFile(path, write ? "w" : "a");
+                EXPECT_EQ(fd >= 0, write ? c.written : c.appended);
+                refused += fd >= 0 ? 0 : 1;
+                if (fd >= 0)
+                {
+                    struct stat info = {};
+                    EXPECT_EQ(::fstat(fd, &info), 0);
+                    EXPECT_EQ(info.st_nlink, 1u);
+                    if (write)
+                    {
+                        EXPECT_EQ(info.st_size, 0);
+                    }
+                    ::close(fd);
+                }
+            }
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+            EXPECT_EQ(log.Errors().size(), c.why ? size_t(refused) : 0u);
+            if (c.why)
+            {
+                EXPECT_EQ(log.Count(c.why), refused);
+            }
+            // A save goes where the write would, and nowhere else.
+            std::string why;
+            EXPECT_EQ(SaveWholeFile(path, "saved", &why), c.saved) << why;
+            if (c.saved)
+            {
+                EXPECT_TRUE(ReadWholeFile(path, content) && content == "saved");
+            }
+            else
+            {
+                const bool notAFile = std::string(c.why).rfind("is not a regular file", 0) == 0;
+                EXPECT_NE(why.find(notAFile ? "not a file" : c.why), std::string::npos) << why;
+            }
         }
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-        EXPECT_EQ(log.Errors().size(), c.why ? 2u : 0u);
-        if (c.why)
+        // Listing a folder behind a link out lists nothing and says why.
         {
-            EXPECT_EQ(log.Count(c.why), 2);
+            LogCapture log;
+            std::vector<std::string> listed;
+            ListFolderFiles(DataFilePath("outdir"), "txt", listed);
+            EXPECT_EQ(listed, std::vector<std::string>());
+            EXPECT_EQ(log.Count("Path refused: \"outdir\" " + std::string(byLink)), 1);
+            ListFolderFiles(DataFilePath("Sub"), "txt", listed);
+            EXPECT_EQ(listed, (std::vector<std::string>{"deep.txt", "new.txt", "other.txt"}));
         }
-        // A save goes where the write would, and nowhere else.
-        std::string why;
-        EXPECT_EQ(SaveWholeFile(path, "saved", &why), c.saved) << why;
-        if (c.saved)
-        {
-            EXPECT_TRUE(ReadWholeFile(path, content) && content == "saved");
-        }
+        ::close(outsideFd);
+        std::map<std::string, std::string> outsideAfter;
+        for (const auto& entry : fs::directory_iterator(dir.Path("outside")))
+            outsideAfter[entry.path().filename().string()] = TempDir::Read(entry.path().string());
+        EXPECT_EQ(outsideAfter, outsideBefore);
+        EXPECT_EQ(TempDir::Read(dir.Path("data/Sub/new.txt")), "saved");
+        EXPECT_EQ(TempDir::Read(dir.Path("data/hard.txt")), "saved");
+        // Leftover temporary files would show up beside their target.
+        for (const auto& entry : fs::recursive_directory_iterator(dir.Path("data")))
+            EXPECT_FALSE(IsSaveLeftoverName(entry.path().filename().string())) << entry.path();
+        ForceFileGuardWalk(wasWalk);
+        ConfineToDataFolder(false);
+        SetDataPath(saved);
     }
-    EXPECT_EQ(TempDir::Read(dir.Path("outside/secret.txt")), "secret");
-    EXPECT_EQ(TempDir::Read(dir.Path("data/Sub/new.txt")), "saved");
-    EXPECT_FALSE(fs::exists(dir.Path("outside/made.txt")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("outside")), fs::directory_iterator()), 1);
-    // Leftover temporary files would show up beside their target.
-    for (const auto& entry : fs::recursive_directory_iterator(dir.Path("data")))
-        EXPECT_FALSE(IsSaveLeftoverName(entry.path().filename().string())) << entry.path();
-    ConfineToDataFolder(false);
-    SetDataPath(saved);
 }

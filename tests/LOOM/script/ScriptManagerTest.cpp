@@ -197,6 +197,17 @@ TEST_F(ScriptManagerTest, FileFunctions_ReachOnlyTheDataFolder)
         {"dofile('../outside.lua')", "Path refused: ", "leaves the data folder"},
         {"loadfile('out/outside.lua')", "Path refused: ", "through a link"},
         {"require('..outside')", "Path refused: ", "is absolute"},
+        // The whole Lua string is the name: a NUL byte in it does not cut it short.
+        {"io.open('..\\0/outside.txt', 'w')", "Path refused: \"..\\0/outside.txt\"", "holds a NUL byte"},
+        {"io.open('..\\0/made.txt', 'a')", "Path refused: ", "holds a NUL byte"},
+        {"io.open('..\\0/..\\0/..\\0/..\\0/..\\0/..\\0/..\\0/etc/hostname')", "Path refused: ", "holds a NUL byte"},
+        {"io.lines('..\\0/outside.txt')", "Path refused: ", "holds a NUL byte"},
+        {"io.output('stage.txt\\0')", "Path refused: ", "holds a NUL byte"},
+        {"dofile('..\\0/outside.lua')", "Path refused: ", "holds a NUL byte"},
+        {"loadfile('..\\0/outside.lua')", "Path refused: ", "holds a NUL byte"},
+        {"require('\\0')", "Path refused: ", "holds a NUL byte"},
+        {"os.remove('..\\0/outside.txt')", "Path refused: ", "holds a NUL byte"},
+        {"io.open(('a/'):rep(3000) .. 'x')", "Path refused: ", "is too long"},
         {"os.execute('true')", "os.execute refused: ", "run programs"},
         {"io.popen('ls')", "io.popen refused: ", "run programs"},
         {"package.loadlib('lib.so', 'open')", "package.loadlib refused: ", "run programs"},
@@ -226,7 +237,7 @@ TEST_F(ScriptManagerTest, FileFunctions_ReachOnlyTheDataFolder)
         }
         // The refusal is logged, then raised into the script, whose handler logs it again.
         EXPECT_FALSE(ran);
-        ASSERT_EQ(logged.size(), 2u);
+        ASSERT_EQ(logged.size(), 2u) << (logged.empty() ? "" : logged[0]);
         // The log writes paths with '\\'.
         std::string refused = c.mRefused;
         std::replace(refused.begin(), refused.end(), '/', '\\');
@@ -238,7 +249,7 @@ TEST_F(ScriptManagerTest, FileFunctions_ReachOnlyTheDataFolder)
     }
     EXPECT_EQ(TempDir::Read(root.Path("outside.txt")), "secret");
     EXPECT_EQ(TypeOf("Escaped"), "nil");
-    for (const char* name : {"written.txt", "stolen.txt", "mine.txt", "data/mine.txt"})
+    for (const char* name : {"written.txt", "stolen.txt", "mine.txt", "data/mine.txt", "made.txt"})
         EXPECT_FALSE(std::filesystem::exists(root.Path(name))) << name;
 }
 

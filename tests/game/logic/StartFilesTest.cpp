@@ -15,29 +15,36 @@
 
 // Opening a FIFO waits for a writer that never comes: each start file in its place (or a folder)
 // is refused at once with an Error naming it, and the start goes on with the defaults.
-TEST(StartFiles, AFifoOrFolderInPlaceOfAStartFileIsRefusedWithinASecond)
+TEST(StartFiles, AFifoOrFolderInPlaceOfAStartFileIsRefusedAtOnce)
 {
     struct StartFile
     {
         const char* mName;
         std::function<void(const std::string&)> mLoad;
+        bool mLogged;
     };
     const StartFile files[] = {
         {"config.xml",
          [](const std::string& name) {
+             // Said in the start's message box rather than the log, which config.xml sets up.
              EngineConfig config;
-             EXPECT_FALSE(LoadEngineConfig(name, config));
-         }},
+             std::string problem;
+             EXPECT_FALSE(LoadEngineConfig(name, config, &problem));
+             EXPECT_NE(problem.find(name + " cannot be read (not a file)"), std::string::npos) << problem;
+         },
+         false},
         {"Graphics.xml",
          [](const std::string& name) {
              const GraphicsSettings settings = GraphicsSettings::Load(name, 640, 480);
              EXPECT_EQ(settings.mResolutionWidth, 640u);
-         }},
+         },
+         true},
         {"Options.txt",
          [](const std::string& name) {
              const GameOptions options = LoadGameOptions(name);
              EXPECT_EQ(options.mVolume, GameOptions().mVolume);
-         }},
+         },
+         true},
     };
     const std::string saved = GetDataPath();
     for (const bool fifo : {true, false})
@@ -54,8 +61,12 @@ TEST(StartFiles, AFifoOrFolderInPlaceOfAStartFileIsRefusedWithinASecond)
             LogCapture log;
             const auto start = std::chrono::steady_clock::now();
             file.mLoad(file.mName);
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-            EXPECT_EQ(log.Count(std::string(file.mName) + " is not a file"), 1);
+            // A wait for a writer would never end; the bound only has to tell that from a slow machine.
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+            if (file.mLogged)
+            {
+                EXPECT_EQ(log.Count(std::string(file.mName) + " is not a file"), 1);
+            }
         }
     }
     SetDataPath(saved);
