@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
+#include "tests/app/DataFolderBeside.h"
 #include "tests/app/LeakCheck.h"
 #include "tests/app/ProgramRun.h"
 #include "tests/platform/BombBitmap.h"
 
 namespace fs = std::filesystem;
+using Beside = beside::ThreeFrames;
+using FolderWatch = beside::OutsideWatch;
 
 namespace {
 struct Finished
@@ -52,70 +55,6 @@ Finished RunProgram(const TempDir& dir)
     return finished;
 }
 
-// The test data folder in data/ of a fresh folder, beside outside/; the start script ends the
-// program after three frames.
-struct Beside
-{
-    Beside()
-    {
-        fs::copy(LOOM_TEST_DATA "/e2e", Data(), fs::copy_options::recursive);
-        dir.Write("data/Scripts/Start.lua",
-                  "local frames = 0\n"
-                  "function GUpdate()\n"
-                  "    frames = frames + 1\n"
-                  "    if frames == 3 then G.exit() end\n"
-                  "end\n");
-        fs::create_directory(Outside());
-    }
-    std::string Data(const std::string& name = "") const { return dir.Path("data/" + name); }
-    std::string Outside(const std::string& name = "") const { return dir.Path("outside/" + name); }
-    // exec: the shell becomes the program, so a signal goes to the program itself.
-    std::string Command(const std::string& env) const
-    {
-        return "cd '" + Data() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null " +
-            "LP_NUM_THREADS=0 " + env + " " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' > '" + dir.Path("stdout.txt") +
-            "' 2> '" + dir.Path("stderr.txt") + "'";
-    }
-    std::string Stderr() const { return TempDir::Read(dir.Path("stderr.txt")); }
-    std::string Log() const { return TempDir::Read(Data("Log.xml")); }
-
-    TempDir dir;
-};
-
-// Every open or read of the files in a folder, and every file made there, as the kernel reports
-// it: a file reached through a link is seen too.
-class FolderWatch
-{
-public:
-    explicit FolderWatch(const std::string& folder) : mFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
-    {
-        EXPECT_GE(mFd, 0);
-        for (const auto& entry : fs::directory_iterator(folder))
-            EXPECT_GE(inotify_add_watch(mFd, entry.path().c_str(), IN_OPEN | IN_ACCESS), 0);
-        EXPECT_GE(inotify_add_watch(mFd, folder.c_str(), IN_OPEN | IN_ACCESS | IN_CREATE), 0);
-    }
-    ~FolderWatch() { close(mFd); }
-    FolderWatch(const FolderWatch&) = delete;
-    FolderWatch& operator=(const FolderWatch&) = delete;
-
-    // The masks of the events seen so far.
-    std::vector<uint32_t> Events() const
-    {
-        std::vector<uint32_t> events;
-        alignas(inotify_event) char buffer[4096];
-        for (ssize_t n; (n = read(mFd, buffer, sizeof(buffer))) > 0;)
-            for (char* at = buffer; at < buffer + n;)
-            {
-                const auto* event = reinterpret_cast<const inotify_event*>(at);
-                events.push_back(event->mask);
-                at += sizeof(inotify_event) + event->len;
-            }
-        return events;
-    }
-
-private:
-    int mFd;
-};
 } // namespace
 
 // A 1,078-byte splash bitmap whose header declares 30000x30000 is refused from its header: the
@@ -178,7 +117,7 @@ TEST(BrokenStart, SplashLinkOutOfTheDataFolderIsRefusedUnopened)
 
         ASSERT_EQ(RunToEnd(folders.Command("LOOM_ASSERT=continue"), kProgramLimit), 0) << folders.Stderr();
 
-        EXPECT_EQ(watch.Events(), std::vector<uint32_t>());
+        EXPECT_EQ(watch.Events(), std::vector<std::string>());
         EXPECT_EQ(fs::exists(folders.Outside("Splash.bmp")), c.mPictureThere);
         const std::string log = folders.Log();
         const std::string refusal = "PlatformWindow: splash image InvaderLoading.bmp cannot be read: Path refused: "
