@@ -147,7 +147,9 @@ void StandardPathing::Step(Kestrane& k)
     const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
     const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
     const Tile& ahead = map.GetTile(a.first, a.second);
-    if (a != k.mRun.mCurrentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
+    // A special move under way (a stacker standing as a step, a ninja backing off for its leap)
+    // is not given up for those that climb past it.
+    if (k.mRun.mState != StateSpecial && a != k.mRun.mCurrentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
     {
         if (k.mRun.mState == StateDetour)
             k.mRun.mDetourCount = 30;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "LOOM/math/Random.h"
@@ -399,4 +400,72 @@ TEST(LevelPlay, EveryTrapKindIsOnSale)
             return std::any_of(cogs.begin(), cogs.end(), [](Cog* cog) { return cog->Get<StatusRegion>() != nullptr; });
         },
         10 * 60));
+}
+
+// The shipped second level played as it comes, with no trap: in its first minute the jumper and
+// the ninja each leap a ledge stone standing in their way and go on beyond it, and a stacker
+// stands beside one as a step and, while the stone stands, still stands there at the end of the
+// minute. For several
+// seeds, since stackers fall without a parachute and drift where the wind of the draw takes them.
+TEST(LevelPlay, ShippedSecondLevelShowsEachLedgeMoveInItsFirstMinute)
+{
+    for (const uint32_t seed : {7u, 11u, 23u, 42u})
+    {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        GameSim sim(GameDataFolder(), seed);
+        sim.SetStep(1.0 / 30);
+        sim.Run("LogicCreateLevel Scripts\\Levels\\L2.lua");
+        TileMap* map = sim.Logic().mTileMap;
+        ASSERT_NE(map, nullptr);
+        std::set<TileIndex> ledge;
+        for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
+            if (doodad->Get<Damagable>()->spawnName == "step")
+                for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
+                    ledge.insert(tile);
+        ASSERT_FALSE(ledge.empty()) << "the level has no ledge";
+        int32_t far = 0;
+        for (const TileIndex& tile : ledge)
+            far = std::max(far, tile.first);
+        // A ledge stone that still stands on the tile ahead of the invader, toward its target.
+        auto facesStone = [&](const Kestrane& k) {
+            const TileIndex at = k.mRun.mCurrentTile;
+            for (int32_t dz = -1; dz <= 1; ++dz)
+            {
+                const TileIndex t{at.first + 1, at.second + dz};
+                if (ledge.count(t) && map->GetTile(t.first, t.second).occupant)
+                    return true;
+            }
+            return false;
+        };
+        // By kind: the invaders seen using the move at the ledge, and those of them seen beyond it.
+        std::map<std::string, std::set<uint32_t>> moved, beyond;
+        const int32_t frames = 60 * 30;
+        for (int32_t frame = 0; frame < frames; ++frame)
+        {
+            sim.Step();
+            for (Comp* comp : sim.Data().mInvaders)
+            {
+                Kestrane& k = *static_cast<Kestrane*>(comp);
+                const uint32_t id = k.GetOwner()->GetID();
+                if (k.GetState() == StateSpecial && facesStone(k))
+                    moved[k.mBehaviorName].insert(id);
+                if (moved[k.mBehaviorName].count(id) && k.GetState() != StateAirborne &&
+                    k.mRun.mCurrentTile.first > far)
+                    beyond[k.mBehaviorName].insert(id);
+            }
+        }
+        for (const char* kind : {"Jumper", "Ninja"})
+        {
+            EXPECT_FALSE(moved[kind].empty()) << kind << " never leapt at a ledge";
+            EXPECT_EQ(beyond[kind], moved[kind]) << kind << " did not get beyond the ledge";
+        }
+        EXPECT_FALSE(moved["Stacker"].empty()) << "no stacker stood as a step at a ledge";
+        int32_t standing = 0;
+        for (Comp* comp : sim.Data().mInvaders)
+        {
+            const Kestrane& k = *static_cast<Kestrane*>(comp);
+            standing += k.mBehaviorName == "Stacker" && k.GetState() == StateSpecial && facesStone(k) ? 1 : 0;
+        }
+        EXPECT_GE(standing, 1) << "no stacker still stands as a step after a minute";
+    }
 }
