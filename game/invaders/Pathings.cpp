@@ -11,6 +11,7 @@
 #include "game/invaders/Kestrane.h"
 #include "game/invaders/PathingTools.h"
 #include "game/level/TileComp.h"
+#include "game/traps/TrapData.h"
 #include "physics/CollisionComp.h"
 #include "physics/RegionComp.h"
 
@@ -413,6 +414,8 @@ public:
             result = StateAttack;
         else if (!CogHas(occupant, CollisionComp::kTypeId))
             result = StateFollowTarget;
+        else if (!IsWallCog(occupant) && !CogHas(occupant, TrapData::kTypeId))
+            result = StateAttack; // the mind lifts walls and traps; a ledge is broken as others do
         else
         {
             result = StateSpecial;
