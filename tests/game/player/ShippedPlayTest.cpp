@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <lua.hpp>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "LOOM/script/ScriptManager.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
+#include "game/level/TileComp.h"
 #include "game/level/Wall.h"
 #include "game/logic/TrapDrop.h"
 #include "game/player/PlayerServices.h"
@@ -15,8 +19,8 @@
 #include "tests/game/player/PlayerSim.h"
 
 namespace {
-// The shipped game as the program starts it, with its menus and scene binding: first level in
-// play, goal read. No test here reads a pixel.
+// The shipped game as the program starts it, with its menus and scene binding: a level (the
+// first unless said) in play, goal read. No test here reads a pixel.
 struct ShippedLevel
 {
     explicit ShippedLevel(const char* start = "StartLevelOne()")
@@ -425,5 +429,106 @@ TEST(ShippedPlay, TheMiniMapShowsTheWholeFieldAndItsClicksReachTheLedges)
         const Vector3 middle = origin + ray * (-origin.y / ray.y);
         EXPECT_LT(std::hypot(middle.x - stone.x, middle.z - stone.z), 0.15f * width)
             << "the view looks at " << middle.x << "," << middle.z << ", the ledge is at " << stone.x << "," << stone.z;
+    }
+}
+
+// A stacker that stands as the step beside a ledge stone of the second level stays where it
+// stood, and the player can still reach it there: spikes dropped over its tile kill it, and the
+// claw held over it takes it, which gives the step back to the ground.
+TEST(ShippedPlay, AStackerStandingAsAStepIsKilledBySpikesOrTakenByTheClaw)
+{
+    constexpr int kRate = 30;
+    for (const bool claw : {false, true})
+    {
+        SCOPED_TRACE(claw ? "claw" : "spikes");
+        ShippedLevel level("StartLevelTwo()");
+        level.sim.SetStep(1.0 / kRate);
+        DataController& data = level.sim.Data();
+        TileMap* map = level.sim.Logic().mTileMap;
+        ASSERT_NE(map, nullptr);
+        // A stone of the ledge whose west side, where the march comes from, is open ground.
+        TileIndex stone{-1, -1};
+        for (Cog* doodad : level.sim.Cogs().GetGroupCogs("doodads"))
+            if (doodad->Get<Damagable>()->spawnName == "step" && stone.first < 0)
+                for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
+                {
+                    const Tile& west = map->GetTile(tile.first - 1, tile.second);
+                    if (!west.occupant && west.passable && west.subHeight == 0)
+                        stone = tile;
+                }
+        ASSERT_GE(stone.first, 0) << "the level has no ledge stone with open ground before it";
+        const TileIndex tile{stone.first - 1, stone.second};
+
+        // A stacker that has come down there turns into the step, as its pathing makes it do
+        // when it meets the stone, and keeps that pathing.
+        Cog* step = CreateAt(level.sim.Cogs(), "stacker", TileCentre(*map, tile) + Vector3(0.0f, 1.0f, 0.0f));
+        ASSERT_NE(step, nullptr);
+        const uint32_t id = step->GetID();
+        Kestrane& k = *step->Get<Kestrane>();
+        k.SetPathing("NoPathing");
+        ASSERT_TRUE(level.sim.StepUntil([&] { return k.GetState() == StateAdvance; }, 20 * kRate)) << "it lands";
+        PosOf(step)->SetPosition(TileCentre(*map, tile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f));
+        level.sim.Step();
+        ASSERT_EQ(k.mRun.mCurrentTile, tile);
+        k.mRun.mTargetTile = stone;
+        k.SetPathing("Stacker");
+        k.ChangeState(StateSpecial);
+        const Vector3 spot = k.Pos().GetPosition();
+        const int32_t raised = map->GetTile(tile.first, tile.second).subHeight;
+        EXPECT_EQ(raised, 1);
+        // The player comes to it some time later.
+        level.sim.Step(10 * kRate);
+        ASSERT_EQ(level.sim.Cogs().GetCog(id), step);
+        EXPECT_EQ(k.GetState(), StateSpecial) << "it stands as the step until something takes it";
+        EXPECT_LT((PosOf(step)->GetPosition() - spot).Length(), 0.05f) << "the step stays where it stood";
+
+        if (!claw)
+        {
+            // By now a player has earned the points for them.
+            data.SetPoints(std::max(data.GetPoints(), 100));
+            const int32_t trapKills = data.mStats.trapKills;
+            bool dropped = false;
+            for (int32_t dx = 0; dx < 2 && !dropped; ++dx)
+                for (int32_t dz = 0; dz < 2 && !dropped; ++dz)
+                    dropped =
+                        AttemptTrapDrop("spikes", map->TileToWorldAligned(tile.first + dx, tile.second + dz, 2, 2),
+                                        Vector3(0.0f, 0.0f, 1.0f));
+            ASSERT_TRUE(dropped) << "no room for spikes over the step's tile";
+            ASSERT_NE(map->GetTile(tile.first, tile.second).occupant, nullptr) << "the spikes cover the step's tile";
+            EXPECT_TRUE(level.sim.StepUntil([&] { return level.sim.Cogs().GetCog(id) == nullptr; }, 10 * kRate))
+                << "the spikes never killed the step";
+            EXPECT_GT(data.mStats.trapKills, trapKills);
+            continue;
+        }
+
+        // As a player does: the view is turned to the step, the pointer goes over it and the
+        // left button is held down.
+        Cog* camera = level.sim.Cogs().FindCogByName("Camera");
+        ASSERT_NE(camera, nullptr);
+        camera->Get<GameCamera>()->LookAtPosition(spot);
+        level.sim.Step(3);
+        const Camera* eye = GraphicsLoom::Instance()->GetActiveCamera();
+        ASSERT_NE(eye, nullptr);
+        Matrix4 viewProjection;
+        eye->GetView().Multiply(eye->GetProjection(), viewProjection);
+        CursorComp* cursor = FindCursor();
+        ASSERT_NE(cursor, nullptr);
+        // The claw follows the pointer at its hover height.
+        const Vector3 p = viewProjection.TransformCoord(Vector3(spot.x, cursor->regularHoverHeight, spot.z));
+        const int w = level.Io().GetScreenWidth();
+        const int h = level.Io().GetScreenHeight();
+        const int x = static_cast<int>(std::lround((p.x + 1.0f) * 0.5f * static_cast<float>(w)));
+        const int y = static_cast<int>(std::lround((1.0f - p.y) * 0.5f * static_cast<float>(h)));
+        ASSERT_TRUE(x > 0 && x < w && y > 0 && y < h) << "the step is off the screen at " << x << "," << y;
+        level.Io().HandleEvent(InputEvents::Motion(x, y));
+        level.sim.Step(kRate);
+        level.Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y));
+        EXPECT_TRUE(level.sim.StepUntil([&] { return cursor->GetGrabbedID() == static_cast<int32_t>(id); }, 5 * kRate))
+            << "the claw never took the step";
+        EXPECT_EQ(k.GetState(), StateGrabbed);
+        EXPECT_EQ(map->GetTile(tile.first, tile.second).subHeight, raised - 1) << "the step is given back";
+        level.Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, x, y));
+        level.sim.Step();
+        EXPECT_EQ(cursor->GetGrabbedID(), -1);
     }
 }
