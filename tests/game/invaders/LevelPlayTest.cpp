@@ -31,16 +31,47 @@ struct LevelOutcome
     int32_t spent = 0;
     bool towerStands = false;
     size_t invadersLeft = 0;
+    int32_t startPoints = 0;
     // The behaviour kinds of every invader that came onto the field.
     std::set<std::string> kinds;
+    // Stackers seen standing as a step beside a ledge stone, and those that died standing so.
+    std::set<uint32_t> steps;
+    int32_t stepsKilled = 0;
 };
+
+// The tiles of the level's ledge stones, as the level file puts them down.
+std::set<TileIndex> LedgeTiles(GameSim& sim)
+{
+    std::set<TileIndex> tiles;
+    for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
+        if (doodad->Get<Damagable>()->spawnName == "step")
+            for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
+                tiles.insert(tile);
+    return tiles;
+}
+
+// Whether a ledge stone still stands on a tile east of the invader's, next to it: the stone its
+// march meets.
+bool FacesLedgeStone(TileMap& map, const std::set<TileIndex>& ledge, const Kestrane& k)
+{
+    const TileIndex at = k.mRun.mCurrentTile;
+    for (int32_t dz = -1; dz <= 1; ++dz)
+    {
+        const TileIndex t{at.first + 1, at.second + dz};
+        if (ledge.count(t) && map.GetTile(t.first, t.second).occupant)
+            return true;
+    }
+    return false;
+}
 
 // A shipped level played from its own script on the real data folder until it ends or ten
 // minutes of game time pass. The defence is bought through the game's drop rules with the
 // starting points, and every five seconds whatever stands no more is bought again with the
-// points earned, as a player rebuilds what the blasts take. Thirty frames a second, as a slower
-// machine runs the game: what counts is the level's course in game time, not any one frame.
-LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& defence)
+// points earned, as a player rebuilds what the blasts take; with spikeSteps, spikes are first
+// dropped over every stacker standing as a step at a ledge, as a player does who sees one.
+// Thirty frames a second, as a slower machine runs the game: what counts is the level's course
+// in game time, not any one frame.
+LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& defence, bool spikeSteps = false)
 {
     constexpr int32_t kRate = 30;
     GameSim sim;
@@ -53,8 +84,17 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& def
         return outcome;
     DataController& data = sim.Data();
     const int32_t start = data.GetPoints();
+    outcome.startPoints = start;
+    const std::set<TileIndex> ledge = LedgeTiles(sim);
+    std::set<uint32_t> standing;
+    std::vector<TileIndex> stepTiles;
     auto buy = [&] {
-        for (const Bought& b : defence)
+        std::vector<Bought> order;
+        if (spikeSteps)
+            for (const TileIndex& t : stepTiles)
+                order.push_back({"spikes", t.first - 1, t.second});
+        order.insert(order.end(), defence.begin(), defence.end());
+        for (const Bought& b : order)
         {
             const TrapInfo& info = data.GetTrapInfo(b.trap);
             const Vector3 at = map->TileToWorldAligned(b.x, b.z, info.widthTileSize, info.depthTileSize);
@@ -69,8 +109,24 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& def
     int32_t frame = 0;
     sim.StepUntil(
         [&] {
+            std::set<uint32_t> alive;
             for (Comp* comp : data.mInvaders)
-                outcome.kinds.insert(static_cast<Kestrane*>(comp)->mBehaviorName);
+                alive.insert(comp->GetOwner()->GetID());
+            for (uint32_t id : standing)
+                outcome.stepsKilled += alive.count(id) ? 0 : 1;
+            standing.clear();
+            stepTiles.clear();
+            for (Comp* comp : data.mInvaders)
+            {
+                Kestrane& k = *static_cast<Kestrane*>(comp);
+                outcome.kinds.insert(k.mBehaviorName);
+                if (k.mBehaviorName == "Stacker" && k.GetState() == StateSpecial && FacesLedgeStone(*map, ledge, k))
+                {
+                    outcome.steps.insert(k.GetOwner()->GetID());
+                    standing.insert(k.GetOwner()->GetID());
+                    stepTiles.push_back(k.mRun.mCurrentTile);
+                }
+            }
             if (++frame % (5 * kRate) == 0 && !defence.empty())
                 buy();
             return data.mGameState != StateInLevel;
@@ -103,14 +159,18 @@ int32_t SquadMembersFollowing(DataController& data)
 } // namespace
 
 // Left alone, each shipped level is lost to its waves; traps bought where the march passes,
-// and bought again when blasts take them, hold the tower to the last wave. Across the levels
-// every invader kind of the game comes onto the field.
+// and bought again with the points earned when blasts take them, hold the tower to the last
+// wave and win the level. In the second, stackers stand as steps at the ledges on the way, and
+// the level is won all the same: the traps bought before the ledges kill them where they stand. Across the
+// levels every invader kind of the game comes onto the field.
 TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
 {
     struct Case
     {
         const char* script;
         std::vector<Bought> defence;
+        // The second level: earned points buy much of the defence, and stackers stand as steps.
+        bool secondLevel;
     };
     const Case cases[] = {
         // Behind the gap in the wall line and along the way to the tower.
@@ -120,15 +180,17 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
           {"spikes", 64, 88},
           {"hammer", 62, 92},
           {"zapper", 64, 100},
-          {"spikes", 62, 106}}},
-        // Behind the inner gap, across the way to the tower, and at its foot; then, as points
-        // come, in front of the ledges, where stackers stand as steps until a trap takes them.
+          {"spikes", 62, 106}},
+         false},
+        // Spikes over each stacker that stands as a step at a ledge; behind the inner gap,
+        // across the way to the tower, and at its foot; then, as points come, before the ledges.
         {"Scripts\\Levels\\L2.lua",
          {{"zapper", 74, 88},  {"spikes", 82, 92},  {"spikes", 84, 94},   {"spikes", 86, 96},   {"spikes", 88, 98},
           {"hammer", 92, 100}, {"spikes", 98, 100}, {"spikes", 100, 102}, {"spikes", 100, 104}, {"spikes", 12, 53},
           {"spikes", 12, 55},  {"spikes", 12, 57},  {"spikes", 12, 59},   {"spikes", 12, 71},   {"spikes", 12, 73},
           {"spikes", 12, 75},  {"spikes", 12, 77},  {"spikes", 12, 88},   {"spikes", 12, 90},   {"spikes", 12, 92},
-          {"spikes", 12, 94}}},
+          {"spikes", 12, 94}},
+         true},
     };
     std::set<std::string> kinds;
     int32_t wonKills[2] = {};
@@ -141,10 +203,13 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
         EXPECT_FALSE(alone.towerStands);
         EXPECT_EQ(alone.spent, 0);
 
-        const LevelOutcome defended = PlayShippedLevel(c.script, c.defence);
+        const LevelOutcome defended = PlayShippedLevel(c.script, c.defence, c.secondLevel);
         EXPECT_EQ(defended.state, StateWon);
         EXPECT_TRUE(defended.towerStands);
         EXPECT_EQ(defended.invadersLeft, 0u) << "won with the last wave still on the field";
+        EXPECT_EQ(defended.spent > defended.startPoints, c.secondLevel) << "earned points bought traps too";
+        EXPECT_EQ(!defended.steps.empty(), c.secondLevel) << "stackers standing as steps at a ledge";
+        EXPECT_EQ(defended.stepsKilled > 0, c.secondLevel) << "stackers killed where they stood as steps";
         wonKills[i] = defended.kills;
         kinds.insert(defended.kinds.begin(), defended.kinds.end());
     }
@@ -183,16 +248,7 @@ TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
                                            "  KillTarget = 1, StartPoints = 0, SpawnerPositions = { ") +
                                spawner + " }, Waves = { { Time = 1, Kind = '" + c.mKind +
                                "', Count = " + std::to_string(c.mCount) + " } } })"));
-            // The ledge as the level file puts it down.
-            auto ledgeTiles = [&] {
-                std::set<TileIndex> tiles;
-                for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
-                    if (doodad->Get<Damagable>()->spawnName == "step")
-                        for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
-                            tiles.insert(tile);
-                return tiles;
-            };
-            const std::set<TileIndex> ledge = ledgeTiles();
+            const std::set<TileIndex> ledge = LedgeTiles(sim);
             ASSERT_FALSE(ledge.empty()) << "the level has no ledge";
             int32_t far = 0;
             for (const TileIndex& tile : ledge)
@@ -220,7 +276,7 @@ TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
                 120 * 30);
             EXPECT_TRUE(done) << moved.size() << " used the move at the ledge, " << beyond.size() << " got beyond";
             EXPECT_EQ(sim.Data().mKills, 0) << "the ledge was passed, not died at";
-            EXPECT_EQ(ledgeTiles(), ledge) << "the ledge was broken through";
+            EXPECT_EQ(LedgeTiles(sim), ledge) << "the ledge was broken through";
             if (c.mCount == 1)
             {
                 EXPECT_EQ(moved, beyond) << "the one that leapt is the one beyond";
@@ -417,26 +473,12 @@ TEST(LevelPlay, ShippedSecondLevelShowsEachLedgeMoveInItsFirstMinute)
         sim.Run("LogicCreateLevel Scripts\\Levels\\L2.lua");
         TileMap* map = sim.Logic().mTileMap;
         ASSERT_NE(map, nullptr);
-        std::set<TileIndex> ledge;
-        for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
-            if (doodad->Get<Damagable>()->spawnName == "step")
-                for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
-                    ledge.insert(tile);
+        const std::set<TileIndex> ledge = LedgeTiles(sim);
         ASSERT_FALSE(ledge.empty()) << "the level has no ledge";
         int32_t far = 0;
         for (const TileIndex& tile : ledge)
             far = std::max(far, tile.first);
-        // A ledge stone that still stands on the tile ahead of the invader, toward its target.
-        auto facesStone = [&](const Kestrane& k) {
-            const TileIndex at = k.mRun.mCurrentTile;
-            for (int32_t dz = -1; dz <= 1; ++dz)
-            {
-                const TileIndex t{at.first + 1, at.second + dz};
-                if (ledge.count(t) && map->GetTile(t.first, t.second).occupant)
-                    return true;
-            }
-            return false;
-        };
+        auto facesStone = [&](const Kestrane& k) { return FacesLedgeStone(*map, ledge, k); };
         // By kind: the invaders seen using the move at the ledge, and those of them seen beyond it.
         std::map<std::string, std::set<uint32_t>> moved, beyond;
         const int32_t frames = 60 * 30;
