@@ -410,12 +410,13 @@ public:
             return;
         }
         k.mRun.mTargetTile = tile;
-        if (IsTowerCog(occupant))
+        const bool solid = CogHas(occupant, CollisionComp::kTypeId);
+        // The mind lifts walls and traps; the tower, or a ledge stone, it breaks as others do.
+        const bool liftable = solid && (IsWallCog(occupant) || CogHas(occupant, TrapData::kTypeId));
+        if (IsTowerCog(occupant) || (solid && !liftable))
             result = StateAttack;
-        else if (!CogHas(occupant, CollisionComp::kTypeId))
+        else if (!solid)
             result = StateFollowTarget;
-        else if (!IsWallCog(occupant) && !CogHas(occupant, TrapData::kTypeId))
-            result = StateAttack; // the mind lifts walls and traps; a ledge is broken as others do
         else
         {
             result = StateSpecial;
