@@ -527,7 +527,8 @@ public:
             if (!CogHas(cog, Kestrane::kTypeId))
                 continue;
             Kestrane* other = cog->Get<Kestrane>();
-            if (!other->mRun.mGroup)
+            // One in the middle of its special move (a stacker standing as a step) keeps to it.
+            if (!other->mRun.mGroup && other->mRun.mState != StateSpecial)
                 k.mRun.mGroup->AddMember(other);
         }
     }

@@ -460,8 +460,8 @@ TEST(LevelPlay, EveryTrapKindIsOnSale)
 
 // The shipped second level played as it comes, with no trap: in its first minute the jumper and
 // the ninja each leap a ledge stone standing in their way and go on beyond it, and a stacker
-// stands beside one as a step and, while the stone stands, still stands there at the end of the
-// minute. For several
+// stands beside one as a step, none leaves its step while the stone it faces stands, and one
+// still stands at the end of the minute. For several
 // seeds, since stackers fall without a parachute and drift where the wind of the draw takes them.
 TEST(LevelPlay, ShippedSecondLevelShowsEachLedgeMoveInItsFirstMinute)
 {
@@ -481,6 +481,10 @@ TEST(LevelPlay, ShippedSecondLevelShowsEachLedgeMoveInItsFirstMinute)
         auto facesStone = [&](const Kestrane& k) { return FacesLedgeStone(*map, ledge, k); };
         // By kind: the invaders seen using the move at the ledge, and those of them seen beyond it.
         std::map<std::string, std::set<uint32_t>> moved, beyond;
+        // Each stacker standing as a step, and the stone it faces; those that stepped down while
+        // that stone stood.
+        std::map<uint32_t, TileIndex> stepFaces;
+        int32_t steppedDown = 0;
         const int32_t frames = 60 * 30;
         for (int32_t frame = 0; frame < frames; ++frame)
         {
@@ -494,6 +498,15 @@ TEST(LevelPlay, ShippedSecondLevelShowsEachLedgeMoveInItsFirstMinute)
                 if (moved[k.mBehaviorName].count(id) && k.GetState() != StateAirborne &&
                     k.mRun.mCurrentTile.first > far)
                     beyond[k.mBehaviorName].insert(id);
+                if (k.mBehaviorName != "Stacker")
+                    continue;
+                if (k.GetState() == StateSpecial)
+                    stepFaces[id] = k.mRun.mTargetTile;
+                else if (const auto stood = stepFaces.find(id); stood != stepFaces.end())
+                {
+                    steppedDown += map->GetTile(stood->second.first, stood->second.second).occupant ? 1 : 0;
+                    stepFaces.erase(stood);
+                }
             }
         }
         for (const char* kind : {"Jumper", "Ninja"})
@@ -509,5 +522,6 @@ TEST(LevelPlay, ShippedSecondLevelShowsEachLedgeMoveInItsFirstMinute)
             standing += k.mBehaviorName == "Stacker" && k.GetState() == StateSpecial && facesStone(k) ? 1 : 0;
         }
         EXPECT_GE(standing, 1) << "no stacker still stands as a step after a minute";
+        EXPECT_EQ(steppedDown, 0) << "stackers left their step with the stone before it standing";
     }
 }
