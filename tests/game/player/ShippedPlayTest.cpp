@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <lua.hpp>
-#include <map>
 #include <memory>
-#include <set>
 
 #include "LOOM/script/ScriptManager.h"
 #include "game/components/GameComponents.h"
