@@ -169,11 +169,12 @@ inline LevelPlan LevelOnePlan()
 // gap, so the invaders zig-zag from the west edge. As in the first, no trap stands at the start.
 // A few steps from the landing strip, a ledge two levels high lies across the march from each
 // spawner: the jumper and the ninja leap it, a stacker becomes the step up onto it, the others
-// break through.
+// break through. Each reaches six tiles to either side of where the straight march from its
+// spawner crosses it, so a stacker blown aside in its fall still meets it.
 inline LevelPlan LevelTwoPlan()
 {
     LevelPlan plan{"Levels/L2", {0, 0, 4, 128}, 104, 104, {}, {}, {}, {}};
-    plan.steps = {{14, 53, 15, 60}, {14, 71, 15, 78}, {14, 88, 15, 95}};
+    plan.steps = {{14, 50, 15, 63}, {14, 68, 15, 81}, {14, 85, 15, 98}};
     // The outer line runs north-south with its gap near the north end; the inner line runs
     // east-west with its gap near the west end, so the path turns twice.
     plan.walls.push_back({false, 60, 56, 128, 66, 70, 2, 4});

@@ -11,6 +11,7 @@
 #include "game/invaders/Kestrane.h"
 #include "game/invaders/PathingTools.h"
 #include "game/level/TileComp.h"
+#include "game/traps/TrapData.h"
 #include "physics/CollisionComp.h"
 #include "physics/RegionComp.h"
 
@@ -147,7 +148,9 @@ void StandardPathing::Step(Kestrane& k)
     const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
     const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
     const Tile& ahead = map.GetTile(a.first, a.second);
-    if (a != k.mRun.mCurrentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
+    // A special move under way (a stacker standing as a step, a ninja backing off for its leap)
+    // is not given up for those that climb past it.
+    if (k.mRun.mState != StateSpecial && a != k.mRun.mCurrentTile && ahead.invaderCount > 0 && ahead.subHeight != 1)
     {
         if (k.mRun.mState == StateDetour)
             k.mRun.mDetourCount = 30;
@@ -407,9 +410,12 @@ public:
             return;
         }
         k.mRun.mTargetTile = tile;
-        if (IsTowerCog(occupant))
+        const bool solid = CogHas(occupant, CollisionComp::kTypeId);
+        // The mind lifts walls and traps; the tower, or a ledge stone, it breaks as others do.
+        const bool liftable = solid && (IsWallCog(occupant) || CogHas(occupant, TrapData::kTypeId));
+        if (IsTowerCog(occupant) || (solid && !liftable))
             result = StateAttack;
-        else if (!CogHas(occupant, CollisionComp::kTypeId))
+        else if (!solid)
             result = StateFollowTarget;
         else
         {
@@ -521,7 +527,8 @@ public:
             if (!CogHas(cog, Kestrane::kTypeId))
                 continue;
             Kestrane* other = cog->Get<Kestrane>();
-            if (!other->mRun.mGroup)
+            // One in the middle of its special move (a stacker standing as a step) keeps to it.
+            if (!other->mRun.mGroup && other->mRun.mState != StateSpecial)
                 k.mRun.mGroup->AddMember(other);
         }
     }

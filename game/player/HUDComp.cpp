@@ -12,7 +12,6 @@
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/CompFactory.h"
-#include "LOOM/math/Plane.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
@@ -136,9 +135,6 @@ void HUDComp::RefreshMiniMap()
         if (!std::isnan(angle))
             mMapAngle = angle;
         map->SetAngle(mMapAngle);
-        Vector3 ground;
-        Plane(0.0f, 1.0f, 0.0f, 0.0f).IntersectRay(Ray(eye, view), &ground);
-        map->SetCenter(ground.x / width, ground.z / depth);
         addIcon(3, eye);
     }
     if (const Positional* cursor = PosOf(FindCog("Cursor")))

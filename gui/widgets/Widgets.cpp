@@ -455,20 +455,27 @@ void MapImageBox::Serialize(Serializer& s)
 
 void MapImageBox::AddIcon(int32_t kind, float x, float z) { mIcons.push_back(Icon{kind, x, z}); }
 
-// Clockwise by the angle, so that the heading (-sin, cos) of the angle points up.
+float MapImageBox::Scale() const
+{
+    const float spread = std::fabs(std::cos(mAngle)) + std::fabs(std::sin(mAngle));
+    return spread > 0.0f ? 1.0f / spread : 1.0f;
+}
+
+// Clockwise by the angle about the map's middle, so that the heading (-sin, cos) of the angle
+// points up.
 void MapImageBox::MapToView(float mapX, float mapZ, float& vx, float& vy) const
 {
-    const float dx = mapX - mCenterX, dz = mapZ - mCenterZ;
-    const float c = std::cos(mAngle), s = std::sin(mAngle);
-    vx = dx * c + dz * s;
-    vy = dz * c - dx * s;
+    const float dx = mapX - 0.5f, dz = mapZ - 0.5f;
+    const float c = std::cos(mAngle), s = std::sin(mAngle), k = Scale();
+    vx = (dx * c + dz * s) * k;
+    vy = (dz * c - dx * s) * k;
 }
 
 void MapImageBox::ViewToMap(float vx, float vy, float& mapX, float& mapZ) const
 {
-    const float c = std::cos(mAngle), s = std::sin(mAngle);
-    mapX = mCenterX + vx * c - vy * s;
-    mapZ = mCenterZ + vx * s + vy * c;
+    const float c = std::cos(mAngle), s = std::sin(mAngle), k = Scale();
+    mapX = 0.5f + (vx * c - vy * s) / k;
+    mapZ = 0.5f + (vx * s + vy * c) / k;
 }
 
 void MapImageBox::ViewToGui(float vx, float vy, float& x, float& y) const
@@ -477,15 +484,11 @@ void MapImageBox::ViewToGui(float vx, float vy, float& x, float& y) const
     y = mBox.mY - mBox.mHeight * (0.5f - vy);
 }
 
-bool MapImageBox::MapToGui(float mapX, float mapZ, float& x, float& y) const
+void MapImageBox::MapToGui(float mapX, float mapZ, float& x, float& y) const
 {
-    const float dx = mapX - mCenterX, dz = mapZ - mCenterZ;
-    if (dx * dx + dz * dz > 0.25f)
-        return false;
     float vx = 0.0f, vy = 0.0f;
     MapToView(mapX, mapZ, vx, vy);
     ViewToGui(vx, vy, x, y);
-    return true;
 }
 
 void MapImageBox::GuiToMap(float x, float y, float& mapX, float& mapZ) const
@@ -632,8 +635,7 @@ void MapImageBox::DrawIcons(GuiSystem& gui) const
     for (const Icon& i : mIcons)
     {
         float x = 0.0f, y = 0.0f;
-        if (!MapToGui(i.mX, i.mZ, x, y))
-            continue;
+        MapToGui(i.mX, i.mZ, x, y);
         x = std::clamp(x, mBox.mX + halfX, mBox.mX + boxW - halfX);
         y = std::clamp(y, mBox.mY - boxH + halfY, mBox.mY - halfY);
         icon.mX = x - mIconSize * 0.5f;

@@ -208,10 +208,10 @@ private:
 };
 
 // The mini-map: the map image (rows from the far edge, +z, down) and icons in map coordinates
-// 0..1. The box shows the map's unit window around the centre, turned so that the angle's
-// heading points up; picture, icons and clicks share that one transform. Icons farther than 0.5
-// from the centre are hidden; the window beyond the map is black. A click is sent as
-// Vector3(x, 1 - z, 0).
+// 0..1. The box shows the whole map, turned about its middle so that the angle's heading points
+// up and as large as the turned map fits; picture, icons and clicks share that one transform.
+// Nothing is drawn beyond the map; an icon off the map (the camera past the field's edge) is
+// pushed in to the box's edge. A click is sent as Vector3(x, 1 - z, 0).
 class MapImageBox : public Widget
 {
 public:
@@ -231,11 +231,6 @@ public:
 
     void ClearIcons() { mIcons.clear(); }
     void AddIcon(int32_t kind, float x, float z);
-    void SetCenter(float x, float z)
-    {
-        mCenterX = x;
-        mCenterZ = z;
-    }
     void SetAngle(float radians) { mAngle = radians; }
     void SetIcons(const std::string& file, int32_t columns, float size)
     {
@@ -247,10 +242,12 @@ public:
     const std::vector<Icon>& Icons() const { return mIcons; }
     // Map coordinates of a point in GUI units.
     void GuiToMap(float x, float y, float& mapX, float& mapZ) const;
-    // GUI units of a map point's centre; false when it lies farther than 0.5 from the centre.
-    bool MapToGui(float mapX, float mapZ, float& x, float& y) const;
+    // GUI units of a map point, inside the box for every point of the map.
+    void MapToGui(float mapX, float mapZ, float& x, float& y) const;
 
 private:
+    // Box sizes per map unit: the turned unit square's bounding box fills the box.
+    float Scale() const;
     // Offsets from the box's centre in box sizes (x right, y up) of a map point, and back.
     void MapToView(float mapX, float mapZ, float& vx, float& vy) const;
     void ViewToMap(float vx, float vy, float& mapX, float& mapZ) const;
@@ -261,8 +258,6 @@ private:
     TextureRef mIconTexture;
     int32_t mIconColumns = 4;
     float mIconSize = 0.02f;
-    float mCenterX = 0.5f;
-    float mCenterZ = 0.5f;
     float mAngle = 0.0f;
     std::vector<Icon> mIcons;
 };

@@ -141,19 +141,21 @@ TEST_F(GuiDispatchTest, ClickableWidgetsSendTheirValues)
     EXPECT_EQ(Heard(), (std::vector<std::string>{"Toggle:1", "Toggle:0", "Value:0.500000"}));
 
     auto* map = static_cast<MapImageBox*>(Find("MiniMapImageBox"));
+    // The box is 160 pixels wide about (680, 460); 60 pixels up from its middle is 0.375 of it.
     struct Case
     {
-        float cx, cz, angle;
+        float angle;
         int x, y;
         float u, v;
     };
-    const Case cases[] = {{0.5f, 0.5f, 0.0f, 680, 460, 0.5f, 0.5f},
-                          {0.25f, 0.75f, 0.0f, 680, 400, 0.25f, -0.125f},
-                          // Heading -x: the point above the centre lies west of it.
-                          {0.25f, 0.75f, 1.5707964f, 680, 400, -0.125f, 0.25f}};
+    const Case cases[] = {{0.0f, 680, 460, 0.5f, 0.5f},
+                          {0.0f, 680, 400, 0.5f, 0.125f},
+                          // Heading -x: the point above the middle lies west of it.
+                          {1.5707964f, 680, 400, 0.125f, 0.5f},
+                          // Turned half way, the map is shrunk by the root of two to fit.
+                          {0.7853982f, 680, 400, 0.125f, 0.125f}};
     for (const Case& c : cases)
     {
-        map->SetCenter(c.cx, c.cz);
         map->SetAngle(c.angle);
         Click(c.x, c.y);
     }

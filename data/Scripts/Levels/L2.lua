@@ -12,12 +12,14 @@ LevelTwo = {
     StartPoints = 150,
     SpawnerPositions = { Vector3(8, 2, 200), Vector3(8, 2, 280), Vector3(8, 2, 360) },
     -- Game time at which each wave comes out, and what it brings: the kinds of the first level
-    -- and those that climb, leap, dig, blow up or move the player's traps.
+    -- and those that climb, leap, dig, blow up or move the player's traps. The waves take the
+    -- spawners in turn, so the jumper, the ninja and the stackers come first, each to a ledge
+    -- that no one has broken yet and where no stacker stands in the way of a leap.
     Waves = {
-        { Time = 3, Kind = "grunt", Count = 2 },
-        { Time = 14, Kind = "stacker", Count = 2 },
-        { Time = 20, Kind = "jumper", Count = 1 },
-        { Time = 26, Kind = "ninja", Count = 1 },
+        { Time = 3, Kind = "jumper", Count = 1 },
+        { Time = 9, Kind = "ninja", Count = 1 },
+        { Time = 15, Kind = "stacker", Count = 2 },
+        { Time = 24, Kind = "grunt", Count = 2 },
         { Time = 38, Kind = "squad", Count = 3 },
         { Time = 50, Kind = "psychic", Count = 1 },
         { Time = 62, Kind = "grunt", Count = 3 },

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -33,13 +34,42 @@ struct LevelOutcome
     int32_t spent = 0;
     bool towerStands = false;
     size_t invadersLeft = 0;
+    int32_t startPoints = 0;
     // The behaviour kinds of every invader that came onto the field.
     std::set<std::string> kinds;
+    // Stackers seen standing as a step beside a ledge stone, and those that died standing so.
+    std::set<uint32_t> steps;
+    int32_t stepsKilled = 0;
     // How often an invader standing on the field was out of reach of a trap or the claw, and the
     // first such.
     int32_t unreachable = 0;
     std::string firstUnreachable;
 };
+
+// The tiles of the level's ledge stones, as the level file puts them down.
+std::set<TileIndex> LedgeTiles(GameSim& sim)
+{
+    std::set<TileIndex> tiles;
+    for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
+        if (doodad->Get<Damagable>()->spawnName == "step")
+            for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
+                tiles.insert(tile);
+    return tiles;
+}
+
+// Whether a ledge stone still stands on a tile east of the invader's, next to it: the stone its
+// march meets.
+bool FacesLedgeStone(TileMap& map, const std::set<TileIndex>& ledge, const Kestrane& k)
+{
+    const TileIndex at = k.mRun.mCurrentTile;
+    for (int32_t dz = -1; dz <= 1; ++dz)
+    {
+        const TileIndex t{at.first + 1, at.second + dz};
+        if (ledge.count(t) && map.GetTile(t.first, t.second).occupant)
+            return true;
+    }
+    return false;
+}
 
 // A cog made from an archetype and never placed or initialised, so it takes no tile and runs no
 // frame; only its region is attached, to tell what a real one standing at a place would meet.
@@ -102,9 +132,11 @@ void CheckReach(DataController& data, TileMap& map, LevelOutcome& outcome)
 // A shipped level played from its own script on the real data folder until it ends or ten
 // minutes of game time pass. The defence is bought through the game's drop rules with the
 // starting points, and every five seconds whatever stands no more is bought again with the
-// points earned, as a player rebuilds what the blasts take. Thirty frames a second, as a slower
-// machine runs the game: what counts is the level's course in game time, not any one frame.
-LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& defence)
+// points earned, as a player rebuilds what the blasts take; with spikeSteps, spikes are first
+// dropped over every stacker standing as a step at a ledge, as a player does who sees one.
+// Thirty frames a second, as a slower machine runs the game: what counts is the level's course
+// in game time, not any one frame.
+LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& defence, bool spikeSteps = false)
 {
     constexpr int32_t kRate = 30;
     GameSim sim;
@@ -117,8 +149,17 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& def
         return outcome;
     DataController& data = sim.Data();
     const int32_t start = data.GetPoints();
+    outcome.startPoints = start;
+    const std::set<TileIndex> ledge = LedgeTiles(sim);
+    std::set<uint32_t> standing;
+    std::vector<TileIndex> stepTiles;
     auto buy = [&] {
-        for (const Bought& b : defence)
+        std::vector<Bought> order;
+        if (spikeSteps)
+            for (const TileIndex& t : stepTiles)
+                order.push_back({"spikes", t.first - 1, t.second});
+        order.insert(order.end(), defence.begin(), defence.end());
+        for (const Bought& b : order)
         {
             const TrapInfo& info = data.GetTrapInfo(b.trap);
             const Vector3 at = map->TileToWorldAligned(b.x, b.z, info.widthTileSize, info.depthTileSize);
@@ -133,8 +174,24 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& def
     int32_t frame = 0;
     sim.StepUntil(
         [&] {
+            std::set<uint32_t> alive;
             for (Comp* comp : data.mInvaders)
-                outcome.kinds.insert(static_cast<Kestrane*>(comp)->mBehaviorName);
+                alive.insert(comp->GetOwner()->GetID());
+            for (uint32_t id : standing)
+                outcome.stepsKilled += alive.count(id) ? 0 : 1;
+            standing.clear();
+            stepTiles.clear();
+            for (Comp* comp : data.mInvaders)
+            {
+                Kestrane& k = *static_cast<Kestrane*>(comp);
+                outcome.kinds.insert(k.mBehaviorName);
+                if (k.mBehaviorName == "Stacker" && k.GetState() == StateSpecial && FacesLedgeStone(*map, ledge, k))
+                {
+                    outcome.steps.insert(k.GetOwner()->GetID());
+                    standing.insert(k.GetOwner()->GetID());
+                    stepTiles.push_back(k.mRun.mCurrentTile);
+                }
+            }
             if (++frame % (5 * kRate) == 0)
             {
                 CheckReach(data, *map, outcome);
@@ -171,14 +228,18 @@ int32_t SquadMembersFollowing(DataController& data)
 } // namespace
 
 // Left alone, each shipped level is lost to its waves; traps bought where the march passes,
-// and bought again when blasts take them, hold the tower to the last wave. Across the levels
-// every invader kind of the game comes onto the field.
+// and bought again with the points earned when blasts take them, hold the tower to the last
+// wave and win the level. In the second, stackers stand as steps at the ledges on the way, and
+// the level is won all the same: the traps bought before the ledges kill them where they stand. Across the
+// levels every invader kind of the game comes onto the field.
 TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
 {
     struct Case
     {
         const char* script;
         std::vector<Bought> defence;
+        // The second level: earned points buy much of the defence, and stackers stand as steps.
+        bool secondLevel;
     };
     const Case cases[] = {
         // Behind the gap in the wall line and along the way to the tower.
@@ -188,15 +249,17 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
           {"spikes", 64, 88},
           {"hammer", 62, 92},
           {"zapper", 64, 100},
-          {"spikes", 62, 106}}},
-        // Behind the inner gap, across the way to the tower, and at its foot; then, as points
-        // come, in front of the ledges, where stackers stand as steps until a trap takes them.
+          {"spikes", 62, 106}},
+         false},
+        // Spikes over each stacker that stands as a step at a ledge; behind the inner gap,
+        // across the way to the tower, and at its foot; then, as points come, before the ledges.
         {"Scripts\\Levels\\L2.lua",
          {{"zapper", 74, 88},  {"spikes", 82, 92},  {"spikes", 84, 94},   {"spikes", 86, 96},   {"spikes", 88, 98},
           {"hammer", 92, 100}, {"spikes", 98, 100}, {"spikes", 100, 102}, {"spikes", 100, 104}, {"spikes", 12, 53},
           {"spikes", 12, 55},  {"spikes", 12, 57},  {"spikes", 12, 59},   {"spikes", 12, 71},   {"spikes", 12, 73},
           {"spikes", 12, 75},  {"spikes", 12, 77},  {"spikes", 12, 88},   {"spikes", 12, 90},   {"spikes", 12, 92},
-          {"spikes", 12, 94}}},
+          {"spikes", 12, 94}},
+         true},
     };
     std::set<std::string> kinds;
     int32_t wonKills[2] = {};
@@ -210,11 +273,14 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
         EXPECT_EQ(alone.spent, 0);
         EXPECT_EQ(alone.unreachable, 0) << alone.firstUnreachable;
 
-        const LevelOutcome defended = PlayShippedLevel(c.script, c.defence);
+        const LevelOutcome defended = PlayShippedLevel(c.script, c.defence, c.secondLevel);
         EXPECT_EQ(defended.state, StateWon);
         EXPECT_TRUE(defended.towerStands);
         EXPECT_EQ(defended.invadersLeft, 0u) << "won with the last wave still on the field";
         EXPECT_EQ(defended.unreachable, 0) << defended.firstUnreachable;
+        EXPECT_EQ(defended.spent > defended.startPoints, c.secondLevel) << "earned points bought traps too";
+        EXPECT_EQ(!defended.steps.empty(), c.secondLevel) << "stackers standing as steps at a ledge";
+        EXPECT_EQ(defended.stepsKilled > 0, c.secondLevel) << "stackers killed where they stood as steps";
         wonKills[i] = defended.kills;
         kinds.insert(defended.kinds.begin(), defended.kinds.end());
     }
@@ -253,16 +319,7 @@ TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
                                            "  KillTarget = 1, StartPoints = 0, SpawnerPositions = { ") +
                                spawner + " }, Waves = { { Time = 1, Kind = '" + c.mKind +
                                "', Count = " + std::to_string(c.mCount) + " } } })"));
-            // The ledge as the level file puts it down.
-            auto ledgeTiles = [&] {
-                std::set<TileIndex> tiles;
-                for (Cog* doodad : sim.Cogs().GetGroupCogs("doodads"))
-                    if (doodad->Get<Damagable>()->spawnName == "step")
-                        for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
-                            tiles.insert(tile);
-                return tiles;
-            };
-            const std::set<TileIndex> ledge = ledgeTiles();
+            const std::set<TileIndex> ledge = LedgeTiles(sim);
             ASSERT_FALSE(ledge.empty()) << "the level has no ledge";
             int32_t far = 0;
             for (const TileIndex& tile : ledge)
@@ -290,7 +347,7 @@ TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
                 120 * 30);
             EXPECT_TRUE(done) << moved.size() << " used the move at the ledge, " << beyond.size() << " got beyond";
             EXPECT_EQ(sim.Data().mKills, 0) << "the ledge was passed, not died at";
-            EXPECT_EQ(ledgeTiles(), ledge) << "the ledge was broken through";
+            EXPECT_EQ(LedgeTiles(sim), ledge) << "the ledge was broken through";
             if (c.mCount == 1)
             {
                 EXPECT_EQ(moved, beyond) << "the one that leapt is the one beyond";
@@ -501,4 +558,72 @@ TEST(LevelPlay, EveryTrapKindIsOnSale)
             return std::any_of(cogs.begin(), cogs.end(), [](Cog* cog) { return cog->Get<StatusRegion>() != nullptr; });
         },
         10 * 60));
+}
+
+// The shipped second level played as it comes, with no trap: in its first minute the jumper and
+// the ninja each leap a ledge stone standing in their way and go on beyond it, and a stacker
+// stands beside one as a step, none leaves its step while the stone it faces stands, and one
+// still stands at the end of the minute. For several
+// seeds, since stackers fall without a parachute and drift where the wind of the draw takes them.
+TEST(LevelPlay, ShippedSecondLevelShowsEachLedgeMoveInItsFirstMinute)
+{
+    for (const uint32_t seed : {7u, 11u, 23u, 42u})
+    {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        GameSim sim(GameDataFolder(), seed);
+        sim.SetStep(1.0 / 30);
+        sim.Run("LogicCreateLevel Scripts\\Levels\\L2.lua");
+        TileMap* map = sim.Logic().mTileMap;
+        ASSERT_NE(map, nullptr);
+        const std::set<TileIndex> ledge = LedgeTiles(sim);
+        ASSERT_FALSE(ledge.empty()) << "the level has no ledge";
+        int32_t far = 0;
+        for (const TileIndex& tile : ledge)
+            far = std::max(far, tile.first);
+        auto facesStone = [&](const Kestrane& k) { return FacesLedgeStone(*map, ledge, k); };
+        // By kind: the invaders seen using the move at the ledge, and those of them seen beyond it.
+        std::map<std::string, std::set<uint32_t>> moved, beyond;
+        // Each stacker standing as a step, and the stone it faces; those that stepped down while
+        // that stone stood.
+        std::map<uint32_t, TileIndex> stepFaces;
+        int32_t steppedDown = 0;
+        const int32_t frames = 60 * 30;
+        for (int32_t frame = 0; frame < frames; ++frame)
+        {
+            sim.Step();
+            for (Comp* comp : sim.Data().mInvaders)
+            {
+                Kestrane& k = *static_cast<Kestrane*>(comp);
+                const uint32_t id = k.GetOwner()->GetID();
+                if (k.GetState() == StateSpecial && facesStone(k))
+                    moved[k.mBehaviorName].insert(id);
+                if (moved[k.mBehaviorName].count(id) && k.GetState() != StateAirborne &&
+                    k.mRun.mCurrentTile.first > far)
+                    beyond[k.mBehaviorName].insert(id);
+                if (k.mBehaviorName != "Stacker")
+                    continue;
+                if (k.GetState() == StateSpecial)
+                    stepFaces[id] = k.mRun.mTargetTile;
+                else if (const auto stood = stepFaces.find(id); stood != stepFaces.end())
+                {
+                    steppedDown += map->GetTile(stood->second.first, stood->second.second).occupant ? 1 : 0;
+                    stepFaces.erase(stood);
+                }
+            }
+        }
+        for (const char* kind : {"Jumper", "Ninja"})
+        {
+            EXPECT_FALSE(moved[kind].empty()) << kind << " never leapt at a ledge";
+            EXPECT_EQ(beyond[kind], moved[kind]) << kind << " did not get beyond the ledge";
+        }
+        EXPECT_FALSE(moved["Stacker"].empty()) << "no stacker stood as a step at a ledge";
+        int32_t standing = 0;
+        for (Comp* comp : sim.Data().mInvaders)
+        {
+            const Kestrane& k = *static_cast<Kestrane*>(comp);
+            standing += k.mBehaviorName == "Stacker" && k.GetState() == StateSpecial && facesStone(k) ? 1 : 0;
+        }
+        EXPECT_GE(standing, 1) << "no stacker still stands as a step after a minute";
+        EXPECT_EQ(steppedDown, 0) << "stackers left their step with the stone before it standing";
+    }
 }

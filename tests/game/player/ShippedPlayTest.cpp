@@ -15,6 +15,7 @@
 #include "game/invaders/Kestrane.h"
 #include "game/level/LevelFile.h"
 #include "game/level/TileComp.h"
+#include "game/level/Wall.h"
 #include "game/logic/TrapDrop.h"
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
@@ -493,6 +494,66 @@ TEST(ShippedPlay, SetCameraPositionTakesWholeNumbers)
         level.sim.Run(line);
         EXPECT_EQ(camera->GetOwnerPositional()->GetPosition(), place) << line;
         EXPECT_TRUE(log.Errors().empty()) << line << ": " << (log.Errors().empty() ? "" : log.Errors().front());
+    }
+}
+
+// Seen from the tower, each level's mini-map shows the whole field: every corner of the field
+// and every wall and ledge stone lies inside the mini-map's box, and a click on the mini-map
+// where a ledge stone is brings the view to it.
+TEST(ShippedPlay, TheMiniMapShowsTheWholeFieldAndItsClicksReachTheLedges)
+{
+    for (const char* start : {"StartLevelOne()", "StartLevelTwo()"})
+    {
+        SCOPED_TRACE(start);
+        ShippedLevel level(start);
+        Cog* hud = level.sim.Cogs().FindCogByName("HUD");
+        ASSERT_NE(hud, nullptr);
+        auto* map = static_cast<MapImageBox*>(hud->Get<WidgetComp>()->Find("MiniMapImageBox"));
+        ASSERT_NE(map, nullptr);
+        float width = 0.0f;
+        float depth = 0.0f;
+        ASSERT_TRUE(MapExtent(width, depth));
+        hud->CallFunctionByName("ZoomToTower");
+        level.sim.Step(3);
+        const Rect box = PlayerGui()->Units().BoxToPixels(map->GetBox());
+        // The pixel of the mini-map where a point of the field is drawn.
+        auto pixel = [&](const Vector3& at, int& x, int& y) {
+            float gx = 0.0f;
+            float gy = 0.0f;
+            map->MapToGui(at.x / width, at.z / depth, gx, gy);
+            const Rect p = PlayerGui()->Units().BoxToPixels(GuiBox{gx, gy, 0.0f, 0.0f});
+            x = p.mLeft;
+            y = p.mTop;
+            return x >= box.mLeft && x <= box.mRight && y >= box.mTop && y <= box.mBottom;
+        };
+        int x = 0;
+        int y = 0;
+        for (const Vector3& corner :
+             {Vector3(0, 0, 0), Vector3(width, 0, 0), Vector3(0, 0, depth), Vector3(width, 0, depth)})
+            EXPECT_TRUE(pixel(corner, x, y))
+                << "field corner " << corner.x << "," << corner.z << " at " << x << "," << y;
+        std::vector<Vector3> ledge;
+        for (Cog* doodad : level.sim.Cogs().GetGroupCogs("doodads"))
+            if (doodad->Get<Damagable>()->spawnName == "step")
+                ledge.push_back(PosOf(doodad)->GetPosition());
+        for (Wall* wall : level.sim.Data().mWalls)
+            EXPECT_TRUE(pixel(wall->GetOwnerPositional()->GetPosition(), x, y)) << "a wall at " << x << "," << y;
+        if (std::string(start) == "StartLevelOne()")
+            continue;
+        ASSERT_FALSE(ledge.empty()) << "the second level has its ledges";
+        const Vector3 stone = ledge[ledge.size() / 2];
+        ASSERT_TRUE(pixel(stone, x, y)) << "the ledge at " << x << "," << y;
+        level.ClickAt(x, y);
+        const Camera* eye = GraphicsLoom::Instance()->GetActiveCamera();
+        ASSERT_NE(eye, nullptr);
+        // The ground in the middle of the screen is near the ledge, far from the tower.
+        Vector3 origin;
+        Vector3 ray;
+        ASSERT_TRUE(PickRay(level.Io().GetScreenWidth() / 2, level.Io().GetScreenHeight() / 2, origin, ray));
+        ASSERT_LT(ray.y, 0.0f);
+        const Vector3 middle = origin + ray * (-origin.y / ray.y);
+        EXPECT_LT(std::hypot(middle.x - stone.x, middle.z - stone.z), 0.15f * width)
+            << "the view looks at " << middle.x << "," << middle.z << ", the ledge is at " << stone.x << "," << stone.z;
     }
 }
 

@@ -39,13 +39,15 @@ bool Expected(float x, float z, Rgb& out)
     return true;
 }
 
-// The ground under a point of the box (offsets from its centre in box sizes, y up): the
-// heading (-sin, cos) of the angle points up and its right, (cos, sin), to the right.
-void Ground(float cx, float cz, float angle, float vx, float vy, float& x, float& z)
+// The ground under a point of the box (offsets from its middle in box sizes, y up): the map
+// turned about its middle, the heading (-sin, cos) of the angle up and its right, (cos, sin),
+// to the right, shrunk so that the turned map just fits.
+void Ground(float angle, float vx, float vy, float& x, float& z)
 {
     const float c = std::cos(angle), s = std::sin(angle);
-    x = cx + vx * c - vy * s;
-    z = cz + vx * s + vy * c;
+    const float k = std::fabs(c) + std::fabs(s);
+    x = 0.5f + (vx * c - vy * s) * k;
+    z = 0.5f + (vx * s + vy * c) * k;
 }
 
 } // namespace
@@ -81,11 +83,9 @@ protected:
         ASSERT_EQ(mMap->Image().GetWidth(), kPictureSide);
     }
 
-    // The map alone over a grey screen.
-    // The map centred and turned as given with one icon on it.
-    Image DrawIcon(float cx, float cz, float angle, float x, float z)
+    // The map turned as given with one icon on it, over a grey screen.
+    Image DrawIcon(float angle, float x, float z)
     {
-        mMap->SetCenter(cx, cz);
         mMap->SetAngle(angle);
         mMap->ClearIcons();
         mMap->AddIcon(0, x, z);
@@ -106,25 +106,24 @@ protected:
     MapImageBox* mMap = nullptr;
 };
 
-// For several centres and headings: the picture under the box is the ground the transform puts
-// there (the screen behind it beyond the map), the icon is drawn over its own quadrant, and a click on the
-// icon sends the icon's map point.
-TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
+// For several headings: the picture under the box is the ground the transform puts there (the
+// screen behind it beyond the map), all four corners of the map are drawn in the box, the icon
+// is drawn over its own quadrant, and a click on the icon sends the icon's map point.
+TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareTheHeadingAndShowTheWholeMap)
 {
     struct Case
     {
-        float cx, cz, angle, x, z;
+        float angle, x, z;
     };
     const Case cases[] = {
-        {0.5f, 0.5f, 0.0f, 0.3f, 0.7f},   {0.5f, 0.5f, 1.5707964f, 0.7f, 0.3f}, {0.3f, 0.6f, 1.0f, 0.15f, 0.8f},
-        {0.8f, 0.2f, 4.0f, 0.65f, 0.35f}, {0.2f, 0.8f, 6.0f, 0.35f, 0.6f},      {0.5f, 0.5f, 3.1415927f, 0.8f, 0.8f},
-        {0.1f, 0.9f, 5.5f, 0.25f, 0.7f},
+        {0.0f, 0.3f, 0.7f},  {1.5707964f, 0.7f, 0.3f}, {1.0f, 0.15f, 0.8f}, {4.0f, 0.65f, 0.35f},
+        {6.0f, 0.35f, 0.6f}, {3.1415927f, 0.8f, 0.8f}, {5.5f, 0.25f, 0.7f}, {0.7853982f, 0.05f, 0.05f},
     };
     int beyondSeen = 0;
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(::testing::Message() << "centre " << c.cx << "," << c.cz << " angle " << c.angle);
-        const Image withIcon = DrawIcon(c.cx, c.cz, c.angle, c.x, c.z);
+        SCOPED_TRACE(::testing::Message() << "angle " << c.angle);
+        const Image withIcon = DrawIcon(c.angle, c.x, c.z);
         ASSERT_FALSE(withIcon.IsEmpty());
         double sumX = 0.0, sumY = 0.0;
         int dots = 0;
@@ -150,7 +149,7 @@ TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
             for (int gx = 5; gx < kSide; gx += 17)
             {
                 float x = 0.0f, z = 0.0f;
-                Ground(c.cx, c.cz, c.angle, (float(gx) + 0.5f) / kSide - 0.5f, 0.5f - (float(gy) + 0.5f) / kSide, x, z);
+                Ground(c.angle, (float(gx) + 0.5f) / kSide - 0.5f, 0.5f - (float(gy) + 0.5f) / kSide, x, z);
                 if (!Expected(x, z, want))
                     continue;
                 ++checked;
@@ -160,6 +159,18 @@ TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
                                              << got.r << "," << got.g << "," << got.b;
             }
         EXPECT_GT(checked, 40);
+        // Each corner of the map, read back just inside it, lies in the box in its colour.
+        const float co = std::cos(c.angle), si = std::sin(c.angle), k = std::fabs(co) + std::fabs(si);
+        for (const float x : {0.05f, 0.95f})
+            for (const float z : {0.05f, 0.95f})
+            {
+                const float vx = ((x - 0.5f) * co + (z - 0.5f) * si) / k;
+                const float vy = ((z - 0.5f) * co - (x - 0.5f) * si) / k;
+                const int px = kLeft + int((0.5f + vx) * kSide), py = kTop + int((0.5f - vy) * kSide);
+                ASSERT_TRUE(px >= kLeft && px < kLeft + kSide && py >= kTop && py < kTop + kSide) << x << "," << z;
+                ASSERT_TRUE(Expected(x, z, want));
+                EXPECT_TRUE(Same(At(picture, px, py), want)) << "the map's corner near " << x << "," << z;
+            }
 
         Click(iconX, iconY);
         const auto& sent = GuiFixture::Heard(mPanel).mMaps;
@@ -168,32 +179,32 @@ TEST_F(MapImageBoxRenderTest, PictureIconsAndClicksShareCentreAndHeading)
         EXPECT_NEAR(1.0f - sent.back().y, c.z, 0.01f);
         GuiFixture::Heard(mPanel).mMaps.clear();
     }
-    EXPECT_GT(beyondSeen, 10) << "windows reaching beyond the map";
+    EXPECT_GT(beyondSeen, 10) << "box corners beyond the turned map";
 }
 
-// The box does not clip: an icon near its edge (the camera's, past the field's edge) is drawn
-// whole inside the box, touching the edge on its side; one beyond the view's reach is skipped.
+// The box does not clip: an icon on the map's edge, or off the map (the camera's, past the
+// field's edge, however far), is drawn whole inside the box, touching the edge on its side.
 TEST_F(MapImageBoxRenderTest, IconsNearTheEdgeStayInsideTheBox)
 {
     struct Case
     {
-        float cx, cz, angle, x, z;
-        // The box's side the icon touches: 0 none (skipped), 1 bottom, 2 right, 3 top.
+        float angle, x, z;
+        // The box's side the icon touches: 1 bottom, 2 right, 3 top, 4 left.
         int side;
     };
     const Case cases[] = {
-        {0.5f, 0.3f, 0.0f, 0.5f, -0.195f, 1},
-        {0.7f, 0.5f, 0.0f, 1.195f, 0.5f, 2},
-        {0.5f, 0.5f, 3.1415927f, 0.5f, 0.005f, 3},
-        {0.5f, 0.3f, 0.0f, 0.5f, -0.3f, 0},
+        {0.0f, 0.5f, -0.195f, 1},
+        {0.0f, 1.195f, 0.5f, 2},
+        {3.1415927f, 0.5f, 0.005f, 3},
+        {0.0f, -3.0f, 0.5f, 4},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(::testing::Message() << "icon " << c.x << "," << c.z << " angle " << c.angle);
-        const Image image = DrawIcon(c.cx, c.cz, c.angle, c.x, c.z);
+        const Image image = DrawIcon(c.angle, c.x, c.z);
         ASSERT_FALSE(image.IsEmpty());
         int inside = 0, outside = 0;
-        int bottom = kTop, right = kLeft, top = kTop + kSide;
+        int bottom = kTop, right = kLeft, top = kTop + kSide, left = kLeft + kSide;
         for (int y = 0; y < int(image.mHeight); ++y)
             for (int x = 0; x < int(image.mWidth); ++x)
                 if (const Rgb p = At(image, x, y); p.r > 200 && p.g > 200 && p.b > 200)
@@ -207,17 +218,14 @@ TEST_F(MapImageBoxRenderTest, IconsNearTheEdgeStayInsideTheBox)
                     bottom = std::max(bottom, y);
                     right = std::max(right, x);
                     top = std::min(top, y);
+                    left = std::min(left, x);
                 }
         EXPECT_EQ(outside, 0) << "icon pixels outside the box";
-        if (c.side == 0)
-        {
-            EXPECT_EQ(inside, 0) << "beyond the view's reach";
-            continue;
-        }
         EXPECT_GT(inside, 30) << "the icon is drawn";
         const bool touches = c.side == 1 ? bottom >= kTop + kSide - 2
             : c.side == 2                ? right >= kLeft + kSide - 2
-                                         : top <= kTop + 1;
-        EXPECT_TRUE(touches) << "bottom " << bottom << " right " << right << " top " << top;
+            : c.side == 3                ? top <= kTop + 1
+                                         : left <= kLeft + 1;
+        EXPECT_TRUE(touches) << "bottom " << bottom << " right " << right << " top " << top << " left " << left;
     }
 }

@@ -6,37 +6,37 @@
 #include "tests/gui/GuiFixture.h"
 #include "tests/input/LogProbe.h"
 
-TEST(MapImageBoxTest, IconsFartherThanHalfFromTheCentreAreHiddenAndClicksMapBack)
+// At any heading the whole map lies in the box, the turned map as large as fits (a corner or
+// an edge touches the box), and a click on a map point's place maps back to that point.
+TEST(MapImageBoxTest, TheWholeMapFitsTheBoxAtAnyHeadingAndClicksMapBack)
 {
     MapImageBox map;
     map.SetGuiPosition(0.5f, -0.2f);
     map.SetGuiSize(0.4f, 0.4f);
-    struct Case
+    const GuiBox& box = map.GetBox();
+    const float points[][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {0.5f, 0.5f}, {0.1f, 0.9f}, {0.97f, 0.3f}};
+    for (const float angle : {0.0f, 0.4f, 0.7853982f, 1.5707964f, 2.0f, 3.1415927f, 4.0f, 5.5f, 6.28f})
     {
-        float cx, cz, angle, x, z;
-        bool shown;
-    };
-    const Case cases[] = {
-        {0.5f, 0.5f, 0.0f, 0.5f, 0.5f, true},   {0.5f, 0.5f, 0.0f, 0.99f, 0.5f, true},
-        {0.5f, 0.5f, 0.0f, 0.85f, 0.85f, true}, {0.5f, 0.5f, 0.0f, 0.9f, 0.9f, false},
-        {0.1f, 0.1f, 2.0f, 0.4f, 0.4f, true},   {0.1f, 0.1f, 2.0f, 0.5f, 0.5f, false},
-        {0.3f, 0.7f, 4.0f, 0.0f, 0.2f, false},  {0.3f, 0.7f, 4.0f, 0.2f, 0.9f, true},
-    };
-    for (const Case& c : cases)
-    {
-        map.SetCenter(c.cx, c.cz);
-        map.SetAngle(c.angle);
-        float x = 0.0f, y = 0.0f;
-        ASSERT_EQ(map.MapToGui(c.x, c.z, x, y), c.shown) << c.x << "," << c.z;
-        if (!c.shown)
-            continue;
-        // Inside the widget's box, and a click there maps back to the same map point.
-        EXPECT_GE(x, 0.5f - 0.2f * 0.5f);
-        EXPECT_LE(x, 0.9f + 0.2f * 0.5f);
-        float mx = 0.0f, mz = 0.0f;
-        map.GuiToMap(x, y, mx, mz);
-        EXPECT_NEAR(mx, c.x, 1e-5f);
-        EXPECT_NEAR(mz, c.z, 1e-5f);
+        SCOPED_TRACE(::testing::Message() << "angle " << angle);
+        map.SetAngle(angle);
+        float reach = 0.0f;
+        for (const auto& p : points)
+        {
+            float x = 0.0f, y = 0.0f;
+            map.MapToGui(p[0], p[1], x, y);
+            EXPECT_GE(x, box.mX - 1e-5f) << p[0] << "," << p[1];
+            EXPECT_LE(x, box.mX + box.mWidth + 1e-5f) << p[0] << "," << p[1];
+            EXPECT_LE(y, box.mY + 1e-5f) << p[0] << "," << p[1];
+            EXPECT_GE(y, box.mY - box.mHeight - 1e-5f) << p[0] << "," << p[1];
+            reach = std::fmax(reach,
+                              std::fmax(std::fabs(x - (box.mX + box.mWidth * 0.5f)) / box.mWidth,
+                                        std::fabs(y - (box.mY - box.mHeight * 0.5f)) / box.mHeight));
+            float mx = 0.0f, mz = 0.0f;
+            map.GuiToMap(x, y, mx, mz);
+            EXPECT_NEAR(mx, p[0], 1e-5f);
+            EXPECT_NEAR(mz, p[1], 1e-5f);
+        }
+        EXPECT_NEAR(reach, 0.5f, 1e-4f) << "the map fills the box as far as it fits";
     }
 }
 
