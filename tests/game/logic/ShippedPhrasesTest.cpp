@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "game/behaviors/BehaviorRegistry.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
 #include "game/logic/PhraseBank.h"
 #include "tests/game/GameSim.h"
+#include "tests/game/components/GameTestSeam.h"
 
 namespace {
 // Words that only a phrase said at that moment uses: a phrase filed under another moment shows
@@ -56,6 +58,12 @@ bool Says(const std::string& text, const Moment& moment)
                        [&](const std::string& word) { return Lower(text).find(word) != std::string::npos; });
 }
 
+const Moment& MomentOf(int32_t situation, int32_t effect = 0)
+{
+    return *std::find_if(Moments().begin(), Moments().end(),
+                         [&](const Moment& m) { return m.situation == situation && m.effect == effect; });
+}
+
 bool Fits(const PhraseRecord& phrase, const Moment& moment)
 {
     return phrase.situation == moment.situation &&
@@ -98,4 +106,72 @@ TEST(ShippedPhrases, EveryMomentHasAPhraseForAllAndEachPhraseFitsItsMoment)
             }
         }
     }
+}
+
+// A grunt of the shipped game with every phrase made certain: what it says as it comes, enters
+// each state that speaks, catches fire, bumps another invader and dies fits that moment.
+TEST(ShippedPhrases, AnInvaderSaysAtEachMomentAPhraseThatFitsIt)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    KindSeam seam;
+    PhraseBank& bank = *sim.Logic().mPhraseBank;
+    for (PhraseRecord& phrase : bank.mPhrases)
+        phrase.percentChance = 1.0f;
+    // The text of the speaker's live bubble; its bubble then goes, so the next moment can speak.
+    const auto said = [&](Cog* speaker) {
+        std::string text;
+        PhraseComp* bubble = bank.FindBubble(static_cast<int32_t>(speaker->GetID()));
+        if (!bubble)
+            return text;
+        for (const auto& [cog, shown] : seam.mTexts)
+            if (cog == bubble->GetOwner()->GetID())
+                text = shown;
+        sim.Cogs().Destroy(bubble->GetOwner());
+        sim.Step();
+        return text;
+    };
+
+    Cog* grunt = field.Invader("grunt", 10, 10);
+    ASSERT_NE(grunt, nullptr);
+    Kestrane& k = InvaderField::K(grunt);
+    k.mRun.mPathing = FindPathingBehavior("NoPathing");
+    const std::string coming = said(grunt);
+    EXPECT_TRUE(Says(coming, MomentOf(0))) << coming;
+    ASSERT_TRUE(sim.StepUntil([&] { return k.GetState() == StateAdvance; }, 30 * 60)) << "it lands";
+    const std::string landed = said(grunt);
+    EXPECT_TRUE(Says(landed, MomentOf(6))) << landed;
+
+    const struct
+    {
+        int32_t state;
+        int32_t situation;
+    } states[] = {{StateFollowTarget, 7}, {StateGrabbed, 2}, {StateSpecial, 4}, {StateNoTower, 5}};
+    for (const auto& c : states)
+    {
+        k.ChangeState(c.state);
+        const std::string text = said(grunt);
+        EXPECT_TRUE(Says(text, MomentOf(c.situation))) << "state " << c.state << ": " << text;
+    }
+    k.ChangeState(StateAdvance);
+    said(grunt);
+
+    Cog* other = field.Invader("grunt", 12, 10);
+    ASSERT_NE(other, nullptr);
+    k.CollideObj(static_cast<int32_t>(other->GetID()), CollisionData{});
+    const std::string bumped = said(grunt);
+    EXPECT_TRUE(Says(bumped, MomentOf(9))) << bumped;
+    // Gone with its own bubble, which would crowd out the next.
+    said(other);
+    sim.Cogs().Destroy(other);
+    sim.Step();
+    k.ChangeEffect(EffectOnFire, 5.0f);
+    const std::string burning = said(grunt);
+    EXPECT_TRUE(Says(burning, MomentOf(8, EffectOnFire))) << burning;
+
+    // The last words hang over the death cloud, not over the invader.
+    seam.mTexts.clear();
+    k.mCurHP = 0.0f;
+    ASSERT_TRUE(sim.StepUntil([&] { return !seam.mTexts.empty(); }, 60)) << "last words";
+    EXPECT_TRUE(Says(seam.mTexts.back().second, MomentOf(1))) << seam.mTexts.back().second;
 }
