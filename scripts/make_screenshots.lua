@@ -63,7 +63,7 @@ Play.At(start + 2, LookAtTheGap)
 -- The starting credits: spikes, zapper, poison, axe and light bulb along the march, 15 left.
 local traps = {
     { "spikes", 256, 350 }, { "spikes", 256, 372 }, { "zapper", 246, 360 }, { "poison", 266, 338 },
-    { "axe", 247, 378 }, { "light bulb", 266, 362 },
+    { "axe", 247, 378 }, { "lightbulb", 266, 362 },
 }
 for i, trap in ipairs(traps) do
     Drop(start + 6 + (i - 1) * 14, trap[1], trap[2], trap[3])

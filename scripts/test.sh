@@ -19,6 +19,9 @@ export LP_NUM_THREADS=0 LOOM_ASSERT=continue SDL_VIDEODRIVER=offscreen SDL_AUDIO
 # The leak checker's guess at glibc's dynamic-TLS block header reads a wild range and crashes
 # when a block happens to start 16 bytes into a page; with the hook off it never guesses.
 export ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=print_stacktrace=1
+# The GL driver keeps a few allocations it never frees at unload (tests/app/leaks.supp names only it):
+# the benchmarks and the in-process GL tests draw through it too.
+export LSAN_OPTIONS="suppressions=$root/tests/app/leaks.supp"
 cd "$build"
 echo "== built in ${SECONDS}s"
 

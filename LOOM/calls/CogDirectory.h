@@ -30,6 +30,8 @@ public:
     virtual Cog* FindCogByName(const std::string& name) = 0;
     // The cog's call by name: unknown names are ignored, a signature mismatch is logged.
     virtual void CallFunction(Cog& cog, const std::string& function, ParamBuffer& params) = 0;
+    // The parameter signature of the cog's named function; 0 when it has none of that name.
+    virtual uint32_t FunctionSignature(Cog& cog, const std::string& function) = 0;
 
     static CogDirectory* Get();
     static void Install(CogDirectory* directory);

@@ -280,18 +280,19 @@ std::vector<std::string> Console::Tokenize(const std::string& line, const char* 
     return tokens;
 }
 
-bool Console::ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params)
+bool Console::ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params, uint32_t expected)
 {
     for (uint32_t count = 0; first != end; ++count)
     {
         // The buffer holds four parameters; a fifth is refused rather than dropped unseen.
-        if (count == ParamBlock::kMaxParams || !ParseArg(first, end, params))
+        if (count == ParamBlock::kMaxParams ||
+            !ParseArg(first, end, params, static_cast<uint8_t>(expected >> (8 * params.GetCount()))))
             return false;
     }
     return true;
 }
 
-bool Console::ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params)
+bool Console::ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params, uint8_t expected)
 {
     if (pos == end)
         return false;
@@ -325,6 +326,11 @@ bool Console::ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& param
         return IsRealNumber(head) ? params.PushUInt(StringToUInt(head)) : params.PushStdString(token);
     if (token.back() == 'd')
         return IsRealNumber(head) ? params.PushDouble(StringToDouble(head)) : params.PushStdString(token);
+    // 120 typed for a decimal is 120.0; a decimal typed for a whole number stays refused.
+    if (IsInteger(token) && expected == ParamFloat)
+        return params.PushFloat(StringToFloat(token));
+    if (IsInteger(token) && expected == ParamDouble)
+        return params.PushDouble(StringToDouble(token));
     if (IsRealNumber(token))
         return IsInteger(token) ? params.PushInt(StringToInt(token)) : params.PushFloat(StringToFloat(token));
     return params.PushStdString(token);
@@ -346,7 +352,7 @@ void Console::ExecuteLine(std::string line)
     if (it != mCommands.end() && it->second.mCommand)
     {
         ParamBuffer params;
-        if (ParseArgs(tokens.begin() + 1, tokens.end(), params))
+        if (ParseArgs(tokens.begin() + 1, tokens.end(), params, it->second.mCommand->Signature()))
         {
             Log("]" + line, LogCommands);
             it->second.mCommand->Execute(params);
@@ -391,7 +397,7 @@ void Console::ExecuteCogLine(const std::string& line, const std::vector<std::str
         return;
     }
     ParamBuffer params;
-    if (!ParseArgs(tokens.begin() + 3, tokens.end(), params))
+    if (!ParseArgs(tokens.begin() + 3, tokens.end(), params, directory->FunctionSignature(*cog, tokens[2])))
     {
         Log("Invalid Command: Bad Parameters", LogError);
         return;

@@ -160,11 +160,11 @@ protected:
 
 private:
     // Converts up to four arguments into params; false when a token cannot be pushed or more
-    // than four arguments are given.
-    static bool ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params);
+    // than four arguments are given. expected is the called function's signature (0: unknown).
+    static bool ParseArgs(TokenIterator first, TokenIterator end, ParamBuffer& params, uint32_t expected);
     // Converts the argument starting at pos by the look of its text and moves pos past the
-    // tokens it used.
-    static bool ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params);
+    // tokens it used. A whole number goes in as the decimal the function expects there.
+    static bool ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params, uint8_t expected);
     void ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens);
     // To the log file, when one is open; under the log lock.
     void WriteEntry(const LogEntry& entry);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "LOOM/calls/CommandFunctor.h"
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogType.h"
@@ -314,4 +315,10 @@ void CogFactory::RemoveActive(Cog* cog)
 void CogFactory::CallFunction(Cog& cog, const std::string& function, ParamBuffer& params)
 {
     cog.CallFunction(function, params);
+}
+
+uint32_t CogFactory::FunctionSignature(Cog& cog, const std::string& function)
+{
+    const CommandFunctor* functor = cog.FindCogFunction(function);
+    return functor ? functor->Signature() : 0;
 }

@@ -104,6 +104,7 @@ public:
     // Calls by name.
     Cog* FindCogById(uint32_t id) override { return GetCog(id); }
     void CallFunction(Cog& cog, const std::string& function, ParamBuffer& params) override;
+    uint32_t FunctionSignature(Cog& cog, const std::string& function) override;
 
 private:
     struct NameHash

@@ -196,6 +196,12 @@ public:
 
 class StackerKind final : public BasicInvader
 {
+    // Where a stacker stands as a step: on its tile's centre.
+    static Vector3 StepSpot(Kestrane& k, const TileMap& map)
+    {
+        return TileCentre(map, k.mRun.mCurrentTile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f);
+    }
+
 public:
     void Spawn(Kestrane& k) override
     {
@@ -212,7 +218,18 @@ public:
         SetVelocity(k, Vector3());
         k.mRun.mSettled = true;
     }
-    void Special(Kestrane& k) override { SetVelocity(k, Vector3()); }
+    void Special(Kestrane& k) override
+    {
+        SetVelocity(k, Vector3());
+        // With its collision off the ground does not hold it up: it is held on its tile, where
+        // the traps and the claw reach it.
+        if (TileMap* map = CurrentTileMap())
+        {
+            const Vector3 spot = StepSpot(k, *map);
+            if (!(k.Pos().GetPosition() == spot))
+                k.Pos().SetPosition(spot);
+        }
+    }
     void ChangeState(Kestrane& k, int32_t newState) override
     {
         TileMap* map = CurrentTileMap();
@@ -233,7 +250,7 @@ public:
             if (map)
             {
                 FaceToward(Owner(k), TileCentre(*map, k.mRun.mTargetTile));
-                k.Pos().SetPosition(TileCentre(*map, k.mRun.mCurrentTile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f));
+                k.Pos().SetPosition(StepSpot(k, *map));
                 map->GetTile(k.mRun.mCurrentTile.first, k.mRun.mCurrentTile.second).subHeight += 1;
             }
             SetVelocity(k, Vector3());

@@ -152,6 +152,16 @@ bool DataController::IsTrapEnabled(const std::string& name) const
     return it != mTrapInfo.end() && it->second.enabled;
 }
 
+const std::string* DataController::FindTrapKind(const std::string& name) const
+{
+    if (auto it = mTrapInfo.find(name); it != mTrapInfo.end())
+        return &it->first;
+    for (const auto& entry : mTrapInfo)
+        if (TrapDisplayName(entry.first) == name)
+            return &entry.first;
+    return nullptr;
+}
+
 void DataController::EarnPoints(int32_t n)
 {
     mPoints = Saturate(int64_t(mPoints) + n);
@@ -230,6 +240,17 @@ void DataController::ResetLevel()
 
 void DataController::SelectTrap(std::string trapName)
 {
+    // The bomb is the cursor's own and no trap kind.
+    if (trapName != "bomb")
+    {
+        const std::string* kind = FindTrapKind(trapName);
+        if (!kind)
+        {
+            Console::Instance().Log("Request for data on unknown trapName: \"" + trapName + "\"", LogError);
+            return;
+        }
+        trapName = *kind;
+    }
     if (PlayerSide* player = GetPlayerSide())
         player->SelectTrap(trapName);
 }

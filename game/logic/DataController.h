@@ -60,6 +60,9 @@ public:
     bool HasInvaderInfo(const std::string& name) const { return mInvaderInfo.count(name) != 0; }
     bool HasSpawnerInfo(const std::string& name) const { return mSpawnerInfo.count(name) != 0; }
     bool IsTrapEnabled(const std::string& name) const;
+    // The trap kind named by its data name or by the words a player reads for it; null when
+    // no kind has that name.
+    const std::string* FindTrapKind(const std::string& name) const;
 
     // Points and statistics.
     int32_t GetPoints() const { return mPoints; }
@@ -72,6 +75,8 @@ public:
     void ResetLevel();
     void SetEditMode(bool on) { mEditMode = on; }
     bool IsEditMode() const { return mEditMode; }
+    // "bomb" or a trap kind (by either of its names) goes to the cursor; an unknown name is
+    // logged and selects nothing.
     void SelectTrap(std::string trapName);
     // Leaving play ends the drop mode and its preview, and no drop is taken until the next
     // level is in play: a trap chosen just before the end must not be bought after it.

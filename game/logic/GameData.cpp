@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -135,3 +136,15 @@ template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, T
 template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, InvaderInfo>&);
 template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, SpawnBehaviorInfo>&);
 template void SerializeInfoMap(Serializer&, const char*, std::map<std::string, SpawnerInfo>&);
+
+std::string TrapDisplayName(const std::string& kind)
+{
+    static constexpr std::pair<std::string_view, std::string_view> kWords[] = {
+        {"laserturret", "laser turret"},
+        {"lightbulb", "light bulb"},
+    };
+    for (const auto& [name, words] : kWords)
+        if (kind == name)
+            return std::string(words);
+    return kind;
+}

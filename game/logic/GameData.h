@@ -85,6 +85,10 @@ bool CheckCredits(double value, const std::string& entry, const char* field, dou
 // An invader's worth as the points its kill earns: truncated toward zero, held to 0..kMaxCredits.
 int32_t CreditsToPoints(float worth);
 
+// The words a player reads for a trap kind. The kinds keep their one-word data names, which
+// level files, scripts and the console store.
+std::string TrapDisplayName(const std::string& kind);
+
 // A "list" of "pair" items (key string, record). Reading keeps one working pair across the
 // entries, so an empty element inherits the entry before it; a repeated key keeps the first.
 // A trap's price out of range is refused as an empty element would be: the entry before rules.

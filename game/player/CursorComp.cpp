@@ -16,6 +16,7 @@
 #include "game/invaders/InvaderActions.h"
 #include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
+#include "game/logic/GameData.h"
 #include "game/logic/HudSeam.h"
 #include "game/logic/ModelSeam.h"
 #include "game/logic/TrapDrop.h"
@@ -452,19 +453,20 @@ void CursorComp::TrapDropStep()
 void CursorComp::TellRefusal(const std::string& kind, DropCheck check)
 {
     DataController* data = Data();
+    const std::string named = TrapDisplayName(kind);
     std::string text;
     switch (check)
     {
     case DropCheck::TooDear:
-        text = "Not enough credits: the " + kind + CostVerb(kind) +
+        text = "Not enough credits: the " + named + CostVerb(kind) +
             std::to_string(data ? data->GetTrapInfo(kind).creditCost : 0) + ", you have " +
             std::to_string(data ? data->GetPoints() : 0);
         break;
     case DropCheck::Outside:
-        text = "The " + kind + " must go on the field";
+        text = "The " + named + " must go on the field";
         break;
     case DropCheck::Taken:
-        text = "That place is taken: the " + kind + " must stand on free ground";
+        text = "That place is taken: the " + named + " must stand on free ground";
         break;
     default:
         return;

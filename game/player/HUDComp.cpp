@@ -1,12 +1,14 @@
 #include "game/player/HUDComp.h"
 
 #include <cmath>
+#include <utility>
 
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/cogs/Composer.h"
 #include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/CompFactory.h"
@@ -15,6 +17,7 @@
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "game/logic/OwnedCommands.h"
 #include "game/player/GameCamera.h"
 #include "game/player/LogicCommands.h"
 #include "game/player/PlayerServices.h"
@@ -45,6 +48,13 @@ public:
 
 HUDFactory gHUDFactory;
 
+// The console's press of a trap button.
+void SelectTrapByName(std::string kind)
+{
+    if (DataController* data = Data())
+        data->SelectTrap(std::move(kind));
+}
+
 template <typename T>
 T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 {
@@ -54,6 +64,12 @@ T* WidgetAs(WidgetComp* widgets, const std::string& name, const char* typeName)
 } // namespace
 
 void RegisterHUDComp(CogFactory& cogs) { cogs.Types().RegisterComponent(HUDComp::kTypeId, &gHUDFactory); }
+
+void RegisterHUDCommands(OwnedCommands& commands)
+{
+    commands.Register("TrapSelect", MakeFunctionCommand(&SelectTrapByName),
+                      "Selects a trap to drop by its name, as its button does");
+}
 
 HUDComp::~HUDComp() { ClearPlayerStats(); }
 
@@ -239,7 +255,7 @@ void HUDComp::CreateTrapButtons()
             }
             static_cast<TrapDropButton&>(*button).SetTrap(kind);
             bar->AddItem(std::move(button));
-            mWidgets->Message("TrapDropComboBox", "AddData", kind);
+            mWidgets->Message("TrapDropComboBox", "AddData", TrapDisplayName(kind));
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "LOOM/math/Vector3.h"
 
 class CogFactory;
+class OwnedCommands;
 class Widget;
 class WidgetComp;
 
@@ -57,6 +58,8 @@ private:
 };
 
 void RegisterHUDComp(CogFactory& cogs);
+// "TrapSelect" in the console: the trap buttons' choice by the kind's name.
+void RegisterHUDCommands(OwnedCommands& commands);
 
 // The HUD's two messages: the large one across the middle of the screen and the small one under it.
 enum TextPopupSize : int32_t

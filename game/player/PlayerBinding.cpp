@@ -17,6 +17,7 @@ void PlayerBinding::RegisterTypes(CogFactory& cogs, OwnedCommands& commands)
     RegisterCursorComp(cogs);
     RegisterMenuComp(cogs);
     RegisterHUDComp(cogs);
+    RegisterHUDCommands(commands);
     RegisterGameCamera(cogs);
     RegisterLogicCommands(commands);
 }

@@ -5,6 +5,7 @@
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/serial/Serializer.h"
 #include "game/logic/DataController.h"
+#include "game/logic/GameData.h"
 #include "game/logic/LogicLoom.h"
 #include "gui/WidgetFile.h"
 #include "input/IOLoom.h"
@@ -33,7 +34,8 @@ void TrapDropButton::SetTrap(const std::string& name)
     mTexRect =
         Rect{0, 0, static_cast<int32_t>(mIconTexture.GetWidth()), static_cast<int32_t>(mIconTexture.GetHeight())};
     mKeyText = std::string(1, info.trapKey);
-    mTooltip = name + "\nCost: " + std::to_string(info.creditCost) + "\nDescription: " + info.trapDescription;
+    mTooltip =
+        TrapDisplayName(name) + "\nCost: " + std::to_string(info.creditCost) + "\nDescription: " + info.trapDescription;
     mNormalTexture.SetFile(kNormalFile);
     mHighlightTexture.SetFile(kHighlightFile);
     mCost = info.creditCost;

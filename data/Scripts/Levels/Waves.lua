@@ -52,8 +52,14 @@ function RunLevel(level)
         -- "Tower" names the tower cog while it stands and is nil once it is gone.
         if Tower == nil then
             EndLevel(level, Defeat)
-        elseif level.Wave == table.getn(level.Waves) and Kills >= level.KillTarget and NumInvaders == 0 then
-            EndLevel(level, Victory)
+        elseif level.Wave == table.getn(level.Waves) and NumInvaders == 0 then
+            -- With every wave out and none left alive nothing more can happen: the level ends,
+            -- won only when the kills reached the goal.
+            if Kills >= level.KillTarget then
+                EndLevel(level, Victory)
+            else
+                EndLevel(level, Defeat)
+            end
         end
     end
 end

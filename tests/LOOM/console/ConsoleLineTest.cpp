@@ -254,3 +254,48 @@ TEST_F(LineFixture, ARegisteredCommandNamedCogWins)
     mConsole.ExecuteLine("cog 12 Damage");
     EXPECT_EQ(cogCommand->mCalls, 1);
 }
+
+// A whole number typed where the called function takes a decimal goes in as that decimal, for
+// a command and for a cog's function alike; a decimal where a whole number is taken stays refused.
+TEST_F(LineFixture, WholeNumbersGoInAsTheDecimalsTheFunctionTakes)
+{
+    static std::vector<double> seen;
+    mConsole.RegisterCommand("Place", MakeFunctionCommand(+[](float x, float y, float z) { seen = {x, y, z}; }), "");
+    mConsole.RegisterCommand("Precise", MakeFunctionCommand(+[](double d, std::string s) {
+                                 seen = {d, static_cast<double>(s.size())};
+                             }),
+                             "");
+    mConsole.RegisterCommand("Count", MakeFunctionCommand(+[](int32_t n) { seen = {static_cast<double>(n)}; }), "");
+    FakeCogDirectory cogs;
+    FakeCog& pad = cogs.Add(3, "Pad");
+    pad.mFunctions["Place"] = std::make_unique<MemberFunctor<decltype(&FakeCog::TakePlace)>>(&FakeCog::TakePlace);
+    struct Case
+    {
+        const char* mLine;
+        std::vector<double> mSeen; // empty: refused
+    };
+    const Case cases[] = {
+        {"Place 120 90 290", {120.0, 90.0, 290.0}},
+        {"Place 1.5 -2 3", {1.5, -2.0, 3.0}},
+        {"Place 3000000000 0 0", {3e9, 0.0, 0.0}},
+        {"Precise 7 abc", {7.0, 3.0}},
+        {"Count 7", {7.0}},
+        {"Count 2.5", {}},
+        {"Place 1 2", {}},
+        {"Precise abc 7", {}},
+    };
+    for (const Case& c : cases)
+    {
+        seen.clear();
+        const uint32_t before = Console::Instance().GetEntryCounter();
+        mConsole.ExecuteLine(c.mLine);
+        EXPECT_EQ(seen, c.mSeen) << c.mLine;
+        if (c.mSeen.empty())
+        {
+            EXPECT_GT(Console::Instance().GetEntryCounter(), before) << c.mLine;
+            EXPECT_EQ(LastLog().mText.rfind("Command Parameter Mismatch", 0), 0u) << c.mLine;
+        }
+    }
+    mConsole.ExecuteLine("c Pad Place 120 90 290");
+    EXPECT_EQ(pad.mPlace, (std::vector<float>{120.0f, 90.0f, 290.0f}));
+}

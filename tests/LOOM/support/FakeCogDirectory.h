@@ -27,6 +27,8 @@ struct FakeCog
     std::map<std::string, std::unique_ptr<CommandFunctor>> mFunctions;
 
     void TakeText(std::string text) { mCalls.back().mText = std::move(text); }
+    void TakePlace(float x, float y, float z) { mPlace = {x, y, z}; }
+    std::vector<float> mPlace;
 };
 
 inline Cog* AsCog(FakeCog* cog) { return reinterpret_cast<Cog*>(cog); }
@@ -74,6 +76,13 @@ public:
             it->second->Invoke(&fake, params);
         if (mOnCall)
             mOnCall(fake);
+    }
+
+    uint32_t FunctionSignature(Cog& cog, const std::string& function) override
+    {
+        FakeCog& fake = *AsFake(&cog);
+        auto it = fake.mFunctions.find(function);
+        return it == fake.mFunctions.end() ? 0 : it->second->Signature();
     }
 
     std::map<uint32_t, std::unique_ptr<FakeCog>> mCogs;

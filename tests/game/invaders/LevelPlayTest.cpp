@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <set>
 
 #include "LOOM/math/Random.h"
@@ -12,7 +13,9 @@
 #include "game/level/LevelFile.h"
 #include "game/level/TileComp.h"
 #include "game/logic/TrapDrop.h"
+#include "game/player/CursorComp.h"
 #include "game/traps/TrapData.h"
+#include "physics/RegionComp.h"
 #include "tests/game/invaders/InvaderSim.h"
 
 namespace {
@@ -32,7 +35,69 @@ struct LevelOutcome
     size_t invadersLeft = 0;
     // The behaviour kinds of every invader that came onto the field.
     std::set<std::string> kinds;
+    // How often an invader standing on the field was out of reach of a trap or the claw, and the
+    // first such.
+    int32_t unreachable = 0;
+    std::string firstUnreachable;
 };
+
+// A cog made from an archetype and never placed or initialised, so it takes no tile and runs no
+// frame; only its region is attached, to tell what a real one standing at a place would meet.
+struct Probe
+{
+    explicit Probe(const char* archetype) : mCog(CogFactory::Instance().CreateFromType(archetype, 0))
+    {
+        mRegion = mCog ? mCog->Get<RegionComp>() : nullptr;
+        mPlace = mCog ? mCog->Get<Positional>() : nullptr;
+        if (mRegion && mPlace)
+            mRegion->SetOwner(mCog.get());
+    }
+    bool Meets(const Vector3& at, Cog& cog)
+    {
+        if (!mRegion || !mPlace)
+            return false;
+        mPlace->StorePosition(at);
+        mRegion->Refresh(mScratch);
+        return mRegion->Contains(cog.GetID());
+    }
+    std::unique_ptr<Cog> mCog;
+    RegionComp* mRegion = nullptr;
+    Positional* mPlace = nullptr;
+    std::vector<Spatial*> mScratch;
+};
+
+// Every invader standing on the field can be hurt and grabbed where it stands: spikes dropped
+// over its tile and the claw lowered over it both find it. One out of their reach would keep a
+// level from ending. Invaders in the air, held, or digging their way to the tower are passing.
+void CheckReach(DataController& data, TileMap& map, LevelOutcome& outcome)
+{
+    Probe spikes("spikes");
+    Probe claw("Cursor");
+    const CursorComp* hand = claw.mCog ? claw.mCog->Get<CursorComp>() : nullptr;
+    EXPECT_NE(hand, nullptr);
+    if (!hand)
+        return;
+    for (Comp* comp : data.mInvaders)
+    {
+        Kestrane& k = *static_cast<Kestrane*>(comp);
+        const int32_t state = k.GetState();
+        if (k.IsDead() || state == StateGrabbed || state == StateAirborne || state == StateJump ||
+            state == StateParachute || (state == StateSpecial && k.mBehaviorName == "Driller"))
+            continue;
+        const TileIndex tile = k.mRun.mCurrentTile;
+        const Vector3 at = k.Pos().GetPosition();
+        const bool hurt = spikes.Meets(map.TileToWorldAligned(tile.first, tile.second, 2, 2), *k.GetOwner());
+        // The claw sinks to its lowest over whatever it tries to grab.
+        const bool grabbed =
+            claw.Meets(Vector3(at.x, GroundHeight(at.x, at.z) + hand->minGrabHeight, at.z), *k.GetOwner());
+        if (hurt && grabbed)
+            continue;
+        if (outcome.unreachable++ == 0)
+            outcome.firstUnreachable = k.mName + " in state " + std::to_string(state) + " at " + std::to_string(at.x) +
+                "," + std::to_string(at.y) + "," + std::to_string(at.z) + (hurt ? "" : ", out of a trap's reach") +
+                (grabbed ? "" : ", out of the claw's reach");
+    }
+}
 
 // A shipped level played from its own script on the real data folder until it ends or ten
 // minutes of game time pass. The defence is bought through the game's drop rules with the
@@ -70,8 +135,12 @@ LevelOutcome PlayShippedLevel(const char* script, const std::vector<Bought>& def
         [&] {
             for (Comp* comp : data.mInvaders)
                 outcome.kinds.insert(static_cast<Kestrane*>(comp)->mBehaviorName);
-            if (++frame % (5 * kRate) == 0 && !defence.empty())
-                buy();
+            if (++frame % (5 * kRate) == 0)
+            {
+                CheckReach(data, *map, outcome);
+                if (!defence.empty())
+                    buy();
+            }
             return data.mGameState != StateInLevel;
         },
         600 * kRate);
@@ -139,11 +208,13 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
         EXPECT_EQ(alone.state, StateLost);
         EXPECT_FALSE(alone.towerStands);
         EXPECT_EQ(alone.spent, 0);
+        EXPECT_EQ(alone.unreachable, 0) << alone.firstUnreachable;
 
         const LevelOutcome defended = PlayShippedLevel(c.script, c.defence);
         EXPECT_EQ(defended.state, StateWon);
         EXPECT_TRUE(defended.towerStands);
         EXPECT_EQ(defended.invadersLeft, 0u) << "won with the last wave still on the field";
+        EXPECT_EQ(defended.unreachable, 0) << defended.firstUnreachable;
         wonKills[i] = defended.kills;
         kinds.insert(defended.kinds.begin(), defended.kinds.end());
     }
@@ -252,6 +323,37 @@ TEST(LevelPlay, ALevelWhoseLastInvaderBlowsItselfUpIsWon)
     EXPECT_EQ(data.mLiveInvaders, 0);
     EXPECT_TRUE(data.mInvaders.empty());
     EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
+}
+
+// Once the last wave is out and no invader is left alive the level ends, whatever the count:
+// won when the kills reached the goal, lost when they fell short of it.
+TEST(LevelPlay, ALevelWithEveryWaveOutAndNoInvaderLeftEnds)
+{
+    struct Case
+    {
+        int32_t killTarget;
+        int32_t state;
+    };
+    for (const Case c : {Case{1, StateWon}, Case{3, StateLost}})
+    {
+        SCOPED_TRACE(c.killTarget);
+        GameSim sim;
+        sim.SetStep(1.0 / 30);
+        ASSERT_TRUE(RunLua("dofile('Scripts/Levels/Waves.lua')"
+                           "RunLevel({ Map = 'L1', Title = 'One Grunt', Camera = 'LevelCamera', KillTarget = " +
+                           std::to_string(c.killTarget) +
+                           ", StartPoints = 0, SpawnerPositions = { Vector3(258, 2, 8) },"
+                           "  Waves = { { Time = 1, Kind = 'grunt', Count = 1 } } })"));
+        DataController& data = sim.Data();
+        ASSERT_TRUE(sim.StepUntil([&] { return !data.mInvaders.empty(); }, 5 * 30));
+        sim.Step(30);
+        EXPECT_EQ(data.mGameState, StateInLevel) << "not over while the invader lives";
+        SendDamage(*data.mInvaders.front()->GetOwner(), DamageInfo{0, -1000.0f, 2});
+        EXPECT_TRUE(sim.StepUntil([&] { return data.mGameState != StateInLevel; }, 5 * 30));
+        EXPECT_EQ(data.mGameState, c.state);
+        EXPECT_EQ(data.mKills, 1);
+        EXPECT_NE(sim.Cogs().FindCogByName("Tower"), nullptr);
+    }
 }
 
 // Many invaders of every walking kind walk, jump, stack, march in squads and die on a field with

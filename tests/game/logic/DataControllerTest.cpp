@@ -50,7 +50,7 @@ TEST(GameData, DataFilesSaveBackByteForByte)
     EXPECT_EQ(
         controller.mTrapOrder,
         (std::vector<std::string>{"spikes", "hammer", "spring", "poison", "fan", "wall", "axe", "pit", "satellite",
-                                  "missile", "zapper", "laser turret", "light bulb", "flame", "vortex", "mist"}));
+                                  "missile", "zapper", "laserturret", "lightbulb", "flame", "vortex", "mist"}));
     // One key per kind, none taken by the camera or the field editor.
     std::set<char> keys;
     for (const auto& [name, info] : controller.mTrapInfo)

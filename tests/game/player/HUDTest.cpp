@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "LOOM/math/MathUtil.h"
+#include "game/logic/GameData.h"
 #include "tests/game/player/PlayerSim.h"
 #include "tests/input/LogProbe.h"
 
@@ -121,8 +122,14 @@ TEST(HUD, TrapButtonsFollowTheOrderOfEnabledKinds)
     std::vector<std::string> rest = all;
     rest.erase(std::find(rest.begin(), rest.end(), "hammer"));
     EXPECT_EQ(Kinds(widgets, "TrapDropToolBar2"), rest);
+    // The list shows the kinds in the words a player reads.
+    std::vector<std::string> words;
+    words.reserve(rest.size());
+    for (const std::string& kind : rest)
+        words.push_back(TrapDisplayName(kind));
+    EXPECT_NE(std::find(words.begin(), words.end(), "laser turret"), words.end());
     auto* combo = static_cast<ComboBox*>(widgets.Find("TrapDropComboBox"));
-    EXPECT_EQ(combo->Entries(), rest);
+    EXPECT_EQ(combo->Entries(), words);
 
     // A kind the data lacks: one log line, no button, nothing added to the data.
     play.Data().mTrapOrder.insert(play.Data().mTrapOrder.begin(), "ghost");

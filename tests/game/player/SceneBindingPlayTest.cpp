@@ -427,7 +427,7 @@ TEST_P(SceneBindingTrapKind, IsBoughtPlacedAndRunsItsCycle)
 INSTANTIATE_TEST_SUITE_P(Shop, SceneBindingTrapKind,
                          testing::Values(KindCase{"spikes", true}, KindCase{"axe", true}, KindCase{"pit", true},
                                          KindCase{"missile", false}, KindCase{"zapper", true},
-                                         KindCase{"laser turret", true}, KindCase{"light bulb", true},
+                                         KindCase{"laserturret", true}, KindCase{"lightbulb", true},
                                          KindCase{"flame", true}, KindCase{"vortex", true}, KindCase{"mist", true},
                                          KindCase{"satellite", false}),
                          [](const testing::TestParamInfo<KindCase>& info) {
@@ -509,7 +509,7 @@ TEST(SceneBindingPlay, AFanBlowsItsWind)
 TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
 {
     PlayedLevel play(kNoPixelScreen);
-    Cog* turret = play.BuyOutOfView("laser turret");
+    Cog* turret = play.BuyOutOfView("laserturret");
     ASSERT_NE(turret, nullptr);
     const Vector3 post = PosOf(turret)->GetPosition();
     TrapData& data = *turret->Get<TrapData>();

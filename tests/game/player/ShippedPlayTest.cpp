@@ -1,25 +1,35 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <lua.hpp>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "LOOM/script/ScriptManager.h"
+#include "LOOM/serial/BinarySaver.h"
+#include "LOOM/serial/Serializer.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/Kestrane.h"
+#include "game/level/LevelFile.h"
+#include "game/level/TileComp.h"
 #include "game/logic/TrapDrop.h"
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
+#include "game/traps/TrapData.h"
 #include "graphics/scene/HudDisplay.h"
 #include "graphics/terrain/HeightMap.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/game/player/PlayerSim.h"
 
 namespace {
-// The shipped game as the program starts it, with its menus and scene binding: first level in
-// play, goal read. No test here reads a pixel.
+// The shipped game as the program starts it, with its menus and scene binding: a level (the
+// first unless said) in play, goal read. No test here reads a pixel.
 struct ShippedLevel
 {
-    ShippedLevel()
+    explicit ShippedLevel(const char* start = "StartLevelOne()")
     {
         SetSceneSeam(&scene);
         kNoPixelScreen.Apply();
@@ -29,7 +39,7 @@ struct ShippedLevel
         // The pointer rests mid-window: on an edge it would scroll the view.
         Io().HandleEvent(InputEvents::Motion(Io().GetScreenWidth() / 2, Io().GetScreenHeight() / 2));
         sim.Step();
-        EXPECT_TRUE(RunLua("StartLevelOne()"));
+        EXPECT_TRUE(RunLua(start));
         sim.Step(2);
         EXPECT_TRUE(RunLua("HUD.HideLevelVictoryWindow()"));
         sim.Step(2);
@@ -389,5 +399,218 @@ TEST(ShippedPlay, MiniMapJumpsToTheEdgesKeepTheViewOverTheField)
             const float share = skyShare();
             EXPECT_LT(share, 0.12f) << "turn " << c.turn << ", zoom " << c.zoom << ", jump to " << at.x << "," << at.y;
         }
+    }
+}
+
+// A level saved with a laser turret, a light bulb and spikes, their names written in one word as
+// saves store them, loads every one of them back where it stood.
+TEST(ShippedPlay, ALevelFileWithTheOneWordTrapNamesLoadsEveryTrap)
+{
+    ShippedLevel level;
+    Cog* tower = level.sim.Cogs().FindCogByName("Tower");
+    ASSERT_NE(tower, nullptr);
+    std::vector<LevelObjectRecord> objects(1);
+    objects[0].ObjName = "tower";
+    objects[0].Position = tower->Get<Positional>()->GetPosition();
+    const std::pair<const char*, Vector3> traps[] = {
+        {"laserturret", {248.0f, 0.0f, 360.0f}},
+        {"lightbulb", {268.0f, 0.0f, 364.0f}},
+        {"spikes", {256.0f, 0.0f, 352.0f}},
+    };
+    for (const auto& [name, at] : traps)
+    {
+        objects.emplace_back();
+        objects.back().ObjName = name;
+        objects.back().Position = at;
+    }
+    // Written field by field as a save writes it, the traps on their footprints' places; no flags,
+    // so the field stays as it is.
+    BinarySaver saver;
+    ASSERT_TRUE(saver.Open(level.sim.Path("Levels/Saved.bin")));
+    int32_t version = 1;
+    uint32_t none = 0;
+    SerializeSingle(saver, "int", nullptr, TypeInt, version);
+    SerializeSingle(saver, "uint", nullptr, TypeUInt, none);
+    SerializeSingle(saver, "uint", nullptr, TypeUInt, none);
+    SerializeElementList(saver, nullptr, objects, "serializable", TypeObject);
+    std::vector<uint32_t> flags;
+    SerializeItemList(saver, nullptr, flags, "uint",
+                      [&saver](uint32_t& f) { SerializeSingle(saver, "uint", nullptr, TypeUInt, f); });
+    saver.Close();
+    ASSERT_TRUE(saver.IsGood());
+
+    LogCapture log;
+    ASSERT_NE(CurrentTileMap(), nullptr);
+    CurrentTileMap()->LoadLevelFile("Levels/Saved.bin");
+    level.sim.Step(2);
+    EXPECT_FALSE(log.Contains("no object")) << "every name of the file is a kind the game knows";
+    const std::vector<Comp*>& live = level.sim.Data().mTraps.Items();
+    for (const auto& saved : traps)
+    {
+        const auto found = std::find_if(live.begin(), live.end(), [&saved](Comp* comp) {
+            const TrapData* trap = comp->GetOwner()->Get<TrapData>();
+            const Vector3 p = comp->GetOwner()->Get<Positional>()->GetPosition();
+            return trap && trap->Name == saved.first && std::abs(p.x - saved.second.x) < 0.01f &&
+                std::abs(p.z - saved.second.z) < 0.01f;
+        });
+        EXPECT_NE(found, live.end()) << saved.first;
+    }
+    EXPECT_EQ(live.size(), std::size(traps));
+}
+
+// The console picks a trap by its one-word name, by the words in quotes, and through the HUD's
+// own message (as the trap list sends the words it shows); a name no trap has picks nothing,
+// keeps the trap in hand and is logged.
+TEST(ShippedPlay, TheConsolePicksATrapByNameAndLogsAnUnknownOne)
+{
+    ShippedLevel level;
+    DataController& data = level.sim.Data();
+    struct Case
+    {
+        const char* mLine;
+        const char* mPicked; // null: nothing is picked
+    };
+    const Case cases[] = {
+        {"TrapSelect laserturret", "laserturret"},
+        {"TrapSelect \"laser turret\"", "laserturret"},
+        {"trapselect lightbulb", "lightbulb"},
+        {"c HUD TrapSelect laserturret", "laserturret"},
+        {"c HUD TrapSelect \"light bulb\"", "lightbulb"},
+        {"TrapSelect laserturet", nullptr},
+        {"TrapSelect \"laser turret \"", nullptr},
+    };
+    for (const Case& c : cases)
+    {
+        level.sim.Run("TrapSelect spikes");
+        level.sim.Step();
+        ASSERT_EQ(data.mDropPreview.mTrapName, "spikes") << c.mLine;
+        LogCapture log;
+        level.sim.Run(c.mLine);
+        level.sim.Step();
+        EXPECT_TRUE(FindCursor()->IsTrapDropMode()) << c.mLine;
+        EXPECT_EQ(data.mDropPreview.mTrapName, c.mPicked ? c.mPicked : "spikes") << c.mLine;
+        EXPECT_EQ(log.Count("Request for data on unknown trapName"), c.mPicked ? 0 : 1) << c.mLine;
+        EXPECT_FALSE(log.Contains("Invalid Command")) << c.mLine;
+        EXPECT_FALSE(log.Contains("Hash Failure")) << c.mLine;
+    }
+}
+
+// Whole numbers where the camera's place takes decimals put it there.
+TEST(ShippedPlay, SetCameraPositionTakesWholeNumbers)
+{
+    ShippedLevel level;
+    Camera* camera = ActiveCamera();
+    ASSERT_TRUE(camera && camera->GetOwnerPositional());
+    const std::pair<const char*, Vector3> cases[] = {
+        {"SetCameraPosition 120 90 290", {120.0f, 90.0f, 290.0f}},
+        {"SetCameraPosition 130.5 -2 280", {130.5f, -2.0f, 280.0f}},
+    };
+    for (const auto& [line, place] : cases)
+    {
+        LogCapture log;
+        level.sim.Run(line);
+        EXPECT_EQ(camera->GetOwnerPositional()->GetPosition(), place) << line;
+        EXPECT_TRUE(log.Errors().empty()) << line << ": " << (log.Errors().empty() ? "" : log.Errors().front());
+    }
+}
+
+// A stacker that stands as the step beside a ledge stone of the second level stays where it
+// stood, and the player can still reach it there: spikes dropped over its tile kill it, and the
+// claw held over it takes it, which gives the step back to the ground.
+TEST(ShippedPlay, AStackerStandingAsAStepIsKilledBySpikesOrTakenByTheClaw)
+{
+    constexpr int kRate = 30;
+    for (const bool claw : {false, true})
+    {
+        SCOPED_TRACE(claw ? "claw" : "spikes");
+        ShippedLevel level("StartLevelTwo()");
+        level.sim.SetStep(1.0 / kRate);
+        DataController& data = level.sim.Data();
+        TileMap* map = level.sim.Logic().mTileMap;
+        ASSERT_NE(map, nullptr);
+        // A stone of the ledge whose west side, where the march comes from, is open ground.
+        TileIndex stone{-1, -1};
+        for (Cog* doodad : level.sim.Cogs().GetGroupCogs("doodads"))
+            if (doodad->Get<Damagable>()->spawnName == "step" && stone.first < 0)
+                for (const TileIndex& tile : doodad->Get<TileComp>()->GetClaimedTiles())
+                {
+                    const Tile& west = map->GetTile(tile.first - 1, tile.second);
+                    if (!west.occupant && west.passable && west.subHeight == 0)
+                        stone = tile;
+                }
+        ASSERT_GE(stone.first, 0) << "the level has no ledge stone with open ground before it";
+        const TileIndex tile{stone.first - 1, stone.second};
+
+        // A stacker that has come down there turns into the step, as its pathing makes it do
+        // when it meets the stone, and keeps that pathing.
+        Cog* step = CreateAt(level.sim.Cogs(), "stacker", TileCentre(*map, tile) + Vector3(0.0f, 1.0f, 0.0f));
+        ASSERT_NE(step, nullptr);
+        const uint32_t id = step->GetID();
+        Kestrane& k = *step->Get<Kestrane>();
+        k.SetPathing("NoPathing");
+        ASSERT_TRUE(level.sim.StepUntil([&] { return k.GetState() == StateAdvance; }, 20 * kRate)) << "it lands";
+        PosOf(step)->SetPosition(TileCentre(*map, tile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f));
+        level.sim.Step();
+        ASSERT_EQ(k.mRun.mCurrentTile, tile);
+        k.mRun.mTargetTile = stone;
+        k.SetPathing("Stacker");
+        k.ChangeState(StateSpecial);
+        const Vector3 spot = k.Pos().GetPosition();
+        const int32_t raised = map->GetTile(tile.first, tile.second).subHeight;
+        EXPECT_EQ(raised, 1);
+        // The player comes to it some time later.
+        level.sim.Step(10 * kRate);
+        ASSERT_EQ(level.sim.Cogs().GetCog(id), step);
+        EXPECT_EQ(k.GetState(), StateSpecial) << "it stands as the step until something takes it";
+        EXPECT_LT((PosOf(step)->GetPosition() - spot).Length(), 0.05f) << "the step stays where it stood";
+
+        if (!claw)
+        {
+            // By now a player has earned the points for them.
+            data.SetPoints(std::max(data.GetPoints(), 100));
+            const int32_t trapKills = data.mStats.trapKills;
+            bool dropped = false;
+            for (int32_t dx = 0; dx < 2 && !dropped; ++dx)
+                for (int32_t dz = 0; dz < 2 && !dropped; ++dz)
+                    dropped =
+                        AttemptTrapDrop("spikes", map->TileToWorldAligned(tile.first + dx, tile.second + dz, 2, 2),
+                                        Vector3(0.0f, 0.0f, 1.0f));
+            ASSERT_TRUE(dropped) << "no room for spikes over the step's tile";
+            ASSERT_NE(map->GetTile(tile.first, tile.second).occupant, nullptr) << "the spikes cover the step's tile";
+            EXPECT_TRUE(level.sim.StepUntil([&] { return level.sim.Cogs().GetCog(id) == nullptr; }, 10 * kRate))
+                << "the spikes never killed the step";
+            EXPECT_GT(data.mStats.trapKills, trapKills);
+            continue;
+        }
+
+        // As a player does: the view is turned to the step, the pointer goes over it and the
+        // left button is held down.
+        Cog* camera = level.sim.Cogs().FindCogByName("Camera");
+        ASSERT_NE(camera, nullptr);
+        camera->Get<GameCamera>()->LookAtPosition(spot);
+        level.sim.Step(3);
+        const Camera* eye = GraphicsLoom::Instance()->GetActiveCamera();
+        ASSERT_NE(eye, nullptr);
+        Matrix4 viewProjection;
+        eye->GetView().Multiply(eye->GetProjection(), viewProjection);
+        CursorComp* cursor = FindCursor();
+        ASSERT_NE(cursor, nullptr);
+        // The claw follows the pointer at its hover height.
+        const Vector3 p = viewProjection.TransformCoord(Vector3(spot.x, cursor->regularHoverHeight, spot.z));
+        const int w = level.Io().GetScreenWidth();
+        const int h = level.Io().GetScreenHeight();
+        const int x = static_cast<int>(std::lround((p.x + 1.0f) * 0.5f * static_cast<float>(w)));
+        const int y = static_cast<int>(std::lround((1.0f - p.y) * 0.5f * static_cast<float>(h)));
+        ASSERT_TRUE(x > 0 && x < w && y > 0 && y < h) << "the step is off the screen at " << x << "," << y;
+        level.Io().HandleEvent(InputEvents::Motion(x, y));
+        level.sim.Step(kRate);
+        level.Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y));
+        EXPECT_TRUE(level.sim.StepUntil([&] { return cursor->GetGrabbedID() == static_cast<int32_t>(id); }, 5 * kRate))
+            << "the claw never took the step";
+        EXPECT_EQ(k.GetState(), StateGrabbed);
+        EXPECT_EQ(map->GetTile(tile.first, tile.second).subHeight, raised - 1) << "the step is given back";
+        level.Io().HandleEvent(InputEvents::Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, x, y));
+        level.sim.Step();
+        EXPECT_EQ(cursor->GetGrabbedID(), -1);
     }
 }
