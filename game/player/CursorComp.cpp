@@ -138,8 +138,10 @@ void CursorComp::UpdateFloatingNumber()
     HudSeam& hud = SceneHud();
     if (!hud.HasHudDisplay(*mOwner) || !hud.IsNumberShown(*mOwner))
         return;
-    // A float time of 0 or less has nothing to show.
-    if (!(TotalFloatTime > 0.0f))
+    // A float time of 0 or less has nothing to show; the clock stops with the level, which
+    // would leave the number standing behind the game-over window.
+    const DataController* data = Data();
+    if (!(TotalFloatTime > 0.0f) || (data && data->IsLevelOver()))
     {
         hud.ShowNumber(*mOwner, false);
         return;
@@ -531,6 +533,8 @@ void CursorComp::ShowFloatingNumber(int32_t amount)
 {
     if (!mOwner || !Need(SceneHud().HasHudDisplay(*mOwner), kMissingHud, "HudDisplay"))
         return;
+    if (const DataController* data = Data(); data && data->IsLevelOver())
+        return;
     HudSeam& hud = SceneHud();
     hud.ShowNumber(*mOwner, true);
     // Appended rather than "$" + text: g++ 12 warns of an overlap that cannot happen in the latter.
@@ -540,4 +544,10 @@ void CursorComp::ShowFloatingNumber(int32_t amount)
     hud.SetHudColor(*mOwner, Color(0.9f, 0.9f, 0.0f, 1.0f));
     hud.SetHudOffsetHeight(*mOwner, 0.0f);
     mFloatStart = GameTime();
+}
+
+void CursorComp::HideFloatingNumber()
+{
+    if (mOwner && SceneHud().HasHudDisplay(*mOwner))
+        SceneHud().ShowNumber(*mOwner, false);
 }

@@ -29,8 +29,9 @@ public:
     int32_t GetGrabbedID() const { return mGrabbed; }
     void ReleaseGrabbed(bool stunned);
     void SelectTrap(std::string name);
-    // Signed: a negative amount shows as "$-n".
+    // Signed: a negative amount shows as "$-n". Not once the level is over.
     void ShowFloatingNumber(int32_t amount);
+    void HideFloatingNumber();
     void LeaveTrapDrop();
     // Back to the plain claw: no trap preview, no bomb.
     void LeaveDropModes();

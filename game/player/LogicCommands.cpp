@@ -74,7 +74,8 @@ struct ControlMemory
     bool mRotating = false;
     Vector3 mPreviousGrabVelocity;
     float mLastShot = 0.0f;
-    float mLastSelection = 0.0f;
+    // On the core clock, which runs on while the game is paused; long ago at first.
+    double mLastSelection = -1.0e9;
 };
 
 Vector3 FlatForward(const Quat& orientation)
@@ -545,15 +546,19 @@ void Gunify(Cog* cog, ControlMemory& memory)
 
 void TrapDrop(Cog* cog, ControlMemory& memory)
 {
-    float& lastSelection = memory.mLastSelection;
     DataController* data = Data();
-    if (!data || !Waited(lastSelection, kTrapSelectDelay))
+    // The wait after a selection keeps a held key from picking its trap again every frame. It
+    // runs on the core clock: on the game clock, which stands still while paused, the first
+    // selection in a pause would shut the keys until the game goes on.
+    const double sinceSelection = RealTime() - memory.mLastSelection;
+    if (!data || GameTime() <= kTrapSelectDelay ||
+        (sinceSelection >= 0.0 && sinceSelection <= static_cast<double>(kTrapSelectDelay)))
         return;
     for (const auto& [name, info] : data->mTrapInfo)
     {
         if (info.enabled && CharHeld(info.trapKey))
         {
-            lastSelection = GameTime();
+            memory.mLastSelection = RealTime();
             data->SelectTrap(name);
             return;
         }

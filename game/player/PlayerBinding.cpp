@@ -1,5 +1,9 @@
 #include "game/player/PlayerBinding.h"
 
+#include "LOOM/cogs/Comp.h"
+#include "game/logic/DataController.h"
+#include "game/logic/HudSeam.h"
+#include "game/logic/LogicLoom.h"
 #include "game/player/CursorComp.h"
 #include "game/player/GameCamera.h"
 #include "game/player/HUDComp.h"
@@ -33,5 +37,14 @@ void PlayerBinding::SelectTrap(const std::string& name)
 void PlayerBinding::LevelEnded()
 {
     if (CursorComp* cursor = FindCursor())
+    {
         cursor->LeaveDropModes();
+        cursor->HideFloatingNumber();
+    }
+    // The clock stops with the level: a label still up would stand frozen behind the game-over
+    // window.
+    if (const DataController* data = CurrentDataController())
+        for (Comp* trap : data->mTraps)
+            if (Cog* cog = trap->GetOwner(); cog && SceneHud().HasHudDisplay(*cog))
+                SceneHud().ShowNumber(*cog, false);
 }

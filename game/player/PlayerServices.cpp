@@ -174,6 +174,8 @@ float FrameTime() { return GameDt(); }
 
 float RealFrameTime() { return gCoreEngine ? static_cast<float>(gCoreEngine->GetCoreTimer().GetDt()) : 0.0f; }
 
+double RealTime() { return gCoreEngine ? gCoreEngine->GetCoreTimer().GetElapsed() : 0.0; }
+
 bool GamePaused() { return gCoreEngine && gCoreEngine->GetGameClock().IsPaused(); }
 
 bool MapExtent(float& width, float& depth) { return SceneTerrain().GetMapExtent(width, depth); }

@@ -57,6 +57,8 @@ float FrameTime();
 bool GamePaused();
 // This frame's time on the core clock, which runs on while the game is paused.
 float RealFrameTime();
+// Seconds on the core clock since the engine started; 0 without an engine.
+double RealTime();
 
 // The height map's extent in world units; false without one.
 bool MapExtent(float& width, float& depth);

@@ -121,7 +121,9 @@ void UsesCounter(TrapData& trap)
     Cog& cog = Own(trap);
     HudSeam& hud = SceneHud();
     const float t = (GameNow() - trap.GetLastUseTime() - 5.0f) * 0.4f;
-    if (t > 1.0f)
+    // Gone with the level, whose end stops the clock that fades it.
+    const DataController* data = CurrentDataController();
+    if (t > 1.0f || (data && data->IsLevelOver()))
     {
         hud.ShowNumber(cog, false);
         return;

@@ -607,7 +607,8 @@ TEST_F(DesktopPlay, FirstLevelWonBySpikesDroppedByMouse)
 // Keys pressed while the level loads, and clicks on the menus over the field, through the X
 // server: Esc and the console key twice during the load leave the goal window the only one up and
 // the trap keys the game's; then, each with a trap in hand, Resume, the field round the leave
-// dialog and its Stay buy nothing.
+// dialog and its Stay buy nothing; and with the game paused, two trap keys in turn each pick
+// their trap.
 TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
 {
     Game& game = *mGame;
@@ -669,6 +670,25 @@ TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
         }
         game.Click(kRest, 3);
     }
+
+    // Paused, the trap keys pick as in play, one after another: the turret's key, a drop, the
+    // right button to put it away, then the spikes' key and a drop.
+    const std::string pause = "<Message>]pause</Message>";
+    const std::string turret = "TypeName: &quot;laser";
+    game.Key("Pause");
+    ASSERT_TRUE(game.WaitFor(pause, 1)) << "the Pause key";
+    const size_t spikes = Count(game.Log(), kSpikes);
+    game.Rest();
+    game.Key("l");
+    game.Click(Point{720, 250});
+    ASSERT_TRUE(game.WaitFor(turret, 1)) << "the turret's key while paused";
+    game.Click(kRest, 3);
+    game.Key("1");
+    game.Click(Point{60, 400});
+    EXPECT_TRUE(game.WaitFor(kSpikes, spikes + 1)) << "a second trap key while paused";
+    game.Click(kRest, 3);
+    game.Key("Pause");
+    ASSERT_TRUE(game.WaitFor(pause, 2)) << "the Pause key again";
 
     game.Key("Escape");
     game.Click(kQuit);

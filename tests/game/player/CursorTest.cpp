@@ -255,12 +255,12 @@ TEST(Cursor, BombModeTintsAndARightClickEndsIt)
     EXPECT_FLOAT_EQ(tint.b, 1.0f);
 }
 
-TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
+TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockOrAPauseEndsNoWait)
 {
     PlayerSim play;
     play.SmallScreen();
     play.Play();
-    // Five seconds of play in coarse frames: the wait runs on game time.
+    // Five seconds of play in coarse frames: the wait runs on time, not on frames.
     const auto pass = [&](int seconds) {
         play.Sim().SetStep(0.1);
         play.Step(seconds * 10);
@@ -289,6 +289,16 @@ TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockEndsTheWait)
     play.Step(30);
     press(SDL_SCANCODE_5);
     EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+
+    // The game clock stands still while paused; the wait after a selection ends all the same.
+    play.Step(20);
+    play.Sim().Run("SetPause true");
+    play.Step();
+    press(SDL_SCANCODE_1);
+    ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes") << "paused";
+    play.Step(20);
+    press(SDL_SCANCODE_5);
+    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan") << "a second key while paused";
 }
 
 TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)

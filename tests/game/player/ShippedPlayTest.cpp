@@ -20,6 +20,7 @@
 #include "game/player/PlayerServices.h"
 #include "game/player/SceneBinding.h"
 #include "game/traps/TrapData.h"
+#include "graphics/scene/HudDisplay.h"
 #include "graphics/terrain/HeightMap.h"
 #include "tests/LOOM/support/LogCapture.h"
 #include "tests/game/player/PlayerSim.h"
@@ -86,7 +87,8 @@ struct ShippedLevel
 } // namespace
 
 // Ending the level, by the console or otherwise, takes the chosen trap away with its preview,
-// opens the game-over window, and no click or command buys a trap afterwards.
+// opens the game-over window, takes the labels off the claw and the traps, and no click or
+// command buys a trap afterwards.
 TEST(ShippedPlay, TheEndLeavesNothingToDropAndOpensTheGameOverWindow)
 {
     const std::pair<const char*, int32_t> ends[] = {{"Win", StateWon}, {"Lose", StateLost}};
@@ -105,6 +107,22 @@ TEST(ShippedPlay, TheEndLeavesNothingToDropAndOpensTheGameOverWindow)
         ASSERT_EQ(data.mTraps.size(), 1u) << command << ": the click on the field drops the spikes";
         ASSERT_TRUE(cursor->IsTrapDropMode());
         const uint32_t preview = data.mDropPreview.PreviewCog()->GetID();
+
+        // A hammer beside them shows its uses, and a kill floats its credits over the claw.
+        ASSERT_TRUE(RunLua("HUD.TrapSelect(\"hammer\")"));
+        level.sim.Step();
+        level.Click(SDL_BUTTON_LEFT, 0.2f);
+        ASSERT_EQ(data.mTraps.size(), 2u) << command << ": the hammer dropped";
+        Cog* hammer = data.mTraps.Items().back()->GetOwner();
+        Cog* grunt = CreateAt(level.sim.Cogs(), "grunt", PosOf(hammer)->GetPosition() + Vector3(0, 1, 0));
+        ASSERT_NE(grunt, nullptr);
+        const int32_t kills = data.mKills;
+        grunt->Get<Kestrane>()->Damage(DamageInfo{static_cast<int32_t>(hammer->GetID()), -1.0e7f, KillTrap});
+        const HudDisplay& claw = *level.sim.Cogs().FindCogByName("Cursor")->Get<HudDisplay>();
+        const HudDisplay& uses = *hammer->Get<HudDisplay>();
+        ASSERT_TRUE(level.sim.StepUntil([&] { return data.mKills > kills && claw.mShowNumber; }, 60)) << command;
+        EXPECT_EQ(claw.Text.rfind('$', 0), 0u) << command << ": " << claw.Text;
+        ASSERT_TRUE(uses.mShowNumber) << command << ": the hammer's uses";
         const int32_t used = data.mStats.pointsUsed;
         const int32_t points = data.GetPoints();
 
@@ -114,6 +132,13 @@ TEST(ShippedPlay, TheEndLeavesNothingToDropAndOpensTheGameOverWindow)
         EXPECT_TRUE(level.Shown("GameOverWindow")) << command;
         EXPECT_FALSE(cursor->IsTrapDropMode()) << command;
         EXPECT_EQ(level.sim.Cogs().GetCog(preview), nullptr) << command << ": the preview cog is gone";
+        // Labels end with the level: none stands frozen behind the game-over window.
+        for (int frame = 0; frame < 60; ++frame)
+        {
+            ASSERT_FALSE(claw.mShowNumber) << command << ": the claw's label, frame " << frame;
+            ASSERT_FALSE(uses.mShowNumber) << command << ": the hammer's label, frame " << frame;
+            level.sim.Step();
+        }
 
         level.Click();
         ASSERT_TRUE(RunLua("HUD.TrapSelect(\"spikes\")"));
@@ -122,7 +147,7 @@ TEST(ShippedPlay, TheEndLeavesNothingToDropAndOpensTheGameOverWindow)
         EXPECT_FALSE(cursor->IsTrapDropMode()) << command;
         EXPECT_EQ(data.mDropPreview.PreviewCog(), nullptr) << command;
         EXPECT_FALSE(AttemptTrapDrop("spikes", Vector3(100.0f, 0.0f, 100.0f), Vector3(1.0f, 0.0f, 0.0f))) << command;
-        EXPECT_EQ(data.mTraps.size(), 1u) << command;
+        EXPECT_EQ(data.mTraps.size(), 2u) << command;
         EXPECT_EQ(data.mStats.pointsUsed, used) << command;
         EXPECT_EQ(data.GetPoints(), points) << command;
     }
