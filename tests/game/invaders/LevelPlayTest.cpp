@@ -296,8 +296,8 @@ TEST(LevelPlay, ShippedLevelsAreLostAloneWonWithTrapsBoughtAndSendEveryKind)
 }
 
 // The second level's ledge, two levels high, lies across the march from each spawner. From each,
-// a jumper and a ninja leap it, and of two stackers one becomes the step beside it and the other
-// climbs over: each kind uses its move at the ledge and gets beyond it.
+// a jumper and a ninja leap it, and a stacker becomes the step beside it which a second stacker,
+// come down right behind it, climbs over: each kind uses its move at the ledge and gets beyond it.
 TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
 {
     struct Case
@@ -317,8 +317,9 @@ TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
             ASSERT_TRUE(RunLua(std::string("dofile('Scripts/Levels/Waves.lua')"
                                            "RunLevel({ Map = 'L2', Title = 'Ledge', Camera = 'LevelCameraWest',"
                                            "  KillTarget = 1, StartPoints = 0, SpawnerPositions = { ") +
-                               spawner + " }, Waves = { { Time = 1, Kind = '" + c.mKind +
-                               "', Count = " + std::to_string(c.mCount) + " } } })"));
+                               spawner + " }, Waves = { { Time = 1, Kind = '" + c.mKind + "', Count = 1 } } })"));
+            TileMap* map = sim.Logic().mTileMap;
+            ASSERT_NE(map, nullptr);
             const std::set<TileIndex> ledge = LedgeTiles(sim);
             ASSERT_FALSE(ledge.empty()) << "the level has no ledge";
             int32_t far = 0;
@@ -331,16 +332,29 @@ TEST(LevelPlay, SecondLevelLedgeIsLeaptOrStackedPast)
                 return false;
             };
             std::set<uint32_t> moved, beyond;
+            // Where the second one is set down: the tile behind the step, so the step is what it
+            // meets whichever tile of the ledge the first chose.
+            int32_t sent = 1;
             const bool done = sim.StepUntil(
                 [&] {
+                    TileIndex behind{-1, -1};
                     for (Comp* comp : sim.Data().mInvaders)
                     {
                         Kestrane& k = *static_cast<Kestrane*>(comp);
                         const uint32_t id = k.GetOwner()->GetID();
                         if (k.GetState() == StateSpecial && besideLedge(k.mRun.mCurrentTile))
+                        {
                             moved.insert(id);
+                            behind = {k.mRun.mCurrentTile.first - 1, k.mRun.mCurrentTile.second};
+                        }
                         if (k.GetState() != StateAirborne && k.mRun.mCurrentTile.first > far)
                             beyond.insert(id);
+                    }
+                    if (sent < c.mCount && behind.first >= 0)
+                    {
+                        EXPECT_NE(CreateAt(sim.Cogs(), c.mKind, TileCentre(*map, behind) + Vector3(0.0f, 1.0f, 0.0f)),
+                                  nullptr);
+                        ++sent;
                     }
                     return !moved.empty() && !beyond.empty();
                 },
