@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 #include <string>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/XMLSaver.h"
 #include "game/logic/DataController.h"
 #include "game/logic/PhraseBank.h"
 #include "tests/game/GameSim.h"
+#include "tests/input/LogProbe.h"
 
 namespace {
 const std::string kTestData = std::string(LOOM_TEST_DATA) + "/game/";
@@ -171,6 +174,56 @@ TEST(DataController, RecordKillCountsByKind)
         EXPECT_EQ(data.GetPoints(), c.credited ? 114 : 100) << c.kind;
         EXPECT_EQ(s.pointsEarned, c.credited ? 14 : 0) << c.kind;
         EXPECT_EQ(s.killsByInvader.count("grunt") ? s.killsByInvader.at("grunt") : 0, c.credited ? 2 : 0) << c.kind;
+    }
+}
+
+// Points never wrap or change sign through a script: a number the command's parameter cannot
+// hold is refused with a script error naming the command and the argument, and the points and
+// their statistics stay as they were.
+TEST(DataController, ScriptNumbersThePointsCannotHoldAreRefusedAndThePointsStay)
+{
+    GameSim sim;
+    struct Case
+    {
+        const char* mCall;
+        const char* mCommand;
+        const char* mGiven;
+        int32_t mPoints;
+    };
+    const Case cases[] = {
+        {"G.SetPoints(3e9)", "SetPoints", "3000000000", 77},
+        {"G.EarnPoints(3e9)", "EarnPoints", "3000000000", 77},
+        {"G.EarnPoints(1/0)", "EarnPoints", "inf", 77},
+        {"G.SetPoints(0/0)", "SetPoints", "nan", 77},
+        {"G.EarnPoints(-2147483649)", "EarnPoints", "-2147483649", 77},
+        {"G.SetPoints(12.5)", "SetPoints", "12.5", 77},
+        // What fits goes through; earned points stop at their limit.
+        {"G.SetPoints(-2147483648)", nullptr, nullptr, -2147483648},
+        {"G.SetPoints(2147483647) G.EarnPoints(2147483647)", nullptr, nullptr, 2147483647},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mCall);
+        sim.Data().SetPoints(77);
+        sim.Data().mStats.pointsEarned = 3;
+        std::ofstream(sim.Path("Scripts/Points.lua")) << c.mCall << "\n";
+        const LogProbe log;
+        ScriptManager::Instance().RunScript("Scripts/Points.lua");
+        EXPECT_EQ(sim.Data().GetPoints(), c.mPoints);
+        const std::vector<std::string> errors = log.Errors();
+        if (!c.mCommand)
+        {
+            EXPECT_TRUE(errors.empty()) << errors.front();
+            continue;
+        }
+        EXPECT_EQ(sim.Data().mStats.pointsEarned, 3);
+        ASSERT_EQ(errors.size(), 1u);
+        const std::string expected = std::string("Points.lua:1: bad argument #1 to '") + c.mCommand +
+            "' (its int parameter takes a whole number from -2147483648 to 2147483647, not ";
+        EXPECT_NE(errors[0].find(expected), std::string::npos) << errors[0];
+        // NaN prints as nan or -nan.
+        EXPECT_EQ(errors[0].substr(errors[0].size() - std::string(c.mGiven).size() - 1), std::string(c.mGiven) + ")")
+            << errors[0];
     }
 }
 
