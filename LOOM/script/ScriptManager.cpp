@@ -833,6 +833,48 @@ uint32_t ScriptManager::NumberToBits32(double number)
     return static_cast<uint32_t>(static_cast<uint64_t>(wide));
 }
 
+bool ScriptManager::NumberFits(uint8_t code, double number)
+{
+    // Comparisons with NaN are false: it fits nothing numeric.
+    auto whole = [number](double least, double most) {
+        return number >= least && number <= most && number == std::trunc(number);
+    };
+    switch (code)
+    {
+    case ParamInt:
+        return whole(-2147483648.0, 2147483647.0);
+    case ParamUInt:
+        return whole(0.0, 4294967295.0);
+    case TypeByte:
+        return whole(0.0, 255.0);
+    case ParamFloat:
+        return std::abs(number) <= double(std::numeric_limits<float>::max());
+    case ParamDouble:
+        return std::isfinite(number);
+    default:
+        return true;
+    }
+}
+
+const char* ScriptManager::NumberRange(uint8_t code)
+{
+    switch (code)
+    {
+    case ParamInt:
+        return "int parameter takes a whole number from -2147483648 to 2147483647";
+    case ParamUInt:
+        return "uint parameter takes a whole number from 0 to 4294967295";
+    case TypeByte:
+        return "byte parameter takes a whole number from 0 to 255";
+    case ParamFloat:
+        return "float parameter takes a finite number of at most 3.4028235e38 either side of 0";
+    case ParamDouble:
+        return "double parameter takes a finite number";
+    default:
+        return nullptr;
+    }
+}
+
 const char* ScriptManager::ExpectedTypeName(uint8_t code)
 {
     switch (code)
@@ -855,6 +897,9 @@ int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t*
     const size_t width = CodeWidth(code);
     if (width == 0 || width > room)
         return 0;
+    // A number that its parameter would wrap, round off or make infinite is refused, never changed.
+    if (NumberRange(code) && lua_isnumber(L, position) && !NumberFits(code, lua_tonumber(L, position)))
+        return kFetchRangeError;
     switch (code)
     {
     case TypeInt:
@@ -986,7 +1031,7 @@ bool ScriptManager::FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& par
         if (!aligned)
             continue;
         const int written = FetchValue(L, code, int(count) + 1, block->mData + offset, ParamBlock::kDataSize - offset);
-        if (written == kFetchTypeError)
+        if (written < 0)
         {
             badPosition = int(count) + 1;
             return false;

@@ -109,15 +109,17 @@ public:
     void SetGlobalNil(const std::string& name);
 
     // Reads script argument position into slot by type code; returns the bytes written, or
-    // kFetchTypeError when a value type was expected and something else was given (the caller
-    // raises the script error once its own objects are gone).
+    // kFetchTypeError when a value type was expected and something else was given, or
+    // kFetchRangeError for a number its parameter cannot hold (the caller raises the script error
+    // once its own objects are gone).
     static constexpr int kFetchTypeError = -1;
+    static constexpr int kFetchRangeError = -2;
     static int FetchValue(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room);
     // Pushes one parameter; returns the bytes consumed, 0 for a code with no script form.
     static size_t PushValue(lua_State* L, uint8_t code, const uint8_t* slot, size_t room);
     static void PushCog(lua_State* L, Cog* cog);
     // Fills params from the call's arguments 1 to 4 by signature. False with badPosition set
-    // when an argument has the wrong value type.
+    // when an argument has the wrong value type or is a number its parameter cannot hold.
     static bool FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& params, int& badPosition);
     // Returns the number of values pushed.
     static int PushParams(lua_State* L, ParamBuffer& params);
@@ -125,6 +127,12 @@ public:
     static const char* ExpectedTypeName(uint8_t code);
     // 32-bit integer from a script number: truncated toward zero through 64 bits, NaN as 0.
     static uint32_t NumberToBits32(double number);
+    // Whether a numeric parameter of this code holds the number as it is: finite, whole for the
+    // integer codes, and within the type's range. Any number fits a code that is not numeric.
+    static bool NumberFits(uint8_t code, double number);
+    // What a numeric parameter of this code takes, for the error a script sees ("byte parameter
+    // takes a whole number from 0 to 255"), or null for a code that is not numeric.
+    static const char* NumberRange(uint8_t code);
 
     // "StartCoroutine": scripts run coroutines through the standard library; nothing to do.
     void StartCoroutine(std::string, std::string) {}

@@ -285,7 +285,14 @@ int ConfigNewIndex(lua_State* L)
     DisplaySettings* c = Check<DisplaySettings>(L, 1, ScriptTypes::kConfigMeta);
     const ConfigField* field = FindConfigField(luaL_checkstring(L, 2));
     if (field && field->mNumber)
-        c->*field->mNumber = static_cast<int32_t>(ScriptManager::NumberToBits32(luaL_checknumber(L, 3)));
+    {
+        // Truncated toward zero; a number the field would wrap is refused.
+        const lua_Number number = std::trunc(luaL_checknumber(L, 3));
+        if (!ScriptManager::NumberFits(ParamInt, number))
+            return luaL_error(L, "the %s field %s takes a number from -2147483648 to 2147483647, not %s",
+                              ScriptTypes::kConfigMeta, field->mName, lua_tostring(L, 3));
+        c->*field->mNumber = static_cast<int32_t>(number);
+    }
     else if (field && field->mFlag)
         c->*field->mFlag = lua_toboolean(L, 3) != 0;
     return 0;
@@ -352,11 +359,15 @@ void SetGlobalFunction(lua_State* L, const char* name, lua_CFunction function)
 
 // ---- calls into the engine ----
 
-// Where an argument had the wrong value type; raised once the C++ work is over.
+// Where an argument had the wrong value type or a number its parameter cannot hold; raised once
+// the C++ work is over. The name is the command's as the script wrote it (a Lua string the
+// closure keeps).
 struct ArgumentFailure
 {
     int mPosition = 0;
+    uint8_t mCode = 0;
     const char* mExpected = nullptr;
+    const char* mCommand = "?";
 };
 
 // A script call through Body, which notes a wrong argument instead of raising it.
@@ -365,9 +376,19 @@ int RaiseAfterBody(lua_State* L)
 {
     ArgumentFailure failure;
     const int results = Body(L, failure);
-    if (failure.mPosition != 0)
+    if (failure.mPosition == 0)
+        return results;
+    const char* range = ScriptManager::NumberRange(failure.mCode);
+    if (!range)
         return luaL_typerror(L, failure.mPosition, failure.mExpected);
-    return results;
+    // Named by the command itself: a call through a local or pcall has no name of its own.
+    luaL_where(L, 1);
+    lua_pushvalue(L, failure.mPosition);
+    const char* given = lua_tostring(L, -1);
+    lua_pushfstring(L, "bad argument #%d to '%s' (its %s, not %s)", failure.mPosition, failure.mCommand, range, given);
+    lua_remove(L, -2);
+    lua_concat(L, 2);
+    return lua_error(L);
 }
 
 const char* ExpectedAt(uint32_t signature, int position)
@@ -409,6 +430,7 @@ int RunWithParams(lua_State* L, ScriptManager& scripts, uint32_t signature, Argu
     ParamBuffer& params = lease.Get();
     if (!ScriptManager::FetchArgs(signature, L, params, failure.mPosition))
     {
+        failure.mCode = uint8_t(signature >> (8 * (failure.mPosition - 1)));
         failure.mExpected = ExpectedAt(signature, failure.mPosition);
         return 0;
     }
@@ -446,6 +468,7 @@ int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
     }
     if (!found->mCommand)
         return 0;
+    failure.mCommand = lua_tostring(L, lua_upvalueindex(3));
     ConsoleCommand& command = *found->mCommand;
     return RunWithParams(L, scripts, found->mSignature, failure,
                          [&command](ParamBuffer& params) { command.Execute(params); });
@@ -473,7 +496,8 @@ int MakeEngineClosure(lua_State* L)
     }
     luaL_pushresult(&lowered);
     new (lua_newuserdata(L, sizeof(FoundCommand))) FoundCommand();
-    lua_pushcclosure(L, &RaiseAfterBody<&EngineCommandBody>, 2);
+    lua_pushvalue(L, 2);
+    lua_pushcclosure(L, &RaiseAfterBody<&EngineCommandBody>, 3);
     lua_pushvalue(L, 2);
     lua_pushvalue(L, -2);
     lua_rawset(L, 1);
@@ -503,6 +527,7 @@ int CogMethodBody(lua_State* L, ArgumentFailure& failure)
     const uint32_t id = ScriptManager::NumberToBits32(lua_tonumber(L, lua_upvalueindex(1)));
     size_t length = 0;
     const char* key = lua_tolstring(L, lua_upvalueindex(2), &length);
+    failure.mCommand = key;
     CogDirectory* directory = CogDirectory::Get();
     // The ID is resolved on every call: a value outliving its cog touches nothing.
     Cog* cog = id != 0 && directory ? directory->FindCogById(id) : nullptr;

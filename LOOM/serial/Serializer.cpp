@@ -1,5 +1,7 @@
 #include "LOOM/serial/Serializer.h"
 
+#include <limits>
+
 #include "LOOM/base/FileUtils.h"
 
 #include "LOOM/math/Color.h"
@@ -58,6 +60,20 @@ void Serializer::SerializeRealField(const char* name, float& value)
 {
     SerializeSingle(*this, "real", name, TypeFloat, value);
 }
+void Serializer::SerializeInt(const char* name, int32_t& value, int32_t least, int32_t most)
+{
+    SetNumberBounds(least, most);
+    SerializeInt(name, value);
+    SetNumberBounds(-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity());
+}
+
+void Serializer::SerializeRealField(const char* name, float& value, double least, double most)
+{
+    SetNumberBounds(least, most);
+    SerializeRealField(name, value);
+    SetNumberBounds(-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity());
+}
+
 void Serializer::SerializeBoolField(const char* name, bool& value)
 {
     SerializeSingle(*this, "bool", name, TypeBool, value);

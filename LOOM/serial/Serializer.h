@@ -64,6 +64,10 @@ public:
     void SerializeDataFile(const char* name, std::string& value);
     void SerializeInt(const char* name, int32_t& value);
     void SerializeRealField(const char* name, float& value);
+    // Number fields that hold only least to most: a loader refuses a value outside as it refuses
+    // text that is no number (logged, the field keeping what it held).
+    void SerializeInt(const char* name, int32_t& value, int32_t least, int32_t most);
+    void SerializeRealField(const char* name, float& value, double least, double most);
     void SerializeBoolField(const char* name, bool& value);
     void SerializeEnum(const char* name, int32_t& value, const char* enumTypeName);
     void SerializeUintEnum(const char* name, uint32_t& value, const char* enumTypeName);
@@ -109,6 +113,10 @@ public:
     // A list size read from a file, capped by the items the rest of the input could hold.
     // Loaders log when they have to cap.
     virtual uint32_t CapListCount(uint32_t count) { return count; }
+
+protected:
+    // The range that the numbers read until the next call must lie in; only text loaders check it.
+    virtual void SetNumberBounds(double /*least*/, double /*most*/) {}
 };
 
 // One object as a compound field of its own, its fields inside the element.

@@ -1,4 +1,5 @@
 #pragma once
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,6 +61,11 @@ private:
     bool ReadValue(std::string_view& raw);
     template <typename T>
     void ReadNumber(T& value);
+    // One error naming the file, the line, the field and its text as written; the value stays.
+    void RefuseNumber(size_t line, const std::string& field, std::string_view raw, const std::string& why,
+                      const std::string& held);
+    std::string Field() const;
+    void SetNumberBounds(double least, double most) override;
     bool NextTag();
     void Truncated();
     void Mismatch(const char* which, const char* expected);
@@ -67,4 +73,8 @@ private:
     std::unique_ptr<XMLReader> mReader;
     bool mValid = false;
     std::string mFileName;
+    // The field being read, for messages, and the bounds its numbers must lie in.
+    const char* mField = nullptr;
+    double mLeast = -std::numeric_limits<double>::infinity();
+    double mMost = std::numeric_limits<double>::infinity();
 };

@@ -279,6 +279,12 @@ bool XMLReader::PeekStartAttribute(std::string_view element, std::string_view at
     return found;
 }
 
+size_t XMLReader::TokenLine() const
+{
+    const size_t end = std::min(mTokenStart, mText.size());
+    return 1 + size_t(std::count(mText.begin(), mText.begin() + std::ptrdiff_t(end), '\n'));
+}
+
 bool XMLReader::ReadText(std::string_view& raw)
 {
     if (!mOpen || mFailed)

@@ -48,6 +48,8 @@ public:
     bool HasFailed() const { return mFailed; }
     // Byte offset of the last token, for messages.
     size_t TokenPosition() const { return mTokenStart; }
+    // The line (from 1) the last token starts on, for messages.
+    size_t TokenLine() const;
     size_t BytesLeft() const { return mText.size() - mPos; }
     const std::string& FileName() const { return mFileName; }
 

@@ -131,13 +131,8 @@ void Kestrane::Serialize(Serializer& s)
     s.SerializeRealField("AttackStrength", mAttackStrength);
     s.SerializeRealField("AttackSpeed", mAttackSpeed);
     s.SerializeRealField("AttackDistance", mAttackDistance);
-    const float worth = mCreditWorth;
-    s.SerializeRealField("CreditWorth", mCreditWorth);
-    // A worth no kill can pay out is refused as it is read, as an empty element would be.
-    if (!s.IsSaving() &&
-        !CheckCredits(mCreditWorth, "Invader " + (mName.empty() ? std::string("(unnamed)") : mName), "CreditWorth",
-                      worth))
-        mCreditWorth = worth;
+    // A worth no kill can pay out is refused as it is read.
+    s.SerializeRealField("CreditWorth", mCreditWorth, 0.0, double(kMaxCredits));
     s.SerializeString("PathingName", mPathingName);
     s.SerializeString("BehaviorName", mBehaviorName);
     s.SerializeRealField("RotationResetRate", mRotationResetRate);

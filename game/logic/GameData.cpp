@@ -1,31 +1,9 @@
 #include "game/logic/GameData.h"
 
-#include <cmath>
-#include <sstream>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 
-#include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
-
-bool CheckCredits(double value, const std::string& entry, const char* field, double kept)
-{
-    if (value >= 0.0 && value <= double(kMaxCredits))
-        return true;
-    // Whole numbers in full, so the log shows the value as the file wrote it.
-    auto number = [](std::ostream& out, double n) -> std::ostream& {
-        if (std::abs(n) < 1e18 && n == std::trunc(n))
-            return out << static_cast<long long>(n);
-        return out << n;
-    };
-    std::ostringstream text;
-    text << entry << ": " << field << " ";
-    number(text, value) << " refused (credits are 0 to " << kMaxCredits << "); it keeps ";
-    number(text, kept);
-    Console::Instance().Log(text.str(), LogError);
-    return false;
-}
 
 int32_t CreditsToPoints(float worth)
 {
@@ -42,7 +20,7 @@ void TrapInfo::Serialize(Serializer& s)
     s.SerializeBoolField("MustOrient", MustOrient);
     s.SerializeInt("widthTileSize", widthTileSize);
     s.SerializeInt("depthTileSize", depthTileSize);
-    s.SerializeInt("creditCost", creditCost);
+    s.SerializeInt("creditCost", creditCost, 0, kMaxCredits);
     s.SerializeInt("MaxUses", MaxUses);
     s.SerializeRealField("MaxDuration", MaxDuration);
     s.SerializeString("trapDescription", trapDescription);
@@ -113,20 +91,14 @@ void SerializeInfoMap(Serializer& s, const char* name, std::map<std::string, Rec
         s.SerializeNamed("size", size);
         size = s.CapListCount(size);
         map.clear();
-        std::pair<std::string, Record> working;
         for (uint32_t i = 0; i < size && s.IsGood(); ++i)
         {
-            if constexpr (std::is_same_v<Record, TrapInfo>)
-            {
-                const int32_t cost = working.second.creditCost;
-                SerializePair(s, working.first, working.second);
-                if (!CheckCredits(working.second.creditCost, "Trap " + working.first, "creditCost", cost))
-                    working.second.creditCost = cost;
-            }
-            else
-                SerializePair(s, working.first, working.second);
+            // Each entry starts from the defaults: a field it leaves empty, or that is refused,
+            // never takes another entry's value.
+            std::pair<std::string, Record> working;
+            SerializePair(s, working.first, working.second);
             if (s.IsGood())
-                map.insert(working);
+                map.insert(std::move(working));
         }
     }
     s.EndField("list", false);

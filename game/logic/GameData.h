@@ -79,9 +79,6 @@ struct LevelStats
 
 // The most credits a price or a worth may be: the points themselves stop there.
 constexpr int32_t kMaxCredits = 2147483647;
-// A price or worth read from a data file: false, with one Error naming the entry (kind and name),
-// the field and the value, when it is below 0, above kMaxCredits or not a number.
-bool CheckCredits(double value, const std::string& entry, const char* field, double kept);
 // An invader's worth as the points its kill earns: truncated toward zero, held to 0..kMaxCredits.
 int32_t CreditsToPoints(float worth);
 
@@ -89,8 +86,7 @@ int32_t CreditsToPoints(float worth);
 // level files, scripts and the console store.
 std::string TrapDisplayName(const std::string& kind);
 
-// A "list" of "pair" items (key string, record). Reading keeps one working pair across the
-// entries, so an empty element inherits the entry before it; a repeated key keeps the first.
-// A trap's price out of range is refused as an empty element would be: the entry before rules.
+// A "list" of "pair" items (key string, record). Each entry read starts from the record's
+// defaults, so an empty or refused field keeps its default; a repeated key keeps the first.
 template <typename Record>
 void SerializeInfoMap(Serializer& s, const char* name, std::map<std::string, Record>& map);

@@ -106,9 +106,9 @@ void ReplaceIn(const TempDir& dir, const std::string& file, const std::string& w
 } // namespace
 
 // Credits a data file gives out of range are refused as the file is read, each named with its
-// value in the log, and the entry keeps what an empty element would give it; points earned past
-// their limit stay at the limit. A garbage entry name (control bytes, bytes that are no UTF-8)
-// reaches the log as well-formed XML.
+// file, line and text in the log, and the entry keeps its own default; points earned past their
+// limit stay at the limit. Garbage text (control bytes, bytes that are no UTF-8) reaches the log
+// as well-formed XML.
 TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWellFormed)
 {
     TempDir dir;
@@ -126,7 +126,7 @@ TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWel
               "        G.exit()\n"
               "    end\n"
               "end\n");
-    // The fan comes after the axe (35); the garbage entry comes first, after the defaults (5).
+    // The fan comes after the axe (35); the garbage entry comes first. Each keeps the default (5).
     // Control bytes; a stray byte, an overlong '/', a surrogate, U+FFFE; kept: an e acute and an
     // emoji; last a sequence cut short.
     const std::string bad = "\xef\xbf\xbd";
@@ -141,11 +141,11 @@ TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWel
     const size_t end = data.find("</pair>", first) + 7;
     std::string entry = data.substr(first, end - first);
     entry.replace(entry.find("axe"), 3, garbage);
-    entry.replace(entry.find(">35<"), 4, ">-7<");
+    entry.replace(entry.find(">35<"), 4, ">-7" + garbage + "<");
     data.insert(first, entry + "\n");
     data.replace(data.find("size=\"16\""), 9, "size=\"17\"");
     dir.Write("Config/LogicData.xml", data);
-    // Too large for the field at all: the reader names it and the entry keeps the one before's.
+    // Too large for the field at all: the reader names it and the entry keeps its default.
     ReplaceIn(dir, "Config/LogicData.xml", "<int name=\"creditCost\">10</int>",
               "<int name=\"creditCost\">3000000000</int>");
     ReplaceIn(dir, "Data/Invaders/Plain.xml", "<real name=\"CreditWorth\">4</real>",
@@ -158,15 +158,24 @@ TEST(Program, OutOfRangeCreditsAreRefusedPointsStopAtTheirLimitAndTheLogStaysWel
     std::vector<std::string> messages;
     for (pugi::xml_node node : log.child("LoomRunTimeLog").children("Entry"))
         messages.push_back(node.child_value("Message"));
+    // A whole message, or a line about a file: "file|rest" stands for "...file line <n>rest".
     auto logged = [&](const std::string& text) {
-        return std::find(messages.begin(), messages.end(), text) != messages.end();
+        const size_t bar = text.find('|');
+        return std::any_of(messages.begin(), messages.end(), [&](const std::string& message) {
+            if (bar == std::string::npos)
+                return message == text;
+            const std::string rest = text.substr(bar + 1);
+            return message.find(text.substr(0, bar) + " line ") != std::string::npos && message.size() > rest.size() &&
+                message.compare(message.size() - rest.size(), rest.size(), rest) == 0;
+        });
     };
     const std::string expected[] = {
-        "Trap " + escaped + ": creditCost -7 refused (credits are 0 to 2147483647); it keeps 5",
-        "Trap fan: creditCost -2147483648 refused (credits are 0 to 2147483647); it keeps 35",
-        "Invader plain: CreditWorth 3000000000 refused (credits are 0 to 2147483647); it keeps 5",
-        "Points 2147483647, fan costs 35",
-        "Config\\LogicData.xml: the number 3000000000 is out of range here; the value stays 50",
+        "Config\\LogicData.xml|: creditCost \"-7" + escaped + "\" refused (not a whole decimal number); it keeps 5",
+        "Config\\LogicData.xml|: creditCost \"-2147483648\" refused (out of range: 0 to 2147483647); it keeps 5",
+        "Plain.xml|: CreditWorth \"3e9\" refused (out of range: 0 to 2147483647); it keeps 5",
+        "Points 2147483647, fan costs 5",
+        "Config\\LogicData.xml|: creditCost \"3000000000\" refused (out of range for an int: -2147483648 to "
+        "2147483647); it keeps 5",
     };
     for (const std::string& text : expected)
         EXPECT_TRUE(logged(text)) << text;

@@ -122,17 +122,48 @@ TEST_F(ScriptEngineTableTest, Arguments_MissingAndExtraReadAsDefaults)
     EXPECT_TRUE(mCalculator.mLast);
 }
 
-TEST_F(ScriptEngineTableTest, Arguments_NumbersTruncateTowardZeroThrough64Bits)
+// A number reaches its parameter as it is, or the call is refused with an error naming the
+// command, the argument and what it takes: nothing is wrapped, rounded off or made infinite.
+TEST_F(ScriptEngineTableTest, Arguments_NumbersTheParameterCannotHoldAreRefusedByName)
 {
     ExpectNumbers({
-        {"G.TestAdd(2.9, 0)", 2.0},
-        {"G.TestAdd(-2.9, 0)", -2.0},
-        {"G.TestAdd(4294967295, 0)", -1.0}, // the low 32 bits
-        {"G.TestAdd(0/0, 0)", 0.0},         // NaN
-        {"G.TestAdd(1e300, 0)", -1.0},      // saturates at 64 bits first
-        {"G.TestAdd(-1e300, 0)", 0.0},
-        {"G.TestAdd('7', 1)", 8.0} // numeric text is a number
+        {"G.TestAdd(2147483647, 0)", 2147483647.0},
+        {"G.TestAdd(-2147483648, 0)", -2147483648.0},
+        {"G.TestAdd(-0, 5)", 5.0},
+        {"G.TestAdd('7', 1)", 8.0}, // numeric text is a number
+        {"G.TestHalf(1e300)", 5e299},
+        {"G.TestScale(Vector3(1, 1, 1), 2.5).x", 2.5},
     });
+    const char* const kInt = "int parameter takes a whole number from -2147483648 to 2147483647, not ";
+    const char* const kFloat = "float parameter takes a finite number of at most 3.4028235e38 either side of 0, not ";
+    struct Case
+    {
+        const char* mCall;
+        std::string mError;
+    };
+    const Case cases[] = {
+        {"G.TestAdd(2147483648, 0)", std::string("bad argument #1 to 'TestAdd' (its ") + kInt + "2147483648)"},
+        {"G.TestAdd(0, -2147483649)", std::string("bad argument #2 to 'TestAdd' (its ") + kInt + "-2147483649)"},
+        {"G.testadd(4294967295, 0)", std::string("bad argument #1 to 'testadd' (its ") + kInt + "4294967295)"},
+        {"G.TestAdd(2.9, 0)", std::string("bad argument #1 to 'TestAdd' (its ") + kInt + "2.9)"},
+        {"G.TestAdd(1/0, 0)", std::string("bad argument #1 to 'TestAdd' (its ") + kInt + "inf)"},
+        {"G.TestAdd(-1e300, 0)", std::string("bad argument #1 to 'TestAdd' (its ") + kInt + "-1e+300)"},
+        {"G.TestAdd('3e9', 0)", std::string("bad argument #1 to 'TestAdd' (its ") + kInt + "3e9)"},
+        {"local add = G.TestAdd add(0, 0/0)", std::string("bad argument #2 to 'TestAdd' (its ") + kInt},
+        {"G.TestHalf(-1/0)", "bad argument #1 to 'TestHalf' (its double parameter takes a finite number, not -inf)"},
+        {"G.TestScale(Vector3(), 1e39)", std::string("bad argument #2 to 'TestScale' (its ") + kFloat + "1e+39)"},
+    };
+    for (const Case& c : cases)
+    {
+        const uint32_t mark = LogMark();
+        EXPECT_FALSE(Run(std::string("Reached = false ") + c.mCall + " Reached = true")) << c.mCall;
+        const std::vector<std::string> logged = LoggedSince(mark);
+        ASSERT_EQ(logged.size(), 1u) << c.mCall;
+        // After the script's place ("[string ...]:1:"); a NaN prints as nan or -nan.
+        EXPECT_EQ(logged[0].rfind("Lua Error: [string \"", 0), 0u) << logged[0];
+        EXPECT_NE(logged[0].find("]:1: " + c.mError), std::string::npos) << logged[0];
+        EXPECT_FALSE(True("Reached")) << c.mCall;
+    }
 }
 
 TEST_F(ScriptEngineTableTest, Arguments_LongStringArrivesCutTo127)

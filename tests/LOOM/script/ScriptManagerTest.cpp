@@ -507,7 +507,8 @@ double ThreadSeconds()
 // the call ends with one error naming it, soon after the limit, and the state goes on working.
 TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesOn)
 {
-    const WatchdogLimits limits(0.2, size_t(64) << 20);
+    constexpr double kLimit = 0.2;
+    const WatchdogLimits limits(kLimit, size_t(64) << 20);
     ASSERT_TRUE(Run(R"(
         function Spin() while true do end end
         function SpinInPcall() while true do pcall(Spin) end end
@@ -550,12 +551,14 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         const char* mError;
         bool mStopFromThread;
         const char* mSetup = "";
+        // Filling the memory cap takes long on a loaded machine: there the time limit must not come first.
+        double mSeconds = kLimit;
     };
     const Case cases[] = {
         {Way::Call, "Spin", "Lua Error: Spin took too long", false},
         {Way::Call, "SpinInPcall", "Lua Error: SpinInPcall took too long", false},
         {Way::Call, "SpinInCoroutine", "Lua Error: SpinInCoroutine took too long", false},
-        {Way::Call, "Hoard", "Lua Error: Hoard used too much memory (over 64 MiB)", false},
+        {Way::Call, "Hoard", "Lua Error: Hoard used too much memory (over 64 MiB)", false, "", 600.0},
         {Way::Call, "HoardInPcall", "Lua Error: HoardInPcall took too long", false},
         {Way::Call, "SlowHandler", "Lua Error: SlowHandler took too long", false},
         {Way::File, "Scripts/Spin.lua", "Lua Error: Scripts\\Spin.lua took too long", false},
@@ -581,6 +584,7 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         ClearStopRequest();
         // The stop comes from elsewhere while the script runs, as a signal would.
         std::thread stopper;
+        Scripts().SetLimits(c.mSeconds, size_t(64) << 20);
         if (c.mStopFromThread)
         {
             Scripts().SetLimits(30.0, size_t(64) << 20);
@@ -608,7 +612,7 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
         if (stopper.joinable())
             stopper.join();
         ClearStopRequest();
-        Scripts().SetLimits(0.2, size_t(64) << 20);
+        Scripts().SetLimits(kLimit, size_t(64) << 20);
 
         EXPECT_EQ(result, ScriptResult::Stopped);
         EXPECT_LT(took, 5.0);
@@ -640,9 +644,9 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
 }
 
 // Each call has the limit for its own running: a call made from inside another stops the outer
-// one's clock, and the outer one goes on after it. The outer call's own work is a small share of
-// the limit, so a busy machine cannot push it over; with the inner call's full limit on top it
-// would be over if the clocks were shared.
+// one's clock, and the outer one goes on after it. After the inner call the outer one runs enough
+// instructions for the watchdog to look at its clock many times, yet far too few to reach the limit
+// on any machine; had the clocks been shared, the inner call's full limit would already be spent.
 TEST_F(ScriptManagerTest, Watchdog_NestedCallsEachHaveTheirOwnLimit)
 {
     const WatchdogLimits limits(1.0, ScriptManager::kDefaultMemoryCap);
@@ -651,8 +655,7 @@ TEST_F(ScriptManagerTest, Watchdog_NestedCallsEachHaveTheirOwnLimit)
         void RunSpin() { ScriptManager::Instance().RunScript("Scripts/Spin.lua"); }
     } spinner;
     Console::Instance().RegisterCommand("TestRunSpin", MakeConsoleCommand(&spinner, &Spinner::RunSpin), "");
-    ASSERT_TRUE(Run("function Outer() local t = os.clock() while os.clock() - t < 0.05 do end "
-                    "G.TestRunSpin() OuterGoesOn = true end"));
+    ASSERT_TRUE(Run("function Outer() G.TestRunSpin() for i = 1, 100000 do end OuterGoesOn = true end"));
     ParamBuffer none;
     const uint32_t mark = LogMark();
     EXPECT_TRUE(Scripts().CallFunction("Outer", none));

@@ -121,6 +121,13 @@ TEST_F(ScriptValueTypesTest, Config_DefaultsFlagsAndTruncation)
     ExpectNumbers({{"D.ScreenWidth", 1024.0}, {"C.ScreenHeight", 600.0}});
     ExpectError("InitConfigCopy(Vector3())", "rConfig expected");
     ExpectError("C.ScreenWidth = 'wide'", "number expected");
+    // A number the field would wrap is refused, and the field keeps its value.
+    ExpectError("C.ScreenWidth = 3e9",
+                "the rConfig field ScreenWidth takes a number from -2147483648 to 2147483647, "
+                "not 3000000000");
+    ExpectError("C.ScreenHeight = -1/0", "the rConfig field ScreenHeight takes a number");
+    ExpectError("C.Quality = 0/0", "the rConfig field Quality takes a number");
+    ExpectNumbers({{"C.ScreenWidth", 1024.0}, {"C.ScreenHeight", 600.0}, {"C.Quality", -1.0}});
 }
 
 TEST_F(ScriptValueTypesTest, RandVector_UnitLengthWithinTheConeAboutUp)

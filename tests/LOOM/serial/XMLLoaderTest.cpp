@@ -2,6 +2,7 @@
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/serial/XMLLoader.h"
+#include "tests/LOOM/support/LogCapture.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
 
 namespace {
@@ -82,58 +83,156 @@ TEST(XMLLoader, EmptyOrBlankValueKeepsTheDefault)
     }
 }
 
-TEST(XMLLoader, MalformedValuesKeepThePreviousValue)
+// A number field takes a whole decimal number (int, uint) or a finite decimal number (real), alone
+// between blanks, within its type's range and the field's own bounds. Anything else is refused
+// with one error naming the file, the line, the field and the text as written, and the field
+// keeps what it held; the same for a number attribute.
+TEST(XMLLoader, NumberFieldsTakeOnlyWholeOrFiniteDecimalNumbersInRange)
 {
-    struct Values
+    enum class Kind
     {
+        Int,
+        Uint,
+        Real,
+        Double,
+        BoundedInt,
+        BoundedReal,
+        Attribute,
+    };
+    struct One
+    {
+        Kind mKind = Kind::Int;
         int32_t mInt = 11;
         uint32_t mUint = 12;
         float mReal = 13.0f;
         double mDouble = 14.0;
-        bool mBool = true;
-        int32_t mBig = 15;
-        uint32_t mNegative = 16;
         void Serialize(Serializer& s)
         {
-            s.SerializeInt("i", mInt);
-            if (s.BeginField("uint", "u", true, TypeUInt, &mUint))
+            switch (mKind)
             {
-                s.Serialize(mUint);
-                s.EndField("uint", true);
-            }
-            s.SerializeRealField("r", mReal);
-            if (s.BeginField("real", "d", true, TypeDouble, &mDouble))
-            {
-                s.Serialize(mDouble);
-                s.EndField("real", true);
-            }
-            s.SerializeBoolField("b", mBool);
-            s.SerializeInt("big", mBig);
-            if (s.BeginField("uint", "n", true, TypeUInt, &mNegative))
-            {
-                s.Serialize(mNegative);
-                s.EndField("uint", true);
+            case Kind::Int:
+                s.SerializeInt("i", mInt);
+                break;
+            case Kind::BoundedInt:
+                s.SerializeInt("i", mInt, 0, 2147483647);
+                break;
+            case Kind::Uint:
+                SerializeSingle(s, "uint", "u", TypeUInt, mUint);
+                break;
+            case Kind::Real:
+                s.SerializeRealField("r", mReal);
+                break;
+            case Kind::BoundedReal:
+                s.SerializeRealField("r", mReal, 0.0, 2147483647.0);
+                break;
+            case Kind::Double:
+                SerializeSingle(s, "real", "d", TypeDouble, mDouble);
+                break;
+            case Kind::Attribute:
+                if (s.BeginField("list", "l", false, TypeElement, &mUint))
+                {
+                    s.SerializeNamed("size", mUint);
+                    s.EndField("list", false);
+                }
+                break;
             }
         }
-    } values;
-    EXPECT_TRUE(LoadRecord("<Record><int>abc</int><uint>x1</uint><real>--2</real><real>e5</real><bool>1</bool>"
-                           "<int>99999999999</int><uint>-1</uint>\n</Record>",
-                           values));
-    EXPECT_EQ(values.mInt, 11);
-    EXPECT_EQ(values.mUint, 12u);
-    EXPECT_FLOAT_EQ(values.mReal, 13.0f);
-    EXPECT_DOUBLE_EQ(values.mDouble, 14.0);
-    EXPECT_TRUE(values.mBool); // "1" is not a truth value
-    EXPECT_EQ(values.mBig, 15);
-    EXPECT_EQ(values.mNegative, 16u);
-}
-
-TEST(XMLLoader, NumbersReadTheirLeadingPart)
-{
+        double Value() const
+        {
+            switch (mKind)
+            {
+            case Kind::Int:
+            case Kind::BoundedInt:
+                return mInt;
+            case Kind::Uint:
+            case Kind::Attribute:
+                return mUint;
+            case Kind::Real:
+            case Kind::BoundedReal:
+                return mReal;
+            case Kind::Double:
+                return mDouble;
+            }
+            return 0.0;
+        }
+    };
+    struct Case
+    {
+        Kind mKind;
+        const char* mElement;
+        double mValue;
+        // The error after "record.xml line 3: ", or null when the value is taken.
+        const char* mError;
+    };
+    const Case cases[] = {
+        {Kind::Int, "<int name=\"i\">nan</int>", 11, "i \"nan\" refused (not a whole decimal number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\">0x7fffffff</int>", 11,
+         "i \"0x7fffffff\" refused (not a whole decimal number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\"> 12 junk</int>", 11,
+         "i \"12 junk\" refused (not a whole decimal number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\">-7 apples</int>", 11,
+         "i \"-7 apples\" refused (not a whole decimal number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\">2.5</int>", 11, "i \"2.5\" refused (not a whole decimal number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\"></int>", 11, "i \"\" refused (not a number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\"/>", 11, "i \"\" refused (not a number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\"> </int>", 11, "i \"\" refused (not a number); it keeps 11"},
+        {Kind::Int, "<int name=\"i\">-2147483649</int>", 11,
+         "i \"-2147483649\" refused (out of range for an int: -2147483648 to 2147483647); it keeps 11"},
+        {Kind::Int, "<int name=\"i\">99999999999999999999999</int>", 11,
+         "i \"99999999999999999999999\" refused (out of range for an int: -2147483648 to 2147483647); it keeps 11"},
+        {Kind::Int, "<int name=\"i\">+42</int>", 42, nullptr},
+        {Kind::Int, "<int name=\"i\">-2147483648 </int>", -2147483648.0, nullptr},
+        {Kind::Int, "<int name=\"i\">-0</int>", 0, nullptr},
+        {Kind::Uint, "<uint name=\"u\">-1</uint>", 12,
+         "u \"-1\" refused (out of range for a uint: 0 to 4294967295); it keeps 12"},
+        {Kind::Uint, "<uint name=\"u\">4294967295</uint>", 4294967295.0, nullptr},
+        {Kind::Real, "<real name=\"r\">inf</real>", 13, "r \"inf\" refused (not a finite decimal number); it keeps 13"},
+        {Kind::Real, "<real name=\"r\">-nan</real>", 13,
+         "r \"-nan\" refused (not a finite decimal number); it keeps 13"},
+        {Kind::Real, "<real name=\"r\">0x1p3</real>", 13,
+         "r \"0x1p3\" refused (not a finite decimal number); it keeps 13"},
+        {Kind::Real, "<real name=\"r\">--2</real>", 13, "r \"--2\" refused (not a finite decimal number); it keeps 13"},
+        {Kind::Real, "<real name=\"r\">e5</real>", 13, "r \"e5\" refused (not a finite decimal number); it keeps 13"},
+        {Kind::Real, "<real name=\"r\">1e</real>", 13, "r \"1e\" refused (not a finite decimal number); it keeps 13"},
+        {Kind::Real, "<real name=\"r\">1e39</real>", 13, "r \"1e39\" refused (out of range for a real); it keeps 13"},
+        {Kind::Real, "<real name=\"r\">1.5e3</real>", 1500, nullptr},
+        {Kind::Real, "<real name=\"r\">-2.5E-1</real>", -0.25, nullptr},
+        {Kind::Real, "<real name=\"r\">.5</real>", 0.5, nullptr},
+        {Kind::Real, "<real name=\"r\">5.</real>", 5, nullptr},
+        {Kind::Real, "<real name=\"r\">1e-60</real>", 0, nullptr},
+        {Kind::Double, "<real name=\"d\">1e309</real>", 14,
+         "d \"1e309\" refused (out of range for a real); it keeps 14"},
+        {Kind::Double, "<real name=\"d\">1e300</real>", 1e300, nullptr},
+        {Kind::BoundedInt, "<int name=\"i\">-1</int>", 11,
+         "i \"-1\" refused (out of range: 0 to 2147483647); it keeps 11"},
+        {Kind::BoundedInt, "<int name=\"i\">2147483647</int>", 2147483647, nullptr},
+        {Kind::BoundedReal, "<real name=\"r\">-2147483649</real>", 13,
+         "r \"-2147483649\" refused (out of range: 0 to 2147483647); it keeps 13"},
+        {Kind::BoundedReal, "<real name=\"r\">3e9</real>", 13,
+         "r \"3e9\" refused (out of range: 0 to 2147483647); it keeps 13"},
+        {Kind::BoundedReal, "<real name=\"r\">7.5</real>", 7.5, nullptr},
+        {Kind::Attribute, "<list name=\"l\" size=\"abc\">\n</list>", 12,
+         "l attribute size \"abc\" refused (not a whole decimal number); it keeps 12"},
+        {Kind::Attribute, "<list name=\"l\" size=\" 9 \">\n</list>", 9, nullptr},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mElement);
+        One one;
+        one.mKind = c.mKind;
+        const LogCapture log;
+        EXPECT_TRUE(LoadRecord(std::string("<Record>\n") + c.mElement + "\n</Record>", one));
+        EXPECT_EQ(one.Value(), c.mValue);
+        if (c.mError)
+            EXPECT_EQ(log.Errors(), std::vector<std::string>{std::string("record.xml line 3: ") + c.mError});
+        else
+            EXPECT_EQ(log.Errors(), std::vector<std::string>());
+    }
+    // The field after a refused one reads as usual; a bool is no number and stays as it was.
     Pair pair;
-    EXPECT_TRUE(LoadRecord("<Record><int>+42</int><int>-7 apples</int>\n</Record>", pair));
-    EXPECT_EQ(pair.mA, 42);
-    EXPECT_EQ(pair.mB, -7);
+    EXPECT_TRUE(LoadRecord("<Record><int>abc</int><int>5</int>\n</Record>", pair));
+    EXPECT_EQ(pair.mA, -1);
+    EXPECT_EQ(pair.mB, 5);
 }
 
 TEST(XMLLoader, NamedTextTakesOneWordAndMissingAttributesKeepValues)

@@ -1,15 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <set>
 #include <string>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/factory/FileComposition.h"
+#include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/XMLSaver.h"
+#include "game/invaders/Kestrane.h"
 #include "game/logic/DataController.h"
 #include "game/logic/PhraseBank.h"
 #include "tests/game/GameSim.h"
+#include "tests/input/LogProbe.h"
 
 namespace {
 const std::string kTestData = std::string(LOOM_TEST_DATA) + "/game/";
@@ -70,30 +76,122 @@ TEST(GameData, DataFilesSaveBackByteForByte)
     EXPECT_EQ(SavedText(bank, dir), TempDir::Read(data + "PhraseBank.xml"));
 }
 
-TEST(GameData, EmptyElementsCarryTheEntryBeforeAndRepeatedKeysKeepTheFirst)
+// Each entry starts from the defaults: an empty element never takes another entry's value, and an
+// empty number is named. A repeated key keeps the first entry.
+TEST(GameData, EachEntryStartsFromTheDefaultsAndRepeatedKeysKeepTheFirst)
 {
     DataController controller;
+    const LogProbe log;
     controller.LoadGameData(kTestData + "CarryOver.xml");
     ASSERT_EQ(controller.mTrapInfo.size(), 3u);
     const TrapInfo& zap = controller.mTrapInfo.at("zap");
     const TrapInfo& bolt = controller.mTrapInfo.at("bolt");
     const TrapInfo& net = controller.mTrapInfo.at("net");
     EXPECT_EQ(zap.trapKey, 'Z');
-    EXPECT_EQ(zap.creditCost, 5) << "the first entry starts from the defaults";
+    EXPECT_EQ(zap.creditCost, 5);
     EXPECT_FALSE(zap.MustOrient);
     EXPECT_FLOAT_EQ(zap.MaxDuration, -1.0f);
     EXPECT_EQ(zap.trapDescription, "First");
-    EXPECT_EQ(bolt.widthTileSize, 3);
-    EXPECT_EQ(bolt.MaxUses, 4);
+    EXPECT_EQ(bolt.widthTileSize, 2);
+    EXPECT_EQ(bolt.MaxUses, -1);
     EXPECT_EQ(bolt.creditCost, 12);
-    EXPECT_EQ(net.trapKey, 'B');
-    EXPECT_EQ(net.trapModelFile, "Models\\Bolt.lmf");
-    EXPECT_TRUE(net.MustOrient);
-    EXPECT_EQ(net.creditCost, 12);
-    EXPECT_EQ(net.depthTileSize, 1);
-    EXPECT_FLOAT_EQ(net.MaxDuration, 2.5f);
-    EXPECT_EQ(net.trapDescription, "Second");
+    EXPECT_EQ(bolt.trapModelFile, "Models\\Bolt.lmf");
+    const TrapInfo defaults;
+    EXPECT_EQ(net.trapKey, defaults.trapKey);
+    EXPECT_EQ(net.trapModelFile, "");
+    EXPECT_EQ(net.MustOrient, defaults.MustOrient);
+    EXPECT_EQ(net.creditCost, 5);
+    EXPECT_EQ(net.depthTileSize, 2);
+    EXPECT_FLOAT_EQ(net.MaxDuration, -1.0f);
+    EXPECT_EQ(net.trapDescription, defaults.trapDescription);
     EXPECT_TRUE(zap.enabled && bolt.enabled && net.enabled);
+    // zap: creditCost, MaxDuration; bolt: widthTileSize, MaxUses; net: all five numbers.
+    EXPECT_EQ(log.Count("\" refused (not a number); it keeps "), 9);
+}
+
+// A price or worth in a data file that is no whole (price) or finite (worth) decimal number from 0
+// to 2147483647 is refused with one error naming the file, the line, the field and the text as
+// written; the entry keeps its own default, never another entry's value, and the others read as usual.
+TEST(GameData, BadPricesAndWorthsAreRefusedByTheirTextAndKeepTheirOwnDefault)
+{
+    const std::string real = TempDir::Read(GameDataFolder() + "/Config/LogicData.xml");
+    // The light bulb comes after the laser turret (45) in the file; its price line.
+    const std::string bulbPrice = "<int name=\"creditCost\">20</int>";
+    const size_t bulb = real.find(bulbPrice, real.find("<string>lightbulb</string>"));
+    ASSERT_NE(bulb, std::string::npos);
+    const size_t bulbLine = 1 + size_t(std::count(real.begin(), real.begin() + std::ptrdiff_t(bulb), '\n'));
+    struct Case
+    {
+        const char* mText;
+        const char* mWhy;
+    };
+    const Case prices[] = {
+        {"nan", "not a whole decimal number"},
+        {"0x7fffffff", "not a whole decimal number"},
+        {" 12 junk", "not a whole decimal number"},
+        {"", "not a number"},
+        {"-1", "out of range: 0 to 2147483647"},
+        {"-2147483649", "out of range for an int: -2147483648 to 2147483647"},
+        {"3000000000", "out of range for an int: -2147483648 to 2147483647"},
+    };
+    // The engine writes file names with its own separator.
+    auto named = [](std::string path) {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    };
+    for (const Case& c : prices)
+    {
+        SCOPED_TRACE(c.mText);
+        TempDir dir;
+        std::string text = real;
+        text.replace(bulb, bulbPrice.size(), std::string("<int name=\"creditCost\">") + c.mText + "</int>");
+        dir.Write("LogicData.xml", text);
+        DataController controller;
+        const LogProbe log;
+        controller.LoadGameData(dir.Path("LogicData.xml"));
+        EXPECT_EQ(controller.GetTrapInfo("lightbulb").creditCost, 5);
+        EXPECT_EQ(controller.GetTrapInfo("laserturret").creditCost, 45);
+        EXPECT_EQ(controller.GetTrapInfo("mist").creditCost, 25);
+        std::string written = c.mText;
+        written.erase(0, written.find_first_not_of(' '));
+        EXPECT_EQ(log.Errors(),
+                  std::vector<std::string>{named(dir.Path("LogicData.xml")) + " line " + std::to_string(bulbLine) +
+                                           ": creditCost \"" + written + "\" refused (" + c.mWhy + "); it keeps 5"});
+    }
+
+    // The worth of the real plain invader, read over one that holds 5.
+    GameSim sim;
+    const std::string plain = TempDir::Read(sim.Path("Data/Invaders/Plain.xml"));
+    const std::string worthLine = "<real name=\"CreditWorth\">4</real>";
+    const size_t worth = plain.find(worthLine);
+    ASSERT_NE(worth, std::string::npos);
+    const size_t line = 1 + size_t(std::count(plain.begin(), plain.begin() + std::ptrdiff_t(worth), '\n'));
+    const Case worths[] = {
+        {"inf", "not a finite decimal number"},
+        {"nan", "not a finite decimal number"},
+        {"-2147483649", "out of range: 0 to 2147483647"},
+        {"3e9", "out of range: 0 to 2147483647"},
+        {"1e39", "out of range for a real"},
+    };
+    for (const Case& c : worths)
+    {
+        SCOPED_TRACE(c.mText);
+        std::string text = plain;
+        text.replace(worth, worthLine.size(), std::string("<real name=\"CreditWorth\">") + c.mText + "</real>");
+        std::ofstream(sim.Path("Worth.xml")) << text;
+        Cog* invader = sim.Cogs().Allocate("grunt");
+        ASSERT_NE(invader, nullptr);
+        Kestrane& k = *invader->Get<Kestrane>();
+        k.mCreditWorth = 5.0f;
+        const LogProbe log;
+        EXPECT_TRUE(LoadArchetypeXml(*invader, sim.Path("Worth.xml")));
+        EXPECT_EQ(k.mName, "plain");
+        EXPECT_FLOAT_EQ(k.mCreditWorth, 5.0f);
+        EXPECT_EQ(log.Errors(),
+                  std::vector<std::string>{named(sim.Path("Worth.xml")) + " line " + std::to_string(line) +
+                                           ": CreditWorth \"" + c.mText + "\" refused (" + c.mWhy + "); it keeps 5"});
+        invader->Destroy();
+    }
 }
 
 TEST(GameData, PhraseListsStartFromDefaultRecords)
@@ -171,6 +269,56 @@ TEST(DataController, RecordKillCountsByKind)
         EXPECT_EQ(data.GetPoints(), c.credited ? 114 : 100) << c.kind;
         EXPECT_EQ(s.pointsEarned, c.credited ? 14 : 0) << c.kind;
         EXPECT_EQ(s.killsByInvader.count("grunt") ? s.killsByInvader.at("grunt") : 0, c.credited ? 2 : 0) << c.kind;
+    }
+}
+
+// Points never wrap or change sign through a script: a number the command's parameter cannot
+// hold is refused with a script error naming the command and the argument, and the points and
+// their statistics stay as they were.
+TEST(DataController, ScriptNumbersThePointsCannotHoldAreRefusedAndThePointsStay)
+{
+    GameSim sim;
+    struct Case
+    {
+        const char* mCall;
+        const char* mCommand;
+        const char* mGiven;
+        int32_t mPoints;
+    };
+    const Case cases[] = {
+        {"G.SetPoints(3e9)", "SetPoints", "3000000000", 77},
+        {"G.EarnPoints(3e9)", "EarnPoints", "3000000000", 77},
+        {"G.EarnPoints(1/0)", "EarnPoints", "inf", 77},
+        {"G.SetPoints(0/0)", "SetPoints", "nan", 77},
+        {"G.EarnPoints(-2147483649)", "EarnPoints", "-2147483649", 77},
+        {"G.SetPoints(12.5)", "SetPoints", "12.5", 77},
+        // What fits goes through; earned points stop at their limit.
+        {"G.SetPoints(-2147483648)", nullptr, nullptr, -2147483648},
+        {"G.SetPoints(2147483647) G.EarnPoints(2147483647)", nullptr, nullptr, 2147483647},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mCall);
+        sim.Data().SetPoints(77);
+        sim.Data().mStats.pointsEarned = 3;
+        std::ofstream(sim.Path("Scripts/Points.lua")) << c.mCall << "\n";
+        const LogProbe log;
+        ScriptManager::Instance().RunScript("Scripts/Points.lua");
+        EXPECT_EQ(sim.Data().GetPoints(), c.mPoints);
+        const std::vector<std::string> errors = log.Errors();
+        if (!c.mCommand)
+        {
+            EXPECT_TRUE(errors.empty()) << errors.front();
+            continue;
+        }
+        EXPECT_EQ(sim.Data().mStats.pointsEarned, 3);
+        ASSERT_EQ(errors.size(), 1u);
+        const std::string expected = std::string("Points.lua:1: bad argument #1 to '") + c.mCommand +
+            "' (its int parameter takes a whole number from -2147483648 to 2147483647, not ";
+        EXPECT_NE(errors[0].find(expected), std::string::npos) << errors[0];
+        // NaN prints as nan or -nan.
+        EXPECT_EQ(errors[0].substr(errors[0].size() - std::string(c.mGiven).size() - 1), std::string(c.mGiven) + ")")
+            << errors[0];
     }
 }
 
