@@ -925,6 +925,9 @@ int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t*
         const char* text = type == LUA_TSTRING || type == LUA_TNUMBER ? lua_tolstring(L, position, &length) : nullptr;
         if (!text)
             length = 0;
+        // The engine takes the text up to its first NUL: "..\0/x" would arrive as "..".
+        if (length && std::memchr(text, 0, length))
+            return kFetchNulError;
         if (length > ParamBlock::kStringSlot - 1)
             length = ParamBlock::kStringSlot - 1;
         if (length)

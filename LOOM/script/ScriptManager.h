@@ -110,10 +110,11 @@ public:
 
     // Reads script argument position into slot by type code; returns the bytes written, or
     // kFetchTypeError when a value type was expected and something else was given, or
-    // kFetchRangeError for a number its parameter cannot hold (the caller raises the script error
-    // once its own objects are gone).
+    // kFetchRangeError for a number its parameter cannot hold, or kFetchNulError for a string
+    // holding a NUL byte (the caller raises the script error once its own objects are gone).
     static constexpr int kFetchTypeError = -1;
     static constexpr int kFetchRangeError = -2;
+    static constexpr int kFetchNulError = -3;
     static int FetchValue(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room);
     // Pushes one parameter; returns the bytes consumed, 0 for a code with no script form.
     static size_t PushValue(lua_State* L, uint8_t code, const uint8_t* slot, size_t room);

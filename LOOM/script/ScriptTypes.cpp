@@ -379,6 +379,10 @@ int RaiseAfterBody(lua_State* L)
     if (failure.mPosition == 0)
         return results;
     const char* range = ScriptManager::NumberRange(failure.mCode);
+    // A string parameter fails only for a NUL byte inside it.
+    if (failure.mCode == TypeString)
+        return luaL_error(L, "bad argument #%d to '%s' (a string holding a NUL byte)", failure.mPosition,
+                          failure.mCommand);
     if (!range)
         return luaL_typerror(L, failure.mPosition, failure.mExpected);
     // Named by the command itself: a call through a local or pcall has no name of its own.

@@ -123,7 +123,8 @@ TEST_F(ScriptEngineTableTest, Arguments_MissingAndExtraReadAsDefaults)
 }
 
 // A number reaches its parameter as it is, or the call is refused with an error naming the
-// command, the argument and what it takes: nothing is wrapped, rounded off or made infinite.
+// command, the argument and what it takes: nothing is wrapped, rounded off or made infinite. A
+// string holding a NUL byte is refused the same way: nothing is cut short at it.
 TEST_F(ScriptEngineTableTest, Arguments_NumbersTheParameterCannotHoldAreRefusedByName)
 {
     ExpectNumbers({
@@ -152,6 +153,9 @@ TEST_F(ScriptEngineTableTest, Arguments_NumbersTheParameterCannotHoldAreRefusedB
         {"local add = G.TestAdd add(0, 0/0)", std::string("bad argument #2 to 'TestAdd' (its ") + kInt},
         {"G.TestHalf(-1/0)", "bad argument #1 to 'TestHalf' (its double parameter takes a finite number, not -inf)"},
         {"G.TestScale(Vector3(), 1e39)", std::string("bad argument #2 to 'TestScale' (its ") + kFloat + "1e+39)"},
+        // The engine would take the text only up to the NUL: "..\0/x" would arrive as "..".
+        {"G.TestEcho('..\\0/x')", "bad argument #1 to 'TestEcho' (a string holding a NUL byte)"},
+        {"G.TestTake4(1, 2, 'a\\0', true)", "bad argument #3 to 'TestTake4' (a string holding a NUL byte)"},
     };
     for (const Case& c : cases)
     {
