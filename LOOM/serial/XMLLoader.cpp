@@ -278,20 +278,20 @@ void XMLLoader::ReadNumber(T& value)
     if (!mValid || mReader->IsEmpty())
         return;
     std::string_view raw;
-    const size_t line = mReader->TokenLine();
+    // The line is counted only for a refusal: counting it for every number made a load quadratic.
     if (!mReader->ReadText(raw))
     {
         if (mReader->AtEnd())
             Truncated();
         else
-            RefuseNumber(line, Field(), "", "not a number", NumberText(value));
+            RefuseNumber(mReader->TokenLine(), Field(), "", "not a number", NumberText(value));
         return;
     }
     if (const char* why = ParseNumber(raw, value, mLeast, mMost))
     {
         const std::string reason =
             why == kOutsideBounds ? "out of range: " + NumberText(mLeast) + " to " + NumberText(mMost) : why;
-        RefuseNumber(line, Field(), raw, reason, NumberText(value));
+        RefuseNumber(mReader->TokenLine(), Field(), raw, reason, NumberText(value));
     }
 }
 

@@ -57,6 +57,8 @@ bool XMLReader::Open(const std::string& fileName)
 bool XMLReader::OpenText(std::string text, const std::string& name)
 {
     mText = std::move(text);
+    mCountedTo = 0;
+    mCountedLines = 0;
     mFileName = name;
     mOpen = true;
     mFailed = false;
@@ -282,7 +284,15 @@ bool XMLReader::PeekStartAttribute(std::string_view element, std::string_view at
 size_t XMLReader::TokenLine() const
 {
     const size_t end = std::min(mTokenStart, mText.size());
-    return 1 + size_t(std::count(mText.begin(), mText.begin() + std::ptrdiff_t(end), '\n'));
+    if (end < mCountedTo)
+    {
+        mCountedTo = 0;
+        mCountedLines = 0;
+    }
+    mCountedLines +=
+        size_t(std::count(mText.begin() + std::ptrdiff_t(mCountedTo), mText.begin() + std::ptrdiff_t(end), '\n'));
+    mCountedTo = end;
+    return 1 + mCountedLines;
 }
 
 bool XMLReader::ReadText(std::string_view& raw)

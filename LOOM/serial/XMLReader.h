@@ -80,6 +80,10 @@ private:
     std::string mText;
     size_t mPos = 0;
     size_t mTokenStart = 0;
+    // Lines counted so far: tokens mostly move forward, so a file of many refusals is not read
+    // from its start for each one.
+    mutable size_t mCountedTo = 0;
+    mutable size_t mCountedLines = 0;
     std::string mFileName;
     bool mOpen = false;
     bool mFailed = false;
