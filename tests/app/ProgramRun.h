@@ -56,20 +56,26 @@ public:
     }
     void Kill()
     {
-        if (mPid <= 0)
+        if (mPid <= 0 || mEnded)
             return;
-        // The group may outlive its leader: a shell's children stay behind it.
         kill(-mPid, SIGKILL);
         Reap(0);
     }
 
 private:
+    // Once reaped, the leader's number is free for any new process, or group, on the machine: what
+    // is left of the group is killed before, while the unreaped leader still holds the number.
     void Reap(int options)
     {
         if (mPid <= 0 || mEnded)
             return;
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(mPid), &info, WEXITED | WNOWAIT | options) != 0 || info.si_pid != mPid)
+            return;
+        // The group may outlive its leader: a shell's children stay behind it.
+        kill(-mPid, SIGKILL);
         int status = 0;
-        if (waitpid(mPid, &status, options) == mPid)
+        if (waitpid(mPid, &status, 0) == mPid)
         {
             mEnded = true;
             mStatus = status;

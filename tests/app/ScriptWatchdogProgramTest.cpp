@@ -92,7 +92,12 @@ public:
         return mEnded;
     }
     int Status() const { return mStatus; }
-    void Signal(int signal) const { kill(mPid, signal); }
+    // Never to a reaped program: its number may be another process's by now.
+    void Signal(int signal) const
+    {
+        if (mPid > 0 && !mEnded)
+            kill(mPid, signal);
+    }
     std::string Log() const { return TempDir::Read(mFolder + "/Log.xml"); }
     std::string Errors() const { return TempDir::Read(mFolder + "/stderr.txt"); }
     bool Logged(const std::string& message) const
