@@ -9,24 +9,13 @@ unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The step a repetition mark after one byte's set makes of it; One when the next byte is none.
+// The step a repetition mark after one byte's set makes of it; One when there is none.
 PatternOp RepeatAfter(std::string_view text, size_t at)
 {
-    if (at >= text.size())
-        return PatternOp::One;
-    switch (text[at])
-    {
-    case '*':
-        return PatternOp::Most;
-    case '+':
-        return PatternOp::MostOne;
-    case '-':
-        return PatternOp::Fewest;
-    case '?':
-        return PatternOp::Maybe;
-    default:
-        return PatternOp::One;
-    }
+    constexpr std::string_view kMarks = "*+-?";
+    constexpr PatternOp kMarked[] = {PatternOp::Most, PatternOp::MostOne, PatternOp::Fewest, PatternOp::Maybe};
+    const size_t mark = at < text.size() ? kMarks.find(text[at]) : std::string_view::npos;
+    return mark == std::string_view::npos ? PatternOp::One : kMarked[mark];
 }
 
 } // namespace
@@ -76,28 +65,28 @@ void CharacterClasses::ReadLocale()
         {'z', [](unsigned char c) { return c == 0; }},
     };
     static_assert(std::size(kKinds) * 2 == std::tuple_size_v<decltype(mSets)>);
-    mSlot.fill(-1);
-    int8_t slot = 0;
+    mSlot.fill(kNoClass);
+    size_t slot = 0;
     for (const Kind& kind : kKinds)
     {
-        ByteSet& lower = mSets[size_t(slot)];
+        ByteSet& lower = mSets[slot];
         lower = ByteSet();
         for (unsigned c = 0; c <= UCHAR_MAX; ++c)
             if (kind.holds(static_cast<unsigned char>(c)))
                 lower.Add(static_cast<unsigned char>(c));
-        ByteSet& upper = mSets[size_t(slot) + 1];
+        ByteSet& upper = mSets[slot + 1];
         upper = lower;
         upper.Invert();
-        mSlot[Byte(kind.letter)] = slot;
-        mSlot[Byte(kind.letter) - 'a' + 'A'] = int8_t(slot + 1);
-        slot = int8_t(slot + 2);
+        mSlot[Byte(kind.letter)] = uint8_t(slot);
+        mSlot[Byte(kind.letter) - 'a' + 'A'] = uint8_t(slot + 1);
+        slot += 2;
     }
 }
 
 const ByteSet* CharacterClasses::Named(unsigned char letter) const
 {
-    const int8_t slot = mSlot[letter];
-    return slot < 0 ? nullptr : &mSets[size_t(slot)];
+    const uint8_t slot = mSlot[letter];
+    return slot == kNoClass ? nullptr : &mSets[slot];
 }
 
 const char* PatternProblemText(PatternProblem problem)
@@ -154,7 +143,7 @@ void CompiledPattern::AddLiteral(char c)
     mLiterals.push_back(c);
 }
 
-size_t CompiledPattern::ReadSet(std::string_view text, size_t open, const CharacterClasses& classes, uint32_t& set)
+size_t CompiledPattern::BracketSet(std::string_view text, size_t open, const CharacterClasses& classes, uint32_t& set)
 {
     const size_t n = text.size();
     size_t first = open + 1;
@@ -263,7 +252,7 @@ PatternProblem CompiledPattern::Compile(std::string_view text, const CharacterCl
                 broken = PatternProblem::MissingFrontierSet;
                 continue;
             }
-            const size_t after = ReadSet(text, at + 2, classes, step.arg);
+            const size_t after = BracketSet(text, at + 2, classes, step.arg);
             if (after == 0)
             {
                 broken = PatternProblem::MissingBracket;
@@ -290,7 +279,7 @@ PatternProblem CompiledPattern::Compile(std::string_view text, const CharacterCl
             }
             else if (c == '[')
             {
-                end = ReadSet(text, at, classes, step.arg);
+                end = BracketSet(text, at, classes, step.arg);
                 if (end == 0)
                 {
                     broken = PatternProblem::MissingBracket;

@@ -35,7 +35,8 @@ public:
 
 private:
     std::array<ByteSet, 20> mSets;
-    std::array<int8_t, 256> mSlot{};
+    static constexpr uint8_t kNoClass = 0xff;
+    std::array<uint8_t, 256> mSlot{};
 };
 
 // Why a pattern cannot be used. The texts (PatternProblemText) are what scripts see.
@@ -136,7 +137,7 @@ private:
     void AddLiteral(char c);
     // The set whose '[' is at open, as a new set; returns the index past its ']', 0 when the
     // pattern ends before one.
-    size_t ReadSet(std::string_view text, size_t open, const CharacterClasses& classes, uint32_t& set);
+    size_t BracketSet(std::string_view text, size_t open, const CharacterClasses& classes, uint32_t& set);
     void FindLead();
 
     std::vector<PatternStep> mSteps;

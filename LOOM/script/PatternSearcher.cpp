@@ -65,6 +65,28 @@ bool PatternSearcher::Holds(size_t at, const char* bytes, size_t length)
     return true;
 }
 
+size_t PatternSearcher::BalancedEnd(size_t at, unsigned char open, unsigned char close)
+{
+    // The closing byte is tested first (past the opening one), so with the same byte for both
+    // the run ends at its next one.
+    size_t depth = 0;
+    for (size_t i = at; i < mLength; ++i)
+    {
+        mMeter->Add(1);
+        const unsigned char c = mSubject[i];
+        if (i > at && c == close)
+        {
+            if (--depth == 0)
+                return i + 1;
+        }
+        else if (c == open)
+        {
+            ++depth;
+        }
+    }
+    return kNowhere;
+}
+
 bool PatternSearcher::Backtrack(uint32_t& step, size_t& level, size_t& at)
 {
     auto& captures = mMatch->captures;
@@ -204,28 +226,10 @@ PatternSearcher::Attempt PatternSearcher::TryAt(size_t start)
         }
         case PatternOp::Balanced:
         {
-            ok = false;
-            if (at >= mLength || mSubject[at] != step.first)
-                break;
-            // The closing byte is looked for first: with the same byte for both, it closes.
-            size_t depth = 1;
-            for (size_t i = at + 1; i < mLength; ++i)
-            {
-                mMeter->Add(1);
-                if (mSubject[i] == step.second)
-                {
-                    if (--depth == 0)
-                    {
-                        at = i + 1;
-                        ok = true;
-                        break;
-                    }
-                }
-                else if (mSubject[i] == step.first)
-                {
-                    ++depth;
-                }
-            }
+            const size_t end =
+                at < mLength && mSubject[at] == step.first ? BalancedEnd(at, step.first, step.second) : kNowhere;
+            ok = end != kNowhere;
+            at = ok ? end : at;
             break;
         }
         case PatternOp::Frontier:

@@ -78,6 +78,9 @@ private:
     bool Choose(uint32_t step, size_t level, size_t at, size_t count);
     bool Backtrack(uint32_t& step, size_t& level, size_t& at);
     bool Holds(size_t at, const char* bytes, size_t length);
+    // Past the byte that closes the run opening at at (a byte open), or kNowhere.
+    size_t BalancedEnd(size_t at, unsigned char open, unsigned char close);
+    static constexpr size_t kNowhere = SIZE_MAX;
     Attempt Stop(PatternProblem problem)
     {
         mProblem = problem;

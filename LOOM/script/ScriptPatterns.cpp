@@ -107,7 +107,7 @@ int PushCaptures(lua_State* L, std::string_view subject, const PatternMatch& mat
     return PushFirstValues(L, subject, match, match.captureCount);
 }
 
-int PushValues(lua_State* L, std::string_view subject, const PatternMatch& match)
+int PushMatchValues(lua_State* L, std::string_view subject, const PatternMatch& match)
 {
     return PushFirstValues(L, subject, match, match.ValueCount());
 }
@@ -160,7 +160,7 @@ int FindPlain(lua_State* L, const SearchArguments& args)
     return 2;
 }
 
-int StringFind(lua_State* L)
+int FindFunction(lua_State* L)
 {
     const SearchArguments args = ReadSearchArguments(L);
     if (lua_toboolean(L, 4) || IsPlain(args.pattern))
@@ -180,7 +180,7 @@ int StringFind(lua_State* L)
     return 2 + PushCaptures(L, args.subject, job.match);
 }
 
-int StringMatch(lua_State* L)
+int MatchFunction(lua_State* L)
 {
     const SearchArguments args = ReadSearchArguments(L);
     WorkMeter meter = Watched(L);
@@ -193,13 +193,13 @@ int StringMatch(lua_State* L)
         lua_pushnil(L);
         return 1;
     }
-    return PushValues(L, args.subject, job.match);
+    return PushMatchValues(L, args.subject, job.match);
 }
 
 // ---- gmatch ---------------------------------------------------------------------------------
 
 // Upvalues: the job, the subject.
-int GmatchNext(lua_State* L)
+int GmatchIterate(lua_State* L)
 {
     auto& job = *static_cast<PatternJob*>(lua_touserdata(L, lua_upvalueindex(1)));
     size_t length = 0;
@@ -213,10 +213,10 @@ int GmatchNext(lua_State* L)
     const PatternMatch& match = job.match;
     // Past an empty match the next search starts a byte on, or it would find the same again.
     job.next = match.end > match.begin ? match.end : match.end + 1;
-    return PushValues(L, subject, match);
+    return PushMatchValues(L, subject, match);
 }
 
-int StringGmatch(lua_State* L)
+int GmatchFunction(lua_State* L)
 {
     luaL_checkstring(L, 1);
     const char* pattern = luaL_checkstring(L, 2);
@@ -226,7 +226,7 @@ int StringGmatch(lua_State* L)
     Compile(L, job, pattern, false, meter);
     meter.Flush();
     lua_pushvalue(L, 1);
-    lua_pushcclosure(L, &GmatchNext, 2);
+    lua_pushcclosure(L, &GmatchIterate, 2);
     return 1;
 }
 
@@ -326,20 +326,20 @@ struct Replacer
     {
         PushCapture(L, subject, match.Value(0));
         lua_gettable(L, kReplacementArg);
-        AddLooked();
+        AddGiven();
     }
 
     void operator()(ByFunction /*by*/) const
     {
         lua_pushvalue(L, kReplacementArg);
-        const int values = PushValues(L, subject, match);
+        const int values = PushMatchValues(L, subject, match);
         lua_call(L, values, 1);
-        AddLooked();
+        AddGiven();
     }
 
     // A string or a number from the table or the function replaces the match; nil and false
     // leave it as it was; anything else is refused.
-    void AddLooked() const
+    void AddGiven() const
     {
         switch (lua_type(L, -1))
         {
@@ -367,7 +367,7 @@ struct Replacer
     }
 };
 
-int StringGsub(lua_State* L)
+int GsubFunction(lua_State* L)
 {
     size_t length = 0;
     const char* data = luaL_checklstring(L, 1, &length);
@@ -437,14 +437,14 @@ void ScriptPatterns::Install(lua_State* L)
         lua_setfield(L, -2, "__gc");
     }
     lua_pop(L, 1);
-    SetFunction(L, table, "find", &StringFind);
-    SetFunction(L, table, "match", &StringMatch);
-    SetFunction(L, table, "gmatch", &StringGmatch);
+    SetFunction(L, table, "find", &FindFunction);
+    SetFunction(L, table, "match", &MatchFunction);
+    SetFunction(L, table, "gmatch", &GmatchFunction);
     // The old name, where the library still has it.
     lua_getfield(L, table, "gfind");
     const bool hasOldName = lua_isfunction(L, -1);
     lua_pop(L, 1);
     if (hasOldName)
-        SetFunction(L, table, "gfind", &StringGmatch);
-    SetFunction(L, table, "gsub", &StringGsub);
+        SetFunction(L, table, "gfind", &GmatchFunction);
+    SetFunction(L, table, "gsub", &GsubFunction);
 }
