@@ -1,5 +1,6 @@
 #include "LOOM/script/CompiledPattern.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 
@@ -202,6 +203,9 @@ PatternProblem CompiledPattern::Compile(std::string_view text, const CharacterCl
     mSteps.clear();
     mSets.clear();
     mLiterals.clear();
+    // Room for a usual pattern at once, instead of growing step by step.
+    mSteps.reserve(std::min<size_t>(text.size() + 2, 32));
+    mSets.reserve(std::min<size_t>(text.size() + 1, 8));
     mLead = -1;
     mAnchored = leadingAnchor && !text.empty() && text[0] == '^';
     // Offsets into the pattern are 32 bits; no match could hold a pattern that long anyway.
