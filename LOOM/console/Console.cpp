@@ -169,8 +169,13 @@ void Console::OpenLog(const SystemInfo& info)
     WriteXmlCloseTag(out, "Configuration");
     WriteXmlCloseTag(out, "LogHeader");
     std::string why;
-    if (!AppendToLog(out.str(), why))
-        std::fprintf(stderr, "The log file %s cannot be written (%s)\n", mLogPath.c_str(), why.c_str());
+    if (AppendToLog(out.str(), why))
+        return;
+    // Entries without the head would never make a whole file: the ring alone keeps them.
+    std::fprintf(stderr, "The log file %s cannot be written (%s): no log file is written\n", mLogPath.c_str(),
+                 why.c_str());
+    ::close(mLogFd);
+    mLogFd = -1;
 }
 
 void Console::Log(std::string text, uint32_t category)
