@@ -211,7 +211,11 @@ TEST(ConsoleLog, EntriesPastTwentyFiveDaysCarryTheirTime)
     console.SetLogClock(nullptr);
     const std::string log = TempDir::Read(path);
     for (const auto& [ms, text] : cases)
-        EXPECT_NE(log.find("<Time>" + text + "</Time>\n<Message>at " + text + "</Message>"), std::string::npos) << log;
+    {
+        std::string entry = "<Time>";
+        entry.append(text).append("</Time>\n<Message>at ").append(text).append("</Message>");
+        EXPECT_NE(log.find(entry), std::string::npos) << log;
+    }
 }
 
 namespace {
