@@ -295,8 +295,10 @@ void Console::CloseLog()
     if (mLogFd < 0)
         return;
     const int64_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
+    if (!WriteLostNote(ms))
+        std::fprintf(stderr, "The log file %s is full: %u entries never reached it\n", mLogPath.c_str(), mLostEntries);
     std::string why;
-    if (!WriteLostNote(ms) || !AppendToLog(kLogEnd, why))
+    if (!AppendToLog(kLogEnd, why))
     {
         // Still full: the newest entry makes way for the end tag. Written over bytes the file
         // holds already, it needs no new space.
