@@ -314,6 +314,7 @@ void Console::CloseLog()
     }
     ::close(mLogFd);
     mLogFd = -1;
+    mLostEntries = 0;
 }
 
 void Console::RegisterCommand(std::string name, std::unique_ptr<ConsoleCommand> command, std::string description)
