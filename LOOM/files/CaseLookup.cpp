@@ -20,7 +20,7 @@ DIR* OpenListing(int folder, const std::string& leaf)
 
 std::string ResolveWithin(const std::string& path, bool confined)
 {
-    std::string unixPath = Slashed(path);
+    std::string unixPath = !path.empty() && path[0] == '/' ? SystemPath(path) : Slashed(path);
     if (unixPath.empty())
         return unixPath;
     Found exact;

@@ -21,19 +21,29 @@ std::shared_ptr<const Descriptor> OpenDataFolder()
 }
 } // namespace
 
-// The data folder as a path ending in '/'.
+// The data folder as a path ending in '/', as the system gives it: a backslash in its own path is
+// part of a name.
 std::string DataPrefix()
 {
-    std::string prefix = WithoutDots(Slashed(Absolute(gDataPath.empty() ? std::string(".") : gDataPath)));
+    std::string prefix = WithoutDots(Absolute(gDataPath.empty() ? std::string(".") : gDataPath));
     if (prefix.back() != '/')
         prefix += '/';
     return prefix;
 }
 
+std::string SystemPath(std::string_view path)
+{
+    const std::string absolute = WithoutDots(Absolute(std::string(path)));
+    const std::string prefix = DataPrefix();
+    if (absolute.compare(0, prefix.size(), prefix) == 0)
+        return WithoutDots(prefix + Slashed(std::string_view(absolute).substr(prefix.size())));
+    return WithoutDots(Slashed(absolute));
+}
+
 // The part of a path beneath the data folder, by the folder's name; false when it is not there.
 bool BeneathPrefix(const std::string& path, const std::string& prefix, std::string& relative)
 {
-    const std::string absolute = WithoutDots(Slashed(Absolute(path)));
+    const std::string absolute = SystemPath(path);
     if (absolute.size() + 1 == prefix.size() && prefix.compare(0, absolute.size(), absolute) == 0)
     {
         relative.clear();
@@ -97,17 +107,15 @@ std::string GetDataPath() { return gDataPath; }
 
 std::string DataRelativeName(const std::string& path)
 {
-    auto slashed = [](std::string text) {
-        for (char& c : text)
-            if (c == '\\')
-                c = '/';
-        return text;
-    };
-    std::string folder = slashed(gDataPath);
+    std::string folder = gDataPath;
     if (!folder.empty() && folder.back() != '/')
         folder += '/';
-    const std::string name = slashed(path);
-    if (folder.size() <= 1 || name.size() <= folder.size() || name.compare(0, folder.size(), folder) != 0)
-        return path;
-    return path.substr(folder.size());
+    if (folder.size() > 1 && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0)
+        return path.substr(folder.size());
+    // The same folder named another way ("a/./b", "a//b", relative).
+    const std::string prefix = DataPrefix();
+    const std::string system = SystemPath(path);
+    if (prefix.size() > 1 && system.size() > prefix.size() && system.compare(0, prefix.size(), prefix) == 0)
+        return system.substr(prefix.size());
+    return path;
 }

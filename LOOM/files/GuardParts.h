@@ -68,6 +68,9 @@ std::string Printable(std::string_view text);
 
 // The data folder (DataFolder.cpp).
 std::string DataPrefix();
+// A path as the system takes it: absolute, "." and empty components left out, and a backslash a
+// separator only beneath the data folder, whose own path is taken as the system gives it.
+std::string SystemPath(std::string_view path);
 bool BeneathPrefix(const std::string& path, const std::string& prefix, std::string& relative);
 
 // The folder a path is resolved beneath; an unconfined one resolves as given.

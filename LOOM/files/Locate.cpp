@@ -32,7 +32,7 @@ void Locate(std::string_view path, bool confined, Found& found)
         found.mWhy = "cannot be opened: the data folder " + base.mPrefix + " is not there";
         return;
     }
-    const std::string absolute = Slashed(Absolute(std::string(path)));
+    const std::string absolute = SystemPath(path);
     std::string relative = absolute;
     // Beneath the folder by its name, or not at all.
     if (confined && !BeneathPrefix(absolute, base.mPrefix, relative))

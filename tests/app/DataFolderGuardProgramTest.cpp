@@ -1,19 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
@@ -626,4 +631,54 @@ TEST(DataFolderGuard, StartErrorBoxShowsTheReasonAndEndsOnSigterm)
         log = folders.Log();
         EXPECT_NE(log.find(c.reason), std::string::npos) << log;
     }
+}
+
+// A data folder whose own path holds a backslash (odd\bs/data), beside a look-alike folder at
+// the path that backslash would make (odd/bs/data): the backslash is a separator only inside the
+// data folder, so the program reads its own config.xml, runs its own start script and writes its
+// own log; the look-alike is not touched.
+TEST(DataFolderGuard, ADataFolderUnderABackslashReadsOnlyItsOwnFiles)
+{
+    TempDir dir;
+    const std::string own = dir.Path("odd\\bs/data/");
+    const std::string alike = dir.Path("odd/bs/data/");
+    for (const std::string& relative : {std::string("odd\\bs/data/"), std::string("odd/bs/data/")})
+    {
+        const std::string folder = dir.Path(relative);
+        fs::create_directories(folder);
+        fs::copy(LOOM_TEST_DATA "/e2e", folder, fs::copy_options::recursive);
+        const std::string which = folder == own ? "own" : "look-alike";
+        dir.Write(relative + "Scripts/Start.lua",
+                  "G.Mes('Start script of the " + which +
+                      " folder')\nlocal frames = 0\nfunction GUpdate()\n    frames = frames + 1\n"
+                      "    if frames == 3 then G.exit() end\nend\n");
+        // config.xml names its own log file: the one written tells whose config was read.
+        std::string config = TempDir::Read(folder + "config.xml");
+        const std::string open = "<string name=\"LogFile\">";
+        const size_t start = config.find(open) + open.size();
+        config.replace(start, config.find('<', start) - start, which == "own" ? "OwnLog.xml" : "AlikeLog.xml");
+        dir.Write(relative + "config.xml", config);
+    }
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::recursive_directory_iterator(alike))
+        if (entry.is_regular_file())
+            before[entry.path().string()] = TempDir::Read(entry.path().string());
+    const OutsideWatch watch(alike);
+
+    const std::string command = "cd '" + own + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' > '" +
+        dir.Path("stdout.txt") + "' 2> '" + dir.Path("stderr.txt") + "'";
+    ASSERT_EQ(RunToEnd(command, kProgramLimit), 0) << TempDir::Read(dir.Path("stderr.txt"));
+
+    EXPECT_EQ(watch.Events(), std::vector<std::string>());
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::recursive_directory_iterator(alike))
+        if (entry.is_regular_file())
+            after[entry.path().string()] = TempDir::Read(entry.path().string());
+    EXPECT_EQ(after, before);
+    ASSERT_TRUE(fs::exists(own + "OwnLog.xml")) << TempDir::Read(dir.Path("stderr.txt"));
+    const std::string log = TempDir::Read(own + "OwnLog.xml");
+    EXPECT_NE(log.find("Start script of the own folder"), std::string::npos) << log;
+    EXPECT_EQ(log.find("look-alike"), std::string::npos) << log;
+    EXPECT_TRUE(EndsWith(log, kLogEnd)) << log;
 }
