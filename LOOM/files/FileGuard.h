@@ -70,6 +70,16 @@ struct FileRefusal
 int OpenDataFile(std::string_view path, const char* mode, FileRefusal* refusal = nullptr,
                  std::string_view shown = std::string_view());
 
+// A file (or an empty folder) removed, or renamed, by its name in the folder the file guard finds
+// for it, confined as OpenDataFile is: the path is resolved once, and unlinkat/renameat act on
+// that folder's descriptor, so a folder swapped for a link meanwhile changes nothing outside.
+// The last component itself is never followed: a link is removed or renamed, not its target.
+// Returns 0 or the errno; a path the guard refuses is EACCES, its refusal logged as an Error
+// naming shown (or the path relative to the data folder), or handed to refusal when given.
+int RemoveDataFile(std::string_view path, std::string* refusal = nullptr, std::string_view shown = {});
+int RenameDataFile(std::string_view from, std::string_view to, std::string* refusal = nullptr,
+                   std::string_view fromShown = {}, std::string_view toShown = {});
+
 // Tests run the file guard both ways: forced, it walks the path itself as it does where the
 // kernel has no openat2. Returns the previous setting.
 bool ForceFileGuardWalk(bool forced);

@@ -633,6 +633,80 @@ TEST(DataFolderGuard, StartErrorBoxShowsTheReasonAndEndsOnSigterm)
     }
 }
 
+// os.remove and os.rename in a loop while another thread swaps a data folder with a link out
+// (renameat2 RENAME_EXCHANGE, as fast as it can): each acts on the folder the guard found, never on
+// the name resolved again, so nothing outside is removed, made, moved or touched, and no outside
+// secret is moved in. Their error texts name the files as the script gave them.
+TEST(DataFolderGuard, RemoveAndRenameRacingAFolderSwappedForALinkLeaveTheOutsideAlone)
+{
+    ThreeFrames game;
+    for (const std::string name : {"a", "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9"})
+        game.dir.Write("data/race/" + name, "inside " + name);
+    for (const std::string name : {"a", "b", "secret", "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9"})
+        game.dir.Write("outside/" + name, "the player's " + name);
+    fs::create_directory_symlink("../outside", game.Data("swap"));
+    game.dir.Write("data/Scripts/Start.lua",
+                   "G.Mes('remove says ' .. tostring(select(2, os.remove('nothere/file'))))\n"
+                   "G.Mes('rename says ' .. tostring(select(2, os.rename('nothere', 'elsewhere'))))\n"
+                   "local done, refused, frames = 0, 0, 0\n"
+                   "function GUpdate()\n"
+                   "    frames = frames + 1\n"
+                   "    for i = 1, 40 do\n"
+                   "        local k = i % 10\n"
+                   "        local ok, removed = pcall(os.remove, 'race/v' .. k)\n"
+                   "        if not ok then refused = refused + 1 elseif removed then done = done + 1 end\n"
+                   "        pcall(function() local f = io.open('race/v' .. k, 'w') if f then f:close() end end)\n"
+                   "        local moved\n"
+                   "        ok, moved = pcall(os.rename, 'race/a', 'race/b')\n"
+                   "        if not ok then refused = refused + 1 elseif moved then done = done + 1 end\n"
+                   "        pcall(os.rename, 'race/b', 'race/a')\n"
+                   "        pcall(os.rename, 'race/secret', 'stolen')\n"
+                   "    end\n"
+                   "    if (done >= 200 and refused >= 200) or frames >= 300 then\n"
+                   "        G.Mes('Race ran: ' .. done .. ' done, ' .. refused .. ' refused')\n"
+                   "        G.exit()\n"
+                   "    end\n"
+                   "end\n");
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::directory_iterator(game.Outside()))
+        before[entry.path().filename().string()] = TempDir::Read(entry.path().string());
+    const OutsideWatch watch(game.Outside());
+
+    std::atomic<bool> stop{false};
+    std::atomic<long> swaps{0};
+    const std::string race = game.Data("race");
+    const std::string swap = game.Data("swap");
+    std::thread swapper([&] {
+        while (!stop)
+            if (::renameat2(AT_FDCWD, race.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE) == 0)
+                ++swaps;
+    });
+    const int code = RunToEnd(game.Command("LOOM_ASSERT=continue"), kProgramLimit);
+    stop = true;
+    swapper.join();
+    ASSERT_EQ(code, 0) << game.Stderr();
+
+    EXPECT_EQ(watch.Events(), std::vector<std::string>());
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::directory_iterator(game.Outside()))
+        after[entry.path().filename().string()] = TempDir::Read(entry.path().string());
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(game.Data("stolen"))));
+    const std::string log = game.Log();
+    // The race ran both ways: names acted on, and names refused while the folder was a link.
+    const std::smatch ran = [&log] {
+        std::smatch match;
+        std::regex_search(log, match, std::regex("Race ran: ([0-9]+) done, ([0-9]+) refused"));
+        return match;
+    }();
+    ASSERT_EQ(ran.size(), 3u) << log;
+    EXPECT_GT(std::stol(ran[1]), 0) << log;
+    EXPECT_GT(std::stol(ran[2]), 0) << log;
+    EXPECT_GT(swaps.load(), 0);
+    EXPECT_NE(log.find("remove says nothere\\file: No such file or directory"), std::string::npos) << log;
+    EXPECT_NE(log.find("rename says nothere: No such file or directory"), std::string::npos) << log;
+}
+
 // A data folder whose own path holds a backslash (odd\bs/data), beside a look-alike folder at
 // the path that backslash would make (odd/bs/data): the backslash is a separator only inside the
 // data folder, so the program reads its own config.xml, runs its own start script and writes its
