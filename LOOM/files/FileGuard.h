@@ -5,7 +5,8 @@
 #include <sys/types.h>
 #include <vector>
 
-// Data files name paths with '\'; every function here accepts '\' and '/' alike.
+// Data files name paths with '\'; every function here accepts '\' and '/' alike beneath the data
+// folder. The data folder's own path is taken as the system gives it: a '\' there is part of a name.
 void SetDataPathFromCwd();
 void SetDataPath(const std::string& path);
 std::string GetDataPath();

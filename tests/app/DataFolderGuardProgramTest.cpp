@@ -756,3 +756,47 @@ TEST(DataFolderGuard, ADataFolderUnderABackslashReadsOnlyItsOwnFiles)
     EXPECT_EQ(log.find("look-alike"), std::string::npos) << log;
     EXPECT_TRUE(EndsWith(log, kLogEnd)) << log;
 }
+
+// CDDevice in Config/AudioConfig.xml naming something outside that is no block device (nothing
+// there, a file, a folder, a FIFO): a script's OpenCDTray opens none of them, and the log says the
+// same of each, so it tells a script nothing of what lies there.
+TEST(DataFolderGuard, OpenCdTrayOnAnOutsidePathThatIsNoDriveOpensNothing)
+{
+    for (const std::string kind : {"missing", "file", "folder", "fifo"})
+    {
+        SCOPED_TRACE(kind);
+        ThreeFrames game;
+        const std::string drive = game.Outside("drive");
+        if (kind == "file")
+            game.dir.Write("outside/drive", "not a drive");
+        else if (kind == "folder")
+            fs::create_directory(drive);
+        else if (kind == "fifo")
+        {
+            ASSERT_EQ(::mkfifo(drive.c_str(), 0644), 0);
+        }
+        // The game's own audio settings, the drive named there put outside.
+        std::string audio = TempDir::Read(LOOM_TEST_DATA "/../../data/Config/AudioConfig.xml");
+        audio.replace(audio.find("/dev/cdrom"), 10, drive);
+        game.dir.Write("data/Config/AudioConfig.xml", audio);
+        game.dir.Write("data/Scripts/Start.lua",
+                       "G.OpenCDTray()\n"
+                       "local frames = 0\n"
+                       "function GUpdate()\n"
+                       "    frames = frames + 1\n"
+                       "    if frames == 3 then G.exit() end\n"
+                       "end\n");
+        const OutsideWatch watch(game.Outside());
+        ASSERT_EQ(RunToEnd(game.Command("LOOM_ASSERT=continue"), kProgramLimit), 0) << game.Stderr();
+
+        EXPECT_EQ(watch.Events(), std::vector<std::string>());
+        std::string shown = drive;
+        std::replace(shown.begin(), shown.end(), '/', '\\');
+        std::vector<std::string> said;
+        for (const std::string& error : Errors(game.Log()))
+            if (error.find("OpenCDTray") != std::string::npos)
+                said.push_back(error);
+        EXPECT_EQ(said, std::vector<std::string>{"OpenCDTray: " + shown + " is not a CD drive (a block device)"})
+            << game.Log();
+    }
+}

@@ -15,7 +15,7 @@ protected:
     std::string Device() const
     {
         const std::string kind = GetParam();
-        const std::string path = mOutside.Path("drive");
+        std::string path = mOutside.Path("drive");
         if (kind == "plain")
             mOutside.Write("drive", "not a drive");
         else if (kind == "folder")
