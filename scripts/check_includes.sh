@@ -31,10 +31,10 @@ allowed_top() {
 }
 # Inside the core, an area sees only the areas below it.
 allowed_core() {
-  local low="math base calls console"
+  local low="math base calls console files"
   case "$1" in
     math) echo "math" ;;
-    base|calls|console) echo "$low" ;;
+    base|calls|console|files) echo "$low" ;;
     serial) echo "$low serial" ;;
     space) echo "$low serial space" ;;
     # A cog calls its manager and the manager makes cogs: one library, two folders.

@@ -114,8 +114,8 @@ std::string Console::TimeText(int64_t ms)
 bool Console::OpenLogFile(const std::string& fileName)
 {
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
-    std::string path = fileName;
-    std::replace(path.begin(), path.end(), '\\', '/');
+    // As given: a backslash separates only inside the data folder, never in the folder's own path.
+    const std::string& path = fileName;
     mLogPath = path;
     // Through the file guard: inside the data folder, never through a link, a plain file of one
     // name, and emptied only once all that is known.

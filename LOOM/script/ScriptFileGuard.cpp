@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include <lua.hpp>
 
@@ -32,38 +33,51 @@ bool IsPath(lua_State* L, int index)
     return type == LUA_TSTRING || type == LUA_TNUMBER;
 }
 
-// Puts the path inside the data folder in place of the argument at index; false, with the
-// refusal pushed instead, when the path is refused.
-bool ReplaceWithInside(lua_State* L, int index)
+// os.remove (one name, upvalue 1) and os.rename (two): each name checked, then the change made
+// on the name in the folder the guard found, never on the text again, so a folder swapped for a
+// link meanwhile changes nothing outside. Results and errors are the library's, naming the files
+// as the script gave them.
+int GuardedNameChange(lua_State* L)
 {
-    size_t length = 0;
-    const char* given = lua_tolstring(L, index, &length);
-    std::string inside, refusal;
-    if (!DataPathInside(std::string(given, length), inside, &refusal))
-    {
-        PushWithWhere(L, refusal);
-        return false;
-    }
-    const ScriptManager::EngineSide engine;
-    lua_pushlstring(L, inside.data(), inside.size());
-    lua_replace(L, index);
-    return true;
-}
-
-// The library's function (upvalue 1) called with its leading path arguments (as many as
-// upvalue 2 says) moved inside the data folder. Anything else in their place is no path (a
-// file handle, or nothing for the current file) and passes as it is. These functions open no
-// file: they name one (remove, rename).
-int GuardedCall(lua_State* L)
-{
-    const int paths = int(lua_tointeger(L, lua_upvalueindex(2)));
+    const int paths = int(lua_tointeger(L, lua_upvalueindex(1)));
     for (int i = 1; i <= paths; ++i)
-        if (IsPath(L, i) && !ReplaceWithInside(L, i))
-            return lua_error(L);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
+        luaL_checkstring(L, i);
+    int error = 0;
+    bool refused = false;
+    {
+        std::string names[2], inside[2], text;
+        for (int i = 0; i < paths && !refused; ++i)
+        {
+            size_t length = 0;
+            const char* given = lua_tolstring(L, i + 1, &length);
+            names[i].assign(given, length);
+            refused = !DataPathInside(names[i], inside[i], &text);
+        }
+        if (!refused)
+        {
+            error = paths == 1 ? RemoveDataFile(inside[0], &text, names[0])
+                               : RenameDataFile(inside[0], inside[1], &text, names[0], names[1]);
+            refused = error != 0 && !text.empty();
+            if (refused)
+                Console::Instance().Log(text, LogError);
+            else if (error != 0)
+                text = names[0] + ": " + std::generic_category().message(error);
+        }
+        if (refused)
+            PushWithWhere(L, text);
+        else if (error != 0)
+        {
+            const ScriptManager::EngineSide engine;
+            lua_pushnil(L);
+            lua_pushlstring(L, text.data(), text.size());
+            lua_pushinteger(L, error);
+        }
+        else
+            lua_pushboolean(L, 1);
+    }
+    if (refused)
+        return lua_error(L);
+    return error != 0 ? 3 : 1;
 }
 
 // Without a file name the standard functions read standard input: upvalue 1 does that.
@@ -365,8 +379,15 @@ void ScriptFileGuard::Install(lua_State* L)
     WrapOpen(L, "lines", "r", false);
     WrapOpen(L, "input", "r", false);
     WrapOpen(L, "output", "w", false);
-    Wrap(L, LUA_OSLIBNAME, "remove", &GuardedCall, 1);
-    Wrap(L, LUA_OSLIBNAME, "rename", &GuardedCall, 2);
+    for (const auto& [name, paths] : {std::pair<const char*, int>{"remove", 1}, {"rename", 2}})
+    {
+        if (!PushLibrary(L, LUA_OSLIBNAME))
+            break;
+        lua_pushinteger(L, paths);
+        lua_pushcclosure(L, &GuardedNameChange, 1);
+        lua_setfield(L, -2, name);
+        lua_pop(L, 1);
+    }
 
     const char* runs = "scripts may not run programs";
     Refuse(L, LUA_OSLIBNAME, "execute", runs);

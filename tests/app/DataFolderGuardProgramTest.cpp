@@ -1,19 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/LOOM/support/TempDir.h"
@@ -625,5 +630,173 @@ TEST(DataFolderGuard, StartErrorBoxShowsTheReasonAndEndsOnSigterm)
         EXPECT_NE(kill(box, 0), 0) << "the box outlived the program";
         log = folders.Log();
         EXPECT_NE(log.find(c.reason), std::string::npos) << log;
+    }
+}
+
+// os.remove and os.rename in a loop while another thread swaps a data folder with a link out
+// (renameat2 RENAME_EXCHANGE, as fast as it can): each acts on the folder the guard found, never on
+// the name resolved again, so nothing outside is removed, made, moved or touched, and no outside
+// secret is moved in. Their error texts name the files as the script gave them.
+TEST(DataFolderGuard, RemoveAndRenameRacingAFolderSwappedForALinkLeaveTheOutsideAlone)
+{
+    ThreeFrames game;
+    for (const std::string name : {"a", "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9"})
+        game.dir.Write("data/race/" + name, "inside " + name);
+    for (const std::string name : {"a", "b", "secret", "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v8", "v9"})
+        game.dir.Write("outside/" + name, "the player's " + name);
+    fs::create_directory_symlink("../outside", game.Data("swap"));
+    game.dir.Write("data/Scripts/Start.lua",
+                   "G.Mes('remove says ' .. tostring(select(2, os.remove('nothere/file'))))\n"
+                   "G.Mes('rename says ' .. tostring(select(2, os.rename('nothere', 'elsewhere'))))\n"
+                   "local done, refused, frames = 0, 0, 0\n"
+                   "function GUpdate()\n"
+                   "    frames = frames + 1\n"
+                   "    for i = 1, 40 do\n"
+                   "        local k = i % 10\n"
+                   "        local ok, removed = pcall(os.remove, 'race/v' .. k)\n"
+                   "        if not ok then refused = refused + 1 elseif removed then done = done + 1 end\n"
+                   "        pcall(function() local f = io.open('race/v' .. k, 'w') if f then f:close() end end)\n"
+                   "        local moved\n"
+                   "        ok, moved = pcall(os.rename, 'race/a', 'race/b')\n"
+                   "        if not ok then refused = refused + 1 elseif moved then done = done + 1 end\n"
+                   "        pcall(os.rename, 'race/b', 'race/a')\n"
+                   "        pcall(os.rename, 'race/secret', 'stolen')\n"
+                   "    end\n"
+                   "    if (done >= 200 and refused >= 200) or frames >= 300 then\n"
+                   "        G.Mes('Race ran: ' .. done .. ' done, ' .. refused .. ' refused')\n"
+                   "        G.exit()\n"
+                   "    end\n"
+                   "end\n");
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::directory_iterator(game.Outside()))
+        before[entry.path().filename().string()] = TempDir::Read(entry.path().string());
+    const OutsideWatch watch(game.Outside());
+
+    std::atomic<bool> stop{false};
+    std::atomic<long> swaps{0};
+    const std::string race = game.Data("race");
+    const std::string swap = game.Data("swap");
+    std::thread swapper([&] {
+        while (!stop)
+            if (::renameat2(AT_FDCWD, race.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE) == 0)
+                ++swaps;
+    });
+    const int code = RunToEnd(game.Command("LOOM_ASSERT=continue"), kProgramLimit);
+    stop = true;
+    swapper.join();
+    ASSERT_EQ(code, 0) << game.Stderr();
+
+    EXPECT_EQ(watch.Events(), std::vector<std::string>());
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::directory_iterator(game.Outside()))
+        after[entry.path().filename().string()] = TempDir::Read(entry.path().string());
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(game.Data("stolen"))));
+    const std::string log = game.Log();
+    // The race ran both ways: names acted on, and names refused while the folder was a link.
+    const std::smatch ran = [&log] {
+        std::smatch match;
+        std::regex_search(log, match, std::regex("Race ran: ([0-9]+) done, ([0-9]+) refused"));
+        return match;
+    }();
+    ASSERT_EQ(ran.size(), 3u) << log;
+    EXPECT_GT(std::stol(ran[1]), 0) << log;
+    EXPECT_GT(std::stol(ran[2]), 0) << log;
+    EXPECT_GT(swaps.load(), 0);
+    EXPECT_NE(log.find("remove says nothere\\file: No such file or directory"), std::string::npos) << log;
+    EXPECT_NE(log.find("rename says nothere: No such file or directory"), std::string::npos) << log;
+}
+
+// A data folder whose own path holds a backslash (odd\bs/data), beside a look-alike folder at
+// the path that backslash would make (odd/bs/data): the backslash is a separator only inside the
+// data folder, so the program reads its own config.xml, runs its own start script and writes its
+// own log; the look-alike is not touched.
+TEST(DataFolderGuard, ADataFolderUnderABackslashReadsOnlyItsOwnFiles)
+{
+    TempDir dir;
+    const std::string own = dir.Path("odd\\bs/data/");
+    const std::string alike = dir.Path("odd/bs/data/");
+    for (const std::string& relative : {std::string("odd\\bs/data/"), std::string("odd/bs/data/")})
+    {
+        const std::string folder = dir.Path(relative);
+        fs::create_directories(folder);
+        fs::copy(LOOM_TEST_DATA "/e2e", folder, fs::copy_options::recursive);
+        const std::string which = folder == own ? "own" : "look-alike";
+        dir.Write(relative + "Scripts/Start.lua",
+                  "G.Mes('Start script of the " + which +
+                      " folder')\nlocal frames = 0\nfunction GUpdate()\n    frames = frames + 1\n"
+                      "    if frames == 3 then G.exit() end\nend\n");
+        // config.xml names its own log file: the one written tells whose config was read.
+        std::string config = TempDir::Read(folder + "config.xml");
+        const std::string open = "<string name=\"LogFile\">";
+        const size_t start = config.find(open) + open.size();
+        config.replace(start, config.find('<', start) - start, which == "own" ? "OwnLog.xml" : "AlikeLog.xml");
+        dir.Write(relative + "config.xml", config);
+    }
+    std::map<std::string, std::string> before;
+    for (const auto& entry : fs::recursive_directory_iterator(alike))
+        if (entry.is_regular_file())
+            before[entry.path().string()] = TempDir::Read(entry.path().string());
+    const OutsideWatch watch(alike);
+
+    const std::string command = "cd '" + own + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+        "ALSOFT_DRIVERS=null LP_NUM_THREADS=0 LOOM_ASSERT=continue " + LOOM_LEAK_CHECK "exec '" LOOM_PROGRAM "' > '" +
+        dir.Path("stdout.txt") + "' 2> '" + dir.Path("stderr.txt") + "'";
+    ASSERT_EQ(RunToEnd(command, kProgramLimit), 0) << TempDir::Read(dir.Path("stderr.txt"));
+
+    EXPECT_EQ(watch.Events(), std::vector<std::string>());
+    std::map<std::string, std::string> after;
+    for (const auto& entry : fs::recursive_directory_iterator(alike))
+        if (entry.is_regular_file())
+            after[entry.path().string()] = TempDir::Read(entry.path().string());
+    EXPECT_EQ(after, before);
+    ASSERT_TRUE(fs::exists(own + "OwnLog.xml")) << TempDir::Read(dir.Path("stderr.txt"));
+    const std::string log = TempDir::Read(own + "OwnLog.xml");
+    EXPECT_NE(log.find("Start script of the own folder"), std::string::npos) << log;
+    EXPECT_EQ(log.find("look-alike"), std::string::npos) << log;
+    EXPECT_TRUE(EndsWith(log, kLogEnd)) << log;
+}
+
+// CDDevice in Config/AudioConfig.xml naming something outside that is no block device (nothing
+// there, a file, a folder, a FIFO): a script's OpenCDTray opens none of them, and the log says the
+// same of each, so it tells a script nothing of what lies there.
+TEST(DataFolderGuard, OpenCdTrayOnAnOutsidePathThatIsNoDriveOpensNothing)
+{
+    for (const std::string kind : {"missing", "file", "folder", "fifo"})
+    {
+        SCOPED_TRACE(kind);
+        ThreeFrames game;
+        const std::string drive = game.Outside("drive");
+        if (kind == "file")
+            game.dir.Write("outside/drive", "not a drive");
+        else if (kind == "folder")
+            fs::create_directory(drive);
+        else if (kind == "fifo")
+        {
+            ASSERT_EQ(::mkfifo(drive.c_str(), 0644), 0);
+        }
+        // The game's own audio settings, the drive named there put outside.
+        std::string audio = TempDir::Read(LOOM_TEST_DATA "/../../data/Config/AudioConfig.xml");
+        audio.replace(audio.find("/dev/cdrom"), 10, drive);
+        game.dir.Write("data/Config/AudioConfig.xml", audio);
+        game.dir.Write("data/Scripts/Start.lua",
+                       "G.OpenCDTray()\n"
+                       "local frames = 0\n"
+                       "function GUpdate()\n"
+                       "    frames = frames + 1\n"
+                       "    if frames == 3 then G.exit() end\n"
+                       "end\n");
+        const OutsideWatch watch(game.Outside());
+        ASSERT_EQ(RunToEnd(game.Command("LOOM_ASSERT=continue"), kProgramLimit), 0) << game.Stderr();
+
+        EXPECT_EQ(watch.Events(), std::vector<std::string>());
+        std::string shown = drive;
+        std::replace(shown.begin(), shown.end(), '/', '\\');
+        std::vector<std::string> said;
+        for (const std::string& error : Errors(game.Log()))
+            if (error.find("OpenCDTray") != std::string::npos)
+                said.push_back(error);
+        EXPECT_EQ(said, std::vector<std::string>{"OpenCDTray: " + shown + " is not a CD drive (a block device)"})
+            << game.Log();
     }
 }
