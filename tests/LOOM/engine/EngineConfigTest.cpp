@@ -153,7 +153,8 @@ TEST(EngineConfig, RefusedNumbersKeepTheirSettingAndAreHandedOnForTheLog)
         std::vector<std::string> expected;
         for (const std::string& line : c.mRefused)
         {
-            expected.push_back(path + " " + line);
+            expected.push_back(path);
+            expected.back().append(" ").append(line);
             Console::FixSlashes(expected.back()); // as the log writes every path
         }
         EXPECT_EQ(texts, expected);

@@ -378,7 +378,8 @@ TEST(ParticleFilesTest, SpeedAndLifetimeTakeOnlyFiniteDecimals)
         std::vector<std::string> expected;
         if (c.mError)
         {
-            expected.push_back(path + " " + c.mError);
+            expected.push_back(path);
+            expected.back().append(" ").append(c.mError);
             Console::FixSlashes(expected.back()); // as the log writes every path
         }
         EXPECT_EQ(refused, expected);
