@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string>
@@ -67,7 +68,19 @@ int ComponentIndex(char key, const char* letters)
     return -1;
 }
 
-float OptFloat(lua_State* L, int index) { return static_cast<float>(luaL_optnumber(L, index, 0.0)); }
+// A script number as a float component: past a float's range it is that side's infinity, where the
+// plain cast would be undefined; the engine's commands refuse it.
+float ToFloat(lua_Number number)
+{
+    constexpr double kMost = std::numeric_limits<float>::max();
+    if (number > kMost)
+        return std::numeric_limits<float>::infinity();
+    if (number < -kMost)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(number);
+}
+
+float OptFloat(lua_State* L, int index) { return ToFloat(luaL_optnumber(L, index, 0.0)); }
 
 int PushComponent(lua_State* L, const float* component)
 {
@@ -82,7 +95,7 @@ int PushComponent(lua_State* L, const float* component)
 int StoreComponent(lua_State* L, float* component)
 {
     if (component)
-        *component = static_cast<float>(luaL_checknumber(L, 3));
+        *component = ToFloat(luaL_checknumber(L, 3));
     return 0;
 }
 
