@@ -394,7 +394,7 @@ void PushComponentsText(lua_State* L, int index, uint8_t code)
 }
 
 // Raises the error for a refused argument, naming the command as the script wrote it: a call
-// through a local or pcall has no name of its own. Apart from the calls, so they stay small.
+// through a local or pcall has no name of its own. Out of line, so the calls stay small.
 [[gnu::noinline]] int RaiseArgumentError(lua_State* L, const ArgumentFailure& failure, const char* command)
 {
     const int position = failure.mPosition;
