@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "LOOM/calls/DamageInfo.h"
@@ -168,12 +169,14 @@ bool ParamBuffer::PushString(const char* text)
         text = "";
     if (!HasRoom(ParamBlock::kStringSlot))
         return Refuse(ParamBlock::kStringSlot);
-    size_t length = strnlen(text, ParamBlock::kStringSlot);
+    const size_t length = strnlen(text, ParamBlock::kStringSlot);
+    // Cut, it would be another text: a file name naming another file.
     if (length >= ParamBlock::kStringSlot)
     {
-        length = ParamBlock::kStringSlot - 1;
-        Console::Instance().Log(
-            "ParamBuffer: a string of " + std::to_string(std::strlen(text)) + " characters was cut to 127", LogError);
+        Console::Instance().Log("ParamBuffer: a string of " + std::to_string(std::strlen(text)) +
+                                    " bytes was refused: at most 127 fit",
+                                LogError);
+        return false;
     }
     // The whole slot is written so no earlier bytes show through after the terminator.
     std::memcpy(mCursor, text, length);
@@ -214,4 +217,15 @@ void ParamBuffer::SetCount(uint32_t count)
 {
     if (mBlock)
         mBlock->mCount = count < ParamBlock::kMaxParams ? count : ParamBlock::kMaxParams;
+}
+
+void ArgumentRefusal::Refuse(uint32_t position, std::string why)
+{
+    if (!sListening)
+    {
+        Console::Instance().Log("Argument #" + std::to_string(position) + " refused: " + why, LogError);
+        return;
+    }
+    sPosition = position;
+    sWhy = std::move(why);
 }

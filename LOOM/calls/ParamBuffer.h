@@ -124,7 +124,7 @@ public:
         const uint8_t byte = value ? 1 : 0;
         return PushBytes(ParamBool, &byte, 1);
     }
-    // Texts of 128 characters or more are cut to 127 and logged.
+    // A text of 128 bytes or more does not fit its slot: refused (logged), never cut.
     bool PushString(const char* text);
     bool PushStdString(const std::string& text);
     // A cog lives only in memory, so its slot is as wide as a pointer.
@@ -187,6 +187,45 @@ private:
 
     uint8_t* mCursor = nullptr;
     ParamBlock* mBlock = nullptr;
+};
+
+// A function called by name that refuses one of its arguments (a value outside what it takes)
+// says so here and does nothing: a script that made the call gets an error naming the command and
+// the argument, any other caller a logged error. Main thread only.
+class ArgumentRefusal
+{
+public:
+    // position counts from 1.
+    static void Refuse(uint32_t position, std::string why);
+    static const std::string& Why() { return sWhy; }
+
+    // Made around a call from a script: a refusal made during it is the script's to raise.
+    class Listen
+    {
+    public:
+        Listen() : mOuter(sListening)
+        {
+            sListening = true;
+            sPosition = 0;
+        }
+        ~Listen()
+        {
+            sListening = mOuter;
+            sPosition = 0;
+        }
+        Listen(const Listen&) = delete;
+        Listen& operator=(const Listen&) = delete;
+        // The argument refused during the call, 0 for none.
+        uint32_t Position() const { return sPosition; }
+
+    private:
+        bool mOuter;
+    };
+
+private:
+    static inline bool sListening = false;
+    static inline uint32_t sPosition = 0;
+    static inline std::string sWhy;
 };
 
 // How a value type travels in a buffer: its code, its width and how it is written and read.

@@ -206,7 +206,7 @@ void CoreEngine::LoadConfig(const std::string& fileName)
 {
     mConfigProblem.clear();
     mConfigMissing.clear();
-    if (!LoadEngineConfig(fileName, EngineConfig::Instance(), &mConfigProblem) && mConfigProblem.empty())
+    if (!LoadEngineConfig(fileName, EngineConfig::Instance(), &mConfigProblem, &mEarlyErrors) && mConfigProblem.empty())
         mConfigMissing =
             fileName + " not found in " + GetDataPath() + ": the engine starts with its default configuration";
 }

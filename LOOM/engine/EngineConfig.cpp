@@ -34,7 +34,8 @@ void EngineConfig::Serialize(Serializer& s)
 
 bool LoadEngineConfig(const std::string& fileName) { return LoadEngineConfig(fileName, EngineConfig::Instance()); }
 
-bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem)
+bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem,
+                      std::vector<LogEntry>* refused)
 {
     // Read here, not by the loader: why it cannot be read is the reason the player is given.
     std::string text;
@@ -82,5 +83,15 @@ bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::st
         return broken(why);
     }
     config = loaded;
+    if (refused)
+    {
+        const EntryRing& entries = console.GetEntries();
+        size_t count = 0;
+        while (count < entries.Size() && entries.FromNewest(count).mNumber >= before)
+            ++count;
+        for (size_t i = count; i-- > 0;)
+            if (entries.FromNewest(i).mCategory == LogError)
+                refused->push_back(entries.FromNewest(i));
+    }
     return true;
 }

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class Serializer;
+struct LogEntry;
 
 // Engine-wide settings read once from "config.xml" before the engine starts.
 struct EngineConfig
@@ -32,5 +34,7 @@ struct EngineConfig
 bool LoadEngineConfig(const std::string& fileName);
 // The same into a given object (tests, tools). A file that is there but cannot be read (not a
 // file, refused by the file guard, no access, not correct) hands its reason to problem; a
-// missing one leaves it empty.
-bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem = nullptr);
+// missing one leaves it empty. The errors logged while a file that is taken was read (a number
+// refused, keeping its setting) are added to refused, to be written to the log file once it opens.
+bool LoadEngineConfig(const std::string& fileName, EngineConfig& config, std::string* problem = nullptr,
+                      std::vector<LogEntry>* refused = nullptr);

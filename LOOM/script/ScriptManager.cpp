@@ -198,6 +198,25 @@ size_t CodeWidth(uint8_t code)
     }
 }
 
+// Whether a parameter of the type holds the number as it is. Comparisons with NaN are false, so
+// NaN fits none; the range is checked before the cast back, which would be undefined outside it.
+bool FitsInt(double number)
+{
+    return number >= -2147483648.0 && number <= 2147483647.0 && double(static_cast<int32_t>(number)) == number;
+}
+
+bool FitsUInt(double number)
+{
+    return number >= 0.0 && number <= 4294967295.0 && double(static_cast<uint32_t>(number)) == number;
+}
+
+bool FitsByte(double number)
+{
+    return number >= 0.0 && number <= 255.0 && double(static_cast<uint8_t>(number)) == number;
+}
+
+bool FitsFloat(double number) { return std::abs(number) <= double(std::numeric_limits<float>::max()); }
+
 } // namespace
 
 ScriptManager& ScriptManager::Instance()
@@ -835,20 +854,16 @@ uint32_t ScriptManager::NumberToBits32(double number)
 
 bool ScriptManager::NumberFits(uint8_t code, double number)
 {
-    // Comparisons with NaN are false: it fits nothing numeric.
-    auto whole = [number](double least, double most) {
-        return number >= least && number <= most && number == std::trunc(number);
-    };
     switch (code)
     {
     case ParamInt:
-        return whole(-2147483648.0, 2147483647.0);
+        return FitsInt(number);
     case ParamUInt:
-        return whole(0.0, 4294967295.0);
+        return FitsUInt(number);
     case TypeByte:
-        return whole(0.0, 255.0);
+        return FitsByte(number);
     case ParamFloat:
-        return std::abs(number) <= double(std::numeric_limits<float>::max());
+        return FitsFloat(number);
     case ParamDouble:
         return std::isfinite(number);
     default:
@@ -892,29 +907,57 @@ const char* ScriptManager::ExpectedTypeName(uint8_t code)
     }
 }
 
-int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room)
+namespace {
+// FetchValue's work, inlined into the argument loop: a call per argument costs more than its checks.
+[[gnu::always_inline]] inline int FetchOne(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room)
 {
     const size_t width = CodeWidth(code);
     if (width == 0 || width > room)
         return 0;
-    // A number that its parameter would wrap, round off or make infinite is refused, never changed.
-    if (NumberRange(code) && lua_isnumber(L, position) && !NumberFits(code, lua_tonumber(L, position)))
-        return kFetchRangeError;
+    // A number that its parameter would wrap, round off or make infinite is refused, never
+    // changed. Anything but a number or numeric text reads as 0, which every numeric code holds.
     switch (code)
     {
-    case TypeInt:
-    case TypeUInt:
-        WriteSlot(slot, NumberToBits32(lua_tonumber(L, position)));
+    case ParamInt:
+    {
+        const lua_Number number = lua_tonumber(L, position);
+        if (!FitsInt(number))
+            return ScriptManager::kFetchRangeError;
+        WriteSlot(slot, static_cast<int32_t>(number));
         return 4;
+    }
+    case ParamUInt:
+    {
+        const lua_Number number = lua_tonumber(L, position);
+        if (!FitsUInt(number))
+            return ScriptManager::kFetchRangeError;
+        WriteSlot(slot, static_cast<uint32_t>(number));
+        return 4;
+    }
     case TypeFloat:
-        WriteSlot(slot, static_cast<float>(lua_tonumber(L, position)));
+    {
+        const lua_Number number = lua_tonumber(L, position);
+        if (!FitsFloat(number))
+            return ScriptManager::kFetchRangeError;
+        WriteSlot(slot, static_cast<float>(number));
         return 4;
+    }
     case TypeDouble:
-        WriteSlot(slot, static_cast<double>(lua_tonumber(L, position)));
+    {
+        const lua_Number number = lua_tonumber(L, position);
+        if (!std::isfinite(number))
+            return ScriptManager::kFetchRangeError;
+        WriteSlot(slot, static_cast<double>(number));
         return 8;
+    }
     case TypeByte:
-        slot[0] = static_cast<uint8_t>(NumberToBits32(lua_tonumber(L, position)));
+    {
+        const lua_Number number = lua_tonumber(L, position);
+        if (!FitsByte(number))
+            return ScriptManager::kFetchRangeError;
+        slot[0] = static_cast<uint8_t>(number);
         return 1;
+    }
     case TypeBool:
         slot[0] = lua_toboolean(L, position) ? 1 : 0;
         return 1;
@@ -925,11 +968,12 @@ int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t*
         const char* text = type == LUA_TSTRING || type == LUA_TNUMBER ? lua_tolstring(L, position, &length) : nullptr;
         if (!text)
             length = 0;
-        // The engine takes the text up to its first NUL: "..\0/x" would arrive as "..".
+        // The engine takes the text up to its first NUL: "..\0/x" would arrive as "..". A text cut
+        // to its slot would be another text too (a file name naming another file).
         if (length && std::memchr(text, 0, length))
-            return kFetchNulError;
-        if (length > ParamBlock::kStringSlot - 1)
-            length = ParamBlock::kStringSlot - 1;
+            return ScriptManager::kFetchNulError;
+        if (length >= ParamBlock::kStringSlot)
+            return ScriptManager::kFetchLongError;
         if (length)
             std::memcpy(slot, text, length);
         std::memset(slot + length, 0, ParamBlock::kStringSlot - length);
@@ -950,15 +994,26 @@ int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t*
     case TypeColor:
     case TypeConfig:
     {
-        const void* value = ScriptTypes::TestUserdata(L, position, ExpectedTypeName(code));
+        const void* value = ScriptTypes::TestUserdata(L, position, ScriptManager::ExpectedTypeName(code));
         if (!value)
-            return kFetchTypeError;
+            return ScriptManager::kFetchTypeError;
         std::memcpy(slot, value, width);
+        // A NaN or infinite component would reach positions, colours and timings unseen.
+        if (code != TypeConfig)
+            for (size_t at = 0; at < width; at += sizeof(float))
+                if (!std::isfinite(ReadSlot<float>(slot + at)))
+                    return ScriptManager::kFetchRangeError;
         return int(width);
     }
     default:
         return 0;
     }
+}
+} // namespace
+
+int ScriptManager::FetchValue(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room)
+{
+    return FetchOne(L, code, position, slot, room);
 }
 
 size_t ScriptManager::PushValue(lua_State* L, uint8_t code, const uint8_t* slot, size_t room)
@@ -1033,7 +1088,7 @@ bool ScriptManager::FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& par
         // After a code with no script form the later offsets are unknown: those stay zero.
         if (!aligned)
             continue;
-        const int written = FetchValue(L, code, int(count) + 1, block->mData + offset, ParamBlock::kDataSize - offset);
+        const int written = FetchOne(L, code, int(count) + 1, block->mData + offset, ParamBlock::kDataSize - offset);
         if (written < 0)
         {
             badPosition = int(count) + 1;

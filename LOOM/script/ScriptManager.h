@@ -110,17 +110,19 @@ public:
 
     // Reads script argument position into slot by type code; returns the bytes written, or
     // kFetchTypeError when a value type was expected and something else was given, or
-    // kFetchRangeError for a number its parameter cannot hold, or kFetchNulError for a string
-    // holding a NUL byte (the caller raises the script error once its own objects are gone).
+    // kFetchRangeError for a number its parameter cannot hold (a value type's components too:
+    // finite only), or kFetchNulError for a string holding a NUL byte, or kFetchLongError for one
+    // longer than its slot holds (the caller raises the script error once its own objects are gone).
     static constexpr int kFetchTypeError = -1;
     static constexpr int kFetchRangeError = -2;
     static constexpr int kFetchNulError = -3;
+    static constexpr int kFetchLongError = -4;
     static int FetchValue(lua_State* L, uint8_t code, int position, uint8_t* slot, size_t room);
     // Pushes one parameter; returns the bytes consumed, 0 for a code with no script form.
     static size_t PushValue(lua_State* L, uint8_t code, const uint8_t* slot, size_t room);
     static void PushCog(lua_State* L, Cog* cog);
     // Fills params from the call's arguments 1 to 4 by signature. False with badPosition set
-    // when an argument has the wrong value type or is a number its parameter cannot hold.
+    // when FetchValue refuses an argument.
     static bool FetchArgs(uint32_t signature, lua_State* L, ParamBuffer& params, int& badPosition);
     // Returns the number of values pushed.
     static int PushParams(lua_State* L, ParamBuffer& params);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string>
@@ -67,7 +68,19 @@ int ComponentIndex(char key, const char* letters)
     return -1;
 }
 
-float OptFloat(lua_State* L, int index) { return static_cast<float>(luaL_optnumber(L, index, 0.0)); }
+// A script number as a float component: past a float's range it is that side's infinity, where the
+// plain cast would be undefined; the engine's commands refuse it.
+float ToFloat(lua_Number number)
+{
+    constexpr double kMost = std::numeric_limits<float>::max();
+    if (number > kMost)
+        return std::numeric_limits<float>::infinity();
+    if (number < -kMost)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(number);
+}
+
+float OptFloat(lua_State* L, int index) { return ToFloat(luaL_optnumber(L, index, 0.0)); }
 
 int PushComponent(lua_State* L, const float* component)
 {
@@ -82,7 +95,7 @@ int PushComponent(lua_State* L, const float* component)
 int StoreComponent(lua_State* L, float* component)
 {
     if (component)
-        *component = static_cast<float>(luaL_checknumber(L, 3));
+        *component = ToFloat(luaL_checknumber(L, 3));
     return 0;
 }
 
@@ -359,40 +372,79 @@ void SetGlobalFunction(lua_State* L, const char* name, lua_CFunction function)
 
 // ---- calls into the engine ----
 
-// Where an argument had the wrong value type or a number its parameter cannot hold; raised once
-// the C++ work is over. The name is the command's as the script wrote it (a Lua string the
-// closure keeps).
+// Where an argument was refused; raised once the C++ work is over, and looked into only then.
 struct ArgumentFailure
 {
     int mPosition = 0;
     uint8_t mCode = 0;
     const char* mExpected = nullptr;
-    const char* mCommand = "?";
+    // The command refused it (ArgumentRefusal), not the conversion.
+    bool mRefused = false;
 };
 
-// A script call through Body, which notes a wrong argument instead of raising it.
-template <int (*Body)(lua_State*, ArgumentFailure&)>
+// The components of the value type at index as "(x, y, z)".
+void PushComponentsText(lua_State* L, int index, uint8_t code)
+{
+    const auto* value = static_cast<const float*>(lua_touserdata(L, index));
+    if (code == TypeVector)
+        lua_pushfstring(L, "(%f, %f, %f)", lua_Number(value[0]), lua_Number(value[1]), lua_Number(value[2]));
+    else
+        lua_pushfstring(L, "(%f, %f, %f, %f)", lua_Number(value[0]), lua_Number(value[1]), lua_Number(value[2]),
+                        lua_Number(value[3]));
+}
+
+// Raises the error for a refused argument, naming the command as the script wrote it: a call
+// through a local or pcall has no name of its own. Out of line, so the calls stay small.
+[[gnu::noinline]] int RaiseArgumentError(lua_State* L, const ArgumentFailure& failure, const char* command)
+{
+    const int position = failure.mPosition;
+    const char* range = ScriptManager::NumberRange(failure.mCode);
+    const bool valueType = !failure.mRefused && !range && failure.mCode != TypeString;
+    // A value of another type, or none: the library's own words. One of the right type was
+    // refused for a component that is not finite.
+    if (valueType && !ScriptTypes::TestUserdata(L, position, failure.mExpected))
+        return luaL_typerror(L, position, failure.mExpected);
+    luaL_where(L, 1);
+    if (failure.mRefused)
+        lua_pushfstring(L, "bad argument #%d to '%s' (%s)", position, command, ArgumentRefusal::Why().c_str());
+    else if (failure.mCode == TypeString)
+    {
+        size_t length = 0;
+        const char* text = lua_tolstring(L, position, &length);
+        if (std::memchr(text, 0, length))
+            lua_pushfstring(L, "bad argument #%d to '%s' (a string holding a NUL byte)", position, command);
+        else
+            lua_pushfstring(L, "bad argument #%d to '%s' (a string of %d bytes, longer than the %d a command takes)",
+                            position, command, int(length), int(ParamBlock::kStringSlot - 1));
+    }
+    else if (range)
+    {
+        lua_pushvalue(L, position);
+        const char* given = lua_tostring(L, -1);
+        lua_pushfstring(L, "bad argument #%d to '%s' (its %s, not %s)", position, command, range, given);
+        lua_remove(L, -2);
+    }
+    else
+    {
+        PushComponentsText(L, position, failure.mCode);
+        lua_pushfstring(L, "bad argument #%d to '%s' (its %s takes finite components, not %s)", position, command,
+                        failure.mExpected, lua_tostring(L, -1));
+        lua_remove(L, -2);
+    }
+    lua_concat(L, 2);
+    return lua_error(L);
+}
+
+// A script call through Body, which notes a refused argument instead of raising it. The closure
+// keeps the command's name as the script wrote it at upvalue NameAt.
+template <int (*Body)(lua_State*, ArgumentFailure&), int NameAt>
 int RaiseAfterBody(lua_State* L)
 {
     ArgumentFailure failure;
     const int results = Body(L, failure);
     if (failure.mPosition == 0)
         return results;
-    const char* range = ScriptManager::NumberRange(failure.mCode);
-    // A string parameter fails only for a NUL byte inside it.
-    if (failure.mCode == TypeString)
-        return luaL_error(L, "bad argument #%d to '%s' (a string holding a NUL byte)", failure.mPosition,
-                          failure.mCommand);
-    if (!range)
-        return luaL_typerror(L, failure.mPosition, failure.mExpected);
-    // Named by the command itself: a call through a local or pcall has no name of its own.
-    luaL_where(L, 1);
-    lua_pushvalue(L, failure.mPosition);
-    const char* given = lua_tostring(L, -1);
-    lua_pushfstring(L, "bad argument #%d to '%s' (its %s, not %s)", failure.mPosition, failure.mCommand, range, given);
-    lua_remove(L, -2);
-    lua_concat(L, 2);
-    return lua_error(L);
+    return RaiseArgumentError(L, failure, lua_tostring(L, lua_upvalueindex(NameAt)));
 }
 
 const char* ExpectedAt(uint32_t signature, int position)
@@ -438,7 +490,14 @@ int RunWithParams(lua_State* L, ScriptManager& scripts, uint32_t signature, Argu
         failure.mExpected = ExpectedAt(signature, failure.mPosition);
         return 0;
     }
+    const ArgumentRefusal::Listen refusal;
     execute(params);
+    if (const uint32_t refused = refusal.Position())
+    {
+        failure.mPosition = int(refused);
+        failure.mRefused = true;
+        return 0;
+    }
     if (params.GetSignature() == 0)
         return 0;
     return ScriptManager::PushParams(L, params);
@@ -472,7 +531,6 @@ int EngineCommandBody(lua_State* L, ArgumentFailure& failure)
     }
     if (!found->mCommand)
         return 0;
-    failure.mCommand = lua_tostring(L, lua_upvalueindex(3));
     ConsoleCommand& command = *found->mCommand;
     return RunWithParams(L, scripts, found->mSignature, failure,
                          [&command](ParamBuffer& params) { command.Execute(params); });
@@ -501,7 +559,7 @@ int MakeEngineClosure(lua_State* L)
     luaL_pushresult(&lowered);
     new (lua_newuserdata(L, sizeof(FoundCommand))) FoundCommand();
     lua_pushvalue(L, 2);
-    lua_pushcclosure(L, &RaiseAfterBody<&EngineCommandBody>, 3);
+    lua_pushcclosure(L, &RaiseAfterBody<&EngineCommandBody, 3>, 3);
     lua_pushvalue(L, 2);
     lua_pushvalue(L, -2);
     lua_rawset(L, 1);
@@ -531,7 +589,6 @@ int CogMethodBody(lua_State* L, ArgumentFailure& failure)
     const uint32_t id = ScriptManager::NumberToBits32(lua_tonumber(L, lua_upvalueindex(1)));
     size_t length = 0;
     const char* key = lua_tolstring(L, lua_upvalueindex(2), &length);
-    failure.mCommand = key;
     CogDirectory* directory = CogDirectory::Get();
     // The ID is resolved on every call: a value outliving its cog touches nothing.
     Cog* cog = id != 0 && directory ? directory->FindCogById(id) : nullptr;
@@ -567,7 +624,7 @@ int CogIndex(lua_State* L)
     lua_pushnumber(L, id);
     lua_pushvalue(L, 2);
     lua_tostring(L, -1);
-    lua_pushcclosure(L, &RaiseAfterBody<&CogMethodBody>, 2);
+    lua_pushcclosure(L, &RaiseAfterBody<&CogMethodBody, 2>, 2);
     return 1;
 }
 

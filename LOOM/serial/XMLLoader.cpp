@@ -1,120 +1,25 @@
 #include "LOOM/serial/XMLLoader.h"
 
 #include <charconv>
-#include <cmath>
-#include <limits>
-#include <type_traits>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/serial/DataNumber.h"
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A number of its type that lies outside the field's own bounds.
-constexpr const char* kOutsideBounds = "out of bounds";
-
-// Digits from at on; returns how many.
-size_t Digits(std::string_view text, size_t at)
-{
-    size_t end = at;
-    while (end < text.size() && IsDigit(text[end]))
-        ++end;
-    return end - at;
-}
-
-// A whole decimal number, or a finite decimal number for reals, alone between blanks: no hex, no
-// "inf" or "nan", nothing after it. Null when the text is one (value set), else why not. The value
-// changes only when the text is taken.
-template <typename T>
-const char* ParseNumber(std::string_view text, T& value, double least, double most)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    size_t at = !text.empty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
-    const std::string_view body = !text.empty() && text.front() == '+' ? text.substr(1) : text;
-    if constexpr (std::is_integral_v<T>)
-    {
-        if (text.empty() || Digits(text, at) == 0 || at + Digits(text, at) != text.size())
-            return "not a whole decimal number";
-        long long wide = 0;
-        const auto result = std::from_chars(body.data(), body.data() + body.size(), wide);
-        if (result.ec != std::errc() || wide < std::numeric_limits<T>::min() || wide > std::numeric_limits<T>::max())
-            return std::is_signed_v<T> ? "out of range for an int: -2147483648 to 2147483647"
-                                       : "out of range for a uint: 0 to 4294967295";
-        if (double(wide) < least || double(wide) > most)
-            return kOutsideBounds;
-        value = static_cast<T>(wide);
-        return nullptr;
-    }
-    else
-    {
-        const size_t wholeAt = at;
-        const size_t whole = Digits(text, at);
-        at += whole;
-        size_t fraction = 0;
-        if (at < text.size() && text[at] == '.')
-        {
-            fraction = Digits(text, at + 1);
-            at += 1 + fraction;
-        }
-        bool good = !text.empty() && whole + fraction > 0;
-        bool tiny = false;
-        if (good && at < text.size() && (text[at] == 'e' || text[at] == 'E'))
-        {
-            const size_t mark = at;
-            at += at + 1 < text.size() && (text[at + 1] == '+' || text[at + 1] == '-') ? 2 : 1;
-            const size_t exponent = Digits(text, at);
-            good = exponent > 0;
-            at += exponent;
-            tiny = good && text[mark + 1] == '-';
-        }
-        if (!good || at != text.size())
-            return "not a finite decimal number";
-        double wide = 0.0;
-        const auto result = std::from_chars(body.data(), body.data() + body.size(), wide);
-        if (result.ec == std::errc::result_out_of_range)
-        {
-            // Too small to hold reads as 0: a negative exponent, or nothing but 0 before the point.
-            const bool zeroWhole = text.substr(wholeAt, whole).find_first_not_of('0') == std::string_view::npos;
-            if (!tiny && !zeroWhole)
-                return "out of range for a real";
-            wide = 0.0;
-        }
-        else if (result.ec != std::errc() || std::abs(wide) > double(std::numeric_limits<T>::max()))
-            return "out of range for a real";
-        if (wide < least || wide > most)
-            return kOutsideBounds;
-        value = static_cast<T>(wide);
-        return nullptr;
-    }
-}
-
-template <typename T>
-std::string NumberText(T value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof(text), value);
-    return std::string(text, result.ptr);
-}
-
 // The value a numeric field holds, by its type code; empty for a code that is not numeric.
 std::string FieldValueText(uint32_t code, const void* value)
 {
     switch (code)
     {
     case TypeInt:
-        return NumberText(*static_cast<const int32_t*>(value));
+        return DataNumber::Text(*static_cast<const int32_t*>(value));
     case TypeUInt:
-        return NumberText(*static_cast<const uint32_t*>(value));
+        return DataNumber::Text(*static_cast<const uint32_t*>(value));
     case TypeFloat:
-        return NumberText(*static_cast<const float*>(value));
+        return DataNumber::Text(*static_cast<const float*>(value));
     case TypeDouble:
-        return NumberText(*static_cast<const double*>(value));
+        return DataNumber::Text(*static_cast<const double*>(value));
     default:
         return {};
     }
@@ -284,15 +189,11 @@ void XMLLoader::ReadNumber(T& value)
         if (mReader->AtEnd())
             Truncated();
         else
-            RefuseNumber(mReader->TokenLine(), Field(), "", "not a number", NumberText(value));
+            RefuseNumber(mReader->TokenLine(), Field(), "", "not a number", DataNumber::Text(value));
         return;
     }
-    if (const char* why = ParseNumber(raw, value, mLeast, mMost))
-    {
-        const std::string reason =
-            why == kOutsideBounds ? "out of range: " + NumberText(mLeast) + " to " + NumberText(mMost) : why;
-        RefuseNumber(mReader->TokenLine(), Field(), raw, reason, NumberText(value));
-    }
+    if (const char* why = DataNumber::Parse(raw, value, mLeast, mMost))
+        RefuseNumber(mReader->TokenLine(), Field(), raw, DataNumber::Why(why, mLeast, mMost), DataNumber::Text(value));
 }
 
 std::string XMLLoader::Field() const { return mField ? mField : "value"; }
@@ -300,12 +201,7 @@ std::string XMLLoader::Field() const { return mField ? mField : "value"; }
 void XMLLoader::RefuseNumber(size_t line, const std::string& field, std::string_view raw, const std::string& why,
                              const std::string& held)
 {
-    // The text as the file has it (a long one cut), so the line can be found and mended.
-    constexpr size_t kShown = 60;
-    Console::Instance().Log(mFileName + " line " + std::to_string(line) + ": " + field + " \"" +
-                                std::string(raw.substr(0, kShown)) + (raw.size() > kShown ? "...\"" : "\"") +
-                                " refused (" + why + "); it keeps " + held,
-                            LogError);
+    DataNumber::Refuse(mFileName, line, field, raw, why, held);
 }
 
 void XMLLoader::SetNumberBounds(double least, double most)
@@ -374,8 +270,8 @@ void XMLLoader::SerializeNamed(const std::string& name, uint32_t& value)
     std::string_view raw;
     if (!mValid || !mReader->FindAttribute(name, raw))
         return;
-    if (const char* why = ParseNumber(raw, value, 0.0, double(std::numeric_limits<uint32_t>::max())))
-        RefuseNumber(mReader->TokenLine(), Field() + " attribute " + name, raw, why, NumberText(value));
+    if (const char* why = DataNumber::Parse(raw, value))
+        RefuseNumber(mReader->TokenLine(), Field() + " attribute " + name, raw, why, DataNumber::Text(value));
 }
 
 void XMLLoader::SerializeNamed(const std::string& name, bool& value)

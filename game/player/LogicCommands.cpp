@@ -702,6 +702,11 @@ void Lose() { EndLevel(StateLost); }
 // The timing is the seconds of fade-in, hold and fade-out.
 void TextPopup(int32_t size, std::string text, Color color, Vector3 timing)
 {
+    if (size != LargeTextPopup && size != SmallTextPopup)
+    {
+        ArgumentRefusal::Refuse(1, "no pop-up of size " + std::to_string(size) + " (0 large, 1 small)");
+        return;
+    }
     ShowTextPopup(size, text, color, timing.x, timing.y, timing.z);
 }
 } // namespace

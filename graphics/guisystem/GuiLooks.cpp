@@ -1,22 +1,28 @@
 #include "graphics/guisystem/GuiLooks.h"
 
-#include <cstdlib>
-
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/serial/DataNumber.h"
 #include "LOOM/serial/XMLReader.h"
 
 namespace {
 
-// The text of the first element whose "name" is that name, or empty. The configuration is
-// walked with the tokenizer so that a section it lacks keeps its default quietly.
-std::string NamedText(const std::string& path, const std::string& name)
+// The pointer is drawn this many pixels wide and high at most (and at least 1).
+constexpr double kLargestPointer = 1023.0;
+
+// The text of the first element whose "name" is that name, or empty, and the line it is on. The
+// configuration is walked with the tokenizer so that a section it lacks keeps its default quietly.
+std::string NamedText(const std::string& path, const std::string& name, size_t* line = nullptr)
 {
     XMLReader reader;
     std::string_view raw;
     std::string text;
     if (reader.Open(path) && reader.FindElement(name) && !reader.IsEmpty() && reader.ReadText(raw))
+    {
         XMLReader::DecodeEntities(raw, text);
+        if (line)
+            *line = reader.TokenLine();
+    }
     return text;
 }
 
@@ -58,11 +64,12 @@ void GuiLooks::Read(const std::string& configFile)
         const std::string pointer = NamedText(configFile, "Pointer");
         if (!pointer.empty())
             mPointer.File() = pointer;
-        const std::string size = NamedText(configFile, "PointerSize");
-        char* end = nullptr;
-        const float value = size.empty() ? 0.0f : std::strtof(size.c_str(), &end);
-        if (end && end != size.c_str() && value > 0.0f && value < 1024.0f)
-            mPointerSize = value;
+        size_t line = 0;
+        const std::string size = NamedText(configFile, "PointerSize", &line);
+        if (!size.empty())
+            if (const char* why = DataNumber::Parse(size, mPointerSize, 1.0, kLargestPointer))
+                DataNumber::Refuse(configFile, line, "PointerSize", size, DataNumber::Why(why, 1.0, kLargestPointer),
+                                   DataNumber::Text(mPointerSize));
     }
     // The texture store treats a missing file as a failure that stops the game clock: files
     // are checked first. A missing pointer (the default one included) draws none.

@@ -1,11 +1,11 @@
 #include "graphics/particles/Emitter.h"
 
-#include <charconv>
 #include <cmath>
 #include <string_view>
 
 #include "LOOM/console/Console.h"
 #include "LOOM/math/Random.h"
+#include "LOOM/serial/DataNumber.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/GraphicsLoom.h"
@@ -48,7 +48,7 @@ void MinMax::Serialize(Serializer& s, const char* name)
     {
         auto* xml = dynamic_cast<XMLLoader*>(&s);
         if (xml)
-            ReadMembers(*xml);
+            ReadMembers(*xml, name);
         else
         {
             s.SerializeRealField("Min", Min);
@@ -61,7 +61,7 @@ void MinMax::Serialize(Serializer& s, const char* name)
     mRange = Max != Min;
 }
 
-void MinMax::ReadMembers(XMLLoader& loader)
+void MinMax::ReadMembers(XMLLoader& loader, const char* name)
 {
     // "Max" may be left out, which the loader's strict field order cannot express: the
     // members are read up to the end tag. Anything else is left for the loader to report.
@@ -81,20 +81,17 @@ void MinMax::ReadMembers(XMLLoader& loader)
         std::string_view raw;
         if (reader.ElementName() != "real" || reader.IsEmpty() || !reader.ReadText(raw))
             continue;
-        float value = 0.0f;
-        const char* first = raw.data();
-        while (first != raw.data() + raw.size() &&
-               (*first == ' ' || *first == '\n' || *first == '\t' || *first == '\r'))
-            ++first;
-        if (std::from_chars(first, raw.data() + raw.size(), value).ec != std::errc())
+        if (member != "Min" && member != "Max")
             continue;
-        if (member == "Min")
-            Min = value;
-        else if (member == "Max")
+        float& value = member == "Min" ? Min : Max;
+        if (const char* why = DataNumber::Parse(raw, value))
         {
-            Max = value;
-            haveMax = true;
+            // A refused Max leaves the pair constant, as one never given does.
+            DataNumber::Refuse(loader.FileName(), reader.TokenLine(), std::string(name) + " " + member, raw,
+                               DataNumber::Why(why, 0.0, 0.0), DataNumber::Text(&value == &Max ? Min : value));
+            continue;
         }
+        haveMax = haveMax || &value == &Max;
     }
     if (!haveMax)
         Max = Min;

@@ -26,7 +26,7 @@ struct MinMax
     float Sample() const;
 
 private:
-    void ReadMembers(class XMLLoader& loader);
+    void ReadMembers(class XMLLoader& loader, const char* name);
 };
 
 // Makes particles at a rate and hands them to one system ("Emitter" files): where by its

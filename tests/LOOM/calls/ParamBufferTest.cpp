@@ -131,35 +131,47 @@ TEST(ParamBuffer, AcquiredBlockIsZeroed)
         ASSERT_EQ(byte, 0);
 }
 
-TEST(ParamBuffer, LongStringIsCutAndNeverWritesPastItsSlot)
+// A text cut to its slot would be another text (a file name naming another file): one of 128
+// bytes or more is refused whole, logged with its length, and the buffer is left as it was.
+TEST(ParamBuffer, StringLongerThanItsSlotIsRefusedNeverCut)
 {
-    ParamBuffer params;
-    std::memset(params.GetBlock()->mData, 0xAB, ParamBlock::kDataSize);
-    const std::string longText(200, 'x');
-    ASSERT_TRUE(params.PushStdString(longText));
-    EXPECT_NE(LastLog().mText.find("200"), std::string::npos);
-    EXPECT_EQ(LastLog().mCategory, LogError);
-    const uint8_t* data = params.GetBlock()->mData;
-    EXPECT_EQ(data[126], 'x');
-    EXPECT_EQ(data[127], 0);
-    for (size_t i = 128; i < ParamBlock::kDataSize; ++i)
-        ASSERT_EQ(data[i], 0xAB) << "byte " << i;
-    params.Rewind();
-    std::string text;
-    params.PopString(text);
-    EXPECT_EQ(text, std::string(127, 'x'));
-}
-
-TEST(ParamBuffer, StringOf127CharactersIsKeptWhole)
-{
-    ParamBuffer params;
-    const uint32_t before = Console::Instance().GetEntryCounter();
-    params.PushStdString(std::string(127, 'y'));
-    EXPECT_EQ(Console::Instance().GetEntryCounter(), before);
-    params.Rewind();
-    std::string text;
-    params.PopString(text);
-    EXPECT_EQ(text.size(), 127u);
+    struct Case
+    {
+        size_t mLength;
+        bool mTaken;
+    };
+    const Case cases[] = {{126, true}, {127, true}, {128, false}, {200, false}, {5000, false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mLength);
+        ParamBuffer params;
+        ASSERT_TRUE(params.PushInt(7));
+        std::memset(params.GetBlock()->mData + 4, 0xAB, ParamBlock::kDataSize - 4);
+        const uint32_t before = Console::Instance().GetEntryCounter();
+        EXPECT_EQ(params.PushStdString(std::string(c.mLength, 'x')), c.mTaken);
+        if (!c.mTaken)
+        {
+            EXPECT_EQ(Console::Instance().GetEntryCounter(), before + 1);
+            EXPECT_EQ(LastLog().mText,
+                      "ParamBuffer: a string of " + std::to_string(c.mLength) + " bytes was refused: at most 127 fit");
+            EXPECT_EQ(LastLog().mCategory, LogError);
+            EXPECT_EQ(params.GetCount(), 1u);
+            EXPECT_EQ(params.GetOffset(), 4u);
+            for (size_t i = 4; i < ParamBlock::kDataSize; ++i)
+                ASSERT_EQ(params.GetBlock()->mData[i], 0xAB) << "byte " << i;
+            continue;
+        }
+        EXPECT_EQ(Console::Instance().GetEntryCounter(), before);
+        EXPECT_EQ(params.GetCount(), 2u);
+        // The whole slot is written: no earlier byte shows through after the text.
+        for (size_t i = 4 + c.mLength; i < 4 + ParamBlock::kStringSlot; ++i)
+            ASSERT_EQ(params.GetBlock()->mData[i], 0) << "byte " << i;
+        params.Rewind();
+        ParamTraits<int32_t>::Pop(params);
+        std::string text;
+        params.PopString(text);
+        EXPECT_EQ(text, std::string(c.mLength, 'x'));
+    }
 }
 
 TEST(ParamBuffer, FifthParameterIsRefused)

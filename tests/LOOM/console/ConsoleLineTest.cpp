@@ -142,10 +142,14 @@ TEST_F(LineFixture, FiveArgumentsAreRefused)
     EXPECT_EQ(mConsole.Last().mCategory, LogGeneral);
 }
 
-TEST_F(LineFixture, LongQuotedStringIsCut)
+// Cut to its slot it would be another text: the command does not run on it.
+TEST_F(LineFixture, LongQuotedStringIsRefusedNotCut)
 {
-    ParamBuffer& params = Run("Rec \"" + std::string(150, 'q') + "\"");
-    EXPECT_EQ(Pop<std::string>(params), std::string(127, 'q'));
+    EXPECT_EQ(Pop<std::string>(Run("Rec \"" + std::string(127, 'q') + "\"")), std::string(127, 'q'));
+    mConsole.ExecuteLine("Rec \"" + std::string(150, 'q') + "\"");
+    EXPECT_EQ(mRecorder->mCalls, 1);
+    EXPECT_EQ(LastLog().mText, "ParamBuffer: a string of 150 bytes was refused: at most 127 fit");
+    EXPECT_EQ(mConsole.Last().mText, "Invalid Command: Bad Parameters");
 }
 
 TEST_F(LineFixture, CommandNamesMatchInAnyCase)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "LOOM/console/Console.h"
 #include "LOOM/engine/EngineConfig.h"
 #include "LOOM/serial/XMLSaver.h"
 #include "tests/LOOM/support/SerialTestUtil.h"
@@ -102,4 +103,60 @@ TEST(EngineConfig, OnlyTheStartupScriptSet)
     EXPECT_TRUE(config.mLogFile.empty());
     EXPECT_EQ(config.mWindowX, 0);
     EXPECT_FALSE(config.mProcessCompFolder);
+}
+
+// A number the file gives that its setting cannot take keeps the setting and is refused with the
+// file, the line, the field and the text; the refusals are handed back to be written to the log
+// file, which is not open yet while config.xml is read. The rest of the file is taken.
+TEST(EngineConfig, RefusedNumbersKeepTheirSettingAndAreHandedOnForTheLog)
+{
+    struct Case
+    {
+        const char* mWindowX;
+        const char* mWindowY;
+        int32_t mX, mY;
+        std::vector<std::string> mRefused;
+    };
+    const Case cases[] = {
+        {"nan",
+         "99999999999",
+         0,
+         0,
+         {"line 9: WindowX \"nan\" refused (not a whole decimal number); it keeps 0",
+          "line 10: WindowY \"99999999999\" refused (out of range for an int: -2147483648 to 2147483647); it keeps 0"}},
+        {"800.5", "600", 0, 600, {"line 9: WindowX \"800.5\" refused (not a whole decimal number); it keeps 0"}},
+        {"640", "480", 640, 480, {}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.mWindowX) + " " + c.mWindowY);
+        std::string text = ReadTextFile(kConfig);
+        text.replace(text.find(">1024<"), 6, std::string(">") + c.mWindowX + "<");
+        text.replace(text.find(">768<"), 5, std::string(">") + c.mWindowY + "<");
+        const std::string path = TempPath("config_numbers.xml");
+        WriteTextFile(path, text);
+        EngineConfig config;
+        std::string problem;
+        std::vector<LogEntry> refused(1); // what was there stays
+        ASSERT_TRUE(LoadEngineConfig(path, config, &problem, &refused));
+        EXPECT_EQ(problem, "");
+        EXPECT_EQ(config.mWindowX, c.mX);
+        EXPECT_EQ(config.mWindowY, c.mY);
+        EXPECT_EQ(config.mStartupScript, "Scripts\\Start.lua") << "the rest is taken";
+        EXPECT_TRUE(config.mProcessCompFolder);
+        std::vector<std::string> texts;
+        for (size_t i = 1; i < refused.size(); ++i)
+        {
+            EXPECT_EQ(refused[i].mCategory, LogError);
+            texts.push_back(refused[i].mText);
+        }
+        std::vector<std::string> expected;
+        for (const std::string& line : c.mRefused)
+        {
+            expected.push_back(path);
+            expected.back().append(" ").append(line);
+            Console::FixSlashes(expected.back()); // as the log writes every path
+        }
+        EXPECT_EQ(texts, expected);
+    }
 }

@@ -31,6 +31,14 @@ struct Calculator
     }
     void Count() { ++mCount; }
     void Take4(int32_t, float, std::string, bool last) { mLast = last; }
+    // Takes 0 or 1 and refuses any other number the way a command refuses what it cannot use.
+    int32_t Pick(int32_t choice)
+    {
+        if (choice == 0 || choice == 1)
+            return choice + 10;
+        ArgumentRefusal::Refuse(1, "no choice " + std::to_string(choice) + " (0 or 1)");
+        return -1;
+    }
     int mCount = 0;
     bool mLast = false;
 };
@@ -53,6 +61,7 @@ protected:
         Register("TestInvert", &Calculator::Invert);
         Register("TestCount", &Calculator::Count);
         Register("TestTake4", &Calculator::Take4);
+        Register("TestPick", &Calculator::Pick);
     }
 
     template <typename Method>
@@ -123,8 +132,10 @@ TEST_F(ScriptEngineTableTest, Arguments_MissingAndExtraReadAsDefaults)
 }
 
 // A number reaches its parameter as it is, or the call is refused with an error naming the
-// command, the argument and what it takes: nothing is wrapped, rounded off or made infinite. A
-// string holding a NUL byte is refused the same way: nothing is cut short at it.
+// command, the argument and what it takes: nothing is wrapped, rounded off or made infinite, and a
+// vector, quaternion or colour carries no NaN or infinity. A string holding a NUL byte or longer
+// than its 127 bytes is refused the same way: nothing is cut short. A command that refuses a
+// value it cannot use is named the same way, and nothing it would return arrives.
 TEST_F(ScriptEngineTableTest, Arguments_NumbersTheParameterCannotHoldAreRefusedByName)
 {
     ExpectNumbers({
@@ -156,6 +167,22 @@ TEST_F(ScriptEngineTableTest, Arguments_NumbersTheParameterCannotHoldAreRefusedB
         // The engine would take the text only up to the NUL: "..\0/x" would arrive as "..".
         {"G.TestEcho('..\\0/x')", "bad argument #1 to 'TestEcho' (a string holding a NUL byte)"},
         {"G.TestTake4(1, 2, 'a\\0', true)", "bad argument #3 to 'TestTake4' (a string holding a NUL byte)"},
+        {"G.TestEcho(string.rep('a', 128))",
+         "bad argument #1 to 'TestEcho' (a string of 128 bytes, longer than the 127 a command takes)"},
+        {"G.TestTake4(1, 2, string.rep('b', 5000), true)",
+         "bad argument #3 to 'TestTake4' (a string of 5000 bytes, longer than the 127 a command takes)"},
+        {"G.TestEcho(string.rep('a', 200) .. '\\0')", "bad argument #1 to 'TestEcho' (a string holding a NUL byte)"},
+        {"G.TestScale(Vector3(1, 1/0, 2), 1)",
+         "bad argument #1 to 'TestScale' (its rVector3 takes finite components, not (1, inf, 2))"},
+        {"local v = Vector3() v.z = -1e39 G.TestScale(v, 1)",
+         "bad argument #1 to 'TestScale' (its rVector3 takes finite components, not (0, 0, -inf))"},
+        {"G.TestSame(Quat(1, 0, -1/0, 0))",
+         "bad argument #1 to 'TestSame' (its rQuat takes finite components, not (1, 0, -inf, 0))"},
+        {"G.TestInvert(Color(0, 0.5, 1/0, 1))",
+         "bad argument #1 to 'TestInvert' (its rColor takes finite components, not (0, 0.5, inf, 1))"},
+        {"local c = Color() c.a = 0/0 G.TestInvert(c)", "bad argument #1 to 'TestInvert' (its rColor takes finite "},
+        {"G.TestPick(2147483647)", "bad argument #1 to 'TestPick' (no choice 2147483647 (0 or 1))"},
+        {"Got = G.testpick(-1)", "bad argument #1 to 'testpick' (no choice -1 (0 or 1))"},
     };
     for (const Case& c : cases)
     {
@@ -170,11 +197,26 @@ TEST_F(ScriptEngineTableTest, Arguments_NumbersTheParameterCannotHoldAreRefusedB
     }
 }
 
-TEST_F(ScriptEngineTableTest, Arguments_LongStringArrivesCutTo127)
+TEST_F(ScriptEngineTableTest, Arguments_StringsUpTo127BytesAndFittingChoicesArriveWhole)
 {
-    ExpectNumbers({{"#G.TestEcho(string.rep('a', 200))", 127.0},
-                   {"#G.TestEcho(string.rep('a', 127))", 127.0},
-                   {"#G.TestEcho(string.rep('a', 126))", 126.0}});
+    ExpectNumbers({{"#G.TestEcho(string.rep('a', 127))", 127.0},
+                   {"#G.TestEcho(string.rep('a', 126))", 126.0},
+                   {"G.TestPick(0)", 10.0},
+                   {"G.TestPick(1)", 11.0}});
+    std::string pairs;
+    for (int i = 0; i < 63; ++i)
+        pairs += "xy";
+    EXPECT_EQ(String("G.TestEcho(string.rep('xy', 63) .. 'z')"), pairs + "z");
+}
+
+// Outside a script call a refused argument is logged, naming the argument and why.
+TEST_F(ScriptEngineTableTest, Arguments_RefusedOutsideAScriptIsLogged)
+{
+    const uint32_t mark = LogMark();
+    Console::Instance().ExecuteLine("TestPick 7");
+    const std::vector<std::string> logged = LoggedSince(mark);
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(logged.back(), "Argument #1 refused: no choice 7 (0 or 1)");
 }
 
 TEST_F(ScriptEngineTableTest, Arguments_ValueTypesRoundTrip)

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 extern "C" {
 #include <lua.h>
@@ -172,4 +175,78 @@ TEST(LogicCommands, SpawnWorksOnlyInEditModeAtTheCursor)
     Cog* spawner = sim.Cogs().GetGroupCogs("spawners").back();
     EXPECT_EQ(InvaderField::P(spawner).GetPosition(), InvaderField::P(cursor).GetPosition());
     sim.Run("edit off");
+}
+
+// What a script hands the game's commands arrives as written, or the call is refused with an error
+// naming the command and the argument and nothing is made or written: a position, colour or timing
+// that is not finite, a pop-up size the HUD has not, a file name longer than a command takes (cut,
+// it would name another file).
+TEST(LogicCommands, ScriptArgumentsTheGameCannotUseAreRefusedByNameAndChangeNothing)
+{
+    GameSim sim;
+    const char* const kTiming = "Vector3(0.25, 1, 0.5)";
+    struct Case
+    {
+        std::string mCall;
+        std::string mError; // empty: the call goes through
+        size_t mNewCogs;
+    };
+    const Case cases[] = {
+        {"G.DropBomb(Vector3(3, 0, 3))", "", 1},
+        {"G.CreateAt('Bomb', Vector3(2, 0, 2))", "", 1},
+        {"G.SaveObject('Saved', string.rep('a', 123) .. '.xml')", "", 0},
+        {"G.CreateAt('Bomb', Vector3(0, 0, 1/0))",
+         "bad argument #2 to 'CreateAt' (its rVector3 takes finite components, not (0, 0, inf))", 0},
+        {"G.DropBomb(Vector3(-1/0, 0, 0))",
+         "bad argument #1 to 'DropBomb' (its rVector3 takes finite components, not (-inf, 0, 0))", 0},
+        {"G.TextPopup(0, 'hi', Color(1, 1, 1, 1), Vector3(0.25, 1/0, 0.5))",
+         "bad argument #4 to 'TextPopup' (its rVector3 takes finite components, not (0.25, inf, 0.5))", 0},
+        {std::string("G.TextPopup(1, 'hi', Color(1, 1, -1/0, 1), ") + kTiming + ")",
+         "bad argument #3 to 'TextPopup' (its rColor takes finite components, not (1, 1, -inf, 1))", 0},
+        {std::string("G.TextPopup(2147483647, 'hi', Color(1, 1, 1, 1), ") + kTiming + ")",
+         "bad argument #1 to 'TextPopup' (no pop-up of size 2147483647 (0 large, 1 small))", 0},
+        {std::string("G.TextPopup(-1, 'hi', Color(1, 1, 1, 1), ") + kTiming + ")",
+         "bad argument #1 to 'TextPopup' (no pop-up of size -1 (0 large, 1 small))", 0},
+        {"G.SaveObject('Saved', string.rep('b', 124) .. '.xml')",
+         "bad argument #2 to 'SaveObject' (a string of 128 bytes, longer than the 127 a command takes)", 0},
+        {"G.SaveObject('Saved', string.rep('c', 4096) .. '.xml')",
+         "bad argument #2 to 'SaveObject' (a string of 4100 bytes, longer than the 127 a command takes)", 0},
+    };
+    Cog* saved = sim.Cogs().CreateAt("Bomb", Vector3(1, 0, 1));
+    ASSERT_NE(saved, nullptr);
+    saved->SetName("Saved");
+    sim.Cogs().RegisterName(*saved);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mCall);
+        std::ofstream(sim.Path("Scripts/Call.lua")) << "Reached = false " << c.mCall << " Reached = true\n";
+        std::vector<std::string> before;
+        for (const auto& entry : std::filesystem::directory_iterator(sim.Path("")))
+            before.push_back(entry.path().filename().string());
+        const size_t cogs = sim.Cogs().GetCogCount();
+        const LogProbe log;
+        ScriptManager::Instance().RunScript("Scripts/Call.lua");
+        EXPECT_EQ(sim.Cogs().GetCogCount(), cogs + c.mNewCogs);
+        std::vector<std::string> after;
+        for (const auto& entry : std::filesystem::directory_iterator(sim.Path("")))
+            after.push_back(entry.path().filename().string());
+        const std::vector<std::string> errors = log.Errors();
+        lua_State* L = ScriptManager::Instance().GetState();
+        lua_getglobal(L, "Reached");
+        const bool reached = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 1);
+        if (c.mError.empty())
+        {
+            EXPECT_TRUE(reached);
+            EXPECT_EQ(errors, std::vector<std::string>());
+            continue;
+        }
+        EXPECT_FALSE(reached);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].find("Call.lua:1: " + c.mError), std::string::npos) << errors[0];
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(after, before) << "nothing written";
+    }
+    EXPECT_TRUE(std::filesystem::exists(sim.Path(std::string(123, 'a') + ".xml")));
 }

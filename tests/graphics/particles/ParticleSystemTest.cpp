@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LOOM/base/AssertHandler.h"
 #include "LOOM/serial/XMLSaver.h"
@@ -318,6 +319,71 @@ TEST(ParticleFilesTest, MinMaxWithoutMaxIsConstant)
     EXPECT_FALSE(e.PartSpeed.mRange);
     EXPECT_EQ(e.PartSpeed.Sample(), 2.0f);
     EXPECT_TRUE(e.PartLifeTime.mRange);
+}
+
+// A particle's speed and lifetime are read as every number in a data file is: a finite decimal
+// number, or refused with the file, the line, the field and the text as written. A refused Min
+// keeps its value; a refused Max leaves the pair constant, as one never written does.
+TEST(ParticleFilesTest, SpeedAndLifetimeTakeOnlyFiniteDecimals)
+{
+    struct Case
+    {
+        const char* mSpeed;
+        const char* mLife;
+        float mSpeedMin, mSpeedMax, mLifeMin, mLifeMax;
+        const char* mError;
+    };
+    const Case cases[] = {
+        {"<real name=\"Min\"> 4.5 </real>", "<real name=\"Min\">+1</real><real name=\"Max\">3e0</real>", 4.5f, 4.5f,
+         1.0f, 3.0f, nullptr},
+        {"<real name=\"Min\">2</real>", "<real name=\"Min\">nan</real>", 2.0f, 2.0f, 0.0f, 0.0f,
+         "line 9: PartLifeTime Min \"nan\" refused (not a finite decimal number); it keeps 0"},
+        {"<real name=\"Min\">2</real>", "<real name=\"Min\">1</real><real name=\"Max\">inf</real>", 2.0f, 2.0f, 1.0f,
+         1.0f, "line 9: PartLifeTime Max \"inf\" refused (not a finite decimal number); it keeps 1"},
+        {"<real name=\"Min\">-inf</real><real name=\"Max\">5</real>", "<real name=\"Min\">1</real>", 0.0f, 5.0f, 1.0f,
+         1.0f, "line 8: PartSpeed Min \"-inf\" refused (not a finite decimal number); it keeps 0"},
+        {"<real name=\"Min\">2junk</real>", "<real name=\"Min\">1</real>", 0.0f, 0.0f, 1.0f, 1.0f,
+         "line 8: PartSpeed Min \"2junk\" refused (not a finite decimal number); it keeps 0"},
+        {"<real name=\"Min\">1</real><real name=\"Max\">1e39</real>", "<real name=\"Min\">1</real>", 1.0f, 1.0f, 1.0f,
+         1.0f, "line 8: PartSpeed Max \"1e39\" refused (out of range for a real); it keeps 1"},
+    };
+    ScratchFolder folder("particle_numbers");
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.mSpeed) + " " + c.mLife);
+        const std::string path = WriteText(folder, "E.xml",
+                                           std::string(R"(<?xml version="1.0"?>
+<Stream version="2.0"><Emitter>
+<int name="AnimIndex">0</int><real name="EmitRate">5</real>
+<int name="EmitType" type="emitType">1</int><int name="EmitBehavior" type="behavior">0</int>
+<uint name="EmitSystem">0</uint><int name="DMNumber">0</int><real name="DMScale">1</real>
+<color name="InitColor"><real name="Red">1</real><real name="Green">1</real><real name="Blue">1</real>
+<real name="Alpha">1</real></color>
+<MinMax name="PartSpeed">)") + c.mSpeed + "</MinMax>\n<MinMax name=\"PartLifeTime\">" +
+                                               c.mLife + "</MinMax>\n</Emitter></Stream>");
+        LogCapture log;
+        Emitter e;
+        e.Load(path);
+        EXPECT_EQ(e.PartSpeed.Min, c.mSpeedMin);
+        EXPECT_EQ(e.PartSpeed.Max, c.mSpeedMax);
+        EXPECT_EQ(e.PartLifeTime.Min, c.mLifeMin);
+        EXPECT_EQ(e.PartLifeTime.Max, c.mLifeMax);
+        EXPECT_EQ(e.PartLifeTime.mRange, c.mLifeMin != c.mLifeMax);
+        EXPECT_TRUE(std::isfinite(e.PartSpeed.Sample()) && std::isfinite(e.PartLifeTime.Sample()));
+        // The file ends early; the loader's own word on that is not what is tested here.
+        std::vector<std::string> refused;
+        for (const std::string& error : log.Errors())
+            if (error.find(" refused (") != std::string::npos)
+                refused.push_back(error);
+        std::vector<std::string> expected;
+        if (c.mError)
+        {
+            expected.push_back(path);
+            expected.back().append(" ").append(c.mError);
+            Console::FixSlashes(expected.back()); // as the log writes every path
+        }
+        EXPECT_EQ(refused, expected);
+    }
 }
 
 TEST(ParticleFilesTest, BrokenFilesKeepDefaults)
