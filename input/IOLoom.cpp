@@ -119,6 +119,8 @@ void IOLoom::Update()
     const bool console = Console::Instance().TakesKeys();
     for (ButtonState& key : mKeys)
         key.Settle(console);
+    mLastDown = console ? -1 : mLastDownSeen;
+    mLastDownSeen = -1;
     // Both strings keep their capacity, so this never allocates.
     mText.swap(mTextSeen);
     mTextSeen.clear();
@@ -293,6 +295,8 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         }
         // Auto-repeat is the same press going on.
         mKeys[key].Track(event.type == SDL_KEYDOWN, event.key.repeat == 0);
+        if (event.type == SDL_KEYDOWN && event.key.repeat == 0)
+            mLastDownSeen = key;
         break;
     }
     case SDL_TEXTINPUT:
@@ -369,6 +373,7 @@ void IOLoom::ResetState()
     mKeys.fill({});
     mTextSeen.clear();
     mText.clear();
+    mLastDownSeen = mLastDown = -1;
     mWheelSeen = 0;
     mWheel = 0;
     mSeenX = mSeenY = 0;

@@ -59,6 +59,8 @@ public:
     bool IsKeyTriggered(int key) const;
     // Went up this frame.
     bool IsKeyReleased(int key) const;
+    // Of the keys that went down this frame, the one pressed last; -1 for none.
+    int LastKeyTriggered() const { return mLastDown; }
 
     // This frame's typed text (UTF-8) and editing keys, in the order they came: Backspace, Enter
     // and Esc appear as the bytes below; typed text never holds them.
@@ -125,6 +127,9 @@ private:
     // Seen since the last update: the pointer in pixels of the window it was in (screen pixels
     // when relative, or when the window is not known).
     std::string mTextSeen;
+    // The last fresh key press seen since the last update, and this frame's.
+    int mLastDownSeen = -1;
+    int mLastDown = -1;
     int mSeenX = 0;
     int mSeenY = 0;
     uint32_t mSeenWindow = 0;

@@ -317,6 +317,10 @@ std::unique_ptr<Widget> MainMenu()
         Label(*over, stats[i], "", -0.5f, 0.5f - 0.08f * float(i), 1.0f);
     MenuButton(*over, "GameOverBack", "Menu", "", "OpenStart", -0.25f, -0.45f);
     auto* exitWindow = MenuPanel(*menu, "InGameExitWindow");
+    // The two buttons answer a question the window asks.
+    TextBox* question = Label(*exitWindow, "ExitQuestion", "Leave this level?", -0.5f, 0.35f, 1.0f);
+    question->SetAlignment(0);
+    question->SetTextColor(Color(1.0f, 0.85f, 0.2f, 1.0f));
     MenuButton(*exitWindow, "ExitYes", "Leave", "", "LeaveLevel", -0.25f, 0.2f);
     MenuButton(*exitWindow, "ExitNo", "Stay", "", "ResumeGame", -0.25f, 0.05f);
     return root;

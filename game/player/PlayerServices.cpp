@@ -15,6 +15,7 @@
 #include "graphics/guisystem/GuiSystem.h"
 #include "gui/WidgetLayer.h"
 #include "input/IOLoom.h"
+#include "input/KeyNames.h"
 
 IOLoom* Input() { return IOLoom::Instance(); }
 
@@ -35,6 +36,14 @@ bool MouseTriggered(int button) { return AskInput(&IOLoom::MouseTriggered, butto
 bool MouseReleased(int button) { return AskInput(&IOLoom::MouseReleased, button); }
 
 bool CharHeld(char c) { return AskInput(&IOLoom::IsKeyPressedChar, c); }
+
+bool CharPressedNow(char c) { return AskInput(&IOLoom::IsKeyTriggered, KeyOfChar(c)); }
+
+bool CharPressedLast(char c)
+{
+    const int key = KeyOfChar(c);
+    return key >= 0 && AskInput(&IOLoom::LastKeyTriggered) == key;
+}
 
 bool KeyHeld(const std::string& name) { return AskInput(&IOLoom::IsKeyPressedByName, name); }
 

@@ -21,6 +21,10 @@ bool MousePressed(int button);
 bool MouseTriggered(int button);
 bool MouseReleased(int button);
 bool CharHeld(char c);
+// The key of the character went down since the last frame.
+bool CharPressedNow(char c);
+// Of the keys that went down since the last frame, the character's went down last.
+bool CharPressedLast(char c);
 bool KeyHeld(const std::string& name);
 int MouseX();
 int MouseY();
