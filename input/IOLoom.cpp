@@ -119,8 +119,6 @@ void IOLoom::Update()
     const bool console = Console::Instance().TakesKeys();
     for (ButtonState& key : mKeys)
         key.Settle(console);
-    mLastDown = console ? -1 : mLastDownSeen;
-    mLastDownSeen = -1;
     // Both strings keep their capacity, so this never allocates.
     mText.swap(mTextSeen);
     mTextSeen.clear();
@@ -165,6 +163,8 @@ bool IOLoom::IsKeyReleased(int key) const { return key >= 0 && key < kKeyCount &
 bool IOLoom::IsKeyPressed(int key) const { return key >= 0 && key < kKeyCount && mKeys[key].mPressed; }
 
 bool IOLoom::IsKeyTriggered(int key) const { return key >= 0 && key < kKeyCount && mKeys[key].mTriggered; }
+
+uint64_t IOLoom::KeyPressOrder(int key) const { return key >= 0 && key < kKeyCount ? mPressOrder[key] : 0; }
 
 bool IOLoom::IsKeyPressedChar(char c) const { return IsKeyPressed(KeyOfChar(c)); }
 
@@ -296,7 +296,7 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         // Auto-repeat is the same press going on.
         mKeys[key].Track(event.type == SDL_KEYDOWN, event.key.repeat == 0);
         if (event.type == SDL_KEYDOWN && event.key.repeat == 0)
-            mLastDownSeen = key;
+            mPressOrder[key] = ++mPresses;
         break;
     }
     case SDL_TEXTINPUT:
@@ -373,7 +373,8 @@ void IOLoom::ResetState()
     mKeys.fill({});
     mTextSeen.clear();
     mText.clear();
-    mLastDownSeen = mLastDown = -1;
+    mPresses = 0;
+    mPressOrder.fill(0);
     mWheelSeen = 0;
     mWheel = 0;
     mSeenX = mSeenY = 0;

@@ -206,6 +206,11 @@ std::unique_ptr<Widget> Hud()
     auto* health = Put<HealthBar>(*root, "HealthBar", "TowerHealth", -0.95f, 0.72f, 0.5f, 0.04f);
     health->SetColor(Color(0.1f, 0.1f, 0.1f, 0.8f));
     health->SetToolTip("Tower health");
+    // The figures stand on a dark plate: speech bubbles over the field behind them go under it
+    // instead of through the numbers.
+    TextBox* plate = Label(*root, "CountersPanel", "", 0.33f, 0.74f, 0.64f);
+    plate->SetGuiSize(0.64f, 0.23f);
+    plate->SetColor(Color(0.05f, 0.05f, 0.15f, 0.85f));
     const char* counters[3][2] = {{"CreditsNum", "Credits"}, {"KillsNum", "Kills"}, {"TimeNum", "Time"}};
     for (int i = 0; i < 3; ++i)
     {

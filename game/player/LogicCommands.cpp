@@ -557,25 +557,37 @@ void TrapDrop(Cog* cog, ControlMemory& memory)
     // while paused, the first pick in a pause would shut the keys until the game goes on.
     const double sinceSelection = RealTime() - memory.mLastSelection;
     const bool waited = sinceSelection < 0.0 || sinceSelection > static_cast<double>(kTrapSelectDelay);
-    const auto pick = [&](auto chosen) {
+    // The first trap in the list the test holds for, or of those the one the rank puts highest.
+    const auto pick = [&](auto chosen, auto rank) {
+        const std::string* best = nullptr;
+        char bestKey = 0;
+        uint64_t bestRank = 0;
         for (const auto& [name, info] : data->mTrapInfo)
         {
-            if (info.enabled && chosen(info.trapKey))
+            if (!info.enabled || !chosen(info.trapKey))
+                continue;
+            const uint64_t r = rank(info.trapKey);
+            if (!best || r > bestRank)
             {
-                memory.mLastSelection = RealTime();
-                memory.mLastTrapKey = info.trapKey;
-                data->SelectTrap(name);
-                return true;
+                best = &name;
+                bestKey = info.trapKey;
+                bestRank = r;
             }
         }
-        return false;
+        if (!best)
+            return false;
+        memory.mLastSelection = RealTime();
+        memory.mLastTrapKey = bestKey;
+        data->SelectTrap(*best);
+        return true;
     };
-    // Keys pressed in the same frame: the last one pressed is the one meant.
-    if (pick([](char key) { return CharPressedLast(key); }) || pick([](char key) { return CharPressedNow(key); }))
+    const auto none = [](char) { return uint64_t{0}; };
+    // Keys pressed in the same frame: the one pressed last is meant.
+    if (pick([](char key) { return CharPressedNow(key); }, [](char key) { return CharPressOrder(key); }))
         return;
-    if (waited && (pick([&](char key) { return key == memory.mLastTrapKey && CharHeld(key); }) || pick([](char key) {
-                       return CharHeld(key);
-                   })))
+    if (waited &&
+        (pick([&](char key) { return key == memory.mLastTrapKey && CharHeld(key); }, none) ||
+         pick([](char key) { return CharHeld(key); }, none)))
         return;
     Positional* place = PosOf(cog);
     if (place && data->IsEditMode() && CharHeld('T') && !FindCog("Tower"))

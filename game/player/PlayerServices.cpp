@@ -39,11 +39,7 @@ bool CharHeld(char c) { return AskInput(&IOLoom::IsKeyPressedChar, c); }
 
 bool CharPressedNow(char c) { return AskInput(&IOLoom::IsKeyTriggered, KeyOfChar(c)); }
 
-bool CharPressedLast(char c)
-{
-    const int key = KeyOfChar(c);
-    return key >= 0 && AskInput(&IOLoom::LastKeyTriggered) == key;
-}
+uint64_t CharPressOrder(char c) { return AskInput(&IOLoom::KeyPressOrder, KeyOfChar(c)); }
 
 bool KeyHeld(const std::string& name) { return AskInput(&IOLoom::IsKeyPressedByName, name); }
 

@@ -23,8 +23,8 @@ bool MouseReleased(int button);
 bool CharHeld(char c);
 // The key of the character went down since the last frame.
 bool CharPressedNow(char c);
-// Of the keys that went down since the last frame, the character's went down last.
-bool CharPressedLast(char c);
+// When the character's key last went down: of two keys, the higher went down later.
+uint64_t CharPressOrder(char c);
 bool KeyHeld(const std::string& name);
 int MouseX();
 int MouseY();

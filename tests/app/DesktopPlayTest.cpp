@@ -734,6 +734,7 @@ TEST_F(DesktopPlay, PauseUnderTheWindowsHoldsTheLevelAndPausedTheViewAndTrapKeys
     const std::string created = "Creating Cog From";
     const std::string ignored = "Pause ignored";
     const std::string unpaused = "Game Unpaused";
+    const std::string pauseKey = "<Message>]pause</Message>";
     ASSERT_TRUE(OpenLevelOne(1)) << game.Stderr();
     const size_t before = Count(game.Log(), created);
     ASSERT_GT(StartClock().width, 0) << game.Stderr();
@@ -764,13 +765,14 @@ TEST_F(DesktopPlay, PauseUnderTheWindowsHoldsTheLevelAndPausedTheViewAndTrapKeys
         }
         const Bmp held = game.Shot();
         const size_t cogs = Count(game.Log(), created), answers = Count(game.Log(), ignored),
-                     resumed = Count(game.Log(), unpaused);
+                     resumed = Count(game.Log(), unpaused), keys = Count(game.Log(), pauseKey);
         game.Key("Pause");
-        ASSERT_TRUE(game.WaitFor(ignored, answers + 1)) << w.what << ": the Pause key";
+        ASSERT_TRUE(game.WaitFor(pauseKey, keys + 1)) << w.what << ": the Pause key";
         ASSERT_TRUE(game.LetTimePass(5.0)) << w.what;
         const Bmp later = game.Shot();
         EXPECT_EQ(Count(game.Log(), created), cogs) << w.what << ": something landed under it";
         EXPECT_EQ(Count(game.Log(), unpaused), resumed) << w.what;
+        EXPECT_EQ(Count(game.Log(), ignored), answers + 1) << w.what << ": the log says why the key did nothing";
         EXPECT_EQ(PixelsChanged(held, later, kHudFigures), 0u) << w.what << ": the HUD's figures moved under it";
         EXPECT_EQ(PixelsChanged(held, later, kHealthBar), 0u) << w.what << ": the tower's health moved under it";
         if (w.title)
