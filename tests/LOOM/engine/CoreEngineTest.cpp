@@ -63,7 +63,7 @@ LoomFactories FakeFactories()
 std::unique_ptr<CoreEngine> StartedEngine(LoomFactories factories)
 {
     EngineConfig::Instance() = EngineConfig();
-    auto engine = std::make_unique<CoreEngine>(nullptr, std::move(factories));
+    auto engine = std::make_unique<CoreEngine>(nullptr, factories);
     engine->Start();
     gEvents.clear();
     return engine;
