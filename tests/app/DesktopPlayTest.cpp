@@ -188,16 +188,17 @@ constexpr Point kExit{400, 458};        // start window
 // hovered label (whose letters dance) and no edge scroll moves anything a shot is compared on.
 constexpr Point kRest{120, 300};
 
-constexpr Rect kGoalPanel{210, 230, 590, 300};   // the goal window's dark panel, without its text
-constexpr Rect kHealthBar{22, 14, 218, 26};      // the tower's health on the HUD, under the console when open
-constexpr Rect kFieldLeft{0, 90, 330, 260};      // field left of the tower and above the pointer's claw
-constexpr Rect kCredits{700, 10, 790, 35};       // the HUD's credits number
-constexpr Rect kOverTitle{200, 62, 600, 96};     // the game-over window's first line
-constexpr Rect kPointsRows{195, 130, 420, 182};  // its points earned and used
-constexpr Rect kHealthRow{0, 20, 240, 21};       // a row across the health bar, which spans x 20..219
-constexpr Rect kTowerPicture{340, 60, 460, 330}; // the tower in the middle of the view of the Tower button
-constexpr Rect kHudFigures{640, 8, 795, 92};     // the HUD's credits, kills and time numbers
-constexpr Rect kField{0, 60, 800, 540};          // the field of the level's view, under the HUD and over the trap bar
+constexpr Rect kGoalPanel{210, 230, 590, 300};    // the goal window's dark panel, without its text
+constexpr Rect kHealthBar{22, 14, 218, 26};       // the tower's health on the HUD, under the console when open
+constexpr Rect kFieldLeft{0, 90, 330, 260};       // field left of the tower and above the pointer's claw
+constexpr Rect kCredits{700, 10, 790, 35};        // the HUD's credits number
+constexpr Rect kOverTitle{200, 62, 600, 96};      // the game-over window's first line
+constexpr Rect kPointsRows{195, 130, 420, 182};   // its points earned and used
+constexpr Rect kHealthRow{0, 20, 240, 21};        // a row across the health bar, which spans x 20..219
+constexpr Rect kTowerPicture{340, 60, 460, 330};  // the tower in the middle of the view of the Tower button
+constexpr Rect kHudFigures{640, 8, 795, 92};      // the HUD's credits, kills and time numbers
+constexpr Rect kExitQuestion{300, 155, 500, 190}; // the leave dialog's line over its buttons
+constexpr Rect kField{0, 60, 800, 540};           // the field of the level's view, under the HUD and over the trap bar
 
 // The march from the gap in the wall line to the tower runs straight down the middle of the
 // level's first view: its ground every two spikes' lengths, far end first.
@@ -725,9 +726,9 @@ TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
 
 // The Pause key under each window that stops the clock, the view moved while paused and two trap
 // keys a tenth of a second apart, through the X server: with the in-game menu, the leave dialog
-// and the game-over window up, Pause leaves the game held (never "Game Unpaused"), and in five
-// seconds of the program's time nothing lands and the HUD's credits, kills and time stand; paused
-// by the key, D held moves the view and nothing lands; 2 then C picks the light bulb.
+// (which asks its question) and the game-over window up, Pause leaves the game held (never "Game Unpaused"), and in
+// five seconds of the program's time nothing lands and the HUD's credits, kills and time stand; paused by the key, D
+// held moves the view and nothing lands; 2 then C picks the light bulb.
 TEST_F(DesktopPlay, PauseUnderTheWindowsHoldsTheLevelAndPausedTheViewAndTrapKeysAnswer)
 {
     Game& game = *mGame;
@@ -764,6 +765,11 @@ TEST_F(DesktopPlay, PauseUnderTheWindowsHoldsTheLevelAndPausedTheViewAndTrapKeys
             ASSERT_TRUE(game.WaitFor(w.title, 1)) << w.what;
         }
         const Bmp held = game.Shot();
+        // The leave dialog asks its question in gold over its buttons.
+        if (w.open.size() == 1)
+        {
+            EXPECT_GT(PixelsNear(held, kExitQuestion, 0xFFD933), 20u) << w.what << ": its question";
+        }
         const size_t cogs = Count(game.Log(), created), answers = Count(game.Log(), ignored),
                      resumed = Count(game.Log(), unpaused), keys = Count(game.Log(), pauseKey);
         game.Key("Pause");
