@@ -164,6 +164,8 @@ bool IOLoom::IsKeyPressed(int key) const { return key >= 0 && key < kKeyCount &&
 
 bool IOLoom::IsKeyTriggered(int key) const { return key >= 0 && key < kKeyCount && mKeys[key].mTriggered; }
 
+uint64_t IOLoom::KeyPressOrder(int key) const { return key >= 0 && key < kKeyCount ? mPressOrder[key] : 0; }
+
 bool IOLoom::IsKeyPressedChar(char c) const { return IsKeyPressed(KeyOfChar(c)); }
 
 bool IOLoom::IsKeyPressedByName(const std::string& name) const
@@ -293,6 +295,8 @@ void IOLoom::HandleEvent(const SDL_Event& event)
         }
         // Auto-repeat is the same press going on.
         mKeys[key].Track(event.type == SDL_KEYDOWN, event.key.repeat == 0);
+        if (event.type == SDL_KEYDOWN && event.key.repeat == 0)
+            mPressOrder[key] = ++mPresses;
         break;
     }
     case SDL_TEXTINPUT:
@@ -369,6 +373,8 @@ void IOLoom::ResetState()
     mKeys.fill({});
     mTextSeen.clear();
     mText.clear();
+    mPresses = 0;
+    mPressOrder.fill(0);
     mWheelSeen = 0;
     mWheel = 0;
     mSeenX = mSeenY = 0;

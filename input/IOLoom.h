@@ -59,6 +59,9 @@ public:
     bool IsKeyTriggered(int key) const;
     // Went up this frame.
     bool IsKeyReleased(int key) const;
+    // When the key last went down, counted in fresh key presses since the start: of keys
+    // triggered in the same frame, the higher was pressed later.
+    uint64_t KeyPressOrder(int key) const;
 
     // This frame's typed text (UTF-8) and editing keys, in the order they came: Backspace, Enter
     // and Esc appear as the bytes below; typed text never holds them.
@@ -125,6 +128,9 @@ private:
     // Seen since the last update: the pointer in pixels of the window it was in (screen pixels
     // when relative, or when the window is not known).
     std::string mTextSeen;
+    // Fresh key presses seen, and each key's place among them.
+    uint64_t mPresses = 0;
+    std::array<uint64_t, kKeyCount> mPressOrder{};
     int mSeenX = 0;
     int mSeenY = 0;
     uint32_t mSeenWindow = 0;

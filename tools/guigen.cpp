@@ -206,6 +206,11 @@ std::unique_ptr<Widget> Hud()
     auto* health = Put<HealthBar>(*root, "HealthBar", "TowerHealth", -0.95f, 0.72f, 0.5f, 0.04f);
     health->SetColor(Color(0.1f, 0.1f, 0.1f, 0.8f));
     health->SetToolTip("Tower health");
+    // The figures stand on a dark plate: speech bubbles over the field behind them go under it
+    // instead of through the numbers.
+    TextBox* plate = Label(*root, "CountersPanel", "", 0.33f, 0.74f, 0.64f);
+    plate->SetGuiSize(0.64f, 0.23f);
+    plate->SetColor(Color(0.05f, 0.05f, 0.15f, 0.85f));
     const char* counters[3][2] = {{"CreditsNum", "Credits"}, {"KillsNum", "Kills"}, {"TimeNum", "Time"}};
     for (int i = 0; i < 3; ++i)
     {
@@ -317,6 +322,10 @@ std::unique_ptr<Widget> MainMenu()
         Label(*over, stats[i], "", -0.5f, 0.5f - 0.08f * float(i), 1.0f);
     MenuButton(*over, "GameOverBack", "Menu", "", "OpenStart", -0.25f, -0.45f);
     auto* exitWindow = MenuPanel(*menu, "InGameExitWindow");
+    // The two buttons answer a question the window asks.
+    TextBox* question = Label(*exitWindow, "ExitQuestion", "Leave this level?", -0.5f, 0.35f, 1.0f);
+    question->SetAlignment(0);
+    question->SetTextColor(Color(1.0f, 0.85f, 0.2f, 1.0f));
     MenuButton(*exitWindow, "ExitYes", "Leave", "", "LeaveLevel", -0.25f, 0.2f);
     MenuButton(*exitWindow, "ExitNo", "Stay", "", "ResumeGame", -0.25f, 0.05f);
     return root;

@@ -361,16 +361,45 @@ void CoreEngine::UpdateLooms()
 
 void CoreEngine::TogglePause()
 {
-    mGameClock.TogglePause();
-    mPausedByPlayer = mGameClock.IsPaused();
+    if (mClockLocked || mHeld)
+    {
+        Console::Instance().Log(mClockLocked ? "Pause ignored: the game is over and stays stopped"
+                                             : "Pause ignored: a window holds the game until it closes",
+                                LogGeneral);
+        return;
+    }
+    // Whatever else stopped the clock, the key starts it again.
+    mPausedByPlayer = !mGameClock.IsPaused();
+    ApplyPause();
     Console::Instance().Log(mGameClock.IsPaused() ? "Game Paused" : "Game Unpaused", LogGeneral);
 }
 
 void CoreEngine::SetPause(bool paused)
 {
-    mGameClock.SetPaused(paused);
-    // A script pauses for its menus, which show themselves.
-    mPausedByPlayer = false;
+    mHeld = paused;
+    ApplyPause();
+}
+
+void CoreEngine::LockClock(bool locked)
+{
+    mClockLocked = locked;
+    ApplyPause();
+}
+
+void CoreEngine::ReleaseClock()
+{
+    // The windows and the level that held the clock are gone, and the start is played afresh.
+    mPausedByPlayer = mHeld = mClockLocked = false;
+    ApplyPause();
+}
+
+void CoreEngine::ApplyPause()
+{
+    const bool paused = mPausedByPlayer || mHeld || mClockLocked;
+    // Setting it again when it stands would move nothing, but starting it again must restart
+    // its count from now.
+    if (paused != mGameClock.IsPaused())
+        mGameClock.SetPaused(paused);
 }
 
 void CoreEngine::RequestSoftRestart()
@@ -410,6 +439,7 @@ void CoreEngine::CarryOutRestarts()
 void CoreEngine::SoftRestart()
 {
     Init("Soft Restarting");
+    ReleaseClock();
     CogFactory::Instance().DestroyAll();
     ScriptManager& scripts = ScriptManager::Instance();
     scripts.Close();
@@ -421,6 +451,7 @@ void CoreEngine::HardRestart()
 {
     ShutdownLooms();
     Init("Hard Restarting");
+    ReleaseClock();
     // A fresh state before the looms start, so globals they set in Init land in it.
     ScriptManager::Instance().Init();
     StartLooms();

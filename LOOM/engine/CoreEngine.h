@@ -68,15 +68,24 @@ public:
 
     // Console commands.
     void Exit() { mRunning = false; }
+    // The player's pause. A window that holds the clock, or a lock, outranks it: while either
+    // stands the command leaves the clock as it is.
     void TogglePause();
+    // A window's hold: its script holds the clock while it is open and lets go as it closes. A
+    // pause the player made before the window opened stays when it closes.
     void SetPause(bool paused);
+    // While locked the clock stands whatever the pause commands ask: a level that is over never
+    // moves again. The holds and the player's pause are kept for when it is unlocked.
+    void LockClock(bool locked);
+    bool IsClockLocked() const { return mClockLocked; }
     void RequestSoftRestart();
     void RequestRestart();
 
     bool IsRunning() const { return mRunning; }
     GameClock& GetGameClock() { return mGameClock; }
-    // Paused by the "pause" command (the player's key), not by a script's menu.
-    bool IsPausedByPlayer() const { return mPausedByPlayer && mGameClock.IsPaused(); }
+    // Paused by the "pause" command (the player's key) and by nothing else: a window that holds
+    // the clock shows itself.
+    bool IsPausedByPlayer() const { return mPausedByPlayer && !mHeld && !mClockLocked && mGameClock.IsPaused(); }
     PreciseTimer& GetCoreTimer() { return mCoreTimer; }
     MessageRegistry& GetMessageRegistry() { return *mMessages; }
     TimedCallList& GetTimedCalls() { return *mTimedCalls; }
@@ -102,6 +111,10 @@ private:
     void SoftRestart();
     // Everything a soft restart does, and the looms shut down and start again.
     void HardRestart();
+    // The clock stands while the player paused it, a window holds it or it is locked.
+    void ApplyPause();
+    // A restart: neither the pause nor any hold or lock outlives what made it.
+    void ReleaseClock();
 
     std::unique_ptr<MessageRegistry> mMessages;
     EngineWindow* mWindow = nullptr;
@@ -118,6 +131,8 @@ private:
     float mFrameTime = 0.0f;
     bool mRunning = false;
     bool mPausedByPlayer = false;
+    bool mHeld = false;
+    bool mClockLocked = false;
     std::unique_ptr<Loom> mLooms[SlotCount];
     LoomFactories mFactories;
     std::unique_ptr<QTree> mQTree;

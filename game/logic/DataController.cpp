@@ -229,6 +229,7 @@ void DataController::ResetLevel()
     mLevelStartTime = 0.0f;
     if (gCoreEngine)
     {
+        gCoreEngine->LockClock(false);
         gCoreEngine->GetGameClock().Reset();
         mLevelStartTime = static_cast<float>(gCoreEngine->GetGameClock().GetTime());
     }
@@ -260,10 +261,17 @@ void DataController::SetGameState(int32_t state)
     const bool ending = mGameState == StateInLevel && state != StateInLevel;
     mGameState = state;
     if (state == StateInLevel)
+    {
         mLevelOver = false;
+        if (gCoreEngine)
+            gCoreEngine->LockClock(false);
+    }
     if (!ending)
         return;
     mLevelOver = true;
+    // Nothing of a finished level moves again: no pause key nor window starts its clock.
+    if (gCoreEngine)
+        gCoreEngine->LockClock(true);
     if (PlayerSide* player = GetPlayerSide())
         player->LevelEnded();
     mDropPreview.Clear();

@@ -132,8 +132,14 @@ void GameCamera::Update()
         if (velocity.Length() > maxSpeed)
             velocity = velocity.Normalized() * maxSpeed;
         place->SetVelocity(velocity);
-        if (IsEditMode())
-            place->StorePosition(place->GetPosition() + velocity.Divided(60.0f));
+        // The physics moves the view on the game clock. While that stands (paused, or editing)
+        // the view moves on the real one, as it turns: the player looks round a paused field.
+        if (GamePaused())
+        {
+            place->StorePosition(place->GetPosition() + velocity * RealFrameTime());
+            if (mMoveEnabled)
+                ClampToMap();
+        }
     }
     place->SetPosition(place->GetPosition());
 }

@@ -11,7 +11,8 @@ class CogFactory;
 // Steers the player's view (type id 501, on the cog "Camera"): orbits the ground point in the
 // middle of the view, slides over the level and zooms along the view, by keys, mouse edges,
 // wheel and right-button drags. Accelerations and damping are per frame; the cog's physics
-// integrates the velocity, except in edit mode where the game clock stands still.
+// integrates the velocity, except while the game clock stands (paused, or in edit mode), when the
+// camera moves itself on the real clock.
 class GameCamera : public Comp
 {
 public:

@@ -277,8 +277,9 @@ void HUDComp::HideLevelVictoryWindow()
         gui->Mouse().OnlyShowOnGui(true);
     if (LogicLoom* logic = LogicLoom::Instance())
         logic->SetCursorActive(true);
+    // The goal window lets go of the clock it held; a level over before it closed stays still.
     if (gCoreEngine)
-        gCoreEngine->GetGameClock().SetPaused(false);
+        gCoreEngine->SetPause(false);
 }
 
 void HUDComp::ZoomToTower()

@@ -76,6 +76,8 @@ struct ControlMemory
     float mLastShot = 0.0f;
     // On the core clock, which runs on while the game is paused; long ago at first.
     double mLastSelection = -1.0e9;
+    // The key of the last trap picked; none at first.
+    char mLastTrapKey = 0;
 };
 
 Vector3 FlatForward(const Quat& orientation)
@@ -547,22 +549,46 @@ void Gunify(Cog* cog, ControlMemory& memory)
 void TrapDrop(Cog* cog, ControlMemory& memory)
 {
     DataController* data = Data();
-    // The wait after a selection keeps a held key from picking its trap again every frame. It
-    // runs on the core clock: on the game clock, which stands still while paused, the first
-    // selection in a pause would shut the keys until the game goes on.
-    const double sinceSelection = RealTime() - memory.mLastSelection;
-    if (!data || GameTime() <= kTrapSelectDelay ||
-        (sinceSelection >= 0.0 && sinceSelection <= static_cast<double>(kTrapSelectDelay)))
+    if (!data || GameTime() <= kTrapSelectDelay)
         return;
-    for (const auto& [name, info] : data->mTrapInfo)
-    {
-        if (info.enabled && CharHeld(info.trapKey))
+    // A key pressed now picks its trap at once. The wait after a pick only keeps a held key from
+    // picking again every frame; the last key picked goes first then, so two keys held together
+    // do not take turns. The wait runs on the core clock: on the game clock, which stands still
+    // while paused, the first pick in a pause would shut the keys until the game goes on.
+    const double sinceSelection = RealTime() - memory.mLastSelection;
+    const bool waited = sinceSelection < 0.0 || sinceSelection > static_cast<double>(kTrapSelectDelay);
+    // The first trap in the list the test holds for, or of those the one the rank puts highest.
+    const auto pick = [&](auto chosen, auto rank) {
+        const std::string* best = nullptr;
+        char bestKey = 0;
+        uint64_t bestRank = 0;
+        for (const auto& [name, info] : data->mTrapInfo)
         {
-            memory.mLastSelection = RealTime();
-            data->SelectTrap(name);
-            return;
+            if (!info.enabled || !chosen(info.trapKey))
+                continue;
+            const uint64_t r = rank(info.trapKey);
+            if (!best || r > bestRank)
+            {
+                best = &name;
+                bestKey = info.trapKey;
+                bestRank = r;
+            }
         }
-    }
+        if (!best)
+            return false;
+        memory.mLastSelection = RealTime();
+        memory.mLastTrapKey = bestKey;
+        data->SelectTrap(*best);
+        return true;
+    };
+    const auto none = [](char) { return uint64_t{0}; };
+    // Keys pressed in the same frame: the one pressed last is meant.
+    if (pick([](char key) { return CharPressedNow(key); }, [](char key) { return CharPressOrder(key); }))
+        return;
+    if (waited &&
+        (pick([&](char key) { return key == memory.mLastTrapKey && CharHeld(key); }, none) ||
+         pick([](char key) { return CharHeld(key); }, none)))
+        return;
     Positional* place = PosOf(cog);
     if (place && data->IsEditMode() && CharHeld('T') && !FindCog("Tower"))
         AttemptTowerDrop(place->GetPosition());
@@ -653,8 +679,9 @@ void Edit(bool on)
     DataController* data = Data();
     if (!data || on == data->IsEditMode())
         return;
+    // Through the engine, so that editing a level that is over starts no clock.
     if (gCoreEngine)
-        gCoreEngine->GetGameClock().SetPaused(on);
+        gCoreEngine->SetPause(on);
     data->SetEditMode(on);
 }
 

@@ -15,6 +15,7 @@
 #include "graphics/guisystem/GuiSystem.h"
 #include "gui/WidgetLayer.h"
 #include "input/IOLoom.h"
+#include "input/KeyNames.h"
 
 IOLoom* Input() { return IOLoom::Instance(); }
 
@@ -35,6 +36,10 @@ bool MouseTriggered(int button) { return AskInput(&IOLoom::MouseTriggered, butto
 bool MouseReleased(int button) { return AskInput(&IOLoom::MouseReleased, button); }
 
 bool CharHeld(char c) { return AskInput(&IOLoom::IsKeyPressedChar, c); }
+
+bool CharPressedNow(char c) { return AskInput(&IOLoom::IsKeyTriggered, KeyOfChar(c)); }
+
+uint64_t CharPressOrder(char c) { return AskInput(&IOLoom::KeyPressOrder, KeyOfChar(c)); }
 
 bool KeyHeld(const std::string& name) { return AskInput(&IOLoom::IsKeyPressedByName, name); }
 

@@ -21,6 +21,10 @@ bool MousePressed(int button);
 bool MouseTriggered(int button);
 bool MouseReleased(int button);
 bool CharHeld(char c);
+// The key of the character went down since the last frame.
+bool CharPressedNow(char c);
+// When the character's key last went down: of two keys, the higher went down later.
+uint64_t CharPressOrder(char c);
 bool KeyHeld(const std::string& name);
 int MouseX();
 int MouseY();

@@ -111,6 +111,19 @@ size_t Count(const std::string& text, const std::string& piece)
     return count;
 }
 
+// The program's own time of its newest log entry in milliseconds ("minutes:seconds:ms"), -1
+// for none.
+long LastLogTime(const std::string& log)
+{
+    static const std::regex kTime("<Time>([0-9]+):([0-9]+):([0-9]+)</Time>");
+    const size_t at = log.rfind("<Time>");
+    std::smatch m;
+    const std::string tail = at == std::string::npos ? std::string() : log.substr(at, 40);
+    if (!std::regex_search(tail, m, kTime))
+        return -1;
+    return (std::stol(m[1].str()) * 60 + std::stol(m[2].str())) * 1000 + std::stol(m[3].str());
+}
+
 int Channel(uint32_t rgb, int shift) { return int((rgb >> shift) & 0xFF); }
 
 // A rectangle of the 800 x 600 screen.
@@ -175,14 +188,17 @@ constexpr Point kExit{400, 458};        // start window
 // hovered label (whose letters dance) and no edge scroll moves anything a shot is compared on.
 constexpr Point kRest{120, 300};
 
-constexpr Rect kGoalPanel{210, 230, 590, 300};   // the goal window's dark panel, without its text
-constexpr Rect kHealthBar{22, 14, 218, 26};      // the tower's health on the HUD, under the console when open
-constexpr Rect kFieldLeft{0, 90, 330, 260};      // field left of the tower and above the pointer's claw
-constexpr Rect kCredits{700, 10, 790, 35};       // the HUD's credits number
-constexpr Rect kOverTitle{200, 62, 600, 96};     // the game-over window's first line
-constexpr Rect kPointsRows{195, 130, 420, 182};  // its points earned and used
-constexpr Rect kHealthRow{0, 20, 240, 21};       // a row across the health bar, which spans x 20..219
-constexpr Rect kTowerPicture{340, 60, 460, 330}; // the tower in the middle of the view of the Tower button
+constexpr Rect kGoalPanel{210, 230, 590, 300};    // the goal window's dark panel, without its text
+constexpr Rect kHealthBar{22, 14, 218, 26};       // the tower's health on the HUD, under the console when open
+constexpr Rect kFieldLeft{0, 90, 330, 260};       // field left of the tower and above the pointer's claw
+constexpr Rect kCredits{700, 10, 790, 35};        // the HUD's credits number
+constexpr Rect kOverTitle{200, 62, 600, 96};      // the game-over window's first line
+constexpr Rect kPointsRows{195, 130, 420, 182};   // its points earned and used
+constexpr Rect kHealthRow{0, 20, 240, 21};        // a row across the health bar, which spans x 20..219
+constexpr Rect kTowerPicture{340, 60, 460, 330};  // the tower in the middle of the view of the Tower button
+constexpr Rect kHudFigures{640, 8, 795, 92};      // the HUD's credits, kills and time numbers
+constexpr Rect kExitQuestion{300, 155, 500, 190}; // the leave dialog's line over its buttons
+constexpr Rect kField{0, 60, 800, 540};           // the field of the level's view, under the HUD and over the trap bar
 
 // The march from the gap in the wall line to the tower runs straight down the middle of the
 // level's first view: its ground every two spikes' lengths, far end first.
@@ -288,6 +304,17 @@ public:
     void Rest() { Do("mousemove " + std::to_string(kRest.x) + " " + std::to_string(kRest.y)); }
 
     int Exit(double seconds) { return mProcess->Wait(seconds); }
+    bool Running() { return mProcess->Running(); }
+
+    // Frames until the program's own clock, read from its log, has run the given seconds on:
+    // however slow the frames, that much of its time has passed. False when it ended first.
+    bool LetTimePass(double seconds)
+    {
+        const long from = LastLogTime(Log());
+        return WaitUntil([&] { return !Fence() || LastLogTime(Log()) >= from + static_cast<long>(seconds * 1000.0); },
+                         kLimit, 0.0) &&
+            mProcess->Running();
+    }
 
     // A software-rendered frame under sanitizers on a loaded machine is slow: minutes, not seconds.
     static constexpr double kLimit = 300.0;
@@ -697,6 +724,104 @@ TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
     LeaveByTheMenus(2);
 }
 
+// The Pause key under each window that stops the clock, the view moved while paused and two trap
+// keys a tenth of a second apart, through the X server: with the in-game menu, the leave dialog
+// (which asks its question) and the game-over window up, Pause leaves the game held (never "Game Unpaused"), and in
+// five seconds of the program's time nothing lands and the HUD's credits, kills and time stand; paused by the key, D
+// held moves the view and nothing lands; 2 then C picks the light bulb.
+TEST_F(DesktopPlay, PauseUnderTheWindowsHoldsTheLevelAndPausedTheViewAndTrapKeysAnswer)
+{
+    Game& game = *mGame;
+    const std::string created = "Creating Cog From";
+    const std::string ignored = "Pause ignored";
+    const std::string unpaused = "Game Unpaused";
+    const std::string pauseKey = "<Message>]pause</Message>";
+    ASSERT_TRUE(OpenLevelOne(1)) << game.Stderr();
+    const size_t before = Count(game.Log(), created);
+    ASSERT_GT(StartClock().width, 0) << game.Stderr();
+    // The first invaders land: the level runs.
+    ASSERT_TRUE(game.WaitFor(created, before + 1));
+
+    // Each window: how it opens, and its button back to the field (none for the game-over window).
+    const struct
+    {
+        const char* what;
+        std::vector<Point> open;
+        const char* title;
+    } windows[] = {
+        {"the in-game menu", {}, nullptr},
+        {"the leave dialog", {kQuit}, nullptr},
+        {"the game-over window", {kQuit, kLeave}, "Level over: YOU QUIT!"},
+    };
+    for (const auto& w : windows)
+    {
+        game.Rest();
+        game.Key("Escape");
+        for (const Point& p : w.open)
+            game.Click(p);
+        game.Rest();
+        if (w.title)
+        {
+            ASSERT_TRUE(game.WaitFor(w.title, 1)) << w.what;
+        }
+        const Bmp held = game.Shot();
+        // The leave dialog asks its question in gold over its buttons.
+        if (w.open.size() == 1)
+        {
+            EXPECT_GT(PixelsNear(held, kExitQuestion, 0xFFD933), 20u) << w.what << ": its question";
+        }
+        const size_t cogs = Count(game.Log(), created), answers = Count(game.Log(), ignored),
+                     resumed = Count(game.Log(), unpaused), keys = Count(game.Log(), pauseKey);
+        game.Key("Pause");
+        ASSERT_TRUE(game.WaitFor(pauseKey, keys + 1)) << w.what << ": the Pause key";
+        ASSERT_TRUE(game.LetTimePass(5.0)) << w.what;
+        const Bmp later = game.Shot();
+        EXPECT_EQ(Count(game.Log(), created), cogs) << w.what << ": something landed under it";
+        EXPECT_EQ(Count(game.Log(), unpaused), resumed) << w.what;
+        EXPECT_EQ(Count(game.Log(), ignored), answers + 1) << w.what << ": the log says why the key did nothing";
+        EXPECT_EQ(PixelsChanged(held, later, kHudFigures), 0u) << w.what << ": the HUD's figures moved under it";
+        EXPECT_EQ(PixelsChanged(held, later, kHealthBar), 0u) << w.what << ": the tower's health moved under it";
+        if (w.title)
+        {
+            EXPECT_EQ(PixelsChanged(held, later, kPointsRows), 0u) << w.what << ": its figures changed";
+            break;
+        }
+        game.Click(w.open.empty() ? kResume : kStay);
+        game.Rest();
+
+        // Back in play, the Pause key pauses it, and paused the view moves with D held.
+        if (w.open.empty())
+        {
+            const size_t paused = Count(game.Log(), "Game Paused");
+            game.Key("Pause");
+            ASSERT_TRUE(game.WaitFor("Game Paused", paused + 1)) << "the Pause key in play";
+            const Bmp still = game.Shot();
+            const size_t landed = Count(game.Log(), created);
+            game.Do("keydown d");
+            const Bmp moved = game.Until([&](const Bmp& shot) { return PixelsChanged(still, shot, kField) > 40000; });
+            game.Do("keyup d");
+            EXPECT_GT(PixelsChanged(still, moved, kField), 40000u) << "D held while paused";
+            EXPECT_EQ(Count(game.Log(), created), landed) << "something landed while paused";
+
+            // Two trap keys a tenth of a second apart, then a click on open ground: the second
+            // key's trap is dropped.
+            const std::string bulb = "TypeName: &quot;lightbulb&quot;", hammer = "TypeName: &quot;hammer&quot;";
+            game.Send("key 2 sleep 0.1 key c");
+            game.Fence();
+            game.Click(kGround);
+            EXPECT_TRUE(
+                WaitUntil([&] { return Count(game.Log(), bulb) + Count(game.Log(), hammer) > 0 || !game.Running(); },
+                          Game::kLimit, 0.1));
+            EXPECT_EQ(Count(game.Log(), bulb), 1u) << "2 then C picked the light bulb";
+            EXPECT_EQ(Count(game.Log(), hammer), 0u) << "2 then C kept the hammer";
+            game.Click(kRest, 3);
+            game.Key("Pause");
+            ASSERT_TRUE(game.WaitFor(unpaused, 1)) << "the Pause key again";
+        }
+    }
+    LeaveByTheMenus(2);
+}
+
 namespace {
 
 // The program on a screen larger than its window, under a window manager or on the bare X
@@ -739,9 +864,6 @@ protected:
         ASSERT_TRUE(mGame->WaitFor("<Message>]" + line + "</Message>", times)) << line;
     }
 };
-
-// The field of the level's view, under the HUD and over the trap bar.
-constexpr Rect kField{0, 60, 800, 540};
 
 } // namespace
 

@@ -623,16 +623,38 @@ std::vector<LmfClip> VortexClips()
     return TrapClips(rest, std::move(whirl), 0.5f);
 }
 
-// The turret model as a trap: the same parts, its clips with "Inactive" first and the muzzle
+// The turret model as a trap: the same parts three times their size, so that it stands at the
+// scale every trap stands at, on the trap plate (part 9, under the base) that shows its footprint
+// as every trap's does, in the drop preview too; its clips with "Inactive" first and the muzzle
 // (part 8) turned so that its +y runs along the barrel, where the shot goes.
 std::string LaserTurretFile()
 {
+    constexpr float kSize = 3.0f;
+    LmfMesh mesh = TurretMesh();
+    for (LmfPart& part : mesh.parts)
+        for (FileVertex& v : part.vertices)
+            v.position = v.position * kSize;
+    RigidPiece plate = TrapBase();
+    plate.shape.index = static_cast<uint32_t>(mesh.parts.size());
+    plate.shape.parent = 0;
+    mesh.partBones.push_back({plate.shape.index, 0, 0});
+    mesh.parts.push_back(std::move(plate.shape));
+    // The posed parts reach past their own boxes: the turret's bounds grown, and the plate's.
+    mesh.radius *= kSize;
+    mesh.corner1 = {-3.8f, 0.0f, mesh.corner1.z * kSize};
+    mesh.corner2 = {3.8f, mesh.corner2.y * kSize, 3.8f};
     std::vector<LmfClip> clips = TurretClips();
     std::stable_partition(clips.begin(), clips.end(), [](const LmfClip& clip) { return clip.name == "Inactive"; });
     for (LmfClip& clip : clips)
+    {
+        for (auto& track : clip.tracks)
+            for (AnimationKey& key : track)
+                key.position = key.position * kSize;
         for (AnimationKey& key : clip.tracks[8])
             key.rotation = Turn({1, 0, 0}, -90.0f);
-    return LmfWriter().Header().Mesh(TurretMesh()).Clips(clips).End().Bytes();
+        clip.tracks.push_back({Key(0.0f, {0, 0, 0})});
+    }
+    return LmfWriter().Header().Mesh(mesh).Clips(clips).End().Bytes();
 }
 
 // ---- Invader bodies -------------------------------------------------------------------

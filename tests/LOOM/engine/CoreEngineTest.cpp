@@ -63,7 +63,7 @@ LoomFactories FakeFactories()
 std::unique_ptr<CoreEngine> StartedEngine(LoomFactories factories)
 {
     EngineConfig::Instance() = EngineConfig();
-    auto engine = std::make_unique<CoreEngine>(nullptr, std::move(factories));
+    auto engine = std::make_unique<CoreEngine>(nullptr, factories);
     engine->Start();
     gEvents.clear();
     return engine;
@@ -158,6 +158,73 @@ TEST(CoreEngine, PauseCommandsFreezeGameTimeOnly)
     engine->Frame();
     EXPECT_NEAR(engine->GetGameClock().GetTime(), before + 0.25, 1e-6);
     EXPECT_GT(engine->GetRunTime(), 3000) << "core time runs on while paused";
+}
+
+// A window holds the clock from the script's SetPause true to its SetPause false, and the pause
+// key leaves a held clock alone; a lock (a level that is over) outranks both. A pause the player
+// made before a window opened stays once it closes, and a restart lets go of everything.
+TEST(CoreEngine, AWindowsHoldAndALockOutrankThePauseKey)
+{
+    FakeClock fake;
+    auto engine = StartedEngine(LoomFactories{});
+    engine->Frame();
+    Console& console = Console::Instance();
+    // Each step: a line or a lock, then a second of real time and a frame; whether game time
+    // moved in that second, and the pause texts the step logged.
+    const struct
+    {
+        const char* line;
+        int lock; // -1 none, 0 unlock, 1 lock
+        bool moves;
+        // The key's PAUSED sign: only for the player's own pause, a window shows itself.
+        bool sign;
+        const char* logged;
+    } steps[] = {
+        {"SetPause true", -1, false, false, ""},
+        {"pause", -1, false, false, "Pause ignored: a window holds the game until it closes"},
+        {"pause", -1, false, false, "Pause ignored: a window holds the game until it closes"},
+        {"SetPause false", -1, true, false, ""},
+        {"pause", -1, false, true, "Game Paused"},
+        {"SetPause true", -1, false, false, ""},
+        {"SetPause false", -1, false, true, ""},
+        {"pause", -1, true, false, "Game Unpaused"},
+        {"", 1, false, false, ""},
+        {"pause", -1, false, false, "Pause ignored: the game is over and stays stopped"},
+        {"SetPause false", -1, false, false, ""},
+        {"SetPause true", -1, false, false, ""},
+        {"", 0, false, false, ""},
+        {"SetPause false", -1, true, false, ""},
+        {"", 1, false, false, ""},
+        {"SoftRestart", -1, true, false, ""},
+        {"pause", -1, false, true, "Game Paused"},
+        {"restart", -1, true, false, ""},
+    };
+    int index = 0;
+    for (const auto& step : steps)
+    {
+        const uint32_t since = console.GetEntryCounter();
+        if (step.lock >= 0)
+            engine->LockClock(step.lock == 1);
+        else
+            console.ExecuteLine(step.line);
+        const double before = engine->GetGameClock().GetTime();
+        fake.Advance(1.0);
+        engine->Frame();
+        const double moved = engine->GetGameClock().GetTime() - before;
+        EXPECT_NEAR(moved, step.moves ? 1.0 : 0.0, 1e-6) << "step " << index << ": " << step.line;
+        for (const char* text : {"Game Paused", "Game Unpaused", "Pause ignored"})
+        {
+            const int count = LogCapture(since).CountIf(
+                [&](const LogEntry& entry) { return std::string(entry.mText).starts_with(text); });
+            EXPECT_EQ(count, std::string(step.logged).starts_with(text) ? 1 : 0) << "step " << index << ": " << text;
+        }
+        if (*step.logged)
+        {
+            EXPECT_TRUE(Logged(step.logged, since)) << "step " << index;
+        }
+        EXPECT_EQ(engine->IsPausedByPlayer(), step.sign) << "step " << index;
+        ++index;
+    }
 }
 
 TEST(CoreEngine, FrameStatisticsSkipZeroLengthFrames)

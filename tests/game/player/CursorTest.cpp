@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "game/components/GameComponents.h"
@@ -255,50 +256,77 @@ TEST(Cursor, BombModeTintsAndARightClickEndsIt)
     EXPECT_FLOAT_EQ(tint.b, 1.0f);
 }
 
-TEST(Cursor, TrapKeysWaitAfterASelectionAndAResetClockOrAPauseEndsNoWait)
+// A trap key pressed picks its trap at once, also a quarter second after another key and while
+// paused; only a key held down waits a quarter second before it picks again, and of two keys
+// held together the last one pressed keeps its trap.
+TEST(Cursor, AnotherTrapKeyPicksAtOnceAndOnlyAHeldKeyWaits)
 {
     PlayerSim play;
     play.SmallScreen();
     play.Play();
     // Five seconds of play in coarse frames: the wait runs on time, not on frames.
-    const auto pass = [&](int seconds) {
-        play.Sim().SetStep(0.1);
-        play.Step(seconds * 10);
-        play.Sim().SetStep(GameSim::kStep);
-    };
-    pass(5);
+    play.Sim().SetStep(0.1);
+    play.Step(50);
+    play.Sim().SetStep(GameSim::kStep);
+    const auto trap = [&] { return play.Data().mDropPreview.mTrapName; };
     const auto press = [&](SDL_Scancode key) {
         play.Key(key, true);
         play.Step();
         play.Key(key, false);
         play.Step();
     };
-    press(SDL_SCANCODE_1);
-    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
-    press(SDL_SCANCODE_5);
-    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "spikes") << "within a quarter second of the last selection";
-    play.Step(20);
-    press(SDL_SCANCODE_5);
-    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+    const struct
+    {
+        const char* what;
+        bool paused;
+    } cases[] = {{"in play", false}, {"paused", true}};
+    for (const auto& c : cases)
+    {
+        play.Sim().Run(c.paused ? "SetPause true" : "SetPause false");
+        play.Step(20);
+        // One frame apart: each key picks its own trap.
+        press(SDL_SCANCODE_1);
+        EXPECT_EQ(trap(), "spikes") << c.what;
+        press(SDL_SCANCODE_5);
+        EXPECT_EQ(trap(), "fan") << c.what << ": a second key within a quarter second";
+        press(SDL_SCANCODE_1);
+        EXPECT_EQ(trap(), "spikes") << c.what << ": a third";
+        // Both down and up within one frame, as on a slow one: the trap key pressed last is
+        // meant, whichever comes first in the trap list, and another key after it changes nothing.
+        for (const auto& [first, second, meant] :
+             {std::tuple{SDL_SCANCODE_1, SDL_SCANCODE_5, "fan"}, std::tuple{SDL_SCANCODE_5, SDL_SCANCODE_1, "spikes"}})
+        {
+            play.Key(first, true);
+            play.Key(first, false);
+            play.Key(second, true);
+            play.Key(second, false);
+            play.Key(SDL_SCANCODE_PRINTSCREEN, true);
+            play.Key(SDL_SCANCODE_PRINTSCREEN, false);
+            play.Step();
+            EXPECT_EQ(trap(), meant) << c.what << ": two keys in one frame";
+        }
 
-    // A new level resets the clock: the stamp from before counts as long past.
-    pass(5);
-    press(SDL_SCANCODE_1);
-    ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes");
-    play.Sim().Run("ResetGameClock");
-    play.Step(30);
-    press(SDL_SCANCODE_5);
-    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan");
+        // A key held down picks again only after the wait.
+        play.Step(20);
+        play.Key(SDL_SCANCODE_1, true);
+        play.Step();
+        ASSERT_EQ(trap(), "spikes") << c.what;
+        play.Data().SelectTrap("fan");
+        play.Step(6);
+        EXPECT_EQ(trap(), "fan") << c.what << ": the held key picked again within a quarter second";
+        play.Step(20);
+        EXPECT_EQ(trap(), "spikes") << c.what << ": the held key after the wait";
 
-    // The game clock stands still while paused; the wait after a selection ends all the same.
-    play.Step(20);
-    play.Sim().Run("SetPause true");
-    play.Step();
-    press(SDL_SCANCODE_1);
-    ASSERT_EQ(play.Data().mDropPreview.mTrapName, "spikes") << "paused";
-    play.Step(20);
-    press(SDL_SCANCODE_5);
-    EXPECT_EQ(play.Data().mDropPreview.mTrapName, "fan") << "a second key while paused";
+        // A second key pressed while the first is held picks at once and keeps its trap.
+        play.Key(SDL_SCANCODE_5, true);
+        play.Step();
+        EXPECT_EQ(trap(), "fan") << c.what << ": a key pressed while another is held";
+        play.Step(60);
+        EXPECT_EQ(trap(), "fan") << c.what << ": two keys held together took turns";
+        play.Key(SDL_SCANCODE_5, false);
+        play.Key(SDL_SCANCODE_1, false);
+        play.Step();
+    }
 }
 
 TEST(Cursor, EachTrapHasItsOwnKeyAndNoCameraOrEditKeyPicksATrap)

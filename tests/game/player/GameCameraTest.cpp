@@ -135,6 +135,31 @@ TEST(GameCamera, EveryOutermostColumnAndRowOfTheWindowScrolls)
     }
 }
 
+// D held for a third of a second moves the view as far with the game paused as in play: while
+// the game clock stands the camera moves on the real one.
+TEST(GameCamera, HeldKeyMovesTheViewAsFarPausedAsInPlay)
+{
+    PlayerSim play(false);
+    Positional& place = play.CameraPlace();
+    float moved[2] = {0.0f, 0.0f};
+    for (const bool paused : {false, true})
+    {
+        play.Sim().Run(paused ? "SetPause true" : "SetPause false");
+        Settle(play);
+        play.Step();
+        const Vector3 from = place.GetPosition();
+        play.Key(SDL_SCANCODE_D, true);
+        play.Step(20);
+        play.Key(SDL_SCANCODE_D, false);
+        play.Step();
+        const Vector3 d = place.GetPosition() - from;
+        moved[paused ? 1 : 0] = std::sqrt(d.x * d.x + d.z * d.z);
+        place.SetPosition(from);
+    }
+    EXPECT_GT(moved[0], 10.0f) << "D held in play";
+    EXPECT_NEAR(moved[1], moved[0], 0.02f * moved[0]) << "D held while paused";
+}
+
 TEST(GameCamera, SixHundredFramesKeepTheViewOnTheFieldAndTheHeightBand)
 {
     PlayerSim play(false);

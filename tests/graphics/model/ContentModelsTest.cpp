@@ -73,7 +73,7 @@ TEST(ContentModels, CommittedFilesLoadWithTheClipsTheGamePlays)
         {"Models/Traps/SatelliteAim.lmf", false, true, 2, {"Idle", "Arrive", "Fire"}},
         {"Models/Traps/Missile.lmf", false, true, 4, trap},
         {"Models/Traps/Zapper.lmf", false, true, 3, trap},
-        {"Models/Traps/LaserTurret.lmf", false, true, 9, trap},
+        {"Models/Traps/LaserTurret.lmf", false, true, 10, trap},
         {"Models/Traps/LightBulb.lmf", false, true, 3, trap},
         {"Models/Traps/Flame.lmf", false, true, 8, trap},
         {"Models/Traps/Vortex.lmf", false, true, 2, trap},
