@@ -80,6 +80,14 @@ void PushErrorText(lua_State* L, int index)
     lua_pushfstring(L, "(error object is a %s value)", luaL_typename(L, index));
 }
 
+// os.getenv: the player's environment (home folder, paths) is none of a script's business.
+int NoEnvironment(lua_State* L)
+{
+    luaL_checkstring(L, 1);
+    lua_pushnil(L);
+    return 1;
+}
+
 int ErrorFunc(lua_State* L)
 {
     // A call the watchdog stops is reported once, by the call's owner.
@@ -276,6 +284,13 @@ void ScriptManager::Init()
     OpenLibrary(L, luaopen_os, LUA_OSLIBNAME);
     OpenLibrary(L, luaopen_string, LUA_STRLIBNAME);
     OpenLibrary(L, luaopen_math, LUA_MATHLIBNAME);
+    lua_getfield(L, LUA_GLOBALSINDEX, LUA_OSLIBNAME);
+    if (lua_istable(L, -1))
+    {
+        lua_pushcfunction(L, &NoEnvironment);
+        lua_setfield(L, -2, "getenv");
+    }
+    lua_pop(L, 1);
     ScriptFileGuard::Install(L);
 
     ScriptTypes::RegisterValueTypes(L);
@@ -647,26 +662,41 @@ ScriptResult ScriptManager::RunScript(std::string path)
         return ScriptResult::Failed;
     const int top = lua_gettop(L);
     PushHandler(L);
-    const std::string file = DataFilePath(path);
-    std::string text, why;
-    const bool read = ReadScript(path, text, why);
-    if (!read)
-        lua_pushlstring(L, why.data(), why.size());
-    ScriptResult result = ScriptResult::Failed;
-    if (read && luaL_loadbuffer(L, text.data(), text.size(), ("@" + file).c_str()) == 0)
-    {
-        result = ProtectedCall(0, path);
-    }
-    else
-    {
-        // The handler reports the loader's message as it would a run-time error; a handler
-        // that is script code is watched like any call.
-        lua_pushvalue(L, top + 1);
-        lua_insert(L, -2);
-        ProtectedCall(1, path);
-    }
+    // Loading is script work under the same watch as running: a parse that outlasts the limit
+    // is stopped, and the handler reports a file that cannot be read or compiled.
+    lua_pushcfunction(L, &RunScriptFile);
+    lua_pushlstring(L, path.data(), path.size());
+    const ScriptResult result = ProtectedCall(1, path);
     lua_settop(L, top);
     return result;
+}
+
+int ScriptManager::RunScriptFile(lua_State* L)
+{
+    ScriptBounds::Loaded loaded = ScriptBounds::Loaded::Failed;
+    {
+        size_t length = 0;
+        const char* given = lua_tolstring(L, 1, &length);
+        const std::string path(given, length);
+        std::string text, why;
+        if (!ReadScript(path, text, why))
+        {
+            const EngineSide engine;
+            lua_pushlstring(L, why.data(), why.size());
+        }
+        else
+        {
+            // Named as the script's own paths are, relative to the data folder.
+            const std::string chunkName = "@" + path;
+            loaded = ScriptBounds::LoadText(L, text.data(), text.size(), chunkName.c_str(), path.c_str());
+        }
+    }
+    if (loaded == ScriptBounds::Loaded::Stopped)
+        Instance().RaiseIfStopped(L);
+    if (loaded != ScriptBounds::Loaded::Chunk)
+        return lua_error(L);
+    lua_call(L, 0, 0);
+    return 0;
 }
 
 bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::string& why)
@@ -675,12 +705,12 @@ bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::
     FileRefusal refusal;
     if (!ReadWholeFile(file, text, kMaxDataFileBytes, &refusal))
     {
-        why = refusal.mWhy.empty() ? "cannot open " + file : ScriptFileGuard::Refused(path, refusal);
+        why = refusal.mWhy.empty() ? "cannot open " + path : ScriptFileGuard::Refused(path, refusal);
         return false;
     }
     if (text.find_first_not_of(" \t\r\n") == std::string::npos)
     {
-        why = file + " is empty";
+        why = path + " is empty";
         return false;
     }
     // As the file loader does: a first line starting with '#' is not Lua; its newline keeps line numbers.

@@ -184,6 +184,8 @@ private:
     // the label; pops all.
     ScriptResult ProtectedCall(int nargs, const std::string& label);
     static void WatchdogHook(lua_State* L, lua_Debug* ar);
+    // Loads and runs the script file named by argument 1, within the watched call.
+    static int RunScriptFile(lua_State* L);
     static void* Allocate(void* budget, void* block, size_t oldSize, size_t newSize);
     // Instructions between two calls of the hook: fewer while large values live.
     int HookCount() const;
