@@ -149,6 +149,12 @@ void CogGlobal(const std::string& name, Cog* cog)
         ScriptManager::Instance().SetGlobalNil(name);
 }
 
+void CogsRefused(const std::string& typeName, size_t limit)
+{
+    ScriptManager::Instance().RaiseOnReturn("cog " + typeName + " not made: scripts may keep at most " +
+                                            std::to_string(limit) + " cogs alive");
+}
+
 // Keeps the count of running script calls so the state is not closed under them.
 class RunGuard
 {
@@ -225,11 +231,13 @@ ScriptManager::ScriptManager()
     Console::Instance().RegisterCommand("StartCoroutine", MakeConsoleCommand(this, &ScriptManager::StartCoroutine),
                                         "Starts a Coroutine");
     SetCogGlobalSetter(&CogGlobal);
+    SetScriptCogGate(ScriptCogGate{[] { return Instance().IsRunning(); }, &CogsRefused});
 }
 
 ScriptManager::~ScriptManager()
 {
     SetCogGlobalSetter(nullptr);
+    SetScriptCogGate(ScriptCogGate{});
     if (mState)
         lua_close(mState);
     mState = nullptr;
@@ -429,7 +437,7 @@ void ScriptManager::ArmHook(lua_State* thread) const
 {
     const int count = HookCount();
     if (lua_gethookcount(thread) > count)
-        lua_sethook(thread, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
+        lua_sethook(thread, &ScriptManager::WatchdogHook, HookMask(thread), count);
 }
 
 void ScriptManager::EnterThread(lua_State* thread)
@@ -519,20 +527,98 @@ void ScriptManager::RunFinaliser(lua_State* L, int function, int object)
     lua_pop(L, 1);
 }
 
-void ScriptManager::WatchdogHook(lua_State* L, lua_Debug*)
+void ScriptManager::WatchdogHook(lua_State* L, lua_Debug* ar)
 {
-    const char* stop = Instance().Overrun();
+    ScriptManager& scripts = Instance();
+    if (ar->event == LUA_HOOKRET)
+    {
+        scripts.RaisePending(L, ar);
+        return;
+    }
+    const char* stop = scripts.Overrun();
     if (!stop)
     {
-        const int count = Instance().HookCount();
+        const int count = scripts.HookCount();
         if (lua_gethookcount(L) != count)
-            lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
+            lua_sethook(L, &ScriptManager::WatchdogHook, scripts.HookMask(L), count);
         return;
     }
     // From now on every instruction raises again, so a script's own pcall cannot keep the call.
     lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, 1);
     lua_pushstring(L, stop);
     lua_error(L);
+}
+
+int ScriptManager::HookMask(lua_State* thread) const
+{
+    return mPending.mThread == thread ? LUA_MASKCOUNT | LUA_MASKRET : LUA_MASKCOUNT;
+}
+
+void ScriptManager::RaiseOnReturn(const std::string& text)
+{
+    lua_State* thread = mThreads.empty() ? mState : mThreads.back();
+    const int depth = thread ? StackDepth(thread) : 0;
+    if (depth == 0)
+        return;
+    mPending = PendingError{thread, depth, text};
+    lua_sethook(thread, &ScriptManager::WatchdogHook, HookMask(thread), lua_gethookcount(thread));
+}
+
+void ScriptManager::RaisePending(lua_State* L, lua_Debug* ar)
+{
+    if (mPending.mThread != L)
+    {
+        // Left from an error no longer due.
+        lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, lua_gethookcount(L));
+        return;
+    }
+    const int depth = StackDepth(L);
+    // Returns of script code the engine call ran in turn come first.
+    if (depth > mPending.mDepth)
+        return;
+    {
+        const EngineSide engine(*this);
+        luaL_where(L, 1);
+        if (lua_getinfo(L, "n", ar) && ar->name)
+            lua_pushfstring(L, "%s refused: ", ar->name);
+        else
+            lua_pushliteral(L, "");
+        lua_pushlstring(L, mPending.mText.data(), mPending.mText.size());
+        lua_concat(L, 3);
+    }
+    // Shallower: the engine call has returned unseen.
+    const bool due = depth == mPending.mDepth;
+    mPending = PendingError{};
+    lua_sethook(L, &ScriptManager::WatchdogHook, HookMask(L), lua_gethookcount(L));
+    if (!due)
+    {
+        lua_pop(L, 1);
+        return;
+    }
+    lua_error(L);
+}
+
+int ScriptManager::StackDepth(lua_State* L)
+{
+    lua_Debug level;
+    if (!lua_getstack(L, 0, &level))
+        return 0;
+    // Doubling, then halving: deep recursion is counted in few steps.
+    int known = 0, beyond = 1;
+    while (lua_getstack(L, beyond, &level))
+    {
+        known = beyond;
+        beyond *= 2;
+    }
+    while (beyond - known > 1)
+    {
+        const int middle = known + (beyond - known) / 2;
+        if (lua_getstack(L, middle, &level))
+            known = middle;
+        else
+            beyond = middle;
+    }
+    return known + 1;
 }
 
 ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
@@ -560,7 +646,10 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
     mWatches.pop_back();
     if (!mWatches.empty())
         mWatches.back().mDeadline += NowSeconds() - mWatches.back().mPausedAt;
-    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : HookCount());
+    // What the engine refused for a call that has returned is no longer due.
+    if (mWatches.empty())
+        mPending = PendingError{};
+    lua_sethook(L, &ScriptManager::WatchdogHook, HookMask(L), StopRequested() ? 1 : HookCount());
     if (!stopText.empty())
     {
         // No handler reports it: a handler runs no script code once the call is being stopped.
