@@ -61,9 +61,10 @@ public:
     const std::vector<Cog*>& GetActiveCogs() const { return mActive; }
     bool IsQueued(const Cog* cog) const { return mQueued.count(cog) != 0; }
 
-    // Cogs made while a script ran that may live at once: far more than any level has, far
-    // fewer than would outgrow the memory the scripts' own cap allows. Past it none is made.
-    static constexpr size_t kMaxScriptCogs = 20000;
+    // Cogs made while a script ran that may live at once: many times what a level makes (a
+    // few hundred), few enough that their memory and their updates leave the game playable.
+    // Past it none is made.
+    static constexpr size_t kMaxScriptCogs = 5000;
     size_t GetScriptCogCount() const { return mScriptMade.size(); }
 
     // Creation; each returns the cog or null.

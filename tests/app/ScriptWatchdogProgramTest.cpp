@@ -497,3 +497,152 @@ TEST(Program, BinaryChunksAreRefusedAndTheGameGoesOn)
     if (HasFailure())
         std::cerr << log;
 }
+
+namespace {
+// Builds the text of a chunk of 100,000 string constants of 64 bytes that differ only where the
+// library's string hash does not look (it reads every third byte from the end), starts the level
+// (nested, so this script's clock stands while it runs, and goes on after it is stopped), and
+// says how much of the program's working time the level took.
+constexpr const char* kParseStart = R"lua(dofile("Scripts/Game.lua")
+local started = io.open("Started.txt")
+if started then
+    started:close()
+    G.Mes(MainMenu and "Back at the menu" or "No menu")
+    function GUpdate() G.exit() end
+    return
+end
+started = io.open("Started.txt", "w")
+started:write("yes")
+started:close()
+local n = -1
+local literal = '"x00x00x0' .. string.rep("x", 56) .. '",\n'
+LiteralsText = "return {\n" .. string.gsub(string.rep(literal, 100000), "x00x00x0", function()
+    n = n + 1
+    local d = string.format("%05d", n)
+    return "x" .. string.sub(d, 1, 2) .. "x" .. string.sub(d, 3, 4) .. "x" .. string.sub(d, 5, 5)
+end) .. "}\n"
+local file = io.open("Literals.lua", "w")
+file:write(LiteralsText)
+file:close()
+local before = os.clock()
+G.LogicCreateLevel("Scripts\\Levels\\Parse.lua")
+G.Mes(string.format("The level took %.3f s of working time", os.clock() - before))
+)lua";
+} // namespace
+
+// A chunk whose parse would freeze the game for many seconds, compiled by a level script from
+// a text it was given or from a file of the data folder, is cut once the script's time limit
+// passes, with the watchdog's error: the level is dropped and the menu comes back. The level's
+// working time, the program's own CPU clock (a busy machine does not lengthen it), stays within
+// the limit plus one second.
+TEST(Program, AParseThatOutlastsTheLimitIsStoppedAndTheGameGoesOn)
+{
+    const char* levels[] = {"G.Mes(\"Parse starts\")\nlocal f = loadstring(LiteralsText)\nG.Mes(\"Parsed\")\n",
+                            "G.Mes(\"Parse starts\")\ndofile(\"Literals.lua\")\nG.Mes(\"Parsed\")\n"};
+    for (const char* level : levels)
+    {
+        SCOPED_TRACE(level);
+        TempDir dir;
+        MakeGameFolder(dir, kParseStart);
+        dir.Write("Scripts/Levels/Parse.lua", level);
+        Program program(dir.Path());
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(WaitFor([&] { return program.Ended(); }, 240.0)) << "the program did not end";
+        EXPECT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
+        EXPECT_TRUE(program.LogClosed());
+
+        const std::string log = program.Log();
+        const std::vector<std::string> said = {
+            "Parse starts",
+            "Lua Error: Scripts\\Levels\\Parse.lua took too long",
+            "Level not started: Scripts\\Levels\\Parse.lua was stopped",
+            "Back at the menu",
+        };
+        size_t last = 0;
+        for (const std::string& line : said)
+        {
+            SCOPED_TRACE(line);
+            const size_t at = log.find("<Message>" + line + "</Message>");
+            EXPECT_NE(at, std::string::npos);
+            EXPECT_GT(at, last);
+            last = at == std::string::npos ? last : at;
+        }
+        EXPECT_EQ(log.find("<Message>Parsed</Message>"), std::string::npos);
+        std::smatch took;
+        ASSERT_TRUE(std::regex_search(log, took, std::regex("<Message>The level took ([0-9.]+) s of working time")));
+        EXPECT_LT(std::stod(took[1]), kTimeLimit + 1.0);
+    }
+}
+
+namespace {
+// Makes grunts for half a second of working time every frame for 35 frames, each call in
+// pcall, counting the made and the refused; then waits for the test to have measured it.
+constexpr const char* kCogStart = R"lua(dofile("Scripts/Start.lua")
+local frames, made, refused, why = 0, 0, 0, "none"
+function GUpdate()
+    frames = frames + 1
+    if frames <= 35 then
+        local start = os.clock()
+        while os.clock() - start < 0.5 do
+            local ok, cog = pcall(G.CreateAt, "grunt", Vector3(math.random(10, 500), 2, math.random(10, 500)))
+            if ok and cog then
+                made = made + 1
+            elseif not ok then
+                refused = refused + 1
+                why = cog
+            end
+        end
+    elseif frames == 36 then
+        G.Mes("Made " .. made .. ", refused " .. refused)
+        G.Mes(why)
+    else
+        local measured = io.open("Measured.txt")
+        if measured then
+            measured:close()
+            G.exit()
+        end
+    end
+end
+)lua";
+
+// The program's peak resident memory in KiB, 0 when it cannot be read.
+long PeakKiB(pid_t pid)
+{
+    const std::string status = TempDir::Read("/proc/" + std::to_string(pid) + "/status");
+    std::smatch peak;
+    if (!std::regex_search(status, peak, std::regex("VmHWM:\\s*([0-9]+) kB")))
+        return 0;
+    return std::stol(peak[1]);
+}
+} // namespace
+
+// A script making cogs through an engine command every frame reaches the limit of live cogs
+// scripts may keep: past it each call is refused with an error naming the limit, the program
+// stays under 1 GiB, and the frames go on until the script ends the run.
+TEST(Program, CogsMadeByAScriptStayWithinTheirLimitAndTheRunEnds)
+{
+    TempDir dir;
+    MakeGameFolder(dir, kCogStart);
+    Program program(dir.Path());
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(
+        WaitFor([&] { return program.Log().find("<Message>Made ") != std::string::npos || program.Ended(); }, 600.0))
+        << "the frames did not go on";
+    ASSERT_FALSE(program.Ended()) << program.Errors();
+    const long peak = PeakKiB(program.Pid());
+    dir.Write("Measured.txt", "yes");
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 1024L * 1024L);
+    ASSERT_TRUE(WaitFor([&] { return program.Ended(); }, 120.0)) << "the run did not end";
+    EXPECT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
+    EXPECT_TRUE(program.LogClosed());
+
+    const std::string log = program.Log();
+    std::smatch counts;
+    ASSERT_TRUE(std::regex_search(log, counts, std::regex("<Message>Made ([0-9]+), refused ([0-9]+)</Message>")));
+    // A grunt is more than one cog.
+    EXPECT_GT(std::stoul(counts[1]), 1000u);
+    EXPECT_LE(std::stoul(counts[1]), 5000u);
+    EXPECT_GT(std::stoul(counts[2]), 0u);
+    EXPECT_NE(log.find("not made: scripts may keep at most 5000 cogs alive</Message>"), std::string::npos);
+}
