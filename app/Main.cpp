@@ -47,6 +47,9 @@ void InstallStopSignals()
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGQUIT, &action, nullptr);
+    // A file-size limit reached then fails the write, as a full disk does, which the log and the
+    // saves come through whole, rather than ending the program with both cut off.
+    signal(SIGXFSZ, SIG_IGN);
     // Started under nohup, hang-ups are meant to pass unnoticed.
     struct sigaction hangUp = {};
     if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)

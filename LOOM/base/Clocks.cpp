@@ -1,10 +1,23 @@
 #include "LOOM/base/Clocks.h"
 
 #include <chrono>
+#include <cmath>
+#include <limits>
 
 namespace {
 ClockSource* gSource = nullptr;
+
+// Scaled game time is a double: a value past the 64-bit range (or NaN) must not reach the cast.
+int64_t SecondsToMs(double seconds)
+{
+    const double ms = std::floor(seconds * 1000.0);
+    if (!(ms > -9.2e18))
+        return std::isnan(ms) ? 0 : std::numeric_limits<int64_t>::min();
+    if (!(ms < 9.2e18))
+        return std::numeric_limits<int64_t>::max();
+    return static_cast<int64_t>(ms);
 }
+} // namespace
 
 void SetClockSource(ClockSource* source) { gSource = source; }
 
@@ -24,6 +37,16 @@ uint64_t CounterFrequency()
     return 1000000000ull;
 }
 
+int64_t TicksToMs(uint64_t ticks, uint64_t frequency)
+{
+    if (frequency == 0)
+        return 0;
+    // Whole seconds and the rest apart: ticks * 1000 would overflow long before the result does.
+    const uint64_t ms = ticks / frequency * 1000 + (ticks % frequency) * 1000 / frequency;
+    return ms > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max()
+                                                                           : static_cast<int64_t>(ms);
+}
+
 PreciseTimer::PreciseTimer() : mSecondsPerTick(1.0 / static_cast<double>(CounterFrequency())) { Reset(); }
 
 void PreciseTimer::Reset()
@@ -39,10 +62,10 @@ void PreciseTimer::Reset()
 void PreciseTimer::Tick()
 {
     const double previous = mElapsed;
-    const int32_t previousMs = mElapsedMs;
+    const int64_t previousMs = mElapsedMs;
     mElapsedTicks = ReadCounter() - mReference;
     mElapsed = static_cast<double>(mElapsedTicks) * mSecondsPerTick;
-    mElapsedMs = static_cast<int32_t>(mElapsed * 1000.0);
+    mElapsedMs = TicksToMs(mElapsedTicks, CounterFrequency());
     mDt = mElapsed - previous;
     mMsDt = mElapsedMs - previousMs;
 }
@@ -52,7 +75,7 @@ double PreciseTimer::CurrentSeconds() const
     return static_cast<double>(ReadCounter() - mReference) * mSecondsPerTick;
 }
 
-int32_t PreciseTimer::CurrentMs() const { return static_cast<int32_t>(CurrentSeconds() * 1000.0); }
+int64_t PreciseTimer::CurrentMs() const { return TicksToMs(ReadCounter() - mReference, CounterFrequency()); }
 
 GameClock::GameClock() : mLastCounter(ReadCounter()), mSecondsPerTick(1.0 / static_cast<double>(CounterFrequency())) {}
 
@@ -64,8 +87,8 @@ void GameClock::Tick()
     mDeltaTicks = now - mLastCounter;
     mDt = static_cast<double>(mDeltaTicks) * mSecondsPerTick * mScale;
     mTotal += mDt;
-    mTotalMs = static_cast<int32_t>(mTotal * 1000.0);
-    mDtMs = static_cast<int32_t>(mDt * 1000.0);
+    mTotalMs = SecondsToMs(mTotal);
+    mDtMs = SecondsToMs(mDt);
     mLastCounter = now;
 }
 

@@ -14,6 +14,8 @@ public:
 void SetClockSource(ClockSource* source);
 uint64_t ReadCounter();
 uint64_t CounterFrequency();
+// Whole milliseconds in a span of counter ticks, exact and without overflow for any span.
+int64_t TicksToMs(uint64_t ticks, uint64_t frequency);
 
 // A stopwatch that never pauses; measures from a fixed reference, never sums deltas.
 class PreciseTimer
@@ -30,18 +32,19 @@ public:
 
     double GetDt() const { return mDt; }
     double GetElapsed() const { return mElapsed; }
-    int32_t GetMs() const { return mElapsedMs; }
-    int32_t GetMsDt() const { return mMsDt; }
+    // Milliseconds in 64 bits: 32 would run out after 24.8 days.
+    int64_t GetMs() const { return mElapsedMs; }
+    int64_t GetMsDt() const { return mMsDt; }
 
     // Read now without storing anything.
     double CurrentSeconds() const;
-    int32_t CurrentMs() const;
+    int64_t CurrentMs() const;
 
 private:
     uint64_t mReference = 0;
     uint64_t mElapsedTicks = 0;
-    int32_t mElapsedMs = 0;
-    int32_t mMsDt = 0;
+    int64_t mElapsedMs = 0;
+    int64_t mMsDt = 0;
     double mSecondsPerTick = 0.0;
     double mDt = 0.0;
     double mElapsed = 0.0;
@@ -61,16 +64,16 @@ public:
     void Reset();
     void SetScale(double scale) { mScale = scale; }
     double GetScale() const { return mScale; }
-    int32_t GetTotalMs() const { return mTotalMs; }
-    int32_t GetDtMs() const { return mDtMs; }
+    int64_t GetTotalMs() const { return mTotalMs; }
+    int64_t GetDtMs() const { return mDtMs; }
 
 private:
     int32_t mPauseCount = 0;
     double mScale = 1.0;
     uint64_t mLastCounter = 0;
     uint64_t mDeltaTicks = 0;
-    int32_t mTotalMs = 0;
-    int32_t mDtMs = 0;
+    int64_t mTotalMs = 0;
+    int64_t mDtMs = 0;
     double mSecondsPerTick = 0.0;
     double mDt = 0.0;
     double mTotal = 0.0;

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <sstream>
 #include <system_error>
 
 #include "LOOM/base/FileUtils.h"
@@ -101,11 +102,11 @@ const char* Console::CategoryText(uint32_t category)
     }
 }
 
-std::string Console::TimeText(int32_t ms)
+std::string Console::TimeText(int64_t ms)
 {
-    const int32_t minutes = ms / 60000;
-    const int32_t seconds = (ms / 1000) % 60;
-    const int32_t rest = ms % 1000;
+    const int64_t minutes = ms / 60000;
+    const int64_t seconds = (ms / 1000) % 60;
+    const int64_t rest = ms % 1000;
     return std::to_string(minutes / 10) + std::to_string(minutes % 10) + ":" + std::to_string(seconds / 10) +
         std::to_string(seconds % 10) + ":" + std::to_string(rest);
 }
@@ -118,24 +119,23 @@ bool Console::OpenLogFile(const std::string& fileName)
     mLogPath = path;
     // Through the file guard: inside the data folder, never through a link, a plain file of one
     // name, and emptied only once all that is known.
-    std::string why;
     FileRefusal refusal;
     const int fd = OpenDataFile(path, "w", &refusal);
-    if (fd < 0)
-        why = !refusal.mWhy.empty() ? refusal.mWhy : std::generic_category().message(errno);
-    else
+    if (fd >= 0)
     {
-        // The stream opens the very file checked here, whatever happens to its name meanwhile.
-        mLogStream = std::make_unique<std::ofstream>("/proc/self/fd/" + std::to_string(fd), std::ios::out);
-        if (!*mLogStream)
-            why = std::generic_category().message(errno ? errno : EIO);
-        ::close(fd);
-    }
-    if (why.empty())
+        if (mLogFd >= 0)
+            ::close(mLogFd);
+        // Written through the very descriptor checked, whatever happens to its name meanwhile.
+        mLogFd = fd;
+        mLogEnd = 0;
+        mLastEntryAt = 0;
+        mLostEntries = 0;
+        mLostWhy.clear();
         return true;
+    }
+    const std::string why = !refusal.mWhy.empty() ? refusal.mWhy : std::generic_category().message(errno);
     // Entries still reach the on-screen ring; say where the file went missing, on stderr too,
     // since the log cannot.
-    mLogStream.reset();
     std::fprintf(stderr, "Could not create the log file %s: %s\n", path.c_str(), why.c_str());
     Log("Could not create the log file " + path + ": " + why, LogError);
     return false;
@@ -144,9 +144,9 @@ bool Console::OpenLogFile(const std::string& fileName)
 void Console::OpenLog(const SystemInfo& info)
 {
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
-    if (!mLogStream)
+    if (mLogFd < 0)
         return;
-    std::ostream& out = *mLogStream;
+    std::ostringstream out;
     out << "<?xml version=\"1.0\" ?> \n";
     out << "<?xml-stylesheet type=\"text/xsl\" href=\"LogXSLT.xsl\" ?>\n";
     WriteXmlOpenTag(out, "LoomRunTimeLog");
@@ -168,7 +168,14 @@ void Console::OpenLog(const SystemInfo& info)
     WriteXmlCloseTag(out, "Processor");
     WriteXmlCloseTag(out, "Configuration");
     WriteXmlCloseTag(out, "LogHeader");
-    out.flush();
+    std::string why;
+    if (AppendToLog(out.str(), why))
+        return;
+    // Entries without the head would never make a whole file: the ring alone keeps them.
+    std::fprintf(stderr, "The log file %s cannot be written (%s): no log file is written\n", mLogPath.c_str(),
+                 why.c_str());
+    ::close(mLogFd);
+    mLogFd = -1;
 }
 
 void Console::Log(std::string text, uint32_t category)
@@ -176,10 +183,12 @@ void Console::Log(std::string text, uint32_t category)
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
     CapEntry(text);
     FixSlashes(text);
-    const uint32_t number = mEntryCounter++;
-    const int32_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
+    const int64_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
     mScroll = 0;
-    LogEntry entry{number, category, std::move(text), ms};
+    // Entries that missed the file are named there before the next one, in number order.
+    if (mLostEntries > 0)
+        WriteLostNote(ms);
+    LogEntry entry{mEntryCounter++, category, std::move(text), ms};
     WriteEntry(entry);
     mEntries.Push(std::move(entry));
 }
@@ -190,24 +199,89 @@ void Console::WriteToLogFile(const LogEntry& entry)
     WriteEntry(entry);
 }
 
-void Console::WriteEntry(const LogEntry& entry)
+namespace {
+std::string EntryXml(const LogEntry& entry)
 {
-    if (!mLogStream)
-        return;
-    std::ostream& out = *mLogStream;
+    std::ostringstream out;
     WriteXmlOpenTagWithAttribute(out, "Entry", "ID", std::to_string(entry.mNumber));
-    WriteXmlElement(out, "Type", CategoryText(entry.mCategory));
-    WriteXmlElement(out, "Time", TimeText(entry.mTimeMs));
+    WriteXmlElement(out, "Type", Console::CategoryText(entry.mCategory));
+    WriteXmlElement(out, "Time", Console::TimeText(entry.mTimeMs));
     WriteXmlElement(out, "Message", entry.mText);
     WriteXmlCloseTag(out, "Entry");
-    out.flush();
-    if (!out)
+    return out.str();
+}
+
+const char* const kLogEnd = "</LoomRunTimeLog>\n";
+} // namespace
+
+bool Console::AppendToLog(const std::string& bytes, std::string& why)
+{
+    size_t done = 0;
+    while (done < bytes.size())
     {
-        const int error = errno;
-        std::fprintf(stderr, "The log file %s cannot be written (%s): entries go on in the console only\n",
-                     mLogPath.c_str(), std::generic_category().message(error).c_str());
-        mLogStream.reset();
+        const ssize_t wrote =
+            ::pwrite(mLogFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(mLogEnd + done));
+        if (wrote > 0)
+            done += static_cast<size_t>(wrote);
+        else if (wrote < 0 && errno == EINTR)
+            continue;
+        else
+        {
+            why = std::generic_category().message(wrote < 0 ? errno : EIO);
+            break;
+        }
     }
+    if (done == bytes.size())
+    {
+        mLogEnd += done;
+        return true;
+    }
+    // Part of it went in before the disk filled: cut it off, so the file ends on a whole entry.
+    if (done > 0 && ::ftruncate(mLogFd, static_cast<off_t>(mLogEnd)) != 0)
+        std::fprintf(stderr, "The log file %s could not be cut back to its last whole entry (%s)\n", mLogPath.c_str(),
+                     std::strerror(errno));
+    return false;
+}
+
+bool Console::WriteEntry(const LogEntry& entry)
+{
+    if (mLogFd < 0)
+        return false;
+    std::string why;
+    const uint64_t start = mLogEnd;
+    // Until the missed ones are named in the file, later ones stay out with them.
+    if (mLostEntries == 0 && AppendToLog(EntryXml(entry), why))
+    {
+        mLastEntryAt = start;
+        return true;
+    }
+    if (mLostEntries++ == 0)
+    {
+        mLostWhy = why;
+        std::fprintf(stderr, "The log file %s cannot be written (%s): entries are kept out of it until it can be\n",
+                     mLogPath.c_str(), why.c_str());
+    }
+    return false;
+}
+
+bool Console::WriteLostNote(int64_t ms)
+{
+    if (mLogFd < 0 || mLostEntries == 0)
+        return true;
+    LogEntry note{mEntryCounter, LogError,
+                  std::to_string(mLostEntries) + (mLostEntries == 1 ? " entry" : " entries") +
+                      " could not be written to the log file (" + mLostWhy + ")",
+                  ms};
+    std::string why;
+    const uint64_t start = mLogEnd;
+    if (!AppendToLog(EntryXml(note), why))
+        return false;
+    mLastEntryAt = start;
+    ++mEntryCounter;
+    mLostEntries = 0;
+    mEntries.Push(std::move(note));
+    std::fprintf(stderr, "The log file %s takes entries again\n", mLogPath.c_str());
+    return true;
 }
 
 void Console::LogWithPrefix(const std::string& first, const std::string& second, uint32_t category)
@@ -218,11 +292,29 @@ void Console::LogWithPrefix(const std::string& first, const std::string& second,
 void Console::CloseLog()
 {
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
-    if (!mLogStream)
+    if (mLogFd < 0)
         return;
-    WriteXmlCloseTag(*mLogStream, "LoomRunTimeLog");
-    mLogStream->flush();
-    mLogStream.reset();
+    const int64_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
+    if (!WriteLostNote(ms))
+        std::fprintf(stderr, "The log file %s is full: %u entries never reached it\n", mLogPath.c_str(), mLostEntries);
+    std::string why;
+    if (!AppendToLog(kLogEnd, why))
+    {
+        // Still full: the newest entry makes way for the end tag. Written over bytes the file
+        // holds already, it needs no new space.
+        const uint64_t end = mLogEnd;
+        mLogEnd = mLastEntryAt;
+        if (mLastEntryAt > 0 && AppendToLog(kLogEnd, why) && ::ftruncate(mLogFd, static_cast<off_t>(mLogEnd)) == 0)
+            std::fprintf(stderr, "The log file %s is full: its newest entry made way for its end\n", mLogPath.c_str());
+        else
+        {
+            mLogEnd = end;
+            std::fprintf(stderr, "The log file %s could not be closed (%s)\n", mLogPath.c_str(), why.c_str());
+        }
+    }
+    ::close(mLogFd);
+    mLogFd = -1;
+    mLostEntries = 0;
 }
 
 void Console::RegisterCommand(std::string name, std::unique_ptr<ConsoleCommand> command, std::string description)

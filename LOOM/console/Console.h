@@ -36,7 +36,7 @@ struct LogEntry
     uint32_t mNumber = 0;
     uint32_t mCategory = 0;
     std::string mText;
-    int32_t mTimeMs = 0;
+    int64_t mTimeMs = 0;
 };
 
 // The last 256 log entries, for the on-screen console.
@@ -93,14 +93,16 @@ public:
 
     // Run-time log. An entry longer than this is cut there and marked as cut.
     static constexpr size_t kMaxEntryBytes = 4096;
-    // A log file that cannot be made or written, or that the file guard refuses, is reported
-    // once on stderr (false); the ring goes on.
+    // A log file that cannot be made, or that the file guard refuses, is reported once on stderr
+    // (false); the ring goes on. Each entry goes into the file whole or not at all: while the
+    // file takes no writes (a full disk) entries are counted, and the count is logged once it
+    // takes them again. The file is closed well formed even then.
     bool OpenLogFile(const std::string& fileName);
     void OpenLog(const SystemInfo& info);
     void Log(std::string text, uint32_t category = LogGeneral);
     void LogWithPrefix(const std::string& first, const std::string& second, uint32_t category);
     void CloseLog();
-    bool IsLogOpen() const { return mLogStream != nullptr; }
+    bool IsLogOpen() const { return mLogFd >= 0; }
     // Writes an entry logged before the log file opened to the file; the ring has it already.
     void WriteToLogFile(const LogEntry& entry);
 
@@ -114,7 +116,7 @@ public:
     static void FixSlashes(std::string& text);
     static const char* CategoryText(uint32_t category);
     // mm:ss:ms as the log writes it.
-    static std::string TimeText(int32_t ms);
+    static std::string TimeText(int64_t ms);
 
     // Commands. Names are matched in lower case; registering a name again replaces (and frees)
     // the earlier command.
@@ -166,8 +168,12 @@ private:
     // tokens it used. A whole number goes in as the decimal the function expects there.
     static bool ParseArg(TokenIterator& pos, TokenIterator end, ParamBuffer& params, uint8_t expected);
     void ExecuteCogLine(const std::string& line, const std::vector<std::string>& tokens);
-    // To the log file, when one is open; under the log lock.
-    void WriteEntry(const LogEntry& entry);
+    // To the log file, when one is open; under the log lock. False when it did not go in.
+    bool WriteEntry(const LogEntry& entry);
+    // The bytes at the end of the file, whole or not at all; why says what refused them.
+    bool AppendToLog(const std::string& bytes, std::string& why);
+    // The count of entries the file missed, as an entry of its own; false while it cannot go in.
+    bool WriteLostNote(int64_t ms);
 
     std::string mConfigFolder;
     bool mInputActive = false;
@@ -179,7 +185,12 @@ private:
     CommandMap mCommands;
     // Shared by every console, so a cache made against one never matches another.
     static inline uint64_t sCommandsVersion = 1;
-    std::unique_ptr<std::ofstream> mLogStream;
+    int mLogFd = -1;
+    // The end of what went in whole, and where the newest entry starts (0: none since the header).
+    uint64_t mLogEnd = 0;
+    uint64_t mLastEntryAt = 0;
+    uint32_t mLostEntries = 0;
+    std::string mLostWhy;
     std::string mLogPath;
     ConsoleInputLine mInputLine;
 

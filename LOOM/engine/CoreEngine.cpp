@@ -1,5 +1,6 @@
 #include "LOOM/engine/CoreEngine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,7 +29,7 @@ CoreEngine* gCoreEngine = nullptr;
 namespace {
 void Init(const std::string& text) { Console::Instance().Log(text, LogInit); }
 
-// Where the log goes when the one configured is refused, or when config.xml cannot be read.
+// Where the log goes when the one configured is refused, or when config.xml is missing or cannot be read.
 const char* const kDefaultLogFile = "Log.xml";
 
 // The configured folder when it is inside the data folder; the data folder itself (refused, logged)
@@ -130,7 +131,8 @@ void CoreEngine::Start()
     Console& console = Console::Instance();
     CogFactory& cogs = CogFactory::Instance();
 
-    OpenRunLog(config.mLogFile.empty() && !mConfigProblem.empty() ? kDefaultLogFile : config.mLogFile);
+    const bool configRead = mConfigProblem.empty() && mConfigMissing.empty();
+    OpenRunLog(config.mLogFile.empty() && !configRead ? kDefaultLogFile : config.mLogFile);
     SystemInfo info;
     if (mWindow)
         mWindow->ReportSystemInfo(info);
@@ -140,8 +142,7 @@ void CoreEngine::Start()
     for (const LogEntry& entry : mEarlyErrors)
         console.WriteToLogFile(entry);
     mEarlyErrors.clear();
-    // Now that the log keeps it: the player is told in the error dialog, not on stderr alone. A
-    // missing file is said there too, but writes no log file: the folder may not be a data folder.
+    // Now that the log keeps it: the player is told in the error dialog, not on stderr alone.
     const std::string& configProblem = mConfigProblem.empty() ? mConfigMissing : mConfigProblem;
     if (!configProblem.empty() && AssertFailedString("LoadEngineConfig", __FILE__, __LINE__, configProblem))
         DebugBreakIfAttached();
@@ -235,8 +236,31 @@ void CoreEngine::OpenRunLog(const std::string& fileName)
 void CoreEngine::RunStartupScript()
 {
     const std::string& script = EngineConfig::Instance().mStartupScript;
-    if (!script.empty())
-        ScriptManager::Instance().RunScript(script);
+    if (script.empty())
+        return;
+    Console& console = Console::Instance();
+    const uint32_t before = console.GetEntryCounter();
+    const ScriptResult result = ScriptManager::Instance().RunScript(script);
+    // Ended by a stop request, it has nothing to say; otherwise, as one that cannot be read, it
+    // leaves nothing to play, so the box says why: the newest script error it logged.
+    if (result == ScriptResult::Ran || StopRequested())
+        return;
+    std::string why = "no error text";
+    const uint32_t logged = std::min<uint32_t>(console.GetEntryCounter() - before, EntryRing::kCapacity);
+    for (uint32_t i = 0; i < logged; ++i)
+    {
+        const LogEntry& entry = console.GetEntries().FromNewest(i);
+        if (entry.mCategory == LogError && entry.mText.rfind("Lua Error: ", 0) == 0)
+        {
+            why = entry.mText.substr(11);
+            break;
+        }
+    }
+    std::string shown = script;
+    Console::FixSlashes(shown);
+    if (AssertFailedString("RunStartupScript", __FILE__, __LINE__,
+                           "The start script " + shown + " failed (" + why + ")"))
+        DebugBreakIfAttached();
 }
 
 void CoreEngine::RegisterTypes()

@@ -85,7 +85,7 @@ public:
     // Statistics, copied once per frame.
     float GetFrameRate() const { return mFrameRate; }
     int GetCogCount() const { return mCogCount; }
-    int GetRunTime() const { return mRunTime; }
+    int64_t GetRunTime() const { return mRunTime; }
     float GetGraphicsTime() const { return mGraphicsTime; }
     float GetPhysicsTime() const { return mPhysicsTime; }
     float GetOtherLoomsTime() const { return mOtherLoomsTime; }
@@ -110,7 +110,7 @@ private:
     std::unique_ptr<TimedCallList> mTimedCalls;
     float mFrameRate = 0.0f;
     int mCogCount = 0;
-    int mRunTime = 0;
+    int64_t mRunTime = 0;
     float mGraphicsTime = 0.0f;
     float mPhysicsTime = 0.0f;
     float mOtherLoomsTime = 0.0f;

@@ -28,7 +28,7 @@ void TimedCallList::Add(Cog& cog, uint32_t intervalMs, const std::string& functi
     Entry entry;
     entry.mRepeat = repeat;
     entry.mInterval = intervalMs;
-    entry.mLastFire = static_cast<uint32_t>(mClock.GetTotalMs());
+    entry.mLastFire = mClock.GetTotalMs();
     entry.mFunction = function;
     entry.mCogId = cog.GetID();
     mEntries.push_back(std::move(entry));
@@ -60,13 +60,14 @@ void TimedCallList::Update()
     if (mUpdating || mEntries.empty())
         return;
     mUpdating = true;
-    const uint32_t now = static_cast<uint32_t>(mClock.GetTotalMs());
+    const int64_t now = mClock.GetTotalMs();
     // Entries appended by the calls lie past this one and wait for the next update.
     const auto last = std::prev(mEntries.end());
     for (auto it = mEntries.begin();; ++it)
     {
         Entry& entry = *it;
-        if (!entry.mRemoved && now - entry.mLastFire > entry.mInterval)
+        // A clock reset since the last call puts now behind it: due at once.
+        if (!entry.mRemoved && (now < entry.mLastFire || now - entry.mLastFire > int64_t(entry.mInterval)))
         {
             entry.mLastFire = now;
             Cog* cog = mCogs.GetCog(entry.mCogId);

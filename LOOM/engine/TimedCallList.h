@@ -18,7 +18,7 @@ public:
     {
         int32_t mRepeat = 0; // calls still to make; 0 without end
         uint32_t mInterval = 0;
-        uint32_t mLastFire = 0;
+        int64_t mLastFire = 0;
         std::string mFunction;
         uint32_t mCogId = 0;
         bool mRemoved = false;

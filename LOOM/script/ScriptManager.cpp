@@ -681,22 +681,22 @@ void ScriptManager::Frame()
         return;
     }
     const double coreDt = mCoreClock ? mCoreClock->GetDt() : 0.0;
-    const uint32_t coreMs = mCoreClock ? uint32_t(mCoreClock->GetMs()) : 0u;
+    const int64_t coreMs = mCoreClock ? mCoreClock->GetMs() : 0;
     const double gameDt = mGameClock && !mGameClock->IsPaused() ? mGameClock->GetDt() : 0.0;
-    const uint32_t gameMs = mGameClock ? uint32_t(mGameClock->GetTotalMs()) : 0u;
+    const int64_t gameMs = mGameClock ? mGameClock->GetTotalMs() : 0;
 
     const int top = lua_gettop(L);
     lua_pushliteral(L, "CoreTimeDiff");
     lua_pushnumber(L, coreDt);
     lua_rawset(L, LUA_GLOBALSINDEX);
     lua_pushliteral(L, "CoreTime");
-    lua_pushnumber(L, coreMs * 0.001);
+    lua_pushnumber(L, static_cast<double>(coreMs) * 0.001);
     lua_rawset(L, LUA_GLOBALSINDEX);
     lua_pushliteral(L, "GameTimeDiff");
     lua_pushnumber(L, gameDt);
     lua_rawset(L, LUA_GLOBALSINDEX);
     lua_pushliteral(L, "GameTime");
-    lua_pushnumber(L, gameMs * 0.001);
+    lua_pushnumber(L, static_cast<double>(gameMs) * 0.001);
     lua_rawset(L, LUA_GLOBALSINDEX);
 
     if (mUpdateStopped)

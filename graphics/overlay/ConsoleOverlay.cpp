@@ -169,8 +169,8 @@ float ConsoleOverlay::DrawStats(BitmapFont& font, const FrameStats& stats, uint3
     auto put = [&]() { y = DrawColumnLine(font, line, y, color); };
     std::snprintf(line, sizeof(line), "Compositions: %d ", stats.mCogs);
     put();
-    const int32_t seconds = stats.mRunTimeMs / 1000;
-    std::snprintf(line, sizeof(line), "Run Time: %02d:%02d", seconds / 60, seconds % 60);
+    const long long seconds = stats.mRunTimeMs / 1000;
+    std::snprintf(line, sizeof(line), "Run Time: %02lld:%02lld", seconds / 60, seconds % 60);
     put();
     std::snprintf(line, sizeof(line), "Frame Rate: %ld ", std::lround(stats.mFrameRate));
     put();

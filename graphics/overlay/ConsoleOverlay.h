@@ -15,7 +15,7 @@ class GraphicsDevice;
 struct FrameStats
 {
     int32_t mCogs = 0;
-    int32_t mRunTimeMs = 0;
+    int64_t mRunTimeMs = 0;
     float mFrameRate = 0.0f;
     float mGraphicsTime = 0.0f;
     float mPhysicsTime = 0.0f;

@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -129,17 +132,18 @@ TEST(BrokenStart, SplashLinkOutOfTheDataFolderIsRefusedUnopened)
     }
 }
 
-// A start that cannot read config.xml or its start script says why in the error box, as the log
-// does where there is one; nobody answers it, so SIGTERM ends the program, as "Exit" would, with
-// a failure status. A missing config.xml writes no log file: the folder may not be a data folder.
-TEST(BrokenStart, ConfigOrStartScriptNotReadSaysWhyInTheBoxAndEndsWithAFailure)
+// A start that cannot read config.xml, or whose start script cannot be read, does not compile or
+// fails when run, says why in the error box and in Log.xml; nobody answers the box, so SIGTERM
+// ends the program, as "Exit" would, with a failure status.
+TEST(BrokenStart, ConfigOrStartScriptBrokenSaysWhyInTheBoxAndEndsWithAFailure)
 {
     struct Case
     {
         const char* mName;
         std::function<void(const Beside&)> mBreak;
         std::function<std::string(const Beside&)> mReason;
-        bool mLogFile;
+        // Further text of the reason after it (the script's own error names where it is).
+        std::string mReasonEnd;
     };
     auto linkOut = [](const Beside& f, const std::string& name, const std::string& up) {
         fs::rename(f.Data(name), f.Outside(fs::path(name).filename()));
@@ -150,31 +154,43 @@ TEST(BrokenStart, ConfigOrStartScriptNotReadSaysWhyInTheBoxAndEndsWithAFailure)
          [](const Beside& f) {
              return "config.xml not found in " + f.Data() + ": the engine starts with its default configuration";
          },
-         false},
+         ""},
         {"config.xml a folder",
          [](const Beside& f) {
              fs::remove(f.Data("config.xml"));
              fs::create_directory(f.Data("config.xml"));
          },
-         [](const Beside&) { return std::string("config.xml cannot be read (not a file)"); }, true},
+         [](const Beside&) { return std::string("config.xml cannot be read (not a file)"); }, ""},
         {"config.xml a link out of the data folder", [&](const Beside& f) { linkOut(f, "config.xml", "../"); },
          [](const Beside&) {
              return std::string(
                  "config.xml cannot be read (Path refused: \"config.xml\" leaves the data folder through a link)");
          },
-         true},
+         ""},
         {"start script missing", [](const Beside& f) { fs::remove(f.Data("Scripts/Start.lua")); },
          [](const Beside&) {
              return std::string("The start script Scripts\\Start.lua cannot be read (No such file or directory)");
          },
-         true},
+         ""},
+        {"start script that does not compile",
+         [](const Beside& f) {
+             std::ofstream(f.Data("Scripts/Start.lua"), std::ios::trunc) << "function GUpdate(\n  G.exit()\nend\n";
+         },
+         [](const Beside&) { return std::string("The start script Scripts\\Start.lua failed ("); },
+         "Start.lua:2: ')' expected near '.')"},
+        {"start script that fails when run",
+         [](const Beside& f) {
+             std::ofstream(f.Data("Scripts/Start.lua"), std::ios::trunc)
+                 << "function GUpdate() end\nerror('no menu to show', 0)\n";
+         },
+         [](const Beside&) { return std::string("The start script Scripts\\Start.lua failed (no menu to show)"); }, ""},
         {"start script a link out of the data folder",
          [&](const Beside& f) { linkOut(f, "Scripts/Start.lua", "../../"); },
          [](const Beside&) {
              return std::string("The start script Scripts\\Start.lua cannot be read (Path refused: "
                                 "\"Scripts\\Start.lua\" leaves the data folder through a link)");
          },
-         true},
+         ""},
     };
     for (const Case& c : cases)
     {
@@ -190,8 +206,9 @@ TEST(BrokenStart, ConfigOrStartScriptNotReadSaysWhyInTheBoxAndEndsWithAFailure)
             [&] {
                 const std::string errors = folders.Stderr();
                 const size_t box = errors.find(up);
+                const size_t said = box == std::string::npos ? box : errors.find(reason, box);
                 return !program.Running() ||
-                    (box != std::string::npos && errors.find(reason, box) != std::string::npos);
+                    (said != std::string::npos && errors.find(c.mReasonEnd, said) != std::string::npos);
             },
             kProgramLimit, 0.05);
         ASSERT_TRUE(shown && program.Running()) << folders.Stderr();
@@ -199,17 +216,20 @@ TEST(BrokenStart, ConfigOrStartScriptNotReadSaysWhyInTheBoxAndEndsWithAFailure)
         program.Signal(SIGTERM);
         EXPECT_EQ(program.Wait(60.0), 1) << folders.Stderr();
         const std::string log = folders.Log();
-        EXPECT_EQ(fs::exists(folders.Data("Log.xml")), c.mLogFile);
-        if (c.mLogFile)
-        {
-            std::string escaped = reason;
-            for (size_t at = 0; (at = escaped.find('"', at)) != std::string::npos; at += 6)
-                escaped.replace(at, 1, "&quot;");
-            const size_t logged = log.find(escaped);
-            ASSERT_NE(logged, std::string::npos) << log;
-            EXPECT_EQ(log.compare(log.rfind("<Type>", logged), 18, "<Type>Error</Type>"), 0) << log;
-            EXPECT_EQ(log.rfind("</LoomRunTimeLog>\n"), log.size() - std::string("</LoomRunTimeLog>\n").size())
-                << "the log is closed";
-        }
+        // As the log writes it: slashes turned, markup as entities.
+        auto escaped = [](std::string text) {
+            std::replace(text.begin(), text.end(), '/', '\\');
+            for (const auto& [plain, entity] :
+                 {std::pair{"&", "&amp;"}, {"\"", "&quot;"}, {"<", "&lt;"}, {">", "&gt;"}})
+                for (size_t at = 0; (at = text.find(plain, at)) != std::string::npos; at += std::strlen(entity))
+                    text.replace(at, 1, entity);
+            return text;
+        };
+        const size_t logged = log.find(escaped(reason));
+        ASSERT_NE(logged, std::string::npos) << log;
+        EXPECT_EQ(log.compare(log.rfind("<Type>", logged), 18, "<Type>Error</Type>"), 0) << log;
+        EXPECT_NE(log.find(escaped(c.mReasonEnd), logged), std::string::npos) << log;
+        EXPECT_EQ(log.rfind("</LoomRunTimeLog>\n"), log.size() - std::string("</LoomRunTimeLog>\n").size())
+            << "the log is closed";
     }
 }

@@ -92,3 +92,30 @@ TEST(PreciseTimer, RealClockNeverGoesBack)
         last = timer.GetMs();
     }
 }
+
+// Milliseconds past 2^31 (24.8 days) and 2^32 (49.7 days) keep counting: the stopwatch, its
+// readings without a tick and game time all agree with the span the counter went through.
+TEST(Clocks, MillisecondsKeepCountingPastTheThirtyTwoBitRange)
+{
+    const int64_t day = 24LL * 3600 * 1000;
+    const int64_t spans[] = {(int64_t(1) << 31) - 1, int64_t(1) << 31, 25 * day, (int64_t(1) << 32) + 7, 400 * day};
+    for (const int64_t span : spans)
+    {
+        SCOPED_TRACE(span);
+        FakeClock fake;
+        PreciseTimer timer;
+        GameClock game;
+        fake.mNow += static_cast<uint64_t>(span - 16) * 1000;
+        timer.Tick();
+        game.Tick();
+        fake.mNow += 16 * 1000 + 500;
+        EXPECT_EQ(timer.CurrentMs(), span);
+        timer.Tick();
+        game.Tick();
+        EXPECT_EQ(timer.GetMs(), span);
+        EXPECT_EQ(timer.GetMsDt(), 16);
+        EXPECT_EQ(game.GetTotalMs(), span);
+        EXPECT_EQ(game.GetDtMs(), 16);
+    }
+    EXPECT_EQ(TicksToMs(UINT64_MAX, 1000000000ull), int64_t(UINT64_MAX / 1000000000ull * 1000 + 709));
+}

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <regex>
+#include <vector>
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
@@ -178,4 +182,156 @@ TEST(ConsoleLog, AnEntryIsCutAtItsCapOnACharacterAndMarked)
     // At the cap nothing is cut.
     console.Log(std::string(Console::kMaxEntryBytes, 'x'), LogGeneral);
     EXPECT_EQ(console.GetEntries().FromNewest(0).mText, std::string(Console::kMaxEntryBytes, 'x'));
+}
+
+// Entries logged past 2^31 ms of run time (24.8 days) carry their real time.
+TEST(ConsoleLog, EntriesPastTwentyFiveDaysCarryTheirTime)
+{
+    TempDir dir;
+    FakeClock fake;
+    PreciseTimer clock;
+    Console& console = Console::Instance();
+    console.SetLogClock(&clock);
+    const std::string path = dir.Path("Log.xml");
+    ASSERT_TRUE(console.OpenLogFile(path));
+    console.OpenLog(SampleInfo());
+    const std::pair<int64_t, std::string> cases[] = {
+        {(int64_t(1) << 31) - 1, "35791:23:647"},
+        {int64_t(1) << 31, "35791:23:648"},
+        {50LL * 24 * 3600 * 1000 + 1, "72000:00:1"},
+    };
+    for (const auto& [ms, text] : cases)
+    {
+        fake.mNow = 1000000 + static_cast<uint64_t>(ms) * 1000;
+        console.Log("at " + text, LogGeneral);
+        EXPECT_EQ(console.GetEntries().FromNewest(0).mTimeMs, ms);
+        EXPECT_EQ(Console::TimeText(ms), text);
+    }
+    console.CloseLog();
+    console.SetLogClock(nullptr);
+    const std::string log = TempDir::Read(path);
+    for (const auto& [ms, text] : cases)
+    {
+        std::string entry = "<Time>";
+        entry.append(text).append("</Time>\n<Message>at ").append(text).append("</Message>");
+        EXPECT_NE(log.find(entry), std::string::npos) << log;
+    }
+}
+
+namespace {
+// The kernel's own limit on how large a file this process may write: past it a write goes in
+// short, then fails (EFBIG), as on a full disk; raised again, writes go through as when space
+// returns. The signal the kernel adds is ignored, as a full disk sends none.
+class FileSizeCap
+{
+public:
+    FileSizeCap()
+    {
+        getrlimit(RLIMIT_FSIZE, &mOld);
+        mOldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeCap()
+    {
+        setrlimit(RLIMIT_FSIZE, &mOld);
+        std::signal(SIGXFSZ, mOldSignal);
+    }
+    FileSizeCap(const FileSizeCap&) = delete;
+    FileSizeCap& operator=(const FileSizeCap&) = delete;
+    void Cap(uintmax_t bytes)
+    {
+        rlimit capped = mOld;
+        capped.rlim_cur = bytes;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &capped), 0);
+    }
+    void Lift() { setrlimit(RLIMIT_FSIZE, &mOld); }
+
+private:
+    rlimit mOld{};
+    void (*mOldSignal)(int) = SIG_DFL;
+};
+
+std::vector<std::string> Messages(const std::string& log)
+{
+    std::vector<std::string> messages;
+    const std::regex message("<Message>([^<]*)</Message>");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), message); it != std::sregex_iterator(); ++it)
+        messages.push_back((*it)[1]);
+    return messages;
+}
+} // namespace
+
+// A disk that fills while the game runs: every entry is in the file whole or not at all, those
+// that missed it are counted there once writes go through again, the entries after arrive, and
+// the file ends well formed, even when it is still full at the end.
+TEST(ConsoleLog, AFullDiskCutsNoEntryAndTheLogGoesOnOnceWritesGoThrough)
+{
+    const std::string end = "</LoomRunTimeLog>\n";
+    for (const bool fullAtEnd : {false, true})
+    {
+        SCOPED_TRACE(fullAtEnd ? "still full at the end" : "space back before the end");
+        TempDir dir;
+        FileSizeCap cap;
+        Console& console = Console::Instance();
+        const std::string path = dir.Path("Log.xml");
+        ASSERT_TRUE(console.OpenLogFile(path));
+        console.OpenLog(SampleInfo());
+        console.Log("before", LogGeneral);
+        const uintmax_t room = std::filesystem::file_size(path) + 150;
+        cap.Cap(room);
+        ::testing::internal::CaptureStderr();
+        std::vector<std::string> expected = {"before"};
+        int lost = 0;
+        for (int i = 0; i < 6; ++i)
+        {
+            const std::string text = "full " + std::to_string(i) + " " + std::string(40, 'x');
+            console.Log(text, LogGeneral);
+            EXPECT_EQ(console.GetEntries().FromNewest(0).mText, text) << "the ring has every entry";
+            const std::string log = TempDir::Read(path);
+            EXPECT_LE(log.size(), room);
+            ASSERT_EQ(log.substr(log.size() - 9), "</Entry>\n") << "cut in an entry:\n" << log;
+            if (Messages(log).back() == text)
+                expected.push_back(text);
+            else
+                ++lost;
+        }
+        ASSERT_GE(lost, 4);
+        const std::string note =
+            std::to_string(lost) + " entries could not be written to the log file (File too large)";
+        if (!fullAtEnd)
+        {
+            cap.Lift();
+            console.Log("after 1", LogGeneral);
+            console.Log("after 2", LogGeneral);
+            expected.insert(expected.end(), {note, "after 1", "after 2"});
+        }
+        else
+        {
+            // Not a byte more: the newest entry makes way for the end.
+            cap.Cap(std::filesystem::file_size(path));
+            expected.pop_back();
+        }
+        console.CloseLog();
+        cap.Lift();
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+
+        const std::string log = TempDir::Read(path);
+        EXPECT_EQ(Messages(log), expected) << log;
+        EXPECT_EQ(log.rfind(end), log.size() - end.size()) << "the log is closed";
+        EXPECT_EQ(log.find(end), log.size() - end.size());
+        // Entry numbers go up through the file as they were given.
+        const std::regex id("<Entry ID=\"([0-9]+)\">");
+        long last = -1;
+        for (auto it = std::sregex_iterator(log.begin(), log.end(), id); it != std::sregex_iterator(); ++it)
+        {
+            EXPECT_GT(std::stol((*it)[1]), last);
+            last = std::stol((*it)[1]);
+        }
+        EXPECT_NE(errors.find("The log file " + path + " cannot be written (File too large)"), std::string::npos)
+            << errors;
+        EXPECT_EQ(errors.find("takes entries again") != std::string::npos, !fullAtEnd) << errors;
+        if (!fullAtEnd)
+        {
+            EXPECT_EQ(console.GetEntries().FromNewest(2).mText, note);
+        }
+    }
 }

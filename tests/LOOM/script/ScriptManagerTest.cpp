@@ -105,6 +105,27 @@ TEST_F(ScriptManagerTest, Frame_SetsFourTimeGlobalsAndGameTimeStandsWhilePaused)
     EXPECT_NEAR(Number("LastCoreTime"), 1.75, 1e-9);
 }
 
+// Past 2^31 ms (24.8 days) and 2^32 ms (49.7 days) of running, CoreTime and GameTime go on.
+TEST_F(ScriptManagerTest, Frame_TimeGlobalsAdvancePastTheThirtyTwoBitMilliseconds)
+{
+    FakeClock clock;
+    PreciseTimer core;
+    GameClock game;
+    Scripts().SetClocks(&core, &game);
+    Scripts().RunScript("Scripts/CountFrames.lua");
+    const double day = 24.0 * 3600.0;
+    for (const double seconds : {24.0 * day, 25.0 * day, 50.0 * day, 50.0 * day + 0.5})
+    {
+        SCOPED_TRACE(seconds);
+        clock.mNow = 1000000 + static_cast<uint64_t>(seconds * 1e6);
+        core.Tick();
+        game.Tick();
+        Scripts().Frame();
+        EXPECT_NEAR(Number("LastCoreTime"), seconds, 1e-3);
+        EXPECT_NEAR(Number("LastGameTime"), seconds, 1e-3);
+    }
+}
+
 TEST_F(ScriptManagerTest, RunScript_MissingOrBrokenFileLogsLuaErrorAndRunsNothing)
 {
     const int top = lua_gettop(L());
