@@ -1,4 +1,7 @@
 #include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <memory>
 #include <string>
@@ -134,6 +137,25 @@ TEST_F(ScriptLoadTest, BinaryChunksAreRefusedByEveryLoaderAndSourceTextLoads)
         const bool refusedHere = c.mOutcome.find(refused) != std::string::npos;
         EXPECT_EQ(CountStartingWith(logged, "Lua Error"), 0u);
         EXPECT_EQ(logged.size(), refusedHere ? 1u : 0u);
+    }
+
+    // Without a file name, standard input: given the dumped function through a pipe.
+    for (const char* call : {"Try(loadfile)", "Try(dofile)"})
+    {
+        SCOPED_TRACE(call);
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
+        ASSERT_EQ(write(pipeEnds[1], dumped.data(), dumped.size()), ssize_t(dumped.size()));
+        close(pipeEnds[1]);
+        const int savedInput = dup(0);
+        dup2(pipeEnds[0], 0);
+        close(pipeEnds[0]);
+        clearerr(stdin);
+        const std::string outcome = String(call);
+        dup2(savedInput, 0);
+        close(savedInput);
+        clearerr(stdin);
+        EXPECT_NE(outcome.find("|stdin" + refused), std::string::npos) << outcome;
     }
 
     // A script file the engine runs.
