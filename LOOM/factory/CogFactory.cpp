@@ -99,6 +99,15 @@ std::unique_ptr<Cog> CogFactory::CreateFromType(const std::string& typeName, uin
 
 Cog* CogFactory::Instantiate(const std::string& typeName)
 {
+    // Every cog the manager keeps is made here: what scripts make is counted once.
+    const ScriptCogGate& gate = GetScriptCogGate();
+    const bool forScript = gate.mScriptRunning && gate.mScriptRunning();
+    if (forScript && mScriptMade.size() >= kMaxScriptCogs)
+    {
+        if (gate.mRefused)
+            gate.mRefused(typeName, kMaxScriptCogs);
+        return nullptr;
+    }
     const uint32_t id = mNextId;
     std::unique_ptr<Cog> cog = CreateFromType(typeName, id);
     if (!cog)
@@ -106,6 +115,8 @@ Cog* CogFactory::Instantiate(const std::string& typeName)
     Cog* made = cog.get();
     mCogs[id] = std::move(cog);
     ++mNextId;
+    if (forScript)
+        mScriptMade.insert(id);
     return made;
 }
 
@@ -183,6 +194,7 @@ void CogFactory::ProcessDestroyList()
         auto entry = mCogs.find(id);
         std::unique_ptr<Cog> dying = std::move(entry->second);
         mCogs.erase(entry);
+        mScriptMade.erase(id);
         if (mEditor)
             mEditor->CogDestroyed(*cog);
         dying.reset();
@@ -208,6 +220,7 @@ void CogFactory::DestroyAll()
     }
     mDestroyQueue.clear();
     mQueued.clear();
+    mScriptMade.clear();
     mNames.clear();
     mGroups.clear();
     mActive.clear();

@@ -61,6 +61,12 @@ public:
     const std::vector<Cog*>& GetActiveCogs() const { return mActive; }
     bool IsQueued(const Cog* cog) const { return mQueued.count(cog) != 0; }
 
+    // Cogs made while a script ran that may live at once: many times what a level makes (a
+    // few hundred), few enough that their memory and their updates leave the game playable.
+    // Past it none is made.
+    static constexpr size_t kMaxScriptCogs = 5000;
+    size_t GetScriptCogCount() const { return mScriptMade.size(); }
+
     // Creation; each returns the cog or null.
     // A cog the manager does not keep: the caller owns it.
     std::unique_ptr<Cog> CreateFromType(const std::string& typeName, uint32_t id);
@@ -126,6 +132,8 @@ private:
     std::map<std::string, std::vector<uint32_t>> mGroups;
     std::vector<Cog*> mDestroyQueue;
     std::unordered_set<const Cog*> mQueued;
+    // The IDs of living cogs made while a script ran.
+    std::unordered_set<uint32_t> mScriptMade;
     // Owns the living cogs; ordered so every walk over the cogs goes by ascending ID.
     std::map<uint32_t, std::unique_ptr<Cog>> mCogs;
     uint32_t mNextId = 1;

@@ -2,7 +2,8 @@
 
 namespace {
 CogGlobalSetter gSetter = nullptr;
-}
+ScriptCogGate gGate;
+} // namespace
 
 CogGlobalSetter SetCogGlobalSetter(CogGlobalSetter setter)
 {
@@ -16,3 +17,7 @@ void SetCogGlobal(const std::string& name, Cog* cog)
     if (gSetter)
         gSetter(name, cog);
 }
+
+void SetScriptCogGate(ScriptCogGate gate) { gGate = gate; }
+
+const ScriptCogGate& GetScriptCogGate() { return gGate; }

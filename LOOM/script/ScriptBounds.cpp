@@ -7,6 +7,7 @@
 
 #include <lua.hpp>
 
+#include "LOOM/console/Console.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/script/ScriptPatterns.h"
 #include "LOOM/script/ScriptTypes.h"
@@ -361,6 +362,138 @@ int WatchedWrap(lua_State* L)
     return 1;
 }
 
+// ---- Loading chunks --------------------------------------------------------------------------
+
+// Source bytes handed to the parser at a time. The parser runs no hook: the clock is read
+// between blocks, and string constants that share one hash chain make even a block costly.
+constexpr size_t kLoadBlock = 1024;
+
+// What the parser reads: a text in memory, or the pieces a script's function gives (the
+// function at mFunction, its last piece kept alive at mFunction + 1).
+struct ChunkSource
+{
+    const char* mPiece = nullptr;
+    size_t mLeft = 0;
+    int mFunction = 0;
+    bool mStarted = false;
+    bool mBinary = false;
+    bool mStopped = false;
+};
+
+// The next piece from the script's function; false at the end. Raises inside the parser,
+// which is protected: lua_load returns the error.
+bool NextPiece(lua_State* L, ChunkSource& source)
+{
+    lua_pushvalue(L, source.mFunction);
+    lua_call(L, 0, 1);
+    if (lua_isnil(L, -1))
+    {
+        lua_pop(L, 1);
+        return false;
+    }
+    if (lua_type(L, -1) != LUA_TSTRING)
+    {
+        lua_pushliteral(L, "reader function must return a string");
+        lua_error(L);
+    }
+    lua_replace(L, source.mFunction + 1);
+    source.mPiece = lua_tolstring(L, source.mFunction + 1, &source.mLeft);
+    return source.mLeft > 0;
+}
+
+const char* ReadChunk(lua_State* L, void* data, size_t* size)
+{
+    auto& source = *static_cast<ChunkSource*>(data);
+    *size = 0;
+    if (source.mBinary || source.mStopped)
+        return nullptr;
+    if (ScriptManager::Instance().WatchdogStop())
+    {
+        source.mStopped = true;
+        return nullptr;
+    }
+    if (source.mLeft == 0 && (source.mFunction == 0 || !NextPiece(L, source)))
+        return nullptr;
+    // Lua takes a chunk starting with the signature's first byte as precompiled.
+    if (!source.mStarted && source.mPiece[0] == LUA_SIGNATURE[0])
+    {
+        source.mBinary = true;
+        return nullptr;
+    }
+    source.mStarted = true;
+    const char* block = source.mPiece;
+    *size = std::min(source.mLeft, kLoadBlock);
+    source.mPiece += *size;
+    source.mLeft -= *size;
+    return block;
+}
+
+ScriptBounds::Loaded Load(lua_State* L, ChunkSource& source, const char* chunkName, const char* shown)
+{
+    const int status = lua_load(L, &ReadChunk, &source, chunkName);
+    // A stop seen by the piece function's hook comes back as its error.
+    const char* stop = ScriptManager::Instance().WatchdogStop();
+    // The callers keep C++ objects alive: these pushes must not raise.
+    const ScriptManager::EngineSide engine;
+    if (source.mStopped || (status != 0 && stop))
+    {
+        lua_pop(L, 1);
+        lua_pushstring(L, stop ? stop : "took too long");
+        return ScriptBounds::Loaded::Stopped;
+    }
+    if (source.mBinary)
+    {
+        lua_pop(L, 1);
+        lua_pushfstring(L, "%s: binary chunk refused: scripts load source text only", shown);
+        Console::Instance().Log(lua_tostring(L, -1), LogError);
+        return ScriptBounds::Loaded::Failed;
+    }
+    return status == 0 ? ScriptBounds::Loaded::Chunk : ScriptBounds::Loaded::Failed;
+}
+
+// The name a script gave a chunk, as its messages show it.
+const char* ShownName(const char* chunkName)
+{
+    return chunkName[0] == '=' || chunkName[0] == '@' ? chunkName + 1 : chunkName;
+}
+
+// Pushes what loadstring and load return: the function, or nil and the message. The
+// watchdog's stop is raised.
+int LoadResults(lua_State* L, ScriptBounds::Loaded loaded)
+{
+    if (loaded == ScriptBounds::Loaded::Chunk)
+        return 1;
+    if (loaded == ScriptBounds::Loaded::Stopped)
+    {
+        ScriptManager::Instance().RaiseIfStopped(L);
+        return lua_error(L);
+    }
+    lua_pushnil(L);
+    lua_insert(L, -2);
+    return 2;
+}
+
+// loadstring(text [, name]).
+int BoundedLoadstring(lua_State* L)
+{
+    size_t size = 0;
+    const char* text = luaL_checklstring(L, 1, &size);
+    const char* name = luaL_optstring(L, 2, nullptr);
+    return LoadResults(
+        L, ScriptBounds::LoadText(L, text, size, name ? name : text, name ? ShownName(name) : "loadstring"));
+}
+
+// load(function [, name]): the function gives the chunk piece by piece.
+int BoundedLoad(lua_State* L)
+{
+    luaL_checktype(L, 1, LUA_TFUNCTION);
+    const char* name = luaL_optstring(L, 2, nullptr);
+    lua_settop(L, 3);
+    ChunkSource source;
+    source.mFunction = 1;
+    return LoadResults(L, Load(L, source, name ? name : "=(load)", name ? ShownName(name) : "load"));
+}
+
 void SetFunction(lua_State* L, int table, const char* name, lua_CFunction function)
 {
     lua_pushcfunction(L, function);
@@ -397,6 +530,15 @@ void WrapCFunction(lua_State* L, int table, const char* name, lua_CFunction func
 
 void ScriptBounds::GuardHandler(lua_State* L) { lua_pushcclosure(L, &GuardedHandler, 1); }
 
+ScriptBounds::Loaded ScriptBounds::LoadText(lua_State* L, const char* text, size_t size, const char* chunkName,
+                                            const char* shown)
+{
+    ChunkSource source;
+    source.mPiece = text;
+    source.mLeft = size;
+    return Load(L, source, chunkName, shown);
+}
+
 void ScriptBounds::Look(lua_State* L)
 {
     sCounted = 0;
@@ -406,6 +548,8 @@ void ScriptBounds::Look(lua_State* L)
 void ScriptBounds::Install(lua_State* L)
 {
     SetFunction(L, LUA_GLOBALSINDEX, "xpcall", &ProtectedCall);
+    SetFunction(L, LUA_GLOBALSINDEX, "loadstring", &BoundedLoadstring);
+    SetFunction(L, LUA_GLOBALSINDEX, "load", &BoundedLoad);
 
     WrapFunction(L, LUA_GLOBALSINDEX, "newproxy", &GuardedNewproxy);
     WrapCFunction(L, LUA_GLOBALSINDEX, "tostring", &CountedResults);

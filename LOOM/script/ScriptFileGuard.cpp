@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -12,6 +13,7 @@
 
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/script/ScriptBounds.h"
 #include "LOOM/script/ScriptManager.h"
 
 // Lua raises by longjmp: every C++ object here is gone (its block closed) before an error is raised.
@@ -184,7 +186,31 @@ enum class Loaded
     Missing,
     Broken,
     Refused,
+    Stopped,
 };
+
+Loaded FromBounds(ScriptBounds::Loaded loaded)
+{
+    switch (loaded)
+    {
+    case ScriptBounds::Loaded::Chunk:
+        return Loaded::Chunk;
+    case ScriptBounds::Loaded::Stopped:
+        return Loaded::Stopped;
+    default:
+        return Loaded::Broken;
+    }
+}
+
+// Loads text read from a file: a first line starting with '#' is not Lua; its newline keeps
+// the line numbers.
+Loaded LoadFileText(lua_State* L, std::string& text, const std::string& chunkName, const char* shown)
+{
+    if (!text.empty() && text[0] == '#')
+        text.erase(0, std::min(text.find('\n'), text.size()));
+    // Protected: a chunk too big for the memory cap comes back as an error, not a jump.
+    return FromBounds(ScriptBounds::LoadText(L, text.data(), text.size(), chunkName.c_str(), shown));
+}
 
 // Pushes the chunk of the script file named at index, under the name the script gave as the
 // standard loader does, or the message why not.
@@ -214,35 +240,54 @@ Loaded LoadChunk(lua_State* L, int index)
         lua_pushfstring(L, "cannot open %s", name.c_str());
         return Loaded::Missing;
     }
-    // A first line starting with '#' is not Lua; its newline keeps the line numbers.
-    if (!text.empty() && text[0] == '#')
-        text.erase(0, std::min(text.find('\n'), text.size()));
-    // Protected: a chunk too big for the memory cap comes back as an error, not a jump.
-    const std::string chunkName = "@" + name;
-    return luaL_loadbuffer(L, text.data(), text.size(), chunkName.c_str()) == 0 ? Loaded::Chunk : Loaded::Broken;
+    return LoadFileText(L, text, "@" + name, name.c_str());
 }
 
+// The chunk standard input holds, read whole as the standard functions read it.
+Loaded LoadStandardInput(lua_State* L)
+{
+    std::string text;
+    char block[4096];
+    size_t got = 0;
+    while (text.size() < kMaxDataFileBytes && (got = std::fread(block, 1, sizeof(block), stdin)) > 0)
+        text.append(block, got);
+    return LoadFileText(L, text, "=stdin", "stdin");
+}
+
+// Raises what a load left at the top, the watchdog's stop as the watchdog raises it.
+int RaiseLoadError(lua_State* L, Loaded loaded)
+{
+    if (loaded == Loaded::Stopped)
+        ScriptManager::Instance().RaiseIfStopped(L);
+    return lua_error(L);
+}
+
+// Without a file name the standard functions read standard input; it is read here, so a
+// binary chunk is refused there too.
 int GuardedDofile(lua_State* L)
 {
-    if (!IsPath(L, 1))
-        return CallOriginal(L);
+    if (!lua_isnoneornil(L, 1))
+        luaL_checkstring(L, 1);
     const int before = lua_gettop(L);
-    if (LoadChunk(L, 1) != Loaded::Chunk)
-        return lua_error(L);
+    const Loaded loaded = IsPath(L, 1) ? LoadChunk(L, 1) : LoadStandardInput(L);
+    if (loaded != Loaded::Chunk)
+        return RaiseLoadError(L, loaded);
     lua_call(L, 0, LUA_MULTRET);
     return lua_gettop(L) - before;
 }
 
 int GuardedLoadfile(lua_State* L)
 {
-    if (!IsPath(L, 1))
-        return CallOriginal(L);
-    switch (LoadChunk(L, 1))
+    if (!lua_isnoneornil(L, 1))
+        luaL_checkstring(L, 1);
+    const Loaded loaded = IsPath(L, 1) ? LoadChunk(L, 1) : LoadStandardInput(L);
+    switch (loaded)
     {
     case Loaded::Chunk:
         return 1;
     case Loaded::Refused:
-        return lua_error(L);
+    case Loaded::Stopped:
+        return RaiseLoadError(L, loaded);
     default:
         lua_pushnil(L);
         lua_insert(L, -2);
@@ -265,7 +310,8 @@ int DataFolderSearcher(lua_State* L)
         lua_pushlstring(L, name.data(), name.size());
     }
     const int file = lua_gettop(L);
-    switch (LoadChunk(L, file))
+    const Loaded loaded = LoadChunk(L, file);
+    switch (loaded)
     {
     case Loaded::Chunk:
         return 1;
@@ -273,7 +319,8 @@ int DataFolderSearcher(lua_State* L)
         lua_pushfstring(L, "\n\tno file '%s'", lua_tostring(L, file));
         return 1;
     case Loaded::Refused:
-        return lua_error(L);
+    case Loaded::Stopped:
+        return RaiseLoadError(L, loaded);
     default:
         return luaL_error(L, "error loading module '%s' from file '%s':\n\t%s", module, lua_tostring(L, file),
                           lua_tostring(L, -1));

@@ -80,6 +80,14 @@ void PushErrorText(lua_State* L, int index)
     lua_pushfstring(L, "(error object is a %s value)", luaL_typename(L, index));
 }
 
+// os.getenv: the player's environment (home folder, paths) is none of a script's business.
+int NoEnvironment(lua_State* L)
+{
+    luaL_checkstring(L, 1);
+    lua_pushnil(L);
+    return 1;
+}
+
 int ErrorFunc(lua_State* L)
 {
     // A call the watchdog stops is reported once, by the call's owner.
@@ -139,6 +147,12 @@ void CogGlobal(const std::string& name, Cog* cog)
         ScriptManager::Instance().SetGlobalCog(name, cog);
     else
         ScriptManager::Instance().SetGlobalNil(name);
+}
+
+void CogsRefused(const std::string& typeName, size_t limit)
+{
+    ScriptManager::Instance().RaiseOnReturn("cog " + typeName + " not made: scripts may keep at most " +
+                                            std::to_string(limit) + " cogs alive");
 }
 
 // Keeps the count of running script calls so the state is not closed under them.
@@ -236,11 +250,13 @@ ScriptManager::ScriptManager()
     Console::Instance().RegisterCommand("StartCoroutine", MakeConsoleCommand(this, &ScriptManager::StartCoroutine),
                                         "Starts a Coroutine");
     SetCogGlobalSetter(&CogGlobal);
+    SetScriptCogGate(ScriptCogGate{[] { return Instance().IsRunning(); }, &CogsRefused});
 }
 
 ScriptManager::~ScriptManager()
 {
     SetCogGlobalSetter(nullptr);
+    SetScriptCogGate(ScriptCogGate{});
     if (mState)
         lua_close(mState);
     mState = nullptr;
@@ -295,6 +311,13 @@ void ScriptManager::Init()
     OpenLibrary(L, luaopen_os, LUA_OSLIBNAME);
     OpenLibrary(L, luaopen_string, LUA_STRLIBNAME);
     OpenLibrary(L, luaopen_math, LUA_MATHLIBNAME);
+    lua_getfield(L, LUA_GLOBALSINDEX, LUA_OSLIBNAME);
+    if (lua_istable(L, -1))
+    {
+        lua_pushcfunction(L, &NoEnvironment);
+        lua_setfield(L, -2, "getenv");
+    }
+    lua_pop(L, 1);
     ScriptFileGuard::Install(L);
 
     ScriptTypes::RegisterValueTypes(L);
@@ -433,7 +456,7 @@ void ScriptManager::ArmHook(lua_State* thread) const
 {
     const int count = HookCount();
     if (lua_gethookcount(thread) > count)
-        lua_sethook(thread, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
+        lua_sethook(thread, &ScriptManager::WatchdogHook, HookMask(thread), count);
 }
 
 void ScriptManager::EnterThread(lua_State* thread)
@@ -523,20 +546,98 @@ void ScriptManager::RunFinaliser(lua_State* L, int function, int object)
     lua_pop(L, 1);
 }
 
-void ScriptManager::WatchdogHook(lua_State* L, lua_Debug*)
+void ScriptManager::WatchdogHook(lua_State* L, lua_Debug* ar)
 {
-    const char* stop = Instance().Overrun();
+    ScriptManager& scripts = Instance();
+    if (ar->event == LUA_HOOKRET)
+    {
+        scripts.RaisePending(L, ar);
+        return;
+    }
+    const char* stop = scripts.Overrun();
     if (!stop)
     {
-        const int count = Instance().HookCount();
+        const int count = scripts.HookCount();
         if (lua_gethookcount(L) != count)
-            lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, count);
+            lua_sethook(L, &ScriptManager::WatchdogHook, scripts.HookMask(L), count);
         return;
     }
     // From now on every instruction raises again, so a script's own pcall cannot keep the call.
     lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, 1);
     lua_pushstring(L, stop);
     lua_error(L);
+}
+
+int ScriptManager::HookMask(lua_State* thread) const
+{
+    return mPending.mThread == thread ? LUA_MASKCOUNT | LUA_MASKRET : LUA_MASKCOUNT;
+}
+
+void ScriptManager::RaiseOnReturn(const std::string& text)
+{
+    lua_State* thread = mThreads.empty() ? mState : mThreads.back();
+    const int depth = thread ? StackDepth(thread) : 0;
+    if (depth == 0)
+        return;
+    mPending = PendingError{thread, depth, text};
+    lua_sethook(thread, &ScriptManager::WatchdogHook, HookMask(thread), lua_gethookcount(thread));
+}
+
+void ScriptManager::RaisePending(lua_State* L, lua_Debug* ar)
+{
+    if (mPending.mThread != L)
+    {
+        // Left from an error no longer due.
+        lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, lua_gethookcount(L));
+        return;
+    }
+    const int depth = StackDepth(L);
+    // Returns of script code the engine call ran in turn come first.
+    if (depth > mPending.mDepth)
+        return;
+    {
+        const EngineSide engine(*this);
+        luaL_where(L, 1);
+        if (lua_getinfo(L, "n", ar) && ar->name)
+            lua_pushfstring(L, "%s refused: ", ar->name);
+        else
+            lua_pushliteral(L, "");
+        lua_pushlstring(L, mPending.mText.data(), mPending.mText.size());
+        lua_concat(L, 3);
+    }
+    // Shallower: the engine call has returned unseen.
+    const bool due = depth == mPending.mDepth;
+    mPending = PendingError{};
+    lua_sethook(L, &ScriptManager::WatchdogHook, HookMask(L), lua_gethookcount(L));
+    if (!due)
+    {
+        lua_pop(L, 1);
+        return;
+    }
+    lua_error(L);
+}
+
+int ScriptManager::StackDepth(lua_State* L)
+{
+    lua_Debug level;
+    if (!lua_getstack(L, 0, &level))
+        return 0;
+    // Doubling, then halving: deep recursion is counted in few steps.
+    int known = 0, beyond = 1;
+    while (lua_getstack(L, beyond, &level))
+    {
+        known = beyond;
+        beyond *= 2;
+    }
+    while (beyond - known > 1)
+    {
+        const int middle = known + (beyond - known) / 2;
+        if (lua_getstack(L, middle, &level))
+            known = middle;
+        else
+            beyond = middle;
+    }
+    return known + 1;
 }
 
 ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
@@ -564,7 +665,10 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
     mWatches.pop_back();
     if (!mWatches.empty())
         mWatches.back().mDeadline += NowSeconds() - mWatches.back().mPausedAt;
-    lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : HookCount());
+    // What the engine refused for a call that has returned is no longer due.
+    if (mWatches.empty())
+        mPending = PendingError{};
+    lua_sethook(L, &ScriptManager::WatchdogHook, HookMask(L), StopRequested() ? 1 : HookCount());
     if (!stopText.empty())
     {
         // No handler reports it: a handler runs no script code once the call is being stopped.
@@ -666,26 +770,41 @@ ScriptResult ScriptManager::RunScript(std::string path)
         return ScriptResult::Failed;
     const int top = lua_gettop(L);
     PushHandler(L);
-    const std::string file = DataFilePath(path);
-    std::string text, why;
-    const bool read = ReadScript(path, text, why);
-    if (!read)
-        lua_pushlstring(L, why.data(), why.size());
-    ScriptResult result = ScriptResult::Failed;
-    if (read && luaL_loadbuffer(L, text.data(), text.size(), ("@" + file).c_str()) == 0)
-    {
-        result = ProtectedCall(0, path);
-    }
-    else
-    {
-        // The handler reports the loader's message as it would a run-time error; a handler
-        // that is script code is watched like any call.
-        lua_pushvalue(L, top + 1);
-        lua_insert(L, -2);
-        ProtectedCall(1, path);
-    }
+    // Loading is script work under the same watch as running: a parse that outlasts the limit
+    // is stopped, and the handler reports a file that cannot be read or compiled.
+    lua_pushcfunction(L, &RunScriptFile);
+    lua_pushlstring(L, path.data(), path.size());
+    const ScriptResult result = ProtectedCall(1, path);
     lua_settop(L, top);
     return result;
+}
+
+int ScriptManager::RunScriptFile(lua_State* L)
+{
+    ScriptBounds::Loaded loaded = ScriptBounds::Loaded::Failed;
+    {
+        size_t length = 0;
+        const char* given = lua_tolstring(L, 1, &length);
+        const std::string path(given, length);
+        std::string text, why;
+        if (!ReadScript(path, text, why))
+        {
+            const EngineSide engine;
+            lua_pushlstring(L, why.data(), why.size());
+        }
+        else
+        {
+            // Named as the script's own paths are, relative to the data folder.
+            const std::string chunkName = "@" + path;
+            loaded = ScriptBounds::LoadText(L, text.data(), text.size(), chunkName.c_str(), path.c_str());
+        }
+    }
+    if (loaded == ScriptBounds::Loaded::Stopped)
+        Instance().RaiseIfStopped(L);
+    if (loaded != ScriptBounds::Loaded::Chunk)
+        return lua_error(L);
+    lua_call(L, 0, 0);
+    return 0;
 }
 
 bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::string& why)
@@ -694,12 +813,12 @@ bool ScriptManager::ReadScript(const std::string& path, std::string& text, std::
     FileRefusal refusal;
     if (!ReadWholeFile(file, text, kMaxDataFileBytes, &refusal))
     {
-        why = refusal.mWhy.empty() ? "cannot open " + file : ScriptFileGuard::Refused(path, refusal);
+        why = refusal.mWhy.empty() ? "cannot open " + path : ScriptFileGuard::Refused(path, refusal);
         return false;
     }
     if (text.find_first_not_of(" \t\r\n") == std::string::npos)
     {
-        why = file + " is empty";
+        why = path + " is empty";
         return false;
     }
     // As the file loader does: a first line starting with '#' is not Lua; its newline keeps line numbers.

@@ -76,6 +76,9 @@ public:
     // armed for the values that live now, and a larger value made while it runs arms it again.
     void EnterThread(lua_State* thread);
     void LeaveThread() { mThreads.pop_back(); }
+    // For the engine refusing what a script asked of it inside its own frames: the text is
+    // raised as a script error when the engine call running now returns to the script.
+    void RaiseOnReturn(const std::string& text);
     // Runs a script's finaliser (function at index, called with the value at object) from the
     // collector, which runs finalisers with the hook off: in a thread of its own, where the hook
     // is on, held to the limits. Never raises: the collector may run inside engine code.
@@ -186,6 +189,13 @@ private:
     // the label; pops all.
     ScriptResult ProtectedCall(int nargs, const std::string& label);
     static void WatchdogHook(lua_State* L, lua_Debug* ar);
+    void RaisePending(lua_State* L, lua_Debug* ar);
+    // Calls on the thread's stack, 0 when none runs.
+    static int StackDepth(lua_State* L);
+    // The count hook, and the return hook while an error waits for its engine call to return.
+    int HookMask(lua_State* thread) const;
+    // Loads and runs the script file named by argument 1, within the watched call.
+    static int RunScriptFile(lua_State* L);
     static void* Allocate(void* budget, void* block, size_t oldSize, size_t newSize);
     // Instructions between two calls of the hook: fewer while large values live.
     int HookCount() const;
@@ -231,6 +241,14 @@ private:
     bool mUpdateStopped = false;
     double mTimeLimit = kDefaultTimeLimit;
     MemoryBudget mMemory;
+    // An error waiting for the engine call at that depth of that thread to return.
+    struct PendingError
+    {
+        lua_State* mThread = nullptr;
+        int mDepth = 0;
+        std::string mText;
+    };
+    PendingError mPending;
     std::vector<Watch> mWatches;
     // The coroutines entered, the running one last; the main thread is not among them.
     std::vector<lua_State*> mThreads;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <regex>
 #include <string>
 #include <thread>
@@ -421,4 +422,247 @@ TEST(Program, HangUpAndQuitSignalsEndTheProgramLikeSigtermAndCutSavesAreSweptAtS
         for (const auto& entry : fs::directory_iterator(dir.Path()))
             EXPECT_FALSE(std::regex_match(entry.path().filename().string(), firstRuns)) << entry.path();
     }
+}
+
+namespace {
+// The start script's own line for each loader refused a precompiled chunk, and what it got.
+constexpr const char* kForgedStart = R"lua(dofile("Scripts/Game.lua")
+local dumped = string.dump(function(a, b) return a + b end)
+-- Three bytes changed: forged code that the library's check of binary chunks lets through.
+local at = math.floor(string.len(dumped) / 2)
+local forged = string.sub(dumped, 1, at) .. "\255\127\001" .. string.sub(dumped, at + 4)
+for name, bytes in pairs({ ["Forged.lua"] = forged, ["Dumped.lua"] = dumped, ["Scripts/Levels/Forged.lua"] = forged }) do
+    local file = io.open(name, "wb")
+    file:write(bytes)
+    file:close()
+end
+local function Say(route, ...)
+    local results = { ... }
+    for i = 1, select("#", ...) do
+        results[i] = tostring(results[i])
+    end
+    G.Mes(route .. ": " .. table.concat(results, " | "))
+end
+Say("loadstring forged", pcall(function() return loadstring(forged)(1, 2, 3, "q", {}) end))
+Say("loadstring dumped", loadstring(dumped))
+local given = false
+Say("load forged", load(function() if given then return nil end given = true return forged end))
+Say("dofile forged", pcall(dofile, "Forged.lua"))
+Say("loadfile dumped", loadfile("Dumped.lua"))
+-- G.Mes takes short texts: the library's own lead-in is left out.
+Say("require forged", string.match(select(2, pcall(require, "Forged")), "\n\t(.*)"))
+Say("HOME", os.getenv("HOME"))
+G.LogicCreateLevel("Scripts\\Levels\\Forged.lua")
+G.Mes("Refusals done")
+function GUpdate() G.exit() end
+)lua";
+} // namespace
+
+// A precompiled chunk, forged or as string.dump made it, is refused by every loader a script
+// has and by the engine running a level script, each error naming the chunk; nothing crashes,
+// the game goes on and ends with its log closed. The scripts get no environment.
+TEST(Program, BinaryChunksAreRefusedAndTheGameGoesOn)
+{
+    TempDir dir;
+    MakeGameFolder(dir, kForgedStart);
+    Program program(dir.Path());
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(WaitFor([&] { return program.Ended(); }, 240.0)) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
+    EXPECT_TRUE(program.LogClosed());
+    const std::string refused = ": binary chunk refused: scripts load source text only";
+    const std::vector<std::string> said = {
+        "loadstring forged: false | Scripts\\TestStart.lua:18: attempt to call a nil value",
+        "loadstring dumped: nil | loadstring" + refused,
+        "load forged: nil | load" + refused,
+        "dofile forged: false | Forged.lua" + refused,
+        "loadfile dumped: nil | Dumped.lua" + refused,
+        "require forged: Forged.lua" + refused,
+        "HOME: nil",
+        "Lua Error: Scripts\\Levels\\Forged.lua" + refused,
+        "Refusals done",
+    };
+    const std::string log = program.Log();
+    size_t last = 0;
+    for (const std::string& line : said)
+    {
+        SCOPED_TRACE(line);
+        const size_t at = log.find("<Message>" + line + "</Message>");
+        EXPECT_NE(at, std::string::npos);
+        EXPECT_GT(at, last);
+        last = at == std::string::npos ? last : at;
+    }
+    // Errors name files as the scripts do, inside the data folder.
+    EXPECT_EQ(log.find(dir.Path()), std::string::npos);
+    if (HasFailure())
+        std::cerr << log;
+}
+
+namespace {
+// Builds the text of a chunk of 100,000 string constants of 64 bytes that differ only where the
+// library's string hash does not look (it reads every third byte from the end), a tenth a frame
+// so that no call spends much of its own time limit on it; then starts the level (nested, so this
+// call's clock stands while it runs, and goes on after it is stopped) and says how much of the
+// program's working time the level took.
+constexpr const char* kParseStart = R"lua(dofile("Scripts/Game.lua")
+local started = io.open("Started.txt")
+if started then
+    started:close()
+    G.Mes(MainMenu and "Back at the menu" or "No menu")
+    function GUpdate() G.exit() end
+    return
+end
+started = io.open("Started.txt", "w")
+started:write("yes")
+started:close()
+local parts, n = {}, -1
+local literal = '"x00x00x0' .. string.rep("x", 56) .. '",\n'
+local function Number()
+    n = n + 1
+    local d = string.format("%05d", n)
+    return "x" .. string.sub(d, 1, 2) .. "x" .. string.sub(d, 3, 4) .. "x" .. string.sub(d, 5, 5)
+end
+function GUpdate()
+    if #parts < 10 then
+        parts[#parts + 1] = string.gsub(string.rep(literal, 10000), "x00x00x0", Number)
+        return
+    end
+    GUpdate = function() end
+    LiteralsText = "return {\n" .. table.concat(parts) .. "}\n"
+    local before = os.clock()
+    G.LogicCreateLevel("Scripts\\Levels\\Parse.lua")
+    G.Mes(string.format("The level took %.3f s of working time", os.clock() - before))
+end
+)lua";
+} // namespace
+
+// A chunk whose parse would freeze the game for many seconds, compiled by a level script from
+// a text a script built or from a file shipped in the data folder, is cut once the script's time limit
+// passes, with the watchdog's error: the level is dropped and the menu comes back. The level's
+// working time, the program's own CPU clock (a busy machine does not lengthen it), stays within
+// the limit plus one second.
+TEST(Program, AParseThatOutlastsTheLimitIsStoppedAndTheGameGoesOn)
+{
+    const char* levels[] = {"G.Mes(\"Parse starts\")\nlocal f = loadstring(LiteralsText)\nG.Mes(\"Parsed\")\n",
+                            "G.Mes(\"Parse starts\")\ndofile(\"Literals.lua\")\nG.Mes(\"Parsed\")\n"};
+    // The same chunk shipped as a file.
+    std::string literals = "return {\n";
+    for (int i = 0; i < 100000; ++i)
+    {
+        const std::string digits = std::to_string(100000 + i);
+        literals += std::string("\"x") + digits[1] + digits[2] + "x" + digits[3] + digits[4] + "x" + digits[5] +
+            std::string(56, 'x') + "\",\n";
+    }
+    literals += "}\n";
+    for (const char* level : levels)
+    {
+        SCOPED_TRACE(level);
+        TempDir dir;
+        MakeGameFolder(dir, kParseStart);
+        dir.Write("Literals.lua", literals);
+        dir.Write("Scripts/Levels/Parse.lua", level);
+        Program program(dir.Path());
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(WaitFor([&] { return program.Ended(); }, 240.0)) << "the program did not end";
+        EXPECT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
+        EXPECT_TRUE(program.LogClosed());
+
+        const std::string log = program.Log();
+        const std::vector<std::string> said = {
+            "Parse starts",
+            "Lua Error: Scripts\\Levels\\Parse.lua took too long",
+            "Level not started: Scripts\\Levels\\Parse.lua was stopped",
+            "Back at the menu",
+        };
+        size_t last = 0;
+        for (const std::string& line : said)
+        {
+            SCOPED_TRACE(line);
+            const size_t at = log.find("<Message>" + line + "</Message>");
+            EXPECT_NE(at, std::string::npos);
+            EXPECT_GT(at, last);
+            last = at == std::string::npos ? last : at;
+        }
+        EXPECT_EQ(log.find("<Message>Parsed</Message>"), std::string::npos);
+        std::smatch took;
+        ASSERT_TRUE(std::regex_search(log, took, std::regex("<Message>The level took ([0-9.]+) s of working time")));
+        EXPECT_LT(std::stod(took[1]), kTimeLimit + 1.0);
+    }
+}
+
+namespace {
+// Makes grunts for half a second of working time every frame for 35 frames, each call in
+// pcall, counting the made and the refused; then waits for the test to have measured it. The
+// game stands paused: what is measured is the cogs kept, and thousands of walking grunts would
+// make the run last minutes under the sanitizers.
+constexpr const char* kCogStart = R"lua(dofile("Scripts/Start.lua")
+G.SetPause(true)
+local frames, made, refused, why = 0, 0, 0, "none"
+function GUpdate()
+    frames = frames + 1
+    if frames <= 35 then
+        local start = os.clock()
+        while os.clock() - start < 0.5 do
+            local ok, cog = pcall(G.CreateAt, "grunt", Vector3(math.random(10, 500), 2, math.random(10, 500)))
+            if ok and cog then
+                made = made + 1
+            elseif not ok then
+                refused = refused + 1
+                why = cog
+            end
+        end
+    elseif frames == 36 then
+        -- In a file of its own: the log is long with the refused calls.
+        local counts = io.open("Made.txt", "w")
+        counts:write("Made " .. made .. ", refused " .. refused .. "\n" .. tostring(why))
+        counts:close()
+    else
+        local measured = io.open("Measured.txt")
+        if measured then
+            measured:close()
+            G.exit()
+        end
+    end
+end
+)lua";
+
+// The program's peak resident memory in KiB, 0 when it cannot be read.
+long PeakKiB(pid_t pid)
+{
+    const std::string status = TempDir::Read("/proc/" + std::to_string(pid) + "/status");
+    std::smatch peak;
+    if (!std::regex_search(status, peak, std::regex("VmHWM:\\s*([0-9]+) kB")))
+        return 0;
+    return std::stol(peak[1]);
+}
+} // namespace
+
+// A script making cogs through an engine command every frame reaches the limit of live cogs
+// scripts may keep: past it each call is refused with an error naming the limit, the program
+// stays under 1 GiB, and the frames go on until the script ends the run.
+TEST(Program, CogsMadeByAScriptStayWithinTheirLimitAndTheRunEnds)
+{
+    TempDir dir;
+    MakeGameFolder(dir, kCogStart);
+    Program program(dir.Path());
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(WaitFor([&] { return !TempDir::Read(dir.Path("Made.txt")).empty() || program.Ended(); }, 600.0))
+        << "the frames did not go on";
+    ASSERT_FALSE(program.Ended()) << program.Errors();
+    const long peak = PeakKiB(program.Pid());
+    dir.Write("Measured.txt", "yes");
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 1024L * 1024L);
+    ASSERT_TRUE(WaitFor([&] { return program.Ended(); }, 120.0)) << "the run did not end";
+    EXPECT_TRUE(WIFEXITED(program.Status()) && WEXITSTATUS(program.Status()) == 0) << program.Errors();
+    EXPECT_TRUE(program.LogClosed());
+
+    const std::string made = TempDir::Read(dir.Path("Made.txt"));
+    std::smatch counts;
+    ASSERT_TRUE(std::regex_search(made, counts, std::regex("^Made ([0-9]+), refused ([0-9]+)\n"))) << made;
+    // A grunt is more than one cog.
+    EXPECT_GT(std::stoul(counts[1]), 1000u);
+    EXPECT_LE(std::stoul(counts[1]), 5000u);
+    EXPECT_GT(std::stoul(counts[2]), 0u);
+    EXPECT_EQ(counts.suffix().str(), "cog grunt not made: scripts may keep at most 5000 cogs alive");
 }

@@ -29,6 +29,7 @@ struct CogCommands
 {
     std::string NameOf(Cog* cog) { return cog ? cog->GetName() : std::string("<none>"); }
     Cog* Find(std::string name) { return mCogs->FindCogByName(name); }
+    Cog* MakeOne() { return mCogs->Create("ScriptedThing"); }
     CogFactory* mCogs = nullptr;
 };
 
@@ -57,6 +58,7 @@ protected:
         mCommands.mCogs = &mCogs;
         Console::Instance().AddCommand("TestCogName", MakeConsoleCommand(&mCommands, &CogCommands::NameOf));
         Console::Instance().AddCommand("TestFindCog", MakeConsoleCommand(&mCommands, &CogCommands::Find));
+        Console::Instance().AddCommand("TestMake", MakeConsoleCommand(&mCommands, &CogCommands::MakeOne));
     }
     void TearDown() override
     {
@@ -192,4 +194,58 @@ TEST_F(ScriptCogTest, NamedCog_NotPublishedWithoutAState)
     mCogs.ProcessDestroyList();
     Scripts().Init();
     EXPECT_EQ(TypeOf("Ghost"), "nil");
+}
+
+// Cogs a script makes through engine commands count against a limit of live ones: past it none
+// is made and the call raises a script error naming the command and the limit, however it was
+// called; the cogs made outside scripts are not counted, and a destroyed cog frees its place.
+TEST_F(ScriptCogTest, CogsMadeByScripts_AreLimitedWithAnErrorNamingTheLimit)
+{
+    const size_t limit = CogFactory::kMaxScriptCogs;
+    const std::string refused =
+        "cog ScriptedThing not made: scripts may keep at most " + std::to_string(limit) + " cogs alive";
+    Cog* own = Make("Own");
+    ASSERT_TRUE(Run("Made = {} for i = 1, " + std::to_string(limit) + " do Made[i] = G.TestMake() end"));
+    EXPECT_EQ(mCogs.GetScriptCogCount(), limit);
+    EXPECT_TRUE(True("Made[#Made].IsValid()"));
+    const size_t count = mCogs.GetCogCount();
+    struct Case
+    {
+        const char* mCall;
+        std::string mError;
+    };
+    const Case cases[] = {
+        {"select(2, pcall(function() local c = G.TestMake() end))", "[string \"...\"]:1: TestMake refused: " + refused},
+        {"select(2, pcall(G.TestMake))", refused},
+        {"select(2, coroutine.resume(coroutine.create(function() G.TestMake() end)))",
+         "[string \"...\"]:1: TestMake refused: " + refused},
+        {"select(2, pcall(function() for i = 1, 3 do pcall(G.TestMake) end return G.TestMake() end))",
+         "[string \"...\"]:1: TestMake refused: " + refused},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mCall);
+        std::string error = String(c.mCall);
+        // The chunk's name is its text, cut.
+        const size_t name = error.find("[string \"");
+        if (name != std::string::npos)
+            error.replace(name, error.find("\"]") + 2 - name, "[string \"...\"]");
+        EXPECT_EQ(error, c.mError);
+        EXPECT_EQ(mCogs.GetCogCount(), count);
+    }
+    // The error is raised once: what runs after a caught one goes on.
+    EXPECT_TRUE(Run("pcall(G.TestMake) After = 1 + 1"));
+    EXPECT_EQ(Number("After"), 2.0);
+
+    // Cogs made outside a script are the engine's own.
+    EXPECT_NE(mCogs.Create("ScriptedThing"), nullptr);
+    EXPECT_EQ(mCogs.GetScriptCogCount(), limit);
+    ASSERT_TRUE(Run("Made[1].Destroy()"));
+    mCogs.ProcessDestroyList();
+    EXPECT_EQ(mCogs.GetScriptCogCount(), limit - 1);
+    EXPECT_TRUE(True("G.TestMake() ~= nil"));
+    EXPECT_EQ(mCogs.GetScriptCogCount(), limit);
+    mCogs.DestroyAll();
+    EXPECT_EQ(mCogs.GetScriptCogCount(), 0u);
+    (void)own;
 }
