@@ -146,7 +146,8 @@ void StandardPathing::Step(Kestrane& k)
         return;
     const Vector3 position = k.Pos().GetPosition();
     const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
-    const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
+    const float radius = k.Pos().GetLocalSphere().radius;
+    const TileIndex a = TileBeforeBody(map, position, forward, radius, 1.0f);
     const Tile& ahead = map.GetTile(a.first, a.second);
     // A special move under way (a stacker standing as a step, a ninja backing off for its leap)
     // is not given up for those that climb past it.
@@ -159,7 +160,7 @@ void StandardPathing::Step(Kestrane& k)
         return;
     }
     const float scale = here.subHeight == 1 ? 1.0f : 0.65f;
-    const TileIndex b = TileAheadAlong(map, position, forward, scale);
+    const TileIndex b = TileBeforeBody(map, position, forward, radius, scale);
     if (JumpUpTo(k, map, b))
         return;
     int32_t result = EvaluateAhead(k, here, b);
@@ -330,7 +331,13 @@ public:
         if (KeepSpecial(k, result))
             return;
         const int32_t diff = HeightDiff(*map, k.mRun.mCurrentTile, tile);
-        if (WithinSpecialReach(diff))
+        // A wide body sees the stone from a tile short of it; it walks up to it first, or the
+        // step would stand apart from the stone with a gap no one climbs.
+        const bool beside = std::abs(tile.first - k.mRun.mCurrentTile.first) <= 1 &&
+            std::abs(tile.second - k.mRun.mCurrentTile.second) <= 1;
+        if (WithinSpecialReach(diff) && !beside)
+            result = StateFollowTarget;
+        else if (WithinSpecialReach(diff))
         {
             result = StateSpecial;
             // It becomes the step beside the obstacle: the tile it stands on, facing it.
