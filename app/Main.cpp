@@ -16,6 +16,8 @@
 
 // Test-only console commands that queue input events (TestInput.cpp); only with LOOM_TEST_INPUT=1.
 void RegisterTestInput();
+// Test-only console commands that report what the invaders do at a ledge (TestLedgeWatch.cpp).
+void RegisterTestWatch();
 
 namespace {
 // Time the program has to wind down after a stop signal before it is ended as it stands.
@@ -81,6 +83,7 @@ int main()
     RemoveLeftoversOfCutSaves(*window);
     InstallGui();
     RegisterTestInput();
+    RegisterTestWatch();
     // The game's calls on models, HUD displays and the height map reach the scene components.
     SceneBinding scene;
     SetSceneSeam(&scene);

@@ -167,21 +167,20 @@ inline LevelPlan LevelOnePlan()
 
 // The second level: the tower in the south-east corner behind two wall lines, each with one
 // gap, so the invaders zig-zag from the west edge. As in the first, no trap stands at the start.
-// A few steps from the landing strip, a ledge two levels high lies across the march from each
-// spawner: the jumper and the ninja leap it, a stacker becomes the step up onto it, the others
-// break through. Each reaches six tiles to either side of where the straight march from its
-// spawner crosses it, so a stacker blown aside in its fall still meets it.
+// A few steps from the landing strip, a ledge two levels high runs unbroken from the north edge
+// of the field to the south edge, so no invader can walk round it: the jumper and the ninja leap
+// it, a stacker becomes the step up onto it, the others break a stone or climb the step.
 inline LevelPlan LevelTwoPlan()
 {
     LevelPlan plan{"Levels/L2", {0, 0, 4, 128}, 104, 104, {}, {}, {}, {}};
-    plan.steps = {{14, 50, 15, 63}, {14, 68, 15, 81}, {14, 85, 15, 98}};
+    plan.steps = {{14, 0, 15, 128}};
     // The outer line runs north-south with its gap near the north end; the inner line runs
     // east-west with its gap near the west end, so the path turns twice.
     plan.walls.push_back({false, 60, 56, 128, 66, 70, 2, 4});
     plan.walls.push_back({true, 84, 64, 128, 72, 76, 0, 4});
     // The south-west corner, south of the landing spawners' march to the outer gap, and the
     // north-east corner, north of the way round the outer line.
-    plan.scenery = {{"tree", 14, 110, 30.0f},  {"tree", 24, 120, 150.0f}, {"bush", 30, 108, 80.0f},
+    plan.scenery = {{"tree", 20, 102, 30.0f},  {"tree", 24, 120, 150.0f}, {"bush", 30, 108, 80.0f},
                     {"rock", 40, 118, 200.0f}, {"tree", 46, 110, 260.0f}, {"rock", 12, 122, 330.0f},
                     {"tree", 100, 14, 110.0f}, {"bush", 110, 24, 10.0f},  {"rock", 118, 36, 60.0f},
                     {"tree", 120, 10, 240.0f}};

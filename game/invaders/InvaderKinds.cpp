@@ -50,7 +50,32 @@ public:
 class JumperKind final : public BasicInvader
 {
 public:
-    void Special(Kestrane& k) override { RandomHop(k, false); }
+    // The arrival's hop, as high, but over what stands in its way: a hop to any side went back
+    // as often as over the ledge, and the jumper hopped on the spot until a grunt broke through.
+    void Special(Kestrane& k) override
+    {
+        if (k.mRun.mPhase != 2)
+        {
+            RandomHop(k, false);
+            return;
+        }
+        Vector3 ahead = ForwardOf(k.Pos().GetOrientation());
+        ahead.y = 0.0f;
+        ahead = ahead.Length() > 1e-3f ? ahead.Normalized() : Vector3(1.0f, 0.0f, 0.0f);
+        const Vector3 side(-ahead.z, 0.0f, ahead.x);
+        const Vector3 f = ahead * RandomFloat(60.0f, 100.0f) + side * RandomFloat(-30.0f, 30.0f) +
+            Vector3(0.0f, RandomFloat(500.0f, 550.0f), 0.0f);
+        if (PhysicsComp* physics = k.Physics())
+        {
+            physics->AddForce(f, f.Length());
+            physics->SetSpinFromDirection(f.Normalized(), 10.0f);
+            physics->mUseGravity = true;
+            physics->mDisableRotation = false;
+        }
+        if (k.Speed() <= 1.0f)
+            SetVelocity(k, k.Pos().GetVelocity() + f * 0.1f);
+        k.mRun.mPhase = 3;
+    }
 };
 
 class AntiGrabberKind final : public BasicInvader

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -31,6 +32,15 @@ TileIndex TileAhead(const TileMap& map, Kestrane& invader, float scale);
 inline TileIndex TileAheadAlong(const TileMap& map, const Vector3& position, const Vector3& forward, float scale)
 {
     return map.WorldToTile(position + forward * (scale * map.GetTileScale()), 1, 1);
+}
+// The tile a walker looks at: scale tile-lengths ahead, yet never short of a quarter tile past
+// the front of its body. A body wider than the look is held by what stands before it before its
+// centre comes near enough to see it, and would walk along it for ever.
+inline TileIndex TileBeforeBody(const TileMap& map, const Vector3& position, const Vector3& forward, float radius,
+                                float scale)
+{
+    const float tile = map.GetTileScale();
+    return map.WorldToTile(position + forward * std::max(scale * tile, radius + 0.25f * tile), 1, 1);
 }
 inline int32_t HeightDiff(TileMap& map, TileIndex a, TileIndex b)
 {

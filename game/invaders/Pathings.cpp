@@ -1,9 +1,11 @@
 #include "game/invaders/Pathings.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "LOOM/cogs/Cog.h"
 #include "LOOM/cogs/Positional.h"
+#include "LOOM/engine/CoreEngine.h"
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/math/Random.h"
 #include "game/invaders/InvaderActions.h"
@@ -93,9 +95,34 @@ bool StandardPathing::JumpUpTo(Kestrane& k, TileMap& map, TileIndex ahead)
 {
     if (HeightDiff(map, k.mRun.mCurrentTile, ahead) != 1 || k.mRun.mState == StateSpecial)
         return false;
+    // The jump goes up onto the tile seen, not along the march: a step is one tile, and a walker
+    // passing it at a slant would come down beside it.
+    FaceToward(k.Pos(), TileCentre(map, ahead));
     k.mRun.mHighJump = true;
     k.ChangeState(StateJump);
     return true;
+}
+
+bool StandardPathing::ClimbStepBeside(Kestrane& k, TileMap& map, TileIndex ahead)
+{
+    const TileIndex at = k.mRun.mCurrentTile;
+    if (k.mRun.mState == StateSpecial || HeightDiff(map, at, ahead) != 2 ||
+        !map.GetTile(ahead.first, ahead.second).occupant)
+        return false;
+    // A stacker standing as a step raises its bare tile one level; one beside the walker and the
+    // stone is the way up, though the march passes it at a slant.
+    for (int32_t dx = -1; dx <= 1; ++dx)
+        for (int32_t dz = -1; dz <= 1; ++dz)
+        {
+            const TileIndex step{at.first + dx, at.second + dz};
+            if ((dx == 0 && dz == 0) || step == ahead || std::abs(step.first - ahead.first) > 1 ||
+                std::abs(step.second - ahead.second) > 1 || !map.InBounds(step.first, step.second) ||
+                map.GetTile(step.first, step.second).occupant)
+                continue;
+            if (JumpUpTo(k, map, step))
+                return true;
+        }
+    return false;
 }
 
 int32_t StandardPathing::EvaluateAhead(Kestrane& k, Tile& here, TileIndex ahead)
@@ -120,9 +147,15 @@ void StandardPathing::Step(Kestrane& k)
 {
     if (k.mRun.mState == StateAirborne || k.mRun.mState == StateGrabbed)
     {
-        // The jump's forward push lasts only while the jumper is off the ground.
+        // The jump's forward push lasts only while the jumper is off the ground. It is measured
+        // per thirtieth of a second of game time: given per frame, a faster machine's jumps flew
+        // twice as far and overshot the step they were for.
         if (k.mRun.mJumping && GameNow() - k.mRun.mLastGroundContact > 0.06f)
-            HopInvader(k, k.Pos().GetOrientation().GetForward(), 0.15f, 0.0f, 0.0f);
+        {
+            const double frames = gCoreEngine ? gCoreEngine->GetGameClock().GetDt() * 30.0 : 1.0;
+            HopInvader(k, k.Pos().GetOrientation().GetForward(),
+                       0.15f * static_cast<float>(std::clamp(frames, 0.0, 3.0)), 0.0f, 0.0f);
+        }
         if (k.mRun.mGroup)
         {
             if (k.IsLeader())
@@ -146,7 +179,8 @@ void StandardPathing::Step(Kestrane& k)
         return;
     const Vector3 position = k.Pos().GetPosition();
     const Vector3 forward = ForwardOf(k.Pos().GetOrientation());
-    const TileIndex a = TileAheadAlong(map, position, forward, 1.0f);
+    const float radius = k.Pos().GetLocalSphere().radius;
+    const TileIndex a = TileBeforeBody(map, position, forward, radius, 1.0f);
     const Tile& ahead = map.GetTile(a.first, a.second);
     // A special move under way (a stacker standing as a step, a ninja backing off for its leap)
     // is not given up for those that climb past it.
@@ -159,8 +193,8 @@ void StandardPathing::Step(Kestrane& k)
         return;
     }
     const float scale = here.subHeight == 1 ? 1.0f : 0.65f;
-    const TileIndex b = TileAheadAlong(map, position, forward, scale);
-    if (JumpUpTo(k, map, b))
+    const TileIndex b = TileBeforeBody(map, position, forward, radius, scale);
+    if (JumpUpTo(k, map, b) || ClimbStepBeside(k, map, b))
         return;
     int32_t result = EvaluateAhead(k, here, b);
     const bool entered = k.mRun.mCurrentTile != k.mRun.mLastTile;
@@ -330,13 +364,17 @@ public:
         if (KeepSpecial(k, result))
             return;
         const int32_t diff = HeightDiff(*map, k.mRun.mCurrentTile, tile);
-        if (WithinSpecialReach(diff))
+        // A wide body sees the stone from a tile short of it; it walks up to it first, or the
+        // step would stand apart from the stone with a gap no one climbs.
+        const bool beside = std::abs(tile.first - k.mRun.mCurrentTile.first) <= 1 &&
+            std::abs(tile.second - k.mRun.mCurrentTile.second) <= 1;
+        if (WithinSpecialReach(diff) && beside)
         {
             result = StateSpecial;
             // It becomes the step beside the obstacle: the tile it stands on, facing it.
             k.mRun.mTargetTile = tile;
         }
-        else if (diff < 2)
+        else if (diff <= 2)
             result = StateFollowTarget;
         else
         {

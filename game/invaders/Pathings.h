@@ -27,6 +27,8 @@ protected:
     static bool WaitWithoutTower(Kestrane& k, const Cog* tower);
     // A rise of one level ahead is jumped, except during the special move.
     static bool JumpUpTo(Kestrane& k, TileMap& map, TileIndex ahead);
+    // Before a climb two levels up, a step one level up beside both: it jumps onto the step.
+    static bool ClimbStepBeside(Kestrane& k, TileMap& map, TileIndex ahead);
     // Settles the invader's own tile when it is raised but empty, then evaluates the tile ahead.
     int32_t EvaluateAhead(Kestrane& k, Tile& here, TileIndex ahead);
     // A detour result starts the detour or keeps it going.

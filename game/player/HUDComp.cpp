@@ -13,6 +13,7 @@
 #include "LOOM/factory/CogFactory.h"
 #include "LOOM/factory/CompFactory.h"
 #include "LOOM/serial/Serializer.h"
+#include "game/components/GameComponents.h"
 #include "game/level/Wall.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
@@ -150,9 +151,24 @@ void HUDComp::RefreshMiniMap()
         for (Wall* w : data->mWalls)
             if (const Positional* p = w->GetOwnerPositional())
                 addIcon(2, p->GetPosition());
+        // The ledge is stone the invaders must cross, drawn as the walls are; a broken stone goes.
+        if (data->mLevelGeneration != mLedgeGeneration)
+            FindLedgeStones(data->mLevelGeneration);
+        for (uint32_t id : mLedgeStones)
+            if (const Positional* p = PosOf(CogFactory::Instance().GetCog(id)))
+                addIcon(2, p->GetPosition());
     }
     if (const Positional* tower = PosOf(FindCog("Tower")))
         addIcon(3, tower->GetPosition());
+}
+
+void HUDComp::FindLedgeStones(uint32_t generation)
+{
+    mLedgeGeneration = generation;
+    mLedgeStones.clear();
+    for (Cog* cog : CogFactory::Instance().GetGroupCogs("doodads"))
+        if (const Damagable* stone = cog->Get<Damagable>(); stone && stone->spawnName == "step")
+            mLedgeStones.push_back(cog->GetID());
 }
 
 void HUDComp::RefreshTowerHealth()

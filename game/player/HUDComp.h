@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LOOM/cogs/Comp.h"
 #include "LOOM/math/Color.h"
@@ -42,6 +43,7 @@ public:
 
 private:
     void RefreshMiniMap();
+    void FindLedgeStones(uint32_t generation);
     void RefreshTowerHealth();
     void RefreshCounters();
     void UpdateToolBar();
@@ -49,6 +51,9 @@ private:
 
     WidgetComp* mWidgets = nullptr;
     float mMapAngle = 0.0f;
+    // The level's ledge stones, looked up once a level: play breaks them but never adds one.
+    std::vector<uint32_t> mLedgeStones;
+    uint32_t mLedgeGeneration = UINT32_MAX;
     // Texts last sent, so an unchanged counter costs no message.
     std::string mCredits;
     std::string mKills;

@@ -13,8 +13,8 @@ LevelTwo = {
     SpawnerPositions = { Vector3(8, 2, 200), Vector3(8, 2, 280), Vector3(8, 2, 360) },
     -- Game time at which each wave comes out, and what it brings: the kinds of the first level
     -- and those that climb, leap, dig, blow up or move the player's traps. The waves take the
-    -- spawners in turn, so the jumper, the ninja and the stackers come first, each to a ledge
-    -- that no one has broken yet and where no stacker stands in the way of a leap.
+    -- spawners in turn, so the jumper, the ninja and the stackers come first, each to a stretch
+    -- of the ledge that no one has broken yet and where no stacker stands in the way of a leap.
     Waves = {
         { Time = 3, Kind = "jumper", Count = 1 },
         { Time = 9, Kind = "ninja", Count = 1 },

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "LOOM/math/MathUtil.h"
 #include "game/logic/GameData.h"
@@ -164,4 +167,40 @@ TEST(HUD, TheMiddleButtonHoldsTheToolBarWhereItWentDown)
     EXPECT_TRUE(bar->IsActive());
     play.Step();
     EXPECT_FALSE(bar->IsActive());
+}
+
+// The ledge's stones are on the mini-map where they stand, with the walls' icon, beside a wall
+// and a level's other doodads, which are not; a stone broken in play leaves the map.
+TEST(HUD, MiniMapDrawsTheLedgeStonesThatStand)
+{
+    PlayerSim play(false);
+    play.Sim().Cogs().Files().LoadCogFile("Compositions\\Step.xml");
+    play.Sim().Cogs().Files().LoadCogFile("Compositions\\Doodad.xml");
+    std::vector<Cog*> stones;
+    for (int32_t z = 20; z < 24; ++z)
+        stones.push_back(play.Field().Make("step", play.Field().Centre(14, z)));
+    play.Field().Make("wall", play.Field().Centre(40, 40));
+    play.Field().Make("rock", play.Field().Centre(30, 10));
+    play.Play();
+    play.Step();
+
+    auto icons = [&] {
+        std::multiset<std::pair<int, std::pair<long, long>>> seen;
+        for (const auto& icon : static_cast<MapImageBox*>(play.HudWidgets().Find("MiniMapImageBox"))->Icons())
+            if (icon.mKind == 2)
+                seen.insert({icon.mKind, {std::lround(icon.mX * 256.0f), std::lround(icon.mZ * 256.0f)}});
+        return seen;
+    };
+    auto at = [&](int32_t x, int32_t z) {
+        const Vector3 c = play.Field().Centre(x, z);
+        return std::pair<int, std::pair<long, long>>{2, {std::lround(c.x), std::lround(c.z)}};
+    };
+    std::multiset<std::pair<int, std::pair<long, long>>> expected{at(14, 20), at(14, 21), at(14, 22), at(14, 23),
+                                                                  at(40, 40)};
+    EXPECT_EQ(icons(), expected);
+
+    play.Sim().Cogs().Destroy(stones[1]);
+    play.Step(2);
+    expected.erase(expected.find(at(14, 21)));
+    EXPECT_EQ(icons(), expected);
 }
