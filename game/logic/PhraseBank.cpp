@@ -111,6 +111,17 @@ PhraseComp* PhraseBank::FindBubble(int32_t speakerId) const
     return nullptr;
 }
 
+void PhraseBank::EndBubble(int32_t speakerId)
+{
+    PhraseComp* bubble = FindBubble(speakerId);
+    if (!bubble || !bubble->GetOwner())
+        return;
+    // Out of the list now: the cog itself goes with the factory's next sweep.
+    Cog* cog = bubble->GetOwner();
+    RemoveBubble(cog->GetID());
+    CogFactory::Instance().Destroy(cog);
+}
+
 void PhraseBank::ShowBubble(std::string archetype, int32_t speakerId, std::string text)
 {
     if (!mEnabled || FindBubble(speakerId))

@@ -44,6 +44,8 @@ public:
     void ShowBubble(std::string archetype, int32_t speakerId, std::string text);
     // The live bubble of the speaker, or null.
     PhraseComp* FindBubble(int32_t speakerId) const;
+    // Takes the speaker's bubble down at once, so what it says next can show.
+    void EndBubble(int32_t speakerId);
 
     // Bubble cogs join and leave through their PhraseComp.
     void AddBubble(uint32_t cogId);
