@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "game/invaders/InvaderGroup.h"
+#include "game/invaders/PathingTools.h"
 #include "tests/game/invaders/InvaderSim.h"
 
 namespace {
