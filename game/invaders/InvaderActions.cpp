@@ -179,6 +179,15 @@ void SayPhrase(Kestrane& invader, int32_t situation)
         logic->mPhraseBank->SayPhrase(situation, invader.GetOwner());
 }
 
+void SayPhraseInstead(Kestrane& invader, int32_t situation)
+{
+    LogicLoom* logic = LogicLoom::Instance();
+    if (!logic || !logic->mPhraseBank || !invader.GetOwner())
+        return;
+    logic->mPhraseBank->EndBubble(static_cast<int32_t>(invader.GetOwner()->GetID()));
+    logic->mPhraseBank->SayPhrase(situation, invader.GetOwner());
+}
+
 float SpeedFactor()
 {
     LogicLoom* logic = LogicLoom::Instance();

@@ -31,6 +31,8 @@ void HopInvader(Kestrane& invader, const Vector3& direction, float forward, floa
 void SendDamage(Cog& cog, const DamageInfo& damage);
 void SendSound(Cog& cog, const std::string& message, const std::string& sound);
 void SayPhrase(Kestrane& invader, int32_t situation);
+// A new moment's words replace what the invader is still saying (grabbed, thrown).
+void SayPhraseInstead(Kestrane& invader, int32_t situation);
 // A speech bubble from "Data/Effects/SpeechBubble.xml" riding on the invader, showing the text once.
 Cog* ShowSpeech(Kestrane& invader, const std::string& text);
 // Tells a cog's follower which cog to ride on.

@@ -35,6 +35,12 @@ constexpr TileIndex kDirs[4] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};
 constexpr int32_t kTurnOne[4] = {3, 2, 0, 1};
 constexpr int32_t kTurnOther[4] = {2, 3, 1, 0};
 
+// The situations of walking on and of following the leader.
+constexpr int32_t kAdvancePhrase = 6;
+constexpr int32_t kFollowPhrase = 7;
+
+int32_t FollowPhrase(const Kestrane& k) { return k.mRun.mGroup && !k.IsLeader() ? kFollowPhrase : kAdvancePhrase; }
+
 TileIndex Add(TileIndex a, TileIndex d) { return {a.first + d.first, a.second + d.second}; }
 
 int32_t Sign(int32_t v) { return (v > 0) - (v < 0); }
@@ -342,7 +348,8 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
     models.SetAnimationActive(self, true);
     k.mRun.mStateTime = GameNow();
     k.mRun.mPhase = newState == StateAttack ? 1 : 0;
-    // What it says (-1: nothing) and plays as it enters a state.
+    // What it says (-1: nothing) and plays as it enters a state; walking to a tile, only a
+    // member on its way to its leader speaks of following.
     struct Entry
     {
         int32_t state;
@@ -351,15 +358,23 @@ void BasicInvader::ChangeState(Kestrane& k, int32_t newState)
         bool loop;
     };
     static const Entry kEntries[] = {
-        {StateAdvance, 6, kWalk, true},     {StateFollowTarget, 7, kWalk, true}, {StateAttack, -1, kAttack, false},
-        {StateGrabbed, 2, kStruggle, true}, {StateAirborne, -1, kWalk, true},    {StateSpecial, 4, kSpecial, false},
+        {StateAdvance, kAdvancePhrase, kWalk, true},
+        {StateFollowTarget, kFollowPhrase, kWalk, true},
+        {StateAttack, -1, kAttack, false},
+        {StateGrabbed, 2, kStruggle, true},
+        {StateAirborne, -1, kWalk, true},
+        {StateSpecial, 4, kSpecial, false},
         {StateNoTower, 5, kSpecial, false},
     };
     for (const Entry& entry : kEntries)
     {
         if (entry.state != newState)
             continue;
-        if (entry.phrase >= 0)
+        if (newState == StateGrabbed)
+            SayPhraseInstead(k, entry.phrase);
+        else if (newState == StateFollowTarget)
+            SayPhrase(k, FollowPhrase(k));
+        else if (entry.phrase >= 0)
             SayPhrase(k, entry.phrase);
         models.PlayAnimation(self, entry.animation, entry.loop);
         break;

@@ -53,6 +53,7 @@ void InvaderGroup::Scatter()
 {
     if (!mLeader)
         return;
+    const TileMap* map = CurrentTileMap();
     for (Kestrane* m : mMembers)
     {
         const bool a = mLeader->mRun.mCurrentTile.first - m->mRun.mCurrentTile.first >= 1;
@@ -69,7 +70,12 @@ void InvaderGroup::Scatter()
             if (RandomInt(0, 1) == 0)
                 oz = -oz;
         }
-        m->mRun.mTargetTile = {m->mRun.mCurrentTile.first + ox, m->mRun.mCurrentTile.second + oz};
+        TileIndex target{m->mRun.mCurrentTile.first + ox, m->mRun.mCurrentTile.second + oz};
+        // A tile off the field has no centre to walk to: the run ends at the field's edge.
+        if (map && map->GetGridWidth() > 0 && map->GetGridDepth() > 0)
+            target = {std::clamp(target.first, 0, map->GetGridWidth() - 1),
+                      std::clamp(target.second, 0, map->GetGridDepth() - 1)};
+        m->mRun.mTargetTile = target;
     }
 }
 

@@ -52,8 +52,10 @@ const std::vector<uint32_t>& PhraseBank::GetSituation(int32_t situation) const
 
 std::string PhraseBank::Draw(const std::vector<uint32_t>& list) const
 {
+    // A value in [0, 1] as RandomFloat makes it: the top draw lands just below 1.
+    constexpr float kScale = 3.051851e-5f;
     for (uint32_t index : list)
-        if (RandomFloat(0.0f, 1.0f) < mPhrases[index].percentChance)
+        if (std::min(float(mDraws.Next()) * kScale, 1.0f) < mPhrases[index].percentChance)
             return mPhrases[index].phraseText;
     return std::string();
 }
@@ -109,6 +111,17 @@ PhraseComp* PhraseBank::FindBubble(int32_t speakerId) const
             return bubble;
     }
     return nullptr;
+}
+
+void PhraseBank::EndBubble(int32_t speakerId)
+{
+    PhraseComp* bubble = FindBubble(speakerId);
+    if (!bubble || !bubble->GetOwner())
+        return;
+    // Out of the list now: the cog itself goes with the factory's next sweep.
+    Cog* cog = bubble->GetOwner();
+    RemoveBubble(cog->GetID());
+    CogFactory::Instance().Destroy(cog);
 }
 
 void PhraseBank::ShowBubble(std::string archetype, int32_t speakerId, std::string text)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "LOOM/math/RandomGenerator.h"
 #include "game/logic/GameData.h"
 #include "game/logic/OwnedCommands.h"
 
@@ -44,6 +45,8 @@ public:
     void ShowBubble(std::string archetype, int32_t speakerId, std::string text);
     // The live bubble of the speaker, or null.
     PhraseComp* FindBubble(int32_t speakerId) const;
+    // Takes the speaker's bubble down at once, so what it says next can show.
+    void EndBubble(int32_t speakerId);
 
     // Bubble cogs join and leave through their PhraseComp.
     void AddBubble(uint32_t cogId);
@@ -61,6 +64,9 @@ private:
     std::string Draw(const std::vector<uint32_t>& list) const;
 
     std::vector<uint32_t> mSituations[kSituationCount];
+    // The draws have a source of their own: what invaders say never shifts the shared one,
+    // so a phrase added to the data changes no drift, fuse or hop in play.
+    mutable RandomGenerator mDraws;
     // The bubble cogs alive, by ID; each is checked against its cog before use.
     std::vector<uint32_t> mLiveBubbles;
     OwnedCommands mCommands;

@@ -333,8 +333,9 @@ void CursorComp::ReleaseGrabbed(bool stunned)
                 if (Positional* place = PosOf(held))
                     place->SetVelocity(velocity);
                 physics->SetSpinFromDirection(velocity, velocity.Length() * 0.2f);
+                // The struggle's words end with the throw; the flight has its own.
                 if (invader)
-                    SayPhrase(*invader, 3);
+                    SayPhraseInstead(*invader, 3);
             }
         }
         mGrabbed = -1;

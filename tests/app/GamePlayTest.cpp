@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -267,5 +268,108 @@ TEST(GamePlay, ABrokenDataFileIsNamedAndNothingCrashes)
             named = named || (error.find(name) != std::string::npos && error.find(c.why) != std::string::npos);
         EXPECT_TRUE(named) << ::testing::PrintToString(errors);
         EXPECT_NE(log.find("PLAY ran:"), std::string::npos) << "the play script kept running";
+    }
+}
+
+namespace {
+// A position "x,z" of the squad run's log, or none for a cog that is gone.
+struct Spot
+{
+    bool there = false;
+    double x = 0.0;
+    double z = 0.0;
+};
+
+Spot ParseSpot(const std::string& text)
+{
+    Spot spot;
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return spot;
+    spot.there = true;
+    spot.x = std::atof(text.substr(0, comma).c_str());
+    spot.z = std::atof(text.substr(comma + 1).c_str());
+    return spot;
+}
+
+double Apart(const Spot& a, double x, double z) { return std::hypot(a.x - x, a.z - z); }
+} // namespace
+
+// A squad on the first level whose leader is killed: the real program and the shipped data. The
+// play script puts a squad leader down, three ninjas beside it and one on its own, blinds the
+// leader so that it wanders on the spot, then poisons it, and logs everyone's place every half
+// second of game time. Those that stayed by the wandering leader while the lone ninja walked on
+// were its members; once the leader is gone, each of them walks on toward the tower within 5 s.
+TEST(GamePlay, ASquadWhoseLeaderIsKilledWalksOn)
+{
+    TempDir temp;
+    const Played run = Play(temp, "PlaySquad.lua");
+    ASSERT_EQ(run.status, 0) << run.stderrText;
+    EXPECT_EQ(Errors(run.log), std::vector<std::string>{});
+    struct Row
+    {
+        double t;
+        std::map<std::string, Spot> at;
+    };
+    std::vector<Row> rows;
+    const std::regex line("<Message>PLAY at: t=([0-9.]+)([^<]*)</Message>");
+    for (auto it = std::sregex_iterator(run.log.begin(), run.log.end(), line); it != std::sregex_iterator(); ++it)
+    {
+        Row row{std::atof((*it)[1].str().c_str()), {}};
+        const std::string body = (*it)[2];
+        const std::regex pair("([A-Z])=([^ ]*)");
+        for (auto p = std::sregex_iterator(body.begin(), body.end(), pair); p != std::sregex_iterator(); ++p)
+            row.at[(*p)[1]] = ParseSpot((*p)[2]);
+        rows.push_back(row);
+    }
+    const double poisoned = std::atof(Report(run.log, "poisoned")["t"].c_str());
+    ASSERT_GT(poisoned, 0.0) << "the leader was poisoned";
+    // The tower's middle on the first level.
+    const double towerX = 256.0;
+    const double towerZ = 464.0;
+    const char* members[] = {"A", "B", "C"};
+
+    // Up to the poison: the members keep by the wandering leader, the lone ninja walks away.
+    const Row* before = nullptr;
+    const Row* blinded = nullptr;
+    const double blindedAt = std::atof(Report(run.log, "blinded")["t"].c_str());
+    for (const Row& row : rows)
+    {
+        if (!blinded && row.t >= blindedAt)
+            blinded = &row;
+        if (row.t < poisoned)
+            before = &row;
+    }
+    ASSERT_TRUE(before && blinded && before->t > blinded->t) << "positions logged while the leader wandered";
+    const Spot leader = before->at.at("L");
+    ASSERT_TRUE(leader.there);
+    for (const char* m : members)
+    {
+        SCOPED_TRACE(m);
+        ASSERT_TRUE(before->at.at(m).there);
+        EXPECT_LT(Apart(before->at.at(m), leader.x, leader.z), 20.0) << "a member keeps by its leader";
+    }
+    const Spot aloneThen = blinded->at.at("S");
+    const Spot aloneNow = before->at.at("S");
+    EXPECT_GT(Apart(aloneThen, towerX, towerZ) - Apart(aloneNow, towerX, towerZ), 40.0)
+        << "the ninja on its own walks on meanwhile";
+
+    // The leader is gone (killed: the poison's kill); within 5 s each member is 8 nearer the tower.
+    const Row* gone = nullptr;
+    for (const Row& row : rows)
+        if (!gone && row.t > poisoned && !row.at.at("L").there)
+            gone = &row;
+    ASSERT_NE(gone, nullptr) << "the poison killed the leader";
+    EXPECT_LT(gone->t - poisoned, 2.0) << "the poison kills within a second or so";
+    for (const char* m : members)
+    {
+        SCOPED_TRACE(m);
+        const Spot then = gone->at.at(m);
+        ASSERT_TRUE(then.there);
+        bool walkedOn = false;
+        for (const Row& row : rows)
+            if (row.t >= gone->t && row.t <= gone->t + 5.0 && row.at.at(m).there)
+                walkedOn = walkedOn || Apart(then, towerX, towerZ) - Apart(row.at.at(m), towerX, towerZ) >= 8.0;
+        EXPECT_TRUE(walkedOn) << "at t=" << gone->t << " it stood at " << then.x << "," << then.z;
     }
 }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "game/invaders/InvaderGroup.h"
+#include "game/invaders/PathingTools.h"
 #include "tests/game/invaders/InvaderSim.h"
 
 namespace {
@@ -125,4 +129,66 @@ TEST(InvaderGroup, CursorBesideTheLeaderThrowsTheFirstMember)
     sim.Cogs().Destroy(leaderCog);
     sim.Step();
     EXPECT_EQ(sim.Logic().mGroups->Size(), groups - 1);
+}
+
+// A squad in the field's corner, its leader gone three ways: killed, grabbed by the claw, thrown.
+// Each member is out of the group at once, runs off no further than the field's edge, and within
+// five seconds of game time walks on by itself two tiles nearer the tower.
+TEST(InvaderGroup, MembersWhoseLeaderIsGoneWalkOnTowardTheTower)
+{
+    const struct
+    {
+        const char* what;
+        void (*gone)(Kestrane& leader);
+    } cases[] = {
+        {"killed", [](Kestrane& leader) { leader.mCurHP = 0.0f; }},
+        {"grabbed", [](Kestrane& leader) { leader.ChangeState(StateGrabbed); }},
+        {"thrown", [](Kestrane& leader) { HopInvader(leader, Vector3(1, 0, 0), 20.0f, 30.0f, 0.0f); }},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        GameSim sim;
+        InvaderField field(sim);
+        Cog* tower = field.Tower(50, 50);
+        ASSERT_NE(tower, nullptr);
+        Cog* leaderCog = field.Invader("squad", 3, 3);
+        std::vector<Cog*> memberCogs = {field.Invader("grunt", 1, 1), field.Invader("grunt", 2, 1),
+                                        field.Invader("grunt", 1, 2)};
+        Kestrane& leader = InvaderField::K(leaderCog);
+        // It stands until it goes, so the members gather round it and nobody walks on before.
+        leader.mRun.mPathing = FindPathingBehavior("NoPathing");
+        ASSERT_TRUE(sim.StepUntil([&] { return leader.GetState() == StateAdvance; }, 30 * 60));
+        for (Cog* m : memberCogs)
+            leader.mRun.mGroup->AddMember(&InvaderField::K(m));
+        sim.Step(60);
+        const TileIndex towerTile = TowerTile(field.Map(), *tower);
+        std::vector<int32_t> before;
+        for (Cog* m : memberCogs)
+        {
+            ASSERT_EQ(InvaderField::K(m).mRun.mGroup, leader.mRun.mGroup) << "a member";
+            before.push_back(TileDistanceSquared(InvaderField::K(m).mRun.mCurrentTile, towerTile));
+        }
+        const uint32_t leaderId = leaderCog->GetID();
+        leader.mRun.mPathing = FindPathingBehavior(leader.mPathingName);
+        c.gone(leader);
+        sim.Step();
+        for (Cog* m : memberCogs)
+        {
+            const Kestrane& k = InvaderField::K(m);
+            EXPECT_EQ(k.mRun.mGroup, nullptr);
+            EXPECT_TRUE(field.Map().InBounds(k.mRun.mTargetTile.first, k.mRun.mTargetTile.second));
+        }
+        const auto nearer = [&](size_t i) {
+            const int32_t now = TileDistanceSquared(InvaderField::K(memberCogs[i]).mRun.mCurrentTile, towerTile);
+            const double gained = std::sqrt(static_cast<double>(before[i])) - std::sqrt(static_cast<double>(now));
+            return gained >= 2.0;
+        };
+        EXPECT_TRUE(sim.StepUntil([&] { return nearer(0) && nearer(1) && nearer(2); }, 5 * 60))
+            << "the members walk on";
+        if (std::string(c.what) == "killed")
+        {
+            EXPECT_EQ(sim.Cogs().GetCog(leaderId), nullptr);
+        }
+    }
 }

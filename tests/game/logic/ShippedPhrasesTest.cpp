@@ -26,7 +26,7 @@ struct Moment
 const std::vector<Moment>& Moments()
 {
     static const std::vector<Moment> kMoments = {
-        {0, 0, "spawned", {"here i come", "to land", "reporting", "delivery"}},
+        {0, 0, "spawned", {"here i come", "to land", "reporting", "delivery", "coming through"}},
         {1, 0, "killed", {"avenge", "next wave", "i tried"}},
         {2, 0, "grabbed", {"put me down", "let go"}},
         {3, 0, "thrown", {"whee", "aaaa"}},
@@ -109,7 +109,8 @@ TEST(ShippedPhrases, EveryMomentHasAPhraseForAllAndEachPhraseFitsItsMoment)
 }
 
 // A grunt of the shipped game with every phrase made certain: what it says as it comes, enters
-// each state that speaks, catches fire, bumps another invader and dies fits that moment.
+// each state that speaks (walking to a tile on its own, it speaks of advancing), catches fire, bumps another invader
+// and dies fits that moment.
 TEST(ShippedPhrases, AnInvaderSaysAtEachMomentAPhraseThatFitsIt)
 {
     GameSim sim;
@@ -146,7 +147,7 @@ TEST(ShippedPhrases, AnInvaderSaysAtEachMomentAPhraseThatFitsIt)
     {
         int32_t state;
         int32_t situation;
-    } states[] = {{StateFollowTarget, 7}, {StateGrabbed, 2}, {StateSpecial, 4}, {StateNoTower, 5}};
+    } states[] = {{StateFollowTarget, 6}, {StateGrabbed, 2}, {StateSpecial, 4}, {StateNoTower, 5}};
     for (const auto& c : states)
     {
         k.ChangeState(c.state);
@@ -174,4 +175,47 @@ TEST(ShippedPhrases, AnInvaderSaysAtEachMomentAPhraseThatFitsIt)
     k.mCurHP = 0.0f;
     ASSERT_TRUE(sim.StepUntil([&] { return !seam.mTexts.empty(); }, 60)) << "last words";
     EXPECT_TRUE(Says(seam.mTexts.back().second, MomentOf(1))) << seam.mTexts.back().second;
+}
+
+// Every kind of the shipped game, with its own arrival: only one that comes down on a parachute
+// may say it is landing; a ninja out of its smoke, a stacker dropped from the sky or a driller
+// digging up says something else, or nothing.
+TEST(ShippedPhrases, WhatAKindSaysAsItComesFitsHowItArrives)
+{
+    GameSim sim;
+    InvaderField field(sim);
+    KindSeam seam;
+    const PhraseBank& bank = *sim.Logic().mPhraseBank;
+    const auto arrivalPhrases = [&](const std::string& name) {
+        std::vector<std::string> texts;
+        for (const std::string& who : {name, std::string("All")})
+        {
+            auto kind = bank.mByInvader.find(who);
+            if (kind == bank.mByInvader.end() || !kind->second.count(0))
+                continue;
+            for (uint32_t i : kind->second.at(0))
+                texts.push_back(bank.mPhrases[i].phraseText);
+        }
+        return texts;
+    };
+    int32_t x = 4;
+    size_t parachuted = 0;
+    for (const auto& [name, info] : sim.Data().mInvaderInfo)
+    {
+        SCOPED_TRACE(name);
+        Cog* cog = field.Invader(name, x, 10);
+        x += 6;
+        ASSERT_NE(cog, nullptr);
+        const bool parachute = InvaderField::K(cog).mRun.mParachuteCogId != Kestrane::kNoCog;
+        parachuted += parachute ? 1 : 0;
+        const std::vector<std::string> texts = arrivalPhrases(name);
+        EXPECT_FALSE(texts.empty());
+        for (const std::string& text : texts)
+        {
+            const bool landing = Lower(text).find("land") != std::string::npos;
+            EXPECT_TRUE(parachute || !landing) << "\"" << text << "\" without a parachute";
+        }
+    }
+    EXPECT_GT(parachuted, 0u) << "some kinds come down on a parachute";
+    EXPECT_LT(parachuted, sim.Data().mInvaderInfo.size()) << "some kinds arrive otherwise";
 }

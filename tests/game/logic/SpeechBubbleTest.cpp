@@ -134,7 +134,8 @@ TEST(SpeechBubble, PickingFallsBackToAllExceptForStatusPhrases)
     k.mRun.mStatusEffect = EffectBlind;
     EXPECT_EQ(bank.PickPhrase(8, k), "") << "no status phrase, and no fall-back";
 
-    // Said over the invader, it follows it.
+    // Said over the invader, it follows it (whatever it said as it came is taken down first).
+    bank.EndBubble(static_cast<int32_t>(grunt->GetID()));
     bank.SayPhrase(2, grunt);
     s.sim.Step();
     PhraseComp* bubble = bank.FindBubble(static_cast<int32_t>(grunt->GetID()));
