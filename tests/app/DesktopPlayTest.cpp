@@ -148,6 +148,26 @@ size_t PixelsNear(const Bmp& shot, Rect r, uint32_t rgb)
     return near;
 }
 
+// Pixels of the rectangle that are light text in either shot and differ between them. The HUD's
+// figures are light on a dark plate; what the plate lets through of the field behind it never
+// reaches this light, so only the figures themselves count.
+size_t TextPixelsChanged(const Bmp& a, const Bmp& b, Rect r)
+{
+    if (a.width != b.width || a.height != b.height)
+        return 0;
+    const auto light = [](uint32_t c) { return Channel(c, 16) + Channel(c, 8) + Channel(c, 0) > 450; };
+    size_t changed = 0;
+    for (int y = std::max(0, r.y0); y < std::min(a.height, r.y1); ++y)
+        for (int x = std::max(0, r.x0); x < std::min(a.width, r.x1); ++x)
+        {
+            const uint32_t p = a.At(x, y), q = b.At(x, y);
+            const int by = std::abs(Channel(p, 16) - Channel(q, 16)) + std::abs(Channel(p, 8) - Channel(q, 8)) +
+                std::abs(Channel(p, 0) - Channel(q, 0));
+            changed += (light(p) || light(q)) && by > 60 ? 1 : 0;
+        }
+    return changed;
+}
+
 // Pixels of the rectangle whose channels differ between the shots by more than the sum given.
 size_t PixelsChanged(const Bmp& a, const Bmp& b, Rect r, int by = 60)
 {
@@ -779,7 +799,7 @@ TEST_F(DesktopPlay, PauseUnderTheWindowsHoldsTheLevelAndPausedTheViewAndTrapKeys
         EXPECT_EQ(Count(game.Log(), created), cogs) << w.what << ": something landed under it";
         EXPECT_EQ(Count(game.Log(), unpaused), resumed) << w.what;
         EXPECT_EQ(Count(game.Log(), ignored), answers + 1) << w.what << ": the log says why the key did nothing";
-        EXPECT_EQ(PixelsChanged(held, later, kHudFigures), 0u) << w.what << ": the HUD's figures moved under it";
+        EXPECT_EQ(TextPixelsChanged(held, later, kHudFigures), 0u) << w.what << ": the HUD's figures moved under it";
         EXPECT_EQ(PixelsChanged(held, later, kHealthBar), 0u) << w.what << ": the tower's health moved under it";
         if (w.title)
         {
