@@ -4,7 +4,8 @@ void ReplacementTemplate::Read(std::string_view text, WorkMeter& meter)
 {
     mParts.clear();
     mText.clear();
-    meter.Add(text.size() + 1);
+    // Counted as it is read: a replacement of megabytes is work the watchdog must be able to stop.
+    meter.Add(1);
     const auto addByte = [this](char c) {
         if (mParts.empty() || mParts.back().kind != Kind::Text)
             mParts.push_back(Part{Kind::Text, 0, mText.size(), 0});
@@ -13,6 +14,7 @@ void ReplacementTemplate::Read(std::string_view text, WorkMeter& meter)
     };
     for (size_t at = 0; at < text.size(); ++at)
     {
+        meter.Add(1);
         if (text[at] != '%')
         {
             addByte(text[at]);
