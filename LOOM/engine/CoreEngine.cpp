@@ -294,9 +294,11 @@ void CoreEngine::StartLooms()
 
 void CoreEngine::ShutdownLooms()
 {
+    // The scripts go first: the finalisers due at the close then run against a whole engine,
+    // and no script runs while the cogs are torn down.
+    ScriptManager::Instance().Close();
     Init("Destroying All Cogs");
     CogFactory::Instance().DestroyAll();
-    ScriptManager::Instance().Close();
     Init("Shutting Down Looms");
     // The network loom is never shut down, only deleted.
     for (Slot slot : {SlotAudio, SlotLogic, SlotGraphics, SlotIO, SlotExtra, SlotPhysics})
@@ -422,6 +424,10 @@ void CoreEngine::CarryOutRestarts()
     // may ask for the next one, which this loop then carries out.
     if (mRestarting || CallScope::Depth() != 0)
         return;
+    // An exit asked for wins over any restart still pending: the restart would run the start
+    // script again, which may ask for the same again.
+    if (!mRunning || StopRequested())
+        mHardRestartPending = mSoftRestartPending = false;
     mRestarting = true;
     while (mHardRestartPending || mSoftRestartPending)
     {
@@ -432,6 +438,8 @@ void CoreEngine::CarryOutRestarts()
             HardRestart();
         else
             SoftRestart();
+        if (!mRunning || StopRequested())
+            mHardRestartPending = mSoftRestartPending = false;
     }
     mRestarting = false;
 }
@@ -440,9 +448,10 @@ void CoreEngine::SoftRestart()
 {
     Init("Soft Restarting");
     ReleaseClock();
-    CogFactory::Instance().DestroyAll();
     ScriptManager& scripts = ScriptManager::Instance();
+    // Closed before the cogs go, as at shutdown.
     scripts.Close();
+    CogFactory::Instance().DestroyAll();
     scripts.Init();
     RunStartupScript();
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include <lua.hpp>
 
@@ -368,11 +370,39 @@ int WatchedWrap(lua_State* L)
 // between blocks, and string constants that share one hash chain make even a block costly.
 constexpr size_t kLoadBlock = 1024;
 
-// What the parser reads: a text in memory, or the pieces a script's function gives (the
-// function at mFunction, its last piece kept alive at mFunction + 1).
-struct ChunkSource
+// Feeds one chunk to the parser in blocks and keeps what the parser reads: the chunk's name
+// and, for a chunk a script's function gives piece by piece, a copy of the piece being read.
+// Nothing the parser reads lives on the script stack, where the function's next call or a
+// collection could take it away. Lives in the frame that calls lua_load: the reader may raise
+// only inside the parser, which lua_load protects.
+class ChunkReader
 {
-    const char* mPiece = nullptr;
+public:
+    ChunkReader(std::string name, std::string shown) : mName(std::move(name)), mShown(std::move(shown)) {}
+
+    // A text that outlives the load.
+    void FromText(const char* text, size_t size)
+    {
+        mNext = text;
+        mLeft = size;
+    }
+    // Pieces from the function at that stack index, until it gives nil or an empty string.
+    void FromFunction(int index) { mFunction = index; }
+
+    // Pushes the function or the message why not (the watchdog's own when Stopped). Never raises.
+    ScriptBounds::Loaded Load(lua_State* L);
+
+private:
+    static const char* Read(lua_State* L, void* data, size_t* size);
+    // The script's function gives its next piece; false at the end.
+    bool NextPiece(lua_State* L);
+    // Lua cuts a long name short in its messages; the reader's message names the chunk whole.
+    void NameWhole(lua_State* L) const;
+
+    std::string mName;
+    std::string mShown;
+    std::string mPiece;
+    const char* mNext = nullptr;
     size_t mLeft = 0;
     int mFunction = 0;
     bool mStarted = false;
@@ -380,118 +410,157 @@ struct ChunkSource
     bool mStopped = false;
 };
 
-// The next piece from the script's function; false at the end. Raises inside the parser,
-// which is protected: lua_load returns the error.
-bool NextPiece(lua_State* L, ChunkSource& source)
+bool ChunkReader::NextPiece(lua_State* L)
 {
-    lua_pushvalue(L, source.mFunction);
+    lua_pushvalue(L, mFunction);
     lua_call(L, 0, 1);
-    if (lua_isnil(L, -1))
-    {
-        lua_pop(L, 1);
-        return false;
-    }
-    if (lua_type(L, -1) != LUA_TSTRING)
+    const int type = lua_type(L, -1);
+    if (type != LUA_TNIL && type != LUA_TSTRING)
     {
         lua_pushliteral(L, "reader function must return a string");
         lua_error(L);
     }
-    lua_replace(L, source.mFunction + 1);
-    source.mPiece = lua_tolstring(L, source.mFunction + 1, &source.mLeft);
-    return source.mLeft > 0;
+    size_t length = 0;
+    const char* piece = type == LUA_TSTRING ? lua_tolstring(L, -1, &length) : "";
+    ScriptBounds::Count(L, length);
+    mPiece.assign(piece, length);
+    lua_pop(L, 1);
+    mNext = mPiece.data();
+    mLeft = mPiece.size();
+    return mLeft > 0;
 }
 
-const char* ReadChunk(lua_State* L, void* data, size_t* size)
+const char* ChunkReader::Read(lua_State* L, void* data, size_t* size)
 {
-    auto& source = *static_cast<ChunkSource*>(data);
+    auto& reader = *static_cast<ChunkReader*>(data);
     *size = 0;
-    if (source.mBinary || source.mStopped)
+    if (reader.mBinary || reader.mStopped)
         return nullptr;
     if (ScriptManager::Instance().WatchdogStop())
     {
-        source.mStopped = true;
+        reader.mStopped = true;
         return nullptr;
     }
-    if (source.mLeft == 0 && (source.mFunction == 0 || !NextPiece(L, source)))
-        return nullptr;
-    // Lua takes a chunk starting with the signature's first byte as precompiled.
-    if (!source.mStarted && source.mPiece[0] == LUA_SIGNATURE[0])
+    if (reader.mLeft == 0 && (reader.mFunction == 0 || !reader.NextPiece(L)))
     {
-        source.mBinary = true;
+        reader.mFunction = 0;
         return nullptr;
     }
-    source.mStarted = true;
-    const char* block = source.mPiece;
-    *size = std::min(source.mLeft, kLoadBlock);
-    source.mPiece += *size;
-    source.mLeft -= *size;
+    // Lua takes a chunk starting with the signature's first byte as precompiled.
+    if (!reader.mStarted && reader.mNext[0] == LUA_SIGNATURE[0])
+    {
+        reader.mBinary = true;
+        return nullptr;
+    }
+    reader.mStarted = true;
+    const char* block = reader.mNext;
+    *size = std::min(reader.mLeft, kLoadBlock);
+    reader.mNext += *size;
+    reader.mLeft -= *size;
     return block;
 }
 
-ScriptBounds::Loaded Load(lua_State* L, ChunkSource& source, const char* chunkName, const char* shown)
+void ChunkReader::NameWhole(lua_State* L) const
 {
-    const int status = lua_load(L, &ReadChunk, &source, chunkName);
+    if (mName.size() < LUA_IDSIZE || (mName[0] != '=' && mName[0] != '@') || lua_type(L, -1) != LUA_TSTRING)
+        return;
+    // "=name" is cut to its start, "@file" to "..." and its end.
+    const size_t kept = LUA_IDSIZE - 1;
+    const std::string cut = mName[0] == '=' ? mName.substr(1, kept) : "..." + mName.substr(mName.size() - (kept - 3));
+    size_t length = 0;
+    const char* message = lua_tolstring(L, -1, &length);
+    if (length <= cut.size() || message[cut.size()] != ':' || std::memcmp(message, cut.data(), cut.size()) != 0)
+        return;
+    const std::string whole = mShown + std::string(message + cut.size(), length - cut.size());
+    lua_pop(L, 1);
+    lua_pushlstring(L, whole.data(), whole.size());
+}
+
+ScriptBounds::Loaded ChunkReader::Load(lua_State* L)
+{
+    const int status = lua_load(L, &ChunkReader::Read, this, mName.c_str());
     // A stop seen by the piece function's hook comes back as its error.
     const char* stop = ScriptManager::Instance().WatchdogStop();
     // The callers keep C++ objects alive: these pushes must not raise.
     const ScriptManager::EngineSide engine;
-    if (source.mStopped || (status != 0 && stop))
+    if (mStopped || (status != 0 && stop))
     {
         lua_pop(L, 1);
         lua_pushstring(L, stop ? stop : "took too long");
         return ScriptBounds::Loaded::Stopped;
     }
-    if (source.mBinary)
+    if (mBinary)
     {
         lua_pop(L, 1);
-        lua_pushfstring(L, "%s: binary chunk refused: scripts load source text only", shown);
+        lua_pushfstring(L, "%s: binary chunk refused: scripts load source text only", mShown.c_str());
         Console::Instance().Log(lua_tostring(L, -1), LogError);
         return ScriptBounds::Loaded::Failed;
     }
-    return status == 0 ? ScriptBounds::Loaded::Chunk : ScriptBounds::Loaded::Failed;
+    if (status == 0)
+        return ScriptBounds::Loaded::Chunk;
+    NameWhole(L);
+    return ScriptBounds::Loaded::Failed;
 }
 
-// The name a script gave a chunk, as its messages show it.
-const char* ShownName(const char* chunkName)
+// The name a chunk is shown by in messages: without its '=' or '@'.
+std::string ShownName(const std::string& chunkName)
 {
-    return chunkName[0] == '=' || chunkName[0] == '@' ? chunkName + 1 : chunkName;
+    return !chunkName.empty() && (chunkName[0] == '=' || chunkName[0] == '@') ? chunkName.substr(1) : chunkName;
 }
 
-// Pushes what loadstring and load return: the function, or nil and the message. The
-// watchdog's stop is raised.
-int LoadResults(lua_State* L, ScriptBounds::Loaded loaded)
+// The script sees the function, or nil and the message; the watchdog's stop is raised. Called
+// once the reader is gone.
+int LoadOutcome(lua_State* L, ScriptBounds::Loaded loaded)
 {
-    if (loaded == ScriptBounds::Loaded::Chunk)
-        return 1;
-    if (loaded == ScriptBounds::Loaded::Stopped)
+    switch (loaded)
     {
+    case ScriptBounds::Loaded::Chunk:
+        return 1;
+    case ScriptBounds::Loaded::Stopped:
         ScriptManager::Instance().RaiseIfStopped(L);
         return lua_error(L);
+    case ScriptBounds::Loaded::Failed:
+        break;
     }
     lua_pushnil(L);
     lua_insert(L, -2);
     return 2;
 }
 
-// loadstring(text [, name]).
+// loadstring(text [, name]): a text without a name is named by itself, as Lua shows a string
+// chunk.
 int BoundedLoadstring(lua_State* L)
 {
     size_t size = 0;
     const char* text = luaL_checklstring(L, 1, &size);
-    const char* name = luaL_optstring(L, 2, nullptr);
-    return LoadResults(
-        L, ScriptBounds::LoadText(L, text, size, name ? name : text, name ? ShownName(name) : "loadstring"));
+    const bool named = !lua_isnoneornil(L, 2);
+    size_t nameLength = 0;
+    const char* name = named ? luaL_checklstring(L, 2, &nameLength) : nullptr;
+    ScriptBounds::Loaded loaded;
+    {
+        ChunkReader reader(named ? std::string(name, nameLength) : std::string(text, size),
+                           named ? ShownName(std::string(name, nameLength)) : "loadstring");
+        reader.FromText(text, size);
+        loaded = reader.Load(L);
+    }
+    return LoadOutcome(L, loaded);
 }
 
 // load(function [, name]): the function gives the chunk piece by piece.
 int BoundedLoad(lua_State* L)
 {
     luaL_checktype(L, 1, LUA_TFUNCTION);
-    const char* name = luaL_optstring(L, 2, nullptr);
-    lua_settop(L, 3);
-    ChunkSource source;
-    source.mFunction = 1;
-    return LoadResults(L, Load(L, source, name ? name : "=(load)", name ? ShownName(name) : "load"));
+    const bool named = !lua_isnoneornil(L, 2);
+    size_t nameLength = 0;
+    const char* name = named ? luaL_checklstring(L, 2, &nameLength) : nullptr;
+    ScriptBounds::Loaded loaded;
+    {
+        ChunkReader reader(named ? std::string(name, nameLength) : "=(load)",
+                           named ? ShownName(std::string(name, nameLength)) : "load");
+        reader.FromFunction(1);
+        loaded = reader.Load(L);
+    }
+    return LoadOutcome(L, loaded);
 }
 
 void SetFunction(lua_State* L, int table, const char* name, lua_CFunction function)
@@ -533,10 +602,9 @@ void ScriptBounds::GuardHandler(lua_State* L) { lua_pushcclosure(L, &GuardedHand
 ScriptBounds::Loaded ScriptBounds::LoadText(lua_State* L, const char* text, size_t size, const char* chunkName,
                                             const char* shown)
 {
-    ChunkSource source;
-    source.mPiece = text;
-    source.mLeft = size;
-    return Load(L, source, chunkName, shown);
+    ChunkReader reader(chunkName, shown);
+    reader.FromText(text, size);
+    return reader.Load(L);
 }
 
 void ScriptBounds::Look(lua_State* L)

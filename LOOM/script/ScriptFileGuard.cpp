@@ -243,17 +243,6 @@ Loaded LoadChunk(lua_State* L, int index)
     return LoadFileText(L, text, "@" + name, name.c_str());
 }
 
-// The chunk standard input holds, read whole as the standard functions read it.
-Loaded LoadStandardInput(lua_State* L)
-{
-    std::string text;
-    char block[4096];
-    size_t got = 0;
-    while (text.size() < kMaxDataFileBytes && (got = std::fread(block, 1, sizeof(block), stdin)) > 0)
-        text.append(block, got);
-    return LoadFileText(L, text, "=stdin", "stdin");
-}
-
 // Raises what a load left at the top, the watchdog's stop as the watchdog raises it.
 int RaiseLoadError(lua_State* L, Loaded loaded)
 {
@@ -262,37 +251,44 @@ int RaiseLoadError(lua_State* L, Loaded loaded)
     return lua_error(L);
 }
 
-// Without a file name the standard functions read standard input; it is read here, so a
-// binary chunk is refused there too.
+// The chunk of the file named first, for dofile and loadfile. Scripts name the file: without a
+// name the standard functions would wait on standard input, which holds the game still.
+Loaded LoadNamedFile(lua_State* L, const char* function)
+{
+    if (lua_isnoneornil(L, 1))
+    {
+        const std::string text = std::string(function) + ": scripts name the file to load; standard input is not read";
+        Console::Instance().Log(text, LogError);
+        PushWithWhere(L, text);
+        return Loaded::Refused;
+    }
+    luaL_checkstring(L, 1);
+    return LoadChunk(L, 1);
+}
+
+// dofile(name): runs the file's chunk and gives what it returns.
 int GuardedDofile(lua_State* L)
 {
-    if (!lua_isnoneornil(L, 1))
-        luaL_checkstring(L, 1);
-    const int before = lua_gettop(L);
-    const Loaded loaded = IsPath(L, 1) ? LoadChunk(L, 1) : LoadStandardInput(L);
+    lua_settop(L, 1);
+    const Loaded loaded = LoadNamedFile(L, "dofile");
     if (loaded != Loaded::Chunk)
         return RaiseLoadError(L, loaded);
     lua_call(L, 0, LUA_MULTRET);
-    return lua_gettop(L) - before;
+    return lua_gettop(L) - 1;
 }
 
+// loadfile(name): the file's chunk, or nil and why; a refusal or a stop is raised.
 int GuardedLoadfile(lua_State* L)
 {
-    if (!lua_isnoneornil(L, 1))
-        luaL_checkstring(L, 1);
-    const Loaded loaded = IsPath(L, 1) ? LoadChunk(L, 1) : LoadStandardInput(L);
-    switch (loaded)
-    {
-    case Loaded::Chunk:
+    lua_settop(L, 1);
+    const Loaded loaded = LoadNamedFile(L, "loadfile");
+    if (loaded == Loaded::Chunk)
         return 1;
-    case Loaded::Refused:
-    case Loaded::Stopped:
+    if (loaded == Loaded::Refused || loaded == Loaded::Stopped)
         return RaiseLoadError(L, loaded);
-    default:
-        lua_pushnil(L);
-        lua_insert(L, -2);
-        return 2;
-    }
+    lua_pushnil(L);
+    lua_insert(L, -2);
+    return 2;
 }
 
 // require's one file searcher: module "a.b" is the data file "a/b.lua". The whole name is kept,

@@ -143,10 +143,12 @@ void OpenLibrary(lua_State* L, lua_CFunction open, const char* name)
 
 void CogGlobal(const std::string& name, Cog* cog)
 {
+    ScriptManager& scripts = ScriptManager::Instance();
     if (cog)
-        ScriptManager::Instance().SetGlobalCog(name, cog);
-    else
-        ScriptManager::Instance().SetGlobalNil(name);
+        scripts.SetGlobalCog(name, cog);
+    // The state closes before the cogs go at shutdown and restart: their globals went with it.
+    else if (scripts.GetState())
+        scripts.SetGlobalNil(name);
 }
 
 void CogsRefused(const std::string& typeName, size_t limit)
@@ -353,12 +355,11 @@ void ScriptManager::Close()
         return;
     }
     // The finalisers still due run now, all in one time limit.
-    mWatches.push_back(Watch{"closing the scripts", NowSeconds() + mTimeLimit, 0.0, {}});
+    OpenWatch("closing the scripts");
     lua_close(mState);
     mState = nullptr;
     mThreads.clear();
-    const std::string stopText = std::move(mWatches.back().mStopText);
-    mWatches.pop_back();
+    const std::string stopText = CloseWatch();
     if (!stopText.empty())
         Console::Instance().Log("Lua Error: " + stopText, LogError);
 }
@@ -505,30 +506,25 @@ void ScriptManager::RaiseIfStopped(lua_State* L)
 void ScriptManager::RunFinaliser(lua_State* L, int function, int object)
 {
     const EngineSide engine(*this);
-    // The new thread takes the hook over from L, and its hook is on.
-    lua_State* thread = lua_newthread(L);
-    lua_pushvalue(L, function);
-    lua_pushvalue(L, object);
-    lua_xmove(L, thread, 2);
-    // Run from engine code, outside any call: the finaliser is watched on its own.
+    // The collector may run this anywhere, engine code halfway included: the engine's doors stay
+    // shut while a finaliser runs.
+    RunGuard finalising(mFinalising);
+    // Outside any script call (the engine's own pushes, the state closing) it is watched on its
+    // own; inside one it counts toward that call.
     const bool own = mWatches.empty();
     if (own)
-        mWatches.push_back(Watch{"a finaliser", NowSeconds() + mTimeLimit, 0.0, {}});
-    mMemory.mEnforced = true;
-    EnterThread(thread);
-    const int status = lua_resume(thread, 1);
-    LeaveThread();
-    mMemory.mEnforced = false;
+        OpenWatch("a finaliser");
+    lua_pushvalue(L, function);
+    lua_pushvalue(L, object);
+    const int status = CallInThread(L, 1, 0);
     std::string stopText;
     if (own)
-    {
-        stopText = std::move(mWatches.back().mStopText);
-        mWatches.pop_back();
-    }
+        stopText = CloseWatch();
     else if (Overrun())
     {
         // The call it ran in stops at its next instruction, and reports it.
-        lua_pop(L, 1);
+        if (status != 0)
+            lua_pop(L, 1);
         return;
     }
     if (status == LUA_YIELD)
@@ -539,11 +535,44 @@ void ScriptManager::RunFinaliser(lua_State* L, int function, int object)
         Console::Instance().Log("Lua Error: a finaliser used too much memory", LogError);
     else if (status != 0)
     {
-        const char* text = lua_type(thread, -1) == LUA_TSTRING ? lua_tostring(thread, -1) : nullptr;
+        const char* text = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : nullptr;
         Console::Instance().Log(
             std::string("Lua Error: finaliser: ") + (text ? text : "(error object is not a string)"), LogError);
     }
-    lua_pop(L, 1);
+    if (status != 0)
+        lua_pop(L, 1);
+}
+
+int ScriptManager::CallInThread(lua_State* L, int nargs, int nresults)
+{
+    lua_State* thread = lua_newthread(L);
+    lua_insert(L, -nargs - 2);
+    lua_xmove(L, thread, nargs + 1);
+    // Lua turns hooks off for the thread that runs a hook or a collector step; a thread of its
+    // own has them on.
+    lua_sethook(thread, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, StopRequested() ? 1 : HookCount());
+    const bool enforced = mMemory.mEnforced;
+    mMemory.mEnforced = true;
+    EnterThread(thread);
+    int status = lua_resume(thread, nargs);
+    LeaveThread();
+    mMemory.mEnforced = enforced;
+    if (status == LUA_YIELD)
+    {
+        lua_settop(thread, 0);
+        lua_pushliteral(thread, "attempt to yield from outside a coroutine");
+    }
+    else if (status == 0)
+    {
+        lua_settop(thread, nresults);
+        lua_xmove(thread, L, nresults);
+        lua_remove(L, -nresults - 1);
+        return 0;
+    }
+    // The error value in the thread's place.
+    lua_xmove(thread, L, 1);
+    lua_replace(L, -2);
+    return status;
 }
 
 void ScriptManager::WatchdogHook(lua_State* L, lua_Debug* ar)
@@ -617,6 +646,25 @@ void ScriptManager::RaisePending(lua_State* L, lua_Debug* ar)
     lua_error(L);
 }
 
+int ScriptManager::CallUnderHandler(lua_State* L)
+{
+    lua_pushinteger(L, lua_pcall(L, lua_gettop(L) - 2, 0, 1));
+    return 1;
+}
+
+void ScriptManager::OpenWatch(const std::string& label)
+{
+    const double deadline = NowSeconds() + mTimeLimit;
+    mWatches.push_back(Watch{label, mWatches.empty() ? deadline : std::min(deadline, mWatches.back().mDeadline), {}});
+}
+
+std::string ScriptManager::CloseWatch()
+{
+    std::string stopText = std::move(mWatches.back().mStopText);
+    mWatches.pop_back();
+    return stopText;
+}
+
 int ScriptManager::StackDepth(lua_State* L)
 {
     lua_Debug level;
@@ -652,19 +700,36 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
         lua_sethook(L, &ScriptManager::WatchdogHook, LUA_MASKCOUNT, 1);
         return ScriptResult::Stopped;
     }
+    // A finaliser runs where the collector happened to be; a script it started would run there too.
+    if (mFinalising > 0)
+    {
+        lua_settop(L, handler);
+        Console::Instance().Log("Lua Error: " + label + " not run: scripts are not started from a finaliser", LogError);
+        return ScriptResult::Failed;
+    }
     RunGuard guard(mRunDepth);
-    const double start = NowSeconds();
-    if (!mWatches.empty())
-        mWatches.back().mPausedAt = start;
-    mWatches.push_back(Watch{label, start + mTimeLimit, 0.0, {}});
-    const bool enforced = mMemory.mEnforced;
-    mMemory.mEnforced = true;
-    const int status = lua_pcall(L, nargs, 0, handler);
-    mMemory.mEnforced = enforced;
-    const std::string stopText = std::move(mWatches.back().mStopText);
-    mWatches.pop_back();
-    if (!mWatches.empty())
-        mWatches.back().mDeadline += NowSeconds() - mWatches.back().mPausedAt;
+    // Entered from inside a script (a level it starts, a command it runs), the call runs within
+    // what is left of the outer call's time, in a thread of its own: the one it comes from may be
+    // running a hook or an error handler, where Lua keeps hooks off.
+    const bool nested = !mWatches.empty();
+    OpenWatch(label);
+    int status = 0;
+    if (nested)
+    {
+        lua_pushcfunction(L, &CallUnderHandler);
+        lua_insert(L, handler);
+        status = CallInThread(L, nargs + 2, 1);
+        if (status == 0)
+            status = int(lua_tointeger(L, -1));
+    }
+    else
+    {
+        const bool enforced = mMemory.mEnforced;
+        mMemory.mEnforced = true;
+        status = lua_pcall(L, nargs, 0, handler);
+        mMemory.mEnforced = enforced;
+    }
+    const std::string stopText = CloseWatch();
     // What the engine refused for a call that has returned is no longer due.
     if (mWatches.empty())
         mPending = PendingError{};

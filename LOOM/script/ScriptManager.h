@@ -60,7 +60,7 @@ public:
     // Clocks read by Frame; null reads as time 0 (the core engine installs its own).
     void SetClocks(const PreciseTimer* core, const GameClock* game);
 
-    // A call's own running time, nested calls not counted, in seconds; the memory cap in bytes
+    // A call's running time, the calls it starts counted, in seconds; the memory cap in bytes
     // holds for the state as a whole and applies to the open state at once.
     void SetLimits(double seconds, size_t memoryCap);
     double GetTimeLimit() const { return mTimeLimit; }
@@ -83,6 +83,12 @@ public:
     // collector, which runs finalisers with the hook off: in a thread of its own, where the hook
     // is on, held to the limits. Never raises: the collector may run inside engine code.
     void RunFinaliser(lua_State* L, int function, int object);
+    // True while a finaliser runs: the engine's commands refuse it, and no script is started.
+    bool InFinaliser() const { return mFinalising > 0; }
+    // Calls the function below the top nargs values in a new thread of L, watched, with the
+    // hook on whatever L is doing. Leaves nresults values, or the error value; returns the
+    // status (LUA_YIELD for a function that yielded, which is not resumed).
+    int CallInThread(lua_State* L, int nargs, int nresults);
 
     ScriptResult RunScript(std::string path);
     // A script file's text through the capped file reader. False, with why naming the file,
@@ -194,6 +200,13 @@ private:
     static int StackDepth(lua_State* L);
     // The count hook, and the return hook while an error waits for its engine call to return.
     int HookMask(lua_State* thread) const;
+    // In a nested call's thread: calls the function at 2 with the rest under the handler at 1;
+    // returns the status.
+    static int CallUnderHandler(lua_State* L);
+    // Every script call is watched: the outermost owns the deadline, a nested one keeps it.
+    void OpenWatch(const std::string& label);
+    // Ends the innermost watch; returns its stop text, empty when it was not stopped.
+    std::string CloseWatch();
     // Loads and runs the script file named by argument 1, within the watched call.
     static int RunScriptFile(lua_State* L);
     static void* Allocate(void* budget, void* block, size_t oldSize, size_t newSize);
@@ -204,13 +217,12 @@ private:
     // The error text when the innermost watched call must stop now, else null.
     const char* Overrun();
 
-    // One per watched call in progress, the innermost last. An outer call's clock stands while
-    // an inner one runs.
+    // One per watched call in progress, the innermost last. An inner call ends by the outer
+    // one's deadline: however a script is entered, the outermost entry's limit holds.
     struct Watch
     {
         std::string mLabel;
         double mDeadline = 0.0;
-        double mPausedAt = 0.0;
         std::string mStopText;
     };
     // Only script code is held to the cap; the engine's own pushes between calls always pass.
@@ -237,6 +249,7 @@ private:
     const PreciseTimer* mCoreClock = nullptr;
     const GameClock* mGameClock = nullptr;
     int mRunDepth = 0;
+    int mFinalising = 0;
     bool mFrameWarned = false;
     bool mUpdateStopped = false;
     double mTimeLimit = kDefaultTimeLimit;

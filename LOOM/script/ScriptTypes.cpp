@@ -435,11 +435,25 @@ void PushComponentsText(lua_State* L, int index, uint8_t code)
     return lua_error(L);
 }
 
+// A finaliser runs wherever the collector happens to be, the engine's teardown included: it may
+// not act on the engine. Refused with the call's name, and logged, as the finaliser may not report it.
+int RefuseFromFinaliser(lua_State* L, const char* kind, const char* name)
+{
+    lua_pushfstring(L, "%s%s refused: a finaliser may not act on the engine", kind, name);
+    Console::Instance().Log(std::string("Lua Error: ") + lua_tostring(L, -1), LogError);
+    luaL_where(L, 1);
+    lua_insert(L, -2);
+    lua_concat(L, 2);
+    return lua_error(L);
+}
+
 // A script call through Body, which notes a refused argument instead of raising it. The closure
 // keeps the command's name as the script wrote it at upvalue NameAt.
 template <int (*Body)(lua_State*, ArgumentFailure&), int NameAt>
 int RaiseAfterBody(lua_State* L)
 {
+    if (ScriptManager::Instance().InFinaliser())
+        return RefuseFromFinaliser(L, NameAt == 3 ? "G." : "cog method ", lua_tostring(L, lua_upvalueindex(NameAt)));
     ArgumentFailure failure;
     const int results = Body(L, failure);
     if (failure.mPosition == 0)

@@ -664,11 +664,9 @@ TEST_F(ScriptManagerTest, Watchdog_StopsRunawayCallsWithOneErrorAndTheStateGoesO
     EXPECT_TRUE(LoggedSince(mark).empty());
 }
 
-// Each call has the limit for its own running: a call made from inside another stops the outer
-// one's clock, and the outer one goes on after it. After the inner call the outer one runs enough
-// instructions for the watchdog to look at its clock many times, yet far too few to reach the limit
-// on any machine; had the clocks been shared, the inner call's full limit would already be spent.
-TEST_F(ScriptManagerTest, Watchdog_NestedCallsEachHaveTheirOwnLimit)
+// One entry, one limit: a call made from inside another runs within what is left of the outer
+// one's time, so the outer call is stopped with it and never goes on.
+TEST_F(ScriptManagerTest, Watchdog_NestedCallsRunWithinTheOuterLimit)
 {
     const WatchdogLimits limits(1.0, ScriptManager::kDefaultMemoryCap);
     struct Spinner
@@ -679,8 +677,10 @@ TEST_F(ScriptManagerTest, Watchdog_NestedCallsEachHaveTheirOwnLimit)
     ASSERT_TRUE(Run("function Outer() G.TestRunSpin() for i = 1, 100000 do end OuterGoesOn = true end"));
     ParamBuffer none;
     const uint32_t mark = LogMark();
-    EXPECT_TRUE(Scripts().CallFunction("Outer", none));
-    EXPECT_TRUE(True("OuterGoesOn"));
-    EXPECT_EQ(LoggedSince(mark), std::vector<std::string>{"Lua Error: Scripts\\Spin.lua took too long"});
+    EXPECT_FALSE(Scripts().CallFunction("Outer", none));
+    EXPECT_FALSE(True("OuterGoesOn"));
+    EXPECT_EQ(
+        LoggedSince(mark),
+        (std::vector<std::string>{"Lua Error: Scripts\\Spin.lua took too long", "Lua Error: Outer took too long"}));
     Console::Instance().RemoveCommand("TestRunSpin");
 }
