@@ -1,6 +1,7 @@
 #include "graphics/particles/Emitter.h"
 
 #include <cmath>
+#include <string>
 #include <string_view>
 
 #include "LOOM/console/Console.h"
@@ -129,7 +130,17 @@ void Emitter::Serialize(Serializer& s)
 bool Emitter::Load(const std::string& fileName)
 {
     mFileName = fileName;
-    return XMLLoader::LoadElement(fileName, "Emitter", *this);
+    if (!XMLLoader::LoadElement(fileName, "Emitter", *this))
+        return false;
+    // Each emission is work in the frame: a rate past any effect's would hold the game.
+    if (!(EmitRate >= 0.0f && EmitRate <= kMostEmitRate))
+    {
+        Console::Instance().Log(fileName + ": EmitRate " + std::to_string(EmitRate) + " refused (0 to " +
+                                    std::to_string(int(kMostEmitRate)) + " a second); the emitter emits nothing",
+                                LogError);
+        EmitRate = 0.0f;
+    }
+    return true;
 }
 
 void Emitter::Init(size_t systemCount)
@@ -282,8 +293,12 @@ int32_t Emitter::Update(bool transform, const Matrix4& placement, float dt,
     Vector3 trail = mLastWorld - world;
     trail.Normalize();
 
-    const int32_t n = static_cast<int32_t>(mAccumulator);
-    mAccumulator -= static_cast<float>(n);
+    // No more bursts than the system has room for: a burst past that adds nothing. Rates set by
+    // a script are not checked as a file's are.
+    const float room = float(system.Room());
+    const float due = mAccumulator < room ? mAccumulator : room;
+    const int32_t n = due >= 1.0f ? static_cast<int32_t>(due) : 0;
+    mAccumulator = mAccumulator < room ? mAccumulator - static_cast<float>(n) : 0.0f;
     if (TotalToRelease != 0)
     {
         // Signed: drawing more than is left ends the emitter instead of wrapping.

@@ -65,6 +65,7 @@ public:
     int32_t AnimIndex = 0;
     int32_t DMNumber = 0;
     float EmitRate = 0.0f;
+    static constexpr float kMostEmitRate = 100000.0f;
     float DMScale = 1.0f;
     int32_t EmitType = 0;
     int32_t EmitBehavior = 0;

@@ -1,7 +1,9 @@
 #include "graphics/particles/ParticleSystem.h"
 
 #include <iterator>
+#include <string>
 
+#include "LOOM/console/Console.h"
 #include "LOOM/serial/Serializer.h"
 #include "LOOM/serial/XMLLoader.h"
 #include "graphics/GraphicsLoom.h"
@@ -26,7 +28,17 @@ void ParticleSystem::Serialize(Serializer& s)
 bool ParticleSystem::Load(const std::string& fileName)
 {
     texture.SetFile("particle.bmp");
-    return XMLLoader::LoadElement(fileName, "System", *this);
+    if (!XMLLoader::LoadElement(fileName, "System", *this))
+        return false;
+    if (maxParticles > kMostParticles)
+    {
+        Console::Instance().Log(fileName + ": maxParticles " + std::to_string(maxParticles) + " refused (at most " +
+                                    std::to_string(kMostParticles) + "); " + std::to_string(kDefaultParticles) +
+                                    " used",
+                                LogError);
+        maxParticles = kDefaultParticles;
+    }
+    return true;
 }
 
 void ParticleSystem::Init()

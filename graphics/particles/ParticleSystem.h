@@ -36,6 +36,8 @@ public:
     void Render(GraphicsDevice& device);
 
     int32_t GetCount() const { return static_cast<int32_t>(mLive.size()); }
+    // Particles that can still be added.
+    size_t Room() const { return mLive.size() < maxParticles ? maxParticles - mLive.size() : 0; }
     // Oldest first; drawing walks them newest first.
     const std::vector<Particle>& GetParticles() const { return mLive; }
     void SetEmitPosition(const Vector3& position) { mEmitPosition = position; }
@@ -49,7 +51,10 @@ public:
     int32_t BlendModes = 0;
     TextureRef texture;
     Vector3 Force;
-    uint32_t maxParticles = 3000;
+    static constexpr uint32_t kDefaultParticles = 3000;
+    // A file's count past this is refused: each live particle is moved and drawn every frame.
+    static constexpr uint32_t kMostParticles = 100000;
+    uint32_t maxParticles = kDefaultParticles;
     float ParticleSize = 0.0f;
     std::string fileStream;
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "LOOM/base/TypeCode.h"
 #include "LOOM/console/Console.h"
@@ -99,7 +102,28 @@ void ConstraintInfo::Serialize(Serializer& s)
 
 bool LoadConstraintInfo(ConstraintInfo& info, const std::string& fileName)
 {
-    return XMLLoader::LoadElement(fileName, "ConstraintInfo", info);
+    if (!XMLLoader::LoadElement(fileName, "ConstraintInfo", info))
+        return false;
+    std::vector<std::string> refused;
+    if (info.MaxNumIterations > ConstraintInfo::kMostIterations)
+    {
+        refused.push_back(fileName + ": MaxNumIterations " + std::to_string(info.MaxNumIterations) +
+                          " refused (at most " + std::to_string(ConstraintInfo::kMostIterations) + "); " +
+                          std::to_string(ConstraintInfo::kDefaultIterations) + " used");
+        info.MaxNumIterations = ConstraintInfo::kDefaultIterations;
+    }
+    if (info.JointConstraints.size() > ConstraintInfo::kMostConstraints)
+    {
+        refused.push_back(fileName + ": JointConstraints of " + std::to_string(info.JointConstraints.size()) +
+                          " refused past the first " + std::to_string(ConstraintInfo::kMostConstraints));
+        info.JointConstraints.resize(ConstraintInfo::kMostConstraints);
+    }
+    // The turret reads the file at every aim: once a run is enough to say so.
+    static std::set<std::string> sReported;
+    if (!refused.empty() && sReported.insert(fileName).second)
+        for (const std::string& line : refused)
+            Console::Instance().Log(line, LogError);
+    return true;
 }
 
 bool SaveConstraintInfo(ConstraintInfo& info, const std::string& fileName)

@@ -27,6 +27,12 @@ struct Constraint
 
 struct ConstraintInfo
 {
+    // Each pass turns every joint: a file's count past these is refused. The default is the
+    // shipped file's own, so a turret still aims.
+    static constexpr int32_t kMostIterations = 100;
+    static constexpr int32_t kDefaultIterations = 4;
+    static constexpr size_t kMostConstraints = 64;
+
     std::string BaseAnimation;
     int32_t EndEffector = 0;
     int32_t MaxNumIterations = 0;
@@ -37,6 +43,7 @@ struct ConstraintInfo
     void Serialize(Serializer& s);
 };
 
+// Reads the file; a count past its bound is refused (logged once per file) and a default used.
 bool LoadConstraintInfo(ConstraintInfo& info, const std::string& fileName);
 bool SaveConstraintInfo(ConstraintInfo& info, const std::string& fileName);
 
