@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <numbers>
+#include <string>
 
+#include "LOOM/console/Console.h"
 #include "graphics/model/animation/AnimationObj.h"
 #include "graphics/model/animation/InverseKinematics.h"
 #include "graphics/model/files/LMLoader.h"
 #include "tests/LOOM/support/MathTestHelpers.h"
+#include "tests/LOOM/support/TempDir.h"
 #include "tests/graphics/model/ModelTestSupport.h"
 #include "tools/lmfgen/GameModels.h"
 #include "tools/lmfgen/ModelShapes.h"
@@ -76,6 +79,42 @@ TEST_F(Turret, MuzzleEndsPointingAtTargetsAhead)
             const Vector3 pivot = bones[4].GetTranslation();
             EXPECT_LT(AngleBetween(bones[8].GetTranslation() - pivot, target - pivot), kTwoDegrees);
         }
+    }
+}
+
+// A pass count or a joint list past its bound is refused by file and field, once per file, and
+// the shipped file's own count used: the turret still aims, at once.
+TEST_F(Turret, CountsPastTheirBoundAreRefusedAndTheTurretStillAims)
+{
+    std::string xml = TempDir::Read(RepoDataPath("Data/Constraints.xml"));
+    const std::string field = "<int name=\"MaxNumIterations\">";
+    const size_t at = xml.find(field) + field.size();
+    ASSERT_NE(at, std::string::npos + field.size());
+    xml.replace(at, xml.find('<', at) - at, "2147483647");
+    TempDir dir;
+    dir.Write("Constraints.xml", xml);
+    const std::string file = dir.Path("Constraints.xml");
+    Console& console = Console::Instance();
+    for (int read = 0; read < 2; ++read)
+    {
+        const uint32_t before = console.GetEntryCounter();
+        ConstraintInfo info;
+        ASSERT_TRUE(LoadConstraintInfo(info, file));
+        EXPECT_EQ(info.MaxNumIterations, ConstraintInfo::kDefaultIterations);
+        EXPECT_EQ(console.GetEntryCounter() - before, read == 0 ? 1u : 0u);
+        if (read == 0)
+        {
+            std::string shown = file;
+            Console::FixSlashes(shown);
+            EXPECT_EQ(console.GetEntries().FromNewest(0).mText,
+                      shown + ": MaxNumIterations 2147483647 refused (at most 100); 4 used");
+        }
+        info.SpeedNode = -1;
+        const Vector3 target{-6, 0, -8};
+        ASSERT_TRUE(GenerateIKAnimation(mMesh->GetSkeleton(), mController, {}, info, target, 5.0f));
+        const std::vector<Matrix4> bones = Pose({});
+        const Vector3 pivot = bones[4].GetTranslation();
+        EXPECT_LT(AngleBetween(bones[8].GetTranslation() - pivot, target - pivot), kTwoDegrees);
     }
 }
 
