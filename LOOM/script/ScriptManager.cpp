@@ -733,7 +733,12 @@ ScriptResult ScriptManager::ProtectedCall(int nargs, const std::string& label)
     // What the engine refused for a call that has returned is no longer due.
     if (mWatches.empty())
         mPending = PendingError{};
-    lua_sethook(L, &ScriptManager::WatchdogHook, HookMask(L), StopRequested() ? 1 : HookCount());
+    // The outer call whose time the inner one used up stops at its next instruction: a loop of
+    // nested calls runs too few instructions between them for its hook to come round.
+    const bool stops = StopRequested() || (nested && Overrun());
+    lua_sethook(L, &ScriptManager::WatchdogHook, HookMask(L), stops ? 1 : HookCount());
+    if (stops && !mThreads.empty())
+        lua_sethook(mThreads.back(), &ScriptManager::WatchdogHook, HookMask(mThreads.back()), 1);
     if (!stopText.empty())
     {
         // No handler reports it: a handler runs no script code once the call is being stopped.

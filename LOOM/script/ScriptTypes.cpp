@@ -456,6 +456,8 @@ int RaiseAfterBody(lua_State* L)
         return RefuseFromFinaliser(L, NameAt == 3 ? "G." : "cog method ", lua_tostring(L, lua_upvalueindex(NameAt)));
     ArgumentFailure failure;
     const int results = Body(L, failure);
+    // A call that spent what was left of the script's time returns into its stop.
+    ScriptManager::Instance().RaiseIfStopped(L);
     if (failure.mPosition == 0)
         return results;
     return RaiseArgumentError(L, failure, lua_tostring(L, lua_upvalueindex(NameAt)));
