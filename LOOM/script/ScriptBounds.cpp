@@ -15,14 +15,15 @@
 #include "LOOM/script/ScriptTypes.h"
 
 // Lua raises by longjmp: nothing here keeps a C++ object with a destructor alive across a call
-// that may raise.
+// that may raise (lua_load is protected: what the reader raises stops there).
 
 namespace {
 
 // ---- Handlers -------------------------------------------------------------------------------
 
-// Upvalue 1 is the script's handler. Lua calls a handler again for an error raised inside it,
-// then with the hook off: once the watchdog is stopping the call, no script code runs here.
+// Upvalue 1 is the script's handler. Lua calls a handler for an error a hook raised with the
+// hook off: it runs in a thread of its own, where the hook is on. Once the watchdog is stopping
+// the call, no script code runs here. What the handler raises stands as its result.
 int GuardedHandler(lua_State* L)
 {
     if (const char* stop = ScriptManager::Instance().WatchdogStop())
@@ -32,7 +33,7 @@ int GuardedHandler(lua_State* L)
     }
     lua_pushvalue(L, lua_upvalueindex(1));
     lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, 1);
+    ScriptManager::Instance().CallInThread(L, lua_gettop(L) - 1, 1);
     return 1;
 }
 

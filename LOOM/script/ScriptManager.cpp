@@ -557,6 +557,9 @@ int ScriptManager::CallInThread(lua_State* L, int nargs, int nresults)
     int status = lua_resume(thread, nargs);
     LeaveThread();
     mMemory.mEnforced = enforced;
+    // Stopped in there: the caller stops at its next instruction too.
+    if (Overrun())
+        lua_sethook(L, &ScriptManager::WatchdogHook, HookMask(L), 1);
     if (status == LUA_YIELD)
     {
         lua_settop(thread, 0);

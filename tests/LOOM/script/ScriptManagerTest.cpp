@@ -684,3 +684,80 @@ TEST_F(ScriptManagerTest, Watchdog_NestedCallsRunWithinTheOuterLimit)
         (std::vector<std::string>{"Lua Error: Scripts\\Spin.lua took too long", "Lua Error: Outer took too long"}));
     Console::Instance().RemoveCommand("TestRunSpin");
 }
+
+// However a script is entered from inside another (an engine command, a handler Lua runs with its
+// hook off, a coroutine, a finaliser), it runs within the outer call's limit and stops it; a
+// finaliser may not call the engine at all, and what it asked is logged by name.
+TEST_F(ScriptManagerTest, Watchdog_EveryWayInRunsWithinTheOuterLimit)
+{
+    const WatchdogLimits limits(0.3, ScriptManager::kDefaultMemoryCap);
+    struct Doors
+    {
+        void RunSpin() { ScriptManager::Instance().RunScript("Scripts/Spin.lua"); }
+        void Refuse() { ScriptManager::Instance().RaiseOnReturn("not for the test"); }
+    } doors;
+    Console::Instance().RegisterCommand("TestRunSpin", MakeConsoleCommand(&doors, &Doors::RunSpin), "");
+    Console::Instance().RegisterCommand("TestRefuse", MakeConsoleCommand(&doors, &Doors::Refuse), "");
+    ASSERT_TRUE(Run(R"(
+        function Loop() for i = 1, 100 do G.TestRunSpin() end Went = true end
+        -- The refusal is raised from the hook: Lua runs the handler with hooks off.
+        function RefusedHandler() xpcall(G.TestRefuse, function() while true do end end) Went = true end
+        function HandlerStarts() xpcall(G.TestRefuse, function() G.TestRunSpin() end) Went = true end
+        function InCoroutine() coroutine.wrap(function() G.TestRunSpin() Went = true end)() Went = true end
+        function Finaliser()
+            local p = newproxy(true)
+            getmetatable(p).__gc = function() G.TestRunSpin() end
+            p = nil
+            collectgarbage()
+            Went = true
+        end
+    )"));
+    const std::string spin = "Lua Error: Scripts\\Spin.lua took too long";
+    struct Case
+    {
+        const char* mFunction;
+        std::vector<std::string> mLogged;
+        bool mGoesOn;
+    };
+    const Case cases[] = {
+        {"Loop", {spin, "Lua Error: Loop took too long"}, false},
+        {"RefusedHandler", {"Lua Error: RefusedHandler took too long"}, false},
+        {"HandlerStarts", {spin, "Lua Error: HandlerStarts took too long"}, false},
+        {"InCoroutine", {spin, "Lua Error: InCoroutine took too long"}, false},
+        {"Finaliser",
+         {"Lua Error: G.TestRunSpin refused: a finaliser may not act on the engine",
+          "Lua Error: finaliser: *G.TestRunSpin refused: a finaliser may not act on the engine"},
+         true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.mFunction);
+        ASSERT_TRUE(Run("Went = false"));
+        ParamBuffer none;
+        const uint32_t mark = LogMark();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Scripts().CallFunction(c.mFunction, none), c.mGoesOn);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.3 + 1.0);
+        // A '*' stands for where the script was.
+        const std::vector<std::string> logged = LoggedSince(mark);
+        ASSERT_EQ(logged.size(), c.mLogged.size()) << testing::PrintToString(logged);
+        for (size_t i = 0; i < logged.size(); ++i)
+        {
+            const std::string& want = c.mLogged[i];
+            const size_t star = want.find('*');
+            if (star == std::string::npos)
+            {
+                EXPECT_EQ(logged[i], want);
+                continue;
+            }
+            const std::string tail = want.substr(star + 1);
+            EXPECT_EQ(logged[i].rfind(want.substr(0, star), 0), 0u) << logged[i];
+            EXPECT_TRUE(logged[i].size() >= tail.size() &&
+                        logged[i].compare(logged[i].size() - tail.size(), tail.size(), tail) == 0)
+                << logged[i];
+        }
+        EXPECT_EQ(True("Went"), c.mGoesOn);
+    }
+    Console::Instance().RemoveCommand("TestRunSpin");
+    Console::Instance().RemoveCommand("TestRefuse");
+}
