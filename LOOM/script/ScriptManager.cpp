@@ -69,11 +69,12 @@ void PushErrorText(lua_State* L, int index)
     default:
         break;
     }
-    // A raising __tostring must not swallow the error being reported.
+    // A raising __tostring must not swallow the error being reported. Script code, run where
+    // the hook is on: the handler may run with it off.
     if (luaL_getmetafield(L, index, "__tostring"))
     {
         lua_pushvalue(L, index);
-        if (lua_pcall(L, 1, 1, 0) == 0 && lua_isstring(L, -1))
+        if (ScriptManager::Instance().CallInThread(L, 1, 1) == 0 && lua_isstring(L, -1))
             return;
         lua_pop(L, 1);
     }
