@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include <lua.hpp>
@@ -463,16 +464,35 @@ const char* ChunkReader::Read(lua_State* L, void* data, size_t* size)
 
 void ChunkReader::NameWhole(lua_State* L) const
 {
-    if (mName.size() < LUA_IDSIZE || (mName[0] != '=' && mName[0] != '@') || lua_type(L, -1) != LUA_TSTRING)
+    if (mName.empty() || (mName[0] != '=' && mName[0] != '@') || lua_type(L, -1) != LUA_TSTRING)
         return;
-    // "=name" is cut to its start, "@file" to "..." and its end.
-    const size_t kept = LUA_IDSIZE - 1;
-    const std::string cut = mName[0] == '=' ? mName.substr(1, kept) : "..." + mName.substr(mName.size() - (kept - 3));
     size_t length = 0;
-    const char* message = lua_tolstring(L, -1, &length);
-    if (length <= cut.size() || message[cut.size()] != ':' || std::memcmp(message, cut.data(), cut.size()) != 0)
-        return;
-    const std::string whole = mShown + std::string(message + cut.size(), length - cut.size());
+    const char* text = lua_tolstring(L, -1, &length);
+    const std::string_view message(text, length);
+    // "=name" is cut to its start; "@file" to "..." and its end.
+    size_t cut = 0;
+    if (mName[0] == '=')
+    {
+        while (cut < message.size() && cut < mShown.size() && message[cut] == mShown[cut])
+            ++cut;
+        if (cut == mShown.size() || cut == 0 || cut >= message.size() || message[cut] != ':')
+            return;
+    }
+    else
+    {
+        if (message.substr(0, 3) != "...")
+            return;
+        for (cut = message.find(':', 3); cut != std::string_view::npos; cut = message.find(':', cut + 1))
+        {
+            const std::string_view end = message.substr(3, cut - 3);
+            if (end.size() < mShown.size() && mShown.compare(mShown.size() - end.size(), end.size(), end) == 0)
+                break;
+        }
+        if (cut == std::string_view::npos)
+            return;
+    }
+    std::string whole = mShown;
+    whole.append(message.substr(cut));
     lua_pop(L, 1);
     lua_pushlstring(L, whole.data(), whole.size());
 }
