@@ -351,6 +351,32 @@ TEST(SceneBindingPlay, TheDropPreviewIsGreenOnAFreeTileAndRedOnABlockedOne)
     EXPECT_LT(blocked.first, blocked.second / 4);
 }
 
+// The preview under the pointer is the trap as it will stand: the same model at the same scale,
+// so it spans the tiles the bought trap spans, for a one-piece trap and a turret alike.
+TEST(SceneBindingPlay, TheDropPreviewCoversWhatThePlacedTrapCovers)
+{
+    PlayedLevel play(kNoPixelScreen);
+    DropPreview& drop = play.mSim.Data().mDropPreview;
+    drop.Enable();
+    float x = 0.0f;
+    for (const char* kind : {"spikes", "laserturret", "poison"})
+    {
+        const Vector3 at = play.Spot(x, 40);
+        x += 20.0f;
+        ASSERT_TRUE(drop.SelectTrap(kind)) << kind;
+        drop.Update(at);
+        Cog* preview = drop.PreviewCog();
+        Model* shown = preview ? preview->Get<Model>() : nullptr;
+        ASSERT_NE(shown, nullptr) << kind;
+        drop.HideAll();
+        Cog* trap = play.Buy(kind, at);
+        Model* placed = trap ? trap->Get<Model>() : nullptr;
+        ASSERT_NE(placed, nullptr) << kind;
+        EXPECT_FLOAT_EQ(shown->Scale, placed->Scale) << kind;
+        EXPECT_FLOAT_EQ(shown->mScaledRadius, placed->mScaledRadius) << kind;
+    }
+}
+
 struct KindCase
 {
     const char* kind;
