@@ -249,7 +249,8 @@ inline const std::vector<InvaderLook>& InvaderLooks()
         {"kamikaze", "Kamikaze", {0.9f, 0.8f, 0.2f}, 0.8f, 1.35f, 0.8f},
         {"jumper", "Jumper", {0.7f, 0.9f, 0.3f}, 0.85f, 0.95f, 0.8f},
         {"antigrabber", "AntiGrabber", {0.5f, 0.52f, 0.58f}, 1.3f, 0.85f, 1.15f},
-        {"ninja", "Ninja", {0.16f, 0.16f, 0.22f}, 0.85f, 0.9f, 0.75f},
+        // Dusky, yet light enough to stand out on the viewer's dark panel.
+        {"ninja", "Ninja", {0.36f, 0.36f, 0.5f}, 0.85f, 0.9f, 0.75f},
         {"spiker", "Spiker", {0.3f, 0.75f, 0.7f}, 1.1f, 1.1f, 1.05f},
         {"psychic", "Psychic", {0.95f, 0.6f, 0.85f}, 0.8f, 1.6f, 0.8f},
         {"driller", "Driller", {0.55f, 0.4f, 0.25f}, 1.4f, 0.85f, 1.25f},

@@ -193,6 +193,18 @@ Window* MenuPanel(Widget& parent, const char* name)
     return window;
 }
 
+// A window over a level: a shade over the whole screen, so the HUD lies under it whole and no
+// figure of it stands out beside the window, and the menu's panel on the shade.
+Window* LevelPanel(Widget& parent, const char* name)
+{
+    auto* shade = Put<Window>(parent, "Window", name, -1.0f, 0.75f, 2.0f, 1.5f);
+    shade->SetColor(Color(0.0f, 0.0f, 0.05f, 0.55f));
+    TextBox* panel = Label(*shade, (std::string(name) + "Panel").c_str(), "", -0.6f, 0.6f, 1.2f);
+    panel->SetGuiSize(1.2f, 1.2f);
+    panel->SetColor(Color(0.05f, 0.05f, 0.15f, 0.85f));
+    return shade;
+}
+
 // The in-game HUD: the mini-map, tower health, the counters, two trap tool bars, the trap
 // list and the victory-condition window.
 std::unique_ptr<Widget> Hud()
@@ -310,7 +322,7 @@ std::unique_ptr<Widget> MainMenu()
     MenuButton(*levels, "Level1", "Level 1", "", "StartLevelOne", -0.25f, 0.4f);
     MenuButton(*levels, "Level2", "Level 2", "", "StartLevelTwo", -0.25f, 0.25f);
     MenuButton(*levels, "LevelsBack", "Back", "", "OpenStart", -0.25f, -0.4f);
-    auto* inGame = MenuPanel(*menu, "InGameWindow");
+    auto* inGame = LevelPanel(*menu, "InGameWindow");
     MenuButton(*inGame, "ResumeButton", "Resume", "", "ResumeGame", -0.25f, 0.2f);
     MenuButton(*inGame, "QuitButton", "Quit", "", "OpenInGameExit", -0.25f, 0.05f);
     auto* over = MenuPanel(*menu, "GameOverWindow");
@@ -321,7 +333,7 @@ std::unique_ptr<Widget> MainMenu()
     for (int i = 0; i < 9; ++i)
         Label(*over, stats[i], "", -0.5f, 0.5f - 0.08f * float(i), 1.0f);
     MenuButton(*over, "GameOverBack", "Menu", "", "OpenStart", -0.25f, -0.45f);
-    auto* exitWindow = MenuPanel(*menu, "InGameExitWindow");
+    auto* exitWindow = LevelPanel(*menu, "InGameExitWindow");
     // The two buttons answer a question the window asks.
     TextBox* question = Label(*exitWindow, "ExitQuestion", "Leave this level?", -0.5f, 0.35f, 1.0f);
     question->SetAlignment(0);

@@ -3,11 +3,45 @@
 #include "LOOM/base/FileUtils.h"
 #include "LOOM/console/Console.h"
 
+namespace {
+// How the console line writes a value it cannot tell by its look alone.
+const char* TypedAs(uint8_t code)
+{
+    switch (code)
+    {
+    case ParamVector:
+        return "a vector is typed v and its three numbers (v 200 2 60)";
+    case ParamColor:
+        return "a color is typed color and its red, green, blue and alpha (color 1 0.5 0 1)";
+    case ParamUInt:
+        return "a uint is typed with a u after it (5u)";
+    case ParamDouble:
+        return "a double is typed with a d after it (2.5d)";
+    case ParamBool:
+        return "a bool is typed true, false, on or off";
+    default:
+        return nullptr;
+    }
+}
+} // namespace
+
 void LogSignatureMismatch(uint32_t expected, uint32_t given)
 {
-    Console::Instance().Log("Command Parameter Mismatch: expected " + SignatureText(expected) + ", given " +
-                                SignatureText(given),
-                            LogError);
+    std::string text =
+        "Command Parameter Mismatch: expected " + SignatureText(expected) + ", given " + SignatureText(given);
+    // Each kind of value the line got wrong says once how it is typed.
+    uint32_t told = 0;
+    for (uint32_t e = expected, g = given; e != 0; e >>= 8, g >>= 8)
+    {
+        const auto code = uint8_t(e & 0xFF);
+        const char* how = TypedAs(code);
+        if (code == uint8_t(g & 0xFF) || !how || (told & (1u << (code - ParamUInt))))
+            continue;
+        told |= 1u << (code - ParamUInt);
+        text += "; ";
+        text += how;
+    }
+    Console::Instance().Log(text, LogError);
 }
 
 namespace {

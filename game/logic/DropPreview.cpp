@@ -23,6 +23,8 @@ constexpr Color kValid{0.0f, 1.0f, 0.0f, 0.35f};
 constexpr Color kInvalid{1.0f, 0.0f, 0.0f, 0.35f};
 const char* const kPreviewFile = "Data\\TrapVisualCog.xml";
 const char* const kArrowFile = "Data\\ArrowCog.xml";
+// The model scale every trap archetype places its trap at.
+constexpr float kPlacedScale = 1.0f;
 
 Cog* Live(int32_t id) { return id < 0 ? nullptr : CogFactory::Instance().GetCog(static_cast<uint32_t>(id)); }
 
@@ -121,7 +123,9 @@ bool DropPreview::SelectTrap(const std::string& name)
     if (preview)
     {
         SceneModels().SetModelFile(*preview, mTrapInfo.trapModelFile);
-        SceneModels().SetModelScale(*preview, static_cast<float>(mTrapInfo.widthTileSize));
+        // The trap models are made at their footprint and placed unscaled: the preview shows
+        // the trap at the size it will stand, not its tile count times that.
+        SceneModels().SetModelScale(*preview, kPlacedScale);
     }
     if (mMode == ModeLine)
     {

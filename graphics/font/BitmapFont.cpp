@@ -328,13 +328,16 @@ void BitmapFont::DrawTextAligned(const char* text, const Rect& rect, uint32_t co
     }
 }
 
-void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, float height, bool topLeft)
+void BitmapFont::DrawText3D(const char* text, float x, float y, uint32_t color, float height, bool topLeft,
+                            bool overScene)
 {
     if (!mDevice || !mWorldBuffer || !mTexture || !text || text[0] == '\0' || mCellHeight == 0)
         return;
     const float scale = height / static_cast<float>(mCellHeight);
     const RenderStates saved = mDevice->States();
     ApplyStates(true);
+    if (overScene)
+        mDevice->States().mDepthEnable = false;
     Vertex* start = static_cast<Vertex*>(mWorldBuffer->Lock(0, mWorldBuffer->GetSize(), LockFlag::Discard));
     if (!start)
     {

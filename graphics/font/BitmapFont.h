@@ -43,8 +43,10 @@ public:
     void DrawTextSimple(const char* text, int32_t x, int32_t y, uint32_t color);
     // Alignment 1: top-left, wrapped to the width; 0: centred; 3: right, vertically centred.
     void DrawTextAligned(const char* text, const Rect& rect, uint32_t color, float scale, int32_t alignment);
-    // In the device's world transform; a cell is height units tall.
-    void DrawText3D(const char* text, float x, float y, uint32_t color, float height, bool topLeft);
+    // In the device's world transform; a cell is height units tall. Over the scene: drawn
+    // whatever stands in front of it (a label on the world, not a thing in it).
+    void DrawText3D(const char* text, float x, float y, uint32_t color, float height, bool topLeft,
+                    bool overScene = false);
 
     float GetTextHeight(const char* text, float scale) const;
     float GetLineWidth(const char* text, float scale, size_t start) const;

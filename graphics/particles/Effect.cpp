@@ -22,6 +22,10 @@
 namespace {
 
 constexpr float kNearLimitSquared = 1024.0f;
+// The height an effect's text takes on screen, as parts of the screen's height: readable far
+// off, never a wall of letters near the camera.
+constexpr float kTextLeastHeight = 1.0f / 48.0f;
+constexpr float kTextMostHeight = 1.0f / 28.0f;
 
 const char* SpriteTechnique(int32_t type)
 {
@@ -180,6 +184,8 @@ void Effect::Render(GraphicsDevice& device)
     {
         view.mEye = camera->GetPosition();
         view.mViewRotationInverse = camera->GetViewRotationInverse();
+        view.mScreenHeight = float(device.GetHeight());
+        view.mPixelsPerUnit = camera->GetProjection()[5] * view.mScreenHeight * 0.5f;
     }
     GraphicsCommands* commands = loom->GetCommands();
     view.mFonts = commands ? &commands->Fonts() : nullptr;
@@ -239,13 +245,24 @@ void Effect::Render(GraphicsDevice& device, const EffectView& view)
                 continue;
             scale *= (*bone)[0];
         }
+        // A label on the world: its size on screen kept between bounds, whatever the distance.
+        if (view.mPixelsPerUnit > 0.0f && scale > 0.0f)
+        {
+            const float distance = d.Length();
+            const float pixels = scale * view.mPixelsPerUnit / distance;
+            const float least = view.mScreenHeight * kTextLeastHeight, most = view.mScreenHeight * kTextMostHeight;
+            if (pixels > most)
+                scale *= most / pixels;
+            else if (pixels < least)
+                scale *= least / pixels;
+        }
         const Color c = text.stream.Evaluate(mElapsed, 0);
         Matrix4 world = view.mViewRotationInverse;
         world[12] = position.x;
         world[13] = position.y;
         world[14] = position.z;
         device.SetTransform(TransformKind::World, world);
-        font->DrawText3D(text.Text.c_str(), text.Postion.x, text.Postion.y, c.ToARGB(), scale, false);
+        font->DrawText3D(text.Text.c_str(), text.Postion.x, text.Postion.y, c.ToARGB(), scale, false, true);
     }
 }
 

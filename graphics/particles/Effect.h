@@ -65,6 +65,10 @@ struct EffectView
     Vector3 mEye;
     Matrix4 mViewRotationInverse;
     FontList* mFonts = nullptr;
+    // Screen pixels a unit spans one unit ahead of the camera, and the screen's height; 0: not
+    // known, texts keep their world size.
+    float mPixelsPerUnit = 0.0f;
+    float mScreenHeight = 0.0f;
 };
 
 // A short-lived visual effect: sprites and texts on an animated skeleton, particle emitters

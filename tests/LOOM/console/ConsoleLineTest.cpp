@@ -303,3 +303,42 @@ TEST_F(LineFixture, WholeNumbersGoInAsTheDecimalsTheFunctionTakes)
     mConsole.ExecuteLine("c Pad Place 120 90 290");
     EXPECT_EQ(pad.mPlace, (std::vector<float>{120.0f, 90.0f, 290.0f}));
 }
+
+// A refused line says how each kind of value it got wrong is typed, and the line so typed runs.
+TEST_F(LineFixture, AMismatchSaysHowTheValueIsTyped)
+{
+    static int ran = 0;
+    mConsole.RegisterCommand("At", MakeFunctionCommand(+[](std::string, Vector3) { ++ran; }), "");
+    mConsole.RegisterCommand("Tint", MakeFunctionCommand(+[](Color, Color) { ++ran; }), "");
+    mConsole.RegisterCommand("Size", MakeFunctionCommand(+[](uint32_t, bool) { ++ran; }), "");
+    struct Case
+    {
+        const char* mLine;
+        const char* mSaid; // empty: no hint
+        const char* mTyped;
+    };
+    const Case cases[] = {
+        {"At squad 200 2 60",
+         "Command Parameter Mismatch: expected (string, vector), given (string, int, int, int); a vector is typed v "
+         "and its three numbers (v 200 2 60)",
+         "At squad v 200 2 60"},
+        {"Tint 1 2", "; a color is typed color and its red, green, blue and alpha (color 1 0.5 0 1)",
+         "Tint color 1 0 0 1 color 0 1 0 1"},
+        {"Size 5 yes",
+         "(uint, bool), given (int, string); a uint is typed with a u after it (5u); a bool is typed true",
+         "Size 5u on"},
+        {"At squad", "expected (string, vector), given (string); a vector is typed v", "At squad v"},
+    };
+    for (const Case& c : cases)
+    {
+        ran = 0;
+        mConsole.ExecuteLine(c.mLine);
+        EXPECT_EQ(ran, 0) << c.mLine;
+        const std::string said = LastLog().mText;
+        EXPECT_NE(said.find(c.mSaid), std::string::npos) << said;
+        // Said once however often the kind is wrong.
+        EXPECT_EQ(said.find("; a color"), said.rfind("; a color")) << said;
+        mConsole.ExecuteLine(c.mTyped);
+        EXPECT_EQ(ran, 1) << c.mTyped;
+    }
+}

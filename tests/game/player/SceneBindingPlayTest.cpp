@@ -9,6 +9,7 @@
 #include "game/invaders/Kestrane.h"
 #include "game/level/TileComp.h"
 #include "game/level/TileMap.h"
+#include "game/logic/PhraseBank.h"
 #include "game/logic/TrapDrop.h"
 #include "game/player/GameCamera.h"
 #include "game/player/PlayerServices.h"
@@ -351,6 +352,32 @@ TEST(SceneBindingPlay, TheDropPreviewIsGreenOnAFreeTileAndRedOnABlockedOne)
     EXPECT_LT(blocked.first, blocked.second / 4);
 }
 
+// The preview under the pointer is the trap as it will stand: the same model at the same scale,
+// so it spans the tiles the bought trap spans, for a one-piece trap and a turret alike.
+TEST(SceneBindingPlay, TheDropPreviewCoversWhatThePlacedTrapCovers)
+{
+    PlayedLevel play(kNoPixelScreen);
+    DropPreview& drop = play.mSim.Data().mDropPreview;
+    drop.Enable();
+    float x = 0.0f;
+    for (const char* kind : {"spikes", "laserturret", "poison"})
+    {
+        const Vector3 at = play.Spot(x, 40);
+        x += 20.0f;
+        ASSERT_TRUE(drop.SelectTrap(kind)) << kind;
+        drop.Update(at);
+        Cog* preview = drop.PreviewCog();
+        Model* shown = preview ? preview->Get<Model>() : nullptr;
+        ASSERT_NE(shown, nullptr) << kind;
+        drop.HideAll();
+        Cog* trap = play.Buy(kind, at);
+        Model* placed = trap ? trap->Get<Model>() : nullptr;
+        ASSERT_NE(placed, nullptr) << kind;
+        EXPECT_FLOAT_EQ(shown->Scale, placed->Scale) << kind;
+        EXPECT_FLOAT_EQ(shown->mScaledRadius, placed->mScaledRadius) << kind;
+    }
+}
+
 struct KindCase
 {
     const char* kind;
@@ -529,4 +556,71 @@ TEST(SceneBindingPlay, TheLaserTurretAimsItsMuzzleAtTheInvader)
         EXPECT_FALSE(PosOf(turret)->mDrawnThisFrame) << "out of the view";
     }
     EXPECT_LT(best, 0.3f);
+}
+
+// A speech bubble is a label over the field: an invader's words show over the tower that stands
+// between it and the camera, and an invader close to the camera speaks no larger than a reader
+// needs, so its words cannot cover the hints across the screen.
+TEST(SceneBindingPlay, BubblesShowOverTheTowerAndStaySmallNearTheCamera)
+{
+    PlayedLevel play(PlayedLevel::kReadScreen);
+    Cog* tower = FindTower();
+    ASSERT_NE(tower, nullptr);
+    const Vector3 base = PosOf(tower)->GetPosition();
+    play.LookAt(base);
+    // Bright pixels of the middle of the screen that were not bright before, and the rows they span.
+    auto lit = [](const Image& bare, const Image& image) {
+        std::pair<int, int> out{0, 0};
+        int top = -1, bottom = -1;
+        for (uint32_t y = image.mHeight / 8; y < image.mHeight * 7 / 8; ++y)
+            for (uint32_t x = image.mWidth / 8; x < image.mWidth * 7 / 8; ++x)
+            {
+                auto bright = [](uint32_t c) {
+                    return ((c >> 16) & 0xFF) > 150 && ((c >> 8) & 0xFF) > 150 && (c & 0xFF) > 150;
+                };
+                if (!bright(image.GetARGB(x, y)) || bright(bare.GetARGB(x, y)))
+                    continue;
+                ++out.first;
+                top = top < 0 ? int(y) : top;
+                bottom = int(y);
+            }
+        out.second = top < 0 ? 0 : bottom - top + 1;
+        return out;
+    };
+    // Invaders say nothing of their own: the one bubble a step shows is the test's.
+    PhraseBank& bank = *play.mSim.Logic().mPhraseBank;
+    bank.mEnabled = false;
+    auto say = [&](Cog* speaker) {
+        bank.mEnabled = true;
+        bank.EndBubble(int32_t(speaker->GetID()));
+        bank.ShowBubble("Data/Effects/SpeechBubble.xml", int32_t(speaker->GetID()), "WWWWWW");
+        bank.mEnabled = false;
+        EXPECT_EQ(bank.BubbleCount(), 1u);
+    };
+
+    // An unseen speaker that stays where it is put (the drop preview's cog, hidden), its bubble
+    // on the line from the eye through the tower's upper middle: behind the tower, then near the
+    // camera.
+    const Vector3 eye = PosOf(play.mSim.Cogs().FindCogByName("Camera"))->GetPosition();
+    const Vector3 middle = base + Vector3(0, 10, 0);
+    auto speakAt = [&](const Vector3& bubble) {
+        const Image bare = play.Frame();
+        Cog* speaker = play.mSim.Cogs().Create("Data\\TrapVisualCog.xml");
+        EXPECT_NE(speaker, nullptr);
+        if (!speaker)
+            return std::pair<int, int>{0, 0};
+        // The bubble stands that far over its speaker.
+        PosOf(speaker)->SetPosition(bubble - Vector3(0, 6, 0));
+        say(speaker);
+        const std::pair<int, int> seen = lit(bare, play.Frame(2));
+        play.mSim.Cogs().Destroy(speaker);
+        play.mSim.Step(2);
+        return seen;
+    };
+    const std::pair<int, int> behind = speakAt(eye + (middle - eye) * 1.3f);
+    EXPECT_GT(behind.first, 8) << "the words behind the tower";
+    const std::pair<int, int> close = speakAt(eye + (middle - eye).Normalized() * 36.0f);
+    EXPECT_GT(close.first, 4) << "the words near the camera";
+    // The screen is 150 pixels high: a line of text at most a 28th of it, with its edges.
+    EXPECT_LE(close.second, 150 / 28 + 3) << "rows the words near the camera span";
 }

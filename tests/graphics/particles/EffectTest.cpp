@@ -358,3 +358,47 @@ TEST_F(EffectTest, TextsFaceTheCameraAtTheOwner)
     EXPECT_GT(width[0], 0.0f);
     EXPECT_NEAR(width[1], 2.0f * width[0], 1e-3f);
 }
+
+// A text over an effect is a label on the world: drawn whatever stands before it, and as tall on
+// screen as a reader needs near the camera and far from it, within bounds of the screen's height.
+TEST_F(EffectTest, TextsStayReadableAndOverTheScene)
+{
+    FontList fonts;
+    ASSERT_GT(fonts.Load("Config/GuiConfig.xml", &mDevice), 0u);
+    struct Case
+    {
+        float distance;
+        float pixels; // a cell's height on screen
+    };
+    // 600 pixels high, 300 pixels a unit one unit ahead: a 3-unit text at 60 units takes 15, at
+    // 40 it would take 22.5 and at 100 only 9; the bounds are 600 / 48 and 600 / 28.
+    const Case cases[] = {{40.0f, 600.0f / 28.0f}, {60.0f, 15.0f}, {100.0f, 12.5f}, {5000.0f, 12.5f}};
+    for (const Case& c : cases)
+    {
+        Cog* cog = nullptr;
+        Effect& effect = Make<Effect>("Fx", cog, Vector3(c.distance, 0, 0));
+        effect.FontEffects.resize(1);
+        effect.FontEffects[0].Scale = 3.0f;
+        effect.FontEffects[0].Text = "I";
+        cog->Initialize();
+        cog->Get<Positional>()->SetSeen(true);
+        EffectView view;
+        view.mFonts = &fonts;
+        view.mPixelsPerUnit = 300.0f;
+        view.mScreenHeight = 600.0f;
+        mDevice.ClearLog();
+        effect.Render(mDevice, view);
+        ASSERT_EQ(mDevice.mDraws.size(), 1u) << c.distance;
+        const auto& draw = mDevice.mDraws[0];
+        EXPECT_FALSE(draw.mStates.mDepthEnable) << c.distance;
+        float lo = 1e9f, hi = -1e9f;
+        for (size_t v = 0; v < draw.mVertices.size() / sizeof(GraphicsDevice::TexturedVertex); ++v)
+        {
+            const float y = mDevice.VertexAt<GraphicsDevice::TexturedVertex>(draw, v).mY;
+            lo = std::min(lo, y);
+            hi = std::max(hi, y);
+        }
+        const float pixels = (hi - lo) * view.mPixelsPerUnit / c.distance;
+        EXPECT_NEAR(pixels, c.pixels, 0.05f) << c.distance;
+    }
+}
