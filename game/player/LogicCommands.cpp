@@ -549,7 +549,9 @@ void Gunify(Cog* cog, ControlMemory& memory)
 void TrapDrop(Cog* cog, ControlMemory& memory)
 {
     DataController* data = Data();
-    if (!data || GameTime() <= kTrapSelectDelay)
+    // Keys pick nothing before the goal window's Start, nor while the claw is away; on game time
+    // a level started paused would never let them, its clock standing at 0.
+    if (!data || !(data->mCursorActive || data->IsEditMode()))
         return;
     // A key pressed now picks its trap at once. The wait after a pick only keeps a held key from
     // picking again every frame; the last key picked goes first then, so two keys held together
