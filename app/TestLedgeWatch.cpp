@@ -2,7 +2,10 @@
 // ledge stones, which a script cannot ask the game for. "TestRound" seeds the random source with
 // the next seed of LOOM_TEST_SEEDS (comma-separated) and starts a fresh record; "TestWatchLedge",
 // run every frame, logs each move of the round the first time it is seen ("PLAY ledge: ...") and
-// gives how many of the four moves have been seen. They exist only with LOOM_TEST_INPUT=1.
+// gives how many of the four moves have been seen. "TestLastStep", run every frame, plays the
+// level down to its steps: every invader but the stackers is killed as it comes, a stacker that
+// stands as a step is logged, and one that leaves its step is poisoned as a trap would; it logs
+// each time only steps are left ("PLAY alone: ..."). They exist only with LOOM_TEST_INPUT=1.
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -183,6 +186,54 @@ int32_t TestWatchLedge()
     return moves;
 }
 
+// Stackers seen standing as a step, and whether each has left it.
+std::map<uint32_t, bool> gSteps;
+bool gAlone = false;
+
+int32_t TestLastStep()
+{
+    DataController* data = CurrentDataController();
+    if (!data)
+        return 0;
+    const float now = GameNow();
+    bool onlySteps = true;
+    int32_t live = 0;
+    for (Comp* comp : data->mInvaders)
+    {
+        Kestrane& k = *static_cast<Kestrane*>(comp);
+        if (k.IsDead())
+            continue;
+        ++live;
+        const uint32_t id = k.GetOwner()->GetID();
+        const bool standing = k.mBehaviorName == "Stacker" && k.GetState() == StateSpecial;
+        onlySteps = onlySteps && standing;
+        if (k.mBehaviorName != "Stacker")
+        {
+            SendDamage(*k.GetOwner(), DamageInfo{0, -k.mCurHP - 1.0f, 5});
+            continue;
+        }
+        const auto step = gSteps.find(id);
+        if (standing && step == gSteps.end())
+        {
+            gSteps[id] = false;
+            Console::Instance().Log(
+                "PLAY step: stands tile=" + TileText(k.mRun.mCurrentTile) + " at=" + std::to_string(now), LogGeneral);
+        }
+        else if (!standing && step != gSteps.end() && !step->second && k.GetState() != StateGrabbed)
+        {
+            step->second = true;
+            Console::Instance().Log(
+                "PLAY step: walks on tile=" + TileText(k.mRun.mCurrentTile) + " at=" + std::to_string(now), LogGeneral);
+            k.ChangeEffect(5, 30.0f);
+        }
+    }
+    const bool alone = live > 0 && onlySteps;
+    if (alone && !gAlone)
+        Console::Instance().Log("PLAY alone: steps=" + std::to_string(live) + " at=" + std::to_string(now), LogGeneral);
+    gAlone = alone;
+    return live;
+}
+
 } // namespace
 
 void RegisterTestWatch()
@@ -195,4 +246,6 @@ void RegisterTestWatch()
                             "Test watch: seeds the next round from LOOM_TEST_SEEDS; -1 when none is left");
     console.RegisterCommand("TestWatchLedge", MakeFunctionCommand(&TestWatchLedge),
                             "Test watch: logs the ledge moves first seen this round; how many of five");
+    console.RegisterCommand("TestLastStep", MakeFunctionCommand(&TestLastStep),
+                            "Test watch: kills all but the stackers, logs their steps; how many invaders live");
 }
