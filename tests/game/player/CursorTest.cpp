@@ -80,6 +80,35 @@ TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
     EXPECT_NEAR(play.Cursor().GetGrabEnergy(), std::fmin(1.0f, energy + 0.5f), 0.02f);
 }
 
+// Where the claw's region holds the invader and another cog with physics that came before it
+// (the view, low over the field), the claw takes the invader.
+TEST(Cursor, TheClawTakesTheInvaderBeforeAnyOtherCogWithPhysicsThere)
+{
+    PlayerSim play;
+    play.SmallScreen();
+    play.Play();
+    play.Step(2);
+    Cog* invader = LandedStillGrunt(play);
+    ASSERT_NE(invader, nullptr);
+    Cog* camera = FindCog("Camera");
+    ASSERT_NE(camera, nullptr);
+    ASSERT_LT(camera->GetID(), invader->GetID());
+    const Vector3 at = InvaderField::P(invader).GetPosition();
+    play.MoveToWorld(at + Vector3(0, 15, 0));
+    play.Step(30);
+    play.Down(0);
+    bool taken = false;
+    for (int frame = 0; frame < 120 && !taken; ++frame)
+    {
+        // The view held low beside the invader, in the claw's reach.
+        InvaderField::P(camera).SetPosition(play.CursorPlace().GetPosition() + Vector3(1.0f, 0.0f, 0.0f));
+        play.Step();
+        ASSERT_NE(play.Cursor().GetGrabbedID(), int32_t(camera->GetID())) << "the claw took the view";
+        taken = play.Cursor().GetGrabbedID() == int32_t(invader->GetID());
+    }
+    EXPECT_TRUE(taken) << "the claw never took the invader";
+}
+
 TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
 {
     PlayerSim play;
