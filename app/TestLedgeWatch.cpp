@@ -7,6 +7,7 @@
 // stands as a step is logged, and one that leaves its step is poisoned as a trap would; it logs
 // each time only steps are left ("PLAY alone: ..."). They exist only with LOOM_TEST_INPUT=1.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -15,8 +16,11 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Random.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/InvaderActions.h"
@@ -24,6 +28,11 @@
 #include "game/level/TileMap.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/CursorComp.h"
+#include "game/player/GameCamera.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/camera/Camera.h"
+#include "input/IOLoom.h"
 
 namespace {
 
@@ -186,6 +195,36 @@ int32_t TestWatchLedge()
     return moves;
 }
 
+// The first stacker standing as a step: the view is brought over it as far as the field's edge
+// lets it, as a player scrolls it there, and the screen point is given (x * 10000 + y) under
+// which the claw hovers over it; -1 without one.
+int32_t TestAimAtStep()
+{
+    DataController* data = CurrentDataController();
+    Cog* camera = CogFactory::Instance().FindCogByName("Camera");
+    GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr;
+    const Camera* eye = GraphicsLoom::Instance() ? GraphicsLoom::Instance()->GetActiveCamera() : nullptr;
+    const CursorComp* cursor = FindCursor();
+    const IOLoom* io = IOLoom::Instance();
+    if (!data || !view || !eye || !cursor || !io)
+        return -1;
+    for (Comp* comp : data->mInvaders)
+    {
+        Kestrane& k = *static_cast<Kestrane*>(comp);
+        if (k.IsDead() || k.mBehaviorName != "Stacker" || k.GetState() != StateSpecial)
+            continue;
+        const Vector3 spot = k.Pos().GetPosition();
+        view->LookAtPosition(spot);
+        Matrix4 viewProjection;
+        eye->GetView().Multiply(eye->GetProjection(), viewProjection);
+        const Vector3 p = viewProjection.TransformCoord(Vector3(spot.x, cursor->regularHoverHeight, spot.z));
+        const int32_t x = static_cast<int32_t>(std::lround((p.x + 1.0f) * 0.5f * float(io->GetScreenWidth())));
+        const int32_t y = static_cast<int32_t>(std::lround((1.0f - p.y) * 0.5f * float(io->GetScreenHeight())));
+        return x * 10000 + y;
+    }
+    return -1;
+}
+
 // Stackers seen standing as a step, and whether each has left it.
 std::map<uint32_t, bool> gSteps;
 bool gAlone = false;
@@ -219,7 +258,14 @@ int32_t TestLastStep()
             Console::Instance().Log(
                 "PLAY step: stands tile=" + TileText(k.mRun.mCurrentTile) + " at=" + std::to_string(now), LogGeneral);
         }
-        else if (!standing && step != gSteps.end() && !step->second && k.GetState() != StateGrabbed)
+        else if (step != gSteps.end() && !step->second && k.GetState() == StateGrabbed)
+        {
+            step->second = true;
+            Console::Instance().Log(
+                "PLAY step: taken tile=" + TileText(k.mRun.mCurrentTile) + " at=" + std::to_string(now), LogGeneral);
+            k.ChangeEffect(5, 30.0f);
+        }
+        else if (!standing && step != gSteps.end() && !step->second)
         {
             step->second = true;
             Console::Instance().Log(
@@ -246,6 +292,8 @@ void RegisterTestWatch()
                             "Test watch: seeds the next round from LOOM_TEST_SEEDS; -1 when none is left");
     console.RegisterCommand("TestWatchLedge", MakeFunctionCommand(&TestWatchLedge),
                             "Test watch: logs the ledge moves first seen this round; how many of five");
+    console.RegisterCommand("TestAimAtStep", MakeFunctionCommand(&TestAimAtStep),
+                            "Test watch: the view over the first step; the claw's screen point over it");
     console.RegisterCommand("TestLastStep", MakeFunctionCommand(&TestLastStep),
                             "Test watch: kills all but the stackers, logs their steps; how many invaders live");
 }
