@@ -286,8 +286,8 @@ TEST(Cursor, BombModeTintsAndARightClickEndsIt)
 }
 
 // A trap key pressed picks its trap at once, also a quarter second after another key and while
-// paused; only a key held down waits a quarter second before it picks again, and of two keys
-// held together the last one pressed keeps its trap.
+// paused, even in a level paused before its clock ever ran; only a key held down waits a quarter second before it picks
+// again, and of two keys held together the last one pressed keeps its trap.
 TEST(Cursor, AnotherTrapKeyPicksAtOnceAndOnlyAHeldKeyWaits)
 {
     PlayerSim play;
@@ -308,10 +308,17 @@ TEST(Cursor, AnotherTrapKeyPicksAtOnceAndOnlyAHeldKeyWaits)
     {
         const char* what;
         bool paused;
-    } cases[] = {{"in play", false}, {"paused", true}};
+        // Paused by the player with the level's clock at 0, never run.
+        bool fromStart;
+    } cases[] = {{"in play", false, false}, {"paused", true, false}, {"paused at the level's start", true, true}};
     for (const auto& c : cases)
     {
-        play.Sim().Run(c.paused ? "SetPause true" : "SetPause false");
+        play.Sim().Run(c.paused && !c.fromStart ? "SetPause true" : "SetPause false");
+        if (c.fromStart)
+        {
+            play.Sim().Engine().GetGameClock().Reset();
+            play.Sim().Run("pause");
+        }
         play.Step(20);
         // One frame apart: each key picks its own trap.
         press(SDL_SCANCODE_1);
