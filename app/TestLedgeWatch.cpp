@@ -2,8 +2,12 @@
 // ledge stones, which a script cannot ask the game for. "TestRound" seeds the random source with
 // the next seed of LOOM_TEST_SEEDS (comma-separated) and starts a fresh record; "TestWatchLedge",
 // run every frame, logs each move of the round the first time it is seen ("PLAY ledge: ...") and
-// gives how many of the four moves have been seen. They exist only with LOOM_TEST_INPUT=1.
+// gives how many of the four moves have been seen. "TestLastStep", run every frame, plays the
+// level down to its steps: every invader but the stackers is killed as it comes, a stacker that
+// stands as a step is logged, and one that leaves its step is poisoned as a trap would; it logs
+// each time only steps are left ("PLAY alone: ..."). They exist only with LOOM_TEST_INPUT=1.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -12,8 +16,11 @@
 #include <vector>
 
 #include "LOOM/cogs/Cog.h"
+#include "LOOM/cogs/Positional.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/console/ConsoleCommand.h"
+#include "LOOM/factory/CogFactory.h"
+#include "LOOM/math/Matrix4.h"
 #include "LOOM/math/Random.h"
 #include "game/components/GameComponents.h"
 #include "game/invaders/InvaderActions.h"
@@ -21,6 +28,11 @@
 #include "game/level/TileMap.h"
 #include "game/logic/DataController.h"
 #include "game/logic/LogicLoom.h"
+#include "game/player/CursorComp.h"
+#include "game/player/GameCamera.h"
+#include "graphics/GraphicsLoom.h"
+#include "graphics/camera/Camera.h"
+#include "input/IOLoom.h"
 
 namespace {
 
@@ -183,6 +195,91 @@ int32_t TestWatchLedge()
     return moves;
 }
 
+// The first stacker standing as a step: the view is brought over it as far as the field's edge
+// lets it, as a player scrolls it there, and the screen point is given (x * 10000 + y) under
+// which the claw hovers over it; -1 without one.
+int32_t TestAimAtStep()
+{
+    DataController* data = CurrentDataController();
+    Cog* camera = CogFactory::Instance().FindCogByName("Camera");
+    GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr;
+    const Camera* eye = GraphicsLoom::Instance() ? GraphicsLoom::Instance()->GetActiveCamera() : nullptr;
+    const CursorComp* cursor = FindCursor();
+    const IOLoom* io = IOLoom::Instance();
+    if (!data || !view || !eye || !cursor || !io)
+        return -1;
+    for (Comp* comp : data->mInvaders)
+    {
+        Kestrane& k = *static_cast<Kestrane*>(comp);
+        if (k.IsDead() || k.mBehaviorName != "Stacker" || k.GetState() != StateSpecial)
+            continue;
+        const Vector3 spot = k.Pos().GetPosition();
+        view->LookAtPosition(spot);
+        Matrix4 viewProjection;
+        eye->GetView().Multiply(eye->GetProjection(), viewProjection);
+        const Vector3 p = viewProjection.TransformCoord(Vector3(spot.x, cursor->regularHoverHeight, spot.z));
+        const int32_t x = static_cast<int32_t>(std::lround((p.x + 1.0f) * 0.5f * float(io->GetScreenWidth())));
+        const int32_t y = static_cast<int32_t>(std::lround((1.0f - p.y) * 0.5f * float(io->GetScreenHeight())));
+        return x * 10000 + y;
+    }
+    return -1;
+}
+
+// Stackers seen standing as a step, and whether each has left it.
+std::map<uint32_t, bool> gSteps;
+bool gAlone = false;
+
+int32_t TestLastStep()
+{
+    DataController* data = CurrentDataController();
+    if (!data)
+        return 0;
+    const float now = GameNow();
+    bool onlySteps = true;
+    int32_t live = 0;
+    for (Comp* comp : data->mInvaders)
+    {
+        Kestrane& k = *static_cast<Kestrane*>(comp);
+        if (k.IsDead())
+            continue;
+        ++live;
+        const uint32_t id = k.GetOwner()->GetID();
+        const bool standing = k.mBehaviorName == "Stacker" && k.GetState() == StateSpecial;
+        onlySteps = onlySteps && standing;
+        if (k.mBehaviorName != "Stacker")
+        {
+            SendDamage(*k.GetOwner(), DamageInfo{0, -k.mCurHP - 1.0f, 5});
+            continue;
+        }
+        const auto step = gSteps.find(id);
+        if (standing && step == gSteps.end())
+        {
+            gSteps[id] = false;
+            Console::Instance().Log(
+                "PLAY step: stands tile=" + TileText(k.mRun.mCurrentTile) + " at=" + std::to_string(now), LogGeneral);
+        }
+        else if (step != gSteps.end() && !step->second && k.GetState() == StateGrabbed)
+        {
+            step->second = true;
+            Console::Instance().Log(
+                "PLAY step: taken tile=" + TileText(k.mRun.mCurrentTile) + " at=" + std::to_string(now), LogGeneral);
+            k.ChangeEffect(5, 30.0f);
+        }
+        else if (!standing && step != gSteps.end() && !step->second)
+        {
+            step->second = true;
+            Console::Instance().Log(
+                "PLAY step: walks on tile=" + TileText(k.mRun.mCurrentTile) + " at=" + std::to_string(now), LogGeneral);
+            k.ChangeEffect(5, 30.0f);
+        }
+    }
+    const bool alone = live > 0 && onlySteps;
+    if (alone && !gAlone)
+        Console::Instance().Log("PLAY alone: steps=" + std::to_string(live) + " at=" + std::to_string(now), LogGeneral);
+    gAlone = alone;
+    return live;
+}
+
 } // namespace
 
 void RegisterTestWatch()
@@ -195,4 +292,8 @@ void RegisterTestWatch()
                             "Test watch: seeds the next round from LOOM_TEST_SEEDS; -1 when none is left");
     console.RegisterCommand("TestWatchLedge", MakeFunctionCommand(&TestWatchLedge),
                             "Test watch: logs the ledge moves first seen this round; how many of five");
+    console.RegisterCommand("TestAimAtStep", MakeFunctionCommand(&TestAimAtStep),
+                            "Test watch: the view over the first step; the claw's screen point over it");
+    console.RegisterCommand("TestLastStep", MakeFunctionCommand(&TestLastStep),
+                            "Test watch: kills all but the stackers, logs their steps; how many invaders live");
 }

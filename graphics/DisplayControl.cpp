@@ -80,7 +80,7 @@ void DisplayControl::MarkLost()
 {
     mLost = true;
     if (gCoreEngine)
-        gCoreEngine->GetGameClock().SetPaused(true);
+        gCoreEngine->SetDisplayLost(true);
 }
 
 void DisplayControl::ResetDevice()
@@ -92,6 +92,8 @@ void DisplayControl::ResetDevice()
     device->Reset(mLoom.GetScene()->mPresent);
     mLoom.OnDeviceReset();
     mLost = false;
+    if (gCoreEngine)
+        gCoreEngine->SetDisplayLost(false);
 }
 
 void DisplayControl::ResetWith(const DeviceDesc& previous, const char* failText)

@@ -7,12 +7,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "LOOM/base/Clocks.h"
 #include "LOOM/console/Console.h"
 
 namespace {
 AssertDialog gDialog = nullptr;
-GameClock* gGameClock = nullptr;
+std::atomic<AssertHold> gHold{nullptr};
 std::atomic<int> gFailures{0};
 
 bool ContinueWithoutDialog()
@@ -23,7 +22,7 @@ bool ContinueWithoutDialog()
 } // namespace
 
 void SetAssertDialog(AssertDialog dialog) { gDialog = dialog; }
-void SetAssertGameClock(GameClock* clock) { gGameClock = clock; }
+void SetAssertHold(AssertHold hold) { gHold.store(hold); }
 int AssertFailureCount() { return gFailures.load(); }
 
 bool AssertFailed(const char* expression, const char* file, int line, const char* message)
@@ -34,8 +33,8 @@ bool AssertFailed(const char* expression, const char* file, int line, const char
 bool AssertFailedString(const std::string& expression, const std::string& file, int line, const std::string& message)
 {
     ++gFailures;
-    if (gGameClock)
-        gGameClock->SetPaused(true);
+    if (const AssertHold hold = gHold.load())
+        hold();
     const std::string location = file + " Line Number " + std::to_string(line);
     Console::Instance().Log(location + " " + message, LogError);
 

@@ -1,8 +1,6 @@
 #pragma once
 #include <string>
 
-class GameClock;
-
 // Returns true when the user asks to debug. "Exit" ends the program with a non-zero status.
 bool AssertFailed(const char* expression, const char* file, int line, const char* message);
 bool AssertFailedString(const std::string& expression, const std::string& file, int line, const std::string& message);
@@ -10,8 +8,10 @@ bool AssertFailedString(const std::string& expression, const std::string& file, 
 // The platform window shows the error dialog; it answers true for "Debug", false for "Exit".
 using AssertDialog = bool (*)(const std::string& expression, const std::string& location, const std::string& message);
 void SetAssertDialog(AssertDialog dialog);
-// The game clock the handler pauses (the core engine's).
-void SetAssertGameClock(GameClock* clock);
+// Told of every failure before it is logged: the clock's owner stops the game through it. The
+// core sits under the engine and cannot reach the clock's owner itself.
+using AssertHold = void (*)();
+void SetAssertHold(AssertHold hold);
 // Number of assertions failed so far (tests read it).
 int AssertFailureCount();
 

@@ -1,6 +1,7 @@
 #include "LOOM/engine/CoreEngine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +29,10 @@ CoreEngine* gCoreEngine = nullptr;
 
 namespace {
 void Init(const std::string& text) { Console::Instance().Log(text, LogInit); }
+
+// An assertion may fail on any thread: the frame loop's thread takes the clock's stop from here.
+std::atomic<bool> gErrorPending{false};
+void NoteAssertFailed() { gErrorPending.store(true); }
 
 // Where the log goes when the one configured is refused, or when config.xml is missing or cannot be read.
 const char* const kDefaultLogFile = "Log.xml";
@@ -86,7 +91,8 @@ CoreEngine::CoreEngine(EngineWindow* window, LoomFactories factories)
     console.RegisterCommand("SetPause", MakeConsoleCommand(this, &CoreEngine::SetPause), "Pauses the Engine");
     console.SetEngineKeys([this] { Exit(); }, [this] { RequestSoftRestart(); });
     console.SetLogClock(&mCoreTimer);
-    SetAssertGameClock(&mGameClock);
+    gErrorPending.store(false);
+    SetAssertHold(&NoteAssertFailed);
     CogFactory::Instance().AddIdListener(mMessages.get());
     mPreviousReturnHook = CallScope::SetOutermostReturnHook([this] { CarryOutRestarts(); });
 }
@@ -118,7 +124,7 @@ CoreEngine::~CoreEngine()
     console.SetLogClock(nullptr);
     if (mWindow)
         mWindow->RemoveListener(&console);
-    SetAssertGameClock(nullptr);
+    SetAssertHold(nullptr);
 }
 
 ScriptManager& CoreEngine::GetScriptManager() { return ScriptManager::Instance(); }
@@ -324,6 +330,9 @@ void CoreEngine::Frame()
     {
         // A restart asked for during the frame runs when this scope ends.
         CallScope frame;
+        // Before the clock moves: the time an error dialog stood open is never played.
+        if (gErrorPending.exchange(false))
+            HoldForError();
         mGameClock.Tick();
         UpdateLooms();
         mTimedCalls->Update();
@@ -363,15 +372,17 @@ void CoreEngine::UpdateLooms()
 
 void CoreEngine::TogglePause()
 {
-    if (mClockLocked || mHeld)
+    if (mClockLocked || mHeld || mDisplayLost)
     {
         Console::Instance().Log(mClockLocked ? "Pause ignored: the game is over and stays stopped"
-                                             : "Pause ignored: a window holds the game until it closes",
+                                    : mHeld  ? "Pause ignored: a window holds the game until it closes"
+                                             : "Pause ignored: the display is lost until it is back",
                                 LogGeneral);
         return;
     }
-    // Whatever else stopped the clock, the key starts it again.
+    // Only the player's pause and an error's stop are left, and the player lifts both.
     mPausedByPlayer = !mGameClock.IsPaused();
+    mErrorHeld = false;
     ApplyPause();
     Console::Instance().Log(mGameClock.IsPaused() ? "Game Paused" : "Game Unpaused", LogGeneral);
 }
@@ -388,16 +399,45 @@ void CoreEngine::LockClock(bool locked)
     ApplyPause();
 }
 
+void CoreEngine::SetDisplayLost(bool lost)
+{
+    if (lost == mDisplayLost)
+        return;
+    mDisplayLost = lost;
+    // Back from elsewhere, the player finds the game as it was left and goes on with Pause.
+    if (!lost && !mClockLocked)
+        mPausedByPlayer = true;
+    ApplyPause();
+}
+
+void CoreEngine::HoldForError()
+{
+    mErrorHeld = true;
+    ApplyPause();
+    Console::Instance().Log("The game stops for the error logged above; Pause goes on", LogGeneral);
+}
+
+void CoreEngine::StartLevelClock()
+{
+    // A pause made in the menus before the level does not carry into it; a level over already
+    // stays still, and a lost display keeps it until it is back.
+    const bool wasPaused = mPausedByPlayer || mErrorHeld;
+    mPausedByPlayer = mErrorHeld = mHeld = false;
+    ApplyPause();
+    if (wasPaused && !mGameClock.IsPaused())
+        Console::Instance().Log("Game Unpaused: the level starts", LogGeneral);
+}
+
 void CoreEngine::ReleaseClock()
 {
     // The windows and the level that held the clock are gone, and the start is played afresh.
-    mPausedByPlayer = mHeld = mClockLocked = false;
+    mPausedByPlayer = mHeld = mClockLocked = mErrorHeld = false;
     ApplyPause();
 }
 
 void CoreEngine::ApplyPause()
 {
-    const bool paused = mPausedByPlayer || mHeld || mClockLocked;
+    const bool paused = mPausedByPlayer || mHeld || mClockLocked || mDisplayLost || mErrorHeld;
     // Setting it again when it stands would move nothing, but starting it again must restart
     // its count from now.
     if (paused != mGameClock.IsPaused())

@@ -78,6 +78,12 @@ public:
     // moves again. The holds and the player's pause are kept for when it is unlocked.
     void LockClock(bool locked);
     bool IsClockLocked() const { return mClockLocked; }
+    // The display is lost: the clock stands until it is back, whatever a window or the Pause
+    // key asks. Back, the game stays paused as if the player had paused it, for the player to
+    // go on.
+    void SetDisplayLost(bool lost);
+    // The goal window's Start: the level's clock goes, whatever paused it before the level.
+    void StartLevelClock();
     void RequestSoftRestart();
     void RequestRestart();
 
@@ -85,7 +91,10 @@ public:
     GameClock& GetGameClock() { return mGameClock; }
     // Paused by the "pause" command (the player's key) and by nothing else: a window that holds
     // the clock shows itself.
-    bool IsPausedByPlayer() const { return mPausedByPlayer && !mHeld && !mClockLocked && mGameClock.IsPaused(); }
+    bool IsPausedByPlayer() const
+    {
+        return (mPausedByPlayer || mErrorHeld) && !mHeld && !mClockLocked && !mDisplayLost && mGameClock.IsPaused();
+    }
     PreciseTimer& GetCoreTimer() { return mCoreTimer; }
     MessageRegistry& GetMessageRegistry() { return *mMessages; }
     TimedCallList& GetTimedCalls() { return *mTimedCalls; }
@@ -111,8 +120,12 @@ private:
     void SoftRestart();
     // Everything a soft restart does, and the looms shut down and start again.
     void HardRestart();
-    // The clock stands while the player paused it, a window holds it or it is locked.
+    // The clock stands while the player paused it, a window holds it, it is locked, the display
+    // is lost or an error stopped it.
     void ApplyPause();
+    // An assertion failed since the last frame: the clock stands until the player goes on with
+    // Pause; a window closing does not start it.
+    void HoldForError();
     // A restart: neither the pause nor any hold or lock outlives what made it.
     void ReleaseClock();
 
@@ -133,6 +146,8 @@ private:
     bool mPausedByPlayer = false;
     bool mHeld = false;
     bool mClockLocked = false;
+    bool mDisplayLost = false;
+    bool mErrorHeld = false;
     std::unique_ptr<Loom> mLooms[SlotCount];
     LoomFactories mFactories;
     std::unique_ptr<QTree> mQTree;

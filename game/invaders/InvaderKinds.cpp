@@ -1,12 +1,15 @@
 #include "game/invaders/InvaderBehaviors.h"
 
+#include <cmath>
 #include <vector>
 
+#include "LOOM/console/Console.h"
 #include "LOOM/math/Random.h"
 #include "game/invaders/BehaviorSteps.h"
 #include "game/invaders/InvaderGroup.h"
 #include "game/invaders/PathingTools.h"
 #include "game/level/TileComp.h"
+#include "game/logic/DataController.h"
 #include "game/logic/ModelSeam.h"
 #include "physics/PhysicsComp.h"
 
@@ -227,6 +230,48 @@ class StackerKind final : public BasicInvader
         return TileCentre(map, k.mRun.mCurrentTile) + Vector3(0.0f, k.Pos().GetRadius(), 0.0f);
     }
 
+    // Another invader still on its way to the step: farther from the tower than the step (a
+    // tile's grace), and not standing as a step itself.
+    static bool AnyoneBehind(Kestrane& k, const Vector3& tower, float tile)
+    {
+        const DataController* data = CurrentDataController();
+        if (!data)
+            return true;
+        const auto flat = [&](const Vector3& p) { return std::hypot(p.x - tower.x, p.z - tower.z); };
+        const float step = flat(k.Pos().GetPosition());
+        for (Comp* comp : data->mInvaders)
+        {
+            const Kestrane& other = *static_cast<const Kestrane*>(comp);
+            if (&other == &k || other.IsDead() || !other.GetOwnerPositional())
+                continue;
+            if (other.mBehaviorName == "Stacker" && other.mRun.mState == StateSpecial)
+                continue;
+            if (flat(other.GetOwnerPositional()->GetPosition()) > step - tile)
+                return true;
+        }
+        return false;
+    }
+
+    // A step no one is left to climb ends, or the level would wait for ever on its last
+    // invader: once none has been behind it for longer than the waves of a level come apart.
+    static bool StepOutlived(Kestrane& k)
+    {
+        Cog* tower = FindTower();
+        const Positional* at = tower ? tower->Get<Positional>() : nullptr;
+        const TileMap* map = CurrentTileMap();
+        if (!at || !map || AnyoneBehind(k, at->GetPosition(), map->GetTileScale()))
+        {
+            k.mRun.mStepAloneSince = -1.0f;
+            return false;
+        }
+        const float now = GameNow();
+        if (k.mRun.mStepAloneSince < 0.0f || k.mRun.mStepAloneSince > now)
+            k.mRun.mStepAloneSince = now;
+        return now - k.mRun.mStepAloneSince > kStepWait;
+    }
+
+    static constexpr float kStepWait = 15.0f;
+
 public:
     void Spawn(Kestrane& k) override
     {
@@ -246,6 +291,16 @@ public:
     void Special(Kestrane& k) override
     {
         SetVelocity(k, Vector3());
+        if (StepOutlived(k))
+        {
+            // It breaks through the stone it stood before, as a grunt does, and walks on.
+            k.mRun.mStepEnded = true;
+            const TileIndex stone = k.mRun.mTargetTile;
+            k.ChangeState(StateAttack);
+            k.mRun.mTargetTile = stone;
+            Console::Instance().Log("A stacker's step is left with no one to climb it: it walks on", LogGeneral);
+            return;
+        }
         // With its collision off the ground does not hold it up: it is held on its tile, where
         // the traps and the claw reach it.
         if (TileMap* map = CurrentTileMap())

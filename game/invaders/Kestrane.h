@@ -144,6 +144,10 @@ public:
         int32_t mFuseMark = -1; // the Bomber's last count-down mark shown
         int32_t mSearchRadius = 0;
         int32_t mDetourTowerDistance = 0;
+        // A stacker's step: since when no one is left who could climb it (below 0: someone
+        // is), and whether it gave up being a step for good.
+        float mStepAloneSince = -1.0f;
+        bool mStepEnded = false;
     };
     RunState mRun;
 

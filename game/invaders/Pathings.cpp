@@ -368,13 +368,14 @@ public:
         // step would stand apart from the stone with a gap no one climbs.
         const bool beside = std::abs(tile.first - k.mRun.mCurrentTile.first) <= 1 &&
             std::abs(tile.second - k.mRun.mCurrentTile.second) <= 1;
-        if (WithinSpecialReach(diff) && beside)
+        // One whose step outlived its climbers breaks through instead of standing again.
+        if (WithinSpecialReach(diff) && beside && !k.mRun.mStepEnded)
         {
             result = StateSpecial;
             // It becomes the step beside the obstacle: the tile it stands on, facing it.
             k.mRun.mTargetTile = tile;
         }
-        else if (diff <= 2)
+        else if (diff < 2 || (diff == 2 && !k.mRun.mStepEnded))
             result = StateFollowTarget;
         else
         {

@@ -282,38 +282,48 @@ void CursorComp::TryGrab()
     RegionComp* region = mOwner ? mOwner->Get<RegionComp>() : nullptr;
     if (!Need(region != nullptr, kMissingRegion, "RegionComp"))
         return;
-    TakeContact(*region, [this](Cog& contact, uint32_t id) {
-        PhysicsComp* physics = contact.Get<PhysicsComp>();
-        if (!physics)
-            return false;
-        Kestrane* invader = contact.Get<Kestrane>();
-        if (CharHeld('I'))
-        {
-            Cog* camera = FindCog("Camera");
-            if (FollowerComp* follower = camera ? camera->Get<FollowerComp>() : nullptr;
-                Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
-                follower->SetFollowedObj(static_cast<int32_t>(id));
-            if (GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr;
-                Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
-                view->mZoomEnabled = false;
-            if (Positional* place = PosOf(&contact))
-                place->SetVisible(false);
-            return true;
-        }
-        mGrabbed = static_cast<int32_t>(id);
-        physics->mUseGravity = false;
-        physics->mDisableRotation = true;
-        mRecharging = true;
-        if (invader)
-        {
-            invader->ChangeState(StateGrabbed);
-            SendSound(contact, "PlaySound3D", "Hit");
-            mSavedGround = invader->mRun.mReactsToCollisions;
-            invader->mRun.mReactsToCollisions = false;
-        }
-        Play("Hold", true, 0.5f);
+    // An invader in reach is taken before any other cog with physics there: one with a lower
+    // ID (a parachute, a ball, a corpse) would otherwise take the grab meant for it.
+    if (!TakeContact(*region, [this](Cog& contact, uint32_t id) {
+            const Kestrane* invader = contact.Get<Kestrane>();
+            return invader && !invader->IsDead() && Take(contact, id);
+        }))
+        TakeContact(*region, [this](Cog& contact, uint32_t id) { return Take(contact, id); });
+}
+
+bool CursorComp::Take(Cog& contact, uint32_t id)
+{
+    PhysicsComp* physics = contact.Get<PhysicsComp>();
+    // The view moves by physics too, and is never the claw's to carry.
+    if (!physics || &contact == FindCog("Camera"))
+        return false;
+    Kestrane* invader = contact.Get<Kestrane>();
+    if (CharHeld('I'))
+    {
+        Cog* camera = FindCog("Camera");
+        if (FollowerComp* follower = camera ? camera->Get<FollowerComp>() : nullptr;
+            Need(follower != nullptr, kMissingFollower, "\"Camera\" FollowerComp"))
+            follower->SetFollowedObj(static_cast<int32_t>(id));
+        if (GameCamera* view = camera ? camera->Get<GameCamera>() : nullptr;
+            Need(view != nullptr, kMissingGameCamera, "\"Camera\" GameCamera"))
+            view->mZoomEnabled = false;
+        if (Positional* place = PosOf(&contact))
+            place->SetVisible(false);
         return true;
-    });
+    }
+    mGrabbed = static_cast<int32_t>(id);
+    physics->mUseGravity = false;
+    physics->mDisableRotation = true;
+    mRecharging = true;
+    if (invader)
+    {
+        invader->ChangeState(StateGrabbed);
+        SendSound(contact, "PlaySound3D", "Hit");
+        mSavedGround = invader->mRun.mReactsToCollisions;
+        invader->mRun.mReactsToCollisions = false;
+    }
+    Play("Hold", true, 0.5f);
+    return true;
 }
 
 void CursorComp::ReleaseGrabbed(bool stunned)

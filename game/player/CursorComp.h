@@ -64,6 +64,8 @@ private:
     void GrabStep();
     bool HoldStep();
     void TryGrab();
+    // Takes the contact when it has physics: held, or followed by the camera with I down.
+    bool Take(Cog& contact, uint32_t id);
     bool InvaderUnderClaw() const;
     void HintGrab();
     void TrapDropStep();

@@ -293,9 +293,10 @@ void HUDComp::HideLevelVictoryWindow()
         gui->Mouse().OnlyShowOnGui(true);
     if (LogicLoom* logic = LogicLoom::Instance())
         logic->SetCursorActive(true);
-    // The goal window lets go of the clock it held; a level over before it closed stays still.
+    // Start sets the clock going, even when the player paused it in the menus; a level over
+    // before the window closed stays still.
     if (gCoreEngine)
-        gCoreEngine->SetPause(false);
+        gCoreEngine->StartLevelClock();
 }
 
 void HUDComp::ZoomToTower()

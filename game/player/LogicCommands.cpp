@@ -406,6 +406,17 @@ void FollowCursor(Cog*)
         FindCog("Cursor");
 }
 
+// The tower's box: invaders thrown or hopping onto its roof stand on it, and a claw at the
+// ground's hover height would hang inside or behind the tower, under them.
+bool TowerBox(BoundingBox& box)
+{
+    const Positional* tower = PosOf(FindCog("Tower"));
+    if (!tower || !tower->UsesBox())
+        return false;
+    box = tower->GetWorldBox();
+    return box.max.x > box.min.x && box.max.z > box.min.z;
+}
+
 void MouseProjectPosition(Cog* cog)
 {
     Positional* place = PosOf(cog);
@@ -430,7 +441,21 @@ void MouseProjectPosition(Cog* cog)
     {
         if (MapExtent(width, depth))
             hit.y = TerrainHeight(hit.x, hit.z);
-        hit.y += cursor ? cursor->GetHoverHeight() : 25.0f;
+        const float hover = cursor ? cursor->GetHoverHeight() : 25.0f;
+        // Pointing at the tower's roof the claw hovers over the roof, where it reaches what stands
+        // there; not its full height, which would lift it to the eye.
+        BoundingBox tower;
+        Vector3 roof;
+        if (TowerBox(tower) &&
+            IntersectRayPlane(Plane(0.0f, 1.0f, 0.0f, -tower.max.y), Ray(origin, direction), &roof) &&
+            roof.x >= tower.min.x && roof.x <= tower.max.x && roof.z >= tower.min.z && roof.z <= tower.max.z)
+        {
+            const float room = std::fmax((origin.y - tower.max.y) * 0.25f, cursor ? cursor->minGrabHeight : 0.0f);
+            hit = roof;
+            hit.y = tower.max.y + std::fmin(hover, room);
+        }
+        else
+            hit.y += hover;
         if (GamePaused())
         {
             place->SetPosition(hit);
@@ -549,7 +574,9 @@ void Gunify(Cog* cog, ControlMemory& memory)
 void TrapDrop(Cog* cog, ControlMemory& memory)
 {
     DataController* data = Data();
-    if (!data || GameTime() <= kTrapSelectDelay)
+    // Keys pick nothing before the goal window's Start, nor while the claw is away; on game time
+    // a level started paused would never let them, its clock standing at 0.
+    if (!data || !(data->mCursorActive || data->IsEditMode()))
         return;
     // A key pressed now picks its trap at once. The wait after a pick only keeps a held key from
     // picking again every frame; the last key picked goes first then, so two keys held together

@@ -654,14 +654,19 @@ TEST_F(DesktopPlay, FirstLevelWonBySpikesDroppedByMouse)
         EXPECT_EQ((*it)[1].str(), "ScreenCap");
 }
 
-// Keys pressed while the level loads, and clicks on the menus over the field, through the X
-// server: Esc and the console key twice during the load leave the goal window the only one up and
-// the trap keys the game's; then, each with a trap in hand, Resume, the field round the leave
-// dialog and its Stay buy nothing; and with the game paused, two trap keys in turn each pick
-// their trap.
+// Keys pressed in the start window and while the level loads, and clicks on the menus over the
+// field, through the X server: a Pause in the start window does not carry into the level, whose
+// goal window's Start sets the clock going; Esc and the console key twice during the load leave
+// the goal window the only one up and the trap keys the game's, the spikes' key showing their
+// preview under the claw in the next picture; then, each with a trap in hand, Resume, the field
+// round the leave dialog and its Stay buy nothing; and with the game paused, two trap keys in
+// turn each pick their trap.
 TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
 {
     Game& game = *mGame;
+    const std::string pause = "<Message>]pause</Message>";
+    game.Key("Pause");
+    ASSERT_TRUE(game.WaitFor("Game Paused", 1)) << "the Pause key in the start window";
     game.Click(kPlay);
     game.Click(kPlay);
     // Queued behind the load, read in the frames after it.
@@ -673,7 +678,19 @@ TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
     // The goal window is the only one up: its Start sets the clock going.
     const Bmp before = StartClock();
     ASSERT_LT(PixelsNear(before, kGoalPanel, 0x181B29), 2000u) << "the goal window stayed under another";
+    EXPECT_TRUE(game.WaitFor("Game Unpaused: the level starts", 1)) << "the pause made in the start window stayed";
+    // The claw (yellow) over the ground, and with the key the spikes' preview (green) under it.
+    game.Do("mousemove " + std::to_string(kGround.x) + " " + std::to_string(kGround.y));
+    constexpr uint32_t kClaw = 0xFFE854, kPreview = 0x00F000;
+    // The claw follows the pointer over a few frames.
+    const Bmp bare =
+        game.Until([&](const Bmp& shot) { return PixelsNear(shot, Around(kGround, 30, 30), kClaw) > 150; });
+    EXPECT_GT(PixelsNear(bare, Around(kGround, 30, 30), kClaw), 150u) << "no claw at the pointer";
+    EXPECT_LT(PixelsNear(bare, Around(kGround, 60, 50), kPreview), 100u);
     game.Key("1");
+    const Bmp picked = game.Shot();
+    EXPECT_GT(PixelsNear(picked, Around(kGround, 30, 30), kClaw), 150u) << "no claw over the preview";
+    EXPECT_GT(PixelsNear(picked, Around(kGround, 60, 50), kPreview), 1000u) << "no preview after the spikes' key";
     game.Click(kGround);
     ASSERT_TRUE(game.WaitFor(kSpikes, 1)) << "the trap key went to the console";
 
@@ -723,10 +740,9 @@ TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
 
     // Paused, the trap keys pick as in play, one after another: the turret's key, a drop, the
     // right button to put it away, then the spikes' key and a drop.
-    const std::string pause = "<Message>]pause</Message>";
     const std::string turret = "TypeName: &quot;laser";
     game.Key("Pause");
-    ASSERT_TRUE(game.WaitFor(pause, 1)) << "the Pause key";
+    ASSERT_TRUE(game.WaitFor(pause, 2)) << "the Pause key";
     const size_t spikes = Count(game.Log(), kSpikes);
     game.Rest();
     game.Key("l");
@@ -738,7 +754,7 @@ TEST_F(DesktopPlay, KeysDuringLoadingAndClicksOnMenusStayOffTheField)
     EXPECT_TRUE(game.WaitFor(kSpikes, spikes + 1)) << "a second trap key while paused";
     game.Click(kRest, 3);
     game.Key("Pause");
-    ASSERT_TRUE(game.WaitFor(pause, 2)) << "the Pause key again";
+    ASSERT_TRUE(game.WaitFor(pause, 3)) << "the Pause key again";
 
     game.Key("Escape");
     game.Click(kQuit);

@@ -30,7 +30,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 // script with a small window and a clock stepped by the script.
 struct LedgeRun
 {
-    explicit LedgeRun(const std::vector<uint32_t>& seeds)
+    explicit LedgeRun(const std::vector<uint32_t>& seeds, const std::string& script = "PlayLedge.lua")
     {
         const fs::path game = temp.Path("game");
         fs::copy(LOOM_TEST_DATA "/../../data", game, fs::copy_options::recursive);
@@ -41,9 +41,8 @@ struct LedgeRun
         temp.Write(
             "game/Graphics.xml",
             Replaced(Replaced(TempDir::Read((game / "Graphics.xml").string()), ">800<", ">400<"), ">600<", ">300<"));
-        temp.Write(
-            "game/config.xml",
-            Replaced(TempDir::Read((game / "config.xml").string()), "Scripts\\Game.lua", "Scripts\\PlayLedge.lua"));
+        temp.Write("game/config.xml",
+                   Replaced(TempDir::Read((game / "config.xml").string()), "Scripts\\Game.lua", "Scripts\\" + script));
         std::string list;
         for (uint32_t seed : seeds)
             list += (list.empty() ? "" : ",") + std::to_string(seed);
@@ -113,4 +112,39 @@ TEST(LedgeProgram, EveryInvaderDealsWithTheSecondLevelsLedgeForEightSeeds)
         EXPECT_EQ(rounds.count(seed), 1u) << "the round was played";
         EXPECT_EQ(moves[seed], all);
     }
+}
+
+// The second level as it ships, played down to its steps: every invader but the stackers is
+// killed as it comes. The first step, at the field's edge, is taken by the claw through pointer
+// events; a step left with no one behind it walks on, where a trap's poison kills it, and once
+// only steps are left the level ends by its own rules within 30 s of game time.
+TEST(LedgeProgram, TheSecondLevelsLastStepWalksOnAndTheLevelEnds)
+{
+    LedgeRun run({1}, "PlayLastStep.lua");
+    ASSERT_EQ(run.child->Wait(kProgramLimit), 0) << run.Stderr();
+    const std::string log = run.Log();
+    EXPECT_EQ(Errors(log), std::vector<std::string>{});
+    const std::regex line(
+        "PLAY (step: stands|step: walks on|step: taken|alone: steps=[0-9]+|level over:) [^<]*at=([0-9.]+)");
+    size_t stands = 0, walks = 0, taken = 0;
+    double alone = -1.0, over = -1.0;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+    {
+        const std::string what = (*it)[1];
+        const double at = std::stod((*it)[2]);
+        stands += what == "step: stands" ? 1 : 0;
+        walks += what == "step: walks on" ? 1 : 0;
+        taken += what == "step: taken" ? 1 : 0;
+        if (what.starts_with("alone"))
+            alone = at;
+        if (what == "level over:")
+            over = at;
+    }
+    EXPECT_GT(stands, 0u) << "no stacker stood as a step";
+    EXPECT_EQ(taken, 1u) << "the claw did not take the step";
+    EXPECT_GT(walks, 0u) << "no step walked on";
+    EXPECT_EQ(walks + taken, stands) << "a step stayed";
+    ASSERT_GE(alone, 0.0) << "only steps were never left";
+    ASSERT_GE(over, 0.0) << "the level never ended";
+    EXPECT_LE(over - alone, 30.0) << "the level ended " << over - alone << " s after only steps were left";
 }

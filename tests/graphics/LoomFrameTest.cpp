@@ -69,6 +69,10 @@ TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
     mLoom->Update();
     EXPECT_TRUE(mLoom->Display().IsLost());
     EXPECT_TRUE(engine.GetGameClock().IsPaused());
+    // While lost, neither a window letting go nor the Pause key starts it.
+    engine.SetPause(false);
+    engine.TogglePause();
+    EXPECT_TRUE(engine.GetGameClock().IsPaused());
     const uint64_t clears = device->Counters().mClears;
     mLoom->Update(); // still lost: nothing drawn, no reset yet
     EXPECT_TRUE(mLoom->Display().IsLost());
@@ -80,8 +84,11 @@ TEST_F(LoomFrame, SimulatedLossPausesDrawingAndRecovers)
     EXPECT_EQ(log.Count("Graphics Device Reset"), 1);
     mLoom->Update();
     EXPECT_EQ(device->Counters().mClears, clears + 1);
-    // Only the game resumes the clock.
+    // Only the game resumes the clock: back, it stands as the player's pause, for the key.
     EXPECT_TRUE(engine.GetGameClock().IsPaused());
+    EXPECT_TRUE(engine.IsPausedByPlayer());
+    engine.TogglePause();
+    EXPECT_FALSE(engine.GetGameClock().IsPaused());
     EXPECT_EQ(Pixel(5, 5), 0xFF808080u);
 }
 

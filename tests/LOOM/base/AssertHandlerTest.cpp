@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "LOOM/base/AssertHandler.h"
-#include "LOOM/base/Clocks.h"
 #include "LOOM/console/Console.h"
 
 namespace {
+int gHolds = 0;
+void CountHold() { ++gHolds; }
 std::string gExpression, gLocation, gMessage;
 bool AnswerDebug(const std::string& e, const std::string& l, const std::string& m)
 {
@@ -15,18 +16,18 @@ bool AnswerDebug(const std::string& e, const std::string& l, const std::string& 
 }
 } // namespace
 
-TEST(AssertHandler, LogsLocationPausesClockAndContinuesUnderTests)
+TEST(AssertHandler, LogsLocationTellsTheClocksOwnerAndContinuesUnderTests)
 {
-    GameClock clock;
-    SetAssertGameClock(&clock);
+    SetAssertHold(&CountHold);
     const int before = AssertFailureCount();
+    const int holds = gHolds;
     EXPECT_FALSE(AssertFailed("mState != THREAD_RUNNING", "VirtualThread", 35, "The thread task is already spawned"));
     EXPECT_EQ(AssertFailureCount(), before + 1);
-    EXPECT_TRUE(clock.IsPaused());
+    EXPECT_EQ(gHolds, holds + 1);
     EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mText,
               "VirtualThread Line Number 35 The thread task is already spawned");
     EXPECT_EQ(Console::Instance().GetEntries().FromNewest(0).mCategory, LogError);
-    SetAssertGameClock(nullptr);
+    SetAssertHold(nullptr);
 }
 
 TEST(AssertHandler, DialogAnswerReachesTheCaller)

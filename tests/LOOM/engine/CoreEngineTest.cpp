@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "LOOM/base/AssertHandler.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
 #include "LOOM/engine/EngineConfig.h"
@@ -162,7 +163,10 @@ TEST(CoreEngine, PauseCommandsFreezeGameTimeOnly)
 
 // A window holds the clock from the script's SetPause true to its SetPause false, and the pause
 // key leaves a held clock alone; a lock (a level that is over) outranks both. A pause the player
-// made before a window opened stays once it closes, and a restart lets go of everything.
+// made before a window opened stays once it closes, and a restart lets go of everything. A lost
+// display holds the clock against the key and the windows until it is back, then leaves it
+// paused for the player; an assertion stops it from the next frame until the player's key, a
+// window closing does not start it; a level's Start sets it going whatever paused it.
 TEST(CoreEngine, AWindowsHoldAndALockOutrankThePauseKey)
 {
     FakeClock fake;
@@ -174,7 +178,7 @@ TEST(CoreEngine, AWindowsHoldAndALockOutrankThePauseKey)
     const struct
     {
         const char* line;
-        int lock; // -1 none, 0 unlock, 1 lock
+        int lock; // -1 none, 0 unlock, 1 lock, 2 display lost, 3 display back, 4 assertion, 5 Start
         bool moves;
         // The key's PAUSED sign: only for the player's own pause, a window shows itself.
         bool sign;
@@ -198,13 +202,30 @@ TEST(CoreEngine, AWindowsHoldAndALockOutrankThePauseKey)
         {"SoftRestart", -1, true, false, ""},
         {"pause", -1, false, true, "Game Paused"},
         {"restart", -1, true, false, ""},
+        {"", 2, false, false, ""},
+        {"pause", -1, false, false, "Pause ignored: the display is lost until it is back"},
+        {"SetPause false", -1, false, false, ""},
+        {"", 3, false, true, ""},
+        {"pause", -1, true, false, "Game Unpaused"},
+        {"", 4, false, true, ""},
+        {"SetPause true", -1, false, false, ""},
+        {"SetPause false", -1, false, true, ""},
+        {"pause", -1, true, false, "Game Unpaused"},
+        {"pause", -1, false, true, "Game Paused"},
+        {"", 5, true, false, "Game Unpaused: the level starts"},
     };
     int index = 0;
     for (const auto& step : steps)
     {
         const uint32_t since = console.GetEntryCounter();
-        if (step.lock >= 0)
+        if (step.lock == 0 || step.lock == 1)
             engine->LockClock(step.lock == 1);
+        else if (step.lock == 2 || step.lock == 3)
+            engine->SetDisplayLost(step.lock == 2);
+        else if (step.lock == 4)
+            AssertFailed("held", "CoreEngineTest", 1, "an assertion in play");
+        else if (step.lock == 5)
+            engine->StartLevelClock();
         else
             console.ExecuteLine(step.line);
         const double before = engine->GetGameClock().GetTime();

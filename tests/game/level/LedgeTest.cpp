@@ -103,3 +103,43 @@ TEST(Ledge, AWalkerBesideAStepClimbsItOverTheLedge)
         EXPECT_TRUE(ledge.Stands(14, z)) << z;
     EXPECT_EQ(step.GetState(), StateSpecial) << "the step still stands";
 }
+
+// A step no one is left to climb ends: with no invader behind it for longer than the waves of a
+// level come apart, the stacker breaks the stone it faced and moves on, a step no more; while
+// one still stands behind it, the step stays.
+TEST(Ledge, AStepWithNoOneLeftBehindItWalksOn)
+{
+    for (const bool behind : {false, true})
+    {
+        SCOPED_TRACE(behind ? "one behind it" : "none behind it");
+        GameSim sim;
+        LedgeField ledge(sim);
+        Cog* stacker = ledge.Walker("stacker", 2.7f, 10, 31);
+        ASSERT_NE(stacker, nullptr);
+        Kestrane& step = InvaderField::K(stacker);
+        if (behind)
+        {
+            Cog* waiting = ledge.Walker("grunt", 1.0f, 2, 50);
+            ASSERT_NE(waiting, nullptr);
+            InvaderField::K(waiting).SetPathing("NoPathing");
+        }
+        ASSERT_TRUE(sim.StepUntil([&] { return step.GetState() == StateSpecial; }, 60 * 20));
+        const TileIndex faced = step.mRun.mTargetTile;
+        const TileIndex stood = step.mRun.mCurrentTile;
+        const bool left = sim.StepUntil([&] { return step.GetState() != StateSpecial; }, 60 * 20);
+        EXPECT_EQ(left, !behind) << "in state " << step.GetState();
+        if (behind)
+            continue;
+        // It breaks the stone it faced and goes on breaking its way, never a step again.
+        bool stoodAgain = false;
+        const bool broke = sim.StepUntil(
+            [&] {
+                stoodAgain = stoodAgain || step.GetState() == StateSpecial;
+                return !ledge.Stands(faced.first, faced.second) && step.mRun.mCurrentTile != stood;
+            },
+            60 * 60);
+        EXPECT_TRUE(broke) << "the stone it faced stands, or it stays where it stood";
+        sim.Step(60 * 10);
+        EXPECT_FALSE(stoodAgain || step.GetState() == StateSpecial) << "it stood as a step again";
+    }
+}

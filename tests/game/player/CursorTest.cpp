@@ -80,6 +80,35 @@ TEST(Cursor, GrabsHoldsAndThrowsAnInvaderThenRecharges)
     EXPECT_NEAR(play.Cursor().GetGrabEnergy(), std::fmin(1.0f, energy + 0.5f), 0.02f);
 }
 
+// Where the claw's region holds the invader and another cog with physics that came before it
+// (the view, low over the field), the claw takes the invader.
+TEST(Cursor, TheClawTakesTheInvaderBeforeAnyOtherCogWithPhysicsThere)
+{
+    PlayerSim play;
+    play.SmallScreen();
+    play.Play();
+    play.Step(2);
+    Cog* invader = LandedStillGrunt(play);
+    ASSERT_NE(invader, nullptr);
+    Cog* camera = FindCog("Camera");
+    ASSERT_NE(camera, nullptr);
+    ASSERT_LT(camera->GetID(), invader->GetID());
+    const Vector3 at = InvaderField::P(invader).GetPosition();
+    play.MoveToWorld(at + Vector3(0, 15, 0));
+    play.Step(30);
+    play.Down(0);
+    bool taken = false;
+    for (int frame = 0; frame < 120 && !taken; ++frame)
+    {
+        // The view held low beside the invader, in the claw's reach.
+        InvaderField::P(camera).SetPosition(play.CursorPlace().GetPosition() + Vector3(1.0f, 0.0f, 0.0f));
+        play.Step();
+        ASSERT_NE(play.Cursor().GetGrabbedID(), int32_t(camera->GetID())) << "the claw took the view";
+        taken = play.Cursor().GetGrabbedID() == int32_t(invader->GetID());
+    }
+    EXPECT_TRUE(taken) << "the claw never took the invader";
+}
+
 TEST(Cursor, TheTrapButtonSelectsWithoutDroppingAndATileClickPlacesOnce)
 {
     PlayerSim play;
@@ -257,8 +286,8 @@ TEST(Cursor, BombModeTintsAndARightClickEndsIt)
 }
 
 // A trap key pressed picks its trap at once, also a quarter second after another key and while
-// paused; only a key held down waits a quarter second before it picks again, and of two keys
-// held together the last one pressed keeps its trap.
+// paused, even in a level paused before its clock ever ran; only a key held down waits a quarter second before it picks
+// again, and of two keys held together the last one pressed keeps its trap.
 TEST(Cursor, AnotherTrapKeyPicksAtOnceAndOnlyAHeldKeyWaits)
 {
     PlayerSim play;
@@ -279,10 +308,17 @@ TEST(Cursor, AnotherTrapKeyPicksAtOnceAndOnlyAHeldKeyWaits)
     {
         const char* what;
         bool paused;
-    } cases[] = {{"in play", false}, {"paused", true}};
+        // Paused by the player with the level's clock at 0, never run.
+        bool fromStart;
+    } cases[] = {{"in play", false, false}, {"paused", true, false}, {"paused at the level's start", true, true}};
     for (const auto& c : cases)
     {
-        play.Sim().Run(c.paused ? "SetPause true" : "SetPause false");
+        play.Sim().Run(c.paused && !c.fromStart ? "SetPause true" : "SetPause false");
+        if (c.fromStart)
+        {
+            play.Sim().Engine().GetGameClock().Reset();
+            play.Sim().Run("pause");
+        }
         play.Step(20);
         // One frame apart: each key picks its own trap.
         press(SDL_SCANCODE_1);
