@@ -25,9 +25,51 @@ constexpr int kReplacementArg = 3;
 
 CharacterClasses gClasses;
 
-// Everything one call, or one gmatch loop, works with.
+// Bytes grown through the scripts' allocator by pattern work since the collector was last told.
+size_t gUnpaced = 0;
+// Told in steps of this much, so small patterns do not make a step each.
+constexpr size_t kPaceBytes = size_t(64) << 10;
+
+// The script's own allocator: what a pattern holds counts toward the script's memory cap, and a
+// pattern past the cap is refused as any other script value is.
+struct ChargedMemory
+{
+    lua_Alloc alloc = nullptr;
+    void* budget = nullptr;
+};
+
+void* GrowCharged(void* context, void* block, size_t oldSize, size_t newSize)
+{
+    const auto& charged = *static_cast<const ChargedMemory*>(context);
+    void* result = charged.alloc(charged.budget, block, oldSize, newSize);
+    if (result && newSize > oldSize)
+        gUnpaced += newSize - oldSize;
+    return result;
+}
+
+// The library paces its collector by the bytes it allocates itself; pattern memory is told to
+// it as that much allocation, so dead iterators are collected as fast as it is made.
+void PaceCollector(lua_State* L)
+{
+    if (gUnpaced < kPaceBytes)
+        return;
+    const size_t kilobytes = std::min<size_t>(gUnpaced >> 10, INT_MAX);
+    gUnpaced = 0;
+    lua_gc(L, LUA_GCSTEP, int(kilobytes));
+}
+
+// Everything one call, or one gmatch loop, works with. It lives in a userdata and never moves,
+// so its parts may point at its allocator.
 struct PatternJob
 {
+    explicit PatternJob(lua_State* L) : pattern(Memory(L)), searcher(Memory(L)), replacement(Memory(L)) {}
+    PatternMemory Memory(lua_State* L)
+    {
+        charged.alloc = lua_getallocf(L, &charged.budget);
+        return PatternMemory{&GrowCharged, &charged};
+    }
+
+    ChargedMemory charged;
     CompiledPattern pattern;
     PatternSearcher searcher;
     PatternMatch match;
@@ -47,10 +89,12 @@ WorkMeter Watched(lua_State* L) { return WorkMeter(&CountForWatchdog, L); }
 
 int Raise(lua_State* L, PatternProblem problem) { return luaL_error(L, "%s", PatternProblemText(problem)); }
 
+int RaiseOverCap(lua_State* L) { return luaL_error(L, "not enough memory for the pattern (the scripts' memory cap)"); }
+
 // A new job, left on the stack.
 PatternJob& NewJob(lua_State* L)
 {
-    auto* job = new (lua_newuserdata(L, sizeof(PatternJob))) PatternJob();
+    auto* job = new (lua_newuserdata(L, sizeof(PatternJob))) PatternJob(L);
     luaL_getmetatable(L, kJobMeta);
     lua_setmetatable(L, -2);
     return *job;
@@ -59,15 +103,37 @@ PatternJob& NewJob(lua_State* L)
 // A pattern a script passes ends at its first NUL.
 void Compile(lua_State* L, PatternJob& job, const char* pattern, bool leadingAnchor, WorkMeter& meter)
 {
-    const PatternProblem problem =
-        job.pattern.Compile(std::string_view(pattern, std::strlen(pattern)), gClasses, leadingAnchor, meter);
+    PatternProblem problem = PatternProblem::None;
+    bool overCap = false;
+    try
+    {
+        problem = job.pattern.Compile(std::string_view(pattern, std::strlen(pattern)), gClasses, leadingAnchor, meter);
+    }
+    catch (const std::bad_alloc&)
+    {
+        overCap = true;
+    }
+    if (overCap)
+        RaiseOverCap(L);
     if (problem != PatternProblem::None)
         Raise(L, problem);
+    PaceCollector(L);
 }
 
 bool Search(lua_State* L, PatternJob& job, std::string_view subject, size_t from, WorkMeter& meter)
 {
-    const SearchOutcome outcome = job.searcher.Search(job.pattern, subject, from, meter, job.match);
+    SearchOutcome outcome;
+    bool overCap = false;
+    try
+    {
+        outcome = job.searcher.Search(job.pattern, subject, from, meter, job.match);
+    }
+    catch (const std::bad_alloc&)
+    {
+        overCap = true;
+    }
+    if (overCap)
+        RaiseOverCap(L);
     if (outcome.problem != PatternProblem::None)
         Raise(L, outcome.problem);
     return outcome.found;
@@ -146,15 +212,15 @@ bool IsPlain(const char* pattern) { return std::strpbrk(pattern, "^$*+?.([%-") =
 
 int FindPlain(lua_State* L, const SearchArguments& args)
 {
-    const std::string_view rest = args.subject.substr(args.from);
-    ScriptBounds::Count(L, rest.size() + 1);
-    const size_t at = rest.find(std::string_view(args.pattern, args.patternLength));
+    WorkMeter meter = Watched(L);
+    const size_t at = FindText(args.subject, args.from, std::string_view(args.pattern, args.patternLength), meter);
+    meter.Flush();
     if (at == std::string_view::npos)
     {
         lua_pushnil(L);
         return 1;
     }
-    const auto begin = lua_Integer(args.from + at);
+    const auto begin = lua_Integer(at);
     lua_pushinteger(L, begin + 1);
     lua_pushinteger(L, begin + lua_Integer(args.patternLength));
     return 2;
@@ -384,7 +450,18 @@ int GsubFunction(lua_State* L)
     {
         size_t textLength = 0;
         const char* text = lua_tolstring(L, kReplacementArg, &textLength);
-        job.replacement.Read(std::string_view(text, textLength), meter);
+        bool overCap = false;
+        try
+        {
+            job.replacement.Read(std::string_view(text, textLength), meter);
+        }
+        catch (const std::bad_alloc&)
+        {
+            overCap = true;
+        }
+        if (overCap)
+            RaiseOverCap(L);
+        PaceCollector(L);
         byTemplate->replacement = &job.replacement;
     }
 
