@@ -236,12 +236,11 @@ int RefusedCall(lua_State* L)
 std::optional<int> gExitAsked;
 bool gOutputDropSaid = false;
 
-// Raises the refusal of a function named in text, logged.
-int RaiseRefusal(lua_State* L, const std::string& text)
+// Logs the refusal of a function and pushes it, with where the script called from, to be raised.
+void PushRefusal(lua_State* L, const std::string& text)
 {
     Console::Instance().Log(text, LogError);
     PushWithWhere(L, text);
-    return lua_error(L);
 }
 
 bool IsStandardInput(lua_State* L, int index)
@@ -275,10 +274,10 @@ int GuardedRead(lua_State* L)
     const bool standard = kind == 0 ? IsStandardInput(L, 1)
         : kind == 1                 ? DefaultInputIsStandard(L)
                                     : lua_isnoneornil(L, 1) && DefaultInputIsStandard(L);
-    if (standard)
-        return RaiseRefusal(
-            L, std::string(lua_tostring(L, lua_upvalueindex(3))) + " refused: scripts do not read standard input");
-    return CallOriginal(L);
+    if (!standard)
+        return CallOriginal(L);
+    PushRefusal(L, std::string(lua_tostring(L, lua_upvalueindex(3))) + " refused: scripts do not read standard input");
+    return lua_error(L);
 }
 
 void GuardRead(lua_State* L, int table, const char* name, const char* shown, int kind, int input)
