@@ -36,12 +36,20 @@ struct ChargedMemory
 {
     lua_Alloc alloc = nullptr;
     void* budget = nullptr;
+    // The thread the pattern works for now, set on every call.
+    lua_State* L = nullptr;
 };
 
 void* GrowCharged(void* context, void* block, size_t oldSize, size_t newSize)
 {
     const auto& charged = *static_cast<const ChargedMemory*>(context);
     void* result = charged.alloc(charged.budget, block, oldSize, newSize);
+    // Refused at the cap: what the script dropped may make the room, as for any value it makes.
+    if (!result && newSize > 0 && charged.L)
+    {
+        lua_gc(charged.L, LUA_GCCOLLECT, 0);
+        result = charged.alloc(charged.budget, block, oldSize, newSize);
+    }
     if (result && newSize > oldSize)
         gUnpaced += newSize - oldSize;
     return result;
@@ -105,6 +113,7 @@ void Compile(lua_State* L, PatternJob& job, const char* pattern, bool leadingAnc
 {
     PatternProblem problem = PatternProblem::None;
     bool overCap = false;
+    job.charged.L = L;
     try
     {
         problem = job.pattern.Compile(std::string_view(pattern, std::strlen(pattern)), gClasses, leadingAnchor, meter);
@@ -124,6 +133,7 @@ bool Search(lua_State* L, PatternJob& job, std::string_view subject, size_t from
 {
     SearchOutcome outcome;
     bool overCap = false;
+    job.charged.L = L;
     try
     {
         outcome = job.searcher.Search(job.pattern, subject, from, meter, job.match);
@@ -451,6 +461,7 @@ int GsubFunction(lua_State* L)
         size_t textLength = 0;
         const char* text = lua_tolstring(L, kReplacementArg, &textLength);
         bool overCap = false;
+        job.charged.L = L;
         try
         {
             job.replacement.Read(std::string_view(text, textLength), meter);

@@ -223,6 +223,8 @@ TEST(ScriptStoresProgram, HostileScriptStaysInsideTheBounds)
     bool wellFormed = false;
     const std::vector<LogEntry> log = ReadLog(folder + "/Log.xml", wellFormed);
     EXPECT_TRUE(wellFormed);
+    const LogEntry* failed = Find(log, "the script failed");
+    EXPECT_EQ(failed, nullptr) << (failed ? failed->mMessage : "");
     EXPECT_LE(fs::file_size(folder + "/Log.xml"), 64u << 20);
 
     struct Expect
