@@ -83,6 +83,28 @@ struct PatternJob
     PatternMatch match;
     ReplacementTemplate replacement;
     size_t next = 0; // gmatch: where its next search starts
+    // The state's kept job is lent to one call at a time; a call made meanwhile (from a
+    // finaliser, or gsub's function) takes a new one.
+    bool inUse = false;
+    // The text the pattern was compiled from, so that the kept job compiles a pattern used
+    // again only once.
+    PatternString source{PatternAllocator<char>(PatternMemory{&GrowCharged, &charged})};
+    bool compiled = false;
+    bool compiledAnchor = false;
+    uint32_t compiledClasses = 0;
+};
+
+// Changes whenever the classes are read again: a pattern compiled before is compiled again.
+uint32_t gClassesGeneration = 0;
+// Its address keys the state's kept job in the registry.
+const char gKeptJobKey = 0;
+
+// The watchdog's clock, for work done on a job: a stop raised there may leave the call at once,
+// so the job is given back while the clock is read.
+struct WatchContext
+{
+    lua_State* L = nullptr;
+    PatternJob* job = nullptr;
 };
 
 int FinishJob(lua_State* L)
@@ -91,13 +113,35 @@ int FinishJob(lua_State* L)
     return 0;
 }
 
-void CountForWatchdog(void* state, size_t units) { ScriptBounds::Count(static_cast<lua_State*>(state), units); }
+void CountForWatchdog(void* context, size_t units)
+{
+    const auto& watch = *static_cast<const WatchContext*>(context);
+    const bool lent = watch.job && watch.job->inUse;
+    if (lent)
+        watch.job->inUse = false;
+    ScriptBounds::Count(watch.L, units);
+    if (lent)
+        watch.job->inUse = true;
+}
 
-WorkMeter Watched(lua_State* L) { return WorkMeter(&CountForWatchdog, L); }
+WorkMeter Watched(WatchContext& watch) { return WorkMeter(&CountForWatchdog, &watch); }
 
 int Raise(lua_State* L, PatternProblem problem) { return luaL_error(L, "%s", PatternProblemText(problem)); }
 
 int RaiseOverCap(lua_State* L) { return luaL_error(L, "not enough memory for the pattern (the scripts' memory cap)"); }
+
+// Every error a job's call raises itself gives the job back first.
+int Raise(lua_State* L, PatternJob& job, PatternProblem problem)
+{
+    job.inUse = false;
+    return Raise(L, problem);
+}
+
+int RaiseOverCap(lua_State* L, PatternJob& job)
+{
+    job.inUse = false;
+    return RaiseOverCap(L);
+}
 
 // A new job, left on the stack.
 PatternJob& NewJob(lua_State* L)
@@ -108,24 +152,48 @@ PatternJob& NewJob(lua_State* L)
     return *job;
 }
 
-// A pattern a script passes ends at its first NUL.
+// The state's kept job, lent to this call, when it is free; else a new one, left on the stack.
+PatternJob& TakeJob(lua_State* L, WatchContext& watch)
+{
+    lua_pushlightuserdata(L, const_cast<char*>(&gKeptJobKey));
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    auto* kept = static_cast<PatternJob*>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    PatternJob& job = kept && !kept->inUse ? *kept : NewJob(L);
+    job.inUse = true;
+    watch.job = &job;
+    return job;
+}
+
+// A pattern a script passes ends at its first NUL. A job that compiled the same text last keeps
+// what it compiled.
 void Compile(lua_State* L, PatternJob& job, const char* pattern, bool leadingAnchor, WorkMeter& meter)
 {
+    const std::string_view text(pattern, std::strlen(pattern));
+    if (job.compiled && job.compiledAnchor == leadingAnchor && job.compiledClasses == gClassesGeneration &&
+        std::string_view(job.source) == text)
+        return;
+    job.compiled = false;
     PatternProblem problem = PatternProblem::None;
     bool overCap = false;
     job.charged.L = L;
     try
     {
-        problem = job.pattern.Compile(std::string_view(pattern, std::strlen(pattern)), gClasses, leadingAnchor, meter);
+        problem = job.pattern.Compile(text, gClasses, leadingAnchor, meter);
+        if (problem == PatternProblem::None)
+            job.source.assign(text.data(), text.size());
     }
     catch (const std::bad_alloc&)
     {
         overCap = true;
     }
     if (overCap)
-        RaiseOverCap(L);
+        RaiseOverCap(L, job);
     if (problem != PatternProblem::None)
-        Raise(L, problem);
+        Raise(L, job, problem);
+    job.compiled = true;
+    job.compiledAnchor = leadingAnchor;
+    job.compiledClasses = gClassesGeneration;
     PaceCollector(L);
 }
 
@@ -143,9 +211,9 @@ bool Search(lua_State* L, PatternJob& job, std::string_view subject, size_t from
         overCap = true;
     }
     if (overCap)
-        RaiseOverCap(L);
+        RaiseOverCap(L, job);
     if (outcome.problem != PatternProblem::None)
-        Raise(L, outcome.problem);
+        Raise(L, job, outcome.problem);
     return outcome.found;
 }
 
@@ -222,7 +290,8 @@ bool IsPlain(const char* pattern) { return std::strpbrk(pattern, "^$*+?.([%-") =
 
 int FindPlain(lua_State* L, const SearchArguments& args)
 {
-    WorkMeter meter = Watched(L);
+    WatchContext watch{L};
+    WorkMeter meter = Watched(watch);
     const size_t at = FindText(args.subject, args.from, std::string_view(args.pattern, args.patternLength), meter);
     meter.Flush();
     if (at == std::string_view::npos)
@@ -241,35 +310,42 @@ int FindFunction(lua_State* L)
     const SearchArguments args = ReadSearchArguments(L);
     if (lua_toboolean(L, 4) || IsPlain(args.pattern))
         return FindPlain(L, args);
-    WorkMeter meter = Watched(L);
-    PatternJob& job = NewJob(L);
+    WatchContext watch{L};
+    WorkMeter meter = Watched(watch);
+    PatternJob& job = TakeJob(L, watch);
     Compile(L, job, args.pattern, true, meter);
     const bool found = Search(L, job, args.subject, args.from, meter);
     meter.Flush();
+    // Given back before anything is pushed: pushing may run a finaliser that finds again.
+    const PatternMatch match = job.match;
+    job.inUse = false;
     if (!found)
     {
         lua_pushnil(L);
         return 1;
     }
-    lua_pushinteger(L, lua_Integer(job.match.begin) + 1);
-    lua_pushinteger(L, lua_Integer(job.match.end));
-    return 2 + PushCaptures(L, args.subject, job.match);
+    lua_pushinteger(L, lua_Integer(match.begin) + 1);
+    lua_pushinteger(L, lua_Integer(match.end));
+    return 2 + PushCaptures(L, args.subject, match);
 }
 
 int MatchFunction(lua_State* L)
 {
     const SearchArguments args = ReadSearchArguments(L);
-    WorkMeter meter = Watched(L);
-    PatternJob& job = NewJob(L);
+    WatchContext watch{L};
+    WorkMeter meter = Watched(watch);
+    PatternJob& job = TakeJob(L, watch);
     Compile(L, job, args.pattern, true, meter);
     const bool found = Search(L, job, args.subject, args.from, meter);
     meter.Flush();
+    const PatternMatch match = job.match;
+    job.inUse = false;
     if (!found)
     {
         lua_pushnil(L);
         return 1;
     }
-    return PushMatchValues(L, args.subject, job.match);
+    return PushMatchValues(L, args.subject, match);
 }
 
 // ---- gmatch ---------------------------------------------------------------------------------
@@ -281,7 +357,8 @@ int GmatchIterate(lua_State* L)
     size_t length = 0;
     const char* data = lua_tolstring(L, lua_upvalueindex(2), &length);
     const std::string_view subject(data, length);
-    WorkMeter meter = Watched(L);
+    WatchContext watch{L};
+    WorkMeter meter = Watched(watch);
     const bool found = Search(L, job, subject, job.next, meter);
     meter.Flush();
     if (!found)
@@ -296,7 +373,8 @@ int GmatchFunction(lua_State* L)
 {
     luaL_checkstring(L, 1);
     const char* pattern = luaL_checkstring(L, 2);
-    WorkMeter meter = Watched(L);
+    WatchContext watch{L};
+    WorkMeter meter = Watched(watch);
     PatternJob& job = NewJob(L);
     // A loop over matches cannot be tied to its start: '^' is an ordinary byte here.
     Compile(L, job, pattern, false, meter);
@@ -452,9 +530,12 @@ int GsubFunction(lua_State* L)
     const int most = luaL_optint(L, 4, length < size_t(INT_MAX) ? int(length) + 1 : INT_MAX);
     Replacement replacement = ChooseReplacement(L);
 
-    WorkMeter meter = Watched(L);
-    // The job goes below the buffer, which works at the top of the stack.
-    PatternJob& job = NewJob(L);
+    WatchContext watch{L};
+    WorkMeter meter = Watched(watch);
+    // A replacement text runs no script: the kept job serves. A function or a table may call the
+    // pattern functions again, and a new job goes below the buffer, which works at the top.
+    const bool byText = std::holds_alternative<ByTemplate>(replacement);
+    PatternJob& job = byText ? TakeJob(L, watch) : NewJob(L);
     Compile(L, job, pattern, true, meter);
     if (auto* byTemplate = std::get_if<ByTemplate>(&replacement))
     {
@@ -471,7 +552,7 @@ int GsubFunction(lua_State* L)
             overCap = true;
         }
         if (overCap)
-            RaiseOverCap(L);
+            RaiseOverCap(L, job);
         PaceCollector(L);
         byTemplate->replacement = &job.replacement;
     }
@@ -500,6 +581,7 @@ int GsubFunction(lua_State* L)
     if (at < length)
         AddBytes(&out, subject.substr(at), meter);
     meter.Flush();
+    job.inUse = false;
     luaL_pushresult(&out);
     lua_pushinteger(L, made);
     return 2;
@@ -513,7 +595,11 @@ void SetFunction(lua_State* L, int table, const char* name, lua_CFunction functi
 
 } // namespace
 
-void ScriptPatterns::ReadClasses() { gClasses.ReadLocale(); }
+void ScriptPatterns::ReadClasses()
+{
+    gClasses.ReadLocale();
+    ++gClassesGeneration;
+}
 
 void ScriptPatterns::Install(lua_State* L)
 {
@@ -525,6 +611,10 @@ void ScriptPatterns::Install(lua_State* L)
         lua_setfield(L, -2, "__gc");
     }
     lua_pop(L, 1);
+    // The kept job, for calls that end before they return.
+    lua_pushlightuserdata(L, const_cast<char*>(&gKeptJobKey));
+    NewJob(L);
+    lua_rawset(L, LUA_REGISTRYINDEX);
     SetFunction(L, table, "find", &FindFunction);
     SetFunction(L, table, "match", &MatchFunction);
     SetFunction(L, table, "gmatch", &GmatchFunction);
