@@ -298,3 +298,33 @@ TEST(PatternSearchTest, ReplacementReadsIntoTextAndReferences)
         EXPECT_EQ(shown, c.expected) << ShowBytes(c.text);
     }
 }
+
+// Text is looked for in windows: a match across a window's edge, a needle longer than a window
+// and none at all are found as a plain search finds them, in work linear in both lengths.
+TEST(PatternSearchTest, FindTextAcrossWindowsInLinearWork)
+{
+    constexpr size_t kWindow = size_t(1) << 16;
+    const struct
+    {
+        size_t subject;
+        size_t needle;
+        size_t at; // where the needle is put; npos for nowhere
+    } cases[] = {
+        {3 * kWindow, 100, kWindow - 50},        {3 * kWindow, 100, 2 * kWindow - 1},
+        {3 * kWindow, kWindow + 7, kWindow - 3}, {2 * kWindow + 5, 2 * kWindow, 3},
+        {3 * kWindow, 100, std::string::npos},   {4 * kWindow, kWindow, 3 * kWindow},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.subject) + " " + std::to_string(c.needle) + " " + std::to_string(c.at));
+        std::string subject(c.subject, 'a');
+        const std::string needle = std::string(c.needle - 1, 'a') + "b";
+        if (c.at != std::string::npos)
+            subject.replace(c.at, needle.size(), needle);
+        WorkMeter meter;
+        EXPECT_EQ(FindText(subject, 0, needle, meter), subject.find(needle));
+        EXPECT_LE(meter.Total(), 3 * (subject.size() + needle.size()));
+        WorkMeter later;
+        EXPECT_EQ(FindText(subject, 1, needle, later), subject.find(needle, 1));
+    }
+}
