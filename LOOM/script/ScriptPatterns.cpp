@@ -152,14 +152,21 @@ PatternJob& NewJob(lua_State* L)
     return *job;
 }
 
-// The state's kept job, lent to this call, when it is free; else a new one, left on the stack.
-PatternJob& TakeJob(lua_State* L, WatchContext& watch)
+// The state's kept job when no call has it; null else.
+PatternJob* FreeKeptJob(lua_State* L)
 {
     lua_pushlightuserdata(L, const_cast<char*>(&gKeptJobKey));
     lua_rawget(L, LUA_REGISTRYINDEX);
     auto* kept = static_cast<PatternJob*>(lua_touserdata(L, -1));
     lua_pop(L, 1);
-    PatternJob& job = kept && !kept->inUse ? *kept : NewJob(L);
+    return kept && !kept->inUse ? kept : nullptr;
+}
+
+// The state's kept job, lent to this call, when it is free; else a new one, left on the stack.
+PatternJob& TakeJob(lua_State* L, WatchContext& watch)
+{
+    PatternJob* kept = FreeKeptJob(L);
+    PatternJob& job = kept ? *kept : NewJob(L);
     job.inUse = true;
     watch.job = &job;
     return job;
@@ -376,8 +383,33 @@ int GmatchFunction(lua_State* L)
     WatchContext watch{L};
     WorkMeter meter = Watched(watch);
     PatternJob& job = NewJob(L);
-    // A loop over matches cannot be tied to its start: '^' is an ordinary byte here.
-    Compile(L, job, pattern, false, meter);
+    // A loop over matches cannot be tied to its start: '^' is an ordinary byte here. The loop
+    // keeps a pattern of its own; compiled in the kept job, one used again is copied from there.
+    if (PatternJob* kept = FreeKeptJob(L))
+    {
+        kept->inUse = true;
+        watch.job = kept;
+        Compile(L, *kept, pattern, false, meter);
+        bool overCap = false;
+        job.charged.L = L;
+        try
+        {
+            job.pattern = kept->pattern;
+        }
+        catch (const std::bad_alloc&)
+        {
+            overCap = true;
+        }
+        kept->inUse = false;
+        watch.job = nullptr;
+        if (overCap)
+            RaiseOverCap(L);
+        meter.Add(job.pattern.Steps().size());
+    }
+    else
+    {
+        Compile(L, job, pattern, false, meter);
+    }
     meter.Flush();
     lua_pushvalue(L, 1);
     lua_pushcclosure(L, &GmatchIterate, 2);
