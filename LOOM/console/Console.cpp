@@ -45,8 +45,11 @@ void StripDataFolder(std::string& text)
         folder.pop_back();
     for (size_t at = text.find(folder); at != std::string::npos; at = text.find(folder, at))
     {
-        const bool inside = at + folder.size() < text.size() && text[at + folder.size()] == '\\';
-        text.replace(at, folder.size() + (inside ? 1 : 0), inside ? "" : "the data folder");
+        // A name inside the folder keeps its own part; the folder itself is named as such.
+        const size_t after = at + folder.size();
+        const bool slash = after < text.size() && text[after] == '\\';
+        const bool named = slash && after + 1 < text.size() && std::strchr(" :,;)\"'", text[after + 1]) == nullptr;
+        text.replace(at, folder.size() + (slash ? 1 : 0), named ? "" : "the data folder");
     }
 }
 // Lines the console display shows at once; scrolling stops when the oldest is in view.
