@@ -1,5 +1,10 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "LOOM/base/FileUtils.h"
@@ -7,6 +12,7 @@
 #include "LOOM/base/StopRequest.h"
 #include "LOOM/console/Console.h"
 #include "LOOM/engine/CoreEngine.h"
+#include "LOOM/script/ScriptFileGuard.h"
 #include "game/logic/SceneSeam.h"
 #include "game/looms/GameLooms.h"
 #include "game/player/PlayerBinding.h"
@@ -52,10 +58,33 @@ void InstallStopSignals()
     // A file-size limit reached then fails the write, as a full disk does, which the log and the
     // saves come through whole, rather than ending the program with both cut off.
     signal(SIGXFSZ, SIG_IGN);
+    // A standard output whose reader is gone fails the write; it does not end the game.
+    signal(SIGPIPE, SIG_IGN);
     // Started under nohup, hang-ups are meant to pass unnoticed.
     struct sigaction hangUp = {};
     if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
         sigaction(SIGHUP, &action, nullptr);
+}
+
+// The standard streams are the engine's: nothing waits on them. Input is never read, so a script
+// that reaches it finds it at its end; output to a pipe or socket nobody reads fails the write
+// instead of holding the frame. A terminal or a file is left as it is (the flag would reach the
+// shell that shares it, and neither holds a write for long).
+void TakeStandardStreams()
+{
+    const int nothing = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (nothing >= 0)
+    {
+        ::dup2(nothing, STDIN_FILENO);
+        ::close(nothing);
+    }
+    struct stat out = {};
+    if (::fstat(STDOUT_FILENO, &out) == 0 && (S_ISFIFO(out.st_mode) || S_ISSOCK(out.st_mode)))
+    {
+        const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(STDOUT_FILENO, F_SETFL, flags | O_NONBLOCK);
+    }
 }
 
 // Temporary files of saves a killed run cut off are litter in the data folder: gone at start.
@@ -70,6 +99,7 @@ void RemoveLeftoversOfCutSaves(PlatformWindow& window)
 int main()
 {
     InstallStopSignals();
+    TakeStandardStreams();
     // The data folder is fixed and held to before anything is read from it, the splash first.
     SetDataPathFromCwd();
     ConfineToDataFolder(true);
@@ -89,7 +119,10 @@ int main()
     SetSceneSeam(&scene);
     PlayerBinding player;
     SetPlayerSide(&player);
-    const int status = EngineMain(window, GameLooms());
+    int status = EngineMain(window, GameLooms());
+    // A script's os.exit ended the run through the engine: its status is the program's.
+    if (const std::optional<int> asked = ScriptFileGuard::AskedExitStatus())
+        status = *asked;
     if (StopRequested())
         Console::Instance().Log("Ended by a signal", LogGeneral);
     SetPlayerSide(nullptr);

@@ -64,6 +64,21 @@ private:
                                     LogError);
             return;
         }
+        // Buffers the size asked would take gigabytes the screen cannot show: the display's own
+        // size is the most there is.
+        const int64_t most[2] = {gPlatformWindow ? gPlatformWindow->GetScreenWidth() : 0,
+                                 gPlatformWindow ? gPlatformWindow->GetScreenHeight() : 0};
+        if (most[0] > 0 && most[1] > 0 && (width > most[0] || height > most[1]))
+        {
+            const int64_t asked[2] = {width, height};
+            width = std::min(width, most[0]);
+            height = std::min(height, most[1]);
+            Console::Instance().Log("SetResolution: " + std::to_string(asked[0]) + " x " + std::to_string(asked[1]) +
+                                        " is larger than the display (" + std::to_string(most[0]) + " x " +
+                                        std::to_string(most[1]) + "): clamped to " + std::to_string(width) + " x " +
+                                        std::to_string(height),
+                                    LogError);
+        }
         mDisplay.SetResolution(uint32_t(width), uint32_t(height));
     }
 
@@ -184,6 +199,19 @@ void DisplayControl::ChangeSettings(const DisplaySettings& settings)
     const DeviceDesc previous = present;
     present.mWidth = settings.mScreenWidth;
     present.mHeight = settings.mScreenHeight;
+    // No larger than the display, as SetResolution.
+    const int32_t most[2] = {gPlatformWindow ? gPlatformWindow->GetScreenWidth() : 0,
+                             gPlatformWindow ? gPlatformWindow->GetScreenHeight() : 0};
+    if (most[0] > 0 && most[1] > 0 && (present.mWidth > most[0] || present.mHeight > most[1]))
+    {
+        present.mWidth = std::min(present.mWidth, most[0]);
+        present.mHeight = std::min(present.mHeight, most[1]);
+        Console::Instance().Log("ChangeSettings: " + std::to_string(settings.mScreenWidth) + " x " +
+                                    std::to_string(settings.mScreenHeight) + " is larger than the display (" +
+                                    std::to_string(most[0]) + " x " + std::to_string(most[1]) + "): clamped to " +
+                                    std::to_string(present.mWidth) + " x " + std::to_string(present.mHeight),
+                                LogError);
+    }
     present.mWindowed = !settings.mFullscreen;
     present.mVSync = settings.mVsync;
     present.mSamples = settings.mAntiAliasing ? kChangeSamples : 0;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "LOOM/console/Console.h"
 
 namespace {
 // Wrap-safe order of sequence numbers.
@@ -30,16 +33,31 @@ void NetChannel::Reset(uint32_t token, uint64_t now, uint32_t firstSequence)
     mLastSend = mLastReceive = now;
 }
 
+bool NetChannel::HasRoom()
+{
+    if (mPending.size() < kMaxQueued)
+        return true;
+    // A script sending in a loop to a peer that takes less would grow the queue without end.
+    if (!mFullSaid)
+        Console::Instance().Log("NetSend refused: at most " + std::to_string(kMaxQueued) +
+                                    " messages wait to be sent on one connection; this one is dropped",
+                                LogError);
+    mFullSaid = true;
+    return false;
+}
+
 void NetChannel::Queue(const uint8_t* payload, size_t size)
 {
-    mPending.emplace_back(payload, payload + std::min(size, kNetMaxPayload));
+    if (HasRoom())
+        mPending.emplace_back(payload, payload + std::min(size, kNetMaxPayload));
 }
 
 void NetChannel::Queue(std::vector<uint8_t>&& payload)
 {
     if (payload.size() > kNetMaxPayload)
         payload.resize(kNetMaxPayload);
-    mPending.push_back(std::move(payload));
+    if (HasRoom())
+        mPending.push_back(std::move(payload));
 }
 
 void NetChannel::FillHeader(NetHeader& header) const

@@ -50,6 +50,8 @@ public:
     uint32_t GetToken() const { return mToken; }
     size_t InFlight() const { return mNextSequence - mOldestUnacked; }
     size_t Queued() const { return mPending.size(); }
+    // Messages that may wait to be sent; past it a message is dropped, said once.
+    static constexpr size_t kMaxQueued = 16384;
     uint64_t GetRto() const { return mRto; }
 
 private:
@@ -80,7 +82,9 @@ private:
 
     std::unique_ptr<OutSlot[]> mOut;
     std::unique_ptr<InSlot[]> mIn;
+    bool HasRoom();
     std::deque<std::vector<uint8_t>> mPending;
+    bool mFullSaid = false;
     uint32_t mToken = 0;
     uint32_t mNextSequence = 1;
     uint32_t mOldestUnacked = 1;

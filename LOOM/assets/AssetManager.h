@@ -25,6 +25,7 @@ public:
         T* asset = Find(name);
         if (!asset)
         {
+            MakeRoom();
             asset = new T();
             mAssets.emplace(name, asset);
             asset->Load(name);

@@ -40,7 +40,17 @@ public:
     size_t Count() const { return mAssets.size(); }
     uint16_t GetManagerId() const { return mManagerId; }
 
+    // A script can name assets without end, each name an entry whether its file exists or not:
+    // past this many, the ones nobody holds are dropped before another is made.
+    static constexpr size_t kPurgeAt = 4096;
+
 protected:
+    void MakeRoom()
+    {
+        if (mAssets.size() >= kPurgeAt)
+            PurgeUnused();
+    }
+
     AssetMap mAssets;
 
 private:

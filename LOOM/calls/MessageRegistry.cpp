@@ -5,8 +5,31 @@
 #include "LOOM/calls/CallScope.h"
 #include "LOOM/calls/CogDirectory.h"
 #include "LOOM/calls/ParamBuffer.h"
+#include "LOOM/console/Console.h"
 
-void MessageRegistry::Subscribe(const std::string& message, uint32_t cogId) { mSubscriptions[message].insert(cogId); }
+bool MessageRegistry::Subscribe(const std::string& message, uint32_t cogId)
+{
+    auto it = mSubscriptions.find(message);
+    if (it == mSubscriptions.end())
+    {
+        // Names nobody listens to any more make room first.
+        if (mSubscriptions.size() >= kMaxMessages)
+            std::erase_if(mSubscriptions, [](const auto& entry) { return entry.second.empty(); });
+        if (message.size() > kMaxNameBytes || mSubscriptions.size() >= kMaxMessages)
+        {
+            if (!mRefusalSaid)
+                Console::Instance().Log("Subscribe refused: at most " + std::to_string(kMaxMessages) +
+                                            " message names of up to " + std::to_string(kMaxNameBytes) +
+                                            " bytes are kept; new names are not added",
+                                        LogError);
+            mRefusalSaid = true;
+            return false;
+        }
+        it = mSubscriptions.emplace(message, Subscribers()).first;
+    }
+    it->second.insert(cogId);
+    return true;
+}
 
 void MessageRegistry::Unsubscribe(const std::string& message, uint32_t cogId)
 {

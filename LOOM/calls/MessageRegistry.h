@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -14,9 +15,12 @@ class MessageRegistry final : public CogIdListener
 {
 public:
     using Subscribers = std::set<uint32_t>;
+    // A script can name messages without end: past these a new name is refused, said once.
+    static constexpr size_t kMaxMessages = 4096;
+    static constexpr size_t kMaxNameBytes = 256;
 
-    // A second subscription of the same cog has no effect.
-    void Subscribe(const std::string& message, uint32_t cogId);
+    // A second subscription of the same cog has no effect. False when the name is refused.
+    bool Subscribe(const std::string& message, uint32_t cogId);
     void Unsubscribe(const std::string& message, uint32_t cogId);
     void UnsubscribeEverywhere(uint32_t cogId);
     // Empties the message's subscribers; the message stays known.
@@ -34,4 +38,5 @@ public:
 
 private:
     std::map<std::string, Subscribers, std::less<>> mSubscriptions;
+    bool mRefusalSaid = false;
 };

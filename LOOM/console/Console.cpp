@@ -16,6 +16,7 @@
 #include "LOOM/calls/ParamBuffer.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/console/XmlWriter.h"
+#include "LOOM/files/FileGuard.h"
 
 namespace {
 const char* const kLineDelimiters = " ,\"()";
@@ -31,6 +32,25 @@ void CapEntry(std::string& text)
         --end;
     text.resize(end);
     text += " [cut: " + std::to_string(total) + " bytes]";
+}
+// File names are logged from the data folder on: where the game lives is no script's to learn
+// from its log. Text is compared after FixSlashes, so the folder is too.
+void StripDataFolder(std::string& text)
+{
+    std::string folder = GetDataPath();
+    if (folder.size() <= 1)
+        return;
+    Console::FixSlashes(folder);
+    if (folder.back() == '\\')
+        folder.pop_back();
+    for (size_t at = text.find(folder); at != std::string::npos; at = text.find(folder, at))
+    {
+        // A name inside the folder keeps its own part; the folder itself is named as such.
+        const size_t after = at + folder.size();
+        const bool slash = after < text.size() && text[after] == '\\';
+        const bool named = slash && after + 1 < text.size() && std::strchr(" :,;)\"'", text[after + 1]) == nullptr;
+        text.replace(at, folder.size() + (slash ? 1 : 0), named ? "" : "the data folder");
+    }
 }
 // Lines the console display shows at once; scrolling stops when the oldest is in view.
 constexpr int64_t kShownEntries = 18;
@@ -130,6 +150,7 @@ bool Console::OpenLogFile(const std::string& fileName)
         mLogEnd = 0;
         mLastEntryAt = 0;
         mLostEntries = 0;
+        mOverLimit = 0;
         mLostWhy.clear();
         return true;
     }
@@ -183,6 +204,7 @@ void Console::Log(std::string text, uint32_t category)
     std::lock_guard<std::recursive_mutex> lock(mLogMutex);
     CapEntry(text);
     FixSlashes(text);
+    StripDataFolder(text);
     const int64_t ms = mLogClock ? mLogClock->CurrentMs() : mOwnClock.CurrentMs();
     mScroll = 0;
     // Entries that missed the file are named there before the next one, in number order.
@@ -249,8 +271,18 @@ bool Console::WriteEntry(const LogEntry& entry)
         return false;
     std::string why;
     const uint64_t start = mLogEnd;
+    const std::string xml = EntryXml(entry);
+    // Past the limit entries are counted, not written; the room kept is for the note and the end.
+    if (mOverLimit > 0 || mLogEnd + xml.size() > kMaxLogBytes - kLogClosingRoom)
+    {
+        if (mOverLimit++ == 0)
+            std::fprintf(stderr,
+                         "The log file %s reached its limit of %zu MiB: further entries are counted, not written\n",
+                         mLogPath.c_str(), size_t(kMaxLogBytes >> 20));
+        return false;
+    }
     // Until the missed ones are named in the file, later ones stay out with them.
-    if (mLostEntries == 0 && AppendToLog(EntryXml(entry), why))
+    if (mLostEntries == 0 && AppendToLog(xml, why))
     {
         mLastEntryAt = start;
         return true;
@@ -298,6 +330,19 @@ void Console::CloseLog()
     if (!WriteLostNote(ms))
         std::fprintf(stderr, "The log file %s is full: %u entries never reached it\n", mLogPath.c_str(), mLostEntries);
     std::string why;
+    if (mOverLimit > 0)
+    {
+        LogEntry note{mEntryCounter++, LogError,
+                      std::to_string(mOverLimit) + (mOverLimit == 1 ? " entry was" : " entries were") +
+                          " not written: the log reached its limit of " + std::to_string(kMaxLogBytes >> 20) +
+                          " MiB for one run",
+                      ms};
+        const uint64_t start = mLogEnd;
+        if (AppendToLog(EntryXml(note), why))
+            mLastEntryAt = start;
+        mEntries.Push(std::move(note));
+        mOverLimit = 0;
+    }
     if (!AppendToLog(kLogEnd, why))
     {
         // Still full: the newest entry makes way for the end tag. Written over bytes the file

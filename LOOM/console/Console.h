@@ -93,6 +93,10 @@ public:
 
     // Run-time log. An entry longer than this is cut there and marked as cut.
     static constexpr size_t kMaxEntryBytes = 4096;
+    // The most one run writes to the log file: past it entries are counted, and one entry at the
+    // close says how many. Room is kept for that entry and the closing tag.
+    static constexpr uint64_t kMaxLogBytes = uint64_t(64) << 20;
+    static constexpr uint64_t kLogClosingRoom = 1024;
     // A log file that cannot be made, or that the file guard refuses, is reported once on stderr
     // (false); the ring goes on. Each entry goes into the file whole or not at all: while the
     // file takes no writes (a full disk) entries are counted, and the count is logged once it
@@ -103,6 +107,8 @@ public:
     void LogWithPrefix(const std::string& first, const std::string& second, uint32_t category);
     void CloseLog();
     bool IsLogOpen() const { return mLogFd >= 0; }
+    // The log file's descriptor (-1 when none): no script may open that file for writing.
+    int LogDescriptor() const { return mLogFd; }
     // Writes an entry logged before the log file opened to the file; the ring has it already.
     void WriteToLogFile(const LogEntry& entry);
 
@@ -190,6 +196,7 @@ private:
     uint64_t mLogEnd = 0;
     uint64_t mLastEntryAt = 0;
     uint32_t mLostEntries = 0;
+    uint64_t mOverLimit = 0;
     std::string mLostWhy;
     std::string mLogPath;
     ConsoleInputLine mInputLine;

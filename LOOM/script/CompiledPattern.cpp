@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -127,10 +128,42 @@ void WorkMeter::Flush()
         mSink(mContext, units);
 }
 
+size_t FindText(std::string_view subject, size_t from, std::string_view needle, WorkMeter& meter)
+{
+    meter.Add(1);
+    if (from > subject.size() || needle.size() > subject.size() - from)
+        return std::string_view::npos;
+    if (needle.empty())
+        return from;
+    // memmem is linear (a two-way search for long needles). It runs on windows so that the work is
+    // counted, and can be stopped, as it goes; a window at least as long as the needle keeps the
+    // whole linear. Each window holds every byte of a match starting in it.
+    constexpr size_t kWindow = size_t(1) << 16;
+    const size_t window = std::max(kWindow, needle.size());
+    for (size_t start = from;; start += window)
+    {
+        const size_t end =
+            subject.size() - start - needle.size() < window ? subject.size() : start + window - 1 + needle.size();
+        meter.Add(end - start + needle.size());
+        const void* found = ::memmem(subject.data() + start, end - start, needle.data(), needle.size());
+        if (found)
+            return size_t(static_cast<const char*>(found) - subject.data());
+        if (end == subject.size())
+            return std::string_view::npos;
+    }
+}
+
 uint32_t CompiledPattern::AddSet(const ByteSet& set)
 {
     mSets.push_back(set);
     return uint32_t(mSets.size() - 1);
+}
+
+uint32_t CompiledPattern::SharedSet(std::array<uint32_t, 256>& keys, unsigned char key, const ByteSet& set)
+{
+    if (keys[key] == 0)
+        keys[key] = AddSet(set) + 1;
+    return keys[key] - 1;
 }
 
 void CompiledPattern::AddLiteral(char c)
@@ -207,6 +240,9 @@ PatternProblem CompiledPattern::Compile(std::string_view text, const CharacterCl
     mSteps.reserve(std::min<size_t>(text.size() + 2, 32));
     mSets.reserve(std::min<size_t>(text.size() + 1, 8));
     mLead = -1;
+    mLeadLiteral = -1;
+    std::array<uint32_t, 256> classSets{};
+    std::array<uint32_t, 256> byteSets{};
     mAnchored = leadingAnchor && !text.empty() && text[0] == '^';
     // Offsets into the pattern are 32 bits; no match could hold a pattern that long anyway.
     if (text.size() >= UINT32_MAX)
@@ -279,7 +315,7 @@ PatternProblem CompiledPattern::Compile(std::string_view text, const CharacterCl
             size_t end = at + 1;
             if (c == '.')
             {
-                step.arg = AddSet(ByteSet::Everything());
+                step.arg = SharedSet(classSets, '.', ByteSet::Everything());
             }
             else if (c == '[')
             {
@@ -300,7 +336,7 @@ PatternProblem CompiledPattern::Compile(std::string_view text, const CharacterCl
                 itself = text[at + 1];
                 end = at + 2;
                 if (const ByteSet* named = classes.Named(Byte(itself)))
-                    step.arg = AddSet(*named);
+                    step.arg = SharedSet(classSets, Byte(itself), *named);
                 else
                     literal = true;
             }
@@ -323,7 +359,7 @@ PatternProblem CompiledPattern::Compile(std::string_view text, const CharacterCl
             {
                 ByteSet one;
                 one.Add(Byte(itself));
-                step.arg = AddSet(one);
+                step.arg = SharedSet(byteSets, Byte(itself), one);
             }
             mSteps.push_back(step);
             continue;
@@ -358,5 +394,9 @@ void CompiledPattern::FindLead()
         ByteSet lead;
         lead.Add(Byte(mLiterals[step.arg]));
         mLead = int32_t(AddSet(lead));
+        // A literal a repetition may shorten is no fixed start: "ab*" has its 'b' in a step of
+        // its own, so a Literal step is always whole.
+        if (step.length >= kSearchedLiteral)
+            mLeadLiteral = int32_t(first);
     }
 }

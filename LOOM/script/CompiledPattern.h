@@ -2,12 +2,68 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // Patterns as scripts write them, compiled once into steps a searcher walks (PatternSearcher.h).
 // Nothing here knows the scripting library, so it is tested on its own.
+
+// Where a pattern's memory comes from: the C++ heap by default. A script's patterns take theirs
+// through the script's own allocator, so that they count toward its cap. Grow has that
+// allocator's shape (context, block, old size, new size; a new size of 0 frees) and gives null
+// when it refuses, which reaches the caller as std::bad_alloc.
+struct PatternMemory
+{
+    using Grow = void* (*)(void* context, void* block, size_t oldSize, size_t newSize);
+    Grow grow = nullptr;
+    void* context = nullptr;
+};
+
+template <typename T>
+class PatternAllocator
+{
+public:
+    using value_type = T;
+    PatternAllocator() = default;
+    explicit PatternAllocator(PatternMemory memory) : mMemory(memory) {}
+    template <typename U>
+    PatternAllocator(const PatternAllocator<U>& other) : mMemory(other.Memory())
+    {
+    }
+    T* allocate(size_t count)
+    {
+        if (count > SIZE_MAX / sizeof(T))
+            throw std::bad_alloc();
+        if (!mMemory.grow)
+            return static_cast<T*>(::operator new(count * sizeof(T)));
+        void* block = mMemory.grow(mMemory.context, nullptr, 0, count * sizeof(T));
+        if (!block)
+            throw std::bad_alloc();
+        return static_cast<T*>(block);
+    }
+    void deallocate(T* block, size_t count)
+    {
+        if (mMemory.grow)
+            mMemory.grow(mMemory.context, block, count * sizeof(T), 0);
+        else
+            ::operator delete(block);
+    }
+    PatternMemory Memory() const { return mMemory; }
+    template <typename U>
+    bool operator==(const PatternAllocator<U>& other) const
+    {
+        return mMemory.grow == other.Memory().grow && mMemory.context == other.Memory().context;
+    }
+
+private:
+    PatternMemory mMemory;
+};
+
+template <typename T>
+using PatternVector = std::vector<T, PatternAllocator<T>>;
+using PatternString = std::basic_string<char, std::char_traits<char>, PatternAllocator<char>>;
 
 // A set of bytes, one bit each: testing a byte is one shift and mask.
 class ByteSet
@@ -82,6 +138,10 @@ private:
     size_t mPassed = 0;
 };
 
+// Where needle first stands in subject at or after from (npos when nowhere), in time linear in
+// both lengths, counted into meter as it goes.
+size_t FindText(std::string_view subject, size_t from, std::string_view needle, WorkMeter& meter);
+
 // What one step of a compiled pattern does.
 enum class PatternOp : uint8_t
 {
@@ -115,8 +175,16 @@ class CompiledPattern
 {
 public:
     static constexpr size_t kMaxSteps = size_t(1) << 16;
+    // A leading literal at least this long is looked for as text before any attempt.
+    static constexpr size_t kSearchedLiteral = 8;
     // Captures one match may hold; opening one more is TooManyCaptures.
     static constexpr size_t kMaxCaptures = 32;
+
+    explicit CompiledPattern(PatternMemory memory = {})
+        : mSteps(PatternAllocator<PatternStep>(memory)), mSets(PatternAllocator<ByteSet>(memory)),
+          mLiterals(PatternAllocator<char>(memory))
+    {
+    }
 
     // Compiles text, reading classes now: a later change of locale does not reach this pattern.
     // With leadingAnchor a '^' first ties every match to where a search starts. Malformed parts
@@ -126,23 +194,33 @@ public:
                            WorkMeter& meter);
 
     bool Anchored() const { return mAnchored; }
-    const std::vector<PatternStep>& Steps() const { return mSteps; }
+    const PatternVector<PatternStep>& Steps() const { return mSteps; }
     const ByteSet& Set(uint32_t index) const { return mSets[index]; }
     std::string_view Literal(const PatternStep& step) const { return {mLiterals.data() + step.arg, step.length}; }
     // A set every match's first byte is in, or null when a match may start with any byte or none.
     const ByteSet* Lead() const { return mLead < 0 ? nullptr : &mSets[size_t(mLead)]; }
+    // The literal every match starts with, when the pattern opens with one (captures before it
+    // aside) long enough to be searched for as text; empty otherwise.
+    std::string_view LeadLiteral() const
+    {
+        return mLeadLiteral < 0 ? std::string_view() : Literal(mSteps[size_t(mLeadLiteral)]);
+    }
 
 private:
     uint32_t AddSet(const ByteSet& set);
+    // A set every occurrence of one key shares (a class letter, '.', or a byte repeated): one
+    // set however often the pattern names it. keys holds the index + 1 of each key's set.
+    uint32_t SharedSet(std::array<uint32_t, 256>& keys, unsigned char key, const ByteSet& set);
     void AddLiteral(char c);
     // The set whose '[' is at open, as a new set; returns the index past its ']', 0 when the
     // pattern ends before one.
     size_t BracketSet(std::string_view text, size_t open, const CharacterClasses& classes, uint32_t& set);
     void FindLead();
 
-    std::vector<PatternStep> mSteps;
-    std::vector<ByteSet> mSets;
-    std::string mLiterals;
+    PatternVector<PatternStep> mSteps;
+    PatternVector<ByteSet> mSets;
+    PatternString mLiterals;
     int32_t mLead = -1;
+    int32_t mLeadLiteral = -1;
     bool mAnchored = false;
 };

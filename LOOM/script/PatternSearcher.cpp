@@ -12,11 +12,20 @@ SearchOutcome PatternSearcher::Search(const CompiledPattern& pattern, std::strin
     mMeter = &meter;
     mMatch = &match;
     const bool anchored = pattern.Anchored();
-    // A match must start on a byte of the lead set: other places are passed over untried.
+    // A match must start on a byte of the lead set, or where its leading literal stands: other
+    // places are passed over untried.
     const ByteSet* lead = anchored ? nullptr : pattern.Lead();
+    const bool findLiteral = !anchored && !pattern.LeadLiteral().empty();
+    mLiteralAt = mLiteralFrom = kNowhere;
     for (size_t start = from; start <= mLength; ++start)
     {
-        if (lead)
+        if (findLiteral)
+        {
+            start = NextLiteral(start);
+            if (start == kNowhere)
+                break;
+        }
+        else if (lead)
         {
             const size_t skipFrom = start;
             while (start < mLength && !lead->Has(mSubject[start]))
@@ -38,6 +47,18 @@ SearchOutcome PatternSearcher::Search(const CompiledPattern& pattern, std::strin
             break;
     }
     return SearchOutcome{};
+}
+
+size_t PatternSearcher::NextLiteral(size_t from)
+{
+    // Start places only grow within a search: a place found (or none) past from still holds.
+    if (mLiteralFrom != kNowhere && mLiteralFrom <= from && (mLiteralAt == kNowhere || mLiteralAt >= from))
+        return mLiteralAt;
+    const std::string_view subject(reinterpret_cast<const char*>(mSubject), mLength);
+    const size_t at = FindText(subject, from, mPattern->LeadLiteral(), *mMeter);
+    mLiteralFrom = from;
+    mLiteralAt = at == std::string_view::npos ? kNowhere : at;
+    return mLiteralAt;
 }
 
 bool PatternSearcher::Choose(uint32_t step, size_t level, size_t at, size_t count)
@@ -139,7 +160,7 @@ PatternSearcher::Attempt PatternSearcher::TryAt(size_t start)
     mChoices.clear();
     mReopen.clear();
     mMeter->Add(1);
-    const std::vector<PatternStep>& steps = mPattern->Steps();
+    const PatternVector<PatternStep>& steps = mPattern->Steps();
     auto& captures = mMatch->captures;
     size_t level = 0;
     size_t at = start;

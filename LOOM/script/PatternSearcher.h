@@ -52,6 +52,11 @@ public:
     // Choices one attempt may keep open at once.
     static constexpr size_t kMaxChoices = 5000;
 
+    explicit PatternSearcher(PatternMemory memory = {})
+        : mChoices(PatternAllocator<Choice>(memory)), mReopen(PatternAllocator<uint8_t>(memory))
+    {
+    }
+
     // The first match starting at from or, unless the pattern is anchored, after it. A problem is
     // reported only when an attempt reaches it, as later start places are then never tried.
     SearchOutcome Search(const CompiledPattern& pattern, std::string_view subject, size_t from, WorkMeter& meter,
@@ -87,9 +92,15 @@ private:
         return Attempt::Stopped;
     }
 
-    std::vector<Choice> mChoices;
+    // The next place at or after from where the pattern's leading literal stands, or kNowhere.
+    size_t NextLiteral(size_t from);
+
+    PatternVector<Choice> mChoices;
     // Captures closed while a choice was open: going back past the choice opens them again.
-    std::vector<uint8_t> mReopen;
+    PatternVector<uint8_t> mReopen;
+    // Where the leading literal was last found, and from where that search looked.
+    size_t mLiteralAt = kNowhere;
+    size_t mLiteralFrom = kNowhere;
 
     // The search under way.
     const CompiledPattern* mPattern = nullptr;

@@ -27,11 +27,16 @@ public:
         size_t length = 0;
     };
 
+    explicit ReplacementTemplate(PatternMemory memory = {})
+        : mParts(PatternAllocator<Part>(memory)), mText(PatternAllocator<char>(memory))
+    {
+    }
+
     void Read(std::string_view text, WorkMeter& meter);
-    const std::vector<Part>& Parts() const { return mParts; }
+    const PatternVector<Part>& Parts() const { return mParts; }
     std::string_view TextOf(const Part& part) const { return {mText.data() + part.offset, part.length}; }
 
 private:
-    std::vector<Part> mParts;
-    std::string mText;
+    PatternVector<Part> mParts;
+    PatternString mText;
 };

@@ -1,10 +1,15 @@
 #include "LOOM/script/ScriptFileGuard.h"
 
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -12,7 +17,9 @@
 #include <lua.hpp>
 
 #include "LOOM/base/FileUtils.h"
+#include "LOOM/base/SaveLeftovers.h"
 #include "LOOM/console/Console.h"
+#include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/script/ScriptBounds.h"
 #include "LOOM/script/ScriptManager.h"
 
@@ -135,6 +142,35 @@ Opened OpenThroughGuard(lua_State* L, const char* mode)
     return opened;
 }
 
+bool ModeWrites(const char* mode) { return std::strpbrk(mode, "wa+") != nullptr; }
+
+bool SameFile(int a, int b)
+{
+    struct stat first = {}, second = {};
+    return a >= 0 && b >= 0 && ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+        first.st_ino == second.st_ino;
+}
+
+// The files the engine is writing (its log, a save under way) are not a script's to write: the
+// engine writes at its own offsets, and a script's bytes would spoil them. Empty when the file
+// named at index 1 is none of them, else why it is refused.
+std::string EngineWrites(lua_State* L)
+{
+    size_t length = 0;
+    const char* given = lua_tolstring(L, 1, &length);
+    const std::string name(given, length);
+    // Looked at quietly: a name the guard refuses is refused, and logged, as the open goes on.
+    const size_t slash = name.find_last_of("/\\");
+    if (IsSaveLeftoverName(slash == std::string::npos ? name : name.substr(slash + 1)))
+        return name + " refused: a save is being written there";
+    FileRefusal refusal;
+    const int fd = OpenDataFile(name, "r", &refusal, name);
+    const bool held = SameFile(fd, Console::Instance().LogDescriptor());
+    if (fd >= 0)
+        ::close(fd);
+    return held ? name + " refused: the engine is writing its log there" : std::string();
+}
+
 // The library's function that opens the file named first (upvalue 1), called on the file the
 // guard opened: it opens the descriptor's file, the very one checked, not the name again.
 // Upvalue 2 is the mode, or nil when argument 2 gives it; upvalue 3 says whether a failure to
@@ -145,6 +181,21 @@ int GuardedOpen(lua_State* L)
         return CallOriginal(L);
     const char* mode =
         lua_isnil(L, lua_upvalueindex(2)) ? luaL_optstring(L, 2, "r") : lua_tostring(L, lua_upvalueindex(2));
+    if (ModeWrites(mode))
+    {
+        bool held = false;
+        {
+            const std::string why = EngineWrites(L);
+            held = !why.empty();
+            if (held)
+            {
+                Console::Instance().Log(why, LogError);
+                PushWithWhere(L, why);
+            }
+        }
+        if (held)
+            return lua_error(L);
+    }
     const Opened opened = OpenThroughGuard(L, mode);
     if (opened.mFd < 0)
     {
@@ -175,6 +226,155 @@ int RefusedCall(lua_State* L)
         const std::string text =
             std::string(lua_tostring(L, lua_upvalueindex(1))) + " refused: " + lua_tostring(L, lua_upvalueindex(2));
         Console::Instance().Log(text, LogError);
+        PushWithWhere(L, text);
+    }
+    return lua_error(L);
+}
+
+// ---- The standard streams and the exit are the engine's -------------------------------------
+
+std::optional<int> gExitAsked;
+bool gOutputDropSaid = false;
+
+// Logs the refusal of a function and pushes it, with where the script called from, to be raised.
+void PushRefusal(lua_State* L, const std::string& text)
+{
+    Console::Instance().Log(text, LogError);
+    PushWithWhere(L, text);
+}
+
+bool IsStandardInput(lua_State* L, int index)
+{
+    void* block = lua_touserdata(L, index);
+    if (!block || !lua_getmetatable(L, index))
+        return false;
+    luaL_getmetatable(L, LUA_FILEHANDLE);
+    const bool isFile = lua_rawequal(L, -1, -2) != 0;
+    lua_pop(L, 2);
+    return isFile && *static_cast<FILE**>(block) == stdin;
+}
+
+// What reads the default input reads standard input when that is where it stands.
+bool DefaultInputIsStandard(lua_State* L)
+{
+    lua_pushvalue(L, lua_upvalueindex(2));
+    lua_call(L, 0, 1);
+    const bool standard = IsStandardInput(L, -1);
+    lua_pop(L, 1);
+    return standard;
+}
+
+// A read of standard input waits on whoever holds its other end, for ever when nobody writes:
+// it is refused. Upvalues: the library's function, its io.input, the function's name, and how it
+// finds its file: 0 its first argument (a file method), 1 the default input (io.read), 2 the
+// default input when no file is named (io.lines).
+int GuardedRead(lua_State* L)
+{
+    const int kind = int(lua_tointeger(L, lua_upvalueindex(4)));
+    const bool standard = kind == 0 ? IsStandardInput(L, 1)
+        : kind == 1                 ? DefaultInputIsStandard(L)
+                                    : lua_isnoneornil(L, 1) && DefaultInputIsStandard(L);
+    if (!standard)
+        return CallOriginal(L);
+    PushRefusal(L, std::string(lua_tostring(L, lua_upvalueindex(3))) + " refused: scripts do not read standard input");
+    return lua_error(L);
+}
+
+void GuardRead(lua_State* L, int table, const char* name, const char* shown, int kind, int input)
+{
+    lua_getfield(L, table, name);
+    if (!lua_isfunction(L, -1))
+    {
+        lua_pop(L, 1);
+        return;
+    }
+    lua_pushvalue(L, input);
+    lua_pushstring(L, shown);
+    lua_pushinteger(L, kind);
+    lua_pushcclosure(L, &GuardedRead, 4);
+    lua_setfield(L, table, name);
+}
+
+// Standard output never holds a frame: bytes go while it takes them at once, the rest is
+// dropped, and the first drop is logged.
+void WriteStandardOutput(const char* data, size_t size)
+{
+    size_t done = 0;
+    const char* why = "nobody reads it";
+    while (done < size)
+    {
+        pollfd ready{STDOUT_FILENO, POLLOUT, 0};
+        const int polled = ::poll(&ready, 1, 0);
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled > 0 && (ready.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+        {
+            why = "it is closed";
+            break;
+        }
+        if (polled <= 0 || (ready.revents & POLLOUT) == 0)
+            break;
+        // A pipe that polls writable takes this much without waiting.
+        const ssize_t wrote = ::write(STDOUT_FILENO, data + done, std::min<size_t>(size - done, PIPE_BUF));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+        {
+            why = errno == EPIPE ? "it is closed" : "it takes no more";
+            break;
+        }
+        done += size_t(wrote);
+    }
+    if (done < size && !gOutputDropSaid)
+    {
+        gOutputDropSaid = true;
+        Console::Instance().Log(
+            std::string("Standard output takes no more (") + why + "): what scripts print there is dropped", LogError);
+    }
+}
+
+// print as the library has it (each value through tostring, tabs between, a line end), written
+// without waiting.
+int GuardedPrint(lua_State* L)
+{
+    const int count = lua_gettop(L);
+    luaL_Buffer out;
+    luaL_buffinit(L, &out);
+    for (int i = 1; i <= count; ++i)
+    {
+        lua_getfield(L, LUA_GLOBALSINDEX, "tostring");
+        lua_pushvalue(L, i);
+        lua_call(L, 1, 1);
+        if (!lua_isstring(L, -1))
+            return luaL_error(L, "'tostring' must return a string to 'print'");
+        ScriptBounds::Count(L, lua_objlen(L, -1) + 1);
+        if (i > 1)
+            luaL_addchar(&out, '\t');
+        luaL_addvalue(&out);
+    }
+    luaL_addchar(&out, '\n');
+    luaL_pushresult(&out);
+    size_t length = 0;
+    const char* text = lua_tolstring(L, -1, &length);
+    WriteStandardOutput(text, length);
+    return 0;
+}
+
+// os.exit ends the game through the engine's own exit, so the frame ends, everything is taken
+// down in order and the log is closed; the status is the program's. The script is stopped.
+int EngineExit(lua_State* L)
+{
+    const int status = luaL_optint(L, 1, EXIT_SUCCESS);
+    {
+        ConsoleCommand* exit = Console::Instance().FindCommand("exit");
+        const std::string text = "os.exit(" + std::to_string(status) + "): the game ends" +
+            (exit ? ", through the engine's exit" : "; no engine runs to end");
+        Console::Instance().Log(text, LogScripting);
+        if (exit)
+        {
+            gExitAsked = status;
+            exit->Execute();
+        }
         PushWithWhere(L, text);
     }
     return lua_error(L);
@@ -408,6 +608,8 @@ void Refuse(lua_State* L, const char* library, const char* name, const char* why
 
 } // namespace
 
+std::optional<int> ScriptFileGuard::AskedExitStatus() { return gExitAsked; }
+
 std::string ScriptFileGuard::Refused(const std::string& given, const FileRefusal& refusal)
 {
     return refusal.mNotAFile ? refusal.Text(given) + ": scripts open regular files only" : refusal.Text(given);
@@ -415,6 +617,36 @@ std::string ScriptFileGuard::Refused(const std::string& given, const FileRefusal
 
 void ScriptFileGuard::Install(lua_State* L)
 {
+    // Before the open functions are wrapped: the guards call the library's io.input as it is.
+    if (PushLibrary(L, LUA_IOLIBNAME))
+    {
+        const int io = lua_gettop(L);
+        lua_getfield(L, io, "input");
+        const int input = lua_gettop(L);
+        if (lua_isfunction(L, input))
+        {
+            GuardRead(L, io, "read", "io.read", 1, input);
+            GuardRead(L, io, "lines", "io.lines", 2, input);
+            luaL_getmetatable(L, LUA_FILEHANDLE);
+            if (lua_istable(L, -1))
+            {
+                const int methods = lua_gettop(L);
+                GuardRead(L, methods, "read", "file:read", 0, input);
+                GuardRead(L, methods, "lines", "file:lines", 0, input);
+            }
+            lua_pop(L, 1);
+        }
+        lua_settop(L, io - 1);
+    }
+    lua_pushcfunction(L, &GuardedPrint);
+    lua_setfield(L, LUA_GLOBALSINDEX, "print");
+    if (PushLibrary(L, LUA_OSLIBNAME))
+    {
+        lua_pushcfunction(L, &EngineExit);
+        lua_setfield(L, -2, "exit");
+        lua_pop(L, 1);
+    }
+
     Wrap(L, nullptr, "dofile", &GuardedDofile, 1);
     Wrap(L, nullptr, "loadfile", &GuardedLoadfile, 1);
     Wrap(L, nullptr, "require", &GuardedRequire, 1);

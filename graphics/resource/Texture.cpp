@@ -276,6 +276,7 @@ Texture* TextureStore::Get(const std::string& name)
     if (!texture)
     {
         Console::Instance().Log("Loading Texture " + name, LogLoading);
+        MakeRoom();
         texture = new Texture();
         mAssets.emplace(name, texture);
         texture->Load(name);

@@ -150,11 +150,10 @@ TEST(BrokenStart, ConfigOrStartScriptBrokenSaysWhyInTheBoxAndEndsWithAFailure)
         fs::create_symlink(up + "outside/" + fs::path(name).filename().string(), f.Data(name));
     };
     const Case cases[] = {
+        // The box names the folder; the log never says where the data folder lies.
         {"config.xml missing", [](const Beside& f) { fs::remove(f.Data("config.xml")); },
-         [](const Beside& f) {
-             return "config.xml not found in " + f.Data() + ": the engine starts with its default configuration";
-         },
-         ""},
+         [](const Beside&) { return std::string("config.xml not found in "); },
+         ": the engine starts with its default configuration"},
         {"config.xml a folder",
          [](const Beside& f) {
              fs::remove(f.Data("config.xml"));

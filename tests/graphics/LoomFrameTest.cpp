@@ -12,6 +12,7 @@
 #include "graphics/commands/GraphicsCommands.h"
 #include "graphics/resource/ResourceContext.h"
 #include "input/IOLoom.h"
+#include "platform/PlatformWindow.h"
 #include "tests/graphics/LoomWindowFixture.h"
 #include "tests/graphics/resource/ResourceFixture.h"
 #include "tests/input/LogProbe.h"
@@ -125,16 +126,19 @@ TEST_F(LoomFrame, SetResolutionTypedInTheConsole)
         {"SetResolution wide tall", 800, 600, "SetResolution: expected a width and a height in pixels"},
         {"SetResolution 1024.5 768", 800, 600, "SetResolution: expected a width and a height in pixels"},
         {"SetResolution 0 0", 800, 600, "Resolution Change Failed: a back buffer of 0 x 0 has no pixels"},
-        {"SetResolution 99999 99999", 800, 600,
-         "Resolution Change Failed: a back buffer of 99999 x 99999 is larger than the device's largest, "},
+        // Larger than the display: clamped to it (0 x 0 here stands for the display's size).
+        {"SetResolution 99999 99999", 0, 0, "SetResolution: 99999 x 99999 is larger than the display"},
+        {"SetResolution 800 600", 800, 600, nullptr},
     };
     for (const auto& c : cases)
     {
         LogProbe log;
         Console::Instance().ExecuteLine(c.line);
-        EXPECT_EQ(mLoom->GetScreenWidth(), c.width) << c.line;
-        EXPECT_EQ(mLoom->GetScreenHeight(), c.height) << c.line;
-        EXPECT_EQ(mLoom->GetDevice()->GetWidth(), c.width) << c.line;
+        const int width = c.width > 0 ? c.width : gPlatformWindow->GetScreenWidth();
+        const int height = c.height > 0 ? c.height : gPlatformWindow->GetScreenHeight();
+        EXPECT_EQ(mLoom->GetScreenWidth(), width) << c.line;
+        EXPECT_EQ(mLoom->GetScreenHeight(), height) << c.line;
+        EXPECT_EQ(mLoom->GetDevice()->GetWidth(), width) << c.line;
         EXPECT_EQ(log.Count("Command Parameter Mismatch"), 0) << c.line;
         if (c.said)
         {

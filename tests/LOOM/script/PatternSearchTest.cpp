@@ -246,11 +246,13 @@ TEST(PatternSearchTest, MeterCountsTheWorkAndPassesItOn)
     EXPECT_GE(compiled, literal.size());
     PatternSearcher searcher;
     PatternMatch match;
-    // Every start is an 'a', and each attempt before the match fails only at the literal's 'b'.
+    // Every start is an 'a' and would fail only at the literal's 'b': the literal is looked for as
+    // text instead, in work linear in both lengths, all of it counted.
     const std::string subject = std::string(3000, 'a') + "b";
     ASSERT_TRUE(searcher.Search(pattern, subject, 0, meter, match).found);
     EXPECT_EQ(match.begin, 2000u);
-    EXPECT_GE(meter.Total() - compiled, 2000u * 1000u);
+    EXPECT_GE(meter.Total() - compiled, subject.size());
+    EXPECT_LE(meter.Total() - compiled, 4 * (subject.size() + literal.size()));
     EXPECT_GT(passed, 0u);
     meter.Flush();
     EXPECT_EQ(passed, meter.Total());
@@ -294,5 +296,35 @@ TEST(PatternSearchTest, ReplacementReadsIntoTextAndReferences)
             }
         }
         EXPECT_EQ(shown, c.expected) << ShowBytes(c.text);
+    }
+}
+
+// Text is looked for in windows: a match across a window's edge, a needle longer than a window
+// and none at all are found as a plain search finds them, in work linear in both lengths.
+TEST(PatternSearchTest, FindTextAcrossWindowsInLinearWork)
+{
+    constexpr size_t kWindow = size_t(1) << 16;
+    const struct
+    {
+        size_t subject;
+        size_t needle;
+        size_t at; // where the needle is put; npos for nowhere
+    } cases[] = {
+        {3 * kWindow, 100, kWindow - 50},        {3 * kWindow, 100, 2 * kWindow - 1},
+        {3 * kWindow, kWindow + 7, kWindow - 3}, {2 * kWindow + 5, 2 * kWindow, 3},
+        {3 * kWindow, 100, std::string::npos},   {4 * kWindow, kWindow, 3 * kWindow},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.subject) + " " + std::to_string(c.needle) + " " + std::to_string(c.at));
+        std::string subject(c.subject, 'a');
+        const std::string needle = std::string(c.needle - 1, 'a') + "b";
+        if (c.at != std::string::npos)
+            subject.replace(c.at, needle.size(), needle);
+        WorkMeter meter;
+        EXPECT_EQ(FindText(subject, 0, needle, meter), subject.find(needle));
+        EXPECT_LE(meter.Total(), 3 * (subject.size() + needle.size()));
+        WorkMeter later;
+        EXPECT_EQ(FindText(subject, 1, needle, later), subject.find(needle, 1));
     }
 }

@@ -9,6 +9,7 @@
 #include "LOOM/cogs/CogFunctor.h"
 #include "LOOM/console/ConsoleCommand.h"
 #include "LOOM/factory/FileComposition.h"
+#include "LOOM/files/FileGuard.h"
 #include "LOOM/script/ScriptManager.h"
 #include "LOOM/serial/XMLSaver.h"
 #include "game/invaders/Kestrane.h"
@@ -134,8 +135,9 @@ TEST(GameData, BadPricesAndWorthsAreRefusedByTheirTextAndKeepTheirOwnDefault)
         {"-2147483649", "out of range for an int: -2147483648 to 2147483647"},
         {"3000000000", "out of range for an int: -2147483648 to 2147483647"},
     };
-    // The engine writes file names with its own separator.
+    // The engine writes file names from the data folder on, with its own separator.
     auto named = [](std::string path) {
+        path = DataRelativeName(path);
         std::replace(path.begin(), path.end(), '/', '\\');
         return path;
     };
