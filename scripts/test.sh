@@ -76,6 +76,13 @@ export -f bench_smoke
 find "$build/bench" -maxdepth 1 -type f -perm -u+x | sort | xargs -P "$(nproc)" -I{} bash -c 'bench_smoke "$@"' _ {}
 phase "benchmarks ran once each"
 
+# The fuzz harnesses' clang build runs beside the suite and the shuffled pass at low priority: it
+# takes what they leave of the cores (program tests that wait, the passes' ends); scripts/fuzz.sh
+# finishes it. Its own process group, so a failed run stops it too.
+setsid nice -n 10 "$root/scripts/fuzz.sh" --build >"$build/fuzz-build.log" 2>&1 &
+fuzz_build=$!
+trap 'kill -- -$fuzz_build 2>/dev/null || true' EXIT
+
 ctest --output-on-failure -j"$(nproc)" --timeout 300
 phase "suite passed"
 
@@ -104,12 +111,6 @@ else
     seeds=${LOOM_SHUFFLE_SEED:-$(((RANDOM * 32768 + RANDOM) % 99999 + 1))}
 fi
 echo "== shuffled pass, seeds: $seeds"
-# The fuzz harnesses' clang build runs beside the pass at low priority: it takes what the pass
-# leaves of the cores, near its end most; scripts/fuzz.sh finishes it. Its own process group, so
-# a failed pass stops it too.
-setsid nice -n 10 "$root/scripts/fuzz.sh" --build >"$build/fuzz-build.log" 2>&1 &
-fuzz_build=$!
-trap 'kill -- -$fuzz_build 2>/dev/null || true' EXIT
 # test_game first: it is the longest job, and should not be left running alone at the end.
 for program in $(ls "$build"/tests/test_* | grep -v '\.' | awk '{ print (/\/test_game$/ ? 0 : 1), $0 }' | sort | cut -d' ' -f2); do
     for seed in $seeds; do
@@ -123,7 +124,7 @@ if ! wait "$fuzz_build"; then
     exit 1
 fi
 trap - EXIT
-phase "fuzz build beside the pass, rest"
+phase "fuzz build beside the suite, rest"
 
 # Coverage-guided fuzzing of every reader of outside data, about 6 seconds per harness.
 "$root/scripts/fuzz.sh" "${LOOM_FUZZ_SECONDS:-6}"
