@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       libsdl2-dev liblua5.1-0-dev libepoxy-dev libopenal-dev libsndfile1-dev
-      libpugixml-dev libgl1-mesa-dri xvfb xauth xdotool openbox libvorbis-dev clang libclang-rt-14-dev
+      libpugixml-dev lld libgl1-mesa-dri xvfb xauth xdotool openbox libvorbis-dev clang libclang-rt-14-dev
       libstb-dev libmeshoptimizer-dev fonts-dejavu-core zlib1g-dev clang-tidy clang-format)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -2,16 +2,26 @@
 # Builds the libFuzzer harnesses (fuzz/) with clang and runs each for a bounded time, starting
 # from seeds taken from the test data. Any crash, leak, sanitizer report or time-out fails.
 # Usage: scripts/fuzz.sh [seconds per harness, default 20] [harness ...]
+#        scripts/fuzz.sh --build [jobs]    builds only (scripts/test.sh builds beside its shuffled pass)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build_only=0
+if [ "${1:-}" = --build ]; then
+    build_only=1
+    jobs=${2:-${LOOM_JOBS:-$(nproc)}}
+else
+    jobs=${LOOM_JOBS:-$(nproc)}
+fi
 seconds=${1:-20}
 shift || true
 build="$root/build/fuzz"
 # -O1 with line tables only: quick to build, fast enough to fuzz, and every report has its lines.
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
-    -DLOOM_FUZZ=ON -DLOOM_BUILD_TESTS=OFF -DLOOM_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_all -j"${LOOM_JOBS:-$(nproc)}"
+    -DLOOM_FUZZ=ON -DLOOM_BUILD_TESTS=OFF -DLOOM_BUILD_BENCH=OFF -DLOOM_LLD=ON >/dev/null
+# Only the harnesses and the libraries they link are built.
+cmake --build "$build" --target fuzz_all -j"$jobs"
+[ "$build_only" = 1 ] && exit 0
 
 run="$build/run"
 rm -rf "$run"

@@ -1,20 +1,41 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UBSan, runs the suite headless.
 # Mesa draws on the calling thread (LP_NUM_THREADS=0): no driver threads race the leak check at exit.
+#   scripts/test.sh          the shuffled pass runs once, with a seed drawn afresh (printed)
+#   scripts/test.sh --deep   the shuffled pass runs with each of three fixed seeds
+# LOOM_SHUFFLE_SEED=<n> replays a shuffled pass with the seed a run printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+deep=0
+case "${1:-}" in
+    --deep) deep=1 ;;
+    "") ;;
+    *) echo "usage: scripts/test.sh [--deep]" >&2; exit 2 ;;
+esac
+# Each phase prints its own duration and the time so far.
+phase_start=0
+phase()
+{
+    echo "== $1: $((SECONDS - phase_start))s (at ${SECONDS}s)"
+    phase_start=$SECONDS
+}
 "$root/scripts/deps.sh"
+phase "packages"
 "$root/scripts/check_includes.sh"
 # One format for every C++ source (.clang-format): a file out of it fails the run.
 (cd "$root" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror)
+phase "includes and format checked"
 build="$root/build/test"
 # Line tables are all the sanitizer reports need (-g1 builds faster). Every target is built, the
 # benchmarks and tools too, so a compile error anywhere fails the run.
+# lld links the large sanitizer programs in half the time.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLOOM_SANITIZE=ON -DLOOM_BUILD_BENCH=ON \
-    -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1
+    -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 -DLOOM_LLD=ON
 cmake --build "$build" -j"$(nproc)"
+phase "configured and built"
 # clang-tidy on what the last commit changed (the whole tree takes far too long for every run).
 "$root/scripts/tidy.sh" "$build"
+phase "tidy"
 export LP_NUM_THREADS=0 LOOM_ASSERT=continue SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null
 # The leak checker's guess at glibc's dynamic-TLS block header reads a wild range and crashes
 # when a block happens to start 16 bytes into a page; with the hook off it never guesses.
@@ -23,46 +44,51 @@ export ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=print_
 # the benchmarks and the in-process GL tests draw through it too.
 export LSAN_OPTIONS="suppressions=$root/tests/app/leaks.supp"
 cd "$build"
-echo "== built in ${SECONDS}s"
 
 # Each benchmark program runs once, every benchmark at its smallest size for one short pass: a
 # benchmark that no longer starts, crashes or trips the sanitizers fails the run.
+# The programs run side by side, one per core (their figures are not read).
 bench_smoke()
 {
-    local program names
-    for program in "$1"/bench/*; do
-        [ -f "$program" ] && [ -x "$program" ] || continue
-        # One entry per benchmark: the smallest first argument ("24", "bodies:1000", ...).
-        names=$(LOOM_BENCH_SMOKE=1 "$program" --benchmark_list_tests | awk -F/ '
-            { size = 0; if ($2 ~ /^([a-z_]+:)?[0-9]+$/ && $2 !~ /^(min_time|iterations|repeats):/) { size = $2; sub(/.*:/, "", size); size += 0 } }
-            !($1 in best) { order[++n] = $1 }
-            !($1 in best) || size < best[$1] { best[$1] = size; name[$1] = $0 }
-            END { for (i = 1; i <= n; ++i) printf "%s%s", (i > 1 ? "|" : ""), name[order[i]] }') ||
-            { echo "== $(basename "$program") cannot list its benchmarks"; return 1; }
-        if ! LOOM_BENCH_SMOKE=1 "$program" --benchmark_filter="^($names)\$" --benchmark_min_time=0.001 \
-            --benchmark_out="$program.smoke.json" --benchmark_out_format=json >"$program.smoke.log" 2>&1; then
-            echo "== $(basename "$program") failed its smoke run"
-            tail -n 60 "$program.smoke.log"
-            return 1
-        fi
-        # A benchmark that reports an error (SkipWithError) still exits 0: its figures are void.
-        if grep -q '"error_occurred": *true' "$program.smoke.json" || grep -q 'ERROR OCCURRED' "$program.smoke.log"; then
-            echo "== $(basename "$program") reported an error in its smoke run"
-            grep -E '"name"|"error_message"' "$program.smoke.json" | grep -B1 '"error_message"' || true
-            grep 'ERROR OCCURRED' "$program.smoke.log" || true
-            return 1
-        fi
-    done
+    local program=$1 names
+    # One entry per benchmark: the smallest first argument ("24", "bodies:1000", ...).
+    names=$(LOOM_BENCH_SMOKE=1 "$program" --benchmark_list_tests | awk -F/ '
+        { size = 0; if ($2 ~ /^([a-z_]+:)?[0-9]+$/ && $2 !~ /^(min_time|iterations|repeats):/) { size = $2; sub(/.*:/, "", size); size += 0 } }
+        !($1 in best) { order[++n] = $1 }
+        !($1 in best) || size < best[$1] { best[$1] = size; name[$1] = $0 }
+        END { for (i = 1; i <= n; ++i) printf "%s%s", (i > 1 ? "|" : ""), name[order[i]] }') ||
+        { echo "== $(basename "$program") cannot list its benchmarks"; return 1; }
+    if ! LOOM_BENCH_SMOKE=1 "$program" --benchmark_filter="^($names)\$" --benchmark_min_time=0.001 \
+        --benchmark_out="$program.smoke.json" --benchmark_out_format=json >"$program.smoke.log" 2>&1; then
+        echo "== $(basename "$program") failed its smoke run"
+        tail -n 60 "$program.smoke.log"
+        return 1
+    fi
+    # A benchmark that reports an error (SkipWithError) still exits 0: its figures are void.
+    if grep -q '"error_occurred": *true' "$program.smoke.json" || grep -q 'ERROR OCCURRED' "$program.smoke.log"; then
+        echo "== $(basename "$program") reported an error in its smoke run"
+        grep -E '"name"|"error_message"' "$program.smoke.json" | grep -B1 '"error_message"' || true
+        grep 'ERROR OCCURRED' "$program.smoke.log" || true
+        return 1
+    fi
 }
-bench_smoke "$build"
-echo "== benchmarks ran once each at ${SECONDS}s"
+export -f bench_smoke
+find "$build/bench" -maxdepth 1 -type f -perm -u+x | sort | xargs -P "$(nproc)" -I{} bash -c 'bench_smoke "$@"' _ {}
+phase "benchmarks ran once each"
+
+# The fuzz harnesses' clang build runs beside the suite and the shuffled pass at low priority: it
+# takes what they leave of the cores (program tests that wait, the passes' ends); scripts/fuzz.sh
+# finishes it. Its own process group, so a failed run stops it too.
+setsid nice -n 10 "$root/scripts/fuzz.sh" --build >"$build/fuzz-build.log" 2>&1 &
+fuzz_build=$!
+trap 'kill -- -$fuzz_build 2>/dev/null || true' EXIT
 
 ctest --output-on-failure -j"$(nproc)" --timeout 300
-echo "== suite passed at ${SECONDS}s"
+phase "suite passed"
 
 # Every test program once more as one process in shuffled order: a test that leans on another's
-# leftovers or leaves a global changed fails here. Each program with each seed is a job of its
-# own, so the longest program's three seeds share the cores with the rest.
+# leftovers or leaves a global changed fails here. A run draws one seed afresh, so successive runs
+# try other orders; --deep tries three fixed seeds. Each program with each seed is a job of its own.
 shuffled()
 {
     local program=$1 seed=$2 filter="" log
@@ -71,21 +97,36 @@ shuffled()
     [ "$(basename "$program")" = test_app ] && filter="--gtest_filter=-GamePlay.*:*DesktopPlay*:SoundMix.*:LedgeProgram.*"
     log="$program.shuffled.$seed.log"
     if ! "$program" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1 $filter >"$log" 2>&1; then
-        echo "== $(basename "$program") failed as one shuffled process, seed $seed"
+        echo "== $(basename "$program") failed as one shuffled process, seed $seed (LOOM_SHUFFLE_SEED=$seed replays it)"
         grep -v '^LOOM Error' "$log" | tail -n 60
         return 1
     fi
     echo "== $(basename "$program") passes as one shuffled process, seed $seed"
 }
 export -f shuffled
-# test_game's seeds first: they are the longest jobs, and none should be left running alone at the end.
+if [ "$deep" = 1 ]; then
+    seeds="1 7 31"
+else
+    # gtest takes seeds 1 to 99999 (0 would mean "from the clock", which it does not print).
+    seeds=${LOOM_SHUFFLE_SEED:-$(((RANDOM * 32768 + RANDOM) % 99999 + 1))}
+fi
+echo "== shuffled pass, seeds: $seeds"
+# test_game first: it is the longest job, and should not be left running alone at the end.
 for program in $(ls "$build"/tests/test_* | grep -v '\.' | awk '{ print (/\/test_game$/ ? 0 : 1), $0 }' | sort | cut -d' ' -f2); do
-    for seed in 1 7 31; do
+    for seed in $seeds; do
         echo "$program $seed"
     done
 done | xargs -P "$(nproc)" -L 1 bash -c 'shuffled "$@"' _
-echo "== shuffled passes done at ${SECONDS}s"
+phase "shuffled pass"
+if ! wait "$fuzz_build"; then
+    echo "== the fuzz harnesses do not build"
+    tail -n 60 "$build/fuzz-build.log"
+    exit 1
+fi
+trap - EXIT
+phase "fuzz build beside the suite, rest"
 
 # Coverage-guided fuzzing of every reader of outside data, about 6 seconds per harness.
 "$root/scripts/fuzz.sh" "${LOOM_FUZZ_SECONDS:-6}"
+phase "fuzzing"
 echo "== done in ${SECONDS}s"
