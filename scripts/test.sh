@@ -83,41 +83,68 @@ setsid nice -n 10 "$root/scripts/fuzz.sh" --build >"$build/fuzz-build.log" 2>&1 
 fuzz_build=$!
 trap 'kill -- -$fuzz_build 2>/dev/null || true' EXIT
 
-ctest --output-on-failure -j"$(nproc)" --timeout 300
-phase "suite passed"
-
-# Every test program once more as one process in shuffled order: a test that leans on another's
-# leftovers or leaves a global changed fails here. A run draws one seed afresh, so successive runs
-# try other orders; --deep tries three fixed seeds. Each program with each seed is a job of its own.
-shuffled()
-{
-    local program=$1 seed=$2 filter="" log
-    # Every test of test_app starts the whole program in a child process: order cannot touch those
-    # runs, and the long ones take minutes under the sanitizers, so ctest's one run is enough.
-    [ "$(basename "$program")" = test_app ] && filter="--gtest_filter=-GamePlay.*:*DesktopPlay*:SoundMix.*:LedgeProgram.*"
-    log="$program.shuffled.$seed.log"
-    if ! "$program" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1 $filter >"$log" 2>&1; then
-        echo "== $(basename "$program") failed as one shuffled process, seed $seed (LOOM_SHUFFLE_SEED=$seed replays it)"
-        grep -v '^LOOM Error' "$log" | tail -n 60
-        return 1
-    fi
-    echo "== $(basename "$program") passes as one shuffled process, seed $seed"
-}
-export -f shuffled
+# Every test runs once. The program runs that take minutes in real time or real X input (and the
+# data folder's regeneration) run under ctest, each a process of its own; every other test runs in
+# its program's shards, each shard one process in shuffled order, so a test that leans on another's
+# leftovers or leaves a global changed fails there. Tests split into shards by their place in the
+# program, so two tests may meet in either order or not at all: each run draws the seed afresh
+# (printed) and tries other orders; --deep tries three fixed seeds.
+own='GamePlay.*:*DesktopPlay*:SoundMix.*:LedgeProgram.*'
+own_ctest='^(GamePlay|DesktopPlay|Display/DesktopPlayFullScreen|SoundMix|LedgeProgram|DataFolder)\.'
 if [ "$deep" = 1 ]; then
     seeds="1 7 31"
 else
     # gtest takes seeds 1 to 99999 (0 would mean "from the clock", which it does not print).
     seeds=${LOOM_SHUFFLE_SEED:-$(((RANDOM * 32768 + RANDOM) % 99999 + 1))}
 fi
-echo "== shuffled pass, seeds: $seeds"
-# test_game first: it is the longest job, and should not be left running alone at the end.
-for program in $(ls "$build"/tests/test_* | grep -v '\.' | awk '{ print (/\/test_game$/ ? 0 : 1), $0 }' | sort | cut -d' ' -f2); do
-    for seed in $seeds; do
-        echo "$program $seed"
+echo "== shuffled shards, seeds: $seeds"
+run_job()
+{
+    local kind=$1 log
+    if [ "$kind" = ctest ]; then
+        local number=$2
+        log="$PWD/ctest.$number.log"
+        if ! ctest -I "$number,$number" --output-on-failure --timeout 600 >"$log" 2>&1; then
+            echo "== ctest test #$number failed"
+            grep -v '^LOOM Error' "$log" | tail -n 80
+            return 1
+        fi
+        echo "== $(grep -m1 -o 'Test *#[0-9]*: [^ ]*' "$log") passed"
+        return 0
+    fi
+    local program=$2 seed=$3 shard=$4 shards=$5 filter=""
+    [ "$(basename "$program")" = test_app ] && filter="--gtest_filter=-$own"
+    log="$program.shuffled.$seed.$shard.log"
+    # A shard that hangs is stopped well before the CI's limit.
+    if ! GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$shard timeout 2400 "$program" --gtest_shuffle \
+        --gtest_random_seed="$seed" --gtest_brief=1 $filter >"$log" 2>&1; then
+        echo "== $(basename "$program") shard $shard of $shards failed in shuffled order, seed $seed" \
+            "(LOOM_SHUFFLE_SEED=$seed replays it)"
+        grep -v '^LOOM Error' "$log" | tail -n 80
+        return 1
+    fi
+    echo "== $(basename "$program") shard $shard of $shards passes in shuffled order, seed $seed"
+}
+export -f run_job
+export own
+# One queue for the cores, longest jobs first: the desktop and long program runs, then the game's
+# and the program tests' shards, then the rest.
+{
+    ctest -N -R "$own_ctest" | sed -n 's/^ *Test *#\([0-9]*\):.*/ctest \1/p'
+    for program in $(ls "$build"/tests/test_* | grep -v '\.' |
+        awk '{ print (/\/test_game$/ ? 0 : (/\/test_app$/ ? 1 : 2)), $0 }' | sort | cut -d' ' -f2); do
+        case "$(basename "$program")" in
+            test_game | test_app) shards=4 ;;
+            *) shards=2 ;;
+        esac
+        for seed in $seeds; do
+            for ((shard = 0; shard < shards; ++shard)); do
+                echo "shard $program $seed $shard $shards"
+            done
+        done
     done
-done | xargs -P "$(nproc)" -L 1 bash -c 'shuffled "$@"' _
-phase "shuffled pass"
+} | xargs -P "$(nproc)" -L 1 bash -c 'run_job "$@"' _
+phase "every test, shuffled shards and own runs"
 if ! wait "$fuzz_build"; then
     echo "== the fuzz harnesses do not build"
     tail -n 60 "$build/fuzz-build.log"
