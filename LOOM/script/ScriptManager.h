@@ -218,11 +218,12 @@ private:
     const char* Overrun();
 
     // One per watched call in progress, the innermost last. An inner call ends by the outer
-    // one's deadline: however a script is entered, the outermost entry's limit holds.
+    // one's deadlines: however a script is entered, the outermost entry's limit holds.
     struct Watch
     {
         std::string mLabel;
-        double mDeadline = 0.0;
+        double mDeadline = 0.0; // the thread's working time
+        double mWallDeadline = 0.0;
         std::string mStopText;
     };
     // Only script code is held to the cap; the engine's own pushes between calls always pass.
