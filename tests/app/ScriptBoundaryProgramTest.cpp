@@ -148,7 +148,7 @@ TEST(Program, ScriptsStayInsideTheirBoundaryHoweverTheyAreEntered)
         {"the chunk's name whole", "load: the name whole"},
         {"stage 2", "Stage 2"},
         {"the count refused by file and field",
-         dir.Path("Data/Constraints.xml") + ": MaxNumIterations 2147483647 refused (at most 100); 4 used"},
+         "Data/Constraints.xml: MaxNumIterations 2147483647 refused (at most 100); 4 used"},
         {"the turret aims at once", "aimed"},
         {"finaliser starting a level", "Lua Error: G.LogicCreateLevel" + refused},
         {"after the collection", "collected"},

@@ -678,5 +678,8 @@ TEST(Program, CogsMadeByAScriptStayWithinTheirLimitAndTheRunEnds)
     EXPECT_GT(std::stoul(counts[1]), 1000u);
     EXPECT_LE(std::stoul(counts[1]), 5000u);
     EXPECT_GT(std::stoul(counts[2]), 0u);
-    EXPECT_EQ(counts.suffix().str(), "cog grunt not made: scripts may keep at most 5000 cogs alive");
+    // The cog refused first may be a grunt or the parachute a grunt comes with.
+    EXPECT_TRUE(std::regex_match(
+        counts.suffix().str(), std::regex("cog (grunt|Parachute) not made: scripts may keep at most 5000 cogs alive")))
+        << counts.suffix();
 }
