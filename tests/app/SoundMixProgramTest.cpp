@@ -196,8 +196,9 @@ Recording Record(const TempDir& temp, const std::string& name, const std::string
         "ALSOFT_DRIVERS=wave ALSOFT_CONF='" + (game / "alsoft.conf").string() + "' " +
         "LP_NUM_THREADS=0 LOOM_ASSERT=continue LOOM_TEST_INPUT=1 LOOM_TEST_STEPPED_CLOCK=1 " LOOM_LEAK_CHECK
         // Only a bound against a hang: the effects run does some 150 s of work under the
-        // sanitizers, and on two busy cores shared with other program runs it gets a third of one.
-        "timeout 900 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
+        // sanitizers, and on two busy cores shared with other program runs it gets a quarter of
+        // one (it took 500 s to play 41 of its 60 s there).
+        "timeout 1500 '" LOOM_PROGRAM "' > stdout.txt 2> stderr.txt";
     const int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.stderrText = TempDir::Read((game / "stderr.txt").string());
