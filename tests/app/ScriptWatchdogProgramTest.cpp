@@ -21,8 +21,10 @@
 namespace fs = std::filesystem;
 
 namespace {
-// The script manager's time limit, which the game keeps.
+// The script manager's time limit, which the game keeps: seconds of the script thread's work,
+// and four times as many on the clock at most, however little of a busy core the game gets.
 constexpr double kTimeLimit = 2.0;
+constexpr double kWallLimit = 4.0 * kTimeLimit;
 
 double Seconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
@@ -215,11 +217,11 @@ TEST(Program, ScriptFreezesAreStoppedAndTheGameGoesOn)
         ASSERT_TRUE(program.WaitForMessage("Freeze starts", 120.0)) << program.Errors();
         if (freeze.mDropped)
         {
-            // The script's time limit plus at most three seconds.
+            // The script's limit on the clock plus at most three seconds.
             const double started = Seconds();
             EXPECT_TRUE(WaitFor(
                 [&] { return program.Log().find(freeze.mError) != std::string::npos || program.Ended(); }, 60.0));
-            EXPECT_LT(Seconds() - started, kTimeLimit + 3.0);
+            EXPECT_LT(Seconds() - started, kWallLimit + 3.0);
         }
         const char* after = freeze.mDropped ? "Back at the menu" : "Done Loading";
         EXPECT_TRUE(program.WaitForMessage(after, 60.0)) << "the game is stuck";
