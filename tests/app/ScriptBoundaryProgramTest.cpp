@@ -15,8 +15,9 @@
 namespace fs = std::filesystem;
 
 namespace {
-// The script manager's time limit, which the game keeps.
-constexpr double kTimeLimit = 2.0;
+// The script manager's time limit on the clock, which the game keeps: four times its 2 s of the
+// script thread's work, however little of a busy core the game gets.
+constexpr double kWallLimit = 8.0;
 
 // The start script walks through its stages, one a start: each ends in a restart, the last in
 // an exit. Each stage runs under a start script's own limit.
@@ -191,7 +192,7 @@ TEST(Program, ScriptsStayInsideTheirBoundaryHoweverTheyAreEntered)
     EXPECT_EQ(FindFrom(log, index("the level it started") + 1, "Spin starts"), std::string::npos);
     EXPECT_EQ(FindFrom(log, 0, "loop went on"), std::string::npos);
     EXPECT_LE(log[index("the loop stopped with it")].mMs - log[index("loop starts")].mMs,
-              int64_t((kTimeLimit + 1.0) * 1000));
+              int64_t((kWallLimit + 1.0) * 1000));
     // At exit both finalisers are refused, and nothing restarts.
     const size_t exitFrom = index("the loop ends");
     EXPECT_NE(FindFrom(log, exitFrom, "Lua Error: G.CreateAt" + refused), std::string::npos);
